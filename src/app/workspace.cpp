@@ -1,0 +1,37 @@
+#include "app/workspace.h"
+
+namespace veldra {
+
+std::filesystem::path Workspace::path(std::initializer_list<std::string_view> parts) const {
+  std::string text = installLoc_;
+  for (std::string_view part : parts) {
+    text += static_cast<char>(std::filesystem::path::preferred_separator);
+    text += part;
+  }
+  return std::filesystem::path(text);
+}
+
+std::filesystem::path Workspace::projectFile(std::string_view folder, std::string_view project,
+                                             std::string_view extension) const {
+  std::string name(project);
+  name += extension;
+  return path({folder, name});
+}
+
+std::filesystem::path Workspace::locationFile(std::string_view project) const {
+  return projectFile(kProjectsFolder, project, ".prj");
+}
+std::filesystem::path Workspace::recordFile(std::string_view project) const {
+  return projectFile(kComparesFolder, project, ".cmp");
+}
+std::filesystem::path Workspace::timeReport(std::string_view project) const {
+  return projectFile(kTimeFolder, project, ".tim");
+}
+std::filesystem::path Workspace::handleReport(std::string_view project) const {
+  return projectFile(kHandleFolder, project, ".hnd");
+}
+std::filesystem::path Workspace::ageReport(std::string_view project) const {
+  return projectFile(kAgeFolder, project, ".dat");
+}
+
+}  // namespace veldra

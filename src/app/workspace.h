@@ -1,0 +1,52 @@
+#pragma once
+
+#include <filesystem>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace veldra {
+
+// The base folder of the program's files and the rule that forms every path
+// under it: the base folder text followed by the native separator and each
+// part in turn. Nothing is normalised and nothing is tested for existence, so
+// an empty base folder gives paths that begin at the root of the file system.
+//
+// Text in this program is held in std::string as the bytes the file system
+// uses for names (the local 8-bit encoding; UTF-8 on Linux). Qt strings are
+// converted with QFile::encodeName / QFile::decodeName at the window's edge.
+class Workspace {
+ public:
+  Workspace() = default;
+  explicit Workspace(std::string installLoc) : installLoc_(std::move(installLoc)) {}
+
+  const std::string& installLoc() const { return installLoc_; }
+
+  std::filesystem::path path(std::initializer_list<std::string_view> parts) const;
+
+  // The fixed places of the workspace.
+  std::filesystem::path settingsFile(std::string_view fileName) const { return path({fileName}); }
+  std::filesystem::path projectsFile() const { return path({"projects", "projects.fil"}); }
+  std::filesystem::path locationFile(std::string_view project) const;
+  std::filesystem::path recordFile(std::string_view project) const;
+  std::filesystem::path timeReport(std::string_view project) const;
+  std::filesystem::path handleReport(std::string_view project) const;
+  std::filesystem::path ageReport(std::string_view project) const;
+  std::filesystem::path resource(std::string_view fileName) const { return path({"resources", fileName}); }
+  std::filesystem::path helpStartDocument() const { return path({"quorvix.rtf"}); }
+
+  // Folder names under the base folder, exactly as installed.
+  static constexpr std::string_view kProjectsFolder = "projects";
+  static constexpr std::string_view kComparesFolder = "compares";
+  static constexpr std::string_view kTimeFolder = "time conflicts";
+  static constexpr std::string_view kHandleFolder = "handle conflicts";
+  static constexpr std::string_view kAgeFolder = "date conflicts";
+  static constexpr std::string_view kResourcesFolder = "resources";
+
+ private:
+  std::filesystem::path projectFile(std::string_view folder, std::string_view project,
+                                    std::string_view extension) const;
+  std::string installLoc_;
+};
+
+}  // namespace veldra

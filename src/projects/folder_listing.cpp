@@ -1,0 +1,132 @@
+#include "projects/folder_listing.h"
+
+#include <algorithm>
+#include <cctype>
+#include <system_error>
+
+namespace veldra {
+
+namespace {
+
+char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool hasDwgExtension(std::string_view name) {
+  if (name.size() < 4) return false;
+  std::string_view ext = name.substr(name.size() - 4);
+  return ext[0] == '.' && lowerAscii(ext[1]) == 'd' && lowerAscii(ext[2]) == 'w' &&
+         lowerAscii(ext[3]) == 'g';
+}
+
+}  // namespace
+
+bool lessIgnoringCase(std::string_view a, std::string_view b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto ca = static_cast<unsigned char>(lowerAscii(a[i]));
+    const auto cb = static_cast<unsigned char>(lowerAscii(b[i]));
+    if (ca != cb) return ca < cb;
+  }
+  return a.size() < b.size();
+}
+
+std::optional<std::vector<std::string>> listDrawings(const std::filesystem::path& folder) {
+  std::error_code ec;
+  std::filesystem::directory_iterator it(folder, ec);
+  if (ec) return std::nullopt;
+  std::vector<std::string> names;
+  for (const std::filesystem::directory_iterator end; it != end; it.increment(ec)) {
+    if (ec) return std::nullopt;
+    std::error_code typeError;
+    if (!it->is_regular_file(typeError)) continue;
+    std::string name = it->path().filename().string();
+    if (hasDwgExtension(name)) names.push_back(std::move(name));
+  }
+  if (ec) return std::nullopt;
+  std::stable_sort(names.begin(), names.end(),
+                   [](const std::string& a, const std::string& b) { return lessIgnoringCase(a, b); });
+  return names;
+}
+
+std::optional<std::vector<std::filesystem::path>> listSubfolders(const std::filesystem::path& folder) {
+  std::error_code ec;
+  std::filesystem::directory_iterator it(folder, ec);
+  if (ec) return std::nullopt;
+  std::vector<std::filesystem::path> folders;
+  for (const std::filesystem::directory_iterator end; it != end; it.increment(ec)) {
+    if (ec) return std::nullopt;
+    std::error_code typeError;
+    if (it->is_directory(typeError)) folders.push_back(it->path());
+  }
+  if (ec) return std::nullopt;
+  std::stable_sort(folders.begin(), folders.end(),
+                   [](const std::filesystem::path& a, const std::filesystem::path& b) {
+                     return lessIgnoringCase(a.filename().string(), b.filename().string());
+                   });
+  return folders;
+}
+
+LocationEntry parseLocation(std::string_view entry) {
+  LocationEntry location;
+  if (entry.empty()) return location;
+  location.mark = entry.front();
+  location.folder = std::string(entry.substr(1));
+  return location;
+}
+
+std::string joinFolderAndName(std::string_view folder, std::string_view name) {
+  std::string path(folder);
+  const bool endsInSeparator =
+      !path.empty() && (path.back() == '/' ||
+                        path.back() == static_cast<char>(std::filesystem::path::preferred_separator));
+  if (!endsInSeparator) path += static_cast<char>(std::filesystem::path::preferred_separator);
+  path += name;
+  return path;
+}
+
+std::optional<int> countDrawingsOrStop(const std::vector<std::string>& entries) {
+  long total = 0;
+  auto add = [&](const std::filesystem::path& folder) {
+    const auto drawings = listDrawings(folder);
+    if (!drawings) return false;
+    total += static_cast<long>(drawings->size());
+    return total <= kMaxDrawingCount;
+  };
+  for (const std::string& entry : entries) {
+    const LocationEntry location = parseLocation(entry);
+    if (!add(location.folder)) return std::nullopt;
+    if (!location.withSubfolders()) continue;
+    const auto subfolders = listSubfolders(location.folder);
+    if (!subfolders) return std::nullopt;
+    for (const auto& sub : *subfolders) {
+      if (!add(sub)) return std::nullopt;
+    }
+  }
+  return static_cast<int>(total);
+}
+
+int countDrawingsSkippingFailures(const std::vector<std::string>& entries) {
+  int total = 0;
+  auto add = [&](const std::filesystem::path& folder) {
+    const auto drawings = listDrawings(folder);
+    if (!drawings) return;
+    const long sum = static_cast<long>(total) + static_cast<long>(drawings->size());
+    if (sum <= kMaxDrawingCount) total = static_cast<int>(sum);
+  };
+  for (const std::string& entry : entries) {
+    const LocationEntry location = parseLocation(entry);
+    add(location.folder);
+    if (!location.withSubfolders()) continue;
+    if (const auto subfolders = listSubfolders(location.folder)) {
+      for (const auto& sub : *subfolders) add(sub);
+    }
+  }
+  return total;
+}
+
+std::string fourDigits(long long value) {
+  std::string digits = std::to_string(value < 0 ? -value : value);
+  if (digits.size() < 4) digits.insert(0, 4 - digits.size(), '0');
+  return value < 0 ? "-" + digits : digits;
+}
+
+}  // namespace veldra

@@ -1,0 +1,42 @@
+#include <gtest/gtest.h>
+
+#include "app/textfile.h"
+#include "app/workspace.h"
+#include "support/temp_dir.h"
+
+namespace veldra {
+namespace {
+
+TEST(WorkspacePaths, JoinBaseFolderAndPartsWithTheNativeSeparator) {
+  const std::string sep(1, static_cast<char>(std::filesystem::path::preferred_separator));
+  Workspace ws("/srv/veldra");
+  EXPECT_EQ(ws.projectsFile().string(), "/srv/veldra" + sep + "projects" + sep + "projects.fil");
+  EXPECT_EQ(ws.handleReport("BRIDGE A").string(),
+            "/srv/veldra" + sep + "handle conflicts" + sep + "BRIDGE A.hnd");
+  EXPECT_EQ(ws.ageReport("P").filename().string(), "P.dat");
+  // An empty base folder starts every path at the root.
+  EXPECT_EQ(Workspace("").settingsFile("default.fil").string(), sep + "default.fil");
+}
+
+TEST(TextFiles, QuotedItemsKeepCommasAndLinesSplitOnAnyLineEnd) {
+  EXPECT_EQ(quotedLine("A,B"), "\"A,B\"\r\n");
+  EXPECT_EQ(splitLines("a\r\nb\nc\rd"), (std::vector<std::string>{"a", "b", "c", "d"}));
+  EXPECT_EQ(splitLines("\"x\"\r\n\r\n"), (std::vector<std::string>{"\"x\"", ""}));
+  EXPECT_EQ(splitItems("\"ALICE_ PART 1,2453585.5,2F$,END\"\r\n\"B\"\r\n"),
+            (std::vector<std::string>{"ALICE_ PART 1,2453585.5,2F$,END", "B"}));
+  EXPECT_EQ(splitItems("plain, two\r\n"), (std::vector<std::string>{"plain", "two"}));
+}
+
+TEST(TextFiles, ReplaceKeepsTheOldFileWhenTheWriteFails) {
+  testing::TempDir dir;
+  const auto file = dir.write("a.fil", "old\r\n");
+  ASSERT_TRUE(replaceFile(file, "new\r\n"));
+  EXPECT_EQ(testing::slurp(file), "new\r\n");
+  std::string error;
+  EXPECT_FALSE(replaceFile(dir.path() / "missing" / "b.fil", "x", &error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+}  // namespace
+}  // namespace veldra

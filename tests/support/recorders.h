@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/messages.h"
+
+namespace veldra::testing {
+
+// Records message boxes instead of showing them.
+class RecordingMessages : public MessageBoxes {
+ public:
+  struct Shown {
+    std::string text;
+    std::string title;
+    MessageIcon icon;
+  };
+  void show(const std::string& text, const std::string& title, MessageIcon icon) override {
+    shown.push_back({text, title, icon});
+  }
+  std::vector<std::string> texts() const {
+    std::vector<std::string> out;
+    for (const auto& s : shown) out.push_back(s.text);
+    return out;
+  }
+  std::vector<Shown> shown;
+};
+
+}  // namespace veldra::testing
