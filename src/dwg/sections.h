@@ -1,0 +1,29 @@
+#pragma once
+
+// The sections of a drawing that the summary needs, as each container family
+// (R13-R2000, R2004 and later, R2007) hands them to the section readers.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "veldra/dwg/reader.h"
+
+namespace veldra::dwg::detail {
+
+struct Sections {
+  std::string version;           // "AC1021" etc.
+  std::uint8_t maintenance = 0;  // maintenance release byte of the file header
+  std::vector<std::uint8_t> header;   // AcDb:Header, from its start sentinel on
+  std::vector<std::uint8_t> classes;  // AcDb:Classes, from its start sentinel on
+  std::vector<std::uint8_t> handles;  // AcDb:Handles (the object map)
+  // AcDb:AcDbObjects. Object map offsets are relative to its start; for the
+  // R13-R2000 family, whose offsets are file offsets, it is the whole file.
+  std::vector<std::uint8_t> objects;
+};
+
+// The R2007 (AC1021) container: Reed-Solomon coded, compressed pages.
+Status readR2007Sections(std::span<const std::uint8_t> file, Sections& out);
+
+}  // namespace veldra::dwg::detail
