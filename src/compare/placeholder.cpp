@@ -1,1 +1,0 @@
-// Placeholder until this library has its first source file; remove it then.
