@@ -1,0 +1,83 @@
+#include "collect/native_host.h"
+
+#include "compare/local_time.h"
+
+namespace veldra {
+
+namespace {
+constexpr std::int64_t kUnixEpochDay = 2440588;  // Julian day number of 1970-01-01 (from midnight)
+constexpr std::int64_t kDayMs = 86400000;
+}  // namespace
+
+double localCreationDate(const veldra::dwg::Summary& summary, const OffsetFunction& offset) {
+  if (!veldra::dwg::storesUniversalTime(summary.version)) return summary.created.julian();
+  std::int64_t totalMs = (static_cast<std::int64_t>(summary.created.days) - kUnixEpochDay) * kDayMs +
+                         summary.created.milliseconds;
+  const std::int64_t unixSeconds = totalMs >= 0 ? totalMs / 1000 : -((-totalMs + 999) / 1000);
+  totalMs += static_cast<std::int64_t>(offset ? offset(unixSeconds) : localOffsetSeconds(unixSeconds)) * 1000;
+  std::int64_t days = totalMs / kDayMs;
+  std::int64_t ms = totalMs % kDayMs;
+  if (ms < 0) {
+    ms += kDayMs;
+    --days;
+  }
+  veldra::dwg::StoredDate local;
+  local.days = static_cast<std::int32_t>(days + kUnixEpochDay);
+  local.milliseconds = static_cast<std::int32_t>(ms);
+  return local.julian();
+}
+
+NativeDrawingHost::NativeDrawingHost(OffsetFunction offset) : offset_(std::move(offset)) {}
+
+bool NativeDrawingHost::open(const std::filesystem::path& drawing) {
+  veldra::dwg::Summary summary;
+  if (veldra::dwg::readSummaryFile(drawing, summary).ok())
+    adopt(std::move(summary));
+  else
+    adopt(std::nullopt);
+  return drawing_.has_value();
+}
+
+void NativeDrawingHost::adopt(std::optional<veldra::dwg::Summary> summary) {
+  drawing_ = std::move(summary);
+  setMade_ = selected_ = false;
+}
+
+bool NativeDrawingHost::addSelectionSet(std::string_view) {
+  if (!drawing_) return false;
+  setMade_ = true;
+  selected_ = false;
+  return true;
+}
+
+bool NativeDrawingHost::selectAll(std::string_view) {
+  if (!drawing_ || !setMade_) return false;
+  selected_ = true;
+  return true;
+}
+
+bool NativeDrawingHost::forEachEntity(std::string_view, const EntityVisitor& visit) {
+  if (!drawing_ || !setMade_) return false;
+  if (!selected_) return true;
+  for (const auto& entity : drawing_->entities) visit(entity.className, veldra::dwg::handleText(entity.handle));
+  return true;
+}
+
+std::optional<double> NativeDrawingHost::getVariable(std::string_view name) {
+  if (!drawing_ || name != "TDCREATE") return std::nullopt;
+  return localCreationDate(*drawing_, offset_);
+}
+
+bool NativeDrawingHost::deleteSelectionSet(std::string_view) {
+  if (!setMade_) return false;
+  setMade_ = selected_ = false;
+  return true;
+}
+
+bool NativeDrawingHost::closeAll() {
+  drawing_.reset();
+  setMade_ = selected_ = false;
+  return true;
+}
+
+}  // namespace veldra

@@ -1,0 +1,61 @@
+#include "collect/record_file.h"
+
+#include "app/textfile.h"
+#include "compare/julian_text.h"
+
+namespace veldra {
+
+namespace {
+constexpr std::string_view kSetName = "GetHandle";
+
+char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+}  // namespace
+
+std::string recordName(std::string_view fileName) {
+  std::string name(fileName);
+  for (char& c : name)
+    if (c == ',') c = '_';
+  name.resize(name.size() >= 4 ? name.size() - 4 : 0);
+  for (char& c : name) c = upperAscii(c);
+  return name;
+}
+
+std::string recordLine(std::string_view name, std::optional<double> date, std::string_view handles) {
+  std::string text(name);
+  text += ',';
+  if (date) text += julianText(*date);
+  text += ',';
+  text += handles;
+  text += ",END";
+  return quotedLine(text);
+}
+
+bool collectDrawing(DrawingHost& host, const std::filesystem::path& drawing, std::string_view fileName,
+                    std::string_view entity, const std::filesystem::path& recordFile,
+                    const std::function<void()>& afterEntity) {
+  host.open(drawing);
+  host.addSelectionSet(kSetName);
+  host.selectAll(kSetName);
+  std::string wanted = "ACDB";
+  wanted += entity;
+  std::string handles;
+  std::string upper;
+  host.forEachEntity(kSetName, [&](std::string_view objectName, std::string_view handle) {
+    upper.assign(objectName);
+    for (char& c : upper) c = upperAscii(c);
+    if (upper == wanted) {
+      handles += handle;
+      handles += '$';
+    }
+    if (afterEntity) afterEntity();
+  });
+  // The date is asked for this drawing alone: a drawing the host cannot read
+  // gets an empty date field rather than the previous drawing's date.
+  const std::optional<double> date = host.getVariable("TDCREATE");
+  const bool written = appendToFile(recordFile, recordLine(recordName(fileName), date, handles));
+  host.deleteSelectionSet(kSetName);
+  host.closeAll();
+  return written;
+}
+
+}  // namespace veldra

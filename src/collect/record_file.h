@@ -1,0 +1,31 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "collect/drawing_host.h"
+
+namespace veldra {
+
+// The record name of a drawing file: "," replaced by "_", the extension
+// (last four characters) dropped, upper-cased.
+std::string recordName(std::string_view fileName);
+
+// One line of the record file: "NAME,date,handles,END" in quotes, CR LF. A
+// drawing without a date has an empty date field.
+std::string recordLine(std::string_view name, std::optional<double> date, std::string_view handles);
+
+// Collects one drawing through the host and appends its line to the record
+// file: the handles of the entities whose upper-cased class name is "ACDB"
+// followed by the entity type, and its creation date. Every failing host
+// step is skipped; a line is written for every drawing, with an empty date
+// when the host could not read one. `afterEntity` runs after each entity.
+// Returns false when the line could not be appended.
+bool collectDrawing(DrawingHost& host, const std::filesystem::path& drawing, std::string_view fileName,
+                    std::string_view entity, const std::filesystem::path& recordFile,
+                    const std::function<void()>& afterEntity = {});
+
+}  // namespace veldra

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace veldra {
+
+struct Colour {
+  int red = 0, green = 0, blue = 0;
+  friend bool operator==(const Colour&, const Colour&) = default;
+};
+inline constexpr Colour kPurple{128, 0, 128};
+inline constexpr Colour kRed{255, 0, 0};
+
+// What a collection or comparison run shows. The window implements it with
+// its labels, the command line on standard error, tests with a recorder.
+// Counter values are given as numbers; the view writes them in four-digit form.
+class RunView {
+ public:
+  virtual ~RunView() = default;
+  virtual void setStatus(const std::string& text) = 0;           // lblStatus
+  virtual void setComparing(int first, int second) = 0;          // lblStatus: "Comparing i vs. j"
+  virtual void setElapsed(long long seconds) = 0;                // lblTime: "Elapsed Time: hh:mm:ss"
+  virtual void clearElapsed() = 0;                               // lblTime emptied
+  virtual void setTimeConflicts(int count) = 0;                  // lblTotConflicts
+  virtual void setEntityConflicts(int count) = 0;                // lblTotEntityConflicts
+  virtual void setAgeConflicts(int count) = 0;                   // lblTotDateConflicts
+  virtual void setTotalFiles(int count) = 0;                     // lblTotalFiles
+  virtual void setVerdict(const std::string& text, Colour colour) = 0;  // lblVELDRAd
+  // Picture1: false when the file cannot be loaded; the box then keeps its picture.
+  virtual bool loadPicture(const std::filesystem::path& file) = 0;
+  virtual void clearPicture() = 0;
+  virtual void setLocation(const std::string& text) = 0;         // lblLocCur
+  virtual void setSubfolders(const std::string& text) = 0;       // lblSubs
+  virtual void setFile(const std::string& text) = 0;             // lblFileCur
+  virtual void setProgress(int value) = 0;                       // ProgressBar1, 0 to 100
+  // End of a run, or before a message box: everything shown must be current.
+  virtual void flush() = 0;
+};
+
+// The texts of the labels, for views that write them.
+std::string comparingText(int first, int second);
+std::string elapsedText(long long seconds);
+
+}  // namespace veldra
