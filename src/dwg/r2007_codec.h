@@ -1,0 +1,42 @@
+#pragma once
+
+// Decoding layers of the R2007 (AC1021) container: Reed-Solomon code words,
+// the container's own LZ compression and the data page checksum.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "veldra/dwg/reader.h"
+
+namespace veldra::dwg::detail::r2007 {
+
+inline constexpr std::size_t kCodewordSize = 255;   // bytes of one Reed-Solomon code word
+inline constexpr std::size_t kSystemBlockData = 239;  // data bytes per code word, system pages
+inline constexpr std::size_t kDataBlockData = 251;    // data bytes per code word, data pages
+
+// The data bytes of `blockCount` code words stored interleaved: byte j of
+// block b sits at j * blockCount + b. Returns blockCount * dataPerBlock bytes,
+// block after block. `coded` must hold blockCount * kCodewordSize bytes.
+// Parity bytes are dropped unchecked: a damaged page is caught later by the
+// page checksum or by the structure that fails to parse.
+std::vector<std::uint8_t> deinterleave(std::span<const std::uint8_t> coded,
+                                       std::size_t blockCount, std::size_t dataPerBlock);
+
+// Number of code words needed for `dataSize` bytes with `dataPerBlock` data
+// bytes each.
+constexpr std::size_t blocksFor(std::size_t dataSize, std::size_t dataPerBlock) {
+  return (dataSize + dataPerBlock - 1) / dataPerBlock;
+}
+
+// Decompresses `in` into exactly `outSize` bytes. Fails with kCorrupt (the
+// offset is the position in `in`) when the stream reads past its end,
+// refers back before the start of the output, or yields another size.
+Status decompress(std::span<const std::uint8_t> in, std::size_t outSize,
+                  std::vector<std::uint8_t>& out);
+
+// The 32-bit checksum a data page stores for its decompressed bytes.
+std::uint32_t pageChecksum(std::uint64_t seed, std::span<const std::uint8_t> data);
+
+}  // namespace veldra::dwg::detail::r2007

@@ -1,0 +1,267 @@
+#include <algorithm>
+#include <array>
+#include <string>
+
+#include "r2007_codec.h"
+
+namespace veldra::dwg::detail::r2007 {
+namespace {
+
+// Literal runs are stored with their bytes in a shuffled order. A run is
+// copied in chunks of 32 bytes and one shorter rest; each length 1..32 has its
+// own order, built from the orders of smaller lengths. Each entry lists
+// (length, source offset) pieces in the order they are written out.
+struct Piece {
+  std::uint8_t length;
+  std::uint8_t offset;
+};
+constexpr Piece kPieces[33][5] = {
+    {},
+    {{1, 0}},
+    {{1, 1}, {1, 0}},
+    {{1, 2}, {1, 1}, {1, 0}},
+    {{1, 0}, {1, 1}, {1, 2}, {1, 3}},
+    {{1, 4}, {4, 0}},
+    {{1, 5}, {4, 1}, {1, 0}},
+    {{2, 5}, {4, 1}, {1, 0}},
+    {{4, 0}, {4, 4}},
+    {{1, 8}, {8, 0}},
+    {{1, 9}, {8, 1}, {1, 0}},
+    {{2, 9}, {8, 1}, {1, 0}},
+    {{4, 8}, {8, 0}},
+    {{1, 12}, {4, 8}, {8, 0}},
+    {{1, 13}, {4, 9}, {8, 1}, {1, 0}},
+    {{2, 13}, {4, 9}, {8, 1}, {1, 0}},
+    {{8, 8}, {8, 0}},
+    {{8, 9}, {1, 8}, {8, 0}},
+    {{1, 17}, {16, 1}, {1, 0}},
+    {{3, 16}, {16, 0}},
+    {{4, 16}, {16, 0}},
+    {{1, 20}, {4, 16}, {16, 0}},
+    {{2, 20}, {4, 16}, {16, 0}},
+    {{3, 20}, {4, 16}, {16, 0}},
+    {{8, 16}, {16, 0}},
+    {{8, 17}, {1, 16}, {16, 0}},
+    {{1, 25}, {8, 17}, {1, 16}, {16, 0}},
+    {{2, 25}, {8, 17}, {1, 16}, {16, 0}},
+    {{4, 24}, {8, 16}, {16, 0}},
+    {{1, 28}, {4, 24}, {8, 16}, {16, 0}},
+    {{2, 28}, {4, 24}, {8, 16}, {16, 0}},
+    {{1, 30}, {4, 26}, {8, 18}, {16, 2}, {2, 0}},
+    {{16, 16}, {16, 0}},
+};
+
+using Order = std::array<std::uint8_t, 32>;
+
+constexpr void expand(std::size_t length, std::size_t base, Order& order, std::size_t& at) {
+  if (length == 1) {
+    order[at++] = static_cast<std::uint8_t>(base);
+    return;
+  }
+  for (const Piece& piece : kPieces[length]) {
+    if (piece.length == 0) break;
+    expand(piece.length, base + piece.offset, order, at);
+  }
+}
+
+// kOrders[n][k]: which byte of an n-byte literal chunk goes to output position k.
+constexpr std::array<Order, 33> makeOrders() {
+  std::array<Order, 33> orders{};
+  for (std::size_t n = 1; n <= 32; ++n) {
+    std::size_t at = 0;
+    expand(n, 0, orders[n], at);
+  }
+  return orders;
+}
+constexpr std::array<Order, 33> kOrders = makeOrders();
+
+class Decoder {
+ public:
+  Decoder(std::span<const std::uint8_t> in, std::size_t outSize, std::vector<std::uint8_t>& out)
+      : in_(in), outSize_(outSize), out_(out) {}
+
+  Status run() {
+    out_.clear();
+    // Grow with the output rather than trusting the announced size up front.
+    out_.reserve(std::min(outSize_, in_.size() * 8 + 64));
+    if (in_.empty()) return finish();
+
+    std::size_t literal = 0;
+    if ((in_[0] >> 4) == 2) {
+      // A stream may open with a four-byte lead whose last byte gives a short
+      // first literal run.
+      if (in_.size() < 4) return fail("compressed data ends inside its first instruction");
+      pos_ = 4;
+      literal = in_[3] & 7u;
+    } else {
+      std::uint8_t op = 0;
+      if (!next(op) || !literalLength(op, literal)) return error_;
+    }
+
+    while (true) {
+      if (!copyLiteral(literal)) return error_;
+      if (pos_ >= in_.size()) break;
+      std::uint8_t op = 0;
+      if (!next(op)) return error_;
+      literal = 0;
+      // One or more back references follow a literal run; the low bits of the
+      // last instruction byte give the next literal's length, or a fresh
+      // opcode with a zero high half starts a longer literal.
+      while (true) {
+        std::size_t offset = 0;
+        std::size_t length = 0;
+        if (!instruction(op, offset, length) || !copyMatch(offset, length)) return error_;
+        literal = op & 7u;
+        if (literal != 0 || pos_ >= in_.size()) break;
+        if (!next(op)) return error_;
+        if ((op >> 4) == 0) {
+          if (!literalLength(op, literal)) return error_;
+          break;
+        }
+        if ((op >> 4) == 15) op &= 15;
+      }
+      if (pos_ >= in_.size() && literal == 0) break;
+    }
+    return finish();
+  }
+
+ private:
+  Status finish() {
+    if (out_.size() != outSize_) {
+      return fail("compressed data gives " + std::to_string(out_.size()) + " bytes, " +
+                  std::to_string(outSize_) + " announced");
+    }
+    return Status::Ok();
+  }
+
+  Status fail(std::string message) {
+    error_ = {ErrorKind::kCorrupt, std::move(message), pos_, ""};
+    return error_;
+  }
+
+  bool next(std::uint8_t& byte) {
+    if (pos_ >= in_.size()) {
+      fail("compressed data ends inside an instruction");
+      return false;
+    }
+    byte = in_[pos_++];
+    return true;
+  }
+
+  bool literalLength(std::uint8_t op, std::size_t& length) {
+    length = static_cast<std::size_t>(op) + 8;
+    if (length != 0x17) return true;
+    std::uint8_t extra = 0;
+    if (!next(extra)) return false;
+    length += extra;
+    if (extra != 0xff) return true;
+    std::uint32_t more = 0;
+    do {
+      std::uint8_t lo = 0;
+      std::uint8_t hi = 0;
+      if (!next(lo) || !next(hi)) return false;
+      more = lo | (static_cast<std::uint32_t>(hi) << 8);
+      length += more;
+    } while (more == 0xffff);
+    return true;
+  }
+
+  bool instruction(std::uint8_t& op, std::size_t& offset, std::size_t& length) {
+    std::uint8_t a = 0;
+    std::uint8_t b = 0;
+    switch (op >> 4) {
+      case 0:
+        if (!next(a) || !next(b)) return false;
+        length = (op & 0xfu) + 0x13u + ((b >> 3) & 0x10u);
+        offset = ((b & 0x78u) << 5) + 1 + a;
+        op = b;
+        return true;
+      case 1:
+        if (!next(a) || !next(b)) return false;
+        length = (op & 0xfu) + 3;
+        offset = ((b & 0xf8u) << 5) + 1 + a;
+        op = b;
+        return true;
+      case 2: {
+        if (!next(a) || !next(b)) return false;
+        offset = a | (static_cast<std::size_t>(b) << 8);
+        length = op & 7u;
+        std::uint8_t c = 0;
+        if ((op & 8) == 0) {
+          if (!next(c)) return false;
+          length += c & 0xf8u;
+          op = c;
+        } else {
+          std::uint8_t d = 0;
+          if (!next(c) || !next(d)) return false;
+          ++offset;
+          length += (static_cast<std::size_t>(c) << 3) + ((d & 0xf8u) << 8) + 0x100;
+          op = d;
+        }
+        return true;
+      }
+      default:
+        if (!next(a)) return false;
+        length = op >> 4;
+        offset = (op & 15u) + ((a & 0xf8u) << 1) + 1;
+        op = a;
+        return true;
+    }
+  }
+
+  bool copyLiteral(std::size_t length) {
+    if (length > in_.size() - pos_) {
+      fail("a literal run reaches past the end of the compressed data");
+      return false;
+    }
+    if (length > outSize_ - out_.size()) {
+      fail("compressed data gives more than the announced " + std::to_string(outSize_) +
+           " bytes");
+      return false;
+    }
+    const std::uint8_t* src = in_.data() + pos_;
+    pos_ += length;
+    while (length > 0) {
+      const std::size_t chunk = std::min<std::size_t>(length, 32);
+      const Order& order = kOrders[chunk];
+      for (std::size_t k = 0; k < chunk; ++k) out_.push_back(src[order[k]]);
+      src += chunk;
+      length -= chunk;
+    }
+    return true;
+  }
+
+  bool copyMatch(std::size_t offset, std::size_t length) {
+    if (offset == 0 || offset > out_.size()) {
+      fail("a back reference points before the start of the data");
+      return false;
+    }
+    if (length > outSize_ - out_.size()) {
+      fail("compressed data gives more than the announced " + std::to_string(outSize_) +
+           " bytes");
+      return false;
+    }
+    // Byte by byte: the source may overlap what this copy writes.
+    std::size_t from = out_.size() - offset;
+    for (std::size_t k = 0; k < length; ++k) {
+      const std::uint8_t byte = out_[from++];
+      out_.push_back(byte);
+    }
+    return true;
+  }
+
+  std::span<const std::uint8_t> in_;
+  std::size_t outSize_;
+  std::vector<std::uint8_t>& out_;
+  std::size_t pos_ = 0;
+  Status error_;
+};
+
+}  // namespace
+
+Status decompress(std::span<const std::uint8_t> in, std::size_t outSize,
+                  std::vector<std::uint8_t>& out) {
+  return Decoder(in, outSize, out).run();
+}
+
+}  // namespace veldra::dwg::detail::r2007
