@@ -112,7 +112,7 @@ bool checkHandles(RunContext& run, const DrawingTable& table) {
 
   run.state.status = "Checking handles...";
   run.view.setStatus(run.state.status);
-  const double threshold = leadingNumber(run.options.percent);
+  const double threshold = thresholdNumber(run.options.percent);
   const std::string& entity = run.options.entity;
   const int n = static_cast<int>(table.size());
   const HandleMatcher matcher(table.handles);

@@ -83,7 +83,7 @@ std::optional<double> parsePlainNumber(std::string_view text) {
   return convert(text);
 }
 
-double leadingNumber(std::string_view text) {
+double thresholdNumber(std::string_view text) {
   while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
   const std::size_t length = plainNumberLength(text);
   return length == 0 ? 0.0 : convert(text.substr(0, length));

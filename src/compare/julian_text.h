@@ -19,6 +19,6 @@ std::optional<double> parsePlainNumber(std::string_view text);
 // The number at the start of a text, as a threshold box is read: leading
 // blanks skipped, then an optional sign, digits and a fraction ("50%" gives
 // 50); 0 when the text does not start with a number.
-double leadingNumber(std::string_view text);
+double thresholdNumber(std::string_view text);
 
 }  // namespace veldra

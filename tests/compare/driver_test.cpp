@@ -1,0 +1,230 @@
+#include <gtest/gtest.h>
+
+#include "app/textfile.h"
+#include "compare/driver.h"
+#include "compare/run_fakes.h"
+#include "support/recorders.h"
+#include "support/temp_dir.h"
+
+namespace veldra {
+namespace {
+
+using testing::RunFixture;
+using testing::slurp;
+using testing::TempDir;
+
+std::string lines(std::initializer_list<std::string> texts) {
+  std::string out;
+  for (const auto& t : texts) out += quotedLine(t);
+  return out;
+}
+
+class DriverTest : public ::testing::Test {
+ protected:
+  DriverTest() : base(dir.makeWorkspace()), run(base) {}
+
+  void records(std::initializer_list<std::string> texts) {
+    replaceFile(run.workspace.recordFile("P"), lines(texts));
+  }
+  DriverOutcome drive(int totfiles) {
+    auto context = run.context();
+    run.state.totfiles = totfiles;
+    context.resetDisplay();
+    return runComparison(context);
+  }
+  std::string timeReport() { return slurp(run.workspace.timeReport("P")); }
+  std::string handleReport() { return slurp(run.workspace.handleReport("P")); }
+  std::string ageReport() { return slurp(run.workspace.ageReport("P")); }
+
+  TempDir dir;
+  std::filesystem::path base;
+  RunFixture run;
+};
+
+TEST_F(DriverTest, TimeCheckReportsEveryPairWithTheSameDateInPairOrder) {
+  run.options.handleCheck = false;
+  records({"A,2453585.5,,END", "B,2453585.5,,END", "Z,0,,END", "Y,,,END", "C,2453585.5,,END",
+           "D,2453585.50000001,,END"});
+  EXPECT_EQ(drive(7), DriverOutcome::Complete);
+  const std::string tail = " at 12 hours, 0 minutes, 0 seconds [2453585.5 as Julian]";
+  EXPECT_EQ(timeReport(), lines({"A vs. B" + tail, "A vs. C" + tail, "B vs. C" + tail}));
+  EXPECT_EQ(run.view.timeConflicts, "0003");
+  EXPECT_EQ(run.view.status, "Complete!");
+  EXPECT_EQ(run.view.verdict, "VELDRA!!!");
+  EXPECT_EQ(run.view.colour, kRed);
+  EXPECT_EQ(run.view.picture, "veldrawrong.jpg");
+  EXPECT_EQ(run.alarm.starts, 1);
+  EXPECT_EQ(run.state.alertgiven, "YES");
+  EXPECT_EQ(handleReport(), lines({"Handle conflicts not reported due to option selection."}));
+  EXPECT_EQ(ageReport(), lines({"DWG date conflicts not reported due to option selection."}));
+}
+
+TEST_F(DriverTest, WholeSecondsInATimeConflictAreNotCutShort) {
+  run.options.handleCheck = false;
+  records({"A,2453585.00052083,,END", "B,2453585.00052083,,END"});
+  drive(2);
+  EXPECT_EQ(timeReport(), lines({"A vs. B at 0 hours, 0 minutes, 45 seconds [2453585.00052083 as Julian]"}));
+}
+
+TEST_F(DriverTest, CleanRunEndsWithTheAllClearAndReplacesOldReports) {
+  replaceFile(run.workspace.timeReport("P"), std::string(500, 'x'));
+  run.options.entity = "LINE";
+  run.options.percent = "90";
+  records({"A,2453585.5,1$2$,END", "B,2453585.6,3$4$,END"});
+  EXPECT_EQ(drive(1 + 1), DriverOutcome::Complete);
+  EXPECT_EQ(timeReport(), lines({"No time conflicts!"}));
+  EXPECT_EQ(handleReport(), lines({"No entity [LINE] conflicts >= 90% match!"}));
+  EXPECT_EQ(run.view.verdict, "NO VELDRA's");
+  EXPECT_EQ(run.view.colour, kPurple);
+  EXPECT_EQ(run.view.picture, "veldracheck.jpg");
+  EXPECT_EQ(run.view.timeConflicts, "0000");
+  EXPECT_EQ(run.alarm.starts, 0);
+  EXPECT_EQ(run.state.alertgiven, "NO");
+}
+
+TEST_F(DriverTest, HandleCheckWritesTheThreeFormsAgainstTheThreshold) {
+  run.options.timeCheck = false;
+  run.options.entity = "LINE";
+  run.options.percent = "70";
+  records({"ABCD,1,A$B$C$D$,END", "ABC,2,A$B$C$,END", "ABC2,3,A$B$C$,END", "NONE,4,,END",
+           "XY,5,X$Y$Z$,END", "XW,6,X$W$Q$,END"});
+  drive(6);
+  EXPECT_EQ(handleReport(), lines({
+                                "ABCD vs. ABC has a 75% / 100% LINE handle match.",
+                                "ABCD vs. ABC2 has a 75% / 100% LINE handle match.",
+                                "** ABC vs. ABC2 has a 100% LINE handle match [3 total].",
+                            }));
+  EXPECT_EQ(run.view.entityConflicts, "0003");
+  EXPECT_EQ(run.view.status, "Complete!");
+  EXPECT_EQ(run.alarm.starts, 1);
+
+  // 2 of 3 is 66.67%, shown as 67 and below 70; the reverse order names the
+  // smaller side first as 100%.
+  run.options.percent = "66";
+  records({"XY,5,X$Y$Z$,END", "XW,6,X$Y$Q$,END", "AB,1,A$B$C$,END", "ABCD,1,A$B$C$D$,END"});
+  drive(4);
+  EXPECT_EQ(handleReport(), lines({"XY vs. XW has a 100% / 67% LINE handle match.",
+                                   "AB vs. ABCD has a 100% / 75% LINE handle match."}));
+}
+
+TEST_F(DriverTest, HandleCheckSkipsFirstDrawingsWithoutHandlesAndReadsTheThresholdPrefix) {
+  run.options.timeCheck = false;
+  run.options.entity = "ARC";
+  run.options.percent = "zero";
+  records({"EMPTY,1,,END", "A,2,a$,END", "B,3,A$,END", "C,4,,END"});
+  drive(4);
+  EXPECT_EQ(handleReport(), lines({"A vs. B has a 100% / 0% ARC handle match.",
+                                   "A vs. C has a 0% / 100% ARC handle match.",
+                                   "B vs. C has a 0% / 100% ARC handle match."}));
+}
+
+TEST_F(DriverTest, AgeCheckFlagsByCalendarMonths) {
+  run.options.timeCheck = run.options.handleCheck = false;
+  run.options.ageCheck = true;
+  run.options.age = "6 months";
+  // Today is March 2006 (the fixed clock).
+  records({"SEPT2005,2453629,,END", "OCT2005,2453659,,END", "JAN2004,2453006,,END",
+           "NEXTMONTH,2453827,,END", "ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHIJKLMN,2453006,,END"});
+  drive(6);
+  EXPECT_EQ(ageReport(), lines({
+                             "SEPT2005........................ [over 6 months old] :0 year(s) & 6 month(s).",
+                             "JAN2004......................... [over 6 months old] :2 year(s) & 2 month(s).",
+                             "ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHIJKLMN [over 6 months old] :2 year(s) & 2 month(s).",
+                         }));
+  EXPECT_EQ(run.view.ageConflicts, "0003");
+  EXPECT_EQ(run.alarm.starts, 1);
+
+  run.options.age = "over 5 years";
+  drive(6);
+  EXPECT_EQ(ageReport(), lines({"No DWG date check conflicts!"}));
+  EXPECT_EQ(run.view.picture, "veldracheck.jpg");
+}
+
+TEST_F(DriverTest, TheAlarmSoundsOncePerRunAndAgainInTheNextRun) {
+  run.options.ageCheck = true;
+  run.options.age = "1 year";
+  records({"A,2453006,X$,END", "B,2453006,X$,END"});
+  drive(2);
+  EXPECT_EQ(run.alarm.starts, 1);
+  EXPECT_EQ(run.view.timeConflicts, "0001");
+  EXPECT_EQ(run.view.entityConflicts, "0001");
+  EXPECT_EQ(run.view.ageConflicts, "0002");
+  drive(2);
+  EXPECT_EQ(run.alarm.starts, 2);
+
+  // Without the sound file the visual alarm is given all the same.
+  std::filesystem::remove(run.workspace.resource("conflict.wav"));
+  drive(2);
+  EXPECT_EQ(run.view.verdict, "VELDRA!!!");
+  EXPECT_EQ(run.view.picture, "veldrawrong.jpg");
+}
+
+TEST_F(DriverTest, EmptyDateFieldIsADrawingWithoutDate) {
+  run.options.ageCheck = true;
+  records({"A,,X$,END", "B,,Y$,END"});
+  EXPECT_EQ(drive(2), DriverOutcome::Complete);
+  EXPECT_EQ(timeReport(), lines({"No time conflicts!"}));
+  EXPECT_EQ(ageReport(), lines({"No DWG date check conflicts!"}));
+}
+
+TEST_F(DriverTest, BadRecordsEndTheDriverWithoutTouchingReports) {
+  replaceFile(run.workspace.timeReport("P"), "old");
+  for (const auto& bad : {std::string("A,abc,,END"), std::string("A,2453585.5,END"), std::string("")}) {
+    records({"B,2453585.5,,END", bad});
+    EXPECT_EQ(drive(2), DriverOutcome::EndedEarly) << bad;
+    EXPECT_EQ(timeReport(), "old");
+    EXPECT_NE(run.view.status, "Complete!");
+  }
+  // More records than drawings counted.
+  records({"A,1,,END", "B,2,,END", "C,3,,END"});
+  EXPECT_EQ(drive(2), DriverOutcome::EndedEarly);
+  EXPECT_EQ(timeReport(), "old");
+  // The record file was released: it can be replaced at once.
+  EXPECT_TRUE(replaceFile(run.workspace.recordFile("P"), ""));
+}
+
+TEST_F(DriverTest, FewerRecordsThanDrawingsLeaveEmptyEntries) {
+  records({"A,2453585.5,X$,END"});
+  EXPECT_EQ(drive(3), DriverOutcome::Complete);
+  EXPECT_EQ(timeReport(), lines({"No time conflicts!"}));
+  EXPECT_EQ(handleReport(), lines({"No entity [RAY] conflicts >= 100% match!"}));
+  EXPECT_EQ(drive(0), DriverOutcome::NotRun);
+}
+
+TEST_F(DriverTest, SwitchedOffReportThatCannotBeWrittenEndsTheDriver) {
+  run.options.handleCheck = false;
+  std::filesystem::remove_all(base / "handle conflicts");
+  records({"A,1,,END"});
+  EXPECT_EQ(drive(1), DriverOutcome::EndedEarly);
+  EXPECT_EQ(timeReport(), lines({"No time conflicts!"}));
+  EXPECT_FALSE(std::filesystem::exists(run.workspace.ageReport("P")));
+}
+
+TEST_F(DriverTest, RecompareRefusesAnEmptyOrMissingRecordWithTimeMatchesOn) {
+  testing::RecordingMessages messages;
+  auto context = run.context();
+  run.options.locations = {"-" + (base / "none").string()};
+  EXPECT_EQ(recompare(context, messages), RecompareOutcome::EmptyRecordRefused);
+  records({});
+  EXPECT_EQ(recompare(context, messages), RecompareOutcome::EmptyRecordRefused);
+  ASSERT_EQ(messages.shown.size(), 2u);
+  EXPECT_EQ(messages.shown[0].text, "XXXXXXavailable due to no entity matches - turning OFF.");
+  EXPECT_EQ(messages.shown[0].title, "VELDRA");
+  EXPECT_EQ(messages.shown[0].icon, MessageIcon::Information);
+  EXPECT_TRUE(run.view.statuses.empty());
+  EXPECT_FALSE(std::filesystem::exists(run.workspace.timeReport("P")));
+
+  // With "Time Matches" off an empty record file is compared like any other.
+  run.options.timeCheck = false;
+  dir.write("drawings/a.dwg", "");
+  run.options.locations = {"-" + (base.parent_path() / "drawings").string()};
+  DriverOutcome outcome{};
+  EXPECT_EQ(recompare(context, messages, &outcome), RecompareOutcome::Ran);
+  EXPECT_EQ(outcome, DriverOutcome::Complete);
+  EXPECT_EQ(run.view.totalFiles, "0001");
+  EXPECT_EQ(run.view.statuses.front(), "Comparing...");
+  EXPECT_EQ(timeReport(), lines({"Time conflicts not reported due to option selection."}));
+}
+
+}  // namespace
+}  // namespace veldra

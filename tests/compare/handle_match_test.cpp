@@ -1,0 +1,57 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "compare/handle_match.h"
+
+namespace veldra {
+namespace {
+
+TEST(HandleTokens, EveryDollarEndsAToken) {
+  EXPECT_EQ(handleTokens("2F$30$31$"), (std::vector<std::string_view>{"2F", "30", "31"}));
+  EXPECT_EQ(handleTokens("2F$$31"), (std::vector<std::string_view>{"2F", ""}));
+  EXPECT_TRUE(handleTokens("").empty());
+  EXPECT_TRUE(handleTokens("ABC").empty());
+}
+
+TEST(HandleMatch, ListSearchCountsRepeatsOfTheFirstListOnly) {
+  EXPECT_EQ(listMatchCount({"A", "A", "B"}, {"A", "C"}), 2);
+  EXPECT_EQ(listMatchCount({"A", "C"}, {"A", "A", "B"}), 1);
+  EXPECT_EQ(listMatchCount({"a"}, {"A"}), 0);
+}
+
+// The fast matcher must give the list search's count for every pair, on
+// tables mixing shared template handles, rare ones, repeats, empty tokens,
+// letter case and drawings without handles.
+TEST(HandleMatch, FastMatcherAgreesWithTheListSearch) {
+  std::mt19937 random(11);
+  for (int round = 0; round < 30; ++round) {
+    const int n = 2 + static_cast<int>(random() % 60);
+    const int pool = 1 + static_cast<int>(random() % 300);
+    std::vector<std::string> handles(static_cast<std::size_t>(n));
+    for (auto& entry : handles) {
+      const int length = static_cast<int>(random() % 40);
+      for (int k = 0; k < length; ++k) {
+        // Skewed: low numbers are common to many drawings.
+        const unsigned value = random() % 3 == 0 ? random() % static_cast<unsigned>(pool) : random() % 12;
+        std::string token = value == 5 ? "" : std::to_string(value) + (value % 7 == 0 ? "a" : "A");
+        entry += token + "$";
+        if (random() % 10 == 0) entry += token + "$";
+      }
+    }
+    const HandleMatcher matcher(handles);
+    std::vector<int> counts;
+    for (int i = 0; i < n; ++i) {
+      matcher.matchesFrom(i, counts);
+      const auto list1 = handleTokens(handles[static_cast<std::size_t>(i)]);
+      ASSERT_EQ(matcher.tokenCount(i), static_cast<int>(list1.size()));
+      for (int j = i + 1; j < n; ++j)
+        ASSERT_EQ(counts[static_cast<std::size_t>(j)],
+                  listMatchCount(list1, handleTokens(handles[static_cast<std::size_t>(j)])))
+            << "round " << round << " pair " << i << "," << j;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace veldra
