@@ -1,6 +1,43 @@
+// The program: parses "--workspace DIR", then lets the main window start up.
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QStringList>
+
+#include <cstdio>
+
+#include "ui/main_window.h"
+#include "ui/null_host.h"
+#include "ui/qt_message_boxes.h"
+#include "ui/volumes.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  return 0;
+  QApplication::setApplicationName(QStringLiteral("VELDRA"));
+
+  veldra::MainWindowDeps deps;
+  const QStringList args = QApplication::arguments();
+  for (qsizetype i = 1; i < args.size(); ++i) {
+    if (args[i] == QStringLiteral("--workspace") && i + 1 < args.size()) {
+      // A given base folder is used as written, without a trailing separator.
+      QString folder = QDir::toNativeSeparators(QDir(args[++i]).absolutePath());
+      while (folder.size() > 1 && (folder.endsWith('/') || folder.endsWith('\\'))) folder.chop(1);
+      deps.installLoc = QFile::encodeName(folder).toStdString();
+    } else {
+      std::fprintf(stderr, "usage: veldra [--workspace DIR]\n");
+      return 2;
+    }
+  }
+
+  veldra::QtMessageBoxes messages;
+  veldra::NullDrawingHost host;
+  veldra::SystemVolumes volumes;
+  deps.messages = &messages;
+  deps.host = &host;
+  deps.volumes = &volumes;
+
+  veldra::MainWindow window(deps);
+  messages.setParent(&window);
+  window.startUp();
+  return QApplication::exec();
 }

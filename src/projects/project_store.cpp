@@ -1,0 +1,88 @@
+#include "projects/project_store.h"
+
+#include <system_error>
+
+#include "app/textfile.h"
+
+namespace veldra {
+
+std::vector<std::string> parseQuotedList(std::string_view content) {
+  std::vector<std::string> entries;
+  for (const std::string& line : splitLines(content)) {
+    if (line.size() < 2) continue;
+    entries.push_back(line.substr(1, line.size() - 2));
+  }
+  return entries;
+}
+
+std::string formatQuotedList(const std::vector<std::string>& entries) {
+  std::string content;
+  for (const std::string& entry : entries) content += quotedLine(entry);
+  return content;
+}
+
+std::optional<std::vector<std::string>> readProjects(const Workspace& ws) {
+  const auto content = readWholeFile(ws.projectsFile());
+  if (!content) return std::nullopt;
+  return parseQuotedList(*content);
+}
+
+bool ensureProjectsFile(const Workspace& ws) { return touchFile(ws.projectsFile()); }
+
+bool appendProject(const Workspace& ws, std::string_view name, std::string* error) {
+  return appendToFile(ws.projectsFile(), quotedLine(name), error);
+}
+
+bool rewriteProjects(const Workspace& ws, const std::vector<std::string>& names, std::string* error) {
+  return replaceFile(ws.projectsFile(), formatQuotedList(names), error);
+}
+
+std::optional<std::vector<std::string>> readLocations(const Workspace& ws, std::string_view project) {
+  const auto content = readWholeFile(ws.locationFile(project));
+  if (!content) return std::nullopt;
+  return parseQuotedList(*content);
+}
+
+bool appendLocation(const Workspace& ws, std::string_view project, std::string_view entry,
+                    std::string* error) {
+  return appendToFile(ws.locationFile(project), quotedLine(entry), error);
+}
+
+bool rewriteLocations(const Workspace& ws, std::string_view project,
+                      const std::vector<std::string>& entries, std::string* error) {
+  return replaceFile(ws.locationFile(project), formatQuotedList(entries), error);
+}
+
+void deleteProjectFiles(const Workspace& ws, std::string_view project) {
+  for (const auto& file : {ws.locationFile(project), ws.recordFile(project), ws.handleReport(project),
+                           ws.timeReport(project), ws.ageReport(project)}) {
+    std::error_code ec;
+    std::filesystem::remove(file, ec);
+  }
+}
+
+bool hasRecords(const Workspace& ws, std::string_view project) {
+  std::error_code ec;
+  const auto file = ws.recordFile(project);
+  if (!std::filesystem::is_regular_file(file, ec)) return false;
+  const auto size = std::filesystem::file_size(file, ec);
+  return !ec && size > 0;
+}
+
+std::optional<std::string> projectNameProblem(std::string_view name) {
+  if (name.empty()) return "A project name cannot be empty.";
+  bool onlyBlanksAndDots = true;
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '/' || c == '\\') return "A project name cannot hold a path separator (/ or \\).";
+    if (byte < 0x20 || byte == 0x7f) return "A project name cannot hold a control character.";
+    if (std::string_view("<>:\"|?*").find(c) != std::string_view::npos)
+      return "A project name cannot hold any of the characters < > : \" | ? *";
+    if (c != ' ' && c != '.') onlyBlanksAndDots = false;
+  }
+  if (name.find("..") != std::string_view::npos) return "A project name cannot hold \"..\".";
+  if (onlyBlanksAndDots) return "A project name cannot be made of blanks and dots only.";
+  return std::nullopt;
+}
+
+}  // namespace veldra

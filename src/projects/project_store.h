@@ -1,0 +1,51 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/workspace.h"
+
+namespace veldra {
+
+// The entries of a list file (projects.fil or a location file): of every line
+// the first and the last character are dropped, whatever they are (the double
+// quotes the writers put there); a line shorter than two characters is skipped.
+std::vector<std::string> parseQuotedList(std::string_view content);
+
+// Every line of a list file: each entry between double quotes, CR LF.
+std::string formatQuotedList(const std::vector<std::string>& entries);
+
+// The project list file. `readProjects` gives nothing when the file cannot be
+// opened; `ensureProjectsFile` creates it empty then (false when even that fails).
+std::optional<std::vector<std::string>> readProjects(const Workspace& ws);
+bool ensureProjectsFile(const Workspace& ws);
+// Appends one project line (creating the file when absent).
+bool appendProject(const Workspace& ws, std::string_view name, std::string* error = nullptr);
+// Rewrites the list whole, names as given, through a temporary file.
+bool rewriteProjects(const Workspace& ws, const std::vector<std::string>& names,
+                     std::string* error = nullptr);
+
+// A project's location file: nothing when it cannot be opened.
+std::optional<std::vector<std::string>> readLocations(const Workspace& ws, std::string_view project);
+bool appendLocation(const Workspace& ws, std::string_view project, std::string_view entry,
+                    std::string* error = nullptr);
+// Rewrites the location file whole; with no entries it stays with 0 bytes.
+bool rewriteLocations(const Workspace& ws, std::string_view project,
+                      const std::vector<std::string>& entries, std::string* error = nullptr);
+
+// Deletes the project's location, record and three report files, each on its
+// own; a file that is absent or cannot be deleted is passed over.
+void deleteProjectFiles(const Workspace& ws, std::string_view project);
+
+// Whether the project's record file exists and holds at least one byte.
+bool hasRecords(const Workspace& ws, std::string_view project);
+
+// Why a name cannot be a project name, or nothing when it can. The name is
+// the base name of five files in the workspace's folders, so it must stay a
+// plain file name on every platform: no path separator, no "..", no control
+// character, none of < > : " | ? *, and not only blanks and dots.
+std::optional<std::string> projectNameProblem(std::string_view name);
+
+}  // namespace veldra

@@ -1,0 +1,541 @@
+#include "ui/main_window.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTextEdit>
+
+#include <algorithm>
+
+#include "app/messages.h"
+#include "app/settings.h"
+#include "app/settings_store.h"
+#include "collect/drawing_host.h"
+#include "projects/folder_listing.h"
+#include "projects/project_store.h"
+#include "reports/report_options.h"
+#include "ui/splash.h"
+#include "ui/volumes.h"
+
+namespace veldra {
+namespace {
+
+std::string bytes(const QString& text) { return QFile::encodeName(text).toStdString(); }
+QString fromBytes(std::string_view text) {
+  return QFile::decodeName(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+}
+QString nativePath(const std::filesystem::path& path) { return fromBytes(path.string()); }
+
+// A check box value as the settings files hold it: 0, 1, or 2 for greyed.
+int checkValue(const QCheckBox* box) {
+  switch (box->checkState()) {
+    case Qt::Checked: return 1;
+    case Qt::PartiallyChecked: return 2;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent) : QWidget(parent), deps_(std::move(deps)) {
+  buildControls();
+  connectHandlers();
+}
+
+MainWindow::~MainWindow() = default;
+
+QString MainWindow::InstallLoc() const { return fromBytes(ws_.installLoc()); }
+
+void MainWindow::connectHandlers() {
+  connect(txtProject, &QLineEdit::textChanged, this, &MainWindow::on_txtProject_textChanged);
+  connect(cmdAddproj, &QPushButton::clicked, this, &MainWindow::on_cmdAddproj_clicked);
+  connect(cmdRemproj, &QPushButton::clicked, this, &MainWindow::on_cmdRemproj_clicked);
+  connect(lstProjects, &QListWidget::currentRowChanged, this, &MainWindow::lstProjects_Click);
+  connect(cmdAddloc, &QPushButton::clicked, this, &MainWindow::on_cmdAddloc_clicked);
+  connect(cmdRemloc, &QPushButton::clicked, this, &MainWindow::on_cmdRemloc_clicked);
+  connect(lstLocations, &QListWidget::currentRowChanged, this, &MainWindow::lstLocations_Click);
+  connect(cmdJump, &QPushButton::clicked, this, &MainWindow::on_cmdJump_clicked);
+  connect(drvMain, &QComboBox::currentIndexChanged, this, &MainWindow::drvMain_Change);
+  connect(dirMain, &QListWidget::itemDoubleClicked, this, &MainWindow::on_dirMain_itemDoubleClicked);
+  connect(dirMain, &QListWidget::itemActivated, this, &MainWindow::on_dirMain_itemDoubleClicked);
+  connect(chkSub, &QCheckBox::stateChanged, this, &MainWindow::chkSub_Click);
+  connect(cmbEntity, &QComboBox::activated, this, &MainWindow::cmbEntity_Click);
+  connect(chkLine, &QCheckBox::stateChanged, this, &MainWindow::chkLine_Click);
+  for (int i = 0; i < 3; ++i) {
+    connect(chkOpt[i], &QCheckBox::clicked, this, [this, i] { chkOpt_Click(i); });
+    connect(optReport[i], &QRadioButton::clicked, this, [this, i] { optReport_Click(i); });
+  }
+  connect(cmbPercent, &QComboBox::activated, this, &MainWindow::cmbPercent_Click);
+  connect(cmdCollect, &QPushButton::clicked, this, &MainWindow::on_cmdCollect_clicked);
+  connect(cmdCompare, &QPushButton::clicked, this, &MainWindow::on_cmdCompare_clicked);
+  connect(cmdPrint, &QPushButton::clicked, this, &MainWindow::on_cmdPrint_clicked);
+  connect(cmdWhatnext, &QPushButton::clicked, this, &MainWindow::on_cmdWhatnext_clicked);
+  connect(cmdHelp, &QPushButton::clicked, this, &MainWindow::on_cmdHelp_clicked);
+  connect(cmdExit, &QPushButton::clicked, this, &MainWindow::on_cmdExit_clicked);
+  connect(TabStrip1, &QTabBar::currentChanged, this, &MainWindow::TabStrip1_Click);
+  lstProjects->viewport()->installEventFilter(this);
+  lstLocations->viewport()->installEventFilter(this);
+}
+
+// ---------------------------------------------------------------- start-up
+
+void MainWindow::startUp() {
+  showSplash(deps_.splashDuration);
+
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
+  show();
+
+  ws_ = Workspace(deps_.installLoc ? *deps_.installLoc : readInstallLocation());
+
+  statusDate->setText(QLocale(QLocale::English).toString(deps_.today(), QStringLiteral("dddd, MMMM d yyyy")));
+
+  // From here on a failing step is skipped without a message.
+  if (deps_.host) connectDrawingHost(*deps_.host);
+  const QPixmap logo(nativePath(ws_.resource("veldralogo.jpg")));
+  if (!logo.isNull()) Picture1->setPixmap(logo.scaled(Picture1->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+
+  fillDrives();
+
+  cmbEntity->setCurrentIndex(0);
+  cmbEntity_Click();
+  cmdAddproj->setEnabled(false);
+
+  if (const auto projects = readProjects(ws_)) {
+    for (const std::string& name : *projects) lstProjects->addItem(fromBytes(name));
+  } else {
+    ensureProjectsFile(ws_);
+  }
+  {
+    const QSignalBlocker blocker(lstProjects);
+    lstProjects->setCurrentRow(-1);
+    lstProjects->clearSelection();
+  }
+
+  const auto entity = readSetting(ws_, kEntitySettingFile, kEntitySettingDefault);
+  if (entity && *entity >= -1 && *entity < cmbEntity->count()) {
+    cmbEntity->setCurrentIndex(*entity);
+    cmbEntity_Click();
+  }
+  restoreCheckBox(chkLine, kLineWarningSettingFile, kLineWarningSettingDefault);
+  restoreCheckBox(chkSub, kSubfolderSettingFile, kSubfolderSettingDefault);
+}
+
+void MainWindow::restoreCheckBox(QCheckBox* box, std::string_view fileName, int defaultValue) {
+  const auto value = readSetting(ws_, fileName, defaultValue);
+  if (!value || *value < 0 || *value > 2) return;
+  if (*value == 2) {
+    box->setTristate(true);
+    box->setCheckState(Qt::PartiallyChecked);
+  } else {
+    box->setCheckState(*value == 1 ? Qt::Checked : Qt::Unchecked);
+  }
+}
+
+void MainWindow::writeCheckBox(QCheckBox* box, std::string_view fileName) {
+  // Once the user moves a greyed box on, it is a two-state box again.
+  if (box->checkState() != Qt::PartiallyChecked) box->setTristate(false);
+  // A settings file that cannot be written keeps its old value, unreported.
+  writeSetting(ws_, fileName, checkValue(box));
+}
+
+// ---------------------------------------------------------------- shut-down
+
+void MainWindow::on_cmdExit_clicked() { close(); }
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  endProgram();
+  event->accept();
+}
+
+void MainWindow::endProgram() {
+  if (ended_) return;
+  ended_ = true;
+  // The program ends whether or not the entity choice could be saved.
+  writeSetting(ws_, kEntitySettingFile, entityPosition());
+  if (deps_.endProgram) {
+    deps_.endProgram();
+  } else {
+    QCoreApplication::quit();
+  }
+}
+
+int MainWindow::entityPosition() const {
+  const int index = cmbEntity->currentIndex();
+  if (index < 0 || cmbEntity->currentText() != cmbEntity->itemText(index)) return -1;
+  return index;
+}
+
+// ---------------------------------------------------------------- messages
+
+void MainWindow::showMessage(const QString& text, const QString& title, int icon) {
+  if (!deps_.messages) return;
+  deps_.messages->show(text.toLocal8Bit().toStdString(), title.toLocal8Bit().toStdString(),
+                       static_cast<MessageIcon>(icon));
+}
+
+void MainWindow::showWriteFailure(const std::filesystem::path& file, const QString& what) {
+  showMessage(QStringLiteral("Cannot write the file %1: %2").arg(nativePath(file), what),
+              QStringLiteral("VELDRA Error"), static_cast<int>(MessageIcon::Critical));
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseMove) {
+    for (QListWidget* list : {lstProjects, lstLocations}) {
+      if (watched != list->viewport()) continue;
+      const auto selected = list->selectedItems();
+      list->setToolTip(selected.isEmpty() ? QString() : selected.front()->text());
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------- projects
+
+QString MainWindow::selectedProject() const {
+  const auto selected = lstProjects->selectedItems();
+  return selected.isEmpty() ? QString() : selected.front()->text();
+}
+
+std::vector<std::string> MainWindow::projectNames() const {
+  std::vector<std::string> names;
+  for (int i = 0; i < lstProjects->count(); ++i) names.push_back(bytes(lstProjects->item(i)->text().toUpper()));
+  return names;
+}
+
+void MainWindow::on_txtProject_textChanged(const QString& text) { cmdAddproj->setEnabled(!text.isEmpty()); }
+
+void MainWindow::on_cmdAddproj_clicked() {
+  const QString text = txtProject->text();
+  const QString upper = text.toUpper();
+  bool duplicate = text.isEmpty();
+  for (int i = 0; i < lstProjects->count() && !duplicate; ++i)
+    duplicate = lstProjects->item(i)->text().compare(upper, Qt::CaseInsensitive) == 0;
+
+  if (duplicate) {
+    showMessage(QStringLiteral("Duplicate project name!"), QStringLiteral("VELDRA Error"),
+                static_cast<int>(MessageIcon::Information));
+  } else {
+    // The name becomes the base name of the project's files: refuse one that
+    // would reach outside the workspace folders or make no valid file name.
+    if (const auto problem = projectNameProblem(bytes(upper))) {
+      showMessage(fromBytes(*problem), QStringLiteral("VELDRA Error"), static_cast<int>(MessageIcon::Critical));
+      return;
+    }
+    // The list only shows what the file holds: a failed append adds nothing.
+    if (!appendProject(ws_, bytes(upper))) {
+      showWriteFailure(ws_.projectsFile(), QStringLiteral("the project was not added."));
+      return;
+    }
+    lstProjects->addItem(upper);
+  }
+  txtProject->clear();
+  selectProjectRow(lstProjects->count() - 1);
+  const QString caption = QStringLiteral("Project: ") + selectedProject();
+  for (QLabel* label : lblProject) label->setText(caption);
+}
+
+void MainWindow::on_cmdRemproj_clicked() {
+  const int row = lstProjects->currentRow();
+  if (row < 0 || lstProjects->selectedItems().isEmpty()) return;
+  const QString name = lstProjects->item(row)->text();
+  std::vector<std::string> remaining = projectNames();
+  remaining.erase(remaining.begin() + row);
+  // Rewrite the list first: when that fails the project stays, files and all.
+  if (!rewriteProjects(ws_, remaining)) {
+    showWriteFailure(ws_.projectsFile(), QStringLiteral("the project was not removed."));
+    return;
+  }
+  {
+    const QSignalBlocker blocker(lstProjects);
+    delete lstProjects->takeItem(row);
+    lstProjects->setCurrentRow(-1);
+    lstProjects->clearSelection();
+  }
+  deleteProjectFiles(ws_, bytes(name));
+  lstLocations->clear();
+  countDrawings();
+  for (QPushButton* b : {cmdRemproj, cmdAddloc, cmdRemloc, cmdJump, cmdCollect, cmdCompare}) b->setEnabled(false);
+}
+
+void MainWindow::selectProjectRow(int row) {
+  if (row < 0) return;
+  if (lstProjects->currentRow() == row) {
+    lstProjects->item(row)->setSelected(true);
+    lstProjects_Click();
+  } else {
+    lstProjects->setCurrentRow(row);
+  }
+}
+
+void MainWindow::lstProjects_Click() {
+  const QString name = selectedProject();
+  if (name.isEmpty()) return;
+  const std::string project = bytes(name);
+  {
+    const QSignalBlocker blocker(lstLocations);
+    lstLocations->clear();
+    if (const auto entries = readLocations(ws_, project)) {
+      for (const std::string& entry : *entries) lstLocations->addItem(fromBytes(entry));
+    }
+    lstLocations->setCurrentRow(-1);
+  }
+  lblTotalFiles->setText(QStringLiteral("0000"));
+  countDrawings();
+  cmdRemproj->setEnabled(true);
+  cmdAddloc->setEnabled(true);
+  cmdCollect->setEnabled(true);
+  cmdRemloc->setEnabled(false);
+  cmdCompare->setEnabled(hasRecords(ws_, project));
+  for (QLabel* label : lblProject) label->setText(QStringLiteral("Project: ") + name);
+  cmdJump->setEnabled(false);
+}
+
+// ---------------------------------------------------------------- locations
+
+std::vector<std::string> MainWindow::locationEntries() const {
+  std::vector<std::string> entries;
+  for (int i = 0; i < lstLocations->count(); ++i) entries.push_back(bytes(lstLocations->item(i)->text()));
+  return entries;
+}
+
+void MainWindow::countDrawings() {
+  cmdCollect->setEnabled(true);
+  // A folder that cannot be listed, or too many drawings, stops the count and
+  // the label keeps what it showed.
+  if (const auto total = countDrawingsOrStop(locationEntries()))
+    lblTotalFiles->setText(QString::fromStdString(fourDigits(*total)));
+}
+
+void MainWindow::on_cmdAddloc_clicked() {
+  const QString project = selectedProject();
+  if (project.isEmpty() || currentFolder_.isEmpty()) return;
+  const QString folder = currentFolder_;
+  bool listed = false;
+  for (int i = 0; i < lstLocations->count() && !listed; ++i)
+    listed = lstLocations->item(i)->text().mid(1) == folder;
+  if (listed) {
+    showMessage(QStringLiteral("Path already exists!"), QStringLiteral("VELDRA Error"),
+                static_cast<int>(MessageIcon::Critical));
+  } else {
+    const QString entry = (chkSub->checkState() == Qt::Checked ? QStringLiteral("+") : QStringLiteral("-")) + folder;
+    if (appendLocation(ws_, bytes(project), bytes(entry))) {
+      const QSignalBlocker blocker(lstLocations);
+      lstLocations->addItem(entry);
+    } else {
+      showWriteFailure(ws_.locationFile(bytes(project)), QStringLiteral("the location was not added."));
+    }
+  }
+  countDrawings();
+}
+
+void MainWindow::on_cmdRemloc_clicked() {
+  const QString project = selectedProject();
+  const int row = lstLocations->currentRow();
+  if (project.isEmpty() || row < 0 || lstLocations->selectedItems().isEmpty()) return;
+  std::vector<std::string> remaining = locationEntries();
+  remaining.erase(remaining.begin() + row);
+  if (!rewriteLocations(ws_, bytes(project), remaining)) {
+    showWriteFailure(ws_.locationFile(bytes(project)), QStringLiteral("the location was not removed."));
+    return;
+  }
+  {
+    const QSignalBlocker blocker(lstLocations);
+    delete lstLocations->takeItem(row);
+    lstLocations->setCurrentRow(-1);
+    lstLocations->clearSelection();
+  }
+  if (lstLocations->count() > 0) {
+    selectLocationRow(0);
+  } else {
+    cmdRemloc->setEnabled(false);
+    cmdJump->setEnabled(false);
+  }
+  countDrawings();
+}
+
+void MainWindow::selectLocationRow(int row) {
+  if (lstLocations->currentRow() == row) {
+    lstLocations->item(row)->setSelected(true);
+    lstLocations_Click();
+  } else {
+    lstLocations->setCurrentRow(row);
+  }
+}
+
+void MainWindow::lstLocations_Click() {
+  if (lstLocations->currentRow() < 0) return;
+  cmdRemloc->setEnabled(true);
+  cmdJump->setEnabled(true);
+}
+
+void MainWindow::on_cmdJump_clicked() {
+  const auto selected = lstLocations->selectedItems();
+  if (selected.isEmpty() || !deps_.volumes) return;
+  const QString folder = selected.front()->text().mid(1);
+  const QString volume = volumeHolding(deps_.volumes->roots(), folder);
+  bool failed = false;
+  if (volume.isEmpty()) {
+    failed = true;
+    showMessage(QStringLiteral("Drive does not exist - CANNOT jump to this location!"), QString::fromLatin1(kAppTitle),
+                static_cast<int>(MessageIcon::Critical));
+  } else if (volume != currentDrive_) {
+    setDrive(volume);
+  }
+  // The folder opens only on a volume that is ready now.
+  if (failed || !deps_.volumes->isReady(volume) || !openFolder(folder)) {
+    showMessage(QStringLiteral("Path does not exist - CANNOT jump to this location!"), QString::fromLatin1(kAppTitle),
+                static_cast<int>(MessageIcon::Critical));
+  }
+}
+
+void MainWindow::chkSub_Click() { writeCheckBox(chkSub, kSubfolderSettingFile); }
+
+// ---------------------------------------------------------------- folder browser
+
+void MainWindow::fillDrives() {
+  if (!deps_.volumes) return;
+  {
+    const QSignalBlocker blocker(drvMain);
+    drvMain->clear();
+    for (const QString& root : deps_.volumes->roots()) drvMain->addItem(QDir::toNativeSeparators(root), root);
+    drvMain->setCurrentIndex(-1);
+  }
+  setDrive(deps_.volumes->rootVolume());
+}
+
+void MainWindow::setDrive(const QString& root) {
+  const int index = drvMain->findData(root);
+  if (index < 0) return;
+  if (drvMain->currentIndex() == index) {
+    drvMain_Change();
+  } else {
+    drvMain->setCurrentIndex(index);
+  }
+}
+
+void MainWindow::drvMain_Change() {
+  if (!deps_.volumes) return;
+  const QString root = drvMain->currentData().toString();
+  if (root.isEmpty()) return;
+  QString folder = root;
+  // The root volume opens at the program's current folder when it lies on
+  // it, as a drive list opens a drive at its current folder.
+  const QString here = QDir::currentPath();
+  if (root == deps_.volumes->rootVolume() && currentFolder_.isEmpty() &&
+      volumeHolding(deps_.volumes->roots(), here) == root)
+    folder = here;
+  if (deps_.volumes->isReady(root) && openFolder(folder)) {
+    currentDrive_ = root;
+    return;
+  }
+  showMessage(QStringLiteral("Drive not ready!"), QStringLiteral("Drive Error"),
+              static_cast<int>(MessageIcon::Critical));
+  const QString fallback = deps_.volumes->rootVolume();
+  // Back to the root volume; if even that cannot be listed, stop there.
+  if (root != fallback) setDrive(fallback);
+}
+
+bool MainWindow::openFolder(const QString& folder) {
+  const QFileInfo info(folder);
+  if (folder.isEmpty() || !info.isDir() || !QDir(folder).isReadable()) return false;
+  if (!listSubfolders(bytes(QDir::toNativeSeparators(info.absoluteFilePath())))) return false;
+  currentFolder_ = QDir::toNativeSeparators(QDir::cleanPath(info.absoluteFilePath()));
+  refreshFolderList();
+  return true;
+}
+
+// The folder list shows the chain from the volume's root down to the open
+// folder, then the open folder's sub-folders, indented like a classic list.
+void MainWindow::refreshFolderList() {
+  dirMain->clear();
+  QStringList chain;
+  for (QDir dir(currentFolder_);; ) {
+    chain.prepend(QDir::toNativeSeparators(dir.absolutePath()));
+    const QString volume = currentDrive_.isEmpty() ? QString() : QDir::cleanPath(currentDrive_);
+    if (dir.isRoot() || QDir::cleanPath(dir.absolutePath()) == volume || !dir.cdUp()) break;
+  }
+  int depth = 0;
+  for (const QString& folder : chain) {
+    const QString name = depth == 0 ? folder : QFileInfo(folder).fileName();
+    auto* item = new QListWidgetItem(QString(depth * 2, ' ') + QStringLiteral("[") + name + QStringLiteral("]"));
+    item->setData(Qt::UserRole, folder);
+    dirMain->addItem(item);
+    ++depth;
+  }
+  dirMain->setCurrentRow(dirMain->count() - 1);
+  if (const auto subfolders = listSubfolders(bytes(currentFolder_))) {
+    for (const auto& sub : *subfolders) {
+      const QString path = nativePath(sub);
+      auto* item = new QListWidgetItem(QString(depth * 2, ' ') + QFileInfo(path).fileName());
+      item->setData(Qt::UserRole, path);
+      dirMain->addItem(item);
+    }
+  }
+}
+
+void MainWindow::on_dirMain_itemDoubleClicked(QListWidgetItem* item) {
+  if (item) openFolder(item->data(Qt::UserRole).toString());
+}
+
+// ---------------------------------------------------------------- report options
+
+void MainWindow::cmbEntity_Click() {
+  const int index = cmbEntity->currentIndex();
+  const QString item = index >= 0 ? cmbEntity->itemText(index) : QString();
+  // The window state judged is whether the main window is shown: start-up
+  // shows it before it restores the entity, so restoring LINE with the
+  // warning switch on warns at start-up as well.
+  if (shouldWarnAboutLines(item.toStdString(), checkValue(chkLine), isVisible())) {
+    showMessage(QString::fromLatin1(kLineWarningText.data(), kLineWarningText.size()),
+                QString::fromLatin1(kLineWarningTitle.data(), kLineWarningTitle.size()),
+                static_cast<int>(MessageIcon::Information));
+  }
+}
+
+void MainWindow::chkLine_Click() { writeCheckBox(chkLine, kLineWarningSettingFile); }
+
+void MainWindow::chkOpt_Click(int) {
+  const auto change = runButtonsAfterSwitch(chkOpt[0]->isChecked(), chkOpt[1]->isChecked(), chkOpt[2]->isChecked(),
+                                            !lstProjects->selectedItems().isEmpty());
+  if (change == RunButtonChange::Leave) return;
+  cmdCollect->setEnabled(change == RunButtonChange::Enable);
+  cmdCompare->setEnabled(change == RunButtonChange::Enable);
+}
+
+void MainWindow::cmbPercent_Click() {
+  const auto caption = handleSwitchCaption(cmbPercent->currentText().toStdString());
+  chkOpt[1]->setText(QString::fromLatin1(caption.data(), caption.size()));
+}
+
+// ---------------------------------------------------------------- pages
+
+void MainWindow::TabStrip1_Click() {
+  const int tab = TabStrip1->currentIndex();
+  frmProjects->setVisible(tab == 0);
+  frmLocations->setVisible(tab == 1);
+  frmReports->setVisible(tab == 2);
+  frmAbout->setVisible(tab == 3);
+  if (tab == 2) {
+    LoadChosenReport();
+  } else if (tab == 3) {
+    loadAboutDocument();
+  }
+}
+
+}  // namespace veldra

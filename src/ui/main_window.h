@@ -1,0 +1,188 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <string>
+#include <vector>
+
+#include "app/workspace.h"
+#include "ui/main_window_deps.h"
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QStatusBar;
+class QTabBar;
+class QTextEdit;
+
+namespace veldra {
+
+// The program's main window, "frmMain": the tab strip with the Projects,
+// Locations, Reports and About pages over the lower panel of report options,
+// run buttons, progress and statistics. Every operation is a handler of one
+// of its controls; the rules behind them live in the plain libraries.
+class MainWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit MainWindow(MainWindowDeps deps, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // The start-up sequence: splash, window shown, base folder, date, drawing
+  // host, folder browser, project list and the remembered settings.
+  void startUp();
+
+  // The base folder, read by the help and advice windows.
+  const Workspace& workspace() const { return ws_; }
+  QString InstallLoc() const;
+
+  // The selected project's name, or empty when none is selected.
+  QString selectedProject() const;
+  // The folder opened in the folder list (a native full path).
+  QString currentFolder() const { return currentFolder_; }
+  // Opens a folder in the folder list; false when it cannot be listed.
+  bool openFolder(const QString& folder);
+  // The position of the chosen entity type, -1 when the text is no item.
+  int entityPosition() const;
+
+  // Loads the report chosen on the Reports page; shows the about document.
+  void LoadChosenReport();
+  void loadAboutDocument();
+
+ public slots:
+  // Projects page.
+  void on_txtProject_textChanged(const QString& text);
+  void on_cmdAddproj_clicked();
+  void on_cmdRemproj_clicked();
+  void lstProjects_Click();
+  // Locations page.
+  void on_cmdAddloc_clicked();
+  void on_cmdRemloc_clicked();
+  void lstLocations_Click();
+  void on_cmdJump_clicked();
+  void drvMain_Change();
+  void on_dirMain_itemDoubleClicked(QListWidgetItem* item);
+  void chkSub_Click();
+  // Lower panel.
+  void cmbEntity_Click();
+  void chkLine_Click();
+  void chkOpt_Click(int index);
+  void cmbPercent_Click();
+  void on_cmdCollect_clicked();
+  void on_cmdCompare_clicked();
+  // Reports page and the window's own buttons.
+  void optReport_Click(int index);
+  void on_cmdPrint_clicked();
+  void on_cmdWhatnext_clicked();
+  void on_cmdHelp_clicked();
+  void TabStrip1_Click();
+  void on_cmdExit_clicked();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void buildControls();
+  void buildProjectsPage();
+  void buildLocationsPage();
+  void buildReportsPage();
+  void buildAboutPage();
+  void buildLowerPanel();
+  void connectHandlers();
+
+  void showMessage(const QString& text, const QString& title, int icon);
+  void showWriteFailure(const std::filesystem::path& file, const QString& what);
+  void selectProjectRow(int row);
+  void selectLocationRow(int row);
+  void countDrawings();
+  void fillDrives();
+  void setDrive(const QString& root);
+  void refreshFolderList();
+  std::vector<std::string> locationEntries() const;
+  std::vector<std::string> projectNames() const;
+  void restoreCheckBox(QCheckBox* box, std::string_view fileName, int defaultValue);
+  void writeCheckBox(QCheckBox* box, std::string_view fileName);
+  void endProgram();
+
+  MainWindowDeps deps_;
+  Workspace ws_;
+  QString currentFolder_;
+  QString currentDrive_;
+  bool ended_ = false;
+  bool changingDrive_ = false;
+
+ public:
+  // Controls, named as the window's objectNames.
+  QTabBar* TabStrip1 = nullptr;
+  QFrame* TabStrip1Body = nullptr;
+  QWidget* frmProjects = nullptr;
+  QWidget* frmLocations = nullptr;
+  QWidget* frmReports = nullptr;
+  QWidget* frmAbout = nullptr;
+  QWidget* frmMainHolder = nullptr;
+  QPushButton* cmdExit = nullptr;
+  QPushButton* cmdHelp = nullptr;
+  QLabel* lblDrvDir = nullptr;
+  QStatusBar* StatusBar1 = nullptr;
+  QLabel* statusDate = nullptr;
+  QListWidget* fileDwgs = nullptr;
+  QListWidget* dirSubs = nullptr;
+  QListWidget* fileSubs = nullptr;
+  QListWidget* lstHandles1 = nullptr;
+  QListWidget* lstHandles2 = nullptr;
+
+  QListWidget* lstProjects = nullptr;
+  QLineEdit* txtProject = nullptr;
+  QPushButton* cmdAddproj = nullptr;
+  QPushButton* cmdRemproj = nullptr;
+
+  QLabel* lblProject[2] = {nullptr, nullptr};
+  QListWidget* lstLocations = nullptr;
+  QPushButton* cmdAddloc = nullptr;
+  QPushButton* cmdRemloc = nullptr;
+  QPushButton* cmdJump = nullptr;
+  QComboBox* drvMain = nullptr;
+  QListWidget* dirMain = nullptr;
+  QCheckBox* chkSub = nullptr;
+
+  QTextEdit* RichTextBox1 = nullptr;
+  QRadioButton* optReport[3] = {nullptr, nullptr, nullptr};
+  QPushButton* cmdPrint = nullptr;
+  QPushButton* cmdWhatnext = nullptr;
+
+  QLabel* Picture2 = nullptr;
+  QTextEdit* RichTextBox2 = nullptr;
+
+  QComboBox* cmbEntity = nullptr;
+  QCheckBox* chkLine = nullptr;
+  QGroupBox* frmOpt = nullptr;
+  QCheckBox* chkOpt[3] = {nullptr, nullptr, nullptr};
+  QComboBox* cmbPercent = nullptr;
+  QComboBox* cmbdate = nullptr;
+  QPushButton* cmdCollect = nullptr;
+  QPushButton* cmdCompare = nullptr;
+  QLabel* lblLocCur = nullptr;
+  QLabel* lblFileCur = nullptr;
+  QLabel* lblSubs = nullptr;
+  QProgressBar* ProgressBar1 = nullptr;
+  QLabel* lblTotalFiles = nullptr;
+  QLabel* lblTotConflicts = nullptr;
+  QLabel* lblTotEntityConflicts = nullptr;
+  QLabel* lblTotDateConflicts = nullptr;
+  QLabel* Picture1 = nullptr;
+  QLabel* lblStatus = nullptr;
+  QLabel* lblVELDRAd = nullptr;
+  QLabel* lblTime = nullptr;
+};
+
+}  // namespace veldra

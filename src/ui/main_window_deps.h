@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QDate>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace veldra {
+
+class MessageBoxes;
+class DrawingHost;
+class Volumes;
+
+// What the main window needs from outside. The program fills it with the
+// real implementations; tests with recorders. Later steps add fields here.
+struct MainWindowDeps {
+  MessageBoxes* messages = nullptr;
+  DrawingHost* host = nullptr;
+  Volumes* volumes = nullptr;
+  // How long the splash window stays up at start.
+  std::chrono::milliseconds splashDuration{2000};
+  // Today's date for the status bar.
+  std::function<QDate()> today = [] { return QDate::currentDate(); };
+  // The base folder; when not given, start-up reads it from the settings store.
+  std::optional<std::string> installLoc;
+  // Ends the program after the window has saved what it keeps.
+  std::function<void()> endProgram;
+};
+
+}  // namespace veldra

@@ -1,0 +1,85 @@
+#include "ui/rtf_document.h"
+
+#include <QTextBlockFormat>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
+
+#include "app/textfile.h"
+
+namespace veldra {
+
+namespace {
+
+Qt::Alignment toQt(rtf::Alignment alignment) {
+  switch (alignment) {
+    case rtf::Alignment::Centre:
+      return Qt::AlignHCenter;
+    case rtf::Alignment::Right:
+      return Qt::AlignRight;
+    case rtf::Alignment::Justify:
+      return Qt::AlignJustify;
+    case rtf::Alignment::Left:
+      break;
+  }
+  return Qt::AlignLeft;
+}
+
+QTextCharFormat toQt(const rtf::CharFormat& format) {
+  QTextCharFormat out;
+  out.setFontWeight(format.bold ? QFont::Bold : QFont::Normal);
+  out.setFontItalic(format.italic);
+  out.setFontUnderline(format.underline);
+  out.setFontPointSize(format.halfPoints / 2.0);
+  return out;
+}
+
+}  // namespace
+
+void fillTextDocument(QTextDocument& target, const rtf::Document& model) {
+  target.clear();
+  QTextCursor cursor(&target);
+  bool first = true;
+  for (const rtf::Paragraph& paragraph : model.paragraphs) {
+    QTextBlockFormat block;
+    block.setAlignment(toQt(paragraph.alignment));
+    if (first) {
+      cursor.setBlockFormat(block);
+      first = false;
+    } else {
+      cursor.insertBlock(block);
+    }
+    for (const rtf::Run& run : paragraph.runs) {
+      QString text = QString::fromUtf8(run.text.data(), static_cast<qsizetype>(run.text.size()));
+      text.replace(QLatin1Char('\n'), QChar(QChar::LineSeparator));
+      cursor.insertText(text, toQt(run.format));
+    }
+  }
+}
+
+bool loadDocumentFile(QTextEdit& view, const std::filesystem::path& file) {
+  const std::optional<std::string> bytes = readWholeFile(file);
+  if (!bytes) return false;
+  if (rtf::looksLikeRtf(*bytes)) {
+    view.clear();
+    fillTextDocument(*view.document(), rtf::parse(*bytes));
+  } else {
+    view.setPlainText(QString::fromLocal8Bit(bytes->data(), static_cast<qsizetype>(bytes->size())));
+  }
+  view.moveCursor(QTextCursor::Start);
+  return true;
+}
+
+bool TextEditViewer::loadFile(const std::filesystem::path& file) {
+  if (!loadDocumentFile(edit_, file)) return false;
+  fileName_ = file;
+  return true;
+}
+
+void TextEditViewer::setText(const std::string& text) {
+  edit_.setPlainText(QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())));
+  fileName_.clear();
+}
+
+}  // namespace veldra
