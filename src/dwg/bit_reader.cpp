@@ -1,0 +1,265 @@
+#include "bit_reader.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace veldra::dwg::detail {
+
+std::uint64_t HandleRef::resolve(std::uint64_t self) const {
+  switch (code) {
+    case 0x6: return self + 1;
+    case 0x8: return self - 1;
+    case 0xA: return self + value;
+    case 0xC: return self - value;
+    default: return value;
+  }
+}
+
+BitReader::BitReader(std::span<const std::uint8_t> data)
+    : data_(data), pos_(0), end_(static_cast<std::uint64_t>(data.size()) * 8) {}
+
+BitReader::BitReader(std::span<const std::uint8_t> data, std::uint64_t startBit, std::uint64_t endBit)
+    : data_(data), pos_(startBit), end_(std::min<std::uint64_t>(endBit, static_cast<std::uint64_t>(data.size()) * 8)) {
+  if (pos_ > end_) failed_ = true;
+}
+
+void BitReader::seek(std::uint64_t bit) {
+  if (bit > end_) {
+    failed_ = true;
+    pos_ = end_;
+    return;
+  }
+  pos_ = bit;
+}
+
+std::uint64_t BitReader::readBits(unsigned count) {
+  if (failed_ || count > end_ - pos_) {
+    failed_ = true;
+    pos_ = end_;
+    return 0;
+  }
+  std::uint64_t value = 0;
+  std::uint64_t bit = pos_;
+  unsigned left = count;
+  // Whole bytes when aligned, bit by bit around the edges.
+  while (left > 0) {
+    const std::uint8_t byte = data_[static_cast<std::size_t>(bit >> 3)];
+    const unsigned offset = static_cast<unsigned>(bit & 7);
+    const unsigned take = std::min(left, 8 - offset);
+    const unsigned shift = 8 - offset - take;
+    const std::uint8_t part = static_cast<std::uint8_t>((byte >> shift) & ((1u << take) - 1));
+    value = (take == 64 ? 0 : value << take) | part;
+    bit += take;
+    left -= take;
+  }
+  pos_ = bit;
+  return value;
+}
+
+std::uint8_t BitReader::readRC() { return static_cast<std::uint8_t>(readBits(8)); }
+
+std::uint16_t BitReader::readRS() {
+  const std::uint16_t lo = readRC();
+  const std::uint16_t hi = readRC();
+  return static_cast<std::uint16_t>(lo | (hi << 8));
+}
+
+std::uint32_t BitReader::readRL() {
+  const std::uint32_t lo = readRS();
+  const std::uint32_t hi = readRS();
+  return lo | (hi << 16);
+}
+
+std::uint64_t BitReader::readRLL() {
+  const std::uint64_t lo = readRL();
+  const std::uint64_t hi = readRL();
+  return lo | (hi << 32);
+}
+
+double BitReader::readRD() { return std::bit_cast<double>(readRLL()); }
+
+bool BitReader::readB() { return readBits(1) != 0; }
+
+std::uint8_t BitReader::readBB() { return static_cast<std::uint8_t>(readBits(2)); }
+
+std::uint8_t BitReader::read3B() {
+  std::uint8_t value = 0;
+  for (int i = 0; i < 3; ++i) {
+    const bool bit = readB();
+    value = static_cast<std::uint8_t>((value << 1) | (bit ? 1 : 0));
+    if (!bit) break;
+  }
+  return value;
+}
+
+std::int16_t BitReader::readBS() {
+  switch (readBB()) {
+    case 0: return static_cast<std::int16_t>(readRS());
+    case 1: return readRC();
+    case 2: return 0;
+    default: return 256;
+  }
+}
+
+std::int32_t BitReader::readBL() {
+  switch (readBB()) {
+    case 0: return static_cast<std::int32_t>(readRL());
+    case 1: return readRC();
+    case 2: return 0;
+    default:
+      fail();  // the fourth form is not used by the format
+      return 0;
+  }
+}
+
+std::uint64_t BitReader::readBLL() {
+  const unsigned length = static_cast<unsigned>(readBits(3));
+  std::uint64_t value = 0;
+  for (unsigned i = 0; i < length; ++i) value |= static_cast<std::uint64_t>(readRC()) << (8 * i);
+  return value;
+}
+
+double BitReader::readBD() {
+  switch (readBB()) {
+    case 0: return readRD();
+    case 1: return 1.0;
+    case 2: return 0.0;
+    default:
+      fail();
+      return 0.0;
+  }
+}
+
+double BitReader::readDD(double defaultValue) {
+  std::uint64_t bits = std::bit_cast<std::uint64_t>(defaultValue);
+  switch (readBB()) {
+    case 0: return defaultValue;
+    case 1:
+      bits = (bits & ~std::uint64_t{0xFFFFFFFF}) | readRL();
+      return std::bit_cast<double>(bits);
+    case 2: {
+      const std::uint64_t b4 = readRC();
+      const std::uint64_t b5 = readRC();
+      const std::uint64_t low = readRL();
+      bits = (bits & 0x0000FFFF00000000ull) | (b5 << 56) | (b4 << 48) | low;
+      return std::bit_cast<double>(bits);
+    }
+    default: return readRD();
+  }
+}
+
+double BitReader::readBT() { return readB() ? 0.0 : readBD(); }
+
+void BitReader::readBE(double xyz[3]) {
+  if (readB()) {
+    xyz[0] = 0.0;
+    xyz[1] = 0.0;
+    xyz[2] = 1.0;
+    return;
+  }
+  for (int i = 0; i < 3; ++i) xyz[i] = readBD();
+}
+
+std::int16_t BitReader::readCMC() { return readBS(); }
+
+std::uint64_t BitReader::readUMC() {
+  std::uint64_t value = 0;
+  for (unsigned shift = 0; shift < 64; shift += 7) {
+    const std::uint8_t byte = readRC();
+    value |= static_cast<std::uint64_t>(byte & 0x7F) << shift;
+    if ((byte & 0x80) == 0 || failed_) return value;
+  }
+  fail();  // longer than any 64-bit value
+  return 0;
+}
+
+std::int64_t BitReader::readMC() {
+  std::uint64_t value = 0;
+  for (unsigned shift = 0; shift < 63; shift += 7) {
+    const std::uint8_t byte = readRC();
+    if ((byte & 0x80) == 0 || failed_) {
+      // The last byte carries six value bits and the sign.
+      value |= static_cast<std::uint64_t>(byte & 0x3F) << shift;
+      const auto magnitude = static_cast<std::int64_t>(value & 0x7FFFFFFFFFFFFFFFull);
+      return (byte & 0x40) ? -magnitude : magnitude;
+    }
+    value |= static_cast<std::uint64_t>(byte & 0x7F) << shift;
+  }
+  fail();
+  return 0;
+}
+
+std::uint32_t BitReader::readMS() {
+  std::uint32_t value = 0;
+  for (unsigned shift = 0; shift < 32; shift += 15) {
+    const std::uint16_t word = readRS();
+    value |= static_cast<std::uint32_t>(word & 0x7FFF) << shift;
+    if ((word & 0x8000) == 0 || failed_) return value;
+  }
+  fail();
+  return 0;
+}
+
+HandleRef BitReader::readH() {
+  HandleRef ref;
+  const std::uint8_t first = readRC();
+  ref.code = static_cast<std::uint8_t>(first >> 4);
+  const unsigned counter = first & 0x0F;
+  if (counter > 8) {
+    fail();
+    return {};
+  }
+  for (unsigned i = 0; i < counter; ++i) ref.value = (ref.value << 8) | readRC();
+  return ref;
+}
+
+std::uint16_t BitReader::readOT() {
+  switch (readBB()) {
+    case 0: return readRC();
+    case 1: return static_cast<std::uint16_t>(readRC() + 0x1F0);
+    default: return readRS();
+  }
+}
+
+std::string BitReader::readTV() {
+  const auto length = static_cast<std::uint16_t>(readBS());
+  if (static_cast<std::uint64_t>(length) * 8 > remaining()) {
+    fail();
+    return {};
+  }
+  std::string text(length, '\0');
+  for (auto& c : text) {
+    const std::uint8_t byte = readRC();
+    c = byte < 0x80 ? static_cast<char>(byte) : '?';
+  }
+  while (!text.empty() && text.back() == '\0') text.pop_back();  // stored with its terminator
+  return text;
+}
+
+std::string BitReader::readTU() {
+  const auto length = static_cast<std::uint16_t>(readBS());
+  if (static_cast<std::uint64_t>(length) * 16 > remaining()) {
+    fail();
+    return {};
+  }
+  std::string text(length, '\0');
+  for (auto& c : text) {
+    const std::uint16_t unit = readRS();
+    c = unit < 0x80 ? static_cast<char>(unit) : '?';
+  }
+  while (!text.empty() && text.back() == '\0') text.pop_back();
+  return text;
+}
+
+void BitReader::skipTV() {
+  const auto length = static_cast<std::uint16_t>(readBS());
+  skip(static_cast<std::uint64_t>(length) * 8);
+}
+
+void BitReader::skipTU() {
+  const auto length = static_cast<std::uint16_t>(readBS());
+  skip(static_cast<std::uint64_t>(length) * 16);
+}
+
+}  // namespace veldra::dwg::detail

@@ -1,0 +1,262 @@
+// The R2004 container, also used by R2010 and later: an encrypted header at
+// 0x80 gives the page map; the page map gives the file address of every page;
+// the section map lists each named section's pages, which are compressed and
+// carry a masked 32-byte header.
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <string>
+#include <unordered_map>
+
+#include "format.h"
+
+namespace veldra::dwg::detail {
+namespace {
+
+constexpr std::size_t kEncryptedHeaderOffset = 0x80;
+constexpr std::size_t kEncryptedHeaderSize = 0x6C;
+constexpr std::uint64_t kPageBase = 0x100;
+constexpr std::uint32_t kPageMapType = 0x41630E3B;
+constexpr std::uint32_t kSectionMapType = 0x4163003B;
+constexpr std::uint32_t kDataPageType = 0x4163043B;
+constexpr std::uint32_t kDataPageMask = 0x4164536B;
+constexpr std::size_t kSystemPageHeaderSize = 20;
+constexpr std::size_t kDataPageHeaderSize = 32;
+constexpr std::size_t kSectionNameSize = 64;
+constexpr std::uint64_t kMaxPageSize = 0x100000;        // far above the 0x7400 the format uses
+constexpr std::uint64_t kMaxCompressionRatio = 256;     // a long length adds 255 per input byte
+constexpr std::uint64_t kFixedAllowance = 1u << 20;
+constexpr char kFileId[] = "AcFssFcAJMB";
+
+std::uint32_t rawRL(std::span<const std::uint8_t> data, std::size_t at) {
+  return static_cast<std::uint32_t>(data[at]) | (static_cast<std::uint32_t>(data[at + 1]) << 8) |
+         (static_cast<std::uint32_t>(data[at + 2]) << 16) | (static_cast<std::uint32_t>(data[at + 3]) << 24);
+}
+
+std::uint64_t rawRLL(std::span<const std::uint8_t> data, std::size_t at) {
+  return rawRL(data, at) | (static_cast<std::uint64_t>(rawRL(data, at + 4)) << 32);
+}
+
+struct PageLocation {
+  std::uint64_t address = 0;
+  std::uint64_t size = 0;
+};
+
+struct SectionPage {
+  std::uint32_t number = 0;
+  std::uint32_t dataSize = 0;
+  std::uint64_t startOffset = 0;
+};
+
+struct SectionInfo {
+  std::string name;
+  std::uint64_t size = 0;
+  std::uint32_t maxPageSize = 0;
+  std::uint32_t compressed = 0;
+  std::uint32_t encrypted = 0;
+  std::vector<SectionPage> pages;
+};
+
+class R2004Container {
+ public:
+  R2004Container(std::span<const std::uint8_t> file) : file_(file) {
+    budget_ = std::min<std::uint64_t>(file.size(), std::uint64_t{1} << 40) * kMaxCompressionRatio + kFixedAllowance;
+  }
+
+  Status read(Sections& out) {
+    if (file_.size() < kPageBase)
+      return makeError(ErrorKind::kTruncated, "file header cut short", file_.size(), "file header");
+    out.maintenance = file_[0x0B];
+
+    std::array<std::uint8_t, kEncryptedHeaderSize> header{};
+    std::uint32_t seed = 1;
+    for (std::size_t i = 0; i < kEncryptedHeaderSize; ++i) {
+      seed = seed * 0x343FD + 0x269EC3;
+      header[i] = static_cast<std::uint8_t>(file_[kEncryptedHeaderOffset + i] ^ static_cast<std::uint8_t>(seed >> 16));
+    }
+    if (std::memcmp(header.data(), kFileId, sizeof kFileId) != 0)
+      return makeError(ErrorKind::kCorrupt, "encrypted file header has no valid signature", kEncryptedHeaderOffset,
+                       "file header");
+    const std::span<const std::uint8_t> fields(header);
+    const std::uint64_t pageMapAddress = rawRLL(fields, 0x54) + kPageBase;
+    const std::uint32_t sectionMapId = rawRL(fields, 0x5C);
+
+    std::vector<std::uint8_t> pageMap;
+    if (Status s = readSystemPage(pageMapAddress, kPageMapType, "page map", pageMap); !s.ok()) return s;
+    if (Status s = parsePageMap(pageMap); !s.ok()) return s;
+
+    const auto mapPage = pages_.find(sectionMapId);
+    if (mapPage == pages_.end())
+      return makeError(ErrorKind::kCorrupt, "section map page is not in the page map", 0x5C, "section map");
+    std::vector<std::uint8_t> sectionMap;
+    if (Status s = readSystemPage(mapPage->second.address, kSectionMapType, "section map", sectionMap); !s.ok())
+      return s;
+    std::vector<SectionInfo> sections;
+    if (Status s = parseSectionMap(sectionMap, sections); !s.ok()) return s;
+
+    struct Wanted {
+      std::string_view name;
+      std::vector<std::uint8_t>* target;
+    };
+    const Wanted wanted[] = {{kHeaderName, &out.header},
+                             {kClassesName, &out.classes},
+                             {kHandlesName, &out.handles},
+                             {kObjectsName, &out.objects}};
+    for (const Wanted& w : wanted) {
+      const auto it = std::find_if(sections.begin(), sections.end(), [&](const SectionInfo& s) { return s.name == w.name; });
+      if (it == sections.end())
+        return makeError(ErrorKind::kCorrupt, "section " + std::string(w.name) + " is missing", 0, "section map");
+      if (Status s = readSection(*it, *w.target); !s.ok()) return s;
+    }
+    return Status::Ok();
+  }
+
+ private:
+  // A page with a 20-byte plain header: type, decompressed size, compressed
+  // size, compression type, checksum.
+  Status readSystemPage(std::uint64_t address, std::uint32_t type, const char* what, std::vector<std::uint8_t>& out) {
+    if (address > file_.size() || file_.size() - address < kSystemPageHeaderSize)
+      return makeError(ErrorKind::kCorrupt, std::string(what) + " lies outside the file", address, what);
+    const auto at = static_cast<std::size_t>(address);
+    if (rawRL(file_, at) != type)
+      return makeError(ErrorKind::kCorrupt, std::string(what) + " has the wrong page type", address, what);
+    const std::uint64_t decompressedSize = rawRL(file_, at + 4);
+    const std::uint64_t compressedSize = rawRL(file_, at + 8);
+    const std::uint32_t compression = rawRL(file_, at + 12);
+    const std::uint64_t dataStart = address + kSystemPageHeaderSize;
+    if (compressedSize > file_.size() - dataStart)
+      return makeError(ErrorKind::kTruncated, std::string(what) + " cut short", address, what);
+    const auto data = file_.subspan(static_cast<std::size_t>(dataStart), static_cast<std::size_t>(compressedSize));
+    if (compression != 2) {
+      out.assign(data.begin(), data.end());
+      return Status::Ok();
+    }
+    if (!spend(decompressedSize) || decompressedSize > compressedSize * kMaxCompressionRatio + 64)
+      return makeError(ErrorKind::kCorrupt, std::string(what) + " announces an absurd size", address, what);
+    out.assign(static_cast<std::size_t>(decompressedSize), 0);
+    Status s = decompressR2004(data, out);
+    if (!s.ok()) {
+      s.offset += dataStart;
+      s.section = what;
+    }
+    return s;
+  }
+
+  // Pairs of page number and page size; pages lie one after another from
+  // 0x100. A negative number marks a gap, followed by four more values.
+  Status parsePageMap(std::span<const std::uint8_t> map) {
+    std::uint64_t address = kPageBase;
+    std::size_t at = 0;
+    while (map.size() - at >= 8) {
+      const auto number = static_cast<std::int32_t>(rawRL(map, at));
+      const std::uint64_t size = rawRL(map, at + 4);
+      at += 8;
+      if (number >= 0) {
+        pages_[static_cast<std::uint32_t>(number)] = PageLocation{address, size};
+      } else {
+        if (map.size() - at < 16) break;
+        at += 16;
+      }
+      address += size;
+    }
+    return Status::Ok();
+  }
+
+  Status parseSectionMap(std::span<const std::uint8_t> map, std::vector<SectionInfo>& sections) {
+    constexpr std::size_t kPreamble = 20;
+    constexpr std::size_t kDescriptionSize = 8 + 6 * 4 + kSectionNameSize;
+    if (map.size() < kPreamble) return makeError(ErrorKind::kTruncated, "section map cut short", 0, "section map");
+    const std::uint32_t count = rawRL(map, 0);
+    if (count > map.size() / kDescriptionSize)
+      return makeError(ErrorKind::kCorrupt, "section map announces too many sections", 0, "section map");
+    std::size_t at = kPreamble;
+    for (std::uint32_t i = 0; i < count; ++i) {
+      if (map.size() - at < kDescriptionSize)
+        return makeError(ErrorKind::kTruncated, "section map cut short", at, "section map");
+      SectionInfo info;
+      info.size = rawRLL(map, at);
+      const std::uint32_t pageCount = rawRL(map, at + 8);
+      info.maxPageSize = rawRL(map, at + 12);
+      info.compressed = rawRL(map, at + 20);
+      info.encrypted = rawRL(map, at + 28);
+      const char* name = reinterpret_cast<const char*>(map.data() + at + 32);
+      info.name.assign(name, strnlen(name, kSectionNameSize));
+      at += kDescriptionSize;
+      if (pageCount > (map.size() - at) / 16)
+        return makeError(ErrorKind::kCorrupt, "section map announces too many pages", at, "section map");
+      info.pages.reserve(pageCount);
+      for (std::uint32_t p = 0; p < pageCount; ++p, at += 16)
+        info.pages.push_back(SectionPage{rawRL(map, at), rawRL(map, at + 4), rawRLL(map, at + 8)});
+      sections.push_back(std::move(info));
+    }
+    return Status::Ok();
+  }
+
+  Status readSection(const SectionInfo& info, std::vector<std::uint8_t>& out) {
+    const std::string name = info.name;
+    if (info.encrypted == 1)
+      return makeError(ErrorKind::kUnsupported, "encrypted sections are not read", 0, name);
+    if (info.maxPageSize == 0 || info.maxPageSize > kMaxPageSize ||
+        info.size > static_cast<std::uint64_t>(info.pages.size()) * info.maxPageSize || !spend(info.size))
+      return makeError(ErrorKind::kCorrupt, "section size does not fit its pages", 0, name);
+    out.assign(static_cast<std::size_t>(info.size), 0);
+    for (const SectionPage& page : info.pages) {
+      const auto location = pages_.find(page.number);
+      if (location == pages_.end())
+        return makeError(ErrorKind::kCorrupt, "page " + std::to_string(page.number) + " is not in the page map", 0, name);
+      const std::uint64_t address = location->second.address;
+      if (address > file_.size() || file_.size() - address < kDataPageHeaderSize)
+        return makeError(ErrorKind::kCorrupt, "page lies outside the file", address, name);
+      const std::uint32_t mask = kDataPageMask ^ static_cast<std::uint32_t>(address);
+      const auto at = static_cast<std::size_t>(address);
+      if ((rawRL(file_, at) ^ mask) != kDataPageType)
+        return makeError(ErrorKind::kCorrupt, "page has the wrong page type", address, name);
+      const std::uint64_t compressedSize = rawRL(file_, at + 8) ^ mask;
+      const std::uint64_t dataStart = address + kDataPageHeaderSize;
+      if (compressedSize > file_.size() - dataStart)
+        return makeError(ErrorKind::kTruncated, "page data cut short", address, name);
+      if (page.startOffset >= info.size) {
+        if (info.size == 0) continue;
+        return makeError(ErrorKind::kCorrupt, "page starts outside its section", address, name);
+      }
+      const std::uint64_t room = std::min<std::uint64_t>(info.maxPageSize, info.size - page.startOffset);
+      const auto target = std::span<std::uint8_t>(out).subspan(static_cast<std::size_t>(page.startOffset),
+                                                               static_cast<std::size_t>(room));
+      const auto data = file_.subspan(static_cast<std::size_t>(dataStart), static_cast<std::size_t>(compressedSize));
+      if (info.compressed == 2) {
+        // A page may decompress to more than its section still needs (the
+        // last page is padded): decompress whole, keep what belongs.
+        scratch_.assign(info.maxPageSize, 0);
+        Status s = decompressR2004(data, scratch_);
+        if (!s.ok()) {
+          s.offset += dataStart;
+          s.section = name;
+          return s;
+        }
+        std::copy_n(scratch_.begin(), target.size(), target.begin());
+      } else {
+        std::copy_n(data.begin(), std::min<std::size_t>(data.size(), target.size()), target.begin());
+      }
+    }
+    return Status::Ok();
+  }
+
+  // Keeps the memory spent on decompressed data in proportion to the input.
+  bool spend(std::uint64_t bytes) {
+    if (bytes > budget_) return false;
+    budget_ -= bytes;
+    return true;
+  }
+
+  std::span<const std::uint8_t> file_;
+  std::unordered_map<std::uint32_t, PageLocation> pages_;
+  std::uint64_t budget_ = 0;
+  std::vector<std::uint8_t> scratch_;
+};
+
+}  // namespace
+
+Status readR2004Sections(std::span<const std::uint8_t> file, Sections& out) { return R2004Container(file).read(out); }
+
+}  // namespace veldra::dwg::detail

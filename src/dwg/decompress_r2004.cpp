@@ -1,0 +1,137 @@
+// The LZ77 variant of R2004 and later pages: literal runs and back
+// references, each opcode telling the length and distance of a copy and how
+// many literals follow it.
+
+#include "format.h"
+
+namespace veldra::dwg::detail {
+namespace {
+
+constexpr std::uint8_t kEndOpcode = 0x11;
+
+class Decompressor {
+ public:
+  Decompressor(std::span<const std::uint8_t> in, std::span<std::uint8_t> out) : in_(in), out_(out) {}
+
+  Status run() {
+    std::uint8_t opcode = next();
+    if ((opcode & 0xF0) == 0) {
+      if (!copyLiterals(literalLength(opcode))) return error("literal run goes past the page");
+      opcode = next();
+    }
+    while (ok_) {
+      if (opcode == kEndOpcode) break;
+      std::uint64_t length = 0;
+      std::uint64_t distance = 0;
+      unsigned trailing = 0;
+      if (opcode >= 0x40) {
+        length = (opcode >> 4) - 1;
+        const std::uint8_t second = next();
+        distance = ((static_cast<std::uint64_t>(second) << 2) | ((opcode >> 2) & 3)) + 1;
+        trailing = opcode & 3;
+      } else if (opcode >= 0x21) {
+        length = opcode - 0x1E;
+        distance = twoByteOffset(trailing) + 1;
+      } else if (opcode == 0x20) {
+        length = longLength() + 0x21;
+        distance = twoByteOffset(trailing) + 1;
+      } else if (opcode >= 0x10) {
+        length = opcode & 7;
+        length = length == 0 ? longLength() + 9 : length + 2;
+        distance = twoByteOffset(trailing) + ((opcode & 8) ? 0x4000u : 0u) + 0x4000;
+      } else {
+        return error("unexpected opcode in compressed data");
+      }
+      if (!ok_) break;
+      if (!copyBack(length, distance)) return error("back reference outside the page");
+      if (trailing == 0) {
+        opcode = next();
+        if ((opcode & 0xF0) == 0 && ok_) {
+          if (!copyLiterals(literalLength(opcode))) return error("literal run goes past the page");
+          opcode = next();
+        }
+        continue;
+      }
+      if (!copyLiterals(trailing)) return error("literal run goes past the page");
+      opcode = next();
+    }
+    if (!ok_) return error("compressed data cut short");
+    return Status::Ok();
+  }
+
+ private:
+  std::uint8_t next() {
+    if (at_ >= in_.size()) {
+      ok_ = false;
+      return kEndOpcode;
+    }
+    return in_[at_++];
+  }
+
+  std::uint64_t literalLength(std::uint8_t opcode) {
+    if (opcode != 0) return opcode + 3u;
+    std::uint64_t length = 0x0F;
+    std::uint8_t byte = next();
+    while (byte == 0 && ok_) {
+      length += 0xFF;
+      if (length > out_.size() + 0x12) {  // longer than any page: stop reading zeros
+        ok_ = false;
+        break;
+      }
+      byte = next();
+    }
+    return length + byte + 3;
+  }
+
+  std::uint64_t longLength() {
+    std::uint64_t length = 0;
+    std::uint8_t byte = next();
+    while (byte == 0 && ok_) {
+      length += 0xFF;
+      if (length > out_.size()) {
+        ok_ = false;
+        break;
+      }
+      byte = next();
+    }
+    return length + byte;
+  }
+
+  std::uint64_t twoByteOffset(unsigned& trailing) {
+    const std::uint8_t first = next();
+    const std::uint8_t second = next();
+    trailing = first & 3;
+    return (first >> 2) | (static_cast<std::uint64_t>(second) << 6);
+  }
+
+  bool copyLiterals(std::uint64_t count) {
+    if (!ok_) return true;  // reported as cut short
+    if (count > in_.size() - at_ || count > out_.size() - written_) return false;
+    for (std::uint64_t i = 0; i < count; ++i) out_[written_++] = in_[at_++];
+    return true;
+  }
+
+  bool copyBack(std::uint64_t length, std::uint64_t distance) {
+    if (distance > written_ || length > out_.size() - written_) return false;
+    // Byte by byte: a copy may overlap the bytes it produces.
+    std::size_t from = written_ - static_cast<std::size_t>(distance);
+    for (std::uint64_t i = 0; i < length; ++i) out_[written_++] = out_[from++];
+    return true;
+  }
+
+  Status error(const char* what) const { return makeError(ErrorKind::kCorrupt, what, at_); }
+
+  std::span<const std::uint8_t> in_;
+  std::span<std::uint8_t> out_;
+  std::size_t at_ = 0;
+  std::size_t written_ = 0;
+  bool ok_ = true;
+};
+
+}  // namespace
+
+Status decompressR2004(std::span<const std::uint8_t> in, std::span<std::uint8_t> out) {
+  return Decompressor(in, out).run();
+}
+
+}  // namespace veldra::dwg::detail

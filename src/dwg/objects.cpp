@@ -1,0 +1,322 @@
+// AcDb:AcDbObjects: finds the block records of model space and of the
+// layouts through the block table, then lists each space's entities in the
+// order its block record keeps them: the owned-entity list from R2004 on, the
+// chain from the first to the last entity before.
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "bit_reader.h"
+#include "format.h"
+#include "object_types.h"
+
+namespace veldra::dwg::detail {
+namespace {
+
+// The part every object starts with, and where its handle references begin.
+struct ObjectStart {
+  std::uint16_t type = 0;
+  std::uint64_t handle = 0;
+  std::uint64_t dataStart = 0;    // first bit after the object's size fields
+  std::uint64_t handleStart = 0;  // first bit of the handle references
+  std::uint64_t endBit = 0;
+  BitReader reader;               // positioned after the extended data
+};
+
+class ObjectsReader {
+ public:
+  ObjectsReader(const Sections& sections, Release release, const ClassTable& classes, const ObjectMap& map)
+      : data_(sections.objects), release_(release), classes_(classes), map_(map) {}
+
+  Status read(std::vector<Entity>& entities) {
+    std::uint64_t control = 0;
+    if (Status s = findBlockControl(control); !s.ok()) return s;
+    BlockTable table;
+    if (Status s = readBlockControl(control, table); !s.ok()) return s;
+
+    std::vector<std::pair<std::uint64_t, Space>> spaces{{table.modelSpace, Space::kModel}};
+    if (table.paperSpace != 0) spaces.emplace_back(table.paperSpace, Space::kPaper);
+    std::vector<BlockRecord> records;
+    for (std::uint64_t entry : table.entries) {
+      if (entry == table.modelSpace || entry == table.paperSpace) continue;
+      BlockRecord record;
+      if (Status s = readBlockRecord(entry, record); !s.ok()) return s;
+      if (isLayoutName(record.name)) spaces.emplace_back(entry, Space::kPaper);
+    }
+    for (const auto& [handle, space] : spaces) {
+      BlockRecord record;
+      if (Status s = readBlockRecord(handle, record); !s.ok()) return s;
+      if (Status s = listEntities(record, space, entities); !s.ok()) return s;
+    }
+    return Status::Ok();
+  }
+
+ private:
+  struct BlockTable {
+    std::vector<std::uint64_t> entries;
+    std::uint64_t modelSpace = 0;
+    std::uint64_t paperSpace = 0;
+  };
+
+  struct BlockRecord {
+    std::uint64_t handle = 0;
+    std::string name;
+    std::uint64_t firstEntity = 0;  // before R2004
+    std::uint64_t lastEntity = 0;
+    std::vector<std::uint64_t> owned;  // R2004 and later
+  };
+
+  static bool isLayoutName(const std::string& name) {
+    static constexpr std::string_view kPrefix = "*PAPER_SPACE";
+    if (name.size() < kPrefix.size()) return false;
+    for (std::size_t i = 0; i < kPrefix.size(); ++i) {
+      const char c = name[i];
+      const char upper = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+      if (upper != kPrefix[i]) return false;
+    }
+    return true;
+  }
+
+  Status error(ErrorKind kind, const std::string& what, std::uint64_t handle) const {
+    const auto it = map_.find(handle);
+    return makeError(kind, what + " (object " + handleText(handle) + ")", it == map_.end() ? 0 : it->second,
+                     std::string(kObjectsName));
+  }
+
+  // Reads the common start of the object with `handle`: sizes, type, handle
+  // and extended data.
+  Status openObject(std::uint64_t handle, ObjectStart& out) const {
+    const auto it = map_.find(handle);
+    if (it == map_.end()) return error(ErrorKind::kCorrupt, "object is not in the object map", handle);
+    const std::uint64_t totalBits = static_cast<std::uint64_t>(data_.size()) * 8;
+    BitReader sizes(data_, it->second * 8, totalBits);
+    const std::uint64_t size = sizes.readMS();
+    std::uint64_t handleBits = 0;
+    if (release_ >= Release::kR2010) handleBits = sizes.readUMC();
+    out.dataStart = sizes.position();
+    if (sizes.failed() || size * 8 > totalBits - out.dataStart)
+      return error(ErrorKind::kCorrupt, "object size points outside the section", handle);
+    out.endBit = out.dataStart + size * 8;
+    BitReader& r = out.reader;
+    r = BitReader(data_, out.dataStart, out.endBit);
+    if (release_ >= Release::kR2010) {
+      out.type = r.readOT();
+      if (handleBits > size * 8) return error(ErrorKind::kCorrupt, "handle stream larger than its object", handle);
+      out.handleStart = out.endBit - handleBits;
+    } else {
+      out.type = static_cast<std::uint16_t>(r.readBS());
+      if (release_ >= Release::kR2000) out.handleStart = out.dataStart + r.readRL();
+    }
+    out.handle = r.readH().value;
+    for (std::int16_t eed = r.readBS(); eed != 0 && !r.failed(); eed = r.readBS()) {
+      r.readH();
+      r.skip(static_cast<std::uint64_t>(static_cast<std::uint16_t>(eed)) * 8);
+    }
+    if (r.failed()) return error(ErrorKind::kCorrupt, "object header cut short", handle);
+    if (out.handle != handle) return error(ErrorKind::kCorrupt, "object map and object disagree on its handle", handle);
+    return Status::Ok();
+  }
+
+  // The common data of a non-entity up to its own fields; returns the
+  // reactor count and whether an extension dictionary handle is stored.
+  void readObjectCommon(ObjectStart& o, std::int32_t& reactors, bool& hasXdic) const {
+    BitReader& r = o.reader;
+    if (release_ <= Release::kR14) o.handleStart = o.dataStart + r.readRL();
+    reactors = r.readBL();
+    hasXdic = true;
+    if (release_ >= Release::kR2004) hasXdic = !r.readB();
+    if (release_ >= Release::kR2013) r.readB();  // binary data present
+  }
+
+  BitReader handleReader(const ObjectStart& o) const {
+    if (o.handleStart < o.dataStart || o.handleStart > o.endBit) {
+      BitReader broken(data_, 0, 0);
+      broken.fail();
+      return broken;
+    }
+    return BitReader(data_, o.handleStart, o.endBit);
+  }
+
+  Status skipReactors(BitReader& h, std::int32_t reactors, bool hasXdic, std::uint64_t handle) const {
+    if (reactors < 0 || static_cast<std::uint64_t>(reactors) * 8 > h.remaining())
+      return error(ErrorKind::kCorrupt, "absurd reactor count", handle);
+    for (std::int32_t i = 0; i < reactors; ++i) h.readH();
+    if (hasXdic) h.readH();
+    return Status::Ok();
+  }
+
+  Status findBlockControl(std::uint64_t& control) const {
+    // The block table is handle 1 in every drawing seen; search when not.
+    ObjectStart o;
+    if (map_.count(1) && openObject(1, o).ok() && o.type == kBlockControlType) {
+      control = 1;
+      return Status::Ok();
+    }
+    std::vector<std::uint64_t> handles;
+    handles.reserve(map_.size());
+    for (const auto& entry : map_) handles.push_back(entry.first);
+    std::sort(handles.begin(), handles.end());
+    for (std::uint64_t handle : handles) {
+      if (openObject(handle, o).ok() && o.type == kBlockControlType) {
+        control = handle;
+        return Status::Ok();
+      }
+    }
+    return makeError(ErrorKind::kCorrupt, "the drawing has no block table", 0, std::string(kObjectsName));
+  }
+
+  Status readBlockControl(std::uint64_t handle, BlockTable& table) const {
+    ObjectStart o;
+    if (Status s = openObject(handle, o); !s.ok()) return s;
+    std::int32_t reactors = 0;
+    bool hasXdic = true;
+    readObjectCommon(o, reactors, hasXdic);
+    const std::int32_t count = o.reader.readBL();
+    if (o.reader.failed()) return error(ErrorKind::kCorrupt, "block table cut short", handle);
+    BitReader h = handleReader(o);
+    if (count < 0 || static_cast<std::uint64_t>(count) * 8 > h.remaining())
+      return error(ErrorKind::kCorrupt, "absurd block table size", handle);
+    h.readH();  // owner: none
+    if (Status s = skipReactors(h, reactors, hasXdic, handle); !s.ok()) return s;
+    table.entries.reserve(static_cast<std::size_t>(count));
+    for (std::int32_t i = 0; i < count; ++i) table.entries.push_back(h.readH().resolve(handle));
+    table.modelSpace = h.readH().resolve(handle);
+    table.paperSpace = h.readH().resolve(handle);
+    if (h.failed()) return error(ErrorKind::kCorrupt, "block table cut short", handle);
+    return Status::Ok();
+  }
+
+  Status readBlockRecord(std::uint64_t handle, BlockRecord& record) const {
+    ObjectStart o;
+    if (Status s = openObject(handle, o); !s.ok()) return s;
+    if (o.type != kBlockHeaderType) return error(ErrorKind::kCorrupt, "block table entry is no block record", handle);
+    record.handle = handle;
+    std::int32_t reactors = 0;
+    bool hasXdic = true;
+    readObjectCommon(o, reactors, hasXdic);
+    BitReader& r = o.reader;
+    if (release_ >= Release::kR2007) {
+      BitReader strings;
+      if (openStringStream(data_, o.dataStart, o.handleStart, strings)) record.name = strings.readTU();
+    } else {
+      record.name = r.readTV();
+    }
+    r.readB();   // 64-flag
+    r.readBS();  // xref index + 1
+    r.readB();   // xdep
+    r.readB();   // anonymous
+    r.readB();   // has attributes
+    const bool isXref = r.readB();
+    const bool overlaid = r.readB();
+    if (release_ >= Release::kR2000) r.readB();  // loaded
+    std::int32_t owned = 0;
+    if (release_ >= Release::kR2004 && !isXref && !overlaid) owned = r.readBL();
+    if (r.failed()) return error(ErrorKind::kCorrupt, "block record cut short", handle);
+
+    BitReader h = handleReader(o);
+    h.readH();  // block table
+    if (Status s = skipReactors(h, reactors, hasXdic, handle); !s.ok()) return s;
+    h.readH();  // always null
+    h.readH();  // BLOCK entity
+    if (release_ >= Release::kR2004) {
+      if (owned < 0 || static_cast<std::uint64_t>(owned) * 8 > h.remaining())
+        return error(ErrorKind::kCorrupt, "absurd entity count in block record", handle);
+      record.owned.reserve(static_cast<std::size_t>(owned));
+      for (std::int32_t i = 0; i < owned; ++i) record.owned.push_back(h.readH().resolve(handle));
+    } else if (!isXref && !overlaid) {
+      record.firstEntity = h.readH().resolve(handle);
+      record.lastEntity = h.readH().resolve(handle);
+    }
+    if (h.failed()) return error(ErrorKind::kCorrupt, "block record references cut short", handle);
+    return Status::Ok();
+  }
+
+  Status className(const ObjectStart& o, std::string& name) const {
+    if (o.type >= kFirstClassType) {
+      const auto it = classes_.find(o.type);
+      if (it == classes_.end()) return error(ErrorKind::kCorrupt, "entity of a class the class list lacks", o.handle);
+      if (!it->second.isEntity) return error(ErrorKind::kCorrupt, "space lists an object that is no entity", o.handle);
+      name = it->second.cppName;
+      return Status::Ok();
+    }
+    const char* fixed = fixedEntityName(o.type);
+    if (fixed == nullptr) return error(ErrorKind::kCorrupt, "space lists an object that is no entity", o.handle);
+    name = fixed;
+    return Status::Ok();
+  }
+
+  Status listEntities(const BlockRecord& record, Space space, std::vector<Entity>& entities) {
+    if (release_ >= Release::kR2004) {
+      for (std::uint64_t handle : record.owned) {
+        if (!listed_.insert(handle).second) return error(ErrorKind::kCorrupt, "entity listed twice", handle);
+        ObjectStart o;
+        if (Status s = openObject(handle, o); !s.ok()) return s;
+        Entity entity{{}, handle, space};
+        if (Status s = className(o, entity.className); !s.ok()) return s;
+        entities.push_back(std::move(entity));
+      }
+      return Status::Ok();
+    }
+    // Before R2004: follow the chain of next-entity links.
+    std::uint64_t handle = record.firstEntity;
+    while (handle != 0) {
+      if (!listed_.insert(handle).second) return error(ErrorKind::kCorrupt, "entity chain runs in a loop", handle);
+      ObjectStart o;
+      if (Status s = openObject(handle, o); !s.ok()) return s;
+      Entity entity{{}, handle, space};
+      if (Status s = className(o, entity.className); !s.ok()) return s;
+      entities.push_back(std::move(entity));
+      if (handle == record.lastEntity) break;
+      std::uint64_t next = 0;
+      if (Status s = nextEntity(o, next); !s.ok()) return s;
+      handle = next;
+    }
+    return Status::Ok();
+  }
+
+  // The common entity data of R13-R2000 up to the next-entity link.
+  Status nextEntity(ObjectStart& o, std::uint64_t& next) const {
+    BitReader& r = o.reader;
+    if (r.readB()) {  // graphics present
+      const std::uint64_t size = r.readRL();
+      r.skip(size * 8);
+    }
+    if (release_ <= Release::kR14) o.handleStart = o.dataStart + r.readRL();
+    const std::uint8_t mode = r.readBB();
+    const std::int32_t reactors = r.readBL();
+    bool byLayerLinetype = true;
+    if (release_ <= Release::kR14) byLayerLinetype = r.readB();
+    const bool noLinks = r.readB();
+    if (r.failed()) return error(ErrorKind::kCorrupt, "entity data cut short", o.handle);
+    if (noLinks) {
+      next = o.handle + 1;
+      return Status::Ok();
+    }
+    BitReader h = handleReader(o);
+    if (mode == 0) h.readH();  // owner
+    if (Status s = skipReactors(h, reactors, true, o.handle); !s.ok()) return s;
+    if (release_ <= Release::kR14) {
+      h.readH();                         // layer
+      if (!byLayerLinetype) h.readH();   // linetype
+    }
+    h.readH();  // previous entity
+    next = h.readH().resolve(o.handle);
+    if (h.failed()) return error(ErrorKind::kCorrupt, "entity links cut short", o.handle);
+    return Status::Ok();
+  }
+
+  std::span<const std::uint8_t> data_;
+  Release release_;
+  const ClassTable& classes_;
+  const ObjectMap& map_;
+  std::unordered_set<std::uint64_t> listed_;
+};
+
+}  // namespace
+
+Status readEntities(const Sections& sections, Release release, const ClassTable& classes, const ObjectMap& map,
+                    std::vector<Entity>& entities) {
+  return ObjectsReader(sections, release, classes, map).read(entities);
+}
+
+}  // namespace veldra::dwg::detail
