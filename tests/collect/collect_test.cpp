@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "app/textfile.h"
+#include "collect/collection_pass.h"
+#include "collect/record_file.h"
+#include "compare/run_fakes.h"
+#include "support/recorders.h"
+#include "support/temp_dir.h"
+
+namespace veldra {
+namespace {
+
+using testing::RunFixture;
+using testing::slurp;
+using testing::TempDir;
+
+// A host that serves drawings from a script keyed by file name; a drawing
+// not in the script cannot be opened.
+class ScriptedHost : public DrawingHost {
+ public:
+  struct Drawing {
+    std::vector<std::pair<std::string, std::string>> entities;  // class name, handle
+    double date = 0;
+  };
+  std::map<std::string, Drawing> drawings;
+  std::vector<std::string> opened;
+
+  bool attach() override { return true; }
+  bool start() override { return true; }
+  bool makeVisible() override { return true; }
+  bool takeActiveDocument() override { return true; }
+  bool open(const std::filesystem::path& file) override {
+    opened.push_back(file.string());
+    const auto it = drawings.find(file.filename().string());
+    current_ = it == drawings.end() ? nullptr : &it->second;
+    return current_ != nullptr;
+  }
+  bool addSelectionSet(std::string_view) override { return current_ != nullptr; }
+  bool selectAll(std::string_view) override { return current_ != nullptr; }
+  bool forEachEntity(std::string_view, const EntityVisitor& visit) override {
+    if (!current_) return false;
+    for (const auto& [name, handle] : current_->entities) visit(name, handle);
+    return true;
+  }
+  std::optional<double> getVariable(std::string_view) override {
+    if (!current_) return std::nullopt;
+    return current_->date;
+  }
+  bool deleteSelectionSet(std::string_view) override { return current_ != nullptr; }
+  bool closeAll() override {
+    current_ = nullptr;
+    return true;
+  }
+
+ private:
+  const Drawing* current_ = nullptr;
+};
+
+TEST(RecordFile, NamesAndLinesAreWrittenByteForByte) {
+  EXPECT_EQ(recordName("a,b.dwg"), "A_B");
+  EXPECT_EQ(recordName("Part1.DWG"), "PART1");
+  EXPECT_EQ(recordLine("ALICE_ PART 1", 2453585.68746528, "2F$30$31$"),
+            "\"ALICE_ PART 1,2453585.68746528,2F$30$31$,END\"\r\n");
+  EXPECT_EQ(recordLine("A", 2453585.5, ""), "\"A,2453585.5,,END\"\r\n");
+  EXPECT_EQ(recordLine("A", std::nullopt, ""), "\"A,,,END\"\r\n");
+}
+
+TEST(RecordFile, CollectsHandlesOfTheChosenClassOnly) {
+  TempDir dir;
+  const auto record = dir.path() / "p.cmp";
+  ScriptedHost host;
+  host.drawings["Alice, part 1.dwg"] = {
+      {{"AcDbLine", "2F"}, {"AcDbPolyline", "40"}, {"AcDbLine", "30"}, {"AcDbCircle", "41"}, {"ACDBLINE", "31"}},
+      2453585.68746528};
+  int entities = 0;
+  EXPECT_TRUE(collectDrawing(host, dir.path() / "Alice, part 1.dwg", "Alice, part 1.dwg", "LINE", record,
+                             [&] { ++entities; }));
+  EXPECT_EQ(entities, 5);
+  EXPECT_TRUE(collectDrawing(host, dir.path() / "Alice, part 1.dwg", "Alice, part 1.dwg", "line", record));
+  EXPECT_TRUE(collectDrawing(host, dir.path() / "Alice, part 1.dwg", "Alice, part 1.dwg", "POLYLINE", record));
+  EXPECT_EQ(slurp(record),
+            "\"ALICE_ PART 1,2453585.68746528,2F$30$31$,END\"\r\n"
+            "\"ALICE_ PART 1,2453585.68746528,,END\"\r\n"
+            "\"ALICE_ PART 1,2453585.68746528,40$,END\"\r\n");
+}
+
+class PassTest : public ::testing::Test {
+ protected:
+  PassTest() : base(dir.makeWorkspace()), run(base) {}
+  PassResult pass() {
+    auto context = run.context();
+    return runCollectionPass(context, host, messages);
+  }
+  std::string folder(const std::string& relative) { return (dir.path() / relative).string(); }
+
+  TempDir dir;
+  std::filesystem::path base;
+  RunFixture run;
+  ScriptedHost host;
+  testing::RecordingMessages messages;
+};
+
+TEST_F(PassTest, VisitsFoldersInListingOrderAndRecordsEveryDrawing) {
+  for (const char* f : {"proj/b.dwg", "proj/A.dwg", "proj/notes.txt", "proj/y/c.dwg", "proj/X/d.DWG",
+                        "proj/X/deeper/e.dwg", "flat/f.dwg", "flat/sub/g.dwg"})
+    dir.write(f, "");
+  host.drawings["A.dwg"] = {{{"AcDbLine", "1"}, {"AcDbLine", "2"}}, 2453585.5};
+  host.drawings["b.dwg"] = {{{"AcDbLine", "1"}, {"AcDbLine", "2"}}, 2453585.5};
+  host.drawings["d.DWG"] = {{{"AcDbArc", "7"}}, 2453000.25};
+  host.drawings["f.dwg"] = {{}, 2453001.75};
+  // c.dwg cannot be opened: it must not take over d.DWG's date.
+  replaceFile(run.workspace.recordFile("P"), "\"OLD,1,,END\"\r\n");
+  run.options.entity = "LINE";
+  run.options.locations = {"+" + folder("proj"), "-" + folder("flat"), "-" + folder("gone")};
+
+  const PassResult result = pass();
+  EXPECT_FALSE(result.fatal);
+  EXPECT_EQ(result.visited, 5);
+  EXPECT_EQ(result.driver, DriverOutcome::Complete);
+  const char sep = static_cast<char>(std::filesystem::path::preferred_separator);
+  EXPECT_EQ(run.view.files, (std::vector<std::string>{"A.dwg", "b.dwg", std::string() + sep + "X" + sep + "d.DWG",
+                                                      std::string() + sep + "y" + sep + "c.dwg", "f.dwg", ""}));
+  EXPECT_EQ(host.opened.front(), folder("proj") + sep + "A.dwg");
+  EXPECT_EQ(slurp(run.workspace.recordFile("P")),
+            "\"A,2453585.5,1$2$,END\"\r\n"
+            "\"B,2453585.5,1$2$,END\"\r\n"
+            "\"D,2453000.25,,END\"\r\n"
+            "\"C,,,END\"\r\n"
+            "\"F,2453001.75,,END\"\r\n");
+  EXPECT_EQ(run.view.totalFiles, "0005");
+  EXPECT_EQ(run.view.progressValues, (std::vector<int>{20, 40, 60, 80, 100, 0}));
+  EXPECT_EQ(run.view.statuses.front(), "Opening Files...");
+  EXPECT_EQ(run.view.status, "Complete!");
+  EXPECT_EQ(run.view.location, "");
+  EXPECT_EQ(run.view.verdict, "VELDRA!!!");
+  EXPECT_EQ(slurp(run.workspace.timeReport("P")),
+            "\"A vs. B at 12 hours, 0 minutes, 0 seconds [2453585.5 as Julian]\"\r\n");
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(PassTest, NoLocationsWarnsTwiceDeletesTheRecordAndStillRunsTheDriver) {
+  replaceFile(run.workspace.recordFile("P"), "\"OLD,1,,END\"\r\n");
+  const PassResult result = pass();
+  EXPECT_EQ(result.driver, DriverOutcome::NotRun);
+  EXPECT_FALSE(std::filesystem::exists(run.workspace.recordFile("P")));
+  EXPECT_EQ(messages.texts(), (std::vector<std::string>{"Sorry, no locations to compare!", "Sorry, no drawings found!"}));
+  EXPECT_EQ(messages.shown[0].title, "VELDRA Warning");
+  EXPECT_EQ(messages.shown[0].icon, MessageIcon::Exclamation);
+  EXPECT_EQ(run.view.totalFiles, "0000");
+  EXPECT_EQ(run.view.verdict, "NO VELDRA's");
+}
+
+TEST_F(PassTest, MissingLogoEmptiesThePictureAndTheRunGoesOn) {
+  std::filesystem::remove(run.workspace.resource("veldralogo.jpg"));
+  run.view.picture = "previous";
+  pass();
+  EXPECT_EQ(run.view.picture, "(empty)");
+}
+
+TEST_F(PassTest, RecordFileThatCannotBeDeletedIsFatal) {
+  dir.write("ws/compares/P.cmp/blocker", "");
+  const PassResult result = pass();
+  EXPECT_TRUE(result.fatal);
+  EXPECT_NE(result.fatalText.find(" - Aborting VELDRA!"), std::string::npos);
+  EXPECT_GT(result.fatalText.size(), std::string(" - Aborting VELDRA!").size());
+  EXPECT_TRUE(host.opened.empty());
+}
+
+}  // namespace
+}  // namespace veldra

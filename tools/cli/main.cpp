@@ -1,0 +1,198 @@
+// veldra-cli: runs a collection pass or a recompare of one project from the
+// command line, with the same files and texts as the window.
+//
+//   veldra-cli [--workspace DIR] collect|recompare PROJECT [--entity TYPE]
+//              [--time on|off] [--handles on|off] [--percent TEXT] [--age TEXT|off]
+//
+// Exit status: 0 no conflict, 1 conflicts, 2 an error.
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/settings.h"
+#include "app/textfile.h"
+#include "collect/collection_pass.h"
+#include "collect/native_host.h"
+#include "compare/throttled_view.h"
+#include "projects/folder_listing.h"
+#include "reports/report_options.h"
+#ifdef VELDRA_CLI_SETTINGS_STORE
+#include "app/settings_store.h"
+#endif
+
+namespace veldra {
+namespace {
+
+constexpr int kExitClean = 0;
+constexpr int kExitConflicts = 1;
+constexpr int kExitError = 2;
+
+// Progress on standard error; keeps the captions for the closing summary.
+class StreamView : public RunView {
+ public:
+  void setStatus(const std::string& text) override { show("Status", status = text); }
+  void setComparing(int first, int second) override { show("Status", status = comparingText(first, second)); }
+  void setElapsed(long long seconds) override { show("Time", elapsedText(seconds)); }
+  void clearElapsed() override {}
+  void setTimeConflicts(int count) override { timeConflicts = fourDigits(count); }
+  void setEntityConflicts(int count) override { entityConflicts = fourDigits(count); }
+  void setAgeConflicts(int count) override { ageConflicts = fourDigits(count); }
+  void setTotalFiles(int count) override { show("Files", totalFiles = fourDigits(count)); }
+  void setVerdict(const std::string& text, Colour) override { verdict = text; }
+  bool loadPicture(const std::filesystem::path& file) override { return std::filesystem::exists(file); }
+  void clearPicture() override {}
+  void setLocation(const std::string& text) override {
+    if (!text.empty()) show("Location", text);
+  }
+  void setSubfolders(const std::string&) override {}
+  void setFile(const std::string& text) override {
+    if (!text.empty()) show("File", text);
+  }
+  void setProgress(int) override {}
+  void flush() override { std::cerr.flush(); }
+
+  std::string status, timeConflicts = "0000", entityConflicts = "0000", ageConflicts = "0000",
+                      totalFiles = "0000", verdict;
+
+ private:
+  static void show(const char* label, const std::string& text) { std::cerr << label << ": " << text << '\n'; }
+};
+
+class StreamMessages : public MessageBoxes {
+ public:
+  void show(const std::string& text, const std::string& title, MessageIcon) override {
+    std::cerr << title << ": " << text << '\n';
+  }
+};
+
+int usage(const std::string& reason) {
+  std::cerr << "veldra-cli: " << reason << "\n"
+            << "usage: veldra-cli [--workspace DIR] collect|recompare PROJECT [--entity TYPE]\n"
+            << "                  [--time on|off] [--handles on|off] [--percent TEXT] [--age TEXT|off]\n";
+  return kExitError;
+}
+
+bool sameIgnoringCase(std::string_view a, std::string_view b) {
+  return !lessIgnoringCase(a, b) && !lessIgnoringCase(b, a);
+}
+
+// Lines of a list file with their first and last character dropped, as the
+// window reads the project list and location files.
+std::vector<std::string> listFileEntries(const std::filesystem::path& file) {
+  std::vector<std::string> entries;
+  if (const auto content = readWholeFile(file)) {
+    for (const auto& line : splitLines(*content))
+      if (line.size() >= 2) entries.push_back(line.substr(1, line.size() - 2));
+  }
+  return entries;
+}
+
+bool readSwitch(const std::string& value, bool& out) {
+  if (value == "on") out = true;
+  else if (value == "off") out = false;
+  else return false;
+  return true;
+}
+
+int run(int argc, char** argv) {
+  std::string workspaceDir;
+  bool workspaceGiven = false;
+  std::vector<std::string> positional;
+  RunOptions options;
+  std::string entity;
+  bool entityGiven = false;
+  for (int k = 1; k < argc; ++k) {
+    const std::string arg = argv[k];
+    auto value = [&](std::string& out) {
+      if (k + 1 >= argc) return false;
+      out = argv[++k];
+      return true;
+    };
+    std::string v;
+    if (arg == "--workspace") {
+      if (!value(workspaceDir)) return usage("--workspace needs a folder");
+      workspaceGiven = true;
+    } else if (arg == "--entity") {
+      if (!value(entity)) return usage("--entity needs a type");
+      entityGiven = true;
+    } else if (arg == "--time") {
+      if (!value(v) || !readSwitch(v, options.timeCheck)) return usage("--time takes on or off");
+    } else if (arg == "--handles") {
+      if (!value(v) || !readSwitch(v, options.handleCheck)) return usage("--handles takes on or off");
+    } else if (arg == "--percent") {
+      if (!value(options.percent)) return usage("--percent needs a text");
+    } else if (arg == "--age") {
+      if (!value(v)) return usage("--age needs a text or off");
+      options.ageCheck = v != "off";
+      if (options.ageCheck) options.age = v;
+    } else if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
+      return usage("unknown option " + arg);
+    } else {
+      positional.push_back(arg);
+    }
+  }
+  if (positional.size() != 2) return usage("give a command and a project");
+  const std::string& command = positional[0];
+  if (command != "collect" && command != "recompare") return usage("unknown command " + command);
+
+#ifdef VELDRA_CLI_SETTINGS_STORE
+  if (!workspaceGiven) workspaceDir = readInstallLocation();
+#endif
+  if (workspaceDir.empty()) return usage("no workspace: give --workspace DIR");
+  std::error_code ec;
+  if (!std::filesystem::is_directory(workspaceDir, ec)) {
+    std::cerr << "veldra-cli: the workspace " << workspaceDir << " does not exist\n";
+    return kExitError;
+  }
+  const Workspace workspace(workspaceDir);
+
+  for (const auto& listed : listFileEntries(workspace.projectsFile()))
+    if (sameIgnoringCase(listed, positional[1])) options.project = listed;
+  if (options.project.empty()) {
+    std::cerr << "veldra-cli: no project " << positional[1] << " in " << workspace.projectsFile().string() << '\n';
+    return kExitError;
+  }
+  options.locations = listFileEntries(workspace.locationFile(options.project));
+  if (entityGiven) {
+    options.entity = entity;
+  } else {
+    const auto stored = readSetting(workspace, kEntitySettingFile, kEntitySettingDefault);
+    options.entity = stored && *stored >= 0 && *stored < static_cast<int>(kEntityItems.size())
+                         ? std::string(kEntityItems[static_cast<std::size_t>(*stored)])
+                         : std::string("RAY");
+  }
+
+  StreamView shown;
+  ThrottledRunView view(shown, &std::chrono::steady_clock::now, std::chrono::milliseconds(250));
+  RunState state;
+  SystemRunClock clock;
+  SilentAlarm sound;
+  StreamMessages messages;
+  RunContext context{workspace, options, state, view, clock, sound};
+
+  if (command == "collect") {
+    NativeDrawingHost host;
+    connectDrawingHost(host);
+    const PassResult result = runCollectionPass(context, host, messages);
+    if (result.fatal) {
+      std::cerr << kFatalTitle << ": " << result.fatalText << '\n';
+      return kExitError;
+    }
+  } else if (recompare(context, messages) == RecompareOutcome::EmptyRecordRefused) {
+    return kExitError;
+  }
+  view.flush();
+  std::cout << "Files: " << shown.totalFiles << "\n"
+            << "Time Conflicts: " << shown.timeConflicts << "\n"
+            << "Entity Conflicts: " << shown.entityConflicts << "\n"
+            << "Age Conflicts: " << shown.ageConflicts << "\n"
+            << "Status: " << shown.status << "\n"
+            << "Verdict: " << shown.verdict << "\n";
+  return state.conflictsFound() ? kExitConflicts : kExitClean;
+}
+
+}  // namespace
+}  // namespace veldra
+
+int main(int argc, char** argv) { return veldra::run(argc, argv); }
