@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "r2007_codec.h"
+
+namespace veldra::dwg::detail::r2007 {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+std::string text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+TEST(R2007Deinterleave, TakesEachCodeWordsDataBytesAndDropsParity) {
+  // Three code words interleaved: byte j of word b at j * 3 + b.
+  Bytes coded(3 * kCodewordSize);
+  for (std::size_t b = 0; b < 3; ++b) {
+    for (std::size_t j = 0; j < kCodewordSize; ++j) {
+      coded[j * 3 + b] = static_cast<std::uint8_t>(j < 4 ? 'a' + b * 4 + j : 0xee);
+    }
+  }
+  const Bytes data = deinterleave(coded, 3, 4);
+  EXPECT_EQ(text(data), "abcdefghijkl");
+  EXPECT_EQ(deinterleave(coded, 1, kSystemBlockData).size(), kSystemBlockData);
+}
+
+TEST(R2007Deinterleave, RefusesTooFewCodedBytes) {
+  EXPECT_TRUE(deinterleave(Bytes(2 * kCodewordSize - 1), 2, kDataBlockData).empty());
+  EXPECT_TRUE(deinterleave(Bytes(kCodewordSize), 0, kDataBlockData).empty());
+  EXPECT_EQ(blocksFor(0, kDataBlockData), 0u);
+  EXPECT_EQ(blocksFor(251, kDataBlockData), 1u);
+  EXPECT_EQ(blocksFor(252, kDataBlockData), 2u);
+}
+
+Status run(const Bytes& in, std::size_t size, Bytes& out) { return decompress(in, size, out); }
+
+TEST(R2007Decompress, LeadLiteralThenOverlappingBackReference) {
+  // Lead form: two-byte literal stored reversed, then copy 3 bytes from 2 back.
+  Bytes out;
+  ASSERT_TRUE(run({0x20, 0, 0, 0x02, 'b', 'a', 0x31, 0x00}, 5, out).ok());
+  EXPECT_EQ(text(out), "ababa");
+}
+
+TEST(R2007Decompress, LongBackReferenceRepeatsOneByte) {
+  Bytes out;
+  ASSERT_TRUE(run({0x20, 0, 0, 0x01, 'x', 0x28, 0, 0, 0, 0}, 257, out).ok());
+  EXPECT_EQ(text(out), std::string(257, 'x'));
+}
+
+TEST(R2007Decompress, LiteralChunksComeOutInStoredOrder) {
+  // An extended literal length (23 + 9) of 32 bytes: its 8-byte groups are
+  // stored last first.
+  Bytes in = {0x0f, 0x09};
+  for (std::uint8_t k = 0; k < 32; ++k) in.push_back(k);
+  Bytes out;
+  ASSERT_TRUE(run(in, 32, out).ok());
+  const Bytes expected = {24, 25, 26, 27, 28, 29, 30, 31, 16, 17, 18, 19, 20, 21, 22, 23,
+                          8,  9,  10, 11, 12, 13, 14, 15, 0,  1,  2,  3,  4,  5,  6,  7};
+  EXPECT_EQ(out, expected);
+}
+
+TEST(R2007Decompress, BrokenStreamsFailCleanly) {
+  const Bytes eight = {0x00, '1', '2', '3', '4', '5', '6', '7', '8'};
+  Bytes out;
+  EXPECT_TRUE(run(eight, 8, out).ok());
+
+  Bytes backTooFar = eight;
+  backTooFar.insert(backTooFar.end(), {0x31, 0xf8});  // 497 bytes back
+  Status s = run(backTooFar, 11, out);
+  EXPECT_EQ(s.kind, ErrorKind::kCorrupt);
+  EXPECT_NE(s.message.find("back reference"), std::string::npos);
+
+  Bytes cutInInstruction = eight;
+  cutInInstruction.push_back(0x28);
+  EXPECT_EQ(run(cutInInstruction, 300, out).kind, ErrorKind::kCorrupt);
+
+  EXPECT_EQ(run({0x00, '1', '2'}, 8, out).kind, ErrorKind::kCorrupt);  // literal past the end
+  EXPECT_EQ(run({0x20, 0, 0}, 1, out).kind, ErrorKind::kCorrupt);     // lead form cut short
+  EXPECT_EQ(run(eight, 10, out).kind, ErrorKind::kCorrupt);          // fewer bytes than announced
+  s = run(eight, 4, out);                                            // more than announced
+  EXPECT_EQ(s.kind, ErrorKind::kCorrupt);
+  EXPECT_LE(out.size(), 4u);
+}
+
+TEST(R2007Decompress, RandomInputNeverExceedsTheAnnouncedSize) {
+  std::mt19937 random(2007);
+  Bytes in;
+  Bytes out;
+  for (int round = 0; round < 3000; ++round) {
+    in.resize(random() % 64);
+    for (auto& byte : in) byte = static_cast<std::uint8_t>(random());
+    const std::size_t size = random() % 512;
+    const Status s = decompress(in, size, out);
+    ASSERT_LE(out.size(), size);
+    if (s.ok()) {
+      ASSERT_EQ(out.size(), size);
+    } else {
+      ASSERT_EQ(s.kind, ErrorKind::kCorrupt);
+      ASSERT_LE(s.offset, in.size());
+    }
+  }
+}
+
+TEST(R2007PageChecksum, SeedsFromLengthAndSumsPairsInGroupOrder) {
+  // No data: the sums start from the low and high halves of the seed.
+  EXPECT_EQ(pageChecksum(0, {}), 0x00269ec3u);
+  // Within a group of eight the pairs are summed last pair first, so moving a
+  // byte between pairs changes the checksum while the plain byte sum stays.
+  const Bytes a = {1, 0, 0, 0, 0, 0, 0, 0};
+  const Bytes b = {0, 0, 0, 0, 0, 0, 1, 0};
+  EXPECT_NE(pageChecksum(0, a), pageChecksum(0, b));
+  EXPECT_EQ(pageChecksum(0, a) & 0xffff, pageChecksum(0, b) & 0xffff);
+}
+
+}  // namespace
+}  // namespace veldra::dwg::detail::r2007
