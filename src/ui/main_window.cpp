@@ -65,10 +65,10 @@ void MainWindow::connectHandlers() {
   connect(txtProject, &QLineEdit::textChanged, this, &MainWindow::on_txtProject_textChanged);
   connect(cmdAddproj, &QPushButton::clicked, this, &MainWindow::on_cmdAddproj_clicked);
   connect(cmdRemproj, &QPushButton::clicked, this, &MainWindow::on_cmdRemproj_clicked);
-  connect(lstProjects, &QListWidget::currentRowChanged, this, &MainWindow::lstProjects_Click);
+  connect(lstProjects, &QListWidget::itemSelectionChanged, this, &MainWindow::lstProjects_Click);
   connect(cmdAddloc, &QPushButton::clicked, this, &MainWindow::on_cmdAddloc_clicked);
   connect(cmdRemloc, &QPushButton::clicked, this, &MainWindow::on_cmdRemloc_clicked);
-  connect(lstLocations, &QListWidget::currentRowChanged, this, &MainWindow::lstLocations_Click);
+  connect(lstLocations, &QListWidget::itemSelectionChanged, this, &MainWindow::lstLocations_Click);
   connect(cmdJump, &QPushButton::clicked, this, &MainWindow::on_cmdJump_clicked);
   connect(drvMain, &QComboBox::currentIndexChanged, this, &MainWindow::drvMain_Change);
   connect(dirMain, &QListWidget::itemDoubleClicked, this, &MainWindow::on_dirMain_itemDoubleClicked);
@@ -273,14 +273,15 @@ void MainWindow::on_cmdRemproj_clicked() {
   for (QPushButton* b : {cmdRemproj, cmdAddloc, cmdRemloc, cmdJump, cmdCollect, cmdCompare}) b->setEnabled(false);
 }
 
+// Selecting by program runs the same handler as a click, also when the
+// entry was selected already.
 void MainWindow::selectProjectRow(int row) {
   if (row < 0) return;
-  if (lstProjects->currentRow() == row) {
-    lstProjects->item(row)->setSelected(true);
-    lstProjects_Click();
-  } else {
+  {
+    const QSignalBlocker blocker(lstProjects);
     lstProjects->setCurrentRow(row);
   }
+  lstProjects_Click();
 }
 
 void MainWindow::lstProjects_Click() {
@@ -370,16 +371,15 @@ void MainWindow::on_cmdRemloc_clicked() {
 }
 
 void MainWindow::selectLocationRow(int row) {
-  if (lstLocations->currentRow() == row) {
-    lstLocations->item(row)->setSelected(true);
-    lstLocations_Click();
-  } else {
+  {
+    const QSignalBlocker blocker(lstLocations);
     lstLocations->setCurrentRow(row);
   }
+  lstLocations_Click();
 }
 
 void MainWindow::lstLocations_Click() {
-  if (lstLocations->currentRow() < 0) return;
+  if (lstLocations->selectedItems().isEmpty()) return;
   cmdRemloc->setEnabled(true);
   cmdJump->setEnabled(true);
 }

@@ -1,5 +1,6 @@
 // The window's controls and their places, in twips as designed.
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
@@ -13,6 +14,8 @@
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTextEdit>
+
+#include <algorithm>
 
 #include "reports/report_options.h"
 #include "ui/main_window.h"
@@ -262,6 +265,9 @@ void MainWindow::buildLowerPanel() {
   for (std::string_view item : kPercentItems) cmbPercent->addItem(QString::fromLatin1(item.data(), item.size()));
   auto* percentLabel = label(frmOpt, "Label1", QStringLiteral("% match"), twipsRect(1800, 720, 615, 255));
   percentLabel->setFont(regular);
+  // Free fonts run a little wider than the designed ones: let the label
+  // reach into the frame's margin rather than cut its text.
+  percentLabel->resize(std::max(percentLabel->width(), percentLabel->sizeHint().width()), percentLabel->height());
   cmbdate = editableList(frmOpt, "cmbdate", twipsRect(1440, 1080, 1095, 315));
   cmbdate->setFont(regular);
   for (std::string_view item : kAgeItems) cmbdate->addItem(QString::fromLatin1(item.data(), item.size()));
@@ -306,7 +312,11 @@ void MainWindow::buildLowerPanel() {
   lblStatus = boldLabel(p, "lblStatus", QString(), twipsRect(5280, 3000, 2055, 255), Qt::AlignHCenter);
   lblVELDRAd = label(p, "lblVELDRAd", QStringLiteral("NO VELDRA's"), twipsRect(5355, 3240, 1935, 375),
                      Qt::AlignHCenter);
-  lblVELDRAd->setFont(arial(18, true));
+  // 18 point bold, made smaller only as far as the verdict needs to fit.
+  QFont verdict = arial(18, true);
+  while (verdict.pointSizeF() > 8 && QFontMetrics(verdict).horizontalAdvance(lblVELDRAd->text()) > lblVELDRAd->width())
+    verdict.setPointSizeF(verdict.pointSizeF() - 0.5);
+  lblVELDRAd->setFont(verdict);
   setTextColour(lblVELDRAd, qRgb(0x80, 0x00, 0x80));
   lblTime = boldLabel(p, "lblTime", QString(), twipsRect(5280, 3720, 1935, 255), Qt::AlignRight);
 }
