@@ -46,9 +46,11 @@ Status readClassesSection(const Sections& sections, Release release, ClassTable&
   BitReader strings;
   const bool textsApart = release >= Release::kR2007;
   if (textsApart) {
+    // The bit size counts from its own field on.
+    const std::uint64_t sizeField = reader.position();
     const std::uint64_t bitSize = reader.readRL();
     const std::uint64_t dataStart = reader.position();
-    endBit = dataStart + bitSize;
+    endBit = sizeField + bitSize;
     if (!openStringStream(data, dataStart, endBit, strings) && !reader.failed())
       return makeError(ErrorKind::kCorrupt, "class names cannot be found", 0, name);
   } else {
@@ -58,8 +60,9 @@ Status readClassesSection(const Sections& sections, Release release, ClassTable&
     return makeError(ErrorKind::kTruncated, "class list cut short", 0, name);
   reader = BitReader(data, reader.position(), endBit);
 
-  const std::uint16_t maxClass = static_cast<std::uint16_t>(reader.readBS());
+  std::uint16_t maxClass = 0;
   if (release >= Release::kR2004) {
+    maxClass = static_cast<std::uint16_t>(reader.readBS());
     reader.readRC();
     reader.readRC();
     reader.readB();

@@ -39,6 +39,9 @@ class ObjectsReader {
     std::vector<BlockRecord> records;
     for (std::uint64_t entry : table.entries) {
       if (entry == table.modelSpace || entry == table.paperSpace) continue;
+      // Null entries and records the map does not hold (erased blocks, as
+      // dynamic and anonymous blocks leave) list nothing.
+      if (entry == 0 || map_.count(entry) == 0) continue;
       BlockRecord record;
       if (Status s = readBlockRecord(entry, record); !s.ok()) return s;
       if (isLayoutName(record.name)) spaces.emplace_back(entry, Space::kPaper);
@@ -202,7 +205,7 @@ class ObjectsReader {
       record.name = r.readTV();
     }
     r.readB();   // 64-flag
-    r.readBS();  // xref index + 1
+    if (release_ <= Release::kR2004) r.readBS();  // xref index + 1
     r.readB();   // xdep
     r.readB();   // anonymous
     r.readB();   // has attributes
