@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/textfile.h"
+#include "support/temp_dir.h"
+
+namespace veldra {
+namespace {
+
+using testing::slurp;
+
+struct CliResult {
+  int status = -1;
+  std::string out, err;
+};
+
+// Runs the built program with a shell command line; standard error goes to a file.
+CliResult runCli(const testing::TempDir& dir, const std::string& arguments) {
+  const auto errFile = dir.path() / "stderr.txt";
+  const std::string command = std::string("\"") + VELDRA_CLI + "\" " + arguments + " 2>\"" + errFile.string() + "\"";
+  CliResult result;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return result;
+  std::array<char, 4096> buffer{};
+  std::size_t got;
+  while ((got = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.out.append(buffer.data(), got);
+  const int raw = pclose(pipe);
+  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  result.err = slurp(errFile);
+  return result;
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  CliTest() : base(dir.makeWorkspace()) {
+    replaceFile(base / "projects" / "projects.fil", "\"OTHER\"\r\n\"Sample Set\"\r\n");
+  }
+  CliResult cli(const std::string& arguments) {
+    return runCli(dir, "--workspace \"" + base.string() + "\" " + arguments);
+  }
+  testing::TempDir dir;
+  std::filesystem::path base;
+};
+
+TEST_F(CliTest, ErrorsExitWithTwoAndAReason) {
+  EXPECT_EQ(cli("collect NOSUCH").status, 2);
+  const CliResult bad = cli("collect OTHER --time maybe");
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_NE(bad.err.find("--time"), std::string::npos);
+  EXPECT_EQ(cli("frobnicate OTHER").status, 2);
+  const CliResult missing = runCli(dir, "--workspace \"" + (dir.path() / "nowhere").string() + "\" collect OTHER");
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_FALSE(missing.err.empty());
+}
+
+TEST_F(CliTest, RecompareRefusesAnEmptyRecordAndChangesNothing) {
+  replaceFile(base / "compares" / "OTHER.cmp", "");
+  const CliResult result = cli("recompare other");
+  EXPECT_EQ(result.status, 2);
+  EXPECT_NE(result.err.find("XXXXXXavailable due to no entity matches - turning OFF."), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(base / "time conflicts" / "OTHER.tim"));
+}
+
+TEST_F(CliTest, CollectWithoutLocationsWarnsAndFindsNothing) {
+  const CliResult result = cli("collect other");
+  EXPECT_EQ(result.status, 0);
+  EXPECT_NE(result.err.find("Sorry, no locations to compare!"), std::string::npos);
+  EXPECT_NE(result.err.find("Sorry, no drawings found!"), std::string::npos);
+  EXPECT_EQ(result.out,
+            "Files: 0000\nTime Conflicts: 0000\nEntity Conflicts: 0000\nAge Conflicts: 0000\n"
+            "Status: Opening Files...\nVerdict: NO VELDRA's\n");
+}
+
+TEST_F(CliTest, CollectsTheSampleDrawingsAndFindsTheCopies) {
+  const auto drawings = testing::sharedDrawings();
+  if (drawings.empty()) GTEST_SKIP() << "no sample drawings";
+  replaceFile(base / "projects" / "Sample Set.prj", quotedLine("-" + drawings.string()));
+  replaceFile(base / "default.fil", "12\r\n");  // POINT
+  const CliResult result = cli("collect \"sample set\" --percent 90");
+  // The copies saved in AC1015 and later keep one stored date and the same handles.
+  EXPECT_EQ(result.status, 1) << result.err;
+  EXPECT_EQ(result.out.substr(0, 12), "Files: 0012\n");
+  EXPECT_EQ(result.out.find("Time Conflicts: 0000\n"), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("Status: Complete!\nVerdict: VELDRA!!!\n"), std::string::npos) << result.out;
+  const std::string records = slurp(base / "compares" / "Sample Set.cmp");
+  EXPECT_EQ(splitLines(records).size(), 12u);
+  EXPECT_NE(records.find("\"SAMPLE_AC1015,"), std::string::npos);
+  EXPECT_NE(slurp(base / "handle conflicts" / "Sample Set.hnd").find("** SAMPLE_AC1014 vs. SAMPLE_AC1015 has a 100% POINT handle match"),
+            std::string::npos);
+
+  // Recompare over the same record gives the same captions.
+  const CliResult again = cli("recompare \"SAMPLE SET\" --entity POINT --percent 90");
+  EXPECT_EQ(again.status, 1);
+  EXPECT_EQ(again.out, result.out);
+}
+
+}  // namespace
+}  // namespace veldra
