@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "dwgwrite/bit_writer.h"
+#include "dwgwrite/dwg_writer.h"
+#include "support/temp_dir.h"
+#include "veldra/dwg/reader.h"
+
+namespace veldra::dwgwrite {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using dwg::Space;
+
+struct Expected {
+  std::string className;
+  std::uint64_t handle;
+  Space space;
+};
+
+dwg::Summary roundTrip(const DrawingSpec& spec) {
+  Bytes bytes;
+  const std::string problem = writeDrawing(spec, bytes);
+  EXPECT_EQ(problem, "");
+  dwg::Summary summary;
+  const dwg::Status status = dwg::readSummary(bytes, summary);
+  EXPECT_TRUE(status.ok()) << status.message << " at " << status.offset << " in " << status.section;
+  return summary;
+}
+
+void expectEntities(const dwg::Summary& summary, const std::vector<Expected>& expected) {
+  ASSERT_EQ(summary.entities.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    SCOPED_TRACE("entity " + std::to_string(i));
+    EXPECT_EQ(summary.entities[i].className, expected[i].className);
+    EXPECT_EQ(summary.entities[i].handle, expected[i].handle);
+    EXPECT_EQ(summary.entities[i].space, expected[i].space);
+  }
+}
+
+std::uint32_t rl(const Bytes& b, std::size_t at) {
+  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
+}
+
+std::uint16_t rs(const Bytes& b, std::size_t at) { return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8)); }
+
+TEST(DwgWriterRoundTrip, KeepsVersionAndCreationDateToTheMillisecond) {
+  for (const auto& [days, ms] : std::vector<std::pair<std::int32_t, std::int32_t>>{
+           {2459632, 37383000}, {2451545, 0}, {2460000, 86399999}, {2440588, 1}, {0, 43200000}}) {
+    SCOPED_TRACE(std::to_string(days) + ":" + std::to_string(ms));
+    const dwg::Summary summary = roundTrip({days, ms, {{"LINE", 0x100, false}}});
+    EXPECT_EQ(summary.version, "AC1015");
+    EXPECT_EQ(summary.created.days, days);
+    EXPECT_EQ(summary.created.milliseconds, ms);
+  }
+}
+
+TEST(DwgWriterRoundTrip, EmptyDrawingHasNoEntities) {
+  const dwg::Summary summary = roundTrip({2459632, 37383000, {}});
+  EXPECT_EQ(summary.version, "AC1015");
+  EXPECT_TRUE(summary.entities.empty());
+}
+
+TEST(DwgWriterRoundTrip, ModelSpaceComesFirstThenPaperSpaceEachInGivenOrder) {
+  const DrawingSpec spec{2459632, 37383000,
+                         {{"TEXT", 0x2A0, true},
+                          {"LINE", 0x28E, false},
+                          {"circle", 0x1, true},
+                          {"POINT", 0x298, false},
+                          {"ARC", 0x250, false},
+                          {"LINE", 0x5, true}}};
+  expectEntities(roundTrip(spec), {{"AcDbLine", 0x28E, Space::kModel},
+                                   {"AcDbPoint", 0x298, Space::kModel},
+                                   {"AcDbArc", 0x250, Space::kModel},
+                                   {"AcDbText", 0x2A0, Space::kPaper},
+                                   {"AcDbCircle", 0x1, Space::kPaper},
+                                   {"AcDbLine", 0x5, Space::kPaper}});
+}
+
+TEST(DwgWriterRoundTrip, ManyEntitiesAndLargeHandlesAmongTheWritersOwn) {
+  // Low handles interleave with the writer's own objects; thousands of
+  // entries need several object map sections; the largest handles need all
+  // eight handle bytes.
+  DrawingSpec spec{2459632, 1, {}};
+  std::vector<Expected> expected;
+  const char* types[] = {"LINE", "CIRCLE", "ARC", "POINT", "TEXT"};
+  const char* classes[] = {"AcDbLine", "AcDbCircle", "AcDbArc", "AcDbPoint", "AcDbText"};
+  for (std::uint64_t i = 0; i < 3000; ++i) {
+    const std::uint64_t handle = i < 40 ? 2 * i + 1 : 0x10000000000ull + i * 0x10001;
+    spec.entities.push_back({types[i % 5], handle, false});
+    expected.push_back({classes[i % 5], handle, Space::kModel});
+  }
+  for (std::uint64_t handle : {0xFFFFFFFFFFFFFFFEull, 0x8000000000000000ull, 0xFFull}) {
+    spec.entities.push_back({"POINT", handle, true});
+    expected.push_back({"AcDbPoint", handle, Space::kPaper});
+  }
+  expectEntities(roundTrip(spec), expected);
+}
+
+TEST(DwgWriterRoundTrip, SameSpecGivesTheSameBytesAndTheFileHoldsThem) {
+  const DrawingSpec spec{2459632, 37383000, {{"LINE", 0x28E, false}, {"TEXT", 0x2A0, true}}};
+  Bytes first;
+  Bytes second;
+  ASSERT_EQ(writeDrawing(spec, first), "");
+  ASSERT_EQ(writeDrawing(spec, second), "");
+  EXPECT_EQ(first, second);
+
+  testing::TempDir dir;
+  const auto file = dir.path() / "copy.dwg";
+  ASSERT_EQ(writeDrawingFile(file, spec), "");
+  const std::string stored = testing::slurp(file);
+  EXPECT_EQ(Bytes(stored.begin(), stored.end()), first);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+  EXPECT_NE(writeDrawingFile(dir.path() / "missing" / "x.dwg", spec), "");
+}
+
+TEST(DwgWriterRefuses, BadSpecsWithAReasonAndNoBytes) {
+  const std::vector<std::pair<DrawingSpec, std::string>> cases{
+      {{2459632, 0, {{"LINE", 0, false}}}, "handle 0"},
+      {{2459632, 0, {{"LINE", 0x30, false}, {"POINT", 0x30, true}}}, "30 is used twice"},
+      {{2459632, 0, {{"SPLINE", 0x30, false}}}, "unknown entity type \"SPLINE\""},
+      {{2459632, 0, {{"LINE", 0xFFFFFFFFFFFFFFFFull, false}}}, "no next handle"},
+      {{2459632, 86400000, {}}, "milliseconds"},
+      {{2459632, -1, {}}, "milliseconds"},
+      {{-1, 0, {}}, "negative day"},
+  };
+  for (const auto& [spec, reason] : cases) {
+    SCOPED_TRACE(reason);
+    Bytes out{1, 2, 3};
+    const std::string problem = writeDrawing(spec, out);
+    EXPECT_NE(problem.find(reason), std::string::npos) << problem;
+    EXPECT_TRUE(out.empty());
+  }
+  testing::TempDir dir;
+  EXPECT_NE(writeDrawingFile(dir.path() / "bad.dwg", cases[0].first), "");
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "bad.dwg"));
+}
+
+// Checks a reader need not make: the file header check value, the framing
+// of the header variables, and the object map's section sizes and checks.
+TEST(DwgWriterStructure, ChecksAndSentinelsAreRight) {
+  DrawingSpec spec{2459632, 37383000, {}};
+  for (std::uint64_t i = 0; i < 1000; ++i) spec.entities.push_back({"POINT", 0x1000 + i * 3, i % 2 == 0});
+  Bytes b;
+  ASSERT_EQ(writeDrawing(spec, b), "");
+  ASSERT_EQ(rl(b, 0x15), 6u);
+  const std::size_t crcAt = 0x19 + 6 * 9;
+  EXPECT_EQ(rs(b, crcAt), crc16(std::span(b.data(), crcAt), 0) ^ 0x8461);
+  EXPECT_EQ(b[crcAt + 2], 0x95);
+  EXPECT_EQ(b[crcAt + 17], 0x00);
+
+  const std::size_t header = rl(b, 0x1A);
+  const std::size_t size = rl(b, header + 16);
+  EXPECT_EQ(b[header], 0xCF);
+  EXPECT_EQ(rs(b, header + 20 + size), crc16(std::span(b.data() + header + 16, size + 4), 0xC0C1));
+  EXPECT_EQ(rl(b, 0x1E), 16 + 4 + size + 2 + 16);
+
+  std::size_t at = rl(b, 0x19 + 2 * 9 + 1);
+  const std::size_t mapEnd = at + rl(b, 0x19 + 2 * 9 + 5);
+  int sections = 0;
+  for (;;) {
+    const std::size_t sectionSize = (b[at] << 8) | b[at + 1];
+    ASSERT_LE(sectionSize, 2034u);
+    const std::uint16_t stored = static_cast<std::uint16_t>((b[at + sectionSize] << 8) | b[at + sectionSize + 1]);
+    EXPECT_EQ(stored, crc16(std::span(b.data() + at, sectionSize), 0xC0C1));
+    at += sectionSize + 2;
+    ++sections;
+    if (sectionSize == 2) break;
+  }
+  EXPECT_EQ(at, mapEnd);
+  EXPECT_GE(sections, 3);
+}
+
+}  // namespace
+}  // namespace veldra::dwgwrite
