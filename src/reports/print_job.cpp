@@ -51,6 +51,15 @@ bool printPages(PrintSurface& surface, const std::string& logo, const std::strin
 
 }  // namespace
 
+std::optional<PrintRequest> printRequestFor(const Workspace& workspace,
+                                            std::optional<ReportKind> kind,
+                                            std::string_view project, std::string date) {
+  const std::optional<ChosenReport> report = chooseReport(workspace, kind, project);
+  if (!report) return std::nullopt;
+  return PrintRequest{report->file, report->sectionTitle,
+                      workspace.resource("veldralogo-print.jpg"), std::move(date)};
+}
+
 std::string footerText(std::string_view date) {
   std::string text = "Printed ";
   text += date;

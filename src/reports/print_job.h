@@ -5,6 +5,9 @@
 #include <string>
 #include <string_view>
 
+#include "app/workspace.h"
+#include "reports/report_viewer.h"
+
 namespace veldra {
 
 // A printer's drawing surface. Positions and sizes are in inches from the
@@ -64,6 +67,13 @@ inline constexpr double kFooterSize = 5, kFooterX = 0.5, kFooterY = 10.425;
 inline constexpr const char* kCredit =
     "      VELDRA 2006 by Veldra Software - www.veldra.example  info@veldra.example";
 }  // namespace print_layout
+
+// The request for the chosen report of the selected project and the logo of
+// the workspace's resources; nothing when no report is chosen or no project
+// selected.
+std::optional<PrintRequest> printRequestFor(const Workspace& workspace,
+                                            std::optional<ReportKind> kind,
+                                            std::string_view project, std::string date);
 
 // "Printed " + the date + the credit line.
 std::string footerText(std::string_view date);

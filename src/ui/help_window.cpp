@@ -49,14 +49,14 @@ void HelpWindow::openHelp() {
   show();
   raise();
   activateWindow();
-  loadOrNotFound(Workspace(installLoc_()).resource("Veldra2006.rtf").string());
+  loadOrNotFound(Workspace(installLoc_()).resource("Veldra2006.rtf"));
 }
 
 void HelpWindow::Form_Load() {
-  loadOrNotFound(Workspace(installLoc_()).helpStartDocument().string());
+  loadOrNotFound(Workspace(installLoc_()).helpStartDocument());
 }
 
-void HelpWindow::loadOrNotFound(const std::string& file) {
+void HelpWindow::loadOrNotFound(const std::filesystem::path& file) {
   if (!loadDocumentFile(*RichTextBox1, file)) RichTextBox1->setPlainText(QString::fromLatin1(kNotFound));
 }
 

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -31,7 +32,7 @@ class HelpWindow : public QWidget {
  private:
   // First showing only: the start document of the base folder.
   void Form_Load();
-  void loadOrNotFound(const std::string& file);
+  void loadOrNotFound(const std::filesystem::path& file);
 
   std::function<std::string()> installLoc_;
   QTextEdit* RichTextBox1 = nullptr;

@@ -227,5 +227,16 @@ TEST_F(PrintJobTest, PrinterErrorAbortsTheCurrentCopyAndStops) {
   EXPECT_EQ(failingEnd.calls.back(), "abort");
 }
 
+TEST(PrintRequestFor, UsesTheChosenReportAndThePrintLogo) {
+  const Workspace ws("base");
+  const auto request = printRequestFor(ws, ReportKind::Handle, "P 1", "1/2/26");
+  ASSERT_TRUE(request);
+  EXPECT_EQ(request->reportFile, ws.handleReport("P 1"));
+  EXPECT_EQ(request->sectionTitle, "Handle Conflicts");
+  EXPECT_EQ(request->logoFile, ws.resource("veldralogo-print.jpg"));
+  EXPECT_FALSE(printRequestFor(ws, std::nullopt, "P 1", "1/2/26"));
+  EXPECT_FALSE(printRequestFor(ws, ReportKind::Time, "", "1/2/26"));
+}
+
 }  // namespace
 }  // namespace veldra
