@@ -76,6 +76,9 @@ enum ObjectType : std::uint16_t {
   kAppidControl = 66,
   kDimstyleControl = 68,
   kVpEntHdrControl = 70,
+  // Not a fixed type: the number of the drawing's first class, which is
+  // the layout class.
+  kLayout = 500,
 };
 
 // The writer's own objects, each with a handle of its own.
@@ -93,6 +96,9 @@ enum Own : std::size_t {
   oNamedDict,
   oGroupDict,
   oMlineStyleDict,
+  oLayoutDict,
+  oModelLayout,
+  oPaperLayout,
   oLayer0,
   oStandardStyle,
   oByBlock,
@@ -147,7 +153,9 @@ class ObjectBuilder {
   }
 
   // The rest of the common data of a table, control or dictionary object.
-  void nonEntityCommon() { data_.writeBL(0); }  // no reactors
+  // The rest of the common data of a table, control or dictionary object:
+  // the number of reactors, whose handles follow the owner's.
+  void nonEntityCommon(std::uint32_t reactors = 0) { data_.writeBL(reactors); }
 
   // The rest of the common data of an entity: no graphic, the space, no
   // reactors, links stored, every property "by layer".
@@ -249,6 +257,7 @@ class Writer {
   void addTables();
   void addDictionaries();
   void addSpace(bool paper);
+  void addLayout(bool paper);
   void addEntity(const EntitySpec& entity, std::size_t index, std::uint64_t previous, std::uint64_t next);
   Bytes objectMap(std::size_t objectsOffset, const std::vector<std::size_t>& offsets) const;
 
@@ -377,7 +386,7 @@ Bytes Writer::headerVariables() const {
   w.writeBS(70);  // TSTACKSIZE
   w.writeTV("");  // HYPERLINKBASE
   w.writeTV("");  // STYLESHEET
-  w.writeH(kHardPointer, 0);  // layouts dictionary
+  w.writeH(kHardPointer, h(oLayoutDict));
   w.writeH(kHardPointer, 0);  // plot settings dictionary
   w.writeH(kHardPointer, 0);  // plot styles dictionary
   // CELWEIGHT by layer (0x1F), ENDCAPS, JOINSTYLE, LWDISPLAY off, XEDIT on,
@@ -487,9 +496,75 @@ void Writer::addDictionaries() {
     for (const auto& item : items) o.handles().writeH(kSoftOwner, item.second);
     addObject(h(which), o.finish());
   };
-  dictionary(oNamedDict, 0, {{"ACAD_GROUP", h(oGroupDict)}, {"ACAD_MLINESTYLE", h(oMlineStyleDict)}});
+  dictionary(oNamedDict, 0,
+             {{"ACAD_GROUP", h(oGroupDict)}, {"ACAD_LAYOUT", h(oLayoutDict)}, {"ACAD_MLINESTYLE", h(oMlineStyleDict)}});
   dictionary(oGroupDict, h(oNamedDict), {});
+  dictionary(oLayoutDict, h(oNamedDict), {{"Layout1", h(oPaperLayout)}, {"Model", h(oModelLayout)}});
   dictionary(oMlineStyleDict, h(oNamedDict), {});
+}
+
+// The page setup and layout of one space: letter paper, no plotter, the
+// model layout first in the tab order.
+void Writer::addLayout(bool paper) {
+  const Own which = paper ? oPaperLayout : oModelLayout;
+  ObjectBuilder o(kLayout, h(which));
+  o.nonEntityCommon(1);  // the layout dictionary watches its layouts
+  BitWriter& d = o.data();
+  d.writeTV("");  // page setup name
+  d.writeTV("none_device");
+  d.writeBS(paper ? 688 : 11952);  // plot flags
+  for (double margin : {6.35, 6.35, 6.35, 6.35}) d.writeBD(margin);
+  d.writeBD(215.9);  // paper width and height in millimetres
+  d.writeBD(279.4);
+  d.writeTV("Letter_(8.50_x_11.00_Inches)");
+  d.writeBD(0.0);  // plot origin
+  d.writeBD(0.0);
+  d.writeBS(0);                // paper units: inches
+  d.writeBS(1);                // rotation
+  d.writeBS(paper ? 5 : 0);    // plot type: layout or display
+  for (int i = 0; i < 4; ++i) d.writeBD(0.0);  // plot window
+  d.writeTV("");               // plot view name
+  d.writeBD(1.0);              // real world units
+  d.writeBD(1.0);              // drawing units
+  d.writeTV("");               // plot style sheet
+  d.writeBS(paper ? 16 : 0);   // scale type
+  d.writeBD(1.0);              // scale factor
+  d.writeBD(0.0);              // paper image origin
+  d.writeBD(0.0);
+  d.writeTV(paper ? "Layout1" : "Model");
+  d.writeBS(paper ? 1 : 0);    // tab order
+  d.writeBS(1);                // layout flags
+  d.write3BD(0, 0, 0);         // UCS origin
+  d.write2RD(0.0, 0.0);        // limits
+  d.write2RD(12.0, 9.0);
+  d.write3BD(0, 0, 0);         // insertion base
+  d.write3BD(1, 0, 0);         // UCS axes
+  d.write3BD(0, 1, 0);
+  d.writeBD(0.0);              // elevation
+  d.writeBS(0);                // orthographic view type
+  d.write3BD(0, 0, 0);         // extents
+  d.write3BD(0, 0, 0);
+  o.handles().writeH(kSoftPointer, h(oLayoutDict));  // owner
+  o.handles().writeH(kSoftPointer, h(oLayoutDict));  // reactor
+  o.handles().writeH(kHardOwner, 0);                 // extension dictionary
+  o.handles().writeH(kSoftPointer, h(paper ? oPaperSpace : oModelSpace));
+  o.handles().writeH(kSoftPointer, 0);  // last active viewport
+  o.handles().writeH(kHardPointer, 0);  // base UCS
+  o.handles().writeH(kHardPointer, 0);  // named UCS
+  addObject(h(which), o.finish());
+}
+
+// One class: the layout, which R2000 stores as a class of its own.
+Bytes classList() {
+  BitWriter w;
+  w.writeBS(kLayout);
+  w.writeBS(0);  // proxy flags
+  w.writeTV("ObjectDBX Classes");
+  w.writeTV("AcDbLayout");
+  w.writeTV("LAYOUT");
+  w.writeB(false);  // was not a zombie
+  w.writeBS(0x1F3);  // an object, not an entity
+  return w.bytes();
 }
 
 void Writer::addSpace(bool paper) {
@@ -521,7 +596,7 @@ void Writer::addSpace(bool paper) {
     o.handles().writeH(kSoftPointer, members.empty() ? 0 : members.front()->handle);
     o.handles().writeH(kSoftPointer, members.empty() ? 0 : members.back()->handle);
     o.handles().writeH(kHardOwner, h(endblk));
-    o.handles().writeH(kHardPointer, 0);  // layout
+    o.handles().writeH(kHardPointer, h(paper ? oPaperLayout : oModelLayout));
     addObject(h(record), o.finish());
   }
   {
@@ -647,9 +722,11 @@ Bytes Writer::build() {
   addDictionaries();
   addSpace(false);
   addSpace(true);
+  addLayout(false);
+  addLayout(true);
 
   const Bytes header = framedSection(kHeaderStart, headerVariables(), kHeaderEnd);
-  const Bytes classes = framedSection(kClassesStart, Bytes{}, kClassesEnd);
+  const Bytes classes = framedSection(kClassesStart, classList(), kClassesEnd);
 
   const std::size_t headerOffset = kFileHeaderSize;
   const std::size_t classesOffset = headerOffset + header.size();
