@@ -74,8 +74,11 @@ enum ObjectType : std::uint16_t {
   kUcsControl = 62,
   kVportControl = 64,
   kAppidControl = 66,
+  kAppid = 67,
   kDimstyleControl = 68,
+  kDimstyle = 69,
   kVpEntHdrControl = 70,
+  kMlineStyle = 73,
   // Not a fixed type: the number of the drawing's first class, which is
   // the layout class.
   kLayout = 500,
@@ -104,6 +107,9 @@ enum Own : std::size_t {
   oByBlock,
   oByLayer,
   oContinuous,
+  oStandardDimstyle,
+  oStandardMlineStyle,
+  oAcadAppid,
   oModelSpace,
   oPaperSpace,
   oModelBlock,
@@ -242,6 +248,38 @@ Bytes framedSection(const std::array<std::uint8_t, 16>& start, const Bytes& data
   return out;
 }
 
+// The dimension values of a new imperial drawing, DIMPOST to DIMATFIT,
+// stored alike in the header variables and in the dimension style.
+void writeDimensionValues(BitWriter& w) {
+  w.writeTV("");  // DIMPOST
+  w.writeTV("");  // DIMAPOST
+  // DIMSCALE DIMASZ DIMEXO DIMDLI DIMEXE DIMRND DIMDLE DIMTP DIMTM
+  for (double d : {1.0, 0.18, 0.0625, 0.38, 0.18, 0.0, 0.0, 0.0, 0.0}) w.writeBD(d);
+  // DIMTOL DIMLIM DIMTIH DIMTOH DIMSE1 DIMSE2
+  for (bool b : {false, false, true, true, false, false}) w.writeB(b);
+  w.writeBS(0);  // DIMTAD
+  w.writeBS(0);  // DIMZIN
+  w.writeBS(0);  // DIMAZIN
+  // DIMTXT DIMCEN DIMTSZ DIMALTF DIMLFAC DIMTVP DIMTFAC DIMGAP DIMALTRND
+  for (double d : {0.18, 0.09, 0.0, 25.4, 1.0, 0.0, 1.0, 0.09, 0.0}) w.writeBD(d);
+  w.writeB(false);  // DIMALT
+  w.writeBS(2);     // DIMALTD
+  // DIMTOFL DIMSAH DIMTIX DIMSOXD
+  for (bool b : {false, false, false, false}) w.writeB(b);
+  w.writeCMC(0);  // DIMCLRD
+  w.writeCMC(0);  // DIMCLRE
+  w.writeCMC(0);  // DIMCLRT
+  // DIMADEC DIMDEC DIMTDEC DIMALTU DIMALTTD DIMAUNIT DIMFRAC DIMLUNIT DIMDSEP
+  // DIMTMOVE DIMJUST
+  for (std::uint16_t s : {0, 4, 4, 2, 2, 0, 0, 2, 46, 0, 0}) w.writeBS(s);
+  w.writeB(false);  // DIMSD1
+  w.writeB(false);  // DIMSD2
+  // DIMTOLJ DIMTZIN DIMALTZ DIMALTTZ
+  for (std::uint16_t s : {1, 0, 0, 0}) w.writeBS(s);
+  w.writeB(false);                            // DIMUPT
+  w.writeBS(3);                               // DIMATFIT
+}
+
 class Writer {
  public:
   Writer(const DrawingSpec& spec, std::array<std::uint64_t, kOwnCount> own, std::uint64_t handseed)
@@ -322,8 +360,8 @@ Bytes Writer::headerVariables() const {
   w.writeH(kHardPointer, h(oLayer0));         // CLAYER
   w.writeH(kHardPointer, h(oStandardStyle));  // TEXTSTYLE
   w.writeH(kHardPointer, h(oByLayer));        // CELTYPE
-  w.writeH(kHardPointer, 0);                  // DIMSTYLE
-  w.writeH(kHardPointer, 0);                  // CMLSTYLE
+  w.writeH(kHardPointer, h(oStandardDimstyle));
+  w.writeH(kHardPointer, h(oStandardMlineStyle));
   w.writeBD(0.0);                             // PSVPSCALE
   // Paper space, then model space: INSBASE EXTMIN EXTMAX LIMMIN LIMMAX
   // ELEVATION UCSORG UCSXDIR UCSYDIR UCSNAME UCSORTHOREF UCSORTHOVIEW UCSBASE
@@ -344,33 +382,7 @@ Bytes Writer::headerVariables() const {
     w.writeH(kHardPointer, 0);
     for (int i = 0; i < 6; ++i) zeroPoint();
   }
-  w.writeTV("");  // DIMPOST
-  w.writeTV("");  // DIMAPOST
-  // DIMSCALE DIMASZ DIMEXO DIMDLI DIMEXE DIMRND DIMDLE DIMTP DIMTM
-  for (double d : {1.0, 0.18, 0.0625, 0.38, 0.18, 0.0, 0.0, 0.0, 0.0}) w.writeBD(d);
-  // DIMTOL DIMLIM DIMTIH DIMTOH DIMSE1 DIMSE2
-  for (bool b : {false, false, true, true, false, false}) w.writeB(b);
-  w.writeBS(0);  // DIMTAD
-  w.writeBS(0);  // DIMZIN
-  w.writeBS(0);  // DIMAZIN
-  // DIMTXT DIMCEN DIMTSZ DIMALTF DIMLFAC DIMTVP DIMTFAC DIMGAP DIMALTRND
-  for (double d : {0.18, 0.09, 0.0, 25.4, 1.0, 0.0, 1.0, 0.09, 0.0}) w.writeBD(d);
-  w.writeB(false);  // DIMALT
-  w.writeBS(2);     // DIMALTD
-  // DIMTOFL DIMSAH DIMTIX DIMSOXD
-  for (bool b : {false, false, false, false}) w.writeB(b);
-  w.writeCMC(0);  // DIMCLRD
-  w.writeCMC(0);  // DIMCLRE
-  w.writeCMC(0);  // DIMCLRT
-  // DIMADEC DIMDEC DIMTDEC DIMALTU DIMALTTD DIMAUNIT DIMFRAC DIMLUNIT DIMDSEP
-  // DIMTMOVE DIMJUST
-  for (std::uint16_t s : {0, 4, 4, 2, 2, 0, 0, 2, 46, 0, 0}) w.writeBS(s);
-  w.writeB(false);  // DIMSD1
-  w.writeB(false);  // DIMSD2
-  // DIMTOLJ DIMTZIN DIMALTZ DIMALTTZ
-  for (std::uint16_t s : {1, 0, 0, 0}) w.writeBS(s);
-  w.writeB(false);                            // DIMUPT
-  w.writeBS(3);                               // DIMATFIT
+  writeDimensionValues(w);
   w.writeH(kHardPointer, h(oStandardStyle));  // DIMTXSTY
   for (int i = 0; i < 4; ++i) w.writeH(kHardPointer, 0);  // DIMLDRBLK DIMBLK DIMBLK1 DIMBLK2
   w.writeBS(0xFFFE);  // DIMLWD by block
@@ -430,8 +442,8 @@ void Writer::addControls() {
   control(kViewControl, oViewControl, {});
   control(kUcsControl, oUcsControl, {});
   control(kVportControl, oVportControl, {});
-  control(kAppidControl, oAppidControl, {});
-  control(kDimstyleControl, oDimstyleControl, {});
+  control(kAppidControl, oAppidControl, {h(oAcadAppid)});
+  control(kDimstyleControl, oDimstyleControl, {h(oStandardDimstyle)});
   control(kVpEntHdrControl, oVpEntHdrControl, {});
 }
 
@@ -478,6 +490,29 @@ void Writer::addTables() {
     o.handles().writeH(kHardPointer, 0);
     addObject(h(which), o.finish());
   };
+  {
+    ObjectBuilder o(kAppid, h(oAcadAppid));
+    o.nonEntityCommon();
+    tableEntryName(o.data(), "ACAD");
+    o.data().writeRC(0);
+    o.ownerHandles(h(oAppidControl));
+    o.handles().writeH(kHardPointer, 0);
+    addObject(h(oAcadAppid), o.finish());
+  }
+  {
+    ObjectBuilder o(kDimstyle, h(oStandardDimstyle));
+    o.nonEntityCommon();
+    tableEntryName(o.data(), "Standard");
+    writeDimensionValues(o.data());
+    o.data().writeBS(0xFFFE);  // DIMLWD by block
+    o.data().writeBS(0xFFFE);  // DIMLWE by block
+    o.data().writeB(false);
+    o.ownerHandles(h(oDimstyleControl));
+    o.handles().writeH(kHardPointer, 0);  // external reference block
+    o.handles().writeH(kHardPointer, h(oStandardStyle));  // DIMTXSTY
+    for (int i = 0; i < 4; ++i) o.handles().writeH(kHardPointer, 0);  // DIMLDRBLK DIMBLK DIMBLK1 DIMBLK2
+    addObject(h(oStandardDimstyle), o.finish());
+  }
   linetype(oByBlock, "ByBlock", "");
   linetype(oByLayer, "ByLayer", "");
   linetype(oContinuous, "Continuous", "Solid line");
@@ -499,8 +534,30 @@ void Writer::addDictionaries() {
   dictionary(oNamedDict, 0,
              {{"ACAD_GROUP", h(oGroupDict)}, {"ACAD_LAYOUT", h(oLayoutDict)}, {"ACAD_MLINESTYLE", h(oMlineStyleDict)}});
   dictionary(oGroupDict, h(oNamedDict), {});
+  dictionary(oMlineStyleDict, h(oNamedDict), {{"Standard", h(oStandardMlineStyle)}});
+  {
+    // Two lines half a unit either side, colour and linetype by layer.
+    ObjectBuilder o(kMlineStyle, h(oStandardMlineStyle));
+    o.nonEntityCommon(1);
+    BitWriter& d = o.data();
+    d.writeTV("Standard");
+    d.writeTV("");
+    d.writeBS(0);  // flags
+    d.writeCMC(256);
+    d.writeBD(1.5707963267948966);  // start and end angles
+    d.writeBD(1.5707963267948966);
+    d.writeRC(2);
+    for (double offset : {0.5, -0.5}) {
+      d.writeBD(offset);
+      d.writeCMC(256);
+      d.writeBS(0x7FFF);
+    }
+    o.handles().writeH(kSoftPointer, h(oMlineStyleDict));  // owner
+    o.handles().writeH(kSoftPointer, h(oMlineStyleDict));  // reactor
+    o.handles().writeH(kHardOwner, 0);
+    addObject(h(oStandardMlineStyle), o.finish());
+  }
   dictionary(oLayoutDict, h(oNamedDict), {{"Layout1", h(oPaperLayout)}, {"Model", h(oModelLayout)}});
-  dictionary(oMlineStyleDict, h(oNamedDict), {});
 }
 
 // The page setup and layout of one space: letter paper, no plotter, the

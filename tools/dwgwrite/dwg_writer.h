@@ -16,9 +16,11 @@
 // What the drawing holds besides the entities: the block control with the
 // *Model_Space and *Paper_Space block records and their BLOCK/ENDBLK
 // entities, layer "0", text style "Standard", the linetypes ByBlock,
-// ByLayer and Continuous, the view, UCS, viewport, application, dimension
-// style and viewport-entity controls (empty), and the named object
-// dictionary with empty ACAD_GROUP and ACAD_MLINESTYLE dictionaries.
+// ByLayer and Continuous, application "ACAD", dimension style "Standard",
+// empty view, UCS, viewport and viewport-entity controls, and the named
+// object dictionary with ACAD_GROUP (empty), ACAD_LAYOUT (layouts "Model"
+// and "Layout1", one per space) and ACAD_MLINESTYLE ("Standard"). There is
+// no preview image, no *Active viewport and no plot style dictionary.
 
 #include <cstdint>
 #include <filesystem>
