@@ -1,0 +1,187 @@
+// Speed of the checks and of the collection pass. Run from the repository
+// root so that the sample drawings resolve as ../shared/drawings.
+
+#include <benchmark/benchmark.h>
+
+#include <random>
+
+#include "app/textfile.h"
+#include "collect/collection_pass.h"
+#include "collect/native_host.h"
+#include "compare/handle_match.h"
+#include "compare/throttled_view.h"
+
+namespace veldra {
+namespace {
+
+class NullView : public RunView {
+ public:
+  void setStatus(const std::string&) override {}
+  void setComparing(int, int) override {}
+  void setElapsed(long long) override {}
+  void clearElapsed() override {}
+  void setTimeConflicts(int) override {}
+  void setEntityConflicts(int) override {}
+  void setAgeConflicts(int) override {}
+  void setTotalFiles(int) override {}
+  void setVerdict(const std::string&, Colour) override {}
+  bool loadPicture(const std::filesystem::path&) override { return false; }
+  void clearPicture() override {}
+  void setLocation(const std::string&) override {}
+  void setSubfolders(const std::string&) override {}
+  void setFile(const std::string&) override {}
+  void setProgress(int) override {}
+  void flush() override {}
+};
+
+class NullMessages : public MessageBoxes {
+ public:
+  void show(const std::string&, const std::string&, MessageIcon) override {}
+};
+
+// A workspace under the temporary folder, removed at the end.
+struct BenchWorkspace {
+  BenchWorkspace() {
+    base = std::filesystem::temp_directory_path() / ("veldra-bench-" + std::to_string(std::random_device{}()));
+    for (const char* f : {"projects", "compares", "time conflicts", "handle conflicts", "date conflicts", "resources"})
+      std::filesystem::create_directories(base / f);
+  }
+  ~BenchWorkspace() {
+    std::error_code ec;
+    std::filesystem::remove_all(base, ec);
+  }
+  std::filesystem::path base;
+};
+
+// Drawings of one course started from one template: every student's lines
+// get handles from the same seed upwards, with gaps where other objects took
+// a handle, so most handles recur in most drawings. Every 50th drawing is a
+// copy of the one before.
+DrawingTable courseTable(int drawings, int handlesEach, unsigned seed) {
+  std::mt19937 random(seed);
+  DrawingTable table(static_cast<std::size_t>(drawings));
+  for (int i = 0; i < drawings; ++i) {
+    const auto u = static_cast<std::size_t>(i);
+    table.names[u] = "STUDENT" + std::to_string(i);
+    table.times[u] = 2453585 + static_cast<double>(random() % 100000) / 86400.0;
+    if (i % 50 == 49) {
+      table.handles[u] = table.handles[u - 1];
+      table.times[u] = table.times[u - 1];
+      continue;
+    }
+    std::uint64_t handle = 0x2A0 + random() % 64;
+    std::string& list = table.handles[u];
+    for (int k = 0; k < handlesEach; ++k) {
+      handle += 1 + (random() % 10 < 3 ? random() % 4 : 0);
+      list += veldra::dwg::handleText(handle);
+      list += '$';
+    }
+  }
+  return table;
+}
+
+struct Bench {
+  BenchWorkspace workspace;
+  Workspace ws{workspace.base.string()};
+  RunOptions options;
+  RunState state;
+  NullView shown;
+  ThrottledRunView view{shown};
+  SystemRunClock clock;
+  SilentAlarm sound;
+  RunContext context() {
+    state.alertgiven = "NO";
+    state.entityConflicts = state.timeConflicts = state.ageConflicts = 0;
+    return RunContext{ws, options, state, view, clock, sound};
+  }
+};
+
+void BM_HandleCheckLargeCourse(benchmark::State& s) {
+  const DrawingTable table = courseTable(static_cast<int>(s.range(0)), static_cast<int>(s.range(1)), 3);
+  Bench bench;
+  bench.options.project = "BENCH";
+  bench.options.entity = "LINE";
+  for (auto _ : s) {
+    auto run = bench.context();
+    checkHandles(run, table);
+  }
+  s.counters["conflicts"] = bench.state.entityConflicts;
+}
+BENCHMARK(BM_HandleCheckLargeCourse)->Args({2000, 1000})->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The same 200 x 500 course counted pair by pair, fast and by list search.
+void BM_MatchCountsFast(benchmark::State& s) {
+  const DrawingTable table = courseTable(200, 500, 5);
+  long long total = 0;
+  for (auto _ : s) {
+    const HandleMatcher matcher(table.handles);
+    std::vector<int> counts;
+    for (int i = 0; i + 1 < matcher.size(); ++i) {
+      matcher.matchesFrom(i, counts);
+      for (int j = i + 1; j < matcher.size(); ++j) total += counts[static_cast<std::size_t>(j)];
+    }
+  }
+  benchmark::DoNotOptimize(total);
+}
+BENCHMARK(BM_MatchCountsFast)->Unit(benchmark::kMillisecond);
+
+void BM_MatchCountsListSearch(benchmark::State& s) {
+  const DrawingTable table = courseTable(200, 500, 5);
+  long long total = 0;
+  for (auto _ : s) {
+    for (std::size_t i = 0; i + 1 < table.size(); ++i) {
+      const auto list1 = handleTokens(table.handles[i]);
+      for (std::size_t j = i + 1; j < table.size(); ++j)
+        total += listMatchCount(list1, handleTokens(table.handles[j]));
+    }
+  }
+  benchmark::DoNotOptimize(total);
+}
+BENCHMARK(BM_MatchCountsListSearch)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_TimeCheckFullTable(benchmark::State& s) {
+  const int n = static_cast<int>(s.range(0));
+  std::mt19937 random(9);
+  DrawingTable table(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    const auto u = static_cast<std::size_t>(i);
+    table.names[u] = "DRAWING" + std::to_string(i);
+    // Mostly distinct moments; every 100th drawing repeats an earlier one.
+    table.times[u] = i % 100 == 99 ? table.times[u - 7]
+                                   : 2453000 + static_cast<double>(random() % 100000000) / 86400000.0 * 400;
+  }
+  Bench bench;
+  bench.options.project = "BENCH";
+  for (auto _ : s) {
+    auto run = bench.context();
+    checkTimes(run, table);
+  }
+  s.counters["conflicts"] = bench.state.timeConflicts;
+}
+BENCHMARK(BM_TimeCheckFullTable)->Arg(32767)->Unit(benchmark::kMillisecond);
+
+void BM_CollectionPassSampleDrawings(benchmark::State& s) {
+  const auto drawings = std::filesystem::path(VELDRA_SOURCE_DIR) / ".." / "shared" / "drawings";
+  if (!std::filesystem::is_directory(drawings)) {
+    s.SkipWithError("no sample drawings");
+    return;
+  }
+  Bench bench;
+  bench.options.project = "BENCH";
+  bench.options.entity = "POINT";
+  bench.options.locations = {"-" + drawings.string()};
+  NativeDrawingHost host;
+  NullMessages messages;
+  long long visited = 0;
+  for (auto _ : s) {
+    auto run = bench.context();
+    visited += runCollectionPass(run, host, messages).visited;
+  }
+  s.counters["drawings/s"] = benchmark::Counter(static_cast<double>(visited), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_CollectionPassSampleDrawings)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace veldra
+
+BENCHMARK_MAIN();
