@@ -99,6 +99,10 @@ TEST(DwgWriterRoundTrip, ManyEntitiesAndLargeHandlesAmongTheWritersOwn) {
     expected.push_back({"AcDbPoint", handle, Space::kPaper});
   }
   expectEntities(roundTrip(spec), expected);
+
+  // Alone, the largest handle lies more than 2^63 past the writer's own.
+  expectEntities(roundTrip({2459632, 1, {{"LINE", 0xFFFFFFFFFFFFFFFEull, false}}}),
+                 {{"AcDbLine", 0xFFFFFFFFFFFFFFFEull, Space::kModel}});
 }
 
 TEST(DwgWriterRoundTrip, SameSpecGivesTheSameBytesAndTheFileHoldsThem) {

@@ -104,7 +104,12 @@ void BitWriter::writeBT(double thickness) {
 
 void BitWriter::writeMC(std::int64_t value) {
   const bool negative = value < 0;
-  std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+  writeModularChar(negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value), negative);
+}
+
+void BitWriter::writeUMC(std::uint64_t value) { writeModularChar(value, false); }
+
+void BitWriter::writeModularChar(std::uint64_t magnitude, bool negative) {
   while (magnitude > 0x3F) {
     writeRC(static_cast<std::uint8_t>((magnitude & 0x7F) | 0x80));
     magnitude >>= 7;

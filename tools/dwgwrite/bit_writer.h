@@ -36,6 +36,8 @@ class BitWriter {
   // Signed modular char; also right for the unsigned readings of
   // non-negative values, since the last byte never uses its sign bit then.
   void writeMC(std::int64_t value);
+  // Modular char of a non-negative value of up to 64 bits, in the same form.
+  void writeUMC(std::uint64_t value);
   void writeMS(std::uint32_t value);
   // Handle reference: 4-bit code, 4-bit byte count, bytes big-endian.
   void writeH(unsigned code, std::uint64_t handle);
@@ -53,6 +55,8 @@ class BitWriter {
   const std::vector<std::uint8_t>& bytes() const { return bytes_; }
 
  private:
+  void writeModularChar(std::uint64_t magnitude, bool negative);
+
   std::vector<std::uint8_t> bytes_;
   std::size_t bits_ = 0;
 };

@@ -755,13 +755,13 @@ Bytes Writer::objectMap(std::size_t objectsOffset, const std::vector<std::size_t
   std::int64_t lastOffset = 0;
   for (const auto& [handle, offset] : entries) {
     BitWriter pair;
-    pair.writeMC(static_cast<std::int64_t>(handle - lastHandle));
+    pair.writeUMC(handle - lastHandle);
     pair.writeMC(static_cast<std::int64_t>(offset) - lastOffset);
     if (data.size() + pair.bytes().size() > kMaxMapSectionData) {
       flush(data);
       data.clear();
       pair = BitWriter();
-      pair.writeMC(static_cast<std::int64_t>(handle));
+      pair.writeUMC(handle);
       pair.writeMC(static_cast<std::int64_t>(offset));
     }
     append(data, pair.bytes());
