@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
 
 namespace veldra::dwg::detail {
 
@@ -49,7 +48,7 @@ std::uint64_t BitReader::readBits(unsigned count) {
     const unsigned take = std::min(left, 8 - offset);
     const unsigned shift = 8 - offset - take;
     const std::uint8_t part = static_cast<std::uint8_t>((byte >> shift) & ((1u << take) - 1));
-    value = (take == 64 ? 0 : value << take) | part;
+    value = (value << take) | part;
     bit += take;
     left -= take;
   }
@@ -59,23 +58,25 @@ std::uint64_t BitReader::readBits(unsigned count) {
 
 std::uint8_t BitReader::readRC() { return static_cast<std::uint8_t>(readBits(8)); }
 
-std::uint16_t BitReader::readRS() {
-  const std::uint16_t lo = readRC();
-  const std::uint16_t hi = readRC();
-  return static_cast<std::uint16_t>(lo | (hi << 8));
+// Raw values are little-endian: read the bits whole (so a value cut short
+// yields zero), then reverse the byte order.
+namespace {
+template <typename T>
+T reverseBytes(std::uint64_t value) {
+  T result = 0;
+  for (std::size_t i = 0; i < sizeof(T); ++i) {
+    result = static_cast<T>((result << 8) | (value & 0xFF));
+    value >>= 8;
+  }
+  return result;
 }
+}  // namespace
 
-std::uint32_t BitReader::readRL() {
-  const std::uint32_t lo = readRS();
-  const std::uint32_t hi = readRS();
-  return lo | (hi << 16);
-}
+std::uint16_t BitReader::readRS() { return reverseBytes<std::uint16_t>(readBits(16)); }
 
-std::uint64_t BitReader::readRLL() {
-  const std::uint64_t lo = readRL();
-  const std::uint64_t hi = readRL();
-  return lo | (hi << 32);
-}
+std::uint32_t BitReader::readRL() { return reverseBytes<std::uint32_t>(readBits(32)); }
+
+std::uint64_t BitReader::readRLL() { return reverseBytes<std::uint64_t>(readBits(64)); }
 
 double BitReader::readRD() { return std::bit_cast<double>(readRLL()); }
 

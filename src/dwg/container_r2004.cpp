@@ -227,6 +227,8 @@ class R2004Container {
       if (info.compressed == 2) {
         // A page may decompress to more than its section still needs (the
         // last page is padded): decompress whole, keep what belongs.
+        if (!spend(info.maxPageSize))
+          return makeError(ErrorKind::kCorrupt, "section pages decompress to far more than the file holds", address, name);
         scratch_.assign(info.maxPageSize, 0);
         Status s = decompressR2004(data, scratch_);
         if (!s.ok()) {

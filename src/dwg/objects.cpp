@@ -238,7 +238,6 @@ class ObjectsReader {
     if (o.type >= kFirstClassType) {
       const auto it = classes_.find(o.type);
       if (it == classes_.end()) return error(ErrorKind::kCorrupt, "entity of a class the class list lacks", o.handle);
-      if (!it->second.isEntity) return error(ErrorKind::kCorrupt, "space lists an object that is no entity", o.handle);
       name = it->second.cppName;
       return Status::Ok();
     }

@@ -1,0 +1,75 @@
+// The bit reader and the page decompressor on hand-made bytes.
+
+#include <gtest/gtest.h>
+
+#include "bit_reader.h"
+#include "format.h"
+
+namespace veldra::dwg::detail {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+TEST(BitReader, ReadsBitCodedValuesAcrossByteBoundaries) {
+  // BS "01" + RC 0x31; BL "10" (0); B 1; BD "01" (1.0); BS "11" (256); H 0x05 0x01 0x5D.
+  // Bits: 01 00110001 10 1 01 11 | 0101 0001 0101 1101
+  const Bytes bytes = {0b01001100, 0b01101011, 0b10101000, 0b10101110, 0b10000000};
+  BitReader r(bytes);
+  EXPECT_EQ(r.readBS(), 0x31);
+  EXPECT_EQ(r.readBL(), 0);
+  EXPECT_TRUE(r.readB());
+  EXPECT_EQ(r.readBD(), 1.0);
+  EXPECT_EQ(r.readBS(), 256);
+  const HandleRef h = r.readH();
+  EXPECT_EQ(h.code, 5);
+  EXPECT_EQ(h.value, 0x5Du);
+  EXPECT_FALSE(r.failed());
+}
+
+TEST(BitReader, ModularCharsCarryTheirSignInTheLastByte) {
+  const Bytes bytes = {0x82, 0x24, 0x85, 0x4B, 0x7F};
+  BitReader r(bytes);
+  EXPECT_EQ(r.readMC(), 4610);
+  EXPECT_EQ(r.readMC(), -(5 | (0x0B << 7)));
+  EXPECT_EQ(r.readUMC(), 0x7Fu);  // read unsigned, the 0x40 bit is a value bit
+}
+
+TEST(BitReader, ReadingPastTheEndFailsAndYieldsZero) {
+  const Bytes bytes = {0xFF};
+  BitReader r(bytes);
+  EXPECT_EQ(r.readRS(), 0);
+  EXPECT_TRUE(r.failed());
+  EXPECT_EQ(r.readRC(), 0);  // stays failed
+
+  BitReader text(bytes);
+  EXPECT_TRUE(text.readTV().empty());  // a length far beyond the data
+  EXPECT_TRUE(text.failed());
+
+  BitReader window(bytes, 4, 2);  // start after end
+  EXPECT_TRUE(window.failed());
+}
+
+TEST(DecompressR2004, ExpandsLiteralsAndOverlappingBackReferences) {
+  // Four literals, then 3 bytes from 4 back, then 4 bytes from 1 back
+  // (overlapping its own output), then the end opcode.
+  const Bytes in = {0x01, 'a', 'b', 'c', 'd', 0x4C, 0x00, 0x50, 0x00, 0x11, 0x00, 0x00};
+  Bytes out(11);
+  ASSERT_TRUE(decompressR2004(in, out).ok());
+  EXPECT_EQ(std::string(out.begin(), out.end()), "abcdabccccc");
+}
+
+TEST(DecompressR2004, RefusesReferencesAndRunsOutsideThePage) {
+  Bytes out(8);
+  const Bytes tooFarBack = {0x01, 'a', 'b', 'c', 'd', 0x4C, 0x10, 0x11};
+  EXPECT_EQ(decompressR2004(tooFarBack, out).kind, ErrorKind::kCorrupt);
+  const Bytes tooManyLiterals = {0x0F, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j', 'k', 'l', 'm', 'n', 'o',
+                                 'p', 'q', 'r', 0x11};
+  EXPECT_EQ(decompressR2004(tooManyLiterals, out).kind, ErrorKind::kCorrupt);
+  const Bytes cutShort = {0x01, 'a', 'b'};
+  EXPECT_EQ(decompressR2004(cutShort, out).kind, ErrorKind::kCorrupt);
+  const Bytes endlessZeros(4096, 0x00);
+  EXPECT_EQ(decompressR2004(endlessZeros, out).kind, ErrorKind::kCorrupt);
+}
+
+}  // namespace
+}  // namespace veldra::dwg::detail

@@ -1,0 +1,161 @@
+// Altered bytes held in memory: cut short, flipped, sizes pointing outside,
+// unknown or old versions. Each must come back as a clean error Status (or,
+// where the damage misses everything the summary needs, a plain result).
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "support/temp_dir.h"
+#include "veldra/dwg/reader.h"
+
+namespace veldra::dwg {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes loadSample(const std::string& name) {
+  const auto dir = testing::sharedDrawings();
+  if (dir.empty()) return {};
+  const std::string text = testing::slurp(dir / name);
+  return Bytes(text.begin(), text.end());
+}
+
+Bytes fromText(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+Status read(const Bytes& bytes, Summary& summary) { return readSummary(bytes, summary); }
+
+// A failure has a kind and a message; a success names every entity.
+void expectClean(const Status& status, const Summary& summary, const std::string& what) {
+  if (!status.ok()) {
+    EXPECT_FALSE(status.message.empty()) << what;
+    return;
+  }
+  for (const Entity& entity : summary.entities) ASSERT_FALSE(entity.className.empty()) << what;
+}
+
+void putRL(Bytes& bytes, std::size_t at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+TEST(DamagedInput, EmptyOrForeignFilesAreNoDrawings) {
+  Summary summary;
+  EXPECT_EQ(read({}, summary).kind, ErrorKind::kNotDwg);
+  EXPECT_EQ(read(fromText("Hello, this is a text file and no drawing."), summary).kind, ErrorKind::kNotDwg);
+  EXPECT_EQ(read(fromText("AC10"), summary).kind, ErrorKind::kNotDwg);
+  EXPECT_EQ(read(fromText("ACAB15" + std::string(200, '\0')), summary).kind, ErrorKind::kNotDwg);
+}
+
+TEST(DamagedInput, OlderAndUnknownVersionsAreUnsupported) {
+  Summary summary;
+  Status old = read(fromText("AC1009" + std::string(300, '\0')), summary);
+  EXPECT_EQ(old.kind, ErrorKind::kUnsupported);
+  EXPECT_EQ(old.message, "unsupported DWG version AC1009 (older than R13)");
+  EXPECT_EQ(summary.version, "AC1009");
+
+  Status future = read(fromText("AC1040" + std::string(300, '\0')), summary);
+  EXPECT_EQ(future.kind, ErrorKind::kUnsupported);
+  EXPECT_EQ(future.message, "unsupported DWG version AC1040");
+}
+
+TEST(DamagedInput, HeaderOnlyFilesAreCutShort) {
+  for (const char* version : {"AC1012", "AC1015", "AC1018", "AC1032"}) {
+    Summary summary;
+    const Status status = read(fromText(std::string(version) + std::string(40, '\0')), summary);
+    EXPECT_FALSE(status.ok()) << version;
+    EXPECT_TRUE(status.kind == ErrorKind::kTruncated || status.kind == ErrorKind::kCorrupt) << version;
+  }
+}
+
+class DamagedSample : public ::testing::TestWithParam<const char*> {
+ protected:
+  void SetUp() override {
+    bytes_ = loadSample(GetParam());
+    if (bytes_.empty()) GTEST_SKIP() << "no sample drawings beside the repository";
+    Summary summary;
+    if (readSummary(bytes_, summary).kind == ErrorKind::kUnsupported) GTEST_SKIP() << "version not read yet";
+  }
+  Bytes bytes_;
+};
+
+TEST_P(DamagedSample, CutShortAnywhereGivesACleanResult) {
+  std::vector<std::size_t> lengths;
+  for (std::size_t n = 0; n < 0x200 && n < bytes_.size(); n += 5) lengths.push_back(n);
+  for (std::size_t i = 1; i < 97; ++i) lengths.push_back(bytes_.size() * i / 97);
+  for (std::size_t length : lengths) {
+    const Bytes cut(bytes_.begin(), bytes_.begin() + static_cast<std::ptrdiff_t>(length));
+    Summary summary;
+    const Status status = readSummary(cut, summary);
+    expectClean(status, summary, "cut at " + std::to_string(length));
+    if (length <= 0x100) {
+      EXPECT_FALSE(status.ok()) << "cut at " << length;
+    }
+  }
+}
+
+TEST_P(DamagedSample, FlippedBytesGiveACleanResult) {
+  std::vector<std::size_t> positions;
+  for (std::size_t at = 0; at < 0x180 && at < bytes_.size(); ++at) positions.push_back(at);
+  for (std::size_t i = 0; i < 400; ++i) positions.push_back((bytes_.size() - 1) * i / 399);
+  for (std::size_t at : positions) {
+    Bytes flipped = bytes_;
+    flipped[at] ^= 0xFF;
+    Summary summary;
+    expectClean(readSummary(flipped, summary), summary, "flipped at " + std::to_string(at));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, DamagedSample,
+                         ::testing::Values("sample_AC1014.dwg", "sample_AC1015.dwg", "sample_AC1018.dwg",
+                                           "sample_AC1021.dwg", "sample_AC1024.dwg", "sample_AC1032.dwg"),
+                         [](const auto& p) { return std::string(p.param).substr(7, 6); });
+
+TEST(DamagedInput, SectionLocatorPointingOutsideIsCorrupt) {
+  Bytes bytes = loadSample("sample_AC1015.dwg");
+  if (bytes.empty()) GTEST_SKIP() << "no sample drawings beside the repository";
+  putRL(bytes, 0x19 + 1, 0xFFFFFF00);  // the header locator's file offset
+  Summary summary;
+  const Status status = readSummary(bytes, summary);
+  EXPECT_EQ(status.kind, ErrorKind::kCorrupt);
+  EXPECT_EQ(status.section, "AcDb:Header");
+}
+
+TEST(DamagedInput, ObjectMapBlockLargerThanItsSectionIsCorrupt) {
+  Bytes bytes = loadSample("sample_AC1015.dwg");
+  if (bytes.empty()) GTEST_SKIP() << "no sample drawings beside the repository";
+  // The third locator is the object map; its first block starts with a big-endian size.
+  const std::size_t locator = 0x19 + 2 * 9;
+  ASSERT_EQ(bytes[locator], 2);
+  std::uint32_t seeker = 0;
+  std::memcpy(&seeker, &bytes[locator + 1], 4);
+  bytes[seeker] = 0x7F;
+  bytes[seeker + 1] = 0xFF;
+  Summary summary;
+  const Status status = readSummary(bytes, summary);
+  EXPECT_EQ(status.kind, ErrorKind::kCorrupt);
+  EXPECT_EQ(status.section, "AcDb:Handles");
+}
+
+TEST(DamagedInput, PageMapAddressOutsideTheFileIsCorrupt) {
+  Bytes bytes = loadSample("sample_AC1018.dwg");
+  if (bytes.empty()) GTEST_SKIP() << "no sample drawings beside the repository";
+  // The encrypted header is masked byte by byte, so flipping the stored bits
+  // of the page map address flips the address itself.
+  bytes[0x80 + 0x54 + 3] ^= 0x7F;
+  Summary summary;
+  const Status status = readSummary(bytes, summary);
+  EXPECT_EQ(status.kind, ErrorKind::kCorrupt);
+  EXPECT_EQ(status.section, "page map");
+}
+
+TEST(DamagedInput, BrokenFileSignatureOfTheEncryptedHeaderIsCorrupt) {
+  Bytes bytes = loadSample("sample_AC1032.dwg");
+  if (bytes.empty()) GTEST_SKIP() << "no sample drawings beside the repository";
+  bytes[0x81] ^= 0x01;
+  Summary summary;
+  EXPECT_EQ(readSummary(bytes, summary).kind, ErrorKind::kCorrupt);
+}
+
+}  // namespace
+}  // namespace veldra::dwg
