@@ -2,10 +2,12 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "dwgwrite/bit_writer.h"
+#include "dwgwrite/command_line.h"
 #include "dwgwrite/dwg_writer.h"
 #include "support/temp_dir.h"
 #include "veldra/dwg/reader.h"
@@ -177,6 +179,115 @@ TEST(DwgWriterStructure, ChecksAndSentinelsAreRight) {
   }
   EXPECT_EQ(at, mapEnd);
   EXPECT_GE(sections, 3);
+}
+
+
+std::string bits(const BitWriter& w) {
+  std::string out;
+  for (std::size_t i = 0; i < w.bitCount(); ++i) out += ((w.bytes()[i / 8] >> (7 - i % 8)) & 1u) ? '1' : '0';
+  return out;
+}
+
+template <typename Write>
+std::string bitsOf(Write write) {
+  BitWriter w;
+  write(w);
+  return bits(w);
+}
+
+TEST(DwgBitWriter, ShortLongAndDoubleUseTheirShortFormsWhereTheyCan) {
+  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeBS(0); }), "10");
+  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeBS(256); }), "11");
+  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeBS(48); }), "01" "00110000");
+  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeBS(0x1234); }), "00" "00110100" "00010010");
+  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeBL(0); }), "10");
+  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeBL(0x12345678); }),
+            "00" "01111000" "01010110" "00110100" "00010010");
+  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeBD(1.0); }), "01");
+  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeBD(0.0); }), "10");
+  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeBD(2.0); }), "00" + std::string(48, '0') + "00000000" "01000000");
+  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeDD(3.5, 3.5); }), "00");
+  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeBE(0, 0, 1); }), "1");
+  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeBT(0.0); }), "1");
+}
+
+TEST(DwgBitWriter, ModularNumbersKeepTheSignBitForNegativeValuesOnly) {
+  // 64 needs a second byte: in one byte its 0x40 bit would read as a sign.
+  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeMC(63); }), "00111111");
+  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeMC(64); }), "11000000" "00000000");
+  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeMC(-5); }), "01000101");
+  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeUMC(0xFFFFFFFFFFFFFFFFull); }).size(), 80u);
+  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeMS(0x7FFF); }), "11111111" "01111111");
+  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeMS(0x8000); }), "00000000" "10000000" "00000001" "00000000");
+}
+
+TEST(DwgBitWriter, HandlesTextsAndPatchesAreLaidOutByteWise) {
+  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeH(5, 0); }), "0101" "0000");
+  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeH(4, 0x28E); }), "0100" "0010" "00000010" "10001110");
+  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeTV(""); }), "10");
+  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeTV("A"); }), "01" "00000010" "01000001" "00000000");
+
+  BitWriter w;
+  w.writeBit(true);
+  w.writeRL(0);
+  w.writeBit(true);
+  w.patchRL(1, 0x80000001);
+  EXPECT_EQ(bits(w), "1" "00000001" "00000000" "00000000" "10000000" "1");
+  BitWriter tail;
+  tail.writeBB(2);
+  w.append(tail);
+  EXPECT_EQ(bits(w).substr(33), "110");
+  const std::uint8_t check[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
+  EXPECT_EQ(crc16(check, 0), 0xBB3D);  // the standard check value of this CRC
+}
+
+TEST(DwgWriterCommandLine, DatesAsJulianFractionOrMilliseconds) {
+  DrawingSpec spec;
+  ASSERT_EQ(parseDate("2459632.432673611", spec), "");
+  EXPECT_EQ(spec.days, 2459632);
+  EXPECT_EQ(spec.milliseconds, 37383000);
+  ASSERT_EQ(parseDate("2451545.5", spec), "");
+  EXPECT_EQ(spec.milliseconds, 43200000);
+  ASSERT_EQ(parseDate("2451545.9999999999", spec), "");  // rounds up into the next day
+  EXPECT_EQ(spec.days, 2451546);
+  EXPECT_EQ(spec.milliseconds, 0);
+  ASSERT_EQ(parseDate("2460000:86399999", spec), "");
+  EXPECT_EQ(spec.days, 2460000);
+  EXPECT_EQ(spec.milliseconds, 86399999);
+  for (const char* bad : {"", "x", "12.", "12.3a", "-1.5", "12:86400000", "12:-1", "99999999999.5", "1:2:3"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_NE(parseDate(bad, spec), "");
+    EXPECT_EQ(spec.days, 2460000);
+  }
+}
+
+TEST(DwgWriterCommandLine, EntitiesSinglyInRunsAndFromAFile) {
+  DrawingSpec spec;
+  ASSERT_EQ(parseEntity("LINE:28E", spec), "");
+  ASSERT_EQ(parseEntity("POINT:FFFFFFFFFFFFFFFE:paper", spec), "");
+  ASSERT_EQ(parseEntity("arc:a-c:model", spec), "");
+  ASSERT_EQ(spec.entities.size(), 5u);
+  EXPECT_EQ(spec.entities[0].handle, 0x28Eu);
+  EXPECT_TRUE(spec.entities[1].paperSpace);
+  EXPECT_EQ(spec.entities[4].type, "arc");
+  EXPECT_EQ(spec.entities[4].handle, 0xCu);
+  EXPECT_FALSE(spec.entities[4].paperSpace);
+  for (const char* bad : {"LINE", "LINE:", "LINE:xyz", "LINE:5:side", "LINE:9-5", "LINE:10000000000000000"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_NE(parseEntity(bad, spec), "");
+  }
+  EXPECT_EQ(spec.entities.size(), 5u);
+
+  testing::TempDir dir;
+  const auto good = dir.write("good.txt", "# entities\r\nCIRCLE:300\r\n\r\n  TEXT:301:paper  \r\n");
+  const auto bad = dir.write("bad.txt", "CIRCLE:400\nCIRCLE\n");
+  ASSERT_EQ(parseEntityFile(good.string(), spec), "");
+  ASSERT_EQ(spec.entities.size(), 7u);
+  EXPECT_EQ(spec.entities[6].handle, 0x301u);
+  EXPECT_TRUE(spec.entities[6].paperSpace);
+  EXPECT_NE(parseEntityFile(bad.string(), spec).find("line 2"), std::string::npos);
+  EXPECT_NE(parseEntityFile((dir.path() / "none.txt").string(), spec), "");
+  EXPECT_EQ(spec.entities.size(), 7u);
 }
 
 }  // namespace
