@@ -160,6 +160,13 @@ void BM_TimeCheckFullTable(benchmark::State& s) {
 }
 BENCHMARK(BM_TimeCheckFullTable)->Arg(32767)->Unit(benchmark::kMillisecond);
 
+// The native host without reading ahead, for comparison.
+class SequentialHost : public NativeDrawingHost {
+ public:
+  void readAhead(const std::vector<std::filesystem::path>&) override {}
+};
+
+// Argument 1: drawings are read ahead on worker threads; 0: one by one.
 void BM_CollectionPassSampleDrawings(benchmark::State& s) {
   const auto drawings = std::filesystem::path(VELDRA_SOURCE_DIR) / ".." / "shared" / "drawings";
   if (!std::filesystem::is_directory(drawings)) {
@@ -170,7 +177,9 @@ void BM_CollectionPassSampleDrawings(benchmark::State& s) {
   bench.options.project = "BENCH";
   bench.options.entity = "POINT";
   bench.options.locations = {"-" + drawings.string()};
-  NativeDrawingHost host;
+  NativeDrawingHost aheadHost;
+  SequentialHost sequentialHost;
+  DrawingHost& host = s.range(0) ? static_cast<DrawingHost&>(aheadHost) : sequentialHost;
   NullMessages messages;
   long long visited = 0;
   for (auto _ : s) {
@@ -179,7 +188,7 @@ void BM_CollectionPassSampleDrawings(benchmark::State& s) {
   }
   s.counters["drawings/s"] = benchmark::Counter(static_cast<double>(visited), benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_CollectionPassSampleDrawings)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CollectionPassSampleDrawings)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace veldra

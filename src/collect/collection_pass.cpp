@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <system_error>
+#include <vector>
 
 #include "collect/record_file.h"
 #include "projects/folder_listing.h"
@@ -18,8 +19,11 @@ class Pass {
     run_.view.setLocation(location.folder);
     run_.view.setSubfolders(location.withSubfolders() ? "All sub folders included (one level only)..."
                                                       : "This folder only...");
+    // The location's drawings in visiting order: its own, then those of each
+    // immediate sub-folder. The host may read them ahead meanwhile.
+    std::vector<Visit> visits;
     if (const auto names = listDrawings(location.folder)) {
-      for (const auto& name : *names) visit(joinFolderAndName(location.folder, name), name, name);
+      for (const auto& name : *names) visits.push_back({joinFolderAndName(location.folder, name), name, name});
     }
     if (location.withSubfolders()) {
       if (const auto subfolders = listSubfolders(location.folder)) {
@@ -31,10 +35,14 @@ class Pass {
                                            ? folder.substr(location.folder.size())
                                            : std::string();
           for (const auto& name : *names)
-            visit(joinFolderAndName(folder, name), relative + kSeparator + name, name);
+            visits.push_back({joinFolderAndName(folder, name), relative + kSeparator + name, name});
         }
       }
     }
+    std::vector<std::filesystem::path> paths;
+    for (const auto& v : visits) paths.emplace_back(v.fullPath);
+    host_.readAhead(paths);
+    for (const auto& v : visits) visit(v);
     run_.markTime();
   }
 
@@ -43,16 +51,20 @@ class Pass {
  private:
   static constexpr char kSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
 
-  void visit(const std::string& fullPath, const std::string& displayName, const std::string& fileName) {
+  struct Visit {
+    std::string fullPath, displayName, fileName;
+  };
+
+  void visit(const Visit& v) {
     ++visited_;
     if (run_.state.totfiles > 0) {
       const float value = static_cast<float>(visited_) / static_cast<float>(run_.state.totfiles) * 100.0f;
       // The bar takes whole values up to 100; a value beyond keeps the last one.
       if (value <= 100.0f) run_.view.setProgress(static_cast<int>(std::nearbyint(value)));
     }
-    run_.view.setFile(displayName);
+    run_.view.setFile(v.displayName);
     const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(run_.state.endtime - run_.state.startime).count();
-    collectDrawing(host_, std::filesystem::path(fullPath), fileName, run_.options.entity,
+    collectDrawing(host_, std::filesystem::path(v.fullPath), v.fileName, run_.options.entity,
                    run_.workspace.recordFile(run_.options.project),
                    [&] { run_.view.setElapsed(elapsed); });
     run_.markTime();

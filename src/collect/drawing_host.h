@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace veldra {
 
@@ -39,6 +40,10 @@ class DrawingHost {
   virtual std::optional<double> getVariable(std::string_view name) = 0;
   virtual bool deleteSelectionSet(std::string_view name) = 0;
   virtual bool closeAll() = 0;
+
+  // The drawings about to be opened, in order. A host may start reading them
+  // ahead; opening them one by one must give the same results either way.
+  virtual void readAhead(const std::vector<std::filesystem::path>& drawings) { (void)drawings; }
 };
 
 // Connects the host at start-up: attach, or start when attaching fails; then

@@ -1,5 +1,8 @@
 #include "collect/native_host.h"
 
+#include <algorithm>
+#include <thread>
+
 #include "compare/local_time.h"
 
 namespace veldra {
@@ -29,13 +32,46 @@ double localCreationDate(const veldra::dwg::Summary& summary, const OffsetFuncti
 
 NativeDrawingHost::NativeDrawingHost(OffsetFunction offset) : offset_(std::move(offset)) {}
 
-bool NativeDrawingHost::open(const std::filesystem::path& drawing) {
+namespace {
+std::optional<veldra::dwg::Summary> readDrawing(const std::filesystem::path& drawing) {
   veldra::dwg::Summary summary;
-  if (veldra::dwg::readSummaryFile(drawing, summary).ok())
+  if (!veldra::dwg::readSummaryFile(drawing, summary).ok()) return std::nullopt;
+  return summary;
+}
+}  // namespace
+
+bool NativeDrawingHost::open(const std::filesystem::path& drawing) {
+  if (!ahead_.empty() && ahead_.front().drawing == drawing) {
+    auto summary = ahead_.front().summary.get();
+    ahead_.pop_front();
+    launchAhead();
     adopt(std::move(summary));
-  else
-    adopt(std::nullopt);
+  } else {
+    dropAhead();
+    adopt(readDrawing(drawing));
+  }
   return drawing_.has_value();
+}
+
+void NativeDrawingHost::readAhead(const std::vector<std::filesystem::path>& drawings) {
+  dropAhead();
+  toRead_ = drawings;
+  nextToRead_ = 0;
+  launchAhead();
+}
+
+void NativeDrawingHost::launchAhead() {
+  const std::size_t window = std::max(2u, std::thread::hardware_concurrency());
+  while (ahead_.size() < window && nextToRead_ < toRead_.size()) {
+    const auto& drawing = toRead_[nextToRead_++];
+    ahead_.push_back({drawing, std::async(std::launch::async, readDrawing, drawing)});
+  }
+}
+
+void NativeDrawingHost::dropAhead() {
+  ahead_.clear();  // waits for the readers still running
+  toRead_.clear();
+  nextToRead_ = 0;
 }
 
 void NativeDrawingHost::adopt(std::optional<veldra::dwg::Summary> summary) {

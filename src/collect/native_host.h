@@ -1,8 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <future>
 #include <optional>
+#include <vector>
 
 #include "collect/drawing_host.h"
 #include "veldra/dwg/reader.h"
@@ -21,7 +24,8 @@ double localCreationDate(const veldra::dwg::Summary& summary, const OffsetFuncti
 // The drawing host over our own DWG reader: attaching and starting always
 // succeed; opening reads the drawing's summary, and when that fails every
 // later step for the drawing fails as it would in a CAD program that cannot
-// open it.
+// open it. Drawings announced with readAhead() are read on worker threads,
+// a few at a time, and handed over in order as they are opened.
 class NativeDrawingHost : public DrawingHost {
  public:
   explicit NativeDrawingHost(OffsetFunction offset = {});
@@ -38,11 +42,21 @@ class NativeDrawingHost : public DrawingHost {
   bool deleteSelectionSet(std::string_view name) override;
   bool closeAll() override;
 
-  // Hands over a summary read elsewhere (by a reader running ahead) as if
-  // open() had read it; nothing means the drawing could not be read.
-  void adopt(std::optional<veldra::dwg::Summary> summary);
+  void readAhead(const std::vector<std::filesystem::path>& drawings) override;
 
  private:
+  struct Ahead {
+    std::filesystem::path drawing;
+    std::future<std::optional<veldra::dwg::Summary>> summary;
+  };
+  void adopt(std::optional<veldra::dwg::Summary> summary);
+  void launchAhead();
+  void dropAhead();
+
+  std::vector<std::filesystem::path> toRead_;
+  std::size_t nextToRead_ = 0;
+  std::deque<Ahead> ahead_;
+
   OffsetFunction offset_;
   std::optional<veldra::dwg::Summary> drawing_;
   bool setMade_ = false;

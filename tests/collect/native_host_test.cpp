@@ -37,6 +37,32 @@ TEST(NativeHost, AnUnreadableDrawingFailsEveryLaterStep) {
   EXPECT_TRUE(host.closeAll());
 }
 
+// Drawings read ahead are handed over in order; a drawing opened out of
+// turn is read directly and gives the same result.
+TEST(NativeHost, ReadingAheadGivesWhatOpeningOneByOneGives) {
+  testing::TempDir dir;
+  const auto broken = dir.write("b.dwg", "AC1015 broken");
+  const auto folder = testing::sharedDrawings();
+  if (folder.empty()) GTEST_SKIP() << "no sample drawings";
+  const auto good = folder / "sample_AC1015.dwg";
+  auto entities = [](NativeDrawingHost& host, const std::filesystem::path& drawing) {
+    std::string seen = host.open(drawing) ? "open" : "failed";
+    host.addSelectionSet("GetHandle");
+    host.selectAll("GetHandle");
+    host.forEachEntity("GetHandle", [&](std::string_view, std::string_view h) { seen += " " + std::string(h); });
+    host.closeAll();
+    return seen;
+  };
+  NativeDrawingHost plain;
+  const std::string expectedGood = entities(plain, good);
+  NativeDrawingHost ahead;
+  ahead.readAhead({good, broken, good, good});
+  EXPECT_EQ(entities(ahead, good), expectedGood);
+  EXPECT_EQ(entities(ahead, broken), "failed");
+  EXPECT_EQ(entities(ahead, broken), "failed");  // out of turn
+  EXPECT_EQ(entities(ahead, good), expectedGood);
+}
+
 // Every sample drawing yields the entities and the local creation date its
 // expected listing gives.
 TEST(NativeHost, SampleDrawingsGiveTheirEntitiesAndLocalCreationDate) {
