@@ -73,6 +73,7 @@ enum ObjectType : std::uint16_t {
   kViewControl = 60,
   kUcsControl = 62,
   kVportControl = 64,
+  kVport = 65,
   kAppidControl = 66,
   kAppid = 67,
   kDimstyleControl = 68,
@@ -110,6 +111,7 @@ enum Own : std::size_t {
   oStandardDimstyle,
   oStandardMlineStyle,
   oAcadAppid,
+  oActiveVport,
   oModelSpace,
   oPaperSpace,
   oModelBlock,
@@ -441,7 +443,7 @@ void Writer::addControls() {
   control(kLtypeControl, oLtypeControl, {h(oContinuous)});
   control(kViewControl, oViewControl, {});
   control(kUcsControl, oUcsControl, {});
-  control(kVportControl, oVportControl, {});
+  control(kVportControl, oVportControl, {h(oActiveVport)});
   control(kAppidControl, oAppidControl, {h(oAcadAppid)});
   control(kDimstyleControl, oDimstyleControl, {h(oStandardDimstyle)});
   control(kVpEntHdrControl, oVpEntHdrControl, {});
@@ -512,6 +514,49 @@ void Writer::addTables() {
     o.handles().writeH(kHardPointer, h(oStandardStyle));  // DIMTXSTY
     for (int i = 0; i < 4; ++i) o.handles().writeH(kHardPointer, 0);  // DIMLDRBLK DIMBLK DIMBLK1 DIMBLK2
     addObject(h(oStandardDimstyle), o.finish());
+  }
+  {
+    // The model space view: the default limits, seen from above.
+    ObjectBuilder o(kVport, h(oActiveVport));
+    o.nonEntityCommon();
+    BitWriter& d = o.data();
+    tableEntryName(d, "*Active");
+    d.writeBD(9.0);          // view height
+    d.writeBD(12.0);         // view width (aspect ratio times height)
+    d.write2RD(6.0, 4.5);    // view centre
+    d.write3BD(0, 0, 0);     // target
+    d.write3BD(0, 0, 1);     // direction
+    d.writeBD(0.0);          // twist
+    d.writeBD(50.0);         // lens length
+    d.writeBD(0.0);          // front and back clipping
+    d.writeBD(0.0);
+    for (bool b : {false, false, false, true}) d.writeB(b);  // view mode
+    d.writeRC(0);            // render mode
+    d.write2RD(0.0, 0.0);    // lower left and upper right corners
+    d.write2RD(1.0, 1.0);
+    d.writeB(false);         // UCSFOLLOW
+    d.writeBS(1000);         // circle zoom percent
+    d.writeB(true);          // fast zoom
+    d.writeB(true);          // UCS icon on, at origin
+    d.writeB(true);
+    d.writeB(false);         // grid off
+    d.write2RD(0.5, 0.5);
+    d.writeB(false);         // snap off, standard style
+    d.writeB(false);
+    d.writeBS(0);            // isometric plane
+    d.writeBD(0.0);          // snap rotation, base and spacing
+    d.write2RD(0.0, 0.0);
+    d.write2RD(0.5, 0.5);
+    d.writeB(false);
+    d.writeB(true);          // UCS saved with the viewport
+    d.write3BD(0, 0, 0);
+    d.write3BD(1, 0, 0);
+    d.write3BD(0, 1, 0);
+    d.writeBD(0.0);          // UCS elevation
+    d.writeBS(0);            // not orthographic
+    o.ownerHandles(h(oVportControl));
+    for (int i = 0; i < 3; ++i) o.handles().writeH(kHardPointer, 0);  // external reference block, named and base UCS
+    addObject(h(oActiveVport), o.finish());
   }
   linetype(oByBlock, "ByBlock", "");
   linetype(oByLayer, "ByLayer", "");

@@ -17,10 +17,10 @@
 // *Model_Space and *Paper_Space block records and their BLOCK/ENDBLK
 // entities, layer "0", text style "Standard", the linetypes ByBlock,
 // ByLayer and Continuous, application "ACAD", dimension style "Standard",
-// empty view, UCS, viewport and viewport-entity controls, and the named
+// viewport "*Active", empty view, UCS and viewport-entity controls, the named
 // object dictionary with ACAD_GROUP (empty), ACAD_LAYOUT (layouts "Model"
 // and "Layout1", one per space) and ACAD_MLINESTYLE ("Standard"). There is
-// no preview image, no *Active viewport and no plot style dictionary.
+// no preview image, no plot settings and no plot style dictionary.
 
 #include <cstdint>
 #include <filesystem>
