@@ -72,7 +72,6 @@ void MainWindow::connectHandlers() {
   connect(cmdJump, &QPushButton::clicked, this, &MainWindow::on_cmdJump_clicked);
   connect(drvMain, &QComboBox::currentIndexChanged, this, &MainWindow::drvMain_Change);
   connect(dirMain, &QListWidget::itemDoubleClicked, this, &MainWindow::on_dirMain_itemDoubleClicked);
-  connect(dirMain, &QListWidget::itemActivated, this, &MainWindow::on_dirMain_itemDoubleClicked);
   connect(chkSub, &QCheckBox::stateChanged, this, &MainWindow::chkSub_Click);
   connect(cmbEntity, &QComboBox::activated, this, &MainWindow::cmbEntity_Click);
   connect(chkLine, &QCheckBox::stateChanged, this, &MainWindow::chkLine_Click);

@@ -1,0 +1,63 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "app/settings.h"
+#include "app/settings_store.h"
+#include "support/temp_dir.h"
+
+namespace veldra {
+namespace {
+
+using testing::slurp;
+using testing::TempDir;
+
+TEST(SettingsFiles, MissingFileGivesTheDefaultAndMalformedLinesGiveNothing) {
+  TempDir dir;
+  const Workspace ws(dir.path().string());
+  EXPECT_EQ(readSetting(ws, kEntitySettingFile, 14), 14);
+
+  dir.write("default.fil", "9\r\n");
+  EXPECT_EQ(readSetting(ws, kEntitySettingFile, 14), 9);
+  dir.write("default.fil", "-1\r\nrest\r\n");
+  EXPECT_EQ(readSetting(ws, kEntitySettingFile, 14), -1);
+  for (const char* bad : {"", "\r\n", "abc\r\n", "9x\r\n", " 9\r\n", "1.5\r\n", "99999999999\r\n"}) {
+    dir.write("default.fil", bad);
+    EXPECT_EQ(readSetting(ws, kEntitySettingFile, 14), std::nullopt) << "content: " << bad;
+  }
+}
+
+TEST(SettingsFiles, WritingReplacesTheWholeFileWithBareDigits) {
+  TempDir dir;
+  const Workspace ws(dir.path().string());
+  dir.write("folders.fil", "1\r\nold trailing line\r\n");
+  ASSERT_TRUE(writeSetting(ws, kSubfolderSettingFile, 0));
+  EXPECT_EQ(slurp(dir.path() / "folders.fil"), "0\r\n");
+  ASSERT_TRUE(writeSetting(ws, kEntitySettingFile, -1));
+  EXPECT_EQ(slurp(dir.path() / "default.fil"), "-1\r\n");
+  ASSERT_TRUE(writeSetting(ws, kEntitySettingFile, 14));
+  EXPECT_EQ(slurp(dir.path() / "default.fil"), "14\r\n");
+
+  // A base folder that does not exist: nothing is written, nothing created.
+  const Workspace missing((dir.path() / "absent").string());
+  EXPECT_FALSE(writeSetting(missing, kEntitySettingFile, 3));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "absent"));
+}
+
+TEST(SettingsStore, InstallLocationRoundTripsAndIsEmptyWhenAbsent) {
+  TempDir dir;
+  // QSettings keeps user files under XDG_CONFIG_HOME on Linux; point it at
+  // the temporary folder so the user's own settings stay untouched.
+#ifdef Q_OS_WIN
+  GTEST_SKIP() << "uses the registry on Windows";
+#else
+  ::setenv("XDG_CONFIG_HOME", (dir.path() / "config").c_str(), 1);
+  EXPECT_EQ(readInstallLocation(), "");
+  ASSERT_TRUE(writeInstallLocation("/srv/veldra ws"));
+  EXPECT_EQ(readInstallLocation(), "/srv/veldra ws");
+  EXPECT_NE(slurp(dir.path() / "config" / "VELDRA" / "VELDRA.conf").find("Install_Location"), std::string::npos);
+#endif
+}
+
+}  // namespace
+}  // namespace veldra

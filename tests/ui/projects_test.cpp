@@ -1,0 +1,147 @@
+#include <QHelpEvent>
+#include <QMouseEvent>
+
+#include "window_fixture.h"
+
+namespace veldra::testing {
+namespace {
+
+using Projects = WindowTest;
+
+TEST_F(Projects, AddingToAnEmptyListStoresTheUpperCaseNameAndSelectsIt) {
+  MainWindow& w = start();
+  w.txtProject->setText("bridge a");
+  EXPECT_TRUE(w.cmdAddproj->isEnabled());
+  QTest::mouseClick(w.cmdAddproj, Qt::LeftButton);
+  EXPECT_EQ(texts(w.lstProjects), QStringList{"BRIDGE A"});
+  EXPECT_EQ(file("projects/projects.fil"), "\"BRIDGE A\"\r\n");
+  EXPECT_EQ(w.selectedProject(), "BRIDGE A");
+  EXPECT_EQ(w.findChild<QLabel*>("lblProject_0")->text(), "Project: BRIDGE A");
+  EXPECT_EQ(w.findChild<QLabel*>("lblProject_1")->text(), "Project: BRIDGE A");
+  EXPECT_EQ(w.lstLocations->count(), 0);
+  EXPECT_EQ(w.lblTotalFiles->text(), "0000");
+  EXPECT_TRUE(w.txtProject->text().isEmpty());
+  EXPECT_FALSE(w.cmdAddproj->isEnabled());
+  EXPECT_TRUE(w.cmdRemproj->isEnabled());
+  EXPECT_TRUE(w.cmdAddloc->isEnabled());
+  EXPECT_TRUE(w.cmdCollect->isEnabled());
+  EXPECT_FALSE(w.cmdCompare->isEnabled());
+  EXPECT_FALSE(w.cmdRemloc->isEnabled());
+  EXPECT_FALSE(w.cmdJump->isEnabled());
+}
+
+TEST_F(Projects, DuplicateNameIsRefusedClearedAndTheLastProjectSelected) {
+  put("projects/projects.fil", "\"BRIDGE A\"\r\n\"HOUSE\"\r\n");
+  MainWindow& w = start();
+  clickRow(w.lstProjects, 0);
+  addProject("Bridge a");
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].text, "Duplicate project name!");
+  EXPECT_EQ(messages.shown[0].title, "VELDRA Error");
+  EXPECT_EQ(messages.shown[0].icon, MessageIcon::Information);
+  EXPECT_TRUE(w.txtProject->text().isEmpty());
+  EXPECT_EQ(w.selectedProject(), "HOUSE");
+  EXPECT_EQ(w.findChild<QLabel*>("lblProject_0")->text(), "Project: HOUSE");
+  EXPECT_EQ(file("projects/projects.fil"), "\"BRIDGE A\"\r\n\"HOUSE\"\r\n");
+}
+
+TEST_F(Projects, UnsafeNamesAreRefusedWithAReasonAndNothingElseChanges) {
+  put("projects/projects.fil", "\"HOUSE\"\r\n");
+  MainWindow& w = start();
+  for (const QString& name : {QStringLiteral("../evil"), QStringLiteral("a\\b"), QStringLiteral("what?"),
+                              QStringLiteral(" . ")}) {
+    messages.shown.clear();
+    addProject(name);
+    ASSERT_EQ(messages.shown.size(), 1u) << name.toStdString();
+    EXPECT_EQ(messages.shown[0].title, "VELDRA Error");
+    EXPECT_EQ(messages.shown[0].icon, MessageIcon::Critical);
+    EXPECT_NE(messages.shown[0].text, "Duplicate project name!");
+    EXPECT_EQ(w.txtProject->text(), name);  // kept for the user to correct
+  }
+  EXPECT_EQ(texts(w.lstProjects), QStringList{"HOUSE"});
+  EXPECT_EQ(file("projects/projects.fil"), "\"HOUSE\"\r\n");
+  EXPECT_FALSE(std::filesystem::exists(base / "EVIL.prj"));
+}
+
+TEST_F(Projects, RemovingTheOnlyProjectDeletesItsFilesAndEmptiesTheList) {
+  put("projects/projects.fil", "\"P 1\"\r\n");
+  put("projects/P 1.prj", "\"-/nowhere\"\r\n");
+  put("compares/P 1.cmp", "\"record\"\r\n");
+  put("time conflicts/P 1.tim", "x");
+  put("handle conflicts/P 1.hnd", "x");
+  put("date conflicts/P 1.dat", "x");
+  MainWindow& w = start();
+  clickRow(w.lstProjects, 0);
+  EXPECT_TRUE(w.cmdCompare->isEnabled());
+  QTest::mouseClick(w.cmdRemproj, Qt::LeftButton);
+  EXPECT_EQ(w.lstProjects->count(), 0);
+  EXPECT_EQ(file("projects/projects.fil"), "");
+  EXPECT_TRUE(std::filesystem::exists(base / "projects" / "projects.fil"));
+  for (const char* gone : {"projects/P 1.prj", "compares/P 1.cmp", "time conflicts/P 1.tim",
+                           "handle conflicts/P 1.hnd", "date conflicts/P 1.dat"}) {
+    EXPECT_FALSE(std::filesystem::exists(base / gone)) << gone;
+  }
+  EXPECT_EQ(w.lstLocations->count(), 0);
+  EXPECT_EQ(w.lblTotalFiles->text(), "0000");
+  for (QPushButton* b : {w.cmdRemproj, w.cmdAddloc, w.cmdRemloc, w.cmdJump, w.cmdCollect, w.cmdCompare})
+    EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
+  EXPECT_EQ(w.findChild<QLabel*>("lblProject_0")->text(), "Project: P 1");  // left as it was
+}
+
+TEST_F(Projects, RemovalRewritesHandEditedNamesInUpperCaseWithQuotes) {
+  put("projects/projects.fil", "xbridgex\r\n\"HOUSE\"\r\n");
+  MainWindow& w = start();
+  clickRow(w.lstProjects, 1);
+  w.cmdRemproj->click();
+  EXPECT_EQ(file("projects/projects.fil"), "\"BRIDGE\"\r\n");
+}
+
+TEST_F(Projects, CompareNeedsANonEmptyRecordFile) {
+  put("projects/projects.fil", "\"EMPTY\"\r\n\"FULL\"\r\n\"NONE\"\r\n");
+  put("compares/EMPTY.cmp", "");
+  put("compares/FULL.cmp", "x");
+  MainWindow& w = start();
+  clickRow(w.lstProjects, 0);
+  EXPECT_FALSE(w.cmdCompare->isEnabled());
+  clickRow(w.lstProjects, 1);
+  EXPECT_TRUE(w.cmdCompare->isEnabled());
+  clickRow(w.lstProjects, 2);
+  EXPECT_FALSE(w.cmdCompare->isEnabled());
+}
+
+TEST_F(Projects, FailedWritesKeepTheListAndTheFileAlike) {
+  put("projects/projects.fil", "\"HOUSE\"\r\n");
+  put("compares/HOUSE.cmp", "x");
+  MainWindow& w = start();
+  // The projects folder goes away while the program runs.
+  const auto saved = dir.path() / "saved-projects";
+  std::filesystem::rename(base / "projects", saved);
+
+  addProject("new");
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].title, "VELDRA Error");
+  EXPECT_NE(messages.shown[0].text.find("projects.fil"), std::string::npos);
+  EXPECT_EQ(texts(w.lstProjects), QStringList{"HOUSE"});
+
+  clickRow(w.lstProjects, 0);
+  w.cmdRemproj->click();
+  ASSERT_EQ(messages.shown.size(), 2u);
+  EXPECT_NE(messages.shown[1].text.find("projects.fil"), std::string::npos);
+  EXPECT_EQ(texts(w.lstProjects), QStringList{"HOUSE"});
+  EXPECT_TRUE(std::filesystem::exists(base / "compares" / "HOUSE.cmp"));  // nothing deleted
+  EXPECT_EQ(slurp(saved / "projects.fil"), "\"HOUSE\"\r\n");
+}
+
+TEST_F(Projects, ListToolTipFollowsTheSelection) {
+  put("projects/projects.fil", "\"HOUSE\"\r\n");
+  MainWindow& w = start();
+  QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), QPointF(5, 5), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(w.lstProjects->viewport(), &move);
+  EXPECT_EQ(w.lstProjects->toolTip(), "");
+  clickRow(w.lstProjects, 0);
+  QCoreApplication::sendEvent(w.lstProjects->viewport(), &move);
+  EXPECT_EQ(w.lstProjects->toolTip(), "HOUSE");
+}
+
+}  // namespace
+}  // namespace veldra::testing

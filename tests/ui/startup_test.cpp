@@ -1,0 +1,117 @@
+#include <QStatusBar>
+
+#include "window_fixture.h"
+
+namespace veldra::testing {
+namespace {
+
+using StartUp = WindowTest;
+
+TEST_F(StartUp, FirstStartShowsDefaultsAndCreatesAnEmptyProjectList) {
+  std::filesystem::remove(base / "projects" / "projects.fil");
+  MainWindow& w = start();
+  EXPECT_TRUE(w.isVisible());
+  EXPECT_EQ(w.objectName(), "frmMain");
+  EXPECT_EQ(w.windowTitle(), "Veldra Main Control Centre - 2006");
+  EXPECT_EQ(w.cmbEntity->currentText(), "RAY");
+  EXPECT_EQ(w.chkLine->checkState(), Qt::Checked);
+  EXPECT_EQ(w.chkSub->checkState(), Qt::Checked);
+  EXPECT_TRUE(std::filesystem::exists(base / "projects" / "projects.fil"));
+  EXPECT_EQ(file("projects/projects.fil"), "");
+  EXPECT_EQ(w.lstProjects->count(), 0);
+  EXPECT_TRUE(messages.shown.empty());
+  // Unchanged boxes write nothing.
+  EXPECT_FALSE(std::filesystem::exists(base / "warning.fil"));
+  EXPECT_FALSE(std::filesystem::exists(base / "folders.fil"));
+  EXPECT_EQ(w.findChild<QLabel*>("Date")->text(), "Saturday, December 5 2026");
+  EXPECT_EQ(w.findChild<QLabel*>("Date")->toolTip(), "Time and Date");
+  for (const char* name : {"cmdAddproj", "cmdRemproj", "cmdAddloc", "cmdRemloc", "cmdJump", "cmdCollect",
+                           "cmdCompare", "cmdPrint"}) {
+    EXPECT_FALSE(w.findChild<QPushButton*>(name)->isEnabled()) << name;
+  }
+  for (const char* name : {"cmdExit", "cmdHelp", "cmdWhatnext"}) {
+    EXPECT_TRUE(w.findChild<QPushButton*>(name)->isEnabled()) << name;
+  }
+  EXPECT_FALSE(w.findChild<QWidget*>("frmReports")->isVisible());
+  EXPECT_TRUE(w.findChild<QWidget*>("frmProjects")->isVisible());
+}
+
+TEST_F(StartUp, RestoringLineWarnsBecauseTheWindowIsAlreadyShown) {
+  // The warning is judged with the box as it stands before warning.fil is
+  // applied, so even a stored 0 warns once at start-up.
+  put("default.fil", "9\r\n");
+  put("warning.fil", "0\r\n");
+  put("folders.fil", "0\r\n");
+  MainWindow& w = start();
+  EXPECT_EQ(w.cmbEntity->currentText(), "LINE");
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].title, "Entity Selection");
+  EXPECT_EQ(messages.shown[0].icon, MessageIcon::Information);
+  EXPECT_EQ(messages.shown[0].text,
+            "Warning! LINES often result in large quantities,\rtherefore comparison times may be lengthy...");
+  EXPECT_EQ(w.chkLine->checkState(), Qt::Unchecked);
+  EXPECT_EQ(w.chkSub->checkState(), Qt::Unchecked);
+  EXPECT_EQ(file("folders.fil"), "0\r\n");
+  EXPECT_EQ(file("warning.fil"), "0\r\n");
+  // Clicking the box twice leaves 1, then 0, each time the whole file.
+  w.chkSub->click();
+  EXPECT_EQ(file("folders.fil"), "1\r\n");
+  w.chkSub->click();
+  EXPECT_EQ(file("folders.fil"), "0\r\n");
+}
+
+TEST_F(StartUp, MalformedSettingsLeaveTheControlsAsTheyWere) {
+  put("default.fil", "abc\r\n");
+  put("warning.fil", "7\r\n");
+  put("folders.fil", "2\r\n");
+  MainWindow& w = start();
+  EXPECT_EQ(w.cmbEntity->currentIndex(), 0);  // start-up selected the first entry
+  EXPECT_EQ(w.chkLine->checkState(), Qt::Checked);
+  EXPECT_EQ(w.chkSub->checkState(), Qt::PartiallyChecked);  // 2 shows the box greyed
+  EXPECT_EQ(file("warning.fil"), "7\r\n");
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(StartUp, ProjectListLinesLoseTheirQuotesAndShortLinesAreSkipped) {
+  put("projects/projects.fil", "\"BRIDGE A\"\r\n\"\r\n\r\nHOUSE\r\n\"Lower\"\r\n");
+  MainWindow& w = start();
+  EXPECT_EQ(texts(w.lstProjects), (QStringList{"BRIDGE A", "OUS", "Lower"}));
+  EXPECT_TRUE(w.lstProjects->selectedItems().isEmpty());
+  EXPECT_FALSE(w.cmdRemproj->isEnabled());
+}
+
+TEST_F(StartUp, WorkspaceWithoutProjectsFolderStartsWithAnEmptyList) {
+  std::filesystem::remove_all(base / "projects");
+  MainWindow& w = start();
+  EXPECT_EQ(w.lstProjects->count(), 0);
+  EXPECT_FALSE(std::filesystem::exists(base / "projects"));  // no folder is ever created
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(StartUp, ExitAndCloseBothSaveTheEntityPositionAndEnd) {
+  MainWindow& w = start();
+  w.cmbEntity->setCurrentIndex(3);
+  w.cmdExit->click();
+  EXPECT_EQ(file("default.fil"), "3\r\n");
+  EXPECT_EQ(ended, 1);
+
+  window.reset();
+  MainWindow& again = start();
+  EXPECT_EQ(again.cmbEntity->currentText(), "BLOCKREFERENCE");
+  // Free text that is no item of the list is stored as no position.
+  again.cmbEntity->setEditText("WIDGET");
+  again.close();
+  EXPECT_EQ(file("default.fil"), "-1\r\n");
+  EXPECT_EQ(ended, 2);
+}
+
+TEST_F(StartUp, TheProgramEndsEvenWhenTheEntityCannotBeSaved) {
+  MainWindow& w = start();
+  std::filesystem::remove_all(base);
+  w.cmdExit->click();
+  EXPECT_EQ(ended, 1);
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+}  // namespace
+}  // namespace veldra::testing
