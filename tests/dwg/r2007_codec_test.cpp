@@ -25,37 +25,23 @@ TEST(R2007Deinterleave, TakesEachCodeWordsDataBytesAndDropsParity) {
   const Bytes data = deinterleave(coded, 3, 4);
   EXPECT_EQ(text(data), "abcdefghijkl");
   EXPECT_EQ(deinterleave(coded, 1, kSystemBlockData).size(), kSystemBlockData);
-}
-
-TEST(R2007Deinterleave, RefusesTooFewCodedBytes) {
   EXPECT_TRUE(deinterleave(Bytes(2 * kCodewordSize - 1), 2, kDataBlockData).empty());
-  EXPECT_TRUE(deinterleave(Bytes(kCodewordSize), 0, kDataBlockData).empty());
-  EXPECT_EQ(blocksFor(0, kDataBlockData), 0u);
-  EXPECT_EQ(blocksFor(251, kDataBlockData), 1u);
-  EXPECT_EQ(blocksFor(252, kDataBlockData), 2u);
 }
 
 Status run(const Bytes& in, std::size_t size, Bytes& out) { return decompress(in, size, out); }
 
-TEST(R2007Decompress, LeadLiteralThenOverlappingBackReference) {
-  // Lead form: two-byte literal stored reversed, then copy 3 bytes from 2 back.
+TEST(R2007Decompress, LiteralsAndBackReferences) {
   Bytes out;
+  // Lead form: a two-byte literal stored reversed, then 3 bytes from 2 back.
   ASSERT_TRUE(run({0x20, 0, 0, 0x02, 'b', 'a', 0x31, 0x00}, 5, out).ok());
   EXPECT_EQ(text(out), "ababa");
-}
-
-TEST(R2007Decompress, LongBackReferenceRepeatsOneByte) {
-  Bytes out;
+  // A long back reference repeating one byte.
   ASSERT_TRUE(run({0x20, 0, 0, 0x01, 'x', 0x28, 0, 0, 0, 0}, 257, out).ok());
   EXPECT_EQ(text(out), std::string(257, 'x'));
-}
-
-TEST(R2007Decompress, LiteralChunksComeOutInStoredOrder) {
-  // An extended literal length (23 + 9) of 32 bytes: its 8-byte groups are
-  // stored last first.
+  // An extended literal length (23 + 9): the 8-byte groups of a 32-byte
+  // chunk are stored last first.
   Bytes in = {0x0f, 0x09};
   for (std::uint8_t k = 0; k < 32; ++k) in.push_back(k);
-  Bytes out;
   ASSERT_TRUE(run(in, 32, out).ok());
   const Bytes expected = {24, 25, 26, 27, 28, 29, 30, 31, 16, 17, 18, 19, 20, 21, 22, 23,
                           8,  9,  10, 11, 12, 13, 14, 15, 0,  1,  2,  3,  4,  5,  6,  7};
@@ -102,17 +88,6 @@ TEST(R2007Decompress, RandomInputNeverExceedsTheAnnouncedSize) {
       ASSERT_LE(s.offset, in.size());
     }
   }
-}
-
-TEST(R2007PageChecksum, SeedsFromLengthAndSumsPairsInGroupOrder) {
-  // No data: the sums start from the low and high halves of the seed.
-  EXPECT_EQ(pageChecksum(0, {}), 0x00269ec3u);
-  // Within a group of eight the pairs are summed last pair first, so moving a
-  // byte between pairs changes the checksum while the plain byte sum stays.
-  const Bytes a = {1, 0, 0, 0, 0, 0, 0, 0};
-  const Bytes b = {0, 0, 0, 0, 0, 0, 1, 0};
-  EXPECT_NE(pageChecksum(0, a), pageChecksum(0, b));
-  EXPECT_EQ(pageChecksum(0, a) & 0xffff, pageChecksum(0, b) & 0xffff);
 }
 
 }  // namespace
