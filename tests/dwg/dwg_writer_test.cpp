@@ -195,6 +195,72 @@ std::string bitsOf(Write write) {
   return bits(w);
 }
 
+// Reads what the object map and object framing need, to check the writer
+// without the reader.
+struct MiniReader {
+  const Bytes& b;
+  std::size_t bit;
+  unsigned take(unsigned n) {
+    unsigned v = 0;
+    for (unsigned i = 0; i < n; ++i, ++bit) v = (v << 1) | ((b[bit / 8] >> (7 - bit % 8)) & 1u);
+    return v;
+  }
+  std::uint64_t modularChar(bool isSigned) {
+    std::uint64_t v = 0;
+    for (unsigned shift = 0;; shift += 7) {
+      const unsigned c = take(8);
+      if ((c & 0x80) == 0) {
+        v |= static_cast<std::uint64_t>(c & (isSigned ? 0x3F : 0x7F)) << shift;
+        return isSigned && (c & 0x40) ? 0 - v : v;
+      }
+      v |= static_cast<std::uint64_t>(c & 0x7F) << shift;
+    }
+  }
+};
+
+TEST(DwgWriterStructure, EveryMappedObjectIsFramedAndCarriesItsHandle) {
+  DrawingSpec spec{2459632, 37383000, {}};
+  for (std::uint64_t i = 0; i < 700; ++i) spec.entities.push_back({"TEXT", 0x20 + i * 0x101, i % 3 == 0});
+  spec.entities.push_back({"ARC", 0xFFFFFFFFFFFFFFF0ull, false});
+  Bytes b;
+  ASSERT_EQ(writeDrawing(spec, b), "");
+  std::size_t at = rl(b, 0x19 + 2 * 9 + 1);
+  std::size_t objects = 0;
+  std::uint64_t previous = 0;
+  for (;;) {
+    const std::size_t sectionSize = (b[at] << 8) | b[at + 1];
+    if (sectionSize == 2) break;
+    MiniReader map{b, (at + 2) * 8};
+    std::uint64_t handle = 0;
+    std::uint64_t offset = 0;
+    while (map.bit < (at + sectionSize) * 8) {
+      handle += map.modularChar(false);
+      offset += map.modularChar(true);
+      ASSERT_GT(handle, previous);
+      previous = handle;
+      // The object: MS size, then type, bit size and its own handle; a check
+      // value over size and data follows it.
+      ASSERT_LT(offset + 2, b.size());
+      const std::size_t size = rs(b, offset) & 0x7FFF;
+      ASSERT_EQ(rs(b, offset) & 0x8000, 0);
+      ASSERT_LE(offset + 2 + size + 2, b.size());
+      EXPECT_EQ(rs(b, offset + 2 + size), crc16(std::span(b.data() + offset, size + 2), 0xC0C1));
+      MiniReader object{b, (offset + 2) * 8};
+      const unsigned typeCode = object.take(2);
+      object.take(typeCode == 0 ? 16 : typeCode == 1 ? 8 : 0);
+      object.take(32);
+      EXPECT_EQ(object.take(4), 0u);
+      std::uint64_t own = 0;
+      for (unsigned n = object.take(4); n > 0; --n) own = (own << 8) | object.take(8);
+      EXPECT_EQ(own, handle);
+      ++objects;
+    }
+    at += sectionSize + 2;
+  }
+  EXPECT_EQ(previous, 0xFFFFFFFFFFFFFFF0ull);
+  EXPECT_GT(objects, spec.entities.size() + 20);
+}
+
 TEST(DwgBitWriter, ShortLongAndDoubleUseTheirShortFormsWhereTheyCan) {
   EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeBS(0); }), "10");
   EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeBS(256); }), "11");
