@@ -80,7 +80,9 @@ class Pass {
 PassResult runCollectionPass(RunContext& run, DrawingHost& host, MessageBoxes& messages) {
   PassResult result;
   run.state.startime = run.state.endtime = run.clock.now();
-  run.resetDisplay();
+  // Without the logo the pass goes on with an empty picture box rather than
+  // leaving the previous run's verdict picture in view.
+  run.resetDisplay(true);
 
   run.state.totfiles = countDrawingsSkippingFailures(run.options.locations);
   run.view.setTotalFiles(run.state.totfiles);

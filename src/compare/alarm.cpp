@@ -17,9 +17,9 @@ void RunContext::markTime() {
   view.setElapsed(std::chrono::duration_cast<std::chrono::seconds>(state.endtime - state.startime).count());
 }
 
-void RunContext::resetDisplay() {
+void RunContext::resetDisplay(bool emptyWithoutLogo) {
   state.alertgiven = "NO";
-  if (!view.loadPicture(workspace.resource("veldralogo.jpg"))) view.clearPicture();
+  if (!view.loadPicture(workspace.resource("veldralogo.jpg")) && emptyWithoutLogo) view.clearPicture();
   state.verdict = kVerdictClean;
   view.setVerdict(kVerdictClean, kPurple);
   state.timeConflicts = state.entityConflicts = state.ageConflicts = 0;

@@ -72,7 +72,7 @@ RecompareOutcome recompare(RunContext& run, MessageBoxes& messages, DriverOutcom
     }
   }
   run.state.startime = run.state.endtime = run.clock.now();
-  run.resetDisplay();
+  run.resetDisplay(false);
   run.state.status = "Comparing...";
   run.view.setStatus(run.state.status);
   run.view.clearElapsed();

@@ -20,7 +20,9 @@ struct RunContext {
   // endtime = now, then lblTime shows the elapsed time.
   void markTime();
   // The verdict and picture at the start of a run, the counters at "0000".
-  void resetDisplay();
+  // A logo that cannot be loaded leaves the picture box empty when
+  // `emptyWithoutLogo`, else the box keeps its picture.
+  void resetDisplay(bool emptyWithoutLogo);
 };
 
 }  // namespace veldra

@@ -29,7 +29,7 @@ class DriverTest : public ::testing::Test {
   DriverOutcome drive(int totfiles) {
     auto context = run.context();
     run.state.totfiles = totfiles;
-    context.resetDisplay();
+    context.resetDisplay(false);
     return runComparison(context);
   }
   std::string timeReport() { return slurp(run.workspace.timeReport("P")); }
