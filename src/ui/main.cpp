@@ -6,8 +6,8 @@
 
 #include <cstdio>
 
+#include "collect/native_host.h"
 #include "ui/main_window.h"
-#include "ui/null_host.h"
 #include "ui/qt_message_boxes.h"
 #include "ui/volumes.h"
 
@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
   }
 
   veldra::QtMessageBoxes messages;
-  veldra::NullDrawingHost host;
+  veldra::NativeDrawingHost host;
   veldra::SystemVolumes volumes;
   deps.messages = &messages;
   deps.host = &host;

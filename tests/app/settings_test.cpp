@@ -33,10 +33,8 @@ TEST(SettingsFiles, WritingReplacesTheWholeFileWithBareDigits) {
   dir.write("folders.fil", "1\r\nold trailing line\r\n");
   ASSERT_TRUE(writeSetting(ws, kSubfolderSettingFile, 0));
   EXPECT_EQ(slurp(dir.path() / "folders.fil"), "0\r\n");
-  ASSERT_TRUE(writeSetting(ws, kEntitySettingFile, -1));
-  EXPECT_EQ(slurp(dir.path() / "default.fil"), "-1\r\n");
-  ASSERT_TRUE(writeSetting(ws, kEntitySettingFile, 14));
-  EXPECT_EQ(slurp(dir.path() / "default.fil"), "14\r\n");
+  ASSERT_TRUE(writeSetting(ws, kEntitySettingFile, -14));
+  EXPECT_EQ(slurp(dir.path() / "default.fil"), "-14\r\n");
 
   // A base folder that does not exist: nothing is written, nothing created.
   const Workspace missing((dir.path() / "absent").string());
