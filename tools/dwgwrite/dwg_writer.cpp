@@ -292,6 +292,7 @@ class Writer {
  private:
   std::uint64_t h(Own which) const { return own_[which]; }
   Bytes headerVariables() const;
+  std::string guid(std::uint64_t salt) const;
   void addObject(std::uint64_t handle, Bytes bytes) { objects_.push_back({handle, std::move(bytes)}); }
   void addControls();
   void addTables();
@@ -326,7 +327,7 @@ Bytes Writer::headerVariables() const {
   w.writeTV("");
   w.writeTV("");
   w.writeTV("");
-  w.writeBL(24);
+  w.writeBL(0);
   w.writeBL(0);
   w.writeH(kHardPointer, 0);  // current viewport entity header
   // DIMASO DIMSHO PLINEGEN ORTHOMODE REGENMODE FILLMODE QTEXTMODE PSLTSCALE
@@ -408,14 +409,37 @@ Bytes Writer::headerVariables() const {
   w.writeBL(0x1F | 0x200 | 0x400 | 0x2000);
   w.writeBS(1);  // INSUNITS inches
   w.writeBS(0);  // CEPSNTYPE by layer
-  w.writeTV("");  // FINGERPRINTGUID
-  w.writeTV("");  // VERSIONGUID
+  w.writeTV(guid(1));  // FINGERPRINTGUID
+  w.writeTV(guid(2));  // VERSIONGUID
   w.writeH(kHardPointer, h(oPaperSpace));
   w.writeH(kHardPointer, h(oModelSpace));
   w.writeH(kHardPointer, h(oByLayer));
   w.writeH(kHardPointer, h(oByBlock));
   w.writeH(kHardPointer, h(oContinuous));
   return w.bytes();
+}
+
+// A GUID-shaped text drawn from the spec, so that the same spec gives the
+// same file and different specs give different identities.
+std::string Writer::guid(std::uint64_t salt) const {
+  const auto mix = [](std::uint64_t hash, std::uint64_t value) {
+    for (int i = 0; i < 8; ++i) {
+      hash ^= (value >> (8 * i)) & 0xFF;
+      hash *= 0x100000001B3ull;  // 64-bit FNV-1a
+    }
+    return hash;
+  };
+  std::uint64_t high = mix(0xCBF29CE484222325ull, salt);
+  high = mix(high, static_cast<std::uint64_t>(spec_.days));
+  high = mix(high, static_cast<std::uint64_t>(spec_.milliseconds));
+  for (const EntitySpec& e : spec_.entities) high = mix(high, e.handle * 2 + (e.paperSpace ? 1 : 0));
+  const std::uint64_t low = mix(high, salt + 0x9E3779B97F4A7C15ull);
+  std::string digits = hex(high);
+  digits.insert(0, 16 - digits.size(), '0');
+  std::string lowDigits = hex(low);
+  digits += std::string(16 - lowDigits.size(), '0') + lowDigits;
+  return "{" + digits.substr(0, 8) + "-" + digits.substr(8, 4) + "-" + digits.substr(12, 4) + "-" +
+         digits.substr(16, 4) + "-" + digits.substr(20, 12) + "}";
 }
 
 void Writer::addControls() {
@@ -921,7 +945,7 @@ Bytes Writer::build() {
   for (char c : std::string_view("AC1015")) file.push_back(static_cast<std::uint8_t>(c));
   file.insert(file.end(), {0, 0, 0, 0, 0, kMaintenanceRelease, 1});
   appendRL(file, static_cast<std::uint32_t>(imageOffset));
-  file.insert(file.end(), {0x21, 0xE4});  // bytes of unknown meaning, as the CAD program writes them
+  file.insert(file.end(), {0x21, 0xE4});  // release bytes of the saving program, as a current CAD program writes them
   appendRS(file, kCodePageAnsi1252);
   appendRL(file, kLocatorCount);
   for (const Locator& l : locators) {
