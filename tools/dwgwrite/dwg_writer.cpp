@@ -374,7 +374,7 @@ Bytes Writer::headerVariables() const {
     point(1e20, 1e20, 1e20);
     point(-1e20, -1e20, -1e20);
     w.write2RD(0.0, 0.0);
-    w.write2RD(space == 0 ? 12.0 : 12.0, 9.0);
+    w.write2RD(12.0, 9.0);
     w.writeBD(0.0);
     zeroPoint();
     point(1, 0, 0);
@@ -404,9 +404,10 @@ Bytes Writer::headerVariables() const {
   w.writeH(kHardPointer, h(oLayoutDict));
   w.writeH(kHardPointer, 0);  // plot settings dictionary
   w.writeH(kHardPointer, 0);  // plot styles dictionary
-  // CELWEIGHT by layer (0x1F), ENDCAPS, JOINSTYLE, LWDISPLAY off, XEDIT on,
-  // EXTNAMES on, PSTYLEMODE colour-dependent, OLESTARTUP off.
-  w.writeBL(0x1F | 0x200 | 0x400 | 0x2000);
+  // CELWEIGHT by layer (29), no ENDCAPS or JOINSTYLE, LWDISPLAY off (0x200),
+  // XEDIT on (0x400 clear), EXTNAMES on (0x800), PSTYLEMODE colour-dependent
+  // (0x2000), OLESTARTUP off.
+  w.writeBL(29 | 0x200 | 0x800 | 0x2000);
   w.writeBS(1);  // INSUNITS inches
   w.writeBS(0);  // CEPSNTYPE by layer
   w.writeTV(guid(1));  // FINGERPRINTGUID
