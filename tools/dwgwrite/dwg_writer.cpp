@@ -160,7 +160,6 @@ class ObjectBuilder {
     data_.writeBS(0);  // no extended entity data
   }
 
-  // The rest of the common data of a table, control or dictionary object.
   // The rest of the common data of a table, control or dictionary object:
   // the number of reactors, whose handles follow the owner's.
   void nonEntityCommon(std::uint32_t reactors = 0) { data_.writeBL(reactors); }
@@ -189,7 +188,8 @@ class ObjectBuilder {
     handles_.writeH(kHardPointer, layer);
   }
 
-  // Owner, then the (absent) extension dictionary.
+  // Owner, then the (absent) extension dictionary, for an object without
+  // reactors.
   void ownerHandles(std::uint64_t owner) {
     handles_.writeH(kSoftPointer, owner);
     handles_.writeH(kHardOwner, 0);
