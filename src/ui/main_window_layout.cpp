@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -19,6 +20,7 @@
 
 #include "reports/report_options.h"
 #include "ui/main_window.h"
+#include "ui/splash.h"
 #include "ui/twips.h"
 
 namespace veldra {
@@ -104,6 +106,8 @@ void MainWindow::buildControls() {
   setWindowTitle(QStringLiteral("Veldra Main Control Centre - 2006"));
   setFont(arial(8.25, false));
   setFixedSize(twips(7590), twips(8415));
+  const QPixmap icon = installedPicture(QStringLiteral("veldra.png"));
+  if (!icon.isNull()) setWindowIcon(QIcon(icon));
 
   // Created bottom to top of the stacking order, so each lies over the last.
   frmMainHolder = panel(this, "frmMainHolder", twipsRect(120, 3360, 7335, 3975));
@@ -137,7 +141,7 @@ void MainWindow::buildControls() {
 
   cmdExit = button(this, "cmdExit", QStringLiteral("Exit"), twipsRect(2040, 7440, 1575, 375));
   cmdHelp = button(this, "cmdHelp", QStringLiteral("Help"), twipsRect(3840, 7440, 1575, 375));
-  label(this, "lblCredit", QStringLiteral("VELDRA 2006 by the VELDRA team"), twipsRect(120, 7920, 3135, 255));
+  label(this, "lblCredit", QStringLiteral("VELDRA 2006 - Veldra Software"), twipsRect(120, 7920, 3135, 255));
   label(this, "lblWeb", QStringLiteral("www.veldra.example"), twipsRect(3360, 7920, 1815, 255),
         Qt::AlignHCenter);
   label(this, "lblMail", QStringLiteral("support@veldra.example"), twipsRect(5400, 7920, 2055, 255),
@@ -218,7 +222,11 @@ void MainWindow::buildAboutPage() {
   white.setColor(QPalette::Window, Qt::white);
   frmAbout->setPalette(white);
   Picture2 = place(new QLabel(frmAbout), "Picture2", twipsRect(1800, 240, 3375, 435));
-  Picture2->setPixmap(banner(Picture2->size()));
+  const QPixmap installed = installedPicture(QStringLiteral("banner.png"));
+  Picture2->setPixmap(installed.isNull() ? banner(Picture2->size())
+                                         : installed.scaled(Picture2->size(), Qt::KeepAspectRatio,
+                                                            Qt::SmoothTransformation));
+  Picture2->setAlignment(Qt::AlignCenter);
   RichTextBox2 = place(new QTextEdit(frmAbout), "RichTextBox2", twipsRect(480, 840, 5895, 1455));
   RichTextBox2->setReadOnly(true);
   RichTextBox2->setFont(arial(6, false));

@@ -26,8 +26,10 @@ Qt::Alignment toQt(rtf::Alignment alignment) {
   return Qt::AlignLeft;
 }
 
-QTextCharFormat toQt(const rtf::CharFormat& format) {
+QTextCharFormat toQt(const rtf::Document& model, const rtf::CharFormat& format) {
   QTextCharFormat out;
+  const std::string family = model.fontFamily(format);
+  if (!family.empty()) out.setFontFamilies({QString::fromUtf8(family.data(), static_cast<qsizetype>(family.size()))});
   out.setFontWeight(format.bold ? QFont::Bold : QFont::Normal);
   out.setFontItalic(format.italic);
   out.setFontUnderline(format.underline);
@@ -53,7 +55,7 @@ void fillTextDocument(QTextDocument& target, const rtf::Document& model) {
     for (const rtf::Run& run : paragraph.runs) {
       QString text = QString::fromUtf8(run.text.data(), static_cast<qsizetype>(run.text.size()));
       text.replace(QLatin1Char('\n'), QChar(QChar::LineSeparator));
-      cursor.insertText(text, toQt(run.format));
+      cursor.insertText(text, toQt(model, run.format));
     }
   }
 }

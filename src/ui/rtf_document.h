@@ -10,9 +10,9 @@ class QTextEdit;
 
 namespace veldra {
 
-// Replaces the document's content with a read rich-text document. Runs keep
-// the document's default font family; sizes, bold, italic, underline, line
-// breaks, tabs and paragraph alignment come from the model.
+// Replaces the document's content with a read rich-text document: font
+// families named in its font table (others keep the text box's font), sizes,
+// bold, italic, underline, line breaks, tabs and paragraph alignment.
 void fillTextDocument(QTextDocument& target, const rtf::Document& model);
 
 // Loads a file into a text box: rich text when it begins "{\rtf", otherwise

@@ -10,22 +10,13 @@
 #include <QThread>
 
 namespace veldra {
+
+
 namespace {
 
-// The installed splash picture: next to the program after installation, or
-// in the source tree's resources when run from a build folder.
 QPixmap loadSplashPicture() {
-  const QString appDir = QCoreApplication::applicationDirPath();
-  QStringList candidates = {appDir + QStringLiteral("/../share/veldra/resources/splash.png"),
-                            appDir + QStringLiteral("/resources/splash.png")};
-#ifdef VELDRA_RESOURCE_DIR
-  candidates.append(QStringLiteral(VELDRA_RESOURCE_DIR "/splash.png"));
-#endif
-  for (const QString& file : candidates) {
-    if (!QFileInfo::exists(file)) continue;
-    QPixmap picture(file);
-    if (!picture.isNull()) return picture;
-  }
+  const QPixmap installed = installedPicture(QStringLiteral("splash.png"));
+  if (!installed.isNull()) return installed;
   // No picture installed: draw a plain one.
   QPixmap picture(420, 240);
   picture.fill(QColor(0x00, 0x00, 0x80));
@@ -45,6 +36,21 @@ QPixmap loadSplashPicture() {
 }
 
 }  // namespace
+
+QPixmap installedPicture(const QString& fileName) {
+  const QString appDir = QCoreApplication::applicationDirPath();
+  QStringList candidates = {appDir + QStringLiteral("/../share/veldra/resources/"),
+                            appDir + QStringLiteral("/resources/")};
+#ifdef VELDRA_RESOURCE_DIR
+  candidates.append(QStringLiteral(VELDRA_RESOURCE_DIR "/"));
+#endif
+  for (const QString& folder : candidates) {
+    if (!QFileInfo::exists(folder + fileName)) continue;
+    QPixmap picture(folder + fileName);
+    if (!picture.isNull()) return picture;
+  }
+  return QPixmap();
+}
 
 SplashWindow::SplashWindow(QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint), picture_(loadSplashPicture()) {

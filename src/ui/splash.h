@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPixmap>
 #include <QWidget>
 
 #include <chrono>
@@ -18,6 +19,10 @@ class SplashWindow : public QWidget {
  private:
   QPixmap picture_;
 };
+
+// A picture shipped with the program: next to it after installation, or in
+// the source tree's resources when run from a build folder. Null when absent.
+QPixmap installedPicture(const QString& fileName);
 
 // Shows the splash, paints it at once, then holds the thread until
 // `duration` has passed since; no input is handled meanwhile.
