@@ -61,6 +61,21 @@ TEST(RtfReader, RunOfSameFormatIsJoinedAndAlignmentEndsWithPard) {
   EXPECT_EQ(doc.paragraphs[1].runs[0].text, "Body more");
 }
 
+TEST(RtfReader, FontTableNamesTheRunsFonts) {
+  const Document doc = parse(
+      "{\\rtf1\\deff1{\\fonttbl{\\f0\\fswiss Arial;}{\\f1\\fmodern Courier New "
+      "{\\*\\falt Courier};}\\f2 Caf\\'e9 Sans;}"
+      "a\\f0 b\\f7 c\\plain d}");
+  EXPECT_EQ(plainText(doc), "abcd\n");
+  const auto& runs = doc.paragraphs.at(0).runs;
+  ASSERT_EQ(runs.size(), 4u);
+  EXPECT_EQ(doc.fontFamily(runs[0].format), "Courier New");  // the default font
+  EXPECT_EQ(doc.fontFamily(runs[1].format), "Arial");
+  EXPECT_EQ(doc.fontFamily(runs[2].format), "");  // not in the table
+  EXPECT_EQ(runs[3].format.font, -1);
+  EXPECT_EQ(doc.fonts.at(2), "Caf\xC3\xA9 Sans");
+}
+
 TEST(RtfReader, EscapesAndCodePage1252) {
   EXPECT_EQ(textOf("{\\rtf1 \\{a\\} \\\\ b}"), "{a} \\ b\n");
   // e acute, euro sign, left double quote, trademark; 0x81 has no character

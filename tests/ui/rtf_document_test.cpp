@@ -16,8 +16,8 @@ using testing::TempDir;
 
 TEST(RtfDocument, FormatsRunsAndParagraphs) {
   QTextDocument doc;
-  fillTextDocument(doc, rtf::parse("{\\rtf1\\qc{\\b\\fs32 Title}\\par\\pard\\fs20 a\\line b "
-                                   "{\\i it}{\\ul u}\\par}"));
+  fillTextDocument(doc, rtf::parse("{\\rtf1{\\fonttbl{\\f1 Courier New;}}\\qc{\\b\\fs32 Title}\\par\\pard\\fs20 a\\line b "
+                                   "{\\i it}{\\ul u}{\\f1 mono}\\par}"));
   ASSERT_EQ(doc.blockCount(), 2);
   const QTextBlock title = doc.firstBlock();
   EXPECT_EQ(title.text(), "Title");
@@ -27,7 +27,7 @@ TEST(RtfDocument, FormatsRunsAndParagraphs) {
   EXPECT_DOUBLE_EQ(titleFormat.fontPointSize(), 16.0);
 
   const QTextBlock body = title.next();
-  EXPECT_EQ(body.text(), QString("a") + QChar(QChar::LineSeparator) + "b itu");
+  EXPECT_EQ(body.text(), QString("a") + QChar(QChar::LineSeparator) + "b itumono");
   EXPECT_EQ(body.blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
   bool sawItalic = false, sawUnderline = false;
   for (auto it = body.begin(); !it.atEnd(); ++it) {
@@ -36,6 +36,8 @@ TEST(RtfDocument, FormatsRunsAndParagraphs) {
     EXPECT_DOUBLE_EQ(f.charFormat().fontPointSize(), 10.0);
     if (f.text() == "it") sawItalic = f.charFormat().fontItalic();
     if (f.text() == "u") sawUnderline = f.charFormat().fontUnderline();
+    const QStringList families = f.charFormat().fontFamilies().toStringList();
+    EXPECT_EQ(families, f.text() == "mono" ? QStringList{"Courier New"} : QStringList{});
   }
   EXPECT_TRUE(sawItalic);
   EXPECT_TRUE(sawUnderline);

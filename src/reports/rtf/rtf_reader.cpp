@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace veldra::rtf {
 
@@ -53,8 +54,8 @@ int hexValue(char c) {
 }
 
 // Groups whose content is not part of the visible text.
-constexpr std::array<std::string_view, 28> kSkippedDestinations = {
-    "fonttbl",  "colortbl",  "stylesheet", "info",      "pict",       "object",
+constexpr std::array<std::string_view, 27> kSkippedDestinations = {
+    "colortbl",  "stylesheet", "info",      "pict",       "object",
     "fldinst",  "listtable", "listoverridetable", "rsidtbl", "generator", "xmlnstbl",
     "themedata", "colorschememapping", "datastore", "latentstyles", "pgdsctbl", "filetbl",
     "revtbl",   "header",    "headerl",    "headerr",   "headerf",    "footer",
@@ -68,11 +69,15 @@ bool contains(const std::array<std::string_view, N>& words, std::string_view wor
   return std::find(words.begin(), words.end(), word) != words.end();
 }
 
+// Names in the font table are short; longer ones are cut.
+constexpr std::size_t kMaxFontName = 64;
+
 struct GroupState {
   CharFormat format;
   Alignment alignment = Alignment::Left;
   int unicodeSkip = 1;  // characters that stand in for each \uN
   bool skipping = false;
+  bool fontTable = false;  // inside the font table: text is font names
 };
 
 class Parser {
@@ -167,6 +172,10 @@ class Parser {
         }
       }
       if (value < 0 || ignoring()) return;
+      if (state().fontTable) {
+        fontNameByte(fromCp1252(static_cast<unsigned char>(value)));
+        return;
+      }
       if (consumeSkip()) return;
       emit(fromCp1252(static_cast<unsigned char>(value)));
       return;
@@ -175,7 +184,7 @@ class Parser {
       if (!stack_.empty() && overflow_ == 0) state().skipping = true;
       return;
     }
-    if (ignoring() || consumeSkip()) return;
+    if (ignoring() || state().fontTable || consumeSkip()) return;
     switch (c) {
       case '\\':
       case '{':
@@ -210,6 +219,14 @@ class Parser {
       state().skipping = true;
       return;
     }
+    if (word == "fonttbl") {
+      state().fontTable = true;
+      return;
+    }
+    if (state().fontTable) {
+      fontTableWord(word, hasParam, param);
+      return;
+    }
     if (consumeSkip()) return;
     GroupState& s = state();
     const bool on = !hasParam || param != 0;
@@ -231,6 +248,10 @@ class Parser {
       s.format.halfPoints = hasParam && param > 0 ? std::min(param, 3276) : CharFormat{}.halfPoints;
     } else if (word == "plain") {
       s.format = CharFormat{};
+    } else if (word == "f") {
+      s.format.font = hasParam ? param : -1;
+    } else if (word == "deff") {
+      if (hasParam) doc_.defaultFont = param;
     } else if (word == "pard") {
       s.alignment = Alignment::Left;
     } else if (word == "ql") {
@@ -270,8 +291,37 @@ class Parser {
     // nothing this reader keeps.
   }
 
+  // Inside the font table each entry is "\fN ... Name;".
+  void fontTableWord(std::string_view word, bool hasParam, int param) {
+    if (word == "f" && hasParam) {
+      fontNumber_ = param;
+      fontName_.clear();
+    }
+  }
+
+  void fontNameByte(char32_t cp) {
+    if (cp == ';') {
+      if (fontNumber_ && !fontName_.empty() && !doc_.fonts.count(*fontNumber_))
+        doc_.fonts.emplace(*fontNumber_, trimmed(fontName_));
+      fontNumber_.reset();
+      fontName_.clear();
+    } else if (fontNumber_ && fontName_.size() < kMaxFontName && cp >= 0x20) {
+      appendUtf8(fontName_, cp);
+    }
+  }
+
+  static std::string trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+  }
+
   void textByte(unsigned char byte) {
     if (ignoring()) return;
+    if (state().fontTable) {
+      fontNameByte(fromCp1252(byte));
+      return;
+    }
     if (byte == '\r' || byte == '\n') return;
     if (consumeSkip()) return;
     if (byte == '\t') {
@@ -353,12 +403,19 @@ class Parser {
   std::vector<GroupState> stack_;
   std::size_t overflow_ = 0;  // groups opened beyond the depth limit
   int pendingSkip_ = 0;
+  std::optional<int> fontNumber_;  // the font-table entry being read
+  std::string fontName_;
   char32_t highSurrogate_ = 0;
   Paragraph para_;
   Document doc_;
 };
 
 }  // namespace
+
+std::string Document::fontFamily(const CharFormat& format) const {
+  const auto it = fonts.find(format.font < 0 ? defaultFont : format.font);
+  return it == fonts.end() ? std::string() : it->second;
+}
 
 bool looksLikeRtf(std::string_view bytes) { return bytes.starts_with("{\\rtf"); }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,7 @@ struct CharFormat {
   bool italic = false;
   bool underline = false;
   int halfPoints = 24;
+  int font = -1;  // number in the font table; -1 is the document's default font
 
   bool operator==(const CharFormat&) const = default;
 };
@@ -35,9 +37,15 @@ struct Paragraph {
 
 struct Document {
   std::vector<Paragraph> paragraphs;
+  // The font table: font number to family name.
+  std::map<int, std::string> fonts;
+  int defaultFont = 0;
   // False when the text ended before its outermost group was closed, or when
   // groups nested deeper than kMaxGroupDepth were dropped.
   bool complete = true;
+
+  // The family name of a run's font, or "" when the table does not name it.
+  std::string fontFamily(const CharFormat& format) const;
 };
 
 // Groups nested deeper than this are read but their content is dropped, so a
@@ -47,7 +55,8 @@ inline constexpr std::size_t kMaxGroupDepth = 128;
 // True when the bytes begin like a rich-text document ("{\rtf").
 bool looksLikeRtf(std::string_view bytes);
 
-// Reads a rich-text document. Font and colour tables, the stylesheet, the
+// Reads a rich-text document. The font table gives the fonts' names; colour
+// tables, the stylesheet, the
 // information group, pictures, objects, field instructions and every group
 // marked as ignorable are skipped; the text of fields' results is kept. Text
 // in 8-bit form is taken as code page 1252. Never fails: broken input gives
