@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -87,6 +88,7 @@ void MainWindow::connectHandlers() {
   connect(cmdHelp, &QPushButton::clicked, this, &MainWindow::on_cmdHelp_clicked);
   connect(cmdExit, &QPushButton::clicked, this, &MainWindow::on_cmdExit_clicked);
   connect(TabStrip1, &QTabBar::currentChanged, this, &MainWindow::TabStrip1_Click);
+  dirMain->installEventFilter(this);
   lstProjects->viewport()->installEventFilter(this);
   lstLocations->viewport()->installEventFilter(this);
 }
@@ -194,6 +196,14 @@ void MainWindow::showWriteFailure(const std::filesystem::path& file, const QStri
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  // Return in the folder list opens the highlighted folder, as a double-click does.
+  if (watched == dirMain && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && dirMain->currentItem()) {
+      on_dirMain_itemDoubleClicked(dirMain->currentItem());
+      return true;
+    }
+  }
   if (event->type() == QEvent::MouseMove) {
     for (QListWidget* list : {lstProjects, lstLocations}) {
       if (watched != list->viewport()) continue;

@@ -46,7 +46,7 @@ TEST(SettingsStore, InstallLocationRoundTripsAndIsEmptyWhenAbsent) {
   TempDir dir;
   // QSettings keeps user files under XDG_CONFIG_HOME on Linux; point it at
   // the temporary folder so the user's own settings stay untouched.
-#ifdef Q_OS_WIN
+#ifdef _WIN32
   GTEST_SKIP() << "uses the registry on Windows";
 #else
   ::setenv("XDG_CONFIG_HOME", (dir.path() / "config").c_str(), 1);

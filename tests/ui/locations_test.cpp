@@ -175,9 +175,10 @@ TEST_F(Locations, DoubleClickOpensAFolderAndHighlightingDoesNot) {
   EXPECT_EQ(w.currentFolder(), top);
   QTest::mouseDClick(w.dirMain->viewport(), Qt::LeftButton, {}, w.dirMain->visualItemRect(inner).center());
   EXPECT_EQ(w.currentFolder(), top + "/inner");
-  // The parent chain above the open folder leads back up.
+  // The parent chain above the open folder leads back up, also by keyboard.
   ASSERT_GT(w.dirMain->currentRow(), 0);
-  emit w.dirMain->itemDoubleClicked(w.dirMain->item(w.dirMain->currentRow() - 1));
+  w.dirMain->setCurrentRow(w.dirMain->currentRow() - 1);
+  QTest::keyClick(w.dirMain, Qt::Key_Return);
   EXPECT_EQ(w.currentFolder(), top);
 }
 
