@@ -55,7 +55,7 @@ Status failure(ErrorKind kind, std::string message, std::uint64_t offset, std::s
 Status inSection(Status status, std::uint64_t offset, const std::string& section) {
   status.offset = offset;
   status.section = section;
-  status.message = section + ": " + status.message;
+  status.message += " in " + section;
   return status;
 }
 
@@ -155,15 +155,15 @@ class Container {
       const std::uint64_t plain = -static_cast<std::int64_t>(length);
       if (plain < kFileHeaderSize || plain > room) {
         return failure(ErrorKind::kCorrupt,
-                       "file header: stored length " + std::to_string(plain) + " cannot be right",
+                       "file header stores an impossible plain length " + std::to_string(plain),
                        kFileHeaderAt, kFileHeaderName);
       }
       fields.assign(stored.begin(), stored.begin() + kFileHeaderSize);
     } else {
       if (length == 0 || static_cast<std::size_t>(length) > room) {
         return failure(ErrorKind::kCorrupt,
-                       "file header: compressed length " + std::to_string(length) +
-                           " cannot be right",
+                       "file header announces an impossible compressed length " +
+                           std::to_string(length),
                        kFileHeaderAt, kFileHeaderName);
       }
       Status s = r2007::decompress(stored.first(static_cast<std::size_t>(length)),
@@ -191,14 +191,14 @@ class Container {
     const std::uint64_t size = file_.size();
     if (compressed == 0 || compressed > size || uncompressed == 0 || uncompressed > limit_) {
       return failure(ErrorKind::kCorrupt,
-                     std::string(name) + ": sizes " + std::to_string(compressed) + " / " +
-                         std::to_string(uncompressed) + " cannot be right",
+                     std::string(name) + " announces impossible sizes (" + std::to_string(compressed) +
+                         " stored, " + std::to_string(uncompressed) + " in all)",
                      offset, name);
     }
     if (correction == 0 || correction > size) {
       return failure(ErrorKind::kCorrupt,
-                     std::string(name) + ": repeat count " + std::to_string(correction) +
-                         " cannot be right",
+                     std::string(name) + " announces an impossible repeat count " +
+                         std::to_string(correction),
                      offset, name);
     }
     const std::uint64_t aligned = (compressed + 7) & ~std::uint64_t{7};
@@ -206,7 +206,7 @@ class Container {
     const std::uint64_t coded = blocks * kCodewordSize;
     if (offset > size || coded > size - offset) {
       return failure(ErrorKind::kTruncated,
-                     std::string(name) + ": the page reaches past the end of the file", offset,
+                     std::string(name) + " reaches past the end of the file", offset,
                      name);
     }
     const std::vector<std::uint8_t> data = r2007::deinterleave(
@@ -224,7 +224,7 @@ class Container {
     }
     if (stored.size() > uncompressed) {
       return failure(ErrorKind::kCorrupt,
-                     name + ": " + std::to_string(stored.size()) + " stored bytes for " +
+                     name + " stores " + std::to_string(stored.size()) + " bytes for " +
                          std::to_string(uncompressed) + " bytes of data",
                      offset, name);
     }
@@ -242,7 +242,7 @@ class Container {
       return s;
     }
     if (map.size() % 16 != 0) {
-      return failure(ErrorKind::kCorrupt, "page map: its size is not a whole number of entries",
+      return failure(ErrorKind::kCorrupt, "page map size is not a whole number of entries",
                      offset, kPageMapName);
     }
     // Pages lie one after the other; an entry with a negative id is a gap.
@@ -253,12 +253,16 @@ class Container {
       const auto id = static_cast<std::int64_t>(le64(map, k + 8));
       if (size < 0 || static_cast<std::uint64_t>(size) > file_.size()) {
         return failure(ErrorKind::kCorrupt,
-                       "page map: page size " + std::to_string(size) + " cannot be right", offset,
+                       "page map lists an impossible page size " + std::to_string(size), offset,
                        kPageMapName);
       }
       if (id > 0) pages_.push_back({static_cast<std::uint64_t>(id), at,
                                     static_cast<std::uint64_t>(size)});
-      at += static_cast<std::uint64_t>(size);  // at most entries * file size: no overflow
+      if (static_cast<std::uint64_t>(size) > UINT64_MAX - at) {
+        return failure(ErrorKind::kCorrupt, "page map lists pages past any possible file size",
+                       offset, kPageMapName);
+      }
+      at += static_cast<std::uint64_t>(size);
     }
     std::sort(pages_.begin(), pages_.end(),
               [](const PageEntry& a, const PageEntry& b) { return a.id < b.id; });
@@ -267,7 +271,7 @@ class Container {
         [](const PageEntry& a, const PageEntry& b) { return a.id == b.id; });
     if (duplicate != pages_.end()) {
       return failure(ErrorKind::kCorrupt,
-                     "page map: page " + std::to_string(duplicate->id) + " is listed twice",
+                     "page map lists page " + std::to_string(duplicate->id) + " twice",
                      offset, kPageMapName);
     }
     return Status::Ok();
@@ -284,7 +288,7 @@ class Container {
     const PageEntry* page = findPage(header.sectionMapId);
     if (page == nullptr) {
       return failure(ErrorKind::kCorrupt,
-                     "section map: its page " + std::to_string(header.sectionMapId) +
+                     "section map page " + std::to_string(header.sectionMapId) +
                          " is not in the page map",
                      0, kSectionMapName);
     }
@@ -295,8 +299,9 @@ class Container {
       return s;
     }
     const std::uint64_t where = page->offset;
+    sectionMapAt_ = where;
     auto corrupt = [&](const std::string& what) {
-      return failure(ErrorKind::kCorrupt, std::string("section map: ") + what, where,
+      return failure(ErrorKind::kCorrupt, "section map " + what, where,
                      kSectionMapName);
     };
     std::size_t at = 0;
@@ -309,7 +314,8 @@ class Container {
       const std::uint64_t pageCount = le64(map, at + 0x38);
       at += kSectionRecordSize;
       if (nameBytes > map.size() - at || nameBytes % 2 != 0) {
-        return corrupt("a section name of " + std::to_string(nameBytes) + " bytes cannot be right");
+        return corrupt("holds a section name of " + std::to_string(nameBytes) +
+                       " bytes that does not fit");
       }
       // UTF-16 names, ended by a zero character; they are plain ASCII.
       for (std::size_t k = 0; k < nameBytes; k += 2) {
@@ -319,8 +325,8 @@ class Container {
       }
       at += nameBytes;
       if (pageCount > (map.size() - at) / kPageRecordSize) {
-        return corrupt(entry.name + " lists " + std::to_string(pageCount) +
-                       " pages, more than the map holds");
+        return corrupt("lists " + std::to_string(pageCount) + " pages for " + entry.name +
+                       ", more than it holds");
       }
       for (std::uint64_t k = 0; k < pageCount; ++k, at += kPageRecordSize) {
         PageRef ref;
@@ -339,30 +345,37 @@ class Container {
   Status readSection(const SectionEntry& section, std::vector<std::uint8_t>& out) {
     const std::string& name = section.name;
     if (section.encryption != 0) {
-      return failure(ErrorKind::kUnsupported, name + ": encrypted sections are not read", 0, name);
+      return failure(ErrorKind::kUnsupported, name + " is encrypted; encrypted drawings are not read",
+                     sectionMapAt_, name);
     }
     if (section.encoding != kEncodingPlain && section.encoding != kEncodingInterleaved) {
       return failure(ErrorKind::kCorrupt,
-                     name + ": unknown page coding " + std::to_string(section.encoding), 0, name);
+                     name + " uses an unknown page coding " + std::to_string(section.encoding),
+                     sectionMapAt_, name);
     }
     if (section.dataSize > limit_) {
       return failure(ErrorKind::kCorrupt,
-                     name + ": size " + std::to_string(section.dataSize) + " cannot be right", 0,
-                     name);
+                     name + " announces an impossible size " + std::to_string(section.dataSize),
+                     sectionMapAt_, name);
     }
     // Pages holding only zeros are left out of the file, so what no page
-    // covers stays zero.
+    // covers stays zero. Pages come in order and may not overlap, which also
+    // bounds the work to the section's size.
     out.assign(section.dataSize, 0);
+    std::uint64_t covered = 0;
     std::vector<std::uint8_t> page;
     for (const PageRef& ref : section.pages) {
-      if (Status s = readDataPage(section, ref, page); !s.ok()) return s;
-      if (ref.dataOffset > out.size() || page.size() > out.size() - ref.dataOffset) {
+      if (ref.dataOffset < covered || ref.dataOffset > out.size() ||
+          ref.uncompressed > out.size() - ref.dataOffset) {
         return failure(ErrorKind::kCorrupt,
-                       name + ": page " + std::to_string(ref.id) + " reaches past the section's " +
+                       "page " + std::to_string(ref.id) + " of " + name +
+                           " overlaps another page or reaches past the section's " +
                            std::to_string(out.size()) + " bytes",
-                       ref.dataOffset, name);
+                       sectionMapAt_, name);
       }
+      if (Status s = readDataPage(section, ref, page); !s.ok()) return s;
       std::copy(page.begin(), page.end(), out.begin() + static_cast<std::ptrdiff_t>(ref.dataOffset));
+      covered = ref.dataOffset + page.size();
     }
     return Status::Ok();
   }
@@ -373,15 +386,17 @@ class Container {
     const PageEntry* page = findPage(ref.id);
     if (page == nullptr) {
       return failure(ErrorKind::kCorrupt,
-                     name + ": page " + std::to_string(ref.id) + " is not in the page map", 0,
+                     "page " + std::to_string(ref.id) + " of " + name + " is not in the page map", 0,
                      name);
     }
     const std::uint64_t where = page->offset;
-    if (ref.compressed == 0 || ref.compressed > page->size || ref.uncompressed > limit_) {
+    // Stored bytes are never more than the data: a page that did not shrink
+    // is kept as it is.
+    if (ref.compressed == 0 || ref.compressed > page->size || ref.compressed > ref.uncompressed) {
       return failure(ErrorKind::kCorrupt,
-                     name + ": page " + std::to_string(ref.id) + " sizes " +
-                         std::to_string(ref.compressed) + " / " +
-                         std::to_string(ref.uncompressed) + " cannot be right",
+                     "page " + std::to_string(ref.id) + " of " + name + " announces impossible sizes (" +
+                         std::to_string(ref.compressed) + " stored, " +
+                         std::to_string(ref.uncompressed) + " in all)",
                      where, name);
     }
     const std::uint64_t aligned = (ref.compressed + 7) & ~std::uint64_t{7};
@@ -389,13 +404,13 @@ class Container {
     const std::uint64_t coded = blocks * kCodewordSize;
     if (coded > page->size) {
       return failure(ErrorKind::kCorrupt,
-                     name + ": page " + std::to_string(ref.id) + " holds less than its " +
+                     "page " + std::to_string(ref.id) + " of " + name + " is smaller than its " +
                          std::to_string(ref.compressed) + " stored bytes",
                      where, name);
     }
     if (where > file_.size() || coded > file_.size() - where) {
       return failure(ErrorKind::kTruncated,
-                     name + ": page " + std::to_string(ref.id) + " reaches past the end of the file",
+                     "page " + std::to_string(ref.id) + " of " + name + " reaches past the end of the file",
                      where, name);
     }
     const std::span<const std::uint8_t> raw = file_.subspan(where, coded);
@@ -411,7 +426,7 @@ class Container {
     if (Status s = unpack(name, where, stored, ref.uncompressed, out); !s.ok()) return s;
     if (r2007::pageChecksum(0, out) != ref.checksum) {
       return failure(ErrorKind::kCorrupt,
-                     name + ": page " + std::to_string(ref.id) + " fails its checksum", where,
+                     "page " + std::to_string(ref.id) + " of " + name + " fails its checksum", where,
                      name);
     }
     return Status::Ok();
@@ -420,6 +435,7 @@ class Container {
   std::span<const std::uint8_t> file_;
   std::uint64_t limit_;
   std::vector<PageEntry> pages_;  // sorted by id
+  std::uint64_t sectionMapAt_ = 0;  // file offset of the section map
 };
 
 }  // namespace

@@ -203,6 +203,8 @@ TEST(R2007Container, BrokenMapsAndPagesGiveCleanErrors) {
       {"page placed past the section's end",
        [](Layout& l) { l.sections[3].pages[1].dataOffset = 1u << 30; }, ErrorKind::kCorrupt,
        "AcDb:AcDbObjects"},
+      {"pages overlapping", [](Layout& l) { l.sections[3].pages[1].dataOffset = 5; },
+       ErrorKind::kCorrupt, "AcDb:AcDbObjects"},
       {"section size beyond any real drawing",
        [](Layout& l) { l.sections[3].dataSize = std::uint64_t{1} << 60; }, ErrorKind::kCorrupt,
        "AcDb:AcDbObjects"},
