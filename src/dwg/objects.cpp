@@ -43,12 +43,12 @@ class ObjectsReader {
       // dynamic and anonymous blocks leave) list nothing.
       if (entry == 0 || map_.count(entry) == 0) continue;
       BlockRecord record;
-      if (Status s = readBlockRecord(entry, record); !s.ok()) return s;
+      if (Status s = readBlockRecord(entry, record, /*nameOnly=*/true); !s.ok()) return s;
       if (isLayoutName(record.name)) spaces.emplace_back(entry, Space::kPaper);
     }
     for (const auto& [handle, space] : spaces) {
       BlockRecord record;
-      if (Status s = readBlockRecord(handle, record); !s.ok()) return s;
+      if (Status s = readBlockRecord(handle, record, /*nameOnly=*/false); !s.ok()) return s;
       if (Status s = listEntities(record, space, entities); !s.ok()) return s;
     }
     return Status::Ok();
@@ -189,7 +189,8 @@ class ObjectsReader {
     return Status::Ok();
   }
 
-  Status readBlockRecord(std::uint64_t handle, BlockRecord& record) const {
+  // The record's name and, unless `nameOnly`, the entities it lists.
+  Status readBlockRecord(std::uint64_t handle, BlockRecord& record, bool nameOnly) const {
     ObjectStart o;
     if (Status s = openObject(handle, o); !s.ok()) return s;
     if (o.type != kBlockHeaderType) return error(ErrorKind::kCorrupt, "block table entry is no block record", handle);
@@ -204,6 +205,7 @@ class ObjectsReader {
     } else {
       record.name = r.readTV();
     }
+    if (nameOnly) return r.failed() ? error(ErrorKind::kCorrupt, "block record cut short", handle) : Status::Ok();
     r.readB();   // 64-flag
     if (release_ <= Release::kR2004) r.readBS();  // xref index + 1
     r.readB();   // xdep
