@@ -16,13 +16,17 @@ inline constexpr std::size_t kCodewordSize = 255;   // bytes of one Reed-Solomon
 inline constexpr std::size_t kSystemBlockData = 239;  // data bytes per code word, system pages
 inline constexpr std::size_t kDataBlockData = 251;    // data bytes per code word, data pages
 
+// The two Reed-Solomon codes: (255, 239) for system pages and the file
+// header, (255, 251) for data pages.
+enum class Code { kSystem, kData };
+
 // The data bytes of `blockCount` code words stored interleaved: byte j of
-// block b sits at j * blockCount + b. Returns blockCount * dataPerBlock bytes,
-// block after block. `coded` must hold blockCount * kCodewordSize bytes.
-// Parity bytes are dropped unchecked: a damaged page is caught later by the
-// page checksum or by the structure that fails to parse.
+// word b sits at j * blockCount + b. Returns the data bytes of each word,
+// word after word, with what damage the code can correct corrected; a word
+// beyond repair comes back as stored. `coded` must hold blockCount *
+// kCodewordSize bytes, else the result is empty.
 std::vector<std::uint8_t> deinterleave(std::span<const std::uint8_t> coded,
-                                       std::size_t blockCount, std::size_t dataPerBlock);
+                                       std::size_t blockCount, Code code);
 
 // Number of code words needed for `dataSize` bytes with `dataPerBlock` data
 // bytes each.

@@ -145,7 +145,7 @@ class Container {
     }
     const std::vector<std::uint8_t> coded = r2007::deinterleave(
         file_.subspan(kFileHeaderAt, kFileHeaderBlocks * kCodewordSize), kFileHeaderBlocks,
-        r2007::kSystemBlockData);
+        r2007::Code::kSystem);
     // A negative length means the fields are stored uncompressed.
     const auto length = static_cast<std::int32_t>(le32(coded, 0x18));
     const std::size_t room = coded.size() - kFileHeaderPrefix;
@@ -209,8 +209,8 @@ class Container {
                      std::string(name) + " reaches past the end of the file", offset,
                      name);
     }
-    const std::vector<std::uint8_t> data = r2007::deinterleave(
-        file_.subspan(offset, coded), blocks, r2007::kSystemBlockData);
+    const std::vector<std::uint8_t> data =
+        r2007::deinterleave(file_.subspan(offset, coded), blocks, r2007::Code::kSystem);
     return unpack(name, offset, std::span(data).first(compressed), uncompressed, out);
   }
 
@@ -399,9 +399,12 @@ class Container {
                          std::to_string(ref.uncompressed) + " in all)",
                      where, name);
     }
+    // Interleaved pages are Reed-Solomon coded; plain pages hold their stored
+    // bytes as they are.
+    const bool interleaved = section.encoding == kEncodingInterleaved;
     const std::uint64_t aligned = (ref.compressed + 7) & ~std::uint64_t{7};
     const std::uint64_t blocks = r2007::blocksFor(aligned, r2007::kDataBlockData);
-    const std::uint64_t coded = blocks * kCodewordSize;
+    const std::uint64_t coded = interleaved ? blocks * kCodewordSize : ref.compressed;
     if (coded > page->size) {
       return failure(ErrorKind::kCorrupt,
                      "page " + std::to_string(ref.id) + " of " + name + " is smaller than its " +
@@ -410,18 +413,16 @@ class Container {
     }
     if (where > file_.size() || coded > file_.size() - where) {
       return failure(ErrorKind::kTruncated,
-                     "page " + std::to_string(ref.id) + " of " + name + " reaches past the end of the file",
+                     "page " + std::to_string(ref.id) + " of " + name +
+                         " reaches past the end of the file",
                      where, name);
     }
     const std::span<const std::uint8_t> raw = file_.subspan(where, coded);
     std::vector<std::uint8_t> data;
-    std::span<const std::uint8_t> stored;
-    if (section.encoding == kEncodingInterleaved) {
-      data = r2007::deinterleave(raw, blocks, r2007::kDataBlockData);
+    std::span<const std::uint8_t> stored = raw;
+    if (interleaved) {
+      data = r2007::deinterleave(raw, blocks, r2007::Code::kData);
       stored = std::span<const std::uint8_t>(data).first(ref.compressed);
-    } else {
-      // Plain coding keeps the data bytes together ahead of the parity bytes.
-      stored = raw.first(ref.compressed);
     }
     if (Status s = unpack(name, where, stored, ref.uncompressed, out); !s.ok()) return s;
     if (r2007::pageChecksum(0, out) != ref.checksum) {

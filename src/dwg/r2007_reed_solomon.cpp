@@ -1,20 +1,136 @@
+#include <array>
+
 #include "r2007_codec.h"
 
 namespace veldra::dwg::detail::r2007 {
+namespace {
+
+// GF(256) arithmetic by logarithm tables; `exp` is doubled so that sums of
+// two logarithms need no reduction.
+struct Field {
+  std::array<std::uint8_t, 512> exp{};
+  std::array<std::uint8_t, 256> log{};
+
+  std::uint8_t mul(std::uint8_t a, std::uint8_t b) const {
+    return (a == 0 || b == 0) ? 0 : exp[log[a] + log[b]];
+  }
+  std::uint8_t div(std::uint8_t a, std::uint8_t b) const {  // b != 0
+    return a == 0 ? 0 : exp[log[a] + 255 - log[b]];
+  }
+  std::uint8_t power(unsigned n) const { return exp[n % 255]; }
+};
+
+constexpr Field makeField(unsigned polynomial) {
+  Field field;
+  unsigned x = 1;
+  for (unsigned i = 0; i < 255; ++i) {
+    field.exp[i] = field.exp[i + 255] = static_cast<std::uint8_t>(x);
+    field.log[x] = static_cast<std::uint8_t>(i);
+    x <<= 1;
+    if (x & 0x100) x ^= polynomial;
+  }
+  field.exp[510] = field.exp[0];
+  field.exp[511] = field.exp[1];
+  return field;
+}
+
+// Data pages: x^8+x^4+x^3+x^2+1, 4 parity bytes. System pages (and the file
+// header): x^8+x^6+x^5+x^3+1, 16 parity bytes. In both, byte j of a code word
+// is the coefficient of x^j and the generator's roots are a^1 .. a^parity.
+constexpr Field kDataField = makeField(0x11d);
+constexpr Field kSystemField = makeField(0x169);
+constexpr std::size_t kMaxParity = kCodewordSize - kSystemBlockData;
+
+using Word = std::array<std::uint8_t, kCodewordSize>;
+
+// Evaluates the polynomial with coefficients `p` (lowest first) at x.
+std::uint8_t evaluate(const Field& f, std::span<const std::uint8_t> p, std::uint8_t x) {
+  std::uint8_t value = 0;
+  for (std::size_t k = p.size(); k-- > 0;) value = f.mul(value, x) ^ p[k];
+  return value;
+}
+
+// Corrects up to parity / 2 wrong bytes of `word` in place (Berlekamp-Massey,
+// Chien search, Forney). Returns false, leaving `word` as it was, when the
+// damage is beyond what the code can correct.
+bool correct(const Field& f, std::size_t parity, Word& word) {
+  std::array<std::uint8_t, kMaxParity> syndromes{};
+  bool clean = true;
+  for (std::size_t i = 0; i < parity; ++i) {
+    syndromes[i] = evaluate(f, word, f.power(static_cast<unsigned>(i + 1)));
+    clean = clean && syndromes[i] == 0;
+  }
+  if (clean) return true;
+
+  // Error locator lambda(x) = prod(1 - X_k x) from the syndromes.
+  std::array<std::uint8_t, kMaxParity + 1> lambda{1};
+  std::array<std::uint8_t, kMaxParity + 1> previous{1};
+  std::size_t errors = 0;
+  std::size_t shift = 1;
+  std::uint8_t previousDiscrepancy = 1;
+  for (std::size_t n = 0; n < parity; ++n) {
+    std::uint8_t discrepancy = syndromes[n];
+    for (std::size_t i = 1; i <= errors; ++i) discrepancy ^= f.mul(lambda[i], syndromes[n - i]);
+    if (discrepancy == 0) {
+      ++shift;
+      continue;
+    }
+    const auto saved = lambda;
+    const std::uint8_t scale = f.div(discrepancy, previousDiscrepancy);
+    for (std::size_t i = 0; i + shift <= parity; ++i) lambda[i + shift] ^= f.mul(scale, previous[i]);
+    if (2 * errors <= n) {
+      errors = n + 1 - errors;
+      previous = saved;
+      previousDiscrepancy = discrepancy;
+      shift = 1;
+    } else {
+      ++shift;
+    }
+  }
+  if (errors > parity / 2) return false;
+
+  // Error values omega(x) = S(x) lambda(x) mod x^parity, and the formal
+  // derivative of lambda for Forney's formula.
+  std::array<std::uint8_t, kMaxParity> omega{};
+  for (std::size_t i = 0; i < parity; ++i) {
+    for (std::size_t j = 0; j <= i && j <= errors; ++j) omega[i] ^= f.mul(syndromes[i - j], lambda[j]);
+  }
+  std::array<std::uint8_t, kMaxParity + 1> derivative{};
+  for (std::size_t i = 1; i <= errors; i += 2) derivative[i - 1] = lambda[i];
+
+  Word fixed = word;
+  std::size_t found = 0;
+  for (std::size_t j = 0; j < word.size(); ++j) {
+    // Byte j is wrong when lambda has a root at a^-j.
+    const std::uint8_t inverse = f.power(static_cast<unsigned>(255 - j));
+    if (evaluate(f, std::span(lambda).first(errors + 1), inverse) != 0) continue;
+    const std::uint8_t slope = evaluate(f, std::span(derivative).first(errors), inverse);
+    if (slope == 0) return false;
+    fixed[j] ^= f.div(evaluate(f, std::span(omega).first(parity), inverse), slope);
+    ++found;
+  }
+  if (found != errors) return false;
+  word = fixed;
+  return true;
+}
+
+}  // namespace
 
 std::vector<std::uint8_t> deinterleave(std::span<const std::uint8_t> coded,
-                                       std::size_t blockCount, std::size_t dataPerBlock) {
+                                       std::size_t blockCount, Code code) {
   std::vector<std::uint8_t> data;
-  if (blockCount == 0 || dataPerBlock > kCodewordSize ||
-      coded.size() / kCodewordSize < blockCount) {
-    return data;
-  }
-  data.resize(blockCount * dataPerBlock);
-  auto out = data.begin();
+  if (blockCount == 0 || coded.size() / kCodewordSize < blockCount) return data;
+  const bool system = code == Code::kSystem;
+  const Field& field = system ? kSystemField : kDataField;
+  const std::size_t dataPerBlock = system ? kSystemBlockData : kDataBlockData;
+  data.reserve(blockCount * dataPerBlock);
+  Word word;
   for (std::size_t block = 0; block < blockCount; ++block) {
-    for (std::size_t j = 0; j < dataPerBlock; ++j) {
-      *out++ = coded[j * blockCount + block];
-    }
+    for (std::size_t j = 0; j < kCodewordSize; ++j) word[j] = coded[j * blockCount + block];
+    // A word past correcting is passed on as stored: the page checksum or
+    // the structure that fails to parse then reports the damage.
+    correct(field, kCodewordSize - dataPerBlock, word);
+    data.insert(data.end(), word.begin(), word.begin() + static_cast<std::ptrdiff_t>(dataPerBlock));
   }
   return data;
 }

@@ -15,17 +15,13 @@ using Bytes = std::vector<std::uint8_t>;
 std::string text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 TEST(R2007Deinterleave, TakesEachCodeWordsDataBytesAndDropsParity) {
-  // Three code words interleaved: byte j of word b at j * 3 + b.
-  Bytes coded(3 * kCodewordSize);
-  for (std::size_t b = 0; b < 3; ++b) {
-    for (std::size_t j = 0; j < kCodewordSize; ++j) {
-      coded[j * 3 + b] = static_cast<std::uint8_t>(j < 4 ? 'a' + b * 4 + j : 0xee);
-    }
-  }
-  const Bytes data = deinterleave(coded, 3, 4);
-  EXPECT_EQ(text(data), "abcdefghijkl");
-  EXPECT_EQ(deinterleave(coded, 1, kSystemBlockData).size(), kSystemBlockData);
-  EXPECT_TRUE(deinterleave(Bytes(2 * kCodewordSize - 1), 2, kDataBlockData).empty());
+  // Three all-zero code words (valid in any linear code), interleaved: byte j
+  // of word b at j * 3 + b. Damage within what the code corrects is undone.
+  Bytes coded(3 * kCodewordSize, 0);
+  coded[0] = coded[3 * 100 + 1] = coded[3 * 250 + 1] = 0x77;
+  const Bytes data = deinterleave(coded, 3, Code::kData);
+  EXPECT_EQ(data, Bytes(3 * kDataBlockData, 0));
+  EXPECT_TRUE(deinterleave(Bytes(2 * kCodewordSize - 1), 2, Code::kData).empty());
 }
 
 Status run(const Bytes& in, std::size_t size, Bytes& out) { return decompress(in, size, out); }
