@@ -1,8 +1,5 @@
-#include <QLabel>
-#include <QPointer>
 #include <QPushButton>
 #include <QTextEdit>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -14,96 +11,56 @@
 namespace veldra {
 namespace {
 
-using testing::RecordingMessages;
-using testing::TempDir;
-
-constexpr const char* kFullHelp = "{\\rtf1 {\\b Full help}\\par}";
-constexpr const char* kStart = "{\\rtf1 Start document\\par}";
-
 std::string viewerText(QWidget& window) {
-  auto* viewer = window.findChild<QTextEdit*>(QStringLiteral("RichTextBox1"));
-  return viewer ? viewer->toPlainText().toStdString() : "<no viewer>";
+  return window.findChild<QTextEdit*>(QStringLiteral("RichTextBox1"))->toPlainText().toStdString();
+}
+
+void click(QWidget& window, const char* button) {
+  window.findChild<QPushButton*>(QString::fromLatin1(button))->click();
 }
 
 class HelpWindowTest : public ::testing::Test {
  protected:
-  TempDir dir;
+  testing::TempDir dir;
   std::string base = dir.makeWorkspace().string();
   int baseReads = 0;
-  HelpWindow window{[this] {
-    ++baseReads;
-    return base;
-  }};
+  HelpWindow window{[this] { return ++baseReads, base; }};
 };
 
-TEST_F(HelpWindowTest, FirstOpeningShowsTheFullHelpWhetherOrNotTheStartDocumentExists) {
-  dir.write("ws/resources/Veldra2006.rtf", kFullHelp);
-  window.openHelp();
-  EXPECT_TRUE(window.isVisible());
-  EXPECT_EQ(viewerText(window), "Full help");
-  EXPECT_EQ(window.windowTitle(), "VELDRA 2006 Help");
-  EXPECT_EQ(window.size(), QSize(505, 398));
-
-  dir.write("ws/quorvix.rtf", kStart);
-  HelpWindow second([this] { return base; });
-  second.openHelp();
-  EXPECT_EQ(viewerText(second), "Full help");
-}
-
-TEST_F(HelpWindowTest, MissingFullHelpShowsNotFound) {
-  dir.write("ws/quorvix.rtf", kStart);
-  window.openHelp();
+TEST_F(HelpWindowTest, FirstOpeningShowsTheFullHelpOrNotFound) {
+  window.openHelp();  // neither document
   EXPECT_EQ(viewerText(window), "Help file not found...");
+  dir.write("ws/resources/Veldra2006.rtf", "{\\rtf1 Full help}");
+  HelpWindow noStart([this] { return base; });  // full help without the start document
+  noStart.openHelp();
+  EXPECT_TRUE(noStart.isVisible());
+  EXPECT_EQ(viewerText(noStart), "Full help");
+  EXPECT_EQ(noStart.windowTitle(), "VELDRA 2006 Help");
 }
 
-TEST_F(HelpWindowTest, SecondClickReloadsTheFullHelpButNotTheStartDocument) {
-  dir.write("ws/quorvix.rtf", kStart);
-  dir.write("ws/resources/Veldra2006.rtf", kFullHelp);
+TEST_F(HelpWindowTest, SecondClickReloadsTheFullHelpOnlyAndExitHides) {
+  dir.write("ws/quorvix.rtf", "{\\rtf1 Start}");
+  dir.write("ws/resources/Veldra2006.rtf", "{\\rtf1 Full help}");
   window.openHelp();
   EXPECT_EQ(baseReads, 2);  // start document, then full help
+  click(window, "cmdExit");
+  EXPECT_FALSE(window.isVisible());
   dir.write("ws/resources/Veldra2006.rtf", "{\\rtf1 Revised help}");
   window.openHelp();
   EXPECT_EQ(baseReads, 3);
-  EXPECT_EQ(viewerText(window), "Revised help");
-  // The base folder is read at each load: a changed one is followed.
-  base = (dir.path() / "elsewhere").string();
-  window.openHelp();
-  EXPECT_EQ(viewerText(window), "Help file not found...");
-}
-
-TEST_F(HelpWindowTest, ExitAndCloseOnlyHide) {
-  dir.write("ws/resources/Veldra2006.rtf", kFullHelp);
-  window.openHelp();
-  window.findChild<QPushButton*>(QStringLiteral("cmdExit"))->click();
-  EXPECT_FALSE(window.isVisible());
-  window.openHelp();
   EXPECT_TRUE(window.isVisible());
+  EXPECT_EQ(viewerText(window), "Revised help");
   window.close();
   EXPECT_FALSE(window.isVisible());
-  EXPECT_EQ(viewerText(window), "Full help");
 }
 
 class WhatNextTest : public ::testing::Test {
  protected:
-  TempDir dir;
+  testing::TempDir dir;
   std::string base = dir.makeWorkspace().string();
-  RecordingMessages messages;
+  testing::RecordingMessages messages;
   WhatNextWindow window{[this] { return base; }, messages};
 };
-
-TEST_F(WhatNextTest, ShowsTheAdviceDocumentWithItsLayout) {
-  dir.write("ws/resources/whatnext.rtf", "{\\rtf1 Talk to the drafter.\\par}");
-  window.openAdvice();
-  EXPECT_TRUE(window.isVisible());
-  EXPECT_EQ(viewerText(window), "Talk to the drafter.");
-  EXPECT_TRUE(messages.shown.empty());
-  EXPECT_EQ(window.windowTitle(), "What Next?");
-  EXPECT_EQ(window.size(), QSize(532, 380));
-  EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("Label2"))->text(),
-            "Full help file (VELDRA2006.rtf) as displayed by selecting HELP on the main screen is "
-            "available in the \\Resources folder for further reference and printing.");
-  EXPECT_EQ(window.findChild<QPushButton*>(QStringLiteral("cmdClose"))->text(), "Close");
-}
 
 TEST_F(WhatNextTest, MissingAdviceGivesOneMessagePerClickAndKeepsTheShownText) {
   window.openAdvice();
@@ -113,29 +70,16 @@ TEST_F(WhatNextTest, MissingAdviceGivesOneMessagePerClickAndKeepsTheShownText) {
   EXPECT_EQ(messages.shown[0].text, "Whatnext.rtf unavailable!");
   EXPECT_EQ(messages.shown[0].title, "VELDRA");
   EXPECT_EQ(messages.shown[0].icon, MessageIcon::Critical);
-  EXPECT_EQ(viewerText(window), "");
-
   const auto file = dir.write("ws/resources/whatnext.rtf", "{\\rtf1 Advice}");
+  window.form2load("Help");  // any other key loads nothing
+  EXPECT_EQ(viewerText(window), "");
   window.openAdvice();
   std::filesystem::remove(file);
   window.openAdvice();
   EXPECT_EQ(messages.shown.size(), 3u);
   EXPECT_EQ(viewerText(window), "Advice");
-}
-
-TEST_F(WhatNextTest, OtherKeysLoadNothingAndCloseOnlyHides) {
-  dir.write("ws/resources/whatnext.rtf", "{\\rtf1 Advice}");
-  window.form2load("Help");
-  EXPECT_EQ(viewerText(window), "");
-  EXPECT_TRUE(messages.shown.empty());
-  QPointer<WhatNextWindow> alive(&window);
-  window.openAdvice();
-  window.findChild<QPushButton*>(QStringLiteral("cmdClose"))->click();
+  click(window, "cmdClose");
   EXPECT_FALSE(window.isVisible());
-  window.openAdvice();
-  window.close();
-  EXPECT_FALSE(window.isVisible());
-  EXPECT_TRUE(alive);
 }
 
 }  // namespace
