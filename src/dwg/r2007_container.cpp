@@ -98,7 +98,7 @@ class Container {
       : file_(file),
         // Nothing decoded may grow past this: generous for real drawings,
         // whose sections compress a few times over, yet bounded by the input.
-        limit_((std::uint64_t{16} << 20) + static_cast<std::uint64_t>(file.size()) * 128) {}
+        limit_((std::uint64_t{4} << 20) + static_cast<std::uint64_t>(file.size()) * 128) {}
 
   Status read(Sections& out) {
     if (file_.size() < 6) {

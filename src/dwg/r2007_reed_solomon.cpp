@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 
 #include "r2007_codec.h"
@@ -5,11 +6,16 @@
 namespace veldra::dwg::detail::r2007 {
 namespace {
 
+constexpr std::size_t kMaxParity = kCodewordSize - kSystemBlockData;
+
 // GF(256) arithmetic by logarithm tables; `exp` is doubled so that sums of
-// two logarithms need no reduction.
+// two logarithms need no reduction. `byRoot[i]` multiplies by a^(i+1), the
+// roots at which every clean code word is zero: checking a word is then one
+// table look-up per byte and root.
 struct Field {
   std::array<std::uint8_t, 512> exp{};
   std::array<std::uint8_t, 256> log{};
+  std::array<std::array<std::uint8_t, 256>, kMaxParity> byRoot{};
 
   std::uint8_t mul(std::uint8_t a, std::uint8_t b) const {
     return (a == 0 || b == 0) ? 0 : exp[log[a] + log[b]];
@@ -31,6 +37,9 @@ constexpr Field makeField(unsigned polynomial) {
   }
   field.exp[510] = field.exp[0];
   field.exp[511] = field.exp[1];
+  for (std::size_t i = 0; i < kMaxParity; ++i) {
+    for (unsigned v = 1; v < 256; ++v) field.byRoot[i][v] = field.exp[field.log[v] + i + 1];
+  }
   return field;
 }
 
@@ -39,7 +48,6 @@ constexpr Field makeField(unsigned polynomial) {
 // is the coefficient of x^j and the generator's roots are a^1 .. a^parity.
 constexpr Field kDataField = makeField(0x11d);
 constexpr Field kSystemField = makeField(0x169);
-constexpr std::size_t kMaxParity = kCodewordSize - kSystemBlockData;
 
 using Word = std::array<std::uint8_t, kCodewordSize>;
 
@@ -55,12 +63,12 @@ std::uint8_t evaluate(const Field& f, std::span<const std::uint8_t> p, std::uint
 // damage is beyond what the code can correct.
 bool correct(const Field& f, std::size_t parity, Word& word) {
   std::array<std::uint8_t, kMaxParity> syndromes{};
-  bool clean = true;
-  for (std::size_t i = 0; i < parity; ++i) {
-    syndromes[i] = evaluate(f, word, f.power(static_cast<unsigned>(i + 1)));
-    clean = clean && syndromes[i] == 0;
+  for (std::size_t k = word.size(); k-- > 0;) {
+    for (std::size_t i = 0; i < parity; ++i) syndromes[i] = f.byRoot[i][syndromes[i]] ^ word[k];
   }
-  if (clean) return true;
+  if (std::all_of(syndromes.begin(), syndromes.end(), [](std::uint8_t v) { return v == 0; })) {
+    return true;
+  }
 
   // Error locator lambda(x) = prod(1 - X_k x) from the syndromes.
   std::array<std::uint8_t, kMaxParity + 1> lambda{1};
