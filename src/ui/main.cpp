@@ -8,6 +8,7 @@
 
 #include "collect/native_host.h"
 #include "ui/main_window.h"
+#include "ui/qt_alarm_sound.h"
 #include "ui/qt_message_boxes.h"
 #include "ui/volumes.h"
 
@@ -35,9 +36,12 @@ int main(int argc, char** argv) {
   deps.messages = &messages;
   deps.host = &host;
   deps.volumes = &volumes;
+  veldra::QtAlarmSound sound;
+  deps.sound = &sound;
 
   veldra::MainWindow window(deps);
   messages.setParent(&window);
   window.startUp();
+  sound.prepare(window.workspace().resource("conflict.wav"));
   return QApplication::exec();
 }

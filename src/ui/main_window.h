@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/workspace.h"
+#include "compare/run_state.h"
 #include "ui/main_window_deps.h"
 
 class QCheckBox;
@@ -120,6 +121,9 @@ class MainWindow : public QWidget {
   QString currentDrive_;
   bool ended_ = false;
   bool changingDrive_ = false;
+  // The state a run shares between the pass, the comparison and the alarm.
+  RunState runState_;
+  RunOptions runOptions() const;
 
  public:
   // Controls, named as the window's objectNames.

@@ -12,6 +12,8 @@ namespace veldra {
 class MessageBoxes;
 class DrawingHost;
 class Volumes;
+class AlarmSound;
+class RunClock;
 
 // What the main window needs from outside. The program fills it with the
 // real implementations; tests with recorders. Later steps add fields here.
@@ -27,6 +29,10 @@ struct MainWindowDeps {
   std::optional<std::string> installLoc;
   // Ends the program after the window has saved what it keeps.
   std::function<void()> endProgram;
+  // The conflict alarm's sound; none (silence) when not given.
+  AlarmSound* sound = nullptr;
+  // The runs' clock and today's year and month; the system's when not given.
+  RunClock* runClock = nullptr;
 };
 
 }  // namespace veldra

@@ -1,10 +1,109 @@
 // The collection pass and the recompare, started from the lower panel.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFile>
+#include <QListWidget>
+#include <QPushButton>
+
+#include "app/messages.h"
+#include "collect/collection_pass.h"
+#include "compare/driver.h"
+#include "compare/run_context.h"
+#include "compare/throttled_view.h"
 #include "ui/main_window.h"
+#include "ui/null_host.h"
+#include "ui/window_run_view.h"
 
 namespace veldra {
+namespace {
 
-void MainWindow::on_cmdCollect_clicked() {}
+std::string bytes(const QString& text) { return QFile::encodeName(text).toStdString(); }
 
-void MainWindow::on_cmdCompare_clicked() {}
+// Stands in for a missing message box implementation: nothing is shown.
+class NoMessages : public MessageBoxes {
+ public:
+  void show(const std::string&, const std::string&, MessageIcon) override {}
+};
+
+// What the window was given, or a stand-in when it was given nothing.
+MessageBoxes& messagesOr(MessageBoxes* given) {
+  static NoMessages none;
+  return given ? *given : none;
+}
+DrawingHost& hostOr(DrawingHost* given) {
+  static NullDrawingHost none;
+  return given ? *given : none;
+}
+AlarmSound& soundOr(AlarmSound* given) {
+  static SilentAlarm silence;
+  return given ? *given : silence;
+}
+RunClock& clockOr(RunClock* given) {
+  static SystemRunClock system;
+  return given ? *given : system;
+}
+
+// The window's labels behind a throttle: a long run repaints them at most
+// about 30 times a second, and every run flushes its last texts.
+struct WindowRun {
+  explicit WindowRun(MainWindow& window) : labels(window), view(labels) {}
+  WindowRunView labels;
+  ThrottledRunView view;
+};
+
+}  // namespace
+
+RunOptions MainWindow::runOptions() const {
+  RunOptions options;
+  options.project = bytes(selectedProject());
+  options.locations = locationEntries();
+  options.entity = bytes(cmbEntity->currentText());
+  options.timeCheck = chkOpt[0]->checkState() == Qt::Checked;
+  options.handleCheck = chkOpt[1]->checkState() == Qt::Checked;
+  options.ageCheck = chkOpt[2]->checkState() == Qt::Checked;
+  options.percent = bytes(cmbPercent->currentText());
+  options.age = bytes(cmbdate->currentText());
+  return options;
+}
+
+void MainWindow::on_cmdCollect_clicked() {
+  // Without a project there is no record file to write.
+  if (selectedProject().isEmpty()) return;
+  MessageBoxes& messages = messagesOr(deps_.messages);
+  const RunOptions options = runOptions();
+  WindowRun shown(*this);
+  RunContext run{ws_, options, runState_, shown.view, clockOr(deps_.runClock), soundOr(deps_.sound)};
+  const PassResult result = runCollectionPass(run, hostOr(deps_.host), messages);
+  shown.view.flush();
+  if (result.fatal) {
+    messages.show(result.fatalText, kFatalTitle, MessageIcon::Critical);
+    // The program ends at once, without saving the entity choice.
+    ended_ = true;
+    if (deps_.endProgram) {
+      deps_.endProgram();
+    } else {
+      QCoreApplication::quit();
+    }
+    return;
+  }
+  cmdCompare->setEnabled(true);
+}
+
+void MainWindow::on_cmdCompare_clicked() {
+  if (selectedProject().isEmpty()) return;
+  const RunOptions options = runOptions();
+  WindowRun shown(*this);
+  RunContext run{ws_, options, runState_, shown.view, clockOr(deps_.runClock), soundOr(deps_.sound)};
+  const RecompareOutcome outcome = recompare(run, messagesOr(deps_.messages));
+  shown.view.flush();
+  if (outcome == RecompareOutcome::EmptyRecordRefused) {
+    // As if the user had cleared "Time Matches": the run buttons follow the
+    // switches, then "Recompare..." stays off until there are records again.
+    chkOpt[0]->setChecked(false);
+    chkOpt_Click(0);
+    cmdCompare->setEnabled(false);
+  }
+}
 
 }  // namespace veldra

@@ -1,0 +1,62 @@
+#include "ui/window_run_view.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QPixmap>
+#include <QProgressBar>
+
+#include "projects/folder_listing.h"
+#include "ui/main_window.h"
+
+namespace veldra {
+
+WindowRunView::WindowRunView(MainWindow& window) : window_(window) {}
+
+// Texts of a run come as file-system bytes (names and folders of drawings).
+void WindowRunView::show(QLabel* label, const std::string& text) {
+  label->setText(QFile::decodeName(QByteArray(text.data(), static_cast<qsizetype>(text.size()))));
+  label->repaint();
+}
+
+void WindowRunView::showCount(QLabel* label, int count) { show(label, fourDigits(count)); }
+
+void WindowRunView::setStatus(const std::string& text) { show(window_.lblStatus, text); }
+void WindowRunView::setComparing(int first, int second) { show(window_.lblStatus, comparingText(first, second)); }
+void WindowRunView::setElapsed(long long seconds) { show(window_.lblTime, elapsedText(seconds)); }
+void WindowRunView::clearElapsed() { show(window_.lblTime, std::string()); }
+void WindowRunView::setTimeConflicts(int count) { showCount(window_.lblTotConflicts, count); }
+void WindowRunView::setEntityConflicts(int count) { showCount(window_.lblTotEntityConflicts, count); }
+void WindowRunView::setAgeConflicts(int count) { showCount(window_.lblTotDateConflicts, count); }
+void WindowRunView::setTotalFiles(int count) { showCount(window_.lblTotalFiles, count); }
+void WindowRunView::setLocation(const std::string& text) { show(window_.lblLocCur, text); }
+void WindowRunView::setSubfolders(const std::string& text) { show(window_.lblSubs, text); }
+void WindowRunView::setFile(const std::string& text) { show(window_.lblFileCur, text); }
+
+void WindowRunView::setVerdict(const std::string& text, Colour colour) {
+  QLabel* label = window_.lblVELDRAd;
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::WindowText, QColor(colour.red, colour.green, colour.blue));
+  label->setPalette(palette);
+  show(label, text);
+}
+
+bool WindowRunView::loadPicture(const std::filesystem::path& file) {
+  QPixmap picture;
+  if (!picture.load(QFile::decodeName(QByteArray::fromStdString(file.string())))) return false;
+  QLabel* box = window_.Picture1;
+  box->setPixmap(picture.scaled(box->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+  box->repaint();
+  return true;
+}
+
+void WindowRunView::clearPicture() {
+  window_.Picture1->clear();
+  window_.Picture1->repaint();
+}
+
+void WindowRunView::setProgress(int value) {
+  window_.ProgressBar1->setValue(value);
+  window_.ProgressBar1->repaint();
+}
+
+}  // namespace veldra

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "compare/run_view.h"
+
+class QLabel;
+class QProgressBar;
+
+namespace veldra {
+
+class MainWindow;
+
+// Shows a run in the labels of the main window's lower panel. Every change
+// is painted at once with QWidget::repaint(), which paints without handling
+// events: the run holds the thread, so the window takes no input meanwhile
+// yet still shows where the run is.
+class WindowRunView : public RunView {
+ public:
+  explicit WindowRunView(MainWindow& window);
+
+  void setStatus(const std::string& text) override;
+  void setComparing(int first, int second) override;
+  void setElapsed(long long seconds) override;
+  void clearElapsed() override;
+  void setTimeConflicts(int count) override;
+  void setEntityConflicts(int count) override;
+  void setAgeConflicts(int count) override;
+  void setTotalFiles(int count) override;
+  void setVerdict(const std::string& text, Colour colour) override;
+  bool loadPicture(const std::filesystem::path& file) override;
+  void clearPicture() override;
+  void setLocation(const std::string& text) override;
+  void setSubfolders(const std::string& text) override;
+  void setFile(const std::string& text) override;
+  void setProgress(int value) override;
+  void flush() override {}
+
+ private:
+  static void show(QLabel* label, const std::string& text);
+  static void showCount(QLabel* label, int count);
+
+  MainWindow& window_;
+};
+
+}  // namespace veldra
