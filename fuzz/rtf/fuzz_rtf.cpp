@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes to the rich-text reader. Besides the sanitizers'
-// findings it stops on output that is not valid UTF-8 or holds empty runs.
+// findings it stops on text or font names that are not valid UTF-8, and on
+// empty runs.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -54,6 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (run.format.halfPoints <= 0) std::abort();
     }
   }
+  for (const auto& [number, name] : doc.fonts)
+    if (name.empty() || !validUtf8(name)) std::abort();
   (void)veldra::rtf::plainText(doc);
   return 0;
 }

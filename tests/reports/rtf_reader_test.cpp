@@ -37,13 +37,14 @@ TEST(RtfReader, CharacterFormattingFollowsGroupsPlainAndPard) {
 
 TEST(RtfReader, FontTableNamesTheRunsFonts) {
   const Document doc = parse("{\\rtf1\\deff1{\\fonttbl{\\f0\\fswiss Arial;}{\\f1 Courier New"
-                             "{\\*\\falt Courier};}\\f2 Caf\\'e9 Sans;}a\\f0 b\\f7 c}");
+                             "{\\*\\falt Courier};}\\f2 Caf\\'e9 Sans;\\f3   ;}a\\f0 b\\f7 c}");
   EXPECT_EQ(plainText(doc), "abc\n");
   const auto& runs = doc.paragraphs.at(0).runs;
   EXPECT_EQ(doc.fontFamily(runs.at(0).format), "Courier New");  // the default font
   EXPECT_EQ(doc.fontFamily(runs.at(1).format), "Arial");
   EXPECT_EQ(doc.fontFamily(runs.at(2).format), "");
   EXPECT_EQ(doc.fonts.at(2), "Caf\xC3\xA9 Sans");
+  EXPECT_FALSE(doc.fonts.count(3));  // a name of blanks names nothing
 }
 
 TEST(RtfReader, CodePage1252AndUnicodeWithFallbackSkipping) {

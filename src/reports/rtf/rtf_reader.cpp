@@ -301,8 +301,8 @@ class Parser {
 
   void fontNameByte(char32_t cp) {
     if (cp == ';') {
-      if (fontNumber_ && !fontName_.empty() && !doc_.fonts.count(*fontNumber_))
-        doc_.fonts.emplace(*fontNumber_, trimmed(fontName_));
+      std::string name = trimmed(fontName_);
+      if (fontNumber_ && !name.empty()) doc_.fonts.try_emplace(*fontNumber_, std::move(name));
       fontNumber_.reset();
       fontName_.clear();
     } else if (fontNumber_ && fontName_.size() < kMaxFontName && cp >= 0x20) {
