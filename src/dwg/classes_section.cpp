@@ -68,8 +68,9 @@ Status readClassesSection(const Sections& sections, Release release, ClassTable&
     reader.readB();
   }
   // R2004 and later give the highest class number; older files end with the data.
-  while (!reader.failed() && reader.remaining() >= 8) {
-    if (release >= Release::kR2004 && classes.size() >= static_cast<std::size_t>(maxClass) - kFirstClassNumber + 1) break;
+  const std::size_t expected = maxClass >= kFirstClassNumber ? maxClass - kFirstClassNumber + 1u : 0u;
+  for (std::size_t read = 0; !reader.failed() && reader.remaining() >= 8; ++read) {
+    if (release >= Release::kR2004 && read >= expected) break;
     const auto number = static_cast<std::uint16_t>(reader.readBS());
     reader.readBS();  // proxy flags (version before R2004)
     ClassInfo info;

@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "bit_reader.h"
 #include "sections.h"
 #include "veldra/dwg/reader.h"
 
@@ -62,6 +63,6 @@ Status readEntities(const Sections& sections, Release release, const ClassTable&
 // The string stream of an R2007+ bit stream whose data ends at `endBit`:
 // sets `strings` to read it; false (and `strings` failed) when absent or bad.
 bool openStringStream(std::span<const std::uint8_t> data, std::uint64_t startBit, std::uint64_t endBit,
-                      class BitReader& strings);
+                      BitReader& strings);
 
 }  // namespace veldra::dwg::detail
