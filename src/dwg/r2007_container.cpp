@@ -6,6 +6,7 @@
 // compressed one by one.
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -27,8 +28,8 @@ constexpr std::uint64_t kPagesStart = 0x480;     // file offset of the first pag
 constexpr std::size_t kSectionRecordSize = 0x40;
 constexpr std::size_t kPageRecordSize = 0x38;
 
-constexpr std::uint64_t kEncodingPlain = 1;        // code words one after the other
-constexpr std::uint64_t kEncodingInterleaved = 4;  // code words interleaved byte by byte
+constexpr std::uint64_t kEncodingPlain = 1;        // stored bytes as they are, no parity
+constexpr std::uint64_t kEncodingInterleaved = 4;  // Reed-Solomon code words, interleaved
 
 const char* const kFileHeaderName = "file header";
 const char* const kPageMapName = "page map";
@@ -129,8 +130,8 @@ class Container {
                                       [&](const SectionEntry& e) { return e.name == want.name; });
       if (found == sections.end()) {
         return failure(ErrorKind::kCorrupt,
-                       std::string("the section map lists no ") + want.name + " section", 0,
-                       kSectionMapName);
+                       std::string("the section map lists no ") + want.name + " section",
+                       sectionMapAt_, kSectionMapName);
       }
       if (Status s = readSection(*found, *want.target); !s.ok()) return s;
     }
@@ -195,16 +196,18 @@ class Container {
                          " stored, " + std::to_string(uncompressed) + " in all)",
                      offset, name);
     }
-    if (correction == 0 || correction > size) {
-      return failure(ErrorKind::kCorrupt,
-                     std::string(name) + " announces an impossible repeat count " +
-                         std::to_string(correction),
+    if (correction == 0) {
+      return failure(ErrorKind::kCorrupt, std::string(name) + " announces a repeat count of 0",
                      offset, name);
     }
+    // Every copy must fit in the file; checked first, the product below
+    // cannot overflow.
     const std::uint64_t aligned = (compressed + 7) & ~std::uint64_t{7};
-    const std::uint64_t blocks = r2007::blocksFor(aligned * correction, r2007::kSystemBlockData);
+    const bool fits = correction <= size / aligned;
+    const std::uint64_t blocks =
+        fits ? r2007::blocksFor(aligned * correction, r2007::kSystemBlockData) : 0;
     const std::uint64_t coded = blocks * kCodewordSize;
-    if (offset > size || coded > size - offset) {
+    if (!fits || offset > size || coded > size - offset) {
       return failure(ErrorKind::kTruncated,
                      std::string(name) + " reaches past the end of the file", offset,
                      name);
@@ -251,7 +254,8 @@ class Container {
     for (std::size_t k = 0; k < map.size(); k += 16) {
       const auto size = static_cast<std::int64_t>(le64(map, k));
       const auto id = static_cast<std::int64_t>(le64(map, k + 8));
-      if (size < 0 || static_cast<std::uint64_t>(size) > file_.size()) {
+      // A page past the end of a cut-short file is reported when it is read.
+      if (size < 0 || static_cast<std::uint64_t>(size) > limit_) {
         return failure(ErrorKind::kCorrupt,
                        "page map lists an impossible page size " + std::to_string(size), offset,
                        kPageMapName);
