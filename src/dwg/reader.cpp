@@ -2,7 +2,6 @@
 // the container reader of its family, then runs the section readers.
 
 #include <fstream>
-#include <iterator>
 
 #include "format.h"
 
@@ -79,10 +78,14 @@ Status readSummary(std::span<const std::uint8_t> data, Summary& out) {
 
 Status readSummaryFile(const std::filesystem::path& file, Summary& out) {
   out = Summary{};
-  std::ifstream in(file, std::ios::binary);
+  std::ifstream in(file, std::ios::binary | std::ios::ate);
   if (!in) return detail::makeError(ErrorKind::kIo, "cannot open the file");
-  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return detail::makeError(ErrorKind::kIo, "cannot read the file");
+  const std::streamoff size = in.tellg();
+  if (size < 0) return detail::makeError(ErrorKind::kIo, "cannot read the file");
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+  in.seekg(0);
+  if (!in.read(reinterpret_cast<char*>(bytes.data()), size))
+    return detail::makeError(ErrorKind::kIo, "cannot read the file");
   return readSummary(bytes, out);
 }
 
