@@ -3,7 +3,6 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
-#include <QListWidget>
 #include <QPushButton>
 
 #include "app/messages.h"

@@ -3,7 +3,6 @@
 #include "compare/run_view.h"
 
 class QLabel;
-class QProgressBar;
 
 namespace veldra {
 
