@@ -3,6 +3,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
+class QPrinter;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
@@ -26,6 +28,10 @@ class QTabBar;
 class QTextEdit;
 
 namespace veldra {
+
+class HelpWindow;
+class WhatNextWindow;
+enum class PrintButtonState;
 
 // The program's main window, "frmMain": the tab strip with the Projects,
 // Locations, Reports and About pages over the lower panel of report options,
@@ -124,6 +130,17 @@ class MainWindow : public QWidget {
   // The state a run shares between the pass, the comparison and the alarm.
   RunState runState_;
   RunOptions runOptions() const;
+  // Sets cmdPrint after a report load and remembers the report shown.
+  void applyPrintButton(PrintButtonState state, int option, const std::string& project);
+  // The report shown in RichTextBox1 after its last successful load (option
+  // and project), which is what Print prints; -1 when none is shown.
+  int shownReportOption_ = -1;
+  std::string shownReportProject_;
+  // The printer Print uses, kept so that the printer chosen stays chosen.
+  std::shared_ptr<QPrinter> printer_;
+  // The help and advice windows, made on their first opening.
+  HelpWindow* help_ = nullptr;
+  WhatNextWindow* whatNext_ = nullptr;
 
  public:
   // Controls, named as the window's objectNames.

@@ -4,8 +4,11 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+
+class QPrinter;
 
 namespace veldra {
 
@@ -14,6 +17,8 @@ class DrawingHost;
 class Volumes;
 class AlarmSound;
 class RunClock;
+class PrintDialog;
+class PrintSurface;
 
 // What the main window needs from outside. The program fills it with the
 // real implementations; tests with recorders. Later steps add fields here.
@@ -33,6 +38,10 @@ struct MainWindowDeps {
   AlarmSound* sound = nullptr;
   // The runs' clock and today's year and month; the system's when not given.
   RunClock* runClock = nullptr;
+  // The print dialog and the drawing surface that Print uses on the window's
+  // printer; the platform's dialog and the printer itself when not given.
+  std::function<std::unique_ptr<PrintDialog>(QPrinter&)> printDialog;
+  std::function<std::unique_ptr<PrintSurface>(QPrinter&)> printSurface;
 };
 
 }  // namespace veldra
