@@ -23,9 +23,9 @@ struct Expected {
   Space space;
 };
 
-dwg::Summary roundTrip(const DrawingSpec& spec) {
+dwg::Summary roundTrip(const DrawingSpec& plan) {
   Bytes bytes;
-  const std::string problem = writeDrawing(spec, bytes);
+  const std::string problem = writeDrawing(plan, bytes);
   EXPECT_EQ(problem, "");
   dwg::Summary summary;
   const dwg::Status status = dwg::readSummary(bytes, summary);
@@ -67,14 +67,14 @@ TEST(DwgWriterRoundTrip, EmptyDrawingHasNoEntities) {
 }
 
 TEST(DwgWriterRoundTrip, ModelSpaceComesFirstThenPaperSpaceEachInGivenOrder) {
-  const DrawingSpec spec{2459632, 37383000,
+  const DrawingSpec plan{2459632, 37383000,
                          {{"TEXT", 0x2A0, true},
                           {"LINE", 0x28E, false},
                           {"circle", 0x1, true},
                           {"POINT", 0x298, false},
                           {"ARC", 0x250, false},
                           {"LINE", 0x5, true}}};
-  expectEntities(roundTrip(spec), {{"AcDbLine", 0x28E, Space::kModel},
+  expectEntities(roundTrip(plan), {{"AcDbLine", 0x28E, Space::kModel},
                                    {"AcDbPoint", 0x298, Space::kModel},
                                    {"AcDbArc", 0x250, Space::kModel},
                                    {"AcDbText", 0x2A0, Space::kPaper},
@@ -86,20 +86,20 @@ TEST(DwgWriterRoundTrip, ManyEntitiesAndLargeHandlesAmongTheWritersOwn) {
   // Low handles interleave with the writer's own objects; thousands of
   // entries need several object map sections; the largest handles need all
   // eight handle bytes.
-  DrawingSpec spec{2459632, 1, {}};
+  DrawingSpec plan{2459632, 1, {}};
   std::vector<Expected> expected;
   const char* types[] = {"LINE", "CIRCLE", "ARC", "POINT", "TEXT"};
   const char* classes[] = {"AcDbLine", "AcDbCircle", "AcDbArc", "AcDbPoint", "AcDbText"};
   for (std::uint64_t i = 0; i < 3000; ++i) {
     const std::uint64_t handle = i < 40 ? 2 * i + 1 : 0x10000000000ull + i * 0x10001;
-    spec.entities.push_back({types[i % 5], handle, false});
+    plan.entities.push_back({types[i % 5], handle, false});
     expected.push_back({classes[i % 5], handle, Space::kModel});
   }
   for (std::uint64_t handle : {0xFFFFFFFFFFFFFFFEull, 0x8000000000000000ull, 0xFFull}) {
-    spec.entities.push_back({"POINT", handle, true});
+    plan.entities.push_back({"POINT", handle, true});
     expected.push_back({"AcDbPoint", handle, Space::kPaper});
   }
-  expectEntities(roundTrip(spec), expected);
+  expectEntities(roundTrip(plan), expected);
 
   // Alone, the largest handle lies more than 2^63 past the writer's own.
   expectEntities(roundTrip({2459632, 1, {{"LINE", 0xFFFFFFFFFFFFFFFEull, false}}}),
@@ -107,20 +107,20 @@ TEST(DwgWriterRoundTrip, ManyEntitiesAndLargeHandlesAmongTheWritersOwn) {
 }
 
 TEST(DwgWriterRoundTrip, SameSpecGivesTheSameBytesAndTheFileHoldsThem) {
-  const DrawingSpec spec{2459632, 37383000, {{"LINE", 0x28E, false}, {"TEXT", 0x2A0, true}}};
+  const DrawingSpec plan{2459632, 37383000, {{"LINE", 0x28E, false}, {"TEXT", 0x2A0, true}}};
   Bytes first;
   Bytes second;
-  ASSERT_EQ(writeDrawing(spec, first), "");
-  ASSERT_EQ(writeDrawing(spec, second), "");
+  ASSERT_EQ(writeDrawing(plan, first), "");
+  ASSERT_EQ(writeDrawing(plan, second), "");
   EXPECT_EQ(first, second);
 
   testing::TempDir dir;
   const auto file = dir.path() / "copy.dwg";
-  ASSERT_EQ(writeDrawingFile(file, spec), "");
+  ASSERT_EQ(writeDrawingFile(file, plan), "");
   const std::string stored = testing::slurp(file);
   EXPECT_EQ(Bytes(stored.begin(), stored.end()), first);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
-  EXPECT_NE(writeDrawingFile(dir.path() / "missing" / "x.dwg", spec), "");
+  EXPECT_NE(writeDrawingFile(dir.path() / "missing" / "x.dwg", plan), "");
 }
 
 TEST(DwgWriterRefuses, BadSpecsWithAReasonAndNoBytes) {
@@ -133,10 +133,10 @@ TEST(DwgWriterRefuses, BadSpecsWithAReasonAndNoBytes) {
       {{2459632, -1, {}}, "milliseconds"},
       {{-1, 0, {}}, "negative day"},
   };
-  for (const auto& [spec, reason] : cases) {
+  for (const auto& [plan, reason] : cases) {
     SCOPED_TRACE(reason);
     Bytes out{1, 2, 3};
-    const std::string problem = writeDrawing(spec, out);
+    const std::string problem = writeDrawing(plan, out);
     EXPECT_NE(problem.find(reason), std::string::npos) << problem;
     EXPECT_TRUE(out.empty());
   }
@@ -148,10 +148,10 @@ TEST(DwgWriterRefuses, BadSpecsWithAReasonAndNoBytes) {
 // Checks a reader need not make: the file header check value, the framing
 // of the header variables, and the object map's section sizes and checks.
 TEST(DwgWriterStructure, ChecksAndSentinelsAreRight) {
-  DrawingSpec spec{2459632, 37383000, {}};
-  for (std::uint64_t i = 0; i < 1000; ++i) spec.entities.push_back({"POINT", 0x1000 + i * 3, i % 2 == 0});
+  DrawingSpec plan{2459632, 37383000, {}};
+  for (std::uint64_t i = 0; i < 1000; ++i) plan.entities.push_back({"POINT", 0x1000 + i * 3, i % 2 == 0});
   Bytes b;
-  ASSERT_EQ(writeDrawing(spec, b), "");
+  ASSERT_EQ(writeDrawing(plan, b), "");
   ASSERT_EQ(rl(b, 0x15), 6u);
   const std::size_t crcAt = 0x19 + 6 * 9;
   EXPECT_EQ(rs(b, crcAt), crc16(std::span(b.data(), crcAt), 0) ^ 0x8461);
@@ -218,11 +218,11 @@ struct MiniReader {
 };
 
 TEST(DwgWriterStructure, EveryMappedObjectIsFramedAndCarriesItsHandle) {
-  DrawingSpec spec{2459632, 37383000, {}};
-  for (std::uint64_t i = 0; i < 700; ++i) spec.entities.push_back({"TEXT", 0x20 + i * 0x101, i % 3 == 0});
-  spec.entities.push_back({"ARC", 0xFFFFFFFFFFFFFFF0ull, false});
+  DrawingSpec plan{2459632, 37383000, {}};
+  for (std::uint64_t i = 0; i < 700; ++i) plan.entities.push_back({"TEXT", 0x20 + i * 0x101, i % 3 == 0});
+  plan.entities.push_back({"ARC", 0xFFFFFFFFFFFFFFF0ull, false});
   Bytes b;
-  ASSERT_EQ(writeDrawing(spec, b), "");
+  ASSERT_EQ(writeDrawing(plan, b), "");
   std::size_t at = rl(b, 0x19 + 2 * 9 + 1);
   std::size_t objects = 0;
   std::uint64_t previous = 0;
@@ -257,7 +257,7 @@ TEST(DwgWriterStructure, EveryMappedObjectIsFramedAndCarriesItsHandle) {
     at += sectionSize + 2;
   }
   EXPECT_EQ(previous, 0xFFFFFFFFFFFFFFF0ull);
-  EXPECT_GT(objects, spec.entities.size() + 20);
+  EXPECT_GT(objects, plan.entities.size() + 20);
 }
 
 TEST(DwgBitWriter, ShortLongAndDoubleUseTheirShortFormsWhereTheyCan) {
@@ -307,52 +307,52 @@ TEST(DwgBitWriter, HandlesTextsAndPatchesAreLaidOutByteWise) {
 }
 
 TEST(DwgWriterCommandLine, DatesAsJulianFractionOrMilliseconds) {
-  DrawingSpec spec;
-  ASSERT_EQ(parseDate("2459632.432673611", spec), "");
-  EXPECT_EQ(spec.days, 2459632);
-  EXPECT_EQ(spec.milliseconds, 37383000);
-  ASSERT_EQ(parseDate("2451545.5", spec), "");
-  EXPECT_EQ(spec.milliseconds, 43200000);
-  ASSERT_EQ(parseDate("2451545.9999999999", spec), "");  // rounds up into the next day
-  EXPECT_EQ(spec.days, 2451546);
-  EXPECT_EQ(spec.milliseconds, 0);
-  ASSERT_EQ(parseDate("2460000:86399999", spec), "");
-  EXPECT_EQ(spec.days, 2460000);
-  EXPECT_EQ(spec.milliseconds, 86399999);
+  DrawingSpec plan;
+  ASSERT_EQ(parseDate("2459632.432673611", plan), "");
+  EXPECT_EQ(plan.days, 2459632);
+  EXPECT_EQ(plan.milliseconds, 37383000);
+  ASSERT_EQ(parseDate("2451545.5", plan), "");
+  EXPECT_EQ(plan.milliseconds, 43200000);
+  ASSERT_EQ(parseDate("2451545.9999999999", plan), "");  // rounds up into the next day
+  EXPECT_EQ(plan.days, 2451546);
+  EXPECT_EQ(plan.milliseconds, 0);
+  ASSERT_EQ(parseDate("2460000:86399999", plan), "");
+  EXPECT_EQ(plan.days, 2460000);
+  EXPECT_EQ(plan.milliseconds, 86399999);
   for (const char* bad : {"", "x", "12.", "12.3a", "-1.5", "12:86400000", "12:-1", "99999999999.5", "1:2:3"}) {
     SCOPED_TRACE(bad);
-    EXPECT_NE(parseDate(bad, spec), "");
-    EXPECT_EQ(spec.days, 2460000);
+    EXPECT_NE(parseDate(bad, plan), "");
+    EXPECT_EQ(plan.days, 2460000);
   }
 }
 
 TEST(DwgWriterCommandLine, EntitiesSinglyInRunsAndFromAFile) {
-  DrawingSpec spec;
-  ASSERT_EQ(parseEntity("LINE:28E", spec), "");
-  ASSERT_EQ(parseEntity("POINT:FFFFFFFFFFFFFFFE:paper", spec), "");
-  ASSERT_EQ(parseEntity("arc:a-c:model", spec), "");
-  ASSERT_EQ(spec.entities.size(), 5u);
-  EXPECT_EQ(spec.entities[0].handle, 0x28Eu);
-  EXPECT_TRUE(spec.entities[1].paperSpace);
-  EXPECT_EQ(spec.entities[4].type, "arc");
-  EXPECT_EQ(spec.entities[4].handle, 0xCu);
-  EXPECT_FALSE(spec.entities[4].paperSpace);
+  DrawingSpec plan;
+  ASSERT_EQ(parseEntity("LINE:28E", plan), "");
+  ASSERT_EQ(parseEntity("POINT:FFFFFFFFFFFFFFFE:paper", plan), "");
+  ASSERT_EQ(parseEntity("arc:a-c:model", plan), "");
+  ASSERT_EQ(plan.entities.size(), 5u);
+  EXPECT_EQ(plan.entities[0].handle, 0x28Eu);
+  EXPECT_TRUE(plan.entities[1].paperSpace);
+  EXPECT_EQ(plan.entities[4].type, "arc");
+  EXPECT_EQ(plan.entities[4].handle, 0xCu);
+  EXPECT_FALSE(plan.entities[4].paperSpace);
   for (const char* bad : {"LINE", "LINE:", "LINE:xyz", "LINE:5:side", "LINE:9-5", "LINE:10000000000000000"}) {
     SCOPED_TRACE(bad);
-    EXPECT_NE(parseEntity(bad, spec), "");
+    EXPECT_NE(parseEntity(bad, plan), "");
   }
-  EXPECT_EQ(spec.entities.size(), 5u);
+  EXPECT_EQ(plan.entities.size(), 5u);
 
   testing::TempDir dir;
   const auto good = dir.write("good.txt", "# entities\r\nCIRCLE:300\r\n\r\n  TEXT:301:paper  \r\n");
   const auto bad = dir.write("bad.txt", "CIRCLE:400\nCIRCLE\n");
-  ASSERT_EQ(parseEntityFile(good.string(), spec), "");
-  ASSERT_EQ(spec.entities.size(), 7u);
-  EXPECT_EQ(spec.entities[6].handle, 0x301u);
-  EXPECT_TRUE(spec.entities[6].paperSpace);
-  EXPECT_NE(parseEntityFile(bad.string(), spec).find("line 2"), std::string::npos);
-  EXPECT_NE(parseEntityFile((dir.path() / "none.txt").string(), spec), "");
-  EXPECT_EQ(spec.entities.size(), 7u);
+  ASSERT_EQ(parseEntityFile(good.string(), plan), "");
+  ASSERT_EQ(plan.entities.size(), 7u);
+  EXPECT_EQ(plan.entities[6].handle, 0x301u);
+  EXPECT_TRUE(plan.entities[6].paperSpace);
+  EXPECT_NE(parseEntityFile(bad.string(), plan).find("line 2"), std::string::npos);
+  EXPECT_NE(parseEntityFile((dir.path() / "none.txt").string(), plan), "");
+  EXPECT_EQ(plan.entities.size(), 7u);
 }
 
 }  // namespace

@@ -48,10 +48,10 @@ class Runs : public WindowTest {
     return *window;
   }
   void drawing(const std::string& relative, std::int32_t days, std::int32_t ms, std::vector<std::uint64_t> circles) {
-    dwgwrite::DrawingSpec spec{days, ms, {{"LINE", 0x900, false}}};  // a line is never recorded
-    for (const auto h : circles) spec.entities.push_back({"CIRCLE", h, false});
+    dwgwrite::DrawingSpec plan{days, ms, {{"LINE", 0x900, false}}};  // a line is never recorded
+    for (const auto h : circles) plan.entities.push_back({"CIRCLE", h, false});
     std::filesystem::create_directories((dir.path() / relative).parent_path());
-    ASSERT_EQ(dwgwrite::writeDrawingFile(dir.path() / relative, spec), "");
+    ASSERT_EQ(dwgwrite::writeDrawingFile(dir.path() / relative, plan), "");
   }
 
   NativeDrawingHost native{[](std::int64_t) { return 0L; }};

@@ -25,7 +25,7 @@ bool parseInt(std::string_view text, std::int64_t& out) {
 
 // DAYS.FRACTION or DAYS:MILLISECONDS. The fraction is read digit by digit
 // so that the milliseconds do not suffer from binary rounding.
-std::string parseDate(std::string_view text, DrawingSpec& spec) {
+std::string parseDate(std::string_view text, DrawingSpec& plan) {
   const std::string bad = "bad date \"" + std::string(text) + "\"";
   std::int64_t days = 0;
   std::int64_t ms = 0;
@@ -52,12 +52,12 @@ std::string parseDate(std::string_view text, DrawingSpec& spec) {
     }
   }
   if (days < 0 || days > INT32_MAX || ms < 0 || ms >= 86400000) return bad;
-  spec.days = static_cast<std::int32_t>(days);
-  spec.milliseconds = static_cast<std::int32_t>(ms);
+  plan.days = static_cast<std::int32_t>(days);
+  plan.milliseconds = static_cast<std::int32_t>(ms);
   return "";
 }
 
-std::string parseEntity(std::string_view text, DrawingSpec& spec) {
+std::string parseEntity(std::string_view text, DrawingSpec& plan) {
   const std::string bad = "bad entity \"" + std::string(text) + "\" (TYPE:HANDLE[:paper])";
   const auto first = text.find(':');
   if (first == std::string_view::npos) return bad;
@@ -83,16 +83,16 @@ std::string parseEntity(std::string_view text, DrawingSpec& spec) {
     to = from;
   }
   for (std::uint64_t h = from;; ++h) {
-    spec.entities.push_back({type, h, paper});
+    plan.entities.push_back({type, h, paper});
     if (h == to) break;
   }
   return "";
 }
 
-std::string parseEntityFile(const std::string& file, DrawingSpec& spec) {
+std::string parseEntityFile(const std::string& file, DrawingSpec& plan) {
   std::ifstream in(file);
   if (!in) return "cannot read " + file;
-  DrawingSpec read;  // appended to `spec` only when the whole file is good
+  DrawingSpec read;  // appended to `plan` only when the whole file is good
   std::string line;
   int number = 0;
   while (std::getline(in, line)) {
@@ -105,7 +105,7 @@ std::string parseEntityFile(const std::string& file, DrawingSpec& spec) {
     }
   }
   if (in.bad()) return "cannot read " + file;
-  spec.entities.insert(spec.entities.end(), read.entities.begin(), read.entities.end());
+  plan.entities.insert(plan.entities.end(), read.entities.begin(), read.entities.end());
   return "";
 }
 

@@ -284,8 +284,8 @@ void writeDimensionValues(BitWriter& w) {
 
 class Writer {
  public:
-  Writer(const DrawingSpec& spec, std::array<std::uint64_t, kOwnCount> own, std::uint64_t handseed)
-      : spec_(spec), own_(own), handseed_(handseed) {}
+  Writer(const DrawingSpec& plan, std::array<std::uint64_t, kOwnCount> own, std::uint64_t handseed)
+      : spec_(plan), own_(own), handseed_(handseed) {}
 
   Bytes build();
 
@@ -420,7 +420,7 @@ Bytes Writer::headerVariables() const {
   return w.bytes();
 }
 
-// A GUID-shaped text drawn from the spec, so that the same spec gives the
+// A GUID-shaped text drawn from the plan, so that the same plan gives the
 // same file and different specs give different identities.
 std::string Writer::guid(std::uint64_t salt) const {
   const auto mix = [](std::uint64_t hash, std::uint64_t value) {
@@ -970,13 +970,13 @@ Bytes Writer::build() {
   return file;
 }
 
-std::string checkSpec(const DrawingSpec& spec) {
-  if (spec.days < 0) return "the creation date has a negative day number";
-  if (spec.milliseconds < 0 || spec.milliseconds >= 86400000) {
+std::string checkSpec(const DrawingSpec& plan) {
+  if (plan.days < 0) return "the creation date has a negative day number";
+  if (plan.milliseconds < 0 || plan.milliseconds >= 86400000) {
     return "the milliseconds of the creation date are outside 0 to 86399999";
   }
   std::set<std::uint64_t> seen;
-  for (const EntitySpec& e : spec.entities) {
+  for (const EntitySpec& e : plan.entities) {
     if (findKind(e.type) == nullptr) return "unknown entity type \"" + e.type + "\"";
     if (e.handle == 0) return "an entity has handle 0";
     if (e.handle == UINT64_MAX) return "handle FFFFFFFFFFFFFFFF leaves no next handle";
@@ -996,12 +996,12 @@ const std::vector<std::string>& knownEntityTypes() {
   return names;
 }
 
-std::string writeDrawing(const DrawingSpec& spec, std::vector<std::uint8_t>& out) {
+std::string writeDrawing(const DrawingSpec& plan, std::vector<std::uint8_t>& out) {
   out.clear();
-  if (std::string problem = checkSpec(spec); !problem.empty()) return problem;
+  if (std::string problem = checkSpec(plan); !problem.empty()) return problem;
   std::set<std::uint64_t> used;
   std::uint64_t highest = 0;
-  for (const EntitySpec& e : spec.entities) {
+  for (const EntitySpec& e : plan.entities) {
     used.insert(e.handle);
     highest = std::max(highest, e.handle);
   }
@@ -1012,7 +1012,7 @@ std::string writeDrawing(const DrawingSpec& spec, std::vector<std::uint8_t>& out
     handle = candidate++;
     highest = std::max(highest, handle);
   }
-  Writer writer(spec, own, highest + 1);
+  Writer writer(plan, own, highest + 1);
   out = writer.build();
   if (out.size() > UINT32_MAX) {
     out.clear();
@@ -1021,9 +1021,9 @@ std::string writeDrawing(const DrawingSpec& spec, std::vector<std::uint8_t>& out
   return "";
 }
 
-std::string writeDrawingFile(const std::filesystem::path& file, const DrawingSpec& spec) {
+std::string writeDrawingFile(const std::filesystem::path& file, const DrawingSpec& plan) {
   std::vector<std::uint8_t> bytes;
-  if (std::string problem = writeDrawing(spec, bytes); !problem.empty()) return problem;
+  if (std::string problem = writeDrawing(plan, bytes); !problem.empty()) return problem;
   std::filesystem::path temp = file;
   temp += ".tmp";
   {

@@ -51,11 +51,11 @@ struct DrawingSpec {
 const std::vector<std::string>& knownEntityTypes();
 
 // Fills `out` with the drawing's bytes. Returns "" on success, else one line
-// saying why the spec was refused (then `out` is left empty).
-std::string writeDrawing(const DrawingSpec& spec, std::vector<std::uint8_t>& out);
+// saying why the plan was refused (then `out` is left empty).
+std::string writeDrawing(const DrawingSpec& plan, std::vector<std::uint8_t>& out);
 
 // As above, then writes the file whole (through a temporary file beside it
 // that replaces the target only when complete).
-std::string writeDrawingFile(const std::filesystem::path& file, const DrawingSpec& spec);
+std::string writeDrawingFile(const std::filesystem::path& file, const DrawingSpec& plan);
 
 }  // namespace veldra::dwgwrite

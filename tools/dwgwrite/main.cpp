@@ -47,8 +47,8 @@ int main(int argc, char** argv) {
     std::cout << kUsage;
     return 0;
   }
-  veldra::dwgwrite::DrawingSpec spec;
-  spec.days = 2451545;
+  veldra::dwgwrite::DrawingSpec plan;
+  plan.days = 2451545;
   std::string out;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -63,11 +63,11 @@ int main(int argc, char** argv) {
       }
       const std::string& value = args[++i];
       if (arg == "--date") {
-        problem = parseDate(value, spec);
+        problem = parseDate(value, plan);
       } else if (arg == "--entity") {
-        problem = parseEntity(value, spec);
+        problem = parseEntity(value, plan);
       } else {
-        problem = parseEntityFile(value, spec);
+        problem = parseEntityFile(value, plan);
       }
     } else if (!arg.empty() && arg[0] != '-' && out.empty()) {
       out = arg;
@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
     std::cerr << "veldra-dwgwrite: no output file given\n" << kUsage;
     return 2;
   }
-  if (std::string problem = veldra::dwgwrite::writeDrawingFile(out, spec); !problem.empty()) {
+  if (std::string problem = veldra::dwgwrite::writeDrawingFile(out, plan); !problem.empty()) {
     std::cerr << "veldra-dwgwrite: " << problem << "\n";
     return 1;
   }

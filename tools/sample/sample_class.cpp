@@ -22,18 +22,18 @@ constexpr std::int32_t kNoon = 12 * 3600 * 1000;
 // except the circles listed in `ownFrom`.. which get handles of their own.
 DrawingSpec drawing(std::int32_t days, std::int32_t ms, std::uint64_t first, int sharedCircles = kCircles,
                     std::uint64_t ownFirst = 0) {
-  DrawingSpec spec;
-  spec.days = days;
-  spec.milliseconds = ms;
+  DrawingSpec plan;
+  plan.days = days;
+  plan.milliseconds = ms;
   for (int k = 0; k < kCircles; ++k) {
     const std::uint64_t handle = k < sharedCircles ? first + static_cast<std::uint64_t>(k)
                                                    : ownFirst + static_cast<std::uint64_t>(k);
-    spec.entities.push_back({"CIRCLE", handle, false});
+    plan.entities.push_back({"CIRCLE", handle, false});
   }
   for (int k = 0; k < kLines; ++k)
-    spec.entities.push_back({"LINE", first + 0x100 + static_cast<std::uint64_t>(k), false});
-  spec.entities.push_back({"TEXT", first + 0x200, true});
-  return spec;
+    plan.entities.push_back({"LINE", first + 0x100 + static_cast<std::uint64_t>(k), false});
+  plan.entities.push_back({"TEXT", first + 0x200, true});
+  return plan;
 }
 
 bool listed(const std::vector<std::string>& entries, std::string_view name) {
@@ -69,7 +69,7 @@ std::string makeSampleClass(const Workspace& workspace, std::int32_t todayDays) 
   // the current month in every time zone; the old drawing is three years old.
   const struct {
     const char* file;
-    DrawingSpec spec;
+    DrawingSpec plan;
   } drawings[] = {
       {"week1/anna.dwg", drawing(todayDays, kNoon + 1000, 0x1000)},
       {"week1/ben.dwg", drawing(todayDays, kNoon + 1000, 0x1000)},            // a copy of anna's
@@ -80,7 +80,7 @@ std::string makeSampleClass(const Workspace& workspace, std::int32_t todayDays) 
       {"week2/gus.dwg", drawing(todayDays, kNoon + 730000, 0x6000)},
   };
   for (const auto& d : drawings) {
-    const std::string error = veldra::dwgwrite::writeDrawingFile(folder / d.file, d.spec);
+    const std::string error = veldra::dwgwrite::writeDrawingFile(folder / d.file, d.plan);
     if (!error.empty()) return std::string(d.file) + ": " + error;
   }
 
