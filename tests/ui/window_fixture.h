@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 #include "support/recorders.h"
@@ -47,6 +48,7 @@ class WindowTest : public ::testing::Test {
     deps.today = [] { return QDate(2026, 12, 5); };
     deps.installLoc = base.string();
     deps.endProgram = [this] { ++ended; };
+    if (adjustDeps) adjustDeps(deps);
     window = std::make_unique<MainWindow>(deps);
     window->startUp();
     return *window;
@@ -83,6 +85,8 @@ class WindowTest : public ::testing::Test {
   NullDrawingHost host;
   FakeVolumes volumes;
   int ended = 0;
+  // Lets a test fill further fields of the window's dependencies.
+  std::function<void(MainWindowDeps&)> adjustDeps;
   std::unique_ptr<MainWindow> window;
 };
 
