@@ -14,7 +14,6 @@ cmake -S . -B "$build" -G Ninja -DVELDRA_WERROR=ON
 cmake --build "$build" -j "$(nproc)"
 workspace="$PWD/sample-workspace"
 "$build/tools/setup/veldra-setup" "$workspace"
-# The collection helper fills the workspace with sample projects, when built.
-make_sample=$(find "$build" -type f -name veldra-make-sample -perm -u+x 2>/dev/null | head -n 1)
-if [ -n "$make_sample" ]; then "$make_sample" "$workspace"; fi
+# A class of sample drawings and its project (left alone when already there).
+"$build/tools/sample/veldra-make-sample" "$workspace"
 exec "$build/src/ui/veldra" --workspace "$workspace"
