@@ -5,10 +5,7 @@
 # Installs the Debian packages first when one of them is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-missing=$(grep -v '^#' scripts/packages.txt | while read -r pkg; do
-  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || echo "$pkg"
-done)
-if [ -n "$missing" ]; then bash scripts/install-packages.sh; fi
+bash scripts/install-packages.sh --if-missing
 build="${BUILD_DIR:-build}"
 # shellcheck disable=SC2086
 cmake -S . -B "$build" -G Ninja -DVELDRA_WERROR=ON ${CMAKE_ARGS:-}
