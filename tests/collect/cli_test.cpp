@@ -54,13 +54,12 @@ TEST_F(CliTest, ErrorsExitWithTwoAndAReason) {
   const CliResult missing = runCli(dir, "--workspace \"" + (dir.path() / "nowhere").string() + "\" collect OTHER");
   EXPECT_EQ(missing.status, 2);
   EXPECT_FALSE(missing.err.empty());
-}
 
-TEST_F(CliTest, RecompareRefusesAnEmptyRecordAndChangesNothing) {
+  // An empty record is refused and nothing is changed.
   replaceFile(base / "compares" / "OTHER.cmp", "");
-  const CliResult result = cli("recompare other");
-  EXPECT_EQ(result.status, 2);
-  EXPECT_NE(result.err.find("XXXXXXavailable due to no entity matches - turning OFF."), std::string::npos);
+  const CliResult empty = cli("recompare other");
+  EXPECT_EQ(empty.status, 2);
+  EXPECT_NE(empty.err.find("XXXXXXavailable due to no entity matches - turning OFF."), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(base / "time conflicts" / "OTHER.tim"));
 }
 

@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "collect/native_host.h"
 #include "support/temp_dir.h"
 
@@ -63,38 +60,19 @@ TEST(NativeHost, ReadingAheadGivesWhatOpeningOneByOneGives) {
   EXPECT_EQ(entities(ahead, good), expectedGood);
 }
 
-// Every sample drawing yields the entities and the local creation date its
-// expected listing gives.
+// Every sample drawing yields the reader's entities (checked against the
+// expected listings by the reader's own tests) and its local creation date.
 TEST(NativeHost, SampleDrawingsGiveTheirEntitiesAndLocalCreationDate) {
   const auto folder = testing::sharedDrawings();
   if (folder.empty()) GTEST_SKIP() << "no sample drawings";
   NativeDrawingHost host([](std::int64_t) { return 3600L; });
-  int checked = 0;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     if (entry.path().extension() != ".dwg") continue;
-    auto expectedFile = entry.path();
-    expectedFile.replace_extension(".expected.tsv");
-    std::ifstream in(expectedFile);
-    std::string line, version;
-    double stored = 0;
-    std::vector<std::string> expected;
-    while (std::getline(in, line)) {
-      std::istringstream fields(line);
-      std::string a, b;
-      std::getline(fields, a, '\t');
-      std::getline(fields, b, '\t');
-      if (a == "version") version = b;
-      else if (a == "TDCREATE") stored = std::stod(b);
-      else expected.push_back(a + " " + b);
-    }
     SCOPED_TRACE(entry.path().filename().string());
-    // Drawings the reader cannot read yet are its own tests' business; here
-    // the host must pass on what the reader gives.
     veldra::dwg::Summary summary;
-    if (!veldra::dwg::readSummaryFile(entry.path(), summary).ok()) {
-      EXPECT_FALSE(host.open(entry.path()));
-      continue;
-    }
+    ASSERT_TRUE(veldra::dwg::readSummaryFile(entry.path(), summary).ok());
+    std::vector<std::string> expected;
+    for (const auto& e : summary.entities) expected.push_back(e.className + " " + veldra::dwg::handleText(e.handle));
     ASSERT_TRUE(host.open(entry.path()));
     ASSERT_TRUE(host.addSelectionSet("GetHandle"));
     ASSERT_TRUE(host.selectAll("GetHandle"));
@@ -105,12 +83,11 @@ TEST(NativeHost, SampleDrawingsGiveTheirEntitiesAndLocalCreationDate) {
     EXPECT_EQ(seen, expected);
     const auto date = host.getVariable("TDCREATE");
     ASSERT_TRUE(date.has_value());
-    EXPECT_NEAR(*date, version == "AC1014" || version < "AC1015" ? stored : stored + 1.0 / 24, 1e-8);
+    const double stored = summary.created.julian();
+    EXPECT_NEAR(*date, summary.version < "AC1015" ? stored : stored + 1.0 / 24, 1e-8);
     host.deleteSelectionSet("GetHandle");
     host.closeAll();
-    ++checked;
   }
-  if (checked == 0) GTEST_SKIP() << "the reader reads none of the sample drawings yet";
 }
 
 }  // namespace

@@ -39,31 +39,27 @@ void putRL(Bytes& bytes, std::size_t at, std::uint32_t value) {
   for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
-TEST(DamagedInput, EmptyOrForeignFilesAreNoDrawings) {
-  Summary summary;
-  EXPECT_EQ(read({}, summary).kind, ErrorKind::kNotDwg);
-  EXPECT_EQ(read(fromText("Hello, this is a text file and no drawing."), summary).kind, ErrorKind::kNotDwg);
-  EXPECT_EQ(read(fromText("AC10"), summary).kind, ErrorKind::kNotDwg);
-  EXPECT_EQ(read(fromText("ACAB15" + std::string(200, '\0')), summary).kind, ErrorKind::kNotDwg);
-}
-
-TEST(DamagedInput, OlderAndUnknownVersionsAreUnsupported) {
-  Summary summary;
-  Status old = read(fromText("AC1009" + std::string(300, '\0')), summary);
-  EXPECT_EQ(old.kind, ErrorKind::kUnsupported);
-  EXPECT_EQ(old.message, "unsupported DWG version AC1009 (older than R13)");
-  EXPECT_EQ(summary.version, "AC1009");
-
-  Status future = read(fromText("AC1040" + std::string(300, '\0')), summary);
-  EXPECT_EQ(future.kind, ErrorKind::kUnsupported);
-  EXPECT_EQ(future.message, "unsupported DWG version AC1040");
-}
-
-TEST(DamagedInput, HeaderOnlyFilesAreCutShort) {
-  for (const char* version : {"AC1012", "AC1015", "AC1018", "AC1032"}) {
+TEST(DamagedInput, ForeignOldUnknownAndHeaderOnlyFilesAreRefused) {
+  const std::vector<std::pair<std::string, ErrorKind>> cases{
+      {"", ErrorKind::kNotDwg},
+      {"Hello, this is a text file and no drawing.", ErrorKind::kNotDwg},
+      {"AC10", ErrorKind::kNotDwg},
+      {"ACAB15" + std::string(200, '\0'), ErrorKind::kNotDwg},
+      {"AC1009" + std::string(300, '\0'), ErrorKind::kUnsupported},
+      {"AC1040" + std::string(300, '\0'), ErrorKind::kUnsupported},
+  };
+  for (const auto& [text, kind] : cases) {
     Summary summary;
+    EXPECT_EQ(read(fromText(text), summary).kind, kind) << text.substr(0, 6);
+  }
+  Summary summary;
+  EXPECT_EQ(read(fromText("AC1009" + std::string(300, '\0')), summary).message,
+            "unsupported DWG version AC1009 (older than R13)");
+  EXPECT_EQ(summary.version, "AC1009");
+  EXPECT_EQ(read(fromText("AC1040" + std::string(300, '\0')), summary).message, "unsupported DWG version AC1040");
+
+  for (const char* version : {"AC1012", "AC1015", "AC1018", "AC1032"}) {
     const Status status = read(fromText(std::string(version) + std::string(40, '\0')), summary);
-    EXPECT_FALSE(status.ok()) << version;
     EXPECT_TRUE(status.kind == ErrorKind::kTruncated || status.kind == ErrorKind::kCorrupt) << version;
   }
 }
@@ -73,8 +69,6 @@ class DamagedSample : public ::testing::TestWithParam<const char*> {
   void SetUp() override {
     bytes_ = loadSample(GetParam());
     if (bytes_.empty()) GTEST_SKIP() << "no sample drawings beside the repository";
-    Summary summary;
-    if (readSummary(bytes_, summary).kind == ErrorKind::kUnsupported) GTEST_SKIP() << "version not read yet";
   }
   Bytes bytes_;
 };
@@ -111,50 +105,42 @@ INSTANTIATE_TEST_SUITE_P(Versions, DamagedSample,
                                            "sample_AC1021.dwg", "sample_AC1024.dwg", "sample_AC1032.dwg"),
                          [](const auto& p) { return std::string(p.param).substr(7, 6); });
 
-TEST(DamagedInput, SectionLocatorPointingOutsideIsCorrupt) {
-  Bytes bytes = loadSample("sample_AC1015.dwg");
-  if (bytes.empty()) GTEST_SKIP() << "no sample drawings beside the repository";
-  putRL(bytes, 0x19 + 1, 0xFFFFFF00);  // the header locator's file offset
-  Summary summary;
-  const Status status = readSummary(bytes, summary);
-  EXPECT_EQ(status.kind, ErrorKind::kCorrupt);
-  EXPECT_EQ(status.section, "AcDb:Header");
-}
-
-TEST(DamagedInput, ObjectMapBlockLargerThanItsSectionIsCorrupt) {
-  Bytes bytes = loadSample("sample_AC1015.dwg");
-  if (bytes.empty()) GTEST_SKIP() << "no sample drawings beside the repository";
-  // The third locator is the object map; its first block starts with a big-endian size.
-  const std::size_t locator = 0x19 + 2 * 9;
-  ASSERT_EQ(bytes[locator], 2);
-  std::uint32_t seeker = 0;
-  std::memcpy(&seeker, &bytes[locator + 1], 4);
-  bytes[seeker] = 0x7F;
-  bytes[seeker + 1] = 0xFF;
-  Summary summary;
-  const Status status = readSummary(bytes, summary);
-  EXPECT_EQ(status.kind, ErrorKind::kCorrupt);
-  EXPECT_EQ(status.section, "AcDb:Handles");
-}
-
-TEST(DamagedInput, PageMapAddressOutsideTheFileIsCorrupt) {
-  Bytes bytes = loadSample("sample_AC1018.dwg");
-  if (bytes.empty()) GTEST_SKIP() << "no sample drawings beside the repository";
-  // The encrypted header is masked byte by byte, so flipping the stored bits
-  // of the page map address flips the address itself.
-  bytes[0x80 + 0x54 + 3] ^= 0x7F;
-  Summary summary;
-  const Status status = readSummary(bytes, summary);
-  EXPECT_EQ(status.kind, ErrorKind::kCorrupt);
-  EXPECT_EQ(status.section, "page map");
-}
-
-TEST(DamagedInput, BrokenFileSignatureOfTheEncryptedHeaderIsCorrupt) {
-  Bytes bytes = loadSample("sample_AC1032.dwg");
-  if (bytes.empty()) GTEST_SKIP() << "no sample drawings beside the repository";
-  bytes[0x81] ^= 0x01;
-  Summary summary;
-  EXPECT_EQ(readSummary(bytes, summary).kind, ErrorKind::kCorrupt);
+// Single fields of the container pointed at nothing: each names the part it broke.
+TEST(DamagedInput, ContainerFieldsPointingOutsideAreCorrupt) {
+  struct Case {
+    const char* sample;
+    void (*damage)(Bytes&);
+    const char* section;
+  };
+  const Case cases[] = {
+      // The header locator's file offset.
+      {"sample_AC1015.dwg", [](Bytes& b) { putRL(b, 0x19 + 1, 0xFFFFFF00); }, "AcDb:Header"},
+      // The third locator is the object map; its first block starts with a big-endian size.
+      {"sample_AC1015.dwg",
+       [](Bytes& b) {
+         std::uint32_t seeker = 0;
+         std::memcpy(&seeker, &b[0x19 + 2 * 9 + 1], 4);
+         b[seeker] = 0x7F;
+         b[seeker + 1] = 0xFF;
+       },
+       "AcDb:Handles"},
+      // The encrypted header is masked byte by byte, so flipping the stored
+      // bits of the page map address flips the address itself.
+      {"sample_AC1018.dwg", [](Bytes& b) { b[0x80 + 0x54 + 3] ^= 0x7F; }, "page map"},
+      // The file signature of the encrypted header.
+      {"sample_AC1032.dwg", [](Bytes& b) { b[0x81] ^= 0x01; }, nullptr},
+  };
+  for (const Case& c : cases) {
+    Bytes bytes = loadSample(c.sample);
+    if (bytes.empty()) GTEST_SKIP() << "no sample drawings beside the repository";
+    c.damage(bytes);
+    Summary summary;
+    const Status status = readSummary(bytes, summary);
+    EXPECT_EQ(status.kind, ErrorKind::kCorrupt) << c.sample;
+    if (c.section) {
+      EXPECT_EQ(status.section, c.section) << c.sample;
+    }
+  }
 }
 
 }  // namespace

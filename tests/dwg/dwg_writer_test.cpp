@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "dwgwrite/bit_writer.h"
@@ -58,12 +59,7 @@ TEST(DwgWriterRoundTrip, KeepsVersionAndCreationDateToTheMillisecond) {
     EXPECT_EQ(summary.created.days, days);
     EXPECT_EQ(summary.created.milliseconds, ms);
   }
-}
-
-TEST(DwgWriterRoundTrip, EmptyDrawingHasNoEntities) {
-  const dwg::Summary summary = roundTrip({2459632, 37383000, {}});
-  EXPECT_EQ(summary.version, "AC1015");
-  EXPECT_TRUE(summary.entities.empty());
+  EXPECT_TRUE(roundTrip({2459632, 37383000, {}}).entities.empty());
 }
 
 TEST(DwgWriterRoundTrip, ModelSpaceComesFirstThenPaperSpaceEachInGivenOrder) {
@@ -157,6 +153,8 @@ TEST(DwgWriterStructure, ChecksAndSentinelsAreRight) {
   EXPECT_EQ(rs(b, crcAt), crc16(std::span(b.data(), crcAt), 0) ^ 0x8461);
   EXPECT_EQ(b[crcAt + 2], 0x95);
   EXPECT_EQ(b[crcAt + 17], 0x00);
+  const std::uint8_t check[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
+  EXPECT_EQ(crc16(check, 0), 0xBB3D);  // the standard check value of this CRC
 
   const std::size_t header = rl(b, 0x1A);
   const std::size_t size = rl(b, header + 16);
@@ -178,20 +176,6 @@ TEST(DwgWriterStructure, ChecksAndSentinelsAreRight) {
   }
   EXPECT_EQ(at, mapEnd);
   EXPECT_GE(sections, 3);
-}
-
-
-std::string bits(const BitWriter& w) {
-  std::string out;
-  for (std::size_t i = 0; i < w.bitCount(); ++i) out += ((w.bytes()[i / 8] >> (7 - i % 8)) & 1u) ? '1' : '0';
-  return out;
-}
-
-template <typename Write>
-std::string bitsOf(Write write) {
-  BitWriter w;
-  write(w);
-  return bits(w);
 }
 
 // Reads what the object map and object framing need, to check the writer
@@ -260,65 +244,16 @@ TEST(DwgWriterStructure, EveryMappedObjectIsFramedAndCarriesItsHandle) {
   EXPECT_GT(objects, plan.entities.size() + 20);
 }
 
-TEST(DwgBitWriter, ShortLongAndDoubleUseTheirShortFormsWhereTheyCan) {
-  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeBS(0); }), "10");
-  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeBS(256); }), "11");
-  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeBS(48); }), "01" "00110000");
-  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeBS(0x1234); }), "00" "00110100" "00010010");
-  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeBL(0); }), "10");
-  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeBL(0x12345678); }),
-            "00" "01111000" "01010110" "00110100" "00010010");
-  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeBD(1.0); }), "01");
-  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeBD(0.0); }), "10");
-  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeBD(2.0); }), "00" + std::string(48, '0') + "00000000" "01000000");
-  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeDD(3.5, 3.5); }), "00");
-  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeBE(0, 0, 1); }), "1");
-  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeBT(0.0); }), "1");
-}
-
-TEST(DwgBitWriter, ModularNumbersKeepTheSignBitForNegativeValuesOnly) {
-  // 64 needs a second byte: in one byte its 0x40 bit would read as a sign.
-  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeMC(63); }), "00111111");
-  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeMC(64); }), "11000000" "00000000");
-  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeMC(-5); }), "01000101");
-  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeUMC(0xFFFFFFFFFFFFFFFFull); }).size(), 80u);
-  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeMS(0x7FFF); }), "11111111" "01111111");
-  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeMS(0x8000); }), "00000000" "10000000" "00000001" "00000000");
-}
-
-TEST(DwgBitWriter, HandlesTextsAndPatchesAreLaidOutByteWise) {
-  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeH(5, 0); }), "0101" "0000");
-  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeH(4, 0x28E); }), "0100" "0010" "00000010" "10001110");
-  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeTV(""); }), "10");
-  EXPECT_EQ(bitsOf([](BitWriter& w) { w.writeTV("A"); }), "01" "00000010" "01000001" "00000000");
-
-  BitWriter w;
-  w.writeBit(true);
-  w.writeRL(0);
-  w.writeBit(true);
-  w.patchRL(1, 0x80000001);
-  EXPECT_EQ(bits(w), "1" "00000001" "00000000" "00000000" "10000000" "1");
-  BitWriter tail;
-  tail.writeBB(2);
-  w.append(tail);
-  EXPECT_EQ(bits(w).substr(33), "110");
-  const std::uint8_t check[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
-  EXPECT_EQ(crc16(check, 0), 0xBB3D);  // the standard check value of this CRC
-}
-
 TEST(DwgWriterCommandLine, DatesAsJulianFractionOrMilliseconds) {
   DrawingSpec plan;
-  ASSERT_EQ(parseDate("2459632.432673611", plan), "");
-  EXPECT_EQ(plan.days, 2459632);
-  EXPECT_EQ(plan.milliseconds, 37383000);
-  ASSERT_EQ(parseDate("2451545.5", plan), "");
-  EXPECT_EQ(plan.milliseconds, 43200000);
-  ASSERT_EQ(parseDate("2451545.9999999999", plan), "");  // rounds up into the next day
-  EXPECT_EQ(plan.days, 2451546);
-  EXPECT_EQ(plan.milliseconds, 0);
-  ASSERT_EQ(parseDate("2460000:86399999", plan), "");
-  EXPECT_EQ(plan.days, 2460000);
-  EXPECT_EQ(plan.milliseconds, 86399999);
+  // The fraction 0.9999999999 rounds up into the next day.
+  for (const auto& [text, days, ms] : std::vector<std::tuple<const char*, std::int32_t, std::int32_t>>{
+           {"2459632.432673611", 2459632, 37383000}, {"2451545.5", 2451545, 43200000},
+           {"2451545.9999999999", 2451546, 0}, {"2460000:86399999", 2460000, 86399999}}) {
+    ASSERT_EQ(parseDate(text, plan), "") << text;
+    EXPECT_EQ(plan.days, days) << text;
+    EXPECT_EQ(plan.milliseconds, ms) << text;
+  }
   for (const char* bad : {"", "x", "12.", "12.3a", "-1.5", "12:86400000", "12:-1", "99999999999.5", "1:2:3"}) {
     SCOPED_TRACE(bad);
     EXPECT_NE(parseDate(bad, plan), "");
