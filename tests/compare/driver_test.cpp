@@ -44,11 +44,13 @@ class DriverTest : public ::testing::Test {
 TEST_F(DriverTest, TimeCheckReportsEveryPairWithTheSameDateInPairOrder) {
   run.options.handleCheck = false;
   records({"A,2453585.5,,END", "B,2453585.5,,END", "Z,0,,END", "Y,,,END", "C,2453585.5,,END",
-           "D,2453585.50000001,,END"});
-  EXPECT_EQ(drive(7), DriverOutcome::Complete);
+           "D,2453585.50000001,,END", "E,2453585.00052083,,END", "F,2453585.00052083,,END"});
+  EXPECT_EQ(drive(9), DriverOutcome::Complete);
   const std::string tail = " at 12 hours, 0 minutes, 0 seconds [2453585.5 as Julian]";
-  EXPECT_EQ(timeReport(), lines({"A vs. B" + tail, "A vs. C" + tail, "B vs. C" + tail}));
-  EXPECT_EQ(run.view.timeConflicts, "0003");
+  // Whole seconds are not cut short: 45, not 44.
+  EXPECT_EQ(timeReport(), lines({"A vs. B" + tail, "A vs. C" + tail, "B vs. C" + tail,
+                                 "E vs. F at 0 hours, 0 minutes, 45 seconds [2453585.00052083 as Julian]"}));
+  EXPECT_EQ(run.view.timeConflicts, "0004");
   EXPECT_EQ(run.view.status, "Complete!");
   EXPECT_EQ(run.view.verdict, "VELDRA!!!");
   EXPECT_EQ(run.view.colour, kRed);
@@ -57,13 +59,6 @@ TEST_F(DriverTest, TimeCheckReportsEveryPairWithTheSameDateInPairOrder) {
   EXPECT_EQ(run.state.alertgiven, "YES");
   EXPECT_EQ(handleReport(), lines({"Handle conflicts not reported due to option selection."}));
   EXPECT_EQ(ageReport(), lines({"DWG date conflicts not reported due to option selection."}));
-}
-
-TEST_F(DriverTest, WholeSecondsInATimeConflictAreNotCutShort) {
-  run.options.handleCheck = false;
-  records({"A,2453585.00052083,,END", "B,2453585.00052083,,END"});
-  drive(2);
-  EXPECT_EQ(timeReport(), lines({"A vs. B at 0 hours, 0 minutes, 45 seconds [2453585.00052083 as Julian]"}));
 }
 
 TEST_F(DriverTest, CleanRunEndsWithTheAllClearAndReplacesOldReports) {
@@ -159,14 +154,6 @@ TEST_F(DriverTest, TheAlarmSoundsOncePerRunAndAgainInTheNextRun) {
   EXPECT_EQ(run.view.picture, "veldrawrong.jpg");
 }
 
-TEST_F(DriverTest, EmptyDateFieldIsADrawingWithoutDate) {
-  run.options.ageCheck = true;
-  records({"A,,X$,END", "B,,Y$,END"});
-  EXPECT_EQ(drive(2), DriverOutcome::Complete);
-  EXPECT_EQ(timeReport(), lines({"No time conflicts!"}));
-  EXPECT_EQ(ageReport(), lines({"No DWG date check conflicts!"}));
-}
-
 TEST_F(DriverTest, BadRecordsEndTheDriverWithoutTouchingReports) {
   replaceFile(run.workspace.timeReport("P"), "old");
   for (const auto& bad : {std::string("A,abc,,END"), std::string("A,2453585.5,END"), std::string("")}) {
@@ -183,11 +170,15 @@ TEST_F(DriverTest, BadRecordsEndTheDriverWithoutTouchingReports) {
   EXPECT_TRUE(replaceFile(run.workspace.recordFile("P"), ""));
 }
 
-TEST_F(DriverTest, FewerRecordsThanDrawingsLeaveEmptyEntries) {
-  records({"A,2453585.5,X$,END"});
-  EXPECT_EQ(drive(3), DriverOutcome::Complete);
+// Neither records with an empty date field nor the empty entries left by
+// fewer records than drawings conflict with one another.
+TEST_F(DriverTest, UndatedRecordsAndEmptyEntriesGiveNoConflicts) {
+  run.options.ageCheck = true;
+  records({"A,,X$,END", "B,,Y$,END"});
+  EXPECT_EQ(drive(4), DriverOutcome::Complete);
   EXPECT_EQ(timeReport(), lines({"No time conflicts!"}));
   EXPECT_EQ(handleReport(), lines({"No entity [RAY] conflicts >= 100% match!"}));
+  EXPECT_EQ(ageReport(), lines({"No DWG date check conflicts!"}));
   EXPECT_EQ(drive(0), DriverOutcome::NotRun);
 }
 

@@ -65,13 +65,10 @@ TEST(TimeOfDay, SplitsTheFractionIntoHoursMinutesSeconds) {
     EXPECT_EQ(t.minutes, m) << julianText(j);
     EXPECT_EQ(t.seconds, s) << julianText(j);
   };
-  same(2453585.5, 12, 0, 0);
-  same(2453585 + 30.0 / 1440, 0, 30, 0);
-  same(2453585 + 45.0 / 86400, 0, 0, 45);
   same(2453585.58707176, 14, 5, 23);
   same(2453585 + 44.6 / 86400, 0, 0, 44);
   // Every whole second of a day shows as itself.
-  for (int s = 0; s < 86400; s += 7) same(2453585 + s / 86400.0, s / 3600, s / 60 % 60, s % 60);
+  for (int s = 0; s < 86400; s += 5) same(2453585 + s / 86400.0, s / 3600, s / 60 % 60, s % 60);
 }
 
 TEST(JulianToDate, GivesYearAndMonthAcrossTheCalendarReform) {

@@ -141,43 +141,6 @@ TEST(DwgWriterRefuses, BadSpecsWithAReasonAndNoBytes) {
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "bad.dwg"));
 }
 
-// Checks a reader need not make: the file header check value, the framing
-// of the header variables, and the object map's section sizes and checks.
-TEST(DwgWriterStructure, ChecksAndSentinelsAreRight) {
-  DrawingSpec plan{2459632, 37383000, {}};
-  for (std::uint64_t i = 0; i < 1000; ++i) plan.entities.push_back({"POINT", 0x1000 + i * 3, i % 2 == 0});
-  Bytes b;
-  ASSERT_EQ(writeDrawing(plan, b), "");
-  ASSERT_EQ(rl(b, 0x15), 6u);
-  const std::size_t crcAt = 0x19 + 6 * 9;
-  EXPECT_EQ(rs(b, crcAt), crc16(std::span(b.data(), crcAt), 0) ^ 0x8461);
-  EXPECT_EQ(b[crcAt + 2], 0x95);
-  EXPECT_EQ(b[crcAt + 17], 0x00);
-  const std::uint8_t check[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
-  EXPECT_EQ(crc16(check, 0), 0xBB3D);  // the standard check value of this CRC
-
-  const std::size_t header = rl(b, 0x1A);
-  const std::size_t size = rl(b, header + 16);
-  EXPECT_EQ(b[header], 0xCF);
-  EXPECT_EQ(rs(b, header + 20 + size), crc16(std::span(b.data() + header + 16, size + 4), 0xC0C1));
-  EXPECT_EQ(rl(b, 0x1E), 16 + 4 + size + 2 + 16);
-
-  std::size_t at = rl(b, 0x19 + 2 * 9 + 1);
-  const std::size_t mapEnd = at + rl(b, 0x19 + 2 * 9 + 5);
-  int sections = 0;
-  for (;;) {
-    const std::size_t sectionSize = (b[at] << 8) | b[at + 1];
-    ASSERT_LE(sectionSize, 2034u);
-    const std::uint16_t stored = static_cast<std::uint16_t>((b[at + sectionSize] << 8) | b[at + sectionSize + 1]);
-    EXPECT_EQ(stored, crc16(std::span(b.data() + at, sectionSize), 0xC0C1));
-    at += sectionSize + 2;
-    ++sections;
-    if (sectionSize == 2) break;
-  }
-  EXPECT_EQ(at, mapEnd);
-  EXPECT_GE(sections, 3);
-}
-
 // Reads what the object map and object framing need, to check the writer
 // without the reader.
 struct MiniReader {
@@ -201,18 +164,39 @@ struct MiniReader {
   }
 };
 
-TEST(DwgWriterStructure, EveryMappedObjectIsFramedAndCarriesItsHandle) {
+// Checks a reader need not make: the file header check value, the framing
+// of the header variables, the object map's section sizes and checks, and
+// each mapped object's framing, check value and own handle.
+TEST(DwgWriterStructure, ChecksSentinelsAndObjectFramingAreRight) {
   DrawingSpec plan{2459632, 37383000, {}};
-  for (std::uint64_t i = 0; i < 700; ++i) plan.entities.push_back({"TEXT", 0x20 + i * 0x101, i % 3 == 0});
+  for (std::uint64_t i = 0; i < 1000; ++i) plan.entities.push_back({"TEXT", 0x20 + i * 0x101, i % 3 == 0});
   plan.entities.push_back({"ARC", 0xFFFFFFFFFFFFFFF0ull, false});
   Bytes b;
   ASSERT_EQ(writeDrawing(plan, b), "");
+  ASSERT_EQ(rl(b, 0x15), 6u);
+  const std::size_t crcAt = 0x19 + 6 * 9;
+  EXPECT_EQ(rs(b, crcAt), crc16(std::span(b.data(), crcAt), 0) ^ 0x8461);
+  EXPECT_EQ(b[crcAt + 2], 0x95);
+  EXPECT_EQ(b[crcAt + 17], 0x00);
+  const std::uint8_t check[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
+  EXPECT_EQ(crc16(check, 0), 0xBB3D);  // the standard check value of this CRC
+
+  const std::size_t header = rl(b, 0x1A);
+  const std::size_t size = rl(b, header + 16);
+  EXPECT_EQ(b[header], 0xCF);
+  EXPECT_EQ(rs(b, header + 20 + size), crc16(std::span(b.data() + header + 16, size + 4), 0xC0C1));
+  EXPECT_EQ(rl(b, 0x1E), 16 + 4 + size + 2 + 16);
+
   std::size_t at = rl(b, 0x19 + 2 * 9 + 1);
+  const std::size_t mapEnd = at + rl(b, 0x19 + 2 * 9 + 5);
+  int sections = 0;
   std::size_t objects = 0;
   std::uint64_t previous = 0;
-  for (;;) {
-    const std::size_t sectionSize = (b[at] << 8) | b[at + 1];
-    if (sectionSize == 2) break;
+  for (std::size_t sectionSize = 0; sectionSize != 2; at += sectionSize + 2, ++sections) {
+    sectionSize = (b[at] << 8) | b[at + 1];
+    ASSERT_LE(sectionSize, 2034u);
+    const std::uint16_t stored = static_cast<std::uint16_t>((b[at + sectionSize] << 8) | b[at + sectionSize + 1]);
+    EXPECT_EQ(stored, crc16(std::span(b.data() + at, sectionSize), 0xC0C1));
     MiniReader map{b, (at + 2) * 8};
     std::uint64_t handle = 0;
     std::uint64_t offset = 0;
@@ -224,10 +208,10 @@ TEST(DwgWriterStructure, EveryMappedObjectIsFramedAndCarriesItsHandle) {
       // The object: MS size, then type, bit size and its own handle; a check
       // value over size and data follows it.
       ASSERT_LT(offset + 2, b.size());
-      const std::size_t size = rs(b, offset) & 0x7FFF;
+      const std::size_t objectSize = rs(b, offset) & 0x7FFF;
       ASSERT_EQ(rs(b, offset) & 0x8000, 0);
-      ASSERT_LE(offset + 2 + size + 2, b.size());
-      EXPECT_EQ(rs(b, offset + 2 + size), crc16(std::span(b.data() + offset, size + 2), 0xC0C1));
+      ASSERT_LE(offset + 2 + objectSize + 2, b.size());
+      EXPECT_EQ(rs(b, offset + 2 + objectSize), crc16(std::span(b.data() + offset, objectSize + 2), 0xC0C1));
       MiniReader object{b, (offset + 2) * 8};
       const unsigned typeCode = object.take(2);
       object.take(typeCode == 0 ? 16 : typeCode == 1 ? 8 : 0);
@@ -238,8 +222,9 @@ TEST(DwgWriterStructure, EveryMappedObjectIsFramedAndCarriesItsHandle) {
       EXPECT_EQ(own, handle);
       ++objects;
     }
-    at += sectionSize + 2;
   }
+  EXPECT_EQ(at, mapEnd);
+  EXPECT_GE(sections, 3);
   EXPECT_EQ(previous, 0xFFFFFFFFFFFFFFF0ull);
   EXPECT_GT(objects, plan.entities.size() + 20);
 }
