@@ -57,29 +57,5 @@ TEST(SampleClass, FirstCollectionFindsConflictsInAllThreeChecks) {
             "\"BEN vs. CARL has a 100% / 85% CIRCLE handle match.\"\r\n");
 }
 
-// A drawing the reader cannot read, between two that it can, is recorded
-// without a date and compared as a drawing without date.
-TEST(SampleClass, UnreadableDrawingGetsAnEmptyDateNotItsNeighbours) {
-  testing::TempDir dir;
-  testing::RunFixture run(dir.makeWorkspace());
-  ASSERT_EQ(sample::makeSampleClass(run.workspace, 2453800), "");
-  const auto week1 = run.workspace.path({"sample class", "week1"});
-  std::filesystem::copy_file(week1 / "anna.dwg", week1 / "anna2.dwg");
-  dir.write("ws/sample class/week1/anna1.dwg", "AC1015 but broken");
-  run.options.project = "SAMPLE CLASS";
-  run.options.handleCheck = false;
-  run.options.locations = {"-" + week1.string()};
-  NativeDrawingHost host([](std::int64_t) { return 0L; });
-  testing::RecordingMessages messages;
-  auto context = run.context();
-  runCollectionPass(context, host, messages);
-  const auto lines = splitLines(slurp(run.workspace.recordFile("SAMPLE CLASS")));
-  ASSERT_EQ(lines.size(), 6u);
-  EXPECT_EQ(lines[1], "\"ANNA1,,,END\"");
-  // anna, anna2 and ben share one date: three pairs, none with anna1.
-  EXPECT_EQ(run.view.timeConflicts, "0003");
-  EXPECT_EQ(slurp(run.workspace.timeReport("SAMPLE CLASS")).find("ANNA1"), std::string::npos);
-}
-
 }  // namespace
 }  // namespace veldra
