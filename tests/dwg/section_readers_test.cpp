@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "format.h"
 
 namespace veldra::dwg::detail {
@@ -29,22 +31,18 @@ TEST(ObjectMap, DeltasStartFromZeroInEveryBlock) {
   EXPECT_EQ(map[5], 40u);
 }
 
-TEST(ObjectMap, OffsetsOutsideTheObjectsAreCorrupt) {
-  ObjectMap map;
-  const Bytes negative = {0x00, 0x04, 0x01, 0x41, 0x00, 0x00, 0x00, 0x02};   // offset -1
-  EXPECT_EQ(readMap(negative, map).kind, ErrorKind::kCorrupt);
-  const Bytes beyond = {0x00, 0x05, 0x01, 0xE4, 0x00, 0x00, 0x00, 0x00, 0x02};  // offset 100 of 64
-  EXPECT_EQ(readMap(beyond, map).kind, ErrorKind::kCorrupt);
-}
-
-TEST(ObjectMap, BlocksLargerThanTheSectionOrWithoutEndAreRefused) {
-  ObjectMap map;
-  const Bytes tooLarge = {0x01, 0x00, 0x01, 0x0A};
-  EXPECT_EQ(readMap(tooLarge, map).kind, ErrorKind::kCorrupt);
-  const Bytes noEnd = {0x00, 0x04, 0x01, 0x0A, 0x00, 0x00};
-  EXPECT_EQ(readMap(noEnd, map).kind, ErrorKind::kTruncated);
-  const Bytes entryCutShort = {0x00, 0x03, 0x81, 0x00, 0x00, 0x00, 0x02};  // a modular char with no last byte
-  EXPECT_EQ(readMap(entryCutShort, map).kind, ErrorKind::kCorrupt);
+TEST(ObjectMap, OffsetsOutsideTheObjectsAndBrokenBlocksAreRefused) {
+  const std::vector<std::tuple<const char*, Bytes, ErrorKind>> cases{
+      {"offset -1", {0x00, 0x04, 0x01, 0x41, 0x00, 0x00, 0x00, 0x02}, ErrorKind::kCorrupt},
+      {"offset 100 of 64", {0x00, 0x05, 0x01, 0xE4, 0x00, 0x00, 0x00, 0x00, 0x02}, ErrorKind::kCorrupt},
+      {"block larger than the section", {0x01, 0x00, 0x01, 0x0A}, ErrorKind::kCorrupt},
+      {"no empty last block", {0x00, 0x04, 0x01, 0x0A, 0x00, 0x00}, ErrorKind::kTruncated},
+      {"modular char with no last byte", {0x00, 0x03, 0x81, 0x00, 0x00, 0x00, 0x02}, ErrorKind::kCorrupt},
+  };
+  for (const auto& [what, handles, kind] : cases) {
+    ObjectMap map;
+    EXPECT_EQ(readMap(handles, map).kind, kind) << what;
+  }
 }
 
 TEST(DecompressR2004, LongLengthCopiesRepeatTheirSource) {
