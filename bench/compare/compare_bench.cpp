@@ -10,34 +10,11 @@
 #include "collect/native_host.h"
 #include "compare/handle_match.h"
 #include "compare/throttled_view.h"
+#include "silent_run.h"
 
 namespace veldra {
 namespace {
 
-class NullView : public RunView {
- public:
-  void setStatus(const std::string&) override {}
-  void setComparing(int, int) override {}
-  void setElapsed(long long) override {}
-  void clearElapsed() override {}
-  void setTimeConflicts(int) override {}
-  void setEntityConflicts(int) override {}
-  void setAgeConflicts(int) override {}
-  void setTotalFiles(int) override {}
-  void setVerdict(const std::string&, Colour) override {}
-  bool loadPicture(const std::filesystem::path&) override { return false; }
-  void clearPicture() override {}
-  void setLocation(const std::string&) override {}
-  void setSubfolders(const std::string&) override {}
-  void setFile(const std::string&) override {}
-  void setProgress(int) override {}
-  void flush() override {}
-};
-
-class NullMessages : public MessageBoxes {
- public:
-  void show(const std::string&, const std::string&, MessageIcon) override {}
-};
 
 // A workspace under the temporary folder, removed at the end.
 struct BenchWorkspace {
@@ -85,7 +62,7 @@ struct Bench {
   Workspace ws{workspace.base.string()};
   RunOptions options;
   RunState state;
-  NullView shown;
+  bench::SilentView shown;
   ThrottledRunView view{shown};
   SystemRunClock clock;
   SilentAlarm sound;
@@ -180,7 +157,7 @@ void BM_CollectionPassSampleDrawings(benchmark::State& s) {
   NativeDrawingHost aheadHost;
   SequentialHost sequentialHost;
   DrawingHost& host = s.range(0) ? static_cast<DrawingHost&>(aheadHost) : sequentialHost;
-  NullMessages messages;
+  bench::SilentMessages messages;
   long long visited = 0;
   for (auto _ : s) {
     auto run = bench.context();

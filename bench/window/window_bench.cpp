@@ -15,6 +15,7 @@
 #include "app/textfile.h"
 #include "compare/driver.h"
 #include "compare/run_context.h"
+#include "silent_run.h"
 #include "ui/main_window.h"
 #include "ui/null_host.h"
 #include "ui/volumes.h"
@@ -30,31 +31,6 @@ class RootOnly : public Volumes {
   QStringList roots() const override { return {QStringLiteral("/")}; }
   QString rootVolume() const override { return QStringLiteral("/"); }
   bool isReady(const QString&) const override { return true; }
-};
-
-class NoMessages : public MessageBoxes {
- public:
-  void show(const std::string&, const std::string&, MessageIcon) override {}
-};
-
-class NoView : public RunView {
- public:
-  void setStatus(const std::string&) override {}
-  void setComparing(int, int) override {}
-  void setElapsed(long long) override {}
-  void clearElapsed() override {}
-  void setTimeConflicts(int) override {}
-  void setEntityConflicts(int) override {}
-  void setAgeConflicts(int) override {}
-  void setTotalFiles(int) override {}
-  void setVerdict(const std::string&, Colour) override {}
-  bool loadPicture(const std::filesystem::path&) override { return false; }
-  void clearPicture() override {}
-  void setLocation(const std::string&) override {}
-  void setSubfolders(const std::string&) override {}
-  void setFile(const std::string&) override {}
-  void setProgress(int) override {}
-  void flush() override {}
 };
 
 // A workspace with one project whose folder holds kDrawings drawings and a
@@ -100,7 +76,7 @@ ClassWorkspace& workspace() {
 }
 
 void BM_RecompareThroughWindow(benchmark::State& state) {
-  NoMessages messages;
+  bench::SilentMessages messages;
   NullDrawingHost host;
   RootOnly volumes;
   MainWindowDeps deps;
@@ -124,10 +100,10 @@ void BM_RecompareWithoutWindow(benchmark::State& state) {
   options.project = "CLASS";
   options.locations = {workspace().location};
   RunState runState;
-  NoView view;
+  bench::SilentView view;
   SystemRunClock clock;
   SilentAlarm sound;
-  NoMessages messages;
+  bench::SilentMessages messages;
   for (auto _ : state) {
     RunContext run{ws, options, runState, view, clock, sound};
     recompare(run, messages);

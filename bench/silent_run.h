@@ -1,0 +1,36 @@
+#pragma once
+
+// A run that shows nothing and asks nothing, so that a benchmark measures
+// the work alone.
+
+#include "app/messages.h"
+#include "compare/run_view.h"
+
+namespace veldra::bench {
+
+class SilentView : public RunView {
+ public:
+  void setStatus(const std::string&) override {}
+  void setComparing(int, int) override {}
+  void setElapsed(long long) override {}
+  void clearElapsed() override {}
+  void setTimeConflicts(int) override {}
+  void setEntityConflicts(int) override {}
+  void setAgeConflicts(int) override {}
+  void setTotalFiles(int) override {}
+  void setVerdict(const std::string&, Colour) override {}
+  bool loadPicture(const std::filesystem::path&) override { return false; }
+  void clearPicture() override {}
+  void setLocation(const std::string&) override {}
+  void setSubfolders(const std::string&) override {}
+  void setFile(const std::string&) override {}
+  void setProgress(int) override {}
+  void flush() override {}
+};
+
+class SilentMessages : public MessageBoxes {
+ public:
+  void show(const std::string&, const std::string&, MessageIcon) override {}
+};
+
+}  // namespace veldra::bench
