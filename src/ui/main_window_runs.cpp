@@ -26,21 +26,10 @@ class NoMessages : public MessageBoxes {
 };
 
 // What the window was given, or a stand-in when it was given nothing.
-MessageBoxes& messagesOr(MessageBoxes* given) {
-  static NoMessages none;
-  return given ? *given : none;
-}
-DrawingHost& hostOr(DrawingHost* given) {
-  static NullDrawingHost none;
-  return given ? *given : none;
-}
-AlarmSound& soundOr(AlarmSound* given) {
-  static SilentAlarm silence;
-  return given ? *given : silence;
-}
-RunClock& clockOr(RunClock* given) {
-  static SystemRunClock system;
-  return given ? *given : system;
+template <typename StandIn, typename Interface>
+Interface& givenOr(Interface* given) {
+  static StandIn standIn;
+  return given ? *given : standIn;
 }
 
 // The window's labels behind a throttle: a long run repaints them at most
@@ -69,11 +58,11 @@ RunOptions MainWindow::runOptions() const {
 void MainWindow::on_cmdCollect_clicked() {
   // Without a project there is no record file to write.
   if (selectedProject().isEmpty()) return;
-  MessageBoxes& messages = messagesOr(deps_.messages);
+  MessageBoxes& messages = givenOr<NoMessages>(deps_.messages);
   const RunOptions options = runOptions();
   WindowRun shown(*this);
-  RunContext run{ws_, options, runState_, shown.view, clockOr(deps_.runClock), soundOr(deps_.sound)};
-  const PassResult result = runCollectionPass(run, hostOr(deps_.host), messages);
+  RunContext run{ws_, options, runState_, shown.view, givenOr<SystemRunClock>(deps_.runClock), givenOr<SilentAlarm>(deps_.sound)};
+  const PassResult result = runCollectionPass(run, givenOr<NullDrawingHost>(deps_.host), messages);
   shown.view.flush();
   if (result.fatal) {
     messages.show(result.fatalText, kFatalTitle, MessageIcon::Critical);
@@ -93,8 +82,8 @@ void MainWindow::on_cmdCompare_clicked() {
   if (selectedProject().isEmpty()) return;
   const RunOptions options = runOptions();
   WindowRun shown(*this);
-  RunContext run{ws_, options, runState_, shown.view, clockOr(deps_.runClock), soundOr(deps_.sound)};
-  const RecompareOutcome outcome = recompare(run, messagesOr(deps_.messages));
+  RunContext run{ws_, options, runState_, shown.view, givenOr<SystemRunClock>(deps_.runClock), givenOr<SilentAlarm>(deps_.sound)};
+  const RecompareOutcome outcome = recompare(run, givenOr<NoMessages>(deps_.messages));
   shown.view.flush();
   if (outcome == RecompareOutcome::EmptyRecordRefused) {
     // As if the user had cleared "Time Matches": the run buttons follow the
