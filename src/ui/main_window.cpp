@@ -1,4 +1,5 @@
 #include "ui/main_window.h"
+#include "ui/twips.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -540,6 +541,10 @@ void MainWindow::TabStrip1_Click() {
   frmLocations->setVisible(tab == 1);
   frmReports->setVisible(tab == 2);
   frmAbout->setVisible(tab == 3);
+  // Under the tall Reports page the strip keeps only its row of tabs, so
+  // that no frame of its body shows beside the page; the other pages lie on
+  // its body at its designed height.
+  TabStrip1Body->resize(TabStrip1Body->width(), twips(tab == 2 ? 480 : 3135));
   if (tab == 2) {
     LoadChosenReport();
   } else if (tab == 3) {
