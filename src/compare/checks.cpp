@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numeric>
 #include <system_error>
+#include <utility>
 
 #include "app/textfile.h"
 #include "compare/handle_match.h"
@@ -17,9 +18,17 @@ bool writeSwitchedOff(const std::filesystem::path& report, std::string_view line
   return replaceFile(report, quotedLine(line));
 }
 
-// A switched-on check replaces its report; when that fails the old report is
-// removed so that it is not mistaken for this run's, and the check goes on.
-void writeReport(const std::filesystem::path& report, const std::string& content) {
+// The end of a check that ran: the alarm (once per run) when it found a
+// conflict, else the one line saying there was none. The report is replaced
+// whole; when that fails the old report is removed so that it is not
+// mistaken for this run's, and the check goes on.
+void finishCheck(RunContext& run, const std::filesystem::path& report, int conflicts, std::string content,
+                 const std::string& noConflictLine) {
+  if (conflicts > 0) {
+    if (run.state.alertgiven == "NO") raiseAlarm(run);
+  } else {
+    content = quotedLine(noConflictLine);
+  }
   if (!replaceFile(report, content)) {
     std::error_code ec;
     std::filesystem::remove(report, ec);
@@ -96,12 +105,7 @@ bool checkTimes(RunContext& run, const DrawingTable& table) {
     }
     run.markTime();
   }
-  if (run.state.timeConflicts > 0) {
-    if (run.state.alertgiven == "NO") raiseAlarm(run);
-  } else {
-    content = quotedLine("No time conflicts!");
-  }
-  writeReport(report, content);
+  finishCheck(run, report, run.state.timeConflicts, std::move(content), "No time conflicts!");
   return true;
 }
 
@@ -154,11 +158,9 @@ bool checkHandles(RunContext& run, const DrawingTable& table) {
   if (conflicts > 0) {
     run.state.entityConflicts = conflicts;
     run.view.setEntityConflicts(conflicts);
-    if (run.state.alertgiven == "NO") raiseAlarm(run);
-  } else {
-    content = quotedLine("No entity [" + entity + "] conflicts >= " + run.options.percent + "% match!");
   }
-  writeReport(report, content);
+  finishCheck(run, report, conflicts, std::move(content),
+              "No entity [" + entity + "] conflicts >= " + run.options.percent + "% match!");
   return true;
 }
 
@@ -224,12 +226,7 @@ bool checkAges(RunContext& run, const DrawingTable& table) {
     }
     run.markTime();
   }
-  if (run.state.ageConflicts > 0) {
-    if (run.state.alertgiven == "NO") raiseAlarm(run);
-  } else {
-    content = quotedLine("No DWG date check conflicts!");
-  }
-  writeReport(report, content);
+  finishCheck(run, report, run.state.ageConflicts, std::move(content), "No DWG date check conflicts!");
   return true;
 }
 
