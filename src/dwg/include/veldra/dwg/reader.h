@@ -32,6 +32,15 @@ struct Status {
   static Status Ok() { return {}; }
 };
 
+// Damage found in a drawing that could still be read: a checksum that does
+// not match, an entity chain that ends early. The facts read from such a
+// drawing are doubtful and must not be trusted silently.
+struct Damage {
+  std::string section;       // which section, when known
+  std::uint64_t offset = 0;  // where in the file or section, when known
+  std::string message;       // one line, for a person
+};
+
 // A date as the drawing stores it: whole Julian days and milliseconds of the day.
 struct StoredDate {
   std::int32_t days = 0;
@@ -45,12 +54,16 @@ struct Entity {
   std::string className;   // as the automation interface names it, e.g. "AcDbLine"
   std::uint64_t handle = 0;
   Space space = Space::kModel;
+  bool hasHandle = true;   // false only in old drawings saved without handles
 };
 
 struct Summary {
   std::string version;     // the six bytes at offset 0, e.g. "AC1015"
   StoredDate created;      // header variable TDCREATE
   std::vector<Entity> entities;  // model space first, then the layouts
+  std::vector<Damage> damage;    // empty for a sound drawing
+
+  bool doubtful() const { return !damage.empty(); }
 };
 
 // Reads from bytes in memory; `out` is filled only as far as reading got.

@@ -1,0 +1,81 @@
+#pragma once
+
+// The evidence a drawing carries beyond its summary: more header variables,
+// the summary information, the preview picture and the geometry of its
+// top-level entities. Read only when asked for, so that the plain summary
+// read stays as cheap as it is. Standard C++ only; nothing here throws.
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "veldra/dwg/reader.h"
+
+namespace veldra::dwg {
+
+// Section AcDb:SummaryInfo (R2004 and later), texts in UTF-8.
+struct SummaryInfo {
+  std::string title;
+  std::string subject;
+  std::string author;
+  std::string keywords;
+  std::string comments;
+  std::string lastSavedBy;
+  std::string revisionNumber;
+  std::string hyperlinkBase;
+};
+
+enum class PreviewFormat { kNone, kBmp, kPng, kWmf };
+
+// The preview picture as the drawing stores it. A BMP is a device-independent
+// bitmap without its 14-byte file header.
+struct Preview {
+  PreviewFormat format = PreviewFormat::kNone;
+  int width = 0;   // pixels; 0 when unknown (WMF)
+  int height = 0;
+  std::vector<std::uint8_t> bytes;
+};
+
+// Header variables after TDCREATE and the other evidence of the drawing as a
+// whole. A field the drawing's version does not store stays empty.
+struct Evidence {
+  std::optional<StoredDate> updated;      // TDUPDATE
+  std::optional<StoredDate> editingTime;  // TDINDWG (days and milliseconds of a duration)
+  std::optional<StoredDate> userTimer;    // TDUSRTIMER
+  std::optional<std::uint64_t> handseed;  // HANDSEED, the next free handle
+  std::optional<std::string> fingerprintGuid;  // FINGERPRINTGUID, braces included
+  std::optional<std::string> versionGuid;      // VERSIONGUID, braces included
+  std::optional<SummaryInfo> summaryInfo;      // R2004 and later
+  Preview preview;
+};
+
+// The layer and the geometry of one top-level entity. `numbers` follow the
+// kind's own order (a line: start x y z, end x y z; a circle: centre x y z,
+// radius; ...); other kinds leave them empty. `text` holds a text entity's
+// text or a block reference's block name, in UTF-8.
+struct EntityGeometry {
+  std::string layer;
+  std::vector<double> numbers;
+  std::optional<std::string> text;
+};
+
+struct ReadRequest {
+  bool evidence = false;  // Evidence, the preview picture included
+  bool geometry = false;  // one EntityGeometry per summary entity
+};
+
+struct Drawing {
+  Summary summary;
+  Evidence evidence;                      // when requested
+  std::vector<EntityGeometry> geometry;   // when requested: parallel to summary.entities
+};
+
+// Reads what `request` asks for besides the summary; `out` is filled only as
+// far as reading got.
+Status readDrawing(std::span<const std::uint8_t> data, const ReadRequest& request, Drawing& out);
+Status readDrawingFile(const std::filesystem::path& file, const ReadRequest& request, Drawing& out);
+
+}  // namespace veldra::dwg
