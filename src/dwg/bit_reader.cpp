@@ -253,6 +253,30 @@ std::string BitReader::readTU() {
   return text;
 }
 
+std::string BitReader::readTVBytes() {
+  const auto length = static_cast<std::uint16_t>(readBS());
+  if (static_cast<std::uint64_t>(length) * 8 > remaining()) {
+    fail();
+    return {};
+  }
+  std::string text(length, '\0');
+  for (auto& c : text) c = static_cast<char>(readRC());
+  text.resize(std::min(text.size(), text.find('\0')));
+  return text;
+}
+
+std::u16string BitReader::readTUUnits() {
+  const auto length = static_cast<std::uint16_t>(readBS());
+  if (static_cast<std::uint64_t>(length) * 16 > remaining()) {
+    fail();
+    return {};
+  }
+  std::u16string text(length, u'\0');
+  for (auto& c : text) c = static_cast<char16_t>(readRS());
+  text.resize(std::min(text.size(), text.find(u'\0')));
+  return text;
+}
+
 void BitReader::skipTV() {
   const auto length = static_cast<std::uint16_t>(readBS());
   skip(static_cast<std::uint64_t>(length) * 8);

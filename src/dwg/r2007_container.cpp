@@ -135,6 +135,10 @@ class Container {
       }
       if (Status s = readSection(*found, *want.target); !s.ok()) return s;
     }
+    if (out.wantEvidence) {
+      readOptional(sections, "AcDb:SummaryInfo", out.summaryInfo);
+      readOptional(sections, "AcDb:Preview", out.preview);
+    }
     return Status::Ok();
   }
 
@@ -382,6 +386,17 @@ class Container {
       covered = ref.dataOffset + page.size();
     }
     return Status::Ok();
+  }
+
+  // A section the drawing may lack; a failure stays with the section.
+  void readOptional(const std::vector<SectionEntry>& sections, const char* name,
+                    Sections::Optional& target) {
+    const auto found = std::find_if(sections.begin(), sections.end(),
+                                    [&](const SectionEntry& e) { return e.name == name; });
+    if (found == sections.end()) return;
+    target.present = true;
+    target.status = readSection(*found, target.bytes);
+    if (!target.status.ok()) target.bytes.clear();
   }
 
   Status readDataPage(const SectionEntry& section, const PageRef& ref,
