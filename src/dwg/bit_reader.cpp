@@ -140,10 +140,13 @@ double BitReader::readDD(double defaultValue) {
       bits = (bits & ~std::uint64_t{0xFFFFFFFF}) | readRL();
       return std::bit_cast<double>(bits);
     case 2: {
+      // Two bytes for bytes 5 and 6 of the default (counting from 1, least
+      // significant first), then four for bytes 1 to 4; the sign and
+      // exponent bytes stay.
       const std::uint64_t b4 = readRC();
       const std::uint64_t b5 = readRC();
       const std::uint64_t low = readRL();
-      bits = (bits & 0x0000FFFF00000000ull) | (b5 << 56) | (b4 << 48) | low;
+      bits = (bits & 0xFFFF000000000000ull) | (b5 << 40) | (b4 << 32) | low;
       return std::bit_cast<double>(bits);
     }
     default: return readRD();
