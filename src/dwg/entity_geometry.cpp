@@ -310,9 +310,9 @@ class GeometryReader : ObjectAccess {
     const std::int32_t bulges = (flags & 0x10) ? r.readBL() : 0;
     if (release_ >= Release::kR2010 && (flags & 0x400)) r.readBL();  // vertex identifiers
     if (flags & 0x20) r.readBL();  // widths
-    // Every stored value takes at least two bits.
+    // Every vertex takes at least four bits (two patched doubles), every bulge two.
     if (r.failed() || points < 0 || bulges < 0 ||
-        static_cast<std::uint64_t>(points) + static_cast<std::uint64_t>(bulges) > r.remaining() / 2)
+        static_cast<std::uint64_t>(points) * 4 + static_cast<std::uint64_t>(bulges) * 2 > r.remaining())
       return error(ErrorKind::kCorrupt, "polyline counts more vertices than it holds", o.handle);
     n.reserve(static_cast<std::size_t>(points) * 3);
     double x = 0.0;

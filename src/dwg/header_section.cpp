@@ -359,6 +359,7 @@ class HeaderWalker {
     if (reader.failed() || size > data.size())
       return makeError(ErrorKind::kTruncated, "header variables cut short", 0, std::string(kHeaderName));
     const bool textsApart = release_ >= Release::kR2007;
+    Status stringsLost;
     if (textsApart) {
       // The bit size counts from its own field on.
       const std::uint64_t sizeField = reader.position();
@@ -366,13 +367,13 @@ class HeaderWalker {
       // Only the evidence needs the texts.
       if (evidence != nullptr && !reader.failed() &&
           !openStringStream(data, reader.position(), sizeField + bitSize, strings_))
-        strings_.fail();
+        stringsLost = makeError(ErrorKind::kCorrupt, "the header's texts cannot be found", 0, std::string(kHeaderName));
     }
     if (reader.failed())
       return makeError(ErrorKind::kTruncated, "header variables cut short", 0, std::string(kHeaderName));
 
-    Status later;
-    bool textsReadable = evidence != nullptr || !textsApart;
+    Status later = stringsLost;
+    bool textsReadable = (evidence != nullptr || !textsApart) && stringsLost.ok();
     for (const HeaderField& field : kHeaderFields) {
       if (release_ < field.from || release_ > field.to) continue;
       BitReader* texts = !textsApart ? &reader : textsReadable ? &strings_ : nullptr;

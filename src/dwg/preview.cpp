@@ -17,7 +17,6 @@ constexpr std::array<std::uint8_t, 16> kStartSentinel = {0x1F, 0x25, 0x6D, 0x07,
                                                          0x9D, 0x57, 0xCA, 0x3F, 0x9D, 0x44, 0x10, 0x2B};
 constexpr std::size_t kEntriesAt = kStartSentinel.size() + 4 + 1;  // after the overall size and the count
 constexpr std::size_t kEntrySize = 9;
-constexpr std::uint8_t kHeaderCode = 1;
 constexpr std::uint8_t kBmpCode = 2;
 constexpr std::uint8_t kWmfCode = 3;
 constexpr std::uint8_t kPngCode = 6;

@@ -50,6 +50,12 @@ std::string oneLine(std::string_view text) {
   return out;
 }
 
+// A path as UTF-8 for the terminal.
+std::string display(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
 void printSummary(const dwg::Summary& summary, std::ostream& out) {
   out << "version\t" << summary.version << '\n';
   out << "TDCREATE\t" << number(summary.created.julian()) << '\n';
@@ -114,20 +120,24 @@ void writePreview(const dwg::Drawing& drawing, const fs::path& drawingFile, cons
     out << "PREVIEW\tnone\n";
     return;
   }
-  const std::string extension = dwg::previewExtension(drawing.evidence.preview.format);
-  fs::path target = dir / (drawingFile.stem().string() + extension);
-  for (int n = 2; written.count(target) != 0; ++n)
-    target = dir / (drawingFile.stem().string() + "-" + std::to_string(n) + extension);
+  const char* extension = dwg::previewExtension(drawing.evidence.preview.format);
+  fs::path name = drawingFile.stem();
+  name += extension;
+  for (int n = 2; written.count(dir / name) != 0; ++n) {
+    name = drawingFile.stem();
+    name += "-" + std::to_string(n) + extension;
+  }
+  const fs::path target = dir / name;
   std::ofstream file(target, std::ios::binary | std::ios::trunc);
   file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   file.close();
   if (!file) {
-    std::cerr << "veldra-dwginfo: cannot write " << target.string() << '\n';
+    std::cerr << "veldra-dwginfo: cannot write " << display(target) << '\n';
     status = 1;
     return;
   }
   written.insert(target);
-  out << "PREVIEW\t" << target.string() << '\n';
+  out << "PREVIEW\t" << display(target) << '\n';
 }
 
 int usage() {
@@ -156,7 +166,7 @@ int main(int argc, char** argv) {
       first = 3;
       std::error_code ec;
       if (!fs::is_directory(previewDir, ec)) {
-        std::cerr << "veldra-dwginfo: " << previewDir.string() << " is no folder\n";
+        std::cerr << "veldra-dwginfo: " << display(previewDir) << " is no folder\n";
         return 2;
       }
     } else if (option.rfind("--", 0) == 0) {
