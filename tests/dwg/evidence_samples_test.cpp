@@ -9,7 +9,6 @@
 #include <cctype>
 #include <cmath>
 #include <numbers>
-#include <regex>
 
 #include "support/temp_dir.h"
 #include "veldra/dwg/evidence.h"
@@ -33,9 +32,16 @@ Drawing readAll(const std::string& name) {
   return drawing;
 }
 
+// "{8-4-4-4-12}" upper-case hexadecimal digits.
 bool isGuid(const std::string& text) {
-  static const std::regex kGuid("\\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\}");
-  return std::regex_match(text, kGuid);
+  static constexpr std::string_view kForm = "{........-....-....-....-............}";
+  if (text.size() != kForm.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    const bool hex = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+    if (kForm[i] == '.' ? !hex : c != kForm[i]) return false;
+  }
+  return true;
 }
 
 std::string upper(std::string text) {
@@ -47,8 +53,17 @@ std::string upper(std::string text) {
 // versions before R2010 put each scale of an annotative object on a layer of
 // its own named after the layer and the scale ("0 @ 1"; "0___1" in R14).
 bool sameLayer(const std::string& a, const std::string& b) {
-  static const std::regex kScale("( @ |___)[0-9]+$");
-  return std::regex_replace(upper(a), kScale, "") == std::regex_replace(upper(b), kScale, "");
+  const auto base = [](std::string name) {
+    name = upper(name);
+    const std::size_t digits = name.find_last_not_of("0123456789") + 1;
+    if (digits < name.size()) {
+      for (const std::string_view mark : {" @ ", "___"})
+        if (digits >= mark.size() && name.compare(digits - mark.size(), mark.size(), mark) == 0)
+          return name.substr(0, digits - mark.size());
+    }
+    return name;
+  };
+  return base(a) == base(b);
 }
 
 class SampleVersions : public ::testing::Test {
