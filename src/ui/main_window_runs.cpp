@@ -44,7 +44,8 @@ std::string problemsText(const std::vector<ProblemDrawing>& problems) {
   for (std::size_t i = 0; i < problems.size() && i < kProblemsNamed; ++i)
     text += "\r\n" + problems[i].path.string() + " (" + problemReason(problems[i]) + ")";
   if (problems.size() > kProblemsNamed)
-    text += "\r\n... and " + std::to_string(problems.size() - kProblemsNamed) + " more.";
+    text += "\r\n... and " + std::to_string(problems.size() - kProblemsNamed) +
+            " more (\"veldra-cli collect\" lists every one).";
   text += "\r\n\r\nThe checks cannot judge them: look at these submissions yourself.";
   return text;
 }
