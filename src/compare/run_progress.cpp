@@ -21,10 +21,8 @@ void RunProgress::status(const std::string& text) {
   view_.setStatus(text);
 }
 
-void RunProgress::comparing(int first, int second) {
-  state_.status = comparingText(first, second);
-  view_.setComparing(first, second);
-}
+// Called for every pair of a long check: shown, not kept as text.
+void RunProgress::comparing(int first, int second) { view_.setComparing(first, second); }
 
 void RunProgress::totalFiles(int count) {
   state_.totfiles = count;

@@ -59,7 +59,7 @@ struct RunState {
   bool alarmGiven = false;  // the alarm was given in this run (at most once per run)
   Verdict verdict = Verdict::kNone;
   std::array<int, kCounterCount> conflicts{};
-  std::string status;       // the status text as last set by the run
+  std::string status;       // the status text as last set by the run (not the pair being compared)
 
   int conflictCount(Counter counter) const { return conflicts[static_cast<std::size_t>(counter)]; }
   bool conflictsFound() const { return verdict == Verdict::kAlarm; }
