@@ -493,7 +493,7 @@ Bytes Writer::headerSection() const {
                    0.5, 1.0, 1.0}) {
     d.writeBD(v);
   }
-  if (release_ <= Release::kR2004) text(".");  // MENUNAME
+  text(".");                                  // MENUNAME, in the string stream from R2007 on
   stamp({spec_.days, spec_.milliseconds});    // TDCREATE
   stamp(updated());                           // TDUPDATE
   if (paged()) {
@@ -1201,7 +1201,8 @@ void Writer::addEntity(const EntitySpec& entity, std::size_t index, const Object
       break;
     }
     case Kind::kText: {
-      const std::string_view words = entity.numbers.empty() && entity.text.empty() ? "VELDRA" : entity.text;
+      const std::string_view words =
+          entity.numbers.empty() && entity.text.empty() ? std::string_view("VELDRA") : std::string_view(entity.text);
       if (old) {
         d.writeBD(0.0);              // elevation
         d.write2RD(n[0], n[1]);      // insertion
