@@ -28,7 +28,8 @@ void appendStringStream(BitWriter& data, const BitWriter& strings) {
   data.writeB(true);
 }
 
-ObjectBuilder::ObjectBuilder(Release release, std::uint16_t type, std::uint64_t handle) : release_(release) {
+ObjectBuilder::ObjectBuilder(Release release, std::uint16_t type, std::uint64_t handle)
+    : release_(release), handle_(handle) {
   if (release_ >= Release::kR2010) {
     data_.writeOT(type);
   } else {
@@ -56,6 +57,8 @@ void ObjectBuilder::objectCommon(std::uint64_t owner, const std::vector<std::uin
 }
 
 void ObjectBuilder::entityCommon(const EntityLinks& links) {
+  const bool assumedLinks = release_ <= Release::kR2000 && links.previous != 0 && links.previous + 1 == handle_ &&
+                            handle_ + 1 == links.next;
   data_.writeB(false);  // no graphic
   if (release_ <= Release::kR14) sizePlaceholder();
   data_.writeBB(links.mode);
@@ -63,7 +66,7 @@ void ObjectBuilder::entityCommon(const EntityLinks& links) {
   if (release_ >= Release::kR2004) data_.writeB(true);
   if (release_ >= Release::kR2013) data_.writeB(false);
   if (release_ <= Release::kR14) data_.writeB(true);     // linetype by layer
-  if (release_ <= Release::kR2000) data_.writeB(false);  // links stored
+  if (release_ <= Release::kR2000) data_.writeB(assumedLinks);
   data_.writeBS(kByLayer);                               // colour (CMC, or ENC without flags)
   data_.writeBD(1.0);                                    // linetype scale
   if (release_ >= Release::kR2000) {
@@ -81,7 +84,7 @@ void ObjectBuilder::entityCommon(const EntityLinks& links) {
   if (links.mode == 0) handles_.writeH(kSoftPointer, links.owner);
   if (release_ < Release::kR2004) handles_.writeH(kHardOwner, 0);  // no extension dictionary
   if (release_ <= Release::kR14) handles_.writeH(kHardPointer, links.layer);
-  if (release_ <= Release::kR2000) {
+  if (release_ <= Release::kR2000 && !assumedLinks) {
     handles_.writeH(kSoftPointer, links.previous);
     handles_.writeH(kSoftPointer, links.next);
   }

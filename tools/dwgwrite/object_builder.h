@@ -35,7 +35,8 @@ class ObjectBuilder {
   // The rest of the common data of an entity: no graphic, every property
   // "by layer". `mode` is 1 in paper space, 2 in model space, 0 inside a
   // block (then `owner` names the block record). Before R2004 the entity
-  // is chained to its neighbours.
+  // is chained to its neighbours; links to the handles just below and
+  // above its own are left to be assumed, as the CAD program does.
   struct EntityLinks {
     unsigned mode = 2;
     std::uint64_t owner = 0;
@@ -69,6 +70,7 @@ class ObjectBuilder {
   BitWriter data_;
   BitWriter strings_;
   BitWriter handles_;
+  std::uint64_t handle_ = 0;
   std::size_t sizePos_ = 0;
   bool hasSizeField_ = false;
 };
