@@ -16,6 +16,7 @@
 #include "dwgwrite/containers.h"
 #include "dwgwrite/format.h"
 #include "dwgwrite/object_builder.h"
+#include "dwgwrite/plan_edits.h"
 #include "dwgwrite/text_encoding.h"
 
 namespace veldra::dwgwrite {
@@ -161,24 +162,6 @@ std::string hex(std::uint64_t value) {
 
 bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-// Simple geometry that differs with an entity's place in its space, so that
-// a drawing opened in a CAD program shows distinct items.
-std::vector<double> placedNumbers(Kind kind, std::size_t index) {
-  const double x = static_cast<double>(index % 100);
-  const double y = static_cast<double>(index / 100);
-  switch (kind) {
-    case Kind::kLine: return {x, y, 0, x + 0.5, y + 0.5, 0};
-    case Kind::kCircle: return {x + 0.5, y + 0.5, 0, 0.25};
-    case Kind::kArc: return {x + 0.5, y + 0.5, 0, 0.25, 0.0, 3.14159265358979};
-    case Kind::kEllipse: return {x + 0.5, y + 0.5, 0, 0.4, 0, 0, 0.5, 0, 2 * kPi};
-    case Kind::kPoint: return {x, y, 0};
-    case Kind::kLwPolyline: return {x, y, 0, x + 0.5, y, 0, x + 0.5, y + 0.5, 0};
-    case Kind::kText: return {x, y, 0.2};
-    case Kind::kInsert: return {x, y, 0, 1, 1, 1, 0};
-  }
-  return {};
-}
-
 // ---- Handles
 
 struct BlockHandles {
@@ -194,89 +177,22 @@ struct Handles {
   std::uint64_t highest = 0;
 };
 
-// ---- The drawing
+Stamp editingStamp(const DrawingSpec& plan) { return plan.editingTime.value_or(Stamp{0, kDefaultEditingMs}); }
 
-class Writer {
- public:
-  Writer(const DrawingSpec& plan, Release release, const Handles& handles)
-      : spec_(plan), release_(release), handles_(handles) {}
-
-  Bytes build();
-
- private:
-  std::uint64_t h(Own which) const { return handles_.own[which]; }
-  bool paged() const { return release_ >= Release::kR2004; }
-  bool apart() const { return release_ >= Release::kR2010; }
-  std::uint16_t lwPolylineType() const {
-    return release_ <= Release::kR14 ? kFirstClass : static_cast<std::uint16_t>(kLwPolyline);
-  }
-  std::uint64_t layerHandle(const std::string& name) const;
-  std::uint64_t blockRecord(const std::string& name) const;
-  std::uint64_t handseed() const { return spec_.handseed.value_or(handles_.highest + 1); }
-  Stamp editingTime() const { return spec_.editingTime.value_or(Stamp{0, kDefaultEditingMs}); }
-  Stamp updated() const;
-
-  Bytes headerSection() const;
-  Bytes classesSection() const;
-  Bytes summaryInfo() const;
-  void writeDimensions(BitWriter& d, const std::function<void(std::string_view)>& text,
-                       const std::function<void(std::uint16_t)>& color) const;
-  std::string guid(std::uint64_t salt, bool withVersion) const;
-
-  void addObject(std::uint64_t handle, Bytes bytes) { objects_.push_back({handle, std::move(bytes)}); }
-  void addControls();
-  void addTables();
-  void addDictionaries();
-  void addBlockRecord(std::uint64_t record, std::string_view name, const BlockHandles& parts,
-                      const std::vector<const EntitySpec*>& members, std::uint64_t layout);
-  void addBlockEnds(const BlockHandles& parts, std::string_view name, unsigned mode);
-  void addSpace(bool paper);
-  void addBlocks();
-  void addLayout(bool paper);
-  void addEntity(const EntitySpec& entity, std::size_t index, const ObjectBuilder::EntityLinks& links);
-
-  struct StoredObject {
-    std::uint64_t handle;
-    Bytes bytes;
-  };
-
-  const DrawingSpec& spec_;
-  Release release_;
-  const Handles& handles_;
-  std::vector<StoredObject> objects_;
-};
-
-Stamp Writer::updated() const {
-  if (spec_.updated) return *spec_.updated;
-  const Stamp editing = editingTime();
-  std::int64_t ms = static_cast<std::int64_t>(spec_.milliseconds) + editing.milliseconds;
-  std::int64_t days = static_cast<std::int64_t>(spec_.days) + editing.days + ms / kMsPerDay;
+Stamp updatedStamp(const DrawingSpec& plan) {
+  if (plan.updated) return *plan.updated;
+  const Stamp editing = editingStamp(plan);
+  std::int64_t ms = static_cast<std::int64_t>(plan.milliseconds) + editing.milliseconds;
+  std::int64_t days = static_cast<std::int64_t>(plan.days) + editing.days + ms / kMsPerDay;
   ms %= kMsPerDay;
   days = std::min<std::int64_t>(days, INT32_MAX);
   return Stamp{static_cast<std::int32_t>(days), static_cast<std::int32_t>(ms)};
 }
 
-std::uint64_t Writer::layerHandle(const std::string& name) const {
-  if (name.empty() || name == "0") return h(oLayer0);
-  const std::string wanted = upper(name);
-  for (std::size_t i = 0; i < spec_.layers.size(); ++i) {
-    if (upper(spec_.layers[i]) == wanted) return handles_.layers[i];
-  }
-  return h(oLayer0);
-}
-
-std::uint64_t Writer::blockRecord(const std::string& name) const {
-  const std::string wanted = upper(name);
-  for (std::size_t i = 0; i < spec_.blocks.size(); ++i) {
-    if (upper(spec_.blocks[i].name) == wanted) return handles_.blocks[i].record;
-  }
-  return 0;
-}
-
 // A GUID-shaped text drawn from the plan, so that the same plan gives the
 // same file and different plans give different identities. The fingerprint
 // leaves the version out: the same drawing saved in another version keeps it.
-std::string Writer::guid(std::uint64_t salt, bool withVersion) const {
+std::string derivedGuid(const DrawingSpec& spec_, std::uint64_t salt, bool withVersion) {
   std::uint64_t hash = 0xCBF29CE484222325ull;
   const auto mixByte = [&hash](std::uint8_t b) {
     hash ^= b;
@@ -312,10 +228,10 @@ std::string Writer::guid(std::uint64_t salt, bool withVersion) const {
   }
   if (withVersion) {
     mixText(spec_.version);
-    const Stamp saved = updated();
+    const Stamp saved = updatedStamp(spec_);
     mix(static_cast<std::uint64_t>(saved.days));
     mix(static_cast<std::uint64_t>(saved.milliseconds));
-    mix(static_cast<std::uint64_t>(editingTime().milliseconds));
+    mix(static_cast<std::uint64_t>(editingStamp(spec_).milliseconds));
   }
   const std::uint64_t high = hash;
   mix(salt + 0x9E3779B97F4A7C15ull);
@@ -326,6 +242,74 @@ std::string Writer::guid(std::uint64_t salt, bool withVersion) const {
   digits += std::string(16 - lowDigits.size(), '0') + lowDigits;
   return "{" + digits.substr(0, 8) + "-" + digits.substr(8, 4) + "-" + digits.substr(12, 4) + "-" +
          digits.substr(16, 4) + "-" + digits.substr(20, 12) + "}";
+}
+
+// ---- The drawing
+
+class Writer {
+ public:
+  Writer(const DrawingSpec& plan, Release release, const Handles& handles)
+      : spec_(plan), release_(release), handles_(handles) {}
+
+  Bytes build();
+
+ private:
+  std::uint64_t h(Own which) const { return handles_.own[which]; }
+  bool paged() const { return release_ >= Release::kR2004; }
+  bool apart() const { return release_ >= Release::kR2010; }
+  std::uint16_t lwPolylineType() const {
+    return release_ <= Release::kR14 ? kFirstClass : static_cast<std::uint16_t>(kLwPolyline);
+  }
+  std::uint64_t layerHandle(const std::string& name) const;
+  std::uint64_t blockRecord(const std::string& name) const;
+  std::uint64_t handseed() const { return spec_.handseed.value_or(handles_.highest + 1); }
+  Stamp editingTime() const { return editingStamp(spec_); }
+  Stamp updated() const { return updatedStamp(spec_); }
+
+  Bytes headerSection() const;
+  Bytes classesSection() const;
+  Bytes summaryInfo() const;
+  void writeDimensions(BitWriter& d, const std::function<void(std::string_view)>& text,
+                       const std::function<void(std::uint16_t)>& color) const;
+
+  void addObject(std::uint64_t handle, Bytes bytes) { objects_.push_back({handle, std::move(bytes)}); }
+  void addControls();
+  void addTables();
+  void addDictionaries();
+  void addBlockRecord(std::uint64_t record, std::string_view name, const BlockHandles& parts,
+                      const std::vector<const EntitySpec*>& members, std::uint64_t layout);
+  void addBlockEnds(const BlockHandles& parts, std::string_view name, unsigned mode);
+  void addSpace(bool paper);
+  void addBlocks();
+  void addLayout(bool paper);
+  void addEntity(const EntitySpec& entity, std::size_t index, const ObjectBuilder::EntityLinks& links);
+
+  struct StoredObject {
+    std::uint64_t handle;
+    Bytes bytes;
+  };
+
+  const DrawingSpec& spec_;
+  Release release_;
+  const Handles& handles_;
+  std::vector<StoredObject> objects_;
+};
+
+std::uint64_t Writer::layerHandle(const std::string& name) const {
+  if (name.empty() || name == "0") return h(oLayer0);
+  const std::string wanted = upper(name);
+  for (std::size_t i = 0; i < spec_.layers.size(); ++i) {
+    if (upper(spec_.layers[i]) == wanted) return handles_.layers[i];
+  }
+  return h(oLayer0);
+}
+
+std::uint64_t Writer::blockRecord(const std::string& name) const {
+  const std::string wanted = upper(name);
+  for (std::size_t i = 0; i < spec_.blocks.size(); ++i) {
+    if (upper(spec_.blocks[i].name) == wanted) return handles_.blocks[i].record;
+  }
+  return 0;
 }
 
 // The dimension values of a new imperial drawing from R2000 on, DIMPOST to
@@ -574,8 +558,8 @@ Bytes Writer::headerSection() const {
     d.writeBL(29 | 0x200 | 0x800 | 0x2000);
     d.writeBS(1);  // INSUNITS inches
     d.writeBS(0);  // CEPSNTYPE by layer
-    text(spec_.fingerprintGuid.value_or(guid(1, false)));  // FINGERPRINTGUID
-    text(spec_.versionGuid.value_or(guid(2, true)));       // VERSIONGUID
+    text(spec_.fingerprintGuid.value_or(derivedGuid(spec_, 1, false)));  // FINGERPRINTGUID
+    text(spec_.versionGuid.value_or(derivedGuid(spec_, 2, true)));       // VERSIONGUID
   }
   if (paged()) {
     d.writeRC(127);  // SORTENTS
@@ -1127,7 +1111,9 @@ void Writer::addBlocks() {
 
 void Writer::addEntity(const EntitySpec& entity, std::size_t index, const ObjectBuilder::EntityLinks& links) {
   const EntityKind* kind = findKind(entity.type);
-  const std::vector<double> n = entity.numbers.empty() ? placedNumbers(kind->kind, index) : entity.numbers;
+  // Without numbers of its own, an entity gets simple geometry that differs
+  // with its place in its space, so that a CAD program shows distinct items.
+  const std::vector<double> n = entity.numbers.empty() ? placedGeometry(kind->name, index) : entity.numbers;
   static constexpr std::uint16_t kTypes[] = {kLine, kCircle, kArc, kEllipse, kPoint, 0, kText, kInsert};
   const std::uint16_t type =
       kind->kind == Kind::kLwPolyline ? lwPolylineType() : kTypes[static_cast<std::size_t>(kind->kind)];
@@ -1438,6 +1424,12 @@ const std::vector<std::string>& knownEntityTypes() {
   }();
   return names;
 }
+
+std::string fingerprintGuidOf(const DrawingSpec& plan) {
+  return plan.fingerprintGuid.value_or(derivedGuid(plan, 1, false));
+}
+
+std::string versionGuidOf(const DrawingSpec& plan) { return plan.versionGuid.value_or(derivedGuid(plan, 2, true)); }
 
 const std::vector<std::string>& knownVersions() {
   static const std::vector<std::string> versions{"AC1012", "AC1014", "AC1015", "AC1018",

@@ -143,6 +143,12 @@ const std::vector<std::string>& knownEntityTypes();
 // The versions the writer writes, oldest first.
 const std::vector<std::string>& knownVersions();
 
+// FINGERPRINTGUID and VERSIONGUID as the writer stores them for `plan` (from
+// AC1015 on): the given ones, else those derived from the plan. A copy that
+// keeps a drawing's identity while its entities change takes the first.
+std::string fingerprintGuidOf(const DrawingSpec& plan);
+std::string versionGuidOf(const DrawingSpec& plan);
+
 // Fills `out` with the drawing's bytes. Returns "" on success, else one line
 // saying why the plan was refused (then `out` is left empty).
 std::string writeDrawing(const DrawingSpec& plan, std::vector<std::uint8_t>& out);
