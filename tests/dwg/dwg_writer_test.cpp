@@ -126,6 +126,52 @@ TEST(DwgWriterRefuses, BadSpecsWithAReasonAndNoBytes) {
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "bad.dwg"));
 }
 
+TEST(DwgWriterRefuses, PlansTheFormatCannotHold) {
+  using Change = void (*)(DrawingSpec&);
+  const std::vector<std::pair<Change, std::string>> cases{
+      {[](DrawingSpec& p) { p.version = "AC1021"; }, "unknown version \"AC1021\""},
+      {[](DrawingSpec& p) { p.entities[0].numbers = {1, 2}; }, "LINE 30 has 2 numbers"},
+      {[](DrawingSpec& p) { p.entities = {{"LWPOLYLINE", 0x30, false, "", {1, 2, 3, 4}, ""}}; }, "has 4 numbers"},
+      {[](DrawingSpec& p) { p.entities[0].layer = "Walls"; }, "layer \"Walls\", which the plan does not list"},
+      {[](DrawingSpec& p) { p.layers = {"A", "a"}; }, "layer \"a\" is listed twice"},
+      {[](DrawingSpec& p) { p.layers = {"0"}; }, "listed twice"},
+      {[](DrawingSpec& p) { p.entities = {{"INSERT", 0x30, false, "", {}, "Door"}}; },
+       "block \"Door\", which is not defined before it"},
+      {[](DrawingSpec& p) { p.blocks = {{"B", {{"INSERT", 0x31, false, "", {}, "B"}}}}; },
+       "block \"B\", which is not defined before it"},
+      {[](DrawingSpec& p) { p.blocks = {{"B", {}}, {"b", {}}}; }, "defined twice"},
+      {[](DrawingSpec& p) { p.blocks = {{"*Model_Space", {}}}; }, "not starting with '*'"},
+      {[](DrawingSpec& p) { p.blocks = {{"B", {{"LINE", 0x30, false}}}}; }, "30 is used twice"},
+      {[](DrawingSpec& p) { p.entities = {{"TEXT", 0x30, false, "", {}, "\xFF"}}; }, "not UTF-8"},
+      {[](DrawingSpec& p) { p.entities = {{"TEXT", 0x30, false, "", {}, "\xCE\xA9"}}; }, "code page 1252 lacks"},
+      {[](DrawingSpec& p) {
+         p.codePage = 28;
+         p.entities = {{"TEXT", 0x30, false, "", {}, "caf\xC3\xA9"}};
+       },
+       "needs code page 30"},
+      {[](DrawingSpec& p) { p.entities = {{"TEXT", 0x30, false, "", {}, std::string(70000, 'x')}}; }, "too long"},
+      {[](DrawingSpec& p) { p.editingTime = Stamp{0, 86400000}; }, "milliseconds of the editing time"},
+      {[](DrawingSpec& p) { p.updated = Stamp{-2, 0}; }, "the update date has a negative day"},
+      {[](DrawingSpec& p) { p.fingerprintGuid = "{\xC3\xA9}"; }, "printable ASCII"},
+      {[](DrawingSpec& p) { p.preview = {PreviewFormat::kPng, {1}}; }, "PNG preview needs AC1018"},
+      {[](DrawingSpec& p) { p.preview = {PreviewFormat::kBmp, {}}; }, "no bytes"},
+      {[](DrawingSpec& p) {
+         p.version = "AC1018";
+         p.summaryInfo.author = "\xCE\xA9";
+       },
+       "code page 1252 lacks"},
+  };
+  for (const auto& [change, reason] : cases) {
+    SCOPED_TRACE(reason);
+    DrawingSpec plan{2459632, 0, {{"LINE", 0x30, false}}};
+    change(plan);
+    Bytes out{1, 2, 3};
+    const std::string problem = writeDrawing(plan, out);
+    EXPECT_NE(problem.find(reason), std::string::npos) << problem;
+    EXPECT_TRUE(out.empty());
+  }
+}
+
 // Reads what the object map and object framing need, to check the writer
 // without the reader.
 struct MiniReader {
@@ -258,6 +304,55 @@ TEST(DwgWriterCommandLine, EntitiesSinglyInRunsAndFromAFile) {
   EXPECT_NE(parseEntityFile(bad.string(), plan).find("line 2"), std::string::npos);
   EXPECT_NE(parseEntityFile((dir.path() / "none.txt").string(), plan), "");
   EXPECT_EQ(plan.entities.size(), 7u);
+}
+
+}  // namespace
+}  // namespace veldra::dwgwrite
+
+namespace veldra::dwgwrite {
+namespace {
+
+TEST(DwgWriterCommandLine, FurtherChoices) {
+  DrawingSpec plan;
+  bool known = false;
+  const auto option = [&](const char* name, const std::string& value) { return parseOption(name, value, plan, known); };
+  EXPECT_EQ(option("version", "AC1012"), "");
+  EXPECT_EQ(plan.version, "AC1012");
+  EXPECT_NE(option("version", "AC1021"), "");
+  EXPECT_EQ(plan.version, "AC1012");
+  EXPECT_EQ(option("updated", "2460000.5"), "");
+  EXPECT_EQ(plan.updated->days, 2460000);
+  EXPECT_EQ(plan.updated->milliseconds, 43200000);
+  EXPECT_EQ(option("editing-time", "0:90000"), "");
+  EXPECT_EQ(plan.editingTime->milliseconds, 90000);
+  EXPECT_NE(option("editing-time", "soon"), "");
+  EXPECT_EQ(option("handseed", "2A0"), "");
+  EXPECT_EQ(plan.handseed, 0x2A0u);
+  EXPECT_NE(option("handseed", "2G"), "");
+  EXPECT_EQ(option("fingerprint-guid", "{A}"), "");
+  EXPECT_EQ(option("version-guid", "{B}"), "");
+  EXPECT_EQ(plan.fingerprintGuid, "{A}");
+  EXPECT_EQ(plan.versionGuid, "{B}");
+  EXPECT_EQ(option("layer", "Walls"), "");
+  EXPECT_EQ(plan.layers, std::vector<std::string>{"Walls"});
+  EXPECT_EQ(option("summary", "LastSavedBy=lab=07"), "");
+  EXPECT_EQ(plan.summaryInfo.lastSavedBy, "lab=07");
+  EXPECT_NE(option("summary", "owner=x"), "");
+  EXPECT_NE(option("summary", "author"), "");
+
+  testing::TempDir dir;
+  const auto bmp = dir.write("p.bmp", std::string("BM") + std::string(12, '\0') + "DIB");
+  EXPECT_EQ(option("preview", bmp.string()), "");
+  EXPECT_EQ(plan.preview.format, PreviewFormat::kBmp);
+  EXPECT_EQ(plan.preview.bytes, (Bytes{'D', 'I', 'B'}));
+  EXPECT_EQ(option("preview", dir.write("p.PNG", "png").string()), "");
+  EXPECT_EQ(plan.preview.format, PreviewFormat::kPng);
+  EXPECT_NE(option("preview", dir.write("p.gif", "gif").string()), "");
+  EXPECT_NE(option("preview", dir.write("q.bmp", "not a bitmap").string()), "");
+  EXPECT_NE(option("preview", (dir.path() / "none.wmf").string()), "");
+  EXPECT_TRUE(known);
+  EXPECT_EQ(option("colour", "red"), "");
+  EXPECT_FALSE(known);
 }
 
 }  // namespace
