@@ -350,19 +350,12 @@ Bytes buildR13File(const R13Parts& parts) {
 
 Bytes buildR2004File(const R2004Parts& parts) {
   // Sections in page order, the preview right after the summary information.
-  std::vector<NamedSection> sections;
+  std::vector<NamedSection> sections = parts.sections;
   std::size_t previewIndex = 0;
-  for (const NamedSection& s : parts.sections) {
-    sections.push_back(s);
-    if (s.name == "AcDb:SummaryInfo") {
-      previewIndex = sections.size();
-      sections.push_back({"AcDb:Preview", {}, false});
-    }
+  for (std::size_t i = 0; i < sections.size(); ++i) {
+    if (sections[i].name == "AcDb:SummaryInfo") previewIndex = i + 1;
   }
-  if (previewIndex == 0 && (sections.empty() || sections[0].name != "AcDb:Preview")) {
-    previewIndex = 0;
-    sections.insert(sections.begin(), {"AcDb:Preview", {}, false});
-  }
+  sections.insert(sections.begin() + static_cast<std::ptrdiff_t>(previewIndex), {"AcDb:Preview", {}, false});
 
   // Plain sections keep one page of their size rounded up; compressed ones
   // are cut into pages of 0x7400 bytes. Page numbers count from 1 in file
@@ -437,7 +430,6 @@ Bytes buildR2004File(const R2004Parts& parts) {
   }
   const Bytes sectionMapPage = systemPage(kSectionMapType, sectionMap);
   const auto sectionMapNumber = static_cast<std::uint32_t>(pages.size() + 1);
-  const std::uint64_t sectionMapAddress = address;
   address += sectionMapPage.size();
 
   // The page map lists every page with its size in file order, itself last;
@@ -495,7 +487,6 @@ Bytes buildR2004File(const R2004Parts& parts) {
   append(file, header);
   file.insert(file.end(), magicSequence().begin(), magicSequence().begin() + 0x14);
   for (std::size_t i = 0; i < pages.size(); ++i) append(file, dataPage(pages[i], addresses[i]));
-  (void)sectionMapAddress;
   append(file, sectionMapPage);
   append(file, pageMapPage);
   append(file, header);
