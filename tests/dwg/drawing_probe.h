@@ -42,6 +42,7 @@ struct HeaderFacts {
   StoredDate created, updated, editingTime, userTimer;
   std::uint64_t handseed = 0;
   std::optional<std::string> fingerprintGuid, versionGuid;
+  std::uint64_t unreadBits = 0;  // left in the data stream after the last variable
   bool ok = false;
 };
 
@@ -61,7 +62,7 @@ inline HeaderFacts readHeader(const detail::Sections& sections, Release release)
   const std::span<const std::uint8_t> data(sections.header);
   BitReader r(data);
   r.skip(16 * 8);
-  r.readRL();
+  r.readRL();  // the size, read again below
   if (release >= Release::kR2018 || (release >= Release::kR2010 && sections.maintenance > 3)) r.readRL();
   const bool apart = release >= Release::kR2007;
   BitReader strings;
@@ -69,6 +70,11 @@ inline HeaderFacts readHeader(const detail::Sections& sections, Release release)
     const std::uint64_t field = r.position();
     const std::uint64_t bits = r.readRL();
     if (!detail::openStringStream(data, r.position(), field + bits, strings)) return facts;
+    r = BitReader(data, r.position(), strings.position());
+  } else {
+    const std::uint64_t start = r.position();
+    const std::uint64_t size = BitReader(data, start - 32, start).readRL();
+    r = BitReader(data, start, start + size * 8);
   }
   const bool old = release <= Release::kR14;
   const auto text = [&]() -> std::string { return apart ? ascii(readUnits(strings)) : r.readTV(); };
@@ -134,21 +140,36 @@ inline HeaderFacts readHeader(const detail::Sections& sections, Release release)
   stamp(facts.userTimer);
   color();
   facts.handseed = r.readH().value;
-  if (release < Release::kR2000) {
-    facts.ok = !r.failed();
-    return facts;
-  }
   for (int i = 0; i < (apart ? 6 : 5); ++i) handle();  // CLAYER ... CMLSTYLE
-  r.readBD();
+  if (!old) r.readBD();
   for (int space = 0; space < 2; ++space) {
     doubles(9);
     r.readRD(), r.readRD(), r.readRD(), r.readRD();
     doubles(10);
     handle();
+    if (old) continue;
     handle();
     r.readBS();
     handle();
     doubles(18);
+  }
+  if (old) {
+    bits(11);
+    r.readRC(), r.readRC();
+    bits(2);
+    r.readRC(), r.readRC(), r.readRC();
+    bits(1);
+    for (int i = 0; i < 4; ++i) r.readRC();
+    shorts(6);
+    handle();
+    doubles(17);
+    for (int i = 0; i < 5; ++i) text();
+    shorts(3);
+    for (int i = 0; i < 13 + 5; ++i) handle();
+    if (release == Release::kR14) shorts(4);
+    facts.unreadBits = r.remaining();
+    facts.ok = !r.failed();
+    return facts;
   }
   text();
   text();
@@ -193,6 +214,32 @@ inline HeaderFacts readHeader(const detail::Sections& sections, Release release)
   if (r.readBS() == 3) handle();
   facts.fingerprintGuid = text();
   facts.versionGuid = text();
+  if (release >= Release::kR2004) {
+    for (int i = 0; i < 6; ++i) r.readRC();
+    shorts(2);
+    r.readRC(), r.readRC();
+    text();  // PROJECTNAME
+  }
+  for (int i = 0; i < 5; ++i) handle();
+  if (!apart) shorts(4);
+  if (apart) {
+    bits(1);
+    r.readBL(), r.readBL();
+    doubles(6);
+    r.readRC(), r.readRC();
+    doubles(6);
+    r.readBS();
+    r.readRC();
+    doubles(3);
+    r.readBL();
+    for (int i = 0; i < 4; ++i) r.readRC();
+    bits(1);
+    color();
+    handle(), handle();
+    r.readRC();
+    r.readBD();
+  }
+  facts.unreadBits = r.remaining();
   facts.ok = !r.failed() && !(apart && strings.failed());
   return facts;
 }

@@ -98,6 +98,7 @@ TEST(DrawingProbe, ReadsTheEvidenceOfTheSampleDrawings) {
     const HeaderFacts facts = headerOf(Bytes(text.begin(), text.end()));
     EXPECT_EQ(facts.editingTime.days, 0);
     EXPECT_NEAR(facts.editingTime.milliseconds, 18602500, 1000);
+    EXPECT_LT(facts.unreadBits, 8u);  // every variable read, only padding left
     EXPECT_GT(facts.handseed, 0x28Eu);
     if (std::string(version) == "AC1014") {
       EXPECT_FALSE(facts.fingerprintGuid.has_value());
@@ -132,6 +133,7 @@ TEST(DwgWriterVersions, EvidenceFieldsAreStoredAsGiven) {
     EXPECT_EQ(facts.userTimer.days, 0);
     EXPECT_EQ(facts.userTimer.milliseconds, 61000);
     EXPECT_EQ(facts.handseed, 0xABCDEF12345ull);
+    EXPECT_LT(facts.unreadBits, 8u);
     if (version >= "AC1015") {
       EXPECT_EQ(facts.fingerprintGuid, plan.fingerprintGuid);
       EXPECT_EQ(facts.versionGuid, plan.versionGuid);
