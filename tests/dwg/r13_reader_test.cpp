@@ -44,6 +44,7 @@ DrawingSpec bigPlan(const char* version, std::vector<std::string>& expected) {
   plan.version = version;
   plan.days = 2450000;
   plan.milliseconds = 1234;
+  plan.assumeNeighbourLinks = true;
   plan.layers = {"Hidden", "Dims"};
   plan.blocks = {{"Bolt", {{"CIRCLE", 0x90000, false, "Dims", {}, ""}, {"LINE", 0x90001, false, "", {}, ""}}}};
   const char* types[] = {"LINE", "CIRCLE", "ARC", "POINT", "TEXT", "ELLIPSE", "LWPOLYLINE", "INSERT"};
@@ -83,12 +84,13 @@ TEST(R13Reader, EmptyAndSingleEntitySpaces) {
     EXPECT_TRUE(summary.entities.empty());
     ASSERT_TRUE(readSummary(written({2450000, 0, {{"POINT", 0x1, true}}, version}), summary).ok());
     EXPECT_EQ(listing(summary), std::vector<std::string>{"AcDbPoint 1 PAPER"});
-    // Two consecutive handles: the second's links could be assumed, but the
-    // chain ends at the last entity the block record names.
-    ASSERT_TRUE(readSummary(written({2450000, 0, {{"LINE", 0x7000, false}, {"LINE", 0x7001, false}}, version}),
-                            summary)
-                    .ok());
-    EXPECT_EQ(listing(summary), (std::vector<std::string>{"AcDbLine 7000 MODEL", "AcDbLine 7001 MODEL"}));
+    // Consecutive handles whose links are assumed; the chain ends at the
+    // last entity the block record names.
+    DrawingSpec run{2450000, 0, {{"LINE", 0x7000, false}, {"LINE", 0x7001, false}, {"LINE", 0x7002, false}}, version};
+    run.assumeNeighbourLinks = true;
+    ASSERT_TRUE(readSummary(written(run), summary).ok());
+    EXPECT_EQ(listing(summary),
+              (std::vector<std::string>{"AcDbLine 7000 MODEL", "AcDbLine 7001 MODEL", "AcDbLine 7002 MODEL"}));
   }
 }
 

@@ -408,7 +408,8 @@ void Writer::addSpace(bool paper) {
   for (std::size_t i = 0; i < members.size(); ++i) {
     addEntity(*members[i], i,
               {mode, parts.record, i == 0 ? 0 : members[i - 1]->handle,
-               i + 1 == members.size() ? 0 : members[i + 1]->handle, layerHandle(members[i]->layer)});
+               i + 1 == members.size() ? 0 : members[i + 1]->handle, layerHandle(members[i]->layer),
+               spec_.assumeNeighbourLinks});
   }
 }
 
@@ -423,7 +424,8 @@ void Writer::addBlocks() {
     for (std::size_t i = 0; i < members.size(); ++i) {
       addEntity(*members[i], i,
                 {0, parts.record, i == 0 ? 0 : members[i - 1]->handle,
-                 i + 1 == members.size() ? 0 : members[i + 1]->handle, layerHandle(members[i]->layer)});
+                 i + 1 == members.size() ? 0 : members[i + 1]->handle, layerHandle(members[i]->layer),
+               spec_.assumeNeighbourLinks});
     }
   }
 }

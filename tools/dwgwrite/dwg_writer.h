@@ -135,6 +135,10 @@ struct DrawingSpec {
   // Named layers besides "0", in table order; unique, compared ignoring case.
   std::vector<std::string> layers{};
   std::vector<BlockSpec> blocks{};
+  // R13 to R2000: leave out the links of an entity whose neighbours in its
+  // space have the handles just below and above its own, so that a reader
+  // assumes them, as the CAD program does. Off: every link is stored.
+  bool assumeNeighbourLinks = false;
 };
 
 // The entity types the writer knows, as upper-case words.

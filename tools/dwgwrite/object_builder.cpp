@@ -57,8 +57,8 @@ void ObjectBuilder::objectCommon(std::uint64_t owner, const std::vector<std::uin
 }
 
 void ObjectBuilder::entityCommon(const EntityLinks& links) {
-  const bool assumedLinks = release_ <= Release::kR2000 && links.previous != 0 && links.previous + 1 == handle_ &&
-                            handle_ + 1 == links.next;
+  const bool assumedLinks = links.mayAssume && release_ <= Release::kR2000 && links.previous != 0 &&
+                            links.previous + 1 == handle_ && handle_ + 1 == links.next;
   data_.writeB(false);  // no graphic
   if (release_ <= Release::kR14) sizePlaceholder();
   data_.writeBB(links.mode);

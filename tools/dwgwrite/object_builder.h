@@ -35,14 +35,15 @@ class ObjectBuilder {
   // The rest of the common data of an entity: no graphic, every property
   // "by layer". `mode` is 1 in paper space, 2 in model space, 0 inside a
   // block (then `owner` names the block record). Before R2004 the entity
-  // is chained to its neighbours; links to the handles just below and
-  // above its own are left to be assumed, as the CAD program does.
+  // is chained to its neighbours; with `mayAssume`, links to the handles
+  // just below and above its own are left for a reader to assume.
   struct EntityLinks {
     unsigned mode = 2;
     std::uint64_t owner = 0;
     std::uint64_t previous = 0;
     std::uint64_t next = 0;
     std::uint64_t layer = 0;
+    bool mayAssume = false;
   };
   void entityCommon(const EntityLinks& links);
 
