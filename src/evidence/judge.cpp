@@ -560,7 +560,6 @@ Judgement judgeClass(ClassInput input, const EvidenceSettings& settings, Archive
 
   for (std::size_t k = 0; k < n; ++k) out.judged[readable[k]].features = std::move(prepared[k].features);
   formGroups(findings);
-  control.report("Done", 1, 1);
   return out;
 }
 
