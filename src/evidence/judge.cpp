@@ -44,7 +44,7 @@ struct Prepared {
   double geometryTotal = 0;
   double handleTotal = 0;
   int distinctive = 0;
-  double expectedShare = 0;
+  double heldByOthers = 0;
 };
 
 int distinctiveOf(std::span<const Feature> geometry, std::span<const float> weights) {
@@ -57,19 +57,14 @@ int distinctiveOf(std::span<const Feature> geometry, std::span<const float> weig
   return count;
 }
 
-// The share of a drawing's weight another drawing of the class holds by
-// chance: each feature found in df of n drawings is in a random other one
-// with odds (df - 1) / (n - 1).
-double expectedShareOf(std::span<const Feature> features, std::span<const float> weights,
-                       std::span<const std::uint32_t> dfs, std::size_t n) {
-  if (n < 2) return 0.0;
-  double total = 0, expected = 0;
-  for (std::size_t k = 0; k < features.size(); ++k) {
-    const double w = static_cast<double>(weights[k]) * features[k].count;
-    total += w;
-    expected += w * static_cast<double>(dfs[k] > 0 ? dfs[k] - 1 : 0) / static_cast<double>(n - 1);
-  }
-  return total > 0 ? expected / total : 0.0;
+// What the rest of the class holds of a drawing: each feature weighs as
+// often as another drawing has it.
+double heldByOthersOf(std::span<const Feature> features, std::span<const float> weights,
+                      std::span<const std::uint32_t> dfs) {
+  double held = 0;
+  for (std::size_t k = 0; k < features.size(); ++k)
+    held += static_cast<double>(weights[k]) * features[k].count * (dfs[k] > 0 ? dfs[k] - 1 : 0);
+  return held;
 }
 
 double totalOf(std::span<const Feature> features, std::span<const float> weights) {
@@ -90,7 +85,7 @@ PairSide sideOf(const DrawingFacts& facts, const Prepared& p) {
   s.geometryTotal = p.geometryTotal;
   s.handleTotal = p.handleTotal;
   s.distinctive = p.distinctive;
-  s.expectedShare = p.expectedShare;
+  s.heldByOthers = p.heldByOthers;
   return s;
 }
 
@@ -332,7 +327,7 @@ Judgement judgeClass(ClassInput input, const EvidenceSettings& settings, Archive
     p.geometryTotal = geometryIndex.totalWeight(k);
     p.handleTotal = totalOf(p.features.handles, p.handleWeight);
     p.distinctive = distinctiveOf(p.features.geometry, p.geometryWeight);
-    p.expectedShare = expectedShareOf(p.features.geometry, p.geometryWeight, p.geometryDf, n);
+    p.heldByOthers = heldByOthersOf(p.features.geometry, p.geometryWeight, p.geometryDf);
   });
   if (control.cancelled()) {
     out.cancelled = true;
@@ -373,35 +368,45 @@ Judgement judgeClass(ClassInput input, const EvidenceSettings& settings, Archive
     unproposedHandles[k] = massOf(handleIndex, prepared[k].features.handles, prepared[k].handleWeight);
   }
   if (!parallelFor(n, control, "Finding similar drawings", [&](std::size_t k) {
-        thread_local std::vector<double> geometryShared, handleShared;
+        // Per other drawing: the shared weight of geometry and of handles,
+        // and of the geometry what each of the two holds of the other.
+        thread_local std::vector<double> geometryShared, handleShared, heldByJ, heldByK;
         thread_local std::vector<std::uint32_t> touched;
-        geometryShared.assign(n, 0.0);
-        handleShared.assign(n, 0.0);
+        for (auto* v : {&geometryShared, &handleShared, &heldByJ, &heldByK}) v->assign(n, 0.0);
         touched.clear();
         auto scan = [&](const ClassIndex& index, std::span<const Feature> list, std::span<const float> weights,
-                        std::vector<double>& shared) {
+                        std::vector<double>& shared, bool geometry) {
           const auto slots = index.slotsOf(k);
           for (std::size_t t = 0; t < slots.size(); ++t) {
             const std::uint32_t slot = slots[t];
             const std::uint32_t df = index.df(slot);
             if (df < 2 || df > limit || weights[t] <= 0) continue;
+            const double w = weights[t];
             for (const Posting& p : index.postings(slot)) {
               if (p.drawing <= k) continue;
               if (geometryShared[p.drawing] == 0 && handleShared[p.drawing] == 0) touched.push_back(p.drawing);
-              shared[p.drawing] += static_cast<double>(weights[t]) * std::min(p.count, list[t].count);
+              shared[p.drawing] += w * std::min(p.count, list[t].count);
+              if (geometry) {
+                heldByJ[p.drawing] += w * list[t].count;
+                heldByK[p.drawing] += w * p.count;
+              }
             }
           }
         };
         const Prepared& pk = prepared[k];
-        scan(geometryIndex, pk.features.geometry, pk.geometryWeight, geometryShared);
-        scan(handleIndex, pk.features.handles, pk.handleWeight, handleShared);
+        scan(geometryIndex, pk.features.geometry, pk.geometryWeight, geometryShared, true);
+        scan(handleIndex, pk.features.handles, pk.handleWeight, handleShared, false);
         for (const std::uint32_t j : touched) {
+          // What the pair could share at most, the features too common to
+          // propose counted as shared; and so the least chance.
           const Prepared& pj = prepared[j];
           const bool kLighter = pk.geometryTotal <= pj.geometryTotal;
-          const double geometry = shareStrength(
-              geometryShared[j] + std::min(unproposedGeometry[k], unproposedGeometry[j]),
-              std::min(pk.geometryTotal, pj.geometryTotal), kLighter ? pk.expectedShare : pj.expectedShare,
-              ctx.pairWeight);
+          const double chance =
+              kLighter ? chanceShare(pk.heldByOthers, heldByJ[j] + unproposedGeometry[k], pk.geometryTotal, n)
+                       : chanceShare(pj.heldByOthers, heldByK[j] + unproposedGeometry[j], pj.geometryTotal, n);
+          const double geometry =
+              shareStrength(geometryShared[j] + std::min(unproposedGeometry[k], unproposedGeometry[j]),
+                            std::min(pk.geometryTotal, pj.geometryTotal), chance, ctx.pairWeight);
           const double handles = shareStrength(handleShared[j] + std::min(unproposedHandles[k], unproposedHandles[j]),
                                                std::min(pk.handleTotal, pj.handleTotal), 0.0, ctx.pairWeight);
           if (geometry >= kProposeStrength || handles >= kProposeStrength) partners[k].push_back(j);
@@ -434,7 +439,6 @@ Judgement judgeClass(ClassInput input, const EvidenceSettings& settings, Archive
     for (const std::uint32_t j : list) candidates.emplace_back(static_cast<std::uint32_t>(k), j);
     list = {};
   }
-
   std::vector<PairFinding> judged(candidates.size());
   if (!parallelFor(candidates.size(), control, "Judging pairs", [&](std::size_t c) {
         const auto [k, j] = candidates[c];
@@ -444,6 +448,10 @@ Judgement judgeClass(ClassInput input, const EvidenceSettings& settings, Archive
         if (f.likelySource) f.likelySource = *f.likelySource == 0 ? f.a : f.b;
         judged[c] = std::move(f);
       })) {
+    out.cancelled = true;
+    return out;
+  }
+  if (control.cancelled()) {
     out.cancelled = true;
     return out;
   }
@@ -474,6 +482,10 @@ Judgement judgeClass(ClassInput input, const EvidenceSettings& settings, Archive
         for (const std::int64_t id : archive->withIdentity(guid)) wanted[id].push_back(static_cast<std::uint32_t>(k));
     }
     std::map<std::string, std::vector<std::uint64_t>> commonOf;
+    // An earlier drawing is judged as one more drawing of this class.
+    ClassContext earlierCtx = ctx;
+    earlierCtx.drawings = n + 1;
+    earlierCtx.pairWeight = rarityWeight(2, n + 1);
     for (auto& [id, positions] : wanted) {
       if (control.cancelled()) {
         out.cancelled = true;
@@ -517,7 +529,7 @@ Judgement judgeClass(ClassInput input, const EvidenceSettings& settings, Archive
       earlier.geometryTotal = totalOf(earlier.features.geometry, earlier.geometryWeight);
       earlier.handleTotal = totalOf(earlier.features.handles, earlier.handleWeight);
       earlier.distinctive = distinctiveOf(earlier.features.geometry, earlier.geometryWeight);
-      earlier.expectedShare = expectedShareOf(earlier.features.geometry, earlier.geometryWeight, earlier.geometryDf, nn);
+      earlier.heldByOthers = heldByOthersOf(earlier.features.geometry, earlier.geometryWeight, earlier.geometryDf);
       std::optional<std::size_t> index;  // in findings.drawings, once it matters
       std::sort(positions.begin(), positions.end());
       positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
@@ -540,10 +552,10 @@ Judgement judgeClass(ClassInput input, const EvidenceSettings& settings, Archive
         a.geometryTotal = totalOf(p.features.geometry, current.geometryWeight);
         a.handleTotal = totalOf(p.features.handles, current.handleWeight);
         a.distinctive = distinctiveOf(p.features.geometry, current.geometryWeight);
-        a.expectedShare = expectedShareOf(p.features.geometry, current.geometryWeight, p.geometryDf, n);
+        a.heldByOthers = heldByOthersOf(p.features.geometry, current.geometryWeight, p.geometryDf);
         PairSide b = sideOf(loaded->facts, earlier);
         b.geometryDf = {};
-        PairFinding f = judgePair(a, b, ctx);
+        PairFinding f = judgePair(a, b, earlierCtx);
         if (f.verdict == Verdict::kNone) continue;
         if (!index) {
           index = findings.drawings.size();

@@ -44,6 +44,7 @@ double ramp(double x, double from, double to) {
 
 struct GeometryMeasure {
   double rawShared = 0, rawUnion = 0, weightShared = 0;
+  double heldByB = 0, heldByA = 0;  // of a's weight what b holds, and the other way round
   int rareShared = 0, onlyTheseTwo = 0;
 };
 
@@ -61,6 +62,8 @@ GeometryMeasure measureGeometry(const PairSide& a, const PairSide& b) {
       const std::uint32_t shared = std::min(ga[i].count, gb[j].count);
       m.rawShared += shared;
       m.rawUnion += std::max(ga[i].count, gb[j].count);
+      m.heldByB += static_cast<double>(a.geometryWeight[i]) * ga[i].count;
+      m.heldByA += static_cast<double>(b.geometryWeight[j]) * gb[j].count;
       const float w = std::min(a.geometryWeight[i], b.geometryWeight[j]);
       if (w > 0) {
         m.weightShared += static_cast<double>(w) * shared;
@@ -216,6 +219,11 @@ double beyond(double share, double chance) {
 
 }  // namespace
 
+double chanceShare(double heldByOthers, double heldByPartner, double total, std::size_t drawings) {
+  if (drawings <= 2 || total <= 0) return 0.0;
+  return std::max(0.0, heldByOthers - heldByPartner) / (static_cast<double>(drawings - 2) * total);
+}
+
 double shareStrength(double shared, double lighter, double chance, double pairWeight) {
   if (lighter <= 0) return 0.0;
   return ramp(beyond(std::min(1.0, shared / lighter), chance), kShareFrom, kShareTo) * enough(shared, pairWeight);
@@ -276,7 +284,9 @@ PairFinding judgePair(const PairSide& sa, const PairSide& sb, const ClassContext
   const bool aLighter = sa.geometryTotal <= sb.geometryTotal;
   const double lighter = aLighter ? sa.geometryTotal : sb.geometryTotal;
   ev.rareSimilarity = lighter > 0 ? std::min(1.0, g.weightShared / lighter) : 0.0;
-  ev.beyondChance = beyond(ev.rareSimilarity, aLighter ? sa.expectedShare : sb.expectedShare);
+  const double chance = aLighter ? chanceShare(sa.heldByOthers, g.heldByB, sa.geometryTotal, ctx.drawings)
+                                 : chanceShare(sb.heldByOthers, g.heldByA, sb.geometryTotal, ctx.drawings);
+  ev.beyondChance = beyond(ev.rareSimilarity, chance);
   ev.rareShared = g.rareShared;
   ev.onlyTheseTwo = g.onlyTheseTwo;
   ev.distinctiveA = sa.distinctive;
@@ -302,8 +312,7 @@ PairFinding judgePair(const PairSide& sa, const PairSide& sb, const ClassContext
   if (ev.sameVersion) weigh(kSameVersion);
   else if (ev.sameIdentity) weigh(kSameIdentity);
   if (ev.sameCreatedInstant) weigh(ev.differentIdentities ? kSameInstantOtherIds : kSameInstant);
-  const double geometryStrength = shareStrength(g.weightShared, lighter, aLighter ? sa.expectedShare : sb.expectedShare,
-                                                ctx.pairWeight);
+  const double geometryStrength = shareStrength(g.weightShared, lighter, chance, ctx.pairWeight);
   const double handleStrength = shareStrength(h.weightShared, lighterHandles, 0.0, ctx.pairWeight);
   weigh(geometryStrength);
   weigh(handleStrength);

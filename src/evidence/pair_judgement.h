@@ -28,13 +28,15 @@ struct PairSide {
   double geometryTotal = 0;                 // the sum of weight times count
   double handleTotal = 0;
   int distinctive = 0;                      // shapes and words that weigh something, each as often as it occurs
-  double expectedShare = 0;                 // of its weight, what another drawing of the class holds by chance
+  // What the rest of the class holds of it: the sum over its features of
+  // weight times count times the other drawings that have the feature.
+  double heldByOthers = 0;
 };
 
 // What the class as a whole says about names, identities and creation
 // instants: what most drawings (or a template) have is not evidence.
 struct ClassContext {
-  std::size_t drawings = 0;
+  std::size_t drawings = 0;  // in the class the pair is judged in
   double pairWeight = 0;  // the weight of a feature only two drawings have
   std::unordered_map<std::string, int> nameDrawings;  // by normalName
   std::unordered_set<std::string> ignoredNames;       // by normalName
@@ -50,6 +52,11 @@ std::string normalName(std::string_view name);
 // The student a drawing belongs to: the first folder of its name below the
 // location, or the file's own name without extension when it has none.
 std::string ownerOf(const DrawingFacts& facts);
+
+// The share of a drawing's weight that a drawing of the class other than
+// the pair holds by chance: `heldByOthers` as in PairSide, less what the
+// other drawing of the pair holds (`heldByPartner`, weight times count).
+double chanceShare(double heldByOthers, double heldByPartner, double total, std::size_t drawings);
 
 // How strongly a shared rarity weight tells of a copy (0..1): `lighter` is
 // the total weight of the lighter drawing, `chance` the share of it another

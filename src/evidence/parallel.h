@@ -22,6 +22,7 @@ inline unsigned workerCount() { return std::max(1u, std::thread::hardware_concur
 template <class Fn>
 bool parallelFor(std::size_t n, const RunControl& control, const std::string& stage, Fn&& fn) {
   std::atomic<std::size_t> next{0}, done{0};
+  control.report(stage, 0, n);
   auto work = [&](bool reporter) {
     auto last = std::chrono::steady_clock::now();
     for (;;) {

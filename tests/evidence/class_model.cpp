@@ -374,7 +374,13 @@ ClassPlan typicalClass(unsigned seed) {
   return plan;
 }
 
-ClassModel makeClass(const ClassPlan& plan) {
+ClassModel makeClass(const ClassPlan& requested) {
+  // Plans for more students than the class has are cut to the class.
+  ClassPlan plan = requested;
+  auto inClass = [&](int k) { return k >= 0 && k < plan.students; };
+  std::erase_if(plan.copies, [&](const CopyPlan& c) { return !inClass(c.source) || !inClass(c.copier); });
+  std::erase_if(plan.sameSecond, [&](int k) { return !inClass(k); });
+  std::erase_if(plan.labAccount, [&](int k) { return !inClass(k); });
   const Builder builder(plan);
   ClassModel model;
   model.templateDrawing = builder.templateDrawing;
