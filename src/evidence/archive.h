@@ -16,10 +16,12 @@
 
 namespace veldra::evidence {
 
-// A drawing's sketch: the smallest mixed keys of the features that weigh
-// something in its own class. Drawings that share much share sketch values.
+// A drawing's sketch: the smallest mixed keys of the features (geometry and
+// handles) that weigh something in its own class. Drawings that share much
+// share sketch values.
 inline constexpr std::size_t kSketchSize = 64;
-std::vector<std::uint64_t> sketchOf(std::span<const Feature> geometry, std::span<const float> weights,
+std::vector<std::uint64_t> sketchOf(std::span<const Feature> geometry, std::span<const float> geometryWeights,
+                                    std::span<const Feature> handles, std::span<const float> handleWeights,
                                     std::size_t size = kSketchSize);
 
 struct ArchivedDrawing {

@@ -19,7 +19,7 @@ constexpr int kLongestPosting = 1000;
 const char* const kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS projects (
   id INTEGER PRIMARY KEY,
-  name TEXT NOT NULL UNIQUE,
+  name TEXT NOT NULL UNIQUE COLLATE NOCASE,
   term TEXT NOT NULL DEFAULT '',
   judged_at INTEGER NOT NULL,
   common BLOB NOT NULL
@@ -57,7 +57,7 @@ CREATE TABLE IF NOT EXISTS sketch (
   PRIMARY KEY (value, project, drawing)
 ) WITHOUT ROWID;
 CREATE TABLE IF NOT EXISTS project_settings (
-  project TEXT PRIMARY KEY,
+  project TEXT PRIMARY KEY COLLATE NOCASE,
   templates TEXT NOT NULL,
   against TEXT NOT NULL,
   ignored TEXT NOT NULL,

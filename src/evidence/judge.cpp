@@ -234,12 +234,15 @@ void formGroups(Findings& findings) {
 
 }  // namespace
 
-std::vector<std::uint64_t> sketchOf(std::span<const Feature> geometry, std::span<const float> weights,
+std::vector<std::uint64_t> sketchOf(std::span<const Feature> geometry, std::span<const float> geometryWeights,
+                                    std::span<const Feature> handles, std::span<const float> handleWeights,
                                     std::size_t size) {
   std::vector<std::uint64_t> values;
-  values.reserve(geometry.size());
+  values.reserve(geometry.size() + handles.size());
   for (std::size_t k = 0; k < geometry.size(); ++k)
-    if (weights[k] > 0) values.push_back(mixKey(geometry[k].key));
+    if (geometryWeights[k] > 0) values.push_back(mixKey(geometry[k].key));
+  for (std::size_t k = 0; k < handles.size(); ++k)
+    if (handleWeights[k] > 0) values.push_back(mixKey(handles[k].key));
   if (values.size() > size) {
     std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(size), values.end());
     values.resize(size);
@@ -459,7 +462,8 @@ Judgement judgeClass(ClassInput input, const EvidenceSettings& settings, Archive
 
   // Sketches for the store and for the earlier projects.
   for (std::size_t k = 0; k < n; ++k)
-    out.judged[readable[k]].sketch = sketchOf(prepared[k].features.geometry, prepared[k].geometryWeight);
+    out.judged[readable[k]].sketch = sketchOf(prepared[k].features.geometry, prepared[k].geometryWeight,
+                                              prepared[k].features.handles, prepared[k].handleWeight);
 
   for (std::size_t i = 0; i < total; ++i) findings.drawings.push_back(input.drawings[i].facts);
   for (auto& f : judged)

@@ -212,11 +212,13 @@ struct Builder {
   }
 
   DrawingEvidence honest(int student) const {
-    std::mt19937_64 random(plan.seed * 104729u + static_cast<unsigned>(student) * 31u + 5u);
+    const unsigned seed = plan.studentSeed ? plan.studentSeed : plan.seed;
+    std::mt19937_64 random(seed * 104729u + static_cast<unsigned>(student) * 31u + 5u);
     auto chance = [&](double p) { return static_cast<double>(random() % 1000000) < p * 1000000.0; };
-    std::int64_t created = kLabStart + static_cast<std::int64_t>(random() % (40 * kMinute / 1000)) * 1000;
+    const std::int64_t lab = kLabStart + plan.daysLater * 24LL * 60 * kMinute;
+    std::int64_t created = lab + static_cast<std::int64_t>(random() % (40 * kMinute / 1000)) * 1000;
     if (std::find(plan.sameSecond.begin(), plan.sameSecond.end(), student) != plan.sameSecond.end())
-      created = kLabStart + 5 * kMinute;
+      created = lab + 5 * kMinute;
     DrawingEvidence d = fresh(student, created, random);
 
     // The order the student works through the sheet.
@@ -284,7 +286,8 @@ struct Builder {
   }
 
   DrawingEvidence copy(const CopyPlan& c, const DrawingEvidence& source) const {
-    std::mt19937_64 random(plan.seed * 15485863u + static_cast<unsigned>(c.copier) * 131u + 7u);
+    const unsigned seed = plan.studentSeed ? plan.studentSeed : plan.seed;
+    std::mt19937_64 random(seed * 15485863u + static_cast<unsigned>(c.copier) * 131u + 7u);
     const std::string copier = studentName(c.copier);
     const std::string folder = "/class/" + copier + "/drawing.dwg";
     if (c.kind == CopyKind::kFileCopy) {

@@ -32,7 +32,9 @@ struct CopyPlan {
 };
 
 struct ClassPlan {
-  unsigned seed = 1;
+  unsigned seed = 1;         // the exercise, the template and the students
+  unsigned studentSeed = 0;  // when not 0, other students on the same exercise (a later term)
+  int daysLater = 0;         // when the class works, after the first term's lab
   int students = 24;
   int exerciseEntities = 80;  // model-space entities of the exercise sheet
   int titleBlockEntities = 16;
