@@ -61,7 +61,7 @@ RunResult runEvidenceCheck(const Workspace& workspace, const std::string& projec
   if (control.cancelled()) return cancelled();
   for (const auto& t : settings.templates) input.templates.push_back(readDrawingEvidence(t, t.filename()));
 
-  Judgement judgement = judgeClass(std::move(input), settings, archive.get(), control);
+  Judgement judgement = judgeClass(input, settings, archive.get(), control);
   if (judgement.cancelled || control.cancelled()) return cancelled();
   result.findings = std::move(judgement.findings);
   result.findings.notes.insert(result.findings.notes.begin(), notes.begin(), notes.end());

@@ -208,16 +208,19 @@ class StoreArchive : public ArchiveSource {
 
   std::vector<std::pair<std::int64_t, int>> similar(std::span<const std::uint64_t> sketch, int minShared) override {
     std::unordered_map<std::int64_t, int> shared;
-    Statement q(db_, "SELECT drawing FROM sketch WHERE value = ? AND project = ? LIMIT ?");
+    Statement q(db_, "SELECT project, drawing FROM sketch WHERE value = ? LIMIT ?");
+    std::vector<std::int64_t> found;
     for (const std::uint64_t value : sketch) {
-      for (const auto id : ids_) {
-        q.reset();
-        q.bind(1, static_cast<std::int64_t>(value)).bind(2, id).bind(3, kLongestPosting + 1);
-        std::vector<std::int64_t> found;
-        while (q.step()) found.push_back(q.integer(0));
-        if (found.size() > static_cast<std::size_t>(kLongestPosting)) continue;
-        for (const auto d : found) ++shared[d];
+      q.reset();
+      q.bind(1, static_cast<std::int64_t>(value)).bind(2, kLongestPosting + 1);
+      found.clear();
+      int postings = 0;
+      while (q.step()) {
+        ++postings;
+        if (std::find(ids_.begin(), ids_.end(), q.integer(0)) != ids_.end()) found.push_back(q.integer(1));
       }
+      if (postings > kLongestPosting) continue;
+      for (const auto d : found) ++shared[d];
     }
     std::vector<std::pair<std::int64_t, int>> out;
     for (const auto& [drawing, count] : shared)

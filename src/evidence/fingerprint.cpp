@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -16,8 +17,9 @@ constexpr std::uint64_t kKeyBits = (std::uint64_t{1} << 62) - 1;
 class Hasher {
  public:
   explicit Hasher(std::uint64_t seed) : h_(seed) {}
+  // One multiply per value; the key is mixed once more at the end.
   Hasher& add(std::uint64_t v) {
-    h_ = mixKey(h_ ^ (v + 0x9E3779B97F4A7C15ull + (h_ << 6) + (h_ >> 2)));
+    h_ = std::rotl((h_ ^ v) * 0x9E3779B97F4A7C15ull, 29) + 0xD6E8FEB86659FD93ull;
     return *this;
   }
   Hasher& add(std::int64_t v) { return add(static_cast<std::uint64_t>(v)); }
@@ -30,7 +32,7 @@ class Hasher {
     add(static_cast<std::uint64_t>(text.size()));
     return add(fnv);
   }
-  std::uint64_t value() const { return h_; }
+  std::uint64_t value() const { return mixKey(h_); }
   std::uint64_t key(FeatureKind kind) const {
     return (mixKey(h_) & kKeyBits) | (static_cast<std::uint64_t>(kind) << 62);
   }

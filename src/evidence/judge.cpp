@@ -251,7 +251,7 @@ std::vector<std::uint64_t> sketchOf(std::span<const Feature> geometry, std::span
   return values;
 }
 
-Judgement judgeClass(ClassInput input, const EvidenceSettings& settings, ArchiveSource* archive,
+Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, ArchiveSource* archive,
                      const RunControl& control) {
   Judgement out;
   Findings& findings = out.findings;
@@ -272,10 +272,7 @@ Judgement judgeClass(ClassInput input, const EvidenceSettings& settings, Archive
   const std::size_t n = readable.size();
   std::vector<Prepared> prepared(n);
   if (!parallelFor(n, control, "Fingerprinting drawings", [&](std::size_t k) {
-        auto& d = input.drawings[readable[k]];
-        prepared[k].features = featuresOf(d.entities, settings.tolerance);
-        d.entities = {};
-        d.entities.shrink_to_fit();
+        prepared[k].features = featuresOf(input.drawings[readable[k]].entities, settings.tolerance);
       })) {
     out.cancelled = true;
     return out;

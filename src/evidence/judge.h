@@ -35,7 +35,7 @@ struct Judgement {
 
 // Judges the class; with an archive, also against the earlier projects it
 // holds. Nothing is written anywhere.
-Judgement judgeClass(ClassInput input, const EvidenceSettings& settings, ArchiveSource* archive,
+Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, ArchiveSource* archive,
                      const RunControl& control);
 
 }  // namespace veldra::evidence

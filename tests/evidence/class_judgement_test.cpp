@@ -44,7 +44,7 @@ Judged judge(const ClassPlan& plan, const EvidenceSettings& settings = {}) {
   input.project = "CAD1";
   input.drawings = j.model.drawings;
   if (plan.teacherTemplate) input.templates.push_back(j.model.templateDrawing);
-  j.findings = judgeClass(std::move(input), settings, nullptr, RunControl{}).findings;
+  j.findings = judgeClass(input, settings, nullptr, RunControl{}).findings;
   return j;
 }
 
@@ -166,7 +166,7 @@ TEST(ClassJudgement, SubtractsTheTeachersTemplateWhereFewUsedIt) {
     input.project = "CAD1";
     input.drawings = model.drawings;
     if (withTemplate) input.templates.push_back(model.templateDrawing);
-    const Findings f = judgeClass(std::move(input), {}, nullptr, RunControl{}).findings;
+    const Findings f = judgeClass(input, {}, nullptr, RunControl{}).findings;
     for (const auto& p : f.pairs)
       if (p.a == 0 && p.b == 1) return p.verdict;
     return Verdict::kNone;
@@ -195,7 +195,7 @@ TEST(ClassJudgement, ListsUnreadableDrawingsAndJudgesTheRest) {
   broken.facts.name = "zeno/drawing.dwg";
   broken.facts.problem = ProblemDrawing{broken.facts.path, ProblemKind::kNotDrawing, ""};
   input.drawings.insert(input.drawings.begin() + 3, broken);
-  const Findings f = judgeClass(std::move(input), {}, nullptr, RunControl{}).findings;
+  const Findings f = judgeClass(input, {}, nullptr, RunControl{}).findings;
   EXPECT_EQ(f.problemDrawings(), (std::vector<std::size_t>{3}));
   for (const auto& p : f.pairs) EXPECT_TRUE(p.a != 3 && p.b != 3);
   EXPECT_EQ(f.counts().copy, base.findings.counts().copy);
@@ -214,7 +214,7 @@ TEST(ClassJudgement, StopsWhenCancelledAndReportsProgress) {
     if (stages.empty() || stages.back() != p.stage) stages.push_back(p.stage);
     if (p.stage == "Judging pairs") cancel = true;
   };
-  EXPECT_TRUE(judgeClass(std::move(input), {}, nullptr, control).cancelled);
+  EXPECT_TRUE(judgeClass(input, {}, nullptr, control).cancelled);
   EXPECT_GE(stages.size(), 3u);
 }
 

@@ -16,7 +16,7 @@ Judgement judgeModel(const std::string& project, const ClassModel& model, Archiv
   input.project = project;
   input.drawings = model.drawings;
   input.templates.push_back(model.templateDrawing);
-  return judgeClass(std::move(input), {}, archive, RunControl{});
+  return judgeClass(input, {}, archive, RunControl{});
 }
 
 bool save(EvidenceStore& store, const std::string& project, const Judgement& j) {
