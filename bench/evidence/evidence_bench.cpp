@@ -29,6 +29,18 @@ const ClassModel& largeClass(int drawings, int entities) {
   return *slot;
 }
 
+// Moves an entity's points, as a paste that was moved does.
+void moveEntity(EntityFacts& e, double dx, double dy) {
+  std::size_t i = 0;
+  for (const char part : numberLayout(e.kind)) {
+    if (part == 'P' && i + 3 <= e.numbers.size()) {
+      e.numbers[i] += dx;
+      e.numbers[i + 1] += dy;
+    }
+    i += (part == 'P' || part == 'V') ? 3 : 1;
+  }
+}
+
 int copiesFound(const Findings& f) { return f.counts().copy + f.counts().likelyCopy; }
 
 // Everything from the drawings' evidence to the findings.
@@ -133,8 +145,12 @@ void BM_JudgeAgainstArchive(benchmark::State& state) {
     auto pasted = earlier.drawings[static_cast<std::size_t>(100 + 37 * k)];
     pasted.facts.name = "pasted" + std::to_string(k) + "/drawing.dwg";
     pasted.facts.fingerprintGuid = "{PASTED-" + std::to_string(k) + "}";
-    for (auto& e : pasted.entities)
-      if (!e.paperSpace && e.numbers.size() >= 3) e.numbers[0] += 250.5;
+    std::uint64_t handle = 0x200;
+    for (auto& e : pasted.entities) {
+      if (e.paperSpace) continue;
+      e.handle = handle++;
+      moveEntity(e, 250.5, -80.25);
+    }
     current.drawings[static_cast<std::size_t>(20 * k + 3)] = pasted;
   }
   int found = 0;

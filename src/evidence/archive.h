@@ -16,9 +16,12 @@
 
 namespace veldra::evidence {
 
-// A drawing's sketch: the smallest mixed keys of the features (geometry and
-// handles) that weigh something in its own class. Drawings that share much
-// share sketch values.
+// A drawing's sketch: the smallest mixed keys of its neighbour features
+// that weigh something in its own class (and of its handle features when it
+// came without geometry). Drawings that share much share sketch values. A
+// neighbour feature (two shapes and the step between them) is specific to
+// one exercise; a bare shape (a circle of radius 5) is found in drawings of
+// every exercise, and would lead to thousands of drawings of other terms.
 inline constexpr std::size_t kSketchSize = 64;
 std::vector<std::uint64_t> sketchOf(std::span<const Feature> geometry, std::span<const float> geometryWeights,
                                     std::span<const Feature> handles, std::span<const float> handleWeights,

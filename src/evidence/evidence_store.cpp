@@ -231,12 +231,10 @@ class StoreArchive : public ArchiveSource {
 
   std::vector<std::int64_t> withIdentity(const std::string& guid) override {
     std::vector<std::int64_t> out;
-    Statement q(db_, "SELECT id FROM drawings WHERE fingerprint_guid = ? AND project = ?");
-    for (const auto id : ids_) {
-      q.reset();
-      q.bind(1, guid).bind(2, id);
-      while (q.step()) out.push_back(q.integer(0));
-    }
+    Statement q(db_, "SELECT id, project FROM drawings WHERE fingerprint_guid = ?");
+    q.bind(1, guid);
+    while (q.step())
+      if (std::find(ids_.begin(), ids_.end(), q.integer(1)) != ids_.end()) out.push_back(q.integer(0));
     return out;
   }
 

@@ -28,11 +28,14 @@ constexpr double kProposeStrength = 0.15;
 constexpr std::size_t kLargestGroupPaired = 64;
 // Sketch values an earlier drawing must share to be judged.
 constexpr int kArchiveShared = 2;
-// A handle holding a shape most of the class draws says nothing: two
-// drawings that hand out handles without gaps (two pastes, or two students
-// who never erased anything) hold the exercise under the same handles when
-// they drew it in the same order. Only without geometry (a reader that gave
-// none) do handles count on their own.
+// Earlier drawings judged per drawing at most: those sharing the most.
+constexpr std::size_t kArchiveCandidates = 50;
+// A handle weighs what the shape it holds weighs: one holding a shape most
+// of the class draws says nothing, since two drawings that hand out handles
+// without gaps (two pastes, or two students who never erased anything) hold
+// the exercise under the same handles when they drew it in the same order.
+// Only without geometry (a reader that gave none) do handles count on their
+// own, by their rarity in the class.
 
 
 // A project drawing ready to be measured.
@@ -240,9 +243,11 @@ std::vector<std::uint64_t> sketchOf(std::span<const Feature> geometry, std::span
   std::vector<std::uint64_t> values;
   values.reserve(geometry.size() + handles.size());
   for (std::size_t k = 0; k < geometry.size(); ++k)
-    if (geometryWeights[k] > 0) values.push_back(mixKey(geometry[k].key));
-  for (std::size_t k = 0; k < handles.size(); ++k)
-    if (handleWeights[k] > 0) values.push_back(mixKey(handles[k].key));
+    if (geometryWeights[k] > 0 && featureKind(geometry[k].key) == FeatureKind::kNeighbour)
+      values.push_back(mixKey(geometry[k].key));
+  if (values.empty())
+    for (std::size_t k = 0; k < handles.size(); ++k)
+      if (handleWeights[k] > 0) values.push_back(mixKey(handles[k].key));
   if (values.size() > size) {
     std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(size), values.end());
     values.resize(size);
@@ -295,9 +300,11 @@ Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, 
   // The class's features, their weights and who has them.
   control.report("Indexing features", 0, 1);
   std::vector<std::span<const Feature>> geometryLists(n), handleLists(n);
+  // Handles are indexed only for drawings that came without geometry: in
+  // the others a handle weighs what the shape it holds weighs.
   for (std::size_t k = 0; k < n; ++k) {
     geometryLists[k] = prepared[k].features.geometry;
-    handleLists[k] = prepared[k].features.handles;
+    if (!prepared[k].features.geometryKnown) handleLists[k] = prepared[k].features.handles;
   }
   std::optional<ClassIndex> handleBuilt;
   std::thread handleBuilder([&] { handleBuilt.emplace(handleLists, templateKeys); });
@@ -317,12 +324,16 @@ Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, 
       p.geometryWeight[t] = geometryIndex.weight(gs[t]);
       p.geometryDf[t] = geometryIndex.df(gs[t]);
     }
-    const auto hs = handleIndex.slotsOf(k);
-    p.handleWeight.resize(hs.size());
-    for (std::size_t t = 0; t < hs.size(); ++t) {
-      const std::int64_t shape = geometryIndex.find(p.features.handleShapes[t]);
-      const bool commonShape = shape < 0 || geometryIndex.weight(static_cast<std::uint32_t>(shape)) <= 0;
-      p.handleWeight[t] = handleIndex.weight(hs[t]) * (commonShape && p.features.geometryKnown ? 0.0f : 1.0f);
+    p.handleWeight.resize(p.features.handles.size());
+    if (p.features.geometryKnown) {
+      for (std::size_t t = 0; t < p.handleWeight.size(); ++t) {
+        const std::int64_t shape = geometryIndex.find(p.features.handleShapes[t]);
+        const bool nothing = shape < 0 || containsKey(templateKeys, p.features.handles[t].key);
+        p.handleWeight[t] = nothing ? 0.0f : geometryIndex.weight(static_cast<std::uint32_t>(shape));
+      }
+    } else {
+      const auto hs = handleIndex.slotsOf(k);
+      for (std::size_t t = 0; t < hs.size(); ++t) p.handleWeight[t] = handleIndex.weight(hs[t]);
     }
     p.geometryTotal = geometryIndex.totalWeight(k);
     p.handleTotal = totalOf(p.features.handles, p.handleWeight);
@@ -476,8 +487,10 @@ Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, 
         return out;
       }
       control.report("Comparing with earlier projects", k, n);
-      for (const auto& [id, shared] : archive->similar(out.judged[readable[k]].sketch, kArchiveShared))
-        wanted[id].push_back(static_cast<std::uint32_t>(k));
+      auto similar = archive->similar(out.judged[readable[k]].sketch, kArchiveShared);
+      std::stable_sort(similar.begin(), similar.end(), [](const auto& x, const auto& y) { return x.second > y.second; });
+      if (similar.size() > kArchiveCandidates) similar.resize(kArchiveCandidates);
+      for (const auto& [id, shared] : similar) wanted[id].push_back(static_cast<std::uint32_t>(k));
       const auto& guid = readableFacts[k]->fingerprintGuid;
       if (!guid.empty() && !ctx.commonIdentities.count(guid))
         for (const std::int64_t id : archive->withIdentity(guid)) wanted[id].push_back(static_cast<std::uint32_t>(k));
@@ -519,13 +532,19 @@ Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, 
         }
       };
       weighAgainst(geometryIndex, earlier.features.geometry, earlier.geometryWeight, &earlier.geometryDf);
-      weighAgainst(handleIndex, earlier.features.handles, earlier.handleWeight, nullptr);
-      for (std::size_t t = 0; t < earlier.features.handles.size(); ++t) {
-        const std::uint64_t shape = earlier.features.handleShapes[t];
-        const std::int64_t slot = geometryIndex.find(shape);
-        const bool commonShape = containsKey(earlierCommon, shape) || containsKey(templateKeys, shape) ||
-                                 (slot >= 0 && geometryIndex.weight(static_cast<std::uint32_t>(slot)) <= 0);
-        if (commonShape && earlier.features.geometryKnown) earlier.handleWeight[t] = 0;
+      if (earlier.features.geometryKnown) {
+        // A handle weighs what its shape weighs.
+        const auto& geometry = earlier.features.geometry;
+        earlier.handleWeight.assign(earlier.features.handles.size(), 0.0f);
+        for (std::size_t t = 0; t < earlier.features.handles.size(); ++t) {
+          const std::uint64_t shape = earlier.features.handleShapes[t];
+          const auto at = std::lower_bound(geometry.begin(), geometry.end(), shape,
+                                           [](const Feature& f, std::uint64_t key) { return f.key < key; });
+          if (at != geometry.end() && at->key == shape && !containsKey(templateKeys, earlier.features.handles[t].key))
+            earlier.handleWeight[t] = earlier.geometryWeight[static_cast<std::size_t>(at - geometry.begin())];
+        }
+      } else {
+        weighAgainst(handleIndex, earlier.features.handles, earlier.handleWeight, nullptr);
       }
       earlier.geometryTotal = totalOf(earlier.features.geometry, earlier.geometryWeight);
       earlier.handleTotal = totalOf(earlier.features.handles, earlier.handleWeight);

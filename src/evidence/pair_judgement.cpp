@@ -202,6 +202,10 @@ void weighDirection(const DrawingFacts& a, const DrawingFacts& b, const PairEvid
   if (aNamesB && !bNamesA) give(false, 3, "the other drawing names its student (" + a.author + ") as author");
 }
 
+std::string counted(int n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 std::string joinReasons(const std::vector<std::string>& parts) {
   std::string out;
   for (std::size_t k = 0; k < parts.size(); ++k) {
@@ -334,17 +338,20 @@ PairFinding judgePair(const PairSide& sa, const PairSide& sb, const ClassContext
   if (ev.sameCreatedInstant)
     r.push_back("Both were created at the same millisecond, " + instantText(*a.created, true) +
                 (ev.differentIdentities ? ", though their identities differ." : "."));
-  if (g.rareShared > 0) {
-    std::string s = "They share " + std::to_string(g.rareShared) + " entities that neither the template nor most of the class has (" +
+  if (g.weightShared > 0) {
+    std::string s = "They share " + counted(g.rareShared, "entity", "entities") +
+                    " (shapes and texts) that neither the template nor most of the class has (" +
                     std::to_string(sa.distinctive) + " in " + nameA + ", " + std::to_string(sb.distinctive) + " in " +
-                    nameB + "); weighed by how rare each is in the class, that is " + percentText(ev.rareSimilarity) +
-                    " of the lighter drawing";
-    if (g.onlyTheseTwo > 0) s += ", and " + std::to_string(g.onlyTheseTwo) + " of them are in no other drawing";
-    r.push_back(s + ".");
+                    nameB + ")";
+    if (g.onlyTheseTwo > 0) s += ", " + std::to_string(g.onlyTheseTwo) + " of them in no other drawing";
+    s += "; weighed by rarity, with the order and layout of the parts, that is " + percentText(ev.rareSimilarity) +
+         " of the lighter drawing, " + percentText(ev.beyondChance) +
+         " beyond what two drawings of this class share by chance.";
+    r.push_back(s);
   }
   if (h.shared > 0)
-    r.push_back("They hold " + std::to_string(h.shared) +
-                " entities under the same handles with the same shape, beyond the template (" +
+    r.push_back("They hold " + counted(h.shared, "entity", "entities") +
+                " under the same handles with the same shape, beyond the template (" +
                 percentText(ev.handleOverlap) + " of the lighter drawing's own, weighed by rarity).");
   if (!ev.sharedName.empty()) {
     const std::string shown = "\"" + spelled(a, ev.sharedName) + "\"";
