@@ -383,7 +383,8 @@ Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, 
         // and of the geometry what each of the two holds of the other.
         thread_local std::vector<double> geometryShared, handleShared, heldByJ, heldByK;
         thread_local std::vector<std::uint32_t> touched;
-        for (auto* v : {&geometryShared, &handleShared, &heldByJ, &heldByK}) v->assign(n, 0.0);
+        for (auto* v : {&geometryShared, &handleShared, &heldByJ, &heldByK})
+          if (v->size() != n) v->assign(n, 0.0);
         touched.clear();
         auto scan = [&](const ClassIndex& index, std::span<const Feature> list, std::span<const float> weights,
                         std::vector<double>& shared, bool geometry) {
@@ -422,6 +423,7 @@ Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, 
                                                std::min(pk.handleTotal, pj.handleTotal), 0.0, ctx.pairWeight);
           if (geometry >= kProposeStrength || handles >= kProposeStrength) partners[k].push_back(j);
         }
+        for (const std::uint32_t j : touched) geometryShared[j] = handleShared[j] = heldByJ[j] = heldByK[j] = 0;
       })) {
     out.cancelled = true;
     return out;
@@ -496,6 +498,7 @@ Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, 
         for (const std::int64_t id : archive->withIdentity(guid)) wanted[id].push_back(static_cast<std::uint32_t>(k));
     }
     std::map<std::string, std::vector<std::uint64_t>> commonOf;
+    std::size_t unloadable = 0;
     // An earlier drawing is judged as one more drawing of this class.
     ClassContext earlierCtx = ctx;
     earlierCtx.drawings = n + 1;
@@ -506,7 +509,10 @@ Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, 
         return out;
       }
       auto loaded = archive->load(id);
-      if (!loaded) continue;
+      if (!loaded) {
+        ++unloadable;
+        continue;
+      }
       auto& earlierCommon = commonOf[loaded->facts.project];
       if (earlierCommon.empty()) earlierCommon = archive->commonKeys(loaded->facts.project);
       // The earlier drawing weighed as one more drawing of this class; what
@@ -587,6 +593,10 @@ Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, 
         findings.pairs.push_back(std::move(f));
       }
     }
+    if (unloadable > 0)
+      findings.notes.push_back(std::to_string(unloadable) +
+                               " drawings of earlier projects could not be read back from the evidence store and "
+                               "were not compared.");
     findings.pairsJudged += n * findings.earlierDrawings;
   }
 

@@ -159,6 +159,8 @@ TEST_F(EvidenceStoreTest, PassesOverEarlierDrawingsWhoseFeaturesAreDamaged) {
   // The same drawings again: everything would match, nothing can be read.
   const Findings f = judgeModel("NEW", model, archive.get()).findings;
   for (const auto& p : f.pairs) EXPECT_LT(p.b, f.projectDrawings);
+  ASSERT_FALSE(f.notes.empty());
+  EXPECT_NE(f.notes.back().find("could not be read back from the evidence store"), std::string::npos);
 }
 
 }  // namespace
