@@ -96,15 +96,6 @@ bool containsKey(std::span<const std::uint64_t> sorted, std::uint64_t key) {
   return std::binary_search(sorted.begin(), sorted.end(), key);
 }
 
-std::vector<std::string> namesOf(const DrawingFacts& f) {
-  std::vector<std::string> names;
-  for (const std::string* n : {&f.author, &f.lastSavedBy}) {
-    std::string name = normalName(*n);
-    if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end()) names.push_back(std::move(name));
-  }
-  return names;
-}
-
 // What the class says about names, identities and creation instants.
 ClassContext contextOf(const std::vector<const DrawingFacts*>& readable, const std::vector<DrawingEvidence>& templates,
                        const EvidenceSettings& settings, std::vector<std::string>& notes) {

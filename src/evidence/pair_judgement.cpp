@@ -120,15 +120,6 @@ HandleMeasure measureHandles(const PairSide& a, const PairSide& b) {
   return m;
 }
 
-std::vector<std::string> namesOf(const DrawingFacts& f) {
-  std::vector<std::string> names;
-  for (const std::string* n : {&f.author, &f.lastSavedBy}) {
-    std::string name = normalName(*n);
-    if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end()) names.push_back(std::move(name));
-  }
-  return names;
-}
-
 // The name on both drawings that says most: one not ignored, then the
 // rarest. Empty when they share none.
 std::string sharedName(const DrawingFacts& a, const DrawingFacts& b, const ClassContext& ctx) {
@@ -240,6 +231,15 @@ std::string normalName(std::string_view name) {
   for (char& c : out)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return out;
+}
+
+std::vector<std::string> namesOf(const DrawingFacts& f) {
+  std::vector<std::string> names;
+  for (const std::string* n : {&f.author, &f.lastSavedBy}) {
+    std::string name = normalName(*n);
+    if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end()) names.push_back(std::move(name));
+  }
+  return names;
 }
 
 std::string ownerOf(const DrawingFacts& facts) {

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "evidence/findings.h"
 #include "evidence/fingerprint.h"
@@ -48,6 +49,9 @@ struct ClassContext {
 
 // A name as compared: blanks at the ends dropped, ASCII letters in lower case.
 std::string normalName(std::string_view name);
+
+// The names a drawing carries (author, last saved by), normalised, each once.
+std::vector<std::string> namesOf(const DrawingFacts& facts);
 
 // The student a drawing belongs to: the first folder of its name below the
 // location, or the file's own name without extension when it has none.

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstdio>
 
 #include "evidence/report_writers.h"
 #include "evidence/words.h"
@@ -28,7 +29,10 @@ std::string runSettingsText(const Findings& findings) {
   for (std::size_t k = 0; k < s.ignoredAuthors.size(); ++k) out += (k ? ", " : "") + s.ignoredAuthors[k];
   out += "; copy from score " + std::to_string(s.thresholds.copy) + ", likely copy from " +
          std::to_string(s.thresholds.likelyCopy);
-  return out;
+  char tolerance[96];
+  std::snprintf(tolerance, sizeof tolerance, "; numbers rounded to %g drawing units and %g radians", s.tolerance.length,
+                s.tolerance.angle);
+  return out + tolerance;
 }
 
 std::string plainReport(const Findings& f) {
