@@ -259,6 +259,7 @@ class StoreArchive : public ArchiveSource {
         f.problem = ProblemDrawing{f.path, static_cast<ProblemKind>(kind), q.text(4)};
     }
     f.readable = q.integer(5) != 0;
+    if (f.problem) f.problem->read = f.readable;
     f.version = q.text(6);
     if (!q.isNull(7)) f.created = Instant{q.integer(7), q.integer(8) != 0};
     if (!q.isNull(9)) f.updated = Instant{q.integer(9), q.integer(10) != 0};

@@ -99,34 +99,68 @@ Shape shapeOf(const EntityFacts& e, const Tolerance& tol) {
   Hasher h(0x5EED0001);
   h.add(std::string_view(e.kind)).add(std::uint64_t{e.paperSpace ? 1u : 0u});
   // Sizes, angles and vectors go to a hash of their own, in order; points
-  // are kept (a kind has a handful) to be seen from one another.
+  // are kept to be seen from one another.
   Hasher rest(0x5EED0005);
   std::uint64_t restCount = 0;
   constexpr std::size_t kMaxPoints = 8;
   std::array<Point, kMaxPoints> points{};
   std::size_t pointCount = 0;
+  // A kind with a run of points (a polyline's vertices) is seen from its
+  // first point, vertex by vertex, in order.
   const std::string_view layout = numberLayout(e.kind);
+  const bool run = !layout.empty() && layout.back() == '*';
+  Point first{};
+  Hasher runHash(0x5EED0006);
   std::size_t i = 0;
-  for (const char part : layout) {
+  auto addPoint = [&](const Point& p) {
+    if (run) {
+      if (pointCount == 0) first = p;
+      for (std::size_t k = 0; k < 3; ++k) runHash.add(steps(p[k] - first[k], tol.length));
+      if (pointCount < kMaxPoints) points[pointCount] = p;
+      ++pointCount;
+    } else if (pointCount < kMaxPoints) {
+      points[pointCount++] = p;
+    } else {
+      for (const double v : p) rest.add(steps(v, tol.length));
+      restCount += 3;
+    }
+  };
+  for (std::size_t at = 0; at < layout.size() && i < e.numbers.size();) {
+    const char part = layout[at];
+    if (part == '*') break;
     if (part == 'P' || part == 'V') {
       if (i + 3 > e.numbers.size()) break;
       const Point p{e.numbers[i], e.numbers[i + 1], e.numbers[i + 2]};
       i += 3;
-      if (part == 'P' && pointCount < kMaxPoints) {
-        points[pointCount++] = p;
+      if (part == 'P') {
+        addPoint(p);
       } else {
         for (const double v : p) rest.add(steps(v, tol.length));
         restCount += 3;
       }
+    } else if (part == 'Q') {
+      if (i + 2 > e.numbers.size()) break;
+      addPoint(Point{e.numbers[i], e.numbers[i + 1], 0.0});
+      i += 2;
     } else {
-      if (i >= e.numbers.size()) break;
       const double v = e.numbers[i++];
       rest.add(part == 'L' ? steps(v, tol.length) : steps(part == 'A' ? normalAngle(v) : v, tol.angle));
       ++restCount;
     }
+    // The part before a closing star repeats to the end of the numbers.
+    if (at + 2 == layout.size() && layout[at + 1] == '*') continue;
+    ++at;
   }
   for (; i < e.numbers.size(); ++i, ++restCount) rest.add(steps(e.numbers[i], tol.length));
 
+  if (run && pointCount > 0) {
+    Shape shape;
+    shape.hasReference = true;
+    shape.reference = first;
+    h.add(std::uint64_t{pointCount}).add(runHash.value()).add(restCount).add(rest.value());
+    shape.hash = h.value();
+    return shape;
+  }
   Shape shape;
   if (pointCount > 0) {
     // The points seen from one of them, rounded. Every point is tried as the
@@ -139,7 +173,9 @@ Shape shapeOf(const EntityFacts& e, const Tolerance& tol) {
       for (std::size_t k = 0; k < pointCount; ++k)
         seen[k] = {steps(points[k][0] - points[b][0], tol.length), steps(points[k][1] - points[b][1], tol.length),
                    steps(points[k][2] - points[b][2], tol.length)};
-      std::sort(seen.begin(), seen.begin() + static_cast<std::ptrdiff_t>(pointCount));
+      // A handful of points: sorted in place by insertion.
+      for (std::size_t x = 1; x < pointCount; ++x)
+        for (std::size_t y = x; y > 0 && seen[y] < seen[y - 1]; --y) std::swap(seen[y], seen[y - 1]);
       if (b == 0 || std::lexicographical_compare(seen.begin(), seen.begin() + static_cast<std::ptrdiff_t>(pointCount),
                                                  best.begin(), best.begin() + static_cast<std::ptrdiff_t>(pointCount))) {
         best = seen;
@@ -183,15 +219,18 @@ std::string_view numberLayout(std::string_view kind) {
   struct Entry {
     std::string_view kind, layout;
   };
-  static constexpr std::array<Entry, 14> kLayouts{{
+  // As the reader gives them: texts by their insertion in the plane and
+  // their height; light-weight polylines by x, y and bulge per vertex.
+  static constexpr std::array<Entry, 15> kLayouts{{
       {"AcDbLine", "PP"},
       {"AcDbPoint", "P"},
       {"AcDbCircle", "PL"},
       {"AcDbArc", "PLAA"},
       {"AcDbEllipse", "PVRAA"},
-      {"AcDbText", "PLA"},
-      {"AcDbAttributeDefinition", "PLA"},
+      {"AcDbText", "QL"},
+      {"AcDbAttributeDefinition", "QL"},
       {"AcDbMText", "PL"},
+      {"AcDbPolyline", "P*"},
       {"AcDbBlockReference", "PRRRA"},
       {"AcDbMInsertBlock", "PRRRA"},
       {"AcDbRay", "PV"},

@@ -47,9 +47,10 @@ struct DrawingFeatures {
 };
 
 // The numbers the reader gives for a kind, in order: P a point (x y z),
-// V a vector (x y z), L a length, A an angle, R a ratio or scale. Numbers
-// past the layout count as lengths. A kind not listed is taken to start
-// with a point.
+// Q a point in the plane (x y), V a vector (x y z), L a length, A an angle,
+// R a ratio or scale; a closing * repeats the part before it to the end.
+// Numbers past the layout count as lengths. A kind not listed is taken to
+// start with a point.
 std::string_view numberLayout(std::string_view kind);
 
 DrawingFeatures featuresOf(std::span<const EntityFacts> entities, const Tolerance& tolerance);

@@ -50,7 +50,7 @@ EntityFacts arc(double x, double y, double r, double a0, double a1, const std::s
   return {"AcDbArc", 0, true, false, layer, {x, y, 0, r, a0, a1}, std::nullopt};
 }
 EntityFacts text(double x, double y, double h, std::string words, const std::string& layer) {
-  return {"AcDbText", 0, true, false, layer, {x, y, 0, h, 0}, std::move(words)};
+  return {"AcDbText", 0, true, false, layer, {x, y, h}, std::move(words)};
 }
 
 // Where a point sits in an entity's numbers, for moving it.
@@ -260,7 +260,7 @@ struct Builder {
         EntityFacts e = s.readings[reading];
         if (e.text) {
           // Notes in the student's own words, now and then.
-          e.numbers[3] = textHeight;
+          e.numbers[2] = textHeight;
           if (chance(0.3)) {
             const char* const variants[] = {"All dimensions in mm", "DIMENSIONS IN MILLIMETRES", "Dims in mm",
                                             "Tolerances per ISO 2768-m", "GENERAL TOLERANCES: ISO 2768 m"};

@@ -13,7 +13,7 @@ EntityFacts line(double x1, double y1, double x2, double y2, std::uint64_t handl
   return {"AcDbLine", handle, true, false, std::move(layer), {x1, y1, 0, x2, y2, 0}, std::nullopt};
 }
 EntityFacts text(double x, double y, std::string words, std::uint64_t handle = 0x200) {
-  return {"AcDbText", handle, true, false, "Text", {x, y, 0, 3.5, 0}, std::move(words)};
+  return {"AcDbText", handle, true, false, "Text", {x, y, 3.5}, std::move(words)};
 }
 
 std::vector<std::uint64_t> keysOf(const DrawingFeatures& f, FeatureKind kind) {
@@ -93,6 +93,14 @@ TEST(Fingerprints, KindsWithoutNumbersAndOddNumbersStillGiveFeatures) {
   const auto f = featuresOf(odd, Tolerance{});
   EXPECT_EQ(f.entities, 4u);
   EXPECT_EQ(keysOf(f, FeatureKind::kShape).size(), 4u);
+  // A polyline's vertices (x, y, bulge) move with it; its bulges do not.
+  const std::vector<EntityFacts> polyline{{"AcDbPolyline", 5, true, false, "0", {0, 0, 0, 10, 0, 0.5, 10, 5, 0}, std::nullopt}};
+  auto moved = polyline;
+  moved[0].numbers = {100, -7, 0, 110, -7, 0.5, 110, -2, 0};
+  auto bent = polyline;
+  bent[0].numbers[5] = 0.25;
+  EXPECT_EQ(keysOf(featuresOf(moved, Tolerance{}), FeatureKind::kShape), keysOf(featuresOf(polyline, Tolerance{}), FeatureKind::kShape));
+  EXPECT_NE(keysOf(featuresOf(bent, Tolerance{}), FeatureKind::kShape), keysOf(featuresOf(polyline, Tolerance{}), FeatureKind::kShape));
   EXPECT_TRUE(keysOf(f, FeatureKind::kWords).empty());  // a block name is part of the shape
   EXPECT_TRUE(f.geometryKnown);
   EXPECT_FALSE(featuresOf(std::vector<EntityFacts>{odd[0]}, Tolerance{}).geometryKnown);
