@@ -214,4 +214,9 @@ int run(int argc, char** argv) {
 }  // namespace
 }  // namespace veldra
 
-int main(int argc, char** argv) { return veldra::run(argc, argv); }
+#include "evidence_command.h"
+
+int main(int argc, char** argv) {
+  if (veldra::isEvidenceCommand(argc, argv)) return veldra::runEvidenceCommand(argc, argv);
+  return veldra::run(argc, argv);
+}
