@@ -53,12 +53,18 @@ using ClassTable = std::unordered_map<std::uint16_t, ClassInfo>;
 Status readClassesSection(const Sections& sections, Release release, ClassTable& classes);
 
 // AcDb:Handles: handle -> offset of the object in `Sections::objects`.
+// Blocks whose check value fails are still read, and noted in `damage`.
 using ObjectMap = std::unordered_map<std::uint64_t, std::uint64_t>;
-Status readObjectMap(const Sections& sections, ObjectMap& map);
+Status readObjectMap(const Sections& sections, ObjectMap& map, std::vector<Damage>* damage = nullptr);
 
-// The entities of model space and of every layout, in their order.
+// What one object map entry costs in memory, counted against Sections::costLeft.
+inline constexpr std::uint64_t kObjectMapEntryCost = 48;
+
+// The entities of model space and of every layout, in their order. Objects
+// whose check value fails, and an entity chain that ends before its last
+// entity, are noted in `damage`.
 Status readEntities(const Sections& sections, Release release, const ClassTable& classes, const ObjectMap& map,
-                    std::vector<Entity>& entities);
+                    std::vector<Entity>& entities, std::vector<Damage>* damage = nullptr);
 
 // The string stream of an R2007+ bit stream whose data ends at `endBit`:
 // sets `strings` to read it; false (and `strings` failed) when absent or bad.

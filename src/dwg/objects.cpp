@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "bit_reader.h"
+#include "checksum.h"
 #include "format.h"
 #include "object_types.h"
 
@@ -25,8 +26,9 @@ struct ObjectStart {
 
 class ObjectsReader {
  public:
-  ObjectsReader(const Sections& sections, Release release, const ClassTable& classes, const ObjectMap& map)
-      : data_(sections.objects), release_(release), classes_(classes), map_(map) {}
+  ObjectsReader(const Sections& sections, Release release, const ClassTable& classes, const ObjectMap& map,
+                std::vector<Damage>* damage)
+      : data_(sections.objects), release_(release), classes_(classes), map_(map), damage_(damage) {}
 
   Status read(std::vector<Entity>& entities) {
     std::uint64_t control = 0;
@@ -117,7 +119,22 @@ class ObjectsReader {
     }
     if (r.failed()) return error(ErrorKind::kCorrupt, "object header cut short", handle);
     if (out.handle != handle) return error(ErrorKind::kCorrupt, "object map and object disagree on its handle", handle);
+    checkCrc(handle, it->second, out.endBit / 8);
     return Status::Ok();
+  }
+
+  // An object ends with the CRC of its size fields and its data; each object
+  // is checked once, however often it is opened.
+  void checkCrc(std::uint64_t handle, std::uint64_t start, std::uint64_t end) const {
+    if (damage_ == nullptr || !checked_.insert(handle).second) return;
+    if (data_.size() - end < 2) {
+      damage_->push_back({std::string(kObjectsName), start, "object " + handleText(handle) + " ends before its CRC"});
+      return;
+    }
+    const auto covered = data_.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
+    const auto stored = static_cast<std::uint16_t>(data_[end] | (data_[end + 1] << 8));
+    if (crc16(covered, kSectionCrcSeed) != stored)
+      damage_->push_back({std::string(kObjectsName), start, "object " + handleText(handle) + " fails its CRC"});
   }
 
   // The common data of a non-entity up to its own fields; returns the
@@ -263,6 +280,7 @@ class ObjectsReader {
     }
     // Before R2004: follow the chain of next-entity links.
     std::uint64_t handle = record.firstEntity;
+    if (handle == 0 && record.lastEntity != 0) noteShortChain(record);
     while (handle != 0) {
       if (!listed_.insert(handle).second) return error(ErrorKind::kCorrupt, "entity chain runs in a loop", handle);
       ObjectStart o;
@@ -273,9 +291,19 @@ class ObjectsReader {
       if (handle == record.lastEntity) break;
       std::uint64_t next = 0;
       if (Status s = nextEntity(o, next); !s.ok()) return s;
+      if (next == 0 && record.lastEntity != 0) noteShortChain(record);
       handle = next;
     }
     return Status::Ok();
+  }
+
+  // The entities after the chain's end are lost, so the space's list is doubtful.
+  void noteShortChain(const BlockRecord& record) const {
+    if (damage_ == nullptr) return;
+    const auto it = map_.find(record.handle);
+    damage_->push_back({std::string(kObjectsName), it == map_.end() ? 0 : it->second,
+                        "the entity chain of block " + handleText(record.handle) + " ends before its last entity " +
+                            handleText(record.lastEntity)});
   }
 
   // The common entity data of R13-R2000 up to the next-entity link.
@@ -313,14 +341,16 @@ class ObjectsReader {
   Release release_;
   const ClassTable& classes_;
   const ObjectMap& map_;
+  std::vector<Damage>* damage_;
   std::unordered_set<std::uint64_t> listed_;
+  mutable std::unordered_set<std::uint64_t> checked_;
 };
 
 }  // namespace
 
 Status readEntities(const Sections& sections, Release release, const ClassTable& classes, const ObjectMap& map,
-                    std::vector<Entity>& entities) {
-  return ObjectsReader(sections, release, classes, map).read(entities);
+                    std::vector<Entity>& entities, std::vector<Damage>* damage) {
+  return ObjectsReader(sections, release, classes, map, damage).read(entities);
 }
 
 }  // namespace veldra::dwg::detail

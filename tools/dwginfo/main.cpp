@@ -1,5 +1,6 @@
 // veldra-dwginfo FILE...: prints what the drawing reader finds in each file,
-// in the form of the sample drawings' expected files.
+// in the form of the sample drawings' expected files, then one "damage" line
+// for each damage found in a drawing that could still be read.
 
 #include <charconv>
 #include <iostream>
@@ -20,6 +21,15 @@ void print(const veldra::dwg::Summary& summary, std::ostream& out) {
         << (entity.space == veldra::dwg::Space::kModel ? "MODEL" : "PAPER") << '\n';
 }
 
+// Damage found on the way, after what was read (or why reading stopped).
+void printDamage(const veldra::dwg::Summary& summary, std::ostream& out) {
+  for (const auto& damage : summary.damage) {
+    out << "damage\t" << damage.message;
+    if (!damage.section.empty()) out << " [" << damage.section << " at " << damage.offset << "]";
+    out << '\n';
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -36,10 +46,12 @@ int main(int argc, char** argv) {
       std::cout << "error\t" << s.message;
       if (!s.section.empty()) std::cout << " [" << s.section << " at " << s.offset << "]";
       std::cout << '\n';
+      printDamage(summary, std::cout);
       status = 1;
       continue;
     }
     print(summary, std::cout);
+    printDamage(summary, std::cout);
   }
   return status;
 }
