@@ -1,6 +1,7 @@
 // Feeds the class definitions reader directly: a release byte, the
 // maintenance release, then the section as the container hands it over.
 
+#include "object_types.h"
 #include "section_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
