@@ -1,14 +1,19 @@
-// Reads whole R13-R2000 drawings whose inside is altered below the framing:
-// the custom mutator takes a drawing apart, changes its header variables,
-// class definitions, one object or the object map, and puts it back
-// together with sizes and check values that fit, so that the section
-// readers see damage the check values do not stop. Inputs it cannot take
-// apart are mutated as plain bytes.
+// Reads whole drawings whose inside is altered below the framing: the
+// custom mutator takes a drawing apart, changes its header variables, class
+// definitions, one object or the object map, and puts it back together with
+// sizes and check values that fit, so that the section readers see damage
+// the check values do not stop. R13-R2000 drawings are repacked in place;
+// R2004-family drawings are packed anew with their four sections. Inputs it
+// cannot take apart are mutated as plain bytes.
 
 #include <algorithm>
 #include <random>
 
+#include "bit_reader.h"
+#include "checksum.h"
+#include "dwgwrite/bit_writer.h"
 #include "dwgwrite/r13_repack.h"
+#include "r2004_pack.h"
 #include "section_input.h"
 #include "veldra/dwg/reader.h"
 
@@ -25,9 +30,10 @@ Bytes mutated(std::span<const std::uint8_t> part) {
   return buffer;
 }
 
+using ObjectMapEntries = std::vector<std::pair<std::uint64_t, std::uint64_t>>;
+
 // One entry of the object map pointed elsewhere, dropped or repeated.
-bool alterMap(veldra::dwgwrite::R13Parts& parts, std::minstd_rand& rng) {
-  auto& map = parts.map;
+bool alterMap(ObjectMapEntries& map, std::minstd_rand& rng) {
   if (map.size() < 2) return false;
   const std::size_t a = rng() % map.size();
   const std::size_t b = rng() % map.size();
@@ -52,8 +58,68 @@ bool alter(veldra::dwgwrite::R13Parts& parts, std::minstd_rand& rng) {
       veldra::dwgwrite::replaceObject(parts, entry, mutated(object));
       return true;
     }
-    default: return alterMap(parts, rng);
+    default: return alterMap(parts.map, rng);
   }
+}
+
+// One object of an R2004-family objects section changed: kept in its place
+// when its size stays, else moved to the end with the map pointed there.
+bool alterObject(veldra::dwg::detail::Sections& s, veldra::dwg::detail::Release release, std::minstd_rand& rng) {
+  namespace detail = veldra::dwg::detail;
+  ObjectMapEntries map;
+  if (!veldra::dwgwrite::decodeObjectMap(s.handles, map) || map.empty()) return false;
+  const std::size_t entry = rng() % map.size();
+  const std::uint64_t offset = map[entry].second;
+  detail::BitReader sizes(s.objects, offset * 8, s.objects.size() * 8);
+  const std::uint64_t size = sizes.readMS();
+  const std::uint64_t handleBits = release >= detail::Release::kR2010 ? sizes.readUMC() : 0;
+  const std::uint64_t dataStart = sizes.position() / 8;
+  if (sizes.failed() || size > s.objects.size() - dataStart) return false;
+  const Bytes data = mutated(std::span(s.objects).subspan(dataStart, size));
+  veldra::dwgwrite::BitWriter frame;
+  frame.writeMS(static_cast<std::uint32_t>(data.size()));
+  if (release >= detail::Release::kR2010) frame.writeUMC(handleBits);
+  Bytes object = frame.bytes();
+  object.insert(object.end(), data.begin(), data.end());
+  const std::uint16_t crc = detail::crc16(object, detail::kSectionCrcSeed);
+  object.push_back(static_cast<std::uint8_t>(crc & 0xFF));
+  object.push_back(static_cast<std::uint8_t>(crc >> 8));
+  if (data.size() == size && dataStart + size + 2 <= s.objects.size()) {
+    std::copy(object.begin(), object.end(), s.objects.begin() + static_cast<std::ptrdiff_t>(offset));
+    return true;
+  }
+  map[entry].second = s.objects.size();
+  s.objects.insert(s.objects.end(), object.begin(), object.end());
+  s.handles = veldra::dwgwrite::encodeObjectMap(map);
+  return true;
+}
+
+bool alterR2004(std::span<const std::uint8_t> file, std::minstd_rand& rng, Bytes& out) {
+  namespace detail = veldra::dwg::detail;
+  detail::Release release{};
+  if (file.size() < 6 || !detail::releaseOf(std::string(file.begin(), file.begin() + 6), release) ||
+      release < detail::Release::kR2004 || release == detail::Release::kR2007)
+    return false;
+  detail::Sections s;
+  if (!detail::readR2004Sections(file, s).ok()) return false;
+  switch (rng() % 4) {
+    case 0: s.header = mutated(s.header); break;
+    case 1: s.classes = mutated(s.classes); break;
+    case 2:
+      if (!alterObject(s, release, rng)) return false;
+      break;
+    default: {
+      ObjectMapEntries map;
+      if (!veldra::dwgwrite::decodeObjectMap(s.handles, map) || !alterMap(map, rng)) return false;
+      s.handles = veldra::dwgwrite::encodeObjectMap(map);
+      break;
+    }
+  }
+  out = veldra::dwg::fuzzing::packR2004(file, {{"AcDb:Header", s.header},
+                                               {"AcDb:Classes", s.classes},
+                                               {"AcDb:Handles", s.handles},
+                                               {"AcDb:AcDbObjects", s.objects}});
+  return !out.empty();
 }
 
 }  // namespace
@@ -61,10 +127,15 @@ bool alter(veldra::dwgwrite::R13Parts& parts, std::minstd_rand& rng) {
 extern "C" std::size_t LLVMFuzzerCustomMutator(std::uint8_t* data, std::size_t size, std::size_t maxSize,
                                                unsigned int seed) {
   std::minstd_rand rng(seed);
+  if (rng() % 8 == 0) return LLVMFuzzerMutate(data, size, maxSize);
+  Bytes joined;
   veldra::dwgwrite::R13Parts parts;
-  if (rng() % 8 == 0 || !veldra::dwgwrite::splitR13({data, size}, parts) || !alter(parts, rng))
+  if (veldra::dwgwrite::splitR13({data, size}, parts)) {
+    if (!alter(parts, rng)) return LLVMFuzzerMutate(data, size, maxSize);
+    joined = veldra::dwgwrite::joinR13(parts);
+  } else if (!alterR2004({data, size}, rng, joined)) {
     return LLVMFuzzerMutate(data, size, maxSize);
-  const Bytes joined = veldra::dwgwrite::joinR13(parts);
+  }
   if (joined.size() > maxSize) return LLVMFuzzerMutate(data, size, maxSize);
   std::copy(joined.begin(), joined.end(), data);
   return joined.size();

@@ -11,6 +11,7 @@
 #include "checksum.h"
 #include "drawing_bytes.h"
 #include "format.h"
+#include "r2004_pack.h"
 
 namespace veldra::dwg::detail {
 namespace {
@@ -331,6 +332,36 @@ TEST_P(R2004Sample, AlteredCompressedDataIsCaughtOrRefused) {
     }
   }
   EXPECT_GE(doubted, 4);
+}
+
+// The packer fuzzing uses to hand altered sections back: what it packs from
+// a drawing's own sections reads as that drawing, and as sound.
+TEST_P(R2004Sample, RepackedSectionsReadAsTheDrawing) {
+  Sections sections;
+  ASSERT_TRUE(readR2004Sections(bytes_, sections).ok());
+  const Bytes packed = fuzzing::packR2004(bytes_, {{"AcDb:Header", sections.header},
+                                                   {"AcDb:Classes", sections.classes},
+                                                   {"AcDb:Handles", sections.handles},
+                                                   {"AcDb:AcDbObjects", sections.objects}});
+  Summary summary;
+  const Status status = readSummary(packed, summary);
+  ASSERT_TRUE(status.ok()) << status.message << " [" << status.section << "]";
+  for (const Damage& d : summary.damage) ADD_FAILURE() << d.section << ": " << d.message;
+  EXPECT_EQ(summary.created.julian(), sound_.created.julian());
+  ASSERT_EQ(summary.entities.size(), sound_.entities.size());
+  for (std::size_t k = 0; k < summary.entities.size(); ++k) {
+    EXPECT_EQ(summary.entities[k].handle, sound_.entities[k].handle);
+    EXPECT_EQ(summary.entities[k].className, sound_.entities[k].className);
+  }
+}
+
+TEST(R2004Pack, LiteralRunsOfEveryLengthDecompress) {
+  for (std::size_t length : {4, 5, 18, 19, 20, 272, 273, 274, 527, 528, 0x7400}) {
+    const Bytes data = pattern(length, static_cast<std::uint8_t>(length));
+    Bytes out(length);
+    ASSERT_TRUE(decompressR2004(fuzzing::literalStream(data), out).ok()) << length;
+    EXPECT_EQ(out, data) << length;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Drawings, R2004Sample,

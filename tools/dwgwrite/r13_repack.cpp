@@ -187,30 +187,37 @@ bool splitR13(std::span<const std::uint8_t> file, R13Parts& out) {
   const std::uint64_t seeker = getRL(file, handles + 1);
   const std::uint64_t size = getRL(file, handles + 5);
   if (seeker > file.size() || size > file.size() - seeker) return false;
-  const std::size_t end = static_cast<std::size_t>(seeker + size);
-  std::size_t at = static_cast<std::size_t>(seeker);
+  if (!decodeObjectMap(file.subspan(static_cast<std::size_t>(seeker), static_cast<std::size_t>(size)), out.map))
+    return false;
+  out.file.assign(file.begin(), file.end());
+  return true;
+}
+
+bool decodeObjectMap(std::span<const std::uint8_t> handles,
+                     std::vector<std::pair<std::uint64_t, std::uint64_t>>& map) {
+  map.clear();
+  std::size_t at = 0;
   for (;;) {
-    if (end - at < 2) return false;
-    const std::size_t blockSize = (file[at] << 8) | file[at + 1];
-    if (blockSize <= 2) break;
-    if (blockSize > end - at) return false;
+    if (handles.size() - at < 2) return false;
+    const std::size_t blockSize = (handles[at] << 8) | handles[at + 1];
+    if (blockSize <= 2) return true;
+    if (blockSize > handles.size() - at) return false;
     std::size_t pos = at + 2;
-    std::int64_t handle = 0;
+    std::uint64_t handle = 0;
     std::int64_t offset = 0;
     while (pos < at + blockSize) {
       std::int64_t dh = 0;
       std::int64_t dofs = 0;
-      if (!modularChar(file, pos, at + blockSize, false, dh) || !modularChar(file, pos, at + blockSize, true, dofs))
+      if (!modularChar(handles, pos, at + blockSize, false, dh) ||
+          !modularChar(handles, pos, at + blockSize, true, dofs))
         return false;
-      handle = static_cast<std::int64_t>(static_cast<std::uint64_t>(handle) + static_cast<std::uint64_t>(dh));
+      handle += static_cast<std::uint64_t>(dh);
       offset += dofs;
-      out.map.emplace_back(static_cast<std::uint64_t>(handle), static_cast<std::uint64_t>(offset));
+      map.emplace_back(handle, static_cast<std::uint64_t>(offset));
     }
-    if (end - at < blockSize + 2) return false;
+    if (handles.size() - at < blockSize + 2) return false;
     at += blockSize + 2;
   }
-  out.file.assign(file.begin(), file.end());
-  return true;
 }
 
 bool objectData(const R13Parts& parts, std::uint64_t offset, std::vector<std::uint8_t>& data) {

@@ -34,6 +34,11 @@ bool objectData(const R13Parts& parts, std::uint64_t offset, std::vector<std::ui
 // CRC, in its old place when it fits there, else at the end of the file.
 void replaceObject(R13Parts& parts, std::size_t entry, std::span<const std::uint8_t> data);
 
+// The (handle, offset) pairs of an object map as the format stores it; false
+// when a block does not fit or an entry is cut short.
+bool decodeObjectMap(std::span<const std::uint8_t> handles,
+                     std::vector<std::pair<std::uint64_t, std::uint64_t>>& map);
+
 // An object map as the format stores it: (handle, offset) pairs as
 // differences, in blocks of at most 2032 bytes framed by a big-endian size
 // and CRC, then the empty block that ends the map.
