@@ -18,7 +18,7 @@ class SilentView : public RunView {
   void setEntityConflicts(int) override {}
   void setAgeConflicts(int) override {}
   void setTotalFiles(int) override {}
-  void setVerdict(const std::string&, Colour) override {}
+  void setVerdict(Verdict) override {}
   bool loadPicture(const std::filesystem::path&) override { return false; }
   void clearPicture() override {}
   void setLocation(const std::string&) override {}
@@ -31,6 +31,7 @@ class SilentView : public RunView {
 class SilentMessages : public MessageBoxes {
  public:
   void show(const std::string&, const std::string&, MessageIcon) override {}
+  bool ask(const std::string&, const std::string&) override { return false; }
 };
 
 }  // namespace veldra::bench

@@ -8,6 +8,7 @@
 #include "app/textfile.h"
 #include "collect/collection_pass.h"
 #include "collect/native_host.h"
+#include "compare/checks.h"
 #include "compare/handle_match.h"
 #include "compare/throttled_view.h"
 #include "silent_run.h"
@@ -67,9 +68,15 @@ struct Bench {
   SystemRunClock clock;
   SilentAlarm sound;
   RunContext context() {
-    state.alertgiven = "NO";
-    state.entityConflicts = state.timeConflicts = state.ageConflicts = 0;
+    state = RunState{};
     return RunContext{ws, options, state, view, clock, sound};
+  }
+  // One check as the driver runs it: judged, then its report written.
+  int runCheck(const Check& check, const DrawingTable& table) {
+    auto run = context();
+    const auto findings = check.judge(CheckInput{table, options, clock}, run.progress);
+    replaceFile(check.reportFile(ws, options.project), check.report(*findings, table));
+    return findings->conflicts();
   }
 };
 
@@ -78,11 +85,9 @@ void BM_HandleCheckLargeCourse(benchmark::State& s) {
   Bench bench;
   bench.options.project = "BENCH";
   bench.options.entity = "LINE";
-  for (auto _ : s) {
-    auto run = bench.context();
-    checkHandles(run, table);
-  }
-  s.counters["conflicts"] = bench.state.entityConflicts;
+  int conflicts = 0;
+  for (auto _ : s) conflicts = bench.runCheck(handleCheck(), table);
+  s.counters["conflicts"] = conflicts;
 }
 BENCHMARK(BM_HandleCheckLargeCourse)->Args({2000, 1000})->Unit(benchmark::kMillisecond)->Iterations(3);
 
@@ -129,11 +134,9 @@ void BM_TimeCheckFullTable(benchmark::State& s) {
   }
   Bench bench;
   bench.options.project = "BENCH";
-  for (auto _ : s) {
-    auto run = bench.context();
-    checkTimes(run, table);
-  }
-  s.counters["conflicts"] = bench.state.timeConflicts;
+  int conflicts = 0;
+  for (auto _ : s) conflicts = bench.runCheck(timeCheck(), table);
+  s.counters["conflicts"] = conflicts;
 }
 BENCHMARK(BM_TimeCheckFullTable)->Arg(32767)->Unit(benchmark::kMillisecond);
 

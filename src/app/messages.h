@@ -9,12 +9,15 @@ inline constexpr const char* kAppTitle = "VELDRA";
 
 enum class MessageIcon { Information, Exclamation, Critical };
 
-// Message boxes with a single OK button. The window shows real ones; tests
-// and the command line record or print them.
+// Message boxes. The window shows real ones; tests and the command line
+// record or print them.
 class MessageBoxes {
  public:
   virtual ~MessageBoxes() = default;
+  // A message with a single OK button.
   virtual void show(const std::string& text, const std::string& title, MessageIcon icon) = 0;
+  // A question with Yes and No buttons, No the default: true for Yes.
+  virtual bool ask(const std::string& question, const std::string& title) = 0;
 };
 
 }  // namespace veldra

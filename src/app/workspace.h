@@ -29,6 +29,8 @@ class Workspace {
   std::filesystem::path projectsFile() const { return path({"projects", "projects.fil"}); }
   std::filesystem::path locationFile(std::string_view project) const;
   std::filesystem::path recordFile(std::string_view project) const;
+  // The entity type the record file was collected with, beside it.
+  std::filesystem::path collectedTypeFile(std::string_view project) const;
   std::filesystem::path timeReport(std::string_view project) const;
   std::filesystem::path handleReport(std::string_view project) const;
   std::filesystem::path ageReport(std::string_view project) const;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "collect/record_file.h"
+#include "compare/collected_type.h"
 #include "projects/folder_listing.h"
 
 namespace veldra {
@@ -13,12 +14,12 @@ namespace {
 
 class Pass {
  public:
-  Pass(RunContext& run, DrawingHost& host) : run_(run), host_(host) {}
+  Pass(RunContext& run, DrawingHost& host, DrawingFactsSink* sink) : run_(run), host_(host), sink_(sink) {}
 
   void visitLocation(const LocationEntry& location) {
-    run_.view.setLocation(location.folder);
-    run_.view.setSubfolders(location.withSubfolders() ? "All sub folders included (one level only)..."
-                                                      : "This folder only...");
+    run_.progress.location(location.folder);
+    run_.progress.subfolders(location.withSubfolders() ? "All sub folders included (one level only)..."
+                                                       : "This folder only...");
     // The location's drawings in visiting order: its own, then those of each
     // immediate sub-folder. The host may read them ahead meanwhile.
     std::vector<Visit> visits;
@@ -43,10 +44,11 @@ class Pass {
     for (const auto& v : visits) paths.emplace_back(v.fullPath);
     host_.readAhead(paths);
     for (const auto& v : visits) visit(v);
-    run_.markTime();
+    run_.progress.mark();
   }
 
   int visited() const { return visited_; }
+  std::vector<ProblemDrawing> takeProblems() { return std::move(problems_); }
 
  private:
   static constexpr char kSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
@@ -57,63 +59,78 @@ class Pass {
 
   void visit(const Visit& v) {
     ++visited_;
-    if (run_.state.totfiles > 0) {
-      const float value = static_cast<float>(visited_) / static_cast<float>(run_.state.totfiles) * 100.0f;
+    const int total = run_.state.totfiles;
+    if (total > 0) {
+      const float value = static_cast<float>(visited_) / static_cast<float>(total) * 100.0f;
       // The bar takes whole values up to 100; a value beyond keeps the last one.
-      if (value <= 100.0f) run_.view.setProgress(static_cast<int>(std::nearbyint(value)));
+      if (value <= 100.0f) run_.progress.bar(static_cast<int>(std::nearbyint(value)));
     }
-    run_.view.setFile(v.displayName);
-    const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(run_.state.endtime - run_.state.startime).count();
-    collectDrawing(host_, std::filesystem::path(v.fullPath), v.fileName, run_.options.entity,
-                   run_.workspace.recordFile(run_.options.project),
-                   [&] { run_.view.setElapsed(elapsed); });
-    run_.markTime();
+    run_.progress.file(v.displayName);
+    const std::filesystem::path path(v.fullPath);
+    CollectedDrawing collected;
+    collectDrawing(host_, path, v.fileName, run_.options.entity, run_.workspace.recordFile(run_.options.project),
+                   [&] { run_.progress.showElapsed(); }, &collected);
+    if (collected.facts) {
+      const DrawingFacts& facts = *collected.facts;
+      if (auto problem = problemOf(path, facts.fileSize, facts.status, facts.drawing.summary))
+        problems_.push_back(std::move(*problem));
+      if (sink_) sink_->take(collected.facts);
+    } else if (!collected.opened) {
+      problems_.push_back(notOpened(path));
+    }
+    run_.progress.mark();
   }
 
   RunContext& run_;
   DrawingHost& host_;
+  DrawingFactsSink* sink_;
   int visited_ = 0;
+  std::vector<ProblemDrawing> problems_;
 };
 
 }  // namespace
 
-PassResult runCollectionPass(RunContext& run, DrawingHost& host, MessageBoxes& messages) {
+PassResult runCollectionPass(RunContext& run, DrawingHost& host, MessageBoxes& messages, DrawingFactsSink* sink) {
   PassResult result;
-  run.state.startime = run.state.endtime = run.clock.now();
+  run.progress.start();
   // Without the logo the pass goes on with an empty picture box rather than
   // leaving the previous run's verdict picture in view.
   run.resetDisplay(true);
 
-  run.state.totfiles = countDrawingsSkippingFailures(run.options.locations);
-  run.view.setTotalFiles(run.state.totfiles);
+  run.progress.totalFiles(countDrawingsSkippingFailures(run.options.locations));
 
   std::error_code ec;
   std::filesystem::remove(run.workspace.recordFile(run.options.project), ec);
   if (ec && ec != std::errc::no_such_file_or_directory) {
     result.fatal = true;
     result.fatalText = ec.message() + " - Aborting VELDRA!";
-    run.view.flush();
+    run.progress.flush();
     return result;
   }
+  // The record now being written holds handles of this type; a recompare
+  // reads the type from here.
+  rememberCollectedType(run.workspace, run.options.project, run.options.entity);
+  host.setReadRequest(sink ? sink->request() : veldra::dwg::ReadRequest{});
 
-  run.state.status = "Opening Files...";
-  run.view.setStatus(run.state.status);
-  Pass pass(run, host);
+  run.progress.status("Opening Files...");
+  Pass pass(run, host, sink);
   for (const auto& entry : run.options.locations) pass.visitLocation(parseLocation(entry));
   result.visited = pass.visited();
+  result.problems = pass.takeProblems();
 
-  run.view.flush();
+  run.progress.flush();
   if (run.options.locations.empty())
     messages.show("Sorry, no locations to compare!", kWarningTitle, MessageIcon::Exclamation);
   if (run.state.totfiles == 0)
     messages.show("Sorry, no drawings found!", kWarningTitle, MessageIcon::Exclamation);
 
-  run.view.setFile("");
-  run.view.setLocation("");
-  run.view.setSubfolders("");
-  run.view.setProgress(0);
-  result.driver = runComparison(run);
-  run.view.flush();
+  run.progress.file("");
+  run.progress.location("");
+  run.progress.subfolders("");
+  run.progress.bar(0);
+  result.comparison = runComparison(run);
+  result.driver = result.comparison.outcome;
+  run.progress.flush();
   return result;
 }
 

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "app/messages.h"
+#include "collect/drawing_facts.h"
 #include "collect/drawing_host.h"
+#include "collect/problem_drawing.h"
 #include "compare/driver.h"
 
 namespace veldra {
@@ -16,16 +19,24 @@ struct PassResult {
   // with the title kFatalTitle and the stop icon, then ends the program.
   bool fatal = false;
   std::string fatalText;
-  DriverOutcome driver = DriverOutcome::NotRun;
+  DriverOutcome driver = DriverOutcome::NotRun;  // the comparison's outcome
   int visited = 0;
+  // The drawings that could not be read or whose facts are doubtful, in
+  // visiting order. Each still has its line in the record file.
+  std::vector<ProblemDrawing> problems;
+  ComparisonResult comparison;
 };
 
 // "Start COLLECTING...": counts the drawings of the project's locations,
-// deletes its record file, collects every drawing through the host into a
-// fresh record file and runs the comparison driver. Folders that cannot be
-// listed and host steps that fail are skipped silently; the two warnings
-// ("no locations", "no drawings") come after the visit. The caller enables
+// deletes its record file, remembers the entity type beside it, collects
+// every drawing through the host into a fresh record file and runs the
+// comparison driver. Folders that cannot be listed and host steps that fail
+// are skipped; drawings that cannot be read are listed in the result, for
+// the caller to tell the user. The two warnings ("no locations", "no
+// drawings") come after the visit. When a sink is given, it takes every
+// drawing's facts from a host that reads drawings itself. The caller enables
 // "Recompare..." afterwards unless the result is fatal.
-PassResult runCollectionPass(RunContext& run, DrawingHost& host, MessageBoxes& messages);
+PassResult runCollectionPass(RunContext& run, DrawingHost& host, MessageBoxes& messages,
+                             DrawingFactsSink* sink = nullptr);
 
 }  // namespace veldra

@@ -2,9 +2,12 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <vector>
+
+#include "collect/drawing_facts.h"
 
 namespace veldra {
 
@@ -40,6 +43,13 @@ class DrawingHost {
   virtual std::optional<double> getVariable(std::string_view name) = 0;
   virtual bool deleteSelectionSet(std::string_view name) = 0;
   virtual bool closeAll() = 0;
+
+  // The reader's result for the drawing opened last, failure included, from
+  // a host that reads drawings itself; nothing from one that cannot tell (a
+  // CAD program). Kept until the drawing is closed.
+  virtual std::shared_ptr<const DrawingFacts> facts() const { return nullptr; }
+  // What to read besides the summary from now on.
+  virtual void setReadRequest(const veldra::dwg::ReadRequest& request) { (void)request; }
 
   // The drawings about to be opened, in order. A host may start reading them
   // ahead; opening them one by one must give the same results either way.

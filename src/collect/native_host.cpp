@@ -1,6 +1,7 @@
 #include "collect/native_host.h"
 
 #include <algorithm>
+#include <system_error>
 #include <thread>
 
 #include "compare/local_time.h"
@@ -33,24 +34,35 @@ double localCreationDate(const veldra::dwg::Summary& summary, const OffsetFuncti
 NativeDrawingHost::NativeDrawingHost(OffsetFunction offset) : offset_(std::move(offset)) {}
 
 namespace {
-std::optional<veldra::dwg::Summary> readDrawing(const std::filesystem::path& drawing) {
-  veldra::dwg::Summary summary;
-  if (!veldra::dwg::readSummaryFile(drawing, summary).ok()) return std::nullopt;
-  return summary;
+std::shared_ptr<const DrawingFacts> readFacts(const std::filesystem::path& drawing,
+                                              const veldra::dwg::ReadRequest& request) {
+  auto facts = std::make_shared<DrawingFacts>();
+  facts->path = drawing;
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(drawing, ec);
+  facts->fileSize = ec ? 0 : size;
+  facts->status = veldra::dwg::readDrawingFile(drawing, request, facts->drawing);
+  return facts;
 }
 }  // namespace
 
 bool NativeDrawingHost::open(const std::filesystem::path& drawing) {
   if (!ahead_.empty() && ahead_.front().drawing == drawing) {
-    auto summary = ahead_.front().summary.get();
+    auto facts = ahead_.front().facts.get();
     ahead_.pop_front();
     launchAhead();
-    adopt(std::move(summary));
+    adopt(std::move(facts));
   } else {
     dropAhead();
-    adopt(readDrawing(drawing));
+    adopt(readFacts(drawing, request_));
   }
-  return drawing_.has_value();
+  return isOpen();
+}
+
+void NativeDrawingHost::setReadRequest(const veldra::dwg::ReadRequest& request) {
+  // Drawings read ahead under another request are read again when opened.
+  dropAhead();
+  request_ = request;
 }
 
 void NativeDrawingHost::readAhead(const std::vector<std::filesystem::path>& drawings) {
@@ -64,7 +76,7 @@ void NativeDrawingHost::launchAhead() {
   const std::size_t window = std::max(2u, std::thread::hardware_concurrency());
   while (ahead_.size() < window && nextToRead_ < toRead_.size()) {
     const auto& drawing = toRead_[nextToRead_++];
-    ahead_.push_back({drawing, std::async(std::launch::async, readDrawing, drawing)});
+    ahead_.push_back({drawing, std::async(std::launch::async, readFacts, drawing, request_)});
   }
 }
 
@@ -74,34 +86,35 @@ void NativeDrawingHost::dropAhead() {
   nextToRead_ = 0;
 }
 
-void NativeDrawingHost::adopt(std::optional<veldra::dwg::Summary> summary) {
-  drawing_ = std::move(summary);
+void NativeDrawingHost::adopt(std::shared_ptr<const DrawingFacts> facts) {
+  facts_ = std::move(facts);
   setMade_ = selected_ = false;
 }
 
 bool NativeDrawingHost::addSelectionSet(std::string_view) {
-  if (!drawing_) return false;
+  if (!isOpen()) return false;
   setMade_ = true;
   selected_ = false;
   return true;
 }
 
 bool NativeDrawingHost::selectAll(std::string_view) {
-  if (!drawing_ || !setMade_) return false;
+  if (!isOpen() || !setMade_) return false;
   selected_ = true;
   return true;
 }
 
 bool NativeDrawingHost::forEachEntity(std::string_view, const EntityVisitor& visit) {
-  if (!drawing_ || !setMade_) return false;
+  if (!isOpen() || !setMade_) return false;
   if (!selected_) return true;
-  for (const auto& entity : drawing_->entities) visit(entity.className, veldra::dwg::handleText(entity.handle));
+  for (const auto& entity : facts_->drawing.summary.entities)
+    visit(entity.className, veldra::dwg::handleText(entity.handle));
   return true;
 }
 
 std::optional<double> NativeDrawingHost::getVariable(std::string_view name) {
-  if (!drawing_ || name != "TDCREATE") return std::nullopt;
-  return localCreationDate(*drawing_, offset_);
+  if (!isOpen() || name != "TDCREATE") return std::nullopt;
+  return localCreationDate(facts_->drawing.summary, offset_);
 }
 
 bool NativeDrawingHost::deleteSelectionSet(std::string_view) {
@@ -111,7 +124,7 @@ bool NativeDrawingHost::deleteSelectionSet(std::string_view) {
 }
 
 bool NativeDrawingHost::closeAll() {
-  drawing_.reset();
+  facts_.reset();
   setMade_ = selected_ = false;
   return true;
 }

@@ -4,6 +4,7 @@
 #include <deque>
 #include <functional>
 #include <future>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -22,10 +23,11 @@ using OffsetFunction = std::function<long(std::int64_t unixSeconds)>;
 double localCreationDate(const veldra::dwg::Summary& summary, const OffsetFunction& offset);
 
 // The drawing host over our own DWG reader: attaching and starting always
-// succeed; opening reads the drawing's summary, and when that fails every
-// later step for the drawing fails as it would in a CAD program that cannot
-// open it. Drawings announced with readAhead() are read on worker threads,
-// a few at a time, and handed over in order as they are opened.
+// succeed; opening reads the drawing (its summary, and what the read request
+// asks for besides), and when that fails every later step for the drawing
+// fails as it would in a CAD program that cannot open it; facts() tells why.
+// Drawings announced with readAhead() are read on worker threads, a few at a
+// time, and handed over in order as they are opened.
 class NativeDrawingHost : public DrawingHost {
  public:
   explicit NativeDrawingHost(OffsetFunction offset = {});
@@ -42,23 +44,27 @@ class NativeDrawingHost : public DrawingHost {
   bool deleteSelectionSet(std::string_view name) override;
   bool closeAll() override;
 
+  std::shared_ptr<const DrawingFacts> facts() const override { return facts_; }
+  void setReadRequest(const veldra::dwg::ReadRequest& request) override;
   void readAhead(const std::vector<std::filesystem::path>& drawings) override;
 
  private:
   struct Ahead {
     std::filesystem::path drawing;
-    std::future<std::optional<veldra::dwg::Summary>> summary;
+    std::future<std::shared_ptr<const DrawingFacts>> facts;
   };
-  void adopt(std::optional<veldra::dwg::Summary> summary);
+  void adopt(std::shared_ptr<const DrawingFacts> facts);
   void launchAhead();
   void dropAhead();
+  bool isOpen() const { return facts_ && facts_->read(); }
 
   std::vector<std::filesystem::path> toRead_;
   std::size_t nextToRead_ = 0;
   std::deque<Ahead> ahead_;
+  veldra::dwg::ReadRequest request_;
 
   OffsetFunction offset_;
-  std::optional<veldra::dwg::Summary> drawing_;
+  std::shared_ptr<const DrawingFacts> facts_;
   bool setMade_ = false;
   bool selected_ = false;
 };

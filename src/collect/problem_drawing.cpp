@@ -14,7 +14,7 @@ std::string where(const std::string& section, std::uint64_t offset) {
 std::optional<ProblemDrawing> problemOf(const std::filesystem::path& path, std::uintmax_t fileSize,
                                         const veldra::dwg::Status& status, const veldra::dwg::Summary& summary) {
   using veldra::dwg::ErrorKind;
-  ProblemDrawing problem{path, ProblemKind::kDamaged, {}};
+  ProblemDrawing problem{path, ProblemKind::kDamaged, {}, status.ok()};
   if (status.ok()) {
     if (summary.doubtful()) {
       const auto& first = summary.damage.front();
@@ -41,13 +41,18 @@ std::optional<ProblemDrawing> problemOf(const std::filesystem::path& path, std::
   return problem;
 }
 
+ProblemDrawing notOpened(const std::filesystem::path& path) {
+  return {path, ProblemKind::kCannotOpen, "the drawing host could not open it", false};
+}
+
 std::string problemReason(const ProblemDrawing& problem) {
   switch (problem.kind) {
     case ProblemKind::kEmpty: return "empty file";
-    case ProblemKind::kCannotOpen: return "cannot be opened: " + problem.detail;
+    case ProblemKind::kCannotOpen: return "cannot be opened";
     case ProblemKind::kNotDrawing: return "not a drawing";
-    case ProblemKind::kUnsupported: return problem.detail;
-    case ProblemKind::kDamaged: return "damaged: " + problem.detail;
+    case ProblemKind::kUnsupported: return "not read by this program: " + problem.detail;
+    case ProblemKind::kDamaged:
+      return (problem.read ? "damaged, its facts are doubtful: " : "damaged: ") + problem.detail;
     case ProblemKind::kNoHandles: return "stores no entity handles, so the handle check cannot judge it";
   }
   return problem.detail;

@@ -32,8 +32,9 @@ std::string recordLine(std::string_view name, std::optional<double> date, std::s
 
 bool collectDrawing(DrawingHost& host, const std::filesystem::path& drawing, std::string_view fileName,
                     std::string_view entity, const std::filesystem::path& recordFile,
-                    const std::function<void()>& afterEntity) {
-  host.open(drawing);
+                    const std::function<void()>& afterEntity, CollectedDrawing* collected) {
+  const bool opened = host.open(drawing);
+  if (collected) *collected = {opened, host.facts()};
   host.addSelectionSet(kSetName);
   host.selectAll(kSetName);
   std::string wanted = "ACDB";

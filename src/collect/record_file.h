@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,14 +19,21 @@ std::string recordName(std::string_view fileName);
 // drawing without a date has an empty date field.
 std::string recordLine(std::string_view name, std::optional<double> date, std::string_view handles);
 
+// What the host told about one collected drawing.
+struct CollectedDrawing {
+  bool opened = false;
+  std::shared_ptr<const DrawingFacts> facts;  // from a host that reads drawings itself
+};
+
 // Collects one drawing through the host and appends its line to the record
 // file: the handles of the entities whose upper-cased class name is "ACDB"
 // followed by the entity type, and its creation date. Every failing host
 // step is skipped; a line is written for every drawing, with an empty date
-// when the host could not read one. `afterEntity` runs after each entity.
+// when the host could not read one. `afterEntity` runs after each entity;
+// `collected`, when given, receives whether the drawing opened and its facts.
 // Returns false when the line could not be appended.
 bool collectDrawing(DrawingHost& host, const std::filesystem::path& drawing, std::string_view fileName,
                     std::string_view entity, const std::filesystem::path& recordFile,
-                    const std::function<void()>& afterEntity = {});
+                    const std::function<void()>& afterEntity = {}, CollectedDrawing* collected = nullptr);
 
 }  // namespace veldra

@@ -20,8 +20,8 @@ class SilentAlarm : public AlarmSound {
   bool start(const std::filesystem::path&) override { return false; }
 };
 
-// The conflict alarm: the sound (a failure costs only the sound), the caption
-// "VELDRA!!!" in red, the alarm picture and the alarm state "YES".
+// The conflict alarm: the sound (a failure costs only the sound), the alarm
+// verdict, the alarm picture, and the run's note that the alarm was given.
 void raiseAlarm(RunContext& run);
 
 }  // namespace veldra

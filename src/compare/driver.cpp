@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "app/textfile.h"
+#include "compare/collected_type.h"
 #include "compare/julian_text.h"
 #include "projects/folder_listing.h"
 
@@ -27,42 +28,84 @@ std::optional<Record> parseRecord(std::string_view item) {
   return record;
 }
 
-DriverOutcome runComparison(RunContext& run) {
-  if (run.state.totfiles <= 0) return DriverOutcome::NotRun;
-  DrawingTable table(static_cast<std::size_t>(run.state.totfiles));
+namespace {
 
-  // The record file is read whole and released before any record is judged,
-  // so a run that ends early leaves no file open.
-  const auto content = readWholeFile(run.workspace.recordFile(run.options.project));
-  if (content) {
-    std::size_t i = 0;
-    for (const auto& line : splitLines(*content)) {
-      const auto items = splitItems(line);
-      const auto record = parseRecord(items.empty() ? std::string_view{} : std::string_view(items.front()));
-      if (!record || i >= table.size()) {
-        run.view.flush();
-        return DriverOutcome::EndedEarly;
-      }
-      table.names[i] = record->name;
-      table.times[i] = record->date;
-      table.handles[i] = record->handles;
-      ++i;
-    }
+// Fills the table from the record file; false at a bad record or one beyond
+// the table. The file is read whole and released before any record is
+// judged, so a run that ends early leaves no file open.
+bool loadRecords(const std::filesystem::path& recordFile, DrawingTable& table) {
+  const auto content = readWholeFile(recordFile);
+  if (!content) return true;
+  std::size_t i = 0;
+  for (const auto& line : splitLines(*content)) {
+    const auto items = splitItems(line);
+    const auto record = parseRecord(items.empty() ? std::string_view{} : std::string_view(items.front()));
+    if (!record || i >= table.size()) return false;
+    table.names[i] = record->name;
+    table.times[i] = record->date;
+    table.handles[i] = record->handles;
+    ++i;
   }
-
-  const bool complete = checkTimes(run, table) && checkHandles(run, table) && checkAges(run, table);
-  if (!complete) {
-    run.view.flush();
-    return DriverOutcome::EndedEarly;
-  }
-  run.state.status = "Complete!";
-  run.view.setStatus(run.state.status);
-  if (run.state.verdict != kVerdictAlarm) run.view.loadPicture(run.workspace.resource("veldracheck.jpg"));
-  run.view.flush();
-  return DriverOutcome::Complete;
+  return true;
 }
 
-RecompareOutcome recompare(RunContext& run, MessageBoxes& messages, DriverOutcome* outcome) {
+bool noEntityInReadDrawings(const DrawingTable& table) {
+  bool anyRead = false;
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    if (!table.handles[i].empty()) return false;
+    anyRead = anyRead || table.times[i] != 0.0;
+  }
+  return anyRead;
+}
+
+}  // namespace
+
+ComparisonResult runComparison(RunContext& run) {
+  ComparisonResult result;
+  result.entity = run.options.entity;
+  if (run.state.totfiles <= 0) return result;
+  auto table = std::make_shared<DrawingTable>(static_cast<std::size_t>(run.state.totfiles));
+  result.table = table;
+  if (!loadRecords(run.workspace.recordFile(run.options.project), *table)) {
+    run.progress.flush();
+    result.outcome = DriverOutcome::EndedEarly;
+    return result;
+  }
+  result.entityTypeAbsent = run.options.handleCheck && noEntityInReadDrawings(*table);
+
+  const CheckInput input{*table, run.options, run.clock};
+  for (const Check* check : comparisonChecks()) {
+    const auto report = check->reportFile(run.workspace, run.options.project);
+    if (!check->switchedOn(run.options)) {
+      // A switched-off check that cannot say so in its report ends the run.
+      if (!replaceFile(report, check->switchedOffReport())) {
+        run.progress.flush();
+        result.outcome = DriverOutcome::EndedEarly;
+        return result;
+      }
+      result.checks.push_back({check, nullptr});
+      continue;
+    }
+    run.progress.status(check->statusText());
+    std::shared_ptr<const Findings> findings = check->judge(input, run.progress);
+    if (findings->conflicts() > 0 && !run.state.alarmGiven) raiseAlarm(run);
+    // The report is replaced whole; when that fails the old report is
+    // removed so that it is not mistaken for this run's, and the run goes on.
+    if (!replaceFile(report, check->report(*findings, *table))) {
+      std::error_code ec;
+      std::filesystem::remove(report, ec);
+    }
+    result.checks.push_back({check, std::move(findings)});
+  }
+
+  run.progress.status("Complete!");
+  if (!run.state.conflictsFound()) run.progress.picture(run.workspace.resource("veldracheck.jpg"));
+  run.progress.flush();
+  result.outcome = DriverOutcome::Complete;
+  return result;
+}
+
+RecompareOutcome recompare(RunContext& run, MessageBoxes& messages, RecompareReport* report) {
   if (run.options.timeCheck) {
     std::error_code ec;
     const auto size = std::filesystem::file_size(run.workspace.recordFile(run.options.project), ec);
@@ -71,16 +114,21 @@ RecompareOutcome recompare(RunContext& run, MessageBoxes& messages, DriverOutcom
       return RecompareOutcome::EmptyRecordRefused;
     }
   }
-  run.state.startime = run.state.endtime = run.clock.now();
-  run.resetDisplay(false);
-  run.state.status = "Comparing...";
-  run.view.setStatus(run.state.status);
-  run.view.clearElapsed();
-  run.state.totfiles = countDrawingsSkippingFailures(run.options.locations);
-  run.view.setTotalFiles(run.state.totfiles);
-  const DriverOutcome result = runComparison(run);
-  if (outcome) *outcome = result;
-  run.view.flush();
+  RecompareReport made;
+  made.collectedWith = readCollectedType(run.workspace, run.options.project);
+  // The handles in the record belong to the type they were collected with.
+  RunOptions labelled = run.options;
+  if (made.collectedWith) labelled.entity = *made.collectedWith;
+  RunContext labelledRun = run.withOptions(labelled);
+
+  labelledRun.progress.start();
+  labelledRun.resetDisplay(false);
+  labelledRun.progress.status("Comparing...");
+  labelledRun.progress.clearElapsed();
+  labelledRun.progress.totalFiles(countDrawingsSkippingFailures(labelled.locations));
+  made.comparison = runComparison(labelledRun);
+  labelledRun.progress.flush();
+  if (report) *report = std::move(made);
   return RecompareOutcome::Ran;
 }
 

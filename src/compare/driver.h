@@ -1,11 +1,14 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/messages.h"
 #include "compare/checks.h"
+#include "compare/run_context.h"
 
 namespace veldra {
 
@@ -25,10 +28,31 @@ enum class DriverOutcome {
   Complete,
 };
 
+// A check the driver ran, with what it found; a switched-off check has no findings.
+struct CheckRun {
+  const Check* check = nullptr;
+  std::shared_ptr<const Findings> findings;
+};
+
+// What a comparison found, for those who tell the user and for writers of
+// other forms: the table the checks judged, and each check's findings in
+// the order they ran.
+struct ComparisonResult {
+  DriverOutcome outcome = DriverOutcome::NotRun;
+  std::shared_ptr<const DrawingTable> table;
+  std::vector<CheckRun> checks;
+  // The handle check was on, some drawing had been read (its record has a
+  // date) and yet no drawing holds an entity of the type: the check's
+  // all-clear says nothing.
+  bool entityTypeAbsent = false;
+  std::string entity;  // the type the handles belong to
+};
+
 // The comparison driver: fills the drawing table from the record file, runs
-// the time, handle and age checks in this order and shows the verdict. The
+// the checks of comparisonChecks() in order, gives the alarm when one finds a
+// conflict and writes each check's report, then shows the verdict. The
 // caller has reset the display and set totfiles and startime.
-DriverOutcome runComparison(RunContext& run);
+ComparisonResult runComparison(RunContext& run);
 
 enum class RecompareOutcome {
   // "Time Matches" is on and the record file is empty or missing: the
@@ -39,8 +63,18 @@ enum class RecompareOutcome {
 };
 inline constexpr const char* kEmptyRecordMessage = "XXXXXXavailable due to no entity matches - turning OFF.";
 
+struct RecompareReport {
+  ComparisonResult comparison;
+  // The entity type the record file was collected with, when one is
+  // remembered: the handle check is labelled with it. The caller tells the
+  // user when it differs from the type chosen now.
+  std::optional<std::string> collectedWith;
+
+  bool typeDiffers(std::string_view chosen) const { return collectedWith && *collectedWith != chosen; }
+};
+
 // "Recompare...": resets the display, recounts the drawings and runs the
 // driver over the record file already on disk.
-RecompareOutcome recompare(RunContext& run, MessageBoxes& messages, DriverOutcome* outcome = nullptr);
+RecompareOutcome recompare(RunContext& run, MessageBoxes& messages, RecompareReport* report = nullptr);
 
 }  // namespace veldra

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -41,23 +42,27 @@ struct RunOptions {
   std::string age = "1 month";    // cmbdate text
 };
 
-inline constexpr const char* kVerdictClean = "NO VELDRA's";
-inline constexpr const char* kVerdictAlarm = "VELDRA!!!";
+// The verdict of a run: none before the first run, clean while no check has
+// found a conflict, the alarm once one has.
+enum class Verdict { kNone, kClean, kAlarm };
 
-// The window-level state one run shares between the pass, the driver, the
-// checks and the alarm.
+// The three conflict counters a run shows.
+enum class Counter { kTime, kEntity, kAge };
+inline constexpr std::size_t kCounterCount = 3;
+
+// The state one run shares between the pass, the driver, the checks and the
+// alarm. Changed only through RunProgress, which shows every change.
 struct RunState {
   int totfiles = 0;
   TimePoint startime{};
   TimePoint endtime{};
-  std::string alertgiven;  // "" before the first run, then "NO" or "YES"
-  int timeConflicts = 0;
-  int entityConflicts = 0;
-  int ageConflicts = 0;
-  std::string verdict;     // caption of lblVELDRAd
-  std::string status;      // caption of lblStatus as last set by the logic
+  bool alarmGiven = false;  // the alarm was given in this run (at most once per run)
+  Verdict verdict = Verdict::kNone;
+  std::array<int, kCounterCount> conflicts{};
+  std::string status;       // the status text as last set by the run (not the pair being compared)
 
-  bool conflictsFound() const { return verdict == kVerdictAlarm; }
+  int conflictCount(Counter counter) const { return conflicts[static_cast<std::size_t>(counter)]; }
+  bool conflictsFound() const { return verdict == Verdict::kAlarm; }
 };
 
 }  // namespace veldra

@@ -3,18 +3,14 @@
 #include <filesystem>
 #include <string>
 
-namespace veldra {
+#include "compare/run_state.h"
 
-struct Colour {
-  int red = 0, green = 0, blue = 0;
-  friend bool operator==(const Colour&, const Colour&) = default;
-};
-inline constexpr Colour kPurple{128, 0, 128};
-inline constexpr Colour kRed{255, 0, 0};
+namespace veldra {
 
 // What a collection or comparison run shows. The window implements it with
 // its labels, the command line on standard error, tests with a recorder.
-// Counter values are given as numbers; the view writes them in four-digit form.
+// Counter values are given as numbers; the view writes them in four-digit
+// form. The verdict is given as a value; each view words and colours it.
 class RunView {
  public:
   virtual ~RunView() = default;
@@ -26,7 +22,7 @@ class RunView {
   virtual void setEntityConflicts(int count) = 0;                // lblTotEntityConflicts
   virtual void setAgeConflicts(int count) = 0;                   // lblTotDateConflicts
   virtual void setTotalFiles(int count) = 0;                     // lblTotalFiles
-  virtual void setVerdict(const std::string& text, Colour colour) = 0;  // lblVELDRAd
+  virtual void setVerdict(Verdict verdict) = 0;                  // lblVELDRAd
   // Picture1: false when the file cannot be loaded; the box then keeps its picture.
   virtual bool loadPicture(const std::filesystem::path& file) = 0;
   virtual void clearPicture() = 0;

@@ -69,9 +69,7 @@ void ThrottledRunView::setSubfolders(const std::string& text) { pending_.subfold
 void ThrottledRunView::setFile(const std::string& text) { pending_.file = text; changed(); }
 void ThrottledRunView::setProgress(int value) { pending_.progress = value; changed(); }
 
-void ThrottledRunView::setVerdict(const std::string& text, Colour colour) {
-  target_.setVerdict(text, colour);
-}
+void ThrottledRunView::setVerdict(Verdict verdict) { target_.setVerdict(verdict); }
 bool ThrottledRunView::loadPicture(const std::filesystem::path& file) { return target_.loadPicture(file); }
 void ThrottledRunView::clearPicture() { target_.clearPicture(); }
 

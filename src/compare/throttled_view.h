@@ -27,7 +27,7 @@ class ThrottledRunView : public RunView {
   void setEntityConflicts(int count) override;
   void setAgeConflicts(int count) override;
   void setTotalFiles(int count) override;
-  void setVerdict(const std::string& text, Colour colour) override;
+  void setVerdict(Verdict verdict) override;
   bool loadPicture(const std::filesystem::path& file) override;
   void clearPicture() override;
   void setLocation(const std::string& text) override;

@@ -53,9 +53,13 @@ bool rewriteLocations(const Workspace& ws, std::string_view project,
   return replaceFile(ws.locationFile(project), formatQuotedList(entries), error);
 }
 
+std::vector<std::filesystem::path> projectFiles(const Workspace& ws, std::string_view project) {
+  return {ws.locationFile(project), ws.recordFile(project), ws.collectedTypeFile(project),
+          ws.timeReport(project),   ws.handleReport(project), ws.ageReport(project)};
+}
+
 void deleteProjectFiles(const Workspace& ws, std::string_view project) {
-  for (const auto& file : {ws.locationFile(project), ws.recordFile(project), ws.handleReport(project),
-                           ws.timeReport(project), ws.ageReport(project)}) {
+  for (const auto& file : projectFiles(ws, project)) {
     std::error_code ec;
     std::filesystem::remove(file, ec);
   }

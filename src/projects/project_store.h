@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,8 +36,12 @@ bool appendLocation(const Workspace& ws, std::string_view project, std::string_v
 bool rewriteLocations(const Workspace& ws, std::string_view project,
                       const std::vector<std::string>& entries, std::string* error = nullptr);
 
-// Deletes the project's location, record and three report files, each on its
-// own; a file that is absent or cannot be deleted is passed over.
+// The files that belong to a project: its location file, its record file and
+// the entity type it was collected with, and its three reports.
+std::vector<std::filesystem::path> projectFiles(const Workspace& ws, std::string_view project);
+
+// Deletes the project's files, each on its own; a file that is absent or
+// cannot be deleted is passed over.
 void deleteProjectFiles(const Workspace& ws, std::string_view project);
 
 // Whether the project's record file exists and holds at least one byte.

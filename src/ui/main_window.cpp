@@ -23,6 +23,7 @@
 #include <QTextEdit>
 
 #include <algorithm>
+#include <system_error>
 
 #include "app/messages.h"
 #include "app/settings.h"
@@ -264,6 +265,9 @@ void MainWindow::on_cmdRemproj_clicked() {
   const int row = lstProjects->currentRow();
   if (row < 0 || lstProjects->selectedItems().isEmpty()) return;
   const QString name = lstProjects->item(row)->text();
+  // The project's record and reports are the evidence of past runs: nothing
+  // goes without the user's yes.
+  if (!deps_.messages || !deps_.messages->ask(removalQuestion(bytes(name)), "Remove Project")) return;
   std::vector<std::string> remaining = projectNames();
   remaining.erase(remaining.begin() + row);
   // Rewrite the list first: when that fails the project stays, files and all.
@@ -281,6 +285,17 @@ void MainWindow::on_cmdRemproj_clicked() {
   lstLocations->clear();
   countDrawings();
   for (QPushButton* b : {cmdRemproj, cmdAddloc, cmdRemloc, cmdJump, cmdCollect, cmdCompare}) b->setEnabled(false);
+}
+
+std::string MainWindow::removalQuestion(const std::string& project) const {
+  std::string text = "Remove the project " + project + "?";
+  std::string files;
+  for (const auto& file : projectFiles(ws_, project)) {
+    std::error_code ec;
+    if (std::filesystem::exists(file, ec)) files += "\r\n" + file.string();
+  }
+  if (files.empty()) return text + "\r\n\r\nIt has no files yet.";
+  return text + "\r\n\r\nIts locations, its record file and its reports will be deleted for good:" + files;
 }
 
 // Selecting by program runs the same handler as a click, also when the

@@ -110,6 +110,8 @@ class MainWindow : public QWidget {
   void showMessage(const QString& text, const QString& title, int icon);
   void showWriteFailure(const std::filesystem::path& file, const QString& what);
   void selectProjectRow(int row);
+  // Asks before a project goes, naming the files that go with it.
+  std::string removalQuestion(const std::string& project) const;
   void selectLocationRow(int row);
   void countDrawings();
   void fillDrives();

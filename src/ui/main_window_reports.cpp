@@ -37,6 +37,7 @@ std::optional<int> checkedOption(QRadioButton* const (&options)[3]) {
 class NoMessages : public MessageBoxes {
  public:
   void show(const std::string&, const std::string&, MessageIcon) override {}
+  bool ask(const std::string&, const std::string&) override { return false; }
 };
 
 }  // namespace

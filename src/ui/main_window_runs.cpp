@@ -7,6 +7,7 @@
 
 #include "app/messages.h"
 #include "collect/collection_pass.h"
+#include "compare/collected_type.h"
 #include "compare/driver.h"
 #include "compare/run_context.h"
 #include "compare/throttled_view.h"
@@ -23,6 +24,7 @@ std::string bytes(const QString& text) { return QFile::encodeName(text).toStdStr
 class NoMessages : public MessageBoxes {
  public:
   void show(const std::string&, const std::string&, MessageIcon) override {}
+  bool ask(const std::string&, const std::string&) override { return false; }
 };
 
 // What the window was given, or a stand-in when it was given nothing.
@@ -30,6 +32,27 @@ template <typename StandIn, typename Interface>
 Interface& givenOr(Interface* given) {
   static StandIn standIn;
   return given ? *given : standIn;
+}
+
+// At most this many problem drawings are named in one message; the rest are counted.
+constexpr std::size_t kProblemsNamed = 20;
+
+std::string problemsText(const std::vector<ProblemDrawing>& problems) {
+  std::string text = problems.size() == 1 ? "This drawing could not be read, or its facts cannot be trusted:"
+                                          : "These drawings could not be read, or their facts cannot be trusted:";
+  text += "\r\n";
+  for (std::size_t i = 0; i < problems.size() && i < kProblemsNamed; ++i)
+    text += "\r\n" + problems[i].path.string() + " (" + problemReason(problems[i]) + ")";
+  if (problems.size() > kProblemsNamed)
+    text += "\r\n... and " + std::to_string(problems.size() - kProblemsNamed) +
+            " more (\"veldra-cli collect\" lists every one).";
+  text += "\r\n\r\nThe checks cannot judge them: look at these submissions yourself.";
+  return text;
+}
+
+std::string absentTypeText(const std::string& entity) {
+  return "No drawing holds an entity of type " + entity +
+         ", so the handle check had nothing to compare. Choose another entity type and collect again.";
 }
 
 // The window's labels behind a throttle: a long run repaints them at most
@@ -76,6 +99,9 @@ void MainWindow::on_cmdCollect_clicked() {
     return;
   }
   cmdCompare->setEnabled(true);
+  if (!result.problems.empty()) messages.show(problemsText(result.problems), kWarningTitle, MessageIcon::Exclamation);
+  if (result.comparison.entityTypeAbsent)
+    messages.show(absentTypeText(result.comparison.entity), kWarningTitle, MessageIcon::Exclamation);
 }
 
 void MainWindow::on_cmdCompare_clicked() {
@@ -83,8 +109,16 @@ void MainWindow::on_cmdCompare_clicked() {
   const RunOptions options = runOptions();
   WindowRun shown(*this);
   RunContext run{ws_, options, runState_, shown.view, givenOr<SystemRunClock>(deps_.runClock), givenOr<SilentAlarm>(deps_.sound)};
-  const RecompareOutcome outcome = recompare(run, givenOr<NoMessages>(deps_.messages));
+  MessageBoxes& messages = givenOr<NoMessages>(deps_.messages);
+  RecompareReport report;
+  const RecompareOutcome outcome = recompare(run, messages, &report);
   shown.view.flush();
+  if (outcome == RecompareOutcome::Ran) {
+    if (report.typeDiffers(options.entity))
+      messages.show(collectedTypeNotice(*report.collectedWith, options.entity), kAppTitle, MessageIcon::Information);
+    if (report.comparison.entityTypeAbsent)
+      messages.show(absentTypeText(report.comparison.entity), kWarningTitle, MessageIcon::Exclamation);
+  }
   if (outcome == RecompareOutcome::EmptyRecordRefused) {
     // As if the user had cleared "Time Matches": the run buttons follow the
     // switches, then "Recompare..." stays off until there are records again.

@@ -32,12 +32,15 @@ void WindowRunView::setLocation(const std::string& text) { show(window_.lblLocCu
 void WindowRunView::setSubfolders(const std::string& text) { show(window_.lblSubs, text); }
 void WindowRunView::setFile(const std::string& text) { show(window_.lblFileCur, text); }
 
-void WindowRunView::setVerdict(const std::string& text, Colour colour) {
+// The verdict as lblVELDRAd shows it: the all-clear in purple, the alarm in red.
+void WindowRunView::setVerdict(Verdict verdict) {
+  if (verdict == Verdict::kNone) return;
+  const bool alarm = verdict == Verdict::kAlarm;
   QLabel* label = window_.lblVELDRAd;
   QPalette palette = label->palette();
-  palette.setColor(QPalette::WindowText, QColor(colour.red, colour.green, colour.blue));
+  palette.setColor(QPalette::WindowText, alarm ? QColor(255, 0, 0) : QColor(128, 0, 128));
   label->setPalette(palette);
-  show(label, text);
+  show(label, alarm ? "VELDRA!!!" : "NO VELDRA's");
 }
 
 bool WindowRunView::loadPicture(const std::filesystem::path& file) {

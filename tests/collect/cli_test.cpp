@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "app/textfile.h"
+#include "support/submissions.h"
 #include "support/temp_dir.h"
 
 namespace veldra {
@@ -71,6 +72,57 @@ TEST_F(CliTest, CollectWithoutLocationsWarnsAndFindsNothing) {
   EXPECT_EQ(result.out,
             "Files: 0000\nTime Conflicts: 0000\nEntity Conflicts: 0000\nAge Conflicts: 0000\n"
             "Status: Opening Files...\nVerdict: NO VELDRA's\n");
+}
+
+// A fake submission, an empty file, a drawing cut short and an old version
+// among real drawings: each is named on standard output after the counters.
+TEST_F(CliTest, CollectNamesTheDrawingsItCouldNotRead) {
+  testing::writeDrawing(dir, "class/anna.dwg", testing::circlesDrawing(2461000, 43200000, {0x1A0, 0x1A1}));
+  testing::writeDrawing(dir, "class/ben.dwg", testing::circlesDrawing(2461001, 43200000, {0x2A0}));
+  testing::writeUnreadableSubmissions(dir, "class");
+  const std::string folder = (dir.path() / "class").string();
+  replaceFile(base / "projects" / "OTHER.prj", quotedLine("-" + folder));
+  const CliResult result = cli("collect other --entity CIRCLE");
+  EXPECT_EQ(result.status, 0) << result.err;
+  const std::string counters =
+      "Files: 0006\nTime Conflicts: 0000\nEntity Conflicts: 0000\nAge Conflicts: 0000\n"
+      "Status: Complete!\nVerdict: NO VELDRA's\n";
+  ASSERT_EQ(result.out.substr(0, counters.size()), counters);
+  const auto lines = splitLines(result.out.substr(counters.size()));
+  ASSERT_EQ(lines.size(), 4u) << result.out;
+  const char* names[] = {"cut.dwg", "empty.dwg", "homework.dwg", "old.dwg"};
+  for (std::size_t i = 0; i < 4; ++i) {
+    const std::string start = "Unreadable: " + (std::filesystem::path(folder) / names[i]).string() + " (" +
+                              testing::unreadableReasons()[i];
+    EXPECT_TRUE(lines[i].starts_with(start) && lines[i].ends_with(")")) << lines[i];
+  }
+  EXPECT_EQ(result.err.find("Warning:"), std::string::npos);
+  EXPECT_NE(slurp(base / "compares" / "OTHER.cmp").find("\"HOMEWORK,,,END\"\r\n"), std::string::npos);
+}
+
+// A typing slip in the type is no all-clear; a recompare labels the handles
+// with the type they were collected with and says when the choice differs.
+TEST_F(CliTest, ATypeNoDrawingHoldsIsAWarningAndRecompareKeepsTheCollectedType) {
+  testing::writeDrawing(dir, "class/anna.dwg", testing::circlesDrawing(2461000, 43200000, {0x1A0, 0x1A1}));
+  testing::writeDrawing(dir, "class/ben.dwg", testing::circlesDrawing(2461001, 43200000, {0x1A0, 0x1A1}));
+  replaceFile(base / "projects" / "OTHER.prj", quotedLine("-" + (dir.path() / "class").string()));
+  const CliResult slip = cli("collect other --entity CIRLCE");
+  EXPECT_EQ(slip.status, 0);
+  EXPECT_NE(slip.err.find("Warning: no drawing holds an entity of type CIRLCE\n"), std::string::npos) << slip.err;
+  EXPECT_EQ(slip.out.find("Unreadable"), std::string::npos);
+
+  const CliResult again = cli("recompare other --entity CIRCLE");
+  EXPECT_EQ(again.status, 0);
+  EXPECT_NE(again.err.find("Collected with CIRLCE: collect again to compare CIRCLE.\n"), std::string::npos) << again.err;
+  EXPECT_NE(again.err.find("Warning: no drawing holds an entity of type CIRLCE\n"), std::string::npos);
+  EXPECT_EQ(slurp(base / "handle conflicts" / "OTHER.hnd"), "\"No entity [CIRLCE] conflicts >= 100% match!\"\r\n");
+
+  const CliResult right = cli("collect other --entity CIRCLE");
+  EXPECT_EQ(right.status, 1);
+  EXPECT_EQ(right.err.find("Warning:"), std::string::npos);
+  const CliResult same = cli("recompare other --entity CIRCLE");
+  EXPECT_EQ(same.status, 1);
+  EXPECT_EQ(same.err.find("Collected with"), std::string::npos);
 }
 
 TEST_F(CliTest, CollectsTheSampleDrawingsAndFindsTheCopies) {

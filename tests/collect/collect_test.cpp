@@ -4,9 +4,12 @@
 
 #include "app/textfile.h"
 #include "collect/collection_pass.h"
+#include "collect/native_host.h"
 #include "collect/record_file.h"
+#include "compare/collected_type.h"
 #include "compare/run_fakes.h"
 #include "support/recorders.h"
+#include "support/submissions.h"
 #include "support/temp_dir.h"
 
 namespace veldra {
@@ -130,6 +133,82 @@ TEST_F(PassTest, VisitsFoldersInListingOrderAndRecordsEveryDrawing) {
   EXPECT_EQ(slurp(run.workspace.timeReport("P")),
             "\"A vs. B at 12 hours, 0 minutes, 0 seconds [2453585.5 as Julian]\"\r\n");
   EXPECT_TRUE(messages.shown.empty());
+  // The host could not open c.dwg: the pass names it, the window tells the user.
+  ASSERT_EQ(result.problems.size(), 1u);
+  EXPECT_EQ(result.problems[0].path, std::filesystem::path(folder("proj") + sep + "y" + sep + "c.dwg"));
+  EXPECT_EQ(readCollectedType(run.workspace, "P"), "LINE");
+}
+
+// Keeps what a pass hands over, and asks for the evidence besides the summary.
+struct KeepingSink : DrawingFactsSink {
+  veldra::dwg::ReadRequest request() const override { return {true, false}; }
+  void take(std::shared_ptr<const DrawingFacts> facts) override { taken.push_back(std::move(facts)); }
+  std::vector<std::shared_ptr<const DrawingFacts>> taken;
+};
+
+// A fake submission, an empty file, a drawing cut short and one of a version
+// not read, among real drawings: each is named with its reason, keeps its
+// classic record line, and its facts (the failure) reach the sink.
+TEST_F(PassTest, DrawingsThatCannotBeReadAreNamedWithTheirReason) {
+  testing::writeDrawing(dir, "class/anna.dwg", testing::circlesDrawing(2461000, 43200000, {0x1A0, 0x1A1}));
+  testing::writeDrawing(dir, "class/ben.dwg", testing::circlesDrawing(2461000, 43200000, {0x1A0, 0x1A1}));
+  testing::writeUnreadableSubmissions(dir, "class");
+  run.options.entity = "CIRCLE";
+  run.options.locations = {"-" + folder("class")};
+  NativeDrawingHost native([](std::int64_t) { return 0L; });
+  KeepingSink sink;
+  auto context = run.context();
+  const PassResult result = runCollectionPass(context, native, messages, &sink);
+
+  EXPECT_EQ(result.visited, 6);
+  ASSERT_EQ(result.problems.size(), 4u);
+  const auto& reasons = testing::unreadableReasons();
+  const char* names[] = {"cut.dwg", "empty.dwg", "homework.dwg", "old.dwg"};
+  for (std::size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(result.problems[i].path, std::filesystem::path(folder("class")) / names[i]);
+    EXPECT_TRUE(problemReason(result.problems[i]).starts_with(reasons[i])) << problemReason(result.problems[i]);
+  }
+  EXPECT_GT(problemReason(result.problems[0]).size(), reasons[0].size());  // the reader says what is wrong
+  EXPECT_EQ(slurp(run.workspace.recordFile("P")),
+            "\"ANNA,2461000.5,1A0$1A1$,END\"\r\n\"BEN,2461000.5,1A0$1A1$,END\"\r\n"
+            "\"CUT,,,END\"\r\n\"EMPTY,,,END\"\r\n\"HOMEWORK,,,END\"\r\n\"OLD,,,END\"\r\n");
+  EXPECT_EQ(result.comparison.outcome, DriverOutcome::Complete);
+  EXPECT_FALSE(result.comparison.entityTypeAbsent);
+  EXPECT_TRUE(messages.shown.empty());  // telling the user is the caller's part
+
+  ASSERT_EQ(sink.taken.size(), 6u);
+  EXPECT_TRUE(sink.taken[0]->read() && sink.taken[1]->read());
+  EXPECT_EQ(sink.taken[0]->drawing.summary.version, "AC1015");
+  EXPECT_EQ(sink.taken[0]->drawing.summary.entities.size(), 3u);
+  EXPECT_EQ(sink.taken[3]->status.kind, veldra::dwg::ErrorKind::kNotDwg);
+  EXPECT_EQ(sink.taken[3]->fileSize, 0u);
+  EXPECT_EQ(sink.taken[5]->status.kind, veldra::dwg::ErrorKind::kUnsupported);
+}
+
+// A pass with a type no drawing holds says so; one with the type held does not.
+TEST_F(PassTest, ATypeNoDrawingHoldsIsToldAndTheTypeIsRemembered) {
+  testing::writeDrawing(dir, "class/anna.dwg", testing::circlesDrawing(2461000, 43200000, {0x1A0}));
+  run.options.locations = {"-" + folder("class")};
+  NativeDrawingHost native([](std::int64_t) { return 0L; });
+  run.options.entity = "CIRLCE";
+  auto context = run.context();
+  PassResult result = runCollectionPass(context, native, messages);
+  EXPECT_TRUE(result.comparison.entityTypeAbsent);
+  EXPECT_EQ(result.comparison.entity, "CIRLCE");
+  EXPECT_EQ(slurp(run.workspace.handleReport("P")), "\"No entity [CIRLCE] conflicts >= 100% match!\"\r\n");
+  EXPECT_EQ(readCollectedType(run.workspace, "P"), "CIRLCE");
+
+  run.options.entity = "CIRCLE";
+  result = runCollectionPass(context, native, messages);
+  EXPECT_FALSE(result.comparison.entityTypeAbsent);
+  EXPECT_EQ(readCollectedType(run.workspace, "P"), "CIRCLE");
+
+  // A type that cannot be kept on one line is not remembered at all, rather
+  // than leaving the last pass's type beside this pass's record.
+  run.options.entity = "CIR\nCLE";
+  runCollectionPass(context, native, messages);
+  EXPECT_EQ(readCollectedType(run.workspace, "P"), std::nullopt);
+  EXPECT_FALSE(std::filesystem::exists(run.workspace.collectedTypeFile("P")));
 }
 
 TEST_F(PassTest, NoLocationsWarnsTwiceDeletesTheRecordAndStillRunsTheDriver) {

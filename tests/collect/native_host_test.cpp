@@ -30,10 +30,16 @@ TEST(NativeHost, AnUnreadableDrawingFailsEveryLaterStep) {
   NativeDrawingHost host;
   EXPECT_TRUE(connectDrawingHost(host));
   EXPECT_FALSE(host.open(broken));
+  // The reader's own account of the failure stays with the drawing until it is closed.
+  ASSERT_TRUE(host.facts());
+  EXPECT_EQ(host.facts()->status.kind, veldra::dwg::ErrorKind::kNotDwg);
+  EXPECT_EQ(host.facts()->fileSize, 13u);
+  EXPECT_EQ(host.facts()->path, broken);
   EXPECT_FALSE(host.addSelectionSet("GetHandle"));
   EXPECT_FALSE(host.forEachEntity("GetHandle", [](std::string_view, std::string_view) {}));
   EXPECT_FALSE(host.getVariable("TDCREATE").has_value());
   EXPECT_TRUE(host.closeAll());
+  EXPECT_FALSE(host.facts());
 }
 
 // A drawing gives the reader's entities (checked against the expected

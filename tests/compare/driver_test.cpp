@@ -9,6 +9,8 @@
 namespace veldra {
 namespace {
 
+using testing::kPurple;
+using testing::kRed;
 using testing::RunFixture;
 using testing::slurp;
 using testing::TempDir;
@@ -30,7 +32,7 @@ class DriverTest : public ::testing::Test {
     auto context = run.context();
     run.state.totfiles = totfiles;
     context.resetDisplay(false);
-    return runComparison(context);
+    return runComparison(context).outcome;
   }
   std::string timeReport() { return slurp(run.workspace.timeReport("P")); }
   std::string handleReport() { return slurp(run.workspace.handleReport("P")); }
@@ -56,7 +58,7 @@ TEST_F(DriverTest, TimeCheckReportsEveryPairWithTheSameDateInPairOrder) {
   EXPECT_EQ(run.view.colour, kRed);
   EXPECT_EQ(run.view.picture, "veldrawrong.jpg");
   EXPECT_EQ(run.alarm.starts, 1);
-  EXPECT_EQ(run.state.alertgiven, "YES");
+  EXPECT_TRUE(run.state.alarmGiven);
   EXPECT_EQ(handleReport(), lines({"Handle conflicts not reported due to option selection."}));
   EXPECT_EQ(ageReport(), lines({"DWG date conflicts not reported due to option selection."}));
 }
@@ -74,7 +76,7 @@ TEST_F(DriverTest, CleanRunEndsWithTheAllClearAndReplacesOldReports) {
   EXPECT_EQ(run.view.picture, "veldracheck.jpg");
   EXPECT_EQ(run.view.timeConflicts, "0000");
   EXPECT_EQ(run.alarm.starts, 0);
-  EXPECT_EQ(run.state.alertgiven, "NO");
+  EXPECT_FALSE(run.state.alarmGiven);
 }
 
 TEST_F(DriverTest, HandleCheckWritesTheThreeFormsAgainstTheThreshold) {
@@ -209,9 +211,9 @@ TEST_F(DriverTest, RecompareRefusesAnEmptyOrMissingRecordWithTimeMatchesOn) {
   run.options.timeCheck = false;
   dir.write("drawings/a.dwg", "");
   run.options.locations = {"-" + (base.parent_path() / "drawings").string()};
-  DriverOutcome outcome{};
-  EXPECT_EQ(recompare(context, messages, &outcome), RecompareOutcome::Ran);
-  EXPECT_EQ(outcome, DriverOutcome::Complete);
+  RecompareReport report;
+  EXPECT_EQ(recompare(context, messages, &report), RecompareOutcome::Ran);
+  EXPECT_EQ(report.comparison.outcome, DriverOutcome::Complete);
   EXPECT_EQ(run.view.totalFiles, "0001");
   EXPECT_EQ(run.view.statuses.front(), "Comparing...");
   EXPECT_EQ(timeReport(), lines({"Time conflicts not reported due to option selection."}));

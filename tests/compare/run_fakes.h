@@ -13,6 +13,14 @@
 
 namespace veldra::testing {
 
+struct Colour {
+  int red = 0, green = 0, blue = 0;
+  friend bool operator==(const Colour&, const Colour&) = default;
+};
+inline constexpr Colour kPurple{128, 0, 128};
+inline constexpr Colour kRed{255, 0, 0};
+
+// Keeps what the window's labels would show, the verdict in the window's words.
 class RecordingView : public RunView {
  public:
   void setStatus(const std::string& text) override { status = text; statuses.push_back(text); }
@@ -23,7 +31,11 @@ class RecordingView : public RunView {
   void setEntityConflicts(int c) override { entityConflicts = fourDigits(c); }
   void setAgeConflicts(int c) override { ageConflicts = fourDigits(c); }
   void setTotalFiles(int c) override { totalFiles = fourDigits(c); }
-  void setVerdict(const std::string& text, Colour c) override { verdict = text; colour = c; }
+  void setVerdict(Verdict v) override {
+    if (v == Verdict::kNone) return;
+    verdict = v == Verdict::kAlarm ? "VELDRA!!!" : "NO VELDRA's";
+    colour = v == Verdict::kAlarm ? kRed : kPurple;
+  }
   bool loadPicture(const std::filesystem::path& shown) override {
     if (!std::filesystem::exists(shown)) return false;
     picture = shown.filename().string();

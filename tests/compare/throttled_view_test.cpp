@@ -30,7 +30,7 @@ TEST(ThrottledRunView, ForwardsAtMostOncePerIntervalAndEverythingOnFlush) {
   view.setComparing(2, 3);
   view.setStatus("Complete!");  // a later text replaces the pending pair
   view.clearElapsed();
-  view.setVerdict("VELDRA!!!", kRed);  // passed on at once
+  view.setVerdict(Verdict::kAlarm);  // passed on at once
   EXPECT_EQ(target.verdict, "VELDRA!!!");
   EXPECT_EQ(target.comparingCalls, 1);
   view.flush();

@@ -64,6 +64,7 @@ TEST_F(Projects, RemovingTheOnlyProjectDeletesItsFilesAndEmptiesTheList) {
   MainWindow& w = start();
   clickRow(w.lstProjects, 0);
   EXPECT_TRUE(w.cmdCompare->isEnabled());
+  messages.answer = true;
   QTest::mouseClick(w.cmdRemproj, Qt::LeftButton);
   EXPECT_EQ(w.lstProjects->count(), 0);
   EXPECT_EQ(file("projects/projects.fil"), "");
@@ -79,10 +80,42 @@ TEST_F(Projects, RemovingTheOnlyProjectDeletesItsFilesAndEmptiesTheList) {
   EXPECT_EQ(w.findChild<QLabel*>("lblProject_0")->text(), "Project: P 1");  // left as it was
 }
 
+// Removing a project deletes the evidence of its past runs: the window asks
+// first, naming the files that would go, and No changes nothing.
+TEST_F(Projects, RemovalAsksFirstAndNoKeepsEverything) {
+  put("projects/projects.fil", "\"HOUSE\"\r\n\"P 1\"\r\n");
+  put("projects/P 1.prj", "\"-/nowhere\"\r\n");
+  put("compares/P 1.cmp", "\"record\"\r\n");
+  put("compares/P 1.ent", "\"LINE\"\r\n");
+  put("handle conflicts/P 1.hnd", "x");
+  MainWindow& w = start();
+  clickRow(w.lstProjects, 1);
+  w.cmdRemproj->click();
+  ASSERT_EQ(messages.asked.size(), 1u);
+  const std::string& question = messages.asked[0].text;
+  EXPECT_TRUE(question.starts_with("Remove the project P 1?")) << question;
+  for (const char* named : {"projects/P 1.prj", "compares/P 1.cmp", "compares/P 1.ent", "handle conflicts/P 1.hnd"})
+    EXPECT_NE(question.find((base / named).string()), std::string::npos) << named;
+  EXPECT_EQ(question.find("P 1.tim"), std::string::npos);  // only files that exist are named
+  EXPECT_EQ(texts(w.lstProjects), QStringList({"HOUSE", "P 1"}));
+  EXPECT_EQ(file("projects/projects.fil"), "\"HOUSE\"\r\n\"P 1\"\r\n");
+  for (const char* kept : {"projects/P 1.prj", "compares/P 1.cmp", "compares/P 1.ent", "handle conflicts/P 1.hnd"})
+    EXPECT_TRUE(std::filesystem::exists(base / kept)) << kept;
+  EXPECT_EQ(w.selectedProject(), "P 1");
+  EXPECT_TRUE(w.cmdRemproj->isEnabled() && w.cmdCompare->isEnabled());
+
+  messages.answer = true;
+  w.cmdRemproj->click();
+  EXPECT_EQ(texts(w.lstProjects), QStringList({"HOUSE"}));
+  EXPECT_FALSE(std::filesystem::exists(base / "compares" / "P 1.ent"));
+  EXPECT_TRUE(messages.shown.empty());
+}
+
 TEST_F(Projects, RemovalRewritesHandEditedNamesInUpperCaseWithQuotes) {
   put("projects/projects.fil", "xbridgex\r\n\"HOUSE\"\r\n");
   MainWindow& w = start();
   clickRow(w.lstProjects, 1);
+  messages.answer = true;
   w.cmdRemproj->click();
   EXPECT_EQ(file("projects/projects.fil"), "\"BRIDGE\"\r\n");
 }
@@ -113,6 +146,7 @@ TEST_F(Projects, FailedWritesKeepTheListAndTheFileAlike) {
   EXPECT_EQ(texts(w.lstProjects), QStringList{"HOUSE"});
 
   clickRow(w.lstProjects, 0);
+  messages.answer = true;
   w.cmdRemproj->click();
   ASSERT_EQ(messages.shown.size(), 2u);
   EXPECT_NE(messages.shown[1].text.find("projects.fil"), std::string::npos);

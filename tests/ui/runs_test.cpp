@@ -5,6 +5,7 @@
 #include "compare/driver.h"
 #include "dwgwrite/dwg_writer.h"
 #include "projects/project_store.h"
+#include "support/submissions.h"
 #include "window_fixture.h"
 
 namespace veldra::testing {
@@ -94,6 +95,68 @@ TEST_F(Runs, CollectionFindsCopiesNearCopiesAndOldDrawings) {
   EXPECT_TRUE(sound.started == std::vector<std::string>{"conflict.wav"} && messages.shown.empty());
   w.cmdCompare->click();  // each run gives its own alarm
   EXPECT_EQ(sound.started.size(), 2u);
+}
+
+// A fake submission, an empty file, a drawing cut short and an old version
+// among real drawings: when the run ends the teacher learns which and why.
+TEST_F(Runs, CollectionNamesTheDrawingsItCouldNotRead) {
+  drawing("class/anna.dwg", 2461376, 43200000, {0x1A0, 0x1A1});
+  drawing("class/ben.dwg", 2461377, 43200000, {0x2A0});
+  writeUnreadableSubmissions(dir, "class");
+  const std::string folder = (dir.path() / "class").string();
+  ASSERT_TRUE(appendProject(ws, "CLASS") && appendLocation(ws, "CLASS", "-" + folder));
+  MainWindow& w = startRuns();
+  w.cmbEntity->setCurrentIndex(w.cmbEntity->findText("CIRCLE"));
+  w.cmdCollect->click();
+
+  EXPECT_EQ(QStringList({w.lblTotalFiles->text(), w.lblStatus->text(), w.lblVELDRAd->text()}),
+            QStringList({"0006", "Complete!", "NO VELDRA's"}));
+  EXPECT_TRUE(w.cmdCompare->isEnabled());
+  ASSERT_EQ(messages.shown.size(), 1u);
+  const auto& shown = messages.shown[0];
+  EXPECT_TRUE(shown.title == "VELDRA Warning" && shown.icon == MessageIcon::Exclamation);
+  const char* names[] = {"cut.dwg", "empty.dwg", "homework.dwg", "old.dwg"};
+  std::size_t last = 0;
+  for (std::size_t i = 0; i < 4; ++i) {
+    const auto at = shown.text.find((std::filesystem::path(folder) / names[i]).string() + " (" + unreadableReasons()[i]);
+    ASSERT_NE(at, std::string::npos) << names[i] << " in " << shown.text;
+    EXPECT_GT(at, last);  // in visiting order
+    last = at;
+  }
+  EXPECT_EQ(shown.text.find("anna.dwg"), std::string::npos);
+  EXPECT_EQ(file("compares/CLASS.cmp").find("\"CUT,,,END\"\r\n\"EMPTY,,,END\"\r\n\"HOMEWORK,,,END\"\r\n\"OLD,,,END\"\r\n"),
+            std::string("\"ANNA,2461376.5,1A0$1A1$,END\"\r\n\"BEN,2461377.5,2A0$,END\"\r\n").size());
+}
+
+// A slip in the entity type is no all-clear, and a recompare after another
+// choice labels the handles with the type they were collected with.
+TEST_F(Runs, ATypeNoDrawingHoldsIsToldAndRecompareKeepsTheCollectedType) {
+  drawing("class/anna.dwg", 2461376, 43200000, {0x1A0, 0x1A1});
+  drawing("class/ben.dwg", 2461377, 43200000, {0x1A0, 0x1A1});
+  ASSERT_TRUE(appendProject(ws, "CLASS") && appendLocation(ws, "CLASS", "-" + (dir.path() / "class").string()));
+  MainWindow& w = startRuns();
+  w.cmbEntity->setEditText("CIRLCE");
+  w.cmdCollect->click();
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_TRUE(messages.shown[0].text.starts_with("No drawing holds an entity of type CIRLCE,")) << messages.shown[0].text;
+  EXPECT_TRUE(messages.shown[0].title == "VELDRA Warning" && messages.shown[0].icon == MessageIcon::Exclamation);
+  EXPECT_EQ(file("handle conflicts/CLASS.hnd"), "\"No entity [CIRLCE] conflicts >= 100% match!\"\r\n");
+
+  messages.shown.clear();
+  w.cmbEntity->setCurrentIndex(w.cmbEntity->findText("CIRCLE"));
+  w.cmdCompare->click();
+  ASSERT_EQ(messages.texts().size(), 2u);
+  EXPECT_EQ(messages.shown[0].text, "Collected with CIRLCE: collect again to compare CIRCLE.");
+  EXPECT_TRUE(messages.shown[0].title == "VELDRA" && messages.shown[0].icon == MessageIcon::Information);
+  EXPECT_TRUE(messages.shown[1].text.starts_with("No drawing holds an entity of type CIRLCE,"));
+  EXPECT_EQ(file("handle conflicts/CLASS.hnd"), "\"No entity [CIRLCE] conflicts >= 100% match!\"\r\n");
+
+  messages.shown.clear();
+  w.cmdCollect->click();
+  w.cmdCompare->click();
+  EXPECT_TRUE(messages.shown.empty()) << messages.shown[0].text;
+  EXPECT_EQ(w.lblTotEntityConflicts->text(), "0001");
+  EXPECT_EQ(file("handle conflicts/CLASS.hnd"), "\"** ANNA vs. BEN has a 100% CIRCLE handle match [2 total].\"\r\n");
 }
 
 TEST_F(Runs, AProjectWithoutLocationsWarnsTwiceAndStillAllowsRecompare) {

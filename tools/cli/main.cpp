@@ -4,6 +4,9 @@
 //   veldra-cli [--workspace DIR] collect|recompare PROJECT [--entity TYPE]
 //              [--time on|off] [--handles on|off] [--percent TEXT] [--age TEXT|off]
 //
+// Standard output: the counters, the status and the verdict, then after a
+// collection one "Unreadable: PATH (REASON)" line per drawing that could not
+// be read. Progress and warnings go to standard error.
 // Exit status: 0 no conflict, 1 conflicts, 2 an error.
 
 #include <iostream>
@@ -14,6 +17,7 @@
 #include "app/textfile.h"
 #include "collect/collection_pass.h"
 #include "collect/native_host.h"
+#include "compare/collected_type.h"
 #include "compare/throttled_view.h"
 #include "projects/folder_listing.h"
 #include "reports/report_options.h"
@@ -39,7 +43,9 @@ class StreamView : public RunView {
   void setEntityConflicts(int count) override { entityConflicts = fourDigits(count); }
   void setAgeConflicts(int count) override { ageConflicts = fourDigits(count); }
   void setTotalFiles(int count) override { show("Files", totalFiles = fourDigits(count)); }
-  void setVerdict(const std::string& text, Colour) override { verdict = text; }
+  void setVerdict(Verdict v) override {
+    if (v != Verdict::kNone) verdict = v == Verdict::kAlarm ? "VELDRA!!!" : "NO VELDRA's";
+  }
   bool loadPicture(const std::filesystem::path& file) override { return std::filesystem::exists(file); }
   void clearPicture() override {}
   void setLocation(const std::string& text) override {
@@ -64,7 +70,14 @@ class StreamMessages : public MessageBoxes {
   void show(const std::string& text, const std::string& title, MessageIcon) override {
     std::cerr << title << ": " << text << '\n';
   }
+  // Nothing is asked on the command line: the answer is no.
+  bool ask(const std::string&, const std::string&) override { return false; }
 };
+
+void warnAbsentType(const ComparisonResult& comparison) {
+  if (comparison.entityTypeAbsent)
+    std::cerr << "Warning: no drawing holds an entity of type " << comparison.entity << '\n';
+}
 
 int usage(const std::string& reason) {
   std::cerr << "veldra-cli: " << reason << "\n"
@@ -97,7 +110,6 @@ bool readSwitch(const std::string& value, bool& out) {
 
 int run(int argc, char** argv) {
   std::string workspaceDir;
-  bool workspaceGiven = false;
   std::vector<std::string> positional;
   RunOptions options;
   std::string entity;
@@ -112,7 +124,6 @@ int run(int argc, char** argv) {
     std::string v;
     if (arg == "--workspace") {
       if (!value(workspaceDir)) return usage("--workspace needs a folder");
-      workspaceGiven = true;
     } else if (arg == "--entity") {
       if (!value(entity)) return usage("--entity needs a type");
       entityGiven = true;
@@ -137,7 +148,7 @@ int run(int argc, char** argv) {
   if (command != "collect" && command != "recompare") return usage("unknown command " + command);
 
 #ifdef VELDRA_CLI_SETTINGS_STORE
-  if (!workspaceGiven) workspaceDir = readInstallLocation();
+  if (workspaceDir.empty()) workspaceDir = readInstallLocation();
 #endif
   if (workspaceDir.empty()) return usage("no workspace: give --workspace DIR");
   std::error_code ec;
@@ -171,16 +182,22 @@ int run(int argc, char** argv) {
   StreamMessages messages;
   RunContext context{workspace, options, state, view, clock, sound};
 
+  std::vector<ProblemDrawing> problems;
   if (command == "collect") {
     NativeDrawingHost host;
     connectDrawingHost(host);
-    const PassResult result = runCollectionPass(context, host, messages);
+    PassResult result = runCollectionPass(context, host, messages);
     if (result.fatal) {
       std::cerr << kFatalTitle << ": " << result.fatalText << '\n';
       return kExitError;
     }
-  } else if (recompare(context, messages) == RecompareOutcome::EmptyRecordRefused) {
-    return kExitError;
+    warnAbsentType(result.comparison);
+    problems = std::move(result.problems);
+  } else {
+    RecompareReport report;
+    if (recompare(context, messages, &report) == RecompareOutcome::EmptyRecordRefused) return kExitError;
+    if (report.typeDiffers(options.entity)) std::cerr << collectedTypeNotice(*report.collectedWith, options.entity) << '\n';
+    warnAbsentType(report.comparison);
   }
   view.flush();
   std::cout << "Files: " << shown.totalFiles << "\n"
@@ -189,6 +206,8 @@ int run(int argc, char** argv) {
             << "Age Conflicts: " << shown.ageConflicts << "\n"
             << "Status: " << shown.status << "\n"
             << "Verdict: " << shown.verdict << "\n";
+  for (const auto& problem : problems)
+    std::cout << "Unreadable: " << problem.path.string() << " (" << problemReason(problem) << ")\n";
   return state.conflictsFound() ? kExitConflicts : kExitClean;
 }
 

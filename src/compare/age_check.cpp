@@ -1,0 +1,93 @@
+#include "compare/age_check.h"
+
+#include <cmath>
+
+#include "compare/classic_reports.h"
+
+namespace veldra {
+
+YearMonth julianToDate(double julian) {
+  const double z = std::trunc(julian);
+  double a = z;
+  if (z >= 2299161) {
+    const double alpha = std::trunc((z - 1867216.25) / 36524.25);
+    a = z + 1 + alpha - std::trunc(alpha / 4);
+  }
+  const double b = a + 1524;
+  const double c = std::trunc((b - 122.1) / 365.25);
+  const double d = std::trunc(365.25 * c);
+  const double e = std::trunc((b - d) / 30.6001);
+  const int month = static_cast<int>(e < 14 ? e - 1 : e - 13);
+  const int year = static_cast<int>(month > 2 ? c - 4716 : c - 4715);
+  return {year, month};
+}
+
+AgeThreshold ageThreshold(std::string_view text) {
+  static const struct {
+    std::string_view text;
+    AgeThreshold threshold;
+  } kTable[] = {
+      {"1 month", {1, 0}},  {"2 months", {2, 0}}, {"3 months", {3, 0}}, {"4 months", {4, 0}},
+      {"5 months", {5, 0}}, {"6 months", {6, 0}}, {"1 year", {0, 1}},   {"2 years", {0, 2}},
+      {"3 years", {0, 3}},  {"4 years", {0, 4}},  {"5 years", {0, 5}},  {"over 5 years", {0, 99}},
+  };
+  for (const auto& row : kTable)
+    if (row.text == text) return row.threshold;
+  return {};
+}
+
+std::vector<OldDrawing> findOldDrawings(const DrawingTable& table, AgeThreshold threshold, RunClock& clock,
+                                        RunProgress& progress) {
+  std::vector<OldDrawing> old;
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    if (table.times[i] != 0.0) {
+      const YearMonth drawn = julianToDate(table.times[i]);
+      const YearMonth now = clock.today();
+      int years = now.year - drawn.year;
+      int months = now.month - drawn.month;
+      if (months < 0) {
+        years -= 1;
+        months = now.month + (12 - drawn.month);
+      }
+      const bool flagged = (threshold.years > 0 && years >= threshold.years) ||
+                           (threshold.months > 0 && 12 * years + months >= threshold.months);
+      if (flagged) {
+        old.push_back({i, years, months});
+        progress.conflict(Counter::kAge);
+      }
+    }
+    progress.mark();
+  }
+  return old;
+}
+
+namespace {
+
+class AgeCheck : public Check {
+ public:
+  std::string_view name() const override { return "age"; }
+  bool switchedOn(const RunOptions& options) const override { return options.ageCheck; }
+  std::filesystem::path reportFile(const Workspace& ws, std::string_view project) const override {
+    return ws.ageReport(project);
+  }
+  std::string switchedOffReport() const override { return ageReportSwitchedOff(); }
+  std::string report(const Findings& findings, const DrawingTable& table) const override {
+    return ageReport(static_cast<const AgeFindings&>(findings), table);
+  }
+  std::string statusText() const override { return "Checking dates..."; }
+  std::unique_ptr<Findings> judge(const CheckInput& input, RunProgress& progress) const override {
+    auto findings = std::make_unique<AgeFindings>();
+    findings->age = input.options.age;
+    findings->drawings = findOldDrawings(input.table, ageThreshold(input.options.age), input.clock, progress);
+    return findings;
+  }
+};
+
+}  // namespace
+
+const Check& ageCheck() {
+  static const AgeCheck check;
+  return check;
+}
+
+}  // namespace veldra

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "app/workspace.h"
+#include "compare/drawing_table.h"
+#include "compare/run_progress.h"
+#include "compare/run_state.h"
+
+namespace veldra {
+
+// What a check judges: the drawing table and the options of the run.
+struct CheckInput {
+  const DrawingTable& table;
+  const RunOptions& options;
+  RunClock& clock;
+};
+
+// What a check found, as data: each check has its own kind. Writers turn
+// findings into the classic report, and into other forms beside it.
+class Findings {
+ public:
+  virtual ~Findings() = default;
+  // The number of conflicts: any conflict gives the run's alarm.
+  virtual int conflicts() const = 0;
+};
+
+// One check of a comparison. A check judges the table and speaks to the
+// run's progress while it works; it neither writes files nor gives the
+// alarm: the driver does both from its findings.
+class Check {
+ public:
+  virtual ~Check() = default;
+  // A short name for outputs that list checks ("time", "handles", "age").
+  virtual std::string_view name() const = 0;
+  virtual bool switchedOn(const RunOptions& options) const = 0;
+  // The check's report in the workspace, and its classic content.
+  virtual std::filesystem::path reportFile(const Workspace& ws, std::string_view project) const = 0;
+  virtual std::string switchedOffReport() const = 0;
+  virtual std::string report(const Findings& findings, const DrawingTable& table) const = 0;
+  // The status shown while the check runs.
+  virtual std::string statusText() const = 0;
+  virtual std::unique_ptr<Findings> judge(const CheckInput& input, RunProgress& progress) const = 0;
+};
+
+}  // namespace veldra
