@@ -106,7 +106,8 @@ Bytes packR2004(std::span<const std::uint8_t> original, const std::vector<Packed
     std::copy_n(section.name.begin(), std::min<std::size_t>(section.name.size(), 63), description.begin() + 32);
     for (std::size_t k = 0; k < count; ++k) {
       const std::size_t start = k * kMaxPageData;
-      const auto part = std::span(section.data).subspan(start, std::min<std::size_t>(kMaxPageData, section.data.size() - start));
+      const std::size_t length = std::min<std::size_t>(kMaxPageData, section.data.size() - start);
+      const auto part = std::span(section.data).subspan(start, length);
       const Bytes stored = compressed(part);
       const auto address = static_cast<std::uint32_t>(file.size());
       Bytes header(32, 0);

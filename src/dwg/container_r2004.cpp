@@ -287,7 +287,9 @@ class R2004Container {
     for (const SectionPage& page : info.pages) starts.push_back(page.startOffset);
     std::sort(starts.begin(), starts.end());
     for (std::size_t k = 1; k < starts.size(); ++k) {
-      if (starts[k] - starts[k - 1] < std::min<std::uint64_t>(info.maxPageSize, info.size - std::min(info.size, starts[k - 1])))
+      const std::uint64_t left = info.size - std::min(info.size, starts[k - 1]);
+      const std::uint64_t room = std::min<std::uint64_t>(info.maxPageSize, left);
+      if (starts[k] - starts[k - 1] < room)
         return makeError(ErrorKind::kCorrupt, "pages of the section overlap", 0, info.name);
     }
     return Status::Ok();

@@ -145,8 +145,8 @@ TEST(R13Damage, AChangedCreationDateIsDoubted) {
   const Place header = r13Section(original, 0);
   const std::size_t crcAt = header.seeker + 20 + getRL(original, header.seeker + 16);
   Bytes altered = original;
-  std::copy(donor.begin() + static_cast<std::ptrdiff_t>(header.seeker + 20),
-            donor.begin() + static_cast<std::ptrdiff_t>(crcAt), altered.begin() + static_cast<std::ptrdiff_t>(header.seeker + 20));
+  const auto dataStart = static_cast<std::ptrdiff_t>(header.seeker + 20);
+  std::copy(donor.begin() + dataStart, donor.begin() + static_cast<std::ptrdiff_t>(crcAt), altered.begin() + dataStart);
   ASSERT_NE(altered, original);
 
   Summary summary;

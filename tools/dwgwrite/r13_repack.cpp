@@ -80,7 +80,8 @@ bool modularChar(std::span<const std::uint8_t> b, std::size_t& at, std::size_t e
 
 // Where the object at `offset` lies: its data after the size, and the end of
 // the data (where the CRC starts).
-bool objectExtent(std::span<const std::uint8_t> file, std::uint64_t offset, std::size_t& dataStart, std::size_t& dataEnd) {
+bool objectExtent(std::span<const std::uint8_t> file, std::uint64_t offset, std::size_t& dataStart,
+                  std::size_t& dataEnd) {
   if (offset >= file.size()) return false;
   std::size_t at = static_cast<std::size_t>(offset);
   std::uint32_t size = 0;

@@ -74,7 +74,8 @@ bool compactObjects(const Decoded& d, Bytes& objects, Bytes& handles) {
   detail::ObjectMap map;
   detail::ClassTable classes;
   std::vector<veldra::dwg::Entity> entities;
-  if (!detail::readObjectMap(d.sections, map).ok() || !detail::readClassesSection(d.sections, d.release, classes).ok() ||
+  if (!detail::readObjectMap(d.sections, map).ok() ||
+      !detail::readClassesSection(d.sections, d.release, classes).ok() ||
       !detail::readEntities(d.sections, d.release, classes, map, entities).ok())
     return false;
   std::set<std::uint64_t> keep;
@@ -120,7 +121,8 @@ void writeSeeds(const fs::path& dir, const std::string& name, const Bytes& file)
   save(dir, "fuzz_dwg_header", name, joinInput(d.release, s.maintenance, {s.header}));
   save(dir, "fuzz_dwg_classes", name, joinInput(d.release, s.maintenance, {s.classes}));
   Bytes map(4, 0);
-  for (int i = 0; i < 3; ++i) map[i] = static_cast<std::uint8_t>(std::min<std::size_t>(s.objects.size(), 0xFFFFFF) >> (8 * i));
+  const std::size_t objectsSize = std::min<std::size_t>(s.objects.size(), 0xFFFFFF);
+  for (int i = 0; i < 3; ++i) map[i] = static_cast<std::uint8_t>(objectsSize >> (8 * i));
   map.insert(map.end(), s.handles.begin(), s.handles.end());
   save(dir, "fuzz_dwg_object_map", name, joinInput(d.release, s.maintenance, {map}));
   Bytes objects;
