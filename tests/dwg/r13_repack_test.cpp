@@ -65,6 +65,21 @@ TEST_P(R13Repack, GrownPartsMoveToTheEndWithCheckValuesThatFit) {
   EXPECT_EQ(summary.created.julian(), sound_.created.julian());
 }
 
+// Fuzzing found this: a map entry pointing into the file header had the
+// object written over the locators, which the join then followed.
+TEST_P(R13Repack, AnObjectTheMapPlacesInTheFileHeaderMovesAndTheLocatorsStay) {
+  const Place header = r13Section(bytes_, 0);
+  parts_.map[0].second = 0x19;
+  const std::vector<std::uint8_t> data(40, 0xAB);
+  dwgwrite::replaceObject(parts_, 0, data);
+  EXPECT_GE(parts_.map[0].second, bytes_.size());
+  const Bytes joined = dwgwrite::joinR13(parts_);
+  EXPECT_EQ(r13Section(joined, 0).seeker, header.seeker);
+  Summary summary;
+  const Status status = readSummary(joined, summary);
+  EXPECT_TRUE(status.ok() || !status.message.empty());
+}
+
 TEST_P(R13Repack, AnObjectLeftOutOfTheMapIsAFailureNotDamage) {
   const std::uint64_t entity = sound_.entities.front().handle;
   std::erase_if(parts_.map, [&](const auto& entry) { return entry.first == entity; });

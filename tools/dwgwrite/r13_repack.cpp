@@ -119,9 +119,13 @@ void place(Bytes& file, std::size_t locator, const Bytes& bytes) {
   putRL(file, locator + 5, static_cast<std::uint32_t>(bytes.size()));
 }
 
+// The section at `locator` framed anew around `data`, with the sentinels it
+// had; empty when the locator no longer points at a section (an object
+// written over it).
 Bytes framedSection(std::span<const std::uint8_t> file, std::size_t locator, const Bytes& data) {
   const std::size_t seeker = getRL(file, locator + 1);
   const std::size_t size = getRL(file, locator + 5);
+  if (seeker > file.size() || size > file.size() - seeker || size < 2 * kSentinelSize) return {};
   Bytes out(file.begin() + static_cast<std::ptrdiff_t>(seeker),
             file.begin() + static_cast<std::ptrdiff_t>(seeker + kSentinelSize));
   const std::size_t from = out.size();
@@ -231,6 +235,9 @@ bool objectData(const R13Parts& parts, std::uint64_t offset, std::vector<std::ui
 }
 
 void replaceObject(R13Parts& parts, std::size_t entry, std::span<const std::uint8_t> data) {
+  // An object the map places inside the file header moves, so that the
+  // locators stay.
+  const std::size_t headerEnd = kLocatorsAt + getRL(parts.file, kLocatorCountAt) * kLocatorSize + 2;
   BitWriter size;
   size.writeMS(static_cast<std::uint32_t>(data.size()));
   Bytes framed = size.bytes();
@@ -239,7 +246,7 @@ void replaceObject(R13Parts& parts, std::size_t entry, std::span<const std::uint
   std::uint64_t at = parts.map[entry].second;
   std::size_t start = 0;
   std::size_t end = 0;
-  if (!objectExtent(parts.file, at, start, end) || framed.size() > end + 2 - at) {
+  if (at < headerEnd || !objectExtent(parts.file, at, start, end) || framed.size() > end + 2 - at) {
     at = parts.file.size();
     parts.file.resize(parts.file.size() + framed.size());
   }
@@ -254,8 +261,10 @@ std::vector<std::uint8_t> joinR13(const R13Parts& parts) {
   const std::size_t classes = findLocator(file, 1);
   const std::size_t handles = findLocator(file, 2);
   if (header == 0 || classes == 0 || handles == 0) return file;
-  place(file, header, framedSection(parts.file, header, parts.header));
-  place(file, classes, framedSection(parts.file, classes, parts.classes));
+  if (const Bytes framed = framedSection(parts.file, header, parts.header); !framed.empty())
+    place(file, header, framed);
+  if (const Bytes framed = framedSection(parts.file, classes, parts.classes); !framed.empty())
+    place(file, classes, framed);
   place(file, handles, encodeObjectMap(parts.map));
   const std::uint32_t count = getRL(file, kLocatorCountAt);
   const std::size_t crcAt = kLocatorsAt + count * kLocatorSize;
