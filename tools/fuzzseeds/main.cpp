@@ -1,7 +1,8 @@
 // veldra-fuzzseeds SEEDS_DIR [DRAWING...]: writes the seeds of the section
 // fuzz targets from the sections of the given drawings and of drawings made
 // by the test writer, one small file per drawing and target under
-// SEEDS_DIR/<target>/. The objects seeds keep only the objects the summary
+// SEEDS_DIR/<target>/, and the written drawings whole as seeds of the
+// re-encoding target. The objects seeds keep only the objects the summary
 // reads (the block table, the block records and the listed entities), with
 // an object map made for them.
 
@@ -110,7 +111,9 @@ bool compactObjects(const Decoded& d, Bytes& objects, Bytes& handles) {
          detail::readEntities(compact, d.release, classes, compactMap, again).ok() && again.size() == entities.size();
 }
 
-void writeSeeds(const fs::path& dir, const std::string& name, const Bytes& file) {
+// Whole drawings become seeds only when written here: the sample drawings
+// stay out of the repository.
+void writeSeeds(const fs::path& dir, const std::string& name, const Bytes& file, bool written) {
   Decoded d;
   if (!decode(file, d)) {
     std::cout << "cannot read " << name << "\n";
@@ -132,21 +135,33 @@ void writeSeeds(const fs::path& dir, const std::string& name, const Bytes& file)
   } else {
     std::cout << "no objects seed from " << name << "\n";
   }
-  if (d.release <= detail::Release::kR2000 && file.size() <= kMaxSeedSize)
+  if (written && d.release != detail::Release::kR2007 && file.size() <= kMaxSeedSize)
     save(dir, "fuzz_dwg_reencode", name, file);
 }
 
-// Drawings of the test writer: empty, a few kinds in both spaces, and
-// enough entities for an object map of several blocks.
+// Drawings of the test writer: a few kinds in both spaces in every version
+// it writes; empty, and with enough entities for an object map of several
+// blocks, in the oldest and newest of the common versions.
 std::vector<std::pair<std::string, veldra::dwgwrite::DrawingSpec>> writerPlans() {
   using veldra::dwgwrite::DrawingSpec;
-  DrawingSpec empty{2451545, 0, {}};
-  DrawingSpec mixed{2459632, 37383000, {}};
   const char* kinds[] = {"LINE", "CIRCLE", "ARC", "POINT", "TEXT"};
-  for (std::uint64_t i = 0; i < 15; ++i) mixed.entities.push_back({kinds[i % 5], 0x100 + i, i % 4 == 3});
-  DrawingSpec many{2460000, 1, {}};
-  for (std::uint64_t i = 0; i < 700; ++i) many.entities.push_back({kinds[i % 5], 0x40 + 3 * i, i % 7 == 0});
-  return {{"writer_empty", empty}, {"writer_mixed", mixed}, {"writer_many", many}};
+  std::vector<std::pair<std::string, DrawingSpec>> plans;
+  for (const std::string& version : veldra::dwgwrite::knownVersions()) {
+    DrawingSpec mixed{2459632, 37383000, {}};
+    mixed.version = version;
+    for (std::uint64_t i = 0; i < 15; ++i) mixed.entities.push_back({kinds[i % 5], 0x100 + i, i % 4 == 3});
+    plans.emplace_back("writer_mixed_" + version, mixed);
+  }
+  for (const std::string version : {"AC1015", "AC1032"}) {
+    DrawingSpec empty{2451545, 0, {}};
+    empty.version = version;
+    DrawingSpec many{2460000, 1, {}};
+    many.version = version;
+    for (std::uint64_t i = 0; i < 700; ++i) many.entities.push_back({kinds[i % 5], 0x40 + 3 * i, i % 7 == 0});
+    plans.emplace_back("writer_empty_" + version, empty);
+    plans.emplace_back("writer_many_" + version, many);
+  }
+  return plans;
 }
 
 }  // namespace
@@ -160,7 +175,7 @@ int main(int argc, char** argv) {
   for (int i = 2; i < argc; ++i) {
     std::ifstream in(argv[i], std::ios::binary);
     const Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    writeSeeds(dir, fs::path(argv[i]).stem().string(), file);
+    writeSeeds(dir, fs::path(argv[i]).stem().string(), file, false);
   }
   for (const auto& [name, plan] : writerPlans()) {
     Bytes file;
@@ -168,7 +183,7 @@ int main(int argc, char** argv) {
       std::cerr << name << ": " << problem << "\n";
       return 1;
     }
-    writeSeeds(dir, name, file);
+    writeSeeds(dir, name, file, true);
   }
   return 0;
 }
