@@ -258,6 +258,9 @@ class ObjectsReader {
     if (o.type >= kFirstClassType) {
       const auto it = classes_.find(o.type);
       if (it == classes_.end()) return error(ErrorKind::kCorrupt, "entity of a class the class list lacks", o.handle);
+      // A nameless class would list the entity with no kind at all.
+      if (it->second.cppName.empty())
+        return error(ErrorKind::kCorrupt, "entity of a class the class list gives no name", o.handle);
       name = it->second.cppName;
       return Status::Ok();
     }

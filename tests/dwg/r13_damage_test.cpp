@@ -8,6 +8,8 @@
 #include "bit_reader.h"
 #include "checksum.h"
 #include "drawing_bytes.h"
+#include "dwgwrite/bit_writer.h"
+#include "dwgwrite/r13_repack.h"
 #include "format.h"
 
 namespace veldra::dwg {
@@ -195,6 +197,52 @@ TEST(R13Damage, AnEntityChainEndingBeforeItsLastEntityIsDoubted) {
   EXPECT_EQ(summary.damage[0].section, "AcDb:AcDbObjects");
   EXPECT_NE(summary.damage[0].message.find("ends before its last entity 109"), std::string::npos)
       << summary.damage[0].message;
+}
+
+// Fuzzing found this: a class list whose entry has no name gave entities
+// with no class name at all, read as a success.
+TEST(R13Damage, AnEntityOfANamelessClassIsRefused) {
+  dwgwrite::DrawingSpec plan{2459632, 37383000, {}};
+  plan.version = "AC1014";  // where the light-weight polyline is a class of the drawing's own
+  plan.entities.push_back({"LINE", 0x100});
+  plan.entities.push_back({"LWPOLYLINE", 0x101});
+  Bytes bytes;
+  ASSERT_EQ(dwgwrite::writeDrawing(plan, bytes), "");
+  detail::Sections sections;
+  ASSERT_TRUE(detail::readR13Sections(bytes, sections).ok());
+  detail::ClassTable classes;
+  ASSERT_TRUE(detail::readClassesSection(sections, detail::Release::kR14, classes).ok());
+
+  // The same classes, each written anew; the polyline's without its name.
+  const auto classList = [&](bool nameless) {
+    dwgwrite::BitWriter w;
+    for (const auto& [number, info] : classes) {
+      w.writeBS(number);
+      w.writeBS(0);
+      w.writeTV("ObjectDBX Classes");
+      w.writeTV(nameless && info.cppName == "AcDbPolyline" ? "" : info.cppName);
+      w.writeTV("CLASS");
+      w.writeB(false);
+      w.writeBS(info.isEntity ? 0x1F2 : 0x1F3);
+    }
+    return w.bytes();
+  };
+  for (bool nameless : {false, true}) {
+    dwgwrite::R13Parts parts;
+    ASSERT_TRUE(dwgwrite::splitR13(bytes, parts));
+    parts.classes = classList(nameless);
+    Summary summary;
+    const Status status = readSummary(dwgwrite::joinR13(parts), summary);
+    EXPECT_TRUE(summary.damage.empty()) << damageText(summary);
+    if (!nameless) {
+      ASSERT_TRUE(status.ok()) << status.message;
+      EXPECT_EQ(entityLines(summary), (std::vector<std::string>{"AcDbLine 100", "AcDbPolyline 101"}));
+      continue;
+    }
+    EXPECT_EQ(status.kind, ErrorKind::kCorrupt);
+    EXPECT_EQ(status.section, "AcDb:AcDbObjects");
+    for (const Entity& entity : summary.entities) EXPECT_FALSE(entity.className.empty());
+  }
 }
 
 }  // namespace
