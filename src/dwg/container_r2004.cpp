@@ -120,6 +120,10 @@ class R2004Container {
         return makeError(ErrorKind::kCorrupt, "section " + std::string(w.name) + " is missing", 0, "section map");
       if (Status s = readSection(*it, *w.target); !s.ok()) return s;
     }
+    if (out.wantEvidence) {
+      readOptional(sections, kSummaryInfoName, out.summaryInfo);
+      readOptional(sections, kPreviewName, out.preview);
+    }
     out.costLeft = budget_.left();
     out.damage.insert(out.damage.end(), damage_.begin(), damage_.end());
     return Status::Ok();
@@ -307,6 +311,15 @@ class R2004Container {
     std::fill_n(header.begin() + kDataPageHeaderChecksumOffset, 4, 0);
     if (dataChecksum != storedData || pageChecksum(dataChecksum, header) != storedHeader)
       damage_.push_back({name, address, "page " + std::to_string(number) + " fails its checksum"});
+  }
+
+  // A section the drawing may lack; a failure stays with the section.
+  void readOptional(const std::vector<SectionInfo>& sections, std::string_view name, Sections::Optional& target) {
+    const auto it = std::find_if(sections.begin(), sections.end(), [&](const SectionInfo& s) { return s.name == name; });
+    if (it == sections.end()) return;
+    target.present = true;
+    target.status = readSection(*it, target.bytes);
+    if (!target.status.ok()) target.bytes.clear();
   }
 
   std::span<const std::uint8_t> file_;

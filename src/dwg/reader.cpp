@@ -1,5 +1,6 @@
 // The dispatcher: checks the signature and version once, hands the file to
-// the container reader of its family, then runs the section readers.
+// the container reader of its family, then runs the section readers: those
+// of the summary always, those of the evidence and geometry when asked.
 
 #include <algorithm>
 #include <fstream>
@@ -22,13 +23,10 @@ bool releaseOf(std::string_view version, Release& out) {
     }
   }
   return false;
-}
-
-}  // namespace detail
-
 namespace {
 
 constexpr std::size_t kVersionSize = 6;
+constexpr std::size_t kCodePageOffset = 0x13;
 // Compressed data may expand at most this many times (a long length adds
 // 255 bytes per input byte), plus a fixed allowance for small files.
 constexpr std::uint64_t kMaxExpansion = 256;
@@ -73,8 +71,17 @@ std::uint64_t costBound(std::uint64_t fileSize) {
 }
 
 Status readSummary(std::span<const std::uint8_t> data, Summary& out) {
-  using namespace detail;
-  out = Summary{};
+  Drawing drawing;
+  const Status status = detail::readParts(data, ReadRequest{}, drawing);
+  out = std::move(drawing.summary);
+  return status;
+}
+
+namespace detail {
+
+Status readParts(std::span<const std::uint8_t> data, const ReadRequest& request, Drawing& drawing) {
+  drawing = Drawing{};
+  Summary& out = drawing.summary;
   Release release{};
   if (Status s = checkStart(data.first(std::min(data.size(), kVersionSize)), data.size(), out.version, release);
       !s.ok())
@@ -82,6 +89,10 @@ Status readSummary(std::span<const std::uint8_t> data, Summary& out) {
 
   Sections sections;
   sections.version = out.version;
+  sections.wantEvidence = request.evidence;
+  // Every family keeps the code page of its 8-bit texts at the same place.
+  if (data.size() >= kCodePageOffset + 2)
+    sections.codePage = static_cast<std::uint16_t>(data[kCodePageOffset] | (data[kCodePageOffset + 1] << 8));
   Status s;
   if (release <= Release::kR2000) {
     s = readR13Sections(data, sections);
@@ -98,8 +109,30 @@ Status readSummary(std::span<const std::uint8_t> data, Summary& out) {
   if (s = readClassesSection(sections, release, classes); !s.ok()) return s;
   ObjectMap map;
   if (s = readObjectMap(sections, map, &out.damage); !s.ok()) return s;
-  return readEntities(sections, release, classes, map, out.entities, &out.damage);
+  if (s = readEntities(sections, release, classes, map, out.entities, &out.damage); !s.ok()) return s;
+  if (request.evidence) readEvidence(data, sections, release, drawing);
+  if (request.geometry) return readGeometry(sections, release, map, out.entities, drawing.geometry, out.damage);
+  return Status::Ok();
 }
+
+Status readFile(const std::filesystem::path& file, std::vector<std::uint8_t>& bytes, std::string& version) {
+  bytes.clear();
+  FileLook look;
+  if (Status s = lookAtFile(file, look); !s.ok()) {
+    version = look.version;
+    return s;
+  }
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return makeError(ErrorKind::kIo, "cannot open the file");
+  bytes.resize(static_cast<std::size_t>(look.size));
+  if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()))) {
+    bytes.clear();
+    return makeError(ErrorKind::kIo, "cannot read the file");
+  }
+  return Status::Ok();
+}
+
+}  // namespace detail
 
 Status lookAtFile(const std::filesystem::path& file, FileLook& out) {
   out = FileLook{};
@@ -120,16 +153,8 @@ Status lookAtFile(const std::filesystem::path& file, FileLook& out) {
 
 Status readSummaryFile(const std::filesystem::path& file, Summary& out) {
   out = Summary{};
-  FileLook look;
-  if (Status s = lookAtFile(file, look); !s.ok()) {
-    out.version = look.version;
-    return s;
-  }
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return detail::makeError(ErrorKind::kIo, "cannot open the file");
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(look.size));
-  if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))
-    return detail::makeError(ErrorKind::kIo, "cannot read the file");
+  std::vector<std::uint8_t> bytes;
+  if (Status s = detail::readFile(file, bytes, out.version); !s.ok()) return s;
   return readSummary(bytes, out);
 }
 
