@@ -23,6 +23,10 @@ bool releaseOf(std::string_view version, Release& out) {
     }
   }
   return false;
+}
+
+}  // namespace detail
+
 namespace {
 
 constexpr std::size_t kVersionSize = 6;
