@@ -101,24 +101,36 @@ bool alterR2004(std::span<const std::uint8_t> file, std::minstd_rand& rng, Bytes
       release < detail::Release::kR2004 || release == detail::Release::kR2007)
     return false;
   detail::Sections s;
+  s.wantEvidence = true;
   if (!detail::readR2004Sections(file, s).ok()) return false;
-  switch (rng() % 4) {
+  switch (rng() % 6) {
     case 0: s.header = mutated(s.header); break;
     case 1: s.classes = mutated(s.classes); break;
     case 2:
       if (!alterObject(s, release, rng)) return false;
       break;
-    default: {
+    case 3: {
       ObjectMapEntries map;
       if (!veldra::dwgwrite::decodeObjectMap(s.handles, map) || !alterMap(map, rng)) return false;
       s.handles = veldra::dwgwrite::encodeObjectMap(map);
       break;
     }
+    case 4:
+      if (!s.summaryInfo.present) return false;
+      s.summaryInfo.bytes = mutated(s.summaryInfo.bytes);
+      break;
+    default:
+      if (!s.preview.present) return false;
+      s.preview.bytes = mutated(s.preview.bytes);
+      break;
   }
-  out = veldra::dwg::fuzzing::packR2004(file, {{"AcDb:Header", s.header},
-                                               {"AcDb:Classes", s.classes},
-                                               {"AcDb:Handles", s.handles},
-                                               {"AcDb:AcDbObjects", s.objects}});
+  std::vector<veldra::dwg::fuzzing::PackedSection> sections{{"AcDb:Header", s.header},
+                                                            {"AcDb:Classes", s.classes},
+                                                            {"AcDb:Handles", s.handles},
+                                                            {"AcDb:AcDbObjects", s.objects}};
+  if (s.summaryInfo.present) sections.push_back({"AcDb:SummaryInfo", s.summaryInfo.bytes});
+  if (s.preview.present) sections.push_back({"AcDb:Preview", s.preview.bytes});
+  out = veldra::dwg::fuzzing::packR2004(file, sections);
   return !out.empty();
 }
 
@@ -142,8 +154,19 @@ extern "C" std::size_t LLVMFuzzerCustomMutator(std::uint8_t* data, std::size_t s
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  veldra::dwg::Summary summary;
-  const veldra::dwg::Status status = veldra::dwg::readSummary({data, size}, summary);
-  veldra::dwg::fuzzing::checkResult(status, summary.entities, summary.damage);
+  using namespace veldra::dwg;
+  Summary summary;
+  const Status status = readSummary({data, size}, summary);
+  fuzzing::checkResult(status, summary.entities, summary.damage);
+
+  // The evidence and geometry, read from the same altered sections.
+  Drawing drawing;
+  const Status all = readDrawing({data, size}, ReadRequest{.evidence = true, .geometry = true}, drawing);
+  fuzzing::checkResult(all, drawing.summary.entities, drawing.summary.damage);
+  if (all.ok() && drawing.geometry.size() != drawing.summary.entities.size()) __builtin_trap();
+  for (const EntityGeometry& g : drawing.geometry)
+    if (!fuzzing::validUtf8(g.layer) || (g.text && !fuzzing::validUtf8(*g.text))) __builtin_trap();
+  if (const auto& info = drawing.evidence.summaryInfo; info && !fuzzing::validUtf8(info->title + info->author))
+    __builtin_trap();
   return 0;
 }

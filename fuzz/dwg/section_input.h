@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "format.h"
@@ -51,6 +52,19 @@ inline std::vector<std::uint8_t> joinInput(detail::Release release, std::uint8_t
     out.insert(out.end(), parts[k].begin(), parts[k].end());
   }
   return out;
+}
+
+// Every byte sequence the reader hands out as text must be valid UTF-8.
+inline bool validUtf8(const std::string& text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const std::size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (length == 0 || i + length > text.size()) return false;
+    for (std::size_t k = 1; k < length; ++k)
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+    i += length;
+  }
+  return true;
 }
 
 // Every failure says what went wrong, and what was read is whole.
