@@ -43,7 +43,7 @@ void WindowRunView::setVerdict(Verdict verdict) {
     text = "VELDRA!!!";
   } else if (verdict == Verdict::kNotChecked) {
     colour = QColor(96, 96, 96);
-    text = "NOT CHECKED";
+    text = "UNCHECKED";
   }
   QLabel* label = window_.lblVELDRAd;
   QPalette palette = label->palette();

@@ -73,7 +73,7 @@ TEST_F(CliTest, CollectWithoutLocationsWarnsAndFindsNothing) {
   EXPECT_NE(result.err.find("veldra-cli: no drawing was compared\n"), std::string::npos);
   EXPECT_EQ(result.out,
             "Files: 0000\nTime Conflicts: 0000\nEntity Conflicts: 0000\nAge Conflicts: 0000\n"
-            "Status: Opening Files...\nVerdict: NOT CHECKED\n");
+            "Status: Opening Files...\nVerdict: UNCHECKED\n");
 }
 
 TEST_F(CliTest, AThresholdThatIsNoPercentageIsRefused) {
@@ -103,7 +103,7 @@ TEST_F(CliTest, FailuresExitWithTwoAndLoseNothing) {
                              " is damaged at line 2: it is cut short. Collect the drawings again"),
             std::string::npos)
       << damaged.err;
-  EXPECT_NE(damaged.out.find("Status: Stopped!\nVerdict: NOT CHECKED\n"), std::string::npos) << damaged.out;
+  EXPECT_NE(damaged.out.find("Status: Stopped!\nVerdict: UNCHECKED\n"), std::string::npos) << damaged.out;
   EXPECT_EQ(slurp(base / "time conflicts" / "OTHER.tim"), "old");
 
   const std::string gone = (dir.path() / "unmounted").string();

@@ -246,7 +246,7 @@ TEST_F(PassTest, NoLocationsWarnsTwiceDeletesTheRecordAndStillRunsTheDriver) {
   EXPECT_EQ(messages.shown[0].icon, MessageIcon::Exclamation);
   EXPECT_EQ(run.view.totalFiles, "0000");
   // Nothing was compared: no all-clear stands for it.
-  EXPECT_EQ(run.view.verdict, "NOT CHECKED");
+  EXPECT_EQ(run.view.verdict, "UNCHECKED");
 }
 
 TEST_F(PassTest, MissingLogoEmptiesThePictureAndTheRunGoesOn) {
@@ -307,7 +307,7 @@ TEST_F(PassTest, ALocationThatCannotBeListedStopsThePassAndChangesNothing) {
   EXPECT_EQ(result.driver, DriverOutcome::NotRun);
   EXPECT_TRUE(host.opened.empty());
   earlier.expectKept();
-  EXPECT_EQ(run.view.verdict, "NOT CHECKED");
+  EXPECT_EQ(run.view.verdict, "UNCHECKED");
   EXPECT_EQ(run.view.status, "Stopped!");
   EXPECT_TRUE(messages.shown.empty());  // the caller shows the error
 
@@ -337,7 +337,7 @@ TEST_F(PassTest, AFullDiskStopsThePassAndTheOldRecordStaysWhole) {
   EXPECT_EQ(host.opened.size(), 2u);  // no drawing is collected in vain
   EXPECT_EQ(result.driver, DriverOutcome::NotRun);
   earlier.expectKept();
-  EXPECT_EQ(run.view.verdict, "NOT CHECKED");
+  EXPECT_EQ(run.view.verdict, "UNCHECKED");
 
   // With room enough the same pass replaces the record whole.
   testing::FillingDisk roomy(1 << 20);

@@ -190,7 +190,7 @@ TEST_F(DriverTest, ADamagedRecordFileNamesItsLineAndTouchesNoReport) {
     EXPECT_FALSE(result.succeeded());
     EXPECT_EQ(timeReport(), "old");
     EXPECT_EQ(run.view.status, "Stopped!");
-    EXPECT_EQ(run.view.verdict, "NOT CHECKED");
+    EXPECT_EQ(run.view.verdict, "UNCHECKED");
     EXPECT_EQ(run.view.colour, testing::kGrey);
   }
   // More records than drawings counted.
@@ -234,7 +234,7 @@ TEST_F(DriverTest, UndatedRecordsAndEmptyEntriesGiveNoConflicts) {
   EXPECT_EQ(ageReport(), lines({"No DWG date check conflicts!"}));
   // No drawing at all: nothing was compared, so no all-clear either.
   EXPECT_EQ(drive(0), DriverOutcome::NotRun);
-  EXPECT_EQ(run.view.verdict, "NOT CHECKED");
+  EXPECT_EQ(run.view.verdict, "UNCHECKED");
   EXPECT_EQ(ageReport(), lines({"No DWG date check conflicts!"}));
 }
 
@@ -323,7 +323,7 @@ TEST_F(DriverTest, RecompareStopsAtAFolderThatCannotBeListed) {
   ASSERT_EQ(report.comparison.errors.size(), 1u);
   EXPECT_EQ(report.comparison.errors[0], "The folder " + gone + " cannot be listed: it does not exist. Nothing was compared.");
   EXPECT_EQ(timeReport(), "old");
-  EXPECT_EQ(run.view.verdict, "NOT CHECKED");
+  EXPECT_EQ(run.view.verdict, "UNCHECKED");
 
   // A project name from a file is held to the rules of typed names.
   run.options.project = "../escaped";

@@ -35,7 +35,7 @@ class RecordingView : public RunView {
   void setVerdict(Verdict v) override {
     if (v == Verdict::kNone) return;
     if (v == Verdict::kNotChecked) {
-      verdict = "NOT CHECKED";
+      verdict = "UNCHECKED";
       colour = kGrey;
       return;
     }

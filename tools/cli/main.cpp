@@ -52,7 +52,7 @@ class StreamView : public RunView {
       case Verdict::kNone: break;
       case Verdict::kClean: verdict = "NO VELDRA's"; break;
       case Verdict::kAlarm: verdict = "VELDRA!!!"; break;
-      case Verdict::kNotChecked: verdict = "NOT CHECKED"; break;
+      case Verdict::kNotChecked: verdict = "UNCHECKED"; break;
     }
   }
   bool loadPicture(const std::filesystem::path& file) override { return std::filesystem::exists(file); }
