@@ -61,8 +61,11 @@ class Pass {
     run_.progress.file(v.displayName);
     const std::filesystem::path path(v.fullPath);
     CollectedDrawing collected;
-    collectDrawing(host_, path, v.fileName, run_.options.entity, record_.stream(),
-                   [&] { run_.progress.showElapsed(); }, &collected);
+    const std::string line = collectDrawing(host_, path, v.fileName, run_.options.entity,
+                                            [&] { run_.progress.showElapsed(); }, &collected);
+    // Judged at once, while the system's reason for a failure is at hand.
+    record_.stream() << line;
+    const bool written = record_.good();
     if (collected.facts) {
       const DrawingFacts& facts = *collected.facts;
       if (auto problem = problemOf(path, facts.fileSize, facts.status, facts.drawing.summary))
@@ -72,7 +75,7 @@ class Pass {
       problems_.push_back(notOpened(path));
     }
     run_.progress.mark();
-    return record_.good();
+    return written;
   }
 
   RunContext& run_;

@@ -38,9 +38,9 @@ std::string recordLine(std::string_view name, std::optional<double> date, std::s
   return quotedLine(text);
 }
 
-bool collectDrawing(DrawingHost& host, const std::filesystem::path& drawing, std::string_view fileName,
-                    std::string_view entity, std::ostream& record,
-                    const std::function<void()>& afterEntity, CollectedDrawing* collected) {
+std::string collectDrawing(DrawingHost& host, const std::filesystem::path& drawing, std::string_view fileName,
+                           std::string_view entity, const std::function<void()>& afterEntity,
+                           CollectedDrawing* collected) {
   const bool opened = host.open(drawing);
   if (collected) *collected = {opened, host.facts()};
   host.addSelectionSet(kSetName);
@@ -61,10 +61,9 @@ bool collectDrawing(DrawingHost& host, const std::filesystem::path& drawing, std
   // The date is asked for this drawing alone: a drawing the host cannot read
   // gets an empty date field rather than the previous drawing's date.
   const std::optional<double> date = host.getVariable("TDCREATE");
-  const bool written = static_cast<bool>(record << recordLine(recordName(fileName), date, handles));
   host.deleteSelectionSet(kSetName);
   host.closeAll();
-  return written;
+  return recordLine(recordName(fileName), date, handles);
 }
 
 }  // namespace veldra

@@ -4,7 +4,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -28,15 +27,14 @@ struct CollectedDrawing {
   std::shared_ptr<const DrawingFacts> facts;  // from a host that reads drawings itself
 };
 
-// Collects one drawing through the host and writes its line to the record
-// file being made: the handles of the entities whose upper-cased class name
-// is "ACDB" followed by the entity type, and its creation date. Every
-// failing host step is skipped; a line is written for every drawing, with an
-// empty date when the host could not read one. `afterEntity` runs after each
-// entity; `collected`, when given, receives whether the drawing opened and
-// its facts. Returns false when the line could not be written.
-bool collectDrawing(DrawingHost& host, const std::filesystem::path& drawing, std::string_view fileName,
-                    std::string_view entity, std::ostream& record,
-                    const std::function<void()>& afterEntity = {}, CollectedDrawing* collected = nullptr);
+// Collects one drawing through the host and gives its line of the record
+// file: the handles of the entities whose upper-cased class name is "ACDB"
+// followed by the entity type, and its creation date. Every failing host
+// step is skipped; there is a line for every drawing, with an empty date
+// when the host could not read one. `afterEntity` runs after each entity;
+// `collected`, when given, receives whether the drawing opened and its facts.
+std::string collectDrawing(DrawingHost& host, const std::filesystem::path& drawing, std::string_view fileName,
+                           std::string_view entity, const std::function<void()>& afterEntity = {},
+                           CollectedDrawing* collected = nullptr);
 
 }  // namespace veldra

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <map>
-#include <sstream>
 
 #include "app/textfile.h"
 #include "collect/collection_pass.h"
@@ -93,17 +92,16 @@ TEST(RecordFile, EveryNameReadsBackWhateverTheFileIsCalled) {
 
 TEST(RecordFile, CollectsHandlesOfTheChosenClassOnly) {
   ScriptedHost host;
-  std::ostringstream record;
   host.drawings["Alice, part 1.dwg"] = {
       {{"AcDbLine", "2F"}, {"AcDbPolyline", "40"}, {"AcDbLine", "30"}, {"AcDbCircle", "41"}, {"ACDBLINE", "31"}},
       2453585.68746528};
   int entities = 0;
   const std::filesystem::path drawing = "Alice, part 1.dwg";
-  EXPECT_TRUE(collectDrawing(host, drawing, "Alice, part 1.dwg", "LINE", record, [&] { ++entities; }));
+  std::string record = collectDrawing(host, drawing, "Alice, part 1.dwg", "LINE", [&] { ++entities; });
   EXPECT_EQ(entities, 5);
-  EXPECT_TRUE(collectDrawing(host, drawing, "Alice, part 1.dwg", "line", record));
-  EXPECT_TRUE(collectDrawing(host, drawing, "Alice, part 1.dwg", "POLYLINE", record));
-  EXPECT_EQ(record.str(),
+  record += collectDrawing(host, drawing, "Alice, part 1.dwg", "line");
+  record += collectDrawing(host, drawing, "Alice, part 1.dwg", "POLYLINE");
+  EXPECT_EQ(record,
             "\"ALICE_ PART 1,2453585.68746528,2F$30$31$,END\"\r\n"
             "\"ALICE_ PART 1,2453585.68746528,,END\"\r\n"
             "\"ALICE_ PART 1,2453585.68746528,40$,END\"\r\n");
