@@ -94,6 +94,9 @@ Status readParts(std::span<const std::uint8_t> data, const ReadRequest& request,
   Sections sections;
   sections.version = out.version;
   sections.wantEvidence = request.evidence;
+  // `data` outlives the sections: the objects are read where they lie, and
+  // their pages decompressed as the readers reach them.
+  sections.inPlace = true;
   // Every family keeps the code page of its 8-bit texts at the same place.
   if (data.size() >= kCodePageOffset + 2)
     sections.codePage = static_cast<std::uint16_t>(data[kCodePageOffset] | (data[kCodePageOffset + 1] << 8));
