@@ -10,6 +10,9 @@
 namespace veldra::dwg {
 namespace detail {
 
+// What lookAtFile gives, from a stream opened at the end of the file.
+Status lookAt(std::ifstream& in, FileLook& out);
+
 bool releaseOf(std::string_view version, Release& out) {
   static constexpr std::pair<std::string_view, Release> kReleases[] = {
       {"AC1012", Release::kR13},   {"AC1014", Release::kR14},   {"AC1015", Release::kR2000},
@@ -125,12 +128,14 @@ Status readParts(std::span<const std::uint8_t> data, const ReadRequest& request,
 Status readFile(const std::filesystem::path& file, std::vector<std::uint8_t>& bytes, std::string& version) {
   bytes.clear();
   FileLook look;
-  if (Status s = lookAtFile(file, look); !s.ok()) {
+  // Opened once: looked at first, then read whole from the start.
+  std::ifstream in(file, std::ios::binary | std::ios::ate);
+  if (Status s = lookAt(in, look); !s.ok()) {
     version = look.version;
     return s;
   }
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return makeError(ErrorKind::kIo, "cannot open the file");
+  in.seekg(0);
+  if (!in) return makeError(ErrorKind::kIo, "cannot read the file");
   bytes.resize(static_cast<std::size_t>(look.size));
   if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()))) {
     bytes.clear();
@@ -141,9 +146,10 @@ Status readFile(const std::filesystem::path& file, std::vector<std::uint8_t>& by
 
 }  // namespace detail
 
-Status lookAtFile(const std::filesystem::path& file, FileLook& out) {
+namespace detail {
+
+Status lookAt(std::ifstream& in, FileLook& out) {
   out = FileLook{};
-  std::ifstream in(file, std::ios::binary | std::ios::ate);
   if (!in) return detail::makeError(ErrorKind::kIo, "cannot open the file");
   const std::streamoff size = in.tellg();
   if (size < 0) return detail::makeError(ErrorKind::kIo, "cannot read the file");
@@ -156,6 +162,13 @@ Status lookAtFile(const std::filesystem::path& file, FileLook& out) {
     return detail::makeError(ErrorKind::kIo, "cannot read the file");
   detail::Release release{};
   return checkStart(std::span<const std::uint8_t>(start, wanted), out.size, out.version, release);
+}
+
+}  // namespace detail
+
+Status lookAtFile(const std::filesystem::path& file, FileLook& out) {
+  std::ifstream in(file, std::ios::binary | std::ios::ate);
+  return detail::lookAt(in, out);
 }
 
 Status readSummaryFile(const std::filesystem::path& file, Summary& out) {
