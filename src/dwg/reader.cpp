@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "format.h"
+#include "r12_format.h"
 
 namespace veldra::dwg {
 namespace detail {
@@ -54,15 +55,17 @@ namespace detail {
 Status readParts(std::span<const std::uint8_t> data, const ReadRequest& request, Drawing& drawing) {
   drawing = Drawing{};
   Summary& out = drawing.summary;
-  if (data.size() < kVersionSize || data[0] != 'A' || data[1] != 'C' || !isDigit(data[2]) || !isDigit(data[3]) ||
-      !isDigit(data[4]) || !isDigit(data[5]))
+  const bool early = isEarlySignature(data);
+  if (!early && (data.size() < kVersionSize || data[0] != 'A' || data[1] != 'C' || !isDigit(data[2]) ||
+                 !isDigit(data[3]) || !isDigit(data[4]) || !isDigit(data[5])))
     return makeError(ErrorKind::kNotDwg, "not a DWG drawing (no version signature at the start)");
   const std::string version(data.begin(), data.begin() + kVersionSize);
   out.version = version;
 
+  if (OldRelease old{}; oldReleaseOf(version, old)) return readOldDrawing(data, old, request, drawing);
   Release release{};
   if (!releaseOf(version, release)) {
-    if (version < "AC1012")
+    if (early || version < "AC1012")
       return makeError(ErrorKind::kUnsupported, "unsupported DWG version " + printable(version) + " (older than R13)");
     return makeError(ErrorKind::kUnsupported, "unsupported DWG version " + printable(version));
   }
