@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <fstream>
+#include <optional>
 
 #include "format.h"
+#include "r12_format.h"
 
 namespace veldra::dwg {
 namespace detail {
@@ -51,16 +53,20 @@ std::string printable(std::string_view version) {
 std::string mebibytes(std::uint64_t bytes) { return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MiB"; }
 
 // The signature and version at the start of a file of `fileSize` bytes;
-// sets `version` when there is one.
+// sets `version` when there is one, and `old` for a drawing older than R13.
 Status checkStart(std::span<const std::uint8_t> start, std::uint64_t fileSize, std::string& version,
-                  detail::Release& release) {
+                  detail::Release& release, std::optional<detail::OldRelease>& old) {
   using namespace detail;
-  if (start.size() < kVersionSize || start[0] != 'A' || start[1] != 'C' || !isDigit(start[2]) || !isDigit(start[3]) ||
-      !isDigit(start[4]) || !isDigit(start[5]))
+  old.reset();
+  const bool early = isEarlySignature(start);
+  if (!early && (start.size() < kVersionSize || start[0] != 'A' || start[1] != 'C' || !isDigit(start[2]) ||
+                 !isDigit(start[3]) || !isDigit(start[4]) || !isDigit(start[5])))
     return makeError(ErrorKind::kNotDwg, "not a DWG drawing (no version signature at the start)");
   version.assign(start.begin(), start.begin() + kVersionSize);
-  if (!releaseOf(version, release)) {
-    if (version < "AC1012")
+  if (OldRelease known{}; oldReleaseOf(version, known)) {
+    old = known;
+  } else if (!releaseOf(version, release)) {
+    if (early || version < "AC1012")
       return makeError(ErrorKind::kUnsupported, "unsupported DWG version " + printable(version) + " (older than R13)");
     return makeError(ErrorKind::kUnsupported, "unsupported DWG version " + printable(version));
   }
@@ -90,9 +96,11 @@ Status readParts(std::span<const std::uint8_t> data, const ReadRequest& request,
   drawing = Drawing{};
   Summary& out = drawing.summary;
   Release release{};
-  if (Status s = checkStart(data.first(std::min(data.size(), kVersionSize)), data.size(), out.version, release);
+  std::optional<OldRelease> old;
+  if (Status s = checkStart(data.first(std::min(data.size(), kVersionSize)), data.size(), out.version, release, old);
       !s.ok())
     return s;
+  if (old) return readOldDrawing(data, *old, request, drawing);
 
   Sections sections;
   sections.version = out.version;
@@ -161,7 +169,8 @@ Status lookAt(std::ifstream& in, FileLook& out) {
   if (!in.read(reinterpret_cast<char*>(start), static_cast<std::streamsize>(wanted)))
     return detail::makeError(ErrorKind::kIo, "cannot read the file");
   detail::Release release{};
-  return checkStart(std::span<const std::uint8_t>(start, wanted), out.size, out.version, release);
+  std::optional<detail::OldRelease> old;
+  return checkStart(std::span<const std::uint8_t>(start, wanted), out.size, out.version, release, old);
 }
 
 }  // namespace detail

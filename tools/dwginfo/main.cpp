@@ -65,11 +65,14 @@ std::string display(const fs::path& path) {
   return std::string(text.begin(), text.end());
 }
 
+// An entity's handle; empty for an entity of an old drawing saved without handles.
+std::string handleField(const dwg::Entity& entity) { return entity.hasHandle ? dwg::handleText(entity.handle) : ""; }
+
 void printSummary(const dwg::Summary& summary, std::ostream& out) {
   out << "version\t" << summary.version << '\n';
   out << "TDCREATE\t" << number(summary.created.julian()) << '\n';
   for (const auto& entity : summary.entities)
-    out << entity.className << '\t' << dwg::handleText(entity.handle) << '\t'
+    out << entity.className << '\t' << handleField(entity) << '\t'
         << (entity.space == dwg::Space::kModel ? "MODEL" : "PAPER") << '\n';
 }
 
@@ -107,7 +110,7 @@ void printGeometry(const dwg::Drawing& drawing, std::ostream& out) {
   const auto& entities = drawing.summary.entities;
   for (std::size_t i = 0; i < entities.size(); ++i) {
     const dwg::Entity& entity = entities[i];
-    out << entity.className << '\t' << dwg::handleText(entity.handle) << '\t'
+    out << entity.className << '\t' << handleField(entity) << '\t'
         << (entity.space == dwg::Space::kModel ? "MODEL" : "PAPER") << '\t';
     if (i < drawing.geometry.size()) {
       const dwg::EntityGeometry& g = drawing.geometry[i];
