@@ -4,7 +4,7 @@
 // earlier projects kept in the evidence store.
 //
 // The archive is built on the first run (several minutes) and kept beside
-// the benchmark as bench-archive.sqlite; delete it to build it anew.
+// the benchmark as bench-archive.sqlite, until the benchmark is rebuilt.
 
 #include <benchmark/benchmark.h>
 
@@ -113,7 +113,14 @@ std::filesystem::path archiveFile() { return std::filesystem::path(VELDRA_BENCH_
 std::unique_ptr<EvidenceStore> openArchive(std::vector<std::string>& projects) {
   for (int c = 0; c < kArchiveClasses; ++c) projects.push_back("TERM " + std::to_string(c));
   std::string error;
-  const bool existed = std::filesystem::exists(archiveFile());
+  // An archive kept from an earlier build may hold features and sketches
+  // made by other rules: it is built again whenever the benchmark is newer.
+  std::error_code ec;
+  const bool existed = std::filesystem::exists(archiveFile(), ec) &&
+                       std::filesystem::last_write_time(archiveFile(), ec) >=
+                           std::filesystem::last_write_time(VELDRA_BENCH_PROGRAM, ec) &&
+                       !ec;
+  if (!existed) std::filesystem::remove(archiveFile(), ec);
   auto store = EvidenceStore::open(archiveFile(), error);
   if (!store) return nullptr;
   if (existed && store->projects(error).size() == static_cast<std::size_t>(kArchiveClasses)) return store;
