@@ -213,7 +213,8 @@ TEST_F(EvidenceRunTest, CommandLineExitsByWhatItFound) {
   std::filesystem::remove(classFolder / "ben" / "drawing.dwg");
   EXPECT_EQ(runCli(dir, ws + "evidence CAD1").status, 0);
   for (const char* bad : {"evidence NOSUCH", "evidence CAD1 --against NOSUCH", "evidence CAD1 --csv",
-                          "evidence CAD1 --frobnicate", "evidence"}) {
+                          "evidence CAD1 --frobnicate", "evidence",
+                          "evidence CAD1 --template \"no such template.dwg\""}) {
     const CliResult r = runCli(dir, ws + bad);
     EXPECT_EQ(r.status, 2) << bad;
     EXPECT_FALSE(r.err.empty()) << bad;
