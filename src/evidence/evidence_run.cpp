@@ -93,4 +93,40 @@ RunResult runEvidenceCheck(const Workspace& workspace, const std::string& projec
   return result;
 }
 
+namespace {
+
+// The store when its file exists; nothing (and no error) when it does not.
+std::unique_ptr<EvidenceStore> existingStore(const Workspace& workspace, std::string& error) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(storeFile(workspace), ec)) return nullptr;
+  return EvidenceStore::open(storeFile(workspace), error);
+}
+
+}  // namespace
+
+EvidenceSettings loadProjectSettings(const Workspace& workspace, const std::string& project) {
+  std::string error;
+  const auto store = existingStore(workspace, error);
+  if (!store) return {};
+  return store->loadSettings(project).value_or(EvidenceSettings{});
+}
+
+bool saveProjectSettings(const Workspace& workspace, const std::string& project, const EvidenceSettings& settings,
+                         std::string& error) {
+  if (const auto problem = projectNameProblem(project)) {
+    error = "the project name cannot be used: " + *problem;
+    return false;
+  }
+  std::error_code ec;
+  std::filesystem::create_directories(storeFile(workspace).parent_path(), ec);
+  const auto store = EvidenceStore::open(storeFile(workspace), error);
+  return store && store->saveSettings(project, settings, error);
+}
+
+std::vector<StoredProject> storedProjects(const Workspace& workspace, std::string& error) {
+  const auto store = existingStore(workspace, error);
+  if (!store) return {};
+  return store->projects(error);
+}
+
 }  // namespace veldra::evidence

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/workspace.h"
+#include "evidence/evidence_store.h"
 #include "evidence/findings.h"
 #include "evidence/settings.h"
 
@@ -33,7 +34,24 @@ struct RunResult {
 // its locations' drawings and the template drawings, compares against the
 // earlier projects named, keeps the evidence in the store and writes the
 // plain report.
+//
+// It blocks until done and may run on any thread; one thread at a time per
+// workspace. `control.progress` is called on the thread that runs it;
+// setting `*control.cancel` from any thread stops it soon after, with
+// nothing written.
 RunResult runEvidenceCheck(const Workspace& workspace, const std::string& project, const EvidenceSettings& settings,
                            const RunControl& control);
+
+// The teacher's choices for a project as last saved in the workspace's
+// evidence store: defaults when none were saved or there is no store yet
+// (nothing is created by reading).
+EvidenceSettings loadProjectSettings(const Workspace& workspace, const std::string& project);
+// Keeps them for the next run, creating the store when needed.
+bool saveProjectSettings(const Workspace& workspace, const std::string& project, const EvidenceSettings& settings,
+                         std::string& error);
+// The projects whose evidence the store keeps: what a project can be
+// compared against. Empty without a store; `error` tells when the store
+// exists but cannot be read.
+std::vector<StoredProject> storedProjects(const Workspace& workspace, std::string& error);
 
 }  // namespace veldra::evidence

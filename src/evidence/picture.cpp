@@ -71,14 +71,17 @@ std::optional<std::vector<std::uint8_t>> bmpFile(std::span<const std::uint8_t> d
   return out;
 }
 
-std::optional<std::string> previewDataUri(const veldra::dwg::Preview& preview) {
+std::optional<std::vector<std::uint8_t>> previewImage(const veldra::dwg::Preview& preview) {
   using veldra::dwg::PreviewFormat;
-  if (preview.format == PreviewFormat::kPng && isPng(preview.bytes))
-    return "data:image/png;base64," + base64(preview.bytes);
-  if (preview.format == PreviewFormat::kBmp) {
-    if (const auto file = bmpFile(preview.bytes)) return "data:image/bmp;base64," + base64(*file);
-  }
+  if (preview.format == PreviewFormat::kPng && isPng(preview.bytes)) return preview.bytes;
+  if (preview.format == PreviewFormat::kBmp) return bmpFile(preview.bytes);
   return std::nullopt;
+}
+
+std::optional<std::string> previewDataUri(const veldra::dwg::Preview& preview) {
+  const auto image = previewImage(preview);
+  if (!image) return std::nullopt;
+  return std::string(isPng(*image) ? "data:image/png;base64," : "data:image/bmp;base64,") + base64(*image);
 }
 
 }  // namespace veldra::evidence

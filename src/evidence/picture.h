@@ -19,6 +19,11 @@ std::string base64(std::span<const std::uint8_t> bytes);
 // its header is not one a bitmap can have.
 std::optional<std::vector<std::uint8_t>> bmpFile(std::span<const std::uint8_t> dib);
 
+// The preview as the bytes of a picture file (PNG or BMP) that image
+// libraries read as they are, or nothing when the preview is missing or in
+// a form they do not read (WMF).
+std::optional<std::vector<std::uint8_t>> previewImage(const veldra::dwg::Preview& preview);
+
 // "data:image/png;base64,..." or nothing when the preview is missing or in
 // a form a browser does not show (WMF).
 std::optional<std::string> previewDataUri(const veldra::dwg::Preview& preview);

@@ -1,7 +1,10 @@
 #include "evidence/project_drawings.h"
 
 #include <algorithm>
+#include <iterator>
+#include <map>
 #include <optional>
+#include <set>
 #include <system_error>
 
 #include "evidence/parallel.h"
@@ -38,6 +41,45 @@ std::optional<std::vector<std::filesystem::path>> listFolder(const std::filesyst
   return out;
 }
 
+std::string folded(const std::filesystem::path& name) {
+  std::string text = utf8Name(name);
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+  return text;
+}
+
+// The last `parts` parts of a path (without its root).
+std::filesystem::path lastParts(const std::filesystem::path& path, std::size_t parts) {
+  const std::filesystem::path relative = path.relative_path();
+  const std::vector<std::filesystem::path> all(relative.begin(), relative.end());
+  std::filesystem::path out;
+  for (std::size_t k = all.size() - std::min(parts, all.size()); k < all.size(); ++k) out /= all[k];
+  return out;
+}
+
+// Two locations may each hold a drawing of one name (a location per
+// student, each with its drawing.dwg): such drawings are named with as many
+// of the folders above them as tell them apart.
+void tellNamesApart(std::vector<DrawingVisit>& drawings) {
+  for (bool changed = true; changed;) {
+    changed = false;
+    std::map<std::string, std::vector<std::size_t>> byName;
+    for (std::size_t i = 0; i < drawings.size(); ++i) byName[folded(drawings[i].name)].push_back(i);
+    for (const auto& [name, same] : byName) {
+      if (same.size() < 2) continue;
+      for (const std::size_t i : same) {
+        auto& d = drawings[i];
+        const std::size_t parts = static_cast<std::size_t>(std::distance(d.name.begin(), d.name.end()));
+        std::filesystem::path longer = lastParts(d.path, parts + 1);
+        if (std::distance(longer.begin(), longer.end()) > static_cast<std::ptrdiff_t>(parts)) {
+          d.name = std::move(longer);
+          changed = true;
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
 
 VisitList listProjectDrawings(const std::vector<std::string>& locations) {
@@ -69,6 +111,18 @@ VisitList listProjectDrawings(const std::vector<std::string>& locations) {
       for (const auto& d : *drawings) list.drawings.push_back({d, sub.filename() / d.filename()});
     }
   }
+  // Locations that overlap list a drawing twice; judged against itself it
+  // would be a copy.
+  std::set<std::filesystem::path> seen;
+  std::erase_if(list.drawings, [&](const DrawingVisit& d) {
+    std::error_code ec;
+    std::filesystem::path key = std::filesystem::weakly_canonical(d.path, ec);
+    if (ec) key = d.path.lexically_normal();
+    if (seen.insert(key).second) return false;
+    list.notes.push_back("The drawing " + utf8Path(d.path) + " lies in more than one location; it was judged once.");
+    return true;
+  });
+  tellNamesApart(list.drawings);
   return list;
 }
 

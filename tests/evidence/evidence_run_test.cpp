@@ -6,8 +6,10 @@
 
 #include "app/textfile.h"
 #include "dwgwrite/dwg_writer.h"
+#include "dwgwrite/plan_edits.h"
 #include "evidence/evidence_run.h"
 #include "evidence/evidence_store.h"
+#include "evidence/project_drawings.h"
 #include "support/temp_dir.h"
 
 namespace veldra::evidence {
@@ -120,6 +122,60 @@ TEST_F(EvidenceRunTest, CancelledOrRefusedRunsWriteNothing) {
   EXPECT_FALSE(std::filesystem::exists(base / "evidence reports"));
 }
 
+// A location per student, each holding its drawing.dwg: the drawings are
+// told apart by their folders, never all called "drawing.dwg"; locations
+// that overlap do not make a drawing a copy of itself.
+TEST(ProjectDrawings, NamesDrawingsOfOneNameByTheFoldersAboveThem) {
+  veldra::testing::TempDir dir;
+  for (const char* file : {"2024/a/anna/drawing.dwg", "2024/a/ben/Drawing.dwg", "2025/a/anna/drawing.dwg",
+                           "2024/a/ben/extra.dwg", "2024/a/carla/drawing.dwg"})
+    dir.write(file, "x");
+  const auto at = [&](const char* folder) { return "-" + (dir.path() / folder).string(); };
+  const VisitList list =
+      listProjectDrawings({at("2024/a/anna"), at("2024/a/ben"), at("2025/a/anna"), "+" + (dir.path() / "2024/a").string()});
+  std::vector<std::string> names;
+  for (const auto& d : list.drawings) names.push_back(utf8Name(d.name));
+  EXPECT_EQ(names, (std::vector<std::string>{"2024/a/anna/drawing.dwg", "ben/Drawing.dwg", "extra.dwg",
+                                             "2025/a/anna/drawing.dwg", "carla/drawing.dwg"}));
+  // The last location lists three drawings again: each is judged once, not
+  // found a copy of itself, and the teacher is told.
+  EXPECT_EQ(list.notes.size(), 3u);
+}
+
+TEST_F(EvidenceRunTest, KeepsTheTeachersChoicesPerProjectForTheWindow) {
+  // Reading creates nothing: a workspace without a store gives defaults.
+  const EvidenceSettings none = loadProjectSettings(workspace, "CAD1");
+  EXPECT_TRUE(none.templates.empty() && none.against.empty() && none.ignoredAuthors.empty());
+  std::string error;
+  EXPECT_TRUE(storedProjects(workspace, error).empty());
+  EXPECT_TRUE(error.empty());
+  EXPECT_FALSE(std::filesystem::exists(storeFile(workspace)));
+
+  EvidenceSettings chosen;
+  chosen.templates = {dir.path() / "template.dwg"};
+  chosen.ignoredAuthors = {"lab3"};
+  chosen.term = "autumn";
+  ASSERT_TRUE(saveProjectSettings(workspace, "CAD1", chosen, error)) << error;
+  EXPECT_FALSE(saveProjectSettings(workspace, "../CAD1", chosen, error));
+  EXPECT_EQ(loadProjectSettings(workspace, "cad1").templates, chosen.templates);
+  EXPECT_EQ(loadProjectSettings(workspace, "CAD1").ignoredAuthors, chosen.ignoredAuthors);
+  EXPECT_TRUE(loadProjectSettings(workspace, "OTHER").ignoredAuthors.empty());
+  // Settings alone make no earlier project; a judged one is listed.
+  EXPECT_TRUE(storedProjects(workspace, error).empty());
+  ASSERT_EQ(runEvidenceCheck(workspace, "CAD1", {}, {}).outcome, RunOutcome::kDone);
+  const auto stored = storedProjects(workspace, error);
+  ASSERT_EQ(stored.size(), 1u) << error;
+  EXPECT_EQ(stored[0].name, "CAD1");
+  EXPECT_EQ(loadProjectSettings(workspace, "CAD1").term, "autumn");
+
+  // A store that is no store gives an error, not an empty list.
+  std::filesystem::remove(storeFile(workspace));
+  replaceFile(storeFile(workspace), "not a database");
+  EXPECT_TRUE(storedProjects(workspace, error).empty());
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(veldra::testing::slurp(storeFile(workspace)), "not a database");
+}
+
 struct CliResult {
   int status = -1;
   std::string out, err;
@@ -157,11 +213,49 @@ TEST_F(EvidenceRunTest, CommandLineExitsByWhatItFound) {
   std::filesystem::remove(classFolder / "ben" / "drawing.dwg");
   EXPECT_EQ(runCli(dir, ws + "evidence CAD1").status, 0);
   for (const char* bad : {"evidence NOSUCH", "evidence CAD1 --against NOSUCH", "evidence CAD1 --csv",
-                          "evidence CAD1 --frobnicate", "evidence"}) {
+                          "evidence CAD1 --frobnicate", "evidence",
+                          "evidence CAD1 --template \"no such template.dwg\""}) {
     const CliResult r = runCli(dir, ws + bad);
     EXPECT_EQ(r.status, 2) << bad;
     EXPECT_FALSE(r.err.empty()) << bad;
   }
+}
+
+// The next term's class is judged against this one after its folders were
+// cleared: only the evidence store remembers them.
+TEST_F(EvidenceRunTest, CommandLineComparesAgainstAnEarlierTermWhoseDrawingsAreGone) {
+  const std::string ws = "--workspace \"" + base.string() + "\" ";
+  ASSERT_EQ(runCli(dir, ws + "evidence CAD1 --term 2025").status, 1);
+  const auto nextTerm = dir.path() / "next";
+  std::filesystem::create_directories(nextTerm / "fritz");
+  std::filesystem::create_directories(nextTerm / "gina");
+  std::filesystem::copy_file(classFolder / "carla" / "drawing.dwg", nextTerm / "fritz" / "drawing.dwg");
+  DrawingSpec own = student(43000000, 0x1400);  // drawn her own way
+  for (std::size_t k = 0; k < own.entities.size(); ++k)
+    own.entities[k].numbers = veldra::dwgwrite::placedGeometry(own.entities[k].type, 3 * k + 500);
+  ASSERT_EQ(veldra::dwgwrite::writeDrawingFile(nextTerm / "gina" / "drawing.dwg", own), "");
+  std::filesystem::remove_all(classFolder);
+  replaceFile(base / "projects" / "projects.fil", "\"CAD1\"\r\n\"CAD2\"\r\n");
+  replaceFile(base / "projects" / "CAD2.prj", quotedLine("+" + nextTerm.string()));
+
+  // Alone, the new class holds no copy.
+  EXPECT_EQ(runCli(dir, ws + "evidence CAD2").status, 0);
+  const auto csv = dir.path() / "terms.csv";
+  const CliResult r = runCli(dir, ws + "evidence CAD2 --against cad1 --csv \"" + csv.string() + "\"");
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.out.find("Earlier drawings: 6\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("CAD1: carla/drawing.dwg"), std::string::npos) << r.out;
+  const std::string table = veldra::testing::slurp(csv);
+  EXPECT_NE(table.find(utf8Path(classFolder / "carla" / "drawing.dwg")), std::string::npos);
+  EXPECT_NE(table.find(utf8Path(nextTerm / "fritz" / "drawing.dwg")), std::string::npos);
+  EXPECT_EQ(table.find("gina"), std::string::npos);
+  // The earlier project is kept as it was judged, not replaced by the comparison.
+  std::string error;
+  const auto stored = storedProjects(workspace, error);
+  ASSERT_EQ(stored.size(), 2u) << error;
+  EXPECT_EQ(stored[0].name, "CAD1");
+  EXPECT_EQ(stored[0].term, "2025");
+  EXPECT_EQ(stored[0].drawings, 6u);
 }
 
 }  // namespace

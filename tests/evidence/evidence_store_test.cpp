@@ -128,6 +128,57 @@ TEST_F(EvidenceStoreTest, ReplacesAProjectWholeAndKeepsTheTeachersChoices) {
   EXPECT_TRUE(store->projects(error).empty());
 }
 
+// A save that fails half-way (a full disk, a lock) leaves the project as it
+// was kept before: the earlier judgement, whole, still found by later terms.
+TEST_F(EvidenceStoreTest, AFailedSaveLeavesTheKeptEvidenceWhole) {
+  const ClassModel first = veldra::testing::makeClass(veldra::testing::typicalClass(8));
+  ClassPlan otherPlan = veldra::testing::typicalClass(8);
+  otherPlan.studentSeed = 5;
+  otherPlan.students = 12;
+  const ClassModel second = veldra::testing::makeClass(otherPlan);
+  auto store = open();
+  ASSERT_TRUE(store);
+  ASSERT_TRUE(save(*store, "CAD1", judgeModel("CAD1", first)));
+  auto count = [&](const char* sql) {
+    sqlite3_stmt* q = nullptr;
+    EXPECT_EQ(sqlite3_prepare_v2(store->handle(), sql, -1, &q, nullptr), SQLITE_OK);
+    const std::int64_t n = sqlite3_step(q) == SQLITE_ROW ? sqlite3_column_int64(q, 0) : -1;
+    sqlite3_finalize(q);
+    return n;
+  };
+  const std::int64_t sketches = count("SELECT COUNT(*) FROM sketch");
+  ASSERT_GT(sketches, 0);
+  // The disk fills after a few drawings of the new judgement were written.
+  ASSERT_EQ(sqlite3_exec(store->handle(),
+                         "CREATE TEMP TRIGGER full BEFORE INSERT ON drawings WHEN "
+                         "(SELECT COUNT(*) FROM drawings WHERE project = NEW.project) >= 5 BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  const Judgement j = judgeModel("CAD1", second);
+  std::string error;
+  EXPECT_FALSE(store->saveProject("CAD1", "spring", j.findings.runAtUnixMs, j.findings.drawings, j.judged,
+                                  j.commonKeys, error));
+  EXPECT_NE(error.find("full"), std::string::npos) << error;
+  EXPECT_FALSE(store->saveProject("CAD2", "spring", j.findings.runAtUnixMs, j.findings.drawings, j.judged,
+                                  j.commonKeys, error));
+  ASSERT_EQ(sqlite3_exec(store->handle(), "DROP TRIGGER full", nullptr, nullptr, nullptr), SQLITE_OK);
+
+  const auto projects = store->projects(error);
+  ASSERT_EQ(projects.size(), 1u);
+  EXPECT_EQ(projects[0].term, "autumn");
+  EXPECT_EQ(projects[0].drawings, first.drawings.size());
+  EXPECT_EQ(count("SELECT COUNT(*) FROM sketch"), sketches);
+  // And the store still works: the same drawings again are found in it.
+  auto archive = store->archive({"CAD1"}, error);
+  ASSERT_TRUE(archive) << error;
+  const Findings f = judgeModel("CAD9", first, archive.get()).findings;
+  std::size_t matched = 0;
+  for (const auto& p : f.pairs) matched += p.b >= f.projectDrawings && p.verdict == Verdict::kCopy;
+  EXPECT_GE(matched, first.drawings.size());
+  ASSERT_TRUE(save(*store, "CAD1", j));
+  EXPECT_EQ(store->projects(error)[0].drawings, second.drawings.size());
+}
+
 TEST_F(EvidenceStoreTest, LeavesAFileThatIsNoStoreAsItIs) {
   veldra::testing::TempDir other;
   const auto text = other.write("notes.sqlite", "these are a teacher's notes");

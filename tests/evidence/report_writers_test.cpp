@@ -56,6 +56,14 @@ TEST(Pictures, GiveBitmapsTheirFileHeaderAndRefuseWhatIsNoPicture) {
   EXPECT_EQ(previewDataUri({veldra::dwg::PreviewFormat::kBmp, 2, 2, dib(24, 0, 16)}).value_or("").rfind(
                 "data:image/bmp;base64,Qk", 0),
             0u);
+  // The window is given the same files as bytes.
+  const auto bmp = previewImage({veldra::dwg::PreviewFormat::kBmp, 2, 2, dib(24, 0, 16)});
+  ASSERT_TRUE(bmp);
+  EXPECT_EQ(*bmp, *bmpFile(dib(24, 0, 16)));
+  png.bytes[1] = 'P';
+  EXPECT_EQ(previewImage(png), std::optional(png.bytes));
+  EXPECT_FALSE(previewImage({veldra::dwg::PreviewFormat::kBmp, 2, 2, cut}));
+  EXPECT_FALSE(previewImage({}));
 }
 
 // Findings as a small check makes them: a copy, a coincidence, an

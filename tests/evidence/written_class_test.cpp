@@ -57,13 +57,13 @@ DrawingSpec planOf(const DrawingEvidence& d, const std::string& version) {
   return plan;
 }
 
-// The class of the issue written as real drawings, read back by the
-// program's own reader: every copy found, no honest student accused.
-TEST(WrittenClass, IsJudgedRightThroughTheReader) {
+void judgeWrittenClass(unsigned seed, int exercise) {
+  SCOPED_TRACE("seed " + std::to_string(seed) + ", exercise " + std::to_string(exercise));
   veldra::testing::TempDir dir;
   const auto base = dir.makeWorkspace();
   const Workspace workspace(base.string());
-  const veldra::testing::ClassPlan plan = veldra::testing::typicalClass(11);
+  veldra::testing::ClassPlan plan = veldra::testing::typicalClass(seed);
+  plan.exerciseEntities = exercise;
   const veldra::testing::ClassModel model = veldra::testing::makeClass(plan);
   const auto classFolder = dir.path() / "class";
   // The students save in the versions a lab has; a file copy keeps its source's.
@@ -100,11 +100,10 @@ TEST(WrittenClass, IsJudgedRightThroughTheReader) {
   std::map<std::string, int> studentOf;
   for (int k = 0; k < plan.students; ++k)
     studentOf[utf8Name(model.drawings[static_cast<std::size_t>(k)].facts.name)] = k;
-  std::set<std::pair<int, int>> called;
+  std::set<std::pair<int, int>> called, explained;
   for (const auto& p : f.pairs) {
-    if (!isCopy(p.verdict)) continue;
     const int a = studentOf.at(displayName(f.drawings[p.a])), b = studentOf.at(displayName(f.drawings[p.b]));
-    called.insert({std::min(a, b), std::max(a, b)});
+    (isCopy(p.verdict) ? called : explained).insert({std::min(a, b), std::max(a, b)});
   }
   int truePositives = 0, falsePositives = 0, falseNegatives = 0;
   for (int a = 0; a < plan.students; ++a)
@@ -115,8 +114,22 @@ TEST(WrittenClass, IsJudgedRightThroughTheReader) {
       falseNegatives += copied && !found;
       EXPECT_EQ(found, copied) << "students " << a << " and " << b;
     }
-  std::cout << "[ written class: precision " << truePositives << "/" << truePositives + falsePositives << ", recall "
-            << truePositives << "/" << truePositives + falseNegatives << " ]\n";
+  // The same second of creation and the lab login are told as coincidences.
+  for (const auto* innocent : {&plan.sameSecond, &plan.labAccount})
+    for (const int a : *innocent)
+      for (const int b : *innocent)
+        if (a < b) {
+          EXPECT_TRUE(explained.count({a, b})) << "students " << a << " and " << b;
+        }
+  std::cout << "[ written class " << seed << "/" << exercise << ": precision " << truePositives << "/"
+            << truePositives + falsePositives << ", recall " << truePositives << "/" << truePositives + falseNegatives
+            << " ]\n";
+}
+
+// The class of the issue written as real drawings, read back by the
+// program's own reader: every copy found, no honest student accused.
+TEST(WrittenClass, IsJudgedRightThroughTheReader) {
+  for (const auto& [seed, exercise] : {std::pair{11u, 80}, {4u, 40}, {7u, 120}}) judgeWrittenClass(seed, exercise);
 }
 
 }  // namespace

@@ -105,6 +105,12 @@ int runEvidenceCommand(int argc, char** argv) {
     std::cerr << "veldra-cli: the workspace " << workspaceDir << " does not exist\n";
     return kExitError;
   }
+  for (const auto& t : settings.templates) {
+    if (!std::filesystem::is_regular_file(t, ec)) {
+      std::cerr << "veldra-cli: the template drawing " << evidence::utf8Path(t) << " does not exist\n";
+      return kExitError;
+    }
+  }
   const Workspace workspace(workspaceDir);
   std::string project;
   for (const auto& listed : readProjects(workspace).value_or(std::vector<std::string>{}))
@@ -153,6 +159,8 @@ int runEvidenceCommand(int argc, char** argv) {
   std::cout << "Problem drawings: " << problems.size() << "\n";
   for (const auto i : problems)
     std::cout << "  " << evidence::displayName(f.drawings[i]) << ": " << problemReason(*f.drawings[i].problem) << "\n";
+  if (!f.notes.empty()) std::cout << "Notes:\n";
+  for (const auto& n : f.notes) std::cout << "  " << n << "\n";
   std::cout << "Report: " << evidence::utf8Path(evidence::reportFile(workspace, project)) << "\n";
   if (failed) return kExitError;
   return counts.copy + counts.likelyCopy > 0 ? kExitCopies : kExitClean;
