@@ -18,7 +18,7 @@ namespace {
 class ObjectsReader : ObjectAccess {
  public:
   ObjectsReader(const Sections& sections, Release release, const ClassTable& classes, const ObjectMap& map,
-                std::vector<Damage>* damage)
+                std::vector<Damage>& damage)
       : ObjectAccess(sections, release, map), classes_(classes), damage_(damage) {}
 
   Status read(std::vector<Entity>& entities) {
@@ -84,15 +84,15 @@ class ObjectsReader : ObjectAccess {
   // is checked once, however often it is opened. From R2004 on the page
   // checksums cover every byte of the objects already.
   void checkCrc(std::uint64_t handle, std::uint64_t start, std::uint64_t end) const {
-    if (damage_ == nullptr || release_ >= Release::kR2004 || !checked_.insert(handle).second) return;
+    if (release_ >= Release::kR2004 || !checked_.insert(handle).second) return;
     if (data_.size() - end < 2) {
-      damage_->push_back({std::string(kObjectsName), start, "object " + handleText(handle) + " ends before its CRC"});
+      damage_.push_back({std::string(kObjectsName), start, "object " + handleText(handle) + " ends before its CRC"});
       return;
     }
     const auto covered = data_.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
     const auto stored = static_cast<std::uint16_t>(data_[end] | (data_[end + 1] << 8));
     if (crc16(covered, kSectionCrcSeed) != stored)
-      damage_->push_back({std::string(kObjectsName), start, "object " + handleText(handle) + " fails its CRC"});
+      damage_.push_back({std::string(kObjectsName), start, "object " + handleText(handle) + " fails its CRC"});
   }
 
   Status findBlockControl(std::uint64_t& control) const {
@@ -232,9 +232,8 @@ class ObjectsReader : ObjectAccess {
 
   // The entities after the chain's end are lost, so the space's list is doubtful.
   void noteShortChain(const BlockRecord& record) const {
-    if (damage_ == nullptr) return;
     const auto it = map_.find(record.handle);
-    damage_->push_back({std::string(kObjectsName), it == map_.end() ? 0 : it->second,
+    damage_.push_back({std::string(kObjectsName), it == map_.end() ? 0 : it->second,
                         "the entity chain of block " + handleText(record.handle) + " ends before its last entity " +
                             handleText(record.lastEntity)});
   }
@@ -271,7 +270,7 @@ class ObjectsReader : ObjectAccess {
   }
 
   const ClassTable& classes_;
-  std::vector<Damage>* damage_;
+  std::vector<Damage>& damage_;
   std::unordered_set<std::uint64_t> listed_;
   mutable std::unordered_set<std::uint64_t> checked_;
 };
@@ -279,7 +278,7 @@ class ObjectsReader : ObjectAccess {
 }  // namespace
 
 Status readEntities(const Sections& sections, Release release, const ClassTable& classes, const ObjectMap& map,
-                    std::vector<Entity>& entities, std::vector<Damage>* damage) {
+                    std::vector<Entity>& entities, std::vector<Damage>& damage) {
   return ObjectsReader(sections, release, classes, map, damage).read(entities);
 }
 

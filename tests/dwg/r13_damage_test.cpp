@@ -33,7 +33,8 @@ std::string damageText(const Summary& summary) {
 std::size_t objectOffset(const Bytes& bytes, std::uint64_t handle) {
   detail::Sections sections;
   detail::ObjectMap map;
-  if (!detail::readR13Sections(bytes, sections).ok() || !detail::readObjectMap(sections, map).ok()) return 0;
+  std::vector<Damage> damage;
+  if (!detail::readR13Sections(bytes, sections).ok() || !detail::readObjectMap(sections, map, damage).ok()) return 0;
   const auto it = map.find(handle);
   return it == map.end() ? 0 : static_cast<std::size_t>(it->second);
 }
