@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                     : kMaxDrawingCost;
   detail::ObjectMap map;
   std::vector<Damage> damage;
-  const Status status = detail::readObjectMap(sections, map, &damage);
+  const Status status = detail::readObjectMap(sections, map, damage);
   fuzzing::checkResult(status, {}, damage);
   for (const auto& [handle, offset] : map)
     if (offset >= sections.objects.size()) __builtin_trap();

@@ -19,11 +19,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!detail::readClassesSection(sections, input.release, classes).ok()) classes.clear();
   detail::ObjectMap map;
   std::vector<Damage> damage;
-  Status status = detail::readObjectMap(sections, map, &damage);
+  Status status = detail::readObjectMap(sections, map, damage);
   fuzzing::checkResult(status, {}, damage);
   if (!status.ok()) return 0;
   std::vector<Entity> entities;
-  status = detail::readEntities(sections, input.release, classes, map, entities, &damage);
+  status = detail::readEntities(sections, input.release, classes, map, entities, damage);
   fuzzing::checkResult(status, entities, damage);
   if (!status.ok()) return 0;
   if (entities.size() > map.size()) __builtin_trap();

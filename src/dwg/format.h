@@ -112,7 +112,7 @@ class ObjectMap {
 
 // AcDb:Handles: handle -> offset of the object in `Sections::objectBytes()`.
 // Blocks whose check value fails are still read, and noted in `damage`.
-Status readObjectMap(const Sections& sections, ObjectMap& map, std::vector<Damage>* damage = nullptr);
+Status readObjectMap(const Sections& sections, ObjectMap& map, std::vector<Damage>& damage);
 
 // What one object map entry costs in memory, counted against Sections::costLeft.
 inline constexpr std::uint64_t kObjectMapEntryCost = 48;
@@ -121,7 +121,7 @@ inline constexpr std::uint64_t kObjectMapEntryCost = 48;
 // whose check value fails, and an entity chain that ends before its last
 // entity, are noted in `damage`.
 Status readEntities(const Sections& sections, Release release, const ClassTable& classes, const ObjectMap& map,
-                    std::vector<Entity>& entities, std::vector<Damage>* damage = nullptr);
+                    std::vector<Entity>& entities, std::vector<Damage>& damage);
 
 // AcDb:SummaryInfo (R2004 and later): texts in the drawing's code page before
 // R2007, UTF-16 after.

@@ -18,7 +18,7 @@ constexpr std::size_t kCrcBytes = 2;
 
 }  // namespace
 
-Status readObjectMap(const Sections& sections, ObjectMap& map, std::vector<Damage>* damage) {
+Status readObjectMap(const Sections& sections, ObjectMap& map, std::vector<Damage>& damage) {
   const std::span<const std::uint8_t> data(sections.handles);
   const std::string name(kHandlesName);
   const std::uint64_t maxEntries = sections.costLeft / kObjectMapEntryCost;
@@ -37,7 +37,7 @@ Status readObjectMap(const Sections& sections, ObjectMap& map, std::vector<Damag
     if (size > kMaxBlockSize) return makeError(ErrorKind::kCorrupt, "object map block size out of range", at, name);
     if (data.size() - at < framed + kCrcBytes) {
       if (last) {
-        if (damage) damage->push_back({name, at, "the object map ends before the CRC of its last block"});
+        damage.push_back({name, at, "the object map ends before the CRC of its last block"});
         break;
       }
       return makeError(size > data.size() - at ? ErrorKind::kCorrupt : ErrorKind::kTruncated,
@@ -45,8 +45,8 @@ Status readObjectMap(const Sections& sections, ObjectMap& map, std::vector<Damag
                        at, name);
     }
     const std::uint16_t stored = static_cast<std::uint16_t>((data[at + framed] << 8) | data[at + framed + 1]);
-    if (damage && crc16(data.subspan(at, framed), kSectionCrcSeed) != stored)
-      damage->push_back({name, at, "an object map block fails its CRC"});
+    if (crc16(data.subspan(at, framed), kSectionCrcSeed) != stored)
+      damage.push_back({name, at, "an object map block fails its CRC"});
     if (last) break;
 
     BitReader reader(data, (at + kSizeBytes) * 8, (at + size) * 8);

@@ -18,7 +18,7 @@ namespace {
 class ObjectsReader : ObjectAccess {
  public:
   ObjectsReader(const Sections& sections, Release release, const ClassTable& classes, const ObjectMap& map,
-                std::vector<Damage>* damage)
+                std::vector<Damage>& damage)
       : ObjectAccess(sections, release, map), classes_(classes), damage_(damage) {}
 
   Status read(std::vector<Entity>& entities) {
@@ -80,19 +80,22 @@ class ObjectsReader : ObjectAccess {
     return Status::Ok();
   }
 
-  // An object ends with the CRC of its size fields and its data; each object
-  // is checked once, however often it is opened. From R2004 on the page
-  // checksums cover every byte of the objects already.
+  // An object ends with the CRC of its size fields and its data. The few
+  // objects opened twice (the block table, the block records) are checked
+  // each time, but named once. From R2004 on the page checksums cover every
+  // byte of the objects already.
   void checkCrc(std::uint64_t handle, std::uint64_t start, std::uint64_t end) const {
-    if (damage_ == nullptr || release_ >= Release::kR2004 || !checked_.insert(handle).second) return;
+    if (release_ >= Release::kR2004) return;
+    const char* failure = " fails its CRC";
     if (data_.size() - end < 2) {
-      damage_->push_back({std::string(kObjectsName), start, "object " + handleText(handle) + " ends before its CRC"});
-      return;
+      failure = " ends before its CRC";
+    } else {
+      const auto covered = data_.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
+      const auto stored = static_cast<std::uint16_t>(data_[end] | (data_[end + 1] << 8));
+      if (crc16(covered, kSectionCrcSeed) == stored) return;
     }
-    const auto covered = data_.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
-    const auto stored = static_cast<std::uint16_t>(data_[end] | (data_[end + 1] << 8));
-    if (crc16(covered, kSectionCrcSeed) != stored)
-      damage_->push_back({std::string(kObjectsName), start, "object " + handleText(handle) + " fails its CRC"});
+    if (reported_.insert(handle).second)
+      damage_.push_back({std::string(kObjectsName), start, "object " + handleText(handle) + failure});
   }
 
   Status findBlockControl(std::uint64_t& control) const {
@@ -232,9 +235,8 @@ class ObjectsReader : ObjectAccess {
 
   // The entities after the chain's end are lost, so the space's list is doubtful.
   void noteShortChain(const BlockRecord& record) const {
-    if (damage_ == nullptr) return;
     const auto it = map_.find(record.handle);
-    damage_->push_back({std::string(kObjectsName), it == map_.end() ? 0 : it->second,
+    damage_.push_back({std::string(kObjectsName), it == map_.end() ? 0 : it->second,
                         "the entity chain of block " + handleText(record.handle) + " ends before its last entity " +
                             handleText(record.lastEntity)});
   }
@@ -271,15 +273,15 @@ class ObjectsReader : ObjectAccess {
   }
 
   const ClassTable& classes_;
-  std::vector<Damage>* damage_;
+  std::vector<Damage>& damage_;
   std::unordered_set<std::uint64_t> listed_;
-  mutable std::unordered_set<std::uint64_t> checked_;
+  mutable std::unordered_set<std::uint64_t> reported_;  // objects whose CRC failed
 };
 
 }  // namespace
 
 Status readEntities(const Sections& sections, Release release, const ClassTable& classes, const ObjectMap& map,
-                    std::vector<Entity>& entities, std::vector<Damage>* damage) {
+                    std::vector<Entity>& entities, std::vector<Damage>& damage) {
   return ObjectsReader(sections, release, classes, map, damage).read(entities);
 }
 

@@ -126,8 +126,8 @@ Status readParts(std::span<const std::uint8_t> data, const ReadRequest& request,
   ClassTable classes;
   if (s = readClassesSection(sections, release, classes); !s.ok()) return s;
   ObjectMap map;
-  if (s = readObjectMap(sections, map, &out.damage); !s.ok()) return s;
-  if (s = readEntities(sections, release, classes, map, out.entities, &out.damage); !s.ok()) return s;
+  if (s = readObjectMap(sections, map, out.damage); !s.ok()) return s;
+  if (s = readEntities(sections, release, classes, map, out.entities, out.damage); !s.ok()) return s;
   if (request.evidence) readEvidence(data, sections, release, drawing);
   if (request.geometry) return readGeometry(sections, release, map, out.entities, drawing.geometry, out.damage);
   return Status::Ok();

@@ -188,7 +188,9 @@ TEST(DwgWriterVersions, EveryObjectIsFramedWithItsCheckValue) {
     dwg::detail::Sections sections;
     ASSERT_TRUE(dwg::probe::sectionsOf(file, sections).ok());
     dwg::detail::ObjectMap map;
-    ASSERT_TRUE(dwg::detail::readObjectMap(sections, map).ok());
+    std::vector<dwg::Damage> damage;
+    ASSERT_TRUE(dwg::detail::readObjectMap(sections, map, damage).ok());
+    EXPECT_TRUE(damage.empty());
     const Release release = dwg::probe::releaseOf(file);
     const std::span<const std::uint8_t> objects(sections.objects);
     if (paged(version)) {
@@ -330,7 +332,8 @@ std::u16string storedTextOf(const Bytes& file, std::uint64_t handle) {
   dwg::detail::Sections sections;
   EXPECT_TRUE(dwg::probe::sectionsOf(file, sections).ok());
   dwg::detail::ObjectMap map;
-  EXPECT_TRUE(dwg::detail::readObjectMap(sections, map).ok());
+  std::vector<dwg::Damage> damage;
+  EXPECT_TRUE(dwg::detail::readObjectMap(sections, map, damage).ok());
   const std::span<const std::uint8_t> objects(sections.objects);
   dwg::detail::BitReader r(objects, map.at(handle) * 8, objects.size() * 8);
   const std::uint64_t size = r.readMS();

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "support/temp_dir.h"
+#include "veldra/dwg/evidence.h"
 #include "veldra/dwg/reader.h"
 
 namespace veldra::dwg {
@@ -127,6 +128,11 @@ TEST(ReadSummaryFile, LooksAtTheStartAndSizeBeforeReadingWhole) {
     EXPECT_EQ(read.kind, c.kind) << c.file;
     EXPECT_EQ(read.message, looked.message) << c.file;
     EXPECT_EQ(summary.version, c.version) << c.file;
+    Drawing drawing;
+    const Status drawn = readDrawingFile(c.file, ReadRequest{.evidence = true, .geometry = true}, drawing);
+    EXPECT_EQ(drawn.kind, c.kind) << c.file;
+    EXPECT_EQ(drawn.message, looked.message) << c.file;
+    EXPECT_EQ(drawing.summary.version, c.version) << c.file;
   }
   Summary summary;
   EXPECT_NE(readSummaryFile(dir.path() / "huge.dwg", summary).message.find("256 MiB"), std::string::npos);

@@ -75,9 +75,10 @@ bool compactObjects(const Decoded& d, Bytes& objects, Bytes& handles) {
   detail::ObjectMap map;
   detail::ClassTable classes;
   std::vector<veldra::dwg::Entity> entities;
-  if (!detail::readObjectMap(d.sections, map).ok() ||
+  std::vector<veldra::dwg::Damage> damage;
+  if (!detail::readObjectMap(d.sections, map, damage).ok() ||
       !detail::readClassesSection(d.sections, d.release, classes).ok() ||
-      !detail::readEntities(d.sections, d.release, classes, map, entities).ok())
+      !detail::readEntities(d.sections, d.release, classes, map, entities, damage).ok())
     return false;
   std::set<std::uint64_t> keep;
   for (const auto& entity : entities) keep.insert(entity.handle);
@@ -107,8 +108,9 @@ bool compactObjects(const Decoded& d, Bytes& objects, Bytes& handles) {
   compact.handles = handles;
   detail::ObjectMap compactMap;
   std::vector<veldra::dwg::Entity> again;
-  return detail::readObjectMap(compact, compactMap).ok() &&
-         detail::readEntities(compact, d.release, classes, compactMap, again).ok() && again.size() == entities.size();
+  return detail::readObjectMap(compact, compactMap, damage).ok() &&
+         detail::readEntities(compact, d.release, classes, compactMap, again, damage).ok() &&
+         again.size() == entities.size();
 }
 
 // Whole drawings become seeds only when written here: the sample drawings
