@@ -124,7 +124,7 @@ std::string writeClass(const Workspace& workspace, const std::string& project, c
     std::filesystem::create_directories(file.parent_path(), ec);
     DrawingSpec spec = planOf(d, versionOf[k]);
     const int picture = pictureOf[k];
-    if (noPictureEvery == 0 || picture % noPictureEvery != 0) {
+    if (noPictureEvery == 0 || picture == 0 || picture % noPictureEvery != 0) {
       const QImage image = drawPreview(d);
       if (picture % 2 == 0) {
         spec.preview = {dwgwrite::PreviewFormat::kPng, encoded(image, "PNG")};

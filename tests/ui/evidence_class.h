@@ -21,7 +21,8 @@ struct WrittenClass {
 
 // Writes the class into `folder` and lists it as `project` of the workspace
 // (appended to projects.fil, one location with its sub-folders). Students
-// whose number is a multiple of `noPictureEvery` (when not 0) get no
+// whose number is a multiple of `noPictureEvery` (when not 0; student 0
+// never) get no
 // preview; the others a PNG, or a BMP for odd numbers. Returns "" or why
 // it failed.
 std::string writeClass(const Workspace& workspace, const std::string& project, const ClassPlan& plan,
