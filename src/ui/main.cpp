@@ -1,13 +1,14 @@
-// The program: parses "--workspace DIR", then lets the main window start up.
+// The program: parses "--workspace DIR" and "--evidence PROJECT", then lets the
+// main window, or the evidence window alone, start up.
 #include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QStringList>
 
 #include <cstdio>
 
+#include "app/settings_store.h"
 #include "collect/native_host.h"
+#include "ui/evidence_window.h"
 #include "ui/main_window.h"
+#include "ui/program_arguments.h"
 #include "ui/qt_alarm_sound.h"
 #include "ui/qt_message_boxes.h"
 #include "ui/volumes.h"
@@ -17,20 +18,37 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("VELDRA"));
 
   veldra::MainWindowDeps deps;
-  const QStringList args = QApplication::arguments();
-  for (qsizetype i = 1; i < args.size(); ++i) {
-    if (args[i] == QStringLiteral("--workspace") && i + 1 < args.size()) {
-      // A given base folder is used as written, without a trailing separator.
-      QString folder = QDir::toNativeSeparators(QDir(args[++i]).absolutePath());
-      while (folder.size() > 1 && (folder.endsWith('/') || folder.endsWith('\\'))) folder.chop(1);
-      deps.installLoc = QFile::encodeName(folder).toStdString();
-    } else {
-      std::fprintf(stderr, "usage: veldra [--workspace DIR]\n");
-      return 2;
-    }
+  const veldra::ProgramArguments args = veldra::parseProgramArguments(QApplication::arguments());
+  if (!args.error.isEmpty()) {
+    std::fprintf(stderr, "%s\n", qPrintable(args.error));
+    return 2;
   }
+  deps.installLoc = args.workspace;
 
   veldra::QtMessageBoxes messages;
+  if (args.evidenceProject) {
+    // The evidence window alone, on the workspace given or recorded.
+    const std::string base = args.workspace ? *args.workspace : veldra::readInstallLocation();
+    if (base.empty()) {
+      std::fprintf(stderr, "veldra: no workspace: give --workspace DIR\n");
+      return 2;
+    }
+    const veldra::Workspace workspace(base);
+    const std::string project = veldra::listedProject(workspace, *args.evidenceProject);
+    if (project.empty()) {
+      std::fprintf(stderr, "veldra: no project %s in %s\n", qPrintable(*args.evidenceProject),
+                   workspace.projectsFile().string().c_str());
+      return 2;
+    }
+    veldra::EvidenceWindowDeps evidenceDeps;
+    evidenceDeps.messages = &messages;
+    veldra::EvidenceWindow window(workspace, project, evidenceDeps);
+    messages.setParent(&window);
+    window.show();
+    window.startRun();
+    return QApplication::exec();
+  }
+
   veldra::NativeDrawingHost host;
   veldra::SystemVolumes volumes;
   deps.messages = &messages;

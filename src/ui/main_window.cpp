@@ -88,6 +88,7 @@ void MainWindow::connectHandlers() {
   connect(cmdPrint, &QPushButton::clicked, this, &MainWindow::on_cmdPrint_clicked);
   connect(cmdWhatnext, &QPushButton::clicked, this, &MainWindow::on_cmdWhatnext_clicked);
   connect(cmdHelp, &QPushButton::clicked, this, &MainWindow::on_cmdHelp_clicked);
+  connect(cmdEvidence, &QPushButton::clicked, this, &MainWindow::on_cmdEvidence_clicked);
   connect(cmdExit, &QPushButton::clicked, this, &MainWindow::on_cmdExit_clicked);
   connect(TabStrip1, &QTabBar::currentChanged, this, &MainWindow::TabStrip1_Click);
   dirMain->installEventFilter(this);

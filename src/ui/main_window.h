@@ -92,6 +92,7 @@ class MainWindow : public QWidget {
   void on_cmdPrint_clicked();
   void on_cmdWhatnext_clicked();
   void on_cmdHelp_clicked();
+  void on_cmdEvidence_clicked();
   void TabStrip1_Click();
   void on_cmdExit_clicked();
 
@@ -160,6 +161,7 @@ class MainWindow : public QWidget {
   QWidget* frmMainHolder = nullptr;
   QPushButton* cmdExit = nullptr;
   QPushButton* cmdHelp = nullptr;
+  QPushButton* cmdEvidence = nullptr;
   QLabel* lblDrvDir = nullptr;
   QStatusBar* StatusBar1 = nullptr;
   QLabel* statusDate = nullptr;

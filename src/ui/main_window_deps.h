@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "ui/evidence_window_deps.h"
+
 class QPrinter;
 
 namespace veldra {
@@ -46,6 +48,9 @@ struct MainWindowDeps {
   // printer; the platform's dialog and the printer itself when not given.
   std::function<std::unique_ptr<PrintDialog>(QPrinter&)> printDialog;
   std::function<std::unique_ptr<PrintSurface>(QPrinter&)> printSurface;
+  // What the evidence window opened by Evidence... gets; the platform's
+  // dialogs and file manager where left empty.
+  EvidenceWindowDeps evidence;
 };
 
 }  // namespace veldra

@@ -141,6 +141,9 @@ void MainWindow::buildControls() {
 
   cmdExit = button(this, "cmdExit", QStringLiteral("Exit"), twipsRect(2040, 7440, 1575, 375));
   cmdHelp = button(this, "cmdHelp", QStringLiteral("Help"), twipsRect(3840, 7440, 1575, 375));
+  // The evidence window's door, in the free space right of Help.
+  cmdEvidence = button(this, "cmdEvidence", QStringLiteral("Evidence..."), twipsRect(5640, 7440, 1575, 375));
+  cmdEvidence->setToolTip(QStringLiteral("Groups of copies, pairs and their pictures for the selected project"));
   label(this, "lblCredit", QStringLiteral("VELDRA 2006 - Veldra Software"), twipsRect(120, 7920, 3135, 255));
   label(this, "lblWeb", QStringLiteral("www.veldra.example"), twipsRect(3360, 7920, 1815, 255),
         Qt::AlignHCenter);

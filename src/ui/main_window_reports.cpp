@@ -11,6 +11,7 @@
 #include "app/messages.h"
 #include "reports/print_job.h"
 #include "reports/report_viewer.h"
+#include "ui/evidence_window.h"
 #include "ui/help_window.h"
 #include "ui/main_window.h"
 #include "ui/qt_print_dialog.h"
@@ -108,6 +109,20 @@ void MainWindow::on_cmdPrint_clicked() {
 void MainWindow::on_cmdHelp_clicked() {
   if (!help_) help_ = new HelpWindow([this] { return ws_.installLoc(); }, this);
   help_->openHelp();
+}
+
+void MainWindow::on_cmdEvidence_clicked() {
+  const QString project = selectedProject();
+  if (project.isEmpty()) {
+    showMessage(QStringLiteral("Select a project on the Projects page first."), QString::fromLatin1(kAppTitle), 0);
+    return;
+  }
+  EvidenceWindowDeps deps = deps_.evidence;
+  if (!deps.messages) deps.messages = deps_.messages;
+  auto* window = new EvidenceWindow(ws_, bytes(project), deps, this);
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  window->show();
+  if (deps.runOnOpen) window->startRun();
 }
 
 void MainWindow::on_cmdWhatnext_clicked() {

@@ -1,0 +1,195 @@
+#include "ui/class_map.h"
+
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QToolTip>
+
+#include <algorithm>
+
+#include "ui/evidence_pairs_model.h"
+
+namespace veldra {
+
+namespace {
+
+constexpr int kMaxNameWidth = 220;
+
+// White for no evidence, through yellow to a deep red for a sure copy.
+QColor scoreColour(const evidence::PairFinding& pair) {
+  const double s = std::clamp(pair.score, 0, 100) / 100.0;
+  if (pair.verdict == evidence::Verdict::kCoincidence) return QColor(0xb8, 0xd4, 0xf0);
+  const int red = 255 - static_cast<int>(s * 80);
+  const int green = static_cast<int>(245 - s * 225);
+  const int blue = static_cast<int>(200 - s * 190);
+  return QColor(red, std::max(green, 0), std::max(blue, 0));
+}
+
+}  // namespace
+
+ClassMap::ClassMap(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("classMap"));
+  setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);
+  setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  setBackgroundRole(QPalette::Base);
+  setAutoFillBackground(true);
+}
+
+void ClassMap::setFindings(std::shared_ptr<const evidence::Findings> findings) {
+  findings_ = std::move(findings);
+  order_.clear();
+  pairs_.clear();
+  position_.clear();
+  if (findings_) {
+    const auto& f = *findings_;
+    position_.assign(f.drawings.size(), -1);
+    auto add = [&](std::size_t d) {
+      if (d < position_.size() && position_[d] < 0) {
+        position_[d] = static_cast<int>(order_.size());
+        order_.push_back(d);
+      }
+    };
+    for (const auto& g : f.groups) {
+      if (g.likelySource) add(*g.likelySource);
+      for (const auto m : g.members) add(m);
+    }
+    for (std::size_t d = 0; d < f.projectDrawings; ++d)
+      if (f.drawings[d].readable) add(d);
+    for (const auto& p : f.pairs) {  // earlier projects' drawings that matched
+      add(p.a);
+      add(p.b);
+    }
+    pairs_.assign(order_.size(), std::vector<int>(order_.size(), -1));
+    for (std::size_t k = 0; k < f.pairs.size(); ++k) {
+      const int r = position_[f.pairs[k].a], c = position_[f.pairs[k].b];
+      pairs_[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = static_cast<int>(k);
+      pairs_[static_cast<std::size_t>(c)][static_cast<std::size_t>(r)] = static_cast<int>(k);
+    }
+  }
+  updateGeometry();
+  update();
+}
+
+std::optional<std::size_t> ClassMap::pairAt(int row, int column) const {
+  if (row < 0 || column < 0 || row >= static_cast<int>(order_.size()) || column >= static_cast<int>(order_.size()))
+    return std::nullopt;
+  const int p = pairs_[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)];
+  if (p < 0) return std::nullopt;
+  return static_cast<std::size_t>(p);
+}
+
+ClassMap::Geometry ClassMap::geometry() const {
+  Geometry g;
+  const QFontMetrics fm(font());
+  int nameWidth = 0;
+  for (std::size_t k = 0; k < order_.size(); ++k)
+    nameWidth = std::max(nameWidth, fm.horizontalAdvance(QStringLiteral("%1  %2").arg(k + 1).arg(
+                                        drawingText(*findings_, order_[k]))));
+  g.left = std::min(nameWidth, kMaxNameWidth) + 8;
+  g.top = fm.height() + 6;
+  const int n = std::max<int>(1, static_cast<int>(order_.size()));
+  g.square = std::max(4, std::min((width() - g.left - 4) / n, (height() - g.top - 4) / n));
+  return g;
+}
+
+QPoint ClassMap::squareCentre(int row, int column) const {
+  const Geometry g = geometry();
+  return {g.left + column * g.square + g.square / 2, g.top + row * g.square + g.square / 2};
+}
+
+std::optional<std::pair<int, int>> ClassMap::squareAt(QPoint point) const {
+  const Geometry g = geometry();
+  if (point.x() < g.left || point.y() < g.top) return std::nullopt;
+  const int column = (point.x() - g.left) / g.square, row = (point.y() - g.top) / g.square;
+  if (row >= static_cast<int>(order_.size()) || column >= static_cast<int>(order_.size())) return std::nullopt;
+  return std::make_pair(row, column);
+}
+
+QSize ClassMap::sizeHint() const {
+  const int n = static_cast<int>(order_.size());
+  return {kMaxNameWidth + 24 * std::max(n, 8), 30 + 24 * std::max(n, 8)};
+}
+
+QSize ClassMap::minimumSizeHint() const { return {200, 160}; }
+
+void ClassMap::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  if (!findings_ || order_.empty()) {
+    painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("No drawings judged yet."));
+    return;
+  }
+  const Geometry g = geometry();
+  const auto& f = *findings_;
+  const int n = static_cast<int>(order_.size());
+  const QFontMetrics fm(font());
+  // Numbers along the top, where names would not fit; names down the side.
+  const int every = std::max(1, (fm.horizontalAdvance(QStringLiteral("000")) + 2) / g.square + 1);
+  for (int k = 0; k < n; ++k) {
+    const QRect row(0, g.top + k * g.square, g.left - 6, g.square);
+    if (g.square >= fm.height() - 4 || k % std::max(1, fm.height() / g.square + 1) == 0)
+      painter.drawText(row, Qt::AlignRight | Qt::AlignVCenter,
+                       fm.elidedText(QStringLiteral("%1  %2").arg(k + 1).arg(drawingText(f, order_[static_cast<std::size_t>(k)])),
+                                     Qt::ElideMiddle, g.left - 6));
+    if (k % every == 0)
+      painter.drawText(QRect(g.left + k * g.square - 10, 0, g.square + 20, g.top - 2), Qt::AlignHCenter | Qt::AlignBottom,
+                       QString::number(k + 1));
+  }
+  painter.fillRect(QRect(g.left, g.top, n * g.square, n * g.square), QColor(0xf6, 0xf6, 0xf6));
+  for (int r = 0; r < n; ++r)
+    for (int c = 0; c < n; ++c) {
+      const QRect cell(g.left + c * g.square, g.top + r * g.square, g.square, g.square);
+      if (r == c) {
+        painter.fillRect(cell, QColor(0xd0, 0xd0, 0xd0));
+        continue;
+      }
+      const int p = pairs_[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
+      if (p >= 0) painter.fillRect(cell, scoreColour(f.pairs[static_cast<std::size_t>(p)]));
+    }
+  if (g.square >= 6) {
+    painter.setPen(QColor(0xe0, 0xe0, 0xe0));
+    for (int k = 0; k <= n; ++k) {
+      painter.drawLine(g.left, g.top + k * g.square, g.left + n * g.square, g.top + k * g.square);
+      painter.drawLine(g.left + k * g.square, g.top, g.left + k * g.square, g.top + n * g.square);
+    }
+  }
+  // The groups as outlined blocks on the diagonal.
+  painter.setPen(QPen(QColor(0x40, 0x40, 0x40), 2));
+  for (const auto& group : f.groups) {
+    int first = n, last = -1;
+    for (const auto m : group.members) {
+      first = std::min(first, position_[m]);
+      last = std::max(last, position_[m]);
+    }
+    if (last >= first)
+      painter.drawRect(g.left + first * g.square, g.top + first * g.square, (last - first + 1) * g.square,
+                       (last - first + 1) * g.square);
+  }
+}
+
+void ClassMap::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  if (const auto square = squareAt(event->position().toPoint()))
+    if (const auto p = pairAt(square->first, square->second)) emit pairChosen(static_cast<int>(*p));
+}
+
+bool ClassMap::event(QEvent* event) {
+  if (event->type() == QEvent::ToolTip && findings_) {
+    auto* help = static_cast<QHelpEvent*>(event);
+    const auto square = squareAt(help->pos());
+    if (square && square->first != square->second) {
+      const auto& f = *findings_;
+      QString tip = drawingText(f, order_[static_cast<std::size_t>(square->first)]) + QStringLiteral(" / ") +
+                    drawingText(f, order_[static_cast<std::size_t>(square->second)]);
+      if (const auto p = pairAt(square->first, square->second))
+        tip += QStringLiteral(": %1, %2").arg(verdictCaption(f.pairs[*p].verdict)).arg(f.pairs[*p].score);
+      QToolTip::showText(help->globalPos(), tip, this);
+    } else {
+      QToolTip::hideText();
+    }
+    return true;
+  }
+  return QWidget::event(event);
+}
+
+}  // namespace veldra

@@ -1,0 +1,55 @@
+#pragma once
+
+// The class map: every pair's score as a square of colour, the drawings in
+// group order along both sides, so that a group shows as a dark block. A
+// click on a square of a judged pair chooses that pair.
+
+#include <QWidget>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "evidence/findings.h"
+
+namespace veldra {
+
+class ClassMap : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit ClassMap(QWidget* parent = nullptr);
+  void setFindings(std::shared_ptr<const evidence::Findings> findings);
+
+  // The drawings along the sides, as indices into Findings::drawings.
+  const std::vector<std::size_t>& order() const { return order_; }
+  // The pair (index into Findings::pairs) at the square of row and column.
+  std::optional<std::size_t> pairAt(int row, int column) const;
+  // The middle of a square, in the widget's coordinates.
+  QPoint squareCentre(int row, int column) const;
+
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
+
+ signals:
+  void pairChosen(int pair);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  bool event(QEvent* event) override;
+
+ private:
+  struct Geometry {
+    int left = 0, top = 0, square = 0;
+  };
+  Geometry geometry() const;
+  std::optional<std::pair<int, int>> squareAt(QPoint point) const;
+
+  std::shared_ptr<const evidence::Findings> findings_;
+  std::vector<std::size_t> order_;
+  std::vector<int> position_;  // drawing index -> place in order_, -1 when absent
+  std::vector<std::vector<int>> pairs_;  // [row][column] -> pair index, -1 for none
+};
+
+}  // namespace veldra

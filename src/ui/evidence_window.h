@@ -1,0 +1,161 @@
+#pragma once
+
+// The evidence window: runs the evidence check of one project off the GUI
+// thread and shows what it found. Groups of copies over a sortable table of
+// pairs, the pair view with both previews, the class map, the drawings that
+// could not be read and the project's evidence settings. Exports the
+// spreadsheet and the HTML report, and prints the report.
+
+#include <QImage>
+#include <QWidget>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/workspace.h"
+#include "evidence/evidence_run.h"
+#include "ui/evidence_window_deps.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPrinter;
+class QProgressBar;
+class QPushButton;
+class QSlider;
+class QTabWidget;
+class QTableView;
+class QTableWidget;
+class QTextBrowser;
+class QThread;
+class QTreeWidget;
+
+namespace veldra {
+
+class ClassMap;
+class EvidencePairsFilter;
+class EvidencePairsModel;
+
+// A drawing's preview, scaled to fit and kept sharp at any scaling; says
+// "no picture" when there is none to show.
+class PreviewPicture : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit PreviewPicture(QWidget* parent = nullptr);
+  void setImage(const QImage& image, const QString& missing);
+  const QImage& image() const { return image_; }
+  const QString& missingText() const { return missing_; }
+  QSize sizeHint() const override { return {360, 270}; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QImage image_;
+  QString missing_;
+};
+
+// The picture the reader gives as a QImage (BMP, PNG); a null image for
+// none or a form Qt does not draw (WMF).
+QImage previewImage(const veldra::dwg::Preview& preview);
+
+class EvidenceWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  EvidenceWindow(const Workspace& workspace, std::string project, EvidenceWindowDeps deps, QWidget* parent = nullptr);
+  ~EvidenceWindow() override;
+
+  const std::string& project() const { return project_; }
+  // The findings of the last finished run; null before one.
+  const evidence::Findings* findings() const { return findings_.get(); }
+  bool running() const { return thread_ != nullptr; }
+
+ public slots:
+  void startRun();
+  void cancelRun();
+  void showPair(int pair);
+  void exportCsv();
+  void exportHtml();
+  void printReport();
+  void saveSettings();
+
+ signals:
+  // A run ended: done, cancelled or failed.
+  void runEnded();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void buildControls();
+  QWidget* buildPairsPage();
+  QWidget* buildPairPage();
+  QWidget* buildProblemsPage();
+  QWidget* buildSettingsPage();
+  void loadSettings();
+  evidence::EvidenceSettings settingsFromControls() const;
+  void showFindings();
+  void showProgress(const QString& stage, qint64 done, qint64 total);
+  void finishRun();
+  void openDrawingFolder(int side);
+  void writeExport(const QString& caption, const QString& suggested, const std::string& content);
+  void showError(const QString& text);
+  void setRunning(bool running);
+
+  Workspace workspace_;
+  std::string project_;
+  EvidenceWindowDeps deps_;
+  std::unique_ptr<FolderOpener> ownFolders_;
+  std::shared_ptr<const evidence::Findings> findings_;
+  std::shared_ptr<QPrinter> printer_;
+  int shownPair_ = -1;
+  // The run in progress: its thread, its stop flag and its result.
+  QThread* thread_ = nullptr;
+  std::shared_ptr<std::atomic<bool>> cancel_;
+  std::shared_ptr<evidence::RunResult> result_;
+  EvidencePairsModel* pairsModel_ = nullptr;
+  EvidencePairsFilter* pairsFilter_ = nullptr;
+
+ public:
+  // Controls, named as the window's objectNames.
+  QPushButton* runButton = nullptr;
+  QPushButton* cancelButton = nullptr;
+  QProgressBar* progress = nullptr;
+  QLabel* runStatus = nullptr;
+  QPushButton* exportCsvButton = nullptr;
+  QPushButton* exportHtmlButton = nullptr;
+  QPushButton* printButton = nullptr;
+  QTabWidget* tabs = nullptr;
+  QTreeWidget* groupsTree = nullptr;
+  QComboBox* verdictFilter = nullptr;
+  QSlider* thresholdSlider = nullptr;
+  QLabel* thresholdValue = nullptr;
+  QTableView* pairsTable = nullptr;
+  QLabel* pairTitle = nullptr;
+  QLabel* nameA = nullptr;
+  QLabel* nameB = nullptr;
+  PreviewPicture* previewA = nullptr;
+  PreviewPicture* previewB = nullptr;
+  QTextBrowser* pairEvidence = nullptr;
+  QLabel* pairSource = nullptr;
+  QPushButton* openFolderA = nullptr;
+  QPushButton* openFolderB = nullptr;
+  ClassMap* classMap = nullptr;
+  QTableWidget* problemTable = nullptr;
+  QListWidget* templateList = nullptr;
+  QPushButton* addTemplate = nullptr;
+  QPushButton* removeTemplate = nullptr;
+  QListWidget* againstList = nullptr;
+  QPlainTextEdit* ignoredAuthors = nullptr;
+  QLineEdit* termEdit = nullptr;
+  QPushButton* saveSettingsButton = nullptr;
+  QLabel* settingsStatus = nullptr;
+};
+
+}  // namespace veldra

@@ -1,0 +1,38 @@
+#include "ui/program_arguments.h"
+
+#include <QDir>
+#include <QFile>
+
+#include "projects/folder_listing.h"
+#include "projects/project_store.h"
+
+namespace veldra {
+
+ProgramArguments parseProgramArguments(const QStringList& arguments) {
+  ProgramArguments out;
+  for (qsizetype i = 1; i < arguments.size(); ++i) {
+    const QString& arg = arguments[i];
+    if (arg == QStringLiteral("--workspace") && i + 1 < arguments.size()) {
+      // A given base folder is used as written, without a trailing separator.
+      QString folder = QDir::toNativeSeparators(QDir(arguments[++i]).absolutePath());
+      while (folder.size() > 1 && (folder.endsWith('/') || folder.endsWith('\\'))) folder.chop(1);
+      out.workspace = QFile::encodeName(folder).toStdString();
+    } else if (arg == QStringLiteral("--evidence") && i + 1 < arguments.size() && !arguments[i + 1].isEmpty()) {
+      out.evidenceProject = arguments[++i];
+    } else {
+      out.error = QStringLiteral("usage: veldra [--workspace DIR] [--evidence PROJECT]");
+      return out;
+    }
+  }
+  return out;
+}
+
+std::string listedProject(const Workspace& workspace, const QString& name) {
+  const std::string wanted = QFile::encodeName(name).toStdString();
+  for (const auto& listed : readProjects(workspace).value_or(std::vector<std::string>{}))
+    if (!lessIgnoringCase(listed, wanted) && !lessIgnoringCase(wanted, listed) && !projectNameProblem(listed))
+      return listed;
+  return {};
+}
+
+}  // namespace veldra

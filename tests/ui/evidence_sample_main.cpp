@@ -1,0 +1,28 @@
+// Adds a class of 24 students with copies of every kind, and pictures, to a
+// workspace as project "EVIDENCE SAMPLE": the class the evidence window's
+// screenshots show.
+#include <QGuiApplication>
+
+#include <cstdio>
+
+#include "ui/evidence_class.h"
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: veldra-evidence-sample WORKSPACE\n");
+    return 2;
+  }
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication app(argc, argv);
+  const veldra::Workspace workspace(argv[1]);
+  veldra::testing::WrittenClass written;
+  const std::string error = veldra::testing::writeClass(workspace, "EVIDENCE SAMPLE",
+                                                        veldra::testing::typicalClass(11),
+                                                        std::filesystem::path(argv[1]) / "evidence class", written, 7);
+  if (!error.empty()) {
+    std::fprintf(stderr, "veldra-evidence-sample: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf("%s\n", written.templateFile.string().c_str());
+  return 0;
+}

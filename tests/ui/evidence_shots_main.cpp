@@ -1,0 +1,82 @@
+// Takes the evidence window's screenshots from the screen it is shown on
+// (run under Xvfb): the groups and pairs, one pair, the class map, the
+// problem drawings and the settings, each as OUT_DIR/evidence-VIEW.png.
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QPixmap>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTimer>
+#include <QWindow>
+
+#include <cstdio>
+
+#include "ui/evidence_window.h"
+#include "ui/program_arguments.h"
+
+namespace {
+
+void settle(int ms) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  if (argc != 5) {
+    std::fprintf(stderr, "usage: veldra-evidence-shots WORKSPACE PROJECT OUT_DIR SUFFIX\n");
+    return 2;
+  }
+  const veldra::Workspace workspace(argv[1]);
+  const std::string project = veldra::listedProject(workspace, QString::fromLocal8Bit(argv[2]));
+  if (project.empty()) {
+    std::fprintf(stderr, "veldra-evidence-shots: no project %s\n", argv[2]);
+    return 2;
+  }
+  const QString out = QString::fromLocal8Bit(argv[3]);
+  const QString suffix = QString::fromLocal8Bit(argv[4]);
+  veldra::EvidenceWindowDeps deps;
+  deps.runOnOpen = false;
+  veldra::EvidenceWindow window(workspace, project, deps);
+  window.resize(1000, 680);
+  window.move(0, 0);
+  window.show();
+  QEventLoop done;
+  QObject::connect(&window, &veldra::EvidenceWindow::runEnded, &done, &QEventLoop::quit);
+  window.startRun();
+  done.exec();
+  if (!window.findings()) {
+    std::fprintf(stderr, "veldra-evidence-shots: the check did not finish\n");
+    return 1;
+  }
+  auto shoot = [&](const char* view) {
+    settle(400);
+    const QPixmap shot = window.screen()->grabWindow(window.winId());
+    const QString file = QDir(out).filePath(QStringLiteral("evidence-%1%2.png").arg(QString::fromLatin1(view), suffix));
+    if (!shot.save(file)) std::fprintf(stderr, "veldra-evidence-shots: cannot write %s\n", qPrintable(file));
+  };
+  window.tabs->setCurrentIndex(0);
+  shoot("pairs");
+  // The pair of the first group whose drawings both carry a picture.
+  const auto& f = *window.findings();
+  for (std::size_t p = 0; p < f.pairs.size(); ++p)
+    if (!veldra::previewImage(f.drawings[f.pairs[p].a].preview).isNull() &&
+        !veldra::previewImage(f.drawings[f.pairs[p].b].preview).isNull() &&
+        f.pairs[p].evidence.sameIdentity == false) {
+      window.showPair(static_cast<int>(p));
+      break;
+    }
+  shoot("pair");
+  window.tabs->setCurrentIndex(2);
+  shoot("map");
+  window.tabs->setCurrentIndex(3);
+  shoot("problems");
+  window.tabs->setCurrentIndex(4);
+  shoot("settings");
+  return 0;
+}

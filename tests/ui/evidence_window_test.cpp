@@ -1,0 +1,488 @@
+// The evidence window on classes written as real drawings: the run off the
+// GUI thread, the groups and the pairs table with its filters, the pair view,
+// the class map, the problem drawings, the settings, cancel and the exports.
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPrinter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "app/textfile.h"
+#include "evidence/evidence_run.h"
+#include "evidence/project_settings.h"
+#include "projects/project_store.h"
+#include "reports/print_job.h"
+#include "support/recorders.h"
+#include "support/temp_dir.h"
+#include "ui/class_map.h"
+#include "ui/evidence_class.h"
+#include "ui/evidence_pairs_model.h"
+#include "ui/evidence_window.h"
+#include "ui/program_arguments.h"
+#include "ui/window_fixture.h"
+
+namespace veldra {
+namespace {
+
+using testing::CopyKind;
+
+class RecordingFolders : public FolderOpener {
+ public:
+  bool openFolder(const QString& folder) override {
+    opened << folder;
+    return true;
+  }
+  QStringList opened;
+};
+
+// Prints to a PDF file instead of asking.
+class PdfDialog : public PrintDialog {
+ public:
+  PdfDialog(QPrinter& printer, QString file) : printer_(printer), file_(std::move(file)) {}
+  std::optional<int> ask() override {
+    if (file_.isEmpty()) return std::nullopt;
+    printer_.setOutputFormat(QPrinter::PdfFormat);
+    printer_.setOutputFileName(file_);
+    printer_.setPageSize(QPageSize(QPageSize::A4));
+    return 1;
+  }
+
+ private:
+  QPrinter& printer_;
+  QString file_;
+};
+
+// Eight students: a file copy (0 -> 1), a paste moved elsewhere (2 -> 3),
+// two honest students who pressed New in the same second; students 3 and 6
+// saved no preview.
+testing::ClassPlan smallClass() {
+  testing::ClassPlan plan;
+  plan.seed = 7;
+  plan.students = 8;
+  plan.copies = {{CopyKind::kFileCopy, 0, 1}, {CopyKind::kPastedMoved, 2, 3}};
+  plan.sameSecond = {4, 6};
+  return plan;
+}
+
+class EvidenceWindowTest : public ::testing::Test {
+ protected:
+  EvidenceWindowTest() : base(dir.makeWorkspace()), ws(base.string()) {
+    const std::string error = testing::writeClass(ws, "CAD1", smallClass(), dir.path() / "class", written, 3);
+    EXPECT_EQ(error, "");
+  }
+
+  EvidenceWindow& open() {
+    EvidenceWindowDeps deps;
+    deps.messages = &messages;
+    deps.folders = &folders;
+    deps.chooseSaveFile = [this](const QString&, const QString&) { return saveAs; };
+    deps.chooseDrawings = [this](const QString&) { return chosenDrawings; };
+    deps.printDialog = [this](QPrinter& printer) { return std::make_unique<PdfDialog>(printer, pdfFile); };
+    deps.runOnOpen = false;
+    window = std::make_unique<EvidenceWindow>(ws, "CAD1", deps);
+    window->show();
+    return *window;
+  }
+
+  // Runs the check and waits for its end.
+  bool run(EvidenceWindow& w) {
+    QTest::mouseClick(w.runButton, Qt::LeftButton);
+    return QTest::qWaitFor([&] { return !w.running(); }, 60000);
+  }
+
+  // The student number of a drawing name such as "anna/drawing.dwg".
+  int studentOf(const QString& name) const {
+    for (std::size_t k = 0; k < written.model.drawings.size(); ++k)
+      if (QString::fromStdString(evidence::utf8Name(written.model.drawings[k].facts.name)) == name)
+        return static_cast<int>(k);
+    return -1;
+  }
+
+  // The pairs of students in the table's visible rows.
+  std::set<std::pair<int, int>> shownPairs(const EvidenceWindow& w) const {
+    std::set<std::pair<int, int>> out;
+    const auto* model = w.pairsTable->model();
+    for (int r = 0; r < model->rowCount(); ++r) {
+      const int a = studentOf(model->index(r, EvidencePairsModel::kDrawingA).data().toString());
+      const int b = studentOf(model->index(r, EvidencePairsModel::kDrawingB).data().toString());
+      out.insert({std::min(a, b), std::max(a, b)});
+    }
+    return out;
+  }
+
+  testing::TempDir dir;
+  std::filesystem::path base;
+  Workspace ws;
+  testing::WrittenClass written;
+  testing::RecordingMessages messages;
+  RecordingFolders folders;
+  QString saveAs;
+  QString pdfFile;
+  QStringList chosenDrawings;
+  std::unique_ptr<EvidenceWindow> window;
+};
+
+TEST_F(EvidenceWindowTest, ShowsGroupsFirstThenEveryJudgedPairOffTheGuiThread) {
+  auto& w = open();
+  EXPECT_FALSE(w.exportCsvButton->isEnabled());
+  ASSERT_TRUE(run(w));
+  ASSERT_NE(w.findings(), nullptr) << w.runStatus->text().toStdString();
+  const auto& f = *w.findings();
+  EXPECT_EQ(f.projectDrawings, 8u);
+  // Both copies form a group of their own, named in the tree.
+  ASSERT_EQ(w.groupsTree->topLevelItemCount(), 2);
+  std::set<std::set<int>> groups;
+  for (int g = 0; g < 2; ++g) {
+    std::set<int> members;
+    for (int m = 0; m < w.groupsTree->topLevelItem(g)->childCount(); ++m)
+      members.insert(studentOf(w.groupsTree->topLevelItem(g)->child(m)->text(1)));
+    groups.insert(members);
+  }
+  EXPECT_EQ(groups, (std::set<std::set<int>>{{0, 1}, {2, 3}}));
+  // One row per pair found, the copies first, and the honest students
+  // accused of nothing.
+  EXPECT_EQ(w.pairsTable->model()->rowCount(), static_cast<int>(f.pairs.size()));
+  const auto pairs = shownPairs(w);
+  EXPECT_TRUE(pairs.count({0, 1}));
+  EXPECT_TRUE(pairs.count({2, 3}));
+  for (int r = 0; r < w.pairsTable->model()->rowCount(); ++r) {
+    const QString verdict = w.pairsTable->model()->index(r, EvidencePairsModel::kVerdict).data().toString();
+    const bool copy = verdict == QStringLiteral("copy") || verdict == QStringLiteral("likely copy");
+    EXPECT_EQ(copy, r < 2) << r << " " << verdict.toStdString();
+  }
+  EXPECT_TRUE(w.runStatus->text().contains(QStringLiteral("8 drawings")));
+  EXPECT_TRUE(w.exportCsvButton->isEnabled());
+  // The run kept its plain report and its store, and touched no classic file.
+  EXPECT_TRUE(std::filesystem::exists(evidence::reportFile(ws, "CAD1")));
+  EXPECT_TRUE(std::filesystem::exists(evidence::storeFile(ws)));
+  EXPECT_FALSE(std::filesystem::exists(base / "compares" / "CAD1.cmp"));
+}
+
+TEST_F(EvidenceWindowTest, SliderAndVerdictFilterNarrowTheTableAsTheyMove) {
+  auto& w = open();
+  ASSERT_TRUE(run(w));
+  const auto& f = *w.findings();
+  auto atLeast = [&](int score) {
+    int n = 0;
+    for (const auto& p : f.pairs) n += p.score >= score;
+    return n;
+  };
+  const int lowest = f.pairs.empty() ? 0 : f.pairs.back().score;
+  const int rows = w.pairsTable->model()->rowCount();
+  // Each step of the slider by keyboard filters at once.
+  w.thresholdSlider->setFocus();
+  for (int k = 0; k < 20; ++k) QTest::keyClick(w.thresholdSlider, Qt::Key_PageUp);
+  EXPECT_EQ(w.thresholdSlider->value(), 100);
+  EXPECT_EQ(w.thresholdValue->text(), QStringLiteral("100"));
+  EXPECT_EQ(w.pairsTable->model()->rowCount(), atLeast(100));
+  w.thresholdSlider->setValue(lowest + 1);
+  EXPECT_EQ(w.pairsTable->model()->rowCount(), atLeast(lowest + 1));
+  EXPECT_LT(w.pairsTable->model()->rowCount(), rows);
+  w.thresholdSlider->setValue(0);
+  EXPECT_EQ(w.pairsTable->model()->rowCount(), rows);
+
+  w.verdictFilter->setCurrentIndex(1);  // copy
+  const int copies = f.counts().copy;
+  EXPECT_EQ(w.pairsTable->model()->rowCount(), copies);
+  for (int r = 0; r < copies; ++r)
+    EXPECT_EQ(w.pairsTable->model()->index(r, EvidencePairsModel::kVerdict).data().toString(), QStringLiteral("copy"));
+  w.verdictFilter->setCurrentIndex(0);
+
+  // Sorting by score, lowest first, through the header.
+  w.pairsTable->sortByColumn(EvidencePairsModel::kScore, Qt::AscendingOrder);
+  for (int r = 1; r < rows; ++r)
+    EXPECT_LE(w.pairsTable->model()->index(r - 1, EvidencePairsModel::kScore).data().toInt(),
+              w.pairsTable->model()->index(r, EvidencePairsModel::kScore).data().toInt());
+}
+
+TEST_F(EvidenceWindowTest, PairViewShowsBothPicturesTheEvidenceAndOpensFolders) {
+  auto& w = open();
+  ASSERT_TRUE(run(w));
+  const auto& f = *w.findings();
+  // Return on a row of the table opens it.
+  int row = -1;
+  for (int r = 0; r < w.pairsTable->model()->rowCount(); ++r) {
+    const int a = studentOf(w.pairsTable->model()->index(r, 0).data().toString());
+    const int b = studentOf(w.pairsTable->model()->index(r, 1).data().toString());
+    if (std::min(a, b) == 0 && std::max(a, b) == 1) row = r;
+  }
+  ASSERT_GE(row, 0);
+  w.tabs->setCurrentIndex(0);
+  w.pairsTable->setFocus();
+  w.pairsTable->setCurrentIndex(w.pairsTable->model()->index(row, 0));
+  QTest::keyClick(w.pairsTable, Qt::Key_Return);
+  EXPECT_EQ(w.tabs->currentIndex(), 1);
+  const int pairIndex = w.pairsTable->model()->index(row, 0).data(EvidencePairsModel::kPairRole).toInt();
+  const auto& pair = f.pairs[static_cast<std::size_t>(pairIndex)];
+  const QString a = drawingText(f, pair.a), b = drawingText(f, pair.b);
+  EXPECT_TRUE(w.nameA->text().endsWith(a));
+  EXPECT_TRUE(w.nameB->text().endsWith(b));
+  // Student 0's preview is a PNG, the file copy carries the same picture.
+  ASSERT_FALSE(w.previewA->image().isNull());
+  ASSERT_FALSE(w.previewB->image().isNull());
+  EXPECT_EQ(w.previewA->image().size(), QSize(320, 240));
+  EXPECT_EQ(w.previewA->image(), w.previewB->image());
+  ASSERT_FALSE(pair.reasons.empty());
+  EXPECT_TRUE(w.pairEvidence->toPlainText().contains(QString::fromStdString(pair.reasons.front())));
+  EXPECT_TRUE(w.pairSource->text().startsWith(QStringLiteral("Likely source: ")));
+
+  QTest::mouseClick(w.openFolderB, Qt::LeftButton);
+  ASSERT_EQ(folders.opened.size(), 1);
+  EXPECT_EQ(std::filesystem::path(folders.opened[0].toStdString()),
+            f.drawings[pair.b].path.parent_path());
+  // A folder that has gone is said, not opened.
+  std::filesystem::remove_all(f.drawings[pair.a].path.parent_path());
+  QTest::mouseClick(w.openFolderA, Qt::LeftButton);
+  EXPECT_EQ(folders.opened.size(), 1);
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_NE(messages.shown[0].text.find("no longer there"), std::string::npos);
+}
+
+TEST_F(EvidenceWindowTest, PicturesAsBmpAndMissingOnesAreShownAsSuch) {
+  auto& w = open();
+  ASSERT_TRUE(run(w));
+  const auto& f = *w.findings();
+  // Every drawing: students 3 and 6 stored none; odd students a BMP, even
+  // ones a PNG, and the file copy its source's.
+  for (std::size_t d = 0; d < f.projectDrawings; ++d) {
+    const QImage image = previewImage(f.drawings[d].preview);
+    const int student = studentOf(drawingText(f, d));
+    const int picture = student == 1 ? 0 : student;
+    if (picture == 3 || picture == 6) {
+      EXPECT_TRUE(image.isNull());
+    } else {
+      EXPECT_EQ(image.size(), QSize(320, 240)) << student;
+      EXPECT_EQ(f.drawings[d].preview.format,
+                picture % 2 ? veldra::dwg::PreviewFormat::kBmp : veldra::dwg::PreviewFormat::kPng)
+          << student;
+    }
+  }
+  // The class map opens the pair of student 3, who copied from 2.
+  const auto& order = w.classMap->order();
+  int row3 = -1;
+  for (std::size_t k = 0; k < order.size(); ++k)
+    if (studentOf(drawingText(f, order[k])) == 3) row3 = static_cast<int>(k);
+  ASSERT_GE(row3, 0);
+  int column = -1;
+  for (int c = 0; c < static_cast<int>(order.size()) && column < 0; ++c)
+    if (w.classMap->pairAt(row3, c)) column = c;
+  ASSERT_GE(column, 0);
+  w.tabs->setCurrentIndex(2);
+  QTest::mouseClick(w.classMap, Qt::LeftButton, {}, w.classMap->squareCentre(row3, column));
+  EXPECT_EQ(w.tabs->currentIndex(), 1);
+  const bool threeIsA = studentOf(w.nameA->text().mid(3)) == 3;
+  const PreviewPicture* missing = threeIsA ? w.previewA : w.previewB;
+  EXPECT_FALSE((threeIsA ? w.previewB : w.previewA)->image().isNull());
+  EXPECT_TRUE(missing->image().isNull());
+  EXPECT_EQ(missing->missingText(), QStringLiteral("no picture"));
+}
+
+TEST_F(EvidenceWindowTest, ClassMapListsGroupsFirstAndAClickOpensThatPair) {
+  auto& w = open();
+  ASSERT_TRUE(run(w));
+  const auto& f = *w.findings();
+  w.tabs->setCurrentIndex(2);
+  const auto& order = w.classMap->order();
+  ASSERT_EQ(order.size(), 8u);
+  // The four students of the two groups come first, each group together.
+  std::set<int> firstTwo{studentOf(drawingText(f, order[0])), studentOf(drawingText(f, order[1]))};
+  std::set<int> nextTwo{studentOf(drawingText(f, order[2])), studentOf(drawingText(f, order[3]))};
+  EXPECT_TRUE((firstTwo == std::set<int>{0, 1} && nextTwo == std::set<int>{2, 3}) ||
+              (firstTwo == std::set<int>{2, 3} && nextTwo == std::set<int>{0, 1}));
+  ASSERT_TRUE(w.classMap->pairAt(2, 3));
+  EXPECT_FALSE(w.classMap->pairAt(2, 2));
+  QTest::mouseClick(w.classMap, Qt::LeftButton, {}, w.classMap->squareCentre(3, 2));
+  EXPECT_EQ(w.tabs->currentIndex(), 1);
+  const auto& pair = f.pairs[*w.classMap->pairAt(2, 3)];
+  EXPECT_TRUE(w.pairTitle->text().contains(drawingText(f, pair.a)));
+  EXPECT_TRUE(w.pairTitle->text().contains(drawingText(f, pair.b)));
+}
+
+TEST_F(EvidenceWindowTest, CancelLeavesTheLastRunsFilesWhole) {
+  auto& w = open();
+  ASSERT_TRUE(run(w));
+  const std::string report = testing::slurp(evidence::reportFile(ws, "CAD1"));
+  const std::string store = testing::slurp(evidence::storeFile(ws));
+  ASSERT_FALSE(report.empty());
+  const auto* before = w.findings();
+
+  QTest::mouseClick(w.runButton, Qt::LeftButton);
+  EXPECT_TRUE(w.running());
+  EXPECT_FALSE(w.runButton->isEnabled());
+  EXPECT_TRUE(w.cancelButton->isEnabled());
+  QTest::keyClick(w.cancelButton, Qt::Key_Space);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.running(); }, 60000));
+  EXPECT_EQ(w.progress->format(), QStringLiteral("Cancelled"));
+  EXPECT_TRUE(w.runStatus->text().contains(QStringLiteral("cancelled")));
+  // The findings shown stay those of the last finished run; its files too.
+  EXPECT_EQ(w.findings(), before);
+  EXPECT_EQ(testing::slurp(evidence::reportFile(ws, "CAD1")), report);
+  EXPECT_EQ(testing::slurp(evidence::storeFile(ws)), store);
+  EXPECT_TRUE(w.runButton->isEnabled());
+}
+
+TEST_F(EvidenceWindowTest, ClosingDuringARunStopsItAndWritesNothing) {
+  auto& w = open();
+  QTest::mouseClick(w.runButton, Qt::LeftButton);
+  window.reset();
+  EXPECT_FALSE(std::filesystem::exists(evidence::reportFile(ws, "CAD1")));
+  EXPECT_FALSE(std::filesystem::exists(evidence::storeFile(ws)));
+}
+
+TEST_F(EvidenceWindowTest, ExportsAndPrintsTheReport) {
+  auto& w = open();
+  ASSERT_TRUE(run(w));
+  saveAs = QString::fromStdString((dir.path() / "pairs.csv").string());
+  QTest::mouseClick(w.exportCsvButton, Qt::LeftButton);
+  const std::string csv = testing::slurp(dir.path() / "pairs.csv");
+  EXPECT_EQ(csv.rfind("\xEF\xBB\xBF", 0), 0u);
+  EXPECT_NE(csv.find("drawing_a"), std::string::npos);
+  EXPECT_NE(csv.find("copy"), std::string::npos);
+
+  saveAs = QString::fromStdString((dir.path() / "report.html").string());
+  QTest::mouseClick(w.exportHtmlButton, Qt::LeftButton);
+  const std::string html = testing::slurp(dir.path() / "report.html");
+  EXPECT_NE(html.find("data:image/png;base64,"), std::string::npos);
+  EXPECT_NE(html.find("CAD1"), std::string::npos);
+
+  // A cancelled file dialog writes nothing; a folder that cannot be written says so.
+  saveAs.clear();
+  QTest::mouseClick(w.exportCsvButton, Qt::LeftButton);
+  saveAs = QString::fromStdString((dir.path() / "missing" / "pairs.csv").string());
+  QTest::mouseClick(w.exportCsvButton, Qt::LeftButton);
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_NE(messages.shown[0].text.find("was not written"), std::string::npos);
+
+  pdfFile = QString::fromStdString((dir.path() / "report.pdf").string());
+  QTest::mouseClick(w.printButton, Qt::LeftButton);
+  EXPECT_EQ(testing::slurp(dir.path() / "report.pdf").rfind("%PDF", 0), 0u);
+}
+
+TEST_F(EvidenceWindowTest, ShowsDrawingsThatCouldNotBeReadWithTheirReasons) {
+  dir.write("class/zoe/drawing.dwg", "not a drawing at all");
+  dir.write("class/yann/drawing.dwg", "");
+  auto& w = open();
+  ASSERT_TRUE(run(w));
+  ASSERT_EQ(w.problemTable->rowCount(), 2);
+  QStringList names;
+  for (int r = 0; r < 2; ++r) {
+    names << w.problemTable->item(r, 0)->text();
+    EXPECT_EQ(w.problemTable->item(r, 1)->text(), QStringLiteral("NO"));
+    EXPECT_FALSE(w.problemTable->item(r, 2)->text().isEmpty());
+  }
+  names.sort();
+  EXPECT_EQ(names, (QStringList{QStringLiteral("yann/drawing.dwg"), QStringLiteral("zoe/drawing.dwg")}));
+  EXPECT_TRUE(w.tabs->tabText(3).contains(QStringLiteral("(2)")));
+}
+
+TEST_F(EvidenceWindowTest, SettingsAreKeptPerProjectAndUsedByTheRun) {
+  const std::string projects = testing::slurp(ws.projectsFile());
+  appendProject(ws, "CAD0");
+  {
+    auto& w = open();
+    chosenDrawings = {QString::fromStdString(written.templateFile.string())};
+    QTest::mouseClick(w.addTemplate, Qt::LeftButton);
+    QTest::mouseClick(w.addTemplate, Qt::LeftButton);  // listed once
+    EXPECT_EQ(w.templateList->count(), 1);
+    ASSERT_EQ(w.againstList->count(), 1);  // every project but this one
+    EXPECT_EQ(w.againstList->item(0)->text(), QStringLiteral("CAD0"));
+    w.ignoredAuthors->setPlainText(QStringLiteral("lab3\n  \nstudent\t1\n"));
+    w.termEdit->setText(QStringLiteral("autumn 2026"));
+    QTest::mouseClick(w.saveSettingsButton, Qt::LeftButton);
+    EXPECT_EQ(w.settingsStatus->text(), QStringLiteral("Saved."));
+  }
+  const auto kept = evidence::loadProjectSettings(ws, "CAD1");
+  ASSERT_EQ(kept.templates.size(), 1u);
+  EXPECT_EQ(kept.templates[0], written.templateFile);
+  EXPECT_EQ(kept.ignoredAuthors, (std::vector<std::string>{"lab3", "student 1"}));
+  EXPECT_EQ(kept.term, "autumn 2026");
+  // Another window on the project finds them, and its run judges with them.
+  auto& w = open();
+  EXPECT_EQ(w.templateList->count(), 1);
+  EXPECT_EQ(w.ignoredAuthors->toPlainText(), QStringLiteral("lab3\nstudent 1"));
+  ASSERT_TRUE(run(w));
+  ASSERT_NE(w.findings(), nullptr);
+  EXPECT_EQ(w.findings()->settings.templates, kept.templates);
+  EXPECT_EQ(w.findings()->term, "autumn 2026");
+  // An earlier project not in the store is refused with the reason.
+  w.againstList->item(0)->setCheckState(Qt::Checked);
+  ASSERT_TRUE(run(w));
+  EXPECT_TRUE(w.runStatus->text().startsWith(QStringLiteral("The check failed")));
+  // Nothing classic was rewritten.
+  EXPECT_EQ(testing::slurp(ws.projectsFile()), projects + "\"CAD0\"\r\n");
+}
+
+TEST(EvidenceSettingsFile, KeepsEachEntryOnItsOwnLineAndSkipsWhatItDoesNotKnow) {
+  evidence::EvidenceSettings s;
+  s.templates = {std::filesystem::path(u8"/t/m\u00e4rz/cad.dwg")};
+  s.against = {"CAD0", ""};
+  s.ignoredAuthors = {"a\tb\nc"};
+  s.term = "spring";
+  const std::string text = evidence::formatProjectSettings(s);
+  const auto back = evidence::parseProjectSettings("future\tvalue\r\nnonsense\n" + text);
+  EXPECT_EQ(back.templates, s.templates);
+  EXPECT_EQ(back.against, (std::vector<std::string>{"CAD0"}));
+  EXPECT_EQ(back.ignoredAuthors, (std::vector<std::string>{"a b c"}));
+  EXPECT_EQ(back.term, "spring");
+  // A name that would leave the workspace is never written.
+  testing::TempDir dir;
+  const Workspace ws(dir.makeWorkspace().string());
+  std::string error;
+  EXPECT_FALSE(evidence::saveProjectSettings(ws, "../x", s, &error));
+  EXPECT_FALSE(error.empty());
+}
+
+TEST(ProgramArguments, TakeAWorkspaceAndAnEvidenceProject) {
+  const auto both = parseProgramArguments({"veldra", "--workspace", "/tmp/ws/", "--evidence", "cad1"});
+  EXPECT_TRUE(both.error.isEmpty());
+  EXPECT_EQ(both.workspace, std::optional<std::string>("/tmp/ws"));
+  EXPECT_EQ(both.evidenceProject, std::optional<QString>("cad1"));
+  EXPECT_FALSE(parseProgramArguments({"veldra", "--evidence"}).error.isEmpty());
+  EXPECT_FALSE(parseProgramArguments({"veldra", "--evidence", ""}).error.isEmpty());
+  EXPECT_FALSE(parseProgramArguments({"veldra", "--other"}).error.isEmpty());
+
+  testing::TempDir dir;
+  const Workspace ws(dir.makeWorkspace().string());
+  appendProject(ws, "CAD1");
+  EXPECT_EQ(listedProject(ws, "cad1"), "CAD1");
+  EXPECT_EQ(listedProject(ws, "CAD2"), "");
+}
+
+class EvidenceButtonTest : public testing::WindowTest {};
+
+TEST_F(EvidenceButtonTest, OpensTheEvidenceWindowOnTheSelectedProject) {
+  put("projects/projects.fil", "\"CAD1\"\r\n");
+  adjustDeps = [](MainWindowDeps& deps) { deps.evidence.runOnOpen = false; };
+  auto& w = start();
+  ASSERT_NE(w.cmdEvidence, nullptr);
+  EXPECT_EQ(w.size(), QSize(506, 561));  // the classic window keeps its size
+  w.lstProjects->setCurrentRow(-1);
+  w.lstProjects->clearSelection();
+  QTest::mouseClick(w.cmdEvidence, Qt::LeftButton);
+  EXPECT_EQ(w.findChildren<EvidenceWindow*>().size(), 0);
+  ASSERT_EQ(messages.shown.size(), 1u);
+  w.lstProjects->setCurrentRow(0);
+  QTest::mouseClick(w.cmdEvidence, Qt::LeftButton);
+  const auto windows = w.findChildren<EvidenceWindow*>();
+  ASSERT_EQ(windows.size(), 1);
+  EXPECT_EQ(windows[0]->project(), "CAD1");
+  EXPECT_TRUE(windows[0]->isWindow());
+  EXPECT_TRUE(windows[0]->isVisible());
+}
+
+}  // namespace
+}  // namespace veldra
