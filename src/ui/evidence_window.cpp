@@ -35,7 +35,6 @@
 #include "app/messages.h"
 #include "app/textfile.h"
 #include "evidence/picture.h"
-#include "evidence/project_settings.h"
 #include "evidence/report_writers.h"
 #include "projects/project_store.h"
 #include "reports/print_job.h"
@@ -401,8 +400,7 @@ QWidget* EvidenceWindow::buildSettingsPage() {
 }
 
 void EvidenceWindow::loadSettings() {
-  std::string error;
-  const evidence::EvidenceSettings s = evidence::loadProjectSettings(workspace_, project_, &error);
+  const evidence::EvidenceSettings s = evidence::loadProjectSettings(workspace_, project_);
   templateList->clear();
   for (const auto& t : s.templates) templateList->addItem(textOf(t));
   againstList->clear();
@@ -420,7 +418,7 @@ void EvidenceWindow::loadSettings() {
   for (const auto& n : s.ignoredAuthors) authors << fromUtf8(n);
   ignoredAuthors->setPlainText(authors.join(QLatin1Char('\n')));
   termEdit->setText(fromUtf8(s.term));
-  settingsStatus->setText(error.empty() ? QString() : fromUtf8(error));
+  settingsStatus->clear();
 }
 
 evidence::EvidenceSettings EvidenceWindow::settingsFromControls() const {
@@ -429,7 +427,7 @@ evidence::EvidenceSettings EvidenceWindow::settingsFromControls() const {
   for (int k = 0; k < againstList->count(); ++k)
     if (againstList->item(k)->checkState() == Qt::Checked) s.against.push_back(againstList->item(k)->text().toStdString());
   for (const QString& line : ignoredAuthors->toPlainText().split(QLatin1Char('\n'))) {
-    const QString name = line.trimmed();
+    const QString name = line.simplified();
     if (!name.isEmpty()) s.ignoredAuthors.push_back(name.toStdString());
   }
   s.term = termEdit->text().trimmed().toStdString();
@@ -438,7 +436,7 @@ evidence::EvidenceSettings EvidenceWindow::settingsFromControls() const {
 
 void EvidenceWindow::saveSettings() {
   std::string error;
-  if (evidence::saveProjectSettings(workspace_, project_, settingsFromControls(), &error)) {
+  if (evidence::saveProjectSettings(workspace_, project_, settingsFromControls(), error)) {
     settingsStatus->setText(QStringLiteral("Saved."));
   } else {
     settingsStatus->setText(QStringLiteral("Not saved: %1").arg(fromUtf8(error)));

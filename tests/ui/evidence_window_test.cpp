@@ -23,7 +23,6 @@
 
 #include "app/textfile.h"
 #include "evidence/evidence_run.h"
-#include "evidence/project_settings.h"
 #include "projects/project_store.h"
 #include "reports/print_job.h"
 #include "support/recorders.h"
@@ -340,7 +339,9 @@ TEST_F(EvidenceWindowTest, ClosingDuringARunStopsItAndWritesNothing) {
   QTest::mouseClick(w.runButton, Qt::LeftButton);
   window.reset();
   EXPECT_FALSE(std::filesystem::exists(evidence::reportFile(ws, "CAD1")));
-  EXPECT_FALSE(std::filesystem::exists(evidence::storeFile(ws)));
+  // The settings are kept before a run starts; no judged project is.
+  std::string error;
+  EXPECT_TRUE(evidence::storedProjects(ws, error).empty()) << error;
 }
 
 TEST_F(EvidenceWindowTest, ExportsAndPrintsTheReport) {
@@ -424,26 +425,6 @@ TEST_F(EvidenceWindowTest, SettingsAreKeptPerProjectAndUsedByTheRun) {
   EXPECT_TRUE(w.runStatus->text().startsWith(QStringLiteral("The check failed")));
   // Nothing classic was rewritten.
   EXPECT_EQ(testing::slurp(ws.projectsFile()), projects + "\"CAD0\"\r\n");
-}
-
-TEST(EvidenceSettingsFile, KeepsEachEntryOnItsOwnLineAndSkipsWhatItDoesNotKnow) {
-  evidence::EvidenceSettings s;
-  s.templates = {std::filesystem::path(u8"/t/m\u00e4rz/cad.dwg")};
-  s.against = {"CAD0", ""};
-  s.ignoredAuthors = {"a\tb\nc"};
-  s.term = "spring";
-  const std::string text = evidence::formatProjectSettings(s);
-  const auto back = evidence::parseProjectSettings("future\tvalue\r\nnonsense\n" + text);
-  EXPECT_EQ(back.templates, s.templates);
-  EXPECT_EQ(back.against, (std::vector<std::string>{"CAD0"}));
-  EXPECT_EQ(back.ignoredAuthors, (std::vector<std::string>{"a b c"}));
-  EXPECT_EQ(back.term, "spring");
-  // A name that would leave the workspace is never written.
-  testing::TempDir dir;
-  const Workspace ws(dir.makeWorkspace().string());
-  std::string error;
-  EXPECT_FALSE(evidence::saveProjectSettings(ws, "../x", s, &error));
-  EXPECT_FALSE(error.empty());
 }
 
 TEST(ProgramArguments, TakeAWorkspaceAndAnEvidenceProject) {
