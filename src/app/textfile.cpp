@@ -5,6 +5,9 @@
 #include <fstream>
 #include <system_error>
 
+#include "app/utf8_text.h"
+#include "platform/platform.h"
+
 namespace veldra {
 
 std::string quotedLine(std::string_view text) {
@@ -32,6 +35,12 @@ std::optional<std::string> readWholeFile(const std::filesystem::path& file) {
     if (!in) return std::nullopt;
   }
   return content;
+}
+
+std::optional<std::string> readTextFile(const std::filesystem::path& file) {
+  auto content = readWholeFile(file);
+  if (!content) return std::nullopt;
+  return textFromStoredBytes(*content);
 }
 
 std::vector<std::string> splitLines(std::string_view content) {
@@ -104,7 +113,7 @@ bool replaceFile(const std::filesystem::path& file, std::string_view content, st
   {
     std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
     if (!out) {
-      if (error) *error = "cannot create " + tmp.string();
+      if (error) *error = "cannot create " + utf8FromPath(tmp);
       return false;
     }
     out.write(content.data(), static_cast<std::streamsize>(content.size()));
@@ -113,7 +122,7 @@ bool replaceFile(const std::filesystem::path& file, std::string_view content, st
       out.close();
       std::error_code ignored;
       std::filesystem::remove(tmp, ignored);
-      if (error) *error = "cannot write " + tmp.string();
+      if (error) *error = "cannot write " + utf8FromPath(tmp);
       return false;
     }
   }
@@ -122,7 +131,7 @@ bool replaceFile(const std::filesystem::path& file, std::string_view content, st
   if (ec) {
     std::error_code ignored;
     std::filesystem::remove(tmp, ignored);
-    if (error) *error = "cannot replace " + file.string() + ": " + ec.message();
+    if (error) *error = "cannot replace " + utf8FromPath(file) + ": " + ec.message();
     return false;
   }
   return true;
@@ -131,13 +140,13 @@ bool replaceFile(const std::filesystem::path& file, std::string_view content, st
 bool appendToFile(const std::filesystem::path& file, std::string_view content, std::string* error) {
   std::ofstream out(file, std::ios::binary | std::ios::app);
   if (!out) {
-    if (error) *error = "cannot open " + file.string();
+    if (error) *error = "cannot open " + utf8FromPath(file);
     return false;
   }
   out.write(content.data(), static_cast<std::streamsize>(content.size()));
   out.flush();
   if (!out) {
-    if (error) *error = "cannot write " + file.string();
+    if (error) *error = "cannot write " + utf8FromPath(file);
     return false;
   }
   return true;

@@ -6,6 +6,7 @@
 
 #include "collect/record_file.h"
 #include "compare/collected_type.h"
+#include "platform/platform.h"
 #include "projects/folder_listing.h"
 
 namespace veldra {
@@ -23,13 +24,13 @@ class Pass {
     // The location's drawings in visiting order: its own, then those of each
     // immediate sub-folder. The host may read them ahead meanwhile.
     std::vector<Visit> visits;
-    if (const auto names = listDrawings(location.folder)) {
+    if (const auto names = listDrawings(location.path())) {
       for (const auto& name : *names) visits.push_back({joinFolderAndName(location.folder, name), name, name});
     }
     if (location.withSubfolders()) {
-      if (const auto subfolders = listSubfolders(location.folder)) {
+      if (const auto subfolders = listSubfolders(location.path())) {
         for (const auto& subfolder : *subfolders) {
-          const std::string folder = subfolder.string();
+          const std::string folder = utf8FromPath(subfolder);
           const auto names = listDrawings(subfolder);
           if (!names) continue;
           const std::string relative = folder.size() > location.folder.size()
@@ -41,7 +42,7 @@ class Pass {
       }
     }
     std::vector<std::filesystem::path> paths;
-    for (const auto& v : visits) paths.emplace_back(v.fullPath);
+    for (const auto& v : visits) paths.push_back(pathFromUtf8(v.fullPath));
     host_.readAhead(paths);
     for (const auto& v : visits) visit(v);
     run_.progress.mark();
@@ -53,6 +54,7 @@ class Pass {
  private:
   static constexpr char kSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
 
+  // Texts of a visit, in UTF-8 like the location they come from.
   struct Visit {
     std::string fullPath, displayName, fileName;
   };
@@ -66,7 +68,7 @@ class Pass {
       if (value <= 100.0f) run_.progress.bar(static_cast<int>(std::nearbyint(value)));
     }
     run_.progress.file(v.displayName);
-    const std::filesystem::path path(v.fullPath);
+    const std::filesystem::path path = pathFromUtf8(v.fullPath);
     CollectedDrawing collected;
     collectDrawing(host_, path, v.fileName, run_.options.entity, run_.workspace.recordFile(run_.options.project),
                    [&] { run_.progress.showElapsed(); }, &collected);

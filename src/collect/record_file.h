@@ -11,8 +11,9 @@
 
 namespace veldra {
 
-// The record name of a drawing file: "," replaced by "_", the extension
-// (last four characters) dropped, upper-cased.
+// The record name of a drawing file (UTF-8): "," replaced by "_", the
+// extension (".dwg", always four bytes) dropped, upper-cased, accented
+// letters too.
 std::string recordName(std::string_view fileName);
 
 // One line of the record file: "NAME,date,handles,END" in quotes, CR LF. A

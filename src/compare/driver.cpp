@@ -34,7 +34,7 @@ namespace {
 // the table. The file is read whole and released before any record is
 // judged, so a run that ends early leaves no file open.
 bool loadRecords(const std::filesystem::path& recordFile, DrawingTable& table) {
-  const auto content = readWholeFile(recordFile);
+  const auto content = readTextFile(recordFile);
   if (!content) return true;
   std::size_t i = 0;
   for (const auto& line : splitLines(*content)) {

@@ -4,6 +4,9 @@
 #include <cctype>
 #include <system_error>
 
+#include "app/utf8_text.h"
+#include "platform/platform.h"
+
 namespace veldra {
 
 namespace {
@@ -19,15 +22,7 @@ bool hasDwgExtension(std::string_view name) {
 
 }  // namespace
 
-bool lessIgnoringCase(std::string_view a, std::string_view b) {
-  const std::size_t n = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    const auto ca = static_cast<unsigned char>(lowerAscii(a[i]));
-    const auto cb = static_cast<unsigned char>(lowerAscii(b[i]));
-    if (ca != cb) return ca < cb;
-  }
-  return a.size() < b.size();
-}
+bool lessIgnoringCase(std::string_view a, std::string_view b) { return compareIgnoringCase(a, b) < 0; }
 
 std::optional<std::vector<std::string>> listDrawings(const std::filesystem::path& folder) {
   std::error_code ec;
@@ -38,7 +33,7 @@ std::optional<std::vector<std::string>> listDrawings(const std::filesystem::path
     if (ec) return std::nullopt;
     std::error_code typeError;
     if (!it->is_regular_file(typeError)) continue;
-    std::string name = it->path().filename().string();
+    std::string name = utf8FromPath(it->path().filename());
     if (hasDwgExtension(name)) names.push_back(std::move(name));
   }
   if (ec) return std::nullopt;
@@ -60,10 +55,12 @@ std::optional<std::vector<std::filesystem::path>> listSubfolders(const std::file
   if (ec) return std::nullopt;
   std::stable_sort(folders.begin(), folders.end(),
                    [](const std::filesystem::path& a, const std::filesystem::path& b) {
-                     return lessIgnoringCase(a.filename().string(), b.filename().string());
+                     return lessIgnoringCase(utf8FromPath(a.filename()), utf8FromPath(b.filename()));
                    });
   return folders;
 }
+
+std::filesystem::path LocationEntry::path() const { return pathFromUtf8(folder); }
 
 LocationEntry parseLocation(std::string_view entry) {
   LocationEntry location;
@@ -93,9 +90,9 @@ std::optional<int> countDrawingsOrStop(const std::vector<std::string>& entries) 
   };
   for (const std::string& entry : entries) {
     const LocationEntry location = parseLocation(entry);
-    if (!add(location.folder)) return std::nullopt;
+    if (!add(location.path())) return std::nullopt;
     if (!location.withSubfolders()) continue;
-    const auto subfolders = listSubfolders(location.folder);
+    const auto subfolders = listSubfolders(location.path());
     if (!subfolders) return std::nullopt;
     for (const auto& sub : *subfolders) {
       if (!add(sub)) return std::nullopt;
@@ -114,9 +111,9 @@ int countDrawingsSkippingFailures(const std::vector<std::string>& entries) {
   };
   for (const std::string& entry : entries) {
     const LocationEntry location = parseLocation(entry);
-    add(location.folder);
+    add(location.path());
     if (!location.withSubfolders()) continue;
-    if (const auto subfolders = listSubfolders(location.folder)) {
+    if (const auto subfolders = listSubfolders(location.path())) {
       for (const auto& sub : *subfolders) add(sub);
     }
   }

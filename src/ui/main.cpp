@@ -10,6 +10,7 @@
 #include "ui/main_window.h"
 #include "ui/qt_alarm_sound.h"
 #include "ui/qt_message_boxes.h"
+#include "ui/qt_text.h"
 #include "ui/volumes.h"
 
 int main(int argc, char** argv) {
@@ -23,7 +24,7 @@ int main(int argc, char** argv) {
       // A given base folder is used as written, without a trailing separator.
       QString folder = QDir::toNativeSeparators(QDir(args[++i]).absolutePath());
       while (folder.size() > 1 && (folder.endsWith('/') || folder.endsWith('\\'))) folder.chop(1);
-      deps.installLoc = QFile::encodeName(folder).toStdString();
+      deps.installLoc = veldra::fsPath(folder);
     } else {
       std::fprintf(stderr, "usage: veldra [--workspace DIR]\n");
       return 2;

@@ -37,7 +37,7 @@ class FakeVolumes : public Volumes {
 // no splash wait and a fixed date.
 class WindowTest : public ::testing::Test {
  protected:
-  WindowTest() : base(dir.makeWorkspace()), ws(base.string()) {}
+  WindowTest() : base(dir.makeWorkspace()), ws(base) {}
 
   MainWindow& start() {
     MainWindowDeps deps;
@@ -46,7 +46,7 @@ class WindowTest : public ::testing::Test {
     deps.volumes = &volumes;
     deps.splashDuration = std::chrono::milliseconds(0);
     deps.today = [] { return QDate(2026, 12, 5); };
-    deps.installLoc = base.string();
+    deps.installLoc = base;
     deps.endProgram = [this] { ++ended; };
     if (adjustDeps) adjustDeps(deps);
     window = std::make_unique<MainWindow>(deps);

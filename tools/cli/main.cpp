@@ -6,7 +6,8 @@
 //
 // Standard output: the counters, the status and the verdict, then after a
 // collection one "Unreadable: PATH (REASON)" line per drawing that could not
-// be read. Progress and warnings go to standard error.
+// be read. Progress and warnings go to standard error. Arguments and output
+// are UTF-8 on every system.
 // Exit status: 0 no conflict, 1 conflicts, 2 an error.
 
 #include <iostream>
@@ -19,7 +20,9 @@
 #include "collect/native_host.h"
 #include "compare/collected_type.h"
 #include "compare/throttled_view.h"
+#include "platform/platform.h"
 #include "projects/folder_listing.h"
+#include "projects/project_store.h"
 #include "reports/report_options.h"
 #ifdef VELDRA_CLI_SETTINGS_STORE
 #include "app/settings_store.h"
@@ -94,7 +97,7 @@ bool sameIgnoringCase(std::string_view a, std::string_view b) {
 // window reads the project list and location files.
 std::vector<std::string> listFileEntries(const std::filesystem::path& file) {
   std::vector<std::string> entries;
-  if (const auto content = readWholeFile(file)) {
+  if (const auto content = readTextFile(file)) {
     for (const auto& line : splitLines(*content))
       if (line.size() >= 2) entries.push_back(line.substr(1, line.size() - 2));
   }
@@ -108,17 +111,17 @@ bool readSwitch(const std::string& value, bool& out) {
   return true;
 }
 
-int run(int argc, char** argv) {
+int run(const std::vector<std::string>& args) {
   std::string workspaceDir;
   std::vector<std::string> positional;
   RunOptions options;
   std::string entity;
   bool entityGiven = false;
-  for (int k = 1; k < argc; ++k) {
-    const std::string arg = argv[k];
+  for (std::size_t k = 0; k < args.size(); ++k) {
+    const std::string& arg = args[k];
     auto value = [&](std::string& out) {
-      if (k + 1 >= argc) return false;
-      out = argv[++k];
+      if (k + 1 >= args.size()) return false;
+      out = args[++k];
       return true;
     };
     std::string v;
@@ -147,21 +150,28 @@ int run(int argc, char** argv) {
   const std::string& command = positional[0];
   if (command != "collect" && command != "recompare") return usage("unknown command " + command);
 
+  std::filesystem::path workspaceFolder = pathFromUtf8(workspaceDir);
 #ifdef VELDRA_CLI_SETTINGS_STORE
-  if (workspaceDir.empty()) workspaceDir = readInstallLocation();
+  if (workspaceFolder.empty()) workspaceFolder = readInstallLocation();
 #endif
-  if (workspaceDir.empty()) return usage("no workspace: give --workspace DIR");
+  if (workspaceFolder.empty()) return usage("no workspace: give --workspace DIR");
   std::error_code ec;
-  if (!std::filesystem::is_directory(workspaceDir, ec)) {
-    std::cerr << "veldra-cli: the workspace " << workspaceDir << " does not exist\n";
+  if (!std::filesystem::is_directory(workspaceFolder, ec)) {
+    std::cerr << "veldra-cli: the workspace " << utf8FromPath(workspaceFolder) << " does not exist\n";
     return kExitError;
   }
-  const Workspace workspace(workspaceDir);
+  const Workspace workspace(workspaceFolder);
 
   for (const auto& listed : listFileEntries(workspace.projectsFile()))
     if (sameIgnoringCase(listed, positional[1])) options.project = listed;
   if (options.project.empty()) {
-    std::cerr << "veldra-cli: no project " << positional[1] << " in " << workspace.projectsFile().string() << '\n';
+    std::cerr << "veldra-cli: no project " << positional[1] << " in " << utf8FromPath(workspace.projectsFile())
+              << '\n';
+    return kExitError;
+  }
+  // The name was edited into the list by hand: it must still name files.
+  if (const auto problem = projectNameProblem(options.project)) {
+    std::cerr << "veldra-cli: the project " << options.project << " cannot be used: " << *problem << '\n';
     return kExitError;
   }
   options.locations = listFileEntries(workspace.locationFile(options.project));
@@ -207,11 +217,14 @@ int run(int argc, char** argv) {
             << "Status: " << shown.status << "\n"
             << "Verdict: " << shown.verdict << "\n";
   for (const auto& problem : problems)
-    std::cout << "Unreadable: " << problem.path.string() << " (" << problemReason(problem) << ")\n";
+    std::cout << "Unreadable: " << utf8FromPath(problem.path) << " (" << problemReason(problem) << ")\n";
   return state.conflictsFound() ? kExitConflicts : kExitClean;
 }
 
 }  // namespace
 }  // namespace veldra
 
-int main(int argc, char** argv) { return veldra::run(argc, argv); }
+int main(int argc, char** argv) {
+  veldra::useUtf8Console();
+  return veldra::run(veldra::utf8Arguments(argc, argv));
+}

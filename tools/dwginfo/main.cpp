@@ -3,8 +3,11 @@
 
 #include <charconv>
 #include <iostream>
+#include <string>
 #include <string_view>
+#include <vector>
 
+#include "platform/platform.h"
 #include "veldra/dwg/reader.h"
 
 namespace {
@@ -23,15 +26,17 @@ void print(const veldra::dwg::Summary& summary, std::ostream& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
+  veldra::useUtf8Console();
+  const std::vector<std::string> files = veldra::utf8Arguments(argc, argv);
+  if (files.empty()) {
     std::cerr << "usage: veldra-dwginfo FILE...\n";
     return 2;
   }
   int status = 0;
-  for (int i = 1; i < argc; ++i) {
-    if (argc > 2) std::cout << "# " << argv[i] << '\n';
+  for (const std::string& file : files) {
+    if (files.size() > 1) std::cout << "# " << file << '\n';
     veldra::dwg::Summary summary;
-    const veldra::dwg::Status s = veldra::dwg::readSummaryFile(argv[i], summary);
+    const veldra::dwg::Status s = veldra::dwg::readSummaryFile(veldra::pathFromUtf8(file), summary);
     if (!s.ok()) {
       std::cout << "error\t" << s.message;
       if (!s.section.empty()) std::cout << " [" << s.section << " at " << s.offset << "]";
