@@ -3,8 +3,8 @@
 # (the drawing reader, the collection and comparison logic, veldra-cli,
 # veldra-dwginfo and their tests) and runs the tests under Wine.
 #   BUILD_DIR   build folder (default: build-win)
-# GoogleTest is built from Debian's sources (/usr/src/googletest); SQLite and
-# utf8proc from Debian's source packages, cross-compiled once and kept in
+# GoogleTest is built from Debian's sources (/usr/src/googletest); utf8proc
+# and SQLite from Debian's source packages, cross-compiled once and kept in
 # BUILD_DIR/deps. Wine keeps its own prefix in BUILD_DIR/wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -39,7 +39,10 @@ SOURCES
   fi
 }
 
-if [ ! -f "$prefix/lib/libsqlite3.a" ]; then
+# SQLite is built once the sources ask for it (find_package(SQLite3)); CMake
+# then finds it in the prefix like any installed library.
+if grep -rqs --include=CMakeLists.txt "find_package(SQLite3" src tools tests &&
+   [ ! -f "$prefix/lib/libsqlite3.a" ]; then
   echo "== SQLite for Windows"
   fetch_source sqlite3
   work="$deps/src/sqlite3"

@@ -40,7 +40,7 @@ TEST_F(Projects, UnsafeNamesAreRefusedWithAReasonAndNothingElseChanges) {
   put("projects/projects.fil", "\"HOUSE\"\r\n");
   MainWindow& w = start();
   for (const QString& name : {QStringLiteral("../evil"), QStringLiteral("a\\b"), QStringLiteral("what?"),
-                              QStringLiteral(" . ")}) {
+                              QStringLiteral(" . "), QStringLiteral("con"), QStringLiteral("Nul.txt")}) {
     messages.shown.clear();
     addProject(name);
     ASSERT_EQ(messages.shown.size(), 1u) << name.toStdString();
@@ -52,6 +52,16 @@ TEST_F(Projects, UnsafeNamesAreRefusedWithAReasonAndNothingElseChanges) {
   EXPECT_EQ(texts(w.lstProjects), QStringList{"HOUSE"});
   EXPECT_EQ(file("projects/projects.fil"), "\"HOUSE\"\r\n");
   EXPECT_FALSE(std::filesystem::exists(base / "EVIL.prj"));
+}
+
+TEST_F(Projects, NamesBeyondAsciiAreStoredInUtf8AndComparedWithoutCase) {
+  MainWindow& w = start();
+  addProject(QStringLiteral("école ωμέγα 学生"));
+  EXPECT_EQ(texts(w.lstProjects), QStringList{QStringLiteral("ÉCOLE ΩΜΈΓΑ 学生")});
+  EXPECT_EQ(file("projects/projects.fil"), "\"ÉCOLE ΩΜΈΓΑ 学生\"\r\n");
+  addProject(QStringLiteral("École Ωμέγα 学生"));
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].text, "Duplicate project name!");
 }
 
 TEST_F(Projects, RemovingTheOnlyProjectDeletesItsFilesAndEmptiesTheList) {

@@ -18,6 +18,8 @@
 #include "support/temp_dir.h"
 #include "ui/main_window.h"
 #include "ui/null_host.h"
+#include "platform/platform.h"
+#include "ui/qt_text.h"
 #include "ui/volumes.h"
 
 namespace veldra::testing {
@@ -71,11 +73,11 @@ class WindowTest : public ::testing::Test {
     for (int i = 0; i < list->count(); ++i) out.append(list->item(i)->text());
     return out;
   }
-  // A folder of the temporary area, made with its parents.
+  // A folder of the temporary area (relative path in UTF-8), made with its parents.
   QString folder(const std::string& relative) const {
-    const auto path = dir.path() / relative;
+    const auto path = dir.path() / pathFromUtf8(relative);
     std::filesystem::create_directories(path);
-    return QString::fromStdString(path.string());
+    return qtPath(path);
   }
 
   TempDir dir;
