@@ -140,10 +140,13 @@ double BitReader::readDD(double defaultValue) {
       bits = (bits & ~std::uint64_t{0xFFFFFFFF}) | readRL();
       return std::bit_cast<double>(bits);
     case 2: {
+      // Two bytes for bytes 5 and 6 of the default (counting from 1, least
+      // significant first), then four for bytes 1 to 4; the sign and
+      // exponent bytes stay.
       const std::uint64_t b4 = readRC();
       const std::uint64_t b5 = readRC();
       const std::uint64_t low = readRL();
-      bits = (bits & 0x0000FFFF00000000ull) | (b5 << 56) | (b4 << 48) | low;
+      bits = (bits & 0xFFFF000000000000ull) | (b5 << 40) | (b4 << 32) | low;
       return std::bit_cast<double>(bits);
     }
     default: return readRD();
@@ -250,6 +253,30 @@ std::string BitReader::readTU() {
     c = unit < 0x80 ? static_cast<char>(unit) : '?';
   }
   while (!text.empty() && text.back() == '\0') text.pop_back();
+  return text;
+}
+
+std::string BitReader::readTVBytes() {
+  const auto length = static_cast<std::uint16_t>(readBS());
+  if (static_cast<std::uint64_t>(length) * 8 > remaining()) {
+    fail();
+    return {};
+  }
+  std::string text(length, '\0');
+  for (auto& c : text) c = static_cast<char>(readRC());
+  text.resize(std::min(text.size(), text.find('\0')));
+  return text;
+}
+
+std::u16string BitReader::readTUUnits() {
+  const auto length = static_cast<std::uint16_t>(readBS());
+  if (static_cast<std::uint64_t>(length) * 16 > remaining()) {
+    fail();
+    return {};
+  }
+  std::u16string text(length, u'\0');
+  for (auto& c : text) c = static_cast<char16_t>(readRS());
+  text.resize(std::min(text.size(), text.find(u'\0')));
   return text;
 }
 

@@ -75,6 +75,10 @@ class BitReader {
   std::string readTU();
   void skipTV();
   void skipTU();
+  // The same texts as stored, up to the first NUL, for decoding to UTF-8:
+  // the bytes of a TV, the code units of a TU.
+  std::string readTVBytes();
+  std::u16string readTUUnits();
 
  private:
   std::uint64_t readBits(unsigned count);  // up to 64, first bit is the most significant

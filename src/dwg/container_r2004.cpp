@@ -109,6 +109,10 @@ class R2004Container {
         return makeError(ErrorKind::kCorrupt, "section " + std::string(w.name) + " is missing", 0, "section map");
       if (Status s = readSection(*it, *w.target); !s.ok()) return s;
     }
+    if (out.wantEvidence) {
+      readOptional(sections, kSummaryInfoName, out.summaryInfo);
+      readOptional(sections, kPreviewName, out.preview);
+    }
     return Status::Ok();
   }
 
@@ -242,6 +246,15 @@ class R2004Container {
       }
     }
     return Status::Ok();
+  }
+
+  // A section the drawing may lack; a failure stays with the section.
+  void readOptional(const std::vector<SectionInfo>& sections, std::string_view name, Sections::Optional& target) {
+    const auto it = std::find_if(sections.begin(), sections.end(), [&](const SectionInfo& s) { return s.name == name; });
+    if (it == sections.end()) return;
+    target.present = true;
+    target.status = readSection(*it, target.bytes);
+    if (!target.status.ok()) target.bytes.clear();
   }
 
   // Keeps the memory spent on decompressed data in proportion to the input.

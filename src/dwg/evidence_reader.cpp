@@ -1,19 +1,83 @@
 // Reads a drawing's evidence and geometry beside its summary.
 
-#include "veldra/dwg/evidence.h"
+#include <fstream>
+
+#include "format.h"
 
 namespace veldra::dwg {
+namespace detail {
+namespace {
+
+constexpr std::size_t kImageSeekerOffset = 0x0D;
+
+std::uint32_t rawRL(std::span<const std::uint8_t> data, std::size_t at) {
+  return static_cast<std::uint32_t>(data[at]) | (static_cast<std::uint32_t>(data[at + 1]) << 8) |
+         (static_cast<std::uint32_t>(data[at + 2]) << 16) | (static_cast<std::uint32_t>(data[at + 3]) << 24);
+}
+
+void note(Drawing& out, const Status& status) {
+  out.summary.damage.push_back(Damage{status.section, status.offset, status.message});
+}
+
+void readPreviewOf(std::span<const std::uint8_t> file, const Sections& sections, Release release, Drawing& out) {
+  Status s;
+  if (release <= Release::kR2000) {
+    // The image seeker: the file offset of the preview block, 0 when none.
+    if (file.size() < kImageSeekerOffset + 4) return;
+    const std::uint32_t seeker = rawRL(file, kImageSeekerOffset);
+    if (seeker == 0) return;
+    s = readPreview(file, seeker, 0, out.evidence.preview);
+  } else {
+    const Sections::Optional& section = sections.preview;
+    if (!section.present) return;
+    if (!section.status.ok()) return note(out, section.status);
+    s = readPreview(section.bytes, 0, std::nullopt, out.evidence.preview);
+  }
+  if (!s.ok()) note(out, s);
+}
+
+}  // namespace
+
+void readEvidence(std::span<const std::uint8_t> file, const Sections& sections, Release release, Drawing& out) {
+  Status later;
+  if (Status s = readHeaderEvidence(sections, release, out.evidence, later); !s.ok()) {
+    note(out, s);
+  } else if (!later.ok()) {
+    note(out, later);
+  }
+  if (release >= Release::kR2004 && sections.summaryInfo.present) {
+    if (!sections.summaryInfo.status.ok()) {
+      note(out, sections.summaryInfo.status);
+    } else {
+      SummaryInfo info;
+      const Status s = readSummaryInfo(sections.summaryInfo.bytes, release, sections.codePage, info);
+      if (s.ok()) {
+        out.evidence.summaryInfo = std::move(info);
+      } else {
+        note(out, s);
+      }
+    }
+  }
+  readPreviewOf(file, sections, release, out);
+}
+
+}  // namespace detail
 
 Status readDrawing(std::span<const std::uint8_t> data, const ReadRequest& request, Drawing& out) {
-  (void)request;
-  out = Drawing{};
-  return readSummary(data, out.summary);
+  return detail::readParts(data, request, out);
 }
 
 Status readDrawingFile(const std::filesystem::path& file, const ReadRequest& request, Drawing& out) {
-  (void)request;
   out = Drawing{};
-  return readSummaryFile(file, out.summary);
+  std::ifstream in(file, std::ios::binary | std::ios::ate);
+  if (!in) return detail::makeError(ErrorKind::kIo, "cannot open the file");
+  const std::streamoff size = in.tellg();
+  if (size < 0) return detail::makeError(ErrorKind::kIo, "cannot read the file");
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+  in.seekg(0);
+  if (!in.read(reinterpret_cast<char*>(bytes.data()), size))
+    return detail::makeError(ErrorKind::kIo, "cannot read the file");
+  return readDrawing(bytes, request, out);
 }
 
 }  // namespace veldra::dwg

@@ -5,6 +5,7 @@
 // container family and per section.
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -13,6 +14,7 @@
 
 #include "bit_reader.h"
 #include "sections.h"
+#include "veldra/dwg/evidence.h"
 #include "veldra/dwg/reader.h"
 
 namespace veldra::dwg::detail {
@@ -23,6 +25,9 @@ enum class Release { kR13, kR14, kR2000, kR2004, kR2007, kR2010, kR2013, kR2018 
 // The release for a version string; false when this reader does not know it.
 bool releaseOf(std::string_view version, Release& out);
 
+// The little-endian 32-bit value at byte `at`; the caller checks the bounds.
+std::uint32_t le32(std::span<const std::uint8_t> data, std::size_t at);
+
 inline Status makeError(ErrorKind kind, std::string message, std::uint64_t offset = 0, std::string section = {}) {
   return {kind, std::move(message), offset, std::move(section)};
 }
@@ -32,6 +37,8 @@ inline constexpr std::string_view kHeaderName = "AcDb:Header";
 inline constexpr std::string_view kClassesName = "AcDb:Classes";
 inline constexpr std::string_view kHandlesName = "AcDb:Handles";
 inline constexpr std::string_view kObjectsName = "AcDb:AcDbObjects";
+inline constexpr std::string_view kSummaryInfoName = "AcDb:SummaryInfo";
+inline constexpr std::string_view kPreviewName = "AcDb:Preview";
 
 // Container readers: fill `out` with the sections the summary needs.
 Status readR13Sections(std::span<const std::uint8_t> file, Sections& out);
@@ -43,6 +50,11 @@ Status decompressR2004(std::span<const std::uint8_t> in, std::span<std::uint8_t>
 
 // AcDb:Header: the creation date.
 Status readHeaderSection(const Sections& sections, Release release, StoredDate& created);
+
+// AcDb:Header read on to VERSIONGUID for the evidence. Fails only where the
+// summary read fails too; a fault past TDCREATE leaves the later fields empty
+// and is told in `damage`.
+Status readHeaderEvidence(const Sections& sections, Release release, Evidence& evidence, Status& damage);
 
 // AcDb:Classes: class number -> (C++ class name, whether it is an entity class).
 struct ClassInfo {
@@ -59,6 +71,35 @@ Status readObjectMap(const Sections& sections, ObjectMap& map);
 // The entities of model space and of every layout, in their order.
 Status readEntities(const Sections& sections, Release release, const ClassTable& classes, const ObjectMap& map,
                     std::vector<Entity>& entities);
+
+// AcDb:SummaryInfo (R2004 and later): texts in the drawing's code page before
+// R2007, UTF-16 after.
+Status readSummaryInfo(std::span<const std::uint8_t> section, Release release, std::uint16_t codePage,
+                       SummaryInfo& out);
+
+// The preview block that starts at `start` in `data` (a sentinel, the list of
+// images, the images). `base` is where the list's addresses count from in
+// `data`: 0 for R13-R2000, whose addresses are file offsets. R2004 and later
+// count from a place outside their section: without `base` the pieces are
+// taken to follow the list.
+Status readPreview(std::span<const std::uint8_t> data, std::uint64_t start, std::optional<std::uint64_t> base,
+                   Preview& out);
+
+// The layer and the geometry of each entity of `entities`, in their order. An
+// entity whose data cannot be read keeps an empty geometry and a note in
+// `damage`; only a fault that stops every entity fails the read.
+Status readGeometry(const Sections& sections, Release release, const ObjectMap& map,
+                    const std::vector<Entity>& entities, std::vector<EntityGeometry>& geometry,
+                    std::vector<Damage>& damage);
+
+// The evidence of the drawing as a whole: the header variables after
+// TDCREATE, the summary information and the preview. Faults become damage of
+// `out`'s summary; nothing here fails the read.
+void readEvidence(std::span<const std::uint8_t> file, const Sections& sections, Release release, Drawing& out);
+
+// The dispatcher behind readSummary and readDrawing: the summary always, the
+// evidence and geometry when `request` asks for them.
+Status readParts(std::span<const std::uint8_t> data, const ReadRequest& request, Drawing& out);
 
 // The string stream of an R2007+ bit stream whose data ends at `endBit`:
 // sets `strings` to read it; false (and `strings` failed) when absent or bad.

@@ -8,25 +8,16 @@
 
 #include "bit_reader.h"
 #include "format.h"
+#include "object_access.h"
 #include "object_types.h"
 
 namespace veldra::dwg::detail {
 namespace {
 
-// The part every object starts with, and where its handle references begin.
-struct ObjectStart {
-  std::uint16_t type = 0;
-  std::uint64_t handle = 0;
-  std::uint64_t dataStart = 0;    // first bit after the object's size fields
-  std::uint64_t handleStart = 0;  // first bit of the handle references
-  std::uint64_t endBit = 0;
-  BitReader reader;               // positioned after the extended data
-};
-
-class ObjectsReader {
+class ObjectsReader : ObjectAccess {
  public:
   ObjectsReader(const Sections& sections, Release release, const ClassTable& classes, const ObjectMap& map)
-      : data_(sections.objects), release_(release), classes_(classes), map_(map) {}
+      : ObjectAccess(sections, release, map), classes_(classes) {}
 
   Status read(std::vector<Entity>& entities) {
     std::uint64_t control = 0;
@@ -78,74 +69,6 @@ class ObjectsReader {
       if (upper != kPrefix[i]) return false;
     }
     return true;
-  }
-
-  Status error(ErrorKind kind, const std::string& what, std::uint64_t handle) const {
-    const auto it = map_.find(handle);
-    return makeError(kind, what + " (object " + handleText(handle) + ")", it == map_.end() ? 0 : it->second,
-                     std::string(kObjectsName));
-  }
-
-  // Reads the common start of the object with `handle`: sizes, type, handle
-  // and extended data.
-  Status openObject(std::uint64_t handle, ObjectStart& out) const {
-    const auto it = map_.find(handle);
-    if (it == map_.end()) return error(ErrorKind::kCorrupt, "object is not in the object map", handle);
-    const std::uint64_t totalBits = static_cast<std::uint64_t>(data_.size()) * 8;
-    BitReader sizes(data_, it->second * 8, totalBits);
-    const std::uint64_t size = sizes.readMS();
-    std::uint64_t handleBits = 0;
-    if (release_ >= Release::kR2010) handleBits = sizes.readUMC();
-    out.dataStart = sizes.position();
-    if (sizes.failed() || size * 8 > totalBits - out.dataStart)
-      return error(ErrorKind::kCorrupt, "object size points outside the section", handle);
-    out.endBit = out.dataStart + size * 8;
-    BitReader& r = out.reader;
-    r = BitReader(data_, out.dataStart, out.endBit);
-    if (release_ >= Release::kR2010) {
-      out.type = r.readOT();
-      if (handleBits > size * 8) return error(ErrorKind::kCorrupt, "handle stream larger than its object", handle);
-      out.handleStart = out.endBit - handleBits;
-    } else {
-      out.type = static_cast<std::uint16_t>(r.readBS());
-      if (release_ >= Release::kR2000) out.handleStart = out.dataStart + r.readRL();
-    }
-    out.handle = r.readH().value;
-    for (std::int16_t eed = r.readBS(); eed != 0 && !r.failed(); eed = r.readBS()) {
-      r.readH();
-      r.skip(static_cast<std::uint64_t>(static_cast<std::uint16_t>(eed)) * 8);
-    }
-    if (r.failed()) return error(ErrorKind::kCorrupt, "object header cut short", handle);
-    if (out.handle != handle) return error(ErrorKind::kCorrupt, "object map and object disagree on its handle", handle);
-    return Status::Ok();
-  }
-
-  // The common data of a non-entity up to its own fields; returns the
-  // reactor count and whether an extension dictionary handle is stored.
-  void readObjectCommon(ObjectStart& o, std::int32_t& reactors, bool& hasXdic) const {
-    BitReader& r = o.reader;
-    if (release_ <= Release::kR14) o.handleStart = o.dataStart + r.readRL();
-    reactors = r.readBL();
-    hasXdic = true;
-    if (release_ >= Release::kR2004) hasXdic = !r.readB();
-    if (release_ >= Release::kR2013) r.readB();  // binary data present
-  }
-
-  BitReader handleReader(const ObjectStart& o) const {
-    if (o.handleStart < o.dataStart || o.handleStart > o.endBit) {
-      BitReader broken(data_, 0, 0);
-      broken.fail();
-      return broken;
-    }
-    return BitReader(data_, o.handleStart, o.endBit);
-  }
-
-  Status skipReactors(BitReader& h, std::int32_t reactors, bool hasXdic, std::uint64_t handle) const {
-    if (reactors < 0 || static_cast<std::uint64_t>(reactors) * 8 > h.remaining())
-      return error(ErrorKind::kCorrupt, "absurd reactor count", handle);
-    for (std::int32_t i = 0; i < reactors; ++i) h.readH();
-    if (hasXdic) h.readH();
-    return Status::Ok();
   }
 
   Status findBlockControl(std::uint64_t& control) const {
@@ -309,10 +232,7 @@ class ObjectsReader {
     return Status::Ok();
   }
 
-  std::span<const std::uint8_t> data_;
-  Release release_;
   const ClassTable& classes_;
-  const ObjectMap& map_;
   std::unordered_set<std::uint64_t> listed_;
 };
 

@@ -118,22 +118,36 @@ class Container {
     std::vector<SectionEntry> sections;
     if (Status s = readSectionMap(header, sections); !s.ok()) return s;
 
+    // The sections of the summary must be there; those of the evidence are
+    // read when asked for and may be missing or unreadable.
     const struct {
       const char* name;
       std::vector<std::uint8_t>* target;
-    } wanted[] = {{"AcDb:Header", &out.header},
-                  {"AcDb:Classes", &out.classes},
-                  {"AcDb:Handles", &out.handles},
-                  {"AcDb:AcDbObjects", &out.objects}};
+      Sections::Optional* optional;
+    } wanted[] = {{"AcDb:Header", &out.header, nullptr},
+                  {"AcDb:Classes", &out.classes, nullptr},
+                  {"AcDb:Handles", &out.handles, nullptr},
+                  {"AcDb:AcDbObjects", &out.objects, nullptr},
+                  {"AcDb:SummaryInfo", &out.summaryInfo.bytes, &out.summaryInfo},
+                  {"AcDb:Preview", &out.preview.bytes, &out.preview}};
     for (const auto& want : wanted) {
+      if (want.optional != nullptr && !out.wantEvidence) continue;
       const auto found = std::find_if(sections.begin(), sections.end(),
                                       [&](const SectionEntry& e) { return e.name == want.name; });
       if (found == sections.end()) {
+        if (want.optional != nullptr) continue;
         return failure(ErrorKind::kCorrupt,
                        std::string("the section map lists no ") + want.name + " section",
                        sectionMapAt_, kSectionMapName);
       }
-      if (Status s = readSection(*found, *want.target); !s.ok()) return s;
+      Status s = readSection(*found, *want.target);
+      if (want.optional != nullptr) {
+        want.optional->present = true;
+        if (!s.ok()) want.target->clear();
+        want.optional->status = std::move(s);
+      } else if (!s.ok()) {
+        return s;
+      }
     }
     return Status::Ok();
   }

@@ -1,5 +1,6 @@
 // The dispatcher: checks the signature and version once, hands the file to
-// the container reader of its family, then runs the section readers.
+// the container reader of its family, then runs the section readers: those
+// of the summary always, those of the evidence and geometry when asked.
 
 #include <fstream>
 
@@ -28,6 +29,7 @@ bool releaseOf(std::string_view version, Release& out) {
 namespace {
 
 constexpr std::size_t kVersionSize = 6;
+constexpr std::size_t kCodePageOffset = 0x13;
 
 bool isDigit(std::uint8_t c) { return c >= '0' && c <= '9'; }
 
@@ -41,8 +43,17 @@ std::string printable(std::string_view version) {
 }  // namespace
 
 Status readSummary(std::span<const std::uint8_t> data, Summary& out) {
-  using namespace detail;
-  out = Summary{};
+  Drawing drawing;
+  const Status status = detail::readParts(data, ReadRequest{}, drawing);
+  out = std::move(drawing.summary);
+  return status;
+}
+
+namespace detail {
+
+Status readParts(std::span<const std::uint8_t> data, const ReadRequest& request, Drawing& drawing) {
+  drawing = Drawing{};
+  Summary& out = drawing.summary;
   if (data.size() < kVersionSize || data[0] != 'A' || data[1] != 'C' || !isDigit(data[2]) || !isDigit(data[3]) ||
       !isDigit(data[4]) || !isDigit(data[5]))
     return makeError(ErrorKind::kNotDwg, "not a DWG drawing (no version signature at the start)");
@@ -58,6 +69,10 @@ Status readSummary(std::span<const std::uint8_t> data, Summary& out) {
 
   Sections sections;
   sections.version = version;
+  sections.wantEvidence = request.evidence;
+  // Every family keeps the code page of its 8-bit texts at the same place.
+  if (data.size() >= kCodePageOffset + 2)
+    sections.codePage = static_cast<std::uint16_t>(data[kCodePageOffset] | (data[kCodePageOffset + 1] << 8));
   Status s;
   if (release <= Release::kR2000) {
     s = readR13Sections(data, sections);
@@ -73,8 +88,13 @@ Status readSummary(std::span<const std::uint8_t> data, Summary& out) {
   if (s = readClassesSection(sections, release, classes); !s.ok()) return s;
   ObjectMap map;
   if (s = readObjectMap(sections, map); !s.ok()) return s;
-  return readEntities(sections, release, classes, map, out.entities);
+  if (s = readEntities(sections, release, classes, map, out.entities); !s.ok()) return s;
+  if (request.evidence) readEvidence(data, sections, release, drawing);
+  if (request.geometry) return readGeometry(sections, release, map, out.entities, drawing.geometry, out.damage);
+  return Status::Ok();
 }
+
+}  // namespace detail
 
 Status readSummaryFile(const std::filesystem::path& file, Summary& out) {
   out = Summary{};

@@ -1,7 +1,8 @@
 #pragma once
 
 // The sections of a drawing that the summary needs, as each container family
-// (R13-R2000, R2004 and later, R2007) hands them to the section readers.
+// (R13-R2000, R2004 and later, R2007) hands them to the section readers, and
+// the sections only the evidence needs, read when asked for.
 
 #include <cstdint>
 #include <span>
@@ -15,12 +16,25 @@ namespace veldra::dwg::detail {
 struct Sections {
   std::string version;           // "AC1021" etc.
   std::uint8_t maintenance = 0;  // maintenance release byte of the file header
+  std::uint16_t codePage = 0;    // code page of 8-bit texts, as the file header numbers it
   std::vector<std::uint8_t> header;   // AcDb:Header, from its start sentinel on
   std::vector<std::uint8_t> classes;  // AcDb:Classes, from its start sentinel on
   std::vector<std::uint8_t> handles;  // AcDb:Handles (the object map)
   // AcDb:AcDbObjects. Object map offsets are relative to its start; for the
   // R13-R2000 family, whose offsets are file offsets, it is the whole file.
   std::vector<std::uint8_t> objects;
+
+  // Set by the caller before the container is read: also read the sections
+  // that only the evidence needs (R2004 and later keep them apart).
+  bool wantEvidence = false;
+  // One such section: absent, read, or found but unreadable (`status` says why).
+  struct Optional {
+    bool present = false;
+    std::vector<std::uint8_t> bytes;
+    Status status;
+  };
+  Optional summaryInfo;  // AcDb:SummaryInfo
+  Optional preview;      // AcDb:Preview
 };
 
 // The R2007 (AC1021) container: Reed-Solomon coded, compressed pages.

@@ -126,6 +126,52 @@ TEST(DwgWriterRefuses, BadSpecsWithAReasonAndNoBytes) {
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "bad.dwg"));
 }
 
+TEST(DwgWriterRefuses, PlansTheFormatCannotHold) {
+  using Change = void (*)(DrawingSpec&);
+  const std::vector<std::pair<Change, std::string>> cases{
+      {[](DrawingSpec& p) { p.version = "AC1021"; }, "unknown version \"AC1021\""},
+      {[](DrawingSpec& p) { p.entities[0].numbers = {1, 2}; }, "LINE 30 has 2 numbers"},
+      {[](DrawingSpec& p) { p.entities = {{"LWPOLYLINE", 0x30, false, "", {1, 2, 3, 4}, ""}}; }, "has 4 numbers"},
+      {[](DrawingSpec& p) { p.entities[0].layer = "Walls"; }, "layer \"Walls\", which the plan does not list"},
+      {[](DrawingSpec& p) { p.layers = {"A", "a"}; }, "layer \"a\" is listed twice"},
+      {[](DrawingSpec& p) { p.layers = {"0"}; }, "listed twice"},
+      {[](DrawingSpec& p) { p.entities = {{"INSERT", 0x30, false, "", {}, "Door"}}; },
+       "block \"Door\", which is not defined before it"},
+      {[](DrawingSpec& p) { p.blocks = {{"B", {{"INSERT", 0x31, false, "", {}, "B"}}}}; },
+       "block \"B\", which is not defined before it"},
+      {[](DrawingSpec& p) { p.blocks = {{"B", {}}, {"b", {}}}; }, "defined twice"},
+      {[](DrawingSpec& p) { p.blocks = {{"*Model_Space", {}}}; }, "not starting with '*'"},
+      {[](DrawingSpec& p) { p.blocks = {{"B", {{"LINE", 0x30, false}}}}; }, "30 is used twice"},
+      {[](DrawingSpec& p) { p.entities = {{"TEXT", 0x30, false, "", {}, "\xFF"}}; }, "not UTF-8"},
+      {[](DrawingSpec& p) { p.entities = {{"TEXT", 0x30, false, "", {}, "\xCE\xA9"}}; }, "code page 1252 lacks"},
+      {[](DrawingSpec& p) {
+         p.codePage = 28;
+         p.entities = {{"TEXT", 0x30, false, "", {}, "caf\xC3\xA9"}};
+       },
+       "needs code page 30"},
+      {[](DrawingSpec& p) { p.entities = {{"TEXT", 0x30, false, "", {}, std::string(70000, 'x')}}; }, "too long"},
+      {[](DrawingSpec& p) { p.editingTime = Stamp{0, 86400000}; }, "milliseconds of the editing time"},
+      {[](DrawingSpec& p) { p.updated = Stamp{-2, 0}; }, "the update date has a negative day"},
+      {[](DrawingSpec& p) { p.fingerprintGuid = "{\xC3\xA9}"; }, "printable ASCII"},
+      {[](DrawingSpec& p) { p.preview = {PreviewFormat::kPng, {1}}; }, "PNG preview needs AC1018"},
+      {[](DrawingSpec& p) { p.preview = {PreviewFormat::kBmp, {}}; }, "no bytes"},
+      {[](DrawingSpec& p) {
+         p.version = "AC1018";
+         p.summaryInfo.author = "\xCE\xA9";
+       },
+       "code page 1252 lacks"},
+  };
+  for (const auto& [change, reason] : cases) {
+    SCOPED_TRACE(reason);
+    DrawingSpec plan{2459632, 0, {{"LINE", 0x30, false}}};
+    change(plan);
+    Bytes out{1, 2, 3};
+    const std::string problem = writeDrawing(plan, out);
+    EXPECT_NE(problem.find(reason), std::string::npos) << problem;
+    EXPECT_TRUE(out.empty());
+  }
+}
+
 // Reads what the object map and object framing need, to check the writer
 // without the reader.
 struct MiniReader {
@@ -153,65 +199,75 @@ struct MiniReader {
 // of the header variables, the object map's section sizes and checks, and
 // each mapped object's framing, check value and own handle.
 TEST(DwgWriterStructure, ChecksSentinelsAndObjectFramingAreRight) {
-  DrawingSpec plan{2459632, 37383000, {}};
-  for (std::uint64_t i = 0; i < 1000; ++i) plan.entities.push_back({"TEXT", 0x20 + i * 0x101, i % 3 == 0});
-  plan.entities.push_back({"ARC", 0xFFFFFFFFFFFFFFF0ull, false});
-  Bytes b;
-  ASSERT_EQ(writeDrawing(plan, b), "");
-  ASSERT_EQ(rl(b, 0x15), 6u);
-  const std::size_t crcAt = 0x19 + 6 * 9;
-  EXPECT_EQ(rs(b, crcAt), crc16(std::span(b.data(), crcAt), 0) ^ 0x8461);
-  EXPECT_EQ(b[crcAt + 2], 0x95);
-  EXPECT_EQ(b[crcAt + 17], 0x00);
   const std::uint8_t check[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
   EXPECT_EQ(crc16(check, 0), 0xBB3D);  // the standard check value of this CRC
+  for (const std::string version : {"AC1012", "AC1014", "AC1015"}) {
+    SCOPED_TRACE(version);
+    DrawingSpec plan{2459632, 37383000, {}, version};
+    for (std::uint64_t i = 0; i < 1000; ++i) plan.entities.push_back({"TEXT", 0x20 + i * 0x101, i % 3 == 0});
+    plan.entities.push_back({"ARC", 0xFFFFFFFFFFFFFFF0ull, false});
+    Bytes b;
+    ASSERT_EQ(writeDrawing(plan, b), "");
+    // R2000 lists six section locators, R13 and R14 five; the check value of
+    // the file header is masked by a constant for the count.
+    const std::uint32_t locators = rl(b, 0x15);
+    ASSERT_EQ(locators, version == "AC1015" ? 6u : 5u);
+    const std::size_t crcAt = 0x19 + locators * 9;
+    EXPECT_EQ(rs(b, crcAt), crc16(std::span(b.data(), crcAt), 0) ^ (locators == 6 ? 0x8461 : 0x3CC4));
+    EXPECT_EQ(b[crcAt + 2], 0x95);
+    EXPECT_EQ(b[crcAt + 17], 0x00);
 
-  const std::size_t header = rl(b, 0x1A);
-  const std::size_t size = rl(b, header + 16);
-  EXPECT_EQ(b[header], 0xCF);
-  EXPECT_EQ(rs(b, header + 20 + size), crc16(std::span(b.data() + header + 16, size + 4), 0xC0C1));
-  EXPECT_EQ(rl(b, 0x1E), 16 + 4 + size + 2 + 16);
-
-  std::size_t at = rl(b, 0x19 + 2 * 9 + 1);
-  const std::size_t mapEnd = at + rl(b, 0x19 + 2 * 9 + 5);
-  int sections = 0;
-  std::size_t objects = 0;
-  std::uint64_t previous = 0;
-  for (std::size_t sectionSize = 0; sectionSize != 2; at += sectionSize + 2, ++sections) {
-    sectionSize = (b[at] << 8) | b[at + 1];
-    ASSERT_LE(sectionSize, 2034u);
-    const std::uint16_t stored = static_cast<std::uint16_t>((b[at + sectionSize] << 8) | b[at + sectionSize + 1]);
-    EXPECT_EQ(stored, crc16(std::span(b.data() + at, sectionSize), 0xC0C1));
-    MiniReader map{b, (at + 2) * 8};
-    std::uint64_t handle = 0;
-    std::uint64_t offset = 0;
-    while (map.bit < (at + sectionSize) * 8) {
-      handle += map.modularChar(false);
-      offset += map.modularChar(true);
-      ASSERT_GT(handle, previous);
-      previous = handle;
-      // The object: MS size, then type, bit size and its own handle; a check
-      // value over size and data follows it.
-      ASSERT_LT(offset + 2, b.size());
-      const std::size_t objectSize = rs(b, offset) & 0x7FFF;
-      ASSERT_EQ(rs(b, offset) & 0x8000, 0);
-      ASSERT_LE(offset + 2 + objectSize + 2, b.size());
-      EXPECT_EQ(rs(b, offset + 2 + objectSize), crc16(std::span(b.data() + offset, objectSize + 2), 0xC0C1));
-      MiniReader object{b, (offset + 2) * 8};
-      const unsigned typeCode = object.take(2);
-      object.take(typeCode == 0 ? 16 : typeCode == 1 ? 8 : 0);
-      object.take(32);
-      EXPECT_EQ(object.take(4), 0u);
-      std::uint64_t own = 0;
-      for (unsigned n = object.take(4); n > 0; --n) own = (own << 8) | object.take(8);
-      EXPECT_EQ(own, handle);
-      ++objects;
+    // The header variables and the classes: sentinel, size, data, check value
+    // over size and data, sentinel.
+    for (int section = 0; section < 2; ++section) {
+      const std::size_t start = rl(b, 0x19 + section * 9 + 1);
+      const std::size_t size = rl(b, start + 16);
+      EXPECT_EQ(b[start], section == 0 ? 0xCF : 0x8D);
+      EXPECT_EQ(rs(b, start + 20 + size), crc16(std::span(b.data() + start + 16, size + 4), 0xC0C1));
+      EXPECT_EQ(rl(b, 0x19 + section * 9 + 5), 16 + 4 + size + 2 + 16);
     }
+
+    std::size_t at = rl(b, 0x19 + 2 * 9 + 1);
+    const std::size_t mapEnd = at + rl(b, 0x19 + 2 * 9 + 5);
+    int sections = 0;
+    std::size_t objects = 0;
+    std::uint64_t previous = 0;
+    for (std::size_t sectionSize = 0; sectionSize != 2; at += sectionSize + 2, ++sections) {
+      sectionSize = (b[at] << 8) | b[at + 1];
+      ASSERT_LE(sectionSize, 2034u);
+      const std::uint16_t stored = static_cast<std::uint16_t>((b[at + sectionSize] << 8) | b[at + sectionSize + 1]);
+      EXPECT_EQ(stored, crc16(std::span(b.data() + at, sectionSize), 0xC0C1));
+      MiniReader map{b, (at + 2) * 8};
+      std::uint64_t handle = 0;
+      std::uint64_t offset = 0;
+      while (map.bit < (at + sectionSize) * 8) {
+        handle += map.modularChar(false);
+        offset += map.modularChar(true);
+        ASSERT_GT(handle, previous);
+        previous = handle;
+        // The object: MS size, then type, the bit size (R2000) and its own
+        // handle; a check value over size and data follows it.
+        ASSERT_LT(offset + 2, b.size());
+        const std::size_t objectSize = rs(b, offset) & 0x7FFF;
+        ASSERT_EQ(rs(b, offset) & 0x8000, 0);
+        ASSERT_LE(offset + 2 + objectSize + 2, b.size());
+        EXPECT_EQ(rs(b, offset + 2 + objectSize), crc16(std::span(b.data() + offset, objectSize + 2), 0xC0C1));
+        MiniReader object{b, (offset + 2) * 8};
+        const unsigned typeCode = object.take(2);
+        object.take(typeCode == 0 ? 16 : typeCode == 1 ? 8 : 0);
+        if (version == "AC1015") object.take(32);
+        EXPECT_EQ(object.take(4), 0u);
+        std::uint64_t own = 0;
+        for (unsigned n = object.take(4); n > 0; --n) own = (own << 8) | object.take(8);
+        EXPECT_EQ(own, handle);
+        ++objects;
+      }
+    }
+    EXPECT_EQ(at, mapEnd);
+    EXPECT_GE(sections, 3);
+    EXPECT_EQ(previous, 0xFFFFFFFFFFFFFFF0ull);
+    EXPECT_GT(objects, plan.entities.size() + 20);
   }
-  EXPECT_EQ(at, mapEnd);
-  EXPECT_GE(sections, 3);
-  EXPECT_EQ(previous, 0xFFFFFFFFFFFFFFF0ull);
-  EXPECT_GT(objects, plan.entities.size() + 20);
 }
 
 TEST(DwgWriterCommandLine, DatesAsJulianFractionOrMilliseconds) {
@@ -258,6 +314,55 @@ TEST(DwgWriterCommandLine, EntitiesSinglyInRunsAndFromAFile) {
   EXPECT_NE(parseEntityFile(bad.string(), plan).find("line 2"), std::string::npos);
   EXPECT_NE(parseEntityFile((dir.path() / "none.txt").string(), plan), "");
   EXPECT_EQ(plan.entities.size(), 7u);
+}
+
+}  // namespace
+}  // namespace veldra::dwgwrite
+
+namespace veldra::dwgwrite {
+namespace {
+
+TEST(DwgWriterCommandLine, FurtherChoices) {
+  DrawingSpec plan;
+  bool known = false;
+  const auto option = [&](const char* name, const std::string& value) { return parseOption(name, value, plan, known); };
+  EXPECT_EQ(option("version", "AC1012"), "");
+  EXPECT_EQ(plan.version, "AC1012");
+  EXPECT_NE(option("version", "AC1021"), "");
+  EXPECT_EQ(plan.version, "AC1012");
+  EXPECT_EQ(option("updated", "2460000.5"), "");
+  EXPECT_EQ(plan.updated->days, 2460000);
+  EXPECT_EQ(plan.updated->milliseconds, 43200000);
+  EXPECT_EQ(option("editing-time", "0:90000"), "");
+  EXPECT_EQ(plan.editingTime->milliseconds, 90000);
+  EXPECT_NE(option("editing-time", "soon"), "");
+  EXPECT_EQ(option("handseed", "2A0"), "");
+  EXPECT_EQ(plan.handseed, 0x2A0u);
+  EXPECT_NE(option("handseed", "2G"), "");
+  EXPECT_EQ(option("fingerprint-guid", "{A}"), "");
+  EXPECT_EQ(option("version-guid", "{B}"), "");
+  EXPECT_EQ(plan.fingerprintGuid, "{A}");
+  EXPECT_EQ(plan.versionGuid, "{B}");
+  EXPECT_EQ(option("layer", "Walls"), "");
+  EXPECT_EQ(plan.layers, std::vector<std::string>{"Walls"});
+  EXPECT_EQ(option("summary", "LastSavedBy=lab=07"), "");
+  EXPECT_EQ(plan.summaryInfo.lastSavedBy, "lab=07");
+  EXPECT_NE(option("summary", "owner=x"), "");
+  EXPECT_NE(option("summary", "author"), "");
+
+  testing::TempDir dir;
+  const auto bmp = dir.write("p.bmp", std::string("BM") + std::string(12, '\0') + "DIB");
+  EXPECT_EQ(option("preview", bmp.string()), "");
+  EXPECT_EQ(plan.preview.format, PreviewFormat::kBmp);
+  EXPECT_EQ(plan.preview.bytes, (Bytes{'D', 'I', 'B'}));
+  EXPECT_EQ(option("preview", dir.write("p.PNG", "png").string()), "");
+  EXPECT_EQ(plan.preview.format, PreviewFormat::kPng);
+  EXPECT_NE(option("preview", dir.write("p.gif", "gif").string()), "");
+  EXPECT_NE(option("preview", dir.write("q.bmp", "not a bitmap").string()), "");
+  EXPECT_NE(option("preview", (dir.path() / "none.wmf").string()), "");
+  EXPECT_TRUE(known);
+  EXPECT_EQ(option("colour", "red"), "");
+  EXPECT_FALSE(known);
 }
 
 }  // namespace

@@ -1,42 +1,194 @@
-// veldra-dwginfo FILE...: prints what the drawing reader finds in each file,
-// in the form of the sample drawings' expected files.
+// veldra-dwginfo [--evidence | --geometry | --preview OUT_DIR] FILE...: prints
+// what the drawing reader finds in each file. Without an option, in the form
+// of the sample drawings' expected files; --evidence adds the identity, times,
+// authors and preview kind of each drawing, --geometry the layer and numbers
+// of each top-level entity; --preview writes each drawing's preview picture.
 
 #include <charconv>
+#include <cmath>
+#include <fstream>
 #include <iostream>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/platform.h"
+#include "veldra/dwg/evidence.h"
 #include "veldra/dwg/reader.h"
 
 namespace {
 
-void print(const veldra::dwg::Summary& summary, std::ostream& out) {
+namespace dwg = veldra::dwg;
+namespace fs = std::filesystem;
+
+enum class Mode { kSummary, kEvidence, kGeometry, kPreview };
+
+// The shortest text that reads back as the same double.
+std::string number(double value) {
+  char text[64];
+  const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+  return std::string(text, static_cast<std::size_t>(end - text));
+}
+
+// A text on one line: control characters as escapes, the rest as stored.
+std::string oneLine(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    switch (c) {
+      case '\t': out += "\\t"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          static constexpr char kHex[] = "0123456789ABCDEF";
+          out += "\\x";
+          out += kHex[(c >> 4) & 0xF];
+          out += kHex[c & 0xF];
+        } else {
+          out += c;
+        }
+    }
+  }
+  return out;
+}
+
+// A path as UTF-8 for the terminal.
+std::string display(const fs::path& path) { return veldra::utf8FromPath(path); }
+
+void printSummary(const dwg::Summary& summary, std::ostream& out) {
   out << "version\t" << summary.version << '\n';
-  // The shortest text that reads back as the same double.
-  char date[64];
-  const auto end = std::to_chars(date, date + sizeof date, summary.created.julian()).ptr;
-  out << "TDCREATE\t" << std::string_view(date, static_cast<std::size_t>(end - date)) << '\n';
+  out << "TDCREATE\t" << number(summary.created.julian()) << '\n';
   for (const auto& entity : summary.entities)
-    out << entity.className << '\t' << veldra::dwg::handleText(entity.handle) << '\t'
-        << (entity.space == veldra::dwg::Space::kModel ? "MODEL" : "PAPER") << '\n';
+    out << entity.className << '\t' << dwg::handleText(entity.handle) << '\t'
+        << (entity.space == dwg::Space::kModel ? "MODEL" : "PAPER") << '\n';
+}
+
+void printEvidence(const dwg::Drawing& drawing, std::ostream& out) {
+  const dwg::Evidence& e = drawing.evidence;
+  out << "version\t" << drawing.summary.version << '\n';
+  out << "TDCREATE\t" << number(drawing.summary.created.julian()) << '\n';
+  const std::pair<const char*, const std::optional<dwg::StoredDate>*> dates[] = {
+      {"TDUPDATE", &e.updated}, {"TDINDWG", &e.editingTime}, {"TDUSRTIMER", &e.userTimer}};
+  for (const auto& [name, date] : dates)
+    if (date->has_value()) out << name << '\t' << number((*date)->julian()) << '\n';
+  if (e.handseed) out << "HANDSEED\t" << dwg::handleText(*e.handseed) << '\n';
+  if (e.fingerprintGuid) out << "FINGERPRINTGUID\t" << oneLine(*e.fingerprintGuid) << '\n';
+  if (e.versionGuid) out << "VERSIONGUID\t" << oneLine(*e.versionGuid) << '\n';
+  if (e.summaryInfo) {
+    const dwg::SummaryInfo& s = *e.summaryInfo;
+    const std::pair<const char*, const std::string*> texts[] = {
+        {"TITLE", &s.title},       {"SUBJECT", &s.subject},         {"AUTHOR", &s.author},
+        {"KEYWORDS", &s.keywords}, {"COMMENTS", &s.comments},       {"LASTSAVEDBY", &s.lastSavedBy},
+        {"REVISIONNUMBER", &s.revisionNumber}, {"HYPERLINKBASE", &s.hyperlinkBase}};
+    for (const auto& [name, text] : texts) out << name << '\t' << oneLine(*text) << '\n';
+  }
+  out << "PREVIEW\t";
+  switch (e.preview.format) {
+    case dwg::PreviewFormat::kBmp: out << "BMP " << e.preview.width << 'x' << e.preview.height; break;
+    case dwg::PreviewFormat::kPng: out << "PNG " << e.preview.width << 'x' << e.preview.height; break;
+    case dwg::PreviewFormat::kWmf: out << "WMF"; break;
+    case dwg::PreviewFormat::kNone: out << "none"; break;
+  }
+  out << '\n';
+}
+
+void printGeometry(const dwg::Drawing& drawing, std::ostream& out) {
+  out << "version\t" << drawing.summary.version << '\n';
+  const auto& entities = drawing.summary.entities;
+  for (std::size_t i = 0; i < entities.size(); ++i) {
+    const dwg::Entity& entity = entities[i];
+    out << entity.className << '\t' << dwg::handleText(entity.handle) << '\t'
+        << (entity.space == dwg::Space::kModel ? "MODEL" : "PAPER") << '\t';
+    if (i < drawing.geometry.size()) {
+      const dwg::EntityGeometry& g = drawing.geometry[i];
+      out << oneLine(g.layer) << '\t';
+      for (std::size_t k = 0; k < g.numbers.size(); ++k) out << (k > 0 ? " " : "") << number(g.numbers[k]);
+      if (g.text) out << '\t' << oneLine(*g.text);
+    } else {
+      out << '\t';
+    }
+    out << '\n';
+  }
+}
+
+// Writes the preview beside the others in `dir`, named after the drawing.
+void writePreview(const dwg::Drawing& drawing, const fs::path& drawingFile, const fs::path& dir,
+                  std::set<fs::path>& written, std::ostream& out, int& status) {
+  const std::vector<std::uint8_t> bytes = dwg::previewFileBytes(drawing.evidence.preview);
+  if (bytes.empty()) {
+    out << "PREVIEW\tnone\n";
+    return;
+  }
+  const char* extension = dwg::previewExtension(drawing.evidence.preview.format);
+  fs::path name = drawingFile.stem();
+  name += extension;
+  for (int n = 2; written.count(dir / name) != 0; ++n) {
+    name = drawingFile.stem();
+    name += "-" + std::to_string(n) + extension;
+  }
+  const fs::path target = dir / name;
+  std::ofstream file(target, std::ios::binary | std::ios::trunc);
+  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  file.close();
+  if (!file) {
+    std::cerr << "veldra-dwginfo: cannot write " << display(target) << '\n';
+    status = 1;
+    return;
+  }
+  written.insert(target);
+  out << "PREVIEW\t" << display(target) << '\n';
+}
+
+int usage() {
+  std::cerr << "usage: veldra-dwginfo [--evidence | --geometry | --preview OUT_DIR] FILE...\n";
+  return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Arguments and output are UTF-8 on every system.
   veldra::useUtf8Console();
-  const std::vector<std::string> files = veldra::utf8Arguments(argc, argv);
-  if (files.empty()) {
-    std::cerr << "usage: veldra-dwginfo FILE...\n";
-    return 2;
+  const std::vector<std::string> args = veldra::utf8Arguments(argc, argv);
+  Mode mode = Mode::kSummary;
+  fs::path previewDir;
+  std::size_t first = 0;
+  if (!args.empty()) {
+    const std::string_view option = args[0];
+    if (option == "--evidence") {
+      mode = Mode::kEvidence;
+      first = 1;
+    } else if (option == "--geometry") {
+      mode = Mode::kGeometry;
+      first = 1;
+    } else if (option == "--preview") {
+      if (args.size() < 2) return usage();
+      mode = Mode::kPreview;
+      previewDir = veldra::pathFromUtf8(args[1]);
+      first = 2;
+      std::error_code ec;
+      if (!fs::is_directory(previewDir, ec)) {
+        std::cerr << "veldra-dwginfo: " << display(previewDir) << " is no folder\n";
+        return 2;
+      }
+    } else if (option.rfind("--", 0) == 0) {
+      return usage();
+    }
   }
+  if (args.size() <= first) return usage();
+
+  dwg::ReadRequest request;
+  request.evidence = mode == Mode::kEvidence || mode == Mode::kPreview;
+  request.geometry = mode == Mode::kGeometry;
+  std::set<fs::path> written;
   int status = 0;
-  for (const std::string& file : files) {
-    if (files.size() > 1) std::cout << "# " << file << '\n';
-    veldra::dwg::Summary summary;
-    const veldra::dwg::Status s = veldra::dwg::readSummaryFile(veldra::pathFromUtf8(file), summary);
+  for (std::size_t i = first; i < args.size(); ++i) {
+    if (args.size() - first > 1) std::cout << "# " << args[i] << '\n';
+    const fs::path file = veldra::pathFromUtf8(args[i]);
+    dwg::Drawing drawing;
+    const dwg::Status s = mode == Mode::kSummary ? dwg::readSummaryFile(file, drawing.summary)
+                                                 : dwg::readDrawingFile(file, request, drawing);
     if (!s.ok()) {
       std::cout << "error\t" << s.message;
       if (!s.section.empty()) std::cout << " [" << s.section << " at " << s.offset << "]";
@@ -44,7 +196,16 @@ int main(int argc, char** argv) {
       status = 1;
       continue;
     }
-    print(summary, std::cout);
+    // Damage goes to the error stream, so that the lines above keep their form.
+    for (const dwg::Damage& damage : drawing.summary.damage)
+      std::cerr << args[i] << ": damage: " << damage.message << " [" << damage.section << " at " << damage.offset
+                << "]\n";
+    switch (mode) {
+      case Mode::kSummary: printSummary(drawing.summary, std::cout); break;
+      case Mode::kEvidence: printEvidence(drawing, std::cout); break;
+      case Mode::kGeometry: printGeometry(drawing, std::cout); break;
+      case Mode::kPreview: writePreview(drawing, file, previewDir, written, std::cout, status); break;
+    }
   }
   return status;
 }

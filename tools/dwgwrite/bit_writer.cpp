@@ -143,6 +143,31 @@ void BitWriter::writeTV(std::string_view text) {
   writeRC(0);
 }
 
+void BitWriter::writeTU(std::u16string_view text) {
+  writeBS(static_cast<std::uint16_t>(text.size()));
+  for (char16_t unit : text) writeRS(static_cast<std::uint16_t>(unit));
+}
+
+void BitWriter::writeOT(std::uint16_t type) {
+  if (type < 0x100) {
+    writeBB(0);
+    writeRC(static_cast<std::uint8_t>(type));
+  } else if (type >= 0x1F0 && type < 0x2F0) {
+    writeBB(1);
+    writeRC(static_cast<std::uint8_t>(type - 0x1F0));
+  } else {
+    writeBB(2);
+    writeRS(type);
+  }
+}
+
+void BitWriter::writeBLL(std::uint64_t value) {
+  unsigned count = 0;
+  for (std::uint64_t rest = value; rest != 0; rest >>= 8) ++count;
+  writeBits(count, 3);
+  for (unsigned i = 0; i < count; ++i) writeRC(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
 void BitWriter::append(const BitWriter& other) {
   if (bits_ % 8 == 0) {
     bytes_.insert(bytes_.end(), other.bytes_.begin(), other.bytes_.end());

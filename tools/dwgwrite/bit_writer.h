@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -44,6 +45,13 @@ class BitWriter {
   // Text: BS length then the bytes; a non-empty text carries a closing NUL
   // counted in the length, as the CAD program writes it.
   void writeTV(std::string_view text);
+  // R2007 text: BS count of UTF-16 units, then the units, without a closing NUL.
+  void writeTU(std::u16string_view text);
+  // Object type of R2010 and later: a bit pair choosing one byte, one byte
+  // above 0x1F0, or two bytes.
+  void writeOT(std::uint16_t type);
+  // 64-bit value: three bits giving the byte count, then the bytes.
+  void writeBLL(std::uint64_t value);
 
   void append(const BitWriter& other);
   // Overwrites 32 bits written earlier as RL at bit position `bitPos`.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <fstream>
+#include <iterator>
 
 namespace veldra::dwgwrite {
 
@@ -106,6 +107,85 @@ std::string parseEntityFile(const std::string& file, DrawingSpec& plan) {
   }
   if (in.bad()) return "cannot read " + file;
   plan.entities.insert(plan.entities.end(), read.entities.begin(), read.entities.end());
+  return "";
+}
+
+}  // namespace veldra::dwgwrite
+
+namespace veldra::dwgwrite {
+
+std::string parseOption(std::string_view option, std::string_view value, DrawingSpec& plan, bool& known) {
+  known = true;
+  const std::string text(value);
+  if (option == "version") {
+    for (const std::string& version : knownVersions()) {
+      if (version == value) {
+        plan.version = version;
+        return "";
+      }
+    }
+    return "unknown version \"" + text + "\" (AC1012, AC1014, AC1015, AC1018, AC1024, AC1027 or AC1032)";
+  }
+  if (option == "updated" || option == "editing-time") {
+    DrawingSpec parsed;
+    if (std::string problem = parseDate(value, parsed); !problem.empty()) return problem;
+    (option == "updated" ? plan.updated : plan.editingTime) = Stamp{parsed.days, parsed.milliseconds};
+    return "";
+  }
+  if (option == "handseed") {
+    std::uint64_t seed = 0;
+    if (!parseHex(value, seed)) return "bad handle \"" + text + "\"";
+    plan.handseed = seed;
+    return "";
+  }
+  if (option == "fingerprint-guid" || option == "version-guid") {
+    (option == "fingerprint-guid" ? plan.fingerprintGuid : plan.versionGuid) = text;
+    return "";
+  }
+  if (option == "layer") {
+    if (value.empty()) return "a layer needs a name";
+    plan.layers.push_back(text);
+    return "";
+  }
+  if (option == "summary") {
+    const auto equals = value.find('=');
+    if (equals == std::string_view::npos) return "bad summary \"" + text + "\" (FIELD=TEXT)";
+    std::string field(value.substr(0, equals));
+    for (char& c : field) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    SummaryInfoSpec& s = plan.summaryInfo;
+    const std::pair<const char*, std::string*> fields[] = {
+        {"title", &s.title},           {"subject", &s.subject},         {"author", &s.author},
+        {"keywords", &s.keywords},     {"comments", &s.comments},       {"lastsavedby", &s.lastSavedBy},
+        {"revisionnumber", &s.revisionNumber}, {"hyperlinkbase", &s.hyperlinkBase}};
+    for (const auto& [name, target] : fields) {
+      if (field == name) {
+        *target = std::string(value.substr(equals + 1));
+        return "";
+      }
+    }
+    return "unknown summary field \"" + field + "\"";
+  }
+  if (option == "preview") {
+    std::ifstream in(text, std::ios::binary);
+    if (!in) return "cannot read " + text;
+    std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::string extension = std::filesystem::path(text).extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension == ".bmp") {
+      constexpr std::size_t kFileHeader = 14;
+      if (bytes.size() <= kFileHeader || bytes[0] != 'B' || bytes[1] != 'M') return text + " is no BMP file";
+      bytes.erase(bytes.begin(), bytes.begin() + kFileHeader);
+      plan.preview = {PreviewFormat::kBmp, std::move(bytes)};
+    } else if (extension == ".png") {
+      plan.preview = {PreviewFormat::kPng, std::move(bytes)};
+    } else if (extension == ".wmf") {
+      plan.preview = {PreviewFormat::kWmf, std::move(bytes)};
+    } else {
+      return "a preview must be a .bmp, .png or .wmf file";
+    }
+    return "";
+  }
+  known = false;
   return "";
 }
 

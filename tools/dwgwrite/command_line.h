@@ -23,4 +23,14 @@ std::string parseEntity(std::string_view text, DrawingSpec& plan);
 // starting with # are skipped. Nothing is appended when a line is refused.
 std::string parseEntityFile(const std::string& file, DrawingSpec& plan);
 
+// One of the further choices, by its option name without the dashes:
+// "version" (AC1012 ... AC1032), "updated" and "editing-time" (as --date
+// takes them), "handseed" (hexadecimal), "fingerprint-guid", "version-guid",
+// "layer" (a named layer), "summary" (FIELD=TEXT, FIELD one of title,
+// subject, author, keywords, comments, lastsavedby, revisionnumber,
+// hyperlinkbase) and "preview" (a .bmp, .png or .wmf file; a .bmp file loses
+// its 14-byte file header). Returns "" or why the value was refused; false
+// in `known` when `option` is none of these.
+std::string parseOption(std::string_view option, std::string_view value, DrawingSpec& plan, bool& known);
+
 }  // namespace veldra::dwgwrite

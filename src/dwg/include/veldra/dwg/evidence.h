@@ -39,6 +39,13 @@ struct Preview {
   std::vector<std::uint8_t> bytes;
 };
 
+// The preview as a file an image viewer opens: a PNG or WMF as stored, a BMP
+// with its 14-byte file header added; empty when there is no picture.
+std::vector<std::uint8_t> previewFileBytes(const Preview& preview);
+
+// The file name extension of such a file (".png", ".bmp", ".wmf"); "" for none.
+const char* previewExtension(PreviewFormat format);
+
 // Header variables after TDCREATE and the other evidence of the drawing as a
 // whole. A field the drawing's version does not store stays empty.
 struct Evidence {
