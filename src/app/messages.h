@@ -6,6 +6,8 @@ namespace veldra {
 
 // The caption of message boxes that name no title of their own.
 inline constexpr const char* kAppTitle = "VELDRA";
+// The caption of the messages that say what went wrong.
+inline constexpr const char* kErrorTitle = "VELDRA Error";
 
 enum class MessageIcon { Information, Exclamation, Critical };
 

@@ -1,6 +1,7 @@
 #include "app/textfile.h"
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <fstream>
 #include <system_error>
@@ -106,35 +107,115 @@ std::filesystem::path temporarySibling(const std::filesystem::path& file) {
   return tmp;
 }
 
+// The reason the system gave for the failure just met, when it gave one.
+std::string systemReason() {
+  const int code = errno;
+  return code != 0 ? std::generic_category().message(code) : std::string("the system gave no reason");
+}
+
+class DiskFile : public OpenFile {
+ public:
+  DiskFile(const std::filesystem::path& file, bool append)
+      : out_(file, std::ios::binary | (append ? std::ios::app : std::ios::trunc)) {}
+  bool isOpen() const { return out_.is_open(); }
+  std::ostream& stream() override { return out_; }
+  bool close() override {
+    out_.close();
+    return !out_.fail();
+  }
+
+ private:
+  std::ofstream out_;
+};
+
+class Disk : public FileDevice {
+ public:
+  std::unique_ptr<OpenFile> open(const std::filesystem::path& file, bool append) override {
+    auto opened = std::make_unique<DiskFile>(file, append);
+    if (!opened->isOpen()) return nullptr;
+    return opened;
+  }
+};
+
 }  // namespace
 
-bool replaceFile(const std::filesystem::path& file, std::string_view content, std::string* error) {
-  const std::filesystem::path tmp = temporarySibling(file);
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (!out) {
-      if (error) *error = "cannot create " + utf8FromPath(tmp);
-      return false;
-    }
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
-    out.flush();
-    if (!out) {
-      out.close();
-      std::error_code ignored;
-      std::filesystem::remove(tmp, ignored);
-      if (error) *error = "cannot write " + utf8FromPath(tmp);
-      return false;
-    }
-  }
+FileDevice& diskDevice() {
+  static Disk disk;
+  return disk;
+}
+
+FileReplacement::FileReplacement(std::filesystem::path file, FileDevice& device)
+    : file_(std::move(file)), temporary_(temporarySibling(file_)) {
+  errno = 0;
+  open_ = device.open(temporary_, false);
+  if (!open_) fail("cannot write ", systemReason());
+}
+
+FileReplacement::~FileReplacement() { discard(); }
+
+std::ostream& FileReplacement::stream() {
+  // Without a file, writes go nowhere: a stream without a buffer is bad from the start.
+  static thread_local std::ostream nowhere(nullptr);
+  return open_ ? open_->stream() : nowhere;
+}
+
+bool FileReplacement::good() {
+  if (done_ || !open_) return false;
+  if (open_->stream().good()) return true;
+  // Taken at once, while errno still holds the failed write's reason.
+  fail("cannot write ", systemReason());
+  return false;
+}
+
+void FileReplacement::fail(const char* what, const std::string& reason) {
+  if (!error_.empty()) return;
+  reason_ = reason;
+  error_ = what + utf8FromPath(file_) + ": " + reason;
+}
+
+bool FileReplacement::commit() {
+  if (done_) return error_.empty();
+  done_ = true;
+  if (!open_) return false;
+  // A write that failed before left its reason in errno: keep it.
+  if (open_->stream().good()) errno = 0;
+  const bool flushed = open_->stream().flush().good();
+  const bool closed = open_->close();
+  const std::string reason = systemReason();
+  open_.reset();
   std::error_code ec;
-  std::filesystem::rename(tmp, file, ec);
+  if (!flushed || !closed) {
+    std::filesystem::remove(temporary_, ec);
+    fail("cannot write ", reason);
+    return false;
+  }
+  std::filesystem::rename(temporary_, file_, ec);
   if (ec) {
     std::error_code ignored;
-    std::filesystem::remove(tmp, ignored);
-    if (error) *error = "cannot replace " + utf8FromPath(file) + ": " + ec.message();
+    std::filesystem::remove(temporary_, ignored);
+    fail("cannot replace ", ec.message());
     return false;
   }
   return true;
+}
+
+void FileReplacement::discard() {
+  if (done_) return;
+  done_ = true;
+  if (!open_) return;
+  open_->close();
+  open_.reset();
+  std::error_code ignored;
+  std::filesystem::remove(temporary_, ignored);
+}
+
+bool replaceFile(const std::filesystem::path& file, std::string_view content, std::string* error,
+                 FileDevice& device) {
+  FileReplacement replacement(file, device);
+  replacement.stream().write(content.data(), static_cast<std::streamsize>(content.size()));
+  if (replacement.commit()) return true;
+  if (error) *error = replacement.error();
+  return false;
 }
 
 bool appendToFile(const std::filesystem::path& file, std::string_view content, std::string* error) {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,11 +34,69 @@ std::vector<std::string> splitLines(std::string_view content);
 // runs to the next comma or line end. Leading blanks are skipped.
 std::vector<std::string> splitItems(std::string_view content);
 
-// Replaces a file whole: the content goes to a temporary file in the same
-// folder, which is then renamed over the old file, so a failed write leaves
+// A file open for writing.
+class OpenFile {
+ public:
+  virtual ~OpenFile() = default;
+  virtual std::ostream& stream() = 0;
+  // Writes out what is still buffered and closes the file: false when any
+  // of what was written did not reach it.
+  virtual bool close() = 0;
+};
+
+// Where the program's files are written: the disk, or in tests a device
+// that fails on purpose (a disk that fills up).
+class FileDevice {
+ public:
+  virtual ~FileDevice() = default;
+  // Opens a file to write it from its start (created, or emptied), or at its
+  // end when `append`. Nothing when it cannot be opened; errno then tells why.
+  virtual std::unique_ptr<OpenFile> open(const std::filesystem::path& file, bool append) = 0;
+};
+
+FileDevice& diskDevice();
+
+// A file written in pieces that replaces the old one whole: the pieces go to
+// a temporary file in the same folder, which commit() renames over the file.
+// Until then, and whenever a step fails, the old file stays as it was; a
+// replacement dropped without commit removes its temporary file.
+class FileReplacement {
+ public:
+  explicit FileReplacement(std::filesystem::path file, FileDevice& device = diskDevice());
+  ~FileReplacement();
+  FileReplacement(const FileReplacement&) = delete;
+  FileReplacement& operator=(const FileReplacement&) = delete;
+
+  const std::filesystem::path& file() const { return file_; }
+  // Where the content goes. Writes after a failure are lost, and commit()
+  // then fails.
+  std::ostream& stream();
+  // The temporary file could be created and every write so far succeeded.
+  bool good();
+  // Puts the new file in place. False, with the reason in `error()`, when
+  // the content could not be written whole or the rename failed.
+  bool commit();
+  // Removes the temporary file; the old file stays.
+  void discard();
+  // What failed: "cannot write FILE: REASON" or "cannot replace FILE: REASON".
+  const std::string& error() const { return error_; }
+  // The reason alone, in the system's words ("No space left on device").
+  const std::string& reason() const { return reason_; }
+
+ private:
+  void fail(const char* what, const std::string& reason);
+
+  std::filesystem::path file_;
+  std::filesystem::path temporary_;
+  std::unique_ptr<OpenFile> open_;
+  std::string error_, reason_;
+  bool done_ = false;
+};
+
+// Replaces a file whole through a FileReplacement, so a failed write leaves
 // the old file as it was. Returns false (with a reason) when it failed.
 bool replaceFile(const std::filesystem::path& file, std::string_view content,
-                 std::string* error = nullptr);
+                 std::string* error = nullptr, FileDevice& device = diskDevice());
 
 // Appends to a file, creating it when absent.
 bool appendToFile(const std::filesystem::path& file, std::string_view content,

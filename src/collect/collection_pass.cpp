@@ -4,62 +4,55 @@
 #include <system_error>
 #include <vector>
 
+#include "app/textfile.h"
 #include "collect/record_file.h"
 #include "compare/collected_type.h"
 #include "platform/platform.h"
 #include "projects/folder_listing.h"
+#include "projects/folder_plan.h"
+#include "projects/project_store.h"
 
 namespace veldra {
 
 namespace {
 
+constexpr const char* kNothingChanged = "The record file and the reports are as they were.";
+
 class Pass {
  public:
-  Pass(RunContext& run, DrawingHost& host, DrawingFactsSink* sink) : run_(run), host_(host), sink_(sink) {}
+  Pass(RunContext& run, DrawingHost& host, DrawingFactsSink* sink, FileReplacement& record)
+      : run_(run), host_(host), sink_(sink), record_(record) {}
 
-  void visitLocation(const LocationEntry& location) {
+  // False when the record file could not take a drawing's line: the pass stops.
+  bool visitLocation(const PlannedLocation& planned) {
+    const LocationEntry& location = planned.location;
     run_.progress.location(location.folder);
     run_.progress.subfolders(location.withSubfolders() ? "All sub folders included (one level only)..."
                                                        : "This folder only...");
     // The location's drawings in visiting order: its own, then those of each
     // immediate sub-folder. The host may read them ahead meanwhile.
     std::vector<Visit> visits;
-    if (const auto names = listDrawings(location.path())) {
-      for (const auto& name : *names) visits.push_back({joinFolderAndName(location.folder, name), name, name});
-    }
-    if (location.withSubfolders()) {
-      if (const auto subfolders = listSubfolders(location.path())) {
-        for (const auto& subfolder : *subfolders) {
-          const std::string folder = utf8FromPath(subfolder);
-          const auto names = listDrawings(subfolder);
-          if (!names) continue;
-          const std::string relative = folder.size() > location.folder.size()
-                                           ? folder.substr(location.folder.size())
-                                           : std::string();
-          for (const auto& name : *names)
-            visits.push_back({joinFolderAndName(folder, name), relative + kSeparator + name, name});
-        }
-      }
-    }
+    for (const auto& folder : planned.folders)
+      for (const auto& name : folder.drawings)
+        visits.push_back({joinFolderAndName(folder.folder, name), folder.shownAs + name, name});
     std::vector<std::filesystem::path> paths;
     for (const auto& v : visits) paths.push_back(pathFromUtf8(v.fullPath));
     host_.readAhead(paths);
-    for (const auto& v : visits) visit(v);
+    for (const auto& v : visits)
+      if (!visit(v)) return false;
     run_.progress.mark();
+    return true;
   }
 
   int visited() const { return visited_; }
   std::vector<ProblemDrawing> takeProblems() { return std::move(problems_); }
 
  private:
-  static constexpr char kSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
-
-  // Texts of a visit, in UTF-8 like the location they come from.
   struct Visit {
     std::string fullPath, displayName, fileName;
   };
 
-  void visit(const Visit& v) {
+  bool visit(const Visit& v) {
     ++visited_;
     const int total = run_.state.totfiles;
     if (total > 0) {
@@ -70,8 +63,11 @@ class Pass {
     run_.progress.file(v.displayName);
     const std::filesystem::path path = pathFromUtf8(v.fullPath);
     CollectedDrawing collected;
-    collectDrawing(host_, path, v.fileName, run_.options.entity, run_.workspace.recordFile(run_.options.project),
-                   [&] { run_.progress.showElapsed(); }, &collected);
+    const std::string line = collectDrawing(host_, path, v.fileName, run_.options.entity,
+                                            [&] { run_.progress.showElapsed(); }, &collected);
+    // Judged at once, while the system's reason for a failure is at hand.
+    record_.stream() << line;
+    const bool written = record_.good();
     if (collected.facts) {
       const DrawingFacts& facts = *collected.facts;
       if (auto problem = problemOf(path, facts.fileSize, facts.status, facts.drawing.summary))
@@ -81,14 +77,21 @@ class Pass {
       problems_.push_back(notOpened(path));
     }
     run_.progress.mark();
+    return written;
   }
 
   RunContext& run_;
   DrawingHost& host_;
   DrawingFactsSink* sink_;
+  FileReplacement& record_;
   int visited_ = 0;
   std::vector<ProblemDrawing> problems_;
 };
+
+std::string recordNotWritten(const FileReplacement& record) {
+  return "The record file " + utf8FromPath(record.file()) + " could not be written (" + record.reason() +
+         "). Nothing was compared. " + kNothingChanged;
+}
 
 }  // namespace
 
@@ -98,27 +101,69 @@ PassResult runCollectionPass(RunContext& run, DrawingHost& host, MessageBoxes& m
   // Without the logo the pass goes on with an empty picture box rather than
   // leaving the previous run's verdict picture in view.
   run.resetDisplay(true);
-
-  run.progress.totalFiles(countDrawingsSkippingFailures(run.options.locations));
-
-  std::error_code ec;
-  std::filesystem::remove(run.workspace.recordFile(run.options.project), ec);
-  if (ec && ec != std::errc::no_such_file_or_directory) {
-    result.fatal = true;
-    result.fatalText = ec.message() + " - Aborting VELDRA!";
-    run.progress.flush();
+  // Stops before the comparison, with nothing stored changed.
+  auto stop = [&](std::string why) {
+    result.stopped = std::move(why);
+    run.progress.file("");
+    run.progress.location("");
+    run.progress.subfolders("");
+    run.progress.bar(0);
+    run.endWithoutVerdict(true);
     return result;
+  };
+
+  if (const auto problem = projectNameProblem(run.options.project))
+    return stop("The project name " + run.options.project + " cannot be used: " + *problem);
+
+  // Every folder is listed before anything is written: a location that
+  // cannot be listed (a share not mounted, a typing slip) must not cost the
+  // last pass's record.
+  const FolderPlan plan = planFolders(run.options.locations);
+  run.progress.totalFiles(plan.drawings);
+  if (!plan.whole()) return stop(plan.problem + " Nothing was collected. " + kNothingChanged);
+
+  const auto recordFile = run.workspace.recordFile(run.options.project);
+  std::error_code ec;
+  if (std::filesystem::is_directory(recordFile, ec)) {
+    // A folder in the record file's place goes when it is empty; else the
+    // program cannot go on.
+    std::filesystem::remove(recordFile, ec);
+    if (ec) {
+      result.fatal = true;
+      result.fatalText = ec.message() + " - Aborting VELDRA!";
+      run.progress.flush();
+      return result;
+    }
   }
-  // The record now being written holds handles of this type; a recompare
-  // reads the type from here.
-  rememberCollectedType(run.workspace, run.options.project, run.options.entity);
+  // The new record is made beside the old one, which stays until every
+  // drawing has its line.
+  FileReplacement record(recordFile, run.files);
+  if (!record.good()) return stop(recordNotWritten(record));
   host.setReadRequest(sink ? sink->request() : veldra::dwg::ReadRequest{});
 
   run.progress.status("Opening Files...");
-  Pass pass(run, host, sink);
-  for (const auto& entry : run.options.locations) pass.visitLocation(parseLocation(entry));
+  Pass pass(run, host, sink, record);
+  bool written = true;
+  for (const auto& location : plan.locations)
+    if (!(written = pass.visitLocation(location))) break;
   result.visited = pass.visited();
   result.problems = pass.takeProblems();
+  if (!written) {
+    record.discard();
+    return stop(recordNotWritten(record));
+  }
+  if (result.visited == 0) {
+    // No drawing, no record file.
+    record.discard();
+    std::filesystem::remove(recordFile, ec);
+    if (ec)
+      return stop("The old record file " + utf8FromPath(recordFile) + " could not be removed (" + ec.message() + ").");
+  } else if (!record.commit()) {
+    return stop(recordNotWritten(record));
+  }
+  // The record now in place holds handles of this type; a recompare reads
+  // the type from here.
+  rememberCollectedType(run.workspace, run.options.project, run.options.entity);
 
   run.progress.flush();
   if (run.options.locations.empty())

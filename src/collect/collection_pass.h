@@ -19,6 +19,11 @@ struct PassResult {
   // with the title kFatalTitle and the stop icon, then ends the program.
   bool fatal = false;
   std::string fatalText;
+  // Why the pass stopped before the comparison (a folder that cannot be
+  // listed, a record file that cannot be written), for the caller to show as
+  // an error. The old record file, the reports and the remembered entity
+  // type are then as they were.
+  std::string stopped;
   DriverOutcome driver = DriverOutcome::NotRun;  // the comparison's outcome
   int visited = 0;
   // The drawings that could not be read or whose facts are doubtful, in
@@ -27,15 +32,17 @@ struct PassResult {
   ComparisonResult comparison;
 };
 
-// "Start COLLECTING...": counts the drawings of the project's locations,
-// deletes its record file, remembers the entity type beside it, collects
-// every drawing through the host into a fresh record file and runs the
-// comparison driver. Folders that cannot be listed and host steps that fail
-// are skipped; drawings that cannot be read are listed in the result, for
-// the caller to tell the user. The two warnings ("no locations", "no
-// drawings") come after the visit. When a sink is given, it takes every
-// drawing's facts from a host that reads drawings itself. The caller enables
-// "Recompare..." afterwards unless the result is fatal.
+// "Start COLLECTING...": lists and counts the drawings of the project's
+// locations, collects every drawing through the host into a new record file,
+// which replaces the old one only once every drawing has its line, remembers
+// the entity type beside it and runs the comparison driver. A folder that
+// cannot be listed, or a record file that cannot be written, stops the pass
+// and changes nothing stored. Host steps that fail are skipped; drawings that
+// cannot be read are listed in the result, for the caller to tell the user.
+// The two warnings ("no locations", "no drawings") come after the visit.
+// When a sink is given, it takes every drawing's facts from a host that
+// reads drawings itself. The caller enables "Recompare..." afterwards unless
+// the result is fatal.
 PassResult runCollectionPass(RunContext& run, DrawingHost& host, MessageBoxes& messages,
                              DrawingFactsSink* sink = nullptr);
 

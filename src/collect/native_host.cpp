@@ -31,9 +31,17 @@ double localCreationDate(const veldra::dwg::Summary& summary, const OffsetFuncti
   return local.julian();
 }
 
-NativeDrawingHost::NativeDrawingHost(OffsetFunction offset) : offset_(std::move(offset)) {}
+NativeDrawingHost::NativeDrawingHost(OffsetFunction offset, std::uintmax_t readAheadBytes)
+    : readAheadBytes_(readAheadBytes), offset_(std::move(offset)) {}
 
 namespace {
+// What reading a drawing may cost at most, judged from its size.
+std::uintmax_t readingCost(const std::filesystem::path& drawing) {
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(drawing, ec);
+  return ec ? 0 : size;
+}
+
 std::shared_ptr<const DrawingFacts> readFacts(const std::filesystem::path& drawing,
                                               const veldra::dwg::ReadRequest& request) {
   auto facts = std::make_shared<DrawingFacts>();
@@ -49,6 +57,7 @@ std::shared_ptr<const DrawingFacts> readFacts(const std::filesystem::path& drawi
 bool NativeDrawingHost::open(const std::filesystem::path& drawing) {
   if (!ahead_.empty() && ahead_.front().drawing == drawing) {
     auto facts = ahead_.front().facts.get();
+    bytesAhead_ -= ahead_.front().cost;
     ahead_.pop_front();
     launchAhead();
     adopt(std::move(facts));
@@ -75,13 +84,18 @@ void NativeDrawingHost::readAhead(const std::vector<std::filesystem::path>& draw
 void NativeDrawingHost::launchAhead() {
   const std::size_t window = std::max(2u, std::thread::hardware_concurrency());
   while (ahead_.size() < window && nextToRead_ < toRead_.size()) {
-    const auto& drawing = toRead_[nextToRead_++];
-    ahead_.push_back({drawing, std::async(std::launch::async, readFacts, drawing, request_)});
+    const auto& drawing = toRead_[nextToRead_];
+    const std::uintmax_t cost = readingCost(drawing);
+    if (!ahead_.empty() && bytesAhead_ + cost > readAheadBytes_) break;
+    ++nextToRead_;
+    bytesAhead_ += cost;
+    ahead_.push_back({drawing, cost, std::async(std::launch::async, readFacts, drawing, request_)});
   }
 }
 
 void NativeDrawingHost::dropAhead() {
   ahead_.clear();  // waits for the readers still running
+  bytesAhead_ = 0;
   toRead_.clear();
   nextToRead_ = 0;
 }

@@ -27,10 +27,16 @@ double localCreationDate(const veldra::dwg::Summary& summary, const OffsetFuncti
 // asks for besides), and when that fails every later step for the drawing
 // fails as it would in a CAD program that cannot open it; facts() tells why.
 // Drawings announced with readAhead() are read on worker threads, a few at a
-// time, and handed over in order as they are opened.
+// time, and handed over in order as they are opened. What is read ahead is
+// bounded by bytes as well: the drawings read ahead and not yet opened may
+// together cost at most `readAheadBytes`, so that a few large files (or junk
+// named *.dwg) are not held at once; a drawing larger than that is read
+// ahead alone.
 class NativeDrawingHost : public DrawingHost {
  public:
-  explicit NativeDrawingHost(OffsetFunction offset = {});
+  static constexpr std::uintmax_t kReadAheadBytes = std::uintmax_t{256} << 20;
+
+  explicit NativeDrawingHost(OffsetFunction offset = {}, std::uintmax_t readAheadBytes = kReadAheadBytes);
 
   bool attach() override { return true; }
   bool start() override { return true; }
@@ -48,9 +54,15 @@ class NativeDrawingHost : public DrawingHost {
   void setReadRequest(const veldra::dwg::ReadRequest& request) override;
   void readAhead(const std::vector<std::filesystem::path>& drawings) override;
 
+  // What the drawings read ahead and not yet opened may cost now, and how
+  // many they are.
+  std::uintmax_t bytesAhead() const { return bytesAhead_; }
+  std::size_t drawingsAhead() const { return ahead_.size(); }
+
  private:
   struct Ahead {
     std::filesystem::path drawing;
+    std::uintmax_t cost = 0;
     std::future<std::shared_ptr<const DrawingFacts>> facts;
   };
   void adopt(std::shared_ptr<const DrawingFacts> facts);
@@ -61,6 +73,8 @@ class NativeDrawingHost : public DrawingHost {
   std::vector<std::filesystem::path> toRead_;
   std::size_t nextToRead_ = 0;
   std::deque<Ahead> ahead_;
+  std::uintmax_t readAheadBytes_;
+  std::uintmax_t bytesAhead_ = 0;
   veldra::dwg::ReadRequest request_;
 
   OffsetFunction offset_;

@@ -12,10 +12,18 @@ constexpr std::string_view kSetName = "GetHandle";
 char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 }  // namespace
 
+namespace {
+// A character that would end a record's field, its quotes or its line.
+bool breaksRecord(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return c == ',' || c == '"' || byte < 0x20 || byte == 0x7f;
+}
+}  // namespace
+
 std::string recordName(std::string_view fileName) {
   std::string name(fileName);
   for (char& c : name)
-    if (c == ',') c = '_';
+    if (breaksRecord(c)) c = '_';
   name.resize(name.size() >= 4 ? name.size() - 4 : 0);
   return upperCase(name);
 }
@@ -30,9 +38,9 @@ std::string recordLine(std::string_view name, std::optional<double> date, std::s
   return quotedLine(text);
 }
 
-bool collectDrawing(DrawingHost& host, const std::filesystem::path& drawing, std::string_view fileName,
-                    std::string_view entity, const std::filesystem::path& recordFile,
-                    const std::function<void()>& afterEntity, CollectedDrawing* collected) {
+std::string collectDrawing(DrawingHost& host, const std::filesystem::path& drawing, std::string_view fileName,
+                           std::string_view entity, const std::function<void()>& afterEntity,
+                           CollectedDrawing* collected) {
   const bool opened = host.open(drawing);
   if (collected) *collected = {opened, host.facts()};
   host.addSelectionSet(kSetName);
@@ -53,10 +61,9 @@ bool collectDrawing(DrawingHost& host, const std::filesystem::path& drawing, std
   // The date is asked for this drawing alone: a drawing the host cannot read
   // gets an empty date field rather than the previous drawing's date.
   const std::optional<double> date = host.getVariable("TDCREATE");
-  const bool written = appendToFile(recordFile, recordLine(recordName(fileName), date, handles));
   host.deleteSelectionSet(kSetName);
   host.closeAll();
-  return written;
+  return recordLine(recordName(fileName), date, handles);
 }
 
 }  // namespace veldra

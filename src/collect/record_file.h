@@ -13,7 +13,9 @@ namespace veldra {
 
 // The record name of a drawing file (UTF-8): "," replaced by "_", the
 // extension (".dwg", always four bytes) dropped, upper-cased, accented
-// letters too.
+// letters too. A double quote, a line break
+// or any other control character is replaced by "_" as well, so that every
+// name reads back as it was written.
 std::string recordName(std::string_view fileName);
 
 // One line of the record file: "NAME,date,handles,END" in quotes, CR LF. A
@@ -26,15 +28,14 @@ struct CollectedDrawing {
   std::shared_ptr<const DrawingFacts> facts;  // from a host that reads drawings itself
 };
 
-// Collects one drawing through the host and appends its line to the record
+// Collects one drawing through the host and gives its line of the record
 // file: the handles of the entities whose upper-cased class name is "ACDB"
 // followed by the entity type, and its creation date. Every failing host
-// step is skipped; a line is written for every drawing, with an empty date
+// step is skipped; there is a line for every drawing, with an empty date
 // when the host could not read one. `afterEntity` runs after each entity;
 // `collected`, when given, receives whether the drawing opened and its facts.
-// Returns false when the line could not be appended.
-bool collectDrawing(DrawingHost& host, const std::filesystem::path& drawing, std::string_view fileName,
-                    std::string_view entity, const std::filesystem::path& recordFile,
-                    const std::function<void()>& afterEntity = {}, CollectedDrawing* collected = nullptr);
+std::string collectDrawing(DrawingHost& host, const std::filesystem::path& drawing, std::string_view fileName,
+                           std::string_view entity, const std::function<void()>& afterEntity = {},
+                           CollectedDrawing* collected = nullptr);
 
 }  // namespace veldra

@@ -1,13 +1,22 @@
 #include "compare/age_check.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "compare/classic_reports.h"
 
 namespace veldra {
 
+namespace {
+// Days beyond which a date is held at the bound: its year still fits an int,
+// and the arithmetic below stays exact.
+constexpr double kFarthestDay = 5e11;
+}  // namespace
+
 YearMonth julianToDate(double julian) {
-  const double z = std::trunc(julian);
+  // A damaged record may hold any number; to the age check a date a billion
+  // years off is as far off as one further still.
+  const double z = std::isnan(julian) ? 0.0 : std::clamp(std::trunc(julian), -kFarthestDay, kFarthestDay);
   double a = z;
   if (z >= 2299161) {
     const double alpha = std::trunc((z - 1867216.25) / 36524.25);
@@ -43,11 +52,12 @@ std::vector<OldDrawing> findOldDrawings(const DrawingTable& table, AgeThreshold 
     if (table.times[i] != 0.0) {
       const YearMonth drawn = julianToDate(table.times[i]);
       const YearMonth now = clock.today();
-      int years = now.year - drawn.year;
-      int months = now.month - drawn.month;
+      // Counted wide: a date far off (a damaged record) must not overflow.
+      long long years = static_cast<long long>(now.year) - drawn.year;
+      long long months = static_cast<long long>(now.month) - drawn.month;
       if (months < 0) {
         years -= 1;
-        months = now.month + (12 - drawn.month);
+        months = now.month + (12 - static_cast<long long>(drawn.month));
       }
       const bool flagged = (threshold.years > 0 && years >= threshold.years) ||
                            (threshold.months > 0 && 12 * years + months >= threshold.months);
@@ -71,8 +81,8 @@ class AgeCheck : public Check {
     return ws.ageReport(project);
   }
   std::string switchedOffReport() const override { return ageReportSwitchedOff(); }
-  std::string report(const Findings& findings, const DrawingTable& table) const override {
-    return ageReport(static_cast<const AgeFindings&>(findings), table);
+  void writeReport(std::ostream& out, const Findings& findings, const DrawingTable& table) const override {
+    writeAgeReport(out, static_cast<const AgeFindings&>(findings), table);
   }
   std::string statusText() const override { return "Checking dates..."; }
   std::unique_ptr<Findings> judge(const CheckInput& input, RunProgress& progress) const override {

@@ -13,8 +13,8 @@ namespace veldra {
 // years and months.
 struct OldDrawing {
   std::size_t drawing = 0;
-  int years = 0;
-  int months = 0;
+  long long years = 0;
+  long long months = 0;
 };
 
 struct AgeFindings : Findings {

@@ -18,4 +18,10 @@ void RunContext::resetDisplay(bool emptyWithoutLogo) {
   progress.clearConflicts();
 }
 
+void RunContext::endWithoutVerdict(bool stopped) {
+  if (stopped) progress.status(kStoppedStatus);
+  progress.verdict(Verdict::kNotChecked);
+  progress.flush();
+}
+
 }  // namespace veldra

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -37,10 +38,11 @@ class Check {
   // A short name for outputs that list checks ("time", "handles", "age").
   virtual std::string_view name() const = 0;
   virtual bool switchedOn(const RunOptions& options) const = 0;
-  // The check's report in the workspace, and its classic content.
+  // The check's report in the workspace, and its classic content, written
+  // line by line as it is formed.
   virtual std::filesystem::path reportFile(const Workspace& ws, std::string_view project) const = 0;
   virtual std::string switchedOffReport() const = 0;
-  virtual std::string report(const Findings& findings, const DrawingTable& table) const = 0;
+  virtual void writeReport(std::ostream& out, const Findings& findings, const DrawingTable& table) const = 0;
   // The status shown while the check runs.
   virtual std::string statusText() const = 0;
   virtual std::unique_ptr<Findings> judge(const CheckInput& input, RunProgress& progress) const = 0;

@@ -15,46 +15,53 @@ std::string timeConflictLine(const std::string& first, const std::string& second
          julianText(julian) + " as Julian]";
 }
 
-std::string timeReport(const TimeFindings& findings, const DrawingTable& table) {
-  if (findings.pairs.empty()) return quotedLine("No time conflicts!");
-  std::string content;
-  for (const auto& pair : findings.pairs)
-    content += quotedLine(timeConflictLine(table.names[pair.first], table.names[pair.second], pair.created));
-  return content;
+namespace {
+
+// One line of a report: the text in double quotes, then CR LF.
+void writeLine(std::ostream& out, std::string_view text) {
+  out << '"' << text << '"' << kLineEnd;
 }
 
-std::string handleReport(const HandleFindings& findings, const DrawingTable& table) {
+}  // namespace
+
+void writeTimeReport(std::ostream& out, const TimeFindings& findings, const DrawingTable& table) {
+  if (findings.pairs.empty()) return writeLine(out, "No time conflicts!");
+  for (const auto& pair : findings.pairs) {
+    if (!out) return;
+    writeLine(out, timeConflictLine(table.names[pair.first], table.names[pair.second], pair.created));
+  }
+}
+
+void writeHandleReport(std::ostream& out, const HandleFindings& findings, const DrawingTable& table) {
   if (findings.pairs.empty())
-    return quotedLine("No entity [" + findings.entity + "] conflicts >= " + findings.percent + "% match!");
-  std::string content;
+    return writeLine(out, "No entity [" + findings.entity + "] conflicts >= " + findings.percent + "% match!");
   for (const auto& match : findings.pairs) {
+    if (!out) return;
     const std::string shown = std::to_string(static_cast<long long>(std::round(match.percentage())));
     const std::string names = table.names[match.first] + " vs. " + table.names[match.second];
     if (match.full()) {
-      content += quotedLine("** " + names + " has a " + shown + "% " + findings.entity + " handle match [" +
-                            std::to_string(match.matched) + " total].");
+      writeLine(out, "** " + names + " has a " + shown + "% " + findings.entity + " handle match [" +
+                         std::to_string(match.matched) + " total].");
     } else if (match.firstCount > match.secondCount) {
-      content += quotedLine(names + " has a " + shown + "% / 100% " + findings.entity + " handle match.");
+      writeLine(out, names + " has a " + shown + "% / 100% " + findings.entity + " handle match.");
     } else {
-      content += quotedLine(names + " has a 100% / " + shown + "% " + findings.entity + " handle match.");
+      writeLine(out, names + " has a 100% / " + shown + "% " + findings.entity + " handle match.");
     }
   }
-  return content;
 }
 
-std::string ageReport(const AgeFindings& findings, const DrawingTable& table) {
-  if (findings.drawings.empty()) return quotedLine("No DWG date check conflicts!");
-  std::string content;
+void writeAgeReport(std::ostream& out, const AgeFindings& findings, const DrawingTable& table) {
+  if (findings.drawings.empty()) return writeLine(out, "No DWG date check conflicts!");
   for (const auto& old : findings.drawings) {
+    if (!out) return;
     // Dots fill the name up to 32 characters (not bytes: an accented letter
     // takes two bytes in the file and one place in the column).
     std::string name = table.names[old.drawing];
     const std::size_t length = characterCount(name);
     if (length < 32) name.append(32 - length, '.');
-    content += quotedLine(name + " [over " + findings.age + " old] :" + std::to_string(old.years) +
-                          " year(s) & " + std::to_string(old.months) + " month(s).");
+    writeLine(out, name + " [over " + findings.age + " old] :" + std::to_string(old.years) + " year(s) & " +
+                       std::to_string(old.months) + " month(s).");
   }
-  return content;
 }
 
 std::string timeReportSwitchedOff() { return quotedLine("Time conflicts not reported due to option selection."); }

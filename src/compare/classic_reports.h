@@ -2,8 +2,10 @@
 
 // The classic report files, byte for byte: every line one quoted text ended
 // by CR LF. Users keep these files and other programs read them; their texts
-// never change.
+// never change. The reports are written to a stream line by line, so that a
+// report of many conflicts is never held whole in memory.
 
+#include <ostream>
 #include <string>
 
 #include "compare/age_check.h"
@@ -12,9 +14,9 @@
 
 namespace veldra {
 
-std::string timeReport(const TimeFindings& findings, const DrawingTable& table);
-std::string handleReport(const HandleFindings& findings, const DrawingTable& table);
-std::string ageReport(const AgeFindings& findings, const DrawingTable& table);
+void writeTimeReport(std::ostream& out, const TimeFindings& findings, const DrawingTable& table);
+void writeHandleReport(std::ostream& out, const HandleFindings& findings, const DrawingTable& table);
+void writeAgeReport(std::ostream& out, const AgeFindings& findings, const DrawingTable& table);
 
 // The one line of a report whose check was switched off.
 std::string timeReportSwitchedOff();

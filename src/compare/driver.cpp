@@ -1,27 +1,36 @@
 #include "compare/driver.h"
 
+#include <cmath>
 #include <system_error>
 
 #include "app/textfile.h"
 #include "compare/collected_type.h"
 #include "compare/julian_text.h"
-#include "projects/folder_listing.h"
+#include "platform/platform.h"
+#include "projects/folder_plan.h"
+#include "projects/project_store.h"
 
 namespace veldra {
 
-std::optional<Record> parseRecord(std::string_view item) {
+std::optional<Record> parseRecord(std::string_view item, std::string* why) {
+  auto refuse = [&](const char* reason) -> std::optional<Record> {
+    if (why) *why = reason;
+    return std::nullopt;
+  };
+  if (item.empty()) return refuse("it is empty");
   const auto p1 = item.find(',');
-  if (p1 == std::string_view::npos) return std::nullopt;
-  const auto p2 = item.find(',', p1 + 1);
-  if (p2 == std::string_view::npos) return std::nullopt;
-  const auto p3 = item.find(',', p2 + 1);
-  if (p3 == std::string_view::npos) return std::nullopt;
+  const auto p2 = p1 == std::string_view::npos ? p1 : item.find(',', p1 + 1);
+  const auto p3 = p2 == std::string_view::npos ? p2 : item.find(',', p2 + 1);
+  if (p3 == std::string_view::npos) return refuse("it is not the record of a drawing");
+  // Every record ends in ",END": a record without it was cut short.
+  if (item.substr(p3 + 1) != "END") return refuse("it is cut short");
   Record record;
   record.name = std::string(item.substr(0, p1));
   const auto dateField = item.substr(p1 + 1, p2 - p1 - 1);
   if (!dateField.empty()) {
     const auto date = parsePlainNumber(dateField);
-    if (!date) return std::nullopt;
+    if (!date) return refuse("its date is not a number");
+    if (!std::isfinite(*date)) return refuse("its date is out of range");
     record.date = *date;
   }
   record.handles = std::string(item.substr(p2 + 1, p3 - p2 - 1));
@@ -30,23 +39,44 @@ std::optional<Record> parseRecord(std::string_view item) {
 
 namespace {
 
-// Fills the table from the record file; false at a bad record or one beyond
-// the table. The file is read whole and released before any record is
-// judged, so a run that ends early leaves no file open.
-bool loadRecords(const std::filesystem::path& recordFile, DrawingTable& table) {
+constexpr const char* kCollectAgain = "Collect the drawings again to make a new record file.";
+
+// Fills the table from the record file. Gives the reason, for the user, when
+// the file cannot be read, a line is damaged or there are more records than
+// drawings. The file is read whole and released before any record is
+// judged, so a run that ends early leaves no file open. A missing record
+// file leaves every entry empty.
+std::optional<std::string> loadRecords(const std::filesystem::path& recordFile, DrawingTable& table) {
   const auto content = readTextFile(recordFile);
-  if (!content) return true;
+  if (!content) {
+    std::error_code ec;
+    if (!std::filesystem::exists(recordFile, ec) && !ec) return std::nullopt;
+    return "The record file " + utf8FromPath(recordFile) + " cannot be read. " + kCollectAgain;
+  }
   std::size_t i = 0;
+  std::size_t lineNumber = 0;
   for (const auto& line : splitLines(*content)) {
+    ++lineNumber;
     const auto items = splitItems(line);
-    const auto record = parseRecord(items.empty() ? std::string_view{} : std::string_view(items.front()));
-    if (!record || i >= table.size()) return false;
+    std::string why;
+    const auto record = parseRecord(items.empty() ? std::string_view{} : std::string_view(items.front()), &why);
+    if (!record) {
+      // A quoted record whose quote never closes was cut off, wherever.
+      if (!line.empty() && line.front() == '"' && line.find('"', 1) == std::string::npos) why = "it is cut short";
+      return "The record file " + utf8FromPath(recordFile) + " is damaged at line " + std::to_string(lineNumber) +
+             ": " + why + ". " + kCollectAgain;
+    }
+    if (i >= table.size()) {
+      return "The record file " + utf8FromPath(recordFile) + " holds more records than the " +
+             std::to_string(table.size()) +
+             " drawings its locations hold now: drawings were removed since it was collected. " + kCollectAgain;
+    }
     table.names[i] = record->name;
     table.times[i] = record->date;
     table.handles[i] = record->handles;
     ++i;
   }
-  return true;
+  return std::nullopt;
 }
 
 bool noEntityInReadDrawings(const DrawingTable& table) {
@@ -58,43 +88,49 @@ bool noEntityInReadDrawings(const DrawingTable& table) {
   return anyRead;
 }
 
+// Puts a written report in place. One that cannot be written leaves the old
+// report whole, and the user is told.
+void commitReport(FileReplacement& report, ComparisonResult& result) {
+  if (report.commit()) return;
+  result.errors.push_back("The report " + utf8FromPath(report.file()) + " could not be written (" + report.reason() +
+                          "). A report found there is from an earlier run.");
+}
+
 }  // namespace
 
 ComparisonResult runComparison(RunContext& run) {
   ComparisonResult result;
   result.entity = run.options.entity;
-  if (run.state.totfiles <= 0) return result;
+  if (run.state.totfiles <= 0) {
+    run.endWithoutVerdict(false);
+    return result;
+  }
   auto table = std::make_shared<DrawingTable>(static_cast<std::size_t>(run.state.totfiles));
   result.table = table;
-  if (!loadRecords(run.workspace.recordFile(run.options.project), *table)) {
-    run.progress.flush();
+  if (auto damage = loadRecords(run.workspace.recordFile(run.options.project), *table)) {
     result.outcome = DriverOutcome::EndedEarly;
+    result.errors.push_back(std::move(*damage));
+    run.endWithoutVerdict(true);
     return result;
   }
   result.entityTypeAbsent = run.options.handleCheck && noEntityInReadDrawings(*table);
 
   const CheckInput input{*table, run.options, run.clock};
   for (const Check* check : comparisonChecks()) {
-    const auto report = check->reportFile(run.workspace, run.options.project);
+    const auto reportFile = check->reportFile(run.workspace, run.options.project);
     if (!check->switchedOn(run.options)) {
-      // A switched-off check that cannot say so in its report ends the run.
-      if (!replaceFile(report, check->switchedOffReport())) {
-        run.progress.flush();
-        result.outcome = DriverOutcome::EndedEarly;
-        return result;
-      }
+      FileReplacement report(reportFile, run.files);
+      report.stream() << check->switchedOffReport();
+      commitReport(report, result);
       result.checks.push_back({check, nullptr});
       continue;
     }
     run.progress.status(check->statusText());
     std::shared_ptr<const Findings> findings = check->judge(input, run.progress);
     if (findings->conflicts() > 0 && !run.state.alarmGiven) raiseAlarm(run);
-    // The report is replaced whole; when that fails the old report is
-    // removed so that it is not mistaken for this run's, and the run goes on.
-    if (!replaceFile(report, check->report(*findings, *table))) {
-      std::error_code ec;
-      std::filesystem::remove(report, ec);
-    }
+    FileReplacement report(reportFile, run.files);
+    check->writeReport(report.stream(), *findings, *table);
+    commitReport(report, result);
     result.checks.push_back({check, std::move(findings)});
   }
 
@@ -106,6 +142,12 @@ ComparisonResult runComparison(RunContext& run) {
 }
 
 RecompareOutcome recompare(RunContext& run, MessageBoxes& messages, RecompareReport* report) {
+  RecompareReport made;
+  if (const auto problem = projectNameProblem(run.options.project)) {
+    made.comparison.errors.push_back("The project name " + run.options.project + " cannot be used: " + *problem);
+    if (report) *report = std::move(made);
+    return RecompareOutcome::Ran;
+  }
   if (run.options.timeCheck) {
     std::error_code ec;
     const auto size = std::filesystem::file_size(run.workspace.recordFile(run.options.project), ec);
@@ -114,7 +156,6 @@ RecompareOutcome recompare(RunContext& run, MessageBoxes& messages, RecompareRep
       return RecompareOutcome::EmptyRecordRefused;
     }
   }
-  RecompareReport made;
   made.collectedWith = readCollectedType(run.workspace, run.options.project);
   // The handles in the record belong to the type they were collected with.
   RunOptions labelled = run.options;
@@ -125,8 +166,17 @@ RecompareOutcome recompare(RunContext& run, MessageBoxes& messages, RecompareRep
   labelledRun.resetDisplay(false);
   labelledRun.progress.status("Comparing...");
   labelledRun.progress.clearElapsed();
-  labelledRun.progress.totalFiles(countDrawingsSkippingFailures(labelled.locations));
-  made.comparison = runComparison(labelledRun);
+  const FolderPlan plan = planFolders(labelled.locations);
+  labelledRun.progress.totalFiles(plan.drawings);
+  if (!plan.whole()) {
+    // Compared with a count short of the folders' drawings, the records
+    // would land beside the wrong drawings.
+    made.comparison.entity = labelled.entity;
+    made.comparison.errors.push_back(plan.problem + " Nothing was compared.");
+    labelledRun.endWithoutVerdict(true);
+  } else {
+    made.comparison = runComparison(labelledRun);
+  }
   labelledRun.progress.flush();
   if (report) *report = std::move(made);
   return RecompareOutcome::Ran;

@@ -18,14 +18,15 @@ struct Record {
   double date = 0;  // 0 for an empty date field: a drawing without a date
   std::string handles;
 };
-// Nothing when the record has fewer than three commas or a date field that
-// is neither empty nor a number.
-std::optional<Record> parseRecord(std::string_view item);
+// Nothing when the record has fewer than three commas, does not end in
+// ",END", or has a date field that is neither empty nor a finite number;
+// `why`, when given, then tells which.
+std::optional<Record> parseRecord(std::string_view item, std::string* why = nullptr);
 
 enum class DriverOutcome {
-  NotRun,      // no drawing counted: no table, no check
-  EndedEarly,  // a bad record, too many records, or a report that could not be written
-  Complete,
+  NotRun,      // no drawing counted, or the project's folders could not be listed: no table, no check
+  EndedEarly,  // the record file is damaged, unreadable or holds too many records: no check
+  Complete,    // every check judged (a report that could not be written is in `errors`)
 };
 
 // A check the driver ran, with what it found; a switched-off check has no findings.
@@ -46,12 +47,22 @@ struct ComparisonResult {
   // all-clear says nothing.
   bool entityTypeAbsent = false;
   std::string entity;  // the type the handles belong to
+  // What went wrong, in words for the user: why the run could not judge (a
+  // damaged record file, a folder that cannot be listed) or which report
+  // could not be written. Empty when all went well.
+  std::vector<std::string> errors;
+
+  // Every check judged and every report was written.
+  bool succeeded() const { return outcome == DriverOutcome::Complete && errors.empty(); }
 };
 
 // The comparison driver: fills the drawing table from the record file, runs
 // the checks of comparisonChecks() in order, gives the alarm when one finds a
 // conflict and writes each check's report, then shows the verdict. The
-// caller has reset the display and set totfiles and startime.
+// caller has reset the display and set totfiles and startime. A run that
+// cannot judge (no drawing, a damaged record file) leaves every report as it
+// was and shows no verdict; a report that cannot be written keeps the old
+// one whole and is named in the result's errors.
 ComparisonResult runComparison(RunContext& run);
 
 enum class RecompareOutcome {
@@ -74,7 +85,9 @@ struct RecompareReport {
 };
 
 // "Recompare...": resets the display, recounts the drawings and runs the
-// driver over the record file already on disk.
+// driver over the record file already on disk. A project whose name cannot
+// be used, or a folder of its locations that cannot be listed, stops it
+// before the driver: the result's errors say why.
 RecompareOutcome recompare(RunContext& run, MessageBoxes& messages, RecompareReport* report = nullptr);
 
 }  // namespace veldra

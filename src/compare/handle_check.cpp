@@ -40,8 +40,8 @@ class HandleCheck : public Check {
     return ws.handleReport(project);
   }
   std::string switchedOffReport() const override { return handleReportSwitchedOff(); }
-  std::string report(const Findings& findings, const DrawingTable& table) const override {
-    return handleReport(static_cast<const HandleFindings&>(findings), table);
+  void writeReport(std::ostream& out, const Findings& findings, const DrawingTable& table) const override {
+    writeHandleReport(out, static_cast<const HandleFindings&>(findings), table);
   }
   std::string statusText() const override { return "Checking handles..."; }
   std::unique_ptr<Findings> judge(const CheckInput& input, RunProgress& progress) const override {

@@ -69,7 +69,14 @@ double convert(std::string_view number) {
     number.remove_prefix(1);
   }
   double value = 0;
-  std::from_chars(number.data(), number.data() + number.size(), value, std::chars_format::fixed);
+  const std::errc error =
+      std::from_chars(number.data(), number.data() + number.size(), value, std::chars_format::fixed).ec;
+  if (error == std::errc::result_out_of_range) {
+    // Too many digits for a double: too large when a digit before the point
+    // is not 0, else too small.
+    const std::string_view whole = number.substr(0, number.find('.'));
+    value = whole.find_first_not_of('0') != std::string_view::npos ? HUGE_VAL : 0.0;
+  }
   return negative ? -value : value;
 }
 

@@ -13,7 +13,8 @@ std::string julianText(double value);
 
 // Reads a number written in plain decimal notation (an optional sign, digits,
 // an optional point and digits; blanks around it are allowed). Nothing when
-// the text is not such a number.
+// the text is not such a number. A number too large for a double gives
+// infinity, one too small 0.
 std::optional<double> parsePlainNumber(std::string_view text);
 
 // The number at the start of a text, as a threshold box is read: leading

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/textfile.h"
 #include "app/workspace.h"
 #include "compare/alarm.h"
 #include "compare/run_progress.h"
@@ -8,18 +9,22 @@
 
 namespace veldra {
 
-// Everything a run works with: the workspace, the options, the shared state
-// and the window-side interfaces. What the run shows goes through `progress`.
+// The status of a run that stopped before its checks could judge.
+inline constexpr const char* kStoppedStatus = "Stopped!";
+
+// Everything a run works with: the workspace, the options, the shared state,
+// the window-side interfaces and the device its files are written to. What
+// the run shows goes through `progress`.
 struct RunContext {
   RunContext(const Workspace& ws, const RunOptions& opts, RunState& runState, RunView& runView, RunClock& runClock,
-             AlarmSound& alarmSound)
+             AlarmSound& alarmSound, FileDevice& fileDevice = diskDevice())
       : workspace(ws), options(opts), state(runState), view(runView), clock(runClock), sound(alarmSound),
-        progress(runState, runView, runClock) {}
+        files(fileDevice), progress(runState, runView, runClock) {}
 
   // The same run with other options (a recompare labels its findings with
   // the entity type that was collected).
   RunContext withOptions(const RunOptions& other) const {
-    return RunContext(workspace, other, state, view, clock, sound);
+    return RunContext(workspace, other, state, view, clock, sound, files);
   }
 
   const Workspace& workspace;
@@ -28,12 +33,17 @@ struct RunContext {
   RunView& view;
   RunClock& clock;
   AlarmSound& sound;
+  FileDevice& files;  // the record file and the reports are written through it
   RunProgress progress;
 
   // The verdict and picture at the start of a run, the counters at "0000".
   // A logo that cannot be loaded leaves the picture box empty when
   // `emptyWithoutLogo`, else the box keeps its picture.
   void resetDisplay(bool emptyWithoutLogo);
+  // The end of a run whose checks could not judge: its verdict is "not
+  // checked", never the all-clear. When `stopped` (something went wrong,
+  // rather than there being nothing to compare) the status says so.
+  void endWithoutVerdict(bool stopped);
 };
 
 }  // namespace veldra

@@ -43,8 +43,10 @@ struct RunOptions {
 };
 
 // The verdict of a run: none before the first run, clean while no check has
-// found a conflict, the alarm once one has.
-enum class Verdict { kNone, kClean, kAlarm };
+// found a conflict, the alarm once one has; not checked when the run ended
+// before its checks could judge (nothing to compare, a damaged record file,
+// a folder that cannot be listed), so that no all-clear stands for it.
+enum class Verdict { kNone, kClean, kAlarm, kNotChecked };
 
 // The three conflict counters a run shows.
 enum class Counter { kTime, kEntity, kAge };

@@ -72,8 +72,8 @@ class TimeCheck : public Check {
     return ws.timeReport(project);
   }
   std::string switchedOffReport() const override { return timeReportSwitchedOff(); }
-  std::string report(const Findings& findings, const DrawingTable& table) const override {
-    return timeReport(static_cast<const TimeFindings&>(findings), table);
+  void writeReport(std::ostream& out, const Findings& findings, const DrawingTable& table) const override {
+    writeTimeReport(out, static_cast<const TimeFindings&>(findings), table);
   }
   std::string statusText() const override { return "Checking times..."; }
   std::unique_ptr<Findings> judge(const CheckInput& input, RunProgress& progress) const override {

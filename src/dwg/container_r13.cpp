@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "checksum.h"
 #include "format.h"
 
 namespace veldra::dwg::detail {
@@ -13,10 +14,43 @@ constexpr std::size_t kLocatorCountOffset = 0x15;
 constexpr std::size_t kLocatorSize = 9;
 constexpr std::uint32_t kMaxLocators = 64;
 constexpr std::size_t kMaintenanceOffset = 0x0B;
+constexpr std::size_t kSentinelSize = 16;
 
 std::uint32_t rawRL(std::span<const std::uint8_t> data, std::size_t at) {
   return static_cast<std::uint32_t>(data[at]) | (static_cast<std::uint32_t>(data[at + 1]) << 8) |
          (static_cast<std::uint32_t>(data[at + 2]) << 16) | (static_cast<std::uint32_t>(data[at + 3]) << 24);
+}
+
+std::uint16_t rawRS(std::span<const std::uint8_t> data, std::size_t at) {
+  return static_cast<std::uint16_t>(data[at] | (data[at + 1] << 8));
+}
+
+// The file header's CRC is stored XORed with a value that depends on the
+// number of locators; 0 where that value is not known.
+std::uint16_t locatorCrcMask(std::uint32_t count) {
+  switch (count) {
+    case 3: return 0xA598;
+    case 4: return 0x8101;
+    case 5: return 0x3CC4;
+    case 6: return 0x8461;
+    default: return 0;
+  }
+}
+
+// A sentinel-framed section: start sentinel, RL size, data, CRC of the size
+// and the data, end sentinel.
+void checkSectionCrc(std::span<const std::uint8_t> part, std::uint64_t seeker, std::string_view name,
+                     const char* what, std::vector<Damage>& damage) {
+  if (part.size() < kSentinelSize + 4) return;  // its reader finds it cut short
+  const std::uint64_t size = rawRL(part, kSentinelSize);
+  const std::uint64_t crcAt = kSentinelSize + 4 + size;
+  if (crcAt + 2 > part.size()) {
+    damage.push_back({std::string(name), seeker + kSentinelSize, std::string(what) + " end before their CRC"});
+    return;
+  }
+  const auto covered = part.subspan(kSentinelSize, static_cast<std::size_t>(crcAt - kSentinelSize));
+  if (crc16(covered, kSectionCrcSeed) != rawRS(part, static_cast<std::size_t>(crcAt)))
+    damage.push_back({std::string(name), seeker + crcAt, std::string(what) + " fail their CRC"});
 }
 
 }  // namespace
@@ -30,27 +64,55 @@ Status readR13Sections(std::span<const std::uint8_t> file, Sections& out) {
     return makeError(ErrorKind::kCorrupt, "implausible number of section locators (" + std::to_string(count) + ")",
                      kLocatorCountOffset, "file header");
   const std::size_t tableStart = kLocatorCountOffset + 4;
-  if (file.size() < tableStart + count * kLocatorSize)
+  const std::size_t tableEnd = tableStart + count * kLocatorSize;
+  if (file.size() < tableEnd)
     return makeError(ErrorKind::kTruncated, "section locators cut short", file.size(), "file header");
+  if (const std::uint16_t mask = locatorCrcMask(count); mask != 0) {
+    if (file.size() < tableEnd + 2)
+      out.damage.push_back({"file header", tableEnd, "the file header ends before its CRC"});
+    else if ((crc16(file.first(tableEnd), 0) ^ mask) != rawRS(file, tableEnd))
+      out.damage.push_back({"file header", tableEnd, "the file header fails its CRC"});
+  }
 
+  // The last locator of each number counts.
+  struct Place {
+    std::size_t locator = 0;
+    std::uint64_t seeker = 0;
+    std::uint64_t size = 0;
+  };
+  Place places[3];
   bool found[3] = {false, false, false};
+  static constexpr std::string_view kNames[] = {kHeaderName, kClassesName, kHandlesName};
   for (std::uint32_t i = 0; i < count; ++i) {
     const std::size_t at = tableStart + i * kLocatorSize;
     const std::uint8_t number = file[at];
     if (number > 2) continue;
     const std::uint64_t seeker = rawRL(file, at + 1);
     const std::uint64_t size = rawRL(file, at + 5);
-    static constexpr std::string_view kNames[] = {kHeaderName, kClassesName, kHandlesName};
     if (seeker > file.size() || size > file.size() - seeker)
       return makeError(ErrorKind::kCorrupt, "section locator points outside the file", at, std::string(kNames[number]));
-    const auto part = file.subspan(static_cast<std::size_t>(seeker), static_cast<std::size_t>(size));
-    std::vector<std::uint8_t>& target = number == 0 ? out.header : number == 1 ? out.classes : out.handles;
-    target.assign(part.begin(), part.end());
+    places[number] = Place{at, seeker, size};
     found[number] = true;
   }
   if (!found[0] || !found[1] || !found[2])
     return makeError(ErrorKind::kCorrupt, "a section locator is missing", tableStart, "file header");
+
+  // The sections are copied out of the file, and the objects are the file.
+  CostBudget budget(file.size());
+  if (!budget.spend(places[0].size) || !budget.spend(places[1].size) || !budget.spend(places[2].size) ||
+      !budget.spend(file.size()))
+    return makeError(ErrorKind::kUnsupported, "the drawing is too large to read within the memory one drawing may take",
+                     0, "file header");
+  std::vector<std::uint8_t>* targets[] = {&out.header, &out.classes, &out.handles};
+  for (int number = 0; number < 3; ++number) {
+    const Place& place = places[number];
+    const auto part = file.subspan(static_cast<std::size_t>(place.seeker), static_cast<std::size_t>(place.size));
+    targets[number]->assign(part.begin(), part.end());
+  }
+  checkSectionCrc(out.header, places[0].seeker, kHeaderName, "the header variables", out.damage);
+  checkSectionCrc(out.classes, places[1].seeker, kClassesName, "the class definitions", out.damage);
   out.objects.assign(file.begin(), file.end());
+  out.costLeft = budget.left();
   return Status::Ok();
 }
 

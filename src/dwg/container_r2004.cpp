@@ -9,6 +9,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "checksum.h"
 #include "format.h"
 
 namespace veldra::dwg::detail {
@@ -16,17 +17,22 @@ namespace {
 
 constexpr std::size_t kEncryptedHeaderOffset = 0x80;
 constexpr std::size_t kEncryptedHeaderSize = 0x6C;
+constexpr std::size_t kHeaderCrcOffset = 0x68;  // in the decrypted header
 constexpr std::uint64_t kPageBase = 0x100;
 constexpr std::uint32_t kPageMapType = 0x41630E3B;
 constexpr std::uint32_t kSectionMapType = 0x4163003B;
 constexpr std::uint32_t kDataPageType = 0x4163043B;
 constexpr std::uint32_t kDataPageMask = 0x4164536B;
 constexpr std::size_t kSystemPageHeaderSize = 20;
+constexpr std::size_t kSystemPageChecksumOffset = 16;
 constexpr std::size_t kDataPageHeaderSize = 32;
+// The drawings store the page's start offset in 8 bytes at 0x10, then the
+// checksum of the header, then that of the compressed data.
+constexpr std::size_t kDataPageHeaderChecksumOffset = 0x18;
+constexpr std::size_t kDataPageDataChecksumOffset = 0x1C;
 constexpr std::size_t kSectionNameSize = 64;
 constexpr std::uint64_t kMaxPageSize = 0x100000;        // far above the 0x7400 the format uses
 constexpr std::uint64_t kMaxCompressionRatio = 256;     // a long length adds 255 per input byte
-constexpr std::uint64_t kFixedAllowance = 1u << 20;
 constexpr char kFileId[] = "AcFssFcAJMB";
 
 std::uint32_t rawRL(std::span<const std::uint8_t> data, std::size_t at) {
@@ -60,9 +66,7 @@ struct SectionInfo {
 
 class R2004Container {
  public:
-  R2004Container(std::span<const std::uint8_t> file) : file_(file) {
-    budget_ = std::min<std::uint64_t>(file.size(), std::uint64_t{1} << 40) * kMaxCompressionRatio + kFixedAllowance;
-  }
+  explicit R2004Container(std::span<const std::uint8_t> file) : file_(file), budget_(file.size()) {}
 
   Status read(Sections& out) {
     if (file_.size() < kPageBase)
@@ -79,6 +83,13 @@ class R2004Container {
       return makeError(ErrorKind::kCorrupt, "encrypted file header has no valid signature", kEncryptedHeaderOffset,
                        "file header");
     const std::span<const std::uint8_t> fields(header);
+    {
+      // The CRC is computed with its own field set to zero.
+      std::array<std::uint8_t, kEncryptedHeaderSize> zeroed = header;
+      std::fill_n(zeroed.begin() + kHeaderCrcOffset, 4, 0);
+      if (crc32(zeroed) != rawRL(fields, kHeaderCrcOffset))
+        damage_.push_back({"file header", kEncryptedHeaderOffset, "the encrypted file header fails its CRC"});
+    }
     const std::uint64_t pageMapAddress = rawRLL(fields, 0x54) + kPageBase;
     const std::uint32_t sectionMapId = rawRL(fields, 0x5C);
 
@@ -113,6 +124,8 @@ class R2004Container {
       readOptional(sections, kSummaryInfoName, out.summaryInfo);
       readOptional(sections, kPreviewName, out.preview);
     }
+    out.costLeft = budget_.left();
+    out.damage.insert(out.damage.end(), damage_.begin(), damage_.end());
     return Status::Ok();
   }
 
@@ -132,12 +145,20 @@ class R2004Container {
     if (compressedSize > file_.size() - dataStart)
       return makeError(ErrorKind::kTruncated, std::string(what) + " cut short", address, what);
     const auto data = file_.subspan(static_cast<std::size_t>(dataStart), static_cast<std::size_t>(compressedSize));
+    // The checksum of the header with its own field set to zero seeds that
+    // of the data.
+    std::array<std::uint8_t, kSystemPageHeaderSize> header{};
+    std::copy_n(file_.begin() + static_cast<std::ptrdiff_t>(at), kSystemPageHeaderSize, header.begin());
+    std::fill_n(header.begin() + kSystemPageChecksumOffset, 4, 0);
+    if (pageChecksum(pageChecksum(0, header), data) != rawRL(file_, at + kSystemPageChecksumOffset))
+      damage_.push_back({what, address, std::string("the ") + what + " fails its checksum"});
+    if (!budget_.spend(compression == 2 ? decompressedSize : compressedSize) ||
+        (compression == 2 && decompressedSize > compressedSize * kMaxCompressionRatio + 64))
+      return makeError(ErrorKind::kCorrupt, std::string(what) + " announces an absurd size", address, what);
     if (compression != 2) {
       out.assign(data.begin(), data.end());
       return Status::Ok();
     }
-    if (!spend(decompressedSize) || decompressedSize > compressedSize * kMaxCompressionRatio + 64)
-      return makeError(ErrorKind::kCorrupt, std::string(what) + " announces an absurd size", address, what);
     out.assign(static_cast<std::size_t>(decompressedSize), 0);
     Status s = decompressR2004(data, out);
     if (!s.ok()) {
@@ -202,8 +223,13 @@ class R2004Container {
     if (info.encrypted == 1)
       return makeError(ErrorKind::kUnsupported, "encrypted sections are not read", 0, name);
     if (info.maxPageSize == 0 || info.maxPageSize > kMaxPageSize ||
-        info.size > static_cast<std::uint64_t>(info.pages.size()) * info.maxPageSize || !spend(info.size))
+        info.size > static_cast<std::uint64_t>(info.pages.size()) * info.maxPageSize)
       return makeError(ErrorKind::kCorrupt, "section size does not fit its pages", 0, name);
+    // Checked before anything is decompressed: a drawing that expands past
+    // its bound is refused at once.
+    if (!budget_.spend(info.size))
+      return makeError(ErrorKind::kCorrupt, "section decompresses to more than one drawing may take", 0, name);
+    if (Status s = checkPagesApart(info); !s.ok()) return s;
     out.assign(static_cast<std::size_t>(info.size), 0);
     for (const SectionPage& page : info.pages) {
       const auto location = pages_.find(page.number);
@@ -214,12 +240,19 @@ class R2004Container {
         return makeError(ErrorKind::kCorrupt, "page lies outside the file", address, name);
       const std::uint32_t mask = kDataPageMask ^ static_cast<std::uint32_t>(address);
       const auto at = static_cast<std::size_t>(address);
-      if ((rawRL(file_, at) ^ mask) != kDataPageType)
+      // The header is stored masked with a value taken from its address.
+      std::array<std::uint8_t, kDataPageHeaderSize> header{};
+      for (std::size_t k = 0; k < kDataPageHeaderSize; ++k)
+        header[k] = static_cast<std::uint8_t>(file_[at + k] ^ (mask >> (8 * (k % 4))));
+      const std::span<const std::uint8_t> fields(header);
+      if (rawRL(fields, 0) != kDataPageType)
         return makeError(ErrorKind::kCorrupt, "page has the wrong page type", address, name);
-      const std::uint64_t compressedSize = rawRL(file_, at + 8) ^ mask;
+      const std::uint64_t compressedSize = rawRL(fields, 8);
       const std::uint64_t dataStart = address + kDataPageHeaderSize;
       if (compressedSize > file_.size() - dataStart)
         return makeError(ErrorKind::kTruncated, "page data cut short", address, name);
+      const auto data = file_.subspan(static_cast<std::size_t>(dataStart), static_cast<std::size_t>(compressedSize));
+      checkDataPage(header, data, page.number, address, name);
       if (page.startOffset >= info.size) {
         if (info.size == 0) continue;
         return makeError(ErrorKind::kCorrupt, "page starts outside its section", address, name);
@@ -227,25 +260,57 @@ class R2004Container {
       const std::uint64_t room = std::min<std::uint64_t>(info.maxPageSize, info.size - page.startOffset);
       const auto target = std::span<std::uint8_t>(out).subspan(static_cast<std::size_t>(page.startOffset),
                                                                static_cast<std::size_t>(room));
-      const auto data = file_.subspan(static_cast<std::size_t>(dataStart), static_cast<std::size_t>(compressedSize));
       if (info.compressed == 2) {
         // A page may decompress to more than its section still needs (the
-        // last page is padded): decompress whole, keep what belongs.
-        if (!spend(info.maxPageSize))
-          return makeError(ErrorKind::kCorrupt, "section pages decompress to far more than the file holds", address, name);
-        scratch_.assign(info.maxPageSize, 0);
-        Status s = decompressR2004(data, scratch_);
+        // last page is padded): decompress that one whole, keep what belongs.
+        std::span<std::uint8_t> into = target;
+        if (room < info.maxPageSize) {
+          scratch_.assign(info.maxPageSize, 0);
+          into = scratch_;
+        }
+        Status s = decompressR2004(data, into);
         if (!s.ok()) {
           s.offset += dataStart;
           s.section = name;
           return s;
         }
-        std::copy_n(scratch_.begin(), target.size(), target.begin());
+        if (into.data() != target.data()) std::copy_n(scratch_.begin(), target.size(), target.begin());
       } else {
         std::copy_n(data.begin(), std::min<std::size_t>(data.size(), target.size()), target.begin());
       }
     }
     return Status::Ok();
+  }
+
+  // The pages of a section may not overlap, which keeps the work of
+  // decompressing them within the section's size and one page.
+  Status checkPagesApart(const SectionInfo& info) const {
+    if (info.size == 0 || info.pages.size() < 2) return Status::Ok();
+    std::vector<std::uint64_t> starts;
+    starts.reserve(info.pages.size());
+    for (const SectionPage& page : info.pages) starts.push_back(page.startOffset);
+    std::sort(starts.begin(), starts.end());
+    for (std::size_t k = 1; k < starts.size(); ++k) {
+      const std::uint64_t left = info.size - std::min(info.size, starts[k - 1]);
+      const std::uint64_t room = std::min<std::uint64_t>(info.maxPageSize, left);
+      if (starts[k] - starts[k - 1] < room)
+        return makeError(ErrorKind::kCorrupt, "pages of the section overlap", 0, info.name);
+    }
+    return Status::Ok();
+  }
+
+  // The data checksum covers the compressed bytes from seed 0; the header
+  // checksum covers the unmasked header, its own field set to zero, seeded
+  // with the data checksum.
+  void checkDataPage(std::array<std::uint8_t, kDataPageHeaderSize> header, std::span<const std::uint8_t> data,
+                     std::uint32_t number, std::uint64_t address, const std::string& name) {
+    const std::span<const std::uint8_t> fields(header);
+    const std::uint32_t storedData = rawRL(fields, kDataPageDataChecksumOffset);
+    const std::uint32_t storedHeader = rawRL(fields, kDataPageHeaderChecksumOffset);
+    const std::uint32_t dataChecksum = pageChecksum(0, data);
+    std::fill_n(header.begin() + kDataPageHeaderChecksumOffset, 4, 0);
+    if (dataChecksum != storedData || pageChecksum(dataChecksum, header) != storedHeader)
+      damage_.push_back({name, address, "page " + std::to_string(number) + " fails its checksum"});
   }
 
   // A section the drawing may lack; a failure stays with the section.
@@ -257,17 +322,11 @@ class R2004Container {
     if (!target.status.ok()) target.bytes.clear();
   }
 
-  // Keeps the memory spent on decompressed data in proportion to the input.
-  bool spend(std::uint64_t bytes) {
-    if (bytes > budget_) return false;
-    budget_ -= bytes;
-    return true;
-  }
-
   std::span<const std::uint8_t> file_;
   std::unordered_map<std::uint32_t, PageLocation> pages_;
-  std::uint64_t budget_ = 0;
+  CostBudget budget_;
   std::vector<std::uint8_t> scratch_;
+  std::vector<Damage> damage_;
 };
 
 }  // namespace

@@ -69,14 +69,8 @@ Status readDrawing(std::span<const std::uint8_t> data, const ReadRequest& reques
 
 Status readDrawingFile(const std::filesystem::path& file, const ReadRequest& request, Drawing& out) {
   out = Drawing{};
-  std::ifstream in(file, std::ios::binary | std::ios::ate);
-  if (!in) return detail::makeError(ErrorKind::kIo, "cannot open the file");
-  const std::streamoff size = in.tellg();
-  if (size < 0) return detail::makeError(ErrorKind::kIo, "cannot read the file");
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-  in.seekg(0);
-  if (!in.read(reinterpret_cast<char*>(bytes.data()), size))
-    return detail::makeError(ErrorKind::kIo, "cannot read the file");
+  std::vector<std::uint8_t> bytes;
+  if (Status s = detail::readFile(file, bytes, out.summary.version); !s.ok()) return s;
   return readDrawing(bytes, request, out);
 }
 

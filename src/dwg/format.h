@@ -65,12 +65,18 @@ using ClassTable = std::unordered_map<std::uint16_t, ClassInfo>;
 Status readClassesSection(const Sections& sections, Release release, ClassTable& classes);
 
 // AcDb:Handles: handle -> offset of the object in `Sections::objects`.
+// Blocks whose check value fails are still read, and noted in `damage`.
 using ObjectMap = std::unordered_map<std::uint64_t, std::uint64_t>;
-Status readObjectMap(const Sections& sections, ObjectMap& map);
+Status readObjectMap(const Sections& sections, ObjectMap& map, std::vector<Damage>* damage = nullptr);
 
-// The entities of model space and of every layout, in their order.
+// What one object map entry costs in memory, counted against Sections::costLeft.
+inline constexpr std::uint64_t kObjectMapEntryCost = 48;
+
+// The entities of model space and of every layout, in their order. Objects
+// whose check value fails, and an entity chain that ends before its last
+// entity, are noted in `damage`.
 Status readEntities(const Sections& sections, Release release, const ClassTable& classes, const ObjectMap& map,
-                    std::vector<Entity>& entities);
+                    std::vector<Entity>& entities, std::vector<Damage>* damage = nullptr);
 
 // AcDb:SummaryInfo (R2004 and later): texts in the drawing's code page before
 // R2007, UTF-16 after.
@@ -100,6 +106,10 @@ void readEvidence(std::span<const std::uint8_t> file, const Sections& sections, 
 // The dispatcher behind readSummary and readDrawing: the summary always, the
 // evidence and geometry when `request` asks for them.
 Status readParts(std::span<const std::uint8_t> data, const ReadRequest& request, Drawing& out);
+
+// Reads the file whole, once its first bytes and size show a drawing worth
+// reading (see lookAtFile); sets `version` when the file has one.
+Status readFile(const std::filesystem::path& file, std::vector<std::uint8_t>& bytes, std::string& version);
 
 // The string stream of an R2007+ bit stream whose data ends at `endBit`:
 // sets `strings` to read it; false (and `strings` failed) when absent or bad.

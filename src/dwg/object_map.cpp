@@ -1,28 +1,50 @@
 // AcDb:Handles, the object map: blocks of at most 2032 bytes, each with a
 // big-endian size, pairs of (handle delta, offset delta) as modular chars,
-// and a CRC. Deltas start from zero in every block.
+// and a big-endian CRC of the size and the pairs. Deltas start from zero in
+// every block; an empty block ends the map.
 
 #include "bit_reader.h"
+#include "checksum.h"
 #include "format.h"
 
 namespace veldra::dwg::detail {
 namespace {
 
 constexpr std::size_t kMaxBlockSize = 2040;
+constexpr std::size_t kSizeBytes = 2;
+constexpr std::size_t kCrcBytes = 2;
 
 }  // namespace
 
-Status readObjectMap(const Sections& sections, ObjectMap& map) {
+Status readObjectMap(const Sections& sections, ObjectMap& map, std::vector<Damage>* damage) {
   const std::span<const std::uint8_t> data(sections.handles);
   const std::string name(kHandlesName);
+  const std::uint64_t maxEntries = sections.costLeft / kObjectMapEntryCost;
+  // Every block is checked to fit whole, its CRC included, before it is
+  // read, so `at` never passes the end of the data.
   std::size_t at = 0;
   for (;;) {
-    if (data.size() - at < 2) return makeError(ErrorKind::kTruncated, "object map cut short", at, name);
+    if (data.size() - at < kSizeBytes) return makeError(ErrorKind::kTruncated, "object map cut short", at, name);
+    // The size counts its own two bytes but not the CRC.
     const std::size_t size = (static_cast<std::size_t>(data[at]) << 8) | data[at + 1];
-    if (size <= 2) break;  // the last, empty block
-    if (size > kMaxBlockSize || size > data.size() - at)
-      return makeError(ErrorKind::kCorrupt, "object map block size out of range", at, name);
-    BitReader reader(data, (at + 2) * 8, (at + size) * 8);
+    const bool last = size <= kSizeBytes;
+    const std::size_t framed = last ? kSizeBytes : size;
+    if (size > kMaxBlockSize) return makeError(ErrorKind::kCorrupt, "object map block size out of range", at, name);
+    if (data.size() - at < framed + kCrcBytes) {
+      if (last) {
+        if (damage) damage->push_back({name, at, "the object map ends before the CRC of its last block"});
+        break;
+      }
+      return makeError(size > data.size() - at ? ErrorKind::kCorrupt : ErrorKind::kTruncated,
+                       size > data.size() - at ? "object map block size out of range" : "object map block cut short",
+                       at, name);
+    }
+    const std::uint16_t stored = static_cast<std::uint16_t>((data[at + framed] << 8) | data[at + framed + 1]);
+    if (damage && crc16(data.subspan(at, framed), kSectionCrcSeed) != stored)
+      damage->push_back({name, at, "an object map block fails its CRC"});
+    if (last) break;
+
+    BitReader reader(data, (at + kSizeBytes) * 8, (at + size) * 8);
     std::uint64_t handle = 0;
     std::int64_t offset = 0;
     while (reader.remaining() > 0) {
@@ -33,7 +55,9 @@ Status readObjectMap(const Sections& sections, ObjectMap& map) {
         return makeError(ErrorKind::kCorrupt, "object map points outside the objects", at, name);
       map[handle] = static_cast<std::uint64_t>(offset);
     }
-    at += size + 2;  // the block and its CRC
+    if (map.size() > maxEntries)
+      return makeError(ErrorKind::kCorrupt, "the object map lists more objects than one drawing may hold", at, name);
+    at += framed + kCrcBytes;
   }
   return Status::Ok();
 }

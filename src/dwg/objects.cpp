@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "bit_reader.h"
+#include "checksum.h"
 #include "format.h"
 #include "object_access.h"
 #include "object_types.h"
@@ -16,8 +17,9 @@ namespace {
 
 class ObjectsReader : ObjectAccess {
  public:
-  ObjectsReader(const Sections& sections, Release release, const ClassTable& classes, const ObjectMap& map)
-      : ObjectAccess(sections, release, map), classes_(classes) {}
+  ObjectsReader(const Sections& sections, Release release, const ClassTable& classes, const ObjectMap& map,
+                std::vector<Damage>* damage)
+      : ObjectAccess(sections, release, map), classes_(classes), damage_(damage) {}
 
   Status read(std::vector<Entity>& entities) {
     std::uint64_t control = 0;
@@ -69,6 +71,28 @@ class ObjectsReader : ObjectAccess {
       if (upper != kPrefix[i]) return false;
     }
     return true;
+  }
+
+  // Opens the object with `handle` as every reader does, and checks its CRC.
+  Status openObject(std::uint64_t handle, ObjectStart& out) const {
+    if (Status s = ObjectAccess::openObject(handle, out); !s.ok()) return s;
+    checkCrc(handle, map_.at(handle), out.endBit / 8);
+    return Status::Ok();
+  }
+
+  // An object ends with the CRC of its size fields and its data; each object
+  // is checked once, however often it is opened. From R2004 on the page
+  // checksums cover every byte of the objects already.
+  void checkCrc(std::uint64_t handle, std::uint64_t start, std::uint64_t end) const {
+    if (damage_ == nullptr || release_ >= Release::kR2004 || !checked_.insert(handle).second) return;
+    if (data_.size() - end < 2) {
+      damage_->push_back({std::string(kObjectsName), start, "object " + handleText(handle) + " ends before its CRC"});
+      return;
+    }
+    const auto covered = data_.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
+    const auto stored = static_cast<std::uint16_t>(data_[end] | (data_[end + 1] << 8));
+    if (crc16(covered, kSectionCrcSeed) != stored)
+      damage_->push_back({std::string(kObjectsName), start, "object " + handleText(handle) + " fails its CRC"});
   }
 
   Status findBlockControl(std::uint64_t& control) const {
@@ -163,6 +187,9 @@ class ObjectsReader : ObjectAccess {
     if (o.type >= kFirstClassType) {
       const auto it = classes_.find(o.type);
       if (it == classes_.end()) return error(ErrorKind::kCorrupt, "entity of a class the class list lacks", o.handle);
+      // A nameless class would list the entity with no kind at all.
+      if (it->second.cppName.empty())
+        return error(ErrorKind::kCorrupt, "entity of a class the class list gives no name", o.handle);
       name = it->second.cppName;
       return Status::Ok();
     }
@@ -186,6 +213,7 @@ class ObjectsReader : ObjectAccess {
     }
     // Before R2004: follow the chain of next-entity links.
     std::uint64_t handle = record.firstEntity;
+    if (handle == 0 && record.lastEntity != 0) noteShortChain(record);
     while (handle != 0) {
       if (!listed_.insert(handle).second) return error(ErrorKind::kCorrupt, "entity chain runs in a loop", handle);
       ObjectStart o;
@@ -196,9 +224,19 @@ class ObjectsReader : ObjectAccess {
       if (handle == record.lastEntity) break;
       std::uint64_t next = 0;
       if (Status s = nextEntity(o, next); !s.ok()) return s;
+      if (next == 0 && record.lastEntity != 0) noteShortChain(record);
       handle = next;
     }
     return Status::Ok();
+  }
+
+  // The entities after the chain's end are lost, so the space's list is doubtful.
+  void noteShortChain(const BlockRecord& record) const {
+    if (damage_ == nullptr) return;
+    const auto it = map_.find(record.handle);
+    damage_->push_back({std::string(kObjectsName), it == map_.end() ? 0 : it->second,
+                        "the entity chain of block " + handleText(record.handle) + " ends before its last entity " +
+                            handleText(record.lastEntity)});
   }
 
   // The common entity data of R13-R2000 up to the next-entity link.
@@ -233,14 +271,16 @@ class ObjectsReader : ObjectAccess {
   }
 
   const ClassTable& classes_;
+  std::vector<Damage>* damage_;
   std::unordered_set<std::uint64_t> listed_;
+  mutable std::unordered_set<std::uint64_t> checked_;
 };
 
 }  // namespace
 
 Status readEntities(const Sections& sections, Release release, const ClassTable& classes, const ObjectMap& map,
-                    std::vector<Entity>& entities) {
-  return ObjectsReader(sections, release, classes, map).read(entities);
+                    std::vector<Entity>& entities, std::vector<Damage>* damage) {
+  return ObjectsReader(sections, release, classes, map, damage).read(entities);
 }
 
 }  // namespace veldra::dwg::detail

@@ -99,7 +99,8 @@ class Container {
       : file_(file),
         // Nothing decoded may grow past this: generous for real drawings,
         // whose sections compress a few times over, yet bounded by the input.
-        limit_((std::uint64_t{4} << 20) + static_cast<std::uint64_t>(file.size()) * 128) {}
+        limit_((std::uint64_t{4} << 20) + static_cast<std::uint64_t>(file.size()) * 128),
+        budget_(file.size()) {}
 
   Status read(Sections& out) {
     if (file_.size() < 6) {
@@ -149,6 +150,8 @@ class Container {
         return s;
       }
     }
+    out.costLeft = budget_.left();
+    out.damage.insert(out.damage.end(), damage_.begin(), damage_.end());
     return Status::Ok();
   }
 
@@ -209,6 +212,10 @@ class Container {
                      std::string(name) + " announces impossible sizes (" + std::to_string(compressed) +
                          " stored, " + std::to_string(uncompressed) + " in all)",
                      offset, name);
+    }
+    if (!budget_.spend(uncompressed)) {
+      return failure(ErrorKind::kCorrupt,
+                     std::string(name) + " decompresses to more than one drawing may take", offset, name);
     }
     if (correction == 0) {
       return failure(ErrorKind::kCorrupt, std::string(name) + " announces a repeat count of 0",
@@ -376,6 +383,10 @@ class Container {
                      name + " announces an impossible size " + std::to_string(section.dataSize),
                      sectionMapAt_, name);
     }
+    if (!budget_.spend(section.dataSize)) {
+      return failure(ErrorKind::kCorrupt, name + " decompresses to more than one drawing may take",
+                     sectionMapAt_, name);
+    }
     // Pages holding only zeros are left out of the file, so what no page
     // covers stays zero. Pages come in order and may not overlap, which also
     // bounds the work to the section's size.
@@ -443,16 +454,17 @@ class Container {
       stored = std::span<const std::uint8_t>(data).first(ref.compressed);
     }
     if (Status s = unpack(name, where, stored, ref.uncompressed, out); !s.ok()) return s;
+    // What the page holds is kept, and doubted.
     if (r2007::pageChecksum(0, out) != ref.checksum) {
-      return failure(ErrorKind::kCorrupt,
-                     "page " + std::to_string(ref.id) + " of " + name + " fails its checksum", where,
-                     name);
+      damage_.push_back({name, where, "page " + std::to_string(ref.id) + " of " + name + " fails its checksum"});
     }
     return Status::Ok();
   }
 
   std::span<const std::uint8_t> file_;
   std::uint64_t limit_;
+  CostBudget budget_;
+  std::vector<Damage> damage_;
   std::vector<PageEntry> pages_;  // sorted by id
   std::uint64_t sectionMapAt_ = 0;  // file offset of the section map
 };

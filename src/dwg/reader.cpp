@@ -2,6 +2,7 @@
 // the container reader of its family, then runs the section readers: those
 // of the summary always, those of the evidence and geometry when asked.
 
+#include <algorithm>
 #include <fstream>
 
 #include "format.h"
@@ -30,6 +31,10 @@ namespace {
 
 constexpr std::size_t kVersionSize = 6;
 constexpr std::size_t kCodePageOffset = 0x13;
+// Compressed data may expand at most this many times (a long length adds
+// 255 bytes per input byte), plus a fixed allowance for small files.
+constexpr std::uint64_t kMaxExpansion = 256;
+constexpr std::uint64_t kCostAllowance = std::uint64_t{4} << 20;
 
 bool isDigit(std::uint8_t c) { return c >= '0' && c <= '9'; }
 
@@ -40,7 +45,34 @@ std::string printable(std::string_view version) {
   return text;
 }
 
+std::string mebibytes(std::uint64_t bytes) { return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MiB"; }
+
+// The signature and version at the start of a file of `fileSize` bytes;
+// sets `version` when there is one.
+Status checkStart(std::span<const std::uint8_t> start, std::uint64_t fileSize, std::string& version,
+                  detail::Release& release) {
+  using namespace detail;
+  if (start.size() < kVersionSize || start[0] != 'A' || start[1] != 'C' || !isDigit(start[2]) || !isDigit(start[3]) ||
+      !isDigit(start[4]) || !isDigit(start[5]))
+    return makeError(ErrorKind::kNotDwg, "not a DWG drawing (no version signature at the start)");
+  version.assign(start.begin(), start.begin() + kVersionSize);
+  if (!releaseOf(version, release)) {
+    if (version < "AC1012")
+      return makeError(ErrorKind::kUnsupported, "unsupported DWG version " + printable(version) + " (older than R13)");
+    return makeError(ErrorKind::kUnsupported, "unsupported DWG version " + printable(version));
+  }
+  if (fileSize > kMaxDrawingCost)
+    return makeError(ErrorKind::kUnsupported, "the drawing is " + mebibytes(fileSize) + ", larger than the " +
+                                                  mebibytes(kMaxDrawingCost) + " one drawing may take");
+  return Status::Ok();
+}
+
 }  // namespace
+
+std::uint64_t costBound(std::uint64_t fileSize) {
+  if (fileSize >= kMaxDrawingCost) return kMaxDrawingCost;
+  return std::min(kMaxDrawingCost, fileSize * kMaxExpansion + kCostAllowance);
+}
 
 Status readSummary(std::span<const std::uint8_t> data, Summary& out) {
   Drawing drawing;
@@ -54,21 +86,13 @@ namespace detail {
 Status readParts(std::span<const std::uint8_t> data, const ReadRequest& request, Drawing& drawing) {
   drawing = Drawing{};
   Summary& out = drawing.summary;
-  if (data.size() < kVersionSize || data[0] != 'A' || data[1] != 'C' || !isDigit(data[2]) || !isDigit(data[3]) ||
-      !isDigit(data[4]) || !isDigit(data[5]))
-    return makeError(ErrorKind::kNotDwg, "not a DWG drawing (no version signature at the start)");
-  const std::string version(data.begin(), data.begin() + kVersionSize);
-  out.version = version;
-
   Release release{};
-  if (!releaseOf(version, release)) {
-    if (version < "AC1012")
-      return makeError(ErrorKind::kUnsupported, "unsupported DWG version " + printable(version) + " (older than R13)");
-    return makeError(ErrorKind::kUnsupported, "unsupported DWG version " + printable(version));
-  }
+  if (Status s = checkStart(data.first(std::min(data.size(), kVersionSize)), data.size(), out.version, release);
+      !s.ok())
+    return s;
 
   Sections sections;
-  sections.version = version;
+  sections.version = out.version;
   sections.wantEvidence = request.evidence;
   // Every family keeps the code page of its 8-bit texts at the same place.
   if (data.size() >= kCodePageOffset + 2)
@@ -81,31 +105,60 @@ Status readParts(std::span<const std::uint8_t> data, const ReadRequest& request,
   } else {
     s = readR2004Sections(data, sections);
   }
+  out.damage = std::move(sections.damage);
   if (!s.ok()) return s;
 
   if (s = readHeaderSection(sections, release, out.created); !s.ok()) return s;
   ClassTable classes;
   if (s = readClassesSection(sections, release, classes); !s.ok()) return s;
   ObjectMap map;
-  if (s = readObjectMap(sections, map); !s.ok()) return s;
-  if (s = readEntities(sections, release, classes, map, out.entities); !s.ok()) return s;
+  if (s = readObjectMap(sections, map, &out.damage); !s.ok()) return s;
+  if (s = readEntities(sections, release, classes, map, out.entities, &out.damage); !s.ok()) return s;
   if (request.evidence) readEvidence(data, sections, release, drawing);
   if (request.geometry) return readGeometry(sections, release, map, out.entities, drawing.geometry, out.damage);
   return Status::Ok();
 }
 
+Status readFile(const std::filesystem::path& file, std::vector<std::uint8_t>& bytes, std::string& version) {
+  bytes.clear();
+  FileLook look;
+  if (Status s = lookAtFile(file, look); !s.ok()) {
+    version = look.version;
+    return s;
+  }
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return makeError(ErrorKind::kIo, "cannot open the file");
+  bytes.resize(static_cast<std::size_t>(look.size));
+  if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()))) {
+    bytes.clear();
+    return makeError(ErrorKind::kIo, "cannot read the file");
+  }
+  return Status::Ok();
+}
+
 }  // namespace detail
 
-Status readSummaryFile(const std::filesystem::path& file, Summary& out) {
-  out = Summary{};
+Status lookAtFile(const std::filesystem::path& file, FileLook& out) {
+  out = FileLook{};
   std::ifstream in(file, std::ios::binary | std::ios::ate);
   if (!in) return detail::makeError(ErrorKind::kIo, "cannot open the file");
   const std::streamoff size = in.tellg();
   if (size < 0) return detail::makeError(ErrorKind::kIo, "cannot read the file");
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+  out.size = static_cast<std::uint64_t>(size);
+  out.cost = costBound(out.size);
+  std::uint8_t start[kVersionSize] = {};
+  const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(out.size, kVersionSize));
   in.seekg(0);
-  if (!in.read(reinterpret_cast<char*>(bytes.data()), size))
+  if (!in.read(reinterpret_cast<char*>(start), static_cast<std::streamsize>(wanted)))
     return detail::makeError(ErrorKind::kIo, "cannot read the file");
+  detail::Release release{};
+  return checkStart(std::span<const std::uint8_t>(start, wanted), out.size, out.version, release);
+}
+
+Status readSummaryFile(const std::filesystem::path& file, Summary& out) {
+  out = Summary{};
+  std::vector<std::uint8_t> bytes;
+  if (Status s = detail::readFile(file, bytes, out.version); !s.ok()) return s;
   return readSummary(bytes, out);
 }
 

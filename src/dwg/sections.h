@@ -13,6 +13,26 @@
 
 namespace veldra::dwg::detail {
 
+// What reading one drawing may still cost, in bytes: starts from
+// costBound(file size) less the file itself.
+class CostBudget {
+ public:
+  explicit CostBudget(std::uint64_t fileSize) {
+    const std::uint64_t bound = costBound(fileSize);
+    left_ = bound > fileSize ? bound - fileSize : 0;
+  }
+  // False, spending nothing, when `bytes` is more than is left.
+  bool spend(std::uint64_t bytes) {
+    if (bytes > left_) return false;
+    left_ -= bytes;
+    return true;
+  }
+  std::uint64_t left() const { return left_; }
+
+ private:
+  std::uint64_t left_ = 0;
+};
+
 struct Sections {
   std::string version;           // "AC1021" etc.
   std::uint8_t maintenance = 0;  // maintenance release byte of the file header
@@ -23,6 +43,11 @@ struct Sections {
   // AcDb:AcDbObjects. Object map offsets are relative to its start; for the
   // R13-R2000 family, whose offsets are file offsets, it is the whole file.
   std::vector<std::uint8_t> objects;
+  // What the section readers may still spend on this drawing, in bytes,
+  // once the container has taken its share of kMaxDrawingCost.
+  std::uint64_t costLeft = kMaxDrawingCost;
+  // Check values that failed while the container was read.
+  std::vector<Damage> damage;
 
   // Set by the caller before the container is read: also read the sections
   // that only the evidence needs (R2004 and later keep them apart).

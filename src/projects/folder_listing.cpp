@@ -6,6 +6,7 @@
 
 #include "app/utf8_text.h"
 #include "platform/platform.h"
+#include "projects/folder_plan.h"
 
 namespace veldra {
 
@@ -81,43 +82,9 @@ std::string joinFolderAndName(std::string_view folder, std::string_view name) {
 }
 
 std::optional<int> countDrawingsOrStop(const std::vector<std::string>& entries) {
-  long total = 0;
-  auto add = [&](const std::filesystem::path& folder) {
-    const auto drawings = listDrawings(folder);
-    if (!drawings) return false;
-    total += static_cast<long>(drawings->size());
-    return total <= kMaxDrawingCount;
-  };
-  for (const std::string& entry : entries) {
-    const LocationEntry location = parseLocation(entry);
-    if (!add(location.path())) return std::nullopt;
-    if (!location.withSubfolders()) continue;
-    const auto subfolders = listSubfolders(location.path());
-    if (!subfolders) return std::nullopt;
-    for (const auto& sub : *subfolders) {
-      if (!add(sub)) return std::nullopt;
-    }
-  }
-  return static_cast<int>(total);
-}
-
-int countDrawingsSkippingFailures(const std::vector<std::string>& entries) {
-  int total = 0;
-  auto add = [&](const std::filesystem::path& folder) {
-    const auto drawings = listDrawings(folder);
-    if (!drawings) return;
-    const long sum = static_cast<long>(total) + static_cast<long>(drawings->size());
-    if (sum <= kMaxDrawingCount) total = static_cast<int>(sum);
-  };
-  for (const std::string& entry : entries) {
-    const LocationEntry location = parseLocation(entry);
-    add(location.path());
-    if (!location.withSubfolders()) continue;
-    if (const auto subfolders = listSubfolders(location.path())) {
-      for (const auto& sub : *subfolders) add(sub);
-    }
-  }
-  return total;
+  const FolderPlan plan = planFolders(entries);
+  if (!plan.whole()) return std::nullopt;
+  return plan.drawings;
 }
 
 std::string fourDigits(long long value) {

@@ -39,14 +39,11 @@ std::string joinFolderAndName(std::string_view folder, std::string_view name);
 // Largest drawing count the program keeps (a 16-bit signed number).
 inline constexpr int kMaxDrawingCount = 32767;
 
-// The count of the Locations page: stops at the first folder that cannot be
-// listed or at a total beyond kMaxDrawingCount, and then gives nothing (the
-// page keeps the total it showed).
+// The count of the Locations page, the drawings a pass would visit (each real
+// folder once): stops at the first folder that cannot be listed or at a total
+// beyond kMaxDrawingCount, and then gives nothing (the page keeps the total
+// it showed).
 std::optional<int> countDrawingsOrStop(const std::vector<std::string>& entries);
-
-// The count of a collection pass or recompare: a folder that cannot be listed
-// adds nothing, and an addition that would pass kMaxDrawingCount is skipped.
-int countDrawingsSkippingFailures(const std::vector<std::string>& entries);
 
 // Four-digit counter form: at least four digits, zero-padded in front.
 std::string fourDigits(long long value);

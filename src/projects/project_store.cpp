@@ -38,6 +38,7 @@ bool rewriteProjects(const Workspace& ws, const std::vector<std::string>& names,
 }
 
 std::optional<std::vector<std::string>> readLocations(const Workspace& ws, std::string_view project) {
+  if (projectNameProblem(project)) return std::nullopt;
   const auto content = readTextFile(ws.locationFile(project));
   if (!content) return std::nullopt;
   return parseQuotedList(*content);
@@ -45,15 +46,24 @@ std::optional<std::vector<std::string>> readLocations(const Workspace& ws, std::
 
 bool appendLocation(const Workspace& ws, std::string_view project, std::string_view entry,
                     std::string* error) {
+  if (const auto problem = projectNameProblem(project)) {
+    if (error) *error = *problem;
+    return false;
+  }
   return appendToFile(ws.locationFile(project), quotedLine(entry), error);
 }
 
 bool rewriteLocations(const Workspace& ws, std::string_view project,
                       const std::vector<std::string>& entries, std::string* error) {
+  if (const auto problem = projectNameProblem(project)) {
+    if (error) *error = *problem;
+    return false;
+  }
   return replaceFile(ws.locationFile(project), formatQuotedList(entries), error);
 }
 
 std::vector<std::filesystem::path> projectFiles(const Workspace& ws, std::string_view project) {
+  if (projectNameProblem(project)) return {};
   return {ws.locationFile(project), ws.recordFile(project), ws.collectedTypeFile(project),
           ws.timeReport(project),   ws.handleReport(project), ws.ageReport(project)};
 }
@@ -66,6 +76,7 @@ void deleteProjectFiles(const Workspace& ws, std::string_view project) {
 }
 
 bool hasRecords(const Workspace& ws, std::string_view project) {
+  if (projectNameProblem(project)) return false;
   std::error_code ec;
   const auto file = ws.recordFile(project);
   if (!std::filesystem::is_regular_file(file, ec)) return false;

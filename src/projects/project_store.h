@@ -28,6 +28,9 @@ bool appendProject(const Workspace& ws, std::string_view name, std::string* erro
 bool rewriteProjects(const Workspace& ws, const std::vector<std::string>& names,
                      std::string* error = nullptr);
 
+// The functions below that take a project name touch no file for a name
+// projectNameProblem() refuses: such a name could lead outside the workspace.
+
 // A project's location file: nothing when it cannot be opened.
 std::optional<std::vector<std::string>> readLocations(const Workspace& ws, std::string_view project);
 bool appendLocation(const Workspace& ws, std::string_view project, std::string_view entry,

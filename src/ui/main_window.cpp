@@ -216,7 +216,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 QString MainWindow::selectedProject() const {
   const auto selected = lstProjects->selectedItems();
-  return selected.isEmpty() ? QString() : selected.front()->text();
+  if (selected.isEmpty()) return QString();
+  // A name edited into projects.fil goes through the rules of typed names:
+  // nothing is read or written under a name that would leave the workspace.
+  const QString name = selected.front()->text();
+  return projectNameProblem(utf8Text(name)) ? QString() : name;
 }
 
 std::vector<std::string> MainWindow::projectNames() const {
@@ -285,6 +289,7 @@ void MainWindow::on_cmdRemproj_clicked() {
 
 std::string MainWindow::removalQuestion(const std::string& project) const {
   std::string text = "Remove the project " + project + "?";
+  if (projectNameProblem(project)) return text + "\r\n\r\nOnly its line in the project list goes: no file is deleted.";
   std::string files;
   for (const auto& file : projectFiles(ws_, project)) {
     std::error_code ec;
@@ -306,9 +311,14 @@ void MainWindow::selectProjectRow(int row) {
 }
 
 void MainWindow::lstProjects_Click() {
-  const QString name = selectedProject();
-  if (name.isEmpty()) return;
+  const auto selected = lstProjects->selectedItems();
+  if (selected.isEmpty()) return;
+  const QString name = selected.front()->text();
   const std::string project = utf8Text(name);
+  if (const auto problem = projectNameProblem(project)) {
+    refuseProject(name, *problem);
+    return;
+  }
   {
     const QSignalBlocker blocker(lstLocations);
     lstLocations->clear();
@@ -326,6 +336,22 @@ void MainWindow::lstProjects_Click() {
   cmdCompare->setEnabled(hasRecords(ws_, project));
   for (QLabel* label : lblProject) label->setText(QStringLiteral("Project: ") + name);
   cmdJump->setEnabled(false);
+}
+
+// A project listed under a name its files cannot have: it can only be removed.
+void MainWindow::refuseProject(const QString& name, const std::string& problem) {
+  {
+    const QSignalBlocker blocker(lstLocations);
+    lstLocations->clear();
+  }
+  lblTotalFiles->setText(QStringLiteral("0000"));
+  for (QPushButton* b : {cmdAddloc, cmdRemloc, cmdJump, cmdCollect, cmdCompare}) b->setEnabled(false);
+  cmdRemproj->setEnabled(true);
+  for (QLabel* label : lblProject) label->setText(QStringLiteral("Project: ") + name);
+  showMessage(QStringLiteral("The project name %1 in %2 cannot be used: %3\r\n\r\nRemove the project and add it "
+                             "again under another name.")
+                  .arg(name, qtPath(ws_.projectsFile()), qtText(problem)),
+              QString::fromLatin1(kErrorTitle), static_cast<int>(MessageIcon::Critical));
 }
 
 // ---------------------------------------------------------------- locations
@@ -533,7 +559,7 @@ void MainWindow::chkLine_Click() { writeCheckBox(chkLine, kLineWarningSettingFil
 
 void MainWindow::chkOpt_Click(int) {
   const auto change = runButtonsAfterSwitch(chkOpt[0]->isChecked(), chkOpt[1]->isChecked(), chkOpt[2]->isChecked(),
-                                            !lstProjects->selectedItems().isEmpty());
+                                            !selectedProject().isEmpty());
   if (change == RunButtonChange::Leave) return;
   cmdCollect->setEnabled(change == RunButtonChange::Enable);
   cmdCompare->setEnabled(change == RunButtonChange::Enable);

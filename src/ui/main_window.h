@@ -52,7 +52,8 @@ class MainWindow : public QWidget {
   const Workspace& workspace() const { return ws_; }
   QString InstallLoc() const;
 
-  // The selected project's name, or empty when none is selected.
+  // The selected project's name, or empty when none is selected or when its
+  // name, read from projects.fil, cannot name the project's files.
   QString selectedProject() const;
   // The folder opened in the folder list (a native full path).
   QString currentFolder() const { return currentFolder_; }
@@ -110,6 +111,8 @@ class MainWindow : public QWidget {
   void showMessage(const QString& text, const QString& title, int icon);
   void showWriteFailure(const std::filesystem::path& file, const QString& what);
   void selectProjectRow(int row);
+  // Tells why a listed project's name cannot be used and leaves only its removal.
+  void refuseProject(const QString& name, const std::string& problem);
   // Asks before a project goes, naming the files that go with it.
   std::string removalQuestion(const std::string& project) const;
   void selectLocationRow(int row);

@@ -50,6 +50,13 @@ std::string problemsText(const std::vector<ProblemDrawing>& problems) {
   return text;
 }
 
+// What went wrong in a run, one paragraph each.
+std::string errorsText(const std::vector<std::string>& errors) {
+  std::string text;
+  for (const auto& error : errors) text += (text.empty() ? "" : "\r\n\r\n") + error;
+  return text;
+}
+
 std::string absentTypeText(const std::string& entity) {
   return "No drawing holds an entity of type " + entity +
          ", so the handle check had nothing to compare. Choose another entity type and collect again.";
@@ -99,6 +106,12 @@ void MainWindow::on_cmdCollect_clicked() {
     return;
   }
   cmdCompare->setEnabled(true);
+  if (!result.stopped.empty()) {
+    messages.show(result.stopped, kErrorTitle, MessageIcon::Critical);
+    return;
+  }
+  if (!result.comparison.errors.empty())
+    messages.show(errorsText(result.comparison.errors), kErrorTitle, MessageIcon::Critical);
   if (!result.problems.empty()) messages.show(problemsText(result.problems), kWarningTitle, MessageIcon::Exclamation);
   if (result.comparison.entityTypeAbsent)
     messages.show(absentTypeText(result.comparison.entity), kWarningTitle, MessageIcon::Exclamation);
@@ -114,6 +127,8 @@ void MainWindow::on_cmdCompare_clicked() {
   const RecompareOutcome outcome = recompare(run, messages, &report);
   shown.view.flush();
   if (outcome == RecompareOutcome::Ran) {
+    if (!report.comparison.errors.empty())
+      messages.show(errorsText(report.comparison.errors), kErrorTitle, MessageIcon::Critical);
     if (report.typeDiffers(options.entity))
       messages.show(collectedTypeNotice(*report.collectedWith, options.entity), kAppTitle, MessageIcon::Information);
     if (report.comparison.entityTypeAbsent)

@@ -33,15 +33,24 @@ void WindowRunView::setLocation(const std::string& text) { show(window_.lblLocCu
 void WindowRunView::setSubfolders(const std::string& text) { show(window_.lblSubs, text); }
 void WindowRunView::setFile(const std::string& text) { show(window_.lblFileCur, text); }
 
-// The verdict as lblVELDRAd shows it: the all-clear in purple, the alarm in red.
+// The verdict as lblVELDRAd shows it: the all-clear in purple, the alarm in
+// red, a run that could not judge in grey.
 void WindowRunView::setVerdict(Verdict verdict) {
   if (verdict == Verdict::kNone) return;
-  const bool alarm = verdict == Verdict::kAlarm;
+  QColor colour(128, 0, 128);
+  const char* text = "NO VELDRA's";
+  if (verdict == Verdict::kAlarm) {
+    colour = QColor(255, 0, 0);
+    text = "VELDRA!!!";
+  } else if (verdict == Verdict::kNotChecked) {
+    colour = QColor(96, 96, 96);
+    text = "UNCHECKED";
+  }
   QLabel* label = window_.lblVELDRAd;
   QPalette palette = label->palette();
-  palette.setColor(QPalette::WindowText, alarm ? QColor(255, 0, 0) : QColor(128, 0, 128));
+  palette.setColor(QPalette::WindowText, colour);
   label->setPalette(palette);
-  show(label, alarm ? "VELDRA!!!" : "NO VELDRA's");
+  show(label, text);
 }
 
 bool WindowRunView::loadPicture(const std::filesystem::path& file) {

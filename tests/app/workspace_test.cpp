@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "app/textfile.h"
 #include "app/workspace.h"
 #include "platform/platform.h"
+#include "support/filling_disk.h"
 #include "support/temp_dir.h"
 
 namespace veldra {
@@ -52,6 +55,40 @@ TEST(TextFiles, ReplaceKeepsTheOldFileWhenTheWriteFails) {
   std::string error;
   EXPECT_FALSE(replaceFile(dir.path() / "missing" / "b.fil", "x", &error));
   EXPECT_FALSE(error.empty());
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+// A disk that fills up while a file is replaced: the old file stays whole,
+// no temporary file is left, and the failure names the file and the reason.
+TEST(TextFiles, AFullDiskLeavesTheOldFileWholeAndSaysWhy) {
+  testing::TempDir dir;
+  const auto file = dir.write("P.tim", "old\r\n");
+  testing::FillingDisk disk(10);
+  std::string error;
+  EXPECT_FALSE(replaceFile(file, std::string(11, 'x'), &error, disk));
+  EXPECT_EQ(error, "cannot write " + file.string() + ": " + std::generic_category().message(ENOSPC));
+  EXPECT_EQ(testing::slurp(file), "old\r\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+
+  // Written in pieces: good() turns false at the first piece that does not fit.
+  disk.room = 8;
+  FileReplacement replacement(file, disk);
+  replacement.stream() << "1234";
+  EXPECT_TRUE(replacement.good());
+  replacement.stream() << "56789";
+  EXPECT_FALSE(replacement.good());
+  EXPECT_EQ(replacement.reason(), std::generic_category().message(ENOSPC));
+  EXPECT_FALSE(replacement.commit());
+  EXPECT_EQ(testing::slurp(file), "old\r\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+
+  // Dropped without commit, or committed whole.
+  { FileReplacement dropped(file); dropped.stream() << "never"; }
+  EXPECT_EQ(testing::slurp(file), "old\r\n");
+  FileReplacement whole(file);
+  whole.stream() << "new\r\n";
+  EXPECT_TRUE(whole.commit());
+  EXPECT_EQ(testing::slurp(file), "new\r\n");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 

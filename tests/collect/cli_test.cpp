@@ -65,14 +65,76 @@ TEST_F(CliTest, ErrorsExitWithTwoAndAReason) {
   EXPECT_FALSE(std::filesystem::exists(base / "time conflicts" / "OTHER.tim"));
 }
 
+// Nothing compared is no all-clear: a script must not take it for one.
 TEST_F(CliTest, CollectWithoutLocationsWarnsAndFindsNothing) {
   const CliResult result = cli({"collect", "other"});
-  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.status, 2);
   EXPECT_NE(result.err.find("Sorry, no locations to compare!"), std::string::npos);
   EXPECT_NE(result.err.find("Sorry, no drawings found!"), std::string::npos);
+  EXPECT_NE(result.err.find("veldra-cli: no drawing was compared\n"), std::string::npos);
   EXPECT_EQ(result.out,
             "Files: 0000\nTime Conflicts: 0000\nEntity Conflicts: 0000\nAge Conflicts: 0000\n"
-            "Status: Opening Files...\nVerdict: NO VELDRA's\n");
+            "Status: Opening Files...\nVerdict: UNCHECKED\n");
+}
+
+TEST_F(CliTest, AThresholdThatIsNoPercentageIsRefused) {
+  for (const std::string& percent : {std::string(401, '9'), std::string("150"), std::string("-1"), std::string("abc"),
+                                    std::string("90%")}) {
+    const CliResult result = cli({"collect", "other", "--percent", percent});
+    EXPECT_EQ(result.status, 2) << percent;
+    EXPECT_NE(result.err.find("--percent takes a number from 0 to 100"), std::string::npos) << percent;
+  }
+  EXPECT_FALSE(std::filesystem::exists(base / "handle conflicts" / "OTHER.hnd"));
+}
+
+// A damaged record file, a location that cannot be listed, a report that
+// cannot be written, a project name that would leave the workspace: each is
+// an error with its reason, exit status 2, and no earlier file is lost.
+TEST_F(CliTest, FailuresExitWithTwoAndLoseNothing) {
+  testing::writeDrawing(dir, "class/anna.dwg", testing::circlesDrawing(2461000, 43200000, {0x1A0}));
+  testing::writeDrawing(dir, "class/ben.dwg", testing::circlesDrawing(2461001, 43200000, {0x2A0}));
+  replaceFile(base / "projects" / "OTHER.prj", quotedLine("-" + folder("class")));
+  const std::string record = "\"ANNA,2461000.5,1A0$,END\"\r\n\"BEN,2461001.5,2A\r\n";
+  replaceFile(base / "compares" / "OTHER.cmp", record);
+  replaceFile(base / "time conflicts" / "OTHER.tim", "old");
+
+  const CliResult damaged = cli({"recompare", "other"});
+  EXPECT_EQ(damaged.status, 2);
+  EXPECT_NE(damaged.err.find("VELDRA Error: The record file " + utf8FromPath(base / "compares" / "OTHER.cmp") +
+                             " is damaged at line 2: it is cut short. Collect the drawings again"),
+            std::string::npos)
+      << damaged.err;
+  EXPECT_NE(damaged.out.find("Status: Stopped!\nVerdict: UNCHECKED\n"), std::string::npos) << damaged.out;
+  EXPECT_EQ(slurp(base / "time conflicts" / "OTHER.tim"), "old");
+
+  const std::string gone = folder("unmounted");
+  replaceFile(base / "projects" / "OTHER.prj",
+              quotedLine("-" + folder("class")) + quotedLine("-" + gone));
+  const CliResult unlisted = cli({"collect", "other"});
+  EXPECT_EQ(unlisted.status, 2);
+  EXPECT_NE(unlisted.err.find("VELDRA Error: The folder " + gone + " cannot be listed"), std::string::npos)
+      << unlisted.err;
+  EXPECT_EQ(slurp(base / "compares" / "OTHER.cmp"), record);
+
+  replaceFile(base / "projects" / "OTHER.prj", quotedLine("-" + folder("class")));
+  std::filesystem::remove_all(base / "date conflicts");
+  replaceFile(base / "date conflicts", "a file where a folder should be");
+  const CliResult noReport = cli({"collect", "other", "--age", "1 year", "--entity", "CIRCLE"});
+  EXPECT_EQ(noReport.status, 2);
+  EXPECT_NE(noReport.err.find("VELDRA Error: The report " + utf8FromPath(base / "date conflicts" / "OTHER.dat") +
+                              " could not be written"),
+            std::string::npos)
+      << noReport.err;
+  EXPECT_NE(noReport.out.find("Status: Complete!\n"), std::string::npos);  // the checks judged
+  EXPECT_EQ(slurp(base / "date conflicts"), "a file where a folder should be");
+
+  replaceFile(base / "projects" / "projects.fil", "\"OTHER\"\r\n\"../../escaped\"\r\n");
+  replaceFile(base / "projects" / "../../escaped.prj", quotedLine("-" + folder("class")));
+  const CliResult escaped = cli({"collect", "../../escaped"});
+  EXPECT_EQ(escaped.status, 2);
+  EXPECT_NE(escaped.err.find("the project name ../../escaped cannot be used"), std::string::npos) << escaped.err;
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "escaped.cmp"));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "escaped.ent"));
 }
 
 // A fake submission, an empty file, a drawing cut short and an old version

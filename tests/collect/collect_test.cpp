@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <map>
 
 #include "app/textfile.h"
@@ -8,8 +9,10 @@
 #include "collect/native_host.h"
 #include "collect/record_file.h"
 #include "compare/collected_type.h"
+#include "compare/driver.h"
 #include "compare/run_fakes.h"
 #include "platform/platform.h"
+#include "support/filling_disk.h"
 #include "support/recorders.h"
 #include "support/submissions.h"
 #include "support/temp_dir.h"
@@ -67,20 +70,39 @@ TEST(RecordFile, NamesAndLinesAreWrittenByteForByte) {
   EXPECT_EQ(recordLine("A", std::nullopt, ""), "\"A,,,END\"\r\n");
 }
 
+// A student who names a file with a quote or a line break must not switch
+// detection off for the class: every name reads back as one record.
+TEST(RecordFile, EveryNameReadsBackWhateverTheFileIsCalled) {
+  EXPECT_EQ(recordName("say \"hi\".dwg"), "SAY _HI_");
+  EXPECT_EQ(recordName("two\r\nlines\n.dwg"), "TWO__LINES_");
+  EXPECT_EQ(recordName("tab\there\x7f\x01.dwg"), "TAB_HERE__");
+  EXPECT_EQ(recordName("Ärger; #1 (v2).dwg"), "ÄRGER; #1 (V2)");  // nothing else changes
+  for (const char* fileName : {"a\"b.dwg", "\"quoted\".dwg", "cr\rhere.dwg", "lf\nhere.dwg", "end\",x.dwg", ",\".dwg"}) {
+    const std::string line = recordLine(recordName(fileName), 2453585.5, "1F$");
+    const auto lines = splitLines(line);
+    ASSERT_EQ(lines.size(), 1u) << fileName;
+    const auto items = splitItems(lines[0]);
+    ASSERT_FALSE(items.empty()) << fileName;
+    const auto record = parseRecord(items[0]);
+    ASSERT_TRUE(record) << fileName;
+    EXPECT_EQ(record->name, recordName(fileName));
+    EXPECT_EQ(record->date, 2453585.5);
+    EXPECT_EQ(record->handles, "1F$");
+  }
+}
+
 TEST(RecordFile, CollectsHandlesOfTheChosenClassOnly) {
-  TempDir dir;
-  const auto record = dir.path() / "p.cmp";
   ScriptedHost host;
   host.drawings["Alice, part 1.dwg"] = {
       {{"AcDbLine", "2F"}, {"AcDbPolyline", "40"}, {"AcDbLine", "30"}, {"AcDbCircle", "41"}, {"ACDBLINE", "31"}},
       2453585.68746528};
   int entities = 0;
-  EXPECT_TRUE(collectDrawing(host, dir.path() / "Alice, part 1.dwg", "Alice, part 1.dwg", "LINE", record,
-                             [&] { ++entities; }));
+  const std::filesystem::path drawing = "Alice, part 1.dwg";
+  std::string record = collectDrawing(host, drawing, "Alice, part 1.dwg", "LINE", [&] { ++entities; });
   EXPECT_EQ(entities, 5);
-  EXPECT_TRUE(collectDrawing(host, dir.path() / "Alice, part 1.dwg", "Alice, part 1.dwg", "line", record));
-  EXPECT_TRUE(collectDrawing(host, dir.path() / "Alice, part 1.dwg", "Alice, part 1.dwg", "POLYLINE", record));
-  EXPECT_EQ(slurp(record),
+  record += collectDrawing(host, drawing, "Alice, part 1.dwg", "line");
+  record += collectDrawing(host, drawing, "Alice, part 1.dwg", "POLYLINE");
+  EXPECT_EQ(record,
             "\"ALICE_ PART 1,2453585.68746528,2F$30$31$,END\"\r\n"
             "\"ALICE_ PART 1,2453585.68746528,,END\"\r\n"
             "\"ALICE_ PART 1,2453585.68746528,40$,END\"\r\n");
@@ -113,7 +135,7 @@ TEST_F(PassTest, VisitsFoldersInListingOrderAndRecordsEveryDrawing) {
   // c.dwg cannot be opened: it must not take over d.DWG's date.
   replaceFile(run.workspace.recordFile("P"), "\"OLD,1,,END\"\r\n");
   run.options.entity = "LINE";
-  run.options.locations = {"+" + folder("proj"), "-" + folder("flat"), "-" + folder("gone")};
+  run.options.locations = {"+" + folder("proj"), "-" + folder("flat")};
 
   const PassResult result = pass();
   EXPECT_EQ(result.visited, 5);
@@ -267,7 +289,8 @@ TEST_F(PassTest, NoLocationsWarnsTwiceDeletesTheRecordAndStillRunsTheDriver) {
   EXPECT_EQ(messages.shown[0].title, "VELDRA Warning");
   EXPECT_EQ(messages.shown[0].icon, MessageIcon::Exclamation);
   EXPECT_EQ(run.view.totalFiles, "0000");
-  EXPECT_EQ(run.view.verdict, "NO VELDRA's");
+  // Nothing was compared: no all-clear stands for it.
+  EXPECT_EQ(run.view.verdict, "UNCHECKED");
 }
 
 TEST_F(PassTest, MissingLogoEmptiesThePictureAndTheRunGoesOn) {
@@ -284,6 +307,120 @@ TEST_F(PassTest, RecordFileThatCannotBeDeletedIsFatal) {
   EXPECT_NE(result.fatalText.find(" - Aborting VELDRA!"), std::string::npos);
   EXPECT_GT(result.fatalText.size(), std::string(" - Aborting VELDRA!").size());
   EXPECT_TRUE(host.opened.empty());
+}
+
+// The files of a workspace folder, by name.
+std::vector<std::string> filesIn(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// What a pass must leave as it was when it stops: the last record, the
+// reports made from it and the type it was collected with.
+struct EarlierRun {
+  explicit EarlierRun(const Workspace& ws) : workspace(ws) {
+    replaceFile(ws.recordFile("P"), record);
+    replaceFile(ws.timeReport("P"), report);
+    rememberCollectedType(ws, "P", "ARC");
+  }
+  void expectKept() const {
+    EXPECT_EQ(slurp(workspace.recordFile("P")), record);
+    EXPECT_EQ(slurp(workspace.timeReport("P")), report);
+    EXPECT_EQ(readCollectedType(workspace, "P"), "ARC");
+    EXPECT_EQ(filesIn(workspace.path({"compares"})), (std::vector<std::string>{"P.cmp", "P.ent"}));
+  }
+  const Workspace& workspace;
+  std::string record = "\"OLD,2453585.5,7$,END\"\r\n\"OLDER,2453585.5,7$,END\"\r\n";
+  std::string report = "\"OLD vs. OLDER at 12 hours, 0 minutes, 0 seconds [2453585.5 as Julian]\"\r\n";
+};
+
+// An unmounted share or a typing slip in a location stops the pass before
+// anything is written, and says which folder.
+TEST_F(PassTest, ALocationThatCannotBeListedStopsThePassAndChangesNothing) {
+  dir.write("class/a.dwg", "");
+  host.drawings["a.dwg"] = {{}, 2453585.5};
+  const EarlierRun earlier(run.workspace);
+  run.options.entity = "LINE";
+  run.options.locations = {"-" + folder("class"), "+" + folder("unmounted")};
+  const PassResult result = pass();
+  EXPECT_NE(result.stopped.find(folder("unmounted") + " cannot be listed: it does not exist."), std::string::npos)
+      << result.stopped;
+  EXPECT_FALSE(result.fatal);
+  EXPECT_EQ(result.driver, DriverOutcome::NotRun);
+  EXPECT_TRUE(host.opened.empty());
+  earlier.expectKept();
+  EXPECT_EQ(run.view.verdict, "UNCHECKED");
+  EXPECT_EQ(run.view.status, "Stopped!");
+  EXPECT_TRUE(messages.shown.empty());  // the caller shows the error
+
+  // A file where a folder should be, or a sub-folder that cannot be read.
+  run.options.locations = {"-" + dir.write("class/notes.txt", "").string()};
+  EXPECT_NE(pass().stopped.find("it is not a folder"), std::string::npos);
+  earlier.expectKept();
+}
+
+// A disk that fills up during the pass: the new record is dropped, the old
+// one and its reports stay whole, and the user learns why.
+TEST_F(PassTest, AFullDiskStopsThePassAndTheOldRecordStaysWhole) {
+  for (const char* name : {"a", "b", "c", "d", "e"}) {
+    dir.write(std::string("class/") + name + ".dwg", "");
+    host.drawings[std::string(name) + ".dwg"] = {{{"AcDbLine", "1F"}}, 2453585.5};
+  }
+  const EarlierRun earlier(run.workspace);
+  run.options.entity = "LINE";
+  run.options.locations = {"-" + folder("class")};
+  testing::FillingDisk disk(40);  // room for one line of 23 bytes, not two
+  RunContext context{run.workspace, run.options, run.state, run.view, run.clock, run.alarm, disk};
+  const PassResult result = runCollectionPass(context, host, messages);
+  EXPECT_NE(result.stopped.find(run.workspace.recordFile("P").string() + " could not be written (" +
+                                std::generic_category().message(ENOSPC) + ")"),
+            std::string::npos)
+      << result.stopped;
+  EXPECT_EQ(host.opened.size(), 2u);  // no drawing is collected in vain
+  EXPECT_EQ(result.driver, DriverOutcome::NotRun);
+  earlier.expectKept();
+  EXPECT_EQ(run.view.verdict, "UNCHECKED");
+
+  // With room enough the same pass replaces the record whole.
+  testing::FillingDisk roomy(1 << 20);
+  RunContext enough{run.workspace, run.options, run.state, run.view, run.clock, run.alarm, roomy};
+  EXPECT_TRUE(runCollectionPass(enough, host, messages).stopped.empty());
+  EXPECT_EQ(splitLines(slurp(run.workspace.recordFile("P"))).size(), 5u);
+  EXPECT_EQ(readCollectedType(run.workspace, "P"), "LINE");
+}
+
+// A link to "." inside a location, or a sub-folder named again as a location
+// of its own: each real folder is visited once ("ANNA vs. ANNA" is no copy).
+TEST_F(PassTest, AFolderReachedTwiceIsVisitedOnce) {
+  dir.write("class/anna.dwg", "");
+  dir.write("class/ben/ben.dwg", "");
+  std::error_code ec;
+  std::filesystem::create_directory_symlink(".", dir.path() / "class" / "again", ec);
+  if (ec) GTEST_SKIP() << "no symbolic links here: " << ec.message();
+  host.drawings["anna.dwg"] = {{{"AcDbLine", "1F"}}, 2453585.5};
+  host.drawings["ben.dwg"] = {{{"AcDbLine", "2F"}}, 2453590.5};
+  run.options.entity = "LINE";
+  run.options.locations = {"+" + folder("class"), "-" + folder("class/ben")};
+  const PassResult result = pass();
+  EXPECT_EQ(result.visited, 2);
+  EXPECT_EQ(run.view.totalFiles, "0002");
+  EXPECT_EQ(slurp(run.workspace.recordFile("P")), "\"ANNA,2453585.5,1F$,END\"\r\n\"BEN,2453590.5,2F$,END\"\r\n");
+  EXPECT_EQ(slurp(run.workspace.timeReport("P")), "\"No time conflicts!\"\r\n");
+  EXPECT_EQ(run.view.verdict, "NO VELDRA's");
+}
+
+// A project name read from a file goes through the rules of typed names.
+TEST_F(PassTest, AProjectNameThatWouldLeaveTheWorkspaceIsRefused) {
+  dir.write("class/a.dwg", "");
+  run.options.project = "../../escaped";
+  run.options.locations = {"-" + folder("class")};
+  const PassResult result = pass();
+  EXPECT_NE(result.stopped.find("The project name ../../escaped cannot be used"), std::string::npos);
+  EXPECT_TRUE(host.opened.empty());
+  EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"class", "ws"}));
+  EXPECT_EQ(filesIn(base / "compares"), std::vector<std::string>{});
 }
 
 }  // namespace

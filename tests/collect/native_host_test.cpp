@@ -81,5 +81,29 @@ TEST(NativeHost, ReadingAheadGivesWhatTheReaderGivesOneByOne) {
   EXPECT_EQ(entities(ahead, good), expectedGood);
 }
 
+// Junk named *.dwg, or a few large files, must not be held at once: what is
+// read ahead is bounded by bytes, and a file beyond the bound is read alone.
+TEST(NativeHost, ReadingAheadIsBoundedByBytes) {
+  testing::TempDir dir;
+  std::vector<std::filesystem::path> drawings;
+  for (const char* name : {"a", "b", "c", "d", "e"}) drawings.push_back(dir.write(std::string(name) + ".dwg", std::string(1000, 'x')));
+  drawings.insert(drawings.begin() + 2, dir.write("large.dwg", std::string(5000, 'x')));
+  NativeDrawingHost host({}, 2500);
+  host.readAhead(drawings);
+  EXPECT_EQ(host.drawingsAhead(), 2u);
+  EXPECT_EQ(host.bytesAhead(), 2000u);
+  std::vector<std::pair<std::size_t, std::uintmax_t>> seen;
+  for (const auto& drawing : drawings) {
+    EXPECT_FALSE(host.open(drawing));
+    EXPECT_EQ(host.facts()->path, drawing);
+    EXPECT_EQ(host.facts()->status.kind, veldra::dwg::ErrorKind::kNotDwg);
+    host.closeAll();
+    seen.emplace_back(host.drawingsAhead(), host.bytesAhead());
+  }
+  // b, then large alone, then c and d, d and e, e, nothing.
+  EXPECT_EQ(seen, (std::vector<std::pair<std::size_t, std::uintmax_t>>{
+                      {1, 1000}, {1, 5000}, {2, 2000}, {2, 2000}, {1, 1000}, {0, 0}}));
+}
+
 }  // namespace
 }  // namespace veldra

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "app/textfile.h"
 #include "compare/driver.h"
 #include "compare/run_fakes.h"
+#include "support/filling_disk.h"
 #include "support/recorders.h"
 #include "support/temp_dir.h"
 
@@ -159,20 +162,68 @@ TEST_F(DriverTest, TheAlarmSoundsOncePerRunAndAgainInTheNextRun) {
   EXPECT_EQ(run.view.picture, "veldrawrong.jpg");
 }
 
-TEST_F(DriverTest, BadRecordsEndTheDriverWithoutTouchingReports) {
+// A damaged record file (cut mid-record, a date that is no number, junk)
+// ends the run before any check: the reports stay, no all-clear is shown,
+// and the result names the damaged line and says to collect again.
+TEST_F(DriverTest, ADamagedRecordFileNamesItsLineAndTouchesNoReport) {
   replaceFile(run.workspace.timeReport("P"), "old");
-  for (const auto& bad : {std::string("A,abc,,END"), std::string("A,2453585.5,END"), std::string("")}) {
-    records({"B,2453585.5,,END", bad});
-    EXPECT_EQ(drive(2), DriverOutcome::EndedEarly) << bad;
+  const std::string good = quotedLine("B,2453585.5,1F$,END");
+  const struct {
+    std::string content;
+    std::string said;
+  } damaged[] = {
+      {good + "\"A,2453585.5,1F$2", "line 2: it is cut short"},
+      {good + good + "\"A,2453585.5,1F$2$,EN", "line 3: it is cut short"},
+      {quotedLine("A,abc,,END") + good, "line 1: its date is not a number"},
+      {good + "Hello, this is not a record\r\n", "line 2: it is not the record of a drawing"},
+      {good + "\r\n" + good, "line 2: it is empty"},
+      {good + quotedLine("A,2453585.5,END"), "line 2: it is not the record of a drawing"},
+      {good + quotedLine("A," + std::string(401, '9') + ",,END"), "line 2: its date is out of range"},
+  };
+  for (const auto& bad : damaged) {
+    replaceFile(run.workspace.recordFile("P"), bad.content);
+    auto context = run.context();
+    run.state.totfiles = 3;
+    context.resetDisplay(false);
+    const ComparisonResult result = runComparison(context);
+    EXPECT_EQ(result.outcome, DriverOutcome::EndedEarly) << bad.content;
+    ASSERT_EQ(result.errors.size(), 1u);
+    EXPECT_EQ(result.errors[0], "The record file " + run.workspace.recordFile("P").string() + " is damaged at " +
+                                    bad.said + ". Collect the drawings again to make a new record file.");
+    EXPECT_FALSE(result.succeeded());
     EXPECT_EQ(timeReport(), "old");
-    EXPECT_NE(run.view.status, "Complete!");
+    EXPECT_EQ(run.view.status, "Stopped!");
+    EXPECT_EQ(run.view.verdict, "UNCHECKED");
+    EXPECT_EQ(run.view.colour, testing::kGrey);
   }
   // More records than drawings counted.
   records({"A,1,,END", "B,2,,END", "C,3,,END"});
-  EXPECT_EQ(drive(2), DriverOutcome::EndedEarly);
+  auto context = run.context();
+  run.state.totfiles = 2;
+  const ComparisonResult result = runComparison(context);
+  EXPECT_EQ(result.outcome, DriverOutcome::EndedEarly);
+  ASSERT_EQ(result.errors.size(), 1u);
+  EXPECT_NE(result.errors[0].find("holds more records than the 2 drawings"), std::string::npos) << result.errors[0];
   EXPECT_EQ(timeReport(), "old");
   // The record file was released: it can be replaced at once.
   EXPECT_TRUE(replaceFile(run.workspace.recordFile("P"), ""));
+}
+
+// A date of 1e11 or more in a record (or as far before) must not overflow
+// the age check; such a drawing is simply very old, or not old at all.
+TEST_F(DriverTest, AgeCheckCopesWithDatesFarOff) {
+  run.options.timeCheck = run.options.handleCheck = false;
+  run.options.ageCheck = true;
+  run.options.age = "1 month";
+  records({"FUTURE,100000000000,,END", "PAST,-100000000000,,END", "FARTHER,-" + std::string(300, '9') + ",,END"});
+  EXPECT_EQ(drive(3), DriverOutcome::Complete);
+  const auto lines = splitLines(ageReport());
+  ASSERT_EQ(lines.size(), 2u) << ageReport();
+  EXPECT_TRUE(lines[0].starts_with("\"PAST............................ [over 1 month old] :27379")) << lines[0];
+  EXPECT_TRUE(lines[1].starts_with("\"FARTHER......................... [over 1 month old] :13689")) << lines[1];
+  EXPECT_EQ(julianToDate(1e13).year, julianToDate(1e12).year);
+  EXPECT_GT(julianToDate(1e13).year, 1000000000);
+  EXPECT_LT(julianToDate(-1e13).year, -1000000000);
 }
 
 // Neither records with an empty date field nor the empty entries left by
@@ -184,16 +235,52 @@ TEST_F(DriverTest, UndatedRecordsAndEmptyEntriesGiveNoConflicts) {
   EXPECT_EQ(timeReport(), lines({"No time conflicts!"}));
   EXPECT_EQ(handleReport(), lines({"No entity [RAY] conflicts >= 100% match!"}));
   EXPECT_EQ(ageReport(), lines({"No DWG date check conflicts!"}));
+  // No drawing at all: nothing was compared, so no all-clear either.
   EXPECT_EQ(drive(0), DriverOutcome::NotRun);
+  EXPECT_EQ(run.view.verdict, "UNCHECKED");
+  EXPECT_EQ(ageReport(), lines({"No DWG date check conflicts!"}));
 }
 
-TEST_F(DriverTest, SwitchedOffReportThatCannotBeWrittenEndsTheDriver) {
-  run.options.handleCheck = false;
+// A report folder that is a file, or a missing one: that report is named as
+// not written, the other checks still run and write theirs.
+TEST_F(DriverTest, AReportThatCannotBeWrittenIsAnErrorAndTheOthersAreWritten) {
   std::filesystem::remove_all(base / "handle conflicts");
-  records({"A,1,,END"});
-  EXPECT_EQ(drive(1), DriverOutcome::EndedEarly);
-  EXPECT_EQ(timeReport(), lines({"No time conflicts!"}));
+  replaceFile(base / "handle conflicts", "a file where the folder should be");
+  std::filesystem::remove_all(base / "date conflicts");
+  records({"A,2453585.5,1$,END", "B,2453585.5,1$,END"});
+  auto context = run.context();
+  run.state.totfiles = 2;
+  const ComparisonResult result = runComparison(context);
+  EXPECT_EQ(result.outcome, DriverOutcome::Complete);
+  ASSERT_EQ(result.errors.size(), 2u);
+  EXPECT_TRUE(result.errors[0].starts_with("The report " + run.workspace.handleReport("P").string() +
+                                           " could not be written ("))
+      << result.errors[0];
+  EXPECT_TRUE(result.errors[1].starts_with("The report " + run.workspace.ageReport("P").string()));
+  EXPECT_FALSE(result.succeeded());
+  EXPECT_EQ(timeReport(), lines({"A vs. B at 12 hours, 0 minutes, 0 seconds [2453585.5 as Julian]"}));
+  EXPECT_EQ(run.view.verdict, "VELDRA!!!");  // the checks judged every drawing
+  EXPECT_EQ(slurp(base / "handle conflicts"), "a file where the folder should be");
+}
+
+// A disk that fills up while a report is written keeps the old report whole.
+TEST_F(DriverTest, AFullDiskKeepsTheOldReportsWhole) {
+  for (const auto& report : {run.workspace.timeReport("P"), run.workspace.handleReport("P")})
+    replaceFile(report, "\"old report\"\r\n");
+  records({"A,2453585.5,1$,END", "B,2453585.5,1$,END", "C,2453585.5,1$,END"});
+  testing::FillingDisk disk(100);  // room for the first time conflict, not the next
+  RunContext context{run.workspace, run.options, run.state, run.view, run.clock, run.alarm, disk};
+  run.state.totfiles = 3;
+  const ComparisonResult result = runComparison(context);
+  ASSERT_EQ(result.errors.size(), 3u);
+  EXPECT_NE(result.errors[0].find(run.workspace.timeReport("P").string() + " could not be written (" +
+                                  std::generic_category().message(ENOSPC) + ")"),
+            std::string::npos)
+      << result.errors[0];
+  EXPECT_EQ(timeReport(), "\"old report\"\r\n");
+  EXPECT_EQ(handleReport(), "\"old report\"\r\n");
   EXPECT_FALSE(std::filesystem::exists(run.workspace.ageReport("P")));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(base / "time conflicts"), {}), 1);
 }
 
 TEST_F(DriverTest, RecompareRefusesAnEmptyOrMissingRecordWithTimeMatchesOn) {
@@ -220,6 +307,34 @@ TEST_F(DriverTest, RecompareRefusesAnEmptyOrMissingRecordWithTimeMatchesOn) {
   EXPECT_EQ(run.view.totalFiles, "0001");
   EXPECT_EQ(run.view.statuses.front(), "Comparing...");
   EXPECT_EQ(timeReport(), lines({"Time conflicts not reported due to option selection."}));
+}
+
+// A recompare whose folders cannot all be listed would land records beside
+// the wrong drawings: it stops and says which folder.
+TEST_F(DriverTest, RecompareStopsAtAFolderThatCannotBeListed) {
+  testing::RecordingMessages messages;
+  records({"A,2453585.5,,END", "B,2453585.5,,END"});
+  replaceFile(run.workspace.timeReport("P"), "old");
+  dir.write("drawings/a.dwg", "");
+  dir.write("drawings/b.dwg", "");
+  const std::string gone = (dir.path() / "gone").string();
+  run.options.locations = {"-" + (dir.path() / "drawings").string(), "-" + gone};
+  auto context = run.context();
+  RecompareReport report;
+  EXPECT_EQ(recompare(context, messages, &report), RecompareOutcome::Ran);
+  EXPECT_EQ(report.comparison.outcome, DriverOutcome::NotRun);
+  ASSERT_EQ(report.comparison.errors.size(), 1u);
+  EXPECT_EQ(report.comparison.errors[0], "The folder " + gone + " cannot be listed: it does not exist. Nothing was compared.");
+  EXPECT_EQ(timeReport(), "old");
+  EXPECT_EQ(run.view.verdict, "UNCHECKED");
+
+  // A project name from a file is held to the rules of typed names.
+  run.options.project = "../escaped";
+  run.options.locations.pop_back();
+  EXPECT_EQ(recompare(context, messages, &report), RecompareOutcome::Ran);
+  ASSERT_EQ(report.comparison.errors.size(), 1u);
+  EXPECT_TRUE(report.comparison.errors[0].starts_with("The project name ../escaped cannot be used"));
+  EXPECT_FALSE(std::filesystem::exists(base / "escaped.tim"));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -56,6 +57,18 @@ TEST(PlainNumbers, ParseOnlyPlainDecimals) {
   EXPECT_EQ(thresholdNumber("50%"), 50);
   EXPECT_EQ(thresholdNumber("  66.5 %"), 66.5);
   EXPECT_EQ(thresholdNumber("abc"), 0);
+}
+
+// 401 digits do not fit a double: the number is huge, not 0 (a threshold of
+// 0% would make every pair a conflict).
+TEST(PlainNumbers, NumbersBeyondADoubleAreHugeOrTiny) {
+  const std::string huge(401, '9');
+  EXPECT_EQ(thresholdNumber(huge), HUGE_VAL);
+  EXPECT_EQ(thresholdNumber(huge + "%"), HUGE_VAL);
+  EXPECT_EQ(parsePlainNumber("-" + huge), -HUGE_VAL);
+  EXPECT_EQ(parsePlainNumber("0000." + huge), 1.0);
+  EXPECT_EQ(parsePlainNumber("0." + std::string(400, '0') + "1"), 0.0);
+  EXPECT_EQ(parsePlainNumber("000" + std::string(300, '0') + "." + std::string(400, '0') + "1"), 0.0);
 }
 
 TEST(TimeOfDay, SplitsTheFractionIntoHoursMinutesSeconds) {

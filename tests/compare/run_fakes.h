@@ -19,6 +19,7 @@ struct Colour {
 };
 inline constexpr Colour kPurple{128, 0, 128};
 inline constexpr Colour kRed{255, 0, 0};
+inline constexpr Colour kGrey{96, 96, 96};
 
 // Keeps what the window's labels would show, the verdict in the window's words.
 class RecordingView : public RunView {
@@ -33,6 +34,11 @@ class RecordingView : public RunView {
   void setTotalFiles(int c) override { totalFiles = fourDigits(c); }
   void setVerdict(Verdict v) override {
     if (v == Verdict::kNone) return;
+    if (v == Verdict::kNotChecked) {
+      verdict = "UNCHECKED";
+      colour = kGrey;
+      return;
+    }
     verdict = v == Verdict::kAlarm ? "VELDRA!!!" : "NO VELDRA's";
     colour = v == Verdict::kAlarm ? kRed : kPurple;
   }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "drawing_bytes.h"
 #include "support/temp_dir.h"
 #include "veldra/dwg/reader.h"
 
@@ -35,9 +36,8 @@ void expectClean(const Status& status, const Summary& summary, const std::string
   for (const Entity& entity : summary.entities) ASSERT_FALSE(entity.className.empty()) << what;
 }
 
-void putRL(Bytes& bytes, std::size_t at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
+using testbytes::getRL;
+using testbytes::putRL;
 
 TEST(DamagedInput, ForeignOldUnknownAndHeaderOnlyFilesAreRefused) {
   const std::vector<std::pair<std::string, ErrorKind>> cases{
@@ -139,6 +139,41 @@ TEST(DamagedInput, ContainerFieldsPointingOutsideAreCorrupt) {
     EXPECT_EQ(status.kind, ErrorKind::kCorrupt) << c.sample;
     if (c.section) {
       EXPECT_EQ(status.section, c.section) << c.sample;
+    }
+  }
+}
+
+// The object map's section cut inside its last blocks: the reader once
+// stepped past the end of the data and walked the heap.
+TEST(DamagedInput, ObjectMapCutBeforeABlockCheckValueIsRefusedNotReadPast) {
+  Bytes sample = loadSample("sample_AC1015.dwg");
+  if (!sample.empty()) {
+    // The handles section ends right after its last block's data, without
+    // that block's CRC and the empty end block.
+    ASSERT_EQ(getRL(sample, 0x19 + 9 * 2 + 5), 2067u);
+    putRL(sample, 0x19 + 9 * 2 + 5, 2061);
+    Summary summary;
+    const Status status = readSummary(sample, summary);
+    EXPECT_EQ(status.kind, ErrorKind::kTruncated) << status.message;
+    EXPECT_EQ(status.section, "AcDb:Handles");
+  }
+  for (const char* name : {"writer", "sample_AC1014.dwg", "sample_AC1015.dwg", "mleader_AC1014.dwg"}) {
+    const Bytes bytes = std::string(name) == "writer" ? testbytes::writerDrawing() : loadSample(name);
+    if (bytes.empty()) continue;
+    const testbytes::Place map = testbytes::r13Section(bytes, 2);
+    for (std::size_t cut = 1; cut <= 2 * 2040 && cut < map.size; ++cut) {
+      Bytes cutShort = bytes;
+      putRL(cutShort, map.locator + 5, static_cast<std::uint32_t>(map.size - cut));
+      Summary summary;
+      const Status status = readSummary(cutShort, summary);
+      if (cut <= 2) {
+        // Only the empty end block's CRC is gone: the map is whole.
+        EXPECT_TRUE(status.ok()) << name << " cut " << cut;
+        EXPECT_TRUE(summary.doubtful()) << name << " cut " << cut;
+      } else {
+        EXPECT_FALSE(status.ok()) << name << " cut " << cut;
+        EXPECT_EQ(status.section, "AcDb:Handles") << name << " cut " << cut;
+      }
     }
   }
 }

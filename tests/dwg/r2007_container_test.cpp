@@ -233,7 +233,6 @@ TEST(R2007Container, BrokenMapsAndPagesGiveCleanErrors) {
       {"pages overlapping", [](Layout& l) { l.sections[3].pages[1].dataOffset = 5; }, kCorrupt, "AcDb:AcDbObjects"},
       {"section size beyond any real drawing", [](Layout& l) { l.sections[3].dataSize = std::uint64_t{1} << 60; },
        kCorrupt, "AcDb:AcDbObjects"},
-      {"wrong checksum", [](Layout& l) { l.sections[0].pages[0].checksum = 1; }, kCorrupt, "AcDb:Header"},
       {"encrypted section", [](Layout& l) { l.sections[0].encryption = 1; }, kUnsupported, "AcDb:Header"},
       {"unknown page coding", [](Layout& l) { l.sections[2].encoding = 7; }, kCorrupt, "AcDb:Handles"},
       {"section missing", [](Layout& l) { l.sections[2].name = "AcDb:Handlez"; }, kCorrupt, "section map"},
@@ -256,6 +255,22 @@ TEST(R2007Container, BrokenMapsAndPagesGiveCleanErrors) {
     EXPECT_EQ(s.section, c.section) << c.what << ": " << s.message;
     EXPECT_FALSE(s.message.empty()) << c.what;
   }
+}
+
+TEST(R2007Container, APageFailingItsChecksumIsKeptAndNotedAsDamage) {
+  Layout layout = smallLayout();
+  layout.sections[0].pages[0].checksum = 1;
+  Sections out;
+  const Status s = readBytes(build(layout), out);
+  ASSERT_TRUE(s.ok()) << s.message;
+  EXPECT_EQ(out.header, layout.sections[0].pages[0].stored);
+  ASSERT_EQ(out.damage.size(), 1u);
+  EXPECT_EQ(out.damage[0].section, "AcDb:Header");
+  EXPECT_NE(out.damage[0].message.find("checksum"), std::string::npos) << out.damage[0].message;
+
+  Sections sound;
+  ASSERT_TRUE(readBytes(build(smallLayout()), sound).ok());
+  EXPECT_TRUE(sound.damage.empty());
 }
 
 TEST(R2007Container, EveryShortenedOrFlippedFileIsReadOrRefusedCleanly) {
@@ -294,12 +309,15 @@ TEST(R2007Sample, CorrectsWhatTheCodeCanAndCatchesTheRest) {
   ASSERT_TRUE(readBytes(damaged, out).ok());
   EXPECT_EQ(out.objects, clean.objects);
   EXPECT_EQ(out.header, clean.header);
+  EXPECT_TRUE(out.damage.empty());
 
   damaged[objectsByte(5, 100)] ^= 0x10;  // a third wrong byte in one word is too many
-  const Status s = readBytes(damaged, out);
-  EXPECT_EQ(s.kind, ErrorKind::kCorrupt);
-  EXPECT_EQ(s.section, "AcDb:AcDbObjects");
-  EXPECT_NE(s.message.find("checksum"), std::string::npos) << s.message;
+  Sections doubtful;
+  ASSERT_TRUE(readBytes(damaged, doubtful).ok());
+  EXPECT_NE(doubtful.objects, clean.objects);
+  ASSERT_EQ(doubtful.damage.size(), 1u);
+  EXPECT_EQ(doubtful.damage[0].section, "AcDb:AcDbObjects");
+  EXPECT_NE(doubtful.damage[0].message.find("checksum"), std::string::npos) << doubtful.damage[0].message;
 }
 
 }  // namespace

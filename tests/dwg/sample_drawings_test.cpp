@@ -68,6 +68,8 @@ TEST_P(SampleDrawing, ReadsWhatTheExpectedFileListsFromDiskAndFromMemory) {
   EXPECT_EQ(summary.version, expected.version);
   EXPECT_NEAR(summary.created.julian(), expected.created, 1e-8);
   EXPECT_EQ(entityLines(summary), expected.entities);
+  // A sound drawing is never doubted.
+  for (const Damage& damage : summary.damage) ADD_FAILURE() << damage.section << ": " << damage.message;
 
   const std::string bytes = testing::slurp(dir / (GetParam() + ".dwg"));
   Summary fromMemory;
@@ -85,6 +87,64 @@ TEST(ReadSummaryFile, MissingFileIsAnInputError) {
   const Status status = readSummaryFile(fs::path("no such folder") / "nothing.dwg", summary);
   EXPECT_EQ(status.kind, ErrorKind::kIo);
   EXPECT_FALSE(status.message.empty());
+  FileLook look;
+  EXPECT_EQ(lookAtFile(fs::path("no such folder") / "nothing.dwg", look).kind, ErrorKind::kIo);
+}
+
+// A file is looked at before it is read: one that is no drawing, of a
+// version not read or too large is turned away from its first bytes and
+// size, however large it is.
+TEST(ReadSummaryFile, LooksAtTheStartAndSizeBeforeReadingWhole) {
+  testing::TempDir dir;
+  const auto large = [&](const std::string& name, const std::string& start) {
+    const fs::path file = dir.write(name, start);
+    fs::resize_file(file, kMaxDrawingCost + 1);
+    return file;
+  };
+  struct Case {
+    fs::path file;
+    ErrorKind kind;
+    const char* version;
+  };
+  const Case cases[] = {
+      {dir.write("empty.dwg", ""), ErrorKind::kNotDwg, ""},
+      {dir.write("short.dwg", "AC10"), ErrorKind::kNotDwg, ""},
+      {dir.write("old.dwg", "AC1009" + std::string(100, '\0')), ErrorKind::kUnsupported, "AC1009"},
+      {large("junk.dwg", "just junk"), ErrorKind::kNotDwg, ""},
+      {large("huge.dwg", "AC1015"), ErrorKind::kUnsupported, "AC1015"},
+      {large("huge-r2004.dwg", "AC1032"), ErrorKind::kUnsupported, "AC1032"},
+  };
+  for (const Case& c : cases) {
+    FileLook look;
+    const Status looked = lookAtFile(c.file, look);
+    EXPECT_EQ(looked.kind, c.kind) << c.file;
+    EXPECT_EQ(look.version, c.version) << c.file;
+    EXPECT_EQ(look.size, fs::file_size(c.file)) << c.file;
+    Summary summary;
+    const Status read = readSummaryFile(c.file, summary);
+    EXPECT_EQ(read.kind, c.kind) << c.file;
+    EXPECT_EQ(read.message, looked.message) << c.file;
+    EXPECT_EQ(summary.version, c.version) << c.file;
+  }
+  Summary summary;
+  EXPECT_NE(readSummaryFile(dir.path() / "huge.dwg", summary).message.find("256 MiB"), std::string::npos);
+
+  const fs::path sample = testing::sharedDrawings() / "sample_AC1018.dwg";
+  if (testing::sharedDrawings().empty()) GTEST_SKIP() << "no sample drawings beside the repository";
+  FileLook look;
+  ASSERT_TRUE(lookAtFile(sample, look).ok());
+  EXPECT_EQ(look.version, "AC1018");
+  EXPECT_EQ(look.size, fs::file_size(sample));
+  EXPECT_EQ(look.cost, costBound(look.size));
+}
+
+TEST(CostBound, GrowsWithTheFileUpToTheBound) {
+  EXPECT_GT(costBound(0), 0u);
+  EXPECT_LT(costBound(0), costBound(100000));
+  EXPECT_GE(costBound(100000), 100000u * 100);  // room for data that compresses well
+  EXPECT_EQ(costBound(kMaxDrawingCost / 4), kMaxDrawingCost);
+  EXPECT_EQ(costBound(kMaxDrawingCost), kMaxDrawingCost);
+  EXPECT_EQ(costBound(std::uint64_t{1} << 62), kMaxDrawingCost);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <tuple>
 
+#include "checksum.h"
 #include "format.h"
 
 namespace veldra::dwg::detail {
@@ -11,20 +12,38 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Status readMap(const Bytes& handles, ObjectMap& map) {
+Status readMap(const Bytes& handles, ObjectMap& map, std::vector<Damage>* damage = nullptr) {
   Sections sections;
   sections.handles = handles;
   sections.objects.assign(64, 0);
-  return readObjectMap(sections, map);
+  return readObjectMap(sections, map, damage);
+}
+
+// A block as the format frames it: big-endian size (counting itself), the
+// pairs, then a big-endian CRC of both.
+Bytes block(const Bytes& pairs) {
+  Bytes out{static_cast<std::uint8_t>((pairs.size() + 2) >> 8), static_cast<std::uint8_t>(pairs.size() + 2)};
+  out.insert(out.end(), pairs.begin(), pairs.end());
+  const std::uint16_t crc = crc16(out, kSectionCrcSeed);
+  out.push_back(static_cast<std::uint8_t>(crc >> 8));
+  out.push_back(static_cast<std::uint8_t>(crc & 0xFF));
+  return out;
+}
+
+Bytes join(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
+  return out;
 }
 
 TEST(ObjectMap, DeltasStartFromZeroInEveryBlock) {
   // Block 1: handle 1 at 10, handle 3 at 15. Block 2: handle 5 at 40. Then
-  // the empty last block. Each block ends with a two-byte check value.
-  const Bytes handles = {0x00, 0x06, 0x01, 0x0A, 0x02, 0x05, 0xAA, 0xBB,
-                         0x00, 0x04, 0x05, 0x28, 0xCC, 0xDD, 0x00, 0x02, 0x00, 0x00};
+  // the empty last block.
+  const Bytes handles = join({block({0x01, 0x0A, 0x02, 0x05}), block({0x05, 0x28}), block({})});
   ObjectMap map;
-  ASSERT_TRUE(readMap(handles, map).ok());
+  std::vector<Damage> damage;
+  ASSERT_TRUE(readMap(handles, map, &damage).ok());
+  EXPECT_TRUE(damage.empty());
   EXPECT_EQ(map.size(), 3u);
   EXPECT_EQ(map[1], 10u);
   EXPECT_EQ(map[3], 15u);
@@ -33,15 +52,82 @@ TEST(ObjectMap, DeltasStartFromZeroInEveryBlock) {
 
 TEST(ObjectMap, OffsetsOutsideTheObjectsAndBrokenBlocksAreRefused) {
   const std::vector<std::tuple<const char*, Bytes, ErrorKind>> cases{
-      {"offset -1", {0x00, 0x04, 0x01, 0x41, 0x00, 0x00, 0x00, 0x02}, ErrorKind::kCorrupt},
-      {"offset 100 of 64", {0x00, 0x05, 0x01, 0xE4, 0x00, 0x00, 0x00, 0x00, 0x02}, ErrorKind::kCorrupt},
+      {"offset -1", join({block({0x01, 0x41}), block({})}), ErrorKind::kCorrupt},
+      {"offset 100 of 64", join({block({0x01, 0xE4, 0x00}), block({})}), ErrorKind::kCorrupt},
       {"block larger than the section", {0x01, 0x00, 0x01, 0x0A}, ErrorKind::kCorrupt},
-      {"no empty last block", {0x00, 0x04, 0x01, 0x0A, 0x00, 0x00}, ErrorKind::kTruncated},
-      {"modular char with no last byte", {0x00, 0x03, 0x81, 0x00, 0x00, 0x00, 0x02}, ErrorKind::kCorrupt},
+      {"block larger than the largest a map holds", join({{0x08, 0x00}, Bytes(0x800, 0)}), ErrorKind::kCorrupt},
+      {"no empty last block", block({0x01, 0x0A}), ErrorKind::kTruncated},
+      {"last block cut inside its size", join({block({0x01, 0x0A}), {0x00}}), ErrorKind::kTruncated},
+      // The block's data ends the section: its CRC is missing, and stepping
+      // over it would leave the data.
+      {"block without its CRC", {0x00, 0x04, 0x01, 0x0A}, ErrorKind::kTruncated},
+      {"block with half its CRC", {0x00, 0x04, 0x01, 0x0A, 0x00}, ErrorKind::kTruncated},
+      {"modular char with no last byte", join({block({0x81}), block({})}), ErrorKind::kCorrupt},
   };
   for (const auto& [what, handles, kind] : cases) {
     ObjectMap map;
     EXPECT_EQ(readMap(handles, map).kind, kind) << what;
+  }
+}
+
+TEST(ObjectMap, BlocksFailingTheirCrcAreReadAndNoted) {
+  Bytes handles = join({block({0x01, 0x0A}), block({0x05, 0x28}), block({})});
+  handles[5] ^= 0x01;  // the first block's CRC
+  handles.back() ^= 0x80;  // the end block's CRC
+  ObjectMap map;
+  std::vector<Damage> damage;
+  ASSERT_TRUE(readMap(handles, map, &damage).ok());
+  EXPECT_EQ(map.size(), 2u);
+  ASSERT_EQ(damage.size(), 2u);
+  EXPECT_EQ(damage[0].section, "AcDb:Handles");
+  EXPECT_EQ(damage[0].offset, 0u);
+  EXPECT_EQ(damage[1].offset, 12u);
+
+  // The end block's CRC cut off: the map is whole, but ends early.
+  handles = join({block({0x01, 0x0A}), {0x00, 0x02}});
+  damage.clear();
+  ASSERT_TRUE(readMap(handles, map, &damage).ok());
+  ASSERT_EQ(damage.size(), 1u);
+  EXPECT_EQ(damage[0].offset, 6u);
+}
+
+TEST(ObjectMap, MoreEntriesThanTheDrawingMayHoldAreRefused) {
+  Sections sections;
+  sections.objects.assign(64, 0);
+  sections.costLeft = 3 * kObjectMapEntryCost;
+  Bytes pairs;
+  for (int i = 0; i < 4; ++i) pairs.insert(pairs.end(), {0x01, 0x01});
+  sections.handles = join({block(pairs), block({})});
+  ObjectMap map;
+  EXPECT_EQ(readObjectMap(sections, map).kind, ErrorKind::kCorrupt);
+  sections.costLeft = 4 * kObjectMapEntryCost;
+  EXPECT_TRUE(readObjectMap(sections, map).ok());
+}
+
+TEST(Checksums, KnownValues) {
+  const std::uint8_t digits[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
+  EXPECT_EQ(crc16(digits, 0), 0xBB3D);
+  EXPECT_EQ(crc32(digits), 0xCBF43926u);
+  // The page checksum against the byte-by-byte definition, over runs longer
+  // than one fold and lengths that are no multiple of eight.
+  Bytes data(3 * 0x15B0 + 13);
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 131 + (i >> 7));
+  for (std::size_t length : {std::size_t{0}, std::size_t{1}, std::size_t{7}, std::size_t{0x15B0}, data.size()}) {
+    for (std::uint32_t seed : {0u, 0xFFFFFFFFu, 0x12345678u}) {
+      std::uint32_t sum1 = seed & 0xFFFF;
+      std::uint32_t sum2 = seed >> 16;
+      for (std::size_t at = 0; at < length;) {
+        const std::size_t run = std::min<std::size_t>(0x15B0, length - at);
+        for (std::size_t k = 0; k < run; ++k, ++at) {
+          sum1 += data[at];
+          sum2 += sum1;
+        }
+        sum1 %= 0xFFF1;
+        sum2 %= 0xFFF1;
+      }
+      EXPECT_EQ(pageChecksum(seed, std::span(data).first(length)), (sum2 << 16) | (sum1 & 0xFFFF))
+          << length << " " << seed;
+    }
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/platform.h"
 #include "projects/folder_listing.h"
+#include "projects/folder_plan.h"
 #include "support/temp_dir.h"
 
 namespace veldra {
@@ -60,7 +61,43 @@ TEST(DrawingCount, PlusCountsOneLevelOfSubfoldersAndFailuresDiffer) {
   EXPECT_EQ(countDrawingsOrStop({"-" + top}), 2);
   const std::string gone = (dir.path() / "gone").string();
   EXPECT_FALSE(countDrawingsOrStop({"-" + top, "-" + gone}));
-  EXPECT_EQ(countDrawingsSkippingFailures({"-" + gone, "+" + top}), 9);
+}
+
+// The folders of a pass in visiting order, each real folder once, with what
+// stops the plan said in words.
+TEST(FolderPlan, ListsEachRealFolderOnceAndSaysWhyItStops) {
+  testing::TempDir dir;
+  for (auto f : {"top/1.dwg", "top/s1/a.dwg", "top/s2/b.dwg", "other/c.dwg"}) dir.write(f, "");
+  const std::string top = (dir.path() / "top").string();
+  const std::string other = (dir.path() / "other").string();
+  const char sep = static_cast<char>(std::filesystem::path::preferred_separator);
+
+  FolderPlan plan = planFolders({"+" + top, "-" + top + sep + "s2", "-" + other});
+  ASSERT_TRUE(plan.whole()) << plan.problem;
+  EXPECT_EQ(plan.drawings, 4);
+  ASSERT_EQ(plan.locations.size(), 3u);
+  ASSERT_EQ(plan.locations[0].folders.size(), 3u);
+  EXPECT_EQ(plan.locations[0].folders[0].shownAs, "");
+  EXPECT_EQ(plan.locations[0].folders[1].shownAs, std::string(1, sep) + "s1" + sep);
+  EXPECT_EQ(plan.locations[0].folders[2].drawings, std::vector<std::string>{"b.dwg"});
+  EXPECT_TRUE(plan.locations[1].folders.empty());  // s2 was listed under top already
+  EXPECT_EQ(plan.locations[2].folders[0].drawings, std::vector<std::string>{"c.dwg"});
+
+  std::error_code ec;
+  std::filesystem::create_directory_symlink(".", dir.path() / "top" / "self", ec);
+  std::filesystem::create_directory_symlink(dir.path() / "other", dir.path() / "top" / "elsewhere", ec);
+  if (!ec) {
+    plan = planFolders({"+" + top, "-" + other});
+    EXPECT_EQ(plan.drawings, 4);  // elsewhere is other, reached first there; self is top
+    EXPECT_EQ(countDrawingsOrStop({"+" + top, "-" + other}), 4);
+  }
+
+  const std::string gone = (dir.path() / "gone").string();
+  plan = planFolders({"-" + top, "+" + gone});
+  EXPECT_FALSE(plan.whole());
+  EXPECT_EQ(plan.problem, "The folder " + gone + " cannot be listed: it does not exist.");
+  const auto file = dir.write("top/notes.txt", "");
+  EXPECT_EQ(planFolders({"-" + file.string()}).problem, "The folder " + file.string() + " cannot be listed: it is not a folder.");
 }
 
 TEST(DrawingCount, FourDigitForm) {

@@ -50,5 +50,26 @@ TEST(ProjectNames, WindowsDeviceNamesAreRefused) {
   }
 }
 
+// A name read from projects.fil that breaks the rules reaches no file: not
+// its locations, not its records, and removing it deletes nothing.
+TEST(ProjectNames, NoFileIsTouchedUnderANameThatBreaksTheRules) {
+  TempDir dir;
+  const Workspace ws(dir.makeWorkspace().string());
+  const std::string escaped = "../../escaped";
+  const auto outside = dir.write("escaped.prj", "\"-/somewhere\"\r\n");
+  dir.write("escaped.cmp", "\"A,1,,END\"\r\n");
+  ASSERT_EQ(ws.locationFile(escaped).lexically_normal(), outside.lexically_normal());
+  EXPECT_EQ(readLocations(ws, escaped), std::nullopt);
+  EXPECT_FALSE(hasRecords(ws, escaped));
+  EXPECT_TRUE(projectFiles(ws, escaped).empty());
+  std::string error;
+  EXPECT_FALSE(appendLocation(ws, escaped, "-/x", &error));
+  EXPECT_NE(error.find("separator"), std::string::npos);
+  EXPECT_FALSE(rewriteLocations(ws, escaped, {}));
+  deleteProjectFiles(ws, escaped);
+  EXPECT_EQ(testing::slurp(outside), "\"-/somewhere\"\r\n");
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "escaped.cmp"));
+}
+
 }  // namespace
 }  // namespace veldra

@@ -1,4 +1,5 @@
 #include "window_fixture.h"
+#include "platform/platform.h"
 
 namespace veldra::testing {
 namespace {
@@ -62,6 +63,39 @@ TEST_F(Projects, NamesBeyondAsciiAreStoredInUtf8AndComparedWithoutCase) {
   addProject(QStringLiteral("École Ωμέγα 学生"));
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].text, "Duplicate project name!");
+}
+
+// A name edited into projects.fil that would lead outside the workspace is
+// listed, but nothing is read or written under it: selecting it says why,
+// and removing it takes only its line.
+TEST_F(Projects, AListedNameThatBreaksTheRulesCanOnlyBeRemoved) {
+  put("projects/projects.fil", "\"HOUSE\"\r\n\"../../escaped\"\r\n");
+  dir.write("escaped.prj", "\"-/somewhere\"\r\n");
+  dir.write("escaped.cmp", "\"A,1,,END\"\r\n");
+  MainWindow& w = start();
+  EXPECT_EQ(texts(w.lstProjects), QStringList({"HOUSE", "../../escaped"}));
+  clickRow(w.lstProjects, 1);
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_TRUE(messages.shown[0].text.starts_with("The project name ../../escaped in " + utf8FromPath(ws.projectsFile()) +
+                                                 " cannot be used: "))
+      << messages.shown[0].text;
+  EXPECT_EQ(messages.shown[0].title, "VELDRA Error");
+  EXPECT_EQ(w.selectedProject(), "");
+  EXPECT_EQ(w.lstLocations->count(), 0);
+  EXPECT_TRUE(w.cmdRemproj->isEnabled());
+  for (QPushButton* b : {w.cmdAddloc, w.cmdCollect, w.cmdCompare}) EXPECT_FALSE(b->isEnabled());
+  w.chkOpt[2]->click();  // a switch turned on does not offer a run either
+  EXPECT_FALSE(w.cmdCollect->isEnabled());
+  w.on_cmdCollect_clicked();
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "escaped.ent"));
+
+  messages.answer = true;
+  w.cmdRemproj->click();
+  ASSERT_EQ(messages.asked.size(), 1u);
+  EXPECT_NE(messages.asked[0].text.find("no file is deleted"), std::string::npos);
+  EXPECT_EQ(file("projects/projects.fil"), "\"HOUSE\"\r\n");
+  EXPECT_EQ(slurp(dir.path() / "escaped.prj"), "\"-/somewhere\"\r\n");
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "escaped.cmp"));
 }
 
 TEST_F(Projects, RemovingTheOnlyProjectDeletesItsFilesAndEmptiesTheList) {

@@ -2,13 +2,15 @@
 // command line, with the same files and texts as the window.
 //
 //   veldra-cli [--workspace DIR] collect|recompare PROJECT [--entity TYPE]
-//              [--time on|off] [--handles on|off] [--percent TEXT] [--age TEXT|off]
+//              [--time on|off] [--handles on|off] [--percent 0-100] [--age TEXT|off]
 //
 // Standard output: the counters, the status and the verdict, then after a
 // collection one "Unreadable: PATH (REASON)" line per drawing that could not
-// be read. Progress and warnings go to standard error. Arguments and output
-// are UTF-8 on every system.
-// Exit status: 0 no conflict, 1 conflicts, 2 an error.
+// be read. Progress, warnings and errors go to standard error. Arguments and
+// output are UTF-8 on every system.
+// Exit status: 0 no conflict, 1 conflicts, 2 an error: also when no drawing
+// could be compared (none found, a folder that cannot be listed, a damaged
+// record file) or a report could not be written.
 
 #include <iostream>
 #include <string>
@@ -19,6 +21,7 @@
 #include "collect/collection_pass.h"
 #include "collect/native_host.h"
 #include "compare/collected_type.h"
+#include "compare/julian_text.h"
 #include "compare/throttled_view.h"
 #include "platform/platform.h"
 #include "projects/folder_listing.h"
@@ -47,7 +50,12 @@ class StreamView : public RunView {
   void setAgeConflicts(int count) override { ageConflicts = fourDigits(count); }
   void setTotalFiles(int count) override { show("Files", totalFiles = fourDigits(count)); }
   void setVerdict(Verdict v) override {
-    if (v != Verdict::kNone) verdict = v == Verdict::kAlarm ? "VELDRA!!!" : "NO VELDRA's";
+    switch (v) {
+      case Verdict::kNone: break;
+      case Verdict::kClean: verdict = "NO VELDRA's"; break;
+      case Verdict::kAlarm: verdict = "VELDRA!!!"; break;
+      case Verdict::kNotChecked: verdict = "UNCHECKED"; break;
+    }
   }
   bool loadPicture(const std::filesystem::path& file) override { return std::filesystem::exists(file); }
   void clearPicture() override {}
@@ -85,7 +93,7 @@ void warnAbsentType(const ComparisonResult& comparison) {
 int usage(const std::string& reason) {
   std::cerr << "veldra-cli: " << reason << "\n"
             << "usage: veldra-cli [--workspace DIR] collect|recompare PROJECT [--entity TYPE]\n"
-            << "                  [--time on|off] [--handles on|off] [--percent TEXT] [--age TEXT|off]\n";
+            << "                  [--time on|off] [--handles on|off] [--percent 0-100] [--age TEXT|off]\n";
   return kExitError;
 }
 
@@ -135,7 +143,10 @@ int run(const std::vector<std::string>& args) {
     } else if (arg == "--handles") {
       if (!value(v) || !readSwitch(v, options.handleCheck)) return usage("--handles takes on or off");
     } else if (arg == "--percent") {
-      if (!value(options.percent)) return usage("--percent needs a text");
+      // A number the threshold box could not hold (401 digits) must not pass
+      // as 0%, which makes every pair a conflict.
+      const auto number = value(options.percent) ? parsePlainNumber(options.percent) : std::nullopt;
+      if (!number || !(*number >= 0 && *number <= 100)) return usage("--percent takes a number from 0 to 100");
     } else if (arg == "--age") {
       if (!value(v)) return usage("--age needs a text or off");
       options.ageCheck = v != "off";
@@ -162,6 +173,13 @@ int run(const std::vector<std::string>& args) {
   }
   const Workspace workspace(workspaceFolder);
 
+  // A project name becomes the base name of files in the workspace: it
+  // follows the rules of typed names (a listed name that breaks them cannot
+  // be asked for either).
+  if (const auto problem = projectNameProblem(positional[1])) {
+    std::cerr << "veldra-cli: the project name " << positional[1] << " cannot be used: " << *problem << '\n';
+    return kExitError;
+  }
   for (const auto& listed : listFileEntries(workspace.projectsFile()))
     if (sameIgnoringCase(listed, positional[1])) options.project = listed;
   if (options.project.empty()) {
@@ -193,6 +211,8 @@ int run(const std::vector<std::string>& args) {
   RunContext context{workspace, options, state, view, clock, sound};
 
   std::vector<ProblemDrawing> problems;
+  std::vector<std::string> errors;
+  bool judged = false;  // every drawing compared and every report written
   if (command == "collect") {
     NativeDrawingHost host;
     connectDrawingHost(host);
@@ -201,13 +221,21 @@ int run(const std::vector<std::string>& args) {
       std::cerr << kFatalTitle << ": " << result.fatalText << '\n';
       return kExitError;
     }
-    warnAbsentType(result.comparison);
+    if (!result.stopped.empty()) {
+      errors.push_back(result.stopped);
+    } else {
+      warnAbsentType(result.comparison);
+      errors = result.comparison.errors;
+      judged = result.comparison.succeeded();
+    }
     problems = std::move(result.problems);
   } else {
     RecompareReport report;
     if (recompare(context, messages, &report) == RecompareOutcome::EmptyRecordRefused) return kExitError;
     if (report.typeDiffers(options.entity)) std::cerr << collectedTypeNotice(*report.collectedWith, options.entity) << '\n';
     warnAbsentType(report.comparison);
+    errors = report.comparison.errors;
+    judged = report.comparison.succeeded();
   }
   view.flush();
   std::cout << "Files: " << shown.totalFiles << "\n"
@@ -218,13 +246,22 @@ int run(const std::vector<std::string>& args) {
             << "Verdict: " << shown.verdict << "\n";
   for (const auto& problem : problems)
     std::cout << "Unreadable: " << utf8FromPath(problem.path) << " (" << problemReason(problem) << ")\n";
+  for (const auto& error : errors) std::cerr << kErrorTitle << ": " << error << '\n';
+  if (!judged) {
+    if (errors.empty()) std::cerr << "veldra-cli: no drawing was compared\n";
+    return kExitError;
+  }
   return state.conflictsFound() ? kExitConflicts : kExitClean;
 }
 
 }  // namespace
 }  // namespace veldra
 
+#include "evidence_command.h"
+
 int main(int argc, char** argv) {
   veldra::useUtf8Console();
-  return veldra::run(veldra::utf8Arguments(argc, argv));
+  const std::vector<std::string> args = veldra::utf8Arguments(argc, argv);
+  if (veldra::isEvidenceCommand(args)) return veldra::runEvidenceCommand(args);
+  return veldra::run(args);
 }

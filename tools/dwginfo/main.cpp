@@ -3,6 +3,7 @@
 // of the sample drawings' expected files; --evidence adds the identity, times,
 // authors and preview kind of each drawing, --geometry the layer and numbers
 // of each top-level entity; --preview writes each drawing's preview picture.
+// Damage found in a drawing follows, one "damage" line each.
 
 #include <charconv>
 #include <cmath>
@@ -140,6 +141,15 @@ void writePreview(const dwg::Drawing& drawing, const fs::path& drawingFile, cons
   out << "PREVIEW\t" << display(target) << '\n';
 }
 
+// Damage found on the way, after what was read (or why reading stopped).
+void printDamage(const dwg::Summary& summary, std::ostream& out) {
+  for (const dwg::Damage& damage : summary.damage) {
+    out << "damage\t" << damage.message;
+    if (!damage.section.empty()) out << " [" << damage.section << " at " << damage.offset << "]";
+    out << '\n';
+  }
+}
+
 int usage() {
   std::cerr << "usage: veldra-dwginfo [--evidence | --geometry | --preview OUT_DIR] FILE...\n";
   return 2;
@@ -193,19 +203,17 @@ int main(int argc, char** argv) {
       std::cout << "error\t" << s.message;
       if (!s.section.empty()) std::cout << " [" << s.section << " at " << s.offset << "]";
       std::cout << '\n';
+      printDamage(drawing.summary, std::cout);
       status = 1;
       continue;
     }
-    // Damage goes to the error stream, so that the lines above keep their form.
-    for (const dwg::Damage& damage : drawing.summary.damage)
-      std::cerr << args[i] << ": damage: " << damage.message << " [" << damage.section << " at " << damage.offset
-                << "]\n";
     switch (mode) {
       case Mode::kSummary: printSummary(drawing.summary, std::cout); break;
       case Mode::kEvidence: printEvidence(drawing, std::cout); break;
       case Mode::kGeometry: printGeometry(drawing, std::cout); break;
       case Mode::kPreview: writePreview(drawing, file, previewDir, written, std::cout, status); break;
     }
+    printDamage(drawing.summary, std::cout);
   }
   return status;
 }

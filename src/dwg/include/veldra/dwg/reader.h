@@ -67,10 +67,36 @@ struct Summary {
 };
 
 // Reads from bytes in memory; `out` is filled only as far as reading got.
+// A drawing that is read through despite damage comes back ok(), with the
+// damage listed in `out.damage`.
 Status readSummary(std::span<const std::uint8_t> data, Summary& out);
 
-// Reads the file whole, then as above.
+// Looks at the file's first bytes and size; reads it whole only when they
+// are those of a drawing this reader reads; then as above.
 Status readSummaryFile(const std::filesystem::path& file, Summary& out);
+
+// The most memory reading one drawing may take, in bytes: the file itself,
+// the data decompressed from it and the object map built from it, counted
+// together. A larger file is refused unread (kUnsupported); a drawing whose
+// data would decompress to more is refused as damaged (kCorrupt).
+inline constexpr std::uint64_t kMaxDrawingCost = std::uint64_t{256} << 20;
+
+// The most reading a drawing of `fileSize` bytes may cost: compressed data is
+// allowed to expand only so far, and never past kMaxDrawingCost.
+std::uint64_t costBound(std::uint64_t fileSize);
+
+// What a look at a file tells before it is read.
+struct FileLook {
+  std::string version;       // the six bytes at offset 0, when the file has them
+  std::uint64_t size = 0;    // bytes
+  std::uint64_t cost = 0;    // costBound(size): what reading it may cost at most
+};
+
+// Opens the file and reads only its first bytes. Gives the failure the full
+// read would give for a file that cannot be opened, is no drawing, is of a
+// version this reader does not read or is larger than kMaxDrawingCost; ok()
+// for a file worth reading.
+Status lookAtFile(const std::filesystem::path& file, FileLook& out);
 
 // Upper-case hexadecimal without leading zeros ("0" for 0).
 std::string handleText(std::uint64_t handle);

@@ -1,0 +1,469 @@
+#include "evidence/evidence_store.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "evidence/feature_codec.h"
+
+namespace veldra::evidence {
+
+namespace {
+
+constexpr int kSchemaVersion = 1;
+// Drawings a sketch value may lead to before it is taken for a value every
+// drawing of some exercise has, and passed over.
+constexpr int kLongestPosting = 1000;
+
+const char* const kSchema = R"sql(
+CREATE TABLE IF NOT EXISTS projects (
+  id INTEGER PRIMARY KEY,
+  name TEXT NOT NULL UNIQUE COLLATE NOCASE,
+  term TEXT NOT NULL DEFAULT '',
+  judged_at INTEGER NOT NULL,
+  common BLOB NOT NULL
+);
+CREATE TABLE IF NOT EXISTS drawings (
+  id INTEGER PRIMARY KEY,
+  project INTEGER NOT NULL,
+  path TEXT NOT NULL,
+  name TEXT NOT NULL,
+  problem_kind INTEGER,
+  problem_detail TEXT,
+  readable INTEGER NOT NULL,
+  version TEXT NOT NULL,
+  created INTEGER, created_universal INTEGER,
+  updated INTEGER, updated_universal INTEGER,
+  editing INTEGER,
+  handseed INTEGER,
+  fingerprint_guid TEXT NOT NULL,
+  version_guid TEXT NOT NULL,
+  author TEXT NOT NULL,
+  last_saved_by TEXT NOT NULL,
+  preview_format INTEGER NOT NULL,
+  preview_width INTEGER NOT NULL,
+  preview_height INTEGER NOT NULL,
+  preview BLOB,
+  entity_count INTEGER NOT NULL,
+  features BLOB
+);
+CREATE INDEX IF NOT EXISTS drawings_by_project ON drawings(project);
+CREATE INDEX IF NOT EXISTS drawings_by_identity ON drawings(fingerprint_guid);
+CREATE TABLE IF NOT EXISTS sketch (
+  value INTEGER NOT NULL,
+  project INTEGER NOT NULL,
+  drawing INTEGER NOT NULL,
+  PRIMARY KEY (value, project, drawing)
+) WITHOUT ROWID;
+CREATE TABLE IF NOT EXISTS project_settings (
+  project TEXT PRIMARY KEY COLLATE NOCASE,
+  templates TEXT NOT NULL,
+  against TEXT NOT NULL,
+  ignored TEXT NOT NULL,
+  term TEXT NOT NULL
+);
+)sql";
+
+std::string lastError(sqlite3* db) { return sqlite3_errmsg(db); }
+
+// One prepared statement, finalized when it goes.
+class Statement {
+ public:
+  Statement(sqlite3* db, const char* sql) { ok_ = sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) == SQLITE_OK; }
+  ~Statement() { sqlite3_finalize(stmt_); }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  bool ok() const { return ok_; }
+  Statement& bind(int i, std::int64_t v) {
+    ok_ = ok_ && sqlite3_bind_int64(stmt_, i, v) == SQLITE_OK;
+    return *this;
+  }
+  Statement& bind(int i, const std::string& v) {
+    ok_ = ok_ && sqlite3_bind_text(stmt_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT) == SQLITE_OK;
+    return *this;
+  }
+  Statement& bindBlob(int i, const std::vector<std::uint8_t>& v) {
+    ok_ = ok_ && sqlite3_bind_blob(stmt_, i, v.empty() ? "" : static_cast<const void*>(v.data()),
+                                   static_cast<int>(v.size()), SQLITE_TRANSIENT) == SQLITE_OK;
+    return *this;
+  }
+  Statement& bindNull(int i) {
+    ok_ = ok_ && sqlite3_bind_null(stmt_, i) == SQLITE_OK;
+    return *this;
+  }
+  template <class T>
+  Statement& bindOptional(int i, const std::optional<T>& v) {
+    return v ? bind(i, static_cast<std::int64_t>(*v)) : bindNull(i);
+  }
+  // A row (true), the end (false; `ok()` tells an error from the end).
+  bool step() {
+    if (!ok_) return false;
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) return true;
+    ok_ = rc == SQLITE_DONE;
+    return false;
+  }
+  bool run() {
+    step();
+    return ok_;
+  }
+  void reset() {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+    ok_ = stmt_ != nullptr;
+  }
+  std::int64_t integer(int c) const { return sqlite3_column_int64(stmt_, c); }
+  bool isNull(int c) const { return sqlite3_column_type(stmt_, c) == SQLITE_NULL; }
+  std::string text(int c) const {
+    const auto* p = sqlite3_column_text(stmt_, c);
+    return p ? std::string(reinterpret_cast<const char*>(p), static_cast<std::size_t>(sqlite3_column_bytes(stmt_, c)))
+             : std::string();
+  }
+  std::vector<std::uint8_t> blob(int c) const {
+    const auto* p = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt_, c));
+    return p ? std::vector<std::uint8_t>(p, p + sqlite3_column_bytes(stmt_, c)) : std::vector<std::uint8_t>();
+  }
+
+ private:
+  sqlite3_stmt* stmt_ = nullptr;
+  bool ok_ = false;
+};
+
+bool exec(sqlite3* db, const char* sql, std::string& error) {
+  char* message = nullptr;
+  if (sqlite3_exec(db, sql, nullptr, nullptr, &message) == SQLITE_OK) return true;
+  error = message ? message : lastError(db);
+  sqlite3_free(message);
+  return false;
+}
+
+// A transaction that rolls back unless committed.
+class Transaction {
+ public:
+  Transaction(sqlite3* db, std::string& error) : db_(db) { open_ = exec(db, "BEGIN IMMEDIATE", error); }
+  ~Transaction() {
+    if (open_) {
+      std::string ignored;
+      exec(db_, "ROLLBACK", ignored);
+    }
+  }
+  bool open() const { return open_; }
+  bool commit(std::string& error) {
+    if (!open_ || !exec(db_, "COMMIT", error)) return false;
+    open_ = false;
+    return true;
+  }
+
+ private:
+  sqlite3* db_;
+  bool open_ = false;
+};
+
+std::filesystem::path pathFromUtf8(const std::string& text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string joinLines(const std::vector<std::string>& items) {
+  std::string out;
+  for (const auto& item : items) out += item + "\n";
+  return out;
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+  std::vector<std::string> out;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = text.find('\n', start);
+    out.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return out;
+}
+
+std::optional<std::int64_t> projectId(sqlite3* db, const std::string& name) {
+  Statement q(db, "SELECT id FROM projects WHERE name = ?");
+  q.bind(1, name);
+  if (!q.step()) return std::nullopt;
+  return q.integer(0);
+}
+
+// The earlier projects in the store, as an archive.
+class StoreArchive : public ArchiveSource {
+ public:
+  StoreArchive(sqlite3* db, std::vector<std::int64_t> ids) : db_(db), ids_(std::move(ids)) {}
+
+  std::size_t size() override {
+    std::size_t total = 0;
+    Statement q(db_, "SELECT COUNT(*) FROM drawings WHERE project = ?");
+    for (const auto id : ids_) {
+      q.reset();
+      q.bind(1, id);
+      if (q.step()) total += static_cast<std::size_t>(q.integer(0));
+    }
+    return total;
+  }
+
+  std::vector<std::pair<std::int64_t, int>> similar(std::span<const std::uint64_t> sketch, int minShared) override {
+    std::unordered_map<std::int64_t, int> shared;
+    Statement q(db_, "SELECT project, drawing FROM sketch WHERE value = ? LIMIT ?");
+    std::vector<std::int64_t> found;
+    for (const std::uint64_t value : sketch) {
+      q.reset();
+      q.bind(1, static_cast<std::int64_t>(value)).bind(2, kLongestPosting + 1);
+      found.clear();
+      int postings = 0;
+      while (q.step()) {
+        ++postings;
+        if (std::find(ids_.begin(), ids_.end(), q.integer(0)) != ids_.end()) found.push_back(q.integer(1));
+      }
+      if (postings > kLongestPosting) continue;
+      for (const auto d : found) ++shared[d];
+    }
+    std::vector<std::pair<std::int64_t, int>> out;
+    for (const auto& [drawing, count] : shared)
+      if (count >= minShared) out.emplace_back(drawing, count);
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+
+  std::vector<std::int64_t> withIdentity(const std::string& guid) override {
+    std::vector<std::int64_t> out;
+    Statement q(db_, "SELECT id, project FROM drawings WHERE fingerprint_guid = ?");
+    q.bind(1, guid);
+    while (q.step())
+      if (std::find(ids_.begin(), ids_.end(), q.integer(1)) != ids_.end()) out.push_back(q.integer(0));
+    return out;
+  }
+
+  std::optional<ArchivedDrawing> load(std::int64_t id) override {
+    Statement q(db_,
+                "SELECT d.path, d.name, p.name, d.problem_kind, d.problem_detail, d.readable, d.version, d.created, "
+                "d.created_universal, d.updated, d.updated_universal, d.editing, d.handseed, d.fingerprint_guid, "
+                "d.version_guid, d.author, d.last_saved_by, d.preview_format, d.preview_width, d.preview_height, "
+                "d.preview, d.entity_count, d.features FROM drawings d JOIN projects p ON p.id = d.project "
+                "WHERE d.id = ?");
+    q.bind(1, id);
+    if (!q.step()) return std::nullopt;
+    ArchivedDrawing a;
+    a.id = id;
+    DrawingFacts& f = a.facts;
+    f.path = pathFromUtf8(q.text(0));
+    f.name = pathFromUtf8(q.text(1));
+    f.project = q.text(2);
+    if (!q.isNull(3)) {
+      const auto kind = q.integer(3);
+      if (kind >= 0 && kind <= static_cast<std::int64_t>(ProblemKind::kNoHandles))
+        f.problem = ProblemDrawing{f.path, static_cast<ProblemKind>(kind), q.text(4)};
+    }
+    f.readable = q.integer(5) != 0;
+    if (f.problem) f.problem->read = f.readable;
+    f.version = q.text(6);
+    if (!q.isNull(7)) f.created = Instant{q.integer(7), q.integer(8) != 0};
+    if (!q.isNull(9)) f.updated = Instant{q.integer(9), q.integer(10) != 0};
+    if (!q.isNull(11)) f.editingMs = q.integer(11);
+    if (!q.isNull(12)) f.handseed = static_cast<std::uint64_t>(q.integer(12));
+    f.fingerprintGuid = q.text(13);
+    f.versionGuid = q.text(14);
+    f.author = q.text(15);
+    f.lastSavedBy = q.text(16);
+    const auto format = q.integer(17);
+    if (format >= 0 && format <= static_cast<std::int64_t>(veldra::dwg::PreviewFormat::kWmf))
+      f.preview.format = static_cast<veldra::dwg::PreviewFormat>(format);
+    f.preview.width = static_cast<int>(q.integer(18));
+    f.preview.height = static_cast<int>(q.integer(19));
+    f.preview.bytes = q.blob(20);
+    f.entityCount = static_cast<std::size_t>(q.integer(21));
+    if (auto features = decodeFeatures(q.blob(22))) a.features = std::move(*features);
+    else return std::nullopt;
+    return a;
+  }
+
+  std::vector<std::uint64_t> commonKeys(const std::string& project) override {
+    Statement q(db_, "SELECT common FROM projects WHERE name = ?");
+    q.bind(1, project);
+    if (!q.step()) return {};
+    auto keys = decodeKeys(q.blob(0));
+    return keys ? std::move(*keys) : std::vector<std::uint64_t>{};
+  }
+
+ private:
+  sqlite3* db_;
+  std::vector<std::int64_t> ids_;
+};
+
+}  // namespace
+
+EvidenceStore::~EvidenceStore() { sqlite3_close(db_); }
+
+std::unique_ptr<EvidenceStore> EvidenceStore::open(const std::filesystem::path& file, std::string& error) {
+  sqlite3* db = nullptr;
+  const std::u8string name = file.u8string();
+  const int rc = sqlite3_open_v2(reinterpret_cast<const char*>(name.c_str()), &db,
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
+  if (rc != SQLITE_OK) {
+    error = "cannot open the evidence store " + utf8Path(file) + ": " + (db ? lastError(db) : "out of memory");
+    sqlite3_close(db);
+    return nullptr;
+  }
+  std::unique_ptr<EvidenceStore> store(new EvidenceStore(db));
+  sqlite3_busy_timeout(db, 10000);
+  // A file that is not a store of this program (or not a database at all)
+  // is left as it is.
+  Statement version(db, "PRAGMA user_version");
+  if (!version.step()) {
+    error = "the evidence store " + utf8Path(file) + " cannot be read: " + lastError(db);
+    return nullptr;
+  }
+  const auto found = version.integer(0);
+  Statement tables(db, "SELECT COUNT(*) FROM sqlite_master");
+  const std::int64_t tableCount = tables.step() ? tables.integer(0) : -1;
+  if (found == 0 && tableCount != 0) {
+    error = "the file " + utf8Path(file) + " is not an evidence store of this program; it was left as it is";
+    return nullptr;
+  }
+  if (found > kSchemaVersion) {
+    error = "the evidence store " + utf8Path(file) + " was written by a newer version of this program";
+    return nullptr;
+  }
+  if (found == 0) {
+    Transaction t(db, error);
+    if (!t.open() || !exec(db, kSchema, error) ||
+        !exec(db, ("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str(), error) || !t.commit(error)) {
+      error = "cannot set up the evidence store " + utf8Path(file) + ": " + error;
+      return nullptr;
+    }
+  }
+  return store;
+}
+
+bool EvidenceStore::saveProject(const std::string& project, const std::string& term, std::int64_t judgedAtUnixMs,
+                                const std::vector<DrawingFacts>& drawings, const std::vector<JudgedDrawing>& judged,
+                                const std::vector<std::uint64_t>& commonKeys, std::string& error) {
+  Transaction t(db_, error);
+  if (!t.open()) return false;
+  auto fail = [&](const char* what) {
+    error = std::string(what) + ": " + lastError(db_);
+    return false;
+  };
+  if (const auto old = projectId(db_, project)) {
+    Statement a(db_, "DELETE FROM sketch WHERE project = ?");
+    Statement b(db_, "DELETE FROM drawings WHERE project = ?");
+    if (!a.bind(1, *old).run() || !b.bind(1, *old).run()) return fail("cannot remove the project's earlier evidence");
+    Statement u(db_, "UPDATE projects SET term = ?, judged_at = ?, common = ? WHERE id = ?");
+    if (!u.bind(1, term).bind(2, judgedAtUnixMs).bindBlob(3, encodeKeys(commonKeys)).bind(4, *old).run())
+      return fail("cannot update the project");
+  } else {
+    Statement i(db_, "INSERT INTO projects (name, term, judged_at, common) VALUES (?, ?, ?, ?)");
+    if (!i.bind(1, project).bind(2, term).bind(3, judgedAtUnixMs).bindBlob(4, encodeKeys(commonKeys)).run())
+      return fail("cannot add the project");
+  }
+  const auto id = projectId(db_, project);
+  if (!id) return fail("cannot find the project just saved");
+  Statement insert(db_,
+                   "INSERT INTO drawings (project, path, name, problem_kind, problem_detail, readable, version, "
+                   "created, created_universal, updated, updated_universal, editing, handseed, fingerprint_guid, "
+                   "version_guid, author, last_saved_by, preview_format, preview_width, preview_height, preview, "
+                   "entity_count, features) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+  Statement sketch(db_, "INSERT OR IGNORE INTO sketch (value, project, drawing) VALUES (?, ?, ?)");
+  for (std::size_t i = 0; i < drawings.size(); ++i) {
+    const DrawingFacts& f = drawings[i];
+    insert.reset();
+    insert.bind(1, *id).bind(2, utf8Path(f.path)).bind(3, utf8Name(f.name));
+    if (f.problem) insert.bind(4, static_cast<std::int64_t>(f.problem->kind)).bind(5, f.problem->detail);
+    else insert.bindNull(4).bindNull(5);
+    insert.bind(6, f.readable ? 1 : 0).bind(7, f.version);
+    if (f.created) insert.bind(8, f.created->unixMs).bind(9, f.created->universal ? 1 : 0);
+    else insert.bindNull(8).bindNull(9);
+    if (f.updated) insert.bind(10, f.updated->unixMs).bind(11, f.updated->universal ? 1 : 0);
+    else insert.bindNull(10).bindNull(11);
+    insert.bindOptional(12, f.editingMs).bindOptional(13, f.handseed);
+    insert.bind(14, f.fingerprintGuid).bind(15, f.versionGuid).bind(16, f.author).bind(17, f.lastSavedBy);
+    insert.bind(18, static_cast<std::int64_t>(f.preview.format)).bind(19, f.preview.width).bind(20, f.preview.height);
+    if (f.preview.bytes.empty()) insert.bindNull(21);
+    else insert.bindBlob(21, f.preview.bytes);
+    insert.bind(22, static_cast<std::int64_t>(f.entityCount));
+    if (f.readable && i < judged.size()) insert.bindBlob(23, encodeFeatures(judged[i].features));
+    else insert.bindNull(23);
+    if (!insert.run()) return fail("cannot save a drawing's evidence");
+    const std::int64_t drawingId = sqlite3_last_insert_rowid(db_);
+    if (i < judged.size()) {
+      for (const std::uint64_t value : judged[i].sketch) {
+        sketch.reset();
+        if (!sketch.bind(1, static_cast<std::int64_t>(value)).bind(2, *id).bind(3, drawingId).run())
+          return fail("cannot save a drawing's sketch");
+      }
+    }
+  }
+  return t.commit(error);
+}
+
+bool EvidenceStore::removeProject(const std::string& project, std::string& error) {
+  const auto id = projectId(db_, project);
+  if (!id) return true;
+  Transaction t(db_, error);
+  if (!t.open()) return false;
+  Statement a(db_, "DELETE FROM sketch WHERE project = ?");
+  Statement b(db_, "DELETE FROM drawings WHERE project = ?");
+  Statement c(db_, "DELETE FROM projects WHERE id = ?");
+  if (!a.bind(1, *id).run() || !b.bind(1, *id).run() || !c.bind(1, *id).run()) {
+    error = lastError(db_);
+    return false;
+  }
+  return t.commit(error);
+}
+
+std::vector<StoredProject> EvidenceStore::projects(std::string& error) {
+  std::vector<StoredProject> out;
+  Statement q(db_,
+              "SELECT p.name, p.term, p.judged_at, (SELECT COUNT(*) FROM drawings d WHERE d.project = p.id) "
+              "FROM projects p ORDER BY p.name");
+  while (q.step())
+    out.push_back({q.text(0), q.text(1), q.integer(2), static_cast<std::size_t>(q.integer(3))});
+  if (!q.ok()) error = lastError(db_);
+  return out;
+}
+
+std::unique_ptr<ArchiveSource> EvidenceStore::archive(const std::vector<std::string>& projects, std::string& error) {
+  std::vector<std::int64_t> ids;
+  for (const auto& name : projects) {
+    const auto id = projectId(db_, name);
+    if (!id) {
+      error = "the evidence store holds no project " + name + " (judge it first)";
+      return nullptr;
+    }
+    if (std::find(ids.begin(), ids.end(), *id) == ids.end()) ids.push_back(*id);
+  }
+  return std::make_unique<StoreArchive>(db_, std::move(ids));
+}
+
+std::optional<EvidenceSettings> EvidenceStore::loadSettings(const std::string& project) {
+  Statement q(db_, "SELECT templates, against, ignored, term FROM project_settings WHERE project = ?");
+  q.bind(1, project);
+  if (!q.step()) return std::nullopt;
+  EvidenceSettings s;
+  for (const auto& t : splitLines(q.text(0))) s.templates.push_back(pathFromUtf8(t));
+  s.against = splitLines(q.text(1));
+  s.ignoredAuthors = splitLines(q.text(2));
+  s.term = q.text(3);
+  return s;
+}
+
+bool EvidenceStore::saveSettings(const std::string& project, const EvidenceSettings& settings, std::string& error) {
+  std::vector<std::string> templates;
+  for (const auto& t : settings.templates) templates.push_back(utf8Path(t));
+  Statement q(db_,
+              "INSERT INTO project_settings (project, templates, against, ignored, term) VALUES (?, ?, ?, ?, ?) "
+              "ON CONFLICT(project) DO UPDATE SET templates = excluded.templates, against = excluded.against, "
+              "ignored = excluded.ignored, term = excluded.term");
+  if (!q.bind(1, project).bind(2, joinLines(templates)).bind(3, joinLines(settings.against))
+           .bind(4, joinLines(settings.ignoredAuthors)).bind(5, settings.term).run()) {
+    error = lastError(db_);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace veldra::evidence

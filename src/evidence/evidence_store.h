@@ -1,0 +1,64 @@
+#pragma once
+
+// The evidence store: one SQLite file in the workspace that keeps, per
+// project, the evidence and features of every drawing judged, with an index
+// of their sketches, so that later projects are compared against them
+// without reading their drawings again. Every change is one transaction: a
+// failed or interrupted save leaves the store as it was.
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "evidence/archive.h"
+#include "evidence/judge.h"
+#include "evidence/settings.h"
+
+struct sqlite3;
+
+namespace veldra::evidence {
+
+struct StoredProject {
+  std::string name;
+  std::string term;
+  std::int64_t judgedAtUnixMs = 0;
+  std::size_t drawings = 0;
+};
+
+class EvidenceStore {
+ public:
+  ~EvidenceStore();
+  EvidenceStore(const EvidenceStore&) = delete;
+  EvidenceStore& operator=(const EvidenceStore&) = delete;
+
+  // Opens the store, creating the file (not its folder) when absent.
+  // Nothing, with the reason in `error`, when the file cannot be opened or
+  // is not a store of this program.
+  static std::unique_ptr<EvidenceStore> open(const std::filesystem::path& file, std::string& error);
+
+  // Replaces what the store keeps of the project with this judgement.
+  bool saveProject(const std::string& project, const std::string& term, std::int64_t judgedAtUnixMs,
+                   const std::vector<DrawingFacts>& drawings, const std::vector<JudgedDrawing>& judged,
+                   const std::vector<std::uint64_t>& commonKeys, std::string& error);
+  bool removeProject(const std::string& project, std::string& error);
+  std::vector<StoredProject> projects(std::string& error);
+
+  // The earlier projects as an archive to judge against; nothing (with the
+  // reason) when one of them is not in the store.
+  std::unique_ptr<ArchiveSource> archive(const std::vector<std::string>& projects, std::string& error);
+
+  // The teacher's choices per project, remembered for the window.
+  std::optional<EvidenceSettings> loadSettings(const std::string& project);
+  bool saveSettings(const std::string& project, const EvidenceSettings& settings, std::string& error);
+
+  sqlite3* handle() const { return db_; }
+
+ private:
+  explicit EvidenceStore(sqlite3* db) : db_(db) {}
+  sqlite3* db_ = nullptr;
+};
+
+}  // namespace veldra::evidence

@@ -1,0 +1,599 @@
+#include "evidence/judge.h"
+
+#include <algorithm>
+#include <chrono>
+#include <map>
+#include <numeric>
+#include <optional>
+#include <thread>
+#include <unordered_map>
+
+#include "evidence/class_index.h"
+#include "evidence/pair_judgement.h"
+#include "evidence/parallel.h"
+
+namespace veldra::evidence {
+
+namespace {
+
+// Features shared by more drawings than this do not propose pairs (they are
+// still weighed when a pair is judged): the cost of the index stays near
+// the number of features, not the square of the class.
+std::size_t proposalLimit(std::size_t drawings) { return std::max<std::size_t>(16, drawings / 16); }
+// The strength of geometry or handles a pair could reach before it is
+// judged at all (below what makes a pair notable).
+constexpr double kProposeStrength = 0.15;
+// Groups of drawings sharing an identity, a creation second or a name are
+// judged pair by pair up to this size; larger ones are the class's own.
+constexpr std::size_t kLargestGroupPaired = 64;
+// Sketch values an earlier drawing must share to be judged.
+constexpr int kArchiveShared = 2;
+// Earlier drawings judged per drawing at most: those sharing the most.
+constexpr std::size_t kArchiveCandidates = 50;
+// A handle weighs what the shape it holds weighs: one holding a shape most
+// of the class draws says nothing, since two drawings that hand out handles
+// without gaps (two pastes, or two students who never erased anything) hold
+// the exercise under the same handles when they drew it in the same order.
+// Only without geometry (a reader that gave none) do handles count on their
+// own, by their rarity in the class.
+
+
+// A project drawing ready to be measured.
+struct Prepared {
+  DrawingFeatures features;
+  std::vector<float> geometryWeight;
+  std::vector<std::uint32_t> geometryDf;
+  std::vector<float> handleWeight;
+  double geometryTotal = 0;
+  double handleTotal = 0;
+  int distinctive = 0;
+  double heldByOthers = 0;
+};
+
+int distinctiveOf(std::span<const Feature> geometry, std::span<const float> weights) {
+  int count = 0;
+  for (std::size_t k = 0; k < geometry.size(); ++k) {
+    const FeatureKind kind = featureKind(geometry[k].key);
+    if (weights[k] > 0 && (kind == FeatureKind::kShape || kind == FeatureKind::kWords))
+      count += static_cast<int>(geometry[k].count);
+  }
+  return count;
+}
+
+// What the rest of the class holds of a drawing: each feature weighs as
+// often as another drawing has it.
+double heldByOthersOf(std::span<const Feature> features, std::span<const float> weights,
+                      std::span<const std::uint32_t> dfs) {
+  double held = 0;
+  for (std::size_t k = 0; k < features.size(); ++k)
+    held += static_cast<double>(weights[k]) * features[k].count * (dfs[k] > 0 ? dfs[k] - 1 : 0);
+  return held;
+}
+
+double totalOf(std::span<const Feature> features, std::span<const float> weights) {
+  double total = 0;
+  for (std::size_t k = 0; k < features.size(); ++k) total += static_cast<double>(weights[k]) * features[k].count;
+  return total;
+}
+
+PairSide sideOf(const DrawingFacts& facts, const Prepared& p) {
+  PairSide s;
+  s.facts = &facts;
+  s.geometry = p.features.geometry;
+  s.geometryWeight = p.geometryWeight;
+  s.geometryDf = p.geometryDf;
+  s.handles = p.features.handles;
+  s.handleWeight = p.handleWeight;
+  s.handleNumbers = p.features.handleNumbers;
+  s.geometryTotal = p.geometryTotal;
+  s.handleTotal = p.handleTotal;
+  s.distinctive = p.distinctive;
+  s.heldByOthers = p.heldByOthers;
+  return s;
+}
+
+bool containsKey(std::span<const std::uint64_t> sorted, std::uint64_t key) {
+  return std::binary_search(sorted.begin(), sorted.end(), key);
+}
+
+// What the class says about names, identities and creation instants.
+ClassContext contextOf(const std::vector<const DrawingFacts*>& readable, const std::vector<DrawingEvidence>& templates,
+                       const EvidenceSettings& settings, std::vector<std::string>& notes) {
+  ClassContext ctx;
+  ctx.drawings = readable.size();
+  ctx.pairWeight = rarityWeight(2, std::max<std::size_t>(readable.size(), 2));
+  ctx.thresholds = settings.thresholds;
+  std::unordered_map<std::string, int> identities;
+  std::unordered_map<std::int64_t, int> created;
+  for (const DrawingFacts* f : readable) {
+    for (const auto& name : namesOf(*f)) ++ctx.nameDrawings[name];
+    if (!f->fingerprintGuid.empty()) ++identities[f->fingerprintGuid];
+    if (f->created) ++created[f->created->unixMs];
+  }
+  const auto n = readable.size();
+  for (const auto& ignored : settings.ignoredAuthors) {
+    const std::string name = normalName(ignored);
+    if (name.empty()) continue;
+    ctx.ignoredNames.insert(name);
+    ctx.whyIgnored[name] = "the teacher listed it as a shared login";
+  }
+  for (const auto& t : templates) {
+    for (const auto& name : namesOf(t.facts)) {
+      if (ctx.ignoredNames.insert(name).second) ctx.whyIgnored[name] = "a template drawing carries it";
+    }
+    if (!t.facts.fingerprintGuid.empty()) ctx.commonIdentities.insert(t.facts.fingerprintGuid);
+    if (t.facts.created) ctx.commonCreated.insert(t.facts.created->unixMs);
+  }
+  std::map<std::string, int> sortedNames(ctx.nameDrawings.begin(), ctx.nameDrawings.end());
+  for (const auto& [name, count] : sortedNames) {
+    if (!mostOfClass(static_cast<std::size_t>(count), n) || ctx.ignoredNames.count(name)) continue;
+    ctx.ignoredNames.insert(name);
+    ctx.whyIgnored[name] = "it is on " + std::to_string(count) + " of the " + std::to_string(n) +
+                           " drawings, a shared login";
+    notes.push_back("The name \"" + name + "\" is on " + std::to_string(count) + " of the " + std::to_string(n) +
+                    " drawings: taken for a shared login, not evidence.");
+  }
+  for (const auto& [guid, count] : identities)
+    if (mostOfClass(static_cast<std::size_t>(count), n)) ctx.commonIdentities.insert(guid);
+  for (const auto& [instant, count] : created)
+    if (mostOfClass(static_cast<std::size_t>(count), n)) ctx.commonCreated.insert(instant);
+  return ctx;
+}
+
+// Drawings (by position among the readable ones) that share a value, in
+// groups small enough to be anything but the class's own.
+template <class Key, class Of>
+void pairGroups(std::size_t count, Of valueOf, std::vector<std::vector<std::uint32_t>>& partners) {
+  std::map<Key, std::vector<std::uint32_t>> groups;
+  for (std::size_t k = 0; k < count; ++k)
+    for (const Key& v : valueOf(k)) groups[v].push_back(static_cast<std::uint32_t>(k));
+  for (const auto& [value, members] : groups) {
+    if (members.size() < 2 || members.size() > kLargestGroupPaired) continue;
+    for (std::size_t x = 0; x < members.size(); ++x)
+      for (std::size_t y = x + 1; y < members.size(); ++y) partners[members[x]].push_back(members[y]);
+  }
+}
+
+struct UnionFind {
+  explicit UnionFind(std::size_t n) : parent(n) { std::iota(parent.begin(), parent.end(), std::size_t{0}); }
+  std::size_t find(std::size_t x) {
+    while (parent[x] != x) x = parent[x] = parent[parent[x]];
+    return x;
+  }
+  void join(std::size_t a, std::size_t b) { parent[find(a)] = find(b); }
+  std::vector<std::size_t> parent;
+};
+
+void formGroups(Findings& findings) {
+  UnionFind sets(findings.drawings.size());
+  for (const auto& p : findings.pairs)
+    if (isCopy(p.verdict)) sets.join(p.a, p.b);
+  std::map<std::size_t, std::vector<std::size_t>> byRoot;
+  for (const auto& p : findings.pairs) {
+    if (!isCopy(p.verdict)) continue;
+    for (const std::size_t d : {p.a, p.b}) {
+      auto& members = byRoot[sets.find(d)];
+      if (std::find(members.begin(), members.end(), d) == members.end()) members.push_back(d);
+    }
+  }
+  std::vector<CopyGroup> groups;
+  for (auto& [root, members] : byRoot) {
+    std::sort(members.begin(), members.end());
+    CopyGroup g;
+    g.members = members;
+    // The likely source: named the source by more of its pairs than it is named the copy.
+    std::map<std::size_t, int> lead;
+    for (const auto& p : findings.pairs) {
+      if (!isCopy(p.verdict) || sets.find(p.a) != root) continue;
+      g.score = std::max(g.score, p.score);
+      if (!p.likelySource) continue;
+      const std::size_t source = *p.likelySource;
+      ++lead[source];
+      --lead[source == p.a ? p.b : p.a];
+    }
+    int best = 0;
+    bool tie = false;
+    for (const auto& [drawing, points] : lead) {
+      if (points > best) {
+        best = points;
+        g.likelySource = drawing;
+        tie = false;
+      } else if (points == best && best > 0) {
+        tie = true;
+      }
+    }
+    if (tie) g.likelySource.reset();
+    groups.push_back(std::move(g));
+  }
+  std::stable_sort(groups.begin(), groups.end(), [](const CopyGroup& x, const CopyGroup& y) {
+    if (x.score != y.score) return x.score > y.score;
+    return x.members.size() > y.members.size();
+  });
+  std::unordered_map<std::size_t, int> numberOf;
+  for (std::size_t k = 0; k < groups.size(); ++k) {
+    groups[k].number = static_cast<int>(k + 1);
+    for (const std::size_t m : groups[k].members) numberOf[m] = groups[k].number;
+  }
+  for (auto& p : findings.pairs)
+    if (isCopy(p.verdict)) p.group = numberOf[p.a];
+  std::stable_sort(findings.pairs.begin(), findings.pairs.end(), [&](const PairFinding& x, const PairFinding& y) {
+    const int gx = x.group ? x.group : 1 << 30, gy = y.group ? y.group : 1 << 30;
+    if (gx != gy) return gx < gy;
+    if (x.score != y.score) return x.score > y.score;
+    if (x.a != y.a) return x.a < y.a;
+    return x.b < y.b;
+  });
+  findings.groups = std::move(groups);
+}
+
+}  // namespace
+
+std::vector<std::uint64_t> sketchOf(std::span<const Feature> geometry, std::span<const float> geometryWeights,
+                                    std::span<const Feature> handles, std::span<const float> handleWeights,
+                                    std::size_t size) {
+  std::vector<std::uint64_t> values;
+  values.reserve(geometry.size() + handles.size());
+  for (std::size_t k = 0; k < geometry.size(); ++k)
+    if (geometryWeights[k] > 0 && featureKind(geometry[k].key) == FeatureKind::kNeighbour)
+      values.push_back(mixKey(geometry[k].key));
+  if (values.empty())
+    for (std::size_t k = 0; k < handles.size(); ++k)
+      if (handleWeights[k] > 0) values.push_back(mixKey(handles[k].key));
+  if (values.size() > size) {
+    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(size), values.end());
+    values.resize(size);
+  }
+  std::sort(values.begin(), values.end());
+  return values;
+}
+
+Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, ArchiveSource* archive,
+                     const RunControl& control) {
+  Judgement out;
+  Findings& findings = out.findings;
+  findings.project = input.project;
+  findings.term = settings.term;
+  findings.settings = settings;
+  findings.runAtUnixMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::system_clock::now().time_since_epoch())
+                             .count();
+  const std::size_t total = input.drawings.size();
+  findings.projectDrawings = total;
+  out.judged.resize(total);
+
+  // Fingerprints of every readable drawing and of the templates.
+  std::vector<std::size_t> readable;  // drawing index of each readable one
+  for (std::size_t i = 0; i < total; ++i)
+    if (input.drawings[i].facts.readable) readable.push_back(i);
+  const std::size_t n = readable.size();
+  std::vector<Prepared> prepared(n);
+  if (!parallelFor(n, control, "Fingerprinting drawings", [&](std::size_t k) {
+        prepared[k].features = featuresOf(input.drawings[readable[k]].entities, settings.tolerance);
+      })) {
+    out.cancelled = true;
+    return out;
+  }
+  std::vector<std::uint64_t> templateKeys;
+  for (const auto& t : input.templates) {
+    if (!t.facts.readable) {
+      findings.notes.push_back("The template " + utf8Path(t.facts.path) + " could not be read (" +
+                               (t.facts.problem ? problemReason(*t.facts.problem) : std::string("unknown")) +
+                               "); nothing of it is subtracted.");
+      continue;
+    }
+    const DrawingFeatures f = featuresOf(t.entities, settings.tolerance);
+    for (const auto& x : f.geometry) templateKeys.push_back(x.key);
+    for (const auto& x : f.handles) templateKeys.push_back(x.key);
+  }
+  std::sort(templateKeys.begin(), templateKeys.end());
+  templateKeys.erase(std::unique(templateKeys.begin(), templateKeys.end()), templateKeys.end());
+
+  // The class's features, their weights and who has them.
+  control.report("Indexing features", 0, 1);
+  std::vector<std::span<const Feature>> geometryLists(n), handleLists(n);
+  // Handles are indexed only for drawings that came without geometry: in
+  // the others a handle weighs what the shape it holds weighs.
+  for (std::size_t k = 0; k < n; ++k) {
+    geometryLists[k] = prepared[k].features.geometry;
+    if (!prepared[k].features.geometryKnown) handleLists[k] = prepared[k].features.handles;
+  }
+  std::optional<ClassIndex> handleBuilt;
+  std::thread handleBuilder([&] { handleBuilt.emplace(handleLists, templateKeys); });
+  const ClassIndex geometryIndex(geometryLists, templateKeys);
+  handleBuilder.join();
+  const ClassIndex& handleIndex = *handleBuilt;
+  if (control.cancelled()) {
+    out.cancelled = true;
+    return out;
+  }
+  parallelFor(n, control, "Indexing features", [&](std::size_t k) {
+    Prepared& p = prepared[k];
+    const auto gs = geometryIndex.slotsOf(k);
+    p.geometryWeight.resize(gs.size());
+    p.geometryDf.resize(gs.size());
+    for (std::size_t t = 0; t < gs.size(); ++t) {
+      p.geometryWeight[t] = geometryIndex.weight(gs[t]);
+      p.geometryDf[t] = geometryIndex.df(gs[t]);
+    }
+    p.handleWeight.resize(p.features.handles.size());
+    if (p.features.geometryKnown) {
+      for (std::size_t t = 0; t < p.handleWeight.size(); ++t) {
+        const std::int64_t shape = geometryIndex.find(p.features.handleShapes[t]);
+        const bool nothing = shape < 0 || containsKey(templateKeys, p.features.handles[t].key);
+        p.handleWeight[t] = nothing ? 0.0f : geometryIndex.weight(static_cast<std::uint32_t>(shape));
+      }
+    } else {
+      const auto hs = handleIndex.slotsOf(k);
+      for (std::size_t t = 0; t < hs.size(); ++t) p.handleWeight[t] = handleIndex.weight(hs[t]);
+    }
+    p.geometryTotal = geometryIndex.totalWeight(k);
+    p.handleTotal = totalOf(p.features.handles, p.handleWeight);
+    p.distinctive = distinctiveOf(p.features.geometry, p.geometryWeight);
+    p.heldByOthers = heldByOthersOf(p.features.geometry, p.geometryWeight, p.geometryDf);
+  });
+  if (control.cancelled()) {
+    out.cancelled = true;
+    return out;
+  }
+  // What weighs nothing here, for the store and for later terms.
+  for (const ClassIndex* index : {&geometryIndex, &handleIndex})
+    for (std::uint32_t slot = 0; slot < index->slots(); ++slot)
+      if (index->weight(slot) <= 0) out.commonKeys.push_back(index->key(slot));
+  out.commonKeys.insert(out.commonKeys.end(), templateKeys.begin(), templateKeys.end());
+  std::sort(out.commonKeys.begin(), out.commonKeys.end());
+  out.commonKeys.erase(std::unique(out.commonKeys.begin(), out.commonKeys.end()), out.commonKeys.end());
+
+  std::vector<const DrawingFacts*> readableFacts;
+  for (const std::size_t i : readable) readableFacts.push_back(&input.drawings[i].facts);
+  const ClassContext ctx = contextOf(readableFacts, input.templates, settings, findings.notes);
+  for (const auto& name : settings.ignoredAuthors)
+    if (!normalName(name).empty())
+      findings.notes.push_back("The name \"" + name + "\" is on the ignore list: not evidence.");
+
+  // Pairs worth judging: those sharing rare features or handles, an
+  // identity, a creation second or a name. Rare features propose pairs
+  // through the index; a pair is judged when what it shares, with all the
+  // features too common to propose counted as if shared, could make it
+  // notable.
+  std::vector<std::vector<std::uint32_t>> partners(n);
+  const std::size_t limit = proposalLimit(n);
+  std::vector<double> unproposedGeometry(n, 0.0), unproposedHandles(n, 0.0);
+  for (std::size_t k = 0; k < n; ++k) {
+    auto massOf = [&](const ClassIndex& index, std::span<const Feature> list, std::span<const float> weights) {
+      const auto slots = index.slotsOf(k);
+      double mass = 0;
+      for (std::size_t t = 0; t < slots.size(); ++t)
+        if (index.df(slots[t]) > limit) mass += static_cast<double>(weights[t]) * list[t].count;
+      return mass;
+    };
+    unproposedGeometry[k] = massOf(geometryIndex, prepared[k].features.geometry, prepared[k].geometryWeight);
+    unproposedHandles[k] = massOf(handleIndex, prepared[k].features.handles, prepared[k].handleWeight);
+  }
+  if (!parallelFor(n, control, "Finding similar drawings", [&](std::size_t k) {
+        // Per other drawing: the shared weight of geometry and of handles,
+        // and of the geometry what each of the two holds of the other.
+        thread_local std::vector<double> geometryShared, handleShared, heldByJ, heldByK;
+        thread_local std::vector<std::uint32_t> touched;
+        for (auto* v : {&geometryShared, &handleShared, &heldByJ, &heldByK})
+          if (v->size() != n) v->assign(n, 0.0);
+        touched.clear();
+        auto scan = [&](const ClassIndex& index, std::span<const Feature> list, std::span<const float> weights,
+                        std::vector<double>& shared, bool geometry) {
+          const auto slots = index.slotsOf(k);
+          for (std::size_t t = 0; t < slots.size(); ++t) {
+            const std::uint32_t slot = slots[t];
+            const std::uint32_t df = index.df(slot);
+            if (df < 2 || df > limit || weights[t] <= 0) continue;
+            const double w = weights[t];
+            for (const Posting& p : index.postings(slot)) {
+              if (p.drawing <= k) continue;
+              if (geometryShared[p.drawing] == 0 && handleShared[p.drawing] == 0) touched.push_back(p.drawing);
+              shared[p.drawing] += w * std::min(p.count, list[t].count);
+              if (geometry) {
+                heldByJ[p.drawing] += w * list[t].count;
+                heldByK[p.drawing] += w * p.count;
+              }
+            }
+          }
+        };
+        const Prepared& pk = prepared[k];
+        scan(geometryIndex, pk.features.geometry, pk.geometryWeight, geometryShared, true);
+        scan(handleIndex, pk.features.handles, pk.handleWeight, handleShared, false);
+        for (const std::uint32_t j : touched) {
+          // What the pair could share at most, the features too common to
+          // propose counted as shared; and so the least chance.
+          const Prepared& pj = prepared[j];
+          const bool kLighter = pk.geometryTotal <= pj.geometryTotal;
+          const double chance =
+              kLighter ? chanceShare(pk.heldByOthers, heldByJ[j] + unproposedGeometry[k], pk.geometryTotal, n)
+                       : chanceShare(pj.heldByOthers, heldByK[j] + unproposedGeometry[j], pj.geometryTotal, n);
+          const double geometry =
+              shareStrength(geometryShared[j] + std::min(unproposedGeometry[k], unproposedGeometry[j]),
+                            std::min(pk.geometryTotal, pj.geometryTotal), chance, ctx.pairWeight);
+          const double handles = shareStrength(handleShared[j] + std::min(unproposedHandles[k], unproposedHandles[j]),
+                                               std::min(pk.handleTotal, pj.handleTotal), 0.0, ctx.pairWeight);
+          if (geometry >= kProposeStrength || handles >= kProposeStrength) partners[k].push_back(j);
+        }
+        for (const std::uint32_t j : touched) geometryShared[j] = handleShared[j] = heldByJ[j] = heldByK[j] = 0;
+      })) {
+    out.cancelled = true;
+    return out;
+  }
+  pairGroups<std::string>(n, [&](std::size_t k) {
+    const auto& f = *readableFacts[k];
+    return f.fingerprintGuid.empty() ? std::vector<std::string>{} : std::vector<std::string>{f.fingerprintGuid};
+  }, partners);
+  pairGroups<std::int64_t>(n, [&](std::size_t k) {
+    const auto& f = *readableFacts[k];
+    if (!f.created) return std::vector<std::int64_t>{};
+    const std::int64_t ms = f.created->unixMs;
+    return std::vector<std::int64_t>{(ms >= 0 ? ms : ms - 999) / 1000};
+  }, partners);
+  pairGroups<std::string>(n, [&](std::size_t k) {
+    std::vector<std::string> names;
+    for (auto& name : namesOf(*readableFacts[k]))
+      if (!ctx.ignoredNames.count(name)) names.push_back(std::move(name));
+    return names;
+  }, partners);
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> candidates;
+  for (std::size_t k = 0; k < n; ++k) {
+    auto& list = partners[k];
+    std::sort(list.begin(), list.end());
+    list.erase(std::unique(list.begin(), list.end()), list.end());
+    for (const std::uint32_t j : list) candidates.emplace_back(static_cast<std::uint32_t>(k), j);
+    list = {};
+  }
+  std::vector<PairFinding> judged(candidates.size());
+  if (!parallelFor(candidates.size(), control, "Judging pairs", [&](std::size_t c) {
+        const auto [k, j] = candidates[c];
+        PairFinding f = judgePair(sideOf(*readableFacts[k], prepared[k]), sideOf(*readableFacts[j], prepared[j]), ctx);
+        f.a = readable[k];
+        f.b = readable[j];
+        if (f.likelySource) f.likelySource = *f.likelySource == 0 ? f.a : f.b;
+        judged[c] = std::move(f);
+      })) {
+    out.cancelled = true;
+    return out;
+  }
+  if (control.cancelled()) {
+    out.cancelled = true;
+    return out;
+  }
+  findings.pairsJudged = n * (n - (n > 0 ? 1 : 0)) / 2;
+
+  // Sketches for the store and for the earlier projects.
+  for (std::size_t k = 0; k < n; ++k)
+    out.judged[readable[k]].sketch = sketchOf(prepared[k].features.geometry, prepared[k].geometryWeight,
+                                              prepared[k].features.handles, prepared[k].handleWeight);
+
+  for (std::size_t i = 0; i < total; ++i) findings.drawings.push_back(input.drawings[i].facts);
+  for (auto& f : judged)
+    if (f.verdict != Verdict::kNone) findings.pairs.push_back(std::move(f));
+
+  // The class against earlier projects.
+  if (archive) {
+    findings.earlierDrawings = archive->size();
+    std::map<std::int64_t, std::vector<std::uint32_t>> wanted;  // archived drawing -> readable positions
+    for (std::size_t k = 0; k < n; ++k) {
+      if (control.cancelled()) {
+        out.cancelled = true;
+        return out;
+      }
+      control.report("Comparing with earlier projects", k, n);
+      auto similar = archive->similar(out.judged[readable[k]].sketch, kArchiveShared);
+      std::stable_sort(similar.begin(), similar.end(), [](const auto& x, const auto& y) { return x.second > y.second; });
+      if (similar.size() > kArchiveCandidates) similar.resize(kArchiveCandidates);
+      for (const auto& [id, shared] : similar) wanted[id].push_back(static_cast<std::uint32_t>(k));
+      const auto& guid = readableFacts[k]->fingerprintGuid;
+      if (!guid.empty() && !ctx.commonIdentities.count(guid))
+        for (const std::int64_t id : archive->withIdentity(guid)) wanted[id].push_back(static_cast<std::uint32_t>(k));
+    }
+    std::map<std::string, std::vector<std::uint64_t>> commonOf;
+    std::size_t unloadable = 0;
+    // An earlier drawing is judged as one more drawing of this class.
+    ClassContext earlierCtx = ctx;
+    earlierCtx.drawings = n + 1;
+    earlierCtx.pairWeight = rarityWeight(2, n + 1);
+    for (auto& [id, positions] : wanted) {
+      if (control.cancelled()) {
+        out.cancelled = true;
+        return out;
+      }
+      auto loaded = archive->load(id);
+      if (!loaded) {
+        ++unloadable;
+        continue;
+      }
+      auto& earlierCommon = commonOf[loaded->facts.project];
+      if (earlierCommon.empty()) earlierCommon = archive->commonKeys(loaded->facts.project);
+      // The earlier drawing weighed as one more drawing of this class; what
+      // weighs nothing here or in its own project weighs nothing.
+      Prepared earlier;
+      earlier.features = std::move(loaded->features);
+      const std::size_t nn = n + 1;
+      auto weighAgainst = [&](const ClassIndex& index, std::span<const Feature> list, std::vector<float>& weights,
+                              std::vector<std::uint32_t>* dfs) {
+        weights.resize(list.size());
+        if (dfs) dfs->resize(list.size());
+        for (std::size_t t = 0; t < list.size(); ++t) {
+          const std::uint64_t key = list[t].key;
+          const std::int64_t slot = index.find(key);
+          std::size_t df = 1;
+          bool nothing = containsKey(earlierCommon, key) || containsKey(templateKeys, key);
+          if (slot >= 0) {
+            df += index.df(static_cast<std::uint32_t>(slot));
+            nothing = nothing || index.weight(static_cast<std::uint32_t>(slot)) <= 0;
+          }
+          weights[t] = nothing ? 0.0f : static_cast<float>(rarityWeight(df, nn));
+          if (dfs) (*dfs)[t] = static_cast<std::uint32_t>(df);
+        }
+      };
+      weighAgainst(geometryIndex, earlier.features.geometry, earlier.geometryWeight, &earlier.geometryDf);
+      if (earlier.features.geometryKnown) {
+        // A handle weighs what its shape weighs.
+        const auto& geometry = earlier.features.geometry;
+        earlier.handleWeight.assign(earlier.features.handles.size(), 0.0f);
+        for (std::size_t t = 0; t < earlier.features.handles.size(); ++t) {
+          const std::uint64_t shape = earlier.features.handleShapes[t];
+          const auto at = std::lower_bound(geometry.begin(), geometry.end(), shape,
+                                           [](const Feature& f, std::uint64_t key) { return f.key < key; });
+          if (at != geometry.end() && at->key == shape && !containsKey(templateKeys, earlier.features.handles[t].key))
+            earlier.handleWeight[t] = earlier.geometryWeight[static_cast<std::size_t>(at - geometry.begin())];
+        }
+      } else {
+        weighAgainst(handleIndex, earlier.features.handles, earlier.handleWeight, nullptr);
+      }
+      earlier.geometryTotal = totalOf(earlier.features.geometry, earlier.geometryWeight);
+      earlier.handleTotal = totalOf(earlier.features.handles, earlier.handleWeight);
+      earlier.distinctive = distinctiveOf(earlier.features.geometry, earlier.geometryWeight);
+      earlier.heldByOthers = heldByOthersOf(earlier.features.geometry, earlier.geometryWeight, earlier.geometryDf);
+      std::optional<std::size_t> index;  // in findings.drawings, once it matters
+      std::sort(positions.begin(), positions.end());
+      positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+      for (const std::uint32_t k : positions) {
+        Prepared current;
+        const Prepared& p = prepared[k];
+        current.geometryWeight = p.geometryWeight;
+        current.handleWeight = p.handleWeight;
+        for (std::size_t t = 0; t < p.features.geometry.size(); ++t)
+          if (containsKey(earlierCommon, p.features.geometry[t].key)) current.geometryWeight[t] = 0;
+        for (std::size_t t = 0; t < p.features.handles.size(); ++t) {
+          if (containsKey(earlierCommon, p.features.handles[t].key)) current.handleWeight[t] = 0;
+          else if (containsKey(earlierCommon, p.features.handleShapes[t]) && p.features.geometryKnown)
+            current.handleWeight[t] = 0;
+        }
+        PairSide a = sideOf(*readableFacts[k], p);
+        a.geometryWeight = current.geometryWeight;
+        a.handleWeight = current.handleWeight;
+        a.geometryDf = {};
+        a.geometryTotal = totalOf(p.features.geometry, current.geometryWeight);
+        a.handleTotal = totalOf(p.features.handles, current.handleWeight);
+        a.distinctive = distinctiveOf(p.features.geometry, current.geometryWeight);
+        a.heldByOthers = heldByOthersOf(p.features.geometry, current.geometryWeight, p.geometryDf);
+        PairSide b = sideOf(loaded->facts, earlier);
+        b.geometryDf = {};
+        PairFinding f = judgePair(a, b, earlierCtx);
+        if (f.verdict == Verdict::kNone) continue;
+        if (!index) {
+          index = findings.drawings.size();
+          findings.drawings.push_back(loaded->facts);
+        }
+        f.a = readable[k];
+        f.b = *index;
+        if (f.likelySource) f.likelySource = *f.likelySource == 0 ? f.a : f.b;
+        findings.pairs.push_back(std::move(f));
+      }
+    }
+    if (unloadable > 0)
+      findings.notes.push_back(std::to_string(unloadable) +
+                               " drawings of earlier projects could not be read back from the evidence store and "
+                               "were not compared.");
+    findings.pairsJudged += n * findings.earlierDrawings;
+  }
+
+  for (std::size_t k = 0; k < n; ++k) out.judged[readable[k]].features = std::move(prepared[k].features);
+  formGroups(findings);
+  return out;
+}
+
+}  // namespace veldra::evidence

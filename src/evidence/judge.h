@@ -1,0 +1,41 @@
+#pragma once
+
+// The evidence check of a class: every pair of its drawings judged on all
+// the evidence, through an index of features rather than pair by pair, and
+// the class against drawings of earlier projects; then groups of copies.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "evidence/archive.h"
+#include "evidence/findings.h"
+#include "evidence/settings.h"
+
+namespace veldra::evidence {
+
+struct ClassInput {
+  std::string project;
+  std::vector<DrawingEvidence> drawings;   // the project's, in visiting order
+  std::vector<DrawingEvidence> templates;  // the teacher's template drawings
+};
+
+// What the store keeps of a judged drawing.
+struct JudgedDrawing {
+  DrawingFeatures features;
+  std::vector<std::uint64_t> sketch;
+};
+
+struct Judgement {
+  Findings findings;
+  std::vector<JudgedDrawing> judged;      // parallel to the project's drawings
+  std::vector<std::uint64_t> commonKeys;  // what weighs nothing in this project, sorted
+  bool cancelled = false;
+};
+
+// Judges the class; with an archive, also against the earlier projects it
+// holds. Nothing is written anywhere.
+Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, ArchiveSource* archive,
+                     const RunControl& control);
+
+}  // namespace veldra::evidence

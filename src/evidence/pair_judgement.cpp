@@ -1,0 +1,417 @@
+#include "evidence/pair_judgement.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "evidence/words.h"
+
+namespace veldra::evidence {
+
+namespace {
+
+// How much each piece of evidence says on its own (0..1); the score joins
+// them as independent signs: 100 * (1 - product of (1 - strength)).
+constexpr double kSameVersion = 0.99;         // one file, not even saved since
+constexpr double kSameIdentity = 0.95;        // one file became the other
+constexpr double kSameInstant = 0.90;         // created at the same millisecond, no identity to tell
+constexpr double kSameInstantOtherIds = 0.40; // the same millisecond, though identities differ
+constexpr double kNameRare = 0.25;            // a name only these two drawings carry
+constexpr double kNameShared = 0.10;          // a name a few drawings carry
+constexpr double kSameEditing = 0.20;         // equal total editing time
+// Geometry and handles: the rarity-weighted share of the lighter drawing
+// that the other holds too, beyond what any drawing shares by chance,
+// ramped between these; and trusted fully only from a shared weight of this
+// many features that no third drawing has.
+constexpr double kShareFrom = 0.25, kShareTo = 0.65;
+constexpr double kEnoughShared = 8.0;
+// A score from which a pair is worth a look even when it is no copy.
+constexpr int kNotable = 20;
+// What a naive look would flag, and the evidence then has to explain.
+constexpr double kLooksAlike = 0.5;
+
+// How far a shared weight is from enough to trust a share.
+double enough(double shared, double pairWeight) {
+  if (pairWeight <= 0) return 1.0;
+  return std::min(1.0, shared / (kEnoughShared * pairWeight));
+}
+
+double ramp(double x, double from, double to) {
+  if (x <= from) return 0.0;
+  if (x >= to) return 1.0;
+  return (x - from) / (to - from);
+}
+
+struct GeometryMeasure {
+  double rawShared = 0, rawUnion = 0, weightShared = 0;
+  double heldByB = 0, heldByA = 0;  // of a's weight what b holds, and the other way round
+  int rareShared = 0, onlyTheseTwo = 0;
+};
+
+GeometryMeasure measureGeometry(const PairSide& a, const PairSide& b) {
+  GeometryMeasure m;
+  std::size_t i = 0, j = 0;
+  const auto& ga = a.geometry;
+  const auto& gb = b.geometry;
+  while (i < ga.size() || j < gb.size()) {
+    if (j >= gb.size() || (i < ga.size() && ga[i].key < gb[j].key)) {
+      m.rawUnion += ga[i++].count;
+    } else if (i >= ga.size() || gb[j].key < ga[i].key) {
+      m.rawUnion += gb[j++].count;
+    } else {
+      const std::uint32_t shared = std::min(ga[i].count, gb[j].count);
+      m.rawShared += shared;
+      m.rawUnion += std::max(ga[i].count, gb[j].count);
+      m.heldByB += static_cast<double>(a.geometryWeight[i]) * ga[i].count;
+      m.heldByA += static_cast<double>(b.geometryWeight[j]) * gb[j].count;
+      const float w = std::min(a.geometryWeight[i], b.geometryWeight[j]);
+      if (w > 0) {
+        m.weightShared += static_cast<double>(w) * shared;
+        const FeatureKind kind = featureKind(ga[i].key);
+        if (kind == FeatureKind::kShape || kind == FeatureKind::kWords) {
+          m.rareShared += static_cast<int>(shared);
+          if (!a.geometryDf.empty() && a.geometryDf[i] == 2) m.onlyTheseTwo += static_cast<int>(shared);
+        }
+      }
+      ++i;
+      ++j;
+    }
+  }
+  return m;
+}
+
+struct HandleMeasure {
+  double weightShared = 0;
+  int shared = 0;
+  int rawShared = 0;
+};
+
+HandleMeasure measureHandles(const PairSide& a, const PairSide& b) {
+  HandleMeasure m;
+  std::size_t i = 0, j = 0;
+  while (i < a.handles.size() && j < b.handles.size()) {
+    if (a.handles[i].key < b.handles[j].key) {
+      ++i;
+    } else if (b.handles[j].key < a.handles[i].key) {
+      ++j;
+    } else {
+      const float w = std::min(a.handleWeight[i], b.handleWeight[j]);
+      const std::uint32_t shared = std::min(a.handles[i].count, b.handles[j].count);
+      if (w > 0) {
+        m.weightShared += static_cast<double>(w) * shared;
+        m.shared += static_cast<int>(shared);
+      }
+      ++i;
+      ++j;
+    }
+  }
+  i = j = 0;
+  while (i < a.handleNumbers.size() && j < b.handleNumbers.size()) {
+    if (a.handleNumbers[i] < b.handleNumbers[j]) {
+      ++i;
+    } else if (b.handleNumbers[j] < a.handleNumbers[i]) {
+      ++j;
+    } else {
+      ++m.rawShared;
+      ++i;
+      ++j;
+    }
+  }
+  return m;
+}
+
+// The name on both drawings that says most: one not ignored, then the
+// rarest. Empty when they share none.
+std::string sharedName(const DrawingFacts& a, const DrawingFacts& b, const ClassContext& ctx) {
+  std::string best;
+  int bestRank = 0;
+  for (const auto& name : namesOf(a)) {
+    const auto other = namesOf(b);
+    if (std::find(other.begin(), other.end(), name) == other.end()) continue;
+    const auto count = ctx.nameDrawings.find(name);
+    const int drawings = count == ctx.nameDrawings.end() ? 2 : count->second;
+    const int rank = (ctx.ignoredNames.count(name) ? 0 : 1000000) - drawings;
+    if (best.empty() || rank > bestRank) {
+      best = name;
+      bestRank = rank;
+    }
+  }
+  return best;
+}
+
+// The original spelling of a normalised name, as the drawing has it.
+std::string spelled(const DrawingFacts& f, const std::string& name) {
+  if (normalName(f.author) == name) return f.author;
+  if (normalName(f.lastSavedBy) == name) return f.lastSavedBy;
+  return name;
+}
+
+bool fitsOwner(const std::string& name, const std::string& owner) {
+  if (name.size() < 3 || owner.size() < 3) return false;
+  return name.find(owner) != std::string::npos || owner.find(name) != std::string::npos;
+}
+
+// Points for "this one is the source", with the reasons.
+struct Direction {
+  int pointsA = 0, pointsB = 0;
+  std::vector<std::string> forA, forB;
+};
+
+void weighDirection(const DrawingFacts& a, const DrawingFacts& b, const PairEvidence& ev, Direction& d) {
+  auto give = [&](bool toA, int points, std::string why) {
+    (toA ? d.pointsA : d.pointsB) += points;
+    (toA ? d.forA : d.forB).push_back(std::move(why));
+  };
+  if (a.project.empty() != b.project.empty()) give(!a.project.empty(), 3, "it was handed in for an earlier project");
+
+  const bool comparableClocks = a.created && b.created && a.created->universal == b.created->universal;
+  if (comparableClocks && !ev.sameIdentity) {
+    const std::int64_t diff = b.created->unixMs - a.created->unixMs;
+    if (std::llabs(diff) >= 60000)
+      give(diff > 0, 2, "it was created " + durationText(std::llabs(diff)) + " earlier");
+  }
+  // A copied file keeps the editing time it had, and both go on from there.
+  if (a.editingMs && b.editingMs && !ev.sameIdentity) {
+    const std::int64_t ea = *a.editingMs, eb = *b.editingMs;
+    const std::int64_t more = std::max(ea, eb), less = std::min(ea, eb);
+    if (more - less >= 10 * 60000 && more >= 2 * less) {
+      // A paste into a fresh drawing brings the work but not the time spent on it.
+      give(ea > eb, 2,
+           "it holds " + durationText(more) + " of editing against " + durationText(less));
+    }
+  }
+  if (a.updated && b.updated && a.updated->universal == b.updated->universal) {
+    const std::int64_t diff = b.updated->unixMs - a.updated->unixMs;
+    if (std::llabs(diff) >= 60000) give(diff > 0, 1, "it was last saved " + durationText(std::llabs(diff)) + " earlier");
+  }
+  // The other drawing names this one's student as its author.
+  const std::string ownerA = ownerOf(a), ownerB = ownerOf(b);
+  const std::string authorA = normalName(a.author), authorB = normalName(b.author);
+  const bool bNamesA = fitsOwner(authorB, ownerA) && !fitsOwner(authorB, ownerB);
+  const bool aNamesB = fitsOwner(authorA, ownerB) && !fitsOwner(authorA, ownerA);
+  if (bNamesA && !aNamesB) give(true, 3, "the other drawing names its student (" + b.author + ") as author");
+  if (aNamesB && !bNamesA) give(false, 3, "the other drawing names its student (" + a.author + ") as author");
+}
+
+std::string counted(int n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+std::string joinReasons(const std::vector<std::string>& parts) {
+  std::string out;
+  for (std::size_t k = 0; k < parts.size(); ++k) {
+    if (k > 0) out += k + 1 == parts.size() ? " and " : ", ";
+    out += parts[k];
+  }
+  return out;
+}
+
+// A share above what drawings share by chance, over what is left to share.
+double beyond(double share, double chance) {
+  chance = std::clamp(chance, 0.0, 0.95);
+  return std::max(0.0, (share - chance) / (1.0 - chance));
+}
+
+}  // namespace
+
+double chanceShare(double heldByOthers, double heldByPartner, double total, std::size_t drawings) {
+  if (drawings <= 2 || total <= 0) return 0.0;
+  return std::max(0.0, heldByOthers - heldByPartner) / (static_cast<double>(drawings - 2) * total);
+}
+
+double shareStrength(double shared, double lighter, double chance, double pairWeight) {
+  if (lighter <= 0) return 0.0;
+  return ramp(beyond(std::min(1.0, shared / lighter), chance), kShareFrom, kShareTo) * enough(shared, pairWeight);
+}
+
+std::string normalName(std::string_view name) {
+  while (!name.empty() && (name.front() == ' ' || name.front() == '\t')) name.remove_prefix(1);
+  while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
+  std::string out(name);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+std::vector<std::string> namesOf(const DrawingFacts& f) {
+  std::vector<std::string> names;
+  for (const std::string* n : {&f.author, &f.lastSavedBy}) {
+    std::string name = normalName(*n);
+    if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end()) names.push_back(std::move(name));
+  }
+  return names;
+}
+
+std::string ownerOf(const DrawingFacts& facts) {
+  const std::filesystem::path name = facts.name.empty() ? facts.path.filename() : facts.name;
+  auto it = name.begin();
+  if (it == name.end()) return {};
+  const std::filesystem::path first = *it;
+  const bool hasFolder = std::next(it) != name.end();
+  return normalName(utf8Name(hasFolder ? first : name.stem()));
+}
+
+PairFinding judgePair(const PairSide& sa, const PairSide& sb, const ClassContext& ctx) {
+  const DrawingFacts& a = *sa.facts;
+  const DrawingFacts& b = *sb.facts;
+  PairFinding out;
+  PairEvidence& ev = out.evidence;
+
+  // Identity.
+  if (!a.fingerprintGuid.empty() && !b.fingerprintGuid.empty()) {
+    if (a.fingerprintGuid == b.fingerprintGuid) {
+      if (ctx.commonIdentities.count(a.fingerprintGuid)) {
+        ev.identityFromTemplate = true;
+      } else {
+        ev.sameIdentity = true;
+        ev.sameVersion = !a.versionGuid.empty() && a.versionGuid == b.versionGuid;
+      }
+    } else {
+      ev.differentIdentities = true;
+    }
+  }
+  // Creation.
+  if (a.created && b.created && a.created->universal == b.created->universal) {
+    const std::int64_t ta = a.created->unixMs, tb = b.created->unixMs;
+    const bool common = ctx.commonCreated.count(ta) > 0;
+    if (ta == tb && common) {
+      ev.createdFromTemplate = true;
+    } else if (ta == tb && ta % 1000 != 0) {
+      ev.sameCreatedInstant = true;
+    } else if (ta / 1000 == tb / 1000 || (ta == tb)) {
+      ev.sameCreatedSecond = true;
+    }
+  }
+  // Geometry and handles.
+  const GeometryMeasure g = measureGeometry(sa, sb);
+  ev.geometrySimilarity = g.rawUnion > 0 ? g.rawShared / g.rawUnion : 0.0;
+  const bool aLighter = sa.geometryTotal <= sb.geometryTotal;
+  const double lighter = aLighter ? sa.geometryTotal : sb.geometryTotal;
+  ev.rareSimilarity = lighter > 0 ? std::min(1.0, g.weightShared / lighter) : 0.0;
+  const double chance = aLighter ? chanceShare(sa.heldByOthers, g.heldByB, sa.geometryTotal, ctx.drawings)
+                                 : chanceShare(sb.heldByOthers, g.heldByA, sb.geometryTotal, ctx.drawings);
+  ev.beyondChance = beyond(ev.rareSimilarity, chance);
+  ev.rareShared = g.rareShared;
+  ev.onlyTheseTwo = g.onlyTheseTwo;
+  ev.distinctiveA = sa.distinctive;
+  ev.distinctiveB = sb.distinctive;
+  const HandleMeasure h = measureHandles(sa, sb);
+  const double lighterHandles = std::min(sa.handleTotal, sb.handleTotal);
+  ev.handleOverlap = lighterHandles > 0 ? std::min(1.0, h.weightShared / lighterHandles) : 0.0;
+  ev.handlesShared = h.shared;
+  const std::size_t fewerHandles = std::min(sa.handleNumbers.size(), sb.handleNumbers.size());
+  ev.rawHandleOverlap = fewerHandles > 0 ? static_cast<double>(h.rawShared) / static_cast<double>(fewerHandles) : 0.0;
+  // People and time.
+  ev.sharedName = sharedName(a, b, ctx);
+  if (!ev.sharedName.empty()) {
+    ev.nameIgnored = ctx.ignoredNames.count(ev.sharedName) > 0;
+    const auto count = ctx.nameDrawings.find(ev.sharedName);
+    ev.nameDrawings = count == ctx.nameDrawings.end() ? 2 : count->second;
+  }
+  ev.sameEditingTime = a.editingMs && b.editingMs && *a.editingMs > 0 && *a.editingMs == *b.editingMs;
+
+  // The score.
+  double doubt = 1.0;
+  auto weigh = [&](double strength) { doubt *= 1.0 - std::clamp(strength, 0.0, 1.0); };
+  if (ev.sameVersion) weigh(kSameVersion);
+  else if (ev.sameIdentity) weigh(kSameIdentity);
+  if (ev.sameCreatedInstant) weigh(ev.differentIdentities ? kSameInstantOtherIds : kSameInstant);
+  const double geometryStrength = shareStrength(g.weightShared, lighter, chance, ctx.pairWeight);
+  const double handleStrength = shareStrength(h.weightShared, lighterHandles, 0.0, ctx.pairWeight);
+  weigh(geometryStrength);
+  weigh(handleStrength);
+  if (!ev.sharedName.empty() && !ev.nameIgnored) weigh(ev.nameDrawings <= 2 ? kNameRare : kNameShared);
+  if (ev.sameEditingTime) weigh(kSameEditing);
+  out.score = static_cast<int>(std::floor(100.0 * (1.0 - doubt) + 1e-9));
+  if (out.score >= ctx.thresholds.copy) out.verdict = Verdict::kCopy;
+  else if (out.score >= ctx.thresholds.likelyCopy) out.verdict = Verdict::kLikelyCopy;
+
+  // The evidence in words, strongest first.
+  auto& r = out.reasons;
+  const std::string nameA = displayName(a), nameB = displayName(b);
+  if (ev.sameIdentity) {
+    r.push_back("Both carry the same drawing identity (FINGERPRINTGUID " + a.fingerprintGuid +
+                "): one file was made from the other, by copying it or saving it under a new name.");
+    if (ev.sameVersion) r.push_back("Both carry the same saved version (VERSIONGUID " + a.versionGuid +
+                                    "): neither was saved again after the copy.");
+  }
+  if (ev.sameCreatedInstant)
+    r.push_back("Both were created at the same millisecond, " + instantText(*a.created, true) +
+                (ev.differentIdentities ? ", though their identities differ." : "."));
+  if (g.weightShared > 0) {
+    std::string s = "They share " + counted(g.rareShared, "entity", "entities") +
+                    " (shapes and texts) that neither the template nor most of the class has (" +
+                    std::to_string(sa.distinctive) + " in " + nameA + ", " + std::to_string(sb.distinctive) + " in " +
+                    nameB + ")";
+    if (g.onlyTheseTwo > 0) s += ", " + std::to_string(g.onlyTheseTwo) + " of them in no other drawing";
+    s += "; weighed by rarity, with the order and layout of the parts, that is " + percentText(ev.rareSimilarity) +
+         " of the lighter drawing, " + percentText(ev.beyondChance) +
+         " beyond what two drawings of this class share by chance.";
+    r.push_back(s);
+  }
+  if (h.shared > 0)
+    r.push_back("They hold " + counted(h.shared, "entity", "entities") +
+                " under the same handles with the same shape, beyond the template (" +
+                percentText(ev.handleOverlap) + " of the lighter drawing's own, weighed by rarity).");
+  if (!ev.sharedName.empty()) {
+    const std::string shown = "\"" + spelled(a, ev.sharedName) + "\"";
+    if (ev.nameIgnored) {
+      const auto why = ctx.whyIgnored.find(ev.sharedName);
+      r.push_back("Both name " + shown + " as author or last saver, which is not evidence: " +
+                  (why == ctx.whyIgnored.end() ? std::string("it is ignored") : why->second) + ".");
+    } else if (ev.nameDrawings <= 2) {
+      r.push_back("Both name " + shown + " as author or last saver, and no other drawing does.");
+    } else {
+      r.push_back("Both name " + shown + " as author or last saver, as " + std::to_string(ev.nameDrawings) +
+                  " drawings of the class do.");
+    }
+  }
+  if (ev.sameEditingTime) r.push_back("Both show the same total editing time, " + durationText(*a.editingMs) + ".");
+
+  // What matched but is explained.
+  std::vector<std::string> innocent;
+  if (ev.sameCreatedSecond) {
+    std::string s = "Both were created in the same second, " + instantText(*a.created);
+    s += ev.differentIdentities ? ", but each carries an identity of its own: a class that starts together does that."
+                                : ", which a class that starts together does.";
+    innocent.push_back(s);
+  }
+  if (ev.identityFromTemplate)
+    innocent.push_back("Both carry the identity most of the class (or a template) carries, so it tells nothing.");
+  if (ev.createdFromTemplate)
+    innocent.push_back("Both carry the creation instant most of the class (or a template) carries, so it tells nothing.");
+  if (ev.rawHandleOverlap >= kLooksAlike && handleStrength < 0.5)
+    innocent.push_back(percentText(ev.rawHandleOverlap) +
+                       " of the handle numbers are the same, but they are the template's, or numbers every "
+                       "drawing started from the template gives out, holding other entities.");
+  if (ev.geometrySimilarity >= kLooksAlike && geometryStrength < 0.5)
+    innocent.push_back("They are " + percentText(ev.geometrySimilarity) +
+                       " alike, but what they share is what most of the class draws (the exercise and the template).");
+  const bool somethingMatched =
+      ev.sameCreatedSecond || (!ev.sharedName.empty() && !ev.nameIgnored) || out.score >= kNotable;
+  if (out.verdict == Verdict::kNone && somethingMatched) out.verdict = Verdict::kCoincidence;
+  if (!isCopy(out.verdict)) r.insert(r.end(), innocent.begin(), innocent.end());
+
+  // Direction.
+  Direction d;
+  weighDirection(a, b, ev, d);
+  const int lead = d.pointsA - d.pointsB;
+  if (lead >= 2 || lead <= -2) {
+    const bool sourceA = lead > 0;
+    out.likelySource = sourceA ? 0 : 1;
+    out.direction = (sourceA ? nameA : nameB) + " is likely the source: " + joinReasons(sourceA ? d.forA : d.forB) + ".";
+    const auto& against = sourceA ? d.forB : d.forA;
+    if (!against.empty())
+      out.direction += " Against it: for " + (sourceA ? nameB : nameA) + ", " + joinReasons(against) + ".";
+  } else if (d.forA.empty() && d.forB.empty()) {
+    out.direction = "Which one is the source is unclear: the dates, editing times and authors do not tell.";
+  } else {
+    std::vector<std::string> both;
+    for (const auto& s : d.forA) both.push_back(nameA + ": " + s);
+    for (const auto& s : d.forB) both.push_back(nameB + ": " + s);
+    out.direction = "Which one is the source is unclear: " + joinReasons(both) + ".";
+  }
+  return out;
+}
+
+}  // namespace veldra::evidence

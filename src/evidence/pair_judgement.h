@@ -1,0 +1,75 @@
+#pragma once
+
+// The judgement of one pair of drawings: every piece of evidence measured,
+// weighed into a score and a verdict, told in words, and the likely source.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "evidence/findings.h"
+#include "evidence/fingerprint.h"
+
+namespace veldra::evidence {
+
+// One drawing of a pair as the measure sees it: its facts, and its features
+// with the weight and the class count of each.
+struct PairSide {
+  const DrawingFacts* facts = nullptr;
+  std::span<const Feature> geometry;
+  std::span<const float> geometryWeight;    // parallel to geometry
+  std::span<const std::uint32_t> geometryDf;  // drawings of the class that have it
+  std::span<const Feature> handles;
+  std::span<const float> handleWeight;      // parallel to handles
+  std::span<const std::uint64_t> handleNumbers;
+  double geometryTotal = 0;                 // the sum of weight times count
+  double handleTotal = 0;
+  int distinctive = 0;                      // shapes and words that weigh something, each as often as it occurs
+  // What the rest of the class holds of it: the sum over its features of
+  // weight times count times the other drawings that have the feature.
+  double heldByOthers = 0;
+};
+
+// What the class as a whole says about names, identities and creation
+// instants: what most drawings (or a template) have is not evidence.
+struct ClassContext {
+  std::size_t drawings = 0;  // in the class the pair is judged in
+  double pairWeight = 0;  // the weight of a feature only two drawings have
+  std::unordered_map<std::string, int> nameDrawings;  // by normalName
+  std::unordered_set<std::string> ignoredNames;       // by normalName
+  std::unordered_map<std::string, std::string> whyIgnored;  // by normalName: "on the ignore list"...
+  std::unordered_set<std::string> commonIdentities;
+  std::unordered_set<std::int64_t> commonCreated;     // unix milliseconds
+  Thresholds thresholds;
+};
+
+// A name as compared: blanks at the ends dropped, ASCII letters in lower case.
+std::string normalName(std::string_view name);
+
+// The names a drawing carries (author, last saved by), normalised, each once.
+std::vector<std::string> namesOf(const DrawingFacts& facts);
+
+// The student a drawing belongs to: the first folder of its name below the
+// location, or the file's own name without extension when it has none.
+std::string ownerOf(const DrawingFacts& facts);
+
+// The share of a drawing's weight that a drawing of the class other than
+// the pair holds by chance: `heldByOthers` as in PairSide, less what the
+// other drawing of the pair holds (`heldByPartner`, weight times count).
+double chanceShare(double heldByOthers, double heldByPartner, double total, std::size_t drawings);
+
+// How strongly a shared rarity weight tells of a copy (0..1): `lighter` is
+// the total weight of the lighter drawing, `chance` the share of it another
+// drawing holds by chance, `pairWeight` the weight of a feature only two
+// drawings have.
+double shareStrength(double shared, double lighter, double chance, double pairWeight);
+
+// Judges a pair; the caller fills in the indices `a` and `b` of the result
+// (the source is given as 0 for `a`, 1 for `b`).
+PairFinding judgePair(const PairSide& a, const PairSide& b, const ClassContext& context);
+
+}  // namespace veldra::evidence

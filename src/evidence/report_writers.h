@@ -1,0 +1,26 @@
+#pragma once
+
+// Writers that turn the findings of an evidence check into text: the plain
+// report kept in the workspace, the spreadsheet (CSV) and the printable,
+// self-contained HTML report. Each is one function over the same findings.
+
+#include <string>
+
+#include "evidence/findings.h"
+
+namespace veldra::evidence {
+
+// Lines ended by CR LF, UTF-8.
+std::string plainReport(const Findings& findings);
+// A header row and one row per pair judged copy, likely copy or coincidence;
+// UTF-8 with a byte-order mark so that spreadsheets read the names right.
+std::string csvReport(const Findings& findings);
+// One HTML file with its pictures inside.
+std::string htmlReport(const Findings& findings);
+
+// What the writers share: a drawing's student and file as the teacher reads
+// them, and a pair's likely source in words.
+std::string sourceText(const Findings& findings, const PairFinding& pair);
+std::string runSettingsText(const Findings& findings);
+
+}  // namespace veldra::evidence

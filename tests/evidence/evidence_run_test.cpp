@@ -1,0 +1,173 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "app/textfile.h"
+#include "dwgwrite/dwg_writer.h"
+#include "evidence/evidence_run.h"
+#include "evidence/evidence_store.h"
+#include "platform/platform.h"
+#include "support/temp_dir.h"
+
+namespace veldra::evidence {
+namespace {
+
+using veldra::dwgwrite::DrawingSpec;
+
+// A student's drawing: lines and circles from the template's seed upwards,
+// shifted by `own` where the student's work differs.
+DrawingSpec student(std::int32_t ms, std::uint64_t own) {
+  DrawingSpec plan;
+  plan.days = 2460375;
+  plan.milliseconds = ms;
+  for (std::uint64_t k = 0; k < 40; ++k) plan.entities.push_back({k % 3 ? "LINE" : "CIRCLE", 0x200 + own + k, false});
+  plan.entities.push_back({"TEXT", 0x30, true});
+  return plan;
+}
+
+// A workspace with project CAD1: folder "class" with a sub-folder per
+// student, a stray drawing in the folder itself and one that is no drawing.
+class EvidenceRunTest : public ::testing::Test {
+ protected:
+  EvidenceRunTest() : base(dir.makeWorkspace()), workspace(base) {
+    replaceFile(base / "projects" / "projects.fil", "\"OTHER\"\r\n\"CAD1\"\r\n");
+    classFolder = dir.path() / "class";
+    replaceFile(base / "projects" / "CAD1.prj", quotedLine("+" + utf8FromPath(classFolder)));
+    write("anna/drawing.dwg", student(36000123, 0));
+    write("ben/drawing.dwg", student(36000123, 0));  // anna's file, copied
+    write("carla/drawing.dwg", student(39000456, 0x400));
+    write("dora/drawing.DWG", student(41000789, 0x800));
+    write("loose.dwg", student(42000001, 0xC00));
+    dir.write("class/emil/drawing.dwg", "not a drawing at all");
+    dir.write("class/emil/notes.txt", "x");
+  }
+  void write(const std::string& relative, const DrawingSpec& plan) {
+    std::filesystem::create_directories((classFolder / relative).parent_path());
+    ASSERT_EQ(veldra::dwgwrite::writeDrawingFile(classFolder / relative, plan), "");
+  }
+  veldra::testing::TempDir dir;
+  std::filesystem::path base;
+  Workspace workspace;
+  std::filesystem::path classFolder;
+};
+
+TEST_F(EvidenceRunTest, JudgesTheProjectsDrawingsAndKeepsItsEvidence) {
+  std::vector<std::string> stages;
+  RunControl control;
+  control.progress = [&](const Progress& p) {
+    if (stages.empty() || stages.back() != p.stage) stages.push_back(p.stage);
+  };
+  const RunResult r = runEvidenceCheck(workspace, "CAD1", {}, control);
+  ASSERT_EQ(r.outcome, RunOutcome::kDone) << r.error;
+  EXPECT_TRUE(r.warnings.empty());
+  const Findings& f = r.findings;
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < f.projectDrawings; ++i) names.push_back(displayName(f.drawings[i]));
+  EXPECT_EQ(names, (std::vector<std::string>{"loose.dwg", "anna/drawing.dwg", "ben/drawing.dwg", "carla/drawing.dwg",
+                                             "dora/drawing.DWG", "emil/drawing.dwg"}));
+  EXPECT_EQ(f.drawings[2].path, classFolder / "ben" / "drawing.dwg");
+  ASSERT_EQ(f.problemDrawings(), (std::vector<std::size_t>{5}));
+  EXPECT_EQ(f.drawings[5].problem->kind, ProblemKind::kNotDrawing);
+  ASSERT_EQ(f.groups.size(), 1u);
+  EXPECT_EQ(f.groups[0].members, (std::vector<std::size_t>{1, 2}));
+  EXPECT_EQ(f.pairs.front().verdict, Verdict::kCopy);
+  EXPECT_EQ(stages.front(), "Reading drawings");
+  EXPECT_EQ(stages.back(), "Saving the evidence");
+
+  const std::string report = veldra::testing::slurp(reportFile(workspace, "CAD1"));
+  EXPECT_NE(report.find("copy, score"), std::string::npos);
+  EXPECT_NE(report.find("emil/drawing.dwg: not a drawing"), std::string::npos);
+  std::string error;
+  auto store = EvidenceStore::open(storeFile(workspace), error);
+  ASSERT_TRUE(store) << error;
+  const auto projects = store->projects(error);
+  ASSERT_EQ(projects.size(), 1u);
+  EXPECT_EQ(projects[0].drawings, 6u);
+
+  // The next term is judged against this one.
+  EvidenceSettings later;
+  later.against = {"cad1"};
+  replaceFile(base / "projects" / "projects.fil", "\"CAD1\"\r\n\"CAD2\"\r\n");
+  replaceFile(base / "projects" / "CAD2.prj", quotedLine("-" + utf8FromPath(classFolder / "anna")));
+  const RunResult next = runEvidenceCheck(workspace, "CAD2", later, {});
+  ASSERT_EQ(next.outcome, RunOutcome::kDone) << next.error;
+  ASSERT_FALSE(next.findings.pairs.empty());
+  EXPECT_EQ(next.findings.drawings[next.findings.pairs.front().b].project, "CAD1");
+}
+
+TEST_F(EvidenceRunTest, CancelledOrRefusedRunsWriteNothing) {
+  std::atomic<bool> cancel{false};
+  for (const char* stage : {"Reading drawings", "Judging pairs"}) {
+    RunControl control;
+    control.cancel = &cancel;
+    cancel = false;
+    control.progress = [&](const Progress& p) {
+      if (p.stage == stage) cancel = true;
+    };
+    EXPECT_EQ(runEvidenceCheck(workspace, "CAD1", {}, control).outcome, RunOutcome::kCancelled) << stage;
+    EXPECT_FALSE(std::filesystem::exists(storeFile(workspace)));
+    EXPECT_FALSE(std::filesystem::exists(reportFile(workspace, "CAD1")));
+  }
+  EvidenceSettings against;
+  against.against = {"CAD0"};
+  const RunResult noStore = runEvidenceCheck(workspace, "CAD1", against, {});
+  EXPECT_EQ(noStore.outcome, RunOutcome::kError);
+  EXPECT_FALSE(noStore.error.empty());
+  against.against = {"CAD1"};
+  EXPECT_EQ(runEvidenceCheck(workspace, "CAD1", against, {}).outcome, RunOutcome::kError);
+  EXPECT_EQ(runEvidenceCheck(workspace, "../CAD1", {}, {}).outcome, RunOutcome::kError);
+  EXPECT_FALSE(std::filesystem::exists(base / "evidence reports"));
+}
+
+struct CliResult {
+  int status = -1;
+  std::string out, err;
+};
+
+// Runs the built program with these arguments, no shell in between. Line
+// ends as on Linux: standard output on Windows ends its lines with CR LF.
+CliResult runCli(const std::vector<std::string>& arguments) {
+  const ProgramRun run = runProgram(pathFromUtf8(VELDRA_CLI), arguments);
+  EXPECT_TRUE(run.started) << VELDRA_CLI;
+  CliResult result{run.exitCode, run.out, run.err};
+  for (std::string* text : {&result.out, &result.err})
+    for (std::size_t at; (at = text->find("\r\n")) != std::string::npos;) text->erase(at, 1);
+  return result;
+}
+
+TEST_F(EvidenceRunTest, CommandLineExitsByWhatItFound) {
+  const std::vector<std::string> ws = {"--workspace", utf8FromPath(base)};
+  auto with = [&](std::vector<std::string> rest) {
+    rest.insert(rest.begin(), ws.begin(), ws.end());
+    return rest;
+  };
+  const auto csv = dir.path() / "out.csv", html = dir.path() / "out.html";
+  const CliResult found = runCli(with({"evidence", "cad1", "--ignore-author", "lab3", "--csv", utf8FromPath(csv),
+                                       "--html", utf8FromPath(html)}));
+  EXPECT_EQ(found.status, 1) << found.err;
+  EXPECT_NE(found.out.find("Drawings: 6 (5 read, 1 could not be read)\n"), std::string::npos) << found.out;
+  EXPECT_NE(found.out.find("Pairs: 1 copy,"), std::string::npos);
+  EXPECT_NE(found.out.find("Groups: 1\n"), std::string::npos);
+  EXPECT_NE(found.out.find("  emil/drawing.dwg: not a drawing\n"), std::string::npos);
+  EXPECT_NE(veldra::testing::slurp(csv).find("anna/drawing.dwg"), std::string::npos);
+  EXPECT_NE(veldra::testing::slurp(html).find("<svg"), std::string::npos);
+
+  // Without the copy, nothing is found.
+  std::filesystem::remove(classFolder / "ben" / "drawing.dwg");
+  EXPECT_EQ(runCli(with({"evidence", "CAD1"})).status, 0);
+  for (const std::vector<std::string>& bad :
+       std::vector<std::vector<std::string>>{{"evidence", "NOSUCH"},
+                                             {"evidence", "CAD1", "--against", "NOSUCH"},
+                                             {"evidence", "CAD1", "--csv"},
+                                             {"evidence", "CAD1", "--frobnicate"},
+                                             {"evidence"}}) {
+    const CliResult r = runCli(with(bad));
+    EXPECT_EQ(r.status, 2) << bad.back();
+    EXPECT_FALSE(r.err.empty()) << bad.back();
+  }
+}
+
+}  // namespace
+}  // namespace veldra::evidence

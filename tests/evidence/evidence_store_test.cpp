@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include "evidence/class_model.h"
+#include "evidence/evidence_store.h"
+#include "platform/platform.h"
+#include "support/temp_dir.h"
+
+namespace veldra::evidence {
+namespace {
+
+using veldra::testing::ClassModel;
+using veldra::testing::ClassPlan;
+
+Judgement judgeModel(const std::string& project, const ClassModel& model, ArchiveSource* archive = nullptr) {
+  ClassInput input;
+  input.project = project;
+  input.drawings = model.drawings;
+  input.templates.push_back(model.templateDrawing);
+  return judgeClass(input, {}, archive, RunControl{});
+}
+
+bool save(EvidenceStore& store, const std::string& project, const Judgement& j) {
+  std::string error;
+  const bool ok = store.saveProject(project, "autumn", j.findings.runAtUnixMs, j.findings.drawings, j.judged,
+                                    j.commonKeys, error);
+  EXPECT_TRUE(ok) << error;
+  return ok;
+}
+
+class EvidenceStoreTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<EvidenceStore> open() {
+    std::string error;
+    auto store = EvidenceStore::open(file, error);
+    EXPECT_TRUE(store) << error;
+    return store;
+  }
+  veldra::testing::TempDir dir;
+  std::filesystem::path file = dir.path() / "evidence.sqlite";
+};
+
+// A student hands in last year's drawing of the same exercise, pasted and
+// moved; last year's drawings are gone from the disk, only the store has them.
+TEST_F(EvidenceStoreTest, FindsACopyOfAnEarlierTermWithoutItsDrawings) {
+  ClassPlan lastYear = veldra::testing::typicalClass(7);
+  const ClassModel earlier = veldra::testing::makeClass(lastYear);
+  {
+    auto store = open();
+    ASSERT_TRUE(store);
+    ASSERT_TRUE(save(*store, "CAD1 2023", judgeModel("CAD1 2023", earlier)));
+  }
+  ClassPlan thisYear = lastYear;
+  thisYear.studentSeed = 99;
+  thisYear.daysLater = 365;
+  thisYear.copies = {{veldra::testing::CopyKind::kPastedMoved, 2, 3}};
+  ClassModel current = veldra::testing::makeClass(thisYear);
+  // Student 5 pastes in what olga handed in last year.
+  veldra::testing::CopyPlan fromArchive{veldra::testing::CopyKind::kPastedRenamed, 14, 5};
+  current.drawings[5] = veldra::testing::makeClass([&] {
+                          ClassPlan p = lastYear;
+                          p.copies = {fromArchive};
+                          return p;
+                        }()).drawings[5];
+  current.drawings[5].facts.created->unixMs += 365LL * 86400000;
+  current.drawings[5].facts.fingerprintGuid = "{0C0FFEE0-0000-4000-8000-000000000005}";
+  current.drawings[5].facts.versionGuid = "{0C0FFEE0-0000-4000-8000-000000000006}";
+
+  auto store = open();
+  ASSERT_TRUE(store);
+  std::string error;
+  auto archive = store->archive({"cad1 2023"}, error);  // names are matched as the project list matches them
+  ASSERT_TRUE(archive) << error;
+  EXPECT_EQ(archive->size(), earlier.drawings.size());
+  const Findings f = judgeModel("CAD1 2024", current, archive.get()).findings;
+  EXPECT_EQ(f.earlierDrawings, earlier.drawings.size());
+
+  std::vector<const PairFinding*> acrossTerms;
+  for (const auto& p : f.pairs)
+    if (p.b >= f.projectDrawings && isCopy(p.verdict)) acrossTerms.push_back(&p);
+  ASSERT_EQ(acrossTerms.size(), 1u);
+  const PairFinding& p = *acrossTerms.front();
+  EXPECT_EQ(p.a, 5u);
+  EXPECT_EQ(displayName(f.drawings[p.b]), "CAD1 2023: olga/drawing.dwg");
+  ASSERT_TRUE(p.likelySource);
+  EXPECT_EQ(*p.likelySource, p.b);
+  EXPECT_NE(p.group, 0);
+  // This term's own copy is still found, and honest students of both terms,
+  // drawing the same exercise, are not copies of each other.
+  bool ownCopy = false;
+  for (const auto& q : f.pairs) ownCopy = ownCopy || (q.a == 2 && q.b == 3 && q.verdict == Verdict::kCopy);
+  EXPECT_TRUE(ownCopy);
+}
+
+TEST_F(EvidenceStoreTest, ReplacesAProjectWholeAndKeepsTheTeachersChoices) {
+  const ClassModel model = veldra::testing::makeClass(veldra::testing::typicalClass(2));
+  const Judgement j = judgeModel("CAD1", model);
+  {
+    auto store = open();
+    ASSERT_TRUE(store);
+    ASSERT_TRUE(save(*store, "CAD1", j));
+    ASSERT_TRUE(save(*store, "CAD1", j));
+    EvidenceSettings s;
+    s.templates = {"/templates/cad1.dwg", "/templates/ä b.dwg"};
+    s.against = {"CAD1 2023"};
+    s.ignoredAuthors = {"lab3", "student"};
+    s.term = "spring";
+    std::string error;
+    ASSERT_TRUE(store->saveSettings("CAD1", s, error)) << error;
+  }
+  auto store = open();
+  ASSERT_TRUE(store);
+  std::string error;
+  const auto projects = store->projects(error);
+  ASSERT_EQ(projects.size(), 1u);
+  EXPECT_EQ(projects[0].name, "CAD1");
+  EXPECT_EQ(projects[0].term, "autumn");
+  EXPECT_EQ(projects[0].drawings, model.drawings.size());
+  const auto settings = store->loadSettings("CAD1");
+  ASSERT_TRUE(settings);
+  EXPECT_EQ(settings->templates.back(), std::filesystem::path(u8"/templates/ä b.dwg"));
+  EXPECT_EQ(settings->ignoredAuthors, (std::vector<std::string>{"lab3", "student"}));
+  EXPECT_EQ(settings->term, "spring");
+  EXPECT_FALSE(store->loadSettings("OTHER"));
+
+  EXPECT_FALSE(store->archive({"CAD1", "NOSUCH"}, error));
+  EXPECT_NE(error.find("NOSUCH"), std::string::npos);
+  ASSERT_TRUE(store->removeProject("CAD1", error)) << error;
+  EXPECT_TRUE(store->projects(error).empty());
+}
+
+TEST_F(EvidenceStoreTest, LeavesAFileThatIsNoStoreAsItIs) {
+  veldra::testing::TempDir other;
+  const auto text = other.write("notes.sqlite", "these are a teacher's notes");
+  std::string error;
+  EXPECT_FALSE(EvidenceStore::open(text, error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(veldra::testing::slurp(text), "these are a teacher's notes");
+  // Another program's database is not taken over either.
+  {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(utf8FromPath(other.path() / "other.sqlite").c_str(), &db), SQLITE_OK);
+    sqlite3_exec(db, "CREATE TABLE marks (student TEXT, mark INTEGER)", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+  }
+  EXPECT_FALSE(EvidenceStore::open(other.path() / "other.sqlite", error));
+  EXPECT_FALSE(EvidenceStore::open(other.path() / "no folder" / "evidence.sqlite", error));
+}
+
+TEST_F(EvidenceStoreTest, PassesOverEarlierDrawingsWhoseFeaturesAreDamaged) {
+  const ClassModel model = veldra::testing::makeClass(veldra::testing::typicalClass(5));
+  auto store = open();
+  ASSERT_TRUE(store);
+  ASSERT_TRUE(save(*store, "OLD", judgeModel("OLD", model)));
+  ASSERT_EQ(sqlite3_exec(store->handle(), "UPDATE drawings SET features = x'0102'", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  std::string error;
+  auto archive = store->archive({"OLD"}, error);
+  ASSERT_TRUE(archive);
+  // The same drawings again: everything would match, nothing can be read.
+  const Findings f = judgeModel("NEW", model, archive.get()).findings;
+  for (const auto& p : f.pairs) EXPECT_LT(p.b, f.projectDrawings);
+  ASSERT_FALSE(f.notes.empty());
+  EXPECT_NE(f.notes.back().find("could not be read back from the evidence store"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace veldra::evidence

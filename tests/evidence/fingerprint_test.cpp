@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "evidence/feature_codec.h"
+#include "evidence/fingerprint.h"
+
+namespace veldra::evidence {
+namespace {
+
+EntityFacts line(double x1, double y1, double x2, double y2, std::uint64_t handle = 0x100, std::string layer = "0") {
+  return {"AcDbLine", handle, true, false, std::move(layer), {x1, y1, 0, x2, y2, 0}, std::nullopt};
+}
+EntityFacts text(double x, double y, std::string words, std::uint64_t handle = 0x200) {
+  return {"AcDbText", handle, true, false, "Text", {x, y, 3.5}, std::move(words)};
+}
+
+std::vector<std::uint64_t> keysOf(const DrawingFeatures& f, FeatureKind kind) {
+  std::vector<std::uint64_t> keys;
+  for (const auto& x : f.geometry)
+    if (featureKind(x.key) == kind) keys.push_back(x.key);
+  return keys;
+}
+
+// A part of a drawing: an outline, a slanted line and a note.
+std::vector<EntityFacts> part(double dx, double dy) {
+  return {line(dx + 0, dy + 0, dx + 120.5, dy + 0), line(dx + 120.5, dy + 0, dx + 120.5, dy + 60.25),
+          line(dx + 10.125, dy + 5, dx + 47.3, dy + 33.333), text(dx + 0, dy - 20, "ALL DIMENSIONS IN MM")};
+}
+
+TEST(Fingerprints, SurviveWhatACopierChangesButNotTheDrawing) {
+  const auto original = featuresOf(part(0, 0), Tolerance{});
+  // Moved by an awkward vector, with new handles and layers.
+  auto moved = part(1234.567, -89.01);
+  for (auto& e : moved) {
+    e.handle += 0x5000;
+    e.layer = "renamed";
+  }
+  EXPECT_EQ(featuresOf(moved, Tolerance{}).geometry.size(), original.geometry.size());
+  EXPECT_TRUE(std::equal(original.geometry.begin(), original.geometry.end(), featuresOf(moved, Tolerance{}).geometry.begin(),
+                         [](const Feature& a, const Feature& b) { return a.key == b.key && a.count == b.count; }));
+  // A line drawn the other way round, and noise far below the tolerance.
+  auto reversed = part(0, 0);
+  reversed[2] = line(47.3 + 1e-9, 33.333, 10.125, 5 - 1e-9);
+  EXPECT_EQ(keysOf(featuresOf(reversed, Tolerance{}), FeatureKind::kShape), keysOf(original, FeatureKind::kShape));
+  // The note's words in another case and spacing are the same words.
+  auto respaced = part(0, 0);
+  respaced[3].text = "  all dimensions   in mm ";
+  EXPECT_EQ(keysOf(featuresOf(respaced, Tolerance{}), FeatureKind::kWords), keysOf(original, FeatureKind::kWords));
+
+  // What does change the drawing changes its features.
+  auto longer = part(0, 0);
+  longer[2] = line(10.125, 5, 47.31, 33.333);
+  EXPECT_NE(keysOf(featuresOf(longer, Tolerance{}), FeatureKind::kShape), keysOf(original, FeatureKind::kShape));
+  auto reworded = part(0, 0);
+  reworded[3].text = "Dimensions in millimetres";
+  const auto rewordedFeatures = featuresOf(reworded, Tolerance{});
+  EXPECT_NE(keysOf(rewordedFeatures, FeatureKind::kWords), keysOf(original, FeatureKind::kWords));
+  // ... but a reworded note keeps its shape and its place among the others.
+  EXPECT_EQ(keysOf(rewordedFeatures, FeatureKind::kShape), keysOf(original, FeatureKind::kShape));
+  EXPECT_EQ(keysOf(rewordedFeatures, FeatureKind::kNeighbour), keysOf(original, FeatureKind::kNeighbour));
+  // Another order of work changes the steps between neighbours, not the shapes.
+  auto reordered = part(0, 0);
+  std::swap(reordered[0], reordered[2]);
+  const auto reorderedFeatures = featuresOf(reordered, Tolerance{});
+  EXPECT_EQ(keysOf(reorderedFeatures, FeatureKind::kShape), keysOf(original, FeatureKind::kShape));
+  EXPECT_NE(keysOf(reorderedFeatures, FeatureKind::kNeighbour), keysOf(original, FeatureKind::kNeighbour));
+}
+
+TEST(Fingerprints, HandleFeaturesTieTheHandleToTheShape) {
+  const auto original = featuresOf(part(0, 0), Tolerance{});
+  ASSERT_EQ(original.handles.size(), original.handleShapes.size());
+  auto otherHandles = part(0, 0);
+  otherHandles[1].handle = 0x999;
+  auto otherShape = part(0, 0);
+  otherShape[1] = line(120.5, 0, 120.5, 61, otherShape[1].handle);
+  for (const auto& changed : {otherHandles, otherShape}) {
+    const auto f = featuresOf(changed, Tolerance{});
+    std::size_t same = 0;
+    for (const auto& h : f.handles)
+      same += std::any_of(original.handles.begin(), original.handles.end(), [&](const Feature& o) { return o.key == h.key; });
+    EXPECT_EQ(same, original.handles.size() - 1);
+  }
+  EXPECT_EQ(original.handleNumbers, (std::vector<std::uint64_t>{0x100, 0x200}));
+}
+
+TEST(Fingerprints, KindsWithoutNumbersAndOddNumbersStillGiveFeatures) {
+  std::vector<EntityFacts> odd = {{"AcDbPolyline", 1, true, false, "0", {}, std::nullopt},
+                                  {"AcDbHatch", 2, true, true, "0", {1e300, -1e300, 0}, std::nullopt},
+                                  {"AcDbLine", 3, true, false, "0", {std::nan(""), 1, 0, 2, 2}, std::nullopt},
+                                  {"AcDbBlockReference", 4, true, false, "0", {5, 5, 0, 1, 1, 1, 0}, "BOLT"}};
+  const auto f = featuresOf(odd, Tolerance{});
+  EXPECT_EQ(f.entities, 4u);
+  EXPECT_EQ(keysOf(f, FeatureKind::kShape).size(), 4u);
+  // A polyline's vertices (x, y, bulge) move with it; its bulges do not.
+  const std::vector<EntityFacts> polyline{{"AcDbPolyline", 5, true, false, "0", {0, 0, 0, 10, 0, 0.5, 10, 5, 0}, std::nullopt}};
+  auto moved = polyline;
+  moved[0].numbers = {100, -7, 0, 110, -7, 0.5, 110, -2, 0};
+  auto bent = polyline;
+  bent[0].numbers[5] = 0.25;
+  EXPECT_EQ(keysOf(featuresOf(moved, Tolerance{}), FeatureKind::kShape), keysOf(featuresOf(polyline, Tolerance{}), FeatureKind::kShape));
+  EXPECT_NE(keysOf(featuresOf(bent, Tolerance{}), FeatureKind::kShape), keysOf(featuresOf(polyline, Tolerance{}), FeatureKind::kShape));
+  EXPECT_TRUE(keysOf(f, FeatureKind::kWords).empty());  // a block name is part of the shape
+  EXPECT_TRUE(f.geometryKnown);
+  EXPECT_FALSE(featuresOf(std::vector<EntityFacts>{odd[0]}, Tolerance{}).geometryKnown);
+}
+
+TEST(FeatureCodec, KeepsFeaturesAndRefusesBytesItDidNotWrite) {
+  auto entities = part(3, 4);
+  entities.push_back(line(0, 0, 1, 1, 0xFFFFFFFFFFull));
+  const auto f = featuresOf(entities, Tolerance{});
+  const auto bytes = encodeFeatures(f);
+  const auto back = decodeFeatures(bytes);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(encodeFeatures(*back), bytes);
+  EXPECT_EQ(back->handleNumbers, f.handleNumbers);
+  EXPECT_EQ(back->handleShapes, f.handleShapes);
+  EXPECT_EQ(back->entities, f.entities);
+
+  std::mt19937 random(5);
+  for (std::size_t cut = 0; cut < bytes.size(); ++cut)
+    EXPECT_FALSE(decodeFeatures(std::span(bytes.data(), cut))) << "cut at " << cut;
+  for (int round = 0; round < 500; ++round) {
+    auto flipped = bytes;
+    flipped[random() % flipped.size()] ^= static_cast<std::uint8_t>(1 + random() % 255);
+    (void)decodeFeatures(flipped);  // must not crash or read past the end
+  }
+  const std::vector<std::uint64_t> unsorted{5, 3};
+  EXPECT_FALSE(decodeKeys(encodeKeys(unsorted)));
+  EXPECT_EQ(decodeKeys(encodeKeys(std::vector<std::uint64_t>{3, 5})), (std::vector<std::uint64_t>{3, 5}));
+}
+
+}  // namespace
+}  // namespace veldra::evidence

@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <map>
+#include <set>
+
+#include "app/textfile.h"
+#include "dwgwrite/dwg_writer.h"
+#include "evidence/class_model.h"
+#include "evidence/evidence_run.h"
+#include "platform/platform.h"
+#include "support/temp_dir.h"
+
+namespace veldra::evidence {
+namespace {
+
+using veldra::dwgwrite::DrawingSpec;
+using veldra::dwgwrite::Stamp;
+
+constexpr std::int64_t kDayMs = 86400000;
+constexpr std::int64_t kUnixEpochDay = 2440588;
+
+Stamp stampOf(std::int64_t unixMs) {
+  return {static_cast<std::int32_t>(unixMs / kDayMs + kUnixEpochDay), static_cast<std::int32_t>(unixMs % kDayMs)};
+}
+
+// The plan the test writer needs for a drawing of the class model.
+DrawingSpec planOf(const DrawingEvidence& d, const std::string& version) {
+  DrawingSpec plan;
+  const auto& f = d.facts;
+  const Stamp created = stampOf(f.created->unixMs);
+  plan.days = created.days;
+  plan.milliseconds = created.milliseconds;
+  plan.version = version;
+  if (f.editingMs) plan.editingTime = Stamp{static_cast<std::int32_t>(*f.editingMs / kDayMs),
+                                            static_cast<std::int32_t>(*f.editingMs % kDayMs)};
+  if (f.updated) plan.updated = stampOf(f.updated->unixMs);
+  plan.handseed = f.handseed;
+  plan.fingerprintGuid = f.fingerprintGuid;
+  plan.versionGuid = f.versionGuid;
+  plan.summaryInfo.author = f.author;
+  plan.summaryInfo.lastSavedBy = f.lastSavedBy;
+  std::set<std::string> layers;
+  for (const auto& e : d.entities) {
+    static const std::map<std::string, std::string> kTypes{{"AcDbLine", "LINE"}, {"AcDbCircle", "CIRCLE"},
+                                                           {"AcDbArc", "ARC"}, {"AcDbText", "TEXT"},
+                                                           {"AcDbPoint", "POINT"}};
+    dwgwrite::EntitySpec spec;
+    spec.type = kTypes.at(e.kind);
+    spec.handle = e.handle;
+    spec.paperSpace = e.paperSpace;
+    spec.layer = e.layer;
+    spec.numbers = e.numbers;
+    spec.text = e.text.value_or("");
+    if (!e.layer.empty() && e.layer != "0" && layers.insert(e.layer).second) plan.layers.push_back(e.layer);
+    plan.entities.push_back(std::move(spec));
+  }
+  return plan;
+}
+
+// The class of the issue written as real drawings, read back by the
+// program's own reader: every copy found, no honest student accused.
+TEST(WrittenClass, IsJudgedRightThroughTheReader) {
+  veldra::testing::TempDir dir;
+  const auto base = dir.makeWorkspace();
+  const Workspace workspace(base);
+  const veldra::testing::ClassPlan plan = veldra::testing::typicalClass(11);
+  const veldra::testing::ClassModel model = veldra::testing::makeClass(plan);
+  const auto classFolder = dir.path() / "class";
+  // The students save in the versions a lab has; a file copy keeps its source's.
+  const char* const versions[] = {"AC1032", "AC1018", "AC1024", "AC1027"};
+  std::map<int, std::string> versionOf;
+  for (int k = 0; k < plan.students; ++k) versionOf[k] = versions[k % 4];
+  for (const auto& c : plan.copies)
+    if (c.kind == veldra::testing::CopyKind::kFileCopy || c.kind == veldra::testing::CopyKind::kCopyEdited)
+      versionOf[c.copier] = versionOf[c.source];
+  for (int k = 0; k < plan.students; ++k) {
+    const auto& d = model.drawings[static_cast<std::size_t>(k)];
+    const auto file = classFolder / d.facts.name;
+    std::filesystem::create_directories(file.parent_path());
+    ASSERT_EQ(dwgwrite::writeDrawingFile(file, planOf(d, versionOf[k])), "") << d.facts.name;
+  }
+  const auto templateFile = dir.path() / "cad1.dwg";
+  ASSERT_EQ(dwgwrite::writeDrawingFile(templateFile, planOf(model.templateDrawing, "AC1032")), "");
+
+  const DrawingEvidence probe = readDrawingEvidence(classFolder / "anna" / "drawing.dwg", "anna/drawing.dwg");
+  ASSERT_TRUE(probe.facts.readable);
+  bool geometry = false;
+  for (const auto& e : probe.entities) geometry = geometry || !e.numbers.empty();
+  if (!geometry || probe.facts.fingerprintGuid.empty()) GTEST_SKIP() << "the reader gives no geometry or identity yet";
+
+  replaceFile(base / "projects" / "projects.fil", "\"CAD1\"\r\n");
+  replaceFile(base / "projects" / "CAD1.prj", quotedLine("+" + utf8FromPath(classFolder)));
+  EvidenceSettings settings;
+  settings.templates = {templateFile};
+  const RunResult r = runEvidenceCheck(workspace, "CAD1", settings, RunControl{});
+  ASSERT_EQ(r.outcome, RunOutcome::kDone) << r.error;
+  const Findings& f = r.findings;
+  ASSERT_EQ(f.projectDrawings, model.drawings.size());
+  // The folders list in name order, so map the findings back to students.
+  std::map<std::string, int> studentOf;
+  for (int k = 0; k < plan.students; ++k)
+    studentOf[utf8Name(model.drawings[static_cast<std::size_t>(k)].facts.name)] = k;
+  std::set<std::pair<int, int>> called;
+  for (const auto& p : f.pairs) {
+    if (!isCopy(p.verdict)) continue;
+    const int a = studentOf.at(displayName(f.drawings[p.a])), b = studentOf.at(displayName(f.drawings[p.b]));
+    called.insert({std::min(a, b), std::max(a, b)});
+  }
+  int truePositives = 0, falsePositives = 0, falseNegatives = 0;
+  for (int a = 0; a < plan.students; ++a)
+    for (int b = a + 1; b < plan.students; ++b) {
+      const bool copied = model.linked(a, b), found = called.count({a, b}) > 0;
+      truePositives += copied && found;
+      falsePositives += !copied && found;
+      falseNegatives += copied && !found;
+      EXPECT_EQ(found, copied) << "students " << a << " and " << b;
+    }
+  std::cout << "[ written class: precision " << truePositives << "/" << truePositives + falsePositives << ", recall "
+            << truePositives << "/" << truePositives + falseNegatives << " ]\n";
+}
+
+}  // namespace
+}  // namespace veldra::evidence

@@ -1,0 +1,162 @@
+#include "evidence_command.h"
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/textfile.h"
+#include "evidence/evidence_run.h"
+#include "evidence/report_writers.h"
+#include "platform/platform.h"
+#include "projects/folder_listing.h"
+#include "projects/project_store.h"
+#ifdef VELDRA_CLI_SETTINGS_STORE
+#include "app/settings_store.h"
+#endif
+
+namespace veldra {
+
+namespace {
+
+constexpr int kExitClean = 0;
+constexpr int kExitCopies = 1;
+constexpr int kExitError = 2;
+
+int usage(const std::string& reason) {
+  std::cerr << "veldra-cli: " << reason << "\n"
+            << "usage: veldra-cli [--workspace DIR] evidence PROJECT [--template FILE]... [--against PROJECT]...\n"
+            << "                  [--ignore-author NAME]... [--term TEXT] [--csv FILE] [--html FILE]\n";
+  return kExitError;
+}
+
+bool sameIgnoringCase(std::string_view a, std::string_view b) {
+  return !lessIgnoringCase(a, b) && !lessIgnoringCase(b, a);
+}
+
+bool writeOut(const std::filesystem::path& file, const std::string& content, const char* what) {
+  std::string error;
+  if (replaceFile(file, content, &error)) return true;
+  std::cerr << "veldra-cli: the " << what << " was not written: " << error << '\n';
+  return false;
+}
+
+}  // namespace
+
+bool isEvidenceCommand(const std::vector<std::string>& args) {
+  for (std::size_t k = 0; k < args.size(); ++k) {
+    const std::string& arg = args[k];
+    if (arg == "--workspace") {
+      ++k;
+      continue;
+    }
+    return arg == "evidence";
+  }
+  return false;
+}
+
+int runEvidenceCommand(const std::vector<std::string>& args) {
+  std::string workspaceDir;
+  bool workspaceGiven = false;
+  std::vector<std::string> positional;
+  evidence::EvidenceSettings settings;
+  std::filesystem::path csvFile, htmlFile;
+  for (std::size_t k = 0; k < args.size(); ++k) {
+    const std::string& arg = args[k];
+    auto value = [&](std::string& out) {
+      if (k + 1 >= args.size()) return false;
+      out = args[++k];
+      return true;
+    };
+    std::string v;
+    if (arg == "--workspace") {
+      if (!value(workspaceDir)) return usage("--workspace needs a folder");
+      workspaceGiven = true;
+    } else if (arg == "--template") {
+      if (!value(v)) return usage("--template needs a drawing");
+      settings.templates.push_back(pathFromUtf8(v));
+    } else if (arg == "--against") {
+      if (!value(v)) return usage("--against needs a project");
+      settings.against.push_back(v);
+    } else if (arg == "--ignore-author") {
+      if (!value(v)) return usage("--ignore-author needs a name");
+      settings.ignoredAuthors.push_back(v);
+    } else if (arg == "--term") {
+      if (!value(settings.term)) return usage("--term needs a text");
+    } else if (arg == "--csv") {
+      if (!value(v)) return usage("--csv needs a file");
+      csvFile = pathFromUtf8(v);
+    } else if (arg == "--html") {
+      if (!value(v)) return usage("--html needs a file");
+      htmlFile = pathFromUtf8(v);
+    } else if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
+      return usage("unknown option " + arg);
+    } else {
+      positional.push_back(arg);
+    }
+  }
+  if (positional.size() != 2) return usage("give the evidence command a project");
+
+#ifdef VELDRA_CLI_SETTINGS_STORE
+  if (!workspaceGiven) workspaceDir = utf8FromPath(readInstallLocation());
+#endif
+  (void)workspaceGiven;
+  if (workspaceDir.empty()) return usage("no workspace: give --workspace DIR");
+  std::error_code ec;
+  if (!std::filesystem::is_directory(pathFromUtf8(workspaceDir), ec)) {
+    std::cerr << "veldra-cli: the workspace " << workspaceDir << " does not exist\n";
+    return kExitError;
+  }
+  const Workspace workspace(pathFromUtf8(workspaceDir));
+  std::string project;
+  for (const auto& listed : readProjects(workspace).value_or(std::vector<std::string>{}))
+    if (sameIgnoringCase(listed, positional[1])) project = listed;
+  if (project.empty()) {
+    std::cerr << "veldra-cli: no project " << positional[1] << " in " << utf8FromPath(workspace.projectsFile()) << '\n';
+    return kExitError;
+  }
+
+  std::string lastStage;
+  evidence::RunControl control;
+  control.progress = [&](const evidence::Progress& p) {
+    if (p.stage != lastStage) std::cerr << p.stage << "...\n";
+    lastStage = p.stage;
+  };
+  const evidence::RunResult result = evidence::runEvidenceCheck(workspace, project, settings, control);
+  if (result.outcome != evidence::RunOutcome::kDone) {
+    std::cerr << "veldra-cli: " << (result.error.empty() ? std::string("the check did not finish") : result.error)
+              << '\n';
+    return kExitError;
+  }
+  bool failed = !result.warnings.empty();
+  for (const auto& w : result.warnings) std::cerr << "veldra-cli: " << w << '\n';
+  const evidence::Findings& f = result.findings;
+  if (!csvFile.empty()) failed = !writeOut(csvFile, evidence::csvReport(f), "spreadsheet") || failed;
+  if (!htmlFile.empty()) failed = !writeOut(htmlFile, evidence::htmlReport(f), "HTML report") || failed;
+
+  const auto counts = f.counts();
+  const auto problems = f.problemDrawings();
+  std::size_t unreadable = 0;
+  for (const auto i : problems) unreadable += f.drawings[i].readable ? 0 : 1;
+  std::cout << "Project: " << f.project << "\n"
+            << "Drawings: " << f.projectDrawings << " (" << f.projectDrawings - unreadable << " read, " << unreadable
+            << " could not be read)\n";
+  if (f.earlierDrawings) std::cout << "Earlier drawings: " << f.earlierDrawings << "\n";
+  std::cout << "Pairs: " << counts.copy << " copy, " << counts.likelyCopy << " likely copy, " << counts.coincidence
+            << " coincidence, of " << f.pairsJudged << " judged\n"
+            << "Groups: " << f.groups.size() << "\n";
+  for (const auto& g : f.groups) {
+    std::cout << "  Group " << g.number << " (likely source "
+              << (g.likelySource ? evidence::displayName(f.drawings[*g.likelySource]) : std::string("unclear"))
+              << "):";
+    for (const auto m : g.members) std::cout << ' ' << evidence::displayName(f.drawings[m]);
+    std::cout << "\n";
+  }
+  std::cout << "Problem drawings: " << problems.size() << "\n";
+  for (const auto i : problems)
+    std::cout << "  " << evidence::displayName(f.drawings[i]) << ": " << problemReason(*f.drawings[i].problem) << "\n";
+  std::cout << "Report: " << evidence::utf8Path(evidence::reportFile(workspace, project)) << "\n";
+  if (failed) return kExitError;
+  return counts.copy + counts.likelyCopy > 0 ? kExitCopies : kExitClean;
+}
+
+}  // namespace veldra
