@@ -169,5 +169,50 @@ TEST_F(EvidenceRunTest, CommandLineExitsByWhatItFound) {
   }
 }
 
+// Folders, drawings, the project and the reports named beyond ASCII: the
+// names reach the findings, the store and every report as they are, on
+// Windows too, where a name outside the ANSI code page would otherwise be
+// lost on the way from the location file to the folder.
+TEST_F(EvidenceRunTest, NamesBeyondAsciiReachTheStoreAndEveryReport) {
+  const std::string project = "ΤΕΧΝΙΚΟ 学生";
+  const std::filesystem::path folder = dir.path() / pathFromUtf8("Klasse Ω");
+  for (const char* name : {"José/Σχέδιο.dwg", "学生/Σχέδιο.dwg"}) {
+    const std::filesystem::path file = folder / pathFromUtf8(name);
+    std::filesystem::create_directories(file.parent_path());
+    ASSERT_EQ(veldra::dwgwrite::writeDrawingFile(file, student(36000123, 0)), "");
+  }
+  dir.write("Klasse Ω/Zoë/übung.dwg", "not a drawing");
+  replaceFile(base / "projects" / "projects.fil", quotedLine(project));
+  replaceFile(workspace.locationFile(project), quotedLine("+" + utf8FromPath(folder)));
+  const auto csv = dir.path() / pathFromUtf8("Ergebnis ü.csv"), html = dir.path() / pathFromUtf8("结果.html");
+
+  const CliResult r = runCli({"--workspace", utf8FromPath(base), "evidence", "τεχνικο 学生", "--csv",
+                              utf8FromPath(csv), "--html", utf8FromPath(html)});
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.out.find("Project: " + project + "\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Drawings: 3 (2 read, 1 could not be read)\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("  Group 1 (likely source "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(" José/Σχέδιο.dwg 学生/Σχέδιο.dwg\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("  Zoë/übung.dwg: not a drawing\n"), std::string::npos) << r.out;
+  const std::string report = utf8FromPath(reportFile(workspace, project));
+  EXPECT_NE(r.out.find("Report: " + report + "\n"), std::string::npos) << r.out;
+  EXPECT_NE(veldra::testing::slurp(reportFile(workspace, project)).find("Zoë/übung.dwg: not a drawing"),
+            std::string::npos);
+
+  const std::string sheet = veldra::testing::slurp(csv);
+  EXPECT_NE(sheet.find(utf8FromPath(folder / pathFromUtf8("学生") / pathFromUtf8("Σχέδιο.dwg"))), std::string::npos)
+      << sheet;
+  EXPECT_NE(sheet.find("José/Σχέδιο.dwg"), std::string::npos);
+  EXPECT_NE(veldra::testing::slurp(html).find("学生/Σχέδιο.dwg"), std::string::npos);
+
+  std::string error;
+  auto store = EvidenceStore::open(storeFile(workspace), error);
+  ASSERT_TRUE(store) << error;
+  const auto projects = store->projects(error);
+  ASSERT_EQ(projects.size(), 1u) << error;
+  EXPECT_EQ(projects[0].name, project);
+  EXPECT_EQ(projects[0].drawings, 3u);
+}
+
 }  // namespace
 }  // namespace veldra::evidence
