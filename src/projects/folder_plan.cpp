@@ -4,6 +4,7 @@
 #include <set>
 #include <system_error>
 
+#include "app/utf8_text.h"
 #include "platform/platform.h"
 
 namespace veldra {
@@ -22,11 +23,18 @@ std::string whyUnlisted(const std::filesystem::path& folder) {
 }
 
 // The folder itself, whatever links lead to it; the path as given when it
-// cannot be resolved.
+// cannot be resolved. On Windows a folder answers to its name in any letter
+// case and with either separator, so the key is upper-cased with the
+// system's separators.
 std::string realFolder(const std::string& folder) {
   std::error_code ec;
-  const auto real = std::filesystem::canonical(pathFromUtf8(folder), ec);
-  return ec ? folder : utf8FromPath(real);
+  std::filesystem::path real = std::filesystem::canonical(pathFromUtf8(folder), ec);
+  if (ec) real = pathFromUtf8(folder);
+#ifdef _WIN32
+  return upperCase(utf8FromPath(real.make_preferred()));
+#else
+  return utf8FromPath(real);
+#endif
 }
 
 class Planner {

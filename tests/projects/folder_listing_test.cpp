@@ -130,6 +130,19 @@ TEST(WindowsLocations, DriveLettersAndBackslashes) {
   for (char& c : slashed) c = c == '\\' ? '/' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   EXPECT_EQ(countDrawingsOrStop({"+" + slashed}), 2);
   EXPECT_TRUE(countDrawingsOrStop({"-" + native.substr(0, 3)}));  // "C:\\", the drive's root
+
+  // The same folder named twice, in other letters and separators, is
+  // visited once; a sub-folder is shown with backslashes, in any script.
+  dir.write("Proj/Σχέδιο 学生/c.dwg", "");
+  const FolderPlan plan = planFolders({"+" + native, "-" + slashed});
+  ASSERT_TRUE(plan.whole()) << plan.problem;
+  EXPECT_EQ(plan.drawings, 3);
+  ASSERT_EQ(plan.locations.size(), 2u);
+  ASSERT_EQ(plan.locations[0].folders.size(), 3u);
+  EXPECT_EQ(plan.locations[0].folders[1].shownAs, "\\sub\\");
+  EXPECT_EQ(plan.locations[0].folders[2].shownAs, "\\Σχέδιο 学生\\");
+  EXPECT_EQ(plan.locations[0].folders[2].drawings, std::vector<std::string>{"c.dwg"});
+  EXPECT_TRUE(plan.locations[1].folders.empty());
 }
 #endif
 
