@@ -5,13 +5,15 @@
 namespace veldra {
 
 std::filesystem::path Workspace::path(std::initializer_list<std::string_view> parts) const {
-  // Joined as texts are: the parts are appended, never resolved against the base.
-  std::filesystem::path joined = installLoc_;
+  // Joined as texts are: the parts are appended, never resolved against the
+  // base. The path is made once from the whole text: one grown by += splits
+  // into parts that lexically_normal() misreads (a "../.." loses a step).
+  std::filesystem::path::string_type joined = installLoc_.native();
   for (std::string_view part : parts) {
     joined += std::filesystem::path::preferred_separator;
-    joined += pathFromUtf8(part);
+    joined += pathFromUtf8(part).native();
   }
-  return joined;
+  return std::filesystem::path(std::move(joined));
 }
 
 std::filesystem::path Workspace::projectFile(std::string_view folder, std::string_view project,
