@@ -35,11 +35,11 @@ NativeDrawingHost::NativeDrawingHost(OffsetFunction offset, std::uintmax_t readA
     : readAheadBytes_(readAheadBytes), offset_(std::move(offset)) {}
 
 namespace {
-// What reading a drawing may cost at most, judged from its size.
+// What reading a drawing may cost at most, judged from a look at its first
+// bytes and its size: nothing for a file the reader refuses unread.
 std::uintmax_t readingCost(const std::filesystem::path& drawing) {
-  std::error_code ec;
-  const auto size = std::filesystem::file_size(drawing, ec);
-  return ec ? 0 : size;
+  veldra::dwg::FileLook look;
+  return veldra::dwg::lookAtFile(drawing, look).ok() ? look.cost : 0;
 }
 
 std::shared_ptr<const DrawingFacts> readFacts(const std::filesystem::path& drawing,

@@ -29,12 +29,17 @@ double localCreationDate(const veldra::dwg::Summary& summary, const OffsetFuncti
 // Drawings announced with readAhead() are read on worker threads, a few at a
 // time, and handed over in order as they are opened. What is read ahead is
 // bounded by bytes as well: the drawings read ahead and not yet opened may
-// together cost at most `readAheadBytes`, so that a few large files (or junk
-// named *.dwg) are not held at once; a drawing larger than that is read
-// ahead alone.
+// together cost at most `readAheadBytes`, each counted at what the reader
+// may spend on it (the file and the data it may decompress to), so that a
+// few large drawings are not held at once; a drawing that costs more than
+// that is read ahead alone. A file the reader refuses at its first bytes
+// (junk named *.dwg, a version not read, a file too large for one drawing)
+// is never read whole and costs nothing.
 class NativeDrawingHost : public DrawingHost {
  public:
-  static constexpr std::uintmax_t kReadAheadBytes = std::uintmax_t{256} << 20;
+  // Two drawings of any size may be read at once: one while the other is
+  // collected.
+  static constexpr std::uintmax_t kReadAheadBytes = 2 * veldra::dwg::kMaxDrawingCost;
 
   explicit NativeDrawingHost(OffsetFunction offset = {}, std::uintmax_t readAheadBytes = kReadAheadBytes);
 
@@ -54,8 +59,8 @@ class NativeDrawingHost : public DrawingHost {
   void setReadRequest(const veldra::dwg::ReadRequest& request) override;
   void readAhead(const std::vector<std::filesystem::path>& drawings) override;
 
-  // What the drawings read ahead and not yet opened may cost now, and how
-  // many they are.
+  // What the drawings read ahead and not yet opened may cost at most now,
+  // and how many they are.
   std::uintmax_t bytesAhead() const { return bytesAhead_; }
   std::size_t drawingsAhead() const { return ahead_.size(); }
 

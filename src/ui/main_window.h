@@ -135,6 +135,8 @@ class MainWindow : public QWidget {
   // The state a run shares between the pass, the comparison and the alarm.
   RunState runState_;
   RunOptions runOptions() const;
+  // Where the runs write their files.
+  FileDevice& files() const;
   // Sets cmdPrint after a report load and remembers the report shown.
   void applyPrintButton(PrintButtonState state, int option, const std::string& project);
   // The report shown in RichTextBox1 after its last successful load (option

@@ -18,6 +18,7 @@ class DrawingHost;
 class Volumes;
 class AlarmSound;
 class RunClock;
+class FileDevice;
 class PrintDialog;
 class PrintSurface;
 
@@ -39,6 +40,9 @@ struct MainWindowDeps {
   AlarmSound* sound = nullptr;
   // The runs' clock and today's year and month; the system's when not given.
   RunClock* runClock = nullptr;
+  // Where the runs write the record file and the reports; the disk when not
+  // given.
+  FileDevice* files = nullptr;
   // The print dialog and the drawing surface that Print uses on the window's
   // printer; the platform's dialog and the printer itself when not given.
   std::function<std::unique_ptr<PrintDialog>(QPrinter&)> printDialog;

@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "app/messages.h"
+#include "app/textfile.h"
 #include "collect/collection_pass.h"
 #include "compare/collected_type.h"
 #include "compare/driver.h"
@@ -72,6 +73,8 @@ struct WindowRun {
 
 }  // namespace
 
+FileDevice& MainWindow::files() const { return deps_.files ? *deps_.files : diskDevice(); }
+
 RunOptions MainWindow::runOptions() const {
   RunOptions options;
   options.project = utf8Text(selectedProject());
@@ -91,7 +94,8 @@ void MainWindow::on_cmdCollect_clicked() {
   MessageBoxes& messages = givenOr<NoMessages>(deps_.messages);
   const RunOptions options = runOptions();
   WindowRun shown(*this);
-  RunContext run{ws_, options, runState_, shown.view, givenOr<SystemRunClock>(deps_.runClock), givenOr<SilentAlarm>(deps_.sound)};
+  RunContext run{ws_, options, runState_, shown.view, givenOr<SystemRunClock>(deps_.runClock), givenOr<SilentAlarm>(deps_.sound),
+                 files()};
   const PassResult result = runCollectionPass(run, givenOr<NullDrawingHost>(deps_.host), messages);
   shown.view.flush();
   if (result.fatal) {
@@ -121,7 +125,8 @@ void MainWindow::on_cmdCompare_clicked() {
   if (selectedProject().isEmpty()) return;
   const RunOptions options = runOptions();
   WindowRun shown(*this);
-  RunContext run{ws_, options, runState_, shown.view, givenOr<SystemRunClock>(deps_.runClock), givenOr<SilentAlarm>(deps_.sound)};
+  RunContext run{ws_, options, runState_, shown.view, givenOr<SystemRunClock>(deps_.runClock), givenOr<SilentAlarm>(deps_.sound),
+                 files()};
   MessageBoxes& messages = givenOr<NoMessages>(deps_.messages);
   RecompareReport report;
   const RecompareOutcome outcome = recompare(run, messages, &report);

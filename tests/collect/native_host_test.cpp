@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <system_error>
 
 #include "collect/native_host.h"
 #include "support/temp_dir.h"
@@ -81,28 +82,64 @@ TEST(NativeHost, ReadingAheadGivesWhatTheReaderGivesOneByOne) {
   EXPECT_EQ(entities(ahead, good), expectedGood);
 }
 
-// Junk named *.dwg, or a few large files, must not be held at once: what is
-// read ahead is bounded by bytes, and a file beyond the bound is read alone.
-TEST(NativeHost, ReadingAheadIsBoundedByBytes) {
+// A few large drawings must not be held at once: what is read ahead is
+// bounded by what the reader may spend on each drawing (its file and the data
+// it may decompress to), and a drawing beyond the bound is read alone.
+TEST(NativeHost, ReadingAheadIsBoundedByWhatEachDrawingMayCost) {
   testing::TempDir dir;
+  auto drawingOf = [&](const std::string& name, std::size_t size) {
+    return dir.write(name + ".dwg", "AC1018" + std::string(size - 6, '\0'));
+  };
   std::vector<std::filesystem::path> drawings;
-  for (const char* name : {"a", "b", "c", "d", "e"}) drawings.push_back(dir.write(std::string(name) + ".dwg", std::string(1000, 'x')));
-  drawings.insert(drawings.begin() + 2, dir.write("large.dwg", std::string(5000, 'x')));
-  NativeDrawingHost host({}, 2500);
+  for (const char* name : {"a", "b", "c", "d", "e"}) drawings.push_back(drawingOf(name, 1000));
+  drawings.insert(drawings.begin() + 2, drawingOf("large", 40000));
+  const std::uintmax_t small = veldra::dwg::costBound(1000);
+  const std::uintmax_t large = veldra::dwg::costBound(40000);
+  ASSERT_GT(small, 1000u);  // compressed data may grow: the file size alone is no bound
+  ASSERT_GT(large, small * 5 / 2);
+  NativeDrawingHost host({}, small * 5 / 2);
   host.readAhead(drawings);
   EXPECT_EQ(host.drawingsAhead(), 2u);
-  EXPECT_EQ(host.bytesAhead(), 2000u);
+  EXPECT_EQ(host.bytesAhead(), 2 * small);
   std::vector<std::pair<std::size_t, std::uintmax_t>> seen;
   for (const auto& drawing : drawings) {
     EXPECT_FALSE(host.open(drawing));
     EXPECT_EQ(host.facts()->path, drawing);
-    EXPECT_EQ(host.facts()->status.kind, veldra::dwg::ErrorKind::kNotDwg);
+    EXPECT_FALSE(host.facts()->status.ok());
     host.closeAll();
     seen.emplace_back(host.drawingsAhead(), host.bytesAhead());
   }
   // b, then large alone, then c and d, d and e, e, nothing.
   EXPECT_EQ(seen, (std::vector<std::pair<std::size_t, std::uintmax_t>>{
-                      {1, 1000}, {1, 5000}, {2, 2000}, {2, 2000}, {1, 1000}, {0, 0}}));
+                      {1, small}, {1, large}, {2, 2 * small}, {2, 2 * small}, {1, small}, {0, 0}}));
+}
+
+// Junk named *.dwg, or a drawing larger than one drawing may be, is refused
+// at its first bytes and never read whole: however large, it costs the
+// read-ahead nothing.
+TEST(NativeHost, FilesRefusedUnreadCostTheReadAheadNothing) {
+  testing::TempDir dir;
+  const auto drawing = dir.write("a.dwg", "AC1018" + std::string(994, '\0'));
+  const auto junk = dir.write("junk.dwg", "");
+  const auto huge = dir.write("huge.dwg", "AC1018");
+  std::error_code ec;
+  const std::uintmax_t hugeSize = veldra::dwg::kMaxDrawingCost * 4;
+  std::filesystem::resize_file(junk, hugeSize, ec);  // sparse where the file system allows
+  if (!ec) std::filesystem::resize_file(huge, hugeSize, ec);
+  if (ec) GTEST_SKIP() << "no room for large files: " << ec.message();
+  const std::uintmax_t small = veldra::dwg::costBound(1000);
+  for (const auto& refused : {junk, huge}) {
+    NativeDrawingHost host({}, small);
+    host.readAhead({drawing, refused});
+    EXPECT_EQ(host.drawingsAhead(), 2u);
+    EXPECT_EQ(host.bytesAhead(), small);
+    EXPECT_FALSE(host.open(drawing));
+    EXPECT_EQ(host.bytesAhead(), 0u);
+    EXPECT_FALSE(host.open(refused));
+    EXPECT_EQ(host.facts()->fileSize, hugeSize);
+    EXPECT_EQ(host.facts()->status.kind,
+              refused == junk ? veldra::dwg::ErrorKind::kNotDwg : veldra::dwg::ErrorKind::kUnsupported);
+  }
 }
 
 }  // namespace

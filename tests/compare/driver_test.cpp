@@ -283,6 +283,25 @@ TEST_F(DriverTest, AFullDiskKeepsTheOldReportsWhole) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(base / "time conflicts"), {}), 1);
 }
 
+// A class of identical copies gives a conflict for every pair: the reports
+// go to the file line by line as they are formed, never built whole first.
+TEST_F(DriverTest, ReportsAreWrittenLineByLine) {
+  std::string record;
+  for (int i = 0; i < 120; ++i) record += quotedLine("STUDENT" + std::to_string(i) + ",2453585.5,1$2$,END");
+  replaceFile(run.workspace.recordFile("P"), record);
+  testing::FillingDisk disk(std::size_t{1} << 30);
+  RunContext context{run.workspace, run.options, run.state, run.view, run.clock, run.alarm, disk};
+  run.state.totfiles = 120;
+  const ComparisonResult result = runComparison(context);
+  EXPECT_TRUE(result.succeeded());
+  const auto timeLines = splitLines(timeReport());
+  const auto handleLines = splitLines(handleReport());
+  ASSERT_EQ(timeLines.size(), 120u * 119 / 2);
+  ASSERT_EQ(handleLines.size(), 120u * 119 / 2);
+  EXPECT_EQ(timeLines.back(), "\"STUDENT118 vs. STUDENT119 at 12 hours, 0 minutes, 0 seconds [2453585.5 as Julian]\"");
+  EXPECT_LT(disk.largestPiece, 1000u);  // a line or so at a time, of reports of some 600 KB together
+}
+
 TEST_F(DriverTest, RecompareRefusesAnEmptyOrMissingRecordWithTimeMatchesOn) {
   testing::RecordingMessages messages;
   auto context = run.context();

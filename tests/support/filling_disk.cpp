@@ -11,13 +11,14 @@ namespace {
 // Passes writes on to a file until the disk's room is used up.
 class RoomLimitedBuffer : public std::streambuf {
  public:
-  RoomLimitedBuffer(std::filebuf& target, std::size_t& room) : target_(target), room_(room) {}
+  RoomLimitedBuffer(std::filebuf& target, FillingDisk& disk) : target_(target), disk_(disk) {}
 
  protected:
   std::streamsize xsputn(const char* text, std::streamsize count) override {
-    const auto allowed = std::min<std::streamsize>(count, static_cast<std::streamsize>(room_));
+    disk_.largestPiece = std::max(disk_.largestPiece, static_cast<std::size_t>(count));
+    const auto allowed = std::min<std::streamsize>(count, static_cast<std::streamsize>(disk_.room));
     const std::streamsize put = allowed > 0 ? target_.sputn(text, allowed) : 0;
-    room_ -= static_cast<std::size_t>(put);
+    disk_.room -= static_cast<std::size_t>(put);
     if (put < count) errno = ENOSPC;
     return put;
   }
@@ -30,13 +31,13 @@ class RoomLimitedBuffer : public std::streambuf {
 
  private:
   std::filebuf& target_;
-  std::size_t& room_;
+  FillingDisk& disk_;
 };
 
 class RoomLimitedFile : public OpenFile {
  public:
-  RoomLimitedFile(const std::filesystem::path& file, bool append, std::size_t& room)
-      : buffer_(file_, room), stream_(&buffer_) {
+  RoomLimitedFile(const std::filesystem::path& file, bool append, FillingDisk& disk)
+      : buffer_(file_, disk), stream_(&buffer_) {
     file_.open(file, std::ios::binary | std::ios::out | (append ? std::ios::app : std::ios::trunc));
   }
   bool isOpen() const { return file_.is_open(); }
@@ -56,7 +57,7 @@ class RoomLimitedFile : public OpenFile {
 }  // namespace
 
 std::unique_ptr<OpenFile> FillingDisk::open(const std::filesystem::path& file, bool append) {
-  auto opened = std::make_unique<RoomLimitedFile>(file, append, room);
+  auto opened = std::make_unique<RoomLimitedFile>(file, append, *this);
   if (!opened->isOpen()) return nullptr;
   return opened;
 }

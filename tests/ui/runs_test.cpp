@@ -1,10 +1,14 @@
 #include <QImage>
 #include <QProgressBar>
 
+#include <cerrno>
+#include <system_error>
+
 #include "collect/native_host.h"
 #include "compare/driver.h"
 #include "dwgwrite/dwg_writer.h"
 #include "projects/project_store.h"
+#include "support/filling_disk.h"
 #include "support/submissions.h"
 #include "window_fixture.h"
 
@@ -43,6 +47,7 @@ class Runs : public WindowTest {
     deps.endProgram = [this] { ++ended; };
     deps.sound = &sound;
     deps.runClock = &clock;
+    deps.files = files;
     window = std::make_unique<MainWindow>(deps);
     window->startUp();
     clickRow(window->lstProjects, 0);
@@ -58,6 +63,7 @@ class Runs : public WindowTest {
   NativeDrawingHost native{[](std::int64_t) { return 0L; }};
   RecordingSound sound;
   SteppingClock clock;
+  FileDevice* files = nullptr;  // the disk when not set
 };
 
 TEST_F(Runs, CollectionFindsCopiesNearCopiesAndOldDrawings) {
@@ -234,6 +240,49 @@ TEST_F(Runs, CollectionStopsAtALocationThatCannotBeListed) {
   EXPECT_EQ(file("compares/CLASS.cmp"), "\"ANNA,2461376.5,1A0$,END\"\r\n");
   EXPECT_EQ(QStringList({w.lblStatus->text(), w.lblVELDRAd->text()}), QStringList({"Stopped!", "UNCHECKED"}));
   EXPECT_TRUE(w.cmdCompare->isEnabled());  // the last record can still be compared
+}
+
+// A disk that fills up while the record file is written stops the pass: the
+// teacher is told why, the last record stays and no verdict is shown. A
+// report that cannot be written is named, and the verdict of the checks
+// that did judge stays.
+TEST_F(Runs, FailedWritesAreToldAndTheLastFilesStayWhole) {
+  drawing("class/anna.dwg", 2461376, 43200000, {0x1A0});
+  drawing("class/ben.dwg", 2461376, 43200000, {0x1A0});
+  ASSERT_TRUE(appendProject(ws, "CLASS") && appendLocation(ws, "CLASS", "-" + (dir.path() / "class").string()));
+  const std::string record = "\"OLD,2461000.5,1$,END\"\r\n";
+  put("compares/CLASS.cmp", record);
+  put("time conflicts/CLASS.tim", "old");
+  FillingDisk full(30);  // room for one record line, not two
+  files = &full;
+  MainWindow& w = startRuns();
+  w.cmbEntity->setCurrentIndex(w.cmbEntity->findText("CIRCLE"));
+  w.cmdCollect->click();
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].text, "The record file " + ws.recordFile("CLASS").string() + " could not be written (" +
+                                        std::generic_category().message(ENOSPC) +
+                                        "). Nothing was compared. The record file and the reports are as they were.");
+  EXPECT_TRUE(messages.shown[0].title == "VELDRA Error" && messages.shown[0].icon == MessageIcon::Critical);
+  EXPECT_EQ(QStringList({w.lblStatus->text(), w.lblVELDRAd->text()}), QStringList({"Stopped!", "UNCHECKED"}));
+  EXPECT_EQ(file("compares/CLASS.cmp"), record);
+  EXPECT_EQ(file("time conflicts/CLASS.tim"), "old");
+  EXPECT_TRUE(sound.started.empty());
+
+  full.room = 1 << 20;
+  std::filesystem::remove_all(base / "date conflicts");
+  put("date conflicts", "a file where the folder should be");
+  w.chkOpt[2]->click();
+  messages.shown.clear();
+  w.cmdCollect->click();
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_TRUE(messages.shown[0].text.starts_with("The report " + ws.ageReport("CLASS").string() +
+                                                 " could not be written ("))
+      << messages.shown[0].text;
+  EXPECT_TRUE(messages.shown[0].title == "VELDRA Error" && messages.shown[0].icon == MessageIcon::Critical);
+  EXPECT_EQ(QStringList({w.lblStatus->text(), w.lblVELDRAd->text()}), QStringList({"Complete!", "VELDRA!!!"}));
+  EXPECT_EQ(file("time conflicts/CLASS.tim"),
+            "\"ANNA vs. BEN at 12 hours, 0 minutes, 0 seconds [2461376.5 as Julian]\"\r\n");
+  EXPECT_EQ(file("date conflicts"), "a file where the folder should be");
 }
 
 }  // namespace
