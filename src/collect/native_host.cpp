@@ -121,8 +121,10 @@ bool NativeDrawingHost::selectAll(std::string_view) {
 bool NativeDrawingHost::forEachEntity(std::string_view, const EntityVisitor& visit) {
   if (!isOpen() || !setMade_) return false;
   if (!selected_) return true;
+  // An entity of an old drawing saved without handles has none to give: an
+  // empty text, never a made-up "0" that every such drawing would share.
   for (const auto& entity : facts_->drawing.summary.entities)
-    visit(entity.className, veldra::dwg::handleText(entity.handle));
+    visit(entity.className, entity.hasHandle ? veldra::dwg::handleText(entity.handle) : std::string());
   return true;
 }
 

@@ -52,7 +52,9 @@ std::string collectDrawing(DrawingHost& host, const std::filesystem::path& drawi
   host.forEachEntity(kSetName, [&](std::string_view objectName, std::string_view handle) {
     upper.assign(objectName);
     for (char& c : upper) c = upperAscii(c);
-    if (upper == wanted) {
+    // An entity without a handle (an old drawing saved without them) adds
+    // nothing: an empty entry would match every other such drawing's.
+    if (upper == wanted && !handle.empty()) {
       handles += handle;
       handles += '$';
     }

@@ -32,7 +32,20 @@ void BitReader::seek(std::uint64_t bit) {
   pos_ = bit;
 }
 
-std::uint64_t BitReader::readBits(unsigned count) {
+// The common case, kept small enough to be inlined into every read: at most
+// 56 bits, all inside the reader and with eight bytes of data from the first.
+inline std::uint64_t BitReader::readBits(unsigned count) {
+  const auto at = static_cast<std::size_t>(pos_ >> 3);
+  if (failed_ || count == 0 || count > 56 || count > end_ - pos_ || data_.size() - at < 8) return readBitsSlow(count);
+  const std::uint8_t* p = data_.data() + at;
+  std::uint64_t word = 0;
+  for (int i = 0; i < 8; ++i) word = (word << 8) | p[i];
+  const unsigned offset = static_cast<unsigned>(pos_ & 7);
+  pos_ += count;
+  return (word << offset) >> (64 - count);
+}
+
+std::uint64_t BitReader::readBitsSlow(unsigned count) {
   if (failed_ || count > end_ - pos_) {
     failed_ = true;
     pos_ = end_;

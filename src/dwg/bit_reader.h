@@ -82,6 +82,7 @@ class BitReader {
 
  private:
   std::uint64_t readBits(unsigned count);  // up to 64, first bit is the most significant
+  std::uint64_t readBitsSlow(unsigned count);
 
   std::span<const std::uint8_t> data_;
   std::uint64_t pos_ = 0;

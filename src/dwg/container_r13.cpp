@@ -97,7 +97,10 @@ Status readR13Sections(std::span<const std::uint8_t> file, Sections& out) {
   if (!found[0] || !found[1] || !found[2])
     return makeError(ErrorKind::kCorrupt, "a section locator is missing", tableStart, "file header");
 
-  // The sections are copied out of the file, and the objects are the file.
+  // The sections are copied out of the file, and the objects are the file
+  // (copied too unless the file's bytes outlive the sections). The copy is
+  // counted either way, so that what a drawing may still spend does not
+  // depend on how it is read.
   CostBudget budget(file.size());
   if (!budget.spend(places[0].size) || !budget.spend(places[1].size) || !budget.spend(places[2].size) ||
       !budget.spend(file.size()))
@@ -111,7 +114,10 @@ Status readR13Sections(std::span<const std::uint8_t> file, Sections& out) {
   }
   checkSectionCrc(out.header, places[0].seeker, kHeaderName, "the header variables", out.damage);
   checkSectionCrc(out.classes, places[1].seeker, kClassesName, "the class definitions", out.damage);
-  out.objects.assign(file.begin(), file.end());
+  if (out.inPlace)
+    out.objectsInFile = file;
+  else
+    out.objects.assign(file.begin(), file.end());
   out.costLeft = budget.left();
   return Status::Ok();
 }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <unordered_map>
 
@@ -53,6 +54,82 @@ struct SectionPage {
   std::uint32_t number = 0;
   std::uint32_t dataSize = 0;
   std::uint64_t startOffset = 0;
+};
+
+// Decompresses (or copies) one page's data into `target`, the part of its
+// section the page fills. A page may decompress to more than its section
+// still needs (the last page is padded): that one is decompressed whole into
+// `scratch` and what belongs is kept.
+Status fillPage(std::span<const std::uint8_t> data, std::uint64_t dataStart, bool compressed,
+                std::uint32_t maxPageSize, std::span<std::uint8_t> target, std::vector<std::uint8_t>& scratch,
+                const std::string& name) {
+  if (!compressed) {
+    std::copy_n(data.begin(), std::min<std::size_t>(data.size(), target.size()), target.begin());
+    return Status::Ok();
+  }
+  std::span<std::uint8_t> into = target;
+  if (target.size() < maxPageSize) {
+    scratch.assign(maxPageSize, 0);
+    into = scratch;
+  }
+  Status s = decompressR2004(data, into);
+  if (!s.ok()) {
+    s.offset += dataStart;
+    s.section = name;
+    return s;
+  }
+  if (into.data() != target.data()) std::copy_n(scratch.begin(), target.size(), target.begin());
+  return Status::Ok();
+}
+
+// A page of a section that is filled once a byte of it is wanted.
+struct PendingPage {
+  std::uint64_t start = 0;  // in the section
+  std::span<std::uint8_t> target;
+  std::span<const std::uint8_t> data;
+  std::uint64_t dataStart = 0;  // in the file
+  bool filled = false;
+  Status failure;  // why filling failed, kept for the next time it is wanted
+};
+
+// The objects of a drawing whose bytes outlive its sections: every page was
+// checked while the container was read; what is decompressed is only what
+// the object readers open.
+class PagesOnDemand : public Sections::PageSource {
+ public:
+  PagesOnDemand(std::vector<PendingPage> pages, std::uint64_t size, std::uint32_t maxPageSize, bool compressed,
+                std::string name)
+      : pages_(std::move(pages)), size_(size), maxPageSize_(maxPageSize), compressed_(compressed),
+        name_(std::move(name)) {
+    std::sort(pages_.begin(), pages_.end(),
+              [](const PendingPage& a, const PendingPage& b) { return a.start < b.start; });
+  }
+
+  Status load(std::uint64_t begin, std::uint64_t end) override {
+    end = std::min(end, size_);
+    if (begin >= end) return Status::Ok();
+    // The pages do not overlap: the first that may hold `begin` is the last
+    // one starting at or before it.
+    auto it = std::upper_bound(pages_.begin(), pages_.end(), begin,
+                               [](std::uint64_t at, const PendingPage& p) { return at < p.start; });
+    if (it != pages_.begin()) --it;
+    for (; it != pages_.end() && it->start < end; ++it) {
+      if (it->filled || it->start + it->target.size() <= begin) continue;
+      if (!it->failure.ok()) return it->failure;
+      it->failure = fillPage(it->data, it->dataStart, compressed_, maxPageSize_, it->target, scratch_, name_);
+      if (!it->failure.ok()) return it->failure;
+      it->filled = true;
+    }
+    return Status::Ok();
+  }
+
+ private:
+  std::vector<PendingPage> pages_;
+  std::uint64_t size_;
+  std::uint32_t maxPageSize_;
+  bool compressed_;
+  std::string name_;
+  std::vector<std::uint8_t> scratch_;
 };
 
 struct SectionInfo {
@@ -109,16 +186,18 @@ class R2004Container {
     struct Wanted {
       std::string_view name;
       std::vector<std::uint8_t>* target;
+      std::shared_ptr<Sections::PageSource>* onDemand;
     };
-    const Wanted wanted[] = {{kHeaderName, &out.header},
-                             {kClassesName, &out.classes},
-                             {kHandlesName, &out.handles},
-                             {kObjectsName, &out.objects}};
+    // The objects wait in their pages for the readers when the file stays.
+    const Wanted wanted[] = {{kHeaderName, &out.header, nullptr},
+                             {kClassesName, &out.classes, nullptr},
+                             {kHandlesName, &out.handles, nullptr},
+                             {kObjectsName, &out.objects, out.inPlace ? &out.objectPages : nullptr}};
     for (const Wanted& w : wanted) {
       const auto it = std::find_if(sections.begin(), sections.end(), [&](const SectionInfo& s) { return s.name == w.name; });
       if (it == sections.end())
         return makeError(ErrorKind::kCorrupt, "section " + std::string(w.name) + " is missing", 0, "section map");
-      if (Status s = readSection(*it, *w.target); !s.ok()) return s;
+      if (Status s = readSection(*it, *w.target, w.onDemand); !s.ok()) return s;
     }
     if (out.wantEvidence) {
       readOptional(sections, kSummaryInfoName, out.summaryInfo);
@@ -218,7 +297,11 @@ class R2004Container {
     return Status::Ok();
   }
 
-  Status readSection(const SectionInfo& info, std::vector<std::uint8_t>& out) {
+  // Reads the section into `out`, checking every page. With `onDemand`, the
+  // pages are left to fill when their bytes are wanted, through the source
+  // set there.
+  Status readSection(const SectionInfo& info, std::vector<std::uint8_t>& out,
+                     std::shared_ptr<Sections::PageSource>* onDemand = nullptr) {
     const std::string name = info.name;
     if (info.encrypted == 1)
       return makeError(ErrorKind::kUnsupported, "encrypted sections are not read", 0, name);
@@ -231,6 +314,7 @@ class R2004Container {
       return makeError(ErrorKind::kCorrupt, "section decompresses to more than one drawing may take", 0, name);
     if (Status s = checkPagesApart(info); !s.ok()) return s;
     out.assign(static_cast<std::size_t>(info.size), 0);
+    std::vector<PendingPage> pending;
     for (const SectionPage& page : info.pages) {
       const auto location = pages_.find(page.number);
       if (location == pages_.end())
@@ -260,25 +344,16 @@ class R2004Container {
       const std::uint64_t room = std::min<std::uint64_t>(info.maxPageSize, info.size - page.startOffset);
       const auto target = std::span<std::uint8_t>(out).subspan(static_cast<std::size_t>(page.startOffset),
                                                                static_cast<std::size_t>(room));
-      if (info.compressed == 2) {
-        // A page may decompress to more than its section still needs (the
-        // last page is padded): decompress that one whole, keep what belongs.
-        std::span<std::uint8_t> into = target;
-        if (room < info.maxPageSize) {
-          scratch_.assign(info.maxPageSize, 0);
-          into = scratch_;
-        }
-        Status s = decompressR2004(data, into);
-        if (!s.ok()) {
-          s.offset += dataStart;
-          s.section = name;
-          return s;
-        }
-        if (into.data() != target.data()) std::copy_n(scratch_.begin(), target.size(), target.begin());
-      } else {
-        std::copy_n(data.begin(), std::min<std::size_t>(data.size(), target.size()), target.begin());
+      if (onDemand) {
+        pending.push_back(PendingPage{page.startOffset, target, data, dataStart, false, Status::Ok()});
+        continue;
       }
+      if (Status s = fillPage(data, dataStart, info.compressed == 2, info.maxPageSize, target, scratch_, name); !s.ok())
+        return s;
     }
+    if (onDemand)
+      *onDemand = std::make_shared<PagesOnDemand>(std::move(pending), info.size, info.maxPageSize, info.compressed == 2,
+                                                  name);
     return Status::Ok();
   }
 

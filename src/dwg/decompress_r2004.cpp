@@ -2,6 +2,8 @@
 // references, each opcode telling the length and distance of a copy and how
 // many literals follow it.
 
+#include <cstring>
+
 #include "format.h"
 
 namespace veldra::dwg::detail {
@@ -107,15 +109,26 @@ class Decompressor {
   bool copyLiterals(std::uint64_t count) {
     if (!ok_) return true;  // reported as cut short
     if (count > in_.size() - at_ || count > out_.size() - written_) return false;
-    for (std::uint64_t i = 0; i < count; ++i) out_[written_++] = in_[at_++];
+    std::memcpy(out_.data() + written_, in_.data() + at_, static_cast<std::size_t>(count));
+    written_ += static_cast<std::size_t>(count);
+    at_ += static_cast<std::size_t>(count);
     return true;
   }
 
   bool copyBack(std::uint64_t length, std::uint64_t distance) {
     if (distance > written_ || length > out_.size() - written_) return false;
-    // Byte by byte: a copy may overlap the bytes it produces.
-    std::size_t from = written_ - static_cast<std::size_t>(distance);
-    for (std::uint64_t i = 0; i < length; ++i) out_[written_++] = out_[from++];
+    std::uint8_t* to = out_.data() + written_;
+    const std::uint8_t* from = to - distance;
+    const auto count = static_cast<std::size_t>(length);
+    written_ += count;
+    if (distance >= length) {
+      std::memcpy(to, from, count);
+    } else if (distance == 1) {
+      std::memset(to, *from, count);
+    } else {
+      // Byte by byte: the copy overlaps the bytes it produces.
+      for (std::size_t i = 0; i < count; ++i) to[i] = from[i];
+    }
     return true;
   }
 

@@ -4,12 +4,15 @@
 // format releases, the structures they hand each other, and one function per
 // container family and per section.
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
+#include <stdexcept>
 #include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "bit_reader.h"
@@ -64,9 +67,51 @@ struct ClassInfo {
 using ClassTable = std::unordered_map<std::uint16_t, ClassInfo>;
 Status readClassesSection(const Sections& sections, Release release, ClassTable& classes);
 
-// AcDb:Handles: handle -> offset of the object in `Sections::objects`.
+// Handle -> offset of the object in the objects section, as a vector of
+// pairs sorted by handle. The object map lists handles in ascending order as
+// a rule, so entries are added at the end; a handle out of order is put in
+// its place, and a handle listed again takes the later offset.
+class ObjectMap {
+ public:
+  using value_type = std::pair<std::uint64_t, std::uint64_t>;
+  using const_iterator = std::vector<value_type>::const_iterator;
+
+  // Sets the offset of `handle`, adding it when new.
+  void set(std::uint64_t handle, std::uint64_t offset) { (*this)[handle] = offset; }
+  std::uint64_t& operator[](std::uint64_t handle) {
+    if (entries_.empty() || entries_.back().first < handle) return entries_.emplace_back(handle, 0).second;
+    const auto it = lower(handle);
+    if (it != entries_.end() && it->first == handle) return it->second;
+    return entries_.insert(it, value_type(handle, 0))->second;
+  }
+  const_iterator find(std::uint64_t handle) const {
+    const auto it = std::lower_bound(entries_.begin(), entries_.end(), handle,
+                                     [](const value_type& e, std::uint64_t h) { return e.first < h; });
+    return it != entries_.end() && it->first == handle ? it : entries_.end();
+  }
+  std::size_t count(std::uint64_t handle) const { return find(handle) != end() ? 1 : 0; }
+  // Throws std::out_of_range when `handle` is not listed.
+  std::uint64_t at(std::uint64_t handle) const {
+    const auto it = find(handle);
+    if (it == end()) throw std::out_of_range("handle not in the object map");
+    return it->second;
+  }
+  std::size_t size() const { return entries_.size(); }
+  bool empty() const { return entries_.empty(); }
+  void reserve(std::size_t n) { entries_.reserve(n); }
+  const_iterator begin() const { return entries_.begin(); }
+  const_iterator end() const { return entries_.end(); }
+
+ private:
+  std::vector<value_type>::iterator lower(std::uint64_t handle) {
+    return std::lower_bound(entries_.begin(), entries_.end(), handle,
+                            [](const value_type& e, std::uint64_t h) { return e.first < h; });
+  }
+  std::vector<value_type> entries_;
+};
+
+// AcDb:Handles: handle -> offset of the object in `Sections::objectBytes()`.
 // Blocks whose check value fails are still read, and noted in `damage`.
-using ObjectMap = std::unordered_map<std::uint64_t, std::uint64_t>;
 Status readObjectMap(const Sections& sections, ObjectMap& map, std::vector<Damage>* damage = nullptr);
 
 // What one object map entry costs in memory, counted against Sections::costLeft.

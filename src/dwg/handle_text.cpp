@@ -15,6 +15,9 @@ std::string handleText(std::uint64_t handle) {
 bool storesUniversalTime(const std::string& version) {
   // Versions are "AC" followed by four digits; AC1015 (R2000) and later store UTC.
   if (version.size() != 6 || version.compare(0, 2, "AC") != 0) return false;
+  // The earliest versions ("AC2.10") have a point among their digits.
+  for (std::size_t i = 2; i < version.size(); ++i)
+    if (version[i] < '0' || version[i] > '9') return false;
   return version.compare(2, 4, "1015") >= 0;
 }
 

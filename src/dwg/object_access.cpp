@@ -1,6 +1,14 @@
 #include "object_access.h"
 
 namespace veldra::dwg::detail {
+namespace {
+
+// Room for the size fields at an object's start: the size (a modular short)
+// and from R2010 on the size of the handle references (a modular char).
+constexpr std::uint64_t kSizeFieldsRoom = 32;
+constexpr std::uint64_t kCrcSize = 2;
+
+}  // namespace
 
 Status ObjectAccess::error(ErrorKind kind, const std::string& what, std::uint64_t handle) const {
   const auto it = map_.find(handle);
@@ -12,6 +20,8 @@ Status ObjectAccess::openObject(std::uint64_t handle, ObjectStart& out) const {
   const auto it = map_.find(handle);
   if (it == map_.end()) return error(ErrorKind::kCorrupt, "object is not in the object map", handle);
   const std::uint64_t totalBits = static_cast<std::uint64_t>(data_.size()) * 8;
+  // The size fields take a few bytes; then the object and its CRC.
+  if (Status s = sections_.loadObjects(it->second, it->second + kSizeFieldsRoom); !s.ok()) return s;
   BitReader sizes(data_, it->second * 8, totalBits);
   const std::uint64_t size = sizes.readMS();
   std::uint64_t handleBits = 0;
@@ -20,6 +30,7 @@ Status ObjectAccess::openObject(std::uint64_t handle, ObjectStart& out) const {
   if (sizes.failed() || size * 8 > totalBits - out.dataStart)
     return error(ErrorKind::kCorrupt, "object size points outside the section", handle);
   out.endBit = out.dataStart + size * 8;
+  if (Status s = sections_.loadObjects(it->second, out.endBit / 8 + kCrcSize); !s.ok()) return s;
   BitReader& r = out.reader;
   r = BitReader(data_, out.dataStart, out.endBit);
   if (release_ >= Release::kR2010) {

@@ -26,10 +26,11 @@ struct ObjectStart {
 class ObjectAccess {
  public:
   ObjectAccess(const Sections& sections, Release release, const ObjectMap& map)
-      : data_(sections.objects), release_(release), map_(map) {}
+      : data_(sections.objectBytes()), sections_(sections), release_(release), map_(map) {}
 
   // Reads the common start of the object with `handle`: sizes, type, handle
-  // and extended data.
+  // and extended data. Every byte of the object, and the CRC after it, is
+  // then in memory (pages of the objects are decompressed as needed).
   Status openObject(std::uint64_t handle, ObjectStart& out) const;
 
   // The common data of a non-entity up to its own fields; returns the
@@ -51,6 +52,7 @@ class ObjectAccess {
 
  protected:
   std::span<const std::uint8_t> data_;
+  const Sections& sections_;
   Release release_;
   const ObjectMap& map_;
 };

@@ -3,6 +3,8 @@
 // and a big-endian CRC of the size and the pairs. Deltas start from zero in
 // every block; an empty block ends the map.
 
+#include <algorithm>
+
 #include "bit_reader.h"
 #include "checksum.h"
 #include "format.h"
@@ -20,6 +22,9 @@ Status readObjectMap(const Sections& sections, ObjectMap& map, std::vector<Damag
   const std::span<const std::uint8_t> data(sections.handles);
   const std::string name(kHandlesName);
   const std::uint64_t maxEntries = sections.costLeft / kObjectMapEntryCost;
+  const std::uint64_t objectsSize = sections.objectBytes().size();
+  // Room for as many entries as the map holds as a rule (about four bytes each).
+  map.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(data.size() / 4, maxEntries + 1)));
   // Every block is checked to fit whole, its CRC included, before it is
   // read, so `at` never passes the end of the data.
   std::size_t at = 0;
@@ -51,9 +56,9 @@ Status readObjectMap(const Sections& sections, ObjectMap& map, std::vector<Damag
       handle += reader.readUMC();
       offset += reader.readMC();
       if (reader.failed()) return makeError(ErrorKind::kCorrupt, "object map entry cut short", at, name);
-      if (offset < 0 || static_cast<std::uint64_t>(offset) >= sections.objects.size())
+      if (offset < 0 || static_cast<std::uint64_t>(offset) >= objectsSize)
         return makeError(ErrorKind::kCorrupt, "object map points outside the objects", at, name);
-      map[handle] = static_cast<std::uint64_t>(offset);
+      map.set(handle, static_cast<std::uint64_t>(offset));
     }
     if (map.size() > maxEntries)
       return makeError(ErrorKind::kCorrupt, "the object map lists more objects than one drawing may hold", at, name);

@@ -28,6 +28,12 @@ enum class Code { kSystem, kData };
 std::vector<std::uint8_t> deinterleave(std::span<const std::uint8_t> coded,
                                        std::size_t blockCount, Code code);
 
+// The data bytes of `blockCount` interleaved code words as stored, without
+// correction: what deinterleave() returns for undamaged words, at a fraction
+// of the work. Same sizes and the same empty result as deinterleave().
+std::vector<std::uint8_t> deinterleaveAsStored(std::span<const std::uint8_t> coded,
+                                               std::size_t blockCount, Code code);
+
 // Number of code words needed for `dataSize` bytes with `dataPerBlock` data
 // bytes each.
 constexpr std::size_t blocksFor(std::size_t dataSize, std::size_t dataPerBlock) {

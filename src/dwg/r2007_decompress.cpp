@@ -221,11 +221,13 @@ class Decoder {
     }
     const std::uint8_t* src = in_.data() + pos_;
     pos_ += length;
+    std::uint8_t* to = grow(length);
     while (length > 0) {
       const std::size_t chunk = std::min<std::size_t>(length, 32);
       const Order& order = kOrders[chunk];
-      for (std::size_t k = 0; k < chunk; ++k) out_.push_back(src[order[k]]);
+      for (std::size_t k = 0; k < chunk; ++k) to[k] = src[order[k]];
       src += chunk;
+      to += chunk;
       length -= chunk;
     }
     return true;
@@ -241,13 +243,24 @@ class Decoder {
            " bytes");
       return false;
     }
-    // Byte by byte: the source may overlap what this copy writes.
-    std::size_t from = out_.size() - offset;
-    for (std::size_t k = 0; k < length; ++k) {
-      const std::uint8_t byte = out_[from++];
-      out_.push_back(byte);
+    std::uint8_t* to = grow(length);
+    const std::uint8_t* from = to - offset;
+    if (offset >= length) {
+      std::copy_n(from, length, to);
+    } else if (offset == 1) {
+      std::fill_n(to, length, *from);
+    } else {
+      // Byte by byte: the source overlaps what this copy writes.
+      for (std::size_t k = 0; k < length; ++k) to[k] = from[k];
     }
     return true;
+  }
+
+  // Makes room for `length` more bytes of output and tells where they go.
+  std::uint8_t* grow(std::size_t length) {
+    const std::size_t size = out_.size();
+    out_.resize(size + length);
+    return out_.data() + size;
   }
 
   std::span<const std::uint8_t> in_;

@@ -143,4 +143,19 @@ std::vector<std::uint8_t> deinterleave(std::span<const std::uint8_t> coded,
   return data;
 }
 
+std::vector<std::uint8_t> deinterleaveAsStored(std::span<const std::uint8_t> coded,
+                                               std::size_t blockCount, Code code) {
+  std::vector<std::uint8_t> data;
+  if (blockCount == 0 || coded.size() / kCodewordSize < blockCount) return data;
+  const std::size_t dataPerBlock = code == Code::kSystem ? kSystemBlockData : kDataBlockData;
+  data.resize(blockCount * dataPerBlock);
+  // Byte j of every word lies in one run of the stored bytes.
+  for (std::size_t j = 0; j < dataPerBlock; ++j) {
+    const std::uint8_t* run = coded.data() + j * blockCount;
+    std::uint8_t* to = data.data() + j;
+    for (std::size_t block = 0; block < blockCount; ++block) to[block * dataPerBlock] = run[block];
+  }
+  return data;
+}
+
 }  // namespace veldra::dwg::detail::r2007

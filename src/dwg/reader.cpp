@@ -4,11 +4,16 @@
 
 #include <algorithm>
 #include <fstream>
+#include <optional>
 
 #include "format.h"
+#include "r12_format.h"
 
 namespace veldra::dwg {
 namespace detail {
+
+// What lookAtFile gives, from a stream opened at the end of the file.
+Status lookAt(std::ifstream& in, FileLook& out);
 
 bool releaseOf(std::string_view version, Release& out) {
   static constexpr std::pair<std::string_view, Release> kReleases[] = {
@@ -48,16 +53,20 @@ std::string printable(std::string_view version) {
 std::string mebibytes(std::uint64_t bytes) { return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MiB"; }
 
 // The signature and version at the start of a file of `fileSize` bytes;
-// sets `version` when there is one.
+// sets `version` when there is one, and `old` for a drawing older than R13.
 Status checkStart(std::span<const std::uint8_t> start, std::uint64_t fileSize, std::string& version,
-                  detail::Release& release) {
+                  detail::Release& release, std::optional<detail::OldRelease>& old) {
   using namespace detail;
-  if (start.size() < kVersionSize || start[0] != 'A' || start[1] != 'C' || !isDigit(start[2]) || !isDigit(start[3]) ||
-      !isDigit(start[4]) || !isDigit(start[5]))
+  old.reset();
+  const bool early = isEarlySignature(start);
+  if (!early && (start.size() < kVersionSize || start[0] != 'A' || start[1] != 'C' || !isDigit(start[2]) ||
+                 !isDigit(start[3]) || !isDigit(start[4]) || !isDigit(start[5])))
     return makeError(ErrorKind::kNotDwg, "not a DWG drawing (no version signature at the start)");
   version.assign(start.begin(), start.begin() + kVersionSize);
-  if (!releaseOf(version, release)) {
-    if (version < "AC1012")
+  if (OldRelease known{}; oldReleaseOf(version, known)) {
+    old = known;
+  } else if (!releaseOf(version, release)) {
+    if (early || version < "AC1012")
       return makeError(ErrorKind::kUnsupported, "unsupported DWG version " + printable(version) + " (older than R13)");
     return makeError(ErrorKind::kUnsupported, "unsupported DWG version " + printable(version));
   }
@@ -87,13 +96,18 @@ Status readParts(std::span<const std::uint8_t> data, const ReadRequest& request,
   drawing = Drawing{};
   Summary& out = drawing.summary;
   Release release{};
-  if (Status s = checkStart(data.first(std::min(data.size(), kVersionSize)), data.size(), out.version, release);
+  std::optional<OldRelease> old;
+  if (Status s = checkStart(data.first(std::min(data.size(), kVersionSize)), data.size(), out.version, release, old);
       !s.ok())
     return s;
+  if (old) return readOldDrawing(data, *old, request, drawing);
 
   Sections sections;
   sections.version = out.version;
   sections.wantEvidence = request.evidence;
+  // `data` outlives the sections: the objects are read where they lie, and
+  // their pages decompressed as the readers reach them.
+  sections.inPlace = true;
   // Every family keeps the code page of its 8-bit texts at the same place.
   if (data.size() >= kCodePageOffset + 2)
     sections.codePage = static_cast<std::uint16_t>(data[kCodePageOffset] | (data[kCodePageOffset + 1] << 8));
@@ -122,12 +136,14 @@ Status readParts(std::span<const std::uint8_t> data, const ReadRequest& request,
 Status readFile(const std::filesystem::path& file, std::vector<std::uint8_t>& bytes, std::string& version) {
   bytes.clear();
   FileLook look;
-  if (Status s = lookAtFile(file, look); !s.ok()) {
+  // Opened once: looked at first, then read whole from the start.
+  std::ifstream in(file, std::ios::binary | std::ios::ate);
+  if (Status s = lookAt(in, look); !s.ok()) {
     version = look.version;
     return s;
   }
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return makeError(ErrorKind::kIo, "cannot open the file");
+  in.seekg(0);
+  if (!in) return makeError(ErrorKind::kIo, "cannot read the file");
   bytes.resize(static_cast<std::size_t>(look.size));
   if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()))) {
     bytes.clear();
@@ -138,9 +154,10 @@ Status readFile(const std::filesystem::path& file, std::vector<std::uint8_t>& by
 
 }  // namespace detail
 
-Status lookAtFile(const std::filesystem::path& file, FileLook& out) {
+namespace detail {
+
+Status lookAt(std::ifstream& in, FileLook& out) {
   out = FileLook{};
-  std::ifstream in(file, std::ios::binary | std::ios::ate);
   if (!in) return detail::makeError(ErrorKind::kIo, "cannot open the file");
   const std::streamoff size = in.tellg();
   if (size < 0) return detail::makeError(ErrorKind::kIo, "cannot read the file");
@@ -152,7 +169,15 @@ Status lookAtFile(const std::filesystem::path& file, FileLook& out) {
   if (!in.read(reinterpret_cast<char*>(start), static_cast<std::streamsize>(wanted)))
     return detail::makeError(ErrorKind::kIo, "cannot read the file");
   detail::Release release{};
-  return checkStart(std::span<const std::uint8_t>(start, wanted), out.size, out.version, release);
+  std::optional<detail::OldRelease> old;
+  return checkStart(std::span<const std::uint8_t>(start, wanted), out.size, out.version, release, old);
+}
+
+}  // namespace detail
+
+Status lookAtFile(const std::filesystem::path& file, FileLook& out) {
+  std::ifstream in(file, std::ios::binary | std::ios::ate);
+  return detail::lookAt(in, out);
 }
 
 Status readSummaryFile(const std::filesystem::path& file, Summary& out) {

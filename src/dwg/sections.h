@@ -5,6 +5,7 @@
 // the sections only the evidence needs, read when asked for.
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -42,7 +43,31 @@ struct Sections {
   std::vector<std::uint8_t> handles;  // AcDb:Handles (the object map)
   // AcDb:AcDbObjects. Object map offsets are relative to its start; for the
   // R13-R2000 family, whose offsets are file offsets, it is the whole file.
+  // With `inPlace` set, the R13-R2000 family leaves it empty and lets
+  // `objectsInFile` show the file's own bytes instead.
   std::vector<std::uint8_t> objects;
+  std::span<const std::uint8_t> objectsInFile;
+  // The objects as the readers see them.
+  std::span<const std::uint8_t> objectBytes() const {
+    return objectsInFile.data() != nullptr ? objectsInFile : std::span<const std::uint8_t>(objects);
+  }
+
+  // Set by the caller before the container is read, when the file's bytes
+  // outlive these sections: the objects need not be copied out of the file,
+  // and R2004 and later decompress a page of the objects only once an object
+  // in it is read (see `objectPages`). Otherwise every byte is in `objects`.
+  bool inPlace = false;
+  // Where pages of the objects are still compressed: fills the bytes
+  // [begin, end) of `objects` (clipped to its size) before they are read.
+  class PageSource {
+   public:
+    virtual ~PageSource() = default;
+    virtual Status load(std::uint64_t begin, std::uint64_t end) = 0;
+  };
+  std::shared_ptr<PageSource> objectPages;
+  Status loadObjects(std::uint64_t begin, std::uint64_t end) const {
+    return objectPages ? objectPages->load(begin, end) : Status::Ok();
+  }
   // What the section readers may still spend on this drawing, in bytes,
   // once the container has taken its share of kMaxDrawingCost.
   std::uint64_t costLeft = kMaxDrawingCost;

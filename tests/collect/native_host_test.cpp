@@ -4,6 +4,9 @@
 #include <system_error>
 
 #include "collect/native_host.h"
+#include "collect/problem_drawing.h"
+#include "collect/record_file.h"
+#include "dwgwrite/r12_writer.h"
 #include "support/temp_dir.h"
 
 namespace veldra {
@@ -80,6 +83,45 @@ TEST(NativeHost, ReadingAheadGivesWhatTheReaderGivesOneByOne) {
   EXPECT_EQ(entities(ahead, broken), "failed");
   EXPECT_EQ(entities(ahead, broken), "failed");  // out of turn
   EXPECT_EQ(entities(ahead, good), expectedGood);
+}
+
+// An old drawing saved without handles gives its entities without handle
+// texts, so its record holds no handles that every such drawing would share,
+// and the problem list says why the handle check cannot judge it. The same
+// drawing saved with handles gives them, and its date stays local time.
+TEST(NativeHost, OldDrawingsWithoutHandlesRecordNoHandles) {
+  testing::TempDir dir;
+  dwgwrite::OldDrawingSpec spec;
+  spec.created = {2448000, 43200000};
+  for (const std::uint64_t handle : {0x20, 0x21}) {
+    dwgwrite::OldEntitySpec line;
+    line.handle = handle;
+    line.numbers = {0, 0, 0, 1, 1, 0};
+    spec.entities.push_back(line);
+  }
+  const auto write = [&](const char* name) {
+    const auto bytes = dwgwrite::writeOldDrawing(spec);
+    return dir.write(name, std::string(bytes.begin(), bytes.end()));
+  };
+  const auto with = write("with.dwg");
+  spec.handling = false;
+  const auto without = write("without.dwg");
+
+  NativeDrawingHost host([](std::int64_t) { return 3600L; });
+  std::vector<std::string> handles;
+  ASSERT_TRUE(host.open(without));
+  host.addSelectionSet("GetHandle");
+  host.selectAll("GetHandle");
+  host.forEachEntity("GetHandle", [&](std::string_view, std::string_view handle) { handles.emplace_back(handle); });
+  EXPECT_EQ(handles, (std::vector<std::string>{"", ""}));
+  const auto& facts = *host.facts();
+  const auto problem = problemOf(facts.path, facts.fileSize, facts.status, facts.drawing.summary);
+  ASSERT_TRUE(problem.has_value());
+  EXPECT_EQ(problem->kind, ProblemKind::kNoHandles);
+  host.closeAll();
+
+  EXPECT_EQ(collectDrawing(host, without, "without.dwg", "LINE") + collectDrawing(host, with, "with.dwg", "LINE"),
+            "\"WITHOUT,2448000.5,,END\"\r\n\"WITH,2448000.5,20$21$,END\"\r\n");
 }
 
 // A few large drawings must not be held at once: what is read ahead is

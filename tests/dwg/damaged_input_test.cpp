@@ -45,7 +45,7 @@ TEST(DamagedInput, ForeignOldUnknownAndHeaderOnlyFilesAreRefused) {
       {"Hello, this is a text file and no drawing.", ErrorKind::kNotDwg},
       {"AC10", ErrorKind::kNotDwg},
       {"ACAB15" + std::string(200, '\0'), ErrorKind::kNotDwg},
-      {"AC1009" + std::string(300, '\0'), ErrorKind::kUnsupported},
+      {"AC1008" + std::string(300, '\0'), ErrorKind::kUnsupported},
       {"AC1040" + std::string(300, '\0'), ErrorKind::kUnsupported},
   };
   for (const auto& [text, kind] : cases) {
@@ -53,12 +53,12 @@ TEST(DamagedInput, ForeignOldUnknownAndHeaderOnlyFilesAreRefused) {
     EXPECT_EQ(read(fromText(text), summary).kind, kind) << text.substr(0, 6);
   }
   Summary summary;
-  EXPECT_EQ(read(fromText("AC1009" + std::string(300, '\0')), summary).message,
-            "unsupported DWG version AC1009 (older than R13)");
-  EXPECT_EQ(summary.version, "AC1009");
+  EXPECT_EQ(read(fromText("AC1008" + std::string(300, '\0')), summary).message,
+            "unsupported DWG version AC1008 (older than R13)");
+  EXPECT_EQ(summary.version, "AC1008");
   EXPECT_EQ(read(fromText("AC1040" + std::string(300, '\0')), summary).message, "unsupported DWG version AC1040");
 
-  for (const char* version : {"AC1012", "AC1015", "AC1018", "AC1032"}) {
+  for (const char* version : {"AC1.40", "AC2.10", "AC1009", "AC1012", "AC1015", "AC1018", "AC1032"}) {
     const Status status = read(fromText(std::string(version) + std::string(40, '\0')), summary);
     EXPECT_TRUE(status.kind == ErrorKind::kTruncated || status.kind == ErrorKind::kCorrupt) << version;
   }

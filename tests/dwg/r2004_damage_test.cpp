@@ -201,6 +201,33 @@ TEST(R2004Container, FailedChecksumsAreNotedAndTheDataKept) {
   EXPECT_EQ(std::vector<std::uint8_t>(out.objects.begin() + 0x100, out.objects.end()), pattern(0x100, 5));
 }
 
+// Read in place, the objects wait in their pages: a page is filled once a
+// byte of it is asked for, and then holds what a whole read gives; a page
+// failing its checksum is noted all the same, before it is filled.
+TEST(R2004Container, ObjectPagesReadInPlaceAreFilledWhenAsked) {
+  ContainerPlan plan = soundPlan();
+  plan.pages[4].wrongChecksum = true;  // the objects' second page
+  const Bytes file = buildContainer(plan);
+  Sections whole;
+  ASSERT_TRUE(readR2004Sections(file, whole).ok());
+  EXPECT_EQ(whole.objectPages, nullptr);
+  Sections lazy;
+  lazy.inPlace = true;
+  ASSERT_TRUE(readR2004Sections(file, lazy).ok());
+  ASSERT_NE(lazy.objectPages, nullptr);
+  EXPECT_EQ(damagedSections(lazy.damage), (std::set<std::string>{"AcDb:AcDbObjects"}));
+  EXPECT_EQ(lazy.header, whole.header);
+  ASSERT_EQ(lazy.objects.size(), 0x200u);
+  EXPECT_EQ(lazy.objects, Bytes(0x200, 0));
+
+  ASSERT_TRUE(lazy.loadObjects(0x1FF, 0x300).ok());  // the last byte, and past the end
+  EXPECT_EQ(Bytes(lazy.objects.begin(), lazy.objects.begin() + 0x100), Bytes(0x100, 0));
+  EXPECT_EQ(Bytes(lazy.objects.begin() + 0x100, lazy.objects.end()), pattern(0x100, 5));
+  ASSERT_TRUE(lazy.loadObjects(0xFF, 0x101).ok());  // across both pages
+  EXPECT_EQ(lazy.objects, whole.objects);
+  EXPECT_TRUE(lazy.loadObjects(0x300, 0x400).ok());
+}
+
 TEST(R2004Container, OverlappingPagesAreRefused) {
   ContainerPlan plan = soundPlan();
   plan.sections[3].pages[1].start = 0x80;
@@ -278,6 +305,25 @@ class R2004Sample : public ::testing::TestWithParam<const char*> {
   Bytes bytes_;
   Summary sound_;
 };
+
+// Every page of the objects, filled on demand, holds what the whole read
+// gives, however it is asked for.
+TEST_P(R2004Sample, ObjectsReadInPlaceMatchTheWholeRead) {
+  Sections whole;
+  ASSERT_TRUE(readR2004Sections(bytes_, whole).ok());
+  Sections lazy;
+  lazy.inPlace = true;
+  ASSERT_TRUE(readR2004Sections(bytes_, lazy).ok());
+  ASSERT_EQ(lazy.objects.size(), whole.objects.size());
+  EXPECT_EQ(lazy.damage.size(), whole.damage.size());
+  // Backwards in uneven steps, so that reads start and end inside pages.
+  for (std::uint64_t end = lazy.objects.size(); end > 0;) {
+    const std::uint64_t begin = end > 5000 ? end - 5000 : 0;
+    ASSERT_TRUE(lazy.loadObjects(begin, end).ok());
+    end = begin;
+  }
+  EXPECT_EQ(lazy.objects, whole.objects);
+}
 
 TEST_P(R2004Sample, TheFileHeaderCrcIsChecked) {
   EXPECT_TRUE(sound_.damage.empty());

@@ -22,6 +22,25 @@ TEST(R2007Deinterleave, TakesEachCodeWordsDataBytesAndDropsParity) {
   EXPECT_TRUE(deinterleave(Bytes(2 * kCodewordSize - 1), 2, Code::kData).empty());
 }
 
+// Taken as stored, the data bytes come out in the same places as after
+// correction, for both codes; damage stays.
+TEST(R2007Deinterleave, AsStoredTakesTheSameBytesUncorrected) {
+  Bytes coded(5 * kCodewordSize);
+  for (std::size_t i = 0; i < coded.size(); ++i) coded[i] = static_cast<std::uint8_t>(i * 31 + i / 7);
+  for (const Code code : {Code::kData, Code::kSystem}) {
+    const std::size_t perWord = code == Code::kData ? kDataBlockData : kSystemBlockData;
+    const Bytes data = deinterleaveAsStored(coded, 5, code);
+    ASSERT_EQ(data.size(), 5 * perWord);
+    for (std::size_t b = 0; b < 5; ++b)
+      for (std::size_t j = 0; j < perWord; ++j) ASSERT_EQ(data[b * perWord + j], coded[j * 5 + b]) << b << ' ' << j;
+  }
+  Bytes zeros(3 * kCodewordSize, 0);
+  EXPECT_EQ(deinterleaveAsStored(zeros, 3, Code::kData), deinterleave(zeros, 3, Code::kData));
+  zeros[3 * 100 + 1] = 0x77;
+  EXPECT_EQ(deinterleaveAsStored(zeros, 3, Code::kData)[kDataBlockData + 100], 0x77);
+  EXPECT_TRUE(deinterleaveAsStored(Bytes(2 * kCodewordSize - 1), 2, Code::kData).empty());
+}
+
 Status run(const Bytes& in, std::size_t size, Bytes& out) { return decompress(in, size, out); }
 
 // The ordinary instruction forms are read in the AC1021 sample drawing and

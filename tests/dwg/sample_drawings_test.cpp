@@ -109,10 +109,12 @@ TEST(ReadSummaryFile, LooksAtTheStartAndSizeBeforeReadingWhole) {
   const Case cases[] = {
       {dir.write("empty.dwg", ""), ErrorKind::kNotDwg, ""},
       {dir.write("short.dwg", "AC10"), ErrorKind::kNotDwg, ""},
-      {dir.write("old.dwg", "AC1009" + std::string(100, '\0')), ErrorKind::kUnsupported, "AC1009"},
+      {dir.write("old.dwg", "AC1008" + std::string(100, '\0')), ErrorKind::kUnsupported, "AC1008"},
       {large("junk.dwg", "just junk"), ErrorKind::kNotDwg, ""},
       {large("huge.dwg", "AC1015"), ErrorKind::kUnsupported, "AC1015"},
       {large("huge-r2004.dwg", "AC1032"), ErrorKind::kUnsupported, "AC1032"},
+      {large("huge-r12.dwg", "AC1009"), ErrorKind::kUnsupported, "AC1009"},
+      {large("huge-r1.dwg", "AC1.40"), ErrorKind::kUnsupported, "AC1.40"},
   };
   for (const Case& c : cases) {
     FileLook look;

@@ -50,6 +50,25 @@ TEST(ObjectMap, DeltasStartFromZeroInEveryBlock) {
   EXPECT_EQ(map[5], 40u);
 }
 
+// Handles come in ascending order as a rule; one out of order is still
+// found, and one listed twice keeps its later offset.
+TEST(ObjectMap, HandlesOutOfOrderOrListedTwiceAreFound) {
+  // Block 1: handles 5 and 9. Block 2: handle 3, then 9 again at 50.
+  const Bytes handles = join({block({0x05, 0x0A, 0x04, 0x05}), block({0x03, 0x14, 0x06, 0x1E}), block({})});
+  ObjectMap map;
+  ASSERT_TRUE(readMap(handles, map).ok());
+  EXPECT_EQ(map.size(), 3u);
+  EXPECT_EQ(map.at(3), 20u);
+  EXPECT_EQ(map.at(5), 10u);
+  EXPECT_EQ(map.at(9), 50u);
+  EXPECT_EQ(map.count(4), 0u);
+  EXPECT_EQ(map.find(10), map.end());
+  EXPECT_THROW(map.at(4), std::out_of_range);
+  std::vector<std::uint64_t> order;
+  for (const auto& [handle, offset] : map) order.push_back(handle);
+  EXPECT_EQ(order, (std::vector<std::uint64_t>{3, 5, 9}));
+}
+
 TEST(ObjectMap, OffsetsOutsideTheObjectsAndBrokenBlocksAreRefused) {
   const std::vector<std::tuple<const char*, Bytes, ErrorKind>> cases{
       {"offset -1", join({block({0x01, 0x41}), block({})}), ErrorKind::kCorrupt},

@@ -38,14 +38,14 @@ inline void writeUnreadableSubmissions(const TempDir& dir, const std::string& fo
   dir.write(folder + "/cut.dwg", std::string(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(bytes.size() / 2)));
   dir.write(folder + "/empty.dwg", "");
   dir.write(folder + "/homework.dwg", "My answers to exercise 3, typed up.\n");
-  dir.write(folder + "/old.dwg", std::string("AC1009") + std::string(400, '\0'));
+  dir.write(folder + "/old.dwg", std::string("AC1008") + std::string(400, '\0'));
 }
 
 // The reasons the problem list gives for them, in the same order.
 inline const std::vector<std::string>& unreadableReasons() {
   static const std::vector<std::string> reasons{
       "damaged: ",  // followed by the reader's words and where
-      "empty file", "not a drawing", "not read by this program: unsupported DWG version AC1009 (older than R13)"};
+      "empty file", "not a drawing", "not read by this program: unsupported DWG version AC1008 (older than R13)"};
   return reasons;
 }
 

@@ -3,15 +3,22 @@
 // of the sample drawings' expected files; --evidence adds the identity, times,
 // authors and preview kind of each drawing, --geometry the layer and numbers
 // of each top-level entity; --preview writes each drawing's preview picture.
-// Damage found in a drawing follows, one "damage" line each.
+// Damage found in a drawing follows, one "damage" line each. Many files are
+// read on two threads; what is printed and written comes in the order given.
 
+#include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cmath>
+#include <condition_variable>
+#include <cstddef>
 #include <fstream>
 #include <iostream>
+#include <mutex>
 #include <set>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "platform/platform.h"
@@ -57,11 +64,14 @@ std::string oneLine(std::string_view text) {
 // A path as UTF-8 for the terminal.
 std::string display(const fs::path& path) { return veldra::utf8FromPath(path); }
 
+// An entity's handle; empty for an entity of an old drawing saved without handles.
+std::string handleField(const dwg::Entity& entity) { return entity.hasHandle ? dwg::handleText(entity.handle) : ""; }
+
 void printSummary(const dwg::Summary& summary, std::ostream& out) {
   out << "version\t" << summary.version << '\n';
   out << "TDCREATE\t" << number(summary.created.julian()) << '\n';
   for (const auto& entity : summary.entities)
-    out << entity.className << '\t' << dwg::handleText(entity.handle) << '\t'
+    out << entity.className << '\t' << handleField(entity) << '\t'
         << (entity.space == dwg::Space::kModel ? "MODEL" : "PAPER") << '\n';
 }
 
@@ -99,7 +109,7 @@ void printGeometry(const dwg::Drawing& drawing, std::ostream& out) {
   const auto& entities = drawing.summary.entities;
   for (std::size_t i = 0; i < entities.size(); ++i) {
     const dwg::Entity& entity = entities[i];
-    out << entity.className << '\t' << dwg::handleText(entity.handle) << '\t'
+    out << entity.className << '\t' << handleField(entity) << '\t'
         << (entity.space == dwg::Space::kModel ? "MODEL" : "PAPER") << '\t';
     if (i < drawing.geometry.size()) {
       const dwg::EntityGeometry& g = drawing.geometry[i];
@@ -150,6 +160,84 @@ void printDamage(const dwg::Summary& summary, std::ostream& out) {
   }
 }
 
+// Reads the drawings of a list on the calling thread and one more, and hands
+// them over in list order: take(i) returns drawing i once read, reading the
+// next unread one meanwhile. At most kAhead drawings wait to be taken.
+class Readings {
+ public:
+  struct Reading {
+    dwg::Drawing drawing;
+    dwg::Status status;
+  };
+
+  Readings(std::vector<fs::path> files, bool summaryOnly, const dwg::ReadRequest& request)
+      : files_(std::move(files)), summaryOnly_(summaryOnly), request_(request), readings_(files_.size()),
+        done_(files_.size(), false) {
+    if (files_.size() > 1 && std::thread::hardware_concurrency() != 1) helper_ = std::thread([this] { help(); });
+  }
+  ~Readings() {
+    {
+      std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    if (helper_.joinable()) helper_.join();
+  }
+  Readings(const Readings&) = delete;
+  Readings& operator=(const Readings&) = delete;
+
+  Reading take(std::size_t index) {
+    std::unique_lock lock(mutex_);
+    while (!done_[index]) {
+      if (next_ < files_.size()) {
+        readNext(lock);
+      } else {
+        changed_.wait(lock);
+      }
+    }
+    taken_ = index + 1;
+    changed_.notify_all();
+    return std::move(readings_[index]);
+  }
+
+ private:
+  static constexpr std::size_t kAhead = 32;
+
+  void help() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] { return stop_ || (next_ < files_.size() && next_ < taken_ + kAhead); });
+      if (stop_) return;
+      readNext(lock);
+    }
+  }
+
+  // Reads the next unread drawing with the lock released meanwhile.
+  void readNext(std::unique_lock<std::mutex>& lock) {
+    const std::size_t index = next_++;
+    lock.unlock();
+    Reading reading;
+    reading.status = summaryOnly_ ? dwg::readSummaryFile(files_[index], reading.drawing.summary)
+                                  : dwg::readDrawingFile(files_[index], request_, reading.drawing);
+    lock.lock();
+    readings_[index] = std::move(reading);
+    done_[index] = true;
+    changed_.notify_all();
+  }
+
+  const std::vector<fs::path> files_;
+  const bool summaryOnly_;
+  const dwg::ReadRequest request_;
+  std::vector<Reading> readings_;
+  std::vector<bool> done_;
+  std::size_t next_ = 0;   // the first drawing no thread has started
+  std::size_t taken_ = 0;  // the drawings handed over
+  bool stop_ = false;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::thread helper_;
+};
+
 int usage() {
   std::cerr << "usage: veldra-dwginfo [--evidence | --geometry | --preview OUT_DIR] FILE...\n";
   return 2;
@@ -193,12 +281,13 @@ int main(int argc, char** argv) {
   request.geometry = mode == Mode::kGeometry;
   std::set<fs::path> written;
   int status = 0;
+  std::vector<fs::path> files;
+  for (std::size_t i = first; i < args.size(); ++i) files.push_back(veldra::pathFromUtf8(args[i]));
+  Readings readings(files, mode == Mode::kSummary, request);
   for (std::size_t i = first; i < args.size(); ++i) {
     if (args.size() - first > 1) std::cout << "# " << args[i] << '\n';
-    const fs::path file = veldra::pathFromUtf8(args[i]);
-    dwg::Drawing drawing;
-    const dwg::Status s = mode == Mode::kSummary ? dwg::readSummaryFile(file, drawing.summary)
-                                                 : dwg::readDrawingFile(file, request, drawing);
+    const fs::path& file = files[i - first];
+    auto [drawing, s] = readings.take(i - first);
     if (!s.ok()) {
       std::cout << "error\t" << s.message;
       if (!s.section.empty()) std::cout << " [" << s.section << " at " << s.offset << "]";
