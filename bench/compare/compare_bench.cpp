@@ -62,7 +62,7 @@ DrawingTable courseTable(int drawings, int handlesEach, unsigned seed) {
 
 struct Bench {
   BenchWorkspace workspace;
-  Workspace ws{workspace.base.string()};
+  Workspace ws{workspace.base};
   RunOptions options;
   RunState state;
   bench::SilentView shown;

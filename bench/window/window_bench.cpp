@@ -84,7 +84,7 @@ void BM_RecompareThroughWindow(benchmark::State& state) {
   deps.host = &host;
   deps.volumes = &volumes;
   deps.splashDuration = std::chrono::milliseconds(0);
-  deps.installLoc = workspace().base.string();
+  deps.installLoc = workspace().base;
   MainWindow window(deps);
   window.show();
   window.startUp();
@@ -95,7 +95,7 @@ void BM_RecompareThroughWindow(benchmark::State& state) {
 BENCHMARK(BM_RecompareThroughWindow)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 void BM_RecompareWithoutWindow(benchmark::State& state) {
-  const Workspace ws(workspace().base.string());
+  const Workspace ws(workspace().base);
   RunOptions options;
   options.project = "CLASS";
   options.locations = {workspace().location};

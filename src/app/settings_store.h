@@ -1,6 +1,6 @@
 #pragma once
 
-#include <string>
+#include <filesystem>
 
 namespace veldra {
 
@@ -12,10 +12,10 @@ inline constexpr const char* kSettingsOrganization = "VELDRA";
 inline constexpr const char* kSettingsApplication = "VELDRA";
 inline constexpr const char* kInstallLocationKey = "VELDRA2006/Install_Location";
 
-// The stored base folder in file-system bytes; empty when the value is absent.
-std::string readInstallLocation();
+// The stored base folder; empty when the value is absent.
+std::filesystem::path readInstallLocation();
 
 // Records the base folder; returns false when the store cannot be written.
-bool writeInstallLocation(const std::string& folder);
+bool writeInstallLocation(const std::filesystem::path& folder);
 
 }  // namespace veldra

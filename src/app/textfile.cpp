@@ -6,6 +6,9 @@
 #include <fstream>
 #include <system_error>
 
+#include "app/utf8_text.h"
+#include "platform/platform.h"
+
 namespace veldra {
 
 std::string quotedLine(std::string_view text) {
@@ -33,6 +36,12 @@ std::optional<std::string> readWholeFile(const std::filesystem::path& file) {
     if (!in) return std::nullopt;
   }
   return content;
+}
+
+std::optional<std::string> readTextFile(const std::filesystem::path& file) {
+  auto content = readWholeFile(file);
+  if (!content) return std::nullopt;
+  return textFromStoredBytes(*content);
 }
 
 std::vector<std::string> splitLines(std::string_view content) {
@@ -161,7 +170,7 @@ bool FileReplacement::good() {
 void FileReplacement::fail(const char* what, const std::string& reason) {
   if (!error_.empty()) return;
   reason_ = reason;
-  error_ = what + file_.string() + ": " + reason;
+  error_ = what + utf8FromPath(file_) + ": " + reason;
 }
 
 bool FileReplacement::commit() {
@@ -212,13 +221,13 @@ bool replaceFile(const std::filesystem::path& file, std::string_view content, st
 bool appendToFile(const std::filesystem::path& file, std::string_view content, std::string* error) {
   std::ofstream out(file, std::ios::binary | std::ios::app);
   if (!out) {
-    if (error) *error = "cannot open " + file.string();
+    if (error) *error = "cannot open " + utf8FromPath(file);
     return false;
   }
   out.write(content.data(), static_cast<std::streamsize>(content.size()));
   out.flush();
   if (!out) {
-    if (error) *error = "cannot write " + file.string();
+    if (error) *error = "cannot write " + utf8FromPath(file);
     return false;
   }
   return true;

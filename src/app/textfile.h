@@ -19,6 +19,12 @@ std::string quotedLine(std::string_view text);
 // The whole content of a file, or nothing when it cannot be opened or read.
 std::optional<std::string> readWholeFile(const std::filesystem::path& file);
 
+// The content of a list, record or report file as UTF-8 text, the
+// encoding this program writes them in on every system. Lines that older
+// single-byte programs wrote on Windows are read in the system's ANSI code
+// page (see textFromStoredBytes). Nothing when it cannot be read.
+std::optional<std::string> readTextFile(const std::filesystem::path& file);
+
 // Lines as a line reader returns them: ended by CR LF, LF or CR; a last line
 // without an end counts when it is not empty.
 std::vector<std::string> splitLines(std::string_view content);

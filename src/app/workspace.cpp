@@ -1,14 +1,19 @@
 #include "app/workspace.h"
 
+#include "platform/platform.h"
+
 namespace veldra {
 
 std::filesystem::path Workspace::path(std::initializer_list<std::string_view> parts) const {
-  std::string text = installLoc_;
+  // Joined as texts are: the parts are appended, never resolved against the
+  // base. The path is made once from the whole text: one grown by += splits
+  // into parts that lexically_normal() misreads (a "../.." loses a step).
+  std::filesystem::path::string_type joined = installLoc_.native();
   for (std::string_view part : parts) {
-    text += static_cast<char>(std::filesystem::path::preferred_separator);
-    text += part;
+    joined += std::filesystem::path::preferred_separator;
+    joined += pathFromUtf8(part).native();
   }
-  return std::filesystem::path(text);
+  return std::filesystem::path(std::move(joined));
 }
 
 std::filesystem::path Workspace::projectFile(std::string_view folder, std::string_view project,

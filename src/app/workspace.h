@@ -12,15 +12,14 @@ namespace veldra {
 // part in turn. Nothing is normalised and nothing is tested for existence, so
 // an empty base folder gives paths that begin at the root of the file system.
 //
-// Text in this program is held in std::string as the bytes the file system
-// uses for names (the local 8-bit encoding; UTF-8 on Linux). Qt strings are
-// converted with QFile::encodeName / QFile::decodeName at the window's edge.
+// The parts (project names and file names) are UTF-8 text; the base folder is
+// a path, taken as given.
 class Workspace {
  public:
   Workspace() = default;
-  explicit Workspace(std::string installLoc) : installLoc_(std::move(installLoc)) {}
+  explicit Workspace(std::filesystem::path installLoc) : installLoc_(std::move(installLoc)) {}
 
-  const std::string& installLoc() const { return installLoc_; }
+  const std::filesystem::path& installLoc() const { return installLoc_; }
 
   std::filesystem::path path(std::initializer_list<std::string_view> parts) const;
 
@@ -48,7 +47,7 @@ class Workspace {
  private:
   std::filesystem::path projectFile(std::string_view folder, std::string_view project,
                                     std::string_view extension) const;
-  std::string installLoc_;
+  std::filesystem::path installLoc_;
 };
 
 }  // namespace veldra

@@ -7,6 +7,8 @@
 #include "app/textfile.h"
 #include "collect/record_file.h"
 #include "compare/collected_type.h"
+#include "platform/platform.h"
+#include "projects/folder_listing.h"
 #include "projects/folder_plan.h"
 #include "projects/project_store.h"
 
@@ -34,7 +36,7 @@ class Pass {
       for (const auto& name : folder.drawings)
         visits.push_back({joinFolderAndName(folder.folder, name), folder.shownAs + name, name});
     std::vector<std::filesystem::path> paths;
-    for (const auto& v : visits) paths.emplace_back(v.fullPath);
+    for (const auto& v : visits) paths.push_back(pathFromUtf8(v.fullPath));
     host_.readAhead(paths);
     for (const auto& v : visits)
       if (!visit(v)) return false;
@@ -59,7 +61,7 @@ class Pass {
       if (value <= 100.0f) run_.progress.bar(static_cast<int>(std::nearbyint(value)));
     }
     run_.progress.file(v.displayName);
-    const std::filesystem::path path(v.fullPath);
+    const std::filesystem::path path = pathFromUtf8(v.fullPath);
     CollectedDrawing collected;
     const std::string line = collectDrawing(host_, path, v.fileName, run_.options.entity,
                                             [&] { run_.progress.showElapsed(); }, &collected);
@@ -87,7 +89,7 @@ class Pass {
 };
 
 std::string recordNotWritten(const FileReplacement& record) {
-  return "The record file " + record.file().string() + " could not be written (" + record.reason() +
+  return "The record file " + utf8FromPath(record.file()) + " could not be written (" + record.reason() +
          "). Nothing was compared. " + kNothingChanged;
 }
 
@@ -155,7 +157,7 @@ PassResult runCollectionPass(RunContext& run, DrawingHost& host, MessageBoxes& m
     record.discard();
     std::filesystem::remove(recordFile, ec);
     if (ec)
-      return stop("The old record file " + recordFile.string() + " could not be removed (" + ec.message() + ").");
+      return stop("The old record file " + utf8FromPath(recordFile) + " could not be removed (" + ec.message() + ").");
   } else if (!record.commit()) {
     return stop(recordNotWritten(record));
   }

@@ -1,6 +1,7 @@
 #include "collect/record_file.h"
 
 #include "app/textfile.h"
+#include "app/utf8_text.h"
 #include "compare/julian_text.h"
 
 namespace veldra {
@@ -24,8 +25,7 @@ std::string recordName(std::string_view fileName) {
   for (char& c : name)
     if (breaksRecord(c)) c = '_';
   name.resize(name.size() >= 4 ? name.size() - 4 : 0);
-  for (char& c : name) c = upperAscii(c);
-  return name;
+  return upperCase(name);
 }
 
 std::string recordLine(std::string_view name, std::optional<double> date, std::string_view handles) {

@@ -11,8 +11,9 @@
 
 namespace veldra {
 
-// The record name of a drawing file: "," replaced by "_", the extension
-// (last four characters) dropped, upper-cased. A double quote, a line break
+// The record name of a drawing file (UTF-8): "," replaced by "_", the
+// extension (".dwg", always four bytes) dropped, upper-cased, accented
+// letters too. A double quote, a line break
 // or any other control character is replaced by "_" as well, so that every
 // name reads back as it was written.
 std::string recordName(std::string_view fileName);

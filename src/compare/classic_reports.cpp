@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "app/textfile.h"
+#include "app/utf8_text.h"
 #include "compare/julian_text.h"
 
 namespace veldra {
@@ -53,8 +54,11 @@ void writeAgeReport(std::ostream& out, const AgeFindings& findings, const Drawin
   if (findings.drawings.empty()) return writeLine(out, "No DWG date check conflicts!");
   for (const auto& old : findings.drawings) {
     if (!out) return;
+    // Dots fill the name up to 32 characters (not bytes: an accented letter
+    // takes two bytes in the file and one place in the column).
     std::string name = table.names[old.drawing];
-    if (name.size() < 32) name.append(32 - name.size(), '.');
+    const std::size_t length = characterCount(name);
+    if (length < 32) name.append(32 - length, '.');
     writeLine(out, name + " [over " + findings.age + " old] :" + std::to_string(old.years) + " year(s) & " +
                        std::to_string(old.months) + " month(s).");
   }

@@ -7,7 +7,7 @@
 namespace veldra {
 
 std::optional<std::string> readCollectedType(const Workspace& ws, std::string_view project) {
-  const auto content = readWholeFile(ws.collectedTypeFile(project));
+  const auto content = readTextFile(ws.collectedTypeFile(project));
   if (!content) return std::nullopt;
   const auto lines = splitLines(*content);
   if (lines.size() != 1 || lines.front().size() < 2) return std::nullopt;

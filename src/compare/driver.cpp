@@ -6,6 +6,7 @@
 #include "app/textfile.h"
 #include "compare/collected_type.h"
 #include "compare/julian_text.h"
+#include "platform/platform.h"
 #include "projects/folder_plan.h"
 #include "projects/project_store.h"
 
@@ -46,11 +47,11 @@ constexpr const char* kCollectAgain = "Collect the drawings again to make a new 
 // judged, so a run that ends early leaves no file open. A missing record
 // file leaves every entry empty.
 std::optional<std::string> loadRecords(const std::filesystem::path& recordFile, DrawingTable& table) {
-  const auto content = readWholeFile(recordFile);
+  const auto content = readTextFile(recordFile);
   if (!content) {
     std::error_code ec;
     if (!std::filesystem::exists(recordFile, ec) && !ec) return std::nullopt;
-    return "The record file " + recordFile.string() + " cannot be read. " + kCollectAgain;
+    return "The record file " + utf8FromPath(recordFile) + " cannot be read. " + kCollectAgain;
   }
   std::size_t i = 0;
   std::size_t lineNumber = 0;
@@ -62,11 +63,11 @@ std::optional<std::string> loadRecords(const std::filesystem::path& recordFile, 
     if (!record) {
       // A quoted record whose quote never closes was cut off, wherever.
       if (!line.empty() && line.front() == '"' && line.find('"', 1) == std::string::npos) why = "it is cut short";
-      return "The record file " + recordFile.string() + " is damaged at line " + std::to_string(lineNumber) +
+      return "The record file " + utf8FromPath(recordFile) + " is damaged at line " + std::to_string(lineNumber) +
              ": " + why + ". " + kCollectAgain;
     }
     if (i >= table.size()) {
-      return "The record file " + recordFile.string() + " holds more records than the " +
+      return "The record file " + utf8FromPath(recordFile) + " holds more records than the " +
              std::to_string(table.size()) +
              " drawings its locations hold now: drawings were removed since it was collected. " + kCollectAgain;
     }
@@ -91,7 +92,7 @@ bool noEntityInReadDrawings(const DrawingTable& table) {
 // report whole, and the user is told.
 void commitReport(FileReplacement& report, ComparisonResult& result) {
   if (report.commit()) return;
-  result.errors.push_back("The report " + report.file().string() + " could not be written (" + report.reason() +
+  result.errors.push_back("The report " + utf8FromPath(report.file()) + " could not be written (" + report.reason() +
                           "). A report found there is from an earlier run.");
 }
 

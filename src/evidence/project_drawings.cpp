@@ -89,7 +89,7 @@ VisitList listProjectDrawings(const std::vector<std::string>& locations) {
   };
   for (const auto& entry : locations) {
     const LocationEntry location = parseLocation(entry);
-    const std::filesystem::path folder(location.folder);
+    const std::filesystem::path folder = location.path();
     if (const auto drawings = listFolder(folder, false)) {
       for (const auto& d : *drawings) list.drawings.push_back({d, d.filename()});
     } else {

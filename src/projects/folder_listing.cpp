@@ -4,6 +4,8 @@
 #include <cctype>
 #include <system_error>
 
+#include "app/utf8_text.h"
+#include "platform/platform.h"
 #include "projects/folder_plan.h"
 
 namespace veldra {
@@ -21,15 +23,7 @@ bool hasDwgExtension(std::string_view name) {
 
 }  // namespace
 
-bool lessIgnoringCase(std::string_view a, std::string_view b) {
-  const std::size_t n = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    const auto ca = static_cast<unsigned char>(lowerAscii(a[i]));
-    const auto cb = static_cast<unsigned char>(lowerAscii(b[i]));
-    if (ca != cb) return ca < cb;
-  }
-  return a.size() < b.size();
-}
+bool lessIgnoringCase(std::string_view a, std::string_view b) { return compareIgnoringCase(a, b) < 0; }
 
 std::optional<std::vector<std::string>> listDrawings(const std::filesystem::path& folder) {
   std::error_code ec;
@@ -40,7 +34,7 @@ std::optional<std::vector<std::string>> listDrawings(const std::filesystem::path
     if (ec) return std::nullopt;
     std::error_code typeError;
     if (!it->is_regular_file(typeError)) continue;
-    std::string name = it->path().filename().string();
+    std::string name = utf8FromPath(it->path().filename());
     if (hasDwgExtension(name)) names.push_back(std::move(name));
   }
   if (ec) return std::nullopt;
@@ -62,10 +56,12 @@ std::optional<std::vector<std::filesystem::path>> listSubfolders(const std::file
   if (ec) return std::nullopt;
   std::stable_sort(folders.begin(), folders.end(),
                    [](const std::filesystem::path& a, const std::filesystem::path& b) {
-                     return lessIgnoringCase(a.filename().string(), b.filename().string());
+                     return lessIgnoringCase(utf8FromPath(a.filename()), utf8FromPath(b.filename()));
                    });
   return folders;
 }
+
+std::filesystem::path LocationEntry::path() const { return pathFromUtf8(folder); }
 
 LocationEntry parseLocation(std::string_view entry) {
   LocationEntry location;

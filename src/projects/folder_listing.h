@@ -9,10 +9,10 @@
 namespace veldra {
 
 // Orders names the way the folder and file lists show them: ascending, letter
-// case ignored (ASCII letters; other bytes compare by value).
+// case ignored (accented and other letters too; see compareIgnoringCase).
 bool lessIgnoringCase(std::string_view a, std::string_view b);
 
-// The names (without folder) of the files in `folder` that match "*.dwg",
+// The names (without folder, UTF-8) of the files in `folder` that match "*.dwg",
 // letter case ignored, in listing order. Nothing when the folder cannot be
 // listed (missing, not a folder, unreadable).
 std::optional<std::vector<std::string>> listDrawings(const std::filesystem::path& folder);
@@ -22,11 +22,13 @@ std::optional<std::vector<std::string>> listDrawings(const std::filesystem::path
 std::optional<std::vector<std::filesystem::path>> listSubfolders(const std::filesystem::path& folder);
 
 // A location entry: its mark ('+' the folder and its immediate sub-folders,
-// anything else the folder alone) and the folder path after the mark.
+// anything else the folder alone) and the folder path after the mark, as the
+// location file holds it (UTF-8).
 struct LocationEntry {
   char mark = '-';
   std::string folder;
   bool withSubfolders() const { return mark == '+'; }
+  std::filesystem::path path() const;
 };
 LocationEntry parseLocation(std::string_view entry);
 

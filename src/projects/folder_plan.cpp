@@ -4,6 +4,9 @@
 #include <set>
 #include <system_error>
 
+#include "app/utf8_text.h"
+#include "platform/platform.h"
+
 namespace veldra {
 
 namespace {
@@ -20,11 +23,18 @@ std::string whyUnlisted(const std::filesystem::path& folder) {
 }
 
 // The folder itself, whatever links lead to it; the path as given when it
-// cannot be resolved.
+// cannot be resolved. On Windows a folder answers to its name in any letter
+// case and with either separator, so the key is upper-cased with the
+// system's separators.
 std::string realFolder(const std::string& folder) {
   std::error_code ec;
-  const auto real = std::filesystem::canonical(std::filesystem::path(folder), ec);
-  return ec ? folder : real.string();
+  std::filesystem::path real = std::filesystem::canonical(pathFromUtf8(folder), ec);
+  if (ec) real = pathFromUtf8(folder);
+#ifdef _WIN32
+  return upperCase(utf8FromPath(real.make_preferred()));
+#else
+  return utf8FromPath(real);
+#endif
 }
 
 class Planner {
@@ -32,8 +42,9 @@ class Planner {
   // False when the plan stops here.
   bool add(PlannedLocation& location, std::string folder, std::string shownAs) {
     if (!seen_.insert(realFolder(folder)).second) return true;
-    auto drawings = listDrawings(folder);
-    if (!drawings) return stop("The folder " + folder + " cannot be listed: " + whyUnlisted(folder) + ".");
+    const std::filesystem::path path = pathFromUtf8(folder);
+    auto drawings = listDrawings(path);
+    if (!drawings) return stop("The folder " + folder + " cannot be listed: " + whyUnlisted(path) + ".");
     plan.drawings += static_cast<int>(drawings->size());
     if (plan.drawings > kMaxDrawingCount)
       return stop("The locations hold more than " + std::to_string(kMaxDrawingCount) +
@@ -62,14 +73,14 @@ FolderPlan planFolders(const std::vector<std::string>& entries) {
     const std::string& top = planned.location.folder;
     if (!planner.add(planned, top, std::string())) break;
     if (!planned.location.withSubfolders()) continue;
-    const auto subfolders = listSubfolders(top);
+    const auto subfolders = listSubfolders(planned.location.path());
     if (!subfolders) {
-      planner.stop("The sub-folders of " + top + " cannot be listed: " + whyUnlisted(top) + ".");
+      planner.stop("The sub-folders of " + top + " cannot be listed: " + whyUnlisted(planned.location.path()) + ".");
       break;
     }
     bool going = true;
     for (const auto& subfolder : *subfolders) {
-      std::string folder = subfolder.string();
+      std::string folder = utf8FromPath(subfolder);
       std::string shownAs = folder.size() > top.size() ? folder.substr(top.size()) : std::string();
       shownAs += static_cast<char>(std::filesystem::path::preferred_separator);
       if (!(going = planner.add(planned, std::move(folder), std::move(shownAs)))) break;

@@ -22,7 +22,7 @@ std::string formatQuotedList(const std::vector<std::string>& entries) {
 }
 
 std::optional<std::vector<std::string>> readProjects(const Workspace& ws) {
-  const auto content = readWholeFile(ws.projectsFile());
+  const auto content = readTextFile(ws.projectsFile());
   if (!content) return std::nullopt;
   return parseQuotedList(*content);
 }
@@ -39,7 +39,7 @@ bool rewriteProjects(const Workspace& ws, const std::vector<std::string>& names,
 
 std::optional<std::vector<std::string>> readLocations(const Workspace& ws, std::string_view project) {
   if (projectNameProblem(project)) return std::nullopt;
-  const auto content = readWholeFile(ws.locationFile(project));
+  const auto content = readTextFile(ws.locationFile(project));
   if (!content) return std::nullopt;
   return parseQuotedList(*content);
 }
@@ -84,6 +84,29 @@ bool hasRecords(const Workspace& ws, std::string_view project) {
   return !ec && size > 0;
 }
 
+namespace {
+
+char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Windows opens a device, not a file, for these names with any extension
+// ("CON.prj" is the console): the part before the first dot decides, blanks
+// at its end ignored, letter case too. COM and LPT go with a digit or with
+// a superscript one, two or three.
+bool isReservedDeviceName(std::string_view name) {
+  std::string_view stem = name.substr(0, name.find('.'));
+  while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
+  std::string upper(stem);
+  for (char& c : upper) c = upperAscii(c);
+  for (std::string_view device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
+    if (upper == device) return true;
+  if (upper.size() < 4 || (upper.compare(0, 3, "COM") != 0 && upper.compare(0, 3, "LPT") != 0)) return false;
+  const std::string_view number = std::string_view(upper).substr(3);
+  return (number.size() == 1 && number[0] >= '0' && number[0] <= '9') || number == "\u00b9" ||
+         number == "\u00b2" || number == "\u00b3";
+}
+
+}  // namespace
+
 std::optional<std::string> projectNameProblem(std::string_view name) {
   if (name.empty()) return "A project name cannot be empty.";
   bool onlyBlanksAndDots = true;
@@ -97,6 +120,9 @@ std::optional<std::string> projectNameProblem(std::string_view name) {
   }
   if (name.find("..") != std::string_view::npos) return "A project name cannot hold \"..\".";
   if (onlyBlanksAndDots) return "A project name cannot be made of blanks and dots only.";
+  if (isReservedDeviceName(name))
+    return "A project name cannot be a name Windows keeps for a device (CON, PRN, AUX, NUL, COM1 to COM9, "
+           "LPT1 to LPT9), alone or before a dot.";
   return std::nullopt;
 }
 

@@ -53,7 +53,8 @@ bool hasRecords(const Workspace& ws, std::string_view project);
 // Why a name cannot be a project name, or nothing when it can. The name is
 // the base name of five files in the workspace's folders, so it must stay a
 // plain file name on every platform: no path separator, no "..", no control
-// character, none of < > : " | ? *, and not only blanks and dots.
+// character, none of < > : " | ? *, not only blanks and dots, and no device
+// name of Windows (CON, NUL, COM1...), also not before a dot.
 std::optional<std::string> projectNameProblem(std::string_view name);
 
 }  // namespace veldra

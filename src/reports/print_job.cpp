@@ -76,7 +76,7 @@ PrintOutcome printReport(const PrintRequest& request, PrintDialog& dialog, Print
     // Both files are read whole for each copy, before its job starts, so a
     // missing file starts no job and no file stays open.
     const std::optional<std::string> logo = readWholeFile(request.logoFile);
-    const std::optional<std::string> report = readWholeFile(request.reportFile);
+    const std::optional<std::string> report = readTextFile(request.reportFile);
     if (!logo || !report) return {PrintStatus::Failed, sent};
     if (!surface.beginDocument()) return {PrintStatus::Failed, sent};
     if (!printPages(surface, *logo, request.sectionTitle, splitItems(*report), footer) ||

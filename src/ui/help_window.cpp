@@ -23,7 +23,7 @@ void centreOnScreen(QWidget& window) {
 
 }  // namespace
 
-HelpWindow::HelpWindow(std::function<std::string()> installLoc, QWidget* parent)
+HelpWindow::HelpWindow(std::function<std::filesystem::path()> installLoc, QWidget* parent)
     : QWidget(parent, Qt::Window), installLoc_(std::move(installLoc)) {
   setObjectName(QStringLiteral("frmHelp"));
   setWindowTitle(QStringLiteral("VELDRA 2006 Help"));

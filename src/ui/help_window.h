@@ -20,7 +20,7 @@ class HelpWindow : public QWidget {
  public:
   static constexpr const char* kNotFound = "Help file not found...";
 
-  explicit HelpWindow(std::function<std::string()> installLoc, QWidget* parent = nullptr);
+  explicit HelpWindow(std::function<std::filesystem::path()> installLoc, QWidget* parent = nullptr);
 
   // The Help button of the main window: shows the window in front, running
   // its load step the first time, then loads the full help.
@@ -34,7 +34,7 @@ class HelpWindow : public QWidget {
   void Form_Load();
   void loadOrNotFound(const std::filesystem::path& file);
 
-  std::function<std::string()> installLoc_;
+  std::function<std::filesystem::path()> installLoc_;
   QTextEdit* RichTextBox1 = nullptr;
   QPushButton* cmdExit = nullptr;
   bool loaded_ = false;

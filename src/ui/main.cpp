@@ -11,6 +11,7 @@
 #include "ui/program_arguments.h"
 #include "ui/qt_alarm_sound.h"
 #include "ui/qt_message_boxes.h"
+#include "ui/qt_text.h"
 #include "ui/volumes.h"
 
 int main(int argc, char** argv) {
@@ -28,7 +29,7 @@ int main(int argc, char** argv) {
   veldra::QtMessageBoxes messages;
   if (args.evidenceProject) {
     // The evidence window alone, on the workspace given or recorded.
-    const std::string base = args.workspace ? *args.workspace : veldra::readInstallLocation();
+    const std::filesystem::path base = args.workspace ? *args.workspace : veldra::readInstallLocation();
     if (base.empty()) {
       std::fprintf(stderr, "veldra: no workspace: give --workspace DIR\n");
       return 2;
@@ -37,7 +38,7 @@ int main(int argc, char** argv) {
     const std::string project = veldra::listedProject(workspace, *args.evidenceProject);
     if (project.empty()) {
       std::fprintf(stderr, "veldra: no project %s in %s\n", qPrintable(*args.evidenceProject),
-                   workspace.projectsFile().string().c_str());
+                   veldra::utf8FromPath(workspace.projectsFile()).c_str());
       return 2;
     }
     veldra::EvidenceWindowDeps evidenceDeps;

@@ -32,17 +32,13 @@
 #include "projects/folder_listing.h"
 #include "projects/project_store.h"
 #include "reports/report_options.h"
+#include "platform/platform.h"
+#include "ui/qt_text.h"
 #include "ui/splash.h"
 #include "ui/volumes.h"
 
 namespace veldra {
 namespace {
-
-std::string bytes(const QString& text) { return QFile::encodeName(text).toStdString(); }
-QString fromBytes(std::string_view text) {
-  return QFile::decodeName(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
-}
-QString nativePath(const std::filesystem::path& path) { return fromBytes(path.string()); }
 
 // A check box value as the settings files hold it: 0, 1, or 2 for greyed.
 int checkValue(const QCheckBox* box) {
@@ -62,7 +58,7 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent) : QWidget(parent), 
 
 MainWindow::~MainWindow() = default;
 
-QString MainWindow::InstallLoc() const { return fromBytes(ws_.installLoc()); }
+QString MainWindow::InstallLoc() const { return qtPath(ws_.installLoc()); }
 
 void MainWindow::connectHandlers() {
   connect(txtProject, &QLineEdit::textChanged, this, &MainWindow::on_txtProject_textChanged);
@@ -111,7 +107,7 @@ void MainWindow::startUp() {
 
   // From here on a failing step is skipped without a message.
   if (deps_.host) connectDrawingHost(*deps_.host);
-  const QPixmap logo(nativePath(ws_.resource("veldralogo.jpg")));
+  const QPixmap logo(qtPath(ws_.resource("veldralogo.jpg")));
   if (!logo.isNull()) Picture1->setPixmap(logo.scaled(Picture1->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
 
   fillDrives();
@@ -121,7 +117,7 @@ void MainWindow::startUp() {
   cmdAddproj->setEnabled(false);
 
   if (const auto projects = readProjects(ws_)) {
-    for (const std::string& name : *projects) lstProjects->addItem(fromBytes(name));
+    for (const std::string& name : *projects) lstProjects->addItem(qtText(name));
   } else {
     ensureProjectsFile(ws_);
   }
@@ -189,12 +185,12 @@ int MainWindow::entityPosition() const {
 
 void MainWindow::showMessage(const QString& text, const QString& title, int icon) {
   if (!deps_.messages) return;
-  deps_.messages->show(text.toLocal8Bit().toStdString(), title.toLocal8Bit().toStdString(),
+  deps_.messages->show(utf8Text(text), utf8Text(title),
                        static_cast<MessageIcon>(icon));
 }
 
 void MainWindow::showWriteFailure(const std::filesystem::path& file, const QString& what) {
-  showMessage(QStringLiteral("Cannot write the file %1: %2").arg(nativePath(file), what),
+  showMessage(QStringLiteral("Cannot write the file %1: %2").arg(qtPath(file), what),
               QStringLiteral("VELDRA Error"), static_cast<int>(MessageIcon::Critical));
 }
 
@@ -225,12 +221,12 @@ QString MainWindow::selectedProject() const {
   // A name edited into projects.fil goes through the rules of typed names:
   // nothing is read or written under a name that would leave the workspace.
   const QString name = selected.front()->text();
-  return projectNameProblem(bytes(name)) ? QString() : name;
+  return projectNameProblem(utf8Text(name)) ? QString() : name;
 }
 
 std::vector<std::string> MainWindow::projectNames() const {
   std::vector<std::string> names;
-  for (int i = 0; i < lstProjects->count(); ++i) names.push_back(bytes(lstProjects->item(i)->text().toUpper()));
+  for (int i = 0; i < lstProjects->count(); ++i) names.push_back(utf8Text(lstProjects->item(i)->text().toUpper()));
   return names;
 }
 
@@ -249,12 +245,12 @@ void MainWindow::on_cmdAddproj_clicked() {
   } else {
     // The name becomes the base name of the project's files: refuse one that
     // would reach outside the workspace folders or make no valid file name.
-    if (const auto problem = projectNameProblem(bytes(upper))) {
-      showMessage(fromBytes(*problem), QStringLiteral("VELDRA Error"), static_cast<int>(MessageIcon::Critical));
+    if (const auto problem = projectNameProblem(utf8Text(upper))) {
+      showMessage(qtText(*problem), QStringLiteral("VELDRA Error"), static_cast<int>(MessageIcon::Critical));
       return;
     }
     // The list only shows what the file holds: a failed append adds nothing.
-    if (!appendProject(ws_, bytes(upper))) {
+    if (!appendProject(ws_, utf8Text(upper))) {
       showWriteFailure(ws_.projectsFile(), QStringLiteral("the project was not added."));
       return;
     }
@@ -272,7 +268,7 @@ void MainWindow::on_cmdRemproj_clicked() {
   const QString name = lstProjects->item(row)->text();
   // The project's record and reports are the evidence of past runs: nothing
   // goes without the user's yes.
-  if (!deps_.messages || !deps_.messages->ask(removalQuestion(bytes(name)), "Remove Project")) return;
+  if (!deps_.messages || !deps_.messages->ask(removalQuestion(utf8Text(name)), "Remove Project")) return;
   std::vector<std::string> remaining = projectNames();
   remaining.erase(remaining.begin() + row);
   // Rewrite the list first: when that fails the project stays, files and all.
@@ -286,7 +282,7 @@ void MainWindow::on_cmdRemproj_clicked() {
     lstProjects->setCurrentRow(-1);
     lstProjects->clearSelection();
   }
-  deleteProjectFiles(ws_, bytes(name));
+  deleteProjectFiles(ws_, utf8Text(name));
   lstLocations->clear();
   countDrawings();
   for (QPushButton* b : {cmdRemproj, cmdAddloc, cmdRemloc, cmdJump, cmdCollect, cmdCompare}) b->setEnabled(false);
@@ -298,7 +294,7 @@ std::string MainWindow::removalQuestion(const std::string& project) const {
   std::string files;
   for (const auto& file : projectFiles(ws_, project)) {
     std::error_code ec;
-    if (std::filesystem::exists(file, ec)) files += "\r\n" + file.string();
+    if (std::filesystem::exists(file, ec)) files += "\r\n" + utf8FromPath(file);
   }
   if (files.empty()) return text + "\r\n\r\nIt has no files yet.";
   return text + "\r\n\r\nIts locations, its record file and its reports will be deleted for good:" + files;
@@ -319,7 +315,7 @@ void MainWindow::lstProjects_Click() {
   const auto selected = lstProjects->selectedItems();
   if (selected.isEmpty()) return;
   const QString name = selected.front()->text();
-  const std::string project = bytes(name);
+  const std::string project = utf8Text(name);
   if (const auto problem = projectNameProblem(project)) {
     refuseProject(name, *problem);
     return;
@@ -328,7 +324,7 @@ void MainWindow::lstProjects_Click() {
     const QSignalBlocker blocker(lstLocations);
     lstLocations->clear();
     if (const auto entries = readLocations(ws_, project)) {
-      for (const std::string& entry : *entries) lstLocations->addItem(fromBytes(entry));
+      for (const std::string& entry : *entries) lstLocations->addItem(qtText(entry));
     }
     lstLocations->setCurrentRow(-1);
   }
@@ -355,7 +351,7 @@ void MainWindow::refuseProject(const QString& name, const std::string& problem) 
   for (QLabel* label : lblProject) label->setText(QStringLiteral("Project: ") + name);
   showMessage(QStringLiteral("The project name %1 in %2 cannot be used: %3\r\n\r\nRemove the project and add it "
                              "again under another name.")
-                  .arg(name, nativePath(ws_.projectsFile()), fromBytes(problem)),
+                  .arg(name, qtPath(ws_.projectsFile()), qtText(problem)),
               QString::fromLatin1(kErrorTitle), static_cast<int>(MessageIcon::Critical));
 }
 
@@ -363,7 +359,7 @@ void MainWindow::refuseProject(const QString& name, const std::string& problem) 
 
 std::vector<std::string> MainWindow::locationEntries() const {
   std::vector<std::string> entries;
-  for (int i = 0; i < lstLocations->count(); ++i) entries.push_back(bytes(lstLocations->item(i)->text()));
+  for (int i = 0; i < lstLocations->count(); ++i) entries.push_back(utf8Text(lstLocations->item(i)->text()));
   return entries;
 }
 
@@ -387,11 +383,11 @@ void MainWindow::on_cmdAddloc_clicked() {
                 static_cast<int>(MessageIcon::Critical));
   } else {
     const QString entry = (chkSub->checkState() == Qt::Checked ? QStringLiteral("+") : QStringLiteral("-")) + folder;
-    if (appendLocation(ws_, bytes(project), bytes(entry))) {
+    if (appendLocation(ws_, utf8Text(project), utf8Text(entry))) {
       const QSignalBlocker blocker(lstLocations);
       lstLocations->addItem(entry);
     } else {
-      showWriteFailure(ws_.locationFile(bytes(project)), QStringLiteral("the location was not added."));
+      showWriteFailure(ws_.locationFile(utf8Text(project)), QStringLiteral("the location was not added."));
     }
   }
   countDrawings();
@@ -403,8 +399,8 @@ void MainWindow::on_cmdRemloc_clicked() {
   if (project.isEmpty() || row < 0 || lstLocations->selectedItems().isEmpty()) return;
   std::vector<std::string> remaining = locationEntries();
   remaining.erase(remaining.begin() + row);
-  if (!rewriteLocations(ws_, bytes(project), remaining)) {
-    showWriteFailure(ws_.locationFile(bytes(project)), QStringLiteral("the location was not removed."));
+  if (!rewriteLocations(ws_, utf8Text(project), remaining)) {
+    showWriteFailure(ws_.locationFile(utf8Text(project)), QStringLiteral("the location was not removed."));
     return;
   }
   {
@@ -506,7 +502,7 @@ void MainWindow::drvMain_Change() {
 bool MainWindow::openFolder(const QString& folder) {
   const QFileInfo info(folder);
   if (folder.isEmpty() || !info.isDir() || !QDir(folder).isReadable()) return false;
-  if (!listSubfolders(bytes(QDir::toNativeSeparators(info.absoluteFilePath())))) return false;
+  if (!listSubfolders(fsPath(QDir::toNativeSeparators(info.absoluteFilePath())))) return false;
   currentFolder_ = QDir::toNativeSeparators(QDir::cleanPath(info.absoluteFilePath()));
   refreshFolderList();
   return true;
@@ -531,9 +527,9 @@ void MainWindow::refreshFolderList() {
     ++depth;
   }
   dirMain->setCurrentRow(dirMain->count() - 1);
-  if (const auto subfolders = listSubfolders(bytes(currentFolder_))) {
+  if (const auto subfolders = listSubfolders(fsPath(currentFolder_))) {
     for (const auto& sub : *subfolders) {
-      const QString path = nativePath(sub);
+      const QString path = qtPath(sub);
       auto* item = new QListWidgetItem(QString(depth * 2, ' ') + QFileInfo(path).fileName());
       item->setData(Qt::UserRole, path);
       dirMain->addItem(item);

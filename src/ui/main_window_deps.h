@@ -3,6 +3,7 @@
 #include <QDate>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -34,7 +35,7 @@ struct MainWindowDeps {
   // Today's date for the status bar.
   std::function<QDate()> today = [] { return QDate::currentDate(); };
   // The base folder; when not given, start-up reads it from the settings store.
-  std::optional<std::string> installLoc;
+  std::optional<std::filesystem::path> installLoc;
   // Ends the program after the window has saved what it keeps.
   std::function<void()> endProgram;
   // The conflict alarm's sound; none (silence) when not given.

@@ -16,6 +16,7 @@
 #include "ui/main_window.h"
 #include "ui/qt_print_dialog.h"
 #include "ui/qt_print_surface.h"
+#include "ui/qt_text.h"
 #include "ui/rtf_document.h"
 #include "ui/whatnext_window.h"
 
@@ -24,8 +25,6 @@ namespace veldra {
 namespace {
 
 constexpr const char* kAboutNotFound = "About document not found...";
-
-std::string bytes(const QString& text) { return QFile::encodeName(text).toStdString(); }
 
 // The option button checked on the Reports page, if any.
 std::optional<int> checkedOption(QRadioButton* const (&options)[3]) {
@@ -45,7 +44,7 @@ class NoMessages : public MessageBoxes {
 
 void MainWindow::optReport_Click(int index) {
   if (index < 0 || index > 2) return;
-  const std::string project = bytes(selectedProject());
+  const std::string project = utf8Text(selectedProject());
   TextEditViewer viewer(*RichTextBox1);
   const PrintButtonState state =
       reportOptionClicked(ws_, static_cast<ReportKind>(index), project, viewer);
@@ -54,7 +53,7 @@ void MainWindow::optReport_Click(int index) {
 
 void MainWindow::LoadChosenReport() {
   const std::optional<int> option = checkedOption(optReport);
-  const std::string project = bytes(selectedProject());
+  const std::string project = utf8Text(selectedProject());
   TextEditViewer viewer(*RichTextBox1);
   const PrintButtonState state =
       loadChosenReport(ws_, reportKindFromOption(option), project, viewer);
@@ -89,7 +88,7 @@ void MainWindow::on_cmdPrint_clicked() {
   // selected since it was loaded.
   if (shownReportOption_ < 0) return;
   const std::string date =
-      QLocale::system().toString(deps_.today(), QLocale::ShortFormat).toLocal8Bit().toStdString();
+      utf8Text(QLocale::system().toString(deps_.today(), QLocale::ShortFormat));
   const std::optional<PrintRequest> request =
       printRequestFor(ws_, reportKindFromOption(shownReportOption_), shownReportProject_, date);
   if (!request) return;

@@ -12,14 +12,14 @@
 #include "compare/driver.h"
 #include "compare/run_context.h"
 #include "compare/throttled_view.h"
+#include "platform/platform.h"
 #include "ui/main_window.h"
 #include "ui/null_host.h"
+#include "ui/qt_text.h"
 #include "ui/window_run_view.h"
 
 namespace veldra {
 namespace {
-
-std::string bytes(const QString& text) { return QFile::encodeName(text).toStdString(); }
 
 // Stands in for a missing message box implementation: nothing is shown.
 class NoMessages : public MessageBoxes {
@@ -43,7 +43,7 @@ std::string problemsText(const std::vector<ProblemDrawing>& problems) {
                                           : "These drawings could not be read, or their facts cannot be trusted:";
   text += "\r\n";
   for (std::size_t i = 0; i < problems.size() && i < kProblemsNamed; ++i)
-    text += "\r\n" + problems[i].path.string() + " (" + problemReason(problems[i]) + ")";
+    text += "\r\n" + utf8FromPath(problems[i].path) + " (" + problemReason(problems[i]) + ")";
   if (problems.size() > kProblemsNamed)
     text += "\r\n... and " + std::to_string(problems.size() - kProblemsNamed) +
             " more (\"veldra-cli collect\" lists every one).";
@@ -77,14 +77,14 @@ FileDevice& MainWindow::files() const { return deps_.files ? *deps_.files : disk
 
 RunOptions MainWindow::runOptions() const {
   RunOptions options;
-  options.project = bytes(selectedProject());
+  options.project = utf8Text(selectedProject());
   options.locations = locationEntries();
-  options.entity = bytes(cmbEntity->currentText());
+  options.entity = utf8Text(cmbEntity->currentText());
   options.timeCheck = chkOpt[0]->checkState() == Qt::Checked;
   options.handleCheck = chkOpt[1]->checkState() == Qt::Checked;
   options.ageCheck = chkOpt[2]->checkState() == Qt::Checked;
-  options.percent = bytes(cmbPercent->currentText());
-  options.age = bytes(cmbdate->currentText());
+  options.percent = utf8Text(cmbPercent->currentText());
+  options.age = utf8Text(cmbdate->currentText());
   return options;
 }
 

@@ -5,6 +5,7 @@
 
 #include "projects/folder_listing.h"
 #include "projects/project_store.h"
+#include "ui/qt_text.h"
 
 namespace veldra {
 
@@ -16,7 +17,7 @@ ProgramArguments parseProgramArguments(const QStringList& arguments) {
       // A given base folder is used as written, without a trailing separator.
       QString folder = QDir::toNativeSeparators(QDir(arguments[++i]).absolutePath());
       while (folder.size() > 1 && (folder.endsWith('/') || folder.endsWith('\\'))) folder.chop(1);
-      out.workspace = QFile::encodeName(folder).toStdString();
+      out.workspace = fsPath(folder);
     } else if (arg == QStringLiteral("--evidence") && i + 1 < arguments.size() && !arguments[i + 1].isEmpty()) {
       out.evidenceProject = arguments[++i];
     } else {
@@ -28,7 +29,7 @@ ProgramArguments parseProgramArguments(const QStringList& arguments) {
 }
 
 std::string listedProject(const Workspace& workspace, const QString& name) {
-  const std::string wanted = QFile::encodeName(name).toStdString();
+  const std::string wanted = name.toStdString();  // project names are kept as UTF-8
   for (const auto& listed : readProjects(workspace).value_or(std::vector<std::string>{}))
     if (!lessIgnoringCase(listed, wanted) && !lessIgnoringCase(wanted, listed) && !projectNameProblem(listed))
       return listed;

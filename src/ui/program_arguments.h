@@ -7,12 +7,14 @@
 #include <optional>
 #include <string>
 
+#include <filesystem>
+
 #include "app/workspace.h"
 
 namespace veldra {
 
 struct ProgramArguments {
-  std::optional<std::string> workspace;  // as given, made absolute, no trailing separator
+  std::optional<std::filesystem::path> workspace;  // as given, made absolute, no trailing separator
   std::optional<QString> evidenceProject;
   QString error;                         // not empty when the line cannot be used
 };

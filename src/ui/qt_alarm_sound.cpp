@@ -4,15 +4,17 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include "ui/qt_text.h"
+
 namespace veldra {
 namespace {
 
 QUrl soundUrl(const std::filesystem::path& wavFile) {
-  return QUrl::fromLocalFile(QFileInfo(QFile::decodeName(QByteArray::fromStdString(wavFile.string()))).absoluteFilePath());
+  return QUrl::fromLocalFile(QFileInfo(qtPath(wavFile)).absoluteFilePath());
 }
 
 bool readable(const std::filesystem::path& wavFile) {
-  const QFileInfo info(QFile::decodeName(QByteArray::fromStdString(wavFile.string())));
+  const QFileInfo info(qtPath(wavFile));
   return info.isFile() && info.isReadable();
 }
 

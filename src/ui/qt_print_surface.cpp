@@ -66,7 +66,7 @@ bool QtPrintSurface::printLine(const std::string& text) {
   const QFontMetricsF metrics(font_, &printer_);
   // The position is the text's top-left corner; Qt draws from the baseline.
   painter_.drawText(QPointF(x_ * dpiX_, y_ * dpiY_ + metrics.ascent()),
-                    QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())));
+                    QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
   x_ = 0;
   y_ += metrics.lineSpacing() / dpiY_;
   return healthy();

@@ -7,6 +7,8 @@
 #include <QTextEdit>
 
 #include "app/textfile.h"
+#include "app/utf8_text.h"
+#include "ui/qt_text.h"
 
 namespace veldra {
 
@@ -67,7 +69,8 @@ bool loadDocumentFile(QTextEdit& view, const std::filesystem::path& file) {
     view.clear();
     fillTextDocument(*view.document(), rtf::parse(*bytes));
   } else {
-    view.setPlainText(QString::fromLocal8Bit(bytes->data(), static_cast<qsizetype>(bytes->size())));
+    // A report as stored: UTF-8, or the ANSI code page of an older program.
+    view.setPlainText(qtText(textFromStoredBytes(*bytes)));
   }
   view.moveCursor(QTextCursor::Start);
   return true;
@@ -80,7 +83,7 @@ bool TextEditViewer::loadFile(const std::filesystem::path& file) {
 }
 
 void TextEditViewer::setText(const std::string& text) {
-  edit_.setPlainText(QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())));
+  edit_.setPlainText(qtText(text));
   fileName_.clear();
 }
 

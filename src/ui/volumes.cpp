@@ -5,6 +5,9 @@
 
 #include <algorithm>
 
+#include "platform/platform.h"
+#include "ui/qt_text.h"
+
 namespace veldra {
 
 QStringList SystemVolumes::roots() const {
@@ -24,7 +27,8 @@ QStringList SystemVolumes::roots() const {
 
 QString SystemVolumes::rootVolume() const {
 #ifdef Q_OS_WIN
-  return QStringLiteral("C:/");
+  // The drive Windows runs from, which is C: on most machines but not all.
+  return QDir::cleanPath(QDir::fromNativeSeparators(qtPath(systemDrive())));
 #else
   return QDir::rootPath();
 #endif

@@ -6,8 +6,9 @@
 namespace veldra {
 
 // The volumes the drive list offers. Their roots are full paths ("/",
-// "/media/usb", "C:/"), with the system's own separators; the root volume
-// stands where a classic drive list has drive C:.
+// "/media/usb", "C:/"), with forward slashes; the root volume (the file
+// system's root, or on Windows the drive the system runs from) stands where
+// a classic drive list has drive C:.
 class Volumes {
  public:
   virtual ~Volumes() = default;

@@ -11,11 +11,12 @@
 #include "app/messages.h"
 #include "app/workspace.h"
 #include "ui/rtf_document.h"
+#include "ui/qt_text.h"
 #include "ui/twips.h"
 
 namespace veldra {
 
-WhatNextWindow::WhatNextWindow(std::function<std::string()> installLoc, MessageBoxes& messages,
+WhatNextWindow::WhatNextWindow(std::function<std::filesystem::path()> installLoc, MessageBoxes& messages,
                                QWidget* parent)
     : QWidget(parent, Qt::Window), installLoc_(std::move(installLoc)), messages_(messages) {
   setObjectName(QStringLiteral("WhatNext"));
@@ -49,8 +50,7 @@ WhatNextWindow::WhatNextWindow(std::function<std::string()> installLoc, MessageB
 void WhatNextWindow::openAdvice() {
   if (!placed_) {
     placed_ = true;
-    const QString icon = QFile::decodeName(
-        Workspace(installLoc_()).resource("veldra.png").string().c_str());
+    const QString icon = qtPath(Workspace(installLoc_()).resource("veldra.png"));
     if (QFile::exists(icon)) setWindowIcon(QIcon(icon));
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
       QRect frame = frameGeometry();

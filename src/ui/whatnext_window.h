@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -22,7 +23,7 @@ class WhatNextWindow : public QWidget {
  public:
   static constexpr const char* kUnavailable = "Whatnext.rtf unavailable!";
 
-  WhatNextWindow(std::function<std::string()> installLoc, MessageBoxes& messages,
+  WhatNextWindow(std::function<std::filesystem::path()> installLoc, MessageBoxes& messages,
                  QWidget* parent = nullptr);
 
   // The What Next? button of the main window: shows the window in front and
@@ -38,7 +39,7 @@ class WhatNextWindow : public QWidget {
   void on_cmdClose_clicked();
 
  private:
-  std::function<std::string()> installLoc_;
+  std::function<std::filesystem::path()> installLoc_;
   MessageBoxes& messages_;
   QTextEdit* RichTextBox1 = nullptr;
   QLabel* Label2 = nullptr;

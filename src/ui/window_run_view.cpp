@@ -7,14 +7,15 @@
 
 #include "projects/folder_listing.h"
 #include "ui/main_window.h"
+#include "ui/qt_text.h"
 
 namespace veldra {
 
 WindowRunView::WindowRunView(MainWindow& window) : window_(window) {}
 
-// Texts of a run come as file-system bytes (names and folders of drawings).
+// Texts of a run come in UTF-8 (names and folders of drawings among them).
 void WindowRunView::show(QLabel* label, const std::string& text) {
-  label->setText(QFile::decodeName(QByteArray(text.data(), static_cast<qsizetype>(text.size()))));
+  label->setText(qtText(text));
   label->repaint();
 }
 
@@ -54,7 +55,7 @@ void WindowRunView::setVerdict(Verdict verdict) {
 
 bool WindowRunView::loadPicture(const std::filesystem::path& file) {
   QPixmap picture;
-  if (!picture.load(QFile::decodeName(QByteArray::fromStdString(file.string())))) return false;
+  if (!picture.load(qtPath(file))) return false;
   QLabel* box = window_.Picture1;
   box->setPixmap(picture.scaled(box->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
   box->repaint();

@@ -11,7 +11,7 @@ using testing::TempDir;
 
 TEST(SettingsFiles, MissingFileGivesTheDefaultAndMalformedLinesGiveNothing) {
   TempDir dir;
-  const Workspace ws(dir.path().string());
+  const Workspace ws(dir.path());
   EXPECT_EQ(readSetting(ws, kEntitySettingFile, 14), 14);
 
   dir.write("default.fil", "9\r\n");
@@ -26,7 +26,7 @@ TEST(SettingsFiles, MissingFileGivesTheDefaultAndMalformedLinesGiveNothing) {
 
 TEST(SettingsFiles, WritingReplacesTheWholeFileWithBareDigits) {
   TempDir dir;
-  const Workspace ws(dir.path().string());
+  const Workspace ws(dir.path());
   dir.write("folders.fil", "1\r\nold trailing line\r\n");
   ASSERT_TRUE(writeSetting(ws, kSubfolderSettingFile, 0));
   EXPECT_EQ(slurp(dir.path() / "folders.fil"), "0\r\n");
@@ -34,7 +34,7 @@ TEST(SettingsFiles, WritingReplacesTheWholeFileWithBareDigits) {
   EXPECT_EQ(slurp(dir.path() / "default.fil"), "-14\r\n");
 
   // A base folder that does not exist: nothing is written, nothing created.
-  const Workspace missing((dir.path() / "absent").string());
+  const Workspace missing(dir.path() / "absent");
   EXPECT_FALSE(writeSetting(missing, kEntitySettingFile, 3));
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "absent"));
 }

@@ -4,6 +4,7 @@
 
 #include "app/textfile.h"
 #include "app/workspace.h"
+#include "platform/platform.h"
 #include "support/filling_disk.h"
 #include "support/temp_dir.h"
 
@@ -19,6 +20,22 @@ TEST(WorkspacePaths, JoinBaseFolderAndPartsWithTheNativeSeparator) {
   EXPECT_EQ(ws.ageReport("P").filename().string(), "P.dat");
   // An empty base folder starts every path at the root.
   EXPECT_EQ(Workspace("").settingsFile("default.fil").string(), sep + "default.fil");
+}
+
+// Project names are UTF-8 text whatever the system's code page; the base
+// folder is a path used as given.
+TEST(WorkspacePaths, NamesBeyondAsciiAndWindowsForms) {
+  const std::string sep(1, static_cast<char>(std::filesystem::path::preferred_separator));
+  const Workspace ws(pathFromUtf8("/srv/Überprüfung 学生"));
+  EXPECT_EQ(utf8FromPath(ws.ageReport("ΤΕΧΝΙΚΟ Ä")),
+            "/srv/Überprüfung 学生" + sep + "date conflicts" + sep + "ΤΕΧΝΙΚΟ Ä.dat");
+  EXPECT_EQ(ws.recordFile("ΤΕΧΝΙΚΟ").filename(), pathFromUtf8("ΤΕΧΝΙΚΟ.cmp"));
+#ifdef _WIN32
+  EXPECT_EQ(Workspace(L"C:\\VELDRA").projectsFile().native(), L"C:\\VELDRA\\projects\\projects.fil");
+  EXPECT_EQ(Workspace(L"C:\\VELDRA").recordFile("\u03a3").native(), L"C:\\VELDRA\\compares\\\u03a3.cmp");
+  // An empty base folder starts at the root of the current drive.
+  EXPECT_EQ(Workspace().settingsFile("default.fil").native(), L"\\default.fil");
+#endif
 }
 
 TEST(TextFiles, QuotedItemsKeepCommasAndLinesSplitOnAnyLineEnd) {

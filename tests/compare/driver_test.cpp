@@ -124,18 +124,21 @@ TEST_F(DriverTest, AgeCheckFlagsByCalendarMonths) {
   run.options.age = "6 months";
   // Today is March 2006 (the fixed clock).
   records({"SEPT2005,2453629,,END", "OCT2005,2453659,,END", "JAN2004,2453006,,END",
-           "NEXTMONTH,2453827,,END", "ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHIJKLMN,2453006,,END"});
-  drive(6);
+           "NEXTMONTH,2453827,,END", "ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHIJKLMN,2453006,,END",
+           "ZEICHNUNG_MÜLLER,2453006,,END"});
+  drive(7);
   EXPECT_EQ(ageReport(), lines({
                              "SEPT2005........................ [over 6 months old] :0 year(s) & 6 month(s).",
                              "JAN2004......................... [over 6 months old] :2 year(s) & 2 month(s).",
                              "ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHIJKLMN [over 6 months old] :2 year(s) & 2 month(s).",
+                             // Dots count characters: Ü is one, though two bytes.
+                             "ZEICHNUNG_MÜLLER................ [over 6 months old] :2 year(s) & 2 month(s).",
                          }));
-  EXPECT_EQ(run.view.ageConflicts, "0003");
+  EXPECT_EQ(run.view.ageConflicts, "0004");
   EXPECT_EQ(run.alarm.starts, 1);
 
   run.options.age = "over 5 years";
-  drive(6);
+  drive(7);
   EXPECT_EQ(ageReport(), lines({"No DWG date check conflicts!"}));
   EXPECT_EQ(run.view.picture, "veldracheck.jpg");
 }

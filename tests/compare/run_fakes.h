@@ -81,7 +81,7 @@ class CountingAlarm : public AlarmSound {
 
 // A run over a workspace with resources in place, for project "P".
 struct RunFixture {
-  explicit RunFixture(const std::filesystem::path& base) : workspace(base.string()) {
+  explicit RunFixture(const std::filesystem::path& base) : workspace(base) {
     options.project = "P";
     for (const char* picture : {"veldralogo.jpg", "veldracheck.jpg", "veldrawrong.jpg", "conflict.wav"})
       std::ofstream(workspace.resource(picture)) << "x";

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <array>
 #include <atomic>
-#include <cstdio>
+#include <string>
+#include <vector>
 
 #include "app/textfile.h"
 #include "dwgwrite/dwg_writer.h"
@@ -10,6 +10,7 @@
 #include "evidence/evidence_run.h"
 #include "evidence/evidence_store.h"
 #include "evidence/project_drawings.h"
+#include "platform/platform.h"
 #include "support/temp_dir.h"
 
 namespace veldra::evidence {
@@ -32,10 +33,10 @@ DrawingSpec student(std::int32_t ms, std::uint64_t own) {
 // student, a stray drawing in the folder itself and one that is no drawing.
 class EvidenceRunTest : public ::testing::Test {
  protected:
-  EvidenceRunTest() : base(dir.makeWorkspace()), workspace(base.string()) {
+  EvidenceRunTest() : base(dir.makeWorkspace()), workspace(base) {
     replaceFile(base / "projects" / "projects.fil", "\"OTHER\"\r\n\"CAD1\"\r\n");
     classFolder = dir.path() / "class";
-    replaceFile(base / "projects" / "CAD1.prj", quotedLine("+" + classFolder.string()));
+    replaceFile(base / "projects" / "CAD1.prj", quotedLine("+" + utf8FromPath(classFolder)));
     write("anna/drawing.dwg", student(36000123, 0));
     write("ben/drawing.dwg", student(36000123, 0));  // anna's file, copied
     write("carla/drawing.dwg", student(39000456, 0x400));
@@ -91,7 +92,7 @@ TEST_F(EvidenceRunTest, JudgesTheProjectsDrawingsAndKeepsItsEvidence) {
   EvidenceSettings later;
   later.against = {"cad1"};
   replaceFile(base / "projects" / "projects.fil", "\"CAD1\"\r\n\"CAD2\"\r\n");
-  replaceFile(base / "projects" / "CAD2.prj", quotedLine("-" + (classFolder / "anna").string()));
+  replaceFile(base / "projects" / "CAD2.prj", quotedLine("-" + utf8FromPath(classFolder / "anna")));
   const RunResult next = runEvidenceCheck(workspace, "CAD2", later, {});
   ASSERT_EQ(next.outcome, RunOutcome::kDone) << next.error;
   ASSERT_FALSE(next.findings.pairs.empty());
@@ -181,26 +182,26 @@ struct CliResult {
   std::string out, err;
 };
 
-CliResult runCli(const veldra::testing::TempDir& dir, const std::string& arguments) {
-  const auto errFile = dir.path() / "stderr.txt";
-  const std::string command = std::string("\"") + VELDRA_CLI + "\" " + arguments + " 2>\"" + errFile.string() + "\"";
-  CliResult result;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return result;
-  std::array<char, 4096> buffer{};
-  std::size_t got;
-  while ((got = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.out.append(buffer.data(), got);
-  const int raw = pclose(pipe);
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  result.err = veldra::testing::slurp(errFile);
+// Runs the built program with these arguments, no shell in between. Line
+// ends as on Linux: standard output on Windows ends its lines with CR LF.
+CliResult runCli(const std::vector<std::string>& arguments) {
+  const ProgramRun run = runProgram(pathFromUtf8(VELDRA_CLI), arguments);
+  EXPECT_TRUE(run.started) << VELDRA_CLI;
+  CliResult result{run.exitCode, run.out, run.err};
+  for (std::string* text : {&result.out, &result.err})
+    for (std::size_t at; (at = text->find("\r\n")) != std::string::npos;) text->erase(at, 1);
   return result;
 }
 
 TEST_F(EvidenceRunTest, CommandLineExitsByWhatItFound) {
-  const std::string ws = "--workspace \"" + base.string() + "\" ";
+  const std::vector<std::string> ws = {"--workspace", utf8FromPath(base)};
+  auto with = [&](std::vector<std::string> rest) {
+    rest.insert(rest.begin(), ws.begin(), ws.end());
+    return rest;
+  };
   const auto csv = dir.path() / "out.csv", html = dir.path() / "out.html";
-  const CliResult found = runCli(dir, ws + "evidence cad1 --ignore-author lab3 --csv \"" + csv.string() +
-                                          "\" --html \"" + html.string() + "\"");
+  const CliResult found = runCli(with({"evidence", "cad1", "--ignore-author", "lab3", "--csv", utf8FromPath(csv),
+                                       "--html", utf8FromPath(html)}));
   EXPECT_EQ(found.status, 1) << found.err;
   EXPECT_NE(found.out.find("Drawings: 6 (5 read, 1 could not be read)\n"), std::string::npos) << found.out;
   EXPECT_NE(found.out.find("Pairs: 1 copy,"), std::string::npos);
@@ -211,21 +212,29 @@ TEST_F(EvidenceRunTest, CommandLineExitsByWhatItFound) {
 
   // Without the copy, nothing is found.
   std::filesystem::remove(classFolder / "ben" / "drawing.dwg");
-  EXPECT_EQ(runCli(dir, ws + "evidence CAD1").status, 0);
-  for (const char* bad : {"evidence NOSUCH", "evidence CAD1 --against NOSUCH", "evidence CAD1 --csv",
-                          "evidence CAD1 --frobnicate", "evidence",
-                          "evidence CAD1 --template \"no such template.dwg\""}) {
-    const CliResult r = runCli(dir, ws + bad);
-    EXPECT_EQ(r.status, 2) << bad;
-    EXPECT_FALSE(r.err.empty()) << bad;
+  EXPECT_EQ(runCli(with({"evidence", "CAD1"})).status, 0);
+  for (const std::vector<std::string>& bad :
+       std::vector<std::vector<std::string>>{{"evidence", "NOSUCH"},
+                                             {"evidence", "CAD1", "--against", "NOSUCH"},
+                                             {"evidence", "CAD1", "--csv"},
+                                             {"evidence", "CAD1", "--frobnicate"},
+                                             {"evidence"},
+                                             {"evidence", "CAD1", "--template", "no such template.dwg"}}) {
+    const CliResult r = runCli(with(bad));
+    EXPECT_EQ(r.status, 2) << bad.back();
+    EXPECT_FALSE(r.err.empty()) << bad.back();
   }
 }
 
 // The next term's class is judged against this one after its folders were
 // cleared: only the evidence store remembers them.
 TEST_F(EvidenceRunTest, CommandLineComparesAgainstAnEarlierTermWhoseDrawingsAreGone) {
-  const std::string ws = "--workspace \"" + base.string() + "\" ";
-  ASSERT_EQ(runCli(dir, ws + "evidence CAD1 --term 2025").status, 1);
+  const std::vector<std::string> ws = {"--workspace", utf8FromPath(base)};
+  auto with = [&](std::vector<std::string> rest) {
+    rest.insert(rest.begin(), ws.begin(), ws.end());
+    return rest;
+  };
+  ASSERT_EQ(runCli(with({"evidence", "CAD1", "--term", "2025"})).status, 1);
   const auto nextTerm = dir.path() / "next";
   std::filesystem::create_directories(nextTerm / "fritz");
   std::filesystem::create_directories(nextTerm / "gina");
@@ -236,12 +245,12 @@ TEST_F(EvidenceRunTest, CommandLineComparesAgainstAnEarlierTermWhoseDrawingsAreG
   ASSERT_EQ(veldra::dwgwrite::writeDrawingFile(nextTerm / "gina" / "drawing.dwg", own), "");
   std::filesystem::remove_all(classFolder);
   replaceFile(base / "projects" / "projects.fil", "\"CAD1\"\r\n\"CAD2\"\r\n");
-  replaceFile(base / "projects" / "CAD2.prj", quotedLine("+" + nextTerm.string()));
+  replaceFile(base / "projects" / "CAD2.prj", quotedLine("+" + utf8FromPath(nextTerm)));
 
   // Alone, the new class holds no copy.
-  EXPECT_EQ(runCli(dir, ws + "evidence CAD2").status, 0);
+  EXPECT_EQ(runCli(with({"evidence", "CAD2"})).status, 0);
   const auto csv = dir.path() / "terms.csv";
-  const CliResult r = runCli(dir, ws + "evidence CAD2 --against cad1 --csv \"" + csv.string() + "\"");
+  const CliResult r = runCli(with({"evidence", "CAD2", "--against", "cad1", "--csv", utf8FromPath(csv)}));
   EXPECT_EQ(r.status, 1) << r.err;
   EXPECT_NE(r.out.find("Earlier drawings: 6\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("CAD1: carla/drawing.dwg"), std::string::npos) << r.out;
@@ -256,6 +265,51 @@ TEST_F(EvidenceRunTest, CommandLineComparesAgainstAnEarlierTermWhoseDrawingsAreG
   EXPECT_EQ(stored[0].name, "CAD1");
   EXPECT_EQ(stored[0].term, "2025");
   EXPECT_EQ(stored[0].drawings, 6u);
+}
+
+// Folders, drawings, the project and the reports named beyond ASCII: the
+// names reach the findings, the store and every report as they are, on
+// Windows too, where a name outside the ANSI code page would otherwise be
+// lost on the way from the location file to the folder.
+TEST_F(EvidenceRunTest, NamesBeyondAsciiReachTheStoreAndEveryReport) {
+  const std::string project = "ΤΕΧΝΙΚΟ 学生";
+  const std::filesystem::path folder = dir.path() / pathFromUtf8("Klasse Ω");
+  for (const char* name : {"José/Σχέδιο.dwg", "学生/Σχέδιο.dwg"}) {
+    const std::filesystem::path file = folder / pathFromUtf8(name);
+    std::filesystem::create_directories(file.parent_path());
+    ASSERT_EQ(veldra::dwgwrite::writeDrawingFile(file, student(36000123, 0)), "");
+  }
+  dir.write("Klasse Ω/Zoë/übung.dwg", "not a drawing");
+  replaceFile(base / "projects" / "projects.fil", quotedLine(project));
+  replaceFile(workspace.locationFile(project), quotedLine("+" + utf8FromPath(folder)));
+  const auto csv = dir.path() / pathFromUtf8("Ergebnis ü.csv"), html = dir.path() / pathFromUtf8("结果.html");
+
+  const CliResult r = runCli({"--workspace", utf8FromPath(base), "evidence", "τεχνικο 学生", "--csv",
+                              utf8FromPath(csv), "--html", utf8FromPath(html)});
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.out.find("Project: " + project + "\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Drawings: 3 (2 read, 1 could not be read)\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("  Group 1 (likely source "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(" José/Σχέδιο.dwg 学生/Σχέδιο.dwg\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("  Zoë/übung.dwg: not a drawing\n"), std::string::npos) << r.out;
+  const std::string report = utf8FromPath(reportFile(workspace, project));
+  EXPECT_NE(r.out.find("Report: " + report + "\n"), std::string::npos) << r.out;
+  EXPECT_NE(veldra::testing::slurp(reportFile(workspace, project)).find("Zoë/übung.dwg: not a drawing"),
+            std::string::npos);
+
+  const std::string sheet = veldra::testing::slurp(csv);
+  EXPECT_NE(sheet.find(utf8FromPath(folder / pathFromUtf8("学生") / pathFromUtf8("Σχέδιο.dwg"))), std::string::npos)
+      << sheet;
+  EXPECT_NE(sheet.find("José/Σχέδιο.dwg"), std::string::npos);
+  EXPECT_NE(veldra::testing::slurp(html).find("学生/Σχέδιο.dwg"), std::string::npos);
+
+  std::string error;
+  auto store = EvidenceStore::open(storeFile(workspace), error);
+  ASSERT_TRUE(store) << error;
+  const auto projects = store->projects(error);
+  ASSERT_EQ(projects.size(), 1u) << error;
+  EXPECT_EQ(projects[0].name, project);
+  EXPECT_EQ(projects[0].drawings, 3u);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include "evidence/class_model.h"
 #include "evidence/evidence_store.h"
+#include "platform/platform.h"
 #include "support/temp_dir.h"
 
 namespace veldra::evidence {
@@ -100,7 +101,7 @@ TEST_F(EvidenceStoreTest, ReplacesAProjectWholeAndKeepsTheTeachersChoices) {
     ASSERT_TRUE(save(*store, "CAD1", j));
     ASSERT_TRUE(save(*store, "CAD1", j));
     EvidenceSettings s;
-    s.templates = {"/templates/cad1.dwg", "/templates/ä b.dwg"};
+    s.templates = {"/templates/cad1.dwg", std::filesystem::path(u8"/templates/ä b.dwg")};
     s.against = {"CAD1 2023"};
     s.ignoredAuthors = {"lab3", "student"};
     s.term = "spring";
@@ -189,7 +190,7 @@ TEST_F(EvidenceStoreTest, LeavesAFileThatIsNoStoreAsItIs) {
   // Another program's database is not taken over either.
   {
     sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open((other.path() / "other.sqlite").string().c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_open(utf8FromPath(other.path() / "other.sqlite").c_str(), &db), SQLITE_OK);
     sqlite3_exec(db, "CREATE TABLE marks (student TEXT, mark INTEGER)", nullptr, nullptr, nullptr);
     sqlite3_close(db);
   }

@@ -8,6 +8,7 @@
 #include "dwgwrite/dwg_writer.h"
 #include "evidence/class_model.h"
 #include "evidence/evidence_run.h"
+#include "platform/platform.h"
 #include "support/temp_dir.h"
 
 namespace veldra::evidence {
@@ -61,7 +62,7 @@ void judgeWrittenClass(unsigned seed, int exercise) {
   SCOPED_TRACE("seed " + std::to_string(seed) + ", exercise " + std::to_string(exercise));
   veldra::testing::TempDir dir;
   const auto base = dir.makeWorkspace();
-  const Workspace workspace(base.string());
+  const Workspace workspace(base);
   veldra::testing::ClassPlan plan = veldra::testing::typicalClass(seed);
   plan.exerciseEntities = exercise;
   const veldra::testing::ClassModel model = veldra::testing::makeClass(plan);
@@ -89,7 +90,7 @@ void judgeWrittenClass(unsigned seed, int exercise) {
   if (!geometry || probe.facts.fingerprintGuid.empty()) GTEST_SKIP() << "the reader gives no geometry or identity yet";
 
   replaceFile(base / "projects" / "projects.fil", "\"CAD1\"\r\n");
-  replaceFile(base / "projects" / "CAD1.prj", quotedLine("+" + classFolder.string()));
+  replaceFile(base / "projects" / "CAD1.prj", quotedLine("+" + utf8FromPath(classFolder)));
   EvidenceSettings settings;
   settings.templates = {templateFile};
   const RunResult r = runEvidenceCheck(workspace, "CAD1", settings, RunControl{});

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+
+#include "platform/platform.h"
 #include "projects/folder_listing.h"
 #include "projects/folder_plan.h"
 #include "support/temp_dir.h"
@@ -23,6 +26,28 @@ TEST(FolderListing, DrawingsAndSubfoldersInCaseInsensitiveOrder) {
   EXPECT_EQ((*subs)[0].filename(), "X");
   EXPECT_EQ((*subs)[1].filename(), "y");
   EXPECT_FALSE(listDrawings(dir.path() / "absent"));
+}
+
+// Names outside every single-byte code page come back as they were written,
+// ordered with the case of accented letters ignored too, and a location
+// file's UTF-8 text finds their folder.
+TEST(FolderListing, NamesBeyondAsciiComeBackAsWrittenInCaseInsensitiveOrder) {
+  testing::TempDir dir;
+  for (const char* f : {"Ωμέγα 学生/Émile.dwg", "Ωμέγα 学生/ärger.DWG", "Ωμέγα 学生/zoë.dwg", "Ωμέγα 学生/Äpfel.dwg",
+                        "Ωμέγα 学生/ΣΧΈΔΙΟ.dwg", "Ωμέγα 学生/Ölbild/a.dwg", "Ωμέγα 学生/élan/b.dwg",
+                        "Ωμέγα 学生/Zeta/c.dwg"})
+    dir.write(f, "");
+  const auto folder = dir.path() / pathFromUtf8("Ωμέγα 学生");
+  const auto drawings = listDrawings(folder);
+  ASSERT_TRUE(drawings);
+  EXPECT_EQ(*drawings, (std::vector<std::string>{"zoë.dwg", "Äpfel.dwg", "ärger.DWG", "Émile.dwg", "ΣΧΈΔΙΟ.dwg"}));
+  const auto subs = listSubfolders(folder);
+  ASSERT_TRUE(subs && subs->size() == 3u);
+  EXPECT_EQ(utf8FromPath((*subs)[0].filename()), "Zeta");
+  EXPECT_EQ(utf8FromPath((*subs)[1].filename()), "élan");
+  EXPECT_EQ(utf8FromPath((*subs)[2].filename()), "Ölbild");
+  EXPECT_EQ(countDrawingsOrStop({"+" + utf8FromPath(folder)}), 8);
+  EXPECT_TRUE(lessIgnoringCase("émile", "ÉMILIE") && !lessIgnoringCase("ÉMILE", "émile"));
 }
 
 TEST(DrawingCount, PlusCountsOneLevelOfSubfoldersAndFailuresDiffer) {
@@ -86,6 +111,40 @@ TEST(DrawingCount, JoinDoesNotDoubleTheSeparatorAtARoot) {
   EXPECT_EQ(joinFolderAndName(std::string(1, sep), "a.dwg"), std::string(1, sep) + "a.dwg");
   EXPECT_EQ(joinFolderAndName("/w", "a.dwg"), std::string("/w") + sep + "a.dwg");
 }
+
+#ifdef _WIN32
+// Locations as the folder browser writes them on Windows: a drive letter and
+// backslashes, a drive's root ending in one; either separator, any case.
+TEST(WindowsLocations, DriveLettersAndBackslashes) {
+  EXPECT_EQ(joinFolderAndName("C:\\", "a.dwg"), "C:\\a.dwg");
+  EXPECT_EQ(joinFolderAndName("C:\\work\\proj", "a.dwg"), "C:\\work\\proj\\a.dwg");
+  EXPECT_EQ(parseLocation("+C:\\work\\proj").path().native(), L"C:\\work\\proj");
+
+  testing::TempDir dir;
+  dir.write("Proj/A.dwg", "");
+  dir.write("Proj/sub/b.dwg", "");
+  std::string native = utf8FromPath(dir.path() / "Proj");
+  ASSERT_EQ(native[1], ':');
+  EXPECT_EQ(countDrawingsOrStop({"+" + native}), 2);
+  std::string slashed = native;
+  for (char& c : slashed) c = c == '\\' ? '/' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  EXPECT_EQ(countDrawingsOrStop({"+" + slashed}), 2);
+  EXPECT_TRUE(countDrawingsOrStop({"-" + native.substr(0, 3)}));  // "C:\\", the drive's root
+
+  // The same folder named twice, in other letters and separators, is
+  // visited once; a sub-folder is shown with backslashes, in any script.
+  dir.write("Proj/Σχέδιο 学生/c.dwg", "");
+  const FolderPlan plan = planFolders({"+" + native, "-" + slashed});
+  ASSERT_TRUE(plan.whole()) << plan.problem;
+  EXPECT_EQ(plan.drawings, 3);
+  ASSERT_EQ(plan.locations.size(), 2u);
+  ASSERT_EQ(plan.locations[0].folders.size(), 3u);
+  EXPECT_EQ(plan.locations[0].folders[1].shownAs, "\\sub\\");
+  EXPECT_EQ(plan.locations[0].folders[2].shownAs, "\\Σχέδιο 学生\\");
+  EXPECT_EQ(plan.locations[0].folders[2].drawings, std::vector<std::string>{"c.dwg"});
+  EXPECT_TRUE(plan.locations[1].folders.empty());
+}
+#endif
 
 }  // namespace
 }  // namespace veldra

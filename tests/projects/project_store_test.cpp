@@ -16,7 +16,7 @@ TEST(ProjectStore, ListLinesLoseFirstAndLastCharacterAndShortLinesAreSkipped) {
 
 TEST(ProjectStore, WritesIntoAMissingFolderFailAndCreateNothing) {
   TempDir dir;
-  const Workspace ws((dir.path() / "bare").string());
+  const Workspace ws(dir.path() / "bare");
   std::filesystem::create_directories(dir.path() / "bare");
   EXPECT_FALSE(ensureProjectsFile(ws));
   EXPECT_FALSE(appendProject(ws, "A"));
@@ -34,6 +34,20 @@ TEST(ProjectNames, NamesThatWouldLeaveTheWorkspaceOrMakeNoFileAreRefused) {
     EXPECT_NE(projectNameProblem(bad), std::nullopt) << bad;
   }
   EXPECT_NE(projectNameProblem("A/B")->find("separator"), std::string::npos);
+}
+
+// On Windows "CON.prj" is the console and "NUL.cmp" swallows the record:
+// device names are refused on every system, whatever follows the first dot.
+TEST(ProjectNames, WindowsDeviceNamesAreRefused) {
+  for (const char* device : {"CON", "con", "PRN", "AUX", "NUL", "COM1", "com9", "LPT1", "LPT9", "COM0", "CON.X",
+                             "NUL.TAR.GZ", "AUX ", "CON .A", "CONIN$", "COM\u00b9", "LPT\u00b3"}) {
+    const auto problem = projectNameProblem(device);
+    ASSERT_NE(problem, std::nullopt) << device;
+    EXPECT_NE(problem->find("device"), std::string::npos) << device;
+  }
+  for (const char* name : {"CONSOLE", "ICON", "NULL", "COM", "COM10", "LPT", "A.CON", "AUXILIARY", "COMX"}) {
+    EXPECT_EQ(projectNameProblem(name), std::nullopt) << name;
+  }
 }
 
 // A name read from projects.fil that breaks the rules reaches no file: not

@@ -29,7 +29,7 @@ class RecordingViewer : public TextViewer {
 class ReportViewerTest : public ::testing::Test {
  protected:
   testing::TempDir dir;
-  Workspace ws{dir.makeWorkspace().string()};
+  Workspace ws{dir.makeWorkspace()};
   RecordingViewer viewer;
 };
 

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <random>
 
+#include "platform/platform.h"
+
 namespace veldra::testing {
 
 TempDir::TempDir() {
@@ -45,7 +47,7 @@ std::filesystem::path TempDir::makeWorkspace() const {
 }
 
 std::filesystem::path TempDir::write(std::string_view relative, std::string_view content) const {
-  const auto file = path_ / std::filesystem::path(std::string(relative));
+  const auto file = path_ / pathFromUtf8(relative);
   std::filesystem::create_directories(file.parent_path());
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
   out.write(content.data(), static_cast<std::streamsize>(content.size()));

@@ -19,7 +19,8 @@ class TempDir {
   // Creates the folders of a workspace (projects, compares, the three report
   // folders and resources) and returns the base folder.
   std::filesystem::path makeWorkspace() const;
-  // Writes a file (creating its folders) and returns its path.
+  // Writes a file (creating its folders) and returns its path; the relative
+  // path is UTF-8.
   std::filesystem::path write(std::string_view relative, std::string_view content) const;
 
  private:

@@ -430,7 +430,7 @@ TEST_F(EvidenceWindowTest, SettingsAreKeptPerProjectAndUsedByTheRun) {
 TEST(ProgramArguments, TakeAWorkspaceAndAnEvidenceProject) {
   const auto both = parseProgramArguments({"veldra", "--workspace", "/tmp/ws/", "--evidence", "cad1"});
   EXPECT_TRUE(both.error.isEmpty());
-  EXPECT_EQ(both.workspace, std::optional<std::string>("/tmp/ws"));
+  EXPECT_EQ(both.workspace, std::optional<std::filesystem::path>(fsPath(QDir::toNativeSeparators(QStringLiteral("/tmp/ws")))));
   EXPECT_EQ(both.evidenceProject, std::optional<QString>("cad1"));
   EXPECT_FALSE(parseProgramArguments({"veldra", "--evidence"}).error.isEmpty());
   EXPECT_FALSE(parseProgramArguments({"veldra", "--evidence", ""}).error.isEmpty());

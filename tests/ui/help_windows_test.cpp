@@ -22,7 +22,7 @@ void click(QWidget& window, const char* button) {
 class HelpWindowTest : public ::testing::Test {
  protected:
   testing::TempDir dir;
-  std::string base = dir.makeWorkspace().string();
+  std::filesystem::path base = dir.makeWorkspace();
   int baseReads = 0;
   HelpWindow window{[this] { return ++baseReads, base; }};
 };
@@ -57,7 +57,7 @@ TEST_F(HelpWindowTest, SecondClickReloadsTheFullHelpOnlyAndExitHides) {
 class WhatNextTest : public ::testing::Test {
  protected:
   testing::TempDir dir;
-  std::string base = dir.makeWorkspace().string();
+  std::filesystem::path base = dir.makeWorkspace();
   testing::RecordingMessages messages;
   WhatNextWindow window{[this] { return base; }, messages};
 };

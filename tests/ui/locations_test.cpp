@@ -49,6 +49,18 @@ TEST_F(Locations, MarksFollowTheSubfolderBoxAndAListedPathIsRefused) {
   EXPECT_EQ(file("projects/HOUSE.prj"), expected);
 }
 
+TEST_F(Locations, AFolderNamedBeyondAsciiIsStoredInUtf8AndCounted) {
+  drawings("Schüler 学生/Ωμέγα", 3);
+  const QString chosen = folder("Schüler 学生/Ωμέγα");
+  MainWindow& w = startWithProject();
+  ASSERT_TRUE(w.openFolder(chosen));
+  w.chkSub->setChecked(false);
+  w.cmdAddloc->click();
+  EXPECT_EQ(texts(w.lstLocations), QStringList{"-" + chosen});
+  EXPECT_EQ(file("projects/HOUSE.prj"), "\"-" + utf8FromPath(dir.path() / pathFromUtf8("Schüler 学生/Ωμέγα")) + "\"\r\n");
+  EXPECT_EQ(w.lblTotalFiles->text(), "0003");
+}
+
 TEST_F(Locations, SubfolderSearchCountsOneLevelDown) {
   drawings("top", 2);
   touch("top/notes.txt");

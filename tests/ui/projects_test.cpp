@@ -1,4 +1,5 @@
 #include "window_fixture.h"
+#include "platform/platform.h"
 
 namespace veldra::testing {
 namespace {
@@ -40,7 +41,7 @@ TEST_F(Projects, UnsafeNamesAreRefusedWithAReasonAndNothingElseChanges) {
   put("projects/projects.fil", "\"HOUSE\"\r\n");
   MainWindow& w = start();
   for (const QString& name : {QStringLiteral("../evil"), QStringLiteral("a\\b"), QStringLiteral("what?"),
-                              QStringLiteral(" . ")}) {
+                              QStringLiteral(" . "), QStringLiteral("con"), QStringLiteral("Nul.txt")}) {
     messages.shown.clear();
     addProject(name);
     ASSERT_EQ(messages.shown.size(), 1u) << name.toStdString();
@@ -54,6 +55,16 @@ TEST_F(Projects, UnsafeNamesAreRefusedWithAReasonAndNothingElseChanges) {
   EXPECT_FALSE(std::filesystem::exists(base / "EVIL.prj"));
 }
 
+TEST_F(Projects, NamesBeyondAsciiAreStoredInUtf8AndComparedWithoutCase) {
+  MainWindow& w = start();
+  addProject(QStringLiteral("école ωμέγα 学生"));
+  EXPECT_EQ(texts(w.lstProjects), QStringList{QStringLiteral("ÉCOLE ΩΜΈΓΑ 学生")});
+  EXPECT_EQ(file("projects/projects.fil"), "\"ÉCOLE ΩΜΈΓΑ 学生\"\r\n");
+  addProject(QStringLiteral("École Ωμέγα 学生"));
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].text, "Duplicate project name!");
+}
+
 // A name edited into projects.fil that would lead outside the workspace is
 // listed, but nothing is read or written under it: selecting it says why,
 // and removing it takes only its line.
@@ -65,7 +76,7 @@ TEST_F(Projects, AListedNameThatBreaksTheRulesCanOnlyBeRemoved) {
   EXPECT_EQ(texts(w.lstProjects), QStringList({"HOUSE", "../../escaped"}));
   clickRow(w.lstProjects, 1);
   ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_TRUE(messages.shown[0].text.starts_with("The project name ../../escaped in " + ws.projectsFile().string() +
+  EXPECT_TRUE(messages.shown[0].text.starts_with("The project name ../../escaped in " + utf8FromPath(ws.projectsFile()) +
                                                  " cannot be used: "))
       << messages.shown[0].text;
   EXPECT_EQ(messages.shown[0].title, "VELDRA Error");

@@ -43,7 +43,7 @@ class Runs : public WindowTest {
     deps.host = &native;
     deps.volumes = &volumes;
     deps.splashDuration = std::chrono::milliseconds(0);
-    deps.installLoc = base.string();
+    deps.installLoc = base;
     deps.endProgram = [this] { ++ended; };
     deps.sound = &sound;
     deps.runClock = &clock;

@@ -18,6 +18,8 @@
 #include "support/temp_dir.h"
 #include "ui/main_window.h"
 #include "ui/null_host.h"
+#include "platform/platform.h"
+#include "ui/qt_text.h"
 #include "ui/volumes.h"
 
 namespace veldra::testing {
@@ -37,7 +39,7 @@ class FakeVolumes : public Volumes {
 // no splash wait and a fixed date.
 class WindowTest : public ::testing::Test {
  protected:
-  WindowTest() : base(dir.makeWorkspace()), ws(base.string()) {}
+  WindowTest() : base(dir.makeWorkspace()), ws(base) {}
 
   MainWindow& start() {
     MainWindowDeps deps;
@@ -46,7 +48,7 @@ class WindowTest : public ::testing::Test {
     deps.volumes = &volumes;
     deps.splashDuration = std::chrono::milliseconds(0);
     deps.today = [] { return QDate(2026, 12, 5); };
-    deps.installLoc = base.string();
+    deps.installLoc = base;
     deps.endProgram = [this] { ++ended; };
     if (adjustDeps) adjustDeps(deps);
     window = std::make_unique<MainWindow>(deps);
@@ -71,11 +73,11 @@ class WindowTest : public ::testing::Test {
     for (int i = 0; i < list->count(); ++i) out.append(list->item(i)->text());
     return out;
   }
-  // A folder of the temporary area, made with its parents.
+  // A folder of the temporary area (relative path in UTF-8), made with its parents.
   QString folder(const std::string& relative) const {
-    const auto path = dir.path() / relative;
+    const auto path = dir.path() / pathFromUtf8(relative);
     std::filesystem::create_directories(path);
-    return QString::fromStdString(path.string());
+    return qtPath(path);
   }
 
   TempDir dir;

@@ -7,6 +7,7 @@
 #include "app/textfile.h"
 #include "evidence/evidence_run.h"
 #include "evidence/report_writers.h"
+#include "platform/platform.h"
 #include "projects/folder_listing.h"
 #include "projects/project_store.h"
 #ifdef VELDRA_CLI_SETTINGS_STORE
@@ -41,9 +42,9 @@ bool writeOut(const std::filesystem::path& file, const std::string& content, con
 
 }  // namespace
 
-bool isEvidenceCommand(int argc, char** argv) {
-  for (int k = 1; k < argc; ++k) {
-    const std::string arg = argv[k];
+bool isEvidenceCommand(const std::vector<std::string>& args) {
+  for (std::size_t k = 0; k < args.size(); ++k) {
+    const std::string& arg = args[k];
     if (arg == "--workspace") {
       ++k;
       continue;
@@ -53,17 +54,17 @@ bool isEvidenceCommand(int argc, char** argv) {
   return false;
 }
 
-int runEvidenceCommand(int argc, char** argv) {
+int runEvidenceCommand(const std::vector<std::string>& args) {
   std::string workspaceDir;
   bool workspaceGiven = false;
   std::vector<std::string> positional;
   evidence::EvidenceSettings settings;
   std::filesystem::path csvFile, htmlFile;
-  for (int k = 1; k < argc; ++k) {
-    const std::string arg = argv[k];
+  for (std::size_t k = 0; k < args.size(); ++k) {
+    const std::string& arg = args[k];
     auto value = [&](std::string& out) {
-      if (k + 1 >= argc) return false;
-      out = argv[++k];
+      if (k + 1 >= args.size()) return false;
+      out = args[++k];
       return true;
     };
     std::string v;
@@ -72,7 +73,7 @@ int runEvidenceCommand(int argc, char** argv) {
       workspaceGiven = true;
     } else if (arg == "--template") {
       if (!value(v)) return usage("--template needs a drawing");
-      settings.templates.emplace_back(v);
+      settings.templates.push_back(pathFromUtf8(v));
     } else if (arg == "--against") {
       if (!value(v)) return usage("--against needs a project");
       settings.against.push_back(v);
@@ -83,10 +84,10 @@ int runEvidenceCommand(int argc, char** argv) {
       if (!value(settings.term)) return usage("--term needs a text");
     } else if (arg == "--csv") {
       if (!value(v)) return usage("--csv needs a file");
-      csvFile = v;
+      csvFile = pathFromUtf8(v);
     } else if (arg == "--html") {
       if (!value(v)) return usage("--html needs a file");
-      htmlFile = v;
+      htmlFile = pathFromUtf8(v);
     } else if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
       return usage("unknown option " + arg);
     } else {
@@ -96,12 +97,12 @@ int runEvidenceCommand(int argc, char** argv) {
   if (positional.size() != 2) return usage("give the evidence command a project");
 
 #ifdef VELDRA_CLI_SETTINGS_STORE
-  if (!workspaceGiven) workspaceDir = readInstallLocation();
+  if (!workspaceGiven) workspaceDir = utf8FromPath(readInstallLocation());
 #endif
   (void)workspaceGiven;
   if (workspaceDir.empty()) return usage("no workspace: give --workspace DIR");
   std::error_code ec;
-  if (!std::filesystem::is_directory(workspaceDir, ec)) {
+  if (!std::filesystem::is_directory(pathFromUtf8(workspaceDir), ec)) {
     std::cerr << "veldra-cli: the workspace " << workspaceDir << " does not exist\n";
     return kExitError;
   }
@@ -111,12 +112,12 @@ int runEvidenceCommand(int argc, char** argv) {
       return kExitError;
     }
   }
-  const Workspace workspace(workspaceDir);
+  const Workspace workspace(pathFromUtf8(workspaceDir));
   std::string project;
   for (const auto& listed : readProjects(workspace).value_or(std::vector<std::string>{}))
     if (sameIgnoringCase(listed, positional[1])) project = listed;
   if (project.empty()) {
-    std::cerr << "veldra-cli: no project " << positional[1] << " in " << workspace.projectsFile().string() << '\n';
+    std::cerr << "veldra-cli: no project " << positional[1] << " in " << utf8FromPath(workspace.projectsFile()) << '\n';
     return kExitError;
   }
 

@@ -7,10 +7,14 @@
 //
 // Exit status: 0 no copies, 1 copies, 2 an error.
 
+#include <string>
+#include <vector>
+
 namespace veldra {
 
-// Whether the command line asks for the evidence command.
-bool isEvidenceCommand(int argc, char** argv);
-int runEvidenceCommand(int argc, char** argv);
+// Whether the arguments (after the program name, UTF-8) ask for the
+// evidence command.
+bool isEvidenceCommand(const std::vector<std::string>& args);
+int runEvidenceCommand(const std::vector<std::string>& args);
 
 }  // namespace veldra

@@ -6,7 +6,8 @@
 //
 // Standard output: the counters, the status and the verdict, then after a
 // collection one "Unreadable: PATH (REASON)" line per drawing that could not
-// be read. Progress, warnings and errors go to standard error.
+// be read. Progress, warnings and errors go to standard error. Arguments and
+// output are UTF-8 on every system.
 // Exit status: 0 no conflict, 1 conflicts, 2 an error: also when no drawing
 // could be compared (none found, a folder that cannot be listed, a damaged
 // record file) or a report could not be written.
@@ -22,6 +23,7 @@
 #include "compare/collected_type.h"
 #include "compare/julian_text.h"
 #include "compare/throttled_view.h"
+#include "platform/platform.h"
 #include "projects/folder_listing.h"
 #include "projects/project_store.h"
 #include "reports/report_options.h"
@@ -103,7 +105,7 @@ bool sameIgnoringCase(std::string_view a, std::string_view b) {
 // window reads the project list and location files.
 std::vector<std::string> listFileEntries(const std::filesystem::path& file) {
   std::vector<std::string> entries;
-  if (const auto content = readWholeFile(file)) {
+  if (const auto content = readTextFile(file)) {
     for (const auto& line : splitLines(*content))
       if (line.size() >= 2) entries.push_back(line.substr(1, line.size() - 2));
   }
@@ -117,17 +119,17 @@ bool readSwitch(const std::string& value, bool& out) {
   return true;
 }
 
-int run(int argc, char** argv) {
+int run(const std::vector<std::string>& args) {
   std::string workspaceDir;
   std::vector<std::string> positional;
   RunOptions options;
   std::string entity;
   bool entityGiven = false;
-  for (int k = 1; k < argc; ++k) {
-    const std::string arg = argv[k];
+  for (std::size_t k = 0; k < args.size(); ++k) {
+    const std::string& arg = args[k];
     auto value = [&](std::string& out) {
-      if (k + 1 >= argc) return false;
-      out = argv[++k];
+      if (k + 1 >= args.size()) return false;
+      out = args[++k];
       return true;
     };
     std::string v;
@@ -159,16 +161,17 @@ int run(int argc, char** argv) {
   const std::string& command = positional[0];
   if (command != "collect" && command != "recompare") return usage("unknown command " + command);
 
+  std::filesystem::path workspaceFolder = pathFromUtf8(workspaceDir);
 #ifdef VELDRA_CLI_SETTINGS_STORE
-  if (workspaceDir.empty()) workspaceDir = readInstallLocation();
+  if (workspaceFolder.empty()) workspaceFolder = readInstallLocation();
 #endif
-  if (workspaceDir.empty()) return usage("no workspace: give --workspace DIR");
+  if (workspaceFolder.empty()) return usage("no workspace: give --workspace DIR");
   std::error_code ec;
-  if (!std::filesystem::is_directory(workspaceDir, ec)) {
-    std::cerr << "veldra-cli: the workspace " << workspaceDir << " does not exist\n";
+  if (!std::filesystem::is_directory(workspaceFolder, ec)) {
+    std::cerr << "veldra-cli: the workspace " << utf8FromPath(workspaceFolder) << " does not exist\n";
     return kExitError;
   }
-  const Workspace workspace(workspaceDir);
+  const Workspace workspace(workspaceFolder);
 
   // A project name becomes the base name of files in the workspace: it
   // follows the rules of typed names (a listed name that breaks them cannot
@@ -180,7 +183,13 @@ int run(int argc, char** argv) {
   for (const auto& listed : listFileEntries(workspace.projectsFile()))
     if (sameIgnoringCase(listed, positional[1])) options.project = listed;
   if (options.project.empty()) {
-    std::cerr << "veldra-cli: no project " << positional[1] << " in " << workspace.projectsFile().string() << '\n';
+    std::cerr << "veldra-cli: no project " << positional[1] << " in " << utf8FromPath(workspace.projectsFile())
+              << '\n';
+    return kExitError;
+  }
+  // The name was edited into the list by hand: it must still name files.
+  if (const auto problem = projectNameProblem(options.project)) {
+    std::cerr << "veldra-cli: the project " << options.project << " cannot be used: " << *problem << '\n';
     return kExitError;
   }
   options.locations = listFileEntries(workspace.locationFile(options.project));
@@ -236,7 +245,7 @@ int run(int argc, char** argv) {
             << "Status: " << shown.status << "\n"
             << "Verdict: " << shown.verdict << "\n";
   for (const auto& problem : problems)
-    std::cout << "Unreadable: " << problem.path.string() << " (" << problemReason(problem) << ")\n";
+    std::cout << "Unreadable: " << utf8FromPath(problem.path) << " (" << problemReason(problem) << ")\n";
   for (const auto& error : errors) std::cerr << kErrorTitle << ": " << error << '\n';
   if (!judged) {
     if (errors.empty()) std::cerr << "veldra-cli: no drawing was compared\n";
@@ -251,6 +260,8 @@ int run(int argc, char** argv) {
 #include "evidence_command.h"
 
 int main(int argc, char** argv) {
-  if (veldra::isEvidenceCommand(argc, argv)) return veldra::runEvidenceCommand(argc, argv);
-  return veldra::run(argc, argv);
+  veldra::useUtf8Console();
+  const std::vector<std::string> args = veldra::utf8Arguments(argc, argv);
+  if (veldra::isEvidenceCommand(args)) return veldra::runEvidenceCommand(args);
+  return veldra::run(args);
 }

@@ -1,6 +1,8 @@
 # Runs veldra-dwginfo --evidence, --geometry and --preview on sample drawings
 # of DIR and checks the forms of their output: the evidence fields in their
 # order, one geometry line per entity, a preview file an image viewer opens.
+# EMULATOR, when set, runs the tool (Wine for a Windows build); its lines end
+# in CR LF there.
 set(number "[-0-9.e+]+")
 set(hex "[0-9A-F]+")
 set(guid "{[0-9A-F]+-[0-9A-F]+-[0-9A-F]+-[0-9A-F]+-[0-9A-F]+}")
@@ -14,14 +16,17 @@ foreach(form ${forms})
   string(REPLACE "|" ";" parts "${form}")
   list(GET parts 0 version)
   list(GET parts 1 pattern)
-  execute_process(COMMAND ${TOOL} --evidence ${DIR}/sample_${version}.dwg OUTPUT_VARIABLE output RESULT_VARIABLE result)
+  execute_process(COMMAND ${EMULATOR} ${TOOL} --evidence ${DIR}/sample_${version}.dwg OUTPUT_VARIABLE output RESULT_VARIABLE result)
+  string(REPLACE "\r\n" "\n" output "${output}")
   if(NOT result EQUAL 0 OR NOT output MATCHES "${pattern}")
     message(FATAL_ERROR "veldra-dwginfo --evidence sample_${version} (exit ${result}) printed:\n${output}")
   endif()
 endforeach()
 
-execute_process(COMMAND ${TOOL} ${DIR}/layouts_AC1032.dwg OUTPUT_VARIABLE plain)
-execute_process(COMMAND ${TOOL} --geometry ${DIR}/layouts_AC1032.dwg OUTPUT_VARIABLE geometry RESULT_VARIABLE result)
+execute_process(COMMAND ${EMULATOR} ${TOOL} ${DIR}/layouts_AC1032.dwg OUTPUT_VARIABLE plain)
+execute_process(COMMAND ${EMULATOR} ${TOOL} --geometry ${DIR}/layouts_AC1032.dwg OUTPUT_VARIABLE geometry RESULT_VARIABLE result)
+string(REPLACE "\r\n" "\n" plain "${plain}")
+string(REPLACE "\r\n" "\n" geometry "${geometry}")
 string(REGEX REPLACE "TDCREATE\t[^\n]*\n" "" plain "${plain}")
 string(REGEX REPLACE "(MODEL|PAPER)\t[^\n]*" "\\1" stripped "${geometry}")
 if(NOT result EQUAL 0 OR NOT stripped STREQUAL plain)
@@ -37,7 +42,7 @@ endforeach()
 
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
-execute_process(COMMAND ${TOOL} --preview ${WORK} ${DIR}/sample_AC1015.dwg ${DIR}/sample_AC1032.dwg
+execute_process(COMMAND ${EMULATOR} ${TOOL} --preview ${WORK} ${DIR}/sample_AC1015.dwg ${DIR}/sample_AC1032.dwg
                 OUTPUT_VARIABLE output RESULT_VARIABLE result)
 file(READ ${WORK}/sample_AC1015.bmp bmp LIMIT 2)
 file(READ ${WORK}/sample_AC1032.png png LIMIT 4 HEX)

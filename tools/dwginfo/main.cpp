@@ -16,10 +16,12 @@
 #include <iostream>
 #include <mutex>
 #include <set>
+#include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
 
+#include "platform/platform.h"
 #include "veldra/dwg/evidence.h"
 #include "veldra/dwg/reader.h"
 
@@ -60,10 +62,7 @@ std::string oneLine(std::string_view text) {
 }
 
 // A path as UTF-8 for the terminal.
-std::string display(const fs::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
+std::string display(const fs::path& path) { return veldra::utf8FromPath(path); }
 
 // An entity's handle; empty for an entity of an old drawing saved without handles.
 std::string handleField(const dwg::Entity& entity) { return entity.hasHandle ? dwg::handleText(entity.handle) : ""; }
@@ -247,22 +246,25 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Arguments and output are UTF-8 on every system.
+  veldra::useUtf8Console();
+  const std::vector<std::string> args = veldra::utf8Arguments(argc, argv);
   Mode mode = Mode::kSummary;
   fs::path previewDir;
-  int first = 1;
-  if (argc > 1) {
-    const std::string_view option = argv[1];
+  std::size_t first = 0;
+  if (!args.empty()) {
+    const std::string_view option = args[0];
     if (option == "--evidence") {
       mode = Mode::kEvidence;
-      first = 2;
+      first = 1;
     } else if (option == "--geometry") {
       mode = Mode::kGeometry;
-      first = 2;
+      first = 1;
     } else if (option == "--preview") {
-      if (argc < 3) return usage();
+      if (args.size() < 2) return usage();
       mode = Mode::kPreview;
-      previewDir = argv[2];
-      first = 3;
+      previewDir = veldra::pathFromUtf8(args[1]);
+      first = 2;
       std::error_code ec;
       if (!fs::is_directory(previewDir, ec)) {
         std::cerr << "veldra-dwginfo: " << display(previewDir) << " is no folder\n";
@@ -272,17 +274,20 @@ int main(int argc, char** argv) {
       return usage();
     }
   }
-  if (argc <= first) return usage();
+  if (args.size() <= first) return usage();
 
   dwg::ReadRequest request;
   request.evidence = mode == Mode::kEvidence || mode == Mode::kPreview;
   request.geometry = mode == Mode::kGeometry;
   std::set<fs::path> written;
   int status = 0;
-  Readings readings(std::vector<fs::path>(argv + first, argv + argc), mode == Mode::kSummary, request);
-  for (int i = first; i < argc; ++i) {
-    if (argc - first > 1) std::cout << "# " << argv[i] << '\n';
-    auto [drawing, s] = readings.take(static_cast<std::size_t>(i - first));
+  std::vector<fs::path> files;
+  for (std::size_t i = first; i < args.size(); ++i) files.push_back(veldra::pathFromUtf8(args[i]));
+  Readings readings(files, mode == Mode::kSummary, request);
+  for (std::size_t i = first; i < args.size(); ++i) {
+    if (args.size() - first > 1) std::cout << "# " << args[i] << '\n';
+    const fs::path& file = files[i - first];
+    auto [drawing, s] = readings.take(i - first);
     if (!s.ok()) {
       std::cout << "error\t" << s.message;
       if (!s.section.empty()) std::cout << " [" << s.section << " at " << s.offset << "]";
@@ -295,7 +300,7 @@ int main(int argc, char** argv) {
       case Mode::kSummary: printSummary(drawing.summary, std::cout); break;
       case Mode::kEvidence: printEvidence(drawing, std::cout); break;
       case Mode::kGeometry: printGeometry(drawing, std::cout); break;
-      case Mode::kPreview: writePreview(drawing, argv[i], previewDir, written, std::cout, status); break;
+      case Mode::kPreview: writePreview(drawing, file, previewDir, written, std::cout, status); break;
     }
     printDamage(drawing.summary, std::cout);
   }

@@ -5,6 +5,7 @@
 #include "app/settings.h"
 #include "app/textfile.h"
 #include "dwgwrite/dwg_writer.h"
+#include "platform/platform.h"
 #include "projects/folder_listing.h"
 
 namespace veldra::sample {
@@ -53,7 +54,7 @@ std::int32_t julianDayToday() {
 std::string makeSampleClass(const Workspace& workspace, std::int32_t todayDays) {
   const auto projectsFile = workspace.projectsFile();
   std::vector<std::string> projects;
-  if (const auto content = readWholeFile(projectsFile)) {
+  if (const auto content = readTextFile(projectsFile)) {
     for (const auto& line : splitLines(*content))
       if (line.size() >= 2) projects.push_back(line.substr(1, line.size() - 2));
   }
@@ -63,7 +64,7 @@ std::string makeSampleClass(const Workspace& workspace, std::int32_t todayDays) 
   std::error_code ec;
   std::filesystem::create_directories(folder / "week1", ec);
   std::filesystem::create_directories(folder / "week2", ec);
-  if (ec) return "cannot create " + folder.string() + ": " + ec.message();
+  if (ec) return "cannot create " + utf8FromPath(folder) + ": " + ec.message();
 
   // Honest work is dated today around noon (universal time), so it stays in
   // the current month in every time zone; the old drawing is three years old.
@@ -84,9 +85,9 @@ std::string makeSampleClass(const Workspace& workspace, std::int32_t todayDays) 
     if (!error.empty()) return std::string(d.file) + ": " + error;
   }
 
-  if (!appendToFile(workspace.locationFile(kProjectName), quotedLine("+" + folder.string())))
-    return "cannot write " + workspace.locationFile(kProjectName).string();
-  if (!appendToFile(projectsFile, quotedLine(kProjectName))) return "cannot write " + projectsFile.string();
+  if (!appendToFile(workspace.locationFile(kProjectName), quotedLine("+" + utf8FromPath(folder))))
+    return "cannot write " + utf8FromPath(workspace.locationFile(kProjectName));
+  if (!appendToFile(projectsFile, quotedLine(kProjectName))) return "cannot write " + utf8FromPath(projectsFile);
   if (!std::filesystem::exists(workspace.settingsFile(kEntitySettingFile)))
     writeSetting(workspace, kEntitySettingFile, 4);  // CIRCLE
   return "";

@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
     }
   }
 
-  if (!veldra::writeInstallLocation(QFile::encodeName(QDir::toNativeSeparators(base)).toStdString())) {
+  if (!veldra::writeInstallLocation(std::filesystem::path(QDir::toNativeSeparators(base).toStdU16String()))) {
     say(QStringLiteral("cannot record the base folder in the settings store"));
     return 1;
   }
