@@ -6,6 +6,7 @@
 
 #include "app/settings_store.h"
 #include "collect/native_host.h"
+#include "platform/platform.h"
 #include "ui/evidence_window.h"
 #include "ui/main_window.h"
 #include "ui/program_arguments.h"

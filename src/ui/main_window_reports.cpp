@@ -118,7 +118,7 @@ void MainWindow::on_cmdEvidence_clicked() {
   }
   EvidenceWindowDeps deps = deps_.evidence;
   if (!deps.messages) deps.messages = deps_.messages;
-  auto* window = new EvidenceWindow(ws_, bytes(project), deps, this);
+  auto* window = new EvidenceWindow(ws_, utf8Text(project), deps, this);
   window->setAttribute(Qt::WA_DeleteOnClose);
   window->show();
   if (deps.runOnOpen) window->startRun();

@@ -1,17 +1,20 @@
 # Runs veldra-dwginfo once over every drawing of DIR (each twice, and a file
 # that is none among them), plain and with --geometry, and checks that the
 # output is, byte for byte, that of one call per file under its "# FILE"
-# header, in the order given, whatever thread read which file.
+# header, in the order given, whatever thread read which file. EMULATOR,
+# when set, runs the tool (Wine for a Windows build).
 file(GLOB drawings ${DIR}/*.dwg)
 list(SORT drawings)
 set(files ${drawings} ${DIR}/README.md ${drawings})
 foreach(option "" "--geometry")
   set(expected "")
   foreach(drawing ${files})
-    execute_process(COMMAND ${TOOL} ${option} ${drawing} OUTPUT_VARIABLE one)
+    execute_process(COMMAND ${EMULATOR} ${TOOL} ${option} ${drawing} OUTPUT_VARIABLE one)
+    string(REPLACE "\r\n" "\n" one "${one}")
     string(APPEND expected "# ${drawing}\n${one}")
   endforeach()
-  execute_process(COMMAND ${TOOL} ${option} ${files} OUTPUT_VARIABLE all RESULT_VARIABLE result)
+  execute_process(COMMAND ${EMULATOR} ${TOOL} ${option} ${files} OUTPUT_VARIABLE all RESULT_VARIABLE result)
+  string(REPLACE "\r\n" "\n" all "${all}")
   if(result EQUAL 0)
     message(FATAL_ERROR "veldra-dwginfo ${option} succeeded on a list with a file that is no drawing")
   endif()
