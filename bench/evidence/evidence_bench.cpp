@@ -13,7 +13,7 @@
 #include <map>
 #include <memory>
 
-#include "evidence/class_model.h"
+#include "classes/class_model.h"
 #include "evidence/evidence_store.h"
 #include "evidence/judge.h"
 #include "evidence/parallel.h"

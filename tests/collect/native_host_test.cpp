@@ -91,20 +91,20 @@ TEST(NativeHost, ReadingAheadGivesWhatTheReaderGivesOneByOne) {
 // drawing saved with handles gives them, and its date stays local time.
 TEST(NativeHost, OldDrawingsWithoutHandlesRecordNoHandles) {
   testing::TempDir dir;
-  dwgwrite::OldDrawingSpec spec;
-  spec.created = {2448000, 43200000};
+  dwgwrite::OldDrawingSpec wanted;
+  wanted.created = {2448000, 43200000};
   for (const std::uint64_t handle : {0x20, 0x21}) {
     dwgwrite::OldEntitySpec line;
     line.handle = handle;
     line.numbers = {0, 0, 0, 1, 1, 0};
-    spec.entities.push_back(line);
+    wanted.entities.push_back(line);
   }
   const auto write = [&](const char* name) {
-    const auto bytes = dwgwrite::writeOldDrawing(spec);
+    const auto bytes = dwgwrite::writeOldDrawing(wanted);
     return dir.write(name, std::string(bytes.begin(), bytes.end()));
   };
   const auto with = write("with.dwg");
-  spec.handling = false;
+  wanted.handling = false;
   const auto without = write("without.dwg");
 
   NativeDrawingHost host([](std::int64_t) { return 3600L; });

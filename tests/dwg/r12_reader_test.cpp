@@ -46,13 +46,13 @@ Drawing readAll(const Bytes& bytes, Status& status) {
 }
 
 OldDrawingSpec simple(const std::string& version) {
-  OldDrawingSpec spec;
-  spec.version = version;
-  spec.created = {2447893, 43200000};
-  spec.entities = {entity(Kind::kLine, 0x20, {0, 0, 0, 10, 5, 0}), entity(Kind::kCircle, 0x21, {3, 4, 2}),
+  OldDrawingSpec wanted;
+  wanted.version = version;
+  wanted.created = {2447893, 43200000};
+  wanted.entities = {entity(Kind::kLine, 0x20, {0, 0, 0, 10, 5, 0}), entity(Kind::kCircle, 0x21, {3, 4, 2}),
                    entity(Kind::kText, 0x22, {1, 2, 0.5})};
-  spec.entities[2].text = "Title";
-  return spec;
+  wanted.entities[2].text = "Title";
+  return wanted;
 }
 
 // Each old version: its version text, its creation date where it stores one,
@@ -90,10 +90,10 @@ TEST(OldDrawings, EveryVersionGivesItsVersionDateAndEntities) {
 TEST(OldDrawings, HandlingOffListsEntitiesWithoutHandlesAndNoSeed) {
   for (const char* version : {"AC1006", "AC1009"}) {
     SCOPED_TRACE(version);
-    OldDrawingSpec spec = simple(version);
-    spec.handling = false;
+    OldDrawingSpec wanted = simple(version);
+    wanted.handling = false;
     Status s;
-    const Drawing drawing = readAll(dwgwrite::writeOldDrawing(spec), s);
+    const Drawing drawing = readAll(dwgwrite::writeOldDrawing(wanted), s);
     ASSERT_TRUE(s.ok()) << s.message;
     ASSERT_EQ(drawing.summary.entities.size(), 3u);
     for (const Entity& e : drawing.summary.entities) {
@@ -109,8 +109,8 @@ TEST(OldDrawings, HandlingOffListsEntitiesWithoutHandlesAndNoSeed) {
 // erased entities left out, sub-entities not listed, and an entity moved into
 // the extra section listed where its jump stands.
 TEST(OldDrawings, R12KindsSpacesErasedAndJumpedEntities) {
-  OldDrawingSpec spec;
-  spec.blocks = {"DOOR"};
+  OldDrawingSpec wanted;
+  wanted.blocks = {"DOOR"};
   auto polyline = [](std::uint64_t handle, std::uint8_t flags) {
     OldEntitySpec e = entity(Kind::kPolyline, handle);
     e.flags = flags;
@@ -127,7 +127,7 @@ TEST(OldDrawings, R12KindsSpacesErasedAndJumpedEntities) {
   radial.flags = 4;
   OldEntitySpec ordinate = entity(Kind::kDimension, 0x54, {}, true);
   ordinate.flags = 6 | 0x40;
-  spec.entities = {entity(Kind::kPoint, 0x30),
+  wanted.entities = {entity(Kind::kPoint, 0x30),
                    entity(Kind::kArc, 0x31),
                    entity(Kind::kTrace, 0x32),
                    entity(Kind::kSolid, 0x33),
@@ -149,7 +149,7 @@ TEST(OldDrawings, R12KindsSpacesErasedAndJumpedEntities) {
                    entity(Kind::kLine, 0x72, {}, true),
                    ordinate};
   Summary summary;
-  const Status s = readSummary(dwgwrite::writeOldDrawing(spec), summary);
+  const Status s = readSummary(dwgwrite::writeOldDrawing(wanted), summary);
   ASSERT_TRUE(s.ok()) << s.message;
   EXPECT_TRUE(summary.damage.empty()) << summary.damage.front().message;
   EXPECT_EQ(listing(summary), (std::vector<std::string>{
@@ -166,13 +166,13 @@ TEST(OldDrawings, R12KindsSpacesErasedAndJumpedEntities) {
 }
 
 TEST(OldDrawings, EvidenceGivesTheStoredDatesAndTheSeedWhileHandlingIsOn) {
-  OldDrawingSpec spec = simple("AC1009");
-  spec.updated = {2447900, 1000};
-  spec.editingTime = {1, 7200000};
-  spec.userTimer = {0, 60000};
-  spec.handseed = 0x1A2B;
+  OldDrawingSpec wanted = simple("AC1009");
+  wanted.updated = {2447900, 1000};
+  wanted.editingTime = {1, 7200000};
+  wanted.userTimer = {0, 60000};
+  wanted.handseed = 0x1A2B;
   Status s;
-  const Drawing drawing = readAll(dwgwrite::writeOldDrawing(spec), s);
+  const Drawing drawing = readAll(dwgwrite::writeOldDrawing(wanted), s);
   ASSERT_TRUE(s.ok()) << s.message;
   const Evidence& e = drawing.evidence;
   ASSERT_TRUE(e.updated && e.editingTime && e.userTimer && e.handseed);
@@ -200,10 +200,10 @@ TEST(OldDrawings, GeometryOfTheCommonKinds) {
     const std::string v = version;
     const bool early = v == "AC1.40";
     const bool threeD = v == "AC1009";
-    OldDrawingSpec spec;
-    spec.version = version;
-    spec.layers = {"0", "Walls", "\xDCnits"};  // U-umlaut in the 1252 page
-    spec.blocks = {"DOOR"};
+    OldDrawingSpec wanted;
+    wanted.version = version;
+    wanted.layers = {"0", "Walls", "\xDCnits"};  // U-umlaut in the 1252 page
+    wanted.blocks = {"DOOR"};
     OldEntitySpec line = entity(Kind::kLine, 0x20, {1, 2, 3, 4, 5, 6});
     line.layer = 1;
     OldEntitySpec circle = entity(Kind::kCircle, 0x21, {7, 8, 9});
@@ -214,10 +214,10 @@ TEST(OldDrawings, GeometryOfTheCommonKinds) {
     OldEntitySpec insert = entity(Kind::kInsert, 0x23, {10, 20, 2, 3, 0.5});
     OldEntitySpec polyline = entity(Kind::kPolyline, 0x24);
     polyline.vertices = {{0, 0, 0}, {4, 0, 1}, {4, 4, 0}};
-    spec.entities = {line, circle, text, insert, entity(Kind::kArc, 0x25, {1, 2, 3, 0, 1.5}),
+    wanted.entities = {line, circle, text, insert, entity(Kind::kArc, 0x25, {1, 2, 3, 0, 1.5}),
                      entity(Kind::kPoint, 0x26, {6, 7, 8}), polyline};
     Status s;
-    const Drawing drawing = readAll(dwgwrite::writeOldDrawing(spec), s);
+    const Drawing drawing = readAll(dwgwrite::writeOldDrawing(wanted), s);
     ASSERT_TRUE(s.ok()) << s.message;
     EXPECT_TRUE(drawing.summary.damage.empty()) << drawing.summary.damage.front().message;
     const auto& g = drawing.geometry;
@@ -319,9 +319,9 @@ TEST(OldDrawings, AlteredBytesFailCleanlyOrTellTheirDamage) {
 }
 
 TEST(OldDrawings, JumpsOutsideOrInACircleAreDamage) {
-  OldDrawingSpec spec = simple("AC1009");
-  spec.entities[1].viaExtras = true;
-  const Bytes good = dwgwrite::writeOldDrawing(spec);
+  OldDrawingSpec wanted = simple("AC1009");
+  wanted.entities[1].viaExtras = true;
+  const Bytes good = dwgwrite::writeOldDrawing(wanted);
   std::uint32_t entitiesStart = 0;
   std::memcpy(&entitiesStart, good.data() + 0x14, 4);
   // The jump is the second entity; the line before it is 60 bytes long.
@@ -339,13 +339,13 @@ TEST(OldDrawings, JumpsOutsideOrInACircleAreDamage) {
 }
 
 TEST(OldDrawings, LayerOrBlockOutsideItsTableLosesOnlyThatGeometry) {
-  OldDrawingSpec spec = simple("AC1009");
-  spec.entities[0].layer = 7;
+  OldDrawingSpec wanted = simple("AC1009");
+  wanted.entities[0].layer = 7;
   OldEntitySpec insert = entity(Kind::kInsert, 0x30);
   insert.block = 3;
-  spec.entities.push_back(insert);
+  wanted.entities.push_back(insert);
   Status s;
-  const Drawing drawing = readAll(dwgwrite::writeOldDrawing(spec), s);
+  const Drawing drawing = readAll(dwgwrite::writeOldDrawing(wanted), s);
   ASSERT_TRUE(s.ok()) << s.message;
   ASSERT_EQ(drawing.geometry.size(), 4u);
   EXPECT_TRUE(drawing.geometry[0].numbers.empty());
@@ -357,14 +357,14 @@ TEST(OldDrawings, LayerOrBlockOutsideItsTableLosesOnlyThatGeometry) {
 // Every single byte flipped in turn: a clean error or a read, never a crash;
 // asking for more never changes the entities.
 TEST(OldDrawings, FlippedBytesNeverBreakTheRead) {
-  OldDrawingSpec spec = simple("AC1009");
-  spec.entities[1].viaExtras = true;
+  OldDrawingSpec wanted = simple("AC1009");
+  wanted.entities[1].viaExtras = true;
   OldEntitySpec polyline = entity(Kind::kPolyline, 0x40);
   polyline.vertices = {{0, 0, 0}, {1, 1, 1}};
-  spec.entities.push_back(polyline);
+  wanted.entities.push_back(polyline);
   for (const char* version : {"AC1009", "AC1.40"}) {
-    spec.version = version;
-    const Bytes good = dwgwrite::writeOldDrawing(spec);
+    wanted.version = version;
+    const Bytes good = dwgwrite::writeOldDrawing(wanted);
     for (std::size_t i = 0; i < good.size(); ++i) {
       Bytes b = good;
       b[i] ^= 0xA5;

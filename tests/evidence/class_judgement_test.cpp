@@ -4,7 +4,7 @@
 #include <iostream>
 #include <map>
 
-#include "evidence/class_model.h"
+#include "classes/class_model.h"
 #include "evidence/judge.h"
 
 namespace veldra::evidence {

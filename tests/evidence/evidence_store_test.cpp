@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include "evidence/class_model.h"
+#include "classes/class_model.h"
 #include "evidence/evidence_store.h"
 #include "platform/platform.h"
 #include "support/temp_dir.h"

@@ -19,11 +19,11 @@ using veldra::dwgwrite::OldEntitySpec;
 // A student's own work: lines and circles placed by `seed`, with handles
 // from 0x20 when the version and `handling` keep them.
 OldDrawingSpec oldStudent(const std::string& version, int seed, bool handling = true) {
-  OldDrawingSpec spec;
-  spec.version = version;
-  spec.handling = handling;
-  spec.created = {2448000 + seed, 30000000 + seed * 1000};
-  spec.updated = {2448010 + seed, 0};
+  OldDrawingSpec wanted;
+  wanted.version = version;
+  wanted.handling = handling;
+  wanted.created = {2448000 + seed, 30000000 + seed * 1000};
+  wanted.updated = {2448010 + seed, 0};
   for (int k = 0; k < 30; ++k) {
     OldEntitySpec e;
     e.handle = 0x20 + static_cast<std::uint64_t>(k);
@@ -34,9 +34,9 @@ OldDrawingSpec oldStudent(const std::string& version, int seed, bool handling = 
     } else {
       e.numbers = {x, y, 0, x + seed + k, y + 2 * k + 1, 0};
     }
-    spec.entities.push_back(e);
+    wanted.entities.push_back(e);
   }
-  return spec;
+  return wanted;
 }
 
 class OldDrawingsCheck : public ::testing::Test {
@@ -45,8 +45,8 @@ class OldDrawingsCheck : public ::testing::Test {
     replaceFile(base / "projects" / "projects.fil", "\"OLD\"\r\n");
     replaceFile(base / "projects" / "OLD.prj", quotedLine("+" + (dir.path() / "class").string()));
   }
-  void write(const std::string& name, const OldDrawingSpec& spec) {
-    const auto bytes = veldra::dwgwrite::writeOldDrawing(spec);
+  void write(const std::string& name, const OldDrawingSpec& wanted) {
+    const auto bytes = veldra::dwgwrite::writeOldDrawing(wanted);
     ASSERT_FALSE(bytes.empty());
     dir.write("class/" + name, std::string(bytes.begin(), bytes.end()));
   }

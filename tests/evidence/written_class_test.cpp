@@ -6,7 +6,8 @@
 
 #include "app/textfile.h"
 #include "dwgwrite/dwg_writer.h"
-#include "evidence/class_model.h"
+#include "classes/class_model.h"
+#include "classes/drawing_plan.h"
 #include "evidence/evidence_run.h"
 #include "platform/platform.h"
 #include "support/temp_dir.h"
@@ -15,48 +16,8 @@ namespace veldra::evidence {
 namespace {
 
 using veldra::dwgwrite::DrawingSpec;
-using veldra::dwgwrite::Stamp;
 
-constexpr std::int64_t kDayMs = 86400000;
-constexpr std::int64_t kUnixEpochDay = 2440588;
-
-Stamp stampOf(std::int64_t unixMs) {
-  return {static_cast<std::int32_t>(unixMs / kDayMs + kUnixEpochDay), static_cast<std::int32_t>(unixMs % kDayMs)};
-}
-
-// The plan the test writer needs for a drawing of the class model.
-DrawingSpec planOf(const DrawingEvidence& d, const std::string& version) {
-  DrawingSpec plan;
-  const auto& f = d.facts;
-  const Stamp created = stampOf(f.created->unixMs);
-  plan.days = created.days;
-  plan.milliseconds = created.milliseconds;
-  plan.version = version;
-  if (f.editingMs) plan.editingTime = Stamp{static_cast<std::int32_t>(*f.editingMs / kDayMs),
-                                            static_cast<std::int32_t>(*f.editingMs % kDayMs)};
-  if (f.updated) plan.updated = stampOf(f.updated->unixMs);
-  plan.handseed = f.handseed;
-  plan.fingerprintGuid = f.fingerprintGuid;
-  plan.versionGuid = f.versionGuid;
-  plan.summaryInfo.author = f.author;
-  plan.summaryInfo.lastSavedBy = f.lastSavedBy;
-  std::set<std::string> layers;
-  for (const auto& e : d.entities) {
-    static const std::map<std::string, std::string> kTypes{{"AcDbLine", "LINE"}, {"AcDbCircle", "CIRCLE"},
-                                                           {"AcDbArc", "ARC"}, {"AcDbText", "TEXT"},
-                                                           {"AcDbPoint", "POINT"}};
-    dwgwrite::EntitySpec spec;
-    spec.type = kTypes.at(e.kind);
-    spec.handle = e.handle;
-    spec.paperSpace = e.paperSpace;
-    spec.layer = e.layer;
-    spec.numbers = e.numbers;
-    spec.text = e.text.value_or("");
-    if (!e.layer.empty() && e.layer != "0" && layers.insert(e.layer).second) plan.layers.push_back(e.layer);
-    plan.entities.push_back(std::move(spec));
-  }
-  return plan;
-}
+using veldra::testing::planOf;
 
 void judgeWrittenClass(unsigned seed, int exercise) {
   SCOPED_TRACE("seed " + std::to_string(seed) + ", exercise " + std::to_string(exercise));

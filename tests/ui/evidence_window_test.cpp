@@ -28,7 +28,7 @@
 #include "support/recorders.h"
 #include "support/temp_dir.h"
 #include "ui/class_map.h"
-#include "ui/evidence_class.h"
+#include "classes/class_files.h"
 #include "ui/evidence_pairs_model.h"
 #include "ui/evidence_window.h"
 #include "ui/program_arguments.h"

@@ -74,9 +74,9 @@ double number(const OldEntitySpec& e, std::size_t i, double fallback = 0.0) {
 
 class Writer {
  public:
-  Writer(const OldDrawingSpec& spec, Era era) : spec_(spec), era_(era) {
+  Writer(const OldDrawingSpec& wanted, Era era) : spec_(wanted), era_(era) {
     std::uint64_t highest = 0;
-    for (const OldEntitySpec& e : spec.entities) highest = std::max(highest, e.handle);
+    for (const OldEntitySpec& e : wanted.entities) highest = std::max(highest, e.handle);
     nextHandle_ = highest + 1;
   }
 
@@ -396,10 +396,10 @@ class Writer {
 
 }  // namespace
 
-std::vector<std::uint8_t> writeOldDrawing(const OldDrawingSpec& spec) {
+std::vector<std::uint8_t> writeOldDrawing(const OldDrawingSpec& wanted) {
   Era era{};
-  if (spec.version.size() != 6 || !eraOf(spec.version, era)) return {};
-  return Writer(spec, era).write();
+  if (wanted.version.size() != 6 || !eraOf(wanted.version, era)) return {};
+  return Writer(wanted, era).write();
 }
 
 }  // namespace veldra::dwgwrite

@@ -59,6 +59,6 @@ struct OldDrawingSpec {
 };
 
 // The drawing's bytes; empty for a version the writer does not know.
-std::vector<std::uint8_t> writeOldDrawing(const OldDrawingSpec& spec);
+std::vector<std::uint8_t> writeOldDrawing(const OldDrawingSpec& wanted);
 
 }  // namespace veldra::dwgwrite

@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "ui/evidence_class.h"
+#include "classes/class_files.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

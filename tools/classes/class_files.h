@@ -9,7 +9,7 @@
 #include <string>
 
 #include "app/workspace.h"
-#include "evidence/class_model.h"
+#include "classes/class_model.h"
 
 namespace veldra::testing {
 

@@ -1,4 +1,4 @@
-#include "ui/evidence_class.h"
+#include "classes/class_files.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -8,6 +8,7 @@
 #include <set>
 
 #include "app/textfile.h"
+#include "classes/drawing_plan.h"
 #include "dwgwrite/dwg_writer.h"
 #include "projects/project_store.h"
 
@@ -16,14 +17,6 @@ namespace veldra::testing {
 namespace {
 
 using veldra::dwgwrite::DrawingSpec;
-using veldra::dwgwrite::Stamp;
-
-constexpr std::int64_t kDayMs = 86400000;
-constexpr std::int64_t kUnixEpochDay = 2440588;
-
-Stamp stampOf(std::int64_t unixMs) {
-  return {static_cast<std::int32_t>(unixMs / kDayMs + kUnixEpochDay), static_cast<std::int32_t>(unixMs % kDayMs)};
-}
 
 // The model space drawn in black on white, as a CAD program's preview is.
 QImage drawPreview(const evidence::DrawingEvidence& d) {
@@ -66,40 +59,6 @@ std::vector<std::uint8_t> encoded(const QImage& image, const char* format) {
   return {bytes.begin(), bytes.end()};
 }
 
-DrawingSpec planOf(const evidence::DrawingEvidence& d, const std::string& version) {
-  DrawingSpec plan;
-  const auto& f = d.facts;
-  const Stamp created = stampOf(f.created->unixMs);
-  plan.days = created.days;
-  plan.milliseconds = created.milliseconds;
-  plan.version = version;
-  if (f.editingMs)
-    plan.editingTime = Stamp{static_cast<std::int32_t>(*f.editingMs / kDayMs),
-                             static_cast<std::int32_t>(*f.editingMs % kDayMs)};
-  if (f.updated) plan.updated = stampOf(f.updated->unixMs);
-  plan.handseed = f.handseed;
-  plan.fingerprintGuid = f.fingerprintGuid;
-  plan.versionGuid = f.versionGuid;
-  plan.summaryInfo.author = f.author;
-  plan.summaryInfo.lastSavedBy = f.lastSavedBy;
-  std::set<std::string> layers;
-  static const std::map<std::string, std::string> kTypes{{"AcDbLine", "LINE"}, {"AcDbCircle", "CIRCLE"},
-                                                         {"AcDbArc", "ARC"}, {"AcDbText", "TEXT"},
-                                                         {"AcDbPoint", "POINT"}};
-  for (const auto& e : d.entities) {
-    dwgwrite::EntitySpec spec;
-    spec.type = kTypes.at(e.kind);
-    spec.handle = e.handle;
-    spec.paperSpace = e.paperSpace;
-    spec.layer = e.layer;
-    spec.numbers = e.numbers;
-    spec.text = e.text.value_or("");
-    if (!e.layer.empty() && e.layer != "0" && layers.insert(e.layer).second) plan.layers.push_back(e.layer);
-    plan.entities.push_back(std::move(spec));
-  }
-  return plan;
-}
-
 }  // namespace
 
 std::string writeClass(const Workspace& workspace, const std::string& project, const ClassPlan& plan,
@@ -122,19 +81,19 @@ std::string writeClass(const Workspace& workspace, const std::string& project, c
     const auto file = folder / d.facts.name;
     std::error_code ec;
     std::filesystem::create_directories(file.parent_path(), ec);
-    DrawingSpec spec = planOf(d, versionOf[k]);
+    DrawingSpec wanted = planOf(d, versionOf[k]);
     const int picture = pictureOf[k];
     if (noPictureEvery == 0 || picture == 0 || picture % noPictureEvery != 0) {
       const QImage image = drawPreview(d);
       if (picture % 2 == 0) {
-        spec.preview = {dwgwrite::PreviewFormat::kPng, encoded(image, "PNG")};
+        wanted.preview = {dwgwrite::PreviewFormat::kPng, encoded(image, "PNG")};
       } else {
         auto bmp = encoded(image, "BMP");  // the drawing keeps it without the file header
         bmp.erase(bmp.begin(), bmp.begin() + 14);
-        spec.preview = {dwgwrite::PreviewFormat::kBmp, bmp};
+        wanted.preview = {dwgwrite::PreviewFormat::kBmp, bmp};
       }
     }
-    const std::string error = dwgwrite::writeDrawingFile(file, spec);
+    const std::string error = dwgwrite::writeDrawingFile(file, wanted);
     if (!error.empty()) return evidence::utf8Name(d.facts.name) + ": " + error;
   }
   out.templateFile = folder.parent_path() / (folder.filename().string() + "-template.dwg");

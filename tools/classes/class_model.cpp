@@ -1,4 +1,4 @@
-#include "evidence/class_model.h"
+#include "classes/class_model.h"
 
 #include "evidence/fingerprint.h"
 
