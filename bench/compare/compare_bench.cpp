@@ -11,6 +11,7 @@
 #include "collect/collection_pass.h"
 #include "collect/native_host.h"
 #include "compare/checks.h"
+#include "platform/platform.h"
 #include "compare/handle_match.h"
 #include "compare/throttled_view.h"
 #include "silent_run.h"
@@ -234,4 +235,12 @@ BENCHMARK(BM_CollectionPassSampleDrawings)->Arg(0)->Arg(1)->Unit(benchmark::kMil
 }  // namespace
 }  // namespace veldra
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  // As the programs that read drawings do.
+  veldra::keepFreedMemoryForReuse();
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

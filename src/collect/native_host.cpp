@@ -32,7 +32,9 @@ double localCreationDate(const veldra::dwg::Summary& summary, const OffsetFuncti
 }
 
 NativeDrawingHost::NativeDrawingHost(OffsetFunction offset, std::uintmax_t readAheadBytes)
-    : readAheadBytes_(readAheadBytes), offset_(std::move(offset)) {}
+    : readAheadBytes_(readAheadBytes),
+      threads_(std::max(2u, std::thread::hardware_concurrency())),
+      offset_(std::move(offset)) {}
 
 namespace {
 // What reading a drawing may cost at most, judged from a look at its first
@@ -89,12 +91,15 @@ void NativeDrawingHost::launchAhead() {
     if (!ahead_.empty() && bytesAhead_ + cost > readAheadBytes_) break;
     ++nextToRead_;
     bytesAhead_ += cost;
-    ahead_.push_back({drawing, cost, std::async(std::launch::async, readFacts, drawing, request_)});
+    ahead_.push_back({drawing, cost, threads_.run([drawing, request = request_] { return readFacts(drawing, request); })});
   }
 }
 
 void NativeDrawingHost::dropAhead() {
-  ahead_.clear();  // waits for the readers still running
+  // What no thread has begun is dropped; what one has, is waited for.
+  threads_.dropWaiting();
+  for (auto& ahead : ahead_) ahead.facts.wait();
+  ahead_.clear();
   bytesAhead_ = 0;
   toRead_.clear();
   nextToRead_ = 0;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "collect/drawing_host.h"
+#include "collect/reading_threads.h"
 #include "veldra/dwg/reader.h"
 
 namespace veldra {
@@ -81,6 +82,8 @@ class NativeDrawingHost : public DrawingHost {
   std::uintmax_t readAheadBytes_;
   std::uintmax_t bytesAhead_ = 0;
   veldra::dwg::ReadRequest request_;
+  // Reads ahead; its threads end with the host.
+  ReadingThreads threads_;
 
   OffsetFunction offset_;
   std::shared_ptr<const DrawingFacts> facts_;

@@ -115,7 +115,7 @@ Status readR13Sections(std::span<const std::uint8_t> file, Sections& out) {
   checkSectionCrc(out.header, places[0].seeker, kHeaderName, "the header variables", out.damage);
   checkSectionCrc(out.classes, places[1].seeker, kClassesName, "the class definitions", out.damage);
   if (out.inPlace)
-    out.objectsInFile = file;
+    out.objectsElsewhere = file;
   else
     out.objects.assign(file.begin(), file.end());
   out.costLeft = budget.left();

@@ -63,6 +63,8 @@ struct SectionPage {
 Status fillPage(std::span<const std::uint8_t> data, std::uint64_t dataStart, bool compressed,
                 std::uint32_t maxPageSize, std::span<std::uint8_t> target, std::vector<std::uint8_t>& scratch,
                 const std::string& name) {
+  // What the data does not reach stays zero, as for a section read whole.
+  std::fill(target.begin(), target.end(), std::uint8_t{0});
   if (!compressed) {
     std::copy_n(data.begin(), std::min<std::size_t>(data.size(), target.size()), target.begin());
     return Status::Ok();
@@ -95,12 +97,14 @@ struct PendingPage {
 // The objects of a drawing whose bytes outlive its sections: every page was
 // checked while the container was read; what is decompressed is only what
 // the object readers open.
+// The buffer the pages fill is never cleared as a whole: a large section of
+// which a few pages are wanted costs only those pages.
 class PagesOnDemand : public Sections::PageSource {
  public:
-  PagesOnDemand(std::vector<PendingPage> pages, std::uint64_t size, std::uint32_t maxPageSize, bool compressed,
-                std::string name)
-      : pages_(std::move(pages)), size_(size), maxPageSize_(maxPageSize), compressed_(compressed),
-        name_(std::move(name)) {
+  PagesOnDemand(std::unique_ptr<std::uint8_t[]> bytes, std::vector<PendingPage> pages, std::uint64_t size,
+                std::uint32_t maxPageSize, bool compressed, std::string name)
+      : bytes_(std::move(bytes)), pages_(std::move(pages)), size_(size), maxPageSize_(maxPageSize),
+        compressed_(compressed), name_(std::move(name)) {
     std::sort(pages_.begin(), pages_.end(),
               [](const PendingPage& a, const PendingPage& b) { return a.start < b.start; });
   }
@@ -124,6 +128,7 @@ class PagesOnDemand : public Sections::PageSource {
   }
 
  private:
+  std::unique_ptr<std::uint8_t[]> bytes_;
   std::vector<PendingPage> pages_;
   std::uint64_t size_;
   std::uint32_t maxPageSize_;
@@ -193,11 +198,12 @@ class R2004Container {
                              {kClassesName, &out.classes, nullptr},
                              {kHandlesName, &out.handles, nullptr},
                              {kObjectsName, &out.objects, out.inPlace ? &out.objectPages : nullptr}};
+    out.objectsElsewhere = {};
     for (const Wanted& w : wanted) {
       const auto it = std::find_if(sections.begin(), sections.end(), [&](const SectionInfo& s) { return s.name == w.name; });
       if (it == sections.end())
         return makeError(ErrorKind::kCorrupt, "section " + std::string(w.name) + " is missing", 0, "section map");
-      if (Status s = readSection(*it, *w.target, w.onDemand); !s.ok()) return s;
+      if (Status s = readSection(*it, *w.target, w.onDemand, &out.objectsElsewhere); !s.ok()) return s;
     }
     if (out.wantEvidence) {
       readOptional(sections, kSummaryInfoName, out.summaryInfo);
@@ -301,7 +307,8 @@ class R2004Container {
   // pages are left to fill when their bytes are wanted, through the source
   // set there.
   Status readSection(const SectionInfo& info, std::vector<std::uint8_t>& out,
-                     std::shared_ptr<Sections::PageSource>* onDemand = nullptr) {
+                     std::shared_ptr<Sections::PageSource>* onDemand = nullptr,
+                     std::span<const std::uint8_t>* demandBytes = nullptr) {
     const std::string name = info.name;
     if (info.encrypted == 1)
       return makeError(ErrorKind::kUnsupported, "encrypted sections are not read", 0, name);
@@ -313,7 +320,18 @@ class R2004Container {
     if (!budget_.spend(info.size))
       return makeError(ErrorKind::kCorrupt, "section decompresses to more than one drawing may take", 0, name);
     if (Status s = checkPagesApart(info); !s.ok()) return s;
-    out.assign(static_cast<std::size_t>(info.size), 0);
+    // Read whole, the section goes to `out`; left to its pages, to a buffer
+    // of their own that `demandBytes` shows.
+    std::unique_ptr<std::uint8_t[]> demanded;
+    std::span<std::uint8_t> bytes;
+    if (onDemand) {
+      demanded.reset(new std::uint8_t[std::max<std::size_t>(1, static_cast<std::size_t>(info.size))]);
+      bytes = {demanded.get(), static_cast<std::size_t>(info.size)};
+      out.clear();
+    } else {
+      out.assign(static_cast<std::size_t>(info.size), 0);
+      bytes = out;
+    }
     std::vector<PendingPage> pending;
     for (const SectionPage& page : info.pages) {
       const auto location = pages_.find(page.number);
@@ -342,8 +360,7 @@ class R2004Container {
         return makeError(ErrorKind::kCorrupt, "page starts outside its section", address, name);
       }
       const std::uint64_t room = std::min<std::uint64_t>(info.maxPageSize, info.size - page.startOffset);
-      const auto target = std::span<std::uint8_t>(out).subspan(static_cast<std::size_t>(page.startOffset),
-                                                               static_cast<std::size_t>(room));
+      const auto target = bytes.subspan(static_cast<std::size_t>(page.startOffset), static_cast<std::size_t>(room));
       if (onDemand) {
         pending.push_back(PendingPage{page.startOffset, target, data, dataStart, false, Status::Ok()});
         continue;
@@ -351,10 +368,25 @@ class R2004Container {
       if (Status s = fillPage(data, dataStart, info.compressed == 2, info.maxPageSize, target, scratch_, name); !s.ok())
         return s;
     }
-    if (onDemand)
-      *onDemand = std::make_shared<PagesOnDemand>(std::move(pending), info.size, info.maxPageSize, info.compressed == 2,
-                                                  name);
+    if (onDemand) {
+      clearWhereNoPageIs(bytes, pending);
+      if (demandBytes) *demandBytes = bytes;
+      *onDemand = std::make_shared<PagesOnDemand>(std::move(demanded), std::move(pending), info.size,
+                                                  info.maxPageSize, info.compressed == 2, name);
+    }
     return Status::Ok();
+  }
+
+  // Bytes of a section that no page covers read as zero.
+  static void clearWhereNoPageIs(std::span<std::uint8_t> bytes, std::vector<PendingPage> pages) {
+    std::sort(pages.begin(), pages.end(), [](const PendingPage& a, const PendingPage& b) { return a.start < b.start; });
+    std::size_t covered = 0;
+    for (const PendingPage& page : pages) {
+      const auto start = static_cast<std::size_t>(page.start);
+      if (start > covered) std::fill(bytes.begin() + covered, bytes.begin() + start, std::uint8_t{0});
+      covered = std::max(covered, start + page.target.size());
+    }
+    if (covered < bytes.size()) std::fill(bytes.begin() + covered, bytes.end(), std::uint8_t{0});
   }
 
   // The pages of a section may not overlap, which keeps the work of

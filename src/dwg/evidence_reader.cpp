@@ -69,9 +69,9 @@ Status readDrawing(std::span<const std::uint8_t> data, const ReadRequest& reques
 
 Status readDrawingFile(const std::filesystem::path& file, const ReadRequest& request, Drawing& out) {
   out = Drawing{};
-  std::vector<std::uint8_t> bytes;
+  detail::FileBytes bytes;
   if (Status s = detail::readFile(file, bytes, out.summary.version); !s.ok()) return s;
-  return readDrawing(bytes, request, out);
+  return readDrawing(bytes.bytes(), request, out);
 }
 
 }  // namespace veldra::dwg

@@ -3,6 +3,7 @@
 // of the summary always, those of the evidence and geometry when asked.
 
 #include <algorithm>
+#include <memory>
 #include <fstream>
 #include <optional>
 
@@ -133,8 +134,8 @@ Status readParts(std::span<const std::uint8_t> data, const ReadRequest& request,
   return Status::Ok();
 }
 
-Status readFile(const std::filesystem::path& file, std::vector<std::uint8_t>& bytes, std::string& version) {
-  bytes.clear();
+Status readFile(const std::filesystem::path& file, FileBytes& bytes, std::string& version) {
+  bytes = FileBytes{};
   FileLook look;
   // Opened once: looked at first, then read whole from the start.
   std::ifstream in(file, std::ios::binary | std::ios::ate);
@@ -144,11 +145,12 @@ Status readFile(const std::filesystem::path& file, std::vector<std::uint8_t>& by
   }
   in.seekg(0);
   if (!in) return makeError(ErrorKind::kIo, "cannot read the file");
-  bytes.resize(static_cast<std::size_t>(look.size));
-  if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()))) {
-    bytes.clear();
+  const auto size = static_cast<std::size_t>(look.size);
+  auto data = std::make_unique_for_overwrite<std::uint8_t[]>(std::max<std::size_t>(size, 1));
+  if (!in.read(reinterpret_cast<char*>(data.get()), static_cast<std::streamsize>(size)))
     return makeError(ErrorKind::kIo, "cannot read the file");
-  }
+  bytes.data = std::move(data);
+  bytes.size = size;
   return Status::Ok();
 }
 
@@ -182,9 +184,9 @@ Status lookAtFile(const std::filesystem::path& file, FileLook& out) {
 
 Status readSummaryFile(const std::filesystem::path& file, Summary& out) {
   out = Summary{};
-  std::vector<std::uint8_t> bytes;
+  detail::FileBytes bytes;
   if (Status s = detail::readFile(file, bytes, out.version); !s.ok()) return s;
-  return readSummary(bytes, out);
+  return readSummary(bytes.bytes(), out);
 }
 
 }  // namespace veldra::dwg

@@ -43,13 +43,14 @@ struct Sections {
   std::vector<std::uint8_t> handles;  // AcDb:Handles (the object map)
   // AcDb:AcDbObjects. Object map offsets are relative to its start; for the
   // R13-R2000 family, whose offsets are file offsets, it is the whole file.
-  // With `inPlace` set, the R13-R2000 family leaves it empty and lets
-  // `objectsInFile` show the file's own bytes instead.
+  // With `inPlace` set it stays empty and `objectsElsewhere` shows the bytes
+  // instead: the file's own (R13-R2000), or the buffer the pages of R2004
+  // and later are decompressed into when wanted (owned by `objectPages`).
   std::vector<std::uint8_t> objects;
-  std::span<const std::uint8_t> objectsInFile;
+  std::span<const std::uint8_t> objectsElsewhere;
   // The objects as the readers see them.
   std::span<const std::uint8_t> objectBytes() const {
-    return objectsInFile.data() != nullptr ? objectsInFile : std::span<const std::uint8_t>(objects);
+    return objectsElsewhere.data() != nullptr ? objectsElsewhere : std::span<const std::uint8_t>(objects);
   }
 
   // Set by the caller before the container is read, when the file's bytes
@@ -58,7 +59,8 @@ struct Sections {
   // in it is read (see `objectPages`). Otherwise every byte is in `objects`.
   bool inPlace = false;
   // Where pages of the objects are still compressed: fills the bytes
-  // [begin, end) of `objects` (clipped to its size) before they are read.
+  // [begin, end) of the objects (clipped to their size) before they are
+  // read. Bytes of a page not yet filled hold nothing to rely on.
   class PageSource {
    public:
     virtual ~PageSource() = default;

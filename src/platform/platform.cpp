@@ -18,6 +18,9 @@
 #else
 #include <cerrno>
 #include <fcntl.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -148,6 +151,8 @@ std::vector<std::string> utf8Arguments(int, char**) {
 
 void useUtf8Console() { SetConsoleOutputCP(CP_UTF8); }
 
+void keepFreedMemoryForReuse() {}
+
 std::filesystem::path systemDrive() {
   wchar_t folder[MAX_PATH + 1];
   const UINT length = GetSystemWindowsDirectoryW(folder, MAX_PATH + 1);
@@ -246,6 +251,17 @@ std::vector<std::string> utf8Arguments(int argc, char** argv) {
 }
 
 void useUtf8Console() {}
+
+void keepFreedMemoryForReuse() {
+#ifdef __GLIBC__
+  // Blocks below the first bound come from the heap and are reused; free
+  // memory at its top goes back only past the second. Without them, the C
+  // library maps each block of a drawing's sections anew and unmaps it when
+  // freed, and every page is faulted in again for the next drawing.
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, 64 << 20);
+#endif
+}
 
 std::filesystem::path systemDrive() { return std::filesystem::path("/"); }
 

@@ -470,9 +470,10 @@ void EvidenceWindow::startRun() {
   const std::string project = project_;
   auto cancel = cancel_;
   auto result = result_;
+  auto check = deps_.runCheck ? deps_.runCheck : evidence::runEvidenceCheck;
   // The window outlives the thread (closing it waits for the thread), and a
   // queued call to a window that is gone is dropped.
-  thread_ = QThread::create([this, workspace, project, settings, cancel, result] {
+  thread_ = QThread::create([this, workspace, project, settings, cancel, result, check] {
     evidence::RunControl control;
     control.cancel = cancel.get();
     std::string lastStage;
@@ -488,7 +489,7 @@ void EvidenceWindow::startRun() {
       QMetaObject::invokeMethod(this, [this, stage, done, total] { showProgress(stage, done, total); },
                                 Qt::QueuedConnection);
     };
-    *result = evidence::runEvidenceCheck(workspace, project, settings, control);
+    *result = check(workspace, project, settings, control);
   });
   thread_->setParent(this);
   connect(thread_, &QThread::finished, this, &EvidenceWindow::finishRun);

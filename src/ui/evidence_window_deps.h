@@ -1,14 +1,18 @@
 #pragma once
 
 // What the evidence window needs from outside: the file manager, the file
-// dialogs, the print dialog and message boxes. The program leaves them empty
-// and gets the platform's; tests answer them.
+// dialogs, the print dialog, message boxes and the check itself. The program
+// leaves them empty and gets the platform's and the real check; tests answer
+// them.
 
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 #include <memory>
+#include <string>
+
+#include "evidence/evidence_run.h"
 
 class QPrinter;
 
@@ -35,6 +39,10 @@ struct EvidenceWindowDeps {
   std::function<std::unique_ptr<PrintDialog>(QPrinter&)> printDialog;
   // Start the check as soon as the window opens.
   bool runOnOpen = true;
+  // The check, run off the GUI thread; empty for evidence::runEvidenceCheck.
+  std::function<evidence::RunResult(const Workspace&, const std::string&, const evidence::EvidenceSettings&,
+                                    const evidence::RunControl&)>
+      runCheck;
 };
 
 }  // namespace veldra

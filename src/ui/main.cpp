@@ -16,6 +16,7 @@
 #include "ui/volumes.h"
 
 int main(int argc, char** argv) {
+  veldra::keepFreedMemoryForReuse();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("VELDRA"));
 

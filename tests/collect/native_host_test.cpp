@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <future>
 #include <system_error>
+#include <thread>
 
 #include "collect/native_host.h"
 #include "collect/problem_drawing.h"
+#include "collect/reading_threads.h"
 #include "collect/record_file.h"
 #include "dwgwrite/r12_writer.h"
 #include "support/temp_dir.h"
@@ -184,5 +188,33 @@ TEST(NativeHost, FilesRefusedUnreadCostTheReadAheadNothing) {
   }
 }
 
+// One thread busy, two drawings waiting: dropping what waits leaves the busy
+// one to finish and its result to be had; the dropped never run.
+TEST(ReadingThreads, DroppedWorkNeverRunsAndWorkBegunFinishes) {
+  ReadingThreads threads(1);
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  std::atomic<int> runs{0};
+  auto work = [&] {
+    ++runs;
+    released.wait();
+    return std::make_shared<const DrawingFacts>();
+  };
+  auto begun = threads.run(work);
+  auto dropped1 = threads.run(work);
+  auto dropped2 = threads.run(work);
+  while (runs.load() == 0) std::this_thread::yield();
+  threads.dropWaiting();
+  release.set_value();
+  EXPECT_NE(begun.get(), nullptr);
+  EXPECT_THROW(dropped1.get(), std::future_error);
+  EXPECT_THROW(dropped2.get(), std::future_error);
+  EXPECT_EQ(runs.load(), 1);
+  // The threads serve again after a drop, and stop with work still queued.
+  EXPECT_NE(threads.run(work).get(), nullptr);
+  threads.run(work);
+}
+
 }  // namespace
 }  // namespace veldra
+

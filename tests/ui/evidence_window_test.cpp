@@ -19,7 +19,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <set>
+#include <thread>
 
 #include "app/textfile.h"
 #include "evidence/evidence_run.h"
@@ -86,6 +89,13 @@ class EvidenceWindowTest : public ::testing::Test {
 
   EvidenceWindow& open() {
     EvidenceWindowDeps deps;
+    // With `holdUntilCancelled` set, a check waits for the cancel however
+    // fast it would be.
+    deps.runCheck = [this](const Workspace& workspace, const std::string& project,
+                           const evidence::EvidenceSettings& settings, const evidence::RunControl& control) {
+      while (holdUntilCancelled && !control.cancelled()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      return evidence::runEvidenceCheck(workspace, project, settings, control);
+    };
     deps.messages = &messages;
     deps.folders = &folders;
     deps.chooseSaveFile = [this](const QString&, const QString&) { return saveAs; };
@@ -132,6 +142,7 @@ class EvidenceWindowTest : public ::testing::Test {
   QString saveAs;
   QString pdfFile;
   QStringList chosenDrawings;
+  std::atomic<bool> holdUntilCancelled{false};  // before the window, which waits for its check
   std::unique_ptr<EvidenceWindow> window;
 };
 
@@ -319,6 +330,7 @@ TEST_F(EvidenceWindowTest, CancelLeavesTheLastRunsFilesWhole) {
   ASSERT_FALSE(report.empty());
   const auto* before = w.findings();
 
+  holdUntilCancelled = true;
   QTest::mouseClick(w.runButton, Qt::LeftButton);
   EXPECT_TRUE(w.running());
   EXPECT_FALSE(w.runButton->isEnabled());

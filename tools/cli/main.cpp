@@ -261,6 +261,7 @@ int run(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
   veldra::useUtf8Console();
+  veldra::keepFreedMemoryForReuse();
   const std::vector<std::string> args = veldra::utf8Arguments(argc, argv);
   if (veldra::isEvidenceCommand(args)) return veldra::runEvidenceCommand(args);
   return veldra::run(args);

@@ -248,6 +248,7 @@ int usage() {
 int main(int argc, char** argv) {
   // Arguments and output are UTF-8 on every system.
   veldra::useUtf8Console();
+  veldra::keepFreedMemoryForReuse();
   const std::vector<std::string> args = veldra::utf8Arguments(argc, argv);
   Mode mode = Mode::kSummary;
   fs::path previewDir;
