@@ -77,13 +77,9 @@ constexpr std::array<Order, 33> kOrders = makeOrders();
 
 class Decoder {
  public:
-  Decoder(std::span<const std::uint8_t> in, std::size_t outSize, std::vector<std::uint8_t>& out)
-      : in_(in), outSize_(outSize), out_(out) {}
+  Decoder(std::span<const std::uint8_t> in, std::span<std::uint8_t> out) : in_(in), out_(out), outSize_(out.size()) {}
 
   Status run() {
-    out_.clear();
-    // Grow with the output rather than trusting the announced size up front.
-    out_.reserve(std::min(outSize_, in_.size() * 8 + 64));
     if (in_.empty()) return finish();
 
     std::size_t literal = 0;
@@ -127,8 +123,8 @@ class Decoder {
 
  private:
   Status finish() {
-    if (out_.size() != outSize_) {
-      return fail("compressed data gives " + std::to_string(out_.size()) + " bytes, " +
+    if (written_ != outSize_) {
+      return fail("compressed data gives " + std::to_string(written_) + " bytes, " +
                   std::to_string(outSize_) + " announced");
     }
     return Status::Ok();
@@ -214,7 +210,7 @@ class Decoder {
       fail("a literal run reaches past the end of the compressed data");
       return false;
     }
-    if (length > outSize_ - out_.size()) {
+    if (length > outSize_ - written_) {
       fail("compressed data gives more than the announced " + std::to_string(outSize_) +
            " bytes");
       return false;
@@ -234,11 +230,11 @@ class Decoder {
   }
 
   bool copyMatch(std::size_t offset, std::size_t length) {
-    if (offset == 0 || offset > out_.size()) {
+    if (offset == 0 || offset > written_) {
       fail("a back reference points before the start of the data");
       return false;
     }
-    if (length > outSize_ - out_.size()) {
+    if (length > outSize_ - written_) {
       fail("compressed data gives more than the announced " + std::to_string(outSize_) +
            " bytes");
       return false;
@@ -256,25 +252,32 @@ class Decoder {
     return true;
   }
 
-  // Makes room for `length` more bytes of output and tells where they go.
+  // Where the next `length` bytes of output go, checked to fit beforehand.
   std::uint8_t* grow(std::size_t length) {
-    const std::size_t size = out_.size();
-    out_.resize(size + length);
-    return out_.data() + size;
+    std::uint8_t* to = out_.data() + written_;
+    written_ += length;
+    return to;
   }
 
   std::span<const std::uint8_t> in_;
+  std::span<std::uint8_t> out_;
   std::size_t outSize_;
-  std::vector<std::uint8_t>& out_;
+  std::size_t written_ = 0;
   std::size_t pos_ = 0;
   Status error_;
 };
 
 }  // namespace
 
+Status decompress(std::span<const std::uint8_t> in, std::span<std::uint8_t> out) {
+  return Decoder(in, out).run();
+}
+
+// The announced size has been counted against the drawing's bound by then.
 Status decompress(std::span<const std::uint8_t> in, std::size_t outSize,
                   std::vector<std::uint8_t>& out) {
-  return Decoder(in, outSize, out).run();
+  out.resize(outSize);
+  return decompress(in, std::span<std::uint8_t>(out));
 }
 
 }  // namespace veldra::dwg::detail::r2007
