@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <string>
 
 #include "r2007_codec.h"
@@ -74,6 +75,12 @@ constexpr std::array<Order, 33> makeOrders() {
   return orders;
 }
 constexpr std::array<Order, 33> kOrders = makeOrders();
+constexpr bool quartersReversed(const Order& order) {
+  for (std::size_t k = 0; k < 32; ++k)
+    if (order[k] != 24 - 8 * (k / 8) + k % 8) return false;
+  return true;
+}
+static_assert(quartersReversed(kOrders[32]), "the copy of whole chunks below relies on this order");
 
 class Decoder {
  public:
@@ -136,12 +143,16 @@ class Decoder {
   }
 
   bool next(std::uint8_t& byte) {
-    if (pos_ >= in_.size()) {
-      fail("compressed data ends inside an instruction");
-      return false;
+    if (pos_ < in_.size()) [[likely]] {
+      byte = in_[pos_++];
+      return true;
     }
-    byte = in_[pos_++];
-    return true;
+    return endsInside();
+  }
+
+  bool endsInside() {
+    fail("compressed data ends inside an instruction");
+    return false;
   }
 
   bool literalLength(std::uint8_t op, std::size_t& length) {
@@ -218,6 +229,13 @@ class Decoder {
     const std::uint8_t* src = in_.data() + pos_;
     pos_ += length;
     std::uint8_t* to = grow(length);
+    // A whole chunk of 32 is its four 8-byte quarters from last to first.
+    for (; length >= 32; length -= 32, src += 32, to += 32) {
+      std::memcpy(to, src + 24, 8);
+      std::memcpy(to + 8, src + 16, 8);
+      std::memcpy(to + 16, src + 8, 8);
+      std::memcpy(to + 24, src, 8);
+    }
     while (length > 0) {
       const std::size_t chunk = std::min<std::size_t>(length, 32);
       const Order& order = kOrders[chunk];
