@@ -13,13 +13,11 @@ workspace="$PWD/sample-workspace"
 "$build/tools/sample/veldra-make-sample" "$workspace"
 project="EVIDENCE SAMPLE"
 if ! grep -q "\"$project\"" "$workspace/projects/projects.fil"; then
-  template=$("$build/tools/classes/veldra-evidence-sample" "$workspace")
+  "$build/tools/classes/veldra-evidence-sample" "$workspace" >/dev/null
   # Two drawings the reader cannot read, for the problem drawings.
   mkdir -p "$workspace/evidence class/zoe" "$workspace/evidence class/yann"
   printf 'not a drawing' > "$workspace/evidence class/zoe/drawing.dwg"
   : > "$workspace/evidence class/yann/drawing.dwg"
-  mkdir -p "$workspace/evidence"
-  printf 'template\t%s\nignore-author\tlab3\nterm\tautumn 2026\n' "$template" > "$workspace/evidence/$project.settings"
 fi
 out="$PWD/docs/screenshots"
 for scale in 1 2; do

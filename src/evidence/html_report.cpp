@@ -62,30 +62,31 @@ th { background: #eee; }
 .verdict.copy { background: #b03a2e; } .verdict.likely { background: #e67e22; }
 .verdict.coincidence { background: #b7950b; }
 .group, .pair { border: 1px solid #aaa; border-radius: 0.4em; padding: 0.6em 1em; margin: 0.8em 0; page-break-inside: avoid; }
-.pictures { display: flex; gap: 1em; }
-figure { flex: 1; margin: 0; text-align: center; }
-figure img { max-width: 100%; max-height: 22em; border: 1px solid #ccc; background: #fff; }
+.pictures td { border: none; font-size: 9pt; word-break: break-all; }
+.pictures img { max-width: 100%; height: auto; border: 1px solid #ccc; background: #fff; }
 .nopicture { border: 1px dashed #bbb; padding: 3em 0.5em; color: #777; }
-figcaption { font-size: 9pt; word-break: break-all; }
 .facts td:first-child { font-weight: bold; white-space: nowrap; }
 .path { font-family: "DejaVu Sans Mono", monospace; font-size: 9pt; word-break: break-all; }
 .source { font-weight: bold; }
+.notes td { border: none; border-bottom: 1px solid #aaa; padding-top: 1.2em; }
 svg text { font-size: 8px; font-family: "DejaVu Sans", Arial, sans-serif; }
 @media print { body { margin: 0; } h2 { page-break-after: avoid; } }
 )css";
 
+// A drawing's picture over its name and path, as a cell of the pictures'
+// table: a table rather than boxes side by side, so that printing through a
+// simple HTML renderer keeps them side by side too.
 std::string picture(const DrawingFacts& d) {
-  std::string out = "<figure>";
+  std::string out = "<td width=\"50%\" align=\"center\">";
   if (const auto uri = previewDataUri(d.preview)) {
-    out += "<img src=\"" + *uri + "\" alt=\"preview of " + escape(displayName(d)) + "\">";
+    out += "<img src=\"" + *uri + "\" width=\"320\" alt=\"preview of " + escape(displayName(d)) + "\">";
   } else {
-    out += std::string("<div class=\"nopicture\">") +
+    out += std::string("<p class=\"nopicture\">") +
            (d.preview.format == veldra::dwg::PreviewFormat::kWmf ? "preview stored as a Windows metafile, not shown"
                                                                   : "no preview picture stored") +
-           "</div>";
+           "</p>";
   }
-  out += "<figcaption><b>" + escape(displayName(d)) + "</b><br><span class=\"path\">" + escape(utf8Path(d.path)) +
-         "</span></figcaption></figure>";
+  out += "<br><b>" + escape(displayName(d)) + "</b><br><span class=\"path\">" + escape(utf8Path(d.path)) + "</span></td>";
   return out;
 }
 
@@ -169,12 +170,61 @@ std::string classMap(const Findings& f, std::string& note) {
   return out + "</svg>";
 }
 
+// A pair judged, in full: verdict and score, both pictures, the likely
+// source, the reasons and both drawings' facts side by side.
+std::string pairBlock(const Findings& f, const PairFinding& p) {
+  const auto& a = f.drawings[p.a];
+  const auto& b = f.drawings[p.b];
+  std::string out = "<div class=\"pair\"><h3><span class=\"verdict " + std::string(verdictClass(p.verdict)) + "\">" +
+                    std::string(verdictText(p.verdict)) + " " + std::to_string(p.score) + "</span> " +
+                    escape(displayName(a)) + " &harr; " + escape(displayName(b)) +
+                    (p.group ? " &middot; group " + std::to_string(p.group) : std::string()) + "</h3>";
+  out += "<table class=\"pictures\" width=\"100%\"><tr>" + picture(a) + picture(b) + "</tr></table>";
+  out += "<p class=\"direction\">" + escape(p.direction) + "</p><ul>";
+  for (const auto& r : p.reasons) out += "<li>" + escape(r) + "</li>";
+  return out + "</ul>" + factsTable(a, b) + "</div>\n";
+}
+
+std::string head(const std::string& title) {
+  return "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>" + escape(title) + "</title><style>" +
+         kStyle + "</style></head><body>\n";
+}
+
 }  // namespace
+
+std::string caseSheet(const Findings& f, std::size_t pair) {
+  if (pair >= f.pairs.size()) return {};
+  const PairFinding& p = f.pairs[pair];
+  const std::string title = "Case sheet: " + displayName(f.drawings[p.a]) + " and " + displayName(f.drawings[p.b]);
+  std::string out = head(title) + "<h1>" + escape(title) + "</h1>\n<table class=\"run\">";
+  auto runRow = [&](const std::string& label, const std::string& value) {
+    out += "<tr><td>" + label + "</td><td>" + escape(value) + "</td></tr>";
+  };
+  runRow("Project", f.project);
+  if (!f.term.empty()) runRow("Term", f.term);
+  runRow("Judged", instantText(Instant{f.runAtUnixMs, true}));
+  runRow("Likely source", sourceText(f, p));
+  out += "</table>\n" + pairBlock(f, p);
+  if (p.group) {
+    for (const auto& g : f.groups) {
+      if (g.number != p.group) continue;
+      out += "<h2>Group " + std::to_string(g.number) + "</h2><p>Every drawing of the group of copies this pair "
+             "belongs to:</p><ul>";
+      for (const auto m : g.members)
+        out += "<li>" + escape(displayName(f.drawings[m])) + " <span class=\"path\">" +
+               escape(utf8Path(f.drawings[m].path)) + "</span></li>";
+      out += "</ul>\n";
+    }
+  }
+  out += "<h2>Notes</h2><table class=\"notes\" width=\"100%\">";
+  for (int line = 0; line < 6; ++line) out += "<tr><td>&nbsp;</td></tr>";
+  out += "</table>\n";
+  return out + "</body></html>\n";
+}
 
 std::string htmlReport(const Findings& f) {
   const auto counts = f.counts();
-  std::string out = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">";
-  out += "<title>Evidence report: " + escape(f.project) + "</title><style>" + kStyle + "</style></head><body>\n";
+  std::string out = head("Evidence report: " + f.project);
   out += "<h1>Evidence report: " + escape(f.project) + "</h1>\n<table class=\"run\">";
   auto runRow = [&](const std::string& label, const std::string& value) {
     out += "<tr><td>" + label + "</td><td>" + escape(value) + "</td></tr>";
@@ -208,16 +258,7 @@ std::string htmlReport(const Findings& f) {
   for (const auto& p : f.pairs) {
     if (!isCopy(p.verdict)) continue;
     anyCopy = true;
-    const auto& a = f.drawings[p.a];
-    const auto& b = f.drawings[p.b];
-    out += "<div class=\"pair\"><h3><span class=\"verdict " + std::string(verdictClass(p.verdict)) + "\">" +
-           std::string(verdictText(p.verdict)) + " " + std::to_string(p.score) + "</span> " +
-           escape(displayName(a)) + " &harr; " + escape(displayName(b)) +
-           (p.group ? " &middot; group " + std::to_string(p.group) : std::string()) + "</h3>";
-    out += "<div class=\"pictures\">" + picture(a) + picture(b) + "</div>";
-    out += "<p class=\"direction\">" + escape(p.direction) + "</p><ul>";
-    for (const auto& r : p.reasons) out += "<li>" + escape(r) + "</li>";
-    out += "</ul>" + factsTable(a, b) + "</div>\n";
+    out += pairBlock(f, p);
   }
   if (!anyCopy) out += "<p>No pair was judged a copy or a likely copy.</p>\n";
 

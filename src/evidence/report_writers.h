@@ -4,6 +4,7 @@
 // report kept in the workspace, the spreadsheet (CSV) and the printable,
 // self-contained HTML report. Each is one function over the same findings.
 
+#include <cstddef>
 #include <string>
 
 #include "evidence/findings.h"
@@ -17,6 +18,10 @@ std::string plainReport(const Findings& findings);
 std::string csvReport(const Findings& findings);
 // One HTML file with its pictures inside.
 std::string htmlReport(const Findings& findings);
+// One pair on a page of its own, for a talk with the students: both
+// pictures, the evidence in words, both drawings' facts, the other members
+// of its group and room for notes. Empty for a pair that is not there.
+std::string caseSheet(const Findings& findings, std::size_t pair);
 
 // What the writers share: a drawing's student and file as the teacher reads
 // them, and a pair's likely source in words.

@@ -316,11 +316,17 @@ QWidget* EvidenceWindow::buildPairPage() {
   pairEvidence = new QTextBrowser(page);
   pairEvidence->setObjectName(QStringLiteral("pairEvidence"));
   layout->addWidget(pairEvidence, 2);
+  printCaseSheetButton = new QPushButton(QStringLiteral("Print case &sheet..."), page);
+  printCaseSheetButton->setObjectName(QStringLiteral("printCaseSheetButton"));
+  printCaseSheetButton->setToolTip(QStringLiteral("This pair on a page of its own, for a talk with the students"));
+  layout->addWidget(printCaseSheetButton, 0, Qt::AlignLeft);
 
   connect(openFolderA, &QPushButton::clicked, this, [this] { openDrawingFolder(0); });
   connect(openFolderB, &QPushButton::clicked, this, [this] { openDrawingFolder(1); });
+  connect(printCaseSheetButton, &QPushButton::clicked, this, &EvidenceWindow::printCaseSheet);
   openFolderA->setEnabled(false);
   openFolderB->setEnabled(false);
+  printCaseSheetButton->setEnabled(false);
   return page;
 }
 
@@ -616,6 +622,7 @@ void EvidenceWindow::showFindings() {
   tabs->setTabText(3, problems.empty() ? QStringLiteral("Problem &drawings")
                                        : QStringLiteral("Problem &drawings (%1)").arg(problems.size()));
   shownPair_ = -1;
+  printCaseSheetButton->setEnabled(false);
   if (!f.pairs.empty()) showPair(0);
   tabs->setCurrentIndex(0);
 }
@@ -643,6 +650,7 @@ void EvidenceWindow::showPair(int pair) {
   pairEvidence->setHtml(pairEvidenceHtml(f, p));
   openFolderA->setEnabled(true);
   openFolderB->setEnabled(true);
+  printCaseSheetButton->setEnabled(true);
   tabs->setCurrentIndex(1);
 }
 
@@ -685,14 +693,24 @@ void EvidenceWindow::exportHtml() {
 
 void EvidenceWindow::printReport() {
   if (!findings_) return;
+  printHtml(evidence::htmlReport(*findings_), QStringLiteral("The report was sent to the printer."));
+}
+
+void EvidenceWindow::printCaseSheet() {
+  if (!findings_ || shownPair_ < 0) return;
+  printHtml(evidence::caseSheet(*findings_, static_cast<std::size_t>(shownPair_)),
+            QStringLiteral("The case sheet was sent to the printer."));
+}
+
+void EvidenceWindow::printHtml(const std::string& html, const QString& done) {
   if (!printer_) printer_ = std::make_shared<QPrinter>(QPrinter::HighResolution);
   const auto dialog = deps_.printDialog(*printer_);
   const std::optional<int> copies = dialog ? dialog->ask() : std::nullopt;
   if (!copies) return;
   QTextDocument document;
-  document.setHtml(fromUtf8(evidence::htmlReport(*findings_)));
+  document.setHtml(fromUtf8(html));
   for (int k = 0; k < std::max(1, *copies); ++k) document.print(printer_.get());
-  runStatus->setText(QStringLiteral("The report was sent to the printer."));
+  runStatus->setText(done);
 }
 
 void EvidenceWindow::showError(const QString& text) {

@@ -75,6 +75,8 @@ class EvidenceWindow : public QWidget {
   // The findings of the last finished run; null before one.
   const evidence::Findings* findings() const { return findings_.get(); }
   bool running() const { return thread_ != nullptr; }
+  // The pair the pair view shows (index into the findings' pairs), -1 for none.
+  int shownPair() const { return shownPair_; }
 
  public slots:
   void startRun();
@@ -83,6 +85,7 @@ class EvidenceWindow : public QWidget {
   void exportCsv();
   void exportHtml();
   void printReport();
+  void printCaseSheet();
   void saveSettings();
 
  signals:
@@ -105,6 +108,7 @@ class EvidenceWindow : public QWidget {
   void finishRun();
   void openDrawingFolder(int side);
   void writeExport(const QString& caption, const QString& suggested, const std::string& content);
+  void printHtml(const std::string& html, const QString& done);
   void showError(const QString& text);
   void setRunning(bool running);
 
@@ -146,6 +150,7 @@ class EvidenceWindow : public QWidget {
   QLabel* pairSource = nullptr;
   QPushButton* openFolderA = nullptr;
   QPushButton* openFolderB = nullptr;
+  QPushButton* printCaseSheetButton = nullptr;
   ClassMap* classMap = nullptr;
   QTableWidget* problemTable = nullptr;
   QListWidget* templateList = nullptr;

@@ -151,6 +151,24 @@ TEST(ReportWriters, HtmlReportIsOneFileAndShowsEverythingEscaped) {
   EXPECT_NE(html.find("names ignored: lab3"), std::string::npos);
 }
 
+// A case sheet holds its own pair and group, escaped, and nothing of the
+// other pairs.
+TEST(ReportWriters, CaseSheetShowsOnePairAndItsGroup) {
+  const Findings f = sampleFindings();
+  const std::string sheet = caseSheet(f, 0);
+  EXPECT_NE(sheet.find("<h1>Case sheet: anna/drawing.dwg and ben, jr/drawing.dwg</h1>"), std::string::npos);
+  EXPECT_NE(sheet.find("CAD &lt;1&gt;"), std::string::npos);
+  EXPECT_NE(sheet.find("&lt;script&gt;"), std::string::npos);
+  EXPECT_EQ(sheet.find("<script>"), std::string::npos);
+  EXPECT_NE(sheet.find("src=\"data:image/png;base64,"), std::string::npos);
+  EXPECT_NE(sheet.find("<h2>Group 1</h2>"), std::string::npos);
+  EXPECT_EQ(sheet.find("created in the same second"), std::string::npos);  // the other pair's reason
+  EXPECT_EQ(sheet.find("http"), std::string::npos);
+  // The coincidence belongs to no group; a pair that is not there gives nothing.
+  EXPECT_EQ(caseSheet(f, 1).find("<h2>Group"), std::string::npos);
+  EXPECT_TRUE(caseSheet(f, 2).empty());
+}
+
 TEST(ReportWriters, PlainReportTellsTheSameFindings) {
   const std::string text = plainReport(sampleFindings());
   EXPECT_EQ(text.rfind("VELDRA evidence report\r\nProject: CAD <1>\r\nRun: 2024-03-05 12:00:00 UTC\r\n", 0), 0u);

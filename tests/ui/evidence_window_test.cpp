@@ -401,6 +401,15 @@ TEST_F(EvidenceWindowTest, ExportsAndPrintsTheReport) {
   pdfFile = QString::fromStdString((dir.path() / "report.pdf").string());
   QTest::mouseClick(w.printButton, Qt::LeftButton);
   EXPECT_EQ(testing::slurp(dir.path() / "report.pdf").rfind("%PDF", 0), 0u);
+
+  // The pair shown, on a sheet of its own.
+  ASSERT_TRUE(w.printCaseSheetButton->isEnabled());
+  pdfFile = QString::fromStdString((dir.path() / "case.pdf").string());
+  QTest::mouseClick(w.printCaseSheetButton, Qt::LeftButton);
+  const std::string sheet = testing::slurp(dir.path() / "case.pdf");
+  EXPECT_EQ(sheet.rfind("%PDF", 0), 0u);
+  EXPECT_LT(sheet.size(), testing::slurp(dir.path() / "report.pdf").size());
+  EXPECT_TRUE(w.runStatus->text().contains(QStringLiteral("case sheet")));
 }
 
 TEST_F(EvidenceWindowTest, ShowsDrawingsThatCouldNotBeReadWithTheirReasons) {

@@ -1,11 +1,13 @@
 // Adds a class of 24 students with copies of every kind, and pictures, to a
-// workspace as project "EVIDENCE SAMPLE": the class the evidence window's
-// screenshots show.
+// workspace as project "EVIDENCE SAMPLE" with its template, the lab's shared
+// login and the term as the teacher's settings: the class the evidence
+// window's screenshots show.
 #include <QGuiApplication>
 
 #include <cstdio>
 
 #include "classes/class_files.h"
+#include "evidence/evidence_run.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -21,6 +23,17 @@ int main(int argc, char** argv) {
                                                         std::filesystem::path(argv[1]) / "evidence class", written, 7);
   if (!error.empty()) {
     std::fprintf(stderr, "veldra-evidence-sample: %s\n", error.c_str());
+    return 1;
+  }
+  // The teacher's choices, as the evidence window keeps them: the class
+  // template, the lab's shared login and the term.
+  veldra::evidence::EvidenceSettings settings;
+  settings.templates = {written.templateFile};
+  settings.ignoredAuthors = {"lab3"};
+  settings.term = "autumn 2026";
+  std::string saveError;
+  if (!veldra::evidence::saveProjectSettings(workspace, "EVIDENCE SAMPLE", settings, saveError)) {
+    std::fprintf(stderr, "veldra-evidence-sample: %s\n", saveError.c_str());
     return 1;
   }
   std::printf("%s\n", written.templateFile.string().c_str());

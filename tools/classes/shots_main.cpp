@@ -1,18 +1,23 @@
 // Takes the evidence window's screenshots from the screen it is shown on
 // (run under Xvfb): the groups and pairs, one pair, the class map, the
-// problem drawings and the settings, each as OUT_DIR/evidence-VIEW.png.
+// problem drawings and the settings, each as OUT_DIR/evidence-VIEW.png, and
+// the case sheet of the pair shown.
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QImage>
+#include <QPainter>
 #include <QPixmap>
 #include <QScreen>
 #include <QTabWidget>
+#include <QTextDocument>
 #include <QTimer>
 #include <QWindow>
 
 #include <cstdio>
 
+#include "evidence/report_writers.h"
 #include "ui/evidence_window.h"
 #include "ui/program_arguments.h"
 
@@ -22,6 +27,24 @@ void settle(int ms) {
   QEventLoop loop;
   QTimer::singleShot(ms, &loop, &QEventLoop::quit);
   loop.exec();
+}
+
+// The first page of the case sheet of the pair shown, laid out as for an A4
+// page and drawn at the screen's scale.
+void caseSheetPicture(const veldra::EvidenceWindow& window, const QString& file) {
+  QTextDocument sheet;
+  sheet.setHtml(QString::fromStdString(veldra::evidence::caseSheet(*window.findings(),
+                                                                   static_cast<std::size_t>(window.shownPair()))));
+  const QSizeF page(794, 1123);  // A4 at 96 dots an inch
+  sheet.setPageSize(page);
+  const qreal scale = window.devicePixelRatioF();
+  QImage image((page * scale).toSize(), QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  painter.scale(scale, scale);
+  sheet.drawContents(&painter, QRectF(QPointF(0, 0), page));
+  painter.end();
+  if (!image.save(file)) std::fprintf(stderr, "veldra-evidence-shots: cannot write %s\n", qPrintable(file));
 }
 
 }  // namespace
@@ -72,6 +95,7 @@ int main(int argc, char** argv) {
       break;
     }
   shoot("pair");
+  caseSheetPicture(window, QDir(out).filePath(QStringLiteral("evidence-case-sheet%1.png").arg(suffix)));
   window.tabs->setCurrentIndex(2);
   shoot("map");
   window.tabs->setCurrentIndex(3);
