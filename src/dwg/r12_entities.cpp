@@ -69,10 +69,9 @@ bool hasChecks(OldRelease release) { return release >= OldRelease::kR11; }
 bool isThreeDimensional(OldRelease release) { return release >= OldRelease::kR10; }
 
 // True when the kind keeps its z in its own points from R10 on, so that the
-// elevation flag says "no z" instead.
-bool flatFlagKind(std::uint8_t type) {
-  return type == kLine || type == kPoint || type == kFace || type == kLine3d;
-}
+// elevation flag says "no z" instead. A 3D line flags each z in its options
+// and keeps the common elevation.
+bool flatFlagKind(std::uint8_t type) { return type == kLine || type == kPoint || type == kFace; }
 
 const char* polylineName(const OldEntity& e) {
   std::uint8_t flags = 0;
@@ -88,8 +87,10 @@ const char* polylineName(const OldEntity& e) {
 
 const char* dimensionName(const OldEntity& e, OldRelease release) {
   if (!(e.options & kDimensionHasType)) return "AcDbRotatedDimension";
-  // Block number, the dimension line point (with z from R10 on), the text point.
-  std::size_t at = 2 + (isThreeDimensional(release) ? 24 : 16) + 16;
+  // Block number, the dimension line point (with z from R10 on unless the
+  // elevation flag gives it), the text point.
+  const bool ownZ = isThreeDimensional(release) && !(e.flags & kHasElevation);
+  std::size_t at = 2 + (ownZ ? 24 : 16) + 16;
   if (isThreeDimensional(release) && (e.options & kDimensionClonePoint)) at += 16;
   if (at >= e.data.size()) return "AcDbRotatedDimension";
   static constexpr const char* kNames[] = {
@@ -231,12 +232,14 @@ class EntityWalker {
       extra = r.readRC();
       e.paper = true;
     }
+    // The extended data comes straight after the extra flags, before the
+    // colour and the other common fields.
+    if (extra & kHasExtendedData) r.skip(static_cast<std::uint64_t>(r.readRS()) * 8);
     if (e.flags & kHasColour) r.readRC();
     if (e.flags & kHasLinetype) layout_.release >= OldRelease::kR11 ? static_cast<void>(r.readRS()) : static_cast<void>(r.readRC());
     if ((e.flags & kHasElevation) && !(isThreeDimensional(layout_.release) && flatFlagKind(e.type)))
       e.elevation = r.readRD();
     if (e.flags & kHasThickness) r.readRD();
-    if (extra & kHasExtendedData) r.skip(static_cast<std::uint64_t>(r.readRS()) * 8);
     if (e.flags & kHasHandle) {
       const std::uint8_t length = r.readRC();
       if (length == 0 || length > kMaxHandleBytes) return false;
