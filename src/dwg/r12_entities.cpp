@@ -1,4 +1,4 @@
-// The entity sections of drawings older than R13. From AC2.10 on every
+// The entity sections of drawings older than R13. From AC1.50 on every
 // entity starts with its kind, a byte of flags telling which common fields
 // follow, and its whole size, so a reader can step over what it does not
 // know; AC1.40 stores neither flags nor sizes, and each kind has its fixed
@@ -165,7 +165,7 @@ class EntityWalker {
     damage_.push_back(Damage{section, offset, std::move(message)});
   }
 
-  // AC2.10 and later: sized entities, with jumps.
+  // AC1.50 and later: sized entities, with jumps.
   void walkSized() {
     const Range entities{layout_.entitiesStart, layout_.entitiesEnd, "entities"};
     const Range extras{layout_.extrasStart, layout_.extrasEnd, "extra entities"};

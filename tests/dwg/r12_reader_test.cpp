@@ -63,7 +63,8 @@ TEST(OldDrawings, EveryVersionGivesItsVersionDateAndEntities) {
     bool dated;
     bool handles;
   };
-  for (const Case& c : {Case{"AC1.40", false, false}, Case{"AC2.10", false, false}, Case{"AC1001", true, false},
+  for (const Case& c : {Case{"AC1.40", false, false}, Case{"AC1.50", false, false}, Case{"AC2.10", false, false},
+                        Case{"AC1001", true, false},
                         Case{"AC1002", true, false}, Case{"AC1003", true, false}, Case{"AC1004", true, false},
                         Case{"AC1006", true, true}, Case{"AC1009", true, true}}) {
     SCOPED_TRACE(c.version);
@@ -280,7 +281,7 @@ TEST(OldDrawings, SignaturesOfTheEarliestVersionsAreDrawings) {
     Summary summary;
     return readSummary(b, summary);
   };
-  for (const char* version : {"AC1.50", "AC2.21", "AC1005", "AC1008"}) {
+  for (const char* version : {"AC2.21", "AC2.22", "AC1005", "AC1008"}) {
     SCOPED_TRACE(version);
     const Status s = withVersion(version);
     EXPECT_EQ(s.kind, ErrorKind::kUnsupported);

@@ -23,7 +23,7 @@ struct HeaderVariables {
   std::size_t end;
 };
 constexpr HeaderVariables kHeaderVariables[] = {
-    {"AC2.10", 83, 0x2E5},  {"AC1001", 101, 0x35D}, {"AC1002", 114, 0x3A1}, {"AC1003", 122, 0x3D5},
+    {"AC1.50", 74, 0x1FA},  {"AC2.10", 83, 0x2E5},  {"AC1001", 101, 0x35D}, {"AC1002", 114, 0x3A1}, {"AC1003", 122, 0x3D5},
     {"AC1004", 129, 0x3EF}, {"AC1006", 160, 0x51E}, {"AC1009", 205, 0x6BF},
 };
 
@@ -35,7 +35,7 @@ const HeaderVariables& headerVariablesOf(std::string_view version) {
 
 bool eraOf(std::string_view version, Era& era) {
   if (version == "AC1.40") era = Era::kR1_4;
-  else if (version == "AC2.10") era = Era::kR2_1;
+  else if (version == "AC1.50" || version == "AC2.10") era = Era::kR2_1;
   else if (version == "AC1001" || version == "AC1002" || version == "AC1003" || version == "AC1004") era = Era::kDated;
   else if (version == "AC1006") era = Era::kR10;
   else if (version == "AC1009") era = Era::kR11;

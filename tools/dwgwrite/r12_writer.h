@@ -1,6 +1,6 @@
 #pragma once
 
-// A small writer of drawings older than R13 (AC1.40, AC2.10, AC1001 to
+// A small writer of drawings older than R13 (AC1.40, AC1.50, AC2.10, AC1001 to
 // AC1009), for tests of the reader: a header with the dates and the handle
 // settings, a layer and a block table, and entities of many kinds in model
 // and paper space. It writes the layout public descriptions of the old format
