@@ -87,10 +87,9 @@ const char* polylineName(const OldEntity& e) {
 
 const char* dimensionName(const OldEntity& e, OldRelease release) {
   if (!(e.options & kDimensionHasType)) return "AcDbRotatedDimension";
-  // Block number, the dimension line point (with z from R10 on unless the
-  // elevation flag gives it), the text point.
-  const bool ownZ = isThreeDimensional(release) && !(e.flags & kHasElevation);
-  std::size_t at = 2 + (ownZ ? 24 : 16) + 16;
+  // Block number, the dimension line point (with z from R10 on, whatever the
+  // elevation flag says), the text point.
+  std::size_t at = 2 + (isThreeDimensional(release) ? 24 : 16) + 16;
   if (isThreeDimensional(release) && (e.options & kDimensionClonePoint)) at += 16;
   if (at >= e.data.size()) return "AcDbRotatedDimension";
   static constexpr const char* kNames[] = {

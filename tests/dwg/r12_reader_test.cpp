@@ -241,8 +241,9 @@ TEST(OldDrawings, GeometryOfTheCommonKinds) {
 
 // The common fields in their stored order: extended data straight after the
 // extra flags and before the colour, a 3D line keeping the common elevation
-// for an end without a z of its own, and a dimension whose elevation gives
-// the z of its line point. The entity after them shows that none overran.
+// for an end without a z of its own, and a dimension with an elevation and
+// the z of its line point both. The entity after them shows that none
+// overran.
 TEST(OldDrawings, CommonFieldsInTheirStoredOrder) {
   for (const char* version : {"AC1006", "AC1009"}) {
     SCOPED_TRACE(version);

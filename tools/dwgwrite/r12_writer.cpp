@@ -223,10 +223,8 @@ class Writer {
       case Kind::kDimension:
         options = 0x02;
         put16(d, e.block);
-        // From R10 on the dimension line point keeps its z unless the entity's
-        // elevation gives it.
-        for (int i = 0; i < (threeD() && e.elevation == 0.0 ? 3 : 2); ++i)
-          putDouble(d, number(e, static_cast<std::size_t>(i)));
+        // From R10 on the dimension line point keeps its z, elevation or not.
+        for (int i = 0; i < (threeD() ? 3 : 2); ++i) putDouble(d, number(e, static_cast<std::size_t>(i)));
         putDouble(d, number(e, 3)), putDouble(d, number(e, 4));
         put8(d, e.flags);
         break;
