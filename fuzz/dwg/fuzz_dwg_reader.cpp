@@ -11,24 +11,14 @@
 #include <vector>
 
 #include "format.h"
+#include "section_input.h"
 #include "text_codec.h"
 #include "veldra/dwg/evidence.h"
 #include "veldra/dwg/reader.h"
 
 namespace {
 
-// Every byte sequence the reader hands out as text must be valid UTF-8.
-bool validUtf8(const std::string& text) {
-  for (std::size_t i = 0; i < text.size();) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    const std::size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-    if (length == 0 || i + length > text.size()) return false;
-    for (std::size_t k = 1; k < length; ++k)
-      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
-    i += length;
-  }
-  return true;
-}
+using veldra::dwg::fuzzing::validUtf8;
 
 void checkPreview(const veldra::dwg::Preview& preview) {
   using veldra::dwg::PreviewFormat;

@@ -99,12 +99,36 @@ std::vector<std::string> splitItems(std::string_view content) {
 
 namespace {
 
+// A file is written as its name with this and a number added, then renamed.
+constexpr const char* kTemporaryMark = ".tmp~";
+
 std::filesystem::path temporarySibling(const std::filesystem::path& file) {
   static std::atomic<unsigned> counter{0};
   const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
   std::filesystem::path tmp = file;
-  tmp += ".tmp~" + std::to_string(stamp % 1000000007) + "-" + std::to_string(counter++);
+  tmp += kTemporaryMark + std::to_string(stamp % 1000000007) + "-" + std::to_string(counter++);
   return tmp;
+}
+
+// Temporary files of `file` left by a program that was stopped while it
+// wrote them (killed, or the machine went down). One that has not been
+// written to for an hour belongs to no write still going on.
+void removeAbandonedTemporaries(const std::filesystem::path& file) {
+  std::filesystem::path marked = file.filename();
+  marked += kTemporaryMark;
+  const auto& prefix = marked.native();
+  std::error_code ec;
+  const auto now = std::filesystem::file_time_type::clock::now();
+  for (std::filesystem::directory_iterator it(file.parent_path().empty() ? "." : file.parent_path(), ec), end;
+       !ec && it != end; it.increment(ec)) {
+    const std::filesystem::path name = it->path().filename();
+    if (name.native().size() <= prefix.size() || name.native().compare(0, prefix.size(), prefix) != 0) continue;
+    std::error_code timeError;
+    const auto written = std::filesystem::last_write_time(it->path(), timeError);
+    if (timeError || now - written < std::chrono::hours(1)) continue;
+    std::error_code ignored;
+    if (it->is_regular_file(ignored)) std::filesystem::remove(it->path(), ignored);
+  }
 }
 
 // The reason the system gave for the failure just met, when it gave one.
@@ -196,6 +220,7 @@ bool FileReplacement::commit() {
     fail("cannot replace ", ec.message());
     return false;
   }
+  removeAbandonedTemporaries(file_);
   return true;
 }
 

@@ -44,14 +44,17 @@ constexpr std::size_t kRunLength = 0x15B0;
 constexpr std::size_t kBlock = 16;
 static_assert(kRunLength % kBlock == 0);
 
-// Adds `blocks` blocks of 16 bytes to the sums: each block adds its bytes to
-// the first sum, and to the second sum sixteen times the first as it was
-// plus each byte weighted by how many of the block's steps it is in.
-void addBlocks(const std::uint8_t* p, std::size_t blocks, std::uint64_t& sum1, std::uint64_t& sum2) {
+// The weights of a block whose bytes are summed in order.
+constexpr BlockWeights kInOrder = {16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1};
+
+}  // namespace
+
+void addWeightedBlocks(const std::uint8_t* p, std::size_t blocks, const BlockWeights& weights, std::uint64_t& sum1,
+                       std::uint64_t& sum2) {
 #ifdef VELDRA_DWG_SSE2
   const __m128i zero = _mm_setzero_si128();
-  const __m128i weightsLow = _mm_setr_epi16(16, 15, 14, 13, 12, 11, 10, 9);
-  const __m128i weightsHigh = _mm_setr_epi16(8, 7, 6, 5, 4, 3, 2, 1);
+  const __m128i weightsLow = _mm_loadu_si128(reinterpret_cast<const __m128i*>(weights.data()));
+  const __m128i weightsHigh = _mm_loadu_si128(reinterpret_cast<const __m128i*>(weights.data() + 8));
   __m128i bytes = zero;     // the bytes of the blocks so far
   __m128i earlier = zero;   // the sum of `bytes` before each block
   __m128i weighted = zero;  // the weighted bytes
@@ -77,15 +80,13 @@ void addBlocks(const std::uint8_t* p, std::size_t blocks, std::uint64_t& sum1, s
     std::uint32_t weighted = 0;
     for (std::size_t k = 0; k < kBlock; ++k) {
       bytes += p[k];
-      weighted += static_cast<std::uint32_t>(kBlock - k) * p[k];
+      weighted += static_cast<std::uint32_t>(weights[k]) * p[k];
     }
     sum2 += kBlock * sum1 + weighted;
     sum1 += bytes;
   }
 #endif
 }
-
-}  // namespace
 
 std::uint16_t crc16(std::span<const std::uint8_t> data, std::uint16_t seed) {
   const auto& t = kCrc16Tables;
@@ -112,7 +113,7 @@ std::uint32_t pageChecksum(std::uint32_t seed, std::span<const std::uint8_t> dat
   while (left != 0) {
     const std::size_t run = std::min(kRunLength, left);
     left -= run;
-    addBlocks(p, run / kBlock, sum1, sum2);
+    addWeightedBlocks(p, run / kBlock, kInOrder, sum1, sum2);
     p += run - run % kBlock;
     for (std::size_t rest = run % kBlock; rest != 0; --rest) {
       sum1 += *p++;

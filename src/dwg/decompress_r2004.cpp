@@ -2,6 +2,7 @@
 // references, each opcode telling the length and distance of a copy and how
 // many literals follow it.
 
+#include <algorithm>
 #include <cstring>
 
 #include "format.h"
@@ -10,6 +11,7 @@ namespace veldra::dwg::detail {
 namespace {
 
 constexpr std::uint8_t kEndOpcode = 0x11;
+constexpr std::size_t kSlop = 32;
 
 class Decompressor {
  public:
@@ -61,6 +63,13 @@ class Decompressor {
     return Status::Ok();
   }
 
+  // The short copies below may write up to kSlop bytes past their end, where
+  // later output lands; what is past the last byte written is zero again.
+  ~Decompressor() {
+    const std::size_t end = std::min(out_.size(), written_ + kSlop);
+    std::memset(out_.data() + written_, 0, end - written_);
+  }
+
  private:
   std::uint8_t next() {
     if (at_ >= in_.size()) {
@@ -109,7 +118,11 @@ class Decompressor {
   bool copyLiterals(std::uint64_t count) {
     if (!ok_) return true;  // reported as cut short
     if (count > in_.size() - at_ || count > out_.size() - written_) return false;
-    std::memcpy(out_.data() + written_, in_.data() + at_, static_cast<std::size_t>(count));
+    if (count <= kSlop && in_.size() - at_ >= kSlop && out_.size() - written_ >= kSlop) {
+      std::memcpy(out_.data() + written_, in_.data() + at_, kSlop);
+    } else {
+      std::memcpy(out_.data() + written_, in_.data() + at_, static_cast<std::size_t>(count));
+    }
     written_ += static_cast<std::size_t>(count);
     at_ += static_cast<std::size_t>(count);
     return true;
@@ -121,7 +134,10 @@ class Decompressor {
     const std::uint8_t* from = to - distance;
     const auto count = static_cast<std::size_t>(length);
     written_ += count;
-    if (distance >= length) {
+    if (distance >= 16 && out_.size() - written_ >= 16) {
+      // Sixteen at a time: each piece is read from output already written.
+      for (std::size_t i = 0; i < count; i += 16) std::memcpy(to + i, from + i, 16);
+    } else if (distance >= length) {
       std::memcpy(to, from, count);
     } else if (distance == 1) {
       std::memset(to, *from, count);

@@ -45,6 +45,8 @@ constexpr std::size_t blocksFor(std::size_t dataSize, std::size_t dataPerBlock) 
 // refers back before the start of the output, or yields another size.
 Status decompress(std::span<const std::uint8_t> in, std::size_t outSize,
                   std::vector<std::uint8_t>& out);
+// The same straight into `out`, which the stream must fill exactly.
+Status decompress(std::span<const std::uint8_t> in, std::span<std::uint8_t> out);
 
 // The 32-bit checksum a data page stores for its decompressed bytes.
 std::uint32_t pageChecksum(std::uint64_t seed, std::span<const std::uint8_t> data);

@@ -238,21 +238,28 @@ class Container {
     return unpack(name, offset, std::span(data).first(compressed), uncompressed, out);
   }
 
-  // Stored bytes are compressed only when that made them shorter.
-  Status unpack(const std::string& name, std::uint64_t offset,
-                std::span<const std::uint8_t> stored, std::uint64_t uncompressed,
-                std::vector<std::uint8_t>& out) {
-    if (stored.size() < uncompressed) {
-      Status s = r2007::decompress(stored, uncompressed, out);
+  // Stored bytes are compressed only when that made them shorter. The
+  // announced size has been counted against the drawing's bound by then.
+  Status unpack(const std::string& name, std::uint64_t offset, std::span<const std::uint8_t> stored,
+                std::uint64_t uncompressed, std::vector<std::uint8_t>& out) {
+    out.resize(static_cast<std::size_t>(uncompressed));
+    return unpackInto(name, offset, stored, out);
+  }
+
+  // The same into a place of the size the data announces.
+  Status unpackInto(const std::string& name, std::uint64_t offset, std::span<const std::uint8_t> stored,
+                    std::span<std::uint8_t> out) {
+    if (stored.size() < out.size()) {
+      Status s = r2007::decompress(stored, out);
       return s.ok() ? s : inSection(std::move(s), offset, name);
     }
-    if (stored.size() > uncompressed) {
+    if (stored.size() > out.size()) {
       return failure(ErrorKind::kCorrupt,
                      name + " stores " + std::to_string(stored.size()) + " bytes for " +
-                         std::to_string(uncompressed) + " bytes of data",
+                         std::to_string(out.size()) + " bytes of data",
                      offset, name);
     }
-    out.assign(stored.begin(), stored.end());
+    std::copy(stored.begin(), stored.end(), out.begin());
     return Status::Ok();
   }
 
@@ -392,7 +399,6 @@ class Container {
     // bounds the work to the section's size.
     out.assign(section.dataSize, 0);
     std::uint64_t covered = 0;
-    std::vector<std::uint8_t> page;
     for (const PageRef& ref : section.pages) {
       if (ref.dataOffset < covered || ref.dataOffset > out.size() ||
           ref.uncompressed > out.size() - ref.dataOffset) {
@@ -402,15 +408,16 @@ class Container {
                            std::to_string(out.size()) + " bytes",
                        sectionMapAt_, name);
       }
-      if (Status s = readDataPage(section, ref, page); !s.ok()) return s;
-      std::copy(page.begin(), page.end(), out.begin() + static_cast<std::ptrdiff_t>(ref.dataOffset));
-      covered = ref.dataOffset + page.size();
+      const auto target = std::span<std::uint8_t>(out).subspan(static_cast<std::size_t>(ref.dataOffset),
+                                                               static_cast<std::size_t>(ref.uncompressed));
+      if (Status s = readDataPage(section, ref, target); !s.ok()) return s;
+      covered = ref.dataOffset + ref.uncompressed;
     }
     return Status::Ok();
   }
 
-  Status readDataPage(const SectionEntry& section, const PageRef& ref,
-                      std::vector<std::uint8_t>& out) {
+  // Fills `out`, the page's place in its section, with what it holds.
+  Status readDataPage(const SectionEntry& section, const PageRef& ref, std::span<std::uint8_t> out) {
     const std::string& name = section.name;
     const PageEntry* page = findPage(ref.id);
     if (page == nullptr) {
@@ -453,13 +460,13 @@ class Container {
       // The code words are corrected only when the page as stored does not
       // give its checksum: a sound page reads the same either way.
       data = r2007::deinterleaveAsStored(raw, blocks, r2007::Code::kData);
-      if (unpack(name, where, std::span<const std::uint8_t>(data).first(ref.compressed), ref.uncompressed, out).ok() &&
+      if (unpackInto(name, where, std::span<const std::uint8_t>(data).first(ref.compressed), out).ok() &&
           r2007::pageChecksum(0, out) == ref.checksum)
         return Status::Ok();
       data = r2007::deinterleave(raw, blocks, r2007::Code::kData);
       stored = std::span<const std::uint8_t>(data).first(ref.compressed);
     }
-    if (Status s = unpack(name, where, stored, ref.uncompressed, out); !s.ok()) return s;
+    if (Status s = unpackInto(name, where, stored, out); !s.ok()) return s;
     // What the page holds is kept, and doubted.
     if (r2007::pageChecksum(0, out) != ref.checksum) {
       damage_.push_back({name, where, "page " + std::to_string(ref.id) + " of " + name + " fails its checksum"});

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <string>
 
 #include "r2007_codec.h"
@@ -74,16 +75,18 @@ constexpr std::array<Order, 33> makeOrders() {
   return orders;
 }
 constexpr std::array<Order, 33> kOrders = makeOrders();
+constexpr bool quartersReversed(const Order& order) {
+  for (std::size_t k = 0; k < 32; ++k)
+    if (order[k] != 24 - 8 * (k / 8) + k % 8) return false;
+  return true;
+}
+static_assert(quartersReversed(kOrders[32]), "the copy of whole chunks below relies on this order");
 
 class Decoder {
  public:
-  Decoder(std::span<const std::uint8_t> in, std::size_t outSize, std::vector<std::uint8_t>& out)
-      : in_(in), outSize_(outSize), out_(out) {}
+  Decoder(std::span<const std::uint8_t> in, std::span<std::uint8_t> out) : in_(in), out_(out), outSize_(out.size()) {}
 
   Status run() {
-    out_.clear();
-    // Grow with the output rather than trusting the announced size up front.
-    out_.reserve(std::min(outSize_, in_.size() * 8 + 64));
     if (in_.empty()) return finish();
 
     std::size_t literal = 0;
@@ -127,8 +130,8 @@ class Decoder {
 
  private:
   Status finish() {
-    if (out_.size() != outSize_) {
-      return fail("compressed data gives " + std::to_string(out_.size()) + " bytes, " +
+    if (written_ != outSize_) {
+      return fail("compressed data gives " + std::to_string(written_) + " bytes, " +
                   std::to_string(outSize_) + " announced");
     }
     return Status::Ok();
@@ -140,12 +143,16 @@ class Decoder {
   }
 
   bool next(std::uint8_t& byte) {
-    if (pos_ >= in_.size()) {
-      fail("compressed data ends inside an instruction");
-      return false;
+    if (pos_ < in_.size()) [[likely]] {
+      byte = in_[pos_++];
+      return true;
     }
-    byte = in_[pos_++];
-    return true;
+    return endsInside();
+  }
+
+  bool endsInside() {
+    fail("compressed data ends inside an instruction");
+    return false;
   }
 
   bool literalLength(std::uint8_t op, std::size_t& length) {
@@ -214,7 +221,7 @@ class Decoder {
       fail("a literal run reaches past the end of the compressed data");
       return false;
     }
-    if (length > outSize_ - out_.size()) {
+    if (length > outSize_ - written_) {
       fail("compressed data gives more than the announced " + std::to_string(outSize_) +
            " bytes");
       return false;
@@ -222,6 +229,13 @@ class Decoder {
     const std::uint8_t* src = in_.data() + pos_;
     pos_ += length;
     std::uint8_t* to = grow(length);
+    // A whole chunk of 32 is its four 8-byte quarters from last to first.
+    for (; length >= 32; length -= 32, src += 32, to += 32) {
+      std::memcpy(to, src + 24, 8);
+      std::memcpy(to + 8, src + 16, 8);
+      std::memcpy(to + 16, src + 8, 8);
+      std::memcpy(to + 24, src, 8);
+    }
     while (length > 0) {
       const std::size_t chunk = std::min<std::size_t>(length, 32);
       const Order& order = kOrders[chunk];
@@ -234,11 +248,11 @@ class Decoder {
   }
 
   bool copyMatch(std::size_t offset, std::size_t length) {
-    if (offset == 0 || offset > out_.size()) {
+    if (offset == 0 || offset > written_) {
       fail("a back reference points before the start of the data");
       return false;
     }
-    if (length > outSize_ - out_.size()) {
+    if (length > outSize_ - written_) {
       fail("compressed data gives more than the announced " + std::to_string(outSize_) +
            " bytes");
       return false;
@@ -256,25 +270,32 @@ class Decoder {
     return true;
   }
 
-  // Makes room for `length` more bytes of output and tells where they go.
+  // Where the next `length` bytes of output go, checked to fit beforehand.
   std::uint8_t* grow(std::size_t length) {
-    const std::size_t size = out_.size();
-    out_.resize(size + length);
-    return out_.data() + size;
+    std::uint8_t* to = out_.data() + written_;
+    written_ += length;
+    return to;
   }
 
   std::span<const std::uint8_t> in_;
+  std::span<std::uint8_t> out_;
   std::size_t outSize_;
-  std::vector<std::uint8_t>& out_;
+  std::size_t written_ = 0;
   std::size_t pos_ = 0;
   Status error_;
 };
 
 }  // namespace
 
+Status decompress(std::span<const std::uint8_t> in, std::span<std::uint8_t> out) {
+  return Decoder(in, out).run();
+}
+
+// The announced size has been counted against the drawing's bound by then.
 Status decompress(std::span<const std::uint8_t> in, std::size_t outSize,
                   std::vector<std::uint8_t>& out) {
-  return Decoder(in, outSize, out).run();
+  out.resize(outSize);
+  return decompress(in, std::span<std::uint8_t>(out));
 }
 
 }  // namespace veldra::dwg::detail::r2007

@@ -1,6 +1,8 @@
 #include "ui/class_map.h"
 
+#include <QFocusEvent>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolTip>
@@ -67,8 +69,28 @@ void ClassMap::setFindings(std::shared_ptr<const evidence::Findings> findings) {
       pairs_[static_cast<std::size_t>(c)][static_cast<std::size_t>(r)] = static_cast<int>(k);
     }
   }
+  // The keys start at the top left square beside the diagonal: the first
+  // group's first pair.
+  setCurrent(0, 1);
   updateGeometry();
   update();
+}
+
+void ClassMap::setCurrent(int row, int column) {
+  const int last = std::max(0, static_cast<int>(order_.size()) - 1);
+  current_ = {std::clamp(row, 0, last), std::clamp(column, 0, last)};
+  setAccessibleDescription(order_.empty() ? QString() : squareText(current_.first, current_.second));
+  update();
+}
+
+// The two drawings of a square, and the verdict and score of their pair.
+QString ClassMap::squareText(int row, int column) const {
+  const auto& f = *findings_;
+  QString text = drawingText(f, order_[static_cast<std::size_t>(row)]) + QStringLiteral(" / ") +
+                 drawingText(f, order_[static_cast<std::size_t>(column)]);
+  if (const auto p = pairAt(row, column))
+    text += QStringLiteral(": %1, %2").arg(verdictCaption(f.pairs[*p].verdict)).arg(f.pairs[*p].score);
+  return text;
 }
 
 std::optional<std::size_t> ClassMap::pairAt(int row, int column) const {
@@ -165,12 +187,54 @@ void ClassMap::paintEvent(QPaintEvent*) {
       painter.drawRect(g.left + first * g.square, g.top + first * g.square, (last - first + 1) * g.square,
                        (last - first + 1) * g.square);
   }
+  // The square the keys are on, while they go to the map.
+  if (hasFocus()) {
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+    painter.drawRect(g.left + current_.second * g.square - 1, g.top + current_.first * g.square - 1, g.square + 2,
+                     g.square + 2);
+  }
 }
 
 void ClassMap::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
-  if (const auto square = squareAt(event->position().toPoint()))
+  if (const auto square = squareAt(event->position().toPoint())) {
+    setCurrent(square->first, square->second);
     if (const auto p = pairAt(square->first, square->second)) emit pairChosen(static_cast<int>(*p));
+  }
+}
+
+void ClassMap::keyPressEvent(QKeyEvent* event) {
+  if (order_.empty()) return QWidget::keyPressEvent(event);
+  const auto [row, column] = current_;
+  const int last = static_cast<int>(order_.size()) - 1;
+  switch (event->key()) {
+    case Qt::Key_Left: setCurrent(row, column - 1); break;
+    case Qt::Key_Right: setCurrent(row, column + 1); break;
+    case Qt::Key_Up: setCurrent(row - 1, column); break;
+    case Qt::Key_Down: setCurrent(row + 1, column); break;
+    case Qt::Key_Home: setCurrent(row, 0); break;
+    case Qt::Key_End: setCurrent(row, last); break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+      if (const auto p = pairAt(row, column)) emit pairChosen(static_cast<int>(*p));
+      break;
+    default:
+      return QWidget::keyPressEvent(event);
+  }
+  if (current_ != std::make_pair(row, column))
+    QToolTip::showText(mapToGlobal(squareCentre(current_.first, current_.second)),
+                       squareText(current_.first, current_.second), this);
+}
+
+void ClassMap::focusInEvent(QFocusEvent* event) {
+  QWidget::focusInEvent(event);
+  update();
+}
+
+void ClassMap::focusOutEvent(QFocusEvent* event) {
+  QWidget::focusOutEvent(event);
+  update();
 }
 
 bool ClassMap::event(QEvent* event) {
@@ -178,12 +242,7 @@ bool ClassMap::event(QEvent* event) {
     auto* help = static_cast<QHelpEvent*>(event);
     const auto square = squareAt(help->pos());
     if (square && square->first != square->second) {
-      const auto& f = *findings_;
-      QString tip = drawingText(f, order_[static_cast<std::size_t>(square->first)]) + QStringLiteral(" / ") +
-                    drawingText(f, order_[static_cast<std::size_t>(square->second)]);
-      if (const auto p = pairAt(square->first, square->second))
-        tip += QStringLiteral(": %1, %2").arg(verdictCaption(f.pairs[*p].verdict)).arg(f.pairs[*p].score);
-      QToolTip::showText(help->globalPos(), tip, this);
+      QToolTip::showText(help->globalPos(), squareText(square->first, square->second), this);
     } else {
       QToolTip::hideText();
     }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 
 #include "app/textfile.h"
 #include "app/workspace.h"
@@ -90,6 +91,25 @@ TEST(TextFiles, AFullDiskLeavesTheOldFileWholeAndSaysWhy) {
   EXPECT_TRUE(whole.commit());
   EXPECT_EQ(testing::slurp(file), "new\r\n");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+// A program stopped while it wrote leaves its temporary file behind; the
+// next replacement of the same file removes it once it is an hour old, and
+// leaves a fresh one (a write that may still be going on) and other files.
+TEST(TextFiles, AReplacementRemovesTemporariesAbandonedBeforeIt) {
+  testing::TempDir dir;
+  const auto file = dir.write("P.cmp", "old\r\n");
+  const auto abandoned = dir.write("P.cmp.tmp~123-0", "half");
+  const auto fresh = dir.write("P.cmp.tmp~456-1", "going on");
+  const auto other = dir.write("Q.cmp.tmp~789-0", "another file's");
+  for (const auto& old : {abandoned, other})
+    std::filesystem::last_write_time(old, std::filesystem::file_time_type::clock::now() - std::chrono::hours(2));
+  std::string error;
+  ASSERT_TRUE(replaceFile(file, "new\r\n", &error)) << error;
+  EXPECT_EQ(testing::slurp(file), "new\r\n");
+  EXPECT_FALSE(std::filesystem::exists(abandoned));
+  EXPECT_TRUE(std::filesystem::exists(fresh));
+  EXPECT_TRUE(std::filesystem::exists(other));
 }
 
 }  // namespace

@@ -87,5 +87,44 @@ TEST(R2007Decompress, RandomInputNeverExceedsTheAnnouncedSize) {
   }
 }
 
+// The page checksum against its byte-by-byte definition: within each group
+// of eight the byte pairs from last to first, a shorter rest in its own
+// order, both sums folded every 0x15B0 bytes. Runs longer than one fold,
+// rests of every length, and bytes of 0xFF that make the sums largest.
+TEST(R2007Checksum, MatchesTheByteByByteDefinition) {
+  constexpr std::uint8_t group[8] = {6, 7, 4, 5, 2, 3, 0, 1};
+  constexpr std::uint8_t rests[8][7] = {{},           {0},           {0, 1},           {0, 1, 2},
+                                        {2, 3, 0, 1}, {2, 3, 0, 1, 4}, {2, 3, 0, 1, 4, 5}, {2, 3, 0, 1, 4, 5, 6}};
+  auto reference = [&](std::uint64_t seed, std::span<const std::uint8_t> data) {
+    seed = (seed + data.size()) * 0x343fdu + 0x269ec3u;
+    std::uint32_t sum1 = static_cast<std::uint32_t>(seed & 0xffff);
+    std::uint32_t sum2 = static_cast<std::uint32_t>((seed >> 16) & 0xffff);
+    for (std::size_t at = 0; at < data.size();) {
+      const std::size_t run = std::min<std::size_t>(0x15b0, data.size() - at);
+      const std::size_t end = at + run;
+      for (; end - at >= 8; at += 8) {
+        for (std::uint8_t k : group) sum2 += sum1 += data[at + k];
+      }
+      for (std::size_t k = 0; k < end - at; ++k) sum2 += sum1 += data[at + rests[end - at][k]];
+      at = end;
+      sum1 %= 0xfff1;
+      sum2 %= 0xfff1;
+    }
+    return (sum2 << 16) | (sum1 & 0xffff);
+  };
+  Bytes mixed(3 * 0x15b0 + 29);
+  for (std::size_t i = 0; i < mixed.size(); ++i) mixed[i] = static_cast<std::uint8_t>(i * 131 + (i >> 7));
+  const Bytes full(3 * 0x15b0 + 29, 0xFF);
+  for (const Bytes* data : std::initializer_list<const Bytes*>{&mixed, &full}) {
+    for (std::size_t length = 0; length <= 40; ++length)
+      EXPECT_EQ(pageChecksum(3, std::span(*data).first(length)), reference(3, std::span(*data).first(length)))
+          << length;
+    for (std::size_t length : {std::size_t{0x15b0}, std::size_t{0x15b0 + 13}, std::size_t{0x15b0 + 24}, data->size()})
+      for (std::uint64_t seed : {std::uint64_t{0}, std::uint64_t{0xFFFFFFFFFFFFFFFF}})
+        EXPECT_EQ(pageChecksum(seed, std::span(*data).first(length)), reference(seed, std::span(*data).first(length)))
+            << length;
+  }
+}
+
 }  // namespace
 }  // namespace veldra::dwg::detail::r2007

@@ -196,5 +196,20 @@ TEST(DecompressR2004, FarCopiesReachBackAtLeast16KiB) {
   EXPECT_EQ(decompressR2004(in, shortPage).kind, ErrorKind::kCorrupt);  // the literals alone do not fit
 }
 
+// Short copies are made in whole pieces that may run past their end; what
+// lies past the last byte a stream gives must read zero all the same, as in
+// a section's gaps. Sixteen literals, twenty bytes from 16 back (reading
+// what the same copy writes), the end, then bytes that must not show.
+TEST(DecompressR2004, WhatAStreamDoesNotReachStaysZero) {
+  Bytes in = {0x0D};
+  for (std::uint8_t k = 0; k < 16; ++k) in.push_back(static_cast<std::uint8_t>('A' + k));
+  in.insert(in.end(), {0x32, 0x3C, 0x00, 0x11});
+  in.insert(in.end(), 48, 0xEE);
+  Bytes out(96, 0);
+  ASSERT_TRUE(decompressR2004(in, out).ok());
+  for (std::size_t i = 0; i < 36; ++i) ASSERT_EQ(out[i], 'A' + i % 16) << i;
+  for (std::size_t i = 36; i < out.size(); ++i) ASSERT_EQ(out[i], 0) << i;
+}
+
 }  // namespace
 }  // namespace veldra::dwg::detail

@@ -226,6 +226,37 @@ TEST_F(EvidenceRunTest, CommandLineExitsByWhatItFound) {
   }
 }
 
+// The command line starts from what the evidence window saved for the
+// project; an option given replaces that one choice for the run only.
+TEST_F(EvidenceRunTest, CommandLineTakesTheChoicesSavedForTheProject) {
+  const std::vector<std::string> ws = {"--workspace", utf8FromPath(base)};
+  auto with = [&](std::vector<std::string> rest) {
+    rest.insert(rest.begin(), ws.begin(), ws.end());
+    return rest;
+  };
+  EvidenceSettings chosen;
+  chosen.term = "autumn";
+  chosen.against = {"NOSUCH"};
+  std::string error;
+  ASSERT_TRUE(saveProjectSettings(workspace, "CAD1", chosen, error)) << error;
+  // The saved earlier project does not exist: refused as if it were given.
+  const CliResult refused = runCli(with({"evidence", "CAD1"}));
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.err.find("NOSUCH"), std::string::npos) << refused.err;
+
+  chosen.against.clear();
+  ASSERT_TRUE(saveProjectSettings(workspace, "CAD1", chosen, error)) << error;
+  ASSERT_EQ(runCli(with({"evidence", "CAD1"})).status, 1);
+  auto stored = storedProjects(workspace, error);
+  ASSERT_EQ(stored.size(), 1u) << error;
+  EXPECT_EQ(stored[0].term, "autumn");
+  ASSERT_EQ(runCli(with({"evidence", "CAD1", "--term", "spring"})).status, 1);
+  stored = storedProjects(workspace, error);
+  ASSERT_EQ(stored.size(), 1u) << error;
+  EXPECT_EQ(stored[0].term, "spring");
+  EXPECT_EQ(loadProjectSettings(workspace, "CAD1").term, "autumn");
+}
+
 // The next term's class is judged against this one after its folders were
 // cleared: only the evidence store remembers them.
 TEST_F(EvidenceRunTest, CommandLineComparesAgainstAnEarlierTermWhoseDrawingsAreGone) {

@@ -301,7 +301,7 @@ TEST_F(EvidenceWindowTest, PicturesAsBmpAndMissingOnesAreShownAsSuch) {
   EXPECT_EQ(missing->missingText(), QStringLiteral("no picture"));
 }
 
-TEST_F(EvidenceWindowTest, ClassMapListsGroupsFirstAndAClickOpensThatPair) {
+TEST_F(EvidenceWindowTest, ClassMapListsGroupsFirstAndAClickOrTheKeysOpenThatPair) {
   auto& w = open();
   ASSERT_TRUE(run(w));
   const auto& f = *w.findings();
@@ -320,6 +320,24 @@ TEST_F(EvidenceWindowTest, ClassMapListsGroupsFirstAndAClickOpensThatPair) {
   const auto& pair = f.pairs[*w.classMap->pairAt(2, 3)];
   EXPECT_TRUE(w.pairTitle->text().contains(drawingText(f, pair.a)));
   EXPECT_TRUE(w.pairTitle->text().contains(drawingText(f, pair.b)));
+
+  // By the keys: they start from the square clicked, stop at the edges, and
+  // Enter on the first group's pair opens it.
+  w.tabs->setCurrentIndex(2);
+  w.classMap->setFocus();
+  EXPECT_EQ(w.classMap->current(), std::make_pair(3, 2));
+  for (int k = 0; k < 5; ++k) QTest::keyClick(w.classMap, Qt::Key_Up);
+  QTest::keyClick(w.classMap, Qt::Key_Home);
+  EXPECT_EQ(w.classMap->current(), std::make_pair(0, 0));
+  QTest::keyClick(w.classMap, Qt::Key_Return);  // the diagonal chooses nothing
+  EXPECT_EQ(w.tabs->currentIndex(), 2);
+  QTest::keyClick(w.classMap, Qt::Key_Right);
+  EXPECT_TRUE(w.classMap->accessibleDescription().contains(drawingText(f, order[0])));
+  QTest::keyClick(w.classMap, Qt::Key_Return);
+  EXPECT_EQ(w.tabs->currentIndex(), 1);
+  const auto& first = f.pairs[*w.classMap->pairAt(0, 1)];
+  EXPECT_TRUE(w.pairTitle->text().contains(drawingText(f, first.a)));
+  EXPECT_TRUE(w.pairTitle->text().contains(drawingText(f, first.b)));
 }
 
 TEST_F(EvidenceWindowTest, CancelLeavesTheLastRunsFilesWhole) {

@@ -58,7 +58,9 @@ int runEvidenceCommand(const std::vector<std::string>& args) {
   std::string workspaceDir;
   bool workspaceGiven = false;
   std::vector<std::string> positional;
-  evidence::EvidenceSettings settings;
+  // The choices given here; the others are those saved for the project.
+  evidence::EvidenceSettings given;
+  bool templatesGiven = false, againstGiven = false, ignoredGiven = false, termGiven = false;
   std::filesystem::path csvFile, htmlFile;
   for (std::size_t k = 0; k < args.size(); ++k) {
     const std::string& arg = args[k];
@@ -73,15 +75,19 @@ int runEvidenceCommand(const std::vector<std::string>& args) {
       workspaceGiven = true;
     } else if (arg == "--template") {
       if (!value(v)) return usage("--template needs a drawing");
-      settings.templates.push_back(pathFromUtf8(v));
+      given.templates.push_back(pathFromUtf8(v));
+      templatesGiven = true;
     } else if (arg == "--against") {
       if (!value(v)) return usage("--against needs a project");
-      settings.against.push_back(v);
+      given.against.push_back(v);
+      againstGiven = true;
     } else if (arg == "--ignore-author") {
       if (!value(v)) return usage("--ignore-author needs a name");
-      settings.ignoredAuthors.push_back(v);
+      given.ignoredAuthors.push_back(v);
+      ignoredGiven = true;
     } else if (arg == "--term") {
-      if (!value(settings.term)) return usage("--term needs a text");
+      if (!value(given.term)) return usage("--term needs a text");
+      termGiven = true;
     } else if (arg == "--csv") {
       if (!value(v)) return usage("--csv needs a file");
       csvFile = pathFromUtf8(v);
@@ -106,12 +112,6 @@ int runEvidenceCommand(const std::vector<std::string>& args) {
     std::cerr << "veldra-cli: the workspace " << workspaceDir << " does not exist\n";
     return kExitError;
   }
-  for (const auto& t : settings.templates) {
-    if (!std::filesystem::is_regular_file(t, ec)) {
-      std::cerr << "veldra-cli: the template drawing " << evidence::utf8Path(t) << " does not exist\n";
-      return kExitError;
-    }
-  }
   const Workspace workspace(pathFromUtf8(workspaceDir));
   std::string project;
   for (const auto& listed : readProjects(workspace).value_or(std::vector<std::string>{}))
@@ -119,6 +119,20 @@ int runEvidenceCommand(const std::vector<std::string>& args) {
   if (project.empty()) {
     std::cerr << "veldra-cli: no project " << positional[1] << " in " << utf8FromPath(workspace.projectsFile()) << '\n';
     return kExitError;
+  }
+  // The teacher's choices as the evidence window last saved them for the
+  // project; each kind of option given replaces that choice for this run
+  // and is not saved.
+  evidence::EvidenceSettings settings = evidence::loadProjectSettings(workspace, project);
+  if (templatesGiven) settings.templates = given.templates;
+  if (againstGiven) settings.against = given.against;
+  if (ignoredGiven) settings.ignoredAuthors = given.ignoredAuthors;
+  if (termGiven) settings.term = given.term;
+  for (const auto& t : settings.templates) {
+    if (!std::filesystem::is_regular_file(t, ec)) {
+      std::cerr << "veldra-cli: the template drawing " << evidence::utf8Path(t) << " does not exist\n";
+      return kExitError;
+    }
   }
 
   std::string lastStage;

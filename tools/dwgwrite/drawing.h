@@ -167,6 +167,8 @@ class Writer {
 
   Bytes headerSection() const;
   Bytes classesSection() const;
+  Bytes framedSection(BitWriter& d, const BitWriter& strings, const BitWriter* handles, const Sentinel& start,
+                      const Sentinel& end) const;
   Bytes summaryInfo() const;
   void writeDimensions(BitWriter& d, const std::function<void(std::string_view)>& text,
                        const std::function<void(std::uint16_t)>& color) const;

@@ -373,10 +373,15 @@ Bytes Writer::headerSection() const {
     d.writeRC(0);             // CSHADOW
     d.writeBD(0.0);
   }
+  return framedSection(d, strings, &handleStream, kHeaderStart, kHeaderEnd);
+}
 
-  // The section: size, then the data framed by sentinels with a check value
-  // over size and data. From R2007 on a bit size follows the size and counts
-  // from its own field to the end of the texts; the handles come after.
+// The section: size, then the data framed by sentinels with a check value
+// over size and data. From R2007 on a bit size follows the size and counts
+// from its own field to the end of the texts; the handles, if any, come
+// after.
+Bytes Writer::framedSection(BitWriter& d, const BitWriter& strings, const BitWriter* handles, const Sentinel& start,
+                            const Sentinel& end) const {
   Bytes body;
   const auto appendRL = [&body](std::uint32_t v) {
     for (int i = 0; i < 4; ++i) body.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
@@ -386,7 +391,7 @@ Bytes Writer::headerSection() const {
     BitWriter all;
     all.writeRL(static_cast<std::uint32_t>(32 + d.bitCount()));
     all.append(d);
-    all.append(handleStream);
+    if (handles) all.append(*handles);
     appendRL(static_cast<std::uint32_t>(all.bytes().size()));
     if (release_ >= Release::kR2018) appendRL(0);
     body.insert(body.end(), all.bytes().begin(), all.bytes().end());
@@ -395,11 +400,11 @@ Bytes Writer::headerSection() const {
     body.insert(body.end(), d.bytes().begin(), d.bytes().end());
   }
   const std::uint16_t crc = crc16(body, kSectionCrcSeed);
-  Bytes out(kHeaderStart.begin(), kHeaderStart.end());
+  Bytes out(start.begin(), start.end());
   out.insert(out.end(), body.begin(), body.end());
   out.push_back(static_cast<std::uint8_t>(crc & 0xFF));
   out.push_back(static_cast<std::uint8_t>(crc >> 8));
-  out.insert(out.end(), kHeaderEnd.begin(), kHeaderEnd.end());
+  out.insert(out.end(), end.begin(), end.end());
   return out;
 }
 
@@ -433,30 +438,7 @@ Bytes Writer::classesSection() const {
     d.writeBL(2);  // instances: the two layouts
     for (int i = 0; i < 4; ++i) d.writeBL(0);
   }
-
-  Bytes body;
-  const auto appendRL = [&body](std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) body.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-  };
-  if (apart()) {
-    appendStringStream(d, strings);
-    BitWriter all;
-    all.writeRL(static_cast<std::uint32_t>(32 + d.bitCount()));
-    all.append(d);
-    appendRL(static_cast<std::uint32_t>(all.bytes().size()));
-    if (release_ >= Release::kR2018) appendRL(0);
-    body.insert(body.end(), all.bytes().begin(), all.bytes().end());
-  } else {
-    appendRL(static_cast<std::uint32_t>(d.bytes().size()));
-    body.insert(body.end(), d.bytes().begin(), d.bytes().end());
-  }
-  const std::uint16_t crc = crc16(body, kSectionCrcSeed);
-  Bytes out(kClassesStart.begin(), kClassesStart.end());
-  out.insert(out.end(), body.begin(), body.end());
-  out.push_back(static_cast<std::uint8_t>(crc & 0xFF));
-  out.push_back(static_cast<std::uint8_t>(crc >> 8));
-  out.insert(out.end(), kClassesEnd.begin(), kClassesEnd.end());
-  return out;
+  return framedSection(d, strings, nullptr, kClassesStart, kClassesEnd);
 }
 
 // AcDb:SummaryInfo: eight texts, each a 16-bit length counting a closing
