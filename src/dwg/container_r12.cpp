@@ -1,8 +1,8 @@
 // The container of drawings older than R13: a file header that holds the
 // places of the entity sections and of the tables, then the header variables
 // at fixed offsets. AC1.40 has no tables: its header counts the entities that
-// follow it. The creation date is local time, as in R13 and R14; AC1.40 and
-// AC2.10 store none.
+// follow it. The creation date is local time, as in R13 and R14; AC1.40,
+// AC1.50 and AC2.10 store none.
 
 #include <algorithm>
 #include <optional>
@@ -20,7 +20,7 @@ constexpr std::size_t kEarlyEntitiesEnd = 0x24;
 constexpr std::size_t kEarlyEntityCount = 0x28;
 constexpr std::size_t kEarlyHeaderSize = 0x202;
 
-// AC2.10 and later
+// AC1.50 and later
 constexpr std::size_t kEntitiesStart = 0x14;
 constexpr std::size_t kEntitiesEnd = 0x18;
 constexpr std::size_t kExtrasStart = 0x24;
@@ -86,7 +86,8 @@ struct Known {
 };
 
 constexpr Known kKnown[] = {
-    {"AC1.40", OldRelease::kR1_4}, {"AC2.10", OldRelease::kR2_1}, {"AC1001", OldRelease::kR2_4},
+    {"AC1.40", OldRelease::kR1_4}, {"AC1.50", OldRelease::kR2_0}, {"AC2.10", OldRelease::kR2_1},
+    {"AC1001", OldRelease::kR2_4},
     {"AC1002", OldRelease::kR2_5}, {"AC1003", OldRelease::kR2_6}, {"AC1004", OldRelease::kR9},
     {"AC1006", OldRelease::kR10},  {"AC1009", OldRelease::kR11},
 };

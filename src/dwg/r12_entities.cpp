@@ -1,4 +1,4 @@
-// The entity sections of drawings older than R13. From AC2.10 on every
+// The entity sections of drawings older than R13. From AC1.50 on every
 // entity starts with its kind, a byte of flags telling which common fields
 // follow, and its whole size, so a reader can step over what it does not
 // know; AC1.40 stores neither flags nor sizes, and each kind has its fixed
@@ -69,10 +69,9 @@ bool hasChecks(OldRelease release) { return release >= OldRelease::kR11; }
 bool isThreeDimensional(OldRelease release) { return release >= OldRelease::kR10; }
 
 // True when the kind keeps its z in its own points from R10 on, so that the
-// elevation flag says "no z" instead.
-bool flatFlagKind(std::uint8_t type) {
-  return type == kLine || type == kPoint || type == kFace || type == kLine3d;
-}
+// elevation flag says "no z" instead. A 3D line flags each z in its options
+// and keeps the common elevation.
+bool flatFlagKind(std::uint8_t type) { return type == kLine || type == kPoint || type == kFace; }
 
 const char* polylineName(const OldEntity& e) {
   std::uint8_t flags = 0;
@@ -88,7 +87,8 @@ const char* polylineName(const OldEntity& e) {
 
 const char* dimensionName(const OldEntity& e, OldRelease release) {
   if (!(e.options & kDimensionHasType)) return "AcDbRotatedDimension";
-  // Block number, the dimension line point (with z from R10 on), the text point.
+  // Block number, the dimension line point (with z from R10 on, whatever the
+  // elevation flag says), the text point.
   std::size_t at = 2 + (isThreeDimensional(release) ? 24 : 16) + 16;
   if (isThreeDimensional(release) && (e.options & kDimensionClonePoint)) at += 16;
   if (at >= e.data.size()) return "AcDbRotatedDimension";
@@ -164,7 +164,7 @@ class EntityWalker {
     damage_.push_back(Damage{section, offset, std::move(message)});
   }
 
-  // AC2.10 and later: sized entities, with jumps.
+  // AC1.50 and later: sized entities, with jumps.
   void walkSized() {
     const Range entities{layout_.entitiesStart, layout_.entitiesEnd, "entities"};
     const Range extras{layout_.extrasStart, layout_.extrasEnd, "extra entities"};
@@ -231,12 +231,14 @@ class EntityWalker {
       extra = r.readRC();
       e.paper = true;
     }
+    // The extended data comes straight after the extra flags, before the
+    // colour and the other common fields.
+    if (extra & kHasExtendedData) r.skip(static_cast<std::uint64_t>(r.readRS()) * 8);
     if (e.flags & kHasColour) r.readRC();
     if (e.flags & kHasLinetype) layout_.release >= OldRelease::kR11 ? static_cast<void>(r.readRS()) : static_cast<void>(r.readRC());
     if ((e.flags & kHasElevation) && !(isThreeDimensional(layout_.release) && flatFlagKind(e.type)))
       e.elevation = r.readRD();
     if (e.flags & kHasThickness) r.readRD();
-    if (extra & kHasExtendedData) r.skip(static_cast<std::uint64_t>(r.readRS()) * 8);
     if (e.flags & kHasHandle) {
       const std::uint8_t length = r.readRC();
       if (length == 0 || length > kMaxHandleBytes) return false;

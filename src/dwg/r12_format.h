@@ -18,7 +18,8 @@ namespace veldra::dwg::detail {
 // The old layouts this reader knows, in file-format order.
 enum class OldRelease {
   kR1_4,  // AC1.40: one list of entities after the header, no tables
-  kR2_1,  // AC2.10: entity sections and tables, no dates yet
+  kR2_0,  // AC1.50: entity sections and tables, no dates yet
+  kR2_1,  // AC2.10: the layout of AC1.50 with more header variables
   kR2_4,  // AC1001: the dates from here on
   kR2_5,  // AC1002
   kR2_6,  // AC1003

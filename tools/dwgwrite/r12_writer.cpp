@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <iterator>
 #include <string_view>
 
 namespace veldra::dwgwrite {
@@ -13,9 +14,28 @@ using Kind = OldEntitySpec::Kind;
 
 enum class Era { kR1_4, kR2_1, kDated, kR10, kR11 };
 
+// How many header variables a release stores, and where they end. From
+// AC2.10 on they start at 0x5E, each release adding some at the end; an
+// R11/R12 header ends with a check value.
+struct HeaderVariables {
+  std::string_view version;
+  std::uint16_t count;
+  std::size_t end;
+};
+constexpr HeaderVariables kHeaderVariables[] = {
+    {"AC1.50", 74, 0x1FA},  {"AC2.10", 83, 0x2E5},  {"AC1001", 101, 0x35D}, {"AC1002", 114, 0x3A1}, {"AC1003", 122, 0x3D5},
+    {"AC1004", 129, 0x3EF}, {"AC1006", 160, 0x51E}, {"AC1009", 205, 0x6BF},
+};
+
+const HeaderVariables& headerVariablesOf(std::string_view version) {
+  for (const HeaderVariables& h : kHeaderVariables)
+    if (h.version == version) return h;
+  return kHeaderVariables[std::size(kHeaderVariables) - 1];
+}
+
 bool eraOf(std::string_view version, Era& era) {
   if (version == "AC1.40") era = Era::kR1_4;
-  else if (version == "AC2.10") era = Era::kR2_1;
+  else if (version == "AC1.50" || version == "AC2.10") era = Era::kR2_1;
   else if (version == "AC1001" || version == "AC1002" || version == "AC1003" || version == "AC1004") era = Era::kDated;
   else if (version == "AC1006") era = Era::kR10;
   else if (version == "AC1009") era = Era::kR11;
@@ -40,6 +60,7 @@ std::uint8_t kindNumber(Kind kind) {
     case Kind::kFace: return 22;
     case Kind::kDimension: return 23;
     case Kind::kViewport: return 24;
+    case Kind::kLine3d: return 21;
   }
   return 0;
 }
@@ -87,20 +108,15 @@ class Writer {
   bool checks() const { return era_ >= Era::kR11; }
   bool handles() const { return era_ >= Era::kR10 && spec_.handling; }
 
-  std::size_t headerSize() const {
-    switch (era_) {
-      case Era::kR2_1: return 0x2F0;
-      case Era::kDated: return 0x3F0;
-      case Era::kR10: return 0x520;
-      default: return 0x6C0;
-    }
-  }
+  std::size_t headerSize() const { return headerVariablesOf(spec_.version).end; }
 
   // One entity of AC2.10 or later: kind, flags, size, layer, options, the
   // common fields the flags announce, the kind's own data, and from AC1009 on
   // a check value.
+  // The extended data stands straight after the extra flags, which only a
+  // paper-space entity stores here.
   void entity(Bytes& out, std::uint8_t kind, bool erased, std::uint16_t layer, std::uint16_t options, bool paper,
-              std::uint64_t handle, double elevation, const Bytes& data) const {
+              std::uint64_t handle, double elevation, const Bytes& data, const Bytes& extended = {}) const {
     const bool flatKind = kind == 1 || kind == 2 || kind == 22;
     std::uint8_t flags = 0;
     if (paper && era_ >= Era::kR11) flags |= 0x40;
@@ -113,7 +129,13 @@ class Writer {
     put16(out, 0);
     put16(out, layer);
     put16(out, options);
-    if (flags & 0x40) put8(out, 0);
+    if (flags & 0x40) {
+      put8(out, extended.empty() ? 0 : 0x02);
+      if (!extended.empty()) {
+        put16(out, static_cast<std::uint16_t>(extended.size()));
+        out.insert(out.end(), extended.begin(), extended.end());
+      }
+    }
     if (writeElevation) putDouble(out, elevation);
     if (flags & 0x20) {
       std::uint8_t stored[8];
@@ -201,6 +223,7 @@ class Writer {
       case Kind::kDimension:
         options = 0x02;
         put16(d, e.block);
+        // From R10 on the dimension line point keeps its z, elevation or not.
         for (int i = 0; i < (threeD() ? 3 : 2); ++i) putDouble(d, number(e, static_cast<std::size_t>(i)));
         putDouble(d, number(e, 3)), putDouble(d, number(e, 4));
         put8(d, e.flags);
@@ -208,6 +231,17 @@ class Writer {
       case Kind::kViewport:
         for (int i = 0; i < 5; ++i) putDouble(d, number(e, static_cast<std::size_t>(i), 1.0));
         put16(d, 1);
+        break;
+      case Kind::kLine3d:
+        for (int end = 0; end < 2; ++end) {
+          const std::size_t at = static_cast<std::size_t>(3 * end);
+          putDouble(d, number(e, at));
+          putDouble(d, number(e, at + 1));
+          if (number(e, at + 2) != 0.0) {
+            options |= static_cast<std::uint16_t>(1 << end);
+            putDouble(d, number(e, at + 2));
+          }
+        }
         break;
     }
     return d;
@@ -217,7 +251,8 @@ class Writer {
   void entityWithParts(Bytes& out, const OldEntitySpec& e, std::uint32_t sequenceStart) {
     std::uint16_t options = 0;
     const Bytes own = data(e, options);
-    entity(out, kindNumber(e.kind), e.erased, e.layer, options, e.paper, e.handle, e.elevation, own);
+    entity(out, kindNumber(e.kind), e.erased, e.layer, options, e.paper, e.handle, e.elevation, own,
+           checks() ? e.extendedData : Bytes{});
     if (e.kind != Kind::kPolyline) return;
     for (const auto& v : e.vertices) {
       Bytes d;
@@ -287,6 +322,9 @@ class Writer {
 
     std::memcpy(file.data(), spec_.version.data(), 6);
     file[0x0C] = 3;
+    set16(file, 0x0D, 3);  // entity sections
+    set16(file, 0x0F, 5);  // tables described before the header variables
+    set16(file, 0x11, headerVariablesOf(spec_.version).count);
     set32(file, 0x14, entitiesStart);
     set32(file, 0x18, static_cast<std::uint32_t>(entitiesStart + main.size()));
     set32(file, 0x1C, definitionsAt);

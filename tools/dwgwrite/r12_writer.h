@@ -1,11 +1,12 @@
 #pragma once
 
-// A small writer of drawings older than R13 (AC1.40, AC2.10, AC1001 to
+// A small writer of drawings older than R13 (AC1.40, AC1.50, AC2.10, AC1001 to
 // AC1009), for tests of the reader: a header with the dates and the handle
 // settings, a layer and a block table, and entities of many kinds in model
-// and paper space. It writes the layout the reader expects, which public
-// descriptions of the old format give; it is no proof that real drawings of
-// those releases look the same.
+// and paper space. It writes the layout public descriptions of the old format
+// give: each release's header as long as its count of header variables, the
+// entities' common fields in their stored order. It is no proof that real
+// drawings of those releases look the same.
 
 #include <array>
 #include <cstdint>
@@ -22,7 +23,7 @@ struct OldDate {
 struct OldEntitySpec {
   enum class Kind {
     kLine, kPoint, kCircle, kArc, kText, kTrace, kSolid, kShape, kInsert, kAttributeDefinition,
-    kPolyline, kFace, kDimension, kViewport,
+    kPolyline, kFace, kDimension, kViewport, kLine3d,
   };
   Kind kind = Kind::kLine;
   bool paper = false;          // from AC1009 on
@@ -31,7 +32,8 @@ struct OldEntitySpec {
   // The kind's numbers: a line x1 y1 z1 x2 y2 z2; a point x y z; a circle
   // x y radius; an arc x y radius start end; a text or attribute definition
   // x y height; an insert x y scale-x scale-y rotation; a trace, solid or
-  // face its corners (x y, or x y z for a face); others need none.
+  // face its corners (x y, or x y z for a face); a 3D line x1 y1 z1 x2 y2 z2,
+  // each z stored only when not 0; others need none.
   std::vector<double> numbers;
   std::string text;            // a text's or attribute definition's text
   std::uint16_t block = 0;     // an insert's index into OldDrawingSpec::blocks
@@ -40,6 +42,7 @@ struct OldEntitySpec {
   std::uint8_t flags = 0;      // a polyline's flags (8: 3D, 16: mesh, 64: face mesh, 2 or 4: fitted); a dimension's type
   std::vector<std::array<double, 3>> vertices;  // a polyline's x y bulge
   double elevation = 0.0;      // stored (flagged) when not 0
+  std::vector<std::uint8_t> extendedData;  // from AC1009 on, for a paper-space entity: stored when not empty
   bool erased = false;         // kept in the file with the erased bit
   bool viaExtras = false;      // from AC1009 on: stored in the extra section behind a jump
 };
