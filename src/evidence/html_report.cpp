@@ -185,6 +185,15 @@ std::string pairBlock(const Findings& f, const PairFinding& p) {
   return out + "</ul>" + factsTable(a, b) + "</div>\n";
 }
 
+// A group's drawings, each with its full path.
+std::string memberList(const Findings& f, const CopyGroup& g) {
+  std::string out = "<ul>";
+  for (const auto m : g.members)
+    out += "<li>" + escape(displayName(f.drawings[m])) + " <span class=\"path\">" + escape(utf8Path(f.drawings[m].path)) +
+           "</span></li>";
+  return out + "</ul>";
+}
+
 std::string head(const std::string& title) {
   return "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>" + escape(title) + "</title><style>" +
          kStyle + "</style></head><body>\n";
@@ -209,11 +218,7 @@ std::string caseSheet(const Findings& f, std::size_t pair) {
     for (const auto& g : f.groups) {
       if (g.number != p.group) continue;
       out += "<h2>Group " + std::to_string(g.number) + "</h2><p>Every drawing of the group of copies this pair "
-             "belongs to:</p><ul>";
-      for (const auto m : g.members)
-        out += "<li>" + escape(displayName(f.drawings[m])) + " <span class=\"path\">" +
-               escape(utf8Path(f.drawings[m].path)) + "</span></li>";
-      out += "</ul>\n";
+             "belongs to:</p>" + memberList(f, g) + "\n";
     }
   }
   out += "<h2>Notes</h2><table class=\"notes\" width=\"100%\">";
@@ -246,11 +251,7 @@ std::string htmlReport(const Findings& f) {
     out += "<div class=\"group\"><h3>Group " + std::to_string(g.number) + " &middot; strongest pair " +
            std::to_string(g.score) + "</h3><p>Likely source: <span class=\"source\">" +
            escape(g.likelySource ? displayName(f.drawings[*g.likelySource]) : std::string("unclear")) +
-           "</span></p><ul>";
-    for (const auto m : g.members)
-      out += "<li>" + escape(displayName(f.drawings[m])) + " <span class=\"path\">" +
-             escape(utf8Path(f.drawings[m].path)) + "</span></li>";
-    out += "</ul></div>\n";
+           "</span></p>" + memberList(f, g) + "</div>\n";
   }
 
   out += "<h2>Copies, pair by pair</h2>\n";
