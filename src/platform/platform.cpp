@@ -36,6 +36,17 @@ std::string readAll(const std::filesystem::path& file) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// What a finished program wrote to the two files that stood for its standard
+// output and standard error, which then go.
+ProgramRun takeOutput(ProgramRun run, const std::filesystem::path& outFile, const std::filesystem::path& errFile) {
+  run.out = readAll(outFile);
+  run.err = readAll(errFile);
+  std::error_code ignored;
+  std::filesystem::remove(outFile, ignored);
+  std::filesystem::remove(errFile, ignored);
+  return run;
+}
+
 unsigned long processId() {
 #ifdef _WIN32
   return GetCurrentProcessId();
@@ -228,12 +239,7 @@ ProgramRun runProgram(const std::filesystem::path& program, const std::vector<st
   }
   for (HANDLE handle : {in, out, err})
     if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-  run.out = readAll(outFile);
-  run.err = readAll(errFile);
-  std::error_code ignored;
-  std::filesystem::remove(outFile, ignored);
-  std::filesystem::remove(errFile, ignored);
-  return run;
+  return takeOutput(std::move(run), outFile, errFile);
 }
 
 #else  // POSIX
@@ -290,12 +296,7 @@ ProgramRun runProgram(const std::filesystem::path& program, const std::vector<st
     } while (waited < 0 && errno == EINTR);
     if (waited == pid && WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
   }
-  run.out = readAll(outFile);
-  run.err = readAll(errFile);
-  std::error_code ignored;
-  std::filesystem::remove(outFile, ignored);
-  std::filesystem::remove(errFile, ignored);
-  return run;
+  return takeOutput(std::move(run), outFile, errFile);
 }
 
 #endif
