@@ -7,6 +7,7 @@
 #include <fstream>
 #include <optional>
 
+#include "dxf_reader.h"
 #include "format.h"
 #include "r12_format.h"
 
@@ -77,6 +78,13 @@ Status checkStart(std::span<const std::uint8_t> start, std::uint64_t fileSize, s
   return Status::Ok();
 }
 
+Status checkDxfSize(std::uint64_t fileSize) {
+  if (fileSize > kMaxDrawingCost)
+    return detail::makeError(ErrorKind::kUnsupported, "the drawing is " + mebibytes(fileSize) + ", larger than the " +
+                                                          mebibytes(kMaxDrawingCost) + " one drawing may take");
+  return Status::Ok();
+}
+
 }  // namespace
 
 std::uint64_t costBound(std::uint64_t fileSize) {
@@ -96,6 +104,11 @@ namespace detail {
 Status readParts(std::span<const std::uint8_t> data, const ReadRequest& request, Drawing& drawing) {
   drawing = Drawing{};
   Summary& out = drawing.summary;
+  // The exchange form is told by its content, whatever the file is called.
+  if (looksLikeDxf(data)) {
+    if (Status s = checkDxfSize(data.size()); !s.ok()) return s;
+    return readDxf(data, request, drawing);
+  }
   Release release{};
   std::optional<OldRelease> old;
   if (Status s = checkStart(data.first(std::min(data.size(), kVersionSize)), data.size(), out.version, release, old);
@@ -165,14 +178,19 @@ Status lookAt(std::ifstream& in, FileLook& out) {
   if (size < 0) return detail::makeError(ErrorKind::kIo, "cannot read the file");
   out.size = static_cast<std::uint64_t>(size);
   out.cost = costBound(out.size);
-  std::uint8_t start[kVersionSize] = {};
-  const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(out.size, kVersionSize));
+  std::uint8_t start[kDxfLookSize] = {};
+  const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(out.size, kDxfLookSize));
   in.seekg(0);
   if (!in.read(reinterpret_cast<char*>(start), static_cast<std::streamsize>(wanted)))
     return detail::makeError(ErrorKind::kIo, "cannot read the file");
+  if (const std::span<const std::uint8_t> look(start, wanted); looksLikeDxf(look)) {
+    out.version = dxfVersionHint(look);
+    return checkDxfSize(out.size);
+  }
   detail::Release release{};
   std::optional<detail::OldRelease> old;
-  return checkStart(std::span<const std::uint8_t>(start, wanted), out.size, out.version, release, old);
+  return checkStart(std::span<const std::uint8_t>(start, std::min(wanted, kVersionSize)), out.size, out.version,
+                    release, old);
 }
 
 }  // namespace detail
