@@ -151,7 +151,12 @@ bool DxfGroups::nextText(DxfGroup& group) {
   group.code = value;
   if (pos_ >= data_.size())
     return fail(ErrorKind::kTruncated, "the file ends after group code " + std::to_string(value), group.offset);
-  return line(group.text);
+  if (!line(group.text)) return false;
+  // Only the last line of all, EOF, may go without its line end: any other
+  // value cut there may be cut short.
+  if (pos_ == data_.size() && data_.back() != '\n' && !(value == 0 && group.is("EOF")))
+    return fail(ErrorKind::kTruncated, "the file ends within a line", group.offset);
+  return true;
 }
 
 bool DxfGroups::nextBinary(DxfGroup& group) {
