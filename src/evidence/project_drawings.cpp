@@ -14,10 +14,14 @@ namespace veldra::evidence {
 
 namespace {
 
+// The evidence check judges DXF files beside DWG files: a drawing saved in
+// the exchange form is still the same drawing.
 bool isDrawingName(const std::filesystem::path& file) {
   const std::string ext = utf8Name(file.extension());
-  return ext.size() == 4 && ext[0] == '.' && (ext[1] | 0x20) == 'd' && (ext[2] | 0x20) == 'w' &&
-         (ext[3] | 0x20) == 'g';
+  if (ext.size() != 4 || ext[0] != '.' || (ext[1] | 0x20) != 'd') return false;
+  const char a = static_cast<char>(ext[2] | 0x20);
+  const char b = static_cast<char>(ext[3] | 0x20);
+  return (a == 'w' && b == 'g') || (a == 'x' && b == 'f');
 }
 
 bool lessByName(const std::filesystem::path& a, const std::filesystem::path& b) {

@@ -2,7 +2,8 @@
 
 // The drawings of a project's locations, found as the collection pass finds
 // them (each folder's *.dwg files, and those of its immediate sub-folders
-// when the location says so), and read on all cores.
+// when the location says so) with the *.dxf files beside them, and read on
+// all cores.
 
 #include <filesystem>
 #include <string>
