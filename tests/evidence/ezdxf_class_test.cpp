@@ -16,6 +16,7 @@
 #include "app/textfile.h"
 #include "dwg/ezdxf_python.h"
 #include "evidence/evidence_run.h"
+#include "evidence/project_drawings.h"
 #include "platform/platform.h"
 #include "support/temp_dir.h"
 
@@ -89,6 +90,19 @@ TEST(EzdxfClass, EveryCopyFoundAndNoHonestPairAccused) {
   for (const unsigned seed : {3u, 17u, fresh}) judgeEzdxfClass(seed, tally);
   std::cout << "[ ezdxf classes of seeds 3, 17 and " << fresh << ": pairs called copies per kind ]\n";
   for (const auto& [kind, t] : tally) std::cout << "  " << kind << "\t" << t.found << "/" << t.pairs << '\n';
+}
+
+// DXF files count beside DWG files, whatever the case of their names; other
+// files and names that only begin so do not.
+TEST(EzdxfClass, ProjectDrawingsListDxfBesideDwg) {
+  testing::TempDir dir;
+  for (const char* name : {"anna/drawing.dxf", "ben/drawing.DXF", "carla/drawing.dwg", "david/drawing.dxf.bak",
+                           "emil/drawing.dx", "frida/notes.txt"})
+    dir.write(std::string("class/") + name, "0\nSECTION\n");
+  const VisitList list = listProjectDrawings({"+" + utf8FromPath(dir.path() / "class")});
+  std::vector<std::string> names;
+  for (const auto& d : list.drawings) names.push_back(utf8Name(d.name));
+  EXPECT_EQ(names, (std::vector<std::string>{"anna/drawing.dxf", "ben/drawing.DXF", "carla/drawing.dwg"}));
 }
 
 }  // namespace
