@@ -6,6 +6,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cctype>
 #include <charconv>
 #include <cstdint>
 #include <ctime>

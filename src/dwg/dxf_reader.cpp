@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cmath>
+#include <iterator>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -495,28 +496,27 @@ class DxfReader {
     return false;
   }
 
-  struct Listed {
-    Entity entity;
-    EntityGeometry geometry;
-  };
 
-  std::string className(const Pending& p) const {
+  std::string_view className(const Pending& p) const {
+    // The common kinds first: most entities of a drawing are of a few kinds.
     static constexpr std::pair<std::string_view, std::string_view> kClasses[] = {
-        {"LINE", "AcDbLine"},          {"3DLINE", "AcDbLine"},           {"POINT", "AcDbPoint"},
-        {"CIRCLE", "AcDbCircle"},      {"ARC", "AcDbArc"},               {"ELLIPSE", "AcDbEllipse"},
-        {"TEXT", "AcDbText"},          {"ATTDEF", "AcDbAttributeDefinition"}, {"SHAPE", "AcDbShape"},
-        {"TRACE", "AcDbTrace"},        {"SOLID", "AcDbSolid"},           {"3DFACE", "AcDbFace"},
-        {"VIEWPORT", "AcDbViewport"},  {"SPLINE", "AcDbSpline"},         {"REGION", "AcDbRegion"},
+        {"LINE", "AcDbLine"},          {"LWPOLYLINE", "AcDbPolyline"},   {"CIRCLE", "AcDbCircle"},
+        {"ARC", "AcDbArc"},            {"TEXT", "AcDbText"},             {"POINT", "AcDbPoint"},
+        {"MTEXT", "AcDbMText"},        {"HATCH", "AcDbHatch"},           {"ELLIPSE", "AcDbEllipse"},
+        {"SPLINE", "AcDbSpline"},      {"SOLID", "AcDbSolid"},           {"3DFACE", "AcDbFace"},
+        {"3DLINE", "AcDbLine"},        {"ATTDEF", "AcDbAttributeDefinition"}, {"SHAPE", "AcDbShape"},
+        {"TRACE", "AcDbTrace"},        {"VIEWPORT", "AcDbViewport"},     {"REGION", "AcDbRegion"},
         {"3DSOLID", "AcDb3dSolid"},    {"BODY", "AcDbBody"},             {"RAY", "AcDbRay"},
-        {"XLINE", "AcDbXline"},        {"MTEXT", "AcDbMText"},           {"LEADER", "AcDbLeader"},
-        {"TOLERANCE", "AcDbFcf"},      {"MLINE", "AcDbMline"},           {"OLEFRAME", "AcDbOleFrame"},
-        {"OLE2FRAME", "AcDbOle2Frame"}, {"LWPOLYLINE", "AcDbPolyline"},  {"HATCH", "AcDbHatch"},
+        {"XLINE", "AcDbXline"},        {"LEADER", "AcDbLeader"},         {"TOLERANCE", "AcDbFcf"},
+        {"MLINE", "AcDbMline"},        {"OLEFRAME", "AcDbOleFrame"},     {"OLE2FRAME", "AcDbOle2Frame"},
         {"IMAGE", "AcDbRasterImage"},  {"WIPEOUT", "AcDbWipeout"},       {"MULTILEADER", "AcDbMLeader"},
         {"MLEADER", "AcDbMLeader"},    {"ACAD_TABLE", "AcDbTable"},      {"ACAD_PROXY_ENTITY", "AcDbZombieEntity"},
     };
+    for (const auto& [type, name] : kClasses)
+      if (type == p.type) return name;
     if (p.type == "INSERT") return (p.flags > 1 || p.rows > 1) ? "AcDbMInsertBlock" : "AcDbBlockReference";
     if (p.type == "DIMENSION") {
-      static constexpr const char* kDimensions[] = {
+      static constexpr std::string_view kDimensions[] = {
           "AcDbRotatedDimension",     "AcDbAlignedDimension", "AcDb2LineAngularDimension", "AcDbDiametricDimension",
           "AcDbRadialDimension", "AcDb3PointAngularDimension", "AcDbOrdinateDimension"};
       const auto type = static_cast<std::size_t>(p.flags & 0x0F);
@@ -531,10 +531,8 @@ class DxfReader {
       if (out_.summary.version >= "AC1012" || (p.flags & (kCurveFit | kSplineFit))) return "AcDb2dPolyline";
       return "AcDbPolyline";
     }
-    for (const auto& [type, name] : kClasses)
-      if (type == p.type) return std::string(name);
-    if (!p.subclass.empty() && p.subclass != "AcDbEntity") return std::string(p.subclass);
-    return std::string(p.type);
+    if (!p.subclass.empty() && p.subclass != "AcDbEntity") return p.subclass;
+    return p.type;
   }
 
   void finish(Pending& p) {
@@ -551,10 +549,10 @@ class DxfReader {
     }
     if (p.type == "VERTEX") return addVertex(p);
     openPolyline_.reset();
+    if (p.type.empty()) return note("an entity without a type was passed over", p.offset);
     if (!spend(kEntityCost + (request_.geometry ? kGeometryCost : 0))) return;
 
-    Listed listed;
-    Entity& e = listed.entity;
+    Entity e;
     e.className = className(p);
     e.handle = p.handle;
     e.hasHandle = p.hasHandle;
@@ -569,9 +567,9 @@ class DxfReader {
       default: list = 4; break;
     }
     e.space = (list == 0 || list == 1) ? Space::kModel : Space::kPaper;
-    if (request_.geometry) fillGeometry(p, listed);
-    if (p.type == "POLYLINE") openPolyline_ = std::make_pair(list, lists_[list].size());
-    lists_[list].push_back(std::move(listed));
+    if (request_.geometry) fillGeometry(p, e.className, geometry_[list].emplace_back());
+    if (p.type == "POLYLINE") openPolyline_ = std::make_pair(list, entities_[list].size());
+    entities_[list].push_back(std::move(e));
   }
 
   static Place blockPlace(std::string_view name) {
@@ -584,29 +582,28 @@ class DxfReader {
 
   void addVertex(const Pending& p) {
     if (!openPolyline_ || !request_.geometry) return;
-    Listed& owner = lists_[openPolyline_->first][openPolyline_->second];
-    if (owner.entity.className != "AcDbPolyline") return;
+    const auto [list, index] = *openPolyline_;
+    if (entities_[list][index].className != "AcDbPolyline") return;
+    EntityGeometry& owner = geometry_[list][index];
     if (p.badNumber) {
       geometryFault(owner, *p.badNumber, "a vertex number does not parse");
       return;
     }
     if (!spend(3 * sizeof(double))) return;
-    owner.geometry.numbers.insert(owner.geometry.numbers.end(), {p.value[k10], p.value[k20], p.value[k42]});
+    owner.numbers.insert(owner.numbers.end(), {p.value[k10], p.value[k20], p.value[k42]});
   }
 
-  void geometryFault(Listed& listed, std::uint64_t offset, std::string_view why) {
-    listed.geometry = EntityGeometry{};
+  void geometryFault(EntityGeometry& geometry, std::uint64_t offset, std::string_view why) {
+    geometry = EntityGeometry{};
     note("geometry not read: " + std::string(why), offset);
   }
 
-  void fillGeometry(Pending& p, Listed& listed) {
-    EntityGeometry& g = listed.geometry;
+  void fillGeometry(Pending& p, const std::string& kind, EntityGeometry& g) {
     g.layer = p.layer ? decode(*p.layer, p.offset) : std::string("0");
-    if (p.badNumber) return geometryFault(listed, *p.badNumber, "a number does not parse");
+    if (p.badNumber) return geometryFault(g, *p.badNumber, "a number does not parse");
     const auto& v = p.value;
     const double elevation = p.has[k38] ? v[k38] : 0.0;
     const double z = p.has[k30] ? v[k30] : elevation;
-    const std::string& kind = listed.entity.className;
     std::vector<double>& n = g.numbers;
     if (kind == "AcDbLine") {
       n = {v[k10], v[k20], z, v[k11], v[k21], p.has[k31] ? v[k31] : elevation};
@@ -633,16 +630,22 @@ class DxfReader {
   // The entities in the order of a DWG's: model space, the current layout,
   // then the others.
   void gather() {
+    gatherInto(entities_, out_.summary.entities);
+    if (request_.geometry) gatherInto(geometry_, out_.geometry);
+  }
+
+  template <typename T>
+  static void gatherInto(std::array<std::vector<T>, kLists>& lists, std::vector<T>& out) {
     std::size_t total = 0;
-    for (const auto& list : lists_) total += list.size();
-    Summary& s = out_.summary;
-    s.entities.reserve(total);
-    if (request_.geometry) out_.geometry.reserve(total);
-    for (auto& list : lists_) {
-      for (Listed& listed : list) {
-        s.entities.push_back(std::move(listed.entity));
-        if (request_.geometry) out_.geometry.push_back(std::move(listed.geometry));
-      }
+    for (const auto& list : lists) total += list.size();
+    // Most drawings list model space only: taken over as it is.
+    if (total == lists[0].size()) {
+      out = std::move(lists[0]);
+      return;
+    }
+    out.reserve(total);
+    for (auto& list : lists) {
+      std::move(list.begin(), list.end(), std::back_inserter(out));
       list = {};
     }
   }
@@ -743,7 +746,8 @@ class DxfReader {
   std::uint16_t codePage_ = kCodePageAnsi1252;
   std::size_t missingHandles_ = 0;
   std::uint64_t firstMissingHandle_ = 0;
-  std::array<std::vector<Listed>, kLists> lists_;
+  std::array<std::vector<Entity>, kLists> entities_;
+  std::array<std::vector<EntityGeometry>, kLists> geometry_;
   std::optional<std::pair<std::size_t, std::size_t>> openPolyline_;
 };
 

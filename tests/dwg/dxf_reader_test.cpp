@@ -277,6 +277,13 @@ TEST(DxfReader, RefusesOrTellsHostileFiles) {
   ASSERT_TRUE(d.geometry[0].text);
   EXPECT_EQ(*d.geometry[0].text, "Вал");
   EXPECT_TRUE(hasDamage(d.summary, "not UTF-8"));
+  // An entity without a type is passed over, and told.
+  ASSERT_TRUE(readDrawing(bytesOf(drawing({head, section("ENTITIES", {{0, ""}, {5, "2D"}, {0, "LINE"}, {5, "2E"}})})),
+                          all, d)
+                  .ok());
+  ASSERT_EQ(d.summary.entities.size(), 1u);
+  EXPECT_EQ(d.summary.entities[0].handle, 0x2Eu);
+  EXPECT_TRUE(hasDamage(d.summary, "without a type"));
   // No handle where the version has them.
   ASSERT_TRUE(readDrawing(bytesOf(drawing({head, section("ENTITIES", {{0, "POINT"}, {5, "ZZ"}})})), all, d).ok());
   EXPECT_FALSE(d.summary.entities.at(0).hasHandle);
