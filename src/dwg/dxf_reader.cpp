@@ -10,6 +10,7 @@
 #include <iterator>
 #include <optional>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -395,6 +396,13 @@ class DxfReader {
     return codePageToUtf8(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), codePage_);
   }
 
+  // A layer's name, decoded once: a drawing names few layers many times.
+  const std::string& layerName(std::string_view stored, std::uint64_t offset) {
+    const auto it = layerNames_.find(stored);
+    if (it != layerNames_.end()) return it->second;
+    return layerNames_.emplace(stored, decode(stored, offset)).first->second;
+  }
+
   // ---- ENTITIES and BLOCKS ----
 
   // Reads entities until the section ends. `place` is kEntities for the
@@ -599,7 +607,7 @@ class DxfReader {
   }
 
   void fillGeometry(Pending& p, const std::string& kind, EntityGeometry& g) {
-    g.layer = p.layer ? decode(*p.layer, p.offset) : std::string("0");
+    g.layer = p.layer ? layerName(*p.layer, p.offset) : std::string("0");
     if (p.badNumber) return geometryFault(g, *p.badNumber, "a number does not parse");
     const auto& v = p.value;
     const double elevation = p.has[k38] ? v[k38] : 0.0;
@@ -746,6 +754,7 @@ class DxfReader {
   std::uint16_t codePage_ = kCodePageAnsi1252;
   std::size_t missingHandles_ = 0;
   std::uint64_t firstMissingHandle_ = 0;
+  std::unordered_map<std::string_view, std::string> layerNames_;
   std::array<std::vector<Entity>, kLists> entities_;
   std::array<std::vector<EntityGeometry>, kLists> geometry_;
   std::optional<std::pair<std::size_t, std::size_t>> openPolyline_;
