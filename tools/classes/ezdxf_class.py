@@ -109,9 +109,14 @@ def own_entities(doc):
 def copy_into(target, source_doc, kind, rng):
     msp = target.modelspace()
     entities = own_entities(source_doc)
-    rng.shuffle(entities)
+    # Copied and pasted whole, the entities keep their order; only the kind
+    # "shuffled" redraws them in another.
+    if kind == "shuffled":
+        rng.shuffle(entities)
     if kind == "partial":
-        entities = entities[: max(2, int(len(entities) * rng.uniform(0.55, 0.8)))]
+        keep = max(2, int(len(entities) * rng.uniform(0.55, 0.8)))
+        kept = set(rng.sample(range(len(entities)), keep))
+        entities = [e for i, e in enumerate(entities) if i in kept]
     for layer in {e.dxf.layer for e in entities}:
         if layer not in target.layers:
             target.layers.add(layer)
