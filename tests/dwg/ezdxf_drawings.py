@@ -27,8 +27,14 @@ CLASSES = {
 VERSIONS = ["R12", "R2000", "R2004", "R2007", "R2010", "R2013", "R2018"]
 
 
+DIMENSIONS = ["AcDbRotatedDimension", "AcDbAlignedDimension", "AcDb2LineAngularDimension",
+              "AcDbDiametricDimension", "AcDbRadialDimension", "AcDb3PointAngularDimension", "AcDbOrdinateDimension"]
+
+
 def class_of(e, old):
     kind = e.dxftype()
+    if kind == "DIMENSION":
+        return DIMENSIONS[e.dxf.dimtype & 0x0F]
     if kind == "INSERT":
         return "AcDbMInsertBlock" if e.mcount > 1 else "AcDbBlockReference"
     if kind == "POLYLINE":
@@ -127,6 +133,14 @@ def add_some(space, rng, old, count, layers, words):
                                          dxfattribs=attribs()),
             lambda: space.add_blockref("PART", point(rng), dxfattribs=attribs()).grid(size=(2, 3),
                                                                                    spacing=(10, 10)),
+            lambda: space.add_blockref("PART", point(rng, True), dxfattribs=attribs()).add_attrib(
+                "NR", rng.choice(words), (0, 0)),
+            lambda: space.add_linear_dim(base=point(rng, True), p1=point(rng, True), p2=point(rng, True),
+                                         angle=rng.choice([0, 90, 30]), dxfattribs=attribs()).render(),
+            lambda: space.add_aligned_dim(p1=point(rng, True), p2=point(rng, True), distance=5,
+                                          dxfattribs=attribs()).render(),
+            lambda: space.add_radius_dim(center=point(rng, True), radius=rng.uniform(2, 9), angle=45,
+                                         dxfattribs=attribs()).render(),
         ]
     for _ in range(count):
         rng.choice(makers)()
