@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <system_error>
 
@@ -56,6 +57,71 @@ std::vector<std::string> splitLines(std::string_view content) {
   }
   if (start < content.size()) lines.emplace_back(content.substr(start));
   return lines;
+}
+
+struct TextLineReader::Stream {
+  std::ifstream in;
+  std::vector<char> buffer = std::vector<char>(64 * 1024);
+  std::size_t at = 0, size = 0;
+};
+
+TextLineReader::TextLineReader(const std::filesystem::path& file, std::size_t longestLine)
+    : longest_(longestLine) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(file, ec)) return;
+  auto stream = std::make_unique<Stream>();
+  stream->in.open(file, std::ios::binary);
+  if (stream->in.is_open()) stream_ = std::move(stream);
+}
+
+TextLineReader::~TextLineReader() = default;
+
+bool TextLineReader::opened() const { return stream_ != nullptr; }
+
+// One line as stored, up to and with its LF (or the file's end). A lone CR
+// within it ends a line too: those are cut when the stored line is split.
+TextLineReader::Step TextLineReader::nextStoredLine() {
+  stored_.clear();
+  Stream& s = *stream_;
+  for (;;) {
+    if (s.at == s.size) {
+      s.in.read(s.buffer.data(), static_cast<std::streamsize>(s.buffer.size()));
+      s.size = static_cast<std::size_t>(s.in.gcount());
+      s.at = 0;
+      if (s.size == 0) {
+        if (s.in.bad() || (!s.in.eof() && s.in.fail())) return Step::kFailed;
+        return stored_.empty() ? Step::kEnd : Step::kLine;
+      }
+    }
+    const char* from = s.buffer.data() + s.at;
+    const auto* lf = static_cast<const char*>(std::memchr(from, '\n', s.size - s.at));
+    const std::size_t take = lf ? static_cast<std::size_t>(lf - from) + 1 : s.size - s.at;
+    // The line's end (CR LF) is no part of its length.
+    if (stored_.size() + take > longest_ + 2) return Step::kTooLong;
+    stored_.append(from, take);
+    s.at += take;
+    if (lf) return Step::kLine;
+  }
+}
+
+TextLineReader::Step TextLineReader::next(std::string& line) {
+  if (!stream_) return Step::kFailed;
+  while (nextPending_ == pending_.size()) {
+    if (finished_) return Step::kEnd;
+    const Step step = nextStoredLine();
+    if (step != Step::kLine) {
+      finished_ = true;
+      if (step == Step::kTooLong) ++lineNumber_;
+      return step;
+    }
+    // Each stored line is UTF-8 or the system's code page by itself, as
+    // textFromStoredBytes takes them.
+    pending_ = splitLines(textFromStoredBytes(stored_));
+    nextPending_ = 0;
+  }
+  line = std::move(pending_[nextPending_++]);
+  ++lineNumber_;
+  return Step::kLine;
 }
 
 std::vector<std::string> splitItems(std::string_view content) {
@@ -140,15 +206,18 @@ std::string systemReason() {
 class DiskFile : public OpenFile {
  public:
   DiskFile(const std::filesystem::path& file, bool append)
-      : out_(file, std::ios::binary | (append ? std::ios::app : std::ios::trunc)) {}
+      : file_(file), out_(file, std::ios::binary | (append ? std::ios::app : std::ios::trunc)) {}
   bool isOpen() const { return out_.is_open(); }
   std::ostream& stream() override { return out_; }
+  // What was written is on the disk when this returns true: a file renamed
+  // over an older one must not be found empty after a crash.
   bool close() override {
     out_.close();
-    return !out_.fail();
+    return !out_.fail() && syncToDisk(file_);
   }
 
  private:
+  std::filesystem::path file_;
   std::ofstream out_;
 };
 
@@ -220,6 +289,9 @@ bool FileReplacement::commit() {
     fail("cannot replace ", ec.message());
     return false;
   }
+  // The rename itself reaches the disk before any later file is replaced,
+  // so files replaced in turn are found in that order after a crash.
+  syncToDisk(file_.parent_path().empty() ? std::filesystem::path(".") : file_.parent_path());
   removeAbandonedTemporaries(file_);
   return true;
 }

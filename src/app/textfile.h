@@ -29,6 +29,39 @@ std::optional<std::string> readTextFile(const std::filesystem::path& file);
 // without an end counts when it is not empty.
 std::vector<std::string> splitLines(std::string_view content);
 
+// Reads a list, record or report file a line at a time, as splitLines cuts
+// its content after readTextFile, holding one line of the file at most,
+// however long the file is. A line of more than `longestLine` bytes is not
+// read: next() refuses it, and reading ends there.
+class TextLineReader {
+ public:
+  TextLineReader(const std::filesystem::path& file, std::size_t longestLine);
+  ~TextLineReader();
+  TextLineReader(const TextLineReader&) = delete;
+  TextLineReader& operator=(const TextLineReader&) = delete;
+
+  // False when the file cannot be opened (absent, a folder, not readable).
+  bool opened() const;
+  enum class Step { kLine, kEnd, kTooLong, kFailed };
+  // The next line into `line`; kEnd after the last one, kTooLong for a line
+  // past the bound and kFailed when reading failed half-way.
+  Step next(std::string& line);
+  // The number of the line last given or refused, from 1.
+  std::size_t lineNumber() const { return lineNumber_; }
+
+ private:
+  Step nextStoredLine();
+
+  struct Stream;
+  std::unique_ptr<Stream> stream_;
+  std::size_t longest_;
+  std::string stored_;                 // one line as stored, with its end
+  std::vector<std::string> pending_;   // lines of the stored line not yet given
+  std::size_t nextPending_ = 0;
+  std::size_t lineNumber_ = 0;
+  bool finished_ = false;
+};
+
 // Items as a reader of comma-delimited quoted fields returns them: a quoted
 // item runs to its closing quote (commas inside are kept); an unquoted item
 // runs to the next comma or line end. Leading blanks are skipped.

@@ -32,6 +32,9 @@ std::filesystem::path Workspace::recordFile(std::string_view project) const {
 std::filesystem::path Workspace::collectedTypeFile(std::string_view project) const {
   return projectFile(kComparesFolder, project, ".ent");
 }
+std::filesystem::path Workspace::runMarkFile(std::string_view project) const {
+  return projectFile(kComparesFolder, project, ".run");
+}
 std::filesystem::path Workspace::timeReport(std::string_view project) const {
   return projectFile(kTimeFolder, project, ".tim");
 }

@@ -30,6 +30,9 @@ class Workspace {
   std::filesystem::path recordFile(std::string_view project) const;
   // The entity type the record file was collected with, beside it.
   std::filesystem::path collectedTypeFile(std::string_view project) const;
+  // Present while a run replaces the record file and the reports: left
+  // behind, it tells that they may be of different runs.
+  std::filesystem::path runMarkFile(std::string_view project) const;
   std::filesystem::path timeReport(std::string_view project) const;
   std::filesystem::path handleReport(std::string_view project) const;
   std::filesystem::path ageReport(std::string_view project) const;

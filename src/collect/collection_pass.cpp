@@ -7,6 +7,7 @@
 #include "app/textfile.h"
 #include "collect/record_file.h"
 #include "compare/collected_type.h"
+#include "compare/run_mark.h"
 #include "platform/platform.h"
 #include "projects/folder_listing.h"
 #include "projects/folder_plan.h"
@@ -158,8 +159,14 @@ PassResult runCollectionPass(RunContext& run, DrawingHost& host, MessageBoxes& m
     std::filesystem::remove(recordFile, ec);
     if (ec)
       return stop("The old record file " + utf8FromPath(recordFile) + " could not be removed (" + ec.message() + ").");
-  } else if (!record.commit()) {
-    return stop(recordNotWritten(record));
+  } else {
+    // The reports beside the record are the last run's until the comparison
+    // replaces them: marked so until then.
+    markRunStarted(run.workspace, run.options.project);
+    if (!record.commit()) {
+      markRunFinished(run.workspace, run.options.project);
+      return stop(recordNotWritten(record));
+    }
   }
   // The record now in place holds handles of this type; a recompare reads
   // the type from here.

@@ -6,6 +6,7 @@
 #include "app/textfile.h"
 #include "compare/collected_type.h"
 #include "compare/julian_text.h"
+#include "compare/run_mark.h"
 #include "platform/platform.h"
 #include "projects/folder_plan.h"
 #include "projects/project_store.h"
@@ -41,34 +42,47 @@ namespace {
 
 constexpr const char* kCollectAgain = "Collect the drawings again to make a new record file.";
 
+// The longest record line read: the handles of some hundreds of thousands
+// of entities of the chosen type in one drawing, far past what a student's
+// drawing holds. A longer line is a damaged record file, refused without
+// being read whole.
+constexpr std::size_t kLongestRecordLine = std::size_t{4} << 20;
+
 // Fills the table from the record file. Gives the reason, for the user, when
-// the file cannot be read, a line is damaged or there are more records than
-// drawings. The file is read whole and released before any record is
-// judged, so a run that ends early leaves no file open. A missing record
-// file leaves every entry empty.
+// the file cannot be read, a line is damaged or too long, or there are more
+// records than drawings. The file is read a line at a time and refused at
+// the first line past the drawings, and closed before any record is judged,
+// so a run that ends early leaves no file open. A missing record file leaves
+// every entry empty.
 std::optional<std::string> loadRecords(const std::filesystem::path& recordFile, DrawingTable& table) {
-  const auto content = readTextFile(recordFile);
-  if (!content) {
+  TextLineReader lines(recordFile, kLongestRecordLine);
+  const std::string named = "The record file " + utf8FromPath(recordFile);
+  if (!lines.opened()) {
     std::error_code ec;
     if (!std::filesystem::exists(recordFile, ec) && !ec) return std::nullopt;
-    return "The record file " + utf8FromPath(recordFile) + " cannot be read. " + kCollectAgain;
+    return named + " cannot be read. " + kCollectAgain;
   }
   std::size_t i = 0;
-  std::size_t lineNumber = 0;
-  for (const auto& line : splitLines(*content)) {
-    ++lineNumber;
+  std::string line;
+  for (;;) {
+    const auto step = lines.next(line);
+    if (step == TextLineReader::Step::kEnd) break;
+    if (step == TextLineReader::Step::kFailed) return named + " cannot be read. " + kCollectAgain;
+    const std::string lineNumber = std::to_string(lines.lineNumber());
+    if (step == TextLineReader::Step::kTooLong) {
+      return named + " is damaged at line " + lineNumber + ": it is longer than " +
+             std::to_string(kLongestRecordLine >> 20) + " MB, more than any drawing's record. " + kCollectAgain;
+    }
     const auto items = splitItems(line);
     std::string why;
     const auto record = parseRecord(items.empty() ? std::string_view{} : std::string_view(items.front()), &why);
     if (!record) {
       // A quoted record whose quote never closes was cut off, wherever.
       if (!line.empty() && line.front() == '"' && line.find('"', 1) == std::string::npos) why = "it is cut short";
-      return "The record file " + utf8FromPath(recordFile) + " is damaged at line " + std::to_string(lineNumber) +
-             ": " + why + ". " + kCollectAgain;
+      return named + " is damaged at line " + lineNumber + ": " + why + ". " + kCollectAgain;
     }
     if (i >= table.size()) {
-      return "The record file " + utf8FromPath(recordFile) + " holds more records than the " +
-             std::to_string(table.size()) +
+      return named + " holds more records than the " + std::to_string(table.size()) +
              " drawings its locations hold now: drawings were removed since it was collected. " + kCollectAgain;
     }
     table.names[i] = record->name;
@@ -116,6 +130,7 @@ ComparisonResult runComparison(RunContext& run) {
   result.entityTypeAbsent = run.options.handleCheck && noEntityInReadDrawings(*table);
 
   const CheckInput input{*table, run.options, run.clock};
+  markRunStarted(run.workspace, run.options.project);
   for (const Check* check : comparisonChecks()) {
     const auto reportFile = check->reportFile(run.workspace, run.options.project);
     if (!check->switchedOn(run.options)) {
@@ -134,6 +149,7 @@ ComparisonResult runComparison(RunContext& run) {
     result.checks.push_back({check, std::move(findings)});
   }
 
+  if (result.errors.empty()) markRunFinished(run.workspace, run.options.project);
   run.progress.status("Complete!");
   if (!run.state.conflictsFound()) run.progress.picture(run.workspace.resource("veldracheck.jpg"));
   run.progress.flush();

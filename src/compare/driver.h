@@ -62,7 +62,9 @@ struct ComparisonResult {
 // caller has reset the display and set totfiles and startime. A run that
 // cannot judge (no drawing, a damaged record file) leaves every report as it
 // was and shows no verdict; a report that cannot be written keeps the old
-// one whole and is named in the result's errors.
+// one whole and is named in the result's errors. While the reports are
+// replaced the project's run mark stands (see run_mark.h); it goes once
+// every report is in place.
 ComparisonResult runComparison(RunContext& run);
 
 enum class RecompareOutcome {

@@ -11,6 +11,10 @@
 
 namespace veldra::evidence {
 
+namespace {
+constexpr const char* kNothingJudged = "nothing was judged, and the evidence and report of the last check stand";
+}  // namespace
+
 std::filesystem::path storeFile(const Workspace& workspace) {
   return workspace.path({kStoreFolder, "evidence.sqlite"});
 }
@@ -55,11 +59,23 @@ RunResult runEvidenceCheck(const Workspace& workspace, const std::string& projec
   std::vector<std::string> notes;
   const auto locations = readLocations(workspace, project);
   if (!locations || locations->empty()) notes.push_back("The project has no locations to judge.");
+  // A folder that cannot be listed (a share not mounted, a folder renamed)
+  // would make its drawings' evidence vanish from the store and the report.
   VisitList visits = listProjectDrawings(locations ? *locations : std::vector<std::string>{});
+  if (!visits.unlisted.empty())
+    return fail("the folder " + utf8Path(visits.unlisted.front()) + " could not be listed; " + kNothingJudged);
   notes.insert(notes.end(), visits.notes.begin(), visits.notes.end());
+  // Judged without its template, the work every student was given would
+  // count as copied.
+  for (const auto& t : settings.templates) {
+    input.templates.push_back(readDrawingEvidence(t, t.filename()));
+    const DrawingFacts& facts = input.templates.back().facts;
+    if (!facts.readable)
+      return fail("the template drawing " + utf8Path(t) + " cannot be read (" +
+                  (facts.problem ? problemReason(*facts.problem) : std::string("not read")) + "); " + kNothingJudged);
+  }
   input.drawings = readDrawings(visits.drawings, control);
   if (control.cancelled()) return cancelled();
-  for (const auto& t : settings.templates) input.templates.push_back(readDrawingEvidence(t, t.filename()));
 
   Judgement judgement = judgeClass(input, settings, archive.get(), control);
   if (judgement.cancelled || control.cancelled()) return cancelled();
@@ -104,11 +120,17 @@ std::unique_ptr<EvidenceStore> existingStore(const Workspace& workspace, std::st
 
 }  // namespace
 
-EvidenceSettings loadProjectSettings(const Workspace& workspace, const std::string& project) {
-  std::string error;
+std::optional<EvidenceSettings> loadProjectSettings(const Workspace& workspace, const std::string& project,
+                                                   std::string& error) {
+  error.clear();
   const auto store = existingStore(workspace, error);
-  if (!store) return {};
-  return store->loadSettings(project).value_or(EvidenceSettings{});
+  if (!store) {
+    if (!error.empty()) return std::nullopt;
+    return EvidenceSettings{};
+  }
+  std::optional<EvidenceSettings> saved;
+  if (!store->loadSettings(project, saved, error)) return std::nullopt;
+  return saved.value_or(EvidenceSettings{});
 }
 
 bool saveProjectSettings(const Workspace& workspace, const std::string& project, const EvidenceSettings& settings,

@@ -5,6 +5,7 @@
 // Cancelled or failed, it writes nothing.
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,8 +45,11 @@ RunResult runEvidenceCheck(const Workspace& workspace, const std::string& projec
 
 // The teacher's choices for a project as last saved in the workspace's
 // evidence store: defaults when none were saved or there is no store yet
-// (nothing is created by reading).
-EvidenceSettings loadProjectSettings(const Workspace& workspace, const std::string& project);
+// (nothing is created by reading). Nothing, with the reason in `error`, when
+// the store is there but cannot be read (locked past the wait, damaged, not
+// a store): a check must then not run on defaults in their place.
+std::optional<EvidenceSettings> loadProjectSettings(const Workspace& workspace, const std::string& project,
+                                                   std::string& error);
 // Keeps them for the next run, creating the store when needed.
 bool saveProjectSettings(const Workspace& workspace, const std::string& project, const EvidenceSettings& settings,
                          std::string& error);

@@ -439,16 +439,23 @@ std::unique_ptr<ArchiveSource> EvidenceStore::archive(const std::vector<std::str
   return std::make_unique<StoreArchive>(db_, std::move(ids));
 }
 
-std::optional<EvidenceSettings> EvidenceStore::loadSettings(const std::string& project) {
+bool EvidenceStore::loadSettings(const std::string& project, std::optional<EvidenceSettings>& saved,
+                                 std::string& error) {
+  saved.reset();
   Statement q(db_, "SELECT templates, against, ignored, term FROM project_settings WHERE project = ?");
   q.bind(1, project);
-  if (!q.step()) return std::nullopt;
+  if (!q.step()) {
+    if (q.ok()) return true;
+    error = "the evidence store cannot be read: " + lastError(db_);
+    return false;
+  }
   EvidenceSettings s;
   for (const auto& t : splitLines(q.text(0))) s.templates.push_back(pathFromUtf8(t));
   s.against = splitLines(q.text(1));
   s.ignoredAuthors = splitLines(q.text(2));
   s.term = q.text(3);
-  return s;
+  saved = std::move(s);
+  return true;
 }
 
 bool EvidenceStore::saveSettings(const std::string& project, const EvidenceSettings& settings, std::string& error) {

@@ -50,8 +50,10 @@ class EvidenceStore {
   // reason) when one of them is not in the store.
   std::unique_ptr<ArchiveSource> archive(const std::vector<std::string>& projects, std::string& error);
 
-  // The teacher's choices per project, remembered for the window.
-  std::optional<EvidenceSettings> loadSettings(const std::string& project);
+  // The teacher's choices per project, remembered for the window: `saved`
+  // is empty when none were saved. False, with the reason, when they could
+  // not be read.
+  bool loadSettings(const std::string& project, std::optional<EvidenceSettings>& saved, std::string& error);
   bool saveSettings(const std::string& project, const EvidenceSettings& settings, std::string& error);
 
   sqlite3* handle() const { return db_; }

@@ -24,6 +24,14 @@ bool isDrawingName(const std::filesystem::path& file) {
   return (a == 'w' && b == 'g') || (a == 'x' && b == 'f');
 }
 
+// A file, or an entry whose kind cannot be told (a link that leads nowhere
+// or round in a loop): the reading then tells why it cannot be read.
+bool isDrawingEntry(const std::filesystem::directory_entry& entry) {
+  std::error_code ec;
+  if (entry.is_regular_file(ec) || ec) return true;
+  return entry.is_symlink(ec) && !ec && !entry.exists(ec);
+}
+
 bool lessByName(const std::filesystem::path& a, const std::filesystem::path& b) {
   return lessIgnoringCase(utf8Name(a.filename()), utf8Name(b.filename()));
 }
@@ -38,7 +46,7 @@ std::optional<std::vector<std::filesystem::path>> listFolder(const std::filesyst
   for (const std::filesystem::directory_iterator end; it != end; it.increment(ec)) {
     if (ec) return std::nullopt;
     std::error_code typeError;
-    if (folders ? it->is_directory(typeError) : (it->is_regular_file(typeError) && isDrawingName(it->path())))
+    if (folders ? it->is_directory(typeError) : (isDrawingEntry(*it) && isDrawingName(it->path())))
       out.push_back(it->path());
   }
   std::stable_sort(out.begin(), out.end(), lessByName);
@@ -88,9 +96,7 @@ void tellNamesApart(std::vector<DrawingVisit>& drawings) {
 
 VisitList listProjectDrawings(const std::vector<std::string>& locations) {
   VisitList list;
-  auto cannotList = [&](const std::filesystem::path& folder) {
-    list.notes.push_back("The folder " + utf8Path(folder) + " could not be listed; its drawings were not judged.");
-  };
+  auto cannotList = [&](const std::filesystem::path& folder) { list.unlisted.push_back(folder); };
   for (const auto& entry : locations) {
     const LocationEntry location = parseLocation(entry);
     const std::filesystem::path folder = location.path();

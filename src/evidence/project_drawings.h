@@ -21,7 +21,8 @@ struct DrawingVisit {
 
 struct VisitList {
   std::vector<DrawingVisit> drawings;
-  std::vector<std::string> notes;  // folders that could not be listed
+  std::vector<std::string> notes;  // drawings that more than one location lists
+  std::vector<std::filesystem::path> unlisted;  // folders that could not be listed
 };
 
 // `locations` are the entries of the project's location file.

@@ -301,4 +301,27 @@ ProgramRun runProgram(const std::filesystem::path& program, const std::vector<st
 
 #endif
 
+bool syncToDisk(const std::filesystem::path& fileOrFolder) {
+#ifdef _WIN32
+  std::error_code ec;
+  if (std::filesystem::is_directory(fileOrFolder, ec)) return true;
+  const HANDLE file = CreateFileW(fileOrFolder.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool flushed = FlushFileBuffers(file) != 0;
+  CloseHandle(file);
+  return flushed;
+#else
+  const int fd = ::open(fileOrFolder.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool synced = ::fsync(fd) == 0;
+  // Some file systems take no fsync of a folder; what they keep is kept.
+  if (!synced && (errno == EINVAL || errno == ENOTSUP)) synced = true;
+  const int saved = errno;
+  ::close(fd);
+  errno = saved;
+  return synced;
+#endif
+}
+
 }  // namespace veldra

@@ -56,6 +56,12 @@ bool writeUserSetting(std::string_view organization, std::string_view applicatio
 bool removeUserSettings(std::string_view organization);
 #endif
 
+// Puts what was written to a closed file (or, on POSIX systems, the entries
+// of a folder) on the disk itself, past the system's caches: fsync, or
+// FlushFileBuffers on Windows, where a folder needs no such step and gives
+// true. False, with errno set on POSIX systems, when it could not.
+bool syncToDisk(const std::filesystem::path& fileOrFolder);
+
 // A finished run of another program.
 struct ProgramRun {
   bool started = false;  // false when the program could not be started

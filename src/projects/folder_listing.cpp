@@ -21,6 +21,14 @@ bool hasDwgExtension(std::string_view name) {
          lowerAscii(ext[3]) == 'g';
 }
 
+// A file, or an entry whose kind cannot be told (a link that leads nowhere
+// or round in a loop): the pass lists it as a drawing it could not open.
+bool isFileOrUnknown(const std::filesystem::directory_entry& entry) {
+  std::error_code ec;
+  if (entry.is_regular_file(ec) || ec) return true;
+  return entry.is_symlink(ec) && !ec && !entry.exists(ec);
+}
+
 }  // namespace
 
 bool lessIgnoringCase(std::string_view a, std::string_view b) { return compareIgnoringCase(a, b) < 0; }
@@ -32,8 +40,7 @@ std::optional<std::vector<std::string>> listDrawings(const std::filesystem::path
   std::vector<std::string> names;
   for (const std::filesystem::directory_iterator end; it != end; it.increment(ec)) {
     if (ec) return std::nullopt;
-    std::error_code typeError;
-    if (!it->is_regular_file(typeError)) continue;
+    if (!isFileOrUnknown(*it)) continue;
     std::string name = utf8FromPath(it->path().filename());
     if (hasDwgExtension(name)) names.push_back(std::move(name));
   }

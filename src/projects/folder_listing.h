@@ -13,8 +13,10 @@ namespace veldra {
 bool lessIgnoringCase(std::string_view a, std::string_view b);
 
 // The names (without folder, UTF-8) of the files in `folder` that match "*.dwg",
-// letter case ignored, in listing order. Nothing when the folder cannot be
-// listed (missing, not a folder, unreadable).
+// letter case ignored, in listing order, with the entries of such a name
+// whose kind cannot be told (a link that leads nowhere or round in a loop):
+// reading them fails, and they are told as problem drawings. Nothing when
+// the folder cannot be listed (missing, not a folder, unreadable).
 std::optional<std::vector<std::string>> listDrawings(const std::filesystem::path& folder);
 
 // The immediate sub-folders of `folder` as full paths, in listing order.

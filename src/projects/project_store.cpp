@@ -65,7 +65,8 @@ bool rewriteLocations(const Workspace& ws, std::string_view project,
 std::vector<std::filesystem::path> projectFiles(const Workspace& ws, std::string_view project) {
   if (projectNameProblem(project)) return {};
   return {ws.locationFile(project), ws.recordFile(project), ws.collectedTypeFile(project),
-          ws.timeReport(project),   ws.handleReport(project), ws.ageReport(project)};
+          ws.timeReport(project),   ws.handleReport(project), ws.ageReport(project),
+          ws.runMarkFile(project)};
 }
 
 void deleteProjectFiles(const Workspace& ws, std::string_view project) {

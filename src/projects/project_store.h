@@ -40,7 +40,8 @@ bool rewriteLocations(const Workspace& ws, std::string_view project,
                       const std::vector<std::string>& entries, std::string* error = nullptr);
 
 // The files that belong to a project: its location file, its record file and
-// the entity type it was collected with, and its three reports.
+// the entity type it was collected with, its three reports and the mark of
+// a run that did not finish them.
 std::vector<std::filesystem::path> projectFiles(const Workspace& ws, std::string_view project);
 
 // Deletes the project's files, each on its own; a file that is absent or

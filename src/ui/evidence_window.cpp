@@ -405,8 +405,19 @@ QWidget* EvidenceWindow::buildSettingsPage() {
   return page;
 }
 
-void EvidenceWindow::loadSettings() {
-  const evidence::EvidenceSettings s = evidence::loadProjectSettings(workspace_, project_);
+bool EvidenceWindow::loadSettings() {
+  std::string error;
+  const auto saved = evidence::loadProjectSettings(workspace_, project_, error);
+  settingsUnread_ = !saved;
+  if (!saved) {
+    const QString text = QStringLiteral("The saved settings could not be read: %1. Nothing is judged until they "
+                                        "can be; the last report stands.")
+                             .arg(fromUtf8(error));
+    settingsStatus->setText(text);
+    runStatus->setText(text);
+    return false;
+  }
+  const evidence::EvidenceSettings& s = *saved;
   templateList->clear();
   for (const auto& t : s.templates) templateList->addItem(textOf(t));
   againstList->clear();
@@ -425,6 +436,7 @@ void EvidenceWindow::loadSettings() {
   ignoredAuthors->setPlainText(authors.join(QLatin1Char('\n')));
   termEdit->setText(fromUtf8(s.term));
   settingsStatus->clear();
+  return true;
 }
 
 evidence::EvidenceSettings EvidenceWindow::settingsFromControls() const {
@@ -443,6 +455,7 @@ evidence::EvidenceSettings EvidenceWindow::settingsFromControls() const {
 void EvidenceWindow::saveSettings() {
   std::string error;
   if (evidence::saveProjectSettings(workspace_, project_, settingsFromControls(), error)) {
+    settingsUnread_ = false;
     settingsStatus->setText(QStringLiteral("Saved."));
   } else {
     settingsStatus->setText(QStringLiteral("Not saved: %1").arg(fromUtf8(error)));
@@ -463,6 +476,9 @@ void EvidenceWindow::setRunning(bool running) {
 
 void EvidenceWindow::startRun() {
   if (thread_) return;
+  // Run on empty controls, the check would judge without the saved
+  // templates and overwrite the last report (and the saved settings).
+  if (settingsUnread_ && !loadSettings()) return;
   saveSettings();
   const evidence::EvidenceSettings settings = settingsFromControls();
   cancel_ = std::make_shared<std::atomic<bool>>(false);

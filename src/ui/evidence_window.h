@@ -101,7 +101,9 @@ class EvidenceWindow : public QWidget {
   QWidget* buildPairPage();
   QWidget* buildProblemsPage();
   QWidget* buildSettingsPage();
-  void loadSettings();
+  // False when the saved settings could not be read: the controls then
+  // hold none and the window says so.
+  bool loadSettings();
   evidence::EvidenceSettings settingsFromControls() const;
   void showFindings();
   void showProgress(const QString& stage, qint64 done, qint64 total);
@@ -119,6 +121,8 @@ class EvidenceWindow : public QWidget {
   std::shared_ptr<const evidence::Findings> findings_;
   std::shared_ptr<QPrinter> printer_;
   int shownPair_ = -1;
+  // The saved settings could not be read: a run reads them again first.
+  bool settingsUnread_ = false;
   // The run in progress: its thread, its stop flag and its result.
   QThread* thread_ = nullptr;
   std::shared_ptr<std::atomic<bool>> cancel_;

@@ -17,6 +17,23 @@
 
 int main(int argc, char** argv) {
   veldra::keepFreedMemoryForReuse();
+  {
+    // Help and the version are answered before a window system is asked for:
+    // they work where none is, and nothing is opened or read.
+    veldra::useUtf8Console();
+    QStringList given{QStringLiteral("veldra")};
+    for (const std::string& arg : veldra::utf8Arguments(argc, argv))
+      given << QString::fromUtf8(arg.data(), static_cast<qsizetype>(arg.size()));
+    const veldra::ProgramArguments asked = veldra::parseProgramArguments(given);
+    if (asked.help) {
+      std::fputs(veldra::kProgramUsage, stdout);
+      return 0;
+    }
+    if (asked.version) {
+      std::printf("veldra %s\n", VELDRA_VERSION);
+      return 0;
+    }
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("VELDRA"));
 

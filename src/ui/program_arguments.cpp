@@ -20,9 +20,14 @@ ProgramArguments parseProgramArguments(const QStringList& arguments) {
       out.workspace = fsPath(folder);
     } else if (arg == QStringLiteral("--evidence") && i + 1 < arguments.size() && !arguments[i + 1].isEmpty()) {
       out.evidenceProject = arguments[++i];
-    } else {
-      out.error = QStringLiteral("usage: veldra [--workspace DIR] [--evidence PROJECT]");
-      return out;
+    } else if (arg == QStringLiteral("--help") || arg == QStringLiteral("-h")) {
+      out.help = true;
+    } else if (arg == QStringLiteral("--version")) {
+      out.version = true;
+    } else if (out.error.isEmpty()) {
+      // Read on: a --help further on is still answered.
+      out.error = QString::fromUtf8(kProgramUsage).trimmed();
+      if (arg.startsWith(QLatin1Char('-'))) out.error.prepend(QStringLiteral("veldra: unknown option %1\n").arg(arg));
     }
   }
   return out;

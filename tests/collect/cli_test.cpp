@@ -163,6 +163,30 @@ TEST_F(CliTest, CollectNamesTheDrawingsItCouldNotRead) {
   EXPECT_NE(slurp(base / "compares" / "OTHER.cmp").find("\"HOMEWORK,,,END\"\r\n"), std::string::npos);
 }
 
+// A link named as a drawing that leads round in a loop or nowhere is a
+// drawing that cannot be opened, told like any other; a link to a folder is
+// no drawing.
+TEST_F(CliTest, LinksThatLeadNowhereAreUnreadableDrawings) {
+  testing::writeDrawing(dir, "class/anna.dwg", testing::circlesDrawing(2461000, 43200000, {0x1A0}));
+  const auto classFolder = pathFromUtf8(folder("class"));
+  std::error_code ec;
+  std::filesystem::create_symlink("loop.dwg", classFolder / "loop.dwg", ec);
+  if (ec) GTEST_SKIP() << "no symbolic links here: " << ec.message();
+  std::filesystem::create_symlink("b.dwg", classFolder / "a.dwg");
+  std::filesystem::create_symlink("a.dwg", classFolder / "b.dwg");
+  std::filesystem::create_symlink(classFolder / "gone" / "c.dwg", classFolder / "gone.dwg");
+  std::filesystem::create_directory_symlink(dir.path(), classFolder / "folder.dwg");
+  replaceFile(base / "projects" / "OTHER.prj", quotedLine("-" + utf8FromPath(classFolder)));
+  const CliResult result = cli({"collect", "other", "--entity", "CIRCLE"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.out.find("Files: 0005\n"), std::string::npos) << result.out;
+  for (const char* name : {"a.dwg", "b.dwg", "gone.dwg", "loop.dwg"})
+    EXPECT_NE(result.out.find("Unreadable: " + utf8FromPath(classFolder / name) + " ("), std::string::npos)
+        << name << "\n" << result.out;
+  EXPECT_EQ(result.out.find("folder.dwg"), std::string::npos) << result.out;
+  EXPECT_NE(slurp(base / "compares" / "OTHER.cmp").find("\"LOOP,,,END\"\r\n"), std::string::npos);
+}
+
 // A typing slip in the type is no all-clear; a recompare labels the handles
 // with the type they were collected with and says when the choice differs.
 TEST_F(CliTest, ATypeNoDrawingHoldsIsAWarningAndRecompareKeepsTheCollectedType) {

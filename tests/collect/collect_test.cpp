@@ -10,6 +10,7 @@
 #include "collect/record_file.h"
 #include "compare/collected_type.h"
 #include "compare/driver.h"
+#include "compare/run_mark.h"
 #include "compare/run_fakes.h"
 #include "platform/platform.h"
 #include "support/filling_disk.h"
@@ -389,6 +390,47 @@ TEST_F(PassTest, AFullDiskStopsThePassAndTheOldRecordStaysWhole) {
   EXPECT_TRUE(runCollectionPass(enough, host, messages).stopped.empty());
   EXPECT_EQ(splitLines(slurp(run.workspace.recordFile("P"))).size(), 5u);
   EXPECT_EQ(readCollectedType(run.workspace, "P"), "LINE");
+}
+
+// The program dies at a report, as a kill just after the new record is in
+// place would stop it: the reports beside the record are then marked as not
+// its own until a run writes them all.
+struct Killed {};
+class DyingDisk : public FileDevice {
+ public:
+  explicit DyingDisk(int reportsBefore) : reportsLeft(reportsBefore) {}
+  std::unique_ptr<OpenFile> open(const std::filesystem::path& file, bool append) override {
+    if (file.parent_path().filename() != "compares" && reportsLeft-- == 0) throw Killed{};
+    return diskDevice().open(file, append);
+  }
+  int reportsLeft;
+};
+
+TEST_F(PassTest, ARunStoppedBetweenTheRecordAndItsReportsIsMarked) {
+  for (const char* name : {"a", "b", "c"}) {
+    dir.write(std::string("class/") + name + ".dwg", "");
+    host.drawings[std::string(name) + ".dwg"] = {{{"AcDbLine", "1F"}}, 2453585.5};
+  }
+  run.options.entity = "LINE";
+  run.options.locations = {"-" + folder("class")};
+  for (int reportsBefore = 0; reportsBefore < 3; ++reportsBefore) {
+    const EarlierRun earlier(run.workspace);
+    DyingDisk disk(reportsBefore);
+    RunContext context{run.workspace, run.options, run.state, run.view, run.clock, run.alarm, disk};
+    EXPECT_THROW(runCollectionPass(context, host, messages), Killed);
+    EXPECT_NE(slurp(run.workspace.recordFile("P")), earlier.record);  // the new record is in place
+    EXPECT_TRUE(runLeftUnfinished(run.workspace, "P")) << reportsBefore;
+
+    // A recompare writes every report of the record: the mark goes.
+    auto again = run.context();
+    ASSERT_EQ(recompare(again, messages), RecompareOutcome::Ran);
+    EXPECT_FALSE(runLeftUnfinished(run.workspace, "P")) << reportsBefore;
+    EXPECT_NE(slurp(run.workspace.timeReport("P")).find("A vs. B"), std::string::npos);
+  }
+  // A pass that ends leaves no mark, nor one that stops before the record.
+  EXPECT_TRUE(pass().stopped.empty());
+  EXPECT_FALSE(runLeftUnfinished(run.workspace, "P"));
+  EXPECT_EQ(filesIn(run.workspace.path({"compares"})), (std::vector<std::string>{"P.cmp", "P.ent"}));
 }
 
 // A link to "." inside a location, or a sub-folder named again as a location

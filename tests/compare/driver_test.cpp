@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <random>
 
 #include "app/textfile.h"
 #include "compare/driver.h"
@@ -207,6 +208,56 @@ TEST_F(DriverTest, ADamagedRecordFileNamesItsLineAndTouchesNoReport) {
   EXPECT_EQ(timeReport(), "old");
   // The record file was released: it can be replaced at once.
   EXPECT_TRUE(replaceFile(run.workspace.recordFile("P"), ""));
+}
+
+// A record line past any drawing's is refused by its number without being
+// read whole, and a record with more lines than drawings is refused at the
+// first line too many, whatever follows it.
+TEST_F(DriverTest, RecordLinesAreReadWithinBounds) {
+  replaceFile(run.workspace.timeReport("P"), "old");
+  run.options.ageCheck = false;
+  const std::string huge = "H,2,1$" + std::string(5u << 20, 'F') + "$,END";
+  for (unsigned seed = 1; seed <= 3; ++seed) {
+    std::mt19937 random(seed);
+    const std::size_t count = std::uniform_int_distribution<std::size_t>(2, 9)(random);
+    const std::size_t at = std::uniform_int_distribution<std::size_t>(0, count - 1)(random);
+    std::string content;
+    for (std::size_t k = 0; k < count; ++k)
+      content += k == at ? quotedLine(huge) : quotedLine("D" + std::to_string(k) + ",2453585.5,A$B$,END");
+    replaceFile(run.workspace.recordFile("P"), content);
+    auto context = run.context();
+    run.state.totfiles = static_cast<int>(count);
+    const ComparisonResult result = runComparison(context);
+    EXPECT_EQ(result.outcome, DriverOutcome::EndedEarly);
+    ASSERT_EQ(result.errors.size(), 1u);
+    EXPECT_EQ(result.errors[0], "The record file " + run.workspace.recordFile("P").string() + " is damaged at line " +
+                                    std::to_string(at + 1) +
+                                    ": it is longer than 4 MB, more than any drawing's record. Collect the drawings "
+                                    "again to make a new record file.");
+    EXPECT_EQ(timeReport(), "old");
+  }
+  // A long record of a real size is read: its handles are judged.
+  const std::string manyHandles = [] {
+    std::string h;
+    for (int k = 0; k < 150000; ++k) h += std::to_string(100000 + k) + "$";
+    return h;
+  }();
+  records({"A,1," + manyHandles + ",END", "B,2," + manyHandles + ",END"});
+  run.options.timeCheck = false;
+  run.options.entity = "LINE";
+  run.options.percent = "90";
+  EXPECT_EQ(drive(2), DriverOutcome::Complete);
+  EXPECT_NE(handleReport().find("A vs. B has a 100% LINE handle match"), std::string::npos) << handleReport();
+
+  // Two drawings and a surplus of lines ending in one past the bound: the
+  // surplus is found first.
+  replaceFile(run.workspace.recordFile("P"),
+              lines({"A,1,,END", "B,2,,END", "C,3,,END", "D,4,,END"}) + quotedLine(huge));
+  auto context = run.context();
+  run.state.totfiles = 2;
+  const ComparisonResult result = runComparison(context);
+  ASSERT_EQ(result.errors.size(), 1u);
+  EXPECT_NE(result.errors[0].find("holds more records than the 2 drawings"), std::string::npos) << result.errors[0];
 }
 
 // A date of 1e11 or more in a record (or as far before) must not overflow

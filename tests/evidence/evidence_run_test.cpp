@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <vector>
@@ -12,6 +13,8 @@
 #include "evidence/project_drawings.h"
 #include "platform/platform.h"
 #include "support/temp_dir.h"
+
+#include <sqlite3.h>
 
 namespace veldra::evidence {
 namespace {
@@ -145,9 +148,9 @@ TEST(ProjectDrawings, NamesDrawingsOfOneNameByTheFoldersAboveThem) {
 
 TEST_F(EvidenceRunTest, KeepsTheTeachersChoicesPerProjectForTheWindow) {
   // Reading creates nothing: a workspace without a store gives defaults.
-  const EvidenceSettings none = loadProjectSettings(workspace, "CAD1");
-  EXPECT_TRUE(none.templates.empty() && none.against.empty() && none.ignoredAuthors.empty());
   std::string error;
+  const EvidenceSettings none = loadProjectSettings(workspace, "CAD1", error).value();
+  EXPECT_TRUE(none.templates.empty() && none.against.empty() && none.ignoredAuthors.empty());
   EXPECT_TRUE(storedProjects(workspace, error).empty());
   EXPECT_TRUE(error.empty());
   EXPECT_FALSE(std::filesystem::exists(storeFile(workspace)));
@@ -158,16 +161,16 @@ TEST_F(EvidenceRunTest, KeepsTheTeachersChoicesPerProjectForTheWindow) {
   chosen.term = "autumn";
   ASSERT_TRUE(saveProjectSettings(workspace, "CAD1", chosen, error)) << error;
   EXPECT_FALSE(saveProjectSettings(workspace, "../CAD1", chosen, error));
-  EXPECT_EQ(loadProjectSettings(workspace, "cad1").templates, chosen.templates);
-  EXPECT_EQ(loadProjectSettings(workspace, "CAD1").ignoredAuthors, chosen.ignoredAuthors);
-  EXPECT_TRUE(loadProjectSettings(workspace, "OTHER").ignoredAuthors.empty());
+  EXPECT_EQ(loadProjectSettings(workspace, "cad1", error).value().templates, chosen.templates);
+  EXPECT_EQ(loadProjectSettings(workspace, "CAD1", error).value().ignoredAuthors, chosen.ignoredAuthors);
+  EXPECT_TRUE(loadProjectSettings(workspace, "OTHER", error).value().ignoredAuthors.empty());
   // Settings alone make no earlier project; a judged one is listed.
   EXPECT_TRUE(storedProjects(workspace, error).empty());
   ASSERT_EQ(runEvidenceCheck(workspace, "CAD1", {}, {}).outcome, RunOutcome::kDone);
   const auto stored = storedProjects(workspace, error);
   ASSERT_EQ(stored.size(), 1u) << error;
   EXPECT_EQ(stored[0].name, "CAD1");
-  EXPECT_EQ(loadProjectSettings(workspace, "CAD1").term, "autumn");
+  EXPECT_EQ(loadProjectSettings(workspace, "CAD1", error).value().term, "autumn");
 
   // A store that is no store gives an error, not an empty list.
   std::filesystem::remove(storeFile(workspace));
@@ -254,7 +257,7 @@ TEST_F(EvidenceRunTest, CommandLineTakesTheChoicesSavedForTheProject) {
   stored = storedProjects(workspace, error);
   ASSERT_EQ(stored.size(), 1u) << error;
   EXPECT_EQ(stored[0].term, "spring");
-  EXPECT_EQ(loadProjectSettings(workspace, "CAD1").term, "autumn");
+  EXPECT_EQ(loadProjectSettings(workspace, "CAD1", error).value().term, "autumn");
 }
 
 // The next term's class is judged against this one after its folders were
@@ -341,6 +344,114 @@ TEST_F(EvidenceRunTest, NamesBeyondAsciiReachTheStoreAndEveryReport) {
   ASSERT_EQ(projects.size(), 1u) << error;
   EXPECT_EQ(projects[0].name, project);
   EXPECT_EQ(projects[0].drawings, 3u);
+}
+
+
+// A check that could not look at what it was asked to judge is an error
+// (exit 2), and the evidence and report of the last check stay as they were.
+TEST_F(EvidenceRunTest, CommandLineExitsTwoWhenItCouldNotLook) {
+  const std::vector<std::string> ws = {"--workspace", utf8FromPath(base)};
+  auto with = [&](std::vector<std::string> rest) {
+    rest.insert(rest.begin(), ws.begin(), ws.end());
+    return rest;
+  };
+  ASSERT_EQ(runCli(with({"evidence", "CAD1"})).status, 1);
+  const std::string report = veldra::testing::slurp(reportFile(workspace, "CAD1"));
+  const std::string store = veldra::testing::slurp(storeFile(workspace));
+  ASSERT_FALSE(report.empty());
+
+  // A template that is there but is no drawing, or cannot be read at all.
+  const auto notDrawing = dir.write("template.dwg", "not a drawing at all");
+  const auto folderTemplate = dir.path() / "class";
+  for (const auto& t : {notDrawing, folderTemplate}) {
+    const CliResult r = runCli(with({"evidence", "CAD1", "--template", utf8FromPath(t)}));
+    EXPECT_EQ(r.status, 2) << utf8FromPath(t);
+    EXPECT_NE(r.err.find(utf8Path(t)), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+
+  // The only folder, or one of two, is missing or is a file; no location at all.
+  dir.write("a file", "x");
+  for (const std::string& locations :
+       {quotedLine("+" + utf8FromPath(dir.path() / "gone")),
+        quotedLine("-" + utf8FromPath(classFolder / "anna")) + quotedLine("-" + utf8FromPath(dir.path() / "a file")),
+        quotedLine("+" + utf8FromPath(classFolder)) + quotedLine("+" + utf8FromPath(dir.path() / "gone")),
+        std::string()}) {
+    replaceFile(base / "projects" / "CAD1.prj", locations);
+    const CliResult r = runCli(with({"evidence", "CAD1"}));
+    EXPECT_EQ(r.status, 2) << locations << r.out;
+    EXPECT_FALSE(r.err.empty()) << locations;
+  }
+  // Only the run without locations judged (nothing): the others wrote nothing.
+  replaceFile(base / "projects" / "CAD1.prj", quotedLine("+" + utf8FromPath(dir.path() / "gone")));
+  replaceFile(reportFile(workspace, "CAD1"), report);
+  EXPECT_EQ(runCli(with({"evidence", "CAD1"})).status, 2);
+  EXPECT_EQ(veldra::testing::slurp(reportFile(workspace, "CAD1")), report);
+  const RunResult direct = runEvidenceCheck(workspace, "CAD1", {}, {});
+  EXPECT_EQ(direct.outcome, RunOutcome::kError);
+  EXPECT_NE(direct.error.find("gone"), std::string::npos) << direct.error;
+}
+
+// Saved settings that cannot be read are no settings: the check stops
+// before judging rather than judge without the teacher's template.
+TEST_F(EvidenceRunTest, SettingsThatCannotBeReadStopTheCheck) {
+  EvidenceSettings chosen;
+  chosen.ignoredAuthors = {"lab3"};
+  chosen.term = "autumn";
+  std::string error;
+  ASSERT_TRUE(saveProjectSettings(workspace, "CAD1", chosen, error)) << error;
+  ASSERT_EQ(runCli({"--workspace", utf8FromPath(base), "evidence", "CAD1"}).status, 1);
+  const std::string report = veldra::testing::slurp(reportFile(workspace, "CAD1"));
+
+  // The table of settings is gone (a damaged store), then the store is no
+  // database at all.
+  {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(utf8FromPath(storeFile(workspace)).c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "DROP TABLE project_settings", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+  }
+  for (int damage = 0; damage < 2; ++damage) {
+    if (damage == 1) {
+      std::filesystem::remove(storeFile(workspace));
+      replaceFile(storeFile(workspace), "not a database");
+    }
+    const std::string store = veldra::testing::slurp(storeFile(workspace));
+    error.clear();
+    EXPECT_FALSE(loadProjectSettings(workspace, "CAD1", error)) << damage;
+    EXPECT_FALSE(error.empty()) << damage;
+    const CliResult r = runCli({"--workspace", utf8FromPath(base), "evidence", "CAD1", "--term", "spring"});
+    EXPECT_EQ(r.status, 2) << damage;
+    EXPECT_NE(r.err.find("settings"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "") << damage;
+    EXPECT_EQ(veldra::testing::slurp(reportFile(workspace, "CAD1")), report) << damage;
+    EXPECT_EQ(veldra::testing::slurp(storeFile(workspace)), store) << damage;
+  }
+  // Without a store there is nothing to read, and that is no error.
+  std::filesystem::remove(storeFile(workspace));
+  const auto none = loadProjectSettings(workspace, "CAD1", error);
+  ASSERT_TRUE(none) << error;
+  EXPECT_TRUE(none->ignoredAuthors.empty());
+}
+
+// A link that leads nowhere or round in a loop, named as a drawing, is told
+// as a drawing that could not be read.
+TEST_F(EvidenceRunTest, LinksThatLeadNowhereAreProblemDrawings) {
+  std::error_code ec;
+  std::filesystem::create_symlink("loop.dwg", classFolder / "loop.dwg", ec);
+  if (ec) GTEST_SKIP() << "no symbolic links here: " << ec.message();
+  std::filesystem::create_symlink(classFolder / "nowhere" / "x.dwg", classFolder / "carla" / "gone.dwg");
+  std::filesystem::create_directory_symlink(classFolder / "anna", classFolder / "folder.dwg");
+  const RunResult r = runEvidenceCheck(workspace, "CAD1", {}, {});
+  ASSERT_EQ(r.outcome, RunOutcome::kDone) << r.error;
+  std::vector<std::string> problems;
+  for (const auto i : r.findings.problemDrawings())
+    problems.push_back(utf8Name(r.findings.drawings[i].name) + ": " + problemReason(*r.findings.drawings[i].problem));
+  std::sort(problems.begin(), problems.end());
+  ASSERT_EQ(problems.size(), 3u);
+  EXPECT_TRUE(problems[0].starts_with("carla/gone.dwg: ")) << problems[0];
+  EXPECT_EQ(problems[1], "emil/drawing.dwg: not a drawing");
+  EXPECT_TRUE(problems[2].starts_with("loop.dwg: ")) << problems[2];
 }
 
 }  // namespace

@@ -116,12 +116,14 @@ TEST_F(EvidenceStoreTest, ReplacesAProjectWholeAndKeepsTheTeachersChoices) {
   EXPECT_EQ(projects[0].name, "CAD1");
   EXPECT_EQ(projects[0].term, "autumn");
   EXPECT_EQ(projects[0].drawings, model.drawings.size());
-  const auto settings = store->loadSettings("CAD1");
+  std::optional<EvidenceSettings> settings;
+  ASSERT_TRUE(store->loadSettings("CAD1", settings, error)) << error;
   ASSERT_TRUE(settings);
   EXPECT_EQ(settings->templates.back(), std::filesystem::path(u8"/templates/ä b.dwg"));
   EXPECT_EQ(settings->ignoredAuthors, (std::vector<std::string>{"lab3", "student"}));
   EXPECT_EQ(settings->term, "spring");
-  EXPECT_FALSE(store->loadSettings("OTHER"));
+  EXPECT_TRUE(store->loadSettings("OTHER", settings, error));
+  EXPECT_FALSE(settings);
 
   EXPECT_FALSE(store->archive({"CAD1", "NOSUCH"}, error));
   EXPECT_NE(error.find("NOSUCH"), std::string::npos);

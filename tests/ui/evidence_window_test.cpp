@@ -21,11 +21,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <set>
 #include <thread>
 
 #include "app/textfile.h"
 #include "evidence/evidence_run.h"
+#include "platform/platform.h"
 #include "projects/project_store.h"
 #include "reports/print_job.h"
 #include "support/recorders.h"
@@ -445,7 +447,8 @@ TEST_F(EvidenceWindowTest, SettingsAreKeptPerProjectAndUsedByTheRun) {
     QTest::mouseClick(w.saveSettingsButton, Qt::LeftButton);
     EXPECT_EQ(w.settingsStatus->text(), QStringLiteral("Saved."));
   }
-  const auto kept = evidence::loadProjectSettings(ws, "CAD1");
+  std::string error;
+  const auto kept = evidence::loadProjectSettings(ws, "CAD1", error).value_or(evidence::EvidenceSettings{});
   ASSERT_EQ(kept.templates.size(), 1u);
   EXPECT_EQ(kept.templates[0], written.templateFile);
   EXPECT_EQ(kept.ignoredAuthors, (std::vector<std::string>{"lab3", "student 1"}));
@@ -466,6 +469,25 @@ TEST_F(EvidenceWindowTest, SettingsAreKeptPerProjectAndUsedByTheRun) {
   EXPECT_EQ(testing::slurp(ws.projectsFile()), projects + "\"CAD0\"\r\n");
 }
 
+// Settings the store cannot give are not taken for none: the window says
+// so, and a run neither judges nor overwrites the last report.
+TEST_F(EvidenceWindowTest, SettingsThatCannotBeReadStopTheRun) {
+  std::filesystem::create_directories(evidence::storeFile(ws).parent_path());
+  replaceFile(evidence::storeFile(ws), "not a database");
+  const auto report = evidence::reportFile(ws, "CAD1");
+  std::filesystem::create_directories(report.parent_path());
+  replaceFile(report, "the last report");
+  auto& w = open();
+  EXPECT_TRUE(w.settingsStatus->text().startsWith(QStringLiteral("The saved settings could not be read")))
+      << w.settingsStatus->text().toStdString();
+  QTest::mouseClick(w.runButton, Qt::LeftButton);
+  EXPECT_FALSE(w.running());
+  EXPECT_EQ(w.findings(), nullptr);
+  EXPECT_TRUE(w.runStatus->text().startsWith(QStringLiteral("The saved settings could not be read")));
+  EXPECT_EQ(testing::slurp(report), "the last report");
+  EXPECT_EQ(testing::slurp(evidence::storeFile(ws)), "not a database");
+}
+
 TEST(ProgramArguments, TakeAWorkspaceAndAnEvidenceProject) {
   const auto both = parseProgramArguments({"veldra", "--workspace", "/tmp/ws/", "--evidence", "cad1"});
   EXPECT_TRUE(both.error.isEmpty());
@@ -474,12 +496,41 @@ TEST(ProgramArguments, TakeAWorkspaceAndAnEvidenceProject) {
   EXPECT_FALSE(parseProgramArguments({"veldra", "--evidence"}).error.isEmpty());
   EXPECT_FALSE(parseProgramArguments({"veldra", "--evidence", ""}).error.isEmpty());
   EXPECT_FALSE(parseProgramArguments({"veldra", "--other"}).error.isEmpty());
+  // Help and the version wherever they stand, after an error too.
+  for (const QStringList& line : {QStringList{"veldra", "--help"}, QStringList{"veldra", "--workspace", "x", "-h"},
+                                  QStringList{"veldra", "--other", "--help"}})
+    EXPECT_TRUE(parseProgramArguments(line).help) << line.join(' ').toStdString();
+  EXPECT_TRUE(parseProgramArguments({"veldra", "--evidence", "cad1", "--version"}).version);
+  EXPECT_FALSE(parseProgramArguments({"veldra", "--evidence", "--help"}).help);  // a project so named
 
   testing::TempDir dir;
   const Workspace ws(dir.makeWorkspace().string());
   appendProject(ws, "CAD1");
   EXPECT_EQ(listedProject(ws, "cad1"), "CAD1");
   EXPECT_EQ(listedProject(ws, "CAD2"), "");
+}
+
+// Help and the version need no window system: the program answers them
+// before it asks for one (here, one that does not exist).
+TEST(ProgramArguments, HelpAndVersionOpenNoWindow) {
+#ifndef _WIN32
+  const char* const before = std::getenv("QT_QPA_PLATFORM");
+  const std::string kept = before ? before : "";
+  ::setenv("QT_QPA_PLATFORM", "nosuchplatform", 1);
+  const ProgramRun help = runProgram(pathFromUtf8(VELDRA_WINDOW), {"--workspace", "nowhere", "--help"});
+  const ProgramRun version = runProgram(pathFromUtf8(VELDRA_WINDOW), {"--version"});
+  if (before) ::setenv("QT_QPA_PLATFORM", kept.c_str(), 1);
+  else ::unsetenv("QT_QPA_PLATFORM");
+  const ProgramRun wrong = runProgram(pathFromUtf8(VELDRA_WINDOW), {"--frobnicate"});
+  EXPECT_EQ(help.exitCode, 0) << help.err;
+  EXPECT_TRUE(help.out.starts_with("usage: veldra [--workspace DIR]")) << help.out;
+  EXPECT_EQ(version.exitCode, 0) << version.err;
+  EXPECT_EQ(version.out, std::string("veldra ") + VELDRA_PROJECT_VERSION + "\n");
+  EXPECT_EQ(wrong.exitCode, 2);
+  EXPECT_NE(wrong.err.find("unknown option --frobnicate"), std::string::npos) << wrong.err;
+#else
+  GTEST_SKIP() << "a window program on Windows prints to no console";
+#endif
 }
 
 class EvidenceButtonTest : public testing::WindowTest {};

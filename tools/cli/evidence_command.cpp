@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/textfile.h"
+#include "cli_usage.h"
 #include "evidence/evidence_run.h"
 #include "evidence/report_writers.h"
 #include "platform/platform.h"
@@ -22,12 +23,7 @@ constexpr int kExitClean = 0;
 constexpr int kExitCopies = 1;
 constexpr int kExitError = 2;
 
-int usage(const std::string& reason) {
-  std::cerr << "veldra-cli: " << reason << "\n"
-            << "usage: veldra-cli [--workspace DIR] evidence PROJECT [--template FILE]... [--against PROJECT]...\n"
-            << "                  [--ignore-author NAME]... [--term TEXT] [--csv FILE] [--html FILE]\n";
-  return kExitError;
-}
+int usage(const std::string& reason) { return printUsageError(kCliUsage, reason, std::cerr); }
 
 bool sameIgnoringCase(std::string_view a, std::string_view b) {
   return !lessIgnoringCase(a, b) && !lessIgnoringCase(b, a);
@@ -45,8 +41,8 @@ bool writeOut(const std::filesystem::path& file, const std::string& content, con
 bool isEvidenceCommand(const std::vector<std::string>& args) {
   for (std::size_t k = 0; k < args.size(); ++k) {
     const std::string& arg = args[k];
-    if (arg == "--workspace") {
-      ++k;
+    if (isOption(arg)) {
+      if (cliOptionTakesValue(arg)) ++k;
       continue;
     }
     return arg == "evidence";
@@ -94,7 +90,7 @@ int runEvidenceCommand(const std::vector<std::string>& args) {
     } else if (arg == "--html") {
       if (!value(v)) return usage("--html needs a file");
       htmlFile = pathFromUtf8(v);
-    } else if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
+    } else if (isOption(arg)) {
       return usage("unknown option " + arg);
     } else {
       positional.push_back(arg);
@@ -123,14 +119,21 @@ int runEvidenceCommand(const std::vector<std::string>& args) {
   // The teacher's choices as the evidence window last saved them for the
   // project; each kind of option given replaces that choice for this run
   // and is not saved.
-  evidence::EvidenceSettings settings = evidence::loadProjectSettings(workspace, project);
+  std::string settingsError;
+  const auto saved = evidence::loadProjectSettings(workspace, project, settingsError);
+  if (!saved) {
+    std::cerr << "veldra-cli: the settings saved for " << project << " cannot be read (" << settingsError
+              << "); nothing was judged, and the last report stands\n";
+    return kExitError;
+  }
+  evidence::EvidenceSettings settings = *saved;
   if (templatesGiven) settings.templates = given.templates;
   if (againstGiven) settings.against = given.against;
   if (ignoredGiven) settings.ignoredAuthors = given.ignoredAuthors;
   if (termGiven) settings.term = given.term;
   for (const auto& t : settings.templates) {
     if (!std::filesystem::is_regular_file(t, ec)) {
-      std::cerr << "veldra-cli: the template drawing " << evidence::utf8Path(t) << " does not exist\n";
+      std::cerr << "veldra-cli: the template drawing " << evidence::utf8Path(t) << " does not exist or is no file\n";
       return kExitError;
     }
   }
@@ -177,6 +180,10 @@ int runEvidenceCommand(const std::vector<std::string>& args) {
   if (!f.notes.empty()) std::cout << "Notes:\n";
   for (const auto& n : f.notes) std::cout << "  " << n << "\n";
   std::cout << "Report: " << evidence::utf8Path(evidence::reportFile(workspace, project)) << "\n";
+  if (f.projectDrawings == 0) {
+    std::cerr << "veldra-cli: the project's locations hold no drawing; nothing was judged\n";
+    return kExitError;
+  }
   if (failed) return kExitError;
   return counts.copy + counts.likelyCopy > 0 ? kExitCopies : kExitClean;
 }

@@ -3,6 +3,8 @@
 //
 //   veldra-cli [--workspace DIR] collect|recompare PROJECT [--entity TYPE]
 //              [--time on|off] [--handles on|off] [--percent 0-100] [--age TEXT|off]
+//   veldra-cli [--workspace DIR] evidence PROJECT ... (see evidence_command.h)
+//   veldra-cli --help | --version
 //
 // Standard output: the counters, the status and the verdict, then after a
 // collection one "Unreadable: PATH (REASON)" line per drawing that could not
@@ -18,10 +20,12 @@
 
 #include "app/settings.h"
 #include "app/textfile.h"
+#include "cli_usage.h"
 #include "collect/collection_pass.h"
 #include "collect/native_host.h"
 #include "compare/collected_type.h"
 #include "compare/julian_text.h"
+#include "compare/run_mark.h"
 #include "compare/throttled_view.h"
 #include "platform/platform.h"
 #include "projects/folder_listing.h"
@@ -90,12 +94,7 @@ void warnAbsentType(const ComparisonResult& comparison) {
     std::cerr << "Warning: no drawing holds an entity of type " << comparison.entity << '\n';
 }
 
-int usage(const std::string& reason) {
-  std::cerr << "veldra-cli: " << reason << "\n"
-            << "usage: veldra-cli [--workspace DIR] collect|recompare PROJECT [--entity TYPE]\n"
-            << "                  [--time on|off] [--handles on|off] [--percent 0-100] [--age TEXT|off]\n";
-  return kExitError;
-}
+int usage(const std::string& reason) { return printUsageError(kCliUsage, reason, std::cerr); }
 
 bool sameIgnoringCase(std::string_view a, std::string_view b) {
   return !lessIgnoringCase(a, b) && !lessIgnoringCase(b, a);
@@ -151,7 +150,7 @@ int run(const std::vector<std::string>& args) {
       if (!value(v)) return usage("--age needs a text or off");
       options.ageCheck = v != "off";
       if (options.ageCheck) options.age = v;
-    } else if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
+    } else if (isOption(arg)) {
       return usage("unknown option " + arg);
     } else {
       positional.push_back(arg);
@@ -247,6 +246,8 @@ int run(const std::vector<std::string>& args) {
   for (const auto& problem : problems)
     std::cout << "Unreadable: " << utf8FromPath(problem.path) << " (" << problemReason(problem) << ")\n";
   for (const auto& error : errors) std::cerr << kErrorTitle << ": " << error << '\n';
+  if (runLeftUnfinished(workspace, options.project))
+    std::cerr << "Warning: " << unfinishedRunNotice(options.project) << '\n';
   if (!judged) {
     if (errors.empty()) std::cerr << "veldra-cli: no drawing was compared\n";
     return kExitError;
@@ -263,6 +264,8 @@ int main(int argc, char** argv) {
   veldra::useUtf8Console();
   veldra::keepFreedMemoryForReuse();
   const std::vector<std::string> args = veldra::utf8Arguments(argc, argv);
+  if (const auto answered = veldra::answerHelpOrVersion(veldra::kCliUsage, args, veldra::cliOptionTakesValue, std::cout))
+    return *answered;
   if (veldra::isEvidenceCommand(args)) return veldra::runEvidenceCommand(args);
   return veldra::run(args);
 }

@@ -1,8 +1,9 @@
-// veldra-dwginfo [--evidence | --geometry | --preview OUT_DIR] FILE...: prints
-// what the drawing reader finds in each file. Without an option, in the form
-// of the sample drawings' expected files; --evidence adds the identity, times,
-// authors and preview kind of each drawing, --geometry the layer and numbers
-// of each top-level entity; --preview writes each drawing's preview picture.
+// veldra-dwginfo [--evidence] [--geometry] [--preview OUT_DIR] [--] FILE...:
+// prints what the drawing reader finds in each file. Without an option, in
+// the form of the sample drawings' expected files; --evidence adds the
+// identity, times, authors and preview kind of each drawing, --geometry the
+// layer and numbers of each top-level entity; --preview writes each
+// drawing's preview picture. Given together, each form follows the other.
 // Damage found in a drawing follows, one "damage" line each. Many files are
 // read on two threads; what is printed and written comes in the order given.
 
@@ -21,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/tool_options.h"
 #include "platform/platform.h"
 #include "veldra/dwg/evidence.h"
 #include "veldra/dwg/reader.h"
@@ -238,10 +240,17 @@ class Readings {
   std::thread helper_;
 };
 
-int usage() {
-  std::cerr << "usage: veldra-dwginfo [--evidence | --geometry | --preview OUT_DIR] FILE...\n";
-  return 2;
-}
+constexpr veldra::ToolUsage kUsage{
+    "veldra-dwginfo", VELDRA_VERSION,
+    "veldra-dwginfo [--evidence] [--geometry] [--preview OUT_DIR] [--] FILE...\n"
+    "       veldra-dwginfo --help | --version\n",
+    "Prints what the drawing reader finds in each file. --evidence adds each drawing's identity,\n"
+    "times, authors and preview kind, --geometry the layer and numbers of each top-level entity,\n"
+    "--preview writes each drawing's preview picture into OUT_DIR; given together, each form\n"
+    "follows the other in that order. Exit status: 0 all read, 1 a file could not be read, 2 a\n"
+    "wrong command line.\n"};
+
+int usage(const std::string& reason) { return veldra::printUsageError(kUsage, reason, std::cerr); }
 
 }  // namespace
 
@@ -250,45 +259,59 @@ int main(int argc, char** argv) {
   veldra::useUtf8Console();
   veldra::keepFreedMemoryForReuse();
   const std::vector<std::string> args = veldra::utf8Arguments(argc, argv);
-  Mode mode = Mode::kSummary;
+  if (const auto answered = veldra::answerHelpOrVersion(
+          kUsage, args, [](std::string_view option) { return option == "--preview"; }, std::cout))
+    return *answered;
+  // Options and files in any order; after "--" every argument is a file.
+  bool evidence = false, geometry = false, preview = false;
   fs::path previewDir;
-  std::size_t first = 0;
-  if (!args.empty()) {
-    const std::string_view option = args[0];
-    if (option == "--evidence") {
-      mode = Mode::kEvidence;
-      first = 1;
-    } else if (option == "--geometry") {
-      mode = Mode::kGeometry;
-      first = 1;
-    } else if (option == "--preview") {
-      if (args.size() < 2) return usage();
-      mode = Mode::kPreview;
-      previewDir = veldra::pathFromUtf8(args[1]);
-      first = 2;
-      std::error_code ec;
-      if (!fs::is_directory(previewDir, ec)) {
-        std::cerr << "veldra-dwginfo: " << display(previewDir) << " is no folder\n";
-        return 2;
-      }
-    } else if (option.rfind("--", 0) == 0) {
-      return usage();
+  std::vector<std::string> names;
+  for (std::size_t k = 0; k < args.size(); ++k) {
+    const std::string& arg = args[k];
+    if (arg == "--") {
+      names.insert(names.end(), args.begin() + static_cast<std::ptrdiff_t>(k) + 1, args.end());
+      break;
+    }
+    if (arg == "--evidence") {
+      evidence = true;
+    } else if (arg == "--geometry") {
+      geometry = true;
+    } else if (arg == "--preview") {
+      if (k + 1 >= args.size()) return usage("--preview needs a folder");
+      preview = true;
+      previewDir = veldra::pathFromUtf8(args[++k]);
+    } else if (veldra::isOption(arg)) {
+      return usage("unknown option " + arg);
+    } else {
+      names.push_back(arg);
     }
   }
-  if (args.size() <= first) return usage();
+  if (names.empty()) return usage("give a drawing file");
+  if (preview) {
+    std::error_code ec;
+    if (!fs::is_directory(previewDir, ec)) {
+      std::cerr << "veldra-dwginfo: " << display(previewDir) << " is no folder\n";
+      return 2;
+    }
+  }
+  std::vector<Mode> modes;
+  if (evidence) modes.push_back(Mode::kEvidence);
+  if (geometry) modes.push_back(Mode::kGeometry);
+  if (preview) modes.push_back(Mode::kPreview);
+  if (modes.empty()) modes.push_back(Mode::kSummary);
 
   dwg::ReadRequest request;
-  request.evidence = mode == Mode::kEvidence || mode == Mode::kPreview;
-  request.geometry = mode == Mode::kGeometry;
+  request.evidence = evidence || preview;
+  request.geometry = geometry;
   std::set<fs::path> written;
   int status = 0;
   std::vector<fs::path> files;
-  for (std::size_t i = first; i < args.size(); ++i) files.push_back(veldra::pathFromUtf8(args[i]));
-  Readings readings(files, mode == Mode::kSummary, request);
-  for (std::size_t i = first; i < args.size(); ++i) {
-    if (args.size() - first > 1) std::cout << "# " << args[i] << '\n';
-    const fs::path& file = files[i - first];
-    auto [drawing, s] = readings.take(i - first);
+  for (const auto& name : names) files.push_back(veldra::pathFromUtf8(name));
+  Readings readings(files, modes.front() == Mode::kSummary, request);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (names.size() > 1) std::cout << "# " << names[i] << '\n';
+    const fs::path& file = files[i];
+    auto [drawing, s] = readings.take(i);
     if (!s.ok()) {
       std::cout << "error\t" << s.message;
       if (!s.section.empty()) std::cout << " [" << s.section << " at " << s.offset << "]";
@@ -297,11 +320,13 @@ int main(int argc, char** argv) {
       status = 1;
       continue;
     }
-    switch (mode) {
-      case Mode::kSummary: printSummary(drawing.summary, std::cout); break;
-      case Mode::kEvidence: printEvidence(drawing, std::cout); break;
-      case Mode::kGeometry: printGeometry(drawing, std::cout); break;
-      case Mode::kPreview: writePreview(drawing, file, previewDir, written, std::cout, status); break;
+    for (const Mode mode : modes) {
+      switch (mode) {
+        case Mode::kSummary: printSummary(drawing.summary, std::cout); break;
+        case Mode::kEvidence: printEvidence(drawing, std::cout); break;
+        case Mode::kGeometry: printGeometry(drawing, std::cout); break;
+        case Mode::kPreview: writePreview(drawing, file, previewDir, written, std::cout, status); break;
+      }
     }
     printDamage(drawing.summary, std::cout);
   }

@@ -1,4 +1,4 @@
-// veldra-setup DIR: creates the workspace folder DIR with its six
+// veldra-setup [--] DIR: creates the workspace folder DIR with its six
 // sub-folders, copies the installed resources into DIR/resources (and the
 // help start document into DIR itself), and records DIR as the base folder
 // in the per-user settings store.
@@ -8,11 +8,21 @@
 #include <QFileInfo>
 
 #include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
 
 #include "app/settings_store.h"
+#include "app/tool_options.h"
 #include "app/workspace.h"
+#include "platform/platform.h"
 
 namespace {
+
+constexpr veldra::ToolUsage kUsage{
+    "veldra-setup", VELDRA_VERSION, "veldra-setup DIR\n       veldra-setup --help | --version\n",
+    "Creates the workspace folder DIR with its sub-folders and resources, and records it as the\n"
+    "base folder in the user's settings.\n"};
 
 void say(const QString& text) { std::fprintf(stderr, "veldra-setup: %s\n", text.toLocal8Bit().constData()); }
 
@@ -36,13 +46,25 @@ bool copyOver(const QString& from, const QString& to) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  const QStringList args = QCoreApplication::arguments();
-  if (args.size() != 2) {
-    std::fprintf(stderr, "usage: veldra-setup DIR\n");
-    return 2;
+  // Asked for help or the version, or given what it cannot take, the program
+  // ends before it creates a folder or records one.
+  veldra::useUtf8Console();
+  const std::vector<std::string> args = veldra::utf8Arguments(argc, argv);
+  if (const auto answered = veldra::answerHelpOrVersion(kUsage, args, {}, std::cout)) return *answered;
+  std::vector<std::string> folders;
+  for (std::size_t k = 0; k < args.size(); ++k) {
+    if (args[k] == "--") {
+      folders.insert(folders.end(), args.begin() + static_cast<std::ptrdiff_t>(k) + 1, args.end());
+      break;
+    }
+    if (veldra::isOption(args[k])) return veldra::printUsageError(kUsage, "unknown option " + args[k], std::cerr);
+    folders.push_back(args[k]);
   }
-  QString base = QDir::cleanPath(QDir(args[1]).absolutePath());
+  if (folders.size() != 1) return veldra::printUsageError(kUsage, "give one folder", std::cerr);
+
+  QCoreApplication app(argc, argv);
+  const QString given = QString::fromUtf8(folders[0].data(), static_cast<qsizetype>(folders[0].size()));
+  QString base = QDir::cleanPath(QDir(given).absolutePath());
   QDir dir;
   if (!dir.mkpath(base)) {
     say(QStringLiteral("cannot create %1").arg(base));

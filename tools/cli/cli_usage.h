@@ -1,0 +1,31 @@
+#pragma once
+
+// The command line of veldra-cli, shared by its commands.
+
+#include <string_view>
+
+#include "app/tool_options.h"
+
+namespace veldra {
+
+inline constexpr ToolUsage kCliUsage{
+    "veldra-cli", VELDRA_VERSION,
+    "veldra-cli [--workspace DIR] collect|recompare PROJECT [--entity TYPE]\n"
+    "                  [--time on|off] [--handles on|off] [--percent 0-100] [--age TEXT|off]\n"
+    "       veldra-cli [--workspace DIR] evidence PROJECT [--template FILE]... [--against PROJECT]...\n"
+    "                  [--ignore-author NAME]... [--term TEXT] [--csv FILE] [--html FILE]\n"
+    "       veldra-cli --help | --version\n",
+    "collect reads the project's drawings, writes its record file and compares them; recompare\n"
+    "compares the record file again; evidence runs the evidence check. Without --workspace, the\n"
+    "base folder recorded by veldra-setup is used.\n"
+    "Exit status: 0 nothing found, 1 conflicts or copies found, 2 an error or nothing compared.\n"};
+
+// The options of every command whose next argument is their value.
+inline bool cliOptionTakesValue(std::string_view option) {
+  for (std::string_view o : {"--workspace", "--entity", "--time", "--handles", "--percent", "--age", "--template",
+                             "--against", "--ignore-author", "--term", "--csv", "--html"})
+    if (option == o) return true;
+  return false;
+}
+
+}  // namespace veldra
