@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "evidence/drawing_evidence.h"
+#include "evidence/placement.h"
 #include "evidence/settings.h"
 
 namespace veldra::evidence {
@@ -49,6 +50,9 @@ struct PairEvidence {
   bool nameIgnored = false;           // a name on most drawings, a template's, or on the ignore list
   int nameDrawings = 0;               // drawings of the project with that name
   bool sameEditingTime = false;       // equal, non-zero total editing time
+  // How the first drawing's rare pieces lie on the second's, for a copy
+  // whose work could be laid onto the other.
+  std::optional<Placement> placement;
 };
 
 struct PairFinding {
