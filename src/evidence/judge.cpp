@@ -256,6 +256,171 @@ void formGroups(Findings& findings) {
   findings.groups = std::move(groups);
 }
 
+// How each copy's work lies on its source's: found for pairs called a copy
+// that share rare pieces, and told when it was moved, turned, mirrored or
+// scaled. False when cancelled.
+bool layCopies(std::vector<PairFinding>& judged, const std::vector<std::pair<std::uint32_t, std::uint32_t>>& candidates,
+               const std::vector<Prepared>& prepared, const ClassInput& input, const std::vector<std::size_t>& readable,
+               const std::vector<const DrawingFacts*>& readableFacts, const EvidenceSettings& settings,
+               const RunControl& control) {
+  return parallelFor(judged.size(), control, "Laying copies onto one another", [&](std::size_t c) {
+        PairFinding& f = judged[c];
+        if (!isCopy(f.verdict) || f.evidence.rareShared + f.evidence.onlyTheseTwo == 0) return;
+        const auto [k, j] = candidates[c];
+        if (!prepared[k].features.geometryKnown || !prepared[j].features.geometryKnown) return;
+        const auto a = locatedPieces(input.drawings[readable[k]].entities, settings.tolerance);
+        const auto b = locatedPieces(input.drawings[readable[j]].entities, settings.tolerance);
+        std::vector<std::uint8_t> rare(a.size(), 0);
+        const auto& geometry = prepared[k].features.geometry;
+        auto weighs = [&](std::uint64_t key) {
+          const auto at = std::lower_bound(geometry.begin(), geometry.end(), key,
+                                           [](const Feature& x, std::uint64_t v) { return x.key < v; });
+          return at != geometry.end() && at->key == key &&
+                 prepared[k].geometryWeight[static_cast<std::size_t>(at - geometry.begin())] > 0;
+        };
+        for (std::size_t t = 0; t < a.size(); ++t) rare[t] = weighs(a[t].shape) || (a[t].place && weighs(a[t].place));
+        auto placement = findPlacement(a, b, rare, settings.tolerance);
+        if (!placement || placement->mapped < kPlacedAtLeast) return;
+        const std::string how = placementText(*placement);
+        if (how != "in the same place")
+          f.reasons.push_back("Laid onto " + displayName(*readableFacts[j]) + ", the work of " +
+                              displayName(*readableFacts[k]) + " is " + how + ": " +
+                              std::to_string(placement->mapped) + " of its " + std::to_string(placement->tried) +
+                              " lines, arcs, circles and texts that most of the class does not draw then lie on "
+                              "the same ones.");
+        f.evidence.placement = std::move(placement);
+      });
+
+}
+
+// The class against the earlier projects an archive holds: each earlier
+// drawing that shares enough with a drawing of the class is judged as one
+// more drawing of it. False when cancelled.
+bool compareWithEarlier(ArchiveSource* archive, Judgement& out, const std::vector<Prepared>& prepared,
+                        const std::vector<std::size_t>& readable, const std::vector<const DrawingFacts*>& readableFacts,
+                        const ClassContext& ctx, const std::vector<std::uint64_t>& templateKeys,
+                        const ClassIndex& geometryIndex, const ClassIndex& handleIndex, const RunControl& control) {
+  Findings& findings = out.findings;
+  const std::size_t n = readable.size();
+  findings.earlierDrawings = archive->size();
+  std::map<std::int64_t, std::vector<std::uint32_t>> wanted;  // archived drawing -> readable positions
+  for (std::size_t k = 0; k < n; ++k) {
+    if (control.cancelled()) {
+      return false;
+    }
+    control.report("Comparing with earlier projects", k, n);
+    auto similar = archive->similar(out.judged[readable[k]].sketch, kArchiveShared);
+    std::stable_sort(similar.begin(), similar.end(), [](const auto& x, const auto& y) { return x.second > y.second; });
+    if (similar.size() > kArchiveCandidates) similar.resize(kArchiveCandidates);
+    for (const auto& [id, shared] : similar) wanted[id].push_back(static_cast<std::uint32_t>(k));
+    const auto& guid = readableFacts[k]->fingerprintGuid;
+    if (!guid.empty() && !ctx.commonIdentities.count(guid))
+      for (const std::int64_t id : archive->withIdentity(guid)) wanted[id].push_back(static_cast<std::uint32_t>(k));
+  }
+  std::map<std::string, std::vector<std::uint64_t>> commonOf;
+  std::size_t unloadable = 0;
+  // An earlier drawing is judged as one more drawing of this class.
+  ClassContext earlierCtx = ctx;
+  earlierCtx.drawings = n + 1;
+  earlierCtx.pairWeight = rarityWeight(2, n + 1);
+  for (auto& [id, positions] : wanted) {
+    if (control.cancelled()) {
+      return false;
+    }
+    auto loaded = archive->load(id);
+    if (!loaded) {
+      ++unloadable;
+      continue;
+    }
+    auto& earlierCommon = commonOf[loaded->facts.project];
+    if (earlierCommon.empty()) earlierCommon = archive->commonKeys(loaded->facts.project);
+    // The earlier drawing weighed as one more drawing of this class; what
+    // weighs nothing here or in its own project weighs nothing.
+    Prepared earlier;
+    earlier.features = std::move(loaded->features);
+    const std::size_t nn = n + 1;
+    auto weighAgainst = [&](const ClassIndex& index, std::span<const Feature> list, std::vector<float>& weights,
+                            std::vector<std::uint32_t>* dfs) {
+      weights.resize(list.size());
+      if (dfs) dfs->resize(list.size());
+      for (std::size_t t = 0; t < list.size(); ++t) {
+        const std::uint64_t key = list[t].key;
+        const std::int64_t slot = index.find(key);
+        std::size_t df = 1;
+        bool nothing = containsKey(earlierCommon, key) || containsKey(templateKeys, key);
+        if (slot >= 0) {
+          df += index.df(static_cast<std::uint32_t>(slot));
+          nothing = nothing || index.weight(static_cast<std::uint32_t>(slot)) <= 0;
+        }
+        nothing = nothing || (isPlace(key) && commonPlace(df, nn));
+        weights[t] = nothing ? 0.0f : static_cast<float>(rarityWeight(df, nn));
+        if (dfs) (*dfs)[t] = static_cast<std::uint32_t>(df);
+      }
+    };
+    weighAgainst(geometryIndex, earlier.features.geometry, earlier.geometryWeight, &earlier.geometryDf);
+    if (earlier.features.geometryKnown) {
+      // A handle weighs what its shape weighs.
+      const auto& geometry = earlier.features.geometry;
+      earlier.handleWeight.assign(earlier.features.handles.size(), 0.0f);
+      for (std::size_t t = 0; t < earlier.features.handles.size(); ++t) {
+        const std::uint64_t shape = earlier.features.handleShapes[t];
+        const auto at = std::lower_bound(geometry.begin(), geometry.end(), shape,
+                                         [](const Feature& f, std::uint64_t key) { return f.key < key; });
+        if (at != geometry.end() && at->key == shape && !containsKey(templateKeys, earlier.features.handles[t].key))
+          earlier.handleWeight[t] = earlier.geometryWeight[static_cast<std::size_t>(at - geometry.begin())];
+      }
+    } else {
+      weighAgainst(handleIndex, earlier.features.handles, earlier.handleWeight, nullptr);
+    }
+    sumUp(earlier);
+    std::optional<std::size_t> index;  // in findings.drawings, once it matters
+    std::sort(positions.begin(), positions.end());
+    positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+    for (const std::uint32_t k : positions) {
+      Prepared current;
+      const Prepared& p = prepared[k];
+      current.geometryWeight = p.geometryWeight;
+      current.handleWeight = p.handleWeight;
+      for (std::size_t t = 0; t < p.features.geometry.size(); ++t)
+        if (containsKey(earlierCommon, p.features.geometry[t].key)) current.geometryWeight[t] = 0;
+      for (std::size_t t = 0; t < p.features.handles.size(); ++t) {
+        if (containsKey(earlierCommon, p.features.handles[t].key)) current.handleWeight[t] = 0;
+        else if (containsKey(earlierCommon, p.features.handleShapes[t]) && p.features.geometryKnown)
+          current.handleWeight[t] = 0;
+      }
+      PairSide a = sideOf(*readableFacts[k], p);
+      a.geometryWeight = current.geometryWeight;
+      a.handleWeight = current.handleWeight;
+      a.geometryDf = {};
+      a.geometryTotal = totalOf(p.features.geometry, current.geometryWeight);
+      a.placeTotal = totalOf(p.features.geometry, current.geometryWeight, true);
+      a.handleTotal = totalOf(p.features.handles, current.handleWeight);
+      a.distinctive = distinctiveOf(p.features.geometry, current.geometryWeight);
+      a.heldByOthers = heldByOthersOf(p.features.geometry, current.geometryWeight, p.geometryDf, false);
+      a.placesHeldByOthers = heldByOthersOf(p.features.geometry, current.geometryWeight, p.geometryDf, true);
+      PairSide b = sideOf(loaded->facts, earlier);
+      b.geometryDf = {};
+      PairFinding f = judgePair(a, b, earlierCtx);
+      if (f.verdict == Verdict::kNone) continue;
+      if (!index) {
+        index = findings.drawings.size();
+        findings.drawings.push_back(loaded->facts);
+      }
+      f.a = readable[k];
+      f.b = *index;
+      if (f.likelySource) f.likelySource = *f.likelySource == 0 ? f.a : f.b;
+      findings.pairs.push_back(std::move(f));
+    }
+  }
+  if (unloadable > 0)
+    findings.notes.push_back(std::to_string(unloadable) +
+                             " drawings of earlier projects could not be read back from the evidence store and "
+                             "were not compared: damaged, or kept by an earlier version of the check; judge "
+                             "their project again to compare against it.");
+  findings.pairsJudged += n * findings.earlierDrawings;
+  return true;
+}
+
 }  // namespace
 
 std::vector<std::uint64_t> sketchOf(std::span<const Feature> geometry, std::span<const float> geometryWeights,
@@ -510,35 +675,7 @@ Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, 
   }
   findings.pairsJudged = n * (n - (n > 0 ? 1 : 0)) / 2;
 
-  // How the copies' work lies on their sources': found for pairs called a
-  // copy that share rare pieces, and told when it was moved, turned,
-  // mirrored or scaled.
-  if (!parallelFor(judged.size(), control, "Laying copies onto one another", [&](std::size_t c) {
-        PairFinding& f = judged[c];
-        if (!isCopy(f.verdict) || f.evidence.rareShared + f.evidence.onlyTheseTwo == 0) return;
-        const auto [k, j] = candidates[c];
-        if (!prepared[k].features.geometryKnown || !prepared[j].features.geometryKnown) return;
-        const auto a = locatedPieces(input.drawings[readable[k]].entities, settings.tolerance);
-        const auto b = locatedPieces(input.drawings[readable[j]].entities, settings.tolerance);
-        std::vector<std::uint8_t> rare(a.size(), 0);
-        const auto& geometry = prepared[k].features.geometry;
-        auto weighs = [&](std::uint64_t key) {
-          const auto at = std::lower_bound(geometry.begin(), geometry.end(), key,
-                                           [](const Feature& x, std::uint64_t v) { return x.key < v; });
-          return at != geometry.end() && at->key == key &&
-                 prepared[k].geometryWeight[static_cast<std::size_t>(at - geometry.begin())] > 0;
-        };
-        for (std::size_t t = 0; t < a.size(); ++t) rare[t] = weighs(a[t].shape) || (a[t].place && weighs(a[t].place));
-        auto placement = findPlacement(a, b, rare, settings.tolerance);
-        if (!placement || placement->mapped < kPlacedAtLeast) return;
-        const std::string how = placementText(*placement);
-        if (how != "in the same place")
-          f.reasons.push_back("Laid onto " + displayName(*readableFacts[j]) + ", the work of " +
-                              displayName(*readableFacts[k]) + " is " + how + ": " +
-                              std::to_string(placement->mapped) + " of its " + std::to_string(placement->tried) +
-                              " rare pieces then lie on the same pieces.");
-        f.evidence.placement = std::move(placement);
-      })) {
+  if (!layCopies(judged, candidates, prepared, input, readable, readableFacts, settings, control)) {
     out.cancelled = true;
     return out;
   }
@@ -553,124 +690,10 @@ Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, 
     if (f.verdict != Verdict::kNone) findings.pairs.push_back(std::move(f));
 
   // The class against earlier projects.
-  if (archive) {
-    findings.earlierDrawings = archive->size();
-    std::map<std::int64_t, std::vector<std::uint32_t>> wanted;  // archived drawing -> readable positions
-    for (std::size_t k = 0; k < n; ++k) {
-      if (control.cancelled()) {
-        out.cancelled = true;
-        return out;
-      }
-      control.report("Comparing with earlier projects", k, n);
-      auto similar = archive->similar(out.judged[readable[k]].sketch, kArchiveShared);
-      std::stable_sort(similar.begin(), similar.end(), [](const auto& x, const auto& y) { return x.second > y.second; });
-      if (similar.size() > kArchiveCandidates) similar.resize(kArchiveCandidates);
-      for (const auto& [id, shared] : similar) wanted[id].push_back(static_cast<std::uint32_t>(k));
-      const auto& guid = readableFacts[k]->fingerprintGuid;
-      if (!guid.empty() && !ctx.commonIdentities.count(guid))
-        for (const std::int64_t id : archive->withIdentity(guid)) wanted[id].push_back(static_cast<std::uint32_t>(k));
-    }
-    std::map<std::string, std::vector<std::uint64_t>> commonOf;
-    std::size_t unloadable = 0;
-    // An earlier drawing is judged as one more drawing of this class.
-    ClassContext earlierCtx = ctx;
-    earlierCtx.drawings = n + 1;
-    earlierCtx.pairWeight = rarityWeight(2, n + 1);
-    for (auto& [id, positions] : wanted) {
-      if (control.cancelled()) {
-        out.cancelled = true;
-        return out;
-      }
-      auto loaded = archive->load(id);
-      if (!loaded) {
-        ++unloadable;
-        continue;
-      }
-      auto& earlierCommon = commonOf[loaded->facts.project];
-      if (earlierCommon.empty()) earlierCommon = archive->commonKeys(loaded->facts.project);
-      // The earlier drawing weighed as one more drawing of this class; what
-      // weighs nothing here or in its own project weighs nothing.
-      Prepared earlier;
-      earlier.features = std::move(loaded->features);
-      const std::size_t nn = n + 1;
-      auto weighAgainst = [&](const ClassIndex& index, std::span<const Feature> list, std::vector<float>& weights,
-                              std::vector<std::uint32_t>* dfs) {
-        weights.resize(list.size());
-        if (dfs) dfs->resize(list.size());
-        for (std::size_t t = 0; t < list.size(); ++t) {
-          const std::uint64_t key = list[t].key;
-          const std::int64_t slot = index.find(key);
-          std::size_t df = 1;
-          bool nothing = containsKey(earlierCommon, key) || containsKey(templateKeys, key);
-          if (slot >= 0) {
-            df += index.df(static_cast<std::uint32_t>(slot));
-            nothing = nothing || index.weight(static_cast<std::uint32_t>(slot)) <= 0;
-          }
-          nothing = nothing || (isPlace(key) && commonPlace(df, nn));
-          weights[t] = nothing ? 0.0f : static_cast<float>(rarityWeight(df, nn));
-          if (dfs) (*dfs)[t] = static_cast<std::uint32_t>(df);
-        }
-      };
-      weighAgainst(geometryIndex, earlier.features.geometry, earlier.geometryWeight, &earlier.geometryDf);
-      if (earlier.features.geometryKnown) {
-        // A handle weighs what its shape weighs.
-        const auto& geometry = earlier.features.geometry;
-        earlier.handleWeight.assign(earlier.features.handles.size(), 0.0f);
-        for (std::size_t t = 0; t < earlier.features.handles.size(); ++t) {
-          const std::uint64_t shape = earlier.features.handleShapes[t];
-          const auto at = std::lower_bound(geometry.begin(), geometry.end(), shape,
-                                           [](const Feature& f, std::uint64_t key) { return f.key < key; });
-          if (at != geometry.end() && at->key == shape && !containsKey(templateKeys, earlier.features.handles[t].key))
-            earlier.handleWeight[t] = earlier.geometryWeight[static_cast<std::size_t>(at - geometry.begin())];
-        }
-      } else {
-        weighAgainst(handleIndex, earlier.features.handles, earlier.handleWeight, nullptr);
-      }
-      sumUp(earlier);
-      std::optional<std::size_t> index;  // in findings.drawings, once it matters
-      std::sort(positions.begin(), positions.end());
-      positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
-      for (const std::uint32_t k : positions) {
-        Prepared current;
-        const Prepared& p = prepared[k];
-        current.geometryWeight = p.geometryWeight;
-        current.handleWeight = p.handleWeight;
-        for (std::size_t t = 0; t < p.features.geometry.size(); ++t)
-          if (containsKey(earlierCommon, p.features.geometry[t].key)) current.geometryWeight[t] = 0;
-        for (std::size_t t = 0; t < p.features.handles.size(); ++t) {
-          if (containsKey(earlierCommon, p.features.handles[t].key)) current.handleWeight[t] = 0;
-          else if (containsKey(earlierCommon, p.features.handleShapes[t]) && p.features.geometryKnown)
-            current.handleWeight[t] = 0;
-        }
-        PairSide a = sideOf(*readableFacts[k], p);
-        a.geometryWeight = current.geometryWeight;
-        a.handleWeight = current.handleWeight;
-        a.geometryDf = {};
-        a.geometryTotal = totalOf(p.features.geometry, current.geometryWeight);
-        a.placeTotal = totalOf(p.features.geometry, current.geometryWeight, true);
-        a.handleTotal = totalOf(p.features.handles, current.handleWeight);
-        a.distinctive = distinctiveOf(p.features.geometry, current.geometryWeight);
-        a.heldByOthers = heldByOthersOf(p.features.geometry, current.geometryWeight, p.geometryDf, false);
-        a.placesHeldByOthers = heldByOthersOf(p.features.geometry, current.geometryWeight, p.geometryDf, true);
-        PairSide b = sideOf(loaded->facts, earlier);
-        b.geometryDf = {};
-        PairFinding f = judgePair(a, b, earlierCtx);
-        if (f.verdict == Verdict::kNone) continue;
-        if (!index) {
-          index = findings.drawings.size();
-          findings.drawings.push_back(loaded->facts);
-        }
-        f.a = readable[k];
-        f.b = *index;
-        if (f.likelySource) f.likelySource = *f.likelySource == 0 ? f.a : f.b;
-        findings.pairs.push_back(std::move(f));
-      }
-    }
-    if (unloadable > 0)
-      findings.notes.push_back(std::to_string(unloadable) +
-                               " drawings of earlier projects could not be read back from the evidence store and "
-                               "were not compared.");
-    findings.pairsJudged += n * findings.earlierDrawings;
+  if (archive && !compareWithEarlier(archive, out, prepared, readable, readableFacts, ctx, templateKeys, geometryIndex,
+                                     handleIndex, control)) {
+    out.cancelled = true;
+    return out;
   }
 
   for (std::size_t k = 0; k < n; ++k) out.judged[readable[k]].features = std::move(prepared[k].features);

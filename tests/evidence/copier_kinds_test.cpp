@@ -144,5 +144,27 @@ TEST(CopierKinds, ALeakedSolutionIsCopyingHoweverManyShareIt) {
   EXPECT_EQ(f.groups[0].members.size(), 2000u);
 }
 
+// A drawing without a preview, or whose preview address points at no
+// picture, is judged on the rest as before: the same verdicts and scores.
+TEST(CopierKinds, APreviewProblemNeverChangesAJudgement) {
+  const ClassPlan plan = veldra::testing::everyKindClass(2);
+  const Judged before = judge(plan);
+  ClassInput input;
+  input.project = "CAD1";
+  input.drawings = before.model.drawings;
+  input.templates.push_back(before.model.templateDrawing);
+  for (std::size_t k = 0; k < input.drawings.size(); k += 2) {
+    auto& f = input.drawings[k].facts;
+    f.preview = {};
+    if (k % 4 == 0) f.problem = ProblemDrawing{f.path, ProblemKind::kDamaged, "preview block has no start sentinel", true};
+  }
+  const Findings after = judgeClass(input, {}, nullptr, RunControl{}).findings;
+  ASSERT_EQ(after.pairs.size(), before.findings.pairs.size());
+  for (std::size_t k = 0; k < after.pairs.size(); ++k) {
+    EXPECT_EQ(after.pairs[k].verdict, before.findings.pairs[k].verdict);
+    EXPECT_EQ(after.pairs[k].score, before.findings.pairs[k].score);
+  }
+}
+
 }  // namespace
 }  // namespace veldra::evidence
