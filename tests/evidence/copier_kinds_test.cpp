@@ -131,6 +131,8 @@ TEST(CopierKinds, ALeakedSolutionIsCopyingHoweverManyShareIt) {
         }
     ASSERT_EQ(j.findings.groups.size(), 1u);
     EXPECT_EQ(j.findings.groups[0].members.size(), static_cast<std::size_t>(sharing));
+    // One file keeps its creation instant: the spreadsheet says so.
+    EXPECT_TRUE(j.pair(0, 1)->evidence.sameCreatedInstant);
   }
   ClassPlan plan;
   plan.students = 1;
