@@ -33,9 +33,10 @@ struct PairEvidence {
   bool sameCreatedInstant = false;    // to the millisecond, in a version that stores milliseconds
   bool sameCreatedSecond = false;
   bool createdFromTemplate = false;   // the creation instant most drawings or a template have
-  // Geometry. Features are entity shapes, texts' words and the steps between neighbours.
+  // Geometry. Features are entity shapes, texts' words and each piece's place beside its neighbour.
   double geometrySimilarity = 0;      // all features, multiset Jaccard, 0..1
-  double rareSimilarity = 0;          // shared weight by rarity over the lighter drawing's, 0..1
+  double rareSimilarity = 0;          // the share that tells most, by rarity: shapes and words of the lighter
+                                      // drawing, or places of the heavier, 0..1
   double beyondChance = 0;            // rareSimilarity above what any drawing of the class shares by chance, 0..1
   int rareShared = 0;                 // shared entities (shapes and words) beyond the template and the class
   int onlyTheseTwo = 0;               // of them, in no other drawing
