@@ -1,5 +1,7 @@
 #include "evidence/class_index.h"
 
+#include "evidence/rules.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -14,7 +16,11 @@ double rarityWeight(std::size_t df, std::size_t n) {
   return idf * idf;
 }
 
-bool mostOfClass(std::size_t df, std::size_t n) { return df >= 3 && 2 * df > n; }
+bool mostOfClass(std::size_t df, std::size_t n) { return df >= rules::kMostOfClassAtLeast && 2 * df > n; }
+
+bool commonPlace(std::size_t df, std::size_t n) {
+  return df > 2 && static_cast<double>(df) > rules::kPlaceCommonShare * static_cast<double>(n);
+}
 
 ClassIndex::ClassIndex(std::span<const std::span<const Feature>> lists, std::span<const std::uint64_t> templateKeys) {
   std::size_t total = 0;
@@ -46,7 +52,8 @@ ClassIndex::ClassIndex(std::span<const std::span<const Feature>> lists, std::spa
     if (slot >= 0) template_[static_cast<std::size_t>(slot)] = 1;
   }
   for (std::size_t s = 0; s < slots; ++s) {
-    const bool nothing = template_[s] || mostOfClass(df_[s], n);
+    const bool nothing = template_[s] || mostOfClass(df_[s], n) ||
+                         (featureKind(keys_[s]) == FeatureKind::kPlace && commonPlace(df_[s], n));
     weight_[s] = nothing ? 0.0f : static_cast<float>(rarityWeight(df_[s], n));
   }
 

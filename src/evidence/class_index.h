@@ -19,6 +19,8 @@ namespace veldra::evidence {
 double rarityWeight(std::size_t df, std::size_t n);
 // Whether a feature in `df` of `n` drawings is what most of the class has.
 bool mostOfClass(std::size_t df, std::size_t n);
+// Whether a place feature in `df` of `n` drawings is one many drew alike.
+bool commonPlace(std::size_t df, std::size_t n);
 
 struct Posting {
   std::uint32_t drawing = 0;

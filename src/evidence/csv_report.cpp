@@ -63,13 +63,13 @@ std::string csvReport(const Findings& f) {
     const std::string cells[] = {
         utf8Path(a.path), utf8Path(b.path), displayName(a), displayName(b), std::string(verdictText(p.verdict)),
         std::to_string(p.score), p.group ? std::to_string(p.group) : std::string(),
-        isCopy(p.verdict) ? sourceText(f, p) : std::string(), yesNo(e.sameIdentity), yesNo(e.sameVersion),
+        p.likelySource ? sourceText(f, p) : std::string(), yesNo(e.sameIdentity), yesNo(e.sameVersion),
         a.fingerprintGuid, b.fingerprintGuid, instant(a.created), instant(b.created), yesNo(e.sameCreatedInstant),
         yesNo(e.sameCreatedSecond), percent(e.geometrySimilarity), percent(e.rareSimilarity), percent(e.beyondChance),
         std::to_string(e.rareShared), std::to_string(e.onlyTheseTwo), percent(e.handleOverlap),
         std::to_string(e.handlesShared), percent(e.rawHandleOverlap), minutes(a.editingMs), minutes(b.editingMs),
         yesNo(e.sameEditingTime), a.author, b.author, a.lastSavedBy, b.lastSavedBy, e.sharedName,
-        e.sharedName.empty() ? std::string() : yesNo(e.nameIgnored), isCopy(p.verdict) ? p.direction : std::string(),
+        e.sharedName.empty() ? std::string() : yesNo(e.nameIgnored), p.likelySource ? p.direction : std::string(),
         reasons};
     bool first = true;
     for (const auto& c : cells) {

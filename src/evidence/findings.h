@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "evidence/drawing_evidence.h"
+#include "evidence/placement.h"
 #include "evidence/settings.h"
 
 namespace veldra::evidence {
@@ -32,9 +33,10 @@ struct PairEvidence {
   bool sameCreatedInstant = false;    // to the millisecond, in a version that stores milliseconds
   bool sameCreatedSecond = false;
   bool createdFromTemplate = false;   // the creation instant most drawings or a template have
-  // Geometry. Features are entity shapes, texts' words and the steps between neighbours.
+  // Geometry. Features are entity shapes, texts' words and each piece's place beside its neighbour.
   double geometrySimilarity = 0;      // all features, multiset Jaccard, 0..1
-  double rareSimilarity = 0;          // shared weight by rarity over the lighter drawing's, 0..1
+  double rareSimilarity = 0;          // the share that tells most, by rarity: shapes and words of the lighter
+                                      // drawing, or places of the heavier, 0..1
   double beyondChance = 0;            // rareSimilarity above what any drawing of the class shares by chance, 0..1
   int rareShared = 0;                 // shared entities (shapes and words) beyond the template and the class
   int onlyTheseTwo = 0;               // of them, in no other drawing
@@ -49,6 +51,9 @@ struct PairEvidence {
   bool nameIgnored = false;           // a name on most drawings, a template's, or on the ignore list
   int nameDrawings = 0;               // drawings of the project with that name
   bool sameEditingTime = false;       // equal, non-zero total editing time
+  // How the first drawing's rare pieces lie on the second's, for a copy
+  // whose work could be laid onto the other.
+  std::optional<Placement> placement;
 };
 
 struct PairFinding {

@@ -1,4 +1,5 @@
 #include "evidence/fingerprint.h"
+#include "evidence/placement.h"
 
 #include <algorithm>
 #include <array>
@@ -95,7 +96,7 @@ struct Shape {
   Point reference{};  // the point its shape is seen from
 };
 
-Shape shapeOf(const EntityFacts& e, const Tolerance& tol) {
+Shape placedShapeOf(const EntityFacts& e, const Tolerance& tol) {
   Hasher h(0x5EED0001);
   h.add(std::string_view(e.kind)).add(std::uint64_t{e.paperSpace ? 1u : 0u});
   // Sizes, angles and vectors go to a hash of their own, in order; points
@@ -193,6 +194,221 @@ Shape shapeOf(const EntityFacts& e, const Tolerance& tol) {
   return shape;
 }
 
+// One piece of an entity as the shape and place features see it: a line,
+// an arc, a circle, a text... A polyline gives one piece per segment, so
+// that it matches what exploding it leaves.
+struct Piece {
+  std::uint64_t shape = 0;      // its own sizes: what moving, turning and mirroring leave alone
+  std::uint64_t form = 0;       // what scaling leaves alone too: the kind and its angles and ratios
+  double x = 0, y = 0, z = 0;   // where it sits: a line's middle, a circle's centre, a text's insertion
+  double size = 0;              // a length, radius or height, seen against the distance to a neighbour
+  double direction = 0;         // a line's or arc's direction in the plane, for angles to its neighbour
+  bool directed = false;
+  bool located = false;
+};
+
+constexpr std::uint64_t kLineSeed = 0x5EED0011, kArcSeed = 0x5EED0012, kCircleSeed = 0x5EED0013,
+                        kTextSeed = 0x5EED0014, kOtherSeed = 0x5EED0015;
+
+Piece linePiece(const Point& a, const Point& b, bool paper, const Tolerance& tol) {
+  Piece p;
+  const double length = std::sqrt((b[0] - a[0]) * (b[0] - a[0]) + (b[1] - a[1]) * (b[1] - a[1]) +
+                                  (b[2] - a[2]) * (b[2] - a[2]));
+  p.shape = Hasher(kLineSeed).add(std::uint64_t{paper}).add(steps(length, tol.length)).value();
+  p.form = Hasher(kLineSeed).add(std::uint64_t{paper}).value();
+  p.x = (a[0] + b[0]) / 2;
+  p.y = (a[1] + b[1]) / 2;
+  p.z = (a[2] + b[2]) / 2;
+  p.size = length;
+  p.direction = std::atan2(b[1] - a[1], b[0] - a[0]);
+  p.directed = length > 0;
+  p.located = true;
+  return p;
+}
+
+Piece arcPiece(double cx, double cy, double cz, double r, double sweep, double middle, bool paper,
+               const Tolerance& tol) {
+  Piece p;
+  sweep = normalAngle(sweep);
+  p.shape = Hasher(kArcSeed).add(std::uint64_t{paper}).add(steps(r, tol.length)).add(steps(sweep, tol.angle)).value();
+  p.form = Hasher(kArcSeed).add(std::uint64_t{paper}).add(steps(sweep, tol.angle)).value();
+  p.x = cx;
+  p.y = cy;
+  p.z = cz;
+  p.size = r;
+  p.direction = middle;
+  p.directed = true;
+  p.located = true;
+  return p;
+}
+
+// The pieces of a polyline given as x, y and bulge per vertex.
+void polylinePieces(const EntityFacts& e, const Tolerance& tol, std::vector<Piece>& out) {
+  const auto& n = e.numbers;
+  for (std::size_t i = 0; i + 6 <= n.size(); i += 3) {
+    Point a{n[i], n[i + 1], 0}, b{n[i + 3], n[i + 4], 0};
+    double bulge = n[i + 2];
+    if (!std::isfinite(bulge) || std::fabs(bulge) < 1e-12) {
+      if (a != b) out.push_back(linePiece(a, b, e.paperSpace, tol));
+      continue;
+    }
+    // A bulge runs counter-clockwise from a to b; a negative one the other way.
+    if (bulge < 0) {
+      std::swap(a, b);
+      bulge = -bulge;
+    }
+    const double sweep = 4 * std::atan(bulge);
+    const double chord = std::hypot(b[0] - a[0], b[1] - a[1]);
+    if (!(chord > 0)) continue;
+    const double r = chord / (2 * std::sin(sweep / 2));
+    const double toCentre = chord / 2 / std::tan(sweep / 2);
+    const double ux = (b[0] - a[0]) / chord, uy = (b[1] - a[1]) / chord;
+    const double cx = (a[0] + b[0]) / 2 - uy * toCentre, cy = (a[1] + b[1]) / 2 + ux * toCentre;
+    const double start = std::atan2(a[1] - cy, a[0] - cx);
+    out.push_back(arcPiece(cx, cy, 0, std::fabs(r), sweep, start + sweep / 2, e.paperSpace, tol));
+  }
+}
+
+// The pieces of an entity, and a hash of its shape for its handle feature.
+std::uint64_t piecesOf(const EntityFacts& e, const Tolerance& tol, std::vector<Piece>& out) {
+  const auto& n = e.numbers;
+  const std::size_t before = out.size();
+  const bool paper = e.paperSpace;
+  if (e.kind == "AcDbLine" && n.size() >= 6) {
+    out.push_back(linePiece({n[0], n[1], n[2]}, {n[3], n[4], n[5]}, paper, tol));
+  } else if (e.kind == "AcDbCircle" && n.size() >= 4) {
+    Piece p;
+    p.shape = Hasher(kCircleSeed).add(std::uint64_t{paper}).add(steps(n[3], tol.length)).value();
+    p.form = Hasher(kCircleSeed).add(std::uint64_t{paper}).value();
+    p.x = n[0], p.y = n[1], p.z = n[2], p.size = n[3], p.located = true;
+    out.push_back(p);
+  } else if (e.kind == "AcDbArc" && n.size() >= 6) {
+    const double sweep = normalAngle(n[5] - n[4]);
+    out.push_back(arcPiece(n[0], n[1], n[2], n[3], sweep, n[4] + sweep / 2, paper, tol));
+  } else if (e.kind == "AcDbPolyline") {
+    polylinePieces(e, tol, out);
+  } else if ((e.kind == "AcDbText" || e.kind == "AcDbAttributeDefinition") && n.size() >= 3) {
+    Piece p;
+    p.shape = Hasher(kTextSeed).add(std::uint64_t{paper}).add(steps(n[2], tol.length)).value();
+    p.form = Hasher(kTextSeed).add(std::uint64_t{paper}).value();
+    p.x = n[0], p.y = n[1], p.size = n[2], p.located = true;
+    out.push_back(p);
+  } else if (e.kind == "AcDbMText" && n.size() >= 4) {
+    Piece p;
+    p.shape = Hasher(kTextSeed).add(std::uint64_t{paper}).add(steps(n[3], tol.length)).value();
+    p.form = Hasher(kTextSeed).add(std::uint64_t{paper}).value();
+    p.x = n[0], p.y = n[1], p.z = n[2], p.size = n[3], p.located = true;
+    out.push_back(p);
+  } else if (isBlockReference(e.kind) && n.size() >= 6) {
+    // A block by its name and the sizes of its scales, whatever its turn.
+    Hasher h(kOtherSeed);
+    h.add(std::string_view(e.kind)).add(std::uint64_t{paper}).add(std::string_view(e.text.value_or("")));
+    Hasher form = h;
+    for (std::size_t k = 3; k < 6; ++k) h.add(steps(std::fabs(n[k]), tol.angle));
+    for (std::size_t k = 4; k < 6; ++k) form.add(steps(std::fabs(n[k] / (n[3] != 0 ? n[3] : 1.0)), tol.angle));
+    Piece p;
+    p.shape = h.value();
+    p.form = form.value();
+    p.x = n[0], p.y = n[1], p.z = n[2], p.size = std::fabs(n[3]), p.located = true;
+    out.push_back(p);
+  } else {
+    // Kinds seen only from their own points: moved, they match; turned, not.
+    const Shape shape = placedShapeOf(e, tol);
+    Piece p;
+    p.shape = shape.hash;
+    p.form = shape.hash;
+    p.located = shape.hasReference;
+    p.x = shape.reference[0], p.y = shape.reference[1], p.z = shape.reference[2];
+    out.push_back(p);
+  }
+  Hasher whole(0x5EED0016);
+  for (std::size_t k = before; k < out.size(); ++k) whole.add(out[k].shape);
+  if (out.size() == before) whole.add(std::string_view(e.kind));
+  return whole.value();
+}
+
+// An angle folded so that turning and mirroring leave it alone: 0..pi/2.
+double foldedAngle(double a) {
+  a = std::fmod(std::fabs(a), std::numbers::pi);
+  return std::min(a, std::numbers::pi - a);
+}
+
+// Each located piece with its nearest neighbour in its space (ties go to
+// the neighbour whose description is least), described by what moving,
+// turning, mirroring and scaling leave alone: both forms, both sizes and
+// the angles against the distance between them. Pieces at one point (a
+// hole's centre lines) do not see one another.
+// `out[k]` is piece k's place feature, 0 for a piece without one.
+void placeFeatures(const std::vector<Piece>& pieces, const Tolerance& tol, std::vector<std::uint64_t>& out) {
+  out.assign(pieces.size(), 0);
+  std::vector<std::uint32_t> located;
+  double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+  for (std::uint32_t k = 0; k < pieces.size(); ++k) {
+    const Piece& p = pieces[k];
+    if (!p.located || !std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) continue;
+    if (located.empty()) x0 = x1 = p.x, y0 = y1 = p.y;
+    x0 = std::min(x0, p.x), x1 = std::max(x1, p.x), y0 = std::min(y0, p.y), y1 = std::max(y1, p.y);
+    located.push_back(k);
+  }
+  if (located.size() < 2) return;
+  // A grid of about one piece per cell.
+  const double span = std::max(x1 - x0, y1 - y0);
+  const auto side = static_cast<std::size_t>(std::clamp(std::sqrt(static_cast<double>(located.size())), 1.0, 1024.0));
+  const double cell = span > 0 ? span / static_cast<double>(side) * (1 + 1e-9) : 1.0;
+  auto cellOf = [&](double v, double origin) {
+    return std::min(side - 1, static_cast<std::size_t>(std::max(0.0, (v - origin) / cell)));
+  };
+  std::vector<std::uint32_t> start(side * side + 1, 0), members(located.size());
+  for (const std::uint32_t k : located) ++start[cellOf(pieces[k].y, y0) * side + cellOf(pieces[k].x, x0) + 1];
+  for (std::size_t c = 1; c < start.size(); ++c) start[c] += start[c - 1];
+  {
+    std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
+    for (const std::uint32_t k : located) members[fill[cellOf(pieces[k].y, y0) * side + cellOf(pieces[k].x, x0)]++] = k;
+  }
+  const double apart = tol.length;  // nearer than this is the same point
+  auto describe = [&](const Piece& p, const Piece& q, double d) {
+    const double towards = std::atan2(q.y - p.y, q.x - p.x);
+    Hasher h(0x5EED0017);
+    h.add(p.form).add(steps(p.size / d, tol.angle * 10));
+    if (p.directed) h.add(steps(foldedAngle(p.direction - towards), tol.angle * 10));
+    h.add(q.form).add(steps(q.size / d, tol.angle * 10));
+    if (q.directed) h.add(steps(foldedAngle(q.direction - towards), tol.angle * 10));
+    return h.key(FeatureKind::kPlace);
+  };
+  for (const std::uint32_t k : located) {
+    const Piece& p = pieces[k];
+    const std::size_t cx = cellOf(p.x, x0), cy = cellOf(p.y, y0);
+    double best = -1;
+    std::uint64_t bestKey = 0;
+    for (std::size_t ring = 0; ring < side; ++ring) {
+      // Cells of this ring lie at least (ring - 1) cells away.
+      if (best >= 0 && static_cast<double>(ring - (ring > 0 ? 1 : 0)) * cell > best * (1 + 1e-7)) break;
+      const std::ptrdiff_t r = static_cast<std::ptrdiff_t>(ring);
+      for (std::ptrdiff_t gy = static_cast<std::ptrdiff_t>(cy) - r; gy <= static_cast<std::ptrdiff_t>(cy) + r; ++gy) {
+        if (gy < 0 || gy >= static_cast<std::ptrdiff_t>(side)) continue;
+        const bool edgeRow = gy == static_cast<std::ptrdiff_t>(cy) - r || gy == static_cast<std::ptrdiff_t>(cy) + r;
+        for (std::ptrdiff_t gx = static_cast<std::ptrdiff_t>(cx) - r; gx <= static_cast<std::ptrdiff_t>(cx) + r;
+             gx += edgeRow || r == 0 ? 1 : 2 * r) {
+          if (gx < 0 || gx >= static_cast<std::ptrdiff_t>(side)) continue;
+          const std::size_t c = static_cast<std::size_t>(gy) * side + static_cast<std::size_t>(gx);
+          for (std::uint32_t m = start[c]; m < start[c + 1]; ++m) {
+            const Piece& q = pieces[members[m]];
+            const double d = std::sqrt((q.x - p.x) * (q.x - p.x) + (q.y - p.y) * (q.y - p.y) + (q.z - p.z) * (q.z - p.z));
+            if (!(d > apart)) continue;
+            if (best < 0 || d < best * (1 - 1e-7)) {
+              best = d;
+              bestKey = describe(p, q, d);
+            } else if (d <= best * (1 + 1e-7)) {
+              bestKey = std::min(bestKey, describe(p, q, d));
+            }
+          }
+        }
+      }
+    }
+    if (best > 0) out[k] = bestKey;
+  }
+}
+
 void countInto(std::vector<std::uint64_t>& keys, std::vector<Feature>& out) {
   std::sort(keys.begin(), keys.end());
   out.clear();
@@ -248,36 +464,35 @@ DrawingFeatures featuresOf(std::span<const EntityFacts> entities, const Toleranc
   out.entities = static_cast<std::uint32_t>(entities.size());
   std::vector<std::uint64_t> geometry;
   std::vector<std::pair<std::uint64_t, std::uint64_t>> handles;  // handle feature, shape feature
-  geometry.reserve(entities.size() * 2);
+  geometry.reserve(entities.size() * 3);
   handles.reserve(entities.size());
-  // The last entity with a position, per space.
-  std::array<Shape, 2> previous{};
-  std::array<bool, 2> havePrevious{false, false};
+  std::array<std::vector<Piece>, 2> pieces;  // per space
   for (const auto& e : entities) {
     if (!e.numbers.empty()) out.geometryKnown = true;
-    const Shape shape = shapeOf(e, tolerance);
-    const std::uint64_t shapeKey = Hasher(shape.hash).key(FeatureKind::kShape);
-    geometry.push_back(shapeKey);
+    auto& inSpace = pieces[e.paperSpace ? 1 : 0];
+    const std::size_t first = inSpace.size();
+    const std::uint64_t whole = piecesOf(e, tolerance, inSpace);
+    for (std::size_t k = first; k < inSpace.size(); ++k)
+      geometry.push_back(Hasher(inSpace[k].shape).key(FeatureKind::kShape));
+    // An entity without pieces (a polyline without vertices) is still one shape.
+    if (inSpace.size() == first) geometry.push_back(Hasher(whole).key(FeatureKind::kShape));
     if (e.text && !isBlockReference(e.kind)) {
       const std::string words = normalWords(*e.text);
       if (!words.empty()) geometry.push_back(Hasher(0x5EED0002).add(std::string_view(words)).key(FeatureKind::kWords));
     }
     if (e.hasHandle) {
-      handles.emplace_back(Hasher(0x5EED0003).add(e.handle).add(shape.hash).key(FeatureKind::kHandle), shapeKey);
+      // The handle with the entity's shape; its shape feature is its first piece's.
+      const std::uint64_t shapeKey =
+          inSpace.size() > first ? Hasher(inSpace[first].shape).key(FeatureKind::kShape) : Hasher(whole).key(FeatureKind::kShape);
+      handles.emplace_back(Hasher(0x5EED0003).add(e.handle).add(whole).key(FeatureKind::kHandle), shapeKey);
       out.handleNumbers.push_back(e.handle);
     }
-    if (shape.hasReference) {
-      const std::size_t space = e.paperSpace ? 1 : 0;
-      if (havePrevious[space]) {
-        const Shape& before = previous[space];
-        Hasher h(0x5EED0004);
-        h.add(before.hash).add(shape.hash);
-        for (std::size_t k = 0; k < 3; ++k) h.add(steps(shape.reference[k] - before.reference[k], tolerance.length));
-        geometry.push_back(h.key(FeatureKind::kNeighbour));
-      }
-      previous[space] = shape;
-      havePrevious[space] = true;
-    }
+  }
+  std::vector<std::uint64_t> places;
+  for (const auto& inSpace : pieces) {
+    placeFeatures(inSpace, tolerance, places);
+    for (const std::uint64_t key : places)
+      if (key != 0) geometry.push_back(key);
   }
   countInto(geometry, out.geometry);
   // A handle occurs once in a sound drawing; a broken one may repeat it.
@@ -291,6 +506,22 @@ DrawingFeatures featuresOf(std::span<const EntityFacts> entities, const Toleranc
   }
   std::sort(out.handleNumbers.begin(), out.handleNumbers.end());
   out.handleNumbers.erase(std::unique(out.handleNumbers.begin(), out.handleNumbers.end()), out.handleNumbers.end());
+  return out;
+}
+
+std::vector<LocatedPiece> locatedPieces(std::span<const EntityFacts> entities, const Tolerance& tolerance) {
+  std::vector<Piece> pieces;
+  for (const auto& e : entities)
+    if (!e.paperSpace) piecesOf(e, tolerance, pieces);
+  std::vector<std::uint64_t> places;
+  placeFeatures(pieces, tolerance, places);
+  std::vector<LocatedPiece> out;
+  out.reserve(pieces.size());
+  for (std::size_t k = 0; k < pieces.size(); ++k) {
+    const Piece& p = pieces[k];
+    if (!p.located || !std::isfinite(p.x) || !std::isfinite(p.y)) continue;
+    out.push_back({Hasher(p.shape).key(FeatureKind::kShape), places[k], p.form, p.x, p.y, p.size});
+  }
   return out;
 }
 

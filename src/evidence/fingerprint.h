@@ -1,18 +1,21 @@
 #pragma once
 
 // Fingerprints of a drawing's entities that survive what a copier does: they
-// leave out handles, layers and the position of the whole (a paste that was
-// moved matches), and round every number to a tolerance. Three features per
-// entity at most:
-//   shape      the kind, its space, its points relative to one another,
-//              its sizes and angles, a block reference's block name;
-//   words      a text's words, letter case and spacing ignored;
-//   neighbour  the shape of the entity and of the one before it in the same
-//              space, with the step between them (the order a drawing was
-//              made in, and the layout of its parts).
+// leave out handles, layers, the order entities were drawn or pasted in and
+// where the whole sits (a paste that was moved, turned or mirrored matches),
+// and round every number to a tolerance. Per entity:
+//   shape   the kind, its space and its own sizes (a line's length, a
+//           circle's radius, an arc's radius and sweep, a text's height, a
+//           block reference's block name); a polyline gives one per
+//           segment, as the lines and arcs exploding it leaves;
+//   words   a text's words, letter case and spacing ignored;
+//   place   each piece with its nearest neighbour in space: both kinds, both
+//           sizes and the angles measured against the distance between
+//           them, so that scaling leaves it alone too.
 // Entities with a handle also give a handle feature (the handle with its
 // shape), the evidence of entities taken over under their own handles.
-// Keys are stable across runs and platforms: the evidence store keeps them.
+// Keys are stable across runs and platforms: the evidence store keeps them,
+// under the feature format of feature_codec.cpp.
 
 #include <cstdint>
 #include <span>
@@ -29,7 +32,7 @@ struct Tolerance {
   double angle = 0.0001;  // angles in radians, scale factors and ratios
 };
 
-enum class FeatureKind : std::uint8_t { kShape = 0, kWords = 1, kNeighbour = 2, kHandle = 3 };
+enum class FeatureKind : std::uint8_t { kShape = 0, kWords = 1, kPlace = 2, kHandle = 3 };
 inline FeatureKind featureKind(std::uint64_t key) { return static_cast<FeatureKind>(key >> 62); }
 
 struct Feature {
@@ -38,7 +41,7 @@ struct Feature {
 };
 
 struct DrawingFeatures {
-  std::vector<Feature> geometry;  // shape, words and neighbour features, by key, each key once
+  std::vector<Feature> geometry;  // shape, words and place features, by key, each key once
   std::vector<Feature> handles;   // handle features, by key, each key once
   std::vector<std::uint64_t> handleShapes;   // the shape feature of each handle feature's entity
   std::vector<std::uint64_t> handleNumbers;  // the entities' handles, ascending, each once

@@ -11,21 +11,19 @@
 #include "evidence/class_index.h"
 #include "evidence/pair_judgement.h"
 #include "evidence/parallel.h"
+#include "evidence/placement.h"
+#include "evidence/rules.h"
 
 namespace veldra::evidence {
 
 namespace {
 
+using namespace rules;
+
 // Features shared by more drawings than this do not propose pairs (they are
 // still weighed when a pair is judged): the cost of the index stays near
 // the number of features, not the square of the class.
 std::size_t proposalLimit(std::size_t drawings) { return std::max<std::size_t>(16, drawings / 16); }
-// The strength of geometry or handles a pair could reach before it is
-// judged at all (below what makes a pair notable).
-constexpr double kProposeStrength = 0.15;
-// Groups of drawings sharing an identity, a creation second or a name are
-// judged pair by pair up to this size; larger ones are the class's own.
-constexpr std::size_t kLargestGroupPaired = 64;
 // Sketch values an earlier drawing must share to be judged.
 constexpr int kArchiveShared = 2;
 // Earlier drawings judged per drawing at most: those sharing the most.
@@ -37,18 +35,21 @@ constexpr std::size_t kArchiveCandidates = 50;
 // Only without geometry (a reader that gave none) do handles count on their
 // own, by their rarity in the class.
 
-
 // A project drawing ready to be measured.
 struct Prepared {
   DrawingFeatures features;
   std::vector<float> geometryWeight;
   std::vector<std::uint32_t> geometryDf;
   std::vector<float> handleWeight;
-  double geometryTotal = 0;
+  double geometryTotal = 0;  // shapes and words
+  double placeTotal = 0;
   double handleTotal = 0;
   int distinctive = 0;
-  double heldByOthers = 0;
+  double heldByOthers = 0;  // of shapes and words
+  double placesHeldByOthers = 0;
 };
+
+bool isPlace(std::uint64_t key) { return featureKind(key) == FeatureKind::kPlace; }
 
 int distinctiveOf(std::span<const Feature> geometry, std::span<const float> weights) {
   int count = 0;
@@ -62,18 +63,33 @@ int distinctiveOf(std::span<const Feature> geometry, std::span<const float> weig
 
 // What the rest of the class holds of a drawing: each feature weighs as
 // often as another drawing has it.
+// `places` chooses places or the other features (shapes, words, handles).
 double heldByOthersOf(std::span<const Feature> features, std::span<const float> weights,
-                      std::span<const std::uint32_t> dfs) {
+                      std::span<const std::uint32_t> dfs, bool places) {
   double held = 0;
   for (std::size_t k = 0; k < features.size(); ++k)
-    held += static_cast<double>(weights[k]) * features[k].count * (dfs[k] > 0 ? dfs[k] - 1 : 0);
+    if (isPlace(features[k].key) == places)
+      held += static_cast<double>(weights[k]) * features[k].count * (dfs[k] > 0 ? dfs[k] - 1 : 0);
   return held;
 }
 
-double totalOf(std::span<const Feature> features, std::span<const float> weights) {
+double totalOf(std::span<const Feature> features, std::span<const float> weights, bool places = false) {
   double total = 0;
-  for (std::size_t k = 0; k < features.size(); ++k) total += static_cast<double>(weights[k]) * features[k].count;
+  for (std::size_t k = 0; k < features.size(); ++k)
+    if (isPlace(features[k].key) == places) total += static_cast<double>(weights[k]) * features[k].count;
   return total;
+}
+
+// Fills in a prepared drawing's totals from its weights.
+void sumUp(Prepared& p) {
+  p.geometryTotal = totalOf(p.features.geometry, p.geometryWeight);
+  p.placeTotal = totalOf(p.features.geometry, p.geometryWeight, true);
+  p.handleTotal = totalOf(p.features.handles, p.handleWeight);
+  p.distinctive = distinctiveOf(p.features.geometry, p.geometryWeight);
+  if (!p.geometryDf.empty()) {
+    p.heldByOthers = heldByOthersOf(p.features.geometry, p.geometryWeight, p.geometryDf, false);
+    p.placesHeldByOthers = heldByOthersOf(p.features.geometry, p.geometryWeight, p.geometryDf, true);
+  }
 }
 
 PairSide sideOf(const DrawingFacts& facts, const Prepared& p) {
@@ -86,9 +102,11 @@ PairSide sideOf(const DrawingFacts& facts, const Prepared& p) {
   s.handleWeight = p.handleWeight;
   s.handleNumbers = p.features.handleNumbers;
   s.geometryTotal = p.geometryTotal;
+  s.placeTotal = p.placeTotal;
   s.handleTotal = p.handleTotal;
   s.distinctive = p.distinctive;
   s.heldByOthers = p.heldByOthers;
+  s.placesHeldByOthers = p.placesHeldByOthers;
   return s;
 }
 
@@ -133,8 +151,12 @@ ClassContext contextOf(const std::vector<const DrawingFacts*>& readable, const s
     notes.push_back("The name \"" + name + "\" is on " + std::to_string(count) + " of the " + std::to_string(n) +
                     " drawings: taken for a shared login, not evidence.");
   }
-  for (const auto& [guid, count] : identities)
-    if (mostOfClass(static_cast<std::size_t>(count), n)) ctx.commonIdentities.insert(guid);
+  // An identity most of the class carries is the template's only when no
+  // template was named and the drawings were saved since (their versions
+  // differ); the same saved version is one file, however many hand it in.
+  if (templates.empty())
+    for (const auto& [guid, count] : identities)
+      if (mostOfClass(static_cast<std::size_t>(count), n)) ctx.commonIdentities.insert(guid);
   for (const auto& [instant, count] : created)
     if (mostOfClass(static_cast<std::size_t>(count), n)) ctx.commonCreated.insert(instant);
   return ctx;
@@ -142,13 +164,21 @@ ClassContext contextOf(const std::vector<const DrawingFacts*>& readable, const s
 
 // Drawings (by position among the readable ones) that share a value, in
 // groups small enough to be anything but the class's own.
+// With `star`, a larger group is judged drawing by drawing against its
+// first: one file handed in by most of the class is copying, and the group
+// it forms holds them all.
 template <class Key, class Of>
-void pairGroups(std::size_t count, Of valueOf, std::vector<std::vector<std::uint32_t>>& partners) {
+void pairGroups(std::size_t count, Of valueOf, std::vector<std::vector<std::uint32_t>>& partners, bool star = false) {
   std::map<Key, std::vector<std::uint32_t>> groups;
   for (std::size_t k = 0; k < count; ++k)
     for (const Key& v : valueOf(k)) groups[v].push_back(static_cast<std::uint32_t>(k));
   for (const auto& [value, members] : groups) {
-    if (members.size() < 2 || members.size() > kLargestGroupPaired) continue;
+    if (members.size() < 2) continue;
+    if (members.size() > kLargestGroupPaired) {
+      if (star)
+        for (std::size_t y = 1; y < members.size(); ++y) partners[members[0]].push_back(members[y]);
+      continue;
+    }
     for (std::size_t x = 0; x < members.size(); ++x)
       for (std::size_t y = x + 1; y < members.size(); ++y) partners[members[x]].push_back(members[y]);
   }
@@ -226,6 +256,171 @@ void formGroups(Findings& findings) {
   findings.groups = std::move(groups);
 }
 
+// How each copy's work lies on its source's: found for pairs called a copy
+// that share rare pieces, and told when it was moved, turned, mirrored or
+// scaled. False when cancelled.
+bool layCopies(std::vector<PairFinding>& judged, const std::vector<std::pair<std::uint32_t, std::uint32_t>>& candidates,
+               const std::vector<Prepared>& prepared, const ClassInput& input, const std::vector<std::size_t>& readable,
+               const std::vector<const DrawingFacts*>& readableFacts, const EvidenceSettings& settings,
+               const RunControl& control) {
+  return parallelFor(judged.size(), control, "Laying copies onto one another", [&](std::size_t c) {
+        PairFinding& f = judged[c];
+        if (!isCopy(f.verdict) || f.evidence.rareShared + f.evidence.onlyTheseTwo == 0) return;
+        const auto [k, j] = candidates[c];
+        if (!prepared[k].features.geometryKnown || !prepared[j].features.geometryKnown) return;
+        const auto a = locatedPieces(input.drawings[readable[k]].entities, settings.tolerance);
+        const auto b = locatedPieces(input.drawings[readable[j]].entities, settings.tolerance);
+        std::vector<std::uint8_t> rare(a.size(), 0);
+        const auto& geometry = prepared[k].features.geometry;
+        auto weighs = [&](std::uint64_t key) {
+          const auto at = std::lower_bound(geometry.begin(), geometry.end(), key,
+                                           [](const Feature& x, std::uint64_t v) { return x.key < v; });
+          return at != geometry.end() && at->key == key &&
+                 prepared[k].geometryWeight[static_cast<std::size_t>(at - geometry.begin())] > 0;
+        };
+        for (std::size_t t = 0; t < a.size(); ++t) rare[t] = weighs(a[t].shape) || (a[t].place && weighs(a[t].place));
+        auto placement = findPlacement(a, b, rare, settings.tolerance);
+        if (!placement || placement->mapped < kPlacedAtLeast) return;
+        const std::string how = placementText(*placement);
+        if (how != "in the same place")
+          f.reasons.push_back("Laid onto " + displayName(*readableFacts[j]) + ", the work of " +
+                              displayName(*readableFacts[k]) + " is " + how + ": " +
+                              std::to_string(placement->mapped) + " of its " + std::to_string(placement->tried) +
+                              " lines, arcs, circles and texts that most of the class does not draw then lie on "
+                              "the same ones.");
+        f.evidence.placement = std::move(placement);
+      });
+
+}
+
+// The class against the earlier projects an archive holds: each earlier
+// drawing that shares enough with a drawing of the class is judged as one
+// more drawing of it. False when cancelled.
+bool compareWithEarlier(ArchiveSource* archive, Judgement& out, const std::vector<Prepared>& prepared,
+                        const std::vector<std::size_t>& readable, const std::vector<const DrawingFacts*>& readableFacts,
+                        const ClassContext& ctx, const std::vector<std::uint64_t>& templateKeys,
+                        const ClassIndex& geometryIndex, const ClassIndex& handleIndex, const RunControl& control) {
+  Findings& findings = out.findings;
+  const std::size_t n = readable.size();
+  findings.earlierDrawings = archive->size();
+  std::map<std::int64_t, std::vector<std::uint32_t>> wanted;  // archived drawing -> readable positions
+  for (std::size_t k = 0; k < n; ++k) {
+    if (control.cancelled()) {
+      return false;
+    }
+    control.report("Comparing with earlier projects", k, n);
+    auto similar = archive->similar(out.judged[readable[k]].sketch, kArchiveShared);
+    std::stable_sort(similar.begin(), similar.end(), [](const auto& x, const auto& y) { return x.second > y.second; });
+    if (similar.size() > kArchiveCandidates) similar.resize(kArchiveCandidates);
+    for (const auto& [id, shared] : similar) wanted[id].push_back(static_cast<std::uint32_t>(k));
+    const auto& guid = readableFacts[k]->fingerprintGuid;
+    if (!guid.empty() && !ctx.commonIdentities.count(guid))
+      for (const std::int64_t id : archive->withIdentity(guid)) wanted[id].push_back(static_cast<std::uint32_t>(k));
+  }
+  std::map<std::string, std::vector<std::uint64_t>> commonOf;
+  std::size_t unloadable = 0;
+  // An earlier drawing is judged as one more drawing of this class.
+  ClassContext earlierCtx = ctx;
+  earlierCtx.drawings = n + 1;
+  earlierCtx.pairWeight = rarityWeight(2, n + 1);
+  for (auto& [id, positions] : wanted) {
+    if (control.cancelled()) {
+      return false;
+    }
+    auto loaded = archive->load(id);
+    if (!loaded) {
+      ++unloadable;
+      continue;
+    }
+    auto& earlierCommon = commonOf[loaded->facts.project];
+    if (earlierCommon.empty()) earlierCommon = archive->commonKeys(loaded->facts.project);
+    // The earlier drawing weighed as one more drawing of this class; what
+    // weighs nothing here or in its own project weighs nothing.
+    Prepared earlier;
+    earlier.features = std::move(loaded->features);
+    const std::size_t nn = n + 1;
+    auto weighAgainst = [&](const ClassIndex& index, std::span<const Feature> list, std::vector<float>& weights,
+                            std::vector<std::uint32_t>* dfs) {
+      weights.resize(list.size());
+      if (dfs) dfs->resize(list.size());
+      for (std::size_t t = 0; t < list.size(); ++t) {
+        const std::uint64_t key = list[t].key;
+        const std::int64_t slot = index.find(key);
+        std::size_t df = 1;
+        bool nothing = containsKey(earlierCommon, key) || containsKey(templateKeys, key);
+        if (slot >= 0) {
+          df += index.df(static_cast<std::uint32_t>(slot));
+          nothing = nothing || index.weight(static_cast<std::uint32_t>(slot)) <= 0;
+        }
+        nothing = nothing || (isPlace(key) && commonPlace(df, nn));
+        weights[t] = nothing ? 0.0f : static_cast<float>(rarityWeight(df, nn));
+        if (dfs) (*dfs)[t] = static_cast<std::uint32_t>(df);
+      }
+    };
+    weighAgainst(geometryIndex, earlier.features.geometry, earlier.geometryWeight, &earlier.geometryDf);
+    if (earlier.features.geometryKnown) {
+      // A handle weighs what its shape weighs.
+      const auto& geometry = earlier.features.geometry;
+      earlier.handleWeight.assign(earlier.features.handles.size(), 0.0f);
+      for (std::size_t t = 0; t < earlier.features.handles.size(); ++t) {
+        const std::uint64_t shape = earlier.features.handleShapes[t];
+        const auto at = std::lower_bound(geometry.begin(), geometry.end(), shape,
+                                         [](const Feature& f, std::uint64_t key) { return f.key < key; });
+        if (at != geometry.end() && at->key == shape && !containsKey(templateKeys, earlier.features.handles[t].key))
+          earlier.handleWeight[t] = earlier.geometryWeight[static_cast<std::size_t>(at - geometry.begin())];
+      }
+    } else {
+      weighAgainst(handleIndex, earlier.features.handles, earlier.handleWeight, nullptr);
+    }
+    sumUp(earlier);
+    std::optional<std::size_t> index;  // in findings.drawings, once it matters
+    std::sort(positions.begin(), positions.end());
+    positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+    for (const std::uint32_t k : positions) {
+      Prepared current;
+      const Prepared& p = prepared[k];
+      current.geometryWeight = p.geometryWeight;
+      current.handleWeight = p.handleWeight;
+      for (std::size_t t = 0; t < p.features.geometry.size(); ++t)
+        if (containsKey(earlierCommon, p.features.geometry[t].key)) current.geometryWeight[t] = 0;
+      for (std::size_t t = 0; t < p.features.handles.size(); ++t) {
+        if (containsKey(earlierCommon, p.features.handles[t].key)) current.handleWeight[t] = 0;
+        else if (containsKey(earlierCommon, p.features.handleShapes[t]) && p.features.geometryKnown)
+          current.handleWeight[t] = 0;
+      }
+      PairSide a = sideOf(*readableFacts[k], p);
+      a.geometryWeight = current.geometryWeight;
+      a.handleWeight = current.handleWeight;
+      a.geometryDf = {};
+      a.geometryTotal = totalOf(p.features.geometry, current.geometryWeight);
+      a.placeTotal = totalOf(p.features.geometry, current.geometryWeight, true);
+      a.handleTotal = totalOf(p.features.handles, current.handleWeight);
+      a.distinctive = distinctiveOf(p.features.geometry, current.geometryWeight);
+      a.heldByOthers = heldByOthersOf(p.features.geometry, current.geometryWeight, p.geometryDf, false);
+      a.placesHeldByOthers = heldByOthersOf(p.features.geometry, current.geometryWeight, p.geometryDf, true);
+      PairSide b = sideOf(loaded->facts, earlier);
+      b.geometryDf = {};
+      PairFinding f = judgePair(a, b, earlierCtx);
+      if (f.verdict == Verdict::kNone) continue;
+      if (!index) {
+        index = findings.drawings.size();
+        findings.drawings.push_back(loaded->facts);
+      }
+      f.a = readable[k];
+      f.b = *index;
+      if (f.likelySource) f.likelySource = *f.likelySource == 0 ? f.a : f.b;
+      findings.pairs.push_back(std::move(f));
+    }
+  }
+  if (unloadable > 0)
+    findings.notes.push_back(std::to_string(unloadable) +
+                             " drawings of earlier projects could not be read back from the evidence store and "
+                             "were not compared: damaged, or kept by an earlier version of the check; judge "
+                             "their project again to compare against it.");
+  findings.pairsJudged += n * findings.earlierDrawings;
+  return true;
+}
+
 }  // namespace
 
 std::vector<std::uint64_t> sketchOf(std::span<const Feature> geometry, std::span<const float> geometryWeights,
@@ -234,7 +429,7 @@ std::vector<std::uint64_t> sketchOf(std::span<const Feature> geometry, std::span
   std::vector<std::uint64_t> values;
   values.reserve(geometry.size() + handles.size());
   for (std::size_t k = 0; k < geometry.size(); ++k)
-    if (geometryWeights[k] > 0 && featureKind(geometry[k].key) == FeatureKind::kNeighbour)
+    if (geometryWeights[k] > 0 && featureKind(geometry[k].key) == FeatureKind::kPlace)
       values.push_back(mixKey(geometry[k].key));
   if (values.empty())
     for (std::size_t k = 0; k < handles.size(); ++k)
@@ -326,10 +521,7 @@ Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, 
       const auto hs = handleIndex.slotsOf(k);
       for (std::size_t t = 0; t < hs.size(); ++t) p.handleWeight[t] = handleIndex.weight(hs[t]);
     }
-    p.geometryTotal = geometryIndex.totalWeight(k);
-    p.handleTotal = totalOf(p.features.handles, p.handleWeight);
-    p.distinctive = distinctiveOf(p.features.geometry, p.geometryWeight);
-    p.heldByOthers = heldByOthersOf(p.features.geometry, p.geometryWeight, p.geometryDf);
+    sumUp(p);
   });
   if (control.cancelled()) {
     out.cancelled = true;
@@ -357,39 +549,51 @@ Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, 
   // notable.
   std::vector<std::vector<std::uint32_t>> partners(n);
   const std::size_t limit = proposalLimit(n);
-  std::vector<double> unproposedGeometry(n, 0.0), unproposedHandles(n, 0.0);
+  std::vector<double> unproposedGeometry(n, 0.0), unproposedPlaces(n, 0.0), unproposedHandles(n, 0.0);
   for (std::size_t k = 0; k < n; ++k) {
-    auto massOf = [&](const ClassIndex& index, std::span<const Feature> list, std::span<const float> weights) {
+    auto massOf = [&](const ClassIndex& index, std::span<const Feature> list, std::span<const float> weights,
+                      bool places) {
       const auto slots = index.slotsOf(k);
       double mass = 0;
       for (std::size_t t = 0; t < slots.size(); ++t)
-        if (index.df(slots[t]) > limit) mass += static_cast<double>(weights[t]) * list[t].count;
+        if (index.df(slots[t]) > limit && isPlace(list[t].key) == places)
+          mass += static_cast<double>(weights[t]) * list[t].count;
       return mass;
     };
-    unproposedGeometry[k] = massOf(geometryIndex, prepared[k].features.geometry, prepared[k].geometryWeight);
-    unproposedHandles[k] = massOf(handleIndex, prepared[k].features.handles, prepared[k].handleWeight);
+    const Prepared& p = prepared[k];
+    unproposedGeometry[k] = massOf(geometryIndex, p.features.geometry, p.geometryWeight, false);
+    unproposedPlaces[k] = massOf(geometryIndex, p.features.geometry, p.geometryWeight, true);
+    unproposedHandles[k] = massOf(handleIndex, p.features.handles, p.handleWeight, false);
   }
   if (!parallelFor(n, control, "Finding similar drawings", [&](std::size_t k) {
-        // Per other drawing: the shared weight of geometry and of handles,
-        // and of the geometry what each of the two holds of the other.
-        thread_local std::vector<double> geometryShared, handleShared, heldByJ, heldByK;
+        // Per other drawing: the shared weight of shapes and words, of
+        // places and of handles, and of the shapes and words what each of
+        // the two holds of the other.
+        thread_local std::vector<double> geometryShared, placeShared, handleShared, heldByJ, heldByK;
+        thread_local std::vector<std::uint8_t> seen;
         thread_local std::vector<std::uint32_t> touched;
-        for (auto* v : {&geometryShared, &handleShared, &heldByJ, &heldByK})
+        for (auto* v : {&geometryShared, &placeShared, &handleShared, &heldByJ, &heldByK})
           if (v->size() != n) v->assign(n, 0.0);
+        if (seen.size() != n) seen.assign(n, 0);
         touched.clear();
         auto scan = [&](const ClassIndex& index, std::span<const Feature> list, std::span<const float> weights,
-                        std::vector<double>& shared, bool geometry) {
+                        bool geometry) {
           const auto slots = index.slotsOf(k);
           for (std::size_t t = 0; t < slots.size(); ++t) {
             const std::uint32_t slot = slots[t];
             const std::uint32_t df = index.df(slot);
             if (df < 2 || df > limit || weights[t] <= 0) continue;
             const double w = weights[t];
+            const bool place = geometry && isPlace(list[t].key);
+            auto& shared = !geometry ? handleShared : place ? placeShared : geometryShared;
             for (const Posting& p : index.postings(slot)) {
               if (p.drawing <= k) continue;
-              if (geometryShared[p.drawing] == 0 && handleShared[p.drawing] == 0) touched.push_back(p.drawing);
+              if (!seen[p.drawing]) {
+                seen[p.drawing] = 1;
+                touched.push_back(p.drawing);
+              }
               shared[p.drawing] += w * std::min(p.count, list[t].count);
-              if (geometry) {
+              if (geometry && !place) {
                 heldByJ[p.drawing] += w * list[t].count;
                 heldByK[p.drawing] += w * p.count;
               }
@@ -397,8 +601,8 @@ Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, 
           }
         };
         const Prepared& pk = prepared[k];
-        scan(geometryIndex, pk.features.geometry, pk.geometryWeight, geometryShared, true);
-        scan(handleIndex, pk.features.handles, pk.handleWeight, handleShared, false);
+        scan(geometryIndex, pk.features.geometry, pk.geometryWeight, true);
+        scan(handleIndex, pk.features.handles, pk.handleWeight, false);
         for (const std::uint32_t j : touched) {
           // What the pair could share at most, the features too common to
           // propose counted as shared; and so the least chance.
@@ -410,11 +614,21 @@ Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, 
           const double geometry =
               shareStrength(geometryShared[j] + std::min(unproposedGeometry[k], unproposedGeometry[j]),
                             std::min(pk.geometryTotal, pj.geometryTotal), chance, ctx.pairWeight);
+          const double places = shareStrength(placeShared[j] + std::min(unproposedPlaces[k], unproposedPlaces[j]),
+                                              std::max(pk.placeTotal, pj.placeTotal), 0.0, ctx.pairWeight);
+          const double part = n > 2 ? std::max(countStrength(geometryShared[j], ctx.pairWeight),
+                                               countStrength(placeShared[j], ctx.pairWeight))
+                                    : 0.0;
           const double handles = shareStrength(handleShared[j] + std::min(unproposedHandles[k], unproposedHandles[j]),
                                                std::min(pk.handleTotal, pj.handleTotal), 0.0, ctx.pairWeight);
-          if (geometry >= kProposeStrength || handles >= kProposeStrength) partners[k].push_back(j);
+          // Two drawings alone are told apart by their places only (see judgePair).
+          const double shapes = n > 2 ? geometry : 0.0;
+          if (std::max({shapes, places, part, handles}) >= kProposeStrength) partners[k].push_back(j);
         }
-        for (const std::uint32_t j : touched) geometryShared[j] = handleShared[j] = heldByJ[j] = heldByK[j] = 0;
+        for (const std::uint32_t j : touched) {
+          geometryShared[j] = placeShared[j] = handleShared[j] = heldByJ[j] = heldByK[j] = 0;
+          seen[j] = 0;
+        }
       })) {
     out.cancelled = true;
     return out;
@@ -422,7 +636,7 @@ Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, 
   pairGroups<std::string>(n, [&](std::size_t k) {
     const auto& f = *readableFacts[k];
     return f.fingerprintGuid.empty() ? std::vector<std::string>{} : std::vector<std::string>{f.fingerprintGuid};
-  }, partners);
+  }, partners, true);
   pairGroups<std::int64_t>(n, [&](std::size_t k) {
     const auto& f = *readableFacts[k];
     if (!f.created) return std::vector<std::int64_t>{};
@@ -461,6 +675,11 @@ Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, 
   }
   findings.pairsJudged = n * (n - (n > 0 ? 1 : 0)) / 2;
 
+  if (!layCopies(judged, candidates, prepared, input, readable, readableFacts, settings, control)) {
+    out.cancelled = true;
+    return out;
+  }
+
   // Sketches for the store and for the earlier projects.
   for (std::size_t k = 0; k < n; ++k)
     out.judged[readable[k]].sketch = sketchOf(prepared[k].features.geometry, prepared[k].geometryWeight,
@@ -471,124 +690,10 @@ Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, 
     if (f.verdict != Verdict::kNone) findings.pairs.push_back(std::move(f));
 
   // The class against earlier projects.
-  if (archive) {
-    findings.earlierDrawings = archive->size();
-    std::map<std::int64_t, std::vector<std::uint32_t>> wanted;  // archived drawing -> readable positions
-    for (std::size_t k = 0; k < n; ++k) {
-      if (control.cancelled()) {
-        out.cancelled = true;
-        return out;
-      }
-      control.report("Comparing with earlier projects", k, n);
-      auto similar = archive->similar(out.judged[readable[k]].sketch, kArchiveShared);
-      std::stable_sort(similar.begin(), similar.end(), [](const auto& x, const auto& y) { return x.second > y.second; });
-      if (similar.size() > kArchiveCandidates) similar.resize(kArchiveCandidates);
-      for (const auto& [id, shared] : similar) wanted[id].push_back(static_cast<std::uint32_t>(k));
-      const auto& guid = readableFacts[k]->fingerprintGuid;
-      if (!guid.empty() && !ctx.commonIdentities.count(guid))
-        for (const std::int64_t id : archive->withIdentity(guid)) wanted[id].push_back(static_cast<std::uint32_t>(k));
-    }
-    std::map<std::string, std::vector<std::uint64_t>> commonOf;
-    std::size_t unloadable = 0;
-    // An earlier drawing is judged as one more drawing of this class.
-    ClassContext earlierCtx = ctx;
-    earlierCtx.drawings = n + 1;
-    earlierCtx.pairWeight = rarityWeight(2, n + 1);
-    for (auto& [id, positions] : wanted) {
-      if (control.cancelled()) {
-        out.cancelled = true;
-        return out;
-      }
-      auto loaded = archive->load(id);
-      if (!loaded) {
-        ++unloadable;
-        continue;
-      }
-      auto& earlierCommon = commonOf[loaded->facts.project];
-      if (earlierCommon.empty()) earlierCommon = archive->commonKeys(loaded->facts.project);
-      // The earlier drawing weighed as one more drawing of this class; what
-      // weighs nothing here or in its own project weighs nothing.
-      Prepared earlier;
-      earlier.features = std::move(loaded->features);
-      const std::size_t nn = n + 1;
-      auto weighAgainst = [&](const ClassIndex& index, std::span<const Feature> list, std::vector<float>& weights,
-                              std::vector<std::uint32_t>* dfs) {
-        weights.resize(list.size());
-        if (dfs) dfs->resize(list.size());
-        for (std::size_t t = 0; t < list.size(); ++t) {
-          const std::uint64_t key = list[t].key;
-          const std::int64_t slot = index.find(key);
-          std::size_t df = 1;
-          bool nothing = containsKey(earlierCommon, key) || containsKey(templateKeys, key);
-          if (slot >= 0) {
-            df += index.df(static_cast<std::uint32_t>(slot));
-            nothing = nothing || index.weight(static_cast<std::uint32_t>(slot)) <= 0;
-          }
-          weights[t] = nothing ? 0.0f : static_cast<float>(rarityWeight(df, nn));
-          if (dfs) (*dfs)[t] = static_cast<std::uint32_t>(df);
-        }
-      };
-      weighAgainst(geometryIndex, earlier.features.geometry, earlier.geometryWeight, &earlier.geometryDf);
-      if (earlier.features.geometryKnown) {
-        // A handle weighs what its shape weighs.
-        const auto& geometry = earlier.features.geometry;
-        earlier.handleWeight.assign(earlier.features.handles.size(), 0.0f);
-        for (std::size_t t = 0; t < earlier.features.handles.size(); ++t) {
-          const std::uint64_t shape = earlier.features.handleShapes[t];
-          const auto at = std::lower_bound(geometry.begin(), geometry.end(), shape,
-                                           [](const Feature& f, std::uint64_t key) { return f.key < key; });
-          if (at != geometry.end() && at->key == shape && !containsKey(templateKeys, earlier.features.handles[t].key))
-            earlier.handleWeight[t] = earlier.geometryWeight[static_cast<std::size_t>(at - geometry.begin())];
-        }
-      } else {
-        weighAgainst(handleIndex, earlier.features.handles, earlier.handleWeight, nullptr);
-      }
-      earlier.geometryTotal = totalOf(earlier.features.geometry, earlier.geometryWeight);
-      earlier.handleTotal = totalOf(earlier.features.handles, earlier.handleWeight);
-      earlier.distinctive = distinctiveOf(earlier.features.geometry, earlier.geometryWeight);
-      earlier.heldByOthers = heldByOthersOf(earlier.features.geometry, earlier.geometryWeight, earlier.geometryDf);
-      std::optional<std::size_t> index;  // in findings.drawings, once it matters
-      std::sort(positions.begin(), positions.end());
-      positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
-      for (const std::uint32_t k : positions) {
-        Prepared current;
-        const Prepared& p = prepared[k];
-        current.geometryWeight = p.geometryWeight;
-        current.handleWeight = p.handleWeight;
-        for (std::size_t t = 0; t < p.features.geometry.size(); ++t)
-          if (containsKey(earlierCommon, p.features.geometry[t].key)) current.geometryWeight[t] = 0;
-        for (std::size_t t = 0; t < p.features.handles.size(); ++t) {
-          if (containsKey(earlierCommon, p.features.handles[t].key)) current.handleWeight[t] = 0;
-          else if (containsKey(earlierCommon, p.features.handleShapes[t]) && p.features.geometryKnown)
-            current.handleWeight[t] = 0;
-        }
-        PairSide a = sideOf(*readableFacts[k], p);
-        a.geometryWeight = current.geometryWeight;
-        a.handleWeight = current.handleWeight;
-        a.geometryDf = {};
-        a.geometryTotal = totalOf(p.features.geometry, current.geometryWeight);
-        a.handleTotal = totalOf(p.features.handles, current.handleWeight);
-        a.distinctive = distinctiveOf(p.features.geometry, current.geometryWeight);
-        a.heldByOthers = heldByOthersOf(p.features.geometry, current.geometryWeight, p.geometryDf);
-        PairSide b = sideOf(loaded->facts, earlier);
-        b.geometryDf = {};
-        PairFinding f = judgePair(a, b, earlierCtx);
-        if (f.verdict == Verdict::kNone) continue;
-        if (!index) {
-          index = findings.drawings.size();
-          findings.drawings.push_back(loaded->facts);
-        }
-        f.a = readable[k];
-        f.b = *index;
-        if (f.likelySource) f.likelySource = *f.likelySource == 0 ? f.a : f.b;
-        findings.pairs.push_back(std::move(f));
-      }
-    }
-    if (unloadable > 0)
-      findings.notes.push_back(std::to_string(unloadable) +
-                               " drawings of earlier projects could not be read back from the evidence store and "
-                               "were not compared.");
-    findings.pairsJudged += n * findings.earlierDrawings;
+  if (archive && !compareWithEarlier(archive, out, prepared, readable, readableFacts, ctx, templateKeys, geometryIndex,
+                                     handleIndex, control)) {
+    out.cancelled = true;
+    return out;
   }
 
   for (std::size_t k = 0; k < n; ++k) out.judged[readable[k]].features = std::move(prepared[k].features);

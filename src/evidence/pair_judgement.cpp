@@ -4,31 +4,14 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "evidence/rules.h"
 #include "evidence/words.h"
 
 namespace veldra::evidence {
 
 namespace {
 
-// How much each piece of evidence says on its own (0..1); the score joins
-// them as independent signs: 100 * (1 - product of (1 - strength)).
-constexpr double kSameVersion = 0.99;         // one file, not even saved since
-constexpr double kSameIdentity = 0.95;        // one file became the other
-constexpr double kSameInstant = 0.90;         // created at the same millisecond, no identity to tell
-constexpr double kSameInstantOtherIds = 0.40; // the same millisecond, though identities differ
-constexpr double kNameRare = 0.25;            // a name only these two drawings carry
-constexpr double kNameShared = 0.10;          // a name a few drawings carry
-constexpr double kSameEditing = 0.20;         // equal total editing time
-// Geometry and handles: the rarity-weighted share of the lighter drawing
-// that the other holds too, beyond what any drawing shares by chance,
-// ramped between these; and trusted fully only from a shared weight of this
-// many features that no third drawing has.
-constexpr double kShareFrom = 0.25, kShareTo = 0.65;
-constexpr double kEnoughShared = 8.0;
-// A score from which a pair is worth a look even when it is no copy.
-constexpr int kNotable = 20;
-// What a naive look would flag, and the evidence then has to explain.
-constexpr double kLooksAlike = 0.5;
+using namespace rules;
 
 // How far a shared weight is from enough to trust a share.
 double enough(double shared, double pairWeight) {
@@ -42,17 +25,29 @@ double ramp(double x, double from, double to) {
   return (x - from) / (to - from);
 }
 
-struct GeometryMeasure {
-  double rawShared = 0, rawUnion = 0, weightShared = 0;
+// What two drawings share of one family of features (shapes and words, or
+// places), weighed by rarity.
+struct Share {
+  double shared = 0;            // the weight both hold
   double heldByB = 0, heldByA = 0;  // of a's weight what b holds, and the other way round
-  int rareShared = 0, onlyTheseTwo = 0;
+  double totalA = 0, totalB = 0;
+  int rare = 0, onlyTheseTwo = 0;   // shared features that weigh something, and of them in no third drawing
 };
+
+struct GeometryMeasure {
+  double rawShared = 0, rawUnion = 0;
+  Share work;    // shapes and words
+  Share places;  // pieces with their neighbours
+};
+
+bool isWork(FeatureKind kind) { return kind == FeatureKind::kShape || kind == FeatureKind::kWords; }
 
 GeometryMeasure measureGeometry(const PairSide& a, const PairSide& b) {
   GeometryMeasure m;
   std::size_t i = 0, j = 0;
   const auto& ga = a.geometry;
   const auto& gb = b.geometry;
+  auto shareOf = [&](std::uint64_t key) -> Share& { return isWork(featureKind(key)) ? m.work : m.places; };
   while (i < ga.size() || j < gb.size()) {
     if (j >= gb.size() || (i < ga.size() && ga[i].key < gb[j].key)) {
       m.rawUnion += ga[i++].count;
@@ -62,21 +57,23 @@ GeometryMeasure measureGeometry(const PairSide& a, const PairSide& b) {
       const std::uint32_t shared = std::min(ga[i].count, gb[j].count);
       m.rawShared += shared;
       m.rawUnion += std::max(ga[i].count, gb[j].count);
-      m.heldByB += static_cast<double>(a.geometryWeight[i]) * ga[i].count;
-      m.heldByA += static_cast<double>(b.geometryWeight[j]) * gb[j].count;
+      Share& s = shareOf(ga[i].key);
+      s.heldByB += static_cast<double>(a.geometryWeight[i]) * ga[i].count;
+      s.heldByA += static_cast<double>(b.geometryWeight[j]) * gb[j].count;
       const float w = std::min(a.geometryWeight[i], b.geometryWeight[j]);
       if (w > 0) {
-        m.weightShared += static_cast<double>(w) * shared;
-        const FeatureKind kind = featureKind(ga[i].key);
-        if (kind == FeatureKind::kShape || kind == FeatureKind::kWords) {
-          m.rareShared += static_cast<int>(shared);
-          if (!a.geometryDf.empty() && a.geometryDf[i] == 2) m.onlyTheseTwo += static_cast<int>(shared);
-        }
+        s.shared += static_cast<double>(w) * shared;
+        s.rare += static_cast<int>(shared);
+        if (!a.geometryDf.empty() && a.geometryDf[i] == 2) s.onlyTheseTwo += static_cast<int>(shared);
       }
       ++i;
       ++j;
     }
   }
+  m.work.totalA = a.geometryTotal;
+  m.work.totalB = b.geometryTotal;
+  m.places.totalA = a.placeTotal;
+  m.places.totalB = b.placeTotal;
   return m;
 }
 
@@ -162,13 +159,13 @@ void weighDirection(const DrawingFacts& a, const DrawingFacts& b, const PairEvid
     (toA ? d.pointsA : d.pointsB) += points;
     (toA ? d.forA : d.forB).push_back(std::move(why));
   };
-  if (a.project.empty() != b.project.empty()) give(!a.project.empty(), 3, "it was handed in for an earlier project");
+  if (a.project.empty() != b.project.empty()) give(!a.project.empty(), kEarlierProject, "it was handed in for an earlier project");
 
   const bool comparableClocks = a.created && b.created && a.created->universal == b.created->universal;
   if (comparableClocks && !ev.sameIdentity) {
     const std::int64_t diff = b.created->unixMs - a.created->unixMs;
     if (std::llabs(diff) >= 60000)
-      give(diff > 0, 2, "it was created " + durationText(std::llabs(diff)) + " earlier");
+      give(diff > 0, kCreatedEarlier, "it was created " + durationText(std::llabs(diff)) + " earlier");
   }
   // A copied file keeps the editing time it had, and both go on from there.
   if (a.editingMs && b.editingMs && !ev.sameIdentity) {
@@ -176,21 +173,21 @@ void weighDirection(const DrawingFacts& a, const DrawingFacts& b, const PairEvid
     const std::int64_t more = std::max(ea, eb), less = std::min(ea, eb);
     if (more - less >= 10 * 60000 && more >= 2 * less) {
       // A paste into a fresh drawing brings the work but not the time spent on it.
-      give(ea > eb, 2,
+      give(ea > eb, kMoreEditing,
            "it holds " + durationText(more) + " of editing against " + durationText(less));
     }
   }
   if (a.updated && b.updated && a.updated->universal == b.updated->universal) {
     const std::int64_t diff = b.updated->unixMs - a.updated->unixMs;
-    if (std::llabs(diff) >= 60000) give(diff > 0, 1, "it was last saved " + durationText(std::llabs(diff)) + " earlier");
+    if (std::llabs(diff) >= 60000) give(diff > 0, kSavedEarlier, "it was last saved " + durationText(std::llabs(diff)) + " earlier");
   }
   // The other drawing names this one's student as its author.
   const std::string ownerA = ownerOf(a), ownerB = ownerOf(b);
   const std::string authorA = normalName(a.author), authorB = normalName(b.author);
   const bool bNamesA = fitsOwner(authorB, ownerA) && !fitsOwner(authorB, ownerB);
   const bool aNamesB = fitsOwner(authorA, ownerB) && !fitsOwner(authorA, ownerA);
-  if (bNamesA && !aNamesB) give(true, 3, "the other drawing names its student (" + b.author + ") as author");
-  if (aNamesB && !bNamesA) give(false, 3, "the other drawing names its student (" + a.author + ") as author");
+  if (bNamesA && !aNamesB) give(true, kNamedAsAuthor, "the other drawing names its student (" + b.author + ") as author");
+  if (aNamesB && !bNamesA) give(false, kNamedAsAuthor, "the other drawing names its student (" + a.author + ") as author");
 }
 
 std::string counted(int n, const char* one, const char* many) {
@@ -215,13 +212,19 @@ double beyond(double share, double chance) {
 }  // namespace
 
 double chanceShare(double heldByOthers, double heldByPartner, double total, std::size_t drawings) {
-  if (drawings <= 2 || total <= 0) return 0.0;
+  if (drawings == 2) return kChanceWithoutClass;
+  if (drawings < 2 || total <= 0) return 0.0;
   return std::max(0.0, heldByOthers - heldByPartner) / (static_cast<double>(drawings - 2) * total);
 }
 
 double shareStrength(double shared, double lighter, double chance, double pairWeight) {
   if (lighter <= 0) return 0.0;
   return ramp(beyond(std::min(1.0, shared / lighter), chance), kShareFrom, kShareTo) * enough(shared, pairWeight);
+}
+
+double countStrength(double shared, double pairWeight) {
+  if (pairWeight <= 0) return 0.0;
+  return ramp(shared / pairWeight, kCountFrom, kCountTo);
 }
 
 std::string normalName(std::string_view name) {
@@ -260,7 +263,8 @@ PairFinding judgePair(const PairSide& sa, const PairSide& sb, const ClassContext
   // Identity.
   if (!a.fingerprintGuid.empty() && !b.fingerprintGuid.empty()) {
     if (a.fingerprintGuid == b.fingerprintGuid) {
-      if (ctx.commonIdentities.count(a.fingerprintGuid)) {
+      const bool oneVersion = !a.versionGuid.empty() && a.versionGuid == b.versionGuid;
+      if (ctx.commonIdentities.count(a.fingerprintGuid) && !oneVersion) {
         ev.identityFromTemplate = true;
       } else {
         ev.sameIdentity = true;
@@ -273,26 +277,53 @@ PairFinding judgePair(const PairSide& sa, const PairSide& sb, const ClassContext
   // Creation.
   if (a.created && b.created && a.created->universal == b.created->universal) {
     const std::int64_t ta = a.created->unixMs, tb = b.created->unixMs;
-    const bool common = ctx.commonCreated.count(ta) > 0;
+    // One file copied keeps its creation instant, however many hand it in.
+    const bool common = ctx.commonCreated.count(ta) > 0 && !ev.sameIdentity;
     if (ta == tb && common) {
       ev.createdFromTemplate = true;
-    } else if (ta == tb && ta % 1000 != 0) {
+    } else if (ta == tb && (ta % 1000 != 0 || ev.sameIdentity)) {
       ev.sameCreatedInstant = true;
     } else if (ta / 1000 == tb / 1000 || (ta == tb)) {
       ev.sameCreatedSecond = true;
     }
   }
-  // Geometry and handles.
+  // Geometry and handles. Shapes and words are measured apart from places,
+  // so that a paste which lost its neighbourhood is judged on its shapes,
+  // and a scaled one on its places.
   const GeometryMeasure g = measureGeometry(sa, sb);
   ev.geometrySimilarity = g.rawUnion > 0 ? g.rawShared / g.rawUnion : 0.0;
-  const bool aLighter = sa.geometryTotal <= sb.geometryTotal;
-  const double lighter = aLighter ? sa.geometryTotal : sb.geometryTotal;
-  ev.rareSimilarity = lighter > 0 ? std::min(1.0, g.weightShared / lighter) : 0.0;
-  const double chance = aLighter ? chanceShare(sa.heldByOthers, g.heldByB, sa.geometryTotal, ctx.drawings)
-                                 : chanceShare(sb.heldByOthers, g.heldByA, sb.geometryTotal, ctx.drawings);
-  ev.beyondChance = beyond(ev.rareSimilarity, chance);
-  ev.rareShared = g.rareShared;
-  ev.onlyTheseTwo = g.onlyTheseTwo;
+  struct Weighed {
+    double share = 0, beyond = 0, strength = 0, count = 0;
+  };
+  // Shapes and places of one piece of work tell of one another: either
+  // share is trusted as far as both together are enough.
+  const double sharedWork = g.work.shared + g.places.shared;
+  // Places are measured against the heavier drawing: a paste keeps the
+  // places of all it took, and a drawing with few rare places of its own
+  // shares them easily with the many of another.
+  auto weighShare = [&](const Share& s, double heldByOthersA, double heldByOthersB, bool againstHeavier) {
+    Weighed w;
+    const bool aLighter = (s.totalA <= s.totalB) != againstHeavier;
+    const double lighter = aLighter ? s.totalA : s.totalB;
+    w.share = lighter > 0 ? std::min(1.0, s.shared / lighter) : 0.0;
+    const double chance = aLighter ? chanceShare(heldByOthersA, s.heldByB, s.totalA, ctx.drawings)
+                                   : chanceShare(heldByOthersB, s.heldByA, s.totalB, ctx.drawings);
+    w.beyond = beyond(w.share, chance);
+    w.strength = ramp(w.beyond, kShareFrom, kShareTo) * enough(sharedWork, ctx.pairWeight);
+    if (!(lighter > 0)) w.strength = 0;
+    // Without a third drawing every shared feature is "in no other drawing".
+    w.count = ctx.drawings > 2 ? countStrength(s.shared, ctx.pairWeight) : 0.0;
+    return w;
+  };
+  const Weighed work = weighShare(g.work, sa.heldByOthers, sb.heldByOthers, false);
+  const Weighed places = weighShare(g.places, sa.placesHeldByOthers, sb.placesHeldByOthers, true);
+  // The measure that tells most: places add evidence, never dilute it.
+  const bool byPlaces = places.strength > work.strength;
+  const Weighed& told = byPlaces ? places : work;
+  ev.rareSimilarity = told.share;
+  ev.beyondChance = told.beyond;
+  ev.rareShared = g.work.rare;
+  ev.onlyTheseTwo = g.work.onlyTheseTwo;
   ev.distinctiveA = sa.distinctive;
   ev.distinctiveB = sb.distinctive;
   const HandleMeasure h = measureHandles(sa, sb);
@@ -316,7 +347,12 @@ PairFinding judgePair(const PairSide& sa, const PairSide& sb, const ClassContext
   if (ev.sameVersion) weigh(kSameVersion);
   else if (ev.sameIdentity) weigh(kSameIdentity);
   if (ev.sameCreatedInstant) weigh(ev.differentIdentities ? kSameInstantOtherIds : kSameInstant);
-  const double geometryStrength = shareStrength(g.weightShared, lighter, chance, ctx.pairWeight);
+  // Without a third drawing nothing tells the exercise from a copy's
+  // traces, and drawings of one sheet hold the same shapes: only the places,
+  // the whole layout piece by piece, tell.
+  const double shareOnly = ctx.drawings > 2 ? std::max(work.strength, places.strength) : places.strength;
+  const double partOnly = std::max(work.count, places.count);
+  const double geometryStrength = std::max(shareOnly, partOnly);
   const double handleStrength = shareStrength(h.weightShared, lighterHandles, 0.0, ctx.pairWeight);
   weigh(geometryStrength);
   weigh(handleStrength);
@@ -338,21 +374,36 @@ PairFinding judgePair(const PairSide& sa, const PairSide& sb, const ClassContext
   if (ev.sameCreatedInstant)
     r.push_back("Both were created at the same millisecond, " + instantText(*a.created, true) +
                 (ev.differentIdentities ? ", though their identities differ." : "."));
-  if (g.weightShared > 0) {
-    std::string s = "They share " + counted(g.rareShared, "entity", "entities") +
-                    " (shapes and texts) that neither the template nor most of the class has (" +
-                    std::to_string(sa.distinctive) + " in " + nameA + ", " + std::to_string(sb.distinctive) + " in " +
-                    nameB + ")";
-    if (g.onlyTheseTwo > 0) s += ", " + std::to_string(g.onlyTheseTwo) + " of them in no other drawing";
-    s += "; weighed by rarity, with the order and layout of the parts, that is " + percentText(ev.rareSimilarity) +
-         " of the lighter drawing, " + percentText(ev.beyondChance) +
-         " beyond what two drawings of this class share by chance.";
-    r.push_back(s);
+  if ((g.work.shared > 0 && ctx.drawings > 2) || g.places.shared > 0) {
+    const bool aLighter = sa.geometryTotal <= sb.geometryTotal;
+    const std::string& lighterName = aLighter ? nameA : nameB;
+    const std::string& otherName = aLighter ? nameB : nameA;
+    const int own = aLighter ? sa.distinctive : sb.distinctive;
+    std::string s;
+    if (g.work.rare > 0 && ctx.drawings > 2) {
+      s = counted(g.work.rare, "shape or text", "shapes and texts") +
+          " that neither the template nor most of the class has are in both drawings";
+      if (g.work.onlyTheseTwo > 0)
+        s += ", " + std::to_string(g.work.onlyTheseTwo) + " of them in no other drawing of the class";
+      s += ": " + std::to_string(std::min(g.work.rare, own)) + " of the " + std::to_string(own) + " such in " +
+           lighterName + " are in " + otherName + " (" + std::to_string(sa.distinctive) + " in " + nameA + ", " +
+           std::to_string(sb.distinctive) + " in " + nameB + ").";
+    }
+    if (g.places.rare > 0) {
+      std::string p = counted(g.places.rare, "part sits", "parts sit") +
+                      " next to the same neighbour at the same distance and angle in both drawings";
+      if (g.places.onlyTheseTwo > 0)
+        p += ", " + std::to_string(g.places.onlyTheseTwo) + " of them in no other drawing of the class";
+      p += byPlaces || g.work.rare == 0 ? ", whatever the size, turn or position of the whole." : ".";
+      s += (s.empty() ? "" : " ") + p;
+    }
+    if (!isCopy(out.verdict) && out.score < kNotable) s += " That is little against what each drew.";
+    r.push_back("They share work: " + s);
   }
   if (h.shared > 0)
     r.push_back("They hold " + counted(h.shared, "entity", "entities") +
                 " under the same handles with the same shape, beyond the template (" +
-                percentText(ev.handleOverlap) + " of the lighter drawing's own, weighed by rarity).");
+                percentText(ev.handleOverlap) + " of what the lighter drawing holds beyond the class's common work).");
   if (!ev.sharedName.empty()) {
     const std::string shown = "\"" + spelled(a, ev.sharedName) + "\"";
     if (ev.nameIgnored) {
@@ -384,7 +435,7 @@ PairFinding judgePair(const PairSide& sa, const PairSide& sb, const ClassContext
     innocent.push_back(percentText(ev.rawHandleOverlap) +
                        " of the handle numbers are the same, but they are the template's, or numbers every "
                        "drawing started from the template gives out, holding other entities.");
-  if (ev.geometrySimilarity >= kLooksAlike && geometryStrength < 0.5)
+  if (ev.geometrySimilarity >= kLooksAlike && geometryStrength < 0.5 && g.work.onlyTheseTwo == 0)
     innocent.push_back("They are " + percentText(ev.geometrySimilarity) +
                        " alike, but what they share is what most of the class draws (the exercise and the template).");
   const bool somethingMatched =
@@ -396,7 +447,7 @@ PairFinding judgePair(const PairSide& sa, const PairSide& sb, const ClassContext
   Direction d;
   weighDirection(a, b, ev, d);
   const int lead = d.pointsA - d.pointsB;
-  if (lead >= 2 || lead <= -2) {
+  if (lead >= kDirectionLead || lead <= -kDirectionLead) {
     const bool sourceA = lead > 0;
     out.likelySource = sourceA ? 0 : 1;
     out.direction = (sourceA ? nameA : nameB) + " is likely the source: " + joinReasons(sourceA ? d.forA : d.forB) + ".";

@@ -26,12 +26,15 @@ struct PairSide {
   std::span<const Feature> handles;
   std::span<const float> handleWeight;      // parallel to handles
   std::span<const std::uint64_t> handleNumbers;
-  double geometryTotal = 0;                 // the sum of weight times count
+  double geometryTotal = 0;                 // of its shapes and words, the sum of weight times count
+  double placeTotal = 0;                    // the same of its places
   double handleTotal = 0;
   int distinctive = 0;                      // shapes and words that weigh something, each as often as it occurs
-  // What the rest of the class holds of it: the sum over its features of
-  // weight times count times the other drawings that have the feature.
+  // What the rest of the class holds of its shapes and words (and of its
+  // places): the sum over those features of weight times count times the
+  // other drawings that have the feature.
   double heldByOthers = 0;
+  double placesHeldByOthers = 0;
 };
 
 // What the class as a whole says about names, identities and creation
@@ -67,6 +70,11 @@ double chanceShare(double heldByOthers, double heldByPartner, double total, std:
 // drawing holds by chance, `pairWeight` the weight of a feature only two
 // drawings have.
 double shareStrength(double shared, double lighter, double chance, double pairWeight);
+
+// How strongly a shared rarity weight tells of a copy on its own, whatever
+// share of either drawing it is (0..1): part of a drawing pasted beside the
+// copier's own work.
+double countStrength(double shared, double pairWeight);
 
 // Judges a pair; the caller fills in the indices `a` and `b` of the result
 // (the source is given as 0 for `a`, 1 for `b`).

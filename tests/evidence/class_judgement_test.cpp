@@ -73,7 +73,8 @@ TEST(ClassJudgement, TellsEveryKindOfCopyFromHonestWorkAcrossManyClasses) {
           falsePositives += !copied && called;
           falseNegatives += copied && !called;
           EXPECT_EQ(called, copied) << "seed " << seed << ", exercise " << exercise << ", students " << a << " and "
-                                    << b << ": " << verdictText(j.verdict(a, b));
+                                    << b << ": " << verdictText(j.verdict(a, b))
+                                    << (called && !copied ? " / " + j.pair(a, b)->reasons.front() : std::string());
         }
       }
       for (const auto& c : plan.copies) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <random>
 
 #include "evidence/feature_codec.h"
@@ -59,13 +60,67 @@ TEST(Fingerprints, SurviveWhatACopierChangesButNotTheDrawing) {
   EXPECT_NE(keysOf(rewordedFeatures, FeatureKind::kWords), keysOf(original, FeatureKind::kWords));
   // ... but a reworded note keeps its shape and its place among the others.
   EXPECT_EQ(keysOf(rewordedFeatures, FeatureKind::kShape), keysOf(original, FeatureKind::kShape));
-  EXPECT_EQ(keysOf(rewordedFeatures, FeatureKind::kNeighbour), keysOf(original, FeatureKind::kNeighbour));
-  // Another order of work changes the steps between neighbours, not the shapes.
+  EXPECT_EQ(keysOf(rewordedFeatures, FeatureKind::kPlace), keysOf(original, FeatureKind::kPlace));
+  // Another order of work changes nothing; another neighbour changes places.
   auto reordered = part(0, 0);
   std::swap(reordered[0], reordered[2]);
   const auto reorderedFeatures = featuresOf(reordered, Tolerance{});
   EXPECT_EQ(keysOf(reorderedFeatures, FeatureKind::kShape), keysOf(original, FeatureKind::kShape));
-  EXPECT_NE(keysOf(reorderedFeatures, FeatureKind::kNeighbour), keysOf(original, FeatureKind::kNeighbour));
+  EXPECT_EQ(keysOf(reorderedFeatures, FeatureKind::kPlace), keysOf(original, FeatureKind::kPlace));
+  auto shifted = part(0, 0);
+  shifted[2] = line(20.125, 5, 57.3, 33.333);
+  EXPECT_NE(keysOf(featuresOf(shifted, Tolerance{}), FeatureKind::kPlace), keysOf(original, FeatureKind::kPlace));
+}
+
+// The part as a copier's ROTATE, MIRROR and SCALE leave it, about a point.
+std::vector<EntityFacts> transformed(double degrees, bool mirror, double scale, double dx, double dy) {
+  auto out = part(0, 0);
+  const double a = degrees * 3.14159265358979323846 / 180, c = std::cos(a), s = std::sin(a);
+  for (auto& e : out) {
+    auto& n = e.numbers;
+    for (std::size_t i = 0; i + 1 < n.size(); i += 3) {
+      if (e.kind == "AcDbText" && i > 0) break;
+      const double x = n[i], y = mirror ? -n[i + 1] : n[i + 1];
+      n[i] = scale * (c * x - s * y) + dx;
+      n[i + 1] = scale * (s * x + c * y) + dy;
+    }
+    if (e.kind == "AcDbText") n[2] *= scale;
+  }
+  return out;
+}
+
+TEST(Fingerprints, TurnedMirroredAndScaledWorkKeepsWhatTheyLeaveAlone) {
+  const auto original = featuresOf(part(0, 0), Tolerance{});
+  std::mt19937_64 random(21);
+  for (int round = 0; round < 20; ++round) {
+    const double degrees = round < 4 ? 90.0 * round : static_cast<double>(random() % 36000) / 100;
+    const bool mirror = round % 3 == 1;
+    const double dx = static_cast<double>(random() % 100000) / 100 - 500, dy = static_cast<double>(random() % 1000);
+    const auto turned = featuresOf(transformed(degrees, mirror, 1, dx, dy), Tolerance{});
+    EXPECT_EQ(keysOf(turned, FeatureKind::kShape), keysOf(original, FeatureKind::kShape)) << degrees << " " << mirror;
+    EXPECT_EQ(keysOf(turned, FeatureKind::kPlace), keysOf(original, FeatureKind::kPlace)) << degrees << " " << mirror;
+    const double scale = 0.5 + static_cast<double>(random() % 350) / 100;
+    const auto scaled = featuresOf(transformed(degrees, mirror, scale, dx, dy), Tolerance{});
+    EXPECT_EQ(keysOf(scaled, FeatureKind::kPlace), keysOf(original, FeatureKind::kPlace)) << scale;
+    EXPECT_NE(keysOf(scaled, FeatureKind::kShape), keysOf(original, FeatureKind::kShape)) << scale;
+  }
+}
+
+TEST(Fingerprints, AnExplodedPolylineIsTheSameLinesAndArcs) {
+  // A slot: a line, a half circle, a line back and a half circle home.
+  const std::vector<EntityFacts> polyline{
+      {"AcDbPolyline", 5, true, false, "0", {0, 0, 0, 30, 0, 1, 30, 10, 0, 0, 10, 1, 0, 0, 0}, std::nullopt}};
+  const double pi = 3.14159265358979323846;
+  const std::vector<EntityFacts> exploded{
+      line(0, 0, 30, 0), {"AcDbArc", 6, true, false, "0", {30, 5, 0, 5, -pi / 2, pi / 2}, std::nullopt},
+      line(30, 10, 0, 10), {"AcDbArc", 7, true, false, "0", {0, 5, 0, 5, pi / 2, 3 * pi / 2}, std::nullopt}};
+  const auto whole = featuresOf(polyline, Tolerance{}), pieces = featuresOf(exploded, Tolerance{});
+  EXPECT_EQ(keysOf(whole, FeatureKind::kShape), keysOf(pieces, FeatureKind::kShape));
+  EXPECT_EQ(keysOf(whole, FeatureKind::kPlace), keysOf(pieces, FeatureKind::kPlace));
+  // A bulge the other way round is the same arc seen from its other end.
+  auto backwards = polyline;
+  backwards[0].numbers = {0, 0, -1, 0, 10, 0, 30, 10, -1, 30, 0, 0, 0, 0, 0};
+  EXPECT_EQ(keysOf(featuresOf(backwards, Tolerance{}), FeatureKind::kShape), keysOf(whole, FeatureKind::kShape));
 }
 
 TEST(Fingerprints, HandleFeaturesTieTheHandleToTheShape) {

@@ -3,6 +3,7 @@
 #include "evidence/fingerprint.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -55,6 +56,13 @@ EntityFacts text(double x, double y, double h, std::string words, const std::str
 
 // Where a point sits in an entity's numbers, for moving it.
 void move(EntityFacts& e, double dx, double dy) {
+  if (e.kind == "AcDbPolyline") {
+    for (std::size_t i = 0; i + 3 <= e.numbers.size(); i += 3) {
+      e.numbers[i] += dx;
+      e.numbers[i + 1] += dy;
+    }
+    return;
+  }
   const std::string_view layout = veldra::evidence::numberLayout(e.kind);
   std::size_t i = 0;
   for (const char part : layout) {
@@ -66,6 +74,85 @@ void move(EntityFacts& e, double dx, double dy) {
   }
 }
 
+EntityFacts polyline(const std::vector<std::array<double, 3>>& vertices, const std::string& layer) {
+  EntityFacts e{"AcDbPolyline", 0, true, false, layer, {}, std::nullopt};
+  for (const auto& v : vertices) e.numbers.insert(e.numbers.end(), v.begin(), v.end());
+  return e;
+}
+
+// A similarity of the plane: p -> scale * R(turn) * (mirror ? flip y : 1) * p + offset.
+struct Placement {
+  double turn = 0, scale = 1, dx = 0, dy = 0;
+  bool mirror = false;
+  std::array<double, 2> apply(double x, double y) const {
+    if (mirror) y = -y;
+    const double c = std::cos(turn), s = std::sin(turn);
+    return {scale * (c * x - s * y) + dx, scale * (s * x + c * y) + dy};
+  }
+};
+
+// An entity as a copier's MOVE, ROTATE, MIRROR and SCALE leave it.
+EntityFacts placed(EntityFacts e, const Placement& at) {
+  auto point = [&](std::size_t i) {
+    const auto p = at.apply(e.numbers[i], e.numbers[i + 1]);
+    e.numbers[i] = p[0];
+    e.numbers[i + 1] = p[1];
+  };
+  auto angle = [&](double a) { return at.mirror ? at.turn - a : at.turn + a; };
+  if (e.kind == "AcDbLine") {
+    point(0);
+    point(3);
+  } else if (e.kind == "AcDbCircle") {
+    point(0);
+    e.numbers[3] *= at.scale;
+  } else if (e.kind == "AcDbArc") {
+    point(0);
+    e.numbers[3] *= at.scale;
+    const double a0 = angle(e.numbers[4]), a1 = angle(e.numbers[5]);
+    // A mirrored arc runs the other way: its end becomes its start.
+    e.numbers[4] = at.mirror ? a1 : a0;
+    e.numbers[5] = at.mirror ? a0 : a1;
+  } else if (e.kind == "AcDbText") {
+    point(0);
+    e.numbers[2] *= at.scale;
+  } else if (e.kind == "AcDbPolyline") {
+    for (std::size_t i = 0; i + 3 <= e.numbers.size(); i += 3) {
+      point(i);
+      if (at.mirror) e.numbers[i + 2] = -e.numbers[i + 2];
+    }
+  } else {
+    point(0);
+  }
+  return e;
+}
+
+// A polyline as EXPLODE leaves it: a line per straight segment, an arc
+// (counter-clockwise, from its start angle to its end angle) per bulge.
+std::vector<EntityFacts> exploded(const EntityFacts& p) {
+  std::vector<EntityFacts> out;
+  for (std::size_t i = 0; i + 6 <= p.numbers.size(); i += 3) {
+    double x1 = p.numbers[i], y1 = p.numbers[i + 1], x2 = p.numbers[i + 3], y2 = p.numbers[i + 4];
+    double bulge = p.numbers[i + 2];
+    if (bulge == 0) {
+      out.push_back(line(x1, y1, x2, y2, p.layer));
+      continue;
+    }
+    if (bulge < 0) {
+      std::swap(x1, x2);
+      std::swap(y1, y2);
+      bulge = -bulge;
+    }
+    const double sweep = 4 * std::atan(bulge);
+    const double chord = std::hypot(x2 - x1, y2 - y1);
+    const double r = chord / (2 * std::sin(sweep / 2));
+    const double toCentre = chord / 2 / std::tan(sweep / 2);
+    const double ux = (x2 - x1) / chord, uy = (y2 - y1) / chord;
+    const double cx = (x1 + x2) / 2 - uy * toCentre, cy = (y1 + y2) / 2 + ux * toCentre;
+    out.push_back(arc(cx, cy, r, std::atan2(y1 - cy, x1 - cx), std::atan2(y2 - cy, x2 - cx), p.layer));
+  }
+  return out;
+}
+
 // One entity of the sheet, with the other ways students read it.
 struct SheetEntity {
   std::vector<EntityFacts> readings;  // the first is the usual one
@@ -74,7 +161,8 @@ using Part = std::vector<SheetEntity>;
 
 // The exercise: an outline, holes, slots, a chamfer and centre lines, all
 // at typed numbers from the origin, plus the notes the sheet asks for.
-std::vector<Part> makeExercise(int entities, std::mt19937_64& random) {
+// `polylines[p]`, when not empty, is part p drawn as one polyline.
+std::vector<Part> makeExercise(int entities, std::mt19937_64& random, std::vector<EntityFacts>& polylines) {
   std::vector<Part> parts;
   auto pick = [&](int lo, int hi) { return lo + static_cast<int>(random() % static_cast<unsigned>(hi - lo + 1)); };
   int made = 0;
@@ -88,9 +176,11 @@ std::vector<Part> makeExercise(int entities, std::mt19937_64& random) {
   outline.push_back({{line(0, h, 0, 0, "Outline")}});
   made += 5;
   parts.push_back(std::move(outline));
+  polylines.push_back(polyline({{{0, 0, 0}, {w, 0, 0}, {w, h - 20, 0}, {w - 20, h, 0}, {0, h, 0}, {0, 0, 0}}}, "Outline"));
   parts.push_back({{{text(0, -20, 3.5, "ALL DIMENSIONS IN MM", "Text")}},
                    {{text(0, -28, 3.5, "GENERAL TOLERANCE ISO 2768-m", "Text")}}});
   made += 2;
+  polylines.emplace_back();
   while (made < entities) {
     const int kind = static_cast<int>(random() % 4);
     Part part;
@@ -108,6 +198,8 @@ std::vector<Part> makeExercise(int entities, std::mt19937_64& random) {
       part.push_back({{arc(x + len, y, r, -pi / 2, pi / 2, "Outline")}});
       part.push_back({{line(x + len, y + r, x, y + r, "Outline")}});
       part.push_back({{arc(x, y, r, pi / 2, 3 * pi / 2, "Outline")}});
+      polylines.push_back(polyline({{{x, y - r, 0}, {x + len, y - r, 1}, {x + len, y + r, 0}, {x, y + r, 1}, {x, y - r, 0}}},
+                                   "Outline"));
     } else if (kind == 2) {  // a bolt circle
       const double r = pick(2, 4);
       for (int k = 0; k < 4; ++k) {
@@ -121,6 +213,7 @@ std::vector<Part> makeExercise(int entities, std::mt19937_64& random) {
     }
     made += static_cast<int>(part.size());
     parts.push_back(std::move(part));
+    if (polylines.size() < parts.size()) polylines.emplace_back();
   }
   return parts;
 }
@@ -144,12 +237,13 @@ std::vector<EntityFacts> makeTitleBlock(int entities) {
 struct Builder {
   const ClassPlan& plan;
   std::vector<Part> exercise;
+  std::vector<EntityFacts> polylines;  // per part
   std::vector<EntityFacts> titleBlock;
   DrawingEvidence templateDrawing;
 
   explicit Builder(const ClassPlan& p) : plan(p) {
     std::mt19937_64 random(p.seed * 7919u + 17u);
-    exercise = makeExercise(p.exerciseEntities, random);
+    exercise = makeExercise(p.exerciseEntities, random, polylines);
     titleBlock = makeTitleBlock(p.titleBlockEntities);
     std::uint64_t handle = 0x30;
     for (auto& e : titleBlock) e.handle = handle++;
@@ -220,6 +314,11 @@ struct Builder {
     if (std::find(plan.sameSecond.begin(), plan.sameSecond.end(), student) != plan.sameSecond.end())
       created = lab + 5 * kMinute;
     DrawingEvidence d = fresh(student, created, random);
+    auto listed = [&](const std::vector<int>& students) {
+      return std::find(students.begin(), students.end(), student) != students.end();
+    };
+    const bool usesPolylines = listed(plan.polylineStudents);
+    const bool exact = plan.exactNumbers;
 
     // The order the student works through the sheet.
     std::vector<std::size_t> order(exercise.size());
@@ -248,7 +347,16 @@ struct Builder {
       const double a = static_cast<double>(random() % 360) * std::numbers::pi / 180;
       add(line(x, y, x + std::round(len * std::cos(a) * 2) / 2, y + std::round(len * std::sin(a) * 2) / 2, "0"));
     };
+    if (listed(plan.nearlyBlank)) {
+      // The template and a line or two.
+      order.clear();
+      for (int k = 0; k < 1 + static_cast<int>(random() % 2); ++k) stray();
+    }
     for (const std::size_t p : order) {
+      if (usesPolylines && !polylines[p].kind.empty() && !chance(0.03)) {
+        add(polylines[p]);
+        continue;
+      }
       std::vector<std::size_t> inPart(exercise[p].size());
       for (std::size_t k = 0; k < inPart.size(); ++k) inPart[k] = k;
       if (chance(0.2)) std::reverse(inPart.begin(), inPart.end());
@@ -256,17 +364,19 @@ struct Builder {
         const SheetEntity& s = exercise[p][k];
         if (chance(0.03)) continue;  // forgotten
         std::size_t reading = 0;
-        if (s.readings.size() > 1 && chance(0.3)) reading = 1 + random() % (s.readings.size() - 1);
+        if (s.readings.size() > 1 && !exact && chance(0.3)) reading = 1 + random() % (s.readings.size() - 1);
         EntityFacts e = s.readings[reading];
         if (e.text) {
-          // Notes in the student's own words, now and then.
+          // Notes where the student clicked, in the student's own words now and then.
+          e.numbers[0] += static_cast<double>(random() % 60000) / 1000 - 30;
+          e.numbers[1] += static_cast<double>(random() % 20000) / 1000 - 10;
           e.numbers[2] = textHeight;
-          if (chance(0.3)) {
+          if (!exact && chance(0.3)) {
             const char* const variants[] = {"All dimensions in mm", "DIMENSIONS IN MILLIMETRES", "Dims in mm",
                                             "Tolerances per ISO 2768-m", "GENERAL TOLERANCES: ISO 2768 m"};
             e.text = variants[random() % 5];
           }
-        } else if (chance(0.02)) {
+        } else if (!exact && chance(0.02)) {
           // A typing slip in one number.
           e.numbers[random() % 2] += static_cast<double>(1 + random() % 9);
         }
@@ -322,19 +432,54 @@ struct Builder {
       finish(d, std::move(model), std::move(paper));
       return d;
     }
-    // A paste into a fresh drawing, days later.
+    // A paste into a fresh drawing, days later, in the clipboard's order.
     DrawingEvidence d = fresh(c.copier, source.facts.created->unixMs + (24 + static_cast<std::int64_t>(random() % 96)) * 60 * kMinute, random);
-    const double dx = c.kind == CopyKind::kPasted ? 0 : 137.25 + static_cast<double>(random() % 100);
-    const double dy = c.kind == CopyKind::kPasted ? 0 : -42.5 - static_cast<double>(random() % 100);
-    std::vector<EntityFacts> model;
+    auto uniform = [&](double lo, double hi) { return lo + (hi - lo) * static_cast<double>(random() % 1000001) / 1e6; };
+    Placement at;
+    if (c.kind != CopyKind::kPasted) {
+      at.dx = std::round(uniform(-500, 500) * 100) / 100;
+      at.dy = std::round(uniform(-500, 500) * 100) / 100;
+    }
+    const double degree = std::numbers::pi / 180;
+    if (c.kind == CopyKind::kTurned)
+      at.turn = random() % 2 ? static_cast<double>(1 + random() % 3) * 90 * degree : uniform(1, 359) * degree;
+    if (c.kind == CopyKind::kMirrored) {
+      at.mirror = true;
+      if (random() % 2) at.turn = static_cast<double>(random() % 4) * 90 * degree;
+    }
+    if (c.kind == CopyKind::kScaled) {
+      const double factors[] = {0.5, 1.5, 2, 2.5, 3, 4};
+      at.scale = random() % 3 ? factors[random() % 6] : uniform(0.5, 4);
+      if (random() % 2) at.turn = uniform(0, 360) * degree;
+    }
+    std::vector<EntityFacts> model, pasted;
     for (const auto& original : source.entities) {
       if (original.paperSpace) continue;
-      EntityFacts e = original;
-      move(e, dx, dy);
+      EntityFacts e = placed(original, at);
       if (c.kind == CopyKind::kPastedRenamed) {
         e.layer = "L-" + std::to_string(e.layer.size()) + "-" + copier;
         if (e.text) e.text = "Note by " + copier + ": " + std::to_string(e.text->size());
       }
+      if (c.kind == CopyKind::kExploded && e.kind == "AcDbPolyline") {
+        for (auto& piece : exploded(e)) pasted.push_back(std::move(piece));
+        continue;
+      }
+      pasted.push_back(std::move(e));
+    }
+    std::shuffle(pasted.begin(), pasted.end(), random);
+    if (c.kind == CopyKind::kPartial) {
+      // Half the source or more, beside the first part of the copier's own work.
+      const double share = uniform(0.5, 0.9);
+      pasted.resize(static_cast<std::size_t>(std::ceil(share * static_cast<double>(pasted.size()))));
+      DrawingEvidence own = honest(c.copier);
+      for (auto& e : own.entities) {
+        if (e.paperSpace) continue;
+        if (static_cast<double>(model.size()) >= (1 - share) * static_cast<double>(own.entities.size())) break;
+        handOut(d, e, random);
+        model.push_back(std::move(e));
+      }
+    }
+    for (auto& e : pasted) {
       // A paste hands out consecutive handles.
       e.handle = (*d.facts.handseed)++;
       model.push_back(std::move(e));
@@ -355,6 +500,11 @@ const char* copyKindName(CopyKind kind) {
     case CopyKind::kPasted: return "pasted into a fresh drawing";
     case CopyKind::kPastedMoved: return "pasted and moved";
     case CopyKind::kPastedRenamed: return "pasted with layers and texts renamed";
+    case CopyKind::kTurned: return "pasted and turned";
+    case CopyKind::kMirrored: return "pasted and mirrored";
+    case CopyKind::kScaled: return "pasted and scaled";
+    case CopyKind::kExploded: return "pasted with polylines exploded";
+    case CopyKind::kPartial: return "part pasted beside own work";
   }
   return "";
 }
@@ -377,6 +527,21 @@ ClassPlan typicalClass(unsigned seed) {
   return plan;
 }
 
+ClassPlan everyKindClass(unsigned seed) {
+  ClassPlan plan;
+  plan.seed = seed;
+  plan.students = 27;
+  plan.copies = {{CopyKind::kFileCopy, 0, 1},   {CopyKind::kCopyEdited, 2, 3}, {CopyKind::kPasted, 4, 5},
+                 {CopyKind::kPastedMoved, 6, 7}, {CopyKind::kPastedRenamed, 8, 9}, {CopyKind::kTurned, 10, 11},
+                 {CopyKind::kMirrored, 12, 13}, {CopyKind::kScaled, 14, 15}, {CopyKind::kExploded, 16, 17},
+                 {CopyKind::kPartial, 18, 19},   {CopyKind::kTurned, 20, 21},   {CopyKind::kPastedMoved, 21, 22}};
+  plan.polylineStudents = {16};
+  plan.nearlyBlank = {23};
+  plan.sameSecond = {24, 25};
+  plan.labAccount = {25, 26};
+  return plan;
+}
+
 ClassModel makeClass(const ClassPlan& requested) {
   // Plans for more students than the class has are cut to the class.
   ClassPlan plan = requested;
@@ -384,6 +549,8 @@ ClassModel makeClass(const ClassPlan& requested) {
   std::erase_if(plan.copies, [&](const CopyPlan& c) { return !inClass(c.source) || !inClass(c.copier); });
   std::erase_if(plan.sameSecond, [&](int k) { return !inClass(k); });
   std::erase_if(plan.labAccount, [&](int k) { return !inClass(k); });
+  std::erase_if(plan.polylineStudents, [&](int k) { return !inClass(k); });
+  std::erase_if(plan.nearlyBlank, [&](int k) { return !inClass(k); });
   const Builder builder(plan);
   ClassModel model;
   model.templateDrawing = builder.templateDrawing;

@@ -22,12 +22,20 @@ enum class CopyKind {
   kPasted,         // the source's entities pasted into a fresh drawing from the template
   kPastedMoved,    // as kPasted, moved by one vector
   kPastedRenamed,  // as kPastedMoved, with layers renamed and texts reworded
+  kTurned,         // pasted, turned by 90°, 180°, 270° or an odd angle about a point, and moved
+  kMirrored,       // pasted, mirrored about a line through a point, perhaps turned too
+  kScaled,         // pasted and scaled by one factor (0.5 to 4), perhaps turned
+  kExploded,       // pasted with the source's polylines exploded into lines and arcs
+  kPartial,        // half the source or more pasted beside the copier's own work
 };
 const char* copyKindName(CopyKind kind);
 
+// Every paste lists the entities in an order of its own (a clipboard's),
+// and what it does to them (vector, angle, factor, share) is drawn from the
+// class's seed and the copier, so that no test depends on one placement.
 struct CopyPlan {
   CopyKind kind;
-  int source = 0;  // student numbers
+  int source = 0;  // student numbers; a source may itself be a copier listed earlier (a chain)
   int copier = 0;
 };
 
@@ -43,6 +51,9 @@ struct ClassPlan {
   std::vector<int> labAccount;   // honest students whose drawings carry the login "lab3"
   bool loginOnMost = false;      // most drawings carry the login "student"
   bool teacherTemplate = true;   // give the template drawing to the check
+  std::vector<int> polylineStudents;  // honest students who draw the outline and slots as polylines
+  std::vector<int> nearlyBlank;       // honest students who hand in the template and a line or two
+  bool exactNumbers = false;          // nobody slips, reads the sheet otherwise or rewords a note
 };
 
 struct ClassModel {
@@ -58,6 +69,11 @@ struct ClassModel {
 ClassPlan typicalClass(unsigned seed);
 
 ClassModel makeClass(const ClassPlan& plan);
+
+// A class with every kind of copy above (the turned, mirrored, scaled,
+// exploded and partial pastes among them, and a copy of a copy), and
+// honest look-alikes: a nearly blank drawing, the same second, a lab login.
+ClassPlan everyKindClass(unsigned seed);
 
 // A large class for benchmarks: `students` drawings of `entities` entities
 // each, every 50th a copy (of the kinds above in turn).

@@ -1,0 +1,149 @@
+#include "evidence/placement.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+#include <optional>
+#include <unordered_map>
+
+namespace veldra::evidence {
+
+namespace {
+
+struct Candidate {
+  std::size_t a = 0, b = 0;
+};
+
+// The pieces of `b` by x, for finding those near a point.
+class Near {
+ public:
+  explicit Near(std::span<const LocatedPiece> b) : b_(b), order_(b.size()) {
+    for (std::size_t k = 0; k < order_.size(); ++k) order_[k] = k;
+    std::sort(order_.begin(), order_.end(), [&](std::size_t x, std::size_t y) { return b_[x].x < b_[y].x; });
+  }
+  // Whether a piece of the form and size sits within `eps` of (x, y).
+  bool has(double x, double y, std::uint64_t form, double size, double eps) const {
+    auto at = std::lower_bound(order_.begin(), order_.end(), x - eps,
+                               [&](std::size_t k, double v) { return b_[k].x < v; });
+    for (; at != order_.end() && b_[*at].x <= x + eps; ++at) {
+      const LocatedPiece& q = b_[*at];
+      if (std::fabs(q.y - y) <= eps && q.form == form && std::fabs(q.size - size) <= eps) return true;
+    }
+    return false;
+  }
+
+ private:
+  std::span<const LocatedPiece> b_;
+  std::vector<std::size_t> order_;
+};
+
+// A factor as a teacher would write it: "2", "1.5", "0.33".
+std::string number(double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.2f", v);
+  std::string s = buf;
+  while (!s.empty() && s.back() == '0') s.pop_back();
+  if (!s.empty() && s.back() == '.') s.pop_back();
+  return s;
+}
+
+}  // namespace
+
+std::string placementText(const Placement& p) {
+  std::vector<std::string> parts;
+  if (p.mirrored) parts.push_back("mirrored");
+  if (std::fabs(p.scale - 1) > 1e-4) parts.push_back("scaled \xC3\x97" + number(p.scale));
+  double turn = p.turnDegrees;
+  if (turn > 359.95) turn = 0;
+  if (turn > 0.05) {
+    char buf[32];
+    if (std::fabs(turn - std::round(turn)) < 0.05) std::snprintf(buf, sizeof buf, "%.0f", std::round(turn));
+    else std::snprintf(buf, sizeof buf, "%.1f", turn);
+    parts.push_back(std::string("turned by ") + buf + "\xC2\xB0");
+  }
+  if (std::hypot(p.dx, p.dy) > 1e-6 * std::max(1.0, p.scale)) parts.push_back("moved");
+  if (parts.empty()) return "in the same place";
+  std::string out;
+  for (std::size_t k = 0; k < parts.size(); ++k) {
+    if (k > 0) out += k + 1 == parts.size() ? " and " : ", ";
+    out += parts[k];
+  }
+  return out;
+}
+
+std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::span<const LocatedPiece> b,
+                                       std::span<const std::uint8_t> rareA, const Tolerance& tolerance, int tries) {
+  // Pairs of pieces that can only be one another: a rare place or shape of
+  // `a` that `b` has once.
+  std::unordered_map<std::uint64_t, std::pair<std::size_t, int>> placesOfB, shapesOfB;
+  for (std::size_t k = 0; k < b.size(); ++k) {
+    if (b[k].place != 0) {
+      auto& [at, count] = placesOfB[b[k].place];
+      at = k;
+      ++count;
+    }
+    auto& [at, count] = shapesOfB[b[k].shape];
+    at = k;
+    ++count;
+  }
+  constexpr std::size_t kMostCandidates = 64;
+  std::vector<Candidate> candidates;
+  for (std::size_t k = 0; k < a.size() && candidates.size() < kMostCandidates; ++k) {
+    if (!rareA[k]) continue;
+    const auto place = a[k].place != 0 ? placesOfB.find(a[k].place) : placesOfB.end();
+    if (place != placesOfB.end() && place->second.second == 1) {
+      candidates.push_back({k, place->second.first});
+      continue;
+    }
+    const auto shape = shapesOfB.find(a[k].shape);
+    if (shape != shapesOfB.end() && shape->second.second == 1) candidates.push_back({k, shape->second.first});
+  }
+  int rare = 0;
+  for (std::size_t k = 0; k < a.size(); ++k) rare += rareA[k] ? 1 : 0;
+  if (candidates.size() < 2) return std::nullopt;
+
+  const Near near(b);
+  std::optional<Placement> best;
+  int tried = 0;
+  for (std::size_t i = 0; i < candidates.size() && tried < tries; ++i) {
+    for (std::size_t j = i + 1; j < candidates.size() && tried < tries; ++j) {
+      const LocatedPiece &a1 = a[candidates[i].a], &a2 = a[candidates[j].a];
+      const LocatedPiece &b1 = b[candidates[i].b], &b2 = b[candidates[j].b];
+      const double vbx = b2.x - b1.x, vby = b2.y - b1.y;
+      const double lb = std::hypot(vbx, vby);
+      if (lb <= tolerance.length || std::hypot(a2.x - a1.x, a2.y - a1.y) <= tolerance.length) continue;
+      ++tried;
+      for (const bool mirror : {false, true}) {
+        const double f = mirror ? -1.0 : 1.0;
+        const double vax = a2.x - a1.x, vay = f * (a2.y - a1.y);
+        const double scale = lb / std::hypot(vax, vay);
+        const double turn = std::atan2(vby, vbx) - std::atan2(vay, vax);
+        const double c = scale * std::cos(turn), s = scale * std::sin(turn);
+        Placement p;
+        p.m[0] = c, p.m[1] = -s * f, p.m[2] = s, p.m[3] = c * f;
+        p.dx = b1.x - (p.m[0] * a1.x + p.m[1] * a1.y);
+        p.dy = b1.y - (p.m[2] * a1.x + p.m[3] * a1.y);
+        p.scale = scale;
+        p.mirrored = mirror;
+        double degrees = std::fmod(turn * 180 / std::numbers::pi, 360.0);
+        if (degrees < 0) degrees += 360;
+        p.turnDegrees = degrees;
+        // Room for rounding in the drawings' numbers, grown with the scale.
+        const double eps = 10 * tolerance.length * std::max(1.0, scale);
+        for (std::size_t k = 0; k < a.size(); ++k) {
+          if (!rareA[k]) continue;
+          const double x = p.m[0] * a[k].x + p.m[1] * a[k].y + p.dx;
+          const double y = p.m[2] * a[k].x + p.m[3] * a[k].y + p.dy;
+          p.mapped += near.has(x, y, a[k].form, a[k].size * scale, eps) ? 1 : 0;
+        }
+        p.tried = rare;
+        // More pieces mapped wins; on a tie, no mirror.
+        if (!best || p.mapped > best->mapped) best = p;
+      }
+    }
+  }
+  return best;
+}
+
+}  // namespace veldra::evidence

@@ -1,0 +1,52 @@
+#pragma once
+
+// How one drawing's work lies on another's: the move, turn, mirror and
+// scale that carry the rare pieces of one onto the same pieces of the other,
+// found from pieces the two share and counted over all of them.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "evidence/fingerprint.h"
+
+namespace veldra::evidence {
+
+// A piece of a drawing's model space where it sits, for laying drawings onto
+// one another (see fingerprint.h for what shape and place mean).
+struct LocatedPiece {
+  std::uint64_t shape = 0;  // the shape feature's key
+  std::uint64_t place = 0;  // the place feature's key, 0 for none
+  std::uint64_t form = 0;   // what scaling leaves alone
+  double x = 0, y = 0;
+  double size = 0;
+};
+
+// The located model-space pieces of a drawing.
+std::vector<LocatedPiece> locatedPieces(std::span<const EntityFacts> entities, const Tolerance& tolerance);
+
+// A similarity of the plane: (x, y) -> (m[0] x + m[1] y + dx, m[2] x + m[3] y + dy).
+struct Placement {
+  double m[4] = {1, 0, 0, 1};
+  double dx = 0, dy = 0;
+  double turnDegrees = 0;  // 0 to 360, counter-clockwise
+  bool mirrored = false;   // about the x axis, before the turn
+  double scale = 1;
+  int mapped = 0;          // rare pieces of the first drawing that land on the same piece of the other
+  int tried = 0;           // rare pieces of the first drawing
+};
+
+// "turned by 90° and moved", "mirrored", "scaled ×2 and turned by 37.5°",
+// "in the same place".
+std::string placementText(const Placement& placement);
+
+// Finds how `a` lies on `b`: `rareA(piece)` tells whether a piece of `a`
+// weighs something in the class. Tries at most `tries` pairs of shared
+// rare pieces. Nothing when fewer than two rare pieces are shared.
+std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::span<const LocatedPiece> b,
+                                       std::span<const std::uint8_t> rareA, const Tolerance& tolerance,
+                                       int tries = 48);
+
+}  // namespace veldra::evidence

@@ -1,0 +1,70 @@
+#pragma once
+
+// Every rule the evidence check judges by, in one place: how strongly each
+// kind of evidence tells of a copy, the limits of what counts, and the
+// points for which drawing was the source. The score of a pair joins the
+// strengths of its signals as independent signs:
+//   score = 100 * (1 - product over signals of (1 - strength)).
+
+#include <cstddef>
+
+namespace veldra::evidence::rules {
+
+// Identity and creation.
+inline constexpr double kSameVersion = 0.99;          // one file, not even saved since (VERSIONGUID)
+inline constexpr double kSameIdentity = 0.95;         // one file became the other (FINGERPRINTGUID)
+inline constexpr double kSameInstant = 0.90;          // created at the same millisecond, no identity to tell
+inline constexpr double kSameInstantOtherIds = 0.40;  // the same millisecond, though identities differ
+
+// People and time.
+inline constexpr double kNameRare = 0.25;    // a name only these two drawings carry
+inline constexpr double kNameShared = 0.10;  // a name a few drawings carry
+inline constexpr double kSameEditing = 0.20; // equal total editing time
+
+// Shared work (shapes and texts, places, handles): the share of the lighter
+// drawing's rare weight that the other holds too, beyond what a drawing of
+// the class holds by chance, ramped between these two shares...
+inline constexpr double kShareFrom = 0.25, kShareTo = 0.65;
+// ...and trusted fully only from a shared weight of this many features that
+// no third drawing has.
+inline constexpr double kEnoughShared = 4.0;
+// However small a share of the lighter drawing it is, shared rare work of
+// this weight (in features no third drawing has) is a paste of part of a
+// drawing beside the copier's own: ramped from the first to the second.
+inline constexpr double kCountFrom = 8.0, kCountTo = 20.0;
+// A paste that is found turned, mirrored or scaled onto the other drawing
+// maps at least this many rare shapes.
+inline constexpr int kPlacedAtLeast = 4;
+
+// What most of the class has weighs nothing as shared work: more than half
+// the drawings, and at least this many. It never cancels identity evidence.
+inline constexpr std::size_t kMostOfClassAtLeast = 3;
+// A place (a piece beside its neighbour) weighs something only when few
+// drawings have it: more than this share of the class (and more than two
+// drawings) is a way of drawing the sheet that many chose, not a copy's trace.
+inline constexpr double kPlaceCommonShare = 0.125;
+// With no third drawing to tell what drawings of the exercise share by
+// chance, this share is taken as chance.
+inline constexpr double kChanceWithoutClass = 0.9;
+
+// Verdicts below the teacher's thresholds: a score from which a pair is worth
+// a look (a coincidence explained), and an overlap a naive look would flag.
+inline constexpr int kNotable = 20;
+inline constexpr double kLooksAlike = 0.5;
+
+// Finding pairs: what a pair could reach before it is judged at all.
+inline constexpr double kProposeStrength = 0.15;
+// Drawings sharing a creation second or a name are judged pair by pair up to
+// this many; an identity shared by more is judged against its first drawing.
+inline constexpr std::size_t kLargestGroupPaired = 64;
+
+// Direction: points for "this drawing is the source"; a lead of
+// kDirectionLead decides.
+inline constexpr int kEarlierProject = 3;   // handed in for an earlier project
+inline constexpr int kCreatedEarlier = 2;   // created at least a minute earlier
+inline constexpr int kMoreEditing = 2;      // holds far more editing time
+inline constexpr int kSavedEarlier = 1;     // last saved at least a minute earlier
+inline constexpr int kNamedAsAuthor = 3;    // the other drawing names its student as author
+inline constexpr int kDirectionLead = 2;
+
+}  // namespace veldra::evidence::rules
