@@ -13,6 +13,9 @@
 // Entities with a handle also give a handle feature (the handle with its
 // shape), the evidence of entities taken over under their own handles.
 // Keys are stable across runs and platforms: the evidence store keeps them.
+// kFeatureVersion names what featuresOf makes: raise it with any change to
+// the features or their keys, and the store's features made before are
+// made afresh from the drawings.
 
 #include <cstdint>
 #include <span>
@@ -22,6 +25,8 @@
 #include "evidence/drawing_evidence.h"
 
 namespace veldra::evidence {
+
+inline constexpr int kFeatureVersion = 1;
 
 // Steps numbers are rounded to before they are compared.
 struct Tolerance {
