@@ -21,24 +21,16 @@ bool writeInstallLocation(const std::filesystem::path& folder) {
 
 #else
 
-#include <QFile>
-#include <QSettings>
+#include "app/settings_file.h"
 
 namespace veldra {
 
+// The file the window's settings class keeps, read here without it: the
+// command-line tools need no toolkit. Writing stays with the toolkit
+// (settings_store_qt.cpp), which keeps the rest of the file as it is.
 std::filesystem::path readInstallLocation() {
-  const QSettings store(QSettings::NativeFormat, QSettings::UserScope, kSettingsOrganization,
-                        kSettingsApplication);
-  const QString value = store.value(kInstallLocationKey).toString();
-  return pathFromUtf8(QFile::encodeName(value).toStdString());
-}
-
-bool writeInstallLocation(const std::filesystem::path& folder) {
-  QSettings store(QSettings::NativeFormat, QSettings::UserScope, kSettingsOrganization,
-                  kSettingsApplication);
-  store.setValue(kInstallLocationKey, QFile::decodeName(QByteArray::fromStdString(utf8FromPath(folder))));
-  store.sync();
-  return store.status() == QSettings::NoError;
+  const auto value = readSettingsFileValue(kSettingsOrganization, kSettingsApplication, kInstallLocationKey);
+  return value ? pathFromUtf8(*value) : std::filesystem::path();
 }
 
 }  // namespace veldra

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <system_error>
-#include <thread>
 
 #include "compare/local_time.h"
+#include "platform/file_facts.h"
 
 namespace veldra {
 
@@ -33,7 +33,7 @@ double localCreationDate(const veldra::dwg::Summary& summary, const OffsetFuncti
 
 NativeDrawingHost::NativeDrawingHost(OffsetFunction offset, std::uintmax_t readAheadBytes)
     : readAheadBytes_(readAheadBytes),
-      threads_(std::max(2u, std::thread::hardware_concurrency())),
+      threads_(std::max(2u, processorCount())),
       offset_(std::move(offset)) {}
 
 namespace {
@@ -84,7 +84,7 @@ void NativeDrawingHost::readAhead(const std::vector<std::filesystem::path>& draw
 }
 
 void NativeDrawingHost::launchAhead() {
-  const std::size_t window = std::max(2u, std::thread::hardware_concurrency());
+  const std::size_t window = std::max(2u, processorCount());
   while (ahead_.size() < window && nextToRead_ < toRead_.size()) {
     const auto& drawing = toRead_[nextToRead_];
     const std::uintmax_t cost = readingCost(drawing);

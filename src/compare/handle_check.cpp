@@ -6,11 +6,19 @@
 
 namespace veldra {
 
+namespace {
+// Pairs compared between two showings of the pair at hand: showing one asks
+// the view (and through it the clock) for work that costs far more than
+// comparing a pair.
+constexpr int kPairsPerShowing = 4096;
+}  // namespace
+
 std::vector<HandleMatch> findHandleMatches(const DrawingTable& table, double threshold, RunProgress& progress) {
   const int n = static_cast<int>(table.size());
   const HandleMatcher matcher(table.handles);
   std::vector<int> counts;
   std::vector<HandleMatch> pairs;
+  int untilShown = 1;
   for (int i = 0; i + 1 < n; ++i) {
     const int s1 = matcher.tokenCount(i);
     if (s1 == 0) {
@@ -19,7 +27,10 @@ std::vector<HandleMatch> findHandleMatches(const DrawingTable& table, double thr
     }
     matcher.matchesFrom(i, counts);
     for (int j = i + 1; j < n; ++j) {
-      progress.comparing(i + 1, j + 1);
+      if (--untilShown == 0 || j + 1 == n) {
+        progress.comparing(i + 1, j + 1);
+        untilShown = kPairsPerShowing;
+      }
       const HandleMatch match{static_cast<std::size_t>(i), static_cast<std::size_t>(j),
                               counts[static_cast<std::size_t>(j)], s1, matcher.tokenCount(j)};
       if (match.full() || match.percentage() >= threshold) pairs.push_back(match);

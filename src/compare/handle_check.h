@@ -31,8 +31,9 @@ struct HandleFindings : Findings {
 };
 
 // Every pair whose match reaches `threshold` percent, or that matches fully.
-// A first drawing without handles starts no pair. The status names each
-// pair compared; the elapsed time is marked after each first drawing; the
+// A first drawing without handles starts no pair. The status names the
+// first pair, every few thousandth after it and the last pair of each first
+// drawing; the elapsed time is marked after each first drawing; the
 // entity counter is set once at the end when a pair was found.
 std::vector<HandleMatch> findHandleMatches(const DrawingTable& table, double threshold, RunProgress& progress);
 

@@ -1,5 +1,7 @@
 #include "evidence/evidence_run.h"
 
+#include <charconv>
+#include <map>
 #include <system_error>
 
 #include "app/textfile.h"
@@ -23,8 +25,23 @@ std::filesystem::path reportFile(const Workspace& workspace, const std::string& 
   return workspace.path({kReportFolder, project + ".txt"});
 }
 
+std::string featureScheme(const Tolerance& tolerance) {
+  // Shortest texts that read back as the same numbers.
+  auto number = [](double v) {
+    char buffer[32];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, v).ptr;
+    return std::string(buffer, end);
+  };
+  return std::to_string(kFeatureVersion) + " " + number(tolerance.length) + " " + number(tolerance.angle);
+}
+
 RunResult runEvidenceCheck(const Workspace& workspace, const std::string& project, const EvidenceSettings& settings,
                            const RunControl& control) {
+  return runEvidenceCheck(workspace, project, settings, control, readDrawingEvidence);
+}
+
+RunResult runEvidenceCheck(const Workspace& workspace, const std::string& project, const EvidenceSettings& settings,
+                           const RunControl& control, const DrawingReader& reader) {
   RunResult result;
   auto fail = [&](std::string why) {
     result.outcome = RunOutcome::kError;
@@ -44,14 +61,26 @@ RunResult runEvidenceCheck(const Workspace& workspace, const std::string& projec
   std::string storeError;
   std::unique_ptr<EvidenceStore> store;
   std::unique_ptr<ArchiveSource> archive;
+  std::error_code ec;
+  const bool storeThere = std::filesystem::is_regular_file(storeFile(workspace), ec);
   if (!settings.against.empty()) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(storeFile(workspace), ec))
+    if (!storeThere)
       return fail("there is no evidence store in the workspace yet, so no earlier project to compare against");
     store = EvidenceStore::open(storeFile(workspace), storeError);
     if (!store) return fail(storeError);
     archive = store->archive(settings.against, storeError);
     if (!archive) return fail(storeError);
+  } else if (storeThere) {
+    // Only to take over what is kept of unchanged drawings; a store that
+    // cannot be opened now is reported when the evidence is saved.
+    store = EvidenceStore::open(storeFile(workspace), storeError);
+    storeError.clear();
+  }
+  const std::string scheme = featureScheme(settings.tolerance);
+  std::map<std::string, KeptDrawing> kept;
+  if (store) {
+    std::string keptError;
+    kept = store->keptDrawings(project, scheme, keptError);
   }
 
   ClassInput input;
@@ -74,8 +103,11 @@ RunResult runEvidenceCheck(const Workspace& workspace, const std::string& projec
       return fail("the template drawing " + utf8Path(t) + " cannot be read (" +
                   (facts.problem ? problemReason(*facts.problem) : std::string("not read")) + "); " + kNothingJudged);
   }
-  input.drawings = readDrawings(visits.drawings, control);
+  ClassReading reading = readChangedDrawings(visits.drawings, kept, control, reader);
+  kept.clear();
   if (control.cancelled()) return cancelled();
+  input.drawings = std::move(reading.drawings);
+  input.known = std::move(reading.known);
 
   Judgement judgement = judgeClass(input, settings, archive.get(), control);
   if (judgement.cancelled || control.cancelled()) return cancelled();
@@ -85,7 +117,6 @@ RunResult runEvidenceCheck(const Workspace& workspace, const std::string& projec
   // Keep the evidence and write the report; a failure here leaves the
   // findings as they are, with a warning.
   control.report("Saving the evidence", 0, 1);
-  std::error_code ec;
   if (!store) {
     std::filesystem::create_directories(storeFile(workspace).parent_path(), ec);
     store = EvidenceStore::open(storeFile(workspace), storeError);
@@ -96,7 +127,7 @@ RunResult runEvidenceCheck(const Workspace& workspace, const std::string& projec
                                  std::vector<DrawingFacts>(result.findings.drawings.begin(),
                                                            result.findings.drawings.begin() +
                                                                static_cast<std::ptrdiff_t>(result.findings.projectDrawings)),
-                                 judgement.judged, judgement.commonKeys, storeError)) {
+                                 judgement.judged, judgement.commonKeys, storeError, reading.stamps, scheme)) {
     result.warnings.push_back("The evidence was not kept in " + utf8Path(storeFile(workspace)) + ": " + storeError);
   }
   const auto report = reportFile(workspace, project);

@@ -12,6 +12,7 @@
 #include "app/workspace.h"
 #include "evidence/evidence_store.h"
 #include "evidence/findings.h"
+#include "evidence/project_drawings.h"
 #include "evidence/settings.h"
 
 namespace veldra::evidence {
@@ -40,8 +41,20 @@ struct RunResult {
 // workspace. `control.progress` is called on the thread that runs it;
 // setting `*control.cancel` from any thread stops it soon after, with
 // nothing written.
+//
+// A drawing whose file is unchanged since the store kept it (size, time and
+// identity), with features made by the same scheme, is taken from the store
+// instead of being read again.
 RunResult runEvidenceCheck(const Workspace& workspace, const std::string& project, const EvidenceSettings& settings,
                            const RunControl& control);
+// The same, reading drawings through `reader`.
+RunResult runEvidenceCheck(const Workspace& workspace, const std::string& project, const EvidenceSettings& settings,
+                           const RunControl& control, const DrawingReader& reader);
+
+// What the features of a check with this tolerance are made by: the
+// fingerprint's version and the tolerance. Kept features of another scheme
+// are made afresh.
+std::string featureScheme(const Tolerance& tolerance);
 
 // The teacher's choices for a project as last saved in the workspace's
 // evidence store: defaults when none were saved or there is no store yet

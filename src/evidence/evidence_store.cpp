@@ -11,7 +11,9 @@ namespace veldra::evidence {
 
 namespace {
 
-constexpr int kSchemaVersion = 1;
+// 1: the first store. 2: each drawing's file stamp and the scheme its
+// features were made by, so that an unchanged drawing is not read again.
+constexpr int kSchemaVersion = 2;
 // Drawings a sketch value may lead to before it is taken for a value every
 // drawing of some exercise has, and passed over.
 constexpr int kLongestPosting = 1000;
@@ -46,7 +48,11 @@ CREATE TABLE IF NOT EXISTS drawings (
   preview_height INTEGER NOT NULL,
   preview BLOB,
   entity_count INTEGER NOT NULL,
-  features BLOB
+  features BLOB,
+  file_size INTEGER,
+  file_modified INTEGER,
+  file_identity TEXT,
+  feature_scheme TEXT
 );
 CREATE INDEX IF NOT EXISTS drawings_by_project ON drawings(project);
 CREATE INDEX IF NOT EXISTS drawings_by_identity ON drawings(fingerprint_guid);
@@ -64,6 +70,21 @@ CREATE TABLE IF NOT EXISTS project_settings (
   term TEXT NOT NULL
 );
 )sql";
+
+const char* const kFileStampColumns = R"sql(
+ALTER TABLE drawings ADD COLUMN file_size INTEGER;
+ALTER TABLE drawings ADD COLUMN file_modified INTEGER;
+ALTER TABLE drawings ADD COLUMN file_identity TEXT;
+ALTER TABLE drawings ADD COLUMN feature_scheme TEXT;
+)sql";
+
+// The columns a drawing's facts are read from, in the order factsFromRow
+// takes them.
+#define VELDRA_FACT_COLUMNS                                                                                        \
+  "d.path, d.name, p.name, d.problem_kind, d.problem_detail, d.readable, d.version, d.created, "                   \
+  "d.created_universal, d.updated, d.updated_universal, d.editing, d.handseed, d.fingerprint_guid, "               \
+  "d.version_guid, d.author, d.last_saved_by, d.preview_format, d.preview_width, d.preview_height, d.preview, " \
+  "d.entity_count, d.features"
 
 std::string lastError(sqlite3* db) { return sqlite3_errmsg(db); }
 
@@ -165,6 +186,39 @@ std::filesystem::path pathFromUtf8(const std::string& text) {
   return std::filesystem::path(std::u8string(text.begin(), text.end()));
 }
 
+// A drawing's facts from a row that starts with VELDRA_FACT_COLUMNS.
+DrawingFacts factsFromRow(const Statement& q) {
+  DrawingFacts f;
+  f.path = pathFromUtf8(q.text(0));
+  f.name = pathFromUtf8(q.text(1));
+  f.project = q.text(2);
+  if (!q.isNull(3)) {
+    const auto kind = q.integer(3);
+    if (kind >= 0 && kind <= static_cast<std::int64_t>(ProblemKind::kNoHandles))
+      f.problem = ProblemDrawing{f.path, static_cast<ProblemKind>(kind), q.text(4)};
+  }
+  f.readable = q.integer(5) != 0;
+  if (f.problem) f.problem->read = f.readable;
+  f.version = q.text(6);
+  if (!q.isNull(7)) f.created = Instant{q.integer(7), q.integer(8) != 0};
+  if (!q.isNull(9)) f.updated = Instant{q.integer(9), q.integer(10) != 0};
+  if (!q.isNull(11)) f.editingMs = q.integer(11);
+  if (!q.isNull(12)) f.handseed = static_cast<std::uint64_t>(q.integer(12));
+  f.fingerprintGuid = q.text(13);
+  f.versionGuid = q.text(14);
+  f.author = q.text(15);
+  f.lastSavedBy = q.text(16);
+  const auto format = q.integer(17);
+  if (format >= 0 && format <= static_cast<std::int64_t>(veldra::dwg::PreviewFormat::kWmf))
+    f.preview.format = static_cast<veldra::dwg::PreviewFormat>(format);
+  f.preview.width = static_cast<int>(q.integer(18));
+  f.preview.height = static_cast<int>(q.integer(19));
+  f.preview.bytes = q.blob(20);
+  f.entityCount = static_cast<std::size_t>(q.integer(21));
+  return f;
+}
+constexpr int kFeaturesColumn = 22;
+
 std::string joinLines(const std::vector<std::string>& items) {
   std::string out;
   for (const auto& item : items) out += item + "\n";
@@ -239,44 +293,13 @@ class StoreArchive : public ArchiveSource {
   }
 
   std::optional<ArchivedDrawing> load(std::int64_t id) override {
-    Statement q(db_,
-                "SELECT d.path, d.name, p.name, d.problem_kind, d.problem_detail, d.readable, d.version, d.created, "
-                "d.created_universal, d.updated, d.updated_universal, d.editing, d.handseed, d.fingerprint_guid, "
-                "d.version_guid, d.author, d.last_saved_by, d.preview_format, d.preview_width, d.preview_height, "
-                "d.preview, d.entity_count, d.features FROM drawings d JOIN projects p ON p.id = d.project "
-                "WHERE d.id = ?");
+    Statement q(db_, "SELECT " VELDRA_FACT_COLUMNS " FROM drawings d JOIN projects p ON p.id = d.project WHERE d.id = ?");
     q.bind(1, id);
     if (!q.step()) return std::nullopt;
     ArchivedDrawing a;
     a.id = id;
-    DrawingFacts& f = a.facts;
-    f.path = pathFromUtf8(q.text(0));
-    f.name = pathFromUtf8(q.text(1));
-    f.project = q.text(2);
-    if (!q.isNull(3)) {
-      const auto kind = q.integer(3);
-      if (kind >= 0 && kind <= static_cast<std::int64_t>(ProblemKind::kNoHandles))
-        f.problem = ProblemDrawing{f.path, static_cast<ProblemKind>(kind), q.text(4)};
-    }
-    f.readable = q.integer(5) != 0;
-    if (f.problem) f.problem->read = f.readable;
-    f.version = q.text(6);
-    if (!q.isNull(7)) f.created = Instant{q.integer(7), q.integer(8) != 0};
-    if (!q.isNull(9)) f.updated = Instant{q.integer(9), q.integer(10) != 0};
-    if (!q.isNull(11)) f.editingMs = q.integer(11);
-    if (!q.isNull(12)) f.handseed = static_cast<std::uint64_t>(q.integer(12));
-    f.fingerprintGuid = q.text(13);
-    f.versionGuid = q.text(14);
-    f.author = q.text(15);
-    f.lastSavedBy = q.text(16);
-    const auto format = q.integer(17);
-    if (format >= 0 && format <= static_cast<std::int64_t>(veldra::dwg::PreviewFormat::kWmf))
-      f.preview.format = static_cast<veldra::dwg::PreviewFormat>(format);
-    f.preview.width = static_cast<int>(q.integer(18));
-    f.preview.height = static_cast<int>(q.integer(19));
-    f.preview.bytes = q.blob(20);
-    f.entityCount = static_cast<std::size_t>(q.integer(21));
-    if (auto features = decodeFeatures(q.blob(22))) a.features = std::move(*features);
+    a.facts = factsFromRow(q);
+    if (auto features = decodeFeatures(q.blob(kFeaturesColumn))) a.features = std::move(*features);
     else return std::nullopt;
     return a;
   }
@@ -328,7 +351,14 @@ std::unique_ptr<EvidenceStore> EvidenceStore::open(const std::filesystem::path& 
     error = "the evidence store " + utf8Path(file) + " was written by a newer version of this program";
     return nullptr;
   }
-  if (found == 0) {
+  if (found == 1) {
+    Transaction t(db, error);
+    if (!t.open() || !exec(db, kFileStampColumns, error) ||
+        !exec(db, ("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str(), error) || !t.commit(error)) {
+      error = "cannot bring the evidence store " + utf8Path(file) + " up to date: " + error;
+      return nullptr;
+    }
+  } else if (found == 0) {
     Transaction t(db, error);
     if (!t.open() || !exec(db, kSchema, error) ||
         !exec(db, ("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str(), error) || !t.commit(error)) {
@@ -341,7 +371,8 @@ std::unique_ptr<EvidenceStore> EvidenceStore::open(const std::filesystem::path& 
 
 bool EvidenceStore::saveProject(const std::string& project, const std::string& term, std::int64_t judgedAtUnixMs,
                                 const std::vector<DrawingFacts>& drawings, const std::vector<JudgedDrawing>& judged,
-                                const std::vector<std::uint64_t>& commonKeys, std::string& error) {
+                                const std::vector<std::uint64_t>& commonKeys, std::string& error,
+                                const std::vector<std::optional<FileStamp>>& stamps, const std::string& featureScheme) {
   Transaction t(db_, error);
   if (!t.open()) return false;
   auto fail = [&](const char* what) {
@@ -366,7 +397,8 @@ bool EvidenceStore::saveProject(const std::string& project, const std::string& t
                    "INSERT INTO drawings (project, path, name, problem_kind, problem_detail, readable, version, "
                    "created, created_universal, updated, updated_universal, editing, handseed, fingerprint_guid, "
                    "version_guid, author, last_saved_by, preview_format, preview_width, preview_height, preview, "
-                   "entity_count, features) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+                   "entity_count, features, file_size, file_modified, file_identity, feature_scheme) "
+                   "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
   Statement sketch(db_, "INSERT OR IGNORE INTO sketch (value, project, drawing) VALUES (?, ?, ?)");
   for (std::size_t i = 0; i < drawings.size(); ++i) {
     const DrawingFacts& f = drawings[i];
@@ -387,6 +419,13 @@ bool EvidenceStore::saveProject(const std::string& project, const std::string& t
     insert.bind(22, static_cast<std::int64_t>(f.entityCount));
     if (f.readable && i < judged.size()) insert.bindBlob(23, encodeFeatures(judged[i].features));
     else insert.bindNull(23);
+    // Without its stamp a drawing is read again next time.
+    if (i < stamps.size() && stamps[i] && !featureScheme.empty()) {
+      insert.bind(24, static_cast<std::int64_t>(stamps[i]->size)).bind(25, stamps[i]->modifiedNs);
+      insert.bind(26, stamps[i]->identity).bind(27, featureScheme);
+    } else {
+      insert.bindNull(24).bindNull(25).bindNull(26).bindNull(27);
+    }
     if (!insert.run()) return fail("cannot save a drawing's evidence");
     const std::int64_t drawingId = sqlite3_last_insert_rowid(db_);
     if (i < judged.size()) {
@@ -398,6 +437,39 @@ bool EvidenceStore::saveProject(const std::string& project, const std::string& t
     }
   }
   return t.commit(error);
+}
+
+std::map<std::string, KeptDrawing> EvidenceStore::keptDrawings(const std::string& project,
+                                                                const std::string& featureScheme,
+                                                                std::string& error) {
+  std::map<std::string, KeptDrawing> out;
+  if (featureScheme.empty()) return out;
+  Statement q(db_,
+              "SELECT " VELDRA_FACT_COLUMNS ", d.file_size, d.file_modified, d.file_identity FROM drawings d "
+              "JOIN projects p ON p.id = d.project WHERE p.name = ? AND d.feature_scheme = ? "
+              "AND d.file_identity IS NOT NULL");
+  q.bind(1, project).bind(2, featureScheme);
+  while (q.step()) {
+    KeptDrawing kept;
+    kept.facts = factsFromRow(q);
+    kept.facts.project.clear();
+    if (kept.facts.readable) {
+      // A readable drawing is taken only with its features.
+      auto features = decodeFeatures(q.blob(kFeaturesColumn));
+      if (!features) continue;
+      kept.features = std::move(*features);
+    }
+    kept.stamp.size = static_cast<std::uint64_t>(q.integer(kFeaturesColumn + 1));
+    kept.stamp.modifiedNs = q.integer(kFeaturesColumn + 2);
+    kept.stamp.identity = q.text(kFeaturesColumn + 3);
+    std::string path = q.text(0);
+    out.insert_or_assign(std::move(path), std::move(kept));
+  }
+  if (!q.ok()) {
+    error = lastError(db_);
+    out.clear();
+  }
+  return out;
 }
 
 bool EvidenceStore::removeProject(const std::string& project, std::string& error) {

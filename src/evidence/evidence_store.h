@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,6 +17,7 @@
 #include "evidence/archive.h"
 #include "evidence/judge.h"
 #include "evidence/settings.h"
+#include "platform/file_facts.h"
 
 struct sqlite3;
 
@@ -26,6 +28,14 @@ struct StoredProject {
   std::string term;
   std::int64_t judgedAtUnixMs = 0;
   std::size_t drawings = 0;
+};
+
+// What the store kept of a drawing as last judged: enough to judge it again
+// without reading it, as long as its file is unchanged.
+struct KeptDrawing {
+  FileStamp stamp;                          // of the file when it was read
+  DrawingFacts facts;                       // as stored; path and name as visited then
+  std::optional<DrawingFeatures> features;  // a readable drawing's
 };
 
 class EvidenceStore {
@@ -39,10 +49,19 @@ class EvidenceStore {
   // is not a store of this program.
   static std::unique_ptr<EvidenceStore> open(const std::filesystem::path& file, std::string& error);
 
-  // Replaces what the store keeps of the project with this judgement.
+  // Replaces what the store keeps of the project with this judgement, in
+  // one transaction. A drawing given with the stamp its file had when read
+  // (parallel to `drawings`) and the scheme its features were made by can be
+  // taken back by keptDrawings().
   bool saveProject(const std::string& project, const std::string& term, std::int64_t judgedAtUnixMs,
                    const std::vector<DrawingFacts>& drawings, const std::vector<JudgedDrawing>& judged,
-                   const std::vector<std::uint64_t>& commonKeys, std::string& error);
+                   const std::vector<std::uint64_t>& commonKeys, std::string& error,
+                   const std::vector<std::optional<FileStamp>>& stamps = {}, const std::string& featureScheme = {});
+  // The project's drawings kept with a stamp and features of `featureScheme`,
+  // by their full path (UTF-8) as visited. Empty when there are none, or
+  // with the reason in `error` when the store cannot be read.
+  std::map<std::string, KeptDrawing> keptDrawings(const std::string& project, const std::string& featureScheme,
+                                                  std::string& error);
   bool removeProject(const std::string& project, std::string& error);
   std::vector<StoredProject> projects(std::string& error);
 

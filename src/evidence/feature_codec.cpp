@@ -4,10 +4,11 @@ namespace veldra::evidence {
 
 namespace {
 
-// 2: shapes by their own sizes and places by nearest neighbours, whatever
-// the order, turn, mirror or scale; features kept under 1 are not read back,
-// so that an earlier project kept under 1 must be judged again to compare.
-constexpr std::uint8_t kFormat = 2;
+// The features' own version (2: shapes by their own sizes and places by
+// nearest neighbours, whatever the order, turn, mirror or scale); features
+// kept under another are not read back, so that an earlier project kept
+// under 1 must be judged again to compare.
+constexpr std::uint8_t kFormat = kFeatureVersion;
 
 class Writer {
  public:

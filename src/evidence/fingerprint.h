@@ -14,8 +14,10 @@
 //           them, so that scaling leaves it alone too.
 // Entities with a handle also give a handle feature (the handle with its
 // shape), the evidence of entities taken over under their own handles.
-// Keys are stable across runs and platforms: the evidence store keeps them,
-// under the feature format of feature_codec.cpp.
+// Keys are stable across runs and platforms: the evidence store keeps them.
+// kFeatureVersion names what featuresOf makes: raise it with any change to
+// the features or their keys, and the store's features made before are
+// made afresh from the drawings.
 
 #include <cstdint>
 #include <span>
@@ -25,6 +27,8 @@
 #include "evidence/drawing_evidence.h"
 
 namespace veldra::evidence {
+
+inline constexpr int kFeatureVersion = 2;
 
 // Steps numbers are rounded to before they are compared.
 struct Tolerance {

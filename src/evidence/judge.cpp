@@ -463,7 +463,10 @@ Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, 
   const std::size_t n = readable.size();
   std::vector<Prepared> prepared(n);
   if (!parallelFor(n, control, "Fingerprinting drawings", [&](std::size_t k) {
-        prepared[k].features = featuresOf(input.drawings[readable[k]].entities, settings.tolerance);
+        const std::size_t i = readable[k];
+        prepared[k].features = i < input.known.size() && input.known[i]
+                                   ? *input.known[i]
+                                   : featuresOf(input.drawings[i].entities, settings.tolerance);
       })) {
     out.cancelled = true;
     return out;

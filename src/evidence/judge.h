@@ -5,6 +5,7 @@
 // the class against drawings of earlier projects; then groups of copies.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,9 @@ struct ClassInput {
   std::string project;
   std::vector<DrawingEvidence> drawings;   // the project's, in visiting order
   std::vector<DrawingEvidence> templates;  // the teacher's template drawings
+  // Features made before (parallel to `drawings`, perhaps shorter): a
+  // drawing that has them is not fingerprinted again, and needs no entities.
+  std::vector<std::optional<DrawingFeatures>> known;
 };
 
 // What the store keeps of a judged drawing.

@@ -12,10 +12,11 @@
 #include <vector>
 
 #include "evidence/settings.h"
+#include "platform/file_facts.h"
 
 namespace veldra::evidence {
 
-inline unsigned workerCount() { return std::max(1u, std::thread::hardware_concurrency()); }
+inline unsigned workerCount() { return processorCount(); }
 
 // Calls fn(i) for every i below n, on all cores. Stops taking new items once
 // the run is cancelled; returns false then.

@@ -1,6 +1,7 @@
 #include "evidence/project_drawings.h"
 
 #include <algorithm>
+#include <atomic>
 #include <iterator>
 #include <map>
 #include <optional>
@@ -8,6 +9,7 @@
 #include <system_error>
 
 #include "evidence/parallel.h"
+#include "platform/platform.h"
 #include "projects/folder_listing.h"
 
 namespace veldra::evidence {
@@ -22,35 +24,6 @@ bool isDrawingName(const std::filesystem::path& file) {
   const char a = static_cast<char>(ext[2] | 0x20);
   const char b = static_cast<char>(ext[3] | 0x20);
   return (a == 'w' && b == 'g') || (a == 'x' && b == 'f');
-}
-
-// A file, or an entry whose kind cannot be told (a link that leads nowhere
-// or round in a loop): the reading then tells why it cannot be read.
-bool isDrawingEntry(const std::filesystem::directory_entry& entry) {
-  std::error_code ec;
-  if (entry.is_regular_file(ec) || ec) return true;
-  return entry.is_symlink(ec) && !ec && !entry.exists(ec);
-}
-
-bool lessByName(const std::filesystem::path& a, const std::filesystem::path& b) {
-  return lessIgnoringCase(utf8Name(a.filename()), utf8Name(b.filename()));
-}
-
-// A folder's entries of one kind, ordered as the folder lists show them;
-// nothing when the folder cannot be listed.
-std::optional<std::vector<std::filesystem::path>> listFolder(const std::filesystem::path& folder, bool folders) {
-  std::error_code ec;
-  std::filesystem::directory_iterator it(folder, ec);
-  if (ec) return std::nullopt;
-  std::vector<std::filesystem::path> out;
-  for (const std::filesystem::directory_iterator end; it != end; it.increment(ec)) {
-    if (ec) return std::nullopt;
-    std::error_code typeError;
-    if (folders ? it->is_directory(typeError) : (isDrawingEntry(*it) && isDrawingName(it->path())))
-      out.push_back(it->path());
-  }
-  std::stable_sort(out.begin(), out.end(), lessByName);
-  return out;
 }
 
 std::string folded(const std::filesystem::path& name) {
@@ -95,43 +68,44 @@ void tellNamesApart(std::vector<DrawingVisit>& drawings) {
 }  // namespace
 
 VisitList listProjectDrawings(const std::vector<std::string>& locations) {
+  WalkRules rules;
+  rules.isDrawing = [](std::string_view name) { return isDrawingName(pathFromUtf8(name)); };
+  rules.listRepeats = true;
+  return listProjectDrawings(walkFolders(locations, rules));
+}
+
+VisitList listProjectDrawings(const FolderWalk& walk) {
   VisitList list;
-  auto cannotList = [&](const std::filesystem::path& folder) { list.unlisted.push_back(folder); };
-  for (const auto& entry : locations) {
-    const LocationEntry location = parseLocation(entry);
-    const std::filesystem::path folder = location.path();
-    if (const auto drawings = listFolder(folder, false)) {
-      for (const auto& d : *drawings) list.drawings.push_back({d, d.filename()});
-    } else {
-      cannotList(folder);
-      continue;
-    }
-    if (!location.withSubfolders()) continue;
-    const auto subfolders = listFolder(folder, true);
-    if (!subfolders) {
-      cannotList(folder);
-      continue;
-    }
-    for (const auto& sub : *subfolders) {
-      const auto drawings = listFolder(sub, false);
-      if (!drawings) {
-        cannotList(sub);
-        continue;
+  list.unlisted = walk.unlisted;
+  // Locations that overlap list a drawing twice; judged against itself it
+  // would be a copy. A drawing is known by its real folder and its name, so
+  // that only folders and links are resolved, never each drawing.
+  std::set<std::string> seen;
+  std::vector<std::string> twice;
+  for (const auto& walked : walk.locations) {
+    for (const auto& folder : walked.folders) {
+      const bool top = &folder == &walked.folders.front() && folder.folder == walked.location.path();
+      const std::string real = realFolderKey(folder.folder);
+      for (const auto& d : folder.drawings) {
+        const std::filesystem::path path = folder.folder / d.name;
+        std::string key;
+        if (d.link) {
+          std::error_code ec;
+          std::filesystem::path target = std::filesystem::weakly_canonical(path, ec);
+          key = realFolderKey(ec ? path.parent_path() : target.parent_path()) + '/' +
+                utf8FromPath(ec ? d.name : target.filename());
+        } else {
+          key = real + '/' + utf8FromPath(d.name);
+        }
+        if (!seen.insert(std::move(key)).second) {
+          twice.push_back("The drawing " + utf8Path(path) + " lies in more than one location; it was judged once.");
+          continue;
+        }
+        list.drawings.push_back({path, top ? d.name : folder.folder.filename() / d.name});
       }
-      for (const auto& d : *drawings) list.drawings.push_back({d, sub.filename() / d.filename()});
     }
   }
-  // Locations that overlap list a drawing twice; judged against itself it
-  // would be a copy.
-  std::set<std::filesystem::path> seen;
-  std::erase_if(list.drawings, [&](const DrawingVisit& d) {
-    std::error_code ec;
-    std::filesystem::path key = std::filesystem::weakly_canonical(d.path, ec);
-    if (ec) key = d.path.lexically_normal();
-    if (seen.insert(key).second) return false;
-    list.notes.push_back("The drawing " + utf8Path(d.path) + " lies in more than one location; it was judged once.");
-    return true;
-  });
+  list.notes.insert(list.notes.end(), twice.begin(), twice.end());
   tellNamesApart(list.drawings);
   return list;
 }
@@ -141,6 +115,37 @@ std::vector<DrawingEvidence> readDrawings(const std::vector<DrawingVisit>& visit
   if (!parallelFor(visits.size(), control, "Reading drawings",
                    [&](std::size_t i) { out[i] = readDrawingEvidence(visits[i].path, visits[i].name); }))
     return {};
+  return out;
+}
+
+ClassReading readChangedDrawings(const std::vector<DrawingVisit>& visits, const std::map<std::string, KeptDrawing>& kept,
+                                 const RunControl& control, const DrawingReader& reader) {
+  ClassReading out;
+  out.drawings.resize(visits.size());
+  out.known.resize(visits.size());
+  out.stamps.resize(visits.size());
+  std::atomic<std::size_t> taken{0};
+  const bool done = parallelFor(visits.size(), control, "Reading drawings", [&](std::size_t i) {
+    const DrawingVisit& visit = visits[i];
+    // Stamped before reading: a file written meanwhile is read again next time.
+    out.stamps[i] = fileStamp(visit.path);
+    if (out.stamps[i] && !kept.empty()) {
+      const auto it = kept.find(utf8Path(visit.path));
+      if (it != kept.end() && it->second.stamp == *out.stamps[i]) {
+        DrawingEvidence& d = out.drawings[i];
+        d.facts = it->second.facts;
+        d.facts.path = visit.path;
+        d.facts.name = visit.name;
+        if (d.facts.problem) d.facts.problem->path = visit.path;
+        out.known[i] = it->second.features;
+        taken.fetch_add(1, std::memory_order_relaxed);
+        return;
+      }
+    }
+    out.drawings[i] = reader(visit.path, visit.name);
+  });
+  if (!done) return {};
+  out.kept = taken.load();
   return out;
 }
 

@@ -21,15 +21,13 @@ bool hasDwgExtension(std::string_view name) {
          lowerAscii(ext[3]) == 'g';
 }
 
-// A file, or an entry whose kind cannot be told (a link that leads nowhere
-// or round in a loop): the pass lists it as a drawing it could not open.
+}  // namespace
+
 bool isFileOrUnknown(const std::filesystem::directory_entry& entry) {
   std::error_code ec;
   if (entry.is_regular_file(ec) || ec) return true;
   return entry.is_symlink(ec) && !ec && !entry.exists(ec);
 }
-
-}  // namespace
 
 bool lessIgnoringCase(std::string_view a, std::string_view b) { return compareIgnoringCase(a, b) < 0; }
 

@@ -1,11 +1,11 @@
 #include "projects/folder_plan.h"
 
 #include <filesystem>
-#include <set>
 #include <system_error>
 
 #include "app/utf8_text.h"
 #include "platform/platform.h"
+#include "projects/folder_walk.h"
 
 namespace veldra {
 
@@ -22,72 +22,42 @@ std::string whyUnlisted(const std::filesystem::path& folder) {
   return ec ? ec.message() : "it could not be read to its end";
 }
 
-// The folder itself, whatever links lead to it; the path as given when it
-// cannot be resolved. On Windows a folder answers to its name in any letter
-// case and with either separator, so the key is upper-cased with the
-// system's separators.
-std::string realFolder(const std::string& folder) {
-  std::error_code ec;
-  std::filesystem::path real = std::filesystem::canonical(pathFromUtf8(folder), ec);
-  if (ec) real = pathFromUtf8(folder);
-#ifdef _WIN32
-  return upperCase(utf8FromPath(real.make_preferred()));
-#else
-  return utf8FromPath(real);
-#endif
-}
-
-class Planner {
- public:
-  // False when the plan stops here.
-  bool add(PlannedLocation& location, std::string folder, std::string shownAs) {
-    if (!seen_.insert(realFolder(folder)).second) return true;
-    const std::filesystem::path path = pathFromUtf8(folder);
-    auto drawings = listDrawings(path);
-    if (!drawings) return stop("The folder " + folder + " cannot be listed: " + whyUnlisted(path) + ".");
-    plan.drawings += static_cast<int>(drawings->size());
-    if (plan.drawings > kMaxDrawingCount)
-      return stop("The locations hold more than " + std::to_string(kMaxDrawingCount) +
-                  " drawings, more than one comparison can take.");
-    location.folders.push_back({std::move(folder), std::move(shownAs), std::move(*drawings)});
-    return true;
-  }
-  bool stop(std::string problem) {
-    plan.problem = std::move(problem);
-    return false;
-  }
-
-  FolderPlan plan;
-
- private:
-  std::set<std::string> seen_;
-};
-
 }  // namespace
 
 FolderPlan planFolders(const std::vector<std::string>& entries) {
-  Planner planner;
-  for (const std::string& entry : entries) {
-    PlannedLocation& planned = planner.plan.locations.emplace_back();
-    planned.location = parseLocation(entry);
+  WalkRules rules;
+  rules.isDrawing = isDwgName;
+  rules.stopAtUnlisted = true;
+  rules.maxDrawings = kMaxDrawingCount;
+  FolderWalk walk = walkFolders(entries, rules);
+  FolderPlan plan;
+  plan.drawings = walk.drawings;
+  for (auto& walked : walk.locations) {
+    PlannedLocation& planned = plan.locations.emplace_back();
+    planned.location = std::move(walked.location);
     const std::string& top = planned.location.folder;
-    if (!planner.add(planned, top, std::string())) break;
-    if (!planned.location.withSubfolders()) continue;
-    const auto subfolders = listSubfolders(planned.location.path());
-    if (!subfolders) {
-      planner.stop("The sub-folders of " + top + " cannot be listed: " + whyUnlisted(planned.location.path()) + ".");
-      break;
+    for (auto& folder : walked.folders) {
+      PlannedFolder& out = planned.folders.emplace_back();
+      // The location's own folder keeps the text of its entry; a
+      // sub-folder is shown by its path past it.
+      if (planned.folders.size() == 1 && folder.folder == planned.location.path()) {
+        out.folder = top;
+      } else {
+        out.folder = utf8FromPath(folder.folder);
+        out.shownAs = out.folder.size() > top.size() ? out.folder.substr(top.size()) : std::string();
+        out.shownAs += static_cast<char>(std::filesystem::path::preferred_separator);
+      }
+      for (const auto& d : folder.drawings) out.drawings.push_back(utf8FromPath(d.name));
     }
-    bool going = true;
-    for (const auto& subfolder : *subfolders) {
-      std::string folder = utf8FromPath(subfolder);
-      std::string shownAs = folder.size() > top.size() ? folder.substr(top.size()) : std::string();
-      shownAs += static_cast<char>(std::filesystem::path::preferred_separator);
-      if (!(going = planner.add(planned, std::move(folder), std::move(shownAs)))) break;
-    }
-    if (!going) break;
   }
-  return std::move(planner.plan);
+  if (!walk.unlisted.empty()) {
+    const std::filesystem::path& folder = walk.unlisted.front();
+    plan.problem = "The folder " + utf8FromPath(folder) + " cannot be listed: " + whyUnlisted(folder) + ".";
+  } else if (walk.tooMany) {
+    plan.problem = "The locations hold more than " + std::to_string(kMaxDrawingCount) +
+                   " drawings, more than one comparison can take.";
+  }
+  return plan;
 }
 
 }  // namespace veldra

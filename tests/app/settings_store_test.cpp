@@ -58,6 +58,13 @@ TEST(SettingsStore, InstallLocationRoundTripsAndIsEmptyWhenAbsent) {
   ASSERT_TRUE(writeInstallLocation(pathFromUtf8("/srv/Überprüfung 学生")));
   EXPECT_EQ(utf8FromPath(readInstallLocation()), "/srv/Überprüfung 学生");
   EXPECT_NE(slurp(dir.path() / "config" / "VELDRA" / "VELDRA.conf").find("Install_Location"), std::string::npos);
+  // Written by the toolkit, read without it: folders with what the file
+  // form must quote or escape.
+  for (const char* folder : {" /lead and trail ", "/a,b;c", "/q\"uote\\back", "/tab\there", "@/at", "/x=y [z]",
+                             "/Ελληνικά/日本語 ☃", "/new\nline"}) {
+    ASSERT_TRUE(writeInstallLocation(pathFromUtf8(folder)));
+    EXPECT_EQ(utf8FromPath(readInstallLocation()), folder);
+  }
 }
 
 #endif

@@ -2,7 +2,10 @@
 
 #include <random>
 
+#include "compare/handle_check.h"
 #include "compare/handle_match.h"
+#include "compare/run_fakes.h"
+#include "compare/run_progress.h"
 
 namespace veldra {
 namespace {
@@ -51,6 +54,49 @@ TEST(HandleMatch, FastMatcherAgreesWithTheListSearch) {
             << "round " << round << " pair " << i << "," << j;
     }
   }
+}
+
+}  // namespace
+}  // namespace veldra
+
+namespace veldra {
+namespace {
+
+// Comparing a pair must cost no call to the view: a class of 300 drawings
+// has 44,850 pairs and shows a few dozen. Each first drawing's last pair is
+// still shown, so the label ends where the check ends; the pairs found are
+// those of every pair compared.
+TEST(HandleCheckProgress, ShowsFewPairsAndEndsOnTheLast) {
+  std::mt19937 random(7);
+  const int n = 300;
+  DrawingTable table(n);
+  for (auto& entry : table.handles)
+    for (int k = static_cast<int>(random() % 6); k > 0; --k) entry += std::to_string(random() % 20) + "$";
+  testing::RecordingView view;
+  testing::FixedClock clock;
+  RunState state;
+  RunProgress progress(state, view, clock);
+  const auto pairs = findHandleMatches(table, 60.0, progress);
+  int withHandles = 0;
+  for (int i = 0; i + 1 < n; ++i) withHandles += table.handles[static_cast<std::size_t>(i)].empty() ? 0 : 1;
+  EXPECT_LE(view.comparingCalls, withHandles + n * (n - 1) / 2 / 4096 + 1);
+  int last = n - 1;
+  while (table.handles[static_cast<std::size_t>(last - 1)].empty()) --last;
+  EXPECT_EQ(view.status, comparingText(last, n));
+
+  const HandleMatcher matcher(table.handles);
+  std::vector<int> counts;
+  std::size_t expected = 0;
+  for (int i = 0; i + 1 < n; ++i) {
+    if (matcher.tokenCount(i) == 0) continue;
+    matcher.matchesFrom(i, counts);
+    for (int j = i + 1; j < n; ++j) {
+      const HandleMatch m{static_cast<std::size_t>(i), static_cast<std::size_t>(j), counts[static_cast<std::size_t>(j)],
+                          matcher.tokenCount(i), matcher.tokenCount(j)};
+      expected += m.full() || m.percentage() >= 60.0 ? 1 : 0;
+    }
+  }
+  EXPECT_EQ(pairs.size(), expected);
 }
 
 }  // namespace

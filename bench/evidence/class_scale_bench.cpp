@@ -1,0 +1,173 @@
+// What collecting and judging a class costs as the class grows, as a ratio
+// to merely reading its files ("x_floor", processor time of all threads in
+// the same run): listing its folders, the collection pass, the evidence
+// check with an empty store and again with nothing changed. The class is
+// written once per size with the test writer, 30 students to a folder,
+// and removed at the end.
+//
+//   bench_class_scale --benchmark_filter='/2000'     one size per process,
+//                                                   for its "peak MB"
+
+#include <benchmark/benchmark.h>
+
+#include <ctime>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <random>
+
+#include "app/textfile.h"
+#include "app/workspace.h"
+#include "classes/class_model.h"
+#include "classes/drawing_plan.h"
+#include "collect/collection_pass.h"
+#include "collect/native_host.h"
+#include "compare/throttled_view.h"
+#include "evidence/evidence_run.h"
+#include "platform/file_facts.h"
+#include "platform/platform.h"
+#include "projects/folder_walk.h"
+#include "silent_run.h"
+
+namespace veldra {
+namespace {
+
+double cpuSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
+
+// A workspace with project CLASS: `students` drawings in folders of 30
+// under one location, in the releases a class hands in.
+struct WrittenClass {
+  explicit WrittenClass(int students) {
+    base = std::filesystem::temp_directory_path() / ("veldra-scale-" + std::to_string(std::random_device{}()));
+    for (const char* f : {"projects", "compares", "time conflicts", "handle conflicts", "date conflicts", "resources"})
+      std::filesystem::create_directories(base / f);
+    const auto folder = base / "class";
+    const auto model = veldra::testing::makeLargeClass(students, 40, 11);
+    const char* versions[] = {"AC1015", "AC1018", "AC1024", "AC1032"};
+    for (std::size_t k = 0; k < model.drawings.size(); ++k) {
+      const auto file = folder / ("group" + std::to_string(k / 30)) / ("student" + std::to_string(k) + ".dwg");
+      std::filesystem::create_directories(file.parent_path());
+      veldra::dwgwrite::writeDrawingFile(file, veldra::testing::planOf(model.drawings[k], versions[k % 4]));
+      files.push_back(file);
+    }
+    replaceFile(base / "projects" / "projects.fil", quotedLine("CLASS"));
+    locations = {"+" + utf8FromPath(folder)};
+    replaceFile(base / "projects" / "CLASS.prj", quotedLine(locations.front()));
+  }
+  ~WrittenClass() {
+    std::error_code ec;
+    std::filesystem::remove_all(base, ec);
+  }
+  // Processor seconds to read every file into memory: the best of five.
+  double floor() const {
+    double best = 1e9;
+    for (int round = 0; round < 5; ++round) {
+      const double start = cpuSeconds();
+      for (const auto& file : files) {
+        std::ifstream in(file, std::ios::binary | std::ios::ate);
+        std::vector<char> bytes(static_cast<std::size_t>(in.tellg()));
+        in.seekg(0);
+        in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        benchmark::DoNotOptimize(bytes.data());
+      }
+      best = std::min(best, cpuSeconds() - start);
+    }
+    return best;
+  }
+  std::filesystem::path base;
+  std::vector<std::filesystem::path> files;
+  std::vector<std::string> locations;
+};
+
+WrittenClass& writtenClass(int students) {
+  static std::map<int, std::unique_ptr<WrittenClass>> made;
+  auto& slot = made[students];
+  if (!slot) slot = std::make_unique<WrittenClass>(students);
+  return *slot;
+}
+
+void report(benchmark::State& s, const WrittenClass& c, double spent, long long rounds) {
+  const double floor = c.floor();
+  if (rounds > 0 && floor > 0) s.counters["x_floor"] = spent / static_cast<double>(rounds) / floor;
+  if (const auto peak = peakResidentBytes()) s.counters["peak MB"] = static_cast<double>(*peak) / 1e6;
+  s.counters["drawings"] = static_cast<double>(c.files.size());
+}
+
+void BM_ListClassFolders(benchmark::State& s) {
+  const WrittenClass& c = writtenClass(static_cast<int>(s.range(0)));
+  WalkRules rules;
+  rules.isDrawing = isDwgName;
+  rules.stopAtUnlisted = true;
+  long long rounds = 0;
+  const double start = cpuSeconds();
+  for (auto _ : s) {
+    benchmark::DoNotOptimize(walkFolders(c.locations, rules).drawings);
+    ++rounds;
+  }
+  report(s, c, cpuSeconds() - start, rounds);
+}
+
+void BM_CollectionPass(benchmark::State& s) {
+  const WrittenClass& c = writtenClass(static_cast<int>(s.range(0)));
+  const Workspace ws(c.base);
+  RunOptions options;
+  options.project = "CLASS";
+  options.entity = "LINE";
+  options.locations = c.locations;
+  bench::SilentView shown;
+  ThrottledRunView view(shown);
+  SystemRunClock clock;
+  SilentAlarm sound;
+  bench::SilentMessages messages;
+  NativeDrawingHost host;
+  long long rounds = 0;
+  const double start = cpuSeconds();
+  for (auto _ : s) {
+    RunState state;
+    RunContext run{ws, options, state, view, clock, sound};
+    benchmark::DoNotOptimize(runCollectionPass(run, host, messages).visited);
+    ++rounds;
+  }
+  report(s, c, cpuSeconds() - start, rounds);
+}
+
+// Argument 1: 0 with an empty store, 1 again with nothing changed.
+void BM_EvidenceCheck(benchmark::State& s) {
+  const WrittenClass& c = writtenClass(static_cast<int>(s.range(0)));
+  const Workspace ws(c.base);
+  const bool again = s.range(1) != 0;
+  if (again) evidence::runEvidenceCheck(ws, "CLASS", {}, {});
+  long long rounds = 0;
+  double spent = 0;
+  for (auto _ : s) {
+    if (!again) {
+      s.PauseTiming();
+      std::filesystem::remove(evidence::storeFile(ws));
+      s.ResumeTiming();
+    }
+    const double start = cpuSeconds();
+    const auto result = evidence::runEvidenceCheck(ws, "CLASS", {}, {});
+    spent += cpuSeconds() - start;
+    if (result.outcome != evidence::RunOutcome::kDone) s.SkipWithError(result.error.c_str());
+    ++rounds;
+  }
+  report(s, c, spent, rounds);
+}
+
+BENCHMARK(BM_ListClassFolders)->Arg(30)->Arg(300)->Arg(2000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CollectionPass)->Arg(30)->Arg(300)->Arg(2000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_EvidenceCheck)
+    ->Args({30, 0})->Args({30, 1})->Args({300, 0})->Args({300, 1})->Args({2000, 0})->Args({2000, 1})
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+}  // namespace veldra
+
+int main(int argc, char** argv) {
+  // As the programs that read drawings do.
+  veldra::keepFreedMemoryForReuse();
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

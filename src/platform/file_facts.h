@@ -1,0 +1,37 @@
+#pragma once
+
+// What the system says of a file without opening it for reading, and of the
+// machine: asked for once where a run would otherwise ask again and again.
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace veldra {
+
+// The processors the machine offers, at least one; asked of the system once
+// per program.
+unsigned processorCount();
+
+// The most memory the program has held at once, in bytes; nothing where
+// the system does not say.
+std::optional<std::uint64_t> peakResidentBytes();
+
+// What tells whether a file is still the one seen before: its size, the
+// time it was last written (nanoseconds since 1970, as the file system keeps
+// it) and its identity on its volume (device and file number on POSIX
+// systems, volume serial and file index on Windows). A file replaced by
+// another of the same size and time has another identity.
+struct FileStamp {
+  std::uint64_t size = 0;
+  std::int64_t modifiedNs = 0;
+  std::string identity;
+
+  bool operator==(const FileStamp&) const = default;
+};
+
+// Nothing when the file cannot be looked at.
+std::optional<FileStamp> fileStamp(const std::filesystem::path& file);
+
+}  // namespace veldra

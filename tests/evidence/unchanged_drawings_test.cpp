@@ -1,0 +1,207 @@
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+
+#include <atomic>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/textfile.h"
+#include "dwgwrite/dwg_writer.h"
+#include "evidence/evidence_run.h"
+#include "evidence/evidence_store.h"
+#include "evidence/report_writers.h"
+#include "platform/platform.h"
+#include "support/temp_dir.h"
+
+namespace veldra::evidence {
+namespace {
+
+using veldra::dwgwrite::DrawingSpec;
+
+// A class laid out by seed: drawings of the test writer in several
+// releases, some copied from others with a few entities changed, a file
+// that is no drawing, and the real drawings of other programs beside the
+// repository, so that what the store keeps is checked on what others write
+// too (previews, authors, identities).
+class UnchangedDrawingsTest : public ::testing::TestWithParam<unsigned> {
+ protected:
+  UnchangedDrawingsTest() : base(dir.makeWorkspace()), workspace(base), random(GetParam()) {
+    replaceFile(base / "projects" / "projects.fil", "\"CAD1\"\r\n");
+    classFolder = dir.path() / "class";
+    replaceFile(base / "projects" / "CAD1.prj", quotedLine("+" + utf8FromPath(classFolder)));
+    const std::vector<std::string> versions = {"AC1015", "AC1018", "AC1024", "AC1032"};
+    std::vector<DrawingSpec> written;
+    const int students = 4 + pick(5);
+    for (int s = 0; s < students; ++s) {
+      DrawingSpec plan;
+      if (!written.empty() && pick(3) == 0) {
+        plan = written[static_cast<std::size_t>(pick(static_cast<int>(written.size())))];
+        plan.entities.erase(plan.entities.begin() + pick(static_cast<int>(plan.entities.size())));
+      } else {
+        plan.days = 2460000 + pick(400);
+        plan.milliseconds = pick(86400000);
+        const std::uint64_t own = static_cast<std::uint64_t>(pick(4000)) << 4;
+        for (int k = 10 + pick(40); k > 0; --k)
+          plan.entities.push_back({pick(3) ? "LINE" : "CIRCLE", 0x200 + own + static_cast<std::uint64_t>(k), false});
+      }
+      plan.version = versions[static_cast<std::size_t>(pick(4))];
+      written.push_back(plan);
+      const auto file = classFolder / ("student" + std::to_string(s)) / "drawing.dwg";
+      std::filesystem::create_directories(file.parent_path());
+      EXPECT_EQ(veldra::dwgwrite::writeDrawingFile(file, plan), "");
+    }
+    dir.write("class/zed/drawing.dwg", "not a drawing at all");
+    const auto shared = veldra::testing::sharedDrawings();
+    if (!shared.empty())
+      for (const auto& e : std::filesystem::directory_iterator(shared))
+        if (e.path().extension() == ".dwg" && pick(2) == 0)
+          std::filesystem::copy_file(e.path(), classFolder / e.path().filename());
+  }
+  int pick(int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); }
+
+  // A run through a reader that counts.
+  RunResult run(const EvidenceSettings& settings = {}) {
+    reads = 0;
+    const RunResult r = runEvidenceCheck(workspace, "CAD1", settings, {},
+                                         [&](const std::filesystem::path& path, const std::filesystem::path& name) {
+                                           ++reads;
+                                           return readDrawingEvidence(path, name);
+                                         });
+    EXPECT_EQ(r.outcome, RunOutcome::kDone) << r.error;
+    return r;
+  }
+  // Every form the findings are written in, at one moment.
+  static std::string reports(Findings f) {
+    f.runAtUnixMs = 0;
+    return plainReport(f) + csvReport(f) + htmlReport(f);
+  }
+  std::string freshReports() {
+    std::filesystem::remove(storeFile(workspace));
+    return reports(run().findings);
+  }
+
+  veldra::testing::TempDir dir;
+  std::filesystem::path base;
+  Workspace workspace;
+  std::filesystem::path classFolder;
+  std::mt19937 random;
+  std::atomic<int> reads{0};
+};
+
+// The second run on an unchanged class reads nothing and says what the
+// first said, in every form.
+TEST_P(UnchangedDrawingsTest, AnUnchangedClassIsNotReadAgain) {
+  const RunResult first = run();
+  const int drawings = static_cast<int>(first.findings.projectDrawings);
+  EXPECT_EQ(reads, drawings);
+  const RunResult second = run();
+  EXPECT_EQ(reads, 0);
+  EXPECT_EQ(reports(second.findings), reports(first.findings));
+  EXPECT_EQ(run().findings.pairs.size(), first.findings.pairs.size());
+  EXPECT_EQ(reads, 0);
+}
+
+// A drawing written again, or replaced by another file of the same size and
+// time, is read again; the others are not. What is then said is what a
+// run without a store says.
+TEST_P(UnchangedDrawingsTest, AChangedDrawingIsReadAgain) {
+  run();
+  DrawingSpec plan;
+  plan.days = 2460100;
+  plan.milliseconds = pick(86400000);
+  for (std::uint64_t k = 0; k < 30; ++k) plan.entities.push_back({"LINE", 0x900 + k, false});
+  ASSERT_EQ(veldra::dwgwrite::writeDrawingFile(classFolder / "student1" / "drawing.dwg", plan), "");
+  RunResult changed = run();
+  EXPECT_EQ(reads, 1);
+  EXPECT_EQ(reports(changed.findings), freshReports());
+
+  // Another file in the place of one, with its size and time: its identity tells.
+  const auto zed = classFolder / "zed" / "drawing.dwg";
+  const auto written = std::filesystem::last_write_time(zed);
+  dir.write("other.bin", "NOT A DRAWING AT ALL");
+  std::filesystem::rename(dir.path() / "other.bin", zed);
+  std::filesystem::last_write_time(zed, written);
+  run();
+  EXPECT_EQ(reads, 1);
+  run();
+  EXPECT_EQ(reads, 0);
+}
+
+// Features made by another scheme (another tolerance here, another version
+// of the fingerprints alike) are made afresh from the drawings.
+TEST_P(UnchangedDrawingsTest, AnotherFeatureSchemeReadsEverythingAgain) {
+  const RunResult first = run();
+  EvidenceSettings coarse;
+  coarse.tolerance.length = 0.01;
+  EXPECT_NE(featureScheme(coarse.tolerance), featureScheme(Tolerance{}));
+  run(coarse);
+  EXPECT_EQ(reads, static_cast<int>(first.findings.projectDrawings));
+  run(coarse);
+  EXPECT_EQ(reads, 0);
+}
+
+// A save that fails part-way leaves the store as the last run left it, and
+// the next run still takes the unchanged drawings from there.
+TEST_P(UnchangedDrawingsTest, AFailedSaveChangesNothingStored) {
+  const RunResult first = run();
+  std::string error;
+  {
+    auto store = EvidenceStore::open(storeFile(workspace), error);
+    ASSERT_TRUE(store) << error;
+    char* message = nullptr;
+    ASSERT_EQ(sqlite3_exec(store->handle(),
+                           "CREATE TRIGGER full BEFORE INSERT ON drawings WHEN "
+                           "(SELECT COUNT(*) FROM drawings) >= 3 BEGIN SELECT RAISE(ABORT, 'the disk is full'); END",
+                           nullptr, nullptr, &message),
+              SQLITE_OK)
+        << (message ? message : "");
+  }
+  // The class changed: the save replaces the project's drawings.
+  std::filesystem::remove_all(classFolder / "student0");
+  const RunResult failed = run();
+  ASSERT_EQ(failed.warnings.size(), 1u);
+  EXPECT_NE(failed.warnings[0].find("the disk is full"), std::string::npos);
+  auto store = EvidenceStore::open(storeFile(workspace), error);
+  ASSERT_TRUE(store) << error;
+  const auto kept = store->keptDrawings("CAD1", featureScheme(Tolerance{}), error);
+  EXPECT_EQ(kept.size(), first.findings.projectDrawings);
+  EXPECT_EQ(kept.count(utf8Path(classFolder / "student0" / "drawing.dwg")), 1u);
+  ASSERT_EQ(sqlite3_exec(store->handle(), "DROP TRIGGER full", nullptr, nullptr, nullptr), SQLITE_OK);
+  run();
+  EXPECT_EQ(reads, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, UnchangedDrawingsTest, ::testing::Values(1u, 2u, 3u));
+
+// A store of the first form, without file stamps, is brought up to date on
+// opening and keeps what it held; its drawings are read once more.
+TEST(EvidenceStoreForm, AStoreWithoutStampsIsBroughtUpToDate) {
+  veldra::testing::TempDir dir;
+  const auto file = dir.path() / "evidence.sqlite";
+  std::string error;
+  {
+    auto store = EvidenceStore::open(file, error);
+    ASSERT_TRUE(store) << error;
+    DrawingFacts facts;
+    facts.path = dir.path() / "a.dwg";
+    facts.name = "a.dwg";
+    ASSERT_TRUE(store->saveProject("OLD", "", 1, {facts}, {}, {}, error)) << error;
+    for (const char* column : {"file_size", "file_modified", "file_identity", "feature_scheme"})
+      ASSERT_EQ(sqlite3_exec(store->handle(), ("ALTER TABLE drawings DROP COLUMN " + std::string(column)).c_str(),
+                             nullptr, nullptr, nullptr),
+                SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(store->handle(), "PRAGMA user_version = 1", nullptr, nullptr, nullptr), SQLITE_OK);
+  }
+  auto store = EvidenceStore::open(file, error);
+  ASSERT_TRUE(store) << error;
+  const auto projects = store->projects(error);
+  ASSERT_EQ(projects.size(), 1u);
+  EXPECT_EQ(projects[0].drawings, 1u);
+  EXPECT_TRUE(store->keptDrawings("OLD", featureScheme(Tolerance{}), error).empty());
+  EXPECT_TRUE(error.empty()) << error;
+}
+
+}  // namespace
+}  // namespace veldra::evidence
