@@ -1,8 +1,9 @@
-// veldra-dwginfo [--evidence | --geometry | --preview OUT_DIR] FILE...: prints
+// veldra-dwginfo [--evidence | --geometry | --preview OUT_DIR | --draw OUT_DIR] FILE...: prints
 // what the drawing reader finds in each file. Without an option, in the form
 // of the sample drawings' expected files; --evidence adds the identity, times,
 // authors and preview kind of each drawing, --geometry the layer and numbers
-// of each top-level entity; --preview writes each drawing's preview picture.
+// of each top-level entity; --preview writes each drawing's preview picture;
+// --draw writes a picture drawn from each drawing's entities as NAME.png.
 // Damage found in a drawing follows, one "damage" line each. Many files are
 // read on two threads; what is printed and written comes in the order given.
 
@@ -22,6 +23,8 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "sketch/raster.h"
+#include "sketch/sketch.h"
 #include "veldra/dwg/evidence.h"
 #include "veldra/dwg/reader.h"
 
@@ -30,7 +33,7 @@ namespace {
 namespace dwg = veldra::dwg;
 namespace fs = std::filesystem;
 
-enum class Mode { kSummary, kEvidence, kGeometry, kPreview };
+enum class Mode { kSummary, kEvidence, kGeometry, kPreview, kDraw };
 
 // The shortest text that reads back as the same double.
 std::string number(double value) {
@@ -151,6 +154,56 @@ void writePreview(const dwg::Drawing& drawing, const fs::path& drawingFile, cons
   out << "PREVIEW\t" << display(target) << '\n';
 }
 
+// Writes a picture drawn from the drawing's entities beside the others in
+// `dir`, named after the drawing, through a temporary file.
+void writeDrawn(const dwg::Drawing& drawing, const fs::path& drawingFile, const fs::path& dir,
+                std::set<fs::path>& written, std::ostream& out, int& status) {
+  std::vector<veldra::sketch::Shape> shapes;
+  const auto& entities = drawing.summary.entities;
+  shapes.reserve(entities.size());
+  for (std::size_t i = 0; i < entities.size(); ++i) {
+    veldra::sketch::Shape shape;
+    shape.kind = entities[i].className;
+    shape.paperSpace = entities[i].space == dwg::Space::kPaper;
+    if (i < drawing.geometry.size()) {
+      shape.numbers = drawing.geometry[i].numbers;
+      if (drawing.geometry[i].text) shape.text = *drawing.geometry[i].text;
+    }
+    shapes.push_back(shape);
+  }
+  const veldra::sketch::Sketch sketch = veldra::sketch::sketchOf(shapes);
+  if (sketch.empty()) {
+    out << "DRAWN\tnothing to draw\t" << sketch.notDrawn << " entities without a shape\n";
+    return;
+  }
+  const std::vector<std::uint8_t> bytes = veldra::sketch::sketchPng(sketch, 800, 600);
+  fs::path name = drawingFile.stem();
+  name += ".png";
+  for (int n = 2; written.count(dir / name) != 0; ++n) {
+    name = drawingFile.stem();
+    name += "-" + std::to_string(n) + ".png";
+  }
+  const fs::path target = dir / name;
+  fs::path temporary = target;
+  temporary += ".part";
+  {
+    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    file.close();
+    std::error_code ec;
+    if (file) fs::rename(temporary, target, ec);
+    if (!file || ec) {
+      fs::remove(temporary, ec);
+      std::cerr << "veldra-dwginfo: cannot write " << display(target) << '\n';
+      status = 1;
+      return;
+    }
+  }
+  written.insert(target);
+  out << "DRAWN\t" << display(target) << '\t' << sketch.drawn << " entities drawn, " << sketch.notDrawn
+      << " without a shape" << (sketch.paperSpace ? ", paper space" : "") << '\n';
+}
+
 // Damage found on the way, after what was read (or why reading stopped).
 void printDamage(const dwg::Summary& summary, std::ostream& out) {
   for (const dwg::Damage& damage : summary.damage) {
@@ -239,7 +292,7 @@ class Readings {
 };
 
 int usage() {
-  std::cerr << "usage: veldra-dwginfo [--evidence | --geometry | --preview OUT_DIR] FILE...\n";
+  std::cerr << "usage: veldra-dwginfo [--evidence | --geometry | --preview OUT_DIR | --draw OUT_DIR] FILE...\n";
   return 2;
 }
 
@@ -261,9 +314,9 @@ int main(int argc, char** argv) {
     } else if (option == "--geometry") {
       mode = Mode::kGeometry;
       first = 1;
-    } else if (option == "--preview") {
+    } else if (option == "--preview" || option == "--draw") {
       if (args.size() < 2) return usage();
-      mode = Mode::kPreview;
+      mode = option == "--draw" ? Mode::kDraw : Mode::kPreview;
       previewDir = veldra::pathFromUtf8(args[1]);
       first = 2;
       std::error_code ec;
@@ -279,7 +332,7 @@ int main(int argc, char** argv) {
 
   dwg::ReadRequest request;
   request.evidence = mode == Mode::kEvidence || mode == Mode::kPreview;
-  request.geometry = mode == Mode::kGeometry;
+  request.geometry = mode == Mode::kGeometry || mode == Mode::kDraw;
   std::set<fs::path> written;
   int status = 0;
   std::vector<fs::path> files;
@@ -302,6 +355,7 @@ int main(int argc, char** argv) {
       case Mode::kEvidence: printEvidence(drawing, std::cout); break;
       case Mode::kGeometry: printGeometry(drawing, std::cout); break;
       case Mode::kPreview: writePreview(drawing, file, previewDir, written, std::cout, status); break;
+      case Mode::kDraw: writeDrawn(drawing, file, previewDir, written, std::cout, status); break;
     }
     printDamage(drawing.summary, std::cout);
   }
