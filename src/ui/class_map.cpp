@@ -27,7 +27,7 @@ const QColor kMarkColour(0x1f, 0x3a, 0x93);
 // identity, explained away) against one that shares nothing but the
 // moment it was begun.
 bool sharesWork(const evidence::PairEvidence& e) {
-  return e.rareShared > 0 || e.handlesShared > 0 || e.sameIdentity || e.geometrySimilarity > 0;
+  return e.rareShared > 0 || e.handlesShared > 0 || e.sameIdentity || e.beyondChance > 0;
 }
 
 // White for no evidence, through yellow to a deep red for a sure copy.

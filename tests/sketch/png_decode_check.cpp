@@ -66,7 +66,7 @@ TEST(PngFile, RealDrawingsComeOutAsPicturesWithInk) {
     int ink = 0;
     for (int y = 0; y < 240; ++y)
       for (int x = 0; x < 320; ++x) ink += image.pixel(x, y) != qRgb(255, 255, 255);
-    EXPECT_GT(ink, 50) << entry.path();
+    EXPECT_GT(ink, 20) << entry.path();  // a drawing of four block insertions draws four markers
   }
 }
 
