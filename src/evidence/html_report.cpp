@@ -222,9 +222,15 @@ std::string caseSheet(const Findings& f, std::size_t pair) {
   const PairFinding& p = f.pairs[pair];
   // Names are kept whole: a line broken inside a path reads as two paths.
   const std::string title = "Case sheet: " + displayName(f.drawings[p.a]) + " and " + displayName(f.drawings[p.b]);
-  std::string out = head(title) + "<div class=\"sheet\"><h1>Case sheet: <span class=\"nobreak\">" +
-                    escape(displayName(f.drawings[p.a])) + "</span> and <span class=\"nobreak\">" +
-                    escape(displayName(f.drawings[p.b])) + "</span></h1>\n<table class=\"run\">";
+  // A word joiner after each slash, as renderers that pass over the style
+  // still break a line after one.
+  auto whole = [](const std::string& name) {
+    std::string out;
+    for (const char c : escape(name)) out += c == '/' ? std::string("/&#8288;") : std::string(1, c);
+    return "<span class=\"nobreak\">" + out + "</span>";
+  };
+  std::string out = head(title) + "<div class=\"sheet\"><h1>Case sheet: " + whole(displayName(f.drawings[p.a])) +
+                    " and " + whole(displayName(f.drawings[p.b])) + "</h1>\n<table class=\"run\">";
   auto runRow = [&](const std::string& label, const std::string& value) {
     out += "<tr><td>" + label + "</td><td>" + escape(value) + "</td></tr>";
   };

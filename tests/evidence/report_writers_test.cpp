@@ -158,8 +158,8 @@ TEST(ReportWriters, CaseSheetShowsOnePairAndItsGroup) {
   const Findings f = sampleFindings();
   const std::string sheet = caseSheet(f, 0);
   // Each name is kept on one line.
-  EXPECT_NE(sheet.find("<h1>Case sheet: <span class=\"nobreak\">anna/drawing.dwg</span> and "
-                       "<span class=\"nobreak\">ben, jr/drawing.dwg</span></h1>"),
+  EXPECT_NE(sheet.find("<h1>Case sheet: <span class=\"nobreak\">anna/&#8288;drawing.dwg</span> and "
+                       "<span class=\"nobreak\">ben, jr/&#8288;drawing.dwg</span></h1>"),
             std::string::npos);
   EXPECT_NE(sheet.find("CAD &lt;1&gt;"), std::string::npos);
   EXPECT_NE(sheet.find("&lt;script&gt;"), std::string::npos);
