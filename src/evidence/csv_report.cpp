@@ -49,7 +49,7 @@ std::string csvReport(const Findings& f) {
       "rare_beyond_chance", "rare_entities_shared", "in_no_other_drawing", "handle_overlap_after_template",
       "handles_shared_after_template", "handle_numbers_shared", "editing_minutes_a", "editing_minutes_b",
       "same_editing_time", "author_a", "author_b", "last_saved_by_a", "last_saved_by_b", "shared_name",
-      "shared_name_ignored", "direction", "reasons"};
+      "shared_name_ignored", "direction", "reasons", "review", "review_note", "review_judged_otherwise_since"};
   std::string out = "\xEF\xBB\xBF";
   for (std::size_t k = 0; k < sizeof kColumns / sizeof kColumns[0]; ++k) out += (k ? "," : "") + std::string(kColumns[k]);
   out += "\r\n";
@@ -70,7 +70,8 @@ std::string csvReport(const Findings& f) {
         std::to_string(e.handlesShared), percent(e.rawHandleOverlap), minutes(a.editingMs), minutes(b.editingMs),
         yesNo(e.sameEditingTime), a.author, b.author, a.lastSavedBy, b.lastSavedBy, e.sharedName,
         e.sharedName.empty() ? std::string() : yesNo(e.nameIgnored), p.likelySource ? p.direction : std::string(),
-        reasons};
+        reasons, p.review ? std::string(reviewText(p.review->mark)) : std::string(),
+        p.review ? p.review->note : std::string(), p.review ? yesNo(p.review->changed) : std::string()};
     bool first = true;
     for (const auto& c : cells) {
       if (!first) out += ',';

@@ -67,7 +67,16 @@ DrawingEvidence evidenceFromDrawing(const std::filesystem::path& path, const std
     }
     out.entities.push_back(std::move(entity));
   }
+  f.drawnPicture = drawnPictureOf(out.entities);
   return out;
+}
+
+veldra::sketch::Sketch drawnPictureOf(std::span<const EntityFacts> entities) {
+  std::vector<veldra::sketch::Shape> shapes;
+  shapes.reserve(entities.size());
+  for (const auto& e : entities)
+    shapes.push_back({e.kind, e.paperSpace, e.numbers, e.text ? std::string_view(*e.text) : std::string_view()});
+  return veldra::sketch::sketchOf(shapes);
 }
 
 DrawingEvidence readDrawingEvidence(const std::filesystem::path& path, const std::filesystem::path& name) {

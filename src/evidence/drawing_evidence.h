@@ -8,10 +8,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "collect/problem_drawing.h"
+#include "sketch/sketch.h"
 #include "veldra/dwg/evidence.h"
 
 namespace veldra::evidence {
@@ -57,6 +59,7 @@ struct DrawingFacts {
   std::string lastSavedBy;
   veldra::dwg::Preview preview;
   std::size_t entityCount = 0;
+  veldra::sketch::Sketch drawnPicture;  // the picture drawn from its entities; empty when none could be
 };
 
 struct DrawingEvidence {
@@ -69,6 +72,9 @@ struct DrawingEvidence {
 DrawingEvidence evidenceFromDrawing(const std::filesystem::path& path, const std::filesystem::path& name,
                                     std::uintmax_t fileSize, const veldra::dwg::Status& status,
                                     const veldra::dwg::Drawing& drawing);
+
+// The drawing's entities as strokes for a picture.
+veldra::sketch::Sketch drawnPictureOf(std::span<const EntityFacts> entities);
 
 // Reads a drawing file with everything the check uses and adapts it.
 DrawingEvidence readDrawingEvidence(const std::filesystem::path& path, const std::filesystem::path& name);

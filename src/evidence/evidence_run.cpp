@@ -1,6 +1,7 @@
 #include "evidence/evidence_run.h"
 
 #include <charconv>
+#include <chrono>
 #include <map>
 #include <system_error>
 
@@ -129,6 +130,14 @@ RunResult runEvidenceCheck(const Workspace& workspace, const std::string& projec
                                                                static_cast<std::ptrdiff_t>(result.findings.projectDrawings)),
                                  judgement.judged, judgement.commonKeys, storeError, reading.stamps, scheme)) {
     result.warnings.push_back("The evidence was not kept in " + utf8Path(storeFile(workspace)) + ": " + storeError);
+  } else {
+    // The teacher's marks go with the pairs they were made on; the findings
+    // are kept without them, as the marks change apart from runs.
+    applyMarks(result.findings, store->marks(project));
+    Findings kept = result.findings;
+    for (auto& p : kept.pairs) p.review.reset();
+    if (!store->saveLastRun(project, kept, storeError))
+      result.warnings.push_back("The result was not kept for the window: " + storeError);
   }
   const auto report = reportFile(workspace, project);
   std::filesystem::create_directories(report.parent_path(), ec);
@@ -174,6 +183,41 @@ bool saveProjectSettings(const Workspace& workspace, const std::string& project,
   std::filesystem::create_directories(storeFile(workspace).parent_path(), ec);
   const auto store = EvidenceStore::open(storeFile(workspace), error);
   return store && store->saveSettings(project, settings, error);
+}
+
+std::optional<Findings> loadLastRun(const Workspace& workspace, const std::string& project, std::string& error) {
+  const auto store = existingStore(workspace, error);
+  if (!store) return std::nullopt;
+  return store->loadLastRun(project);
+}
+
+bool saveMark(const Workspace& workspace, const std::string& project, const StoredMark& mark, std::string& error) {
+  std::error_code ec;
+  std::filesystem::create_directories(storeFile(workspace).parent_path(), ec);
+  const auto store = EvidenceStore::open(storeFile(workspace), error);
+  return store && store->saveMark(project, mark, error);
+}
+
+bool removeMark(const Workspace& workspace, const std::string& project, const StoredMark& mark, std::string& error) {
+  const auto store = existingStore(workspace, error);
+  if (!store) return error.empty();
+  return store->removeMark(project, mark.pathA, mark.pathB, error);
+}
+
+std::vector<std::size_t> changedSinceRun(const Findings& findings) {
+  std::vector<std::size_t> out;
+  const auto runAt = std::chrono::sys_time<std::chrono::milliseconds>(std::chrono::milliseconds(findings.runAtUnixMs));
+  for (std::size_t i = 0; i < findings.projectDrawings && i < findings.drawings.size(); ++i) {
+    std::error_code ec;
+    const auto written = std::filesystem::last_write_time(findings.drawings[i].path, ec);
+    if (ec) {
+      out.push_back(i);
+      continue;
+    }
+    const auto writtenAt = std::chrono::time_point_cast<std::chrono::milliseconds>(std::chrono::file_clock::to_sys(written));
+    if (writtenAt > runAt) out.push_back(i);
+  }
+  return out;
 }
 
 std::vector<StoredProject> storedProjects(const Workspace& workspace, std::string& error) {

@@ -66,6 +66,17 @@ std::optional<EvidenceSettings> loadProjectSettings(const Workspace& workspace, 
 // Keeps them for the next run, creating the store when needed.
 bool saveProjectSettings(const Workspace& workspace, const std::string& project, const EvidenceSettings& settings,
                          std::string& error);
+// The findings of the project's last run as kept in the store, with the
+// teacher's marks: nothing (and `error` empty) when there is no store or no
+// kept run, nothing with `error` when the store cannot be read.
+std::optional<Findings> loadLastRun(const Workspace& workspace, const std::string& project, std::string& error);
+// Keeps or removes a mark on a pair, creating the store when needed.
+bool saveMark(const Workspace& workspace, const std::string& project, const StoredMark& mark, std::string& error);
+bool removeMark(const Workspace& workspace, const std::string& project, const StoredMark& mark, std::string& error);
+// The project's drawings (indices into the findings' drawings) whose files
+// were written after the run, or are gone: the result may be out of date.
+std::vector<std::size_t> changedSinceRun(const Findings& findings);
+
 // The projects whose evidence the store keeps: what a project can be
 // compared against. Empty without a store; `error` tells when the store
 // exists but cannot be read.

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "evidence/feature_codec.h"
+#include "evidence/findings_codec.h"
 
 namespace veldra::evidence {
 
@@ -85,6 +86,35 @@ ALTER TABLE drawings ADD COLUMN feature_scheme TEXT;
   "d.created_universal, d.updated, d.updated_universal, d.editing, d.handseed, d.fingerprint_guid, "               \
   "d.version_guid, d.author, d.last_saved_by, d.preview_format, d.preview_width, d.preview_height, d.preview, " \
   "d.entity_count, d.features"
+
+// Tables added since the first form of the store; made in stores that lack
+// them whenever a store is opened, and left alone by programs that do not
+// know them.
+const char* const kAddedTables = R"sql(
+CREATE TABLE IF NOT EXISTS pair_marks (
+  project TEXT NOT NULL COLLATE NOCASE,
+  path_a TEXT NOT NULL,
+  path_b TEXT NOT NULL,
+  identity_a TEXT NOT NULL,
+  identity_b TEXT NOT NULL,
+  mark INTEGER NOT NULL,
+  note TEXT NOT NULL,
+  verdict INTEGER NOT NULL,
+  score INTEGER NOT NULL,
+  marked_at INTEGER NOT NULL,
+  PRIMARY KEY (project, path_a, path_b)
+);
+CREATE TABLE IF NOT EXISTS project_thresholds (
+  project TEXT PRIMARY KEY COLLATE NOCASE,
+  copy INTEGER NOT NULL,
+  likely_copy INTEGER NOT NULL
+);
+CREATE TABLE IF NOT EXISTS last_runs (
+  project TEXT PRIMARY KEY COLLATE NOCASE,
+  run_at INTEGER NOT NULL,
+  findings BLOB NOT NULL
+);
+)sql";
 
 std::string lastError(sqlite3* db) { return sqlite3_errmsg(db); }
 
@@ -366,6 +396,13 @@ std::unique_ptr<EvidenceStore> EvidenceStore::open(const std::filesystem::path& 
       return nullptr;
     }
   }
+  {
+    Transaction t(db, error);
+    if (!t.open() || !exec(db, kAddedTables, error) || !t.commit(error)) {
+      error = "cannot set up the evidence store " + utf8Path(file) + ": " + error;
+      return nullptr;
+    }
+  }
   return store;
 }
 
@@ -480,7 +517,8 @@ bool EvidenceStore::removeProject(const std::string& project, std::string& error
   Statement a(db_, "DELETE FROM sketch WHERE project = ?");
   Statement b(db_, "DELETE FROM drawings WHERE project = ?");
   Statement c(db_, "DELETE FROM projects WHERE id = ?");
-  if (!a.bind(1, *id).run() || !b.bind(1, *id).run() || !c.bind(1, *id).run()) {
+  Statement d(db_, "DELETE FROM last_runs WHERE project = ?");
+  if (!a.bind(1, *id).run() || !b.bind(1, *id).run() || !c.bind(1, *id).run() || !d.bind(1, project).run()) {
     error = lastError(db_);
     return false;
   }
@@ -526,6 +564,14 @@ bool EvidenceStore::loadSettings(const std::string& project, std::optional<Evide
   s.against = splitLines(q.text(1));
   s.ignoredAuthors = splitLines(q.text(2));
   s.term = q.text(3);
+  Statement t(db_, "SELECT copy, likely_copy FROM project_thresholds WHERE project = ?");
+  t.bind(1, project);
+  if (t.step()) {
+    s.thresholds = checkedThresholds({static_cast<int>(t.integer(0)), static_cast<int>(t.integer(1))});
+  } else if (!t.ok()) {
+    error = "the evidence store cannot be read: " + lastError(db_);
+    return false;
+  }
   saved = std::move(s);
   return true;
 }
@@ -539,6 +585,84 @@ bool EvidenceStore::saveSettings(const std::string& project, const EvidenceSetti
               "ignored = excluded.ignored, term = excluded.term");
   if (!q.bind(1, project).bind(2, joinLines(templates)).bind(3, joinLines(settings.against))
            .bind(4, joinLines(settings.ignoredAuthors)).bind(5, settings.term).run()) {
+    error = lastError(db_);
+    return false;
+  }
+  const Thresholds th = checkedThresholds(settings.thresholds);
+  Statement t(db_,
+              "INSERT INTO project_thresholds (project, copy, likely_copy) VALUES (?, ?, ?) "
+              "ON CONFLICT(project) DO UPDATE SET copy = excluded.copy, likely_copy = excluded.likely_copy");
+  if (!t.bind(1, project).bind(2, th.copy).bind(3, th.likelyCopy).run()) {
+    error = lastError(db_);
+    return false;
+  }
+  return true;
+}
+
+bool EvidenceStore::saveLastRun(const std::string& project, const Findings& findings, std::string& error) {
+  Statement q(db_,
+              "INSERT INTO last_runs (project, run_at, findings) VALUES (?, ?, ?) ON CONFLICT(project) DO UPDATE "
+              "SET run_at = excluded.run_at, findings = excluded.findings");
+  if (!q.bind(1, project).bind(2, findings.runAtUnixMs).bindBlob(3, encodeFindings(findings)).run()) {
+    error = lastError(db_);
+    return false;
+  }
+  return true;
+}
+
+std::optional<Findings> EvidenceStore::loadLastRun(const std::string& project) {
+  Statement q(db_, "SELECT findings FROM last_runs WHERE project = ?");
+  q.bind(1, project);
+  if (!q.step()) return std::nullopt;
+  auto findings = decodeFindings(q.blob(0));
+  if (findings) applyMarks(*findings, marks(project));
+  return findings;
+}
+
+std::vector<StoredMark> EvidenceStore::marks(const std::string& project) {
+  std::vector<StoredMark> out;
+  Statement q(db_,
+              "SELECT path_a, path_b, identity_a, identity_b, mark, note, verdict, score, marked_at FROM pair_marks "
+              "WHERE project = ? ORDER BY path_a, path_b");
+  q.bind(1, project);
+  while (q.step()) {
+    StoredMark m;
+    m.pathA = q.text(0);
+    m.pathB = q.text(1);
+    m.identityA = q.text(2);
+    m.identityB = q.text(3);
+    const auto mark = q.integer(4), verdict = q.integer(6);
+    if (mark < 0 || mark > static_cast<std::int64_t>(ReviewMark::kNotCopy)) continue;
+    m.mark = static_cast<ReviewMark>(mark);
+    m.note = q.text(5);
+    m.verdict = verdict >= 0 && verdict <= static_cast<std::int64_t>(Verdict::kCopy) ? static_cast<Verdict>(verdict)
+                                                                                     : Verdict::kNone;
+    m.score = static_cast<int>(q.integer(7));
+    m.markedAtUnixMs = q.integer(8);
+    out.push_back(std::move(m));
+  }
+  return out;
+}
+
+bool EvidenceStore::saveMark(const std::string& project, const StoredMark& m, std::string& error) {
+  Statement q(db_,
+              "INSERT INTO pair_marks (project, path_a, path_b, identity_a, identity_b, mark, note, verdict, score, "
+              "marked_at) VALUES (?,?,?,?,?,?,?,?,?,?) ON CONFLICT(project, path_a, path_b) DO UPDATE SET "
+              "identity_a = excluded.identity_a, identity_b = excluded.identity_b, mark = excluded.mark, "
+              "note = excluded.note, verdict = excluded.verdict, score = excluded.score, marked_at = excluded.marked_at");
+  q.bind(1, project).bind(2, m.pathA).bind(3, m.pathB).bind(4, m.identityA).bind(5, m.identityB);
+  q.bind(6, static_cast<std::int64_t>(m.mark)).bind(7, m.note).bind(8, static_cast<std::int64_t>(m.verdict));
+  if (!q.bind(9, m.score).bind(10, m.markedAtUnixMs).run()) {
+    error = lastError(db_);
+    return false;
+  }
+  return true;
+}
+
+bool EvidenceStore::removeMark(const std::string& project, const std::string& pathA, const std::string& pathB,
+                               std::string& error) {
+  Statement q(db_, "DELETE FROM pair_marks WHERE project = ? AND path_a = ? AND path_b = ?");
+  if (!q.bind(1, project).bind(2, pathA).bind(3, pathB).run()) {
     error = lastError(db_);
     return false;
   }

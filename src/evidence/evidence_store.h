@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "evidence/archive.h"
+#include "evidence/findings.h"
 #include "evidence/judge.h"
+#include "evidence/review.h"
 #include "evidence/settings.h"
 #include "platform/file_facts.h"
 
@@ -69,9 +71,19 @@ class EvidenceStore {
   // reason) when one of them is not in the store.
   std::unique_ptr<ArchiveSource> archive(const std::vector<std::string>& projects, std::string& error);
 
-  // The teacher's choices per project, remembered for the window: `saved`
-  // is empty when none were saved. False, with the reason, when they could
-  // not be read.
+  // The findings of the project's last run, shown when the window opens;
+  // nothing when none was kept or a version with another form wrote it.
+  bool saveLastRun(const std::string& project, const Findings& findings, std::string& error);
+  std::optional<Findings> loadLastRun(const std::string& project);
+
+  // The teacher's marks on the project's pairs, one per pair of paths.
+  std::vector<StoredMark> marks(const std::string& project);
+  bool saveMark(const std::string& project, const StoredMark& mark, std::string& error);
+  bool removeMark(const std::string& project, const std::string& pathA, const std::string& pathB, std::string& error);
+
+  // The teacher's choices per project (thresholds included), remembered for
+  // the window and the command line: `saved` is empty when none were saved.
+  // False, with the reason, when they could not be read.
   bool loadSettings(const std::string& project, std::optional<EvidenceSettings>& saved, std::string& error);
   bool saveSettings(const std::string& project, const EvidenceSettings& settings, std::string& error);
 

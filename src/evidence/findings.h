@@ -56,6 +56,20 @@ struct PairEvidence {
   std::optional<Placement> placement;
 };
 
+// The teacher's mark on a pair, kept across runs.
+enum class ReviewMark { kToReview = 0, kConfirmed = 1, kNotCopy = 2 };
+// "to review", "confirmed copy", "not a copy".
+std::string_view reviewText(ReviewMark mark);
+
+struct PairReview {
+  ReviewMark mark = ReviewMark::kToReview;
+  std::string note;
+  Verdict markedVerdict = Verdict::kNone;  // the verdict when it was marked
+  int markedScore = 0;
+  std::int64_t markedAtUnixMs = 0;
+  bool changed = false;                    // judged otherwise now than when it was marked
+};
+
 struct PairFinding {
   std::size_t a = 0, b = 0;  // indices into Findings::drawings
   Verdict verdict = Verdict::kNone;
@@ -65,6 +79,7 @@ struct PairFinding {
   std::string direction;                    // why that one is the source, or why it is unclear
   std::vector<std::string> reasons;         // the evidence in words, strongest first
   int group = 0;                            // the copy group, from 1; 0 for none
+  std::optional<PairReview> review;         // the teacher's mark, when there is one
 };
 
 struct CopyGroup {

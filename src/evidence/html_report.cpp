@@ -4,6 +4,9 @@
 
 #include "evidence/picture.h"
 #include "evidence/report_writers.h"
+#include "evidence/review.h"
+#include "sketch/overlay.h"
+#include "sketch/raster.h"
 #include "evidence/words.h"
 
 namespace veldra::evidence {
@@ -50,7 +53,7 @@ const char* verdictColour(Verdict v) {
 }
 
 const char* const kStyle = R"css(
-body { font-family: "DejaVu Sans", Arial, sans-serif; font-size: 10.5pt; color: #222; margin: 2em; max-width: 60em; }
+body { font-family: "DejaVu Sans", Arial, sans-serif; font-size: 10.5pt; color: #222; margin: 2em; }
 h1 { font-size: 18pt; margin-bottom: 0.2em; }
 h2 { font-size: 14pt; border-bottom: 1px solid #999; margin-top: 1.6em; }
 h3 { font-size: 12pt; margin: 0.4em 0; }
@@ -64,6 +67,9 @@ th { background: #eee; }
 .group, .pair { border: 1px solid #aaa; border-radius: 0.4em; padding: 0.6em 1em; margin: 0.8em 0; page-break-inside: avoid; }
 .pictures td { border: none; font-size: 9pt; word-break: break-all; }
 .pictures img { max-width: 100%; height: auto; border: 1px solid #ccc; background: #fff; }
+.caption { font-size: 8pt; color: #666; font-style: italic; }
+.review { font-weight: bold; }
+.nobreak { white-space: nowrap; }
 .nopicture { border: 1px dashed #bbb; padding: 3em 0.5em; color: #777; }
 .facts td:first-child { font-weight: bold; white-space: nowrap; }
 .path { font-family: "DejaVu Sans Mono", monospace; font-size: 9pt; word-break: break-all; }
@@ -71,19 +77,27 @@ th { background: #eee; }
 .notes td { border: none; border-bottom: 1px solid #aaa; padding-top: 1.2em; }
 svg text { font-size: 8px; font-family: "DejaVu Sans", Arial, sans-serif; }
 @media print { body { margin: 0; } h2 { page-break-after: avoid; } }
+.sheet { font-size: 8.5pt; } .sheet h1 { font-size: 13pt; } .sheet h2 { font-size: 10pt; margin-top: 0.6em; }
+.sheet td, .sheet th { padding: 0.1em 0.4em; }
 )css";
 
 // A drawing's picture over its name and path, as a cell of the pictures'
 // table: a table rather than boxes side by side, so that printing through a
-// simple HTML renderer keeps them side by side too.
-std::string picture(const DrawingFacts& d) {
+// simple HTML renderer keeps them side by side too. The stored preview when
+// there is one a browser shows, else the picture drawn from its entities.
+std::string picture(const DrawingFacts& d, int width) {
   std::string out = "<td width=\"50%\" align=\"center\">";
+  const std::string w = std::to_string(width);
   if (const auto uri = previewDataUri(d.preview)) {
-    out += "<img src=\"" + *uri + "\" width=\"320\" alt=\"preview of " + escape(displayName(d)) + "\">";
+    out += "<img src=\"" + *uri + "\" width=\"" + w + "\" alt=\"preview of " + escape(displayName(d)) +
+           "\"><br><span class=\"caption\">stored preview</span>";
+  } else if (const auto drawn = drawnDataUri(d.drawnPicture)) {
+    out += "<img src=\"" + *drawn + "\" width=\"" + w + "\" alt=\"picture of " + escape(displayName(d)) +
+           "\"><br><span class=\"caption\">" + escape(drawnCaption(d.drawnPicture)) + "</span>";
   } else {
     out += std::string("<p class=\"nopicture\">") +
            (d.preview.format == veldra::dwg::PreviewFormat::kWmf ? "preview stored as a Windows metafile, not shown"
-                                                                  : "no preview picture stored") +
+                                                                  : "no picture: no preview stored and nothing to draw") +
            "</p>";
   }
   out += "<br><b>" + escape(displayName(d)) + "</b><br><span class=\"path\">" + escape(utf8Path(d.path)) + "</span></td>";
@@ -172,14 +186,16 @@ std::string classMap(const Findings& f, std::string& note) {
 
 // A pair judged, in full: verdict and score, both pictures, the likely
 // source, the reasons and both drawings' facts side by side.
-std::string pairBlock(const Findings& f, const PairFinding& p) {
+std::string pairBlock(const Findings& f, const PairFinding& p, int pictureWidth = 320, const std::string& third = {}) {
   const auto& a = f.drawings[p.a];
   const auto& b = f.drawings[p.b];
   std::string out = "<div class=\"pair\"><h3><span class=\"verdict " + std::string(verdictClass(p.verdict)) + "\">" +
                     std::string(verdictText(p.verdict)) + " " + std::to_string(p.score) + "</span> " +
                     escape(displayName(a)) + " &harr; " + escape(displayName(b)) +
                     (p.group ? " &middot; group " + std::to_string(p.group) : std::string()) + "</h3>";
-  out += "<table class=\"pictures\" width=\"100%\"><tr>" + picture(a) + picture(b) + "</tr></table>";
+  if (p.review) out += "<p class=\"review\">Teacher's mark: " + escape(reviewSummary(*p.review, true)) + "</p>";
+  out += "<table class=\"pictures\" width=\"100%\"><tr>" + picture(a, pictureWidth) + picture(b, pictureWidth) + third +
+         "</tr></table>";
   out += "<p class=\"direction\">" + escape(p.direction) + "</p><ul>";
   for (const auto& r : p.reasons) out += "<li>" + escape(r) + "</li>";
   return out + "</ul>" + factsTable(a, b) + "</div>\n";
@@ -204,8 +220,17 @@ std::string head(const std::string& title) {
 std::string caseSheet(const Findings& f, std::size_t pair) {
   if (pair >= f.pairs.size()) return {};
   const PairFinding& p = f.pairs[pair];
+  // Names are kept whole: a line broken inside a path reads as two paths.
   const std::string title = "Case sheet: " + displayName(f.drawings[p.a]) + " and " + displayName(f.drawings[p.b]);
-  std::string out = head(title) + "<h1>" + escape(title) + "</h1>\n<table class=\"run\">";
+  // A word joiner after each slash, as renderers that pass over the style
+  // still break a line after one.
+  auto whole = [](const std::string& name) {
+    std::string out;
+    for (const char c : escape(name)) out += c == '/' ? std::string("/&#8288;") : std::string(1, c);
+    return "<span class=\"nobreak\">" + out + "</span>";
+  };
+  std::string out = head(title) + "<div class=\"sheet\"><h1>Case sheet: " + whole(displayName(f.drawings[p.a])) +
+                    " and " + whole(displayName(f.drawings[p.b])) + "</h1>\n<table class=\"run\">";
   auto runRow = [&](const std::string& label, const std::string& value) {
     out += "<tr><td>" + label + "</td><td>" + escape(value) + "</td></tr>";
   };
@@ -213,7 +238,18 @@ std::string caseSheet(const Findings& f, std::size_t pair) {
   if (!f.term.empty()) runRow("Term", f.term);
   runRow("Judged", instantText(Instant{f.runAtUnixMs, true}));
   runRow("Likely source", sourceText(f, p));
-  out += "</table>\n" + pairBlock(f, p);
+  // Both drawings in one picture, the second laid over the first, beside them.
+  const auto& first = f.drawings[p.a].drawnPicture;
+  const auto& second = f.drawings[p.b].drawnPicture;
+  std::string overlay;
+  if (!first.empty() || !second.empty()) {
+    const auto shared = veldra::sketch::sharedParts(first, second);
+    overlay = "<td width=\"34%\" align=\"center\"><img src=\"data:image/png;base64," +
+              base64(veldra::sketch::overlayPng(first, second, shared, 400, 300)) +
+              "\" width=\"200\" alt=\"both drawings laid over each other\"><br><span class=\"caption\">both in one "
+              "view: red in both (" + std::to_string(shared.shared()) + " parts), blue only in 1, green only in 2</span></td>";
+  }
+  out += "</table>\n" + pairBlock(f, p, 200, overlay);
   if (p.group) {
     for (const auto& g : f.groups) {
       if (g.number != p.group) continue;
@@ -221,9 +257,11 @@ std::string caseSheet(const Findings& f, std::size_t pair) {
              "belongs to:</p>" + memberList(f, g) + "\n";
     }
   }
-  out += "<h2>Notes</h2><table class=\"notes\" width=\"100%\">";
-  for (int line = 0; line < 6; ++line) out += "<tr><td>&nbsp;</td></tr>";
-  out += "</table>\n";
+  out += "<h2>Notes</h2>";
+  if (p.review && !p.review->note.empty()) out += "<p>" + escape(p.review->note) + "</p>";
+  out += "<table class=\"notes\" width=\"100%\">";
+  for (int line = 0; line < 2; ++line) out += "<tr><td>&nbsp;</td></tr>";
+  out += "</table>\n</div>";
   return out + "</body></html>\n";
 }
 
@@ -274,7 +312,9 @@ std::string htmlReport(const Findings& f) {
       out += "<tr><td>" + escape(displayName(f.drawings[p.a])) + "<br>" + escape(displayName(f.drawings[p.b])) +
              "</td><td>" + std::to_string(p.score) + "</td><td><ul>";
       for (const auto& r : p.reasons) out += "<li>" + escape(r) + "</li>";
-      out += "</ul></td></tr>";
+      out += "</ul>";
+      if (p.review) out += "<p class=\"review\">Teacher's mark: " + escape(reviewSummary(*p.review, true)) + "</p>";
+      out += "</td></tr>";
     }
     out += "</table>\n";
   }

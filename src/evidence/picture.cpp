@@ -1,5 +1,7 @@
 #include "evidence/picture.h"
 
+#include "sketch/raster.h"
+
 namespace veldra::evidence {
 
 namespace {
@@ -82,6 +84,18 @@ std::optional<std::string> previewDataUri(const veldra::dwg::Preview& preview) {
   const auto image = previewImage(preview);
   if (!image) return std::nullopt;
   return std::string(isPng(*image) ? "data:image/png;base64," : "data:image/bmp;base64,") + base64(*image);
+}
+
+std::optional<std::string> drawnDataUri(const veldra::sketch::Sketch& sketch) {
+  if (sketch.empty()) return std::nullopt;
+  return "data:image/png;base64," + base64(veldra::sketch::sketchPng(sketch, 480, 360));
+}
+
+std::string drawnCaption(const veldra::sketch::Sketch& sketch) {
+  std::string out(veldra::sketch::kDrawnCaption);
+  if (sketch.paperSpace) out += " (paper space)";
+  if (sketch.notDrawn) out += "; " + std::to_string(sketch.notDrawn) + " entities without a shape here";
+  return out;
 }
 
 }  // namespace veldra::evidence

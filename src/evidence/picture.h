@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "sketch/sketch.h"
 #include "veldra/dwg/evidence.h"
 
 namespace veldra::evidence {
@@ -27,5 +28,11 @@ std::optional<std::vector<std::uint8_t>> previewImage(const veldra::dwg::Preview
 // "data:image/png;base64,..." or nothing when the preview is missing or in
 // a form a browser does not show (WMF).
 std::optional<std::string> previewDataUri(const veldra::dwg::Preview& preview);
+
+// A picture drawn from a drawing's entities, as a PNG "data:" address;
+// nothing when there was nothing to draw.
+std::optional<std::string> drawnDataUri(const veldra::sketch::Sketch& sketch);
+// "drawn from the drawing", with how many entities have no shape in it.
+std::string drawnCaption(const veldra::sketch::Sketch& sketch);
 
 }  // namespace veldra::evidence

@@ -16,7 +16,12 @@ namespace veldra::evidence {
 struct Thresholds {
   int copy = 75;
   int likelyCopy = 45;
+  bool operator==(const Thresholds&) const = default;
 };
+
+// Thresholds within 1..100, a likely copy below a copy; others are mended
+// to the nearest such.
+Thresholds checkedThresholds(Thresholds thresholds);
 
 struct EvidenceSettings {
   std::vector<std::filesystem::path> templates;  // the teacher's template drawings

@@ -9,7 +9,9 @@
 
 #include <algorithm>
 
+#include "evidence/review.h"
 #include "ui/evidence_pairs_model.h"
+#include "ui/sketch_picture.h"
 
 namespace veldra {
 
@@ -17,10 +19,22 @@ namespace {
 
 constexpr int kMaxNameWidth = 220;
 
+const QColor kSharedWorkColour(0x7f, 0xb2, 0xe5);
+const QColor kNothingSharedColour(0xd9, 0xcc, 0xe8);
+const QColor kMarkColour(0x1f, 0x3a, 0x93);
+
+// A coincidence whose drawings share work (entities, handles or an
+// identity, explained away) against one that shares nothing but the
+// moment it was begun.
+bool sharesWork(const evidence::PairEvidence& e) {
+  return e.rareShared > 0 || e.handlesShared > 0 || e.sameIdentity || e.beyondChance > 0;
+}
+
 // White for no evidence, through yellow to a deep red for a sure copy.
 QColor scoreColour(const evidence::PairFinding& pair) {
   const double s = std::clamp(pair.score, 0, 100) / 100.0;
-  if (pair.verdict == evidence::Verdict::kCoincidence) return QColor(0xb8, 0xd4, 0xf0);
+  if (pair.verdict == evidence::Verdict::kCoincidence)
+    return sharesWork(pair.evidence) ? kSharedWorkColour : kNothingSharedColour;
   const int red = 255 - static_cast<int>(s * 80);
   const int green = static_cast<int>(245 - s * 225);
   const int blue = static_cast<int>(200 - s * 190);
@@ -88,8 +102,14 @@ QString ClassMap::squareText(int row, int column) const {
   const auto& f = *findings_;
   QString text = drawingText(f, order_[static_cast<std::size_t>(row)]) + QStringLiteral(" / ") +
                  drawingText(f, order_[static_cast<std::size_t>(column)]);
-  if (const auto p = pairAt(row, column))
-    text += QStringLiteral(": %1, %2").arg(verdictCaption(f.pairs[*p].verdict)).arg(f.pairs[*p].score);
+  if (const auto p = pairAt(row, column)) {
+    const auto& pair = f.pairs[*p];
+    text += QStringLiteral(": %1, %2").arg(verdictCaption(pair.verdict)).arg(pair.score);
+    if (pair.verdict == evidence::Verdict::kCoincidence)
+      text += sharesWork(pair.evidence) ? QStringLiteral(" (shared work explained)") : QStringLiteral(" (nothing shared)");
+    if (pair.review)
+      text += QStringLiteral("; marked %1").arg(QString::fromStdString(evidence::reviewSummary(*pair.review, true)));
+  }
   return text;
 }
 
@@ -111,7 +131,7 @@ ClassMap::Geometry ClassMap::geometry() const {
   g.left = std::min(nameWidth, kMaxNameWidth) + 8;
   g.top = fm.height() + 6;
   const int n = std::max<int>(1, static_cast<int>(order_.size()));
-  g.square = std::max(4, std::min((width() - g.left - 4) / n, (height() - g.top - 4) / n));
+  g.square = std::max(4, std::min((width() - g.left - 4) / n, (height() - g.top - 4 - legendHeight()) / n));
   return g;
 }
 
@@ -148,9 +168,12 @@ void ClassMap::paintEvent(QPaintEvent*) {
   // Numbers along the top, where names would not fit; names down the side.
   const int every = std::max(1, (fm.horizontalAdvance(QStringLiteral("000")) + 2) / g.square + 1);
   for (int k = 0; k < n; ++k) {
-    const QRect row(0, g.top + k * g.square, g.left - 6, g.square);
+    // A row at least a line high, so that low strokes (an underscore) are
+    // not cut off where squares are smaller than the letters.
+    const int lineHeight = std::max(g.square, fm.height() + 2);
+    const QRect row(0, g.top + k * g.square + g.square / 2 - lineHeight / 2, g.left - 6, lineHeight);
     if (g.square >= fm.height() - 4 || k % std::max(1, fm.height() / g.square + 1) == 0)
-      painter.drawText(row, Qt::AlignRight | Qt::AlignVCenter,
+      painter.drawText(row, Qt::AlignRight | Qt::AlignVCenter | Qt::TextDontClip,
                        fm.elidedText(QStringLiteral("%1  %2").arg(k + 1).arg(drawingText(f, order_[static_cast<std::size_t>(k)])),
                                      Qt::ElideMiddle, g.left - 6));
     if (k % every == 0)
@@ -187,11 +210,56 @@ void ClassMap::paintEvent(QPaintEvent*) {
       painter.drawRect(g.left + first * g.square, g.top + first * g.square, (last - first + 1) * g.square,
                        (last - first + 1) * g.square);
   }
+  // Pairs the teacher marked, outlined.
+  painter.setPen(QPen(kMarkColour, 2));
+  for (int r = 0; r < n; ++r)
+    for (int c = 0; c < n; ++c) {
+      const int p = pairs_[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
+      if (p >= 0 && f.pairs[static_cast<std::size_t>(p)].review)
+        painter.drawRect(g.left + c * g.square + 1, g.top + r * g.square + 1, g.square - 2, g.square - 2);
+    }
+  paintLegend(painter, g.top + n * g.square + 8);
   // The square the keys are on, while they go to the map.
   if (hasFocus()) {
     painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
     painter.drawRect(g.left + current_.second * g.square - 1, g.top + current_.first * g.square - 1, g.square + 2,
                      g.square + 2);
+  }
+}
+
+int ClassMap::legendHeight() const { return 2 * (QFontMetrics(font()).height() + 4) + 8; }
+
+void ClassMap::paintLegend(QPainter& painter, int top) const {
+  const QFontMetrics fm(font());
+  const int box = fm.height() - 4;
+  evidence::PairFinding copy, likely;
+  copy.score = 90;
+  likely.score = 55;
+  const struct {
+    QColor fill;
+    bool outline;
+    QString text;
+  } items[] = {{scoreColour(copy), false, QStringLiteral("copy")},
+               {scoreColour(likely), false, QStringLiteral("likely copy")},
+               {kSharedWorkColour, false, QStringLiteral("coincidence, shared work explained")},
+               {kNothingSharedColour, false, QStringLiteral("coincidence, nothing shared")},
+               {QColor(Qt::transparent), true, QStringLiteral("marked by the teacher")},
+               {QColor(0xd0, 0xd0, 0xd0), false, QStringLiteral("boxed: a group of copies")}};
+  int x = 4, y = top;
+  for (const auto& item : items) {
+    const int width = box + 6 + fm.horizontalAdvance(item.text) + 16;
+    if (x + width > this->width() && x > 4) {
+      x = 4;
+      y += fm.height() + 4;
+    }
+    const QRect swatch(x, y + (fm.height() - box) / 2, box, box);
+    painter.fillRect(swatch, item.fill);
+    painter.setPen(item.outline ? QPen(kMarkColour, 2) : QPen(palette().color(QPalette::Mid), 1));
+    painter.drawRect(swatch);
+    painter.setPen(palette().color(QPalette::Text));
+    painter.drawText(QRect(x + box + 6, y, width, fm.height()), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip,
+                     item.text);
+    x += width;
   }
 }
 
@@ -242,7 +310,14 @@ bool ClassMap::event(QEvent* event) {
     auto* help = static_cast<QHelpEvent*>(event);
     const auto square = squareAt(help->pos());
     if (square && square->first != square->second) {
-      QToolTip::showText(help->globalPos(), squareText(square->first, square->second), this);
+      // The words, and under them both drawings' pictures side by side.
+      const auto& f = *findings_;
+      const QString a = pictureHtml(f.drawings[order_[static_cast<std::size_t>(square->first)]], 160);
+      const QString b = pictureHtml(f.drawings[order_[static_cast<std::size_t>(square->second)]], 160);
+      QString tip = squareText(square->first, square->second).toHtmlEscaped();
+      if (!a.isEmpty() || !b.isEmpty())
+        tip = QStringLiteral("<p>%1</p><table><tr><td>%2</td><td>%3</td></tr></table>").arg(tip, a, b);
+      QToolTip::showText(help->globalPos(), tip, this);
     } else {
       QToolTip::hideText();
     }

@@ -3,7 +3,8 @@
 // The class map: every pair's score as a square of colour, the drawings in
 // group order along both sides, so that a group shows as a dark block. A
 // click on a square of a judged pair chooses that pair; so do the arrow keys,
-// which move an outlined square, and Enter or Space on it.
+// which move an outlined square, and Enter or Space on it. Pairs the teacher
+// marked are outlined; a legend under the map tells the colours.
 
 #include <QWidget>
 
@@ -12,6 +13,8 @@
 #include <vector>
 
 #include "evidence/findings.h"
+
+class QPainter;
 
 namespace veldra {
 
@@ -53,6 +56,8 @@ class ClassMap : public QWidget {
   std::optional<std::pair<int, int>> squareAt(QPoint point) const;
   QString squareText(int row, int column) const;
   void setCurrent(int row, int column);
+  int legendHeight() const;
+  void paintLegend(QPainter& painter, int top) const;
 
   std::shared_ptr<const evidence::Findings> findings_;
   std::vector<std::size_t> order_;

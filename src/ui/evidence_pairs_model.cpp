@@ -1,6 +1,7 @@
 #include "ui/evidence_pairs_model.h"
 
 #include "evidence/report_writers.h"
+#include "evidence/review.h"
 #include "evidence/words.h"
 
 namespace veldra {
@@ -38,6 +39,11 @@ QString pairEvidenceHtml(const evidence::Findings& findings, const evidence::Pai
   return html;
 }
 
+void EvidencePairsModel::pairChanged(int pair) {
+  if (pair < 0 || pair >= rowCount()) return;
+  emit dataChanged(index(pair, 0), index(pair, kColumnCount - 1));
+}
+
 void EvidencePairsModel::setFindings(std::shared_ptr<const evidence::Findings> findings) {
   beginResetModel();
   findings_ = std::move(findings);
@@ -55,7 +61,7 @@ QVariant EvidencePairsModel::headerData(int section, Qt::Orientation orientation
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
   static const char* const kHeaders[kColumnCount] = {
       "Drawing A", "Drawing B", "Verdict", "Score", "Group", "Likely source",
-      "Same identity", "Created", "Geometry", "Handles", "Editing time", "Author"};
+      "Same identity", "Created", "Geometry", "Handles", "Editing time", "Author", "Mark"};
   return section >= 0 && section < kColumnCount ? QString::fromLatin1(kHeaders[section]) : QVariant();
 }
 
@@ -67,6 +73,12 @@ QVariant EvidencePairsModel::data(const QModelIndex& index, int role) const {
   const auto& f = *findings_;
   if (role == kPairRole) return index.row();
   if (role == kVerdictRole) return static_cast<int>(p.verdict);
+  if (role == kReviewRole) {
+    if (!p.review) return -1;
+    return p.review->changed ? -2 - static_cast<int>(p.review->mark) : static_cast<int>(p.review->mark);
+  }
+  if (role == Qt::ToolTipRole && index.column() == kMark && p.review && !p.review->note.empty())
+    return fromUtf8(p.review->note);
   if (role == Qt::TextAlignmentRole) {
     switch (index.column()) {
       case kScore:
@@ -110,6 +122,9 @@ QVariant EvidencePairsModel::data(const QModelIndex& index, int role) const {
     case kAuthor:
       if (e.sharedName.empty()) return QString();
       return fromUtf8(e.sharedName) + (e.nameIgnored ? QStringLiteral(" (ignored)") : QString());
+    case kMark:
+      if (sorting) return p.review ? static_cast<int>(p.review->mark) : -1;
+      return p.review ? fromUtf8(evidence::reviewSummary(*p.review, false)) : QString();
     default:
       return {};
   }
@@ -132,11 +147,27 @@ void EvidencePairsFilter::setVerdict(std::optional<evidence::Verdict> verdict) {
   invalidateFilter();
 }
 
+void EvidencePairsFilter::setReview(ReviewChoice choice) {
+  if (choice == review_) return;
+  review_ = choice;
+  invalidateFilter();
+}
+
 bool EvidencePairsFilter::filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const {
   const QModelIndex index = sourceModel()->index(sourceRow, EvidencePairsModel::kScore, sourceParent);
   if (sourceModel()->data(index, EvidencePairsModel::kSortRole).toInt() < minimumScore_) return false;
   if (verdict_ && sourceModel()->data(index, EvidencePairsModel::kVerdictRole).toInt() != static_cast<int>(*verdict_))
     return false;
+  if (review_ == ReviewChoice::kAll) return true;
+  const int mark = sourceModel()->data(index, EvidencePairsModel::kReviewRole).toInt();
+  switch (review_) {
+    case ReviewChoice::kUnmarked: return mark == -1;
+    case ReviewChoice::kChanged: return mark <= -2;
+    case ReviewChoice::kToReview: return mark == 0 || mark == -2;
+    case ReviewChoice::kConfirmed: return mark == 1 || mark == -3;
+    case ReviewChoice::kNotCopy: return mark == 2 || mark == -4;
+    case ReviewChoice::kAll: break;
+  }
   return true;
 }
 

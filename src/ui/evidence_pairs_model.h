@@ -31,6 +31,7 @@ class EvidencePairsModel : public QAbstractTableModel {
     kHandles,
     kEditing,
     kAuthor,
+    kMark,
     kColumnCount
   };
   // The role that sorts: numbers for the numeric columns.
@@ -38,11 +39,15 @@ class EvidencePairsModel : public QAbstractTableModel {
   // The pair's index in Findings::pairs.
   static constexpr int kPairRole = Qt::UserRole + 1;
   static constexpr int kVerdictRole = Qt::UserRole + 2;
+  // The teacher's mark as its number, -1 for none; -2 - mark when judged otherwise since.
+  static constexpr int kReviewRole = Qt::UserRole + 3;
 
   explicit EvidencePairsModel(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
 
   void setFindings(std::shared_ptr<const evidence::Findings> findings);
   const evidence::Findings* findings() const { return findings_.get(); }
+  // The pair's mark changed in the findings shown.
+  void pairChanged(int pair);
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
@@ -53,8 +58,8 @@ class EvidencePairsModel : public QAbstractTableModel {
   std::shared_ptr<const evidence::Findings> findings_;
 };
 
-// Rows whose verdict is the one chosen (all when none is) and whose score
-// reaches the threshold.
+// Rows whose verdict is the one chosen (all when none is), whose score
+// reaches the threshold and whose mark is the one chosen.
 class EvidencePairsFilter : public QSortFilterProxyModel {
   Q_OBJECT
 
@@ -63,6 +68,8 @@ class EvidencePairsFilter : public QSortFilterProxyModel {
   void setMinimumScore(int score);
   int minimumScore() const { return minimumScore_; }
   void setVerdict(std::optional<evidence::Verdict> verdict);
+  enum class ReviewChoice { kAll, kToReview, kConfirmed, kNotCopy, kUnmarked, kChanged };
+  void setReview(ReviewChoice choice);
 
  protected:
   bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
@@ -70,6 +77,7 @@ class EvidencePairsFilter : public QSortFilterProxyModel {
  private:
   int minimumScore_ = 0;
   std::optional<evidence::Verdict> verdict_;
+  ReviewChoice review_ = ReviewChoice::kAll;
 };
 
 // Texts the window shows for the evidence, shared by the table and the pair view.

@@ -1,5 +1,6 @@
 #include "ui/evidence_window.h"
 
+#include <QBuffer>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -18,7 +19,10 @@
 #include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
 #include <QSlider>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTableView>
@@ -31,16 +35,21 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <chrono>
 
 #include "app/messages.h"
 #include "app/textfile.h"
 #include "evidence/picture.h"
 #include "evidence/report_writers.h"
+#include "evidence/review.h"
+#include "evidence/words.h"
+#include "projects/folder_plan.h"
 #include "projects/project_store.h"
 #include "reports/print_job.h"
 #include "ui/class_map.h"
 #include "ui/evidence_pairs_model.h"
 #include "ui/qt_print_dialog.h"
+#include "ui/sketch_picture.h"
 
 namespace veldra {
 
@@ -61,6 +70,16 @@ class DesktopFolders : public FolderOpener {
 const std::optional<evidence::Verdict> kFilterVerdicts[] = {std::nullopt, evidence::Verdict::kCopy,
                                                              evidence::Verdict::kLikelyCopy,
                                                              evidence::Verdict::kCoincidence};
+
+// The marks the filter and the mark box offer, in the order of their items
+// after the first ("all" in the filter, "no mark" in the box).
+const evidence::ReviewMark kMarks[] = {evidence::ReviewMark::kToReview, evidence::ReviewMark::kConfirmed,
+                                       evidence::ReviewMark::kNotCopy};
+
+std::int64_t nowUnixMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
 
 }  // namespace
 
@@ -132,7 +151,23 @@ EvidenceWindow::EvidenceWindow(const Workspace& workspace, std::string project, 
     };
   buildControls();
   loadSettings();
+  showKeptRun();
   setRunning(false);
+  fitToScreen();
+}
+
+void EvidenceWindow::fitToScreen() {
+  // As large as it was made to be, but never past the screen's free area
+  // (at a large scale the screen holds fewer logical pixels).
+  QSize size(1100, 760);
+  if (const QScreen* s = screen()) {
+    const QRect free = s->availableGeometry();
+    size = size.boundedTo(free.size() - QSize(16, 48));
+    resize(size);
+    move(free.topLeft() + QPoint((free.width() - size.width()) / 2, std::max(0, (free.height() - size.height()) / 3)));
+    return;
+  }
+  resize(size);
 }
 
 EvidenceWindow::~EvidenceWindow() {
@@ -155,18 +190,22 @@ void EvidenceWindow::buildControls() {
   progress = new QProgressBar(this);
   progress->setObjectName(QStringLiteral("progress"));
   progress->setTextVisible(true);
-  exportCsvButton = new QPushButton(QStringLiteral("Export &CSV..."), this);
+  exportCsvButton = new QPushButton(QStringLiteral("E&xport CSV..."), this);
   exportCsvButton->setObjectName(QStringLiteral("exportCsvButton"));
   exportHtmlButton = new QPushButton(QStringLiteral("Export &HTML..."), this);
   exportHtmlButton->setObjectName(QStringLiteral("exportHtmlButton"));
   printButton = new QPushButton(QStringLiteral("&Print..."), this);
   printButton->setObjectName(QStringLiteral("printButton"));
+  closeButton = new QPushButton(QStringLiteral("Close"), this);
+  closeButton->setObjectName(QStringLiteral("closeButton"));
+  closeButton->setToolTip(QStringLiteral("Close this window (Esc, Ctrl+W)"));
   bar->addWidget(runButton);
   bar->addWidget(cancelButton);
   bar->addWidget(progress, 1);
   bar->addWidget(exportCsvButton);
   bar->addWidget(exportHtmlButton);
   bar->addWidget(printButton);
+  bar->addWidget(closeButton);
   layout->addLayout(bar);
 
   runStatus = new QLabel(QStringLiteral("The check has not run yet."), this);
@@ -178,12 +217,24 @@ void EvidenceWindow::buildControls() {
   tabs = new QTabWidget(this);
   tabs->setObjectName(QStringLiteral("tabs"));
   tabs->addTab(buildPairsPage(), QStringLiteral("&Groups and pairs"));
-  tabs->addTab(buildPairPage(), QStringLiteral("P&air"));
+  tabs->addTab(buildPairPage(), QStringLiteral("Pa&ir"));
   classMap = new ClassMap(this);
   tabs->addTab(classMap, QStringLiteral("Class &map"));
   tabs->addTab(buildProblemsPage(), QStringLiteral("Problem &drawings"));
   tabs->addTab(buildSettingsPage(), QStringLiteral("&Settings"));
+  tabs->addTab(buildDrawingsPage(), QStringLiteral("Dra&wings"));
   layout->addWidget(tabs, 1);
+  // The map answers the keys as soon as its page is chosen.
+  connect(tabs, &QTabWidget::currentChanged, this, [this](int) {
+    if (tabs->currentWidget() == classMap) classMap->setFocus(Qt::TabFocusReason);
+  });
+  // Each key once: two shortcuts on one key would cancel each other out.
+  for (const QKeySequence& keys : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+    auto* shortcut = new QShortcut(keys, this);
+    shortcut->setContext(Qt::WindowShortcut);
+    connect(shortcut, &QShortcut::activated, this, &QWidget::close);
+  }
+  connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
 
   connect(runButton, &QPushButton::clicked, this, &EvidenceWindow::startRun);
   connect(cancelButton, &QPushButton::clicked, this, &EvidenceWindow::cancelRun);
@@ -191,7 +242,6 @@ void EvidenceWindow::buildControls() {
   connect(exportHtmlButton, &QPushButton::clicked, this, &EvidenceWindow::exportHtml);
   connect(printButton, &QPushButton::clicked, this, &EvidenceWindow::printReport);
   connect(classMap, &ClassMap::pairChosen, this, &EvidenceWindow::showPair);
-  resize(1100, 760);
 }
 
 QWidget* EvidenceWindow::buildPairsPage() {
@@ -214,7 +264,7 @@ QWidget* EvidenceWindow::buildPairsPage() {
   verdictFilter->addItems({QStringLiteral("all"), QStringLiteral("copy"), QStringLiteral("likely copy"),
                            QStringLiteral("coincidence")});
   verdictLabel->setBuddy(verdictFilter);
-  auto* thresholdLabel = new QLabel(QStringLiteral("Least &score:"), lower);
+  auto* thresholdLabel = new QLabel(QStringLiteral("Least sc&ore:"), lower);
   thresholdSlider = new QSlider(Qt::Horizontal, lower);
   thresholdSlider->setObjectName(QStringLiteral("thresholdSlider"));
   thresholdSlider->setRange(0, 100);
@@ -230,6 +280,16 @@ QWidget* EvidenceWindow::buildPairsPage() {
   filters->addWidget(thresholdLabel);
   filters->addWidget(thresholdSlider, 1);
   filters->addWidget(thresholdValue);
+  filters->addSpacing(16);
+  auto* reviewLabel = new QLabel(QStringLiteral("Mar&k:"), lower);
+  reviewFilter = new QComboBox(lower);
+  reviewFilter->setObjectName(QStringLiteral("reviewFilter"));
+  reviewFilter->addItems({QStringLiteral("all"), QStringLiteral("to review"), QStringLiteral("confirmed copy"),
+                          QStringLiteral("not a copy"), QStringLiteral("no mark"),
+                          QStringLiteral("judged otherwise since marked")});
+  reviewLabel->setBuddy(reviewFilter);
+  filters->addWidget(reviewLabel);
+  filters->addWidget(reviewFilter);
   lowerLayout->addLayout(filters);
 
   pairsModel_ = new EvidencePairsModel(this);
@@ -256,6 +316,12 @@ QWidget* EvidenceWindow::buildPairsPage() {
   connect(thresholdSlider, &QSlider::valueChanged, this, [this](int value) {
     thresholdValue->setText(QString::number(value));
     pairsFilter_->setMinimumScore(value);
+  });
+  connect(reviewFilter, &QComboBox::currentIndexChanged, this, [this](int index) {
+    using Choice = EvidencePairsFilter::ReviewChoice;
+    static const Choice kChoices[] = {Choice::kAll, Choice::kToReview, Choice::kConfirmed, Choice::kNotCopy,
+                                      Choice::kUnmarked, Choice::kChanged};
+    if (index >= 0 && index < static_cast<int>(std::size(kChoices))) pairsFilter_->setReview(kChoices[index]);
   });
   connect(verdictFilter, &QComboBox::currentIndexChanged, this, [this](int index) {
     if (index >= 0 && index < static_cast<int>(std::size(kFilterVerdicts))) pairsFilter_->setVerdict(kFilterVerdicts[index]);
@@ -287,7 +353,8 @@ QWidget* EvidenceWindow::buildPairPage() {
   nameA->setObjectName(QStringLiteral("nameA"));
   nameB = new QLabel(page);
   nameB->setObjectName(QStringLiteral("nameB"));
-  for (QLabel* name : {nameA, nameB}) {
+  auto* overlayName = new QLabel(QStringLiteral("Both in one view: 2 laid over 1"), page);
+  for (QLabel* name : {nameA, nameB, overlayName}) {
     name->setTextInteractionFlags(Qt::TextSelectableByMouse);
     name->setWordWrap(true);
   }
@@ -295,18 +362,70 @@ QWidget* EvidenceWindow::buildPairPage() {
   previewA->setObjectName(QStringLiteral("previewA"));
   previewB = new PreviewPicture(page);
   previewB->setObjectName(QStringLiteral("previewB"));
+  overlay = new OverlayView(page);
+  captionA = new QLabel(page);
+  captionA->setObjectName(QStringLiteral("captionA"));
+  captionB = new QLabel(page);
+  captionB->setObjectName(QStringLiteral("captionB"));
+  for (QLabel* caption : {captionA, captionB}) {
+    QFont small = caption->font();
+    small.setItalic(true);
+    caption->setFont(small);
+    caption->setWordWrap(true);
+  }
   openFolderA = new QPushButton(QStringLiteral("Open folder of &1"), page);
   openFolderA->setObjectName(QStringLiteral("openFolderA"));
   openFolderB = new QPushButton(QStringLiteral("Open folder of &2"), page);
   openFolderB->setObjectName(QStringLiteral("openFolderB"));
+  fitOverlayButton = new QPushButton(QStringLiteral("&Fit"), page);
+  fitOverlayButton->setObjectName(QStringLiteral("fitOverlayButton"));
+  exportOverlayButton = new QPushButton(QStringLiteral("Save o&verlay..."), page);
+  exportOverlayButton->setObjectName(QStringLiteral("exportOverlayButton"));
+  auto* overlayButtons = new QHBoxLayout;
+  overlayButtons->addWidget(fitOverlayButton);
+  overlayButtons->addWidget(exportOverlayButton);
+  overlayButtons->addStretch(1);
   pictures->addWidget(nameA, 0, 0);
   pictures->addWidget(nameB, 0, 1);
+  pictures->addWidget(overlayName, 0, 2);
   pictures->addWidget(previewA, 1, 0);
   pictures->addWidget(previewB, 1, 1);
-  pictures->addWidget(openFolderA, 2, 0, Qt::AlignLeft);
-  pictures->addWidget(openFolderB, 2, 1, Qt::AlignLeft);
+  pictures->addWidget(overlay, 1, 2);
+  pictures->addWidget(captionA, 2, 0);
+  pictures->addWidget(captionB, 2, 1);
+  pictures->addWidget(openFolderA, 3, 0, Qt::AlignLeft);
+  pictures->addWidget(openFolderB, 3, 1, Qt::AlignLeft);
+  pictures->addLayout(overlayButtons, 3, 2);
   pictures->setRowStretch(1, 1);
   layout->addLayout(pictures, 3);
+
+  auto* review = new QGroupBox(QStringLiteral("The teacher's mark, kept with the pair"), page);
+  auto* reviewLayout = new QGridLayout(review);
+  auto* markLabel = new QLabel(QStringLiteral("Mar&k:"), review);
+  reviewMark = new QComboBox(review);
+  reviewMark->setObjectName(QStringLiteral("reviewMark"));
+  reviewMark->addItems({QStringLiteral("no mark"), QStringLiteral("to review"), QStringLiteral("confirmed copy"),
+                        QStringLiteral("not a copy")});
+  markLabel->setBuddy(reviewMark);
+  auto* noteLabel = new QLabel(QStringLiteral("&Note:"), review);
+  reviewNote = new QPlainTextEdit(review);
+  reviewNote->setObjectName(QStringLiteral("reviewNote"));
+  reviewNote->setTabChangesFocus(true);
+  reviewNote->setMaximumHeight(reviewNote->fontMetrics().lineSpacing() * 3 + 12);
+  noteLabel->setBuddy(reviewNote);
+  saveReviewButton = new QPushButton(QStringLiteral("Keep mark and no&te"), review);
+  saveReviewButton->setObjectName(QStringLiteral("saveReviewButton"));
+  reviewStatus = new QLabel(review);
+  reviewStatus->setObjectName(QStringLiteral("reviewStatus"));
+  reviewStatus->setWordWrap(true);
+  reviewLayout->addWidget(markLabel, 0, 0);
+  reviewLayout->addWidget(reviewMark, 0, 1);
+  reviewLayout->addWidget(saveReviewButton, 0, 2);
+  reviewLayout->addWidget(reviewStatus, 0, 3);
+  reviewLayout->addWidget(noteLabel, 1, 0, Qt::AlignTop);
+  reviewLayout->addWidget(reviewNote, 1, 1, 1, 3);
+  reviewLayout->setColumnStretch(3, 1);
+  layout->addWidget(review);
 
   pairSource = new QLabel(page);
   pairSource->setObjectName(QStringLiteral("pairSource"));
@@ -316,7 +435,7 @@ QWidget* EvidenceWindow::buildPairPage() {
   pairEvidence = new QTextBrowser(page);
   pairEvidence->setObjectName(QStringLiteral("pairEvidence"));
   layout->addWidget(pairEvidence, 2);
-  printCaseSheetButton = new QPushButton(QStringLiteral("Print case &sheet..."), page);
+  printCaseSheetButton = new QPushButton(QStringLiteral("Print cas&e sheet..."), page);
   printCaseSheetButton->setObjectName(QStringLiteral("printCaseSheetButton"));
   printCaseSheetButton->setToolTip(QStringLiteral("This pair on a page of its own, for a talk with the students"));
   layout->addWidget(printCaseSheetButton, 0, Qt::AlignLeft);
@@ -324,6 +443,12 @@ QWidget* EvidenceWindow::buildPairPage() {
   connect(openFolderA, &QPushButton::clicked, this, [this] { openDrawingFolder(0); });
   connect(openFolderB, &QPushButton::clicked, this, [this] { openDrawingFolder(1); });
   connect(printCaseSheetButton, &QPushButton::clicked, this, &EvidenceWindow::printCaseSheet);
+  connect(saveReviewButton, &QPushButton::clicked, this, &EvidenceWindow::saveReview);
+  connect(fitOverlayButton, &QPushButton::clicked, overlay, &OverlayView::fit);
+  connect(exportOverlayButton, &QPushButton::clicked, this, &EvidenceWindow::exportOverlay);
+  for (QWidget* w : std::initializer_list<QWidget*>{reviewMark, reviewNote, saveReviewButton, fitOverlayButton,
+                                                    exportOverlayButton})
+    w->setEnabled(false);
   openFolderA->setEnabled(false);
   openFolderB->setEnabled(false);
   printCaseSheetButton->setEnabled(false);
@@ -354,7 +479,7 @@ QWidget* EvidenceWindow::buildSettingsPage() {
   templateList->setObjectName(QStringLiteral("templateList"));
   addTemplate = new QPushButton(QStringLiteral("&Add..."), templates);
   addTemplate->setObjectName(QStringLiteral("addTemplate"));
-  removeTemplate = new QPushButton(QStringLiteral("&Remove"), templates);
+  removeTemplate = new QPushButton(QStringLiteral("R&emove"), templates);
   removeTemplate->setObjectName(QStringLiteral("removeTemplate"));
   tLayout->addWidget(templateList, 0, 0, 3, 1);
   tLayout->addWidget(addTemplate, 0, 1);
@@ -384,6 +509,18 @@ QWidget* EvidenceWindow::buildSettingsPage() {
   termEdit->setObjectName(QStringLiteral("termEdit"));
   termEdit->setPlaceholderText(QStringLiteral("e.g. autumn 2026"));
   form->addRow(QStringLiteral("&Term of this project:"), termEdit);
+  copyThreshold = new QSpinBox(page);
+  copyThreshold->setObjectName(QStringLiteral("copyThreshold"));
+  copyThreshold->setRange(2, 100);
+  likelyThreshold = new QSpinBox(page);
+  likelyThreshold->setObjectName(QStringLiteral("likelyThreshold"));
+  likelyThreshold->setRange(1, 99);
+  // A likely copy stays below a copy.
+  connect(copyThreshold, &QSpinBox::valueChanged, this, [this](int v) {
+    likelyThreshold->setMaximum(v - 1);
+  });
+  form->addRow(QStringLiteral("A cop&y from score:"), copyThreshold);
+  form->addRow(QStringLiteral("A &likely copy from score:"), likelyThreshold);
   layout->addLayout(form);
 
   auto* buttons = new QHBoxLayout;
@@ -435,6 +572,10 @@ bool EvidenceWindow::loadSettings() {
   for (const auto& n : s.ignoredAuthors) authors << fromUtf8(n);
   ignoredAuthors->setPlainText(authors.join(QLatin1Char('\n')));
   termEdit->setText(fromUtf8(s.term));
+  const auto th = evidence::checkedThresholds(s.thresholds);
+  copyThreshold->setValue(th.copy);
+  likelyThreshold->setMaximum(th.copy - 1);
+  likelyThreshold->setValue(th.likelyCopy);
   settingsStatus->clear();
   return true;
 }
@@ -449,6 +590,7 @@ evidence::EvidenceSettings EvidenceWindow::settingsFromControls() const {
     if (!name.isEmpty()) s.ignoredAuthors.push_back(name.toStdString());
   }
   s.term = termEdit->text().trimmed().toStdString();
+  s.thresholds = evidence::checkedThresholds({copyThreshold->value(), likelyThreshold->value()});
   return s;
 }
 
@@ -474,11 +616,27 @@ void EvidenceWindow::setRunning(bool running) {
   else runButton->setFocus();
 }
 
+QString EvidenceWindow::locationProblem() const {
+  const auto locations = readLocations(workspace_, project_);
+  if (!locations || locations->empty())
+    return QStringLiteral("The project %1 has no locations. Add the folders of its students' drawings on the "
+                          "Locations page of the main window, then run the check.")
+        .arg(fromUtf8(project_));
+  const FolderPlan plan = planFolders(*locations);
+  if (!plan.whole()) return fromUtf8(plan.problem) + QStringLiteral(" Mend the project's locations, then run the check.");
+  return {};
+}
+
 void EvidenceWindow::startRun() {
   if (thread_) return;
   // Run on empty controls, the check would judge without the saved
   // templates and overwrite the last report (and the saved settings).
   if (settingsUnread_ && !loadSettings()) return;
+  if (const QString problem = locationProblem(); !problem.isEmpty()) {
+    runStatus->setText(problem);
+    showError(problem);
+    return;
+  }
   saveSettings();
   const evidence::EvidenceSettings settings = settingsFromControls();
   cancel_ = std::make_shared<std::atomic<bool>>(false);
@@ -556,7 +714,8 @@ void EvidenceWindow::finishRun() {
     case evidence::RunOutcome::kDone: {
       progress->setValue(1000);
       progress->setFormat(QStringLiteral("Done"));
-      findings_ = std::make_shared<const evidence::Findings>(r.findings);
+      findings_ = std::make_shared<evidence::Findings>(r.findings);
+      showingKept_ = false;
       showFindings();
       break;
     }
@@ -566,11 +725,36 @@ void EvidenceWindow::finishRun() {
   emit runEnded();
 }
 
+void EvidenceWindow::showKeptRun() {
+  std::string error;
+  auto kept = evidence::loadLastRun(workspace_, project_, error);
+  if (!kept) {
+    if (!error.empty()) runStatus->setText(QStringLiteral("The last result cannot be shown: %1").arg(fromUtf8(error)));
+    return;
+  }
+  findings_ = std::make_shared<evidence::Findings>(std::move(*kept));
+  showingKept_ = true;
+  showFindings();
+}
+
 void EvidenceWindow::showFindings() {
   const auto& f = *findings_;
   const auto counts = f.counts();
   const auto problems = f.problemDrawings();
-  QString status = QStringLiteral("%1 drawings, %2 pairs judged: %3 copy, %4 likely copy, %5 coincidence. %6 groups of copies, %7 problem drawings.")
+  QString status;
+  if (showingKept_) {
+    status = QStringLiteral("Last run %1 (settings: %2). ")
+                 .arg(fromUtf8(evidence::instantText(evidence::Instant{f.runAtUnixMs, true})),
+                      fromUtf8(evidence::runSettingsText(f)));
+    const auto changed = evidence::changedSinceRun(f);
+    if (!changed.empty()) {
+      QStringList names;
+      for (const auto i : changed) names << drawingText(f, i);
+      status += QStringLiteral("Changed or gone since: %1. Run the check again for a result of the drawings as they are now. ")
+                    .arg(names.join(QStringLiteral(", ")));
+    }
+  }
+  status += QStringLiteral("%1 drawings, %2 pairs judged: %3 copy, %4 likely copy, %5 coincidence. %6 groups of copies, %7 problem drawings.")
                        .arg(f.projectDrawings)
                        .arg(f.pairsJudged)
                        .arg(counts.copy)
@@ -621,6 +805,7 @@ void EvidenceWindow::showFindings() {
   for (int c : {EvidencePairsModel::kDrawingA, EvidencePairsModel::kDrawingB, EvidencePairsModel::kSource})
     pairsTable->setColumnWidth(c, std::min(pairsTable->columnWidth(c), 260));
   classMap->setFindings(findings_);
+  fillDrawingsTree();
 
   problemTable->setRowCount(0);
   for (const auto i : problems) {
@@ -660,14 +845,140 @@ void EvidenceWindow::showPair(int pair) {
     return d.preview.format == veldra::dwg::PreviewFormat::kNone ? QStringLiteral("no picture")
                                                                   : QStringLiteral("no picture (a form not shown here)");
   };
-  previewA->setImage(previewImage(a.preview), missing(a));
-  previewB->setImage(previewImage(b.preview), missing(b));
+  const DrawingPicture pictureA = drawingPicture(a), pictureB = drawingPicture(b);
+  previewA->setImage(pictureA.image, pictureA.image.isNull() ? missing(a) : QString());
+  previewB->setImage(pictureB.image, pictureB.image.isNull() ? missing(b) : QString());
+  captionA->setText(pictureA.caption);
+  captionB->setText(pictureB.caption);
+  // The second drawing lies over the first as it was drawn; a map between
+  // them, where one is known, goes in place of the identity.
+  overlay->setPair(a.drawnPicture, b.drawnPicture, sketch::Similarity{});
+  fitOverlayButton->setEnabled(!overlay->empty());
+  exportOverlayButton->setEnabled(!overlay->empty());
+  showReview(p);
   pairSource->setText(QStringLiteral("Likely source: %1").arg(fromUtf8(evidence::sourceText(f, p))));
   pairEvidence->setHtml(pairEvidenceHtml(f, p));
   openFolderA->setEnabled(true);
   openFolderB->setEnabled(true);
   printCaseSheetButton->setEnabled(true);
   tabs->setCurrentIndex(1);
+}
+
+void EvidenceWindow::showReview(const evidence::PairFinding& p) {
+  reviewMark->setEnabled(true);
+  reviewNote->setEnabled(true);
+  saveReviewButton->setEnabled(true);
+  if (!p.review) {
+    reviewMark->setCurrentIndex(0);
+    reviewNote->clear();
+    reviewStatus->clear();
+    return;
+  }
+  reviewMark->setCurrentIndex(1 + static_cast<int>(p.review->mark));
+  reviewNote->setPlainText(fromUtf8(p.review->note));
+  reviewStatus->setText(p.review->changed
+                            ? QStringLiteral("Marked when judged %1, %2; judged otherwise now.")
+                                  .arg(verdictCaption(p.review->markedVerdict))
+                                  .arg(p.review->markedScore)
+                            : QStringLiteral("Marked %1.").arg(fromUtf8(evidence::instantText(
+                                  evidence::Instant{p.review->markedAtUnixMs, true}))));
+}
+
+void EvidenceWindow::saveReview() {
+  if (!findings_ || shownPair_ < 0) return;
+  auto& p = findings_->pairs[static_cast<std::size_t>(shownPair_)];
+  const int choice = reviewMark->currentIndex();
+  const std::string note = reviewNote->toPlainText().trimmed().toStdString();
+  std::string error;
+  bool kept = false;
+  if (choice <= 0) {
+    const auto mark = evidence::markOf(*findings_, p, evidence::ReviewMark::kToReview, {}, 0);
+    kept = evidence::removeMark(workspace_, project_, mark, error);
+    if (kept) p.review.reset();
+  } else {
+    const auto mark = evidence::markOf(*findings_, p, kMarks[choice - 1], note, nowUnixMs());
+    kept = evidence::saveMark(workspace_, project_, mark, error);
+    if (kept) p.review = evidence::PairReview{mark.mark, mark.note, mark.verdict, mark.score, mark.markedAtUnixMs, false};
+  }
+  if (!kept) {
+    reviewStatus->setText(QStringLiteral("Not kept: %1").arg(fromUtf8(error)));
+    return;
+  }
+  reviewStatus->setText(p.review ? QStringLiteral("Kept.") : QStringLiteral("Mark removed."));
+  pairsModel_->pairChanged(shownPair_);
+  classMap->update();
+  fillDrawingsTree();
+}
+
+void EvidenceWindow::exportOverlay() {
+  if (overlay->empty() || !findings_ || shownPair_ < 0) return;
+  const QString chosen = deps_.chooseSaveFile(QStringLiteral("Save the overlay as a picture"),
+                                              fromUtf8(project_) + QStringLiteral(" overlay.png"));
+  if (chosen.isEmpty()) return;
+  const QImage image = overlay->image(QSize(1600, 1200));
+  QByteArray bytes;
+  {
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+  }
+  std::string error;
+  if (replaceFile(pathOf(chosen), std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())), &error))
+    runStatus->setText(QStringLiteral("Written: %1").arg(chosen));
+  else
+    showError(QStringLiteral("%1 was not written: %2").arg(chosen, fromUtf8(error)));
+}
+
+QWidget* EvidenceWindow::buildDrawingsPage() {
+  drawingsTree = new QTreeWidget(this);
+  drawingsTree->setObjectName(QStringLiteral("drawingsTree"));
+  drawingsTree->setHeaderLabels({QStringLiteral("Drawing / paired with"), QStringLiteral("Verdict"),
+                                 QStringLiteral("Score"), QStringLiteral("Mark"), QStringLiteral("Note")});
+  drawingsTree->setAlternatingRowColors(true);
+  connect(drawingsTree, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
+    const QVariant pair = item->data(0, Qt::UserRole);
+    if (pair.isValid()) showPair(pair.toInt());
+  });
+  return drawingsTree;
+}
+
+// Each drawing of the project that is in a pair, with all its pairs and
+// their marks: what one student's talk is about.
+void EvidenceWindow::fillDrawingsTree() {
+  drawingsTree->clear();
+  if (!findings_) return;
+  const auto& f = *findings_;
+  std::vector<std::vector<std::size_t>> pairsOf(f.drawings.size());
+  for (std::size_t k = 0; k < f.pairs.size(); ++k) {
+    pairsOf[f.pairs[k].a].push_back(k);
+    pairsOf[f.pairs[k].b].push_back(k);
+  }
+  for (std::size_t d = 0; d < f.drawings.size(); ++d) {
+    if (pairsOf[d].empty()) continue;
+    auto* top = new QTreeWidgetItem(drawingsTree);
+    top->setText(0, drawingText(f, d));
+    top->setToolTip(0, fromUtf8(evidence::utf8Path(f.drawings[d].path)));
+    int marked = 0, copies = 0;
+    for (const auto k : pairsOf[d]) {
+      const auto& p = f.pairs[k];
+      auto* item = new QTreeWidgetItem(top);
+      item->setText(0, drawingText(f, p.a == d ? p.b : p.a));
+      item->setText(1, verdictCaption(p.verdict));
+      item->setText(2, QString::number(p.score));
+      if (p.review) {
+        item->setText(3, fromUtf8(evidence::reviewSummary(*p.review, false)));
+        item->setText(4, fromUtf8(p.review->note));
+        ++marked;
+      }
+      item->setData(0, Qt::UserRole, static_cast<int>(k));
+      copies += evidence::isCopy(p.verdict);
+    }
+    top->setText(1, QStringLiteral("%1 pairs, %2 copies").arg(pairsOf[d].size()).arg(copies));
+    top->setText(3, QStringLiteral("%1 marked").arg(marked));
+    top->setData(0, Qt::UserRole, static_cast<int>(pairsOf[d].front()));
+    top->setExpanded(true);
+  }
+  for (int c = 0; c < 4; ++c) drawingsTree->resizeColumnToContents(c);
 }
 
 void EvidenceWindow::openDrawingFolder(int side) {
@@ -677,12 +988,18 @@ void EvidenceWindow::openDrawingFolder(int side) {
   const std::filesystem::path folder = d.path.parent_path();
   std::error_code ec;
   if (folder.empty() || !std::filesystem::is_directory(folder, ec)) {
-    showError(QStringLiteral("The folder of %1 is no longer there:\n%2")
-                  .arg(fromUtf8(evidence::displayName(d)), textOf(folder)));
+    const QString text = QStringLiteral("The folder of %1 is no longer there: %2")
+                             .arg(fromUtf8(evidence::displayName(d)), textOf(folder));
+    pairSource->setText(text);
+    showError(text);
     return;
   }
-  if (!deps_.folders->openFolder(textOf(folder)))
-    showError(QStringLiteral("The file manager could not open %1.").arg(textOf(folder)));
+  if (!deps_.folders->openFolder(textOf(folder))) {
+    // Said in the window too: a file manager that is missing fails quietly.
+    const QString text = QStringLiteral("Nothing could open the folder %1: no file manager answered.").arg(textOf(folder));
+    pairSource->setText(text);
+    showError(text);
+  }
 }
 
 void EvidenceWindow::writeExport(const QString& caption, const QString& suggested, const std::string& content) {

@@ -1,10 +1,12 @@
 #pragma once
 
-// The evidence window: runs the evidence check of one project off the GUI
-// thread and shows what it found. Groups of copies over a sortable table of
-// pairs, the pair view with both previews, the class map, the drawings that
-// could not be read and the project's evidence settings. Exports the
-// spreadsheet and the HTML report, and prints the report.
+// The evidence window: shows the last result kept for one project at once,
+// runs the evidence check again off the GUI thread and shows what it found.
+// Groups of copies over a sortable table of pairs, the pair view with both
+// pictures, their overlay and the teacher's mark, each drawing with its
+// pairs, the class map, the drawings that could not be read and the
+// project's evidence settings. Exports the spreadsheet and the HTML report,
+// and prints the report.
 
 #include <QImage>
 #include <QWidget>
@@ -27,6 +29,7 @@ class QPrinter;
 class QProgressBar;
 class QPushButton;
 class QSlider;
+class QSpinBox;
 class QTabWidget;
 class QTableView;
 class QTableWidget;
@@ -37,6 +40,7 @@ class QTreeWidget;
 namespace veldra {
 
 class ClassMap;
+class OverlayView;
 class EvidencePairsFilter;
 class EvidencePairsModel;
 
@@ -72,8 +76,11 @@ class EvidenceWindow : public QWidget {
   ~EvidenceWindow() override;
 
   const std::string& project() const { return project_; }
-  // The findings of the last finished run; null before one.
+  // The findings shown: the last finished run, or the one kept in the store
+  // when the window opened; null before either.
   const evidence::Findings* findings() const { return findings_.get(); }
+  // The findings shown are the ones kept from an earlier run.
+  bool showingKeptRun() const { return showingKept_; }
   bool running() const { return thread_ != nullptr; }
   // The pair the pair view shows (index into the findings' pairs), -1 for none.
   int shownPair() const { return shownPair_; }
@@ -87,6 +94,8 @@ class EvidenceWindow : public QWidget {
   void printReport();
   void printCaseSheet();
   void saveSettings();
+  void saveReview();
+  void exportOverlay();
 
  signals:
   // A run ended: done, cancelled or failed.
@@ -106,6 +115,13 @@ class EvidenceWindow : public QWidget {
   bool loadSettings();
   evidence::EvidenceSettings settingsFromControls() const;
   void showFindings();
+  void showKeptRun();
+  void fillDrawingsTree();
+  void showReview(const evidence::PairFinding& pair);
+  QWidget* buildDrawingsPage();
+  // Why the project cannot be judged as its locations stand; empty when it can.
+  QString locationProblem() const;
+  void fitToScreen();
   void showProgress(const QString& stage, qint64 done, qint64 total);
   void finishRun();
   void openDrawingFolder(int side);
@@ -118,7 +134,8 @@ class EvidenceWindow : public QWidget {
   std::string project_;
   EvidenceWindowDeps deps_;
   std::unique_ptr<FolderOpener> ownFolders_;
-  std::shared_ptr<const evidence::Findings> findings_;
+  std::shared_ptr<evidence::Findings> findings_;
+  bool showingKept_ = false;
   std::shared_ptr<QPrinter> printer_;
   int shownPair_ = -1;
   // The saved settings could not be read: a run reads them again first.
@@ -139,17 +156,29 @@ class EvidenceWindow : public QWidget {
   QPushButton* exportCsvButton = nullptr;
   QPushButton* exportHtmlButton = nullptr;
   QPushButton* printButton = nullptr;
+  QPushButton* closeButton = nullptr;
   QTabWidget* tabs = nullptr;
   QTreeWidget* groupsTree = nullptr;
   QComboBox* verdictFilter = nullptr;
   QSlider* thresholdSlider = nullptr;
   QLabel* thresholdValue = nullptr;
+  QComboBox* reviewFilter = nullptr;
   QTableView* pairsTable = nullptr;
   QLabel* pairTitle = nullptr;
   QLabel* nameA = nullptr;
   QLabel* nameB = nullptr;
   PreviewPicture* previewA = nullptr;
   PreviewPicture* previewB = nullptr;
+  QLabel* captionA = nullptr;
+  QLabel* captionB = nullptr;
+  OverlayView* overlay = nullptr;
+  QPushButton* fitOverlayButton = nullptr;
+  QPushButton* exportOverlayButton = nullptr;
+  QComboBox* reviewMark = nullptr;
+  QPlainTextEdit* reviewNote = nullptr;
+  QPushButton* saveReviewButton = nullptr;
+  QLabel* reviewStatus = nullptr;
+  QTreeWidget* drawingsTree = nullptr;
   QTextBrowser* pairEvidence = nullptr;
   QLabel* pairSource = nullptr;
   QPushButton* openFolderA = nullptr;
@@ -163,6 +192,8 @@ class EvidenceWindow : public QWidget {
   QListWidget* againstList = nullptr;
   QPlainTextEdit* ignoredAuthors = nullptr;
   QLineEdit* termEdit = nullptr;
+  QSpinBox* copyThreshold = nullptr;
+  QSpinBox* likelyThreshold = nullptr;
   QPushButton* saveSettingsButton = nullptr;
   QLabel* settingsStatus = nullptr;
 };

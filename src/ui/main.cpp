@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "app/messages.h"
 #include "app/settings_store.h"
 #include "collect/native_host.h"
 #include "platform/platform.h"
@@ -39,33 +40,33 @@ int main(int argc, char** argv) {
 
   veldra::MainWindowDeps deps;
   const veldra::ProgramArguments args = veldra::parseProgramArguments(QApplication::arguments());
-  if (!args.error.isEmpty()) {
-    std::fprintf(stderr, "%s\n", qPrintable(args.error));
+  veldra::QtMessageBoxes messages;
+  // Started from a shortcut, the program has no console: what stops it is
+  // also said in a message box.
+  auto refuse = [&messages](const std::string& text) {
+    std::fprintf(stderr, "veldra: %s\n", text.c_str());
+    messages.show(text, veldra::kErrorTitle, veldra::MessageIcon::Exclamation);
     return 2;
-  }
+  };
+  if (!args.error.isEmpty()) return refuse(args.error.toStdString());
   deps.installLoc = args.workspace;
 
-  veldra::QtMessageBoxes messages;
   if (args.evidenceProject) {
     // The evidence window alone, on the workspace given or recorded.
     const std::filesystem::path base = args.workspace ? *args.workspace : veldra::readInstallLocation();
-    if (base.empty()) {
-      std::fprintf(stderr, "veldra: no workspace: give --workspace DIR\n");
-      return 2;
-    }
+    if (base.empty()) return refuse("no workspace is recorded: start the program with --workspace DIR");
     const veldra::Workspace workspace(base);
     const std::string project = veldra::listedProject(workspace, *args.evidenceProject);
-    if (project.empty()) {
-      std::fprintf(stderr, "veldra: no project %s in %s\n", qPrintable(*args.evidenceProject),
-                   veldra::utf8FromPath(workspace.projectsFile()).c_str());
-      return 2;
-    }
+    if (project.empty())
+      return refuse("there is no project " + args.evidenceProject->toStdString() + " in " +
+                    veldra::utf8FromPath(workspace.projectsFile()));
     veldra::EvidenceWindowDeps evidenceDeps;
     evidenceDeps.messages = &messages;
     veldra::EvidenceWindow window(workspace, project, evidenceDeps);
     messages.setParent(&window);
     window.show();
-    window.startRun();
+    // The last result kept is shown at once; a project never judged is judged.
+    if (!window.findings()) window.startRun();
     return QApplication::exec();
   }
 

@@ -1,4 +1,6 @@
 #include "ui/main_window.h"
+
+#include <QTimer>
 #include "ui/twips.h"
 
 #include <QCheckBox>
@@ -15,6 +17,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSignalBlocker>
@@ -88,6 +91,11 @@ void MainWindow::connectHandlers() {
   connect(cmdExit, &QPushButton::clicked, this, &MainWindow::on_cmdExit_clicked);
   connect(TabStrip1, &QTabBar::currentChanged, this, &MainWindow::TabStrip1_Click);
   dirMain->installEventFilter(this);
+  cmbEntity->installEventFilter(this);
+  // Enter in the project's name adds it, as the Add button does.
+  connect(txtProject, &QLineEdit::returnPressed, this, [this] {
+    if (cmdAddproj->isEnabled()) on_cmdAddproj_clicked();
+  });
   lstProjects->viewport()->installEventFilter(this);
   lstLocations->viewport()->installEventFilter(this);
 }
@@ -202,6 +210,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
       on_dirMain_itemDoubleClicked(dirMain->currentItem());
       return true;
     }
+  }
+  // The entity type shown is a suggestion: typing replaces it whole rather
+  // than adding to its end.
+  if (watched == cmbEntity && event->type() == QEvent::FocusIn) {
+    QTimer::singleShot(0, cmbEntity->lineEdit(), &QLineEdit::selectAll);
   }
   if (event->type() == QEvent::MouseMove) {
     for (QListWidget* list : {lstProjects, lstLocations}) {

@@ -116,12 +116,23 @@ void MainWindow::on_cmdEvidence_clicked() {
     showMessage(QStringLiteral("Select a project on the Projects page first."), QString::fromLatin1(kAppTitle), 0);
     return;
   }
+  // One window per project: a second click brings the open one forward.
+  const std::string name = utf8Text(project);
+  for (EvidenceWindow* open : findChildren<EvidenceWindow*>()) {
+    if (open->project() != name || !open->isVisible()) continue;
+    open->showNormal();
+    open->raise();
+    open->activateWindow();
+    return;
+  }
   EvidenceWindowDeps deps = deps_.evidence;
   if (!deps.messages) deps.messages = deps_.messages;
-  auto* window = new EvidenceWindow(ws_, utf8Text(project), deps, this);
+  auto* window = new EvidenceWindow(ws_, name, deps, this);
   window->setAttribute(Qt::WA_DeleteOnClose);
   window->show();
-  if (deps.runOnOpen) window->startRun();
+  // The result kept from the last run shows at once; only a project never
+  // judged is judged on opening.
+  if (deps.runOnOpen && !window->findings()) window->startRun();
 }
 
 void MainWindow::on_cmdWhatnext_clicked() {

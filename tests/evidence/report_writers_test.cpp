@@ -143,7 +143,8 @@ TEST(ReportWriters, HtmlReportIsOneFileAndShowsEverythingEscaped) {
   EXPECT_NE(html.find("&lt;script&gt;"), std::string::npos);
   EXPECT_NE(html.find("Evidence report: CAD &lt;1&gt;"), std::string::npos);
   EXPECT_NE(html.find("src=\"data:image/png;base64,"), std::string::npos);
-  EXPECT_NE(html.find("no preview picture stored"), std::string::npos);
+  // A drawing without a preview and without entities has no picture at all.
+  EXPECT_NE(html.find("no picture: no preview stored and nothing to draw"), std::string::npos);
   EXPECT_NE(html.find("<svg"), std::string::npos);
   EXPECT_NE(html.find("damaged: object map cut short"), std::string::npos);
   EXPECT_NE(html.find("Group 1"), std::string::npos);
@@ -156,7 +157,10 @@ TEST(ReportWriters, HtmlReportIsOneFileAndShowsEverythingEscaped) {
 TEST(ReportWriters, CaseSheetShowsOnePairAndItsGroup) {
   const Findings f = sampleFindings();
   const std::string sheet = caseSheet(f, 0);
-  EXPECT_NE(sheet.find("<h1>Case sheet: anna/drawing.dwg and ben, jr/drawing.dwg</h1>"), std::string::npos);
+  // Each name is kept on one line.
+  EXPECT_NE(sheet.find("<h1>Case sheet: <span class=\"nobreak\">anna/&#8288;drawing.dwg</span> and "
+                       "<span class=\"nobreak\">ben, jr/&#8288;drawing.dwg</span></h1>"),
+            std::string::npos);
   EXPECT_NE(sheet.find("CAD &lt;1&gt;"), std::string::npos);
   EXPECT_NE(sheet.find("&lt;script&gt;"), std::string::npos);
   EXPECT_EQ(sheet.find("<script>"), std::string::npos);

@@ -296,11 +296,18 @@ TEST_F(EvidenceWindowTest, PicturesAsBmpAndMissingOnesAreShownAsSuch) {
   w.tabs->setCurrentIndex(2);
   QTest::mouseClick(w.classMap, Qt::LeftButton, {}, w.classMap->squareCentre(row3, column));
   EXPECT_EQ(w.tabs->currentIndex(), 1);
+  // Student 3 stored no preview: the picture is drawn from the drawing, and
+  // says so.
   const bool threeIsA = studentOf(w.nameA->text().mid(3)) == 3;
-  const PreviewPicture* missing = threeIsA ? w.previewA : w.previewB;
+  const PreviewPicture* drawn = threeIsA ? w.previewA : w.previewB;
   EXPECT_FALSE((threeIsA ? w.previewB : w.previewA)->image().isNull());
-  EXPECT_TRUE(missing->image().isNull());
-  EXPECT_EQ(missing->missingText(), QStringLiteral("no picture"));
+  EXPECT_FALSE(drawn->image().isNull());
+  EXPECT_EQ((threeIsA ? w.captionA : w.captionB)->text().left(22), QStringLiteral("drawn from the drawing"));
+  EXPECT_EQ((threeIsA ? w.captionB : w.captionA)->text(), QStringLiteral("stored preview"));
+  int ink = 0;
+  for (int y = 0; y < drawn->image().height(); y += 2)
+    for (int x = 0; x < drawn->image().width(); x += 2) ink += drawn->image().pixel(x, y) != qRgb(255, 255, 255);
+  EXPECT_GT(ink, 100);
 }
 
 TEST_F(EvidenceWindowTest, ClassMapListsGroupsFirstAndAClickOrTheKeysOpenThatPair) {
@@ -412,6 +419,11 @@ TEST_F(EvidenceWindowTest, ExportsAndPrintsTheReport) {
   EXPECT_EQ(sheet.rfind("%PDF", 0), 0u);
   EXPECT_LT(sheet.size(), testing::slurp(dir.path() / "report.pdf").size());
   EXPECT_TRUE(w.runStatus->text().contains(QStringLiteral("case sheet")));
+  // It fits one page, the overlay of both drawings included.
+  std::size_t pages = 0;
+  for (std::size_t at = 0; (at = sheet.find("/Type /Page", at)) != std::string::npos; at += 11)
+    pages += sheet.compare(at + 11, 1, "s") != 0;
+  EXPECT_EQ(pages, 1u);
 }
 
 TEST_F(EvidenceWindowTest, ShowsDrawingsThatCouldNotBeReadWithTheirReasons) {

@@ -1,14 +1,17 @@
 // Takes the evidence window's screenshots from the screen it is shown on
-// (run under Xvfb): the groups and pairs, one pair, the class map, the
-// problem drawings and the settings, each as OUT_DIR/evidence-VIEW.png, and
-// the case sheet of the pair shown.
+// (run under Xvfb): the groups and pairs, one pair (before and after the
+// teacher's mark), a pair with a picture drawn from the drawing, the class
+// map, the problem drawings, the settings and each drawing's pairs, each as
+// OUT_DIR/evidence-VIEW.png, and the case sheet of the pair shown.
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTextDocument>
@@ -95,12 +98,27 @@ int main(int argc, char** argv) {
       break;
     }
   shoot("pair");
+  // The teacher's mark and note on that pair.
+  window.reviewMark->setCurrentIndex(2);
+  window.reviewNote->setPlainText(QStringLiteral("Admitted in the talk on Monday."));
+  window.saveReview();
+  shoot("pair-marked");
   caseSheetPicture(window, QDir(out).filePath(QStringLiteral("evidence-case-sheet%1.png").arg(suffix)));
+  // A pair with a drawing that stores no preview: its picture is drawn.
+  for (std::size_t p = 0; p < f.pairs.size(); ++p)
+    if (veldra::previewImage(f.drawings[f.pairs[p].a].preview).isNull() !=
+        veldra::previewImage(f.drawings[f.pairs[p].b].preview).isNull()) {
+      window.showPair(static_cast<int>(p));
+      shoot("pair-drawn");
+      break;
+    }
   window.tabs->setCurrentIndex(2);
   shoot("map");
   window.tabs->setCurrentIndex(3);
   shoot("problems");
   window.tabs->setCurrentIndex(4);
   shoot("settings");
+  window.tabs->setCurrentIndex(5);
+  shoot("drawings");
   return 0;
 }

@@ -1,9 +1,10 @@
-// veldra-dwginfo [--evidence] [--geometry] [--preview OUT_DIR] [--] FILE...:
+// veldra-dwginfo [--evidence] [--geometry] [--preview OUT_DIR] [--draw OUT_DIR] [--] FILE...:
 // prints what the drawing reader finds in each file. Without an option, in
 // the form of the sample drawings' expected files; --evidence adds the
 // identity, times, authors and preview kind of each drawing, --geometry the
 // layer and numbers of each top-level entity; --preview writes each
-// drawing's preview picture. Given together, each form follows the other.
+// drawing's preview picture; --draw writes a picture drawn from each
+// drawing's entities as NAME.png. Given together, each form follows the other.
 // Damage found in a drawing follows, one "damage" line each. Many files are
 // read on two threads; what is printed and written comes in the order given.
 
@@ -24,6 +25,8 @@
 
 #include "app/tool_options.h"
 #include "platform/platform.h"
+#include "sketch/raster.h"
+#include "sketch/sketch.h"
 #include "veldra/dwg/evidence.h"
 #include "veldra/dwg/reader.h"
 
@@ -32,7 +35,7 @@ namespace {
 namespace dwg = veldra::dwg;
 namespace fs = std::filesystem;
 
-enum class Mode { kSummary, kEvidence, kGeometry, kPreview };
+enum class Mode { kSummary, kEvidence, kGeometry, kPreview, kDraw };
 
 // The shortest text that reads back as the same double.
 std::string number(double value) {
@@ -153,6 +156,56 @@ void writePreview(const dwg::Drawing& drawing, const fs::path& drawingFile, cons
   out << "PREVIEW\t" << display(target) << '\n';
 }
 
+// Writes a picture drawn from the drawing's entities beside the others in
+// `dir`, named after the drawing, through a temporary file.
+void writeDrawn(const dwg::Drawing& drawing, const fs::path& drawingFile, const fs::path& dir,
+                std::set<fs::path>& written, std::ostream& out, int& status) {
+  std::vector<veldra::sketch::Shape> shapes;
+  const auto& entities = drawing.summary.entities;
+  shapes.reserve(entities.size());
+  for (std::size_t i = 0; i < entities.size(); ++i) {
+    veldra::sketch::Shape shape;
+    shape.kind = entities[i].className;
+    shape.paperSpace = entities[i].space == dwg::Space::kPaper;
+    if (i < drawing.geometry.size()) {
+      shape.numbers = drawing.geometry[i].numbers;
+      if (drawing.geometry[i].text) shape.text = *drawing.geometry[i].text;
+    }
+    shapes.push_back(shape);
+  }
+  const veldra::sketch::Sketch sketch = veldra::sketch::sketchOf(shapes);
+  if (sketch.empty()) {
+    out << "DRAWN\tnothing to draw\t" << sketch.notDrawn << " entities without a shape\n";
+    return;
+  }
+  const std::vector<std::uint8_t> bytes = veldra::sketch::sketchPng(sketch, 800, 600);
+  fs::path name = drawingFile.stem();
+  name += ".png";
+  for (int n = 2; written.count(dir / name) != 0; ++n) {
+    name = drawingFile.stem();
+    name += "-" + std::to_string(n) + ".png";
+  }
+  const fs::path target = dir / name;
+  fs::path temporary = target;
+  temporary += ".part";
+  {
+    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    file.close();
+    std::error_code ec;
+    if (file) fs::rename(temporary, target, ec);
+    if (!file || ec) {
+      fs::remove(temporary, ec);
+      std::cerr << "veldra-dwginfo: cannot write " << display(target) << '\n';
+      status = 1;
+      return;
+    }
+  }
+  written.insert(target);
+  out << "DRAWN\t" << display(target) << '\t' << sketch.drawn << " entities drawn, " << sketch.notDrawn
+      << " without a shape" << (sketch.paperSpace ? ", paper space" : "") << '\n';
+}
+
 // Damage found on the way, after what was read (or why reading stopped).
 void printDamage(const dwg::Summary& summary, std::ostream& out) {
   for (const dwg::Damage& damage : summary.damage) {
@@ -242,11 +295,12 @@ class Readings {
 
 constexpr veldra::ToolUsage kUsage{
     "veldra-dwginfo", VELDRA_VERSION,
-    "veldra-dwginfo [--evidence] [--geometry] [--preview OUT_DIR] [--] FILE...\n"
+    "veldra-dwginfo [--evidence] [--geometry] [--preview OUT_DIR] [--draw OUT_DIR] [--] FILE...\n"
     "       veldra-dwginfo --help | --version\n",
     "Prints what the drawing reader finds in each file. --evidence adds each drawing's identity,\n"
     "times, authors and preview kind, --geometry the layer and numbers of each top-level entity,\n"
-    "--preview writes each drawing's preview picture into OUT_DIR; given together, each form\n"
+    "--preview writes each drawing's preview picture into OUT_DIR, --draw a picture drawn from\n"
+    "its entities as OUT_DIR/NAME.png; given together, each form\n"
     "follows the other in that order. Exit status: 0 all read, 1 a file could not be read, 2 a\n"
     "wrong command line.\n"};
 
@@ -260,11 +314,11 @@ int main(int argc, char** argv) {
   veldra::keepFreedMemoryForReuse();
   const std::vector<std::string> args = veldra::utf8Arguments(argc, argv);
   if (const auto answered = veldra::answerHelpOrVersion(
-          kUsage, args, [](std::string_view option) { return option == "--preview"; }, std::cout))
+          kUsage, args, [](std::string_view option) { return option == "--preview" || option == "--draw"; }, std::cout))
     return *answered;
   // Options and files in any order; after "--" every argument is a file.
-  bool evidence = false, geometry = false, preview = false;
-  fs::path previewDir;
+  bool evidence = false, geometry = false, preview = false, draw = false;
+  fs::path previewDir, drawDir;
   std::vector<std::string> names;
   for (std::size_t k = 0; k < args.size(); ++k) {
     const std::string& arg = args[k];
@@ -280,6 +334,10 @@ int main(int argc, char** argv) {
       if (k + 1 >= args.size()) return usage("--preview needs a folder");
       preview = true;
       previewDir = veldra::pathFromUtf8(args[++k]);
+    } else if (arg == "--draw") {
+      if (k + 1 >= args.size()) return usage("--draw needs a folder");
+      draw = true;
+      drawDir = veldra::pathFromUtf8(args[++k]);
     } else if (veldra::isOption(arg)) {
       return usage("unknown option " + arg);
     } else {
@@ -287,10 +345,10 @@ int main(int argc, char** argv) {
     }
   }
   if (names.empty()) return usage("give a drawing file");
-  if (preview) {
+  for (const auto& [wanted, dir] : {std::pair{preview, previewDir}, std::pair{draw, drawDir}}) {
     std::error_code ec;
-    if (!fs::is_directory(previewDir, ec)) {
-      std::cerr << "veldra-dwginfo: " << display(previewDir) << " is no folder\n";
+    if (wanted && !fs::is_directory(dir, ec)) {
+      std::cerr << "veldra-dwginfo: " << display(dir) << " is no folder\n";
       return 2;
     }
   }
@@ -298,11 +356,12 @@ int main(int argc, char** argv) {
   if (evidence) modes.push_back(Mode::kEvidence);
   if (geometry) modes.push_back(Mode::kGeometry);
   if (preview) modes.push_back(Mode::kPreview);
+  if (draw) modes.push_back(Mode::kDraw);
   if (modes.empty()) modes.push_back(Mode::kSummary);
 
   dwg::ReadRequest request;
   request.evidence = evidence || preview;
-  request.geometry = geometry;
+  request.geometry = geometry || draw;
   std::set<fs::path> written;
   int status = 0;
   std::vector<fs::path> files;
@@ -326,6 +385,7 @@ int main(int argc, char** argv) {
         case Mode::kEvidence: printEvidence(drawing, std::cout); break;
         case Mode::kGeometry: printGeometry(drawing, std::cout); break;
         case Mode::kPreview: writePreview(drawing, file, previewDir, written, std::cout, status); break;
+        case Mode::kDraw: writeDrawn(drawing, file, drawDir, written, std::cout, status); break;
       }
     }
     printDamage(drawing.summary, std::cout);

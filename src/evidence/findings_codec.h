@@ -1,0 +1,21 @@
+#pragma once
+
+// The findings of a run as the evidence store keeps them, so that the
+// window shows the last result without reading a drawing: a compact byte
+// form, read back with every length checked. The teacher's marks are kept
+// apart from it and are not part of it.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "evidence/findings.h"
+
+namespace veldra::evidence {
+
+std::vector<std::uint8_t> encodeFindings(const Findings& findings);
+// Nothing when the bytes are not findings this version of the program wrote.
+std::optional<Findings> decodeFindings(std::span<const std::uint8_t> bytes);
+
+}  // namespace veldra::evidence

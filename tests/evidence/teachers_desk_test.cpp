@@ -1,0 +1,240 @@
+// What the teacher decides, kept across runs: marks on pairs found again by
+// paths and identities (and told when the pair is judged otherwise since,
+// or its drawing is another one now), thresholds per project used by the
+// run and the command line, and the last result kept whole for the window.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "app/textfile.h"
+#include "classes/class_model.h"
+#include "classes/drawing_plan.h"
+#include "dwgwrite/dwg_writer.h"
+#include "evidence/evidence_run.h"
+#include "evidence/evidence_store.h"
+#include "evidence/findings_codec.h"
+#include "evidence/report_writers.h"
+#include "evidence/review.h"
+#include "platform/platform.h"
+#include "support/temp_dir.h"
+
+namespace veldra::evidence {
+namespace {
+
+using veldra::testing::CopyKind;
+
+// Writes the class as drawings without previews (as many programs save
+// them), each student in a folder of its own, listed as project CAD1.
+std::string writeClass(const Workspace& workspace, const veldra::testing::ClassPlan& plan,
+                       const std::filesystem::path& folder) {
+  const veldra::testing::ClassModel model = veldra::testing::makeClass(plan);
+  const char* const versions[] = {"AC1032", "AC1018", "AC1024", "AC1027"};
+  for (std::size_t k = 0; k < model.drawings.size(); ++k) {
+    const auto& d = model.drawings[k];
+    const auto file = folder / d.facts.name;
+    std::filesystem::create_directories(file.parent_path());
+    if (auto error = dwgwrite::writeDrawingFile(file, veldra::testing::planOf(d, versions[k % 4])); !error.empty())
+      return error;
+  }
+  replaceFile(workspace.projectsFile(), "\"CAD1\"\r\n");
+  replaceFile(workspace.projectsFile().parent_path() / "CAD1.prj", quotedLine("+" + utf8FromPath(folder)));
+  return {};
+}
+
+class TeachersDeskTest : public ::testing::TestWithParam<unsigned> {
+ protected:
+  TeachersDeskTest() : base(dir.makeWorkspace()), workspace(base) {
+    veldra::testing::ClassPlan plan;
+    plan.seed = GetParam();
+    plan.students = 9;
+    std::mt19937 random(GetParam());
+    // The copier and the kind of copy vary by seed; two honest students
+    // press New in the same second.
+    const CopyKind kinds[] = {CopyKind::kFileCopy, CopyKind::kCopyEdited, CopyKind::kPastedMoved};
+    const int source = static_cast<int>(random() % 4), copier = 4 + static_cast<int>(random() % 3);
+    plan.copies = {{kinds[random() % 3], source, copier}};
+    plan.sameSecond = {7, 8};
+    EXPECT_EQ(writeClass(workspace, plan, dir.path() / "class"), "");
+  }
+
+  Findings run(const EvidenceSettings& settings = {}) {
+    const RunResult r = runEvidenceCheck(workspace, "CAD1", settings, {});
+    EXPECT_EQ(r.outcome, RunOutcome::kDone) << r.error;
+    EXPECT_TRUE(r.warnings.empty());
+    return r.findings;
+  }
+
+  static std::size_t firstOf(const Findings& f, Verdict v) {
+    for (std::size_t k = 0; k < f.pairs.size(); ++k)
+      if (f.pairs[k].verdict == v) return k;
+    return f.pairs.size();
+  }
+
+  veldra::testing::TempDir dir;
+  std::filesystem::path base;
+  Workspace workspace;
+};
+
+TEST_P(TeachersDeskTest, MarksStayWithTheirPairAndTellWhatChanged) {
+  Findings f = run();
+  const std::size_t copy = firstOf(f, Verdict::kCopy), coincidence = firstOf(f, Verdict::kCoincidence);
+  ASSERT_LT(copy, f.pairs.size());
+  ASSERT_LT(coincidence, f.pairs.size());
+  std::string error;
+  ASSERT_TRUE(saveMark(workspace, "CAD1", markOf(f, f.pairs[copy], ReviewMark::kConfirmed, "admitted, 3 May", 1000), error))
+      << error;
+  ASSERT_TRUE(saveMark(workspace, "cad1", markOf(f, f.pairs[coincidence], ReviewMark::kNotCopy, "", 2000), error));
+  // The key does not depend on which drawing the run names first.
+  PairFinding swapped = f.pairs[copy];
+  std::swap(swapped.a, swapped.b);
+  EXPECT_EQ(markOf(f, swapped, ReviewMark::kConfirmed, "", 0).pathA, markOf(f, f.pairs[copy], ReviewMark::kConfirmed, "", 0).pathA);
+
+  // The next run finds them again, and so do the kept result and every writer.
+  Findings again = run();
+  const auto& [a, b] = std::pair{f.drawings[f.pairs[copy].a].path, f.drawings[f.pairs[copy].b].path};
+  int marked = 0;
+  for (const auto& p : again.pairs) {
+    if (!p.review) continue;
+    ++marked;
+    EXPECT_FALSE(p.review->changed);
+    if (p.review->mark == ReviewMark::kConfirmed) {
+      EXPECT_TRUE((again.drawings[p.a].path == a && again.drawings[p.b].path == b) ||
+                  (again.drawings[p.a].path == b && again.drawings[p.b].path == a));
+      EXPECT_EQ(p.review->note, "admitted, 3 May");
+    }
+  }
+  EXPECT_EQ(marked, 2);
+  const auto kept = loadLastRun(workspace, "CAD1", error);
+  ASSERT_TRUE(kept) << error;
+  EXPECT_EQ(std::count_if(kept->pairs.begin(), kept->pairs.end(), [](const PairFinding& p) { return p.review.has_value(); }), 2);
+  const std::string csv = csvReport(again), html = htmlReport(again);
+  EXPECT_NE(csv.find(",confirmed copy,\"admitted, 3 May\",no"), std::string::npos);
+  EXPECT_NE(csv.find(",not a copy,,no"), std::string::npos);
+  EXPECT_NE(html.find("Teacher's mark: confirmed copy: admitted, 3 May"), std::string::npos);
+
+  // Judged with a copy threshold above its score, the confirmed pair is a
+  // likely copy now: the mark stays, and says it was made on a copy.
+  EvidenceSettings stricter;
+  const int score = f.pairs[copy].score;
+  stricter.thresholds = {std::min(100, score + 1), std::min(score, 45)};
+  if (score < 100) {
+    const Findings strict = run(stricter);
+    bool told = false;
+    for (const auto& p : strict.pairs)
+      if (p.review && p.review->mark == ReviewMark::kConfirmed) {
+        EXPECT_TRUE(p.review->changed);
+        EXPECT_EQ(p.review->markedVerdict, Verdict::kCopy);
+        EXPECT_NE(reviewSummary(*p.review, false).find("marked when copy"), std::string::npos);
+        told = true;
+      }
+    EXPECT_TRUE(told);
+  }
+
+  // A marked drawing replaced by another file at the same path: its mark is
+  // not put on the new drawing, and the notes say why.
+  const auto& facts = f.drawings[f.pairs[copy].a];
+  const auto& other = f.drawings[f.pairs[coincidence].a == f.pairs[copy].a ? f.pairs[coincidence].b : f.pairs[coincidence].a];
+  if (!facts.fingerprintGuid.empty() && other.fingerprintGuid != facts.fingerprintGuid) {
+    std::filesystem::copy_file(other.path, facts.path, std::filesystem::copy_options::overwrite_existing);
+    const Findings replaced = run();
+    for (const auto& p : replaced.pairs)
+      if (p.review) {
+        EXPECT_NE(p.review->mark, ReviewMark::kConfirmed);
+      }
+    bool noted = false;
+    for (const auto& n : replaced.notes) noted = noted || n.find("is another drawing now") != std::string::npos;
+    EXPECT_TRUE(noted);
+  }
+
+  // A mark taken away is gone from the next run.
+  ASSERT_TRUE(removeMark(workspace, "CAD1", markOf(f, f.pairs[coincidence], ReviewMark::kToReview, "", 0), error));
+  for (const auto& p : run().pairs)
+    if (p.review) {
+      EXPECT_NE(p.review->mark, ReviewMark::kNotCopy);
+    }
+}
+
+TEST_P(TeachersDeskTest, ThresholdsArePerProjectAndJudgeTheRunAndTheCommandLine) {
+  EvidenceSettings chosen;
+  chosen.thresholds = {90, 60};
+  std::string error;
+  ASSERT_TRUE(saveProjectSettings(workspace, "CAD1", chosen, error)) << error;
+  EXPECT_EQ(loadProjectSettings(workspace, "cad1").thresholds, (Thresholds{90, 60}));
+  EXPECT_EQ(loadProjectSettings(workspace, "OTHER").thresholds, Thresholds{});
+  // Out of range, or a likely copy not below a copy, is mended when kept.
+  chosen.thresholds = {150, 150};
+  ASSERT_TRUE(saveProjectSettings(workspace, "CAD2", chosen, error));
+  EXPECT_EQ(loadProjectSettings(workspace, "CAD2").thresholds, (Thresholds{100, 99}));
+  EXPECT_EQ(checkedThresholds({-5, -9}), (Thresholds{2, 1}));
+
+  const Findings f = run(loadProjectSettings(workspace, "CAD1"));
+  for (const auto& p : f.pairs) {
+    EXPECT_EQ(p.verdict == Verdict::kCopy, p.score >= 90) << p.score;
+    if (p.verdict == Verdict::kLikelyCopy) {
+      EXPECT_GE(p.score, 60);
+    }
+  }
+  EXPECT_NE(htmlReport(f).find("copy from score 90, likely copy from 60"), std::string::npos);
+  EXPECT_NE(veldra::testing::slurp(reportFile(workspace, "CAD1")).find("copy from score 90, likely copy from 60"),
+            std::string::npos);
+}
+
+TEST_P(TeachersDeskTest, TheLastResultIsKeptWholeAndToldWhenADrawingChanged) {
+  std::string error;
+  EXPECT_FALSE(loadLastRun(workspace, "CAD1", error));
+  EXPECT_TRUE(error.empty());
+  const Findings f = run();
+  const auto kept = loadLastRun(workspace, "CAD1", error);
+  ASSERT_TRUE(kept) << error;
+  EXPECT_EQ(encodeFindings(*kept), encodeFindings(f));
+  EXPECT_EQ(htmlReport(*kept), htmlReport(f));
+  EXPECT_EQ(kept->drawings.size(), f.drawings.size());
+  EXPECT_TRUE(changedSinceRun(*kept).empty());
+  // Every drawing of the class carries a picture, stored or drawn.
+  for (std::size_t d = 0; d < kept->projectDrawings; ++d)
+    EXPECT_FALSE(kept->drawings[d].drawnPicture.empty()) << displayName(kept->drawings[d]);
+
+  // A drawing saved again after the run, and one taken away, are pointed out.
+  const auto touched = kept->drawings[1].path, gone = kept->drawings[2].path;
+  std::filesystem::last_write_time(touched, std::filesystem::file_time_type::clock::now() + std::chrono::hours(1));
+  std::filesystem::remove(gone);
+  EXPECT_EQ(changedSinceRun(*kept), (std::vector<std::size_t>{1, 2}));
+
+  // Every cut of the kept bytes is refused, never half read.
+  const auto bytes = encodeFindings(f);
+  for (std::size_t n = 0; n < bytes.size(); n += 1 + n / 64)
+    EXPECT_FALSE(decodeFindings(std::span(bytes).first(n))) << n;
+  std::mt19937 random(GetParam());
+  for (int k = 0; k < 200; ++k) {
+    auto damaged = bytes;
+    damaged[random() % damaged.size()] ^= static_cast<std::uint8_t>(1 + random() % 255);
+    (void)decodeFindings(damaged);  // may read or refuse; must not fault
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Classes, TeachersDeskTest, ::testing::Values(3u, 14u, 27u));
+
+// The HTML report of a class whose drawings store no preview shows two
+// pictures for every pair of a group, never "no picture".
+TEST(TeachersDesk, ReportOfAClassWithoutPreviewsShowsDrawnPictures) {
+  veldra::testing::TempDir dir;
+  const Workspace workspace(dir.makeWorkspace());
+  veldra::testing::ClassPlan plan = veldra::testing::typicalClass(5);
+  plan.students = 12;
+  plan.copies = {{CopyKind::kPasted, 1, 2}, {CopyKind::kFileCopy, 3, 4}};
+  ASSERT_EQ(writeClass(workspace, plan, dir.path() / "class"), "");
+  const RunResult r = runEvidenceCheck(workspace, "CAD1", {}, {});
+  ASSERT_EQ(r.outcome, RunOutcome::kDone) << r.error;
+  ASSERT_FALSE(r.findings.groups.empty());
+  const std::string html = htmlReport(r.findings);
+  EXPECT_EQ(html.find("no picture"), std::string::npos);
+  std::size_t drawn = 0;
+  for (std::size_t at = 0; (at = html.find("drawn from the drawing", at)) != std::string::npos; ++at) ++drawn;
+  std::size_t groupPairs = 0;
+  for (const auto& p : r.findings.pairs) groupPairs += isCopy(p.verdict);
+  EXPECT_GE(drawn, 2 * groupPairs);
+  EXPECT_NE(caseSheet(r.findings, 0).find("drawn from the drawing"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace veldra::evidence
