@@ -280,6 +280,14 @@ void writeEvidence(Writer& w, const PairEvidence& e) {
   for (const int i : {e.rareShared, e.onlyTheseTwo, e.distinctiveA, e.distinctiveB, e.handlesShared, e.nameDrawings})
     w.integer(i);
   w.text(e.sharedName);
+  w.flag(e.placement.has_value());
+  if (const auto& pl = e.placement) {
+    for (const double d : {pl->m[0], pl->m[1], pl->m[2], pl->m[3], pl->dx, pl->dy, pl->turnDegrees, pl->scale})
+      w.number(d);
+    w.flag(pl->mirrored);
+    w.integer(pl->mapped);
+    w.integer(pl->tried);
+  }
 }
 
 PairEvidence readEvidence(Reader& r) {
@@ -293,6 +301,14 @@ PairEvidence readEvidence(Reader& r) {
   for (int* i : {&e.rareShared, &e.onlyTheseTwo, &e.distinctiveA, &e.distinctiveB, &e.handlesShared, &e.nameDrawings})
     *i = r.small();
   e.sharedName = r.text();
+  if (r.flag()) {
+    Placement& pl = e.placement.emplace();
+    for (double* d : {&pl.m[0], &pl.m[1], &pl.m[2], &pl.m[3], &pl.dx, &pl.dy, &pl.turnDegrees, &pl.scale})
+      *d = r.number();
+    pl.mirrored = r.flag();
+    pl.mapped = r.small();
+    pl.tried = r.small();
+  }
   return e;
 }
 

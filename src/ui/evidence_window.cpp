@@ -1,5 +1,7 @@
 #include "ui/evidence_window.h"
 
+#include <cmath>
+
 #include <QBuffer>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -54,6 +56,23 @@
 namespace veldra {
 
 namespace {
+
+// The placement carries the first drawing's pieces onto the second's; the
+// overlay wants the second laid onto the first, so the inverse.
+sketch::Similarity secondOntoFirst(const std::optional<evidence::Placement>& placement) {
+  if (!placement) return {};
+  const double* m = placement->m;
+  const double det = m[0] * m[3] - m[1] * m[2];
+  if (!(std::fabs(det) > 1e-12)) return {};
+  sketch::Similarity inverse;
+  inverse.a = m[3] / det;
+  inverse.b = -m[1] / det;
+  inverse.c = -m[2] / det;
+  inverse.d = m[0] / det;
+  inverse.tx = -(inverse.a * placement->dx + inverse.b * placement->dy);
+  inverse.ty = -(inverse.c * placement->dx + inverse.d * placement->dy);
+  return inverse;
+}
 
 QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
@@ -850,9 +869,9 @@ void EvidenceWindow::showPair(int pair) {
   previewB->setImage(pictureB.image, pictureB.image.isNull() ? missing(b) : QString());
   captionA->setText(pictureA.caption);
   captionB->setText(pictureB.caption);
-  // The second drawing lies over the first as it was drawn; a map between
-  // them, where one is known, goes in place of the identity.
-  overlay->setPair(a.drawnPicture, b.drawnPicture, sketch::Similarity{});
+  // The second drawing is laid onto the first by the move, turn, mirror and
+  // scale the evidence found; where it found none, as it was drawn.
+  overlay->setPair(a.drawnPicture, b.drawnPicture, secondOntoFirst(p.evidence.placement));
   fitOverlayButton->setEnabled(!overlay->empty());
   exportOverlayButton->setEnabled(!overlay->empty());
   showReview(p);
