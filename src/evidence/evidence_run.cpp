@@ -134,9 +134,9 @@ RunResult runEvidenceCheck(const Workspace& workspace, const std::string& projec
     // The teacher's marks go with the pairs they were made on; the findings
     // are kept without them, as the marks change apart from runs.
     applyMarks(result.findings, store->marks(project));
-    Findings kept = result.findings;
-    for (auto& p : kept.pairs) p.review.reset();
-    if (!store->saveLastRun(project, kept, storeError))
+    Findings lastRun = result.findings;
+    for (auto& p : lastRun.pairs) p.review.reset();
+    if (!store->saveLastRun(project, lastRun, storeError))
       result.warnings.push_back("The result was not kept for the window: " + storeError);
   }
   const auto report = reportFile(workspace, project);
