@@ -31,7 +31,7 @@ done
 # The writer's drawings by relative names, so that the outputs of two
 # folders compare.
 cd "$out"
-set -- "$root"/../shared/drawings/*.dwg written/*.dwg
+set -- "$root"/tests/data/drawings/*.dwg written/*.dwg
 for form in plain evidence geometry; do
   option=""
   [ $form = plain ] || option=--$form

@@ -4,9 +4,10 @@
 #   FUZZ_SECONDS=600 scripts/fuzz.sh   run each target for that many seconds instead
 #   FUZZ_ONLY="fuzz_dwg_header fuzz_dwg_objects" scripts/fuzz.sh   run only these targets
 # The section targets start from fuzz/seeds/<target> (scripts/fuzz-seeds.sh
-# writes them); the whole-drawing targets also from ../shared/drawings.
+# writes them); the whole-drawing targets also from tests/data/drawings.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash scripts/install-packages.sh --if-missing scripts/packages.txt scripts/packages-ci.txt
 runs="${1:-4000}"
 build=build-fuzz
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DVELDRA_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -22,7 +23,7 @@ for target in "$build"/fuzz/*/fuzz_*; do
   dirs=("$corpus")
   [ -d "$seeds" ] && dirs+=("$seeds")
   case "$name" in
-    fuzz_dwg_reader | fuzz_dwg_reencode) [ -d ../shared/drawings ] && dirs+=(../shared/drawings) ;;
+    fuzz_dwg_reader | fuzz_dwg_reencode) dirs+=(tests/data/drawings) ;;
   esac
   echo "-- $name"
   "$target" "${args[@]}" "${dirs[@]}"

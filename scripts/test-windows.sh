@@ -9,7 +9,7 @@
 # BUILD_DIR/deps. Wine keeps its own prefix in BUILD_DIR/wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-packages.sh --if-missing
+bash scripts/install-packages.sh --if-missing scripts/packages.txt scripts/packages-windows.txt
 root=$PWD
 build="${BUILD_DIR:-build-win}"
 mkdir -p "$build"

@@ -1,5 +1,5 @@
-// Speed of the checks and of the collection pass. Run from the repository
-// root so that the sample drawings resolve as ../shared/drawings.
+// Speed of the checks and of the collection pass, on the sample drawings of
+// tests/data/drawings.
 
 #include <benchmark/benchmark.h>
 
@@ -202,7 +202,7 @@ double readingFloor(const std::filesystem::path& folder, long long& count) {
 // takes, both in processor time of all threads (measured in the same run:
 // a busy machine disturbs processor time far less than the clock).
 void BM_CollectionPassSampleDrawings(benchmark::State& s) {
-  const auto drawings = std::filesystem::path(VELDRA_SOURCE_DIR) / ".." / "shared" / "drawings";
+  const auto drawings = std::filesystem::path(VELDRA_SOURCE_DIR) / "tests" / "data" / "drawings";
   if (!std::filesystem::is_directory(drawings)) {
     s.SkipWithError("no sample drawings");
     return;

@@ -130,7 +130,7 @@ void readAllFromDisk(benchmark::State& state, const fs::path& file, std::int64_t
 int main(int argc, char** argv) {
   // As the programs that read drawings do.
   veldra::keepFreedMemoryForReuse();
-  const fs::path dir = fs::path(VELDRA_SOURCE_DIR) / ".." / "shared" / "drawings";
+  const fs::path dir = fs::path(VELDRA_SOURCE_DIR) / "tests" / "data" / "drawings";
   std::vector<fs::path> files;
   std::error_code ec;
   for (const auto& item : fs::directory_iterator(dir, ec))

@@ -1,14 +1,19 @@
 // The program: parses "--workspace DIR" and "--evidence PROJECT", then lets the
-// main window, or the evidence window alone, start up.
+// main window, or the evidence window alone, start up. With no workspace
+// recorded (and none given) it first offers to lay one down.
 #include <QApplication>
+#include <QDir>
 
 #include <cstdio>
 
 #include "app/messages.h"
 #include "app/settings_store.h"
+#include "app/workspace_setup.h"
 #include "collect/native_host.h"
 #include "platform/platform.h"
+#include "sample/sample_class.h"
 #include "ui/evidence_window.h"
+#include "ui/first_start_dialog.h"
 #include "ui/main_window.h"
 #include "ui/program_arguments.h"
 #include "ui/qt_alarm_sound.h"
@@ -51,6 +56,24 @@ int main(int argc, char** argv) {
   if (!args.error.isEmpty()) return refuse(args.error.toStdString());
   deps.installLoc = args.workspace;
 
+  // No workspace recorded and none given: offer to lay one down.
+  if (!args.workspace && !args.evidenceProject && veldra::readInstallLocation().empty()) {
+    veldra::FirstStartSteps steps;
+    steps.suggested = veldra::fsPath(QDir::homePath());
+    std::filesystem::path sourceResources;
+#ifdef VELDRA_RESOURCE_DIR
+    sourceResources = veldra::pathFromUtf8(VELDRA_RESOURCE_DIR);
+#endif
+    steps.resources = veldra::shippedResources(veldra::fsPath(QApplication::applicationDirPath()), sourceResources);
+    steps.record = [](const std::filesystem::path& base) { return veldra::writeInstallLocation(base); };
+    steps.addSample = [](const veldra::Workspace& workspace) {
+      return veldra::sample::makeSampleClass(workspace, veldra::sample::julianDayToday());
+    };
+    veldra::DialogFirstStartPrompts prompts(true);
+    const auto created = veldra::runFirstStart(prompts, steps);
+    if (!created) return 0;
+    deps.installLoc = *created;
+  }
   if (args.evidenceProject) {
     // The evidence window alone, on the workspace given or recorded.
     const std::filesystem::path base = args.workspace ? *args.workspace : veldra::readInstallLocation();

@@ -60,9 +60,7 @@ std::string slurp(const std::filesystem::path& file) {
 }
 
 std::filesystem::path sharedDrawings() {
-  const auto dir = std::filesystem::path(VELDRA_SOURCE_DIR) / ".." / "shared" / "drawings";
-  std::error_code ec;
-  return std::filesystem::is_directory(dir, ec) ? dir.lexically_normal() : std::filesystem::path();
+  return (std::filesystem::path(VELDRA_SOURCE_DIR) / "tests" / "data" / "drawings").lexically_normal();
 }
 
 }  // namespace veldra::testing

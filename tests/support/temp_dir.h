@@ -30,8 +30,9 @@ class TempDir {
 // The whole content of a file ("" when it cannot be read).
 std::string slurp(const std::filesystem::path& file);
 
-// The folder of the sample drawings beside the repository, or an empty path
-// when it is absent (tests that need it then skip themselves).
+// The folder of the sample drawings kept in the repository
+// (tests/data/drawings). It is always given: a clone without it is broken,
+// and the tests that read it fail rather than skip.
 std::filesystem::path sharedDrawings();
 
 }  // namespace veldra::testing

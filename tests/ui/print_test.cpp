@@ -41,7 +41,7 @@ std::map<QString, QPointF> wordsOf(const QString& pdf) {
 TEST(QtPrint, ReportPageLandsWhereTheLayoutSays) {
   if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty() ||
       QStandardPaths::findExecutable(QStringLiteral("pdftoppm")).isEmpty())
-    GTEST_SKIP() << "poppler-utils not installed";
+    GTEST_SKIP() << "pdftotext or pdftoppm not found (Debian package poppler-utils)";
   testing::TempDir dir;
   QImage logo(250, 200, QImage::Format_RGB32);
   logo.fill(QColor(0, 0, 200));

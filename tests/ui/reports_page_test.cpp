@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <QPrinter>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTextEdit>
@@ -106,7 +107,9 @@ TEST_F(ReportsPage, PrintSendsOneDocumentPerCopyOfTheShownReportAndNothingOnCanc
   w.cmdPrint->click();
   ASSERT_EQ(pdfs.size(), 2u);
   const QString date = QLocale::system().toString(QDate(2026, 12, 5), QLocale::ShortFormat);
-  for (const QString& pdf : pdfs) {
+  // The printed words are read back with pdftotext when it is installed.
+  const bool readable = !QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty();
+  for (const QString& pdf : readable ? pdfs : std::vector<QString>{}) {
     QProcess text;
     text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
     ASSERT_TRUE(text.waitForFinished(30000));
@@ -118,6 +121,8 @@ TEST_F(ReportsPage, PrintSendsOneDocumentPerCopyOfTheShownReportAndNothingOnCanc
   }
   EXPECT_TRUE(w.cmdPrint->isEnabled());
   EXPECT_TRUE(messages.shown.empty());
+  if (!readable)
+    GTEST_SKIP() << "the printed words were not read back: pdftotext not found (Debian package poppler-utils)";
 }
 
 TEST_F(ReportsPage, HelpAndAdviceAreOneWindowEachReloadedOnEveryClick) {

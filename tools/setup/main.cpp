@@ -4,8 +4,6 @@
 // in the per-user settings store.
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
 #include <cstdio>
 #include <iostream>
@@ -14,7 +12,7 @@
 
 #include "app/settings_store.h"
 #include "app/tool_options.h"
-#include "app/workspace.h"
+#include "app/workspace_setup.h"
 #include "platform/platform.h"
 
 namespace {
@@ -28,19 +26,13 @@ void say(const QString& text) { std::fprintf(stderr, "veldra-setup: %s\n", text.
 
 // The resources shipped with the program: next to it after installation, or
 // the source tree's folder when run from a build folder.
-QString resourceFolder() {
-  const QString installed = QCoreApplication::applicationDirPath() + QStringLiteral("/../share/veldra/resources");
-  if (QFileInfo(installed).isDir()) return installed;
+std::filesystem::path resourceFolder() {
+  std::filesystem::path source;
 #ifdef VELDRA_RESOURCE_DIR
-  if (QFileInfo(QStringLiteral(VELDRA_RESOURCE_DIR)).isDir()) return QStringLiteral(VELDRA_RESOURCE_DIR);
+  source = veldra::pathFromUtf8(VELDRA_RESOURCE_DIR);
 #endif
-  return QString();
-}
-
-// Copies a file over an older copy; false when it cannot.
-bool copyOver(const QString& from, const QString& to) {
-  if (QFileInfo::exists(to) && !QFile::remove(to)) return false;
-  return QFile::copy(from, to);
+  return veldra::shippedResources(std::filesystem::path(QCoreApplication::applicationDirPath().toStdU16String()),
+                                  source);
 }
 
 }  // namespace
@@ -64,45 +56,16 @@ int main(int argc, char** argv) {
 
   QCoreApplication app(argc, argv);
   const QString given = QString::fromUtf8(folders[0].data(), static_cast<qsizetype>(folders[0].size()));
-  QString base = QDir::cleanPath(QDir(given).absolutePath());
-  QDir dir;
-  if (!dir.mkpath(base)) {
-    say(QStringLiteral("cannot create %1").arg(base));
-    return 1;
-  }
-  for (std::string_view folder : {veldra::Workspace::kProjectsFolder, veldra::Workspace::kComparesFolder,
-                                  veldra::Workspace::kTimeFolder, veldra::Workspace::kHandleFolder,
-                                  veldra::Workspace::kAgeFolder, veldra::Workspace::kResourcesFolder}) {
-    const QString path = base + '/' + QString::fromLatin1(folder.data(), static_cast<qsizetype>(folder.size()));
-    if (!dir.mkpath(path)) {
-      say(QStringLiteral("cannot create %1").arg(path));
-      return 1;
-    }
-  }
-
-  int failures = 0;
-  const QString resources = resourceFolder();
-  if (resources.isEmpty()) {
-    say(QStringLiteral("no resources found; the workspace has none"));
-  } else {
-    const QDir source(resources);
-    for (const QFileInfo& file : source.entryInfoList(QDir::Files)) {
-      if (!copyOver(file.filePath(), base + QStringLiteral("/resources/") + file.fileName())) {
-        say(QStringLiteral("cannot copy %1").arg(file.fileName()));
-        ++failures;
-      }
-    }
-    const QString help = source.filePath(QStringLiteral("quorvix.rtf"));
-    if (QFileInfo::exists(help) && !copyOver(help, base + QStringLiteral("/quorvix.rtf"))) {
-      say(QStringLiteral("cannot copy quorvix.rtf"));
-      ++failures;
-    }
-  }
+  const QString base = QDir::cleanPath(QDir(given).absolutePath());
+  const veldra::WorkspaceSetup setup =
+      veldra::layDownWorkspace(std::filesystem::path(base.toStdU16String()), resourceFolder());
+  for (const std::string& problem : setup.problems) say(QString::fromStdString(problem));
+  if (!setup.folders) return 1;
 
   if (!veldra::writeInstallLocation(std::filesystem::path(QDir::toNativeSeparators(base).toStdU16String()))) {
     say(QStringLiteral("cannot record the base folder in the settings store"));
     return 1;
   }
   std::printf("%s\n", QDir::toNativeSeparators(base).toLocal8Bit().constData());
-  return failures == 0 ? 0 : 1;
+  return setup.ok() ? 0 : 1;
 }
