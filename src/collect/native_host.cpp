@@ -51,7 +51,10 @@ std::shared_ptr<const DrawingFacts> readFacts(const std::filesystem::path& drawi
   std::error_code ec;
   const auto size = std::filesystem::file_size(drawing, ec);
   facts->fileSize = ec ? 0 : size;
-  facts->status = veldra::dwg::readDrawingFile(drawing, request, facts->drawing);
+  // The collection reads DWG drawings only, whatever a file's name says.
+  veldra::dwg::ReadRequest dwgOnly = request;
+  dwgOnly.exchangeForm = false;
+  facts->status = veldra::dwg::readDrawingFile(drawing, dwgOnly, facts->drawing);
   return facts;
 }
 }  // namespace

@@ -106,6 +106,8 @@ Status readParts(std::span<const std::uint8_t> data, const ReadRequest& request,
   Summary& out = drawing.summary;
   // The exchange form is told by its content, whatever the file is called.
   if (looksLikeDxf(data)) {
+    if (!request.exchangeForm)
+      return detail::makeError(ErrorKind::kNotDwg, "not a DWG drawing (no version signature at the start)");
     if (Status s = checkDxfSize(data.size()); !s.ok()) return s;
     return readDxf(data, request, drawing);
   }

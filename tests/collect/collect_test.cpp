@@ -255,6 +255,25 @@ TEST_F(PassTest, DrawingsThatCannotBeReadAreNamedWithTheirReason) {
   EXPECT_EQ(sink.taken[5]->status.kind, veldra::dwg::ErrorKind::kUnsupported);
 }
 
+// The collection reads DWG drawings only: an exchange-form drawing named as a
+// DWG is no drawing to it, as before the evidence check learned to read one.
+TEST_F(PassTest, AnExchangeFormDrawingNamedAsADwgIsNotADrawingToTheCollection) {
+  testing::writeDrawing(dir, "class/anna.dwg", testing::circlesDrawing(2461000, 43200000, {0x1A0}));
+  dir.write("class/dana.dwg",
+            "  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\n  1\nAC1015\n  0\nENDSEC\n"
+            "  0\nSECTION\n  2\nENTITIES\n  0\nCIRCLE\n  5\n1A0\n100\nAcDbEntity\n  8\n0\n"
+            "100\nAcDbCircle\n 10\n0.0\n 20\n0.0\n 30\n0.0\n 40\n1.0\n  0\nENDSEC\n  0\nEOF\n");
+  run.options.entity = "CIRCLE";
+  run.options.locations = {"-" + folder("class")};
+  NativeDrawingHost native([](std::int64_t) { return 0L; });
+  auto context = run.context();
+  const PassResult result = runCollectionPass(context, native, messages, nullptr);
+
+  ASSERT_EQ(result.problems.size(), 1u);
+  EXPECT_EQ(problemReason(result.problems[0]), "not a drawing");
+  EXPECT_EQ(slurp(run.workspace.recordFile("P")), "\"ANNA,2461000.5,1A0$,END\"\r\n\"DANA,,,END\"\r\n");
+}
+
 // A pass with a type no drawing holds says so; one with the type held does not.
 TEST_F(PassTest, ATypeNoDrawingHoldsIsToldAndTheTypeIsRemembered) {
   testing::writeDrawing(dir, "class/anna.dwg", testing::circlesDrawing(2461000, 43200000, {0x1A0}));

@@ -72,6 +72,9 @@ struct EntityGeometry {
 struct ReadRequest {
   bool evidence = false;  // Evidence, the preview picture included
   bool geometry = false;  // one EntityGeometry per summary entity
+  // DXF drawings read too; when false, a DXF file is turned away as no DWG
+  // drawing, as it is by a reader of DWG alone.
+  bool exchangeForm = true;
 };
 
 struct Drawing {
