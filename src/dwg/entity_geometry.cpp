@@ -31,8 +31,8 @@ constexpr std::uint8_t kHandleStored = 3;  // linetype, plot style, material fla
 
 class GeometryReader : ObjectAccess {
  public:
-  GeometryReader(const Sections& sections, Release release, const ObjectMap& map)
-      : ObjectAccess(sections, release, map), codePage_(sections.codePage) {}
+  GeometryReader(const Sections& sections, Release release, const ObjectMap& map, std::vector<Damage>& damage)
+      : ObjectAccess(sections, release, map, damage), codePage_(sections.codePage) {}
 
   Status read(const Entity& entity, EntityGeometry& out) {
     ObjectStart o;
@@ -348,7 +348,7 @@ class GeometryReader : ObjectAccess {
 Status readGeometry(const Sections& sections, Release release, const ObjectMap& map,
                     const std::vector<Entity>& entities, std::vector<EntityGeometry>& geometry,
                     std::vector<Damage>& damage) {
-  GeometryReader reader(sections, release, map);
+  GeometryReader reader(sections, release, map, damage);
   geometry.assign(entities.size(), EntityGeometry{});
   for (std::size_t i = 0; i < entities.size(); ++i) {
     const Status s = reader.read(entities[i], geometry[i]);
