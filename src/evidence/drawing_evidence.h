@@ -56,6 +56,7 @@ struct DrawingFacts {
   std::string author;              // summary information, when stored
   std::string lastSavedBy;
   veldra::dwg::Preview preview;
+  std::string previewNote;         // why a preview pointed to is not shown; empty otherwise
   std::size_t entityCount = 0;
 };
 

@@ -81,10 +81,11 @@ std::string picture(const DrawingFacts& d) {
   if (const auto uri = previewDataUri(d.preview)) {
     out += "<img src=\"" + *uri + "\" width=\"320\" alt=\"preview of " + escape(displayName(d)) + "\">";
   } else {
-    out += std::string("<p class=\"nopicture\">") +
-           (d.preview.format == veldra::dwg::PreviewFormat::kWmf ? "preview stored as a Windows metafile, not shown"
-                                                                  : "no preview picture stored") +
-           "</p>";
+    std::string why = d.preview.format == veldra::dwg::PreviewFormat::kWmf
+                          ? "preview stored as a Windows metafile, not shown"
+                          : "no preview picture stored";
+    if (!d.previewNote.empty()) why = "no preview: " + escape(d.previewNote);
+    out += "<p class=\"nopicture\">" + why + "</p>";
   }
   out += "<br><b>" + escape(displayName(d)) + "</b><br><span class=\"path\">" + escape(utf8Path(d.path)) + "</span></td>";
   return out;

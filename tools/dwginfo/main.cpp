@@ -3,7 +3,8 @@
 // of the sample drawings' expected files; --evidence adds the identity, times,
 // authors and preview kind of each drawing, --geometry the layer and numbers
 // of each top-level entity; --preview writes each drawing's preview picture.
-// Damage found in a drawing follows, one "damage" line each. Many files are
+// Damage found in a drawing follows, one "damage" line each; a preview that
+// is pointed to but cannot be shown gets a "note" line instead. Many files are
 // read on two threads; what is printed and written comes in the order given.
 
 #include <algorithm>
@@ -75,6 +76,11 @@ void printSummary(const dwg::Summary& summary, std::ostream& out) {
         << (entity.space == dwg::Space::kModel ? "MODEL" : "PAPER") << '\n';
 }
 
+// Why a drawing that points to a preview shows none: a note, not damage.
+void printPreviewNote(const dwg::Evidence& e, std::ostream& out) {
+  if (!e.previewNote.empty()) out << "note\tno preview: " << oneLine(e.previewNote) << '\n';
+}
+
 void printEvidence(const dwg::Drawing& drawing, std::ostream& out) {
   const dwg::Evidence& e = drawing.evidence;
   out << "version\t" << drawing.summary.version << '\n';
@@ -102,6 +108,7 @@ void printEvidence(const dwg::Drawing& drawing, std::ostream& out) {
     case dwg::PreviewFormat::kNone: out << "none"; break;
   }
   out << '\n';
+  printPreviewNote(e, out);
 }
 
 void printGeometry(const dwg::Drawing& drawing, std::ostream& out) {
@@ -129,6 +136,7 @@ void writePreview(const dwg::Drawing& drawing, const fs::path& drawingFile, cons
   const std::vector<std::uint8_t> bytes = dwg::previewFileBytes(drawing.evidence.preview);
   if (bytes.empty()) {
     out << "PREVIEW\tnone\n";
+    printPreviewNote(drawing.evidence, out);
     return;
   }
   const char* extension = dwg::previewExtension(drawing.evidence.preview.format);
