@@ -23,6 +23,8 @@ constexpr std::size_t kEarlyHeaderSize = 0x202;
 // AC1.50 and later
 constexpr std::size_t kEntitiesStart = 0x14;
 constexpr std::size_t kEntitiesEnd = 0x18;
+constexpr std::size_t kBlocksStart = 0x1C;
+constexpr std::size_t kBlocksSize = 0x20;
 constexpr std::size_t kExtrasStart = 0x24;
 constexpr std::size_t kExtrasSize = 0x28;
 constexpr std::uint32_t kSizeMask = 0x00FFFFFF;
@@ -142,11 +144,26 @@ Status readOldDrawing(std::span<const std::uint8_t> file, OldRelease release, co
     layout.entitiesEnd = std::min<std::uint64_t>(end, file.size());
     if (end > file.size())
       summary.damage.push_back(Damage{"entities", file.size(), "entity section cut short at the end of the file"});
-    // A section outside the file is empty; a jump into it says so.
+    // What lies past the end of the file is read as empty, and the drawing
+    // is told as cut short: the entities and names that were there are lost.
     const std::uint64_t extras = le32(file, kExtrasStart);
     const std::uint64_t extrasSize = le32(file, kExtrasSize) & kSizeMask;
     layout.extrasStart = std::min<std::uint64_t>(extras, file.size());
     layout.extrasEnd = std::min<std::uint64_t>(extras + extrasSize, file.size());
+    if (extrasSize > 0 && extras + extrasSize > file.size())
+      summary.damage.push_back(
+          Damage{"extra entities", file.size(), "extra entity section cut short at the end of the file"});
+    const std::uint64_t blocks = le32(file, kBlocksStart);
+    const std::uint64_t blocksSize = le32(file, kBlocksSize) & kSizeMask;
+    if (blocksSize > 0 && blocks + blocksSize > file.size())
+      summary.damage.push_back(
+          Damage{"block entities", file.size(), "block entity section cut short at the end of the file"});
+    for (const auto& [table, name] : {std::pair{kBlockTable, "block table"}, std::pair{kLayerTable, "layer table"}}) {
+      const std::uint64_t tableEnd =
+          le32(file, table + 6) + std::uint64_t{le16(file, table)} * le16(file, table + 2);
+      if (tableEnd > file.size())
+        summary.damage.push_back(Damage{name, file.size(), std::string(name) + " cut short at the end of the file"});
+    }
     if (release >= OldRelease::kR2_4) {
       summary.created = dateAt(file, kCreated);
       if (!validDate(summary.created))

@@ -23,25 +23,33 @@ constexpr std::uint16_t kEllipseType = 0x23;
 constexpr std::uint16_t kLayerType = 0x33;
 constexpr std::uint16_t kPolylineType = 0x4D;
 
-// Colour flags of an entity from R2004 on.
+// Colour flags of an entity from R2004 on, in the high bits of its colour.
+// A true colour stores its RGB value. A colour of a colour book has the
+// true-colour flag too but stores no RGB value: its colour object is among
+// the handle references, and the two low flags say whether the colour's name
+// and its book's name follow.
 constexpr std::uint16_t kTrueColour = 0x8000;
 constexpr std::uint16_t kBookColour = 0x4000;
 constexpr std::uint16_t kTransparency = 0x2000;
+constexpr std::uint16_t kColourName = 0x0100;
+constexpr std::uint16_t kBookName = 0x0200;
 constexpr std::uint8_t kHandleStored = 3;  // linetype, plot style, material flags
 
 class GeometryReader : ObjectAccess {
  public:
-  GeometryReader(const Sections& sections, Release release, const ObjectMap& map)
-      : ObjectAccess(sections, release, map), codePage_(sections.codePage) {}
+  GeometryReader(const Sections& sections, Release release, const ObjectMap& map, std::vector<Damage>& damage)
+      : ObjectAccess(sections, release, map, damage), codePage_(sections.codePage) {}
 
   Status read(const Entity& entity, EntityGeometry& out) {
     ObjectStart o;
     if (Status s = openObject(entity.handle, o); !s.ok()) return s;
     BitReader h;
-    if (Status s = readCommon(o, h, out.layer); !s.ok()) return s;
-    BitReader& r = o.reader;
+    // From R2007 on the texts, a colour's names among them, are read from
+    // the string stream in the order they are stored.
     BitReader strings;
     if (release_ >= Release::kR2007) strings = stringReader(o);
+    if (Status s = readCommon(o, h, strings, out.layer); !s.ok()) return s;
+    BitReader& r = o.reader;
     std::vector<double>& n = out.numbers;
     switch (kindOf(o.type, entity.className)) {
       case Kind::kLine: readLine(r, n); break;
@@ -107,7 +115,7 @@ class GeometryReader : ObjectAccess {
 
   // The common entity data, leaving `o.reader` at the entity's own data and
   // `h` after the common handle references; `layer` is the layer's name.
-  Status readCommon(ObjectStart& o, BitReader& h, std::string& layer) {
+  Status readCommon(ObjectStart& o, BitReader& h, BitReader& strings, std::string& layer) {
     BitReader& r = o.reader;
     if (r.readB()) {  // graphics present
       const std::uint64_t size = release_ >= Release::kR2010 ? r.readBLL() : r.readRL();
@@ -127,9 +135,13 @@ class GeometryReader : ObjectAccess {
     bool bookColour = false;
     const auto colour = static_cast<std::uint16_t>(r.readBS());
     if (release_ >= Release::kR2004) {
-      if (colour & kTrueColour) r.readBL();
-      bookColour = (colour & kBookColour) != 0;
       if (colour & kTransparency) r.readBL();
+      bookColour = (colour & kBookColour) != 0;
+      if (!bookColour && (colour & kTrueColour)) r.readBL();  // RGB
+      const int names = bookColour ? ((colour & kColourName) ? 1 : 0) + ((colour & kBookName) ? 1 : 0) : 0;
+      for (int i = 0; i < names; ++i) text(r, strings);
+      if (names > 0 && release_ >= Release::kR2007 && strings.failed())
+        return error(ErrorKind::kCorrupt, "colour names cut short", o.handle);
     }
     r.readBD();  // linetype scale
     std::uint8_t linetypeFlags = 0;
@@ -348,7 +360,7 @@ class GeometryReader : ObjectAccess {
 Status readGeometry(const Sections& sections, Release release, const ObjectMap& map,
                     const std::vector<Entity>& entities, std::vector<EntityGeometry>& geometry,
                     std::vector<Damage>& damage) {
-  GeometryReader reader(sections, release, map);
+  GeometryReader reader(sections, release, map, damage);
   geometry.assign(entities.size(), EntityGeometry{});
   for (std::size_t i = 0; i < entities.size(); ++i) {
     const Status s = reader.read(entities[i], geometry[i]);

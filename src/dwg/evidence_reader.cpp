@@ -19,6 +19,7 @@ void note(Drawing& out, const Status& status) {
   out.summary.damage.push_back(Damage{status.section, status.offset, status.message});
 }
 
+// A preview that cannot be read is left out with a note of why.
 void readPreviewOf(std::span<const std::uint8_t> file, const Sections& sections, Release release, Drawing& out) {
   Status s;
   if (release <= Release::kR2000) {
@@ -30,10 +31,12 @@ void readPreviewOf(std::span<const std::uint8_t> file, const Sections& sections,
   } else {
     const Sections::Optional& section = sections.preview;
     if (!section.present) return;
-    if (!section.status.ok()) return note(out, section.status);
-    s = readPreview(section.bytes, 0, std::nullopt, out.evidence.preview);
+    s = section.status.ok() ? readPreview(section.bytes, 0, std::nullopt, out.evidence.preview) : section.status;
   }
-  if (!s.ok()) note(out, s);
+  if (!s.ok()) {
+    out.evidence.preview = Preview{};
+    out.evidence.previewNote = s.message;
+  }
 }
 
 }  // namespace

@@ -1,5 +1,9 @@
 #include "object_access.h"
 
+#include <algorithm>
+
+#include "checksum.h"
+
 namespace veldra::dwg::detail {
 namespace {
 
@@ -48,7 +52,27 @@ Status ObjectAccess::openObject(std::uint64_t handle, ObjectStart& out) const {
   }
   if (r.failed()) return error(ErrorKind::kCorrupt, "object header cut short", handle);
   if (out.handle != handle) return error(ErrorKind::kCorrupt, "object map and object disagree on its handle", handle);
+  checkCrc(handle, it->second, out.endBit / 8);
   return Status::Ok();
+}
+
+// An object ends with the CRC of its size fields and its data. From R2004 on
+// the page checksums cover every byte of the objects already.
+void ObjectAccess::checkCrc(std::uint64_t handle, std::uint64_t start, std::uint64_t end) const {
+  if (release_ >= Release::kR2004) return;
+  const char* failure = " fails its CRC";
+  if (data_.size() - end < kCrcSize) {
+    failure = " ends before its CRC";
+  } else {
+    const auto covered = data_.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
+    const auto stored = static_cast<std::uint16_t>(data_[end] | (data_[end + 1] << 8));
+    if (crc16(covered, kSectionCrcSeed) == stored) return;
+  }
+  Damage damage{std::string(kObjectsName), start, "object " + handleText(handle) + failure};
+  const auto same = [&](const Damage& d) {
+    return d.offset == damage.offset && d.message == damage.message && d.section == damage.section;
+  };
+  if (std::none_of(damage_.begin(), damage_.end(), same)) damage_.push_back(std::move(damage));
 }
 
 void ObjectAccess::readObjectCommon(ObjectStart& o, std::int32_t& reactors, bool& hasXdic) const {

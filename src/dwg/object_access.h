@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "bit_reader.h"
 #include "format.h"
@@ -25,12 +26,15 @@ struct ObjectStart {
 
 class ObjectAccess {
  public:
-  ObjectAccess(const Sections& sections, Release release, const ObjectMap& map)
-      : data_(sections.objectBytes()), sections_(sections), release_(release), map_(map) {}
+  // An object whose CRC fails is told in `damage`, once however often it is
+  // opened and by whichever reader.
+  ObjectAccess(const Sections& sections, Release release, const ObjectMap& map, std::vector<Damage>& damage)
+      : data_(sections.objectBytes()), sections_(sections), release_(release), map_(map), damage_(damage) {}
 
   // Reads the common start of the object with `handle`: sizes, type, handle
   // and extended data. Every byte of the object, and the CRC after it, is
-  // then in memory (pages of the objects are decompressed as needed).
+  // then in memory (pages of the objects are decompressed as needed), and
+  // the CRC is checked.
   Status openObject(std::uint64_t handle, ObjectStart& out) const;
 
   // The common data of a non-entity up to its own fields; returns the
@@ -55,6 +59,10 @@ class ObjectAccess {
   const Sections& sections_;
   Release release_;
   const ObjectMap& map_;
+  std::vector<Damage>& damage_;
+
+ private:
+  void checkCrc(std::uint64_t handle, std::uint64_t start, std::uint64_t end) const;
 };
 
 }  // namespace veldra::dwg::detail

@@ -7,7 +7,6 @@
 #include <unordered_set>
 
 #include "bit_reader.h"
-#include "checksum.h"
 #include "format.h"
 #include "object_access.h"
 #include "object_types.h"
@@ -19,7 +18,7 @@ class ObjectsReader : ObjectAccess {
  public:
   ObjectsReader(const Sections& sections, Release release, const ClassTable& classes, const ObjectMap& map,
                 std::vector<Damage>& damage)
-      : ObjectAccess(sections, release, map), classes_(classes), damage_(damage) {}
+      : ObjectAccess(sections, release, map, damage), classes_(classes) {}
 
   Status read(std::vector<Entity>& entities) {
     std::uint64_t control = 0;
@@ -71,31 +70,6 @@ class ObjectsReader : ObjectAccess {
       if (upper != kPrefix[i]) return false;
     }
     return true;
-  }
-
-  // Opens the object with `handle` as every reader does, and checks its CRC.
-  Status openObject(std::uint64_t handle, ObjectStart& out) const {
-    if (Status s = ObjectAccess::openObject(handle, out); !s.ok()) return s;
-    checkCrc(handle, map_.at(handle), out.endBit / 8);
-    return Status::Ok();
-  }
-
-  // An object ends with the CRC of its size fields and its data. The few
-  // objects opened twice (the block table, the block records) are checked
-  // each time, but named once. From R2004 on the page checksums cover every
-  // byte of the objects already.
-  void checkCrc(std::uint64_t handle, std::uint64_t start, std::uint64_t end) const {
-    if (release_ >= Release::kR2004) return;
-    const char* failure = " fails its CRC";
-    if (data_.size() - end < 2) {
-      failure = " ends before its CRC";
-    } else {
-      const auto covered = data_.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
-      const auto stored = static_cast<std::uint16_t>(data_[end] | (data_[end + 1] << 8));
-      if (crc16(covered, kSectionCrcSeed) == stored) return;
-    }
-    if (reported_.insert(handle).second)
-      damage_.push_back({std::string(kObjectsName), start, "object " + handleText(handle) + failure});
   }
 
   Status findBlockControl(std::uint64_t& control) const {
@@ -273,9 +247,7 @@ class ObjectsReader : ObjectAccess {
   }
 
   const ClassTable& classes_;
-  std::vector<Damage>& damage_;
   std::unordered_set<std::uint64_t> listed_;
-  mutable std::unordered_set<std::uint64_t> reported_;  // objects whose CRC failed
 };
 
 }  // namespace

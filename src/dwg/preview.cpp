@@ -63,6 +63,42 @@ bool bmpSize(std::span<const std::uint8_t> dib, int& width, int& height) {
   return true;
 }
 
+// Where a device-independent bitmap's pixels start: after the info header,
+// the colour masks and the palette; not past its end.
+std::uint64_t bmpPixelsAt(std::span<const std::uint8_t> dib) {
+  if (dib.size() < 12) return dib.size();
+  const std::uint32_t headerSize = le32(dib, 0);
+  const bool core = headerSize == 12;
+  std::uint64_t offset = headerSize;
+  const unsigned bitCount = core ? (dib[10] | (dib[11] << 8)) : dib.size() >= 16 ? (dib[14] | (dib[15] << 8)) : 0;
+  std::uint64_t colours = 0;
+  if (!core && dib.size() >= 36) {
+    const std::uint32_t compression = le32(dib, 16);
+    if (headerSize == 40 && (compression == 3 || compression == 6)) offset += compression == 3 ? 12 : 16;
+    colours = le32(dib, 32);
+  }
+  if (colours == 0 && bitCount <= 8) colours = std::uint64_t{1} << bitCount;
+  offset += colours * (core ? 3 : 4);
+  return std::min<std::uint64_t>(offset, dib.size());
+}
+
+// Whether the bitmap holds every pixel its header promises: rows of
+// width x depth bits, each padded to four bytes, height times. Compressed
+// pixels (run lengths, an embedded JPEG or PNG) have no fixed size.
+bool bmpHoldsItsPixels(std::span<const std::uint8_t> dib, int width, int height) {
+  const bool core = le32(dib, 0) == 12;
+  if (!core && dib.size() < 20) return false;
+  const unsigned bitCount = core ? (dib[10] | (dib[11] << 8)) : (dib[14] | (dib[15] << 8));
+  if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32)
+    return false;
+  if (!core) {
+    const std::uint32_t compression = le32(dib, 16);
+    if (compression != 0 && compression != 3 && compression != 6) return true;
+  }
+  const std::uint64_t row = (static_cast<std::uint64_t>(width) * bitCount + 31) / 32 * 4;
+  return row * static_cast<std::uint64_t>(height) <= dib.size() - bmpPixelsAt(dib);
+}
+
 // Width and height from a PNG's first chunk, IHDR.
 bool pngSize(std::span<const std::uint8_t> png, int& width, int& height) {
   if (png.size() < 24 || std::memcmp(png.data(), kPngSignature, sizeof kPngSignature) != 0 ||
@@ -124,6 +160,11 @@ Status readPreview(std::span<const std::uint8_t> data, std::uint64_t start, std:
       preview.format = PreviewFormat::kBmp;
       if (!bmpSize(bytes, preview.width, preview.height))
         return makeError(ErrorKind::kCorrupt, "preview BMP has no valid header", chosen.address, kSection);
+      if (!bmpHoldsItsPixels(bytes, preview.width, preview.height))
+        return makeError(ErrorKind::kCorrupt,
+                         "preview BMP holds fewer pixels than its header's " + std::to_string(preview.width) + "x" +
+                             std::to_string(preview.height) + " promise",
+                         chosen.address, kSection);
       break;
     case kPngCode:
       preview.format = PreviewFormat::kPng;
@@ -159,20 +200,7 @@ std::vector<std::uint8_t> previewFileBytes(const Preview& preview) {
   const std::span<const std::uint8_t> dib(preview.bytes);
   constexpr std::uint32_t kFileHeaderSize = 14;
   if (dib.size() < 12) return {};
-  // The pixels follow the info header, the colour masks and the palette.
-  const std::uint32_t headerSize = detail::le32(dib, 0);
-  const bool core = headerSize == 12;
-  std::uint64_t offset = kFileHeaderSize + static_cast<std::uint64_t>(headerSize);
-  const unsigned bitCount = core ? (dib[10] | (dib[11] << 8)) : dib.size() >= 16 ? (dib[14] | (dib[15] << 8)) : 0;
-  std::uint64_t colours = 0;
-  if (!core && dib.size() >= 36) {
-    const std::uint32_t compression = detail::le32(dib, 16);
-    if (headerSize == 40 && (compression == 3 || compression == 6)) offset += compression == 3 ? 12 : 16;
-    colours = detail::le32(dib, 32);
-  }
-  if (colours == 0 && bitCount <= 8) colours = std::uint64_t{1} << bitCount;
-  offset += colours * (core ? 3 : 4);
-  offset = std::min<std::uint64_t>(offset, kFileHeaderSize + dib.size());
+  const std::uint64_t offset = kFileHeaderSize + detail::bmpPixelsAt(dib);
 
   const std::uint64_t fileSize = kFileHeaderSize + dib.size();
   std::vector<std::uint8_t> file;

@@ -192,7 +192,9 @@ class EntityWalker {
         const bool toExtras = (address & kJumpToExtras) != 0;
         const Range& target = toExtras ? extras : entities;
         const std::uint64_t at = (toExtras ? extras.start : 0) + (address & kAddressMask);
-        if (at < target.start || at > target.end)
+        // A jump back may land at the end of the entity section; a jump into
+        // the extra section must land on an entity.
+        if (at < target.start || at > target.end || (toExtras && at == target.end))
           return note(pos, range.name, "entity jump points outside its section; the entities after it are not read");
         range = target;
         pos = at;
@@ -217,7 +219,7 @@ class EntityWalker {
       take(e);
       pos += size;
     }
-    if (range.name == extras.name && range.end > range.start)
+    if (range.name == extras.name)
       note(pos, range.name, "extra entities end without a jump back");
   }
 

@@ -3,6 +3,8 @@
 // of the summary always, those of the evidence and geometry when asked.
 
 #include <algorithm>
+#include <string>
+#include <vector>
 #include <memory>
 #include <fstream>
 #include <optional>
@@ -136,6 +138,14 @@ Status readParts(std::span<const std::uint8_t> data, const ReadRequest& request,
     s = readR2004Sections(data, sections);
   }
   out.damage = std::move(sections.damage);
+  // A page of the preview that fails its check spoils only the picture: it
+  // is left out with a note, and the drawing's facts are not doubted.
+  std::string previewFault;
+  std::erase_if(out.damage, [&](const Damage& d) {
+    if (d.section != kPreviewName) return false;
+    if (previewFault.empty()) previewFault = d.message;
+    return true;
+  });
   if (!s.ok()) return s;
 
   if (s = readHeaderSection(sections, release, out.created); !s.ok()) return s;
@@ -144,7 +154,13 @@ Status readParts(std::span<const std::uint8_t> data, const ReadRequest& request,
   ObjectMap map;
   if (s = readObjectMap(sections, map, out.damage); !s.ok()) return s;
   if (s = readEntities(sections, release, classes, map, out.entities, out.damage); !s.ok()) return s;
-  if (request.evidence) readEvidence(data, sections, release, drawing);
+  if (request.evidence) {
+    readEvidence(data, sections, release, drawing);
+    if (!previewFault.empty()) {
+      drawing.evidence.preview = Preview{};
+      drawing.evidence.previewNote = previewFault;
+    }
+  }
   if (request.geometry) return readGeometry(sections, release, map, out.entities, drawing.geometry, out.damage);
   return Status::Ok();
 }

@@ -48,6 +48,7 @@ DrawingEvidence evidenceFromDrawing(const std::filesystem::path& path, const std
     f.lastSavedBy = ev.summaryInfo->lastSavedBy;
   }
   f.preview = ev.preview;
+  f.previewNote = ev.previewNote;
   f.entityCount = summary.entities.size();
 
   out.entities.reserve(summary.entities.size());

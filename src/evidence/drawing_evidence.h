@@ -58,6 +58,7 @@ struct DrawingFacts {
   std::string author;              // summary information, when stored
   std::string lastSavedBy;
   veldra::dwg::Preview preview;
+  std::string previewNote;         // why a preview pointed to is not shown; empty otherwise
   std::size_t entityCount = 0;
   veldra::sketch::Sketch drawnPicture;  // the picture drawn from its entities; empty when none could be
 };

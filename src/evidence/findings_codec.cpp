@@ -233,6 +233,7 @@ void writeFacts(Writer& w, const DrawingFacts& f) {
   w.integer(f.preview.width);
   w.integer(f.preview.height);
   w.bytes(f.preview.bytes);
+  w.text(f.previewNote);
   w.varint(f.entityCount);
   writeSketch(w, f.drawnPicture);
 }
@@ -265,6 +266,7 @@ DrawingFacts readFacts(Reader& r) {
   f.preview.width = r.small();
   f.preview.height = r.small();
   f.preview.bytes = r.bytes();
+  f.previewNote = r.text();
   f.entityCount = static_cast<std::size_t>(r.varint());
   f.drawnPicture = readSketch(r);
   return f;

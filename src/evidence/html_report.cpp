@@ -95,10 +95,11 @@ std::string picture(const DrawingFacts& d, int width) {
     out += "<img src=\"" + *drawn + "\" width=\"" + w + "\" alt=\"picture of " + escape(displayName(d)) +
            "\"><br><span class=\"caption\">" + escape(drawnCaption(d.drawnPicture)) + "</span>";
   } else {
-    out += std::string("<p class=\"nopicture\">") +
-           (d.preview.format == veldra::dwg::PreviewFormat::kWmf ? "preview stored as a Windows metafile, not shown"
-                                                                  : "no picture: no preview stored and nothing to draw") +
-           "</p>";
+    std::string why = d.preview.format == veldra::dwg::PreviewFormat::kWmf
+                          ? "preview stored as a Windows metafile, not shown"
+                          : "no picture: no preview stored and nothing to draw";
+    if (!d.previewNote.empty()) why = "no picture: nothing to draw, and no preview: " + escape(d.previewNote);
+    out += "<p class=\"nopicture\">" + why + "</p>";
   }
   out += "<br><b>" + escape(displayName(d)) + "</b><br><span class=\"path\">" + escape(utf8Path(d.path)) + "</span></td>";
   return out;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -235,31 +236,65 @@ TEST(SummaryInfo, TextsInTheCodePageBeforeR2007AndUtf16After) {
   EXPECT_EQ(detail::readSummaryInfo(tooLong, detail::Release::kR2018, 30, info).kind, ErrorKind::kTruncated);
 }
 
-TEST(EvidenceDamage, ABrokenPreviewIsDamageAndTheRestStands) {
+// A preview that is missing, misplaced or broken is a note beside an absent
+// picture, never damage: the drawing's other facts stand as they are.
+TEST(EvidenceDamage, ABrokenPreviewIsANoteAndTheRestStands) {
   const auto dir = testing::sharedDrawings();
   if (dir.empty()) GTEST_SKIP() << "no sample drawings beside the repository";
   const std::string text = testing::slurp(dir / "sample_AC1015.dwg");
-  Bytes bytes(text.begin(), text.end());
+  const Bytes good(text.begin(), text.end());
   const ReadRequest all{.evidence = true, .geometry = true};
   Drawing sound;
-  ASSERT_TRUE(readDrawing(bytes, all, sound).ok());
+  ASSERT_TRUE(readDrawing(good, all, sound).ok());
   ASSERT_TRUE(sound.summary.damage.empty());
+  ASSERT_EQ(sound.evidence.preview.format, PreviewFormat::kBmp);
+  EXPECT_TRUE(sound.evidence.previewNote.empty());
 
-  const std::uint32_t seeker = detail::le32(bytes, 0x0D);
-  bytes[seeker] ^= 0xFF;  // the preview's start sentinel
-  Drawing damaged;
-  ASSERT_TRUE(readDrawing(bytes, all, damaged).ok());
-  ASSERT_EQ(damaged.summary.damage.size(), 1u);
-  EXPECT_EQ(damaged.summary.damage[0].section, "AcDb:Preview");
-  EXPECT_EQ(damaged.evidence.preview.format, PreviewFormat::kNone);
-  EXPECT_EQ(damaged.evidence.fingerprintGuid, sound.evidence.fingerprintGuid);
-  EXPECT_EQ(damaged.summary.entities.size(), sound.summary.entities.size());
-  EXPECT_EQ(damaged.geometry.size(), sound.geometry.size());
+  const std::uint32_t seeker = detail::le32(good, 0x0D);
+  // The BMP's info header where the file keeps it, found by its bytes.
+  const Bytes& dib = sound.evidence.preview.bytes;
+  const auto at = std::search(good.begin(), good.end(), dib.begin(), dib.begin() + 40) - good.begin();
+  ASSERT_LT(static_cast<std::size_t>(at), good.size());
+  struct Case {
+    const char* name;
+    std::size_t offset;
+    std::uint8_t mask;
+  };
+  const Case cases[] = {
+      {"start sentinel", seeker, 0xFF},
+      {"BMP taller than its pixels (bit 9 of the height)", static_cast<std::size_t>(at) + 9, 0x02},
+      {"BMP wider than its pixels (bit 10 of the width)", static_cast<std::size_t>(at) + 5, 0x04},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Bytes bytes = good;
+    bytes[c.offset] ^= c.mask;
+    Drawing damaged;
+    ASSERT_TRUE(readDrawing(bytes, all, damaged).ok());
+    EXPECT_TRUE(damaged.summary.damage.empty()) << damaged.summary.damage[0].message;
+    EXPECT_EQ(damaged.evidence.preview.format, PreviewFormat::kNone);
+    EXPECT_TRUE(damaged.evidence.preview.bytes.empty());
+    EXPECT_FALSE(damaged.evidence.previewNote.empty());
+    EXPECT_EQ(damaged.evidence.fingerprintGuid, sound.evidence.fingerprintGuid);
+    EXPECT_EQ(damaged.summary.entities.size(), sound.summary.entities.size());
+    EXPECT_EQ(damaged.geometry.size(), sound.geometry.size());
 
-  // The plain summary does not look at the preview at all.
-  Summary plain;
-  EXPECT_TRUE(readSummary(bytes, plain).ok());
-  EXPECT_TRUE(plain.damage.empty());
+    // The plain summary does not look at the preview at all.
+    Summary plain;
+    EXPECT_TRUE(readSummary(bytes, plain).ok());
+    EXPECT_TRUE(plain.damage.empty());
+  }
+
+  // One row less than stored leaves a whole picture; one row more does not.
+  for (const int rows : {-1, 1}) {
+    Bytes bytes = good;
+    const std::uint32_t height = static_cast<std::uint32_t>(sound.evidence.preview.height + rows);
+    std::memcpy(bytes.data() + at + 8, &height, 4);
+    Drawing drawing;
+    ASSERT_TRUE(readDrawing(bytes, all, drawing).ok());
+    EXPECT_EQ(drawing.evidence.preview.format, rows < 0 ? PreviewFormat::kBmp : PreviewFormat::kNone);
+    EXPECT_EQ(drawing.evidence.previewNote.empty(), rows < 0);
+  }
 }
 
 }  // namespace

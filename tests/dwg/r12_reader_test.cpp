@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <cstring>
+#include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -363,14 +365,63 @@ TEST(OldDrawings, JumpsOutsideOrInACircleAreDamage) {
   // The jump is the second entity; the line before it is 60 bytes long.
   const std::size_t jump = entitiesStart + (good[entitiesStart + 2] | (good[entitiesStart + 3] << 8));
   ASSERT_EQ(good[jump], 18);
-  for (const std::uint32_t address : {0x80FFFFF0u, 0x00000010u, static_cast<std::uint32_t>(jump)}) {
+  // The last: the header gives the extra section no bytes, so the jump
+  // leads nowhere.
+  for (const std::uint32_t address : {0x80FFFFF0u, 0x00000010u, static_cast<std::uint32_t>(jump), 0x80000000u}) {
     Bytes b = good;
     std::memcpy(b.data() + jump + 4, &address, 4);
+    if (address == 0x80000000u) std::memset(b.data() + 0x28, 0, 4);
     Summary summary;
     const Status s = readSummary(b, summary);
     ASSERT_TRUE(s.ok()) << s.message;
     EXPECT_EQ(summary.entities.size(), 1u);
     ASSERT_FALSE(summary.damage.empty());
+  }
+}
+
+// A drawing cut anywhere after its entity section loses what its header
+// places behind the cut (tables, block entities, extra entities): the read
+// tells it as damage, and what it lists is what the whole drawing lists up
+// to where the cut stops it. The drawings vary by seed in their entities,
+// which of them stand behind a jump and where the cut falls.
+TEST(OldDrawings, DrawingsCutAfterTheirEntitiesAreDamage) {
+  const Kind kinds[] = {Kind::kLine, Kind::kCircle, Kind::kText, Kind::kPoint, Kind::kArc};
+  for (const char* version : {"AC1006", "AC1009"}) {
+    for (std::uint32_t seed = 1; seed <= 12; ++seed) {
+      SCOPED_TRACE(std::string(version) + " seed " + std::to_string(seed));
+      std::mt19937 random(seed);
+      OldDrawingSpec wanted = simple(version);
+      wanted.entities.clear();
+      wanted.layers = {"0", "WALLS"};
+      if (seed % 3 == 0) wanted.blocks = {"DOOR"};
+      const int count = 3 + static_cast<int>(random() % 6);
+      for (int i = 0; i < count; ++i) {
+        OldEntitySpec e = entity(kinds[random() % std::size(kinds)], 0x20 + static_cast<std::uint64_t>(i),
+                                 {double(random() % 50), double(random() % 50), 1.0, 4.0, 5.0});
+        e.layer = static_cast<std::uint16_t>(random() % 2);
+        // The last one always, so that the extra section ends the file.
+        e.viaExtras = std::string(version) == "AC1009" && (i == count - 1 || random() % 3 == 0);
+        wanted.entities.push_back(e);
+      }
+      const Bytes whole = dwgwrite::writeOldDrawing(wanted);
+      Summary full;
+      ASSERT_TRUE(readSummary(whole, full).ok());
+      ASSERT_TRUE(full.damage.empty());
+      ASSERT_EQ(full.entities.size(), static_cast<std::size_t>(count));
+      std::uint32_t entitiesEnd = 0;
+      std::memcpy(&entitiesEnd, whole.data() + 0x18, 4);
+      ASSERT_LT(entitiesEnd, whole.size());
+      for (int k = 0; k < 16; ++k) {
+        const std::size_t cut = entitiesEnd + random() % (whole.size() - entitiesEnd);
+        Summary summary;
+        const Status s = readSummary(Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(cut)), summary);
+        ASSERT_TRUE(s.ok()) << cut << ": " << s.message;
+        EXPECT_FALSE(summary.damage.empty()) << "cut at " << cut;
+        ASSERT_LE(summary.entities.size(), full.entities.size());
+        const std::vector<std::string> all = listing(full);
+        EXPECT_EQ(listing(summary), std::vector<std::string>(all.begin(), all.begin() + summary.entities.size()));
+      }
+    }
   }
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
 
 #include "bit_reader.h"
 #include "checksum.h"
@@ -11,6 +12,7 @@
 #include "dwgwrite/bit_writer.h"
 #include "dwgwrite/r13_repack.h"
 #include "format.h"
+#include "veldra/dwg/evidence.h"
 
 namespace veldra::dwg {
 namespace {
@@ -129,6 +131,45 @@ TEST_P(R13Damage, AnObjectFailingItsCrcIsNamedOnce) {
         << summary.damage[0].message;
     EXPECT_EQ(entityLines(summary), entityLines(sound_));
   }
+}
+
+// A layer is opened only for the names of the entities on it: each layer
+// whose CRC fails is named once, when and only when an entity names it; the
+// entities and their numbers stay.
+TEST_P(R13Damage, ALayerOpenedForItsNameIsCheckedToo) {
+  const ReadRequest geometry{.geometry = true};
+  Drawing sound;
+  ASSERT_TRUE(readDrawing(bytes_, geometry, sound).ok());
+  std::set<std::string> used;
+  for (const EntityGeometry& g : sound.geometry)
+    if (!g.layer.empty()) used.insert(g.layer);
+  ASSERT_FALSE(used.empty());
+
+  detail::Sections sections;
+  detail::ObjectMap map;
+  std::vector<Damage> ignored;
+  ASSERT_TRUE(detail::readR13Sections(bytes_, sections).ok());
+  ASSERT_TRUE(detail::readObjectMap(sections, map, ignored).ok());
+  std::size_t named = 0;
+  for (const auto& [handle, offset] : map) {
+    detail::BitReader r(bytes_, offset * 8, bytes_.size() * 8);
+    r.readMS();
+    if (r.readBS() != 0x33) continue;  // a layer
+    Bytes altered = bytes_;
+    altered[objectCrcAt(altered, static_cast<std::size_t>(offset))] ^= 0x01;
+    Drawing drawing;
+    ASSERT_TRUE(readDrawing(altered, geometry, drawing).ok());
+    if (drawing.summary.damage.empty()) continue;
+    ++named;
+    ASSERT_EQ(drawing.summary.damage.size(), 1u) << damageText(drawing.summary);
+    EXPECT_EQ(drawing.summary.damage[0].message, "object " + handleText(handle) + " fails its CRC");
+    ASSERT_EQ(drawing.geometry.size(), sound.geometry.size());
+    for (std::size_t i = 0; i < drawing.geometry.size(); ++i) {
+      EXPECT_EQ(drawing.geometry[i].layer, sound.geometry[i].layer);
+      EXPECT_EQ(drawing.geometry[i].numbers, sound.geometry[i].numbers);
+    }
+  }
+  EXPECT_EQ(named, used.size());
 }
 
 INSTANTIATE_TEST_SUITE_P(Drawings, R13Damage,

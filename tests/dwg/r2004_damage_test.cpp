@@ -383,6 +383,26 @@ TEST_P(R2004Sample, EveryPageOfTheSectionsReadIsChecked) {
                                            "AcDb:AcDbObjects"}));
 }
 
+// A page of the preview failing its checksum leaves the preview out with a
+// note; no page of the preview makes the drawing's facts doubtful.
+TEST_P(R2004Sample, APreviewPageFailingItsChecksumIsANote) {
+  const std::vector<PageInFile> pages = pagesOf(bytes_);
+  std::size_t noted = 0;
+  for (const PageInFile& page : pages) {
+    if (page.system) continue;
+    Bytes altered = bytes_;
+    altered[page.address + 0x1C] ^= 0x01;
+    Drawing drawing;
+    ASSERT_TRUE(readDrawing(altered, ReadRequest{.evidence = true}, drawing).ok());
+    for (const Damage& d : drawing.summary.damage) EXPECT_NE(d.section, "AcDb:Preview") << d.message;
+    if (drawing.evidence.previewNote.empty()) continue;
+    ++noted;
+    EXPECT_EQ(drawing.evidence.preview.format, PreviewFormat::kNone);
+    EXPECT_TRUE(drawing.summary.damage.empty());
+  }
+  EXPECT_GE(noted, 1u);
+}
+
 TEST_P(R2004Sample, AlteredCompressedDataIsCaughtOrRefused) {
   const std::vector<PageInFile> pages = pagesOf(bytes_);
   int doubted = 0;

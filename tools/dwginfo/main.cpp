@@ -5,7 +5,8 @@
 // layer and numbers of each top-level entity; --preview writes each
 // drawing's preview picture; --draw writes a picture drawn from each
 // drawing's entities as NAME.png. Given together, each form follows the other.
-// Damage found in a drawing follows, one "damage" line each. Many files are
+// Damage found in a drawing follows, one "damage" line each; a preview that
+// is pointed to but cannot be shown gets a "note" line instead. Many files are
 // read on two threads; what is printed and written comes in the order given.
 
 #include <algorithm>
@@ -80,6 +81,11 @@ void printSummary(const dwg::Summary& summary, std::ostream& out) {
         << (entity.space == dwg::Space::kModel ? "MODEL" : "PAPER") << '\n';
 }
 
+// Why a drawing that points to a preview shows none: a note, not damage.
+void printPreviewNote(const dwg::Evidence& e, std::ostream& out) {
+  if (!e.previewNote.empty()) out << "note\tno preview: " << oneLine(e.previewNote) << '\n';
+}
+
 void printEvidence(const dwg::Drawing& drawing, std::ostream& out) {
   const dwg::Evidence& e = drawing.evidence;
   out << "version\t" << drawing.summary.version << '\n';
@@ -107,6 +113,7 @@ void printEvidence(const dwg::Drawing& drawing, std::ostream& out) {
     case dwg::PreviewFormat::kNone: out << "none"; break;
   }
   out << '\n';
+  printPreviewNote(e, out);
 }
 
 void printGeometry(const dwg::Drawing& drawing, std::ostream& out) {
@@ -134,6 +141,7 @@ void writePreview(const dwg::Drawing& drawing, const fs::path& drawingFile, cons
   const std::vector<std::uint8_t> bytes = dwg::previewFileBytes(drawing.evidence.preview);
   if (bytes.empty()) {
     out << "PREVIEW\tnone\n";
+    printPreviewNote(drawing.evidence, out);
     return;
   }
   const char* extension = dwg::previewExtension(drawing.evidence.preview.format);

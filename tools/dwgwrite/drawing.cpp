@@ -439,7 +439,7 @@ void Writer::addEntity(const EntitySpec& entity, std::size_t index, const Object
   const std::uint16_t type =
       kind->kind == Kind::kLwPolyline ? lwPolylineType() : kTypes[static_cast<std::size_t>(kind->kind)];
   ObjectBuilder o(release_, type, entity.handle);
-  o.entityCommon(links);
+  o.entityCommon(links, entity.colour);
   BitWriter& d = o.data();
   const bool old = release_ <= Release::kR14;
   switch (kind->kind) {

@@ -39,6 +39,19 @@
 
 namespace veldra::dwgwrite {
 
+// An entity's own colour. Before R2004 only the index is stored. From R2004
+// on a true colour (`rgb`) or a colour of a colour book (`colourObject`, the
+// handle of its colour object, with its name and its book's name when not
+// empty) replaces the index, and a transparency is stored when not 0.
+struct EntityColour {
+  std::uint16_t index = 256;  // 256: by layer
+  std::optional<std::uint32_t> rgb{};
+  std::uint64_t colourObject = 0;
+  std::string name{};
+  std::string bookName{};
+  std::uint32_t transparency = 0;
+};
+
 struct EntitySpec {
   // "LINE", "CIRCLE", "ARC", "ELLIPSE", "POINT", "LWPOLYLINE", "TEXT" or
   // "INSERT" (upper or lower case).
@@ -64,6 +77,7 @@ struct EntitySpec {
   // DrawingSpec::blocks). Before R2007 texts are stored in the drawing's code
   // page; from R2007 on as UTF-16.
   std::string text{};
+  EntityColour colour{};
 };
 
 struct BlockSpec {

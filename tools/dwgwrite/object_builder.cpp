@@ -56,7 +56,7 @@ void ObjectBuilder::objectCommon(std::uint64_t owner, const std::vector<std::uin
   if (release_ < Release::kR2004) handles_.writeH(kHardOwner, 0);
 }
 
-void ObjectBuilder::entityCommon(const EntityLinks& links) {
+void ObjectBuilder::entityCommon(const EntityLinks& links, const EntityColour& colour) {
   const bool assumedLinks = links.mayAssume && release_ <= Release::kR2000 && links.previous != 0 &&
                             links.previous + 1 == handle_ && handle_ + 1 == links.next;
   data_.writeB(false);  // no graphic
@@ -67,7 +67,27 @@ void ObjectBuilder::entityCommon(const EntityLinks& links) {
   if (release_ >= Release::kR2013) data_.writeB(false);
   if (release_ <= Release::kR14) data_.writeB(true);     // linetype by layer
   if (release_ <= Release::kR2000) data_.writeB(assumedLinks);
-  data_.writeBS(kByLayer);                               // colour (CMC, or ENC without flags)
+  const bool book = release_ >= Release::kR2004 && colour.colourObject != 0;
+  if (release_ < Release::kR2004) {
+    data_.writeBS(colour.index);  // CMC
+  } else {
+    // ENC: the flags in the high byte, then what they announce.
+    std::uint16_t flags = 0;
+    if (colour.transparency != 0) flags |= 0x2000;
+    if (book) {
+      flags |= 0xC000;
+      if (!colour.name.empty()) flags |= 0x0100;
+      if (!colour.bookName.empty()) flags |= 0x0200;
+    } else if (colour.rgb) {
+      flags |= 0x8000;
+    }
+    // A book colour's low bits say which names follow; others keep the index.
+    data_.writeBS(static_cast<std::uint16_t>(book ? flags : flags | (colour.index & 0x1FF)));
+    if (colour.transparency != 0) data_.writeBL(colour.transparency);
+    if (!book && colour.rgb) data_.writeBL(*colour.rgb);
+    if (book && !colour.name.empty()) text(colour.name);
+    if (book && !colour.bookName.empty()) text(colour.bookName);
+  }
   data_.writeBD(1.0);                                    // linetype scale
   if (release_ >= Release::kR2000) {
     data_.writeBB(0);  // linetype by layer
@@ -88,6 +108,7 @@ void ObjectBuilder::entityCommon(const EntityLinks& links) {
     handles_.writeH(kSoftPointer, links.previous);
     handles_.writeH(kSoftPointer, links.next);
   }
+  if (book) handles_.writeH(kHardPointer, colour.colourObject);
   if (release_ >= Release::kR2000) handles_.writeH(kHardPointer, links.layer);
 }
 

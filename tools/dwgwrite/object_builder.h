@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dwgwrite/bit_writer.h"
+#include "dwgwrite/dwg_writer.h"
 #include "dwgwrite/format.h"
 
 namespace veldra::dwgwrite::detail {
@@ -45,7 +46,7 @@ class ObjectBuilder {
     std::uint64_t layer = 0;
     bool mayAssume = false;
   };
-  void entityCommon(const EntityLinks& links);
+  void entityCommon(const EntityLinks& links, const EntityColour& colour = {});
 
   // A text field: bytes in the drawing's code page before R2007 (already
   // converted), UTF-16 from the text as UTF-8 after.

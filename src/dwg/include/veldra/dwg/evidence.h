@@ -57,6 +57,11 @@ struct Evidence {
   std::optional<std::string> versionGuid;      // VERSIONGUID, braces included
   std::optional<SummaryInfo> summaryInfo;      // R2004 and later
   Preview preview;
+  // Why a drawing that points to a preview shows none: the picture is
+  // missing, misplaced or broken. A note, not damage: the drawing's other
+  // facts do not depend on it. Empty when the preview was read or none is
+  // stored.
+  std::string previewNote;
 };
 
 // The layer and the geometry of one top-level entity. `numbers` follow the
