@@ -669,7 +669,10 @@ void EvidenceWindow::startRun() {
   const std::string project = project_;
   auto cancel = cancel_;
   auto result = result_;
-  auto check = deps_.runCheck ? deps_.runCheck : evidence::runEvidenceCheck;
+  decltype(deps_.runCheck) check = deps_.runCheck;
+  if (!check)
+    check = [](const Workspace& w, const std::string& p, const evidence::EvidenceSettings& s,
+               const evidence::RunControl& c) { return evidence::runEvidenceCheck(w, p, s, c); };
   // The window outlives the thread (closing it waits for the thread), and a
   // queued call to a window that is gone is dropped.
   thread_ = QThread::create([this, workspace, project, settings, cancel, result, check] {
