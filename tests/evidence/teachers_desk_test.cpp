@@ -21,6 +21,14 @@
 namespace veldra::evidence {
 namespace {
 
+// The settings kept for a project, failing the test when they cannot be read.
+EvidenceSettings savedSettings(const Workspace& workspace, const std::string& project) {
+  std::string error;
+  const auto saved = loadProjectSettings(workspace, project, error);
+  EXPECT_TRUE(saved) << error;
+  return saved ? *saved : EvidenceSettings{};
+}
+
 using veldra::testing::CopyKind;
 
 // Writes the class as drawings without previews (as many programs save
@@ -159,15 +167,15 @@ TEST_P(TeachersDeskTest, ThresholdsArePerProjectAndJudgeTheRunAndTheCommandLine)
   chosen.thresholds = {90, 60};
   std::string error;
   ASSERT_TRUE(saveProjectSettings(workspace, "CAD1", chosen, error)) << error;
-  EXPECT_EQ(loadProjectSettings(workspace, "cad1").thresholds, (Thresholds{90, 60}));
-  EXPECT_EQ(loadProjectSettings(workspace, "OTHER").thresholds, Thresholds{});
+  EXPECT_EQ(savedSettings(workspace, "cad1").thresholds, (Thresholds{90, 60}));
+  EXPECT_EQ(savedSettings(workspace, "OTHER").thresholds, Thresholds{});
   // Out of range, or a likely copy not below a copy, is mended when kept.
   chosen.thresholds = {150, 150};
   ASSERT_TRUE(saveProjectSettings(workspace, "CAD2", chosen, error));
-  EXPECT_EQ(loadProjectSettings(workspace, "CAD2").thresholds, (Thresholds{100, 99}));
+  EXPECT_EQ(savedSettings(workspace, "CAD2").thresholds, (Thresholds{100, 99}));
   EXPECT_EQ(checkedThresholds({-5, -9}), (Thresholds{2, 1}));
 
-  const Findings f = run(loadProjectSettings(workspace, "CAD1"));
+  const Findings f = run(savedSettings(workspace, "CAD1"));
   for (const auto& p : f.pairs) {
     EXPECT_EQ(p.verdict == Verdict::kCopy, p.score >= 90) << p.score;
     if (p.verdict == Verdict::kLikelyCopy) {

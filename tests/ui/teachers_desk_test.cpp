@@ -36,6 +36,14 @@
 namespace veldra {
 namespace {
 
+// The settings kept for a project, failing the test when they cannot be read.
+evidence::EvidenceSettings savedSettings(const Workspace& workspace, const std::string& project) {
+  std::string error;
+  const auto saved = evidence::loadProjectSettings(workspace, project, error);
+  EXPECT_TRUE(saved) << error;
+  return saved ? *saved : evidence::EvidenceSettings{};
+}
+
 using testing::CopyKind;
 
 class TeachersDeskWindowTest : public ::testing::Test {
@@ -155,7 +163,7 @@ TEST_F(TeachersDeskWindowTest, ThresholdsAreKeptPerProjectAndJudgeTheRun) {
   w->copyThreshold->setValue(60);  // a likely copy stays below a copy
   EXPECT_EQ(w->likelyThreshold->value(), 59);
   ASSERT_TRUE(run(*w));
-  EXPECT_EQ(evidence::loadProjectSettings(ws, "CAD1").thresholds, (evidence::Thresholds{60, 59}));
+  EXPECT_EQ(savedSettings(ws, "CAD1").thresholds, (evidence::Thresholds{60, 59}));
   for (const auto& p : w->findings()->pairs)
     EXPECT_EQ(p.verdict == evidence::Verdict::kCopy, p.score >= 60) << p.score;
   w.reset();
