@@ -53,7 +53,8 @@ CREATE TABLE IF NOT EXISTS drawings (
   file_size INTEGER,
   file_modified INTEGER,
   file_identity TEXT,
-  feature_scheme TEXT
+  feature_scheme TEXT,
+  picture BLOB
 );
 CREATE INDEX IF NOT EXISTS drawings_by_project ON drawings(project);
 CREATE INDEX IF NOT EXISTS drawings_by_identity ON drawings(fingerprint_guid);
@@ -77,6 +78,7 @@ ALTER TABLE drawings ADD COLUMN file_size INTEGER;
 ALTER TABLE drawings ADD COLUMN file_modified INTEGER;
 ALTER TABLE drawings ADD COLUMN file_identity TEXT;
 ALTER TABLE drawings ADD COLUMN feature_scheme TEXT;
+ALTER TABLE drawings ADD COLUMN picture BLOB;
 )sql";
 
 // The columns a drawing's facts are read from, in the order factsFromRow
@@ -85,7 +87,7 @@ ALTER TABLE drawings ADD COLUMN feature_scheme TEXT;
   "d.path, d.name, p.name, d.problem_kind, d.problem_detail, d.readable, d.version, d.created, "                   \
   "d.created_universal, d.updated, d.updated_universal, d.editing, d.handseed, d.fingerprint_guid, "               \
   "d.version_guid, d.author, d.last_saved_by, d.preview_format, d.preview_width, d.preview_height, d.preview, " \
-  "d.entity_count, d.features"
+  "d.entity_count, d.picture, d.features"
 
 // Tables added since the first form of the store; made in stores that lack
 // them whenever a store is opened, and left alone by programs that do not
@@ -245,9 +247,12 @@ DrawingFacts factsFromRow(const Statement& q) {
   f.preview.height = static_cast<int>(q.integer(19));
   f.preview.bytes = q.blob(20);
   f.entityCount = static_cast<std::size_t>(q.integer(21));
+  // The picture drawn from its entities and why it shows no preview, for a
+  // drawing taken from the store instead of read again.
+  if (!q.isNull(22)) decodeDrawnPicture(q.blob(22), f);
   return f;
 }
-constexpr int kFeaturesColumn = 22;
+constexpr int kFeaturesColumn = 23;
 
 std::string joinLines(const std::vector<std::string>& items) {
   std::string out;
@@ -434,8 +439,8 @@ bool EvidenceStore::saveProject(const std::string& project, const std::string& t
                    "INSERT INTO drawings (project, path, name, problem_kind, problem_detail, readable, version, "
                    "created, created_universal, updated, updated_universal, editing, handseed, fingerprint_guid, "
                    "version_guid, author, last_saved_by, preview_format, preview_width, preview_height, preview, "
-                   "entity_count, features, file_size, file_modified, file_identity, feature_scheme) "
-                   "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+                   "entity_count, features, file_size, file_modified, file_identity, feature_scheme, picture) "
+                   "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
   Statement sketch(db_, "INSERT OR IGNORE INTO sketch (value, project, drawing) VALUES (?, ?, ?)");
   for (std::size_t i = 0; i < drawings.size(); ++i) {
     const DrawingFacts& f = drawings[i];
@@ -463,6 +468,7 @@ bool EvidenceStore::saveProject(const std::string& project, const std::string& t
     } else {
       insert.bindNull(24).bindNull(25).bindNull(26).bindNull(27);
     }
+    insert.bindBlob(28, encodeDrawnPicture(f));
     if (!insert.run()) return fail("cannot save a drawing's evidence");
     const std::int64_t drawingId = sqlite3_last_insert_rowid(db_);
     if (i < judged.size()) {

@@ -405,4 +405,22 @@ std::optional<Findings> decodeFindings(std::span<const std::uint8_t> bytes) {
   return f;
 }
 
+std::vector<std::uint8_t> encodeDrawnPicture(const DrawingFacts& facts) {
+  Writer w;
+  w.varint(kFormat);
+  w.text(facts.previewNote);
+  writeSketch(w, facts.drawnPicture);
+  return std::move(w.out);
+}
+
+void decodeDrawnPicture(std::span<const std::uint8_t> bytes, DrawingFacts& facts) {
+  Reader r(bytes);
+  if (r.varint() != kFormat || !r.ok()) return;
+  std::string note = r.text();
+  veldra::sketch::Sketch drawn = readSketch(r);
+  if (!r.done()) return;
+  facts.previewNote = std::move(note);
+  facts.drawnPicture = std::move(drawn);
+}
+
 }  // namespace veldra::evidence

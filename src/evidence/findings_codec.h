@@ -18,4 +18,10 @@ std::vector<std::uint8_t> encodeFindings(const Findings& findings);
 // Nothing when the bytes are not findings this version of the program wrote.
 std::optional<Findings> decodeFindings(std::span<const std::uint8_t> bytes);
 
+// What a drawing's facts hold that its reading made and the store keeps
+// beside them: the picture drawn from its entities and why it shows no
+// preview. Bytes that are not such leave `facts` as they were.
+std::vector<std::uint8_t> encodeDrawnPicture(const DrawingFacts& facts);
+void decodeDrawnPicture(std::span<const std::uint8_t> bytes, DrawingFacts& facts);
+
 }  // namespace veldra::evidence

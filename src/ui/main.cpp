@@ -39,6 +39,12 @@ int main(int argc, char** argv) {
       std::printf("veldra %s\n", VELDRA_VERSION);
       return 0;
     }
+    // A command line it cannot take is answered with the usage, as every
+    // tool answers one: nothing is opened, and no window is asked for.
+    if (!asked.error.isEmpty()) {
+      std::fprintf(stderr, "%s\n", qPrintable(asked.error));
+      return 2;
+    }
   }
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("VELDRA"));
@@ -53,7 +59,6 @@ int main(int argc, char** argv) {
     messages.show(text, veldra::kErrorTitle, veldra::MessageIcon::Exclamation);
     return 2;
   };
-  if (!args.error.isEmpty()) return refuse(args.error.toStdString());
   deps.installLoc = args.workspace;
 
   // No workspace recorded and none given: offer to lay one down.
