@@ -188,7 +188,7 @@ TEST(EvidenceStoreForm, AStoreWithoutStampsIsBroughtUpToDate) {
     facts.path = dir.path() / "a.dwg";
     facts.name = "a.dwg";
     ASSERT_TRUE(store->saveProject("OLD", "", 1, {facts}, {}, {}, error)) << error;
-    for (const char* column : {"file_size", "file_modified", "file_identity", "feature_scheme"})
+    for (const char* column : {"file_size", "file_modified", "file_identity", "feature_scheme", "picture"})
       ASSERT_EQ(sqlite3_exec(store->handle(), ("ALTER TABLE drawings DROP COLUMN " + std::string(column)).c_str(),
                              nullptr, nullptr, nullptr),
                 SQLITE_OK);
