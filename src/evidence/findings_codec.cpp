@@ -111,7 +111,14 @@ class Reader {
   }
   std::filesystem::path path() {
     const std::string s = text();
-    return std::filesystem::path(std::u8string(s.begin(), s.end()));
+    // Damaged bytes may hold text that is no UTF-8, of which Windows makes
+    // no path: such bytes are refused like any other damage.
+    try {
+      return std::filesystem::path(std::u8string(s.begin(), s.end()));
+    } catch (const std::exception&) {
+      ok_ = false;
+      return {};
+    }
   }
   template <class T, class F>
   std::optional<T> optional(F&& read) {

@@ -118,7 +118,9 @@ TEST_F(ToolOptions, SetupAskedForHelpRecordsNothing) {
 TEST_F(ToolOptions, DrawingToolOptionsCombine) {
   const std::filesystem::path drawings = testing::sharedDrawings();
   if (drawings.empty()) GTEST_SKIP() << "no sample drawings";
-  const std::string drawing = utf8FromPath(drawings / "sample_AC1015.dwg");
+  // Absolute before the tool runs in another folder (on Windows, with the
+  // drive of the folder the test started in).
+  const std::string drawing = utf8FromPath(std::filesystem::absolute(drawings / "sample_AC1015.dwg"));
   const Tool info{"veldra-dwginfo", pathFromUtf8(VELDRA_DWGINFO)};
   const ProgramRun evidence = run(info, {"--evidence", drawing});
   const ProgramRun geometry = run(info, {"--geometry", drawing});

@@ -143,7 +143,8 @@ TEST_P(TeachersDeskTest, MarksStayWithTheirPairAndTellWhatChanged) {
   const auto& facts = f.drawings[f.pairs[copy].a];
   const auto& other = f.drawings[f.pairs[coincidence].a == f.pairs[copy].a ? f.pairs[coincidence].b : f.pairs[coincidence].a];
   if (!facts.fingerprintGuid.empty() && other.fingerprintGuid != facts.fingerprintGuid) {
-    std::filesystem::copy_file(other.path, facts.path, std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::remove(facts.path);
+    std::filesystem::copy_file(other.path, facts.path);
     const Findings replaced = run();
     for (const auto& p : replaced.pairs)
       if (p.review) {
