@@ -59,7 +59,15 @@ MainWindow::MainWindow(MainWindowDeps deps, QWidget* parent) : QWidget(parent), 
   connectHandlers();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+  // A window that goes hands the focus away, and an edited entity box then
+  // reports its text as chosen: nothing its controls say may reach this
+  // window's handlers once it is being taken apart.
+  for (QObject* child : findChildren<QObject*>()) {
+    child->disconnect(this);
+    child->removeEventFilter(this);
+  }
+}
 
 QString MainWindow::InstallLoc() const { return qtPath(ws_.installLoc()); }
 
