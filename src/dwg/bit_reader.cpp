@@ -97,16 +97,6 @@ bool BitReader::readB() { return readBits(1) != 0; }
 
 std::uint8_t BitReader::readBB() { return static_cast<std::uint8_t>(readBits(2)); }
 
-std::uint8_t BitReader::read3B() {
-  std::uint8_t value = 0;
-  for (int i = 0; i < 3; ++i) {
-    const bool bit = readB();
-    value = static_cast<std::uint8_t>((value << 1) | (bit ? 1 : 0));
-    if (!bit) break;
-  }
-  return value;
-}
-
 std::int16_t BitReader::readBS() {
   switch (readBB()) {
     case 0: return static_cast<std::int16_t>(readRS());
@@ -177,8 +167,6 @@ void BitReader::readBE(double xyz[3]) {
   }
   for (int i = 0; i < 3; ++i) xyz[i] = readBD();
 }
-
-std::int16_t BitReader::readCMC() { return readBS(); }
 
 std::uint64_t BitReader::readUMC() {
   std::uint64_t value = 0;

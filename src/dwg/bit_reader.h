@@ -48,7 +48,6 @@ class BitReader {
   // Bit-coded values.
   bool readB();
   std::uint8_t readBB();
-  std::uint8_t read3B();
   std::int16_t readBS();
   std::int32_t readBL();
   std::uint64_t readBLL();
@@ -56,7 +55,6 @@ class BitReader {
   double readDD(double defaultValue);
   double readBT();
   void readBE(double xyz[3]);
-  std::int16_t readCMC();  // colour index as R13-R2000 store it
 
   // Modular values: MC (signed), MC read as unsigned, MS.
   std::int64_t readMC();

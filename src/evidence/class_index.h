@@ -41,7 +41,6 @@ class ClassIndex {
   std::uint64_t key(std::uint32_t slot) const { return keys_[slot]; }
   std::uint32_t df(std::uint32_t slot) const { return df_[slot]; }
   float weight(std::uint32_t slot) const { return weight_[slot]; }
-  bool fromTemplate(std::uint32_t slot) const { return template_[slot] != 0; }
   std::span<const Posting> postings(std::uint32_t slot) const {
     return {postings_.data() + offsets_[slot], postings_.data() + offsets_[slot + 1]};
   }

@@ -66,7 +66,6 @@ class EvidencePairsFilter : public QSortFilterProxyModel {
  public:
   explicit EvidencePairsFilter(QObject* parent = nullptr);
   void setMinimumScore(int score);
-  int minimumScore() const { return minimumScore_; }
   void setVerdict(std::optional<evidence::Verdict> verdict);
   enum class ReviewChoice { kAll, kToReview, kConfirmed, kNotCopy, kUnmarked, kChanged };
   void setReview(ReviewChoice choice);

@@ -69,8 +69,6 @@ MainWindow::~MainWindow() {
   }
 }
 
-QString MainWindow::InstallLoc() const { return qtPath(ws_.installLoc()); }
-
 void MainWindow::connectHandlers() {
   connect(txtProject, &QLineEdit::textChanged, this, &MainWindow::on_txtProject_textChanged);
   connect(cmdAddproj, &QPushButton::clicked, this, &MainWindow::on_cmdAddproj_clicked);

@@ -50,7 +50,6 @@ class MainWindow : public QWidget {
 
   // The base folder, read by the help and advice windows.
   const Workspace& workspace() const { return ws_; }
-  QString InstallLoc() const;
 
   // The selected project's name, or empty when none is selected or when its
   // name, read from projects.fil, cannot name the project's files.

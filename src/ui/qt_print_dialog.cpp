@@ -3,8 +3,6 @@
 #include <QPrintDialog>
 #include <QPrinter>
 
-#include "ui/qt_print_surface.h"
-
 namespace veldra {
 
 std::optional<int> QtPrintDialog::ask() {
@@ -13,13 +11,6 @@ std::optional<int> QtPrintDialog::ask() {
   const int copies = printer_.copyCount();
   printer_.setCopyCount(1);
   return copies;
-}
-
-PrintOutcome printOnChosenPrinter(const PrintRequest& request, QWidget* parent) {
-  QPrinter printer(QPrinter::HighResolution);
-  QtPrintDialog dialog(printer, parent);
-  QtPrintSurface surface(printer);
-  return printReport(request, dialog, surface);
 }
 
 }  // namespace veldra

@@ -20,8 +20,4 @@ class QtPrintDialog : public PrintDialog {
   QWidget* parent_;
 };
 
-// Prints a report on a printer the user picks: the dialog, then one job per
-// copy. Shows nothing on success or failure.
-PrintOutcome printOnChosenPrinter(const PrintRequest& request, QWidget* parent);
-
 }  // namespace veldra
