@@ -111,8 +111,11 @@ void MainWindow::connectHandlers() {
 void MainWindow::startUp() {
   showSplash(deps_.splashDuration);
 
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    // The frame the window system adds around the window takes its room too.
+    fitInto(screen->availableGeometry().size() - (frameGeometry().size() - geometry().size()));
     move(screen->availableGeometry().center() - rect().center());
+  }
   show();
 
   ws_ = Workspace(deps_.installLoc ? *deps_.installLoc : readInstallLocation());

@@ -48,6 +48,10 @@ class MainWindow : public QWidget {
   // host, folder browser, project list and the remembered settings.
   void startUp();
 
+  // Sizes the window to its designed size, or, where the free area given is
+  // smaller, to that area with the controls scrolling.
+  void fitInto(const QSize& free);
+
   // The base folder, read by the help and advice windows.
   const Workspace& workspace() const { return ws_; }
 
@@ -158,6 +162,7 @@ class MainWindow : public QWidget {
   QWidget* frmReports = nullptr;
   QWidget* frmAbout = nullptr;
   QWidget* frmMainHolder = nullptr;
+  QWidget* sheet_ = nullptr;  // holds every control at its designed place
   QPushButton* cmdExit = nullptr;
   QPushButton* cmdHelp = nullptr;
   QPushButton* cmdEvidence = nullptr;

@@ -12,9 +12,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabBar>
 #include <QTextEdit>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -101,26 +104,51 @@ QPixmap banner(QSize size) {
 
 }  // namespace
 
+void MainWindow::fitInto(const QSize& free) {
+  const QSize designed = sheet_->size();
+  QSize most = designed;
+  // A sheet cut short in one direction needs room for the scroll bar in the
+  // other.
+  const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+  if (free.height() < designed.height()) most.rwidth() += bar;
+  if (free.width() < designed.width()) most.rheight() += bar;
+  setMaximumSize(most);
+  resize(most.boundedTo(free));
+}
+
 void MainWindow::buildControls() {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QStringLiteral("Veldra Main Control Centre - 2006"));
   setFont(arial(8.25, false));
-  setFixedSize(twips(7590), twips(8415));
+  // The controls sit on a sheet of the designed size. Where the screen's
+  // free area is smaller (a large display scale on a small screen), the
+  // window opens smaller and the sheet scrolls; it never grows past it.
+  sheet_ = new QWidget;
+  sheet_->setObjectName(QStringLiteral("frmMainSheet"));
+  sheet_->setFixedSize(twips(7590), twips(8415));
+  auto* scroller = new QScrollArea(this);
+  scroller->setObjectName(QStringLiteral("frmMainScroller"));
+  scroller->setFrameShape(QFrame::NoFrame);
+  scroller->setWidget(sheet_);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(scroller);
+  fitInto(sheet_->size());
   const QPixmap icon = installedPicture(QStringLiteral("veldra.png"));
   if (!icon.isNull()) setWindowIcon(QIcon(icon));
 
   // Created bottom to top of the stacking order, so each lies over the last.
-  frmMainHolder = panel(this, "frmMainHolder", twipsRect(120, 3360, 7335, 3975));
+  frmMainHolder = panel(sheet_, "frmMainHolder", twipsRect(120, 3360, 7335, 3975));
   buildLowerPanel();
 
-  lblDrvDir = label(this, "lblDrvDir", QStringLiteral("Drives and Directories"),
+  lblDrvDir = label(sheet_, "lblDrvDir", QStringLiteral("Drives and Directories"),
                     twipsRect(4680, 120, 2175, 255));
   lblDrvDir->setFont(arial(8.25, true));
 
-  TabStrip1Body = place(new QFrame(this), "TabStrip1Body", twipsRect(120, 120, 7335, 3135));
+  TabStrip1Body = place(new QFrame(sheet_), "TabStrip1Body", twipsRect(120, 120, 7335, 3135));
   TabStrip1Body->setFrameShape(QFrame::StyledPanel);
   TabStrip1Body->setAutoFillBackground(true);
-  TabStrip1 = place(new QTabBar(this), "TabStrip1", QRect(twips(120), twips(120), twips(7335), twips(360)));
+  TabStrip1 = place(new QTabBar(sheet_), "TabStrip1", QRect(twips(120), twips(120), twips(7335), twips(360)));
   TabStrip1->setFont(arial(8.25, true));
   TabStrip1->setDrawBase(false);
   TabStrip1->setExpanding(false);
@@ -130,27 +158,27 @@ void MainWindow::buildControls() {
     TabStrip1->setTabData(index, QString::fromLatin1(caption));
   }
 
-  frmLocations = panel(this, "frmLocations", twipsRect(360, 480, 6855, 2655));
+  frmLocations = panel(sheet_, "frmLocations", twipsRect(360, 480, 6855, 2655));
   buildLocationsPage();
-  frmAbout = panel(this, "frmAbout", twipsRect(360, 600, 6855, 2415));
+  frmAbout = panel(sheet_, "frmAbout", twipsRect(360, 600, 6855, 2415));
   buildAboutPage();
-  frmProjects = panel(this, "frmProjects", twipsRect(360, 480, 6855, 2655));
+  frmProjects = panel(sheet_, "frmProjects", twipsRect(360, 480, 6855, 2655));
   buildProjectsPage();
-  frmReports = panel(this, "frmReports", twipsRect(360, 480, 6855, 6615));
+  frmReports = panel(sheet_, "frmReports", twipsRect(360, 480, 6855, 6615));
   buildReportsPage();
 
-  cmdExit = button(this, "cmdExit", QStringLiteral("Exit"), twipsRect(2040, 7440, 1575, 375));
-  cmdHelp = button(this, "cmdHelp", QStringLiteral("Help"), twipsRect(3840, 7440, 1575, 375));
+  cmdExit = button(sheet_, "cmdExit", QStringLiteral("Exit"), twipsRect(2040, 7440, 1575, 375));
+  cmdHelp = button(sheet_, "cmdHelp", QStringLiteral("Help"), twipsRect(3840, 7440, 1575, 375));
   // The evidence window's door, in the free space right of Help.
-  cmdEvidence = button(this, "cmdEvidence", QStringLiteral("Evidence..."), twipsRect(5640, 7440, 1575, 375));
+  cmdEvidence = button(sheet_, "cmdEvidence", QStringLiteral("Evidence..."), twipsRect(5640, 7440, 1575, 375));
   cmdEvidence->setToolTip(QStringLiteral("Groups of copies, pairs and their pictures for the selected project"));
-  label(this, "lblCredit", QStringLiteral("VELDRA 2006 - Veldra Software"), twipsRect(120, 7920, 3135, 255));
-  label(this, "lblWeb", QStringLiteral("www.veldra.example"), twipsRect(3360, 7920, 1815, 255),
+  label(sheet_, "lblCredit", QStringLiteral("VELDRA 2006 - Veldra Software"), twipsRect(120, 7920, 3135, 255));
+  label(sheet_, "lblWeb", QStringLiteral("www.veldra.example"), twipsRect(3360, 7920, 1815, 255),
         Qt::AlignHCenter);
-  label(this, "lblMail", QStringLiteral("support@veldra.example"), twipsRect(5400, 7920, 2055, 255),
+  label(sheet_, "lblMail", QStringLiteral("support@veldra.example"), twipsRect(5400, 7920, 2055, 255),
         Qt::AlignRight);
 
-  StatusBar1 = place(new QStatusBar(this), "StatusBar1", twipsRect(0, 8160, 7590, 255));
+  StatusBar1 = place(new QStatusBar(sheet_), "StatusBar1", twipsRect(0, 8160, 7590, 255));
   StatusBar1->setSizeGripEnabled(false);
   statusDate = new QLabel(StatusBar1);
   statusDate->setObjectName(QStringLiteral("Date"));
@@ -158,11 +186,11 @@ void MainWindow::buildControls() {
   StatusBar1->addWidget(statusDate, 1);
 
   // Lists the collection and the handle check may use; never shown.
-  fileDwgs = hiddenList(this, "fileDwgs", twipsRect(5520, 7440, 1575, 285));
-  dirSubs = hiddenList(this, "dirSubs", twipsRect(7680, 720, 1815, 3015));
-  fileSubs = hiddenList(this, "fileSubs", twipsRect(7680, 3960, 1935, 2820));
-  lstHandles1 = hiddenList(this, "lstHandles1", twipsRect(480, 7320, 1215, 255));
-  lstHandles2 = hiddenList(this, "lstHandles2", twipsRect(480, 7560, 1215, 255));
+  fileDwgs = hiddenList(sheet_, "fileDwgs", twipsRect(5520, 7440, 1575, 285));
+  dirSubs = hiddenList(sheet_, "dirSubs", twipsRect(7680, 720, 1815, 3015));
+  fileSubs = hiddenList(sheet_, "fileSubs", twipsRect(7680, 3960, 1935, 2820));
+  lstHandles1 = hiddenList(sheet_, "lstHandles1", twipsRect(480, 7320, 1215, 255));
+  lstHandles2 = hiddenList(sheet_, "lstHandles2", twipsRect(480, 7560, 1215, 255));
 
   // At start the Projects page is in front and the Reports page hidden.
   frmLocations->hide();

@@ -1,3 +1,5 @@
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStatusBar>
 
 #include "window_fixture.h"
@@ -98,6 +100,36 @@ TEST_F(StartUp, ExitAndCloseBothSaveTheEntityPositionAndEnd) {
   window->cmdExit->click();
   EXPECT_EQ(ended, 3);
   EXPECT_TRUE(messages.shown.empty());
+}
+
+// On a screen whose free area is smaller than the window (a large display
+// scale on a small screen) the window opens smaller and every control can
+// still be scrolled to; where it fits, it keeps its designed size and shows
+// no scroll bar.
+TEST_F(StartUp, TheWindowShrinksToAFreeAreaTooSmallAndItsControlsScroll) {
+  auto& w = start();
+  QApplication::processEvents();
+  EXPECT_EQ(w.size(), QSize(506, 561));
+  auto* scroller = w.findChild<QScrollArea*>(QStringLiteral("frmMainScroller"));
+  ASSERT_NE(scroller, nullptr);
+  EXPECT_FALSE(scroller->verticalScrollBar()->isVisible());
+  EXPECT_FALSE(scroller->horizontalScrollBar()->isVisible());
+
+  w.fitInto(QSize(1600, 400));
+  QApplication::processEvents();
+  EXPECT_EQ(w.height(), 400);
+  EXPECT_GT(w.width(), 506);  // room for the scroll bar, the sheet not cut
+  EXPECT_TRUE(scroller->verticalScrollBar()->isVisible());
+  EXPECT_FALSE(scroller->horizontalScrollBar()->isVisible());
+  scroller->ensureWidgetVisible(w.cmdExit);
+  QApplication::processEvents();
+  const QRect exit(w.cmdExit->mapTo(scroller->viewport(), QPoint(0, 0)), w.cmdExit->size());
+  EXPECT_TRUE(scroller->viewport()->rect().contains(exit));
+
+  w.fitInto(QSize(1600, 1200));
+  QApplication::processEvents();
+  EXPECT_EQ(w.size(), QSize(506, 561));
+  EXPECT_FALSE(scroller->verticalScrollBar()->isVisible());
 }
 
 }  // namespace
