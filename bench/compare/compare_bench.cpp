@@ -8,12 +8,12 @@
 #include <random>
 
 #include "app/textfile.h"
-#include "collect/collection_pass.h"
 #include "collect/native_host.h"
 #include "compare/checks.h"
-#include "platform/platform.h"
 #include "compare/handle_match.h"
-#include "compare/throttled_view.h"
+#include "platform/platform.h"
+#include "run/collection_pass.h"
+#include "run/throttled_view.h"
 #include "silent_run.h"
 
 namespace veldra {

@@ -20,13 +20,13 @@
 #include "app/workspace.h"
 #include "classes/class_model.h"
 #include "classes/drawing_plan.h"
-#include "collect/collection_pass.h"
 #include "collect/native_host.h"
-#include "compare/throttled_view.h"
 #include "evidence/evidence_run.h"
 #include "platform/file_facts.h"
 #include "platform/platform.h"
 #include "projects/folder_walk.h"
+#include "run/collection_pass.h"
+#include "run/throttled_view.h"
 #include "silent_run.h"
 
 namespace veldra {

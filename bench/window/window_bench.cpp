@@ -13,8 +13,8 @@
 #include <random>
 
 #include "app/textfile.h"
-#include "compare/driver.h"
-#include "compare/run_context.h"
+#include "run/driver.h"
+#include "run/run_context.h"
 #include "silent_run.h"
 #include "ui/main_window.h"
 #include "ui/null_host.h"

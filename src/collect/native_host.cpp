@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <system_error>
 
-#include "compare/local_time.h"
 #include "platform/file_facts.h"
+#include "platform/local_time.h"
 
 namespace veldra {
 

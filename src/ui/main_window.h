@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/workspace.h"
-#include "compare/run_state.h"
+#include "run/run_state.h"
 #include "ui/main_window_deps.h"
 
 class QCheckBox;

@@ -6,10 +6,10 @@
 #include <system_error>
 #include <thread>
 
+#include "collect/drawing_record.h"
 #include "collect/native_host.h"
 #include "collect/problem_drawing.h"
 #include "collect/reading_threads.h"
-#include "collect/record_file.h"
 #include "dwgwrite/r12_writer.h"
 #include "support/temp_dir.h"
 

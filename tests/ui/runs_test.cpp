@@ -5,9 +5,9 @@
 #include <system_error>
 
 #include "collect/native_host.h"
-#include "compare/driver.h"
 #include "dwgwrite/dwg_writer.h"
 #include "projects/project_store.h"
+#include "run/driver.h"
 #include "support/filling_disk.h"
 #include "support/submissions.h"
 #include "window_fixture.h"

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "run/run_state.h"
+
+namespace veldra {
+
+// What a collection or comparison run shows. The window implements it with
+// its labels, the command line on standard error, tests with a recorder.
+// Counter values are given as numbers; the view writes them in four-digit
+// form. The verdict is given as a value; each view words and colours it.
+class RunView {
+ public:
+  virtual ~RunView() = default;
+  virtual void setStatus(const std::string& text) = 0;           // lblStatus
+  virtual void setComparing(int first, int second) = 0;          // lblStatus: "Comparing i vs. j"
+  virtual void setElapsed(long long seconds) = 0;                // lblTime: "Elapsed Time: hh:mm:ss"
+  virtual void clearElapsed() = 0;                               // lblTime emptied
+  // The conflicts a check has found so far; each view shows them its own
+  // way (the window in the counter of the check's label).
+  virtual void setConflicts(const Check& check, int count) = 0;
+  virtual void setTotalFiles(int count) = 0;                     // lblTotalFiles
+  virtual void setVerdict(Verdict verdict) = 0;                  // lblVELDRAd
+  // Picture1: false when the file cannot be loaded; the box then keeps its picture.
+  virtual bool loadPicture(const std::filesystem::path& file) = 0;
+  virtual void clearPicture() = 0;
+  virtual void setLocation(const std::string& text) = 0;         // lblLocCur
+  virtual void setSubfolders(const std::string& text) = 0;       // lblSubs
+  virtual void setFile(const std::string& text) = 0;             // lblFileCur
+  virtual void setProgress(int value) = 0;                       // ProgressBar1, 0 to 100
+  // End of a run, or before a message box: everything shown must be current.
+  virtual void flush() = 0;
+};
+
+// The texts of the labels, for views that write them.
+std::string comparingText(int first, int second);
+std::string elapsedText(long long seconds);
+
+}  // namespace veldra
