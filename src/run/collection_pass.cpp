@@ -21,8 +21,8 @@ constexpr const char* kNothingChanged = "The record file and the reports are as 
 
 class Pass {
  public:
-  Pass(RunContext& run, DrawingHost& host, DrawingFactsSink* sink, FileReplacement& record)
-      : run_(run), host_(host), sink_(sink), record_(record) {}
+  Pass(RunContext& run, DrawingSource& source, DrawingFactsSink* sink, FileReplacement& record)
+      : run_(run), source_(source), sink_(sink), record_(record) {}
 
   // False when the record file could not take a drawing's line: the pass stops.
   bool visitLocation(const PlannedLocation& planned) {
@@ -31,14 +31,14 @@ class Pass {
     run_.progress.subfolders(location.withSubfolders() ? "All sub folders included (one level only)..."
                                                        : "This folder only...");
     // The location's drawings in visiting order: its own, then those of each
-    // immediate sub-folder. The host may read them ahead meanwhile.
+    // immediate sub-folder. The source may read them ahead meanwhile.
     std::vector<Visit> visits;
     for (const auto& folder : planned.folders)
       for (const auto& name : folder.drawings)
         visits.push_back({joinFolderAndName(folder.folder, name), folder.shownAs + name, name});
     std::vector<std::filesystem::path> paths;
     for (const auto& v : visits) paths.push_back(pathFromUtf8(v.fullPath));
-    host_.readAhead(paths);
+    source_.readAhead(paths);
     for (const auto& v : visits)
       if (!visit(v)) return false;
     run_.progress.mark();
@@ -62,27 +62,19 @@ class Pass {
       if (value <= 100.0f) run_.progress.bar(static_cast<int>(std::nearbyint(value)));
     }
     run_.progress.file(v.displayName);
-    const std::filesystem::path path = pathFromUtf8(v.fullPath);
-    CollectedDrawing collected;
-    const std::string line = collectDrawing(host_, path, v.fileName, run_.options.entity,
-                                            [&] { run_.progress.showElapsed(); }, &collected);
+    const std::shared_ptr<const DrawingFacts> facts = source_.read(pathFromUtf8(v.fullPath));
+    record_.stream() << drawingRecordLine(*facts, v.fileName, run_.options.entity);
     // Judged at once, while the system's reason for a failure is at hand.
-    record_.stream() << line;
     const bool written = record_.good();
-    if (collected.facts) {
-      const DrawingFacts& facts = *collected.facts;
-      if (auto problem = problemOf(path, facts.fileSize, facts.status, facts.drawing.summary))
-        problems_.push_back(std::move(*problem));
-      if (sink_) sink_->take(collected.facts);
-    } else if (!collected.opened) {
-      problems_.push_back(notOpened(path));
-    }
+    if (auto problem = problemOf(facts->path, facts->fileSize, facts->status, facts->drawing.summary))
+      problems_.push_back(std::move(*problem));
+    if (sink_) sink_->take(facts);
     run_.progress.mark();
     return written;
   }
 
   RunContext& run_;
-  DrawingHost& host_;
+  DrawingSource& source_;
   DrawingFactsSink* sink_;
   FileReplacement& record_;
   int visited_ = 0;
@@ -96,7 +88,7 @@ std::string recordNotWritten(const FileReplacement& record) {
 
 }  // namespace
 
-PassResult runCollectionPass(RunContext& run, DrawingHost& host, MessageBoxes& messages, DrawingFactsSink* sink) {
+PassResult runCollectionPass(RunContext& run, DrawingSource& source, MessageBoxes& messages, DrawingFactsSink* sink) {
   PassResult result;
   run.progress.start();
   // Without the logo the pass goes on with an empty picture box rather than
@@ -140,10 +132,10 @@ PassResult runCollectionPass(RunContext& run, DrawingHost& host, MessageBoxes& m
   // drawing has its line.
   FileReplacement record(recordFile, run.files);
   if (!record.good()) return stop(recordNotWritten(record));
-  host.setReadRequest(sink ? sink->request() : veldra::dwg::ReadRequest{});
+  source.setReadRequest(sink ? sink->request() : veldra::dwg::ReadRequest{});
 
   run.progress.status("Opening Files...");
-  Pass pass(run, host, sink, record);
+  Pass pass(run, source, sink, record);
   bool written = true;
   for (const auto& location : plan.locations)
     if (!(written = pass.visitLocation(location))) break;

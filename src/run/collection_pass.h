@@ -5,7 +5,7 @@
 
 #include "app/messages.h"
 #include "collect/drawing_facts.h"
-#include "collect/drawing_host.h"
+#include "collect/drawing_source.h"
 #include "collect/problem_drawing.h"
 #include "run/driver.h"
 
@@ -33,17 +33,16 @@ struct PassResult {
 };
 
 // "Start COLLECTING...": lists and counts the drawings of the project's
-// locations, collects every drawing through the host into a new record file,
+// locations, reads every drawing from the source into a new record file,
 // which replaces the old one only once every drawing has its line, remembers
 // the entity type beside it and runs the comparison driver. A folder that
 // cannot be listed, or a record file that cannot be written, stops the pass
-// and changes nothing stored. Host steps that fail are skipped; drawings that
-// cannot be read are listed in the result, for the caller to tell the user.
+// and changes nothing stored. Drawings that cannot be read still have their
+// line, and are listed in the result, for the caller to tell the user.
 // The two warnings ("no locations", "no drawings") come after the visit.
-// When a sink is given, it takes every drawing's facts from a host that
-// reads drawings itself. The caller enables "Recompare..." afterwards unless
-// the result is fatal.
-PassResult runCollectionPass(RunContext& run, DrawingHost& host, MessageBoxes& messages,
+// When a sink is given, it takes every drawing's facts. The caller enables
+// "Recompare..." afterwards unless the result is fatal.
+PassResult runCollectionPass(RunContext& run, DrawingSource& source, MessageBoxes& messages,
                              DrawingFactsSink* sink = nullptr);
 
 }  // namespace veldra

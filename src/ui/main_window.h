@@ -44,8 +44,8 @@ class MainWindow : public QWidget {
   explicit MainWindow(MainWindowDeps deps, QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  // The start-up sequence: splash, window shown, base folder, date, drawing
-  // host, folder browser, project list and the remembered settings.
+  // The start-up sequence: splash, window shown, base folder, date, folder
+  // browser, project list and the remembered settings.
   void startUp();
 
   // The base folder, read by the help and advice windows.

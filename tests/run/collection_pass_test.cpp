@@ -6,7 +6,7 @@
 
 #include "app/textfile.h"
 #include "collect/drawing_record.h"
-#include "collect/native_host.h"
+#include "collect/native_source.h"
 #include "platform/platform.h"
 #include "run/collected_type.h"
 #include "run/collection_pass.h"
@@ -25,73 +25,52 @@ using testing::RunFixture;
 using testing::slurp;
 using testing::TempDir;
 
-// A host that serves drawings from a script keyed by file name; a drawing
-// not in the script cannot be opened.
-class ScriptedHost : public DrawingHost {
+// A source that serves drawings from a script keyed by file name; a drawing
+// not in the script cannot be read.
+class ScriptedSource : public DrawingSource {
  public:
   struct Drawing {
-    std::vector<std::pair<std::string, std::string>> entities;  // class name, handle
+    std::vector<std::pair<std::string, std::string>> entities;  // class name, handle ("" for none)
     double date = 0;
   };
   std::map<std::string, Drawing> drawings;
-  std::vector<std::string> opened;
+  std::vector<std::string> asked;
 
-  bool attach() override { return true; }
-  bool start() override { return true; }
-  bool makeVisible() override { return true; }
-  bool takeActiveDocument() override { return true; }
-  bool open(const std::filesystem::path& file) override {
-    opened.push_back(utf8FromPath(file));
+  std::shared_ptr<const DrawingFacts> read(const std::filesystem::path& file) override {
+    asked.push_back(utf8FromPath(file));
+    auto facts = std::make_shared<DrawingFacts>();
+    facts->path = file;
     const auto it = drawings.find(utf8FromPath(file.filename()));
-    current_ = it == drawings.end() ? nullptr : &it->second;
-    return current_;
+    if (it == drawings.end()) {
+      facts->status.kind = veldra::dwg::ErrorKind::kIo;
+      facts->status.message = "not in the script";
+      return facts;
+    }
+    for (const auto& [name, handle] : it->second.entities) {
+      veldra::dwg::Entity entity;
+      entity.className = name;
+      entity.hasHandle = !handle.empty();
+      if (entity.hasHandle) entity.handle = std::stoull(handle, nullptr, 16);
+      facts->drawing.summary.entities.push_back(entity);
+    }
+    facts->created = it->second.date;
+    return facts;
   }
-  bool addSelectionSet(std::string_view) override { return current_; }
-  bool selectAll(std::string_view) override { return current_; }
-  bool forEachEntity(std::string_view, const EntityVisitor& visit) override {
-    if (current_) for (const auto& [name, handle] : current_->entities) visit(name, handle);
-    return current_;
-  }
-  std::optional<double> getVariable(std::string_view) override {
-    return current_ ? std::optional(current_->date) : std::nullopt;
-  }
-  bool deleteSelectionSet(std::string_view) override { return current_; }
-  bool closeAll() override { current_ = nullptr; return true; }
-
- private:
-  const Drawing* current_ = nullptr;
 };
-
-TEST(RecordFile, CollectsHandlesOfTheChosenClassOnly) {
-  ScriptedHost host;
-  host.drawings["Alice, part 1.dwg"] = {
-      {{"AcDbLine", "2F"}, {"AcDbPolyline", "40"}, {"AcDbLine", "30"}, {"AcDbCircle", "41"}, {"ACDBLINE", "31"}},
-      2453585.68746528};
-  int entities = 0;
-  const std::filesystem::path drawing = "Alice, part 1.dwg";
-  std::string record = collectDrawing(host, drawing, "Alice, part 1.dwg", "LINE", [&] { ++entities; });
-  EXPECT_EQ(entities, 5);
-  record += collectDrawing(host, drawing, "Alice, part 1.dwg", "line");
-  record += collectDrawing(host, drawing, "Alice, part 1.dwg", "POLYLINE");
-  EXPECT_EQ(record,
-            "\"ALICE_ PART 1,2453585.68746528,2F$30$31$,END\"\r\n"
-            "\"ALICE_ PART 1,2453585.68746528,,END\"\r\n"
-            "\"ALICE_ PART 1,2453585.68746528,40$,END\"\r\n");
-}
 
 class PassTest : public ::testing::Test {
  protected:
   PassTest() : base(dir.makeWorkspace()), run(base) {}
   PassResult pass() {
     auto context = run.context();
-    return runCollectionPass(context, host, messages);
+    return runCollectionPass(context, source, messages);
   }
   std::string folder(const std::string& relative) { return utf8FromPath(dir.path() / pathFromUtf8(relative)); }
 
   TempDir dir;
   std::filesystem::path base;
   RunFixture run;
-  ScriptedHost host;
+  ScriptedSource source;
   testing::RecordingMessages messages;
 };
 
@@ -99,10 +78,10 @@ TEST_F(PassTest, VisitsFoldersInListingOrderAndRecordsEveryDrawing) {
   for (const char* f : {"proj/b.dwg", "proj/A.dwg", "proj/notes.txt", "proj/y/c.dwg", "proj/X/d.DWG",
                         "proj/X/deeper/e.dwg", "flat/f.dwg", "flat/sub/g.dwg"})
     dir.write(f, "");
-  host.drawings["A.dwg"] = {{{"AcDbLine", "1"}, {"AcDbLine", "2"}}, 2453585.5};
-  host.drawings["b.dwg"] = {{{"AcDbLine", "1"}, {"AcDbLine", "2"}}, 2453585.5};
-  host.drawings["d.DWG"] = {{{"AcDbArc", "7"}}, 2453000.25};
-  host.drawings["f.dwg"] = {{}, 2453001.75};
+  source.drawings["A.dwg"] = {{{"AcDbLine", "1"}, {"AcDbLine", "2"}}, 2453585.5};
+  source.drawings["b.dwg"] = {{{"AcDbLine", "1"}, {"AcDbLine", "2"}}, 2453585.5};
+  source.drawings["d.DWG"] = {{{"AcDbArc", "7"}}, 2453000.25};
+  source.drawings["f.dwg"] = {{}, 2453001.75};
   // c.dwg cannot be opened: it must not take over d.DWG's date.
   replaceFile(run.workspace.recordFile("P"), "\"OLD,1,,END\"\r\n");
   run.options.entity = "LINE";
@@ -114,7 +93,7 @@ TEST_F(PassTest, VisitsFoldersInListingOrderAndRecordsEveryDrawing) {
   const char sep = static_cast<char>(std::filesystem::path::preferred_separator);
   EXPECT_EQ(run.view.files, (std::vector<std::string>{"A.dwg", "b.dwg", std::string() + sep + "X" + sep + "d.DWG",
                                                       std::string() + sep + "y" + sep + "c.dwg", "f.dwg", ""}));
-  EXPECT_EQ(host.opened.front(), folder("proj") + sep + "A.dwg");
+  EXPECT_EQ(source.asked.front(), folder("proj") + sep + "A.dwg");
   EXPECT_EQ(slurp(run.workspace.recordFile("P")),
             "\"A,2453585.5,1$2$,END\"\r\n"
             "\"B,2453585.5,1$2$,END\"\r\n"
@@ -128,7 +107,7 @@ TEST_F(PassTest, VisitsFoldersInListingOrderAndRecordsEveryDrawing) {
   EXPECT_EQ(slurp(run.workspace.timeReport("P")),
             "\"A vs. B at 12 hours, 0 minutes, 0 seconds [2453585.5 as Julian]\"\r\n");
   EXPECT_TRUE(messages.shown.empty());
-  // The host could not open c.dwg: the pass names it, the window tells the user.
+  // c.dwg could not be read: the pass names it, the window tells the user.
   ASSERT_EQ(result.problems.size(), 1u);
   EXPECT_EQ(result.problems[0].path, std::filesystem::path(folder("proj") + sep + "y" + sep + "c.dwg"));
   EXPECT_EQ(readCollectedType(run.workspace, "P"), "LINE");
@@ -148,9 +127,9 @@ TEST_F(PassTest, NamesBeyondAsciiAreCollectedComparedAndReported) {
   for (const char* f : {"Klasse Ω/zeichnung_müller.dwg", "Klasse Ω/Σχέδιο.dwg", "Klasse Ω/学生/étude.dwg",
                         "Klasse Ω/学生/ÉTUDE2.dwg"})
     dir.write(f, "");
-  host.drawings["zeichnung_müller.dwg"] = {{{"AcDbLine", "1A"}}, 2453585.5};
-  host.drawings["Σχέδιο.dwg"] = {{{"AcDbLine", "1A"}}, 2453585.5};
-  host.drawings["étude.dwg"] = {{}, 2453006.5};
+  source.drawings["zeichnung_müller.dwg"] = {{{"AcDbLine", "1A"}}, 2453585.5};
+  source.drawings["Σχέδιο.dwg"] = {{{"AcDbLine", "1A"}}, 2453585.5};
+  source.drawings["étude.dwg"] = {{}, 2453006.5};
   const std::string project = "ΤΕΧΝΙΚΟ 学生";
   run.options.project = project;
   run.options.entity = "LINE";
@@ -164,7 +143,7 @@ TEST_F(PassTest, NamesBeyondAsciiAreCollectedComparedAndReported) {
   const std::string sub = std::string() + sep + "学生" + sep;
   EXPECT_EQ(run.view.files,
             (std::vector<std::string>{"zeichnung_müller.dwg", "Σχέδιο.dwg", sub + "étude.dwg", sub + "ÉTUDE2.dwg", ""}));
-  EXPECT_EQ(host.opened[2], folder("Klasse Ω") + sub + "étude.dwg");
+  EXPECT_EQ(source.asked[2], folder("Klasse Ω") + sub + "étude.dwg");
   ASSERT_EQ(result.problems.size(), 1u);
   EXPECT_EQ(result.problems[0].path, dir.path() / pathFromUtf8("Klasse Ω") / pathFromUtf8("学生") / pathFromUtf8("ÉTUDE2.dwg"));
 
@@ -195,7 +174,7 @@ TEST_F(PassTest, DrawingsThatCannotBeReadAreNamedWithTheirReason) {
   testing::writeUnreadableSubmissions(dir, "class");
   run.options.entity = "CIRCLE";
   run.options.locations = {"-" + folder("class")};
-  NativeDrawingHost native([](std::int64_t) { return 0L; });
+  NativeDrawingSource native([](std::int64_t) { return 0L; });
   KeepingSink sink;
   auto context = run.context();
   const PassResult result = runCollectionPass(context, native, messages, &sink);
@@ -235,7 +214,7 @@ TEST_F(PassTest, AnExchangeFormDrawingNamedAsADwgIsNotADrawingToTheCollection) {
             "100\nAcDbCircle\n 10\n0.0\n 20\n0.0\n 30\n0.0\n 40\n1.0\n  0\nENDSEC\n  0\nEOF\n");
   run.options.entity = "CIRCLE";
   run.options.locations = {"-" + folder("class")};
-  NativeDrawingHost native([](std::int64_t) { return 0L; });
+  NativeDrawingSource native([](std::int64_t) { return 0L; });
   auto context = run.context();
   const PassResult result = runCollectionPass(context, native, messages, nullptr);
 
@@ -248,7 +227,7 @@ TEST_F(PassTest, AnExchangeFormDrawingNamedAsADwgIsNotADrawingToTheCollection) {
 TEST_F(PassTest, ATypeNoDrawingHoldsIsToldAndTheTypeIsRemembered) {
   testing::writeDrawing(dir, "class/anna.dwg", testing::circlesDrawing(2461000, 43200000, {0x1A0}));
   run.options.locations = {"-" + folder("class")};
-  NativeDrawingHost native([](std::int64_t) { return 0L; });
+  NativeDrawingSource native([](std::int64_t) { return 0L; });
   run.options.entity = "CIRLCE";
   auto context = run.context();
   PassResult result = runCollectionPass(context, native, messages);
@@ -296,7 +275,7 @@ TEST_F(PassTest, RecordFileThatCannotBeDeletedIsFatal) {
   EXPECT_TRUE(result.fatal);
   EXPECT_NE(result.fatalText.find(" - Aborting VELDRA!"), std::string::npos);
   EXPECT_GT(result.fatalText.size(), std::string(" - Aborting VELDRA!").size());
-  EXPECT_TRUE(host.opened.empty());
+  EXPECT_TRUE(source.asked.empty());
 }
 
 // The files of a workspace folder, by name.
@@ -330,7 +309,7 @@ struct EarlierRun {
 // anything is written, and says which folder.
 TEST_F(PassTest, ALocationThatCannotBeListedStopsThePassAndChangesNothing) {
   dir.write("class/a.dwg", "");
-  host.drawings["a.dwg"] = {{}, 2453585.5};
+  source.drawings["a.dwg"] = {{}, 2453585.5};
   const EarlierRun earlier(run.workspace);
   run.options.entity = "LINE";
   run.options.locations = {"-" + folder("class"), "+" + folder("unmounted")};
@@ -339,7 +318,7 @@ TEST_F(PassTest, ALocationThatCannotBeListedStopsThePassAndChangesNothing) {
       << result.stopped;
   EXPECT_FALSE(result.fatal);
   EXPECT_EQ(result.driver, DriverOutcome::NotRun);
-  EXPECT_TRUE(host.opened.empty());
+  EXPECT_TRUE(source.asked.empty());
   earlier.expectKept();
   EXPECT_EQ(run.view.verdict, "UNCHECKED");
   EXPECT_EQ(run.view.status, "Stopped!");
@@ -356,19 +335,19 @@ TEST_F(PassTest, ALocationThatCannotBeListedStopsThePassAndChangesNothing) {
 TEST_F(PassTest, AFullDiskStopsThePassAndTheOldRecordStaysWhole) {
   for (const char* name : {"a", "b", "c", "d", "e"}) {
     dir.write(std::string("class/") + name + ".dwg", "");
-    host.drawings[std::string(name) + ".dwg"] = {{{"AcDbLine", "1F"}}, 2453585.5};
+    source.drawings[std::string(name) + ".dwg"] = {{{"AcDbLine", "1F"}}, 2453585.5};
   }
   const EarlierRun earlier(run.workspace);
   run.options.entity = "LINE";
   run.options.locations = {"-" + folder("class")};
   testing::FillingDisk disk(40);  // room for one line of 23 bytes, not two
   RunContext context{run.workspace, run.options, run.state, run.view, run.clock, run.alarm, disk};
-  const PassResult result = runCollectionPass(context, host, messages);
+  const PassResult result = runCollectionPass(context, source, messages);
   EXPECT_NE(result.stopped.find(run.workspace.recordFile("P").string() + " could not be written (" +
                                 std::generic_category().message(ENOSPC) + ")"),
             std::string::npos)
       << result.stopped;
-  EXPECT_EQ(host.opened.size(), 2u);  // no drawing is collected in vain
+  EXPECT_EQ(source.asked.size(), 2u);  // no drawing is collected in vain
   EXPECT_EQ(result.driver, DriverOutcome::NotRun);
   earlier.expectKept();
   EXPECT_EQ(run.view.verdict, "UNCHECKED");
@@ -376,7 +355,7 @@ TEST_F(PassTest, AFullDiskStopsThePassAndTheOldRecordStaysWhole) {
   // With room enough the same pass replaces the record whole.
   testing::FillingDisk roomy(1 << 20);
   RunContext enough{run.workspace, run.options, run.state, run.view, run.clock, run.alarm, roomy};
-  EXPECT_TRUE(runCollectionPass(enough, host, messages).stopped.empty());
+  EXPECT_TRUE(runCollectionPass(enough, source, messages).stopped.empty());
   EXPECT_EQ(splitLines(slurp(run.workspace.recordFile("P"))).size(), 5u);
   EXPECT_EQ(readCollectedType(run.workspace, "P"), "LINE");
 }
@@ -398,7 +377,7 @@ class DyingDisk : public FileDevice {
 TEST_F(PassTest, ARunStoppedBetweenTheRecordAndItsReportsIsMarked) {
   for (const char* name : {"a", "b", "c"}) {
     dir.write(std::string("class/") + name + ".dwg", "");
-    host.drawings[std::string(name) + ".dwg"] = {{{"AcDbLine", "1F"}}, 2453585.5};
+    source.drawings[std::string(name) + ".dwg"] = {{{"AcDbLine", "1F"}}, 2453585.5};
   }
   run.options.entity = "LINE";
   run.options.locations = {"-" + folder("class")};
@@ -406,7 +385,7 @@ TEST_F(PassTest, ARunStoppedBetweenTheRecordAndItsReportsIsMarked) {
     const EarlierRun earlier(run.workspace);
     DyingDisk disk(reportsBefore);
     RunContext context{run.workspace, run.options, run.state, run.view, run.clock, run.alarm, disk};
-    EXPECT_THROW(runCollectionPass(context, host, messages), Killed);
+    EXPECT_THROW(runCollectionPass(context, source, messages), Killed);
     EXPECT_NE(slurp(run.workspace.recordFile("P")), earlier.record);  // the new record is in place
     EXPECT_TRUE(runLeftUnfinished(run.workspace, "P")) << reportsBefore;
 
@@ -430,8 +409,8 @@ TEST_F(PassTest, AFolderReachedTwiceIsVisitedOnce) {
   std::error_code ec;
   std::filesystem::create_directory_symlink(".", dir.path() / "class" / "again", ec);
   if (ec) GTEST_SKIP() << "no symbolic links here: " << ec.message();
-  host.drawings["anna.dwg"] = {{{"AcDbLine", "1F"}}, 2453585.5};
-  host.drawings["ben.dwg"] = {{{"AcDbLine", "2F"}}, 2453590.5};
+  source.drawings["anna.dwg"] = {{{"AcDbLine", "1F"}}, 2453585.5};
+  source.drawings["ben.dwg"] = {{{"AcDbLine", "2F"}}, 2453590.5};
   run.options.entity = "LINE";
   run.options.locations = {"+" + folder("class"), "-" + folder("class/ben")};
   const PassResult result = pass();
@@ -449,7 +428,7 @@ TEST_F(PassTest, AProjectNameThatWouldLeaveTheWorkspaceIsRefused) {
   run.options.locations = {"-" + folder("class")};
   const PassResult result = pass();
   EXPECT_NE(result.stopped.find("The project name ../../escaped cannot be used"), std::string::npos);
-  EXPECT_TRUE(host.opened.empty());
+  EXPECT_TRUE(source.asked.empty());
   EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"class", "ws"}));
   EXPECT_EQ(filesIn(base / "compares"), std::vector<std::string>{});
 }

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/textfile.h"
-#include "collect/native_host.h"
+#include "collect/native_source.h"
 #include "run/collection_pass.h"
 #include "run/run_fakes.h"
 #include "sample/sample_class.h"
@@ -31,10 +31,10 @@ TEST(SampleClass, FirstCollectionFindsConflictsInAllThreeChecks) {
   run.options.ageCheck = true;
   for (const auto& line : splitLines(slurp(run.workspace.locationFile("SAMPLE CLASS"))))
     run.options.locations.push_back(line.substr(1, line.size() - 2));
-  NativeDrawingHost host([](std::int64_t) { return 3600L; });
+  NativeDrawingSource source([](std::int64_t) { return 3600L; });
   testing::RecordingMessages messages;
   auto context = run.context();
-  const PassResult result = runCollectionPass(context, host, messages);
+  const PassResult result = runCollectionPass(context, source, messages);
   EXPECT_EQ(result.visited, 7);
   EXPECT_EQ(result.driver, DriverOutcome::Complete);
   EXPECT_EQ(run.view.timeConflicts, "0001");

@@ -21,7 +21,7 @@
 #include "app/settings.h"
 #include "app/textfile.h"
 #include "cli_usage.h"
-#include "collect/native_host.h"
+#include "collect/native_source.h"
 #include "platform/platform.h"
 #include "projects/folder_listing.h"
 #include "projects/project_store.h"
@@ -215,9 +215,8 @@ int run(const std::vector<std::string>& args) {
   std::vector<std::string> errors;
   bool judged = false;  // every drawing compared and every report written
   if (command == "collect") {
-    NativeDrawingHost host;
-    connectDrawingHost(host);
-    PassResult result = runCollectionPass(context, host, messages);
+    NativeDrawingSource source;
+    PassResult result = runCollectionPass(context, source, messages);
     if (result.fatal) {
       std::cerr << kFatalTitle << ": " << result.fatalText << '\n';
       return kExitError;

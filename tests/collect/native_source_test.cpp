@@ -1,13 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <future>
+#include <random>
 #include <system_error>
 #include <thread>
 
 #include "collect/drawing_record.h"
-#include "collect/native_host.h"
+#include "collect/native_source.h"
 #include "collect/problem_drawing.h"
 #include "collect/reading_threads.h"
 #include "dwgwrite/r12_writer.h"
@@ -16,7 +18,7 @@
 namespace veldra {
 namespace {
 
-TEST(NativeHost, UniversalDatesMoveIntoTheLocalZoneOlderOnesStay) {
+TEST(NativeSource, UniversalDatesMoveIntoTheLocalZoneOlderOnesStay) {
   veldra::dwg::Summary summary;
   summary.version = "AC1015";
   summary.created = {2453585, 82800000};  // 23:00 UTC
@@ -32,44 +34,71 @@ TEST(NativeHost, UniversalDatesMoveIntoTheLocalZoneOlderOnesStay) {
   EXPECT_DOUBLE_EQ(localCreationDate(summary, [](std::int64_t) { return 3600L; }), summary.created.julian());
 }
 
-TEST(NativeHost, AnUnreadableDrawingFailsEveryLaterStep) {
+// A drawing that cannot be read gives the reader's account of why, and still
+// its line of the record file, with neither date nor handles.
+TEST(NativeSource, AnUnreadableDrawingGivesTheReadersReason) {
   testing::TempDir dir;
   const auto broken = dir.write("broken.dwg", "not a drawing");
-  NativeDrawingHost host;
-  EXPECT_TRUE(connectDrawingHost(host));
-  EXPECT_FALSE(host.open(broken));
-  // The reader's own account of the failure stays with the drawing until it is closed.
-  ASSERT_TRUE(host.facts());
-  EXPECT_EQ(host.facts()->status.kind, veldra::dwg::ErrorKind::kNotDwg);
-  EXPECT_EQ(host.facts()->fileSize, 13u);
-  EXPECT_EQ(host.facts()->path, broken);
-  EXPECT_FALSE(host.addSelectionSet("GetHandle"));
-  EXPECT_FALSE(host.forEachEntity("GetHandle", [](std::string_view, std::string_view) {}));
-  EXPECT_FALSE(host.getVariable("TDCREATE").has_value());
-  EXPECT_TRUE(host.closeAll());
-  EXPECT_FALSE(host.facts());
+  NativeDrawingSource source;
+  const auto facts = source.read(broken);
+  ASSERT_TRUE(facts);
+  EXPECT_EQ(facts->status.kind, veldra::dwg::ErrorKind::kNotDwg);
+  EXPECT_EQ(facts->fileSize, 13u);
+  EXPECT_EQ(facts->path, broken);
+  EXPECT_FALSE(facts->created.has_value());
+  EXPECT_EQ(drawingRecordLine(*facts, "broken.dwg", "LINE"), "\"BROKEN,,,END\"\r\n");
+}
+
+// The record keeps the handles of the chosen class only, matched on the
+// upper-cased class name against the type as given; the date is the one the
+// source gives, whatever the order of the entities.
+TEST(DrawingRecord, KeepsHandlesOfTheChosenClassOnly) {
+  DrawingFacts facts;
+  facts.created = 2453585.68746528;
+  std::vector<veldra::dwg::Entity> entities;
+  const std::pair<const char*, std::uint64_t> drawn[] = {
+      {"AcDbLine", 0x2F}, {"AcDbPolyline", 0x40}, {"AcDbLine", 0x30}, {"AcDbCircle", 0x41}, {"ACDBLINE", 0x31}};
+  for (const auto& [name, handle] : drawn) {
+    veldra::dwg::Entity entity;
+    entity.className = name;
+    entity.handle = handle;
+    entities.push_back(entity);
+  }
+  std::mt19937 random(11);
+  for (int round = 0; round < 5; ++round) {
+    std::shuffle(entities.begin(), entities.end(), random);
+    facts.drawing.summary.entities = entities;
+    std::string expected;
+    for (const auto& entity : entities)
+      if (entity.className == "AcDbLine" || entity.className == "ACDBLINE")
+        expected += veldra::dwg::handleText(entity.handle) + "$";
+    EXPECT_EQ(drawingRecordLine(facts, "Alice, part 1.dwg", "LINE"),
+              "\"ALICE_ PART 1,2453585.68746528," + expected + ",END\"\r\n");
+    EXPECT_EQ(drawingRecordLine(facts, "Alice, part 1.dwg", "line"), "\"ALICE_ PART 1,2453585.68746528,,END\"\r\n");
+    EXPECT_EQ(drawingRecordLine(facts, "Alice, part 1.dwg", "POLYLINE"),
+              "\"ALICE_ PART 1,2453585.68746528,40$,END\"\r\n");
+  }
+  // A drawing that was not read keeps no handle, whatever its facts hold.
+  facts.status.kind = veldra::dwg::ErrorKind::kCorrupt;
+  EXPECT_EQ(drawingRecordLine(facts, "Alice, part 1.dwg", "LINE"), "\"ALICE_ PART 1,,,END\"\r\n");
 }
 
 // A drawing gives the reader's entities (checked against the expected
 // listings by the reader's own tests) and its creation date in the local
-// zone. Drawings read ahead are handed over in order; a drawing opened out
+// zone. Drawings read ahead are handed over in order; a drawing asked for out
 // of turn is read directly and gives the same result.
-TEST(NativeHost, ReadingAheadGivesWhatTheReaderGivesOneByOne) {
+TEST(NativeSource, ReadingAheadGivesWhatTheReaderGivesOneByOne) {
   testing::TempDir dir;
   const auto broken = dir.write("b.dwg", "AC1015 broken");
   const auto folder = testing::sharedDrawings();
   if (folder.empty()) GTEST_SKIP() << "no sample drawings";
   const auto good = folder / "sample_AC1015.dwg";
-  auto entities = [](NativeDrawingHost& host, const std::filesystem::path& drawing) {
-    std::string seen = host.open(drawing) ? "open" : "failed";
-    host.addSelectionSet("GetHandle");
-    host.selectAll("GetHandle");
-    host.forEachEntity("GetHandle", [&](std::string_view name, std::string_view handle) {
-      seen += " " + std::string(name) + ":" + std::string(handle);
-    });
-    if (const auto date = host.getVariable("TDCREATE")) seen += " @" + std::to_string(std::llround(*date * 86400000));
-    host.deleteSelectionSet("GetHandle");
-    host.closeAll();
+  auto entities = [](NativeDrawingSource& source, const std::filesystem::path& drawing) {
+    const auto facts = source.read(drawing);
+    std::string seen = facts->read() ? "open" : "failed";
+    for (const auto& e : facts->drawing.summary.entities)
+      seen += " " + e.className + ":" + veldra::dwg::handleText(e.handle);
+    if (facts->created) seen += " @" + std::to_string(std::llround(*facts->created * 86400000));
     return seen;
   };
   veldra::dwg::Summary summary;
@@ -79,9 +108,9 @@ TEST(NativeHost, ReadingAheadGivesWhatTheReaderGivesOneByOne) {
   expectedGood += " @" + std::to_string(std::llround((summary.created.julian() + 1.0 / 24) * 86400000));
 
   const auto oneHourEast = [](std::int64_t) { return 3600L; };
-  NativeDrawingHost plain(oneHourEast);
+  NativeDrawingSource plain(oneHourEast);
   EXPECT_EQ(entities(plain, good), expectedGood);
-  NativeDrawingHost ahead(oneHourEast);
+  NativeDrawingSource ahead(oneHourEast);
   ahead.readAhead({good, broken, good, good});
   EXPECT_EQ(entities(ahead, good), expectedGood);
   EXPECT_EQ(entities(ahead, broken), "failed");
@@ -93,7 +122,7 @@ TEST(NativeHost, ReadingAheadGivesWhatTheReaderGivesOneByOne) {
 // texts, so its record holds no handles that every such drawing would share,
 // and the problem list says why the handle check cannot judge it. The same
 // drawing saved with handles gives them, and its date stays local time.
-TEST(NativeHost, OldDrawingsWithoutHandlesRecordNoHandles) {
+TEST(NativeSource, OldDrawingsWithoutHandlesRecordNoHandles) {
   testing::TempDir dir;
   dwgwrite::OldDrawingSpec wanted;
   wanted.created = {2448000, 43200000};
@@ -111,27 +140,24 @@ TEST(NativeHost, OldDrawingsWithoutHandlesRecordNoHandles) {
   wanted.handling = false;
   const auto without = write("without.dwg");
 
-  NativeDrawingHost host([](std::int64_t) { return 3600L; });
-  std::vector<std::string> handles;
-  ASSERT_TRUE(host.open(without));
-  host.addSelectionSet("GetHandle");
-  host.selectAll("GetHandle");
-  host.forEachEntity("GetHandle", [&](std::string_view, std::string_view handle) { handles.emplace_back(handle); });
-  EXPECT_EQ(handles, (std::vector<std::string>{"", ""}));
-  const auto& facts = *host.facts();
+  NativeDrawingSource source([](std::int64_t) { return 3600L; });
+  const auto withoutFacts = source.read(without);
+  ASSERT_TRUE(withoutFacts->read());
+  ASSERT_EQ(withoutFacts->drawing.summary.entities.size(), 2u);
+  for (const auto& entity : withoutFacts->drawing.summary.entities) EXPECT_FALSE(entity.hasHandle);
+  const auto& facts = *withoutFacts;
   const auto problem = problemOf(facts.path, facts.fileSize, facts.status, facts.drawing.summary);
   ASSERT_TRUE(problem.has_value());
   EXPECT_EQ(problem->kind, ProblemKind::kNoHandles);
-  host.closeAll();
 
-  EXPECT_EQ(collectDrawing(host, without, "without.dwg", "LINE") + collectDrawing(host, with, "with.dwg", "LINE"),
+  EXPECT_EQ(drawingRecordLine(facts, "without.dwg", "LINE") + drawingRecordLine(*source.read(with), "with.dwg", "LINE"),
             "\"WITHOUT,2448000.5,,END\"\r\n\"WITH,2448000.5,20$21$,END\"\r\n");
 }
 
 // A few large drawings must not be held at once: what is read ahead is
 // bounded by what the reader may spend on each drawing (its file and the data
 // it may decompress to), and a drawing beyond the bound is read alone.
-TEST(NativeHost, ReadingAheadIsBoundedByWhatEachDrawingMayCost) {
+TEST(NativeSource, ReadingAheadIsBoundedByWhatEachDrawingMayCost) {
   testing::TempDir dir;
   auto drawingOf = [&](const std::string& name, std::size_t size) {
     return dir.write(name + ".dwg", "AC1018" + std::string(size - 6, '\0'));
@@ -143,17 +169,16 @@ TEST(NativeHost, ReadingAheadIsBoundedByWhatEachDrawingMayCost) {
   const std::uintmax_t large = veldra::dwg::costBound(40000);
   ASSERT_GT(small, 1000u);  // compressed data may grow: the file size alone is no bound
   ASSERT_GT(large, small * 5 / 2);
-  NativeDrawingHost host({}, small * 5 / 2);
-  host.readAhead(drawings);
-  EXPECT_EQ(host.drawingsAhead(), 2u);
-  EXPECT_EQ(host.bytesAhead(), 2 * small);
+  NativeDrawingSource source({}, small * 5 / 2);
+  source.readAhead(drawings);
+  EXPECT_EQ(source.drawingsAhead(), 2u);
+  EXPECT_EQ(source.bytesAhead(), 2 * small);
   std::vector<std::pair<std::size_t, std::uintmax_t>> seen;
   for (const auto& drawing : drawings) {
-    EXPECT_FALSE(host.open(drawing));
-    EXPECT_EQ(host.facts()->path, drawing);
-    EXPECT_FALSE(host.facts()->status.ok());
-    host.closeAll();
-    seen.emplace_back(host.drawingsAhead(), host.bytesAhead());
+    const auto facts = source.read(drawing);
+    EXPECT_EQ(facts->path, drawing);
+    EXPECT_FALSE(facts->status.ok());
+    seen.emplace_back(source.drawingsAhead(), source.bytesAhead());
   }
   // b, then large alone, then c and d, d and e, e, nothing.
   EXPECT_EQ(seen, (std::vector<std::pair<std::size_t, std::uintmax_t>>{
@@ -163,7 +188,7 @@ TEST(NativeHost, ReadingAheadIsBoundedByWhatEachDrawingMayCost) {
 // Junk named *.dwg, or a drawing larger than one drawing may be, is refused
 // at its first bytes and never read whole: however large, it costs the
 // read-ahead nothing.
-TEST(NativeHost, FilesRefusedUnreadCostTheReadAheadNothing) {
+TEST(NativeSource, FilesRefusedUnreadCostTheReadAheadNothing) {
   testing::TempDir dir;
   const auto drawing = dir.write("a.dwg", "AC1018" + std::string(994, '\0'));
   const auto junk = dir.write("junk.dwg", "");
@@ -175,15 +200,15 @@ TEST(NativeHost, FilesRefusedUnreadCostTheReadAheadNothing) {
   if (ec) GTEST_SKIP() << "no room for large files: " << ec.message();
   const std::uintmax_t small = veldra::dwg::costBound(1000);
   for (const auto& refused : {junk, huge}) {
-    NativeDrawingHost host({}, small);
-    host.readAhead({drawing, refused});
-    EXPECT_EQ(host.drawingsAhead(), 2u);
-    EXPECT_EQ(host.bytesAhead(), small);
-    EXPECT_FALSE(host.open(drawing));
-    EXPECT_EQ(host.bytesAhead(), 0u);
-    EXPECT_FALSE(host.open(refused));
-    EXPECT_EQ(host.facts()->fileSize, hugeSize);
-    EXPECT_EQ(host.facts()->status.kind,
+    NativeDrawingSource source({}, small);
+    source.readAhead({drawing, refused});
+    EXPECT_EQ(source.drawingsAhead(), 2u);
+    EXPECT_EQ(source.bytesAhead(), small);
+    EXPECT_FALSE(source.read(drawing)->read());
+    EXPECT_EQ(source.bytesAhead(), 0u);
+    const auto facts = source.read(refused);
+    EXPECT_EQ(facts->fileSize, hugeSize);
+    EXPECT_EQ(facts->status.kind,
               refused == junk ? veldra::dwg::ErrorKind::kNotDwg : veldra::dwg::ErrorKind::kUnsupported);
   }
 }

@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "collect/drawing_host.h"
+#include "collect/drawing_source.h"
 #include "collect/reading_threads.h"
 #include "veldra/dwg/reader.h"
 
@@ -18,49 +18,36 @@ namespace veldra {
 // seconds since 1970-01-01 00:00 UTC.
 using OffsetFunction = std::function<long(std::int64_t unixSeconds)>;
 
-// The creation date as the drawing host gives it: local time. Drawings of
+// The creation date as the record keeps it: local time. Drawings of
 // format AC1015 and later store universal time, which is moved into the
 // time zone in force at that instant; older ones store local time already.
 double localCreationDate(const veldra::dwg::Summary& summary, const OffsetFunction& offset);
 
-// The drawing host over our own DWG reader: attaching and starting always
-// succeed; opening reads the drawing (its summary, and what the read request
-// asks for besides), and when that fails every later step for the drawing
-// fails as it would in a CAD program that cannot open it; facts() tells why.
-// Drawings announced with readAhead() are read on worker threads, a few at a
-// time, and handed over in order as they are opened. What is read ahead is
-// bounded by bytes as well: the drawings read ahead and not yet opened may
+// The drawing source over our own DWG reader: a drawing's facts are its
+// summary, and what the read request asks for besides, with its creation
+// date in local time; a drawing that cannot be read gives the reader's
+// account of why. Drawings announced with readAhead() are read on worker
+// threads, a few at a time, and handed over in order as they are asked for.
+// What is read ahead is bounded by bytes as well: the drawings read ahead and not yet asked for may
 // together cost at most `readAheadBytes`, each counted at what the reader
 // may spend on it (the file and the data it may decompress to), so that a
 // few large drawings are not held at once; a drawing that costs more than
 // that is read ahead alone. A file the reader refuses at its first bytes
 // (junk named *.dwg, a version not read, a file too large for one drawing)
 // is never read whole and costs nothing.
-class NativeDrawingHost : public DrawingHost {
+class NativeDrawingSource : public DrawingSource {
  public:
   // Two drawings of any size may be read at once: one while the other is
   // collected.
   static constexpr std::uintmax_t kReadAheadBytes = 2 * veldra::dwg::kMaxDrawingCost;
 
-  explicit NativeDrawingHost(OffsetFunction offset = {}, std::uintmax_t readAheadBytes = kReadAheadBytes);
+  explicit NativeDrawingSource(OffsetFunction offset = {}, std::uintmax_t readAheadBytes = kReadAheadBytes);
 
-  bool attach() override { return true; }
-  bool start() override { return true; }
-  bool makeVisible() override { return true; }
-  bool takeActiveDocument() override { return true; }
-  bool open(const std::filesystem::path& drawing) override;
-  bool addSelectionSet(std::string_view name) override;
-  bool selectAll(std::string_view setName) override;
-  bool forEachEntity(std::string_view setName, const EntityVisitor& visit) override;
-  std::optional<double> getVariable(std::string_view name) override;
-  bool deleteSelectionSet(std::string_view name) override;
-  bool closeAll() override;
-
-  std::shared_ptr<const DrawingFacts> facts() const override { return facts_; }
+  std::shared_ptr<const DrawingFacts> read(const std::filesystem::path& drawing) override;
   void setReadRequest(const veldra::dwg::ReadRequest& request) override;
   void readAhead(const std::vector<std::filesystem::path>& drawings) override;
 
-  // What the drawings read ahead and not yet opened may cost at most now,
+  // What the drawings read ahead and not yet asked for may cost at most now,
   // and how many they are.
   std::uintmax_t bytesAhead() const { return bytesAhead_; }
   std::size_t drawingsAhead() const { return ahead_.size(); }
@@ -71,10 +58,8 @@ class NativeDrawingHost : public DrawingHost {
     std::uintmax_t cost = 0;
     std::future<std::shared_ptr<const DrawingFacts>> facts;
   };
-  void adopt(std::shared_ptr<const DrawingFacts> facts);
   void launchAhead();
   void dropAhead();
-  bool isOpen() const { return facts_ && facts_->read(); }
 
   std::vector<std::filesystem::path> toRead_;
   std::size_t nextToRead_ = 0;
@@ -82,13 +67,10 @@ class NativeDrawingHost : public DrawingHost {
   std::uintmax_t readAheadBytes_;
   std::uintmax_t bytesAhead_ = 0;
   veldra::dwg::ReadRequest request_;
-  // Reads ahead; its threads end with the host.
+  // Reads ahead; its threads end with the source.
   ReadingThreads threads_;
 
   OffsetFunction offset_;
-  std::shared_ptr<const DrawingFacts> facts_;
-  bool setMade_ = false;
-  bool selected_ = false;
 };
 
 }  // namespace veldra

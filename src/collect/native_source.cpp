@@ -1,4 +1,4 @@
-#include "collect/native_host.h"
+#include "collect/native_source.h"
 
 #include <algorithm>
 #include <system_error>
@@ -31,7 +31,7 @@ double localCreationDate(const veldra::dwg::Summary& summary, const OffsetFuncti
   return local.julian();
 }
 
-NativeDrawingHost::NativeDrawingHost(OffsetFunction offset, std::uintmax_t readAheadBytes)
+NativeDrawingSource::NativeDrawingSource(OffsetFunction offset, std::uintmax_t readAheadBytes)
     : readAheadBytes_(readAheadBytes),
       threads_(std::max(2u, processorCount())),
       offset_(std::move(offset)) {}
@@ -45,7 +45,7 @@ std::uintmax_t readingCost(const std::filesystem::path& drawing) {
 }
 
 std::shared_ptr<const DrawingFacts> readFacts(const std::filesystem::path& drawing,
-                                              const veldra::dwg::ReadRequest& request) {
+                                              const veldra::dwg::ReadRequest& request, const OffsetFunction& offset) {
   auto facts = std::make_shared<DrawingFacts>();
   facts->path = drawing;
   std::error_code ec;
@@ -55,38 +55,37 @@ std::shared_ptr<const DrawingFacts> readFacts(const std::filesystem::path& drawi
   veldra::dwg::ReadRequest dwgOnly = request;
   dwgOnly.exchangeForm = false;
   facts->status = veldra::dwg::readDrawingFile(drawing, dwgOnly, facts->drawing);
+  if (facts->read()) facts->created = localCreationDate(facts->drawing.summary, offset);
   return facts;
 }
 }  // namespace
 
-bool NativeDrawingHost::open(const std::filesystem::path& drawing) {
+std::shared_ptr<const DrawingFacts> NativeDrawingSource::read(const std::filesystem::path& drawing) {
   if (!ahead_.empty() && ahead_.front().drawing == drawing) {
     auto facts = ahead_.front().facts.get();
     bytesAhead_ -= ahead_.front().cost;
     ahead_.pop_front();
     launchAhead();
-    adopt(std::move(facts));
-  } else {
-    dropAhead();
-    adopt(readFacts(drawing, request_));
+    return facts;
   }
-  return isOpen();
+  dropAhead();
+  return readFacts(drawing, request_, offset_);
 }
 
-void NativeDrawingHost::setReadRequest(const veldra::dwg::ReadRequest& request) {
-  // Drawings read ahead under another request are read again when opened.
+void NativeDrawingSource::setReadRequest(const veldra::dwg::ReadRequest& request) {
+  // Drawings read ahead under another request are read again when asked for.
   dropAhead();
   request_ = request;
 }
 
-void NativeDrawingHost::readAhead(const std::vector<std::filesystem::path>& drawings) {
+void NativeDrawingSource::readAhead(const std::vector<std::filesystem::path>& drawings) {
   dropAhead();
   toRead_ = drawings;
   nextToRead_ = 0;
   launchAhead();
 }
 
-void NativeDrawingHost::launchAhead() {
+void NativeDrawingSource::launchAhead() {
   const std::size_t window = std::max(2u, processorCount());
   while (ahead_.size() < window && nextToRead_ < toRead_.size()) {
     const auto& drawing = toRead_[nextToRead_];
@@ -94,11 +93,13 @@ void NativeDrawingHost::launchAhead() {
     if (!ahead_.empty() && bytesAhead_ + cost > readAheadBytes_) break;
     ++nextToRead_;
     bytesAhead_ += cost;
-    ahead_.push_back({drawing, cost, threads_.run([drawing, request = request_] { return readFacts(drawing, request); })});
+    ahead_.push_back({drawing, cost, threads_.run([drawing, request = request_, offset = offset_] {
+                        return readFacts(drawing, request, offset);
+                      })});
   }
 }
 
-void NativeDrawingHost::dropAhead() {
+void NativeDrawingSource::dropAhead() {
   // What no thread has begun is dropped; what one has, is waited for.
   threads_.dropWaiting();
   for (auto& ahead : ahead_) ahead.facts.wait();
@@ -106,51 +107,6 @@ void NativeDrawingHost::dropAhead() {
   bytesAhead_ = 0;
   toRead_.clear();
   nextToRead_ = 0;
-}
-
-void NativeDrawingHost::adopt(std::shared_ptr<const DrawingFacts> facts) {
-  facts_ = std::move(facts);
-  setMade_ = selected_ = false;
-}
-
-bool NativeDrawingHost::addSelectionSet(std::string_view) {
-  if (!isOpen()) return false;
-  setMade_ = true;
-  selected_ = false;
-  return true;
-}
-
-bool NativeDrawingHost::selectAll(std::string_view) {
-  if (!isOpen() || !setMade_) return false;
-  selected_ = true;
-  return true;
-}
-
-bool NativeDrawingHost::forEachEntity(std::string_view, const EntityVisitor& visit) {
-  if (!isOpen() || !setMade_) return false;
-  if (!selected_) return true;
-  // An entity of an old drawing saved without handles has none to give: an
-  // empty text, never a made-up "0" that every such drawing would share.
-  for (const auto& entity : facts_->drawing.summary.entities)
-    visit(entity.className, entity.hasHandle ? veldra::dwg::handleText(entity.handle) : std::string());
-  return true;
-}
-
-std::optional<double> NativeDrawingHost::getVariable(std::string_view name) {
-  if (!isOpen() || name != "TDCREATE") return std::nullopt;
-  return localCreationDate(facts_->drawing.summary, offset_);
-}
-
-bool NativeDrawingHost::deleteSelectionSet(std::string_view) {
-  if (!setMade_) return false;
-  setMade_ = selected_ = false;
-  return true;
-}
-
-bool NativeDrawingHost::closeAll() {
-  facts_.reset();
-  setMade_ = selected_ = false;
-  return true;
 }
 
 }  // namespace veldra
