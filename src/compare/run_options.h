@@ -30,13 +30,13 @@ class SystemRunClock : public RunClock {
 // switches and thresholds here.
 struct RunOptions {
   std::string project;
-  std::vector<std::string> locations;  // mark + folder, as lstLocations holds them
+  std::vector<std::string> locations;  // mark + folder, as the location file holds them
   std::string entity = "RAY";
-  bool timeCheck = true;     // chkOpt(0)
-  bool handleCheck = true;   // chkOpt(1)
-  bool ageCheck = false;     // chkOpt(2)
-  std::string percent = "100";    // cmbPercent text
-  std::string age = "1 month";    // cmbdate text
+  bool timeCheck = true;     // "Time Matches"
+  bool handleCheck = true;   // "Entities ="
+  bool ageCheck = false;     // "DWG Age >="
+  std::string percent = "100";    // the threshold as given
+  std::string age = "1 month";    // the age as given
 };
 
 }  // namespace veldra
