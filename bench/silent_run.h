@@ -4,7 +4,7 @@
 // the work alone.
 
 #include "app/messages.h"
-#include "compare/run_view.h"
+#include "run/run_view.h"
 
 namespace veldra::bench {
 
@@ -14,9 +14,7 @@ class SilentView : public RunView {
   void setComparing(int, int) override {}
   void setElapsed(long long) override {}
   void clearElapsed() override {}
-  void setTimeConflicts(int) override {}
-  void setEntityConflicts(int) override {}
-  void setAgeConflicts(int) override {}
+  void setConflicts(const Check&, int) override {}
   void setTotalFiles(int) override {}
   void setVerdict(Verdict) override {}
   bool loadPicture(const std::filesystem::path&) override { return false; }

@@ -8,12 +8,12 @@
 #include <random>
 
 #include "app/textfile.h"
-#include "collect/collection_pass.h"
-#include "collect/native_host.h"
+#include "collect/native_source.h"
 #include "compare/checks.h"
-#include "platform/platform.h"
 #include "compare/handle_match.h"
-#include "compare/throttled_view.h"
+#include "platform/platform.h"
+#include "run/collection_pass.h"
+#include "run/throttled_view.h"
 #include "silent_run.h"
 
 namespace veldra {
@@ -166,8 +166,8 @@ void BM_TimeReportManyCopies(benchmark::State& s) {
 }
 BENCHMARK(BM_TimeReportManyCopies)->Arg(500)->Unit(benchmark::kMillisecond)->Iterations(1);
 
-// The native host without reading ahead, for comparison.
-class SequentialHost : public NativeDrawingHost {
+// The native source without reading ahead, for comparison.
+class SequentialSource : public NativeDrawingSource {
  public:
   void readAhead(const std::vector<std::filesystem::path>&) override {}
 };
@@ -211,15 +211,15 @@ void BM_CollectionPassSampleDrawings(benchmark::State& s) {
   bench.options.project = "BENCH";
   bench.options.entity = "POINT";
   bench.options.locations = {"-" + drawings.string()};
-  NativeDrawingHost aheadHost;
-  SequentialHost sequentialHost;
-  DrawingHost& host = s.range(0) ? static_cast<DrawingHost&>(aheadHost) : sequentialHost;
+  NativeDrawingSource aheadSource;
+  SequentialSource sequentialSource;
+  DrawingSource& source = s.range(0) ? static_cast<DrawingSource&>(aheadSource) : sequentialSource;
   bench::SilentMessages messages;
   long long visited = 0;
   const double start = cpuSeconds();
   for (auto _ : s) {
     auto run = bench.context();
-    visited += runCollectionPass(run, host, messages).visited;
+    visited += runCollectionPass(run, source, messages).visited;
   }
   const double spent = cpuSeconds() - start;
   s.counters["drawings/s"] = benchmark::Counter(static_cast<double>(visited), benchmark::Counter::kIsRate);

@@ -20,13 +20,13 @@
 #include "app/workspace.h"
 #include "classes/class_model.h"
 #include "classes/drawing_plan.h"
-#include "collect/collection_pass.h"
-#include "collect/native_host.h"
-#include "compare/throttled_view.h"
+#include "collect/native_source.h"
 #include "evidence/evidence_run.h"
 #include "platform/file_facts.h"
 #include "platform/platform.h"
 #include "projects/folder_walk.h"
+#include "run/collection_pass.h"
+#include "run/throttled_view.h"
 #include "silent_run.h"
 
 namespace veldra {
@@ -119,13 +119,13 @@ void BM_CollectionPass(benchmark::State& s) {
   SystemRunClock clock;
   SilentAlarm sound;
   bench::SilentMessages messages;
-  NativeDrawingHost host;
+  NativeDrawingSource source;
   long long rounds = 0;
   const double start = cpuSeconds();
   for (auto _ : s) {
     RunState state;
     RunContext run{ws, options, state, view, clock, sound};
-    benchmark::DoNotOptimize(runCollectionPass(run, host, messages).visited);
+    benchmark::DoNotOptimize(runCollectionPass(run, source, messages).visited);
     ++rounds;
   }
   report(s, c, cpuSeconds() - start, rounds);

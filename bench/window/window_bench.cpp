@@ -13,11 +13,11 @@
 #include <random>
 
 #include "app/textfile.h"
-#include "compare/driver.h"
-#include "compare/run_context.h"
+#include "run/driver.h"
+#include "run/run_context.h"
 #include "silent_run.h"
 #include "ui/main_window.h"
-#include "ui/null_host.h"
+#include "ui/null_source.h"
 #include "ui/volumes.h"
 
 namespace veldra {
@@ -77,11 +77,11 @@ ClassWorkspace& workspace() {
 
 void BM_RecompareThroughWindow(benchmark::State& state) {
   bench::SilentMessages messages;
-  NullDrawingHost host;
+  NullDrawingSource source;
   RootOnly volumes;
   MainWindowDeps deps;
   deps.messages = &messages;
-  deps.host = &host;
+  deps.source = &source;
   deps.volumes = &volumes;
   deps.splashDuration = std::chrono::milliseconds(0);
   deps.installLoc = workspace().base;

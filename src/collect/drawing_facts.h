@@ -1,11 +1,12 @@
 #pragma once
 
-// What the reader gave for one drawing, failure included: the typed path by
-// which a pass learns about each drawing beside the classic host steps.
+// What the reader gave for one drawing, failure included: all a collection
+// learns about each drawing.
 
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "veldra/dwg/evidence.h"
 
@@ -17,6 +18,9 @@ struct DrawingFacts {
   veldra::dwg::Status status;     // why reading failed, when it did
   veldra::dwg::Drawing drawing;   // the summary (version, dates, entities, damage);
                                   // evidence and geometry when they were asked for
+  // The creation date as the record keeps it: a Julian date in local time.
+  // Nothing when the drawing was not read.
+  std::optional<double> created;
 
   bool read() const { return status.ok(); }
 };

@@ -41,10 +41,6 @@ std::optional<ProblemDrawing> problemOf(const std::filesystem::path& path, std::
   return problem;
 }
 
-ProblemDrawing notOpened(const std::filesystem::path& path) {
-  return {path, ProblemKind::kCannotOpen, "the drawing host could not open it", false};
-}
-
 std::string problemReason(const ProblemDrawing& problem) {
   switch (problem.kind) {
     case ProblemKind::kEmpty: return "empty file";

@@ -34,9 +34,6 @@ struct ProblemDrawing {
 std::optional<ProblemDrawing> problemOf(const std::filesystem::path& path, std::uintmax_t fileSize,
                                         const veldra::dwg::Status& status, const veldra::dwg::Summary& summary);
 
-// A drawing a host that does not read drawings itself could not open.
-ProblemDrawing notOpened(const std::filesystem::path& path);
-
 // "not a drawing", "damaged: header variables cut short [AcDb:Header at 12]"...
 std::string problemReason(const ProblemDrawing& problem);
 

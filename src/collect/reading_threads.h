@@ -14,7 +14,7 @@
 
 namespace veldra {
 
-// Threads that read drawings for a drawing host, kept as long as the host:
+// Threads that read drawings for a drawing source, kept as long as the source:
 // a thread that has read one drawing reuses the memory it took for the next,
 // where a new thread for each drawing would ask the system for it afresh.
 // The threads start with the first work given.

@@ -46,7 +46,7 @@ AgeThreshold ageThreshold(std::string_view text) {
 }
 
 std::vector<OldDrawing> findOldDrawings(const DrawingTable& table, AgeThreshold threshold, RunClock& clock,
-                                        RunProgress& progress) {
+                                        CheckProgress& progress) {
   std::vector<OldDrawing> old;
   for (std::size_t i = 0; i < table.size(); ++i) {
     if (table.times[i] != 0.0) {
@@ -63,7 +63,7 @@ std::vector<OldDrawing> findOldDrawings(const DrawingTable& table, AgeThreshold 
                            (threshold.months > 0 && 12 * years + months >= threshold.months);
       if (flagged) {
         old.push_back({i, years, months});
-        progress.conflict(Counter::kAge);
+        progress.conflict(ageCheck());
       }
     }
     progress.mark();
@@ -85,7 +85,7 @@ class AgeCheck : public Check {
     writeAgeReport(out, static_cast<const AgeFindings&>(findings), table);
   }
   std::string statusText() const override { return "Checking dates..."; }
-  std::unique_ptr<Findings> judge(const CheckInput& input, RunProgress& progress) const override {
+  std::unique_ptr<Findings> judge(const CheckInput& input, CheckProgress& progress) const override {
     auto findings = std::make_unique<AgeFindings>();
     findings->age = input.options.age;
     findings->drawings = findOldDrawings(input.table, ageThreshold(input.options.age), input.clock, progress);

@@ -38,7 +38,7 @@ YearMonth julianToDate(double julian);
 // each drawing. Each counts on the age counter; the elapsed time is marked
 // after every drawing.
 std::vector<OldDrawing> findOldDrawings(const DrawingTable& table, AgeThreshold threshold, RunClock& clock,
-                                        RunProgress& progress);
+                                        CheckProgress& progress);
 
 // The age check: "DWG Age >=".
 const Check& ageCheck();

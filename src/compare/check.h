@@ -7,9 +7,8 @@
 #include <string_view>
 
 #include "app/workspace.h"
-#include "compare/drawing_table.h"
-#include "compare/run_progress.h"
-#include "compare/run_state.h"
+#include "compare/run_options.h"
+#include "record/record_format.h"
 
 namespace veldra {
 
@@ -18,6 +17,21 @@ struct CheckInput {
   const DrawingTable& table;
   const RunOptions& options;
   RunClock& clock;
+};
+
+class Check;
+
+// What a check tells while it judges; the run shows it.
+class CheckProgress {
+ public:
+  virtual ~CheckProgress() = default;
+  // One more conflict found by the check, or its count set to a number.
+  virtual void conflict(const Check& check) = 0;
+  virtual void conflicts(const Check& check, int count) = 0;
+  // The pair at hand (shown, not kept).
+  virtual void comparing(int first, int second) = 0;
+  // The elapsed time marked and shown.
+  virtual void mark() = 0;
 };
 
 // What a check found, as data: each check has its own kind. Writers turn
@@ -45,7 +59,7 @@ class Check {
   virtual void writeReport(std::ostream& out, const Findings& findings, const DrawingTable& table) const = 0;
   // The status shown while the check runs.
   virtual std::string statusText() const = 0;
-  virtual std::unique_ptr<Findings> judge(const CheckInput& input, RunProgress& progress) const = 0;
+  virtual std::unique_ptr<Findings> judge(const CheckInput& input, CheckProgress& progress) const = 0;
 };
 
 }  // namespace veldra

@@ -4,7 +4,7 @@
 
 #include "app/textfile.h"
 #include "app/utf8_text.h"
-#include "compare/julian_text.h"
+#include "record/record_format.h"
 
 namespace veldra {
 

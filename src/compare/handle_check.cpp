@@ -2,7 +2,7 @@
 
 #include "compare/classic_reports.h"
 #include "compare/handle_match.h"
-#include "compare/julian_text.h"
+#include "record/record_format.h"
 
 namespace veldra {
 
@@ -13,7 +13,7 @@ namespace {
 constexpr int kPairsPerShowing = 4096;
 }  // namespace
 
-std::vector<HandleMatch> findHandleMatches(const DrawingTable& table, double threshold, RunProgress& progress) {
+std::vector<HandleMatch> findHandleMatches(const DrawingTable& table, double threshold, CheckProgress& progress) {
   const int n = static_cast<int>(table.size());
   const HandleMatcher matcher(table.handles);
   std::vector<int> counts;
@@ -37,7 +37,7 @@ std::vector<HandleMatch> findHandleMatches(const DrawingTable& table, double thr
     }
     progress.mark();
   }
-  if (!pairs.empty()) progress.conflicts(Counter::kEntity, static_cast<int>(pairs.size()));
+  if (!pairs.empty()) progress.conflicts(handleCheck(), static_cast<int>(pairs.size()));
   return pairs;
 }
 
@@ -55,7 +55,7 @@ class HandleCheck : public Check {
     writeHandleReport(out, static_cast<const HandleFindings&>(findings), table);
   }
   std::string statusText() const override { return "Checking handles..."; }
-  std::unique_ptr<Findings> judge(const CheckInput& input, RunProgress& progress) const override {
+  std::unique_ptr<Findings> judge(const CheckInput& input, CheckProgress& progress) const override {
     auto findings = std::make_unique<HandleFindings>();
     findings->entity = input.options.entity;
     findings->percent = input.options.percent;

@@ -35,7 +35,7 @@ struct HandleFindings : Findings {
 // first pair, every few thousandth after it and the last pair of each first
 // drawing; the elapsed time is marked after each first drawing; the
 // entity counter is set once at the end when a pair was found.
-std::vector<HandleMatch> findHandleMatches(const DrawingTable& table, double threshold, RunProgress& progress);
+std::vector<HandleMatch> findHandleMatches(const DrawingTable& table, double threshold, CheckProgress& progress);
 
 // The handle check: "Entities =".
 const Check& handleCheck();

@@ -29,7 +29,7 @@ TimeOfDay timeOfDay(double julian) {
   return t;
 }
 
-TimeFindings findSameInstants(const DrawingTable& table, RunProgress& progress) {
+TimeFindings findSameInstants(const DrawingTable& table, CheckProgress& progress) {
   const std::size_t n = table.size();
   // Drawings with equal non-zero dates, grouped; each group in table order.
   // The pairs are then emitted in the order of the pair loop: by first
@@ -55,7 +55,7 @@ TimeFindings findSameInstants(const DrawingTable& table, RunProgress& progress) 
   for (std::size_t i = 0; i + 1 < n; ++i) {
     for (std::size_t p = nextPos[i]; p < groupEnd[i]; ++p) {
       findings.pairs.push_back({i, order[p], table.times[i]});
-      progress.conflict(Counter::kTime);
+      progress.conflict(timeCheck());
     }
     progress.mark();
   }
@@ -76,7 +76,7 @@ class TimeCheck : public Check {
     writeTimeReport(out, static_cast<const TimeFindings&>(findings), table);
   }
   std::string statusText() const override { return "Checking times..."; }
-  std::unique_ptr<Findings> judge(const CheckInput& input, RunProgress& progress) const override {
+  std::unique_ptr<Findings> judge(const CheckInput& input, CheckProgress& progress) const override {
     return std::make_unique<TimeFindings>(findSameInstants(input.table, progress));
   }
 };

@@ -23,7 +23,7 @@ struct TimeFindings : Findings {
 
 // Every pair of drawings with equal non-zero creation dates. Each pair found
 // counts on the time counter; the elapsed time is marked after each entry.
-TimeFindings findSameInstants(const DrawingTable& table, RunProgress& progress);
+TimeFindings findSameInstants(const DrawingTable& table, CheckProgress& progress);
 
 // The time check: "Time Matches".
 const Check& timeCheck();

@@ -9,7 +9,7 @@
 #include "app/messages.h"
 #include "app/settings_store.h"
 #include "app/workspace_setup.h"
-#include "collect/native_host.h"
+#include "collect/native_source.h"
 #include "platform/platform.h"
 #include "sample/sample_class.h"
 #include "ui/evidence_window.h"
@@ -98,10 +98,10 @@ int main(int argc, char** argv) {
     return QApplication::exec();
   }
 
-  veldra::NativeDrawingHost host;
+  veldra::NativeDrawingSource source;
   veldra::SystemVolumes volumes;
   deps.messages = &messages;
-  deps.host = &host;
+  deps.source = &source;
   deps.volumes = &volumes;
   veldra::QtAlarmSound sound;
   deps.sound = &sound;

@@ -31,7 +31,6 @@
 #include "app/messages.h"
 #include "app/settings.h"
 #include "app/settings_store.h"
-#include "collect/drawing_host.h"
 #include "projects/folder_listing.h"
 #include "projects/project_store.h"
 #include "reports/report_options.h"
@@ -123,7 +122,6 @@ void MainWindow::startUp() {
   statusDate->setText(QLocale(QLocale::English).toString(deps_.today(), QStringLiteral("dddd, MMMM d yyyy")));
 
   // From here on a failing step is skipped without a message.
-  if (deps_.host) connectDrawingHost(*deps_.host);
   const QPixmap logo(qtPath(ws_.resource("veldralogo.jpg")));
   if (!logo.isNull()) Picture1->setPixmap(logo.scaled(Picture1->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
 

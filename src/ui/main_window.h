@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/workspace.h"
-#include "compare/run_state.h"
+#include "run/run_state.h"
 #include "ui/main_window_deps.h"
 
 class QCheckBox;
@@ -44,8 +44,8 @@ class MainWindow : public QWidget {
   explicit MainWindow(MainWindowDeps deps, QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  // The start-up sequence: splash, window shown, base folder, date, drawing
-  // host, folder browser, project list and the remembered settings.
+  // The start-up sequence: splash, window shown, base folder, date, folder
+  // browser, project list and the remembered settings.
   void startUp();
 
   // Sizes the window to its designed size, or, where the free area given is

@@ -16,7 +16,7 @@ class QPrinter;
 namespace veldra {
 
 class MessageBoxes;
-class DrawingHost;
+class DrawingSource;
 class Volumes;
 class AlarmSound;
 class RunClock;
@@ -28,7 +28,7 @@ class PrintSurface;
 // real implementations; tests with recorders. Later steps add fields here.
 struct MainWindowDeps {
   MessageBoxes* messages = nullptr;
-  DrawingHost* host = nullptr;
+  DrawingSource* source = nullptr;
   Volumes* volumes = nullptr;
   // How long the splash window stays up at start.
   std::chrono::milliseconds splashDuration{2000};

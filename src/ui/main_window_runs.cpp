@@ -7,14 +7,14 @@
 
 #include "app/messages.h"
 #include "app/textfile.h"
-#include "collect/collection_pass.h"
-#include "compare/collected_type.h"
-#include "compare/driver.h"
-#include "compare/run_context.h"
-#include "compare/throttled_view.h"
 #include "platform/platform.h"
+#include "run/collected_type.h"
+#include "run/collection_pass.h"
+#include "run/driver.h"
+#include "run/run_context.h"
+#include "run/throttled_view.h"
 #include "ui/main_window.h"
-#include "ui/null_host.h"
+#include "ui/null_source.h"
 #include "ui/qt_text.h"
 #include "ui/window_run_view.h"
 
@@ -96,7 +96,7 @@ void MainWindow::on_cmdCollect_clicked() {
   WindowRun shown(*this);
   RunContext run{ws_, options, runState_, shown.view, givenOr<SystemRunClock>(deps_.runClock), givenOr<SilentAlarm>(deps_.sound),
                  files()};
-  const PassResult result = runCollectionPass(run, givenOr<NullDrawingHost>(deps_.host), messages);
+  const PassResult result = runCollectionPass(run, givenOr<NullDrawingSource>(deps_.source), messages);
   shown.view.flush();
   if (result.fatal) {
     messages.show(result.fatalText, kFatalTitle, MessageIcon::Critical);

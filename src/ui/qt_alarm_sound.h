@@ -2,7 +2,7 @@
 
 #include <QSoundEffect>
 
-#include "compare/alarm.h"
+#include "run/alarm.h"
 
 namespace veldra {
 

@@ -5,6 +5,7 @@
 #include <QPixmap>
 #include <QProgressBar>
 
+#include "compare/checks.h"
 #include "projects/folder_listing.h"
 #include "ui/main_window.h"
 #include "ui/qt_text.h"
@@ -25,9 +26,18 @@ void WindowRunView::setStatus(const std::string& text) { show(window_.lblStatus,
 void WindowRunView::setComparing(int first, int second) { show(window_.lblStatus, comparingText(first, second)); }
 void WindowRunView::setElapsed(long long seconds) { show(window_.lblTime, elapsedText(seconds)); }
 void WindowRunView::clearElapsed() { show(window_.lblTime, std::string()); }
-void WindowRunView::setTimeConflicts(int count) { showCount(window_.lblTotConflicts, count); }
-void WindowRunView::setEntityConflicts(int count) { showCount(window_.lblTotEntityConflicts, count); }
-void WindowRunView::setAgeConflicts(int count) { showCount(window_.lblTotDateConflicts, count); }
+
+QLabel* WindowRunView::conflictCounter(const Check& check) const {
+  if (&check == &timeCheck()) return window_.lblTotConflicts;
+  if (&check == &handleCheck()) return window_.lblTotEntityConflicts;
+  if (&check == &ageCheck()) return window_.lblTotDateConflicts;
+  return nullptr;
+}
+
+void WindowRunView::setConflicts(const Check& check, int count) {
+  if (QLabel* counter = conflictCounter(check)) showCount(counter, count);
+}
+
 void WindowRunView::setTotalFiles(int count) { showCount(window_.lblTotalFiles, count); }
 void WindowRunView::setLocation(const std::string& text) { show(window_.lblLocCur, text); }
 void WindowRunView::setSubfolders(const std::string& text) { show(window_.lblSubs, text); }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "compare/run_view.h"
+#include "run/run_view.h"
 
 class QLabel;
 
@@ -20,9 +20,7 @@ class WindowRunView : public RunView {
   void setComparing(int first, int second) override;
   void setElapsed(long long seconds) override;
   void clearElapsed() override;
-  void setTimeConflicts(int count) override;
-  void setEntityConflicts(int count) override;
-  void setAgeConflicts(int count) override;
+  void setConflicts(const Check& check, int count) override;
   void setTotalFiles(int count) override;
   void setVerdict(Verdict verdict) override;
   bool loadPicture(const std::filesystem::path& file) override;
@@ -36,6 +34,9 @@ class WindowRunView : public RunView {
  private:
   static void show(QLabel* label, const std::string& text);
   static void showCount(QLabel* label, int count);
+  // The counter of the lower panel that shows a check's conflicts; none for
+  // a check the panel has no counter for.
+  QLabel* conflictCounter(const Check& check) const;
 
   MainWindow& window_;
 };

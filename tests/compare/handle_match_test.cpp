@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
+#include <utility>
 
 #include "compare/handle_check.h"
 #include "compare/handle_match.h"
-#include "compare/run_fakes.h"
-#include "compare/run_progress.h"
 
 namespace veldra {
 namespace {
@@ -62,6 +62,21 @@ TEST(HandleMatch, FastMatcherAgreesWithTheListSearch) {
 namespace veldra {
 namespace {
 
+// Keeps what a check tells while it judges.
+struct KeptProgress : CheckProgress {
+  void conflict(const Check& check) override { ++counts[&check]; }
+  void conflicts(const Check& check, int count) override { counts[&check] = count; }
+  void comparing(int first, int second) override {
+    ++comparingCalls;
+    lastPair = {first, second};
+  }
+  void mark() override { ++marks; }
+
+  std::map<const Check*, int> counts;
+  int comparingCalls = 0, marks = 0;
+  std::pair<int, int> lastPair{};
+};
+
 // Comparing a pair must cost no call to the view: a class of 300 drawings
 // has 44,850 pairs and shows a few dozen. Each first drawing's last pair is
 // still shown, so the label ends where the check ends; the pairs found are
@@ -72,17 +87,15 @@ TEST(HandleCheckProgress, ShowsFewPairsAndEndsOnTheLast) {
   DrawingTable table(n);
   for (auto& entry : table.handles)
     for (int k = static_cast<int>(random() % 6); k > 0; --k) entry += std::to_string(random() % 20) + "$";
-  testing::RecordingView view;
-  testing::FixedClock clock;
-  RunState state;
-  RunProgress progress(state, view, clock);
+  KeptProgress progress;
   const auto pairs = findHandleMatches(table, 60.0, progress);
   int withHandles = 0;
   for (int i = 0; i + 1 < n; ++i) withHandles += table.handles[static_cast<std::size_t>(i)].empty() ? 0 : 1;
-  EXPECT_LE(view.comparingCalls, withHandles + n * (n - 1) / 2 / 4096 + 1);
+  EXPECT_LE(progress.comparingCalls, withHandles + n * (n - 1) / 2 / 4096 + 1);
   int last = n - 1;
   while (table.handles[static_cast<std::size_t>(last - 1)].empty()) --last;
-  EXPECT_EQ(view.status, comparingText(last, n));
+  EXPECT_EQ(progress.lastPair, std::make_pair(last, n));
+  EXPECT_EQ(progress.marks, n - 1);
 
   const HandleMatcher matcher(table.handles);
   std::vector<int> counts;
@@ -97,6 +110,9 @@ TEST(HandleCheckProgress, ShowsFewPairsAndEndsOnTheLast) {
     }
   }
   EXPECT_EQ(pairs.size(), expected);
+  // The count is the handle check's own, set once.
+  ASSERT_EQ(progress.counts.size(), 1u);
+  EXPECT_EQ(progress.counts[&handleCheck()], static_cast<int>(expected));
 }
 
 }  // namespace

@@ -4,10 +4,10 @@
 #include <cerrno>
 #include <system_error>
 
-#include "collect/native_host.h"
-#include "compare/driver.h"
+#include "collect/native_source.h"
 #include "dwgwrite/dwg_writer.h"
 #include "projects/project_store.h"
+#include "run/driver.h"
 #include "support/filling_disk.h"
 #include "support/submissions.h"
 #include "window_fixture.h"
@@ -30,7 +30,7 @@ struct SteppingClock : RunClock {
   TimePoint moment{}, last{};
 };
 
-// The window with a drawing host on universal time, a recorded sound, the
+// The window with a drawing source on universal time, a recorded sound, the
 // stepping clock and only the alarm picture installed.
 class Runs : public WindowTest {
  protected:
@@ -40,7 +40,7 @@ class Runs : public WindowTest {
     red.save(QString::fromStdString(ws.resource("veldrawrong.jpg").string()), "JPG");
     MainWindowDeps deps;
     deps.messages = &messages;
-    deps.host = &native;
+    deps.source = &native;
     deps.volumes = &volumes;
     deps.splashDuration = std::chrono::milliseconds(0);
     deps.installLoc = base;
@@ -60,7 +60,7 @@ class Runs : public WindowTest {
     ASSERT_EQ(dwgwrite::writeDrawingFile(dir.path() / relative, plan), "");
   }
 
-  NativeDrawingHost native{[](std::int64_t) { return 0L; }};
+  NativeDrawingSource native{[](std::int64_t) { return 0L; }};
   RecordingSound sound;
   SteppingClock clock;
   FileDevice* files = nullptr;  // the disk when not set

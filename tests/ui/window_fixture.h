@@ -17,7 +17,7 @@
 #include "support/recorders.h"
 #include "support/temp_dir.h"
 #include "ui/main_window.h"
-#include "ui/null_host.h"
+#include "ui/null_source.h"
 #include "platform/platform.h"
 #include "ui/qt_text.h"
 #include "ui/volumes.h"
@@ -44,7 +44,7 @@ class WindowTest : public ::testing::Test {
   MainWindow& start() {
     MainWindowDeps deps;
     deps.messages = &messages;
-    deps.host = &host;
+    deps.source = &source;
     deps.volumes = &volumes;
     deps.splashDuration = std::chrono::milliseconds(0);
     deps.today = [] { return QDate(2026, 12, 5); };
@@ -84,7 +84,7 @@ class WindowTest : public ::testing::Test {
   std::filesystem::path base;
   Workspace ws;
   RecordingMessages messages;
-  NullDrawingHost host;
+  NullDrawingSource source;
   FakeVolumes volumes;
   int ended = 0;
   // Lets a test fill further fields of the window's dependencies.

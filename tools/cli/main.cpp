@@ -21,16 +21,16 @@
 #include "app/settings.h"
 #include "app/textfile.h"
 #include "cli_usage.h"
-#include "collect/collection_pass.h"
-#include "collect/native_host.h"
-#include "compare/collected_type.h"
-#include "compare/julian_text.h"
-#include "compare/run_mark.h"
-#include "compare/throttled_view.h"
+#include "collect/native_source.h"
 #include "platform/platform.h"
 #include "projects/folder_listing.h"
 #include "projects/project_store.h"
+#include "record/record_format.h"
 #include "reports/report_options.h"
+#include "run/collected_type.h"
+#include "run/collection_pass.h"
+#include "run/run_mark.h"
+#include "run/throttled_view.h"
 #ifdef VELDRA_CLI_SETTINGS_STORE
 #include "app/settings_store.h"
 #endif
@@ -49,9 +49,11 @@ class StreamView : public RunView {
   void setComparing(int first, int second) override { show("Status", status = comparingText(first, second)); }
   void setElapsed(long long seconds) override { show("Time", elapsedText(seconds)); }
   void clearElapsed() override {}
-  void setTimeConflicts(int count) override { timeConflicts = fourDigits(count); }
-  void setEntityConflicts(int count) override { entityConflicts = fourDigits(count); }
-  void setAgeConflicts(int count) override { ageConflicts = fourDigits(count); }
+  void setConflicts(const Check& check, int count) override {
+    if (&check == &timeCheck()) timeConflicts = fourDigits(count);
+    if (&check == &handleCheck()) entityConflicts = fourDigits(count);
+    if (&check == &ageCheck()) ageConflicts = fourDigits(count);
+  }
   void setTotalFiles(int count) override { show("Files", totalFiles = fourDigits(count)); }
   void setVerdict(Verdict v) override {
     switch (v) {
@@ -213,9 +215,8 @@ int run(const std::vector<std::string>& args) {
   std::vector<std::string> errors;
   bool judged = false;  // every drawing compared and every report written
   if (command == "collect") {
-    NativeDrawingHost host;
-    connectDrawingHost(host);
-    PassResult result = runCollectionPass(context, host, messages);
+    NativeDrawingSource source;
+    PassResult result = runCollectionPass(context, source, messages);
     if (result.fatal) {
       std::cerr << kFatalTitle << ": " << result.fatalText << '\n';
       return kExitError;

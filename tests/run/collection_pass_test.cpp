@@ -1,0 +1,437 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <map>
+
+#include "app/textfile.h"
+#include "collect/drawing_record.h"
+#include "collect/native_source.h"
+#include "platform/platform.h"
+#include "run/collected_type.h"
+#include "run/collection_pass.h"
+#include "run/driver.h"
+#include "run/run_fakes.h"
+#include "run/run_mark.h"
+#include "support/filling_disk.h"
+#include "support/recorders.h"
+#include "support/submissions.h"
+#include "support/temp_dir.h"
+
+namespace veldra {
+namespace {
+
+using testing::RunFixture;
+using testing::slurp;
+using testing::TempDir;
+
+// A source that serves drawings from a script keyed by file name; a drawing
+// not in the script cannot be read.
+class ScriptedSource : public DrawingSource {
+ public:
+  struct Drawing {
+    std::vector<std::pair<std::string, std::string>> entities;  // class name, handle ("" for none)
+    double date = 0;
+  };
+  std::map<std::string, Drawing> drawings;
+  std::vector<std::string> asked;
+
+  std::shared_ptr<const DrawingFacts> read(const std::filesystem::path& file) override {
+    asked.push_back(utf8FromPath(file));
+    auto facts = std::make_shared<DrawingFacts>();
+    facts->path = file;
+    const auto it = drawings.find(utf8FromPath(file.filename()));
+    if (it == drawings.end()) {
+      facts->status.kind = veldra::dwg::ErrorKind::kIo;
+      facts->status.message = "not in the script";
+      return facts;
+    }
+    for (const auto& [name, handle] : it->second.entities) {
+      veldra::dwg::Entity entity;
+      entity.className = name;
+      entity.hasHandle = !handle.empty();
+      if (entity.hasHandle) entity.handle = std::stoull(handle, nullptr, 16);
+      facts->drawing.summary.entities.push_back(entity);
+    }
+    facts->created = it->second.date;
+    return facts;
+  }
+};
+
+class PassTest : public ::testing::Test {
+ protected:
+  PassTest() : base(dir.makeWorkspace()), run(base) {}
+  PassResult pass() {
+    auto context = run.context();
+    return runCollectionPass(context, source, messages);
+  }
+  std::string folder(const std::string& relative) { return utf8FromPath(dir.path() / pathFromUtf8(relative)); }
+
+  TempDir dir;
+  std::filesystem::path base;
+  RunFixture run;
+  ScriptedSource source;
+  testing::RecordingMessages messages;
+};
+
+TEST_F(PassTest, VisitsFoldersInListingOrderAndRecordsEveryDrawing) {
+  for (const char* f : {"proj/b.dwg", "proj/A.dwg", "proj/notes.txt", "proj/y/c.dwg", "proj/X/d.DWG",
+                        "proj/X/deeper/e.dwg", "flat/f.dwg", "flat/sub/g.dwg"})
+    dir.write(f, "");
+  source.drawings["A.dwg"] = {{{"AcDbLine", "1"}, {"AcDbLine", "2"}}, 2453585.5};
+  source.drawings["b.dwg"] = {{{"AcDbLine", "1"}, {"AcDbLine", "2"}}, 2453585.5};
+  source.drawings["d.DWG"] = {{{"AcDbArc", "7"}}, 2453000.25};
+  source.drawings["f.dwg"] = {{}, 2453001.75};
+  // c.dwg cannot be opened: it must not take over d.DWG's date.
+  replaceFile(run.workspace.recordFile("P"), "\"OLD,1,,END\"\r\n");
+  run.options.entity = "LINE";
+  run.options.locations = {"+" + folder("proj"), "-" + folder("flat")};
+
+  const PassResult result = pass();
+  EXPECT_EQ(result.visited, 5);
+  EXPECT_EQ(result.driver, DriverOutcome::Complete);
+  const char sep = static_cast<char>(std::filesystem::path::preferred_separator);
+  EXPECT_EQ(run.view.files, (std::vector<std::string>{"A.dwg", "b.dwg", std::string() + sep + "X" + sep + "d.DWG",
+                                                      std::string() + sep + "y" + sep + "c.dwg", "f.dwg", ""}));
+  EXPECT_EQ(source.asked.front(), folder("proj") + sep + "A.dwg");
+  EXPECT_EQ(slurp(run.workspace.recordFile("P")),
+            "\"A,2453585.5,1$2$,END\"\r\n"
+            "\"B,2453585.5,1$2$,END\"\r\n"
+            "\"D,2453000.25,,END\"\r\n"
+            "\"C,,,END\"\r\n"
+            "\"F,2453001.75,,END\"\r\n");
+  EXPECT_EQ(run.view.totalFiles, "0005");
+  EXPECT_EQ(run.view.progressValues, (std::vector<int>{20, 40, 60, 80, 100, 0}));
+  EXPECT_EQ(run.view.statuses.front(), "Opening Files...");
+  EXPECT_EQ(run.view.location, "");
+  EXPECT_EQ(slurp(run.workspace.timeReport("P")),
+            "\"A vs. B at 12 hours, 0 minutes, 0 seconds [2453585.5 as Julian]\"\r\n");
+  EXPECT_TRUE(messages.shown.empty());
+  // c.dwg could not be read: the pass names it, the window tells the user.
+  ASSERT_EQ(result.problems.size(), 1u);
+  EXPECT_EQ(result.problems[0].path, std::filesystem::path(folder("proj") + sep + "y" + sep + "c.dwg"));
+  EXPECT_EQ(readCollectedType(run.workspace, "P"), "LINE");
+}
+
+// Keeps what a pass hands over, and asks for the evidence besides the summary.
+struct KeepingSink : DrawingFactsSink {
+  veldra::dwg::ReadRequest request() const override { return {true, false}; }
+  void take(std::shared_ptr<const DrawingFacts> facts) override { taken.push_back(std::move(facts)); }
+  std::vector<std::shared_ptr<const DrawingFacts>> taken;
+};
+
+// A project, its folders and its drawings named in Greek, Chinese and with
+// accents: the names reach the record, the reports and the window in UTF-8,
+// upper-cased letter by letter, and every file is found again by its name.
+TEST_F(PassTest, NamesBeyondAsciiAreCollectedComparedAndReported) {
+  for (const char* f : {"Klasse Ω/zeichnung_müller.dwg", "Klasse Ω/Σχέδιο.dwg", "Klasse Ω/学生/étude.dwg",
+                        "Klasse Ω/学生/ÉTUDE2.dwg"})
+    dir.write(f, "");
+  source.drawings["zeichnung_müller.dwg"] = {{{"AcDbLine", "1A"}}, 2453585.5};
+  source.drawings["Σχέδιο.dwg"] = {{{"AcDbLine", "1A"}}, 2453585.5};
+  source.drawings["étude.dwg"] = {{}, 2453006.5};
+  const std::string project = "ΤΕΧΝΙΚΟ 学生";
+  run.options.project = project;
+  run.options.entity = "LINE";
+  run.options.ageCheck = true;
+  run.options.age = "1 year";
+  run.options.locations = {"+" + folder("Klasse Ω")};
+
+  const PassResult result = pass();
+  EXPECT_EQ(result.visited, 4);
+  const char sep = static_cast<char>(std::filesystem::path::preferred_separator);
+  const std::string sub = std::string() + sep + "学生" + sep;
+  EXPECT_EQ(run.view.files,
+            (std::vector<std::string>{"zeichnung_müller.dwg", "Σχέδιο.dwg", sub + "étude.dwg", sub + "ÉTUDE2.dwg", ""}));
+  EXPECT_EQ(source.asked[2], folder("Klasse Ω") + sub + "étude.dwg");
+  ASSERT_EQ(result.problems.size(), 1u);
+  EXPECT_EQ(result.problems[0].path, dir.path() / pathFromUtf8("Klasse Ω") / pathFromUtf8("学生") / pathFromUtf8("ÉTUDE2.dwg"));
+
+  std::vector<std::string> written;
+  for (const auto& entry : std::filesystem::directory_iterator(base / "compares"))
+    written.push_back(utf8FromPath(entry.path().filename()));
+  std::sort(written.begin(), written.end());
+  EXPECT_EQ(written, (std::vector<std::string>{project + ".cmp", project + ".ent"}));
+  EXPECT_EQ(slurp(run.workspace.recordFile(project)),
+            "\"ZEICHNUNG_MÜLLER,2453585.5,1A$,END\"\r\n"
+            "\"ΣΧΈΔΙΟ,2453585.5,1A$,END\"\r\n"
+            "\"ÉTUDE,2453006.5,,END\"\r\n"
+            "\"ÉTUDE2,,,END\"\r\n");
+  EXPECT_EQ(slurp(run.workspace.timeReport(project)),
+            "\"ZEICHNUNG_MÜLLER vs. ΣΧΈΔΙΟ at 12 hours, 0 minutes, 0 seconds [2453585.5 as Julian]\"\r\n");
+  EXPECT_EQ(slurp(run.workspace.handleReport(project)),
+            "\"** ZEICHNUNG_MÜLLER vs. ΣΧΈΔΙΟ has a 100% LINE handle match [1 total].\"\r\n");
+  EXPECT_EQ(slurp(run.workspace.ageReport(project)),
+            "\"ÉTUDE........................... [over 1 year old] :2 year(s) & 2 month(s).\"\r\n");
+}
+
+// A fake submission, an empty file, a drawing cut short and one of a version
+// not read, among real drawings: each is named with its reason, keeps its
+// classic record line, and its facts (the failure) reach the sink.
+TEST_F(PassTest, DrawingsThatCannotBeReadAreNamedWithTheirReason) {
+  testing::writeDrawing(dir, "class/anna.dwg", testing::circlesDrawing(2461000, 43200000, {0x1A0, 0x1A1}));
+  testing::writeDrawing(dir, "class/ben.dwg", testing::circlesDrawing(2461000, 43200000, {0x1A0, 0x1A1}));
+  testing::writeUnreadableSubmissions(dir, "class");
+  run.options.entity = "CIRCLE";
+  run.options.locations = {"-" + folder("class")};
+  NativeDrawingSource native([](std::int64_t) { return 0L; });
+  KeepingSink sink;
+  auto context = run.context();
+  const PassResult result = runCollectionPass(context, native, messages, &sink);
+
+  EXPECT_EQ(result.visited, 6);
+  ASSERT_EQ(result.problems.size(), 4u);
+  const auto& reasons = testing::unreadableReasons();
+  const char* names[] = {"cut.dwg", "empty.dwg", "homework.dwg", "old.dwg"};
+  for (std::size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(result.problems[i].path, std::filesystem::path(folder("class")) / names[i]);
+    EXPECT_TRUE(problemReason(result.problems[i]).starts_with(reasons[i])) << problemReason(result.problems[i]);
+  }
+  EXPECT_GT(problemReason(result.problems[0]).size(), reasons[0].size());  // the reader says what is wrong
+  EXPECT_EQ(slurp(run.workspace.recordFile("P")),
+            "\"ANNA,2461000.5,1A0$1A1$,END\"\r\n\"BEN,2461000.5,1A0$1A1$,END\"\r\n"
+            "\"CUT,,,END\"\r\n\"EMPTY,,,END\"\r\n\"HOMEWORK,,,END\"\r\n\"OLD,,,END\"\r\n");
+  EXPECT_EQ(result.comparison.outcome, DriverOutcome::Complete);
+  EXPECT_FALSE(result.comparison.entityTypeAbsent);
+  EXPECT_TRUE(messages.shown.empty());  // telling the user is the caller's part
+
+  ASSERT_EQ(sink.taken.size(), 6u);
+  EXPECT_TRUE(sink.taken[0]->read() && sink.taken[1]->read());
+  EXPECT_EQ(sink.taken[0]->drawing.summary.version, "AC1015");
+  EXPECT_EQ(sink.taken[0]->drawing.summary.entities.size(), 3u);
+  EXPECT_EQ(sink.taken[3]->status.kind, veldra::dwg::ErrorKind::kNotDwg);
+  EXPECT_EQ(sink.taken[3]->fileSize, 0u);
+  EXPECT_EQ(sink.taken[5]->status.kind, veldra::dwg::ErrorKind::kUnsupported);
+}
+
+// The collection reads DWG drawings only: an exchange-form drawing named as a
+// DWG is no drawing to it, as before the evidence check learned to read one.
+TEST_F(PassTest, AnExchangeFormDrawingNamedAsADwgIsNotADrawingToTheCollection) {
+  testing::writeDrawing(dir, "class/anna.dwg", testing::circlesDrawing(2461000, 43200000, {0x1A0}));
+  dir.write("class/dana.dwg",
+            "  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\n  1\nAC1015\n  0\nENDSEC\n"
+            "  0\nSECTION\n  2\nENTITIES\n  0\nCIRCLE\n  5\n1A0\n100\nAcDbEntity\n  8\n0\n"
+            "100\nAcDbCircle\n 10\n0.0\n 20\n0.0\n 30\n0.0\n 40\n1.0\n  0\nENDSEC\n  0\nEOF\n");
+  run.options.entity = "CIRCLE";
+  run.options.locations = {"-" + folder("class")};
+  NativeDrawingSource native([](std::int64_t) { return 0L; });
+  auto context = run.context();
+  const PassResult result = runCollectionPass(context, native, messages, nullptr);
+
+  ASSERT_EQ(result.problems.size(), 1u);
+  EXPECT_EQ(problemReason(result.problems[0]), "not a drawing");
+  EXPECT_EQ(slurp(run.workspace.recordFile("P")), "\"ANNA,2461000.5,1A0$,END\"\r\n\"DANA,,,END\"\r\n");
+}
+
+// A pass with a type no drawing holds says so; one with the type held does not.
+TEST_F(PassTest, ATypeNoDrawingHoldsIsToldAndTheTypeIsRemembered) {
+  testing::writeDrawing(dir, "class/anna.dwg", testing::circlesDrawing(2461000, 43200000, {0x1A0}));
+  run.options.locations = {"-" + folder("class")};
+  NativeDrawingSource native([](std::int64_t) { return 0L; });
+  run.options.entity = "CIRLCE";
+  auto context = run.context();
+  PassResult result = runCollectionPass(context, native, messages);
+  EXPECT_TRUE(result.comparison.entityTypeAbsent);
+  EXPECT_EQ(result.comparison.entity, "CIRLCE");
+  EXPECT_EQ(slurp(run.workspace.handleReport("P")), "\"No entity [CIRLCE] conflicts >= 100% match!\"\r\n");
+  EXPECT_EQ(readCollectedType(run.workspace, "P"), "CIRLCE");
+
+  run.options.entity = "CIRCLE";
+  result = runCollectionPass(context, native, messages);
+  EXPECT_FALSE(result.comparison.entityTypeAbsent);
+  EXPECT_EQ(readCollectedType(run.workspace, "P"), "CIRCLE");
+
+  // A type that cannot be kept on one line is not remembered at all, rather
+  // than leaving the last pass's type beside this pass's record.
+  run.options.entity = "CIR\nCLE";
+  runCollectionPass(context, native, messages);
+  EXPECT_EQ(readCollectedType(run.workspace, "P"), std::nullopt);
+  EXPECT_FALSE(std::filesystem::exists(run.workspace.collectedTypeFile("P")));
+}
+
+TEST_F(PassTest, NoLocationsWarnsTwiceDeletesTheRecordAndStillRunsTheDriver) {
+  replaceFile(run.workspace.recordFile("P"), "\"OLD,1,,END\"\r\n");
+  const PassResult result = pass();
+  EXPECT_EQ(result.driver, DriverOutcome::NotRun);
+  EXPECT_FALSE(std::filesystem::exists(run.workspace.recordFile("P")));
+  EXPECT_EQ(messages.texts(), (std::vector<std::string>{"Sorry, no locations to compare!", "Sorry, no drawings found!"}));
+  EXPECT_EQ(messages.shown[0].title, "VELDRA Warning");
+  EXPECT_EQ(messages.shown[0].icon, MessageIcon::Exclamation);
+  EXPECT_EQ(run.view.totalFiles, "0000");
+  // Nothing was compared: no all-clear stands for it.
+  EXPECT_EQ(run.view.verdict, "UNCHECKED");
+}
+
+TEST_F(PassTest, MissingLogoEmptiesThePictureAndTheRunGoesOn) {
+  std::filesystem::remove(run.workspace.resource("veldralogo.jpg"));
+  run.view.picture = "previous";
+  pass();
+  EXPECT_EQ(run.view.picture, "(empty)");
+}
+
+TEST_F(PassTest, RecordFileThatCannotBeDeletedIsFatal) {
+  dir.write("ws/compares/P.cmp/blocker", "");
+  const PassResult result = pass();
+  EXPECT_TRUE(result.fatal);
+  EXPECT_NE(result.fatalText.find(" - Aborting VELDRA!"), std::string::npos);
+  EXPECT_GT(result.fatalText.size(), std::string(" - Aborting VELDRA!").size());
+  EXPECT_TRUE(source.asked.empty());
+}
+
+// The files of a workspace folder, by name.
+std::vector<std::string> filesIn(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// What a pass must leave as it was when it stops: the last record, the
+// reports made from it and the type it was collected with.
+struct EarlierRun {
+  explicit EarlierRun(const Workspace& ws) : workspace(ws) {
+    replaceFile(ws.recordFile("P"), record);
+    replaceFile(ws.timeReport("P"), report);
+    rememberCollectedType(ws, "P", "ARC");
+  }
+  void expectKept() const {
+    EXPECT_EQ(slurp(workspace.recordFile("P")), record);
+    EXPECT_EQ(slurp(workspace.timeReport("P")), report);
+    EXPECT_EQ(readCollectedType(workspace, "P"), "ARC");
+    EXPECT_EQ(filesIn(workspace.path({"compares"})), (std::vector<std::string>{"P.cmp", "P.ent"}));
+  }
+  const Workspace& workspace;
+  std::string record = "\"OLD,2453585.5,7$,END\"\r\n\"OLDER,2453585.5,7$,END\"\r\n";
+  std::string report = "\"OLD vs. OLDER at 12 hours, 0 minutes, 0 seconds [2453585.5 as Julian]\"\r\n";
+};
+
+// An unmounted share or a typing slip in a location stops the pass before
+// anything is written, and says which folder.
+TEST_F(PassTest, ALocationThatCannotBeListedStopsThePassAndChangesNothing) {
+  dir.write("class/a.dwg", "");
+  source.drawings["a.dwg"] = {{}, 2453585.5};
+  const EarlierRun earlier(run.workspace);
+  run.options.entity = "LINE";
+  run.options.locations = {"-" + folder("class"), "+" + folder("unmounted")};
+  const PassResult result = pass();
+  EXPECT_NE(result.stopped.find(folder("unmounted") + " cannot be listed: it does not exist."), std::string::npos)
+      << result.stopped;
+  EXPECT_FALSE(result.fatal);
+  EXPECT_EQ(result.driver, DriverOutcome::NotRun);
+  EXPECT_TRUE(source.asked.empty());
+  earlier.expectKept();
+  EXPECT_EQ(run.view.verdict, "UNCHECKED");
+  EXPECT_EQ(run.view.status, "Stopped!");
+  EXPECT_TRUE(messages.shown.empty());  // the caller shows the error
+
+  // A file where a folder should be, or a sub-folder that cannot be read.
+  run.options.locations = {"-" + dir.write("class/notes.txt", "").string()};
+  EXPECT_NE(pass().stopped.find("it is not a folder"), std::string::npos);
+  earlier.expectKept();
+}
+
+// A disk that fills up during the pass: the new record is dropped, the old
+// one and its reports stay whole, and the user learns why.
+TEST_F(PassTest, AFullDiskStopsThePassAndTheOldRecordStaysWhole) {
+  for (const char* name : {"a", "b", "c", "d", "e"}) {
+    dir.write(std::string("class/") + name + ".dwg", "");
+    source.drawings[std::string(name) + ".dwg"] = {{{"AcDbLine", "1F"}}, 2453585.5};
+  }
+  const EarlierRun earlier(run.workspace);
+  run.options.entity = "LINE";
+  run.options.locations = {"-" + folder("class")};
+  testing::FillingDisk disk(40);  // room for one line of 23 bytes, not two
+  RunContext context{run.workspace, run.options, run.state, run.view, run.clock, run.alarm, disk};
+  const PassResult result = runCollectionPass(context, source, messages);
+  EXPECT_NE(result.stopped.find(run.workspace.recordFile("P").string() + " could not be written (" +
+                                std::generic_category().message(ENOSPC) + ")"),
+            std::string::npos)
+      << result.stopped;
+  EXPECT_EQ(source.asked.size(), 2u);  // no drawing is collected in vain
+  EXPECT_EQ(result.driver, DriverOutcome::NotRun);
+  earlier.expectKept();
+  EXPECT_EQ(run.view.verdict, "UNCHECKED");
+
+  // With room enough the same pass replaces the record whole.
+  testing::FillingDisk roomy(1 << 20);
+  RunContext enough{run.workspace, run.options, run.state, run.view, run.clock, run.alarm, roomy};
+  EXPECT_TRUE(runCollectionPass(enough, source, messages).stopped.empty());
+  EXPECT_EQ(splitLines(slurp(run.workspace.recordFile("P"))).size(), 5u);
+  EXPECT_EQ(readCollectedType(run.workspace, "P"), "LINE");
+}
+
+// The program dies at a report, as a kill just after the new record is in
+// place would stop it: the reports beside the record are then marked as not
+// its own until a run writes them all.
+struct Killed {};
+class DyingDisk : public FileDevice {
+ public:
+  explicit DyingDisk(int reportsBefore) : reportsLeft(reportsBefore) {}
+  std::unique_ptr<OpenFile> open(const std::filesystem::path& file, bool append) override {
+    if (file.parent_path().filename() != "compares" && reportsLeft-- == 0) throw Killed{};
+    return diskDevice().open(file, append);
+  }
+  int reportsLeft;
+};
+
+TEST_F(PassTest, ARunStoppedBetweenTheRecordAndItsReportsIsMarked) {
+  for (const char* name : {"a", "b", "c"}) {
+    dir.write(std::string("class/") + name + ".dwg", "");
+    source.drawings[std::string(name) + ".dwg"] = {{{"AcDbLine", "1F"}}, 2453585.5};
+  }
+  run.options.entity = "LINE";
+  run.options.locations = {"-" + folder("class")};
+  for (int reportsBefore = 0; reportsBefore < 3; ++reportsBefore) {
+    const EarlierRun earlier(run.workspace);
+    DyingDisk disk(reportsBefore);
+    RunContext context{run.workspace, run.options, run.state, run.view, run.clock, run.alarm, disk};
+    EXPECT_THROW(runCollectionPass(context, source, messages), Killed);
+    EXPECT_NE(slurp(run.workspace.recordFile("P")), earlier.record);  // the new record is in place
+    EXPECT_TRUE(runLeftUnfinished(run.workspace, "P")) << reportsBefore;
+
+    // A recompare writes every report of the record: the mark goes.
+    auto again = run.context();
+    ASSERT_EQ(recompare(again, messages), RecompareOutcome::Ran);
+    EXPECT_FALSE(runLeftUnfinished(run.workspace, "P")) << reportsBefore;
+    EXPECT_NE(slurp(run.workspace.timeReport("P")).find("A vs. B"), std::string::npos);
+  }
+  // A pass that ends leaves no mark, nor one that stops before the record.
+  EXPECT_TRUE(pass().stopped.empty());
+  EXPECT_FALSE(runLeftUnfinished(run.workspace, "P"));
+  EXPECT_EQ(filesIn(run.workspace.path({"compares"})), (std::vector<std::string>{"P.cmp", "P.ent"}));
+}
+
+// A link to "." inside a location, or a sub-folder named again as a location
+// of its own: each real folder is visited once ("ANNA vs. ANNA" is no copy).
+TEST_F(PassTest, AFolderReachedTwiceIsVisitedOnce) {
+  dir.write("class/anna.dwg", "");
+  dir.write("class/ben/ben.dwg", "");
+  std::error_code ec;
+  std::filesystem::create_directory_symlink(".", dir.path() / "class" / "again", ec);
+  if (ec) GTEST_SKIP() << "no symbolic links here: " << ec.message();
+  source.drawings["anna.dwg"] = {{{"AcDbLine", "1F"}}, 2453585.5};
+  source.drawings["ben.dwg"] = {{{"AcDbLine", "2F"}}, 2453590.5};
+  run.options.entity = "LINE";
+  run.options.locations = {"+" + folder("class"), "-" + folder("class/ben")};
+  const PassResult result = pass();
+  EXPECT_EQ(result.visited, 2);
+  EXPECT_EQ(run.view.totalFiles, "0002");
+  EXPECT_EQ(slurp(run.workspace.recordFile("P")), "\"ANNA,2453585.5,1F$,END\"\r\n\"BEN,2453590.5,2F$,END\"\r\n");
+  EXPECT_EQ(slurp(run.workspace.timeReport("P")), "\"No time conflicts!\"\r\n");
+  EXPECT_EQ(run.view.verdict, "NO VELDRA's");
+}
+
+// A project name read from a file goes through the rules of typed names.
+TEST_F(PassTest, AProjectNameThatWouldLeaveTheWorkspaceIsRefused) {
+  dir.write("class/a.dwg", "");
+  run.options.project = "../../escaped";
+  run.options.locations = {"-" + folder("class")};
+  const PassResult result = pass();
+  EXPECT_NE(result.stopped.find("The project name ../../escaped cannot be used"), std::string::npos);
+  EXPECT_TRUE(source.asked.empty());
+  EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"class", "ws"}));
+  EXPECT_EQ(filesIn(base / "compares"), std::vector<std::string>{});
+}
+
+}  // namespace
+}  // namespace veldra
