@@ -6,7 +6,6 @@
 #include <string_view>
 
 #include "dwgwrite/bit_writer.h"
-#include "dwgwrite/checksums.h"
 
 namespace veldra::dwgwrite::detail {
 namespace {

@@ -1,36 +1,30 @@
 #pragma once
 
-// What the writer's parts share: the releases whose layouts differ, and the
-// section sentinels.
+// What the writer's parts share: the releases, sentinels and check values of
+// the layout the reader follows too, and the releases the writer writes.
 
-#include <array>
 #include <cstdint>
 #include <string_view>
 
+#include "veldra/dwg/layout.h"
+
 namespace veldra::dwgwrite::detail {
 
-// In file-format order; comparisons such as `release >= Release::kR2004`
-// say "from R2004 on".
-enum class Release { kR13, kR14, kR2000, kR2004, kR2010, kR2013, kR2018 };
+using dwg::layout::Release;
+using dwg::layout::Sentinel;
+using dwg::layout::kClassesEnd;
+using dwg::layout::kClassesStart;
+using dwg::layout::kHeaderEnd;
+using dwg::layout::kHeaderStart;
+using dwg::layout::kImageEnd;
+using dwg::layout::kImageStart;
+using dwg::layout::kSectionCrcSeed;
+using dwg::layout::crc16;
+using dwg::layout::crc32;
+using dwg::layout::pageChecksum;
 
-// False for a version the writer does not write.
-bool releaseOf(std::string_view version, Release& out);
-
-using Sentinel = std::array<std::uint8_t, 16>;
-
-inline constexpr Sentinel kHeaderStart{0xCF, 0x7B, 0x1F, 0x23, 0xFD, 0xDE, 0x38, 0xA9,
-                                       0x5F, 0x7C, 0x68, 0xB8, 0x4E, 0x6D, 0x33, 0x5F};
-inline constexpr Sentinel kHeaderEnd{0x30, 0x84, 0xE0, 0xDC, 0x02, 0x21, 0xC7, 0x56,
-                                     0xA0, 0x83, 0x97, 0x47, 0xB1, 0x92, 0xCC, 0xA0};
-inline constexpr Sentinel kClassesStart{0x8D, 0xA1, 0xC4, 0xB8, 0xC4, 0xA9, 0xF8, 0xC5,
-                                        0xC0, 0xDC, 0xF4, 0x5F, 0xE7, 0xCF, 0xB6, 0x8A};
-inline constexpr Sentinel kClassesEnd{0x72, 0x5E, 0x3B, 0x47, 0x3B, 0x56, 0x07, 0x3A,
-                                      0x3F, 0x23, 0x0B, 0xA0, 0x18, 0x30, 0x49, 0x75};
-inline constexpr Sentinel kImageStart{0x1F, 0x25, 0x6D, 0x07, 0xD4, 0x36, 0x28, 0x28,
-                                      0x9D, 0x57, 0xCA, 0x3F, 0x9D, 0x44, 0x10, 0x2B};
-inline constexpr Sentinel kImageEnd{0xE0, 0xDA, 0x92, 0xF8, 0x2B, 0xC9, 0xD7, 0xD7,
-                                    0x62, 0xA8, 0x35, 0xC0, 0x62, 0xBB, 0xEF, 0xD4};
-
-inline constexpr std::uint16_t kSectionCrcSeed = 0xC0C1;
+// The release of a version the writer writes: every one the layout has but
+// R2007 (AC1021). False for any other.
+bool writtenRelease(std::string_view version, Release& out);
 
 }  // namespace veldra::dwgwrite::detail

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "dwgwrite/drawing.h"
 #include "dwgwrite/text_encoding.h"
@@ -73,84 +74,105 @@ std::string derivedGuid(const DrawingSpec& plan, std::uint64_t salt, bool withVe
          digits.substr(16, 4) + "-" + digits.substr(20, 12) + "}";
 }
 
-// The dimension values of a new imperial drawing from R2000 on, DIMPOST to
-// DIMMZS, stored alike in the header variables and in the dimension style.
-void Writer::writeDimensions(BitWriter& w, const std::function<void(std::string_view)>& text,
-                             const std::function<void(std::uint16_t)>& color) const {
-  text("");  // DIMPOST
-  text("");  // DIMAPOST
-  // DIMSCALE DIMASZ DIMEXO DIMDLI DIMEXE DIMRND DIMDLE DIMTP DIMTM
-  for (double d : {1.0, 0.18, 0.0625, 0.38, 0.18, 0.0, 0.0, 0.0, 0.0}) w.writeBD(d);
-  if (release_ >= Release::kR2010) {
-    w.writeBD(1.0);       // DIMFXL
-    w.writeBD(kPi / 4);   // DIMJOGANG
-    w.writeBS(0);         // DIMTFILL
-    color(kByBlock);      // DIMTFILLCLR
+std::span<const HeaderField> variablesFrom(std::string_view first, std::string_view last) {
+  const auto fields = dwg::layout::headerFields();
+  const auto named = [](std::string_view name) { return [name](const HeaderField& f) { return f.name == name; }; };
+  const auto begin = std::find_if(fields.begin(), fields.end(), named(first));
+  const auto end = std::find_if(begin, fields.end(), named(last));
+  return {begin, end == fields.end() ? end : end + 1};
+}
+
+// The texts the writer gives; every other text is empty.
+std::string Writer::variableText(std::string_view name) const {
+  if (name == "unknown text 1") return "m";
+  if (name == "MENUNAME") return ".";
+  if (name == "HYPERLINKBASE") return spec_.summaryInfo.hyperlinkBase;
+  if (name == "FINGERPRINTGUID") return spec_.fingerprintGuid.value_or(derivedGuid(spec_, 1, false));
+  if (name == "VERSIONGUID") return spec_.versionGuid.value_or(derivedGuid(spec_, 2, true));
+  return "";
+}
+
+// The writer's own objects the header points at; every other handle is null.
+std::pair<unsigned, std::uint64_t> Writer::variableHandle(std::string_view name) const {
+  static constexpr std::pair<std::string_view, Own> kPointers[] = {
+      {"CLAYER", oLayer0},
+      {"TEXTSTYLE", oStandardStyle},
+      {"CELTYPE", oByLayer},
+      {"DIMSTYLE", oStandardDimstyle},
+      {"CMLSTYLE", oStandardMlineStyle},
+      {"DIMTXSTY", oStandardStyle},
+      {"ACAD_GROUP dictionary", oGroupDict},
+      {"ACAD_MLINESTYLE dictionary", oMlineStyleDict},
+      {"layout dictionary", oLayoutDict},
+      {"paper space block record", oPaperSpace},
+      {"model space block record", oModelSpace},
+      {"BYLAYER linetype", oByLayer},
+      {"BYBLOCK linetype", oByBlock},
+      {"CONTINUOUS linetype", oContinuous},
+  };
+  static constexpr std::pair<std::string_view, Own> kOwned[] = {
+      {"block control", oBlockControl},
+      {"layer control", oLayerControl},
+      {"text style control", oStyleControl},
+      {"linetype control", oLtypeControl},
+      {"view control", oViewControl},
+      {"UCS control", oUcsControl},
+      {"viewport control", oVportControl},
+      {"application control", oAppidControl},
+      {"dimension style control", oDimstyleControl},
+      {"viewport entity header control", oVpEntHdrControl},
+      {"named object dictionary", oNamedDict},
+  };
+  for (const auto& [field, own] : kPointers)
+    if (field == name) return {kHardPointer, h(own)};
+  for (const auto& [field, own] : kOwned)
+    if (field == name) return {kHardOwner, h(own)};
+  return {kHardPointer, 0};
+}
+
+void Writer::writeVariables(BitWriter& d, std::span<const HeaderField> fields, const VariableSinks& sinks) const {
+  const auto stamp = [&d](Stamp s) {
+    d.writeBL(static_cast<std::uint32_t>(s.days));
+    d.writeBL(static_cast<std::uint32_t>(s.milliseconds));
+  };
+  for (const HeaderField& field : fields) {
+    if (!field.storedIn(release_)) continue;
+    const std::string_view name = field.name;
+    dwg::layout::FieldValue v = dwg::layout::newDrawingValue(name);
+    if (name == "XCLIPFRAME" && apart()) v[0] = 2;
+    switch (field.code) {
+      case Code::kB: d.writeB(v[0] != 0); break;
+      case Code::kBS: d.writeBS(static_cast<std::uint16_t>(v[0])); break;
+      case Code::kBL: d.writeBL(static_cast<std::uint32_t>(static_cast<std::int64_t>(v[0]))); break;
+      case Code::kBLL: d.writeBLL(static_cast<std::uint64_t>(v[0])); break;
+      case Code::kBD: d.writeBD(v[0]); break;
+      case Code::kRC: d.writeRC(static_cast<std::uint8_t>(v[0])); break;
+      case Code::k2RD: d.write2RD(v[0], v[1]); break;
+      case Code::k3BD: d.write3BD(v[0], v[1], v[2]); break;
+      case Code::kTV: sinks.text(variableText(name)); break;
+      case Code::kH:
+        if (sinks.handle) {
+          const auto [code, value] = variableHandle(name);
+          sinks.handle(code, value);
+        }
+        break;
+      case Code::kCMC: sinks.color(static_cast<std::uint16_t>(v[0])); break;
+      case Code::kDate:
+        switch (field.slot) {
+          case Slot::kCreated: stamp({spec_.days, spec_.milliseconds}); break;
+          case Slot::kUpdated: stamp(updated()); break;
+          case Slot::kEditingTime: stamp(editingTime()); break;
+          default: stamp(spec_.userTimer.value_or(editingTime())); break;
+        }
+        break;
+      case Code::kHandseed: d.writeH(0, handseed()); break;  // in the data from R2007 on too
+      case Code::kPlotStyleType: d.writeBS(0); break;         // by layer
+      case Code::kPlotStyleHandle: break;                     // stored only by handle
+    }
   }
-  // DIMTOL DIMLIM DIMTIH DIMTOH DIMSE1 DIMSE2
-  for (bool b : {false, false, true, true, false, false}) w.writeB(b);
-  w.writeBS(0);  // DIMTAD
-  w.writeBS(0);  // DIMZIN
-  w.writeBS(0);  // DIMAZIN
-  if (release_ >= Release::kR2010) w.writeBS(0);  // DIMARCSYM
-  // DIMTXT DIMCEN DIMTSZ DIMALTF DIMLFAC DIMTVP DIMTFAC DIMGAP DIMALTRND
-  for (double d : {0.18, 0.09, 0.0, 25.4, 1.0, 0.0, 1.0, 0.09, 0.0}) w.writeBD(d);
-  w.writeB(false);  // DIMALT
-  w.writeBS(2);     // DIMALTD
-  // DIMTOFL DIMSAH DIMTIX DIMSOXD
-  for (bool b : {false, false, false, false}) w.writeB(b);
-  color(kByBlock);  // DIMCLRD
-  color(kByBlock);  // DIMCLRE
-  color(kByBlock);  // DIMCLRT
-  // DIMADEC DIMDEC DIMTDEC DIMALTU DIMALTTD DIMAUNIT DIMFRAC DIMLUNIT DIMDSEP
-  // DIMTMOVE DIMJUST
-  for (std::uint16_t s : {0, 4, 4, 2, 2, 0, 0, 2, 46, 0, 0}) w.writeBS(s);
-  w.writeB(false);  // DIMSD1
-  w.writeB(false);  // DIMSD2
-  // DIMTOLJ DIMTZIN DIMALTZ DIMALTTZ
-  for (std::uint16_t s : {1, 0, 0, 0}) w.writeBS(s);
-  w.writeB(false);  // DIMUPT
-  w.writeBS(3);     // DIMATFIT
-  if (release_ >= Release::kR2010) {
-    w.writeB(false);  // DIMFXLON
-    w.writeB(false);  // DIMTXTDIRECTION
-    w.writeBD(0.0);   // DIMALTMZF
-    text("");         // DIMALTMZS
-    w.writeBD(0.0);   // DIMMZF
-    text("");         // DIMMZS
-  }
 }
 
-// The dimension flags and sizes of R13 and R14, as the header variables and
-// the dimension style store them before the values common to all releases.
-void writeOldDimensionFlags(BitWriter& w) {
-  // DIMTOL DIMLIM DIMTIH DIMTOH DIMSE1 DIMSE2 DIMALT DIMTOFL DIMSAH DIMTIX DIMSOXD
-  for (bool b : {false, false, true, true, false, false, false, false, false, false, false}) w.writeB(b);
-  w.writeRC(2);     // DIMALTD
-  w.writeRC(0);     // DIMZIN
-  w.writeB(false);  // DIMSD1
-  w.writeB(false);  // DIMSD2
-  w.writeRC(1);     // DIMTOLJ
-  w.writeRC(0);     // DIMJUST
-  w.writeRC(3);     // DIMFIT
-  w.writeB(false);  // DIMUPT
-  w.writeRC(0);     // DIMTZIN
-  w.writeRC(0);     // DIMALTZ
-  w.writeRC(0);     // DIMALTTZ
-  w.writeRC(0);     // DIMTAD
-  // DIMUNIT DIMAUNIT DIMDEC DIMTDEC DIMALTU DIMALTTD
-  for (std::uint16_t s : {2, 0, 4, 4, 2, 2}) w.writeBS(s);
-}
-
-void writeOldDimensionSizes(BitWriter& w, const std::function<void(std::string_view)>& text) {
-  // DIMSCALE DIMASZ DIMEXO DIMDLI DIMEXE DIMRND DIMDLE DIMTP DIMTM
-  for (double d : {1.0, 0.18, 0.0625, 0.38, 0.18, 0.0, 0.0, 0.0, 0.0}) w.writeBD(d);
-  // DIMTXT DIMCEN DIMTSZ DIMALTF DIMLFAC DIMTVP DIMTFAC DIMGAP
-  for (double d : {0.18, 0.09, 0.0, 25.4, 1.0, 0.0, 1.0, 0.09}) w.writeBD(d);
-  for (int i = 0; i < 5; ++i) text("");  // DIMPOST DIMAPOST DIMBLK DIMBLK1 DIMBLK2
-}
-
-// The header variables in their stored order, with the defaults of a new
+// The header variables in their stored order, with the values of a new
 // drawing in imperial units. From R2007 on the texts go to a string stream
 // and the handles (all but HANDSEED) to a handle stream of their own.
 Bytes Writer::headerSection() const {
@@ -158,15 +180,15 @@ Bytes Writer::headerSection() const {
   BitWriter strings;
   BitWriter handleStream;
   BitWriter& hw = apart() ? handleStream : d;
-  const auto text = [&](std::string_view t) {
+  VariableSinks sinks;
+  sinks.text = [&](std::string_view t) {
     if (apart()) {
       strings.writeTU(toUtf16(t));
     } else {
       d.writeTV(storedText(t));
     }
   };
-  const auto handle = [&hw](unsigned code, std::uint64_t value) { hw.writeH(code, value); };
-  const auto color = [&](std::uint16_t index) {
+  sinks.color = [&](std::uint16_t index) {
     if (release_ < Release::kR2004) {
       d.writeCMC(index);
     } else {
@@ -175,204 +197,8 @@ Bytes Writer::headerSection() const {
       d.writeRC(0);
     }
   };
-  const auto stamp = [&d](Stamp s) {
-    d.writeBL(static_cast<std::uint32_t>(s.days));
-    d.writeBL(static_cast<std::uint32_t>(s.milliseconds));
-  };
-  const bool old = release_ <= Release::kR14;
-  const bool r2000 = release_ >= Release::kR2000;
-
-  if (release_ >= Release::kR2013) d.writeBLL(0);  // REQUIREDVERSIONS
-  d.writeBD(412148564080.0);  // fixed values of unknown meaning
-  d.writeBD(1.0);
-  d.writeBD(1.0);
-  d.writeBD(1.0);
-  text("m");
-  text("");
-  text("");
-  text("");
-  d.writeBL(0);
-  d.writeBL(0);
-  if (old) d.writeBS(0);
-  if (release_ <= Release::kR2000) handle(kHardPointer, 0);  // current viewport entity header
-  d.writeB(true);                   // DIMASO
-  d.writeB(true);                   // DIMSHO
-  if (old) d.writeB(false);         // DIMSAV
-  // PLINEGEN ORTHOMODE REGENMODE FILLMODE QTEXTMODE PSLTSCALE LIMCHECK
-  for (bool b : {false, false, true, true, false, true, false}) d.writeB(b);
-  if (old) d.writeB(false);         // BLIPMODE
-  if (paged()) d.writeB(false);     // unknown
-  // USRTIMER SKPOLY ANGDIR SPLFRAME
-  for (bool b : {true, false, false, false}) d.writeB(b);
-  if (old) {
-    d.writeB(true);   // ATTREQ
-    d.writeB(false);  // ATTDIA
-  }
-  d.writeB(false);  // MIRRTEXT
-  d.writeB(true);   // WORLDVIEW
-  if (old) d.writeB(false);  // WIREFRAME
-  d.writeB(true);   // TILEMODE
-  d.writeB(false);  // PLIMCHECK
-  d.writeB(true);   // VISRETAIN
-  if (old) d.writeB(true);  // DELOBJ
-  d.writeB(false);  // DISPSILH
-  d.writeB(false);  // PELLIPSE
-  d.writeBS(1);     // PROXYGRAPHICS
-  if (old) d.writeBS(2);  // DRAGMODE
-  // TREEDEPTH LUNITS LUPREC AUNITS AUPREC
-  for (std::uint16_t s : {3020, 2, 4, 0, 0}) d.writeBS(s);
-  if (old) d.writeBS(0);  // OSMODE
-  d.writeBS(1);           // ATTMODE
-  if (old) d.writeBS(1);  // COORDS
-  d.writeBS(0);           // PDMODE
-  if (old) d.writeBS(1);  // PICKSTYLE
-  if (paged()) {
-    for (int i = 0; i < 3; ++i) d.writeBL(0);  // unknown
-  }
-  // USERI1-5 SPLINESEGS SURFU SURFV SURFTYPE SURFTAB1 SURFTAB2 SPLINETYPE
-  // SHADEDGE SHADEDIF UNITMODE MAXACTVP ISOLINES CMLJUST TEXTQLTY
-  for (std::uint16_t s : {0, 0, 0, 0, 0, 8, 6, 6, 6, 6, 6, 6, 3, 70, 0, 64, 4, 0, 50}) d.writeBS(s);
-  // LTSCALE TEXTSIZE TRACEWID SKETCHINC FILLETRAD THICKNESS ANGBASE PDSIZE
-  // PLINEWID USERR1-5 CHAMFERA-D FACETRES CMLSCALE CELTSCALE
-  for (double v : {1.0, 0.2, 0.05, 0.1, 0.5, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.5, 0.5, 0.0, 0.0,
-                   0.5, 1.0, 1.0}) {
-    d.writeBD(v);
-  }
-  text(".");                                  // MENUNAME, in the string stream from R2007 on
-  stamp({spec_.days, spec_.milliseconds});    // TDCREATE
-  stamp(updated());                           // TDUPDATE
-  if (paged()) {
-    for (int i = 0; i < 3; ++i) d.writeBL(0);  // unknown
-  }
-  stamp(editingTime());                                // TDINDWG
-  stamp(spec_.userTimer.value_or(editingTime()));      // TDUSRTIMER
-  color(kByLayer);                                     // CECOLOR
-  d.writeH(0, handseed());                             // HANDSEED, always in the data
-  handle(kHardPointer, h(oLayer0));                    // CLAYER
-  handle(kHardPointer, h(oStandardStyle));             // TEXTSTYLE
-  handle(kHardPointer, h(oByLayer));                   // CELTYPE
-  if (apart()) handle(kHardPointer, 0);                // CMATERIAL
-  handle(kHardPointer, h(oStandardDimstyle));          // DIMSTYLE
-  handle(kHardPointer, h(oStandardMlineStyle));        // CMLSTYLE
-  if (r2000) d.writeBD(0.0);                           // PSVPSCALE
-  // Paper space, then model space: INSBASE EXTMIN EXTMAX LIMMIN LIMMAX
-  // ELEVATION UCSORG UCSXDIR UCSYDIR UCSNAME, then from R2000 on
-  // UCSORTHOREF UCSORTHOVIEW UCSBASE and the six orthographic UCS origins.
-  for (int space = 0; space < 2; ++space) {
-    d.write3BD(0, 0, 0);
-    d.write3BD(1e20, 1e20, 1e20);
-    d.write3BD(-1e20, -1e20, -1e20);
-    d.write2RD(0.0, 0.0);
-    d.write2RD(12.0, 9.0);
-    d.writeBD(0.0);
-    d.write3BD(0, 0, 0);
-    d.write3BD(1, 0, 0);
-    d.write3BD(0, 1, 0);
-    handle(kHardPointer, 0);
-    if (r2000) {
-      handle(kHardPointer, 0);
-      d.writeBS(0);
-      handle(kHardPointer, 0);
-      for (int i = 0; i < 6; ++i) d.write3BD(0, 0, 0);
-    }
-  }
-  if (old) {
-    writeOldDimensionFlags(d);
-    handle(kHardPointer, h(oStandardStyle));  // DIMTXSTY
-    writeOldDimensionSizes(d, text);
-    for (int i = 0; i < 3; ++i) color(0);  // DIMCLRD DIMCLRE DIMCLRT
-  } else {
-    writeDimensions(d, text, color);
-    handle(kHardPointer, h(oStandardStyle));  // DIMTXSTY
-    for (int i = 0; i < 4; ++i) handle(kHardPointer, 0);  // DIMLDRBLK DIMBLK DIMBLK1 DIMBLK2
-    if (apart()) {
-      for (int i = 0; i < 3; ++i) handle(kHardPointer, 0);  // DIMLTYPE DIMLTEX1 DIMLTEX2
-    }
-    d.writeBS(0xFFFE);  // DIMLWD by block
-    d.writeBS(0xFFFE);  // DIMLWE by block
-  }
-  for (Own control : {oBlockControl, oLayerControl, oStyleControl, oLtypeControl, oViewControl, oUcsControl,
-                      oVportControl, oAppidControl, oDimstyleControl}) {
-    handle(kHardOwner, h(control));
-  }
-  if (!paged()) handle(kHardOwner, h(oVpEntHdrControl));
-  handle(kHardPointer, h(oGroupDict));
-  handle(kHardPointer, h(oMlineStyleDict));
-  handle(kHardOwner, h(oNamedDict));
-  if (r2000) {
-    d.writeBS(1);   // TSTACKALIGN
-    d.writeBS(70);  // TSTACKSIZE
-    text(spec_.summaryInfo.hyperlinkBase);  // HYPERLINKBASE
-    text("");                                // STYLESHEET
-    handle(kHardPointer, h(oLayoutDict));
-    handle(kHardPointer, 0);  // plot settings dictionary
-    handle(kHardPointer, 0);  // plot styles dictionary
-    if (paged()) {
-      handle(kHardPointer, 0);  // materials dictionary
-      handle(kHardPointer, 0);  // colours dictionary
-    }
-    if (apart()) handle(kHardPointer, 0);  // visual styles dictionary
-    if (release_ >= Release::kR2013) handle(kHardPointer, 0);
-    // CELWEIGHT by layer (29), no ENDCAPS or JOINSTYLE, LWDISPLAY off
-    // (0x200), XEDIT on (0x400 clear), EXTNAMES on (0x800), PSTYLEMODE
-    // colour-dependent (0x2000), OLESTARTUP off.
-    d.writeBL(29 | 0x200 | 0x800 | 0x2000);
-    d.writeBS(1);  // INSUNITS inches
-    d.writeBS(0);  // CEPSNTYPE by layer
-    text(spec_.fingerprintGuid.value_or(derivedGuid(spec_, 1, false)));  // FINGERPRINTGUID
-    text(spec_.versionGuid.value_or(derivedGuid(spec_, 2, true)));       // VERSIONGUID
-  }
-  if (paged()) {
-    d.writeRC(127);  // SORTENTS
-    d.writeRC(0);    // INDEXCTL
-    d.writeRC(1);    // HIDETEXT
-    d.writeRC(apart() ? 2 : 0);  // XCLIPFRAME
-    d.writeRC(2);    // DIMASSOC
-    d.writeRC(0);    // HALOGAP
-    d.writeBS(257);  // OBSCUREDCOLOR
-    d.writeBS(257);  // INTERSECTIONCOLOR
-    d.writeRC(0);    // OBSCUREDLTYPE
-    d.writeRC(0);    // INTERSECTIONDISPLAY
-    text("");        // PROJECTNAME
-  }
-  handle(kHardPointer, h(oPaperSpace));
-  handle(kHardPointer, h(oModelSpace));
-  handle(kHardPointer, h(oByLayer));
-  handle(kHardPointer, h(oByBlock));
-  handle(kHardPointer, h(oContinuous));
-  // Four shorts of unknown meaning close the variables from R14 to R2004;
-  // later releases go on with the camera and lighting settings instead.
-  if (release_ >= Release::kR14 && release_ <= Release::kR2004) {
-    for (int i = 0; i < 4; ++i) d.writeBS(0);
-  }
-  if (apart()) {
-    d.writeB(false);  // CAMERADISPLAY
-    d.writeBL(0);
-    d.writeBL(10);
-    d.writeBD(1.0);
-    // STEPSPERSEC STEPSIZE 3DDWFPREC LENSLENGTH CAMERAHEIGHT
-    for (double v : {2.0, 6.0, 2.0, 50.0, 0.0}) d.writeBD(v);
-    d.writeRC(0);  // SOLIDHIST
-    d.writeRC(1);  // SHOWHIST
-    // PSOLWIDTH PSOLHEIGHT LOFTANG1 LOFTANG2 LOFTMAG1 LOFTMAG2
-    for (double v : {0.25, 4.0, kPi / 2, kPi / 2, 0.0, 0.0}) d.writeBD(v);
-    d.writeBS(7);   // LOFTPARAM
-    d.writeRC(1);   // LOFTNORMALS
-    d.writeBD(37.795);    // LATITUDE
-    d.writeBD(-122.394);  // LONGITUDE
-    d.writeBD(0.0);       // NORTHDIRECTION
-    d.writeBL(static_cast<std::uint32_t>(-8000));  // TIMEZONE
-    d.writeRC(1);  // LIGHTGLYPHDISPLAY
-    d.writeRC(1);  // TILEMODELIGHTSYNCH
-    d.writeRC(2);  // DWFFRAME
-    d.writeRC(0);  // DGNFRAME
-    d.writeB(true);
-    color(1);                 // INTERFERECOLOR
-    handle(kHardPointer, 0);  // INTERFEREOBJVS
-    handle(kHardPointer, 0);  // INTERFEREVPVS
-    d.writeRC(0);             // CSHADOW
-    d.writeBD(0.0);
-  }
+  sinks.handle = [&hw](unsigned code, std::uint64_t value) { hw.writeH(code, value); };
+  writeVariables(d, dwg::layout::headerFields(), sinks);
   return framedSection(d, strings, &handleStream, kHeaderStart, kHeaderEnd);
 }
 
