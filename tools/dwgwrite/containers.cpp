@@ -6,9 +6,12 @@
 #include <string_view>
 
 #include "dwgwrite/bit_writer.h"
+#include "dwgwrite/r2004_repack.h"
 
 namespace veldra::dwgwrite::detail {
 namespace {
+
+using dwgwrite::literalStream;
 
 void append(Bytes& out, std::span<const std::uint8_t> bytes) { out.insert(out.end(), bytes.begin(), bytes.end()); }
 
@@ -142,29 +145,6 @@ const std::array<std::uint8_t, 256>& magicSequence() {
     return s;
   }();
   return sequence;
-}
-
-// The literal form of the page compression: one run of literals, then the
-// end mark. A run is at least four bytes long, so shorter data is padded
-// with zeros past its end (the section's size cuts them off again).
-Bytes literalStream(Bytes data) {
-  if (data.size() < 4) data.resize(4, 0);
-  Bytes out;
-  const std::size_t length = data.size();
-  if (length <= 0x12) {
-    out.push_back(static_cast<std::uint8_t>(length - 3));
-  } else {
-    out.push_back(0);
-    std::size_t rest = length - 3 - 0x0F;
-    while (rest > 0xFF) {
-      out.push_back(0);
-      rest -= 0xFF;
-    }
-    out.push_back(static_cast<std::uint8_t>(rest));
-  }
-  append(out, data);
-  out.push_back(0x11);
-  return out;
 }
 
 std::size_t aligned(std::size_t size) { return (size + kPageAlign - 1) / kPageAlign * kPageAlign; }
@@ -348,13 +328,20 @@ Bytes buildR13File(const R13Parts& parts) {
 }
 
 Bytes buildR2004File(const R2004Parts& parts) {
-  // Sections in page order, the preview right after the summary information.
+  // Sections in page order, the preview right after the summary information
+  // unless one is given.
   std::vector<NamedSection> sections = parts.sections;
   std::size_t previewIndex = 0;
+  bool previewGiven = false;
   for (std::size_t i = 0; i < sections.size(); ++i) {
-    if (sections[i].name == "AcDb:SummaryInfo") previewIndex = i + 1;
+    if (sections[i].name == "AcDb:SummaryInfo" && !previewGiven) previewIndex = i + 1;
+    if (sections[i].name == "AcDb:Preview") {
+      previewIndex = i;
+      previewGiven = true;
+    }
   }
-  sections.insert(sections.begin() + static_cast<std::ptrdiff_t>(previewIndex), {"AcDb:Preview", {}, false});
+  if (!previewGiven)
+    sections.insert(sections.begin() + static_cast<std::ptrdiff_t>(previewIndex), {"AcDb:Preview", {}, false});
 
   // Plain sections keep one page of their size rounded up; compressed ones
   // are cut into pages of 0x7400 bytes. Page numbers count from 1 in file
@@ -374,7 +361,7 @@ Bytes buildR2004File(const R2004Parts& parts) {
     p.id = nextId++;
     if (i == previewIndex) {
       previewAddress = address + 32;
-      s.data = imageArea(previewAddress, parts.imageCode, parts.picture);
+      if (!previewGiven) s.data = imageArea(previewAddress, parts.imageCode, parts.picture);
     }
     if (s.name == "AcDb:SummaryInfo") summaryAddress = address + 32;
     p.size = s.data.size();
@@ -387,7 +374,7 @@ Bytes buildR2004File(const R2004Parts& parts) {
       page.sectionId = p.id;
       page.startOffset = offset;
       if (s.compressed) {
-        page.stored = literalStream(std::move(chunk));
+        page.stored = literalStream(chunk);
       } else {
         chunk.resize(p.maxPageSize, 0);
         page.stored = std::move(chunk);
@@ -493,3 +480,45 @@ Bytes buildR2004File(const R2004Parts& parts) {
 }
 
 }  // namespace veldra::dwgwrite::detail
+
+namespace veldra::dwgwrite {
+
+// The literal form of the page compression: one run of literals, then the
+// end mark. A run is at least four bytes long, so shorter data is padded
+// with zeros past its end (the section's size cuts them off again).
+std::vector<std::uint8_t> literalStream(std::span<const std::uint8_t> data) {
+  detail::Bytes padded(data.begin(), data.end());
+  if (padded.size() < 4) padded.resize(4, 0);
+  detail::Bytes out;
+  const std::size_t length = padded.size();
+  if (length <= 0x12) {
+    out.push_back(static_cast<std::uint8_t>(length - 3));
+  } else {
+    out.push_back(0);
+    std::size_t rest = length - 3 - 0x0F;
+    while (rest > 0xFF) {
+      out.push_back(0);
+      rest -= 0xFF;
+    }
+    out.push_back(static_cast<std::uint8_t>(rest));
+  }
+  out.insert(out.end(), padded.begin(), padded.end());
+  out.push_back(0x11);
+  return out;
+}
+
+std::vector<std::uint8_t> repackR2004(std::span<const std::uint8_t> original,
+                                      const std::vector<PackedSection>& sections) {
+  constexpr std::size_t kFileHeader = 0x100;
+  if (original.size() < kFileHeader) return {};
+  detail::R2004Parts parts;
+  parts.version.assign(original.begin(), original.begin() + 6);
+  detail::Release release{};
+  if (!detail::writtenRelease(parts.version, release) || release < detail::Release::kR2004) return {};
+  parts.maintenance = original[0x0B];
+  parts.codePage = static_cast<std::uint16_t>(original[0x13] | (original[0x14] << 8));
+  for (const PackedSection& s : sections) parts.sections.push_back({s.name, s.data, true});
+  return detail::buildR2004File(parts);
+}
+
+}  // namespace veldra::dwgwrite
