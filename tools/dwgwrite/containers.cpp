@@ -69,12 +69,9 @@ struct Locator {
   std::uint32_t size;
 };
 
-constexpr Sentinel kSecondStart{0xD4, 0x7B, 0x21, 0xCE, 0x28, 0x93, 0x9F, 0xBF,
-                                0x53, 0x24, 0x40, 0x09, 0x12, 0x3C, 0xAA, 0x01};
-constexpr Sentinel kSecondEnd{0x2B, 0x84, 0xDE, 0x31, 0xD7, 0x6C, 0x60, 0x40,
-                              0xAC, 0xDB, 0xBF, 0xF6, 0xED, 0xC3, 0x55, 0xFE};
-constexpr Sentinel kLocatorEnd{0x95, 0xA0, 0x4E, 0x28, 0x99, 0x82, 0x1A, 0xE5,
-                               0x5E, 0x41, 0xE0, 0x5F, 0x9D, 0x3A, 0x4D, 0x00};
+using dwg::layout::kLocatorEnd;
+using dwg::layout::kSecondHeaderEnd;
+using dwg::layout::kSecondHeaderStart;
 
 Bytes secondHeader(const R13Parts& parts, std::size_t at, const std::vector<Locator>& locators) {
   BitWriter w;
@@ -112,11 +109,11 @@ Bytes secondHeader(const R13Parts& parts, std::size_t at, const std::vector<Loca
   appendRL(body, static_cast<std::uint32_t>(4 + w.bytes().size() + 2 + 8));
   append(body, w.bytes());
   const std::uint16_t crc = crc16(body, kSectionCrcSeed);
-  Bytes out(kSecondStart.begin(), kSecondStart.end());
+  Bytes out(kSecondHeaderStart.begin(), kSecondHeaderStart.end());
   append(out, body);
   appendRS(out, crc);
   out.insert(out.end(), 8, 0);
-  append(out, kSecondEnd);
+  append(out, kSecondHeaderEnd);
   return out;
 }
 
