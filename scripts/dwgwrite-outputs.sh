@@ -9,9 +9,13 @@ set -eu
 build=$(cd "$1" && pwd)
 out=$(mkdir -p "$2" && cd "$2" && pwd)
 root=$(cd "$(dirname "$0")/.." && pwd)
-write=$(find "$build" -type f -name veldra-dwgwrite | head -n 1)
-sample=$(find "$build" -type f -name veldra-make-sample | head -n 1)
-[ -n "$write" ] || { echo "veldra-dwgwrite is not built in $build" >&2; exit 1; }
+# The writer's place in this tree's build, or in that of a tree before it
+# moved beside the tests.
+write=$build/tests/tools/dwgwrite/veldra-dwgwrite
+[ -x "$write" ] || write=$build/tools/dwgwrite/veldra-dwgwrite
+[ -x "$write" ] || { echo "veldra-dwgwrite is not built in $build" >&2; exit 1; }
+sample=$build/tools/sample/veldra-make-sample
+[ -x "$sample" ] || sample=""
 rm -rf "$out"
 mkdir -p "$out/written"
 # A bitmap the writer takes: a file header it drops, then the picture's bytes.
