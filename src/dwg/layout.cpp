@@ -7,7 +7,7 @@ namespace veldra::dwg::layout {
 namespace {
 
 constexpr Release kFirst = Release::kR13;
-constexpr Release kLast = Release::kR2018;
+constexpr Release kLast = kLastRelease;
 
 constexpr HeaderField kHeaderFields[] = {
     {"REQUIREDVERSIONS", Code::kBLL, Release::kR2013, kLast},

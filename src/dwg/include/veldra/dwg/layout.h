@@ -16,6 +16,7 @@ namespace veldra::dwg::layout {
 // The releases whose layouts differ, in file-format order; comparisons such
 // as `release >= Release::kR2004` say "from R2004 on".
 enum class Release { kR13, kR14, kR2000, kR2004, kR2007, kR2010, kR2013, kR2018 };
+inline constexpr Release kLastRelease = Release::kR2018;
 
 // The release of a version string such as "AC1015"; false for one no
 // release here has.
@@ -77,7 +78,7 @@ struct HeaderField {
   const char* name;
   Code code;
   Release from = Release::kR13;
-  Release to = Release::kR2018;
+  Release to = kLastRelease;
   Slot slot = Slot::kNone;
 
   bool storedIn(Release release) const { return release >= from && release <= to; }
