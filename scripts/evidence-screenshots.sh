@@ -13,7 +13,7 @@ workspace="$PWD/sample-workspace"
 "$build/tools/sample/veldra-make-sample" "$workspace"
 project="EVIDENCE SAMPLE"
 if ! grep -q "\"$project\"" "$workspace/projects/projects.fil"; then
-  "$build/tools/classes/veldra-evidence-sample" "$workspace" >/dev/null
+  "$build/tests/tools/classes/veldra-evidence-sample" "$workspace" >/dev/null
   # Two drawings the reader cannot read, for the problem drawings.
   mkdir -p "$workspace/evidence class/zoe" "$workspace/evidence class/yann"
   printf 'not a drawing' > "$workspace/evidence class/zoe/drawing.dwg"
@@ -22,7 +22,7 @@ fi
 out="$PWD/docs/screenshots"
 for scale in 1 2; do
   QT_SCALE_FACTOR=$scale xvfb-run -a -s "-screen 0 2200x1500x24" \
-    "$build/tools/classes/veldra-evidence-shots" "$workspace" "$project" "$out" "-${scale}00"
+    "$build/tests/tools/classes/veldra-evidence-shots" "$workspace" "$project" "$out" "-${scale}00"
 done
 # Palette PNGs keep the files small; the window has few colours.
 for f in "$out"/evidence-*.png; do convert "$f" -strip -colors 256 "PNG8:$f"; done

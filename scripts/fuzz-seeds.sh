@@ -6,4 +6,4 @@ cd "$(dirname "$0")/.."
 build="${BUILD:-build}"
 cmake --build "$build" --target veldra-fuzzseeds
 drawings=(tests/data/drawings/*.dwg)
-"$build"/tools/fuzzseeds/veldra-fuzzseeds fuzz/seeds "${drawings[@]}"
+"$build"/tests/tools/fuzzseeds/veldra-fuzzseeds fuzz/seeds "${drawings[@]}"

@@ -13,7 +13,7 @@
 #include "checksum.h"
 #include "dwgwrite/bit_writer.h"
 #include "dwgwrite/r13_repack.h"
-#include "r2004_pack.h"
+#include "dwgwrite/r2004_repack.h"
 #include "section_input.h"
 #include "veldra/dwg/reader.h"
 
@@ -124,13 +124,13 @@ bool alterR2004(std::span<const std::uint8_t> file, std::minstd_rand& rng, Bytes
       s.preview.bytes = mutated(s.preview.bytes);
       break;
   }
-  std::vector<veldra::dwg::fuzzing::PackedSection> sections{{"AcDb:Header", s.header},
+  std::vector<veldra::dwgwrite::PackedSection> sections{{"AcDb:Header", s.header},
                                                             {"AcDb:Classes", s.classes},
                                                             {"AcDb:Handles", s.handles},
                                                             {"AcDb:AcDbObjects", s.objects}};
   if (s.summaryInfo.present) sections.push_back({"AcDb:SummaryInfo", s.summaryInfo.bytes});
   if (s.preview.present) sections.push_back({"AcDb:Preview", s.preview.bytes});
-  out = veldra::dwg::fuzzing::packR2004(file, sections);
+  out = veldra::dwgwrite::repackR2004(file, sections);
   return !out.empty();
 }
 

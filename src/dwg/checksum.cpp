@@ -88,6 +88,12 @@ void addWeightedBlocks(const std::uint8_t* p, std::size_t blocks, const BlockWei
 #endif
 }
 
+}  // namespace veldra::dwg::detail
+
+namespace veldra::dwg::layout {
+
+using namespace detail;
+
 std::uint16_t crc16(std::span<const std::uint8_t> data, std::uint16_t seed) {
   const auto& t = kCrc16Tables;
   unsigned c = seed;
@@ -131,4 +137,4 @@ std::uint32_t crc32(std::span<const std::uint8_t> data) {
   return ~c;
 }
 
-}  // namespace veldra::dwg::detail
+}  // namespace veldra::dwg::layout

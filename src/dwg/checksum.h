@@ -10,17 +10,14 @@
 #include <cstdint>
 #include <span>
 
+#include "veldra/dwg/layout.h"
+
 namespace veldra::dwg::detail {
 
-// The starting value of the CRC of sections, object map blocks and objects.
-inline constexpr std::uint16_t kSectionCrcSeed = 0xC0C1;
-
-// CRC-16 with the reflected polynomial 0xA001.
-std::uint16_t crc16(std::span<const std::uint8_t> data, std::uint16_t seed);
-
-// The checksum of R2004 and later pages: two sums modulo 0xFFF1 started
-// from the halves of `seed`, folded every 0x15B0 bytes.
-std::uint32_t pageChecksum(std::uint32_t seed, std::span<const std::uint8_t> data);
+using layout::crc16;
+using layout::crc32;
+using layout::kSectionCrcSeed;
+using layout::pageChecksum;
 
 // How many times each byte of a 16-byte block enters the second of the two
 // page checksum sums: 16 for the byte summed first, 1 for the last.
@@ -33,8 +30,5 @@ using BlockWeights = std::array<std::uint16_t, 16>;
 // 0x15B0 bytes between reductions of the sums.
 void addWeightedBlocks(const std::uint8_t* p, std::size_t blocks, const BlockWeights& weights, std::uint64_t& sum1,
                        std::uint64_t& sum2);
-
-// The common CRC-32 (reflected polynomial 0xEDB88320, inverted before and after).
-std::uint32_t crc32(std::span<const std::uint8_t> data);
 
 }  // namespace veldra::dwg::detail

@@ -19,15 +19,13 @@
 #include "bit_reader.h"
 #include "sections.h"
 #include "veldra/dwg/evidence.h"
+#include "veldra/dwg/layout.h"
 #include "veldra/dwg/reader.h"
 
 namespace veldra::dwg::detail {
 
-// The releases whose layouts differ, in file-format order.
-enum class Release { kR13, kR14, kR2000, kR2004, kR2007, kR2010, kR2013, kR2018 };
-
-// The release for a version string; false when this reader does not know it.
-bool releaseOf(std::string_view version, Release& out);
+using layout::Release;
+using layout::releaseOf;
 
 // The little-endian 32-bit value at byte `at`; the caller checks the bounds.
 std::uint32_t le32(std::span<const std::uint8_t> data, std::size_t at);
@@ -59,6 +57,12 @@ Status readHeaderSection(const Sections& sections, Release release, StoredDate& 
 // summary read fails too; a fault past TDCREATE leaves the later fields empty
 // and is told in `damage`.
 Status readHeaderEvidence(const Sections& sections, Release release, Evidence& evidence, Status& damage);
+
+// AcDb:Header read to its last variable, for the tests that hold the layout
+// against real drawings: as readHeaderEvidence, with the bits the data holds
+// past the last variable in `unreadBits`.
+Status readWholeHeader(const Sections& sections, Release release, StoredDate& created, Evidence& evidence,
+                       Status& damage, std::uint64_t& unreadBits);
 
 // AcDb:Classes: class number -> (C++ class name, whether it is an entity class).
 struct ClassInfo {

@@ -13,8 +13,7 @@
 namespace veldra::dwg::detail {
 namespace {
 
-constexpr std::array<std::uint8_t, 16> kStartSentinel = {0x1F, 0x25, 0x6D, 0x07, 0xD4, 0x36, 0x28, 0x28,
-                                                         0x9D, 0x57, 0xCA, 0x3F, 0x9D, 0x44, 0x10, 0x2B};
+constexpr layout::Sentinel kStartSentinel = layout::kImageStart;
 constexpr std::size_t kEntriesAt = kStartSentinel.size() + 4 + 1;  // after the overall size and the count
 constexpr std::size_t kEntrySize = 9;
 constexpr std::uint8_t kBmpCode = 2;

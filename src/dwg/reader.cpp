@@ -19,21 +19,6 @@ namespace detail {
 // What lookAtFile gives, from a stream opened at the end of the file.
 Status lookAt(std::ifstream& in, FileLook& out);
 
-bool releaseOf(std::string_view version, Release& out) {
-  static constexpr std::pair<std::string_view, Release> kReleases[] = {
-      {"AC1012", Release::kR13},   {"AC1014", Release::kR14},   {"AC1015", Release::kR2000},
-      {"AC1018", Release::kR2004}, {"AC1021", Release::kR2007}, {"AC1024", Release::kR2010},
-      {"AC1027", Release::kR2013}, {"AC1032", Release::kR2018},
-  };
-  for (const auto& [name, release] : kReleases) {
-    if (name == version) {
-      out = release;
-      return true;
-    }
-  }
-  return false;
-}
-
 }  // namespace detail
 
 namespace {

@@ -1,10 +1,10 @@
 #pragma once
 
 // Reads, for the tests, what the summary reader leaves alone: the header
-// variables after the creation date up to VERSIONGUID, and the sections and
-// check values of the paged layout. Written from the format's description
-// and checked against the sample drawings, so that the test writer's output
-// is checked by something other than itself.
+// variables to the last one (through the reader), and the sections and
+// check values of the paged layout (independently of the reader's container
+// code). Checked against the sample drawings, so that the test writer's
+// output is checked by something other than itself.
 
 #include <algorithm>
 #include <cstdint>
@@ -54,220 +54,28 @@ inline std::u16string readUnits(BitReader& r) {
   return out;
 }
 
-inline std::string ascii(const std::u16string& units) { return std::string(units.begin(), units.end()); }
-
-// The header variables in stored order up to VERSIONGUID.
+// The header variables read by the reader to the last one, with the bits
+// left after it: real drawings hold the layout's table to account.
 inline HeaderFacts readHeader(const detail::Sections& sections, Release release) {
   HeaderFacts facts;
-  const std::span<const std::uint8_t> data(sections.header);
-  BitReader r(data);
-  r.skip(16 * 8);
-  r.readRL();  // the size, read again below
-  if (release >= Release::kR2018 || (release >= Release::kR2010 && sections.maintenance > 3)) r.readRL();
-  const bool apart = release >= Release::kR2007;
-  BitReader strings;
-  if (apart) {
-    const std::uint64_t field = r.position();
-    const std::uint64_t bits = r.readRL();
-    if (!detail::openStringStream(data, r.position(), field + bits, strings)) return facts;
-    r = BitReader(data, r.position(), strings.position());
-  } else {
-    const std::uint64_t start = r.position();
-    const std::uint64_t size = BitReader(data, start - 32, start).readRL();
-    r = BitReader(data, start, start + size * 8);
-  }
-  const bool old = release <= Release::kR14;
-  const auto text = [&]() -> std::string { return apart ? ascii(readUnits(strings)) : r.readTV(); };
-  const auto handle = [&]() {
-    if (!apart) r.readH();
-  };
-  const auto bits = [&](int n) {
-    for (int i = 0; i < n; ++i) r.readB();
-  };
-  const auto shorts = [&](int n) {
-    for (int i = 0; i < n; ++i) r.readBS();
-  };
-  const auto doubles = [&](int n) {
-    for (int i = 0; i < n; ++i) r.readBD();
-  };
-  const auto color = [&]() {
-    r.readBS();
-    if (release < Release::kR2004) return;
-    r.readBL();
-    const std::uint8_t flags = r.readRC();
-    if (flags & 1) text();
-    if (flags & 2) text();
-  };
-  const auto stamp = [&](StoredDate& d) {
-    d.days = r.readBL();
-    d.milliseconds = r.readBL();
-  };
-  if (release >= Release::kR2013) r.readBLL();
-  doubles(4);
-  for (int i = 0; i < 4; ++i) text();
-  r.readBL();
-  r.readBL();
-  if (old) r.readBS();
-  if (release <= Release::kR2000) r.readH();
-  bits(old ? 3 : 2);
-  bits(7);
-  if (old) bits(1);
-  if (release >= Release::kR2004) bits(1);
-  bits(4);
-  if (old) bits(2);
-  bits(2);
-  if (old) bits(1);
-  bits(3);
-  if (old) bits(1);
-  bits(2);
-  shorts(old ? 2 : 1);
-  shorts(5);
-  if (old) shorts(1);
-  shorts(1);
-  if (old) shorts(1);
-  shorts(1);
-  if (old) shorts(1);
-  if (release >= Release::kR2004)
-    for (int i = 0; i < 3; ++i) r.readBL();
-  shorts(19);
-  doubles(21);
-  text();  // MENUNAME
-  stamp(facts.created);
-  stamp(facts.updated);
-  if (release >= Release::kR2004)
-    for (int i = 0; i < 3; ++i) r.readBL();
-  stamp(facts.editingTime);
-  stamp(facts.userTimer);
-  color();
-  facts.handseed = r.readH().value;
-  for (int i = 0; i < (apart ? 6 : 5); ++i) handle();  // CLAYER ... CMLSTYLE
-  if (!old) r.readBD();
-  for (int space = 0; space < 2; ++space) {
-    doubles(9);
-    r.readRD(), r.readRD(), r.readRD(), r.readRD();
-    doubles(10);
-    handle();
-    if (old) continue;
-    handle();
-    r.readBS();
-    handle();
-    doubles(18);
-  }
-  if (old) {
-    bits(11);
-    r.readRC(), r.readRC();
-    bits(2);
-    r.readRC(), r.readRC(), r.readRC();
-    bits(1);
-    for (int i = 0; i < 4; ++i) r.readRC();
-    shorts(6);
-    handle();
-    doubles(17);
-    for (int i = 0; i < 5; ++i) text();
-    shorts(3);
-    for (int i = 0; i < 13 + 5; ++i) handle();
-    if (release == Release::kR14) shorts(4);
-    facts.unreadBits = r.remaining();
-    facts.ok = !r.failed();
-    return facts;
-  }
-  text();
-  text();
-  doubles(9);
-  if (apart) {
-    doubles(2);
-    r.readBS();
-    color();
-  }
-  bits(6);
-  shorts(apart ? 4 : 3);
-  doubles(9);
-  bits(1);
-  shorts(1);
-  bits(4);
-  for (int i = 0; i < 3; ++i) color();
-  shorts(11);
-  bits(2);
-  shorts(4);
-  bits(1);
-  shorts(1);
-  if (apart) bits(1);
-  if (release >= Release::kR2010) {
-    bits(1);
-    r.readBD();
-    text();
-    r.readBD();
-    text();
-  }
-  for (int i = 0; i < (apart ? 8 : 5); ++i) handle();
-  shorts(2);
-  for (int i = 0; i < (release <= Release::kR2000 ? 13 : 12); ++i) handle();
-  shorts(2);
-  text();
-  text();
-  for (int i = 0; i < 3; ++i) handle();
-  if (release >= Release::kR2004) handle(), handle();
-  if (apart) handle();
-  if (release >= Release::kR2013) handle();
-  r.readBL();
-  r.readBS();
-  if (r.readBS() == 3) handle();
-  facts.fingerprintGuid = text();
-  facts.versionGuid = text();
-  if (release >= Release::kR2004) {
-    for (int i = 0; i < 6; ++i) r.readRC();
-    shorts(2);
-    r.readRC(), r.readRC();
-    text();  // PROJECTNAME
-  }
-  for (int i = 0; i < 5; ++i) handle();
-  if (!apart) shorts(4);
-  if (apart) {
-    bits(1);
-    r.readBL(), r.readBL();
-    doubles(6);
-    r.readRC(), r.readRC();
-    doubles(6);
-    r.readBS();
-    r.readRC();
-    doubles(3);
-    r.readBL();
-    for (int i = 0; i < 4; ++i) r.readRC();
-    bits(1);
-    color();
-    handle(), handle();
-    r.readRC();
-    r.readBD();
-  }
-  facts.unreadBits = r.remaining();
-  facts.ok = !r.failed() && !(apart && strings.failed());
+  Evidence evidence;
+  Status damage;
+  const Status status = detail::readWholeHeader(sections, release, facts.created, evidence, damage, facts.unreadBits);
+  facts.updated = evidence.updated.value_or(StoredDate{});
+  facts.editingTime = evidence.editingTime.value_or(StoredDate{});
+  facts.userTimer = evidence.userTimer.value_or(StoredDate{});
+  facts.handseed = evidence.handseed.value_or(0);
+  facts.fingerprintGuid = evidence.fingerprintGuid;
+  facts.versionGuid = evidence.versionGuid;
+  facts.ok = status.ok() && damage.ok();
   return facts;
 }
 
 // ---- The paged layout, read independently of the reader's container code,
-// with every check value verified.
+// with every check value verified by the layout's own.
 
 inline std::uint32_t rl(std::span<const std::uint8_t> b, std::size_t at) {
   return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
-}
-
-inline std::uint32_t adler(std::uint32_t seed, std::span<const std::uint8_t> data) {
-  std::uint32_t a = seed & 0xFFFF, b = seed >> 16;
-  for (std::size_t at = 0; at < data.size();) {
-    for (std::size_t end = std::min(data.size(), at + 0x15B0); at < end; ++at) b += a += data[at];
-    a %= 0xFFF1;
-    b %= 0xFFF1;
-  }
-  return (b << 16) | a;
-}
-
-inline std::uint32_t standardCrc32(std::span<const std::uint8_t> data) {
-  std::uint32_t c = 0xFFFFFFFF;
-  for (std::uint8_t byte : data) {
-    c ^= byte;
-    for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ 0xEDB88320 : c >> 1;
-  }
-  return ~c;
 }
 
 struct PagedFile {
@@ -290,7 +98,7 @@ inline PagedFile readPaged(std::span<const std::uint8_t> file) {
   }
   Bytes zeroed = header;
   std::fill(zeroed.begin() + 0x68, zeroed.begin() + 0x6C, 0);
-  if (standardCrc32(zeroed) != rl(header, 0x68)) problem("file header CRC-32");
+  if (layout::crc32(zeroed) != rl(header, 0x68)) problem("file header CRC-32");
   // The copy of the file header at the end is stored encrypted too.
   Bytes copy(file.end() - 0x6C, file.end());
   std::uint32_t copySeed = 1;
@@ -309,7 +117,7 @@ inline PagedFile readPaged(std::span<const std::uint8_t> file) {
     std::fill(head.begin() + 16, head.end(), 0);
     const std::size_t stored = rl(file, at + 8);
     const auto compressed = file.subspan(at + 20, stored);
-    if (adler(adler(0, head), compressed) != rl(file, at + 16)) problem(std::string(what) + " check value");
+    if (layout::pageChecksum(layout::pageChecksum(0, head), compressed) != rl(file, at + 16)) problem(std::string(what) + " check value");
     data.assign(rl(file, at + 4), 0);
     if (!detail::decompressR2004(compressed, data).ok()) problem(std::string(what) + " data");
     return data;
@@ -342,10 +150,10 @@ inline PagedFile readPaged(std::span<const std::uint8_t> file) {
       const std::uint32_t stored = rl(head, 8);
       const auto data = file.subspan(page + 32, stored);
       if (rl(head, 0) != 0x4163043B) problem(name + " page type");
-      if (rl(head, 0x1C) != adler(0, data)) problem(name + " data check value");
+      if (rl(head, 0x1C) != layout::pageChecksum(0, data)) problem(name + " data check value");
       Bytes zeroedHead = head;
       std::fill(zeroedHead.begin() + 0x18, zeroedHead.begin() + 0x1C, 0);
-      if (rl(head, 0x18) != adler(rl(head, 0x1C), zeroedHead)) problem(name + " page header check value");
+      if (rl(head, 0x18) != layout::pageChecksum(rl(head, 0x1C), zeroedHead)) problem(name + " page header check value");
       if (rl(sectionMap, at + 4) != stored) problem(name + " stored size in the section map");
       Bytes plain(maxPage, 0);
       if (compressed) {

@@ -11,7 +11,7 @@
 #include "checksum.h"
 #include "drawing_bytes.h"
 #include "format.h"
-#include "r2004_pack.h"
+#include "dwgwrite/r2004_repack.h"
 
 namespace veldra::dwg::detail {
 namespace {
@@ -422,12 +422,12 @@ TEST_P(R2004Sample, AlteredCompressedDataIsCaughtOrRefused) {
   EXPECT_GE(doubted, 4);
 }
 
-// The packer fuzzing uses to hand altered sections back: what it packs from
+// The writer's packer, as fuzzing hands altered sections back: what it packs from
 // a drawing's own sections reads as that drawing, and as sound.
 TEST_P(R2004Sample, RepackedSectionsReadAsTheDrawing) {
   Sections sections;
   ASSERT_TRUE(readR2004Sections(bytes_, sections).ok());
-  const Bytes packed = fuzzing::packR2004(bytes_, {{"AcDb:Header", sections.header},
+  const Bytes packed = dwgwrite::repackR2004(bytes_, {{"AcDb:Header", sections.header},
                                                    {"AcDb:Classes", sections.classes},
                                                    {"AcDb:Handles", sections.handles},
                                                    {"AcDb:AcDbObjects", sections.objects}});
@@ -443,11 +443,54 @@ TEST_P(R2004Sample, RepackedSectionsReadAsTheDrawing) {
   }
 }
 
+// With the summary information and the preview handed back too, the
+// evidence reads as the drawing's own.
+TEST_P(R2004Sample, RepackedEvidenceReadsAsTheDrawing) {
+  Sections sections;
+  sections.wantEvidence = true;
+  ASSERT_TRUE(readR2004Sections(bytes_, sections).ok());
+  std::vector<dwgwrite::PackedSection> packed{{"AcDb:Header", sections.header},
+                                              {"AcDb:Classes", sections.classes},
+                                              {"AcDb:Handles", sections.handles},
+                                              {"AcDb:AcDbObjects", sections.objects}};
+  if (sections.summaryInfo.present) packed.push_back({"AcDb:SummaryInfo", sections.summaryInfo.bytes});
+  if (sections.preview.present) packed.push_back({"AcDb:Preview", sections.preview.bytes});
+  const ReadRequest request{.evidence = true};
+  Drawing original, repacked;
+  ASSERT_TRUE(readDrawing(bytes_, request, original).ok());
+  const Status status = readDrawing(dwgwrite::repackR2004(bytes_, packed), request, repacked);
+  ASSERT_TRUE(status.ok()) << status.message << " [" << status.section << "]";
+  const Evidence& a = original.evidence;
+  const Evidence& b = repacked.evidence;
+  EXPECT_EQ(a.fingerprintGuid, b.fingerprintGuid);
+  EXPECT_EQ(a.versionGuid, b.versionGuid);
+  EXPECT_EQ(a.handseed, b.handseed);
+  ASSERT_EQ(a.summaryInfo.has_value(), b.summaryInfo.has_value());
+  if (a.summaryInfo) {
+    EXPECT_EQ(a.summaryInfo->author, b.summaryInfo->author);
+  }
+  EXPECT_EQ(a.preview.format, b.preview.format);
+  EXPECT_EQ(a.preview.bytes, b.preview.bytes);
+  EXPECT_EQ(a.previewNote, b.previewNote);
+}
+
+TEST(R2004Pack, AVersionTheWriterDoesNotWriteOrAShortFileGivesNothing) {
+  const std::vector<dwgwrite::PackedSection> none;
+  Bytes file(0x100, 0);
+  EXPECT_TRUE(dwgwrite::repackR2004(std::span(file).first(0xFF), none).empty());
+  std::copy_n("AC1021", 6, file.begin());
+  EXPECT_TRUE(dwgwrite::repackR2004(file, none).empty());
+  std::copy_n("AC1015", 6, file.begin());
+  EXPECT_TRUE(dwgwrite::repackR2004(file, none).empty());
+  std::copy_n("AC1018", 6, file.begin());
+  EXPECT_FALSE(dwgwrite::repackR2004(file, none).empty());
+}
+
 TEST(R2004Pack, LiteralRunsOfEveryLengthDecompress) {
   for (std::size_t length : {4, 5, 18, 19, 20, 272, 273, 274, 527, 528, 0x7400}) {
     const Bytes data = pattern(length, static_cast<std::uint8_t>(length));
     Bytes out(length);
-    ASSERT_TRUE(decompressR2004(fuzzing::literalStream(data), out).ok()) << length;
+    ASSERT_TRUE(decompressR2004(dwgwrite::literalStream(data), out).ok()) << length;
     EXPECT_EQ(out, data) << length;
   }
 }

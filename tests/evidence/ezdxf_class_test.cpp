@@ -35,7 +35,7 @@ struct Tally {
 void judgeEzdxfClass(unsigned seed, std::map<std::string, Tally>& tally) {
   SCOPED_TRACE("ezdxf class of seed " + std::to_string(seed));
   testing::TempDir dir;
-  const fs::path script = fs::path(VELDRA_SOURCE_DIR) / "tools/classes/ezdxf_class.py";
+  const fs::path script = fs::path(VELDRA_SOURCE_DIR) / "tests/tools/classes/ezdxf_class.py";
   ASSERT_EQ(testing::runEzdxfScript(script, {std::to_string(seed), dir.path().string()}), "");
   std::map<std::pair<std::string, std::string>, std::string> kindOf;
   std::set<std::string> students;

@@ -11,19 +11,11 @@
 namespace veldra::dwgwrite {
 namespace detail {
 
-bool releaseOf(std::string_view version, Release& out) {
-  static constexpr std::pair<std::string_view, Release> kReleases[] = {
-      {"AC1012", Release::kR13},   {"AC1014", Release::kR14},   {"AC1015", Release::kR2000},
-      {"AC1018", Release::kR2004}, {"AC1024", Release::kR2010}, {"AC1027", Release::kR2013},
-      {"AC1032", Release::kR2018},
-  };
-  for (const auto& [name, release] : kReleases) {
-    if (name == version) {
-      out = release;
-      return true;
-    }
-  }
-  return false;
+bool writtenRelease(std::string_view version, Release& out) {
+  Release release = Release::kR2000;
+  if (!dwg::layout::releaseOf(version, release) || release == Release::kR2007) return false;
+  out = release;
+  return true;
 }
 
 }  // namespace detail
@@ -179,7 +171,7 @@ const std::vector<std::string>& knownVersions() {
 std::string writeDrawing(const DrawingSpec& plan, std::vector<std::uint8_t>& out) {
   out.clear();
   Release release{};
-  if (!releaseOf(plan.version, release)) return "unknown version \"" + plan.version + "\"";
+  if (!writtenRelease(plan.version, release)) return "unknown version \"" + plan.version + "\"";
   if (std::string problem = checkPlan(plan, release); !problem.empty()) return problem;
   std::set<std::uint64_t> used;
   Handles handles;

@@ -6,10 +6,12 @@
 #include <string_view>
 
 #include "dwgwrite/bit_writer.h"
-#include "dwgwrite/checksums.h"
+#include "dwgwrite/r2004_repack.h"
 
 namespace veldra::dwgwrite::detail {
 namespace {
+
+using dwgwrite::literalStream;
 
 void append(Bytes& out, std::span<const std::uint8_t> bytes) { out.insert(out.end(), bytes.begin(), bytes.end()); }
 
@@ -67,12 +69,9 @@ struct Locator {
   std::uint32_t size;
 };
 
-constexpr Sentinel kSecondStart{0xD4, 0x7B, 0x21, 0xCE, 0x28, 0x93, 0x9F, 0xBF,
-                                0x53, 0x24, 0x40, 0x09, 0x12, 0x3C, 0xAA, 0x01};
-constexpr Sentinel kSecondEnd{0x2B, 0x84, 0xDE, 0x31, 0xD7, 0x6C, 0x60, 0x40,
-                              0xAC, 0xDB, 0xBF, 0xF6, 0xED, 0xC3, 0x55, 0xFE};
-constexpr Sentinel kLocatorEnd{0x95, 0xA0, 0x4E, 0x28, 0x99, 0x82, 0x1A, 0xE5,
-                               0x5E, 0x41, 0xE0, 0x5F, 0x9D, 0x3A, 0x4D, 0x00};
+using dwg::layout::kLocatorEnd;
+using dwg::layout::kSecondHeaderEnd;
+using dwg::layout::kSecondHeaderStart;
 
 Bytes secondHeader(const R13Parts& parts, std::size_t at, const std::vector<Locator>& locators) {
   BitWriter w;
@@ -110,11 +109,11 @@ Bytes secondHeader(const R13Parts& parts, std::size_t at, const std::vector<Loca
   appendRL(body, static_cast<std::uint32_t>(4 + w.bytes().size() + 2 + 8));
   append(body, w.bytes());
   const std::uint16_t crc = crc16(body, kSectionCrcSeed);
-  Bytes out(kSecondStart.begin(), kSecondStart.end());
+  Bytes out(kSecondHeaderStart.begin(), kSecondHeaderStart.end());
   append(out, body);
   appendRS(out, crc);
   out.insert(out.end(), 8, 0);
-  append(out, kSecondEnd);
+  append(out, kSecondHeaderEnd);
   return out;
 }
 
@@ -143,29 +142,6 @@ const std::array<std::uint8_t, 256>& magicSequence() {
     return s;
   }();
   return sequence;
-}
-
-// The literal form of the page compression: one run of literals, then the
-// end mark. A run is at least four bytes long, so shorter data is padded
-// with zeros past its end (the section's size cuts them off again).
-Bytes literalStream(Bytes data) {
-  if (data.size() < 4) data.resize(4, 0);
-  Bytes out;
-  const std::size_t length = data.size();
-  if (length <= 0x12) {
-    out.push_back(static_cast<std::uint8_t>(length - 3));
-  } else {
-    out.push_back(0);
-    std::size_t rest = length - 3 - 0x0F;
-    while (rest > 0xFF) {
-      out.push_back(0);
-      rest -= 0xFF;
-    }
-    out.push_back(static_cast<std::uint8_t>(rest));
-  }
-  append(out, data);
-  out.push_back(0x11);
-  return out;
 }
 
 std::size_t aligned(std::size_t size) { return (size + kPageAlign - 1) / kPageAlign * kPageAlign; }
@@ -349,13 +325,20 @@ Bytes buildR13File(const R13Parts& parts) {
 }
 
 Bytes buildR2004File(const R2004Parts& parts) {
-  // Sections in page order, the preview right after the summary information.
+  // Sections in page order, the preview right after the summary information
+  // unless one is given.
   std::vector<NamedSection> sections = parts.sections;
   std::size_t previewIndex = 0;
+  bool previewGiven = false;
   for (std::size_t i = 0; i < sections.size(); ++i) {
-    if (sections[i].name == "AcDb:SummaryInfo") previewIndex = i + 1;
+    if (sections[i].name == "AcDb:SummaryInfo" && !previewGiven) previewIndex = i + 1;
+    if (sections[i].name == "AcDb:Preview") {
+      previewIndex = i;
+      previewGiven = true;
+    }
   }
-  sections.insert(sections.begin() + static_cast<std::ptrdiff_t>(previewIndex), {"AcDb:Preview", {}, false});
+  if (!previewGiven)
+    sections.insert(sections.begin() + static_cast<std::ptrdiff_t>(previewIndex), {"AcDb:Preview", {}, false});
 
   // Plain sections keep one page of their size rounded up; compressed ones
   // are cut into pages of 0x7400 bytes. Page numbers count from 1 in file
@@ -375,7 +358,7 @@ Bytes buildR2004File(const R2004Parts& parts) {
     p.id = nextId++;
     if (i == previewIndex) {
       previewAddress = address + 32;
-      s.data = imageArea(previewAddress, parts.imageCode, parts.picture);
+      if (!previewGiven) s.data = imageArea(previewAddress, parts.imageCode, parts.picture);
     }
     if (s.name == "AcDb:SummaryInfo") summaryAddress = address + 32;
     p.size = s.data.size();
@@ -388,7 +371,7 @@ Bytes buildR2004File(const R2004Parts& parts) {
       page.sectionId = p.id;
       page.startOffset = offset;
       if (s.compressed) {
-        page.stored = literalStream(std::move(chunk));
+        page.stored = literalStream(chunk);
       } else {
         chunk.resize(p.maxPageSize, 0);
         page.stored = std::move(chunk);
@@ -494,3 +477,45 @@ Bytes buildR2004File(const R2004Parts& parts) {
 }
 
 }  // namespace veldra::dwgwrite::detail
+
+namespace veldra::dwgwrite {
+
+// The literal form of the page compression: one run of literals, then the
+// end mark. A run is at least four bytes long, so shorter data is padded
+// with zeros past its end (the section's size cuts them off again).
+std::vector<std::uint8_t> literalStream(std::span<const std::uint8_t> data) {
+  detail::Bytes padded(data.begin(), data.end());
+  if (padded.size() < 4) padded.resize(4, 0);
+  detail::Bytes out;
+  const std::size_t length = padded.size();
+  if (length <= 0x12) {
+    out.push_back(static_cast<std::uint8_t>(length - 3));
+  } else {
+    out.push_back(0);
+    std::size_t rest = length - 3 - 0x0F;
+    while (rest > 0xFF) {
+      out.push_back(0);
+      rest -= 0xFF;
+    }
+    out.push_back(static_cast<std::uint8_t>(rest));
+  }
+  out.insert(out.end(), padded.begin(), padded.end());
+  out.push_back(0x11);
+  return out;
+}
+
+std::vector<std::uint8_t> repackR2004(std::span<const std::uint8_t> original,
+                                      const std::vector<PackedSection>& sections) {
+  constexpr std::size_t kFileHeader = 0x100;
+  if (original.size() < kFileHeader) return {};
+  detail::R2004Parts parts;
+  parts.version.assign(original.begin(), original.begin() + 6);
+  detail::Release release{};
+  if (!detail::writtenRelease(parts.version, release) || release < detail::Release::kR2004) return {};
+  parts.maintenance = original[0x0B];
+  parts.codePage = static_cast<std::uint16_t>(original[0x13] | (original[0x14] << 8));
+  for (const PackedSection& s : sections) parts.sections.push_back({s.name, s.data, true});
+  return detail::buildR2004File(parts);
+}
+
+}  // namespace veldra::dwgwrite

@@ -6,8 +6,10 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "dwgwrite/bit_writer.h"
@@ -129,10 +131,20 @@ struct Handles {
   std::uint64_t highest = 0;
 };
 
-// The dimension flags and sizes of R13 and R14, as both the header variables
-// and the dimension style store them around DIMTXSTY.
-void writeOldDimensionFlags(BitWriter& w);
-void writeOldDimensionSizes(BitWriter& w, const std::function<void(std::string_view)>& text);
+using dwg::layout::Code;
+using dwg::layout::HeaderField;
+using dwg::layout::Slot;
+
+// The header variables from the field named `first` to the one named `last`,
+// both included, as the dimension style stores them too.
+std::span<const HeaderField> variablesFrom(std::string_view first, std::string_view last);
+
+// Where the header variables' texts, colours and handles go.
+struct VariableSinks {
+  std::function<void(std::string_view)> text;
+  std::function<void(std::uint16_t)> color;
+  std::function<void(unsigned, std::uint64_t)> handle;  // empty: the handles are written elsewhere
+};
 
 // TDINDWG and TDUPDATE as the writer stores them for a plan.
 Stamp editingStamp(const DrawingSpec& plan);
@@ -155,7 +167,7 @@ class Writer {
  private:
   std::uint64_t h(Own which) const { return handles_.own[which]; }
   bool paged() const { return release_ >= Release::kR2004; }
-  bool apart() const { return release_ >= Release::kR2010; }
+  bool apart() const { return release_ >= Release::kR2007; }
   std::uint16_t lwPolylineType() const {
     return release_ <= Release::kR14 ? kFirstClass : static_cast<std::uint16_t>(kLwPolyline);
   }
@@ -170,8 +182,11 @@ class Writer {
   Bytes framedSection(BitWriter& d, const BitWriter& strings, const BitWriter* handles, const Sentinel& start,
                       const Sentinel& end) const;
   Bytes summaryInfo() const;
-  void writeDimensions(BitWriter& d, const std::function<void(std::string_view)>& text,
-                       const std::function<void(std::uint16_t)>& color) const;
+  // Writes the variables of `fields` this release stores, each with a new
+  // drawing's value or the one the writer gives it.
+  void writeVariables(BitWriter& d, std::span<const HeaderField> fields, const VariableSinks& sinks) const;
+  std::string variableText(std::string_view name) const;
+  std::pair<unsigned, std::uint64_t> variableHandle(std::string_view name) const;
 
   void addObject(std::uint64_t handle, Bytes bytes) { objects_.push_back({handle, std::move(bytes)}); }
   void addControls();

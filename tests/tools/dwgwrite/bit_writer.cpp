@@ -196,25 +196,4 @@ void BitWriter::patchRL(std::size_t bitPos, std::uint32_t value) {
 
 void BitWriter::alignToByte() { bits_ = bytes_.size() * 8; }
 
-namespace {
-
-std::array<std::uint16_t, 256> makeCrcTable() {
-  std::array<std::uint16_t, 256> table{};
-  for (unsigned i = 0; i < 256; ++i) {
-    unsigned c = i;
-    for (int k = 0; k < 8; ++k) c = (c & 1u) ? (c >> 1) ^ 0xA001u : c >> 1;
-    table[i] = static_cast<std::uint16_t>(c);
-  }
-  return table;
-}
-
-}  // namespace
-
-std::uint16_t crc16(std::span<const std::uint8_t> data, std::uint16_t seed) {
-  static const std::array<std::uint16_t, 256> table = makeCrcTable();
-  unsigned c = seed;
-  for (std::uint8_t b : data) c = (c >> 8) ^ table[(c ^ b) & 0xFFu];
-  return static_cast<std::uint16_t>(c);
-}
-
 }  // namespace veldra::dwgwrite

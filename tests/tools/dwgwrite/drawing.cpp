@@ -146,17 +146,18 @@ void Writer::addTables() {
     ObjectBuilder o(release_, kDimstyle, h(oStandardDimstyle));
     o.objectCommon(h(oDimstyleControl));
     o.tableEntryName("Standard");
-    const auto text = [&o](std::string_view t) { o.text(t); };
+    // The dimension values as the header variables store them, without
+    // the handles, which go to the object's handles.
+    VariableSinks sinks;
+    sinks.text = [&o](std::string_view t) { o.text(t); };
     if (release_ <= Release::kR14) {
-      writeOldDimensionFlags(o.data());
-      writeOldDimensionSizes(o.data(), text);
-      for (int i = 0; i < 3; ++i) o.data().writeBS(0);  // DIMCLRD DIMCLRE DIMCLRT
+      sinks.color = [&o](std::uint16_t index) { o.data().writeBS(index); };
+      writeVariables(o.data(), variablesFrom("DIMTOL", "DIMCLRT"), sinks);
       o.handles().writeH(kHardPointer, 0);                   // external reference block
       o.handles().writeH(kHardPointer, h(oStandardStyle));  // DIMTXSTY
     } else {
-      writeDimensions(o.data(), text, [&o](std::uint16_t index) { o.color(index); });
-      o.data().writeBS(0xFFFE);  // DIMLWD by block
-      o.data().writeBS(0xFFFE);  // DIMLWE by block
+      sinks.color = [&o](std::uint16_t index) { o.color(index); };
+      writeVariables(o.data(), variablesFrom("DIMPOST", "DIMLWE"), sinks);
       o.data().writeB(false);
       o.handles().writeH(kHardPointer, 0);                   // external reference block
       o.handles().writeH(kHardPointer, h(oStandardStyle));  // DIMTXSTY

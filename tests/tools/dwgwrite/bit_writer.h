@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "veldra/dwg/layout.h"
+
 namespace veldra::dwgwrite {
 
 class BitWriter {
@@ -69,8 +71,7 @@ class BitWriter {
   std::size_t bits_ = 0;
 };
 
-// The CRC-16 the format uses throughout (reflected polynomial 0xA001) with
-// the given starting value.
-std::uint16_t crc16(std::span<const std::uint8_t> data, std::uint16_t seed);
+// The CRC-16 the format uses throughout, with a given starting value.
+using dwg::layout::crc16;
 
 }  // namespace veldra::dwgwrite

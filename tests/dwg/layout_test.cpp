@@ -1,0 +1,73 @@
+// The layout's table of header variables as the reader and the test writer
+// both follow it; real drawings hold it to account in the probe's tests.
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "dwgwrite/dwg_writer.h"
+#include "veldra/dwg/layout.h"
+
+namespace veldra::dwg::layout {
+namespace {
+
+constexpr Release kReleases[] = {Release::kR13,  Release::kR14,  Release::kR2000, Release::kR2004,
+                                 Release::kR2007, Release::kR2010, Release::kR2013, Release::kR2018};
+
+// A variable stored twice in different forms (DIMTOL as a flag of R13-R14
+// and again from R2000 on) must never be stored twice in one release.
+TEST(Layout, EachReleaseStoresEachVariableOnce) {
+  for (const Release release : kReleases) {
+    std::set<std::string> names;
+    for (const HeaderField& field : headerFields()) {
+      if (!field.storedIn(release)) continue;
+      EXPECT_TRUE(names.insert(field.name).second) << field.name;
+    }
+    // Every release stores the variables the evidence keeps.
+    for (const char* kept : {"TDCREATE", "TDUPDATE", "TDINDWG", "TDUSRTIMER", "HANDSEED"}) {
+      EXPECT_EQ(names.count(kept), 1u) << kept;
+    }
+  }
+}
+
+TEST(Layout, TheEvidenceReadsToVersionGuidAndKeepsNothingAfter) {
+  const auto all = headerFields();
+  const auto evidence = evidenceFields();
+  ASSERT_LT(evidence.size(), all.size());
+  EXPECT_EQ(evidence.data(), all.data());
+  EXPECT_EQ(evidence.back().slot, Slot::kVersionGuid);
+  for (const HeaderField& field : all.subspan(evidence.size())) EXPECT_EQ(field.slot, Slot::kNone) << field.name;
+}
+
+TEST(Layout, VersionsNameTheirReleases) {
+  Release release = Release::kR13;
+  const std::pair<const char*, Release> versions[] = {
+      {"AC1012", Release::kR13},   {"AC1014", Release::kR14},   {"AC1015", Release::kR2000},
+      {"AC1018", Release::kR2004}, {"AC1021", Release::kR2007}, {"AC1024", Release::kR2010},
+      {"AC1027", Release::kR2013}, {"AC1032", Release::kR2018}};
+  for (const auto& [version, expected] : versions) {
+    ASSERT_TRUE(releaseOf(version, release)) << version;
+    EXPECT_EQ(release, expected) << version;
+  }
+  for (const char* other : {"AC1009", "AC1013", "AC1033", "ac1015", "AC101", ""}) {
+    EXPECT_FALSE(releaseOf(other, release)) << other;
+  }
+  // The test writer writes every release but R2007.
+  for (const auto& [version, expected] : versions) {
+    dwgwrite::DrawingSpec plan;
+    plan.version = version;
+    std::vector<std::uint8_t> bytes;
+    EXPECT_EQ(dwgwrite::writeDrawing(plan, bytes).empty(), expected != Release::kR2007) << version;
+  }
+}
+
+TEST(Layout, ANameStoredTwiceHoldsOneValueAndUnlistedOnesAreZero) {
+  EXPECT_EQ(newDrawingValue("DIMALTD")[0], 2.0);  // RC before R2000, BS after
+  EXPECT_EQ(newDrawingValue("LIMMAX (model space)"), (FieldValue{12.0, 9.0, 0.0}));
+  EXPECT_EQ(newDrawingValue("THICKNESS"), FieldValue{});
+  EXPECT_EQ(newDrawingValue("no such variable"), FieldValue{});
+}
+
+}  // namespace
+}  // namespace veldra::dwg::layout
