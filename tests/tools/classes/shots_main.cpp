@@ -112,6 +112,17 @@ int main(int argc, char** argv) {
       shoot("pair-drawn");
       break;
     }
+  // A paste that was turned: the overlay lays it back onto its source.
+  bool turned = false;
+  for (std::size_t p = 0; p < f.pairs.size() && !turned; ++p) {
+    const auto& placed = f.pairs[p].evidence.placement;
+    if (placed && !placed->mirrored && placed->turnDegrees > 1 && placed->turnDegrees < 359) {
+      window.showPair(static_cast<int>(p));
+      shoot("pair-turned");
+      turned = true;
+    }
+  }
+  if (!turned) std::fprintf(stderr, "veldra-evidence-shots: no pair of the class was found turned\n");
   window.tabs->setCurrentIndex(2);
   shoot("map");
   window.tabs->setCurrentIndex(3);
