@@ -21,10 +21,6 @@ if ! grep -q "\"$project\"" "$workspace/projects/projects.fil"; then
 fi
 out="$PWD/docs/screenshots"
 for scale in 1 2; do
-  # Each scale is shot on a first run: drawings the store already holds are
-  # not read again, and a pair of two such drawings is not laid one on the
-  # other (no overlay of the turned copy).
-  rm -f "$workspace/evidence/evidence.sqlite"
   QT_SCALE_FACTOR=$scale xvfb-run -a -s "-screen 0 2200x1500x24" \
     "$build/tests/tools/classes/veldra-evidence-shots" "$workspace" "$project" "$out" "-${scale}00"
 done

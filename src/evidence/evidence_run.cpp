@@ -3,6 +3,7 @@
 #include <charconv>
 #include <chrono>
 #include <map>
+#include <mutex>
 #include <system_error>
 
 #include "app/textfile.h"
@@ -109,10 +110,24 @@ RunResult runEvidenceCheck(const Workspace& workspace, const std::string& projec
   if (control.cancelled()) return cancelled();
   input.drawings = std::move(reading.drawings);
   input.known = std::move(reading.known);
+  // Copies among drawings taken over from the store are read again for
+  // their entities, each once, to be laid onto one another.
+  std::mutex againLock;
+  std::map<std::size_t, std::vector<EntityFacts>> readAgain;
+  input.entitiesAgain = [&](std::size_t i) {
+    const std::lock_guard<std::mutex> hold(againLock);
+    auto it = readAgain.find(i);
+    if (it == readAgain.end()) {
+      const DrawingFacts& facts = input.drawings[i].facts;
+      it = readAgain.emplace(i, reader(facts.path, facts.name).entities).first;
+    }
+    return it->second;
+  };
 
   Judgement judgement = judgeClass(input, settings, archive.get(), control);
   if (judgement.cancelled || control.cancelled()) return cancelled();
   result.findings = std::move(judgement.findings);
+  result.readForCopies = readAgain.size();
   result.findings.notes.insert(result.findings.notes.begin(), notes.begin(), notes.end());
 
   // Keep the evidence and write the report; a failure here leaves the

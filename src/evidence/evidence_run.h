@@ -30,6 +30,9 @@ struct RunResult {
   std::string error;                  // why it failed
   std::vector<std::string> warnings;  // what went wrong after judging (the store, the report)
   Findings findings;
+  // Drawings taken over from the store that were read again for their
+  // entities, to lay copies onto one another.
+  std::size_t readForCopies = 0;
 };
 
 // Judges `project` (its name as listed) with the teacher's settings: reads

@@ -5,6 +5,7 @@
 #include <map>
 #include <numeric>
 #include <optional>
+#include <span>
 #include <thread>
 #include <unordered_map>
 
@@ -268,8 +269,17 @@ bool layCopies(std::vector<PairFinding>& judged, const std::vector<std::pair<std
         if (!isCopy(f.verdict) || f.evidence.rareShared + f.evidence.onlyTheseTwo == 0) return;
         const auto [k, j] = candidates[c];
         if (!prepared[k].features.geometryKnown || !prepared[j].features.geometryKnown) return;
-        const auto a = locatedPieces(input.drawings[readable[k]].entities, settings.tolerance);
-        const auto b = locatedPieces(input.drawings[readable[j]].entities, settings.tolerance);
+        // A drawing taken over from the store comes without its entities.
+        std::vector<EntityFacts> againA, againB;
+        auto entitiesOf = [&](std::size_t drawing, std::vector<EntityFacts>& again) -> std::span<const EntityFacts> {
+          const auto& own = input.drawings[drawing].entities;
+          const bool known = drawing < input.known.size() && input.known[drawing].has_value();
+          if (!own.empty() || !known || !input.entitiesAgain) return own;
+          again = input.entitiesAgain(drawing);
+          return again;
+        };
+        const auto a = locatedPieces(entitiesOf(readable[k], againA), settings.tolerance);
+        const auto b = locatedPieces(entitiesOf(readable[j], againB), settings.tolerance);
         std::vector<std::uint8_t> rare(a.size(), 0);
         const auto& geometry = prepared[k].features.geometry;
         auto weighs = [&](std::uint64_t key) {

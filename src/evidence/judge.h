@@ -5,6 +5,7 @@
 // the class against drawings of earlier projects; then groups of copies.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +23,12 @@ struct ClassInput {
   // Features made before (parallel to `drawings`, perhaps shorter): a
   // drawing that has them is not fingerprinted again, and needs no entities.
   std::vector<std::optional<DrawingFeatures>> known;
+  // The entities of drawing i read again, for a drawing that came with
+  // features made before and no entities: the copies among such drawings
+  // are laid onto one another on their entities, so that a later run tells
+  // a turned or mirrored copy as the first did. Called only for drawings of
+  // pairs called a copy; may be called from several threads at once.
+  std::function<std::vector<EntityFacts>(std::size_t drawing)> entitiesAgain;
 };
 
 // What the store keeps of a judged drawing.

@@ -242,5 +242,51 @@ TEST(ClassJudgement, StopsWhenCancelledAndReportsProgress) {
   EXPECT_GE(stages.size(), 3u);
 }
 
+// A later run takes unchanged drawings from the store: features, no
+// entities. Its copies are still laid onto one another, on entities read
+// again for the drawings of copies only, and every pair is told as on the
+// first run, turned and mirrored copies too.
+TEST(ClassJudgement, CopiesTakenFromTheStoreAreLaidAsOnTheFirstRun) {
+  for (const unsigned seed : {5u, 6u}) {
+    SCOPED_TRACE("class of seed " + std::to_string(seed));
+    const ClassPlan plan = veldra::testing::everyKindClass(seed);
+    const ClassModel model = veldra::testing::makeClass(plan);
+    ClassInput input;
+    input.project = "CAD1";
+    input.drawings = model.drawings;
+    if (plan.teacherTemplate) input.templates.push_back(model.templateDrawing);
+    const Judgement first = judgeClass(input, {}, nullptr, RunControl{});
+
+    ClassInput kept = input;
+    for (auto& d : kept.drawings) d.entities.clear();
+    for (const auto& j : first.judged) kept.known.push_back(j.features);
+    std::atomic<int> reads{0};
+    kept.entitiesAgain = [&](std::size_t i) {
+      ++reads;
+      return input.drawings[i].entities;
+    };
+    const Judgement second = judgeClass(kept, {}, nullptr, RunControl{});
+
+    int copies = 0, turned = 0;
+    ASSERT_EQ(second.findings.pairs.size(), first.findings.pairs.size());
+    for (std::size_t p = 0; p < first.findings.pairs.size(); ++p) {
+      const PairFinding& was = first.findings.pairs[p];
+      const PairFinding& is = second.findings.pairs[p];
+      ASSERT_EQ(std::make_pair(is.a, is.b), std::make_pair(was.a, was.b));
+      EXPECT_EQ(is.verdict, was.verdict);
+      EXPECT_EQ(is.reasons, was.reasons);
+      ASSERT_EQ(is.evidence.placement.has_value(), was.evidence.placement.has_value());
+      if (was.evidence.placement) {
+        EXPECT_EQ(is.evidence.placement->turnDegrees, was.evidence.placement->turnDegrees);
+      }
+      copies += isCopy(was.verdict);
+      turned += was.evidence.placement && was.evidence.placement->turnDegrees != 0;
+    }
+    EXPECT_GT(turned, 0);
+    EXPECT_GT(reads.load(), 0);
+    EXPECT_LE(reads.load(), 2 * copies);
+  }
+}
+
 }  // namespace
 }  // namespace veldra::evidence
