@@ -5,17 +5,18 @@
 #include <string>
 
 #include "dwgwrite/bit_writer.h"
+#include "dwgwrite/format.h"
 
 namespace veldra::dwgwrite {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using detail::kSectionCrcSeed;
 
 constexpr std::size_t kLocatorCountAt = 0x15;
 constexpr std::size_t kLocatorsAt = 0x19;
 constexpr std::size_t kLocatorSize = 9;
 constexpr std::size_t kSentinelSize = 16;
-constexpr std::uint16_t kSectionCrcSeed = 0xC0C1;
 constexpr std::size_t kMaxMapBlockData = 2032;
 
 std::uint32_t getRL(std::span<const std::uint8_t> b, std::size_t at) {
