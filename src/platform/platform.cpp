@@ -227,8 +227,20 @@ ProgramRun runProgram(const std::filesystem::path& program, const std::vector<st
     startup.hStdOutput = out;
     startup.hStdError = err;
     PROCESS_INFORMATION process{};
-    if (CreateProcessW(program.native().c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                       nullptr, nullptr, &startup, &process)) {
+    // A start can fail for a moment while the system is busy making other
+    // processes (a scanner holding the program file, a loaded desktop); a
+    // program that is not there, or is no program, fails at once.
+    bool made = false;
+    for (int attempt = 0; attempt < 4 && !made; ++attempt) {
+      if (attempt > 0) Sleep(250u << attempt);
+      made = CreateProcessW(program.native().c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                            nullptr, nullptr, &startup, &process) != 0;
+      const DWORD why = made ? 0 : GetLastError();
+      if (why == ERROR_FILE_NOT_FOUND || why == ERROR_PATH_NOT_FOUND || why == ERROR_BAD_EXE_FORMAT ||
+          why == ERROR_ACCESS_DENIED)
+        break;
+    }
+    if (made) {
       run.started = true;
       WaitForSingleObject(process.hProcess, INFINITE);
       DWORD code = 0;
