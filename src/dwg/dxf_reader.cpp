@@ -30,6 +30,7 @@ constexpr std::uint64_t kEntityCost = 64;
 constexpr std::uint64_t kGeometryCost = 128;
 
 // Polyline flags (group 70).
+constexpr std::int64_t kClosed = 0x01;
 constexpr std::int64_t kCurveFit = 0x02;
 constexpr std::int64_t kSplineFit = 0x04;
 constexpr std::int64_t k3dPolyline = 0x08;
@@ -551,12 +552,9 @@ class DxfReader {
       return;
     }
     if (p.place == Place::kNone || p.type == "ATTRIB" || p.type == "ENDBLK") return;
-    if (p.type == "SEQEND") {
-      openPolyline_.reset();
-      return;
-    }
+    if (p.type == "SEQEND") return closePolyline();
     if (p.type == "VERTEX") return addVertex(p);
-    openPolyline_.reset();
+    closePolyline();
     if (p.type.empty()) return note("an entity without a type was passed over", p.offset);
     if (!spend(kEntityCost + (request_.geometry ? kGeometryCost : 0))) return;
 
@@ -576,7 +574,10 @@ class DxfReader {
     }
     e.space = (list == 0 || list == 1) ? Space::kModel : Space::kPaper;
     if (request_.geometry) fillGeometry(p, e.className, geometry_[list].emplace_back());
-    if (p.type == "POLYLINE") openPolyline_ = std::make_pair(list, entities_[list].size());
+    if (p.type == "POLYLINE") {
+      openPolyline_ = std::make_pair(list, entities_[list].size());
+      openPolylineClosed_ = (p.flags & kClosed) != 0;
+    }
     entities_[list].push_back(std::move(e));
   }
 
@@ -586,6 +587,18 @@ class DxfReader {
     if (sameIgnoringCase(name, "*Paper_Space")) return Place::kPaperBlock;
     if (startsIgnoringCase(name, "*Paper_Space")) return Place::kLayouts;
     return Place::kNone;
+  }
+
+  // The end of a polyline's vertices: a closed one's last side runs back
+  // to its first vertex.
+  void closePolyline() {
+    if (openPolyline_ && openPolylineClosed_ && request_.geometry) {
+      const auto [list, index] = *openPolyline_;
+      std::vector<double>& n = geometry_[list][index].numbers;
+      if (entities_[list][index].className == "AcDbPolyline" && n.size() >= 6 && spend(3 * sizeof(double)))
+        n.insert(n.end(), {n[0], n[1], 0.0});
+    }
+    openPolyline_.reset();
   }
 
   void addVertex(const Pending& p) {
@@ -631,6 +644,8 @@ class DxfReader {
       g.text = decode(p.name.value_or(std::string_view{}), p.offset);
     } else if (kind == "AcDbPolyline") {
       n = std::move(p.vertices);
+      // Closed: the last side runs back to the first vertex, as a DWG's does.
+      if ((p.flags & kClosed) && n.size() >= 6) n.insert(n.end(), {n[0], n[1], 0.0});
     }
     if (!spend(n.size() * sizeof(double))) n.clear();
   }
@@ -758,6 +773,7 @@ class DxfReader {
   std::array<std::vector<Entity>, kLists> entities_;
   std::array<std::vector<EntityGeometry>, kLists> geometry_;
   std::optional<std::pair<std::size_t, std::size_t>> openPolyline_;
+  bool openPolylineClosed_ = false;
 };
 
 bool isBlankByte(std::uint8_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }

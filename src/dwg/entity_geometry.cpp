@@ -343,6 +343,9 @@ class GeometryReader : ObjectAccess {
       const double bulge = r.readBD();
       if (i < points) n[static_cast<std::size_t>(i) * 3 + 2] = bulge;
     }
+    // A closed polyline's last side runs back to its first vertex, with the
+    // last vertex's bulge.
+    if ((flags & 0x200) && points >= 2) n.insert(n.end(), {n[0], n[1], 0.0});
     return Status::Ok();
   }
 

@@ -44,6 +44,7 @@ constexpr std::uint64_t kEarlyHeaderSize = 0x202;
 
 // Polyline flags and options.
 constexpr std::uint16_t kPolylineHasFlags = 0x01;
+constexpr std::uint8_t kClosed = 0x01;
 constexpr std::uint8_t kCurveFit = 0x02;
 constexpr std::uint8_t kSplineFit = 0x04;
 constexpr std::uint8_t k3dPolyline = 0x08;
@@ -468,6 +469,9 @@ Status readOldGeometry(const OldListed& listed, OldRelease release, const std::v
           return makeError(ErrorKind::kCorrupt, "polyline vertex cut short", v.offset, "entities");
         n.insert(n.end(), {x, y, bulge});
       }
+      // A closed polyline's last side runs back to its first vertex.
+      if ((e.options & kPolylineHasFlags) && !e.data.empty() && (e.data[0] & kClosed) && n.size() >= 6)
+        n.insert(n.end(), {n[0], n[1], 0.0});
       break;
     default: break;
   }

@@ -240,10 +240,11 @@ TEST_F(OtherSamples, ReadWholeWithoutDamage) {
 
 TEST_F(OtherSamples, GeometryNamesWhatAPersonDrew) {
   const Drawing layouts = readAll("layouts_AC1032");
-  // A square of side 100 at the origin, and the texts and block a person typed.
+  // A square of side 100 at the origin, closed (its fourth side runs back to
+  // the first vertex), and the texts and block a person typed.
   const EntityGeometry* square = find(layouts, 0x239);
   ASSERT_NE(square, nullptr);
-  EXPECT_EQ(square->numbers, (std::vector<double>{0, 0, 0, 100, 0, 0, 100, 100, 0, 0, 100, 0}));
+  EXPECT_EQ(square->numbers, (std::vector<double>{0, 0, 0, 100, 0, 0, 100, 100, 0, 0, 100, 0, 0, 0, 0}));
   EXPECT_EQ(find(layouts, 0x591)->text, "Hello");
   EXPECT_EQ(find(layouts, 0x59D)->text, "Goodbye");
   EXPECT_EQ(find(layouts, 0x3B6)->text, "my_block");

@@ -66,10 +66,13 @@ def numbers_of(e, cls):
         return [d.insert[0], d.insert[1], d.height]
     if kind == "INSERT" and cls == "AcDbBlockReference":
         return [*d.insert, d.xscale, d.yscale, d.zscale, math.radians(d.rotation)]
+    # A closed polyline ends with its first vertex again.
     if kind == "LWPOLYLINE":
-        return [v for x, y, _s, _e, b in e.get_points() for v in (x, y, b)]
+        n = [v for x, y, _s, _e, b in e.get_points() for v in (x, y, b)]
+        return n + [n[0], n[1], 0.0] if e.closed and len(n) >= 6 else n
     if kind == "POLYLINE" and cls == "AcDbPolyline":
-        return [v for vx in e.vertices for v in (vx.dxf.location[0], vx.dxf.location[1], vx.dxf.bulge)]
+        n = [v for vx in e.vertices for v in (vx.dxf.location[0], vx.dxf.location[1], vx.dxf.bulge)]
+        return n + [n[0], n[1], 0.0] if e.is_closed and len(n) >= 6 else n
     return []
 
 

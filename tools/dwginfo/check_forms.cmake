@@ -32,7 +32,7 @@ string(REGEX REPLACE "(MODEL|PAPER)\t[^\n]*" "\\1" stripped "${geometry}")
 if(NOT result EQUAL 0 OR NOT stripped STREQUAL plain)
   message(FATAL_ERROR "veldra-dwginfo --geometry lists other entities than the plain output:\n${geometry}")
 endif()
-foreach(line "AcDbPolyline\t239\tMODEL\t0\t0 0 0 100 0 0 100 100 0 0 100 0\n"
+foreach(line "AcDbPolyline\t239\tMODEL\t0\t0 0 0 100 0 0 100 100 0 0 100 0 0 0 0\n"
              "AcDbText\t591\tMODEL\t0\t${number} ${number} 4\tHello\n"
              "AcDbBlockReference\t3B6\tMODEL\t0\t0 0 0 ${number} ${number} ${number} 0\tmy_block\n")
   if(NOT geometry MATCHES "${line}")

@@ -66,7 +66,9 @@ struct Evidence {
 
 // The layer and the geometry of one top-level entity. `numbers` follow the
 // kind's own order (a line: start x y z, end x y z; a circle: centre x y z,
-// radius; ...); other kinds leave them empty. `text` holds a text entity's
+// radius; a light-weight polyline: x y bulge per vertex, a closed one with
+// its first vertex again at the end, so that its closing side is drawn;
+// ...); other kinds leave them empty. `text` holds a text entity's
 // text or a block reference's block name, in UTF-8.
 struct EntityGeometry {
   std::string layer;
