@@ -12,7 +12,8 @@ namespace veldra::evidence {
 
 namespace {
 
-constexpr std::uint64_t kKeyBits = (std::uint64_t{1} << 62) - 1;
+constexpr std::uint64_t kKeyBits = (std::uint64_t{1} << 61) - 1;
+constexpr std::uint64_t kTypedBit = std::uint64_t{1} << 61;
 
 // A 64-bit hash built from words and numbers, the same on every platform.
 class Hasher {
@@ -34,8 +35,8 @@ class Hasher {
     return add(fnv);
   }
   std::uint64_t value() const { return mixKey(h_); }
-  std::uint64_t key(FeatureKind kind) const {
-    return (mixKey(h_) & kKeyBits) | (static_cast<std::uint64_t>(kind) << 62);
+  std::uint64_t key(FeatureKind kind, bool typed = false) const {
+    return (mixKey(h_) & kKeyBits) | (typed ? kTypedBit : 0) | (static_cast<std::uint64_t>(kind) << 62);
   }
 
  private:
@@ -57,6 +58,26 @@ std::int64_t steps(double value, double step) {
     return static_cast<std::int64_t>(bits);
   }
   return std::llround(q);
+}
+
+// Whether a number is what typing gives: a whole count of twentieths of a
+// unit (12.5, 2.35) or of sixty-fourths (an inch's 0.125), give or take
+// what storing it as a binary number leaves.
+bool wholeSteps(double value, double step) {
+  const double q = std::fabs(value) / step;
+  return q < 1.0e12 && std::fabs(q - std::round(q)) < 1.0e-4;
+}
+bool typedNumber(double value) {
+  return std::isfinite(value) && (wholeSteps(value, 0.05) || wholeSteps(value, 1.0 / 64));
+}
+// A squared length between typed points is a whole count of squared
+// steps, whatever the direction between them: a chamfer keeps the mark, a
+// line to a clicked point does not.
+bool typedSquare(double square) {
+  return std::isfinite(square) && (wholeSteps(square, 0.05 * 0.05) || wholeSteps(square, 1.0 / 4096));
+}
+bool typedAngle(double radians) {
+  return std::isfinite(radians) && wholeSteps(radians, std::numbers::pi / 180);
 }
 
 double normalAngle(double a) {
@@ -205,6 +226,8 @@ struct Piece {
   double direction = 0;         // a line's or arc's direction in the plane, for angles to its neighbour
   bool directed = false;
   bool located = false;
+  bool typed = false;           // its own sizes are typed numbers
+  bool laid = false;            // a line, arc, circle or block: laid where typed numbers put it, as a rule
 };
 
 constexpr std::uint64_t kLineSeed = 0x5EED0011, kArcSeed = 0x5EED0012, kCircleSeed = 0x5EED0013,
@@ -223,6 +246,8 @@ Piece linePiece(const Point& a, const Point& b, bool paper, const Tolerance& tol
   p.direction = std::atan2(b[1] - a[1], b[0] - a[0]);
   p.directed = length > 0;
   p.located = true;
+  p.laid = true;
+  p.typed = typedSquare(length * length);
   return p;
 }
 
@@ -239,6 +264,8 @@ Piece arcPiece(double cx, double cy, double cz, double r, double sweep, double m
   p.direction = middle;
   p.directed = true;
   p.located = true;
+  p.laid = true;
+  p.typed = typedNumber(r) && typedAngle(sweep);
   return p;
 }
 
@@ -281,6 +308,8 @@ std::uint64_t piecesOf(const EntityFacts& e, const Tolerance& tol, std::vector<P
     p.shape = Hasher(kCircleSeed).add(std::uint64_t{paper}).add(steps(n[3], tol.length)).value();
     p.form = Hasher(kCircleSeed).add(std::uint64_t{paper}).value();
     p.x = n[0], p.y = n[1], p.z = n[2], p.size = n[3], p.located = true;
+    p.laid = true;
+    p.typed = typedNumber(n[3]);
     out.push_back(p);
   } else if (e.kind == "AcDbArc" && n.size() >= 6) {
     const double sweep = normalAngle(n[5] - n[4]);
@@ -292,12 +321,14 @@ std::uint64_t piecesOf(const EntityFacts& e, const Tolerance& tol, std::vector<P
     p.shape = Hasher(kTextSeed).add(std::uint64_t{paper}).add(steps(n[2], tol.length)).value();
     p.form = Hasher(kTextSeed).add(std::uint64_t{paper}).value();
     p.x = n[0], p.y = n[1], p.size = n[2], p.located = true;
+    p.typed = typedNumber(n[2]);
     out.push_back(p);
   } else if (e.kind == "AcDbMText" && n.size() >= 4) {
     Piece p;
     p.shape = Hasher(kTextSeed).add(std::uint64_t{paper}).add(steps(n[3], tol.length)).value();
     p.form = Hasher(kTextSeed).add(std::uint64_t{paper}).value();
     p.x = n[0], p.y = n[1], p.z = n[2], p.size = n[3], p.located = true;
+    p.typed = typedNumber(n[3]);
     out.push_back(p);
   } else if (isBlockReference(e.kind) && n.size() >= 6) {
     // A block by its name and the sizes of its scales, whatever its turn.
@@ -310,11 +341,16 @@ std::uint64_t piecesOf(const EntityFacts& e, const Tolerance& tol, std::vector<P
     p.shape = h.value();
     p.form = form.value();
     p.x = n[0], p.y = n[1], p.z = n[2], p.size = std::fabs(n[3]), p.located = true;
+    p.laid = true;
+    p.typed = typedNumber(n[3]) && typedNumber(n[4]) && typedNumber(n[5]);
     out.push_back(p);
   } else {
     // Kinds seen only from their own points: moved, they match; turned, not.
     const Shape shape = placedShapeOf(e, tol);
     Piece p;
+    // A kind the reader gives no measures of (a point, or nothing at all)
+    // shows nothing drawn freely.
+    p.typed = e.numbers.size() <= 3;
     p.shape = shape.hash;
     p.form = shape.hash;
     p.located = shape.hasReference;
@@ -368,12 +404,19 @@ void placeFeatures(const std::vector<Piece>& pieces, const Tolerance& tol, std::
   const double apart = tol.length;  // nearer than this is the same point
   auto describe = [&](const Piece& p, const Piece& q, double d) {
     const double towards = std::atan2(q.y - p.y, q.x - p.x);
+    // Lines, arcs, circles and blocks lie where the exercise's numbers put
+    // them, often by turns and arrays no distance shows; a text lies where
+    // the student clicked, told freely beside a line or arc, whose angle to
+    // it adds a second measure (two texts, or a text and a circle, alike by
+    // one distance are alike by chance). Told by the kinds alone, so that a
+    // scaled paste keeps its places.
+    const bool typed = (p.laid && q.laid) || (!p.directed && !q.directed);
     Hasher h(0x5EED0017);
     h.add(p.form).add(steps(p.size / d, tol.angle * 10));
     if (p.directed) h.add(steps(foldedAngle(p.direction - towards), tol.angle * 10));
     h.add(q.form).add(steps(q.size / d, tol.angle * 10));
     if (q.directed) h.add(steps(foldedAngle(q.direction - towards), tol.angle * 10));
-    return h.key(FeatureKind::kPlace);
+    return h.key(FeatureKind::kPlace, typed);
   };
   for (const std::uint32_t k : located) {
     const Piece& p = pieces[k];
@@ -473,17 +516,19 @@ DrawingFeatures featuresOf(std::span<const EntityFacts> entities, const Toleranc
     const std::size_t first = inSpace.size();
     const std::uint64_t whole = piecesOf(e, tolerance, inSpace);
     for (std::size_t k = first; k < inSpace.size(); ++k)
-      geometry.push_back(Hasher(inSpace[k].shape).key(FeatureKind::kShape));
+      geometry.push_back(Hasher(inSpace[k].shape).key(FeatureKind::kShape, inSpace[k].typed));
     // An entity without pieces (a polyline without vertices) is still one shape.
-    if (inSpace.size() == first) geometry.push_back(Hasher(whole).key(FeatureKind::kShape));
+    if (inSpace.size() == first) geometry.push_back(Hasher(whole).key(FeatureKind::kShape, true));
     if (e.text && !isBlockReference(e.kind)) {
       const std::string words = normalWords(*e.text);
-      if (!words.empty()) geometry.push_back(Hasher(0x5EED0002).add(std::string_view(words)).key(FeatureKind::kWords));
+      if (!words.empty())
+        geometry.push_back(Hasher(0x5EED0002).add(std::string_view(words)).key(FeatureKind::kWords, true));
     }
     if (e.hasHandle) {
       // The handle with the entity's shape; its shape feature is its first piece's.
-      const std::uint64_t shapeKey =
-          inSpace.size() > first ? Hasher(inSpace[first].shape).key(FeatureKind::kShape) : Hasher(whole).key(FeatureKind::kShape);
+      const std::uint64_t shapeKey = inSpace.size() > first
+                                         ? Hasher(inSpace[first].shape).key(FeatureKind::kShape, inSpace[first].typed)
+                                         : Hasher(whole).key(FeatureKind::kShape, true);
       handles.emplace_back(Hasher(0x5EED0003).add(e.handle).add(whole).key(FeatureKind::kHandle), shapeKey);
       out.handleNumbers.push_back(e.handle);
     }
@@ -520,7 +565,7 @@ std::vector<LocatedPiece> locatedPieces(std::span<const EntityFacts> entities, c
   for (std::size_t k = 0; k < pieces.size(); ++k) {
     const Piece& p = pieces[k];
     if (!p.located || !std::isfinite(p.x) || !std::isfinite(p.y)) continue;
-    out.push_back({Hasher(p.shape).key(FeatureKind::kShape), places[k], p.form, p.x, p.y, p.size});
+    out.push_back({Hasher(p.shape).key(FeatureKind::kShape, p.typed), places[k], p.form, p.x, p.y, p.size});
   }
   return out;
 }

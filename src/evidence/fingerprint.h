@@ -14,6 +14,13 @@
 //           them, so that scaling leaves it alone too.
 // Entities with a handle also give a handle feature (the handle with its
 // shape), the evidence of entities taken over under their own handles.
+// A shape is marked typed when its measures are what typing numbers gives
+// (whole steps of a twentieth or a sixty-fourth of a unit, whole degrees),
+// a place when both its pieces are lines, arcs, circles or blocks, and
+// words always (notes are phrased alike by chance): two students given the
+// same numbers draw them alike without copying. What is drawn freely (a
+// construction line to a clicked point, where a text was put) is not
+// typed, and two drawings hold it alike only by copying.
 // Keys are stable across runs and platforms: the evidence store keeps them.
 // kFeatureVersion names what featuresOf makes: raise it with any change to
 // the features or their keys, and the store's features made before are
@@ -28,7 +35,7 @@
 
 namespace veldra::evidence {
 
-inline constexpr int kFeatureVersion = 2;
+inline constexpr int kFeatureVersion = 3;
 
 // Steps numbers are rounded to before they are compared.
 struct Tolerance {
@@ -38,6 +45,7 @@ struct Tolerance {
 
 enum class FeatureKind : std::uint8_t { kShape = 0, kWords = 1, kPlace = 2, kHandle = 3 };
 inline FeatureKind featureKind(std::uint64_t key) { return static_cast<FeatureKind>(key >> 62); }
+inline bool isTyped(std::uint64_t key) { return ((key >> 61) & 1u) != 0; }
 
 struct Feature {
   std::uint64_t key = 0;

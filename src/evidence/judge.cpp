@@ -116,6 +116,31 @@ bool containsKey(std::span<const std::uint64_t> sorted, std::uint64_t key) {
 }
 
 // What the class says about names, identities and creation instants.
+// How far typed numbers differ from drawing to drawing in this class: the
+// middle, over drawings with a few typed shapes beyond the template, of the
+// share of those shapes that most of the class does not draw. Near 0 when
+// everyone draws one sheet from one set of numbers (what is rare and typed
+// is a drawing's own slip or stray line); near 1 when students draw
+// variants or numbers of their own, and two of them given the same numbers
+// draw alike.
+double typedNumbersVary(const std::vector<Prepared>& prepared, const std::vector<std::uint64_t>& templateKeys) {
+  std::vector<double> shares;
+  for (const Prepared& p : prepared) {
+    double typed = 0, rare = 0;
+    for (std::size_t t = 0; t < p.features.geometry.size(); ++t) {
+      const Feature& f = p.features.geometry[t];
+      if (featureKind(f.key) != FeatureKind::kShape || !isTyped(f.key) || containsKey(templateKeys, f.key)) continue;
+      typed += f.count;
+      if (p.geometryWeight[t] > 0) rare += f.count;
+    }
+    if (typed >= rules::kTypedShapesToTell) shares.push_back(rare / typed);
+  }
+  if (shares.empty()) return 0.0;
+  const auto middle = shares.begin() + static_cast<std::ptrdiff_t>(shares.size() / 2);
+  std::nth_element(shares.begin(), middle, shares.end());
+  return *middle;
+}
+
 ClassContext contextOf(const std::vector<const DrawingFacts*>& readable, const std::vector<DrawingEvidence>& templates,
                        const EvidenceSettings& settings, std::vector<std::string>& notes) {
   ClassContext ctx;
@@ -550,7 +575,13 @@ Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, 
 
   std::vector<const DrawingFacts*> readableFacts;
   for (const std::size_t i : readable) readableFacts.push_back(&input.drawings[i].facts);
-  const ClassContext ctx = contextOf(readableFacts, input.templates, settings, findings.notes);
+  ClassContext ctx = contextOf(readableFacts, input.templates, settings, findings.notes);
+  {
+    const double vary = typedNumbersVary(prepared, templateKeys);
+    const double from = rules::kTypedNumbersVaryFrom, to = rules::kTypedNumbersVaryTo;
+    const double toward = std::clamp((vary - from) / (to - from), 0.0, 1.0);
+    ctx.typedAlone = 1.0 - toward * (1.0 - rules::kTypedAlone);
+  }
   for (const auto& name : settings.ignoredAuthors)
     if (!normalName(name).empty())
       findings.notes.push_back("The name \"" + name + "\" is on the ignore list: not evidence.");

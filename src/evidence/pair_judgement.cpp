@@ -29,9 +29,16 @@ double ramp(double x, double from, double to) {
 // places), weighed by rarity.
 struct Share {
   double shared = 0;            // the weight both hold
+  double typedShared = 0;       // of it, what typed numbers give
   double heldByB = 0, heldByA = 0;  // of a's weight what b holds, and the other way round
   double totalA = 0, totalB = 0;
   int rare = 0, onlyTheseTwo = 0;   // shared features that weigh something, and of them in no third drawing
+  int typed = 0;                    // of the rare ones, those typed numbers give
+
+  // The shared weight as evidence: what typed numbers give counts for
+  // `typedCounts` of its weight.
+  double evidence(double typedCounts) const { return shared - typedShared * (1.0 - typedCounts); }
+  int freelyDrawn() const { return rare - typed; }
 };
 
 struct GeometryMeasure {
@@ -64,6 +71,10 @@ GeometryMeasure measureGeometry(const PairSide& a, const PairSide& b) {
       if (w > 0) {
         s.shared += static_cast<double>(w) * shared;
         s.rare += static_cast<int>(shared);
+        if (isTyped(ga[i].key)) {
+          s.typedShared += static_cast<double>(w) * shared;
+          s.typed += static_cast<int>(shared);
+        }
         if (!a.geometryDf.empty() && a.geometryDf[i] == 2) s.onlyTheseTwo += static_cast<int>(shared);
       }
       ++i;
@@ -295,9 +306,15 @@ PairFinding judgePair(const PairSide& sa, const PairSide& sb, const ClassContext
   struct Weighed {
     double share = 0, beyond = 0, strength = 0, count = 0;
   };
+  // What typed numbers give, two students given the same numbers draw
+  // alike: it counts fully only beside shared work that was drawn freely.
+  const double freelyShared = (g.work.shared - g.work.typedShared) + (g.places.shared - g.places.typedShared);
+  const double typedCounts =
+      ctx.typedAlone +
+      (1.0 - ctx.typedAlone) * (ctx.pairWeight > 0 ? std::min(1.0, freelyShared / (kFreelyDrawnToTrust * ctx.pairWeight)) : 1.0);
   // Shapes and places of one piece of work tell of one another: either
   // share is trusted as far as both together are enough.
-  const double sharedWork = g.work.shared + g.places.shared;
+  const double sharedWork = g.work.evidence(typedCounts) + g.places.evidence(typedCounts);
   // Places are measured against the heavier drawing: a paste keeps the
   // places of all it took, and a drawing with few rare places of its own
   // shares them easily with the many of another.
@@ -305,14 +322,14 @@ PairFinding judgePair(const PairSide& sa, const PairSide& sb, const ClassContext
     Weighed w;
     const bool aLighter = (s.totalA <= s.totalB) != againstHeavier;
     const double lighter = aLighter ? s.totalA : s.totalB;
-    w.share = lighter > 0 ? std::min(1.0, s.shared / lighter) : 0.0;
+    w.share = lighter > 0 ? std::min(1.0, s.evidence(typedCounts) / lighter) : 0.0;
     const double chance = aLighter ? chanceShare(heldByOthersA, s.heldByB, s.totalA, ctx.drawings)
                                    : chanceShare(heldByOthersB, s.heldByA, s.totalB, ctx.drawings);
     w.beyond = beyond(w.share, chance);
     w.strength = ramp(w.beyond, kShareFrom, kShareTo) * enough(sharedWork, ctx.pairWeight);
     if (!(lighter > 0)) w.strength = 0;
     // Without a third drawing every shared feature is "in no other drawing".
-    w.count = ctx.drawings > 2 ? countStrength(s.shared, ctx.pairWeight) : 0.0;
+    w.count = ctx.drawings > 2 ? countStrength(s.evidence(typedCounts), ctx.pairWeight) : 0.0;
     return w;
   };
   const Weighed work = weighShare(g.work, sa.heldByOthers, sb.heldByOthers, false);
@@ -355,6 +372,14 @@ PairFinding judgePair(const PairSide& sa, const PairSide& sb, const ClassContext
   const double geometryStrength = std::max(shareOnly, partOnly);
   const double handleStrength = shareStrength(h.weightShared, lighterHandles, 0.0, ctx.pairWeight);
   weigh(geometryStrength);
+  // Work drawn freely that no third drawing has, alike to the step of the
+  // tolerance in two drawings, is a copy's trace of its own, however small
+  // a part of either drawing it is; one such piece alike may be chance.
+  const double freelyStrength =
+      ctx.drawings > 2 && ctx.pairWeight > 0
+          ? kFreelyDrawn * ramp(freelyShared / ctx.pairWeight, kFreelyDrawnFrom, kFreelyDrawnFull)
+          : 0.0;
+  weigh(freelyStrength);
   weigh(handleStrength);
   if (!ev.sharedName.empty() && !ev.nameIgnored) weigh(ev.nameDrawings <= 2 ? kNameRare : kNameShared);
   if (ev.sameEditingTime) weigh(kSameEditing);
@@ -396,6 +421,15 @@ PairFinding judgePair(const PairSide& sa, const PairSide& sb, const ClassContext
         p += ", " + std::to_string(g.places.onlyTheseTwo) + " of them in no other drawing of the class";
       p += byPlaces || g.work.rare == 0 ? ", whatever the size, turn or position of the whole." : ".";
       s += (s.empty() ? "" : " ") + p;
+    }
+    const int freely = g.work.freelyDrawn() + g.places.freelyDrawn();
+    const int typed = g.work.typed + g.places.typed;
+    if (freely == 0 && typed > 0 && ctx.typedAlone < 1.0) {
+      s += " All of it has round measures, as anyone drawing the same numbers gets; nothing drawn freely "
+           "(a clicked point, a construction line, a note in own words) is shared.";
+    } else if (isCopy(out.verdict) && typed > 0 && freely > 0 && ctx.typedAlone < 1.0) {
+      s += " " + std::to_string(freely) + " of what they share " + (freely == 1 ? "was" : "were") +
+           " drawn freely, not to round measures, which two students do not draw alike by chance.";
     }
     if (!isCopy(out.verdict) && out.score < kNotable) s += " That is little against what each drew.";
     r.push_back("They share work: " + s);

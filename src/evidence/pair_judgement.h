@@ -47,6 +47,10 @@ struct ClassContext {
   std::unordered_map<std::string, std::string> whyIgnored;  // by normalName: "on the ignore list"...
   std::unordered_set<std::string> commonIdentities;
   std::unordered_set<std::int64_t> commonCreated;     // unix milliseconds
+  // What shared work with round measures counts for when nothing drawn
+  // freely is shared beside it: 1 in a class that draws one sheet from one
+  // set of numbers, less where students' numbers vary (see rules.h).
+  double typedAlone = 1.0;
   Thresholds thresholds;
 };
 

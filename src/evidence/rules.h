@@ -32,6 +32,25 @@ inline constexpr double kEnoughShared = 4.0;
 // this weight (in features no third drawing has) is a paste of part of a
 // drawing beside the copier's own: ramped from the first to the second.
 inline constexpr double kCountFrom = 8.0, kCountTo = 20.0;
+// Shared work with round measures (typed numbers, see fingerprint.h) is
+// what two students given the same numbers draw alike, where the class's
+// numbers vary (variants of an exercise, numbers of one's own): there it
+// counts alone for this part of its weight, and fully once shared work
+// drawn freely weighs this many features no third drawing has. Where the
+// whole class draws from one set of numbers, what is rare and typed is a
+// student's own slip or stray line, and counts fully.
+inline constexpr double kTypedAlone = 0.25;
+inline constexpr double kFreelyDrawnToTrust = 1.0;
+// Shared work drawn freely is a sign of its own, from the first weight (in
+// features no third drawing has: one alike may be chance) up to this
+// strength at the second.
+inline constexpr double kFreelyDrawn = 0.75;
+inline constexpr double kFreelyDrawnFrom = 1.0, kFreelyDrawnFull = 2.5;
+// The class's numbers vary when, in the middle drawing, this share of its
+// typed shapes (beyond the template) is rare: not at all from the first,
+// fully from the second; drawings with fewer typed shapes do not tell.
+inline constexpr double kTypedNumbersVaryFrom = 0.25, kTypedNumbersVaryTo = 0.5;
+inline constexpr double kTypedShapesToTell = 5;
 // A paste that is found turned, mirrored or scaled onto the other drawing
 // maps at least this many rare shapes.
 inline constexpr int kPlacedAtLeast = 4;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <random>
 
 #include "evidence/feature_codec.h"
@@ -121,6 +122,61 @@ TEST(Fingerprints, AnExplodedPolylineIsTheSameLinesAndArcs) {
   auto backwards = polyline;
   backwards[0].numbers = {0, 0, -1, 0, 10, 0, 30, 10, -1, 30, 0, 0, 0, 0, 0};
   EXPECT_EQ(keysOf(featuresOf(backwards, Tolerance{}), FeatureKind::kShape), keysOf(whole, FeatureKind::kShape));
+}
+
+// What typing numbers gives is marked, whatever the turn and position of
+// the whole: a typed length, radius, sweep or chamfer, words of numbers; a
+// line to a clicked point, a note in words and where a text sits are not.
+TEST(Fingerprints, MarkWhatTypedNumbersGive) {
+  auto typedOf = [](std::vector<EntityFacts> entities, FeatureKind kind) {
+    std::vector<bool> marks;
+    for (const auto& x : featuresOf(entities, Tolerance{}).geometry)
+      if (featureKind(x.key) == kind) marks.push_back(isTyped(x.key));
+    return marks;
+  };
+  auto circle = [](double x, double y, double r) {
+    return EntityFacts{"AcDbCircle", 0x300, true, false, "0", {x, y, 0, r}, std::nullopt};
+  };
+  auto arc = [](double x, double y, double r, double from, double to) {
+    return EntityFacts{"AcDbArc", 0x301, true, false, "0", {x, y, 0, r, from, to}, std::nullopt};
+  };
+  const double degree = std::numbers::pi / 180;
+  std::mt19937_64 random(7);
+  for (int round = 0; round < 8; ++round) {
+    const double turn = round == 0 ? 0 : static_cast<double>(random() % 36000) / 100 * degree;
+    const double ox = static_cast<double>(random() % 100000) / 997, oy = static_cast<double>(random() % 100000) / 991;
+    auto at = [&](double x, double y) {
+      return std::pair{ox + x * std::cos(turn) - y * std::sin(turn), oy + x * std::sin(turn) + y * std::cos(turn)};
+    };
+    auto placedLine = [&](double x1, double y1, double x2, double y2) {
+      const auto [a, b] = at(x1, y1);
+      const auto [c, d] = at(x2, y2);
+      return line(a, b, c, d);
+    };
+    const auto [cx, cy] = at(40, 20);
+    SCOPED_TRACE(round);
+    // An 80 long edge, a 5 x 5 chamfer, a hole of 12.5 and a quarter arc:
+    // typed; a line of 37.2839... to a clicked point: not.
+    EXPECT_EQ(typedOf({placedLine(0, 0, 80, 0)}, FeatureKind::kShape), std::vector<bool>{true});
+    EXPECT_EQ(typedOf({placedLine(80, 0, 85, 5)}, FeatureKind::kShape), std::vector<bool>{true});
+    EXPECT_EQ(typedOf({circle(cx, cy, 12.5)}, FeatureKind::kShape), std::vector<bool>{true});
+    EXPECT_EQ(typedOf({arc(cx, cy, 8, turn, turn + 90 * degree)}, FeatureKind::kShape), std::vector<bool>{true});
+    EXPECT_EQ(typedOf({placedLine(3.1416, 2.7183, 33.7, 24.11)}, FeatureKind::kShape), std::vector<bool>{false});
+    EXPECT_EQ(typedOf({circle(cx, cy, 12.5371)}, FeatureKind::kShape), std::vector<bool>{false});
+    // Places: an edge beside a hole is where the numbers put it; a text
+    // beside the edge is where the student clicked.
+    EXPECT_EQ(typedOf({placedLine(0, 0, 80, 0), circle(cx, cy, 12.5)}, FeatureKind::kPlace),
+              (std::vector<bool>{true, true}));
+    const auto [tx, ty] = at(2, -11.37);
+    EXPECT_EQ(typedOf({placedLine(0, 0, 80, 0), text(tx, ty, "80 x 50")}, FeatureKind::kPlace),
+              (std::vector<bool>{false, false}));
+  }
+  // Words are phrased alike by chance: typed, whatever they say.
+  EXPECT_EQ(typedOf({text(0, 0, "80 x 50"), text(9, 9, "Dims in mm")}, FeatureKind::kWords),
+            (std::vector<bool>{true, true}));
+  // Inches typed as fractions are typed too.
+  EXPECT_EQ(typedOf({line(0, 0, 2.125, 0), line(0, 1, 0.0625, 1)}, FeatureKind::kShape),
+            (std::vector<bool>{true, true}));
 }
 
 TEST(Fingerprints, HandleFeaturesTieTheHandleToTheShape) {
