@@ -6,35 +6,21 @@
 
 #include "checksum.h"
 #include "format.h"
+#include "veldra/dwg/layout.h"
 
 namespace veldra::dwg::detail {
 namespace {
 
-constexpr std::size_t kLocatorCountOffset = 0x15;
-constexpr std::size_t kLocatorSize = 9;
+using layout::kLocatorCountOffset;
+using layout::kLocatorSize;
+using layout::kSentinelSize;
+using layout::locatorCrcMask;
+using layout::rawRL;
 constexpr std::uint32_t kMaxLocators = 64;
 constexpr std::size_t kMaintenanceOffset = 0x0B;
-constexpr std::size_t kSentinelSize = 16;
-
-std::uint32_t rawRL(std::span<const std::uint8_t> data, std::size_t at) {
-  return static_cast<std::uint32_t>(data[at]) | (static_cast<std::uint32_t>(data[at + 1]) << 8) |
-         (static_cast<std::uint32_t>(data[at + 2]) << 16) | (static_cast<std::uint32_t>(data[at + 3]) << 24);
-}
 
 std::uint16_t rawRS(std::span<const std::uint8_t> data, std::size_t at) {
   return static_cast<std::uint16_t>(data[at] | (data[at + 1] << 8));
-}
-
-// The file header's CRC is stored XORed with a value that depends on the
-// number of locators; 0 where that value is not known.
-std::uint16_t locatorCrcMask(std::uint32_t count) {
-  switch (count) {
-    case 3: return 0xA598;
-    case 4: return 0x8101;
-    case 5: return 0x3CC4;
-    case 6: return 0x8461;
-    default: return 0;
-  }
 }
 
 // A sentinel-framed section: start sentinel, RL size, data, CRC of the size

@@ -13,28 +13,17 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using detail::kSectionCrcSeed;
 
-constexpr std::size_t kLocatorCountAt = 0x15;
-constexpr std::size_t kLocatorsAt = 0x19;
-constexpr std::size_t kLocatorSize = 9;
-constexpr std::size_t kSentinelSize = 16;
+using dwg::layout::kLocatorSize;
+using dwg::layout::kSentinelSize;
+using dwg::layout::locatorCrcMask;
+constexpr std::size_t kLocatorCountAt = dwg::layout::kLocatorCountOffset;
+constexpr std::size_t kLocatorsAt = dwg::layout::kLocatorsOffset;
 constexpr std::size_t kMaxMapBlockData = 2032;
 
-std::uint32_t getRL(std::span<const std::uint8_t> b, std::size_t at) {
-  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
-}
+std::uint32_t getRL(std::span<const std::uint8_t> b, std::size_t at) { return dwg::layout::rawRL(b, at); }
 
 void putRL(Bytes& b, std::size_t at, std::uint32_t value) {
   for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
-std::uint16_t locatorCrcMask(std::uint32_t count) {
-  switch (count) {
-    case 3: return 0xA598;
-    case 4: return 0x8101;
-    case 5: return 0x3CC4;
-    case 6: return 0x8461;
-    default: return 0;
-  }
 }
 
 // The locator of section `number`, or 0.

@@ -7,6 +7,7 @@
 // C++ only.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -44,6 +45,34 @@ inline constexpr Sentinel kSecondHeaderStart{0xD4, 0x7B, 0x21, 0xCE, 0x28, 0x93,
                                              0x53, 0x24, 0x40, 0x09, 0x12, 0x3C, 0xAA, 0x01};
 inline constexpr Sentinel kSecondHeaderEnd{0x2B, 0x84, 0xDE, 0x31, 0xD7, 0x6C, 0x60, 0x40,
                                            0xAC, 0xDB, 0xBF, 0xF6, 0xED, 0xC3, 0x55, 0xFE};
+
+// ---- The R13-R2000 file header
+
+// The number of section locators (RL) sits at this offset, the locators
+// (number RC, offset RL, size RL each) right after it.
+inline constexpr std::size_t kLocatorCountOffset = 0x15;
+inline constexpr std::size_t kLocatorsOffset = kLocatorCountOffset + 4;
+inline constexpr std::size_t kLocatorSize = 9;
+// A sentinel-framed section: start sentinel, RL size, data, CRC, end sentinel.
+inline constexpr std::size_t kSentinelSize = std::tuple_size_v<Sentinel>;
+
+// The file header's CRC is stored XORed with a value that depends on the
+// number of locators; 0 where that value is not known.
+constexpr std::uint16_t locatorCrcMask(std::uint32_t count) {
+  switch (count) {
+    case 3: return 0xA598;
+    case 4: return 0x8101;
+    case 5: return 0x3CC4;
+    case 6: return 0x8461;
+    default: return 0;
+  }
+}
+
+// A little-endian RL at `at` of `data`, which holds at least four bytes there.
+constexpr std::uint32_t rawRL(std::span<const std::uint8_t> data, std::size_t at) {
+  return static_cast<std::uint32_t>(data[at]) | (static_cast<std::uint32_t>(data[at + 1]) << 8) |
+         (static_cast<std::uint32_t>(data[at + 2]) << 16) | (static_cast<std::uint32_t>(data[at + 3]) << 24);
+}
 
 // ---- Check values
 
