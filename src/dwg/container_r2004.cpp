@@ -57,31 +57,35 @@ struct SectionPage {
 };
 
 // Decompresses (or copies) one page's data into `target`, the part of its
-// section the page fills. A page may decompress to more than its section
-// still needs (the last page is padded): that one is decompressed whole into
-// `scratch` and what belongs is kept.
+// section the page fills; what the data does not reach reads zero, as for a
+// section read whole. A page may decompress to more than its section still
+// needs (the last page is padded): that one is decompressed whole into
+// `scratch` and what belongs is kept. Neither is cleared beforehand: only
+// the bytes past what the page gives are.
 Status fillPage(std::span<const std::uint8_t> data, std::uint64_t dataStart, bool compressed,
                 std::uint32_t maxPageSize, std::span<std::uint8_t> target, std::vector<std::uint8_t>& scratch,
                 const std::string& name) {
-  // What the data does not reach stays zero, as for a section read whole.
-  std::fill(target.begin(), target.end(), std::uint8_t{0});
   if (!compressed) {
-    std::copy_n(data.begin(), std::min<std::size_t>(data.size(), target.size()), target.begin());
+    const std::size_t count = std::min<std::size_t>(data.size(), target.size());
+    std::copy_n(data.begin(), count, target.begin());
+    std::fill(target.begin() + static_cast<std::ptrdiff_t>(count), target.end(), std::uint8_t{0});
     return Status::Ok();
   }
-  std::span<std::uint8_t> into = target;
-  if (target.size() < maxPageSize) {
-    scratch.assign(maxPageSize, 0);
-    into = scratch;
-  }
-  Status s = decompressR2004(data, into);
+  const bool whole = target.size() >= maxPageSize;
+  if (!whole && scratch.size() < maxPageSize) scratch.resize(maxPageSize);
+  const std::span<std::uint8_t> into = whole ? target : std::span<std::uint8_t>(scratch).first(maxPageSize);
+  std::size_t written = 0;
+  Status s = decompressR2004(data, into, written);
+  // A page that fails leaves its place as a page giving nothing would.
+  std::size_t kept = whole ? written : std::min(written, target.size());
+  if (!s.ok() && !whole) kept = 0;
+  if (!whole) std::copy_n(scratch.begin(), kept, target.begin());
+  std::fill(target.begin() + static_cast<std::ptrdiff_t>(kept), target.end(), std::uint8_t{0});
   if (!s.ok()) {
     s.offset += dataStart;
     s.section = name;
-    return s;
   }
-  if (into.data() != target.data()) std::copy_n(scratch.begin(), target.size(), target.begin());
-  return Status::Ok();
+  return s;
 }
 
 // A page of a section that is filled once a byte of it is wanted.

@@ -70,6 +70,8 @@ class Decompressor {
     std::memset(out_.data() + written_, 0, end - written_);
   }
 
+  std::size_t written() const { return written_; }
+
  private:
   std::uint8_t next() {
     if (at_ >= in_.size()) {
@@ -142,10 +144,27 @@ class Decompressor {
     } else if (distance == 1) {
       std::memset(to, *from, count);
     } else {
-      // Byte by byte: the copy overlaps the bytes it produces.
-      for (std::size_t i = 0; i < count; ++i) to[i] = from[i];
+      repeat(to, distance, count);
     }
     return true;
+  }
+
+  // A copy from `distance` back that overlaps what it writes repeats the
+  // last `distance` bytes. Each piece is copied from the start of the source
+  // and reaches up to where the copy has got, so that it never overlaps
+  // itself; the pieces double in length.
+  static void repeat(std::uint8_t* to, std::size_t distance, std::size_t count) {
+    const std::uint8_t* from = to - distance;
+    if (count <= 2 * distance) {
+      for (std::size_t i = 0; i < count; ++i) to[i] = from[i];
+      return;
+    }
+    std::size_t done = 0;
+    while (done < count) {
+      const std::size_t piece = std::min(done + distance, count - done);
+      std::memcpy(to + done, from, piece);
+      done += piece;
+    }
   }
 
   Status error(const char* what) const { return makeError(ErrorKind::kCorrupt, what, at_); }
@@ -161,6 +180,13 @@ class Decompressor {
 
 Status decompressR2004(std::span<const std::uint8_t> in, std::span<std::uint8_t> out) {
   return Decompressor(in, out).run();
+}
+
+Status decompressR2004(std::span<const std::uint8_t> in, std::span<std::uint8_t> out, std::size_t& written) {
+  Decompressor decompressor(in, out);
+  Status s = decompressor.run();
+  written = decompressor.written();
+  return s;
 }
 
 }  // namespace veldra::dwg::detail
