@@ -27,6 +27,10 @@ enum class Code { kSystem, kData };
 // kCodewordSize bytes, else the result is empty.
 std::vector<std::uint8_t> deinterleave(std::span<const std::uint8_t> coded,
                                        std::size_t blockCount, Code code);
+// The same for the first `words` of the code words only (all of them when
+// there are fewer): what the others hold is not looked at.
+std::vector<std::uint8_t> deinterleave(std::span<const std::uint8_t> coded, std::size_t blockCount, Code code,
+                                       std::size_t words);
 
 // The data bytes of `blockCount` interleaved code words as stored, without
 // correction: what deinterleave() returns for undamaged words, at a fraction

@@ -233,8 +233,10 @@ class Container {
                      std::string(name) + " reaches past the end of the file", offset,
                      name);
     }
+    // Only the words of the first copy are decoded.
     const std::vector<std::uint8_t> data =
-        r2007::deinterleave(file_.subspan(offset, coded), blocks, r2007::Code::kSystem);
+        r2007::deinterleave(file_.subspan(offset, coded), blocks, r2007::Code::kSystem,
+                            r2007::blocksFor(compressed, r2007::kSystemBlockData));
     return unpack(name, offset, std::span(data).first(compressed), uncompressed, out);
   }
 

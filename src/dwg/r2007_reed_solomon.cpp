@@ -17,7 +17,7 @@ struct Field {
   std::array<std::uint8_t, 256> log{};
   std::array<std::array<std::uint8_t, 256>, kMaxParity> byRoot{};
 
-  std::uint8_t mul(std::uint8_t a, std::uint8_t b) const {
+  constexpr std::uint8_t mul(std::uint8_t a, std::uint8_t b) const {
     return (a == 0 || b == 0) ? 0 : exp[log[a] + log[b]];
   }
   std::uint8_t div(std::uint8_t a, std::uint8_t b) const {  // b != 0
@@ -50,6 +50,74 @@ constexpr Field kDataField = makeField(0x11d);
 constexpr Field kSystemField = makeField(0x169);
 
 using Word = std::array<std::uint8_t, kCodewordSize>;
+
+// A word is clean when the generator g(x) = (x + a^1) .. (x + a^parity)
+// divides it, which is when all its syndromes are zero. The remainder is
+// worked out as a CRC is, from the highest coefficient down: `byFeedback[f]`
+// holds f * g(x) without its leading term, byte k the coefficient of x^k, so
+// that each byte of the word costs one look-up instead of one per root.
+template <std::size_t Parity>
+struct Divisor {
+  std::array<std::array<std::uint8_t, Parity>, 256> byFeedback{};
+};
+
+template <std::size_t Parity>
+constexpr Divisor<Parity> makeDivisor(const Field& f) {
+  std::array<std::uint8_t, Parity + 1> g{1};  // lowest coefficient first
+  for (std::size_t i = 1; i <= Parity; ++i) {
+    for (std::size_t k = i; k > 0; --k) g[k] = g[k - 1] ^ f.mul(g[k], f.exp[i]);
+    g[0] = f.mul(g[0], f.exp[i]);
+  }
+  Divisor<Parity> divisor;
+  for (unsigned v = 0; v < 256; ++v)
+    for (std::size_t k = 0; k < Parity; ++k) divisor.byFeedback[v][k] = f.mul(static_cast<std::uint8_t>(v), g[k]);
+  return divisor;
+}
+
+// The remainder's bytes as one or two 64-bit numbers, byte k at bits 8k.
+struct Remainder16 {
+  std::array<std::uint64_t, 256> low{};
+  std::array<std::uint64_t, 256> high{};
+};
+struct Remainder4 {
+  std::array<std::uint32_t, 256> bytes{};
+};
+
+constexpr Remainder16 packed(const Divisor<16>& d) {
+  Remainder16 r;
+  for (std::size_t v = 0; v < 256; ++v)
+    for (std::size_t k = 0; k < 8; ++k) {
+      r.low[v] |= std::uint64_t{d.byFeedback[v][k]} << (8 * k);
+      r.high[v] |= std::uint64_t{d.byFeedback[v][k + 8]} << (8 * k);
+    }
+  return r;
+}
+constexpr Remainder4 packed(const Divisor<4>& d) {
+  Remainder4 r;
+  for (std::size_t v = 0; v < 256; ++v)
+    for (std::size_t k = 0; k < 4; ++k) r.bytes[v] |= std::uint32_t{d.byFeedback[v][k]} << (8 * k);
+  return r;
+}
+
+constexpr Remainder16 kSystemRemainder = packed(makeDivisor<16>(kSystemField));
+constexpr Remainder4 kDataRemainder = packed(makeDivisor<4>(kDataField));
+
+bool isClean(const Remainder16& t, const Word& word) {
+  std::uint64_t low = 0;
+  std::uint64_t high = 0;
+  for (std::size_t k = word.size(); k-- > 0;) {
+    const auto feedback = static_cast<std::uint8_t>(high >> 56);
+    high = ((high << 8) | (low >> 56)) ^ t.high[feedback];
+    low = ((low << 8) | word[k]) ^ t.low[feedback];
+  }
+  return (low | high) == 0;
+}
+
+bool isClean(const Remainder4& t, const Word& word) {
+  std::uint32_t rest = 0;
+  for (std::size_t k = word.size(); k-- > 0;) rest = ((rest << 8) | word[k]) ^ t.bytes[rest >> 24];
+  return rest == 0;
+}
 
 // Evaluates the polynomial with coefficients `p` (lowest first) at x.
 std::uint8_t evaluate(const Field& f, std::span<const std::uint8_t> p, std::uint8_t x) {
@@ -126,18 +194,25 @@ bool correct(const Field& f, std::size_t parity, Word& word) {
 
 std::vector<std::uint8_t> deinterleave(std::span<const std::uint8_t> coded,
                                        std::size_t blockCount, Code code) {
+  return deinterleave(coded, blockCount, code, blockCount);
+}
+
+std::vector<std::uint8_t> deinterleave(std::span<const std::uint8_t> coded, std::size_t blockCount, Code code,
+                                       std::size_t words) {
   std::vector<std::uint8_t> data;
   if (blockCount == 0 || coded.size() / kCodewordSize < blockCount) return data;
+  words = std::min(words, blockCount);
   const bool system = code == Code::kSystem;
   const Field& field = system ? kSystemField : kDataField;
   const std::size_t dataPerBlock = system ? kSystemBlockData : kDataBlockData;
-  data.reserve(blockCount * dataPerBlock);
+  data.reserve(words * dataPerBlock);
   Word word;
-  for (std::size_t block = 0; block < blockCount; ++block) {
+  for (std::size_t block = 0; block < words; ++block) {
     for (std::size_t j = 0; j < kCodewordSize; ++j) word[j] = coded[j * blockCount + block];
     // A word past correcting is passed on as stored: the page checksum or
     // the structure that fails to parse then reports the damage.
-    correct(field, kCodewordSize - dataPerBlock, word);
+    if (!(system ? isClean(kSystemRemainder, word) : isClean(kDataRemainder, word)))
+      correct(field, kCodewordSize - dataPerBlock, word);
     data.insert(data.end(), word.begin(), word.begin() + static_cast<std::ptrdiff_t>(dataPerBlock));
   }
   return data;
