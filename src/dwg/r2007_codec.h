@@ -37,6 +37,10 @@ std::vector<std::uint8_t> deinterleave(std::span<const std::uint8_t> coded, std:
 // of the work. Same sizes and the same empty result as deinterleave().
 std::vector<std::uint8_t> deinterleaveAsStored(std::span<const std::uint8_t> coded,
                                                std::size_t blockCount, Code code);
+// The same into `data`, which must hold exactly the data bytes of the
+// `blockCount` words; nothing is written when it does not.
+void deinterleaveAsStored(std::span<const std::uint8_t> coded, std::size_t blockCount, Code code,
+                          std::span<std::uint8_t> data);
 
 // Number of code words needed for `dataSize` bytes with `dataPerBlock` data
 // bytes each.

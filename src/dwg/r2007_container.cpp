@@ -461,8 +461,11 @@ class Container {
     if (interleaved) {
       // The code words are corrected only when the page as stored does not
       // give its checksum: a sound page reads the same either way.
-      data = r2007::deinterleaveAsStored(raw, blocks, r2007::Code::kData);
-      if (unpackInto(name, where, std::span<const std::uint8_t>(data).first(ref.compressed), out).ok() &&
+      // The page's words are turned into a buffer kept from page to page.
+      if (asStored_.size() < blocks * r2007::kDataBlockData) asStored_.resize(blocks * r2007::kDataBlockData);
+      const auto asStored = std::span<std::uint8_t>(asStored_).first(blocks * r2007::kDataBlockData);
+      r2007::deinterleaveAsStored(raw, blocks, r2007::Code::kData, asStored);
+      if (unpackInto(name, where, asStored.first(ref.compressed), out).ok() &&
           r2007::pageChecksum(0, out) == ref.checksum)
         return Status::Ok();
       data = r2007::deinterleave(raw, blocks, r2007::Code::kData);
@@ -481,6 +484,7 @@ class Container {
   CostBudget budget_;
   std::vector<Damage> damage_;
   std::vector<PageEntry> pages_;  // sorted by id
+  std::vector<std::uint8_t> asStored_;  // a data page's words as stored, turned
   std::uint64_t sectionMapAt_ = 0;  // file offset of the section map
 };
 

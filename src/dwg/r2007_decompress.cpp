@@ -173,34 +173,52 @@ class Decoder {
     return true;
   }
 
+  // The longest instruction takes four bytes: with as many left, its bytes
+  // are taken without asking each time whether the data ends.
+  bool instruction(std::uint8_t& op, std::size_t& offset, std::size_t& length) {
+    if (in_.size() - pos_ >= 4) return instruction<false>(op, offset, length);
+    return instruction<true>(op, offset, length);
+  }
+
+  template <bool kCheckEnd>
+  bool take(std::uint8_t& byte) {
+    if constexpr (kCheckEnd) {
+      return next(byte);
+    } else {
+      byte = in_[pos_++];
+      return true;
+    }
+  }
+
+  template <bool kCheckEnd>
   bool instruction(std::uint8_t& op, std::size_t& offset, std::size_t& length) {
     std::uint8_t a = 0;
     std::uint8_t b = 0;
     switch (op >> 4) {
       case 0:
-        if (!next(a) || !next(b)) return false;
+        if (!take<kCheckEnd>(a) || !take<kCheckEnd>(b)) return false;
         length = (op & 0xfu) + 0x13u + ((b >> 3) & 0x10u);
         offset = ((b & 0x78u) << 5) + 1 + a;
         op = b;
         return true;
       case 1:
-        if (!next(a) || !next(b)) return false;
+        if (!take<kCheckEnd>(a) || !take<kCheckEnd>(b)) return false;
         length = (op & 0xfu) + 3;
         offset = ((b & 0xf8u) << 5) + 1 + a;
         op = b;
         return true;
       case 2: {
-        if (!next(a) || !next(b)) return false;
+        if (!take<kCheckEnd>(a) || !take<kCheckEnd>(b)) return false;
         offset = a | (static_cast<std::size_t>(b) << 8);
         length = op & 7u;
         std::uint8_t c = 0;
         if ((op & 8) == 0) {
-          if (!next(c)) return false;
+          if (!take<kCheckEnd>(c)) return false;
           length += c & 0xf8u;
           op = c;
         } else {
           std::uint8_t d = 0;
-          if (!next(c) || !next(d)) return false;
+          if (!take<kCheckEnd>(c) || !take<kCheckEnd>(d)) return false;
           ++offset;
           length += (static_cast<std::size_t>(c) << 3) + ((d & 0xf8u) << 8) + 0x100;
           op = d;
@@ -208,7 +226,7 @@ class Decoder {
         return true;
       }
       default:
-        if (!next(a)) return false;
+        if (!take<kCheckEnd>(a)) return false;
         length = op >> 4;
         offset = (op & 15u) + ((a & 0xf8u) << 1) + 1;
         op = a;
@@ -257,15 +275,28 @@ class Decoder {
            " bytes");
       return false;
     }
+    const std::size_t room = outSize_ - written_;
     std::uint8_t* to = grow(length);
     const std::uint8_t* from = to - offset;
-    if (offset >= length) {
-      std::copy_n(from, length, to);
+    if (offset >= 16 && room >= length + 16) {
+      // Sixteen at a time, each piece read from output already written; the
+      // last may run past the copy into room later output fills.
+      for (std::size_t k = 0; k < length; k += 16) std::memcpy(to + k, from + k, 16);
+    } else if (offset >= length) {
+      std::memcpy(to, from, length);
     } else if (offset == 1) {
-      std::fill_n(to, length, *from);
-    } else {
+      std::memset(to, *from, length);
+    } else if (length <= 2 * offset) {
       // Byte by byte: the source overlaps what this copy writes.
       for (std::size_t k = 0; k < length; ++k) to[k] = from[k];
+    } else {
+      // The copy repeats the last `offset` bytes: in pieces from the start of
+      // the source up to where the copy has got, doubling each time.
+      for (std::size_t done = 0; done < length;) {
+        const std::size_t piece = std::min(done + offset, length - done);
+        std::memcpy(to + done, from, piece);
+        done += piece;
+      }
     }
     return true;
   }

@@ -3,6 +3,11 @@
 
 #include "r2007_codec.h"
 
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#include <emmintrin.h>
+#define VELDRA_DWG_SSE2 1
+#endif
+
 namespace veldra::dwg::detail::r2007 {
 namespace {
 
@@ -222,15 +227,56 @@ std::vector<std::uint8_t> deinterleaveAsStored(std::span<const std::uint8_t> cod
                                                std::size_t blockCount, Code code) {
   std::vector<std::uint8_t> data;
   if (blockCount == 0 || coded.size() / kCodewordSize < blockCount) return data;
+  data.resize(blockCount * (code == Code::kSystem ? kSystemBlockData : kDataBlockData));
+  deinterleaveAsStored(coded, blockCount, code, data);
+  return data;
+}
+
+void deinterleaveAsStored(std::span<const std::uint8_t> coded, std::size_t blockCount, Code code,
+                          std::span<std::uint8_t> data) {
   const std::size_t dataPerBlock = code == Code::kSystem ? kSystemBlockData : kDataBlockData;
-  data.resize(blockCount * dataPerBlock);
+  if (blockCount == 0 || coded.size() / kCodewordSize < blockCount || data.size() != blockCount * dataPerBlock)
+    return;
+  // The stored bytes are a table of one row per byte of a word and one
+  // column per word; the data is that table turned over. It is turned in
+  // squares of 8 by 8, then what is left over byte by byte.
+  std::size_t rows = 0;    // the bytes j of every word done
+  std::size_t columns = 0;  // the words done in rows [0, rows)
+#ifdef VELDRA_DWG_SSE2
+  rows = dataPerBlock - dataPerBlock % 8;
+  columns = blockCount - blockCount % 8;
+  for (std::size_t j = 0; j < rows; j += 8) {
+    for (std::size_t b = 0; b < columns; b += 8) {
+      const std::uint8_t* in = coded.data() + j * blockCount + b;
+      __m128i r[8];
+      for (std::size_t k = 0; k < 8; ++k) r[k] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + k * blockCount));
+      const __m128i t0 = _mm_unpacklo_epi8(r[0], r[1]);
+      const __m128i t1 = _mm_unpacklo_epi8(r[2], r[3]);
+      const __m128i t2 = _mm_unpacklo_epi8(r[4], r[5]);
+      const __m128i t3 = _mm_unpacklo_epi8(r[6], r[7]);
+      const __m128i u0 = _mm_unpacklo_epi16(t0, t1);
+      const __m128i u1 = _mm_unpackhi_epi16(t0, t1);
+      const __m128i u2 = _mm_unpacklo_epi16(t2, t3);
+      const __m128i u3 = _mm_unpackhi_epi16(t2, t3);
+      const __m128i words[4] = {_mm_unpacklo_epi32(u0, u2), _mm_unpackhi_epi32(u0, u2), _mm_unpacklo_epi32(u1, u3),
+                                _mm_unpackhi_epi32(u1, u3)};
+      std::uint8_t* out = data.data() + b * dataPerBlock + j;
+      for (std::size_t k = 0; k < 4; ++k) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 2 * k * dataPerBlock), words[k]);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + (2 * k + 1) * dataPerBlock),
+                         _mm_unpackhi_epi64(words[k], words[k]));
+      }
+    }
+    for (std::size_t k = j; k < j + 8; ++k)
+      for (std::size_t b = columns; b < blockCount; ++b) data[b * dataPerBlock + k] = coded[k * blockCount + b];
+  }
+#endif
   // Byte j of every word lies in one run of the stored bytes.
-  for (std::size_t j = 0; j < dataPerBlock; ++j) {
+  for (std::size_t j = rows; j < dataPerBlock; ++j) {
     const std::uint8_t* run = coded.data() + j * blockCount;
     std::uint8_t* to = data.data() + j;
     for (std::size_t block = 0; block < blockCount; ++block) to[block * dataPerBlock] = run[block];
   }
-  return data;
 }
 
 }  // namespace veldra::dwg::detail::r2007

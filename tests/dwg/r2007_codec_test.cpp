@@ -23,16 +23,22 @@ TEST(R2007Deinterleave, TakesEachCodeWordsDataBytesAndDropsParity) {
 }
 
 // Taken as stored, the data bytes come out in the same places as after
-// correction, for both codes; damage stays.
+// correction, for both codes; damage stays. Word counts below, at and past
+// multiples of eight, as the words are turned in squares of eight; the
+// stored bytes may run on past the words.
 TEST(R2007Deinterleave, AsStoredTakesTheSameBytesUncorrected) {
-  Bytes coded(5 * kCodewordSize);
-  for (std::size_t i = 0; i < coded.size(); ++i) coded[i] = static_cast<std::uint8_t>(i * 31 + i / 7);
-  for (const Code code : {Code::kData, Code::kSystem}) {
-    const std::size_t perWord = code == Code::kData ? kDataBlockData : kSystemBlockData;
-    const Bytes data = deinterleaveAsStored(coded, 5, code);
-    ASSERT_EQ(data.size(), 5 * perWord);
-    for (std::size_t b = 0; b < 5; ++b)
-      for (std::size_t j = 0; j < perWord; ++j) ASSERT_EQ(data[b * perWord + j], coded[j * 5 + b]) << b << ' ' << j;
+  std::mt19937 random(2607);
+  for (const std::size_t words : {1, 5, 7, 8, 9, 15, 16, 17, 31, 92, 118}) {
+    Bytes coded(words * kCodewordSize + random() % 40);
+    for (auto& byte : coded) byte = static_cast<std::uint8_t>(random());
+    for (const Code code : {Code::kData, Code::kSystem}) {
+      const std::size_t perWord = code == Code::kData ? kDataBlockData : kSystemBlockData;
+      const Bytes data = deinterleaveAsStored(coded, words, code);
+      ASSERT_EQ(data.size(), words * perWord);
+      for (std::size_t b = 0; b < words; ++b)
+        for (std::size_t j = 0; j < perWord; ++j)
+          ASSERT_EQ(data[b * perWord + j], coded[j * words + b]) << words << ' ' << b << ' ' << j;
+    }
   }
   Bytes zeros(3 * kCodewordSize, 0);
   EXPECT_EQ(deinterleaveAsStored(zeros, 3, Code::kData), deinterleave(zeros, 3, Code::kData));
