@@ -5,6 +5,12 @@
 
 #include "r2007_codec.h"
 
+#if defined(__GNUC__)
+#define VELDRA_ALWAYS_INLINE [[gnu::always_inline]] inline
+#else
+#define VELDRA_ALWAYS_INLINE inline
+#endif
+
 namespace veldra::dwg::detail::r2007 {
 namespace {
 
@@ -142,7 +148,8 @@ class Decoder {
     return error_;
   }
 
-  bool next(std::uint8_t& byte) {
+  // Taken on every instruction: kept in the loops that call it.
+  VELDRA_ALWAYS_INLINE bool next(std::uint8_t& byte) {
     if (pos_ < in_.size()) [[likely]] {
       byte = in_[pos_++];
       return true;
