@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <tuple>
 
@@ -279,6 +280,112 @@ TEST(DecompressR2004, WhatAStreamDoesNotReachStaysZero) {
   ASSERT_TRUE(decompressR2004(in, out).ok());
   for (std::size_t i = 0; i < 36; ++i) ASSERT_EQ(out[i], 'A' + i % 16) << i;
   for (std::size_t i = 36; i < out.size(); ++i) ASSERT_EQ(out[i], 0) << i;
+}
+
+
+// A stream drawn by seed: literal runs and back references of every form of
+// length, from 1 to 40 bytes back (mostly overlapping what they write) and
+// from up to 0xBFFF back, with the bytes each should give worked out one at a time.
+struct Stream {
+  Bytes in;
+  Bytes out;
+};
+
+void putLongLength(Bytes& in, std::size_t rest) {  // rest >= 1
+  for (; rest > 0xFF; rest -= 0xFF) in.push_back(0);
+  in.push_back(static_cast<std::uint8_t>(rest));
+}
+
+void putLiterals(Stream& s, std::size_t count, std::mt19937& random) {  // count >= 4
+  if (count <= 18) {
+    s.in.push_back(static_cast<std::uint8_t>(count - 3));
+  } else {
+    s.in.push_back(0);
+    putLongLength(s.in, count - 0x12);
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto byte = static_cast<std::uint8_t>(random());
+    s.in.push_back(byte);
+    s.out.push_back(byte);
+  }
+}
+
+Stream drawStream(std::uint32_t seed) {
+  std::mt19937 random(seed);
+  Stream s;
+  putLiterals(s, 4 + random() % 40, random);
+  const std::size_t target = 2000 + random() % 60000;
+  while (s.out.size() < target) {
+    const std::size_t distance =
+        random() % 4 == 0 ? 1 + random() % std::min<std::size_t>(0xBFFF, s.out.size()) : 1 + random() % std::min<std::size_t>(40, s.out.size());
+    std::size_t length = random() % 3 == 0 ? 34 + random() % 600 : 3 + random() % 31;
+    const unsigned trailing = random() % 4;
+    std::size_t offset = distance - 1;
+    if (distance > 0x4000) {
+      // Opcodes 0x10-0x1F reach from 0x4001 to 0xBFFF back (0x11 ends).
+      length = 4 + length % 200;
+      offset = distance - 0x4000;
+      const std::uint8_t further = offset >= 0x4000 ? 8 : 0;
+      offset -= further != 0 ? 0x4000 : 0;
+      if (length <= 9) {
+        s.in.push_back(static_cast<std::uint8_t>(0x10 | further | (length - 2)));
+      } else {
+        s.in.push_back(static_cast<std::uint8_t>(0x10 | further));
+        putLongLength(s.in, length - 9);
+      }
+    } else if (length <= 33) {
+      s.in.push_back(static_cast<std::uint8_t>(length + 0x1E));
+    } else {
+      s.in.push_back(0x20);
+      putLongLength(s.in, length - 0x21);
+    }
+    s.in.push_back(static_cast<std::uint8_t>(((offset & 0x3F) << 2) | trailing));
+    s.in.push_back(static_cast<std::uint8_t>(offset >> 6));
+    for (std::size_t i = 0; i < length; ++i) s.out.push_back(s.out[s.out.size() - distance]);
+    for (unsigned i = 0; i < trailing; ++i) {
+      const auto byte = static_cast<std::uint8_t>(random());
+      s.in.push_back(byte);
+      s.out.push_back(byte);
+    }
+    if (trailing == 0 && random() % 2 == 0) putLiterals(s, 4 + random() % 60, random);
+  }
+  s.in.push_back(0x11);
+  return s;
+}
+
+// Overlapping copies give what a copy byte by byte gives, also where a page
+// ends exactly with the stream and no room is left past the last copy; what
+// a page has past the stream is zero, whatever it held; a stream cut
+// anywhere before its end mark is refused.
+TEST(DecompressR2004, DrawnStreamsGiveTheirBytesAndCutOnesAreRefused) {
+  for (std::uint32_t seed = 1; seed <= 30; ++seed) {
+    const Stream s = drawStream(seed);
+    Bytes exact(s.out.size(), 0xCC);
+    ASSERT_TRUE(decompressR2004(s.in, exact).ok()) << seed;
+    ASSERT_EQ(exact, s.out) << seed;
+
+    Bytes roomy(s.out.size() + 100, 0xCC);
+    std::size_t written = 0;
+    ASSERT_TRUE(decompressR2004(s.in, roomy, written).ok()) << seed;
+    EXPECT_EQ(written, s.out.size());
+    EXPECT_TRUE(std::equal(s.out.begin(), s.out.end(), roomy.begin())) << seed;
+
+    Bytes cleared(s.out.size() + 100, 0);
+    ASSERT_TRUE(decompressR2004(s.in, cleared).ok()) << seed;
+    EXPECT_TRUE(std::equal(s.out.begin(), s.out.end(), cleared.begin())) << seed;
+    EXPECT_TRUE(std::all_of(cleared.begin() + static_cast<std::ptrdiff_t>(s.out.size()), cleared.end(),
+                            [](std::uint8_t b) { return b == 0; }))
+        << seed;
+
+    Bytes small(s.out.size() - 1);
+    EXPECT_EQ(decompressR2004(s.in, small).kind, ErrorKind::kCorrupt) << seed;
+    std::mt19937 random(seed);
+    for (int k = 0; k < 20; ++k) {
+      const std::size_t cut = random() % s.in.size();
+      Bytes out(s.out.size());
+      EXPECT_EQ(decompressR2004(std::span(s.in).first(cut), out).kind, ErrorKind::kCorrupt) << seed << ' ' << cut;
+    }
+  }
 }
 
 }  // namespace
