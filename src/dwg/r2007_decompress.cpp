@@ -88,6 +88,37 @@ constexpr bool quartersReversed(const Order& order) {
 }
 static_assert(quartersReversed(kOrders[32]), "the copy of whole chunks below relies on this order");
 
+// The order of a shorter chunk as runs of bytes kept in order (1, 4 or 8
+// long), by where each run goes: with room past the chunk in both the data
+// and the output, each run is copied as eight bytes, the next run writing
+// over what the previous one copied past its end.
+struct Runs {
+  std::uint8_t count = 0;
+  std::array<std::uint8_t, 8> to{};
+  std::array<std::uint8_t, 8> from{};
+};
+constexpr std::array<Runs, 32> makeRuns() {
+  std::array<Runs, 32> all{};
+  for (std::size_t n = 1; n < 32; ++n) {
+    const Order& order = kOrders[n];
+    Runs& runs = all[n];
+    for (std::size_t k = 0; k < n; ++k) {
+      if (k > 0 && order[k] == order[k - 1] + 1 && k - runs.to[runs.count - 1] < 8) continue;
+      runs.to[runs.count] = static_cast<std::uint8_t>(k);
+      runs.from[runs.count] = order[k];
+      ++runs.count;
+    }
+  }
+  return all;
+}
+constexpr std::array<Runs, 32> kRuns = makeRuns();
+constexpr bool runsFit() {
+  for (const Runs& runs : kRuns)
+    if (runs.count > runs.to.size()) return false;
+  return true;
+}
+static_assert(runsFit());
+
 class Decoder {
  public:
   Decoder(std::span<const std::uint8_t> in, std::span<std::uint8_t> out) : in_(in), out_(out), outSize_(out.size()) {}
@@ -261,14 +292,17 @@ class Decoder {
       std::memcpy(to + 16, src + 8, 8);
       std::memcpy(to + 24, src, 8);
     }
-    while (length > 0) {
-      const std::size_t chunk = std::min<std::size_t>(length, 32);
-      const Order& order = kOrders[chunk];
-      for (std::size_t k = 0; k < chunk; ++k) to[k] = src[order[k]];
-      src += chunk;
-      to += chunk;
-      length -= chunk;
+    if (length == 0) return true;
+    const auto* inEnd = in_.data() + in_.size();
+    const auto* outEnd = out_.data() + outSize_;
+    // A run of the last byte of 31 reaches 38 bytes.
+    if (inEnd - src >= 40 && outEnd - to >= 40) {
+      const Runs& runs = kRuns[length];
+      for (std::size_t r = 0; r < runs.count; ++r) std::memcpy(to + runs.to[r], src + runs.from[r], 8);
+      return true;
     }
+    const Order& order = kOrders[length];
+    for (std::size_t k = 0; k < length; ++k) to[k] = src[order[k]];
     return true;
   }
 
@@ -289,6 +323,8 @@ class Decoder {
       // Sixteen at a time, each piece read from output already written; the
       // last may run past the copy into room later output fills.
       for (std::size_t k = 0; k < length; k += 16) std::memcpy(to + k, from + k, 16);
+    } else if (offset >= 8 && room >= length + 8) {
+      for (std::size_t k = 0; k < length; k += 8) std::memcpy(to + k, from + k, 8);
     } else if (offset >= length) {
       std::memcpy(to, from, length);
     } else if (offset == 1) {
