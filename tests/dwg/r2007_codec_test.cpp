@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -72,6 +73,66 @@ TEST(R2007Decompress, BrokenStreamsFailCleanly) {
   s = run(eight, 4, out);                                            // more than announced
   EXPECT_EQ(s.kind, ErrorKind::kCorrupt);
   EXPECT_LE(out.size(), 4u);
+}
+
+// A literal run opening a stream, of 8 to 278 bytes, drawn by seed.
+Bytes openingLiterals(std::size_t count, std::mt19937& random) {
+  Bytes in;
+  if (count < 0x17) {
+    in.push_back(static_cast<std::uint8_t>(count - 8));
+  } else {
+    in.push_back(0x0f);
+    in.push_back(static_cast<std::uint8_t>(count - 0x17));
+  }
+  for (std::size_t i = 0; i < count; ++i) in.push_back(static_cast<std::uint8_t>(random()));
+  return in;
+}
+
+// What comes after a run so that the decoder has room past it in both the
+// stream and the output: three bytes from two back, then 40 literals.
+void carryOn(Bytes& in, std::mt19937& random) {
+  in.insert(in.end(), {0x31, 0x00, 0x0f, 40 - 0x17});
+  for (int i = 0; i < 40; ++i) in.push_back(static_cast<std::uint8_t>(random()));
+}
+
+// Literal runs and back references give the same bytes whether they end the
+// page, where each byte is copied alone, or have room past them, where they
+// are copied in pieces that run past their end: literal runs of every
+// length (the rest after each 32 in every order), and copies from 2 to 20
+// bytes back of every length a one-byte form gives.
+TEST(R2007Decompress, RunsEndingThePageAndRunsWithRoomAfterThemAgree) {
+  std::mt19937 random(2107);
+  for (std::size_t count = 8; count <= 100; ++count) {
+    const Bytes alone = openingLiterals(count, random);
+    Bytes followed = alone;
+    carryOn(followed, random);
+    Bytes exact;
+    Bytes roomy;
+    ASSERT_TRUE(run(alone, count, exact).ok()) << count;
+    ASSERT_TRUE(run(followed, count + 43, roomy).ok()) << count;
+    ASSERT_TRUE(std::equal(exact.begin(), exact.end(), roomy.begin())) << count;
+  }
+  for (std::size_t literals = 1; literals <= 7; ++literals) {
+    for (std::size_t length = 3; length <= 15; ++length) {
+      for (std::size_t back = 2; back <= 20; ++back) {
+        // 24 literals, `length` bytes from `back` back, then `literals` more.
+        Bytes alone = openingLiterals(24, random);
+        const std::size_t offset = back - 1;
+        alone.push_back(static_cast<std::uint8_t>((length << 4) | (offset & 15)));
+        alone.push_back(static_cast<std::uint8_t>(((offset >> 4) << 3) | literals));
+        for (std::size_t i = 0; i < literals; ++i) alone.push_back(static_cast<std::uint8_t>(random()));
+        Bytes followed = alone;
+        carryOn(followed, random);
+        const std::size_t size = 24 + length + literals;
+        Bytes exact;
+        Bytes roomy;
+        ASSERT_TRUE(run(alone, size, exact).ok()) << literals << ' ' << length << ' ' << back;
+        ASSERT_TRUE(run(followed, size + 43, roomy).ok()) << literals << ' ' << length << ' ' << back;
+        ASSERT_TRUE(std::equal(exact.begin(), exact.end(), roomy.begin())) << literals << ' ' << length << ' ' << back;
+        for (std::size_t i = 24; i < 24 + length; ++i) ASSERT_EQ(exact[i], exact[i - back]) << length << ' ' << back;
+      }
+    }
+  }
 }
 
 TEST(R2007Decompress, RandomInputNeverExceedsTheAnnouncedSize) {
