@@ -107,21 +107,33 @@ constexpr Remainder4 packed(const Divisor<4>& d) {
 constexpr Remainder16 kSystemRemainder = packed(makeDivisor<16>(kSystemField));
 constexpr Remainder4 kDataRemainder = packed(makeDivisor<4>(kDataField));
 
-bool isClean(const Remainder16& t, const Word& word) {
-  std::uint64_t low = 0;
-  std::uint64_t high = 0;
-  for (std::size_t k = word.size(); k-- > 0;) {
-    const auto feedback = static_cast<std::uint8_t>(high >> 56);
-    high = ((high << 8) | (low >> 56)) ^ t.high[feedback];
-    low = ((low << 8) | word[k]) ^ t.low[feedback];
+// Words are checked four at a time: their remainders are independent, so
+// that the look-ups of one need not wait for those of another.
+constexpr std::size_t kGroup = 4;
+using Group = std::array<Word, kGroup>;
+
+std::array<bool, kGroup> findClean(const Remainder16& t, const Group& words) {
+  std::array<std::uint64_t, kGroup> low{};
+  std::array<std::uint64_t, kGroup> high{};
+  for (std::size_t k = kCodewordSize; k-- > 0;) {
+    for (std::size_t w = 0; w < kGroup; ++w) {
+      const auto feedback = static_cast<std::uint8_t>(high[w] >> 56);
+      high[w] = ((high[w] << 8) | (low[w] >> 56)) ^ t.high[feedback];
+      low[w] = ((low[w] << 8) | words[w][k]) ^ t.low[feedback];
+    }
   }
-  return (low | high) == 0;
+  std::array<bool, kGroup> clean{};
+  for (std::size_t w = 0; w < kGroup; ++w) clean[w] = (low[w] | high[w]) == 0;
+  return clean;
 }
 
-bool isClean(const Remainder4& t, const Word& word) {
-  std::uint32_t rest = 0;
-  for (std::size_t k = word.size(); k-- > 0;) rest = ((rest << 8) | word[k]) ^ t.bytes[rest >> 24];
-  return rest == 0;
+std::array<bool, kGroup> findClean(const Remainder4& t, const Group& words) {
+  std::array<std::uint32_t, kGroup> rest{};
+  for (std::size_t k = kCodewordSize; k-- > 0;)
+    for (std::size_t w = 0; w < kGroup; ++w) rest[w] = ((rest[w] << 8) | words[w][k]) ^ t.bytes[rest[w] >> 24];
+  std::array<bool, kGroup> clean{};
+  for (std::size_t w = 0; w < kGroup; ++w) clean[w] = rest[w] == 0;
+  return clean;
 }
 
 // Evaluates the polynomial with coefficients `p` (lowest first) at x.
@@ -211,14 +223,19 @@ std::vector<std::uint8_t> deinterleave(std::span<const std::uint8_t> coded, std:
   const Field& field = system ? kSystemField : kDataField;
   const std::size_t dataPerBlock = system ? kSystemBlockData : kDataBlockData;
   data.reserve(words * dataPerBlock);
-  Word word;
-  for (std::size_t block = 0; block < words; ++block) {
-    for (std::size_t j = 0; j < kCodewordSize; ++j) word[j] = coded[j * blockCount + block];
-    // A word past correcting is passed on as stored: the page checksum or
-    // the structure that fails to parse then reports the damage.
-    if (!(system ? isClean(kSystemRemainder, word) : isClean(kDataRemainder, word)))
-      correct(field, kCodewordSize - dataPerBlock, word);
-    data.insert(data.end(), word.begin(), word.begin() + static_cast<std::ptrdiff_t>(dataPerBlock));
+  Group group{};  // past the last word, what an earlier group held: checked, not kept
+  for (std::size_t first = 0; first < words; first += kGroup) {
+    const std::size_t count = std::min(kGroup, words - first);
+    for (std::size_t j = 0; j < kCodewordSize; ++j)
+      for (std::size_t w = 0; w < count; ++w) group[w][j] = coded[j * blockCount + first + w];
+    const std::array<bool, kGroup> clean =
+        system ? findClean(kSystemRemainder, group) : findClean(kDataRemainder, group);
+    for (std::size_t w = 0; w < count; ++w) {
+      // A word past correcting is passed on as stored: the page checksum or
+      // the structure that fails to parse then reports the damage.
+      if (!clean[w]) correct(field, kCodewordSize - dataPerBlock, group[w]);
+      data.insert(data.end(), group[w].begin(), group[w].begin() + static_cast<std::ptrdiff_t>(dataPerBlock));
+    }
   }
   return data;
 }

@@ -21,6 +21,25 @@ TEST(R2007Deinterleave, TakesEachCodeWordsDataBytesAndDropsParity) {
   const Bytes data = deinterleave(coded, 3, Code::kData);
   EXPECT_EQ(data, Bytes(3 * kDataBlockData, 0));
   EXPECT_TRUE(deinterleave(Bytes(2 * kCodewordSize - 1), 2, Code::kData).empty());
+
+  // Words are checked in groups: damage in the first, a middle and the last
+  // word of nine, with both codes, also when only the first words are wanted.
+  for (const Code code : {Code::kData, Code::kSystem}) {
+    const std::size_t perWord = code == Code::kData ? kDataBlockData : kSystemBlockData;
+    Bytes nine(9 * kCodewordSize, 0);
+    nine[9 * 7 + 0] = 0x11;
+    nine[9 * 200 + 5] = 0x22;
+    nine[9 * 254 + 8] = 0x33;
+    EXPECT_EQ(deinterleave(nine, 9, code), Bytes(9 * perWord, 0));
+    EXPECT_EQ(deinterleave(nine, 9, code, 6), Bytes(6 * perWord, 0));
+    // Three wrong bytes in the sixth word are too many for the data code,
+    // whose word then comes back as stored.
+    nine[9 * 1 + 5] = nine[9 * 2 + 5] = 0x44;
+    const Bytes kept = deinterleave(nine, 9, code);
+    EXPECT_EQ(kept[5 * perWord + 1] != 0, code == Code::kData);
+    const auto wrong = static_cast<std::size_t>(std::count_if(kept.begin(), kept.end(), [](auto b) { return b != 0; }));
+    EXPECT_EQ(wrong, code == Code::kData ? 3u : 0u);
+  }
 }
 
 // Taken as stored, the data bytes come out in the same places as after
