@@ -233,11 +233,18 @@ std::string BitReader::readTV() {
     fail();
     return {};
   }
+  if (failed_) return {};
   std::string text(length, '\0');
+  // The bytes are taken straight from the data, each from two bytes off a
+  // byte boundary, all inside the reader as checked above.
+  const unsigned offset = static_cast<unsigned>(pos_ & 7);
+  const std::uint8_t* p = data_.data() + (pos_ >> 3);
   for (auto& c : text) {
-    const std::uint8_t byte = readRC();
+    const auto byte = offset == 0 ? p[0] : static_cast<std::uint8_t>((p[0] << offset) | (p[1] >> (8 - offset)));
+    ++p;
     c = byte < 0x80 ? static_cast<char>(byte) : '?';
   }
+  pos_ += static_cast<std::uint64_t>(length) * 8;
   while (!text.empty() && text.back() == '\0') text.pop_back();  // stored with its terminator
   return text;
 }

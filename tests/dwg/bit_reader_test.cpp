@@ -63,6 +63,25 @@ TEST(BitReader, TextsOfUnitsAtEveryBitOffset) {
   }
 }
 
+// The same for an 8-bit text.
+TEST(BitReader, EightBitTextsAtEveryBitOffset) {
+  const Bytes stored = {'A', 0xE9, 0x80, 'z', 0x7F, '0', 0, 0};
+  for (unsigned offset = 0; offset < 8; ++offset) {
+    Bits bits;
+    bits.put(0x55, offset);
+    bits.put(0b01, 2);
+    bits.put(static_cast<std::uint32_t>(stored.size()), 8);
+    for (std::uint8_t byte : stored) bits.put(byte, 8);
+    BitReader r(bits.bytes, offset, bits.count);
+    EXPECT_EQ(r.readTV(), "A??z\x7F" "0") << offset;
+    EXPECT_FALSE(r.failed()) << offset;
+    EXPECT_EQ(r.remaining(), 0u) << offset;
+    BitReader cut(bits.bytes, offset, bits.count - 8);
+    EXPECT_TRUE(cut.readTV().empty()) << offset;
+    EXPECT_TRUE(cut.failed()) << offset;
+  }
+}
+
 TEST(BitReader, ReadingPastTheEndFailsAndYieldsZero) {
   const Bytes bytes = {0xFF};
   BitReader r(bytes);
