@@ -233,11 +233,18 @@ std::string BitReader::readTV() {
     fail();
     return {};
   }
+  if (failed_) return {};
   std::string text(length, '\0');
+  // The bytes are taken straight from the data, each from two bytes off a
+  // byte boundary, all inside the reader as checked above.
+  const unsigned offset = static_cast<unsigned>(pos_ & 7);
+  const std::uint8_t* p = data_.data() + (pos_ >> 3);
   for (auto& c : text) {
-    const std::uint8_t byte = readRC();
+    const auto byte = offset == 0 ? p[0] : static_cast<std::uint8_t>((p[0] << offset) | (p[1] >> (8 - offset)));
+    ++p;
     c = byte < 0x80 ? static_cast<char>(byte) : '?';
   }
+  pos_ += static_cast<std::uint64_t>(length) * 8;
   while (!text.empty() && text.back() == '\0') text.pop_back();  // stored with its terminator
   return text;
 }
@@ -248,11 +255,23 @@ std::string BitReader::readTU() {
     fail();
     return {};
   }
+  if (failed_) return {};
   std::string text(length, '\0');
+  // The units are taken straight from the bytes, two bytes (or three, off a
+  // byte boundary) each, all inside the reader as checked above.
+  const unsigned offset = static_cast<unsigned>(pos_ & 7);
+  const std::uint8_t* p = data_.data() + (pos_ >> 3);
   for (auto& c : text) {
-    const std::uint16_t unit = readRS();
-    c = unit < 0x80 ? static_cast<char>(unit) : '?';
+    std::uint8_t low = p[0];
+    std::uint8_t high = p[1];
+    if (offset != 0) {
+      low = static_cast<std::uint8_t>((p[0] << offset) | (p[1] >> (8 - offset)));
+      high = static_cast<std::uint8_t>((p[1] << offset) | (p[2] >> (8 - offset)));
+    }
+    p += 2;
+    c = high == 0 && low < 0x80 ? static_cast<char>(low) : '?';
   }
+  pos_ += static_cast<std::uint64_t>(length) * 16;
   while (!text.empty() && text.back() == '\0') text.pop_back();
   return text;
 }

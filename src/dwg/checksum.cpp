@@ -58,12 +58,23 @@ void addWeightedBlocks(const std::uint8_t* p, std::size_t blocks, const BlockWei
   __m128i bytes = zero;     // the bytes of the blocks so far
   __m128i earlier = zero;   // the sum of `bytes` before each block
   __m128i weighted = zero;  // the weighted bytes
-  for (std::size_t b = 0; b < blocks; ++b, p += kBlock) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    earlier = _mm_add_epi32(earlier, bytes);
-    bytes = _mm_add_epi32(bytes, _mm_sad_epu8(v, zero));
-    weighted = _mm_add_epi32(weighted, _mm_madd_epi16(_mm_unpacklo_epi8(v, zero), weightsLow));
-    weighted = _mm_add_epi32(weighted, _mm_madd_epi16(_mm_unpackhi_epi8(v, zero), weightsHigh));
+  for (std::size_t left = blocks; left > 0;) {
+    // Each 16-bit lane sums the bytes at one place of up to 128 blocks, at
+    // most 128 * 255, which the multiply still reads as positive; the lanes
+    // are weighted once for all those blocks.
+    const std::size_t run = std::min<std::size_t>(left, 128);
+    __m128i lanesLow = zero;
+    __m128i lanesHigh = zero;
+    for (std::size_t b = 0; b < run; ++b, p += kBlock) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      earlier = _mm_add_epi32(earlier, bytes);
+      bytes = _mm_add_epi32(bytes, _mm_sad_epu8(v, zero));
+      lanesLow = _mm_add_epi16(lanesLow, _mm_unpacklo_epi8(v, zero));
+      lanesHigh = _mm_add_epi16(lanesHigh, _mm_unpackhi_epi8(v, zero));
+    }
+    weighted = _mm_add_epi32(weighted, _mm_madd_epi16(lanesLow, weightsLow));
+    weighted = _mm_add_epi32(weighted, _mm_madd_epi16(lanesHigh, weightsHigh));
+    left -= run;
   }
   alignas(16) std::uint32_t lanes[3][4];
   _mm_store_si128(reinterpret_cast<__m128i*>(lanes[0]), bytes);

@@ -56,32 +56,52 @@ struct SectionPage {
   std::uint64_t startOffset = 0;
 };
 
+// Room for one whole page, kept from page to page and never cleared: a page
+// decompressed into it is read only as far as it gave bytes.
+class Scratch {
+ public:
+  std::span<std::uint8_t> page(std::size_t size) {
+    if (size > size_) {
+      bytes_ = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+      size_ = size;
+    }
+    return {bytes_.get(), size};
+  }
+
+ private:
+  std::unique_ptr<std::uint8_t[]> bytes_;
+  std::size_t size_ = 0;
+};
+
 // Decompresses (or copies) one page's data into `target`, the part of its
-// section the page fills. A page may decompress to more than its section
-// still needs (the last page is padded): that one is decompressed whole into
-// `scratch` and what belongs is kept.
+// section the page fills; what the data does not reach reads zero, as for a
+// section read whole. A page may decompress to more than its section still
+// needs (the last page is padded): that one is decompressed whole into
+// `scratch` and what belongs is kept. Neither is cleared beforehand: only
+// the bytes past what the page gives are.
 Status fillPage(std::span<const std::uint8_t> data, std::uint64_t dataStart, bool compressed,
-                std::uint32_t maxPageSize, std::span<std::uint8_t> target, std::vector<std::uint8_t>& scratch,
+                std::uint32_t maxPageSize, std::span<std::uint8_t> target, Scratch& scratch,
                 const std::string& name) {
-  // What the data does not reach stays zero, as for a section read whole.
-  std::fill(target.begin(), target.end(), std::uint8_t{0});
   if (!compressed) {
-    std::copy_n(data.begin(), std::min<std::size_t>(data.size(), target.size()), target.begin());
+    const std::size_t count = std::min<std::size_t>(data.size(), target.size());
+    std::copy_n(data.begin(), count, target.begin());
+    std::fill(target.begin() + static_cast<std::ptrdiff_t>(count), target.end(), std::uint8_t{0});
     return Status::Ok();
   }
-  std::span<std::uint8_t> into = target;
-  if (target.size() < maxPageSize) {
-    scratch.assign(maxPageSize, 0);
-    into = scratch;
-  }
-  Status s = decompressR2004(data, into);
+  const bool whole = target.size() >= maxPageSize;
+  const std::span<std::uint8_t> into = whole ? target : scratch.page(maxPageSize);
+  std::size_t written = 0;
+  Status s = decompressR2004(data, into, written);
+  // A page that fails leaves its place as a page giving nothing would.
+  std::size_t kept = whole ? written : std::min(written, target.size());
+  if (!s.ok() && !whole) kept = 0;
+  if (!whole) std::copy_n(into.begin(), kept, target.begin());
+  std::fill(target.begin() + static_cast<std::ptrdiff_t>(kept), target.end(), std::uint8_t{0});
   if (!s.ok()) {
     s.offset += dataStart;
     s.section = name;
-    return s;
   }
-  if (into.data() != target.data()) std::copy_n(scratch.begin(), target.size(), target.begin());
-  return Status::Ok();
+  return s;
 }
 
 // A page of a section that is filled once a byte of it is wanted.
@@ -134,7 +154,7 @@ class PagesOnDemand : public Sections::PageSource {
   std::uint32_t maxPageSize_;
   bool compressed_;
   std::string name_;
-  std::vector<std::uint8_t> scratch_;
+  Scratch scratch_;
 };
 
 struct SectionInfo {
@@ -432,7 +452,7 @@ class R2004Container {
   std::span<const std::uint8_t> file_;
   std::unordered_map<std::uint32_t, PageLocation> pages_;
   CostBudget budget_;
-  std::vector<std::uint8_t> scratch_;
+  Scratch scratch_;
   std::vector<Damage> damage_;
 };
 

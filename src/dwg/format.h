@@ -49,6 +49,10 @@ Status readR2004Sections(std::span<const std::uint8_t> file, Sections& out);
 // Decompresses one R2004 page into `out`, which has room for exactly the
 // page's decompressed size; fails on data that would write or copy outside.
 Status decompressR2004(std::span<const std::uint8_t> in, std::span<std::uint8_t> out);
+// The same into `out` as it is, whatever it held: `written` tells how many
+// bytes the data gave (also when it fails), and the bytes of `out` past those
+// hold nothing to rely on.
+Status decompressR2004(std::span<const std::uint8_t> in, std::span<std::uint8_t> out, std::size_t& written);
 
 // AcDb:Header: the creation date.
 Status readHeaderSection(const Sections& sections, Release release, StoredDate& created);

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 
-#include "bit_reader.h"
 #include "checksum.h"
 #include "format.h"
 
@@ -15,6 +14,37 @@ namespace {
 constexpr std::size_t kMaxBlockSize = 2040;
 constexpr std::size_t kSizeBytes = 2;
 constexpr std::size_t kCrcBytes = 2;
+
+// The pairs are modular chars, byte aligned: each byte gives seven bits of
+// the value, lowest first, and a set high bit says another byte follows;
+// the last byte of a signed one gives six bits and the sign. They are read
+// straight from the bytes; false when one runs past `end` or past 64 bits.
+bool readUnsigned(const std::uint8_t* data, std::size_t& at, std::size_t end, std::uint64_t& value) {
+  value = 0;
+  for (unsigned shift = 0; shift < 64; shift += 7) {
+    if (at >= end) return false;
+    const std::uint8_t byte = data[at++];
+    value |= static_cast<std::uint64_t>(byte & 0x7F) << shift;
+    if ((byte & 0x80) == 0) return true;
+  }
+  return false;
+}
+
+bool readSigned(const std::uint8_t* data, std::size_t& at, std::size_t end, std::int64_t& value) {
+  std::uint64_t bits = 0;
+  for (unsigned shift = 0; shift < 63; shift += 7) {
+    if (at >= end) return false;
+    const std::uint8_t byte = data[at++];
+    if ((byte & 0x80) == 0) {
+      bits |= static_cast<std::uint64_t>(byte & 0x3F) << shift;
+      const auto magnitude = static_cast<std::int64_t>(bits & 0x7FFFFFFFFFFFFFFFull);
+      value = (byte & 0x40) ? -magnitude : magnitude;
+      return true;
+    }
+    bits |= static_cast<std::uint64_t>(byte & 0x7F) << shift;
+  }
+  return false;
+}
 
 }  // namespace
 
@@ -49,13 +79,15 @@ Status readObjectMap(const Sections& sections, ObjectMap& map, std::vector<Damag
       damage.push_back({name, at, "an object map block fails its CRC"});
     if (last) break;
 
-    BitReader reader(data, (at + kSizeBytes) * 8, (at + size) * 8);
     std::uint64_t handle = 0;
     std::int64_t offset = 0;
-    while (reader.remaining() > 0) {
-      handle += reader.readUMC();
-      offset += reader.readMC();
-      if (reader.failed()) return makeError(ErrorKind::kCorrupt, "object map entry cut short", at, name);
+    for (std::size_t pair = at + kSizeBytes, end = at + size; pair < end;) {
+      std::uint64_t handleStep = 0;
+      std::int64_t offsetStep = 0;
+      if (!readUnsigned(data.data(), pair, end, handleStep) || !readSigned(data.data(), pair, end, offsetStep))
+        return makeError(ErrorKind::kCorrupt, "object map entry cut short", at, name);
+      handle += handleStep;
+      offset += offsetStep;
       if (offset < 0 || static_cast<std::uint64_t>(offset) >= objectsSize)
         return makeError(ErrorKind::kCorrupt, "object map points outside the objects", at, name);
       map.set(handle, static_cast<std::uint64_t>(offset));

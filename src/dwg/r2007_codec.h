@@ -27,12 +27,20 @@ enum class Code { kSystem, kData };
 // kCodewordSize bytes, else the result is empty.
 std::vector<std::uint8_t> deinterleave(std::span<const std::uint8_t> coded,
                                        std::size_t blockCount, Code code);
+// The same for the first `words` of the code words only (all of them when
+// there are fewer): what the others hold is not looked at.
+std::vector<std::uint8_t> deinterleave(std::span<const std::uint8_t> coded, std::size_t blockCount, Code code,
+                                       std::size_t words);
 
 // The data bytes of `blockCount` interleaved code words as stored, without
 // correction: what deinterleave() returns for undamaged words, at a fraction
 // of the work. Same sizes and the same empty result as deinterleave().
 std::vector<std::uint8_t> deinterleaveAsStored(std::span<const std::uint8_t> coded,
                                                std::size_t blockCount, Code code);
+// The same into `data`, which must hold exactly the data bytes of the
+// `blockCount` words; nothing is written when it does not.
+void deinterleaveAsStored(std::span<const std::uint8_t> coded, std::size_t blockCount, Code code,
+                          std::span<std::uint8_t> data);
 
 // Number of code words needed for `dataSize` bytes with `dataPerBlock` data
 // bytes each.

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -141,7 +142,10 @@ class Container {
                        std::string("the section map lists no ") + want.name + " section",
                        sectionMapAt_, kSectionMapName);
       }
-      Status s = readSection(*found, *want.target);
+      // The objects, the largest section, go to a buffer of their own that
+      // is not cleared first, when the file outlives the sections.
+      Status s = want.target == &out.objects && out.inPlace ? readObjectsInPlace(*found, out)
+                                                             : readSection(*found, *want.target);
       if (want.optional != nullptr) {
         want.optional->present = true;
         if (!s.ok()) want.target->clear();
@@ -233,8 +237,10 @@ class Container {
                      std::string(name) + " reaches past the end of the file", offset,
                      name);
     }
+    // Only the words of the first copy are decoded.
     const std::vector<std::uint8_t> data =
-        r2007::deinterleave(file_.subspan(offset, coded), blocks, r2007::Code::kSystem);
+        r2007::deinterleave(file_.subspan(offset, coded), blocks, r2007::Code::kSystem,
+                            r2007::blocksFor(compressed, r2007::kSystemBlockData));
     return unpack(name, offset, std::span(data).first(compressed), uncompressed, out);
   }
 
@@ -374,7 +380,35 @@ class Container {
     return Status::Ok();
   }
 
+  // A section that owns the bytes of the objects, all filled once read.
+  class FilledObjects : public Sections::PageSource {
+   public:
+    explicit FilledObjects(std::unique_ptr<std::uint8_t[]> bytes) : bytes_(std::move(bytes)) {}
+    Status load(std::uint64_t, std::uint64_t) override { return Status::Ok(); }
+
+   private:
+    std::unique_ptr<std::uint8_t[]> bytes_;
+  };
+
   Status readSection(const SectionEntry& section, std::vector<std::uint8_t>& out) {
+    if (Status s = checkSection(section); !s.ok()) return s;
+    out.assign(section.dataSize, 0);
+    return fillSection(section, out);
+  }
+
+  Status readObjectsInPlace(const SectionEntry& section, Sections& out) {
+    if (Status s = checkSection(section); !s.ok()) return s;
+    const auto size = static_cast<std::size_t>(section.dataSize);
+    auto bytes = std::make_unique_for_overwrite<std::uint8_t[]>(std::max<std::size_t>(size, 1));
+    const std::span<std::uint8_t> objects(bytes.get(), size);
+    if (Status s = fillSection(section, objects); !s.ok()) return s;
+    out.objects.clear();
+    out.objectsElsewhere = objects;
+    out.objectPages = std::make_shared<FilledObjects>(std::move(bytes));
+    return Status::Ok();
+  }
+
+  Status checkSection(const SectionEntry& section) {
     const std::string& name = section.name;
     if (section.encryption != 0) {
       return failure(ErrorKind::kUnsupported, name + " is encrypted; encrypted drawings are not read",
@@ -394,10 +428,15 @@ class Container {
       return failure(ErrorKind::kCorrupt, name + " decompresses to more than one drawing may take",
                      sectionMapAt_, name);
     }
-    // Pages holding only zeros are left out of the file, so what no page
-    // covers stays zero. Pages come in order and may not overlap, which also
-    // bounds the work to the section's size.
-    out.assign(section.dataSize, 0);
+    return Status::Ok();
+  }
+
+  // Fills `out`, of the section's size, from the section's pages. Pages
+  // holding only zeros are left out of the file, so what no page covers is
+  // set to zero. Pages come in order and may not overlap, which also bounds
+  // the work to the section's size.
+  Status fillSection(const SectionEntry& section, std::span<std::uint8_t> out) {
+    const std::string& name = section.name;
     std::uint64_t covered = 0;
     for (const PageRef& ref : section.pages) {
       if (ref.dataOffset < covered || ref.dataOffset > out.size() ||
@@ -408,11 +447,13 @@ class Container {
                            std::to_string(out.size()) + " bytes",
                        sectionMapAt_, name);
       }
-      const auto target = std::span<std::uint8_t>(out).subspan(static_cast<std::size_t>(ref.dataOffset),
-                                                               static_cast<std::size_t>(ref.uncompressed));
+      std::fill(out.begin() + static_cast<std::ptrdiff_t>(covered),
+                out.begin() + static_cast<std::ptrdiff_t>(ref.dataOffset), std::uint8_t{0});
+      const auto target = out.subspan(static_cast<std::size_t>(ref.dataOffset), static_cast<std::size_t>(ref.uncompressed));
       if (Status s = readDataPage(section, ref, target); !s.ok()) return s;
       covered = ref.dataOffset + ref.uncompressed;
     }
+    std::fill(out.begin() + static_cast<std::ptrdiff_t>(covered), out.end(), std::uint8_t{0});
     return Status::Ok();
   }
 
@@ -459,8 +500,11 @@ class Container {
     if (interleaved) {
       // The code words are corrected only when the page as stored does not
       // give its checksum: a sound page reads the same either way.
-      data = r2007::deinterleaveAsStored(raw, blocks, r2007::Code::kData);
-      if (unpackInto(name, where, std::span<const std::uint8_t>(data).first(ref.compressed), out).ok() &&
+      // The page's words are turned into a buffer kept from page to page.
+      if (asStored_.size() < blocks * r2007::kDataBlockData) asStored_.resize(blocks * r2007::kDataBlockData);
+      const auto asStored = std::span<std::uint8_t>(asStored_).first(blocks * r2007::kDataBlockData);
+      r2007::deinterleaveAsStored(raw, blocks, r2007::Code::kData, asStored);
+      if (unpackInto(name, where, asStored.first(ref.compressed), out).ok() &&
           r2007::pageChecksum(0, out) == ref.checksum)
         return Status::Ok();
       data = r2007::deinterleave(raw, blocks, r2007::Code::kData);
@@ -479,6 +523,7 @@ class Container {
   CostBudget budget_;
   std::vector<Damage> damage_;
   std::vector<PageEntry> pages_;  // sorted by id
+  std::vector<std::uint8_t> asStored_;  // a data page's words as stored, turned
   std::uint64_t sectionMapAt_ = 0;  // file offset of the section map
 };
 

@@ -82,80 +82,81 @@ constexpr bool quartersReversed(const Order& order) {
 }
 static_assert(quartersReversed(kOrders[32]), "the copy of whole chunks below relies on this order");
 
-class Decoder {
- public:
-  Decoder(std::span<const std::uint8_t> in, std::span<std::uint8_t> out) : in_(in), out_(out), outSize_(out.size()) {}
-
-  Status run() {
-    if (in_.empty()) return finish();
-
-    std::size_t literal = 0;
-    if ((in_[0] >> 4) == 2) {
-      // A stream may open with a four-byte lead whose last byte gives a short
-      // first literal run.
-      if (in_.size() < 4) return fail("compressed data ends inside its first instruction");
-      pos_ = 4;
-      literal = in_[3] & 7u;
-    } else {
-      std::uint8_t op = 0;
-      if (!next(op) || !literalLength(op, literal)) return error_;
+// The order of a shorter chunk as runs of bytes kept in order (1, 4 or 8
+// long), by where each run goes: with room past the chunk in both the data
+// and the output, each run is copied as eight bytes, the next run writing
+// over what the previous one copied past its end.
+struct Runs {
+  std::uint8_t count = 0;
+  std::array<std::uint8_t, 8> to{};
+  std::array<std::uint8_t, 8> from{};
+};
+constexpr std::array<Runs, 32> makeRuns() {
+  std::array<Runs, 32> all{};
+  for (std::size_t n = 1; n < 32; ++n) {
+    const Order& order = kOrders[n];
+    Runs& runs = all[n];
+    for (std::size_t k = 0; k < n; ++k) {
+      if (k > 0 && order[k] == order[k - 1] + 1 && k - runs.to[runs.count - 1] < 8) continue;
+      runs.to[runs.count] = static_cast<std::uint8_t>(k);
+      runs.from[runs.count] = order[k];
+      ++runs.count;
     }
-
-    while (true) {
-      if (!copyLiteral(literal)) return error_;
-      if (pos_ >= in_.size()) break;
-      std::uint8_t op = 0;
-      if (!next(op)) return error_;
-      literal = 0;
-      // One or more back references follow a literal run; the low bits of the
-      // last instruction byte give the next literal's length, or a fresh
-      // opcode with a zero high half starts a longer literal.
-      while (true) {
-        std::size_t offset = 0;
-        std::size_t length = 0;
-        if (!instruction(op, offset, length) || !copyMatch(offset, length)) return error_;
-        literal = op & 7u;
-        if (literal != 0 || pos_ >= in_.size()) break;
-        if (!next(op)) return error_;
-        if ((op >> 4) == 0) {
-          if (!literalLength(op, literal)) return error_;
-          break;
-        }
-        if ((op >> 4) == 15) op &= 15;
-      }
-      if (pos_ >= in_.size() && literal == 0) break;
-    }
-    return finish();
   }
+  return all;
+}
+constexpr std::array<Runs, 32> kRuns = makeRuns();
+constexpr bool runsFit() {
+  for (const Runs& runs : kRuns)
+    if (runs.count > runs.to.size()) return false;
+  return true;
+}
+static_assert(runsFit());
 
- private:
-  Status finish() {
-    if (written_ != outSize_) {
-      return fail("compressed data gives " + std::to_string(written_) + " bytes, " +
-                  std::to_string(outSize_) + " announced");
-    }
-    return Status::Ok();
-  }
+// The steps of the decoder below are lambdas sharing its variables: each is
+// put in place, so that the variables never leave registers.
+#if defined(__GNUC__)
+#define VELDRA_INLINE_LAMBDA __attribute__((always_inline))
+#else
+#define VELDRA_INLINE_LAMBDA
+#endif
 
-  Status fail(std::string message) {
-    error_ = {ErrorKind::kCorrupt, std::move(message), pos_, ""};
-    return error_;
-  }
+// Why a stream was refused; the message is made once it has been.
+enum class Fault {
+  kNone,
+  kFirstInstruction,
+  kEndsInside,
+  kLiteralPastData,
+  kMoreThanAnnounced,
+  kBackTooFar,
+  kWrongSize,
+};
 
-  bool next(std::uint8_t& byte) {
-    if (pos_ < in_.size()) [[likely]] {
-      byte = in_[pos_++];
+// The whole stream in one function, its places in the data and the output
+// held in variables of its own, which stay in registers across the copies.
+Status decode(std::span<const std::uint8_t> in, std::span<std::uint8_t> out) {
+  const std::uint8_t* const data = in.data();
+  const std::size_t size = in.size();
+  std::uint8_t* const outData = out.data();
+  const std::size_t outSize = out.size();
+  std::size_t pos = 0;
+  std::size_t written = 0;
+  Fault fault = Fault::kNone;
+  std::size_t faultAt = 0;
+
+  const auto fail = [&](Fault why) VELDRA_INLINE_LAMBDA {
+    fault = why;
+    faultAt = pos;
+    return false;
+  };
+  const auto next = [&](std::uint8_t& byte) VELDRA_INLINE_LAMBDA {
+    if (pos < size) [[likely]] {
+      byte = data[pos++];
       return true;
     }
-    return endsInside();
-  }
-
-  bool endsInside() {
-    fail("compressed data ends inside an instruction");
-    return false;
-  }
-
-  bool literalLength(std::uint8_t op, std::size_t& length) {
+    return fail(Fault::kEndsInside);
+  };
+  const auto literalLength = [&](std::uint8_t op, std::size_t& length) VELDRA_INLINE_LAMBDA {
     length = static_cast<std::size_t>(op) + 8;
     if (length != 0x17) return true;
     std::uint8_t extra = 0;
@@ -171,36 +172,44 @@ class Decoder {
       length += more;
     } while (more == 0xffff);
     return true;
-  }
-
-  bool instruction(std::uint8_t& op, std::size_t& offset, std::size_t& length) {
+  };
+  // The longest instruction takes four bytes: with as many left (`roomy`),
+  // its bytes are taken without asking each time whether the data ends.
+  const auto instruction = [&](bool roomy, std::uint8_t& op, std::size_t& offset, std::size_t& length) VELDRA_INLINE_LAMBDA {
+    const auto take = [&](std::uint8_t& byte) VELDRA_INLINE_LAMBDA {
+      if (roomy) {
+        byte = data[pos++];
+        return true;
+      }
+      return next(byte);
+    };
     std::uint8_t a = 0;
     std::uint8_t b = 0;
     switch (op >> 4) {
       case 0:
-        if (!next(a) || !next(b)) return false;
+        if (!take(a) || !take(b)) return false;
         length = (op & 0xfu) + 0x13u + ((b >> 3) & 0x10u);
         offset = ((b & 0x78u) << 5) + 1 + a;
         op = b;
         return true;
       case 1:
-        if (!next(a) || !next(b)) return false;
+        if (!take(a) || !take(b)) return false;
         length = (op & 0xfu) + 3;
         offset = ((b & 0xf8u) << 5) + 1 + a;
         op = b;
         return true;
       case 2: {
-        if (!next(a) || !next(b)) return false;
+        if (!take(a) || !take(b)) return false;
         offset = a | (static_cast<std::size_t>(b) << 8);
         length = op & 7u;
         std::uint8_t c = 0;
         if ((op & 8) == 0) {
-          if (!next(c)) return false;
+          if (!take(c)) return false;
           length += c & 0xf8u;
           op = c;
         } else {
           std::uint8_t d = 0;
-          if (!next(c) || !next(d)) return false;
+          if (!take(c) || !take(d)) return false;
           ++offset;
           length += (static_cast<std::size_t>(c) << 3) + ((d & 0xf8u) << 8) + 0x100;
           op = d;
@@ -208,27 +217,20 @@ class Decoder {
         return true;
       }
       default:
-        if (!next(a)) return false;
+        if (!take(a)) return false;
         length = op >> 4;
         offset = (op & 15u) + ((a & 0xf8u) << 1) + 1;
         op = a;
         return true;
     }
-  }
-
-  bool copyLiteral(std::size_t length) {
-    if (length > in_.size() - pos_) {
-      fail("a literal run reaches past the end of the compressed data");
-      return false;
-    }
-    if (length > outSize_ - written_) {
-      fail("compressed data gives more than the announced " + std::to_string(outSize_) +
-           " bytes");
-      return false;
-    }
-    const std::uint8_t* src = in_.data() + pos_;
-    pos_ += length;
-    std::uint8_t* to = grow(length);
+  };
+  const auto copyLiteral = [&](std::size_t length) VELDRA_INLINE_LAMBDA {
+    if (length > size - pos) return fail(Fault::kLiteralPastData);
+    if (length > outSize - written) return fail(Fault::kMoreThanAnnounced);
+    const std::uint8_t* src = data + pos;
+    std::uint8_t* to = outData + written;
+    pos += length;
+    written += length;
     // A whole chunk of 32 is its four 8-byte quarters from last to first.
     for (; length >= 32; length -= 32, src += 32, to += 32) {
       std::memcpy(to, src + 24, 8);
@@ -236,60 +238,123 @@ class Decoder {
       std::memcpy(to + 16, src + 8, 8);
       std::memcpy(to + 24, src, 8);
     }
-    while (length > 0) {
-      const std::size_t chunk = std::min<std::size_t>(length, 32);
-      const Order& order = kOrders[chunk];
-      for (std::size_t k = 0; k < chunk; ++k) to[k] = src[order[k]];
-      src += chunk;
-      to += chunk;
-      length -= chunk;
+    if (length == 0) return true;
+    // A run of the last byte of 31 reaches 38 bytes.
+    if (data + size - src >= 40 && outData + outSize - to >= 40) {
+      const Runs& runs = kRuns[length];
+      for (std::size_t r = 0; r < runs.count; ++r) std::memcpy(to + runs.to[r], src + runs.from[r], 8);
+      return true;
     }
+    const Order& order = kOrders[length];
+    for (std::size_t k = 0; k < length; ++k) to[k] = src[order[k]];
     return true;
-  }
-
-  bool copyMatch(std::size_t offset, std::size_t length) {
-    if (offset == 0 || offset > written_) {
-      fail("a back reference points before the start of the data");
-      return false;
-    }
-    if (length > outSize_ - written_) {
-      fail("compressed data gives more than the announced " + std::to_string(outSize_) +
-           " bytes");
-      return false;
-    }
-    std::uint8_t* to = grow(length);
+  };
+  const auto copyMatch = [&](std::size_t offset, std::size_t length) VELDRA_INLINE_LAMBDA {
+    if (offset == 0 || offset > written) return fail(Fault::kBackTooFar);
+    if (length > outSize - written) return fail(Fault::kMoreThanAnnounced);
+    const std::size_t room = outSize - written;
+    std::uint8_t* to = outData + written;
+    written += length;
     const std::uint8_t* from = to - offset;
-    if (offset >= length) {
-      std::copy_n(from, length, to);
+    if (offset >= 16 && room >= length + 16) {
+      // Sixteen at a time, each piece read from output already written; the
+      // last may run past the copy into room later output fills.
+      for (std::size_t k = 0; k < length; k += 16) std::memcpy(to + k, from + k, 16);
+    } else if (offset >= 8 && room >= length + 8) {
+      for (std::size_t k = 0; k < length; k += 8) std::memcpy(to + k, from + k, 8);
+    } else if (offset >= length) {
+      std::memcpy(to, from, length);
     } else if (offset == 1) {
-      std::fill_n(to, length, *from);
-    } else {
+      std::memset(to, *from, length);
+    } else if (length <= 2 * offset) {
       // Byte by byte: the source overlaps what this copy writes.
       for (std::size_t k = 0; k < length; ++k) to[k] = from[k];
+    } else {
+      // The copy repeats the last `offset` bytes: in pieces from the start of
+      // the source up to where the copy has got, doubling each time.
+      for (std::size_t done = 0; done < length;) {
+        const std::size_t piece = std::min(done + offset, length - done);
+        std::memcpy(to + done, from, piece);
+        done += piece;
+      }
     }
     return true;
-  }
+  };
 
-  // Where the next `length` bytes of output go, checked to fit beforehand.
-  std::uint8_t* grow(std::size_t length) {
-    std::uint8_t* to = out_.data() + written_;
-    written_ += length;
-    return to;
-  }
+  // Literal runs and back references until the data ends.
+  const auto stream = [&]() VELDRA_INLINE_LAMBDA {
+    if (size == 0) return true;
+    std::size_t literal = 0;
+    if ((data[0] >> 4) == 2) {
+      // A stream may open with a four-byte lead whose last byte gives a short
+      // first literal run.
+      if (size < 4) return fail(Fault::kFirstInstruction);
+      pos = 4;
+      literal = data[3] & 7u;
+    } else {
+      std::uint8_t op = 0;
+      if (!next(op) || !literalLength(op, literal)) return false;
+    }
+    while (true) {
+      if (!copyLiteral(literal)) return false;
+      if (pos >= size) break;
+      std::uint8_t op = 0;
+      if (!next(op)) return false;
+      literal = 0;
+      // One or more back references follow a literal run; the low bits of the
+      // last instruction byte give the next literal's length, or a fresh
+      // opcode with a zero high half starts a longer literal.
+      while (true) {
+        std::size_t offset = 0;
+        std::size_t length = 0;
+        if (!(size - pos >= 4 ? instruction(true, op, offset, length) : instruction(false, op, offset, length)) ||
+            !copyMatch(offset, length))
+          return false;
+        literal = op & 7u;
+        if (literal != 0 || pos >= size) break;
+        if (!next(op)) return false;
+        if ((op >> 4) == 0) {
+          if (!literalLength(op, literal)) return false;
+          break;
+        }
+        if ((op >> 4) == 15) op &= 15;
+      }
+      if (pos >= size && literal == 0) break;
+    }
+    return true;
+  };
 
-  std::span<const std::uint8_t> in_;
-  std::span<std::uint8_t> out_;
-  std::size_t outSize_;
-  std::size_t written_ = 0;
-  std::size_t pos_ = 0;
-  Status error_;
-};
+  if (stream() && written != outSize) fail(Fault::kWrongSize);
+  std::string message;
+  switch (fault) {
+    case Fault::kNone:
+      return Status::Ok();
+    case Fault::kFirstInstruction:
+      message = "compressed data ends inside its first instruction";
+      break;
+    case Fault::kEndsInside:
+      message = "compressed data ends inside an instruction";
+      break;
+    case Fault::kLiteralPastData:
+      message = "a literal run reaches past the end of the compressed data";
+      break;
+    case Fault::kMoreThanAnnounced:
+      message = "compressed data gives more than the announced " + std::to_string(outSize) + " bytes";
+      break;
+    case Fault::kBackTooFar:
+      message = "a back reference points before the start of the data";
+      break;
+    case Fault::kWrongSize:
+      message = "compressed data gives " + std::to_string(written) + " bytes, " + std::to_string(outSize) +
+                " announced";
+      break;
+  }
+  return {ErrorKind::kCorrupt, std::move(message), faultAt, ""};
+}
 
 }  // namespace
 
-Status decompress(std::span<const std::uint8_t> in, std::span<std::uint8_t> out) {
-  return Decoder(in, out).run();
-}
+Status decompress(std::span<const std::uint8_t> in, std::span<std::uint8_t> out) { return decode(in, out); }
 
 // The announced size has been counted against the drawing's bound by then.
 Status decompress(std::span<const std::uint8_t> in, std::size_t outSize,

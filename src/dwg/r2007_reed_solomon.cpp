@@ -3,6 +3,11 @@
 
 #include "r2007_codec.h"
 
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#include <emmintrin.h>
+#define VELDRA_DWG_SSE2 1
+#endif
+
 namespace veldra::dwg::detail::r2007 {
 namespace {
 
@@ -17,7 +22,7 @@ struct Field {
   std::array<std::uint8_t, 256> log{};
   std::array<std::array<std::uint8_t, 256>, kMaxParity> byRoot{};
 
-  std::uint8_t mul(std::uint8_t a, std::uint8_t b) const {
+  constexpr std::uint8_t mul(std::uint8_t a, std::uint8_t b) const {
     return (a == 0 || b == 0) ? 0 : exp[log[a] + log[b]];
   }
   std::uint8_t div(std::uint8_t a, std::uint8_t b) const {  // b != 0
@@ -50,6 +55,86 @@ constexpr Field kDataField = makeField(0x11d);
 constexpr Field kSystemField = makeField(0x169);
 
 using Word = std::array<std::uint8_t, kCodewordSize>;
+
+// A word is clean when the generator g(x) = (x + a^1) .. (x + a^parity)
+// divides it, which is when all its syndromes are zero. The remainder is
+// worked out as a CRC is, from the highest coefficient down: `byFeedback[f]`
+// holds f * g(x) without its leading term, byte k the coefficient of x^k, so
+// that each byte of the word costs one look-up instead of one per root.
+template <std::size_t Parity>
+struct Divisor {
+  std::array<std::array<std::uint8_t, Parity>, 256> byFeedback{};
+};
+
+template <std::size_t Parity>
+constexpr Divisor<Parity> makeDivisor(const Field& f) {
+  std::array<std::uint8_t, Parity + 1> g{1};  // lowest coefficient first
+  for (std::size_t i = 1; i <= Parity; ++i) {
+    for (std::size_t k = i; k > 0; --k) g[k] = g[k - 1] ^ f.mul(g[k], f.exp[i]);
+    g[0] = f.mul(g[0], f.exp[i]);
+  }
+  Divisor<Parity> divisor;
+  for (unsigned v = 0; v < 256; ++v)
+    for (std::size_t k = 0; k < Parity; ++k) divisor.byFeedback[v][k] = f.mul(static_cast<std::uint8_t>(v), g[k]);
+  return divisor;
+}
+
+// The remainder's bytes as one or two 64-bit numbers, byte k at bits 8k.
+struct Remainder16 {
+  std::array<std::uint64_t, 256> low{};
+  std::array<std::uint64_t, 256> high{};
+};
+struct Remainder4 {
+  std::array<std::uint32_t, 256> bytes{};
+};
+
+constexpr Remainder16 packed(const Divisor<16>& d) {
+  Remainder16 r;
+  for (std::size_t v = 0; v < 256; ++v)
+    for (std::size_t k = 0; k < 8; ++k) {
+      r.low[v] |= std::uint64_t{d.byFeedback[v][k]} << (8 * k);
+      r.high[v] |= std::uint64_t{d.byFeedback[v][k + 8]} << (8 * k);
+    }
+  return r;
+}
+constexpr Remainder4 packed(const Divisor<4>& d) {
+  Remainder4 r;
+  for (std::size_t v = 0; v < 256; ++v)
+    for (std::size_t k = 0; k < 4; ++k) r.bytes[v] |= std::uint32_t{d.byFeedback[v][k]} << (8 * k);
+  return r;
+}
+
+constexpr Remainder16 kSystemRemainder = packed(makeDivisor<16>(kSystemField));
+constexpr Remainder4 kDataRemainder = packed(makeDivisor<4>(kDataField));
+
+// Words are checked four at a time: their remainders are independent, so
+// that the look-ups of one need not wait for those of another.
+constexpr std::size_t kGroup = 4;
+using Group = std::array<Word, kGroup>;
+
+std::array<bool, kGroup> findClean(const Remainder16& t, const Group& words) {
+  std::array<std::uint64_t, kGroup> low{};
+  std::array<std::uint64_t, kGroup> high{};
+  for (std::size_t k = kCodewordSize; k-- > 0;) {
+    for (std::size_t w = 0; w < kGroup; ++w) {
+      const auto feedback = static_cast<std::uint8_t>(high[w] >> 56);
+      high[w] = ((high[w] << 8) | (low[w] >> 56)) ^ t.high[feedback];
+      low[w] = ((low[w] << 8) | words[w][k]) ^ t.low[feedback];
+    }
+  }
+  std::array<bool, kGroup> clean{};
+  for (std::size_t w = 0; w < kGroup; ++w) clean[w] = (low[w] | high[w]) == 0;
+  return clean;
+}
+
+std::array<bool, kGroup> findClean(const Remainder4& t, const Group& words) {
+  std::array<std::uint32_t, kGroup> rest{};
+  for (std::size_t k = kCodewordSize; k-- > 0;)
+    for (std::size_t w = 0; w < kGroup; ++w) rest[w] = ((rest[w] << 8) | words[w][k]) ^ t.bytes[rest[w] >> 24];
+  std::array<bool, kGroup> clean{};
+  for (std::size_t w = 0; w < kGroup; ++w) clean[w] = rest[w] == 0;
+  return clean;
+}
 
 // Evaluates the polynomial with coefficients `p` (lowest first) at x.
 std::uint8_t evaluate(const Field& f, std::span<const std::uint8_t> p, std::uint8_t x) {
@@ -126,19 +211,31 @@ bool correct(const Field& f, std::size_t parity, Word& word) {
 
 std::vector<std::uint8_t> deinterleave(std::span<const std::uint8_t> coded,
                                        std::size_t blockCount, Code code) {
+  return deinterleave(coded, blockCount, code, blockCount);
+}
+
+std::vector<std::uint8_t> deinterleave(std::span<const std::uint8_t> coded, std::size_t blockCount, Code code,
+                                       std::size_t words) {
   std::vector<std::uint8_t> data;
   if (blockCount == 0 || coded.size() / kCodewordSize < blockCount) return data;
+  words = std::min(words, blockCount);
   const bool system = code == Code::kSystem;
   const Field& field = system ? kSystemField : kDataField;
   const std::size_t dataPerBlock = system ? kSystemBlockData : kDataBlockData;
-  data.reserve(blockCount * dataPerBlock);
-  Word word;
-  for (std::size_t block = 0; block < blockCount; ++block) {
-    for (std::size_t j = 0; j < kCodewordSize; ++j) word[j] = coded[j * blockCount + block];
-    // A word past correcting is passed on as stored: the page checksum or
-    // the structure that fails to parse then reports the damage.
-    correct(field, kCodewordSize - dataPerBlock, word);
-    data.insert(data.end(), word.begin(), word.begin() + static_cast<std::ptrdiff_t>(dataPerBlock));
+  data.reserve(words * dataPerBlock);
+  Group group{};  // past the last word, what an earlier group held: checked, not kept
+  for (std::size_t first = 0; first < words; first += kGroup) {
+    const std::size_t count = std::min(kGroup, words - first);
+    for (std::size_t j = 0; j < kCodewordSize; ++j)
+      for (std::size_t w = 0; w < count; ++w) group[w][j] = coded[j * blockCount + first + w];
+    const std::array<bool, kGroup> clean =
+        system ? findClean(kSystemRemainder, group) : findClean(kDataRemainder, group);
+    for (std::size_t w = 0; w < count; ++w) {
+      // A word past correcting is passed on as stored: the page checksum or
+      // the structure that fails to parse then reports the damage.
+      if (!clean[w]) correct(field, kCodewordSize - dataPerBlock, group[w]);
+      data.insert(data.end(), group[w].begin(), group[w].begin() + static_cast<std::ptrdiff_t>(dataPerBlock));
+    }
   }
   return data;
 }
@@ -147,15 +244,56 @@ std::vector<std::uint8_t> deinterleaveAsStored(std::span<const std::uint8_t> cod
                                                std::size_t blockCount, Code code) {
   std::vector<std::uint8_t> data;
   if (blockCount == 0 || coded.size() / kCodewordSize < blockCount) return data;
+  data.resize(blockCount * (code == Code::kSystem ? kSystemBlockData : kDataBlockData));
+  deinterleaveAsStored(coded, blockCount, code, data);
+  return data;
+}
+
+void deinterleaveAsStored(std::span<const std::uint8_t> coded, std::size_t blockCount, Code code,
+                          std::span<std::uint8_t> data) {
   const std::size_t dataPerBlock = code == Code::kSystem ? kSystemBlockData : kDataBlockData;
-  data.resize(blockCount * dataPerBlock);
+  if (blockCount == 0 || coded.size() / kCodewordSize < blockCount || data.size() != blockCount * dataPerBlock)
+    return;
+  // The stored bytes are a table of one row per byte of a word and one
+  // column per word; the data is that table turned over. It is turned in
+  // squares of 8 by 8, then what is left over byte by byte.
+  std::size_t rows = 0;    // the bytes j of every word done
+  std::size_t columns = 0;  // the words done in rows [0, rows)
+#ifdef VELDRA_DWG_SSE2
+  rows = dataPerBlock - dataPerBlock % 8;
+  columns = blockCount - blockCount % 8;
+  for (std::size_t j = 0; j < rows; j += 8) {
+    for (std::size_t b = 0; b < columns; b += 8) {
+      const std::uint8_t* in = coded.data() + j * blockCount + b;
+      __m128i r[8];
+      for (std::size_t k = 0; k < 8; ++k) r[k] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + k * blockCount));
+      const __m128i t0 = _mm_unpacklo_epi8(r[0], r[1]);
+      const __m128i t1 = _mm_unpacklo_epi8(r[2], r[3]);
+      const __m128i t2 = _mm_unpacklo_epi8(r[4], r[5]);
+      const __m128i t3 = _mm_unpacklo_epi8(r[6], r[7]);
+      const __m128i u0 = _mm_unpacklo_epi16(t0, t1);
+      const __m128i u1 = _mm_unpackhi_epi16(t0, t1);
+      const __m128i u2 = _mm_unpacklo_epi16(t2, t3);
+      const __m128i u3 = _mm_unpackhi_epi16(t2, t3);
+      const __m128i words[4] = {_mm_unpacklo_epi32(u0, u2), _mm_unpackhi_epi32(u0, u2), _mm_unpacklo_epi32(u1, u3),
+                                _mm_unpackhi_epi32(u1, u3)};
+      std::uint8_t* out = data.data() + b * dataPerBlock + j;
+      for (std::size_t k = 0; k < 4; ++k) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 2 * k * dataPerBlock), words[k]);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + (2 * k + 1) * dataPerBlock),
+                         _mm_unpackhi_epi64(words[k], words[k]));
+      }
+    }
+    for (std::size_t k = j; k < j + 8; ++k)
+      for (std::size_t b = columns; b < blockCount; ++b) data[b * dataPerBlock + k] = coded[k * blockCount + b];
+  }
+#endif
   // Byte j of every word lies in one run of the stored bytes.
-  for (std::size_t j = 0; j < dataPerBlock; ++j) {
+  for (std::size_t j = rows; j < dataPerBlock; ++j) {
     const std::uint8_t* run = coded.data() + j * blockCount;
     std::uint8_t* to = data.data() + j;
     for (std::size_t block = 0; block < blockCount; ++block) to[block * dataPerBlock] = run[block];
   }
-  return data;
 }
 
 }  // namespace veldra::dwg::detail::r2007

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -20,19 +21,44 @@ TEST(R2007Deinterleave, TakesEachCodeWordsDataBytesAndDropsParity) {
   const Bytes data = deinterleave(coded, 3, Code::kData);
   EXPECT_EQ(data, Bytes(3 * kDataBlockData, 0));
   EXPECT_TRUE(deinterleave(Bytes(2 * kCodewordSize - 1), 2, Code::kData).empty());
+
+  // Words are checked in groups: damage in the first, a middle and the last
+  // word of nine, with both codes, also when only the first words are wanted.
+  for (const Code code : {Code::kData, Code::kSystem}) {
+    const std::size_t perWord = code == Code::kData ? kDataBlockData : kSystemBlockData;
+    Bytes nine(9 * kCodewordSize, 0);
+    nine[9 * 7 + 0] = 0x11;
+    nine[9 * 200 + 5] = 0x22;
+    nine[9 * 254 + 8] = 0x33;
+    EXPECT_EQ(deinterleave(nine, 9, code), Bytes(9 * perWord, 0));
+    EXPECT_EQ(deinterleave(nine, 9, code, 6), Bytes(6 * perWord, 0));
+    // Three wrong bytes in the sixth word are too many for the data code,
+    // whose word then comes back as stored.
+    nine[9 * 1 + 5] = nine[9 * 2 + 5] = 0x44;
+    const Bytes kept = deinterleave(nine, 9, code);
+    EXPECT_EQ(kept[5 * perWord + 1] != 0, code == Code::kData);
+    const auto wrong = static_cast<std::size_t>(std::count_if(kept.begin(), kept.end(), [](auto b) { return b != 0; }));
+    EXPECT_EQ(wrong, code == Code::kData ? 3u : 0u);
+  }
 }
 
 // Taken as stored, the data bytes come out in the same places as after
-// correction, for both codes; damage stays.
+// correction, for both codes; damage stays. Word counts below, at and past
+// multiples of eight, as the words are turned in squares of eight; the
+// stored bytes may run on past the words.
 TEST(R2007Deinterleave, AsStoredTakesTheSameBytesUncorrected) {
-  Bytes coded(5 * kCodewordSize);
-  for (std::size_t i = 0; i < coded.size(); ++i) coded[i] = static_cast<std::uint8_t>(i * 31 + i / 7);
-  for (const Code code : {Code::kData, Code::kSystem}) {
-    const std::size_t perWord = code == Code::kData ? kDataBlockData : kSystemBlockData;
-    const Bytes data = deinterleaveAsStored(coded, 5, code);
-    ASSERT_EQ(data.size(), 5 * perWord);
-    for (std::size_t b = 0; b < 5; ++b)
-      for (std::size_t j = 0; j < perWord; ++j) ASSERT_EQ(data[b * perWord + j], coded[j * 5 + b]) << b << ' ' << j;
+  std::mt19937 random(2607);
+  for (const std::size_t words : {1, 5, 7, 8, 9, 15, 16, 17, 31, 92, 118}) {
+    Bytes coded(words * kCodewordSize + random() % 40);
+    for (auto& byte : coded) byte = static_cast<std::uint8_t>(random());
+    for (const Code code : {Code::kData, Code::kSystem}) {
+      const std::size_t perWord = code == Code::kData ? kDataBlockData : kSystemBlockData;
+      const Bytes data = deinterleaveAsStored(coded, words, code);
+      ASSERT_EQ(data.size(), words * perWord);
+      for (std::size_t b = 0; b < words; ++b)
+        for (std::size_t j = 0; j < perWord; ++j)
+          ASSERT_EQ(data[b * perWord + j], coded[j * words + b]) << words << ' ' << b << ' ' << j;
+    }
   }
   Bytes zeros(3 * kCodewordSize, 0);
   EXPECT_EQ(deinterleaveAsStored(zeros, 3, Code::kData), deinterleave(zeros, 3, Code::kData));
@@ -66,6 +92,66 @@ TEST(R2007Decompress, BrokenStreamsFailCleanly) {
   s = run(eight, 4, out);                                            // more than announced
   EXPECT_EQ(s.kind, ErrorKind::kCorrupt);
   EXPECT_LE(out.size(), 4u);
+}
+
+// A literal run opening a stream, of 8 to 278 bytes, drawn by seed.
+Bytes openingLiterals(std::size_t count, std::mt19937& random) {
+  Bytes in;
+  if (count < 0x17) {
+    in.push_back(static_cast<std::uint8_t>(count - 8));
+  } else {
+    in.push_back(0x0f);
+    in.push_back(static_cast<std::uint8_t>(count - 0x17));
+  }
+  for (std::size_t i = 0; i < count; ++i) in.push_back(static_cast<std::uint8_t>(random()));
+  return in;
+}
+
+// What comes after a run so that the decoder has room past it in both the
+// stream and the output: three bytes from two back, then 40 literals.
+void carryOn(Bytes& in, std::mt19937& random) {
+  in.insert(in.end(), {0x31, 0x00, 0x0f, 40 - 0x17});
+  for (int i = 0; i < 40; ++i) in.push_back(static_cast<std::uint8_t>(random()));
+}
+
+// Literal runs and back references give the same bytes whether they end the
+// page, where each byte is copied alone, or have room past them, where they
+// are copied in pieces that run past their end: literal runs of every
+// length (the rest after each 32 in every order), and copies from 2 to 20
+// bytes back of every length a one-byte form gives.
+TEST(R2007Decompress, RunsEndingThePageAndRunsWithRoomAfterThemAgree) {
+  std::mt19937 random(2107);
+  for (std::size_t count = 8; count <= 100; ++count) {
+    const Bytes alone = openingLiterals(count, random);
+    Bytes followed = alone;
+    carryOn(followed, random);
+    Bytes exact;
+    Bytes roomy;
+    ASSERT_TRUE(run(alone, count, exact).ok()) << count;
+    ASSERT_TRUE(run(followed, count + 43, roomy).ok()) << count;
+    ASSERT_TRUE(std::equal(exact.begin(), exact.end(), roomy.begin())) << count;
+  }
+  for (std::size_t literals = 1; literals <= 7; ++literals) {
+    for (std::size_t length = 3; length <= 15; ++length) {
+      for (std::size_t back = 2; back <= 20; ++back) {
+        // 24 literals, `length` bytes from `back` back, then `literals` more.
+        Bytes alone = openingLiterals(24, random);
+        const std::size_t offset = back - 1;
+        alone.push_back(static_cast<std::uint8_t>((length << 4) | (offset & 15)));
+        alone.push_back(static_cast<std::uint8_t>(((offset >> 4) << 3) | literals));
+        for (std::size_t i = 0; i < literals; ++i) alone.push_back(static_cast<std::uint8_t>(random()));
+        Bytes followed = alone;
+        carryOn(followed, random);
+        const std::size_t size = 24 + length + literals;
+        Bytes exact;
+        Bytes roomy;
+        ASSERT_TRUE(run(alone, size, exact).ok()) << literals << ' ' << length << ' ' << back;
+        ASSERT_TRUE(run(followed, size + 43, roomy).ok()) << literals << ' ' << length << ' ' << back;
+        ASSERT_TRUE(std::equal(exact.begin(), exact.end(), roomy.begin())) << literals << ' ' << length << ' ' << back;
+        for (std::size_t i = 24; i < 24 + length; ++i) ASSERT_EQ(exact[i], exact[i - back]) << length << ' ' << back;
+      }
+    }
+  }
 }
 
 TEST(R2007Decompress, RandomInputNeverExceedsTheAnnouncedSize) {

@@ -318,6 +318,26 @@ TEST(R2007Sample, CorrectsWhatTheCodeCanAndCatchesTheRest) {
   ASSERT_EQ(doubtful.damage.size(), 1u);
   EXPECT_EQ(doubtful.damage[0].section, "AcDb:AcDbObjects");
   EXPECT_NE(doubtful.damage[0].message.find("checksum"), std::string::npos) << doubtful.damage[0].message;
+
+  // Where the file outlives the sections, the objects go to a buffer of
+  // their own that is not cleared first: they read the same, damage and all,
+  // and so does a file whose objects page is cut off.
+  Bytes cut(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(objectsByte(0, 100)));
+  for (const Bytes* bytes : std::initializer_list<const Bytes*>{&file, &damaged, &cut}) {
+    Sections whole;
+    Sections inPlace;
+    inPlace.inPlace = true;
+    const Status wholeStatus = readBytes(*bytes, whole);
+    const Status inPlaceStatus = readBytes(*bytes, inPlace);
+    ASSERT_EQ(inPlaceStatus.kind, wholeStatus.kind) << inPlaceStatus.message;
+    EXPECT_EQ(inPlaceStatus.message, wholeStatus.message);
+    if (!wholeStatus.ok()) continue;
+    EXPECT_TRUE(inPlace.objects.empty());
+    const auto objects = inPlace.objectBytes();
+    EXPECT_TRUE(std::equal(objects.begin(), objects.end(), whole.objects.begin(), whole.objects.end()));
+    EXPECT_EQ(inPlace.damage.size(), whole.damage.size());
+    EXPECT_EQ(inPlace.header, whole.header);
+  }
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <tuple>
 
 #include "checksum.h"
@@ -91,6 +93,75 @@ TEST(ObjectMap, OffsetsOutsideTheObjectsAndBrokenBlocksAreRefused) {
   for (const auto& [what, handles, kind] : cases) {
     ObjectMap map;
     EXPECT_EQ(readMap(handles, map).kind, kind) << what;
+  }
+}
+
+// Modular chars as the format writes them, for the test's own maps.
+void putUnsigned(Bytes& out, std::uint64_t value) {
+  do {
+    const auto low = static_cast<std::uint8_t>(value & 0x7F);
+    value >>= 7;
+    out.push_back(value != 0 ? low | 0x80 : low);
+  } while (value != 0);
+}
+void putSigned(Bytes& out, std::int64_t value) {
+  std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+  while (magnitude >= 0x40) {
+    out.push_back(static_cast<std::uint8_t>((magnitude & 0x7F) | 0x80));
+    magnitude >>= 7;
+  }
+  out.push_back(static_cast<std::uint8_t>(magnitude | (value < 0 ? 0x40 : 0)));
+}
+
+// Pairs of every length from one byte to ten, drawn by seed, in blocks of
+// random sizes: the map gives back what was put in. A char running past its
+// block or past 64 bits is refused.
+TEST(ObjectMap, ModularCharsOfEveryLengthReadBackAndOverlongOnesAreRefused) {
+  constexpr std::uint64_t kObjects = 1 << 20;
+  for (std::uint32_t seed = 1; seed <= 20; ++seed) {
+    std::mt19937_64 random(seed);
+    Sections sections;
+    sections.objects.assign(kObjects, 0);
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> expected;
+    Bytes handles;
+    std::uint64_t handle = 0;
+    while (expected.size() < 300) {
+      Bytes pairs;
+      std::uint64_t blockHandle = 0;
+      std::int64_t blockOffset = 0;
+      const std::size_t limit = 20 + random() % 2000;
+      while (pairs.size() + 20 < limit && expected.size() < 300) {
+        // Steps of 1 to 63 bits; the offsets wander up and down the objects.
+        const std::uint64_t step = 1 + (random() >> (1 + random() % 63));
+        if (step > ~handle - (std::uint64_t{1} << 20)) break;
+        handle += step;
+        const auto offset = static_cast<std::int64_t>(random() % kObjects);
+        putUnsigned(pairs, handle - blockHandle);
+        putSigned(pairs, offset - blockOffset);
+        blockHandle = handle;
+        blockOffset = offset;
+        expected.emplace_back(handle, static_cast<std::uint64_t>(offset));
+      }
+      if (pairs.empty()) break;
+      handles = join({handles, block(pairs)});
+    }
+    sections.handles = join({handles, block({})});
+    ObjectMap map;
+    std::vector<Damage> damage;
+    ASSERT_TRUE(readObjectMap(sections, map, damage).ok()) << seed;
+    EXPECT_TRUE(damage.empty());
+    ASSERT_EQ(std::vector(map.begin(), map.end()), expected) << seed;
+  }
+  const std::vector<std::pair<const char*, Bytes>> refused{
+      {"handle of ten bytes all going on", join({block(Bytes(10, 0xFF)), block({})})},
+      {"offset of ten bytes all going on", join({block(join({{0x01}, Bytes(10, 0x80)})), block({})})},
+      {"offset cut by the end of its block", join({block({0x01, 0x81}), block({0x01, 0x01}), block({})})},
+  };
+  for (const auto& [what, handles] : refused) {
+    ObjectMap map;
+    const Status status = readMap(handles, map);
+    EXPECT_EQ(status.kind, ErrorKind::kCorrupt) << what;
+    EXPECT_EQ(status.message, "object map entry cut short") << what;
   }
 }
 
@@ -209,6 +280,112 @@ TEST(DecompressR2004, WhatAStreamDoesNotReachStaysZero) {
   ASSERT_TRUE(decompressR2004(in, out).ok());
   for (std::size_t i = 0; i < 36; ++i) ASSERT_EQ(out[i], 'A' + i % 16) << i;
   for (std::size_t i = 36; i < out.size(); ++i) ASSERT_EQ(out[i], 0) << i;
+}
+
+
+// A stream drawn by seed: literal runs and back references of every form of
+// length, from 1 to 40 bytes back (mostly overlapping what they write) and
+// from up to 0xBFFF back, with the bytes each should give worked out one at a time.
+struct Stream {
+  Bytes in;
+  Bytes out;
+};
+
+void putLongLength(Bytes& in, std::size_t rest) {  // rest >= 1
+  for (; rest > 0xFF; rest -= 0xFF) in.push_back(0);
+  in.push_back(static_cast<std::uint8_t>(rest));
+}
+
+void putLiterals(Stream& s, std::size_t count, std::mt19937& random) {  // count >= 4
+  if (count <= 18) {
+    s.in.push_back(static_cast<std::uint8_t>(count - 3));
+  } else {
+    s.in.push_back(0);
+    putLongLength(s.in, count - 0x12);
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto byte = static_cast<std::uint8_t>(random());
+    s.in.push_back(byte);
+    s.out.push_back(byte);
+  }
+}
+
+Stream drawStream(std::uint32_t seed) {
+  std::mt19937 random(seed);
+  Stream s;
+  putLiterals(s, 4 + random() % 40, random);
+  const std::size_t target = 2000 + random() % 60000;
+  while (s.out.size() < target) {
+    const std::size_t distance =
+        random() % 4 == 0 ? 1 + random() % std::min<std::size_t>(0xBFFF, s.out.size()) : 1 + random() % std::min<std::size_t>(40, s.out.size());
+    std::size_t length = random() % 3 == 0 ? 34 + random() % 600 : 3 + random() % 31;
+    const unsigned trailing = random() % 4;
+    std::size_t offset = distance - 1;
+    if (distance > 0x4000) {
+      // Opcodes 0x10-0x1F reach from 0x4001 to 0xBFFF back (0x11 ends).
+      length = 4 + length % 200;
+      offset = distance - 0x4000;
+      const std::uint8_t further = offset >= 0x4000 ? 8 : 0;
+      offset -= further != 0 ? 0x4000 : 0;
+      if (length <= 9) {
+        s.in.push_back(static_cast<std::uint8_t>(0x10 | further | (length - 2)));
+      } else {
+        s.in.push_back(static_cast<std::uint8_t>(0x10 | further));
+        putLongLength(s.in, length - 9);
+      }
+    } else if (length <= 33) {
+      s.in.push_back(static_cast<std::uint8_t>(length + 0x1E));
+    } else {
+      s.in.push_back(0x20);
+      putLongLength(s.in, length - 0x21);
+    }
+    s.in.push_back(static_cast<std::uint8_t>(((offset & 0x3F) << 2) | trailing));
+    s.in.push_back(static_cast<std::uint8_t>(offset >> 6));
+    for (std::size_t i = 0; i < length; ++i) s.out.push_back(s.out[s.out.size() - distance]);
+    for (unsigned i = 0; i < trailing; ++i) {
+      const auto byte = static_cast<std::uint8_t>(random());
+      s.in.push_back(byte);
+      s.out.push_back(byte);
+    }
+    if (trailing == 0 && random() % 2 == 0) putLiterals(s, 4 + random() % 60, random);
+  }
+  s.in.push_back(0x11);
+  return s;
+}
+
+// Overlapping copies give what a copy byte by byte gives, also where a page
+// ends exactly with the stream and no room is left past the last copy; what
+// a page has past the stream is zero, whatever it held; a stream cut
+// anywhere before its end mark is refused.
+TEST(DecompressR2004, DrawnStreamsGiveTheirBytesAndCutOnesAreRefused) {
+  for (std::uint32_t seed = 1; seed <= 30; ++seed) {
+    const Stream s = drawStream(seed);
+    Bytes exact(s.out.size(), 0xCC);
+    ASSERT_TRUE(decompressR2004(s.in, exact).ok()) << seed;
+    ASSERT_EQ(exact, s.out) << seed;
+
+    Bytes roomy(s.out.size() + 100, 0xCC);
+    std::size_t written = 0;
+    ASSERT_TRUE(decompressR2004(s.in, roomy, written).ok()) << seed;
+    EXPECT_EQ(written, s.out.size());
+    EXPECT_TRUE(std::equal(s.out.begin(), s.out.end(), roomy.begin())) << seed;
+
+    Bytes cleared(s.out.size() + 100, 0);
+    ASSERT_TRUE(decompressR2004(s.in, cleared).ok()) << seed;
+    EXPECT_TRUE(std::equal(s.out.begin(), s.out.end(), cleared.begin())) << seed;
+    EXPECT_TRUE(std::all_of(cleared.begin() + static_cast<std::ptrdiff_t>(s.out.size()), cleared.end(),
+                            [](std::uint8_t b) { return b == 0; }))
+        << seed;
+
+    Bytes small(s.out.size() - 1);
+    EXPECT_EQ(decompressR2004(s.in, small).kind, ErrorKind::kCorrupt) << seed;
+    std::mt19937 random(seed);
+    for (int k = 0; k < 20; ++k) {
+      const std::size_t cut = random() % s.in.size();
+      Bytes out(s.out.size());
+      EXPECT_EQ(decompressR2004(std::span(s.in).first(cut), out).kind, ErrorKind::kCorrupt) << seed << ' ' << cut;
+    }
+  }
 }
 
 }  // namespace
