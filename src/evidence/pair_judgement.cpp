@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "evidence/pair_measure.h"
 #include "evidence/rules.h"
+#include "evidence/signals.h"
 #include "evidence/words.h"
 
 namespace veldra::evidence {
@@ -19,33 +21,6 @@ double enough(double shared, double pairWeight) {
   return std::min(1.0, shared / (kEnoughShared * pairWeight));
 }
 
-double ramp(double x, double from, double to) {
-  if (x <= from) return 0.0;
-  if (x >= to) return 1.0;
-  return (x - from) / (to - from);
-}
-
-// What two drawings share of one family of features (shapes and words, or
-// places), weighed by rarity.
-struct Share {
-  double shared = 0;            // the weight both hold
-  double typedShared = 0;       // of it, what typed numbers give
-  double heldByB = 0, heldByA = 0;  // of a's weight what b holds, and the other way round
-  double totalA = 0, totalB = 0;
-  int rare = 0, onlyTheseTwo = 0;   // shared features that weigh something, and of them in no third drawing
-  int typed = 0;                    // of the rare ones, those typed numbers give
-
-  // The shared weight as evidence: what typed numbers give counts for
-  // `typedCounts` of its weight.
-  double evidence(double typedCounts) const { return shared - typedShared * (1.0 - typedCounts); }
-  int freelyDrawn() const { return rare - typed; }
-};
-
-struct GeometryMeasure {
-  double rawShared = 0, rawUnion = 0;
-  Share work;    // shapes and words
-  Share places;  // pieces with their neighbours
-};
 
 bool isWork(FeatureKind kind) { return kind == FeatureKind::kShape || kind == FeatureKind::kWords; }
 
@@ -87,12 +62,6 @@ GeometryMeasure measureGeometry(const PairSide& a, const PairSide& b) {
   m.places.totalB = b.placeTotal;
   return m;
 }
-
-struct HandleMeasure {
-  double weightShared = 0;
-  int shared = 0;
-  int rawShared = 0;
-};
 
 HandleMeasure measureHandles(const PairSide& a, const PairSide& b) {
   HandleMeasure m;
@@ -147,13 +116,6 @@ std::string sharedName(const DrawingFacts& a, const DrawingFacts& b, const Class
   return best;
 }
 
-// The original spelling of a normalised name, as the drawing has it.
-std::string spelled(const DrawingFacts& f, const std::string& name) {
-  if (normalName(f.author) == name) return f.author;
-  if (normalName(f.lastSavedBy) == name) return f.lastSavedBy;
-  return name;
-}
-
 bool fitsOwner(const std::string& name, const std::string& owner) {
   if (name.size() < 3 || owner.size() < 3) return false;
   return name.find(owner) != std::string::npos || owner.find(name) != std::string::npos;
@@ -199,10 +161,6 @@ void weighDirection(const DrawingFacts& a, const DrawingFacts& b, const PairEvid
   const bool aNamesB = fitsOwner(authorA, ownerB) && !fitsOwner(authorA, ownerA);
   if (bNamesA && !aNamesB) give(true, kNamedAsAuthor, "the other drawing names its student (" + b.author + ") as author");
   if (aNamesB && !bNamesA) give(false, kNamedAsAuthor, "the other drawing names its student (" + a.author + ") as author");
-}
-
-std::string counted(int n, const char* one, const char* many) {
-  return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
 std::string joinReasons(const std::vector<std::string>& parts) {
@@ -265,11 +223,16 @@ std::string ownerOf(const DrawingFacts& facts) {
   return normalName(utf8Name(hasFolder ? first : name.stem()));
 }
 
-PairFinding judgePair(const PairSide& sa, const PairSide& sb, const ClassContext& ctx) {
+PairMeasure measurePair(const PairSide& sa, const PairSide& sb, const ClassContext& ctx) {
   const DrawingFacts& a = *sa.facts;
   const DrawingFacts& b = *sb.facts;
-  PairFinding out;
-  PairEvidence& ev = out.evidence;
+  PairMeasure m;
+  m.sideA = &sa;
+  m.sideB = &sb;
+  m.ctx = &ctx;
+  m.nameA = displayName(a);
+  m.nameB = displayName(b);
+  PairEvidence& ev = m.ev;
 
   // Identity.
   if (!a.fingerprintGuid.empty() && !b.fingerprintGuid.empty()) {
@@ -301,20 +264,17 @@ PairFinding judgePair(const PairSide& sa, const PairSide& sb, const ClassContext
   // Geometry and handles. Shapes and words are measured apart from places,
   // so that a paste which lost its neighbourhood is judged on its shapes,
   // and a scaled one on its places.
-  const GeometryMeasure g = measureGeometry(sa, sb);
+  const GeometryMeasure& g = m.geometry = measureGeometry(sa, sb);
   ev.geometrySimilarity = g.rawUnion > 0 ? g.rawShared / g.rawUnion : 0.0;
-  struct Weighed {
-    double share = 0, beyond = 0, strength = 0, count = 0;
-  };
   // What typed numbers give, two students given the same numbers draw
   // alike: it counts fully only beside shared work that was drawn freely.
-  const double freelyShared = (g.work.shared - g.work.typedShared) + (g.places.shared - g.places.typedShared);
-  const double typedCounts =
-      ctx.typedAlone +
-      (1.0 - ctx.typedAlone) * (ctx.pairWeight > 0 ? std::min(1.0, freelyShared / (kFreelyDrawnToTrust * ctx.pairWeight)) : 1.0);
+  m.freelyShared = (g.work.shared - g.work.typedShared) + (g.places.shared - g.places.typedShared);
+  m.typedCounts =
+      ctx.typedAlone + (1.0 - ctx.typedAlone) *
+                           (ctx.pairWeight > 0 ? std::min(1.0, m.freelyShared / (kFreelyDrawnToTrust * ctx.pairWeight)) : 1.0);
   // Shapes and places of one piece of work tell of one another: either
   // share is trusted as far as both together are enough.
-  const double sharedWork = g.work.evidence(typedCounts) + g.places.evidence(typedCounts);
+  const double sharedWork = g.work.evidence(m.typedCounts) + g.places.evidence(m.typedCounts);
   // Places are measured against the heavier drawing: a paste keeps the
   // places of all it took, and a drawing with few rare places of its own
   // shares them easily with the many of another.
@@ -322,30 +282,30 @@ PairFinding judgePair(const PairSide& sa, const PairSide& sb, const ClassContext
     Weighed w;
     const bool aLighter = (s.totalA <= s.totalB) != againstHeavier;
     const double lighter = aLighter ? s.totalA : s.totalB;
-    w.share = lighter > 0 ? std::min(1.0, s.evidence(typedCounts) / lighter) : 0.0;
+    w.share = lighter > 0 ? std::min(1.0, s.evidence(m.typedCounts) / lighter) : 0.0;
     const double chance = aLighter ? chanceShare(heldByOthersA, s.heldByB, s.totalA, ctx.drawings)
                                    : chanceShare(heldByOthersB, s.heldByA, s.totalB, ctx.drawings);
     w.beyond = beyond(w.share, chance);
     w.strength = ramp(w.beyond, kShareFrom, kShareTo) * enough(sharedWork, ctx.pairWeight);
     if (!(lighter > 0)) w.strength = 0;
     // Without a third drawing every shared feature is "in no other drawing".
-    w.count = ctx.drawings > 2 ? countStrength(s.evidence(typedCounts), ctx.pairWeight) : 0.0;
+    w.count = ctx.drawings > 2 ? countStrength(s.evidence(m.typedCounts), ctx.pairWeight) : 0.0;
     return w;
   };
-  const Weighed work = weighShare(g.work, sa.heldByOthers, sb.heldByOthers, false);
-  const Weighed places = weighShare(g.places, sa.placesHeldByOthers, sb.placesHeldByOthers, true);
+  m.work = weighShare(g.work, sa.heldByOthers, sb.heldByOthers, false);
+  m.places = weighShare(g.places, sa.placesHeldByOthers, sb.placesHeldByOthers, true);
   // The measure that tells most: places add evidence, never dilute it.
-  const bool byPlaces = places.strength > work.strength;
-  const Weighed& told = byPlaces ? places : work;
+  m.byPlaces = m.places.strength > m.work.strength;
+  const Weighed& told = m.byPlaces ? m.places : m.work;
   ev.rareSimilarity = told.share;
   ev.beyondChance = told.beyond;
   ev.rareShared = g.work.rare;
   ev.onlyTheseTwo = g.work.onlyTheseTwo;
   ev.distinctiveA = sa.distinctive;
   ev.distinctiveB = sb.distinctive;
-  const HandleMeasure h = measureHandles(sa, sb);
-  const double lighterHandles = std::min(sa.handleTotal, sb.handleTotal);
-  ev.handleOverlap = lighterHandles > 0 ? std::min(1.0, h.weightShared / lighterHandles) : 0.0;
+  const HandleMeasure& h = m.handles = measureHandles(sa, sb);
+  m.lighterHandles = std::min(sa.handleTotal, sb.handleTotal);
+  ev.handleOverlap = m.lighterHandles > 0 ? std::min(1.0, h.weightShared / m.lighterHandles) : 0.0;
   ev.handlesShared = h.shared;
   const std::size_t fewerHandles = std::min(sa.handleNumbers.size(), sb.handleNumbers.size());
   ev.rawHandleOverlap = fewerHandles > 0 ? static_cast<double>(h.rawShared) / static_cast<double>(fewerHandles) : 0.0;
@@ -357,125 +317,43 @@ PairFinding judgePair(const PairSide& sa, const PairSide& sb, const ClassContext
     ev.nameDrawings = count == ctx.nameDrawings.end() ? 2 : count->second;
   }
   ev.sameEditingTime = a.editingMs && b.editingMs && *a.editingMs > 0 && *a.editingMs == *b.editingMs;
+  return m;
+}
 
-  // The score.
+PairFinding judgePair(const PairSide& sa, const PairSide& sb, const ClassContext& ctx) {
+  const DrawingFacts& a = *sa.facts;
+  const DrawingFacts& b = *sb.facts;
+  const PairMeasure m = measurePair(sa, sb, ctx);
+  PairFinding out;
+  out.evidence = m.ev;
+  const PairEvidence& ev = out.evidence;
+  const std::string& nameA = m.nameA;
+  const std::string& nameB = m.nameB;
+
+  // The score joins the signals' strengths as independent signs.
+  const auto list = signals();
+  std::vector<double> strengths(list.size());
   double doubt = 1.0;
-  auto weigh = [&](double strength) { doubt *= 1.0 - std::clamp(strength, 0.0, 1.0); };
-  if (ev.sameVersion) weigh(kSameVersion);
-  else if (ev.sameIdentity) weigh(kSameIdentity);
-  if (ev.sameCreatedInstant) weigh(ev.differentIdentities ? kSameInstantOtherIds : kSameInstant);
-  // Without a third drawing nothing tells the exercise from a copy's
-  // traces, and drawings of one sheet hold the same shapes: only the places,
-  // the whole layout piece by piece, tell.
-  const double shareOnly = ctx.drawings > 2 ? std::max(work.strength, places.strength) : places.strength;
-  const double partOnly = std::max(work.count, places.count);
-  const double geometryStrength = std::max(shareOnly, partOnly);
-  const double handleStrength = shareStrength(h.weightShared, lighterHandles, 0.0, ctx.pairWeight);
-  weigh(geometryStrength);
-  // Work drawn freely that no third drawing has, alike to the step of the
-  // tolerance in two drawings, is a copy's trace of its own, however small
-  // a part of either drawing it is; one such piece alike may be chance.
-  const double freelyStrength =
-      ctx.drawings > 2 && ctx.pairWeight > 0
-          ? kFreelyDrawn * ramp(freelyShared / ctx.pairWeight, kFreelyDrawnFrom, kFreelyDrawnFull)
-          : 0.0;
-  weigh(freelyStrength);
-  weigh(handleStrength);
-  if (!ev.sharedName.empty() && !ev.nameIgnored) weigh(ev.nameDrawings <= 2 ? kNameRare : kNameShared);
-  if (ev.sameEditingTime) weigh(kSameEditing);
+  for (std::size_t k = 0; k < list.size(); ++k) {
+    strengths[k] = std::clamp(list[k].strength(m), 0.0, 1.0);
+    doubt *= 1.0 - strengths[k];
+  }
   out.score = static_cast<int>(std::floor(100.0 * (1.0 - doubt) + 1e-9));
   if (out.score >= ctx.thresholds.copy) out.verdict = Verdict::kCopy;
   else if (out.score >= ctx.thresholds.likelyCopy) out.verdict = Verdict::kLikelyCopy;
 
-  // The evidence in words, strongest first.
-  auto& r = out.reasons;
-  const std::string nameA = displayName(a), nameB = displayName(b);
-  if (ev.sameIdentity) {
-    r.push_back("Both carry the same drawing identity (FINGERPRINTGUID " + a.fingerprintGuid +
-                "): one file was made from the other, by copying it or saving it under a new name.");
-    if (ev.sameVersion) r.push_back("Both carry the same saved version (VERSIONGUID " + a.versionGuid +
-                                    "): neither was saved again after the copy.");
-  }
-  if (ev.sameCreatedInstant)
-    r.push_back("Both were created at the same millisecond, " + instantText(*a.created, true) +
-                (ev.differentIdentities ? ", though their identities differ." : "."));
-  if ((g.work.shared > 0 && ctx.drawings > 2) || g.places.shared > 0) {
-    const bool aLighter = sa.geometryTotal <= sb.geometryTotal;
-    const std::string& lighterName = aLighter ? nameA : nameB;
-    const std::string& otherName = aLighter ? nameB : nameA;
-    const int own = aLighter ? sa.distinctive : sb.distinctive;
-    std::string s;
-    if (g.work.rare > 0 && ctx.drawings > 2) {
-      s = counted(g.work.rare, "shape or text", "shapes and texts") +
-          " that neither the template nor most of the class has are in both drawings";
-      if (g.work.onlyTheseTwo > 0)
-        s += ", " + std::to_string(g.work.onlyTheseTwo) + " of them in no other drawing of the class";
-      s += ": " + std::to_string(std::min(g.work.rare, own)) + " of the " + std::to_string(own) + " such in " +
-           lighterName + " are in " + otherName + " (" + std::to_string(sa.distinctive) + " in " + nameA + ", " +
-           std::to_string(sb.distinctive) + " in " + nameB + ").";
-    }
-    if (g.places.rare > 0) {
-      std::string p = counted(g.places.rare, "part sits", "parts sit") +
-                      " next to the same neighbour at the same distance and angle in both drawings";
-      if (g.places.onlyTheseTwo > 0)
-        p += ", " + std::to_string(g.places.onlyTheseTwo) + " of them in no other drawing of the class";
-      p += byPlaces || g.work.rare == 0 ? ", whatever the size, turn or position of the whole." : ".";
-      s += (s.empty() ? "" : " ") + p;
-    }
-    const int freely = g.work.freelyDrawn() + g.places.freelyDrawn();
-    const int typed = g.work.typed + g.places.typed;
-    if (freely == 0 && typed > 0 && ctx.typedAlone < 1.0) {
-      s += " All of it has round measures, as anyone drawing the same numbers gets; nothing drawn freely "
-           "(a clicked point, a construction line, a note in own words) is shared.";
-    } else if (isCopy(out.verdict) && typed > 0 && freely > 0 && ctx.typedAlone < 1.0) {
-      s += " " + std::to_string(freely) + " of what they share " + (freely == 1 ? "was" : "were") +
-           " drawn freely, not to round measures, which two students do not draw alike by chance.";
-    }
-    if (!isCopy(out.verdict) && out.score < kNotable) s += " That is little against what each drew.";
-    r.push_back("They share work: " + s);
-  }
-  if (h.shared > 0)
-    r.push_back("They hold " + counted(h.shared, "entity", "entities") +
-                " under the same handles with the same shape, beyond the template (" +
-                percentText(ev.handleOverlap) + " of what the lighter drawing holds beyond the class's common work).");
-  if (!ev.sharedName.empty()) {
-    const std::string shown = "\"" + spelled(a, ev.sharedName) + "\"";
-    if (ev.nameIgnored) {
-      const auto why = ctx.whyIgnored.find(ev.sharedName);
-      r.push_back("Both name " + shown + " as author or last saver, which is not evidence: " +
-                  (why == ctx.whyIgnored.end() ? std::string("it is ignored") : why->second) + ".");
-    } else if (ev.nameDrawings <= 2) {
-      r.push_back("Both name " + shown + " as author or last saver, and no other drawing does.");
-    } else {
-      r.push_back("Both name " + shown + " as author or last saver, as " + std::to_string(ev.nameDrawings) +
-                  " drawings of the class do.");
-    }
-  }
-  if (ev.sameEditingTime) r.push_back("Both show the same total editing time, " + durationText(*a.editingMs) + ".");
-
-  // What matched but is explained.
+  // The evidence in words, strongest first, then what matched but is
+  // explained.
+  const Told told{out.verdict, out.score};
   std::vector<std::string> innocent;
-  if (ev.sameCreatedSecond) {
-    std::string s = "Both were created in the same second, " + instantText(*a.created);
-    s += ev.differentIdentities ? ", but each carries an identity of its own: a class that starts together does that."
-                                : ", which a class that starts together does.";
-    innocent.push_back(s);
+  for (std::size_t k = 0; k < list.size(); ++k) {
+    list[k].reasons(m, told, out.reasons);
+    if (list[k].innocent) list[k].innocent(m, strengths[k], innocent);
   }
-  if (ev.identityFromTemplate)
-    innocent.push_back("Both carry the identity most of the class (or a template) carries, so it tells nothing.");
-  if (ev.createdFromTemplate)
-    innocent.push_back("Both carry the creation instant most of the class (or a template) carries, so it tells nothing.");
-  if (ev.rawHandleOverlap >= kLooksAlike && handleStrength < 0.5)
-    innocent.push_back(percentText(ev.rawHandleOverlap) +
-                       " of the handle numbers are the same, but they are the template's, or numbers every "
-                       "drawing started from the template gives out, holding other entities.");
-  if (ev.geometrySimilarity >= kLooksAlike && geometryStrength < 0.5 && g.work.onlyTheseTwo == 0)
-    innocent.push_back("They are " + percentText(ev.geometrySimilarity) +
-                       " alike, but what they share is what most of the class draws (the exercise and the template).");
   const bool somethingMatched =
       ev.sameCreatedSecond || (!ev.sharedName.empty() && !ev.nameIgnored) || out.score >= kNotable;
   if (out.verdict == Verdict::kNone && somethingMatched) out.verdict = Verdict::kCoincidence;
-  if (!isCopy(out.verdict)) r.insert(r.end(), innocent.begin(), innocent.end());
+  if (!isCopy(out.verdict)) out.reasons.insert(out.reasons.end(), innocent.begin(), innocent.end());
 
   // Direction.
   Direction d;
