@@ -30,6 +30,7 @@ class QTextEdit;
 namespace veldra {
 
 class HelpWindow;
+class LocationsPage;
 class WhatNextWindow;
 enum class PrintButtonState;
 
@@ -59,7 +60,7 @@ class MainWindow : public QWidget {
   // name, read from projects.fil, cannot name the project's files.
   QString selectedProject() const;
   // The folder opened in the folder list (a native full path).
-  QString currentFolder() const { return currentFolder_; }
+  QString currentFolder() const;
   // Opens a folder in the folder list; false when it cannot be listed.
   bool openFolder(const QString& folder);
   // The position of the chosen entity type, -1 when the text is no item.
@@ -75,14 +76,6 @@ class MainWindow : public QWidget {
   void on_cmdAddproj_clicked();
   void on_cmdRemproj_clicked();
   void lstProjects_Click();
-  // Locations page.
-  void on_cmdAddloc_clicked();
-  void on_cmdRemloc_clicked();
-  void lstLocations_Click();
-  void on_cmdJump_clicked();
-  void drvMain_Change();
-  void on_dirMain_itemDoubleClicked(QListWidgetItem* item);
-  void chkSub_Click();
   // Lower panel.
   void cmbEntity_Click();
   void chkLine_Click();
@@ -106,7 +99,6 @@ class MainWindow : public QWidget {
  private:
   void buildControls();
   void buildProjectsPage();
-  void buildLocationsPage();
   void buildReportsPage();
   void buildAboutPage();
   void buildLowerPanel();
@@ -119,23 +111,15 @@ class MainWindow : public QWidget {
   void refuseProject(const QString& name, const std::string& problem);
   // Asks before a project goes, naming the files that go with it.
   std::string removalQuestion(const std::string& project) const;
-  void selectLocationRow(int row);
   void countDrawings();
-  void fillDrives();
-  void setDrive(const QString& root);
-  void refreshFolderList();
-  std::vector<std::string> locationEntries() const;
+  // The caption over the Locations and Reports pages.
+  void setProjectCaption(const QString& caption);
   std::vector<std::string> projectNames() const;
-  void restoreCheckBox(QCheckBox* box, std::string_view fileName, int defaultValue);
-  void writeCheckBox(QCheckBox* box, std::string_view fileName);
   void endProgram();
 
   MainWindowDeps deps_;
   Workspace ws_;
-  QString currentFolder_;
-  QString currentDrive_;
   bool ended_ = false;
-  bool changingDrive_ = false;
   // The state a run shares between the pass, the comparison and the alarm.
   RunState runState_;
   RunOptions runOptions() const;
@@ -152,13 +136,14 @@ class MainWindow : public QWidget {
   // The help and advice windows, made on their first opening.
   HelpWindow* help_ = nullptr;
   WhatNextWindow* whatNext_ = nullptr;
+  // The pages, each with its controls and handlers.
+  LocationsPage* locationsPage_ = nullptr;
 
  public:
   // Controls, named as the window's objectNames.
   QTabBar* TabStrip1 = nullptr;
   QFrame* TabStrip1Body = nullptr;
   QWidget* frmProjects = nullptr;
-  QWidget* frmLocations = nullptr;
   QWidget* frmReports = nullptr;
   QWidget* frmAbout = nullptr;
   QWidget* frmMainHolder = nullptr;
@@ -180,15 +165,8 @@ class MainWindow : public QWidget {
   QPushButton* cmdAddproj = nullptr;
   QPushButton* cmdRemproj = nullptr;
 
-  QLabel* lblProject[2] = {nullptr, nullptr};
-  QListWidget* lstLocations = nullptr;
-  QPushButton* cmdAddloc = nullptr;
-  QPushButton* cmdRemloc = nullptr;
-  QPushButton* cmdJump = nullptr;
-  QComboBox* drvMain = nullptr;
-  QListWidget* dirMain = nullptr;
-  QCheckBox* chkSub = nullptr;
 
+  QLabel* lblReportsProject = nullptr;
   QTextEdit* RichTextBox1 = nullptr;
   QRadioButton* optReport[3] = {nullptr, nullptr, nullptr};
   QPushButton* cmdPrint = nullptr;

@@ -22,74 +22,14 @@
 #include <algorithm>
 
 #include "reports/report_options.h"
+#include "ui/classic_controls.h"
+#include "ui/locations_page.h"
 #include "ui/main_window.h"
 #include "ui/splash.h"
 #include "ui/twips.h"
 
 namespace veldra {
 namespace {
-
-QFont arial(double points, bool bold) {
-  QFont font(QStringLiteral("Arial"));
-  font.setPointSizeF(points);
-  font.setBold(bold);
-  return font;
-}
-
-void setTextColour(QWidget* w, QRgb rgb) {
-  QPalette palette = w->palette();
-  palette.setColor(QPalette::WindowText, QColor(rgb));
-  palette.setColor(QPalette::Text, QColor(rgb));
-  w->setPalette(palette);
-}
-
-template <typename W>
-W* place(W* w, const char* name, QRect rect) {
-  w->setObjectName(QString::fromLatin1(name));
-  w->setGeometry(rect);
-  return w;
-}
-
-QWidget* panel(QWidget* parent, const char* name, QRect rect) {
-  auto* w = place(new QWidget(parent), name, rect);
-  w->setAutoFillBackground(true);
-  return w;
-}
-
-QLabel* label(QWidget* parent, const char* name, const QString& text, QRect rect,
-              Qt::Alignment align = Qt::AlignLeft) {
-  auto* l = place(new QLabel(text, parent), name, rect);
-  l->setAlignment(align | Qt::AlignVCenter);
-  return l;
-}
-
-// A lower-panel label: bold Arial 8.25 unless given otherwise.
-QLabel* boldLabel(QWidget* parent, const char* name, const QString& text, QRect rect,
-                  Qt::Alignment align = Qt::AlignLeft) {
-  auto* l = label(parent, name, text, rect, align);
-  l->setFont(arial(8.25, true));
-  return l;
-}
-
-QPushButton* button(QWidget* parent, const char* name, const QString& text, QRect rect,
-                    bool enabled = true) {
-  auto* b = place(new QPushButton(text, parent), name, rect);
-  b->setEnabled(enabled);
-  return b;
-}
-
-QComboBox* editableList(QWidget* parent, const char* name, QRect rect) {
-  auto* c = place(new QComboBox(parent), name, rect);
-  c->setEditable(true);
-  c->setInsertPolicy(QComboBox::NoInsert);
-  return c;
-}
-
-QListWidget* hiddenList(QWidget* parent, const char* name, QRect rect) {
-  auto* l = place(new QListWidget(parent), name, rect);
-  l->hide();
-  return l;
-}
 
 // The About page's banner, drawn here so the window needs no image file.
 QPixmap banner(QSize size) {
@@ -158,8 +98,8 @@ void MainWindow::buildControls() {
     TabStrip1->setTabData(index, QString::fromLatin1(caption));
   }
 
-  frmLocations = panel(sheet_, "frmLocations", twipsRect(360, 480, 6855, 2655));
-  buildLocationsPage();
+  locationsPage_ = place(new LocationsPage(deps_.messages, deps_.volumes, [this] { return selectedProject(); }, sheet_),
+                         "frmLocations", twipsRect(360, 480, 6855, 2655));
   frmAbout = panel(sheet_, "frmAbout", twipsRect(360, 600, 6855, 2415));
   buildAboutPage();
   frmProjects = panel(sheet_, "frmProjects", twipsRect(360, 480, 6855, 2655));
@@ -193,7 +133,7 @@ void MainWindow::buildControls() {
   lstHandles2 = hiddenList(sheet_, "lstHandles2", twipsRect(480, 7560, 1215, 255));
 
   // At start the Projects page is in front and the Reports page hidden.
-  frmLocations->hide();
+  locationsPage_->hide();
   frmAbout->hide();
   frmReports->hide();
 }
@@ -207,27 +147,9 @@ void MainWindow::buildProjectsPage() {
                       twipsRect(4680, 2280, 2175, 375), false);
 }
 
-void MainWindow::buildLocationsPage() {
-  lblProject[0] = label(frmLocations, "lblProject_0", QStringLiteral("Project:"), twipsRect(0, 120, 3375, 255));
-  setTextColour(lblProject[0], qRgb(0x00, 0x00, 0xC0));
-  lstLocations = place(new QListWidget(frmLocations), "lstLocations", twipsRect(0, 360, 3375, 1620));
-  lstLocations->viewport()->setMouseTracking(true);
-  auto* legend = label(frmLocations, "Label3", QStringLiteral("+ denotes sub-folder search"),
-                       twipsRect(0, 2000, 3375, 255));
-  legend->setFont(arial(6.75, false));
-  cmdAddloc = button(frmLocations, "cmdAddloc", QStringLiteral("Add"), twipsRect(0, 2280, 1095, 375), false);
-  cmdRemloc = button(frmLocations, "cmdRemloc", QStringLiteral("Remove"), twipsRect(1200, 2280, 1095, 375), false);
-  cmdJump = button(frmLocations, "cmdJump", QStringLiteral("Jump To ->"), twipsRect(2400, 2280, 975, 375), false);
-  drvMain = place(new QComboBox(frmLocations), "drvMain", twipsRect(3480, 120, 3375, 315));
-  dirMain = place(new QListWidget(frmLocations), "dirMain", twipsRect(3480, 480, 3375, 1890));
-  chkSub = place(new QCheckBox(QStringLiteral("Include sub-folders (one level only)"), frmLocations),
-                 "chkSub_0", twipsRect(3480, 2400, 3375, 255));
-  chkSub->setChecked(true);
-}
-
 void MainWindow::buildReportsPage() {
-  lblProject[1] = label(frmReports, "lblProject_1", QStringLiteral("Project:"), twipsRect(0, 120, 3375, 255));
-  setTextColour(lblProject[1], qRgb(0x00, 0x00, 0xC0));
+  lblReportsProject = label(frmReports, "lblProject_1", QStringLiteral("Project:"), twipsRect(0, 120, 3375, 255));
+  setTextColour(lblReportsProject, qRgb(0x00, 0x00, 0xC0));
   RichTextBox1 = place(new QTextEdit(frmReports), "RichTextBox1", twipsRect(0, 360, 6855, 4455));
   RichTextBox1->setReadOnly(true);
   QFont courier(QStringLiteral("Courier New"));

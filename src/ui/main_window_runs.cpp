@@ -13,6 +13,7 @@
 #include "run/driver.h"
 #include "run/run_context.h"
 #include "run/throttled_view.h"
+#include "ui/locations_page.h"
 #include "ui/main_window.h"
 #include "ui/null_source.h"
 #include "ui/qt_text.h"
@@ -78,7 +79,7 @@ FileDevice& MainWindow::files() const { return deps_.files ? *deps_.files : disk
 RunOptions MainWindow::runOptions() const {
   RunOptions options;
   options.project = utf8Text(selectedProject());
-  options.locations = locationEntries();
+  options.locations = locationsPage_->entries();
   options.entity = utf8Text(cmbEntity->currentText());
   options.timeCheck = chkOpt[0]->checkState() == Qt::Checked;
   options.handleCheck = chkOpt[1]->checkState() == Qt::Checked;

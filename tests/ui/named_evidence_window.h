@@ -20,26 +20,13 @@
 #include <QTextBrowser>
 #include <QTreeWidget>
 
-#include <gtest/gtest.h>
-
+#include "named_child.h"
 #include "ui/class_map.h"
 #include "ui/evidence_window.h"
 #include "ui/preview_picture.h"
 #include "ui/sketch_picture.h"
 
 namespace veldra::testing {
-
-// The one widget of the type with the name, failing the test when there is
-// none or more than one.
-template <class T>
-T* namedChild(const QObject& parent, const char* name) {
-  const auto found = parent.findChildren<T*>(QLatin1String(name));
-  if (found.size() != 1) {
-    ADD_FAILURE() << parent.objectName().toStdString() << " has " << found.size() << " controls named " << name;
-    return nullptr;
-  }
-  return found.front();
-}
 
 class NamedEvidenceWindow : public EvidenceWindow {
  public:

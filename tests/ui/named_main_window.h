@@ -1,0 +1,30 @@
+#pragma once
+
+// The main window as the tests drive it: the controls its pages own, found
+// by the names they carry (the classic names), so that the tests hold to
+// the names and not to where the window keeps its controls.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QListWidget>
+#include <QPushButton>
+
+#include "named_child.h"
+#include "ui/main_window.h"
+
+namespace veldra::testing {
+
+class NamedMainWindow : public MainWindow {
+ public:
+  using MainWindow::MainWindow;
+
+  QListWidget* lstLocations = namedChild<QListWidget>(*this, "lstLocations");
+  QPushButton* cmdAddloc = namedChild<QPushButton>(*this, "cmdAddloc");
+  QPushButton* cmdRemloc = namedChild<QPushButton>(*this, "cmdRemloc");
+  QPushButton* cmdJump = namedChild<QPushButton>(*this, "cmdJump");
+  QComboBox* drvMain = namedChild<QComboBox>(*this, "drvMain");
+  QListWidget* dirMain = namedChild<QListWidget>(*this, "dirMain");
+  QCheckBox* chkSub = namedChild<QCheckBox>(*this, "chkSub_0");
+};
+
+}  // namespace veldra::testing
