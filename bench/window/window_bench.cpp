@@ -88,7 +88,7 @@ void BM_RecompareThroughWindow(benchmark::State& state) {
   MainWindow window(deps);
   window.show();
   window.startUp();
-  window.lstProjects->setCurrentRow(0);
+  window.findChild<QListWidget*>(QStringLiteral("lstProjects"))->setCurrentRow(0);
   for (auto _ : state) window.on_cmdCompare_clicked();
   state.SetItemsProcessed(state.iterations() * kDrawings);
 }

@@ -37,6 +37,7 @@
 #include "platform/platform.h"
 #include "ui/classic_controls.h"
 #include "ui/locations_page.h"
+#include "ui/projects_page.h"
 #include "ui/qt_text.h"
 #include "ui/quiet_teardown.h"
 #include "ui/splash.h"
@@ -58,10 +59,11 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::connectHandlers() {
-  connect(txtProject, &QLineEdit::textChanged, this, &MainWindow::on_txtProject_textChanged);
-  connect(cmdAddproj, &QPushButton::clicked, this, &MainWindow::on_cmdAddproj_clicked);
-  connect(cmdRemproj, &QPushButton::clicked, this, &MainWindow::on_cmdRemproj_clicked);
-  connect(lstProjects, &QListWidget::itemSelectionChanged, this, &MainWindow::lstProjects_Click);
+  connect(projectsPage_, &ProjectsPage::projectChosen, this, &MainWindow::showProject);
+  connect(projectsPage_, &ProjectsPage::projectRefused, this, &MainWindow::refuseProject);
+  connect(projectsPage_, &ProjectsPage::addDone, this,
+          [this] { setProjectCaption(QStringLiteral("Project: ") + selectedProject()); });
+  connect(projectsPage_, &ProjectsPage::projectRemoved, this, &MainWindow::forgetProject);
   connect(locationsPage_, &LocationsPage::locationsChanged, this, &MainWindow::countDrawings);
   connect(cmbEntity, &QComboBox::activated, this, &MainWindow::cmbEntity_Click);
   connect(chkLine, &QCheckBox::stateChanged, this, &MainWindow::chkLine_Click);
@@ -79,11 +81,6 @@ void MainWindow::connectHandlers() {
   connect(cmdExit, &QPushButton::clicked, this, &MainWindow::on_cmdExit_clicked);
   connect(TabStrip1, &QTabBar::currentChanged, this, &MainWindow::TabStrip1_Click);
   cmbEntity->installEventFilter(this);
-  // Enter in the project's name adds it, as the Add button does.
-  connect(txtProject, &QLineEdit::returnPressed, this, [this] {
-    if (cmdAddproj->isEnabled()) on_cmdAddproj_clicked();
-  });
-  lstProjects->viewport()->installEventFilter(this);
 }
 
 // ---------------------------------------------------------------- start-up
@@ -111,18 +108,7 @@ void MainWindow::startUp() {
 
   cmbEntity->setCurrentIndex(0);
   cmbEntity_Click();
-  cmdAddproj->setEnabled(false);
-
-  if (const auto projects = readProjects(ws_)) {
-    for (const std::string& name : *projects) lstProjects->addItem(qtText(name));
-  } else {
-    ensureProjectsFile(ws_);
-  }
-  {
-    const QSignalBlocker blocker(lstProjects);
-    lstProjects->setCurrentRow(-1);
-    lstProjects->clearSelection();
-  }
+  projectsPage_->load(ws_);
 
   const auto entity = readSetting(ws_, kEntitySettingFile, kEntitySettingDefault);
   if (entity && *entity >= -1 && *entity < cmbEntity->count()) {
@@ -179,123 +165,18 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == cmbEntity && event->type() == QEvent::FocusIn) {
     QTimer::singleShot(0, cmbEntity->lineEdit(), &QLineEdit::selectAll);
   }
-  if (watched == lstProjects->viewport() && event->type() == QEvent::MouseMove) {
-    const auto selected = lstProjects->selectedItems();
-    lstProjects->setToolTip(selected.isEmpty() ? QString() : selected.front()->text());
-  }
   return QWidget::eventFilter(watched, event);
 }
 
 // ---------------------------------------------------------------- projects
 
-QString MainWindow::selectedProject() const {
-  const auto selected = lstProjects->selectedItems();
-  if (selected.isEmpty()) return QString();
-  // A name edited into projects.fil goes through the rules of typed names:
-  // nothing is read or written under a name that would leave the workspace.
-  const QString name = selected.front()->text();
-  return projectNameProblem(utf8Text(name)) ? QString() : name;
-}
+QString MainWindow::selectedProject() const { return projectsPage_->selectedProject(); }
 
-std::vector<std::string> MainWindow::projectNames() const {
-  std::vector<std::string> names;
-  for (int i = 0; i < lstProjects->count(); ++i) names.push_back(utf8Text(lstProjects->item(i)->text().toUpper()));
-  return names;
-}
-
-void MainWindow::on_txtProject_textChanged(const QString& text) { cmdAddproj->setEnabled(!text.isEmpty()); }
-
-void MainWindow::on_cmdAddproj_clicked() {
-  const QString text = txtProject->text();
-  const QString upper = text.toUpper();
-  bool duplicate = text.isEmpty();
-  for (int i = 0; i < lstProjects->count() && !duplicate; ++i)
-    duplicate = lstProjects->item(i)->text().compare(upper, Qt::CaseInsensitive) == 0;
-
-  if (duplicate) {
-    showMessage(QStringLiteral("Duplicate project name!"), QStringLiteral("VELDRA Error"),
-                static_cast<int>(MessageIcon::Information));
-  } else {
-    // The name becomes the base name of the project's files: refuse one that
-    // would reach outside the workspace folders or make no valid file name.
-    if (const auto problem = projectNameProblem(utf8Text(upper))) {
-      showMessage(qtText(*problem), QStringLiteral("VELDRA Error"), static_cast<int>(MessageIcon::Critical));
-      return;
-    }
-    // The list only shows what the file holds: a failed append adds nothing.
-    if (!appendProject(ws_, utf8Text(upper))) {
-      showWriteFailure(ws_.projectsFile(), QStringLiteral("the project was not added."));
-      return;
-    }
-    lstProjects->addItem(upper);
-  }
-  txtProject->clear();
-  selectProjectRow(lstProjects->count() - 1);
-  setProjectCaption(QStringLiteral("Project: ") + selectedProject());
-}
-
-void MainWindow::on_cmdRemproj_clicked() {
-  const int row = lstProjects->currentRow();
-  if (row < 0 || lstProjects->selectedItems().isEmpty()) return;
-  const QString name = lstProjects->item(row)->text();
-  // The project's record and reports are the evidence of past runs: nothing
-  // goes without the user's yes.
-  if (!deps_.messages || !deps_.messages->ask(removalQuestion(utf8Text(name)), "Remove Project")) return;
-  std::vector<std::string> remaining = projectNames();
-  remaining.erase(remaining.begin() + row);
-  // Rewrite the list first: when that fails the project stays, files and all.
-  if (!rewriteProjects(ws_, remaining)) {
-    showWriteFailure(ws_.projectsFile(), QStringLiteral("the project was not removed."));
-    return;
-  }
-  {
-    const QSignalBlocker blocker(lstProjects);
-    delete lstProjects->takeItem(row);
-    lstProjects->setCurrentRow(-1);
-    lstProjects->clearSelection();
-  }
-  deleteProjectFiles(ws_, utf8Text(name));
-  locationsPage_->forgetProject();
-  countDrawings();
-  for (QPushButton* b : {cmdRemproj, cmdCollect, cmdCompare}) b->setEnabled(false);
-}
-
-std::string MainWindow::removalQuestion(const std::string& project) const {
-  std::string text = "Remove the project " + project + "?";
-  if (projectNameProblem(project)) return text + "\r\n\r\nOnly its line in the project list goes: no file is deleted.";
-  std::string files;
-  for (const auto& file : projectFiles(ws_, project)) {
-    std::error_code ec;
-    if (std::filesystem::exists(file, ec)) files += "\r\n" + utf8FromPath(file);
-  }
-  if (files.empty()) return text + "\r\n\r\nIt has no files yet.";
-  return text + "\r\n\r\nIts locations, its record file and its reports will be deleted for good:" + files;
-}
-
-// Selecting by program runs the same handler as a click, also when the
-// entry was selected already.
-void MainWindow::selectProjectRow(int row) {
-  if (row < 0) return;
-  {
-    const QSignalBlocker blocker(lstProjects);
-    lstProjects->setCurrentRow(row);
-  }
-  lstProjects_Click();
-}
-
-void MainWindow::lstProjects_Click() {
-  const auto selected = lstProjects->selectedItems();
-  if (selected.isEmpty()) return;
-  const QString name = selected.front()->text();
+void MainWindow::showProject(const QString& name) {
   const std::string project = utf8Text(name);
-  if (const auto problem = projectNameProblem(project)) {
-    refuseProject(name, *problem);
-    return;
-  }
   locationsPage_->showProject(project);
   lblTotalFiles->setText(QStringLiteral("0000"));
   countDrawings();
-  cmdRemproj->setEnabled(true);
   cmdCollect->setEnabled(true);
   cmdCompare->setEnabled(hasRecords(ws_, project));
   setProjectCaption(QStringLiteral("Project: ") + name);
@@ -307,16 +188,17 @@ void MainWindow::setProjectCaption(const QString& caption) {
 }
 
 // A project listed under a name its files cannot have: it can only be removed.
-void MainWindow::refuseProject(const QString& name, const std::string& problem) {
+void MainWindow::refuseProject(const QString& name) {
   locationsPage_->showNoProject();
   lblTotalFiles->setText(QStringLiteral("0000"));
   for (QPushButton* b : {cmdCollect, cmdCompare}) b->setEnabled(false);
-  cmdRemproj->setEnabled(true);
   setProjectCaption(QStringLiteral("Project: ") + name);
-  showMessage(QStringLiteral("The project name %1 in %2 cannot be used: %3\r\n\r\nRemove the project and add it "
-                             "again under another name.")
-                  .arg(name, qtPath(ws_.projectsFile()), qtText(problem)),
-              QString::fromLatin1(kErrorTitle), static_cast<int>(MessageIcon::Critical));
+}
+
+void MainWindow::forgetProject() {
+  locationsPage_->forgetProject();
+  countDrawings();
+  for (QPushButton* b : {cmdCollect, cmdCompare}) b->setEnabled(false);
 }
 
 // ---------------------------------------------------------------- locations
@@ -367,7 +249,7 @@ void MainWindow::cmbPercent_Click() {
 
 void MainWindow::TabStrip1_Click() {
   const int tab = TabStrip1->currentIndex();
-  frmProjects->setVisible(tab == 0);
+  projectsPage_->setVisible(tab == 0);
   locationsPage_->setVisible(tab == 1);
   frmReports->setVisible(tab == 2);
   frmAbout->setVisible(tab == 3);

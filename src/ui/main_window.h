@@ -31,6 +31,7 @@ namespace veldra {
 
 class HelpWindow;
 class LocationsPage;
+class ProjectsPage;
 class WhatNextWindow;
 enum class PrintButtonState;
 
@@ -71,11 +72,6 @@ class MainWindow : public QWidget {
   void loadAboutDocument();
 
  public slots:
-  // Projects page.
-  void on_txtProject_textChanged(const QString& text);
-  void on_cmdAddproj_clicked();
-  void on_cmdRemproj_clicked();
-  void lstProjects_Click();
   // Lower panel.
   void cmbEntity_Click();
   void chkLine_Click();
@@ -98,7 +94,6 @@ class MainWindow : public QWidget {
 
  private:
   void buildControls();
-  void buildProjectsPage();
   void buildReportsPage();
   void buildAboutPage();
   void buildLowerPanel();
@@ -106,15 +101,15 @@ class MainWindow : public QWidget {
 
   void showMessage(const QString& text, const QString& title, int icon);
   void showWriteFailure(const std::filesystem::path& file, const QString& what);
-  void selectProjectRow(int row);
-  // Tells why a listed project's name cannot be used and leaves only its removal.
-  void refuseProject(const QString& name, const std::string& problem);
-  // Asks before a project goes, naming the files that go with it.
-  std::string removalQuestion(const std::string& project) const;
+  // A project chosen on the Projects page: its locations, its count of
+  // drawings and the run buttons it allows.
+  void showProject(const QString& name);
+  // A listed project whose name cannot be used: only its removal is left.
+  void refuseProject(const QString& name);
+  void forgetProject();
   void countDrawings();
   // The caption over the Locations and Reports pages.
   void setProjectCaption(const QString& caption);
-  std::vector<std::string> projectNames() const;
   void endProgram();
 
   MainWindowDeps deps_;
@@ -138,12 +133,12 @@ class MainWindow : public QWidget {
   WhatNextWindow* whatNext_ = nullptr;
   // The pages, each with its controls and handlers.
   LocationsPage* locationsPage_ = nullptr;
+  ProjectsPage* projectsPage_ = nullptr;
 
  public:
   // Controls, named as the window's objectNames.
   QTabBar* TabStrip1 = nullptr;
   QFrame* TabStrip1Body = nullptr;
-  QWidget* frmProjects = nullptr;
   QWidget* frmReports = nullptr;
   QWidget* frmAbout = nullptr;
   QWidget* frmMainHolder = nullptr;
@@ -159,11 +154,6 @@ class MainWindow : public QWidget {
   QListWidget* fileSubs = nullptr;
   QListWidget* lstHandles1 = nullptr;
   QListWidget* lstHandles2 = nullptr;
-
-  QListWidget* lstProjects = nullptr;
-  QLineEdit* txtProject = nullptr;
-  QPushButton* cmdAddproj = nullptr;
-  QPushButton* cmdRemproj = nullptr;
 
 
   QLabel* lblReportsProject = nullptr;

@@ -25,6 +25,7 @@
 #include "ui/classic_controls.h"
 #include "ui/locations_page.h"
 #include "ui/main_window.h"
+#include "ui/projects_page.h"
 #include "ui/splash.h"
 #include "ui/twips.h"
 
@@ -102,8 +103,7 @@ void MainWindow::buildControls() {
                          "frmLocations", twipsRect(360, 480, 6855, 2655));
   frmAbout = panel(sheet_, "frmAbout", twipsRect(360, 600, 6855, 2415));
   buildAboutPage();
-  frmProjects = panel(sheet_, "frmProjects", twipsRect(360, 480, 6855, 2655));
-  buildProjectsPage();
+  projectsPage_ = place(new ProjectsPage(deps_.messages, sheet_), "frmProjects", twipsRect(360, 480, 6855, 2655));
   frmReports = panel(sheet_, "frmReports", twipsRect(360, 480, 6855, 6615));
   buildReportsPage();
 
@@ -136,15 +136,6 @@ void MainWindow::buildControls() {
   locationsPage_->hide();
   frmAbout->hide();
   frmReports->hide();
-}
-
-void MainWindow::buildProjectsPage() {
-  lstProjects = place(new QListWidget(frmProjects), "lstProjects", twipsRect(0, 120, 6855, 2010));
-  lstProjects->viewport()->setMouseTracking(true);
-  txtProject = place(new QLineEdit(frmProjects), "txtProject", twipsRect(0, 2280, 2175, 350));
-  cmdAddproj = button(frmProjects, "cmdAddproj", QStringLiteral("Add"), twipsRect(2280, 2280, 495, 375));
-  cmdRemproj = button(frmProjects, "cmdRemproj", QStringLiteral("Remove project"),
-                      twipsRect(4680, 2280, 2175, 375), false);
 }
 
 void MainWindow::buildReportsPage() {

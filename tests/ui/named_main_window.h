@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 
@@ -17,6 +18,11 @@ namespace veldra::testing {
 class NamedMainWindow : public MainWindow {
  public:
   using MainWindow::MainWindow;
+
+  QListWidget* lstProjects = namedChild<QListWidget>(*this, "lstProjects");
+  QLineEdit* txtProject = namedChild<QLineEdit>(*this, "txtProject");
+  QPushButton* cmdAddproj = namedChild<QPushButton>(*this, "cmdAddproj");
+  QPushButton* cmdRemproj = namedChild<QPushButton>(*this, "cmdRemproj");
 
   QListWidget* lstLocations = namedChild<QListWidget>(*this, "lstLocations");
   QPushButton* cmdAddloc = namedChild<QPushButton>(*this, "cmdAddloc");
