@@ -38,6 +38,7 @@
 #include "ui/classic_controls.h"
 #include "ui/locations_page.h"
 #include "ui/projects_page.h"
+#include "ui/reports_page.h"
 #include "ui/qt_text.h"
 #include "ui/quiet_teardown.h"
 #include "ui/splash.h"
@@ -67,15 +68,10 @@ void MainWindow::connectHandlers() {
   connect(locationsPage_, &LocationsPage::locationsChanged, this, &MainWindow::countDrawings);
   connect(cmbEntity, &QComboBox::activated, this, &MainWindow::cmbEntity_Click);
   connect(chkLine, &QCheckBox::stateChanged, this, &MainWindow::chkLine_Click);
-  for (int i = 0; i < 3; ++i) {
-    connect(chkOpt[i], &QCheckBox::clicked, this, [this, i] { chkOpt_Click(i); });
-    connect(optReport[i], &QRadioButton::clicked, this, [this, i] { optReport_Click(i); });
-  }
+  for (int i = 0; i < 3; ++i) connect(chkOpt[i], &QCheckBox::clicked, this, [this, i] { chkOpt_Click(i); });
   connect(cmbPercent, &QComboBox::activated, this, &MainWindow::cmbPercent_Click);
   connect(cmdCollect, &QPushButton::clicked, this, &MainWindow::on_cmdCollect_clicked);
   connect(cmdCompare, &QPushButton::clicked, this, &MainWindow::on_cmdCompare_clicked);
-  connect(cmdPrint, &QPushButton::clicked, this, &MainWindow::on_cmdPrint_clicked);
-  connect(cmdWhatnext, &QPushButton::clicked, this, &MainWindow::on_cmdWhatnext_clicked);
   connect(cmdHelp, &QPushButton::clicked, this, &MainWindow::on_cmdHelp_clicked);
   connect(cmdEvidence, &QPushButton::clicked, this, &MainWindow::on_cmdEvidence_clicked);
   connect(cmdExit, &QPushButton::clicked, this, &MainWindow::on_cmdExit_clicked);
@@ -97,6 +93,7 @@ void MainWindow::startUp() {
 
   ws_ = Workspace(deps_.installLoc ? *deps_.installLoc : readInstallLocation());
   locationsPage_->setWorkspace(ws_);
+  reportsPage_->setWorkspace(ws_);
 
   statusDate->setText(QLocale(QLocale::English).toString(deps_.today(), QStringLiteral("dddd, MMMM d yyyy")));
 
@@ -184,7 +181,7 @@ void MainWindow::showProject(const QString& name) {
 
 void MainWindow::setProjectCaption(const QString& caption) {
   locationsPage_->setCaption(caption);
-  lblReportsProject->setText(caption);
+  reportsPage_->setCaption(caption);
 }
 
 // A project listed under a name its files cannot have: it can only be removed.
@@ -251,14 +248,14 @@ void MainWindow::TabStrip1_Click() {
   const int tab = TabStrip1->currentIndex();
   projectsPage_->setVisible(tab == 0);
   locationsPage_->setVisible(tab == 1);
-  frmReports->setVisible(tab == 2);
+  reportsPage_->setVisible(tab == 2);
   frmAbout->setVisible(tab == 3);
   // Under the tall Reports page the strip keeps only its row of tabs, so
   // that no frame of its body shows beside the page; the other pages lie on
   // its body at its designed height.
   TabStrip1Body->resize(TabStrip1Body->width(), twips(tab == 2 ? 480 : 3135));
   if (tab == 2) {
-    LoadChosenReport();
+    reportsPage_->loadChosenReport();
   } else if (tab == 3) {
     loadAboutDocument();
   }

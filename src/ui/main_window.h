@@ -32,8 +32,7 @@ namespace veldra {
 class HelpWindow;
 class LocationsPage;
 class ProjectsPage;
-class WhatNextWindow;
-enum class PrintButtonState;
+class ReportsPage;
 
 // The program's main window, "frmMain": the tab strip with the Projects,
 // Locations, Reports and About pages over the lower panel of report options,
@@ -67,8 +66,7 @@ class MainWindow : public QWidget {
   // The position of the chosen entity type, -1 when the text is no item.
   int entityPosition() const;
 
-  // Loads the report chosen on the Reports page; shows the about document.
-  void LoadChosenReport();
+  // Shows the about document.
   void loadAboutDocument();
 
  public slots:
@@ -79,10 +77,7 @@ class MainWindow : public QWidget {
   void cmbPercent_Click();
   void on_cmdCollect_clicked();
   void on_cmdCompare_clicked();
-  // Reports page and the window's own buttons.
-  void optReport_Click(int index);
-  void on_cmdPrint_clicked();
-  void on_cmdWhatnext_clicked();
+  // The window's own buttons.
   void on_cmdHelp_clicked();
   void on_cmdEvidence_clicked();
   void TabStrip1_Click();
@@ -94,7 +89,6 @@ class MainWindow : public QWidget {
 
  private:
   void buildControls();
-  void buildReportsPage();
   void buildAboutPage();
   void buildLowerPanel();
   void connectHandlers();
@@ -120,26 +114,17 @@ class MainWindow : public QWidget {
   RunOptions runOptions() const;
   // Where the runs write their files.
   FileDevice& files() const;
-  // Sets cmdPrint after a report load and remembers the report shown.
-  void applyPrintButton(PrintButtonState state, int option, const std::string& project);
-  // The report shown in RichTextBox1 after its last successful load (option
-  // and project), which is what Print prints; -1 when none is shown.
-  int shownReportOption_ = -1;
-  std::string shownReportProject_;
-  // The printer Print uses, kept so that the printer chosen stays chosen.
-  std::shared_ptr<QPrinter> printer_;
-  // The help and advice windows, made on their first opening.
+  // The help window, made on its first opening.
   HelpWindow* help_ = nullptr;
-  WhatNextWindow* whatNext_ = nullptr;
   // The pages, each with its controls and handlers.
   LocationsPage* locationsPage_ = nullptr;
   ProjectsPage* projectsPage_ = nullptr;
+  ReportsPage* reportsPage_ = nullptr;
 
  public:
   // Controls, named as the window's objectNames.
   QTabBar* TabStrip1 = nullptr;
   QFrame* TabStrip1Body = nullptr;
-  QWidget* frmReports = nullptr;
   QWidget* frmAbout = nullptr;
   QWidget* frmMainHolder = nullptr;
   QWidget* sheet_ = nullptr;  // holds every control at its designed place
@@ -155,12 +140,6 @@ class MainWindow : public QWidget {
   QListWidget* lstHandles1 = nullptr;
   QListWidget* lstHandles2 = nullptr;
 
-
-  QLabel* lblReportsProject = nullptr;
-  QTextEdit* RichTextBox1 = nullptr;
-  QRadioButton* optReport[3] = {nullptr, nullptr, nullptr};
-  QPushButton* cmdPrint = nullptr;
-  QPushButton* cmdWhatnext = nullptr;
 
   QLabel* Picture2 = nullptr;
   QTextEdit* RichTextBox2 = nullptr;

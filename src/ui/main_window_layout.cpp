@@ -26,6 +26,7 @@
 #include "ui/locations_page.h"
 #include "ui/main_window.h"
 #include "ui/projects_page.h"
+#include "ui/reports_page.h"
 #include "ui/splash.h"
 #include "ui/twips.h"
 
@@ -104,8 +105,9 @@ void MainWindow::buildControls() {
   frmAbout = panel(sheet_, "frmAbout", twipsRect(360, 600, 6855, 2415));
   buildAboutPage();
   projectsPage_ = place(new ProjectsPage(deps_.messages, sheet_), "frmProjects", twipsRect(360, 480, 6855, 2655));
-  frmReports = panel(sheet_, "frmReports", twipsRect(360, 480, 6855, 6615));
-  buildReportsPage();
+  ReportsPage::Deps reports{deps_.messages, [this] { return selectedProject(); }, deps_.today, deps_.printDialog,
+                            deps_.printSurface};
+  reportsPage_ = place(new ReportsPage(std::move(reports), sheet_), "frmReports", twipsRect(360, 480, 6855, 6615));
 
   cmdExit = button(sheet_, "cmdExit", QStringLiteral("Exit"), twipsRect(2040, 7440, 1575, 375));
   cmdHelp = button(sheet_, "cmdHelp", QStringLiteral("Help"), twipsRect(3840, 7440, 1575, 375));
@@ -135,30 +137,7 @@ void MainWindow::buildControls() {
   // At start the Projects page is in front and the Reports page hidden.
   locationsPage_->hide();
   frmAbout->hide();
-  frmReports->hide();
-}
-
-void MainWindow::buildReportsPage() {
-  lblReportsProject = label(frmReports, "lblProject_1", QStringLiteral("Project:"), twipsRect(0, 120, 3375, 255));
-  setTextColour(lblReportsProject, qRgb(0x00, 0x00, 0xC0));
-  RichTextBox1 = place(new QTextEdit(frmReports), "RichTextBox1", twipsRect(0, 360, 6855, 4455));
-  RichTextBox1->setReadOnly(true);
-  QFont courier(QStringLiteral("Courier New"));
-  courier.setPointSizeF(8.25);
-  RichTextBox1->setFont(courier);
-  const char* names[3] = {"optReport_0", "optReport_1", "optReport_2"};
-  const char* captions[3] = {"Show Time Conflicts", "Show Entity [Handle] Conflicts", "Show DWG Age Conflicts"};
-  const QRect rects[3] = {twipsRect(120, 4920, 1935, 255), twipsRect(2040, 4920, 2775, 255),
-                          twipsRect(4560, 4920, 2175, 255)};
-  for (int i = 0; i < 3; ++i) {
-    optReport[i] = place(new QRadioButton(QString::fromLatin1(captions[i]), frmReports), names[i], rects[i]);
-  }
-  auto* hint = label(frmReports, "Label2",
-                     QStringLiteral("What happens if you find a conflict? Select \"What Next?\" for more help."),
-                     twipsRect(240, 5400, 6495, 255), Qt::AlignHCenter);
-  setTextColour(hint, qRgb(0x00, 0x00, 0xFF));
-  cmdPrint = button(frmReports, "cmdPrint", QStringLiteral("Print..."), twipsRect(1680, 5760, 1575, 375), false);
-  cmdWhatnext = button(frmReports, "cmdWhatnext", QStringLiteral("What Next?"), twipsRect(3480, 5760, 1575, 375));
+  reportsPage_->hide();
 }
 
 void MainWindow::buildAboutPage() {

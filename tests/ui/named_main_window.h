@@ -6,9 +6,12 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QTextEdit>
 
 #include "named_child.h"
 #include "ui/main_window.h"
@@ -23,6 +26,14 @@ class NamedMainWindow : public MainWindow {
   QLineEdit* txtProject = namedChild<QLineEdit>(*this, "txtProject");
   QPushButton* cmdAddproj = namedChild<QPushButton>(*this, "cmdAddproj");
   QPushButton* cmdRemproj = namedChild<QPushButton>(*this, "cmdRemproj");
+
+  QLabel* lblProject[2] = {namedChild<QLabel>(*this, "lblProject_0"), namedChild<QLabel>(*this, "lblProject_1")};
+  QTextEdit* RichTextBox1 = namedChild<QTextEdit>(*this, "RichTextBox1");
+  QRadioButton* optReport[3] = {namedChild<QRadioButton>(*this, "optReport_0"),
+                                namedChild<QRadioButton>(*this, "optReport_1"),
+                                namedChild<QRadioButton>(*this, "optReport_2")};
+  QPushButton* cmdPrint = namedChild<QPushButton>(*this, "cmdPrint");
+  QPushButton* cmdWhatnext = namedChild<QPushButton>(*this, "cmdWhatnext");
 
   QListWidget* lstLocations = namedChild<QListWidget>(*this, "lstLocations");
   QPushButton* cmdAddloc = namedChild<QPushButton>(*this, "cmdAddloc");
