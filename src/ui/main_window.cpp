@@ -39,6 +39,7 @@
 #include "ui/locations_page.h"
 #include "ui/projects_page.h"
 #include "ui/reports_page.h"
+#include "ui/run_panel.h"
 #include "ui/qt_text.h"
 #include "ui/quiet_teardown.h"
 #include "ui/splash.h"
@@ -65,18 +66,20 @@ void MainWindow::connectHandlers() {
   connect(projectsPage_, &ProjectsPage::addDone, this,
           [this] { setProjectCaption(QStringLiteral("Project: ") + selectedProject()); });
   connect(projectsPage_, &ProjectsPage::projectRemoved, this, &MainWindow::forgetProject);
-  connect(locationsPage_, &LocationsPage::locationsChanged, this, &MainWindow::countDrawings);
-  connect(cmbEntity, &QComboBox::activated, this, &MainWindow::cmbEntity_Click);
-  connect(chkLine, &QCheckBox::stateChanged, this, &MainWindow::chkLine_Click);
-  for (int i = 0; i < 3; ++i) connect(chkOpt[i], &QCheckBox::clicked, this, [this, i] { chkOpt_Click(i); });
-  connect(cmbPercent, &QComboBox::activated, this, &MainWindow::cmbPercent_Click);
-  connect(cmdCollect, &QPushButton::clicked, this, &MainWindow::on_cmdCollect_clicked);
-  connect(cmdCompare, &QPushButton::clicked, this, &MainWindow::on_cmdCompare_clicked);
+  connect(locationsPage_, &LocationsPage::locationsChanged, runPanel_, &RunPanel::countDrawings);
+  connect(runPanel_, &RunPanel::programMustEnd, this, [this] {
+    // The program ends at once, without saving the entity choice.
+    ended_ = true;
+    if (deps_.endProgram) {
+      deps_.endProgram();
+    } else {
+      QCoreApplication::quit();
+    }
+  });
   connect(cmdHelp, &QPushButton::clicked, this, &MainWindow::on_cmdHelp_clicked);
   connect(cmdEvidence, &QPushButton::clicked, this, &MainWindow::on_cmdEvidence_clicked);
   connect(cmdExit, &QPushButton::clicked, this, &MainWindow::on_cmdExit_clicked);
   connect(TabStrip1, &QTabBar::currentChanged, this, &MainWindow::TabStrip1_Click);
-  cmbEntity->installEventFilter(this);
 }
 
 // ---------------------------------------------------------------- start-up
@@ -94,25 +97,20 @@ void MainWindow::startUp() {
   ws_ = Workspace(deps_.installLoc ? *deps_.installLoc : readInstallLocation());
   locationsPage_->setWorkspace(ws_);
   reportsPage_->setWorkspace(ws_);
+  runPanel_->setWorkspace(ws_);
 
   statusDate->setText(QLocale(QLocale::English).toString(deps_.today(), QStringLiteral("dddd, MMMM d yyyy")));
 
   // From here on a failing step is skipped without a message.
   const QPixmap logo(qtPath(ws_.resource("veldralogo.jpg")));
-  if (!logo.isNull()) Picture1->setPixmap(logo.scaled(Picture1->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+  if (!logo.isNull()) runPanel_->showLogo(logo);
 
   locationsPage_->fillDrives();
 
-  cmbEntity->setCurrentIndex(0);
-  cmbEntity_Click();
+  runPanel_->chooseFirstEntity();
   projectsPage_->load(ws_);
 
-  const auto entity = readSetting(ws_, kEntitySettingFile, kEntitySettingDefault);
-  if (entity && *entity >= -1 && *entity < cmbEntity->count()) {
-    cmbEntity->setCurrentIndex(*entity);
-    cmbEntity_Click();
-  }
-  restoreCheckBox(ws_, chkLine, kLineWarningSettingFile, kLineWarningSettingDefault);
+  runPanel_->restoreSettings();
   locationsPage_->restoreSubfolderSwitch();
 }
 
@@ -137,11 +135,7 @@ void MainWindow::endProgram() {
   }
 }
 
-int MainWindow::entityPosition() const {
-  const int index = cmbEntity->currentIndex();
-  if (index < 0 || cmbEntity->currentText() != cmbEntity->itemText(index)) return -1;
-  return index;
-}
+int MainWindow::entityPosition() const { return runPanel_->entityPosition(); }
 
 // ---------------------------------------------------------------- messages
 
@@ -156,15 +150,6 @@ void MainWindow::showWriteFailure(const std::filesystem::path& file, const QStri
               QStringLiteral("VELDRA Error"), static_cast<int>(MessageIcon::Critical));
 }
 
-bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-  // The entity type shown is a suggestion: typing replaces it whole rather
-  // than adding to its end.
-  if (watched == cmbEntity && event->type() == QEvent::FocusIn) {
-    QTimer::singleShot(0, cmbEntity->lineEdit(), &QLineEdit::selectAll);
-  }
-  return QWidget::eventFilter(watched, event);
-}
-
 // ---------------------------------------------------------------- projects
 
 QString MainWindow::selectedProject() const { return projectsPage_->selectedProject(); }
@@ -172,10 +157,7 @@ QString MainWindow::selectedProject() const { return projectsPage_->selectedProj
 void MainWindow::showProject(const QString& name) {
   const std::string project = utf8Text(name);
   locationsPage_->showProject(project);
-  lblTotalFiles->setText(QStringLiteral("0000"));
-  countDrawings();
-  cmdCollect->setEnabled(true);
-  cmdCompare->setEnabled(hasRecords(ws_, project));
+  runPanel_->showProject(project);
   setProjectCaption(QStringLiteral("Project: ") + name);
 }
 
@@ -187,60 +169,20 @@ void MainWindow::setProjectCaption(const QString& caption) {
 // A project listed under a name its files cannot have: it can only be removed.
 void MainWindow::refuseProject(const QString& name) {
   locationsPage_->showNoProject();
-  lblTotalFiles->setText(QStringLiteral("0000"));
-  for (QPushButton* b : {cmdCollect, cmdCompare}) b->setEnabled(false);
+  runPanel_->showNoProject();
   setProjectCaption(QStringLiteral("Project: ") + name);
 }
 
 void MainWindow::forgetProject() {
   locationsPage_->forgetProject();
-  countDrawings();
-  for (QPushButton* b : {cmdCollect, cmdCompare}) b->setEnabled(false);
+  runPanel_->forgetProject();
 }
 
 // ---------------------------------------------------------------- locations
 
-void MainWindow::countDrawings() {
-  cmdCollect->setEnabled(true);
-  // A folder that cannot be listed, or too many drawings, stops the count and
-  // the label keeps what it showed.
-  if (const auto total = countDrawingsOrStop(locationsPage_->entries()))
-    lblTotalFiles->setText(QString::fromStdString(fourDigits(*total)));
-}
-
 bool MainWindow::openFolder(const QString& folder) { return locationsPage_->openFolder(folder); }
 
 QString MainWindow::currentFolder() const { return locationsPage_->currentFolder(); }
-
-// ---------------------------------------------------------------- report options
-
-void MainWindow::cmbEntity_Click() {
-  const int index = cmbEntity->currentIndex();
-  const QString item = index >= 0 ? cmbEntity->itemText(index) : QString();
-  // The window state judged is whether the main window is shown: start-up
-  // shows it before it restores the entity, so restoring LINE with the
-  // warning switch on warns at start-up as well.
-  if (shouldWarnAboutLines(item.toStdString(), checkValue(chkLine), isVisible())) {
-    showMessage(QString::fromLatin1(kLineWarningText.data(), kLineWarningText.size()),
-                QString::fromLatin1(kLineWarningTitle.data(), kLineWarningTitle.size()),
-                static_cast<int>(MessageIcon::Information));
-  }
-}
-
-void MainWindow::chkLine_Click() { writeCheckBox(ws_, chkLine, kLineWarningSettingFile); }
-
-void MainWindow::chkOpt_Click(int) {
-  const auto change = runButtonsAfterSwitch(chkOpt[0]->isChecked(), chkOpt[1]->isChecked(), chkOpt[2]->isChecked(),
-                                            !selectedProject().isEmpty());
-  if (change == RunButtonChange::Leave) return;
-  cmdCollect->setEnabled(change == RunButtonChange::Enable);
-  cmdCompare->setEnabled(change == RunButtonChange::Enable);
-}
-
-void MainWindow::cmbPercent_Click() {
-  const auto caption = handleSwitchCaption(cmbPercent->currentText().toStdString());
-  chkOpt[1]->setText(QString::fromLatin1(caption.data(), caption.size()));
-}
 
 // ---------------------------------------------------------------- pages
 

@@ -33,6 +33,7 @@ class HelpWindow;
 class LocationsPage;
 class ProjectsPage;
 class ReportsPage;
+class RunPanel;
 
 // The program's main window, "frmMain": the tab strip with the Projects,
 // Locations, Reports and About pages over the lower panel of report options,
@@ -70,13 +71,6 @@ class MainWindow : public QWidget {
   void loadAboutDocument();
 
  public slots:
-  // Lower panel.
-  void cmbEntity_Click();
-  void chkLine_Click();
-  void chkOpt_Click(int index);
-  void cmbPercent_Click();
-  void on_cmdCollect_clicked();
-  void on_cmdCompare_clicked();
   // The window's own buttons.
   void on_cmdHelp_clicked();
   void on_cmdEvidence_clicked();
@@ -85,12 +79,10 @@ class MainWindow : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void buildControls();
   void buildAboutPage();
-  void buildLowerPanel();
   void connectHandlers();
 
   void showMessage(const QString& text, const QString& title, int icon);
@@ -101,7 +93,6 @@ class MainWindow : public QWidget {
   // A listed project whose name cannot be used: only its removal is left.
   void refuseProject(const QString& name);
   void forgetProject();
-  void countDrawings();
   // The caption over the Locations and Reports pages.
   void setProjectCaption(const QString& caption);
   void endProgram();
@@ -109,24 +100,19 @@ class MainWindow : public QWidget {
   MainWindowDeps deps_;
   Workspace ws_;
   bool ended_ = false;
-  // The state a run shares between the pass, the comparison and the alarm.
-  RunState runState_;
-  RunOptions runOptions() const;
-  // Where the runs write their files.
-  FileDevice& files() const;
   // The help window, made on its first opening.
   HelpWindow* help_ = nullptr;
   // The pages, each with its controls and handlers.
   LocationsPage* locationsPage_ = nullptr;
   ProjectsPage* projectsPage_ = nullptr;
   ReportsPage* reportsPage_ = nullptr;
+  RunPanel* runPanel_ = nullptr;
 
  public:
   // Controls, named as the window's objectNames.
   QTabBar* TabStrip1 = nullptr;
   QFrame* TabStrip1Body = nullptr;
   QWidget* frmAbout = nullptr;
-  QWidget* frmMainHolder = nullptr;
   QWidget* sheet_ = nullptr;  // holds every control at its designed place
   QPushButton* cmdExit = nullptr;
   QPushButton* cmdHelp = nullptr;
@@ -144,26 +130,6 @@ class MainWindow : public QWidget {
   QLabel* Picture2 = nullptr;
   QTextEdit* RichTextBox2 = nullptr;
 
-  QComboBox* cmbEntity = nullptr;
-  QCheckBox* chkLine = nullptr;
-  QGroupBox* frmOpt = nullptr;
-  QCheckBox* chkOpt[3] = {nullptr, nullptr, nullptr};
-  QComboBox* cmbPercent = nullptr;
-  QComboBox* cmbdate = nullptr;
-  QPushButton* cmdCollect = nullptr;
-  QPushButton* cmdCompare = nullptr;
-  QLabel* lblLocCur = nullptr;
-  QLabel* lblFileCur = nullptr;
-  QLabel* lblSubs = nullptr;
-  QProgressBar* ProgressBar1 = nullptr;
-  QLabel* lblTotalFiles = nullptr;
-  QLabel* lblTotConflicts = nullptr;
-  QLabel* lblTotEntityConflicts = nullptr;
-  QLabel* lblTotDateConflicts = nullptr;
-  QLabel* Picture1 = nullptr;
-  QLabel* lblStatus = nullptr;
-  QLabel* lblVELDRAd = nullptr;
-  QLabel* lblTime = nullptr;
 };
 
 }  // namespace veldra

@@ -27,6 +27,7 @@
 #include "ui/main_window.h"
 #include "ui/projects_page.h"
 #include "ui/reports_page.h"
+#include "ui/run_panel.h"
 #include "ui/splash.h"
 #include "ui/twips.h"
 
@@ -80,8 +81,14 @@ void MainWindow::buildControls() {
   if (!icon.isNull()) setWindowIcon(QIcon(icon));
 
   // Created bottom to top of the stacking order, so each lies over the last.
-  frmMainHolder = panel(sheet_, "frmMainHolder", twipsRect(120, 3360, 7335, 3975));
-  buildLowerPanel();
+  RunPanel::Deps runs{deps_.messages,
+                      deps_.source,
+                      deps_.runClock,
+                      deps_.sound,
+                      deps_.files,
+                      [this] { return selectedProject(); },
+                      [this] { return locationsPage_->entries(); }};
+  runPanel_ = place(new RunPanel(std::move(runs), sheet_), "frmMainHolder", twipsRect(120, 3360, 7335, 3975));
 
   lblDrvDir = label(sheet_, "lblDrvDir", QStringLiteral("Drives and Directories"),
                     twipsRect(4680, 120, 2175, 255));
@@ -154,102 +161,6 @@ void MainWindow::buildAboutPage() {
   RichTextBox2->setReadOnly(true);
   RichTextBox2->setFont(arial(6, false));
   RichTextBox2->setPlainText(QStringLiteral("About VELDRA 2006"));
-}
-
-void MainWindow::buildLowerPanel() {
-  QWidget* p = frmMainHolder;
-  // The statistics column's white rectangle and the two dividing lines.
-  auto* shape = place(new QFrame(p), "Shape1", twipsRect(5280, 0, 2055, 3735));
-  shape->setAutoFillBackground(true);
-  QPalette white = shape->palette();
-  white.setColor(QPalette::Window, Qt::white);
-  shape->setPalette(white);
-  auto* line1 = place(new QFrame(p), "Line1", QRect(0, 0, twips(7320), 1));
-  line1->setFrameShape(QFrame::HLine);
-  line1->setFrameShadow(QFrame::Plain);
-  auto* line2 = place(new QFrame(p), "Line2", QRect(twips(5280), 0, 1, twips(3720)));
-  line2->setFrameShape(QFrame::VLine);
-  line2->setFrameShadow(QFrame::Plain);
-
-  boldLabel(p, "lblEntity", QStringLiteral("Entity"), twipsRect(0, 120, 1215, 255));
-  cmbEntity = editableList(p, "cmbEntity", twipsRect(0, 360, 2295, 315));
-  for (std::string_view item : kEntityItems) cmbEntity->addItem(QString::fromLatin1(item.data(), item.size()));
-  cmbEntity->setCurrentIndex(-1);
-  chkLine = place(new QCheckBox(QStringLiteral("LINE entity warnings"), p), "chkLine_0",
-                  twipsRect(0, 720, 2175, 255));
-  chkLine->setChecked(true);
-
-  frmOpt = place(new QGroupBox(QStringLiteral("Report Options"), p), "frmOpt", twipsRect(2520, 120, 2655, 2055));
-  frmOpt->setFont(arial(8.25, true));
-  const QFont regular = font();
-  const char* names[3] = {"chkOpt_0", "chkOpt_1", "chkOpt_2"};
-  const char* captions[3] = {"Time Matches", "Entities =", "DWG Age >="};
-  const QRect rects[3] = {twipsRect(120, 360, 2175, 255), twipsRect(120, 720, 1095, 255),
-                          twipsRect(120, 1080, 1335, 255)};
-  for (int i = 0; i < 3; ++i) {
-    chkOpt[i] = place(new QCheckBox(QString::fromLatin1(captions[i]), frmOpt), names[i], rects[i]);
-    chkOpt[i]->setFont(regular);
-    chkOpt[i]->setChecked(i != 2);
-  }
-  cmbPercent = editableList(frmOpt, "cmbPercent", twipsRect(1080, 705, 735, 315));
-  cmbPercent->setFont(regular);
-  for (std::string_view item : kPercentItems) cmbPercent->addItem(QString::fromLatin1(item.data(), item.size()));
-  auto* percentLabel = label(frmOpt, "Label1", QStringLiteral("% match"), twipsRect(1800, 720, 615, 255));
-  percentLabel->setFont(regular);
-  // Free fonts run a little wider than the designed ones: let the label
-  // reach into the frame's margin rather than cut its text.
-  percentLabel->resize(std::max(percentLabel->width(), percentLabel->sizeHint().width()), percentLabel->height());
-  cmbdate = editableList(frmOpt, "cmbdate", twipsRect(1440, 1080, 1095, 315));
-  cmbdate->setFont(regular);
-  for (std::string_view item : kAgeItems) cmbdate->addItem(QString::fromLatin1(item.data(), item.size()));
-
-  cmdCollect = button(p, "cmdCollect", QStringLiteral("Start COLLECTING..."), twipsRect(0, 1080, 2295, 375), false);
-  cmdCompare = button(p, "cmdCompare", QStringLiteral("Recompare..."), twipsRect(3120, 1680, 1455, 375), false);
-
-  boldLabel(p, "lblLocCheck", QStringLiteral("Location:"), twipsRect(0, 2280, 855, 255), Qt::AlignRight);
-  lblLocCur = boldLabel(p, "lblLocCur", QString(), twipsRect(960, 2280, 4215, 255));
-  setTextColour(lblLocCur, qRgb(0x00, 0x00, 0xC0));
-  auto* search = label(p, "Label4", QStringLiteral("search >>"), twipsRect(0, 2520, 855, 255), Qt::AlignRight);
-  setTextColour(search, qRgb(0xC0, 0x40, 0x00));
-  lblSubs = label(p, "lblSubs", QString(), twipsRect(1080, 2520, 3975, 255));
-  setTextColour(lblSubs, qRgb(0xC0, 0x40, 0x00));
-  boldLabel(p, "lblFileCheck", QStringLiteral("Filename:"), twipsRect(0, 2760, 855, 255), Qt::AlignRight);
-  lblFileCur = boldLabel(p, "lblFileCur", QString(), twipsRect(960, 2760, 4215, 255));
-  setTextColour(lblFileCur, qRgb(0xFF, 0x00, 0x00));
-  boldLabel(p, "lblProgress", QStringLiteral("Progress"), twipsRect(0, 3120, 1215, 255));
-  ProgressBar1 = place(new QProgressBar(p), "ProgressBar1", twipsRect(0, 3360, 5175, 345));
-  ProgressBar1->setTextVisible(false);
-  ProgressBar1->setValue(0);
-  boldLabel(p, "lbl0", QStringLiteral("0%"), twipsRect(0, 3720, 255, 255));
-  boldLabel(p, "lbl100", QStringLiteral("100%"), twipsRect(4680, 3720, 495, 255), Qt::AlignRight);
-
-  boldLabel(p, "lblCompStats", QStringLiteral("Comparison Statistics"), twipsRect(5400, 240, 2055, 255));
-  boldLabel(p, "lblFilesHead", QStringLiteral("Files:"), twipsRect(5640, 720, 1095, 255), Qt::AlignRight);
-  lblTotalFiles = boldLabel(p, "lblTotalFiles", QStringLiteral("0000"), twipsRect(6840, 720, 615, 255));
-  setTextColour(lblTotalFiles, qRgb(0x00, 0x00, 0xC0));
-  boldLabel(p, "lblTimeHead", QStringLiteral("Time Conflicts:"), twipsRect(5280, 960, 1455, 255), Qt::AlignRight);
-  lblTotConflicts = boldLabel(p, "lblTotConflicts", QStringLiteral("0000"), twipsRect(6840, 960, 495, 255));
-  boldLabel(p, "lblConflictHead", QStringLiteral("Entity Conflicts:"), twipsRect(5280, 1200, 1455, 255),
-            Qt::AlignRight);
-  lblTotEntityConflicts = boldLabel(p, "lblTotEntityConflicts", QStringLiteral("0000"),
-                                    twipsRect(6840, 1200, 495, 255));
-  boldLabel(p, "lblDateHead", QStringLiteral("Age Conflicts:"), twipsRect(5280, 1440, 1455, 255), Qt::AlignRight);
-  lblTotDateConflicts = boldLabel(p, "lblTotDateConflicts", QStringLiteral("0000"),
-                                  twipsRect(6840, 1440, 495, 255));
-  for (QLabel* counter : {lblTotConflicts, lblTotEntityConflicts, lblTotDateConflicts})
-    setTextColour(counter, qRgb(0xFF, 0x00, 0x00));
-  Picture1 = place(new QLabel(p), "Picture1", twipsRect(5655, 1920, 1350, 1125));
-  Picture1->setAlignment(Qt::AlignCenter);
-  lblStatus = boldLabel(p, "lblStatus", QString(), twipsRect(5280, 3000, 2055, 255), Qt::AlignHCenter);
-  lblVELDRAd = label(p, "lblVELDRAd", QStringLiteral("NO VELDRA's"), twipsRect(5355, 3240, 1935, 375),
-                     Qt::AlignHCenter);
-  // 18 point bold, made smaller only as far as the verdict needs to fit.
-  QFont verdict = arial(18, true);
-  while (verdict.pointSizeF() > 8 && QFontMetrics(verdict).horizontalAdvance(lblVELDRAd->text()) > lblVELDRAd->width())
-    verdict.setPointSizeF(verdict.pointSizeF() - 0.5);
-  lblVELDRAd->setFont(verdict);
-  setTextColour(lblVELDRAd, qRgb(0x80, 0x00, 0x80));
-  lblTime = boldLabel(p, "lblTime", QString(), twipsRect(5280, 3720, 1935, 255), Qt::AlignRight);
 }
 
 }  // namespace veldra

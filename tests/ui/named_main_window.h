@@ -9,12 +9,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTextEdit>
 
 #include "named_child.h"
 #include "ui/main_window.h"
+#include "ui/run_panel.h"
 
 namespace veldra::testing {
 
@@ -34,6 +36,28 @@ class NamedMainWindow : public MainWindow {
                                 namedChild<QRadioButton>(*this, "optReport_2")};
   QPushButton* cmdPrint = namedChild<QPushButton>(*this, "cmdPrint");
   QPushButton* cmdWhatnext = namedChild<QPushButton>(*this, "cmdWhatnext");
+
+  RunPanel* runPanel = namedChild<RunPanel>(*this, "frmMainHolder");
+  QComboBox* cmbEntity = namedChild<QComboBox>(*this, "cmbEntity");
+  QCheckBox* chkLine = namedChild<QCheckBox>(*this, "chkLine_0");
+  QCheckBox* chkOpt[3] = {namedChild<QCheckBox>(*this, "chkOpt_0"), namedChild<QCheckBox>(*this, "chkOpt_1"),
+                          namedChild<QCheckBox>(*this, "chkOpt_2")};
+  QComboBox* cmbPercent = namedChild<QComboBox>(*this, "cmbPercent");
+  QComboBox* cmbdate = namedChild<QComboBox>(*this, "cmbdate");
+  QPushButton* cmdCollect = namedChild<QPushButton>(*this, "cmdCollect");
+  QPushButton* cmdCompare = namedChild<QPushButton>(*this, "cmdCompare");
+  QLabel* lblLocCur = namedChild<QLabel>(*this, "lblLocCur");
+  QLabel* lblFileCur = namedChild<QLabel>(*this, "lblFileCur");
+  QLabel* lblSubs = namedChild<QLabel>(*this, "lblSubs");
+  QProgressBar* ProgressBar1 = namedChild<QProgressBar>(*this, "ProgressBar1");
+  QLabel* lblTotalFiles = namedChild<QLabel>(*this, "lblTotalFiles");
+  QLabel* lblTotConflicts = namedChild<QLabel>(*this, "lblTotConflicts");
+  QLabel* lblTotEntityConflicts = namedChild<QLabel>(*this, "lblTotEntityConflicts");
+  QLabel* lblTotDateConflicts = namedChild<QLabel>(*this, "lblTotDateConflicts");
+  QLabel* Picture1 = namedChild<QLabel>(*this, "Picture1");
+  QLabel* lblStatus = namedChild<QLabel>(*this, "lblStatus");
+  QLabel* lblVELDRAd = namedChild<QLabel>(*this, "lblVELDRAd");
+  QLabel* lblTime = namedChild<QLabel>(*this, "lblTime");
 
   QListWidget* lstLocations = namedChild<QListWidget>(*this, "lstLocations");
   QPushButton* cmdAddloc = namedChild<QPushButton>(*this, "cmdAddloc");

@@ -86,7 +86,7 @@ TEST_F(Projects, AListedNameThatBreaksTheRulesCanOnlyBeRemoved) {
   for (QPushButton* b : {w.cmdAddloc, w.cmdCollect, w.cmdCompare}) EXPECT_FALSE(b->isEnabled());
   w.chkOpt[2]->click();  // a switch turned on does not offer a run either
   EXPECT_FALSE(w.cmdCollect->isEnabled());
-  w.on_cmdCollect_clicked();
+  w.runPanel->collect();
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "escaped.ent"));
 
   messages.answer = true;

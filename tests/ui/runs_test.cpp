@@ -178,7 +178,7 @@ TEST_F(Runs, RecompareOverAnEmptyRecordFileTurnsTimeMatchesOff) {
   ASSERT_TRUE(appendProject(ws, "P"));
   put("compares/P.cmp", "");
   NamedMainWindow& w = startRuns();
-  w.on_cmdCompare_clicked();
+  w.runPanel->recompare();
   EXPECT_EQ(messages.texts(), std::vector<std::string>{kEmptyRecordMessage});
   EXPECT_EQ(messages.shown.back().icon, MessageIcon::Information);
   EXPECT_FALSE(w.chkOpt[0]->isChecked() || w.cmdCompare->isEnabled());
@@ -186,7 +186,7 @@ TEST_F(Runs, RecompareOverAnEmptyRecordFileTurnsTimeMatchesOff) {
   // With no switch left on, collecting is refused as well.
   w.chkOpt[0]->click();
   w.chkOpt[1]->click();
-  w.on_cmdCompare_clicked();
+  w.runPanel->recompare();
   EXPECT_FALSE(w.chkOpt[0]->isChecked() || w.cmdCompare->isEnabled() || w.cmdCollect->isEnabled());
 }
 
