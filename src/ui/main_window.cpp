@@ -35,7 +35,10 @@
 #include "projects/project_store.h"
 #include "reports/report_options.h"
 #include "platform/platform.h"
+#include "ui/about_page.h"
 #include "ui/classic_controls.h"
+#include "ui/evidence_window.h"
+#include "ui/help_window.h"
 #include "ui/locations_page.h"
 #include "ui/projects_page.h"
 #include "ui/reports_page.h"
@@ -76,10 +79,10 @@ void MainWindow::connectHandlers() {
       QCoreApplication::quit();
     }
   });
-  connect(cmdHelp, &QPushButton::clicked, this, &MainWindow::on_cmdHelp_clicked);
-  connect(cmdEvidence, &QPushButton::clicked, this, &MainWindow::on_cmdEvidence_clicked);
-  connect(cmdExit, &QPushButton::clicked, this, &MainWindow::on_cmdExit_clicked);
-  connect(TabStrip1, &QTabBar::currentChanged, this, &MainWindow::TabStrip1_Click);
+  connect(helpButton_, &QPushButton::clicked, this, &MainWindow::openHelp);
+  connect(evidenceButton_, &QPushButton::clicked, this, &MainWindow::openEvidence);
+  connect(exitButton_, &QPushButton::clicked, this, &QWidget::close);
+  connect(tabs_, &QTabBar::currentChanged, this, &MainWindow::showChosenPage);
 }
 
 // ---------------------------------------------------------------- start-up
@@ -99,7 +102,7 @@ void MainWindow::startUp() {
   reportsPage_->setWorkspace(ws_);
   runPanel_->setWorkspace(ws_);
 
-  statusDate->setText(QLocale(QLocale::English).toString(deps_.today(), QStringLiteral("dddd, MMMM d yyyy")));
+  dateLabel_->setText(QLocale(QLocale::English).toString(deps_.today(), QStringLiteral("dddd, MMMM d yyyy")));
 
   // From here on a failing step is skipped without a message.
   const QPixmap logo(qtPath(ws_.resource("veldralogo.jpg")));
@@ -115,8 +118,6 @@ void MainWindow::startUp() {
 }
 
 // ---------------------------------------------------------------- shut-down
-
-void MainWindow::on_cmdExit_clicked() { close(); }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
   endProgram();
@@ -143,11 +144,6 @@ void MainWindow::showMessage(const QString& text, const QString& title, int icon
   if (!deps_.messages) return;
   deps_.messages->show(utf8Text(text), utf8Text(title),
                        static_cast<MessageIcon>(icon));
-}
-
-void MainWindow::showWriteFailure(const std::filesystem::path& file, const QString& what) {
-  showMessage(QStringLiteral("Cannot write the file %1: %2").arg(qtPath(file), what),
-              QStringLiteral("VELDRA Error"), static_cast<int>(MessageIcon::Critical));
 }
 
 // ---------------------------------------------------------------- projects
@@ -186,21 +182,53 @@ QString MainWindow::currentFolder() const { return locationsPage_->currentFolder
 
 // ---------------------------------------------------------------- pages
 
-void MainWindow::TabStrip1_Click() {
-  const int tab = TabStrip1->currentIndex();
+void MainWindow::showChosenPage() {
+  const int tab = tabs_->currentIndex();
   projectsPage_->setVisible(tab == 0);
   locationsPage_->setVisible(tab == 1);
   reportsPage_->setVisible(tab == 2);
-  frmAbout->setVisible(tab == 3);
+  aboutPage_->setVisible(tab == 3);
   // Under the tall Reports page the strip keeps only its row of tabs, so
   // that no frame of its body shows beside the page; the other pages lie on
   // its body at its designed height.
-  TabStrip1Body->resize(TabStrip1Body->width(), twips(tab == 2 ? 480 : 3135));
+  tabsBody_->resize(tabsBody_->width(), twips(tab == 2 ? 480 : 3135));
   if (tab == 2) {
     reportsPage_->loadChosenReport();
   } else if (tab == 3) {
-    loadAboutDocument();
+    aboutPage_->showDocument(ws_.resource("about.rtf"));
   }
+}
+
+// ---------------------------------------------------------------- the window's own buttons
+
+void MainWindow::openHelp() {
+  if (!help_) help_ = new HelpWindow([this] { return ws_.installLoc(); }, this);
+  help_->openHelp();
+}
+
+void MainWindow::openEvidence() {
+  const QString project = selectedProject();
+  if (project.isEmpty()) {
+    showMessage(QStringLiteral("Select a project on the Projects page first."), QString::fromLatin1(kAppTitle), 0);
+    return;
+  }
+  // One window per project: a second click brings the open one forward.
+  const std::string name = utf8Text(project);
+  for (EvidenceWindow* open : findChildren<EvidenceWindow*>()) {
+    if (open->project() != name || !open->isVisible()) continue;
+    open->showNormal();
+    open->raise();
+    open->activateWindow();
+    return;
+  }
+  EvidenceWindowDeps deps = deps_.evidence;
+  if (!deps.messages) deps.messages = deps_.messages;
+  auto* window = new EvidenceWindow(ws_, name, deps, this);
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  window->show();
+  // The result kept from the last run shows at once; only a project never
+  // judged is judged on opening.
+  if (deps.runOnOpen && !window->findings()) window->startRun();
 }
 
 }  // namespace veldra

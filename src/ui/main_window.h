@@ -8,27 +8,16 @@
 #include <vector>
 
 #include "app/workspace.h"
-#include "run/run_state.h"
 #include "ui/main_window_deps.h"
 
-class QCheckBox;
-class QComboBox;
 class QFrame;
-class QGroupBox;
 class QLabel;
-class QLineEdit;
-class QListWidget;
-class QListWidgetItem;
-class QPrinter;
-class QProgressBar;
 class QPushButton;
-class QRadioButton;
-class QStatusBar;
 class QTabBar;
-class QTextEdit;
 
 namespace veldra {
 
+class AboutPage;
 class HelpWindow;
 class LocationsPage;
 class ProjectsPage;
@@ -37,8 +26,10 @@ class RunPanel;
 
 // The program's main window, "frmMain": the tab strip with the Projects,
 // Locations, Reports and About pages over the lower panel of report options,
-// run buttons, progress and statistics. Every operation is a handler of one
-// of its controls; the rules behind them live in the plain libraries.
+// run buttons, progress and statistics. Each page is a widget that owns its
+// controls and their handlers; the window lays them out, brings the page
+// chosen to the front and carries what one page did to the others. The rules
+// behind the handlers live in the plain libraries.
 class MainWindow : public QWidget {
   Q_OBJECT
 
@@ -67,26 +58,19 @@ class MainWindow : public QWidget {
   // The position of the chosen entity type, -1 when the text is no item.
   int entityPosition() const;
 
-  // Shows the about document.
-  void loadAboutDocument();
-
- public slots:
-  // The window's own buttons.
-  void on_cmdHelp_clicked();
-  void on_cmdEvidence_clicked();
-  void TabStrip1_Click();
-  void on_cmdExit_clicked();
-
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
   void buildControls();
-  void buildAboutPage();
   void connectHandlers();
 
+  // The page of the tab chosen comes to the front, with what it shows loaded.
+  void showChosenPage();
+  void openHelp();
+  // The evidence window of the selected project: one per project.
+  void openEvidence();
   void showMessage(const QString& text, const QString& title, int icon);
-  void showWriteFailure(const std::filesystem::path& file, const QString& what);
   // A project chosen on the Projects page: its locations, its count of
   // drawings and the run buttons it allows.
   void showProject(const QString& name);
@@ -102,33 +86,21 @@ class MainWindow : public QWidget {
   bool ended_ = false;
   // The help window, made on its first opening.
   HelpWindow* help_ = nullptr;
+  // The sheet holds every control at its designed place; the tab strip over
+  // its body chooses the page in front.
+  QWidget* sheet_ = nullptr;
+  QTabBar* tabs_ = nullptr;
+  QFrame* tabsBody_ = nullptr;
   // The pages, each with its controls and handlers.
   LocationsPage* locationsPage_ = nullptr;
+  AboutPage* aboutPage_ = nullptr;
   ProjectsPage* projectsPage_ = nullptr;
   ReportsPage* reportsPage_ = nullptr;
   RunPanel* runPanel_ = nullptr;
-
- public:
-  // Controls, named as the window's objectNames.
-  QTabBar* TabStrip1 = nullptr;
-  QFrame* TabStrip1Body = nullptr;
-  QWidget* frmAbout = nullptr;
-  QWidget* sheet_ = nullptr;  // holds every control at its designed place
-  QPushButton* cmdExit = nullptr;
-  QPushButton* cmdHelp = nullptr;
-  QPushButton* cmdEvidence = nullptr;
-  QLabel* lblDrvDir = nullptr;
-  QStatusBar* StatusBar1 = nullptr;
-  QLabel* statusDate = nullptr;
-  QListWidget* fileDwgs = nullptr;
-  QListWidget* dirSubs = nullptr;
-  QListWidget* fileSubs = nullptr;
-  QListWidget* lstHandles1 = nullptr;
-  QListWidget* lstHandles2 = nullptr;
-
-
-  QLabel* Picture2 = nullptr;
-  QTextEdit* RichTextBox2 = nullptr;
+  QPushButton* exitButton_ = nullptr;
+  QPushButton* helpButton_ = nullptr;
+  QPushButton* evidenceButton_ = nullptr;
+  QLabel* dateLabel_ = nullptr;
 
 };
 

@@ -1,4 +1,4 @@
-// The window's controls and their places, in twips as designed.
+// The window's frame and its pages at their places, in twips as designed.
 #include <QCheckBox>
 #include <QFontMetrics>
 #include <QComboBox>
@@ -22,6 +22,7 @@
 #include <algorithm>
 
 #include "reports/report_options.h"
+#include "ui/about_page.h"
 #include "ui/classic_controls.h"
 #include "ui/locations_page.h"
 #include "ui/main_window.h"
@@ -32,20 +33,6 @@
 #include "ui/twips.h"
 
 namespace veldra {
-namespace {
-
-// The About page's banner, drawn here so the window needs no image file.
-QPixmap banner(QSize size) {
-  QPixmap pixmap(size);
-  pixmap.fill(QColor(0x00, 0x00, 0x80));
-  QPainter painter(&pixmap);
-  painter.setPen(Qt::white);
-  painter.setFont(arial(14, true));
-  painter.drawText(pixmap.rect(), Qt::AlignCenter, QStringLiteral("VELDRA 2006"));
-  return pixmap;
-}
-
-}  // namespace
 
 void MainWindow::fitInto(const QSize& free) {
   const QSize designed = sheet_->size();
@@ -90,77 +77,60 @@ void MainWindow::buildControls() {
                       [this] { return locationsPage_->entries(); }};
   runPanel_ = place(new RunPanel(std::move(runs), sheet_), "frmMainHolder", twipsRect(120, 3360, 7335, 3975));
 
-  lblDrvDir = label(sheet_, "lblDrvDir", QStringLiteral("Drives and Directories"),
-                    twipsRect(4680, 120, 2175, 255));
-  lblDrvDir->setFont(arial(8.25, true));
+  auto* drivesCaption = label(sheet_, "lblDrvDir", QStringLiteral("Drives and Directories"),
+                              twipsRect(4680, 120, 2175, 255));
+  drivesCaption->setFont(arial(8.25, true));
 
-  TabStrip1Body = place(new QFrame(sheet_), "TabStrip1Body", twipsRect(120, 120, 7335, 3135));
-  TabStrip1Body->setFrameShape(QFrame::StyledPanel);
-  TabStrip1Body->setAutoFillBackground(true);
-  TabStrip1 = place(new QTabBar(sheet_), "TabStrip1", QRect(twips(120), twips(120), twips(7335), twips(360)));
-  TabStrip1->setFont(arial(8.25, true));
-  TabStrip1->setDrawBase(false);
-  TabStrip1->setExpanding(false);
+  tabsBody_ = place(new QFrame(sheet_), "TabStrip1Body", twipsRect(120, 120, 7335, 3135));
+  tabsBody_->setFrameShape(QFrame::StyledPanel);
+  tabsBody_->setAutoFillBackground(true);
+  tabs_ = place(new QTabBar(sheet_), "TabStrip1", QRect(twips(120), twips(120), twips(7335), twips(360)));
+  tabs_->setFont(arial(8.25, true));
+  tabs_->setDrawBase(false);
+  tabs_->setExpanding(false);
   for (const char* caption : {"Projects", "Locations", "Reports", "About"}) {
-    const int index = TabStrip1->addTab(QString::fromLatin1(caption));
-    TabStrip1->setTabToolTip(index, QString::fromLatin1(caption));
-    TabStrip1->setTabData(index, QString::fromLatin1(caption));
+    const int index = tabs_->addTab(QString::fromLatin1(caption));
+    tabs_->setTabToolTip(index, QString::fromLatin1(caption));
+    tabs_->setTabData(index, QString::fromLatin1(caption));
   }
 
   locationsPage_ = place(new LocationsPage(deps_.messages, deps_.volumes, [this] { return selectedProject(); }, sheet_),
                          "frmLocations", twipsRect(360, 480, 6855, 2655));
-  frmAbout = panel(sheet_, "frmAbout", twipsRect(360, 600, 6855, 2415));
-  buildAboutPage();
+  aboutPage_ = place(new AboutPage(sheet_), "frmAbout", twipsRect(360, 600, 6855, 2415));
   projectsPage_ = place(new ProjectsPage(deps_.messages, sheet_), "frmProjects", twipsRect(360, 480, 6855, 2655));
   ReportsPage::Deps reports{deps_.messages, [this] { return selectedProject(); }, deps_.today, deps_.printDialog,
                             deps_.printSurface};
   reportsPage_ = place(new ReportsPage(std::move(reports), sheet_), "frmReports", twipsRect(360, 480, 6855, 6615));
 
-  cmdExit = button(sheet_, "cmdExit", QStringLiteral("Exit"), twipsRect(2040, 7440, 1575, 375));
-  cmdHelp = button(sheet_, "cmdHelp", QStringLiteral("Help"), twipsRect(3840, 7440, 1575, 375));
+  exitButton_ = button(sheet_, "cmdExit", QStringLiteral("Exit"), twipsRect(2040, 7440, 1575, 375));
+  helpButton_ = button(sheet_, "cmdHelp", QStringLiteral("Help"), twipsRect(3840, 7440, 1575, 375));
   // The evidence window's door, in the free space right of Help.
-  cmdEvidence = button(sheet_, "cmdEvidence", QStringLiteral("Evidence..."), twipsRect(5640, 7440, 1575, 375));
-  cmdEvidence->setToolTip(QStringLiteral("Groups of copies, pairs and their pictures for the selected project"));
+  evidenceButton_ = button(sheet_, "cmdEvidence", QStringLiteral("Evidence..."), twipsRect(5640, 7440, 1575, 375));
+  evidenceButton_->setToolTip(QStringLiteral("Groups of copies, pairs and their pictures for the selected project"));
   label(sheet_, "lblCredit", QStringLiteral("VELDRA 2006 - Veldra Software"), twipsRect(120, 7920, 3135, 255));
   label(sheet_, "lblWeb", QStringLiteral("www.veldra.example"), twipsRect(3360, 7920, 1815, 255),
         Qt::AlignHCenter);
   label(sheet_, "lblMail", QStringLiteral("support@veldra.example"), twipsRect(5400, 7920, 2055, 255),
         Qt::AlignRight);
 
-  StatusBar1 = place(new QStatusBar(sheet_), "StatusBar1", twipsRect(0, 8160, 7590, 255));
-  StatusBar1->setSizeGripEnabled(false);
-  statusDate = new QLabel(StatusBar1);
-  statusDate->setObjectName(QStringLiteral("Date"));
-  statusDate->setToolTip(QStringLiteral("Time and Date"));
-  StatusBar1->addWidget(statusDate, 1);
+  auto* statusBar = place(new QStatusBar(sheet_), "StatusBar1", twipsRect(0, 8160, 7590, 255));
+  statusBar->setSizeGripEnabled(false);
+  dateLabel_ = new QLabel(statusBar);
+  dateLabel_->setObjectName(QStringLiteral("Date"));
+  dateLabel_->setToolTip(QStringLiteral("Time and Date"));
+  statusBar->addWidget(dateLabel_, 1);
 
   // Lists the collection and the handle check may use; never shown.
-  fileDwgs = hiddenList(sheet_, "fileDwgs", twipsRect(5520, 7440, 1575, 285));
-  dirSubs = hiddenList(sheet_, "dirSubs", twipsRect(7680, 720, 1815, 3015));
-  fileSubs = hiddenList(sheet_, "fileSubs", twipsRect(7680, 3960, 1935, 2820));
-  lstHandles1 = hiddenList(sheet_, "lstHandles1", twipsRect(480, 7320, 1215, 255));
-  lstHandles2 = hiddenList(sheet_, "lstHandles2", twipsRect(480, 7560, 1215, 255));
+  hiddenList(sheet_, "fileDwgs", twipsRect(5520, 7440, 1575, 285));
+  hiddenList(sheet_, "dirSubs", twipsRect(7680, 720, 1815, 3015));
+  hiddenList(sheet_, "fileSubs", twipsRect(7680, 3960, 1935, 2820));
+  hiddenList(sheet_, "lstHandles1", twipsRect(480, 7320, 1215, 255));
+  hiddenList(sheet_, "lstHandles2", twipsRect(480, 7560, 1215, 255));
 
   // At start the Projects page is in front and the Reports page hidden.
   locationsPage_->hide();
-  frmAbout->hide();
+  aboutPage_->hide();
   reportsPage_->hide();
-}
-
-void MainWindow::buildAboutPage() {
-  QPalette white = frmAbout->palette();
-  white.setColor(QPalette::Window, Qt::white);
-  frmAbout->setPalette(white);
-  Picture2 = place(new QLabel(frmAbout), "Picture2", twipsRect(1800, 240, 3375, 435));
-  const QPixmap installed = installedPicture(QStringLiteral("banner.png"));
-  Picture2->setPixmap(installed.isNull() ? banner(Picture2->size())
-                                         : installed.scaled(Picture2->size(), Qt::KeepAspectRatio,
-                                                            Qt::SmoothTransformation));
-  Picture2->setAlignment(Qt::AlignCenter);
-  RichTextBox2 = place(new QTextEdit(frmAbout), "RichTextBox2", twipsRect(480, 840, 5895, 1455));
-  RichTextBox2->setReadOnly(true);
-  RichTextBox2->setFont(arial(6, false));
-  RichTextBox2->setPlainText(QStringLiteral("About VELDRA 2006"));
 }
 
 }  // namespace veldra

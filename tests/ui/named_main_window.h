@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTextEdit>
 
 #include "named_child.h"
@@ -23,6 +24,12 @@ namespace veldra::testing {
 class NamedMainWindow : public MainWindow {
  public:
   using MainWindow::MainWindow;
+
+  QTabBar* TabStrip1 = namedChild<QTabBar>(*this, "TabStrip1");
+  QPushButton* cmdExit = namedChild<QPushButton>(*this, "cmdExit");
+  QPushButton* cmdHelp = namedChild<QPushButton>(*this, "cmdHelp");
+  QPushButton* cmdEvidence = namedChild<QPushButton>(*this, "cmdEvidence");
+  QTextEdit* RichTextBox2 = namedChild<QTextEdit>(*this, "RichTextBox2");
 
   QListWidget* lstProjects = namedChild<QListWidget>(*this, "lstProjects");
   QLineEdit* txtProject = namedChild<QLineEdit>(*this, "txtProject");
