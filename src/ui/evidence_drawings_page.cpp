@@ -8,15 +8,10 @@
 #include "evidence/review.h"
 #include "evidence/words.h"
 #include "ui/evidence_pairs_model.h"
+#include "ui/qt_text.h"
 #include "ui/quiet_teardown.h"
 
 namespace veldra {
-
-namespace {
-
-QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-
-}  // namespace
 
 EvidenceDrawingsPage::EvidenceDrawingsPage(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("drawingsPage"));
@@ -56,7 +51,7 @@ void EvidenceDrawingsPage::refresh() {
     if (pairsOf[d].empty()) continue;
     auto* top = new QTreeWidgetItem(drawingsTree_);
     top->setText(0, drawingText(f, d));
-    top->setToolTip(0, fromUtf8(evidence::utf8Path(f.drawings[d].path)));
+    top->setToolTip(0, qtText(evidence::utf8Path(f.drawings[d].path)));
     int marked = 0, copies = 0;
     for (const auto k : pairsOf[d]) {
       const auto& p = f.pairs[k];
@@ -65,8 +60,8 @@ void EvidenceDrawingsPage::refresh() {
       item->setText(1, verdictCaption(p.verdict));
       item->setText(2, QString::number(p.score));
       if (p.review) {
-        item->setText(3, fromUtf8(evidence::reviewSummary(*p.review, false)));
-        item->setText(4, fromUtf8(p.review->note));
+        item->setText(3, qtText(evidence::reviewSummary(*p.review, false)));
+        item->setText(4, qtText(p.review->note));
         ++marked;
       }
       item->setData(0, Qt::UserRole, static_cast<int>(k));

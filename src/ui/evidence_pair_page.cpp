@@ -24,6 +24,7 @@
 #include "ui/evidence_pairs_model.h"
 #include "ui/evidence_window_deps.h"
 #include "ui/preview_picture.h"
+#include "ui/qt_text.h"
 #include "ui/quiet_teardown.h"
 #include "ui/sketch_picture.h"
 
@@ -47,8 +48,6 @@ sketch::Similarity secondOntoFirst(const std::optional<evidence::Placement>& pla
   inverse.ty = -(inverse.c * placement->dx + inverse.d * placement->dy);
   return inverse;
 }
-
-QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 std::filesystem::path pathOf(const QString& text) { return std::filesystem::path(text.toStdU16String()); }
 
@@ -209,8 +208,8 @@ bool EvidencePairPage::showPair(int pair) {
   const auto& b = f.drawings[p.b];
   nameA_->setText(QStringLiteral("1: %1").arg(drawingText(f, p.a)));
   nameB_->setText(QStringLiteral("2: %1").arg(drawingText(f, p.b)));
-  nameA_->setToolTip(fromUtf8(evidence::utf8Path(a.path)));
-  nameB_->setToolTip(fromUtf8(evidence::utf8Path(b.path)));
+  nameA_->setToolTip(qtText(evidence::utf8Path(a.path)));
+  nameB_->setToolTip(qtText(evidence::utf8Path(b.path)));
   auto missing = [](const evidence::DrawingFacts& d) {
     return d.preview.format == veldra::dwg::PreviewFormat::kNone ? QStringLiteral("no picture")
                                                                   : QStringLiteral("no picture (a form not shown here)");
@@ -226,7 +225,7 @@ bool EvidencePairPage::showPair(int pair) {
   fitOverlayButton_->setEnabled(!overlay_->empty());
   exportOverlayButton_->setEnabled(!overlay_->empty());
   showReview(p);
-  source_->setText(QStringLiteral("Likely source: %1").arg(fromUtf8(evidence::sourceText(f, p))));
+  source_->setText(QStringLiteral("Likely source: %1").arg(qtText(evidence::sourceText(f, p))));
   evidence_->setHtml(pairEvidenceHtml(f, p));
   openFolderA_->setEnabled(true);
   openFolderB_->setEnabled(true);
@@ -245,12 +244,12 @@ void EvidencePairPage::showReview(const evidence::PairFinding& p) {
     return;
   }
   reviewMark_->setCurrentIndex(1 + static_cast<int>(p.review->mark));
-  reviewNote_->setPlainText(fromUtf8(p.review->note));
+  reviewNote_->setPlainText(qtText(p.review->note));
   reviewStatus_->setText(p.review->changed
                              ? QStringLiteral("Marked when judged %1, %2; judged otherwise now.")
                                    .arg(verdictCaption(p.review->markedVerdict))
                                    .arg(p.review->markedScore)
-                             : QStringLiteral("Marked %1.").arg(fromUtf8(evidence::instantText(
+                             : QStringLiteral("Marked %1.").arg(qtText(evidence::instantText(
                                    evidence::Instant{p.review->markedAtUnixMs, true}))));
 }
 
@@ -271,7 +270,7 @@ void EvidencePairPage::saveReview() {
     if (kept) p.review = evidence::PairReview{mark.mark, mark.note, mark.verdict, mark.score, mark.markedAtUnixMs, false};
   }
   if (!kept) {
-    reviewStatus_->setText(QStringLiteral("Not kept: %1").arg(fromUtf8(error)));
+    reviewStatus_->setText(QStringLiteral("Not kept: %1").arg(qtText(error)));
     return;
   }
   reviewStatus_->setText(p.review ? QStringLiteral("Kept.") : QStringLiteral("Mark removed."));
@@ -281,7 +280,7 @@ void EvidencePairPage::saveReview() {
 void EvidencePairPage::exportOverlay() {
   if (overlay_->empty() || !findings_ || shownPair_ < 0) return;
   const QString chosen =
-      chooseSaveFile_(QStringLiteral("Save the overlay as a picture"), fromUtf8(project_) + QStringLiteral(" overlay.png"));
+      chooseSaveFile_(QStringLiteral("Save the overlay as a picture"), qtText(project_) + QStringLiteral(" overlay.png"));
   if (chosen.isEmpty()) return;
   const QImage image = overlay_->image(QSize(1600, 1200));
   QByteArray bytes;
@@ -294,7 +293,7 @@ void EvidencePairPage::exportOverlay() {
   if (replaceFile(pathOf(chosen), std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())), &error))
     emit written(chosen);
   else
-    emit failed(QStringLiteral("%1 was not written: %2").arg(chosen, fromUtf8(error)));
+    emit failed(QStringLiteral("%1 was not written: %2").arg(chosen, qtText(error)));
 }
 
 void EvidencePairPage::openDrawingFolder(int side) {
@@ -305,7 +304,7 @@ void EvidencePairPage::openDrawingFolder(int side) {
   std::error_code ec;
   if (folder.empty() || !std::filesystem::is_directory(folder, ec)) {
     const QString text = QStringLiteral("The folder of %1 is no longer there: %2")
-                             .arg(fromUtf8(evidence::displayName(d)), textOf(folder));
+                             .arg(qtText(evidence::displayName(d)), textOf(folder));
     source_->setText(text);
     emit failed(text);
     return;

@@ -9,14 +9,9 @@
 #include "collect/problem_drawing.h"
 #include "evidence/words.h"
 #include "ui/evidence_pairs_model.h"
+#include "ui/qt_text.h"
 
 namespace veldra {
-
-namespace {
-
-QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-
-}  // namespace
 
 EvidenceProblemsPage::EvidenceProblemsPage(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("problemsPage"));
@@ -44,10 +39,10 @@ std::size_t EvidenceProblemsPage::setFindings(const evidence::Findings& f) {
     problemTable_->insertRow(row);
     const auto& d = f.drawings[i];
     auto* name = new QTableWidgetItem(drawingText(f, i));
-    name->setToolTip(fromUtf8(evidence::utf8Path(d.path)));
+    name->setToolTip(qtText(evidence::utf8Path(d.path)));
     problemTable_->setItem(row, 0, name);
     problemTable_->setItem(row, 1, new QTableWidgetItem(d.readable ? QStringLiteral("in part") : QStringLiteral("NO")));
-    problemTable_->setItem(row, 2, new QTableWidgetItem(fromUtf8(problemReason(*d.problem))));
+    problemTable_->setItem(row, 2, new QTableWidgetItem(qtText(problemReason(*d.problem))));
   }
   problemTable_->resizeColumnsToContents();
   problemTable_->setColumnWidth(0, std::min(problemTable_->columnWidth(0), 320));

@@ -17,13 +17,12 @@
 
 #include "evidence/evidence_run.h"
 #include "projects/project_store.h"
+#include "ui/qt_text.h"
 #include "ui/quiet_teardown.h"
 
 namespace veldra {
 
 namespace {
-
-QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 std::filesystem::path pathOf(const QString& text) { return std::filesystem::path(text.toStdU16String()); }
 
@@ -115,7 +114,7 @@ bool EvidenceSettingsPage::load(QString& problem) {
   if (!saved) {
     problem = QStringLiteral("The saved settings could not be read: %1. Nothing is judged until they "
                              "can be; the last report stands.")
-                  .arg(fromUtf8(error));
+                  .arg(qtText(error));
     status_->setText(problem);
     return false;
   }
@@ -128,15 +127,15 @@ bool EvidenceSettingsPage::load(QString& problem) {
     if (std::find(names.begin(), names.end(), a) == names.end()) names.push_back(a);
   for (const auto& name : names) {
     if (name == project_) continue;
-    auto* item = new QListWidgetItem(fromUtf8(name), againstList_);
+    auto* item = new QListWidgetItem(qtText(name), againstList_);
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
     const bool chosen = std::find(s.against.begin(), s.against.end(), name) != s.against.end();
     item->setCheckState(chosen ? Qt::Checked : Qt::Unchecked);
   }
   QStringList authors;
-  for (const auto& n : s.ignoredAuthors) authors << fromUtf8(n);
+  for (const auto& n : s.ignoredAuthors) authors << qtText(n);
   ignoredAuthors_->setPlainText(authors.join(QLatin1Char('\n')));
-  termEdit_->setText(fromUtf8(s.term));
+  termEdit_->setText(qtText(s.term));
   const auto th = evidence::checkedThresholds(s.thresholds);
   copyThreshold_->setValue(th.copy);
   likelyThreshold_->setMaximum(th.copy - 1);
@@ -166,7 +165,7 @@ void EvidenceSettingsPage::save() {
     unread_ = false;
     status_->setText(QStringLiteral("Saved."));
   } else {
-    status_->setText(QStringLiteral("Not saved: %1").arg(fromUtf8(error)));
+    status_->setText(QStringLiteral("Not saved: %1").arg(qtText(error)));
   }
 }
 

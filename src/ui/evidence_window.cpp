@@ -33,13 +33,12 @@
 #include "ui/evidence_problems_page.h"
 #include "ui/evidence_settings_page.h"
 #include "ui/qt_print_dialog.h"
+#include "ui/qt_text.h"
 #include "ui/quiet_teardown.h"
 
 namespace veldra {
 
 namespace {
-
-QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 std::filesystem::path pathOf(const QString& text) { return std::filesystem::path(text.toStdU16String()); }
 
@@ -106,7 +105,7 @@ void EvidenceWindow::stopRun() {
 
 void EvidenceWindow::buildControls() {
   setObjectName(QStringLiteral("frmEvidence"));
-  setWindowTitle(QStringLiteral("VELDRA Evidence - %1").arg(fromUtf8(project_)));
+  setWindowTitle(QStringLiteral("VELDRA Evidence - %1").arg(qtText(project_)));
   auto* layout = new QVBoxLayout(this);
 
   auto* bar = new QHBoxLayout;
@@ -214,9 +213,9 @@ QString EvidenceWindow::locationProblem() const {
   if (!locations || locations->empty())
     return QStringLiteral("The project %1 has no locations. Add the folders of its students' drawings on the "
                           "Locations page of the main window, then run the check.")
-        .arg(fromUtf8(project_));
+        .arg(qtText(project_));
   const FolderPlan plan = planFolders(*locations);
-  if (!plan.whole()) return fromUtf8(plan.problem) + QStringLiteral(" Mend the project's locations, then run the check.");
+  if (!plan.whole()) return qtText(plan.problem) + QStringLiteral(" Mend the project's locations, then run the check.");
   return {};
 }
 
@@ -236,7 +235,7 @@ void EvidenceWindow::startRun() {
   result_ = std::make_shared<evidence::RunResult>();
   progress_->setRange(0, 0);
   progress_->setFormat(QStringLiteral("Starting"));
-  runStatus_->setText(QStringLiteral("Judging %1...").arg(fromUtf8(project_)));
+  runStatus_->setText(QStringLiteral("Judging %1...").arg(qtText(project_)));
   // The worker owns copies of all it reads; the window hears of it through
   // queued calls, which are dropped if the window is gone.
   const Workspace workspace = workspace_;
@@ -305,7 +304,7 @@ void EvidenceWindow::finishRun() {
       break;
     case evidence::RunOutcome::kError:
       progress_->setFormat(QStringLiteral("Failed"));
-      runStatus_->setText(QStringLiteral("The check failed: %1").arg(fromUtf8(r.error)));
+      runStatus_->setText(QStringLiteral("The check failed: %1").arg(qtText(r.error)));
       break;
     case evidence::RunOutcome::kDone: {
       progress_->setValue(1000);
@@ -325,7 +324,7 @@ void EvidenceWindow::showKeptRun() {
   std::string error;
   auto kept = evidence::loadLastRun(workspace_, project_, error);
   if (!kept) {
-    if (!error.empty()) runStatus_->setText(QStringLiteral("The last result cannot be shown: %1").arg(fromUtf8(error)));
+    if (!error.empty()) runStatus_->setText(QStringLiteral("The last result cannot be shown: %1").arg(qtText(error)));
     return;
   }
   findings_ = std::make_shared<evidence::Findings>(std::move(*kept));
@@ -347,8 +346,8 @@ void EvidenceWindow::showFindings() {
   QString status;
   if (showingKept_) {
     status = QStringLiteral("Last run %1 (settings: %2). ")
-                 .arg(fromUtf8(evidence::instantText(evidence::Instant{f.runAtUnixMs, true})),
-                      fromUtf8(evidence::runSettingsText(f)));
+                 .arg(qtText(evidence::instantText(evidence::Instant{f.runAtUnixMs, true})),
+                      qtText(evidence::runSettingsText(f)));
     const auto changed = evidence::changedSinceRun(f);
     if (!changed.empty()) {
       QStringList names;
@@ -366,7 +365,7 @@ void EvidenceWindow::showFindings() {
                        .arg(f.groups.size())
                        .arg(problems);
   if (f.earlierDrawings) status += QStringLiteral(" Compared against %1 earlier drawings.").arg(f.earlierDrawings);
-  for (const auto& w : result_ ? result_->warnings : std::vector<std::string>{}) status += QLatin1Char(' ') + fromUtf8(w);
+  for (const auto& w : result_ ? result_->warnings : std::vector<std::string>{}) status += QLatin1Char(' ') + qtText(w);
   runStatus_->setText(status);
 
   pairPage_->setFindings(findings_);
@@ -391,18 +390,18 @@ void EvidenceWindow::writeExport(const QString& caption, const QString& suggeste
   if (replaceFile(pathOf(chosen), content, &error))
     runStatus_->setText(QStringLiteral("Written: %1").arg(chosen));
   else
-    showError(QStringLiteral("%1 was not written: %2").arg(chosen, fromUtf8(error)));
+    showError(QStringLiteral("%1 was not written: %2").arg(chosen, qtText(error)));
 }
 
 void EvidenceWindow::exportCsv() {
   if (!findings_) return;
-  writeExport(QStringLiteral("Export the pairs as a spreadsheet"), fromUtf8(project_) + QStringLiteral(".csv"),
+  writeExport(QStringLiteral("Export the pairs as a spreadsheet"), qtText(project_) + QStringLiteral(".csv"),
               evidence::csvReport(*findings_));
 }
 
 void EvidenceWindow::exportHtml() {
   if (!findings_) return;
-  writeExport(QStringLiteral("Export the evidence report"), fromUtf8(project_) + QStringLiteral(".html"),
+  writeExport(QStringLiteral("Export the evidence report"), qtText(project_) + QStringLiteral(".html"),
               evidence::htmlReport(*findings_));
 }
 
@@ -424,7 +423,7 @@ void EvidenceWindow::printHtml(const std::string& html, const QString& done) {
   const std::optional<int> copies = dialog ? dialog->ask() : std::nullopt;
   if (!copies) return;
   QTextDocument document;
-  document.setHtml(fromUtf8(html));
+  document.setHtml(qtText(html));
   for (int k = 0; k < std::max(1, *copies); ++k) document.print(printer_.get());
   runStatus_->setText(done);
 }
