@@ -1,52 +1,30 @@
 #include "ui/main_window.h"
 
-#include <QTimer>
-#include "ui/twips.h"
-
-#include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QLocale>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTimer>
+#include <QFrame>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QLocale>
+#include <QPixmap>
+#include <QPushButton>
 #include <QScreen>
-#include <QSignalBlocker>
-#include <QStatusBar>
 #include <QTabBar>
-#include <QTextEdit>
-
-#include <algorithm>
-#include <system_error>
 
 #include "app/messages.h"
 #include "app/settings.h"
 #include "app/settings_store.h"
-#include "projects/folder_listing.h"
-#include "projects/project_store.h"
-#include "reports/report_options.h"
-#include "platform/platform.h"
 #include "ui/about_page.h"
-#include "ui/classic_controls.h"
 #include "ui/evidence_window.h"
 #include "ui/help_window.h"
 #include "ui/locations_page.h"
 #include "ui/projects_page.h"
-#include "ui/reports_page.h"
-#include "ui/run_panel.h"
 #include "ui/qt_text.h"
 #include "ui/quiet_teardown.h"
+#include "ui/reports_page.h"
+#include "ui/run_panel.h"
 #include "ui/splash.h"
-#include "ui/volumes.h"
+#include "ui/twips.h"
 
 namespace veldra {
 

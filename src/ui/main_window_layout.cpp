@@ -1,27 +1,14 @@
 // The window's frame and its pages at their places, in twips as designed.
-#include <QCheckBox>
-#include <QFontMetrics>
-#include <QComboBox>
 #include <QFrame>
-#include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPainter>
-#include <QProgressBar>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QScrollArea>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabBar>
-#include <QTextEdit>
 #include <QVBoxLayout>
 
-#include <algorithm>
-
-#include "reports/report_options.h"
 #include "ui/about_page.h"
 #include "ui/classic_controls.h"
 #include "ui/locations_page.h"
