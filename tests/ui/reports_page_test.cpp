@@ -138,6 +138,11 @@ TEST_F(ReportsPage, HelpAndAdviceAreOneWindowEachReloadedOnEveryClick) {
   ASSERT_EQ(w.findChildren<WhatNextWindow*>().size(), 1);
   EXPECT_TRUE(w.findChild<WhatNextWindow*>()->isVisible());
   EXPECT_EQ(messages.texts(), (std::vector<std::string>(2, "Whatnext.rtf unavailable!")));
+  // The advice stays open whichever page comes to the front.
+  for (int tab : {0, 1, 3}) {
+    w.TabStrip1->setCurrentIndex(tab);
+    EXPECT_TRUE(w.findChild<WhatNextWindow*>()->isVisible()) << tab;
+  }
 }
 
 }  // namespace
