@@ -17,6 +17,7 @@
 #include "run/run_context.h"
 #include "silent_run.h"
 #include "ui/main_window.h"
+#include "ui/run_panel.h"
 #include "ui/null_source.h"
 #include "ui/volumes.h"
 
@@ -88,8 +89,9 @@ void BM_RecompareThroughWindow(benchmark::State& state) {
   MainWindow window(deps);
   window.show();
   window.startUp();
-  window.lstProjects->setCurrentRow(0);
-  for (auto _ : state) window.on_cmdCompare_clicked();
+  window.findChild<QListWidget*>(QStringLiteral("lstProjects"))->setCurrentRow(0);
+  auto* runs = window.findChild<RunPanel*>(QStringLiteral("frmMainHolder"));
+  for (auto _ : state) runs->recompare();
   state.SetItemsProcessed(state.iterations() * kDrawings);
 }
 BENCHMARK(BM_RecompareThroughWindow)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);

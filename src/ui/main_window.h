@@ -8,35 +8,28 @@
 #include <vector>
 
 #include "app/workspace.h"
-#include "run/run_state.h"
 #include "ui/main_window_deps.h"
 
-class QCheckBox;
-class QComboBox;
 class QFrame;
-class QGroupBox;
 class QLabel;
-class QLineEdit;
-class QListWidget;
-class QListWidgetItem;
-class QPrinter;
-class QProgressBar;
 class QPushButton;
-class QRadioButton;
-class QStatusBar;
 class QTabBar;
-class QTextEdit;
 
 namespace veldra {
 
+class AboutPage;
 class HelpWindow;
-class WhatNextWindow;
-enum class PrintButtonState;
+class LocationsPage;
+class ProjectsPage;
+class ReportsPage;
+class RunPanel;
 
 // The program's main window, "frmMain": the tab strip with the Projects,
 // Locations, Reports and About pages over the lower panel of report options,
-// run buttons, progress and statistics. Every operation is a handler of one
-// of its controls; the rules behind them live in the plain libraries.
+// run buttons, progress and statistics. Each page is a widget that owns its
+// controls and their handlers; the window lays them out, brings the page
+// chosen to the front and carries what one page did to the others. The rules
+// behind the handlers live in the plain libraries.
 class MainWindow : public QWidget {
   Q_OBJECT
 
@@ -59,164 +52,56 @@ class MainWindow : public QWidget {
   // name, read from projects.fil, cannot name the project's files.
   QString selectedProject() const;
   // The folder opened in the folder list (a native full path).
-  QString currentFolder() const { return currentFolder_; }
+  QString currentFolder() const;
   // Opens a folder in the folder list; false when it cannot be listed.
   bool openFolder(const QString& folder);
   // The position of the chosen entity type, -1 when the text is no item.
   int entityPosition() const;
 
-  // Loads the report chosen on the Reports page; shows the about document.
-  void LoadChosenReport();
-  void loadAboutDocument();
-
- public slots:
-  // Projects page.
-  void on_txtProject_textChanged(const QString& text);
-  void on_cmdAddproj_clicked();
-  void on_cmdRemproj_clicked();
-  void lstProjects_Click();
-  // Locations page.
-  void on_cmdAddloc_clicked();
-  void on_cmdRemloc_clicked();
-  void lstLocations_Click();
-  void on_cmdJump_clicked();
-  void drvMain_Change();
-  void on_dirMain_itemDoubleClicked(QListWidgetItem* item);
-  void chkSub_Click();
-  // Lower panel.
-  void cmbEntity_Click();
-  void chkLine_Click();
-  void chkOpt_Click(int index);
-  void cmbPercent_Click();
-  void on_cmdCollect_clicked();
-  void on_cmdCompare_clicked();
-  // Reports page and the window's own buttons.
-  void optReport_Click(int index);
-  void on_cmdPrint_clicked();
-  void on_cmdWhatnext_clicked();
-  void on_cmdHelp_clicked();
-  void on_cmdEvidence_clicked();
-  void TabStrip1_Click();
-  void on_cmdExit_clicked();
-
  protected:
   void closeEvent(QCloseEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void buildControls();
-  void buildProjectsPage();
-  void buildLocationsPage();
-  void buildReportsPage();
-  void buildAboutPage();
-  void buildLowerPanel();
   void connectHandlers();
 
+  // The page of the tab chosen comes to the front, with what it shows loaded.
+  void showChosenPage();
+  void openHelp();
+  // The evidence window of the selected project: one per project.
+  void openEvidence();
   void showMessage(const QString& text, const QString& title, int icon);
-  void showWriteFailure(const std::filesystem::path& file, const QString& what);
-  void selectProjectRow(int row);
-  // Tells why a listed project's name cannot be used and leaves only its removal.
-  void refuseProject(const QString& name, const std::string& problem);
-  // Asks before a project goes, naming the files that go with it.
-  std::string removalQuestion(const std::string& project) const;
-  void selectLocationRow(int row);
-  void countDrawings();
-  void fillDrives();
-  void setDrive(const QString& root);
-  void refreshFolderList();
-  std::vector<std::string> locationEntries() const;
-  std::vector<std::string> projectNames() const;
-  void restoreCheckBox(QCheckBox* box, std::string_view fileName, int defaultValue);
-  void writeCheckBox(QCheckBox* box, std::string_view fileName);
+  // A project chosen on the Projects page: its locations, its count of
+  // drawings and the run buttons it allows.
+  void showProject(const QString& name);
+  // A listed project whose name cannot be used: only its removal is left.
+  void refuseProject(const QString& name);
+  void forgetProject();
+  // The caption over the Locations and Reports pages.
+  void setProjectCaption(const QString& caption);
   void endProgram();
 
   MainWindowDeps deps_;
   Workspace ws_;
-  QString currentFolder_;
-  QString currentDrive_;
   bool ended_ = false;
-  bool changingDrive_ = false;
-  // The state a run shares between the pass, the comparison and the alarm.
-  RunState runState_;
-  RunOptions runOptions() const;
-  // Where the runs write their files.
-  FileDevice& files() const;
-  // Sets cmdPrint after a report load and remembers the report shown.
-  void applyPrintButton(PrintButtonState state, int option, const std::string& project);
-  // The report shown in RichTextBox1 after its last successful load (option
-  // and project), which is what Print prints; -1 when none is shown.
-  int shownReportOption_ = -1;
-  std::string shownReportProject_;
-  // The printer Print uses, kept so that the printer chosen stays chosen.
-  std::shared_ptr<QPrinter> printer_;
-  // The help and advice windows, made on their first opening.
+  // The help window, made on its first opening.
   HelpWindow* help_ = nullptr;
-  WhatNextWindow* whatNext_ = nullptr;
+  // The sheet holds every control at its designed place; the tab strip over
+  // its body chooses the page in front.
+  QWidget* sheet_ = nullptr;
+  QTabBar* tabs_ = nullptr;
+  QFrame* tabsBody_ = nullptr;
+  // The pages, each with its controls and handlers.
+  LocationsPage* locationsPage_ = nullptr;
+  AboutPage* aboutPage_ = nullptr;
+  ProjectsPage* projectsPage_ = nullptr;
+  ReportsPage* reportsPage_ = nullptr;
+  RunPanel* runPanel_ = nullptr;
+  QPushButton* exitButton_ = nullptr;
+  QPushButton* helpButton_ = nullptr;
+  QPushButton* evidenceButton_ = nullptr;
+  QLabel* dateLabel_ = nullptr;
 
- public:
-  // Controls, named as the window's objectNames.
-  QTabBar* TabStrip1 = nullptr;
-  QFrame* TabStrip1Body = nullptr;
-  QWidget* frmProjects = nullptr;
-  QWidget* frmLocations = nullptr;
-  QWidget* frmReports = nullptr;
-  QWidget* frmAbout = nullptr;
-  QWidget* frmMainHolder = nullptr;
-  QWidget* sheet_ = nullptr;  // holds every control at its designed place
-  QPushButton* cmdExit = nullptr;
-  QPushButton* cmdHelp = nullptr;
-  QPushButton* cmdEvidence = nullptr;
-  QLabel* lblDrvDir = nullptr;
-  QStatusBar* StatusBar1 = nullptr;
-  QLabel* statusDate = nullptr;
-  QListWidget* fileDwgs = nullptr;
-  QListWidget* dirSubs = nullptr;
-  QListWidget* fileSubs = nullptr;
-  QListWidget* lstHandles1 = nullptr;
-  QListWidget* lstHandles2 = nullptr;
-
-  QListWidget* lstProjects = nullptr;
-  QLineEdit* txtProject = nullptr;
-  QPushButton* cmdAddproj = nullptr;
-  QPushButton* cmdRemproj = nullptr;
-
-  QLabel* lblProject[2] = {nullptr, nullptr};
-  QListWidget* lstLocations = nullptr;
-  QPushButton* cmdAddloc = nullptr;
-  QPushButton* cmdRemloc = nullptr;
-  QPushButton* cmdJump = nullptr;
-  QComboBox* drvMain = nullptr;
-  QListWidget* dirMain = nullptr;
-  QCheckBox* chkSub = nullptr;
-
-  QTextEdit* RichTextBox1 = nullptr;
-  QRadioButton* optReport[3] = {nullptr, nullptr, nullptr};
-  QPushButton* cmdPrint = nullptr;
-  QPushButton* cmdWhatnext = nullptr;
-
-  QLabel* Picture2 = nullptr;
-  QTextEdit* RichTextBox2 = nullptr;
-
-  QComboBox* cmbEntity = nullptr;
-  QCheckBox* chkLine = nullptr;
-  QGroupBox* frmOpt = nullptr;
-  QCheckBox* chkOpt[3] = {nullptr, nullptr, nullptr};
-  QComboBox* cmbPercent = nullptr;
-  QComboBox* cmbdate = nullptr;
-  QPushButton* cmdCollect = nullptr;
-  QPushButton* cmdCompare = nullptr;
-  QLabel* lblLocCur = nullptr;
-  QLabel* lblFileCur = nullptr;
-  QLabel* lblSubs = nullptr;
-  QProgressBar* ProgressBar1 = nullptr;
-  QLabel* lblTotalFiles = nullptr;
-  QLabel* lblTotConflicts = nullptr;
-  QLabel* lblTotEntityConflicts = nullptr;
-  QLabel* lblTotDateConflicts = nullptr;
-  QLabel* Picture1 = nullptr;
-  QLabel* lblStatus = nullptr;
-  QLabel* lblVELDRAd = nullptr;
-  QLabel* lblTime = nullptr;
 };
 
 }  // namespace veldra

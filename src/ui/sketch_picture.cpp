@@ -11,7 +11,7 @@
 #include <numbers>
 
 #include "evidence/picture.h"
-#include "ui/evidence_window.h"
+#include "ui/preview_picture.h"
 
 namespace veldra {
 

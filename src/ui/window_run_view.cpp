@@ -7,12 +7,12 @@
 
 #include "compare/checks.h"
 #include "projects/folder_listing.h"
-#include "ui/main_window.h"
+#include "ui/run_panel.h"
 #include "ui/qt_text.h"
 
 namespace veldra {
 
-WindowRunView::WindowRunView(MainWindow& window) : window_(window) {}
+WindowRunView::WindowRunView(RunPanel& panel) : panel_(panel) {}
 
 // Texts of a run come in UTF-8 (names and folders of drawings among them).
 void WindowRunView::show(QLabel* label, const std::string& text) {
@@ -22,15 +22,15 @@ void WindowRunView::show(QLabel* label, const std::string& text) {
 
 void WindowRunView::showCount(QLabel* label, int count) { show(label, fourDigits(count)); }
 
-void WindowRunView::setStatus(const std::string& text) { show(window_.lblStatus, text); }
-void WindowRunView::setComparing(int first, int second) { show(window_.lblStatus, comparingText(first, second)); }
-void WindowRunView::setElapsed(long long seconds) { show(window_.lblTime, elapsedText(seconds)); }
-void WindowRunView::clearElapsed() { show(window_.lblTime, std::string()); }
+void WindowRunView::setStatus(const std::string& text) { show(panel_.status_, text); }
+void WindowRunView::setComparing(int first, int second) { show(panel_.status_, comparingText(first, second)); }
+void WindowRunView::setElapsed(long long seconds) { show(panel_.time_, elapsedText(seconds)); }
+void WindowRunView::clearElapsed() { show(panel_.time_, std::string()); }
 
 QLabel* WindowRunView::conflictCounter(const Check& check) const {
-  if (&check == &timeCheck()) return window_.lblTotConflicts;
-  if (&check == &handleCheck()) return window_.lblTotEntityConflicts;
-  if (&check == &ageCheck()) return window_.lblTotDateConflicts;
+  if (&check == &timeCheck()) return panel_.timeConflicts_;
+  if (&check == &handleCheck()) return panel_.entityConflicts_;
+  if (&check == &ageCheck()) return panel_.ageConflicts_;
   return nullptr;
 }
 
@@ -38,10 +38,10 @@ void WindowRunView::setConflicts(const Check& check, int count) {
   if (QLabel* counter = conflictCounter(check)) showCount(counter, count);
 }
 
-void WindowRunView::setTotalFiles(int count) { showCount(window_.lblTotalFiles, count); }
-void WindowRunView::setLocation(const std::string& text) { show(window_.lblLocCur, text); }
-void WindowRunView::setSubfolders(const std::string& text) { show(window_.lblSubs, text); }
-void WindowRunView::setFile(const std::string& text) { show(window_.lblFileCur, text); }
+void WindowRunView::setTotalFiles(int count) { showCount(panel_.totalFiles_, count); }
+void WindowRunView::setLocation(const std::string& text) { show(panel_.location_, text); }
+void WindowRunView::setSubfolders(const std::string& text) { show(panel_.subfolders_, text); }
+void WindowRunView::setFile(const std::string& text) { show(panel_.file_, text); }
 
 // The verdict as lblVELDRAd shows it: the all-clear in purple, the alarm in
 // red, a run that could not judge in grey.
@@ -56,7 +56,7 @@ void WindowRunView::setVerdict(Verdict verdict) {
     colour = QColor(96, 96, 96);
     text = "UNCHECKED";
   }
-  QLabel* label = window_.lblVELDRAd;
+  QLabel* label = panel_.verdict_;
   QPalette palette = label->palette();
   palette.setColor(QPalette::WindowText, colour);
   label->setPalette(palette);
@@ -66,20 +66,20 @@ void WindowRunView::setVerdict(Verdict verdict) {
 bool WindowRunView::loadPicture(const std::filesystem::path& file) {
   QPixmap picture;
   if (!picture.load(qtPath(file))) return false;
-  QLabel* box = window_.Picture1;
+  QLabel* box = panel_.picture_;
   box->setPixmap(picture.scaled(box->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
   box->repaint();
   return true;
 }
 
 void WindowRunView::clearPicture() {
-  window_.Picture1->clear();
-  window_.Picture1->repaint();
+  panel_.picture_->clear();
+  panel_.picture_->repaint();
 }
 
 void WindowRunView::setProgress(int value) {
-  window_.ProgressBar1->setValue(value);
-  window_.ProgressBar1->repaint();
+  panel_.progress_->setValue(value);
+  panel_.progress_->repaint();
 }
 
 }  // namespace veldra

@@ -6,7 +6,7 @@ class QLabel;
 
 namespace veldra {
 
-class MainWindow;
+class RunPanel;
 
 // Shows a run in the labels of the main window's lower panel. Every change
 // is painted at once with QWidget::repaint(), which paints without handling
@@ -14,7 +14,7 @@ class MainWindow;
 // yet still shows where the run is.
 class WindowRunView : public RunView {
  public:
-  explicit WindowRunView(MainWindow& window);
+  explicit WindowRunView(RunPanel& panel);
 
   void setStatus(const std::string& text) override;
   void setComparing(int first, int second) override;
@@ -38,7 +38,7 @@ class WindowRunView : public RunView {
   // a check the panel has no counter for.
   QLabel* conflictCounter(const Check& check) const;
 
-  MainWindow& window_;
+  RunPanel& panel_;
 };
 
 }  // namespace veldra

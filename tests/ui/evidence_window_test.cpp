@@ -22,6 +22,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <numeric>
+#include <random>
 #include <set>
 #include <thread>
 
@@ -36,6 +38,7 @@
 #include "classes/class_files.h"
 #include "ui/evidence_pairs_model.h"
 #include "ui/evidence_window.h"
+#include "ui/named_evidence_window.h"
 #include "ui/program_arguments.h"
 #include "ui/window_fixture.h"
 
@@ -43,6 +46,7 @@ namespace veldra {
 namespace {
 
 using testing::CopyKind;
+using testing::NamedEvidenceWindow;
 
 class RecordingFolders : public FolderOpener {
  public:
@@ -89,7 +93,7 @@ class EvidenceWindowTest : public ::testing::Test {
     EXPECT_EQ(error, "");
   }
 
-  EvidenceWindow& open() {
+  NamedEvidenceWindow& open() {
     EvidenceWindowDeps deps;
     // With `holdUntilCancelled` set, a check waits for the cancel however
     // fast it would be.
@@ -104,13 +108,13 @@ class EvidenceWindowTest : public ::testing::Test {
     deps.chooseDrawings = [this](const QString&) { return chosenDrawings; };
     deps.printDialog = [this](QPrinter& printer) { return std::make_unique<PdfDialog>(printer, pdfFile); };
     deps.runOnOpen = false;
-    window = std::make_unique<EvidenceWindow>(ws, "CAD1", deps);
+    window = std::make_unique<NamedEvidenceWindow>(ws, "CAD1", deps);
     window->show();
     return *window;
   }
 
   // Runs the check and waits for its end.
-  bool run(EvidenceWindow& w) {
+  bool run(NamedEvidenceWindow& w) {
     QTest::mouseClick(w.runButton, Qt::LeftButton);
     return QTest::qWaitFor([&] { return !w.running(); }, 60000);
   }
@@ -124,7 +128,7 @@ class EvidenceWindowTest : public ::testing::Test {
   }
 
   // The pairs of students in the table's visible rows.
-  std::set<std::pair<int, int>> shownPairs(const EvidenceWindow& w) const {
+  std::set<std::pair<int, int>> shownPairs(const NamedEvidenceWindow& w) const {
     std::set<std::pair<int, int>> out;
     const auto* model = w.pairsTable->model();
     for (int r = 0; r < model->rowCount(); ++r) {
@@ -145,7 +149,7 @@ class EvidenceWindowTest : public ::testing::Test {
   QString pdfFile;
   QStringList chosenDrawings;
   std::atomic<bool> holdUntilCancelled{false};  // before the window, which waits for its check
-  std::unique_ptr<EvidenceWindow> window;
+  std::unique_ptr<NamedEvidenceWindow> window;
 };
 
 TEST_F(EvidenceWindowTest, ShowsGroupsFirstThenEveryJudgedPairOffTheGuiThread) {
@@ -498,6 +502,79 @@ TEST_F(EvidenceWindowTest, SettingsThatCannotBeReadStopTheRun) {
   EXPECT_TRUE(w.runStatus->text().startsWith(QStringLiteral("The saved settings could not be read")));
   EXPECT_EQ(testing::slurp(report), "the last report");
   EXPECT_EQ(testing::slurp(evidence::storeFile(ws)), "not a database");
+}
+
+// A mark kept on the pair page shows at once on the pages that show marks;
+// one the store refuses is said on the pair page and shows nowhere. The
+// pairs marked are drawn by seed.
+TEST_F(EvidenceWindowTest, AMarkShowsOnThePagesOnlyOnceTheStoreKeptIt) {
+  auto& w = open();
+  ASSERT_TRUE(run(w));
+  const auto& f = *w.findings();
+  ASSERT_GE(f.pairs.size(), 2u);
+  const unsigned seed = std::random_device{}();
+  SCOPED_TRACE(::testing::Message() << "seed " << seed);
+  std::mt19937 random(seed);
+  std::vector<int> order(f.pairs.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::shuffle(order.begin(), order.end(), random);
+  const int kept = order[0], refused = order[1];
+  // The drawings whose line says they are marked, and the table's marks.
+  auto markedDrawings = [&] {
+    std::set<QString> out;
+    for (int k = 0; k < w.drawingsTree->topLevelItemCount(); ++k)
+      if (w.drawingsTree->topLevelItem(k)->text(3) != QStringLiteral("0 marked"))
+        out.insert(w.drawingsTree->topLevelItem(k)->text(0));
+    return out;
+  };
+  auto tableMark = [&](int pair) {
+    const auto* model = w.pairsTable->model();
+    for (int r = 0; r < model->rowCount(); ++r)
+      if (model->index(r, 0).data(EvidencePairsModel::kPairRole).toInt() == pair)
+        return model->index(r, EvidencePairsModel::kMark).data().toString();
+    return QStringLiteral("(no row)");
+  };
+  EXPECT_TRUE(markedDrawings().empty());
+
+  w.showPair(kept);
+  w.reviewMark->setCurrentIndex(1);  // to review
+  QTest::mouseClick(w.saveReviewButton, Qt::LeftButton);
+  EXPECT_EQ(w.reviewStatus->text(), QStringLiteral("Kept."));
+  const auto& pair = f.pairs[static_cast<std::size_t>(kept)];
+  EXPECT_EQ(markedDrawings(), (std::set<QString>{drawingText(f, pair.a), drawingText(f, pair.b)}));
+  EXPECT_EQ(tableMark(kept), QStringLiteral("to review"));
+
+  replaceFile(evidence::storeFile(ws), "not a database");
+  w.showPair(refused);
+  w.reviewMark->setCurrentIndex(3);  // not a copy
+  QTest::mouseClick(w.saveReviewButton, Qt::LeftButton);
+  EXPECT_TRUE(w.reviewStatus->text().startsWith(QStringLiteral("Not kept: "))) << w.reviewStatus->text().toStdString();
+  EXPECT_FALSE(f.pairs[static_cast<std::size_t>(refused)].review);
+  EXPECT_EQ(markedDrawings(), (std::set<QString>{drawingText(f, pair.a), drawingText(f, pair.b)}));
+  EXPECT_EQ(tableMark(refused), QString());
+}
+
+// A window taken apart while its pages are in use: the tabs name a new
+// current page as each page goes and the focus moves on from a half-typed
+// note, and none of it may reach the window or a page already gone (the
+// sanitizer build sees such a call).
+TEST_F(EvidenceWindowTest, GoesQuietlyWhileItsPagesAreInUse) {
+  auto& w = open();
+  ASSERT_TRUE(run(w));
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  w.showPair(0);
+  w.reviewNote->setFocus();
+  QTest::keyClicks(w.reviewNote, QStringLiteral("half a note"));
+  w.tabs->setCurrentIndex(2);
+  EXPECT_TRUE(w.classMap->hasFocus());
+  w.templateList->addItem(QStringLiteral("unsaved.dwg"));
+  window.reset();
+  // The settings not saved stay unsaved.
+  std::string error;
+  const auto kept = evidence::loadProjectSettings(ws, "CAD1", error);
+  ASSERT_TRUE(kept) << error;
+  EXPECT_TRUE(kept->templates.empty());
 }
 
 TEST(ProgramArguments, TakeAWorkspaceAndAnEvidenceProject) {

@@ -8,9 +8,9 @@ namespace {
 class Locations : public WindowTest {
  protected:
   // Starts with one project selected and the Locations page in front.
-  MainWindow& startWithProject() {
+  NamedMainWindow& startWithProject() {
     put("projects/projects.fil", "\"HOUSE\"\r\n");
-    MainWindow& w = start();
+    NamedMainWindow& w = start();
     clickRow(w.lstProjects, 0);
     w.TabStrip1->setCurrentIndex(1);
     return w;
@@ -25,7 +25,7 @@ class Locations : public WindowTest {
 TEST_F(Locations, MarksFollowTheSubfolderBoxAndAListedPathIsRefused) {
   const QString a = folder("draw/a");
   const QString b = folder("draw/b");
-  MainWindow& w = startWithProject();
+  NamedMainWindow& w = startWithProject();
   ASSERT_TRUE(w.openFolder(a));
   w.chkSub->setChecked(true);
   QTest::mouseClick(w.cmdAddloc, Qt::LeftButton);
@@ -52,7 +52,7 @@ TEST_F(Locations, MarksFollowTheSubfolderBoxAndAListedPathIsRefused) {
 TEST_F(Locations, AFolderNamedBeyondAsciiIsStoredInUtf8AndCounted) {
   drawings("Schüler 学生/Ωμέγα", 3);
   const QString chosen = folder("Schüler 学生/Ωμέγα");
-  MainWindow& w = startWithProject();
+  NamedMainWindow& w = startWithProject();
   ASSERT_TRUE(w.openFolder(chosen));
   w.chkSub->setChecked(false);
   w.cmdAddloc->click();
@@ -69,7 +69,7 @@ TEST_F(Locations, SubfolderSearchCountsOneLevelDown) {
   drawings("top/s2", 4);
   drawings("top/s2/deep", 5);
   const QString top = folder("top");
-  MainWindow& w = startWithProject();
+  NamedMainWindow& w = startWithProject();
   ASSERT_TRUE(w.openFolder(top));
   w.chkSub->setChecked(true);
   w.cmdAddloc->click();
@@ -94,7 +94,7 @@ TEST_F(Locations, RemovingSelectsTheFirstAndTheLastLeavesAnEmptyFile) {
   const QString b = folder("b");
   touch("a/x.dwg");
   put("projects/HOUSE.prj", "\"-" + a.toStdString() + "\"\r\n\"-" + b.toStdString() + "\"\r\n");
-  MainWindow& w = startWithProject();
+  NamedMainWindow& w = startWithProject();
   EXPECT_EQ(w.lblTotalFiles->text(), "0001");
   clickRow(w.lstLocations, 1);
   EXPECT_TRUE(w.cmdJump->isEnabled());
@@ -116,7 +116,7 @@ TEST_F(Locations, RemovingSelectsTheFirstAndTheLastLeavesAnEmptyFile) {
 TEST_F(Locations, FailedWritesLeaveTheListAsTheFileIs) {
   const QString a = folder("a");
   put("projects/HOUSE.prj", "\"-" + a.toStdString() + "\"\r\n");
-  MainWindow& w = startWithProject();
+  NamedMainWindow& w = startWithProject();
   std::filesystem::rename(base / "projects", dir.path() / "moved");
   ASSERT_TRUE(w.openFolder(folder("b")));
   w.cmdAddloc->click();
@@ -135,7 +135,7 @@ TEST_F(Locations, JumpOpensTheFolderOrSaysWhyItCannot) {
   put("projects/HOUSE.prj", "\"-" + there.toStdString() + "\"\r\n\"+" + gone.toStdString() +
                                 "\"\r\n\"-Q:\\drawings\"\r\n\"-/media/offline/x\"\r\n");
   std::filesystem::remove(gone.toStdString());
-  MainWindow& w = startWithProject();
+  NamedMainWindow& w = startWithProject();
 
   clickRow(w.lstLocations, 0);
   w.cmdJump->click();
@@ -166,7 +166,7 @@ TEST_F(Locations, JumpOpensTheFolderOrSaysWhyItCannot) {
 TEST_F(Locations, PickingADriveThatIsNotReadyReturnsToTheRootVolume) {
   volumes.list = {QStringLiteral("/"), QStringLiteral("/media/cdrom")};
   volumes.notReady = {QStringLiteral("/media/cdrom")};
-  MainWindow& w = start();
+  NamedMainWindow& w = start();
   EXPECT_EQ(w.drvMain->count(), 2);
   w.drvMain->setCurrentIndex(1);
   EXPECT_EQ(messages.texts(), std::vector<std::string>{"Drive not ready!"});
@@ -177,7 +177,7 @@ TEST_F(Locations, PickingADriveThatIsNotReadyReturnsToTheRootVolume) {
 TEST_F(Locations, DoubleClickOpensAFolderAndHighlightingDoesNot) {
   const QString top = folder("browse");
   folder("browse/inner");
-  MainWindow& w = startWithProject();
+  NamedMainWindow& w = startWithProject();
   ASSERT_TRUE(w.openFolder(top));
   QListWidgetItem* inner = nullptr;
   for (int i = 0; i < w.dirMain->count(); ++i)

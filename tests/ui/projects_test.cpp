@@ -7,7 +7,7 @@ namespace {
 using Projects = WindowTest;
 
 TEST_F(Projects, AddingToAnEmptyListStoresTheUpperCaseNameAndSelectsIt) {
-  MainWindow& w = start();
+  NamedMainWindow& w = start();
   w.txtProject->setText("bridge a");
   EXPECT_TRUE(w.cmdAddproj->isEnabled());
   QTest::mouseClick(w.cmdAddproj, Qt::LeftButton);
@@ -24,7 +24,7 @@ TEST_F(Projects, AddingToAnEmptyListStoresTheUpperCaseNameAndSelectsIt) {
 
 TEST_F(Projects, DuplicateNameIsRefusedClearedAndTheLastProjectSelected) {
   put("projects/projects.fil", "\"BRIDGE A\"\r\n\"HOUSE\"\r\n");
-  MainWindow& w = start();
+  NamedMainWindow& w = start();
   clickRow(w.lstProjects, 0);
   addProject("Bridge a");
   ASSERT_EQ(messages.shown.size(), 1u);
@@ -39,7 +39,7 @@ TEST_F(Projects, DuplicateNameIsRefusedClearedAndTheLastProjectSelected) {
 
 TEST_F(Projects, UnsafeNamesAreRefusedWithAReasonAndNothingElseChanges) {
   put("projects/projects.fil", "\"HOUSE\"\r\n");
-  MainWindow& w = start();
+  NamedMainWindow& w = start();
   for (const QString& name : {QStringLiteral("../evil"), QStringLiteral("a\\b"), QStringLiteral("what?"),
                               QStringLiteral(" . "), QStringLiteral("con"), QStringLiteral("Nul.txt")}) {
     messages.shown.clear();
@@ -56,7 +56,7 @@ TEST_F(Projects, UnsafeNamesAreRefusedWithAReasonAndNothingElseChanges) {
 }
 
 TEST_F(Projects, NamesBeyondAsciiAreStoredInUtf8AndComparedWithoutCase) {
-  MainWindow& w = start();
+  NamedMainWindow& w = start();
   addProject(QStringLiteral("école ωμέγα 学生"));
   EXPECT_EQ(texts(w.lstProjects), QStringList{QStringLiteral("ÉCOLE ΩΜΈΓΑ 学生")});
   EXPECT_EQ(file("projects/projects.fil"), "\"ÉCOLE ΩΜΈΓΑ 学生\"\r\n");
@@ -72,7 +72,7 @@ TEST_F(Projects, AListedNameThatBreaksTheRulesCanOnlyBeRemoved) {
   put("projects/projects.fil", "\"HOUSE\"\r\n\"../../escaped\"\r\n");
   dir.write("escaped.prj", "\"-/somewhere\"\r\n");
   dir.write("escaped.cmp", "\"A,1,,END\"\r\n");
-  MainWindow& w = start();
+  NamedMainWindow& w = start();
   EXPECT_EQ(texts(w.lstProjects), QStringList({"HOUSE", "../../escaped"}));
   clickRow(w.lstProjects, 1);
   ASSERT_EQ(messages.shown.size(), 1u);
@@ -86,7 +86,7 @@ TEST_F(Projects, AListedNameThatBreaksTheRulesCanOnlyBeRemoved) {
   for (QPushButton* b : {w.cmdAddloc, w.cmdCollect, w.cmdCompare}) EXPECT_FALSE(b->isEnabled());
   w.chkOpt[2]->click();  // a switch turned on does not offer a run either
   EXPECT_FALSE(w.cmdCollect->isEnabled());
-  w.on_cmdCollect_clicked();
+  w.runPanel->collect();
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "escaped.ent"));
 
   messages.answer = true;
@@ -105,7 +105,7 @@ TEST_F(Projects, RemovingTheOnlyProjectDeletesItsFilesAndEmptiesTheList) {
   put("time conflicts/P 1.tim", "x");
   put("handle conflicts/P 1.hnd", "x");
   put("date conflicts/P 1.dat", "x");
-  MainWindow& w = start();
+  NamedMainWindow& w = start();
   clickRow(w.lstProjects, 0);
   EXPECT_TRUE(w.cmdCompare->isEnabled());
   messages.answer = true;
@@ -132,7 +132,7 @@ TEST_F(Projects, RemovalAsksFirstAndNoKeepsEverything) {
   put("compares/P 1.cmp", "\"record\"\r\n");
   put("compares/P 1.ent", "\"LINE\"\r\n");
   put("handle conflicts/P 1.hnd", "x");
-  MainWindow& w = start();
+  NamedMainWindow& w = start();
   clickRow(w.lstProjects, 1);
   w.cmdRemproj->click();
   ASSERT_EQ(messages.asked.size(), 1u);
@@ -157,7 +157,7 @@ TEST_F(Projects, RemovalAsksFirstAndNoKeepsEverything) {
 
 TEST_F(Projects, RemovalRewritesHandEditedNamesInUpperCaseWithQuotes) {
   put("projects/projects.fil", "xbridgex\r\n\"HOUSE\"\r\n");
-  MainWindow& w = start();
+  NamedMainWindow& w = start();
   clickRow(w.lstProjects, 1);
   messages.answer = true;
   w.cmdRemproj->click();
@@ -168,7 +168,7 @@ TEST_F(Projects, CompareNeedsANonEmptyRecordFile) {
   put("projects/projects.fil", "\"EMPTY\"\r\n\"FULL\"\r\n");
   put("compares/EMPTY.cmp", "");
   put("compares/FULL.cmp", "x");
-  MainWindow& w = start();
+  NamedMainWindow& w = start();
   clickRow(w.lstProjects, 0);
   EXPECT_FALSE(w.cmdCompare->isEnabled());
   clickRow(w.lstProjects, 1);
@@ -178,7 +178,7 @@ TEST_F(Projects, CompareNeedsANonEmptyRecordFile) {
 TEST_F(Projects, FailedWritesKeepTheListAndTheFileAlike) {
   put("projects/projects.fil", "\"HOUSE\"\r\n");
   put("compares/HOUSE.cmp", "x");
-  MainWindow& w = start();
+  NamedMainWindow& w = start();
   // The projects folder goes away while the program runs.
   const auto saved = dir.path() / "saved-projects";
   std::filesystem::rename(base / "projects", saved);

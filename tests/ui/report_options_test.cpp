@@ -8,7 +8,7 @@ using ReportOptions = WindowTest;
 
 TEST_F(ReportOptions, RunButtonsFollowTheSwitches) {
   put("projects/projects.fil", "\"HOUSE\"\r\n");
-  MainWindow& w = start();
+  NamedMainWindow& w = start();
   // Without a project: all off disables, one on leaves them disabled.
   for (QCheckBox* box : w.chkOpt)
     if (box->isChecked()) box->click();
@@ -28,7 +28,7 @@ TEST_F(ReportOptions, RunButtonsFollowTheSwitches) {
 }
 
 TEST_F(ReportOptions, HandleSwitchCaptionFollowsTheThreshold) {
-  MainWindow& w = start();
+  NamedMainWindow& w = start();
   EXPECT_EQ(w.cmbPercent->currentText(), "100");
   EXPECT_EQ(w.cmbdate->currentText(), "1 month");
   EXPECT_EQ(w.cmbPercent->count(), 11);
@@ -42,7 +42,7 @@ TEST_F(ReportOptions, HandleSwitchCaptionFollowsTheThreshold) {
 }
 
 TEST_F(ReportOptions, OnlyLineWithTheWarningSwitchOnWarns) {
-  MainWindow& w = start();
+  NamedMainWindow& w = start();
   ASSERT_EQ(w.cmbEntity->count(), 22);
   auto choose = [&](const char* item) {
     const int index = w.cmbEntity->findText(item);

@@ -46,7 +46,7 @@ class ReportsPage : public WindowTest {
 TEST_F(ReportsPage, OptionsLoadTheReportOfTheSelectedProjectOrSayItIsMissing) {
   put("projects/projects.fil", "\"SAMPLE CLASS 2\"\r\n");
   put("time conflicts/SAMPLE CLASS.tim", quotedLine("another project's report"));
-  MainWindow& w = start();
+  NamedMainWindow& w = start();
   w.optReport[0]->click();  // no project: nothing changes
   EXPECT_EQ(shown(), "");
   select("SAMPLE CLASS 2");
@@ -72,7 +72,7 @@ TEST_F(ReportsPage, OptionsLoadTheReportOfTheSelectedProjectOrSayItIsMissing) {
 
 TEST_F(ReportsPage, TabsReloadTheLastReportOptionAndTheAboutDocument) {
   put("projects/projects.fil", "\"HOUSE\"\r\n");
-  MainWindow& w = start();
+  NamedMainWindow& w = start();
   select("HOUSE");
   w.optReport[1]->click();
   w.TabStrip1->setCurrentIndex(3);
@@ -97,7 +97,7 @@ TEST_F(ReportsPage, PrintSendsOneDocumentPerCopyOfTheShownReportAndNothingOnCanc
     deps.printDialog = [&](QPrinter&) { return std::make_unique<Copies>(copies); };
     deps.printSurface = [&](QPrinter& p) { return std::make_unique<PdfPerCopy>(p, folder("pdf"), pdfs); };
   };
-  MainWindow& w = start();
+  NamedMainWindow& w = start();
   select("HOUSE");
   w.optReport[0]->click();
   w.cmdPrint->click();  // cancelled
@@ -127,7 +127,7 @@ TEST_F(ReportsPage, PrintSendsOneDocumentPerCopyOfTheShownReportAndNothingOnCanc
 
 TEST_F(ReportsPage, HelpAndAdviceAreOneWindowEachReloadedOnEveryClick) {
   put("resources/Veldra2006.rtf", "{\\rtf1 Full help}");
-  MainWindow& w = start();
+  NamedMainWindow& w = start();
   w.cmdHelp->click();
   put("resources/Veldra2006.rtf", "{\\rtf1 Revised help}");
   w.cmdHelp->click();
@@ -138,6 +138,11 @@ TEST_F(ReportsPage, HelpAndAdviceAreOneWindowEachReloadedOnEveryClick) {
   ASSERT_EQ(w.findChildren<WhatNextWindow*>().size(), 1);
   EXPECT_TRUE(w.findChild<WhatNextWindow*>()->isVisible());
   EXPECT_EQ(messages.texts(), (std::vector<std::string>(2, "Whatnext.rtf unavailable!")));
+  // The advice stays open whichever page comes to the front.
+  for (int tab : {0, 1, 3}) {
+    w.TabStrip1->setCurrentIndex(tab);
+    EXPECT_TRUE(w.findChild<WhatNextWindow*>()->isVisible()) << tab;
+  }
 }
 
 }  // namespace

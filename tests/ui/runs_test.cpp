@@ -34,7 +34,7 @@ struct SteppingClock : RunClock {
 // stepping clock and only the alarm picture installed.
 class Runs : public WindowTest {
  protected:
-  MainWindow& startRuns() {
+  NamedMainWindow& startRuns() {
     QImage red(40, 30, QImage::Format_RGB32);
     red.fill(Qt::red);
     red.save(QString::fromStdString(ws.resource("veldrawrong.jpg").string()), "JPG");
@@ -48,7 +48,7 @@ class Runs : public WindowTest {
     deps.sound = &sound;
     deps.runClock = &clock;
     deps.files = files;
-    window = std::make_unique<MainWindow>(deps);
+    window = std::make_unique<NamedMainWindow>(deps);
     window->startUp();
     clickRow(window->lstProjects, 0);
     return *window;
@@ -72,7 +72,7 @@ TEST_F(Runs, CollectionFindsCopiesNearCopiesAndOldDrawings) {
   drawing("class/OLD.dwg", 2460289, 21600000, {0x500, 0x501});
   drawing("class/sub/c.dwg", 2461365, 64800000, {0x1A0, 0x1A1, 0x1A2, 0x700});
   ASSERT_TRUE(appendProject(ws, "CLASS") && appendLocation(ws, "CLASS", "+" + (dir.path() / "class").string()));
-  MainWindow& w = startRuns();
+  NamedMainWindow& w = startRuns();
   w.cmbEntity->setCurrentIndex(w.cmbEntity->findText("CIRCLE"));
   w.chkOpt[2]->click();
   w.cmbPercent->setCurrentText("70");
@@ -111,7 +111,7 @@ TEST_F(Runs, CollectionNamesTheDrawingsItCouldNotRead) {
   writeUnreadableSubmissions(dir, "class");
   const std::string folder = (dir.path() / "class").string();
   ASSERT_TRUE(appendProject(ws, "CLASS") && appendLocation(ws, "CLASS", "-" + folder));
-  MainWindow& w = startRuns();
+  NamedMainWindow& w = startRuns();
   w.cmbEntity->setCurrentIndex(w.cmbEntity->findText("CIRCLE"));
   w.cmdCollect->click();
 
@@ -140,7 +140,7 @@ TEST_F(Runs, ATypeNoDrawingHoldsIsToldAndRecompareKeepsTheCollectedType) {
   drawing("class/anna.dwg", 2461376, 43200000, {0x1A0, 0x1A1});
   drawing("class/ben.dwg", 2461377, 43200000, {0x1A0, 0x1A1});
   ASSERT_TRUE(appendProject(ws, "CLASS") && appendLocation(ws, "CLASS", "-" + (dir.path() / "class").string()));
-  MainWindow& w = startRuns();
+  NamedMainWindow& w = startRuns();
   w.cmbEntity->setEditText("CIRLCE");
   w.cmdCollect->click();
   ASSERT_EQ(messages.shown.size(), 1u);
@@ -167,7 +167,7 @@ TEST_F(Runs, ATypeNoDrawingHoldsIsToldAndRecompareKeepsTheCollectedType) {
 
 TEST_F(Runs, AProjectWithoutLocationsWarnsTwiceAndStillAllowsRecompare) {
   ASSERT_TRUE(appendProject(ws, "EMPTY"));
-  MainWindow& w = startRuns();
+  NamedMainWindow& w = startRuns();
   w.cmdCollect->click();
   EXPECT_EQ(messages.texts(), std::vector<std::string>({"Sorry, no locations to compare!", "Sorry, no drawings found!"}));
   EXPECT_TRUE(messages.shown.back().title == "VELDRA Warning" && messages.shown.back().icon == MessageIcon::Exclamation);
@@ -177,8 +177,8 @@ TEST_F(Runs, AProjectWithoutLocationsWarnsTwiceAndStillAllowsRecompare) {
 TEST_F(Runs, RecompareOverAnEmptyRecordFileTurnsTimeMatchesOff) {
   ASSERT_TRUE(appendProject(ws, "P"));
   put("compares/P.cmp", "");
-  MainWindow& w = startRuns();
-  w.on_cmdCompare_clicked();
+  NamedMainWindow& w = startRuns();
+  w.runPanel->recompare();
   EXPECT_EQ(messages.texts(), std::vector<std::string>{kEmptyRecordMessage});
   EXPECT_EQ(messages.shown.back().icon, MessageIcon::Information);
   EXPECT_FALSE(w.chkOpt[0]->isChecked() || w.cmdCompare->isEnabled());
@@ -186,14 +186,14 @@ TEST_F(Runs, RecompareOverAnEmptyRecordFileTurnsTimeMatchesOff) {
   // With no switch left on, collecting is refused as well.
   w.chkOpt[0]->click();
   w.chkOpt[1]->click();
-  w.on_cmdCompare_clicked();
+  w.runPanel->recompare();
   EXPECT_FALSE(w.chkOpt[0]->isChecked() || w.cmdCompare->isEnabled() || w.cmdCollect->isEnabled());
 }
 
 TEST_F(Runs, ARecordFileThatCannotBeDeletedEndsTheProgramWithoutSaving) {
   ASSERT_TRUE(appendProject(ws, "P"));
   put("compares/P.cmp/kept", "x");  // a folder cannot be removed as a file
-  MainWindow& w = startRuns();
+  NamedMainWindow& w = startRuns();
   const std::string setting = file("default.fil");
   w.cmbEntity->setCurrentIndex(w.cmbEntity->findText("ARC"));
   w.cmdCollect->click();
@@ -212,7 +212,7 @@ TEST_F(Runs, RecompareOverADamagedRecordFileNamesTheLine) {
   ASSERT_TRUE(appendProject(ws, "CLASS") && appendLocation(ws, "CLASS", "-" + (dir.path() / "class").string()));
   put("compares/CLASS.cmp", "\"ANNA,2461376.5,1A0$,END\"\r\n\"BEN,24613x7.5,1A0$,END\"\r\n");
   put("time conflicts/CLASS.tim", "old");
-  MainWindow& w = startRuns();
+  NamedMainWindow& w = startRuns();
   w.cmdCompare->click();
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].text, "The record file " + ws.recordFile("CLASS").string() +
@@ -231,7 +231,7 @@ TEST_F(Runs, CollectionStopsAtALocationThatCannotBeListed) {
   ASSERT_TRUE(appendProject(ws, "CLASS") && appendLocation(ws, "CLASS", "-" + (dir.path() / "class").string()) &&
               appendLocation(ws, "CLASS", "-" + gone));
   put("compares/CLASS.cmp", "\"ANNA,2461376.5,1A0$,END\"\r\n");
-  MainWindow& w = startRuns();
+  NamedMainWindow& w = startRuns();
   w.cmdCollect->click();
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_TRUE(messages.shown[0].text.starts_with("The folder " + gone + " cannot be listed: it does not exist."))
@@ -255,7 +255,7 @@ TEST_F(Runs, FailedWritesAreToldAndTheLastFilesStayWhole) {
   put("time conflicts/CLASS.tim", "old");
   FillingDisk full(30);  // room for one record line, not two
   files = &full;
-  MainWindow& w = startRuns();
+  NamedMainWindow& w = startRuns();
   w.cmbEntity->setCurrentIndex(w.cmbEntity->findText("CIRCLE"));
   w.cmdCollect->click();
   ASSERT_EQ(messages.shown.size(), 1u);

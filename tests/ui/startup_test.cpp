@@ -11,7 +11,7 @@ using StartUp = WindowTest;
 
 TEST_F(StartUp, FirstStartShowsDefaultsAndCreatesAnEmptyProjectList) {
   std::filesystem::remove(base / "projects" / "projects.fil");
-  MainWindow& w = start();
+  NamedMainWindow& w = start();
   EXPECT_EQ(w.windowTitle(), "Veldra Main Control Centre - 2006");
   EXPECT_EQ(w.cmbEntity->currentText(), "RAY");
   EXPECT_EQ(w.chkLine->checkState(), Qt::Checked);
@@ -39,7 +39,7 @@ TEST_F(StartUp, RestoringLineWarnsBecauseTheWindowIsAlreadyShown) {
   put("default.fil", "9\r\n");
   put("warning.fil", "0\r\n");
   put("folders.fil", "0\r\n");
-  MainWindow& w = start();
+  NamedMainWindow& w = start();
   EXPECT_EQ(w.cmbEntity->currentText(), "LINE");
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].title, "Entity Selection");
@@ -61,7 +61,7 @@ TEST_F(StartUp, MalformedSettingsLeaveTheControlsAsTheyWere) {
   put("default.fil", "abc\r\n");
   put("warning.fil", "7\r\n");
   put("folders.fil", "2\r\n");
-  MainWindow& w = start();
+  NamedMainWindow& w = start();
   EXPECT_EQ(w.cmbEntity->currentIndex(), 0);  // start-up selected the first entry
   EXPECT_EQ(w.chkLine->checkState(), Qt::Checked);
   EXPECT_EQ(w.chkSub->checkState(), Qt::PartiallyChecked);  // 2 shows the box greyed
@@ -71,21 +71,21 @@ TEST_F(StartUp, MalformedSettingsLeaveTheControlsAsTheyWere) {
 
 TEST_F(StartUp, ProjectListLinesLoseTheirQuotesAndShortLinesAreSkipped) {
   put("projects/projects.fil", "\"BRIDGE A\"\r\n\"\r\n\r\nHOUSE\r\n\"Lower\"\r\n");
-  MainWindow& w = start();
+  NamedMainWindow& w = start();
   EXPECT_EQ(texts(w.lstProjects), (QStringList{"BRIDGE A", "OUS", "Lower"}));
   EXPECT_TRUE(w.lstProjects->selectedItems().isEmpty());
   EXPECT_FALSE(w.cmdRemproj->isEnabled());
 }
 
 TEST_F(StartUp, ExitAndCloseBothSaveTheEntityPositionAndEnd) {
-  MainWindow& w = start();
+  NamedMainWindow& w = start();
   w.cmbEntity->setCurrentIndex(3);
   w.cmdExit->click();
   EXPECT_EQ(file("default.fil"), "3\r\n");
   EXPECT_EQ(ended, 1);
 
   window.reset();
-  MainWindow& again = start();
+  NamedMainWindow& again = start();
   EXPECT_EQ(again.cmbEntity->currentText(), "BLOCKREFERENCE");
   // Free text that is no item of the list is stored as no position.
   again.cmbEntity->setEditText("WIDGET");

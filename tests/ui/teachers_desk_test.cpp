@@ -30,6 +30,7 @@
 #include "ui/class_map.h"
 #include "ui/evidence_pairs_model.h"
 #include "ui/evidence_window.h"
+#include "ui/named_evidence_window.h"
 #include "ui/sketch_picture.h"
 #include "ui/window_fixture.h"
 
@@ -45,6 +46,7 @@ evidence::EvidenceSettings savedSettings(const Workspace& workspace, const std::
 }
 
 using testing::CopyKind;
+using testing::NamedEvidenceWindow;
 
 class TeachersDeskWindowTest : public ::testing::Test {
  protected:
@@ -57,7 +59,7 @@ class TeachersDeskWindowTest : public ::testing::Test {
     EXPECT_EQ(testing::writeClass(ws, "CAD1", plan, dir.path() / "class", written, 2), "");
   }
 
-  std::unique_ptr<EvidenceWindow> open() {
+  std::unique_ptr<NamedEvidenceWindow> open() {
     EvidenceWindowDeps deps;
     deps.runCheck = [this](const Workspace& workspace, const std::string& project,
                            const evidence::EvidenceSettings& settings, const evidence::RunControl& control) {
@@ -67,18 +69,18 @@ class TeachersDeskWindowTest : public ::testing::Test {
     deps.messages = &messages;
     deps.chooseSaveFile = [this](const QString&, const QString&) { return saveAs; };
     deps.runOnOpen = false;
-    auto w = std::make_unique<EvidenceWindow>(ws, "CAD1", deps);
+    auto w = std::make_unique<NamedEvidenceWindow>(ws, "CAD1", deps);
     w->show();
     return w;
   }
 
-  bool run(EvidenceWindow& w) {
+  bool run(NamedEvidenceWindow& w) {
     QTest::mouseClick(w.runButton, Qt::LeftButton);
     return QTest::qWaitFor([&] { return !w.running(); }, 60000);
   }
 
   // The shown pair's row in the table as it is sorted and filtered, -1 when hidden.
-  static int visibleRows(const EvidenceWindow& w) { return w.pairsTable->model()->rowCount(); }
+  static int visibleRows(const NamedEvidenceWindow& w) { return w.pairsTable->model()->rowCount(); }
 
   testing::TempDir dir;
   std::filesystem::path base;

@@ -16,6 +16,7 @@
 
 #include "support/recorders.h"
 #include "support/temp_dir.h"
+#include "named_main_window.h"
 #include "ui/main_window.h"
 #include "ui/null_source.h"
 #include "platform/platform.h"
@@ -41,7 +42,7 @@ class WindowTest : public ::testing::Test {
  protected:
   WindowTest() : base(dir.makeWorkspace()), ws(base) {}
 
-  MainWindow& start() {
+  NamedMainWindow& start() {
     MainWindowDeps deps;
     deps.messages = &messages;
     deps.source = &source;
@@ -51,7 +52,7 @@ class WindowTest : public ::testing::Test {
     deps.installLoc = base;
     deps.endProgram = [this] { ++ended; };
     if (adjustDeps) adjustDeps(deps);
-    window = std::make_unique<MainWindow>(deps);
+    window = std::make_unique<NamedMainWindow>(deps);
     window->startUp();
     return *window;
   }
@@ -89,7 +90,7 @@ class WindowTest : public ::testing::Test {
   int ended = 0;
   // Lets a test fill further fields of the window's dependencies.
   std::function<void(MainWindowDeps&)> adjustDeps;
-  std::unique_ptr<MainWindow> window;
+  std::unique_ptr<NamedMainWindow> window;
 };
 
 }  // namespace veldra::testing

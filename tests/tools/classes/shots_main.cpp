@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTextDocument>
@@ -22,6 +23,7 @@
 
 #include "evidence/report_writers.h"
 #include "ui/evidence_window.h"
+#include "ui/preview_picture.h"
 #include "ui/program_arguments.h"
 
 namespace {
@@ -86,7 +88,16 @@ int main(int argc, char** argv) {
     const QString file = QDir(out).filePath(QStringLiteral("evidence-%1%2.png").arg(QString::fromLatin1(view), suffix));
     if (!shot.save(file)) std::fprintf(stderr, "veldra-evidence-shots: cannot write %s\n", qPrintable(file));
   };
-  window.tabs->setCurrentIndex(0);
+  // The controls, by the names they carry.
+  auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("tabs"));
+  auto* reviewMark = window.findChild<QComboBox*>(QStringLiteral("reviewMark"));
+  auto* reviewNote = window.findChild<QPlainTextEdit*>(QStringLiteral("reviewNote"));
+  auto* saveReview = window.findChild<QPushButton*>(QStringLiteral("saveReviewButton"));
+  if (!tabs || !reviewMark || !reviewNote || !saveReview) {
+    std::fprintf(stderr, "veldra-evidence-shots: the window lacks a control it names\n");
+    return 1;
+  }
+  tabs->setCurrentIndex(0);
   shoot("pairs");
   // The pair of the first group whose drawings both carry a picture.
   const auto& f = *window.findings();
@@ -99,9 +110,9 @@ int main(int argc, char** argv) {
     }
   shoot("pair");
   // The teacher's mark and note on that pair.
-  window.reviewMark->setCurrentIndex(2);
-  window.reviewNote->setPlainText(QStringLiteral("Admitted in the talk on Monday."));
-  window.saveReview();
+  reviewMark->setCurrentIndex(2);
+  reviewNote->setPlainText(QStringLiteral("Admitted in the talk on Monday."));
+  saveReview->click();
   shoot("pair-marked");
   caseSheetPicture(window, QDir(out).filePath(QStringLiteral("evidence-case-sheet%1.png").arg(suffix)));
   // A pair with a drawing that stores no preview: its picture is drawn.
@@ -123,13 +134,13 @@ int main(int argc, char** argv) {
     }
   }
   if (!turned) std::fprintf(stderr, "veldra-evidence-shots: no pair of the class was found turned\n");
-  window.tabs->setCurrentIndex(2);
+  tabs->setCurrentIndex(2);
   shoot("map");
-  window.tabs->setCurrentIndex(3);
+  tabs->setCurrentIndex(3);
   shoot("problems");
-  window.tabs->setCurrentIndex(4);
+  tabs->setCurrentIndex(4);
   shoot("settings");
-  window.tabs->setCurrentIndex(5);
+  tabs->setCurrentIndex(5);
   shoot("drawings");
   return 0;
 }

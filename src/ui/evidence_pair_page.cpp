@@ -1,0 +1,320 @@
+#include "ui/evidence_pair_page.h"
+
+#include <QBuffer>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <system_error>
+
+#include "app/textfile.h"
+#include "evidence/report_writers.h"
+#include "evidence/evidence_run.h"
+#include "evidence/review.h"
+#include "evidence/words.h"
+#include "ui/evidence_pairs_model.h"
+#include "ui/evidence_window_deps.h"
+#include "ui/preview_picture.h"
+#include "ui/qt_text.h"
+#include "ui/quiet_teardown.h"
+#include "ui/sketch_picture.h"
+
+namespace veldra {
+
+namespace {
+
+// The placement carries the first drawing's pieces onto the second's; the
+// overlay wants the second laid onto the first, so the inverse.
+sketch::Similarity secondOntoFirst(const std::optional<evidence::Placement>& placement) {
+  if (!placement) return {};
+  const double* m = placement->m;
+  const double det = m[0] * m[3] - m[1] * m[2];
+  if (!(std::fabs(det) > 1e-12)) return {};
+  sketch::Similarity inverse;
+  inverse.a = m[3] / det;
+  inverse.b = -m[1] / det;
+  inverse.c = -m[2] / det;
+  inverse.d = m[0] / det;
+  inverse.tx = -(inverse.a * placement->dx + inverse.b * placement->dy);
+  inverse.ty = -(inverse.c * placement->dx + inverse.d * placement->dy);
+  return inverse;
+}
+
+std::filesystem::path pathOf(const QString& text) { return std::filesystem::path(text.toStdU16String()); }
+
+QString textOf(const std::filesystem::path& path) { return QString::fromStdU16String(path.u16string()); }
+
+// The marks the mark box offers, in the order of its items after the first
+// ("no mark").
+const evidence::ReviewMark kMarks[] = {evidence::ReviewMark::kToReview, evidence::ReviewMark::kConfirmed,
+                                       evidence::ReviewMark::kNotCopy};
+
+std::int64_t nowUnixMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
+EvidencePairPage::EvidencePairPage(const Workspace& workspace, std::string project, ChooseSaveFile chooseSaveFile,
+                                   FolderOpener& folders, QWidget* parent)
+    : QWidget(parent),
+      workspace_(workspace),
+      project_(std::move(project)),
+      chooseSaveFile_(std::move(chooseSaveFile)),
+      folders_(folders) {
+  setObjectName(QStringLiteral("pairPage"));
+  auto* layout = new QVBoxLayout(this);
+  title_ = new QLabel(QStringLiteral("Choose a pair in the table or on the class map."), this);
+  title_->setObjectName(QStringLiteral("pairTitle"));
+  QFont big = title_->font();
+  big.setPointSizeF(big.pointSizeF() * 1.2);
+  big.setBold(true);
+  title_->setFont(big);
+  layout->addWidget(title_);
+
+  auto* pictures = new QGridLayout;
+  nameA_ = new QLabel(this);
+  nameA_->setObjectName(QStringLiteral("nameA"));
+  nameB_ = new QLabel(this);
+  nameB_->setObjectName(QStringLiteral("nameB"));
+  auto* overlayName = new QLabel(QStringLiteral("Both in one view: 2 laid over 1"), this);
+  for (QLabel* name : {nameA_, nameB_, overlayName}) {
+    name->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    name->setWordWrap(true);
+  }
+  previewA_ = new PreviewPicture(this);
+  previewA_->setObjectName(QStringLiteral("previewA"));
+  previewB_ = new PreviewPicture(this);
+  previewB_->setObjectName(QStringLiteral("previewB"));
+  overlay_ = new OverlayView(this);
+  overlay_->setObjectName(QStringLiteral("overlay"));
+  captionA_ = new QLabel(this);
+  captionA_->setObjectName(QStringLiteral("captionA"));
+  captionB_ = new QLabel(this);
+  captionB_->setObjectName(QStringLiteral("captionB"));
+  for (QLabel* caption : {captionA_, captionB_}) {
+    QFont small = caption->font();
+    small.setItalic(true);
+    caption->setFont(small);
+    caption->setWordWrap(true);
+  }
+  openFolderA_ = new QPushButton(QStringLiteral("Open folder of &1"), this);
+  openFolderA_->setObjectName(QStringLiteral("openFolderA"));
+  openFolderB_ = new QPushButton(QStringLiteral("Open folder of &2"), this);
+  openFolderB_->setObjectName(QStringLiteral("openFolderB"));
+  fitOverlayButton_ = new QPushButton(QStringLiteral("&Fit"), this);
+  fitOverlayButton_->setObjectName(QStringLiteral("fitOverlayButton"));
+  exportOverlayButton_ = new QPushButton(QStringLiteral("Save o&verlay..."), this);
+  exportOverlayButton_->setObjectName(QStringLiteral("exportOverlayButton"));
+  auto* overlayButtons = new QHBoxLayout;
+  overlayButtons->addWidget(fitOverlayButton_);
+  overlayButtons->addWidget(exportOverlayButton_);
+  overlayButtons->addStretch(1);
+  pictures->addWidget(nameA_, 0, 0);
+  pictures->addWidget(nameB_, 0, 1);
+  pictures->addWidget(overlayName, 0, 2);
+  pictures->addWidget(previewA_, 1, 0);
+  pictures->addWidget(previewB_, 1, 1);
+  pictures->addWidget(overlay_, 1, 2);
+  pictures->addWidget(captionA_, 2, 0);
+  pictures->addWidget(captionB_, 2, 1);
+  pictures->addWidget(openFolderA_, 3, 0, Qt::AlignLeft);
+  pictures->addWidget(openFolderB_, 3, 1, Qt::AlignLeft);
+  pictures->addLayout(overlayButtons, 3, 2);
+  pictures->setRowStretch(1, 1);
+  layout->addLayout(pictures, 3);
+
+  auto* review = new QGroupBox(QStringLiteral("The teacher's mark, kept with the pair"), this);
+  auto* reviewLayout = new QGridLayout(review);
+  auto* markLabel = new QLabel(QStringLiteral("Mar&k:"), review);
+  reviewMark_ = new QComboBox(review);
+  reviewMark_->setObjectName(QStringLiteral("reviewMark"));
+  reviewMark_->addItems({QStringLiteral("no mark"), QStringLiteral("to review"), QStringLiteral("confirmed copy"),
+                         QStringLiteral("not a copy")});
+  markLabel->setBuddy(reviewMark_);
+  auto* noteLabel = new QLabel(QStringLiteral("&Note:"), review);
+  reviewNote_ = new QPlainTextEdit(review);
+  reviewNote_->setObjectName(QStringLiteral("reviewNote"));
+  reviewNote_->setTabChangesFocus(true);
+  reviewNote_->setMaximumHeight(reviewNote_->fontMetrics().lineSpacing() * 3 + 12);
+  noteLabel->setBuddy(reviewNote_);
+  saveReviewButton_ = new QPushButton(QStringLiteral("Keep mark and no&te"), review);
+  saveReviewButton_->setObjectName(QStringLiteral("saveReviewButton"));
+  reviewStatus_ = new QLabel(review);
+  reviewStatus_->setObjectName(QStringLiteral("reviewStatus"));
+  reviewStatus_->setWordWrap(true);
+  reviewLayout->addWidget(markLabel, 0, 0);
+  reviewLayout->addWidget(reviewMark_, 0, 1);
+  reviewLayout->addWidget(saveReviewButton_, 0, 2);
+  reviewLayout->addWidget(reviewStatus_, 0, 3);
+  reviewLayout->addWidget(noteLabel, 1, 0, Qt::AlignTop);
+  reviewLayout->addWidget(reviewNote_, 1, 1, 1, 3);
+  reviewLayout->setColumnStretch(3, 1);
+  layout->addWidget(review);
+
+  source_ = new QLabel(this);
+  source_->setObjectName(QStringLiteral("pairSource"));
+  source_->setWordWrap(true);
+  source_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  layout->addWidget(source_);
+  evidence_ = new QTextBrowser(this);
+  evidence_->setObjectName(QStringLiteral("pairEvidence"));
+  layout->addWidget(evidence_, 2);
+  printCaseSheetButton_ = new QPushButton(QStringLiteral("Print cas&e sheet..."), this);
+  printCaseSheetButton_->setObjectName(QStringLiteral("printCaseSheetButton"));
+  printCaseSheetButton_->setToolTip(QStringLiteral("This pair on a page of its own, for a talk with the students"));
+  layout->addWidget(printCaseSheetButton_, 0, Qt::AlignLeft);
+
+  connect(openFolderA_, &QPushButton::clicked, this, [this] { openDrawingFolder(0); });
+  connect(openFolderB_, &QPushButton::clicked, this, [this] { openDrawingFolder(1); });
+  connect(printCaseSheetButton_, &QPushButton::clicked, this, [this] {
+    if (findings_ && shownPair_ >= 0) emit caseSheetAsked(shownPair_);
+  });
+  connect(saveReviewButton_, &QPushButton::clicked, this, &EvidencePairPage::saveReview);
+  connect(fitOverlayButton_, &QPushButton::clicked, overlay_, &OverlayView::fit);
+  connect(exportOverlayButton_, &QPushButton::clicked, this, &EvidencePairPage::exportOverlay);
+  for (QWidget* w : std::initializer_list<QWidget*>{reviewMark_, reviewNote_, saveReviewButton_, fitOverlayButton_,
+                                                    exportOverlayButton_, openFolderA_, openFolderB_,
+                                                    printCaseSheetButton_})
+    w->setEnabled(false);
+}
+
+EvidencePairPage::~EvidencePairPage() { stopListeningToChildren(this); }
+
+void EvidencePairPage::setFindings(std::shared_ptr<evidence::Findings> findings) {
+  findings_ = std::move(findings);
+  shownPair_ = -1;
+  printCaseSheetButton_->setEnabled(false);
+}
+
+bool EvidencePairPage::showPair(int pair) {
+  if (!findings_ || pair < 0 || pair >= static_cast<int>(findings_->pairs.size())) return false;
+  const auto& f = *findings_;
+  const evidence::PairFinding& p = f.pairs[static_cast<std::size_t>(pair)];
+  shownPair_ = pair;
+  title_->setText(QStringLiteral("%1  and  %2: %3, %4").arg(drawingText(f, p.a), drawingText(f, p.b),
+                                                             verdictCaption(p.verdict)).arg(p.score));
+  const auto& a = f.drawings[p.a];
+  const auto& b = f.drawings[p.b];
+  nameA_->setText(QStringLiteral("1: %1").arg(drawingText(f, p.a)));
+  nameB_->setText(QStringLiteral("2: %1").arg(drawingText(f, p.b)));
+  nameA_->setToolTip(qtText(evidence::utf8Path(a.path)));
+  nameB_->setToolTip(qtText(evidence::utf8Path(b.path)));
+  auto missing = [](const evidence::DrawingFacts& d) {
+    return d.preview.format == veldra::dwg::PreviewFormat::kNone ? QStringLiteral("no picture")
+                                                                  : QStringLiteral("no picture (a form not shown here)");
+  };
+  const DrawingPicture pictureA = drawingPicture(a), pictureB = drawingPicture(b);
+  previewA_->setImage(pictureA.image, pictureA.image.isNull() ? missing(a) : QString());
+  previewB_->setImage(pictureB.image, pictureB.image.isNull() ? missing(b) : QString());
+  captionA_->setText(pictureA.caption);
+  captionB_->setText(pictureB.caption);
+  // The second drawing is laid onto the first by the move, turn, mirror and
+  // scale the evidence found; where it found none, as it was drawn.
+  overlay_->setPair(a.drawnPicture, b.drawnPicture, secondOntoFirst(p.evidence.placement));
+  fitOverlayButton_->setEnabled(!overlay_->empty());
+  exportOverlayButton_->setEnabled(!overlay_->empty());
+  showReview(p);
+  source_->setText(QStringLiteral("Likely source: %1").arg(qtText(evidence::sourceText(f, p))));
+  evidence_->setHtml(pairEvidenceHtml(f, p));
+  openFolderA_->setEnabled(true);
+  openFolderB_->setEnabled(true);
+  printCaseSheetButton_->setEnabled(true);
+  return true;
+}
+
+void EvidencePairPage::showReview(const evidence::PairFinding& p) {
+  reviewMark_->setEnabled(true);
+  reviewNote_->setEnabled(true);
+  saveReviewButton_->setEnabled(true);
+  if (!p.review) {
+    reviewMark_->setCurrentIndex(0);
+    reviewNote_->clear();
+    reviewStatus_->clear();
+    return;
+  }
+  reviewMark_->setCurrentIndex(1 + static_cast<int>(p.review->mark));
+  reviewNote_->setPlainText(qtText(p.review->note));
+  reviewStatus_->setText(p.review->changed
+                             ? QStringLiteral("Marked when judged %1, %2; judged otherwise now.")
+                                   .arg(verdictCaption(p.review->markedVerdict))
+                                   .arg(p.review->markedScore)
+                             : QStringLiteral("Marked %1.").arg(qtText(evidence::instantText(
+                                   evidence::Instant{p.review->markedAtUnixMs, true}))));
+}
+
+void EvidencePairPage::saveReview() {
+  if (!findings_ || shownPair_ < 0) return;
+  auto& p = findings_->pairs[static_cast<std::size_t>(shownPair_)];
+  const int choice = reviewMark_->currentIndex();
+  const std::string note = reviewNote_->toPlainText().trimmed().toStdString();
+  std::string error;
+  bool kept = false;
+  if (choice <= 0) {
+    const auto mark = evidence::markOf(*findings_, p, evidence::ReviewMark::kToReview, {}, 0);
+    kept = evidence::removeMark(workspace_, project_, mark, error);
+    if (kept) p.review.reset();
+  } else {
+    const auto mark = evidence::markOf(*findings_, p, kMarks[choice - 1], note, nowUnixMs());
+    kept = evidence::saveMark(workspace_, project_, mark, error);
+    if (kept) p.review = evidence::PairReview{mark.mark, mark.note, mark.verdict, mark.score, mark.markedAtUnixMs, false};
+  }
+  if (!kept) {
+    reviewStatus_->setText(QStringLiteral("Not kept: %1").arg(qtText(error)));
+    return;
+  }
+  reviewStatus_->setText(p.review ? QStringLiteral("Kept.") : QStringLiteral("Mark removed."));
+  emit markChanged(shownPair_);
+}
+
+void EvidencePairPage::exportOverlay() {
+  if (overlay_->empty() || !findings_ || shownPair_ < 0) return;
+  const QString chosen =
+      chooseSaveFile_(QStringLiteral("Save the overlay as a picture"), qtText(project_) + QStringLiteral(" overlay.png"));
+  if (chosen.isEmpty()) return;
+  const QImage image = overlay_->image(QSize(1600, 1200));
+  QByteArray bytes;
+  {
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+  }
+  std::string error;
+  if (replaceFile(pathOf(chosen), std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())), &error))
+    emit written(chosen);
+  else
+    emit failed(QStringLiteral("%1 was not written: %2").arg(chosen, qtText(error)));
+}
+
+void EvidencePairPage::openDrawingFolder(int side) {
+  if (!findings_ || shownPair_ < 0) return;
+  const auto& p = findings_->pairs[static_cast<std::size_t>(shownPair_)];
+  const auto& d = findings_->drawings[side == 0 ? p.a : p.b];
+  const std::filesystem::path folder = d.path.parent_path();
+  std::error_code ec;
+  if (folder.empty() || !std::filesystem::is_directory(folder, ec)) {
+    const QString text = QStringLiteral("The folder of %1 is no longer there: %2")
+                             .arg(qtText(evidence::displayName(d)), textOf(folder));
+    source_->setText(text);
+    emit failed(text);
+    return;
+  }
+  if (!folders_.openFolder(textOf(folder))) {
+    // Said in the window too: a file manager that is missing fails quietly.
+    const QString text = QStringLiteral("Nothing could open the folder %1: no file manager answered.").arg(textOf(folder));
+    source_->setText(text);
+    emit failed(text);
+  }
+}
+
+}  // namespace veldra

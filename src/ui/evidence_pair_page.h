@@ -1,0 +1,95 @@
+#pragma once
+
+// The pair page of the evidence window: both drawings of one pair side by
+// side with their pictures and captions, the overlay of the second laid onto
+// the first, the teacher's mark and note kept with the pair, the likely
+// source and the evidence in words, and the buttons that open either
+// drawing's folder and ask for the pair's case sheet.
+
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/workspace.h"
+#include "evidence/findings.h"
+
+class QComboBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QTextBrowser;
+
+namespace veldra {
+
+class FolderOpener;
+class OverlayView;
+class PreviewPicture;
+
+class EvidencePairPage : public QWidget {
+  Q_OBJECT
+
+ public:
+  // What the page asks of the world: a file to write (caption, suggested
+  // name; empty when cancelled) and the file manager.
+  using ChooseSaveFile = std::function<QString(const QString&, const QString&)>;
+  EvidencePairPage(const Workspace& workspace, std::string project, ChooseSaveFile chooseSaveFile,
+                   FolderOpener& folders, QWidget* parent = nullptr);
+  ~EvidencePairPage() override;
+
+  // New findings: no pair of them is shown yet. The marks the teacher keeps
+  // are written into them.
+  void setFindings(std::shared_ptr<evidence::Findings> findings);
+  // Shows a pair (index into the findings' pairs); false when there is none such.
+  bool showPair(int pair);
+  // The pair shown, -1 for none.
+  int shownPair() const { return shownPair_; }
+
+ signals:
+  // The teacher's mark of the pair was kept or removed in the store and the findings.
+  void markChanged(int pair);
+  // Print the pair's case sheet.
+  void caseSheetAsked(int pair);
+  // A file was written.
+  void written(const QString& file);
+  // Something the teacher asked for could not be done.
+  void failed(const QString& text);
+
+ private:
+  void showReview(const evidence::PairFinding& pair);
+  void saveReview();
+  void exportOverlay();
+  void openDrawingFolder(int side);
+
+  Workspace workspace_;
+  std::string project_;
+  ChooseSaveFile chooseSaveFile_;
+  FolderOpener& folders_;
+  std::shared_ptr<evidence::Findings> findings_;
+  int shownPair_ = -1;
+
+  QLabel* title_ = nullptr;
+  QLabel* nameA_ = nullptr;
+  QLabel* nameB_ = nullptr;
+  PreviewPicture* previewA_ = nullptr;
+  PreviewPicture* previewB_ = nullptr;
+  QLabel* captionA_ = nullptr;
+  QLabel* captionB_ = nullptr;
+  OverlayView* overlay_ = nullptr;
+  QPushButton* openFolderA_ = nullptr;
+  QPushButton* openFolderB_ = nullptr;
+  QPushButton* fitOverlayButton_ = nullptr;
+  QPushButton* exportOverlayButton_ = nullptr;
+  QComboBox* reviewMark_ = nullptr;
+  QPlainTextEdit* reviewNote_ = nullptr;
+  QPushButton* saveReviewButton_ = nullptr;
+  QLabel* reviewStatus_ = nullptr;
+  QLabel* source_ = nullptr;
+  QTextBrowser* evidence_ = nullptr;
+  QPushButton* printCaseSheetButton_ = nullptr;
+};
+
+}  // namespace veldra

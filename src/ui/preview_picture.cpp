@@ -1,0 +1,56 @@
+#include "ui/preview_picture.h"
+
+#include <QPainter>
+
+#include "evidence/picture.h"
+
+namespace veldra {
+
+QImage previewImage(const veldra::dwg::Preview& preview) {
+  using veldra::dwg::PreviewFormat;
+  if (preview.bytes.empty()) return {};
+  const auto* data = reinterpret_cast<const uchar*>(preview.bytes.data());
+  const int size = static_cast<int>(preview.bytes.size());
+  if (preview.format == PreviewFormat::kPng) return QImage::fromData(data, size, "PNG");
+  if (preview.format == PreviewFormat::kBmp) {
+    const auto file = evidence::bmpFile(preview.bytes);
+    if (!file) return {};
+    return QImage::fromData(reinterpret_cast<const uchar*>(file->data()), static_cast<int>(file->size()), "BMP");
+  }
+  return {};
+}
+
+PreviewPicture::PreviewPicture(QWidget* parent) : QWidget(parent) {
+  setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  setMinimumSize(160, 120);
+  setBackgroundRole(QPalette::Base);
+  setAutoFillBackground(true);
+}
+
+void PreviewPicture::setImage(const QImage& image, const QString& missing) {
+  image_ = image;
+  missing_ = image.isNull() ? missing : QString();
+  setAccessibleDescription(image.isNull() ? missing_ : QStringLiteral("preview picture"));
+  update();
+}
+
+void PreviewPicture::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.setPen(palette().color(QPalette::Mid));
+  painter.drawRect(rect().adjusted(0, 0, -1, -1));
+  if (image_.isNull()) {
+    painter.setPen(palette().color(QPalette::PlaceholderText));
+    painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, missing_);
+    return;
+  }
+  // Drawn into the widget's logical rectangle, the painter uses every device
+  // pixel there is, so a scaled screen gets the picture's own detail.
+  const QRect area = rect().adjusted(4, 4, -4, -4);
+  QSize fitted = image_.size().scaled(area.size(), Qt::KeepAspectRatio);
+  const QRect target(area.x() + (area.width() - fitted.width()) / 2, area.y() + (area.height() - fitted.height()) / 2,
+                     fitted.width(), fitted.height());
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+  painter.drawImage(target, image_);
+}
+
+}  // namespace veldra
