@@ -22,4 +22,12 @@ class MessageBoxes {
   virtual bool ask(const std::string& question, const std::string& title) = 0;
 };
 
+// Message boxes that show nothing and answer No: the stand-in for a window
+// or a run given none.
+class NoMessages : public MessageBoxes {
+ public:
+  void show(const std::string&, const std::string&, MessageIcon) override {}
+  bool ask(const std::string&, const std::string&) override { return false; }
+};
+
 }  // namespace veldra

@@ -23,17 +23,6 @@
 
 namespace veldra {
 
-namespace {
-
-// Message boxes for a window given none: the advice window still needs some.
-class NoMessages : public MessageBoxes {
- public:
-  void show(const std::string&, const std::string&, MessageIcon) override {}
-  bool ask(const std::string&, const std::string&) override { return false; }
-};
-
-}  // namespace
-
 ReportsPage::ReportsPage(Deps deps, QWidget* parent) : QWidget(parent), deps_(std::move(deps)) {
   setAutoFillBackground(true);
   caption_ = label(this, "lblProject_1", QStringLiteral("Project:"), twipsRect(0, 120, 3375, 255));

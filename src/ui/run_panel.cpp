@@ -38,13 +38,6 @@ namespace veldra {
 
 namespace {
 
-// Stands in for a missing message box implementation: nothing is shown.
-class NoMessages : public MessageBoxes {
- public:
-  void show(const std::string&, const std::string&, MessageIcon) override {}
-  bool ask(const std::string&, const std::string&) override { return false; }
-};
-
 // What the window was given, or a stand-in when it was given nothing.
 template <typename StandIn, typename Interface>
 Interface& givenOr(Interface* given) {
