@@ -145,7 +145,9 @@ int hexDigit(char c) {
 // Where an entity is listed: model space, the layout that is current
 // (paper-space entities of the ENTITIES section and the block *Paper_Space)
 // and the other layouts; entities of other blocks are not listed.
-enum class Place { kNone, kEntities, kModelBlock, kPaperBlock, kLayouts };
+// Where an entity goes: a space's list, or a named block's own entities
+// (kept only when blocks are asked for).
+enum class Place { kNone, kEntities, kModelBlock, kPaperBlock, kLayouts, kNamedBlock };
 constexpr std::size_t kLists = 5;  // model, model block, paper, paper block, layouts
 
 // The numbers an entity gives, kept by group code while its groups go by.
@@ -548,13 +550,20 @@ class DxfReader {
     if (!p.active) return;
     p.active = false;
     if (p.type == "BLOCK") {
-      if (p.blockOwner != nullptr) *p.blockOwner = blockPlace(p.name.value_or(std::string_view{}));
+      if (p.blockOwner != nullptr) {
+        *p.blockOwner = blockPlace(p.name.value_or(std::string_view{}));
+        if (*p.blockOwner == Place::kNamedBlock) {
+          namedBlock_ = out_.blocks.size();
+          out_.blocks.emplace_back().name = decode(p.name.value_or(std::string_view{}), p.offset);
+        }
+      }
       return;
     }
     if (p.place == Place::kNone || p.type == "ATTRIB" || p.type == "ENDBLK") return;
     if (p.type == "SEQEND") return closePolyline();
     if (p.type == "VERTEX") return addVertex(p);
     closePolyline();
+    if (p.place == Place::kNamedBlock) return addToBlock(p);
     if (p.type.empty()) return note("an entity without a type was passed over", p.offset);
     if (!spend(kEntityCost + (request_.geometry ? kGeometryCost : 0))) return;
 
@@ -581,12 +590,28 @@ class DxfReader {
     entities_[list].push_back(std::move(e));
   }
 
-  static Place blockPlace(std::string_view name) {
+  Place blockPlace(std::string_view name) const {
     name = name.substr(0, name.find_last_not_of(" \t\r") + 1);
     if (sameIgnoringCase(name, "*Model_Space")) return Place::kModelBlock;
     if (sameIgnoringCase(name, "*Paper_Space")) return Place::kPaperBlock;
     if (startsIgnoringCase(name, "*Paper_Space")) return Place::kLayouts;
-    return Place::kNone;
+    return request_.blocks && request_.geometry && !name.empty() ? Place::kNamedBlock : Place::kNone;
+  }
+
+  // An entity of a named block: its kind and geometry, for drawing the
+  // block's references. An old-style polyline's vertices are not kept here.
+  void addToBlock(Pending& p) {
+    if (namedBlock_ >= out_.blocks.size() || p.type == "POLYLINE" || p.type.empty()) return;
+    // Blocks have a bound of their own: past it they are left out, and the
+    // drawing is read as without them.
+    if (blockEntities_ >= kMaxBlockEntities) return;
+    ++blockEntities_;
+    BlockContents& block = out_.blocks[namedBlock_];
+    const std::string kind(className(p));
+    block.kinds.push_back(kind);
+    const std::size_t notesBefore = out_.summary.damage.size();
+    fillGeometry(p, kind, block.geometry.emplace_back());
+    out_.summary.damage.resize(notesBefore);  // a block's doubts are the picture's, not the drawing's
   }
 
   // The end of a polyline's vertices: a closed one's last side runs back
@@ -773,6 +798,8 @@ class DxfReader {
   std::array<std::vector<Entity>, kLists> entities_;
   std::array<std::vector<EntityGeometry>, kLists> geometry_;
   std::optional<std::pair<std::size_t, std::size_t>> openPolyline_;
+  std::size_t namedBlock_ = 0;  // the named block whose entities come now, in out_.blocks
+  std::size_t blockEntities_ = 0;
   bool openPolylineClosed_ = false;
 };
 

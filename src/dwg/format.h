@@ -148,6 +148,14 @@ Status readPreview(std::span<const std::uint8_t> data, std::uint64_t start, std:
 // The layer and the geometry of each entity of `entities`, in their order. An
 // entity whose data cannot be read keeps an empty geometry and a note in
 // `damage`; only a fault that stops every entity fails the read.
+// The own entities and geometry of the blocks that the references among
+// `entities` name (and those their blocks name), at most this many in all;
+// nothing of it counts as damage.
+inline constexpr std::size_t kMaxBlockEntities = 100000;
+void readBlockContents(const Sections& sections, Release release, const ClassTable& classes, const ObjectMap& map,
+                       const std::vector<Entity>& entities, const std::vector<EntityGeometry>& geometry,
+                       std::vector<BlockContents>& out);
+
 Status readGeometry(const Sections& sections, Release release, const ObjectMap& map,
                     const std::vector<Entity>& entities, std::vector<EntityGeometry>& geometry,
                     std::vector<Damage>& damage);

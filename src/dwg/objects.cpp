@@ -46,6 +46,32 @@ class ObjectsReader : ObjectAccess {
     return Status::Ok();
   }
 
+  // The entities of the named blocks in `wanted` that are neither model
+  // space nor a layout, listed as a space's; a block that cannot be listed
+  // is passed over. At most `limit` entities in all.
+  void readBlocks(const std::unordered_set<std::string>& wanted, std::size_t limit,
+                  std::vector<std::pair<std::string, std::vector<Entity>>>& blocks) {
+    std::uint64_t control = 0;
+    BlockTable table;
+    if (!findBlockControl(control).ok() || !readBlockControl(control, table).ok()) return;
+    std::size_t listed = 0;
+    for (std::uint64_t entry : table.entries) {
+      if (entry == 0 || entry == table.modelSpace || entry == table.paperSpace || map_.count(entry) == 0) continue;
+      BlockRecord named;
+      if (!readBlockRecord(entry, named, /*nameOnly=*/true).ok() || wanted.count(named.name) == 0) continue;
+      BlockRecord record;
+      if (!readBlockRecord(entry, record, /*nameOnly=*/false).ok() || isLayoutName(record.name)) continue;
+      std::vector<Entity> entities;
+      const std::size_t damageBefore = damage_.size();
+      const bool whole = listEntities(record, Space::kModel, entities).ok();
+      damage_.resize(damageBefore);  // a block's doubts are the picture's, not the drawing's
+      if (!whole || entities.empty()) continue;
+      listed += entities.size();
+      if (listed > limit) return;
+      blocks.emplace_back(record.name, std::move(entities));
+    }
+  }
+
  private:
   struct BlockTable {
     std::vector<std::uint64_t> entries;
@@ -255,6 +281,39 @@ class ObjectsReader : ObjectAccess {
 Status readEntities(const Sections& sections, Release release, const ClassTable& classes, const ObjectMap& map,
                     std::vector<Entity>& entities, std::vector<Damage>& damage) {
   return ObjectsReader(sections, release, classes, map, damage).read(entities);
+}
+
+void readBlockContents(const Sections& sections, Release release, const ClassTable& classes, const ObjectMap& map,
+                       const std::vector<Entity>& entities, const std::vector<EntityGeometry>& geometry,
+                       std::vector<BlockContents>& out) {
+  // The blocks the references name, then those their blocks name, a few
+  // levels deep. What goes wrong here spoils a picture at most: no damage
+  // is kept.
+  std::vector<Damage> damage;
+  std::unordered_set<std::string> wanted, seen;
+  auto want = [&](const std::vector<std::string>& kinds, const std::vector<EntityGeometry>& g) {
+    for (std::size_t i = 0; i < kinds.size() && i < g.size(); ++i)
+      if ((kinds[i] == "AcDbBlockReference" || kinds[i] == "AcDbMInsertBlock") && g[i].text && seen.insert(*g[i].text).second)
+        wanted.insert(*g[i].text);
+  };
+  std::vector<std::string> kinds;
+  for (const auto& e : entities) kinds.push_back(e.className);
+  want(kinds, geometry);
+  std::size_t budget = kMaxBlockEntities;
+  for (int depth = 0; depth < 8 && !wanted.empty() && budget > 0; ++depth) {
+    std::vector<std::pair<std::string, std::vector<Entity>>> blocks;
+    ObjectsReader(sections, release, classes, map, damage).readBlocks(wanted, budget, blocks);
+    wanted.clear();
+    for (auto& [name, listed] : blocks) {
+      BlockContents block;
+      block.name = std::move(name);
+      budget -= std::min(budget, listed.size());
+      readGeometry(sections, release, map, listed, block.geometry, damage);
+      for (auto& e : listed) block.kinds.push_back(std::move(e.className));
+      want(block.kinds, block.geometry);
+      out.push_back(std::move(block));
+    }
+  }
 }
 
 }  // namespace veldra::dwg::detail

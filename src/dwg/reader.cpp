@@ -146,7 +146,12 @@ Status readParts(std::span<const std::uint8_t> data, const ReadRequest& request,
       drawing.evidence.previewNote = previewFault;
     }
   }
-  if (request.geometry) return readGeometry(sections, release, map, out.entities, drawing.geometry, out.damage);
+  if (request.geometry) {
+    const Status read = readGeometry(sections, release, map, out.entities, drawing.geometry, out.damage);
+    if (read.ok() && request.blocks)
+      readBlockContents(sections, release, classes, map, out.entities, drawing.geometry, drawing.blocks);
+    return read;
+  }
   return Status::Ok();
 }
 

@@ -2,6 +2,8 @@
 
 #include <system_error>
 
+#include "sketch/drawing_blocks.h"
+
 namespace veldra::evidence {
 
 namespace {
@@ -68,23 +70,26 @@ DrawingEvidence evidenceFromDrawing(const std::filesystem::path& path, const std
     }
     out.entities.push_back(std::move(entity));
   }
-  f.drawnPicture = drawnPictureOf(out.entities);
+  std::vector<std::vector<veldra::sketch::Shape>> blockShapes;
+  f.drawnPicture = drawnPictureOf(out.entities, veldra::sketch::blocksOf(drawing.blocks, blockShapes));
   return out;
 }
 
-veldra::sketch::Sketch drawnPictureOf(std::span<const EntityFacts> entities) {
+veldra::sketch::Sketch drawnPictureOf(std::span<const EntityFacts> entities,
+                                      std::span<const veldra::sketch::Block> blocks) {
   std::vector<veldra::sketch::Shape> shapes;
   shapes.reserve(entities.size());
   for (const auto& e : entities)
     shapes.push_back({e.kind, e.paperSpace, e.numbers, e.text ? std::string_view(*e.text) : std::string_view()});
-  return veldra::sketch::sketchOf(shapes);
+  return veldra::sketch::sketchOf(shapes, blocks);
 }
 
 DrawingEvidence readDrawingEvidence(const std::filesystem::path& path, const std::filesystem::path& name) {
   std::error_code ec;
   const std::uintmax_t size = std::filesystem::file_size(path, ec);
   veldra::dwg::Drawing drawing;
-  const veldra::dwg::ReadRequest request{true, true};
+  veldra::dwg::ReadRequest request{true, true};
+  request.blocks = true;
   const veldra::dwg::Status status = veldra::dwg::readDrawingFile(path, request, drawing);
   return evidenceFromDrawing(path, name, ec ? 0 : size, status, drawing);
 }

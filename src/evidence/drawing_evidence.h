@@ -74,8 +74,10 @@ DrawingEvidence evidenceFromDrawing(const std::filesystem::path& path, const std
                                     std::uintmax_t fileSize, const veldra::dwg::Status& status,
                                     const veldra::dwg::Drawing& drawing);
 
-// The drawing's entities as strokes for a picture.
-veldra::sketch::Sketch drawnPictureOf(std::span<const EntityFacts> entities);
+// The drawing's entities as strokes for a picture, the block references
+// drawn with the blocks' own entities where they are given.
+veldra::sketch::Sketch drawnPictureOf(std::span<const EntityFacts> entities,
+                                      std::span<const veldra::sketch::Block> blocks = {});
 
 // Reads a drawing file with everything the check uses and adapts it.
 DrawingEvidence readDrawingEvidence(const std::filesystem::path& path, const std::filesystem::path& name);

@@ -91,6 +91,35 @@ std::vector<Point> polylinePoints(std::span<const double> n) {
   return points;
 }
 
+// The blocks' own pictures, each drawn once when first inserted.
+class BlockPictures {
+ public:
+  explicit BlockPictures(std::span<const Block> blocks) : blocks_(blocks), pictures_(blocks.size()), state_(blocks.size(), 0) {}
+
+  // The picture of the block of that name; null for a block not given, one
+  // being drawn (it holds itself), or one with nothing to draw.
+  const Sketch* pictureOf(std::string_view name) {
+    for (std::size_t k = 0; k < blocks_.size(); ++k) {
+      if (blocks_[k].name != name) continue;
+      if (state_[k] == 1) return nullptr;
+      if (state_[k] == 0) {
+        state_[k] = 1;
+        pictures_[k] = sketchWith(blocks_[k].shapes, *this);
+        state_[k] = 2;
+      }
+      return pictures_[k].empty() ? nullptr : &pictures_[k];
+    }
+    return nullptr;
+  }
+
+  static Sketch sketchWith(std::span<const Shape> shapes, BlockPictures& blocks);
+
+ private:
+  std::span<const Block> blocks_;
+  std::vector<Sketch> pictures_;
+  std::vector<int> state_;  // 0 not drawn, 1 being drawn, 2 drawn
+};
+
 }  // namespace
 
 void Box::add(Point p) {
@@ -120,7 +149,12 @@ Box Sketch::bounds() const {
   return box;
 }
 
-Sketch sketchOf(std::span<const Shape> shapes) {
+Sketch sketchOf(std::span<const Shape> shapes, std::span<const Block> blocks) {
+  BlockPictures pictures(blocks);
+  return BlockPictures::sketchWith(shapes, pictures);
+}
+
+Sketch BlockPictures::sketchWith(std::span<const Shape> shapes, BlockPictures& blocks) {
   Sketch out;
   const bool anyModel = std::any_of(shapes.begin(), shapes.end(), [](const Shape& s) { return !s.paperSpace; });
   out.paperSpace = !anyModel && !shapes.empty();
@@ -158,6 +192,24 @@ Sketch sketchOf(std::span<const Shape> shapes) {
       // A paragraph's insertion is its top left corner.
       const double h = n[3] > 0 ? n[3] : 1;
       out.labels.push_back({entity, {n[0], n[1] - h}, h, 0, std::string(s.text)});
+    } else if ((s.kind == "AcDbBlockReference" || s.kind == "AcDbMInsertBlock") && n.size() >= 7 &&
+               blocks.pictureOf(s.text) != nullptr) {
+      // The block's picture scaled, turned and moved onto its insertion.
+      const Sketch& picture = *blocks.pictureOf(s.text);
+      const double sx = n[3], sy = n[4], c = std::cos(n[6]), si = std::sin(n[6]);
+      auto place = [&](Point p) {
+        const double x = p.x * sx, y = p.y * sy;
+        return Point{n[0] + x * c - y * si, n[1] + x * si + y * c};
+      };
+      for (const Stroke& stroke : picture.strokes) {
+        if (b.full()) break;
+        std::vector<Point> points;
+        points.reserve(stroke.points.size());
+        for (const Point& p : stroke.points) points.push_back(place(p));
+        b.stroke(entity, std::move(points));
+      }
+      for (const Label& label : picture.labels)
+        out.labels.push_back({entity, place(label.at), label.height * std::abs(sy), label.angle + n[6], label.text});
     } else if ((s.kind == "AcDbBlockReference" || s.kind == "AcDbMInsertBlock" || s.kind == "AcDbPoint") &&
                n.size() >= 3) {
       markers.emplace_back(entity, Point{n[0], n[1]});

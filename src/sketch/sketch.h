@@ -3,9 +3,9 @@
 // A drawing as strokes: what a picture of it is drawn from when the drawing
 // stores no preview. Lines, arcs, circles, ellipses, polylines (their bulges
 // as arcs), solids and traces become connected runs of points; texts keep
-// their place, height, angle and words; a block reference is marked where
-// it is inserted (the reader gives top-level entities, not the blocks'
-// own). Model space is drawn; paper space only when model space has nothing
+// their place, height, angle and words; a block reference is drawn with
+// its block's own entities when they are given, else marked where it is
+// inserted. Model space is drawn; paper space only when model space has nothing
 // to draw. What is not drawn is counted, never left out without a word.
 
 #include <cstddef>
@@ -71,7 +71,16 @@ struct Shape {
 // Points a sketch keeps at most; entities past them are counted as not drawn.
 inline constexpr std::size_t kMaxPoints = 400000;
 
-Sketch sketchOf(std::span<const Shape> shapes);
+// A named block's own entities, drawn wherever a reference inserts it:
+// moved, scaled and turned as the reference says, seen from the block's
+// origin. Blocks within blocks are drawn too; a block that holds itself, or
+// one no block here names, is marked where it is inserted.
+struct Block {
+  std::string_view name;
+  std::span<const Shape> shapes;
+};
+
+Sketch sketchOf(std::span<const Shape> shapes, std::span<const Block> blocks = {});
 
 // Maps drawing units onto a box of pixels, y upwards turned downwards,
 // keeping proportions and centring the drawing.

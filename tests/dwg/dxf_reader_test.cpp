@@ -77,7 +77,7 @@ void checkEzdxfDrawings(unsigned seed) {
   testing::TempDir dir;
   const fs::path script = fs::path(VELDRA_SOURCE_DIR) / "tests/dwg/ezdxf_drawings.py";
   ASSERT_EQ(testing::runEzdxfScript(script, {std::to_string(seed), dir.path().string()}), "");
-  int files = 0;
+  int files = 0, references = 0;
   for (const auto& entry : fs::directory_iterator(dir.path())) {
     if (entry.path().extension() != ".dxf") continue;
     ++files;
@@ -116,6 +116,23 @@ void checkEzdxfDrawings(unsigned seed) {
         EXPECT_EQ(*g.text, want[5]);
       }
     }
+    // Asked for blocks too, the block every reference names is there with
+    // the circle and the line ezdxf drew in it, and nothing else changes.
+    Drawing withBlocks;
+    ASSERT_TRUE(readDrawingFile(entry.path(), ReadRequest{.evidence = true, .geometry = true, .blocks = true}, withBlocks).ok());
+    EXPECT_TRUE(withBlocks.summary.damage.empty());
+    EXPECT_EQ(withBlocks.summary.entities.size(), d.summary.entities.size());
+    EXPECT_TRUE(d.blocks.empty());
+    for (std::size_t i = 0; i < d.summary.entities.size(); ++i) {
+      if (d.summary.entities[i].className != "AcDbBlockReference") continue;
+      const auto block = std::find_if(withBlocks.blocks.begin(), withBlocks.blocks.end(),
+                                      [&](const BlockContents& b) { return b.name == d.geometry[i].text; });
+      ASSERT_NE(block, withBlocks.blocks.end()) << *d.geometry[i].text;
+      ++references;
+      EXPECT_EQ(block->kinds, (std::vector<std::string>{"AcDbCircle", "AcDbLine"}));
+      ASSERT_EQ(block->geometry.size(), 2u);
+      EXPECT_EQ(block->geometry[0].numbers, (std::vector<double>{0, 0, 0, 5}));
+    }
     // The plain summary lists the same entities.
     Summary plain;
     ASSERT_TRUE(readSummaryFile(entry.path(), plain).ok());
@@ -126,6 +143,7 @@ void checkEzdxfDrawings(unsigned seed) {
     EXPECT_EQ(look.version, d.summary.version);
   }
   EXPECT_EQ(files, 14);
+  EXPECT_GT(references, 0);
 }
 
 TEST(DxfReader, ListsWhatEzdxfWroteInEveryVersionTextAndBinary) {

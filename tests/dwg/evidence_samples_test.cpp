@@ -238,6 +238,35 @@ TEST_F(OtherSamples, ReadWholeWithoutDamage) {
   }
 }
 
+// Asked for, the named blocks come with their own entities: every block a
+// reference of the real drawings names is there with geometry, and reading
+// them adds no damage and changes nothing else.
+TEST_F(OtherSamples, BlocksComeWithTheirOwnEntities) {
+  for (const char* name : {"dynamic_block_AC1032", "layouts_AC1032", "sample_AC1018", "sample_AC1014"}) {
+    SCOPED_TRACE(name);
+    const Drawing plain = readAll(name);
+    Drawing d;
+    ASSERT_TRUE(readDrawingFile(testing::sharedDrawings() / (std::string(name) + ".dwg"),
+                                ReadRequest{.evidence = true, .geometry = true, .blocks = true}, d)
+                    .ok());
+    EXPECT_TRUE(plain.blocks.empty());
+    EXPECT_EQ(d.summary.damage.size(), plain.summary.damage.size());
+    ASSERT_EQ(d.geometry.size(), plain.geometry.size());
+    for (std::size_t i = 0; i < d.geometry.size(); ++i) EXPECT_EQ(d.geometry[i].numbers, plain.geometry[i].numbers);
+    for (const auto& block : d.blocks) {
+      EXPECT_FALSE(block.name.empty());
+      EXPECT_EQ(block.kinds.size(), block.geometry.size()) << block.name;
+      EXPECT_FALSE(block.kinds.empty()) << block.name;
+    }
+    for (std::size_t i = 0; i < d.summary.entities.size(); ++i) {
+      if (d.summary.entities[i].className != "AcDbBlockReference" || !d.geometry[i].text) continue;
+      const std::string& named = *d.geometry[i].text;
+      const bool given = std::any_of(d.blocks.begin(), d.blocks.end(), [&](const auto& b) { return b.name == named; });
+      EXPECT_TRUE(given) << "no block " << named;
+    }
+  }
+}
+
 TEST_F(OtherSamples, GeometryNamesWhatAPersonDrew) {
   const Drawing layouts = readAll("layouts_AC1032");
   // A square of side 100 at the origin, closed (its fourth side runs back to

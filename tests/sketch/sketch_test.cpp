@@ -197,6 +197,59 @@ TEST(Raster, PngFileHasItsChunksInOrder) {
   EXPECT_EQ(chunks, (std::vector<std::string>{"IHDR", "PLTE", "IDAT", "IEND"}));
 }
 
+// A block reference draws its block's own entities, scaled, turned and
+// moved as it says, blocks within blocks too; a block that holds itself
+// or is not given is marked where it is inserted.
+TEST(Sketch, BlockReferencesDrawTheirBlocks) {
+  const std::vector<double> line{0, 0, 0, 1, 0, 0}, circle{0, 0, 0, 0.5}, text{0, 1, 0.25};
+  const std::vector<Shape> bolt{shape("AcDbLine", line), shape("AcDbCircle", circle), shape("AcDbText", text, "M8")};
+  const std::vector<double> left{0, 0, 0, 1, 1, 1, 0}, right{5, 0, 0, 1, 1, 1, 0}, self{3, 3, 0, 1, 1, 1, 0};
+  const std::vector<Shape> pair{shape("AcDbBlockReference", left, "BOLT"), shape("AcDbBlockReference", right, "BOLT")};
+  const std::vector<Shape> loop{shape("AcDbLine", line), shape("AcDbBlockReference", self, "LOOP")};
+  const std::vector<Block> blocks{{"BOLT", bolt}, {"PAIR", pair}, {"LOOP", loop}};
+
+  const std::vector<double> turned{10, 20, 0, 2, 2, 1, kPi / 2}, mirrored{-10, 0, 0, -1, 1, 1, 0},
+      twice{0, -10, 0, 1, 1, 1, 0}, looped{0, 30, 0, 1, 1, 1, 0}, unknown{40, 40, 0, 1, 1, 1, 0};
+  const std::vector<Shape> shapes{shape("AcDbBlockReference", turned, "BOLT"),
+                                  shape("AcDbBlockReference", mirrored, "BOLT"),
+                                  shape("AcDbBlockReference", twice, "PAIR"),
+                                  shape("AcDbBlockReference", looped, "LOOP"),
+                                  shape("AcDbBlockReference", unknown, "NOSUCH")};
+  const Sketch s = sketchOf(shapes, blocks);
+  EXPECT_EQ(s.drawn, 5u);
+  auto strokesOf = [&](std::uint32_t entity) {
+    std::vector<const Stroke*> out;
+    for (const auto& st : s.strokes)
+      if (st.entity == entity) out.push_back(&st);
+    return out;
+  };
+  // Scaled by 2 and turned a quarter: the line runs up from the insertion,
+  // the circle's radius is 1, the words sit left of it at twice the height.
+  const auto first = strokesOf(0);
+  ASSERT_EQ(first.size(), 2u);
+  EXPECT_NEAR(first[0]->points[0].x, 10, 1e-9);
+  EXPECT_NEAR(first[0]->points[1].x, 10, 1e-9);
+  EXPECT_NEAR(first[0]->points[1].y, 22, 1e-9);
+  for (const auto& p : first[1]->points) EXPECT_NEAR(distance(p, {10, 20}), 1, 1e-9);
+  ASSERT_GE(s.labels.size(), 1u);
+  EXPECT_EQ(s.labels[0].entity, 0u);
+  EXPECT_NEAR(s.labels[0].at.x, 8, 1e-9);
+  EXPECT_NEAR(s.labels[0].at.y, 20, 1e-9);
+  EXPECT_NEAR(s.labels[0].height, 0.5, 1e-9);
+  // Mirrored: the line runs to the left.
+  const auto second = strokesOf(1);
+  ASSERT_EQ(second.size(), 2u);
+  EXPECT_NEAR(second[0]->points[1].x, -11, 1e-9);
+  // A block of two bolts: both drawn, five apart, as the one reference.
+  EXPECT_EQ(strokesOf(2).size(), 4u);
+  // A block that holds itself: its line, and a mark for the reference within.
+  EXPECT_EQ(strokesOf(3).size(), 2u);
+  // A block not given: a mark at its insertion.
+  const auto last = strokesOf(4);
+  ASSERT_EQ(last.size(), 1u);
+  for (const auto& p : last[0]->points) EXPECT_LT(distance(p, {40, 40}), 2);
+}
+
 // Drawings written by other programs: each one with entities gives a
 // picture with something in it, and the count of what it left undrawn
 // adds up to the model space it drew.

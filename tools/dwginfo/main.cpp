@@ -26,6 +26,7 @@
 
 #include "app/tool_options.h"
 #include "platform/platform.h"
+#include "sketch/drawing_blocks.h"
 #include "sketch/raster.h"
 #include "sketch/sketch.h"
 #include "veldra/dwg/evidence.h"
@@ -181,7 +182,9 @@ void writeDrawn(const dwg::Drawing& drawing, const fs::path& drawingFile, const 
     }
     shapes.push_back(shape);
   }
-  const veldra::sketch::Sketch sketch = veldra::sketch::sketchOf(shapes);
+  std::vector<std::vector<veldra::sketch::Shape>> blockShapes;
+  const veldra::sketch::Sketch sketch =
+      veldra::sketch::sketchOf(shapes, veldra::sketch::blocksOf(drawing.blocks, blockShapes));
   if (sketch.empty()) {
     out << "DRAWN\tnothing to draw\t" << sketch.notDrawn << " entities without a shape\n";
     return;
@@ -370,6 +373,7 @@ int main(int argc, char** argv) {
   dwg::ReadRequest request;
   request.evidence = evidence || preview;
   request.geometry = geometry || draw;
+  request.blocks = draw;
   std::set<fs::path> written;
   int status = 0;
   std::vector<fs::path> files;

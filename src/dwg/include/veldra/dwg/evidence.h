@@ -82,12 +82,24 @@ struct ReadRequest {
   // DXF drawings read too; when false, a DXF file is turned away as no DWG
   // drawing, as it is by a reader of DWG alone.
   bool exchangeForm = true;
+  // With geometry: the named blocks' own entities, for drawing the block
+  // references. A block that cannot be listed is left out of `blocks`
+  // without damage: its references are drawn as a mark.
+  bool blocks = false;
+};
+
+// A named block's own entities (not model space, not a layout).
+struct BlockContents {
+  std::string name;
+  std::vector<std::string> kinds;         // each entity's class name
+  std::vector<EntityGeometry> geometry;   // parallel to kinds
 };
 
 struct Drawing {
   Summary summary;
   Evidence evidence;                      // when requested
   std::vector<EntityGeometry> geometry;   // when requested: parallel to summary.entities
+  std::vector<BlockContents> blocks;      // when requested
 };
 
 // Reads what `request` asks for besides the summary; `out` is filled only as
