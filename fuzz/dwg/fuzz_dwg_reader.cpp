@@ -43,13 +43,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Asking for more never changes the summary, and never fails where the
   // summary alone succeeds.
   Drawing drawing;
-  const Status all = readDrawing(bytes, ReadRequest{.evidence = true, .geometry = true}, drawing);
+  const Status all = readDrawing(bytes, ReadRequest{.evidence = true, .geometry = true, .blocks = true}, drawing);
   if (all.ok() != status.ok() || all.message != status.message) __builtin_trap();
   if (all.ok()) {
     if (drawing.summary.entities.size() != summary.entities.size()) __builtin_trap();
     if (drawing.geometry.size() != summary.entities.size()) __builtin_trap();
     for (const auto& damage : drawing.summary.damage)
       if (damage.message.empty()) __builtin_trap();
+    // Blocks: each entity with its geometry, names and texts as UTF-8.
+    for (const auto& block : drawing.blocks) {
+      if (block.kinds.size() != block.geometry.size() || !validUtf8(block.name)) __builtin_trap();
+      for (const auto& g : block.geometry)
+        if (!validUtf8(g.layer) || (g.text && !validUtf8(*g.text))) __builtin_trap();
+    }
     for (const auto& g : drawing.geometry) {
       if (!validUtf8(g.layer) || (g.text && !validUtf8(*g.text))) __builtin_trap();
     }

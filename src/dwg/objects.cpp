@@ -10,6 +10,7 @@
 #include "format.h"
 #include "object_access.h"
 #include "object_types.h"
+#include "text_codec.h"
 
 namespace veldra::dwg::detail {
 namespace {
@@ -58,7 +59,8 @@ class ObjectsReader : ObjectAccess {
     for (std::uint64_t entry : table.entries) {
       if (entry == 0 || entry == table.modelSpace || entry == table.paperSpace || map_.count(entry) == 0) continue;
       BlockRecord named;
-      if (!readBlockRecord(entry, named, /*nameOnly=*/true).ok() || wanted.count(named.name) == 0) continue;
+      if (!readBlockRecord(entry, named, /*nameOnly=*/true, /*utf8=*/true).ok() || wanted.count(named.name) == 0)
+        continue;
       BlockRecord record;
       if (!readBlockRecord(entry, record, /*nameOnly=*/false).ok() || isLayoutName(record.name)) continue;
       std::vector<Entity> entities;
@@ -68,7 +70,7 @@ class ObjectsReader : ObjectAccess {
       if (!whole || entities.empty()) continue;
       listed += entities.size();
       if (listed > limit) return;
-      blocks.emplace_back(record.name, std::move(entities));
+      blocks.emplace_back(named.name, std::move(entities));
     }
   }
 
@@ -139,8 +141,9 @@ class ObjectsReader : ObjectAccess {
     return Status::Ok();
   }
 
-  // The record's name and, unless `nameOnly`, the entities it lists.
-  Status readBlockRecord(std::uint64_t handle, BlockRecord& record, bool nameOnly) const {
+  // The record's name and, unless `nameOnly`, the entities it lists. The
+  // name has '?' for each letter beyond ASCII unless `utf8`.
+  Status readBlockRecord(std::uint64_t handle, BlockRecord& record, bool nameOnly, bool utf8 = false) const {
     ObjectStart o;
     if (Status s = openObject(handle, o); !s.ok()) return s;
     if (o.type != kBlockHeaderType) return error(ErrorKind::kCorrupt, "block table entry is no block record", handle);
@@ -151,7 +154,12 @@ class ObjectsReader : ObjectAccess {
     BitReader& r = o.reader;
     if (release_ >= Release::kR2007) {
       BitReader strings;
-      if (openStringStream(data_, o.dataStart, o.handleStart, strings)) record.name = strings.readTU();
+      if (openStringStream(data_, o.dataStart, o.handleStart, strings))
+        record.name = utf8 ? utf16ToUtf8(strings.readTUUnits()) : strings.readTU();
+    } else if (utf8) {
+      const std::string bytes = r.readTVBytes();
+      record.name =
+          codePageToUtf8(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), sections_.codePage);
     } else {
       record.name = r.readTV();
     }
