@@ -156,9 +156,8 @@ RunResult runEvidenceCheck(const Workspace& workspace, const std::string& projec
   }
   const auto report = reportFile(workspace, project);
   std::filesystem::create_directories(report.parent_path(), ec);
-  std::string reportError;
-  if (!replaceFile(report, plainReport(result.findings), &reportError))
-    result.warnings.push_back("The evidence report was not written: " + reportError);
+  if (const Status written = replaceFile(report, plainReport(result.findings)); !written)
+    result.warnings.push_back("The evidence report was not written: " + written.message());
   control.report("Saving the evidence", 1, 1);
   result.outcome = RunOutcome::kDone;
   return result;

@@ -289,11 +289,12 @@ void EvidencePairPage::exportOverlay() {
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
   }
-  std::string error;
-  if (replaceFile(pathOf(chosen), std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())), &error))
+  const Status png =
+      replaceFile(pathOf(chosen), std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+  if (png)
     emit written(chosen);
   else
-    emit failed(QStringLiteral("%1 was not written: %2").arg(chosen, qtText(error)));
+    emit failed(QStringLiteral("%1 was not written: %2").arg(chosen, qtText(png.message())));
 }
 
 void EvidencePairPage::openDrawingFolder(int side) {

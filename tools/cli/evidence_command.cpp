@@ -30,9 +30,9 @@ bool sameIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 bool writeOut(const std::filesystem::path& file, const std::string& content, const char* what) {
-  std::string error;
-  if (replaceFile(file, content, &error)) return true;
-  std::cerr << "veldra-cli: the " << what << " was not written: " << error << '\n';
+  const Status written = replaceFile(file, content);
+  if (written) return true;
+  std::cerr << "veldra-cli: the " << what << " was not written: " << written.message() << '\n';
   return false;
 }
 
