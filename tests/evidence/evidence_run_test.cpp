@@ -401,7 +401,6 @@ TEST_F(EvidenceRunTest, SettingsThatCannotBeReadStopTheCheck) {
   EvidenceSettings chosen;
   chosen.ignoredAuthors = {"lab3"};
   chosen.term = "autumn";
-  std::string error;
   ASSERT_TRUE(saveProjectSettings(workspace, "CAD1", chosen).ok());
   ASSERT_EQ(runCli({"--workspace", utf8FromPath(base), "evidence", "CAD1"}).status, 1);
   const std::string report = veldra::testing::slurp(reportFile(workspace, "CAD1"));

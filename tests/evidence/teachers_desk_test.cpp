@@ -166,7 +166,6 @@ TEST_P(TeachersDeskTest, MarksStayWithTheirPairAndTellWhatChanged) {
 TEST_P(TeachersDeskTest, ThresholdsArePerProjectAndJudgeTheRunAndTheCommandLine) {
   EvidenceSettings chosen;
   chosen.thresholds = {90, 60};
-  std::string error;
   ASSERT_TRUE(saveProjectSettings(workspace, "CAD1", chosen).ok());
   EXPECT_EQ(savedSettings(workspace, "cad1").thresholds, (Thresholds{90, 60}));
   EXPECT_EQ(savedSettings(workspace, "OTHER").thresholds, Thresholds{});
