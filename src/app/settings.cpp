@@ -27,7 +27,7 @@ std::optional<int> readSetting(const Workspace& ws, std::string_view fileName, i
 bool writeSetting(const Workspace& ws, std::string_view fileName, int value) {
   std::string line = std::to_string(value);
   line += kLineEnd;
-  return replaceFile(ws.settingsFile(fileName), line);
+  return replaceFile(ws.settingsFile(fileName), line).ok();
 }
 
 }  // namespace veldra

@@ -306,30 +306,22 @@ void FileReplacement::discard() {
   std::filesystem::remove(temporary_, ignored);
 }
 
-bool replaceFile(const std::filesystem::path& file, std::string_view content, std::string* error,
-                 FileDevice& device) {
+Status replaceFile(const std::filesystem::path& file, std::string_view content, FileDevice& device) {
   FileReplacement replacement(file, device);
   replacement.stream().write(content.data(), static_cast<std::streamsize>(content.size()));
-  if (replacement.commit()) return true;
-  if (error) *error = replacement.error();
-  return false;
+  if (replacement.commit()) return {};
+  return failure(Failure::Kind::kCannotWrite, replacement.error());
 }
 
-bool appendToFile(const std::filesystem::path& file, std::string_view content, std::string* error) {
+Status appendToFile(const std::filesystem::path& file, std::string_view content) {
   std::ofstream out(file, std::ios::binary | std::ios::app);
-  if (!out) {
-    if (error) *error = "cannot open " + utf8FromPath(file);
-    return false;
-  }
+  if (!out) return failure(Failure::Kind::kCannotWrite, "cannot open " + utf8FromPath(file));
   out.write(content.data(), static_cast<std::streamsize>(content.size()));
   out.flush();
-  if (!out) {
-    if (error) *error = "cannot write " + utf8FromPath(file);
-    return false;
-  }
-  return true;
+  if (!out) return failure(Failure::Kind::kCannotWrite, "cannot write " + utf8FromPath(file));
+  return {};
 }
 
-bool touchFile(const std::filesystem::path& file) { return appendToFile(file, {}); }
+bool touchFile(const std::filesystem::path& file) { return appendToFile(file, {}).ok(); }
 
 }  // namespace veldra

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "app/result.h"
+
 namespace veldra {
 
 inline constexpr std::string_view kLineEnd = "\r\n";
@@ -127,13 +129,14 @@ class FileReplacement {
 };
 
 // Replaces a file whole through a FileReplacement, so a failed write leaves
-// the old file as it was. Returns false (with a reason) when it failed.
-bool replaceFile(const std::filesystem::path& file, std::string_view content,
-                 std::string* error = nullptr, FileDevice& device = diskDevice());
+// the old file as it was. A failure (kCannotWrite) carries
+// FileReplacement::error().
+Status replaceFile(const std::filesystem::path& file, std::string_view content,
+                   FileDevice& device = diskDevice());
 
-// Appends to a file, creating it when absent.
-bool appendToFile(const std::filesystem::path& file, std::string_view content,
-                  std::string* error = nullptr);
+// Appends to a file, creating it when absent. A failure (kCannotWrite) says
+// "cannot open FILE" or "cannot write FILE".
+Status appendToFile(const std::filesystem::path& file, std::string_view content);
 
 // Creates the file empty when it is absent; leaves an existing one alone.
 bool touchFile(const std::filesystem::path& file);

@@ -30,9 +30,8 @@ void copyOver(const fs::path& from, const fs::path& to, std::vector<std::string>
     problems.push_back("cannot copy " + utf8FromPath(from.filename()) + ": cannot read " + utf8FromPath(from));
     return;
   }
-  std::string error;
-  if (!replaceFile(to, content, &error))
-    problems.push_back("cannot copy " + utf8FromPath(from.filename()) + ": " + error);
+  if (const Status copied = replaceFile(to, content); !copied)
+    problems.push_back("cannot copy " + utf8FromPath(from.filename()) + ": " + copied.message());
 }
 
 }  // namespace

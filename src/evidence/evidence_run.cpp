@@ -151,14 +151,13 @@ RunResult runEvidenceCheck(const Workspace& workspace, const std::string& projec
     applyMarks(result.findings, store->marks(project));
     Findings lastRun = result.findings;
     for (auto& p : lastRun.pairs) p.review.reset();
-    if (!store->saveLastRun(project, lastRun, storeError))
-      result.warnings.push_back("The result was not kept for the window: " + storeError);
+    if (const Status saved = store->saveLastRun(project, lastRun); !saved)
+      result.warnings.push_back("The result was not kept for the window: " + saved.message());
   }
   const auto report = reportFile(workspace, project);
   std::filesystem::create_directories(report.parent_path(), ec);
-  std::string reportError;
-  if (!replaceFile(report, plainReport(result.findings), &reportError))
-    result.warnings.push_back("The evidence report was not written: " + reportError);
+  if (const Status written = replaceFile(report, plainReport(result.findings)); !written)
+    result.warnings.push_back("The evidence report was not written: " + written.message());
   control.report("Saving the evidence", 1, 1);
   result.outcome = RunOutcome::kDone;
   return result;
@@ -175,29 +174,27 @@ std::unique_ptr<EvidenceStore> existingStore(const Workspace& workspace, std::st
 
 }  // namespace
 
-std::optional<EvidenceSettings> loadProjectSettings(const Workspace& workspace, const std::string& project,
-                                                   std::string& error) {
-  error.clear();
+Result<EvidenceSettings> loadProjectSettings(const Workspace& workspace, const std::string& project) {
+  std::string error;
   const auto store = existingStore(workspace, error);
   if (!store) {
-    if (!error.empty()) return std::nullopt;
+    if (!error.empty()) return failure(Failure::Kind::kCannotRead, std::move(error));
     return EvidenceSettings{};
   }
-  std::optional<EvidenceSettings> saved;
-  if (!store->loadSettings(project, saved, error)) return std::nullopt;
-  return saved.value_or(EvidenceSettings{});
+  auto saved = store->loadSettings(project);
+  if (!saved) return saved.failure();
+  return saved.value().value_or(EvidenceSettings{});
 }
 
-bool saveProjectSettings(const Workspace& workspace, const std::string& project, const EvidenceSettings& settings,
-                         std::string& error) {
-  if (const auto problem = projectNameProblem(project)) {
-    error = "the project name cannot be used: " + *problem;
-    return false;
-  }
+Status saveProjectSettings(const Workspace& workspace, const std::string& project, const EvidenceSettings& settings) {
+  if (const auto problem = projectNameProblem(project))
+    return failure(Failure::Kind::kRefused, "the project name cannot be used: " + *problem);
   std::error_code ec;
   std::filesystem::create_directories(storeFile(workspace).parent_path(), ec);
+  std::string error;
   const auto store = EvidenceStore::open(storeFile(workspace), error);
-  return store && store->saveSettings(project, settings, error);
+  if (!store) return failure(Failure::Kind::kCannotWrite, std::move(error));
+  return store->saveSettings(project, settings);
 }
 
 std::optional<Findings> loadLastRun(const Workspace& workspace, const std::string& project, std::string& error) {
@@ -206,17 +203,23 @@ std::optional<Findings> loadLastRun(const Workspace& workspace, const std::strin
   return store->loadLastRun(project);
 }
 
-bool saveMark(const Workspace& workspace, const std::string& project, const StoredMark& mark, std::string& error) {
+Status saveMark(const Workspace& workspace, const std::string& project, const StoredMark& mark) {
   std::error_code ec;
   std::filesystem::create_directories(storeFile(workspace).parent_path(), ec);
+  std::string error;
   const auto store = EvidenceStore::open(storeFile(workspace), error);
-  return store && store->saveMark(project, mark, error);
+  if (!store) return failure(Failure::Kind::kCannotWrite, std::move(error));
+  return store->saveMark(project, mark);
 }
 
-bool removeMark(const Workspace& workspace, const std::string& project, const StoredMark& mark, std::string& error) {
+Status removeMark(const Workspace& workspace, const std::string& project, const StoredMark& mark) {
+  std::string error;
   const auto store = existingStore(workspace, error);
-  if (!store) return error.empty();
-  return store->removeMark(project, mark.pathA, mark.pathB, error);
+  if (!store) {
+    if (error.empty()) return {};
+    return failure(Failure::Kind::kCannotWrite, std::move(error));
+  }
+  return store->removeMark(project, mark.pathA, mark.pathB);
 }
 
 std::vector<std::size_t> changedSinceRun(const Findings& findings) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/result.h"
 #include "app/workspace.h"
 #include "evidence/evidence_store.h"
 #include "evidence/findings.h"
@@ -61,21 +62,20 @@ std::string featureScheme(const Tolerance& tolerance);
 
 // The teacher's choices for a project as last saved in the workspace's
 // evidence store: defaults when none were saved or there is no store yet
-// (nothing is created by reading). Nothing, with the reason in `error`, when
-// the store is there but cannot be read (locked past the wait, damaged, not
-// a store): a check must then not run on defaults in their place.
-std::optional<EvidenceSettings> loadProjectSettings(const Workspace& workspace, const std::string& project,
-                                                   std::string& error);
-// Keeps them for the next run, creating the store when needed.
-bool saveProjectSettings(const Workspace& workspace, const std::string& project, const EvidenceSettings& settings,
-                         std::string& error);
+// (nothing is created by reading). A failure (kCannotRead) when the store
+// is there but cannot be read (locked past the wait, damaged, not a store):
+// a check must then not run on defaults in their place.
+Result<EvidenceSettings> loadProjectSettings(const Workspace& workspace, const std::string& project);
+// Keeps them for the next run, creating the store when needed; a project
+// name that cannot be used is refused (kRefused).
+Status saveProjectSettings(const Workspace& workspace, const std::string& project, const EvidenceSettings& settings);
 // The findings of the project's last run as kept in the store, with the
 // teacher's marks: nothing (and `error` empty) when there is no store or no
 // kept run, nothing with `error` when the store cannot be read.
 std::optional<Findings> loadLastRun(const Workspace& workspace, const std::string& project, std::string& error);
 // Keeps or removes a mark on a pair, creating the store when needed.
-bool saveMark(const Workspace& workspace, const std::string& project, const StoredMark& mark, std::string& error);
-bool removeMark(const Workspace& workspace, const std::string& project, const StoredMark& mark, std::string& error);
+Status saveMark(const Workspace& workspace, const std::string& project, const StoredMark& mark);
+Status removeMark(const Workspace& workspace, const std::string& project, const StoredMark& mark);
 // The project's drawings (indices into the findings' drawings) whose files
 // were written after the run, or are gone: the result may be out of date.
 std::vector<std::size_t> changedSinceRun(const Findings& findings);

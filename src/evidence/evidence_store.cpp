@@ -515,20 +515,20 @@ std::map<std::string, KeptDrawing> EvidenceStore::keptDrawings(const std::string
   return out;
 }
 
-bool EvidenceStore::removeProject(const std::string& project, std::string& error) {
+Status EvidenceStore::removeProject(const std::string& project) {
   const auto id = projectId(db_, project);
-  if (!id) return true;
+  if (!id) return {};
+  std::string error;
   Transaction t(db_, error);
-  if (!t.open()) return false;
+  if (!t.open()) return failure(Failure::Kind::kCannotWrite, error);
   Statement a(db_, "DELETE FROM sketch WHERE project = ?");
   Statement b(db_, "DELETE FROM drawings WHERE project = ?");
   Statement c(db_, "DELETE FROM projects WHERE id = ?");
   Statement d(db_, "DELETE FROM last_runs WHERE project = ?");
-  if (!a.bind(1, *id).run() || !b.bind(1, *id).run() || !c.bind(1, *id).run() || !d.bind(1, project).run()) {
-    error = lastError(db_);
-    return false;
-  }
-  return t.commit(error);
+  if (!a.bind(1, *id).run() || !b.bind(1, *id).run() || !c.bind(1, *id).run() || !d.bind(1, project).run())
+    return failure(Failure::Kind::kCannotWrite, lastError(db_));
+  if (!t.commit(error)) return failure(Failure::Kind::kCannotWrite, error);
+  return {};
 }
 
 std::vector<StoredProject> EvidenceStore::projects(std::string& error) {
@@ -555,15 +555,12 @@ std::unique_ptr<ArchiveSource> EvidenceStore::archive(const std::vector<std::str
   return std::make_unique<StoreArchive>(db_, std::move(ids));
 }
 
-bool EvidenceStore::loadSettings(const std::string& project, std::optional<EvidenceSettings>& saved,
-                                 std::string& error) {
-  saved.reset();
+Result<std::optional<EvidenceSettings>> EvidenceStore::loadSettings(const std::string& project) {
   Statement q(db_, "SELECT templates, against, ignored, term FROM project_settings WHERE project = ?");
   q.bind(1, project);
   if (!q.step()) {
-    if (q.ok()) return true;
-    error = "the evidence store cannot be read: " + lastError(db_);
-    return false;
+    if (q.ok()) return std::optional<EvidenceSettings>();
+    return failure(Failure::Kind::kCannotRead, "the evidence store cannot be read: " + lastError(db_));
   }
   EvidenceSettings s;
   for (const auto& t : splitLines(q.text(0))) s.templates.push_back(pathFromUtf8(t));
@@ -575,14 +572,12 @@ bool EvidenceStore::loadSettings(const std::string& project, std::optional<Evide
   if (t.step()) {
     s.thresholds = checkedThresholds({static_cast<int>(t.integer(0)), static_cast<int>(t.integer(1))});
   } else if (!t.ok()) {
-    error = "the evidence store cannot be read: " + lastError(db_);
-    return false;
+    return failure(Failure::Kind::kCannotRead, "the evidence store cannot be read: " + lastError(db_));
   }
-  saved = std::move(s);
-  return true;
+  return std::optional<EvidenceSettings>(std::move(s));
 }
 
-bool EvidenceStore::saveSettings(const std::string& project, const EvidenceSettings& settings, std::string& error) {
+Status EvidenceStore::saveSettings(const std::string& project, const EvidenceSettings& settings) {
   std::vector<std::string> templates;
   for (const auto& t : settings.templates) templates.push_back(utf8Path(t));
   Statement q(db_,
@@ -590,30 +585,24 @@ bool EvidenceStore::saveSettings(const std::string& project, const EvidenceSetti
               "ON CONFLICT(project) DO UPDATE SET templates = excluded.templates, against = excluded.against, "
               "ignored = excluded.ignored, term = excluded.term");
   if (!q.bind(1, project).bind(2, joinLines(templates)).bind(3, joinLines(settings.against))
-           .bind(4, joinLines(settings.ignoredAuthors)).bind(5, settings.term).run()) {
-    error = lastError(db_);
-    return false;
-  }
+           .bind(4, joinLines(settings.ignoredAuthors)).bind(5, settings.term).run())
+    return failure(Failure::Kind::kCannotWrite, lastError(db_));
   const Thresholds th = checkedThresholds(settings.thresholds);
   Statement t(db_,
               "INSERT INTO project_thresholds (project, copy, likely_copy) VALUES (?, ?, ?) "
               "ON CONFLICT(project) DO UPDATE SET copy = excluded.copy, likely_copy = excluded.likely_copy");
-  if (!t.bind(1, project).bind(2, th.copy).bind(3, th.likelyCopy).run()) {
-    error = lastError(db_);
-    return false;
-  }
-  return true;
+  if (!t.bind(1, project).bind(2, th.copy).bind(3, th.likelyCopy).run())
+    return failure(Failure::Kind::kCannotWrite, lastError(db_));
+  return {};
 }
 
-bool EvidenceStore::saveLastRun(const std::string& project, const Findings& findings, std::string& error) {
+Status EvidenceStore::saveLastRun(const std::string& project, const Findings& findings) {
   Statement q(db_,
               "INSERT INTO last_runs (project, run_at, findings) VALUES (?, ?, ?) ON CONFLICT(project) DO UPDATE "
               "SET run_at = excluded.run_at, findings = excluded.findings");
-  if (!q.bind(1, project).bind(2, findings.runAtUnixMs).bindBlob(3, encodeFindings(findings)).run()) {
-    error = lastError(db_);
-    return false;
-  }
-  return true;
+  if (!q.bind(1, project).bind(2, findings.runAtUnixMs).bindBlob(3, encodeFindings(findings)).run())
+    return failure(Failure::Kind::kCannotWrite, lastError(db_));
+  return {};
 }
 
 std::optional<Findings> EvidenceStore::loadLastRun(const std::string& project) {
@@ -650,7 +639,7 @@ std::vector<StoredMark> EvidenceStore::marks(const std::string& project) {
   return out;
 }
 
-bool EvidenceStore::saveMark(const std::string& project, const StoredMark& m, std::string& error) {
+Status EvidenceStore::saveMark(const std::string& project, const StoredMark& m) {
   Statement q(db_,
               "INSERT INTO pair_marks (project, path_a, path_b, identity_a, identity_b, mark, note, verdict, score, "
               "marked_at) VALUES (?,?,?,?,?,?,?,?,?,?) ON CONFLICT(project, path_a, path_b) DO UPDATE SET "
@@ -658,21 +647,15 @@ bool EvidenceStore::saveMark(const std::string& project, const StoredMark& m, st
               "note = excluded.note, verdict = excluded.verdict, score = excluded.score, marked_at = excluded.marked_at");
   q.bind(1, project).bind(2, m.pathA).bind(3, m.pathB).bind(4, m.identityA).bind(5, m.identityB);
   q.bind(6, static_cast<std::int64_t>(m.mark)).bind(7, m.note).bind(8, static_cast<std::int64_t>(m.verdict));
-  if (!q.bind(9, m.score).bind(10, m.markedAtUnixMs).run()) {
-    error = lastError(db_);
-    return false;
-  }
-  return true;
+  if (!q.bind(9, m.score).bind(10, m.markedAtUnixMs).run()) return failure(Failure::Kind::kCannotWrite, lastError(db_));
+  return {};
 }
 
-bool EvidenceStore::removeMark(const std::string& project, const std::string& pathA, const std::string& pathB,
-                               std::string& error) {
+Status EvidenceStore::removeMark(const std::string& project, const std::string& pathA, const std::string& pathB) {
   Statement q(db_, "DELETE FROM pair_marks WHERE project = ? AND path_a = ? AND path_b = ?");
-  if (!q.bind(1, project).bind(2, pathA).bind(3, pathB).run()) {
-    error = lastError(db_);
-    return false;
-  }
-  return true;
+  if (!q.bind(1, project).bind(2, pathA).bind(3, pathB).run())
+    return failure(Failure::Kind::kCannotWrite, lastError(db_));
+  return {};
 }
 
 }  // namespace veldra::evidence

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/result.h"
 #include "evidence/archive.h"
 #include "evidence/findings.h"
 #include "evidence/judge.h"
@@ -64,7 +65,7 @@ class EvidenceStore {
   // with the reason in `error` when the store cannot be read.
   std::map<std::string, KeptDrawing> keptDrawings(const std::string& project, const std::string& featureScheme,
                                                   std::string& error);
-  bool removeProject(const std::string& project, std::string& error);
+  Status removeProject(const std::string& project);
   std::vector<StoredProject> projects(std::string& error);
 
   // The earlier projects as an archive to judge against; nothing (with the
@@ -73,19 +74,19 @@ class EvidenceStore {
 
   // The findings of the project's last run, shown when the window opens;
   // nothing when none was kept or a version with another form wrote it.
-  bool saveLastRun(const std::string& project, const Findings& findings, std::string& error);
+  Status saveLastRun(const std::string& project, const Findings& findings);
   std::optional<Findings> loadLastRun(const std::string& project);
 
   // The teacher's marks on the project's pairs, one per pair of paths.
   std::vector<StoredMark> marks(const std::string& project);
-  bool saveMark(const std::string& project, const StoredMark& mark, std::string& error);
-  bool removeMark(const std::string& project, const std::string& pathA, const std::string& pathB, std::string& error);
+  Status saveMark(const std::string& project, const StoredMark& mark);
+  Status removeMark(const std::string& project, const std::string& pathA, const std::string& pathB);
 
   // The teacher's choices per project (thresholds included), remembered for
-  // the window and the command line: `saved` is empty when none were saved.
-  // False, with the reason, when they could not be read.
-  bool loadSettings(const std::string& project, std::optional<EvidenceSettings>& saved, std::string& error);
-  bool saveSettings(const std::string& project, const EvidenceSettings& settings, std::string& error);
+  // the window and the command line: nothing when none were saved, a
+  // failure (kCannotRead) when they could not be read.
+  Result<std::optional<EvidenceSettings>> loadSettings(const std::string& project);
+  Status saveSettings(const std::string& project, const EvidenceSettings& settings);
 
   sqlite3* handle() const { return db_; }
 

@@ -29,12 +29,12 @@ std::optional<std::vector<std::string>> readProjects(const Workspace& ws) {
 
 bool ensureProjectsFile(const Workspace& ws) { return touchFile(ws.projectsFile()); }
 
-bool appendProject(const Workspace& ws, std::string_view name, std::string* error) {
-  return appendToFile(ws.projectsFile(), quotedLine(name), error);
+Status appendProject(const Workspace& ws, std::string_view name) {
+  return appendToFile(ws.projectsFile(), quotedLine(name));
 }
 
-bool rewriteProjects(const Workspace& ws, const std::vector<std::string>& names, std::string* error) {
-  return replaceFile(ws.projectsFile(), formatQuotedList(names), error);
+Status rewriteProjects(const Workspace& ws, const std::vector<std::string>& names) {
+  return replaceFile(ws.projectsFile(), formatQuotedList(names));
 }
 
 std::optional<std::vector<std::string>> readLocations(const Workspace& ws, std::string_view project) {
@@ -44,22 +44,14 @@ std::optional<std::vector<std::string>> readLocations(const Workspace& ws, std::
   return parseQuotedList(*content);
 }
 
-bool appendLocation(const Workspace& ws, std::string_view project, std::string_view entry,
-                    std::string* error) {
-  if (const auto problem = projectNameProblem(project)) {
-    if (error) *error = *problem;
-    return false;
-  }
-  return appendToFile(ws.locationFile(project), quotedLine(entry), error);
+Status appendLocation(const Workspace& ws, std::string_view project, std::string_view entry) {
+  if (auto problem = projectNameProblem(project)) return failure(Failure::Kind::kRefused, std::move(*problem));
+  return appendToFile(ws.locationFile(project), quotedLine(entry));
 }
 
-bool rewriteLocations(const Workspace& ws, std::string_view project,
-                      const std::vector<std::string>& entries, std::string* error) {
-  if (const auto problem = projectNameProblem(project)) {
-    if (error) *error = *problem;
-    return false;
-  }
-  return replaceFile(ws.locationFile(project), formatQuotedList(entries), error);
+Status rewriteLocations(const Workspace& ws, std::string_view project, const std::vector<std::string>& entries) {
+  if (auto problem = projectNameProblem(project)) return failure(Failure::Kind::kRefused, std::move(*problem));
+  return replaceFile(ws.locationFile(project), formatQuotedList(entries));
 }
 
 std::vector<std::filesystem::path> projectFiles(const Workspace& ws, std::string_view project) {

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/result.h"
 #include "app/workspace.h"
 
 namespace veldra {
@@ -23,21 +24,19 @@ std::string formatQuotedList(const std::vector<std::string>& entries);
 std::optional<std::vector<std::string>> readProjects(const Workspace& ws);
 bool ensureProjectsFile(const Workspace& ws);
 // Appends one project line (creating the file when absent).
-bool appendProject(const Workspace& ws, std::string_view name, std::string* error = nullptr);
+Status appendProject(const Workspace& ws, std::string_view name);
 // Rewrites the list whole, names as given, through a temporary file.
-bool rewriteProjects(const Workspace& ws, const std::vector<std::string>& names,
-                     std::string* error = nullptr);
+Status rewriteProjects(const Workspace& ws, const std::vector<std::string>& names);
 
 // The functions below that take a project name touch no file for a name
 // projectNameProblem() refuses: such a name could lead outside the workspace.
+// The writers then fail as kRefused with the problem as their message.
 
 // A project's location file: nothing when it cannot be opened.
 std::optional<std::vector<std::string>> readLocations(const Workspace& ws, std::string_view project);
-bool appendLocation(const Workspace& ws, std::string_view project, std::string_view entry,
-                    std::string* error = nullptr);
+Status appendLocation(const Workspace& ws, std::string_view project, std::string_view entry);
 // Rewrites the location file whole; with no entries it stays with 0 bytes.
-bool rewriteLocations(const Workspace& ws, std::string_view project,
-                      const std::vector<std::string>& entries, std::string* error = nullptr);
+Status rewriteLocations(const Workspace& ws, std::string_view project, const std::vector<std::string>& entries);
 
 // The files that belong to a project: its location file, its record file and
 // the entity type it was collected with, its three reports and the mark of

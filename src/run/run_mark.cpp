@@ -6,8 +6,8 @@ namespace veldra {
 
 bool markRunStarted(const Workspace& ws, std::string_view project, FileDevice& device) {
   return replaceFile(ws.runMarkFile(project),
-                     quotedLine("A run is replacing the record file and the reports of this project."), nullptr,
-                     device);
+                     quotedLine("A run is replacing the record file and the reports of this project."), device)
+      .ok();
 }
 
 void markRunFinished(const Workspace& ws, std::string_view project) {

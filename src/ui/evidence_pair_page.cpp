@@ -258,19 +258,18 @@ void EvidencePairPage::saveReview() {
   auto& p = findings_->pairs[static_cast<std::size_t>(shownPair_)];
   const int choice = reviewMark_->currentIndex();
   const std::string note = reviewNote_->toPlainText().trimmed().toStdString();
-  std::string error;
-  bool kept = false;
+  Status kept;
   if (choice <= 0) {
     const auto mark = evidence::markOf(*findings_, p, evidence::ReviewMark::kToReview, {}, 0);
-    kept = evidence::removeMark(workspace_, project_, mark, error);
+    kept = evidence::removeMark(workspace_, project_, mark);
     if (kept) p.review.reset();
   } else {
     const auto mark = evidence::markOf(*findings_, p, kMarks[choice - 1], note, nowUnixMs());
-    kept = evidence::saveMark(workspace_, project_, mark, error);
+    kept = evidence::saveMark(workspace_, project_, mark);
     if (kept) p.review = evidence::PairReview{mark.mark, mark.note, mark.verdict, mark.score, mark.markedAtUnixMs, false};
   }
   if (!kept) {
-    reviewStatus_->setText(QStringLiteral("Not kept: %1").arg(qtText(error)));
+    reviewStatus_->setText(QStringLiteral("Not kept: %1").arg(qtText(kept.message())));
     return;
   }
   reviewStatus_->setText(p.review ? QStringLiteral("Kept.") : QStringLiteral("Mark removed."));
@@ -289,11 +288,12 @@ void EvidencePairPage::exportOverlay() {
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
   }
-  std::string error;
-  if (replaceFile(pathOf(chosen), std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())), &error))
+  const Status png =
+      replaceFile(pathOf(chosen), std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+  if (png)
     emit written(chosen);
   else
-    emit failed(QStringLiteral("%1 was not written: %2").arg(chosen, qtText(error)));
+    emit failed(QStringLiteral("%1 was not written: %2").arg(chosen, qtText(png.message())));
 }
 
 void EvidencePairPage::openDrawingFolder(int side) {

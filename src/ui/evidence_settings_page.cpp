@@ -108,13 +108,12 @@ void EvidenceSettingsPage::addTemplates() {
 }
 
 bool EvidenceSettingsPage::load(QString& problem) {
-  std::string error;
-  const auto saved = evidence::loadProjectSettings(workspace_, project_, error);
+  const auto saved = evidence::loadProjectSettings(workspace_, project_);
   unread_ = !saved;
   if (!saved) {
     problem = QStringLiteral("The saved settings could not be read: %1. Nothing is judged until they "
                              "can be; the last report stands.")
-                  .arg(qtText(error));
+                  .arg(qtText(saved.message()));
     status_->setText(problem);
     return false;
   }
@@ -160,12 +159,11 @@ evidence::EvidenceSettings EvidenceSettingsPage::settings() const {
 }
 
 void EvidenceSettingsPage::save() {
-  std::string error;
-  if (evidence::saveProjectSettings(workspace_, project_, settings(), error)) {
+  if (const Status saved = evidence::saveProjectSettings(workspace_, project_, settings())) {
     unread_ = false;
     status_->setText(QStringLiteral("Saved."));
   } else {
-    status_->setText(QStringLiteral("Not saved: %1").arg(qtText(error)));
+    status_->setText(QStringLiteral("Not saved: %1").arg(qtText(saved.message())));
   }
 }
 

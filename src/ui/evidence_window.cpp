@@ -386,11 +386,11 @@ void EvidenceWindow::markChanged(int pair) {
 void EvidenceWindow::writeExport(const QString& caption, const QString& suggested, const std::string& content) {
   const QString chosen = deps_.chooseSaveFile(caption, suggested);
   if (chosen.isEmpty()) return;
-  std::string error;
-  if (replaceFile(pathOf(chosen), content, &error))
+  const Status written = replaceFile(pathOf(chosen), content);
+  if (written)
     runStatus_->setText(QStringLiteral("Written: %1").arg(chosen));
   else
-    showError(QStringLiteral("%1 was not written: %2").arg(chosen, qtText(error)));
+    showError(QStringLiteral("%1 was not written: %2").arg(chosen, qtText(written.message())));
 }
 
 void EvidenceWindow::exportCsv() {

@@ -53,9 +53,10 @@ TEST(TextFiles, ReplaceKeepsTheOldFileWhenTheWriteFails) {
   const auto file = dir.write("a.fil", "old\r\n");
   ASSERT_TRUE(replaceFile(file, "new\r\n"));
   EXPECT_EQ(testing::slurp(file), "new\r\n");
-  std::string error;
-  EXPECT_FALSE(replaceFile(dir.path() / "missing" / "b.fil", "x", &error));
-  EXPECT_FALSE(error.empty());
+  const Status failed = replaceFile(dir.path() / "missing" / "b.fil", "x");
+  ASSERT_FALSE(failed);
+  EXPECT_EQ(failed.kind(), Failure::Kind::kCannotWrite);
+  EXPECT_FALSE(failed.message().empty());
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
@@ -65,9 +66,9 @@ TEST(TextFiles, AFullDiskLeavesTheOldFileWholeAndSaysWhy) {
   testing::TempDir dir;
   const auto file = dir.write("P.tim", "old\r\n");
   testing::FillingDisk disk(10);
-  std::string error;
-  EXPECT_FALSE(replaceFile(file, std::string(11, 'x'), &error, disk));
-  EXPECT_EQ(error, "cannot write " + file.string() + ": " + std::generic_category().message(ENOSPC));
+  const Status full = replaceFile(file, std::string(11, 'x'), disk);
+  ASSERT_FALSE(full);
+  EXPECT_EQ(full.message(), "cannot write " + file.string() + ": " + std::generic_category().message(ENOSPC));
   EXPECT_EQ(testing::slurp(file), "old\r\n");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 
@@ -104,8 +105,8 @@ TEST(TextFiles, AReplacementRemovesTemporariesAbandonedBeforeIt) {
   const auto other = dir.write("Q.cmp.tmp~789-0", "another file's");
   for (const auto& old : {abandoned, other})
     std::filesystem::last_write_time(old, std::filesystem::file_time_type::clock::now() - std::chrono::hours(2));
-  std::string error;
-  ASSERT_TRUE(replaceFile(file, "new\r\n", &error)) << error;
+  const Status replaced = replaceFile(file, "new\r\n");
+  ASSERT_TRUE(replaced) << replaced.message();
   EXPECT_EQ(testing::slurp(file), "new\r\n");
   EXPECT_FALSE(std::filesystem::exists(abandoned));
   EXPECT_TRUE(std::filesystem::exists(fresh));

@@ -149,7 +149,7 @@ TEST(ProjectDrawings, NamesDrawingsOfOneNameByTheFoldersAboveThem) {
 TEST_F(EvidenceRunTest, KeepsTheTeachersChoicesPerProjectForTheWindow) {
   // Reading creates nothing: a workspace without a store gives defaults.
   std::string error;
-  const EvidenceSettings none = loadProjectSettings(workspace, "CAD1", error).value();
+  const EvidenceSettings none = loadProjectSettings(workspace, "CAD1").value();
   EXPECT_TRUE(none.templates.empty() && none.against.empty() && none.ignoredAuthors.empty());
   EXPECT_TRUE(storedProjects(workspace, error).empty());
   EXPECT_TRUE(error.empty());
@@ -159,18 +159,21 @@ TEST_F(EvidenceRunTest, KeepsTheTeachersChoicesPerProjectForTheWindow) {
   chosen.templates = {dir.path() / "template.dwg"};
   chosen.ignoredAuthors = {"lab3"};
   chosen.term = "autumn";
-  ASSERT_TRUE(saveProjectSettings(workspace, "CAD1", chosen, error)) << error;
-  EXPECT_FALSE(saveProjectSettings(workspace, "../CAD1", chosen, error));
-  EXPECT_EQ(loadProjectSettings(workspace, "cad1", error).value().templates, chosen.templates);
-  EXPECT_EQ(loadProjectSettings(workspace, "CAD1", error).value().ignoredAuthors, chosen.ignoredAuthors);
-  EXPECT_TRUE(loadProjectSettings(workspace, "OTHER", error).value().ignoredAuthors.empty());
+  ASSERT_TRUE(saveProjectSettings(workspace, "CAD1", chosen).ok());
+  const Status refused = saveProjectSettings(workspace, "../CAD1", chosen);
+  ASSERT_FALSE(refused);
+  EXPECT_EQ(refused.kind(), Failure::Kind::kRefused);
+  EXPECT_EQ(refused.message().rfind("the project name cannot be used: ", 0), 0u) << refused.message();
+  EXPECT_EQ(loadProjectSettings(workspace, "cad1").value().templates, chosen.templates);
+  EXPECT_EQ(loadProjectSettings(workspace, "CAD1").value().ignoredAuthors, chosen.ignoredAuthors);
+  EXPECT_TRUE(loadProjectSettings(workspace, "OTHER").value().ignoredAuthors.empty());
   // Settings alone make no earlier project; a judged one is listed.
   EXPECT_TRUE(storedProjects(workspace, error).empty());
   ASSERT_EQ(runEvidenceCheck(workspace, "CAD1", {}, {}).outcome, RunOutcome::kDone);
   const auto stored = storedProjects(workspace, error);
   ASSERT_EQ(stored.size(), 1u) << error;
   EXPECT_EQ(stored[0].name, "CAD1");
-  EXPECT_EQ(loadProjectSettings(workspace, "CAD1", error).value().term, "autumn");
+  EXPECT_EQ(loadProjectSettings(workspace, "CAD1").value().term, "autumn");
 
   // A store that is no store gives an error, not an empty list.
   std::filesystem::remove(storeFile(workspace));
@@ -241,14 +244,14 @@ TEST_F(EvidenceRunTest, CommandLineTakesTheChoicesSavedForTheProject) {
   chosen.term = "autumn";
   chosen.against = {"NOSUCH"};
   std::string error;
-  ASSERT_TRUE(saveProjectSettings(workspace, "CAD1", chosen, error)) << error;
+  ASSERT_TRUE(saveProjectSettings(workspace, "CAD1", chosen).ok());
   // The saved earlier project does not exist: refused as if it were given.
   const CliResult refused = runCli(with({"evidence", "CAD1"}));
   EXPECT_EQ(refused.status, 2);
   EXPECT_NE(refused.err.find("NOSUCH"), std::string::npos) << refused.err;
 
   chosen.against.clear();
-  ASSERT_TRUE(saveProjectSettings(workspace, "CAD1", chosen, error)) << error;
+  ASSERT_TRUE(saveProjectSettings(workspace, "CAD1", chosen).ok());
   ASSERT_EQ(runCli(with({"evidence", "CAD1"})).status, 1);
   auto stored = storedProjects(workspace, error);
   ASSERT_EQ(stored.size(), 1u) << error;
@@ -257,7 +260,7 @@ TEST_F(EvidenceRunTest, CommandLineTakesTheChoicesSavedForTheProject) {
   stored = storedProjects(workspace, error);
   ASSERT_EQ(stored.size(), 1u) << error;
   EXPECT_EQ(stored[0].term, "spring");
-  EXPECT_EQ(loadProjectSettings(workspace, "CAD1", error).value().term, "autumn");
+  EXPECT_EQ(loadProjectSettings(workspace, "CAD1").value().term, "autumn");
 }
 
 // The next term's class is judged against this one after its folders were
@@ -398,8 +401,7 @@ TEST_F(EvidenceRunTest, SettingsThatCannotBeReadStopTheCheck) {
   EvidenceSettings chosen;
   chosen.ignoredAuthors = {"lab3"};
   chosen.term = "autumn";
-  std::string error;
-  ASSERT_TRUE(saveProjectSettings(workspace, "CAD1", chosen, error)) << error;
+  ASSERT_TRUE(saveProjectSettings(workspace, "CAD1", chosen).ok());
   ASSERT_EQ(runCli({"--workspace", utf8FromPath(base), "evidence", "CAD1"}).status, 1);
   const std::string report = veldra::testing::slurp(reportFile(workspace, "CAD1"));
 
@@ -417,9 +419,10 @@ TEST_F(EvidenceRunTest, SettingsThatCannotBeReadStopTheCheck) {
       replaceFile(storeFile(workspace), "not a database");
     }
     const std::string store = veldra::testing::slurp(storeFile(workspace));
-    error.clear();
-    EXPECT_FALSE(loadProjectSettings(workspace, "CAD1", error)) << damage;
-    EXPECT_FALSE(error.empty()) << damage;
+    const auto unread = loadProjectSettings(workspace, "CAD1");
+    ASSERT_FALSE(unread) << damage;
+    EXPECT_EQ(unread.kind(), Failure::Kind::kCannotRead) << damage;
+    EXPECT_FALSE(unread.message().empty()) << damage;
     const CliResult r = runCli({"--workspace", utf8FromPath(base), "evidence", "CAD1", "--term", "spring"});
     EXPECT_EQ(r.status, 2) << damage;
     EXPECT_NE(r.err.find("settings"), std::string::npos) << r.err;
@@ -429,8 +432,8 @@ TEST_F(EvidenceRunTest, SettingsThatCannotBeReadStopTheCheck) {
   }
   // Without a store there is nothing to read, and that is no error.
   std::filesystem::remove(storeFile(workspace));
-  const auto none = loadProjectSettings(workspace, "CAD1", error);
-  ASSERT_TRUE(none) << error;
+  const auto none = loadProjectSettings(workspace, "CAD1");
+  ASSERT_TRUE(none) << none.message();
   EXPECT_TRUE(none->ignoredAuthors.empty());
 }
 

@@ -105,8 +105,8 @@ TEST_F(EvidenceStoreTest, ReplacesAProjectWholeAndKeepsTheTeachersChoices) {
     s.against = {"CAD1 2023"};
     s.ignoredAuthors = {"lab3", "student"};
     s.term = "spring";
-    std::string error;
-    ASSERT_TRUE(store->saveSettings("CAD1", s, error)) << error;
+    const Status saved = store->saveSettings("CAD1", s);
+    ASSERT_TRUE(saved) << saved.message();
   }
   auto store = open();
   ASSERT_TRUE(store);
@@ -116,18 +116,21 @@ TEST_F(EvidenceStoreTest, ReplacesAProjectWholeAndKeepsTheTeachersChoices) {
   EXPECT_EQ(projects[0].name, "CAD1");
   EXPECT_EQ(projects[0].term, "autumn");
   EXPECT_EQ(projects[0].drawings, model.drawings.size());
-  std::optional<EvidenceSettings> settings;
-  ASSERT_TRUE(store->loadSettings("CAD1", settings, error)) << error;
+  auto loaded = store->loadSettings("CAD1");
+  ASSERT_TRUE(loaded) << loaded.message();
+  std::optional<EvidenceSettings> settings = loaded.value();
   ASSERT_TRUE(settings);
   EXPECT_EQ(settings->templates.back(), std::filesystem::path(u8"/templates/ä b.dwg"));
   EXPECT_EQ(settings->ignoredAuthors, (std::vector<std::string>{"lab3", "student"}));
   EXPECT_EQ(settings->term, "spring");
-  EXPECT_TRUE(store->loadSettings("OTHER", settings, error));
-  EXPECT_FALSE(settings);
+  loaded = store->loadSettings("OTHER");
+  ASSERT_TRUE(loaded);
+  EXPECT_FALSE(loaded.value());
 
   EXPECT_FALSE(store->archive({"CAD1", "NOSUCH"}, error));
   EXPECT_NE(error.find("NOSUCH"), std::string::npos);
-  ASSERT_TRUE(store->removeProject("CAD1", error)) << error;
+  const Status removed = store->removeProject("CAD1");
+  ASSERT_TRUE(removed) << removed.message();
   EXPECT_TRUE(store->projects(error).empty());
 }
 

@@ -23,9 +23,8 @@ namespace {
 
 // The settings kept for a project, failing the test when they cannot be read.
 EvidenceSettings savedSettings(const Workspace& workspace, const std::string& project) {
-  std::string error;
-  const auto saved = loadProjectSettings(workspace, project, error);
-  EXPECT_TRUE(saved) << error;
+  const auto saved = loadProjectSettings(workspace, project);
+  EXPECT_TRUE(saved) << saved.message();
   return saved ? *saved : EvidenceSettings{};
 }
 
@@ -89,9 +88,10 @@ TEST_P(TeachersDeskTest, MarksStayWithTheirPairAndTellWhatChanged) {
   ASSERT_LT(copy, f.pairs.size());
   ASSERT_LT(coincidence, f.pairs.size());
   std::string error;
-  ASSERT_TRUE(saveMark(workspace, "CAD1", markOf(f, f.pairs[copy], ReviewMark::kConfirmed, "admitted, 3 May", 1000), error))
-      << error;
-  ASSERT_TRUE(saveMark(workspace, "cad1", markOf(f, f.pairs[coincidence], ReviewMark::kNotCopy, "", 2000), error));
+  const Status confirmed =
+      saveMark(workspace, "CAD1", markOf(f, f.pairs[copy], ReviewMark::kConfirmed, "admitted, 3 May", 1000));
+  ASSERT_TRUE(confirmed) << confirmed.message();
+  ASSERT_TRUE(saveMark(workspace, "cad1", markOf(f, f.pairs[coincidence], ReviewMark::kNotCopy, "", 2000)).ok());
   // The key does not depend on which drawing the run names first.
   PairFinding swapped = f.pairs[copy];
   std::swap(swapped.a, swapped.b);
@@ -156,7 +156,7 @@ TEST_P(TeachersDeskTest, MarksStayWithTheirPairAndTellWhatChanged) {
   }
 
   // A mark taken away is gone from the next run.
-  ASSERT_TRUE(removeMark(workspace, "CAD1", markOf(f, f.pairs[coincidence], ReviewMark::kToReview, "", 0), error));
+  ASSERT_TRUE(removeMark(workspace, "CAD1", markOf(f, f.pairs[coincidence], ReviewMark::kToReview, "", 0)).ok());
   for (const auto& p : run().pairs)
     if (p.review) {
       EXPECT_NE(p.review->mark, ReviewMark::kNotCopy);
@@ -166,13 +166,12 @@ TEST_P(TeachersDeskTest, MarksStayWithTheirPairAndTellWhatChanged) {
 TEST_P(TeachersDeskTest, ThresholdsArePerProjectAndJudgeTheRunAndTheCommandLine) {
   EvidenceSettings chosen;
   chosen.thresholds = {90, 60};
-  std::string error;
-  ASSERT_TRUE(saveProjectSettings(workspace, "CAD1", chosen, error)) << error;
+  ASSERT_TRUE(saveProjectSettings(workspace, "CAD1", chosen).ok());
   EXPECT_EQ(savedSettings(workspace, "cad1").thresholds, (Thresholds{90, 60}));
   EXPECT_EQ(savedSettings(workspace, "OTHER").thresholds, Thresholds{});
   // Out of range, or a likely copy not below a copy, is mended when kept.
   chosen.thresholds = {150, 150};
-  ASSERT_TRUE(saveProjectSettings(workspace, "CAD2", chosen, error));
+  ASSERT_TRUE(saveProjectSettings(workspace, "CAD2", chosen).ok());
   EXPECT_EQ(savedSettings(workspace, "CAD2").thresholds, (Thresholds{100, 99}));
   EXPECT_EQ(checkedThresholds({-5, -9}), (Thresholds{2, 1}));
 

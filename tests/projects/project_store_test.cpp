@@ -62,10 +62,13 @@ TEST(ProjectNames, NoFileIsTouchedUnderANameThatBreaksTheRules) {
   EXPECT_EQ(readLocations(ws, escaped), std::nullopt);
   EXPECT_FALSE(hasRecords(ws, escaped));
   EXPECT_TRUE(projectFiles(ws, escaped).empty());
-  std::string error;
-  EXPECT_FALSE(appendLocation(ws, escaped, "-/x", &error));
-  EXPECT_NE(error.find("separator"), std::string::npos);
-  EXPECT_FALSE(rewriteLocations(ws, escaped, {}));
+  const Status appended = appendLocation(ws, escaped, "-/x");
+  ASSERT_FALSE(appended);
+  EXPECT_EQ(appended.kind(), Failure::Kind::kRefused);
+  EXPECT_NE(appended.message().find("separator"), std::string::npos);
+  const Status rewritten = rewriteLocations(ws, escaped, {});
+  ASSERT_FALSE(rewritten);
+  EXPECT_EQ(rewritten.message(), appended.message());
   deleteProjectFiles(ws, escaped);
   EXPECT_EQ(testing::slurp(outside), "\"-/somewhere\"\r\n");
   EXPECT_TRUE(std::filesystem::exists(dir.path() / "escaped.cmp"));

@@ -463,8 +463,7 @@ TEST_F(EvidenceWindowTest, SettingsAreKeptPerProjectAndUsedByTheRun) {
     QTest::mouseClick(w.saveSettingsButton, Qt::LeftButton);
     EXPECT_EQ(w.settingsStatus->text(), QStringLiteral("Saved."));
   }
-  std::string error;
-  const auto kept = evidence::loadProjectSettings(ws, "CAD1", error).value_or(evidence::EvidenceSettings{});
+  const auto kept = evidence::loadProjectSettings(ws, "CAD1").value();
   ASSERT_EQ(kept.templates.size(), 1u);
   EXPECT_EQ(kept.templates[0], written.templateFile);
   EXPECT_EQ(kept.ignoredAuthors, (std::vector<std::string>{"lab3", "student 1"}));
@@ -571,9 +570,8 @@ TEST_F(EvidenceWindowTest, GoesQuietlyWhileItsPagesAreInUse) {
   w.templateList->addItem(QStringLiteral("unsaved.dwg"));
   window.reset();
   // The settings not saved stay unsaved.
-  std::string error;
-  const auto kept = evidence::loadProjectSettings(ws, "CAD1", error);
-  ASSERT_TRUE(kept) << error;
+  const auto kept = evidence::loadProjectSettings(ws, "CAD1");
+  ASSERT_TRUE(kept) << kept.message();
   EXPECT_TRUE(kept->templates.empty());
 }
 

@@ -39,9 +39,8 @@ namespace {
 
 // The settings kept for a project, failing the test when they cannot be read.
 evidence::EvidenceSettings savedSettings(const Workspace& workspace, const std::string& project) {
-  std::string error;
-  const auto saved = evidence::loadProjectSettings(workspace, project, error);
-  EXPECT_TRUE(saved) << error;
+  const auto saved = evidence::loadProjectSettings(workspace, project);
+  EXPECT_TRUE(saved) << saved.message();
   return saved ? *saved : evidence::EvidenceSettings{};
 }
 

@@ -30,9 +30,9 @@ bool sameIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 bool writeOut(const std::filesystem::path& file, const std::string& content, const char* what) {
-  std::string error;
-  if (replaceFile(file, content, &error)) return true;
-  std::cerr << "veldra-cli: the " << what << " was not written: " << error << '\n';
+  const Status written = replaceFile(file, content);
+  if (written) return true;
+  std::cerr << "veldra-cli: the " << what << " was not written: " << written.message() << '\n';
   return false;
 }
 
@@ -119,10 +119,9 @@ int runEvidenceCommand(const std::vector<std::string>& args) {
   // The teacher's choices as the evidence window last saved them for the
   // project; each kind of option given replaces that choice for this run
   // and is not saved.
-  std::string settingsError;
-  const auto saved = evidence::loadProjectSettings(workspace, project, settingsError);
+  const auto saved = evidence::loadProjectSettings(workspace, project);
   if (!saved) {
-    std::cerr << "veldra-cli: the settings saved for " << project << " cannot be read (" << settingsError
+    std::cerr << "veldra-cli: the settings saved for " << project << " cannot be read (" << saved.message()
               << "); nothing was judged, and the last report stands\n";
     return kExitError;
   }

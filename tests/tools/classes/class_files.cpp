@@ -100,9 +100,9 @@ std::string writeClass(const Workspace& workspace, const std::string& project, c
   if (auto error = dwgwrite::writeDrawingFile(out.templateFile, planOf(out.model.templateDrawing, "AC1032"));
       !error.empty())
     return "template: " + error;
-  std::string error;
-  if (!appendProject(workspace, project, &error)) return error;
-  if (!rewriteLocations(workspace, project, {"+" + folder.string()}, &error)) return error;
+  if (const Status added = appendProject(workspace, project); !added) return added.message();
+  if (const Status placed = rewriteLocations(workspace, project, {"+" + folder.string()}); !placed)
+    return placed.message();
   return "";
 }
 

@@ -34,9 +34,9 @@ int main(int argc, char** argv) {
   settings.templates = {written.templateFile};
   settings.ignoredAuthors = {"lab3"};
   settings.term = "autumn 2026";
-  std::string saveError;
-  if (!veldra::evidence::saveProjectSettings(workspace, "EVIDENCE SAMPLE", settings, saveError)) {
-    std::fprintf(stderr, "veldra-evidence-sample: %s\n", saveError.c_str());
+  if (const veldra::Status saved = veldra::evidence::saveProjectSettings(workspace, "EVIDENCE SAMPLE", settings);
+      !saved) {
+    std::fprintf(stderr, "veldra-evidence-sample: %s\n", saved.message().c_str());
     return 1;
   }
   std::printf("%s\n", written.templateFile.string().c_str());
