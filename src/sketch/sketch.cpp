@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <unordered_map>
 
 namespace veldra::sketch {
 
@@ -94,22 +95,24 @@ std::vector<Point> polylinePoints(std::span<const double> n) {
 // The blocks' own pictures, each drawn once when first inserted.
 class BlockPictures {
  public:
-  explicit BlockPictures(std::span<const Block> blocks) : blocks_(blocks), pictures_(blocks.size()), state_(blocks.size(), 0) {}
+  explicit BlockPictures(std::span<const Block> blocks)
+      : blocks_(blocks), pictures_(blocks.size()), state_(blocks.size(), 0) {
+    for (std::size_t k = 0; k < blocks.size(); ++k) byName_.emplace(blocks[k].name, k);
+  }
 
   // The picture of the block of that name; null for a block not given, one
   // being drawn (it holds itself), or one with nothing to draw.
   const Sketch* pictureOf(std::string_view name) {
-    for (std::size_t k = 0; k < blocks_.size(); ++k) {
-      if (blocks_[k].name != name) continue;
-      if (state_[k] == 1) return nullptr;
-      if (state_[k] == 0) {
-        state_[k] = 1;
-        pictures_[k] = sketchWith(blocks_[k].shapes, *this);
-        state_[k] = 2;
-      }
-      return pictures_[k].empty() ? nullptr : &pictures_[k];
+    const auto found = byName_.find(name);
+    if (found == byName_.end()) return nullptr;
+    const std::size_t k = found->second;
+    if (state_[k] == 1) return nullptr;
+    if (state_[k] == 0) {
+      state_[k] = 1;
+      pictures_[k] = sketchWith(blocks_[k].shapes, *this);
+      state_[k] = 2;
     }
-    return nullptr;
+    return pictures_[k].empty() ? nullptr : &pictures_[k];
   }
 
   static Sketch sketchWith(std::span<const Shape> shapes, BlockPictures& blocks);
@@ -118,6 +121,7 @@ class BlockPictures {
   std::span<const Block> blocks_;
   std::vector<Sketch> pictures_;
   std::vector<int> state_;  // 0 not drawn, 1 being drawn, 2 drawn
+  std::unordered_map<std::string_view, std::size_t> byName_;  // the first block of each name
 };
 
 }  // namespace
@@ -192,10 +196,11 @@ Sketch BlockPictures::sketchWith(std::span<const Shape> shapes, BlockPictures& b
       // A paragraph's insertion is its top left corner.
       const double h = n[3] > 0 ? n[3] : 1;
       out.labels.push_back({entity, {n[0], n[1] - h}, h, 0, std::string(s.text)});
-    } else if ((s.kind == "AcDbBlockReference" || s.kind == "AcDbMInsertBlock") && n.size() >= 7 &&
-               blocks.pictureOf(s.text) != nullptr) {
+    } else if (const Sketch* block = (s.kind == "AcDbBlockReference" || s.kind == "AcDbMInsertBlock") && n.size() >= 7
+                                         ? blocks.pictureOf(s.text)
+                                         : nullptr) {
       // The block's picture scaled, turned and moved onto its insertion.
-      const Sketch& picture = *blocks.pictureOf(s.text);
+      const Sketch& picture = *block;
       const double sx = n[3], sy = n[4], c = std::cos(n[6]), si = std::sin(n[6]);
       auto place = [&](Point p) {
         const double x = p.x * sx, y = p.y * sy;
