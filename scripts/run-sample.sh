@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-packages.sh --if-missing
 build="${BUILD_DIR:-build}"
-cmake -S . -B "$build" -G Ninja -DVELDRA_WERROR=ON -DVELDRA_BENCH=OFF
+cmake -S . -B "$build" -G Ninja -DVELDRA_WERROR=ON -DVELDRA_BENCH=OFF -DVELDRA_QUICK_BUILD=ON
 cmake --build "$build" -j "$(nproc)"
 workspace="$PWD/sample-workspace"
 "$build/tools/setup/veldra-setup" "$workspace"

@@ -3,11 +3,12 @@
 
 #include "bit_reader.h"
 #include "format.h"
+#include "veldra/dwg/layout.h"
 
 namespace veldra::dwg::detail {
 namespace {
 
-constexpr std::size_t kSentinelSize = 16;
+using layout::kSentinelSize;
 constexpr std::uint16_t kFirstClassNumber = 500;
 constexpr std::uint16_t kEntityClassId = 0x1F2;
 

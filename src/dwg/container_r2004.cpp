@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "checksum.h"
+#include "veldra/dwg/layout.h"
 #include "format.h"
 
 namespace veldra::dwg::detail {
@@ -36,10 +37,7 @@ constexpr std::uint64_t kMaxPageSize = 0x100000;        // far above the 0x7400 
 constexpr std::uint64_t kMaxCompressionRatio = 256;     // a long length adds 255 per input byte
 constexpr char kFileId[] = "AcFssFcAJMB";
 
-std::uint32_t rawRL(std::span<const std::uint8_t> data, std::size_t at) {
-  return static_cast<std::uint32_t>(data[at]) | (static_cast<std::uint32_t>(data[at + 1]) << 8) |
-         (static_cast<std::uint32_t>(data[at + 2]) << 16) | (static_cast<std::uint32_t>(data[at + 3]) << 24);
-}
+using layout::rawRL;
 
 std::uint64_t rawRLL(std::span<const std::uint8_t> data, std::size_t at) {
   return rawRL(data, at) | (static_cast<std::uint64_t>(rawRL(data, at + 4)) << 32);

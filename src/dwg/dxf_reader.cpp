@@ -294,7 +294,8 @@ class DxfReader {
         "$LASTSAVEDBY",
     };
     DxfGroup g;
-    std::optional<std::size_t> wanted;
+    constexpr std::size_t kNone = std::size(kNames);
+    std::size_t wanted = kNone;
     bool taken = true;
     while (groups_.next(g)) {
       if (endsSection(g, "HEADER")) {
@@ -302,14 +303,14 @@ class DxfReader {
         return;
       }
       if (g.code == 9) {
-        wanted.reset();
+        wanted = kNone;
         taken = false;
         const std::string_view name = g.trimmed();
         for (std::size_t i = 0; i < std::size(kNames); ++i)
           if (kNames[i] == name) wanted = i;
       } else if (!taken) {
         taken = true;
-        if (wanted && !header_[*wanted]) header_[*wanted] = g;
+        if (wanted != kNone && !header_[wanted]) header_[wanted] = g;
       }
     }
     unclosed("HEADER");

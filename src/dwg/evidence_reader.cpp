@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "format.h"
+#include "veldra/dwg/layout.h"
 
 namespace veldra::dwg {
 namespace detail {
@@ -10,10 +11,7 @@ namespace {
 
 constexpr std::size_t kImageSeekerOffset = 0x0D;
 
-std::uint32_t rawRL(std::span<const std::uint8_t> data, std::size_t at) {
-  return static_cast<std::uint32_t>(data[at]) | (static_cast<std::uint32_t>(data[at + 1]) << 8) |
-         (static_cast<std::uint32_t>(data[at + 2]) << 16) | (static_cast<std::uint32_t>(data[at + 3]) << 24);
-}
+using layout::rawRL;
 
 void note(Drawing& out, const Status& status) {
   out.summary.damage.push_back(Damage{status.section, status.offset, status.message});

@@ -7,21 +7,9 @@
 #include "app/utf8_text.h"
 #include "platform/platform.h"
 #include "projects/folder_plan.h"
+#include "projects/folder_walk.h"
 
 namespace veldra {
-
-namespace {
-
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool hasDwgExtension(std::string_view name) {
-  if (name.size() < 4) return false;
-  std::string_view ext = name.substr(name.size() - 4);
-  return ext[0] == '.' && lowerAscii(ext[1]) == 'd' && lowerAscii(ext[2]) == 'w' &&
-         lowerAscii(ext[3]) == 'g';
-}
-
-}  // namespace
 
 bool isFileOrUnknown(const std::filesystem::directory_entry& entry) {
   std::error_code ec;
@@ -40,7 +28,7 @@ std::optional<std::vector<std::string>> listDrawings(const std::filesystem::path
     if (ec) return std::nullopt;
     if (!isFileOrUnknown(*it)) continue;
     std::string name = utf8FromPath(it->path().filename());
-    if (hasDwgExtension(name)) names.push_back(std::move(name));
+    if (isDwgName(name)) names.push_back(std::move(name));
   }
   if (ec) return std::nullopt;
   std::stable_sort(names.begin(), names.end(),

@@ -1,16 +1,13 @@
 #include "dwgwrite/plan_edits.h"
 
-#include <cctype>
 #include <set>
+
+#include "dwgwrite/drawing.h"
 
 namespace veldra::dwgwrite {
 namespace {
 
-std::string upper(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
+using detail::upper;
 
 bool sameName(std::string_view a, std::string_view b) { return upper(a) == upper(b); }
 
