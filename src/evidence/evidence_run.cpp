@@ -55,7 +55,8 @@ RunResult runEvidenceCheck(const Workspace& workspace, const std::string& projec
     result.findings = {};
     return result;
   };
-  if (const auto problem = projectNameProblem(project)) return fail("the project name cannot be used: " + *problem);
+  if (const Status named = checkProjectName(project); !named)
+    return fail("the project name cannot be used: " + named.message());
   for (const auto& earlier : settings.against)
     if (earlier == project) return fail("a project is not compared against itself: " + project);
 
@@ -189,8 +190,8 @@ Result<EvidenceSettings> loadProjectSettings(const Workspace& workspace, const s
 }
 
 Status saveProjectSettings(const Workspace& workspace, const std::string& project, const EvidenceSettings& settings) {
-  if (const auto problem = projectNameProblem(project))
-    return failure(Failure::Kind::kRefused, "the project name cannot be used: " + *problem);
+  if (const Status named = checkProjectName(project); !named)
+    return failure(Failure::Kind::kRefused, "the project name cannot be used: " + named.message());
   std::error_code ec;
   std::filesystem::create_directories(storeFile(workspace).parent_path(), ec);
   const auto store = EvidenceStore::open(storeFile(workspace));
