@@ -137,19 +137,20 @@ std::unique_ptr<EvidenceStore> openArchive(std::vector<std::string>& projects) {
   // made by other rules: each project carries a stamp of the rules it was
   // judged by, and the archive is built again when they changed.
   const std::string stamp = rulesStamp();
-  std::string error;
   const bool existed = std::filesystem::exists(archiveFile());
-  auto store = EvidenceStore::open(archiveFile(), error);
-  if (!store) return nullptr;
+  auto opened = EvidenceStore::open(archiveFile());
+  if (!opened) return nullptr;
+  auto store = std::move(opened.value());
   if (existed) {
-    const auto kept = store->projects(error);
-    if (kept.size() == static_cast<std::size_t>(kArchiveClasses) &&
-        std::all_of(kept.begin(), kept.end(), [&](const StoredProject& p) { return p.term == stamp; }))
+    const auto kept = store->projects();
+    if (kept && kept->size() == static_cast<std::size_t>(kArchiveClasses) &&
+        std::all_of(kept->begin(), kept->end(), [&](const StoredProject& p) { return p.term == stamp; }))
       return store;
     store.reset();
     std::filesystem::remove(archiveFile());
-    store = EvidenceStore::open(archiveFile(), error);
-    if (!store) return nullptr;
+    auto again = EvidenceStore::open(archiveFile());
+    if (!again) return nullptr;
+    store = std::move(again.value());
   }
   for (int c = 0; c < kArchiveClasses; ++c) {
     ClassInput input;
@@ -159,7 +160,7 @@ std::unique_ptr<EvidenceStore> openArchive(std::vector<std::string>& projects) {
     input.templates = {model.templateDrawing};
     const Judgement j = judgeClass(input, {}, nullptr, RunControl{});
     if (!store->saveProject(projects[static_cast<std::size_t>(c)], stamp, j.findings.runAtUnixMs, j.findings.drawings,
-                            j.judged, j.commonKeys, error))
+                            j.judged, j.commonKeys))
       return nullptr;
   }
   return store;
@@ -195,10 +196,9 @@ void BM_JudgeAgainstArchive(benchmark::State& state) {
     input.drawings = current.drawings;
     input.templates = {current.templateDrawing};
     state.ResumeTiming();
-    std::string error;
-    auto store = EvidenceStore::open(archiveFile(), error);
-    auto archive = store->archive(projects, error);
-    const Judgement j = judgeClass(input, {}, archive.get(), RunControl{});
+    auto store = EvidenceStore::open(archiveFile());
+    auto archive = (*store)->archive(projects);
+    const Judgement j = judgeClass(input, {}, archive->get(), RunControl{});
     found = 0;
     for (const auto& p : j.findings.pairs) found += p.b >= j.findings.projectDrawings && isCopy(p.verdict);
     state.counters["archive_drawings"] = static_cast<double>(j.findings.earlierDrawings);

@@ -266,10 +266,11 @@ void FileReplacement::fail(const char* what, const std::string& reason) {
   error_ = what + utf8FromPath(file_) + ": " + reason;
 }
 
-bool FileReplacement::commit() {
-  if (done_) return error_.empty();
+Status FileReplacement::commit() {
+  auto failed = [this] { return failure(Failure::Kind::kCannotWrite, error_); };
+  if (done_) return error_.empty() ? Status() : failed();
   done_ = true;
-  if (!open_) return false;
+  if (!open_) return failed();
   // A write that failed before left its reason in errno: keep it.
   if (open_->stream().good()) errno = 0;
   const bool flushed = open_->stream().flush().good();
@@ -280,20 +281,20 @@ bool FileReplacement::commit() {
   if (!flushed || !closed) {
     std::filesystem::remove(temporary_, ec);
     fail("cannot write ", reason);
-    return false;
+    return failed();
   }
   std::filesystem::rename(temporary_, file_, ec);
   if (ec) {
     std::error_code ignored;
     std::filesystem::remove(temporary_, ignored);
     fail("cannot replace ", ec.message());
-    return false;
+    return failed();
   }
   // The rename itself reaches the disk before any later file is replaced,
   // so files replaced in turn are found in that order after a crash.
   syncToDisk(file_.parent_path().empty() ? std::filesystem::path(".") : file_.parent_path());
   removeAbandonedTemporaries(file_);
-  return true;
+  return {};
 }
 
 void FileReplacement::discard() {
@@ -309,8 +310,7 @@ void FileReplacement::discard() {
 Status replaceFile(const std::filesystem::path& file, std::string_view content, FileDevice& device) {
   FileReplacement replacement(file, device);
   replacement.stream().write(content.data(), static_cast<std::streamsize>(content.size()));
-  if (replacement.commit()) return {};
-  return failure(Failure::Kind::kCannotWrite, replacement.error());
+  return replacement.commit();
 }
 
 Status appendToFile(const std::filesystem::path& file, std::string_view content) {

@@ -108,14 +108,14 @@ class FileReplacement {
   std::ostream& stream();
   // The temporary file could be created and every write so far succeeded.
   bool good();
-  // Puts the new file in place. False, with the reason in `error()`, when
-  // the content could not be written whole or the rename failed.
-  bool commit();
+  // Puts the new file in place. A failure (kCannotWrite) when the content
+  // could not be written whole or the rename failed, saying
+  // "cannot write FILE: REASON" or "cannot replace FILE: REASON".
+  Status commit();
   // Removes the temporary file; the old file stays.
   void discard();
-  // What failed: "cannot write FILE: REASON" or "cannot replace FILE: REASON".
-  const std::string& error() const { return error_; }
-  // The reason alone, in the system's words ("No space left on device").
+  // The reason of a failure alone, in the system's words ("No space left on
+  // device").
   const std::string& reason() const { return reason_; }
 
  private:
@@ -129,8 +129,7 @@ class FileReplacement {
 };
 
 // Replaces a file whole through a FileReplacement, so a failed write leaves
-// the old file as it was. A failure (kCannotWrite) carries
-// FileReplacement::error().
+// the old file as it was; it fails as FileReplacement::commit() does.
 Status replaceFile(const std::filesystem::path& file, std::string_view content,
                    FileDevice& device = diskDevice());
 

@@ -55,12 +55,12 @@ RunResult runEvidenceCheck(const Workspace& workspace, const std::string& projec
     result.findings = {};
     return result;
   };
-  if (const auto problem = projectNameProblem(project)) return fail("the project name cannot be used: " + *problem);
+  if (const Status named = checkProjectName(project); !named)
+    return fail("the project name cannot be used: " + named.message());
   for (const auto& earlier : settings.against)
     if (earlier == project) return fail("a project is not compared against itself: " + project);
 
   // Earlier projects come from the store, which must hold them already.
-  std::string storeError;
   std::unique_ptr<EvidenceStore> store;
   std::unique_ptr<ArchiveSource> archive;
   std::error_code ec;
@@ -68,22 +68,22 @@ RunResult runEvidenceCheck(const Workspace& workspace, const std::string& projec
   if (!settings.against.empty()) {
     if (!storeThere)
       return fail("there is no evidence store in the workspace yet, so no earlier project to compare against");
-    store = EvidenceStore::open(storeFile(workspace), storeError);
-    if (!store) return fail(storeError);
-    archive = store->archive(settings.against, storeError);
-    if (!archive) return fail(storeError);
+    auto opened = EvidenceStore::open(storeFile(workspace));
+    if (!opened) return fail(opened.message());
+    store = std::move(opened.value());
+    auto earlier = store->archive(settings.against);
+    if (!earlier) return fail(earlier.message());
+    archive = std::move(earlier.value());
   } else if (storeThere) {
     // Only to take over what is kept of unchanged drawings; a store that
     // cannot be opened now is reported when the evidence is saved.
-    store = EvidenceStore::open(storeFile(workspace), storeError);
-    storeError.clear();
+    if (auto opened = EvidenceStore::open(storeFile(workspace))) store = std::move(opened.value());
   }
   const std::string scheme = featureScheme(settings.tolerance);
   std::map<std::string, KeptDrawing> kept;
-  if (store) {
-    std::string keptError;
-    kept = store->keptDrawings(project, scheme, keptError);
-  }
+  // What cannot be taken over is read again.
+  if (store)
+    if (auto keptBefore = store->keptDrawings(project, scheme)) kept = std::move(keptBefore.value());
 
   ClassInput input;
   input.project = project;
@@ -133,18 +133,24 @@ RunResult runEvidenceCheck(const Workspace& workspace, const std::string& projec
   // Keep the evidence and write the report; a failure here leaves the
   // findings as they are, with a warning.
   control.report("Saving the evidence", 0, 1);
+  Status storeOpened;
   if (!store) {
     std::filesystem::create_directories(storeFile(workspace).parent_path(), ec);
-    store = EvidenceStore::open(storeFile(workspace), storeError);
+    auto opened = EvidenceStore::open(storeFile(workspace));
+    if (opened) store = std::move(opened.value());
+    else storeOpened = opened.status();
   }
-  if (!store) {
-    result.warnings.push_back("The evidence was not kept: " + storeError);
-  } else if (!store->saveProject(project, settings.term, result.findings.runAtUnixMs,
-                                 std::vector<DrawingFacts>(result.findings.drawings.begin(),
-                                                           result.findings.drawings.begin() +
-                                                               static_cast<std::ptrdiff_t>(result.findings.projectDrawings)),
-                                 judgement.judged, judgement.commonKeys, storeError, reading.stamps, scheme)) {
-    result.warnings.push_back("The evidence was not kept in " + utf8Path(storeFile(workspace)) + ": " + storeError);
+  Status stored;
+  if (store)
+    stored = store->saveProject(project, settings.term, result.findings.runAtUnixMs,
+                               std::vector<DrawingFacts>(result.findings.drawings.begin(),
+                                                         result.findings.drawings.begin() +
+                                                             static_cast<std::ptrdiff_t>(result.findings.projectDrawings)),
+                               judgement.judged, judgement.commonKeys, reading.stamps, scheme);
+  if (!storeOpened) {
+    result.warnings.push_back("The evidence was not kept: " + storeOpened.message());
+  } else if (!stored) {
+    result.warnings.push_back("The evidence was not kept in " + utf8Path(storeFile(workspace)) + ": " + stored.message());
   } else {
     // The teacher's marks go with the pairs they were made on; the findings
     // are kept without them, as the marks change apart from runs.
@@ -165,61 +171,54 @@ RunResult runEvidenceCheck(const Workspace& workspace, const std::string& projec
 
 namespace {
 
-// The store when its file exists; nothing (and no error) when it does not.
-std::unique_ptr<EvidenceStore> existingStore(const Workspace& workspace, std::string& error) {
+// The store when its file exists; no store (and no failure) when it does not.
+Result<std::unique_ptr<EvidenceStore>> existingStore(const Workspace& workspace) {
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(storeFile(workspace), ec)) return nullptr;
-  return EvidenceStore::open(storeFile(workspace), error);
+  if (!std::filesystem::is_regular_file(storeFile(workspace), ec)) return std::unique_ptr<EvidenceStore>();
+  return EvidenceStore::open(storeFile(workspace));
 }
 
 }  // namespace
 
 Result<EvidenceSettings> loadProjectSettings(const Workspace& workspace, const std::string& project) {
-  std::string error;
-  const auto store = existingStore(workspace, error);
-  if (!store) {
-    if (!error.empty()) return failure(Failure::Kind::kCannotRead, std::move(error));
-    return EvidenceSettings{};
-  }
-  auto saved = store->loadSettings(project);
+  const auto store = existingStore(workspace);
+  if (!store) return store.failure();
+  if (!*store) return EvidenceSettings{};
+  auto saved = (*store)->loadSettings(project);
   if (!saved) return saved.failure();
   return saved.value().value_or(EvidenceSettings{});
 }
 
 Status saveProjectSettings(const Workspace& workspace, const std::string& project, const EvidenceSettings& settings) {
-  if (const auto problem = projectNameProblem(project))
-    return failure(Failure::Kind::kRefused, "the project name cannot be used: " + *problem);
+  if (const Status named = checkProjectName(project); !named)
+    return failure(Failure::Kind::kRefused, "the project name cannot be used: " + named.message());
   std::error_code ec;
   std::filesystem::create_directories(storeFile(workspace).parent_path(), ec);
-  std::string error;
-  const auto store = EvidenceStore::open(storeFile(workspace), error);
-  if (!store) return failure(Failure::Kind::kCannotWrite, std::move(error));
-  return store->saveSettings(project, settings);
+  const auto store = EvidenceStore::open(storeFile(workspace));
+  if (!store) return store.failure();
+  return (*store)->saveSettings(project, settings);
 }
 
-std::optional<Findings> loadLastRun(const Workspace& workspace, const std::string& project, std::string& error) {
-  const auto store = existingStore(workspace, error);
-  if (!store) return std::nullopt;
-  return store->loadLastRun(project);
+Result<std::optional<Findings>> loadLastRun(const Workspace& workspace, const std::string& project) {
+  const auto store = existingStore(workspace);
+  if (!store) return store.failure();
+  if (!*store) return std::optional<Findings>();
+  return (*store)->loadLastRun(project);
 }
 
 Status saveMark(const Workspace& workspace, const std::string& project, const StoredMark& mark) {
   std::error_code ec;
   std::filesystem::create_directories(storeFile(workspace).parent_path(), ec);
-  std::string error;
-  const auto store = EvidenceStore::open(storeFile(workspace), error);
-  if (!store) return failure(Failure::Kind::kCannotWrite, std::move(error));
-  return store->saveMark(project, mark);
+  const auto store = EvidenceStore::open(storeFile(workspace));
+  if (!store) return store.failure();
+  return (*store)->saveMark(project, mark);
 }
 
 Status removeMark(const Workspace& workspace, const std::string& project, const StoredMark& mark) {
-  std::string error;
-  const auto store = existingStore(workspace, error);
-  if (!store) {
-    if (error.empty()) return {};
-    return failure(Failure::Kind::kCannotWrite, std::move(error));
-  }
-  return store->removeMark(project, mark.pathA, mark.pathB);
+  const auto store = existingStore(workspace);
+  if (!store) return store.failure();
+  if (!*store) return {};
+  return (*store)->removeMark(project, mark.pathA, mark.pathB);
 }
 
 std::vector<std::size_t> changedSinceRun(const Findings& findings) {
@@ -238,10 +237,11 @@ std::vector<std::size_t> changedSinceRun(const Findings& findings) {
   return out;
 }
 
-std::vector<StoredProject> storedProjects(const Workspace& workspace, std::string& error) {
-  const auto store = existingStore(workspace, error);
-  if (!store) return {};
-  return store->projects(error);
+Result<std::vector<StoredProject>> storedProjects(const Workspace& workspace) {
+  const auto store = existingStore(workspace);
+  if (!store) return store.failure();
+  if (!*store) return std::vector<StoredProject>();
+  return (*store)->projects();
 }
 
 }  // namespace veldra::evidence

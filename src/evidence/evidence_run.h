@@ -70,10 +70,11 @@ Result<EvidenceSettings> loadProjectSettings(const Workspace& workspace, const s
 // name that cannot be used is refused (kRefused).
 Status saveProjectSettings(const Workspace& workspace, const std::string& project, const EvidenceSettings& settings);
 // The findings of the project's last run as kept in the store, with the
-// teacher's marks: nothing (and `error` empty) when there is no store or no
-// kept run, nothing with `error` when the store cannot be read.
-std::optional<Findings> loadLastRun(const Workspace& workspace, const std::string& project, std::string& error);
-// Keeps or removes a mark on a pair, creating the store when needed.
+// teacher's marks: nothing when there is no store or no kept run, a failure
+// (kCannotRead) when the store cannot be read.
+Result<std::optional<Findings>> loadLastRun(const Workspace& workspace, const std::string& project);
+// Keeps or removes a mark on a pair, creating the store when needed. A store
+// that cannot be opened fails as EvidenceStore::open() tells.
 Status saveMark(const Workspace& workspace, const std::string& project, const StoredMark& mark);
 Status removeMark(const Workspace& workspace, const std::string& project, const StoredMark& mark);
 // The project's drawings (indices into the findings' drawings) whose files
@@ -81,8 +82,8 @@ Status removeMark(const Workspace& workspace, const std::string& project, const 
 std::vector<std::size_t> changedSinceRun(const Findings& findings);
 
 // The projects whose evidence the store keeps: what a project can be
-// compared against. Empty without a store; `error` tells when the store
-// exists but cannot be read.
-std::vector<StoredProject> storedProjects(const Workspace& workspace, std::string& error);
+// compared against. Empty without a store; a failure (kCannotRead) when the
+// store exists but cannot be read.
+Result<std::vector<StoredProject>> storedProjects(const Workspace& workspace);
 
 }  // namespace veldra::evidence

@@ -356,71 +356,62 @@ class StoreArchive : public ArchiveSource {
 
 EvidenceStore::~EvidenceStore() { sqlite3_close(db_); }
 
-std::unique_ptr<EvidenceStore> EvidenceStore::open(const std::filesystem::path& file, std::string& error) {
+Result<std::unique_ptr<EvidenceStore>> EvidenceStore::open(const std::filesystem::path& file) {
   sqlite3* db = nullptr;
   const std::u8string name = file.u8string();
   const int rc = sqlite3_open_v2(reinterpret_cast<const char*>(name.c_str()), &db,
                                  SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
   if (rc != SQLITE_OK) {
-    error = "cannot open the evidence store " + utf8Path(file) + ": " + (db ? lastError(db) : "out of memory");
+    const std::string reason = db ? lastError(db) : "out of memory";
     sqlite3_close(db);
-    return nullptr;
+    return failure(Failure::Kind::kCannotRead, "cannot open the evidence store " + utf8Path(file) + ": " + reason);
   }
   std::unique_ptr<EvidenceStore> store(new EvidenceStore(db));
   sqlite3_busy_timeout(db, 10000);
   // A file that is not a store of this program (or not a database at all)
   // is left as it is.
   Statement version(db, "PRAGMA user_version");
-  if (!version.step()) {
-    error = "the evidence store " + utf8Path(file) + " cannot be read: " + lastError(db);
-    return nullptr;
-  }
+  if (!version.step())
+    return failure(Failure::Kind::kCannotRead, "the evidence store " + utf8Path(file) + " cannot be read: " + lastError(db));
   const auto found = version.integer(0);
   Statement tables(db, "SELECT COUNT(*) FROM sqlite_master");
   const std::int64_t tableCount = tables.step() ? tables.integer(0) : -1;
-  if (found == 0 && tableCount != 0) {
-    error = "the file " + utf8Path(file) + " is not an evidence store of this program; it was left as it is";
-    return nullptr;
-  }
-  if (found > kSchemaVersion) {
-    error = "the evidence store " + utf8Path(file) + " was written by a newer version of this program";
-    return nullptr;
-  }
+  if (found == 0 && tableCount != 0)
+    return failure(Failure::Kind::kCannotRead,
+                   "the file " + utf8Path(file) + " is not an evidence store of this program; it was left as it is");
+  if (found > kSchemaVersion)
+    return failure(Failure::Kind::kCannotRead,
+                   "the evidence store " + utf8Path(file) + " was written by a newer version of this program");
+  std::string error;
   if (found == 1) {
     Transaction t(db, error);
     if (!t.open() || !exec(db, kFileStampColumns, error) ||
-        !exec(db, ("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str(), error) || !t.commit(error)) {
-      error = "cannot bring the evidence store " + utf8Path(file) + " up to date: " + error;
-      return nullptr;
-    }
+        !exec(db, ("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str(), error) || !t.commit(error))
+      return failure(Failure::Kind::kCannotWrite,
+                     "cannot bring the evidence store " + utf8Path(file) + " up to date: " + error);
   } else if (found == 0) {
     Transaction t(db, error);
     if (!t.open() || !exec(db, kSchema, error) ||
-        !exec(db, ("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str(), error) || !t.commit(error)) {
-      error = "cannot set up the evidence store " + utf8Path(file) + ": " + error;
-      return nullptr;
-    }
+        !exec(db, ("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str(), error) || !t.commit(error))
+      return failure(Failure::Kind::kCannotWrite, "cannot set up the evidence store " + utf8Path(file) + ": " + error);
   }
   {
     Transaction t(db, error);
-    if (!t.open() || !exec(db, kAddedTables, error) || !t.commit(error)) {
-      error = "cannot set up the evidence store " + utf8Path(file) + ": " + error;
-      return nullptr;
-    }
+    if (!t.open() || !exec(db, kAddedTables, error) || !t.commit(error))
+      return failure(Failure::Kind::kCannotWrite, "cannot set up the evidence store " + utf8Path(file) + ": " + error);
   }
   return store;
 }
 
-bool EvidenceStore::saveProject(const std::string& project, const std::string& term, std::int64_t judgedAtUnixMs,
-                                const std::vector<DrawingFacts>& drawings, const std::vector<JudgedDrawing>& judged,
-                                const std::vector<std::uint64_t>& commonKeys, std::string& error,
-                                const std::vector<std::optional<FileStamp>>& stamps, const std::string& featureScheme) {
+Status EvidenceStore::saveProject(const std::string& project, const std::string& term, std::int64_t judgedAtUnixMs,
+                                  const std::vector<DrawingFacts>& drawings, const std::vector<JudgedDrawing>& judged,
+                                  const std::vector<std::uint64_t>& commonKeys,
+                                  const std::vector<std::optional<FileStamp>>& stamps,
+                                  const std::string& featureScheme) {
+  std::string error;
   Transaction t(db_, error);
-  if (!t.open()) return false;
-  auto fail = [&](const char* what) {
-    error = std::string(what) + ": " + lastError(db_);
-    return false;
-  };
+  if (!t.open()) return failure(Failure::Kind::kCannotWrite, std::move(error));
+  auto fail = [&](const char* what) { return failure(Failure::Kind::kCannotWrite, std::string(what) + ": " + lastError(db_)); };
   if (const auto old = projectId(db_, project)) {
     Statement a(db_, "DELETE FROM sketch WHERE project = ?");
     Statement b(db_, "DELETE FROM drawings WHERE project = ?");
@@ -479,12 +470,12 @@ bool EvidenceStore::saveProject(const std::string& project, const std::string& t
       }
     }
   }
-  return t.commit(error);
+  if (!t.commit(error)) return failure(Failure::Kind::kCannotWrite, std::move(error));
+  return {};
 }
 
-std::map<std::string, KeptDrawing> EvidenceStore::keptDrawings(const std::string& project,
-                                                                const std::string& featureScheme,
-                                                                std::string& error) {
+Result<std::map<std::string, KeptDrawing>> EvidenceStore::keptDrawings(const std::string& project,
+                                                                        const std::string& featureScheme) {
   std::map<std::string, KeptDrawing> out;
   if (featureScheme.empty()) return out;
   Statement q(db_,
@@ -508,10 +499,7 @@ std::map<std::string, KeptDrawing> EvidenceStore::keptDrawings(const std::string
     std::string path = q.text(0);
     out.insert_or_assign(std::move(path), std::move(kept));
   }
-  if (!q.ok()) {
-    error = lastError(db_);
-    out.clear();
-  }
+  if (!q.ok()) return failure(Failure::Kind::kCannotRead, "the evidence store cannot be read: " + lastError(db_));
   return out;
 }
 
@@ -531,28 +519,25 @@ Status EvidenceStore::removeProject(const std::string& project) {
   return {};
 }
 
-std::vector<StoredProject> EvidenceStore::projects(std::string& error) {
+Result<std::vector<StoredProject>> EvidenceStore::projects() {
   std::vector<StoredProject> out;
   Statement q(db_,
               "SELECT p.name, p.term, p.judged_at, (SELECT COUNT(*) FROM drawings d WHERE d.project = p.id) "
               "FROM projects p ORDER BY p.name");
   while (q.step())
     out.push_back({q.text(0), q.text(1), q.integer(2), static_cast<std::size_t>(q.integer(3))});
-  if (!q.ok()) error = lastError(db_);
+  if (!q.ok()) return failure(Failure::Kind::kCannotRead, "the evidence store cannot be read: " + lastError(db_));
   return out;
 }
 
-std::unique_ptr<ArchiveSource> EvidenceStore::archive(const std::vector<std::string>& projects, std::string& error) {
+Result<std::unique_ptr<ArchiveSource>> EvidenceStore::archive(const std::vector<std::string>& projects) {
   std::vector<std::int64_t> ids;
   for (const auto& name : projects) {
     const auto id = projectId(db_, name);
-    if (!id) {
-      error = "the evidence store holds no project " + name + " (judge it first)";
-      return nullptr;
-    }
+    if (!id) return failure(Failure::Kind::kNotFound, "the evidence store holds no project " + name + " (judge it first)");
     if (std::find(ids.begin(), ids.end(), *id) == ids.end()) ids.push_back(*id);
   }
-  return std::make_unique<StoreArchive>(db_, std::move(ids));
+  return std::unique_ptr<ArchiveSource>(std::make_unique<StoreArchive>(db_, std::move(ids)));
 }
 
 Result<std::optional<EvidenceSettings>> EvidenceStore::loadSettings(const std::string& project) {

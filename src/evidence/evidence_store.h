@@ -47,30 +47,33 @@ class EvidenceStore {
   EvidenceStore(const EvidenceStore&) = delete;
   EvidenceStore& operator=(const EvidenceStore&) = delete;
 
-  // Opens the store, creating the file (not its folder) when absent.
-  // Nothing, with the reason in `error`, when the file cannot be opened or
-  // is not a store of this program.
-  static std::unique_ptr<EvidenceStore> open(const std::filesystem::path& file, std::string& error);
+  // Opens the store, creating the file (not its folder) when absent. A
+  // failure (kCannotRead) when the file cannot be opened or is not a store of
+  // this program, or was written by a newer one; kCannotWrite when a new or
+  // older store cannot be set up.
+  static Result<std::unique_ptr<EvidenceStore>> open(const std::filesystem::path& file);
 
   // Replaces what the store keeps of the project with this judgement, in
-  // one transaction. A drawing given with the stamp its file had when read
-  // (parallel to `drawings`) and the scheme its features were made by can be
-  // taken back by keptDrawings().
-  bool saveProject(const std::string& project, const std::string& term, std::int64_t judgedAtUnixMs,
-                   const std::vector<DrawingFacts>& drawings, const std::vector<JudgedDrawing>& judged,
-                   const std::vector<std::uint64_t>& commonKeys, std::string& error,
-                   const std::vector<std::optional<FileStamp>>& stamps = {}, const std::string& featureScheme = {});
+  // one transaction (a failure is kCannotWrite). A drawing given with the
+  // stamp its file had when read (parallel to `drawings`) and the scheme its
+  // features were made by can be taken back by keptDrawings().
+  Status saveProject(const std::string& project, const std::string& term, std::int64_t judgedAtUnixMs,
+                     const std::vector<DrawingFacts>& drawings, const std::vector<JudgedDrawing>& judged,
+                     const std::vector<std::uint64_t>& commonKeys,
+                     const std::vector<std::optional<FileStamp>>& stamps = {}, const std::string& featureScheme = {});
   // The project's drawings kept with a stamp and features of `featureScheme`,
-  // by their full path (UTF-8) as visited. Empty when there are none, or
-  // with the reason in `error` when the store cannot be read.
-  std::map<std::string, KeptDrawing> keptDrawings(const std::string& project, const std::string& featureScheme,
-                                                  std::string& error);
+  // by their full path (UTF-8) as visited. Empty when there are none; a
+  // failure (kCannotRead) when the store cannot be read.
+  Result<std::map<std::string, KeptDrawing>> keptDrawings(const std::string& project,
+                                                          const std::string& featureScheme);
   Status removeProject(const std::string& project);
-  std::vector<StoredProject> projects(std::string& error);
+  // The projects kept, by name; a failure (kCannotRead) when the store cannot
+  // be read.
+  Result<std::vector<StoredProject>> projects();
 
-  // The earlier projects as an archive to judge against; nothing (with the
-  // reason) when one of them is not in the store.
-  std::unique_ptr<ArchiveSource> archive(const std::vector<std::string>& projects, std::string& error);
+  // The earlier projects as an archive to judge against; a failure
+  // (kNotFound) naming the first of them that is not in the store.
+  Result<std::unique_ptr<ArchiveSource>> archive(const std::vector<std::string>& projects);
 
   // The findings of the project's last run, shown when the window opens;
   // nothing when none was kept or a version with another form wrote it.

@@ -38,24 +38,24 @@ Status rewriteProjects(const Workspace& ws, const std::vector<std::string>& name
 }
 
 std::optional<std::vector<std::string>> readLocations(const Workspace& ws, std::string_view project) {
-  if (projectNameProblem(project)) return std::nullopt;
+  if (!checkProjectName(project)) return std::nullopt;
   const auto content = readTextFile(ws.locationFile(project));
   if (!content) return std::nullopt;
   return parseQuotedList(*content);
 }
 
 Status appendLocation(const Workspace& ws, std::string_view project, std::string_view entry) {
-  if (auto problem = projectNameProblem(project)) return failure(Failure::Kind::kRefused, std::move(*problem));
+  if (Status named = checkProjectName(project); !named) return named;
   return appendToFile(ws.locationFile(project), quotedLine(entry));
 }
 
 Status rewriteLocations(const Workspace& ws, std::string_view project, const std::vector<std::string>& entries) {
-  if (auto problem = projectNameProblem(project)) return failure(Failure::Kind::kRefused, std::move(*problem));
+  if (Status named = checkProjectName(project); !named) return named;
   return replaceFile(ws.locationFile(project), formatQuotedList(entries));
 }
 
 std::vector<std::filesystem::path> projectFiles(const Workspace& ws, std::string_view project) {
-  if (projectNameProblem(project)) return {};
+  if (!checkProjectName(project)) return {};
   return {ws.locationFile(project), ws.recordFile(project), ws.collectedTypeFile(project),
           ws.timeReport(project),   ws.handleReport(project), ws.ageReport(project),
           ws.runMarkFile(project)};
@@ -69,7 +69,7 @@ void deleteProjectFiles(const Workspace& ws, std::string_view project) {
 }
 
 bool hasRecords(const Workspace& ws, std::string_view project) {
-  if (projectNameProblem(project)) return false;
+  if (!checkProjectName(project)) return false;
   std::error_code ec;
   const auto file = ws.recordFile(project);
   if (!std::filesystem::is_regular_file(file, ec)) return false;
@@ -100,23 +100,24 @@ bool isReservedDeviceName(std::string_view name) {
 
 }  // namespace
 
-std::optional<std::string> projectNameProblem(std::string_view name) {
-  if (name.empty()) return "A project name cannot be empty.";
+Status checkProjectName(std::string_view name) {
+  auto refused = [](const char* why) { return Status(failure(Failure::Kind::kRefused, why)); };
+  if (name.empty()) return refused("A project name cannot be empty.");
   bool onlyBlanksAndDots = true;
   for (const char c : name) {
     const auto byte = static_cast<unsigned char>(c);
-    if (c == '/' || c == '\\') return "A project name cannot hold a path separator (/ or \\).";
-    if (byte < 0x20 || byte == 0x7f) return "A project name cannot hold a control character.";
+    if (c == '/' || c == '\\') return refused("A project name cannot hold a path separator (/ or \\).");
+    if (byte < 0x20 || byte == 0x7f) return refused("A project name cannot hold a control character.");
     if (std::string_view("<>:\"|?*").find(c) != std::string_view::npos)
-      return "A project name cannot hold any of the characters < > : \" | ? *";
+      return refused("A project name cannot hold any of the characters < > : \" | ? *");
     if (c != ' ' && c != '.') onlyBlanksAndDots = false;
   }
-  if (name.find("..") != std::string_view::npos) return "A project name cannot hold \"..\".";
-  if (onlyBlanksAndDots) return "A project name cannot be made of blanks and dots only.";
+  if (name.find("..") != std::string_view::npos) return refused("A project name cannot hold \"..\".");
+  if (onlyBlanksAndDots) return refused("A project name cannot be made of blanks and dots only.");
   if (isReservedDeviceName(name))
-    return "A project name cannot be a name Windows keeps for a device (CON, PRN, AUX, NUL, COM1 to COM9, "
-           "LPT1 to LPT9), alone or before a dot.";
-  return std::nullopt;
+    return refused("A project name cannot be a name Windows keeps for a device (CON, PRN, AUX, NUL, COM1 to COM9, "
+                   "LPT1 to LPT9), alone or before a dot.");
+  return {};
 }
 
 }  // namespace veldra

@@ -29,7 +29,7 @@ Status appendProject(const Workspace& ws, std::string_view name);
 Status rewriteProjects(const Workspace& ws, const std::vector<std::string>& names);
 
 // The functions below that take a project name touch no file for a name
-// projectNameProblem() refuses: such a name could lead outside the workspace.
+// checkProjectName() refuses: such a name could lead outside the workspace.
 // The writers then fail as kRefused with the problem as their message.
 
 // A project's location file: nothing when it cannot be opened.
@@ -50,11 +50,12 @@ void deleteProjectFiles(const Workspace& ws, std::string_view project);
 // Whether the project's record file exists and holds at least one byte.
 bool hasRecords(const Workspace& ws, std::string_view project);
 
-// Why a name cannot be a project name, or nothing when it can. The name is
-// the base name of five files in the workspace's folders, so it must stay a
-// plain file name on every platform: no path separator, no "..", no control
-// character, none of < > : " | ? *, not only blanks and dots, and no device
-// name of Windows (CON, NUL, COM1...), also not before a dot.
-std::optional<std::string> projectNameProblem(std::string_view name);
+// Whether a name can be a project name: a failure (kRefused) saying why not
+// when it cannot. The name is the base name of five files in the
+// workspace's folders, so it must stay a plain file name on every platform:
+// no path separator, no "..", no control character, none of < > : " | ? *,
+// not only blanks and dots, and no device name of Windows (CON, NUL,
+// COM1...), also not before a dot.
+Status checkProjectName(std::string_view name);
 
 }  // namespace veldra

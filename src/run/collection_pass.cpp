@@ -105,8 +105,8 @@ PassResult runCollectionPass(RunContext& run, DrawingSource& source, MessageBoxe
     return result;
   };
 
-  if (const auto problem = projectNameProblem(run.options.project))
-    return stop("The project name " + run.options.project + " cannot be used: " + *problem);
+  if (const Status named = checkProjectName(run.options.project); !named)
+    return stop("The project name " + run.options.project + " cannot be used: " + named.message());
 
   // Every folder is listed before anything is written: a location that
   // cannot be listed (a share not mounted, a typing slip) must not cost the

@@ -81,8 +81,8 @@ ComparisonResult runComparison(RunContext& run) {
 
 RecompareOutcome recompare(RunContext& run, MessageBoxes& messages, RecompareReport* report) {
   RecompareReport made;
-  if (const auto problem = projectNameProblem(run.options.project)) {
-    made.comparison.errors.push_back("The project name " + run.options.project + " cannot be used: " + *problem);
+  if (const Status named = checkProjectName(run.options.project); !named) {
+    made.comparison.errors.push_back("The project name " + run.options.project + " cannot be used: " + named.message());
     if (report) *report = std::move(made);
     return RecompareOutcome::Ran;
   }

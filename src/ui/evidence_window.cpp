@@ -321,13 +321,13 @@ void EvidenceWindow::finishRun() {
 }
 
 void EvidenceWindow::showKeptRun() {
-  std::string error;
-  auto kept = evidence::loadLastRun(workspace_, project_, error);
+  auto kept = evidence::loadLastRun(workspace_, project_);
   if (!kept) {
-    if (!error.empty()) runStatus_->setText(QStringLiteral("The last result cannot be shown: %1").arg(qtText(error)));
+    runStatus_->setText(QStringLiteral("The last result cannot be shown: %1").arg(qtText(kept.message())));
     return;
   }
-  findings_ = std::make_shared<evidence::Findings>(std::move(*kept));
+  if (!kept.value()) return;
+  findings_ = std::make_shared<evidence::Findings>(std::move(*kept.value()));
   showingKept_ = true;
   showFindings();
 }

@@ -36,7 +36,7 @@ ProgramArguments parseProgramArguments(const QStringList& arguments) {
 std::string listedProject(const Workspace& workspace, const QString& name) {
   const std::string wanted = name.toStdString();  // project names are kept as UTF-8
   for (const auto& listed : readProjects(workspace).value_or(std::vector<std::string>{}))
-    if (!lessIgnoringCase(listed, wanted) && !lessIgnoringCase(wanted, listed) && !projectNameProblem(listed))
+    if (!lessIgnoringCase(listed, wanted) && !lessIgnoringCase(wanted, listed) && checkProjectName(listed))
       return listed;
   return {};
 }

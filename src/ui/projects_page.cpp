@@ -76,7 +76,7 @@ QString ProjectsPage::selectedProject() const {
   // A name edited into projects.fil goes through the rules of typed names:
   // nothing is read or written under a name that would leave the workspace.
   const QString name = selected.front()->text();
-  return projectNameProblem(utf8Text(name)) ? QString() : name;
+  return checkProjectName(utf8Text(name)) ? name : QString();
 }
 
 std::vector<std::string> ProjectsPage::names() const {
@@ -98,8 +98,8 @@ void ProjectsPage::addProject() {
   } else {
     // The name becomes the base name of the project's files: refuse one that
     // would reach outside the workspace folders or make no valid file name.
-    if (const auto problem = projectNameProblem(utf8Text(upper))) {
-      showMessage(qtText(*problem), QStringLiteral("VELDRA Error"), static_cast<int>(MessageIcon::Critical));
+    if (const Status named = checkProjectName(utf8Text(upper)); !named) {
+      showMessage(qtText(named.message()), QStringLiteral("VELDRA Error"), static_cast<int>(MessageIcon::Critical));
       return;
     }
     // The list only shows what the file holds: a failed append adds nothing.
@@ -141,7 +141,7 @@ void ProjectsPage::removeProject() {
 
 std::string ProjectsPage::removalQuestion(const std::string& project) const {
   std::string text = "Remove the project " + project + "?";
-  if (projectNameProblem(project)) return text + "\r\n\r\nOnly its line in the project list goes: no file is deleted.";
+  if (!checkProjectName(project)) return text + "\r\n\r\nOnly its line in the project list goes: no file is deleted.";
   std::string files;
   for (const auto& file : projectFiles(ws_, project)) {
     std::error_code ec;
@@ -166,16 +166,16 @@ void ProjectsPage::projectClicked() {
   const auto selected = projects_->selectedItems();
   if (selected.isEmpty()) return;
   const QString name = selected.front()->text();
-  const auto problem = projectNameProblem(utf8Text(name));
+  const Status named = checkProjectName(utf8Text(name));
   removeButton_->setEnabled(true);
-  if (!problem) {
+  if (named) {
     emit projectChosen(name);
     return;
   }
   emit projectRefused(name);
   showMessage(QStringLiteral("The project name %1 in %2 cannot be used: %3\r\n\r\nRemove the project and add it "
                              "again under another name.")
-                  .arg(name, qtPath(ws_.projectsFile()), qtText(*problem)),
+                  .arg(name, qtPath(ws_.projectsFile()), qtText(named.message())),
               QString::fromLatin1(kErrorTitle), static_cast<int>(MessageIcon::Critical));
 }
 

@@ -58,6 +58,19 @@ TEST(TextFiles, ReplaceKeepsTheOldFileWhenTheWriteFails) {
   EXPECT_EQ(failed.kind(), Failure::Kind::kCannotWrite);
   EXPECT_FALSE(failed.message().empty());
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+
+  // A folder in the file's place is not replaced: the rename fails, the
+  // folder stays with what it holds and no temporary file is left.
+  const auto folder = dir.path() / "c.fil";
+  std::filesystem::create_directories(folder / "inside");
+  FileReplacement overFolder(folder);
+  overFolder.stream() << "x";
+  const Status refused = overFolder.commit();
+  ASSERT_FALSE(refused);
+  EXPECT_EQ(refused.kind(), Failure::Kind::kCannotWrite);
+  EXPECT_EQ(refused.message().rfind("cannot replace " + utf8FromPath(folder) + ": ", 0), 0u) << refused.message();
+  EXPECT_TRUE(std::filesystem::is_directory(folder / "inside"));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
 }
 
 // A disk that fills up while a file is replaced: the old file stays whole,
@@ -80,7 +93,10 @@ TEST(TextFiles, AFullDiskLeavesTheOldFileWholeAndSaysWhy) {
   replacement.stream() << "56789";
   EXPECT_FALSE(replacement.good());
   EXPECT_EQ(replacement.reason(), std::generic_category().message(ENOSPC));
-  EXPECT_FALSE(replacement.commit());
+  const Status unwritten = replacement.commit();
+  ASSERT_FALSE(unwritten);
+  EXPECT_EQ(unwritten.kind(), Failure::Kind::kCannotWrite);
+  EXPECT_EQ(unwritten.message(), full.message());
   EXPECT_EQ(testing::slurp(file), "old\r\n");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 
@@ -89,7 +105,8 @@ TEST(TextFiles, AFullDiskLeavesTheOldFileWholeAndSaysWhy) {
   EXPECT_EQ(testing::slurp(file), "old\r\n");
   FileReplacement whole(file);
   whole.stream() << "new\r\n";
-  EXPECT_TRUE(whole.commit());
+  const Status written = whole.commit();
+  EXPECT_TRUE(written) << written.message();
   EXPECT_EQ(testing::slurp(file), "new\r\n");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }

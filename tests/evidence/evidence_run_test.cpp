@@ -84,10 +84,9 @@ TEST_F(EvidenceRunTest, JudgesTheProjectsDrawingsAndKeepsItsEvidence) {
   const std::string report = veldra::testing::slurp(reportFile(workspace, "CAD1"));
   EXPECT_NE(report.find("copy, score"), std::string::npos);
   EXPECT_NE(report.find("emil/drawing.dwg: not a drawing"), std::string::npos);
-  std::string error;
-  auto store = EvidenceStore::open(storeFile(workspace), error);
-  ASSERT_TRUE(store) << error;
-  const auto projects = store->projects(error);
+  auto store = EvidenceStore::open(storeFile(workspace));
+  ASSERT_TRUE(store) << store.message();
+  const auto projects = (*store)->projects().value();
   ASSERT_EQ(projects.size(), 1u);
   EXPECT_EQ(projects[0].drawings, 6u);
 
@@ -148,11 +147,11 @@ TEST(ProjectDrawings, NamesDrawingsOfOneNameByTheFoldersAboveThem) {
 
 TEST_F(EvidenceRunTest, KeepsTheTeachersChoicesPerProjectForTheWindow) {
   // Reading creates nothing: a workspace without a store gives defaults.
-  std::string error;
   const EvidenceSettings none = loadProjectSettings(workspace, "CAD1").value();
   EXPECT_TRUE(none.templates.empty() && none.against.empty() && none.ignoredAuthors.empty());
-  EXPECT_TRUE(storedProjects(workspace, error).empty());
-  EXPECT_TRUE(error.empty());
+  const auto noStore = storedProjects(workspace);
+  ASSERT_TRUE(noStore) << noStore.message();
+  EXPECT_TRUE(noStore->empty());
   EXPECT_FALSE(std::filesystem::exists(storeFile(workspace)));
 
   EvidenceSettings chosen;
@@ -168,18 +167,28 @@ TEST_F(EvidenceRunTest, KeepsTheTeachersChoicesPerProjectForTheWindow) {
   EXPECT_EQ(loadProjectSettings(workspace, "CAD1").value().ignoredAuthors, chosen.ignoredAuthors);
   EXPECT_TRUE(loadProjectSettings(workspace, "OTHER").value().ignoredAuthors.empty());
   // Settings alone make no earlier project; a judged one is listed.
-  EXPECT_TRUE(storedProjects(workspace, error).empty());
+  EXPECT_TRUE(storedProjects(workspace).value().empty());
   ASSERT_EQ(runEvidenceCheck(workspace, "CAD1", {}, {}).outcome, RunOutcome::kDone);
-  const auto stored = storedProjects(workspace, error);
-  ASSERT_EQ(stored.size(), 1u) << error;
+  const auto stored = storedProjects(workspace).value();
+  ASSERT_EQ(stored.size(), 1u);
   EXPECT_EQ(stored[0].name, "CAD1");
   EXPECT_EQ(loadProjectSettings(workspace, "CAD1").value().term, "autumn");
 
-  // A store that is no store gives an error, not an empty list.
+  // A store that is no store gives a failure, not an empty list: the
+  // projects, the last run and a mark alike, and the file stays as it is.
   std::filesystem::remove(storeFile(workspace));
   replaceFile(storeFile(workspace), "not a database");
-  EXPECT_TRUE(storedProjects(workspace, error).empty());
-  EXPECT_FALSE(error.empty());
+  const auto unread = storedProjects(workspace);
+  ASSERT_FALSE(unread);
+  EXPECT_EQ(unread.kind(), Failure::Kind::kCannotRead);
+  const auto lastRun = loadLastRun(workspace, "CAD1");
+  ASSERT_FALSE(lastRun);
+  EXPECT_EQ(lastRun.kind(), Failure::Kind::kCannotRead);
+  EXPECT_EQ(lastRun.message(), unread.message());
+  const Status marked = saveMark(workspace, "CAD1", StoredMark{});
+  ASSERT_FALSE(marked);
+  EXPECT_EQ(marked.kind(), Failure::Kind::kCannotRead);
+  EXPECT_NE(marked.message().find(utf8Path(storeFile(workspace))), std::string::npos) << marked.message();
   EXPECT_EQ(veldra::testing::slurp(storeFile(workspace)), "not a database");
 }
 
@@ -243,7 +252,6 @@ TEST_F(EvidenceRunTest, CommandLineTakesTheChoicesSavedForTheProject) {
   EvidenceSettings chosen;
   chosen.term = "autumn";
   chosen.against = {"NOSUCH"};
-  std::string error;
   ASSERT_TRUE(saveProjectSettings(workspace, "CAD1", chosen).ok());
   // The saved earlier project does not exist: refused as if it were given.
   const CliResult refused = runCli(with({"evidence", "CAD1"}));
@@ -253,12 +261,12 @@ TEST_F(EvidenceRunTest, CommandLineTakesTheChoicesSavedForTheProject) {
   chosen.against.clear();
   ASSERT_TRUE(saveProjectSettings(workspace, "CAD1", chosen).ok());
   ASSERT_EQ(runCli(with({"evidence", "CAD1"})).status, 1);
-  auto stored = storedProjects(workspace, error);
-  ASSERT_EQ(stored.size(), 1u) << error;
+  auto stored = storedProjects(workspace).value();
+  ASSERT_EQ(stored.size(), 1u);
   EXPECT_EQ(stored[0].term, "autumn");
   ASSERT_EQ(runCli(with({"evidence", "CAD1", "--term", "spring"})).status, 1);
-  stored = storedProjects(workspace, error);
-  ASSERT_EQ(stored.size(), 1u) << error;
+  stored = storedProjects(workspace).value();
+  ASSERT_EQ(stored.size(), 1u);
   EXPECT_EQ(stored[0].term, "spring");
   EXPECT_EQ(loadProjectSettings(workspace, "CAD1").value().term, "autumn");
 }
@@ -296,9 +304,8 @@ TEST_F(EvidenceRunTest, CommandLineComparesAgainstAnEarlierTermWhoseDrawingsAreG
   EXPECT_NE(table.find(utf8Path(nextTerm / "fritz" / "drawing.dwg")), std::string::npos);
   EXPECT_EQ(table.find("gina"), std::string::npos) << table;
   // The earlier project is kept as it was judged, not replaced by the comparison.
-  std::string error;
-  const auto stored = storedProjects(workspace, error);
-  ASSERT_EQ(stored.size(), 2u) << error;
+  const auto stored = storedProjects(workspace).value();
+  ASSERT_EQ(stored.size(), 2u);
   EXPECT_EQ(stored[0].name, "CAD1");
   EXPECT_EQ(stored[0].term, "2025");
   EXPECT_EQ(stored[0].drawings, 6u);
@@ -340,11 +347,10 @@ TEST_F(EvidenceRunTest, NamesBeyondAsciiReachTheStoreAndEveryReport) {
   EXPECT_NE(sheet.find("José/Σχέδιο.dwg"), std::string::npos);
   EXPECT_NE(veldra::testing::slurp(html).find("学生/Σχέδιο.dwg"), std::string::npos);
 
-  std::string error;
-  auto store = EvidenceStore::open(storeFile(workspace), error);
-  ASSERT_TRUE(store) << error;
-  const auto projects = store->projects(error);
-  ASSERT_EQ(projects.size(), 1u) << error;
+  auto store = EvidenceStore::open(storeFile(workspace));
+  ASSERT_TRUE(store) << store.message();
+  const auto projects = (*store)->projects().value();
+  ASSERT_EQ(projects.size(), 1u);
   EXPECT_EQ(projects[0].name, project);
   EXPECT_EQ(projects[0].drawings, 3u);
 }

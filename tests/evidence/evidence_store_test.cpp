@@ -21,20 +21,18 @@ Judgement judgeModel(const std::string& project, const ClassModel& model, Archiv
 }
 
 bool save(EvidenceStore& store, const std::string& project, const Judgement& j) {
-  std::string error;
-  const bool ok = store.saveProject(project, "autumn", j.findings.runAtUnixMs, j.findings.drawings, j.judged,
-                                    j.commonKeys, error);
-  EXPECT_TRUE(ok) << error;
-  return ok;
+  const Status saved =
+      store.saveProject(project, "autumn", j.findings.runAtUnixMs, j.findings.drawings, j.judged, j.commonKeys);
+  EXPECT_TRUE(saved) << saved.message();
+  return saved.ok();
 }
 
 class EvidenceStoreTest : public ::testing::Test {
  protected:
   std::unique_ptr<EvidenceStore> open() {
-    std::string error;
-    auto store = EvidenceStore::open(file, error);
-    EXPECT_TRUE(store) << error;
-    return store;
+    auto store = EvidenceStore::open(file);
+    EXPECT_TRUE(store) << store.message();
+    return store ? std::move(store.value()) : nullptr;
   }
   veldra::testing::TempDir dir;
   std::filesystem::path file = dir.path() / "evidence.sqlite";
@@ -68,11 +66,10 @@ TEST_F(EvidenceStoreTest, FindsACopyOfAnEarlierTermWithoutItsDrawings) {
 
   auto store = open();
   ASSERT_TRUE(store);
-  std::string error;
-  auto archive = store->archive({"cad1 2023"}, error);  // names are matched as the project list matches them
-  ASSERT_TRUE(archive) << error;
-  EXPECT_EQ(archive->size(), earlier.drawings.size());
-  const Findings f = judgeModel("CAD1 2024", current, archive.get()).findings;
+  auto archive = store->archive({"cad1 2023"});  // names are matched as the project list matches them
+  ASSERT_TRUE(archive) << archive.message();
+  EXPECT_EQ((*archive)->size(), earlier.drawings.size());
+  const Findings f = judgeModel("CAD1 2024", current, archive->get()).findings;
   EXPECT_EQ(f.earlierDrawings, earlier.drawings.size());
 
   std::vector<const PairFinding*> acrossTerms;
@@ -110,8 +107,7 @@ TEST_F(EvidenceStoreTest, ReplacesAProjectWholeAndKeepsTheTeachersChoices) {
   }
   auto store = open();
   ASSERT_TRUE(store);
-  std::string error;
-  const auto projects = store->projects(error);
+  const auto projects = store->projects().value();
   ASSERT_EQ(projects.size(), 1u);
   EXPECT_EQ(projects[0].name, "CAD1");
   EXPECT_EQ(projects[0].term, "autumn");
@@ -127,11 +123,13 @@ TEST_F(EvidenceStoreTest, ReplacesAProjectWholeAndKeepsTheTeachersChoices) {
   ASSERT_TRUE(loaded);
   EXPECT_FALSE(loaded.value());
 
-  EXPECT_FALSE(store->archive({"CAD1", "NOSUCH"}, error));
-  EXPECT_NE(error.find("NOSUCH"), std::string::npos);
+  const auto missing = store->archive({"CAD1", "NOSUCH"});
+  ASSERT_FALSE(missing);
+  EXPECT_EQ(missing.kind(), Failure::Kind::kNotFound);
+  EXPECT_EQ(missing.message(), "the evidence store holds no project NOSUCH (judge it first)");
   const Status removed = store->removeProject("CAD1");
   ASSERT_TRUE(removed) << removed.message();
-  EXPECT_TRUE(store->projects(error).empty());
+  EXPECT_TRUE(store->projects().value().empty());
 }
 
 // A save that fails half-way (a full disk, a lock) leaves the project as it
@@ -161,36 +159,43 @@ TEST_F(EvidenceStoreTest, AFailedSaveLeavesTheKeptEvidenceWhole) {
                          nullptr, nullptr, nullptr),
             SQLITE_OK);
   const Judgement j = judgeModel("CAD1", second);
-  std::string error;
-  EXPECT_FALSE(store->saveProject("CAD1", "spring", j.findings.runAtUnixMs, j.findings.drawings, j.judged,
-                                  j.commonKeys, error));
-  EXPECT_NE(error.find("full"), std::string::npos) << error;
-  EXPECT_FALSE(store->saveProject("CAD2", "spring", j.findings.runAtUnixMs, j.findings.drawings, j.judged,
-                                  j.commonKeys, error));
+  for (const std::string project : {"CAD1", "CAD2"}) {
+    const Status full =
+        store->saveProject(project, "spring", j.findings.runAtUnixMs, j.findings.drawings, j.judged, j.commonKeys);
+    ASSERT_FALSE(full) << project;
+    EXPECT_EQ(full.kind(), Failure::Kind::kCannotWrite) << project;
+    EXPECT_EQ(full.message(), "cannot save a drawing's evidence: database or disk is full") << project;
+  }
   ASSERT_EQ(sqlite3_exec(store->handle(), "DROP TRIGGER full", nullptr, nullptr, nullptr), SQLITE_OK);
 
-  const auto projects = store->projects(error);
+  const auto projects = store->projects().value();
   ASSERT_EQ(projects.size(), 1u);
   EXPECT_EQ(projects[0].term, "autumn");
   EXPECT_EQ(projects[0].drawings, first.drawings.size());
   EXPECT_EQ(count("SELECT COUNT(*) FROM sketch"), sketches);
   // And the store still works: the same drawings again are found in it.
-  auto archive = store->archive({"CAD1"}, error);
-  ASSERT_TRUE(archive) << error;
-  const Findings f = judgeModel("CAD9", first, archive.get()).findings;
+  auto archive = store->archive({"CAD1"});
+  ASSERT_TRUE(archive) << archive.message();
+  const Findings f = judgeModel("CAD9", first, archive->get()).findings;
   std::size_t matched = 0;
   for (const auto& p : f.pairs) matched += p.b >= f.projectDrawings && p.verdict == Verdict::kCopy;
   EXPECT_GE(matched, first.drawings.size());
   ASSERT_TRUE(save(*store, "CAD1", j));
-  EXPECT_EQ(store->projects(error)[0].drawings, second.drawings.size());
+  EXPECT_EQ(store->projects().value()[0].drawings, second.drawings.size());
 }
 
 TEST_F(EvidenceStoreTest, LeavesAFileThatIsNoStoreAsItIs) {
   veldra::testing::TempDir other;
   const auto text = other.write("notes.sqlite", "these are a teacher's notes");
-  std::string error;
-  EXPECT_FALSE(EvidenceStore::open(text, error));
-  EXPECT_FALSE(error.empty());
+  // None of them can be opened, and each says which file it was.
+  auto unopened = [](const std::filesystem::path& notAStore) {
+    const auto store = EvidenceStore::open(notAStore);
+    EXPECT_FALSE(store) << notAStore;
+    if (store) return;
+    EXPECT_EQ(store.kind(), Failure::Kind::kCannotRead) << notAStore;
+    EXPECT_NE(store.message().find(utf8FromPath(notAStore)), std::string::npos) << store.message();
+  };
+  unopened(text);
   EXPECT_EQ(veldra::testing::slurp(text), "these are a teacher's notes");
   // Another program's database is not taken over either.
   {
@@ -199,8 +204,8 @@ TEST_F(EvidenceStoreTest, LeavesAFileThatIsNoStoreAsItIs) {
     sqlite3_exec(db, "CREATE TABLE marks (student TEXT, mark INTEGER)", nullptr, nullptr, nullptr);
     sqlite3_close(db);
   }
-  EXPECT_FALSE(EvidenceStore::open(other.path() / "other.sqlite", error));
-  EXPECT_FALSE(EvidenceStore::open(other.path() / "no folder" / "evidence.sqlite", error));
+  unopened(other.path() / "other.sqlite");
+  unopened(other.path() / "no folder" / "evidence.sqlite");
 }
 
 TEST_F(EvidenceStoreTest, PassesOverEarlierDrawingsWhoseFeaturesAreDamaged) {
@@ -210,11 +215,10 @@ TEST_F(EvidenceStoreTest, PassesOverEarlierDrawingsWhoseFeaturesAreDamaged) {
   ASSERT_TRUE(save(*store, "OLD", judgeModel("OLD", model)));
   ASSERT_EQ(sqlite3_exec(store->handle(), "UPDATE drawings SET features = x'0102'", nullptr, nullptr, nullptr),
             SQLITE_OK);
-  std::string error;
-  auto archive = store->archive({"OLD"}, error);
+  auto archive = store->archive({"OLD"});
   ASSERT_TRUE(archive);
   // The same drawings again: everything would match, nothing can be read.
-  const Findings f = judgeModel("NEW", model, archive.get()).findings;
+  const Findings f = judgeModel("NEW", model, archive->get()).findings;
   for (const auto& p : f.pairs) EXPECT_LT(p.b, f.projectDrawings);
   ASSERT_FALSE(f.notes.empty());
   EXPECT_NE(f.notes.back().find("could not be read back from the evidence store"), std::string::npos);

@@ -155,10 +155,10 @@ TEST_P(UnchangedDrawingsTest, AnotherFeatureSchemeReadsEverythingAgain) {
 // the next run still takes the unchanged drawings from there.
 TEST_P(UnchangedDrawingsTest, AFailedSaveChangesNothingStored) {
   const RunResult first = run();
-  std::string error;
   {
-    auto store = EvidenceStore::open(storeFile(workspace), error);
-    ASSERT_TRUE(store) << error;
+    auto opened = EvidenceStore::open(storeFile(workspace));
+    ASSERT_TRUE(opened) << opened.message();
+    const auto& store = *opened;
     char* message = nullptr;
     ASSERT_EQ(sqlite3_exec(store->handle(),
                            "CREATE TRIGGER full BEFORE INSERT ON drawings WHEN "
@@ -172,9 +172,10 @@ TEST_P(UnchangedDrawingsTest, AFailedSaveChangesNothingStored) {
   const RunResult failed = run();
   ASSERT_EQ(failed.warnings.size(), 1u);
   EXPECT_NE(failed.warnings[0].find("the disk is full"), std::string::npos);
-  auto store = EvidenceStore::open(storeFile(workspace), error);
-  ASSERT_TRUE(store) << error;
-  const auto kept = store->keptDrawings("CAD1", featureScheme(Tolerance{}), error);
+  auto opened = EvidenceStore::open(storeFile(workspace));
+  ASSERT_TRUE(opened) << opened.message();
+  const auto& store = *opened;
+  const auto kept = store->keptDrawings("CAD1", featureScheme(Tolerance{})).value();
   EXPECT_EQ(kept.size(), first.findings.projectDrawings);
   EXPECT_EQ(kept.count(utf8Path(classFolder / "student0" / "drawing.dwg")), 1u);
   ASSERT_EQ(sqlite3_exec(store->handle(), "DROP TRIGGER full", nullptr, nullptr, nullptr), SQLITE_OK);
@@ -189,27 +190,31 @@ INSTANTIATE_TEST_SUITE_P(Seeds, UnchangedDrawingsTest, ::testing::Values(1u, 2u,
 TEST(EvidenceStoreForm, AStoreWithoutStampsIsBroughtUpToDate) {
   veldra::testing::TempDir dir;
   const auto file = dir.path() / "evidence.sqlite";
-  std::string error;
   {
-    auto store = EvidenceStore::open(file, error);
-    ASSERT_TRUE(store) << error;
+    auto opened = EvidenceStore::open(file);
+    ASSERT_TRUE(opened) << opened.message();
+    const auto& store = *opened;
     DrawingFacts facts;
     facts.path = dir.path() / "a.dwg";
     facts.name = "a.dwg";
-    ASSERT_TRUE(store->saveProject("OLD", "", 1, {facts}, {}, {}, error)) << error;
+    const Status saved = store->saveProject("OLD", "", 1, {facts}, {}, {});
+    ASSERT_TRUE(saved) << saved.message();
     for (const char* column : {"file_size", "file_modified", "file_identity", "feature_scheme", "picture"})
       ASSERT_EQ(sqlite3_exec(store->handle(), ("ALTER TABLE drawings DROP COLUMN " + std::string(column)).c_str(),
                              nullptr, nullptr, nullptr),
                 SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(store->handle(), "PRAGMA user_version = 1", nullptr, nullptr, nullptr), SQLITE_OK);
   }
-  auto store = EvidenceStore::open(file, error);
-  ASSERT_TRUE(store) << error;
-  const auto projects = store->projects(error);
-  ASSERT_EQ(projects.size(), 1u);
-  EXPECT_EQ(projects[0].drawings, 1u);
-  EXPECT_TRUE(store->keptDrawings("OLD", featureScheme(Tolerance{}), error).empty());
-  EXPECT_TRUE(error.empty()) << error;
+  auto opened = EvidenceStore::open(file);
+  ASSERT_TRUE(opened) << opened.message();
+  const auto& store = *opened;
+  const auto projects = store->projects();
+  ASSERT_TRUE(projects) << projects.message();
+  ASSERT_EQ(projects->size(), 1u);
+  EXPECT_EQ(projects.value()[0].drawings, 1u);
+  const auto kept = store->keptDrawings("OLD", featureScheme(Tolerance{}));
+  ASSERT_TRUE(kept) << kept.message();
+  EXPECT_TRUE(kept->empty());
 }
 
 }  // namespace

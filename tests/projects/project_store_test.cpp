@@ -27,13 +27,15 @@ TEST(ProjectStore, WritesIntoAMissingFolderFailAndCreateNothing) {
 
 TEST(ProjectNames, NamesThatWouldLeaveTheWorkspaceOrMakeNoFileAreRefused) {
   for (const char* good : {"BRIDGE A", "A.B", "X-1 (2006)", "ÄRGER", "#1 & CO."}) {
-    EXPECT_EQ(projectNameProblem(good), std::nullopt) << good;
+    EXPECT_TRUE(checkProjectName(good)) << good;
   }
   for (const char* bad : {"", "A/B", "A\\B", "..", "A..B", "...", "   ", " . ", "TAB\tX", "A:B", "A*", "Q?",
                           "<X>", "A|B", "SAY \"HI\""}) {
-    EXPECT_NE(projectNameProblem(bad), std::nullopt) << bad;
+    const Status named = checkProjectName(bad);
+    ASSERT_FALSE(named) << bad;
+    EXPECT_EQ(named.kind(), Failure::Kind::kRefused) << bad;
   }
-  EXPECT_NE(projectNameProblem("A/B")->find("separator"), std::string::npos);
+  EXPECT_NE(checkProjectName("A/B").message().find("separator"), std::string::npos);
 }
 
 // On Windows "CON.prj" is the console and "NUL.cmp" swallows the record:
@@ -41,12 +43,13 @@ TEST(ProjectNames, NamesThatWouldLeaveTheWorkspaceOrMakeNoFileAreRefused) {
 TEST(ProjectNames, WindowsDeviceNamesAreRefused) {
   for (const char* device : {"CON", "con", "PRN", "AUX", "NUL", "COM1", "com9", "LPT1", "LPT9", "COM0", "CON.X",
                              "NUL.TAR.GZ", "AUX ", "CON .A", "CONIN$", "COM\u00b9", "LPT\u00b3"}) {
-    const auto problem = projectNameProblem(device);
-    ASSERT_NE(problem, std::nullopt) << device;
-    EXPECT_NE(problem->find("device"), std::string::npos) << device;
+    const Status named = checkProjectName(device);
+    ASSERT_FALSE(named) << device;
+    EXPECT_EQ(named.kind(), Failure::Kind::kRefused) << device;
+    EXPECT_NE(named.message().find("device"), std::string::npos) << device;
   }
   for (const char* name : {"CONSOLE", "ICON", "NULL", "COM", "COM10", "LPT", "A.CON", "AUXILIARY", "COMX"}) {
-    EXPECT_EQ(projectNameProblem(name), std::nullopt) << name;
+    EXPECT_TRUE(checkProjectName(name)) << name;
   }
 }
 

@@ -383,8 +383,9 @@ TEST_F(EvidenceWindowTest, ClosingDuringARunStopsItAndWritesNothing) {
   window.reset();
   EXPECT_FALSE(std::filesystem::exists(evidence::reportFile(ws, "CAD1")));
   // The settings are kept before a run starts; no judged project is.
-  std::string error;
-  EXPECT_TRUE(evidence::storedProjects(ws, error).empty()) << error;
+  const auto stored = evidence::storedProjects(ws);
+  ASSERT_TRUE(stored) << stored.message();
+  EXPECT_TRUE(stored->empty());
 }
 
 TEST_F(EvidenceWindowTest, ExportsAndPrintsTheReport) {

@@ -177,8 +177,8 @@ int run(const std::vector<std::string>& args) {
   // A project name becomes the base name of files in the workspace: it
   // follows the rules of typed names (a listed name that breaks them cannot
   // be asked for either).
-  if (const auto problem = projectNameProblem(positional[1])) {
-    std::cerr << "veldra-cli: the project name " << positional[1] << " cannot be used: " << *problem << '\n';
+  if (const Status named = checkProjectName(positional[1]); !named) {
+    std::cerr << "veldra-cli: the project name " << positional[1] << " cannot be used: " << named.message() << '\n';
     return kExitError;
   }
   for (const auto& listed : listFileEntries(workspace.projectsFile()))
@@ -189,8 +189,8 @@ int run(const std::vector<std::string>& args) {
     return kExitError;
   }
   // The name was edited into the list by hand: it must still name files.
-  if (const auto problem = projectNameProblem(options.project)) {
-    std::cerr << "veldra-cli: the project " << options.project << " cannot be used: " << *problem << '\n';
+  if (const Status named = checkProjectName(options.project); !named) {
+    std::cerr << "veldra-cli: the project " << options.project << " cannot be used: " << named.message() << '\n';
     return kExitError;
   }
   options.locations = listFileEntries(workspace.locationFile(options.project));
