@@ -63,8 +63,9 @@ std::string featureScheme(const Tolerance& tolerance);
 // The teacher's choices for a project as last saved in the workspace's
 // evidence store: defaults when none were saved or there is no store yet
 // (nothing is created by reading). A failure (kCannotRead) when the store
-// is there but cannot be read (locked past the wait, damaged, not a store):
-// a check must then not run on defaults in their place.
+// is there but cannot be read (locked past the wait, damaged, not a store),
+// or kCannotWrite when a store of an older version cannot be brought up to
+// date: a check must then not run on defaults in their place.
 Result<EvidenceSettings> loadProjectSettings(const Workspace& workspace, const std::string& project);
 // Keeps them for the next run, creating the store when needed; a project
 // name that cannot be used is refused (kRefused).

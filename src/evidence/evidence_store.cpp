@@ -7,6 +7,7 @@
 
 #include "evidence/feature_codec.h"
 #include "evidence/findings_codec.h"
+#include "platform/platform.h"
 
 namespace veldra::evidence {
 
@@ -213,10 +214,6 @@ class Transaction {
   sqlite3* db_;
   bool open_ = false;
 };
-
-std::filesystem::path pathFromUtf8(const std::string& text) {
-  return std::filesystem::path(std::u8string(text.begin(), text.end()));
-}
 
 // A drawing's facts from a row that starts with VELDRA_FACT_COLUMNS.
 DrawingFacts factsFromRow(const Statement& q) {
