@@ -52,62 +52,48 @@ constexpr BlockWeights kInOrder = {16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4,
 void addWeightedBlocks(const std::uint8_t* p, std::size_t blocks, const BlockWeights& weights, std::uint64_t& sum1,
                        std::uint64_t& sum2) {
 #ifdef VELDRA_DWG_SSE2
-  // The blocks are taken two at a time, as one of 32 bytes: the first of the
-  // two weighs sixteen more at each place, so the pair adds its places summed
-  // once at the block's weights, and the first block's bytes sixteen times.
   const __m128i zero = _mm_setzero_si128();
   const __m128i weightsLow = _mm_loadu_si128(reinterpret_cast<const __m128i*>(weights.data()));
   const __m128i weightsHigh = _mm_loadu_si128(reinterpret_cast<const __m128i*>(weights.data() + 8));
-  __m128i bytes = zero;     // the bytes of the pairs so far
-  __m128i earlier = zero;   // the sum of `bytes` before each pair
-  __m128i firsts = zero;    // the bytes of the first block of each pair
-  __m128i weighted = zero;  // the places of both blocks, weighted
-  const std::size_t pairs = blocks / 2;
-  for (std::size_t left = pairs; left > 0;) {
-    // Each 16-bit lane sums the bytes at one place of up to 64 pairs, at
+  __m128i bytes = zero;     // the bytes of the blocks so far
+  __m128i earlier = zero;   // the sum of `bytes` before each block
+  __m128i weighted = zero;  // the weighted bytes
+  const auto add = [&](const std::uint8_t* block, __m128i& lanesLow, __m128i& lanesHigh) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+    earlier = _mm_add_epi32(earlier, bytes);
+    bytes = _mm_add_epi32(bytes, _mm_sad_epu8(v, zero));
+    lanesLow = _mm_add_epi16(lanesLow, _mm_unpacklo_epi8(v, zero));
+    lanesHigh = _mm_add_epi16(lanesHigh, _mm_unpackhi_epi8(v, zero));
+  };
+  for (std::size_t left = blocks; left > 0;) {
+    // Each 16-bit lane sums the bytes at one place of up to 128 blocks, at
     // most 128 * 255, which the multiply still reads as positive; the lanes
-    // are weighted once for all those pairs.
-    const std::size_t run = std::min<std::size_t>(left, 64);
+    // are weighted once for all those blocks. Four blocks a step, then the
+    // rest one by one.
+    const std::size_t run = std::min<std::size_t>(left, 128);
     __m128i lanesLow = zero;
     __m128i lanesHigh = zero;
-    for (std::size_t b = 0; b < run; ++b, p += 2 * kBlock) {
-      const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-      const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + kBlock));
-      const __m128i firstSum = _mm_sad_epu8(first, zero);
-      earlier = _mm_add_epi32(earlier, bytes);
-      firsts = _mm_add_epi32(firsts, firstSum);
-      bytes = _mm_add_epi32(bytes, _mm_add_epi32(firstSum, _mm_sad_epu8(second, zero)));
-      lanesLow = _mm_add_epi16(lanesLow, _mm_add_epi16(_mm_unpacklo_epi8(first, zero), _mm_unpacklo_epi8(second, zero)));
-      lanesHigh =
-          _mm_add_epi16(lanesHigh, _mm_add_epi16(_mm_unpackhi_epi8(first, zero), _mm_unpackhi_epi8(second, zero)));
+    std::size_t b = 0;
+    for (; b + 4 <= run; b += 4, p += 4 * kBlock) {
+      add(p, lanesLow, lanesHigh);
+      add(p + kBlock, lanesLow, lanesHigh);
+      add(p + 2 * kBlock, lanesLow, lanesHigh);
+      add(p + 3 * kBlock, lanesLow, lanesHigh);
     }
+    for (; b < run; ++b, p += kBlock) add(p, lanesLow, lanesHigh);
     weighted = _mm_add_epi32(weighted, _mm_madd_epi16(lanesLow, weightsLow));
     weighted = _mm_add_epi32(weighted, _mm_madd_epi16(lanesHigh, weightsHigh));
     left -= run;
   }
-  alignas(16) std::uint32_t lanes[4][4];
+  alignas(16) std::uint32_t lanes[3][4];
   _mm_store_si128(reinterpret_cast<__m128i*>(lanes[0]), bytes);
   _mm_store_si128(reinterpret_cast<__m128i*>(lanes[1]), earlier);
-  _mm_store_si128(reinterpret_cast<__m128i*>(lanes[2]), firsts);
-  _mm_store_si128(reinterpret_cast<__m128i*>(lanes[3]), weighted);
+  _mm_store_si128(reinterpret_cast<__m128i*>(lanes[2]), weighted);
   const std::uint64_t byteSum = std::uint64_t{lanes[0][0]} + lanes[0][2];
   const std::uint64_t earlierSum = std::uint64_t{lanes[1][0]} + lanes[1][2];
-  const std::uint64_t firstSum = std::uint64_t{lanes[2][0]} + lanes[2][2];
-  const std::uint64_t weightedSum = std::uint64_t{lanes[3][0]} + lanes[3][1] + lanes[3][2] + lanes[3][3];
-  // Before the first block of a pair come all earlier pairs; before the
-  // second, those and the first.
-  sum2 += kBlock * (2 * pairs * sum1 + 2 * earlierSum + firstSum) + weightedSum;
+  const std::uint64_t weightedSum = std::uint64_t{lanes[2][0]} + lanes[2][1] + lanes[2][2] + lanes[2][3];
+  sum2 += kBlock * (blocks * sum1 + earlierSum) + weightedSum;
   sum1 += byteSum;
-  if (blocks % 2 != 0) {
-    std::uint32_t last = 0;
-    std::uint32_t lastWeighted = 0;
-    for (std::size_t k = 0; k < kBlock; ++k) {
-      last += p[k];
-      lastWeighted += static_cast<std::uint32_t>(weights[k]) * p[k];
-    }
-    sum2 += kBlock * sum1 + lastWeighted;
-    sum1 += last;
-  }
 #else
   for (std::size_t b = 0; b < blocks; ++b, p += kBlock) {
     std::uint32_t bytes = 0;
