@@ -114,9 +114,18 @@ constexpr bool runsFit() {
 }
 static_assert(runsFit());
 
+// The steps of the decoder below are lambdas sharing its variables: each is
+// put in place, so that the variables never leave registers; so is the copy
+// of a short chunk.
+#if defined(__GNUC__)
+#define VELDRA_INLINE_LAMBDA __attribute__((always_inline))
+#else
+#define VELDRA_INLINE_LAMBDA
+#endif
+
 // The runs of a chunk of `Length` bytes, each copied as eight, unrolled.
 template <std::size_t Length>
-inline void copyRuns(std::uint8_t* to, const std::uint8_t* src) {
+VELDRA_INLINE_LAMBDA inline void copyRuns(std::uint8_t* to, const std::uint8_t* src) {
   constexpr Runs runs = kRuns[Length];
   [&]<std::size_t... R>(std::index_sequence<R...>) {
     (std::memcpy(to + runs.to[R], src + runs.from[R], 8), ...);
@@ -125,7 +134,7 @@ inline void copyRuns(std::uint8_t* to, const std::uint8_t* src) {
 
 // A shorter chunk by its length, 1 to 31, with room for the eight-byte
 // copies past it in both the data and the output.
-inline void copyShortChunk(std::size_t length, std::uint8_t* to, const std::uint8_t* src) {
+VELDRA_INLINE_LAMBDA inline void copyShortChunk(std::size_t length, std::uint8_t* to, const std::uint8_t* src) {
   switch (length) {
 #define VELDRA_CHUNK(n) \
   case n: copyRuns<n>(to, src); return;
@@ -139,13 +148,6 @@ inline void copyShortChunk(std::size_t length, std::uint8_t* to, const std::uint
   }
 }
 
-// The steps of the decoder below are lambdas sharing its variables: each is
-// put in place, so that the variables never leave registers.
-#if defined(__GNUC__)
-#define VELDRA_INLINE_LAMBDA __attribute__((always_inline))
-#else
-#define VELDRA_INLINE_LAMBDA
-#endif
 
 // Why a stream was refused; the message is made once it has been.
 enum class Fault {
