@@ -268,11 +268,13 @@ void deinterleaveAsStored(std::span<const std::uint8_t> coded, std::size_t block
   rows = dataPerBlock - dataPerBlock % 8;
   // Past the last whole square, the last eight words are turned again when
   // there are as many: the words already done get the same bytes. Fewer
-  // than eight words are turned byte by byte.
+  // than eight words are one square, of which only those words are kept;
+  // its rows are read eight bytes long, which the stored bytes still hold
+  // (the rows of the parity follow those of the data).
   const bool overlap = blockCount % 8 != 0 && blockCount >= 8;
   // Written out without loops and put in place, so that the square stays
   // in registers.
-  const auto square = [&](std::size_t j, std::size_t b) VELDRA_IN_PLACE {
+  const auto square = [&](std::size_t j, std::size_t b, std::size_t words) VELDRA_IN_PLACE {
     const std::uint8_t* in = coded.data() + j * blockCount + b;
     const auto load = [&](std::size_t k) VELDRA_IN_PLACE {
       return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + k * blockCount));
@@ -287,8 +289,9 @@ void deinterleaveAsStored(std::span<const std::uint8_t> coded, std::size_t block
     const __m128i u3 = _mm_unpackhi_epi16(t2, t3);
     std::uint8_t* out = data.data() + b * dataPerBlock + j;
     const auto store = [&](std::size_t k, __m128i pair) VELDRA_IN_PLACE {
-      _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 2 * k * dataPerBlock), pair);
-      _mm_storel_epi64(reinterpret_cast<__m128i*>(out + (2 * k + 1) * dataPerBlock), _mm_unpackhi_epi64(pair, pair));
+      if (2 * k < words) _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 2 * k * dataPerBlock), pair);
+      if (2 * k + 1 < words)
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + (2 * k + 1) * dataPerBlock), _mm_unpackhi_epi64(pair, pair));
     };
     store(0, _mm_unpacklo_epi32(u0, u2));
     store(1, _mm_unpackhi_epi32(u0, u2));
@@ -296,13 +299,9 @@ void deinterleaveAsStored(std::span<const std::uint8_t> coded, std::size_t block
     store(3, _mm_unpackhi_epi32(u1, u3));
   };
   for (std::size_t j = 0; j < rows; j += 8) {
-    for (std::size_t b = 0; b + 8 <= blockCount; b += 8) square(j, b);
-    if (overlap) {
-      square(j, blockCount - 8);
-    } else if (blockCount < 8) {
-      for (std::size_t k = j; k < j + 8; ++k)
-        for (std::size_t b = 0; b < blockCount; ++b) data[b * dataPerBlock + k] = coded[k * blockCount + b];
-    }
+    for (std::size_t b = 0; b + 8 <= blockCount; b += 8) square(j, b, 8);
+    if (overlap) square(j, blockCount - 8, 8);
+    if (blockCount < 8) square(j, 0, blockCount);
   }
 #endif
   // Byte j of every word lies in one run of the stored bytes.
