@@ -286,7 +286,12 @@ Status decode(std::span<const std::uint8_t> in, std::span<std::uint8_t> out) {
     if (offset >= 16 && room >= length + 16) {
       // Sixteen at a time, each piece read from output already written; the
       // last may run past the copy into room later output fills.
-      for (std::size_t k = 0; k < length; k += 16) std::memcpy(to + k, from + k, 16);
+      // The first piece is copied whatever the length: there is room for it.
+      std::size_t k = 0;
+      do {
+        std::memcpy(to + k, from + k, 16);
+        k += 16;
+      } while (k < length);
     } else if (offset >= 8 && room >= length + 8) {
       for (std::size_t k = 0; k < length; k += 8) std::memcpy(to + k, from + k, 8);
     } else if (offset >= length) {
