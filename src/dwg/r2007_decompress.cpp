@@ -169,6 +169,11 @@ Status decode(std::span<const std::uint8_t> in, std::span<std::uint8_t> out) {
   const std::size_t outSize = out.size();
   std::size_t pos = 0;
   std::size_t written = 0;
+  // Where a short chunk of a literal run may start and still have room for
+  // its eight-byte copies in both the data and the output.
+  const std::uint8_t* const dataRoomEnd = size >= 40 ? data + (size - 40) : data;
+  std::uint8_t* const outRoomEnd = outSize >= 40 ? outData + (outSize - 40) : outData;
+  const bool roomAtAll = size >= 40 && outSize >= 40;
   Fault fault = Fault::kNone;
   std::size_t faultAt = 0;
 
@@ -268,7 +273,7 @@ Status decode(std::span<const std::uint8_t> in, std::span<std::uint8_t> out) {
     }
     if (length == 0) return true;
     // A run of the last byte of 31 reaches 38 bytes.
-    if (data + size - src >= 40 && outData + outSize - to >= 40) {
+    if (roomAtAll && src <= dataRoomEnd && to <= outRoomEnd) {
       copyShortChunk(length, to, src);
       return true;
     }
