@@ -2,7 +2,6 @@
 #include <array>
 #include <cstring>
 #include <string>
-#include <utility>
 
 #include "r2007_codec.h"
 
@@ -115,39 +114,12 @@ constexpr bool runsFit() {
 static_assert(runsFit());
 
 // The steps of the decoder below are lambdas sharing its variables: each is
-// put in place, so that the variables never leave registers; so is the copy
-// of a short chunk.
+// put in place, so that the variables never leave registers.
 #if defined(__GNUC__)
 #define VELDRA_INLINE_LAMBDA __attribute__((always_inline))
 #else
 #define VELDRA_INLINE_LAMBDA
 #endif
-
-// The runs of a chunk of `Length` bytes, each copied as eight, unrolled.
-template <std::size_t Length>
-VELDRA_INLINE_LAMBDA inline void copyRuns(std::uint8_t* to, const std::uint8_t* src) {
-  constexpr Runs runs = kRuns[Length];
-  [&]<std::size_t... R>(std::index_sequence<R...>) {
-    (std::memcpy(to + runs.to[R], src + runs.from[R], 8), ...);
-  }(std::make_index_sequence<runs.count>{});
-}
-
-// A shorter chunk by its length, 1 to 31, with room for the eight-byte
-// copies past it in both the data and the output.
-VELDRA_INLINE_LAMBDA inline void copyShortChunk(std::size_t length, std::uint8_t* to, const std::uint8_t* src) {
-  switch (length) {
-#define VELDRA_CHUNK(n) \
-  case n: copyRuns<n>(to, src); return;
-    VELDRA_CHUNK(1) VELDRA_CHUNK(2) VELDRA_CHUNK(3) VELDRA_CHUNK(4) VELDRA_CHUNK(5) VELDRA_CHUNK(6) VELDRA_CHUNK(7)
-    VELDRA_CHUNK(8) VELDRA_CHUNK(9) VELDRA_CHUNK(10) VELDRA_CHUNK(11) VELDRA_CHUNK(12) VELDRA_CHUNK(13)
-    VELDRA_CHUNK(14) VELDRA_CHUNK(15) VELDRA_CHUNK(16) VELDRA_CHUNK(17) VELDRA_CHUNK(18) VELDRA_CHUNK(19)
-    VELDRA_CHUNK(20) VELDRA_CHUNK(21) VELDRA_CHUNK(22) VELDRA_CHUNK(23) VELDRA_CHUNK(24) VELDRA_CHUNK(25)
-    VELDRA_CHUNK(26) VELDRA_CHUNK(27) VELDRA_CHUNK(28) VELDRA_CHUNK(29) VELDRA_CHUNK(30) VELDRA_CHUNK(31)
-#undef VELDRA_CHUNK
-    default: return;
-  }
-}
-
 
 // Why a stream was refused; the message is made once it has been.
 enum class Fault {
@@ -274,7 +246,8 @@ Status decode(std::span<const std::uint8_t> in, std::span<std::uint8_t> out) {
     if (length == 0) return true;
     // A run of the last byte of 31 reaches 38 bytes.
     if (roomAtAll && src <= dataRoomEnd && to <= outRoomEnd) {
-      copyShortChunk(length, to, src);
+      const Runs& runs = kRuns[length];
+      for (std::size_t r = 0; r < runs.count; ++r) std::memcpy(to + runs.to[r], src + runs.from[r], 8);
       return true;
     }
     const Order& order = kOrders[length];
