@@ -15,14 +15,6 @@ std::uint64_t HandleRef::resolve(std::uint64_t self) const {
   }
 }
 
-BitReader::BitReader(std::span<const std::uint8_t> data)
-    : data_(data), pos_(0), end_(static_cast<std::uint64_t>(data.size()) * 8) {}
-
-BitReader::BitReader(std::span<const std::uint8_t> data, std::uint64_t startBit, std::uint64_t endBit)
-    : data_(data), pos_(startBit), end_(std::min<std::uint64_t>(endBit, static_cast<std::uint64_t>(data.size()) * 8)) {
-  if (pos_ > end_) failed_ = true;
-}
-
 void BitReader::seek(std::uint64_t bit) {
   if (bit > end_) {
     failed_ = true;
@@ -30,19 +22,6 @@ void BitReader::seek(std::uint64_t bit) {
     return;
   }
   pos_ = bit;
-}
-
-// The common case, kept small enough to be inlined into every read: at most
-// 56 bits, all inside the reader and with eight bytes of data from the first.
-inline std::uint64_t BitReader::readBits(unsigned count) {
-  const auto at = static_cast<std::size_t>(pos_ >> 3);
-  if (failed_ || count == 0 || count > 56 || count > end_ - pos_ || data_.size() - at < 8) return readBitsSlow(count);
-  const std::uint8_t* p = data_.data() + at;
-  std::uint64_t word = 0;
-  for (int i = 0; i < 8; ++i) word = (word << 8) | p[i];
-  const unsigned offset = static_cast<unsigned>(pos_ & 7);
-  pos_ += count;
-  return (word << offset) >> (64 - count);
 }
 
 std::uint64_t BitReader::readBitsSlow(unsigned count) {
@@ -69,53 +48,15 @@ std::uint64_t BitReader::readBitsSlow(unsigned count) {
   return value;
 }
 
-std::uint8_t BitReader::readRC() { return static_cast<std::uint8_t>(readBits(8)); }
-
-// Raw values are little-endian: read the bits whole (so a value cut short
-// yields zero), then reverse the byte order.
-namespace {
-template <typename T>
-T reverseBytes(std::uint64_t value) {
-  T result = 0;
-  for (std::size_t i = 0; i < sizeof(T); ++i) {
-    result = static_cast<T>((result << 8) | (value & 0xFF));
-    value >>= 8;
-  }
-  return result;
+// Two reads of 32 bits when all 64 are there; otherwise the one read that
+// fails whole.
+std::uint64_t BitReader::readRLL() {
+  if (failed_ || end_ - pos_ < 64) return swapBytes(readBits(64));
+  const std::uint64_t high = readBits(32);
+  return swapBytes((high << 32) | readBits(32));
 }
-}  // namespace
-
-std::uint16_t BitReader::readRS() { return reverseBytes<std::uint16_t>(readBits(16)); }
-
-std::uint32_t BitReader::readRL() { return reverseBytes<std::uint32_t>(readBits(32)); }
-
-std::uint64_t BitReader::readRLL() { return reverseBytes<std::uint64_t>(readBits(64)); }
 
 double BitReader::readRD() { return std::bit_cast<double>(readRLL()); }
-
-bool BitReader::readB() { return readBits(1) != 0; }
-
-std::uint8_t BitReader::readBB() { return static_cast<std::uint8_t>(readBits(2)); }
-
-std::int16_t BitReader::readBS() {
-  switch (readBB()) {
-    case 0: return static_cast<std::int16_t>(readRS());
-    case 1: return readRC();
-    case 2: return 0;
-    default: return 256;
-  }
-}
-
-std::int32_t BitReader::readBL() {
-  switch (readBB()) {
-    case 0: return static_cast<std::int32_t>(readRL());
-    case 1: return readRC();
-    case 2: return 0;
-    default:
-      fail();  // the fourth form is not used by the format
-      return 0;
-  }
-}
 
 std::uint64_t BitReader::readBLL() {
   const unsigned length = static_cast<unsigned>(readBits(3));
@@ -206,9 +147,8 @@ std::uint32_t BitReader::readMS() {
   return 0;
 }
 
-HandleRef BitReader::readH() {
+HandleRef BitReader::readHandleRest(std::uint8_t first) {
   HandleRef ref;
-  const std::uint8_t first = readRC();
   ref.code = static_cast<std::uint8_t>(first >> 4);
   const unsigned counter = first & 0x0F;
   if (counter > 8) {

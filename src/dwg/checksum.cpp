@@ -58,20 +58,29 @@ void addWeightedBlocks(const std::uint8_t* p, std::size_t blocks, const BlockWei
   __m128i bytes = zero;     // the bytes of the blocks so far
   __m128i earlier = zero;   // the sum of `bytes` before each block
   __m128i weighted = zero;  // the weighted bytes
+  const auto add = [&](const std::uint8_t* block, __m128i& lanesLow, __m128i& lanesHigh) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+    earlier = _mm_add_epi32(earlier, bytes);
+    bytes = _mm_add_epi32(bytes, _mm_sad_epu8(v, zero));
+    lanesLow = _mm_add_epi16(lanesLow, _mm_unpacklo_epi8(v, zero));
+    lanesHigh = _mm_add_epi16(lanesHigh, _mm_unpackhi_epi8(v, zero));
+  };
   for (std::size_t left = blocks; left > 0;) {
     // Each 16-bit lane sums the bytes at one place of up to 128 blocks, at
     // most 128 * 255, which the multiply still reads as positive; the lanes
-    // are weighted once for all those blocks.
+    // are weighted once for all those blocks. Four blocks a step, then the
+    // rest one by one.
     const std::size_t run = std::min<std::size_t>(left, 128);
     __m128i lanesLow = zero;
     __m128i lanesHigh = zero;
-    for (std::size_t b = 0; b < run; ++b, p += kBlock) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-      earlier = _mm_add_epi32(earlier, bytes);
-      bytes = _mm_add_epi32(bytes, _mm_sad_epu8(v, zero));
-      lanesLow = _mm_add_epi16(lanesLow, _mm_unpacklo_epi8(v, zero));
-      lanesHigh = _mm_add_epi16(lanesHigh, _mm_unpackhi_epi8(v, zero));
+    std::size_t b = 0;
+    for (; b + 4 <= run; b += 4, p += 4 * kBlock) {
+      add(p, lanesLow, lanesHigh);
+      add(p + kBlock, lanesLow, lanesHigh);
+      add(p + 2 * kBlock, lanesLow, lanesHigh);
+      add(p + 3 * kBlock, lanesLow, lanesHigh);
     }
+    for (; b < run; ++b, p += kBlock) add(p, lanesLow, lanesHigh);
     weighted = _mm_add_epi32(weighted, _mm_madd_epi16(lanesLow, weightsLow));
     weighted = _mm_add_epi32(weighted, _mm_madd_epi16(lanesHigh, weightsHigh));
     left -= run;

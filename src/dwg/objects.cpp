@@ -19,7 +19,7 @@ class ObjectsReader : ObjectAccess {
  public:
   ObjectsReader(const Sections& sections, Release release, const ClassTable& classes, const ObjectMap& map,
                 std::vector<Damage>& damage)
-      : ObjectAccess(sections, release, map, damage), classes_(classes) {}
+      : ObjectAccess(sections, release, map, damage), classes_(classes), listed_(map.size(), false) {}
 
   Status read(std::vector<Entity>& entities) {
     std::uint64_t control = 0;
@@ -213,7 +213,7 @@ class ObjectsReader : ObjectAccess {
   Status listEntities(const BlockRecord& record, Space space, std::vector<Entity>& entities) {
     if (release_ >= Release::kR2004) {
       for (std::uint64_t handle : record.owned) {
-        if (!listed_.insert(handle).second) return error(ErrorKind::kCorrupt, "entity listed twice", handle);
+        if (!markListed(handle)) return error(ErrorKind::kCorrupt, "entity listed twice", handle);
         ObjectStart o;
         if (Status s = openObject(handle, o); !s.ok()) return s;
         Entity entity{{}, handle, space};
@@ -226,7 +226,7 @@ class ObjectsReader : ObjectAccess {
     std::uint64_t handle = record.firstEntity;
     if (handle == 0 && record.lastEntity != 0) noteShortChain(record);
     while (handle != 0) {
-      if (!listed_.insert(handle).second) return error(ErrorKind::kCorrupt, "entity chain runs in a loop", handle);
+      if (!markListed(handle)) return error(ErrorKind::kCorrupt, "entity chain runs in a loop", handle);
       ObjectStart o;
       if (Status s = openObject(handle, o); !s.ok()) return s;
       Entity entity{{}, handle, space};
@@ -239,6 +239,17 @@ class ObjectsReader : ObjectAccess {
       handle = next;
     }
     return Status::Ok();
+  }
+
+  // False when the entity with `handle` was listed before. One the map lacks
+  // is never listed: opening it fails.
+  bool markListed(std::uint64_t handle) {
+    const auto it = map_.find(handle);
+    if (it == map_.end()) return true;
+    const auto index = static_cast<std::size_t>(it - map_.begin());
+    if (listed_[index]) return false;
+    listed_[index] = true;
+    return true;
   }
 
   // The entities after the chain's end are lost, so the space's list is doubtful.
@@ -281,7 +292,7 @@ class ObjectsReader : ObjectAccess {
   }
 
   const ClassTable& classes_;
-  std::unordered_set<std::uint64_t> listed_;
+  std::vector<bool> listed_;  // by place in the object map
 };
 
 }  // namespace

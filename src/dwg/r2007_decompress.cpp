@@ -141,6 +141,11 @@ Status decode(std::span<const std::uint8_t> in, std::span<std::uint8_t> out) {
   const std::size_t outSize = out.size();
   std::size_t pos = 0;
   std::size_t written = 0;
+  // Where a short chunk of a literal run may start and still have room for
+  // its eight-byte copies in both the data and the output.
+  const std::uint8_t* const dataRoomEnd = size >= 40 ? data + (size - 40) : data;
+  std::uint8_t* const outRoomEnd = outSize >= 40 ? outData + (outSize - 40) : outData;
+  const bool roomAtAll = size >= 40 && outSize >= 40;
   Fault fault = Fault::kNone;
   std::size_t faultAt = 0;
 
@@ -240,7 +245,7 @@ Status decode(std::span<const std::uint8_t> in, std::span<std::uint8_t> out) {
     }
     if (length == 0) return true;
     // A run of the last byte of 31 reaches 38 bytes.
-    if (data + size - src >= 40 && outData + outSize - to >= 40) {
+    if (roomAtAll && src <= dataRoomEnd && to <= outRoomEnd) {
       const Runs& runs = kRuns[length];
       for (std::size_t r = 0; r < runs.count; ++r) std::memcpy(to + runs.to[r], src + runs.from[r], 8);
       return true;
@@ -259,7 +264,12 @@ Status decode(std::span<const std::uint8_t> in, std::span<std::uint8_t> out) {
     if (offset >= 16 && room >= length + 16) {
       // Sixteen at a time, each piece read from output already written; the
       // last may run past the copy into room later output fills.
-      for (std::size_t k = 0; k < length; k += 16) std::memcpy(to + k, from + k, 16);
+      // The first piece is copied whatever the length: there is room for it.
+      std::size_t k = 0;
+      do {
+        std::memcpy(to + k, from + k, 16);
+        k += 16;
+      } while (k < length);
     } else if (offset >= 8 && room >= length + 8) {
       for (std::size_t k = 0; k < length; k += 8) std::memcpy(to + k, from + k, 8);
     } else if (offset >= length) {

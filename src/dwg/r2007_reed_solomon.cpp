@@ -8,6 +8,12 @@
 #define VELDRA_DWG_SSE2 1
 #endif
 
+#if defined(__GNUC__)
+#define VELDRA_IN_PLACE __attribute__((always_inline))
+#else
+#define VELDRA_IN_PLACE
+#endif
+
 namespace veldra::dwg::detail::r2007 {
 namespace {
 
@@ -257,35 +263,45 @@ void deinterleaveAsStored(std::span<const std::uint8_t> coded, std::size_t block
   // The stored bytes are a table of one row per byte of a word and one
   // column per word; the data is that table turned over. It is turned in
   // squares of 8 by 8, then what is left over byte by byte.
-  std::size_t rows = 0;    // the bytes j of every word done
-  std::size_t columns = 0;  // the words done in rows [0, rows)
+  std::size_t rows = 0;  // the bytes j of every word done
 #ifdef VELDRA_DWG_SSE2
   rows = dataPerBlock - dataPerBlock % 8;
-  columns = blockCount - blockCount % 8;
+  // Past the last whole square, the last eight words are turned again when
+  // there are as many: the words already done get the same bytes. Fewer
+  // than eight words are one square, of which only those words are kept;
+  // its rows are read eight bytes long, which the stored bytes still hold
+  // (the rows of the parity follow those of the data).
+  const bool overlap = blockCount % 8 != 0 && blockCount >= 8;
+  // Written out without loops and put in place, so that the square stays
+  // in registers.
+  const auto square = [&](std::size_t j, std::size_t b, std::size_t words) VELDRA_IN_PLACE {
+    const std::uint8_t* in = coded.data() + j * blockCount + b;
+    const auto load = [&](std::size_t k) VELDRA_IN_PLACE {
+      return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + k * blockCount));
+    };
+    const __m128i t0 = _mm_unpacklo_epi8(load(0), load(1));
+    const __m128i t1 = _mm_unpacklo_epi8(load(2), load(3));
+    const __m128i t2 = _mm_unpacklo_epi8(load(4), load(5));
+    const __m128i t3 = _mm_unpacklo_epi8(load(6), load(7));
+    const __m128i u0 = _mm_unpacklo_epi16(t0, t1);
+    const __m128i u1 = _mm_unpackhi_epi16(t0, t1);
+    const __m128i u2 = _mm_unpacklo_epi16(t2, t3);
+    const __m128i u3 = _mm_unpackhi_epi16(t2, t3);
+    std::uint8_t* out = data.data() + b * dataPerBlock + j;
+    const auto store = [&](std::size_t k, __m128i pair) VELDRA_IN_PLACE {
+      if (2 * k < words) _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 2 * k * dataPerBlock), pair);
+      if (2 * k + 1 < words)
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + (2 * k + 1) * dataPerBlock), _mm_unpackhi_epi64(pair, pair));
+    };
+    store(0, _mm_unpacklo_epi32(u0, u2));
+    store(1, _mm_unpackhi_epi32(u0, u2));
+    store(2, _mm_unpacklo_epi32(u1, u3));
+    store(3, _mm_unpackhi_epi32(u1, u3));
+  };
   for (std::size_t j = 0; j < rows; j += 8) {
-    for (std::size_t b = 0; b < columns; b += 8) {
-      const std::uint8_t* in = coded.data() + j * blockCount + b;
-      __m128i r[8];
-      for (std::size_t k = 0; k < 8; ++k) r[k] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + k * blockCount));
-      const __m128i t0 = _mm_unpacklo_epi8(r[0], r[1]);
-      const __m128i t1 = _mm_unpacklo_epi8(r[2], r[3]);
-      const __m128i t2 = _mm_unpacklo_epi8(r[4], r[5]);
-      const __m128i t3 = _mm_unpacklo_epi8(r[6], r[7]);
-      const __m128i u0 = _mm_unpacklo_epi16(t0, t1);
-      const __m128i u1 = _mm_unpackhi_epi16(t0, t1);
-      const __m128i u2 = _mm_unpacklo_epi16(t2, t3);
-      const __m128i u3 = _mm_unpackhi_epi16(t2, t3);
-      const __m128i words[4] = {_mm_unpacklo_epi32(u0, u2), _mm_unpackhi_epi32(u0, u2), _mm_unpacklo_epi32(u1, u3),
-                                _mm_unpackhi_epi32(u1, u3)};
-      std::uint8_t* out = data.data() + b * dataPerBlock + j;
-      for (std::size_t k = 0; k < 4; ++k) {
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 2 * k * dataPerBlock), words[k]);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + (2 * k + 1) * dataPerBlock),
-                         _mm_unpackhi_epi64(words[k], words[k]));
-      }
-    }
-    for (std::size_t k = j; k < j + 8; ++k)
-      for (std::size_t b = columns; b < blockCount; ++b) data[b * dataPerBlock + k] = coded[k * blockCount + b];
+    for (std::size_t b = 0; b + 8 <= blockCount; b += 8) square(j, b, 8);
+    if (overlap) square(j, blockCount - 8, 8);
+    if (blockCount < 8) square(j, 0, blockCount);
   }
 #endif
   // Byte j of every word lies in one run of the stored bytes.

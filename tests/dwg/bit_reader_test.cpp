@@ -82,6 +82,54 @@ TEST(BitReader, EightBitTextsAtEveryBitOffset) {
   }
 }
 
+// Handles of every length and raw values at every bit offset, both with
+// bytes to spare after them and ending where the data ends; a handle cut
+// short keeps the bytes it had, the rest read as zero.
+TEST(BitReader, HandlesAndRawValuesAtEveryBitOffset) {
+  const std::uint8_t handleBytes[8] = {0x81, 0x02, 0xC3, 0x04, 0x55, 0x06, 0xE7, 0x08};
+  for (unsigned offset = 0; offset < 8; ++offset) {
+    for (unsigned counter = 0; counter <= 8; ++counter) {
+      for (const bool spare : {true, false}) {
+        Bits bits;
+        bits.put(0x55, offset);
+        bits.put(0x50 | counter, 8);
+        std::uint64_t handle = 0;
+        for (unsigned k = 0; k < counter; ++k) {
+          bits.put(handleBytes[k], 8);
+          handle = (handle << 8) | handleBytes[k];
+        }
+        for (std::uint8_t byte : {0x78, 0x56, 0x34, 0x12, 0xCD, 0xAB}) bits.put(byte, 8);  // RL, RS
+        for (std::uint8_t byte = 1; byte <= 8; ++byte) bits.put(byte, 8);                  // RLL
+        const std::size_t end = bits.count;
+        if (spare) bits.put(0xFFFFFFFF, 32);
+        BitReader r(bits.bytes, offset, end);
+        const HandleRef ref = r.readH();
+        EXPECT_EQ(ref.code, 5) << offset << ' ' << counter;
+        EXPECT_EQ(ref.value, handle) << offset << ' ' << counter;
+        EXPECT_EQ(r.readRL(), 0x12345678u) << offset << ' ' << counter;
+        EXPECT_EQ(r.readRS(), 0xABCD) << offset << ' ' << counter;
+        EXPECT_EQ(r.readRLL(), 0x0807060504030201u) << offset << ' ' << counter;
+        EXPECT_FALSE(r.failed()) << offset << ' ' << counter;
+        EXPECT_EQ(r.remaining(), 0u) << offset << ' ' << counter;
+        // Cut one byte short of the value's end, or inside the code byte.
+        const std::size_t handleEnd = offset + 8 + 8 * counter;
+        BitReader cut(bits.bytes, offset, counter == 0 ? offset + 4 : handleEnd - 8);
+        const HandleRef partial = cut.readH();
+        EXPECT_EQ(partial.value, handle & ~std::uint64_t{0xFF}) << offset << ' ' << counter;
+        EXPECT_TRUE(cut.failed()) << offset << ' ' << counter;
+      }
+    }
+  }
+  // A raw value cut short reads as zero, not as the bits it had.
+  const Bytes bytes = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99};
+  BitReader rl(bytes, 4, 28);
+  EXPECT_EQ(rl.readRL(), 0u);
+  EXPECT_TRUE(rl.failed());
+  BitReader rll(bytes, 3, 3 + 63);
+  EXPECT_EQ(rll.readRLL(), 0u);
+  EXPECT_TRUE(rll.failed());
+}
+
 TEST(BitReader, ReadingPastTheEndFailsAndYieldsZero) {
   const Bytes bytes = {0xFF};
   BitReader r(bytes);

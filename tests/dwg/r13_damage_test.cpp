@@ -246,6 +246,26 @@ TEST(R13Damage, AnEntityChainEndingBeforeItsLastEntityIsDoubted) {
       << summary.damage[0].message;
 }
 
+// An entity whose link leads back to an entity already listed would list
+// the chain for ever: the drawing is refused at the entity met again.
+TEST(R13Damage, AnEntityChainRunningInALoopIsRefused) {
+  Bytes bytes = writerDrawing();
+  const std::size_t offset = objectOffset(bytes, 0x104);
+  ASSERT_NE(offset, 0u);
+  const std::size_t links = findLinks(bytes, offset, 0x103, 0x105);
+  ASSERT_NE(links, 0u);
+  clearBits16(bytes, links + 32);
+  for (std::size_t k = 0; k < 16; ++k)  // the link to 105 now leads to 102
+    if ((0x102u >> (15 - k)) & 1) bytes[(links + 32 + k) / 8] |= static_cast<std::uint8_t>(0x80u >> ((links + 32 + k) % 8));
+  refreshObjectCrc(bytes, offset);
+
+  Summary summary;
+  const Status status = readSummary(bytes, summary);
+  EXPECT_EQ(status.kind, ErrorKind::kCorrupt);
+  EXPECT_EQ(status.message, "entity chain runs in a loop (object 102)");
+  EXPECT_EQ(status.offset, objectOffset(bytes, 0x102));
+}
+
 // Fuzzing found this: a class list whose entry has no name gave entities
 // with no class name at all, read as a success.
 TEST(R13Damage, AnEntityOfANamelessClassIsRefused) {
