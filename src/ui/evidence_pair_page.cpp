@@ -49,10 +49,6 @@ sketch::Similarity secondOntoFirst(const std::optional<evidence::Placement>& pla
   return inverse;
 }
 
-std::filesystem::path pathOf(const QString& text) { return std::filesystem::path(text.toStdU16String()); }
-
-QString textOf(const std::filesystem::path& path) { return QString::fromStdU16String(path.u16string()); }
-
 // The marks the mark box offers, in the order of its items after the first
 // ("no mark").
 const evidence::ReviewMark kMarks[] = {evidence::ReviewMark::kToReview, evidence::ReviewMark::kConfirmed,

@@ -1,5 +1,6 @@
 #include "ui/evidence_pairs_model.h"
 
+#include "ui/qt_text.h"
 #include "evidence/report_writers.h"
 #include "evidence/review.h"
 #include "evidence/words.h"
@@ -8,20 +9,19 @@ namespace veldra {
 
 namespace {
 
-QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 QString yesNo(bool value) { return value ? QStringLiteral("YES") : QStringLiteral("NO"); }
 
-QString percent(double share) { return fromUtf8(evidence::percentText(share)); }
+QString percent(double share) { return qtText(evidence::percentText(share)); }
 
 }  // namespace
 
 QString drawingText(const evidence::Findings& findings, std::size_t drawing) {
-  return drawing < findings.drawings.size() ? fromUtf8(evidence::displayName(findings.drawings[drawing])) : QString();
+  return drawing < findings.drawings.size() ? qtText(evidence::displayName(findings.drawings[drawing])) : QString();
 }
 
 QString verdictCaption(evidence::Verdict verdict) {
-  return fromUtf8(std::string(evidence::verdictText(verdict)));
+  return qtText(std::string(evidence::verdictText(verdict)));
 }
 
 QString pairEvidenceHtml(const evidence::Findings& findings, const evidence::PairFinding& pair) {
@@ -31,11 +31,11 @@ QString pairEvidenceHtml(const evidence::Findings& findings, const evidence::Pai
   html += QStringLiteral(".</p>");
   if (pair.reasons.empty()) html += QStringLiteral("<p>No evidence links these two drawings.</p>");
   html += QStringLiteral("<ul>");
-  for (const auto& reason : pair.reasons) html += QStringLiteral("<li>%1</li>").arg(fromUtf8(reason).toHtmlEscaped());
+  for (const auto& reason : pair.reasons) html += QStringLiteral("<li>%1</li>").arg(qtText(reason).toHtmlEscaped());
   html += QStringLiteral("</ul>");
   html += QStringLiteral("<p><b>Likely source:</b> %1</p>")
-              .arg(fromUtf8(evidence::sourceText(findings, pair)).toHtmlEscaped());
-  if (!pair.direction.empty()) html += QStringLiteral("<p>%1</p>").arg(fromUtf8(pair.direction).toHtmlEscaped());
+              .arg(qtText(evidence::sourceText(findings, pair)).toHtmlEscaped());
+  if (!pair.direction.empty()) html += QStringLiteral("<p>%1</p>").arg(qtText(pair.direction).toHtmlEscaped());
   return html;
 }
 
@@ -78,7 +78,7 @@ QVariant EvidencePairsModel::data(const QModelIndex& index, int role) const {
     return p.review->changed ? -2 - static_cast<int>(p.review->mark) : static_cast<int>(p.review->mark);
   }
   if (role == Qt::ToolTipRole && index.column() == kMark && p.review && !p.review->note.empty())
-    return fromUtf8(p.review->note);
+    return qtText(p.review->note);
   if (role == Qt::TextAlignmentRole) {
     switch (index.column()) {
       case kScore:
@@ -90,7 +90,7 @@ QVariant EvidencePairsModel::data(const QModelIndex& index, int role) const {
         return {};
     }
   }
-  if (role == Qt::ToolTipRole && index.column() == kVerdict && !p.reasons.empty()) return fromUtf8(p.reasons.front());
+  if (role == Qt::ToolTipRole && index.column() == kVerdict && !p.reasons.empty()) return qtText(p.reasons.front());
   if (role != Qt::DisplayRole && role != kSortRole) return {};
   const bool sorting = role == kSortRole;
   switch (index.column()) {
@@ -121,10 +121,10 @@ QVariant EvidencePairsModel::data(const QModelIndex& index, int role) const {
       return sorting ? QVariant(e.sameEditingTime) : QVariant(e.sameEditingTime ? QStringLiteral("same") : QString());
     case kAuthor:
       if (e.sharedName.empty()) return QString();
-      return fromUtf8(e.sharedName) + (e.nameIgnored ? QStringLiteral(" (ignored)") : QString());
+      return qtText(e.sharedName) + (e.nameIgnored ? QStringLiteral(" (ignored)") : QString());
     case kMark:
       if (sorting) return p.review ? static_cast<int>(p.review->mark) : -1;
-      return p.review ? fromUtf8(evidence::reviewSummary(*p.review, false)) : QString();
+      return p.review ? qtText(evidence::reviewSummary(*p.review, false)) : QString();
     default:
       return {};
   }

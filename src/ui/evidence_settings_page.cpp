@@ -22,14 +22,6 @@
 
 namespace veldra {
 
-namespace {
-
-std::filesystem::path pathOf(const QString& text) { return std::filesystem::path(text.toStdU16String()); }
-
-QString textOf(const std::filesystem::path& path) { return QString::fromStdU16String(path.u16string()); }
-
-}  // namespace
-
 EvidenceSettingsPage::EvidenceSettingsPage(const Workspace& workspace, std::string project,
                                            ChooseDrawings chooseDrawings, QWidget* parent)
     : QWidget(parent), workspace_(workspace), project_(std::move(project)), chooseDrawings_(std::move(chooseDrawings)) {

@@ -40,8 +40,6 @@ namespace veldra {
 
 namespace {
 
-std::filesystem::path pathOf(const QString& text) { return std::filesystem::path(text.toStdU16String()); }
-
 class DesktopFolders : public FolderOpener {
  public:
   bool openFolder(const QString& folder) override { return QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); }

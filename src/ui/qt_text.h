@@ -35,4 +35,9 @@ inline std::filesystem::path fsPath(const QString& path) {
 #endif
 }
 
+// A path and the text a field shows or the user typed, through UTF-16 on
+// every system (the names the evidence window keeps).
+inline std::filesystem::path pathOf(const QString& text) { return std::filesystem::path(text.toStdU16String()); }
+inline QString textOf(const std::filesystem::path& path) { return QString::fromStdU16String(path.u16string()); }
+
 }  // namespace veldra

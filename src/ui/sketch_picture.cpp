@@ -10,6 +10,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "ui/qt_text.h"
 #include "evidence/picture.h"
 #include "ui/preview_picture.h"
 
@@ -17,7 +18,6 @@ namespace veldra {
 
 namespace {
 
-QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 QPointF qt(sketch::Point p) { return {p.x, p.y}; }
 
@@ -62,7 +62,7 @@ void paintSketch(QPainter& painter, const sketch::Sketch& s, const sketch::Fit& 
     painter.setPen(colourOf(false, i));
     painter.translate(qt(fit(l.at)));
     painter.rotate(-l.angle * 180 / std::numbers::pi);
-    painter.drawText(QPointF(0, 0), fromUtf8(l.text));
+    painter.drawText(QPointF(0, 0), qtText(l.text));
     painter.restore();
   }
 }
@@ -88,7 +88,7 @@ DrawingPicture drawingPicture(const evidence::DrawingFacts& d, QSize size) {
   }
   if (!d.drawnPicture.empty()) {
     out.image = sketchImage(d.drawnPicture, size);
-    out.caption = fromUtf8(evidence::drawnCaption(d.drawnPicture));
+    out.caption = qtText(evidence::drawnCaption(d.drawnPicture));
     return out;
   }
   out.caption = d.preview.format == veldra::dwg::PreviewFormat::kWmf

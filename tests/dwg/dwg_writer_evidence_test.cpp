@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "dwgwrite/dwg_writer.h"
+#include "written_drawing.h"
 #include "veldra/dwg/evidence.h"
 
 namespace veldra::dwgwrite {
@@ -19,8 +20,8 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
+using dwg::testbytes::kInf;
+using dwg::testbytes::kNaN;
 
 dwg::Drawing readBack(const DrawingSpec& plan) {
   Bytes bytes;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "drawing_probe.h"
+#include "written_drawing.h"
 #include "dwgwrite/dwg_writer.h"
 #include "dwgwrite/plan_edits.h"
 #include "veldra/dwg/reader.h"
@@ -19,17 +20,8 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes written(const DrawingSpec& plan) {
-  Bytes bytes;
-  EXPECT_EQ(writeDrawing(plan, bytes), "");
-  return bytes;
-}
-
-dwg::probe::HeaderFacts headerOf(const Bytes& file) {
-  dwg::detail::Sections sections;
-  EXPECT_TRUE(dwg::probe::sectionsOf(file, sections).ok());
-  return dwg::probe::readHeader(sections, dwg::probe::releaseOf(file));
-}
+using dwg::testbytes::headerOf;
+using dwg::testbytes::written;
 
 std::vector<std::uint64_t> handlesOf(const Bytes& file) {
   dwg::Summary summary;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "drawing_probe.h"
+#include "written_drawing.h"
 #include "dwgwrite/dwg_writer.h"
 #include "support/temp_dir.h"
 #include "veldra/dwg/reader.h"
@@ -25,8 +26,8 @@ using Bytes = std::vector<std::uint8_t>;
 using dwg::probe::HeaderFacts;
 using dwg::probe::Release;
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
+using dwg::testbytes::kInf;
+using dwg::testbytes::kNaN;
 
 // One of every entity kind, on named layers, with a block definition.
 DrawingSpec richPlan(const std::string& version) {
@@ -48,21 +49,8 @@ DrawingSpec richPlan(const std::string& version) {
   return plan;
 }
 
-Bytes written(const DrawingSpec& plan) {
-  Bytes bytes;
-  const std::string problem = writeDrawing(plan, bytes);
-  EXPECT_EQ(problem, "");
-  return bytes;
-}
-
-HeaderFacts headerOf(const Bytes& file) {
-  dwg::detail::Sections sections;
-  const dwg::Status status = dwg::probe::sectionsOf(file, sections);
-  EXPECT_TRUE(status.ok()) << status.message;
-  HeaderFacts facts = dwg::probe::readHeader(sections, dwg::probe::releaseOf(file));
-  EXPECT_TRUE(facts.ok);
-  return facts;
-}
+using dwg::testbytes::headerOf;
+using dwg::testbytes::written;
 
 bool paged(const std::string& version) { return version >= "AC1018"; }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "dwgwrite/dwg_writer.h"
+#include "written_drawing.h"
 #include "veldra/dwg/reader.h"
 
 namespace veldra::dwg {
@@ -23,11 +24,7 @@ using dwgwrite::EntitySpec;
 
 const char* const kOldVersions[] = {"AC1012", "AC1014"};
 
-Bytes written(const DrawingSpec& plan) {
-  Bytes bytes;
-  EXPECT_EQ(dwgwrite::writeDrawing(plan, bytes), "");
-  return bytes;
-}
+using testbytes::written;
 
 std::vector<std::string> listing(const Summary& summary) {
   std::vector<std::string> lines;
