@@ -7,9 +7,13 @@
 //
 //   bench_class_scale --benchmark_filter='/2000'     one size per process,
 //                                                   for its "peak MB"
+//   VELDRA_SCALE_LIMIT=1 bench_class_scale --benchmark_filter='/32767'
+//       the largest class a collection holds (about 400 MB of drawings
+//       written to the temporary folder, and some minutes): only when asked
 
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <map>
@@ -166,6 +170,15 @@ BENCHMARK(BM_EvidenceCheck)
 int main(int argc, char** argv) {
   // As the programs that read drawings do.
   veldra::keepFreedMemoryForReuse();
+  if (const char* limit = std::getenv("VELDRA_SCALE_LIMIT"); limit && std::string(limit) == "1") {
+    constexpr int kLimit = 32767;
+    benchmark::RegisterBenchmark("BM_ListClassFolders", veldra::BM_ListClassFolders)
+        ->Arg(kLimit)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_CollectionPass", veldra::BM_CollectionPass)
+        ->Arg(kLimit)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+    benchmark::RegisterBenchmark("BM_EvidenceCheck", veldra::BM_EvidenceCheck)
+        ->Args({kLimit, 0})->Args({kLimit, 1})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+  }
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
