@@ -232,21 +232,32 @@ void formGroups(Findings& findings) {
       if (std::find(members.begin(), members.end(), d) == members.end()) members.push_back(d);
     }
   }
+  // Per group, in one pass over the pairs: its highest score, and for each
+  // member how many of its pairs name it the source less those naming it
+  // the copy.
+  struct Tally {
+    int score = 0;
+    std::map<std::size_t, int> lead;
+  };
+  std::map<std::size_t, Tally> tallies;
+  for (const auto& p : findings.pairs) {
+    if (!isCopy(p.verdict)) continue;
+    Tally& t = tallies[sets.find(p.a)];
+    t.score = std::max(t.score, p.score);
+    if (!p.likelySource) continue;
+    const std::size_t source = *p.likelySource;
+    ++t.lead[source];
+    --t.lead[source == p.a ? p.b : p.a];
+  }
   std::vector<CopyGroup> groups;
   for (auto& [root, members] : byRoot) {
     std::sort(members.begin(), members.end());
     CopyGroup g;
     g.members = members;
     // The likely source: named the source by more of its pairs than it is named the copy.
-    std::map<std::size_t, int> lead;
-    for (const auto& p : findings.pairs) {
-      if (!isCopy(p.verdict) || sets.find(p.a) != root) continue;
-      g.score = std::max(g.score, p.score);
-      if (!p.likelySource) continue;
-      const std::size_t source = *p.likelySource;
-      ++lead[source];
-      --lead[source == p.a ? p.b : p.a];
-    }
+    const Tally& tally = tallies[root];
+    g.score = std::max(g.score, tally.score);
+    const std::map<std::size_t, int>& lead = tally.lead;
     int best = 0;
     bool tie = false;
     for (const auto& [drawing, points] : lead) {
