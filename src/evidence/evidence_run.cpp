@@ -152,13 +152,13 @@ RunResult runEvidenceCheck(const Workspace& workspace, const std::string& projec
   } else if (!stored) {
     result.warnings.push_back("The evidence was not kept in " + utf8Path(storeFile(workspace)) + ": " + stored.message());
   } else {
-    // The teacher's marks go with the pairs they were made on; the findings
-    // are kept without them, as the marks change apart from runs.
-    applyMarks(result.findings, store->marks(project));
-    Findings lastRun = result.findings;
-    for (auto& p : lastRun.pairs) p.review.reset();
-    if (const Status saved = store->saveLastRun(project, lastRun); !saved)
+    // The findings are kept without the teacher's marks, as the marks change
+    // apart from runs (kept before the marks are put on, so that a large
+    // class's pairs are not copied to take them off again); the marks then
+    // go with the pairs they were made on.
+    if (const Status saved = store->saveLastRun(project, result.findings); !saved)
       result.warnings.push_back("The result was not kept for the window: " + saved.message());
+    applyMarks(result.findings, store->marks(project));
   }
   const auto report = reportFile(workspace, project);
   std::filesystem::create_directories(report.parent_path(), ec);

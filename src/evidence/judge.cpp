@@ -741,8 +741,14 @@ Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, 
                                               prepared[k].features.handles, prepared[k].handleWeight);
 
   for (std::size_t i = 0; i < total; ++i) findings.drawings.push_back(input.drawings[i].facts);
-  for (auto& f : judged)
-    if (f.verdict != Verdict::kNone) findings.pairs.push_back(std::move(f));
+  // The pairs with something to tell, in their order, without a second
+  // list of them beside the first (a large class judges many).
+  std::erase_if(judged, [](const PairFinding& f) { return f.verdict == Verdict::kNone; });
+  if (findings.pairs.empty()) {
+    findings.pairs = std::move(judged);
+  } else {
+    for (auto& f : judged) findings.pairs.push_back(std::move(f));
+  }
 
   // The class against earlier projects.
   if (archive && !compareWithEarlier(archive, out, prepared, readable, readableFacts, ctx, templateKeys, geometryIndex,
