@@ -226,14 +226,23 @@ std::size_t findLinks(const Bytes& b, std::size_t offset, std::uint16_t previous
   return 0;
 }
 
-TEST(R13Damage, AnEntityChainEndingBeforeItsLastEntityIsDoubted) {
+// The writer's drawing with entity 104's link to the next entity (105)
+// leading to `next` instead (0: nowhere); empty when the link is not found.
+Bytes withNextEntityOf104(std::uint16_t next) {
   Bytes bytes = writerDrawing();
   const std::size_t offset = objectOffset(bytes, 0x104);
-  ASSERT_NE(offset, 0u);
-  const std::size_t links = findLinks(bytes, offset, 0x103, 0x105);
-  ASSERT_NE(links, 0u);
-  clearBits16(bytes, links + 32);  // the link to 105 now leads nowhere
+  const std::size_t links = offset ? findLinks(bytes, offset, 0x103, 0x105) : 0;
+  if (links == 0) return {};
+  clearBits16(bytes, links + 32);
+  for (std::size_t k = 0; k < 16; ++k)
+    if ((next >> (15 - k)) & 1) bytes[(links + 32 + k) / 8] |= static_cast<std::uint8_t>(0x80u >> ((links + 32 + k) % 8));
   refreshObjectCrc(bytes, offset);
+  return bytes;
+}
+
+TEST(R13Damage, AnEntityChainEndingBeforeItsLastEntityIsDoubted) {
+  const Bytes bytes = withNextEntityOf104(0);
+  ASSERT_FALSE(bytes.empty());
 
   Summary summary;
   ASSERT_TRUE(readSummary(bytes, summary).ok());
@@ -249,15 +258,8 @@ TEST(R13Damage, AnEntityChainEndingBeforeItsLastEntityIsDoubted) {
 // An entity whose link leads back to an entity already listed would list
 // the chain for ever: the drawing is refused at the entity met again.
 TEST(R13Damage, AnEntityChainRunningInALoopIsRefused) {
-  Bytes bytes = writerDrawing();
-  const std::size_t offset = objectOffset(bytes, 0x104);
-  ASSERT_NE(offset, 0u);
-  const std::size_t links = findLinks(bytes, offset, 0x103, 0x105);
-  ASSERT_NE(links, 0u);
-  clearBits16(bytes, links + 32);
-  for (std::size_t k = 0; k < 16; ++k)  // the link to 105 now leads to 102
-    if ((0x102u >> (15 - k)) & 1) bytes[(links + 32 + k) / 8] |= static_cast<std::uint8_t>(0x80u >> ((links + 32 + k) % 8));
-  refreshObjectCrc(bytes, offset);
+  const Bytes bytes = withNextEntityOf104(0x102);
+  ASSERT_FALSE(bytes.empty());
 
   Summary summary;
   const Status status = readSummary(bytes, summary);
