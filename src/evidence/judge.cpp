@@ -118,7 +118,8 @@ bool containsKey(std::span<const std::uint64_t> sorted, std::uint64_t key) {
 // What the class says about names, identities and creation instants.
 // How far typed numbers differ from drawing to drawing in this class: the
 // middle, over drawings with a few typed shapes beyond the template, of the
-// share of those shapes that most of the class does not draw. Near 0 when
+// share of those shapes that most of the class does not draw, each shape
+// counted once (the six holes of one size are one number typed, not six). Near 0 when
 // everyone draws one sheet from one set of numbers (what is rare and typed
 // is a drawing's own slip or stray line); near 1 when students draw
 // variants or numbers of their own, and two of them given the same numbers
@@ -130,8 +131,8 @@ double typedNumbersVary(const std::vector<Prepared>& prepared, const std::vector
     for (std::size_t t = 0; t < p.features.geometry.size(); ++t) {
       const Feature& f = p.features.geometry[t];
       if (featureKind(f.key) != FeatureKind::kShape || !isTyped(f.key) || containsKey(templateKeys, f.key)) continue;
-      typed += f.count;
-      if (p.geometryWeight[t] > 0) rare += f.count;
+      typed += 1;
+      if (p.geometryWeight[t] > 0) rare += 1;
     }
     if (typed >= rules::kTypedShapesToTell) shares.push_back(rare / typed);
   }

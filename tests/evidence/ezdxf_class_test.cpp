@@ -93,8 +93,10 @@ TEST(EzdxfClass, CopiesFoundAndNoHonestPairAccused) {
   if (const std::string why = testing::ezdxfMissing(); !why.empty()) GTEST_SKIP() << why;
   std::map<std::string, Tally> tally;
   // Fixed seeds, so that a failure can be run again; VELDRA_EZDXF_SEEDS
-  // ("5 8 13") judges other classes.
-  std::vector<unsigned> seeds{3u, 17u, 29u};
+  // ("5 8 13") judges other classes. In the class of seed 9 two honest
+  // students drew nearly the same variant and each was copied: the
+  // variant's typed shapes must not make them copies of each other.
+  std::vector<unsigned> seeds{3u, 9u, 17u, 29u};
   if (const char* given = std::getenv("VELDRA_EZDXF_SEEDS")) {
     seeds.clear();
     std::istringstream list(given);
