@@ -53,7 +53,7 @@ ClassIndex::ClassIndex(std::span<const std::span<const Feature>> lists, std::spa
   }
   for (std::size_t s = 0; s < slots; ++s) {
     const bool nothing = template_[s] || mostOfClass(df_[s], n) ||
-                         (featureKind(keys_[s]) == FeatureKind::kPlace && commonPlace(df_[s], n));
+                         (featureKind(keys_[s]) == FeatureKind::kPlace && isTyped(keys_[s]) && commonPlace(df_[s], n));
     weight_[s] = nothing ? 0.0f : static_cast<float>(rarityWeight(df_[s], n));
   }
 

@@ -19,7 +19,7 @@ namespace veldra::evidence {
 double rarityWeight(std::size_t df, std::size_t n);
 // Whether a feature in `df` of `n` drawings is what most of the class has.
 bool mostOfClass(std::size_t df, std::size_t n);
-// Whether a place feature in `df` of `n` drawings is one many drew alike.
+// Whether a typed place feature in `df` of `n` drawings is one many drew alike.
 bool commonPlace(std::size_t df, std::size_t n);
 
 struct Posting {

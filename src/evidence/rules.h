@@ -58,9 +58,12 @@ inline constexpr int kPlacedAtLeast = 4;
 // What most of the class has weighs nothing as shared work: more than half
 // the drawings, and at least this many. It never cancels identity evidence.
 inline constexpr std::size_t kMostOfClassAtLeast = 3;
-// A place (a piece beside its neighbour) weighs something only when few
-// drawings have it: more than this share of the class (and more than two
-// drawings) is a way of drawing the sheet that many chose, not a copy's trace.
+// A place laid by typed numbers (a piece beside its neighbour, as the
+// exercise's numbers put them) weighs something only when few drawings have
+// it: more than this share of the class (and more than two drawings) is a
+// way of drawing the sheet that many chose, not a copy's trace. A place
+// drawn freely (a text where the student clicked) weighs by its rarity as a
+// shape does: a group of four copies in a class of thirty shares it.
 inline constexpr double kPlaceCommonShare = 0.125;
 // With no third drawing to tell what drawings of the exercise share by
 // chance, this share is taken as chance.

@@ -95,8 +95,10 @@ TEST(EzdxfClass, CopiesFoundAndNoHonestPairAccused) {
   // Fixed seeds, so that a failure can be run again; VELDRA_EZDXF_SEEDS
   // ("5 8 13") judges other classes. In the class of seed 9 two honest
   // students drew nearly the same variant and each was copied: the
-  // variant's typed shapes must not make them copies of each other.
-  std::vector<unsigned> seeds{3u, 9u, 17u, 29u};
+  // variant's typed shapes must not make them copies of each other. In
+  // that of seed 1 a chain of three copies and a pair of two share where a
+  // note sits: five of 25 drawings, and still a copy's trace.
+  std::vector<unsigned> seeds{1u, 3u, 9u, 17u, 29u};
   if (const char* given = std::getenv("VELDRA_EZDXF_SEEDS")) {
     seeds.clear();
     std::istringstream list(given);
