@@ -115,26 +115,27 @@ bool containsKey(std::span<const std::uint64_t> sorted, std::uint64_t key) {
   return std::binary_search(sorted.begin(), sorted.end(), key);
 }
 
-// What the class says about names, identities and creation instants.
-// How far typed numbers differ from drawing to drawing in this class: the
-// middle, over drawings with a few typed shapes beyond the template, of the
-// share of those shapes that most of the class does not draw, each shape
-// counted once (the six holes of one size are one number typed, not six). Near 0 when
-// everyone draws one sheet from one set of numbers (what is rare and typed
-// is a drawing's own slip or stray line); near 1 when students draw
-// variants or numbers of their own, and two of them given the same numbers
+// How far typed numbers differ from drawing to drawing in this class, so
+// that two students draw alike by them: the middle, over drawings with a few
+// typed shapes beyond the template, of the share of those shapes that most
+// of the class does not draw but two other drawings at least do, each shape
+// counted once (the six holes of one size are one number typed, not six).
+// Near 0 when everyone draws one sheet from one set of numbers (what is
+// rare and typed is a drawing's own slip or stray line), and when everyone
+// chooses numbers of their own (none but a copy has them too); near 1 when
+// students draw variants of an exercise, and two given the same numbers
 // draw alike.
 double typedNumbersVary(const std::vector<Prepared>& prepared, const std::vector<std::uint64_t>& templateKeys) {
   std::vector<double> shares;
   for (const Prepared& p : prepared) {
-    double typed = 0, rare = 0;
+    double typed = 0, alike = 0;
     for (std::size_t t = 0; t < p.features.geometry.size(); ++t) {
       const Feature& f = p.features.geometry[t];
       if (featureKind(f.key) != FeatureKind::kShape || !isTyped(f.key) || containsKey(templateKeys, f.key)) continue;
       typed += 1;
-      if (p.geometryWeight[t] > 0) rare += 1;
+      if (p.geometryWeight[t] > 0 && p.geometryDf[t] >= 3) alike += 1;
     }
-    if (typed >= rules::kTypedShapesToTell) shares.push_back(rare / typed);
+    if (typed >= rules::kTypedShapesToTell) shares.push_back(alike / typed);
   }
   if (shares.empty()) return 0.0;
   const auto middle = shares.begin() + static_cast<std::ptrdiff_t>(shares.size() / 2);
@@ -142,6 +143,7 @@ double typedNumbersVary(const std::vector<Prepared>& prepared, const std::vector
   return *middle;
 }
 
+// What the class says about names, identities and creation instants.
 ClassContext contextOf(const std::vector<const DrawingFacts*>& readable, const std::vector<DrawingEvidence>& templates,
                        const EvidenceSettings& settings, std::vector<std::string>& notes) {
   ClassContext ctx;

@@ -3,7 +3,11 @@ teacher's template, honest students solving their own variant of one
 exercise (two of them the same variant, drawn each in their own way) and
 copies of every kind.
 
-usage: ezdxf_class.py SEED OUTDIR
+usage: ezdxf_class.py SEED OUTDIR [own]
+
+With "own", every student chooses numbers of their own instead of a
+variant handed out (the look-alike pair then shares only the outline's
+width and height, the numbers students choose most).
 
 OUTDIR/template.dxf, OUTDIR/class/<student>/drawing.dxf and
 OUTDIR/manifest.tsv: one line "kind<TAB>student<TAB>student" per pair that
@@ -52,7 +56,10 @@ def new_doc(student, template):
     return doc
 
 
-def variant(rng):
+def variant(rng, own=False):
+    if own:
+        return {"w": rng.randint(60, 160), "h": rng.randint(40, 90), "r": rng.randint(12, 30) / 2,
+                "holes": rng.randint(3, 8), "bolt": rng.randint(15, 25), "corner": rng.randint(3, 10)}
     return {"w": rng.choice([80, 90, 100, 120]), "h": rng.choice([50, 60, 70]), "r": rng.choice([8, 10, 12.5]),
             "holes": rng.choice([4, 6]), "bolt": rng.choice([18, 20, 22]), "corner": rng.choice([5, 8])}
 
@@ -161,6 +168,7 @@ def finish(doc, student, path, rng):
 
 def main():
     seed, out = int(sys.argv[1]), Path(sys.argv[2])
+    own = len(sys.argv) > 3 and sys.argv[3] == "own"
     rng = random.Random(seed)
     lab_start = datetime(2025, 10, 6, 8, 0) + timedelta(days=7 * rng.randint(0, 20))
     names = rng.sample(NAMES, len(NAMES))
@@ -180,7 +188,7 @@ def main():
         s = Student(names[len(students)], rng, lab_start)
         students.append(s)
         doc = new_doc(s, template)
-        draw_exercise(doc, v or variant(s.rng), s.rng, polyline)
+        draw_exercise(doc, v or variant(s.rng, own), s.rng, polyline)
         docs[s.name] = doc
         return s
 
@@ -203,8 +211,12 @@ def main():
 
     for _ in range(rng.randint(2, 4)):
         honest()
-    shared = variant(rng)
-    a, b = honest(shared), honest(shared)
+    shared = variant(rng, own)
+    if own:
+        a = honest(shared)
+        b = honest(dict(variant(rng, own), w=shared["w"], h=shared["h"]))
+    else:
+        a, b = honest(shared), honest(shared)
     manifest.append(("lookalike", a.name, b.name))
     for s in list(students):
         finish(docs[s.name], s, out / "class" / s.name / "drawing.dxf", s.rng)
