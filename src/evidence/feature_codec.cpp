@@ -5,10 +5,14 @@ namespace veldra::evidence {
 namespace {
 
 // The features' own version (2: shapes by their own sizes and places by
-// nearest neighbours, whatever the order, turn, mirror or scale); features
-// kept under another are not read back, so that an earlier project kept
-// under 1 must be judged again to compare.
+// nearest neighbours, whatever the order, turn, mirror or scale; 3: typed
+// numbers told from work drawn freely; 4: with what each drawing was
+// started from); features kept under 1 or 2 are not read back, so that an
+// earlier project kept so must be judged again to compare. Those kept
+// under 3 are read without what the drawings were started from: an earlier
+// project needs none of it.
 constexpr std::uint8_t kFormat = kFeatureVersion;
+constexpr std::uint8_t kFormatWithoutStart = 3;
 
 class Writer {
  public:
@@ -85,6 +89,11 @@ std::vector<std::uint8_t> encodeFeatures(const DrawingFeatures& f) {
     w.varint(h - previous);
     previous = h;
   }
+  w.varint(f.startKeys.size());
+  for (const auto& [handle, key] : f.startKeys) {
+    w.fixed(handle);
+    w.fixed(key);
+  }
   return std::move(w.out);
 }
 
@@ -93,7 +102,7 @@ std::optional<DrawingFeatures> decodeFeatures(std::span<const std::uint8_t> byte
   DrawingFeatures f;
   std::uint8_t format = 0, known = 0;
   std::uint64_t n = 0, v = 0;
-  if (!r.byte(format) || format != kFormat) return std::nullopt;
+  if (!r.byte(format) || (format != kFormat && format != kFormatWithoutStart)) return std::nullopt;
   if (!r.varint(v) || v > 0xFFFFFFFFu || !r.byte(known)) return std::nullopt;
   f.entities = static_cast<std::uint32_t>(v);
   f.geometryKnown = known != 0;
@@ -117,6 +126,12 @@ std::optional<DrawingFeatures> decodeFeatures(std::span<const std::uint8_t> byte
   for (auto& h : f.handleNumbers) {
     if (!r.varint(v)) return std::nullopt;
     h = previous += v;
+  }
+  if (format == kFormat) {
+    if (!r.count(n, 16)) return std::nullopt;
+    f.startKeys.resize(n);
+    for (auto& [handle, key] : f.startKeys)
+      if (!r.fixed(handle) || !r.fixed(key)) return std::nullopt;
   }
   if (!r.done()) return std::nullopt;
   // Keys must be in order, each once, for the measures that merge them.

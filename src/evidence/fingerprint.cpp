@@ -510,6 +510,24 @@ DrawingFeatures featuresOf(std::span<const EntityFacts> entities, const Toleranc
   geometry.reserve(entities.size() * 3);
   handles.reserve(entities.size());
   std::array<std::vector<Piece>, 2> pieces;  // per space
+  // The entities under the lowest handles, with their pieces (space, first,
+  // end) for their place features.
+  std::uint64_t startBelow = 0;  // handles up to this one
+  {
+    std::vector<std::uint64_t> numbers;
+    for (const auto& e : entities)
+      if (e.hasHandle) numbers.push_back(e.handle);
+    if (!numbers.empty()) {
+      const std::size_t last = std::min(numbers.size(), kStartEntities) - 1;
+      std::nth_element(numbers.begin(), numbers.begin() + static_cast<std::ptrdiff_t>(last), numbers.end());
+      startBelow = numbers[last];
+    }
+  }
+  struct StartEntity {
+    std::uint64_t handleKey;
+    std::size_t space, first, end;
+  };
+  std::vector<StartEntity> started;
   for (const auto& e : entities) {
     if (!e.numbers.empty()) out.geometryKnown = true;
     auto& inSpace = pieces[e.paperSpace ? 1 : 0];
@@ -518,6 +536,7 @@ DrawingFeatures featuresOf(std::span<const EntityFacts> entities, const Toleranc
     for (std::size_t k = first; k < inSpace.size(); ++k)
       geometry.push_back(Hasher(inSpace[k].shape).key(FeatureKind::kShape, inSpace[k].typed));
     // An entity without pieces (a polyline without vertices) is still one shape.
+    const std::size_t firstKey = geometry.size() - (inSpace.size() > first ? inSpace.size() - first : 0);
     if (inSpace.size() == first) geometry.push_back(Hasher(whole).key(FeatureKind::kShape, true));
     if (e.text && !isBlockReference(e.kind)) {
       const std::string words = normalWords(*e.text);
@@ -529,16 +548,27 @@ DrawingFeatures featuresOf(std::span<const EntityFacts> entities, const Toleranc
       const std::uint64_t shapeKey = inSpace.size() > first
                                          ? Hasher(inSpace[first].shape).key(FeatureKind::kShape, inSpace[first].typed)
                                          : Hasher(whole).key(FeatureKind::kShape, true);
-      handles.emplace_back(Hasher(0x5EED0003).add(e.handle).add(whole).key(FeatureKind::kHandle), shapeKey);
+      const std::uint64_t handleKey = Hasher(0x5EED0003).add(e.handle).add(whole).key(FeatureKind::kHandle);
+      handles.emplace_back(handleKey, shapeKey);
       out.handleNumbers.push_back(e.handle);
+      if (e.handle <= startBelow) {
+        for (std::size_t k = firstKey; k < geometry.size(); ++k) out.startKeys.emplace_back(handleKey, geometry[k]);
+        started.push_back({handleKey, e.paperSpace ? 1u : 0u, first, inSpace.size()});
+      }
     }
   }
   std::vector<std::uint64_t> places;
-  for (const auto& inSpace : pieces) {
-    placeFeatures(inSpace, tolerance, places);
+  for (std::size_t space = 0; space < pieces.size(); ++space) {
+    placeFeatures(pieces[space], tolerance, places);
     for (const std::uint64_t key : places)
       if (key != 0) geometry.push_back(key);
+    for (const StartEntity& s : started)
+      if (s.space == space)
+        for (std::size_t k = s.first; k < s.end; ++k)
+          if (places[k] != 0) out.startKeys.emplace_back(s.handleKey, places[k]);
   }
+  std::sort(out.startKeys.begin(), out.startKeys.end());
+  out.startKeys.erase(std::unique(out.startKeys.begin(), out.startKeys.end()), out.startKeys.end());
   countInto(geometry, out.geometry);
   // A handle occurs once in a sound drawing; a broken one may repeat it.
   std::sort(handles.begin(), handles.end());

@@ -26,16 +26,24 @@
 // the features or their keys, and the store's features made before are
 // made afresh from the drawings.
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "evidence/drawing_evidence.h"
 
 namespace veldra::evidence {
 
-inline constexpr int kFeatureVersion = 3;
+inline constexpr int kFeatureVersion = 4;
+
+// A drawing's entities under its lowest handles are what it was started
+// from, where it was started from a template: of so many of them, each
+// feature is kept beside its entity's handle feature, so that the class can
+// tell what its drawings started with.
+inline constexpr std::size_t kStartEntities = 256;
 
 // Steps numbers are rounded to before they are compared.
 struct Tolerance {
@@ -57,6 +65,9 @@ struct DrawingFeatures {
   std::vector<Feature> handles;   // handle features, by key, each key once
   std::vector<std::uint64_t> handleShapes;   // the shape feature of each handle feature's entity
   std::vector<std::uint64_t> handleNumbers;  // the entities' handles, ascending, each once
+  // Of the entities under the kStartEntities lowest handles: each handle
+  // feature with each shape, words and place feature of its entity, in order.
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> startKeys;
   std::uint32_t entities = 0;
   bool geometryKnown = false;  // some entity came with numbers
 };

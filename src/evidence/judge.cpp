@@ -143,6 +143,50 @@ double typedNumbersVary(const std::vector<Prepared>& prepared, const std::vector
   return *middle;
 }
 
+// Without a template: what the drawings were started from, the entities
+// that enough of them hold under the same handle with the same shape among
+// their lowest handles (rules.h), and of each such entity the features that
+// as many hold beside it (a hole's place beside its neighbour is one
+// drawing's, though its circle is everyone's). Adds them and the handle
+// features to `keys`, and says so in `notes`.
+void estimateTemplate(const std::vector<Prepared>& prepared, std::vector<std::uint64_t>& keys,
+                      std::vector<std::string>& notes) {
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> all;
+  for (const Prepared& p : prepared) {
+    const auto& start = p.features.startKeys;
+    for (std::size_t k = 0; k < start.size(); ++k) {
+      // The handle feature on its own, as (handle, 0), once per entity.
+      if (k == 0 || start[k].first != start[k - 1].first) all.emplace_back(start[k].first, 0);
+      all.push_back(start[k]);
+    }
+  }
+  std::sort(all.begin(), all.end());
+  const double n = static_cast<double>(prepared.size());
+  auto enough = [&](std::size_t holders) {
+    return holders >= rules::kStartedAlikeAtLeast && static_cast<double>(holders) > rules::kStartedAlikeShare * n;
+  };
+  std::size_t entities = 0, drawings = 0;
+  for (std::size_t i = 0; i < all.size();) {
+    std::size_t j = i + 1;
+    while (j < all.size() && all[j] == all[i]) ++j;
+    if (enough(j - i)) {
+      if (all[i].second == 0) {
+        keys.push_back(all[i].first);
+        ++entities;
+        drawings = std::max(drawings, j - i);
+      } else {
+        keys.push_back(all[i].second);
+      }
+    }
+    i = j;
+  }
+  if (entities == 0) return;
+  notes.push_back("No template was named: the entities that drawings hold under the same handle since they were "
+                  "started are taken as the template (" + std::to_string(entities) +
+                  (entities == 1 ? " entity, in " : " entities, each in up to ") + std::to_string(drawings) + " of the " +
+                  std::to_string(prepared.size()) + " drawings).");
+}
+
 // What the class says about names, identities and creation instants.
 ClassContext contextOf(const std::vector<const DrawingFacts*>& readable, const std::vector<DrawingEvidence>& templates,
                        const EvidenceSettings& settings, std::vector<std::string>& notes) {
@@ -532,6 +576,7 @@ Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, 
     for (const auto& x : f.geometry) templateKeys.push_back(x.key);
     for (const auto& x : f.handles) templateKeys.push_back(x.key);
   }
+  if (templateKeys.empty()) estimateTemplate(prepared, templateKeys, findings.notes);
   std::sort(templateKeys.begin(), templateKeys.end());
   templateKeys.erase(std::unique(templateKeys.begin(), templateKeys.end()), templateKeys.end());
 

@@ -65,6 +65,15 @@ inline constexpr std::size_t kMostOfClassAtLeast = 3;
 // drawn freely (a text where the student clicked) weighs by its rarity as a
 // shape does: a group of four copies in a class of thirty shares it.
 inline constexpr double kPlaceCommonShare = 0.125;
+// Without a template named (or readable), the template is what drawings
+// were started from: an entity under the same handle with the same shape,
+// among each drawing's lowest handles, in at least this many drawings and
+// more than this share of the class. A handle is handed out once, in the
+// order entities are drawn: students who draw the same entity under the
+// same handle started from one file, or one copied the other's file; a
+// copied file's identity tells the copy however many share it.
+inline constexpr std::size_t kStartedAlikeAtLeast = 3;
+inline constexpr double kStartedAlikeShare = 0.125;
 // With no third drawing to tell what drawings of the exercise share by
 // chance, this share is taken as chance.
 inline constexpr double kChanceWithoutClass = 0.9;

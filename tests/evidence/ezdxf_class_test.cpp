@@ -34,13 +34,21 @@ struct Tally {
 
 // Judges the class of `seed`; adds per kind how many pairs there were and
 // how many were called copies ("honest" counts the pairs of no copy).
-// With `own`, every student chose numbers of their own.
-void judgeEzdxfClass(unsigned seed, std::map<std::string, Tally>& tally, bool own = false) {
-  SCOPED_TRACE(std::string(own ? "ezdxf class of own numbers of seed " : "ezdxf class of seed ") + std::to_string(seed));
+// What the class is like: every student chose numbers of their own; only
+// some started from the template file, which the teacher did not name.
+struct ClassKind {
+  bool own = false;
+  bool fewFromTemplate = false;
+};
+
+void judgeEzdxfClass(unsigned seed, std::map<std::string, Tally>& tally, ClassKind how = {}) {
+  SCOPED_TRACE(std::string("ezdxf class") + (how.own ? " of own numbers" : "") +
+               (how.fewFromTemplate ? " without a template named" : "") + " of seed " + std::to_string(seed));
   testing::TempDir dir;
   const fs::path script = fs::path(VELDRA_SOURCE_DIR) / "tests/tools/classes/ezdxf_class.py";
   std::vector<std::string> arguments{std::to_string(seed), dir.path().string()};
-  if (own) arguments.push_back("own");
+  if (how.own) arguments.push_back("own");
+  if (how.fewFromTemplate) arguments.push_back("few");
   ASSERT_EQ(testing::runEzdxfScript(script, arguments), "");
   std::map<std::pair<std::string, std::string>, std::string> kindOf;
   std::set<std::string> students;
@@ -58,9 +66,15 @@ void judgeEzdxfClass(unsigned seed, std::map<std::string, Tally>& tally, bool ow
   replaceFile(base / "projects" / "projects.fil", "\"CAD1\"\r\n");
   replaceFile(base / "projects" / "CAD1.prj", quotedLine("+" + utf8FromPath(dir.path() / "class")));
   EvidenceSettings settings;
-  settings.templates = {dir.path() / "template.dxf"};
+  if (!how.fewFromTemplate) settings.templates = {dir.path() / "template.dxf"};
   const RunResult r = runEvidenceCheck(workspace, "CAD1", settings, RunControl{});
   ASSERT_EQ(r.outcome, RunOutcome::kDone) << r.error;
+  if (how.fewFromTemplate) {
+    const bool told = std::any_of(r.findings.notes.begin(), r.findings.notes.end(), [](const std::string& note) {
+      return note.starts_with("No template was named: the entities that drawings hold under the same handle");
+    });
+    EXPECT_TRUE(told) << "the teacher is told where the template came from";
+  }
   ASSERT_EQ(r.findings.projectDrawings, students.size());
   for (const auto& d : r.findings.drawings) EXPECT_FALSE(d.problem) << displayName(d) << " was not read whole";
 
@@ -129,9 +143,20 @@ TEST(EzdxfClass, OwnNumbersCopiesFoundAndNoHonestPairAccused) {
     std::istringstream list(given);
     for (unsigned seed = 0; list >> seed;) seeds.push_back(seed);
   }
-  for (const unsigned seed : seeds) judgeEzdxfClass(seed, tally, true);
+  for (const unsigned seed : seeds) judgeEzdxfClass(seed, tally, {.own = true});
   std::cout << "[ ezdxf classes of own numbers: pairs called copies per kind ]\n";
   for (const auto& [kind, t] : tally) std::cout << "  " << kind << "\t" << t.found << "/" << t.pairs << '\n';
+}
+
+// Where some students started from the template file and the teacher named
+// none, the template is what they hold under the same handles since they
+// started: its frame and title are no shared work between those students.
+TEST(EzdxfClass, WithoutATemplateNamedWhatDrawingsStartedFromIsTheTemplate) {
+  if (const std::string why = testing::ezdxfMissing(); !why.empty()) GTEST_SKIP() << why;
+  std::map<std::string, Tally> tally;
+  // Seed 6: five of 26 started from it, and were called copies of each other.
+  for (const unsigned seed : {6u, 11u}) judgeEzdxfClass(seed, tally, {.fewFromTemplate = true});
+  for (const unsigned seed : {6u}) judgeEzdxfClass(seed, tally, {.own = true, .fewFromTemplate = true});
 }
 
 // DXF files count beside DWG files, whatever the case of their names; other

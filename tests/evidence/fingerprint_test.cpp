@@ -217,6 +217,33 @@ TEST(Fingerprints, KindsWithoutNumbersAndOddNumbersStillGiveFeatures) {
   EXPECT_FALSE(featuresOf(std::vector<EntityFacts>{odd[0]}, Tolerance{}).geometryKnown);
 }
 
+// Of a drawing's entities, those under its lowest handles are kept beside
+// their features, whatever order the reader gives them in: what a drawing
+// started with from a template.
+TEST(Fingerprints, KeepWhatTheLowestHandlesHold) {
+  std::vector<EntityFacts> entities;
+  for (std::uint64_t k = 0; k < kStartEntities + 40; ++k)
+    entities.push_back(line(0, 0, 10.0 + static_cast<double>(k), 0, 0x30 + k));
+  std::mt19937 random(11);
+  std::shuffle(entities.begin(), entities.end(), random);
+  const auto f = featuresOf(entities, Tolerance{});
+  std::vector<std::uint64_t> handles;
+  for (const auto& [handle, key] : f.startKeys) {
+    EXPECT_NE(featureKind(key), FeatureKind::kHandle);
+    if (handles.empty() || handles.back() != handle) handles.push_back(handle);
+  }
+  ASSERT_EQ(handles.size(), kStartEntities);
+  // The highest of them is the 256th handle's line, the next one's is not.
+  auto handleOf = [&](std::uint64_t number) {
+    for (const auto& e : entities)
+      if (e.handle == number) return featuresOf(std::vector<EntityFacts>{e}, Tolerance{}).handles.front().key;
+    return std::uint64_t{0};
+  };
+  EXPECT_TRUE(std::binary_search(handles.begin(), handles.end(), handleOf(0x30 + kStartEntities - 1)));
+  EXPECT_FALSE(std::binary_search(handles.begin(), handles.end(), handleOf(0x30 + kStartEntities)));
+  EXPECT_TRUE(std::is_sorted(f.startKeys.begin(), f.startKeys.end()));
+}
+
 TEST(FeatureCodec, KeepsFeaturesAndRefusesBytesItDidNotWrite) {
   auto entities = part(3, 4);
   entities.push_back(line(0, 0, 1, 1, 0xFFFFFFFFFFull));
@@ -237,6 +264,21 @@ TEST(FeatureCodec, KeepsFeaturesAndRefusesBytesItDidNotWrite) {
     flipped[random() % flipped.size()] ^= static_cast<std::uint8_t>(1 + random() % 255);
     (void)decodeFeatures(flipped);  // must not crash or read past the end
   }
+  // What the drawing was started from comes back too; features kept by the
+  // version before it read back without it.
+  EXPECT_FALSE(f.startKeys.empty());
+  EXPECT_EQ(back->startKeys, f.startKeys);
+  auto older = encodeFeatures(DrawingFeatures{f.geometry, f.handles, f.handleShapes, f.handleNumbers, {}, f.entities,
+                                              f.geometryKnown});
+  older.front() = 3;
+  older.pop_back();  // no count of start keys
+  const auto olderBack = decodeFeatures(older);
+  ASSERT_TRUE(olderBack);
+  EXPECT_TRUE(olderBack->startKeys.empty());
+  EXPECT_EQ(olderBack->handleNumbers, f.handleNumbers);
+  older.front() = 2;
+  EXPECT_FALSE(decodeFeatures(older));
+
   const std::vector<std::uint64_t> unsorted{5, 3};
   EXPECT_FALSE(decodeKeys(encodeKeys(unsorted)));
   EXPECT_EQ(decodeKeys(encodeKeys(std::vector<std::uint64_t>{3, 5})), (std::vector<std::uint64_t>{3, 5}));

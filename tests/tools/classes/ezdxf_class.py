@@ -3,11 +3,13 @@ teacher's template, honest students solving their own variant of one
 exercise (two of them the same variant, drawn each in their own way) and
 copies of every kind.
 
-usage: ezdxf_class.py SEED OUTDIR [own]
+usage: ezdxf_class.py SEED OUTDIR [own] [few]
 
 With "own", every student chooses numbers of their own instead of a
 variant handed out (the look-alike pair then shares only the outline's
-width and height, the numbers students choose most).
+width and height, the numbers students choose most). With "few", about
+two students in five start from the template file itself, keeping its
+entities under its handles, and the others from an empty drawing.
 
 OUTDIR/template.dxf, OUTDIR/class/<student>/drawing.dxf and
 OUTDIR/manifest.tsv: one line "kind<TAB>student<TAB>student" per pair that
@@ -46,12 +48,19 @@ class Student:
         self.saved = self.created + timedelta(seconds=self.rng.randint(1200, 20000))
 
 
-def new_doc(student, template):
-    doc = ezdxf.new(student.version)
-    doc.layers.add(FRAME)
-    msp = doc.modelspace()
-    for e in template.modelspace():
-        msp.add_entity(e.copy())
+def new_doc(student, template, few=None):
+    if few is not None and student.rng.random() < 0.4:
+        # Started from the template file: its entities keep their handles.
+        doc = ezdxf.readfile(few)
+        student.version = doc.dxfversion
+        msp = doc.modelspace()
+    else:
+        doc = ezdxf.new(student.version)
+        doc.layers.add(FRAME)
+        msp = doc.modelspace()
+        if few is None:
+            for e in template.modelspace():
+                msp.add_entity(e.copy())
     msp.add_text(student.name.capitalize(), dxfattribs={"layer": FRAME, "height": 3.5, "insert": (150, 12)})
     return doc
 
@@ -168,7 +177,7 @@ def finish(doc, student, path, rng):
 
 def main():
     seed, out = int(sys.argv[1]), Path(sys.argv[2])
-    own = len(sys.argv) > 3 and sys.argv[3] == "own"
+    own = "own" in sys.argv[3:]
     rng = random.Random(seed)
     lab_start = datetime(2025, 10, 6, 8, 0) + timedelta(days=7 * rng.randint(0, 20))
     names = rng.sample(NAMES, len(NAMES))
@@ -181,13 +190,14 @@ def main():
     tmsp.add_text("Technisches Zeichnen", dxfattribs={"layer": FRAME, "height": 5, "insert": (245, 20)})
     out.mkdir(parents=True, exist_ok=True)
     template.saveas(out / "template.dxf")
+    few = out / "template.dxf" if "few" in sys.argv[3:] else None
 
     students, docs, manifest = [], {}, []
 
     def honest(v=None, polyline=None):
         s = Student(names[len(students)], rng, lab_start)
         students.append(s)
-        doc = new_doc(s, template)
+        doc = new_doc(s, template, few)
         draw_exercise(doc, v or variant(s.rng, own), s.rng, polyline)
         docs[s.name] = doc
         return s
@@ -204,7 +214,7 @@ def main():
                 if e.dxftype() == "TEXT" and e.dxf.text == source.name.capitalize():
                     e.dxf.text = s.name.capitalize()
         else:
-            doc = new_doc(s, template)
+            doc = new_doc(s, template, few)
             copy_into(doc, docs[source.name], kind, s.rng)
         docs[s.name] = doc
         return s
