@@ -514,91 +514,33 @@ bool compareWithEarlier(ArchiveSource* archive, Judgement& out, const std::vecto
   return true;
 }
 
-}  // namespace
-
-std::vector<std::uint64_t> sketchOf(std::span<const Feature> geometry, std::span<const float> geometryWeights,
-                                    std::span<const Feature> handles, std::span<const float> handleWeights,
-                                    std::size_t size) {
-  std::vector<std::uint64_t> values;
-  values.reserve(geometry.size() + handles.size());
-  for (std::size_t k = 0; k < geometry.size(); ++k)
-    if (geometryWeights[k] > 0 && featureKind(geometry[k].key) == FeatureKind::kPlace)
-      values.push_back(mixKey(geometry[k].key));
-  if (values.empty())
-    for (std::size_t k = 0; k < handles.size(); ++k)
-      if (handleWeights[k] > 0) values.push_back(mixKey(handles[k].key));
-  if (values.size() > size) {
-    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(size), values.end());
-    values.resize(size);
-  }
-  std::sort(values.begin(), values.end());
-  return values;
-}
-
-Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, ArchiveSource* archive,
-                     const RunControl& control) {
-  Judgement out;
-  Findings& findings = out.findings;
-  findings.project = input.project;
-  findings.term = settings.term;
-  findings.settings = settings;
-  findings.runAtUnixMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-                             std::chrono::system_clock::now().time_since_epoch())
-                             .count();
-  const std::size_t total = input.drawings.size();
-  findings.projectDrawings = total;
-  out.judged.resize(total);
-
-  // Fingerprints of every readable drawing and of the templates.
-  std::vector<std::size_t> readable;  // drawing index of each readable one
-  for (std::size_t i = 0; i < total; ++i)
-    if (input.drawings[i].facts.readable) readable.push_back(i);
-  const std::size_t n = readable.size();
-  std::vector<Prepared> prepared(n);
-  if (!parallelFor(n, control, "Fingerprinting drawings", [&](std::size_t k) {
-        const std::size_t i = readable[k];
-        prepared[k].features = i < input.known.size() && input.known[i]
-                                   ? *input.known[i]
-                                   : featuresOf(input.drawings[i].entities, settings.tolerance);
-      })) {
-    out.cancelled = true;
-    return out;
-  }
+// What the templates hold: what a named template holds, or without one
+// what the drawings were started from; sorted, each key once.
+std::vector<std::uint64_t> templateKeysOf(const ClassInput& input, const EvidenceSettings& settings,
+                                          const std::vector<Prepared>& prepared, std::vector<std::string>& notes) {
   std::vector<std::uint64_t> templateKeys;
   for (const auto& t : input.templates) {
     if (!t.facts.readable) {
-      findings.notes.push_back("The template " + utf8Path(t.facts.path) + " could not be read (" +
-                               (t.facts.problem ? problemReason(*t.facts.problem) : std::string("unknown")) +
-                               "); nothing of it is subtracted.");
+      notes.push_back("The template " + utf8Path(t.facts.path) + " could not be read (" +
+                      (t.facts.problem ? problemReason(*t.facts.problem) : std::string("unknown")) +
+                      "); nothing of it is subtracted.");
       continue;
     }
     const DrawingFeatures f = featuresOf(t.entities, settings.tolerance);
     for (const auto& x : f.geometry) templateKeys.push_back(x.key);
     for (const auto& x : f.handles) templateKeys.push_back(x.key);
   }
-  if (templateKeys.empty()) estimateTemplate(prepared, templateKeys, findings.notes);
+  if (templateKeys.empty()) estimateTemplate(prepared, templateKeys, notes);
   std::sort(templateKeys.begin(), templateKeys.end());
   templateKeys.erase(std::unique(templateKeys.begin(), templateKeys.end()), templateKeys.end());
+  return templateKeys;
+}
 
-  // The class's features, their weights and who has them.
-  control.report("Indexing features", 0, 1);
-  std::vector<std::span<const Feature>> geometryLists(n), handleLists(n);
-  // Handles are indexed only for drawings that came without geometry: in
-  // the others a handle weighs what the shape it holds weighs.
-  for (std::size_t k = 0; k < n; ++k) {
-    geometryLists[k] = prepared[k].features.geometry;
-    if (!prepared[k].features.geometryKnown) handleLists[k] = prepared[k].features.handles;
-  }
-  std::optional<ClassIndex> handleBuilt;
-  std::thread handleBuilder([&] { handleBuilt.emplace(handleLists, templateKeys); });
-  const ClassIndex geometryIndex(geometryLists, templateKeys);
-  handleBuilder.join();
-  const ClassIndex& handleIndex = *handleBuilt;
-  if (control.cancelled()) {
-    out.cancelled = true;
-    return out;
-  }
-  parallelFor(n, control, "Indexing features", [&](std::size_t k) {
+// Each drawing's features weighed by the class: their weights, how many
+// drawings hold them, and its totals.
+void weighFeatures(std::vector<Prepared>& prepared, const ClassIndex& geometryIndex, const ClassIndex& handleIndex,
+                   const std::vector<std::uint64_t>& templateKeys, const RunControl& control) {
+  parallelFor(prepared.size(), control, "Indexing features", [&](std::size_t k) {
     Prepared& p = prepared[k];
     const auto gs = geometryIndex.slotsOf(k);
     p.geometryWeight.resize(gs.size());
@@ -620,37 +562,16 @@ Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, 
     }
     sumUp(p);
   });
-  if (control.cancelled()) {
-    out.cancelled = true;
-    return out;
-  }
-  // What weighs nothing here, for the store and for later terms.
-  for (const ClassIndex* index : {&geometryIndex, &handleIndex})
-    for (std::uint32_t slot = 0; slot < index->slots(); ++slot)
-      if (index->weight(slot) <= 0) out.commonKeys.push_back(index->key(slot));
-  out.commonKeys.insert(out.commonKeys.end(), templateKeys.begin(), templateKeys.end());
-  std::sort(out.commonKeys.begin(), out.commonKeys.end());
-  out.commonKeys.erase(std::unique(out.commonKeys.begin(), out.commonKeys.end()), out.commonKeys.end());
+}
 
-  std::vector<const DrawingFacts*> readableFacts;
-  for (const std::size_t i : readable) readableFacts.push_back(&input.drawings[i].facts);
-  ClassContext ctx = contextOf(readableFacts, input.templates, settings, findings.notes);
-  {
-    const double vary = typedNumbersVary(prepared, templateKeys);
-    const double from = rules::kTypedNumbersVaryFrom, to = rules::kTypedNumbersVaryTo;
-    const double toward = std::clamp((vary - from) / (to - from), 0.0, 1.0);
-    ctx.typedAlone = 1.0 - toward * (1.0 - rules::kTypedAlone);
-  }
-  for (const auto& name : settings.ignoredAuthors)
-    if (!normalName(name).empty())
-      findings.notes.push_back("The name \"" + name + "\" is on the ignore list: not evidence.");
-
-  // Pairs worth judging: those sharing rare features or handles, an
-  // identity, a creation second or a name. Rare features propose pairs
-  // through the index; a pair is judged when what it shares, with all the
-  // features too common to propose counted as if shared, could make it
-  // notable.
-  std::vector<std::vector<std::uint32_t>> partners(n);
+// The pairs that rare features propose, as partners[k] holding the later
+// drawings j > k: through the index, a pair is proposed when what it
+// shares, with all the features too common to propose counted as if shared,
+// could make it notable. False when cancelled.
+bool proposePartners(const std::vector<Prepared>& prepared, const ClassIndex& geometryIndex,
+                     const ClassIndex& handleIndex, const ClassContext& ctx, const RunControl& control,
+                     std::vector<std::vector<std::uint32_t>>& partners) {
+  const std::size_t n = prepared.size();
   const std::size_t limit = proposalLimit(n);
   std::vector<double> unproposedGeometry(n, 0.0), unproposedPlaces(n, 0.0), unproposedHandles(n, 0.0);
   for (std::size_t k = 0; k < n; ++k) {
@@ -668,7 +589,7 @@ Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, 
     unproposedPlaces[k] = massOf(geometryIndex, p.features.geometry, p.geometryWeight, true);
     unproposedHandles[k] = massOf(handleIndex, p.features.handles, p.handleWeight, false);
   }
-  if (!parallelFor(n, control, "Finding similar drawings", [&](std::size_t k) {
+  return parallelFor(n, control, "Finding similar drawings", [&](std::size_t k) {
         // Per other drawing: the shared weight of shapes and words, of
         // places and of handles, and of the shapes and words what each of
         // the two holds of the other.
@@ -732,7 +653,109 @@ Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, 
           geometryShared[j] = placeShared[j] = handleShared[j] = heldByJ[j] = heldByK[j] = 0;
           seen[j] = 0;
         }
+      });
+}
+
+}  // namespace
+
+std::vector<std::uint64_t> sketchOf(std::span<const Feature> geometry, std::span<const float> geometryWeights,
+                                    std::span<const Feature> handles, std::span<const float> handleWeights,
+                                    std::size_t size) {
+  std::vector<std::uint64_t> values;
+  values.reserve(geometry.size() + handles.size());
+  for (std::size_t k = 0; k < geometry.size(); ++k)
+    if (geometryWeights[k] > 0 && featureKind(geometry[k].key) == FeatureKind::kPlace)
+      values.push_back(mixKey(geometry[k].key));
+  if (values.empty())
+    for (std::size_t k = 0; k < handles.size(); ++k)
+      if (handleWeights[k] > 0) values.push_back(mixKey(handles[k].key));
+  if (values.size() > size) {
+    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(size), values.end());
+    values.resize(size);
+  }
+  std::sort(values.begin(), values.end());
+  return values;
+}
+
+Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, ArchiveSource* archive,
+                     const RunControl& control) {
+  Judgement out;
+  Findings& findings = out.findings;
+  findings.project = input.project;
+  findings.term = settings.term;
+  findings.settings = settings;
+  findings.runAtUnixMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::system_clock::now().time_since_epoch())
+                             .count();
+  const std::size_t total = input.drawings.size();
+  findings.projectDrawings = total;
+  out.judged.resize(total);
+
+  // Fingerprints of every readable drawing and of the templates.
+  std::vector<std::size_t> readable;  // drawing index of each readable one
+  for (std::size_t i = 0; i < total; ++i)
+    if (input.drawings[i].facts.readable) readable.push_back(i);
+  const std::size_t n = readable.size();
+  std::vector<Prepared> prepared(n);
+  if (!parallelFor(n, control, "Fingerprinting drawings", [&](std::size_t k) {
+        const std::size_t i = readable[k];
+        prepared[k].features = i < input.known.size() && input.known[i]
+                                   ? *input.known[i]
+                                   : featuresOf(input.drawings[i].entities, settings.tolerance);
       })) {
+    out.cancelled = true;
+    return out;
+  }
+  const std::vector<std::uint64_t> templateKeys = templateKeysOf(input, settings, prepared, findings.notes);
+
+  // The class's features, their weights and who has them.
+  control.report("Indexing features", 0, 1);
+  std::vector<std::span<const Feature>> geometryLists(n), handleLists(n);
+  // Handles are indexed only for drawings that came without geometry: in
+  // the others a handle weighs what the shape it holds weighs.
+  for (std::size_t k = 0; k < n; ++k) {
+    geometryLists[k] = prepared[k].features.geometry;
+    if (!prepared[k].features.geometryKnown) handleLists[k] = prepared[k].features.handles;
+  }
+  std::optional<ClassIndex> handleBuilt;
+  std::thread handleBuilder([&] { handleBuilt.emplace(handleLists, templateKeys); });
+  const ClassIndex geometryIndex(geometryLists, templateKeys);
+  handleBuilder.join();
+  const ClassIndex& handleIndex = *handleBuilt;
+  if (control.cancelled()) {
+    out.cancelled = true;
+    return out;
+  }
+  weighFeatures(prepared, geometryIndex, handleIndex, templateKeys, control);
+  if (control.cancelled()) {
+    out.cancelled = true;
+    return out;
+  }
+  // What weighs nothing here, for the store and for later terms.
+  for (const ClassIndex* index : {&geometryIndex, &handleIndex})
+    for (std::uint32_t slot = 0; slot < index->slots(); ++slot)
+      if (index->weight(slot) <= 0) out.commonKeys.push_back(index->key(slot));
+  out.commonKeys.insert(out.commonKeys.end(), templateKeys.begin(), templateKeys.end());
+  std::sort(out.commonKeys.begin(), out.commonKeys.end());
+  out.commonKeys.erase(std::unique(out.commonKeys.begin(), out.commonKeys.end()), out.commonKeys.end());
+
+  std::vector<const DrawingFacts*> readableFacts;
+  for (const std::size_t i : readable) readableFacts.push_back(&input.drawings[i].facts);
+  ClassContext ctx = contextOf(readableFacts, input.templates, settings, findings.notes);
+  {
+    const double vary = typedNumbersVary(prepared, templateKeys);
+    const double from = rules::kTypedNumbersVaryFrom, to = rules::kTypedNumbersVaryTo;
+    const double toward = std::clamp((vary - from) / (to - from), 0.0, 1.0);
+    ctx.typedAlone = 1.0 - toward * (1.0 - rules::kTypedAlone);
+  }
+  for (const auto& name : settings.ignoredAuthors)
+    if (!normalName(name).empty())
+      findings.notes.push_back("The name \"" + name + "\" is on the ignore list: not evidence.");
+
+  // Pairs worth judging: those sharing rare features or handles, an
+  // identity, a creation second or a name.
+  std::vector<std::vector<std::uint32_t>> partners(n);
+  if (!proposePartners(prepared, geometryIndex, handleIndex, ctx, control, partners)) {
     out.cancelled = true;
     return out;
   }
