@@ -54,40 +54,31 @@ Findings judged(const ClassModel& model) {
   return judgeClass(input, {}, nullptr, RunControl{}).findings;
 }
 
-std::set<std::pair<std::size_t, std::size_t>> listedPairs(const Findings& f) {
-  std::set<std::pair<std::size_t, std::size_t>> listed;
-  for (const auto& p : f.pairs) listed.insert({std::min(p.a, p.b), std::max(p.a, p.b)});
-  return listed;
+using Pairs = std::map<std::pair<std::size_t, std::size_t>, const PairFinding*>;
+Pairs byPair(const Findings& f) {
+  Pairs pairs;
+  for (const auto& p : f.pairs) pairs[{std::min(p.a, p.b), std::max(p.a, p.b)}] = &p;
+  return pairs;
 }
 
-// The pairs listed as copies or likely copies, with their scores.
-std::map<std::pair<std::size_t, std::size_t>, int> copiesOf(const Findings& f) {
-  std::map<std::pair<std::size_t, std::size_t>, int> copies;
-  for (const auto& p : f.pairs)
-    if (isCopy(p.verdict)) copies[{std::min(p.a, p.b), std::max(p.a, p.b)}] = p.score;
-  return copies;
-}
-
-// The copies the test writer made, listed as copies or likely copies with
-// the same scores as in the same class with its students' creation instants
-// spread over the lab: crowding the honest students into a few seconds, and
-// what it leaves out of the list, takes no copy away.
-void expectEveryCopyListed(const ClassModel& model, const Findings& f, unsigned seed) {
-  const auto copies = copiesOf(f);
-  const auto spread = copiesOf(judged(veldra::testing::makeLargeClass(static_cast<int>(model.drawings.size()), 40, seed)));
-  int planted = 0, found = 0;
-  for (const auto& g : model.groups)
-    for (std::size_t x = 0; x < g.size(); ++x)
-      for (std::size_t y = x + 1; y < g.size(); ++y) {
-        const std::pair<std::size_t, std::size_t> pair{std::min(g[x], g[y]), std::max(g[x], g[y])};
-        ++planted;
-        found += copies.count(pair) > 0;
-        EXPECT_EQ(copies.count(pair), spread.count(pair)) << "students " << pair.first << " and " << pair.second;
-        if (copies.count(pair) && spread.count(pair)) {
-          EXPECT_EQ(copies.at(pair), spread.at(pair));
-        }
-      }
-  EXPECT_GE(found * 10, planted * 9);
+// Every pair called a copy or a likely copy, with its score, is listed as in
+// the same class with its students' creation instants spread over the lab
+// (a shared second weighs nothing), and so is nearly every copy made.
+void expectEveryCopyListed(const Crowded& c, const Findings& f, unsigned seed) {
+  auto copies = [](const Findings& x) {
+    std::map<std::pair<std::size_t, std::size_t>, int> scores;
+    for (const auto& [pair, p] : byPair(x))
+      if (isCopy(p->verdict)) scores[pair] = p->score;
+    return scores;
+  };
+  const auto listed = copies(f);
+  EXPECT_EQ(listed, copies(judged(veldra::testing::makeLargeClass(static_cast<int>(c.model.drawings.size()), 40, seed))));
+  std::size_t made = 0, found = 0;
+  for (const auto& g : c.model.groups) {
+    made += 1;
+    found += listed.count({g[0], g[1]});
+  }
+  EXPECT_GE(found * 10, made * 9);
 }
 
 TEST(CrowdedClass, ListsOnlyTheStrongestCoincidencesOfEachDrawingBeyondACoursesSize) {
@@ -95,24 +86,21 @@ TEST(CrowdedClass, ListsOnlyTheStrongestCoincidencesOfEachDrawingBeyondACoursesS
   for (const unsigned seed : {3u, 8u}) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     // Some fourteen honest drawings to a second: each shares it with far
-    // more than it is listed with.
+    // more than it may be listed with.
     const Crowded c = crowdedClass(students, students / 14, seed);
     const Findings f = judged(c.model);
-    expectEveryCopyListed(c.model, f, seed);
-
+    expectEveryCopyListed(c, f, seed);
     std::map<std::size_t, int> listedIn;
-    int coincidences = 0;
-    for (const auto& p : f.pairs) {
-      if (p.verdict != Verdict::kCoincidence) continue;
-      ++coincidences;
-      ++listedIn[p.a];
-      ++listedIn[p.b];
-      ASSERT_FALSE(p.reasons.empty());
-    }
+    for (const auto& p : f.pairs)
+      if (p.verdict == Verdict::kCoincidence) {
+        ++listedIn[p.a];
+        ++listedIn[p.b];
+        ASSERT_FALSE(p.reasons.empty());
+      }
     for (const auto& [drawing, count] : listedIn) EXPECT_LE(count, rules::kCoincidencesPerDrawing) << drawing;
     // A same-second pair is left out only for a drawing listed in as many
-    // as it may be.
-    const auto listed = listedPairs(f);
+    // as it may be, and the note counts at least those left out.
+    const Pairs listed = byPair(f);
     std::size_t leftOut = 0;
     for (const auto& [a, b] : c.sameSecond) {
       if (listed.count({a, b})) continue;
@@ -121,14 +109,11 @@ TEST(CrowdedClass, ListsOnlyTheStrongestCoincidencesOfEachDrawingBeyondACoursesS
           << a << " and " << b;
     }
     ASSERT_GT(leftOut, c.sameSecond.size() / 2);
-    // The note counts what was left out: at least those same-second pairs.
     const std::string tail = " further pairs judged coincidences are not listed";
     std::size_t noted = 0;
     for (const auto& note : f.notes)
       if (const auto at = note.find(tail); at != std::string::npos) noted = std::stoul(note.substr(0, at));
     EXPECT_GE(noted, leftOut);
-    EXPECT_GE(static_cast<std::size_t>(coincidences) + noted, c.sameSecond.size());
-    EXPECT_EQ(f.pairsJudged, static_cast<std::size_t>(students) * (students - 1) / 2);
   }
 }
 
@@ -137,8 +122,8 @@ TEST(CrowdedClass, ASmallerClassListsEveryCoincidence) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     const Crowded c = crowdedClass(600, 40, seed);
     const Findings f = judged(c.model);
-    expectEveryCopyListed(c.model, f, seed);
-    const auto listed = listedPairs(f);
+    expectEveryCopyListed(c, f, seed);
+    const Pairs listed = byPair(f);
     for (const auto& pair : c.sameSecond) EXPECT_TRUE(listed.count(pair)) << pair.first << " and " << pair.second;
     for (const auto& note : f.notes) EXPECT_EQ(note.find("are not listed"), std::string::npos) << note;
   }
