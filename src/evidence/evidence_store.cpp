@@ -430,6 +430,7 @@ Status EvidenceStore::saveProject(const std::string& project, const std::string&
                    "entity_count, features, file_size, file_modified, file_identity, feature_scheme, picture) "
                    "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
   Statement sketch(db_, "INSERT OR IGNORE INTO sketch (value, project, drawing) VALUES (?, ?, ?)");
+  std::vector<std::pair<std::int64_t, std::int64_t>> sketchRows;  // value, drawing
   for (std::size_t i = 0; i < drawings.size(); ++i) {
     const DrawingFacts& f = drawings[i];
     insert.reset();
@@ -459,13 +460,16 @@ Status EvidenceStore::saveProject(const std::string& project, const std::string&
     insert.bindBlob(28, encodeDrawnPicture(f));
     if (!insert.run()) return fail("cannot save a drawing's evidence");
     const std::int64_t drawingId = sqlite3_last_insert_rowid(db_);
-    if (i < judged.size()) {
-      for (const std::uint64_t value : judged[i].sketch) {
-        sketch.reset();
-        if (!sketch.bind(1, static_cast<std::int64_t>(value)).bind(2, *id).bind(3, drawingId).run())
-          return fail("cannot save a drawing's sketch");
-      }
-    }
+    if (i < judged.size())
+      for (const std::uint64_t value : judged[i].sketch) sketchRows.emplace_back(static_cast<std::int64_t>(value), drawingId);
+  }
+  // The sketch values go in in the order of their index: taken drawing by
+  // drawing they land all over it, and a large class's index no longer fits
+  // the store's cache.
+  std::sort(sketchRows.begin(), sketchRows.end());
+  for (const auto& [value, drawingId] : sketchRows) {
+    sketch.reset();
+    if (!sketch.bind(1, value).bind(2, *id).bind(3, drawingId).run()) return fail("cannot save a drawing's sketch");
   }
   if (!t.commit(error)) return failure(Failure::Kind::kCannotWrite, std::move(error));
   return {};

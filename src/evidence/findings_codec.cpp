@@ -321,10 +321,27 @@ PairEvidence readEvidence(Reader& r) {
   return e;
 }
 
+// About what findings take encoded, so that a large class's bytes are laid
+// out once instead of moved each time the buffer fills.
+std::size_t encodedSizeOf(const Findings& f) {
+  std::size_t size = 4096;
+  for (const auto& d : f.drawings) {
+    size += 256 + d.path.native().size() + d.name.native().size() + d.preview.bytes.size();
+    for (const auto& s : d.drawnPicture.strokes) size += 24 + 8 * s.points.size();
+    for (const auto& l : d.drawnPicture.labels) size += 48 + l.text.size();
+  }
+  for (const auto& p : f.pairs) {
+    size += 160 + p.direction.size();
+    for (const auto& r : p.reasons) size += 2 + r.size();
+  }
+  return size;
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> encodeFindings(const Findings& f) {
   Writer w;
+  w.out.reserve(encodedSizeOf(f));
   w.fixed(kMagic);
   w.varint(kFormat);
   w.text(f.project);

@@ -343,14 +343,14 @@ void formGroups(Findings& findings) {
 // How each copy's work lies on its source's: found for pairs called a copy
 // that share rare pieces, and told when it was moved, turned, mirrored or
 // scaled. False when cancelled.
-bool layCopies(std::vector<PairFinding>& judged, const std::vector<std::pair<std::uint32_t, std::uint32_t>>& candidates,
+bool layCopies(std::vector<PairFinding>& judged, const std::vector<std::pair<std::uint32_t, std::uint32_t>>& judgedPairs,
                const std::vector<Prepared>& prepared, const ClassInput& input, const std::vector<std::size_t>& readable,
                const std::vector<const DrawingFacts*>& readableFacts, const EvidenceSettings& settings,
                const RunControl& control) {
   return parallelFor(judged.size(), control, "Laying copies onto one another", [&](std::size_t c) {
         PairFinding& f = judged[c];
         if (!isCopy(f.verdict) || f.evidence.rareShared + f.evidence.onlyTheseTwo == 0) return;
-        const auto [k, j] = candidates[c];
+        const auto [k, j] = judgedPairs[c];
         if (!prepared[k].features.geometryKnown || !prepared[j].features.geometryKnown) return;
         // A drawing taken over from the store comes without its entities.
         std::vector<EntityFacts> againA, againB;
@@ -384,6 +384,67 @@ bool layCopies(std::vector<PairFinding>& judged, const std::vector<std::pair<std
         f.evidence.placement = std::move(placement);
       });
 
+}
+
+// Judges the candidate pairs (positions among the readable drawings) in
+// batches on all cores, and hands each finding to `keep` in the order of
+// the candidates: a large class never holds a finding for every candidate.
+// False when cancelled.
+template <class Keep>
+bool judgeCandidates(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& candidates,
+                     const std::vector<Prepared>& prepared, const std::vector<std::size_t>& readable,
+                     const std::vector<const DrawingFacts*>& readableFacts, const ClassContext& ctx,
+                     const RunControl& control, Keep&& keep) {
+  constexpr std::size_t kBatch = 4096;
+  const std::size_t all = candidates.size();
+  std::vector<PairFinding> batch;
+  std::size_t from = 0;
+  RunControl part = control;
+  part.progress = [&](const Progress& p) { control.report(p.stage, from + p.done, all); };
+  do {
+    const std::size_t count = std::min(kBatch, all - from);
+    batch.assign(count, PairFinding{});
+    if (!parallelFor(count, part, "Judging pairs", [&](std::size_t c) {
+          const auto [k, j] = candidates[from + c];
+          PairFinding f = judgePair(sideOf(*readableFacts[k], prepared[k]), sideOf(*readableFacts[j], prepared[j]), ctx);
+          f.a = readable[k];
+          f.b = readable[j];
+          if (f.likelySource) f.likelySource = *f.likelySource == 0 ? f.a : f.b;
+          batch[c] = std::move(f);
+        }))
+      return false;
+    for (std::size_t c = 0; c < count; ++c) keep(from + c, std::move(batch[c]));
+    from += count;
+  } while (from < all);
+  return true;
+}
+
+// A pair judged a coincidence in a class that lists only the strongest few.
+struct Coincidence {
+  int score = 0;
+  std::uint32_t k = 0, j = 0;  // positions among the readable drawings
+};
+
+// The coincidences listed, strongest first (then in the order of their
+// drawings), each while both its drawings are listed in fewer than
+// kCoincidencesPerDrawing; sorted as candidates are.
+std::vector<std::pair<std::uint32_t, std::uint32_t>> strongestCoincidences(std::vector<Coincidence>& all,
+                                                                           std::size_t drawings) {
+  std::sort(all.begin(), all.end(), [](const Coincidence& x, const Coincidence& y) {
+    if (x.score != y.score) return x.score > y.score;
+    if (x.k != y.k) return x.k < y.k;
+    return x.j < y.j;
+  });
+  std::vector<int> listedIn(drawings, 0);
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> listed;
+  for (const Coincidence& c : all) {
+    if (listedIn[c.k] >= kCoincidencesPerDrawing || listedIn[c.j] >= kCoincidencesPerDrawing) continue;
+    ++listedIn[c.k];
+    ++listedIn[c.j];
+    listed.emplace_back(c.k, c.j);
+  }
+  std::sort(listed.begin(), listed.end());
+  return listed;
 }
 
 // The class against the earlier projects an archive holds: each earlier
@@ -783,25 +844,47 @@ Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, 
     for (const std::uint32_t j : list) candidates.emplace_back(static_cast<std::uint32_t>(k), j);
     list = {};
   }
-  std::vector<PairFinding> judged(candidates.size());
-  if (!parallelFor(candidates.size(), control, "Judging pairs", [&](std::size_t c) {
-        const auto [k, j] = candidates[c];
-        PairFinding f = judgePair(sideOf(*readableFacts[k], prepared[k]), sideOf(*readableFacts[j], prepared[j]), ctx);
-        f.a = readable[k];
-        f.b = readable[j];
-        if (f.likelySource) f.likelySource = *f.likelySource == 0 ? f.a : f.b;
-        judged[c] = std::move(f);
+  // Candidates are judged in batches, and only the pairs with something to
+  // tell are kept: most candidates of a large class tell nothing.
+  std::vector<PairFinding> judged;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> judgedPairs;  // parallel to judged
+  std::vector<Coincidence> coincidences;  // held back, in a class that lists only the strongest few
+  const bool fewCoincidences = n > kCoincidencesAllListedUpTo;
+  if (!judgeCandidates(candidates, prepared, readable, readableFacts, ctx, control, [&](std::size_t c, PairFinding&& f) {
+        if (f.verdict == Verdict::kNone) return;
+        if (fewCoincidences && f.verdict == Verdict::kCoincidence) {
+          coincidences.push_back({f.score, candidates[c].first, candidates[c].second});
+          return;
+        }
+        judged.push_back(std::move(f));
+        judgedPairs.push_back(candidates[c]);
       })) {
     out.cancelled = true;
     return out;
   }
+  if (!coincidences.empty()) {
+    const auto listed = strongestCoincidences(coincidences, n);
+    if (!judgeCandidates(listed, prepared, readable, readableFacts, ctx, control, [&](std::size_t c, PairFinding&& f) {
+          judged.push_back(std::move(f));
+          judgedPairs.push_back(listed[c]);
+        })) {
+      out.cancelled = true;
+      return out;
+    }
+    if (const std::size_t left = coincidences.size() - listed.size(); left > 0)
+      findings.notes.push_back(std::to_string(left) +
+                               " further pairs judged coincidences are not listed: in a class of more than " +
+                               std::to_string(kCoincidencesAllListedUpTo) + " drawings each drawing is listed in at most " +
+                               std::to_string(kCoincidencesPerDrawing) + " coincidences, the strongest first.");
+  }
+  candidates = {};
   if (control.cancelled()) {
     out.cancelled = true;
     return out;
   }
   findings.pairsJudged = n * (n - (n > 0 ? 1 : 0)) / 2;
 
-  if (!layCopies(judged, candidates, prepared, input, readable, readableFacts, settings, control)) {
+  if (!layCopies(judged, judgedPairs, prepared, input, readable, readableFacts, settings, control)) {
     out.cancelled = true;
     return out;
   }
@@ -812,9 +895,6 @@ Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, 
                                               prepared[k].features.handles, prepared[k].handleWeight);
 
   for (std::size_t i = 0; i < total; ++i) findings.drawings.push_back(input.drawings[i].facts);
-  // The pairs with something to tell, in their order, without a second
-  // list of them beside the first (a large class judges many).
-  std::erase_if(judged, [](const PairFinding& f) { return f.verdict == Verdict::kNone; });
   if (findings.pairs.empty()) {
     findings.pairs = std::move(judged);
   } else {

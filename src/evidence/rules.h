@@ -98,4 +98,17 @@ inline constexpr int kSavedEarlier = 1;     // last saved at least a minute earl
 inline constexpr int kNamedAsAuthor = 3;    // the other drawing names its student as author
 inline constexpr int kDirectionLead = 2;
 
+// Listing coincidences. A class of more drawings than this lists of the
+// pairs judged coincidences only the strongest few of each drawing: where
+// hundreds of students press New in one lab, the pairs that share a
+// creation second grow with the square of the class, each explained and
+// none a copy. Copies and likely copies are always listed. Well above a
+// course's class, and above the classes the judgement is tried on (2,000
+// drawings at most), which list every coincidence.
+inline constexpr std::size_t kCoincidencesAllListedUpTo = 4096;
+// How many coincidences a drawing of such a class is listed in at most:
+// taken strongest first over the whole class, each while both its drawings
+// have room.
+inline constexpr int kCoincidencesPerDrawing = 5;
+
 }  // namespace veldra::evidence::rules
