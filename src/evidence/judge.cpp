@@ -143,21 +143,27 @@ double typedNumbersVary(const std::vector<Prepared>& prepared, const std::vector
   return *middle;
 }
 
-// Without a template: what the drawings were started from, the entities
-// that enough of them hold under the same handle with the same shape among
-// their lowest handles (rules.h), and of each such entity the features that
-// as many hold beside it (a hole's place beside its neighbour is one
-// drawing's, though its circle is everyone's). Adds them and the handle
-// features to `keys`, and says so in `notes`.
+// Without a template: what the drawings were started from. An entity that
+// enough drawings hold under the same handle with the same shape among their
+// lowest handles (rules.h) is of a file they started from when at least a
+// few such entities are held by the very same drawings (the one or two a
+// class draws first in the same order are not); of each such entity, the
+// features as many hold beside it are the template's too (a hole's place
+// beside its neighbour is one drawing's, though its circle is everyone's).
+// Adds them and the handle features to `keys`, and says so in `notes`.
 void estimateTemplate(const std::vector<Prepared>& prepared, std::vector<std::uint64_t>& keys,
                       std::vector<std::string>& notes) {
-  std::vector<std::pair<std::uint64_t, std::uint64_t>> all;
-  for (const Prepared& p : prepared) {
-    const auto& start = p.features.startKeys;
+  struct Held {
+    std::uint64_t handle = 0, key = 0;  // key 0: the handle feature on its own, once per entity
+    std::uint32_t drawing = 0;
+    auto operator<=>(const Held&) const = default;
+  };
+  std::vector<Held> all;
+  for (std::uint32_t d = 0; d < prepared.size(); ++d) {
+    const auto& start = prepared[d].features.startKeys;
     for (std::size_t k = 0; k < start.size(); ++k) {
-      // The handle feature on its own, as (handle, 0), once per entity.
-      if (k == 0 || start[k].first != start[k - 1].first) all.emplace_back(start[k].first, 0);
-      all.push_back(start[k]);
+      if (k == 0 || start[k].first != start[k - 1].first) all.push_back({start[k].first, 0, d});
+      all.push_back({start[k].first, start[k].second, d});
     }
   }
   std::sort(all.begin(), all.end());
@@ -165,26 +171,49 @@ void estimateTemplate(const std::vector<Prepared>& prepared, std::vector<std::ui
   auto enough = [&](std::size_t holders) {
     return holders >= rules::kStartedAlikeAtLeast && static_cast<double>(holders) > rules::kStartedAlikeShare * n;
   };
-  std::size_t entities = 0, drawings = 0;
-  for (std::size_t i = 0; i < all.size();) {
+  auto runEnd = [&](std::size_t i) {
     std::size_t j = i + 1;
-    while (j < all.size() && all[j] == all[i]) ++j;
-    if (enough(j - i)) {
-      if (all[i].second == 0) {
-        keys.push_back(all[i].first);
-        ++entities;
-        drawings = std::max(drawings, j - i);
-      } else {
-        keys.push_back(all[i].second);
-      }
+    while (j < all.size() && all[j].handle == all[i].handle && all[j].key == all[i].key) ++j;
+    return j;
+  };
+  // The entities held widely enough, each with the set of drawings holding it.
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> sets;  // holders' mark, handle feature
+  std::map<std::uint64_t, std::size_t> setSize;
+  for (std::size_t i = 0; i < all.size();) {
+    const std::size_t j = runEnd(i);
+    if (all[i].key == 0 && enough(j - i)) {
+      std::uint64_t mark = 0x5EED0020;
+      for (std::size_t k = i; k < j; ++k) mark = mixKey(mark ^ all[k].drawing);
+      sets.emplace_back(mark, all[i].handle);
+      setSize[mark] = j - i;
     }
     i = j;
   }
-  if (entities == 0) return;
+  // Of them, those a few entities share their holders with.
+  std::sort(sets.begin(), sets.end());
+  std::vector<std::uint64_t> started;
+  std::size_t drawings = 0;
+  for (std::size_t i = 0; i < sets.size();) {
+    std::size_t j = i + 1;
+    while (j < sets.size() && sets[j].first == sets[i].first) ++j;
+    if (j - i >= rules::kStartedAlikeEntities) {
+      for (std::size_t k = i; k < j; ++k) started.push_back(sets[k].second);
+      drawings = std::max(drawings, setSize[sets[i].first]);
+    }
+    i = j;
+  }
+  if (started.empty()) return;
+  std::sort(started.begin(), started.end());
+  for (std::size_t i = 0; i < all.size();) {
+    const std::size_t j = runEnd(i);
+    if (all[i].key != 0 && enough(j - i) && std::binary_search(started.begin(), started.end(), all[i].handle))
+      keys.push_back(all[i].key);
+    i = j;
+  }
+  keys.insert(keys.end(), started.begin(), started.end());
   notes.push_back("No template was named: the entities that drawings hold under the same handle since they were "
-                  "started are taken as the template (" + std::to_string(entities) +
-                  (entities == 1 ? " entity, in " : " entities, each in up to ") + std::to_string(drawings) + " of the " +
-                  std::to_string(prepared.size()) + " drawings).");
+                  "started are taken as the template (" + std::to_string(started.size()) + " entities, held by " +
+                  std::to_string(drawings) + " of the " + std::to_string(prepared.size()) + " drawings).");
 }
 
 // What the class says about names, identities and creation instants.

@@ -74,6 +74,10 @@ inline constexpr double kPlaceCommonShare = 0.125;
 // copied file's identity tells the copy however many share it.
 inline constexpr std::size_t kStartedAlikeAtLeast = 3;
 inline constexpr double kStartedAlikeShare = 0.125;
+// A file drawings started from holds at least this many entities that the
+// very same drawings hold so: one or two a class draws first, in the same
+// order, are no template.
+inline constexpr std::size_t kStartedAlikeEntities = 3;
 // With no third drawing to tell what drawings of the exercise share by
 // chance, this share is taken as chance.
 inline constexpr double kChanceWithoutClass = 0.9;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <iostream>
 #include <map>
@@ -197,6 +198,31 @@ TEST(ClassJudgement, SubtractsTheTeachersTemplateWhereFewUsedIt) {
   };
   EXPECT_TRUE(isCopy(verdict(false)));
   EXPECT_EQ(verdict(true), Verdict::kNone);
+}
+
+// Without a template named, what the drawings were started from is taken
+// as the template: the title block every student's drawing holds under the
+// template's handles, not the first lines most students draw in the same
+// order. Every pair is judged as with the template named, and the notes say
+// where the template came from.
+TEST(ClassJudgement, WithoutATemplateNamedTakesWhatTheDrawingsStartedFrom) {
+  for (unsigned seed = 1; seed <= 6; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    ClassPlan plan = veldra::testing::everyKindClass(seed);
+    plan.teacherTemplate = true;
+    const Judged named = judge(plan);
+    plan.teacherTemplate = false;
+    const Judged estimated = judge(plan);
+    std::map<std::pair<std::size_t, std::size_t>, std::pair<Verdict, int>> a, b;
+    for (const auto& p : named.findings.pairs) a[{p.a, p.b}] = {p.verdict, p.score};
+    for (const auto& p : estimated.findings.pairs) b[{p.a, p.b}] = {p.verdict, p.score};
+    EXPECT_EQ(a, b);
+    const auto& notes = estimated.findings.notes;
+    EXPECT_TRUE(std::any_of(notes.begin(), notes.end(), [&](const std::string& note) {
+      return note.starts_with("No template was named: ") &&
+             note.find("held by " + std::to_string(plan.students) + " of the") != std::string::npos;
+    })) << (notes.empty() ? std::string("no notes") : notes.back());
+  }
 }
 
 TEST(ClassJudgement, TwoDrawingsAreEnoughToFindACopy) {
