@@ -1,5 +1,7 @@
 #include "evidence/feature_codec.h"
 
+#include <algorithm>
+
 namespace veldra::evidence {
 
 namespace {
@@ -89,10 +91,25 @@ std::vector<std::uint8_t> encodeFeatures(const DrawingFeatures& f) {
     w.varint(h - previous);
     previous = h;
   }
-  w.varint(f.startKeys.size());
-  for (const auto& [handle, key] : f.startKeys) {
-    w.fixed(handle);
-    w.fixed(key);
+  // What the drawing started from: per entity its handle feature, then its
+  // features by their place in the list above (each is one of them).
+  std::size_t entities = 0;
+  for (std::size_t k = 0; k < f.startKeys.size(); ++k)
+    entities += k == 0 || f.startKeys[k].first != f.startKeys[k - 1].first;
+  w.varint(entities);
+  for (std::size_t k = 0; k < f.startKeys.size();) {
+    std::size_t end = k + 1;
+    while (end < f.startKeys.size() && f.startKeys[end].first == f.startKeys[k].first) ++end;
+    w.fixed(f.startKeys[k].first);
+    w.varint(end - k);
+    std::uint64_t before = 0;
+    for (; k < end; ++k) {
+      const auto at = std::lower_bound(f.geometry.begin(), f.geometry.end(), f.startKeys[k].second,
+                                       [](const Feature& x, std::uint64_t v) { return x.key < v; });
+      const auto index = static_cast<std::uint64_t>(at - f.geometry.begin());
+      w.varint(index - before);  // ascending, as the keys are
+      before = index;
+    }
   }
   return std::move(w.out);
 }
@@ -128,10 +145,18 @@ std::optional<DrawingFeatures> decodeFeatures(std::span<const std::uint8_t> byte
     h = previous += v;
   }
   if (format == kFormat) {
-    if (!r.count(n, 16)) return std::nullopt;
-    f.startKeys.resize(n);
-    for (auto& [handle, key] : f.startKeys)
-      if (!r.fixed(handle) || !r.fixed(key)) return std::nullopt;
+    if (!r.count(n, 9)) return std::nullopt;
+    for (std::uint64_t e = 0; e < n; ++e) {
+      std::uint64_t handle = 0, keys = 0, index = 0;
+      if (!r.fixed(handle) || !r.count(keys, 1)) return std::nullopt;
+      for (std::uint64_t k = 0; k < keys; ++k) {
+        if (!r.varint(v) || v > f.geometry.size() || (k > 0 && v == 0)) return std::nullopt;
+        index += v;
+        if (index >= f.geometry.size()) return std::nullopt;
+        f.startKeys.emplace_back(handle, f.geometry[index].key);
+      }
+    }
+    if (!std::is_sorted(f.startKeys.begin(), f.startKeys.end())) return std::nullopt;
   }
   if (!r.done()) return std::nullopt;
   // Keys must be in order, each once, for the measures that merge them.

@@ -153,43 +153,36 @@ double typedNumbersVary(const std::vector<Prepared>& prepared, const std::vector
 // Adds them and the handle features to `keys`, and says so in `notes`.
 void estimateTemplate(const std::vector<Prepared>& prepared, std::vector<std::uint64_t>& keys,
                       std::vector<std::string>& notes) {
-  struct Held {
-    std::uint64_t handle = 0, key = 0;  // key 0: the handle feature on its own, once per entity
-    std::uint32_t drawing = 0;
-    auto operator<=>(const Held&) const = default;
-  };
-  std::vector<Held> all;
-  for (std::uint32_t d = 0; d < prepared.size(); ++d) {
-    const auto& start = prepared[d].features.startKeys;
-    for (std::size_t k = 0; k < start.size(); ++k) {
-      if (k == 0 || start[k].first != start[k - 1].first) all.push_back({start[k].first, 0, d});
-      all.push_back({start[k].first, start[k].second, d});
-    }
-  }
-  std::sort(all.begin(), all.end());
   const double n = static_cast<double>(prepared.size());
   auto enough = [&](std::size_t holders) {
     return holders >= rules::kStartedAlikeAtLeast && static_cast<double>(holders) > rules::kStartedAlikeShare * n;
   };
-  auto runEnd = [&](std::size_t i) {
-    std::size_t j = i + 1;
-    while (j < all.size() && all[j].handle == all[i].handle && all[j].key == all[i].key) ++j;
-    return j;
-  };
-  // The entities held widely enough, each with the set of drawings holding it.
+  // Each entity's handle feature with the drawing holding it, by handle feature.
+  std::vector<std::pair<std::uint64_t, std::uint32_t>> held;
+  std::size_t all = 0;
+  for (const Prepared& p : prepared) all += p.features.startKeys.size();
+  held.reserve(all / 2 + 1);
+  for (std::uint32_t d = 0; d < prepared.size(); ++d) {
+    const auto& start = prepared[d].features.startKeys;
+    for (std::size_t k = 0; k < start.size(); ++k)
+      if (k == 0 || start[k].first != start[k - 1].first) held.emplace_back(start[k].first, d);
+  }
+  std::sort(held.begin(), held.end());
+  // The entities held widely enough, each with a mark of the drawings
+  // holding it; of them, those a few entities share their holders with.
   std::vector<std::pair<std::uint64_t, std::uint64_t>> sets;  // holders' mark, handle feature
   std::map<std::uint64_t, std::size_t> setSize;
-  for (std::size_t i = 0; i < all.size();) {
-    const std::size_t j = runEnd(i);
-    if (all[i].key == 0 && enough(j - i)) {
+  for (std::size_t i = 0; i < held.size();) {
+    std::size_t j = i + 1;
+    while (j < held.size() && held[j].first == held[i].first) ++j;
+    if (enough(j - i)) {
       std::uint64_t mark = 0x5EED0020;
-      for (std::size_t k = i; k < j; ++k) mark = mixKey(mark ^ all[k].drawing);
-      sets.emplace_back(mark, all[i].handle);
+      for (std::size_t k = i; k < j; ++k) mark = mixKey(mark ^ held[k].second);
+      sets.emplace_back(mark, held[i].first);
       setSize[mark] = j - i;
     }
     i = j;
   }
-  // Of them, those a few entities share their holders with.
   std::sort(sets.begin(), sets.end());
   std::vector<std::uint64_t> started;
   std::size_t drawings = 0;
@@ -204,10 +197,16 @@ void estimateTemplate(const std::vector<Prepared>& prepared, std::vector<std::ui
   }
   if (started.empty()) return;
   std::sort(started.begin(), started.end());
-  for (std::size_t i = 0; i < all.size();) {
-    const std::size_t j = runEnd(i);
-    if (all[i].key != 0 && enough(j - i) && std::binary_search(started.begin(), started.end(), all[i].handle))
-      keys.push_back(all[i].key);
+  // Of each such entity, the features enough drawings hold beside it.
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> features;
+  for (const Prepared& p : prepared)
+    for (const auto& entry : p.features.startKeys)
+      if (std::binary_search(started.begin(), started.end(), entry.first)) features.push_back(entry);
+  std::sort(features.begin(), features.end());
+  for (std::size_t i = 0; i < features.size();) {
+    std::size_t j = i + 1;
+    while (j < features.size() && features[j] == features[i]) ++j;
+    if (enough(j - i)) keys.push_back(features[i].second);
     i = j;
   }
   keys.insert(keys.end(), started.begin(), started.end());
