@@ -105,7 +105,7 @@ RunResult runEvidenceCheck(const Workspace& workspace, const std::string& projec
       return fail("the template drawing " + utf8Path(t) + " cannot be read (" +
                   (facts.problem ? problemReason(*facts.problem) : std::string("not read")) + "); " + kNothingJudged);
   }
-  ClassReading reading = readChangedDrawings(visits.drawings, kept, control, reader);
+  ClassReading reading = readChangedDrawings(visits.drawings, std::move(kept), control, reader);
   kept.clear();
   if (control.cancelled()) return cancelled();
   input.drawings = std::move(reading.drawings);

@@ -118,7 +118,7 @@ std::vector<DrawingEvidence> readDrawings(const std::vector<DrawingVisit>& visit
   return out;
 }
 
-ClassReading readChangedDrawings(const std::vector<DrawingVisit>& visits, const std::map<std::string, KeptDrawing>& kept,
+ClassReading readChangedDrawings(const std::vector<DrawingVisit>& visits, std::map<std::string, KeptDrawing>&& kept,
                                  const RunControl& control, const DrawingReader& reader) {
   ClassReading out;
   out.drawings.resize(visits.size());
@@ -132,12 +132,13 @@ ClassReading readChangedDrawings(const std::vector<DrawingVisit>& visits, const 
     if (out.stamps[i] && !kept.empty()) {
       const auto it = kept.find(utf8Path(visit.path));
       if (it != kept.end() && it->second.stamp == *out.stamps[i]) {
+        // Each drawing is visited once: what the store kept is moved, not copied.
         DrawingEvidence& d = out.drawings[i];
-        d.facts = it->second.facts;
+        d.facts = std::move(it->second.facts);
         d.facts.path = visit.path;
         d.facts.name = visit.name;
         if (d.facts.problem) d.facts.problem->path = visit.path;
-        out.known[i] = it->second.features;
+        out.known[i] = std::move(it->second.features);
         taken.fetch_add(1, std::memory_order_relaxed);
         return;
       }

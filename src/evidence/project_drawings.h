@@ -53,9 +53,10 @@ struct ClassReading {
 
 // Reads the drawings that changed since they were kept: a drawing whose
 // file has the size, time and identity it had when kept is taken from
-// `kept` (by its full path) instead, facts and features. Empty drawings
-// when the run was cancelled.
-ClassReading readChangedDrawings(const std::vector<DrawingVisit>& visits, const std::map<std::string, KeptDrawing>& kept,
+// `kept` (by its full path) instead, facts and features, moved out of it.
+// `visits` names each file once, as listProjectDrawings gives them. Empty
+// drawings when the run was cancelled.
+ClassReading readChangedDrawings(const std::vector<DrawingVisit>& visits, std::map<std::string, KeptDrawing>&& kept,
                                  const RunControl& control, const DrawingReader& reader = readDrawingEvidence);
 
 }  // namespace veldra::evidence
