@@ -106,6 +106,24 @@ void judgeEzdxfClass(unsigned seed, std::map<std::string, Tally>& tally, ClassKi
     }
 }
 
+// The seeds the variable names ("5 8 13"), or the given ones.
+std::vector<unsigned> seedsOr(const char* variable, std::vector<unsigned> seeds) {
+  if (const char* given = std::getenv(variable)) {
+    seeds.clear();
+    std::istringstream list(given);
+    for (unsigned seed = 0; list >> seed;) seeds.push_back(seed);
+  }
+  return seeds;
+}
+
+// What was found per kind, for the record.
+void print(const std::string& what, const std::vector<unsigned>& seeds, const std::map<std::string, Tally>& tally) {
+  std::cout << "[ " << what;
+  for (const unsigned seed : seeds) std::cout << ' ' << seed;
+  std::cout << ": pairs called copies per kind ]\n";
+  for (const auto& [kind, t] : tally) std::cout << "  " << kind << "\t" << t.found << "/" << t.pairs << '\n';
+}
+
 TEST(EzdxfClass, CopiesFoundAndNoHonestPairAccused) {
   if (const std::string why = testing::ezdxfMissing(); !why.empty()) GTEST_SKIP() << why;
   std::map<std::string, Tally> tally;
@@ -115,19 +133,9 @@ TEST(EzdxfClass, CopiesFoundAndNoHonestPairAccused) {
   // variant's typed shapes must not make them copies of each other. In
   // that of seed 1 a chain of three copies and a pair of two share where a
   // note sits: five of 25 drawings, and still a copy's trace.
-  std::vector<unsigned> seeds{1u, 3u, 9u, 17u, 29u};
-  if (const char* given = std::getenv("VELDRA_EZDXF_SEEDS")) {
-    seeds.clear();
-    std::istringstream list(given);
-    for (unsigned seed = 0; list >> seed;) seeds.push_back(seed);
-  }
-  std::string named;
-  for (const unsigned seed : seeds) {
-    judgeEzdxfClass(seed, tally);
-    named += " " + std::to_string(seed);
-  }
-  std::cout << "[ ezdxf classes of seeds" << named << ": pairs called copies per kind ]\n";
-  for (const auto& [kind, t] : tally) std::cout << "  " << kind << "\t" << t.found << "/" << t.pairs << '\n';
+  const auto seeds = seedsOr("VELDRA_EZDXF_SEEDS", {1u, 3u, 9u, 17u, 29u});
+  for (const unsigned seed : seeds) judgeEzdxfClass(seed, tally);
+  print("ezdxf classes of seeds", seeds, tally);
 }
 
 // Where every student chose numbers of their own, a paste shares numbers
@@ -137,15 +145,9 @@ TEST(EzdxfClass, CopiesFoundAndNoHonestPairAccused) {
 TEST(EzdxfClass, OwnNumbersCopiesFoundAndNoHonestPairAccused) {
   if (const std::string why = testing::ezdxfMissing(); !why.empty()) GTEST_SKIP() << why;
   std::map<std::string, Tally> tally;
-  std::vector<unsigned> seeds{2u, 6u, 16u};
-  if (const char* given = std::getenv("VELDRA_EZDXF_OWN_SEEDS")) {
-    seeds.clear();
-    std::istringstream list(given);
-    for (unsigned seed = 0; list >> seed;) seeds.push_back(seed);
-  }
+  const auto seeds = seedsOr("VELDRA_EZDXF_OWN_SEEDS", {2u, 6u, 16u});
   for (const unsigned seed : seeds) judgeEzdxfClass(seed, tally, {.own = true});
-  std::cout << "[ ezdxf classes of own numbers: pairs called copies per kind ]\n";
-  for (const auto& [kind, t] : tally) std::cout << "  " << kind << "\t" << t.found << "/" << t.pairs << '\n';
+  print("ezdxf classes of own numbers of seeds", seeds, tally);
 }
 
 // Where some students started from the template file and the teacher named
