@@ -71,7 +71,7 @@ DrawingEvidence evidenceFromDrawing(const std::filesystem::path& path, const std
     out.entities.push_back(std::move(entity));
   }
   std::vector<std::vector<veldra::sketch::Shape>> blockShapes;
-  f.drawnPicture = drawnPictureOf(out.entities, veldra::sketch::blocksOf(drawing.blocks, blockShapes));
+  f.drawnPicture = DrawnPicture(drawnPictureOf(out.entities, veldra::sketch::blocksOf(drawing.blocks, blockShapes)));
   return out;
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "collect/problem_drawing.h"
+#include "evidence/drawn_picture.h"
 #include "sketch/sketch.h"
 #include "veldra/dwg/evidence.h"
 
@@ -60,7 +61,7 @@ struct DrawingFacts {
   veldra::dwg::Preview preview;
   std::string previewNote;         // why a preview pointed to is not shown; empty otherwise
   std::size_t entityCount = 0;
-  veldra::sketch::Sketch drawnPicture;  // the picture drawn from its entities; empty when none could be
+  DrawnPicture drawnPicture;       // the picture drawn from its entities; empty when none could be
 };
 
 struct DrawingEvidence {

@@ -112,19 +112,19 @@ RunResult runEvidenceCheck(const Workspace& workspace, const std::string& projec
   input.known = std::move(reading.known);
   // Copies among drawings taken over from the store are read again for
   // their entities, each once, to be laid onto one another.
+  std::vector<std::pair<std::filesystem::path, std::filesystem::path>> places;  // path and name of each drawing
+  places.reserve(input.drawings.size());
+  for (const auto& d : input.drawings) places.emplace_back(d.facts.path, d.facts.name);
   std::mutex againLock;
   std::map<std::size_t, std::vector<EntityFacts>> readAgain;
   input.entitiesAgain = [&](std::size_t i) {
     const std::lock_guard<std::mutex> hold(againLock);
     auto it = readAgain.find(i);
-    if (it == readAgain.end()) {
-      const DrawingFacts& facts = input.drawings[i].facts;
-      it = readAgain.emplace(i, reader(facts.path, facts.name).entities).first;
-    }
+    if (it == readAgain.end()) it = readAgain.emplace(i, reader(places[i].first, places[i].second).entities).first;
     return it->second;
   };
 
-  Judgement judgement = judgeClass(input, settings, archive.get(), control);
+  Judgement judgement = judgeClass(std::move(input), settings, archive.get(), control);
   if (judgement.cancelled || control.cancelled()) return cancelled();
   result.findings = std::move(judgement.findings);
   result.readForCopies = readAgain.size();
@@ -143,9 +143,7 @@ RunResult runEvidenceCheck(const Workspace& workspace, const std::string& projec
   Status stored;
   if (store)
     stored = store->saveProject(project, settings.term, result.findings.runAtUnixMs,
-                               std::vector<DrawingFacts>(result.findings.drawings.begin(),
-                                                         result.findings.drawings.begin() +
-                                                             static_cast<std::ptrdiff_t>(result.findings.projectDrawings)),
+                               std::span<const DrawingFacts>(result.findings.drawings).first(result.findings.projectDrawings),
                                judgement.judged, judgement.commonKeys, reading.stamps, scheme);
   if (!storeOpened) {
     result.warnings.push_back("The evidence was not kept: " + storeOpened.message());

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstring>
 #include <unordered_map>
 
 #include "evidence/feature_codec.h"
@@ -15,7 +16,9 @@ namespace {
 
 // 1: the first store. 2: each drawing's file stamp and the scheme its
 // features were made by, so that an unchanged drawing is not read again.
-constexpr int kSchemaVersion = 2;
+// 3: a digest of each drawing's row and of the last run, so that what a run
+// finds unchanged is not written again.
+constexpr int kSchemaVersion = 3;
 // Drawings a sketch value may lead to before it is taken for a value every
 // drawing of some exercise has, and passed over.
 constexpr int kLongestPosting = 1000;
@@ -55,7 +58,8 @@ CREATE TABLE IF NOT EXISTS drawings (
   file_modified INTEGER,
   file_identity TEXT,
   feature_scheme TEXT,
-  picture BLOB
+  picture BLOB,
+  digest INTEGER
 );
 CREATE INDEX IF NOT EXISTS drawings_by_project ON drawings(project);
 CREATE INDEX IF NOT EXISTS drawings_by_identity ON drawings(fingerprint_guid);
@@ -115,11 +119,48 @@ CREATE TABLE IF NOT EXISTS project_thresholds (
 CREATE TABLE IF NOT EXISTS last_runs (
   project TEXT PRIMARY KEY COLLATE NOCASE,
   run_at INTEGER NOT NULL,
-  findings BLOB NOT NULL
+  findings BLOB NOT NULL,
+  digest INTEGER
 );
 )sql";
 
 std::string lastError(sqlite3* db) { return sqlite3_errmsg(db); }
+
+// What a drawing's row and its sketch hold, as one number: a row that would
+// be written again with the same number is left as it is. Not a guard
+// against tampering, only against writing what is there already.
+class RowDigest {
+ public:
+  RowDigest& add(std::uint64_t v) {
+    h_ = (h_ ^ v) * 0xBF58476D1CE4E5B9ull;
+    h_ ^= h_ >> 31;
+    h_ *= 0x94D049BB133111EBull;
+    h_ ^= h_ >> 29;
+    return *this;
+  }
+  RowDigest& add(std::int64_t v) { return add(static_cast<std::uint64_t>(v)); }
+  RowDigest& add(int v) { return add(static_cast<std::uint64_t>(static_cast<std::int64_t>(v))); }
+  RowDigest& add(bool v) { return add(std::uint64_t{v ? 1u : 0u}); }
+  RowDigest& add(std::span<const std::uint8_t> bytes) {
+    add(static_cast<std::uint64_t>(bytes.size()));
+    std::size_t k = 0;
+    for (; k + 8 <= bytes.size(); k += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, bytes.data() + k, 8);
+      add(word);
+    }
+    std::uint64_t tail = 0;
+    for (std::size_t s = 0; k < bytes.size(); ++k, s += 8) tail |= static_cast<std::uint64_t>(bytes[k]) << s;
+    return add(tail);
+  }
+  RowDigest& add(const std::string& text) {
+    return add(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+  }
+  std::int64_t value() const { return static_cast<std::int64_t>(h_); }
+
+ private:
+  std::uint64_t h_ = 0x9E3779B97F4A7C15ull;
+};
 
 // One prepared statement, finalized when it goes.
 class Statement {
@@ -141,6 +182,13 @@ class Statement {
   Statement& bindBlob(int i, const std::vector<std::uint8_t>& v) {
     ok_ = ok_ && sqlite3_bind_blob(stmt_, i, v.empty() ? "" : static_cast<const void*>(v.data()),
                                    static_cast<int>(v.size()), SQLITE_TRANSIENT) == SQLITE_OK;
+    return *this;
+  }
+  // Bytes the caller keeps as they are until the statement has run: not
+  // copied (a class's last run is tens of megabytes).
+  Statement& bindHeldBlob(int i, std::span<const std::uint8_t> v) {
+    ok_ = ok_ && sqlite3_bind_blob64(stmt_, i, v.empty() ? "" : static_cast<const void*>(v.data()), v.size(),
+                                     SQLITE_STATIC) == SQLITE_OK;
     return *this;
   }
   Statement& bindNull(int i) {
@@ -191,6 +239,20 @@ bool exec(sqlite3* db, const char* sql, std::string& error) {
   error = message ? message : lastError(db);
   sqlite3_free(message);
   return false;
+}
+
+// Adds a column a table lacks; a table that has it is left alone.
+bool addColumn(sqlite3* db, const char* table, const char* column, const char* type, std::string& error) {
+  std::int64_t found = -1;
+  {
+    Statement q(db, "SELECT COUNT(*) FROM pragma_table_info(?) WHERE name = ?");
+    if (q.bind(1, std::string(table)).bind(2, std::string(column)).step()) found = q.integer(0);
+  }
+  if (found < 0) {
+    error = lastError(db);
+    return false;
+  }
+  return found > 0 || exec(db, ("ALTER TABLE " + std::string(table) + " ADD COLUMN " + column + " " + type).c_str(), error);
 }
 
 // A transaction that rolls back unless committed.
@@ -380,13 +442,7 @@ Result<std::unique_ptr<EvidenceStore>> EvidenceStore::open(const std::filesystem
     return failure(Failure::Kind::kCannotRead,
                    "the evidence store " + utf8Path(file) + " was written by a newer version of this program");
   std::string error;
-  if (found == 1) {
-    Transaction t(db, error);
-    if (!t.open() || !exec(db, kFileStampColumns, error) ||
-        !exec(db, ("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str(), error) || !t.commit(error))
-      return failure(Failure::Kind::kCannotWrite,
-                     "cannot bring the evidence store " + utf8Path(file) + " up to date: " + error);
-  } else if (found == 0) {
+  if (found == 0) {
     Transaction t(db, error);
     if (!t.open() || !exec(db, kSchema, error) ||
         !exec(db, ("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str(), error) || !t.commit(error))
@@ -394,14 +450,21 @@ Result<std::unique_ptr<EvidenceStore>> EvidenceStore::open(const std::filesystem
   }
   {
     Transaction t(db, error);
-    if (!t.open() || !exec(db, kAddedTables, error) || !t.commit(error))
-      return failure(Failure::Kind::kCannotWrite, "cannot set up the evidence store " + utf8Path(file) + ": " + error);
+    bool done = t.open() && (found != 1 || exec(db, kFileStampColumns, error)) && exec(db, kAddedTables, error);
+    // Columns of version 3, in tables an older store may have made.
+    for (const char* table : {"drawings", "last_runs"})
+      done = done && addColumn(db, table, "digest", "INTEGER", error);
+    if (found != 0 && found < kSchemaVersion)
+      done = done && exec(db, ("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str(), error);
+    if (!done || !t.commit(error))
+      return failure(Failure::Kind::kCannotWrite,
+                     "cannot bring the evidence store " + utf8Path(file) + " up to date: " + error);
   }
   return store;
 }
 
 Status EvidenceStore::saveProject(const std::string& project, const std::string& term, std::int64_t judgedAtUnixMs,
-                                  const std::vector<DrawingFacts>& drawings, const std::vector<JudgedDrawing>& judged,
+                                  std::span<const DrawingFacts> drawings, const std::vector<JudgedDrawing>& judged,
                                   const std::vector<std::uint64_t>& commonKeys,
                                   const std::vector<std::optional<FileStamp>>& stamps,
                                   const std::string& featureScheme) {
@@ -409,10 +472,16 @@ Status EvidenceStore::saveProject(const std::string& project, const std::string&
   Transaction t(db_, error);
   if (!t.open()) return failure(Failure::Kind::kCannotWrite, std::move(error));
   auto fail = [&](const char* what) { return failure(Failure::Kind::kCannotWrite, std::string(what) + ": " + lastError(db_)); };
+  // The project's rows as they are: a drawing whose row and sketch would be
+  // written again as they are keeps them, so that a run on an unchanged
+  // class writes next to nothing.
+  std::unordered_map<std::string, std::vector<std::pair<std::int64_t, std::int64_t>>> before;  // path -> id, digest
   if (const auto old = projectId(db_, project)) {
-    Statement a(db_, "DELETE FROM sketch WHERE project = ?");
-    Statement b(db_, "DELETE FROM drawings WHERE project = ?");
-    if (!a.bind(1, *old).run() || !b.bind(1, *old).run()) return fail("cannot remove the project's earlier evidence");
+    Statement rows(db_, "SELECT id, path, digest FROM drawings WHERE project = ?");
+    rows.bind(1, *old);
+    while (rows.step())
+      if (!rows.isNull(2)) before[rows.text(1)].emplace_back(rows.integer(0), rows.integer(2));
+    if (!rows.ok()) return fail("cannot read the project's earlier evidence");
     Statement u(db_, "UPDATE projects SET term = ?, judged_at = ?, common = ? WHERE id = ?");
     if (!u.bind(1, term).bind(2, judgedAtUnixMs).bindBlob(3, encodeKeys(commonKeys)).bind(4, *old).run())
       return fail("cannot update the project");
@@ -427,14 +496,50 @@ Status EvidenceStore::saveProject(const std::string& project, const std::string&
                    "INSERT INTO drawings (project, path, name, problem_kind, problem_detail, readable, version, "
                    "created, created_universal, updated, updated_universal, editing, handseed, fingerprint_guid, "
                    "version_guid, author, last_saved_by, preview_format, preview_width, preview_height, preview, "
-                   "entity_count, features, file_size, file_modified, file_identity, feature_scheme, picture) "
-                   "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+                   "entity_count, features, file_size, file_modified, file_identity, feature_scheme, picture, digest) "
+                   "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
   Statement sketch(db_, "INSERT OR IGNORE INTO sketch (value, project, drawing) VALUES (?, ?, ?)");
   std::vector<std::pair<std::int64_t, std::int64_t>> sketchRows;  // value, drawing
+  std::vector<std::int64_t> keptRows;
   for (std::size_t i = 0; i < drawings.size(); ++i) {
     const DrawingFacts& f = drawings[i];
+    const std::string path = utf8Path(f.path), name = utf8Name(f.name);
+    std::optional<std::vector<std::uint8_t>> features;
+    if (f.readable && i < judged.size()) features = encodeFeatures(judged[i].features);
+    // Without its stamp a drawing is read again next time.
+    const std::optional<FileStamp> stamp =
+        i < stamps.size() && stamps[i] && !featureScheme.empty() ? stamps[i] : std::nullopt;
+    const std::span<const std::uint64_t> values =
+        i < judged.size() ? std::span<const std::uint64_t>(judged[i].sketch) : std::span<const std::uint64_t>();
+    RowDigest digest;
+    digest.add(path).add(name).add(f.problem.has_value());
+    if (f.problem) digest.add(static_cast<std::uint64_t>(f.problem->kind)).add(f.problem->detail);
+    digest.add(f.readable).add(f.version).add(f.created.has_value());
+    if (f.created) digest.add(f.created->unixMs).add(f.created->universal);
+    digest.add(f.updated.has_value());
+    if (f.updated) digest.add(f.updated->unixMs).add(f.updated->universal);
+    digest.add(f.editingMs.has_value()).add(f.editingMs.value_or(0));
+    digest.add(f.handseed.has_value()).add(f.handseed.value_or(0));
+    digest.add(f.fingerprintGuid).add(f.versionGuid).add(f.author).add(f.lastSavedBy);
+    digest.add(static_cast<std::uint64_t>(f.preview.format)).add(f.preview.width).add(f.preview.height);
+    digest.add(f.preview.bytes).add(f.entityCount).add(f.previewNote).add(f.drawnPicture.packed());
+    digest.add(features.has_value());
+    if (features) digest.add(*features);
+    digest.add(stamp.has_value());
+    if (stamp) digest.add(stamp->size).add(stamp->modifiedNs).add(stamp->identity).add(featureScheme);
+    digest.add(values.size());
+    for (const std::uint64_t v : values) digest.add(v);
+    if (const auto same = before.find(path); same != before.end()) {
+      auto& rows = same->second;
+      const auto row = std::find_if(rows.begin(), rows.end(), [&](const auto& r) { return r.second == digest.value(); });
+      if (row != rows.end()) {
+        keptRows.push_back(row->first);
+        rows.erase(row);
+        continue;
+      }
+    }
     insert.reset();
-    insert.bind(1, *id).bind(2, utf8Path(f.path)).bind(3, utf8Name(f.name));
+    insert.bind(1, *id).bind(2, path).bind(3, name);
     if (f.problem) insert.bind(4, static_cast<std::int64_t>(f.problem->kind)).bind(5, f.problem->detail);
     else insert.bindNull(4).bindNull(5);
     insert.bind(6, f.readable ? 1 : 0).bind(7, f.version);
@@ -448,20 +553,40 @@ Status EvidenceStore::saveProject(const std::string& project, const std::string&
     if (f.preview.bytes.empty()) insert.bindNull(21);
     else insert.bindBlob(21, f.preview.bytes);
     insert.bind(22, static_cast<std::int64_t>(f.entityCount));
-    if (f.readable && i < judged.size()) insert.bindBlob(23, encodeFeatures(judged[i].features));
+    if (features) insert.bindBlob(23, *features);
     else insert.bindNull(23);
-    // Without its stamp a drawing is read again next time.
-    if (i < stamps.size() && stamps[i] && !featureScheme.empty()) {
-      insert.bind(24, static_cast<std::int64_t>(stamps[i]->size)).bind(25, stamps[i]->modifiedNs);
-      insert.bind(26, stamps[i]->identity).bind(27, featureScheme);
+    if (stamp) {
+      insert.bind(24, static_cast<std::int64_t>(stamp->size)).bind(25, stamp->modifiedNs);
+      insert.bind(26, stamp->identity).bind(27, featureScheme);
     } else {
       insert.bindNull(24).bindNull(25).bindNull(26).bindNull(27);
     }
-    insert.bindBlob(28, encodeDrawnPicture(f));
+    insert.bindBlob(28, encodeDrawnPicture(f)).bind(29, digest.value());
     if (!insert.run()) return fail("cannot save a drawing's evidence");
     const std::int64_t drawingId = sqlite3_last_insert_rowid(db_);
-    if (i < judged.size())
-      for (const std::uint64_t value : judged[i].sketch) sketchRows.emplace_back(static_cast<std::int64_t>(value), drawingId);
+    for (const std::uint64_t value : values) sketchRows.emplace_back(static_cast<std::int64_t>(value), drawingId);
+  }
+  // What the class no longer holds as it was goes, with its sketch.
+  bool gone = false;
+  {
+    Statement remove(db_, "DELETE FROM drawings WHERE id = ?");
+    for (const auto& [path, rows] : before)
+      for (const auto& row : rows) {
+        remove.reset();
+        if (!remove.bind(1, row.first).run()) return fail("cannot remove the project's earlier evidence");
+        gone = true;
+      }
+  }
+  // Rows an earlier version of the program wrote have no digest and are
+  // written again.
+  Statement unmarked(db_, "DELETE FROM drawings WHERE project = ? AND digest IS NULL");
+  if (!unmarked.bind(1, *id).run()) return fail("cannot remove the project's earlier evidence");
+  gone = gone || sqlite3_changes(db_) > 0;
+  if (gone) {
+    Statement orphans(db_,
+                      "DELETE FROM sketch WHERE project = ?1 AND drawing NOT IN "
+                      "(SELECT id FROM drawings WHERE project = ?1)");
+    if (!orphans.bind(1, *id).run()) return fail("cannot remove the project's earlier sketch");
   }
   // The sketch values go in in the order of their index: taken drawing by
   // drawing they land all over it, and a large class's index no longer fits
@@ -583,11 +708,43 @@ Status EvidenceStore::saveSettings(const std::string& project, const EvidenceSet
 }
 
 Status EvidenceStore::saveLastRun(const std::string& project, const Findings& findings) {
+  const std::vector<std::uint8_t> bytes = encodeFindings(findings);
+  std::string error;
+  Transaction t(db_, error);
+  if (!t.open()) return failure(Failure::Kind::kCannotWrite, std::move(error));
+  // A run that found what the last one found changes only its time, which
+  // is written in place instead of the whole run again.
+  const std::optional<std::size_t> end = runTimeEnd(bytes);
+  RowDigest digest;
+  if (end) digest.add(findings.project).add(findings.term).add(static_cast<std::uint64_t>(*end)).add(std::span(bytes).subspan(*end));
+  if (end) {
+    std::int64_t row = -1;
+    {
+      Statement old(db_, "SELECT rowid FROM last_runs WHERE project = ? AND digest = ?");
+      if (old.bind(1, project).bind(2, digest.value()).step()) row = old.integer(0);
+    }
+    sqlite3_blob* blob = nullptr;
+    if (row >= 0 && sqlite3_blob_open(db_, "main", "last_runs", "findings", row, 1, &blob) == SQLITE_OK) {
+      const bool written = sqlite3_blob_bytes(blob) == static_cast<int>(bytes.size()) &&
+                           sqlite3_blob_write(blob, bytes.data(), static_cast<int>(*end), 0) == SQLITE_OK;
+      sqlite3_blob_close(blob);
+      if (written) {
+        Statement time(db_, "UPDATE last_runs SET run_at = ? WHERE rowid = ?");
+        if (!time.bind(1, findings.runAtUnixMs).bind(2, row).run())
+          return failure(Failure::Kind::kCannotWrite, lastError(db_));
+        if (!t.commit(error)) return failure(Failure::Kind::kCannotWrite, std::move(error));
+        return {};
+      }
+    }
+  }
   Statement q(db_,
-              "INSERT INTO last_runs (project, run_at, findings) VALUES (?, ?, ?) ON CONFLICT(project) DO UPDATE "
-              "SET run_at = excluded.run_at, findings = excluded.findings");
-  if (!q.bind(1, project).bind(2, findings.runAtUnixMs).bindBlob(3, encodeFindings(findings)).run())
-    return failure(Failure::Kind::kCannotWrite, lastError(db_));
+              "INSERT INTO last_runs (project, run_at, findings, digest) VALUES (?, ?, ?, ?) ON CONFLICT(project) DO "
+              "UPDATE SET run_at = excluded.run_at, findings = excluded.findings, digest = excluded.digest");
+  q.bind(1, project).bind(2, findings.runAtUnixMs).bindHeldBlob(3, bytes);
+  if (end) q.bind(4, digest.value());
+  else q.bindNull(4);
+  if (!q.run()) return failure(Failure::Kind::kCannotWrite, lastError(db_));
+  if (!t.commit(error)) return failure(Failure::Kind::kCannotWrite, std::move(error));
   return {};
 }
 

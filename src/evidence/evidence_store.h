@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -58,7 +59,7 @@ class EvidenceStore {
   // stamp its file had when read (parallel to `drawings`) and the scheme its
   // features were made by can be taken back by keptDrawings().
   Status saveProject(const std::string& project, const std::string& term, std::int64_t judgedAtUnixMs,
-                     const std::vector<DrawingFacts>& drawings, const std::vector<JudgedDrawing>& judged,
+                     std::span<const DrawingFacts> drawings, const std::vector<JudgedDrawing>& judged,
                      const std::vector<std::uint64_t>& commonKeys,
                      const std::vector<std::optional<FileStamp>>& stamps = {}, const std::string& featureScheme = {});
   // The project's drawings kept with a stamp and features of `featureScheme`,

@@ -39,6 +39,7 @@ class Writer {
     varint(b.size());
     out.insert(out.end(), b.begin(), b.end());
   }
+  void raw(std::span<const std::uint8_t> b) { out.insert(out.end(), b.begin(), b.end()); }
   void path(const std::filesystem::path& p) { text(utf8Path(p)); }
   template <class T, class F>
   void optional(const std::optional<T>& v, F&& write) {
@@ -58,6 +59,13 @@ class Reader {
   explicit Reader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
   bool ok() const { return ok_; }
   bool done() const { return ok_ && at_ == bytes_.size(); }
+  std::size_t at() const { return at_; }
+  // What was read since `from`.
+  std::span<const std::uint8_t> since(std::size_t from) const { return bytes_.subspan(from, at_ - from); }
+  void skip(std::size_t n) {
+    if (!ok_ || bytes_.size() - at_ < n) fail();
+    else at_ += n;
+  }
 
   std::uint64_t varint() {
     std::uint64_t v = 0;
@@ -217,6 +225,40 @@ veldra::sketch::Sketch readSketch(Reader& r) {
   return s;
 }
 
+// Walks over a packed picture without unpacking it; false when its bytes
+// are not one. `empty` tells whether it has nothing to draw.
+bool skimSketch(Reader& r, bool& empty) {
+  const std::size_t strokes = r.count();
+  for (std::size_t k = 0; k < strokes && r.ok(); ++k) {
+    r.varint();
+    const std::size_t n = r.count(8);
+    r.skip(16 + 8 * n);
+  }
+  const std::size_t labels = r.count();
+  for (std::size_t k = 0; k < labels && r.ok(); ++k) {
+    r.varint();
+    r.skip(32);
+    r.skip(r.count());
+  }
+  r.varint();
+  r.varint();
+  r.flag();
+  empty = strokes == 0 && labels == 0;
+  return r.ok();
+}
+
+void writePicture(Writer& w, const DrawnPicture& picture) {
+  if (picture.packed().empty()) writeSketch(w, veldra::sketch::Sketch{});
+  else w.raw(picture.packed());
+}
+
+std::optional<DrawnPicture> readPicture(Reader& r) {
+  const std::size_t from = r.at();
+  bool empty = true;
+  if (!skimSketch(r, empty)) return std::nullopt;
+  return DrawnPicture::fromPacked(r.since(from));
+}
+
 void writeFacts(Writer& w, const DrawingFacts& f) {
   w.path(f.path);
   w.path(f.name);
@@ -242,7 +284,7 @@ void writeFacts(Writer& w, const DrawingFacts& f) {
   w.bytes(f.preview.bytes);
   w.text(f.previewNote);
   w.varint(f.entityCount);
-  writeSketch(w, f.drawnPicture);
+  writePicture(w, f.drawnPicture);
 }
 
 DrawingFacts readFacts(Reader& r) {
@@ -275,7 +317,7 @@ DrawingFacts readFacts(Reader& r) {
   f.preview.bytes = r.bytes();
   f.previewNote = r.text();
   f.entityCount = static_cast<std::size_t>(r.varint());
-  f.drawnPicture = readSketch(r);
+  if (auto picture = readPicture(r)) f.drawnPicture = std::move(*picture);
   return f;
 }
 
@@ -326,9 +368,8 @@ PairEvidence readEvidence(Reader& r) {
 std::size_t encodedSizeOf(const Findings& f) {
   std::size_t size = 4096;
   for (const auto& d : f.drawings) {
-    size += 256 + d.path.native().size() + d.name.native().size() + d.preview.bytes.size();
-    for (const auto& s : d.drawnPicture.strokes) size += 24 + 8 * s.points.size();
-    for (const auto& l : d.drawnPicture.labels) size += 48 + l.text.size();
+    size += 256 + d.path.native().size() + d.name.native().size() + d.preview.bytes.size() +
+            d.drawnPicture.packed().size();
   }
   for (const auto& p : f.pairs) {
     size += 160 + p.direction.size();
@@ -338,6 +379,16 @@ std::size_t encodedSizeOf(const Findings& f) {
 }
 
 }  // namespace
+
+std::optional<std::size_t> runTimeEnd(std::span<const std::uint8_t> bytes) {
+  Reader r(bytes);
+  if (r.fixed() != kMagic || r.varint() != kFormat) return std::nullopt;
+  r.text();
+  r.text();
+  r.integer();
+  if (!r.ok()) return std::nullopt;
+  return r.at();
+}
 
 std::vector<std::uint8_t> encodeFindings(const Findings& f) {
   Writer w;
@@ -433,7 +484,7 @@ std::vector<std::uint8_t> encodeDrawnPicture(const DrawingFacts& facts) {
   Writer w;
   w.varint(kFormat);
   w.text(facts.previewNote);
-  writeSketch(w, facts.drawnPicture);
+  writePicture(w, facts.drawnPicture);
   return std::move(w.out);
 }
 
@@ -441,10 +492,32 @@ void decodeDrawnPicture(std::span<const std::uint8_t> bytes, DrawingFacts& facts
   Reader r(bytes);
   if (r.varint() != kFormat || !r.ok()) return;
   std::string note = r.text();
-  veldra::sketch::Sketch drawn = readSketch(r);
-  if (!r.done()) return;
+  auto drawn = readPicture(r);
+  if (!drawn || !r.done()) return;
   facts.previewNote = std::move(note);
-  facts.drawnPicture = std::move(drawn);
+  facts.drawnPicture = std::move(*drawn);
 }
+
+DrawnPicture::DrawnPicture(const veldra::sketch::Sketch& sketch) : empty_(sketch.empty()) {
+  Writer w;
+  writeSketch(w, sketch);
+  packed_ = std::move(w.out);
+}
+
+std::optional<DrawnPicture> DrawnPicture::fromPacked(std::span<const std::uint8_t> bytes) {
+  Reader r(bytes);
+  DrawnPicture out;
+  if (!skimSketch(r, out.empty_) || !r.done()) return std::nullopt;
+  out.packed_.assign(bytes.begin(), bytes.end());
+  return out;
+}
+
+veldra::sketch::Sketch DrawnPicture::unpack() const {
+  if (packed_.empty()) return {};
+  Reader r(packed_);
+  return readSketch(r);
+}
+
+std::span<const std::uint8_t> DrawnPicture::packed() const { return packed_; }
 
 }  // namespace veldra::evidence

@@ -17,6 +17,9 @@ namespace veldra::evidence {
 std::vector<std::uint8_t> encodeFindings(const Findings& findings);
 // Nothing when the bytes are not findings this version of the program wrote.
 std::optional<Findings> decodeFindings(std::span<const std::uint8_t> bytes);
+// Where the time of the run ends in encoded findings: what follows is the
+// same for two runs that found the same.
+std::optional<std::size_t> runTimeEnd(std::span<const std::uint8_t> bytes);
 
 // What a drawing's facts hold that its reading made and the store keeps
 // beside them: the picture drawn from its entities and why it shows no

@@ -91,9 +91,9 @@ std::string picture(const DrawingFacts& d, int width) {
   if (const auto uri = previewDataUri(d.preview)) {
     out += "<img src=\"" + *uri + "\" width=\"" + w + "\" alt=\"preview of " + escape(displayName(d)) +
            "\"><br><span class=\"caption\">stored preview</span>";
-  } else if (const auto drawn = drawnDataUri(d.drawnPicture)) {
+  } else if (const auto sketch = d.drawnPicture.unpack(); const auto drawn = drawnDataUri(sketch)) {
     out += "<img src=\"" + *drawn + "\" width=\"" + w + "\" alt=\"picture of " + escape(displayName(d)) +
-           "\"><br><span class=\"caption\">" + escape(drawnCaption(d.drawnPicture)) + "</span>";
+           "\"><br><span class=\"caption\">" + escape(drawnCaption(sketch)) + "</span>";
   } else {
     std::string why = d.preview.format == veldra::dwg::PreviewFormat::kWmf
                           ? "preview stored as a Windows metafile, not shown"
@@ -240,8 +240,8 @@ std::string caseSheet(const Findings& f, std::size_t pair) {
   runRow("Judged", instantText(Instant{f.runAtUnixMs, true}));
   runRow("Likely source", sourceText(f, p));
   // Both drawings in one picture, the second laid over the first, beside them.
-  const auto& first = f.drawings[p.a].drawnPicture;
-  const auto& second = f.drawings[p.b].drawnPicture;
+  const auto first = f.drawings[p.a].drawnPicture.unpack();
+  const auto second = f.drawings[p.b].drawnPicture.unpack();
   std::string overlay;
   if (!first.empty() || !second.empty()) {
     const auto shared = veldra::sketch::sharedParts(first, second);

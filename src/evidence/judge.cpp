@@ -766,7 +766,7 @@ std::vector<std::uint64_t> sketchOf(std::span<const Feature> geometry, std::span
   return values;
 }
 
-Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, ArchiveSource* archive,
+Judgement judgeClass(ClassInput input, const EvidenceSettings& settings, ArchiveSource* archive,
                      const RunControl& control) {
   Judgement out;
   Findings& findings = out.findings;
@@ -922,7 +922,9 @@ Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, 
     out.judged[readable[k]].sketch = sketchOf(prepared[k].features.geometry, prepared[k].geometryWeight,
                                               prepared[k].features.handles, prepared[k].handleWeight);
 
-  for (std::size_t i = 0; i < total; ++i) findings.drawings.push_back(input.drawings[i].facts);
+  // The project's drawings come first; their facts move in once nothing
+  // reads them through the input any more.
+  findings.drawings.resize(total);
   if (findings.pairs.empty()) {
     findings.pairs = std::move(judged);
   } else {
@@ -937,6 +939,8 @@ Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, 
   }
 
   for (std::size_t k = 0; k < n; ++k) out.judged[readable[k]].features = std::move(prepared[k].features);
+  readableFacts.clear();
+  for (std::size_t i = 0; i < total; ++i) findings.drawings[i] = std::move(input.drawings[i].facts);
   formGroups(findings);
   return out;
 }

@@ -45,8 +45,9 @@ struct Judgement {
 };
 
 // Judges the class; with an archive, also against the earlier projects it
-// holds. Nothing is written anywhere.
-Judgement judgeClass(const ClassInput& input, const EvidenceSettings& settings, ArchiveSource* archive,
+// holds. Nothing is written anywhere. The input's facts move into the
+// findings: pass it with std::move where it is not needed afterwards.
+Judgement judgeClass(ClassInput input, const EvidenceSettings& settings, ArchiveSource* archive,
                      const RunControl& control);
 
 }  // namespace veldra::evidence

@@ -217,7 +217,7 @@ bool EvidencePairPage::showPair(int pair) {
   captionB_->setText(pictureB.caption);
   // The second drawing is laid onto the first by the move, turn, mirror and
   // scale the evidence found; where it found none, as it was drawn.
-  overlay_->setPair(a.drawnPicture, b.drawnPicture, secondOntoFirst(p.evidence.placement));
+  overlay_->setPair(a.drawnPicture.unpack(), b.drawnPicture.unpack(), secondOntoFirst(p.evidence.placement));
   fitOverlayButton_->setEnabled(!overlay_->empty());
   exportOverlayButton_->setEnabled(!overlay_->empty());
   showReview(p);

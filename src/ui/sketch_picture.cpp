@@ -87,8 +87,9 @@ DrawingPicture drawingPicture(const evidence::DrawingFacts& d, QSize size) {
     return out;
   }
   if (!d.drawnPicture.empty()) {
-    out.image = sketchImage(d.drawnPicture, size);
-    out.caption = qtText(evidence::drawnCaption(d.drawnPicture));
+    const auto drawn = d.drawnPicture.unpack();
+    out.image = sketchImage(drawn, size);
+    out.caption = qtText(evidence::drawnCaption(drawn));
     return out;
   }
   out.caption = d.preview.format == veldra::dwg::PreviewFormat::kWmf

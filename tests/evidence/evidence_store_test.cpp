@@ -3,6 +3,7 @@
 
 #include "classes/class_model.h"
 #include "evidence/evidence_store.h"
+#include "evidence/findings_codec.h"
 #include "platform/platform.h"
 #include "support/temp_dir.h"
 
@@ -130,6 +131,94 @@ TEST_F(EvidenceStoreTest, ReplacesAProjectWholeAndKeepsTheTeachersChoices) {
   const Status removed = store->removeProject("CAD1");
   ASSERT_TRUE(removed) << removed.message();
   EXPECT_TRUE(store->projects().value().empty());
+}
+
+std::map<std::string, std::int64_t> rowsOf(sqlite3* db) {
+  std::map<std::string, std::int64_t> rows;
+  sqlite3_stmt* q = nullptr;
+  EXPECT_EQ(sqlite3_prepare_v2(db, "SELECT path, id FROM drawings", -1, &q, nullptr), SQLITE_OK);
+  while (sqlite3_step(q) == SQLITE_ROW)
+    rows[reinterpret_cast<const char*>(sqlite3_column_text(q, 0))] = sqlite3_column_int64(q, 1);
+  sqlite3_finalize(q);
+  return rows;
+}
+
+std::int64_t countOf(sqlite3* db, const char* sql) {
+  sqlite3_stmt* q = nullptr;
+  EXPECT_EQ(sqlite3_prepare_v2(db, sql, -1, &q, nullptr), SQLITE_OK);
+  const std::int64_t n = sqlite3_step(q) == SQLITE_ROW ? sqlite3_column_int64(q, 0) : -1;
+  sqlite3_finalize(q);
+  return n;
+}
+
+// Judged again, an unchanged class leaves its rows as they are; a drawing
+// that changed is written anew and one that went is removed, its sketch
+// with it, and the class is found by later terms as before.
+TEST_F(EvidenceStoreTest, SavedAgainOnlyWhatChangedIsWritten) {
+  const ClassModel model = veldra::testing::makeClass(veldra::testing::typicalClass(4));
+  Judgement j = judgeModel("CAD1", model);
+  auto store = open();
+  ASSERT_TRUE(store);
+  ASSERT_TRUE(save(*store, "CAD1", j));
+  const auto first = rowsOf(store->handle());
+  ASSERT_EQ(first.size(), model.drawings.size());
+  ASSERT_GT(countOf(store->handle(), "SELECT COUNT(*) FROM sketch"), 0);
+  const int changesBefore = sqlite3_total_changes(store->handle());
+  ASSERT_TRUE(save(*store, "CAD1", j));
+  EXPECT_EQ(rowsOf(store->handle()), first);
+  EXPECT_EQ(sqlite3_total_changes(store->handle()) - changesBefore, 1) << "only the project's time is written";
+
+  const std::string changed = utf8Path(j.findings.drawings[3].path);
+  const std::string removed = utf8Path(j.findings.drawings.back().path);
+  j.findings.drawings[3].author = "someone else";
+  j.findings.drawings.pop_back();
+  j.judged.pop_back();
+  ASSERT_TRUE(save(*store, "CAD1", j));
+  const auto second = rowsOf(store->handle());
+  ASSERT_EQ(second.size(), first.size() - 1);
+  EXPECT_FALSE(second.count(removed));
+  for (const auto& [path, id] : second) {
+    if (path == changed) {
+      EXPECT_NE(id, first.at(path));
+    } else {
+      EXPECT_EQ(id, first.at(path)) << path;
+    }
+  }
+  EXPECT_EQ(countOf(store->handle(), "SELECT COUNT(*) FROM sketch WHERE drawing NOT IN (SELECT id FROM drawings)"), 0);
+  EXPECT_EQ(countOf(store->handle(),
+                    ("SELECT COUNT(*) FROM sketch WHERE drawing = " + std::to_string(second.at(changed))).c_str()),
+            static_cast<std::int64_t>(j.judged[3].sketch.size()));
+  auto archive = store->archive({"CAD1"});
+  ASSERT_TRUE(archive) << archive.message();
+  EXPECT_EQ((*archive)->size(), model.drawings.size() - 1);
+  const auto loaded = (*archive)->load(second.at(changed));
+  ASSERT_TRUE(loaded);
+  EXPECT_EQ(loaded->facts.author, "someone else");
+}
+
+// A run that found what the last one did is kept with its new time; one
+// that found something else replaces it whole.
+TEST_F(EvidenceStoreTest, TheLastRunKeepsItsTimeAndWhatItFound) {
+  const ClassModel model = veldra::testing::makeClass(veldra::testing::typicalClass(5));
+  Findings f = judgeModel("CAD1", model).findings;
+  ASSERT_FALSE(f.pairs.empty());
+  auto store = open();
+  ASSERT_TRUE(store);
+  ASSERT_TRUE(store->saveLastRun("CAD1", f).ok());
+  f.runAtUnixMs += 86400000;
+  ASSERT_TRUE(store->saveLastRun("CAD1", f).ok());
+  auto kept = store->loadLastRun("cad1");
+  ASSERT_TRUE(kept);
+  EXPECT_EQ(kept->runAtUnixMs, f.runAtUnixMs);
+  EXPECT_EQ(encodeFindings(*kept), encodeFindings(f));
+  f.pairs.front().score -= 1;
+  f.term = "spring";
+  ASSERT_TRUE(store->saveLastRun("CAD1", f).ok());
+  kept = store->loadLastRun("CAD1");
+  ASSERT_TRUE(kept);
+  EXPECT_EQ(kept->pairs.front().score, f.pairs.front().score);
+  EXPECT_EQ(kept->term, "spring");
+  EXPECT_EQ(countOf(store->handle(), "SELECT COUNT(*) FROM last_runs"), 1);
 }
 
 // A save that fails half-way (a full disk, a lock) leaves the project as it

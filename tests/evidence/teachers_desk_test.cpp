@@ -4,6 +4,7 @@
 // run and the command line, and the last result kept whole for the window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "app/textfile.h"
@@ -242,6 +243,51 @@ TEST(TeachersDesk, ReportOfAClassWithoutPreviewsShowsDrawnPictures) {
   for (const auto& p : r.findings.pairs) groupPairs += isCopy(p.verdict);
   EXPECT_GE(drawn, 2 * groupPairs);
   EXPECT_NE(caseSheet(r.findings, 0).find("drawn from the drawing"), std::string::npos);
+}
+
+// A drawn picture is kept packed: unpacked it is the picture it was, to
+// well under a drawing unit far from the origin, and bytes that are not a
+// whole picture are refused.
+TEST(TeachersDesk, APackedPictureUnpacksAsItWasAndRefusesWhatIsNone) {
+  veldra::sketch::Sketch s;
+  s.strokes.push_back({4, {{250000.0, -125000.5}, {250010.25, -125000.5}, {250010.25, -124990.0}}});
+  s.strokes.push_back({7, {}});
+  s.labels.push_back({9, {250001.0, -124999.0}, 2.5, 0.5, "Olga K."});
+  s.drawn = 3;
+  s.notDrawn = 1;
+  const DrawnPicture packed(s);
+  EXPECT_FALSE(packed.empty());
+  const auto back = packed.unpack();
+  ASSERT_EQ(back.strokes.size(), 2u);
+  ASSERT_EQ(back.strokes[0].points.size(), 3u);
+  for (std::size_t k = 0; k < 3; ++k) {
+    EXPECT_NEAR(back.strokes[0].points[k].x, s.strokes[0].points[k].x, 1e-3);
+    EXPECT_NEAR(back.strokes[0].points[k].y, s.strokes[0].points[k].y, 1e-3);
+  }
+  EXPECT_EQ(back.strokes[1].entity, 7u);
+  ASSERT_EQ(back.labels.size(), 1u);
+  EXPECT_EQ(back.labels[0].text, "Olga K.");
+  EXPECT_EQ(back.labels[0].at, s.labels[0].at);
+  EXPECT_EQ(back.drawn, 3u);
+  EXPECT_EQ(back.notDrawn, 1u);
+
+  const auto bytes = packed.packed();
+  const auto again = DrawnPicture::fromPacked(bytes);
+  ASSERT_TRUE(again);
+  EXPECT_TRUE(std::ranges::equal(again->packed(), bytes));
+  for (std::size_t n = 0; n < bytes.size(); ++n) EXPECT_FALSE(DrawnPicture::fromPacked(bytes.first(n))) << n;
+  std::vector<std::uint8_t> longer(bytes.begin(), bytes.end());
+  longer.push_back(0);
+  EXPECT_FALSE(DrawnPicture::fromPacked(longer));
+
+  // Nothing to draw, yet what was not drawn is still told.
+  veldra::sketch::Sketch nothing;
+  nothing.notDrawn = 5;
+  const DrawnPicture blank(nothing);
+  EXPECT_TRUE(blank.empty());
+  EXPECT_EQ(blank.unpack().notDrawn, 5u);
+  EXPECT_TRUE(DrawnPicture().empty());
+  EXPECT_TRUE(DrawnPicture().unpack().empty());
 }
 
 }  // namespace

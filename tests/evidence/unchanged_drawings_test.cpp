@@ -197,12 +197,13 @@ TEST(EvidenceStoreForm, AStoreWithoutStampsIsBroughtUpToDate) {
     DrawingFacts facts;
     facts.path = dir.path() / "a.dwg";
     facts.name = "a.dwg";
-    const Status saved = store->saveProject("OLD", "", 1, {facts}, {}, {});
+    const Status saved = store->saveProject("OLD", "", 1, std::span<const DrawingFacts>(&facts, 1), {}, {});
     ASSERT_TRUE(saved) << saved.message();
-    for (const char* column : {"file_size", "file_modified", "file_identity", "feature_scheme", "picture"})
+    for (const char* column : {"file_size", "file_modified", "file_identity", "feature_scheme", "picture", "digest"})
       ASSERT_EQ(sqlite3_exec(store->handle(), ("ALTER TABLE drawings DROP COLUMN " + std::string(column)).c_str(),
                              nullptr, nullptr, nullptr),
                 SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(store->handle(), "DROP TABLE last_runs", nullptr, nullptr, nullptr), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(store->handle(), "PRAGMA user_version = 1", nullptr, nullptr, nullptr), SQLITE_OK);
   }
   auto opened = EvidenceStore::open(file);
@@ -215,6 +216,16 @@ TEST(EvidenceStoreForm, AStoreWithoutStampsIsBroughtUpToDate) {
   const auto kept = store->keptDrawings("OLD", featureScheme(Tolerance{}));
   ASSERT_TRUE(kept) << kept.message();
   EXPECT_TRUE(kept->empty());
+  // Saved again, the drawing written by the older form is written anew.
+  DrawingFacts facts;
+  facts.path = dir.path() / "a.dwg";
+  facts.name = "a.dwg";
+  const Status saved = store->saveProject("OLD", "", 2, std::span<const DrawingFacts>(&facts, 1), {}, {});
+  ASSERT_TRUE(saved) << saved.message();
+  EXPECT_EQ(store->projects().value()[0].drawings, 1u);
+  Findings none;
+  none.project = "OLD";
+  EXPECT_TRUE(store->saveLastRun("OLD", none).ok());
 }
 
 }  // namespace

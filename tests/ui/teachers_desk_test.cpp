@@ -182,7 +182,7 @@ TEST_F(TeachersDeskWindowTest, OverlayOfAFileCopySharesEverythingAndSavesAsPng) 
     if (f.pairs[k].evidence.sameIdentity) fileCopy = static_cast<int>(k);
   ASSERT_GE(fileCopy, 0);
   w->showPair(fileCopy);
-  const auto& a = f.drawings[f.pairs[static_cast<std::size_t>(fileCopy)].a].drawnPicture;
+  const auto a = f.drawings[f.pairs[static_cast<std::size_t>(fileCopy)].a].drawnPicture.unpack();
   ASSERT_FALSE(a.empty());
   EXPECT_EQ(w->overlay->shared().shared(), a.strokes.size() + a.labels.size());
   // Zoom about a point keeps it in place; fit goes back.
