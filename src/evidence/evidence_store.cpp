@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <map>
 #include <cstring>
 #include <unordered_map>
 
@@ -223,6 +224,12 @@ class Statement {
     return p ? std::string(reinterpret_cast<const char*>(p), static_cast<std::size_t>(sqlite3_column_bytes(stmt_, c)))
              : std::string();
   }
+  // The column's bytes where the statement holds them: valid until it steps on.
+  std::span<const std::uint8_t> view(int c) const {
+    const auto* p = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt_, c));
+    return p ? std::span<const std::uint8_t>(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, c)))
+             : std::span<const std::uint8_t>();
+  }
   std::vector<std::uint8_t> blob(int c) const {
     const auto* p = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt_, c));
     return p ? std::vector<std::uint8_t>(p, p + sqlite3_column_bytes(stmt_, c)) : std::vector<std::uint8_t>();
@@ -308,7 +315,7 @@ DrawingFacts factsFromRow(const Statement& q) {
   f.entityCount = static_cast<std::size_t>(q.integer(21));
   // The picture drawn from its entities and why it shows no preview, for a
   // drawing taken from the store instead of read again.
-  if (!q.isNull(22)) decodeDrawnPicture(q.blob(22), f);
+  if (!q.isNull(22)) decodeDrawnPicture(q.view(22), f);
   return f;
 }
 constexpr int kFeaturesColumn = 23;
@@ -393,7 +400,7 @@ class StoreArchive : public ArchiveSource {
     ArchivedDrawing a;
     a.id = id;
     a.facts = factsFromRow(q);
-    if (auto features = decodeFeatures(q.blob(kFeaturesColumn))) a.features = std::move(*features);
+    if (auto features = decodeFeatures(q.view(kFeaturesColumn))) a.features = std::move(*features);
     else return std::nullopt;
     return a;
   }
@@ -615,7 +622,7 @@ Result<std::map<std::string, KeptDrawing>> EvidenceStore::keptDrawings(const std
     kept.facts.project.clear();
     if (kept.facts.readable) {
       // A readable drawing is taken only with its features.
-      auto features = decodeFeatures(q.blob(kFeaturesColumn));
+      auto features = decodeFeatures(q.view(kFeaturesColumn));
       if (!features) continue;
       kept.features = std::move(*features);
     }
@@ -708,7 +715,9 @@ Status EvidenceStore::saveSettings(const std::string& project, const EvidenceSet
 }
 
 Status EvidenceStore::saveLastRun(const std::string& project, const Findings& findings) {
-  const std::vector<std::uint8_t> bytes = encodeFindings(findings);
+  // The pictures drawn from the drawings are kept with each drawing's row
+  // (saved just before) and put back from there.
+  const std::vector<std::uint8_t> bytes = encodeFindings(findings, WithPictures::kNo);
   std::string error;
   Transaction t(db_, error);
   if (!t.open()) return failure(Failure::Kind::kCannotWrite, std::move(error));
@@ -752,8 +761,25 @@ std::optional<Findings> EvidenceStore::loadLastRun(const std::string& project) {
   Statement q(db_, "SELECT findings FROM last_runs WHERE project = ?");
   q.bind(1, project);
   if (!q.step()) return std::nullopt;
-  auto findings = decodeFindings(q.blob(0));
-  if (findings) applyMarks(*findings, marks(project));
+  auto findings = decodeFindings(q.view(0));
+  if (!findings) return findings;
+  // The drawn pictures, from the rows of the drawings' projects; a drawing
+  // whose row went since (its project judged again) is shown without one.
+  std::map<std::string, std::vector<DrawingFacts*>> byProject;
+  for (auto& d : findings->drawings)
+    if (d.drawnPicture.empty()) byProject[d.project.empty() ? findings->project : d.project].push_back(&d);
+  for (auto& [name, drawings] : byProject) {
+    std::unordered_map<std::string, std::vector<DrawingFacts*>> byPath;
+    for (DrawingFacts* d : drawings) byPath[utf8Path(d->path)].push_back(d);
+    Statement pictures(db_,
+                       "SELECT d.path, d.picture FROM drawings d JOIN projects p ON p.id = d.project "
+                       "WHERE p.name = ? AND d.picture IS NOT NULL");
+    pictures.bind(1, name);
+    while (pictures.step())
+      if (const auto at = byPath.find(pictures.text(0)); at != byPath.end())
+        for (DrawingFacts* d : at->second) decodeDrawnPicture(pictures.view(1), *d);
+  }
+  applyMarks(*findings, marks(project));
   return findings;
 }
 

@@ -1,5 +1,6 @@
 #include "evidence/findings_codec.h"
 
+#include <array>
 #include <bit>
 #include <cstring>
 #include <string>
@@ -24,13 +25,8 @@ class Writer {
   void integer(std::int64_t v) { varint((static_cast<std::uint64_t>(v) << 1) ^ static_cast<std::uint64_t>(v >> 63)); }
   void flag(bool v) { varint(v ? 1 : 0); }
   void number(double v) { fixed(std::bit_cast<std::uint64_t>(v)); }
-  void single(float v) {
-    const auto bits = std::bit_cast<std::uint32_t>(v);
-    for (int k = 0; k < 4; ++k) out.push_back(static_cast<std::uint8_t>(bits >> (8 * k)));
-  }
-  void fixed(std::uint64_t v) {
-    for (int k = 0; k < 8; ++k) out.push_back(static_cast<std::uint8_t>(v >> (8 * k)));
-  }
+  void single(float v) { little(std::bit_cast<std::uint32_t>(v)); }
+  void fixed(std::uint64_t v) { little(v); }
   void text(const std::string& s) {
     varint(s.size());
     out.insert(out.end(), s.begin(), s.end());
@@ -52,6 +48,15 @@ class Writer {
     for (const auto& item : items) write(item);
   }
   std::vector<std::uint8_t> out;
+
+ private:
+  // Least significant byte first, on any machine.
+  template <class T>
+  void little(T v) {
+    std::array<std::uint8_t, sizeof(T)> b;
+    for (std::size_t k = 0; k < sizeof(T); ++k) b[k] = static_cast<std::uint8_t>(v >> (8 * k));
+    out.insert(out.end(), b.begin(), b.end());
+  }
 };
 
 class Reader {
@@ -170,6 +175,10 @@ Instant readInstant(Reader& r) {
 }
 
 void writeSketch(Writer& w, const veldra::sketch::Sketch& s) {
+  std::size_t size = 16;
+  for (const auto& stroke : s.strokes) size += 24 + 8 * stroke.points.size();
+  for (const auto& l : s.labels) size += 48 + l.text.size();
+  if (w.out.empty()) w.out.reserve(size);  // a picture packed alone
   w.list(s.strokes, [&](const veldra::sketch::Stroke& stroke) {
     w.varint(stroke.entity);
     w.varint(stroke.points.size());
@@ -259,7 +268,7 @@ std::optional<DrawnPicture> readPicture(Reader& r) {
   return DrawnPicture::fromPacked(r.since(from));
 }
 
-void writeFacts(Writer& w, const DrawingFacts& f) {
+void writeFacts(Writer& w, const DrawingFacts& f, WithPictures pictures) {
   w.path(f.path);
   w.path(f.name);
   w.text(f.project);
@@ -284,7 +293,7 @@ void writeFacts(Writer& w, const DrawingFacts& f) {
   w.bytes(f.preview.bytes);
   w.text(f.previewNote);
   w.varint(f.entityCount);
-  writePicture(w, f.drawnPicture);
+  writePicture(w, pictures == WithPictures::kYes ? f.drawnPicture : DrawnPicture());
 }
 
 DrawingFacts readFacts(Reader& r) {
@@ -365,11 +374,11 @@ PairEvidence readEvidence(Reader& r) {
 
 // About what findings take encoded, so that a large class's bytes are laid
 // out once instead of moved each time the buffer fills.
-std::size_t encodedSizeOf(const Findings& f) {
+std::size_t encodedSizeOf(const Findings& f, WithPictures pictures) {
   std::size_t size = 4096;
   for (const auto& d : f.drawings) {
     size += 256 + d.path.native().size() + d.name.native().size() + d.preview.bytes.size() +
-            d.drawnPicture.packed().size();
+            (pictures == WithPictures::kYes ? d.drawnPicture.packed().size() : 0);
   }
   for (const auto& p : f.pairs) {
     size += 160 + p.direction.size();
@@ -390,9 +399,9 @@ std::optional<std::size_t> runTimeEnd(std::span<const std::uint8_t> bytes) {
   return r.at();
 }
 
-std::vector<std::uint8_t> encodeFindings(const Findings& f) {
+std::vector<std::uint8_t> encodeFindings(const Findings& f, WithPictures pictures) {
   Writer w;
-  w.out.reserve(encodedSizeOf(f));
+  w.out.reserve(encodedSizeOf(f, pictures));
   w.fixed(kMagic);
   w.varint(kFormat);
   w.text(f.project);
@@ -407,7 +416,7 @@ std::vector<std::uint8_t> encodeFindings(const Findings& f) {
   w.number(s.tolerance.angle);
   w.integer(s.thresholds.copy);
   w.integer(s.thresholds.likelyCopy);
-  w.list(f.drawings, [&](const DrawingFacts& d) { writeFacts(w, d); });
+  w.list(f.drawings, [&](const DrawingFacts& d) { writeFacts(w, d, pictures); });
   w.varint(f.projectDrawings);
   w.varint(f.earlierDrawings);
   w.varint(f.pairsJudged);

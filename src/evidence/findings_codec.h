@@ -14,7 +14,10 @@
 
 namespace veldra::evidence {
 
-std::vector<std::uint8_t> encodeFindings(const Findings& findings);
+// Whether the pictures drawn from the drawings go with the findings, or
+// are left to where each drawing's own evidence is kept beside them.
+enum class WithPictures { kYes, kNo };
+std::vector<std::uint8_t> encodeFindings(const Findings& findings, WithPictures pictures = WithPictures::kYes);
 // Nothing when the bytes are not findings this version of the program wrote.
 std::optional<Findings> decodeFindings(std::span<const std::uint8_t> bytes);
 // Where the time of the run ends in encoded findings: what follows is the
