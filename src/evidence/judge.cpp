@@ -369,13 +369,15 @@ void formGroups(Findings& findings) {
 }
 
 // How each copy's work lies on its source's: found for pairs called a copy
-// that share rare pieces, and told when it was moved, turned, mirrored or
-// scaled. False when cancelled.
-bool layCopies(std::vector<PairFinding>& judged, const std::vector<std::pair<std::uint32_t, std::uint32_t>>& judgedPairs,
+// that share rare pieces, weighed (a pair that shares only typed work whose
+// rest lies apart is judged again so), and told when it was moved, turned,
+// mirrored or scaled. Pairs that then tell nothing are dropped. False when
+// cancelled.
+bool layCopies(std::vector<PairFinding>& judged, std::vector<std::pair<std::uint32_t, std::uint32_t>>& judgedPairs,
                const std::vector<Prepared>& prepared, const ClassInput& input, const std::vector<std::size_t>& readable,
-               const std::vector<const DrawingFacts*>& readableFacts, const EvidenceSettings& settings,
-               const RunControl& control) {
-  return parallelFor(judged.size(), control, "Laying copies onto one another", [&](std::size_t c) {
+               const std::vector<const DrawingFacts*>& readableFacts, const ClassContext& ctx,
+               const EvidenceSettings& settings, const RunControl& control) {
+  const bool laidAll = parallelFor(judged.size(), control, "Laying copies onto one another", [&](std::size_t c) {
         PairFinding& f = judged[c];
         if (!isCopy(f.verdict) || f.evidence.rareShared + f.evidence.onlyTheseTwo == 0) return;
         const auto [k, j] = judgedPairs[c];
@@ -401,6 +403,19 @@ bool layCopies(std::vector<PairFinding>& judged, const std::vector<std::pair<std
         };
         for (std::size_t t = 0; t < a.size(); ++t) rare[t] = weighs(a[t].shape) || (a[t].place && weighs(a[t].place));
         auto placement = findPlacement(a, b, rare, settings.tolerance);
+        // How the work lies on the other drawing is weighed too: shared typed
+        // work whose rest lies apart is no copy's.
+        const Laid laid{placement ? placement->mapped : 0,
+                        placement ? placement->tried : static_cast<int>(std::count(rare.begin(), rare.end(), 1))};
+        PairFinding again =
+            judgePair(sideOf(*readableFacts[k], prepared[k]), sideOf(*readableFacts[j], prepared[j]), ctx, laid);
+        if (again.verdict != f.verdict || again.score != f.score) {
+          again.a = f.a;
+          again.b = f.b;
+          if (again.likelySource) again.likelySource = *again.likelySource == 0 ? again.a : again.b;
+          f = std::move(again);
+          if (!isCopy(f.verdict)) return;
+        }
         if (!placement || placement->mapped < kPlacedAtLeast) return;
         const std::string how = placementText(*placement);
         if (how != "in the same place")
@@ -411,7 +426,20 @@ bool layCopies(std::vector<PairFinding>& judged, const std::vector<std::pair<std
                               "the same ones.");
         f.evidence.placement = std::move(placement);
       });
-
+  if (!laidAll) return false;
+  // A pair that told nothing once laid is no finding.
+  std::size_t kept = 0;
+  for (std::size_t c = 0; c < judged.size(); ++c) {
+    if (judged[c].verdict == Verdict::kNone) continue;
+    if (kept != c) {
+      judged[kept] = std::move(judged[c]);
+      judgedPairs[kept] = judgedPairs[c];
+    }
+    ++kept;
+  }
+  judged.resize(kept);
+  judgedPairs.resize(kept);
+  return true;
 }
 
 // Judges the candidate pairs (positions among the readable drawings) in
@@ -912,7 +940,7 @@ Judgement judgeClass(ClassInput input, const EvidenceSettings& settings, Archive
   }
   findings.pairsJudged = n * (n - (n > 0 ? 1 : 0)) / 2;
 
-  if (!layCopies(judged, judgedPairs, prepared, input, readable, readableFacts, settings, control)) {
+  if (!layCopies(judged, judgedPairs, prepared, input, readable, readableFacts, ctx, settings, control)) {
     out.cancelled = true;
     return out;
   }

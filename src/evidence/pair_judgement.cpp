@@ -223,7 +223,7 @@ std::string ownerOf(const DrawingFacts& facts) {
   return normalName(utf8Name(hasFolder ? first : name.stem()));
 }
 
-PairMeasure measurePair(const PairSide& sa, const PairSide& sb, const ClassContext& ctx) {
+PairMeasure measurePair(const PairSide& sa, const PairSide& sb, const ClassContext& ctx, const std::optional<Laid>& laid) {
   const DrawingFacts& a = *sa.facts;
   const DrawingFacts& b = *sb.facts;
   PairMeasure m;
@@ -272,6 +272,14 @@ PairMeasure measurePair(const PairSide& sa, const PairSide& sb, const ClassConte
   m.typedCounts =
       ctx.typedAlone + (1.0 - ctx.typedAlone) *
                            (ctx.pairWeight > 0 ? std::min(1.0, m.freelyShared / (kFreelyDrawnToTrust * ctx.pairWeight)) : 1.0);
+  // A copy lies on its source as a whole; two students who happened on the
+  // same numbers share the shapes those give, and little else lies alike.
+  m.laid = laid;
+  const bool typedOnly = g.work.typedShared + g.places.typedShared > 0 && m.freelyShared <= 0;
+  if (laid && typedOnly && laid->tried > 0 && laid->mapped < kTypedLaidWhole * laid->tried) {
+    m.typedLiesApart = true;
+    m.typedCounts = std::min(m.typedCounts, kTypedAlone);
+  }
   // Shapes and places of one piece of work tell of one another: either
   // share is trusted as far as both together are enough.
   const double sharedWork = g.work.evidence(m.typedCounts) + g.places.evidence(m.typedCounts);
@@ -320,10 +328,10 @@ PairMeasure measurePair(const PairSide& sa, const PairSide& sb, const ClassConte
   return m;
 }
 
-PairFinding judgePair(const PairSide& sa, const PairSide& sb, const ClassContext& ctx) {
+PairFinding judgePair(const PairSide& sa, const PairSide& sb, const ClassContext& ctx, const std::optional<Laid>& laid) {
   const DrawingFacts& a = *sa.facts;
   const DrawingFacts& b = *sb.facts;
-  const PairMeasure m = measurePair(sa, sb, ctx);
+  const PairMeasure m = measurePair(sa, sb, ctx, laid);
   PairFinding out;
   out.evidence = m.ev;
   const PairEvidence& ev = out.evidence;

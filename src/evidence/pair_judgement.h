@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <span>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -80,8 +81,18 @@ double shareStrength(double shared, double lighter, double chance, double pairWe
 // copier's own work.
 double countStrength(double shared, double pairWeight);
 
+// The work of drawing `a` laid onto `b`'s by the move, turn, mirror and
+// scale found for them (placement.h): of its lines, arcs, circles and texts
+// that most of the class does not draw, how many then lie on the same ones.
+struct Laid {
+  int mapped = 0;
+  int tried = 0;
+};
+
 // Judges a pair; the caller fills in the indices `a` and `b` of the result
-// (the source is given as 0 for `a`, 1 for `b`).
-PairFinding judgePair(const PairSide& a, const PairSide& b, const ClassContext& context);
+// (the source is given as 0 for `a`, 1 for `b`). With `laid`, how a's work
+// lies on b's is weighed too.
+PairFinding judgePair(const PairSide& a, const PairSide& b, const ClassContext& context,
+                      const std::optional<Laid>& laid = std::nullopt);
 
 }  // namespace veldra::evidence

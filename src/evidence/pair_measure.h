@@ -4,6 +4,7 @@
 // work of each family of features, the handles, and the evidence fields a
 // finding keeps. The signals (signals.h) weigh and tell these measures.
 
+#include <optional>
 #include <string>
 
 #include "evidence/pair_judgement.h"
@@ -58,6 +59,10 @@ struct PairMeasure {
   double freelyShared = 0;     // the weight of shared work drawn freely
   HandleMeasure handles;
   double lighterHandles = 0;   // the handle weight of the drawing with less
+  std::optional<Laid> laid;    // how a's work lies on b's, when it was laid onto it
+  // Only typed work is shared, and laid onto the other drawing most of the
+  // rest lies elsewhere: two drawings of the same numbers (rules.h).
+  bool typedLiesApart = false;
 
   const DrawingFacts& a() const { return *sideA->facts; }
   const DrawingFacts& b() const { return *sideB->facts; }
@@ -70,6 +75,7 @@ inline double ramp(double x, double from, double to) {
   return (x - from) / (to - from);
 }
 
-PairMeasure measurePair(const PairSide& a, const PairSide& b, const ClassContext& context);
+PairMeasure measurePair(const PairSide& a, const PairSide& b, const ClassContext& context,
+                        const std::optional<Laid>& laid = std::nullopt);
 
 }  // namespace veldra::evidence

@@ -54,6 +54,12 @@ inline constexpr double kTypedShapesToTell = 5;
 // A paste that is found turned, mirrored or scaled onto the other drawing
 // maps at least this many rare shapes.
 inline constexpr int kPlacedAtLeast = 4;
+// Two drawings that share only typed work (nothing drawn freely) and whose
+// rare lines, arcs, circles and texts, laid onto one another, lie alike for
+// less than this share are two students who drew the same numbers their
+// own way (the same outline, other holes): their typed work counts as in a
+// class of variants (kTypedAlone), however the class types its numbers.
+inline constexpr double kTypedLaidWhole = 0.5;
 
 // What most of the class has weighs nothing as shared work: more than half
 // the drawings, and at least this many. It never cancels identity evidence.

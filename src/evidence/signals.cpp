@@ -108,9 +108,14 @@ void workReasons(const PairMeasure& m, const Told& told, std::vector<std::string
   }
   const int freely = g.work.freelyDrawn() + g.places.freelyDrawn();
   const int typed = g.work.typed + g.places.typed;
-  if (freely == 0 && typed > 0 && ctx.typedAlone < 1.0) {
+  if (freely == 0 && typed > 0 && (ctx.typedAlone < 1.0 || m.typedLiesApart)) {
     s += " All of it has round measures, as anyone drawing the same numbers gets; nothing drawn freely "
          "(a clicked point, a construction line, a note in own words) is shared.";
+    if (m.typedLiesApart)
+      s += " Laid onto " + m.nameB + ", only " + std::to_string(m.laid->mapped) + " of the " +
+           std::to_string(m.laid->tried) + " lines, arcs, circles and texts of " + m.nameA +
+           " that most of the class does not draw lie on the same ones: the rest of the work differs, as in two "
+           "students' own drawings of the same numbers.";
   } else if (isCopy(told.verdict) && typed > 0 && freely > 0 && ctx.typedAlone < 1.0) {
     s += " " + std::to_string(freely) + " of what they share " + (freely == 1 ? "was" : "were") +
          " drawn freely, not to round measures, which two students do not draw alike by chance.";

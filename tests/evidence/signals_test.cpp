@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 #include <random>
 #include <set>
 
@@ -142,6 +143,63 @@ TEST(Signals, ScoreWordsAndVerdictAgreeOnEveryPair) {
   }
   // The seeds reach every signal.
   EXPECT_EQ(counted.size(), signals().size());
+}
+
+// Two drawings that share only typed work, in a class where that counts
+// fully: laid onto one another, a copy lies as a whole and is judged as
+// before; two students who drew the same numbers their own way (the same
+// outline, other holes) lie apart, and their typed work counts as in a class
+// of variants, which the words say. Work drawn freely shared beside it is a
+// copy's trace however the rest lies.
+TEST(Signals, TypedWorkThatLiesApartIsTwoDrawingsOfTheSameNumbers) {
+  DrawingFacts fa, fb;
+  fa.readable = fb.readable = true;
+  fa.name = "yara/drawing.dxf";
+  fb.name = "zoe/drawing.dxf";
+  auto judge = [&](int freelyShared, std::optional<Laid> laid) {
+    std::vector<Feature> ga, gb;
+    std::vector<float> wa, wb;
+    std::uint64_t key = 1;
+    auto add = [&](std::vector<Feature>& g, std::vector<float>& w, bool typed) {
+      g.push_back({(static_cast<std::uint64_t>(FeatureKind::kShape) << 62) | (typed ? std::uint64_t{1} << 61 : 0) | key, 1});
+      w.push_back(4.0f);
+    };
+    for (int k = 0; k < 11; ++k, ++key) add(ga, wa, true), add(gb, wb, true);
+    for (int k = 0; k < freelyShared; ++k, ++key) add(ga, wa, false), add(gb, wb, false);
+    for (int k = 0; k < 4; ++k, ++key) add(ga, wa, true);
+    for (int k = 0; k < 7; ++k, ++key) add(gb, wb, true);
+    auto side = [](const DrawingFacts& f, const std::vector<Feature>& g, const std::vector<float>& w) {
+      PairSide s;
+      s.facts = &f;
+      s.geometry = g;
+      s.geometryWeight = w;
+      s.geometryTotal = 4.0 * static_cast<double>(g.size());
+      s.distinctive = static_cast<int>(g.size());
+      return s;
+    };
+    ClassContext ctx;
+    ctx.drawings = 25;
+    ctx.pairWeight = 4.0;
+    ctx.typedAlone = 1.0;
+    return judgePair(side(fa, ga, wa), side(fb, gb, wb), ctx, laid);
+  };
+  auto told = [](const PairFinding& f) {
+    for (const auto& r : f.reasons)
+      if (r.find("only 10 of the 21 lines") != std::string::npos) return true;
+    return false;
+  };
+  const PairFinding unlaid = judge(0, std::nullopt);
+  ASSERT_TRUE(isCopy(unlaid.verdict)) << unlaid.score;
+  const PairFinding whole = judge(0, Laid{19, 21});
+  EXPECT_EQ(whole.score, unlaid.score);
+  EXPECT_FALSE(told(whole));
+  const PairFinding apart = judge(0, Laid{10, 21});
+  EXPECT_LT(apart.score, unlaid.score);
+  EXPECT_FALSE(isCopy(apart.verdict)) << apart.score;
+  EXPECT_TRUE(told(apart));
+  const PairFinding freely = judge(2, Laid{10, 21});
+  EXPECT_EQ(freely.score, judge(2, std::nullopt).score);
+  EXPECT_FALSE(told(freely));
 }
 
 }  // namespace
