@@ -56,7 +56,7 @@ void BM_JudgeClassThroughIndex(benchmark::State& state) {
     input.drawings = model.drawings;
     if (state.range(2) == 0) input.templates = {model.templateDrawing};
     state.ResumeTiming();
-    const Judgement j = judgeClass(input, {}, nullptr, RunControl{});
+    const Judgement j = judgeClass(std::move(input), {}, nullptr, RunControl{});
     found = copiesFound(j.findings);
     benchmark::DoNotOptimize(found);
   }
@@ -120,7 +120,7 @@ std::string rulesStamp() {
   input.project = "STAMP";
   input.drawings = model.drawings;
   input.templates = {model.templateDrawing};
-  const Judgement j = judgeClass(input, {}, nullptr, RunControl{});
+  const Judgement j = judgeClass(std::move(input), {}, nullptr, RunControl{});
   std::uint64_t h = 1469598103934665603ull;
   auto mix = [&](std::uint64_t v) { h = (h ^ v) * 1099511628211ull; };
   for (const auto& d : j.judged) {
@@ -159,7 +159,7 @@ std::unique_ptr<EvidenceStore> openArchive(std::vector<std::string>& projects) {
     ClassModel model = veldra::testing::makeLargeClass(kArchiveClassSize, kArchiveEntities, 1000u + static_cast<unsigned>(c));
     input.drawings = std::move(model.drawings);
     input.templates = {model.templateDrawing};
-    const Judgement j = judgeClass(input, {}, nullptr, RunControl{});
+    const Judgement j = judgeClass(std::move(input), {}, nullptr, RunControl{});
     if (!store->saveProject(projects[static_cast<std::size_t>(c)], stamp, j.findings.runAtUnixMs, j.findings.drawings,
                             j.judged, j.commonKeys))
       return nullptr;
@@ -199,7 +199,7 @@ void BM_JudgeAgainstArchive(benchmark::State& state) {
     state.ResumeTiming();
     auto store = EvidenceStore::open(archiveFile());
     auto archive = (*store)->archive(projects);
-    const Judgement j = judgeClass(input, {}, archive->get(), RunControl{});
+    const Judgement j = judgeClass(std::move(input), {}, archive->get(), RunControl{});
     found = 0;
     for (const auto& p : j.findings.pairs) found += p.b >= j.findings.projectDrawings && isCopy(p.verdict);
     state.counters["archive_drawings"] = static_cast<double>(j.findings.earlierDrawings);

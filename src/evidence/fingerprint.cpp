@@ -528,6 +528,8 @@ DrawingFeatures featuresOf(std::span<const EntityFacts> entities, const Toleranc
     std::size_t space, first, end;
   };
   std::vector<StartEntity> started;
+  started.reserve(std::min(entities.size(), kStartEntities));
+  out.startKeys.reserve(started.capacity() * 4);
   for (const auto& e : entities) {
     if (!e.numbers.empty()) out.geometryKnown = true;
     auto& inSpace = pieces[e.paperSpace ? 1 : 0];
