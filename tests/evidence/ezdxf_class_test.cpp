@@ -1,6 +1,7 @@
 // A class written by ezdxf, a writer that shares nothing with ours: the
 // teacher's template, honest students (two of them on the same variant) and
-// copies of every kind, judged through the evidence check's own run. No
+// copies of every kind, each paste in an order of its own as a clipboard
+// gives it, judged through the evidence check's own run. No
 // honest pair may be accused and every whole copy must be found; a part
 // pasted beside one's own work is counted, not required (what it took may be
 // only typed numbers that a student of the same variant draws alike). The
@@ -36,18 +37,24 @@ struct Tally {
 // how many were called copies ("honest" counts the pairs of no copy).
 // What the class is like: every student chose numbers of their own; only
 // some started from the template file, which the teacher did not name.
+// Or everyone typed the exercise's one set of numbers, so that honest
+// drawings differ only where they were drawn freely, and a paste of a
+// drawing with nothing drawn freely is that drawing: its copies are
+// counted, not required.
 struct ClassKind {
   bool own = false;
   bool fewFromTemplate = false;
+  bool same = false;
 };
 
 void judgeEzdxfClass(unsigned seed, std::map<std::string, Tally>& tally, ClassKind how = {}) {
-  SCOPED_TRACE(std::string("ezdxf class") + (how.own ? " of own numbers" : "") +
+  SCOPED_TRACE(std::string("ezdxf class") + (how.own ? " of own numbers" : "") + (how.same ? " of one set of numbers" : "") +
                (how.fewFromTemplate ? " without a template named" : "") + " of seed " + std::to_string(seed));
   testing::TempDir dir;
   const fs::path script = fs::path(VELDRA_SOURCE_DIR) / "tests/tools/classes/ezdxf_class.py";
   std::vector<std::string> arguments{std::to_string(seed), dir.path().string()};
   if (how.own) arguments.push_back("own");
+  if (how.same) arguments.push_back("same");
   if (how.fewFromTemplate) arguments.push_back("few");
   ASSERT_EQ(testing::runEzdxfScript(script, arguments), "");
   std::map<std::pair<std::string, std::string>, std::string> kindOf;
@@ -100,7 +107,7 @@ void judgeEzdxfClass(unsigned seed, std::map<std::string, Tally>& tally, ClassKi
       if (kind == "honest") {
         EXPECT_FALSE(found) << *a << " and " << *b << " are honest"
                             << (it != kindOf.end() ? " look-alikes" : "") << said[{*a, *b}];
-      } else if (kind != "partial") {
+      } else if (kind != "partial" && !how.same) {
         EXPECT_TRUE(found) << *a << " and " << *b << " are a copy (" << kind << ")" << said[{*a, *b}];
       }
     }
@@ -148,6 +155,18 @@ TEST(EzdxfClass, OwnNumbersCopiesFoundAndNoHonestPairAccused) {
   const auto seeds = seedsOr("VELDRA_EZDXF_OWN_SEEDS", {2u, 6u, 16u});
   for (const unsigned seed : seeds) judgeEzdxfClass(seed, tally, {.own = true});
   print("ezdxf classes of own numbers of seeds", seeds, tally);
+}
+
+// Where everyone typed the exercise's numbers, honest drawings share all
+// their typed work: none of them is accused, whatever the check finds of
+// the pastes.
+TEST(EzdxfClass, OneSetOfNumbersNoHonestPairAccused) {
+  if (const std::string why = testing::ezdxfMissing(); !why.empty()) GTEST_SKIP() << why;
+  std::map<std::string, Tally> tally;
+  const auto seeds = seedsOr("VELDRA_EZDXF_SAME_SEEDS", {4u, 7u});
+  for (const unsigned seed : seeds) judgeEzdxfClass(seed, tally, {.same = true});
+  print("ezdxf classes of one set of numbers of seeds", seeds, tally);
+  EXPECT_EQ(tally["leaked"].found, tally["leaked"].pairs) << "a file handed on is found however alike the class is";
 }
 
 // Where some students started from the template file and the teacher named

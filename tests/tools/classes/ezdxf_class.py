@@ -3,11 +3,13 @@ teacher's template, honest students solving their own variant of one
 exercise (two of them the same variant, drawn each in their own way) and
 copies of every kind.
 
-usage: ezdxf_class.py SEED OUTDIR [own] [few]
+usage: ezdxf_class.py SEED OUTDIR [own | same] [few]
 
 With "own", every student chooses numbers of their own instead of a
 variant handed out (the look-alike pair then shares only the outline's
-width and height, the numbers students choose most). With "few", about
+width and height, the numbers students choose most). With "same", every
+student types the exercise's one set of numbers, so that honest drawings
+differ only where they were drawn freely. With "few", about
 two students in five start from the template file itself, keeping its
 entities under its handles, and the others from an empty drawing.
 
@@ -125,14 +127,14 @@ def own_entities(doc):
 def copy_into(target, source_doc, kind, rng):
     msp = target.modelspace()
     entities = own_entities(source_doc)
-    # Copied and pasted whole, the entities keep their order; only the kind
-    # "shuffled" redraws them in another.
-    if kind == "shuffled":
-        rng.shuffle(entities)
     if kind == "partial":
         keep = max(2, int(len(entities) * rng.uniform(0.55, 0.8)))
         kept = set(rng.sample(range(len(entities)), keep))
         entities = [e for i, e in enumerate(entities) if i in kept]
+    # A paste does not keep the source's order: the clipboard and the
+    # copier's selection decide it. The kind "shuffled" is moreover left
+    # where it was.
+    rng.shuffle(entities)
     for layer in {e.dxf.layer for e in entities}:
         if layer not in target.layers:
             target.layers.add(layer)
@@ -178,6 +180,7 @@ def finish(doc, student, path, rng):
 def main():
     seed, out = int(sys.argv[1]), Path(sys.argv[2])
     own = "own" in sys.argv[3:]
+    same = "same" in sys.argv[3:]
     rng = random.Random(seed)
     lab_start = datetime(2025, 10, 6, 8, 0) + timedelta(days=7 * rng.randint(0, 20))
     names = rng.sample(NAMES, len(NAMES))
@@ -193,12 +196,13 @@ def main():
     few = out / "template.dxf" if "few" in sys.argv[3:] else None
 
     students, docs, manifest = [], {}, []
+    exercise = variant(random.Random(seed + 1000)) if same else None
 
     def honest(v=None, polyline=None):
         s = Student(names[len(students)], rng, lab_start)
         students.append(s)
         doc = new_doc(s, template, few)
-        draw_exercise(doc, v or variant(s.rng, own), s.rng, polyline)
+        draw_exercise(doc, v or exercise or variant(s.rng, own), s.rng, polyline)
         docs[s.name] = doc
         return s
 
@@ -222,7 +226,9 @@ def main():
     for _ in range(rng.randint(2, 4)):
         honest()
     shared = variant(rng, own)
-    if own:
+    if same:
+        a, b = honest(), honest()
+    elif own:
         a = honest(shared)
         b = honest(dict(variant(rng, own), w=shared["w"], h=shared["h"]))
     else:
