@@ -375,8 +375,13 @@ double foldedAngle(double a) {
 // the angles against the distance between them. Pieces at one point (a
 // hole's centre lines) do not see one another.
 // `out[k]` is piece k's place feature, 0 for a piece without one.
-void placeFeatures(const std::vector<Piece>& pieces, const Tolerance& tol, std::vector<std::uint64_t>& out) {
+// Each piece with its nearest neighbour (`out`) and, where asked, with the
+// next nearest (`next`): a paste laid beside another's work (the template's
+// title block, the copier's own lines) keeps its place beside the second.
+void placeFeatures(const std::vector<Piece>& pieces, const Tolerance& tol, std::vector<std::uint64_t>& out,
+                   std::vector<std::uint64_t>* next = nullptr) {
   out.assign(pieces.size(), 0);
+  if (next) next->assign(pieces.size(), 0);
   std::vector<std::uint32_t> located;
   double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
   for (std::uint32_t k = 0; k < pieces.size(); ++k) {
@@ -421,11 +426,12 @@ void placeFeatures(const std::vector<Piece>& pieces, const Tolerance& tol, std::
   for (const std::uint32_t k : located) {
     const Piece& p = pieces[k];
     const std::size_t cx = cellOf(p.x, x0), cy = cellOf(p.y, y0);
-    double best = -1;
-    std::uint64_t bestKey = 0;
+    double best = -1, second = -1;
+    std::uint64_t bestKey = 0, secondKey = 0;
     for (std::size_t ring = 0; ring < side; ++ring) {
       // Cells of this ring lie at least (ring - 1) cells away.
-      if (best >= 0 && static_cast<double>(ring - (ring > 0 ? 1 : 0)) * cell > best * (1 + 1e-7)) break;
+      const double farthest = next ? second : best;
+      if (farthest >= 0 && static_cast<double>(ring - (ring > 0 ? 1 : 0)) * cell > farthest * (1 + 1e-7)) break;
       const std::ptrdiff_t r = static_cast<std::ptrdiff_t>(ring);
       for (std::ptrdiff_t gy = static_cast<std::ptrdiff_t>(cy) - r; gy <= static_cast<std::ptrdiff_t>(cy) + r; ++gy) {
         if (gy < 0 || gy >= static_cast<std::ptrdiff_t>(side)) continue;
@@ -439,16 +445,24 @@ void placeFeatures(const std::vector<Piece>& pieces, const Tolerance& tol, std::
             const double d = std::sqrt((q.x - p.x) * (q.x - p.x) + (q.y - p.y) * (q.y - p.y) + (q.z - p.z) * (q.z - p.z));
             if (!(d > apart)) continue;
             if (best < 0 || d < best * (1 - 1e-7)) {
+              second = best;
+              secondKey = bestKey;
               best = d;
               bestKey = describe(p, q, d);
             } else if (d <= best * (1 + 1e-7)) {
               bestKey = std::min(bestKey, describe(p, q, d));
+            } else if (next && (second < 0 || d < second * (1 - 1e-7))) {
+              second = d;
+              secondKey = describe(p, q, d);
+            } else if (next && d <= second * (1 + 1e-7)) {
+              secondKey = std::min(secondKey, describe(p, q, d));
             }
           }
         }
       }
     }
     if (best > 0) out[k] = bestKey;
+    if (next && second > 0) (*next)[k] = secondKey;
   }
 }
 
@@ -559,15 +573,17 @@ DrawingFeatures featuresOf(std::span<const EntityFacts> entities, const Toleranc
       }
     }
   }
-  std::vector<std::uint64_t> places;
+  std::vector<std::uint64_t> places, nextPlaces;
   for (std::size_t space = 0; space < pieces.size(); ++space) {
-    placeFeatures(pieces[space], tolerance, places);
-    for (const std::uint64_t key : places)
-      if (key != 0) geometry.push_back(key);
+    placeFeatures(pieces[space], tolerance, places, &nextPlaces);
+    for (const auto* keys : {&places, &nextPlaces})
+      for (const std::uint64_t key : *keys)
+        if (key != 0) geometry.push_back(key);
     for (const StartEntity& s : started)
       if (s.space == space)
         for (std::size_t k = s.first; k < s.end; ++k)
-          if (places[k] != 0) out.startKeys.emplace_back(s.handleKey, places[k]);
+          for (const auto* keys : {&places, &nextPlaces})
+            if ((*keys)[k] != 0) out.startKeys.emplace_back(s.handleKey, (*keys)[k]);
   }
   std::sort(out.startKeys.begin(), out.startKeys.end());
   out.startKeys.erase(std::unique(out.startKeys.begin(), out.startKeys.end()), out.startKeys.end());

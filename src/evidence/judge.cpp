@@ -919,21 +919,6 @@ Judgement judgeClass(ClassInput input, const EvidenceSettings& settings, Archive
     out.cancelled = true;
     return out;
   }
-  if (!coincidences.empty()) {
-    const auto listed = strongestCoincidences(coincidences, n);
-    if (!judgeCandidates(listed, prepared, readable, readableFacts, ctx, control, [&](std::size_t c, PairFinding&& f) {
-          judged.push_back(std::move(f));
-          judgedPairs.push_back(listed[c]);
-        })) {
-      out.cancelled = true;
-      return out;
-    }
-    if (const std::size_t left = coincidences.size() - listed.size(); left > 0)
-      findings.notes.push_back(std::to_string(left) +
-                               " further pairs judged coincidences are not listed: in a class of more than " +
-                               std::to_string(kCoincidencesAllListedUpTo) + " drawings each drawing is listed in at most " +
-                               std::to_string(kCoincidencesPerDrawing) + " coincidences, the strongest first.");
-  }
   candidates = {};
   if (control.cancelled()) {
     out.cancelled = true;
@@ -944,6 +929,53 @@ Judgement judgeClass(ClassInput input, const EvidenceSettings& settings, Archive
   if (!layCopies(judged, judgedPairs, prepared, input, readable, readableFacts, ctx, settings, control)) {
     out.cancelled = true;
     return out;
+  }
+  // Where only the strongest coincidences are listed, a copy that its laying
+  // made a coincidence is ranked with them, and keeps its words if listed.
+  std::map<std::pair<std::uint32_t, std::uint32_t>, PairFinding> laidApart;
+  if (fewCoincidences) {
+    std::size_t kept = 0;
+    for (std::size_t c = 0; c < judged.size(); ++c) {
+      if (judged[c].verdict == Verdict::kCoincidence) {
+        coincidences.push_back({judged[c].score, judgedPairs[c].first, judgedPairs[c].second});
+        laidApart.emplace(judgedPairs[c], std::move(judged[c]));
+        continue;
+      }
+      if (kept != c) {
+        judged[kept] = std::move(judged[c]);
+        judgedPairs[kept] = judgedPairs[c];
+      }
+      ++kept;
+    }
+    judged.resize(kept);
+    judgedPairs.resize(kept);
+  }
+  if (!coincidences.empty()) {
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> again;
+    for (const auto& pair : strongestCoincidences(coincidences, n)) {
+      if (const auto laid = laidApart.find(pair); laid != laidApart.end()) {
+        judged.push_back(std::move(laid->second));
+        judgedPairs.push_back(pair);
+      } else {
+        again.push_back(pair);
+      }
+    }
+    if (!judgeCandidates(again, prepared, readable, readableFacts, ctx, control, [&](std::size_t c, PairFinding&& f) {
+          judged.push_back(std::move(f));
+          judgedPairs.push_back(again[c]);
+        })) {
+      out.cancelled = true;
+      return out;
+    }
+  }
+  if (fewCoincidences) {
+    std::size_t listedCoincidences = 0;
+    for (const auto& f : judged) listedCoincidences += f.verdict == Verdict::kCoincidence;
+    if (const std::size_t left = coincidences.size() - listedCoincidences; left > 0)
+      findings.notes.push_back(std::to_string(left) +
+                               " further pairs judged coincidences are not listed: in a class of more than " +
+                               std::to_string(kCoincidencesAllListedUpTo) + " drawings each drawing is listed in at most " +
+                               std::to_string(kCoincidencesPerDrawing) + " coincidences, the strongest first.");
   }
 
   // Sketches for the store and for the earlier projects.
