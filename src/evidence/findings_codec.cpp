@@ -186,10 +186,15 @@ void writeSketch(Writer& w, const veldra::sketch::Sketch& s) {
     const auto first = stroke.points.empty() ? veldra::sketch::Point{} : stroke.points.front();
     w.number(first.x);
     w.number(first.y);
-    for (const auto& p : stroke.points) {
-      w.single(static_cast<float>(p.x - first.x));
-      w.single(static_cast<float>(p.y - first.y));
-    }
+    // Laid out in place: a class's pictures are millions of points.
+    const std::size_t at = w.out.size();
+    w.out.resize(at + 8 * stroke.points.size());
+    std::uint8_t* to = w.out.data() + at;
+    for (const auto& p : stroke.points)
+      for (const float v : {static_cast<float>(p.x - first.x), static_cast<float>(p.y - first.y)}) {
+        const auto bits = std::bit_cast<std::uint32_t>(v);
+        for (int k = 0; k < 4; ++k) *to++ = static_cast<std::uint8_t>(bits >> (8 * k));
+      }
   });
   w.list(s.labels, [&](const veldra::sketch::Label& l) {
     w.varint(l.entity);

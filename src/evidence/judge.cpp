@@ -197,18 +197,19 @@ void estimateTemplate(const std::vector<Prepared>& prepared, std::vector<std::ui
   }
   if (started.empty()) return;
   std::sort(started.begin(), started.end());
-  // Of each such entity, the features enough drawings hold beside it.
-  std::vector<std::pair<std::uint64_t, std::uint64_t>> features;
+  // Of each such entity, the features enough drawings hold beside it: few
+  // that differ, held by many drawings, so counted rather than sorted.
+  struct PairHash {
+    std::size_t operator()(const std::pair<std::uint64_t, std::uint64_t>& p) const {
+      return static_cast<std::size_t>(mixKey(p.first) ^ p.second);
+    }
+  };
+  std::unordered_map<std::pair<std::uint64_t, std::uint64_t>, std::size_t, PairHash> beside;
   for (const Prepared& p : prepared)
     for (const auto& entry : p.features.startKeys)
-      if (std::binary_search(started.begin(), started.end(), entry.first)) features.push_back(entry);
-  std::sort(features.begin(), features.end());
-  for (std::size_t i = 0; i < features.size();) {
-    std::size_t j = i + 1;
-    while (j < features.size() && features[j] == features[i]) ++j;
-    if (enough(j - i)) keys.push_back(features[i].second);
-    i = j;
-  }
+      if (std::binary_search(started.begin(), started.end(), entry.first)) ++beside[entry];
+  for (const auto& [entry, holders] : beside)
+    if (enough(holders)) keys.push_back(entry.second);
   keys.insert(keys.end(), started.begin(), started.end());
   notes.push_back("No template was named: the entities that drawings hold under the same handle since they were "
                   "started are taken as the template (" + std::to_string(started.size()) + " entities, held by " +
