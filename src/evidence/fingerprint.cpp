@@ -423,14 +423,31 @@ void placeFeatures(const std::vector<Piece>& pieces, const Tolerance& tol, std::
     if (q.directed) h.add(steps(foldedAngle(q.direction - towards), tol.angle * 10));
     return h.key(FeatureKind::kPlace, typed);
   };
+  // The nearest (and next nearest) found so far, each with the pieces tied
+  // for it: described only once the search is done, as describing costs
+  // more than measuring.
+  std::vector<std::pair<std::uint32_t, double>> nearest, following;
+  auto keyOf = [&](const Piece& p, const std::vector<std::pair<std::uint32_t, double>>& tied) {
+    std::uint64_t key = 0;
+    for (std::size_t t = 0; t < tied.size(); ++t) {
+      const std::uint64_t k = describe(p, pieces[tied[t].first], tied[t].second);
+      key = t == 0 ? k : std::min(key, k);
+    }
+    return key;
+  };
   for (const std::uint32_t k : located) {
     const Piece& p = pieces[k];
     const std::size_t cx = cellOf(p.x, x0), cy = cellOf(p.y, y0);
+    // Only what was placed freely (a text where the student clicked) is told
+    // beside its next nearest too: what typed numbers laid lies where they
+    // put it, beside the title block or not.
+    const bool both = next && !p.laid;
     double best = -1, second = -1;
-    std::uint64_t bestKey = 0, secondKey = 0;
+    nearest.clear();
+    following.clear();
     for (std::size_t ring = 0; ring < side; ++ring) {
       // Cells of this ring lie at least (ring - 1) cells away.
-      const double farthest = next ? second : best;
+      const double farthest = both ? second : best;
       if (farthest >= 0 && static_cast<double>(ring - (ring > 0 ? 1 : 0)) * cell > farthest * (1 + 1e-7)) break;
       const std::ptrdiff_t r = static_cast<std::ptrdiff_t>(ring);
       for (std::ptrdiff_t gy = static_cast<std::ptrdiff_t>(cy) - r; gy <= static_cast<std::ptrdiff_t>(cy) + r; ++gy) {
@@ -441,28 +458,29 @@ void placeFeatures(const std::vector<Piece>& pieces, const Tolerance& tol, std::
           if (gx < 0 || gx >= static_cast<std::ptrdiff_t>(side)) continue;
           const std::size_t c = static_cast<std::size_t>(gy) * side + static_cast<std::size_t>(gx);
           for (std::uint32_t m = start[c]; m < start[c + 1]; ++m) {
-            const Piece& q = pieces[members[m]];
+            const std::uint32_t qi = members[m];
+            const Piece& q = pieces[qi];
             const double d = std::sqrt((q.x - p.x) * (q.x - p.x) + (q.y - p.y) * (q.y - p.y) + (q.z - p.z) * (q.z - p.z));
             if (!(d > apart)) continue;
             if (best < 0 || d < best * (1 - 1e-7)) {
               second = best;
-              secondKey = bestKey;
+              std::swap(following, nearest);
+              nearest.assign(1, {qi, d});
               best = d;
-              bestKey = describe(p, q, d);
             } else if (d <= best * (1 + 1e-7)) {
-              bestKey = std::min(bestKey, describe(p, q, d));
-            } else if (next && (second < 0 || d < second * (1 - 1e-7))) {
+              nearest.emplace_back(qi, d);
+            } else if (both && (second < 0 || d < second * (1 - 1e-7))) {
               second = d;
-              secondKey = describe(p, q, d);
-            } else if (next && d <= second * (1 + 1e-7)) {
-              secondKey = std::min(secondKey, describe(p, q, d));
+              following.assign(1, {qi, d});
+            } else if (both && d <= second * (1 + 1e-7)) {
+              following.emplace_back(qi, d);
             }
           }
         }
       }
     }
-    if (best > 0) out[k] = bestKey;
-    if (next && second > 0) (*next)[k] = secondKey;
+    if (best > 0) out[k] = keyOf(p, nearest);
+    if (both && second > 0) (*next)[k] = keyOf(p, following);
   }
 }
 
