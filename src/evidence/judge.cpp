@@ -829,12 +829,11 @@ Judgement judgeClass(ClassInput input, const EvidenceSettings& settings, Archive
   // The class's features, their weights and who has them.
   control.report("Indexing features", 0, 1);
   std::vector<std::span<const Feature>> geometryLists(n), handleLists(n);
-  // Handles are indexed for every drawing, so that a pair holding the same
-  // shapes under the same handles is proposed; in a drawing that came with
-  // geometry a handle weighs what the shape it holds weighs.
+  // Handles are indexed only for drawings that came without geometry: in
+  // the others a handle weighs what the shape it holds weighs.
   for (std::size_t k = 0; k < n; ++k) {
     geometryLists[k] = prepared[k].features.geometry;
-    handleLists[k] = prepared[k].features.handles;
+    if (!prepared[k].features.geometryKnown) handleLists[k] = prepared[k].features.handles;
   }
   std::optional<ClassIndex> handleBuilt;
   std::thread handleBuilder([&] { handleBuilt.emplace(handleLists, templateKeys); });
