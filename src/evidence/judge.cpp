@@ -369,6 +369,23 @@ void formGroups(Findings& findings) {
   findings.groups = std::move(groups);
 }
 
+// Takes out of the findings (and their pairs, kept parallel) those that
+// `out` says go; `out` may move a finding elsewhere before saying so.
+template <class Out>
+void leaveOut(std::vector<PairFinding>& judged, std::vector<std::pair<std::uint32_t, std::uint32_t>>& pairs, Out&& out) {
+  std::size_t kept = 0;
+  for (std::size_t c = 0; c < judged.size(); ++c) {
+    if (out(judged[c], pairs[c])) continue;
+    if (kept != c) {
+      judged[kept] = std::move(judged[c]);
+      pairs[kept] = pairs[c];
+    }
+    ++kept;
+  }
+  judged.resize(kept);
+  pairs.resize(kept);
+}
+
 // How each copy's work lies on its source's: found for pairs called a copy
 // that share rare pieces, weighed (a pair that shares only typed work whose
 // rest lies apart is judged again so), and told when it was moved, turned,
@@ -429,17 +446,7 @@ bool layCopies(std::vector<PairFinding>& judged, std::vector<std::pair<std::uint
       });
   if (!laidAll) return false;
   // A pair that told nothing once laid is no finding.
-  std::size_t kept = 0;
-  for (std::size_t c = 0; c < judged.size(); ++c) {
-    if (judged[c].verdict == Verdict::kNone) continue;
-    if (kept != c) {
-      judged[kept] = std::move(judged[c]);
-      judgedPairs[kept] = judgedPairs[c];
-    }
-    ++kept;
-  }
-  judged.resize(kept);
-  judgedPairs.resize(kept);
+  leaveOut(judged, judgedPairs, [](PairFinding& f, const auto&) { return f.verdict == Verdict::kNone; });
   return true;
 }
 
@@ -934,21 +941,12 @@ Judgement judgeClass(ClassInput input, const EvidenceSettings& settings, Archive
   // made a coincidence is ranked with them, and keeps its words if listed.
   std::map<std::pair<std::uint32_t, std::uint32_t>, PairFinding> laidApart;
   if (fewCoincidences) {
-    std::size_t kept = 0;
-    for (std::size_t c = 0; c < judged.size(); ++c) {
-      if (judged[c].verdict == Verdict::kCoincidence) {
-        coincidences.push_back({judged[c].score, judgedPairs[c].first, judgedPairs[c].second});
-        laidApart.emplace(judgedPairs[c], std::move(judged[c]));
-        continue;
-      }
-      if (kept != c) {
-        judged[kept] = std::move(judged[c]);
-        judgedPairs[kept] = judgedPairs[c];
-      }
-      ++kept;
-    }
-    judged.resize(kept);
-    judgedPairs.resize(kept);
+    leaveOut(judged, judgedPairs, [&](PairFinding& f, const std::pair<std::uint32_t, std::uint32_t>& pair) {
+      if (f.verdict != Verdict::kCoincidence) return false;
+      coincidences.push_back({f.score, pair.first, pair.second});
+      laidApart.emplace(pair, std::move(f));
+      return true;
+    });
   }
   if (!coincidences.empty()) {
     std::vector<std::pair<std::uint32_t, std::uint32_t>> again;
