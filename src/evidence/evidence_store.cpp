@@ -3,8 +3,8 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <map>
 #include <cstring>
+#include <map>
 #include <unordered_map>
 
 #include "evidence/feature_codec.h"
