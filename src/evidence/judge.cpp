@@ -511,6 +511,72 @@ std::vector<std::pair<std::uint32_t, std::uint32_t>> strongestCoincidences(std::
   return listed;
 }
 
+// The candidate pairs (positions among the readable drawings) judged and
+// laid, kept as findings beside their pairs: only those with something to
+// tell, and in a class that lists only the strongest coincidences, those;
+// `notes` counts the others. False when cancelled.
+bool judgePairs(std::vector<std::pair<std::uint32_t, std::uint32_t>>&& candidates, const std::vector<Prepared>& prepared,
+                const ClassInput& input, const std::vector<std::size_t>& readable,
+                const std::vector<const DrawingFacts*>& readableFacts, const ClassContext& ctx,
+                const EvidenceSettings& settings, const RunControl& control, std::vector<PairFinding>& judged,
+                std::vector<std::pair<std::uint32_t, std::uint32_t>>& judgedPairs, std::vector<std::string>& notes) {
+  const std::size_t n = readable.size();
+  // Candidates are judged in batches, and only the pairs with something to
+  // tell are kept: most candidates of a large class tell nothing.
+  std::vector<Coincidence> coincidences;  // held back, in a class that lists only the strongest few
+  const bool fewCoincidences = n > kCoincidencesAllListedUpTo;
+  if (!judgeCandidates(candidates, prepared, readable, readableFacts, ctx, control, [&](std::size_t c, PairFinding&& f) {
+        if (f.verdict == Verdict::kNone) return;
+        if (fewCoincidences && f.verdict == Verdict::kCoincidence) {
+          coincidences.push_back({f.score, candidates[c].first, candidates[c].second});
+          return;
+        }
+        judged.push_back(std::move(f));
+        judgedPairs.push_back(candidates[c]);
+      }))
+    return false;
+  candidates = {};
+  if (control.cancelled()) return false;
+  if (!layCopies(judged, judgedPairs, prepared, input, readable, readableFacts, ctx, settings, control)) return false;
+  // Where only the strongest coincidences are listed, a copy that its laying
+  // made a coincidence is ranked with them, and keeps its words if listed.
+  std::map<std::pair<std::uint32_t, std::uint32_t>, PairFinding> laidApart;
+  if (fewCoincidences) {
+    leaveOut(judged, judgedPairs, [&](PairFinding& f, const std::pair<std::uint32_t, std::uint32_t>& pair) {
+      if (f.verdict != Verdict::kCoincidence) return false;
+      coincidences.push_back({f.score, pair.first, pair.second});
+      laidApart.emplace(pair, std::move(f));
+      return true;
+    });
+  }
+  if (!coincidences.empty()) {
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> again;
+    for (const auto& pair : strongestCoincidences(coincidences, n)) {
+      if (const auto laid = laidApart.find(pair); laid != laidApart.end()) {
+        judged.push_back(std::move(laid->second));
+        judgedPairs.push_back(pair);
+      } else {
+        again.push_back(pair);
+      }
+    }
+    if (!judgeCandidates(again, prepared, readable, readableFacts, ctx, control, [&](std::size_t c, PairFinding&& f) {
+          judged.push_back(std::move(f));
+          judgedPairs.push_back(again[c]);
+        }))
+      return false;
+  }
+  if (fewCoincidences) {
+    std::size_t listedCoincidences = 0;
+    for (const auto& f : judged) listedCoincidences += f.verdict == Verdict::kCoincidence;
+    if (const std::size_t left = coincidences.size() - listedCoincidences; left > 0)
+      notes.push_back(std::to_string(left) +
+                      " further pairs judged coincidences are not listed: in a class of more than " +
+                      std::to_string(kCoincidencesAllListedUpTo) + " drawings each drawing is listed in at most " +
+                      std::to_string(kCoincidencesPerDrawing) + " coincidences, the strongest first.");
+  }
+  return true;
+}
+
 // The class against the earlier projects an archive holds: each earlier
 // drawing that shares enough with a drawing of the class is judged as one
 // more drawing of it. False when cancelled.
@@ -908,73 +974,14 @@ Judgement judgeClass(ClassInput input, const EvidenceSettings& settings, Archive
     for (const std::uint32_t j : list) candidates.emplace_back(static_cast<std::uint32_t>(k), j);
     list = {};
   }
-  // Candidates are judged in batches, and only the pairs with something to
-  // tell are kept: most candidates of a large class tell nothing.
   std::vector<PairFinding> judged;
   std::vector<std::pair<std::uint32_t, std::uint32_t>> judgedPairs;  // parallel to judged
-  std::vector<Coincidence> coincidences;  // held back, in a class that lists only the strongest few
-  const bool fewCoincidences = n > kCoincidencesAllListedUpTo;
-  if (!judgeCandidates(candidates, prepared, readable, readableFacts, ctx, control, [&](std::size_t c, PairFinding&& f) {
-        if (f.verdict == Verdict::kNone) return;
-        if (fewCoincidences && f.verdict == Verdict::kCoincidence) {
-          coincidences.push_back({f.score, candidates[c].first, candidates[c].second});
-          return;
-        }
-        judged.push_back(std::move(f));
-        judgedPairs.push_back(candidates[c]);
-      })) {
-    out.cancelled = true;
-    return out;
-  }
-  candidates = {};
-  if (control.cancelled()) {
+  if (!judgePairs(std::move(candidates), prepared, input, readable, readableFacts, ctx, settings, control, judged,
+                  judgedPairs, findings.notes)) {
     out.cancelled = true;
     return out;
   }
   findings.pairsJudged = n * (n - (n > 0 ? 1 : 0)) / 2;
-
-  if (!layCopies(judged, judgedPairs, prepared, input, readable, readableFacts, ctx, settings, control)) {
-    out.cancelled = true;
-    return out;
-  }
-  // Where only the strongest coincidences are listed, a copy that its laying
-  // made a coincidence is ranked with them, and keeps its words if listed.
-  std::map<std::pair<std::uint32_t, std::uint32_t>, PairFinding> laidApart;
-  if (fewCoincidences) {
-    leaveOut(judged, judgedPairs, [&](PairFinding& f, const std::pair<std::uint32_t, std::uint32_t>& pair) {
-      if (f.verdict != Verdict::kCoincidence) return false;
-      coincidences.push_back({f.score, pair.first, pair.second});
-      laidApart.emplace(pair, std::move(f));
-      return true;
-    });
-  }
-  if (!coincidences.empty()) {
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> again;
-    for (const auto& pair : strongestCoincidences(coincidences, n)) {
-      if (const auto laid = laidApart.find(pair); laid != laidApart.end()) {
-        judged.push_back(std::move(laid->second));
-        judgedPairs.push_back(pair);
-      } else {
-        again.push_back(pair);
-      }
-    }
-    if (!judgeCandidates(again, prepared, readable, readableFacts, ctx, control, [&](std::size_t c, PairFinding&& f) {
-          judged.push_back(std::move(f));
-          judgedPairs.push_back(again[c]);
-        })) {
-      out.cancelled = true;
-      return out;
-    }
-  }
-  if (fewCoincidences) {
-    std::size_t listedCoincidences = 0;
-    for (const auto& f : judged) listedCoincidences += f.verdict == Verdict::kCoincidence;
-    if (const std::size_t left = coincidences.size() - listedCoincidences; left > 0)
-      findings.notes.push_back(std::to_string(left) +
-                               " further pairs judged coincidences are not listed: in a class of more than " +
-                               std::to_string(kCoincidencesAllListedUpTo) + " drawings each drawing is listed in at most " +
-                               std::to_string(kCoincidencesPerDrawing) + " coincidences, the strongest first.");
-  }
 
   // Sketches for the store and for the earlier projects.
   for (std::size_t k = 0; k < n; ++k)
