@@ -10,6 +10,8 @@
 //   VELDRA_SCALE_LIMIT=1 bench_class_scale --benchmark_filter='/32767'
 //       the largest class a collection holds (about 400 MB of drawings
 //       written to the temporary folder, and some minutes): only when asked
+//   VELDRA_SCALE_WRITE=FOLDER bench_class_scale 2000
+//       writes such a class into FOLDER, for scripts/against-cat.sh
 
 #include <benchmark/benchmark.h>
 
@@ -38,6 +40,22 @@ namespace {
 
 double cpuSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
 
+// Writes `students` drawings of one class into `folder`, in folders of 30
+// or all in one, in the releases a class hands in.
+std::vector<std::filesystem::path> writeClass(const std::filesystem::path& folder, int students, bool grouped) {
+  std::vector<std::filesystem::path> files;
+  const auto model = veldra::testing::makeLargeClass(students, 40, 11);
+  const char* versions[] = {"AC1015", "AC1018", "AC1024", "AC1032"};
+  for (std::size_t k = 0; k < model.drawings.size(); ++k) {
+    const auto name = "student" + std::to_string(k) + ".dwg";
+    const auto file = grouped ? folder / ("group" + std::to_string(k / 30)) / name : folder / name;
+    std::filesystem::create_directories(file.parent_path());
+    veldra::dwgwrite::writeDrawingFile(file, veldra::testing::planOf(model.drawings[k], versions[k % 4]));
+    files.push_back(file);
+  }
+  return files;
+}
+
 // A workspace with project CLASS: `students` drawings in folders of 30
 // under one location, in the releases a class hands in.
 struct WrittenClass {
@@ -46,14 +64,7 @@ struct WrittenClass {
     for (const char* f : {"projects", "compares", "time conflicts", "handle conflicts", "date conflicts", "resources"})
       std::filesystem::create_directories(base / f);
     const auto folder = base / "class";
-    const auto model = veldra::testing::makeLargeClass(students, 40, 11);
-    const char* versions[] = {"AC1015", "AC1018", "AC1024", "AC1032"};
-    for (std::size_t k = 0; k < model.drawings.size(); ++k) {
-      const auto file = folder / ("group" + std::to_string(k / 30)) / ("student" + std::to_string(k) + ".dwg");
-      std::filesystem::create_directories(file.parent_path());
-      veldra::dwgwrite::writeDrawingFile(file, veldra::testing::planOf(model.drawings[k], versions[k % 4]));
-      files.push_back(file);
-    }
+    files = writeClass(folder, students, true);
     replaceFile(base / "projects" / "projects.fil", quotedLine("CLASS"));
     locations = {"+" + utf8FromPath(folder)};
     replaceFile(base / "projects" / "CLASS.prj", quotedLine(locations.front()));
@@ -168,6 +179,13 @@ BENCHMARK(BM_EvidenceCheck)
 }  // namespace veldra
 
 int main(int argc, char** argv) {
+  // VELDRA_SCALE_WRITE=FOLDER bench_class_scale N writes a class of N
+  // drawings into FOLDER, all in one, for timing whole programs on it
+  // (scripts/against-cat.sh), and does nothing else.
+  if (const char* folder = std::getenv("VELDRA_SCALE_WRITE"); folder && argc == 2) {
+    veldra::writeClass(folder, std::atoi(argv[1]), false);
+    return 0;
+  }
   // As the programs that read drawings do.
   veldra::keepFreedMemoryForReuse();
   if (const char* limit = std::getenv("VELDRA_SCALE_LIMIT"); limit && std::string(limit) == "1") {

@@ -14,13 +14,6 @@
 #include "r12_format.h"
 
 namespace veldra::dwg {
-namespace detail {
-
-// What lookAtFile gives, from a stream opened at the end of the file.
-Status lookAt(std::ifstream& in, FileLook& out);
-
-}  // namespace detail
-
 namespace {
 
 constexpr std::size_t kVersionSize = 6;
@@ -155,20 +148,53 @@ Status readParts(std::span<const std::uint8_t> data, const ReadRequest& request,
   return Status::Ok();
 }
 
+namespace {
+
+// Opens `file` with no buffer of its own (what is read goes from the system
+// straight to where it is wanted, once), reads its first bytes (at most
+// kDxfLookSize) into `start` and tells what they and its size show of it.
+Status openAndLook(const std::filesystem::path& file, std::ifstream& in, std::uint8_t* start, std::size_t& wanted,
+                   FileLook& out) {
+  out = FileLook{};
+  wanted = 0;
+  in.rdbuf()->pubsetbuf(nullptr, 0);
+  in.open(file, std::ios::binary | std::ios::ate);
+  if (!in) return makeError(ErrorKind::kIo, "cannot open the file");
+  const std::streamoff end = in.tellg();
+  if (end < 0) return makeError(ErrorKind::kIo, "cannot read the file");
+  out.size = static_cast<std::uint64_t>(end);
+  out.cost = costBound(out.size);
+  in.seekg(0);
+  wanted = static_cast<std::size_t>(std::min<std::uint64_t>(out.size, kDxfLookSize));
+  if (!in.read(reinterpret_cast<char*>(start), static_cast<std::streamsize>(wanted)))
+    return makeError(ErrorKind::kIo, "cannot read the file");
+  const std::span<const std::uint8_t> look(start, wanted);
+  if (looksLikeDxf(look)) {
+    out.version = dxfVersionHint(look);
+    return checkDxfSize(out.size);
+  }
+  Release release{};
+  std::optional<OldRelease> old;
+  return checkStart(look.first(std::min(wanted, kVersionSize)), out.size, out.version, release, old);
+}
+
+}  // namespace
+
 Status readFile(const std::filesystem::path& file, FileBytes& bytes, std::string& version) {
   bytes = FileBytes{};
+  std::ifstream in;
+  std::uint8_t start[kDxfLookSize];
+  std::size_t wanted = 0;
   FileLook look;
-  // Opened once: looked at first, then read whole from the start.
-  std::ifstream in(file, std::ios::binary | std::ios::ate);
-  if (Status s = lookAt(in, look); !s.ok()) {
+  // The rest follows only for a drawing worth reading.
+  if (Status s = openAndLook(file, in, start, wanted, look); !s.ok()) {
     version = look.version;
     return s;
   }
-  in.seekg(0);
-  if (!in) return makeError(ErrorKind::kIo, "cannot read the file");
   const auto size = static_cast<std::size_t>(look.size);
   auto data = std::make_unique_for_overwrite<std::uint8_t[]>(std::max<std::size_t>(size, 1));
-  if (!in.read(reinterpret_cast<char*>(data.get()), static_cast<std::streamsize>(size)))
+  std::copy_n(start, wanted, data.get());
+  if (size > wanted && !in.read(reinterpret_cast<char*>(data.get() + wanted), static_cast<std::streamsize>(size - wanted)))
     return makeError(ErrorKind::kIo, "cannot read the file");
   bytes.data = std::move(data);
   bytes.size = size;
@@ -177,35 +203,11 @@ Status readFile(const std::filesystem::path& file, FileBytes& bytes, std::string
 
 }  // namespace detail
 
-namespace detail {
-
-Status lookAt(std::ifstream& in, FileLook& out) {
-  out = FileLook{};
-  if (!in) return detail::makeError(ErrorKind::kIo, "cannot open the file");
-  const std::streamoff size = in.tellg();
-  if (size < 0) return detail::makeError(ErrorKind::kIo, "cannot read the file");
-  out.size = static_cast<std::uint64_t>(size);
-  out.cost = costBound(out.size);
-  std::uint8_t start[kDxfLookSize] = {};
-  const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(out.size, kDxfLookSize));
-  in.seekg(0);
-  if (!in.read(reinterpret_cast<char*>(start), static_cast<std::streamsize>(wanted)))
-    return detail::makeError(ErrorKind::kIo, "cannot read the file");
-  if (const std::span<const std::uint8_t> look(start, wanted); looksLikeDxf(look)) {
-    out.version = dxfVersionHint(look);
-    return checkDxfSize(out.size);
-  }
-  detail::Release release{};
-  std::optional<detail::OldRelease> old;
-  return checkStart(std::span<const std::uint8_t>(start, std::min(wanted, kVersionSize)), out.size, out.version,
-                    release, old);
-}
-
-}  // namespace detail
-
 Status lookAtFile(const std::filesystem::path& file, FileLook& out) {
-  std::ifstream in(file, std::ios::binary | std::ios::ate);
-  return detail::lookAt(in, out);
+  std::ifstream in;
+  std::uint8_t start[detail::kDxfLookSize];
+  std::size_t wanted = 0;
+  return detail::openAndLook(file, in, start, wanted, out);
 }
 
 Status readSummaryFile(const std::filesystem::path& file, Summary& out) {

@@ -542,6 +542,7 @@ DrawingFeatures featuresOf(std::span<const EntityFacts> entities, const Toleranc
   geometry.reserve(entities.size() * 3);
   handles.reserve(entities.size());
   std::array<std::vector<Piece>, 2> pieces;  // per space
+  pieces[0].reserve(entities.size() + entities.size() / 2);
   // The entities under the lowest handles, with their pieces (space, first,
   // end) for their place features.
   std::uint64_t startBelow = 0;  // handles up to this one

@@ -35,9 +35,10 @@ std::vector<std::string> utf8Arguments(int argc, char** argv);
 void useUtf8Console();
 
 // Lets the memory allocator keep what reading one drawing freed for the
-// next, rather than give it back to the system and fault it in afresh; very
-// large blocks still go back at once. Called first thing by the programs that
-// read many drawings. Nothing where the allocator needs no telling.
+// next, rather than give it back to the system and fault it in afresh (very
+// large blocks still go back at once), and take memory in large pages where
+// it can. Called first thing by the programs that read many drawings.
+// Nothing where the allocator needs no telling.
 void keepFreedMemoryForReuse();
 
 // The root of the drive the system runs from ("C:\" on most Windows
