@@ -632,7 +632,7 @@ std::vector<LocatedPiece> locatedPieces(std::span<const EntityFacts> entities, c
   for (std::size_t k = 0; k < pieces.size(); ++k) {
     const Piece& p = pieces[k];
     if (!p.located || !std::isfinite(p.x) || !std::isfinite(p.y)) continue;
-    out.push_back({Hasher(p.shape).key(FeatureKind::kShape, p.typed), places[k], p.form, p.x, p.y, p.size});
+    out.push_back({Hasher(p.shape).key(FeatureKind::kShape, p.typed), places[k], p.form, p.x, p.y, p.size, !p.typed});
   }
   return out;
 }

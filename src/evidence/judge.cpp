@@ -397,7 +397,11 @@ bool layCopies(std::vector<PairFinding>& judged, std::vector<std::pair<std::uint
                const EvidenceSettings& settings, const RunControl& control) {
   const bool laidAll = parallelFor(judged.size(), control, "Laying copies onto one another", [&](std::size_t c) {
         PairFinding& f = judged[c];
-        if (!isCopy(f.verdict) || f.evidence.rareShared + f.evidence.onlyTheseTwo == 0) return;
+        // Coincidences that share rare pieces enough to be laid are laid too:
+        // a part of a drawing pasted among the copier's own may share only
+        // typed work by its shapes, and tell itself by where it lies.
+        if (f.evidence.rareShared + f.evidence.onlyTheseTwo == 0) return;
+        if (!isCopy(f.verdict) && (f.verdict != Verdict::kCoincidence || f.evidence.rareShared < kPlacedAtLeast)) return;
         const auto [k, j] = judgedPairs[c];
         if (!prepared[k].features.geometryKnown || !prepared[j].features.geometryKnown) return;
         // A drawing taken over from the store comes without its entities.
@@ -411,20 +415,46 @@ bool layCopies(std::vector<PairFinding>& judged, std::vector<std::pair<std::uint
         };
         const auto a = locatedPieces(entitiesOf(readable[k], againA), settings.tolerance);
         const auto b = locatedPieces(entitiesOf(readable[j], againB), settings.tolerance);
-        std::vector<std::uint8_t> rare(a.size(), 0);
-        const auto& geometry = prepared[k].features.geometry;
-        auto weighs = [&](std::uint64_t key) {
-          const auto at = std::lower_bound(geometry.begin(), geometry.end(), key,
-                                           [](const Feature& x, std::uint64_t v) { return x.key < v; });
-          return at != geometry.end() && at->key == key &&
-                 prepared[k].geometryWeight[static_cast<std::size_t>(at - geometry.begin())] > 0;
+        // Which pieces of a drawing weigh something in the class.
+        auto rareOf = [&](const std::vector<LocatedPiece>& pieces, const Prepared& side) {
+          std::vector<std::uint8_t> rare(pieces.size(), 0);
+          const auto& geometry = side.features.geometry;
+          auto weighs = [&](std::uint64_t key) {
+            const auto at = std::lower_bound(geometry.begin(), geometry.end(), key,
+                                             [](const Feature& x, std::uint64_t v) { return x.key < v; });
+            return at != geometry.end() && at->key == key &&
+                   side.geometryWeight[static_cast<std::size_t>(at - geometry.begin())] > 0;
+          };
+          for (std::size_t t = 0; t < pieces.size(); ++t)
+            rare[t] = weighs(pieces[t].shape) || (pieces[t].place && weighs(pieces[t].place));
+          return rare;
         };
-        for (std::size_t t = 0; t < a.size(); ++t) rare[t] = weighs(a[t].shape) || (a[t].place && weighs(a[t].place));
-        auto placement = findPlacement(a, b, rare, settings.tolerance);
+        const auto rareA = rareOf(a, prepared[k]);
+        auto placement = findPlacement(a, b, rareA, settings.tolerance);
         // How the work lies on the other drawing is weighed too: shared typed
-        // work whose rest lies apart is no copy's.
-        const Laid laid{placement ? placement->mapped : 0,
-                        placement ? placement->tried : static_cast<int>(std::count(rare.begin(), rare.end(), 1))};
+        // work whose rest lies apart is no copy's, and typed work that lies
+        // whole with pieces placed freely among it is.
+        Laid laid{placement ? placement->mapped : 0,
+                  placement ? placement->tried : static_cast<int>(std::count(rareA.begin(), rareA.end(), 1)),
+                  placement ? placement->freelyMapped : 0};
+        auto liesWhole = [](const Laid& l) { return l.tried > 0 && l.mapped >= kTypedLaidWhole * l.tried; };
+        bool reversed = false;
+        if (!liesWhole(laid)) {
+          // Part of a drawing pasted among the copier's own lies whole on its
+          // source the other way round.
+          const auto rareB = rareOf(b, prepared[j]);
+          if (std::count(rareB.begin(), rareB.end(), 1) < laid.tried) {
+            auto back = findPlacement(b, a, rareB, settings.tolerance);
+            if (back && back->mapped >= kPlacedAtLeast && back->freelyMapped >= kFreelyLaidAtLeast &&
+                liesWhole(Laid{back->mapped, back->tried, back->freelyMapped})) {
+              placement = std::move(back);
+              laid = Laid{placement->mapped, placement->tried, placement->freelyMapped, true};
+              reversed = true;
+            }
+          }
+        }
+        const DrawingFacts& laidFrom = *readableFacts[reversed ? j : k];
+        const DrawingFacts& laidOnto = *readableFacts[reversed ? k : j];
         PairFinding again =
             judgePair(sideOf(*readableFacts[k], prepared[k]), sideOf(*readableFacts[j], prepared[j]), ctx, laid);
         if (again.verdict != f.verdict || again.score != f.score) {
@@ -432,13 +462,13 @@ bool layCopies(std::vector<PairFinding>& judged, std::vector<std::pair<std::uint
           again.b = f.b;
           if (again.likelySource) again.likelySource = *again.likelySource == 0 ? again.a : again.b;
           f = std::move(again);
-          if (!isCopy(f.verdict)) return;
         }
+        if (!isCopy(f.verdict)) return;
         if (!placement || placement->mapped < kPlacedAtLeast) return;
         const std::string how = placementText(*placement);
         if (how != "in the same place")
-          f.reasons.push_back("Laid onto " + displayName(*readableFacts[j]) + ", the work of " +
-                              displayName(*readableFacts[k]) + " is " + how + ": " +
+          f.reasons.push_back("Laid onto " + displayName(laidOnto) + ", the work of " + displayName(laidFrom) +
+                              " is " + how + ": " +
                               std::to_string(placement->mapped) + " of its " + std::to_string(placement->tried) +
                               " lines, arcs, circles and texts that most of the class does not draw then lie on "
                               "the same ones.");

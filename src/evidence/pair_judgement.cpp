@@ -279,6 +279,10 @@ PairMeasure measurePair(const PairSide& sa, const PairSide& sb, const ClassConte
   if (laid && typedOnly && laid->tried > 0 && laid->mapped < kTypedLaidWhole * laid->tried) {
     m.typedLiesApart = true;
     m.typedCounts = std::min(m.typedCounts, kTypedAlone);
+  } else if (laid && laid->freely >= kFreelyLaidAtLeast && laid->mapped >= kPlacedAtLeast &&
+             laid->mapped >= kTypedLaidWhole * laid->tried) {
+    m.laidWithFreePieces = true;
+    m.typedCounts = 1.0;
   }
   // Shapes and places of one piece of work tell of one another: either
   // share is trusted as far as both together are enough.

@@ -87,6 +87,8 @@ double countStrength(double shared, double pairWeight);
 struct Laid {
   int mapped = 0;
   int tried = 0;
+  int freely = 0;  // of those mapped, pieces placed freely
+  bool reversed = false;  // b's work laid onto a's
 };
 
 // Judges a pair; the caller fills in the indices `a` and `b` of the result

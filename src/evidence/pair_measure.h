@@ -63,6 +63,9 @@ struct PairMeasure {
   // Only typed work is shared, and laid onto the other drawing most of the
   // rest lies elsewhere: two drawings of the same numbers (rules.h).
   bool typedLiesApart = false;
+  // Laid onto the other drawing, the work lies there whole, with pieces
+  // placed freely among it: the typed work counts fully (rules.h).
+  bool laidWithFreePieces = false;
 
   const DrawingFacts& a() const { return *sideA->facts; }
   const DrawingFacts& b() const { return *sideB->facts; }

@@ -135,7 +135,10 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
           if (!rareA[k]) continue;
           const double x = p.m[0] * a[k].x + p.m[1] * a[k].y + p.dx;
           const double y = p.m[2] * a[k].x + p.m[3] * a[k].y + p.dy;
-          p.mapped += near.has(x, y, a[k].form, a[k].size * scale, eps) ? 1 : 0;
+          if (near.has(x, y, a[k].form, a[k].size * scale, eps)) {
+            ++p.mapped;
+            if (a[k].placedFreely) ++p.freelyMapped;
+          }
         }
         p.tried = rare;
         // More pieces mapped wins; on a tie, no mirror.

@@ -22,6 +22,10 @@ struct LocatedPiece {
   std::uint64_t form = 0;   // what scaling leaves alone
   double x = 0, y = 0;
   double size = 0;
+  // Drawn to measures of its own, not typed (a line to a clicked point):
+  // where it lies, no typed number put it. (A text is put where the student
+  // clicked, but students snap their notes to the same corners by habit.)
+  bool placedFreely = false;
 };
 
 // The located model-space pieces of a drawing.
@@ -36,6 +40,7 @@ struct Placement {
   double scale = 1;
   int mapped = 0;          // rare pieces of the first drawing that land on the same piece of the other
   int tried = 0;           // rare pieces of the first drawing
+  int freelyMapped = 0;    // of those mapped, the ones placed freely
 };
 
 // "turned by 90° and moved", "mirrored", "scaled ×2 and turned by 37.5°",

@@ -60,6 +60,17 @@ inline constexpr int kPlacedAtLeast = 4;
 // own way (the same outline, other holes): their typed work counts as in a
 // class of variants (kTypedAlone), however the class types its numbers.
 inline constexpr double kTypedLaidWhole = 0.5;
+// A paste brings along, in their places beside the typed work, pieces that
+// no typed number puts there: a construction line to a clicked point. Where, laid onto one another, at least this
+// many such pieces lie on the same ones, among at least kPlacedAtLeast rare
+// pieces and half of all (kTypedLaidWhole), the shared typed work counts
+// fully, however the class types its numbers: two students' own drawings of
+// the same numbers do not put their own pieces in one place.
+inline constexpr int kFreelyLaidAtLeast = 1;
+// Such a part, lying whole on the other drawing, is a paste: a sign of the
+// first strength from kPlacedAtLeast pieces laid alike, up to the second
+// from twice as many.
+inline constexpr double kLaidWholeFrom = 0.6, kLaidWhole = 0.85;
 
 // What most of the class has weighs nothing as shared work: more than half
 // the drawings, and at least this many. It never cancels identity evidence.

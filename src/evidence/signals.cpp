@@ -108,7 +108,7 @@ void workReasons(const PairMeasure& m, const Told& told, std::vector<std::string
   }
   const int freely = g.work.freelyDrawn() + g.places.freelyDrawn();
   const int typed = g.work.typed + g.places.typed;
-  if (freely == 0 && typed > 0 && (ctx.typedAlone < 1.0 || m.typedLiesApart)) {
+  if (freely == 0 && typed > 0 && !m.laidWithFreePieces && (ctx.typedAlone < 1.0 || m.typedLiesApart)) {
     s += " All of it has round measures, as anyone drawing the same numbers gets; nothing drawn freely "
          "(a clicked point, a construction line, a note in own words) is shared.";
     if (m.typedLiesApart)
@@ -142,6 +142,23 @@ double freelyStrength(const PairMeasure& m) {
 }
 
 void noReasons(const PairMeasure&, const Told&, std::vector<std::string>&) {}
+
+// ---- A part laid whole onto the other drawing, with pieces placed freely.
+
+double laidStrength(const PairMeasure& m) {
+  if (!m.laidWithFreePieces) return 0.0;
+  return kLaidWholeFrom + (kLaidWhole - kLaidWholeFrom) * ramp(m.laid->mapped, kPlacedAtLeast, 2.0 * kPlacedAtLeast);
+}
+
+void laidReasons(const PairMeasure& m, const Told&, std::vector<std::string>& r) {
+  if (!m.laidWithFreePieces) return;
+  const Laid& laid = *m.laid;
+  r.push_back("Laid onto " + (laid.reversed ? m.nameA : m.nameB) + ", " + std::to_string(laid.mapped) + " of the " +
+              std::to_string(laid.tried) + " lines, arcs, circles and texts of " + (laid.reversed ? m.nameB : m.nameA) +
+              " that most of the class does not draw lie on the same ones, " + std::to_string(laid.freely) +
+              " of them drawn freely, to no round measure (a line to a clicked point): a part of one drawing put "
+              "into the other, which two students' own drawings of the same numbers do not share.");
+}
 
 // ---- Handles: entities taken over under their own handles.
 
@@ -192,11 +209,12 @@ void editingReasons(const PairMeasure& m, const Told&, std::vector<std::string>&
   if (m.ev.sameEditingTime) r.push_back("Both show the same total editing time, " + durationText(*m.a().editingMs) + ".");
 }
 
-constexpr std::array<Signal, 7> kSignals{{
+constexpr std::array<Signal, 8> kSignals{{
     {"one file", identityStrength, identityReasons, identityInnocent},
     {"same creation", creationStrength, creationReasons, creationInnocent},
     {"shared work", workStrength, workReasons, workInnocent},
     {"work drawn freely", freelyStrength, noReasons, nullptr},
+    {"part laid whole", laidStrength, laidReasons, nullptr},
     {"same handles", handleStrength, handleReasons, handleInnocent},
     {"same name", nameStrength, nameReasons, nullptr},
     {"same editing time", editingStrength, editingReasons, nullptr},

@@ -108,8 +108,16 @@ TEST(Signals, ScoreWordsAndVerdictAgreeOnEveryPair) {
     std::mt19937_64 random(seed);
     const DrawnPair pair(random);
     const PairSide a = pair.side(pair.fa, pair.ga, pair.wa), b = pair.side(pair.fb, pair.gb, pair.wb);
-    const PairMeasure m = measurePair(a, b, pair.ctx);
-    const PairFinding f = judgePair(a, b, pair.ctx);
+    // Some pairs were laid onto one another, whole or apart, with or without
+    // pieces placed freely among what lies alike.
+    std::optional<Laid> laid;
+    if (random() % 3 == 0) {
+      const int tried = 1 + static_cast<int>(random() % 20);
+      const int mapped = static_cast<int>(random() % static_cast<unsigned>(tried + 1));
+      laid = Laid{mapped, tried, static_cast<int>(random() % static_cast<unsigned>(mapped + 1)), random() % 2 == 0};
+    }
+    const PairMeasure m = measurePair(a, b, pair.ctx, laid);
+    const PairFinding f = judgePair(a, b, pair.ctx, laid);
     double doubt = 1.0;
     for (const Signal& s : signals()) {
       const double strength = s.strength(m);
@@ -200,6 +208,61 @@ TEST(Signals, TypedWorkThatLiesApartIsTwoDrawingsOfTheSameNumbers) {
   const PairFinding freely = judge(2, Laid{10, 21});
   EXPECT_EQ(freely.score, judge(2, std::nullopt).score);
   EXPECT_FALSE(told(freely));
+}
+
+// Part of a drawing pasted among the copier's own, in a class whose numbers
+// vary: by its shapes alone it shares a little typed work, which two students
+// given the same numbers share too. Laid onto its source it lies there whole
+// with a line drawn freely among it, and is a copy, said so with who was laid
+// onto whom; whole without any such line, or with one but not whole, it is
+// judged as unlaid.
+TEST(Signals, PartLaidWholeWithWorkDrawnFreelyIsAPaste) {
+  DrawingFacts fa, fb;
+  fa.readable = fb.readable = true;
+  fa.name = "georg/drawing.dxf";
+  fb.name = "tina/drawing.dxf";
+  std::vector<Feature> ga, gb;
+  std::vector<float> wa, wb;
+  std::uint64_t key = 1;
+  auto add = [&](std::vector<Feature>& g, std::vector<float>& w) {
+    g.push_back({(static_cast<std::uint64_t>(FeatureKind::kShape) << 62) | (std::uint64_t{1} << 61) | key, 1});
+    w.push_back(1.0f);
+  };
+  for (int k = 0; k < 5; ++k, ++key) add(ga, wa), add(gb, wb);
+  for (int k = 0; k < 8; ++k, ++key) add(ga, wa);
+  for (int k = 0; k < 3; ++k, ++key) add(gb, wb);
+  auto side = [](const DrawingFacts& f, const std::vector<Feature>& g, const std::vector<float>& w) {
+    PairSide s;
+    s.facts = &f;
+    s.geometry = g;
+    s.geometryWeight = w;
+    s.geometryTotal = static_cast<double>(g.size());
+    s.distinctive = static_cast<int>(g.size());
+    s.heldByOthers = 0.5 * s.geometryTotal;
+    return s;
+  };
+  ClassContext ctx;
+  ctx.drawings = 26;
+  ctx.pairWeight = 1.0;
+  ctx.typedAlone = 0.25;
+  auto judge = [&](std::optional<Laid> laid) { return judgePair(side(fa, ga, wa), side(fb, gb, wb), ctx, laid); };
+  auto told = [](const PairFinding& f) {
+    for (const auto& r : f.reasons)
+      if (r.starts_with("Laid onto georg/drawing.dxf, 8 of the 13 lines, arcs, circles and texts of tina/drawing.dxf") &&
+          r.find("1 of them drawn freely") != std::string::npos)
+        return true;
+    return false;
+  };
+  const PairFinding unlaid = judge(std::nullopt);
+  ASSERT_FALSE(isCopy(unlaid.verdict)) << unlaid.score;
+  const PairFinding pasted = judge(Laid{8, 13, 1, true});
+  EXPECT_TRUE(isCopy(pasted.verdict)) << pasted.score;
+  EXPECT_TRUE(told(pasted));
+  for (const Laid& laid : {Laid{8, 13, 0, true}, Laid{5, 13, 1, true}, Laid{3, 13, 1, false}}) {
+    const PairFinding f = judge(laid);
+    EXPECT_EQ(f.score, unlaid.score) << laid.mapped << " of " << laid.tried << ", " << laid.freely << " freely";
+    EXPECT_FALSE(told(f));
+  }
 }
 
 }  // namespace
