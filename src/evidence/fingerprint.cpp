@@ -416,11 +416,16 @@ void placeFeatures(const std::vector<Piece>& pieces, const Tolerance& tol, std::
     // one distance are alike by chance). Told by the kinds alone, so that a
     // scaled paste keeps its places.
     const bool typed = (p.laid && q.laid) || (!p.directed && !q.directed);
+    // A place drawn freely is told ten times finer than the angle
+    // tolerance: a paste keeps it exactly, and two students who put their
+    // notes by hand a thousandth of a unit apart beside the same outline are
+    // not told alike.
+    const double step = typed ? tol.angle * 10 : tol.angle / 10;
     Hasher h(0x5EED0017);
-    h.add(p.form).add(steps(p.size / d, tol.angle * 10));
-    if (p.directed) h.add(steps(foldedAngle(p.direction - towards), tol.angle * 10));
-    h.add(q.form).add(steps(q.size / d, tol.angle * 10));
-    if (q.directed) h.add(steps(foldedAngle(q.direction - towards), tol.angle * 10));
+    h.add(p.form).add(steps(p.size / d, step));
+    if (p.directed) h.add(steps(foldedAngle(p.direction - towards), step));
+    h.add(q.form).add(steps(q.size / d, step));
+    if (q.directed) h.add(steps(foldedAngle(q.direction - towards), step));
     return h.key(FeatureKind::kPlace, typed);
   };
   // The nearest (and next nearest) found so far, each with the pieces tied

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 #include <random>
+#include <tuple>
 
 #include "evidence/feature_codec.h"
 #include "evidence/fingerprint.h"
@@ -105,6 +106,21 @@ TEST(Fingerprints, TurnedMirroredAndScaledWorkKeepsWhatTheyLeaveAlone) {
     EXPECT_EQ(keysOf(scaled, FeatureKind::kPlace), keysOf(original, FeatureKind::kPlace)) << scale;
     EXPECT_NE(keysOf(scaled, FeatureKind::kShape), keysOf(original, FeatureKind::kShape)) << scale;
   }
+}
+
+// Two students who put the same note by hand two thousandths of a unit
+// apart beside the same lines share the lines' places, not the note's.
+TEST(Fingerprints, ANotePutByHandIsToldApartFromOneNearby) {
+  const auto original = featuresOf(part(0, 0), Tolerance{});
+  auto nearby = part(0, 0);
+  nearby.back() = text(0.0015, -20.0013, "ALL DIMENSIONS IN MM");
+  const auto other = featuresOf(nearby, Tolerance{});
+  std::vector<std::uint64_t> typedA, typedB, freeA, freeB;
+  for (const auto& [features, typed, free] : {std::tie(original, typedA, freeA), std::tie(other, typedB, freeB)})
+    for (const std::uint64_t key : keysOf(features, FeatureKind::kPlace)) (isTyped(key) ? typed : free).push_back(key);
+  EXPECT_EQ(typedA, typedB);
+  ASSERT_FALSE(freeA.empty());
+  for (const std::uint64_t key : freeA) EXPECT_EQ(std::count(freeB.begin(), freeB.end(), key), 0);
 }
 
 TEST(Fingerprints, AnExplodedPolylineIsTheSameLinesAndArcs) {
