@@ -437,24 +437,22 @@ bool layCopies(std::vector<PairFinding>& judged, std::vector<std::pair<std::uint
         Laid laid{placement ? placement->mapped : 0,
                   placement ? placement->tried : static_cast<int>(std::count(rareA.begin(), rareA.end(), 1)),
                   placement ? placement->freelyMapped : 0};
-        auto liesWhole = [](const Laid& l) { return l.tried > 0 && l.mapped >= kTypedLaidWhole * l.tried; };
-        bool reversed = false;
         if (!liesWhole(laid)) {
           // Part of a drawing pasted among the copier's own lies whole on its
           // source the other way round.
           const auto rareB = rareOf(b, prepared[j]);
           if (std::count(rareB.begin(), rareB.end(), 1) < laid.tried) {
-            auto back = findPlacement(b, a, rareB, settings.tolerance);
-            if (back && back->mapped >= kPlacedAtLeast && back->freelyMapped >= kFreelyLaidAtLeast &&
-                liesWhole(Laid{back->mapped, back->tried, back->freelyMapped})) {
-              placement = std::move(back);
-              laid = Laid{placement->mapped, placement->tried, placement->freelyMapped, true};
-              reversed = true;
+            if (auto back = findPlacement(b, a, rareB, settings.tolerance)) {
+              const Laid laidBack{back->mapped, back->tried, back->freelyMapped, true};
+              if (liesWholeWithFreePieces(laidBack)) {
+                placement = std::move(back);
+                laid = laidBack;
+              }
             }
           }
         }
-        const DrawingFacts& laidFrom = *readableFacts[reversed ? j : k];
-        const DrawingFacts& laidOnto = *readableFacts[reversed ? k : j];
+        const DrawingFacts& laidFrom = *readableFacts[laid.reversed ? j : k];
+        const DrawingFacts& laidOnto = *readableFacts[laid.reversed ? k : j];
         PairFinding again =
             judgePair(sideOf(*readableFacts[k], prepared[k]), sideOf(*readableFacts[j], prepared[j]), ctx, laid);
         if (again.verdict != f.verdict || again.score != f.score) {

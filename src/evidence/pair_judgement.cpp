@@ -223,6 +223,12 @@ std::string ownerOf(const DrawingFacts& facts) {
   return normalName(utf8Name(hasFolder ? first : name.stem()));
 }
 
+bool liesWhole(const Laid& laid) { return laid.tried > 0 && laid.mapped >= kTypedLaidWhole * laid.tried; }
+
+bool liesWholeWithFreePieces(const Laid& laid) {
+  return liesWhole(laid) && laid.mapped >= kPlacedAtLeast && laid.freely >= kFreelyLaidAtLeast;
+}
+
 PairMeasure measurePair(const PairSide& sa, const PairSide& sb, const ClassContext& ctx, const std::optional<Laid>& laid) {
   const DrawingFacts& a = *sa.facts;
   const DrawingFacts& b = *sb.facts;
@@ -276,11 +282,10 @@ PairMeasure measurePair(const PairSide& sa, const PairSide& sb, const ClassConte
   // same numbers share the shapes those give, and little else lies alike.
   m.laid = laid;
   const bool typedOnly = g.work.typedShared + g.places.typedShared > 0 && m.freelyShared <= 0;
-  if (laid && typedOnly && laid->tried > 0 && laid->mapped < kTypedLaidWhole * laid->tried) {
+  if (laid && typedOnly && laid->tried > 0 && !liesWhole(*laid)) {
     m.typedLiesApart = true;
     m.typedCounts = std::min(m.typedCounts, kTypedAlone);
-  } else if (laid && laid->freely >= kFreelyLaidAtLeast && laid->mapped >= kPlacedAtLeast &&
-             laid->mapped >= kTypedLaidWhole * laid->tried) {
+  } else if (laid && liesWholeWithFreePieces(*laid)) {
     m.laidWithFreePieces = true;
     m.typedCounts = 1.0;
   }

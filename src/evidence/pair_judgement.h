@@ -91,6 +91,13 @@ struct Laid {
   bool reversed = false;  // b's work laid onto a's
 };
 
+// Half or more of the rare pieces laid lie on the same ones (rules.h,
+// kTypedLaidWhole).
+bool liesWhole(const Laid& laid);
+// Laid whole, at least kPlacedAtLeast pieces alike, among them pieces drawn
+// freely: a part of one drawing put into the other (rules.h).
+bool liesWholeWithFreePieces(const Laid& laid);
+
 // Judges a pair; the caller fills in the indices `a` and `b` of the result
 // (the source is given as 0 for `a`, 1 for `b`). With `laid`, how a's work
 // lies on b's is weighed too.
