@@ -434,6 +434,7 @@ Result<std::unique_ptr<EvidenceStore>> EvidenceStore::open(const std::filesystem
   }
   std::unique_ptr<EvidenceStore> store(new EvidenceStore(db));
   sqlite3_busy_timeout(db, 10000);
+  { std::string ignored; exec(db, "PRAGMA page_size = 16384", ignored); }
   // A file that is not a store of this program (or not a database at all)
   // is left as it is.
   Statement version(db, "PRAGMA user_version");

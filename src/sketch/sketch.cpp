@@ -28,6 +28,36 @@ double sweepOf(double start, double end) {
   return sweep;
 }
 
+// The cosine and sine of the angles from `start` through `sweep` in `n`
+// equal steps, each turned from the one before by the step (a few
+// multiplications instead of a cosine and a sine a point); the last is
+// taken afresh, so that an arc ends where its end lies.
+class ArcSteps {
+ public:
+  ArcSteps(double start, double sweep, int n)
+      : start_(start), sweep_(sweep), n_(n), stepCos_(std::cos(sweep / n)), stepSin_(std::sin(sweep / n)),
+        cos_(std::cos(start)), sin_(std::sin(start)) {}
+
+  double cos() const { return cos_; }
+  double sin() const { return sin_; }
+
+  void next() {
+    if (++k_ == n_) {
+      cos_ = std::cos(start_ + sweep_);
+      sin_ = std::sin(start_ + sweep_);
+      return;
+    }
+    const double c = cos_ * stepCos_ - sin_ * stepSin_;
+    sin_ = sin_ * stepCos_ + cos_ * stepSin_;
+    cos_ = c;
+  }
+
+ private:
+  double start_, sweep_;
+  int n_, k_ = 0;
+  double stepCos_, stepSin_, cos_, sin_;
+};
+
 class Builder {
  public:
   explicit Builder(Sketch& out) : out_(out) {}
@@ -45,10 +75,11 @@ class Builder {
     std::vector<Point> points;
     points.reserve(static_cast<std::size_t>(n) + 1);
     const double cr = std::cos(rotation), sr = std::sin(rotation);
+    ArcSteps steps(start, sweep, n);
     for (int k = 0; k <= n; ++k) {
-      const double t = start + sweep * k / n;
-      const double x = rx * std::cos(t), y = ry * std::sin(t);
+      const double x = rx * steps.cos(), y = ry * steps.sin();
       points.push_back({c.x + x * cr - y * sr, c.y + x * sr + y * cr});
+      steps.next();
     }
     stroke(entity, std::move(points));
   }
@@ -84,9 +115,10 @@ std::vector<Point> polylinePoints(std::span<const double> n) {
     const Point c{mx + ux * d, my + uy * d};
     const double start = std::atan2(p.y - c.y, p.x - c.x);
     const int segments = segmentsFor(sweep);
+    ArcSteps steps(start, sweep, segments);
     for (int k = 1; k < segments; ++k) {
-      const double t = start + sweep * k / segments;
-      points.push_back({c.x + radius * std::cos(t), c.y + radius * std::sin(t)});
+      steps.next();
+      points.push_back({c.x + radius * steps.cos(), c.y + radius * steps.sin()});
     }
   }
   return points;
