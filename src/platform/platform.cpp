@@ -281,7 +281,12 @@ void keepFreedMemoryForReuse() {
   // fault for two megabytes instead of five hundred), unless
   // MIMALLOC_LARGE_OS_PAGES says otherwise. The block of memory it took for
   // this thread before the program started (the libraries' own set-up) is
-  // advised so too, for what of it is not yet used.
+  // advised so too, for what of it is not yet used. A thread's first block
+  // is taken in large pages like the rest (mimalloc would otherwise take it
+  // in small ones, and a worker that reads and fingerprints drawings faults
+  // in its memory four kilobytes at a time), unless
+  // MIMALLOC_EAGER_COMMIT_DELAY says otherwise.
+  if (!std::getenv("MIMALLOC_EAGER_COMMIT_DELAY")) mi_option_set(mi_option_eager_commit_delay, 0);
   if (std::getenv("MIMALLOC_LARGE_OS_PAGES")) return;
   mi_option_set(mi_option_large_os_pages, 1);
   constexpr std::uintptr_t kBlock = std::uintptr_t{32} << 20;  // mimalloc's segment
