@@ -91,7 +91,7 @@ struct Laid {
   bool reversed = false;  // b's work laid onto a's
 };
 
-// Half or more of the rare pieces laid lie on the same ones (rules.h,
+// Most of the rare pieces laid lie on the same ones (rules.h,
 // kTypedLaidWhole).
 bool liesWhole(const Laid& laid);
 // Laid whole, at least kPlacedAtLeast pieces alike, among them pieces drawn

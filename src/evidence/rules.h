@@ -57,13 +57,15 @@ inline constexpr int kPlacedAtLeast = 4;
 // Two drawings that share only typed work (nothing drawn freely) and whose
 // rare lines, arcs, circles and texts, laid onto one another, lie alike for
 // less than this share are two students who drew the same numbers their
-// own way (the same outline, other holes): their typed work counts as in a
-// class of variants (kTypedAlone), however the class types its numbers.
-inline constexpr double kTypedLaidWhole = 0.5;
+// own way (the same outline, other holes; a symmetric outline lies on the
+// other turned, and brings half of the rest along by chance): their typed
+// work counts as in a class of variants (kTypedAlone), however the class
+// types its numbers.
+inline constexpr double kTypedLaidWhole = 0.6;
 // A paste brings along, in their places beside the typed work, pieces that
 // no typed number puts there: a construction line to a clicked point. Where, laid onto one another, at least this
 // many such pieces lie on the same ones, among at least kPlacedAtLeast rare
-// pieces and half of all (kTypedLaidWhole), the shared typed work counts
+// pieces and most of all (kTypedLaidWhole), the shared typed work counts
 // fully, however the class types its numbers: two students' own drawings of
 // the same numbers do not put their own pieces in one place.
 inline constexpr int kFreelyLaidAtLeast = 1;

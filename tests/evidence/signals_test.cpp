@@ -191,9 +191,9 @@ TEST(Signals, TypedWorkThatLiesApartIsTwoDrawingsOfTheSameNumbers) {
     ctx.typedAlone = 1.0;
     return judgePair(side(fa, ga, wa), side(fb, gb, wb), ctx, laid);
   };
-  auto told = [](const PairFinding& f) {
+  auto told = [](const PairFinding& f, int mapped = 10) {
     for (const auto& r : f.reasons)
-      if (r.find("only 10 of the 21 lines") != std::string::npos) return true;
+      if (r.find("only " + std::to_string(mapped) + " of the 21 lines") != std::string::npos) return true;
     return false;
   };
   const PairFinding unlaid = judge(0, std::nullopt);
@@ -205,6 +205,12 @@ TEST(Signals, TypedWorkThatLiesApartIsTwoDrawingsOfTheSameNumbers) {
   EXPECT_LT(apart.score, unlaid.score);
   EXPECT_FALSE(isCopy(apart.verdict)) << apart.score;
   EXPECT_TRUE(told(apart));
+  // Just over half of it alike is still two students' own work: a
+  // symmetric outline of the same numbers lies on itself turned, with the
+  // holes of one among the other's.
+  const PairFinding overHalf = judge(0, Laid{11, 21});
+  EXPECT_FALSE(isCopy(overHalf.verdict)) << overHalf.score;
+  EXPECT_TRUE(told(overHalf, 11));
   const PairFinding freely = judge(2, Laid{10, 21});
   EXPECT_EQ(freely.score, judge(2, std::nullopt).score);
   EXPECT_FALSE(told(freely));
