@@ -288,6 +288,12 @@ PairMeasure measurePair(const PairSide& sa, const PairSide& sb, const ClassConte
   } else if (laid && liesWholeWithFreePieces(*laid)) {
     m.laidWithFreePieces = true;
     m.typedCounts = 1.0;
+  } else if (laid && liesWhole(*laid) && laid->mapped >= kPlacedAtLeast && ctx.pairWeight > 0 &&
+             m.freelyShared >= kFreelyDrawnFrom * ctx.pairWeight) {
+    // What was placed freely sits by the same neighbours in both (a note
+    // by its outline, where the student clicked), and the rest lies whole.
+    m.laidWithFreePlaces = true;
+    m.typedCounts = 1.0;
   }
   // Shapes and places of one piece of work tell of one another: either
   // share is trusted as far as both together are enough.

@@ -66,6 +66,9 @@ struct PairMeasure {
   // Laid onto the other drawing, the work lies there whole, with pieces
   // placed freely among it: the typed work counts fully (rules.h).
   bool laidWithFreePieces = false;
+  // Laid whole, beside shared work placed freely that is no piece of the
+  // laying (a note put where the student clicked, told by its place).
+  bool laidWithFreePlaces = false;
 
   const DrawingFacts& a() const { return *sideA->facts; }
   const DrawingFacts& b() const { return *sideB->facts; }

@@ -71,7 +71,9 @@ inline constexpr double kTypedLaidWhole = 0.6;
 inline constexpr int kFreelyLaidAtLeast = 1;
 // Such a part, lying whole on the other drawing, is a paste: a sign of the
 // first strength from kPlacedAtLeast pieces laid alike, up to the second
-// from twice as many.
+// from twice as many. So is typed work lying whole beside shared work placed
+// freely (a note by the same neighbours in both) that weighs at least
+// kFreelyDrawnFrom times a rare feature.
 inline constexpr double kLaidWholeFrom = 0.6, kLaidWhole = 0.85;
 
 // What most of the class has weighs nothing as shared work: more than half

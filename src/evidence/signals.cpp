@@ -108,7 +108,7 @@ void workReasons(const PairMeasure& m, const Told& told, std::vector<std::string
   }
   const int freely = g.work.freelyDrawn() + g.places.freelyDrawn();
   const int typed = g.work.typed + g.places.typed;
-  if (freely == 0 && typed > 0 && !m.laidWithFreePieces && (ctx.typedAlone < 1.0 || m.typedLiesApart)) {
+  if (freely == 0 && typed > 0 && !m.laidWithFreePieces && !m.laidWithFreePlaces && (ctx.typedAlone < 1.0 || m.typedLiesApart)) {
     s += " All of it has round measures, as anyone drawing the same numbers gets; nothing drawn freely "
          "(a clicked point, a construction line, a note in own words) is shared.";
     if (m.typedLiesApart)
@@ -146,17 +146,25 @@ void noReasons(const PairMeasure&, const Told&, std::vector<std::string>&) {}
 // ---- A part laid whole onto the other drawing, with pieces placed freely.
 
 double laidStrength(const PairMeasure& m) {
-  if (!m.laidWithFreePieces) return 0.0;
+  if (!m.laidWithFreePieces && !m.laidWithFreePlaces) return 0.0;
   return kLaidWholeFrom + (kLaidWhole - kLaidWholeFrom) * ramp(m.laid->mapped, kPlacedAtLeast, 2.0 * kPlacedAtLeast);
 }
 
 void laidReasons(const PairMeasure& m, const Told&, std::vector<std::string>& r) {
-  if (!m.laidWithFreePieces) return;
+  if (!m.laidWithFreePieces && !m.laidWithFreePlaces) return;
   const Laid& laid = *m.laid;
-  r.push_back("Laid onto " + (laid.reversed ? m.nameA : m.nameB) + ", " + std::to_string(laid.mapped) + " of the " +
-              std::to_string(laid.tried) + " lines, arcs, circles and texts of " + (laid.reversed ? m.nameB : m.nameA) +
-              " that most of the class does not draw lie on the same ones, " + std::to_string(laid.freely) +
-              " of them drawn freely, to no round measure (a line to a clicked point): a part of one drawing put "
+  const std::string lies = "Laid onto " + (laid.reversed ? m.nameA : m.nameB) + ", " + std::to_string(laid.mapped) +
+                           " of the " + std::to_string(laid.tried) + " lines, arcs, circles and texts of " +
+                           (laid.reversed ? m.nameB : m.nameA) + " that most of the class does not draw lie on the same ones";
+  if (m.laidWithFreePieces) {
+    r.push_back(lies + ", " + std::to_string(laid.freely) +
+                " of them drawn freely, to no round measure (a line to a clicked point): a part of one drawing put "
+                "into the other, which two students' own drawings of the same numbers do not share.");
+    return;
+  }
+  const int placed = m.geometry.work.freelyDrawn() + m.geometry.places.freelyDrawn();
+  r.push_back(lies + ", and " + counted(placed, "part placed freely sits", "parts placed freely sit") +
+              " by the same neighbours in both (a note put where the student clicked): the work of one drawing put "
               "into the other, which two students' own drawings of the same numbers do not share.");
 }
 

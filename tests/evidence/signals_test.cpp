@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <random>
@@ -269,6 +270,77 @@ TEST(Signals, PartLaidWholeWithWorkDrawnFreelyIsAPaste) {
     EXPECT_EQ(f.score, unlaid.score) << laid.mapped << " of " << laid.tried << ", " << laid.freely << " freely";
     EXPECT_FALSE(told(f));
   }
+}
+
+// One drawing of typed numbers taken whole into another, its note with it:
+// by its shapes alone it is typed work that two students of one variant
+// share, but the note sits by the same neighbours in both, placed freely,
+// and the rest lies whole on the other drawing: a copy, said so. The rest
+// lying apart, or whole without the note, is judged as unlaid.
+TEST(Signals, WorkLaidWholeWithANotePlacedFreelyIsACopy) {
+  DrawingFacts fa, fb;
+  fa.readable = fb.readable = true;
+  fa.name = "ines/drawing.dxf";
+  fb.name = "rosa/drawing.dxf";
+  auto judge = [&](bool note, std::optional<Laid> laid) {
+    std::vector<Feature> ga, gb;
+    std::vector<float> wa, wb;
+    std::uint64_t key = 1;
+    auto add = [&](std::vector<Feature>& g, std::vector<float>& w, FeatureKind kind, bool typed) {
+      g.push_back({(static_cast<std::uint64_t>(kind) << 62) | (typed ? std::uint64_t{1} << 61 : 0) | key, 1});
+      w.push_back(1.0f);
+    };
+    for (int k = 0; k < 4; ++k, ++key) add(ga, wa, FeatureKind::kShape, true), add(gb, wb, FeatureKind::kShape, true);
+    if (note) add(ga, wa, FeatureKind::kPlace, false), add(gb, wb, FeatureKind::kPlace, false), ++key;
+    for (int k = 0; k < 12; ++k, ++key) add(ga, wa, FeatureKind::kShape, true);
+    for (int k = 0; k < 9; ++k, ++key) add(gb, wb, FeatureKind::kShape, true);
+    auto side = [](const DrawingFacts& f, const std::vector<Feature>& g, const std::vector<float>& w) {
+      PairSide s;
+      s.facts = &f;
+      s.geometry = g;
+      s.geometryWeight = w;
+      s.geometryTotal = static_cast<double>(g.size());
+      s.distinctive = static_cast<int>(g.size());
+      s.heldByOthers = 0.5 * s.geometryTotal;
+      s.placesHeldByOthers = 0.5;
+      return s;
+    };
+    ClassContext ctx;
+    ctx.drawings = 26;
+    ctx.pairWeight = 1.0;
+    ctx.typedAlone = 0.25;
+    // Sorted as a drawing's features are.
+    auto sorted = [](std::vector<Feature> g, std::vector<float> w) {
+      std::vector<std::size_t> order(g.size());
+      for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+      std::sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) { return g[x].key < g[y].key; });
+      std::vector<Feature> gs;
+      std::vector<float> ws;
+      for (const std::size_t k : order) gs.push_back(g[k]), ws.push_back(w[k]);
+      return std::pair{gs, ws};
+    };
+    const auto [sga, swa] = sorted(ga, wa);
+    const auto [sgb, swb] = sorted(gb, wb);
+    return judgePair(side(fa, sga, swa), side(fb, sgb, swb), ctx, laid);
+  };
+  auto told = [](const PairFinding& f) {
+    for (const auto& r : f.reasons)
+      if (r.starts_with("Laid onto rosa/drawing.dxf, 11 of the 13 lines, arcs, circles and texts of ines/drawing.dxf") &&
+          r.find("1 part placed freely sits by the same neighbours in both") != std::string::npos)
+        return true;
+    return false;
+  };
+  const PairFinding unlaid = judge(true, std::nullopt);
+  ASSERT_FALSE(isCopy(unlaid.verdict)) << unlaid.score;
+  const PairFinding taken = judge(true, Laid{11, 13});
+  EXPECT_TRUE(isCopy(taken.verdict)) << taken.score;
+  EXPECT_TRUE(told(taken));
+  const PairFinding apart = judge(true, Laid{6, 13});
+  EXPECT_FALSE(isCopy(apart.verdict)) << apart.score;
+  EXPECT_FALSE(told(apart));
+  const PairFinding noNote = judge(false, Laid{11, 13});
+  EXPECT_FALSE(isCopy(noNote.verdict)) << noNote.score;
+  EXPECT_EQ(noNote.score, judge(false, std::nullopt).score);
 }
 
 }  // namespace
