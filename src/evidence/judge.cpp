@@ -812,10 +812,10 @@ bool proposePartners(const std::vector<Prepared>& prepared, const ClassIndex& ge
         // Per other drawing: the shared weight of shapes and words, of
         // places and of handles, and of the shapes and words what each of
         // the two holds of the other.
-        thread_local std::vector<double> geometryShared, placeShared, handleShared, heldByJ, heldByK;
+        thread_local std::vector<double> geometryShared, placeShared, handleShared, freelyShared, heldByJ, heldByK;
         thread_local std::vector<std::uint8_t> seen;
         thread_local std::vector<std::uint32_t> touched;
-        for (auto* v : {&geometryShared, &placeShared, &handleShared, &heldByJ, &heldByK})
+        for (auto* v : {&geometryShared, &placeShared, &handleShared, &freelyShared, &heldByJ, &heldByK})
           if (v->size() != n) v->assign(n, 0.0);
         if (seen.size() != n) seen.assign(n, 0);
         touched.clear();
@@ -836,6 +836,7 @@ bool proposePartners(const std::vector<Prepared>& prepared, const ClassIndex& ge
                 touched.push_back(p.drawing);
               }
               shared[p.drawing] += w * std::min(p.count, list[t].count);
+              if (geometry && !isTyped(list[t].key)) freelyShared[p.drawing] += w * std::min(p.count, list[t].count);
               if (geometry && !place) {
                 heldByJ[p.drawing] += w * list[t].count;
                 heldByK[p.drawing] += w * p.count;
@@ -866,10 +867,13 @@ bool proposePartners(const std::vector<Prepared>& prepared, const ClassIndex& ge
                                                std::min(pk.handleTotal, pj.handleTotal), 0.0, ctx.pairWeight);
           // Two drawings alone are told apart by their places only (see judgePair).
           const double shapes = n > 2 ? geometry : 0.0;
-          if (std::max({shapes, places, part, handles}) >= kProposeStrength) partners[k].push_back(j);
+          // Work drawn freely alike in two drawings is a sign of its own
+          // (the signal "work drawn freely"), however little of either.
+          const bool freely = n > 2 && ctx.pairWeight > 0 && freelyShared[j] >= kFreelyDrawnFrom * ctx.pairWeight;
+          if (freely || std::max({shapes, places, part, handles}) >= kProposeStrength) partners[k].push_back(j);
         }
         for (const std::uint32_t j : touched) {
-          geometryShared[j] = placeShared[j] = handleShared[j] = heldByJ[j] = heldByK[j] = 0;
+          geometryShared[j] = placeShared[j] = handleShared[j] = freelyShared[j] = heldByJ[j] = heldByK[j] = 0;
           seen[j] = 0;
         }
       });

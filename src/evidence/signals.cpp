@@ -119,6 +119,10 @@ void workReasons(const PairMeasure& m, const Told& told, std::vector<std::string
   } else if (isCopy(told.verdict) && typed > 0 && freely > 0 && ctx.typedAlone < 1.0) {
     s += " " + std::to_string(freely) + " of what they share " + (freely == 1 ? "was" : "were") +
          " drawn freely, not to round measures, which two students do not draw alike by chance.";
+  } else if (isCopy(told.verdict) && typed == 0 && freely > 0) {
+    s += std::string(" ") + (freely == 1 ? "It was" : "All of it was") +
+         " drawn or placed freely, not to round measures (a note put where the student clicked, a line to a "
+         "clicked point), which two students do not do alike by chance.";
   }
   if (!isCopy(told.verdict) && told.score < kNotable) s += " That is little against what each drew.";
   r.push_back("They share work: " + s);

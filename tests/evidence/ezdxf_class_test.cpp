@@ -47,6 +47,11 @@ struct ClassKind {
   bool same = false;
 };
 
+// Pastes of a whole drawing, moved, turned or mirrored but not scaled: where
+// everyone typed one set of numbers, the note they took along still sits
+// where its student put it, which no honest drawing shares.
+const std::set<std::string> kWholeWithItsNote{"shuffled", "moved", "turned", "turned90", "mirrored", "leaked"};
+
 void judgeEzdxfClass(unsigned seed, std::map<std::string, Tally>& tally, ClassKind how = {}) {
   SCOPED_TRACE(std::string("ezdxf class") + (how.own ? " of own numbers" : "") + (how.same ? " of one set of numbers" : "") +
                (how.fewFromTemplate ? " without a template named" : "") + " of seed " + std::to_string(seed));
@@ -107,7 +112,7 @@ void judgeEzdxfClass(unsigned seed, std::map<std::string, Tally>& tally, ClassKi
       if (kind == "honest") {
         EXPECT_FALSE(found) << *a << " and " << *b << " are honest"
                             << (it != kindOf.end() ? " look-alikes" : "") << said[{*a, *b}];
-      } else if (kind != "partial" && !how.same) {
+      } else if (kind != "partial" && (!how.same || kWholeWithItsNote.count(kind))) {
         EXPECT_TRUE(found) << *a << " and " << *b << " are a copy (" << kind << ")" << said[{*a, *b}];
       }
     }
@@ -158,12 +163,15 @@ TEST(EzdxfClass, OwnNumbersCopiesFoundAndNoHonestPairAccused) {
 }
 
 // Where everyone typed the exercise's numbers, honest drawings share all
-// their typed work: none of them is accused, whatever the check finds of
-// the pastes.
-TEST(EzdxfClass, OneSetOfNumbersNoHonestPairAccused) {
+// their typed work: none of them is accused. A whole drawing pasted keeps
+// where its note sits beside the outline, and is found by that; what else
+// the check finds of the pastes is counted.
+TEST(EzdxfClass, OneSetOfNumbersWholePastesFoundByTheirNoteAndNoHonestPairAccused) {
   if (const std::string why = testing::ezdxfMissing(); !why.empty()) GTEST_SKIP() << why;
   std::map<std::string, Tally> tally;
-  const auto seeds = seedsOr("VELDRA_EZDXF_SAME_SEEDS", {4u, 7u});
+  // Seed 3: a paste turned by 90° shared nothing but where its note sits,
+  // and was not even judged.
+  const auto seeds = seedsOr("VELDRA_EZDXF_SAME_SEEDS", {3u, 4u, 7u});
   for (const unsigned seed : seeds) judgeEzdxfClass(seed, tally, {.same = true});
   print("ezdxf classes of one set of numbers of seeds", seeds, tally);
   EXPECT_EQ(tally["leaked"].found, tally["leaked"].pairs) << "a file handed on is found however alike the class is";
