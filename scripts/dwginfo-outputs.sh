@@ -1,6 +1,6 @@
 #!/bin/sh
 # Writes every form of veldra-dwginfo's output (plain, --evidence, --geometry,
-# --preview with the pictures) for the sample drawings and for drawings of the
+# --preview and --draw with the pictures) for the sample drawings and for drawings of the
 # writer in every version into OUT, so that two builds can be compared with
 # `diff -r`:
 #   scripts/dwginfo-outputs.sh BUILD_DIR OUT
@@ -13,7 +13,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 info=$build/tools/dwginfo/veldra-dwginfo
 write=$build/tests/tools/dwgwrite/veldra-dwgwrite
 rm -rf "$out"
-mkdir -p "$out/written" "$out/previews"
+mkdir -p "$out/written" "$out/previews" "$out/drawn"
 for version in AC1012 AC1014 AC1015 AC1018 AC1024 AC1027 AC1032; do
   "$write" "$out/written/small_$version.dwg" --version $version --date 2459632:37383000 \
     --entity LINE:2A0 --entity CIRCLE:2A1:paper --entity TEXT:2A2 \
@@ -42,3 +42,4 @@ for form in plain evidence geometry; do
   done
 done
 "$info" --preview previews "$@" >preview.all 2>&1 || true
+"$info" --draw drawn "$@" >draw.all 2>&1 || true
