@@ -109,6 +109,11 @@ struct Findings {
   VerdictCounts counts() const;
   // The project's drawings that could not be read or whose facts are doubtful.
   std::vector<std::size_t> problemDrawings() const;
+  // A group of three drawings or more in the order they were copied, as its
+  // pairs' directions tell it: the likely source first, then each drawing
+  // after those it is more often named the copy of. Empty where the
+  // directions leave the order open (two copies of one source alike).
+  std::vector<std::size_t> copyingOrder(const CopyGroup& group) const;
 };
 
 }  // namespace veldra::evidence

@@ -290,7 +290,10 @@ std::string htmlReport(const Findings& f) {
     out += "<div class=\"group\"><h3>Group " + std::to_string(g.number) + " &middot; strongest pair " +
            std::to_string(g.score) + "</h3><p>Likely source: <span class=\"source\">" +
            escape(g.likelySource ? displayName(f.drawings[*g.likelySource]) : std::string("unclear")) +
-           "</span></p>" + memberList(f, g) + "</div>\n";
+           "</span></p>" + memberList(f, g);
+    if (const auto order = f.copyingOrder(g); !order.empty())
+      out += "<p>Copied in this order: " + escape(orderText(f, order)) + "</p>";
+    out += "</div>\n";
   }
 
   out += "<h2>Copies, pair by pair</h2>\n";

@@ -16,6 +16,12 @@ std::string sourceText(const Findings& findings, const PairFinding& pair) {
   return pair.likelySource ? displayName(findings.drawings[*pair.likelySource]) : std::string("unclear");
 }
 
+std::string orderText(const Findings& findings, const std::vector<std::size_t>& order) {
+  std::string text;
+  for (const std::size_t m : order) text += (text.empty() ? "" : " \u2192 ") + displayName(findings.drawings[m]);
+  return text;
+}
+
 std::string runSettingsText(const Findings& findings) {
   const auto& s = findings.settings;
   std::string out = "templates: ";
@@ -59,6 +65,7 @@ std::string plainReport(const Findings& f) {
     line("Group " + std::to_string(g.number) + " (strongest pair " + std::to_string(g.score) + "), likely source: " +
          (g.likelySource ? displayName(f.drawings[*g.likelySource]) : std::string("unclear")));
     for (const auto m : g.members) line("  " + displayName(f.drawings[m]) + "  [" + utf8Path(f.drawings[m].path) + "]");
+    if (const auto order = f.copyingOrder(g); !order.empty()) line("  Copied in this order: " + orderText(f, order));
   }
   if (!f.pairs.empty()) {
     line("");

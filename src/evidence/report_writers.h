@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "evidence/findings.h"
 
@@ -27,5 +28,7 @@ std::string caseSheet(const Findings& findings, std::size_t pair);
 // them, and a pair's likely source in words.
 std::string sourceText(const Findings& findings, const PairFinding& pair);
 std::string runSettingsText(const Findings& findings);
+// A group's drawings in the order they were copied: "a → b → c".
+std::string orderText(const Findings& findings, const std::vector<std::size_t>& order);
 
 }  // namespace veldra::evidence

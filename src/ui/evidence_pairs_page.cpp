@@ -31,6 +31,13 @@ using ReviewChoice = EvidencePairsFilter::ReviewChoice;
 const ReviewChoice kReviewChoices[] = {ReviewChoice::kAll,     ReviewChoice::kToReview, ReviewChoice::kConfirmed,
                                        ReviewChoice::kNotCopy, ReviewChoice::kUnmarked, ReviewChoice::kChanged};
 
+// "1st copy", "2nd copy"...: a drawing's place in a chain of copies.
+QString copyNumberText(int n) {
+  const int tens = n % 100, ones = n % 10;
+  const char* suffix = tens >= 11 && tens <= 13 ? "th" : ones == 1 ? "st" : ones == 2 ? "nd" : ones == 3 ? "rd" : "th";
+  return QStringLiteral("%1%2 copy").arg(n).arg(QLatin1String(suffix));
+}
+
 }  // namespace
 
 EvidencePairsPage::EvidencePairsPage(QWidget* parent) : QWidget(parent) {
@@ -142,15 +149,23 @@ void EvidencePairsPage::fillGroups(const evidence::Findings& f) {
     top->setText(1, QStringLiteral("%1 drawings, strongest score %2").arg(g.members.size()).arg(g.score));
     top->setText(2, g.likelySource ? QStringLiteral("source: %1").arg(drawingText(f, *g.likelySource))
                                    : QStringLiteral("source unclear"));
-    std::vector<std::size_t> members = g.members;
-    if (g.likelySource) {
-      auto it = std::find(members.begin(), members.end(), *g.likelySource);
-      if (it != members.end()) std::rotate(members.begin(), it, it + 1);
+    // In the order of copying where the pairs tell it, else the source first.
+    std::vector<std::size_t> members = f.copyingOrder(g);
+    const bool ordered = !members.empty();
+    if (!ordered) {
+      members = g.members;
+      if (g.likelySource) {
+        auto it = std::find(members.begin(), members.end(), *g.likelySource);
+        if (it != members.end()) std::rotate(members.begin(), it, it + 1);
+      }
     }
-    for (const auto m : members) {
+    for (std::size_t k = 0; k < members.size(); ++k) {
+      const std::size_t m = members[k];
       auto* item = new QTreeWidgetItem(top);
       item->setText(1, drawingText(f, m));
-      item->setText(2, g.likelySource && *g.likelySource == m ? QStringLiteral("likely source") : QString());
+      item->setText(2, g.likelySource && *g.likelySource == m ? QStringLiteral("likely source")
+                       : ordered                              ? copyNumberText(static_cast<int>(k))
+                                                              : QString());
       // Activating a drawing opens its strongest pair in the group.
       for (std::size_t p = 0; p < f.pairs.size(); ++p)
         if (f.pairs[p].group == g.number && (f.pairs[p].a == m || f.pairs[p].b == m)) {

@@ -184,5 +184,41 @@ TEST(ReportWriters, PlainReportTellsTheSameFindings) {
   EXPECT_EQ(text.find('\n'), text.find("\r\n") + 1);
 }
 
+// A chain of copies is told in the order of copying, where its pairs'
+// directions give one; two copies of one source leave it open, and a pair
+// is told by its likely source alone.
+TEST(ReportWriters, GroupOfThreeIsToldInTheOrderOfCopying) {
+  Findings f = sampleFindings();
+  auto pair = [](std::size_t a, std::size_t b, std::optional<std::size_t> source) {
+    PairFinding p;
+    p.a = a;
+    p.b = b;
+    p.verdict = Verdict::kCopy;
+    p.score = 90;
+    p.group = 1;
+    p.likelySource = source;
+    return p;
+  };
+  // carla copied ben, who copied anna; listed in no order of their own.
+  f.pairs = {pair(1, 2, 1), pair(0, 2, 0), pair(0, 1, 0)};
+  f.groups = {CopyGroup{1, {0, 1, 2}, 0, 90}};
+  EXPECT_EQ(f.copyingOrder(f.groups[0]), (std::vector<std::size_t>{0, 1, 2}));
+  const std::string told = "Copied in this order: anna/drawing.dwg \u2192 ben, jr/drawing.dwg \u2192 carla/drawing.dwg";
+  EXPECT_NE(plainReport(f).find("  " + told + "\r\n"), std::string::npos);
+  EXPECT_NE(htmlReport(f).find(told), std::string::npos);
+
+  // ben and carla each copied anna; which of them came first is not told.
+  f.pairs = {pair(0, 1, 0), pair(0, 2, 0), pair(1, 2, std::nullopt)};
+  EXPECT_TRUE(f.copyingOrder(f.groups[0]).empty());
+  EXPECT_EQ(plainReport(f).find("Copied in this order"), std::string::npos);
+  // The order's first drawing must be the group's likely source.
+  f.pairs = {pair(1, 2, 1), pair(0, 2, 0), pair(0, 1, 0)};
+  f.groups[0].likelySource = 1;
+  EXPECT_TRUE(f.copyingOrder(f.groups[0]).empty());
+  f.groups[0].likelySource.reset();
+  EXPECT_TRUE(f.copyingOrder(f.groups[0]).empty());
+  EXPECT_TRUE(sampleFindings().copyingOrder(sampleFindings().groups[0]).empty());
+}
+
 }  // namespace
 }  // namespace veldra::evidence
