@@ -437,13 +437,18 @@ bool layCopies(std::vector<PairFinding>& judged, std::vector<std::pair<std::uint
         Laid laid{placement ? placement->mapped : 0,
                   placement ? placement->tried : static_cast<int>(std::count(rareA.begin(), rareA.end(), 1)),
                   placement ? placement->freelyMapped : 0};
+        auto howOf = [](const Placement& p) {
+          std::string how = placementText(p);
+          return how == "in the same place" ? std::string() : how;
+        };
+        if (placement) laid.how = howOf(*placement);
         if (!liesWhole(laid)) {
           // Part of a drawing pasted among the copier's own lies whole on its
           // source the other way round.
           const auto rareB = rareOf(b, prepared[j]);
           if (std::count(rareB.begin(), rareB.end(), 1) < laid.tried) {
             if (auto back = findPlacement(b, a, rareB, settings.tolerance)) {
-              const Laid laidBack{back->mapped, back->tried, back->freelyMapped, true};
+              const Laid laidBack{back->mapped, back->tried, back->freelyMapped, true, howOf(*back)};
               if (liesWholeWithFreePieces(laidBack)) {
                 placement = std::move(back);
                 laid = laidBack;
@@ -464,7 +469,10 @@ bool layCopies(std::vector<PairFinding>& judged, std::vector<std::pair<std::uint
         if (!isCopy(f.verdict)) return;
         if (!placement || placement->mapped < kPlacedAtLeast) return;
         const std::string how = placementText(*placement);
-        if (how != "in the same place")
+        // Where the laying is a sign of its own, its words say how already.
+        const bool told = std::any_of(f.reasons.begin(), f.reasons.end(),
+                                      [](const std::string& r) { return r.starts_with("Laid onto "); });
+        if (how != "in the same place" && !told)
           f.reasons.push_back("Laid onto " + displayName(laidOnto) + ", the work of " + displayName(laidFrom) +
                               " is " + how + ": " +
                               std::to_string(placement->mapped) + " of its " + std::to_string(placement->tried) +

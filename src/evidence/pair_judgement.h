@@ -7,6 +7,7 @@
 #include <span>
 #include <optional>
 #include <string>
+#include <utility>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -85,10 +86,15 @@ double countStrength(double shared, double pairWeight);
 // scale found for them (placement.h): of its lines, arcs, circles and texts
 // that most of the class does not draw, how many then lie on the same ones.
 struct Laid {
+  Laid() = default;
+  Laid(int mappedPieces, int triedPieces, int freelyMapped = 0, bool bLaidOntoA = false, std::string placed = {})
+      : mapped(mappedPieces), tried(triedPieces), freely(freelyMapped), reversed(bLaidOntoA), how(std::move(placed)) {}
+
   int mapped = 0;
   int tried = 0;
   int freely = 0;  // of those mapped, pieces placed freely
   bool reversed = false;  // b's work laid onto a's
+  std::string how;        // "turned by 90° and moved"; empty in the same place
 };
 
 // Most of the rare pieces laid lie on the same ones (rules.h,

@@ -157,7 +157,8 @@ double laidStrength(const PairMeasure& m) {
 void laidReasons(const PairMeasure& m, const Told&, std::vector<std::string>& r) {
   if (!m.laidWithFreePieces && !m.laidWithFreePlaces) return;
   const Laid& laid = *m.laid;
-  const std::string lies = "Laid onto " + (laid.reversed ? m.nameA : m.nameB) + ", " + std::to_string(laid.mapped) +
+  const std::string lies = "Laid onto " + (laid.reversed ? m.nameA : m.nameB) + ", " +
+                           (laid.how.empty() ? std::string() : laid.how + ", ") + std::to_string(laid.mapped) +
                            " of the " + std::to_string(laid.tried) + " lines, arcs, circles and texts of " +
                            (laid.reversed ? m.nameB : m.nameA) + " that most of the class does not draw lie on the same ones";
   if (m.laidWithFreePieces) {

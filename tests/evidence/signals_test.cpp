@@ -335,6 +335,11 @@ TEST(Signals, WorkLaidWholeWithANotePlacedFreelyIsACopy) {
   const PairFinding taken = judge(true, Laid{11, 13});
   EXPECT_TRUE(isCopy(taken.verdict)) << taken.score;
   EXPECT_TRUE(told(taken));
+  // How it was laid is told in the same sentence.
+  const PairFinding turned = judge(true, Laid{11, 13, 0, false, "turned by 90° and moved"});
+  EXPECT_TRUE(std::any_of(turned.reasons.begin(), turned.reasons.end(), [](const std::string& r) {
+    return r.starts_with("Laid onto rosa/drawing.dxf, turned by 90° and moved, 11 of the 13 lines");
+  }));
   const PairFinding apart = judge(true, Laid{6, 13});
   EXPECT_FALSE(isCopy(apart.verdict)) << apart.score;
   EXPECT_FALSE(told(apart));
