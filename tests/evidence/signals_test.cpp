@@ -102,6 +102,34 @@ struct DrawnPair {
   }
 };
 
+// One drawing's features as a test lays them out, each of one weight, in
+// key order as a drawing keeps them; and its side of a pair, of which a
+// third drawing holds the given shares by chance.
+struct FeatureList {
+  std::vector<Feature> features;
+  std::vector<float> weights;
+
+  void add(std::uint64_t key, FeatureKind kind, bool typed, float weight) {
+    const Feature f{(static_cast<std::uint64_t>(kind) << 62) | (typed ? std::uint64_t{1} << 61 : 0) | key, 1};
+    const auto at = std::lower_bound(features.begin(), features.end(), f.key,
+                                     [](const Feature& x, std::uint64_t k) { return x.key < k; });
+    weights.insert(weights.begin() + (at - features.begin()), weight);
+    features.insert(at, f);
+  }
+
+  PairSide side(const DrawingFacts& facts, double heldByOthers = 0, double placesHeldByOthers = 0) const {
+    PairSide s;
+    s.facts = &facts;
+    s.geometry = features;
+    s.geometryWeight = weights;
+    for (const float w : weights) s.geometryTotal += w;
+    s.distinctive = static_cast<int>(features.size());
+    s.heldByOthers = heldByOthers * s.geometryTotal;
+    s.placesHeldByOthers = placesHeldByOthers;
+    return s;
+  }
+};
+
 TEST(Signals, ScoreWordsAndVerdictAgreeOnEveryPair) {
   std::set<std::string_view> counted;
   for (unsigned seed = 1; seed <= 400; ++seed) {
@@ -166,31 +194,19 @@ TEST(Signals, TypedWorkThatLiesApartIsTwoDrawingsOfTheSameNumbers) {
   fa.name = "yara/drawing.dxf";
   fb.name = "zoe/drawing.dxf";
   auto judge = [&](int freelyShared, std::optional<Laid> laid) {
-    std::vector<Feature> ga, gb;
-    std::vector<float> wa, wb;
+    FeatureList a, b;
     std::uint64_t key = 1;
-    auto add = [&](std::vector<Feature>& g, std::vector<float>& w, bool typed) {
-      g.push_back({(static_cast<std::uint64_t>(FeatureKind::kShape) << 62) | (typed ? std::uint64_t{1} << 61 : 0) | key, 1});
-      w.push_back(4.0f);
-    };
-    for (int k = 0; k < 11; ++k, ++key) add(ga, wa, true), add(gb, wb, true);
-    for (int k = 0; k < freelyShared; ++k, ++key) add(ga, wa, false), add(gb, wb, false);
-    for (int k = 0; k < 4; ++k, ++key) add(ga, wa, true);
-    for (int k = 0; k < 7; ++k, ++key) add(gb, wb, true);
-    auto side = [](const DrawingFacts& f, const std::vector<Feature>& g, const std::vector<float>& w) {
-      PairSide s;
-      s.facts = &f;
-      s.geometry = g;
-      s.geometryWeight = w;
-      s.geometryTotal = 4.0 * static_cast<double>(g.size());
-      s.distinctive = static_cast<int>(g.size());
-      return s;
-    };
+    for (int k = 0; k < 11; ++k, ++key)
+      a.add(key, FeatureKind::kShape, true, 4.0f), b.add(key, FeatureKind::kShape, true, 4.0f);
+    for (int k = 0; k < freelyShared; ++k, ++key)
+      a.add(key, FeatureKind::kShape, false, 4.0f), b.add(key, FeatureKind::kShape, false, 4.0f);
+    for (int k = 0; k < 4; ++k, ++key) a.add(key, FeatureKind::kShape, true, 4.0f);
+    for (int k = 0; k < 7; ++k, ++key) b.add(key, FeatureKind::kShape, true, 4.0f);
     ClassContext ctx;
     ctx.drawings = 25;
     ctx.pairWeight = 4.0;
     ctx.typedAlone = 1.0;
-    return judgePair(side(fa, ga, wa), side(fb, gb, wb), ctx, laid);
+    return judgePair(a.side(fa), b.side(fb), ctx, laid);
   };
   auto told = [](const PairFinding& f, int mapped = 10) {
     for (const auto& r : f.reasons)
@@ -228,31 +244,16 @@ TEST(Signals, PartLaidWholeWithWorkDrawnFreelyIsAPaste) {
   fa.readable = fb.readable = true;
   fa.name = "georg/drawing.dxf";
   fb.name = "tina/drawing.dxf";
-  std::vector<Feature> ga, gb;
-  std::vector<float> wa, wb;
+  FeatureList a, b;
   std::uint64_t key = 1;
-  auto add = [&](std::vector<Feature>& g, std::vector<float>& w) {
-    g.push_back({(static_cast<std::uint64_t>(FeatureKind::kShape) << 62) | (std::uint64_t{1} << 61) | key, 1});
-    w.push_back(1.0f);
-  };
-  for (int k = 0; k < 5; ++k, ++key) add(ga, wa), add(gb, wb);
-  for (int k = 0; k < 8; ++k, ++key) add(ga, wa);
-  for (int k = 0; k < 3; ++k, ++key) add(gb, wb);
-  auto side = [](const DrawingFacts& f, const std::vector<Feature>& g, const std::vector<float>& w) {
-    PairSide s;
-    s.facts = &f;
-    s.geometry = g;
-    s.geometryWeight = w;
-    s.geometryTotal = static_cast<double>(g.size());
-    s.distinctive = static_cast<int>(g.size());
-    s.heldByOthers = 0.5 * s.geometryTotal;
-    return s;
-  };
+  for (int k = 0; k < 5; ++k, ++key) a.add(key, FeatureKind::kShape, true, 1.0f), b.add(key, FeatureKind::kShape, true, 1.0f);
+  for (int k = 0; k < 8; ++k, ++key) a.add(key, FeatureKind::kShape, true, 1.0f);
+  for (int k = 0; k < 3; ++k, ++key) b.add(key, FeatureKind::kShape, true, 1.0f);
   ClassContext ctx;
   ctx.drawings = 26;
   ctx.pairWeight = 1.0;
   ctx.typedAlone = 0.25;
-  auto judge = [&](std::optional<Laid> laid) { return judgePair(side(fa, ga, wa), side(fb, gb, wb), ctx, laid); };
+  auto judge = [&](std::optional<Laid> laid) { return judgePair(a.side(fa, 0.5), b.side(fb, 0.5), ctx, laid); };
   auto told = [](const PairFinding& f) {
     for (const auto& r : f.reasons)
       if (r.starts_with("Laid onto georg/drawing.dxf, 8 of the 13 lines, arcs, circles and texts of tina/drawing.dxf") &&
@@ -283,45 +284,18 @@ TEST(Signals, WorkLaidWholeWithANotePlacedFreelyIsACopy) {
   fa.name = "ines/drawing.dxf";
   fb.name = "rosa/drawing.dxf";
   auto judge = [&](bool note, std::optional<Laid> laid) {
-    std::vector<Feature> ga, gb;
-    std::vector<float> wa, wb;
+    FeatureList a, b;
     std::uint64_t key = 1;
-    auto add = [&](std::vector<Feature>& g, std::vector<float>& w, FeatureKind kind, bool typed) {
-      g.push_back({(static_cast<std::uint64_t>(kind) << 62) | (typed ? std::uint64_t{1} << 61 : 0) | key, 1});
-      w.push_back(1.0f);
-    };
-    for (int k = 0; k < 4; ++k, ++key) add(ga, wa, FeatureKind::kShape, true), add(gb, wb, FeatureKind::kShape, true);
-    if (note) add(ga, wa, FeatureKind::kPlace, false), add(gb, wb, FeatureKind::kPlace, false), ++key;
-    for (int k = 0; k < 12; ++k, ++key) add(ga, wa, FeatureKind::kShape, true);
-    for (int k = 0; k < 9; ++k, ++key) add(gb, wb, FeatureKind::kShape, true);
-    auto side = [](const DrawingFacts& f, const std::vector<Feature>& g, const std::vector<float>& w) {
-      PairSide s;
-      s.facts = &f;
-      s.geometry = g;
-      s.geometryWeight = w;
-      s.geometryTotal = static_cast<double>(g.size());
-      s.distinctive = static_cast<int>(g.size());
-      s.heldByOthers = 0.5 * s.geometryTotal;
-      s.placesHeldByOthers = 0.5;
-      return s;
-    };
+    for (int k = 0; k < 4; ++k, ++key)
+      a.add(key, FeatureKind::kShape, true, 1.0f), b.add(key, FeatureKind::kShape, true, 1.0f);
+    if (note) a.add(key, FeatureKind::kPlace, false, 1.0f), b.add(key, FeatureKind::kPlace, false, 1.0f), ++key;
+    for (int k = 0; k < 12; ++k, ++key) a.add(key, FeatureKind::kShape, true, 1.0f);
+    for (int k = 0; k < 9; ++k, ++key) b.add(key, FeatureKind::kShape, true, 1.0f);
     ClassContext ctx;
     ctx.drawings = 26;
     ctx.pairWeight = 1.0;
     ctx.typedAlone = 0.25;
-    // Sorted as a drawing's features are.
-    auto sorted = [](std::vector<Feature> g, std::vector<float> w) {
-      std::vector<std::size_t> order(g.size());
-      for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
-      std::sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) { return g[x].key < g[y].key; });
-      std::vector<Feature> gs;
-      std::vector<float> ws;
-      for (const std::size_t k : order) gs.push_back(g[k]), ws.push_back(w[k]);
-      return std::pair{gs, ws};
-    };
-    const auto [sga, swa] = sorted(ga, wa);
-    const auto [sgb, swb] = sorted(gb, wb);
-    return judgePair(side(fa, sga, swa), side(fb, sgb, swb), ctx, laid);
+    return judgePair(a.side(fa, 0.5, 0.5), b.side(fb, 0.5, 0.5), ctx, laid);
   };
   auto told = [](const PairFinding& f) {
     for (const auto& r : f.reasons)
