@@ -39,6 +39,7 @@ struct PairEvidence {
                                       // drawing, or places of the heavier, 0..1
   double beyondChance = 0;            // rareSimilarity above what any drawing of the class shares by chance, 0..1
   int rareShared = 0;                 // shared entities (shapes and words) beyond the template and the class
+  int rarePlacesShared = 0;           // shared places that weigh something; for the run only, not kept
   int onlyTheseTwo = 0;               // of them, in no other drawing
   int distinctiveA = 0;               // entities beyond the template and the class, per drawing
   int distinctiveB = 0;

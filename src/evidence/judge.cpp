@@ -400,8 +400,13 @@ bool layCopies(std::vector<PairFinding>& judged, std::vector<std::pair<std::uint
         // Coincidences that share rare pieces enough to be laid are laid too:
         // a part of a drawing pasted among the copier's own may share only
         // typed work by its shapes, and tell itself by where it lies.
-        if (f.evidence.rareShared + f.evidence.onlyTheseTwo == 0) return;
-        if (!isCopy(f.verdict) && (f.verdict != Verdict::kCoincidence || f.evidence.rareShared < kPlacedAtLeast)) return;
+        // So is a pair whose pieces sit alike though their shapes are not
+        // (a paste scaled), which may share nothing else.
+        const bool byPlaces = f.verdict == Verdict::kNone && placesAlikeShapesNot(f.evidence);
+        if (f.evidence.rareShared + f.evidence.onlyTheseTwo == 0 && !byPlaces) return;
+        if (!isCopy(f.verdict) && !byPlaces &&
+            (f.verdict != Verdict::kCoincidence || f.evidence.rareShared < kPlacedAtLeast))
+          return;
         const auto [k, j] = judgedPairs[c];
         if (!prepared[k].features.geometryKnown || !prepared[j].features.geometryKnown) return;
         // A drawing taken over from the store comes without its entities.
@@ -562,7 +567,8 @@ bool judgePairs(std::vector<std::pair<std::uint32_t, std::uint32_t>>&& candidate
   std::vector<Coincidence> coincidences;  // held back, in a class that lists only the strongest few
   const bool fewCoincidences = n > kCoincidencesAllListedUpTo;
   if (!judgeCandidates(candidates, prepared, readable, readableFacts, ctx, control, [&](std::size_t c, PairFinding&& f) {
-        if (f.verdict == Verdict::kNone) return;
+        // A pair that tells nothing is left, unless laying it may tell.
+        if (f.verdict == Verdict::kNone && !placesAlikeShapesNot(f.evidence)) return;
         if (fewCoincidences && f.verdict == Verdict::kCoincidence) {
           coincidences.push_back({f.score, candidates[c].first, candidates[c].second});
           return;

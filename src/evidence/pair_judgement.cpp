@@ -225,6 +225,10 @@ std::string ownerOf(const DrawingFacts& facts) {
 
 bool liesWhole(const Laid& laid) { return laid.tried > 0 && laid.mapped >= kTypedLaidWhole * laid.tried; }
 
+bool placesAlikeShapesNot(const PairEvidence& evidence) {
+  return evidence.rarePlacesShared >= kPlacedAtLeast && evidence.rareShared < kPlacedAtLeast;
+}
+
 bool liesWholeWithFreePieces(const Laid& laid) {
   return liesWhole(laid) && laid.mapped >= kPlacedAtLeast && laid.freely >= kFreelyLaidAtLeast;
 }
@@ -323,6 +327,7 @@ PairMeasure measurePair(const PairSide& sa, const PairSide& sb, const ClassConte
   ev.rareSimilarity = told.share;
   ev.beyondChance = told.beyond;
   ev.rareShared = g.work.rare;
+  ev.rarePlacesShared = g.places.rare;
   ev.onlyTheseTwo = g.work.onlyTheseTwo;
   ev.distinctiveA = sa.distinctive;
   ev.distinctiveB = sb.distinctive;

@@ -100,6 +100,10 @@ struct Laid {
 // Most of the rare pieces laid lie on the same ones (rules.h,
 // kTypedLaidWhole).
 bool liesWhole(const Laid& laid);
+// A pair whose pieces sit by the same neighbours (kPlacedAtLeast rare
+// places) though few of their shapes are alike: one may be the other
+// scaled, which only laying them onto one another tells.
+bool placesAlikeShapesNot(const PairEvidence& evidence);
 // Laid whole, at least kPlacedAtLeast pieces alike, among them pieces drawn
 // freely: a part of one drawing put into the other (rules.h).
 bool liesWholeWithFreePieces(const Laid& laid);

@@ -91,11 +91,11 @@ void workReasons(const PairMeasure& m, const Told& told, std::vector<std::string
   std::string s;
   if (g.work.rare > 0 && ctx.drawings > 2) {
     s = counted(g.work.rare, "shape or text", "shapes and texts") +
-        " that neither the template nor most of the class has are in both drawings";
+        " that neither the template nor most of the class has " + (g.work.rare == 1 ? "is" : "are") + " in both drawings";
     if (g.work.onlyTheseTwo > 0)
       s += ", " + std::to_string(g.work.onlyTheseTwo) + " of them in no other drawing of the class";
     s += ": " + std::to_string(std::min(g.work.rare, own)) + " of the " + std::to_string(own) + " such in " +
-         lighterName + " are in " + otherName + " (" + std::to_string(sa.distinctive) + " in " + m.nameA + ", " +
+         lighterName + (std::min(g.work.rare, own) == 1 ? " is in " : " are in ") + otherName + " (" + std::to_string(sa.distinctive) + " in " + m.nameA + ", " +
          std::to_string(sb.distinctive) + " in " + m.nameB + ").";
   }
   if (g.places.rare > 0) {
