@@ -102,28 +102,55 @@ struct DrawnPair {
   }
 };
 
-// One drawing's features as a test lays them out, each of one weight, in
-// key order as a drawing keeps them; and its side of a pair, of which a
-// third drawing holds the given shares by chance.
-struct FeatureList {
-  std::vector<Feature> features;
-  std::vector<float> weights;
+// Two drawings of a class as a test lays out their features, each of one
+// weight and kept in key order as a drawing keeps them: shared, or one
+// drawing's own; a third drawing holds the given shares by chance.
+struct LaidOutPair {
+  DrawingFacts fa, fb;
+  std::vector<Feature> ga, gb;
+  std::vector<float> wa, wb;
+  std::uint64_t key = 1;
+  float weight = 1.0f;
+  double heldByOthers = 0, placesHeldByOthers = 0;
+  ClassContext ctx;
 
-  void add(std::uint64_t key, FeatureKind kind, bool typed, float weight) {
-    const Feature f{(static_cast<std::uint64_t>(kind) << 62) | (typed ? std::uint64_t{1} << 61 : 0) | key, 1};
-    const auto at = std::lower_bound(features.begin(), features.end(), f.key,
-                                     [](const Feature& x, std::uint64_t k) { return x.key < k; });
-    weights.insert(weights.begin() + (at - features.begin()), weight);
-    features.insert(at, f);
+  LaidOutPair(const char* a, const char* b, int drawings, float featureWeight, double typedAlone) {
+    fa.readable = fb.readable = true;
+    fa.name = a;
+    fb.name = b;
+    weight = featureWeight;
+    ctx.drawings = static_cast<std::size_t>(drawings);
+    ctx.pairWeight = featureWeight;
+    ctx.typedAlone = typedAlone;
   }
 
-  PairSide side(const DrawingFacts& facts, double heldByOthers = 0, double placesHeldByOthers = 0) const {
+  // `shared` features in both, then `onlyA` and `onlyB` of each's own.
+  LaidOutPair& add(int shared, int onlyA, int onlyB, FeatureKind kind = FeatureKind::kShape, bool typed = true) {
+    for (int k = 0; k < shared + onlyA + onlyB; ++k, ++key) {
+      if (k < shared + onlyA) put(ga, wa, kind, typed);
+      if (k < shared || k >= shared + onlyA) put(gb, wb, kind, typed);
+    }
+    return *this;
+  }
+
+  PairFinding judge(const std::optional<Laid>& laid) const { return judgePair(side(fa, ga, wa), side(fb, gb, wb), ctx, laid); }
+
+ private:
+  void put(std::vector<Feature>& g, std::vector<float>& w, FeatureKind kind, bool typed) {
+    const Feature f{(static_cast<std::uint64_t>(kind) << 62) | (typed ? std::uint64_t{1} << 61 : 0) | key, 1};
+    const auto at =
+        std::lower_bound(g.begin(), g.end(), f.key, [](const Feature& x, std::uint64_t k) { return x.key < k; });
+    w.insert(w.begin() + (at - g.begin()), weight);
+    g.insert(at, f);
+  }
+
+  PairSide side(const DrawingFacts& facts, const std::vector<Feature>& g, const std::vector<float>& w) const {
     PairSide s;
     s.facts = &facts;
-    s.geometry = features;
-    s.geometryWeight = weights;
-    for (const float w : weights) s.geometryTotal += w;
-    s.distinctive = static_cast<int>(features.size());
+    s.geometry = g;
+    s.geometryWeight = w;
+    for (const float x : w) s.geometryTotal += x;
+    s.distinctive = static_cast<int>(g.size());
     s.heldByOthers = heldByOthers * s.geometryTotal;
     s.placesHeldByOthers = placesHeldByOthers;
     return s;
@@ -189,24 +216,10 @@ TEST(Signals, ScoreWordsAndVerdictAgreeOnEveryPair) {
 // of variants, which the words say. Work drawn freely shared beside it is a
 // copy's trace however the rest lies.
 TEST(Signals, TypedWorkThatLiesApartIsTwoDrawingsOfTheSameNumbers) {
-  DrawingFacts fa, fb;
-  fa.readable = fb.readable = true;
-  fa.name = "yara/drawing.dxf";
-  fb.name = "zoe/drawing.dxf";
   auto judge = [&](int freelyShared, std::optional<Laid> laid) {
-    FeatureList a, b;
-    std::uint64_t key = 1;
-    for (int k = 0; k < 11; ++k, ++key)
-      a.add(key, FeatureKind::kShape, true, 4.0f), b.add(key, FeatureKind::kShape, true, 4.0f);
-    for (int k = 0; k < freelyShared; ++k, ++key)
-      a.add(key, FeatureKind::kShape, false, 4.0f), b.add(key, FeatureKind::kShape, false, 4.0f);
-    for (int k = 0; k < 4; ++k, ++key) a.add(key, FeatureKind::kShape, true, 4.0f);
-    for (int k = 0; k < 7; ++k, ++key) b.add(key, FeatureKind::kShape, true, 4.0f);
-    ClassContext ctx;
-    ctx.drawings = 25;
-    ctx.pairWeight = 4.0;
-    ctx.typedAlone = 1.0;
-    return judgePair(a.side(fa), b.side(fb), ctx, laid);
+    LaidOutPair pair("yara/drawing.dxf", "zoe/drawing.dxf", 25, 4.0f, 1.0);
+    pair.add(11, 0, 0).add(freelyShared, 0, 0, FeatureKind::kShape, false).add(0, 4, 7);
+    return pair.judge(laid);
   };
   auto told = [](const PairFinding& f, int mapped = 10) {
     for (const auto& r : f.reasons)
@@ -240,20 +253,10 @@ TEST(Signals, TypedWorkThatLiesApartIsTwoDrawingsOfTheSameNumbers) {
 // onto whom; whole without any such line, or with one but not whole, it is
 // judged as unlaid.
 TEST(Signals, PartLaidWholeWithWorkDrawnFreelyIsAPaste) {
-  DrawingFacts fa, fb;
-  fa.readable = fb.readable = true;
-  fa.name = "georg/drawing.dxf";
-  fb.name = "tina/drawing.dxf";
-  FeatureList a, b;
-  std::uint64_t key = 1;
-  for (int k = 0; k < 5; ++k, ++key) a.add(key, FeatureKind::kShape, true, 1.0f), b.add(key, FeatureKind::kShape, true, 1.0f);
-  for (int k = 0; k < 8; ++k, ++key) a.add(key, FeatureKind::kShape, true, 1.0f);
-  for (int k = 0; k < 3; ++k, ++key) b.add(key, FeatureKind::kShape, true, 1.0f);
-  ClassContext ctx;
-  ctx.drawings = 26;
-  ctx.pairWeight = 1.0;
-  ctx.typedAlone = 0.25;
-  auto judge = [&](std::optional<Laid> laid) { return judgePair(a.side(fa, 0.5), b.side(fb, 0.5), ctx, laid); };
+  LaidOutPair pair("georg/drawing.dxf", "tina/drawing.dxf", 26, 1.0f, 0.25);
+  pair.heldByOthers = 0.5;
+  pair.add(5, 8, 3);
+  auto judge = [&](std::optional<Laid> laid) { return pair.judge(laid); };
   auto told = [](const PairFinding& f) {
     for (const auto& r : f.reasons)
       if (r.starts_with("Laid onto georg/drawing.dxf, 8 of the 13 lines, arcs, circles and texts of tina/drawing.dxf") &&
@@ -279,23 +282,11 @@ TEST(Signals, PartLaidWholeWithWorkDrawnFreelyIsAPaste) {
 // and the rest lies whole on the other drawing: a copy, said so. The rest
 // lying apart, or whole without the note, is judged as unlaid.
 TEST(Signals, WorkLaidWholeWithANotePlacedFreelyIsACopy) {
-  DrawingFacts fa, fb;
-  fa.readable = fb.readable = true;
-  fa.name = "ines/drawing.dxf";
-  fb.name = "rosa/drawing.dxf";
   auto judge = [&](bool note, std::optional<Laid> laid) {
-    FeatureList a, b;
-    std::uint64_t key = 1;
-    for (int k = 0; k < 4; ++k, ++key)
-      a.add(key, FeatureKind::kShape, true, 1.0f), b.add(key, FeatureKind::kShape, true, 1.0f);
-    if (note) a.add(key, FeatureKind::kPlace, false, 1.0f), b.add(key, FeatureKind::kPlace, false, 1.0f), ++key;
-    for (int k = 0; k < 12; ++k, ++key) a.add(key, FeatureKind::kShape, true, 1.0f);
-    for (int k = 0; k < 9; ++k, ++key) b.add(key, FeatureKind::kShape, true, 1.0f);
-    ClassContext ctx;
-    ctx.drawings = 26;
-    ctx.pairWeight = 1.0;
-    ctx.typedAlone = 0.25;
-    return judgePair(a.side(fa, 0.5, 0.5), b.side(fb, 0.5, 0.5), ctx, laid);
+    LaidOutPair pair("ines/drawing.dxf", "rosa/drawing.dxf", 26, 1.0f, 0.25);
+    pair.heldByOthers = pair.placesHeldByOthers = 0.5;
+    pair.add(4, 0, 0).add(note ? 1 : 0, 0, 0, FeatureKind::kPlace, false).add(0, 12, 9);
+    return pair.judge(laid);
   };
   auto told = [](const PairFinding& f) {
     for (const auto& r : f.reasons)
