@@ -397,16 +397,7 @@ bool layCopies(std::vector<PairFinding>& judged, std::vector<std::pair<std::uint
                const EvidenceSettings& settings, const RunControl& control) {
   const bool laidAll = parallelFor(judged.size(), control, "Laying copies onto one another", [&](std::size_t c) {
         PairFinding& f = judged[c];
-        // Coincidences that share rare pieces enough to be laid are laid too:
-        // a part of a drawing pasted among the copier's own may share only
-        // typed work by its shapes, and tell itself by where it lies.
-        // So is a pair whose pieces sit alike though their shapes are not
-        // (a paste scaled), which may share nothing else.
-        const bool byPlaces = f.verdict == Verdict::kNone && placesAlikeShapesNot(f.evidence);
-        if (f.evidence.rareShared + f.evidence.onlyTheseTwo == 0 && !byPlaces) return;
-        if (!isCopy(f.verdict) && !byPlaces &&
-            (f.verdict != Verdict::kCoincidence || f.evidence.rareShared < kPlacedAtLeast))
-          return;
+        if (!worthLaying(f)) return;
         const auto [k, j] = judgedPairs[c];
         if (!prepared[k].features.geometryKnown || !prepared[j].features.geometryKnown) return;
         // A drawing taken over from the store comes without its entities.
@@ -446,14 +437,20 @@ bool layCopies(std::vector<PairFinding>& judged, std::vector<std::pair<std::uint
           std::string how = placementText(p);
           return how == "in the same place" ? std::string() : how;
         };
-        if (placement) laid.how = howOf(*placement);
+        if (placement) {
+          laid.how = howOf(*placement);
+          laid.held = placement->held;
+          laid.alongside = placement->alongside;
+        }
         if (!liesWhole(laid)) {
           // Part of a drawing pasted among the copier's own lies whole on its
           // source the other way round.
           const auto rareB = rareOf(b, prepared[j]);
           if (std::count(rareB.begin(), rareB.end(), 1) < laid.tried) {
             if (auto back = findPlacement(b, a, rareB, settings.tolerance)) {
-              const Laid laidBack{back->mapped, back->tried, back->freelyMapped, true, howOf(*back)};
+              Laid laidBack{back->mapped, back->tried, back->freelyMapped, true, howOf(*back)};
+              laidBack.held = back->held;
+              laidBack.alongside = back->alongside;
               if (liesWholeWithFreePieces(laidBack)) {
                 placement = std::move(back);
                 laid = laidBack;
@@ -568,7 +565,7 @@ bool judgePairs(std::vector<std::pair<std::uint32_t, std::uint32_t>>&& candidate
   const bool fewCoincidences = n > kCoincidencesAllListedUpTo;
   if (!judgeCandidates(candidates, prepared, readable, readableFacts, ctx, control, [&](std::size_t c, PairFinding&& f) {
         // A pair that tells nothing is left, unless laying it may tell.
-        if (f.verdict == Verdict::kNone && !placesAlikeShapesNot(f.evidence)) return;
+        if (f.verdict == Verdict::kNone && !worthLaying(f)) return;
         if (fewCoincidences && f.verdict == Verdict::kCoincidence) {
           coincidences.push_back({f.score, candidates[c].first, candidates[c].second});
           return;
@@ -882,8 +879,14 @@ bool proposePartners(const std::vector<Prepared>& prepared, const ClassIndex& ge
           // Two drawings alone are told apart by their places only (see judgePair).
           const double shapes = n > 2 ? geometry : 0.0;
           // Work drawn freely alike in two drawings is a sign of its own
-          // (the signal "work drawn freely"), however little of either.
-          const bool freely = n > 2 && ctx.pairWeight > 0 && freelyShared[j] >= kFreelyDrawnFrom * ctx.pairWeight;
+          // (the signal "work drawn freely"), however little of either, from
+          // more than one piece; one piece tells where the rest lies, laid
+          // (worthLaying), where it is not lost among thousands.
+          const double freelyPieces = ctx.pairWeight > 0 ? freelyShared[j] / ctx.pairWeight : 0.0;
+          const bool freely =
+              n > 2 && weighsAtLeast(freelyShared[j], kFreelyDrawnFrom, ctx.pairWeight) &&
+              (freelyPieces > kFreelyDrawnFrom * 1.001 ||
+               freelyPieces >= kFreelyLaidShare * std::min(pk.distinctive, prepared[j].distinctive));
           if (freely || std::max({shapes, places, part, handles}) >= kProposeStrength) partners[k].push_back(j);
         }
         for (const std::uint32_t j : touched) {

@@ -196,6 +196,10 @@ double countStrength(double shared, double pairWeight) {
   return ramp(shared / pairWeight, kCountFrom, kCountTo);
 }
 
+bool weighsAtLeast(double shared, double features, double pairWeight) {
+  return pairWeight > 0 && shared >= features * pairWeight * (1.0 - 1.0e-5);
+}
+
 std::string normalName(std::string_view name) {
   while (!name.empty() && (name.front() == ' ' || name.front() == '\t')) name.remove_prefix(1);
   while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
@@ -229,8 +233,20 @@ bool placesAlikeShapesNot(const PairEvidence& evidence) {
   return evidence.rarePlacesShared >= kPlacedAtLeast && evidence.rareShared < kPlacedAtLeast;
 }
 
+bool worthLaying(const PairFinding& f) {
+  const PairEvidence& e = f.evidence;
+  const bool freelyAlike = e.freelyDrawnShared >= kFreelyLaidAtLeast &&
+                           e.freelyDrawnShared >= kFreelyLaidShare * std::min(e.distinctiveA, e.distinctiveB);
+  if (freelyAlike) return true;
+  if (isCopy(f.verdict)) return e.rareShared + e.onlyTheseTwo > 0;
+  if (f.verdict == Verdict::kCoincidence) return e.rareShared >= kPlacedAtLeast;
+  return placesAlikeShapesNot(e);
+}
+
 bool liesWholeWithFreePieces(const Laid& laid) {
-  return liesWhole(laid) && laid.mapped >= kPlacedAtLeast && laid.freely >= kFreelyLaidAtLeast;
+  const int among = laid.held > 0 ? laid.held : laid.tried;
+  return among > 0 && laid.mapped >= kTypedLaidWhole * among && laid.mapped + laid.alongside >= kPlacedAtLeast &&
+         laid.freely >= kFreelyLaidAtLeast;
 }
 
 PairMeasure measurePair(const PairSide& sa, const PairSide& sb, const ClassContext& ctx, const std::optional<Laid>& laid) {
@@ -286,14 +302,14 @@ PairMeasure measurePair(const PairSide& sa, const PairSide& sb, const ClassConte
   // same numbers share the shapes those give, and little else lies alike.
   m.laid = laid;
   const bool typedOnly = g.work.typedShared + g.places.typedShared > 0 && m.freelyShared <= 0;
-  if (laid && typedOnly && laid->tried > 0 && !liesWhole(*laid)) {
-    m.typedLiesApart = true;
-    m.typedCounts = std::min(m.typedCounts, kTypedAlone);
-  } else if (laid && liesWholeWithFreePieces(*laid)) {
+  if (laid && liesWholeWithFreePieces(*laid)) {
     m.laidWithFreePieces = true;
     m.typedCounts = 1.0;
-  } else if (laid && liesWhole(*laid) && laid->mapped >= kPlacedAtLeast && ctx.pairWeight > 0 &&
-             m.freelyShared >= kFreelyDrawnFrom * ctx.pairWeight) {
+  } else if (laid && typedOnly && laid->tried > 0 && !liesWhole(*laid)) {
+    m.typedLiesApart = true;
+    m.typedCounts = std::min(m.typedCounts, kTypedAlone);
+  } else if (laid && liesWhole(*laid) && laid->mapped >= kPlacedAtLeast &&
+             weighsAtLeast(m.freelyShared, kFreelyDrawnFrom, ctx.pairWeight)) {
     // What was placed freely sits by the same neighbours in both (a note
     // by its outline, where the student clicked), and the rest lies whole.
     m.laidWithFreePlaces = true;
@@ -328,6 +344,7 @@ PairMeasure measurePair(const PairSide& sa, const PairSide& sb, const ClassConte
   ev.beyondChance = told.beyond;
   ev.rareShared = g.work.rare;
   ev.rarePlacesShared = g.places.rare;
+  ev.freelyDrawnShared = g.work.freelyDrawn() + g.places.freelyDrawn();
   ev.onlyTheseTwo = g.work.onlyTheseTwo;
   ev.distinctiveA = sa.distinctive;
   ev.distinctiveB = sb.distinctive;

@@ -82,6 +82,12 @@ double shareStrength(double shared, double lighter, double chance, double pairWe
 // copier's own work.
 double countStrength(double shared, double pairWeight);
 
+// Whether a shared rarity weight is at least `features` features that only
+// two drawings have (`pairWeight` each). Weights are kept in single
+// precision: one such feature may weigh a hair less than `pairWeight`, and
+// must still count as one.
+bool weighsAtLeast(double shared, double features, double pairWeight);
+
 // The work of drawing `a` laid onto `b`'s by the move, turn, mirror and
 // scale found for them (placement.h): of its lines, arcs, circles and texts
 // that most of the class does not draw, how many then lie on the same ones.
@@ -93,6 +99,8 @@ struct Laid {
   int mapped = 0;
   int tried = 0;
   int freely = 0;  // of those mapped, pieces placed freely
+  int held = 0;    // of those tried, the ones the other drawing holds anywhere; 0: not told
+  int alongside = 0;  // pieces the class draws alike that lie on the same ones with them
   bool reversed = false;  // b's work laid onto a's
   std::string how;        // "turned by 90° and moved"; empty in the same place
 };
@@ -104,8 +112,18 @@ bool liesWhole(const Laid& laid);
 // places) though few of their shapes are alike: one may be the other
 // scaled, which only laying them onto one another tells.
 bool placesAlikeShapesNot(const PairEvidence& evidence);
-// Laid whole, at least kPlacedAtLeast pieces alike, among them pieces drawn
-// freely: a part of one drawing put into the other (rules.h).
+// Whether laying a judged pair's drawings onto one another may tell more:
+// a copy that shares rare work (to say how it was moved), a coincidence
+// that shares rare pieces (a part pasted among the copier's own may share
+// only typed work by its shapes and tell itself by where it lies), a pair
+// that shares work drawn freely (one construction line pasted along with
+// typed work tells the rest), and one that tells nothing else whose places
+// are alike though its shapes are not (a paste scaled).
+bool worthLaying(const PairFinding& finding);
+// At least kPlacedAtLeast pieces alike (rare ones and those the class draws
+// alike beside them), among them pieces drawn freely, and most of the rare
+// ones the other drawing could hold lie on them (kTypedLaidWhole): a part of
+// one drawing put into the other, beside the copier's own (rules.h).
 bool liesWholeWithFreePieces(const Laid& laid);
 
 // Judges a pair; the caller fills in the indices `a` and `b` of the result

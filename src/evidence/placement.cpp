@@ -22,15 +22,18 @@ class Near {
     for (std::size_t k = 0; k < order_.size(); ++k) order_[k] = k;
     std::sort(order_.begin(), order_.end(), [&](std::size_t x, std::size_t y) { return b_[x].x < b_[y].x; });
   }
-  // Whether a piece of the form and size sits within `eps` of (x, y).
-  bool has(double x, double y, std::uint64_t form, double size, double eps) const {
+  // A piece of the form and size within `eps` of (x, y).
+  std::optional<std::size_t> find(double x, double y, std::uint64_t form, double size, double eps) const {
     auto at = std::lower_bound(order_.begin(), order_.end(), x - eps,
                                [&](std::size_t k, double v) { return b_[k].x < v; });
     for (; at != order_.end() && b_[*at].x <= x + eps; ++at) {
       const LocatedPiece& q = b_[*at];
-      if (std::fabs(q.y - y) <= eps && q.form == form && std::fabs(q.size - size) <= eps) return true;
+      if (std::fabs(q.y - y) <= eps && q.form == form && std::fabs(q.size - size) <= eps) return *at;
     }
-    return false;
+    return std::nullopt;
+  }
+  bool has(double x, double y, std::uint64_t form, double size, double eps) const {
+    return find(x, y, form, size, eps).has_value();
   }
 
  private:
@@ -99,11 +102,31 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
     const auto shape = shapesOfB.find(a[k].shape);
     if (shape != shapesOfB.end() && shape->second.second == 1) candidates.push_back({k, shape->second.first});
   }
+  const Near near(b);
+  // Few rare pieces shared (a construction line pasted along with typed
+  // work the whole class draws): the pieces each drawing has once tell the
+  // rest of the move, and how many of those the class draws alike lie on
+  // the same ones tells the move from another that lays as many rare ones.
+  // Pieces both hold unmoved (the sheet's frame) tell nothing of a move;
+  // pieces drawn freely are tried first.
+  const bool fewRare = !candidates.empty() && candidates.size() < 4;
+  if (fewRare) {
+    std::stable_partition(candidates.begin(), candidates.end(),
+                          [&](const Candidate& c) { return a[c.a].placedFreely; });
+    std::unordered_map<std::uint64_t, int> shapesOfA;
+    for (const LocatedPiece& q : a) ++shapesOfA[q.shape];
+    for (std::size_t k = 0; k < a.size() && candidates.size() < kMostCandidates; ++k) {
+      if (rareA[k] || shapesOfA[a[k].shape] != 1) continue;
+      const auto shape = shapesOfB.find(a[k].shape);
+      if (shape == shapesOfB.end() || shape->second.second != 1) continue;
+      if (near.has(a[k].x, a[k].y, a[k].form, a[k].size, 10 * tolerance.length)) continue;
+      candidates.push_back({k, shape->second.first});
+    }
+  }
   int rare = 0;
   for (std::size_t k = 0; k < a.size(); ++k) rare += rareA[k] ? 1 : 0;
   if (candidates.size() < 2) return std::nullopt;
 
-  const Near near(b);
   std::optional<Placement> best;
   int tried = 0;
   for (std::size_t i = 0; i < candidates.size() && tried < tries; ++i) {
@@ -131,18 +154,61 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
         p.turnDegrees = degrees;
         // Room for rounding in the drawings' numbers, grown with the scale.
         const double eps = 10 * tolerance.length * std::max(1.0, scale);
-        for (std::size_t k = 0; k < a.size(); ++k) {
-          if (!rareA[k]) continue;
+        auto lands = [&](std::size_t k) {
           const double x = p.m[0] * a[k].x + p.m[1] * a[k].y + p.dx;
           const double y = p.m[2] * a[k].x + p.m[3] * a[k].y + p.dy;
-          if (near.has(x, y, a[k].form, a[k].size * scale, eps)) {
-            ++p.mapped;
-            if (a[k].placedFreely) ++p.freelyMapped;
-          }
+          return near.has(x, y, a[k].form, a[k].size * scale, eps);
+        };
+        for (std::size_t k = 0; k < a.size(); ++k) {
+          if (!rareA[k] || !lands(k)) continue;
+          ++p.mapped;
+          if (a[k].placedFreely) ++p.freelyMapped;
         }
+        // The rest is counted only where it may decide.
+        if (fewRare && p.mapped > 0 && (!best || p.mapped >= best->mapped))
+          for (std::size_t k = 0; k < a.size(); ++k)
+            if (!rareA[k] && lands(k)) ++p.alongside;
         p.tried = rare;
-        // More pieces mapped wins; on a tie, no mirror.
-        if (!best || p.mapped > best->mapped) best = p;
+        // More rare pieces mapped wins, then more pieces at all; on a tie,
+        // no mirror.
+        if (!best || p.mapped > best->mapped || (p.mapped == best->mapped && p.alongside > best->alongside)) best = p;
+      }
+    }
+  }
+  if (best) {
+    // Of the rare pieces, those the other drawing could hold at all: those
+    // that lie on its pieces, and those its other pieces (not lain on by
+    // the work moved) are alike to in form and size. A part pasted lies
+    // whole among them, though the rest of its drawing (three holes of six)
+    // is not in the other. What both hold unmoved where the work was moved
+    // (the sheet's frame, a title block's fields) is no part of the paste.
+    const Placement& p = *best;
+    const double eps = 10 * tolerance.length * std::max(1.0, p.scale);
+    std::vector<std::uint8_t> taken(b.size(), 0);
+    std::vector<std::size_t> unlaid;
+    for (std::size_t k = 0; k < a.size(); ++k) {
+      const double x = p.m[0] * a[k].x + p.m[1] * a[k].y + p.dx;
+      const double y = p.m[2] * a[k].x + p.m[3] * a[k].y + p.dy;
+      if (const auto at = near.find(x, y, a[k].form, a[k].size * p.scale, eps)) {
+        taken[*at] = 1;
+        if (rareA[k]) ++best->held;
+      } else if (rareA[k] && !near.find(a[k].x, a[k].y, a[k].form, a[k].size, 10 * tolerance.length)) {
+        unlaid.push_back(k);
+      }
+    }
+    std::unordered_map<std::uint64_t, std::vector<std::pair<double, std::size_t>>> sizesOfB;  // size, piece
+    for (std::size_t k = 0; k < b.size(); ++k)
+      if (!taken[k]) sizesOfB[b[k].form].emplace_back(b[k].size, k);
+    for (auto& [form, sizes] : sizesOfB) std::sort(sizes.begin(), sizes.end());
+    for (const std::size_t k : unlaid) {
+      const auto sizes = sizesOfB.find(a[k].form);
+      if (sizes == sizesOfB.end()) continue;
+      const double size = a[k].size * p.scale;
+      auto at = std::lower_bound(sizes->second.begin(), sizes->second.end(), std::pair(size - eps, std::size_t{0}));
+      while (at != sizes->second.end() && at->first <= size + eps && taken[at->second]) ++at;
+      if (at != sizes->second.end() && at->first <= size + eps) {
+        taken[at->second] = 1;
+        ++best->held;
       }
     }
   }

@@ -40,7 +40,9 @@ struct Placement {
   double scale = 1;
   int mapped = 0;          // rare pieces of the first drawing that land on the same piece of the other
   int tried = 0;           // rare pieces of the first drawing
+  int held = 0;            // of those, the ones whose form and size (scaled) the other drawing has anywhere
   int freelyMapped = 0;    // of those mapped, the ones placed freely
+  int alongside = 0;       // where few rare pieces are shared: pieces the class draws alike that land so too
 };
 
 // "turned by 90° and moved", "mirrored", "scaled ×2 and turned by 37.5°",
@@ -49,7 +51,8 @@ std::string placementText(const Placement& placement);
 
 // Finds how `a` lies on `b`: `rareA(piece)` tells whether a piece of `a`
 // weighs something in the class. Tries at most `tries` pairs of shared
-// rare pieces. Nothing when fewer than two rare pieces are shared.
+// rare pieces, or of one rare piece and pieces each drawing has once.
+// Nothing when no rare piece is shared, or nothing beside it.
 std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::span<const LocatedPiece> b,
                                        std::span<const std::uint8_t> rareA, const Tolerance& tolerance,
                                        int tries = 48);

@@ -69,6 +69,11 @@ inline constexpr double kTypedLaidWhole = 0.6;
 // fully, however the class types its numbers: two students' own drawings of
 // the same numbers do not put their own pieces in one place.
 inline constexpr int kFreelyLaidAtLeast = 1;
+// A pair that shares no more than such pieces is laid onto one another when
+// they are at least this share of the rare shapes and words of the lighter
+// drawing: among thousands drawn freely, one alike is chance, and laying
+// costs as much as reading.
+inline constexpr double kFreelyLaidShare = 0.05;
 // Such a part, lying whole on the other drawing, is a paste: a sign of the
 // first strength from kPlacedAtLeast pieces laid alike, up to the second
 // from twice as many. So is typed work lying whole beside shared work placed

@@ -160,11 +160,22 @@ void laidReasons(const PairMeasure& m, const Told&, std::vector<std::string>& r)
   const std::string lies = "Laid onto " + (laid.reversed ? m.nameA : m.nameB) + ", " +
                            (laid.how.empty() ? std::string() : laid.how + ", ") + std::to_string(laid.mapped) +
                            " of the " + std::to_string(laid.tried) + " lines, arcs, circles and texts of " +
-                           (laid.reversed ? m.nameB : m.nameA) + " that most of the class does not draw lie on the same ones";
+                           (laid.reversed ? m.nameB : m.nameA) + " that most of the class does not draw " + (laid.mapped == 1 ? "lies on the same one" : "lie on the same ones") +
+                           // A part pasted: of the rest, the other drawing holds nothing alike.
+                           (laid.held > 0 && laid.held < laid.tried
+                                ? " (" + (laid.reversed ? m.nameA : m.nameB) + " holds the like of " +
+                                      std::to_string(laid.held) + " of them)"
+                                : std::string());
   if (m.laidWithFreePieces) {
+    // Few rare pieces: those the class draws alike beside them tell where they lie.
+    const std::string beside = laid.mapped < kPlacedAtLeast && laid.alongside > 0
+                                   ? ", in " + std::string(laid.freely == 1 ? "its" : "their") + " place beside " +
+                                         counted(laid.alongside, "piece", "pieces") + " most of the class draws too"
+                                   : std::string();
     r.push_back(lies + ", " + std::to_string(laid.freely) +
-                " of them drawn freely, to no round measure (a line to a clicked point): a part of one drawing put "
-                "into the other, which two students' own drawings of the same numbers do not share.");
+                " of them drawn freely, to no round measure (a line to a clicked point)" + beside +
+                ": a part of one drawing put into the other, which two students' own drawings of the same numbers "
+                "do not share.");
     return;
   }
   const int placed = m.geometry.work.freelyDrawn() + m.geometry.places.freelyDrawn();

@@ -3,9 +3,10 @@
 // copies of every kind, each paste in an order of its own as a clipboard
 // gives it, judged through the evidence check's own run. No
 // honest pair may be accused and every whole copy must be found; a part
-// pasted beside one's own work is counted, not required (what it took may be
-// only typed numbers that a student of the same variant draws alike). The
-// figures per kind are printed either way.
+// pasted beside one's own work must be found where it took a line drawn to a
+// clicked point along, and is counted otherwise (what it took may be only
+// typed numbers that a student of the same variant draws alike). The figures
+// per kind are printed either way.
 
 #include <gtest/gtest.h>
 
@@ -63,13 +64,16 @@ void judgeEzdxfClass(unsigned seed, std::map<std::string, Tally>& tally, ClassKi
   if (how.fewFromTemplate) arguments.push_back("few");
   ASSERT_EQ(testing::runEzdxfScript(script, arguments), "");
   std::map<std::pair<std::string, std::string>, std::string> kindOf;
+  std::set<std::pair<std::string, std::string>> tookLinesDrawnFreely;
   std::set<std::string> students;
   std::ifstream manifest(dir.path() / "manifest.tsv");
   for (std::string line; std::getline(manifest, line);) {
     std::istringstream fields(line);
     std::string kind, a, b;
-    fields >> kind >> a >> b;
+    int linesDrawnFreely = 0;
+    fields >> kind >> a >> b >> linesDrawnFreely;
     kindOf[{std::min(a, b), std::max(a, b)}] = kind;
+    if (linesDrawnFreely > 0) tookLinesDrawnFreely.insert({std::min(a, b), std::max(a, b)});
   }
   for (const auto& entry : fs::directory_iterator(dir.path() / "class")) students.insert(entry.path().filename().string());
 
@@ -112,7 +116,8 @@ void judgeEzdxfClass(unsigned seed, std::map<std::string, Tally>& tally, ClassKi
       if (kind == "honest") {
         EXPECT_FALSE(found) << *a << " and " << *b << " are honest"
                             << (it != kindOf.end() ? " look-alikes" : "") << said[{*a, *b}];
-      } else if (kind != "partial" && (!how.same || kWholeWithItsNote.count(kind))) {
+      } else if (kind == "partial" ? tookLinesDrawnFreely.count({*a, *b}) > 0
+                                   : !how.same || kWholeWithItsNote.count(kind)) {
         EXPECT_TRUE(found) << *a << " and " << *b << " are a copy (" << kind << ")" << said[{*a, *b}];
       }
     }

@@ -10,6 +10,7 @@
 #include <random>
 #include <set>
 
+#include "evidence/class_index.h"
 #include "evidence/pair_judgement.h"
 #include "evidence/pair_measure.h"
 #include "evidence/signals.h"
@@ -171,6 +172,8 @@ TEST(Signals, ScoreWordsAndVerdictAgreeOnEveryPair) {
       const int tried = 1 + static_cast<int>(random() % 20);
       const int mapped = static_cast<int>(random() % static_cast<unsigned>(tried + 1));
       laid = Laid{mapped, tried, static_cast<int>(random() % static_cast<unsigned>(mapped + 1)), random() % 2 == 0};
+      laid->held = mapped + static_cast<int>(random() % static_cast<unsigned>(tried - mapped + 1));
+      laid->alongside = static_cast<int>(random() % 12);
     }
     const PairMeasure m = measurePair(a, b, pair.ctx, laid);
     const PairFinding f = judgePair(a, b, pair.ctx, laid);
@@ -274,6 +277,69 @@ TEST(Signals, PartLaidWholeWithWorkDrawnFreelyIsAPaste) {
     EXPECT_EQ(f.score, unlaid.score) << laid.mapped << " of " << laid.tried << ", " << laid.freely << " freely";
     EXPECT_FALSE(told(f));
   }
+}
+
+// A part pasted holds only what the other drawing could hold: laid onto its
+// source, most of that lies there, a line drawn freely among it, and it is a
+// paste, though most of its drawing is not in the other; the words say how
+// much the other holds at all.
+TEST(Signals, PartLaidWholeAmongWhatTheOtherHoldsIsAPaste) {
+  LaidOutPair pair("georg/drawing.dxf", "tina/drawing.dxf", 26, 1.0f, 0.25);
+  pair.heldByOthers = 0.5;
+  pair.add(5, 8, 3);
+  const PairFinding unlaid = pair.judge(std::nullopt);
+  Laid part{5, 13, 1, true};
+  part.held = 7;
+  const PairFinding pasted = pair.judge(part);
+  EXPECT_TRUE(isCopy(pasted.verdict)) << pasted.score;
+  EXPECT_TRUE(std::any_of(pasted.reasons.begin(), pasted.reasons.end(), [](const std::string& r) {
+    return r.starts_with("Laid onto georg/drawing.dxf, 5 of the 13 lines, arcs, circles and texts of tina/drawing.dxf "
+                         "that most of the class does not draw lie on the same ones (georg/drawing.dxf holds the like "
+                         "of 7 of them), 1 of them drawn freely");
+  }));
+  part.held = 9;  // what it could hold lies apart
+  EXPECT_EQ(pair.judge(part).score, unlaid.score);
+}
+
+// Where the whole class typed one set of numbers, a part pasted shares no
+// rare shape but the line a student drew to a clicked point. Laid onto its
+// source with the typed work the class draws alike around it, that line lies
+// on its own: a paste. The line alike with too little beside it to tell where
+// it lies, or with the rest of what the other could hold lying apart, is
+// judged as unlaid.
+TEST(Signals, OneLineDrawnFreelyLaidInItsPlaceAmongTypedWorkIsAPaste) {
+  LaidOutPair pair("ulla/drawing.dxf", "zoe/drawing.dxf", 25, 1.0f, 1.0);
+  pair.add(1, 2, 5, FeatureKind::kShape, false);
+  const PairFinding unlaid = pair.judge(std::nullopt);
+  ASSERT_FALSE(isCopy(unlaid.verdict)) << unlaid.score;
+  Laid line{1, 7, 1};
+  line.held = 1;
+  line.alongside = 8;
+  const PairFinding pasted = pair.judge(line);
+  EXPECT_TRUE(isCopy(pasted.verdict)) << pasted.score;
+  EXPECT_TRUE(std::any_of(pasted.reasons.begin(), pasted.reasons.end(), [](const std::string& r) {
+    return r.starts_with("Laid onto zoe/drawing.dxf, 1 of the 7 lines, arcs, circles and texts of ulla/drawing.dxf "
+                         "that most of the class does not draw lies on the same one (zoe/drawing.dxf holds the like of "
+                         "1 of them), 1 of them drawn freely, to no round measure (a line to a clicked point), in its "
+                         "place beside 8 pieces most of the class draws too: a part of one drawing put into the other");
+  }));
+  line.alongside = 2;
+  EXPECT_EQ(pair.judge(line).score, unlaid.score);
+  line.alongside = 8;
+  line.held = 3;
+  EXPECT_EQ(pair.judge(line).score, unlaid.score);
+}
+
+// Weights are kept in single precision: one feature only two drawings have
+// counts as one, whatever the size of the class, and less does not.
+TEST(Signals, OneFeatureOfTwoDrawingsWeighsOneInAClassOfAnySize) {
+  for (std::size_t n = 3; n <= 500; ++n) {
+    const double pairWeight = rarityWeight(2, n);
+    EXPECT_TRUE(weighsAtLeast(static_cast<float>(pairWeight), 1.0, pairWeight)) << n;
+    EXPECT_TRUE(weighsAtLeast(2.0 * static_cast<float>(pairWeight), 2.0, pairWeight)) << n;
+    EXPECT_FALSE(weighsAtLeast(0.999 * pairWeight, 1.0, pairWeight)) << n;
+  }
+  EXPECT_FALSE(weighsAtLeast(1.0, 1.0, 0.0));
 }
 
 // One drawing of typed numbers taken whole into another, its note with it:

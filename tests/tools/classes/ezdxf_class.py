@@ -16,7 +16,8 @@ entities under its handles, and the others from an empty drawing.
 OUTDIR/template.dxf, OUTDIR/class/<student>/drawing.dxf and
 OUTDIR/manifest.tsv: one line "kind<TAB>student<TAB>student" per pair that
 is a copy (kind: shuffled, moved, turned90, turned, mirrored, scaled,
-exploded, partial, chain, leaked) or an honest look-alike ("lookalike").
+exploded, partial, chain, leaked) or an honest look-alike ("lookalike"); a
+part pasted adds how many lines drawn to clicked points it took along.
 """
 
 import math
@@ -109,9 +110,11 @@ def draw_exercise(doc, v, rng, polyline=None):
     steps.append(lambda: msp.add_circle((cx, cy), v["bolt"], dxfattribs={"layer": middle}))
     steps.append(lambda: msp.add_text(f"{w} x {h}", dxfattribs={"layer": contour, "height": rng.choice([2.5, 3.5]),
                                                                  "insert": (ox, oy - rng.uniform(8, 15))}))
+    drawn_freely = doc.__dict__.setdefault("_drawn_freely", set())
     for _ in range(rng.randint(0, 4)):  # construction lines, left in as students do
-        steps.append(lambda: msp.add_line((ox + rng.uniform(-20, w), oy + rng.uniform(-20, h)),
-                                          (ox + rng.uniform(0, w + 20), oy + rng.uniform(0, h + 20))))
+        steps.append(lambda: drawn_freely.add(msp.add_line((ox + rng.uniform(-20, w), oy + rng.uniform(-20, h)),
+                                                           (ox + rng.uniform(0, w + 20),
+                                                            oy + rng.uniform(0, h + 20))).dxf.handle))
     # Some draw the holes first, some the outline; nobody in exactly the same order.
     head = steps[:1] if rng.random() < 0.5 else []
     rest = steps[len(head):]
@@ -125,6 +128,7 @@ def own_entities(doc):
 
 
 def copy_into(target, source_doc, kind, rng):
+    """Pastes the source's work; gives how many lines drawn to clicked points it took along."""
     msp = target.modelspace()
     entities = own_entities(source_doc)
     if kind == "partial":
@@ -155,6 +159,8 @@ def copy_into(target, source_doc, kind, rng):
     if kind == "partial":
         for _ in range(rng.randint(2, 5)):
             msp.add_circle((rng.uniform(0, 300), rng.uniform(0, 200)), rng.uniform(2, 9))
+    drawn_freely = getattr(source_doc, "_drawn_freely", set())
+    return sum(1 for e in entities if e.dxf.handle in drawn_freely)
 
 
 def finish(doc, student, path, rng):
@@ -219,7 +225,7 @@ def main():
                     e.dxf.text = s.name.capitalize()
         else:
             doc = new_doc(s, template, few)
-            copy_into(doc, docs[source.name], kind, s.rng)
+            s.took_freely = copy_into(doc, docs[source.name], kind, s.rng)
         docs[s.name] = doc
         return s
 
@@ -241,7 +247,8 @@ def main():
         finish(docs[source.name], source, out / "class" / source.name / "drawing.dxf", source.rng)
         c = copier(source, kind)
         finish(docs[c.name], c, out / "class" / c.name / "drawing.dxf", c.rng)
-        manifest.append((kind, source.name, c.name))
+        # A part pasted says how many lines drawn to clicked points it took.
+        manifest.append((kind, source.name, c.name) + ((str(c.took_freely),) if kind == "partial" else ()))
     first = honest()
     finish(docs[first.name], first, out / "class" / first.name / "drawing.dxf", first.rng)
     second = copier(first, "moved")

@@ -1,0 +1,141 @@
+// Laying one drawing's pieces onto another's: a part pasted, moved, turned
+// or mirrored, in an order of its own and beside the copier's own pieces, is
+// found where it lies, and what was pasted is told apart from what the
+// other drawing could not hold.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <random>
+
+#include "evidence/placement.h"
+
+namespace veldra::evidence {
+namespace {
+
+constexpr std::uint64_t kLine = 1, kCircle = 2, kText = 3;
+
+struct Sheet {
+  std::vector<LocatedPiece> pieces;
+  std::vector<std::uint8_t> rare;
+
+  void add(std::uint64_t form, double x, double y, double size, bool isRare, bool freely = false) {
+    const auto shape = form * 1000000007ULL + static_cast<std::uint64_t>(std::llround(size * 1000));
+    pieces.push_back({shape, 0, form, x, y, size, freely});
+    rare.push_back(isRare ? 1 : 0);
+  }
+};
+
+// The sheet's frame, where every drawing has it; rare by its neighbours, as
+// a frame beside one's own work is.
+void frame(Sheet& s) {
+  s.add(kLine, 210, 0, 420, true);
+  s.add(kLine, 420, 148.5, 297, true);
+  s.add(kLine, 210, 297, 420, true);
+  s.add(kLine, 0, 148.5, 297, true);
+}
+
+// A flange as the whole class draws it, about (ox, oy): outline sides, a
+// bore, six holes on their circle, the centre lines. `holes` says which
+// holes are drawn.
+void flange(Sheet& s, double ox, double oy, bool rare, unsigned holes = 0x3F) {
+  s.add(kLine, ox, oy - 30, 104, rare);
+  s.add(kLine, ox + 60, oy, 54, rare);
+  s.add(kLine, ox, oy + 30, 104, rare);
+  s.add(kLine, ox - 60, oy, 54, rare);
+  s.add(kCircle, ox, oy, 10, rare);
+  for (int k = 0; k < 6; ++k)
+    if (holes & (1u << k))
+      s.add(kCircle, ox + 20 * std::cos(k * std::numbers::pi / 3), oy + 20 * std::sin(k * std::numbers::pi / 3), 2.5,
+            rare);
+  s.add(kLine, ox, oy, 130, rare);
+  s.add(kLine, ox + 0.5, oy, 80, rare);
+}
+
+// `from`'s pieces numbered in `take`, moved by (dx, dy), turned by `turn`
+// and mirrored about the x axis first if asked, onto `to`, in shuffled order.
+void paste(const Sheet& from, const std::vector<std::size_t>& take, Sheet& to, double dx, double dy, double turn,
+           bool mirror, std::mt19937& random) {
+  std::vector<std::size_t> order = take;
+  std::shuffle(order.begin(), order.end(), random);
+  const double c = std::cos(turn), s = std::sin(turn);
+  for (const std::size_t k : order) {
+    LocatedPiece p = from.pieces[k];
+    const double y = mirror ? -p.y : p.y;
+    const double x = p.x;
+    p.x = c * x - s * y + dx;
+    p.y = s * x + c * y + dy;
+    to.pieces.push_back(p);
+    to.rare.push_back(from.rare[k]);
+  }
+}
+
+TEST(Placement, APartPastedWithOneLineDrawnFreelyIsFoundWhereverItWasPut) {
+  const Tolerance tolerance;
+  for (unsigned seed = 1; seed <= 24; ++seed) {
+    SCOPED_TRACE(seed);
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> move(-150, 150), angle(0, 2 * std::numbers::pi);
+    // Where everyone typed the same numbers, nothing of the flange is rare:
+    // only the line to a clicked point and the note.
+    Sheet a;
+    frame(a);
+    flange(a, 200, 120, false);
+    a.add(kLine, 231.377, 141.902, 73.0681, true, true);
+    a.add(kText, 140, 80.613, 2.5, true);
+    Sheet b;
+    frame(b);
+    std::vector<std::size_t> take;
+    for (std::size_t k = 4; k < a.pieces.size() - 1; ++k)
+      if (k % 3 != 0 || k == a.pieces.size() - 2) take.push_back(k);  // the note and a third of the flange stay behind
+    const double turn = angle(random);
+    const bool mirror = random() % 2 == 0;
+    paste(a, take, b, 210 + move(random), 150 + move(random), turn, mirror, random);
+    b.add(kCircle, 33.125, 148.331, 8.573, true, true);  // the copier's own
+    b.add(kCircle, 129.36, 25.209, 8.0926, true, true);
+
+    const auto placed = findPlacement(a.pieces, b.pieces, a.rare, tolerance);
+    ASSERT_TRUE(placed.has_value());
+    EXPECT_EQ(placed->mirrored, mirror);
+    const double turned = turn * 180 / std::numbers::pi;
+    EXPECT_NEAR(std::fmod(placed->turnDegrees - turned + 540, 360) - 180, 0, 1e-6);
+    EXPECT_EQ(placed->mapped, 1);
+    EXPECT_EQ(placed->freelyMapped, 1);
+    EXPECT_EQ(placed->alongside, static_cast<int>(take.size()) - 1);
+    // Of the rare pieces, the frame lies unmoved in both and is no part of
+    // the paste, and the note has nothing like it in the other drawing.
+    EXPECT_EQ(placed->tried, 6);
+    EXPECT_EQ(placed->held, 1);
+  }
+}
+
+TEST(Placement, WhatTheOtherDrawingHoldsIsCountedPieceByPiece) {
+  // Where students chose numbers of their own, the flange is rare: a paste
+  // of half its holes lies whole among what the other drawing holds, each
+  // of its holes holding one.
+  const Tolerance tolerance;
+  std::mt19937 random(7);
+  Sheet a;
+  flange(a, 180, 140, true);
+  Sheet b;
+  std::vector<std::size_t> take{0, 1, 2, 3, 4, 5, 6, 7, 11, 12};  // holes 3, 4 and 5 stay behind
+  paste(a, take, b, -40.25, 61.5, 0, false, random);
+  b.add(kCircle, 12.5, 240.75, 2.5, true);  // one hole of the copier's own, far off
+  const auto placed = findPlacement(a.pieces, b.pieces, a.rare, tolerance);
+  ASSERT_TRUE(placed.has_value());
+  EXPECT_EQ(placed->mapped, static_cast<int>(take.size()));
+  EXPECT_EQ(placed->tried, static_cast<int>(a.pieces.size()));
+  EXPECT_EQ(placed->held, static_cast<int>(take.size()) + 1);
+  EXPECT_EQ(placed->alongside, 0);
+  EXPECT_EQ(placementText(*placed), "moved");
+
+  // Nothing rare shared at all: nothing to lay.
+  Sheet c;
+  flange(c, 100, 100, false);
+  EXPECT_FALSE(findPlacement(c.pieces, b.pieces, c.rare, tolerance).has_value());
+}
+
+}  // namespace
+}  // namespace veldra::evidence
