@@ -228,6 +228,7 @@ struct Piece {
   bool located = false;
   bool typed = false;           // its own sizes are typed numbers
   bool laid = false;            // a line, arc, circle or block: laid where typed numbers put it, as a rule
+  bool text = false;
 };
 
 constexpr std::uint64_t kLineSeed = 0x5EED0011, kArcSeed = 0x5EED0012, kCircleSeed = 0x5EED0013,
@@ -322,6 +323,7 @@ std::uint64_t piecesOf(const EntityFacts& e, const Tolerance& tol, std::vector<P
     p.form = Hasher(kTextSeed).add(std::uint64_t{paper}).value();
     p.x = n[0], p.y = n[1], p.size = n[2], p.located = true;
     p.typed = typedNumber(n[2]);
+    p.text = true;
     out.push_back(p);
   } else if (e.kind == "AcDbMText" && n.size() >= 4) {
     Piece p;
@@ -329,6 +331,7 @@ std::uint64_t piecesOf(const EntityFacts& e, const Tolerance& tol, std::vector<P
     p.form = Hasher(kTextSeed).add(std::uint64_t{paper}).value();
     p.x = n[0], p.y = n[1], p.z = n[2], p.size = n[3], p.located = true;
     p.typed = typedNumber(n[3]);
+    p.text = true;
     out.push_back(p);
   } else if (isBlockReference(e.kind) && n.size() >= 6) {
     // A block by its name and the sizes of its scales, whatever its turn.
@@ -632,12 +635,30 @@ std::vector<LocatedPiece> locatedPieces(std::span<const EntityFacts> entities, c
     if (!e.paperSpace) piecesOf(e, tolerance, pieces);
   std::vector<std::uint64_t> places;
   placeFeatures(pieces, tolerance, places);
+  // A note is placed freely where it lies at no typed distance from the
+  // nearest line, arc or circle of typed sizes: put where the student
+  // clicked, not snapped to a corner or put at typed offsets from it. Told
+  // of the first kNotesTold notes.
+  constexpr std::size_t kNotesTold = 256;
+  std::size_t notes = 0;
+  auto clicked = [&](const Piece& note) {
+    if (++notes > kNotesTold) return false;
+    double nearest = -1;
+    for (const Piece& q : pieces) {
+      if (!q.laid || !q.typed || !q.located) continue;
+      const double d = (q.x - note.x) * (q.x - note.x) + (q.y - note.y) * (q.y - note.y);
+      if (nearest < 0 || d < nearest) nearest = d;
+    }
+    // Halves of typed steps: a line is told by its middle.
+    return nearest > 0 && !wholeSteps(nearest, 0.025 * 0.025) && !wholeSteps(nearest, 1.0 / (128 * 128));
+  };
   std::vector<LocatedPiece> out;
   out.reserve(pieces.size());
   for (std::size_t k = 0; k < pieces.size(); ++k) {
     const Piece& p = pieces[k];
     if (!p.located || !std::isfinite(p.x) || !std::isfinite(p.y)) continue;
-    out.push_back({Hasher(p.shape).key(FeatureKind::kShape, p.typed), places[k], p.form, p.x, p.y, p.size, !p.typed});
+    const bool freely = !p.typed || (p.text && clicked(p));
+    out.push_back({Hasher(p.shape).key(FeatureKind::kShape, p.typed), places[k], p.form, p.x, p.y, p.size, freely});
   }
   return out;
 }

@@ -22,9 +22,10 @@ struct LocatedPiece {
   std::uint64_t form = 0;   // what scaling leaves alone
   double x = 0, y = 0;
   double size = 0;
-  // Drawn to measures of its own, not typed (a line to a clicked point):
-  // where it lies, no typed number put it. (A text is put where the student
-  // clicked, but students snap their notes to the same corners by habit.)
+  // Drawn to measures of its own, not typed (a line to a clicked point), or
+  // a note put where the student clicked, at no typed distance from the
+  // work beside it (students snap their notes to the same corners by
+  // habit): where it lies, no typed number put it.
   bool placedFreely = false;
 };
 

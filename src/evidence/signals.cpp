@@ -173,7 +173,8 @@ void laidReasons(const PairMeasure& m, const Told&, std::vector<std::string>& r)
                                          counted(laid.alongside, "piece", "pieces") + " most of the class draws too"
                                    : std::string();
     r.push_back(lies + ", " + std::to_string(laid.freely) +
-                " of them drawn freely, to no round measure (a line to a clicked point)" + beside +
+                " of them drawn or placed freely, to no round measure (a line to a clicked point, a note put where "
+                "the student clicked)" + beside +
                 ": a part of one drawing put into the other, which two students' own drawings of the same numbers "
                 "do not share.");
     return;

@@ -263,7 +263,7 @@ TEST(Signals, PartLaidWholeWithWorkDrawnFreelyIsAPaste) {
   auto told = [](const PairFinding& f) {
     for (const auto& r : f.reasons)
       if (r.starts_with("Laid onto georg/drawing.dxf, 8 of the 13 lines, arcs, circles and texts of tina/drawing.dxf") &&
-          r.find("1 of them drawn freely") != std::string::npos)
+          r.find("1 of them drawn or placed freely") != std::string::npos)
         return true;
     return false;
   };
@@ -295,7 +295,7 @@ TEST(Signals, PartLaidWholeAmongWhatTheOtherHoldsIsAPaste) {
   EXPECT_TRUE(std::any_of(pasted.reasons.begin(), pasted.reasons.end(), [](const std::string& r) {
     return r.starts_with("Laid onto georg/drawing.dxf, 5 of the 13 lines, arcs, circles and texts of tina/drawing.dxf "
                          "that most of the class does not draw lie on the same ones (georg/drawing.dxf holds the like "
-                         "of 7 of them), 1 of them drawn freely");
+                         "of 7 of them), 1 of them drawn or placed freely");
   }));
   part.held = 9;  // what it could hold lies apart
   EXPECT_EQ(pair.judge(part).score, unlaid.score);
@@ -320,7 +320,8 @@ TEST(Signals, OneLineDrawnFreelyLaidInItsPlaceAmongTypedWorkIsAPaste) {
   EXPECT_TRUE(std::any_of(pasted.reasons.begin(), pasted.reasons.end(), [](const std::string& r) {
     return r.starts_with("Laid onto zoe/drawing.dxf, 1 of the 7 lines, arcs, circles and texts of ulla/drawing.dxf "
                          "that most of the class does not draw lies on the same one (zoe/drawing.dxf holds the like of "
-                         "1 of them), 1 of them drawn freely, to no round measure (a line to a clicked point), in its "
+                         "1 of them), 1 of them drawn or placed freely, to no round measure (a line to a clicked point, a "
+                         "note put where the student clicked), in its "
                          "place beside 8 pieces most of the class draws too: a part of one drawing put into the other");
   }));
   line.alongside = 2;
