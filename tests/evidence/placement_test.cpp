@@ -9,6 +9,9 @@
 #include <cmath>
 #include <numbers>
 #include <random>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "evidence/placement.h"
 
@@ -135,6 +138,42 @@ TEST(Placement, WhatTheOtherDrawingHoldsIsCountedPieceByPiece) {
   Sheet c;
   flange(c, 100, 100, false);
   EXPECT_FALSE(findPlacement(c.pieces, b.pieces, c.rare, tolerance).has_value());
+}
+
+// A note put where its student clicked is placed freely; one snapped to a
+// corner of the outline, or put at typed offsets from it, is placed as
+// students place notes alike. However the sheet lies: the outline starts
+// where its student clicked, and is turned.
+TEST(Placement, ANoteIsPlacedFreelyWhereItWasClickedNotWhereItWasSnapped) {
+  const double ox = 123.4567, oy = 78.9012, turn = 0.61;
+  auto at = [&](double x, double y) {
+    return std::pair{ox + x * std::cos(turn) - y * std::sin(turn), oy + x * std::sin(turn) + y * std::cos(turn)};
+  };
+  auto line = [&](double x1, double y1, double x2, double y2) {
+    const auto [ax, ay] = at(x1, y1);
+    const auto [bx, by] = at(x2, y2);
+    return EntityFacts{"AcDbLine", 0, false, false, "0", {ax, ay, 0, bx, by, 0}, std::nullopt};
+  };
+  auto note = [&](double x, double y, double height) {
+    const auto [nx, ny] = at(x, y);
+    return EntityFacts{"AcDbText", 0, false, false, "0", {nx, ny, height}, std::string("90 x 50")};
+  };
+  const std::vector<EntityFacts> outline{line(0, 0, 90, 0), line(90, 0, 90, 50), line(90, 50, 0, 50),
+                                         line(0, 50, 0, 0)};
+  auto freely = [&](const EntityFacts& text) {
+    std::vector<EntityFacts> entities = outline;
+    entities.push_back(text);
+    for (const LocatedPiece& p : locatedPieces(entities, Tolerance{}))
+      if (p.form != locatedPieces(outline, Tolerance{})[0].form) return p.placedFreely;
+    ADD_FAILURE() << "the note is not among the pieces";
+    return false;
+  };
+  EXPECT_TRUE(freely(note(0, -11.3721, 3.5)));
+  EXPECT_TRUE(freely(note(47.113, 61.09, 2.5)));
+  EXPECT_FALSE(freely(note(0, 0, 3.5)));      // snapped to the corner
+  EXPECT_FALSE(freely(note(10, -5, 3.5)));    // typed offsets from it
+  EXPECT_FALSE(freely(note(45, 50, 2.5)));    // the middle of a side
+  EXPECT_TRUE(freely(note(10, -5, 3.4321)));  // a height of one's own is drawn freely anyway
 }
 
 }  // namespace
