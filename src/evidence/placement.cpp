@@ -7,6 +7,8 @@
 #include <optional>
 #include <unordered_map>
 
+#include "evidence/rules.h"
+
 namespace veldra::evidence {
 
 namespace {
@@ -164,8 +166,10 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
           ++p.mapped;
           if (a[k].placedFreely) ++p.freelyMapped;
         }
-        // The rest is counted only where it may decide.
-        if (fewRare && p.mapped > 0 && (!best || p.mapped >= best->mapped))
+        // The rest is counted only where it may decide: where few rare
+        // pieces lie alike, what lies around them tells the move, and
+        // whether they lie in their place among the work.
+        if (p.mapped > 0 && (fewRare || p.mapped < rules::kPlacedAtLeast) && (!best || p.mapped >= best->mapped))
           for (std::size_t k = 0; k < a.size(); ++k)
             if (!rareA[k] && lands(k)) ++p.alongside;
         p.tried = rare;

@@ -43,7 +43,7 @@ struct Placement {
   int tried = 0;           // rare pieces of the first drawing
   int held = 0;            // of those, the ones whose form and size (scaled) the other drawing has anywhere
   int freelyMapped = 0;    // of those mapped, the ones placed freely
-  int alongside = 0;       // where few rare pieces are shared: pieces the class draws alike that land so too
+  int alongside = 0;       // where few rare pieces land so: pieces the class draws alike that land so too
 };
 
 // "turned by 90° and moved", "mirrored", "scaled ×2 and turned by 37.5°",
