@@ -239,8 +239,7 @@ bool worthLaying(const PairFinding& f) {
                            e.freelyDrawnShared >= kFreelyLaidShare * std::min(e.distinctiveA, e.distinctiveB);
   if (freelyAlike) return true;
   if (isCopy(f.verdict)) return e.rareShared + e.onlyTheseTwo > 0;
-  if (f.verdict == Verdict::kCoincidence) return e.rareShared >= kPlacedAtLeast;
-  return placesAlikeShapesNot(e);
+  return e.rareShared >= kPlacedAtLeast || (f.verdict == Verdict::kNone && placesAlikeShapesNot(e));
 }
 
 bool liesWholeWithFreePieces(const Laid& laid) {

@@ -113,9 +113,10 @@ bool liesWhole(const Laid& laid);
 // scaled, which only laying them onto one another tells.
 bool placesAlikeShapesNot(const PairEvidence& evidence);
 // Whether laying a judged pair's drawings onto one another may tell more:
-// a copy that shares rare work (to say how it was moved), a coincidence
-// that shares rare pieces (a part pasted among the copier's own may share
-// only typed work by its shapes and tell itself by where it lies), a pair
+// a copy that shares rare work (to say how it was moved), a pair that
+// shares rare pieces (a paste exploded, or a part pasted among the copier's
+// own, may share only typed work by its shapes and tell itself by where it
+// lies), a pair
 // that shares work drawn freely (one construction line pasted along with
 // typed work tells the rest), and one that tells nothing else whose places
 // are alike though its shapes are not (a paste scaled).

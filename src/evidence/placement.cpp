@@ -53,6 +53,48 @@ std::string number(double v) {
   return s;
 }
 
+// The pieces placed freely that lie on the other drawing's to a tenth of
+// the tolerance, laid by the move that lays all that lies alike best: a
+// paste keeps them exactly, while two students who put their notes by hand
+// alike to a hundredth are not told alike, though a move taken from the note
+// itself lays it exactly.
+void placedFreelyToTheTenth(std::span<const LocatedPiece> a, std::span<const LocatedPiece> b, const Near& near,
+                            std::span<const std::uint8_t> rareA, const Tolerance& tolerance, Placement& p) {
+  const double eps = 10 * tolerance.length * std::max(1.0, p.scale);
+  const double f = p.mirrored ? -1.0 : 1.0;
+  std::vector<std::pair<std::size_t, std::size_t>> lain;
+  double ax = 0, ay = 0, bx = 0, by = 0;
+  for (std::size_t k = 0; k < a.size(); ++k) {
+    const double x = p.m[0] * a[k].x + p.m[1] * a[k].y + p.dx;
+    const double y = p.m[2] * a[k].x + p.m[3] * a[k].y + p.dy;
+    if (const auto at = near.find(x, y, a[k].form, a[k].size * p.scale, eps)) {
+      lain.emplace_back(k, *at);
+      ax += a[k].x, ay += f * a[k].y, bx += b[*at].x, by += b[*at].y;
+    }
+  }
+  if (lain.size() < 3) return;
+  const double n = static_cast<double>(lain.size());
+  ax /= n, ay /= n, bx /= n, by /= n;
+  // The similarity that lays them best (least squares), mirrored as found.
+  double dot = 0, cross = 0, norm = 0;
+  for (const auto& [k, j] : lain) {
+    const double u = a[k].x - ax, v = f * a[k].y - ay, s = b[j].x - bx, t = b[j].y - by;
+    dot += u * s + v * t;
+    cross += u * t - v * s;
+    norm += u * u + v * v;
+  }
+  if (!(norm > 0)) return;
+  const double c = dot / norm, s = cross / norm;
+  const double within = tolerance.length / 10 * std::max(1.0, p.scale);
+  p.freelyMapped = 0;
+  for (const auto& [k, j] : lain) {
+    if (!rareA[k] || !a[k].placedFreely) continue;
+    const double u = a[k].x - ax, v = f * a[k].y - ay;
+    const double x = c * u - s * v + bx, y = s * u + c * v + by;
+    if (std::fabs(x - b[j].x) <= within && std::fabs(y - b[j].y) <= within) ++p.freelyMapped;
+  }
+}
+
 }  // namespace
 
 std::string placementText(const Placement& p) {
@@ -156,13 +198,13 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
         p.turnDegrees = degrees;
         // Room for rounding in the drawings' numbers, grown with the scale.
         const double eps = 10 * tolerance.length * std::max(1.0, scale);
-        auto lands = [&](std::size_t k) {
+        auto lands = [&](std::size_t k, double within) {
           const double x = p.m[0] * a[k].x + p.m[1] * a[k].y + p.dx;
           const double y = p.m[2] * a[k].x + p.m[3] * a[k].y + p.dy;
-          return near.has(x, y, a[k].form, a[k].size * scale, eps);
+          return near.has(x, y, a[k].form, a[k].size * scale, within);
         };
         for (std::size_t k = 0; k < a.size(); ++k) {
-          if (!rareA[k] || !lands(k)) continue;
+          if (!rareA[k] || !lands(k, eps)) continue;
           ++p.mapped;
           if (a[k].placedFreely) ++p.freelyMapped;
         }
@@ -171,7 +213,7 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
         // whether they lie in their place among the work.
         if (p.mapped > 0 && (fewRare || p.mapped < rules::kPlacedAtLeast) && (!best || p.mapped >= best->mapped))
           for (std::size_t k = 0; k < a.size(); ++k)
-            if (!rareA[k] && lands(k)) ++p.alongside;
+            if (!rareA[k] && lands(k, eps)) ++p.alongside;
         p.tried = rare;
         // More rare pieces mapped wins, then more pieces at all; on a tie,
         // no mirror.
@@ -216,6 +258,7 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
       }
     }
   }
+  if (best && best->freelyMapped > 0) placedFreelyToTheTenth(a, b, near, rareA, tolerance, *best);
   return best;
 }
 

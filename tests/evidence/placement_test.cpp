@@ -140,6 +140,31 @@ TEST(Placement, WhatTheOtherDrawingHoldsIsCountedPieceByPiece) {
   EXPECT_FALSE(findPlacement(c.pieces, b.pieces, c.rare, tolerance).has_value());
 }
 
+// Two students of one variant draw the same flange, and put their notes by
+// hand, alike to a thousandth: the notes lie alike, but not as a paste lays
+// them, even where the move is taken from the notes themselves. The note
+// pasted lies there exactly.
+TEST(Placement, NotesPutByHandAlikeToAThousandthAreNoPaste) {
+  const Tolerance tolerance;
+  for (const double apart : {0.0012, 0.0}) {
+    SCOPED_TRACE(apart);
+    std::mt19937 random(3);
+    Sheet a;
+    flange(a, 180, 140, true);
+    a.add(kText, 120, 94.5653, 2.5, true, true);
+    Sheet b;
+    std::vector<std::size_t> all(a.pieces.size());
+    for (std::size_t k = 0; k < all.size(); ++k) all[k] = k;
+    paste(a, all, b, 246.1326, 45.789, 0, false, random);
+    for (LocatedPiece& p : b.pieces)
+      if (p.form == kText) p.y += apart;
+    const auto placed = findPlacement(a.pieces, b.pieces, a.rare, tolerance);
+    ASSERT_TRUE(placed.has_value());
+    EXPECT_GE(placed->mapped, static_cast<int>(a.pieces.size()) - 1);
+    EXPECT_EQ(placed->freelyMapped, apart == 0.0 ? 1 : 0);
+  }
+}
+
 // A note put where its student clicked is placed freely; one snapped to a
 // corner of the outline, or put at typed offsets from it, is placed as
 // students place notes alike. However the sheet lies: the outline starts
