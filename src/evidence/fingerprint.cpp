@@ -641,13 +641,25 @@ std::vector<LocatedPiece> locatedPieces(std::span<const EntityFacts> entities, c
   // of the first kNotesTold notes.
   constexpr std::size_t kNotesTold = 256;
   std::size_t notes = 0;
+  std::vector<std::pair<double, double>> typedAt;  // the typed lines, arcs and circles by x
   auto clicked = [&](const Piece& note) {
     if (++notes > kNotesTold) return false;
+    if (notes == 1) {
+      for (const Piece& q : pieces)
+        if (q.laid && q.typed && q.located && std::isfinite(q.x) && std::isfinite(q.y)) typedAt.emplace_back(q.x, q.y);
+      std::sort(typedAt.begin(), typedAt.end());
+    }
     double nearest = -1;
-    for (const Piece& q : pieces) {
-      if (!q.laid || !q.typed || !q.located) continue;
-      const double d = (q.x - note.x) * (q.x - note.x) + (q.y - note.y) * (q.y - note.y);
-      if (nearest < 0 || d < nearest) nearest = d;
+    auto look = [&](const std::pair<double, double>& q) {
+      const double dx = q.first - note.x, dy = q.second - note.y;
+      if (nearest >= 0 && dx * dx > nearest) return false;
+      if (const double d = dx * dx + dy * dy; nearest < 0 || d < nearest) nearest = d;
+      return true;
+    };
+    const auto from = std::lower_bound(typedAt.begin(), typedAt.end(), std::pair(note.x, -HUGE_VAL));
+    for (auto at = from; at != typedAt.end() && look(*at); ++at) {
+    }
+    for (auto at = from; at != typedAt.begin() && look(*std::prev(at)); --at) {
     }
     // Halves of typed steps: a line is told by its middle.
     return nearest > 0 && !wholeSteps(nearest, 0.025 * 0.025) && !wholeSteps(nearest, 1.0 / (128 * 128));

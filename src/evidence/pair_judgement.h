@@ -116,10 +116,9 @@ bool placesAlikeShapesNot(const PairEvidence& evidence);
 // a copy that shares rare work (to say how it was moved), a pair that
 // shares rare pieces (a paste exploded, or a part pasted among the copier's
 // own, may share only typed work by its shapes and tell itself by where it
-// lies), a pair
-// that shares work drawn freely (one construction line pasted along with
-// typed work tells the rest), and one that tells nothing else whose places
-// are alike though its shapes are not (a paste scaled).
+// lies), a pair that shares work drawn freely (one construction line pasted
+// along with typed work tells the rest), and one that tells nothing else
+// whose places are alike though its shapes are not (a paste scaled).
 bool worthLaying(const PairFinding& finding);
 // At least kPlacedAtLeast pieces alike (rare ones and those the class draws
 // alike beside them), among them pieces drawn freely, and most of the rare
