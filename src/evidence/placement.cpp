@@ -167,6 +167,30 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
       candidates.push_back({k, shape->second.first});
     }
   }
+  // Pieces that can only be one another may all sit at one point (a bore,
+  // its bolt circle and the centre lines of a flange), which tells no turn:
+  // then the rare pieces the other drawing has a few of are tried each way
+  // too, beside them.
+  const auto apart = [&](const Candidate& x, const Candidate& y) {
+    return std::hypot(b[x.b].x - b[y.b].x, b[x.b].y - b[y.b].y) > tolerance.length;
+  };
+  bool twoPlaces = false;
+  for (std::size_t i = 1; i < candidates.size() && !twoPlaces; ++i) twoPlaces = apart(candidates[0], candidates[i]);
+  if (!twoPlaces && !candidates.empty()) {
+    constexpr int kFewAlike = 4;
+    std::unordered_map<std::uint64_t, std::vector<std::size_t>> piecesOfB;
+    for (std::size_t k = 0; k < b.size(); ++k) {
+      const auto shape = shapesOfB.find(b[k].shape);
+      if (shape->second.second <= kFewAlike) piecesOfB[b[k].shape].push_back(k);
+    }
+    for (std::size_t k = 0; k < a.size() && candidates.size() < kMostCandidates; ++k) {
+      if (!rareA[k]) continue;
+      const auto alike = piecesOfB.find(a[k].shape);
+      if (alike == piecesOfB.end() || alike->second.size() < 2) continue;
+      for (const std::size_t j : alike->second)
+        if (candidates.size() < kMostCandidates) candidates.push_back({k, j});
+    }
+  }
   int rare = 0;
   for (std::size_t k = 0; k < a.size(); ++k) rare += rareA[k] ? 1 : 0;
   if (candidates.size() < 2) return std::nullopt;

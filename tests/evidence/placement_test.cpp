@@ -140,6 +140,36 @@ TEST(Placement, WhatTheOtherDrawingHoldsIsCountedPieceByPiece) {
   EXPECT_FALSE(findPlacement(c.pieces, b.pieces, c.rare, tolerance).has_value());
 }
 
+// A flange whose pieces each drawing has once all sit at its centre (the
+// bore, the bolt circle, the centre lines): they tell where it went but not
+// how it was turned, which the holes and sides it has several of tell.
+TEST(Placement, WorkWhoseOnlyPiecesHeldOnceShareAPointIsStillLaid) {
+  const Tolerance tolerance;
+  std::mt19937 random(11);
+  const double cx = 209.135, cy = 26.56;
+  Sheet a;
+  a.add(kCircle, cx, cy, 8, true);
+  a.add(kCircle, cx, cy, 18, true);
+  a.add(kLine, cx, cy, 90, true);
+  a.add(kLine, cx, cy, 70, true);
+  for (const double side : {-1.0, 1.0}) {
+    a.add(kLine, cx + 40 * side, cy, 50, true);
+    a.add(kLine, cx, cy + 30 * side, 62, true);
+  }
+  for (int k = 0; k < 6; ++k)
+    a.add(kCircle, cx + 18 * std::cos(k * std::numbers::pi / 3), cy + 18 * std::sin(k * std::numbers::pi / 3), 2.5,
+          true);
+  Sheet b;
+  frame(b);
+  std::vector<std::size_t> all(a.pieces.size());
+  for (std::size_t k = 0; k < all.size(); ++k) all[k] = k;
+  paste(a, all, b, 83.491, 31.171, 0.4, false, random);
+  const auto placed = findPlacement(a.pieces, b.pieces, a.rare, tolerance);
+  ASSERT_TRUE(placed.has_value());
+  EXPECT_EQ(placed->mapped, static_cast<int>(a.pieces.size()));
+  EXPECT_EQ(placementText(*placed), "turned by 22.9\u00B0 and moved");
+}
+
 // Two students of one variant draw the same flange, and put their notes by
 // hand, alike to a thousandth: the notes lie alike, but not as a paste lays
 // them, even where the move is taken from the notes themselves. The note
