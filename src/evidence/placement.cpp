@@ -53,26 +53,73 @@ std::string number(double v) {
   return s;
 }
 
+// Where a piece of the first drawing lands, laid by `p`.
+std::pair<double, double> laidAt(const Placement& p, const LocatedPiece& q) {
+  return {p.m[0] * q.x + p.m[1] * q.y + p.dx, p.m[2] * q.x + p.m[3] * q.y + p.dy};
+}
+
+// Room for rounding in the drawings' numbers, grown with the scale.
+double roomAt(const Tolerance& tolerance, double scale) { return 10 * tolerance.length * std::max(1.0, scale); }
+
+// Each piece of `a` that `p` lays on a piece of `b`, with that piece.
+std::vector<std::pair<std::size_t, std::size_t>> lainOn(std::span<const LocatedPiece> a, const Near& near,
+                                                        const Placement& p, const Tolerance& tolerance) {
+  std::vector<std::pair<std::size_t, std::size_t>> lain;
+  const double eps = roomAt(tolerance, p.scale);
+  for (std::size_t k = 0; k < a.size(); ++k) {
+    const auto [x, y] = laidAt(p, a[k]);
+    if (const auto at = near.find(x, y, a[k].form, a[k].size * p.scale, eps)) lain.emplace_back(k, *at);
+  }
+  return lain;
+}
+
+// Of the rare pieces, those the other drawing could hold at all: those
+// that lie on its pieces, and those its other pieces (not lain on by the
+// work moved) are alike to in form and size. A part pasted lies whole among
+// them, though the rest of its drawing (three holes of six) is not in the
+// other. What both hold unmoved where the work was moved (the sheet's
+// frame, a title block's fields) is no part of the paste.
+int heldBy(std::span<const LocatedPiece> a, std::span<const LocatedPiece> b, const Near& near,
+           std::span<const std::uint8_t> rareA, const Tolerance& tolerance, const Placement& p,
+           const std::vector<std::pair<std::size_t, std::size_t>>& lain) {
+  int held = 0;
+  std::vector<std::uint8_t> taken(b.size(), 0), landed(a.size(), 0);
+  for (const auto& [k, j] : lain) {
+    taken[j] = landed[k] = 1;
+    if (rareA[k]) ++held;
+  }
+  std::unordered_map<std::uint64_t, std::vector<std::pair<double, std::size_t>>> sizesOfB;  // size, piece
+  for (std::size_t k = 0; k < b.size(); ++k)
+    if (!taken[k]) sizesOfB[b[k].form].emplace_back(b[k].size, k);
+  for (auto& [form, sizes] : sizesOfB) std::sort(sizes.begin(), sizes.end());
+  const double eps = roomAt(tolerance, p.scale);
+  for (std::size_t k = 0; k < a.size(); ++k) {
+    if (!rareA[k] || landed[k] || near.has(a[k].x, a[k].y, a[k].form, a[k].size, 10 * tolerance.length)) continue;
+    const auto sizes = sizesOfB.find(a[k].form);
+    if (sizes == sizesOfB.end()) continue;
+    const double size = a[k].size * p.scale;
+    auto at = std::lower_bound(sizes->second.begin(), sizes->second.end(), std::pair(size - eps, std::size_t{0}));
+    while (at != sizes->second.end() && at->first <= size + eps && taken[at->second]) ++at;
+    if (at != sizes->second.end() && at->first <= size + eps) {
+      taken[at->second] = 1;
+      ++held;
+    }
+  }
+  return held;
+}
+
 // The pieces placed freely that lie on the other drawing's to a tenth of
 // the tolerance, laid by the move that lays all that lies alike best: a
 // paste keeps them exactly, while two students who put their notes by hand
 // alike to a hundredth are not told alike, though a move taken from the note
 // itself lays it exactly.
-void placedFreelyToTheTenth(std::span<const LocatedPiece> a, std::span<const LocatedPiece> b, const Near& near,
-                            std::span<const std::uint8_t> rareA, const Tolerance& tolerance, Placement& p) {
-  const double eps = 10 * tolerance.length * std::max(1.0, p.scale);
+int placedFreelyToTheTenth(std::span<const LocatedPiece> a, std::span<const LocatedPiece> b,
+                           std::span<const std::uint8_t> rareA, const Tolerance& tolerance, const Placement& p,
+                           const std::vector<std::pair<std::size_t, std::size_t>>& lain) {
+  if (lain.size() < 3) return p.freelyMapped;
   const double f = p.mirrored ? -1.0 : 1.0;
-  std::vector<std::pair<std::size_t, std::size_t>> lain;
   double ax = 0, ay = 0, bx = 0, by = 0;
-  for (std::size_t k = 0; k < a.size(); ++k) {
-    const double x = p.m[0] * a[k].x + p.m[1] * a[k].y + p.dx;
-    const double y = p.m[2] * a[k].x + p.m[3] * a[k].y + p.dy;
-    if (const auto at = near.find(x, y, a[k].form, a[k].size * p.scale, eps)) {
-      lain.emplace_back(k, *at);
-      ax += a[k].x, ay += f * a[k].y, bx += b[*at].x, by += b[*at].y;
-    }
-  }
-  if (lain.size() < 3) return;
+  for (const auto& [k, j] : lain) ax += a[k].x, ay += f * a[k].y, bx += b[j].x, by += b[j].y;
   const double n = static_cast<double>(lain.size());
   ax /= n, ay /= n, bx /= n, by /= n;
   // The similarity that lays them best (least squares), mirrored as found.
@@ -83,16 +130,17 @@ void placedFreelyToTheTenth(std::span<const LocatedPiece> a, std::span<const Loc
     cross += u * t - v * s;
     norm += u * u + v * v;
   }
-  if (!(norm > 0)) return;
+  if (!(norm > 0)) return p.freelyMapped;
   const double c = dot / norm, s = cross / norm;
   const double within = tolerance.length / 10 * std::max(1.0, p.scale);
-  p.freelyMapped = 0;
+  int freely = 0;
   for (const auto& [k, j] : lain) {
     if (!rareA[k] || !a[k].placedFreely) continue;
     const double u = a[k].x - ax, v = f * a[k].y - ay;
     const double x = c * u - s * v + bx, y = s * u + c * v + by;
-    if (std::fabs(x - b[j].x) <= within && std::fabs(y - b[j].y) <= within) ++p.freelyMapped;
+    if (std::fabs(x - b[j].x) <= within && std::fabs(y - b[j].y) <= within) ++freely;
   }
+  return freely;
 }
 
 }  // namespace
@@ -220,15 +268,13 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
         double degrees = std::fmod(turn * 180 / std::numbers::pi, 360.0);
         if (degrees < 0) degrees += 360;
         p.turnDegrees = degrees;
-        // Room for rounding in the drawings' numbers, grown with the scale.
-        const double eps = 10 * tolerance.length * std::max(1.0, scale);
-        auto lands = [&](std::size_t k, double within) {
-          const double x = p.m[0] * a[k].x + p.m[1] * a[k].y + p.dx;
-          const double y = p.m[2] * a[k].x + p.m[3] * a[k].y + p.dy;
-          return near.has(x, y, a[k].form, a[k].size * scale, within);
+        const double eps = roomAt(tolerance, scale);
+        auto lands = [&](std::size_t k) {
+          const auto [x, y] = laidAt(p, a[k]);
+          return near.has(x, y, a[k].form, a[k].size * scale, eps);
         };
         for (std::size_t k = 0; k < a.size(); ++k) {
-          if (!rareA[k] || !lands(k, eps)) continue;
+          if (!rareA[k] || !lands(k)) continue;
           ++p.mapped;
           if (a[k].placedFreely) ++p.freelyMapped;
         }
@@ -237,7 +283,7 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
         // whether they lie in their place among the work.
         if (p.mapped > 0 && (fewRare || p.mapped < rules::kPlacedAtLeast) && (!best || p.mapped >= best->mapped))
           for (std::size_t k = 0; k < a.size(); ++k)
-            if (!rareA[k] && lands(k, eps)) ++p.alongside;
+            if (!rareA[k] && lands(k)) ++p.alongside;
         p.tried = rare;
         // More rare pieces mapped wins, then more pieces at all; on a tie,
         // no mirror.
@@ -246,43 +292,10 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
     }
   }
   if (best) {
-    // Of the rare pieces, those the other drawing could hold at all: those
-    // that lie on its pieces, and those its other pieces (not lain on by
-    // the work moved) are alike to in form and size. A part pasted lies
-    // whole among them, though the rest of its drawing (three holes of six)
-    // is not in the other. What both hold unmoved where the work was moved
-    // (the sheet's frame, a title block's fields) is no part of the paste.
-    const Placement& p = *best;
-    const double eps = 10 * tolerance.length * std::max(1.0, p.scale);
-    std::vector<std::uint8_t> taken(b.size(), 0);
-    std::vector<std::size_t> unlaid;
-    for (std::size_t k = 0; k < a.size(); ++k) {
-      const double x = p.m[0] * a[k].x + p.m[1] * a[k].y + p.dx;
-      const double y = p.m[2] * a[k].x + p.m[3] * a[k].y + p.dy;
-      if (const auto at = near.find(x, y, a[k].form, a[k].size * p.scale, eps)) {
-        taken[*at] = 1;
-        if (rareA[k]) ++best->held;
-      } else if (rareA[k] && !near.find(a[k].x, a[k].y, a[k].form, a[k].size, 10 * tolerance.length)) {
-        unlaid.push_back(k);
-      }
-    }
-    std::unordered_map<std::uint64_t, std::vector<std::pair<double, std::size_t>>> sizesOfB;  // size, piece
-    for (std::size_t k = 0; k < b.size(); ++k)
-      if (!taken[k]) sizesOfB[b[k].form].emplace_back(b[k].size, k);
-    for (auto& [form, sizes] : sizesOfB) std::sort(sizes.begin(), sizes.end());
-    for (const std::size_t k : unlaid) {
-      const auto sizes = sizesOfB.find(a[k].form);
-      if (sizes == sizesOfB.end()) continue;
-      const double size = a[k].size * p.scale;
-      auto at = std::lower_bound(sizes->second.begin(), sizes->second.end(), std::pair(size - eps, std::size_t{0}));
-      while (at != sizes->second.end() && at->first <= size + eps && taken[at->second]) ++at;
-      if (at != sizes->second.end() && at->first <= size + eps) {
-        taken[at->second] = 1;
-        ++best->held;
-      }
-    }
+    const auto lain = lainOn(a, near, *best, tolerance);
+    best->held = heldBy(a, b, near, rareA, tolerance, *best, lain);
+    if (best->freelyMapped > 0) best->freelyMapped = placedFreelyToTheTenth(a, b, rareA, tolerance, *best, lain);
   }
-  if (best && best->freelyMapped > 0) placedFreelyToTheTenth(a, b, near, rareA, tolerance, *best);
   return best;
 }
 

@@ -9,6 +9,7 @@
 #include <optional>
 #include <random>
 #include <set>
+#include <string_view>
 
 #include "evidence/class_index.h"
 #include "evidence/pair_judgement.h"
@@ -102,6 +103,11 @@ struct DrawnPair {
     return s;
   }
 };
+
+// Whether one of a finding's reasons starts so.
+bool saysFirst(const PairFinding& f, std::string_view start) {
+  return std::any_of(f.reasons.begin(), f.reasons.end(), [&](const std::string& r) { return r.starts_with(start); });
+}
 
 // Two drawings of a class as a test lays out their features, each of one
 // weight and kept in key order as a drawing keeps them: shared, or one
@@ -292,11 +298,10 @@ TEST(Signals, PartLaidWholeAmongWhatTheOtherHoldsIsAPaste) {
   part.held = 7;
   const PairFinding pasted = pair.judge(part);
   EXPECT_TRUE(isCopy(pasted.verdict)) << pasted.score;
-  EXPECT_TRUE(std::any_of(pasted.reasons.begin(), pasted.reasons.end(), [](const std::string& r) {
-    return r.starts_with("Laid onto georg/drawing.dxf, 5 of the 13 lines, arcs, circles and texts of tina/drawing.dxf "
-                         "that most of the class does not draw lie on the same ones (georg/drawing.dxf holds the like "
-                         "of 7 of them), 1 of them drawn or placed freely");
-  }));
+  EXPECT_TRUE(saysFirst(pasted,
+                        "Laid onto georg/drawing.dxf, 5 of the 13 lines, arcs, circles and texts of tina/drawing.dxf "
+                        "that most of the class does not draw lie on the same ones (georg/drawing.dxf holds the like "
+                        "of 7 of them), 1 of them drawn or placed freely"));
   part.held = 9;  // what it could hold lies apart
   EXPECT_EQ(pair.judge(part).score, unlaid.score);
 }
@@ -317,13 +322,12 @@ TEST(Signals, OneLineDrawnFreelyLaidInItsPlaceAmongTypedWorkIsAPaste) {
   line.alongside = 8;
   const PairFinding pasted = pair.judge(line);
   EXPECT_TRUE(isCopy(pasted.verdict)) << pasted.score;
-  EXPECT_TRUE(std::any_of(pasted.reasons.begin(), pasted.reasons.end(), [](const std::string& r) {
-    return r.starts_with("Laid onto zoe/drawing.dxf, 1 of the 7 lines, arcs, circles and texts of ulla/drawing.dxf "
-                         "that most of the class does not draw lies on the same one (zoe/drawing.dxf holds the like of "
-                         "1 of them), 1 of them drawn or placed freely, to no round measure (a line to a clicked point, a "
-                         "note put where the student clicked), in its "
-                         "place beside 8 pieces most of the class draws too: a part of one drawing put into the other");
-  }));
+  EXPECT_TRUE(saysFirst(pasted,
+                        "Laid onto zoe/drawing.dxf, 1 of the 7 lines, arcs, circles and texts of ulla/drawing.dxf "
+                        "that most of the class does not draw lies on the same one (zoe/drawing.dxf holds the like of "
+                        "1 of them), 1 of them drawn or placed freely, to no round measure (a line to a clicked point, "
+                        "a note put where the student clicked), in its place beside 8 pieces most of the class draws "
+                        "too: a part of one drawing put into the other"));
   line.alongside = 2;
   EXPECT_EQ(pair.judge(line).score, unlaid.score);
   line.alongside = 8;
@@ -369,9 +373,7 @@ TEST(Signals, WorkLaidWholeWithANotePlacedFreelyIsACopy) {
   EXPECT_TRUE(told(taken));
   // How it was laid is told in the same sentence.
   const PairFinding turned = judge(true, Laid{11, 13, 0, false, "turned by 90° and moved"});
-  EXPECT_TRUE(std::any_of(turned.reasons.begin(), turned.reasons.end(), [](const std::string& r) {
-    return r.starts_with("Laid onto rosa/drawing.dxf, turned by 90° and moved, 11 of the 13 lines");
-  }));
+  EXPECT_TRUE(saysFirst(turned, "Laid onto rosa/drawing.dxf, turned by 90° and moved, 11 of the 13 lines"));
   const PairFinding apart = judge(true, Laid{6, 13});
   EXPECT_FALSE(isCopy(apart.verdict)) << apart.score;
   EXPECT_FALSE(told(apart));
