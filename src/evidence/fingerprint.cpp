@@ -76,6 +76,11 @@ bool typedNumber(double value) {
 bool typedSquare(double square) {
   return std::isfinite(square) && (wholeSteps(square, 0.05 * 0.05) || wholeSteps(square, 1.0 / 4096));
 }
+// A squared distance between a typed point and the middle of a line
+// between typed points: whole counts of squared half steps.
+bool typedApart(double square) {
+  return std::isfinite(square) && (wholeSteps(square, 0.025 * 0.025) || wholeSteps(square, 1.0 / (128 * 128)));
+}
 bool typedAngle(double radians) {
   return std::isfinite(radians) && wholeSteps(radians, std::numbers::pi / 180);
 }
@@ -416,9 +421,15 @@ void placeFeatures(const std::vector<Piece>& pieces, const Tolerance& tol, std::
     // them, often by turns and arrays no distance shows; a text lies where
     // the student clicked, told freely beside a line or arc, whose angle to
     // it adds a second measure (two texts, or a text and a circle, alike by
-    // one distance are alike by chance). Told by the kinds alone, so that a
-    // scaled paste keeps its places.
-    const bool typed = (p.laid && q.laid) || (!p.directed && !q.directed);
+    // one distance are alike by chance). Told by the kinds, so that a scaled
+    // paste keeps its places; but a text put at typed offsets from a typed
+    // line, arc or circle (a name in the title block's field) lies where
+    // numbers put it too.
+    const double square = (q.x - p.x) * (q.x - p.x) + (q.y - p.y) * (q.y - p.y) + (q.z - p.z) * (q.z - p.z);
+    auto typedOffset = [&](const Piece& text, const Piece& other) {
+      return text.text && other.laid && other.typed && typedApart(square);
+    };
+    const bool typed = (p.laid && q.laid) || (!p.directed && !q.directed) || typedOffset(p, q) || typedOffset(q, p);
     // A place drawn freely is told ten times finer than the angle
     // tolerance: a paste keeps it exactly, and two students who put their
     // notes by hand a thousandth of a unit apart beside the same outline are
@@ -662,7 +673,7 @@ std::vector<LocatedPiece> locatedPieces(std::span<const EntityFacts> entities, c
     for (auto at = from; at != typedAt.begin() && look(*std::prev(at)); --at) {
     }
     // Halves of typed steps: a line is told by its middle.
-    return nearest > 0 && !wholeSteps(nearest, 0.025 * 0.025) && !wholeSteps(nearest, 1.0 / (128 * 128));
+    return nearest > 0 && !typedApart(nearest);
   };
   std::vector<LocatedPiece> out;
   out.reserve(pieces.size());

@@ -37,7 +37,7 @@
 
 namespace veldra::evidence {
 
-inline constexpr int kFeatureVersion = 6;
+inline constexpr int kFeatureVersion = 7;
 
 // A drawing's entities under its lowest handles are what it was started
 // from, where it was started from a template: of so many of them, each

@@ -26,10 +26,10 @@ std::vector<std::uint64_t> keysOf(const DrawingFeatures& f, FeatureKind kind) {
   return keys;
 }
 
-// A part of a drawing: an outline, a slanted line and a note.
+// A part of a drawing: an outline, a slanted line and a note put by hand.
 std::vector<EntityFacts> part(double dx, double dy) {
   return {line(dx + 0, dy + 0, dx + 120.5, dy + 0), line(dx + 120.5, dy + 0, dx + 120.5, dy + 60.25),
-          line(dx + 10.125, dy + 5, dx + 47.3, dy + 33.333), text(dx + 0, dy - 20, "ALL DIMENSIONS IN MM")};
+          line(dx + 10.125, dy + 5, dx + 47.3, dy + 33.333), text(dx + 1.37, dy - 19.83, "ALL DIMENSIONS IN MM")};
 }
 
 TEST(Fingerprints, SurviveWhatACopierChangesButNotTheDrawing) {
@@ -113,7 +113,7 @@ TEST(Fingerprints, TurnedMirroredAndScaledWorkKeepsWhatTheyLeaveAlone) {
 TEST(Fingerprints, ANotePutByHandIsToldApartFromOneNearby) {
   const auto original = featuresOf(part(0, 0), Tolerance{});
   auto nearby = part(0, 0);
-  nearby.back() = text(0.0015, -20.0013, "ALL DIMENSIONS IN MM");
+  nearby.back() = text(1.3715, -19.8313, "ALL DIMENSIONS IN MM");
   const auto other = featuresOf(nearby, Tolerance{});
   std::vector<std::uint64_t> typedA, typedB, freeA, freeB;
   for (const auto& [features, typed, free] : {std::tie(original, typedA, freeA), std::tie(other, typedB, freeB)})
@@ -186,6 +186,11 @@ TEST(Fingerprints, MarkWhatTypedNumbersGive) {
     const auto [tx, ty] = at(2, -11.37);
     EXPECT_EQ(typedOf({placedLine(0, 0, 80, 0), text(tx, ty, "80 x 50")}, FeatureKind::kPlace),
               (std::vector<bool>{false, false}));
+    // A name put at typed offsets from the frame's edge (a title block's
+    // field) lies where numbers put it, however the sheet was turned.
+    const auto [nx, ny] = at(2, -11.5);
+    EXPECT_EQ(typedOf({placedLine(0, 0, 80, 0), text(nx, ny, "Mia")}, FeatureKind::kPlace),
+              (std::vector<bool>{true, true}));
   }
   // Words are phrased alike by chance: typed, whatever they say.
   EXPECT_EQ(typedOf({text(0, 0, "80 x 50"), text(9, 9, "Dims in mm")}, FeatureKind::kWords),
