@@ -382,14 +382,18 @@ double foldedAngle(double a) {
 // turning, mirroring and scaling leave alone: both forms, both sizes and
 // the angles against the distance between them. Pieces at one point (a
 // hole's centre lines) do not see one another.
-// `out[k]` is piece k's place feature, 0 for a piece without one.
-// Each piece with its nearest neighbour (`out`) and, where asked, with the
-// next nearest (`next`): a paste laid beside another's work (the template's
-// title block, the copier's own lines) keeps its place beside the second.
+// `out[k]` is piece k's place feature, 0 for a piece without one. Where
+// asked (`further`), what was placed freely (a text where the student
+// clicked) is told beside its next kFurtherNeighbours nearest too, at
+// `(*further)[k * kFurtherNeighbours + r]`: a paste laid beside another's
+// work (the template's title block, the copier's own lines) keeps its place
+// beside its own pieces further off. What typed numbers laid lies where they
+// put it, beside the title block or not.
+constexpr std::size_t kFurtherNeighbours = 2;
 void placeFeatures(const std::vector<Piece>& pieces, const Tolerance& tol, std::vector<std::uint64_t>& out,
-                   std::vector<std::uint64_t>* next = nullptr) {
+                   std::vector<std::uint64_t>* further = nullptr) {
   out.assign(pieces.size(), 0);
-  if (next) next->assign(pieces.size(), 0);
+  if (further) further->assign(pieces.size() * kFurtherNeighbours, 0);
   std::vector<std::uint32_t> located;
   double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
   for (std::uint32_t k = 0; k < pieces.size(); ++k) {
@@ -442,32 +446,35 @@ void placeFeatures(const std::vector<Piece>& pieces, const Tolerance& tol, std::
     if (q.directed) h.add(steps(foldedAngle(q.direction - towards), step));
     return h.key(FeatureKind::kPlace, typed);
   };
-  // The nearest (and next nearest) found so far, each with the pieces tied
-  // for it: described only once the search is done, as describing costs
-  // more than measuring.
-  std::vector<std::pair<std::uint32_t, double>> nearest, following;
-  auto keyOf = [&](const Piece& p, const std::vector<std::pair<std::uint32_t, double>>& tied) {
+  // The pieces tied for nearest (or, placed freely, each of the nearest
+  // distances wanted), by distance: described only once the search is
+  // done, as describing costs more than measuring.
+  std::vector<std::pair<double, std::uint32_t>> found;
+  auto keyOf = [&](const Piece& p, std::size_t from, std::size_t to) {
     std::uint64_t key = 0;
-    for (std::size_t t = 0; t < tied.size(); ++t) {
-      const std::uint64_t k = describe(p, pieces[tied[t].first], tied[t].second);
-      key = t == 0 ? k : std::min(key, k);
+    for (std::size_t t = from; t < to; ++t) {
+      const std::uint64_t k = describe(p, pieces[found[t].second], found[t].first);
+      key = t == from ? k : std::min(key, k);
     }
     return key;
+  };
+  auto tiedWith = [](double d, double best) { return d <= best * (1 + 1e-7); };
+  // The end of the group of pieces tied at found[from]'s distance.
+  auto groupEnd = [&](std::size_t from) {
+    std::size_t to = from + 1;
+    while (to < found.size() && tiedWith(found[to].first, found[from].first)) ++to;
+    return to;
   };
   for (const std::uint32_t k : located) {
     const Piece& p = pieces[k];
     const std::size_t cx = cellOf(p.x, x0), cy = cellOf(p.y, y0);
-    // Only what was placed freely (a text where the student clicked) is told
-    // beside its next nearest too: what typed numbers laid lies where they
-    // put it, beside the title block or not.
-    const bool both = next && !p.laid;
-    double best = -1, second = -1;
-    nearest.clear();
-    following.clear();
+    const std::size_t wanted = further && !p.laid ? 1 + kFurtherNeighbours : 1;
+    // The farthest distance still wanted, once as many as wanted are found.
+    double bound = -1;
+    found.clear();
     for (std::size_t ring = 0; ring < side; ++ring) {
       // Cells of this ring lie at least (ring - 1) cells away.
-      const double farthest = both ? second : best;
-      if (farthest >= 0 && static_cast<double>(ring - (ring > 0 ? 1 : 0)) * cell > farthest * (1 + 1e-7)) break;
+      if (bound >= 0 && static_cast<double>(ring - (ring > 0 ? 1 : 0)) * cell > bound * (1 + 1e-7)) break;
       const std::ptrdiff_t r = static_cast<std::ptrdiff_t>(ring);
       for (std::ptrdiff_t gy = static_cast<std::ptrdiff_t>(cy) - r; gy <= static_cast<std::ptrdiff_t>(cy) + r; ++gy) {
         if (gy < 0 || gy >= static_cast<std::ptrdiff_t>(side)) continue;
@@ -480,26 +487,32 @@ void placeFeatures(const std::vector<Piece>& pieces, const Tolerance& tol, std::
             const std::uint32_t qi = members[m];
             const Piece& q = pieces[qi];
             const double d = std::sqrt((q.x - p.x) * (q.x - p.x) + (q.y - p.y) * (q.y - p.y) + (q.z - p.z) * (q.z - p.z));
-            if (!(d > apart)) continue;
-            if (best < 0 || d < best * (1 - 1e-7)) {
-              second = best;
-              std::swap(following, nearest);
-              nearest.assign(1, {qi, d});
-              best = d;
-            } else if (d <= best * (1 + 1e-7)) {
-              nearest.emplace_back(qi, d);
-            } else if (both && (second < 0 || d < second * (1 - 1e-7))) {
-              second = d;
-              following.assign(1, {qi, d});
-            } else if (both && d <= second * (1 + 1e-7)) {
-              following.emplace_back(qi, d);
-            }
+            if (!(d > apart) || (bound >= 0 && !tiedWith(d, bound))) continue;
+            if (wanted == 1 && (bound < 0 || d < bound * (1 - 1e-7))) found.clear(), bound = d;
+            found.emplace_back(d, qi);
           }
         }
       }
+      if (wanted > 1 && !found.empty()) {
+        // Keep the nearest groups wanted; the last one's distance bounds the search.
+        std::sort(found.begin(), found.end());
+        std::size_t groups = 0, to = 0;
+        while (to < found.size() && groups < wanted) to = groupEnd(to), ++groups;
+        found.resize(to);
+        if (groups == wanted) bound = found[to - 1].first;
+      }
     }
-    if (best > 0) out[k] = keyOf(p, nearest);
-    if (both && second > 0) (*next)[k] = keyOf(p, following);
+    if (found.empty()) continue;
+    if (wanted == 1) {
+      out[k] = keyOf(p, 0, found.size());
+      continue;
+    }
+    std::size_t from = 0;
+    for (std::size_t r = 0; r < wanted && from < found.size(); ++r) {
+      const std::size_t to = groupEnd(from);
+      (r == 0 ? out[k] : (*further)[k * kFurtherNeighbours + r - 1]) = keyOf(p, from, to);
+      from = to;
+    }
   }
 }
 
@@ -611,17 +624,20 @@ DrawingFeatures featuresOf(std::span<const EntityFacts> entities, const Toleranc
       }
     }
   }
-  std::vector<std::uint64_t> places, nextPlaces;
+  std::vector<std::uint64_t> places, furtherPlaces;
   for (std::size_t space = 0; space < pieces.size(); ++space) {
-    placeFeatures(pieces[space], tolerance, places, &nextPlaces);
-    for (const auto* keys : {&places, &nextPlaces})
+    placeFeatures(pieces[space], tolerance, places, &furtherPlaces);
+    for (const auto* keys : {&places, &furtherPlaces})
       for (const std::uint64_t key : *keys)
         if (key != 0) geometry.push_back(key);
     for (const StartEntity& s : started)
       if (s.space == space)
-        for (std::size_t k = s.first; k < s.end; ++k)
-          for (const auto* keys : {&places, &nextPlaces})
-            if ((*keys)[k] != 0) out.startKeys.emplace_back(s.handleKey, (*keys)[k]);
+        for (std::size_t k = s.first; k < s.end; ++k) {
+          if (places[k] != 0) out.startKeys.emplace_back(s.handleKey, places[k]);
+          for (std::size_t r = 0; r < kFurtherNeighbours; ++r)
+            if (const std::uint64_t key = furtherPlaces[k * kFurtherNeighbours + r]; key != 0)
+              out.startKeys.emplace_back(s.handleKey, key);
+        }
   }
   std::sort(out.startKeys.begin(), out.startKeys.end());
   out.startKeys.erase(std::unique(out.startKeys.begin(), out.startKeys.end()), out.startKeys.end());

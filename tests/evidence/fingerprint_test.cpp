@@ -123,6 +123,25 @@ TEST(Fingerprints, ANotePutByHandIsToldApartFromOneNearby) {
   for (const std::uint64_t key : freeA) EXPECT_EQ(std::count(freeB.begin(), freeB.end(), key), 0);
 }
 
+// A note pasted out of a title block, where the template's lines lay
+// nearer to it than the part's own, keeps its place beside the part.
+TEST(Fingerprints, ANotePastedOutOfOthersWorkKeepsItsPlaceBesideItsOwnPart) {
+  auto source = part(0, 0);
+  source.push_back(line(-2, -24, 8, -24, 0x300));
+  source.push_back(line(-10, -30, -10, -10, 0x301));
+  auto freePlaces = [](const std::vector<EntityFacts>& entities) {
+    std::vector<std::uint64_t> free;
+    for (const std::uint64_t key : keysOf(featuresOf(entities, Tolerance{}), FeatureKind::kPlace))
+      if (!isTyped(key)) free.push_back(key);
+    return free;
+  };
+  const auto inSource = freePlaces(source), pasted = freePlaces(transformed(37, false, 1, 250, 80));
+  ASSERT_FALSE(pasted.empty());
+  EXPECT_GE(std::count_if(pasted.begin(), pasted.end(),
+                          [&](std::uint64_t key) { return std::count(inSource.begin(), inSource.end(), key) > 0; }),
+            1);
+}
+
 TEST(Fingerprints, AnExplodedPolylineIsTheSameLinesAndArcs) {
   // A slot: a line, a half circle, a line back and a half circle home.
   const std::vector<EntityFacts> polyline{
