@@ -384,16 +384,15 @@ double foldedAngle(double a) {
 // hole's centre lines) do not see one another.
 // `out[k]` is piece k's place feature, 0 for a piece without one. Where
 // asked (`further`), what was placed freely (a text where the student
-// clicked) is told beside its next kFurtherNeighbours nearest too, at
-// `(*further)[k * kFurtherNeighbours + r]`: a paste laid beside another's
+// clicked) is told beside its next kFurtherPlaces nearest too, at
+// `(*further)[k * kFurtherPlaces + r]`: a paste laid beside another's
 // work (the template's title block, the copier's own lines) keeps its place
 // beside its own pieces further off. What typed numbers laid lies where they
 // put it, beside the title block or not.
-constexpr std::size_t kFurtherNeighbours = 2;
 void placeFeatures(const std::vector<Piece>& pieces, const Tolerance& tol, std::vector<std::uint64_t>& out,
                    std::vector<std::uint64_t>* further = nullptr) {
   out.assign(pieces.size(), 0);
-  if (further) further->assign(pieces.size() * kFurtherNeighbours, 0);
+  if (further) further->assign(pieces.size() * kFurtherPlaces, 0);
   std::vector<std::uint32_t> located;
   double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
   for (std::uint32_t k = 0; k < pieces.size(); ++k) {
@@ -468,7 +467,7 @@ void placeFeatures(const std::vector<Piece>& pieces, const Tolerance& tol, std::
   for (const std::uint32_t k : located) {
     const Piece& p = pieces[k];
     const std::size_t cx = cellOf(p.x, x0), cy = cellOf(p.y, y0);
-    const std::size_t wanted = further && !p.laid ? 1 + kFurtherNeighbours : 1;
+    const std::size_t wanted = further && !p.laid ? 1 + kFurtherPlaces : 1;
     // The farthest distance still wanted, once as many as wanted are found.
     double bound = -1;
     found.clear();
@@ -510,7 +509,7 @@ void placeFeatures(const std::vector<Piece>& pieces, const Tolerance& tol, std::
     std::size_t from = 0;
     for (std::size_t r = 0; r < wanted && from < found.size(); ++r) {
       const std::size_t to = groupEnd(from);
-      (r == 0 ? out[k] : (*further)[k * kFurtherNeighbours + r - 1]) = keyOf(p, from, to);
+      (r == 0 ? out[k] : (*further)[k * kFurtherPlaces + r - 1]) = keyOf(p, from, to);
       from = to;
     }
   }
@@ -634,8 +633,8 @@ DrawingFeatures featuresOf(std::span<const EntityFacts> entities, const Toleranc
       if (s.space == space)
         for (std::size_t k = s.first; k < s.end; ++k) {
           if (places[k] != 0) out.startKeys.emplace_back(s.handleKey, places[k]);
-          for (std::size_t r = 0; r < kFurtherNeighbours; ++r)
-            if (const std::uint64_t key = furtherPlaces[k * kFurtherNeighbours + r]; key != 0)
+          for (std::size_t r = 0; r < kFurtherPlaces; ++r)
+            if (const std::uint64_t key = furtherPlaces[k * kFurtherPlaces + r]; key != 0)
               out.startKeys.emplace_back(s.handleKey, key);
         }
   }
@@ -660,8 +659,8 @@ std::vector<LocatedPiece> locatedPieces(std::span<const EntityFacts> entities, c
   std::vector<Piece> pieces;
   for (const auto& e : entities)
     if (!e.paperSpace) piecesOf(e, tolerance, pieces);
-  std::vector<std::uint64_t> places;
-  placeFeatures(pieces, tolerance, places);
+  std::vector<std::uint64_t> places, furtherPlaces;
+  placeFeatures(pieces, tolerance, places, &furtherPlaces);
   // A note is placed freely where it lies at no typed distance from the
   // nearest line, arc or circle of typed sizes: put where the student
   // clicked, not snapped to a corner or put at typed offsets from it. Told
@@ -697,7 +696,10 @@ std::vector<LocatedPiece> locatedPieces(std::span<const EntityFacts> entities, c
     const Piece& p = pieces[k];
     if (!p.located || !std::isfinite(p.x) || !std::isfinite(p.y)) continue;
     const bool freely = !p.typed || (p.text && clicked(p));
-    out.push_back({Hasher(p.shape).key(FeatureKind::kShape, p.typed), places[k], p.form, p.x, p.y, p.size, freely});
+    LocatedPiece& q = out.emplace_back(
+        LocatedPiece{Hasher(p.shape).key(FeatureKind::kShape, p.typed), places[k], {}, p.form, p.x, p.y, p.size, freely});
+    std::copy_n(furtherPlaces.begin() + static_cast<std::ptrdiff_t>(k * kFurtherPlaces), kFurtherPlaces,
+                q.furtherPlaces.begin());
   }
   return out;
 }

@@ -45,6 +45,12 @@ inline constexpr int kFeatureVersion = 7;
 // tell what its drawings started with.
 inline constexpr std::size_t kStartEntities = 256;
 
+// What was placed freely (a text where the student clicked) is told beside
+// its nearest piece and beside so many next nearest: pasted away from
+// another's work (the template's title block), it keeps its place beside
+// its own.
+inline constexpr std::size_t kFurtherPlaces = 2;
+
 // Steps numbers are rounded to before they are compared.
 struct Tolerance {
   double length = 0.001;  // coordinates, sizes and steps, in drawing units

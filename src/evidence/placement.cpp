@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <numbers>
 #include <optional>
 #include <unordered_map>
@@ -173,8 +174,9 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
   // `a` that `b` has once.
   std::unordered_map<std::uint64_t, std::pair<std::size_t, int>> placesOfB, shapesOfB;
   for (std::size_t k = 0; k < b.size(); ++k) {
-    if (b[k].place != 0) {
-      auto& [at, count] = placesOfB[b[k].place];
+    for (const std::uint64_t key : placesOf(b[k])) {
+      if (key == 0) continue;
+      auto& [at, count] = placesOfB[key];
       at = k;
       ++count;
     }
@@ -186,9 +188,13 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
   std::vector<Candidate> candidates;
   for (std::size_t k = 0; k < a.size() && candidates.size() < kMostCandidates; ++k) {
     if (!rareA[k]) continue;
-    const auto place = a[k].place != 0 ? placesOfB.find(a[k].place) : placesOfB.end();
-    if (place != placesOfB.end() && place->second.second == 1) {
-      candidates.push_back({k, place->second.first});
+    const auto places = placesOf(a[k]);
+    const auto once = std::find_if(places.begin(), places.end(), [&](std::uint64_t key) {
+      const auto place = key != 0 ? placesOfB.find(key) : placesOfB.end();
+      return place != placesOfB.end() && place->second.second == 1;
+    });
+    if (once != places.end()) {
+      candidates.push_back({k, placesOfB.at(*once).first});
       continue;
     }
     const auto shape = shapesOfB.find(a[k].shape);
@@ -199,9 +205,14 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
   // work the whole class draws): the pieces each drawing has once tell the
   // rest of the move, and how many of those the class draws alike lie on
   // the same ones tells the move from another that lays as many rare ones.
-  // Pieces both hold unmoved (the sheet's frame) tell nothing of a move;
-  // pieces drawn freely are tried first.
-  const bool fewRare = !candidates.empty() && candidates.size() < 4;
+  // Pieces both hold unmoved (the sheet's frame, the template's title) tell
+  // nothing of a move and are not counted; pieces drawn freely are tried
+  // first.
+  const auto isMoved = [&](const Candidate& c) {
+    return std::hypot(a[c.a].x - b[c.b].x, a[c.a].y - b[c.b].y) > tolerance.length;
+  };
+  const auto moved = std::count_if(candidates.begin(), candidates.end(), isMoved);
+  const bool fewRare = !candidates.empty() && moved < 4;
   if (fewRare) {
     std::stable_partition(candidates.begin(), candidates.end(),
                           [&](const Candidate& c) { return a[c.a].placedFreely; });
@@ -218,12 +229,16 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
   // Pieces that can only be one another may all sit at one point (a bore,
   // its bolt circle and the centre lines of a flange), which tells no turn:
   // then the rare pieces the other drawing has a few of are tried each way
-  // too, beside them.
+  // too, beside them. Where work was moved, what lies unmoved beside it
+  // tells no turn either.
   const auto apart = [&](const Candidate& x, const Candidate& y) {
     return std::hypot(b[x.b].x - b[y.b].x, b[x.b].y - b[y.b].y) > tolerance.length;
   };
+  std::vector<Candidate> telling;
+  std::copy_if(candidates.begin(), candidates.end(), std::back_inserter(telling),
+               [&](const Candidate& c) { return moved == 0 || isMoved(c); });
   bool twoPlaces = false;
-  for (std::size_t i = 1; i < candidates.size() && !twoPlaces; ++i) twoPlaces = apart(candidates[0], candidates[i]);
+  for (std::size_t i = 1; i < telling.size() && !twoPlaces; ++i) twoPlaces = apart(telling[0], telling[i]);
   if (!twoPlaces && !candidates.empty()) {
     constexpr int kFewAlike = 4;
     std::unordered_map<std::uint64_t, std::vector<std::size_t>> piecesOfB;

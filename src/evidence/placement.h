@@ -4,6 +4,7 @@
 // scale that carry the rare pieces of one onto the same pieces of the other,
 // found from pieces the two share and counted over all of them.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -19,6 +20,8 @@ namespace veldra::evidence {
 struct LocatedPiece {
   std::uint64_t shape = 0;  // the shape feature's key
   std::uint64_t place = 0;  // the place feature's key, 0 for none
+  // Placed freely: its place features beside its next nearest pieces, 0 for none.
+  std::array<std::uint64_t, kFurtherPlaces> furtherPlaces{};
   std::uint64_t form = 0;   // what scaling leaves alone
   double x = 0, y = 0;
   double size = 0;
@@ -28,6 +31,14 @@ struct LocatedPiece {
   // habit): where it lies, no typed number put it.
   bool placedFreely = false;
 };
+
+// A piece's place features, beside its nearest piece and its next nearest;
+// 0 for none.
+inline std::array<std::uint64_t, 1 + kFurtherPlaces> placesOf(const LocatedPiece& p) {
+  std::array<std::uint64_t, 1 + kFurtherPlaces> out{p.place};
+  for (std::size_t r = 0; r < kFurtherPlaces; ++r) out[r + 1] = p.furtherPlaces[r];
+  return out;
+}
 
 // The located model-space pieces of a drawing.
 std::vector<LocatedPiece> locatedPieces(std::span<const EntityFacts> entities, const Tolerance& tolerance);

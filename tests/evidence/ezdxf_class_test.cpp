@@ -177,8 +177,9 @@ TEST(EzdxfClass, OneSetOfNumbersWholePastesFoundByTheirNoteAndNoHonestPairAccuse
   if (const std::string why = testing::ezdxfMissing(); !why.empty()) GTEST_SKIP() << why;
   std::map<std::string, Tally> tally;
   // Seed 3: a paste turned by 90° shared nothing but where its note sits,
-  // and was not even judged.
-  const auto seeds = seedsOr("VELDRA_EZDXF_SAME_SEEDS", {3u, 4u, 7u, 29u, 114u});
+  // and was not even judged. Seed 110: the note sat inside the title block
+  // in the source, nearer to its lines and title than to its own part.
+  const auto seeds = seedsOr("VELDRA_EZDXF_SAME_SEEDS", {3u, 4u, 7u, 29u, 110u, 114u});
   for (const unsigned seed : seeds) judgeEzdxfClass(seed, tally, {.same = true});
   print("ezdxf classes of one set of numbers of seeds", seeds, tally);
   EXPECT_EQ(tally["leaked"].found, tally["leaked"].pairs) << "a file handed on is found however alike the class is";

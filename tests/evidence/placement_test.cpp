@@ -26,7 +26,7 @@ struct Sheet {
 
   void add(std::uint64_t form, double x, double y, double size, bool isRare, bool freely = false) {
     const auto shape = form * 1000000007ULL + static_cast<std::uint64_t>(std::llround(size * 1000));
-    pieces.push_back({shape, 0, form, x, y, size, freely});
+    pieces.push_back({shape, 0, {}, form, x, y, size, freely});
     rare.push_back(isRare ? 1 : 0);
   }
 };
@@ -145,29 +145,35 @@ TEST(Placement, WhatTheOtherDrawingHoldsIsCountedPieceByPiece) {
 // how it was turned, which the holes and sides it has several of tell.
 TEST(Placement, WorkWhoseOnlyPiecesHeldOnceShareAPointIsStillLaid) {
   const Tolerance tolerance;
-  std::mt19937 random(11);
-  const double cx = 209.135, cy = 26.56;
-  Sheet a;
-  a.add(kCircle, cx, cy, 8, true);
-  a.add(kCircle, cx, cy, 18, true);
-  a.add(kLine, cx, cy, 90, true);
-  a.add(kLine, cx, cy, 70, true);
-  for (const double side : {-1.0, 1.0}) {
-    a.add(kLine, cx + 40 * side, cy, 50, true);
-    a.add(kLine, cx, cy + 30 * side, 62, true);
+  // With the template's title unmoved in both too, which tells no turn.
+  for (const bool titled : {false, true}) {
+    SCOPED_TRACE(titled);
+    std::mt19937 random(11);
+    const double cx = 209.135, cy = 26.56;
+    Sheet a;
+    if (titled) a.add(kText, 245, 20, 5, true);
+    a.add(kCircle, cx, cy, 8, true);
+    a.add(kCircle, cx, cy, 18, true);
+    a.add(kLine, cx, cy, 90, true);
+    a.add(kLine, cx, cy, 70, true);
+    for (const double side : {-1.0, 1.0}) {
+      a.add(kLine, cx + 40 * side, cy, 50, true);
+      a.add(kLine, cx, cy + 30 * side, 62, true);
+    }
+    for (int k = 0; k < 6; ++k)
+      a.add(kCircle, cx + 18 * std::cos(k * std::numbers::pi / 3), cy + 18 * std::sin(k * std::numbers::pi / 3), 2.5,
+            true);
+    Sheet b;
+    frame(b);
+    if (titled) b.add(kText, 245, 20, 5, true);
+    std::vector<std::size_t> work;
+    for (std::size_t k = titled ? 1 : 0; k < a.pieces.size(); ++k) work.push_back(k);
+    paste(a, work, b, 83.491, 31.171, 0.4, false, random);
+    const auto placed = findPlacement(a.pieces, b.pieces, a.rare, tolerance);
+    ASSERT_TRUE(placed.has_value());
+    EXPECT_EQ(placed->mapped, static_cast<int>(work.size()));
+    EXPECT_EQ(placementText(*placed), "turned by 22.9\u00B0 and moved");
   }
-  for (int k = 0; k < 6; ++k)
-    a.add(kCircle, cx + 18 * std::cos(k * std::numbers::pi / 3), cy + 18 * std::sin(k * std::numbers::pi / 3), 2.5,
-          true);
-  Sheet b;
-  frame(b);
-  std::vector<std::size_t> all(a.pieces.size());
-  for (std::size_t k = 0; k < all.size(); ++k) all[k] = k;
-  paste(a, all, b, 83.491, 31.171, 0.4, false, random);
-  const auto placed = findPlacement(a.pieces, b.pieces, a.rare, tolerance);
-  ASSERT_TRUE(placed.has_value());
-  EXPECT_EQ(placed->mapped, static_cast<int>(a.pieces.size()));
-  EXPECT_EQ(placementText(*placed), "turned by 22.9\u00B0 and moved");
 }
 
 // Two students of one variant draw the same flange, and put their notes by
@@ -193,6 +199,70 @@ TEST(Placement, NotesPutByHandAlikeToAThousandthAreNoPaste) {
     EXPECT_GE(placed->mapped, static_cast<int>(a.pieces.size()) - 1);
     EXPECT_EQ(placed->freelyMapped, apart == 0.0 ? 1 : 0);
   }
+}
+
+// Where the whole class typed one set of numbers, a part's note is all that
+// tells its paste; put in the source inside the title block, whose lines and
+// title lie nearer to it than the part's own, and pasted turned onto a fresh
+// sheet, it is still found beside the part and the part laid by it.
+TEST(Placement, ANotePastedOutOfTheTitleBlockStillLaysThePart) {
+  auto line = [](double x1, double y1, double x2, double y2) {
+    return EntityFacts{"AcDbLine", 0, false, false, "0", {x1, y1, 0, x2, y2, 0}, std::nullopt};
+  };
+  auto circle = [](double x, double y, double r) {
+    return EntityFacts{"AcDbCircle", 0, false, false, "0", {x, y, 0, r}, std::nullopt};
+  };
+  auto text = [](double x, double y, double height, const char* words) {
+    return EntityFacts{"AcDbText", 0, false, false, "0", {x, y, height}, std::string(words)};
+  };
+  auto sheet = [&](const char* name) {
+    std::vector<EntityFacts> out{line(0, 0, 420, 0),     line(420, 0, 420, 297),  line(420, 297, 0, 297),
+                                 line(0, 297, 0, 0),     line(240, 0, 240, 30),   line(240, 30, 420, 30),
+                                 line(240, 15, 420, 15), text(245, 20, 5, "Title"), text(150, 12, 3.5, name)};
+    return out;
+  };
+  // The part as its student drew it, about a clicked corner, turned by
+  // `turn` about it and moved to (ox, oy).
+  auto part = [&](double ox, double oy, double turn) {
+    auto at = [&](double x, double y) {
+      return std::pair{ox + x * std::cos(turn) - y * std::sin(turn), oy + x * std::sin(turn) + y * std::cos(turn)};
+    };
+    auto placedLine = [&](double x1, double y1, double x2, double y2) {
+      const auto [ax, ay] = at(x1, y1);
+      const auto [bx, by] = at(x2, y2);
+      return line(ax, ay, bx, by);
+    };
+    auto placedCircle = [&](double x, double y, double r) {
+      const auto [cx, cy] = at(x, y);
+      return circle(cx, cy, r);
+    };
+    const auto [nx, ny] = at(0, -9.2605);
+    std::vector<EntityFacts> out{placedLine(0, 0, 120, 0),   placedLine(120, 0, 120, 50), placedLine(120, 50, 0, 50),
+                                 placedLine(0, 50, 0, 0),    placedCircle(60, 25, 12.5),  placedCircle(60, 25, 18),
+                                 placedLine(-5, 25, 125, 25), placedLine(60, -5, 60, 55)};
+    for (int k = 0; k < 4; ++k) out.push_back(placedCircle(60 + 18 * std::cos(k * std::numbers::pi / 2),
+                                                            25 + 18 * std::sin(k * std::numbers::pi / 2), 2.5));
+    out.push_back(text(nx, ny, 3.5, "120 x 50"));
+    return out;
+  };
+  auto drawing = [&](const char* name, const std::vector<EntityFacts>& work) {
+    auto out = sheet(name);
+    out.insert(out.end(), work.begin(), work.end());
+    return locatedPieces(out, Tolerance{});
+  };
+  const double turn = 33.7 * std::numbers::pi / 180;
+  const auto source = drawing("Vera", part(257.6879, 38.7007, 0));
+  const auto copy = drawing("Dora", part(61.8451, 105.1445, turn));
+  // Only the note was placed freely, and it is all that is rare.
+  std::vector<std::uint8_t> rare;
+  for (const LocatedPiece& p : source) rare.push_back(p.placedFreely ? 1 : 0);
+  ASSERT_EQ(std::count(rare.begin(), rare.end(), 1), 1);
+  const auto placed = findPlacement(source, copy, rare, Tolerance{});
+  ASSERT_TRUE(placed.has_value());
+  EXPECT_FALSE(placed->mirrored);
+  EXPECT_NEAR(placed->turnDegrees, 33.7, 1e-6);
+  EXPECT_EQ(placed->freelyMapped, 1);
+  EXPECT_GE(placed->alongside, 12);
 }
 
 // A note put where its student clicked is placed freely; one snapped to a
