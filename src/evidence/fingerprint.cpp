@@ -384,11 +384,15 @@ double foldedAngle(double a) {
 // hole's centre lines) do not see one another.
 // `out[k]` is piece k's place feature, 0 for a piece without one. Where
 // asked (`further`), what was placed freely (a text where the student
-// clicked) is told beside its next kFurtherPlaces nearest too, at
-// `(*further)[k * kFurtherPlaces + r]`: a paste laid beside another's
-// work (the template's title block, the copier's own lines) keeps its place
-// beside its own pieces further off. What typed numbers laid lies where they
-// put it, beside the title block or not.
+// clicked) is told beside more of its neighbours too, at
+// `(*further)[k * kFurtherPlaces + r]`: its next kNextNearest nearest, then
+// the nearest piece of each shape not yet told among its kLookedAt nearest.
+// A paste laid beside another's work (the template's title block, the
+// copier's own lines), or a part pasted without the pieces nearest to its
+// note, keeps its place beside its own pieces further off. What typed
+// numbers laid lies where they put it, beside the title block or not.
+constexpr std::size_t kLookedAt = 16;
+static_assert(kNextNearest < kFurtherPlaces);
 void placeFeatures(const std::vector<Piece>& pieces, const Tolerance& tol, std::vector<std::uint64_t>& out,
                    std::vector<std::uint64_t>* further = nullptr) {
   out.assign(pieces.size(), 0);
@@ -449,6 +453,7 @@ void placeFeatures(const std::vector<Piece>& pieces, const Tolerance& tol, std::
   // distances wanted), by distance: described only once the search is
   // done, as describing costs more than measuring.
   std::vector<std::pair<double, std::uint32_t>> found;
+  std::vector<std::uint64_t> seenShapes;
   auto keyOf = [&](const Piece& p, std::size_t from, std::size_t to) {
     std::uint64_t key = 0;
     for (std::size_t t = from; t < to; ++t) {
@@ -467,7 +472,7 @@ void placeFeatures(const std::vector<Piece>& pieces, const Tolerance& tol, std::
   for (const std::uint32_t k : located) {
     const Piece& p = pieces[k];
     const std::size_t cx = cellOf(p.x, x0), cy = cellOf(p.y, y0);
-    const std::size_t wanted = further && !p.laid ? 1 + kFurtherPlaces : 1;
+    const std::size_t wanted = further && !p.laid ? kLookedAt : 1;
     // The farthest distance still wanted, once as many as wanted are found.
     double bound = -1;
     found.clear();
@@ -506,10 +511,28 @@ void placeFeatures(const std::vector<Piece>& pieces, const Tolerance& tol, std::
       out[k] = keyOf(p, 0, found.size());
       continue;
     }
-    std::size_t from = 0;
-    for (std::size_t r = 0; r < wanted && from < found.size(); ++r) {
+    // The nearest groups, then the nearest piece of each shape not yet told.
+    std::uint64_t* told = further->data() + k * kFurtherPlaces;
+    std::size_t from = 0, slot = 0;
+    for (std::size_t r = 0; r < kNextNearest + 1 && from < found.size(); ++r) {
       const std::size_t to = groupEnd(from);
-      (r == 0 ? out[k] : (*further)[k * kFurtherPlaces + r - 1]) = keyOf(p, from, to);
+      (r == 0 ? out[k] : told[slot++]) = keyOf(p, from, to);
+      from = to;
+    }
+    seenShapes.clear();
+    for (std::size_t t = 0; t < from; ++t) seenShapes.push_back(pieces[found[t].second].shape);
+    while (from < found.size() && slot < kFurtherPlaces) {
+      const std::size_t to = groupEnd(from);
+      for (std::size_t t = from; t < to && slot < kFurtherPlaces; ++t) {
+        const std::uint64_t shape = pieces[found[t].second].shape;
+        if (std::find(seenShapes.begin(), seenShapes.end(), shape) != seenShapes.end()) continue;
+        seenShapes.push_back(shape);
+        std::uint64_t key = describe(p, pieces[found[t].second], found[t].first);
+        for (std::size_t u = t + 1; u < to; ++u)
+          if (pieces[found[u].second].shape == shape)
+            key = std::min(key, describe(p, pieces[found[u].second], found[u].first));
+        told[slot++] = key;
+      }
       from = to;
     }
   }
@@ -698,8 +721,8 @@ std::vector<LocatedPiece> locatedPieces(std::span<const EntityFacts> entities, c
     const bool freely = !p.typed || (p.text && clicked(p));
     LocatedPiece& q = out.emplace_back(
         LocatedPiece{Hasher(p.shape).key(FeatureKind::kShape, p.typed), places[k], {}, p.form, p.x, p.y, p.size, freely});
-    std::copy_n(furtherPlaces.begin() + static_cast<std::ptrdiff_t>(k * kFurtherPlaces), kFurtherPlaces,
-                q.furtherPlaces.begin());
+    std::copy_n(furtherPlaces.begin() + static_cast<std::ptrdiff_t>(k * kFurtherPlaces), kNextNearest,
+                q.nextPlaces.begin());
   }
   return out;
 }

@@ -46,10 +46,12 @@ inline constexpr int kFeatureVersion = 7;
 inline constexpr std::size_t kStartEntities = 256;
 
 // What was placed freely (a text where the student clicked) is told beside
-// its nearest piece and beside so many next nearest: pasted away from
-// another's work (the template's title block), it keeps its place beside
-// its own.
-inline constexpr std::size_t kFurtherPlaces = 2;
+// its nearest piece and beside at most so many more nearby: pasted away
+// from another's work (the template's title block), or with part of the
+// work it stood beside, it keeps its place beside what it was pasted with.
+inline constexpr std::size_t kFurtherPlaces = 6;
+// Of them, those beside its next nearest pieces come first.
+inline constexpr std::size_t kNextNearest = 2;
 
 // Steps numbers are rounded to before they are compared.
 struct Tolerance {

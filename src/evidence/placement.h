@@ -21,7 +21,7 @@ struct LocatedPiece {
   std::uint64_t shape = 0;  // the shape feature's key
   std::uint64_t place = 0;  // the place feature's key, 0 for none
   // Placed freely: its place features beside its next nearest pieces, 0 for none.
-  std::array<std::uint64_t, kFurtherPlaces> furtherPlaces{};
+  std::array<std::uint64_t, kNextNearest> nextPlaces{};
   std::uint64_t form = 0;   // what scaling leaves alone
   double x = 0, y = 0;
   double size = 0;
@@ -34,9 +34,9 @@ struct LocatedPiece {
 
 // A piece's place features, beside its nearest piece and its next nearest;
 // 0 for none.
-inline std::array<std::uint64_t, 1 + kFurtherPlaces> placesOf(const LocatedPiece& p) {
-  std::array<std::uint64_t, 1 + kFurtherPlaces> out{p.place};
-  for (std::size_t r = 0; r < kFurtherPlaces; ++r) out[r + 1] = p.furtherPlaces[r];
+inline std::array<std::uint64_t, 1 + kNextNearest> placesOf(const LocatedPiece& p) {
+  std::array<std::uint64_t, 1 + kNextNearest> out{p.place};
+  for (std::size_t r = 0; r < kNextNearest; ++r) out[r + 1] = p.nextPlaces[r];
   return out;
 }
 

@@ -142,6 +142,31 @@ TEST(Fingerprints, ANotePastedOutOfOthersWorkKeepsItsPlaceBesideItsOwnPart) {
             1);
 }
 
+// A part pasted with its note but without the pieces nearest to the note
+// keeps the note's place beside what it took.
+TEST(Fingerprints, ANotePastedWithPartOfItsWorkKeepsItsPlaceBesideIt) {
+  const std::vector<EntityFacts> source{line(0, 0, 60, 0),    line(60, 0, 120, 0),        line(120, 0, 120, 60),
+                                        line(120, 60, 0, 60), line(0, 60, 0, 0),          line(95, 35, 108.3, 47.1),
+                                        text(1.37, -19.83, "120 x 60")};
+  const double turn = 0.7, c = std::cos(turn), s = std::sin(turn);
+  auto at = [&](double x, double y) { return std::pair{c * x - s * y + 210.5, s * x + c * y + 33.25}; };
+  const auto [x1, y1] = at(95, 35);
+  const auto [x2, y2] = at(108.3, 47.1);
+  const auto [nx, ny] = at(1.37, -19.83);
+  const std::vector<EntityFacts> pasted{line(x1, y1, x2, y2), text(nx, ny, "120 x 60")};
+  auto freePlaces = [](const std::vector<EntityFacts>& entities) {
+    std::vector<std::uint64_t> free;
+    for (const std::uint64_t key : keysOf(featuresOf(entities, Tolerance{}), FeatureKind::kPlace))
+      if (!isTyped(key)) free.push_back(key);
+    return free;
+  };
+  const auto inSource = freePlaces(source), inPaste = freePlaces(pasted);
+  ASSERT_FALSE(inPaste.empty());
+  EXPECT_GE(std::count_if(inPaste.begin(), inPaste.end(),
+                          [&](std::uint64_t key) { return std::count(inSource.begin(), inSource.end(), key) > 0; }),
+            1);
+}
+
 TEST(Fingerprints, AnExplodedPolylineIsTheSameLinesAndArcs) {
   // A slot: a line, a half circle, a line back and a half circle home.
   const std::vector<EntityFacts> polyline{
