@@ -385,8 +385,9 @@ double foldedAngle(double a) {
 // `out[k]` is piece k's place feature, 0 for a piece without one. Where
 // asked (`further`), what was placed freely (a text where the student
 // clicked) is told beside more of its neighbours too, at
-// `(*further)[k * kFurtherPlaces + r]`: its next kNextNearest nearest, then
-// the nearest piece of each shape not yet told among its kLookedAt nearest.
+// `(*further)[k * kFurtherPlaces + r]`: its next kNextNearest nearest, then,
+// for a text, the nearest piece of each shape not yet told among its
+// kLookedAt nearest.
 // A paste laid beside another's work (the template's title block, the
 // copier's own lines), or a part pasted without the pieces nearest to its
 // note, keeps its place beside its own pieces further off. What typed
@@ -472,7 +473,7 @@ void placeFeatures(const std::vector<Piece>& pieces, const Tolerance& tol, std::
   for (const std::uint32_t k : located) {
     const Piece& p = pieces[k];
     const std::size_t cx = cellOf(p.x, x0), cy = cellOf(p.y, y0);
-    const std::size_t wanted = further && !p.laid ? kLookedAt : 1;
+    const std::size_t wanted = further && !p.laid ? (p.text ? kLookedAt : 1 + kNextNearest) : 1;
     // The farthest distance still wanted, once as many as wanted are found.
     double bound = -1;
     found.clear();
