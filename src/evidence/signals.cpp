@@ -99,8 +99,10 @@ void workReasons(const PairMeasure& m, const Told& told, std::vector<std::string
          std::to_string(sb.distinctive) + " in " + m.nameB + ").";
   }
   if (g.places.rare > 0) {
-    std::string p = counted(g.places.rare, "part sits", "parts sit") +
-                    " next to the same neighbour at the same distance and angle in both drawings";
+    // A place is a part with one of its neighbours: a note is told beside
+    // several, and each counts.
+    std::string p = counted(g.places.rare, "pair of neighbouring parts lies", "pairs of neighbouring parts lie") +
+                    " at the same distance and angle in both drawings";
     if (g.places.onlyTheseTwo > 0)
       p += ", " + std::to_string(g.places.onlyTheseTwo) + " of them in no other drawing of the class";
     p += m.byPlaces || g.work.rare == 0 ? ", whatever the size, turn or position of the whole." : ".";
@@ -180,9 +182,11 @@ void laidReasons(const PairMeasure& m, const Told&, std::vector<std::string>& r)
     return;
   }
   const int placed = m.geometry.work.freelyDrawn() + m.geometry.places.freelyDrawn();
-  r.push_back(lies + ", and " + counted(placed, "part placed freely sits", "parts placed freely sit") +
-              " by the same neighbours in both (a note put where the student clicked): the work of one drawing put "
-              "into the other, which two students' own drawings of the same numbers do not share.");
+  r.push_back(lies + ", and " +
+              counted(placed, "part or pair of neighbouring parts placed freely lies",
+                      "parts and pairs of neighbouring parts placed freely lie") +
+              " alike in both (a note put where the student clicked): the work of one drawing put into the other, "
+              "which two students' own drawings of the same numbers do not share.");
 }
 
 // ---- Handles: entities taken over under their own handles.

@@ -362,7 +362,7 @@ TEST(Signals, WorkLaidWholeWithANotePlacedFreelyIsACopy) {
   auto told = [](const PairFinding& f) {
     for (const auto& r : f.reasons)
       if (r.starts_with("Laid onto rosa/drawing.dxf, 11 of the 13 lines, arcs, circles and texts of ines/drawing.dxf") &&
-          r.find("1 part placed freely sits by the same neighbours in both") != std::string::npos)
+          r.find("1 part or pair of neighbouring parts placed freely lies alike in both") != std::string::npos)
         return true;
     return false;
   };
