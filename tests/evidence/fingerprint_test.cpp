@@ -8,6 +8,7 @@
 
 #include "evidence/feature_codec.h"
 #include "evidence/fingerprint.h"
+#include "turned_sheet.h"
 
 namespace veldra::evidence {
 namespace {
@@ -148,12 +149,8 @@ TEST(Fingerprints, ANotePastedWithPartOfItsWorkKeepsItsPlaceBesideIt) {
   const std::vector<EntityFacts> source{line(0, 0, 60, 0),    line(60, 0, 120, 0),        line(120, 0, 120, 60),
                                         line(120, 60, 0, 60), line(0, 60, 0, 0),          line(95, 35, 108.3, 47.1),
                                         text(1.37, -19.83, "120 x 60")};
-  const double turn = 0.7, c = std::cos(turn), s = std::sin(turn);
-  auto at = [&](double x, double y) { return std::pair{c * x - s * y + 210.5, s * x + c * y + 33.25}; };
-  const auto [x1, y1] = at(95, 35);
-  const auto [x2, y2] = at(108.3, 47.1);
-  const auto [nx, ny] = at(1.37, -19.83);
-  const std::vector<EntityFacts> pasted{line(x1, y1, x2, y2), text(nx, ny, "120 x 60")};
+  const testing::TurnedSheet paste{210.5, 33.25, 0.7};
+  const std::vector<EntityFacts> pasted{paste.line(95, 35, 108.3, 47.1), paste.text(1.37, -19.83, 3.5, "120 x 60")};
   auto freePlaces = [](const std::vector<EntityFacts>& entities) {
     std::vector<std::uint64_t> free;
     for (const std::uint64_t key : keysOf(featuresOf(entities, Tolerance{}), FeatureKind::kPlace))
@@ -205,15 +202,9 @@ TEST(Fingerprints, MarkWhatTypedNumbersGive) {
   for (int round = 0; round < 8; ++round) {
     const double turn = round == 0 ? 0 : static_cast<double>(random() % 36000) / 100 * degree;
     const double ox = static_cast<double>(random() % 100000) / 997, oy = static_cast<double>(random() % 100000) / 991;
-    auto at = [&](double x, double y) {
-      return std::pair{ox + x * std::cos(turn) - y * std::sin(turn), oy + x * std::sin(turn) + y * std::cos(turn)};
-    };
-    auto placedLine = [&](double x1, double y1, double x2, double y2) {
-      const auto [a, b] = at(x1, y1);
-      const auto [c, d] = at(x2, y2);
-      return line(a, b, c, d);
-    };
-    const auto [cx, cy] = at(40, 20);
+    const testing::TurnedSheet sheet{ox, oy, turn};
+    auto placedLine = [&](double x1, double y1, double x2, double y2) { return sheet.line(x1, y1, x2, y2); };
+    const auto [cx, cy] = sheet.at(40, 20);
     SCOPED_TRACE(round);
     // An 80 long edge, a 5 x 5 chamfer, a hole of 12.5 and a quarter arc:
     // typed; a line of 37.2839... to a clicked point: not.
@@ -227,12 +218,12 @@ TEST(Fingerprints, MarkWhatTypedNumbersGive) {
     // beside the edge is where the student clicked.
     EXPECT_EQ(typedOf({placedLine(0, 0, 80, 0), circle(cx, cy, 12.5)}, FeatureKind::kPlace),
               (std::vector<bool>{true, true}));
-    const auto [tx, ty] = at(2, -11.37);
+    const auto [tx, ty] = sheet.at(2, -11.37);
     EXPECT_EQ(typedOf({placedLine(0, 0, 80, 0), text(tx, ty, "80 x 50")}, FeatureKind::kPlace),
               (std::vector<bool>{false, false}));
     // A name put at typed offsets from the frame's edge (a title block's
     // field) lies where numbers put it, however the sheet was turned.
-    const auto [nx, ny] = at(2, -11.5);
+    const auto [nx, ny] = sheet.at(2, -11.5);
     EXPECT_EQ(typedOf({placedLine(0, 0, 80, 0), text(nx, ny, "Mia")}, FeatureKind::kPlace),
               (std::vector<bool>{true, true}));
   }

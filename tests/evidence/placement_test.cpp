@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "evidence/placement.h"
+#include "turned_sheet.h"
 
 namespace veldra::evidence {
 namespace {
@@ -206,43 +207,24 @@ TEST(Placement, NotesPutByHandAlikeToAThousandthAreNoPaste) {
 // title lie nearer to it than the part's own, and pasted turned onto a fresh
 // sheet, it is still found beside the part and the part laid by it.
 TEST(Placement, ANotePastedOutOfTheTitleBlockStillLaysThePart) {
-  auto line = [](double x1, double y1, double x2, double y2) {
-    return EntityFacts{"AcDbLine", 0, false, false, "0", {x1, y1, 0, x2, y2, 0}, std::nullopt};
-  };
-  auto circle = [](double x, double y, double r) {
-    return EntityFacts{"AcDbCircle", 0, false, false, "0", {x, y, 0, r}, std::nullopt};
-  };
-  auto text = [](double x, double y, double height, const char* words) {
-    return EntityFacts{"AcDbText", 0, false, false, "0", {x, y, height}, std::string(words)};
-  };
   auto sheet = [&](const char* name) {
-    std::vector<EntityFacts> out{line(0, 0, 420, 0),     line(420, 0, 420, 297),  line(420, 297, 0, 297),
-                                 line(0, 297, 0, 0),     line(240, 0, 240, 30),   line(240, 30, 420, 30),
-                                 line(240, 15, 420, 15), text(245, 20, 5, "Title"), text(150, 12, 3.5, name)};
+    const testing::TurnedSheet s;
+    std::vector<EntityFacts> out{s.line(0, 0, 420, 0),     s.line(420, 0, 420, 297),    s.line(420, 297, 0, 297),
+                                 s.line(0, 297, 0, 0),     s.line(240, 0, 240, 30),     s.line(240, 30, 420, 30),
+                                 s.line(240, 15, 420, 15), s.text(245, 20, 5, "Title"), s.text(150, 12, 3.5, name)};
     return out;
   };
   // The part as its student drew it, about a clicked corner, turned by
   // `turn` about it and moved to (ox, oy).
   auto part = [&](double ox, double oy, double turn) {
-    auto at = [&](double x, double y) {
-      return std::pair{ox + x * std::cos(turn) - y * std::sin(turn), oy + x * std::sin(turn) + y * std::cos(turn)};
-    };
-    auto placedLine = [&](double x1, double y1, double x2, double y2) {
-      const auto [ax, ay] = at(x1, y1);
-      const auto [bx, by] = at(x2, y2);
-      return line(ax, ay, bx, by);
-    };
-    auto placedCircle = [&](double x, double y, double r) {
-      const auto [cx, cy] = at(x, y);
-      return circle(cx, cy, r);
-    };
-    const auto [nx, ny] = at(0, -9.2605);
-    std::vector<EntityFacts> out{placedLine(0, 0, 120, 0),   placedLine(120, 0, 120, 50), placedLine(120, 50, 0, 50),
-                                 placedLine(0, 50, 0, 0),    placedCircle(60, 25, 12.5),  placedCircle(60, 25, 18),
-                                 placedLine(-5, 25, 125, 25), placedLine(60, -5, 60, 55)};
-    for (int k = 0; k < 4; ++k) out.push_back(placedCircle(60 + 18 * std::cos(k * std::numbers::pi / 2),
-                                                            25 + 18 * std::sin(k * std::numbers::pi / 2), 2.5));
-    out.push_back(text(nx, ny, 3.5, "120 x 50"));
+    const testing::TurnedSheet at{ox, oy, turn};
+    std::vector<EntityFacts> out{at.line(0, 0, 120, 0),   at.line(120, 0, 120, 50), at.line(120, 50, 0, 50),
+                                 at.line(0, 50, 0, 0),    at.circle(60, 25, 12.5),  at.circle(60, 25, 18),
+                                 at.line(-5, 25, 125, 25), at.line(60, -5, 60, 55)};
+    for (int k = 0; k < 4; ++k)
+      out.push_back(at.circle(60 + 18 * std::cos(k * std::numbers::pi / 2), 25 + 18 * std::sin(k * std::numbers::pi / 2),
+                              2.5));
+    out.push_back(at.text(0, -9.2605, 3.5, "120 x 50"));
     return out;
   };
   auto drawing = [&](const char* name, const std::vector<EntityFacts>& work) {
@@ -270,21 +252,10 @@ TEST(Placement, ANotePastedOutOfTheTitleBlockStillLaysThePart) {
 // students place notes alike. However the sheet lies: the outline starts
 // where its student clicked, and is turned.
 TEST(Placement, ANoteIsPlacedFreelyWhereItWasClickedNotWhereItWasSnapped) {
-  const double ox = 123.4567, oy = 78.9012, turn = 0.61;
-  auto at = [&](double x, double y) {
-    return std::pair{ox + x * std::cos(turn) - y * std::sin(turn), oy + x * std::sin(turn) + y * std::cos(turn)};
-  };
-  auto line = [&](double x1, double y1, double x2, double y2) {
-    const auto [ax, ay] = at(x1, y1);
-    const auto [bx, by] = at(x2, y2);
-    return EntityFacts{"AcDbLine", 0, false, false, "0", {ax, ay, 0, bx, by, 0}, std::nullopt};
-  };
-  auto note = [&](double x, double y, double height) {
-    const auto [nx, ny] = at(x, y);
-    return EntityFacts{"AcDbText", 0, false, false, "0", {nx, ny, height}, std::string("90 x 50")};
-  };
-  const std::vector<EntityFacts> outline{line(0, 0, 90, 0), line(90, 0, 90, 50), line(90, 50, 0, 50),
-                                         line(0, 50, 0, 0)};
+  const testing::TurnedSheet at{123.4567, 78.9012, 0.61};
+  auto note = [&](double x, double y, double height) { return at.text(x, y, height, "90 x 50"); };
+  const std::vector<EntityFacts> outline{at.line(0, 0, 90, 0), at.line(90, 0, 90, 50), at.line(90, 50, 0, 50),
+                                         at.line(0, 50, 0, 0)};
   auto freely = [&](const EntityFacts& text) {
     std::vector<EntityFacts> entities = outline;
     entities.push_back(text);
