@@ -721,9 +721,9 @@ std::vector<LocatedPiece> locatedPieces(std::span<const EntityFacts> entities, c
     if (!p.located || !std::isfinite(p.x) || !std::isfinite(p.y)) continue;
     const bool freely = !p.typed || (p.text && clicked(p));
     LocatedPiece& q = out.emplace_back(
-        LocatedPiece{Hasher(p.shape).key(FeatureKind::kShape, p.typed), places[k], {}, p.form, p.x, p.y, p.size, freely});
+        LocatedPiece{Hasher(p.shape).key(FeatureKind::kShape, p.typed), {places[k]}, p.form, p.x, p.y, p.size, freely});
     std::copy_n(furtherPlaces.begin() + static_cast<std::ptrdiff_t>(k * kFurtherPlaces), kNextNearest,
-                q.nextPlaces.begin());
+                q.places.begin() + 1);
   }
   return out;
 }

@@ -422,7 +422,7 @@ bool layCopies(std::vector<PairFinding>& judged, std::vector<std::pair<std::uint
                    side.geometryWeight[static_cast<std::size_t>(at - geometry.begin())] > 0;
           };
           for (std::size_t t = 0; t < pieces.size(); ++t)
-            rare[t] = weighs(pieces[t].shape) || (pieces[t].place && weighs(pieces[t].place));
+            rare[t] = weighs(pieces[t].shape) || (pieces[t].places[0] && weighs(pieces[t].places[0]));
           return rare;
         };
         const auto rareA = rareOf(a, prepared[k]);

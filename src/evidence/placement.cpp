@@ -38,6 +38,11 @@ class Near {
   bool has(double x, double y, std::uint64_t form, double size, double eps) const {
     return find(x, y, form, size, eps).has_value();
   }
+  // Whether the other drawing holds `q` where it is, unmoved (the sheet's
+  // frame, the template's title).
+  bool holdsUnmoved(const LocatedPiece& q, const Tolerance& tolerance) const {
+    return has(q.x, q.y, q.form, q.size, 10 * tolerance.length);
+  }
 
  private:
   std::span<const LocatedPiece> b_;
@@ -95,7 +100,7 @@ int heldBy(std::span<const LocatedPiece> a, std::span<const LocatedPiece> b, con
   for (auto& [form, sizes] : sizesOfB) std::sort(sizes.begin(), sizes.end());
   const double eps = roomAt(tolerance, p.scale);
   for (std::size_t k = 0; k < a.size(); ++k) {
-    if (!rareA[k] || landed[k] || near.has(a[k].x, a[k].y, a[k].form, a[k].size, 10 * tolerance.length)) continue;
+    if (!rareA[k] || landed[k] || near.holdsUnmoved(a[k], tolerance)) continue;
     const auto sizes = sizesOfB.find(a[k].form);
     if (sizes == sizesOfB.end()) continue;
     const double size = a[k].size * p.scale;
@@ -174,7 +179,7 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
   // `a` that `b` has once.
   std::unordered_map<std::uint64_t, std::pair<std::size_t, int>> placesOfB, shapesOfB;
   for (std::size_t k = 0; k < b.size(); ++k) {
-    for (const std::uint64_t key : placesOf(b[k])) {
+    for (const std::uint64_t key : b[k].places) {
       if (key == 0) continue;
       auto& [at, count] = placesOfB[key];
       at = k;
@@ -188,7 +193,7 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
   std::vector<Candidate> candidates;
   for (std::size_t k = 0; k < a.size() && candidates.size() < kMostCandidates; ++k) {
     if (!rareA[k]) continue;
-    const auto places = placesOf(a[k]);
+    const auto& places = a[k].places;
     const auto once = std::find_if(places.begin(), places.end(), [&](std::uint64_t key) {
       const auto place = key != 0 ? placesOfB.find(key) : placesOfB.end();
       return place != placesOfB.end() && place->second.second == 1;
@@ -222,7 +227,7 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
       if (rareA[k] || shapesOfA[a[k].shape] != 1) continue;
       const auto shape = shapesOfB.find(a[k].shape);
       if (shape == shapesOfB.end() || shape->second.second != 1) continue;
-      if (near.has(a[k].x, a[k].y, a[k].form, a[k].size, 10 * tolerance.length)) continue;
+      if (near.holdsUnmoved(a[k], tolerance)) continue;
       candidates.push_back({k, shape->second.first});
     }
   }

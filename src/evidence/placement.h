@@ -19,9 +19,9 @@ namespace veldra::evidence {
 // one another (see fingerprint.h for what shape and place mean).
 struct LocatedPiece {
   std::uint64_t shape = 0;  // the shape feature's key
-  std::uint64_t place = 0;  // the place feature's key, 0 for none
-  // Placed freely: its place features beside its next nearest pieces, 0 for none.
-  std::array<std::uint64_t, kNextNearest> nextPlaces{};
+  // Its place features' keys, beside its nearest piece and (placed freely)
+  // its next nearest; 0 for none.
+  std::array<std::uint64_t, 1 + kNextNearest> places{};
   std::uint64_t form = 0;   // what scaling leaves alone
   double x = 0, y = 0;
   double size = 0;
@@ -31,14 +31,6 @@ struct LocatedPiece {
   // habit): where it lies, no typed number put it.
   bool placedFreely = false;
 };
-
-// A piece's place features, beside its nearest piece and its next nearest;
-// 0 for none.
-inline std::array<std::uint64_t, 1 + kNextNearest> placesOf(const LocatedPiece& p) {
-  std::array<std::uint64_t, 1 + kNextNearest> out{p.place};
-  for (std::size_t r = 0; r < kNextNearest; ++r) out[r + 1] = p.nextPlaces[r];
-  return out;
-}
 
 // The located model-space pieces of a drawing.
 std::vector<LocatedPiece> locatedPieces(std::span<const EntityFacts> entities, const Tolerance& tolerance);

@@ -27,7 +27,7 @@ struct Sheet {
 
   void add(std::uint64_t form, double x, double y, double size, bool isRare, bool freely = false) {
     const auto shape = form * 1000000007ULL + static_cast<std::uint64_t>(std::llround(size * 1000));
-    pieces.push_back({shape, 0, {}, form, x, y, size, freely});
+    pieces.push_back({shape, {}, form, x, y, size, freely});
     rare.push_back(isRare ? 1 : 0);
   }
 };
