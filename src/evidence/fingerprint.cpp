@@ -234,6 +234,7 @@ struct Piece {
   bool typed = false;           // its own sizes are typed numbers
   bool laid = false;            // a line, arc, circle or block: laid where typed numbers put it, as a rule
   bool text = false;
+  std::uint64_t words = 0;      // a text's words, 0 for none
 };
 
 constexpr std::uint64_t kLineSeed = 0x5EED0011, kArcSeed = 0x5EED0012, kCircleSeed = 0x5EED0013,
@@ -302,6 +303,13 @@ void polylinePieces(const EntityFacts& e, const Tolerance& tol, std::vector<Piec
   }
 }
 
+// A text's words, as the words feature tells them; 0 for none.
+std::uint64_t wordsOf(const EntityFacts& e) {
+  if (!e.text) return 0;
+  const std::string words = normalWords(*e.text);
+  return words.empty() ? 0 : Hasher(0x5EED0002).add(std::string_view(words)).value();
+}
+
 // The pieces of an entity, and a hash of its shape for its handle feature.
 std::uint64_t piecesOf(const EntityFacts& e, const Tolerance& tol, std::vector<Piece>& out) {
   const auto& n = e.numbers;
@@ -329,6 +337,7 @@ std::uint64_t piecesOf(const EntityFacts& e, const Tolerance& tol, std::vector<P
     p.x = n[0], p.y = n[1], p.size = n[2], p.located = true;
     p.typed = typedNumber(n[2]);
     p.text = true;
+    p.words = wordsOf(e);
     out.push_back(p);
   } else if (e.kind == "AcDbMText" && n.size() >= 4) {
     Piece p;
@@ -337,6 +346,7 @@ std::uint64_t piecesOf(const EntityFacts& e, const Tolerance& tol, std::vector<P
     p.x = n[0], p.y = n[1], p.z = n[2], p.size = n[3], p.located = true;
     p.typed = typedNumber(n[3]);
     p.text = true;
+    p.words = wordsOf(e);
     out.push_back(p);
   } else if (isBlockReference(e.kind) && n.size() >= 6) {
     // A block by its name and the sizes of its scales, whatever its turn.
@@ -720,8 +730,9 @@ std::vector<LocatedPiece> locatedPieces(std::span<const EntityFacts> entities, c
     const Piece& p = pieces[k];
     if (!p.located || !std::isfinite(p.x) || !std::isfinite(p.y)) continue;
     const bool freely = !p.typed || (p.text && clicked(p));
-    LocatedPiece& q = out.emplace_back(
-        LocatedPiece{Hasher(p.shape).key(FeatureKind::kShape, p.typed), {places[k]}, p.form, p.x, p.y, p.size, freely});
+    const std::uint64_t shape = Hasher(p.shape).key(FeatureKind::kShape, p.typed);
+    LocatedPiece& q = out.emplace_back(LocatedPiece{shape, p.words ? Hasher(shape).add(p.words).value() : shape,
+                                                    {places[k]}, p.form, p.x, p.y, p.size, freely});
     std::copy_n(furtherPlaces.begin() + static_cast<std::ptrdiff_t>(k * kFurtherPlaces), kNextNearest,
                 q.places.begin() + 1);
   }

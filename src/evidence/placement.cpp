@@ -175,8 +175,8 @@ std::string placementText(const Placement& p) {
 
 std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::span<const LocatedPiece> b,
                                        std::span<const std::uint8_t> rareA, const Tolerance& tolerance, int tries) {
-  // Pairs of pieces that can only be one another: a rare place or shape of
-  // `a` that `b` has once.
+  // Pairs of pieces that can only be one another: a rare place or shape (a
+  // text's with its words) of `a` that `b` has once.
   std::unordered_map<std::uint64_t, std::pair<std::size_t, int>> placesOfB, shapesOfB;
   for (std::size_t k = 0; k < b.size(); ++k) {
     for (const std::uint64_t key : b[k].places) {
@@ -185,7 +185,7 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
       at = k;
       ++count;
     }
-    auto& [at, count] = shapesOfB[b[k].shape];
+    auto& [at, count] = shapesOfB[b[k].likeness];
     at = k;
     ++count;
   }
@@ -202,7 +202,7 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
       candidates.push_back({k, placesOfB.at(*once).first});
       continue;
     }
-    const auto shape = shapesOfB.find(a[k].shape);
+    const auto shape = shapesOfB.find(a[k].likeness);
     if (shape != shapesOfB.end() && shape->second.second == 1) candidates.push_back({k, shape->second.first});
   }
   const Near near(b);
@@ -222,10 +222,10 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
     std::stable_partition(candidates.begin(), candidates.end(),
                           [&](const Candidate& c) { return a[c.a].placedFreely; });
     std::unordered_map<std::uint64_t, int> shapesOfA;
-    for (const LocatedPiece& q : a) ++shapesOfA[q.shape];
+    for (const LocatedPiece& q : a) ++shapesOfA[q.likeness];
     for (std::size_t k = 0; k < a.size() && candidates.size() < kMostCandidates; ++k) {
-      if (rareA[k] || shapesOfA[a[k].shape] != 1) continue;
-      const auto shape = shapesOfB.find(a[k].shape);
+      if (rareA[k] || shapesOfA[a[k].likeness] != 1) continue;
+      const auto shape = shapesOfB.find(a[k].likeness);
       if (shape == shapesOfB.end() || shape->second.second != 1) continue;
       if (near.holdsUnmoved(a[k], tolerance)) continue;
       candidates.push_back({k, shape->second.first});
@@ -248,12 +248,12 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
     constexpr int kFewAlike = 4;
     std::unordered_map<std::uint64_t, std::vector<std::size_t>> piecesOfB;
     for (std::size_t k = 0; k < b.size(); ++k) {
-      const auto shape = shapesOfB.find(b[k].shape);
-      if (shape->second.second <= kFewAlike) piecesOfB[b[k].shape].push_back(k);
+      const auto shape = shapesOfB.find(b[k].likeness);
+      if (shape->second.second <= kFewAlike) piecesOfB[b[k].likeness].push_back(k);
     }
     for (std::size_t k = 0; k < a.size() && candidates.size() < kMostCandidates; ++k) {
       if (!rareA[k]) continue;
-      const auto alike = piecesOfB.find(a[k].shape);
+      const auto alike = piecesOfB.find(a[k].likeness);
       if (alike == piecesOfB.end() || alike->second.size() < 2) continue;
       for (const std::size_t j : alike->second)
         if (candidates.size() < kMostCandidates) candidates.push_back({k, j});

@@ -19,6 +19,9 @@ namespace veldra::evidence {
 // one another (see fingerprint.h for what shape and place mean).
 struct LocatedPiece {
   std::uint64_t shape = 0;  // the shape feature's key
+  // What a piece of the other drawing must be to be this one: its shape,
+  // and a text's words too (a note is not the student's name of its height).
+  std::uint64_t likeness = 0;
   // Its place features' keys, beside its nearest piece and (placed freely)
   // its next nearest; 0 for none.
   std::array<std::uint64_t, 1 + kNextNearest> places{};

@@ -27,7 +27,7 @@ struct Sheet {
 
   void add(std::uint64_t form, double x, double y, double size, bool isRare, bool freely = false) {
     const auto shape = form * 1000000007ULL + static_cast<std::uint64_t>(std::llround(size * 1000));
-    pieces.push_back({shape, {}, form, x, y, size, freely});
+    pieces.push_back({shape, shape, {}, form, x, y, size, freely});
     rare.push_back(isRare ? 1 : 0);
   }
 };
@@ -206,35 +206,39 @@ TEST(Placement, NotesPutByHandAlikeToAThousandthAreNoPaste) {
 // tells its paste; put in the source inside the title block, whose lines and
 // title lie nearer to it than the part's own, and pasted turned onto a fresh
 // sheet, it is still found beside the part and the part laid by it.
+// The template's sheet with its student's name in the title block.
+std::vector<EntityFacts> titledSheet(const char* name) {
+  const testing::TurnedSheet s;
+  return {s.line(0, 0, 420, 0),     s.line(420, 0, 420, 297), s.line(420, 297, 0, 297),
+          s.line(0, 297, 0, 0),     s.line(240, 0, 240, 30),  s.line(240, 30, 420, 30),
+          s.line(240, 15, 420, 15), s.text(245, 20, 5, "Title"), s.text(150, 12, 3.5, name)};
+}
+
+// A flange as its student drew it about a clicked corner, turned by `turn`
+// about it and moved to (ox, oy): its outline, bore, bolt circle, centre
+// lines, four holes and the note of its size.
+std::vector<EntityFacts> flangePart(double ox, double oy, double turn) {
+  const testing::TurnedSheet at{ox, oy, turn};
+  std::vector<EntityFacts> out{at.line(0, 0, 120, 0),    at.line(120, 0, 120, 50), at.line(120, 50, 0, 50),
+                               at.line(0, 50, 0, 0),     at.circle(60, 25, 12.5),  at.circle(60, 25, 18),
+                               at.line(-5, 25, 125, 25), at.line(60, -5, 60, 55)};
+  for (int k = 0; k < 4; ++k)
+    out.push_back(at.circle(60 + 18 * std::cos(k * std::numbers::pi / 2), 25 + 18 * std::sin(k * std::numbers::pi / 2),
+                            2.5));
+  out.push_back(at.text(0, -9.2605, 3.5, "120 x 50"));
+  return out;
+}
+
+std::vector<LocatedPiece> sheetWith(const char* name, const std::vector<EntityFacts>& work) {
+  auto out = titledSheet(name);
+  out.insert(out.end(), work.begin(), work.end());
+  return locatedPieces(out, Tolerance{});
+}
+
 TEST(Placement, ANotePastedOutOfTheTitleBlockStillLaysThePart) {
-  auto sheet = [&](const char* name) {
-    const testing::TurnedSheet s;
-    std::vector<EntityFacts> out{s.line(0, 0, 420, 0),     s.line(420, 0, 420, 297),    s.line(420, 297, 0, 297),
-                                 s.line(0, 297, 0, 0),     s.line(240, 0, 240, 30),     s.line(240, 30, 420, 30),
-                                 s.line(240, 15, 420, 15), s.text(245, 20, 5, "Title"), s.text(150, 12, 3.5, name)};
-    return out;
-  };
-  // The part as its student drew it, about a clicked corner, turned by
-  // `turn` about it and moved to (ox, oy).
-  auto part = [&](double ox, double oy, double turn) {
-    const testing::TurnedSheet at{ox, oy, turn};
-    std::vector<EntityFacts> out{at.line(0, 0, 120, 0),   at.line(120, 0, 120, 50), at.line(120, 50, 0, 50),
-                                 at.line(0, 50, 0, 0),    at.circle(60, 25, 12.5),  at.circle(60, 25, 18),
-                                 at.line(-5, 25, 125, 25), at.line(60, -5, 60, 55)};
-    for (int k = 0; k < 4; ++k)
-      out.push_back(at.circle(60 + 18 * std::cos(k * std::numbers::pi / 2), 25 + 18 * std::sin(k * std::numbers::pi / 2),
-                              2.5));
-    out.push_back(at.text(0, -9.2605, 3.5, "120 x 50"));
-    return out;
-  };
-  auto drawing = [&](const char* name, const std::vector<EntityFacts>& work) {
-    auto out = sheet(name);
-    out.insert(out.end(), work.begin(), work.end());
-    return locatedPieces(out, Tolerance{});
-  };
   const double turn = 33.7 * std::numbers::pi / 180;
-  const auto source = drawing("Vera", part(257.6879, 38.7007, 0));
-  const auto copy = drawing("Dora", part(61.8451, 105.1445, turn));
+  const auto source = sheetWith("Vera", flangePart(257.6879, 38.7007, 0));
+  const auto copy = sheetWith("Dora", flangePart(61.8451, 105.1445, turn));
   // Only the note was placed freely, and it is all that is rare.
   std::vector<std::uint8_t> rare;
   for (const LocatedPiece& p : source) rare.push_back(p.placedFreely ? 1 : 0);
@@ -245,6 +249,27 @@ TEST(Placement, ANotePastedOutOfTheTitleBlockStillLaysThePart) {
   EXPECT_NEAR(placed->turnDegrees, 33.7, 1e-6);
   EXPECT_EQ(placed->freelyMapped, 1);
   EXPECT_GE(placed->alongside, 12);
+}
+
+// A part pasted without its note, where the copier's name is the one text
+// of the note's height: the note is not taken for the name, and the pieces
+// about the bore (each held once, all at one point) with the holes (each
+// like the others) tell the turn.
+TEST(Placement, ANoteLeftBehindIsNotTakenForTheCopiersName) {
+  const double turn = 71.3 * std::numbers::pi / 180;
+  const auto whole = flangePart(257.6879, 38.7007, 0);
+  const auto source = sheetWith("Arne", whole);
+  const auto turned = flangePart(61.8451, 105.1445, turn);
+  // The bore, the bolt circle, the centre lines and the holes.
+  const auto copy = sheetWith("Vera", {turned.begin() + 4, turned.end() - 1});
+  // Numbers of the student's own: all of the part is rare, and so is the name.
+  std::vector<std::uint8_t> rare(source.size(), 1);
+  std::fill_n(rare.begin(), 8, 0);
+  const auto placed = findPlacement(source, copy, rare, Tolerance{});
+  ASSERT_TRUE(placed.has_value());
+  EXPECT_FALSE(placed->mirrored);
+  EXPECT_NEAR(placed->turnDegrees, 71.3, 1e-6);
+  EXPECT_EQ(placed->mapped, 8);
 }
 
 // A note put where its student clicked is placed freely; one snapped to a
