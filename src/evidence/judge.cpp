@@ -115,25 +115,28 @@ bool containsKey(std::span<const std::uint64_t> sorted, std::uint64_t key) {
   return std::binary_search(sorted.begin(), sorted.end(), key);
 }
 
-// How far typed numbers differ from drawing to drawing in this class, so
+// How often typed numbers repeat from drawing to drawing in this class, so
 // that two students draw alike by them: the middle, over drawings with a few
-// typed shapes beyond the template, of the share of those shapes that most
-// of the class does not draw but two other drawings at least do, each shape
-// counted once (the six holes of one size are one number typed, not six).
-// Near 0 when everyone draws one sheet from one set of numbers (what is
-// rare and typed is a drawing's own slip or stray line), and when everyone
-// chooses numbers of their own (none but a copy has them too); near 1 when
-// students draw variants of an exercise, and two given the same numbers
-// draw alike.
+// typed shapes beyond the template that most of the class does not draw, of
+// the share of those shapes that two other drawings at least draw too, each
+// shape counted once (the six holes of one size are one number typed, not
+// six). Near 1 when students draw variants of an exercise: each number is
+// one of a few, and two given the same numbers draw alike. Lower when
+// everyone chooses numbers of their own (a radius or a length now and then
+// alike, the rest held by none but a copy), and near 0 when everyone draws
+// one sheet from one set of numbers (what most of the class does not draw is
+// a drawing's own slip or stray line).
 double typedNumbersVary(const std::vector<Prepared>& prepared, const std::vector<std::uint64_t>& templateKeys) {
   std::vector<double> shares;
   for (const Prepared& p : prepared) {
     double typed = 0, alike = 0;
     for (std::size_t t = 0; t < p.features.geometry.size(); ++t) {
       const Feature& f = p.features.geometry[t];
-      if (featureKind(f.key) != FeatureKind::kShape || !isTyped(f.key) || containsKey(templateKeys, f.key)) continue;
+      if (featureKind(f.key) != FeatureKind::kShape || !isTyped(f.key) || p.geometryWeight[t] <= 0 ||
+          containsKey(templateKeys, f.key))
+        continue;
       typed += 1;
-      if (p.geometryWeight[t] > 0 && p.geometryDf[t] >= 3) alike += 1;
+      if (p.geometryDf[t] >= 3) alike += 1;
     }
     if (typed >= rules::kTypedShapesToTell) shares.push_back(alike / typed);
   }

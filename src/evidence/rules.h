@@ -46,11 +46,14 @@ inline constexpr double kFreelyDrawnToTrust = 1.0;
 // strength at the second.
 inline constexpr double kFreelyDrawn = 0.75;
 inline constexpr double kFreelyDrawnFrom = 1.0, kFreelyDrawnFull = 2.5;
-// The class's numbers vary when, in the middle drawing, this share of its
-// typed shapes (beyond the template) is rare: not at all from the first,
-// fully from the second; drawings with fewer typed shapes do not tell.
-inline constexpr double kTypedNumbersVaryFrom = 0.25, kTypedNumbersVaryTo = 0.5;
-inline constexpr double kTypedShapesToTell = 5;
+// The class's numbers are variants when, in the middle drawing, of its
+// typed shapes beyond the template that most of the class does not draw,
+// this share is drawn by two other drawings at least: not at all from the
+// first, fully from the second. Below, numbers are each student's own (a
+// value now and then alike, the rest in no third drawing) or one set for
+// all; drawings with fewer such typed shapes do not tell.
+inline constexpr double kTypedNumbersVaryFrom = 0.75, kTypedNumbersVaryTo = 0.9;
+inline constexpr double kTypedShapesToTell = 3;
 // A paste that is found turned, mirrored or scaled onto the other drawing
 // maps at least this many rare shapes.
 inline constexpr int kPlacedAtLeast = 4;

@@ -116,7 +116,7 @@ void judgeEzdxfClass(unsigned seed, std::map<std::string, Tally>& tally, ClassKi
       if (kind == "honest") {
         EXPECT_FALSE(found) << *a << " and " << *b << " are honest"
                             << (it != kindOf.end() ? " look-alikes" : "") << said[{*a, *b}];
-      } else if (kind == "partial" ? tookLinesDrawnFreely.count({*a, *b}) > 0
+      } else if (kind == "partial" ? how.own || tookLinesDrawnFreely.count({*a, *b}) > 0
                                    : !how.same || kWholeWithItsNote.count(kind)) {
         EXPECT_TRUE(found) << *a << " and " << *b << " are a copy (" << kind << ")" << said[{*a, *b}];
       }
@@ -158,13 +158,17 @@ TEST(EzdxfClass, CopiesFoundAndNoHonestPairAccused) {
 }
 
 // Where every student chose numbers of their own, a paste shares numbers
-// no honest student has, typed or not: a paste holding nothing drawn
+// no honest student has, typed or not: a part pasted holding nothing drawn
 // freely is found too, and two students who chose the same outline are not
 // accused.
 TEST(EzdxfClass, OwnNumbersCopiesFoundAndNoHonestPairAccused) {
   if (const std::string why = testing::ezdxfMissing(); !why.empty()) GTEST_SKIP() << why;
   std::map<std::string, Tally> tally;
-  const auto seeds = seedsOr("VELDRA_EZDXF_OWN_SEEDS", {2u, 6u, 16u, 105u});
+  // Seed 20: a part pasted that took only typed work, in a class where a
+  // corner radius or a bolt circle is now and then alike. Seed 249: the
+  // part left its note behind, and the copier's name was the one text of
+  // the note's height.
+  const auto seeds = seedsOr("VELDRA_EZDXF_OWN_SEEDS", {2u, 6u, 16u, 20u, 105u, 249u});
   for (const unsigned seed : seeds) judgeEzdxfClass(seed, tally, {.own = true});
   print("ezdxf classes of own numbers of seeds", seeds, tally);
 }
