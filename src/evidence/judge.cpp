@@ -123,9 +123,10 @@ bool containsKey(std::span<const std::uint64_t> sorted, std::uint64_t key) {
 // six). Near 1 when students draw variants of an exercise: each number is
 // one of a few, and two given the same numbers draw alike. Lower when
 // everyone chooses numbers of their own (a radius or a length now and then
-// alike, the rest held by none but a copy), and near 0 when everyone draws
-// one sheet from one set of numbers (what most of the class does not draw is
-// a drawing's own slip or stray line).
+// alike, the rest held by none but a copy), and 0 when everyone draws one
+// sheet from one set of numbers: then few drawings hold typed shapes that
+// most of the class does not draw, and those are a drawing's own slip or
+// stray line, or a few students' extra view.
 double typedNumbersVary(const std::vector<Prepared>& prepared, const std::vector<std::uint64_t>& templateKeys) {
   std::vector<double> shares;
   for (const Prepared& p : prepared) {
@@ -140,7 +141,9 @@ double typedNumbersVary(const std::vector<Prepared>& prepared, const std::vector
     }
     if (typed >= rules::kTypedShapesToTell) shares.push_back(alike / typed);
   }
-  if (shares.empty()) return 0.0;
+  if (shares.empty() ||
+      static_cast<double>(shares.size()) < rules::kDrawingsTellingVariants * static_cast<double>(prepared.size()))
+    return 0.0;
   const auto middle = shares.begin() + static_cast<std::ptrdiff_t>(shares.size() / 2);
   std::nth_element(shares.begin(), middle, shares.end());
   return *middle;

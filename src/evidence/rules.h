@@ -51,9 +51,12 @@ inline constexpr double kFreelyDrawnFrom = 1.0, kFreelyDrawnFull = 2.5;
 // this share is drawn by two other drawings at least: not at all from the
 // first, fully from the second. Below, numbers are each student's own (a
 // value now and then alike, the rest in no third drawing) or one set for
-// all; drawings with fewer such typed shapes do not tell.
+// all; drawings with fewer such typed shapes do not tell, and where fewer
+// than this share of the drawings tell, the class draws one set of numbers
+// (a few students' extra view of their own is no variant handed out).
 inline constexpr double kTypedNumbersVaryFrom = 0.75, kTypedNumbersVaryTo = 0.9;
 inline constexpr double kTypedShapesToTell = 3;
+inline constexpr double kDrawingsTellingVariants = 0.25;
 // A paste that is found turned, mirrored or scaled onto the other drawing
 // maps at least this many rare shapes.
 inline constexpr int kPlacedAtLeast = 4;
