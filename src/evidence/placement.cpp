@@ -64,6 +64,14 @@ std::pair<double, double> laidAt(const Placement& p, const LocatedPiece& q) {
   return {p.m[0] * q.x + p.m[1] * q.y + p.dx, p.m[2] * q.x + p.m[3] * q.y + p.dy};
 }
 
+// Whether `x` moves less than `y`: unmirrored before mirrored, then the
+// lesser turn either way round.
+bool simpler(const Placement& x, const Placement& y) {
+  if (x.mirrored != y.mirrored) return !x.mirrored;
+  const auto turn = [](const Placement& p) { return std::min(p.turnDegrees, 360.0 - p.turnDegrees); };
+  return turn(x) < turn(y) - 1e-6;
+}
+
 // Room for rounding in the drawings' numbers, grown with the scale.
 double roomAt(const Tolerance& tolerance, double scale) { return 10 * tolerance.length * std::max(1.0, scale); }
 
@@ -232,10 +240,12 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
     }
   }
   // Pieces that can only be one another may all sit at one point (a bore,
-  // its bolt circle and the centre lines of a flange), which tells no turn:
-  // then the rare pieces the other drawing has a few of are tried each way
-  // too, beside them. Where work was moved, what lies unmoved beside it
-  // tells no turn either.
+  // its bolt circle and the centre lines of a flange), which tells no turn,
+  // or be few (a hole told by its neighbours may be taken for the one
+  // beside it, where one was left out): then the rare pieces the other
+  // drawing has up to eight of (the holes about a bolt circle) are tried
+  // each way too, beside them. Where work was moved, what lies unmoved
+  // beside it tells no turn either.
   const auto apart = [&](const Candidate& x, const Candidate& y) {
     return std::hypot(b[x.b].x - b[y.b].x, b[x.b].y - b[y.b].y) > tolerance.length;
   };
@@ -244,15 +254,15 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
                [&](const Candidate& c) { return moved == 0 || isMoved(c); });
   bool twoPlaces = false;
   for (std::size_t i = 1; i < telling.size() && !twoPlaces; ++i) twoPlaces = apart(telling[0], telling[i]);
-  if (!twoPlaces && !candidates.empty()) {
-    constexpr int kFewAlike = 4;
+  if ((!twoPlaces || fewRare) && !candidates.empty()) {
+    constexpr int kFewAlike = 8;
     std::unordered_map<std::uint64_t, std::vector<std::size_t>> piecesOfB;
     for (std::size_t k = 0; k < b.size(); ++k) {
       const auto shape = shapesOfB.find(b[k].likeness);
       if (shape->second.second <= kFewAlike) piecesOfB[b[k].likeness].push_back(k);
     }
     for (std::size_t k = 0; k < a.size() && candidates.size() < kMostCandidates; ++k) {
-      if (!rareA[k]) continue;
+      if (!rareA[k] || (moved > 0 && near.holdsUnmoved(a[k], tolerance))) continue;
       const auto alike = piecesOfB.find(a[k].likeness);
       if (alike == piecesOfB.end() || alike->second.size() < 2) continue;
       for (const std::size_t j : alike->second)
@@ -262,6 +272,18 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
   int rare = 0;
   for (std::size_t k = 0; k < a.size(); ++k) rare += rareA[k] ? 1 : 0;
   if (candidates.size() < 2) return std::nullopt;
+  // Tried first: pairs of pieces that were moved (where work was moved,
+  // what lies unmoved tells nothing of the move) and that each can only be
+  // the other (a piece of `b` that several of `a` can only be, one of the
+  // like holes about a bolt circle the others were pasted without, is one
+  // of them at most).
+  {
+    std::unordered_map<std::size_t, int> claims;
+    for (const Candidate& c : candidates) ++claims[c.b];
+    const auto rank = [&](const Candidate& c) { return (moved > 0 && !isMoved(c) ? 2 : 0) + (claims[c.b] > 1 ? 1 : 0); };
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [&](const Candidate& x, const Candidate& y) { return rank(x) < rank(y); });
+  }
 
   std::optional<Placement> best;
   int tried = 0;
@@ -305,9 +327,13 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
           for (std::size_t k = 0; k < a.size(); ++k)
             if (!rareA[k] && lands(k)) ++p.alongside;
         p.tried = rare;
-        // More rare pieces mapped wins, then more pieces at all; on a tie,
-        // no mirror.
-        if (!best || p.mapped > best->mapped || (p.mapped == best->mapped && p.alongside > best->alongside)) best = p;
+        // More rare pieces mapped wins, then more pieces at all; on a tie
+        // (a symmetric part lies on itself mirrored or turned half round),
+        // the simpler move: no mirror, then the least turn.
+        if (!best || p.mapped > best->mapped ||
+            (p.mapped == best->mapped && (p.alongside > best->alongside ||
+                                          (p.alongside == best->alongside && simpler(p, *best)))))
+          best = p;
       }
     }
   }

@@ -268,7 +268,9 @@ TEST(Placement, ANoteLeftBehindIsNotTakenForTheCopiersName) {
   const auto placed = findPlacement(source, copy, rare, Tolerance{});
   ASSERT_TRUE(placed.has_value());
   EXPECT_FALSE(placed->mirrored);
-  EXPECT_NEAR(placed->turnDegrees, 71.3, 1e-6);
+  // Four holes about the bore, and lines told by their middles: a quarter
+  // turn more or less lays them alike too.
+  EXPECT_NEAR(std::fmod(placed->turnDegrees - 71.3 + 720 + 45, 90.0), 45, 1e-6);
   EXPECT_EQ(placed->mapped, 8);
 }
 
