@@ -123,11 +123,12 @@ bool containsKey(std::span<const std::uint64_t> sorted, std::uint64_t key) {
 // six). Near 1 when students draw variants of an exercise: each number is
 // one of a few, and two given the same numbers draw alike. Lower when
 // everyone chooses numbers of their own (a radius or a length now and then
-// alike, the rest held by none but a copy), and 0 when everyone draws one
+// alike, the rest held by none but a copy). None when everyone draws one
 // sheet from one set of numbers: then few drawings hold typed shapes that
 // most of the class does not draw, and those are a drawing's own slip or
 // stray line, or a few students' extra view.
-double typedNumbersVary(const std::vector<Prepared>& prepared, const std::vector<std::uint64_t>& templateKeys) {
+std::optional<double> typedNumbersVary(const std::vector<Prepared>& prepared,
+                                       const std::vector<std::uint64_t>& templateKeys) {
   std::vector<double> shares;
   for (const Prepared& p : prepared) {
     double typed = 0, alike = 0;
@@ -143,7 +144,7 @@ double typedNumbersVary(const std::vector<Prepared>& prepared, const std::vector
   }
   if (shares.empty() ||
       static_cast<double>(shares.size()) < rules::kDrawingsTellingVariants * static_cast<double>(prepared.size()))
-    return 0.0;
+    return std::nullopt;
   const auto middle = shares.begin() + static_cast<std::ptrdiff_t>(shares.size() / 2);
   std::nth_element(shares.begin(), middle, shares.end());
   return *middle;
@@ -457,7 +458,7 @@ bool layCopies(std::vector<PairFinding>& judged, std::vector<std::pair<std::uint
               Laid laidBack{back->mapped, back->tried, back->freelyMapped, true, howOf(*back)};
               laidBack.held = back->held;
               laidBack.alongside = back->alongside;
-              if (liesWholeWithFreePieces(laidBack)) {
+              if (liesWholeWithFreePieces(laidBack) || liesWholeOfOwnNumbers(laidBack, ctx)) {
                 placement = std::move(back);
                 laid = laidBack;
               }
@@ -989,10 +990,11 @@ Judgement judgeClass(ClassInput input, const EvidenceSettings& settings, Archive
   for (const std::size_t i : readable) readableFacts.push_back(&input.drawings[i].facts);
   ClassContext ctx = contextOf(readableFacts, input.templates, settings, findings.notes);
   {
-    const double vary = typedNumbersVary(prepared, templateKeys);
+    const std::optional<double> vary = typedNumbersVary(prepared, templateKeys);
     const double from = rules::kTypedNumbersVaryFrom, to = rules::kTypedNumbersVaryTo;
-    const double toward = std::clamp((vary - from) / (to - from), 0.0, 1.0);
+    const double toward = std::clamp((vary.value_or(0.0) - from) / (to - from), 0.0, 1.0);
     ctx.typedAlone = 1.0 - toward * (1.0 - rules::kTypedAlone);
+    ctx.ownNumbers = vary && *vary < from;
   }
   for (const auto& name : settings.ignoredAuthors)
     if (!normalName(name).empty())

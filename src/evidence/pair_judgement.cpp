@@ -248,6 +248,10 @@ bool liesWholeWithFreePieces(const Laid& laid) {
          laid.freely >= kFreelyLaidAtLeast;
 }
 
+bool liesWholeOfOwnNumbers(const Laid& laid, const ClassContext& context) {
+  return context.ownNumbers && liesWhole(laid) && laid.mapped >= kOwnNumbersLaidAtLeast;
+}
+
 PairMeasure measurePair(const PairSide& sa, const PairSide& sb, const ClassContext& ctx, const std::optional<Laid>& laid) {
   const DrawingFacts& a = *sa.facts;
   const DrawingFacts& b = *sb.facts;
@@ -304,6 +308,9 @@ PairMeasure measurePair(const PairSide& sa, const PairSide& sb, const ClassConte
   if (laid && liesWholeWithFreePieces(*laid)) {
     m.laidWithFreePieces = true;
     m.typedCounts = 1.0;
+  } else if (laid && typedOnly && liesWholeOfOwnNumbers(*laid, ctx)) {
+    // Numbers no third student chose, lying as in the other drawing.
+    m.laidOwnNumbers = true;
   } else if (laid && typedOnly && laid->tried > 0 && !liesWhole(*laid)) {
     m.typedLiesApart = true;
     m.typedCounts = std::min(m.typedCounts, kTypedAlone);

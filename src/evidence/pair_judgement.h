@@ -53,6 +53,10 @@ struct ClassContext {
   // freely is shared beside it: 1 in a class that draws one sheet from one
   // set of numbers, less where students' numbers vary (see rules.h).
   double typedAlone = 1.0;
+  // Each student chose numbers of their own (a radius or a length now and
+  // then alike): typed work that no third drawing has and that lies whole
+  // on the other drawing is one drawing's work put into the other.
+  bool ownNumbers = false;
   Thresholds thresholds;
 };
 
@@ -125,6 +129,10 @@ bool worthLaying(const PairFinding& finding);
 // ones the other drawing could hold lie on them (kTypedLaidWhole): a part of
 // one drawing put into the other, beside the copier's own (rules.h).
 bool liesWholeWithFreePieces(const Laid& laid);
+// Where students chose numbers of their own: at least kOwnNumbersLaidAtLeast
+// rare pieces, and most of all the rare ones (kTypedLaidWhole), lie on the
+// same ones (rules.h).
+bool liesWholeOfOwnNumbers(const Laid& laid, const ClassContext& context);
 
 // Judges a pair; the caller fills in the indices `a` and `b` of the result
 // (the source is given as 0 for `a`, 1 for `b`). With `laid`, how a's work

@@ -69,6 +69,12 @@ struct PairMeasure {
   // Laid whole, beside shared work placed freely that is no piece of the
   // laying (a note put where the student clicked, told by its place).
   bool laidWithFreePlaces = false;
+  // Only typed work is shared, in a class of numbers of one's own, and laid
+  // onto the other drawing it lies there whole.
+  bool laidOwnNumbers = false;
+
+  // The work lies whole on the other drawing, by one of the three above.
+  bool laidWhole() const { return laidWithFreePieces || laidWithFreePlaces || laidOwnNumbers; }
 
   const DrawingFacts& a() const { return *sideA->facts; }
   const DrawingFacts& b() const { return *sideB->facts; }

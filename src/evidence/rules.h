@@ -60,6 +60,11 @@ inline constexpr double kDrawingsTellingVariants = 0.25;
 // A paste that is found turned, mirrored or scaled onto the other drawing
 // maps at least this many rare shapes.
 inline constexpr int kPlacedAtLeast = 4;
+// Where each student chose numbers of their own, typed work alone that lies
+// whole on the other drawing (kTypedLaidWhole) is a part pasted from this
+// many rare pieces laid alike: two honest students' numbers are now and then
+// alike, and a few pieces of them then lie alike too.
+inline constexpr int kOwnNumbersLaidAtLeast = 8;
 // Two drawings that share only typed work (nothing drawn freely) and whose
 // rare lines, arcs, circles and texts, laid onto one another, lie alike for
 // less than this share are two students who drew the same numbers their

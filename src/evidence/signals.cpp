@@ -110,7 +110,7 @@ void workReasons(const PairMeasure& m, const Told& told, std::vector<std::string
   }
   const int freely = g.work.freelyDrawn() + g.places.freelyDrawn();
   const int typed = g.work.typed + g.places.typed;
-  if (freely == 0 && typed > 0 && !m.laidWithFreePieces && !m.laidWithFreePlaces && (ctx.typedAlone < 1.0 || m.typedLiesApart)) {
+  if (freely == 0 && typed > 0 && !m.laidWhole() && (ctx.typedAlone < 1.0 || m.typedLiesApart)) {
     s += " All of it has round measures, as anyone drawing the same numbers gets; nothing drawn freely "
          "(a clicked point, a construction line, a note in own words) is shared.";
     if (m.typedLiesApart)
@@ -149,15 +149,16 @@ double freelyStrength(const PairMeasure& m) {
 
 void noReasons(const PairMeasure&, const Told&, std::vector<std::string>&) {}
 
-// ---- A part laid whole onto the other drawing, with pieces placed freely.
+// ---- A part laid whole onto the other drawing, with pieces placed freely, or
+// of numbers of one's own.
 
 double laidStrength(const PairMeasure& m) {
-  if (!m.laidWithFreePieces && !m.laidWithFreePlaces) return 0.0;
+  if (!m.laidWhole()) return 0.0;
   return kLaidWholeFrom + (kLaidWhole - kLaidWholeFrom) * ramp(m.laid->mapped, kPlacedAtLeast, 2.0 * kPlacedAtLeast);
 }
 
 void laidReasons(const PairMeasure& m, const Told&, std::vector<std::string>& r) {
-  if (!m.laidWithFreePieces && !m.laidWithFreePlaces) return;
+  if (!m.laidWhole()) return;
   const Laid& laid = *m.laid;
   const std::string lies = "Laid onto " + (laid.reversed ? m.nameA : m.nameB) + ", " +
                            (laid.how.empty() ? std::string() : laid.how + ", ") + std::to_string(laid.mapped) +
@@ -179,6 +180,11 @@ void laidReasons(const PairMeasure& m, const Told&, std::vector<std::string>& r)
                 "the student clicked)" + beside +
                 ": a part of one drawing put into the other, which two students' own drawings of the same numbers "
                 "do not share.");
+    return;
+  }
+  if (m.laidOwnNumbers) {
+    r.push_back(lies + ": where every student chose numbers of their own, work of numbers most of the class does "
+                "not draw that lies whole as in the other drawing is a part of one drawing put into the other.");
     return;
   }
   const int placed = m.geometry.work.freelyDrawn() + m.geometry.places.freelyDrawn();

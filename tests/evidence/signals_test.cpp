@@ -52,6 +52,7 @@ struct DrawnPair {
     ctx.drawings = 3 + random() % 30;
     ctx.pairWeight = 4.0;
     ctx.typedAlone = chance(50) ? 1.0 : 0.25;
+    ctx.ownNumbers = ctx.typedAlone >= 1.0 && chance(50);
     ctx.nameDrawings = {{"anna", chance(50) ? 2 : 5}, {"ben", 1}};
     // Shared features, then each one's own; keys in order as featuresOf gives them.
     std::uint64_t key = 1;
@@ -253,6 +254,33 @@ TEST(Signals, TypedWorkThatLiesApartIsTwoDrawingsOfTheSameNumbers) {
   const PairFinding freely = judge(2, Laid{10, 21});
   EXPECT_EQ(freely.score, judge(2, std::nullopt).score);
   EXPECT_FALSE(told(freely));
+}
+
+// Where every student chose numbers of their own, a part pasted that took
+// nothing drawn freely shares typed work alone, too little of either drawing
+// to tell by its share; laid onto its source it lies there whole, which two
+// students whose numbers are now and then alike do not, and it is a copy.
+TEST(Signals, APartOfNumbersOfOnesOwnLaidWholeIsPasted) {
+  auto judge = [&](bool ownNumbers, std::optional<Laid> laid) {
+    LaidOutPair pair("ines/drawing.dxf", "paul/drawing.dxf", 26, 4.0f, 1.0);
+    pair.ctx.ownNumbers = ownNumbers;
+    pair.add(6, 12, 14);
+    return pair.judge(laid);
+  };
+  auto told = [](const PairFinding& f) {
+    return std::any_of(f.reasons.begin(), f.reasons.end(),
+                       [](const std::string& r) { return r.find("chose numbers of their own") != std::string::npos; });
+  };
+  const PairFinding unlaid = judge(true, std::nullopt);
+  EXPECT_FALSE(isCopy(unlaid.verdict)) << unlaid.score;
+  const PairFinding whole = judge(true, Laid{12, 16});
+  EXPECT_TRUE(isCopy(whole.verdict)) << whole.score;
+  EXPECT_TRUE(told(whole));
+  // A few pieces alike, or numbers the class shares as variants: no paste.
+  for (const PairFinding& f : {judge(true, Laid{6, 10}), judge(true, Laid{9, 16}), judge(false, Laid{12, 16})}) {
+    EXPECT_FALSE(isCopy(f.verdict)) << f.score;
+    EXPECT_FALSE(told(f));
+  }
 }
 
 // Part of a drawing pasted among the copier's own, in a class whose numbers
