@@ -994,7 +994,7 @@ Judgement judgeClass(ClassInput input, const EvidenceSettings& settings, Archive
     const double from = rules::kTypedNumbersVaryFrom, to = rules::kTypedNumbersVaryTo;
     const double toward = std::clamp((vary.value_or(0.0) - from) / (to - from), 0.0, 1.0);
     ctx.typedAlone = 1.0 - toward * (1.0 - rules::kTypedAlone);
-    ctx.ownNumbers = vary && *vary < from;
+    ctx.ownNumbers = vary && *vary >= rules::kOwnNumbersRecurFrom && *vary < from;
   }
   for (const auto& name : settings.ignoredAuthors)
     if (!normalName(name).empty())

@@ -57,6 +57,11 @@ inline constexpr double kFreelyDrawnFrom = 1.0, kFreelyDrawnFull = 2.5;
 inline constexpr double kTypedNumbersVaryFrom = 0.75, kTypedNumbersVaryTo = 0.9;
 inline constexpr double kTypedShapesToTell = 3;
 inline constexpr double kDrawingsTellingVariants = 0.25;
+// Numbers of one's own recur now and then (a corner radius, a bolt circle
+// two students chose alike): so measured, from this share up to
+// kTypedNumbersVaryFrom. Below, what most of the class does not draw is each
+// drawing's own stray lines and slips beside one set of numbers.
+inline constexpr double kOwnNumbersRecurFrom = 0.2;
 // A paste that is found turned, mirrored or scaled onto the other drawing
 // maps at least this many rare shapes.
 inline constexpr int kPlacedAtLeast = 4;
