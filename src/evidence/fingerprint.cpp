@@ -15,6 +15,11 @@ namespace {
 constexpr std::uint64_t kKeyBits = (std::uint64_t{1} << 61) - 1;
 constexpr std::uint64_t kTypedBit = std::uint64_t{1} << 61;
 
+// A feature's key from a mixed hash: its kind and whether typed numbers give it.
+std::uint64_t keyOf(std::uint64_t mixed, FeatureKind kind, bool typed) {
+  return (mixed & kKeyBits) | (typed ? kTypedBit : 0) | (static_cast<std::uint64_t>(kind) << 62);
+}
+
 // A 64-bit hash built from words and numbers, the same on every platform.
 class Hasher {
  public:
@@ -35,9 +40,7 @@ class Hasher {
     return add(fnv);
   }
   std::uint64_t value() const { return mixKey(h_); }
-  std::uint64_t key(FeatureKind kind, bool typed = false) const {
-    return (mixKey(h_) & kKeyBits) | (typed ? kTypedBit : 0) | (static_cast<std::uint64_t>(kind) << 62);
-  }
+  std::uint64_t key(FeatureKind kind, bool typed = false) const { return keyOf(mixKey(h_), kind, typed); }
 
  private:
   std::uint64_t h_;
@@ -303,7 +306,7 @@ void polylinePieces(const EntityFacts& e, const Tolerance& tol, std::vector<Piec
   }
 }
 
-// A text's words, as the words feature tells them; 0 for none.
+// A text's words hashed, as its words feature tells them; 0 for none.
 std::uint64_t wordsOf(const EntityFacts& e) {
   if (!e.text) return 0;
   const std::string words = normalWords(*e.text);
@@ -337,7 +340,6 @@ std::uint64_t piecesOf(const EntityFacts& e, const Tolerance& tol, std::vector<P
     p.x = n[0], p.y = n[1], p.size = n[2], p.located = true;
     p.typed = typedNumber(n[2]);
     p.text = true;
-    p.words = wordsOf(e);
     out.push_back(p);
   } else if (e.kind == "AcDbMText" && n.size() >= 4) {
     Piece p;
@@ -346,7 +348,6 @@ std::uint64_t piecesOf(const EntityFacts& e, const Tolerance& tol, std::vector<P
     p.x = n[0], p.y = n[1], p.z = n[2], p.size = n[3], p.located = true;
     p.typed = typedNumber(n[3]);
     p.text = true;
-    p.words = wordsOf(e);
     out.push_back(p);
   } else if (isBlockReference(e.kind) && n.size() >= 6) {
     // A block by its name and the sizes of its scales, whatever its turn.
@@ -638,11 +639,8 @@ DrawingFeatures featuresOf(std::span<const EntityFacts> entities, const Toleranc
     // An entity without pieces (a polyline without vertices) is still one shape.
     const std::size_t firstKey = geometry.size() - (inSpace.size() > first ? inSpace.size() - first : 0);
     if (inSpace.size() == first) geometry.push_back(Hasher(whole).key(FeatureKind::kShape, true));
-    if (e.text && !isBlockReference(e.kind)) {
-      const std::string words = normalWords(*e.text);
-      if (!words.empty())
-        geometry.push_back(Hasher(0x5EED0002).add(std::string_view(words)).key(FeatureKind::kWords, true));
-    }
+    if (e.text && !isBlockReference(e.kind))
+      if (const std::uint64_t words = wordsOf(e)) geometry.push_back(keyOf(words, FeatureKind::kWords, true));
     if (e.hasHandle) {
       // The handle with the entity's shape; its shape feature is its first piece's.
       const std::uint64_t shapeKey = inSpace.size() > first
@@ -691,8 +689,14 @@ DrawingFeatures featuresOf(std::span<const EntityFacts> entities, const Toleranc
 
 std::vector<LocatedPiece> locatedPieces(std::span<const EntityFacts> entities, const Tolerance& tolerance) {
   std::vector<Piece> pieces;
-  for (const auto& e : entities)
-    if (!e.paperSpace) piecesOf(e, tolerance, pieces);
+  for (const auto& e : entities) {
+    if (e.paperSpace) continue;
+    const std::size_t first = pieces.size();
+    piecesOf(e, tolerance, pieces);
+    // Laying matches a text only to a text of its words.
+    for (std::size_t k = first; k < pieces.size(); ++k)
+      if (pieces[k].text) pieces[k].words = wordsOf(e);
+  }
   std::vector<std::uint64_t> places, furtherPlaces;
   placeFeatures(pieces, tolerance, places, &furtherPlaces);
   // A note is placed freely where it lies at no typed distance from the

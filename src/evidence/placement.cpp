@@ -278,7 +278,7 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
   // like holes about a bolt circle the others were pasted without, is one
   // of them at most).
   {
-    std::unordered_map<std::size_t, int> claims;
+    std::vector<int> claims(b.size(), 0);
     for (const Candidate& c : candidates) ++claims[c.b];
     const auto rank = [&](const Candidate& c) { return (moved > 0 && !isMoved(c) ? 2 : 0) + (claims[c.b] > 1 ? 1 : 0); };
     std::stable_sort(candidates.begin(), candidates.end(),
