@@ -32,8 +32,12 @@ if(VELDRA_GUI)
   endforeach()
 endif()
 
-# The user guide is the README with its pictures; the licences beside it.
-install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The user guide is the README with its pictures, beside the evidence check
+# in depth and what changed (the README links them where they lie in the
+# sources); the licences beside them. The developers' documents stay in the
+# sources.
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/NEWS.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/docs/evidence.md DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/screenshots DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/package/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 

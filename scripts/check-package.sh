@@ -19,7 +19,8 @@ for file in /usr/bin/veldra /usr/bin/veldra-setup /usr/bin/veldra-cli /usr/bin/v
             /usr/bin/veldra-make-sample /usr/share/applications/veldra.desktop \
             /usr/share/icons/hicolor/scalable/apps/veldra.svg /usr/share/icons/hicolor/48x48/apps/veldra.png \
             /usr/share/man/man1/veldra.1 /usr/share/man/man1/veldra-cli.1 /usr/share/man/man1/veldra-dwginfo.1 \
-            /usr/share/veldra/resources/veldralogo.jpg /usr/share/doc/veldra/README.md /usr/share/doc/veldra/copyright; do
+            /usr/share/veldra/resources/veldralogo.jpg /usr/share/doc/veldra/README.md /usr/share/doc/veldra/docs/evidence.md \
+            /usr/share/doc/veldra/docs/screenshots/main-window.png /usr/share/doc/veldra/copyright; do
   [ -e "$file" ] || { echo "missing after installation: $file" >&2; exit 1; }
 done
 # The menu starts "veldra" by this name, from the PATH.
