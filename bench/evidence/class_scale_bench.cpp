@@ -27,7 +27,7 @@
 #include "classes/class_model.h"
 #include "classes/drawing_plan.h"
 #include "collect/native_source.h"
-#include "evidence/evidence_run.h"
+#include "evidence/run/evidence_run.h"
 #include "platform/file_facts.h"
 #include "platform/platform.h"
 #include "projects/folder_walk.h"

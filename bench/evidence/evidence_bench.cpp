@@ -14,9 +14,9 @@
 #include <memory>
 
 #include "classes/class_model.h"
-#include "evidence/evidence_store.h"
-#include "evidence/judge.h"
-#include "evidence/parallel.h"
+#include "evidence/store/evidence_store.h"
+#include "evidence/judging/judge.h"
+#include "evidence/judging/parallel.h"
 
 namespace veldra::evidence {
 namespace {

@@ -9,7 +9,7 @@
 
 #include <algorithm>
 
-#include "evidence/review.h"
+#include "evidence/store/review.h"
 #include "ui/evidence_pairs_model.h"
 #include "ui/sketch_picture.h"
 

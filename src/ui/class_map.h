@@ -12,7 +12,7 @@
 #include <optional>
 #include <vector>
 
-#include "evidence/findings.h"
+#include "evidence/judging/findings.h"
 
 class QPainter;
 

@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "evidence/review.h"
-#include "evidence/words.h"
+#include "evidence/store/review.h"
+#include "evidence/judging/words.h"
 #include "ui/evidence_pairs_model.h"
 #include "ui/qt_text.h"
 #include "ui/quiet_teardown.h"

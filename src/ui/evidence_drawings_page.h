@@ -8,7 +8,7 @@
 
 #include <memory>
 
-#include "evidence/findings.h"
+#include "evidence/judging/findings.h"
 
 class QTreeWidget;
 

@@ -17,10 +17,10 @@
 #include <system_error>
 
 #include "app/textfile.h"
-#include "evidence/report_writers.h"
-#include "evidence/evidence_run.h"
-#include "evidence/review.h"
-#include "evidence/words.h"
+#include "evidence/reports/report_writers.h"
+#include "evidence/run/evidence_run.h"
+#include "evidence/store/review.h"
+#include "evidence/judging/words.h"
 #include "ui/evidence_pairs_model.h"
 #include "ui/evidence_window_deps.h"
 #include "ui/preview_picture.h"

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "app/workspace.h"
-#include "evidence/findings.h"
+#include "evidence/judging/findings.h"
 
 class QComboBox;
 class QLabel;

@@ -1,9 +1,9 @@
 #include "ui/evidence_pairs_model.h"
 
 #include "ui/qt_text.h"
-#include "evidence/report_writers.h"
-#include "evidence/review.h"
-#include "evidence/words.h"
+#include "evidence/reports/report_writers.h"
+#include "evidence/store/review.h"
+#include "evidence/judging/words.h"
 
 namespace veldra {
 

@@ -10,7 +10,7 @@
 #include <memory>
 #include <optional>
 
-#include "evidence/findings.h"
+#include "evidence/judging/findings.h"
 
 namespace veldra {
 

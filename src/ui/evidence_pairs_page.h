@@ -9,7 +9,7 @@
 
 #include <memory>
 
-#include "evidence/findings.h"
+#include "evidence/judging/findings.h"
 
 class QComboBox;
 class QLabel;

@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "collect/problem_drawing.h"
-#include "evidence/words.h"
+#include "evidence/judging/words.h"
 #include "ui/evidence_pairs_model.h"
 #include "ui/qt_text.h"
 

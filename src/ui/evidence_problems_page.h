@@ -7,7 +7,7 @@
 
 #include <cstddef>
 
-#include "evidence/findings.h"
+#include "evidence/judging/findings.h"
 
 class QTableWidget;
 

@@ -15,7 +15,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "evidence/evidence_run.h"
+#include "evidence/run/evidence_run.h"
 #include "projects/project_store.h"
 #include "ui/qt_text.h"
 #include "ui/quiet_teardown.h"

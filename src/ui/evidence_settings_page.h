@@ -13,7 +13,7 @@
 #include <string>
 
 #include "app/workspace.h"
-#include "evidence/settings.h"
+#include "evidence/features/settings.h"
 
 class QLabel;
 class QLineEdit;

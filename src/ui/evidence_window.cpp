@@ -20,8 +20,8 @@
 
 #include "app/messages.h"
 #include "app/textfile.h"
-#include "evidence/report_writers.h"
-#include "evidence/words.h"
+#include "evidence/reports/report_writers.h"
+#include "evidence/judging/words.h"
 #include "projects/folder_plan.h"
 #include "projects/project_store.h"
 #include "reports/print_job.h"

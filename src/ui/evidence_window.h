@@ -15,7 +15,7 @@
 #include <string>
 
 #include "app/workspace.h"
-#include "evidence/evidence_run.h"
+#include "evidence/run/evidence_run.h"
 #include "ui/evidence_window_deps.h"
 
 class QLabel;

@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "evidence/evidence_run.h"
+#include "evidence/run/evidence_run.h"
 
 class QPrinter;
 

@@ -2,7 +2,7 @@
 
 #include <QPainter>
 
-#include "evidence/picture.h"
+#include "evidence/reports/picture.h"
 
 namespace veldra {
 

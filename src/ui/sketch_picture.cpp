@@ -11,7 +11,7 @@
 #include <numbers>
 
 #include "ui/qt_text.h"
-#include "evidence/picture.h"
+#include "evidence/reports/picture.h"
 #include "ui/preview_picture.h"
 
 namespace veldra {

@@ -10,7 +10,7 @@
 
 #include <optional>
 
-#include "evidence/drawing_evidence.h"
+#include "evidence/features/drawing_evidence.h"
 #include "sketch/overlay.h"
 #include "sketch/sketch.h"
 

@@ -5,7 +5,7 @@
 #include <map>
 
 #include "classes/class_model.h"
-#include "evidence/judge.h"
+#include "evidence/judging/judge.h"
 
 namespace veldra::evidence {
 namespace {

@@ -12,8 +12,8 @@
 #include <string>
 
 #include "classes/class_model.h"
-#include "evidence/judge.h"
-#include "evidence/rules.h"
+#include "evidence/judging/judge.h"
+#include "evidence/features/rules.h"
 
 namespace veldra::evidence {
 namespace {

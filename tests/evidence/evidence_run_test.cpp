@@ -8,9 +8,9 @@
 #include "app/textfile.h"
 #include "dwgwrite/dwg_writer.h"
 #include "dwgwrite/plan_edits.h"
-#include "evidence/evidence_run.h"
-#include "evidence/evidence_store.h"
-#include "evidence/project_drawings.h"
+#include "evidence/run/evidence_run.h"
+#include "evidence/store/evidence_store.h"
+#include "evidence/run/project_drawings.h"
 #include "platform/platform.h"
 #include "support/temp_dir.h"
 

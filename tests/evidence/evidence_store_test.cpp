@@ -2,8 +2,8 @@
 #include <sqlite3.h>
 
 #include "classes/class_model.h"
-#include "evidence/evidence_store.h"
-#include "evidence/findings_codec.h"
+#include "evidence/store/evidence_store.h"
+#include "evidence/store/findings_codec.h"
 #include "platform/platform.h"
 #include "support/temp_dir.h"
 

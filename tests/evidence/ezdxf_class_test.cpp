@@ -19,8 +19,8 @@
 
 #include "app/textfile.h"
 #include "dwg/ezdxf_python.h"
-#include "evidence/evidence_run.h"
-#include "evidence/project_drawings.h"
+#include "evidence/run/evidence_run.h"
+#include "evidence/run/project_drawings.h"
 #include "platform/platform.h"
 #include "support/temp_dir.h"
 

@@ -6,8 +6,8 @@
 #include <random>
 #include <tuple>
 
-#include "evidence/feature_codec.h"
-#include "evidence/fingerprint.h"
+#include "evidence/features/feature_codec.h"
+#include "evidence/features/fingerprint.h"
 #include "turned_sheet.h"
 
 namespace veldra::evidence {

@@ -7,7 +7,7 @@
 
 #include "app/textfile.h"
 #include "dwgwrite/r12_writer.h"
-#include "evidence/evidence_run.h"
+#include "evidence/run/evidence_run.h"
 #include "support/temp_dir.h"
 
 namespace veldra::evidence {

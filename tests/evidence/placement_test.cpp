@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "evidence/placement.h"
+#include "evidence/features/placement.h"
 #include "turned_sheet.h"
 
 namespace veldra::evidence {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "evidence/picture.h"
-#include "evidence/report_writers.h"
+#include "evidence/reports/picture.h"
+#include "evidence/reports/report_writers.h"
 
 namespace veldra::evidence {
 namespace {

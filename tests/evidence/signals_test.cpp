@@ -11,10 +11,10 @@
 #include <set>
 #include <string_view>
 
-#include "evidence/class_index.h"
-#include "evidence/pair_judgement.h"
-#include "evidence/pair_measure.h"
-#include "evidence/signals.h"
+#include "evidence/judging/class_index.h"
+#include "evidence/judging/pair_judgement.h"
+#include "evidence/judging/pair_measure.h"
+#include "evidence/judging/signals.h"
 
 namespace veldra::evidence {
 namespace {

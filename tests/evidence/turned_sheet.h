@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-#include "evidence/drawing_evidence.h"
+#include "evidence/features/drawing_evidence.h"
 
 namespace veldra::testing {
 

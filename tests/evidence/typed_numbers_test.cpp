@@ -10,7 +10,7 @@
 #include <numbers>
 #include <random>
 
-#include "evidence/judge.h"
+#include "evidence/judging/judge.h"
 
 namespace veldra::evidence {
 namespace {

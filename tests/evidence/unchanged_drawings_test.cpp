@@ -10,9 +10,9 @@
 
 #include "app/textfile.h"
 #include "dwgwrite/dwg_writer.h"
-#include "evidence/evidence_run.h"
-#include "evidence/evidence_store.h"
-#include "evidence/report_writers.h"
+#include "evidence/run/evidence_run.h"
+#include "evidence/store/evidence_store.h"
+#include "evidence/reports/report_writers.h"
 #include "platform/platform.h"
 #include "support/temp_dir.h"
 

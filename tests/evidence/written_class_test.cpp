@@ -8,7 +8,7 @@
 #include "dwgwrite/dwg_writer.h"
 #include "classes/class_model.h"
 #include "classes/drawing_plan.h"
-#include "evidence/evidence_run.h"
+#include "evidence/run/evidence_run.h"
 #include "platform/platform.h"
 #include "support/temp_dir.h"
 

@@ -28,7 +28,7 @@
 #include <thread>
 
 #include "app/textfile.h"
-#include "evidence/evidence_run.h"
+#include "evidence/run/evidence_run.h"
 #include "platform/platform.h"
 #include "projects/project_store.h"
 #include "reports/print_job.h"

@@ -24,7 +24,7 @@
 
 #include "app/textfile.h"
 #include "classes/class_files.h"
-#include "evidence/evidence_run.h"
+#include "evidence/run/evidence_run.h"
 #include "support/recorders.h"
 #include "support/temp_dir.h"
 #include "ui/class_map.h"

@@ -6,8 +6,8 @@
 
 #include "app/textfile.h"
 #include "cli_usage.h"
-#include "evidence/evidence_run.h"
-#include "evidence/report_writers.h"
+#include "evidence/run/evidence_run.h"
+#include "evidence/reports/report_writers.h"
 #include "platform/platform.h"
 #include "projects/folder_listing.h"
 #include "projects/project_store.h"

@@ -1,6 +1,6 @@
 #include "classes/class_model.h"
 
-#include "evidence/fingerprint.h"
+#include "evidence/features/fingerprint.h"
 
 #include <algorithm>
 #include <array>

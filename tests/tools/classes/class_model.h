@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "evidence/drawing_evidence.h"
+#include "evidence/features/drawing_evidence.h"
 
 namespace veldra::testing {
 

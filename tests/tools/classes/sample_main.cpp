@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "classes/class_files.h"
-#include "evidence/evidence_run.h"
+#include "evidence/run/evidence_run.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

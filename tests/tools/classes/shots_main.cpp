@@ -21,7 +21,7 @@
 
 #include <cstdio>
 
-#include "evidence/report_writers.h"
+#include "evidence/reports/report_writers.h"
 #include "ui/evidence_window.h"
 #include "ui/preview_picture.h"
 #include "ui/program_arguments.h"

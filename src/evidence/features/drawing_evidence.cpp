@@ -1,0 +1,112 @@
+#include "evidence/features/drawing_evidence.h"
+
+#include <system_error>
+
+#include "sketch/drawing_blocks.h"
+
+namespace veldra::evidence {
+
+namespace {
+
+constexpr std::int64_t kUnixEpochDay = 2440588;  // Julian day number of 1970-01-01 (from midnight)
+constexpr std::int64_t kDayMs = 86400000;
+
+std::int64_t durationMs(const veldra::dwg::StoredDate& d) {
+  return static_cast<std::int64_t>(d.days) * kDayMs + d.milliseconds;
+}
+
+bool isZero(const veldra::dwg::StoredDate& d) { return d.days == 0 && d.milliseconds == 0; }
+
+}  // namespace
+
+Instant instantOf(const veldra::dwg::StoredDate& date, bool universal) {
+  return Instant{(static_cast<std::int64_t>(date.days) - kUnixEpochDay) * kDayMs + date.milliseconds, universal};
+}
+
+DrawingEvidence evidenceFromDrawing(const std::filesystem::path& path, const std::filesystem::path& name,
+                                    std::uintmax_t fileSize, const veldra::dwg::Status& status,
+                                    const veldra::dwg::Drawing& drawing) {
+  DrawingEvidence out;
+  DrawingFacts& f = out.facts;
+  f.path = path;
+  f.name = name;
+  f.problem = problemOf(path, fileSize, status, drawing.summary);
+  if (!status.ok()) return out;
+
+  const auto& summary = drawing.summary;
+  const auto& ev = drawing.evidence;
+  f.readable = true;
+  f.version = summary.version;
+  const bool universal = veldra::dwg::storesUniversalTime(summary.version);
+  // A zero date is what a drawing stores when it never set one.
+  if (!isZero(summary.created)) f.created = instantOf(summary.created, universal);
+  if (ev.updated && !isZero(*ev.updated)) f.updated = instantOf(*ev.updated, universal);
+  if (ev.editingTime) f.editingMs = durationMs(*ev.editingTime);
+  f.handseed = ev.handseed;
+  if (ev.fingerprintGuid) f.fingerprintGuid = *ev.fingerprintGuid;
+  if (ev.versionGuid) f.versionGuid = *ev.versionGuid;
+  if (ev.summaryInfo) {
+    f.author = ev.summaryInfo->author;
+    f.lastSavedBy = ev.summaryInfo->lastSavedBy;
+  }
+  f.preview = ev.preview;
+  f.previewNote = ev.previewNote;
+  f.entityCount = summary.entities.size();
+
+  out.entities.reserve(summary.entities.size());
+  for (std::size_t i = 0; i < summary.entities.size(); ++i) {
+    const auto& e = summary.entities[i];
+    EntityFacts entity;
+    entity.kind = e.className;
+    entity.handle = e.handle;
+    entity.hasHandle = e.hasHandle;
+    entity.paperSpace = e.space == veldra::dwg::Space::kPaper;
+    // Geometry runs parallel to the entities as far as it was read.
+    if (i < drawing.geometry.size()) {
+      const auto& g = drawing.geometry[i];
+      entity.layer = g.layer;
+      entity.numbers = g.numbers;
+      entity.text = g.text;
+    }
+    out.entities.push_back(std::move(entity));
+  }
+  std::vector<std::vector<veldra::sketch::Shape>> blockShapes;
+  f.drawnPicture = DrawnPicture(drawnPictureOf(out.entities, veldra::sketch::blocksOf(drawing.blocks, blockShapes)));
+  return out;
+}
+
+veldra::sketch::Sketch drawnPictureOf(std::span<const EntityFacts> entities,
+                                      std::span<const veldra::sketch::Block> blocks) {
+  std::vector<veldra::sketch::Shape> shapes;
+  shapes.reserve(entities.size());
+  for (const auto& e : entities)
+    shapes.push_back({e.kind, e.paperSpace, e.numbers, e.text ? std::string_view(*e.text) : std::string_view()});
+  return veldra::sketch::sketchOf(shapes, blocks);
+}
+
+DrawingEvidence readDrawingEvidence(const std::filesystem::path& path, const std::filesystem::path& name) {
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  veldra::dwg::Drawing drawing;
+  veldra::dwg::ReadRequest request{true, true};
+  request.blocks = true;
+  const veldra::dwg::Status status = veldra::dwg::readDrawingFile(path, request, drawing);
+  return evidenceFromDrawing(path, name, ec ? 0 : size, status, drawing);
+}
+
+std::string utf8Name(const std::filesystem::path& path) {
+  const std::u8string text = path.generic_u8string();
+  return std::string(text.begin(), text.end());
+}
+
+std::string utf8Path(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+std::string displayName(const DrawingFacts& facts) {
+  const std::string name = utf8Name(facts.name.empty() ? facts.path.filename() : facts.name);
+  return facts.project.empty() ? name : facts.project + ": " + name;
+}
+
+}  // namespace veldra::evidence

@@ -1,0 +1,348 @@
+#include "evidence/features/placement.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <iterator>
+#include <numbers>
+#include <optional>
+#include <unordered_map>
+
+#include "evidence/features/rules.h"
+
+namespace veldra::evidence {
+
+namespace {
+
+struct Candidate {
+  std::size_t a = 0, b = 0;
+};
+
+// The pieces of `b` by x, for finding those near a point.
+class Near {
+ public:
+  explicit Near(std::span<const LocatedPiece> b) : b_(b), order_(b.size()) {
+    for (std::size_t k = 0; k < order_.size(); ++k) order_[k] = k;
+    std::sort(order_.begin(), order_.end(), [&](std::size_t x, std::size_t y) { return b_[x].x < b_[y].x; });
+  }
+  // A piece of the form and size within `eps` of (x, y).
+  std::optional<std::size_t> find(double x, double y, std::uint64_t form, double size, double eps) const {
+    auto at = std::lower_bound(order_.begin(), order_.end(), x - eps,
+                               [&](std::size_t k, double v) { return b_[k].x < v; });
+    for (; at != order_.end() && b_[*at].x <= x + eps; ++at) {
+      const LocatedPiece& q = b_[*at];
+      if (std::fabs(q.y - y) <= eps && q.form == form && std::fabs(q.size - size) <= eps) return *at;
+    }
+    return std::nullopt;
+  }
+  bool has(double x, double y, std::uint64_t form, double size, double eps) const {
+    return find(x, y, form, size, eps).has_value();
+  }
+  // Whether the other drawing holds `q` where it is, unmoved (the sheet's
+  // frame, the template's title).
+  bool holdsUnmoved(const LocatedPiece& q, const Tolerance& tolerance) const {
+    return has(q.x, q.y, q.form, q.size, 10 * tolerance.length);
+  }
+
+ private:
+  std::span<const LocatedPiece> b_;
+  std::vector<std::size_t> order_;
+};
+
+// A factor as a teacher would write it: "2", "1.5", "0.33".
+std::string number(double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.2f", v);
+  std::string s = buf;
+  while (!s.empty() && s.back() == '0') s.pop_back();
+  if (!s.empty() && s.back() == '.') s.pop_back();
+  return s;
+}
+
+// Where a piece of the first drawing lands, laid by `p`.
+std::pair<double, double> laidAt(const Placement& p, const LocatedPiece& q) {
+  return {p.m[0] * q.x + p.m[1] * q.y + p.dx, p.m[2] * q.x + p.m[3] * q.y + p.dy};
+}
+
+// Whether `x` moves less than `y`: unmirrored before mirrored, then the
+// lesser turn either way round.
+bool simpler(const Placement& x, const Placement& y) {
+  if (x.mirrored != y.mirrored) return !x.mirrored;
+  const auto turn = [](const Placement& p) { return std::min(p.turnDegrees, 360.0 - p.turnDegrees); };
+  return turn(x) < turn(y) - 1e-6;
+}
+
+// Room for rounding in the drawings' numbers, grown with the scale.
+double roomAt(const Tolerance& tolerance, double scale) { return 10 * tolerance.length * std::max(1.0, scale); }
+
+// Each piece of `a` that `p` lays on a piece of `b`, with that piece.
+std::vector<std::pair<std::size_t, std::size_t>> lainOn(std::span<const LocatedPiece> a, const Near& near,
+                                                        const Placement& p, const Tolerance& tolerance) {
+  std::vector<std::pair<std::size_t, std::size_t>> lain;
+  const double eps = roomAt(tolerance, p.scale);
+  for (std::size_t k = 0; k < a.size(); ++k) {
+    const auto [x, y] = laidAt(p, a[k]);
+    if (const auto at = near.find(x, y, a[k].form, a[k].size * p.scale, eps)) lain.emplace_back(k, *at);
+  }
+  return lain;
+}
+
+// Of the rare pieces, those the other drawing could hold at all: those
+// that lie on its pieces, and those its other pieces (not lain on by the
+// work moved) are alike to in form and size. A part pasted lies whole among
+// them, though the rest of its drawing (three holes of six) is not in the
+// other. What both hold unmoved where the work was moved (the sheet's
+// frame, a title block's fields) is no part of the paste.
+int heldBy(std::span<const LocatedPiece> a, std::span<const LocatedPiece> b, const Near& near,
+           std::span<const std::uint8_t> rareA, const Tolerance& tolerance, const Placement& p,
+           const std::vector<std::pair<std::size_t, std::size_t>>& lain) {
+  int held = 0;
+  std::vector<std::uint8_t> taken(b.size(), 0), landed(a.size(), 0);
+  for (const auto& [k, j] : lain) {
+    taken[j] = landed[k] = 1;
+    if (rareA[k]) ++held;
+  }
+  std::unordered_map<std::uint64_t, std::vector<std::pair<double, std::size_t>>> sizesOfB;  // size, piece
+  for (std::size_t k = 0; k < b.size(); ++k)
+    if (!taken[k]) sizesOfB[b[k].form].emplace_back(b[k].size, k);
+  for (auto& [form, sizes] : sizesOfB) std::sort(sizes.begin(), sizes.end());
+  const double eps = roomAt(tolerance, p.scale);
+  for (std::size_t k = 0; k < a.size(); ++k) {
+    if (!rareA[k] || landed[k] || near.holdsUnmoved(a[k], tolerance)) continue;
+    const auto sizes = sizesOfB.find(a[k].form);
+    if (sizes == sizesOfB.end()) continue;
+    const double size = a[k].size * p.scale;
+    auto at = std::lower_bound(sizes->second.begin(), sizes->second.end(), std::pair(size - eps, std::size_t{0}));
+    while (at != sizes->second.end() && at->first <= size + eps && taken[at->second]) ++at;
+    if (at != sizes->second.end() && at->first <= size + eps) {
+      taken[at->second] = 1;
+      ++held;
+    }
+  }
+  return held;
+}
+
+// The pieces placed freely that lie on the other drawing's to a tenth of
+// the tolerance, laid by the move that lays all that lies alike best: a
+// paste keeps them exactly, while two students who put their notes by hand
+// alike to a hundredth are not told alike, though a move taken from the note
+// itself lays it exactly.
+int placedFreelyToTheTenth(std::span<const LocatedPiece> a, std::span<const LocatedPiece> b,
+                           std::span<const std::uint8_t> rareA, const Tolerance& tolerance, const Placement& p,
+                           const std::vector<std::pair<std::size_t, std::size_t>>& lain) {
+  if (lain.size() < 3) return p.freelyMapped;
+  const double f = p.mirrored ? -1.0 : 1.0;
+  double ax = 0, ay = 0, bx = 0, by = 0;
+  for (const auto& [k, j] : lain) ax += a[k].x, ay += f * a[k].y, bx += b[j].x, by += b[j].y;
+  const double n = static_cast<double>(lain.size());
+  ax /= n, ay /= n, bx /= n, by /= n;
+  // The similarity that lays them best (least squares), mirrored as found.
+  double dot = 0, cross = 0, norm = 0;
+  for (const auto& [k, j] : lain) {
+    const double u = a[k].x - ax, v = f * a[k].y - ay, s = b[j].x - bx, t = b[j].y - by;
+    dot += u * s + v * t;
+    cross += u * t - v * s;
+    norm += u * u + v * v;
+  }
+  if (!(norm > 0)) return p.freelyMapped;
+  const double c = dot / norm, s = cross / norm;
+  const double within = tolerance.length / 10 * std::max(1.0, p.scale);
+  int freely = 0;
+  for (const auto& [k, j] : lain) {
+    if (!rareA[k] || !a[k].placedFreely) continue;
+    const double u = a[k].x - ax, v = f * a[k].y - ay;
+    const double x = c * u - s * v + bx, y = s * u + c * v + by;
+    if (std::fabs(x - b[j].x) <= within && std::fabs(y - b[j].y) <= within) ++freely;
+  }
+  return freely;
+}
+
+}  // namespace
+
+std::string placementText(const Placement& p) {
+  std::vector<std::string> parts;
+  if (p.mirrored) parts.push_back("mirrored");
+  if (std::fabs(p.scale - 1) > 1e-4) parts.push_back("scaled \xC3\x97" + number(p.scale));
+  double turn = p.turnDegrees;
+  if (turn > 359.95) turn = 0;
+  if (turn > 0.05) {
+    char buf[32];
+    if (std::fabs(turn - std::round(turn)) < 0.05) std::snprintf(buf, sizeof buf, "%.0f", std::round(turn));
+    else std::snprintf(buf, sizeof buf, "%.1f", turn);
+    parts.push_back(std::string("turned by ") + buf + "\xC2\xB0");
+  }
+  if (std::hypot(p.dx, p.dy) > 1e-6 * std::max(1.0, p.scale)) parts.push_back("moved");
+  if (parts.empty()) return "in the same place";
+  std::string out;
+  for (std::size_t k = 0; k < parts.size(); ++k) {
+    if (k > 0) out += k + 1 == parts.size() ? " and " : ", ";
+    out += parts[k];
+  }
+  return out;
+}
+
+std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::span<const LocatedPiece> b,
+                                       std::span<const std::uint8_t> rareA, const Tolerance& tolerance, int tries) {
+  // Pairs of pieces that can only be one another: a rare place or shape (a
+  // text's with its words) of `a` that `b` has once.
+  std::unordered_map<std::uint64_t, std::pair<std::size_t, int>> placesOfB, shapesOfB;
+  for (std::size_t k = 0; k < b.size(); ++k) {
+    for (const std::uint64_t key : b[k].places) {
+      if (key == 0) continue;
+      auto& [at, count] = placesOfB[key];
+      at = k;
+      ++count;
+    }
+    auto& [at, count] = shapesOfB[b[k].likeness];
+    at = k;
+    ++count;
+  }
+  constexpr std::size_t kMostCandidates = 64;
+  std::vector<Candidate> candidates;
+  for (std::size_t k = 0; k < a.size() && candidates.size() < kMostCandidates; ++k) {
+    if (!rareA[k]) continue;
+    const auto& places = a[k].places;
+    const auto once = std::find_if(places.begin(), places.end(), [&](std::uint64_t key) {
+      const auto place = key != 0 ? placesOfB.find(key) : placesOfB.end();
+      return place != placesOfB.end() && place->second.second == 1;
+    });
+    if (once != places.end()) {
+      candidates.push_back({k, placesOfB.at(*once).first});
+      continue;
+    }
+    const auto shape = shapesOfB.find(a[k].likeness);
+    if (shape != shapesOfB.end() && shape->second.second == 1) candidates.push_back({k, shape->second.first});
+  }
+  const Near near(b);
+  // Few rare pieces shared (a construction line pasted along with typed
+  // work the whole class draws): the pieces each drawing has once tell the
+  // rest of the move, and how many of those the class draws alike lie on
+  // the same ones tells the move from another that lays as many rare ones.
+  // Pieces both hold unmoved (the sheet's frame, the template's title) tell
+  // nothing of a move and are not counted; pieces drawn freely are tried
+  // first.
+  const auto isMoved = [&](const Candidate& c) {
+    return std::hypot(a[c.a].x - b[c.b].x, a[c.a].y - b[c.b].y) > tolerance.length;
+  };
+  const auto moved = std::count_if(candidates.begin(), candidates.end(), isMoved);
+  const bool fewRare = !candidates.empty() && moved < 4;
+  if (fewRare) {
+    std::stable_partition(candidates.begin(), candidates.end(),
+                          [&](const Candidate& c) { return a[c.a].placedFreely; });
+    std::unordered_map<std::uint64_t, int> shapesOfA;
+    for (const LocatedPiece& q : a) ++shapesOfA[q.likeness];
+    for (std::size_t k = 0; k < a.size() && candidates.size() < kMostCandidates; ++k) {
+      if (rareA[k] || shapesOfA[a[k].likeness] != 1) continue;
+      const auto shape = shapesOfB.find(a[k].likeness);
+      if (shape == shapesOfB.end() || shape->second.second != 1) continue;
+      if (near.holdsUnmoved(a[k], tolerance)) continue;
+      candidates.push_back({k, shape->second.first});
+    }
+  }
+  // Pieces that can only be one another may all sit at one point (a bore,
+  // its bolt circle and the centre lines of a flange), which tells no turn,
+  // or be few (a hole told by its neighbours may be taken for the one
+  // beside it, where one was left out): then the rare pieces the other
+  // drawing has up to eight of (the holes about a bolt circle) are tried
+  // each way too, beside them. Where work was moved, what lies unmoved
+  // beside it tells no turn either.
+  const auto apart = [&](const Candidate& x, const Candidate& y) {
+    return std::hypot(b[x.b].x - b[y.b].x, b[x.b].y - b[y.b].y) > tolerance.length;
+  };
+  std::vector<Candidate> telling;
+  std::copy_if(candidates.begin(), candidates.end(), std::back_inserter(telling),
+               [&](const Candidate& c) { return moved == 0 || isMoved(c); });
+  bool twoPlaces = false;
+  for (std::size_t i = 1; i < telling.size() && !twoPlaces; ++i) twoPlaces = apart(telling[0], telling[i]);
+  if ((!twoPlaces || fewRare) && !candidates.empty()) {
+    constexpr int kFewAlike = 8;
+    std::unordered_map<std::uint64_t, std::vector<std::size_t>> piecesOfB;
+    for (std::size_t k = 0; k < b.size(); ++k) {
+      const auto shape = shapesOfB.find(b[k].likeness);
+      if (shape->second.second <= kFewAlike) piecesOfB[b[k].likeness].push_back(k);
+    }
+    for (std::size_t k = 0; k < a.size() && candidates.size() < kMostCandidates; ++k) {
+      if (!rareA[k] || (moved > 0 && near.holdsUnmoved(a[k], tolerance))) continue;
+      const auto alike = piecesOfB.find(a[k].likeness);
+      if (alike == piecesOfB.end() || alike->second.size() < 2) continue;
+      for (const std::size_t j : alike->second)
+        if (candidates.size() < kMostCandidates) candidates.push_back({k, j});
+    }
+  }
+  int rare = 0;
+  for (std::size_t k = 0; k < a.size(); ++k) rare += rareA[k] ? 1 : 0;
+  if (candidates.size() < 2) return std::nullopt;
+  // Tried first: pairs of pieces that were moved (where work was moved,
+  // what lies unmoved tells nothing of the move) and that each can only be
+  // the other (a piece of `b` that several of `a` can only be, one of the
+  // like holes about a bolt circle the others were pasted without, is one
+  // of them at most).
+  {
+    std::vector<int> claims(b.size(), 0);
+    for (const Candidate& c : candidates) ++claims[c.b];
+    const auto rank = [&](const Candidate& c) { return (moved > 0 && !isMoved(c) ? 2 : 0) + (claims[c.b] > 1 ? 1 : 0); };
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [&](const Candidate& x, const Candidate& y) { return rank(x) < rank(y); });
+  }
+
+  std::optional<Placement> best;
+  int tried = 0;
+  for (std::size_t i = 0; i < candidates.size() && tried < tries; ++i) {
+    for (std::size_t j = i + 1; j < candidates.size() && tried < tries; ++j) {
+      const LocatedPiece &a1 = a[candidates[i].a], &a2 = a[candidates[j].a];
+      const LocatedPiece &b1 = b[candidates[i].b], &b2 = b[candidates[j].b];
+      const double vbx = b2.x - b1.x, vby = b2.y - b1.y;
+      const double lb = std::hypot(vbx, vby);
+      if (lb <= tolerance.length || std::hypot(a2.x - a1.x, a2.y - a1.y) <= tolerance.length) continue;
+      ++tried;
+      for (const bool mirror : {false, true}) {
+        const double f = mirror ? -1.0 : 1.0;
+        const double vax = a2.x - a1.x, vay = f * (a2.y - a1.y);
+        const double scale = lb / std::hypot(vax, vay);
+        const double turn = std::atan2(vby, vbx) - std::atan2(vay, vax);
+        const double c = scale * std::cos(turn), s = scale * std::sin(turn);
+        Placement p;
+        p.m[0] = c, p.m[1] = -s * f, p.m[2] = s, p.m[3] = c * f;
+        p.dx = b1.x - (p.m[0] * a1.x + p.m[1] * a1.y);
+        p.dy = b1.y - (p.m[2] * a1.x + p.m[3] * a1.y);
+        p.scale = scale;
+        p.mirrored = mirror;
+        double degrees = std::fmod(turn * 180 / std::numbers::pi, 360.0);
+        if (degrees < 0) degrees += 360;
+        p.turnDegrees = degrees;
+        const double eps = roomAt(tolerance, scale);
+        auto lands = [&](std::size_t k) {
+          const auto [x, y] = laidAt(p, a[k]);
+          return near.has(x, y, a[k].form, a[k].size * scale, eps);
+        };
+        for (std::size_t k = 0; k < a.size(); ++k) {
+          if (!rareA[k] || !lands(k)) continue;
+          ++p.mapped;
+          if (a[k].placedFreely) ++p.freelyMapped;
+        }
+        // The rest is counted only where it may decide: where few rare
+        // pieces lie alike, what lies around them tells the move, and
+        // whether they lie in their place among the work.
+        if (p.mapped > 0 && (fewRare || p.mapped < rules::kPlacedAtLeast) && (!best || p.mapped >= best->mapped))
+          for (std::size_t k = 0; k < a.size(); ++k)
+            if (!rareA[k] && lands(k)) ++p.alongside;
+        p.tried = rare;
+        // More rare pieces mapped wins, then more pieces at all; on a tie
+        // (a symmetric part lies on itself mirrored or turned half round),
+        // the simpler move: no mirror, then the least turn.
+        if (!best || p.mapped > best->mapped ||
+            (p.mapped == best->mapped && (p.alongside > best->alongside ||
+                                          (p.alongside == best->alongside && simpler(p, *best)))))
+          best = p;
+      }
+    }
+  }
+  if (best) {
+    const auto lain = lainOn(a, near, *best, tolerance);
+    best->held = heldBy(a, b, near, rareA, tolerance, *best, lain);
+    if (best->freelyMapped > 0) best->freelyMapped = placedFreelyToTheTenth(a, b, rareA, tolerance, *best, lain);
+  }
+  return best;
+}
+
+}  // namespace veldra::evidence

@@ -1,0 +1,85 @@
+#include "evidence/judging/words.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace veldra::evidence {
+
+namespace {
+
+struct Civil {
+  std::int64_t year;
+  unsigned month, day, hour, minute, second, ms;
+};
+
+// The proleptic Gregorian calendar of a count of days since 1970-01-01.
+Civil civilOf(std::int64_t unixMs) {
+  std::int64_t days = unixMs / 86400000;
+  std::int64_t rest = unixMs % 86400000;
+  if (rest < 0) {
+    rest += 86400000;
+    --days;
+  }
+  days += 719468;
+  const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+  const auto doe = static_cast<unsigned>(days - era * 146097);
+  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const unsigned mp = (5 * doy + 2) / 153;
+  Civil c{};
+  c.day = doy - (153 * mp + 2) / 5 + 1;
+  c.month = mp < 10 ? mp + 3 : mp - 9;
+  c.year = static_cast<std::int64_t>(yoe) + era * 400 + (c.month <= 2 ? 1 : 0);
+  const auto r = static_cast<unsigned>(rest);
+  c.hour = r / 3600000;
+  c.minute = r / 60000 % 60;
+  c.second = r / 1000 % 60;
+  c.ms = r % 1000;
+  return c;
+}
+
+}  // namespace
+
+std::string instantText(const Instant& instant, bool milliseconds) {
+  const Civil c = civilOf(instant.unixMs);
+  char buf[80];
+  if (milliseconds)
+    std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u %02u:%02u:%02u.%03u", static_cast<long long>(c.year), c.month,
+                  c.day, c.hour, c.minute, c.second, c.ms);
+  else
+    std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u %02u:%02u:%02u", static_cast<long long>(c.year), c.month, c.day,
+                  c.hour, c.minute, c.second);
+  return std::string(buf) + (instant.universal ? " UTC" : " (local clock)");
+}
+
+std::string isoInstant(const Instant& instant) {
+  const Civil c = civilOf(instant.unixMs);
+  char buf[80];
+  std::snprintf(buf, sizeof buf, "%04lld-%02u-%02uT%02u:%02u:%02u.%03u%s", static_cast<long long>(c.year), c.month,
+                c.day, c.hour, c.minute, c.second, c.ms, instant.universal ? "Z" : "");
+  return buf;
+}
+
+std::string durationText(std::int64_t ms) {
+  if (ms < 0) ms = 0;
+  const std::int64_t seconds = ms / 1000;
+  char buf[64];
+  if (seconds >= 3600)
+    std::snprintf(buf, sizeof buf, "%lld h %02lld min", static_cast<long long>(seconds / 3600),
+                  static_cast<long long>(seconds / 60 % 60));
+  else if (seconds >= 60)
+    std::snprintf(buf, sizeof buf, "%lld min %02lld s", static_cast<long long>(seconds / 60),
+                  static_cast<long long>(seconds % 60));
+  else
+    std::snprintf(buf, sizeof buf, "%lld s", static_cast<long long>(seconds));
+  return buf;
+}
+
+std::string percentText(double share) {
+  if (!(share > 0)) return "0%";
+  int whole = static_cast<int>(std::floor(share * 100.0 + 1e-9));
+  if (whole > 100) whole = 100;
+  return std::to_string(whole) + "%";
+}
+
+}  // namespace veldra::evidence

@@ -1,0 +1,22 @@
+#pragma once
+
+// Instants, durations and shares as the evidence reports write them.
+
+#include <cstdint>
+#include <string>
+
+#include "evidence/features/drawing_evidence.h"
+
+namespace veldra::evidence {
+
+// "2024-03-05 10:15:02 UTC"; with `milliseconds` "2024-03-05 10:15:02.123 UTC".
+// A drawing's local clock is written "(local clock)" instead of "UTC".
+std::string instantText(const Instant& instant, bool milliseconds = false);
+// "2024-03-05T10:15:02Z" (a drawing's local clock without the Z).
+std::string isoInstant(const Instant& instant);
+// "2 h 05 min", "4 min 12 s", "35 s".
+std::string durationText(std::int64_t ms);
+// "92%" (whole percent, rounded down from 99.5 so that only equal is 100%).
+std::string percentText(double share);
+
+}  // namespace veldra::evidence

@@ -1,0 +1,245 @@
+#include "evidence/run/evidence_run.h"
+
+#include <charconv>
+#include <chrono>
+#include <map>
+#include <mutex>
+#include <system_error>
+
+#include "app/textfile.h"
+#include "evidence/store/evidence_store.h"
+#include "evidence/judging/judge.h"
+#include "evidence/run/project_drawings.h"
+#include "evidence/reports/report_writers.h"
+#include "projects/project_store.h"
+
+namespace veldra::evidence {
+
+namespace {
+constexpr const char* kNothingJudged = "nothing was judged, and the evidence and report of the last check stand";
+}  // namespace
+
+std::filesystem::path storeFile(const Workspace& workspace) {
+  return workspace.path({kStoreFolder, "evidence.sqlite"});
+}
+
+std::filesystem::path reportFile(const Workspace& workspace, const std::string& project) {
+  return workspace.path({kReportFolder, project + ".txt"});
+}
+
+std::string featureScheme(const Tolerance& tolerance) {
+  // Shortest texts that read back as the same numbers.
+  auto number = [](double v) {
+    char buffer[32];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, v).ptr;
+    return std::string(buffer, end);
+  };
+  return std::to_string(kFeatureVersion) + " " + number(tolerance.length) + " " + number(tolerance.angle);
+}
+
+RunResult runEvidenceCheck(const Workspace& workspace, const std::string& project, const EvidenceSettings& settings,
+                           const RunControl& control) {
+  return runEvidenceCheck(workspace, project, settings, control, readDrawingEvidence);
+}
+
+RunResult runEvidenceCheck(const Workspace& workspace, const std::string& project, const EvidenceSettings& settings,
+                           const RunControl& control, const DrawingReader& reader) {
+  RunResult result;
+  auto fail = [&](std::string why) {
+    result.outcome = RunOutcome::kError;
+    result.error = std::move(why);
+    return result;
+  };
+  auto cancelled = [&] {
+    result.outcome = RunOutcome::kCancelled;
+    result.findings = {};
+    return result;
+  };
+  if (const Status named = checkProjectName(project); !named)
+    return fail("the project name cannot be used: " + named.message());
+  for (const auto& earlier : settings.against)
+    if (earlier == project) return fail("a project is not compared against itself: " + project);
+
+  // Earlier projects come from the store, which must hold them already.
+  std::unique_ptr<EvidenceStore> store;
+  std::unique_ptr<ArchiveSource> archive;
+  std::error_code ec;
+  const bool storeThere = std::filesystem::is_regular_file(storeFile(workspace), ec);
+  if (!settings.against.empty()) {
+    if (!storeThere)
+      return fail("there is no evidence store in the workspace yet, so no earlier project to compare against");
+    auto opened = EvidenceStore::open(storeFile(workspace));
+    if (!opened) return fail(opened.message());
+    store = std::move(opened.value());
+    auto earlier = store->archive(settings.against);
+    if (!earlier) return fail(earlier.message());
+    archive = std::move(earlier.value());
+  } else if (storeThere) {
+    // Only to take over what is kept of unchanged drawings; a store that
+    // cannot be opened now is reported when the evidence is saved.
+    if (auto opened = EvidenceStore::open(storeFile(workspace))) store = std::move(opened.value());
+  }
+  const std::string scheme = featureScheme(settings.tolerance);
+  std::map<std::string, KeptDrawing> kept;
+  // What cannot be taken over is read again.
+  if (store)
+    if (auto keptBefore = store->keptDrawings(project, scheme)) kept = std::move(keptBefore.value());
+
+  ClassInput input;
+  input.project = project;
+  std::vector<std::string> notes;
+  const auto locations = readLocations(workspace, project);
+  if (!locations || locations->empty()) notes.push_back("The project has no locations to judge.");
+  // A folder that cannot be listed (a share not mounted, a folder renamed)
+  // would make its drawings' evidence vanish from the store and the report.
+  VisitList visits = listProjectDrawings(locations ? *locations : std::vector<std::string>{});
+  if (!visits.unlisted.empty())
+    return fail("the folder " + utf8Path(visits.unlisted.front()) + " could not be listed; " + kNothingJudged);
+  notes.insert(notes.end(), visits.notes.begin(), visits.notes.end());
+  // Judged without its template, the work every student was given would
+  // count as copied.
+  for (const auto& t : settings.templates) {
+    input.templates.push_back(readDrawingEvidence(t, t.filename()));
+    const DrawingFacts& facts = input.templates.back().facts;
+    if (!facts.readable)
+      return fail("the template drawing " + utf8Path(t) + " cannot be read (" +
+                  (facts.problem ? problemReason(*facts.problem) : std::string("not read")) + "); " + kNothingJudged);
+  }
+  ClassReading reading = readChangedDrawings(visits.drawings, std::move(kept), control, reader);
+  kept.clear();
+  if (control.cancelled()) return cancelled();
+  input.drawings = std::move(reading.drawings);
+  input.known = std::move(reading.known);
+  // Copies among drawings taken over from the store are read again for
+  // their entities, each once, to be laid onto one another.
+  std::vector<std::pair<std::filesystem::path, std::filesystem::path>> places;  // path and name of each drawing
+  places.reserve(input.drawings.size());
+  for (const auto& d : input.drawings) places.emplace_back(d.facts.path, d.facts.name);
+  std::mutex againLock;
+  std::map<std::size_t, std::vector<EntityFacts>> readAgain;
+  input.entitiesAgain = [&](std::size_t i) {
+    const std::lock_guard<std::mutex> hold(againLock);
+    auto it = readAgain.find(i);
+    if (it == readAgain.end()) it = readAgain.emplace(i, reader(places[i].first, places[i].second).entities).first;
+    return it->second;
+  };
+
+  Judgement judgement = judgeClass(std::move(input), settings, archive.get(), control);
+  if (judgement.cancelled || control.cancelled()) return cancelled();
+  result.findings = std::move(judgement.findings);
+  result.readForCopies = readAgain.size();
+  result.findings.notes.insert(result.findings.notes.begin(), notes.begin(), notes.end());
+
+  // Keep the evidence and write the report; a failure here leaves the
+  // findings as they are, with a warning.
+  control.report("Saving the evidence", 0, 1);
+  Status storeOpened;
+  if (!store) {
+    std::filesystem::create_directories(storeFile(workspace).parent_path(), ec);
+    auto opened = EvidenceStore::open(storeFile(workspace));
+    if (opened) store = std::move(opened.value());
+    else storeOpened = opened.status();
+  }
+  Status stored;
+  if (store)
+    stored = store->saveProject(project, settings.term, result.findings.runAtUnixMs,
+                               std::span<const DrawingFacts>(result.findings.drawings).first(result.findings.projectDrawings),
+                               judgement.judged, judgement.commonKeys, reading.stamps, scheme);
+  if (!storeOpened) {
+    result.warnings.push_back("The evidence was not kept: " + storeOpened.message());
+  } else if (!stored) {
+    result.warnings.push_back("The evidence was not kept in " + utf8Path(storeFile(workspace)) + ": " + stored.message());
+  } else {
+    // The findings are kept without the teacher's marks, as the marks change
+    // apart from runs (kept before the marks are put on, so that a large
+    // class's pairs are not copied to take them off again); the marks then
+    // go with the pairs they were made on.
+    if (const Status saved = store->saveLastRun(project, result.findings); !saved)
+      result.warnings.push_back("The result was not kept for the window: " + saved.message());
+    applyMarks(result.findings, store->marks(project));
+  }
+  const auto report = reportFile(workspace, project);
+  std::filesystem::create_directories(report.parent_path(), ec);
+  if (const Status written = replaceFile(report, plainReport(result.findings)); !written)
+    result.warnings.push_back("The evidence report was not written: " + written.message());
+  control.report("Saving the evidence", 1, 1);
+  result.outcome = RunOutcome::kDone;
+  return result;
+}
+
+namespace {
+
+// The store when its file exists; no store (and no failure) when it does not.
+Result<std::unique_ptr<EvidenceStore>> existingStore(const Workspace& workspace) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(storeFile(workspace), ec)) return std::unique_ptr<EvidenceStore>();
+  return EvidenceStore::open(storeFile(workspace));
+}
+
+}  // namespace
+
+Result<EvidenceSettings> loadProjectSettings(const Workspace& workspace, const std::string& project) {
+  const auto store = existingStore(workspace);
+  if (!store) return store.failure();
+  if (!*store) return EvidenceSettings{};
+  auto saved = (*store)->loadSettings(project);
+  if (!saved) return saved.failure();
+  return saved.value().value_or(EvidenceSettings{});
+}
+
+Status saveProjectSettings(const Workspace& workspace, const std::string& project, const EvidenceSettings& settings) {
+  if (const Status named = checkProjectName(project); !named)
+    return failure(Failure::Kind::kRefused, "the project name cannot be used: " + named.message());
+  std::error_code ec;
+  std::filesystem::create_directories(storeFile(workspace).parent_path(), ec);
+  const auto store = EvidenceStore::open(storeFile(workspace));
+  if (!store) return store.failure();
+  return (*store)->saveSettings(project, settings);
+}
+
+Result<std::optional<Findings>> loadLastRun(const Workspace& workspace, const std::string& project) {
+  const auto store = existingStore(workspace);
+  if (!store) return store.failure();
+  if (!*store) return std::optional<Findings>();
+  return (*store)->loadLastRun(project);
+}
+
+Status saveMark(const Workspace& workspace, const std::string& project, const StoredMark& mark) {
+  std::error_code ec;
+  std::filesystem::create_directories(storeFile(workspace).parent_path(), ec);
+  const auto store = EvidenceStore::open(storeFile(workspace));
+  if (!store) return store.failure();
+  return (*store)->saveMark(project, mark);
+}
+
+Status removeMark(const Workspace& workspace, const std::string& project, const StoredMark& mark) {
+  const auto store = existingStore(workspace);
+  if (!store) return store.failure();
+  if (!*store) return {};
+  return (*store)->removeMark(project, mark.pathA, mark.pathB);
+}
+
+std::vector<std::size_t> changedSinceRun(const Findings& findings) {
+  std::vector<std::size_t> out;
+  const auto runAt = std::chrono::sys_time<std::chrono::milliseconds>(std::chrono::milliseconds(findings.runAtUnixMs));
+  for (std::size_t i = 0; i < findings.projectDrawings && i < findings.drawings.size(); ++i) {
+    std::error_code ec;
+    const auto written = std::filesystem::last_write_time(findings.drawings[i].path, ec);
+    if (ec) {
+      out.push_back(i);
+      continue;
+    }
+    const auto writtenAt = std::chrono::time_point_cast<std::chrono::milliseconds>(std::chrono::file_clock::to_sys(written));
+    if (writtenAt > runAt) out.push_back(i);
+  }
+  return out;
+}
+
+Result<std::vector<StoredProject>> storedProjects(const Workspace& workspace) {
+  const auto store = existingStore(workspace);
+  if (!store) return store.failure();
+  if (!*store) return std::vector<StoredProject>();
+  return (*store)->projects();
+}
+
+}  // namespace veldra::evidence
