@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <string_view>
 #include <unordered_map>
 
 #include "evidence/features/feature_codec.h"
@@ -320,20 +321,22 @@ DrawingFacts factsFromRow(const Statement& q) {
 }
 constexpr int kFeaturesColumn = 23;
 
-std::string joinLines(const std::vector<std::string>& items) {
+// A list as a column of the store keeps it: each item ended by LF. Read
+// back at LF alone, the exact inverse of writing (a line reader of text
+// files would also cut at a CR a file name may hold).
+std::string listColumn(const std::vector<std::string>& items) {
   std::string out;
   for (const auto& item : items) out += item + "\n";
   return out;
 }
 
-std::vector<std::string> splitLines(const std::string& text) {
+std::vector<std::string> listItems(std::string_view column) {
   std::vector<std::string> out;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    const std::size_t end = text.find('\n', start);
-    out.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
-    if (end == std::string::npos) break;
-    start = end + 1;
+  while (!column.empty()) {
+    const std::size_t end = column.find('\n');
+    out.emplace_back(column.substr(0, end));
+    if (end == std::string_view::npos) break;
+    column.remove_prefix(end + 1);
   }
   return out;
 }
@@ -682,9 +685,9 @@ Result<std::optional<EvidenceSettings>> EvidenceStore::loadSettings(const std::s
     return failure(Failure::Kind::kCannotRead, "the evidence store cannot be read: " + lastError(db_));
   }
   EvidenceSettings s;
-  for (const auto& t : splitLines(q.text(0))) s.templates.push_back(pathFromUtf8(t));
-  s.against = splitLines(q.text(1));
-  s.ignoredAuthors = splitLines(q.text(2));
+  for (const auto& t : listItems(q.text(0))) s.templates.push_back(pathFromUtf8(t));
+  s.against = listItems(q.text(1));
+  s.ignoredAuthors = listItems(q.text(2));
   s.term = q.text(3);
   Statement t(db_, "SELECT copy, likely_copy FROM project_thresholds WHERE project = ?");
   t.bind(1, project);
@@ -703,8 +706,8 @@ Status EvidenceStore::saveSettings(const std::string& project, const EvidenceSet
               "INSERT INTO project_settings (project, templates, against, ignored, term) VALUES (?, ?, ?, ?, ?) "
               "ON CONFLICT(project) DO UPDATE SET templates = excluded.templates, against = excluded.against, "
               "ignored = excluded.ignored, term = excluded.term");
-  if (!q.bind(1, project).bind(2, joinLines(templates)).bind(3, joinLines(settings.against))
-           .bind(4, joinLines(settings.ignoredAuthors)).bind(5, settings.term).run())
+  if (!q.bind(1, project).bind(2, listColumn(templates)).bind(3, listColumn(settings.against))
+           .bind(4, listColumn(settings.ignoredAuthors)).bind(5, settings.term).run())
     return failure(Failure::Kind::kCannotWrite, lastError(db_));
   const Thresholds th = checkedThresholds(settings.thresholds);
   Statement t(db_,
