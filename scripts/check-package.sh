@@ -16,7 +16,8 @@ dpkg-deb --info "$deb" | sed -n '/Depends/p;/Recommends/p'
 $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -o DPkg::Lock::Timeout=600 "./$deb"
 
 for file in /usr/bin/veldra /usr/bin/veldra-setup /usr/bin/veldra-cli /usr/bin/veldra-dwginfo \
-            /usr/bin/veldra-make-sample /usr/share/applications/veldra.desktop \
+            /usr/bin/veldra-make-sample /usr/bin/veldra-dwgwrite /usr/share/man/man1/veldra-dwgwrite.1 \
+            /usr/share/applications/veldra.desktop \
             /usr/share/icons/hicolor/scalable/apps/veldra.svg /usr/share/icons/hicolor/48x48/apps/veldra.png \
             /usr/share/man/man1/veldra.1 /usr/share/man/man1/veldra-cli.1 /usr/share/man/man1/veldra-dwginfo.1 \
             /usr/share/veldra/resources/veldralogo.jpg /usr/share/doc/veldra/README.md /usr/share/doc/veldra/docs/evidence.md \
@@ -30,6 +31,8 @@ grep -qx 'Exec=veldra' /usr/share/applications/veldra.desktop
 for tool in veldra veldra-setup veldra-cli veldra-dwginfo veldra-make-sample; do
   "/usr/bin/$tool" --version >/dev/null || { echo "$tool --version failed" >&2; exit 1; }
 done
+# veldra-dwgwrite's --version names the version of the drawing it writes.
+/usr/bin/veldra-dwgwrite --help >/dev/null || { echo "veldra-dwgwrite --help failed" >&2; exit 1; }
 /usr/bin/veldra-dwginfo tests/data/drawings/sample_AC1018.dwg >/tmp/veldra-dwginfo.out
 cmp <(sed -n 1p /tmp/veldra-dwginfo.out) <(printf 'version\tAC1018\n')
 

@@ -11,7 +11,8 @@ build=$(cd "$1" && pwd)
 out=$(mkdir -p "$2" && cd "$2" && pwd)
 root=$(cd "$(dirname "$0")/.." && pwd)
 info=$build/tools/dwginfo/veldra-dwginfo
-write=$build/tests/tools/dwgwrite/veldra-dwgwrite
+write=$build/tools/dwgwrite/veldra-dwgwrite
+[ -x "$write" ] || write=$build/tests/tools/dwgwrite/veldra-dwgwrite
 rm -rf "$out"
 mkdir -p "$out/written" "$out/previews" "$out/drawn"
 for version in AC1012 AC1014 AC1015 AC1018 AC1024 AC1027 AC1032; do

@@ -9,10 +9,10 @@ set -eu
 build=$(cd "$1" && pwd)
 out=$(mkdir -p "$2" && cd "$2" && pwd)
 root=$(cd "$(dirname "$0")/.." && pwd)
-# The writer's place in this tree's build, or in that of a tree before it
-# moved beside the tests.
-write=$build/tests/tools/dwgwrite/veldra-dwgwrite
-[ -x "$write" ] || write=$build/tools/dwgwrite/veldra-dwgwrite
+# The writer's place in this tree's build, or in that of a tree where it
+# stood beside the tests.
+write=$build/tools/dwgwrite/veldra-dwgwrite
+[ -x "$write" ] || write=$build/tests/tools/dwgwrite/veldra-dwgwrite
 [ -x "$write" ] || { echo "veldra-dwgwrite is not built in $build" >&2; exit 1; }
 sample=$build/tools/sample/veldra-make-sample
 [ -x "$sample" ] || sample=""

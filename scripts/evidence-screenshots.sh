@@ -22,7 +22,7 @@ fi
 out="$PWD/docs/screenshots"
 for scale in 1 2; do
   QT_SCALE_FACTOR=$scale xvfb-run -a -s "-screen 0 2200x1500x24" \
-    "$build/tests/tools/classes/veldra-evidence-shots" "$workspace" "$project" "$out" "-${scale}00"
+    "$build/tools/shots/veldra-evidence-shots" "$workspace" "$project" "$out" "-${scale}00"
 done
 # Palette PNGs keep the files small; the window has few colours.
 for f in "$out"/evidence-*.png; do convert "$f" -strip -colors 256 "PNG8:$f"; done

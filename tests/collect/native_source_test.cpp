@@ -12,8 +12,8 @@
 #include "collect/native_source.h"
 #include "collect/problem_drawing.h"
 #include "collect/reading_threads.h"
-#include "dwgwrite/r12_writer.h"
 #include "support/temp_dir.h"
+#include "testwrite/r12_writer.h"
 
 namespace veldra {
 namespace {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "dwgwrite/r12_writer.h"
+#include "testwrite/r12_writer.h"
 #include "veldra/dwg/evidence.h"
 #include "veldra/dwg/reader.h"
 

@@ -10,8 +10,8 @@
 #include "checksum.h"
 #include "drawing_bytes.h"
 #include "dwgwrite/bit_writer.h"
-#include "dwgwrite/r13_repack.h"
 #include "format.h"
+#include "testwrite/r13_repack.h"
 #include "veldra/dwg/evidence.h"
 
 namespace veldra::dwg {

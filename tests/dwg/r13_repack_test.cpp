@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "drawing_bytes.h"
-#include "dwgwrite/r13_repack.h"
+#include "testwrite/r13_repack.h"
 #include "veldra/dwg/reader.h"
 
 namespace veldra::dwg {

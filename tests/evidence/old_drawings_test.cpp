@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "app/textfile.h"
-#include "dwgwrite/r12_writer.h"
 #include "evidence/run/evidence_run.h"
 #include "support/temp_dir.h"
+#include "testwrite/r12_writer.h"
 
 namespace veldra::evidence {
 namespace {

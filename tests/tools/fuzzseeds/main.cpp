@@ -14,10 +14,10 @@
 
 #include "bit_reader.h"
 #include "dwgwrite/dwg_writer.h"
-#include "dwgwrite/r13_repack.h"
 #include "format.h"
 #include "object_types.h"
 #include "section_input.h"
+#include "testwrite/r13_repack.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "dwgwrite/r12_writer.h"
+#include "testwrite/r12_writer.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,4 +1,4 @@
-#include "dwgwrite/r13_repack.h"
+#include "testwrite/r13_repack.h"
 
 #include <algorithm>
 #include <array>
