@@ -1,6 +1,5 @@
 #include "evidence/run/evidence_run.h"
 
-#include <charconv>
 #include <chrono>
 #include <map>
 #include <mutex>
@@ -8,6 +7,7 @@
 
 #include "app/textfile.h"
 #include "evidence/store/evidence_store.h"
+#include "evidence/store/settings_codec.h"
 #include "evidence/judging/judge.h"
 #include "evidence/run/project_drawings.h"
 #include "evidence/reports/report_writers.h"
@@ -25,16 +25,6 @@ std::filesystem::path storeFile(const Workspace& workspace) {
 
 std::filesystem::path reportFile(const Workspace& workspace, const std::string& project) {
   return workspace.path({kReportFolder, project + ".txt"});
-}
-
-std::string featureScheme(const Tolerance& tolerance) {
-  // Shortest texts that read back as the same numbers.
-  auto number = [](double v) {
-    char buffer[32];
-    const auto end = std::to_chars(buffer, buffer + sizeof buffer, v).ptr;
-    return std::string(buffer, end);
-  };
-  return std::to_string(kFeatureVersion) + " " + number(tolerance.length) + " " + number(tolerance.angle);
 }
 
 RunResult runEvidenceCheck(const Workspace& workspace, const std::string& project, const EvidenceSettings& settings,

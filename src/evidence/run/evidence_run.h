@@ -12,6 +12,7 @@
 #include "app/result.h"
 #include "app/workspace.h"
 #include "evidence/store/evidence_store.h"
+#include "evidence/store/settings_codec.h"
 #include "evidence/judging/findings.h"
 #include "evidence/run/project_drawings.h"
 #include "evidence/features/settings.h"
@@ -54,11 +55,6 @@ RunResult runEvidenceCheck(const Workspace& workspace, const std::string& projec
 // The same, reading drawings through `reader`.
 RunResult runEvidenceCheck(const Workspace& workspace, const std::string& project, const EvidenceSettings& settings,
                            const RunControl& control, const DrawingReader& reader);
-
-// What the features of a check with this tolerance are made by: the
-// fingerprint's version and the tolerance. Kept features of another scheme
-// are made afresh.
-std::string featureScheme(const Tolerance& tolerance);
 
 // The teacher's choices for a project as last saved in the workspace's
 // evidence store: defaults when none were saved or there is no store yet

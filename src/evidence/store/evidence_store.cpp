@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
-#include <string_view>
 #include <unordered_map>
 
 #include "evidence/features/feature_codec.h"
 #include "evidence/store/findings_codec.h"
+#include "evidence/store/settings_codec.h"
 #include "platform/platform.h"
 
 namespace veldra::evidence {
@@ -320,26 +320,6 @@ DrawingFacts factsFromRow(const Statement& q) {
   return f;
 }
 constexpr int kFeaturesColumn = 23;
-
-// A list as a column of the store keeps it: each item ended by LF. Read
-// back at LF alone, the exact inverse of writing (a line reader of text
-// files would also cut at a CR a file name may hold).
-std::string listColumn(const std::vector<std::string>& items) {
-  std::string out;
-  for (const auto& item : items) out += item + "\n";
-  return out;
-}
-
-std::vector<std::string> listItems(std::string_view column) {
-  std::vector<std::string> out;
-  while (!column.empty()) {
-    const std::size_t end = column.find('\n');
-    out.emplace_back(column.substr(0, end));
-    if (end == std::string_view::npos) break;
-    column.remove_prefix(end + 1);
-  }
-  return out;
-}
 
 std::optional<std::int64_t> projectId(sqlite3* db, const std::string& name) {
   Statement q(db, "SELECT id FROM projects WHERE name = ?");
@@ -684,32 +664,26 @@ Result<std::optional<EvidenceSettings>> EvidenceStore::loadSettings(const std::s
     if (q.ok()) return std::optional<EvidenceSettings>();
     return failure(Failure::Kind::kCannotRead, "the evidence store cannot be read: " + lastError(db_));
   }
-  EvidenceSettings s;
-  for (const auto& t : listItems(q.text(0))) s.templates.push_back(pathFromUtf8(t));
-  s.against = listItems(q.text(1));
-  s.ignoredAuthors = listItems(q.text(2));
-  s.term = q.text(3);
+  SettingsRow row{q.text(0), q.text(1), q.text(2), q.text(3), {}};
   Statement t(db_, "SELECT copy, likely_copy FROM project_thresholds WHERE project = ?");
   t.bind(1, project);
   if (t.step()) {
-    s.thresholds = checkedThresholds({static_cast<int>(t.integer(0)), static_cast<int>(t.integer(1))});
+    row.thresholds = {static_cast<int>(t.integer(0)), static_cast<int>(t.integer(1))};
   } else if (!t.ok()) {
     return failure(Failure::Kind::kCannotRead, "the evidence store cannot be read: " + lastError(db_));
   }
-  return std::optional<EvidenceSettings>(std::move(s));
+  return std::optional<EvidenceSettings>(settingsOfRow(row));
 }
 
 Status EvidenceStore::saveSettings(const std::string& project, const EvidenceSettings& settings) {
-  std::vector<std::string> templates;
-  for (const auto& t : settings.templates) templates.push_back(utf8Path(t));
+  const SettingsRow row = settingsRow(settings);
   Statement q(db_,
               "INSERT INTO project_settings (project, templates, against, ignored, term) VALUES (?, ?, ?, ?, ?) "
               "ON CONFLICT(project) DO UPDATE SET templates = excluded.templates, against = excluded.against, "
               "ignored = excluded.ignored, term = excluded.term");
-  if (!q.bind(1, project).bind(2, listColumn(templates)).bind(3, listColumn(settings.against))
-           .bind(4, listColumn(settings.ignoredAuthors)).bind(5, settings.term).run())
+  if (!q.bind(1, project).bind(2, row.templates).bind(3, row.against).bind(4, row.ignored).bind(5, row.term).run())
     return failure(Failure::Kind::kCannotWrite, lastError(db_));
-  const Thresholds th = checkedThresholds(settings.thresholds);
+  const Thresholds& th = row.thresholds;
   Statement t(db_,
               "INSERT INTO project_thresholds (project, copy, likely_copy) VALUES (?, ?, ?) "
               "ON CONFLICT(project) DO UPDATE SET copy = excluded.copy, likely_copy = excluded.likely_copy");
