@@ -1,14 +1,17 @@
 #pragma once
 
 // Drawings as bytes for tests that alter them: the sample drawings beside the
-// repository (empty when absent) and drawings made by the test writer, and
-// the raw fields of the R13-R2000 file header.
+// repository (empty when absent) and drawings made by the writer, the raw
+// fields of the R13-R2000 file header, and where an object lies.
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "bit_reader.h"
+#include "checksum.h"
 #include "dwgwrite/dwg_writer.h"
+#include "format.h"
 #include "support/temp_dir.h"
 
 namespace veldra::dwg::testbytes {
@@ -57,6 +60,31 @@ inline Place r13Section(const Bytes& b, std::uint8_t number) {
     if (b[at] == number) return {at, getRL(b, at + 1), getRL(b, at + 5)};
   }
   return {};
+}
+
+// R13-R2000: the offset of the object with `handle`, through the reader's
+// own map; 0 when there is none.
+inline std::size_t objectOffset(const Bytes& bytes, std::uint64_t handle) {
+  detail::Sections sections;
+  detail::ObjectMap map;
+  std::vector<Damage> damage;
+  if (!detail::readR13Sections(bytes, sections).ok() || !detail::readObjectMap(sections, map, damage).ok()) return 0;
+  const auto it = map.find(handle);
+  return it == map.end() ? 0 : static_cast<std::size_t>(it->second);
+}
+
+// Where the CRC of the object at `offset` lies: after its MS size and data.
+inline std::size_t objectCrcAt(const Bytes& bytes, std::size_t offset) {
+  detail::BitReader r(bytes, offset * 8, bytes.size() * 8);
+  const std::uint64_t size = r.readMS();
+  return static_cast<std::size_t>(r.position() / 8 + size);
+}
+
+inline void refreshObjectCrc(Bytes& bytes, std::size_t offset) {
+  const std::size_t crcAt = objectCrcAt(bytes, offset);
+  const std::uint16_t crc = detail::crc16(std::span(bytes).subspan(offset, crcAt - offset), detail::kSectionCrcSeed);
+  bytes[crcAt] = static_cast<std::uint8_t>(crc & 0xFF);
+  bytes[crcAt + 1] = static_cast<std::uint8_t>(crc >> 8);
 }
 
 }  // namespace veldra::dwg::testbytes

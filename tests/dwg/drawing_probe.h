@@ -3,7 +3,7 @@
 // Reads, for the tests, what the summary reader leaves alone: the header
 // variables to the last one (through the reader), and the sections and
 // check values of the paged layout (independently of the reader's container
-// code). Checked against the sample drawings, so that the test writer's
+// code). Checked against the sample drawings, so that the writer's
 // output is checked by something other than itself.
 
 #include <algorithm>
@@ -69,6 +69,14 @@ inline HeaderFacts readHeader(const detail::Sections& sections, Release release)
   facts.versionGuid = evidence.versionGuid;
   facts.ok = status.ok() && damage.ok();
   return facts;
+}
+
+// The header variables of a whole drawing file; `ok` false when its
+// sections or header cannot be read.
+inline HeaderFacts headerOf(std::span<const std::uint8_t> file) {
+  detail::Sections sections;
+  if (!sectionsOf(file, sections).ok()) return {};
+  return readHeader(sections, releaseOf(file));
 }
 
 // ---- The paged layout, read independently of the reader's container code,

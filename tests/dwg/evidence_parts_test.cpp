@@ -1,17 +1,13 @@
-// The pieces behind the evidence, on bytes made here: texts in code pages and
-// UTF-16, the patched doubles of the bit stream, preview blocks, the summary
-// information, and damage to the evidence of a real drawing.
+// The pieces behind the evidence, on bytes made here: preview blocks, the
+// summary information, and damage to the evidence of a real drawing.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
-#include "bit_reader.h"
 #include "format.h"
 #include "support/temp_dir.h"
-#include "text_codec.h"
 #include "veldra/dwg/evidence.h"
 
 namespace veldra::dwg {
@@ -23,69 +19,6 @@ Bytes bytesOf(std::string_view text) { return Bytes(text.begin(), text.end()); }
 
 void putLE(Bytes& out, std::uint64_t value, int size) {
   for (int i = 0; i < size; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-
-TEST(TextCodec, CodePagesGiveTheirCharactersAsUtf8) {
-  using detail::codePageToUtf8;
-  // 1252: the euro sign, accents, and the unassigned bytes passed through.
-  EXPECT_EQ(codePageToUtf8(bytesOf("\x80 caf\xE9 \x81"), 30), "\u20AC caf\u00E9 \u0081");
-  // An undefined or plain-ASCII page reads as 1252.
-  EXPECT_EQ(codePageToUtf8(bytesOf("\xE9"), 0), "\u00E9");
-  EXPECT_EQ(codePageToUtf8(bytesOf("\xE9"), 1), "\u00E9");
-  // 1251 (Cyrillic), 1250 (Central European), 437 (DOS).
-  EXPECT_EQ(codePageToUtf8(bytesOf("\xC0\xE1"), 29), "\u0410\u0431");
-  EXPECT_EQ(codePageToUtf8(bytesOf("\x8A"), 28), "\u0160");
-  EXPECT_EQ(codePageToUtf8(bytesOf("\x82"), 11), "\u00E9");
-  // Pages not mapped (East Asian multi-byte, unknown numbers) keep ASCII only.
-  EXPECT_EQ(codePageToUtf8(bytesOf("A\x82\xA0"), 38), "A\uFFFD\uFFFD");
-  EXPECT_EQ(codePageToUtf8(bytesOf("A\xFF"), 999), "A\uFFFD");
-}
-
-TEST(TextCodec, Utf16PairsAndStraySurrogates) {
-  using detail::utf16ToUtf8;
-  EXPECT_EQ(utf16ToUtf8(u"Stra\u00DFe \u0416"), "Stra\u00DFe \u0416");
-  EXPECT_EQ(utf16ToUtf8(u"\U0001F600"), "\U0001F600");
-  const std::u16string stray = {u'a', static_cast<char16_t>(0xD800), u'b', static_cast<char16_t>(0xDC00)};
-  EXPECT_EQ(utf16ToUtf8(stray), "a\uFFFDb\uFFFD");
-}
-
-// Bits written most significant first, as the drawing stores them.
-class Bits {
- public:
-  void put(std::uint64_t value, unsigned count) {
-    for (unsigned i = count; i-- > 0;) {
-      if (bits_ % 8 == 0) bytes_.push_back(0);
-      if ((value >> i) & 1) bytes_.back() |= static_cast<std::uint8_t>(0x80 >> (bits_ % 8));
-      ++bits_;
-    }
-  }
-  void putRaw(std::uint64_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) put((value >> (8 * i)) & 0xFF, 8);
-  }
-  const Bytes& bytes() const { return bytes_; }
-
- private:
-  Bytes bytes_;
-  std::size_t bits_ = 0;
-};
-
-TEST(BitReader, PatchedDoublesKeepTheDefaultsOtherBytes) {
-  const double defaultValue = 1.0;  // 0x3FF0000000000000
-  Bits bits;
-  bits.put(0, 2);  // the default itself
-  bits.put(1, 2);  // four low bytes patched
-  bits.putRaw(0x11223344, 4);
-  bits.put(2, 2);  // bytes 5 and 6, then the four low bytes
-  bits.putRaw(0xBBAA, 2);
-  bits.putRaw(0x55667788, 4);
-  bits.put(3, 2);  // a whole double
-  bits.putRaw(std::bit_cast<std::uint64_t>(-2.5), 8);
-  detail::BitReader r(bits.bytes());
-  EXPECT_EQ(r.readDD(defaultValue), 1.0);
-  EXPECT_EQ(std::bit_cast<std::uint64_t>(r.readDD(defaultValue)), 0x3FF0000011223344ull);
-  EXPECT_EQ(std::bit_cast<std::uint64_t>(r.readDD(defaultValue)), 0x3FF0BBAA55667788ull);
-  EXPECT_EQ(r.readDD(defaultValue), -2.5);
-  EXPECT_FALSE(r.failed());
 }
 
 constexpr std::uint8_t kSentinel[16] = {0x1F, 0x25, 0x6D, 0x07, 0xD4, 0x36, 0x28, 0x28,

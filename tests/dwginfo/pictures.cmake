@@ -1,10 +1,18 @@
-# Runs veldra-dwginfo --draw on the sample drawings of DIR, two of them of
-# one name from different folders, and checks that each drawing with
-# entities gives its own NAME.png, a PNG file of some size, that nothing is
-# left beside them half written, and that a folder that is not there is
-# refused. EMULATOR, when set, runs the tool (Wine for a Windows build).
+# Runs veldra-dwginfo --preview and --draw on the sample drawings of DIR.
+# The previews as stored come out as a BMP and a PNG file. Drawn, two of
+# them of one name from different folders, each drawing with entities gives
+# its own NAME.png, a PNG file of some size, nothing is left beside them half
+# written, and a folder that is not there is refused. EMULATOR, when set,
+# runs the tool (Wine for a Windows build).
 file(REMOVE_RECURSE ${WORK})
-file(MAKE_DIRECTORY ${WORK}/out ${WORK}/other)
+file(MAKE_DIRECTORY ${WORK}/out ${WORK}/other ${WORK}/previews)
+execute_process(COMMAND ${EMULATOR} ${TOOL} --preview ${WORK}/previews ${DIR}/sample_AC1015.dwg ${DIR}/sample_AC1032.dwg
+                OUTPUT_VARIABLE output RESULT_VARIABLE result)
+file(READ ${WORK}/previews/sample_AC1015.bmp bmp LIMIT 2)
+file(READ ${WORK}/previews/sample_AC1032.png png LIMIT 4 HEX)
+if(NOT result EQUAL 0 OR NOT bmp STREQUAL "BM" OR NOT png STREQUAL "89504e47")
+  message(FATAL_ERROR "veldra-dwginfo --preview (exit ${result}) printed:\n${output}")
+endif()
 file(COPY ${DIR}/sample_AC1015.dwg DESTINATION ${WORK}/other)
 execute_process(COMMAND ${EMULATOR} ${TOOL} --draw ${WORK}/out ${DIR}/sample_AC1015.dwg ${DIR}/sample_AC1032.dwg
                         ${WORK}/other/sample_AC1015.dwg

@@ -1,7 +1,8 @@
 // The reader on drawings older than R13 from the test writer: every old
 // version with its creation date, entities with and without handles, the
 // kinds and spaces of R11/R12, jumps into the extra section, the evidence
-// and geometry, and the faults of altered bytes.
+// and geometry, and drawings cut after their entities. Other damage is in
+// damage_test.cpp.
 
 #include <gtest/gtest.h>
 
@@ -276,109 +277,6 @@ TEST(OldDrawings, CommonFieldsInTheirStoredOrder) {
   }
 }
 
-TEST(OldDrawings, SignaturesOfTheEarliestVersionsAreDrawings) {
-  Bytes bytes = dwgwrite::writeOldDrawing(simple("AC1009"));
-  const auto withVersion = [&](const char* version) {
-    Bytes b = bytes;
-    std::memcpy(b.data(), version, 6);
-    Summary summary;
-    return readSummary(b, summary);
-  };
-  for (const char* version : {"AC2.21", "AC2.22", "AC1005", "AC1008"}) {
-    SCOPED_TRACE(version);
-    const Status s = withVersion(version);
-    EXPECT_EQ(s.kind, ErrorKind::kUnsupported);
-    EXPECT_NE(s.message.find("older than R13"), std::string::npos) << s.message;
-  }
-  for (const char* version : {"AC1.4x", "AC.140", "AD1009"}) EXPECT_EQ(withVersion(version).kind, ErrorKind::kNotDwg);
-  EXPECT_FALSE(storesUniversalTime("AC2.10"));
-  EXPECT_TRUE(storesUniversalTime("AC1015"));
-}
-
-// Altered bytes: what the header needs fails cleanly, what the entities lose
-// is told as damage, and the entities read before a fault stay.
-TEST(OldDrawings, AlteredBytesFailCleanlyOrTellTheirDamage) {
-  const Bytes good = dwgwrite::writeOldDrawing(simple("AC1009"));
-  std::uint32_t entitiesStart = 0;
-  std::memcpy(&entitiesStart, good.data() + 0x14, 4);
-  const auto put32 = [](Bytes& b, std::size_t at, std::uint32_t v) { std::memcpy(b.data() + at, &v, 4); };
-  struct Case {
-    const char* name;
-    Bytes bytes;
-    ErrorKind kind;      // kNone: read, with damage
-    std::size_t listed;  // entities listed when read
-  };
-  std::vector<Case> cases;
-  cases.push_back({"cut inside the header", Bytes(good.begin(), good.begin() + 0x300), ErrorKind::kTruncated, 0});
-  cases.push_back({"cut inside the second entity", Bytes(good.begin(), good.begin() + entitiesStart + 70),
-                   ErrorKind::kNone, 1});
-  {
-    Bytes b = good;
-    put32(b, 0x14, static_cast<std::uint32_t>(b.size() + 10));
-    cases.push_back({"entity section after the end", b, ErrorKind::kCorrupt, 0});
-  }
-  {
-    Bytes b = good;
-    put32(b, 0x14, 0x100);
-    cases.push_back({"entity section inside the header", b, ErrorKind::kCorrupt, 0});
-  }
-  {
-    Bytes b = good;
-    put32(b, 0x31F + 4, 90000000);
-    cases.push_back({"creation time past the day", b, ErrorKind::kCorrupt, 0});
-  }
-  {
-    Bytes b = good;
-    b[entitiesStart + 2] = 3, b[entitiesStart + 3] = 0;
-    cases.push_back({"first entity too small", b, ErrorKind::kNone, 0});
-  }
-  {
-    Bytes b = good;
-    b[entitiesStart + 2] = 0xFF, b[entitiesStart + 3] = 0x7F;
-    cases.push_back({"first entity larger than its section", b, ErrorKind::kNone, 0});
-  }
-  {
-    Bytes b = good;
-    b[entitiesStart] = 60;
-    cases.push_back({"entity of an unknown kind", b, ErrorKind::kNone, 2});
-  }
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Summary summary;
-    const Status s = readSummary(c.bytes, summary);
-    EXPECT_EQ(s.kind, c.kind) << s.message;
-    if (c.kind != ErrorKind::kNone) {
-      EXPECT_FALSE(s.message.empty());
-      continue;
-    }
-    EXPECT_EQ(summary.entities.size(), c.listed);
-    EXPECT_FALSE(summary.damage.empty());
-  }
-}
-
-TEST(OldDrawings, JumpsOutsideOrInACircleAreDamage) {
-  OldDrawingSpec wanted = simple("AC1009");
-  wanted.entities[1].viaExtras = true;
-  const Bytes good = dwgwrite::writeOldDrawing(wanted);
-  std::uint32_t entitiesStart = 0;
-  std::memcpy(&entitiesStart, good.data() + 0x14, 4);
-  // The jump is the second entity; the line before it is 60 bytes long.
-  const std::size_t jump = entitiesStart + (good[entitiesStart + 2] | (good[entitiesStart + 3] << 8));
-  ASSERT_EQ(good[jump], 18);
-  // The last: the header gives the extra section no bytes, so the jump
-  // leads nowhere.
-  for (const std::uint32_t address : {0x80FFFFF0u, 0x00000010u, static_cast<std::uint32_t>(jump), 0x80000000u}) {
-    Bytes b = good;
-    std::memcpy(b.data() + jump + 4, &address, 4);
-    if (address == 0x80000000u) std::memset(b.data() + 0x28, 0, 4);
-    Summary summary;
-    const Status s = readSummary(b, summary);
-    ASSERT_TRUE(s.ok()) << s.message;
-    EXPECT_EQ(summary.entities.size(), 1u);
-    ASSERT_FALSE(summary.damage.empty());
-  }
-}
-
 // A drawing cut anywhere after its entity section loses what its header
 // places behind the cut (tables, block entities, extra entities): the read
 // tells it as damage, and what it lists is what the whole drawing lists up
@@ -439,35 +337,6 @@ TEST(OldDrawings, LayerOrBlockOutsideItsTableLosesOnlyThatGeometry) {
   EXPECT_EQ(drawing.geometry[1].numbers.size(), 4u);
   EXPECT_TRUE(drawing.geometry[3].numbers.empty());
   EXPECT_EQ(drawing.summary.damage.size(), 2u);
-}
-
-// Every single byte flipped in turn: a clean error or a read, never a crash;
-// asking for more never changes the entities.
-TEST(OldDrawings, FlippedBytesNeverBreakTheRead) {
-  OldDrawingSpec wanted = simple("AC1009");
-  wanted.entities[1].viaExtras = true;
-  OldEntitySpec polyline = entity(Kind::kPolyline, 0x40);
-  polyline.vertices = {{0, 0, 0}, {1, 1, 1}};
-  wanted.entities.push_back(polyline);
-  for (const char* version : {"AC1009", "AC1.40"}) {
-    wanted.version = version;
-    const Bytes good = dwgwrite::writeOldDrawing(wanted);
-    for (std::size_t i = 0; i < good.size(); ++i) {
-      Bytes b = good;
-      b[i] ^= 0xA5;
-      Summary summary;
-      const Status s = readSummary(b, summary);
-      Status all;
-      const Drawing drawing = readAll(b, all);
-      ASSERT_EQ(s.ok(), all.ok()) << i;
-      if (!s.ok()) {
-        ASSERT_FALSE(s.message.empty());
-        continue;
-      }
-      ASSERT_EQ(drawing.summary.entities.size(), summary.entities.size()) << i;
-      ASSERT_EQ(drawing.geometry.size(), summary.entities.size()) << i;
-    }
-  }
 }
 
 }  // namespace

@@ -1,0 +1,497 @@
+// The writer (src/dwgwrite) in every version it writes: what the reader
+// reads back (geometry, layers, texts, evidence, summary information,
+// previews, colours by seed), its check values and framing checked against
+// the format's definitions without the reader's container code, the plans
+// it refuses, plans made from plans, and veldra-dwgwrite's argument forms.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <limits>
+#include <random>
+#include <set>
+#include <tuple>
+
+#include "drawing_probe.h"
+#include "dwgwrite/command_line.h"
+#include "dwgwrite/dwg_writer.h"
+#include "dwgwrite/plan_edits.h"
+#include "support/temp_dir.h"
+#include "veldra/dwg/evidence.h"
+
+namespace veldra::dwgwrite {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+Bytes written(const DrawingSpec& plan) {
+  Bytes bytes;
+  EXPECT_EQ(writeDrawing(plan, bytes), "");
+  return bytes;
+}
+
+dwg::Drawing readBack(const Bytes& bytes) {
+  dwg::Drawing drawing;
+  const dwg::Status status = dwg::readDrawing(bytes, {.evidence = true, .geometry = true}, drawing);
+  EXPECT_TRUE(status.ok()) << status.message << " at " << status.offset << " in " << status.section;
+  EXPECT_FALSE(drawing.summary.doubtful()) << drawing.summary.damage.front().message;
+  return drawing;
+}
+
+// Equal to the bit, so that NaN equals NaN and -0 differs from 0.
+bool sameNumbers(const std::vector<double>& a, const std::vector<double>& b) {
+  return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
+}
+
+// Every kind on named layers (a layer named in other case, one of 240
+// characters), a block, huge numbers and NaN, texts with line breaks and
+// beyond ASCII: code page 1252 before R2007, any character from R2007 on.
+DrawingSpec everyKind(const std::string& version, bool wide) {
+  const std::string layer = wide ? "Стены 壁" : "Wände-Ø";
+  const std::string longName(240, 'L');
+  DrawingSpec plan;
+  plan.version = version;
+  plan.days = 2459632;
+  plan.milliseconds = 37383000;
+  plan.layers = {layer, "Notes", longName};
+  plan.blocks = {{"Tür", {{"LINE", 0x500, false, layer, {0, 0, 0, 1, 0, 0}, ""}}}};
+  plan.entities = {{"LINE", 0x100, false, layer, {0, 0, 0, 10, 0.5, -3}, ""},
+                   {"CIRCLE", 0x101, false, "", {5, 5, 0, 2.5}, ""},
+                   {"ARC", 0x102, false, "notes", {1, 2, 3, 4, 0.5, 2.5}, ""},
+                   {"ELLIPSE", 0x103, false, "", {0, 0, 0, 3, 1, 0, 0.5, 0.25, 6}, ""},
+                   {"POINT", 0x104, false, "", {7, 8, 9}, ""},
+                   {"LWPOLYLINE", 0x105, false, layer, {0, 0, 0, 1, 0, 0.5, 1, 1, 0}, ""},
+                   {"TEXT", 0x106, false, "Notes", {2, 3, 0.25}, wide ? "Привет 😀 — 漢字" : "Maße: 12 × 3 ½ €"},
+                   {"TEXT", 0x107, false, longName, {0, 0, 1}, "first line\r\nsecond\tcolumn"},
+                   {"INSERT", 0x108, false, "", {4, 4, 0, 2, 3, 1, 0.5}, "Tür"},
+                   {"INSERT", 0x109, true, layer, {1, 1, 1, 1, 1, 1, 0}, "tür"},
+                   {"LINE", 0x10A, true, "", {1e300, -1e308, kNaN, kInf, -kInf, 4.9e-324}, ""},
+                   {"CIRCLE", 0x10B, true, "", {kNaN, -0.0, 1e-300, 1e300}, ""},
+                   {"TEXT", 0x10C, true, "", {kNaN, 1e308, 0}, std::string(3000, 'x') + "é"},
+                   {"TEXT", 0x10D, true, "", {0, 0, 1}, ""}};
+  return plan;
+}
+
+TEST(Writer, EveryVersionReadsBackWhatThePlanHolds) {
+  const Bytes bmp{40, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 8, 0, 0, 0,
+                  0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 0, 0};
+  const Bytes png{0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 13, 'I', 'H', 'D', 'R',
+                  0, 0, 1, 0, 0, 0, 0, 102, 8, 6, 0, 0, 0, 1, 2, 3, 4};
+  for (const std::string& version : knownVersions()) {
+    SCOPED_TRACE(version);
+    DrawingSpec plan = everyKind(version, version >= "AC1021");
+    plan.editingTime = Stamp{1, 7200000};
+    plan.userTimer = Stamp{0, 5};
+    plan.updated = Stamp{2459700, 86399999};
+    plan.handseed = 0x123456789ull;
+    plan.fingerprintGuid = "{11111111-2222-3333-4444-555555555555}";
+    plan.versionGuid = "{AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE}";
+    plan.summaryInfo = {"Bracket", "Exercise 3", "Anna Müller", "steel", "", "lab-07", "4", "https://example.org/"};
+    const bool paged = version >= "AC1018";
+    plan.preview = paged ? PreviewSpec{PreviewFormat::kPng, png} : PreviewSpec{PreviewFormat::kBmp, bmp};
+    const Bytes bytes = written(plan);
+    const dwg::Drawing d = readBack(bytes);
+
+    EXPECT_EQ(d.summary.version, version);
+    EXPECT_EQ(d.summary.created.days, 2459632);
+    EXPECT_EQ(d.summary.created.milliseconds, 37383000);
+    ASSERT_EQ(d.summary.entities.size(), plan.entities.size());
+    ASSERT_EQ(d.geometry.size(), plan.entities.size());
+    for (std::size_t i = 0; i < plan.entities.size(); ++i) {
+      // Model space is listed first; the plan lists it first too.
+      const EntitySpec& e = plan.entities[i];
+      const dwg::EntityGeometry& g = d.geometry[i];
+      SCOPED_TRACE(e.type + " " + dwg::handleText(e.handle));
+      EXPECT_EQ(d.summary.entities[i].handle, e.handle);
+      EXPECT_EQ(d.summary.entities[i].space == dwg::Space::kPaper, e.paperSpace);
+      EXPECT_EQ(g.layer, e.layer.empty() ? "0" : e.layer == "notes" ? "Notes" : e.layer);
+      EXPECT_TRUE(sameNumbers(g.numbers, e.numbers));
+      EXPECT_EQ(g.text.value_or(""), e.type == "INSERT" ? "Tür" : e.text);
+    }
+
+    const dwg::Evidence& ev = d.evidence;
+    ASSERT_TRUE(ev.updated && ev.editingTime && ev.userTimer && ev.handseed);
+    EXPECT_EQ(ev.updated->days, 2459700);
+    EXPECT_EQ(ev.updated->milliseconds, 86399999);
+    EXPECT_EQ(ev.editingTime->days, 1);
+    EXPECT_EQ(ev.editingTime->milliseconds, 7200000);
+    EXPECT_EQ(ev.userTimer->milliseconds, 5);
+    EXPECT_EQ(*ev.handseed, 0x123456789ull);
+    EXPECT_EQ(ev.fingerprintGuid.has_value(), version >= "AC1015");
+    if (version >= "AC1015") {
+      EXPECT_EQ(ev.fingerprintGuid, plan.fingerprintGuid);
+      EXPECT_EQ(ev.versionGuid, plan.versionGuid);
+    }
+    EXPECT_EQ(ev.summaryInfo.has_value(), paged);
+    if (paged) {
+      const dwg::SummaryInfo& s = *ev.summaryInfo;
+      EXPECT_EQ(std::tie(s.title, s.subject, s.author, s.keywords, s.comments, s.lastSavedBy, s.revisionNumber,
+                         s.hyperlinkBase),
+                std::tie(plan.summaryInfo.title, plan.summaryInfo.subject, plan.summaryInfo.author,
+                         plan.summaryInfo.keywords, plan.summaryInfo.comments, plan.summaryInfo.lastSavedBy,
+                         plan.summaryInfo.revisionNumber, plan.summaryInfo.hyperlinkBase));
+    }
+    EXPECT_EQ(ev.preview.format, paged ? dwg::PreviewFormat::kPng : dwg::PreviewFormat::kBmp);
+    EXPECT_EQ(ev.preview.bytes, paged ? png : bmp);
+    EXPECT_EQ(ev.preview.width, paged ? 256 : 2);
+
+    // The header variables run to their last one, as in real drawings (the
+    // probe's own test): only padding is left.
+    const dwg::probe::HeaderFacts facts = dwg::probe::headerOf(bytes);
+    EXPECT_TRUE(facts.ok);
+    EXPECT_LT(facts.unreadBits, 8u);
+  }
+}
+
+// The probe must read real drawings before it may judge the writer's: their
+// header variables to the last one, one identity in every copy.
+TEST(Writer, TheProbeReadsTheHeaderOfTheSampleDrawings) {
+  const auto folder = testing::sharedDrawings();
+  std::optional<std::string> fingerprint;
+  for (const char* version : {"AC1014", "AC1015", "AC1018", "AC1021", "AC1024", "AC1027", "AC1032"}) {
+    SCOPED_TRACE(version);
+    const std::string text = testing::slurp(folder / ("sample_" + std::string(version) + ".dwg"));
+    const dwg::probe::HeaderFacts facts = dwg::probe::headerOf(Bytes(text.begin(), text.end()));
+    EXPECT_TRUE(facts.ok);
+    EXPECT_LT(facts.unreadBits, 8u);
+    EXPECT_NEAR(facts.editingTime.milliseconds, 18602500, 1000);
+    if (std::string(version) == "AC1014") continue;
+    if (!fingerprint) fingerprint = facts.fingerprintGuid;
+    EXPECT_EQ(facts.fingerprintGuid, fingerprint);
+  }
+}
+
+// Unless given: the last save 25 minutes of editing after the creation (on
+// the next day here), the next handle past every handle used, one identity
+// for the plan in every version (another for a plan differing in one
+// coordinate) and a version identity of each save; no preview, empty
+// summary texts; the same plan always the same bytes.
+TEST(Writer, DefaultsFollowThePlan) {
+  DrawingSpec plan = everyKind("AC1015", false);
+  plan.milliseconds = 86400000 - 60000;
+  const Bytes first = written(plan);
+  EXPECT_EQ(written(plan), first);
+  std::set<std::string> versionGuids;
+  for (const std::string& version : knownVersions()) {
+    SCOPED_TRACE(version);
+    plan = everyKind(version, false);
+    plan.milliseconds = 86400000 - 60000;
+    const dwg::Evidence e = readBack(written(plan)).evidence;
+    ASSERT_TRUE(e.updated && e.editingTime && e.userTimer && e.handseed);
+    EXPECT_EQ(e.updated->days, 2459633);
+    EXPECT_EQ(e.updated->milliseconds, 25 * 60000 - 60000);
+    EXPECT_EQ(e.editingTime->milliseconds, 25 * 60000);
+    EXPECT_EQ(e.userTimer->milliseconds, 25 * 60000);
+    EXPECT_EQ(*e.handseed, 0x501u);  // past the block's line, the highest handle
+    EXPECT_EQ(e.preview.format, dwg::PreviewFormat::kNone);
+    EXPECT_EQ(e.summaryInfo.has_value(), version >= "AC1018");
+    if (e.summaryInfo) {
+      EXPECT_EQ(e.summaryInfo->author, "");
+    }
+    if (version < "AC1015") continue;
+    EXPECT_EQ(e.fingerprintGuid, fingerprintGuidOf(plan));
+    EXPECT_EQ(e.versionGuid, versionGuidOf(plan));
+    EXPECT_TRUE(versionGuids.insert(*e.versionGuid).second);
+  }
+  DrawingSpec other = everyKind("AC1015", false);
+  const std::string fingerprint = fingerprintGuidOf(other);
+  EXPECT_EQ(fingerprintGuidOf(everyKind("AC1032", false)), fingerprint);
+  other.entities[1].numbers[3] = 2.5000001;
+  EXPECT_NE(fingerprintGuidOf(other), fingerprint);
+  EXPECT_LT(*readBack(written(DrawingSpec{})).evidence.handseed, 0x40u);
+}
+
+// Low handles interleave with the writer's own objects; thousands of
+// entries need several object map sections; the largest handles need all
+// eight bytes, and alone lie more than 2^63 past the writer's own (once
+// written as a signed step and lost).
+TEST(Writer, ManyEntitiesAndLargeHandlesAmongTheWritersOwn) {
+  DrawingSpec plan{2459632, 1, {}};
+  std::vector<std::uint64_t> expected;
+  const char* types[] = {"LINE", "CIRCLE", "ARC", "POINT", "TEXT"};
+  for (std::uint64_t i = 0; i < 3000; ++i) {
+    const std::uint64_t handle = i < 40 ? 2 * i + 1 : 0x10000000000ull + i * 0x10001;
+    plan.entities.push_back({types[i % 5], handle, false});
+    expected.push_back(handle);
+  }
+  for (std::uint64_t handle : {0xFFFFFFFFFFFFFFFEull, 0x8000000000000000ull, 0xFFull}) {
+    plan.entities.push_back({"POINT", handle, true});
+    expected.push_back(handle);
+  }
+  const auto handles = [](const DrawingSpec& p) {
+    std::vector<std::uint64_t> out;
+    for (const dwg::Entity& e : readBack(written(p)).summary.entities) out.push_back(e.handle);
+    return out;
+  };
+  EXPECT_EQ(handles(plan), expected);
+  EXPECT_EQ(handles({2459632, 1, {{"LINE", 0xFFFFFFFFFFFFFFFEull, false}}}),
+            std::vector<std::uint64_t>{0xFFFFFFFFFFFFFFFEull});
+}
+
+// Colours of every form (an index, a true colour, a colour of a colour book
+// with or without its names, a transparency) between plain entities, drawn
+// by seed, never stand between the reader and an entity's layer, numbers
+// and text: a colour book's names were once read past where they stand.
+TEST(Writer, EveryColourLeavesLayerAndGeometry) {
+  for (const std::string& version : knownVersions()) {
+    for (std::uint32_t seed = 1; seed <= 6; ++seed) {
+      SCOPED_TRACE(version + " seed " + std::to_string(seed));
+      std::mt19937 random(seed);
+      DrawingSpec plan{2459632, 37383000, {}, version};
+      plan.layers = {"WALLS", "Doors"};
+      const int count = 6 + static_cast<int>(random() % 10);
+      for (int i = 0; i < count; ++i) {
+        EntitySpec e;
+        e.handle = 0x100 + static_cast<std::uint64_t>(i);
+        e.layer = random() % 3 == 0 ? "" : plan.layers[random() % 2];
+        const double x = static_cast<double>(random() % 1000) / 8;
+        switch (random() % 3) {
+          case 0: e.type = "CIRCLE", e.numbers = {x, 2, 0, 1.5 + i}; break;
+          case 1: e.type = "LINE", e.numbers = {x, 0, 0, x + 3, 4, 0}; break;
+          default: e.type = "TEXT", e.numbers = {x, 1, 0.25}, e.text = "T" + std::to_string(i); break;
+        }
+        if (random() % 3 != 0) {
+          EntityColour& c = e.colour;
+          switch (random() % 5) {
+            case 0: c.index = static_cast<std::uint16_t>(random() % 257); break;
+            case 1: c.rgb = 0xC2000000u | (random() & 0xFFFFFF); break;
+            case 2: c.colourObject = 0x900 + random() % 16; break;
+            default:
+              c.colourObject = 0x900 + random() % 16;
+              c.name = "RAL " + std::to_string(1000 + random() % 9000);
+              if (random() % 2) c.bookName = "RAL CLASSIC";
+              break;
+          }
+          if (random() % 3 == 0) c.transparency = 0x02000000u | (random() % 256);
+        }
+        plan.entities.push_back(e);
+      }
+      const dwg::Drawing d = readBack(written(plan));
+      ASSERT_EQ(d.geometry.size(), plan.entities.size());
+      for (std::size_t i = 0; i < plan.entities.size(); ++i) {
+        const EntitySpec& e = plan.entities[i];
+        EXPECT_EQ(d.geometry[i].layer, e.layer.empty() ? "0" : e.layer);
+        EXPECT_EQ(d.geometry[i].numbers, e.numbers);
+        EXPECT_EQ(d.geometry[i].text.value_or(""), e.text);
+      }
+    }
+  }
+}
+
+std::uint32_t rl(const Bytes& b, std::size_t at) { return dwg::probe::rl(b, at); }
+std::uint16_t rs(const Bytes& b, std::size_t at) { return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8)); }
+
+// The CRC-16 the format uses, bit by bit.
+std::uint16_t crcOf(std::span<const std::uint8_t> bytes, std::uint32_t c) {
+  for (const std::uint8_t byte : bytes) {
+    c ^= byte;
+    for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ 0xA001 : c >> 1;
+  }
+  return static_cast<std::uint16_t>(c);
+}
+
+// R13-R2000, read without the reader: the file header's check value, the
+// framing of the header variables and classes, and the object map's blocks
+// with their check values.
+TEST(Writer, LocatedFilesCarryTheirCheckValues) {
+  for (const std::string version : {"AC1012", "AC1014", "AC1015"}) {
+    SCOPED_TRACE(version);
+    DrawingSpec plan{2459632, 37383000, {}, version};
+    for (std::uint64_t i = 0; i < 1000; ++i) plan.entities.push_back({"TEXT", 0x20 + i * 0x101, i % 3 == 0});
+    const Bytes b = written(plan);
+    // R2000 lists six section locators, R13 and R14 five; the check value of
+    // the file header is masked by a constant for the count.
+    const std::uint32_t locators = rl(b, 0x15);
+    ASSERT_EQ(locators, version == "AC1015" ? 6u : 5u);
+    const std::size_t crcAt = 0x19 + locators * 9;
+    EXPECT_EQ(rs(b, crcAt), crcOf(std::span(b.data(), crcAt), 0) ^ (locators == 6 ? 0x8461 : 0x3CC4));
+    for (int section = 0; section < 2; ++section) {
+      const std::size_t start = rl(b, 0x19 + section * 9 + 1);
+      const std::size_t size = rl(b, start + 16);
+      EXPECT_EQ(b[start], section == 0 ? 0xCF : 0x8D);
+      EXPECT_EQ(rs(b, start + 20 + size), crcOf(std::span(b.data() + start + 16, size + 4), 0xC0C1));
+      EXPECT_EQ(rl(b, 0x19 + section * 9 + 5), 16 + 4 + size + 2 + 16);
+    }
+    std::size_t at = rl(b, 0x19 + 2 * 9 + 1);
+    int blocks = 0;
+    for (std::size_t size = 0; size != 2; at += size + 2, ++blocks) {
+      size = (b[at] << 8) | b[at + 1];
+      ASSERT_LE(size, 2034u);
+      EXPECT_EQ((b[at + size] << 8) | b[at + size + 1], crcOf(std::span(b.data() + at, size), 0xC0C1));
+    }
+    EXPECT_EQ(at, rl(b, 0x19 + 2 * 9 + 1) + rl(b, 0x19 + 2 * 9 + 5));
+    EXPECT_GE(blocks, 3);
+  }
+}
+
+// Every version: every object the map lists framed with its size, its check
+// value and its own handle; in the paged versions every page and system
+// page with its check values, read without the reader's container code.
+TEST(Writer, EveryObjectAndPageCarriesItsCheckValue) {
+  for (const std::string& version : knownVersions()) {
+    SCOPED_TRACE(version);
+    const Bytes file = written(everyKind(version, version >= "AC1021"));
+    if (version >= "AC1018") {
+      const dwg::probe::PagedFile paged = dwg::probe::readPaged(file);
+      EXPECT_TRUE(paged.problems.empty()) << paged.problems.front();
+      for (const char* name : {"AcDb:Header", "AcDb:Classes", "AcDb:Handles", "AcDb:AcDbObjects", "AcDb:SummaryInfo",
+                               "AcDb:Preview"})
+        EXPECT_EQ(paged.sections.count(name), 1u) << name;
+    }
+    dwg::detail::Sections sections;
+    ASSERT_TRUE(dwg::probe::sectionsOf(file, sections).ok());
+    dwg::detail::ObjectMap map;
+    std::vector<dwg::Damage> damage;
+    ASSERT_TRUE(dwg::detail::readObjectMap(sections, map, damage).ok());
+    const dwg::probe::Release release = dwg::probe::releaseOf(file);
+    const std::span<const std::uint8_t> objects(sections.objects);
+    EXPECT_GT(map.size(), 40u);
+    for (const auto& [handle, offset] : map) {
+      dwg::detail::BitReader r(objects, offset * 8, objects.size() * 8);
+      const std::uint64_t size = r.readMS();
+      if (release >= dwg::probe::Release::kR2010) r.readUMC();
+      const std::uint64_t start = r.position() / 8;
+      ASSERT_LE(start + size + 2, objects.size());
+      EXPECT_EQ(objects[start + size] | (objects[start + size + 1] << 8),
+                crcOf(objects.subspan(offset, start + size - offset), 0xC0C1))
+          << "object " << std::hex << handle;
+      if (release >= dwg::probe::Release::kR2010) {
+        r.readOT();
+      } else {
+        r.readBS();
+        if (release >= dwg::probe::Release::kR2000) r.readRL();
+      }
+      EXPECT_EQ(r.readH().value, handle);
+    }
+  }
+}
+
+TEST(Writer, RefusesPlansTheFormatCannotHoldWithAReasonAndNoBytes) {
+  using Change = void (*)(DrawingSpec&);
+  const std::vector<std::pair<Change, std::string>> cases{
+      {[](DrawingSpec& p) { p.entities[0].handle = 0; }, "handle 0"},
+      {[](DrawingSpec& p) { p.entities.push_back({"POINT", 0x30, true}); }, "30 is used twice"},
+      {[](DrawingSpec& p) { p.entities[0].type = "SPLINE"; }, "unknown entity type \"SPLINE\""},
+      {[](DrawingSpec& p) { p.entities[0].handle = 0xFFFFFFFFFFFFFFFFull; }, "no next handle"},
+      {[](DrawingSpec& p) { p.milliseconds = 86400000; }, "milliseconds"},
+      {[](DrawingSpec& p) { p.days = -1; }, "negative day"},
+      {[](DrawingSpec& p) { p.version = "AC1021"; }, "unknown version \"AC1021\""},
+      {[](DrawingSpec& p) { p.entities[0].numbers = {1, 2}; }, "LINE 30 has 2 numbers"},
+      {[](DrawingSpec& p) { p.entities[0].layer = "Walls"; }, "layer \"Walls\", which the plan does not list"},
+      {[](DrawingSpec& p) { p.layers = {"A", "a"}; }, "layer \"a\" is listed twice"},
+      {[](DrawingSpec& p) { p.entities = {{"INSERT", 0x30, false, "", {}, "Door"}}; },
+       "block \"Door\", which is not defined before it"},
+      {[](DrawingSpec& p) { p.blocks = {{"B", {{"LINE", 0x30, false}}}}; }, "30 is used twice"},
+      {[](DrawingSpec& p) { p.entities = {{"TEXT", 0x30, false, "", {}, "\xFF"}}; }, "not UTF-8"},
+      {[](DrawingSpec& p) { p.entities = {{"TEXT", 0x30, false, "", {}, "\xCE\xA9"}}; }, "code page 1252 lacks"},
+      {[](DrawingSpec& p) { p.entities = {{"TEXT", 0x30, false, "", {}, std::string(70000, 'x')}}; }, "too long"},
+      {[](DrawingSpec& p) { p.preview = {PreviewFormat::kPng, {1}}; }, "PNG preview needs AC1018"},
+  };
+  for (const auto& [change, reason] : cases) {
+    SCOPED_TRACE(reason);
+    DrawingSpec plan{2459632, 0, {{"LINE", 0x30, false}}};
+    change(plan);
+    Bytes out{1, 2, 3};
+    EXPECT_NE(writeDrawing(plan, out).find(reason), std::string::npos);
+    EXPECT_TRUE(out.empty());
+  }
+  testing::TempDir dir;
+  EXPECT_NE(writeDrawingFile(dir.path() / "bad.dwg", {2459632, 0, {{"LINE", 0, false}}}), "");
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "bad.dwg"));
+  EXPECT_NE(writeDrawingFile(dir.path() / "missing" / "x.dwg", {}), "");
+}
+
+// Plans made from plans, as a class of students makes drawings from each
+// other's: entities pasted into a fresh drawing get new handles past its
+// own, are moved (also those the writer places), keep their spaces and
+// bring their layers and blocks; a copy edited later keeps its identity
+// only when told to; renamed layers are renamed everywhere.
+TEST(Writer, PlansMadeFromPlans) {
+  DrawingSpec source{2460300, 36000000, {}, "AC1018"};
+  source.layers = {"Outline", "Notes"};
+  source.blocks = {{"Bolt", {{"CIRCLE", 0x2F0, false, "Outline", {0, 0, 0, 0.3}, ""}}}};
+  source.entities = {{"LWPOLYLINE", 0x2A0, false, "Outline", {0, 0, 0, 40, 0, 0, 40, 20, 0.5}, ""},
+                     {"TEXT", 0x2A1, false, "Notes", {0, -5, 2.5}, "Bracket"},
+                     {"INSERT", 0x2A2, false, "", {20, 10, 0, 1, 1, 1, 0}, "Bolt"},
+                     {"LINE", 0x2A3, true, "", {}, ""}};
+  DrawingSpec fresh{2460301, 50000000, {{"POINT", 0x100, false, "", {1, 1, 0}, ""}}, "AC1018"};
+  fresh.layers = {"notes"};
+  const DrawingSpec pasted = pasteInto(fresh, source, 0x100, 100, -50, 0);
+  ASSERT_EQ(pasted.entities.size(), 5u);
+  EXPECT_EQ(pasted.entities[1].handle, 0x101u);
+  EXPECT_EQ(pasted.entities[1].numbers, (std::vector<double>{100, -50, 0, 140, -50, 0.0, 140, -30, 0.5}));
+  EXPECT_EQ(pasted.entities[2].numbers, (std::vector<double>{100, -55, 2.5}));
+  EXPECT_EQ(pasted.entities[4].numbers, (std::vector<double>{100, -50, 0, 100.5, -49.5, 0}));
+  EXPECT_TRUE(pasted.entities[4].paperSpace);
+  EXPECT_EQ(pasted.layers, (std::vector<std::string>{"notes", "Outline"}));
+  ASSERT_EQ(pasted.blocks.size(), 1u);
+  EXPECT_EQ(pasted.blocks[0].entities[0].handle, 0x105u);
+  EXPECT_EQ(readBack(written(pasted)).summary.entities.size(), 5u);
+
+  DrawingSpec edited = source;
+  edited.entities[0].numbers[3] = 41;
+  EXPECT_NE(fingerprintGuidOf(edited), fingerprintGuidOf(source));
+  edited.fingerprintGuid = fingerprintGuidOf(source);
+  EXPECT_EQ(fingerprintGuidOf(edited), fingerprintGuidOf(source));
+  EXPECT_NE(versionGuidOf(edited), versionGuidOf(source));
+
+  EXPECT_TRUE(renameLayer(source, "OUTLINE", "Kontur"));
+  EXPECT_FALSE(renameLayer(source, "Hatch", "X"));
+  EXPECT_EQ(source.layers, (std::vector<std::string>{"Kontur", "Notes"}));
+  EXPECT_EQ(source.entities[0].layer, "Kontur");
+  EXPECT_EQ(source.blocks[0].entities[0].layer, "Kontur");
+}
+
+TEST(WriterCommandLine, DatesEntitiesAndFurtherChoices) {
+  DrawingSpec plan;
+  // The fraction 0.9999999999 rounds up into the next day.
+  for (const auto& [text, days, ms] : std::vector<std::tuple<const char*, std::int32_t, std::int32_t>>{
+           {"2459632.432673611", 2459632, 37383000}, {"2451545.9999999999", 2451546, 0},
+           {"2460000:86399999", 2460000, 86399999}}) {
+    ASSERT_EQ(parseDate(text, plan), "") << text;
+    EXPECT_EQ(plan.days, days) << text;
+    EXPECT_EQ(plan.milliseconds, ms) << text;
+  }
+  for (const char* bad : {"", "12.", "12.3a", "-1.5", "12:86400000", "99999999999.5", "1:2:3"})
+    EXPECT_NE(parseDate(bad, plan), "") << bad;
+  EXPECT_EQ(plan.days, 2460000);
+
+  ASSERT_EQ(parseEntity("POINT:FFFFFFFFFFFFFFFE:paper", plan), "");
+  ASSERT_EQ(parseEntity("arc:a-c:model", plan), "");
+  ASSERT_EQ(plan.entities.size(), 4u);
+  EXPECT_TRUE(plan.entities[0].paperSpace);
+  EXPECT_EQ(plan.entities[3].handle, 0xCu);
+  for (const char* bad : {"LINE", "LINE:xyz", "LINE:5:side", "LINE:9-5", "LINE:10000000000000000"})
+    EXPECT_NE(parseEntity(bad, plan), "") << bad;
+  testing::TempDir dir;
+  ASSERT_EQ(parseEntityFile(dir.write("good.txt", "# entities\r\nCIRCLE:300\r\n\r\n  TEXT:301:paper  \r\n").string(),
+                            plan),
+            "");
+  EXPECT_EQ(plan.entities.size(), 6u);
+  EXPECT_NE(parseEntityFile(dir.write("bad.txt", "CIRCLE:400\nCIRCLE\n").string(), plan).find("line 2"),
+            std::string::npos);
+  EXPECT_EQ(plan.entities.size(), 6u);
+
+  bool known = false;
+  const auto option = [&](const char* name, const std::string& value) { return parseOption(name, value, plan, known); };
+  EXPECT_EQ(option("version", "AC1012"), "");
+  EXPECT_NE(option("version", "AC1021"), "");
+  EXPECT_EQ(plan.version, "AC1012");
+  EXPECT_EQ(option("handseed", "2A0"), "");
+  EXPECT_EQ(plan.handseed, 0x2A0u);
+  EXPECT_EQ(option("summary", "LastSavedBy=lab=07"), "");
+  EXPECT_EQ(plan.summaryInfo.lastSavedBy, "lab=07");
+  EXPECT_NE(option("summary", "owner=x"), "");
+  // A bitmap loses its file header.
+  EXPECT_EQ(option("preview", dir.write("p.bmp", std::string("BM") + std::string(12, '\0') + "DIB").string()), "");
+  EXPECT_EQ(plan.preview.bytes, (Bytes{'D', 'I', 'B'}));
+  EXPECT_NE(option("preview", dir.write("q.bmp", "not a bitmap").string()), "");
+  EXPECT_TRUE(known);
+  EXPECT_EQ(option("colour", "red"), "");
+  EXPECT_FALSE(known);
+}
+
+}  // namespace
+}  // namespace veldra::dwgwrite
