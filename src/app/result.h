@@ -27,7 +27,7 @@ inline Failure failure(Failure::Kind kind, std::string message) {
 
 // Success with nothing to give back, or a Failure. Every step outside the
 // drawing reader that can fail reports it this way.
-class Status {
+class [[nodiscard]] Status {
  public:
   Status() = default;
   Status(Failure failure) : failure_(std::move(failure)) {}  // NOLINT: implicit on purpose
@@ -45,7 +45,7 @@ class Status {
 
 // A value, or the Failure that kept it from being made.
 template <typename T>
-class Result {
+class [[nodiscard]] Result {
  public:
   Result(T value) : held_(std::in_place_index<0>, std::move(value)) {}      // NOLINT
   Result(Failure failure) : held_(std::in_place_index<1>, std::move(failure)) {}  // NOLINT

@@ -360,9 +360,9 @@ class GeometryReader : ObjectAccess {
 
 }  // namespace
 
-Status readGeometry(const Sections& sections, Release release, const ObjectMap& map,
-                    const std::vector<Entity>& entities, std::vector<EntityGeometry>& geometry,
-                    std::vector<Damage>& damage) {
+void readGeometry(const Sections& sections, Release release, const ObjectMap& map,
+                  const std::vector<Entity>& entities, std::vector<EntityGeometry>& geometry,
+                  std::vector<Damage>& damage) {
   GeometryReader reader(sections, release, map, damage);
   geometry.assign(entities.size(), EntityGeometry{});
   for (std::size_t i = 0; i < entities.size(); ++i) {
@@ -372,7 +372,6 @@ Status readGeometry(const Sections& sections, Release release, const ObjectMap& 
       damage.push_back(Damage{s.section, s.offset, "geometry not read: " + s.message});
     }
   }
-  return Status::Ok();
 }
 
 }  // namespace veldra::dwg::detail

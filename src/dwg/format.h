@@ -147,7 +147,7 @@ Status readPreview(std::span<const std::uint8_t> data, std::uint64_t start, std:
 
 // The layer and the geometry of each entity of `entities`, in their order. An
 // entity whose data cannot be read keeps an empty geometry and a note in
-// `damage`; only a fault that stops every entity fails the read.
+// `damage`; nothing here fails the read.
 // The own entities and geometry of the blocks that the references among
 // `entities` name (and those their blocks name), at most this many in all;
 // nothing of it counts as damage.
@@ -156,9 +156,9 @@ void readBlockContents(const Sections& sections, Release release, const ClassTab
                        const std::vector<Entity>& entities, const std::vector<EntityGeometry>& geometry,
                        std::vector<BlockContents>& out);
 
-Status readGeometry(const Sections& sections, Release release, const ObjectMap& map,
-                    const std::vector<Entity>& entities, std::vector<EntityGeometry>& geometry,
-                    std::vector<Damage>& damage);
+void readGeometry(const Sections& sections, Release release, const ObjectMap& map,
+                  const std::vector<Entity>& entities, std::vector<EntityGeometry>& geometry,
+                  std::vector<Damage>& damage);
 
 // The evidence of the drawing as a whole: the header variables after
 // TDCREATE, the summary information and the preview. Faults become damage of

@@ -134,6 +134,12 @@ enum class Fault {
 
 // The whole stream in one function, its places in the data and the output
 // held in variables of its own, which stay in registers across the copies.
+// It is long on purpose: it is the hot loop of reading an R2007 drawing
+// (about half of its instructions). Split into functions or a class, the
+// places went through memory around every copy and each step's refusal had
+// to be checked again by its caller; as lambdas put in place they stay in
+// registers and a refusal is told once, after the loop. Its steps are the
+// lambdas above the loop, each small and named for what it reads.
 Status decode(std::span<const std::uint8_t> in, std::span<std::uint8_t> out) {
   const std::uint8_t* const data = in.data();
   const std::size_t size = in.size();

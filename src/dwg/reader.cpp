@@ -140,10 +140,9 @@ Status readParts(std::span<const std::uint8_t> data, const ReadRequest& request,
     }
   }
   if (request.geometry) {
-    const Status read = readGeometry(sections, release, map, out.entities, drawing.geometry, out.damage);
-    if (read.ok() && request.blocks)
+    readGeometry(sections, release, map, out.entities, drawing.geometry, out.damage);
+    if (request.blocks)
       readBlockContents(sections, release, classes, map, out.entities, drawing.geometry, drawing.blocks);
-    return read;
   }
   return Status::Ok();
 }

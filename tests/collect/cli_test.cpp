@@ -36,7 +36,7 @@ CliResult runCli(const std::vector<std::string>& arguments) {
 class CliTest : public ::testing::Test {
  protected:
   CliTest() : base(dir.makeWorkspace()) {
-    replaceFile(base / "projects" / "projects.fil", "\"OTHER\"\r\n\"Sample Set\"\r\n");
+    EXPECT_TRUE(replaceFile(base / "projects" / "projects.fil", "\"OTHER\"\r\n\"Sample Set\"\r\n"));
   }
   CliResult cli(std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), {"--workspace", utf8FromPath(base)});
@@ -58,7 +58,7 @@ TEST_F(CliTest, ErrorsExitWithTwoAndAReason) {
   EXPECT_FALSE(missing.err.empty());
 
   // An empty record is refused and nothing is changed.
-  replaceFile(base / "compares" / "OTHER.cmp", "");
+  EXPECT_TRUE(replaceFile(base / "compares" / "OTHER.cmp", ""));
   const CliResult empty = cli({"recompare", "other"});
   EXPECT_EQ(empty.status, 2);
   EXPECT_NE(empty.err.find("XXXXXXavailable due to no entity matches - turning OFF."), std::string::npos);
@@ -93,10 +93,10 @@ TEST_F(CliTest, AThresholdThatIsNoPercentageIsRefused) {
 TEST_F(CliTest, FailuresExitWithTwoAndLoseNothing) {
   testing::writeDrawing(dir, "class/anna.dwg", testing::circlesDrawing(2461000, 43200000, {0x1A0}));
   testing::writeDrawing(dir, "class/ben.dwg", testing::circlesDrawing(2461001, 43200000, {0x2A0}));
-  replaceFile(base / "projects" / "OTHER.prj", quotedLine("-" + folder("class")));
+  EXPECT_TRUE(replaceFile(base / "projects" / "OTHER.prj", quotedLine("-" + folder("class"))));
   const std::string record = "\"ANNA,2461000.5,1A0$,END\"\r\n\"BEN,2461001.5,2A\r\n";
-  replaceFile(base / "compares" / "OTHER.cmp", record);
-  replaceFile(base / "time conflicts" / "OTHER.tim", "old");
+  EXPECT_TRUE(replaceFile(base / "compares" / "OTHER.cmp", record));
+  EXPECT_TRUE(replaceFile(base / "time conflicts" / "OTHER.tim", "old"));
 
   const CliResult damaged = cli({"recompare", "other"});
   EXPECT_EQ(damaged.status, 2);
@@ -108,17 +108,17 @@ TEST_F(CliTest, FailuresExitWithTwoAndLoseNothing) {
   EXPECT_EQ(slurp(base / "time conflicts" / "OTHER.tim"), "old");
 
   const std::string gone = folder("unmounted");
-  replaceFile(base / "projects" / "OTHER.prj",
-              quotedLine("-" + folder("class")) + quotedLine("-" + gone));
+  EXPECT_TRUE(replaceFile(base / "projects" / "OTHER.prj",
+                          quotedLine("-" + folder("class")) + quotedLine("-" + gone)));
   const CliResult unlisted = cli({"collect", "other"});
   EXPECT_EQ(unlisted.status, 2);
   EXPECT_NE(unlisted.err.find("VELDRA Error: The folder " + gone + " cannot be listed"), std::string::npos)
       << unlisted.err;
   EXPECT_EQ(slurp(base / "compares" / "OTHER.cmp"), record);
 
-  replaceFile(base / "projects" / "OTHER.prj", quotedLine("-" + folder("class")));
+  EXPECT_TRUE(replaceFile(base / "projects" / "OTHER.prj", quotedLine("-" + folder("class"))));
   std::filesystem::remove_all(base / "date conflicts");
-  replaceFile(base / "date conflicts", "a file where a folder should be");
+  EXPECT_TRUE(replaceFile(base / "date conflicts", "a file where a folder should be"));
   const CliResult noReport = cli({"collect", "other", "--age", "1 year", "--entity", "CIRCLE"});
   EXPECT_EQ(noReport.status, 2);
   EXPECT_NE(noReport.err.find("VELDRA Error: The report " + utf8FromPath(base / "date conflicts" / "OTHER.dat") +
@@ -128,8 +128,8 @@ TEST_F(CliTest, FailuresExitWithTwoAndLoseNothing) {
   EXPECT_NE(noReport.out.find("Status: Complete!\n"), std::string::npos);  // the checks judged
   EXPECT_EQ(slurp(base / "date conflicts"), "a file where a folder should be");
 
-  replaceFile(base / "projects" / "projects.fil", "\"OTHER\"\r\n\"../../escaped\"\r\n");
-  replaceFile(base / "projects" / "../../escaped.prj", quotedLine("-" + folder("class")));
+  EXPECT_TRUE(replaceFile(base / "projects" / "projects.fil", "\"OTHER\"\r\n\"../../escaped\"\r\n"));
+  EXPECT_TRUE(replaceFile(base / "projects" / "../../escaped.prj", quotedLine("-" + folder("class"))));
   const CliResult escaped = cli({"collect", "../../escaped"});
   EXPECT_EQ(escaped.status, 2);
   EXPECT_NE(escaped.err.find("the project name ../../escaped cannot be used"), std::string::npos) << escaped.err;
@@ -144,7 +144,7 @@ TEST_F(CliTest, CollectNamesTheDrawingsItCouldNotRead) {
   testing::writeDrawing(dir, "class/ben.dwg", testing::circlesDrawing(2461001, 43200000, {0x2A0}));
   testing::writeUnreadableSubmissions(dir, "class");
   const std::string classFolder = folder("class");
-  replaceFile(base / "projects" / "OTHER.prj", quotedLine("-" + classFolder));
+  EXPECT_TRUE(replaceFile(base / "projects" / "OTHER.prj", quotedLine("-" + classFolder)));
   const CliResult result = cli({"collect", "other", "--entity", "CIRCLE"});
   EXPECT_EQ(result.status, 0) << result.err;
   const std::string counters =
@@ -176,7 +176,7 @@ TEST_F(CliTest, LinksThatLeadNowhereAreUnreadableDrawings) {
   std::filesystem::create_symlink("a.dwg", classFolder / "b.dwg");
   std::filesystem::create_symlink(classFolder / "gone" / "c.dwg", classFolder / "gone.dwg");
   std::filesystem::create_directory_symlink(dir.path(), classFolder / "folder.dwg");
-  replaceFile(base / "projects" / "OTHER.prj", quotedLine("-" + utf8FromPath(classFolder)));
+  EXPECT_TRUE(replaceFile(base / "projects" / "OTHER.prj", quotedLine("-" + utf8FromPath(classFolder))));
   const CliResult result = cli({"collect", "other", "--entity", "CIRCLE"});
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_NE(result.out.find("Files: 0005\n"), std::string::npos) << result.out;
@@ -192,7 +192,7 @@ TEST_F(CliTest, LinksThatLeadNowhereAreUnreadableDrawings) {
 TEST_F(CliTest, ATypeNoDrawingHoldsIsAWarningAndRecompareKeepsTheCollectedType) {
   testing::writeDrawing(dir, "class/anna.dwg", testing::circlesDrawing(2461000, 43200000, {0x1A0, 0x1A1}));
   testing::writeDrawing(dir, "class/ben.dwg", testing::circlesDrawing(2461001, 43200000, {0x1A0, 0x1A1}));
-  replaceFile(base / "projects" / "OTHER.prj", quotedLine("-" + folder("class")));
+  EXPECT_TRUE(replaceFile(base / "projects" / "OTHER.prj", quotedLine("-" + folder("class"))));
   const CliResult slip = cli({"collect", "other", "--entity", "CIRLCE"});
   EXPECT_EQ(slip.status, 0);
   EXPECT_NE(slip.err.find("Warning: no drawing holds an entity of type CIRLCE\n"), std::string::npos) << slip.err;
@@ -217,12 +217,12 @@ TEST_F(CliTest, ATypeNoDrawingHoldsIsAWarningAndRecompareKeepsTheCollectedType) 
 // record, the reports and standard output in UTF-8 on every system.
 TEST_F(CliTest, NamesBeyondAsciiPassFromTheCommandLineToTheReports) {
   const std::string project = "ÉCOLE ΩΜΈΓΑ 学生";
-  replaceFile(base / "projects" / "projects.fil", quotedLine(project));
+  EXPECT_TRUE(replaceFile(base / "projects" / "projects.fil", quotedLine(project)));
   testing::writeDrawing(dir, "Schüler 学生/zeichnung_müller.dwg", testing::circlesDrawing(2461000, 43200000, {0x1A0, 0x1A1}));
   testing::writeDrawing(dir, "Schüler 学生/Σχέδιο.dwg", testing::circlesDrawing(2461000, 43200000, {0x1A0, 0x1A1}));
   dir.write("Schüler 学生/Ελληνικά.dwg", "not a drawing");
   const Workspace ws(base);
-  replaceFile(ws.locationFile(project), quotedLine("-" + folder("Schüler 学生")));
+  EXPECT_TRUE(replaceFile(ws.locationFile(project), quotedLine("-" + folder("Schüler 学生"))));
 
   const CliResult result = cli({"collect", "école ωμέγα 学生", "--entity", "CIRCLE"});
   EXPECT_EQ(result.status, 1) << result.err;
@@ -239,7 +239,7 @@ TEST_F(CliTest, NamesBeyondAsciiPassFromTheCommandLineToTheReports) {
 // A project list edited by hand may name a device of Windows: its files
 // would be the device, so the project is refused before anything is written.
 TEST_F(CliTest, AListedDeviceNameIsRefused) {
-  replaceFile(base / "projects" / "projects.fil", "\"NUL\"\r\n");
+  EXPECT_TRUE(replaceFile(base / "projects" / "projects.fil", "\"NUL\"\r\n"));
   const CliResult result = cli({"collect", "nul"});
   EXPECT_EQ(result.status, 2);
   EXPECT_NE(result.err.find("device"), std::string::npos) << result.err;
@@ -249,8 +249,8 @@ TEST_F(CliTest, AListedDeviceNameIsRefused) {
 TEST_F(CliTest, CollectsTheSampleDrawingsAndFindsTheCopies) {
   const auto drawings = testing::sharedDrawings();
   if (drawings.empty()) GTEST_SKIP() << "no sample drawings";
-  replaceFile(base / "projects" / "Sample Set.prj", quotedLine("-" + utf8FromPath(drawings)));
-  replaceFile(base / "default.fil", "12\r\n");  // POINT
+  EXPECT_TRUE(replaceFile(base / "projects" / "Sample Set.prj", quotedLine("-" + utf8FromPath(drawings))));
+  EXPECT_TRUE(replaceFile(base / "default.fil", "12\r\n"));  // POINT
   const CliResult result = cli({"collect", "sample set", "--percent", "90"});
   // The copies saved in AC1015 and later keep one stored date and the same handles.
   EXPECT_EQ(result.status, 1) << result.err;

@@ -37,9 +37,9 @@ DrawingSpec student(std::int32_t ms, std::uint64_t own) {
 class EvidenceRunTest : public ::testing::Test {
  protected:
   EvidenceRunTest() : base(dir.makeWorkspace()), workspace(base) {
-    replaceFile(base / "projects" / "projects.fil", "\"OTHER\"\r\n\"CAD1\"\r\n");
+    EXPECT_TRUE(replaceFile(base / "projects" / "projects.fil", "\"OTHER\"\r\n\"CAD1\"\r\n"));
     classFolder = dir.path() / "class";
-    replaceFile(base / "projects" / "CAD1.prj", quotedLine("+" + utf8FromPath(classFolder)));
+    EXPECT_TRUE(replaceFile(base / "projects" / "CAD1.prj", quotedLine("+" + utf8FromPath(classFolder))));
     write("anna/drawing.dwg", student(36000123, 0));
     write("ben/drawing.dwg", student(36000123, 0));  // anna's file, copied
     write("carla/drawing.dwg", student(39000456, 0x400));
@@ -93,8 +93,8 @@ TEST_F(EvidenceRunTest, JudgesTheProjectsDrawingsAndKeepsItsEvidence) {
   // The next term is judged against this one.
   EvidenceSettings later;
   later.against = {"cad1"};
-  replaceFile(base / "projects" / "projects.fil", "\"CAD1\"\r\n\"CAD2\"\r\n");
-  replaceFile(base / "projects" / "CAD2.prj", quotedLine("-" + utf8FromPath(classFolder / "anna")));
+  EXPECT_TRUE(replaceFile(base / "projects" / "projects.fil", "\"CAD1\"\r\n\"CAD2\"\r\n"));
+  EXPECT_TRUE(replaceFile(base / "projects" / "CAD2.prj", quotedLine("-" + utf8FromPath(classFolder / "anna"))));
   const RunResult next = runEvidenceCheck(workspace, "CAD2", later, {});
   ASSERT_EQ(next.outcome, RunOutcome::kDone) << next.error;
   ASSERT_FALSE(next.findings.pairs.empty());
@@ -177,7 +177,7 @@ TEST_F(EvidenceRunTest, KeepsTheTeachersChoicesPerProjectForTheWindow) {
   // A store that is no store gives a failure, not an empty list: the
   // projects, the last run and a mark alike, and the file stays as it is.
   std::filesystem::remove(storeFile(workspace));
-  replaceFile(storeFile(workspace), "not a database");
+  EXPECT_TRUE(replaceFile(storeFile(workspace), "not a database"));
   const auto unread = storedProjects(workspace);
   ASSERT_FALSE(unread);
   EXPECT_EQ(unread.kind(), Failure::Kind::kCannotRead);
@@ -289,8 +289,8 @@ TEST_F(EvidenceRunTest, CommandLineComparesAgainstAnEarlierTermWhoseDrawingsAreG
     own.entities[k].numbers = veldra::dwgwrite::placedGeometry(own.entities[k].type, 3 * k + 500);
   ASSERT_EQ(veldra::dwgwrite::writeDrawingFile(nextTerm / "gina" / "drawing.dwg", own), "");
   std::filesystem::remove_all(classFolder);
-  replaceFile(base / "projects" / "projects.fil", "\"CAD1\"\r\n\"CAD2\"\r\n");
-  replaceFile(base / "projects" / "CAD2.prj", quotedLine("+" + utf8FromPath(nextTerm)));
+  EXPECT_TRUE(replaceFile(base / "projects" / "projects.fil", "\"CAD1\"\r\n\"CAD2\"\r\n"));
+  EXPECT_TRUE(replaceFile(base / "projects" / "CAD2.prj", quotedLine("+" + utf8FromPath(nextTerm))));
 
   // Alone, the new class holds no copy.
   EXPECT_EQ(runCli(with({"evidence", "CAD2"})).status, 0);
@@ -324,8 +324,8 @@ TEST_F(EvidenceRunTest, NamesBeyondAsciiReachTheStoreAndEveryReport) {
     ASSERT_EQ(veldra::dwgwrite::writeDrawingFile(file, student(36000123, 0)), "");
   }
   dir.write("Klasse Ω/Zoë/übung.dwg", "not a drawing");
-  replaceFile(base / "projects" / "projects.fil", quotedLine(project));
-  replaceFile(workspace.locationFile(project), quotedLine("+" + utf8FromPath(folder)));
+  EXPECT_TRUE(replaceFile(base / "projects" / "projects.fil", quotedLine(project)));
+  EXPECT_TRUE(replaceFile(workspace.locationFile(project), quotedLine("+" + utf8FromPath(folder))));
   const auto csv = dir.path() / pathFromUtf8("Ergebnis ü.csv"), html = dir.path() / pathFromUtf8("结果.html");
 
   const CliResult r = runCli({"--workspace", utf8FromPath(base), "evidence", "τεχνικο 学生", "--csv",
@@ -386,14 +386,14 @@ TEST_F(EvidenceRunTest, CommandLineExitsTwoWhenItCouldNotLook) {
         quotedLine("-" + utf8FromPath(classFolder / "anna")) + quotedLine("-" + utf8FromPath(dir.path() / "a file")),
         quotedLine("+" + utf8FromPath(classFolder)) + quotedLine("+" + utf8FromPath(dir.path() / "gone")),
         std::string()}) {
-    replaceFile(base / "projects" / "CAD1.prj", locations);
+    EXPECT_TRUE(replaceFile(base / "projects" / "CAD1.prj", locations));
     const CliResult r = runCli(with({"evidence", "CAD1"}));
     EXPECT_EQ(r.status, 2) << locations << r.out;
     EXPECT_FALSE(r.err.empty()) << locations;
   }
   // Only the run without locations judged (nothing): the others wrote nothing.
-  replaceFile(base / "projects" / "CAD1.prj", quotedLine("+" + utf8FromPath(dir.path() / "gone")));
-  replaceFile(reportFile(workspace, "CAD1"), report);
+  EXPECT_TRUE(replaceFile(base / "projects" / "CAD1.prj", quotedLine("+" + utf8FromPath(dir.path() / "gone"))));
+  EXPECT_TRUE(replaceFile(reportFile(workspace, "CAD1"), report));
   EXPECT_EQ(runCli(with({"evidence", "CAD1"})).status, 2);
   EXPECT_EQ(veldra::testing::slurp(reportFile(workspace, "CAD1")), report);
   const RunResult direct = runEvidenceCheck(workspace, "CAD1", {}, {});
@@ -422,7 +422,7 @@ TEST_F(EvidenceRunTest, SettingsThatCannotBeReadStopTheCheck) {
   for (int damage = 0; damage < 2; ++damage) {
     if (damage == 1) {
       std::filesystem::remove(storeFile(workspace));
-      replaceFile(storeFile(workspace), "not a database");
+      EXPECT_TRUE(replaceFile(storeFile(workspace), "not a database"));
     }
     const std::string store = veldra::testing::slurp(storeFile(workspace));
     const auto unread = loadProjectSettings(workspace, "CAD1");

@@ -79,8 +79,8 @@ void judgeEzdxfClass(unsigned seed, std::map<std::string, Tally>& tally, ClassKi
 
   const fs::path base = dir.makeWorkspace();
   const Workspace workspace(base);
-  replaceFile(base / "projects" / "projects.fil", "\"CAD1\"\r\n");
-  replaceFile(base / "projects" / "CAD1.prj", quotedLine("+" + utf8FromPath(dir.path() / "class")));
+  EXPECT_TRUE(replaceFile(base / "projects" / "projects.fil", "\"CAD1\"\r\n"));
+  EXPECT_TRUE(replaceFile(base / "projects" / "CAD1.prj", quotedLine("+" + utf8FromPath(dir.path() / "class"))));
   EvidenceSettings settings;
   if (!how.fewFromTemplate) settings.templates = {dir.path() / "template.dxf"};
   const RunResult r = runEvidenceCheck(workspace, "CAD1", settings, RunControl{});

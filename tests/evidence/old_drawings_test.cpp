@@ -42,8 +42,8 @@ OldDrawingSpec oldStudent(const std::string& version, int seed, bool handling = 
 class OldDrawingsCheck : public ::testing::Test {
  protected:
   OldDrawingsCheck() : base(dir.makeWorkspace()), workspace(base.string()) {
-    replaceFile(base / "projects" / "projects.fil", "\"OLD\"\r\n");
-    replaceFile(base / "projects" / "OLD.prj", quotedLine("+" + (dir.path() / "class").string()));
+    EXPECT_TRUE(replaceFile(base / "projects" / "projects.fil", "\"OLD\"\r\n"));
+    EXPECT_TRUE(replaceFile(base / "projects" / "OLD.prj", quotedLine("+" + (dir.path() / "class").string())));
   }
   void write(const std::string& name, const OldDrawingSpec& wanted) {
     const auto bytes = veldra::dwgwrite::writeOldDrawing(wanted);

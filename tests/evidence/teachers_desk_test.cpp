@@ -44,8 +44,8 @@ std::string writeClass(const Workspace& workspace, const veldra::testing::ClassP
     if (auto error = dwgwrite::writeDrawingFile(file, veldra::testing::planOf(d, versions[k % 4])); !error.empty())
       return error;
   }
-  replaceFile(workspace.projectsFile(), "\"CAD1\"\r\n");
-  replaceFile(workspace.projectsFile().parent_path() / "CAD1.prj", quotedLine("+" + utf8FromPath(folder)));
+  EXPECT_TRUE(replaceFile(workspace.projectsFile(), "\"CAD1\"\r\n"));
+  EXPECT_TRUE(replaceFile(workspace.projectsFile().parent_path() / "CAD1.prj", quotedLine("+" + utf8FromPath(folder))));
   return {};
 }
 

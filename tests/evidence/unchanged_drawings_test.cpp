@@ -29,9 +29,9 @@ using veldra::dwgwrite::DrawingSpec;
 class UnchangedDrawingsTest : public ::testing::TestWithParam<unsigned> {
  protected:
   UnchangedDrawingsTest() : base(dir.makeWorkspace()), workspace(base), random(GetParam()) {
-    replaceFile(base / "projects" / "projects.fil", "\"CAD1\"\r\n");
+    EXPECT_TRUE(replaceFile(base / "projects" / "projects.fil", "\"CAD1\"\r\n"));
     classFolder = dir.path() / "class";
-    replaceFile(base / "projects" / "CAD1.prj", quotedLine("+" + utf8FromPath(classFolder)));
+    EXPECT_TRUE(replaceFile(base / "projects" / "CAD1.prj", quotedLine("+" + utf8FromPath(classFolder))));
     const std::vector<std::string> versions = {"AC1015", "AC1018", "AC1024", "AC1032"};
     std::vector<DrawingSpec> written;
     const int students = 4 + pick(5);

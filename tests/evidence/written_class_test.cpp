@@ -50,8 +50,8 @@ void judgeWrittenClass(unsigned seed, int exercise) {
   for (const auto& e : probe.entities) geometry = geometry || !e.numbers.empty();
   if (!geometry || probe.facts.fingerprintGuid.empty()) GTEST_SKIP() << "the reader gives no geometry or identity yet";
 
-  replaceFile(base / "projects" / "projects.fil", "\"CAD1\"\r\n");
-  replaceFile(base / "projects" / "CAD1.prj", quotedLine("+" + utf8FromPath(classFolder)));
+  EXPECT_TRUE(replaceFile(base / "projects" / "projects.fil", "\"CAD1\"\r\n"));
+  EXPECT_TRUE(replaceFile(base / "projects" / "CAD1.prj", quotedLine("+" + utf8FromPath(classFolder))));
   EvidenceSettings settings;
   settings.templates = {templateFile};
   const RunResult r = runEvidenceCheck(workspace, "CAD1", settings, RunControl{});

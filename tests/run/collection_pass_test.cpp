@@ -83,7 +83,7 @@ TEST_F(PassTest, VisitsFoldersInListingOrderAndRecordsEveryDrawing) {
   source.drawings["d.DWG"] = {{{"AcDbArc", "7"}}, 2453000.25};
   source.drawings["f.dwg"] = {{}, 2453001.75};
   // c.dwg cannot be opened: it must not take over d.DWG's date.
-  replaceFile(run.workspace.recordFile("P"), "\"OLD,1,,END\"\r\n");
+  EXPECT_TRUE(replaceFile(run.workspace.recordFile("P"), "\"OLD,1,,END\"\r\n"));
   run.options.entity = "LINE";
   run.options.locations = {"+" + folder("proj"), "-" + folder("flat")};
 
@@ -250,7 +250,7 @@ TEST_F(PassTest, ATypeNoDrawingHoldsIsToldAndTheTypeIsRemembered) {
 }
 
 TEST_F(PassTest, NoLocationsWarnsTwiceDeletesTheRecordAndStillRunsTheDriver) {
-  replaceFile(run.workspace.recordFile("P"), "\"OLD,1,,END\"\r\n");
+  EXPECT_TRUE(replaceFile(run.workspace.recordFile("P"), "\"OLD,1,,END\"\r\n"));
   const PassResult result = pass();
   EXPECT_EQ(result.driver, DriverOutcome::NotRun);
   EXPECT_FALSE(std::filesystem::exists(run.workspace.recordFile("P")));
@@ -290,8 +290,8 @@ std::vector<std::string> filesIn(const std::filesystem::path& folder) {
 // reports made from it and the type it was collected with.
 struct EarlierRun {
   explicit EarlierRun(const Workspace& ws) : workspace(ws) {
-    replaceFile(ws.recordFile("P"), record);
-    replaceFile(ws.timeReport("P"), report);
+    EXPECT_TRUE(replaceFile(ws.recordFile("P"), record));
+    EXPECT_TRUE(replaceFile(ws.timeReport("P"), report));
     rememberCollectedType(ws, "P", "ARC");
   }
   void expectKept() const {

@@ -30,7 +30,7 @@ class DriverTest : public ::testing::Test {
   DriverTest() : base(dir.makeWorkspace()), run(base) {}
 
   void records(std::initializer_list<std::string> texts) {
-    replaceFile(run.workspace.recordFile("P"), lines(texts));
+    EXPECT_TRUE(replaceFile(run.workspace.recordFile("P"), lines(texts)));
   }
   DriverOutcome drive(int totfiles) {
     auto context = run.context();
@@ -68,7 +68,7 @@ TEST_F(DriverTest, TimeCheckReportsEveryPairWithTheSameDateInPairOrder) {
 }
 
 TEST_F(DriverTest, CleanRunEndsWithTheAllClearAndReplacesOldReports) {
-  replaceFile(run.workspace.timeReport("P"), std::string(500, 'x'));
+  EXPECT_TRUE(replaceFile(run.workspace.timeReport("P"), std::string(500, 'x')));
   run.options.entity = "LINE";
   run.options.percent = "90";
   records({"A,2453585.5,1$2$,END", "B,2453585.6,3$4$,END"});
@@ -167,7 +167,7 @@ TEST_F(DriverTest, TheAlarmSoundsOncePerRunAndAgainInTheNextRun) {
 // ends the run before any check: the reports stay, no all-clear is shown,
 // and the result names the damaged line and says to collect again.
 TEST_F(DriverTest, ADamagedRecordFileNamesItsLineAndTouchesNoReport) {
-  replaceFile(run.workspace.timeReport("P"), "old");
+  EXPECT_TRUE(replaceFile(run.workspace.timeReport("P"), "old"));
   const std::string good = quotedLine("B,2453585.5,1F$,END");
   const struct {
     std::string content;
@@ -182,7 +182,7 @@ TEST_F(DriverTest, ADamagedRecordFileNamesItsLineAndTouchesNoReport) {
       {good + quotedLine("A," + std::string(401, '9') + ",,END"), "line 2: its date is out of range"},
   };
   for (const auto& bad : damaged) {
-    replaceFile(run.workspace.recordFile("P"), bad.content);
+    EXPECT_TRUE(replaceFile(run.workspace.recordFile("P"), bad.content));
     auto context = run.context();
     run.state.totfiles = 3;
     context.resetDisplay(false);
@@ -214,7 +214,7 @@ TEST_F(DriverTest, ADamagedRecordFileNamesItsLineAndTouchesNoReport) {
 // read whole, and a record with more lines than drawings is refused at the
 // first line too many, whatever follows it.
 TEST_F(DriverTest, RecordLinesAreReadWithinBounds) {
-  replaceFile(run.workspace.timeReport("P"), "old");
+  EXPECT_TRUE(replaceFile(run.workspace.timeReport("P"), "old"));
   run.options.ageCheck = false;
   const std::string huge = "H,2,1$" + std::string(5u << 20, 'F') + "$,END";
   for (unsigned seed = 1; seed <= 3; ++seed) {
@@ -224,7 +224,7 @@ TEST_F(DriverTest, RecordLinesAreReadWithinBounds) {
     std::string content;
     for (std::size_t k = 0; k < count; ++k)
       content += k == at ? quotedLine(huge) : quotedLine("D" + std::to_string(k) + ",2453585.5,A$B$,END");
-    replaceFile(run.workspace.recordFile("P"), content);
+    EXPECT_TRUE(replaceFile(run.workspace.recordFile("P"), content));
     auto context = run.context();
     run.state.totfiles = static_cast<int>(count);
     const ComparisonResult result = runComparison(context);
@@ -251,8 +251,8 @@ TEST_F(DriverTest, RecordLinesAreReadWithinBounds) {
 
   // Two drawings and a surplus of lines ending in one past the bound: the
   // surplus is found first.
-  replaceFile(run.workspace.recordFile("P"),
-              lines({"A,1,,END", "B,2,,END", "C,3,,END", "D,4,,END"}) + quotedLine(huge));
+  EXPECT_TRUE(replaceFile(run.workspace.recordFile("P"),
+                          lines({"A,1,,END", "B,2,,END", "C,3,,END", "D,4,,END"}) + quotedLine(huge)));
   auto context = run.context();
   run.state.totfiles = 2;
   const ComparisonResult result = runComparison(context);
@@ -296,7 +296,7 @@ TEST_F(DriverTest, UndatedRecordsAndEmptyEntriesGiveNoConflicts) {
 // not written, the other checks still run and write theirs.
 TEST_F(DriverTest, AReportThatCannotBeWrittenIsAnErrorAndTheOthersAreWritten) {
   std::filesystem::remove_all(base / "handle conflicts");
-  replaceFile(base / "handle conflicts", "a file where the folder should be");
+  EXPECT_TRUE(replaceFile(base / "handle conflicts", "a file where the folder should be"));
   std::filesystem::remove_all(base / "date conflicts");
   records({"A,2453585.5,1$,END", "B,2453585.5,1$,END"});
   auto context = run.context();
@@ -317,7 +317,7 @@ TEST_F(DriverTest, AReportThatCannotBeWrittenIsAnErrorAndTheOthersAreWritten) {
 // A disk that fills up while a report is written keeps the old report whole.
 TEST_F(DriverTest, AFullDiskKeepsTheOldReportsWhole) {
   for (const auto& report : {run.workspace.timeReport("P"), run.workspace.handleReport("P")})
-    replaceFile(report, "\"old report\"\r\n");
+    EXPECT_TRUE(replaceFile(report, "\"old report\"\r\n"));
   records({"A,2453585.5,1$,END", "B,2453585.5,1$,END", "C,2453585.5,1$,END"});
   testing::FillingDisk disk(100);  // room for the first time conflict, not the next
   RunContext context{run.workspace, run.options, run.state, run.view, run.clock, run.alarm, disk};
@@ -339,7 +339,7 @@ TEST_F(DriverTest, AFullDiskKeepsTheOldReportsWhole) {
 TEST_F(DriverTest, ReportsAreWrittenLineByLine) {
   std::string record;
   for (int i = 0; i < 120; ++i) record += quotedLine("STUDENT" + std::to_string(i) + ",2453585.5,1$2$,END");
-  replaceFile(run.workspace.recordFile("P"), record);
+  EXPECT_TRUE(replaceFile(run.workspace.recordFile("P"), record));
   testing::FillingDisk disk(std::size_t{1} << 30);
   RunContext context{run.workspace, run.options, run.state, run.view, run.clock, run.alarm, disk};
   run.state.totfiles = 120;
@@ -384,7 +384,7 @@ TEST_F(DriverTest, RecompareRefusesAnEmptyOrMissingRecordWithTimeMatchesOn) {
 TEST_F(DriverTest, RecompareStopsAtAFolderThatCannotBeListed) {
   testing::RecordingMessages messages;
   records({"A,2453585.5,,END", "B,2453585.5,,END"});
-  replaceFile(run.workspace.timeReport("P"), "old");
+  EXPECT_TRUE(replaceFile(run.workspace.timeReport("P"), "old"));
   dir.write("drawings/a.dwg", "");
   dir.write("drawings/b.dwg", "");
   const std::string gone = (dir.path() / "gone").string();

@@ -21,7 +21,7 @@ class FindingsTest : public ::testing::Test {
   void records(std::initializer_list<std::string> texts) {
     std::string content;
     for (const auto& t : texts) content += quotedLine(t);
-    replaceFile(run.workspace.recordFile("P"), content);
+    EXPECT_TRUE(replaceFile(run.workspace.recordFile("P"), content));
   }
   ComparisonResult drive(int totfiles) {
     auto context = run.context();
@@ -140,7 +140,7 @@ TEST_F(FindingsTest, RecompareLabelsHandlesWithTheTypeTheyWereCollectedWith) {
 
   // A file that is not one quoted line remembers nothing.
   for (const char* bad : {"LINE\r\n", "\"LINE\"\r\n\"ARC\"\r\n", "", "\""}) {
-    replaceFile(run.workspace.collectedTypeFile("P"), bad);
+    EXPECT_TRUE(replaceFile(run.workspace.collectedTypeFile("P"), bad));
     EXPECT_EQ(readCollectedType(run.workspace, "P"), std::nullopt) << bad;
   }
 }

@@ -450,7 +450,7 @@ TEST_F(EvidenceWindowTest, ShowsDrawingsThatCouldNotBeReadWithTheirReasons) {
 
 TEST_F(EvidenceWindowTest, SettingsAreKeptPerProjectAndUsedByTheRun) {
   const std::string projects = testing::slurp(ws.projectsFile());
-  appendProject(ws, "CAD0");
+  EXPECT_TRUE(appendProject(ws, "CAD0"));
   {
     auto& w = open();
     chosenDrawings = {QString::fromStdString(written.templateFile.string())};
@@ -489,10 +489,10 @@ TEST_F(EvidenceWindowTest, SettingsAreKeptPerProjectAndUsedByTheRun) {
 // so, and a run neither judges nor overwrites the last report.
 TEST_F(EvidenceWindowTest, SettingsThatCannotBeReadStopTheRun) {
   std::filesystem::create_directories(evidence::storeFile(ws).parent_path());
-  replaceFile(evidence::storeFile(ws), "not a database");
+  EXPECT_TRUE(replaceFile(evidence::storeFile(ws), "not a database"));
   const auto report = evidence::reportFile(ws, "CAD1");
   std::filesystem::create_directories(report.parent_path());
-  replaceFile(report, "the last report");
+  EXPECT_TRUE(replaceFile(report, "the last report"));
   auto& w = open();
   EXPECT_TRUE(w.settingsStatus->text().startsWith(QStringLiteral("The saved settings could not be read")))
       << w.settingsStatus->text().toStdString();
@@ -544,7 +544,7 @@ TEST_F(EvidenceWindowTest, AMarkShowsOnThePagesOnlyOnceTheStoreKeptIt) {
   EXPECT_EQ(markedDrawings(), (std::set<QString>{drawingText(f, pair.a), drawingText(f, pair.b)}));
   EXPECT_EQ(tableMark(kept), QStringLiteral("to review"));
 
-  replaceFile(evidence::storeFile(ws), "not a database");
+  EXPECT_TRUE(replaceFile(evidence::storeFile(ws), "not a database"));
   w.showPair(refused);
   w.reviewMark->setCurrentIndex(3);  // not a copy
   QTest::mouseClick(w.saveReviewButton, Qt::LeftButton);
@@ -593,7 +593,7 @@ TEST(ProgramArguments, TakeAWorkspaceAndAnEvidenceProject) {
 
   testing::TempDir dir;
   const Workspace ws(dir.makeWorkspace().string());
-  appendProject(ws, "CAD1");
+  EXPECT_TRUE(appendProject(ws, "CAD1"));
   EXPECT_EQ(listedProject(ws, "cad1"), "CAD1");
   EXPECT_EQ(listedProject(ws, "CAD2"), "");
 }

@@ -244,14 +244,14 @@ TEST_F(TeachersDeskWindowTest, AccessKeysAreUniqueAndKeysClose) {
 }
 
 TEST_F(TeachersDeskWindowTest, ALocationThatCannotBeListedOrNoneIsRefusedBeforeARun) {
-  replaceFile(base / "projects" / "CAD1.prj", quotedLine("+" + utf8FromPath(dir.path() / "no such folder")));
+  EXPECT_TRUE(replaceFile(base / "projects" / "CAD1.prj", quotedLine("+" + utf8FromPath(dir.path() / "no such folder"))));
   auto w = open();
   QTest::mouseClick(w->runButton, Qt::LeftButton);
   EXPECT_FALSE(w->running());
   EXPECT_EQ(checks, 0);
   EXPECT_NE(w->runStatus->text().indexOf(QStringLiteral("cannot be listed")), -1);
   ASSERT_EQ(messages.shown.size(), 1u);
-  replaceFile(base / "projects" / "CAD1.prj", "");
+  EXPECT_TRUE(replaceFile(base / "projects" / "CAD1.prj", ""));
   QTest::mouseClick(w->runButton, Qt::LeftButton);
   EXPECT_EQ(checks, 0);
   EXPECT_NE(w->runStatus->text().indexOf(QStringLiteral("Locations page")), -1);

@@ -22,7 +22,7 @@ enum class ErrorKind {
   kCorrupt,      // sizes, offsets, checks or maps that cannot be right
 };
 
-struct Status {
+struct [[nodiscard]] Status {
   ErrorKind kind = ErrorKind::kNone;
   std::string message;     // one line, for a person
   std::uint64_t offset = 0;  // where in the file or section, when known
