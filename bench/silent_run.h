@@ -3,7 +3,13 @@
 // A run that shows nothing and asks nothing, so that a benchmark measures
 // the work alone.
 
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
 #include "app/messages.h"
+#include "app/textfile.h"
 #include "run/run_view.h"
 
 namespace veldra::bench {
@@ -31,5 +37,15 @@ class SilentMessages : public MessageBoxes {
   void show(const std::string&, const std::string&, MessageIcon) override {}
   bool ask(const std::string&, const std::string&) override { return false; }
 };
+
+// A benchmark whose files cannot be laid down or written measures nothing,
+// so it stops with the reason.
+inline void orStop(const Status& done) {
+  if (done) return;
+  std::fprintf(stderr, "%s\n", done.message().c_str());
+  std::exit(2);
+}
+
+inline void layDown(const std::filesystem::path& file, const std::string& text) { orStop(replaceFile(file, text)); }
 
 }  // namespace veldra::bench

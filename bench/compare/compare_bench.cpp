@@ -80,7 +80,7 @@ struct Bench {
     const auto findings = check.judge(CheckInput{table, options, clock}, run.progress);
     FileReplacement report(check.reportFile(ws, options.project));
     check.writeReport(report.stream(), *findings, table);
-    report.commit();
+    bench::orStop(report.commit());
     return findings->conflicts();
   }
 };

@@ -65,9 +65,9 @@ struct WrittenClass {
       std::filesystem::create_directories(base / f);
     const auto folder = base / "class";
     files = writeClass(folder, students, true);
-    replaceFile(base / "projects" / "projects.fil", quotedLine("CLASS"));
+    bench::layDown(base / "projects" / "projects.fil", quotedLine("CLASS"));
     locations = {"+" + utf8FromPath(folder)};
-    replaceFile(base / "projects" / "CLASS.prj", quotedLine(locations.front()));
+    bench::layDown(base / "projects" / "CLASS.prj", quotedLine(locations.front()));
   }
   ~WrittenClass() {
     std::error_code ec;

@@ -58,10 +58,10 @@ struct ClassWorkspace {
       const std::string date = "2461000." + std::to_string(100000 + (copy ? i - 1 : i));
       records += quotedLine(name + "," + date + "," + handles + ",END");
     }
-    replaceFile(base / "compares" / "CLASS.cmp", records);
-    replaceFile(base / "projects" / "projects.fil", quotedLine("CLASS"));
+    bench::layDown(base / "compares" / "CLASS.cmp", records);
+    bench::layDown(base / "projects" / "projects.fil", quotedLine("CLASS"));
     location = "-" + drawings.string();
-    replaceFile(base / "projects" / "CLASS.prj", quotedLine(location));
+    bench::layDown(base / "projects" / "CLASS.prj", quotedLine(location));
   }
   ~ClassWorkspace() {
     std::error_code ec;
