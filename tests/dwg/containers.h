@@ -1,26 +1,21 @@
 #pragma once
 
-// Containers of the paged layouts made here, to be broken field by field:
-// an R2004-family container whose sections are stored uncompressed unless
-// given compressed pages, and a small AC1021 (R2007) container whose pages
-// are interleaved Reed-Solomon code words. The sample drawings hold each
-// layout as a CAD program writes it; these hold what no real drawing would.
+// An R2004-family container made here, to be broken field by field: its
+// sections stored uncompressed unless given compressed pages. The sample
+// drawings hold the layout as a CAD program writes it; this holds what no
+// real drawing would (pages overlapping, a section that would expand past
+// what one drawing may take).
 
 #include <algorithm>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "checksum.h"
 #include "drawing_bytes.h"
 #include "format.h"
-#include "r2007_codec.h"
-#include "sections.h"
 
-namespace veldra::dwg::testbytes {
-
-namespace r2004 {
+namespace veldra::dwg::testbytes::r2004 {
 
 using detail::crc32;
 using detail::pageChecksum;
@@ -173,181 +168,4 @@ inline ContainerPlan soundPlan() {
   return plan;
 }
 
-}  // namespace r2004
-
-namespace r2007 {
-
-using detail::r2007::kCodewordSize;
-namespace codec = detail::r2007;
-
-inline void put64(Bytes& out, std::size_t at, std::uint64_t value) {
-  for (std::size_t k = 0; k < 8; ++k) out[at + k] = static_cast<std::uint8_t>(value >> (8 * k));
-}
-inline void append64(Bytes& out, std::initializer_list<std::uint64_t> values) {
-  for (std::uint64_t value : values) {
-    out.resize(out.size() + 8);
-    put64(out, out.size() - 8, value);
-  }
-}
-inline Bytes padTo(Bytes bytes, std::size_t multiple) {
-  bytes.resize((bytes.size() + multiple - 1) / multiple * multiple, 0);
-  return bytes;
-}
-// Reed-Solomon parity as the format stores it, worked out independently of
-// the reader: byte j of a word is the coefficient of x^j, data first; the
-// generator's roots are a^1 .. a^parity.
-inline Bytes codeWord(Bytes data, unsigned polynomial) {
-  const std::size_t parity = kCodewordSize - data.size();
-  std::uint8_t exp[255], log[256] = {};
-  for (unsigned i = 0, x = 1; i < 255; ++i, x = (x << 1) ^ ((x & 0x80) ? polynomial : 0)) {
-    exp[i] = static_cast<std::uint8_t>(x);
-    log[x] = static_cast<std::uint8_t>(i);
-  }
-  auto mul = [&](std::uint8_t a, std::uint8_t b) -> std::uint8_t {
-    return (a && b) ? exp[(log[a] + log[b]) % 255] : 0;
-  };
-  Bytes g = {1};  // prod (x + a^i), lowest coefficient first
-  for (std::size_t i = 1; i <= parity; ++i) {
-    Bytes next(g.size() + 1, 0);
-    for (std::size_t k = 0; k < g.size(); ++k) {
-      next[k + 1] ^= g[k];
-      next[k] ^= mul(g[k], exp[i]);
-    }
-    g = next;
-  }
-  Bytes rest(parity, 0);  // data(x) * x^parity mod g(x)
-  for (std::size_t j = data.size(); j-- > 0;) {
-    const std::uint8_t feedback = data[j] ^ rest[parity - 1];
-    for (std::size_t t = parity - 1; t > 0; --t) rest[t] = rest[t - 1] ^ mul(feedback, g[t]);
-    rest[0] = mul(feedback, g[0]);
-  }
-  data.insert(data.end(), rest.begin(), rest.end());
-  return data;
-}
-
-// Spreads `data` over as many interleaved code words as it needs.
-inline Bytes interleave(const Bytes& data, std::size_t dataPerBlock) {
-  const std::size_t blocks = std::max<std::size_t>(1, codec::blocksFor(data.size(), dataPerBlock));
-  Bytes coded(blocks * kCodewordSize, 0);
-  for (std::size_t b = 0; b < blocks; ++b) {
-    Bytes block(dataPerBlock, 0);
-    for (std::size_t j = 0; j < dataPerBlock && b * dataPerBlock + j < data.size(); ++j) {
-      block[j] = data[b * dataPerBlock + j];
-    }
-    const Bytes word = codeWord(block, dataPerBlock == codec::kDataBlockData ? 0x11d : 0x169);
-    for (std::size_t j = 0; j < kCodewordSize; ++j) coded[j * blocks + b] = word[j];
-  }
-  return padTo(coded, 0x20);
-}
-inline Bytes bytesOf(const std::string& text) { return Bytes(text.begin(), text.end()); }
-
-struct PageSpec {
-  std::uint64_t id, listedId, dataOffset, uncompressed, compressed, checksum;
-  Bytes stored;
-};
-inline PageSpec page(std::uint64_t id, std::uint64_t dataOffset, const Bytes& data,
-              std::optional<Bytes> compressed = std::nullopt) {
-  const Bytes stored = compressed.value_or(data);
-  return {id, id, dataOffset, data.size(), stored.size(), codec::pageChecksum(0, data), stored};
-}
-
-struct SectionSpec {
-  std::string name;
-  std::uint64_t dataSize, encoding, encryption, nameBytes, pageCount;
-  std::vector<PageSpec> pages;
-};
-inline SectionSpec section(const std::string& name, std::uint64_t dataSize, std::uint64_t encoding,
-                    std::vector<PageSpec> pages) {
-  return {name, dataSize, encoding, 0, 2 * name.size() + 2, pages.size(), std::move(pages)};
-}
-
-struct Layout {
-  std::vector<SectionSpec> sections;
-  std::uint64_t pageMapRepeats = 3, sectionMapRepeats = 2;
-  std::optional<std::uint64_t> pageMapRepeatsField, sectionMapIdField;
-  std::int32_t headerLength = -0x110;  // negative: the header fields are stored plain
-};
-
-inline Layout smallLayout() {
-  Layout layout;
-  Bytes header(70);
-  for (std::size_t k = 0; k < header.size(); ++k) header[k] = static_cast<std::uint8_t>(k * 7);
-  layout.sections.push_back(section("AcDb:Header", header.size(), 4, {page(2, 0, header)}));
-  // Stored compressed: one 'x', then 256 more copied from one byte back.
-  layout.sections.push_back(section(
-      "AcDb:Classes", 257, 4,
-      {page(3, 0, Bytes(257, 'x'), Bytes{0x20, 0, 0, 0x01, 'x', 0x28, 0, 0, 0, 0})}));
-  layout.sections.push_back(section("AcDb:Handles", 4, 1, {page(4, 0, Bytes{0, 2, 0, 0})}));
-  // Two pages around a left-out zero page; the second spans three code words.
-  Bytes second(600);
-  for (std::size_t k = 0; k < second.size(); ++k) second[k] = static_cast<std::uint8_t>(k % 251);
-  layout.sections.push_back(section("AcDb:AcDbObjects", 630, 4,
-                                    {page(5, 0, bytesOf("objects...")), page(6, 30, second)}));
-  return layout;
-}
-
-inline Bytes systemPage(const Bytes& data, std::uint64_t repeats) {
-  Bytes repeated;
-  for (std::uint64_t k = 0; k < repeats; ++k) {
-    const Bytes aligned = padTo(data, 8);
-    repeated.insert(repeated.end(), aligned.begin(), aligned.end());
-  }
-  return interleave(repeated, codec::kSystemBlockData);
-}
-
-inline Bytes build(const Layout& layout) {
-  constexpr std::uint64_t kPageMapId = 1, kSectionMapId = 9;
-  std::vector<std::pair<std::uint64_t, Bytes>> pages;  // id, coded page
-  Bytes sectionMap;
-  for (const SectionSpec& s : layout.sections) {
-    append64(sectionMap, {s.dataSize, 0xf800, s.encryption, 0, s.nameBytes, 0, s.encoding,
-                          s.pageCount});
-    for (char c : s.name) sectionMap.insert(sectionMap.end(), {static_cast<std::uint8_t>(c), 0});
-    sectionMap.insert(sectionMap.end(), {0, 0});
-    for (const PageSpec& p : s.pages) {
-      append64(sectionMap, {p.dataOffset, p.uncompressed, p.listedId, p.uncompressed, p.compressed,
-                            p.checksum, 0});
-      const Bytes stored = padTo(p.stored, 8);
-      pages.emplace_back(p.id, s.encoding == 1 ? padTo(stored, 0x20)
-                                               : interleave(stored, codec::kDataBlockData));
-    }
-  }
-  const Bytes sectionPage = systemPage(sectionMap, layout.sectionMapRepeats);
-
-  // The page map lists itself, the data pages and the section map.
-  const std::size_t entries = pages.size() + 2;
-  Bytes pageMap;
-  append64(pageMap, {systemPage(Bytes(entries * 16), layout.pageMapRepeats).size(), kPageMapId});
-  for (const auto& [id, coded] : pages) append64(pageMap, {coded.size(), id});
-  append64(pageMap, {sectionPage.size(), kSectionMapId});
-
-  Bytes header(3 * codec::kSystemBlockData, 0);
-  for (std::size_t k = 0; k < 4; ++k) {
-    header[0x18 + k] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(layout.headerLength) >> (8 * k));
-  }
-  const std::pair<std::size_t, std::uint64_t> fields[] = {
-      {0x00, 0x70},
-      {0x18, layout.pageMapRepeatsField.value_or(layout.pageMapRepeats)},
-      {0x50, pageMap.size()},
-      {0x58, pageMap.size()},
-      {0xb0, sectionMap.size()},
-      {0xc0, layout.sectionMapIdField.value_or(kSectionMapId)},
-      {0xc8, sectionMap.size()},
-      {0xd8, layout.sectionMapRepeats}};
-  for (const auto& [at, value] : fields) put64(header, 0x20 + at, value);
-
-  Bytes file = bytesOf("AC1021");
-  file.resize(0x480, 0);
-  file[0x0b] = 0x1f;
-  const Bytes codedHeader = interleave(header, codec::kSystemBlockData);
-  std::copy(codedHeader.begin(), codedHeader.begin() + 3 * kCodewordSize, file.begin() + 0x80);
-  const Bytes pageMapPage = systemPage(pageMap, layout.pageMapRepeats);
-  file.insert(file.end(), pageMapPage.begin(), pageMapPage.end());
-  for (const auto& page : pages) file.insert(file.end(), page.second.begin(), page.second.end());
-  file.insert(file.end(), sectionPage.begin(), sectionPage.end());
-  return file;
-}
-
-}  // namespace r2007
-
-}  // namespace veldra::dwg::testbytes
+}  // namespace veldra::dwg::testbytes::r2004

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "containers.h"
+#include "sections.h"
 #include "dwgwrite/r2004_repack.h"
 #include "veldra/dwg/evidence.h"
 
@@ -205,24 +206,6 @@ TEST(R2004Pack, LiteralRunsOfEveryLengthDecompress) {
     ASSERT_TRUE(decompressR2004(dwgwrite::literalStream(data), out).ok()) << length;
     EXPECT_EQ(out, data) << length;
   }
-}
-
-TEST(R2007Container, ReadsEachSectionWholeFromItsPages) {
-  using namespace testbytes::r2007;
-  const Layout layout = smallLayout();
-  Sections out;
-  const Status s = readR2007Sections(build(layout), out);
-  ASSERT_TRUE(s.ok()) << s.message;
-  EXPECT_EQ(out.version, "AC1021");
-  EXPECT_EQ(out.maintenance, 0x1f);
-  EXPECT_TRUE(out.damage.empty());
-  EXPECT_EQ(out.header, layout.sections[0].pages[0].stored);
-  EXPECT_EQ(out.classes, Bytes(257, 'x'));
-  EXPECT_EQ(out.handles, (Bytes{0, 2, 0, 0}));
-  Bytes objects = bytesOf("objects...");
-  objects.resize(30, 0);
-  objects.insert(objects.end(), layout.sections[3].pages[1].stored.begin(), layout.sections[3].pages[1].stored.end());
-  EXPECT_EQ(out.objects, objects);
 }
 
 // The real AC1021 drawing: damage its code words can repair is repaired,

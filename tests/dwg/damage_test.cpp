@@ -155,12 +155,6 @@ Bytes r2004Container(const std::function<void(r2004::ContainerPlan&)>& change) {
   return r2004::buildContainer(plan);
 }
 
-Bytes r2007Container(const std::function<void(r2007::Layout&)>& change) {
-  r2007::Layout layout = r2007::smallLayout();
-  change(layout);
-  return r2007::build(layout);
-}
-
 // ---- The table.
 
 enum class Reader { kWhole, kContainer };
@@ -189,9 +183,7 @@ Status readCase(const Case& c, Summary& summary) {
     return status;
   }
   detail::Sections sections;
-  const std::string version(c.bytes.begin(), c.bytes.begin() + 6);
-  const Status status = version == "AC1021" ? detail::readR2007Sections(c.bytes, sections)
-                                            : detail::readR2004Sections(c.bytes, sections);
+  const Status status = detail::readR2004Sections(c.bytes, sections);
   summary.damage = sections.damage;
   return status;
 }
@@ -347,37 +339,6 @@ std::vector<Case> cases() {
                      "", 1, -1, sound});
   }
 
-  // The R2007 container's maps and pages.
-  const std::pair<const char*, std::function<void(r2007::Layout&)>> broken[] = {
-      {"a page missing from the page map", [](auto& l) { l.sections[0].pages[0].listedId = 99; }},
-      {"a page's stored size larger than the page", [](auto& l) { l.sections[1].pages[0].compressed = 1u << 20; }},
-      {"a page placed past its section's end", [](auto& l) { l.sections[3].pages[1].dataOffset = 1u << 30; }},
-      {"pages overlapping", [](auto& l) { l.sections[3].pages[1].dataOffset = 5; }},
-      {"a section larger than any real drawing's", [](auto& l) { l.sections[3].dataSize = std::uint64_t{1} << 60; }},
-      {"an encrypted section", [](auto& l) { l.sections[0].encryption = 1; }},
-      {"a page coding not known", [](auto& l) { l.sections[2].encoding = 7; }},
-      {"a section missing", [](auto& l) { l.sections[2].name = "AcDb:Handlez"; }},
-      {"a page count beyond the section map", [](auto& l) { l.sections[0].pageCount = std::uint64_t{1} << 58; }},
-      {"a name length beyond the section map", [](auto& l) { l.sections[0].nameBytes = 1u << 20; }},
-      {"the section map's page not known", [](auto& l) { l.sectionMapIdField = 42; }},
-      {"the page map's repeat count past the file", [](auto& l) { l.pageMapRepeatsField = 40; }},
-      {"the file header's length zero", [](auto& l) { l.headerLength = 0; }},
-      {"the file header's length past its block", [](auto& l) { l.headerLength = 5000; }},
-      {"the file header's data not compressed as it claims", [](auto& l) { l.headerLength = 0x40; }},
-      {"a page failing its checksum", [](auto& l) { l.sections[0].pages[0].checksum = 1; }},
-  };
-  const std::tuple<ErrorKind, const char*> outcomes[] = {
-      {kCorrupt, "AcDb:Header"},     {kCorrupt, "AcDb:Classes"},     {kCorrupt, "AcDb:AcDbObjects"},
-      {kCorrupt, "AcDb:AcDbObjects"}, {kCorrupt, "AcDb:AcDbObjects"}, {kUnsupported, "AcDb:Header"},
-      {kCorrupt, "AcDb:Handles"},    {kCorrupt, "section map"},      {kCorrupt, "section map"},
-      {kCorrupt, "section map"},     {kCorrupt, "section map"},      {kTruncated, "page map"},
-      {kCorrupt, "file header"},     {kCorrupt, "file header"},      {kCorrupt, "file header"},
-      {kNone, "AcDb:Header"}};
-  for (std::size_t k = 0; k < std::size(broken); ++k) {
-    const auto [kind, section] = outcomes[k];
-    all.push_back({std::string("R2007: ") + broken[k].first, r2007Container(broken[k].second), kind, section,
-                   kind == kNone ? "checksum" : "", kind == kNone ? 1 : -1, -1, {}, Reader::kContainer});
-  }
   return all;
 }
 

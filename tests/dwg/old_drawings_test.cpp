@@ -91,24 +91,6 @@ TEST(OldDrawings, EveryVersionGivesItsVersionDateAndEntities) {
   }
 }
 
-TEST(OldDrawings, HandlingOffListsEntitiesWithoutHandlesAndNoSeed) {
-  for (const char* version : {"AC1006", "AC1009"}) {
-    SCOPED_TRACE(version);
-    OldDrawingSpec wanted = simple(version);
-    wanted.handling = false;
-    Status s;
-    const Drawing drawing = readAll(dwgwrite::writeOldDrawing(wanted), s);
-    ASSERT_TRUE(s.ok()) << s.message;
-    ASSERT_EQ(drawing.summary.entities.size(), 3u);
-    for (const Entity& e : drawing.summary.entities) {
-      EXPECT_FALSE(e.hasHandle);
-      EXPECT_EQ(e.handle, 0u);
-    }
-    EXPECT_FALSE(drawing.evidence.handseed.has_value());
-    ASSERT_TRUE(drawing.evidence.updated.has_value());
-  }
-}
-
 // R11/R12: the kinds as the automation interface names them, paper space,
 // erased entities left out, sub-entities not listed, and an entity moved into
 // the extra section listed where its jump stands.
@@ -189,10 +171,17 @@ TEST(OldDrawings, EvidenceGivesTheStoredDatesAndTheSeedWhileHandlingIsOn) {
   EXPECT_FALSE(e.fingerprintGuid || e.versionGuid || e.summaryInfo);
   EXPECT_EQ(e.preview.format, PreviewFormat::kNone);
 
-  // Before the dates there is nothing to give.
+  // Before the dates there is nothing to give; with HANDLING off, no seed
+  // and entities without handles.
   const Drawing early = readAll(dwgwrite::writeOldDrawing(simple("AC2.10")), s);
   ASSERT_TRUE(s.ok()) << s.message;
   EXPECT_FALSE(early.evidence.updated || early.evidence.editingTime || early.evidence.handseed);
+  wanted.handling = false;
+  const Drawing unhandled = readAll(dwgwrite::writeOldDrawing(wanted), s);
+  ASSERT_TRUE(s.ok()) << s.message;
+  EXPECT_FALSE(unhandled.evidence.handseed.has_value());
+  EXPECT_EQ(listing(unhandled.summary),
+            (std::vector<std::string>{"AcDbLine - MODEL", "AcDbCircle - MODEL", "AcDbText - MODEL"}));
 }
 
 // Geometry in the order later versions give it, layers by name through the

@@ -223,22 +223,15 @@ TEST_F(PassTest, AnExchangeFormDrawingNamedAsADwgIsNotADrawingToTheCollection) {
   EXPECT_EQ(slurp(run.workspace.recordFile("P")), "\"ANNA,2461000.5,1A0$,END\"\r\n\"DANA,,,END\"\r\n");
 }
 
-// A pass with a type no drawing holds says so; one with the type held does not.
-TEST_F(PassTest, ATypeNoDrawingHoldsIsToldAndTheTypeIsRemembered) {
+// A pass remembers the type it collected; whether any drawing holds it is
+// the comparison's to tell.
+TEST_F(PassTest, TheTypeCollectedIsRemembered) {
   testing::writeDrawing(dir, "class/anna.dwg", testing::circlesDrawing(2461000, 43200000, {0x1A0}));
   run.options.locations = {"-" + folder("class")};
   NativeDrawingSource native([](std::int64_t) { return 0L; });
-  run.options.entity = "CIRLCE";
-  auto context = run.context();
-  PassResult result = runCollectionPass(context, native, messages);
-  EXPECT_TRUE(result.comparison.entityTypeAbsent);
-  EXPECT_EQ(result.comparison.entity, "CIRLCE");
-  EXPECT_EQ(slurp(run.workspace.handleReport("P")), "\"No entity [CIRLCE] conflicts >= 100% match!\"\r\n");
-  EXPECT_EQ(readCollectedType(run.workspace, "P"), "CIRLCE");
-
   run.options.entity = "CIRCLE";
-  result = runCollectionPass(context, native, messages);
-  EXPECT_FALSE(result.comparison.entityTypeAbsent);
+  auto context = run.context();
+  runCollectionPass(context, native, messages);
   EXPECT_EQ(readCollectedType(run.workspace, "P"), "CIRCLE");
 
   // A type that cannot be kept on one line is not remembered at all, rather
@@ -260,13 +253,6 @@ TEST_F(PassTest, NoLocationsWarnsTwiceDeletesTheRecordAndStillRunsTheDriver) {
   EXPECT_EQ(run.view.totalFiles, "0000");
   // Nothing was compared: no all-clear stands for it.
   EXPECT_EQ(run.view.verdict, "UNCHECKED");
-}
-
-TEST_F(PassTest, MissingLogoEmptiesThePictureAndTheRunGoesOn) {
-  std::filesystem::remove(run.workspace.resource("veldralogo.jpg"));
-  run.view.picture = "previous";
-  pass();
-  EXPECT_EQ(run.view.picture, "(empty)");
 }
 
 TEST_F(PassTest, RecordFileThatCannotBeDeletedIsFatal) {
@@ -399,26 +385,6 @@ TEST_F(PassTest, ARunStoppedBetweenTheRecordAndItsReportsIsMarked) {
   EXPECT_TRUE(pass().stopped.empty());
   EXPECT_FALSE(runLeftUnfinished(run.workspace, "P"));
   EXPECT_EQ(filesIn(run.workspace.path({"compares"})), (std::vector<std::string>{"P.cmp", "P.ent"}));
-}
-
-// A link to "." inside a location, or a sub-folder named again as a location
-// of its own: each real folder is visited once ("ANNA vs. ANNA" is no copy).
-TEST_F(PassTest, AFolderReachedTwiceIsVisitedOnce) {
-  dir.write("class/anna.dwg", "");
-  dir.write("class/ben/ben.dwg", "");
-  std::error_code ec;
-  std::filesystem::create_directory_symlink(".", dir.path() / "class" / "again", ec);
-  if (ec) GTEST_SKIP() << "no symbolic links here: " << ec.message();
-  source.drawings["anna.dwg"] = {{{"AcDbLine", "1F"}}, 2453585.5};
-  source.drawings["ben.dwg"] = {{{"AcDbLine", "2F"}}, 2453590.5};
-  run.options.entity = "LINE";
-  run.options.locations = {"+" + folder("class"), "-" + folder("class/ben")};
-  const PassResult result = pass();
-  EXPECT_EQ(result.visited, 2);
-  EXPECT_EQ(run.view.totalFiles, "0002");
-  EXPECT_EQ(slurp(run.workspace.recordFile("P")), "\"ANNA,2453585.5,1F$,END\"\r\n\"BEN,2453590.5,2F$,END\"\r\n");
-  EXPECT_EQ(slurp(run.workspace.timeReport("P")), "\"No time conflicts!\"\r\n");
-  EXPECT_EQ(run.view.verdict, "NO VELDRA's");
 }
 
 // A project name read from a file goes through the rules of typed names.

@@ -252,7 +252,7 @@ TEST_F(DriverTest, RecordLinesAreReadWithinBounds) {
   // Two drawings and a surplus of lines ending in one past the bound: the
   // surplus is found first.
   EXPECT_TRUE(replaceFile(run.workspace.recordFile("P"),
-                          lines({"A,1,,END", "B,2,,END", "C,3,,END", "D,4,,END"}) + quotedLine(huge)));
+              lines({"A,1,,END", "B,2,,END", "C,3,,END", "D,4,,END"}) + quotedLine(huge)));
   auto context = run.context();
   run.state.totfiles = 2;
   const ComparisonResult result = runComparison(context);
@@ -377,34 +377,6 @@ TEST_F(DriverTest, RecompareRefusesAnEmptyOrMissingRecordWithTimeMatchesOn) {
   EXPECT_EQ(run.view.totalFiles, "0001");
   EXPECT_EQ(run.view.statuses.front(), "Comparing...");
   EXPECT_EQ(timeReport(), lines({"Time conflicts not reported due to option selection."}));
-}
-
-// A recompare whose folders cannot all be listed would land records beside
-// the wrong drawings: it stops and says which folder.
-TEST_F(DriverTest, RecompareStopsAtAFolderThatCannotBeListed) {
-  testing::RecordingMessages messages;
-  records({"A,2453585.5,,END", "B,2453585.5,,END"});
-  EXPECT_TRUE(replaceFile(run.workspace.timeReport("P"), "old"));
-  dir.write("drawings/a.dwg", "");
-  dir.write("drawings/b.dwg", "");
-  const std::string gone = (dir.path() / "gone").string();
-  run.options.locations = {"-" + (dir.path() / "drawings").string(), "-" + gone};
-  auto context = run.context();
-  RecompareReport report;
-  EXPECT_EQ(recompare(context, messages, &report), RecompareOutcome::Ran);
-  EXPECT_EQ(report.comparison.outcome, DriverOutcome::NotRun);
-  ASSERT_EQ(report.comparison.errors.size(), 1u);
-  EXPECT_EQ(report.comparison.errors[0], "The folder " + gone + " cannot be listed: it does not exist. Nothing was compared.");
-  EXPECT_EQ(timeReport(), "old");
-  EXPECT_EQ(run.view.verdict, "UNCHECKED");
-
-  // A project name from a file is held to the rules of typed names.
-  run.options.project = "../escaped";
-  run.options.locations.pop_back();
-  EXPECT_EQ(recompare(context, messages, &report), RecompareOutcome::Ran);
-  ASSERT_EQ(report.comparison.errors.size(), 1u);
-  EXPECT_TRUE(report.comparison.errors[0].starts_with("The project name ../escaped cannot be used"));
-  EXPECT_FALSE(std::filesystem::exists(base / "escaped.tim"));
 }
 
 }  // namespace

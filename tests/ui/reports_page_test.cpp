@@ -1,41 +1,16 @@
-// The Reports and About pages, Print and the help windows through the real window.
-#include <QImage>
-#include <QLocale>
-#include <QPrinter>
-#include <QProcess>
-#include <QStandardPaths>
+// The Reports and About pages and the help windows through the real window;
+// printing the report is print_job's.
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTextEdit>
 
 #include "app/textfile.h"
 #include "ui/help_window.h"
-#include "ui/qt_print_surface.h"
 #include "ui/whatnext_window.h"
 #include "window_fixture.h"
 
 namespace veldra::testing {
 namespace {
-
-// A print dialog answering with a number of copies (none: cancelled), and a
-// surface sending each copy to a PDF file of its own.
-struct Copies : PrintDialog {
-  std::optional<int>& copies;
-  explicit Copies(std::optional<int>& c) : copies(c) {}
-  std::optional<int> ask() override { return copies; }
-};
-struct PdfPerCopy : QtPrintSurface {
-  QPrinter& printer;
-  QString folder;
-  std::vector<QString>& files;
-  PdfPerCopy(QPrinter& p, QString d, std::vector<QString>& f) : QtPrintSurface(p), printer(p), folder(d), files(f) {}
-  bool beginDocument() override {
-    files.push_back(QStringLiteral("%1/copy%2.pdf").arg(folder).arg(files.size()));
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(files.back());
-    return QtPrintSurface::beginDocument();
-  }
-};
 
 class ReportsPage : public WindowTest {
  protected:
@@ -84,45 +59,6 @@ TEST_F(ReportsPage, TabsReloadTheLastReportOptionAndTheAboutDocument) {
   EXPECT_TRUE(w.cmdPrint->isEnabled());
   w.TabStrip1->setCurrentIndex(3);
   EXPECT_EQ(w.RichTextBox2->toPlainText(), "VELDRA 2006");
-}
-
-TEST_F(ReportsPage, PrintSendsOneDocumentPerCopyOfTheShownReportAndNothingOnCancel) {
-  put("projects/projects.fil", "\"HOUSE\"\r\n\"SHED\"\r\n");
-  put("time conflicts/HOUSE.tim", quotedLine("A.dwg, B.dwg: same time") + quotedLine("C.dwg"));
-  put("time conflicts/SHED.tim", quotedLine("shed"));
-  QImage(125, 100, QImage::Format_RGB32).save(QString::fromStdString(ws.resource("veldralogo-print.jpg").string()));
-  std::optional<int> copies;
-  std::vector<QString> pdfs;
-  adjustDeps = [&](MainWindowDeps& deps) {
-    deps.printDialog = [&](QPrinter&) { return std::make_unique<Copies>(copies); };
-    deps.printSurface = [&](QPrinter& p) { return std::make_unique<PdfPerCopy>(p, folder("pdf"), pdfs); };
-  };
-  NamedMainWindow& w = start();
-  select("HOUSE");
-  w.optReport[0]->click();
-  w.cmdPrint->click();  // cancelled
-  EXPECT_TRUE(pdfs.empty());
-  copies = 2;
-  select("SHED");  // the viewer still shows the house's report: that is printed
-  w.cmdPrint->click();
-  ASSERT_EQ(pdfs.size(), 2u);
-  const QString date = QLocale::system().toString(QDate(2026, 12, 5), QLocale::ShortFormat);
-  // The printed words are read back with pdftotext when it is installed.
-  const bool readable = !QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty();
-  for (const QString& pdf : readable ? pdfs : std::vector<QString>{}) {
-    QProcess text;
-    text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
-    ASSERT_TRUE(text.waitForFinished(30000));
-    const QString printed = QString::fromUtf8(text.readAllStandardOutput());
-    for (const QString& part : {QStringLiteral("VELDRA [Ostrivane] - Results"), QStringLiteral("Time Conflicts"),
-                                QStringLiteral("A.dwg, B.dwg: same time\n"), QStringLiteral("C.dwg"), "Printed " + date})
-      EXPECT_TRUE(printed.contains(part)) << part.toStdString() << " in " << printed.toStdString();
-    EXPECT_FALSE(printed.contains('"') || printed.contains(QStringLiteral("shed")));
-  }
-  EXPECT_TRUE(w.cmdPrint->isEnabled());
-  EXPECT_TRUE(messages.shown.empty());
-  if (!readable)
-    GTEST_SKIP() << "the printed words were not read back: pdftotext not found (Debian package poppler-utils)";
 }
 
 TEST_F(ReportsPage, HelpAndAdviceAreOneWindowEachReloadedOnEveryClick) {

@@ -69,14 +69,6 @@ TEST_F(StartUp, MalformedSettingsLeaveTheControlsAsTheyWere) {
   EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(StartUp, ProjectListLinesLoseTheirQuotesAndShortLinesAreSkipped) {
-  put("projects/projects.fil", "\"BRIDGE A\"\r\n\"\r\n\r\nHOUSE\r\n\"Lower\"\r\n");
-  NamedMainWindow& w = start();
-  EXPECT_EQ(texts(w.lstProjects), (QStringList{"BRIDGE A", "OUS", "Lower"}));
-  EXPECT_TRUE(w.lstProjects->selectedItems().isEmpty());
-  EXPECT_FALSE(w.cmdRemproj->isEnabled());
-}
-
 TEST_F(StartUp, ExitAndCloseBothSaveTheEntityPositionAndEnd) {
   NamedMainWindow& w = start();
   w.cmbEntity->setCurrentIndex(3);
