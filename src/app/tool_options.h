@@ -29,6 +29,18 @@ struct ToolUsage {
 // A lone "-" is none; "--" ends the options (what follows is taken as it is).
 inline bool isOption(std::string_view arg) { return arg.size() > 1 && arg.front() == '-'; }
 
+// The index of the "--" that ends the options (one that is no option's
+// value), or the number of arguments when none does. What follows it are
+// operands, taken as they are, even when they start with "-".
+inline std::size_t optionsEnd(const std::vector<std::string>& args,
+                              const std::function<bool(std::string_view)>& takesValue) {
+  for (std::size_t k = 0; k < args.size(); ++k) {
+    if (args[k] == "--") return k;
+    if (takesValue && takesValue(args[k])) ++k;
+  }
+  return args.size();
+}
+
 inline int printUsageError(const ToolUsage& tool, std::string_view reason, std::ostream& err) {
   err << tool.program << ": " << reason << "\nusage: " << tool.usage;
   return kUsageExit;

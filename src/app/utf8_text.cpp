@@ -108,4 +108,30 @@ std::string textFromStoredBytes(std::string_view bytes) {
   return text;
 }
 
+std::string oneLine(std::string_view text) {
+  auto symbol = [](std::string& out, char32_t c) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  };
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t k = 0; k < text.size(); ++k) {
+    const auto byte = static_cast<unsigned char>(text[k]);
+    if (byte < 0x20 || byte == 0x7F) {
+      symbol(out, byte == 0x7F ? char32_t{0x2421} : char32_t{0x2400} + byte);
+    } else if (byte == 0xC2 && k + 1 < text.size() && static_cast<unsigned char>(text[k + 1]) == 0x85) {
+      symbol(out, 0x2424);
+      ++k;
+    } else if (byte == 0xE2 && k + 2 < text.size() && static_cast<unsigned char>(text[k + 1]) == 0x80 &&
+               (static_cast<unsigned char>(text[k + 2]) == 0xA8 || static_cast<unsigned char>(text[k + 2]) == 0xA9)) {
+      symbol(out, 0x2424);
+      k += 2;
+    } else {
+      out += text[k];
+    }
+  }
+  return out;
+}
+
 }  // namespace veldra

@@ -24,6 +24,12 @@ int compareIgnoringCase(std::string_view a, std::string_view b);
 // Whether the text is well-formed UTF-8.
 bool isUtf8(std::string_view text);
 
+// The text as one line of plain text: each control character (and each of
+// the Unicode line ends NEL, LS and PS) shown as its visible symbol (U+2400
+// to U+2421, U+2424 for the line ends), so that a name cannot end a report's
+// line and fake the next. Text without them is returned as it is.
+std::string oneLine(std::string_view text);
+
 // The content of a stored text file as UTF-8. A line that is not UTF-8 was
 // written by a single-byte program: on Windows it is read in the system's
 // ANSI code page; elsewhere its bytes are kept, as the file system takes them.

@@ -1,5 +1,6 @@
 #include "run/collection_pass.h"
 
+#include <algorithm>
 #include <cmath>
 #include <system_error>
 #include <vector>
@@ -175,6 +176,17 @@ PassResult runCollectionPass(RunContext& run, DrawingSource& source, MessageBoxe
   run.progress.subfolders("");
   run.progress.bar(0);
   result.comparison = runComparison(run);
+  // Drawings were found and none could be read: the checks found nothing
+  // because they had nothing to look at, which is no all-clear.
+  const bool noneRead =
+      result.visited > 0 && result.problems.size() == static_cast<std::size_t>(result.visited) &&
+      std::none_of(result.problems.begin(), result.problems.end(), [](const ProblemDrawing& p) { return p.read; });
+  if (noneRead && result.comparison.outcome == DriverOutcome::Complete) {
+    result.comparison.errors.push_back("None of the " + std::to_string(result.visited) +
+                                       " drawings found could be read: nothing was compared.");
+    run.progress.picture(run.workspace.resource("veldralogo.jpg"));
+    run.endWithoutVerdict(false);
+  }
   result.driver = result.comparison.outcome;
   run.progress.flush();
   return result;

@@ -11,9 +11,14 @@ namespace veldra {
 
 ProgramArguments parseProgramArguments(const QStringList& arguments) {
   ProgramArguments out;
+  bool operands = false;  // after "--": the program takes none
   for (qsizetype i = 1; i < arguments.size(); ++i) {
     const QString& arg = arguments[i];
-    if (arg == QStringLiteral("--workspace") && i + 1 < arguments.size()) {
+    if (!operands && arg == QStringLiteral("--")) {
+      operands = true;
+    } else if (operands) {
+      if (out.error.isEmpty()) out.error = QString::fromUtf8(kProgramUsage).trimmed();
+    } else if (arg == QStringLiteral("--workspace") && i + 1 < arguments.size()) {
       // A given base folder is used as written, without a trailing separator.
       QString folder = QDir::toNativeSeparators(QDir(arguments[++i]).absolutePath());
       while (folder.size() > 1 && (folder.endsWith('/') || folder.endsWith('\\'))) folder.chop(1);

@@ -145,6 +145,30 @@ TEST_F(CliTest, CollectNamesTheDrawingsItCouldNotRead) {
   EXPECT_NE(slurp(base / "compares" / "OTHER.cmp").find("\"HOMEWORK,,,END\"\r\n"), std::string::npos);
 }
 
+// A class of drawings none of which could be read is no all-clear for
+// either check, and a folder's name cannot fake a line of what is printed.
+TEST_F(CliTest, NothingReadIsUncheckedAndNamesCannotFakeLines) {
+#ifdef _WIN32
+  const std::string student = "class/anna";
+#else
+  const std::string student = "class/anna\nVerdict: NO VELDRA's\nProject: X";
+#endif
+  testing::writeUnreadableSubmissions(dir, student);
+  ASSERT_TRUE(replaceFile(base / "projects" / "OTHER.prj", quotedLine("+" + folder("class"))));
+  const CliResult collect = cli({"collect", "other"});
+  EXPECT_EQ(collect.status, 2);
+  EXPECT_NE(collect.out.find("Verdict: UNCHECKED\n"), std::string::npos) << collect.out;
+  EXPECT_NE(collect.err.find("None of the 4 drawings found could be read"), std::string::npos) << collect.err;
+  const CliResult evidence = cli({"evidence", "other"});
+  EXPECT_EQ(evidence.status, 2);
+  EXPECT_NE(evidence.err.find("no two drawings could be compared (0 of 4 read)"), std::string::npos) << evidence.err;
+  const std::string report = slurp(base / "evidence reports" / "OTHER.txt");
+  for (const std::string& text : {collect.out, evidence.out, report}) {
+    EXPECT_EQ(text.find("\nVerdict: NO"), std::string::npos) << text;
+    EXPECT_EQ(text.find("\nProject: X"), std::string::npos) << text;
+  }
+}
+
 // A link named as a drawing that leads round in a loop or nowhere is a
 // drawing that cannot be opened, told like any other; a link to a folder is
 // no drawing.

@@ -83,6 +83,16 @@ TEST_F(ToolOptions, CliUsageNamesEveryCommandAndOptionsStandAnywhere) {
   const ProgramRun evidence = run(cli, {"--term", "x", "--workspace", utf8FromPath(base), "evidence", "NOSUCH"});
   EXPECT_EQ(evidence.exitCode, 2);
   EXPECT_NE(evidence.err.find("no project NOSUCH"), std::string::npos) << evidence.err;
+  // "--" ends the options of every command: a project named like an option
+  // is looked for, not refused as an option.
+  for (const std::vector<std::string>& ended :
+       {std::vector<std::string>{"evidence", "--", "-odd"}, {"--", "evidence", "-odd"}, {"collect", "--", "-odd"}}) {
+    std::vector<std::string> line{"--workspace", utf8FromPath(base)};
+    line.insert(line.end(), ended.begin(), ended.end());
+    const ProgramRun r = run(cli, line);
+    EXPECT_EQ(r.exitCode, 2) << ended.front();
+    EXPECT_NE(r.err.find("no project -odd"), std::string::npos) << ended.front() << '\n' << r.err;
+  }
 }
 
 #ifdef VELDRA_SETUP

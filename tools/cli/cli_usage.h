@@ -2,7 +2,9 @@
 
 // The command line of veldra-cli, shared by its commands.
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/tool_options.h"
 
@@ -26,6 +28,24 @@ inline bool cliOptionTakesValue(std::string_view option) {
                              "--against", "--ignore-author", "--term", "--csv", "--html"})
     if (option == o) return true;
   return false;
+}
+
+}  // namespace veldra
+
+namespace veldra {
+
+// The first operand: the command ("collect", "evidence", "mark"...), empty
+// when there is none.
+inline std::string cliCommand(const std::vector<std::string>& args) {
+  const std::size_t end = optionsEnd(args, cliOptionTakesValue);
+  for (std::size_t k = 0; k < end; ++k) {
+    if (isOption(args[k])) {
+      if (cliOptionTakesValue(args[k])) ++k;
+      continue;
+    }
+    return args[k];
+  }
+  return end + 1 < args.size() ? args[end + 1] : std::string();
 }
 
 }  // namespace veldra

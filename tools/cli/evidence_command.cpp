@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/textfile.h"
+#include "app/utf8_text.h"
 #include "cli_usage.h"
 #include "evidence/run/evidence_run.h"
 #include "evidence/reports/report_writers.h"
@@ -38,17 +39,7 @@ bool writeOut(const std::filesystem::path& file, const std::string& content, con
 
 }  // namespace
 
-bool isEvidenceCommand(const std::vector<std::string>& args) {
-  for (std::size_t k = 0; k < args.size(); ++k) {
-    const std::string& arg = args[k];
-    if (isOption(arg)) {
-      if (cliOptionTakesValue(arg)) ++k;
-      continue;
-    }
-    return arg == "evidence";
-  }
-  return false;
-}
+bool isEvidenceCommand(const std::vector<std::string>& args) { return cliCommand(args) == "evidence"; }
 
 int runEvidenceCommand(const std::vector<std::string>& args) {
   std::string workspaceDir;
@@ -58,7 +49,8 @@ int runEvidenceCommand(const std::vector<std::string>& args) {
   evidence::EvidenceSettings given;
   bool templatesGiven = false, againstGiven = false, ignoredGiven = false, termGiven = false;
   std::filesystem::path csvFile, htmlFile;
-  for (std::size_t k = 0; k < args.size(); ++k) {
+  const std::size_t end = optionsEnd(args, cliOptionTakesValue);
+  for (std::size_t k = 0; k < end; ++k) {
     const std::string& arg = args[k];
     auto value = [&](std::string& out) {
       if (k + 1 >= args.size()) return false;
@@ -96,6 +88,7 @@ int runEvidenceCommand(const std::vector<std::string>& args) {
       positional.push_back(arg);
     }
   }
+  if (end < args.size()) positional.insert(positional.end(), args.begin() + static_cast<std::ptrdiff_t>(end) + 1, args.end());
   if (positional.size() != 2) return usage("give the evidence command a project");
 
 #ifdef VELDRA_CLI_SETTINGS_STORE
@@ -159,28 +152,37 @@ int runEvidenceCommand(const std::vector<std::string>& args) {
   const auto problems = f.problemDrawings();
   std::size_t unreadable = 0;
   for (const auto i : problems) unreadable += f.drawings[i].readable ? 0 : 1;
-  std::cout << "Project: " << f.project << "\n"
-            << "Drawings: " << f.projectDrawings << " (" << f.projectDrawings - unreadable << " read, " << unreadable
-            << " could not be read)\n";
-  if (f.earlierDrawings) std::cout << "Earlier drawings: " << f.earlierDrawings << "\n";
-  std::cout << "Pairs: " << counts.copy << " copy, " << counts.likelyCopy << " likely copy, " << counts.coincidence
-            << " coincidence, of " << f.pairsJudged << " judged\n"
-            << "Groups: " << f.groups.size() << "\n";
+  // Names and notes may hold anything: none may end a line of the summary.
+  auto say = [](const std::string& text) { std::cout << oneLine(text) << "\n"; };
+  say("Project: " + f.project);
+  say("Drawings: " + std::to_string(f.projectDrawings) + " (" + std::to_string(f.projectDrawings - unreadable) +
+      " read, " + std::to_string(unreadable) + " could not be read)");
+  if (f.earlierDrawings) say("Earlier drawings: " + std::to_string(f.earlierDrawings));
+  say("Pairs: " + std::to_string(counts.copy) + " copy, " + std::to_string(counts.likelyCopy) + " likely copy, " +
+      std::to_string(counts.coincidence) + " coincidence, of " + std::to_string(f.pairsJudged) + " judged");
+  say("Groups: " + std::to_string(f.groups.size()));
   for (const auto& g : f.groups) {
-    std::cout << "  Group " << g.number << " (likely source "
-              << (g.likelySource ? evidence::displayName(f.drawings[*g.likelySource]) : std::string("unclear"))
-              << "):";
-    for (const auto m : g.members) std::cout << ' ' << evidence::displayName(f.drawings[m]);
-    std::cout << "\n";
+    std::string text = "  Group " + std::to_string(g.number) + " (likely source " +
+                       (g.likelySource ? evidence::displayName(f.drawings[*g.likelySource]) : std::string("unclear")) +
+                       "):";
+    for (const auto m : g.members) text += ' ' + evidence::displayName(f.drawings[m]);
+    say(text);
   }
-  std::cout << "Problem drawings: " << problems.size() << "\n";
+  say("Problem drawings: " + std::to_string(problems.size()));
   for (const auto i : problems)
-    std::cout << "  " << evidence::displayName(f.drawings[i]) << ": " << problemReason(*f.drawings[i].problem) << "\n";
-  if (!f.notes.empty()) std::cout << "Notes:\n";
-  for (const auto& n : f.notes) std::cout << "  " << n << "\n";
-  std::cout << "Report: " << evidence::utf8Path(evidence::reportFile(workspace, project)) << "\n";
+    say("  " + evidence::displayName(f.drawings[i]) + ": " + problemReason(*f.drawings[i].problem));
+  if (!f.notes.empty()) say("Notes:");
+  for (const auto& n : f.notes) say("  " + n);
+  say("Report: " + evidence::utf8Path(evidence::reportFile(workspace, project)));
   if (f.projectDrawings == 0) {
     std::cerr << "veldra-cli: the project's locations hold no drawing; nothing was judged\n";
+    return kExitError;
+  }
+  if (f.pairsJudged == 0) {
+    // Drawings unreadable, or one alone: nothing was compared, which is no
+    // all-clear.
+    std::cerr << "veldra-cli: no two drawings could be compared (" << f.projectDrawings - unreadable << " of "
+              << f.projectDrawings << " read); nothing was judged\n";
     return kExitError;
   }
   if (failed) return kExitError;

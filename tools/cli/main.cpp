@@ -20,6 +20,7 @@
 
 #include "app/settings.h"
 #include "app/textfile.h"
+#include "app/utf8_text.h"
 #include "cli_usage.h"
 #include "collect/native_source.h"
 #include "platform/platform.h"
@@ -79,7 +80,7 @@ class StreamView : public RunView {
                       totalFiles = "0000", verdict;
 
  private:
-  static void show(const char* label, const std::string& text) { std::cerr << label << ": " << text << '\n'; }
+  static void show(const char* label, const std::string& text) { std::cerr << label << ": " << oneLine(text) << '\n'; }
 };
 
 class StreamMessages : public MessageBoxes {
@@ -126,7 +127,8 @@ int run(const std::vector<std::string>& args) {
   RunOptions options;
   std::string entity;
   bool entityGiven = false;
-  for (std::size_t k = 0; k < args.size(); ++k) {
+  const std::size_t end = optionsEnd(args, cliOptionTakesValue);
+  for (std::size_t k = 0; k < end; ++k) {
     const std::string& arg = args[k];
     auto value = [&](std::string& out) {
       if (k + 1 >= args.size()) return false;
@@ -158,6 +160,7 @@ int run(const std::vector<std::string>& args) {
       positional.push_back(arg);
     }
   }
+  if (end < args.size()) positional.insert(positional.end(), args.begin() + static_cast<std::ptrdiff_t>(end) + 1, args.end());
   if (positional.size() != 2) return usage("give a command and a project");
   const std::string& command = positional[0];
   if (command != "collect" && command != "recompare") return usage("unknown command " + command);
@@ -245,7 +248,8 @@ int run(const std::vector<std::string>& args) {
             << "Status: " << shown.status << "\n"
             << "Verdict: " << shown.verdict << "\n";
   for (const auto& problem : problems)
-    std::cout << "Unreadable: " << utf8FromPath(problem.path) << " (" << problemReason(problem) << ")\n";
+    std::cout << "Unreadable: " << oneLine(utf8FromPath(problem.path)) << " (" << oneLine(problemReason(problem))
+              << ")\n";
   for (const auto& error : errors) std::cerr << kErrorTitle << ": " << error << '\n';
   if (runLeftUnfinished(workspace, options.project))
     std::cerr << "Warning: " << unfinishedRunNotice(options.project) << '\n';

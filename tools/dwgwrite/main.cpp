@@ -18,6 +18,7 @@ using veldra::dwgwrite::parseEntityFile;
 constexpr const char* kUsage =
     "Usage: veldra-dwgwrite OUT.dwg [--version VERSION] [--date DATE] [--entity ENTITY]...\n"
     "                      [--entities FILE] [OPTION VALUE]...\n"
+    "       veldra-dwgwrite [OPTION VALUE]... -- OUT.dwg\n"
     "\n"
     "Writes a drawing, by default in AC1015 (R2000).\n"
     "\n"
@@ -69,10 +70,15 @@ int main(int argc, char** argv) {
   veldra::dwgwrite::DrawingSpec plan;
   plan.days = 2451545;
   std::string out;
+  bool operands = false;  // after "--": the output file, as it is
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     std::string problem;
-    if (arg == "--help" || arg == "-h") {
+    if (operands || arg == "--") {
+      if (!operands) operands = true;
+      else if (out.empty() && !arg.empty()) out = arg;
+      else problem = "unexpected argument \"" + arg + "\"";
+    } else if (arg == "--help" || arg == "-h") {
       std::cout << kUsage;
       return 0;
     } else if (arg == "--date" || arg == "--entity" || arg == "--entities") {

@@ -3,6 +3,7 @@
 
 #include "evidence/reports/report_writers.h"
 #include "evidence/judging/words.h"
+#include "app/utf8_text.h"
 
 namespace veldra::evidence {
 
@@ -43,7 +44,9 @@ std::string runSettingsText(const Findings& findings) {
 
 std::string plainReport(const Findings& f) {
   std::string out;
-  auto line = [&](const std::string& text) { out += text + kEnd; };
+  // Names, notes and words from the drawings may hold anything: none may
+  // end a line of the report.
+  auto line = [&](const std::string& text) { out += oneLine(text) + kEnd; };
   const auto counts = f.counts();
   const auto problems = f.problemDrawings();
   std::size_t unreadable = 0;
