@@ -10,8 +10,9 @@
 //   VELDRA_SCALE_LIMIT=1 bench_class_scale --benchmark_filter='/32767'
 //       the largest class a collection holds (about 400 MB of drawings
 //       written to the temporary folder, and some minutes): only when asked
-//   VELDRA_SCALE_WRITE=FOLDER bench_class_scale 2000
-//       writes such a class into FOLDER, for scripts/against-cat.sh
+//   VELDRA_SCALE_WRITE=FOLDER bench_class_scale 2000 [nested]
+//       writes such a class into FOLDER (with "nested", one folder per
+//       student), for scripts/against-cat.sh
 
 #include <benchmark/benchmark.h>
 
@@ -40,15 +41,19 @@ namespace {
 
 double cpuSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
 
-// Writes `students` drawings of one class into `folder`, in folders of 30
-// or all in one, in the releases a class hands in.
-std::vector<std::filesystem::path> writeClass(const std::filesystem::path& folder, int students, bool grouped) {
+enum class Layout { kFlat, kGroupsOf30, kFolderEach };
+
+// Writes `students` drawings of one class into `folder`, in the releases a
+// class hands in.
+std::vector<std::filesystem::path> writeClass(const std::filesystem::path& folder, int students, Layout layout) {
   std::vector<std::filesystem::path> files;
   const auto model = veldra::testing::makeLargeClass(students, 40, 11);
   const char* versions[] = {"AC1015", "AC1018", "AC1024", "AC1032"};
   for (std::size_t k = 0; k < model.drawings.size(); ++k) {
     const auto name = "student" + std::to_string(k) + ".dwg";
-    const auto file = grouped ? folder / ("group" + std::to_string(k / 30)) / name : folder / name;
+    const auto file = layout == Layout::kFlat         ? folder / name
+                      : layout == Layout::kGroupsOf30 ? folder / ("group" + std::to_string(k / 30)) / name
+                                                      : folder / ("student" + std::to_string(k)) / "drawing.dwg";
     std::filesystem::create_directories(file.parent_path());
     veldra::dwgwrite::writeDrawingFile(file, veldra::testing::planOf(model.drawings[k], versions[k % 4]));
     files.push_back(file);
@@ -64,7 +69,7 @@ struct WrittenClass {
     for (const char* f : {"projects", "compares", "time conflicts", "handle conflicts", "date conflicts", "resources"})
       std::filesystem::create_directories(base / f);
     const auto folder = base / "class";
-    files = writeClass(folder, students, true);
+    files = writeClass(folder, students, Layout::kGroupsOf30);
     bench::layDown(base / "projects" / "projects.fil", quotedLine("CLASS"));
     locations = {"+" + utf8FromPath(folder)};
     bench::layDown(base / "projects" / "CLASS.prj", quotedLine(locations.front()));
@@ -179,11 +184,13 @@ BENCHMARK(BM_EvidenceCheck)
 }  // namespace veldra
 
 int main(int argc, char** argv) {
-  // VELDRA_SCALE_WRITE=FOLDER bench_class_scale N writes a class of N
-  // drawings into FOLDER, all in one, for timing whole programs on it
-  // (scripts/against-cat.sh), and does nothing else.
-  if (const char* folder = std::getenv("VELDRA_SCALE_WRITE"); folder && argc == 2) {
-    veldra::writeClass(folder, std::atoi(argv[1]), false);
+  // VELDRA_SCALE_WRITE=FOLDER bench_class_scale N [nested] writes a class
+  // of N drawings into FOLDER, all in one or one folder per student, for
+  // timing whole programs on it (scripts/against-cat.sh), and does nothing
+  // else.
+  if (const char* folder = std::getenv("VELDRA_SCALE_WRITE"); folder && (argc == 2 || argc == 3)) {
+    const bool nested = argc == 3 && std::string(argv[2]) == "nested";
+    veldra::writeClass(folder, std::atoi(argv[1]), nested ? veldra::Layout::kFolderEach : veldra::Layout::kFlat);
     return 0;
   }
   // As the programs that read drawings do.

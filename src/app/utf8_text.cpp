@@ -69,6 +69,16 @@ std::size_t characterCount(std::string_view text) {
 int compareIgnoringCase(std::string_view a, std::string_view b) {
   std::size_t i = 0, j = 0;
   while (i < a.size() && j < b.size()) {
+    const auto ba = static_cast<unsigned char>(a[i]), bb = static_cast<unsigned char>(b[j]);
+    if (ba < 0x80 && bb < 0x80) {
+      // Both ASCII, as most names are: their lower-case forms without a look-up.
+      const int la = (ba >= 'A' && ba <= 'Z') ? ba + ('a' - 'A') : ba;
+      const int lb = (bb >= 'A' && bb <= 'Z') ? bb + ('a' - 'A') : bb;
+      if (la != lb) return la < lb ? -1 : 1;
+      ++i;
+      ++j;
+      continue;
+    }
     const Character ca = characterAt(a, i), cb = characterAt(b, j);
     const std::int64_t ka = foldedKey(a, ca, i), kb = foldedKey(b, cb, j);
     if (ka != kb) return ka < kb ? -1 : 1;

@@ -1,7 +1,6 @@
 #include "collect/native_source.h"
 
 #include <algorithm>
-#include <system_error>
 
 #include "platform/file_facts.h"
 #include "platform/local_time.h"
@@ -31,45 +30,59 @@ double localCreationDate(const veldra::dwg::Summary& summary, const OffsetFuncti
   return local.julian();
 }
 
+struct NativeDrawingSource::Opened {
+  std::filesystem::path drawing;
+  veldra::dwg::DrawingFile file;
+  std::uintmax_t cost = 0;  // nothing for a file the reader refuses unread
+};
+
 NativeDrawingSource::NativeDrawingSource(OffsetFunction offset, std::uintmax_t readAheadBytes)
     : readAheadBytes_(readAheadBytes),
       threads_(std::max(2u, processorCount())),
       offset_(std::move(offset)) {}
 
+NativeDrawingSource::~NativeDrawingSource() { dropAhead(); }
+
 namespace {
-// What reading a drawing may cost at most, judged from a look at its first
-// bytes and its size: nothing for a file the reader refuses unread.
-std::uintmax_t readingCost(const std::filesystem::path& drawing) {
-  veldra::dwg::FileLook look;
-  return veldra::dwg::lookAtFile(drawing, look).ok() ? look.cost : 0;
+
+// Opens a drawing and looks at its first bytes.
+template <typename Opened>
+std::unique_ptr<Opened> openDrawing(const std::filesystem::path& drawing) {
+  auto opened = std::make_unique<Opened>();
+  opened->drawing = drawing;
+  if (opened->file.open(drawing).ok()) opened->cost = opened->file.look().cost;
+  return opened;
 }
 
-std::shared_ptr<const DrawingFacts> readFacts(const std::filesystem::path& drawing,
-                                              const veldra::dwg::ReadRequest& request, const OffsetFunction& offset) {
+std::shared_ptr<const DrawingFacts> readOpened(const std::filesystem::path& drawing, veldra::dwg::DrawingFile& file,
+                                               const veldra::dwg::ReadRequest& request, const OffsetFunction& offset) {
   auto facts = std::make_shared<DrawingFacts>();
   facts->path = drawing;
-  std::error_code ec;
-  const auto size = std::filesystem::file_size(drawing, ec);
-  facts->fileSize = ec ? 0 : size;
+  facts->fileSize = file.look().size;
   // The collection reads DWG drawings only, whatever a file's name says.
   veldra::dwg::ReadRequest dwgOnly = request;
   dwgOnly.exchangeForm = false;
-  facts->status = veldra::dwg::readDrawingFile(drawing, dwgOnly, facts->drawing);
+  facts->status = file.read(dwgOnly, facts->drawing);
   if (facts->read()) facts->created = localCreationDate(facts->drawing.summary, offset);
   return facts;
 }
+
 }  // namespace
 
 std::shared_ptr<const DrawingFacts> NativeDrawingSource::read(const std::filesystem::path& drawing) {
-  if (!ahead_.empty() && ahead_.front().drawing == drawing) {
-    auto facts = ahead_.front().facts.get();
-    bytesAhead_ -= ahead_.front().cost;
-    ahead_.pop_front();
+  if (!ahead_.empty() && ahead_.front().drawings[ahead_.front().next] == drawing) {
+    Batch& batch = ahead_.front();
+    if (batch.next == 0) batch.got = batch.facts.get();
+    auto facts = std::move(batch.got[batch.next]);
+    bytesAhead_ -= batch.costs[batch.next];
+    --drawingsAhead_;
+    if (++batch.next == batch.drawings.size()) ahead_.pop_front();
     launchAhead();
     return facts;
   }
   dropAhead();
-  return readFacts(drawing, request_, offset_);
+  const auto opened = openDrawing<Opened>(drawing);
+  return readOpened(drawing, opened->file, request_, offset_);
 }
 
 void NativeDrawingSource::setReadRequest(const veldra::dwg::ReadRequest& request) {
@@ -86,25 +99,52 @@ void NativeDrawingSource::readAhead(const std::vector<std::filesystem::path>& dr
 }
 
 void NativeDrawingSource::launchAhead() {
-  const std::size_t window = std::max(2u, processorCount());
-  while (ahead_.size() < window && nextToRead_ < toRead_.size()) {
-    const auto& drawing = toRead_[nextToRead_];
-    const std::uintmax_t cost = readingCost(drawing);
-    if (!ahead_.empty() && bytesAhead_ + cost > readAheadBytes_) break;
-    ++nextToRead_;
-    bytesAhead_ += cost;
-    ahead_.push_back({drawing, cost, threads_.run([drawing, request = request_, offset = offset_] {
-                        return readFacts(drawing, request, offset);
-                      })});
+  // Each thread gets a share of what is left, a batch at most, so that a
+  // few drawings still go to every thread; a batch is handed over once
+  // there is room for the whole of it.
+  const std::size_t threads = std::max(2u, processorCount());
+  const std::size_t window = (threads + 1) * kBatch;
+  while (nextToRead_ < toRead_.size()) {
+    const std::size_t left = toRead_.size() - nextToRead_;
+    const std::size_t share = std::min(kBatch, (left + threads - 1) / threads);
+    if (drawingsAhead_ + share > window) return;
+    auto opened = std::make_shared<std::vector<std::unique_ptr<Opened>>>();
+    Batch batch;
+    while (batch.drawings.size() < share && nextToRead_ < toRead_.size()) {
+      if (!waiting_) waiting_ = openDrawing<Opened>(toRead_[nextToRead_]);
+      const std::uintmax_t cost = waiting_->cost;
+      if (drawingsAhead_ + batch.drawings.size() > 0 && bytesAhead_ + cost > readAheadBytes_) break;
+      ++nextToRead_;
+      bytesAhead_ += cost;
+      batch.drawings.push_back(waiting_->drawing);
+      batch.costs.push_back(cost);
+      opened->push_back(std::move(waiting_));
+    }
+    if (batch.drawings.empty()) return;
+    const std::size_t count = batch.drawings.size();
+    batch.facts = threads_.run([opened, request = request_, offset = offset_] {
+      FactsBatch facts;
+      for (auto& drawing : *opened) {
+        facts.push_back(readOpened(drawing->drawing, drawing->file, request, offset));
+        drawing.reset();
+      }
+      return facts;
+    });
+    ahead_.push_back(std::move(batch));
+    drawingsAhead_ += count;
+    if (count < share) return;  // no room left for more
   }
 }
 
 void NativeDrawingSource::dropAhead() {
   // What no thread has begun is dropped; what one has, is waited for.
   threads_.dropWaiting();
-  for (auto& ahead : ahead_) ahead.facts.wait();
+  for (auto& batch : ahead_)
+    if (batch.facts.valid()) batch.facts.wait();
   ahead_.clear();
+  drawingsAhead_ = 0;
   bytesAhead_ = 0;
+  waiting_.reset();
   toRead_.clear();
   nextToRead_ = 0;
 }

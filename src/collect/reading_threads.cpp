@@ -12,8 +12,8 @@ ReadingThreads::~ReadingThreads() {
   for (auto& thread : threads_) thread.join();
 }
 
-std::future<std::shared_ptr<const DrawingFacts>> ReadingThreads::run(Work work) {
-  std::packaged_task<std::shared_ptr<const DrawingFacts>()> task(std::move(work));
+std::future<FactsBatch> ReadingThreads::run(Work work) {
+  std::packaged_task<FactsBatch()> task(std::move(work));
   auto result = task.get_future();
   {
     std::lock_guard lock(mutex_);

@@ -14,13 +14,16 @@
 
 namespace veldra {
 
+// The facts of several drawings, read one after the other on one thread.
+using FactsBatch = std::vector<std::shared_ptr<const DrawingFacts>>;
+
 // Threads that read drawings for a drawing source, kept as long as the source:
 // a thread that has read one drawing reuses the memory it took for the next,
 // where a new thread for each drawing would ask the system for it afresh.
 // The threads start with the first work given.
 class ReadingThreads {
  public:
-  using Work = std::function<std::shared_ptr<const DrawingFacts>()>;
+  using Work = std::function<FactsBatch()>;
 
   explicit ReadingThreads(std::size_t count) : count_(count == 0 ? 1 : count) {}
   ~ReadingThreads();
@@ -28,7 +31,7 @@ class ReadingThreads {
   ReadingThreads& operator=(const ReadingThreads&) = delete;
 
   // Done on the first free thread, in the order given.
-  std::future<std::shared_ptr<const DrawingFacts>> run(Work work);
+  std::future<FactsBatch> run(Work work);
   // Work not yet started is dropped: its future reports a broken promise.
   void dropWaiting();
 
@@ -38,7 +41,7 @@ class ReadingThreads {
   const std::size_t count_;
   std::mutex mutex_;
   std::condition_variable waiting_;
-  std::deque<std::packaged_task<std::shared_ptr<const DrawingFacts>()>> queue_;
+  std::deque<std::packaged_task<FactsBatch()>> queue_;
   bool stop_ = false;
   std::vector<std::thread> threads_;
 };

@@ -1,7 +1,5 @@
 // Reads a drawing's evidence and geometry beside its summary.
 
-#include <fstream>
-
 #include "format.h"
 #include "veldra/dwg/layout.h"
 
@@ -69,10 +67,13 @@ Status readDrawing(std::span<const std::uint8_t> data, const ReadRequest& reques
 }
 
 Status readDrawingFile(const std::filesystem::path& file, const ReadRequest& request, Drawing& out) {
-  out = Drawing{};
-  detail::FileBytes bytes;
-  if (Status s = detail::readFile(file, bytes, out.summary.version); !s.ok()) return s;
-  return readDrawing(bytes.bytes(), request, out);
+  DrawingFile opened;
+  if (Status looked = opened.open(file); !looked.ok()) {
+    out = Drawing{};
+    out.summary.version = opened.look().version;
+    return looked;
+  }
+  return opened.read(request, out);
 }
 
 }  // namespace veldra::dwg

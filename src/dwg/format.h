@@ -169,17 +169,6 @@ void readEvidence(std::span<const std::uint8_t> file, const Sections& sections, 
 // evidence and geometry when `request` asks for them.
 Status readParts(std::span<const std::uint8_t> data, const ReadRequest& request, Drawing& out);
 
-// A file's bytes, read whole into memory that was not cleared first.
-struct FileBytes {
-  std::unique_ptr<std::uint8_t[]> data;
-  std::size_t size = 0;
-  std::span<const std::uint8_t> bytes() const { return {data.get(), size}; }
-};
-
-// Reads the file whole, once its first bytes and size show a drawing worth
-// reading (see lookAtFile); sets `version` when the file has one.
-Status readFile(const std::filesystem::path& file, FileBytes& bytes, std::string& version);
-
 // The string stream of an R2007+ bit stream whose data ends at `endBit`:
 // sets `strings` to read it; false (and `strings` failed) when absent or bad.
 bool openStringStream(std::span<const std::uint8_t> data, std::uint64_t startBit, std::uint64_t endBit,

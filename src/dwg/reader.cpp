@@ -147,73 +147,103 @@ Status readParts(std::span<const std::uint8_t> data, const ReadRequest& request,
   return Status::Ok();
 }
 
+}  // namespace detail
+
 namespace {
 
-// Opens `file` with no buffer of its own (what is read goes from the system
-// straight to where it is wanted, once), reads its first bytes (at most
-// kDxfLookSize) into `start` and tells what they and its size show of it.
-Status openAndLook(const std::filesystem::path& file, std::ifstream& in, std::uint8_t* start, std::size_t& wanted,
-                   FileLook& out) {
-  out = FileLook{};
-  wanted = 0;
-  in.rdbuf()->pubsetbuf(nullptr, 0);
-  in.open(file, std::ios::binary | std::ios::ate);
-  if (!in) return makeError(ErrorKind::kIo, "cannot open the file");
-  const std::streamoff end = in.tellg();
-  if (end < 0) return makeError(ErrorKind::kIo, "cannot read the file");
-  out.size = static_cast<std::uint64_t>(end);
-  out.cost = costBound(out.size);
-  in.seekg(0);
-  wanted = static_cast<std::size_t>(std::min<std::uint64_t>(out.size, kDxfLookSize));
-  if (!in.read(reinterpret_cast<char*>(start), static_cast<std::streamsize>(wanted)))
-    return makeError(ErrorKind::kIo, "cannot read the file");
-  const std::span<const std::uint8_t> look(start, wanted);
-  if (looksLikeDxf(look)) {
-    out.version = dxfVersionHint(look);
-    return checkDxfSize(out.size);
+// The first read takes this much: the whole of most drawings, so that a
+// look and a reading cost one read of the file.
+constexpr std::size_t kFirstRead = std::size_t{64} << 10;
+
+// What the first bytes of a file of `size` bytes show of it.
+Status lookAtStart(std::span<const std::uint8_t> start, std::uint64_t size, FileLook& out) {
+  out.size = size;
+  out.cost = costBound(size);
+  const auto look = start.first(std::min(start.size(), detail::kDxfLookSize));
+  if (detail::looksLikeDxf(look)) {
+    out.version = detail::dxfVersionHint(look);
+    return checkDxfSize(size);
   }
-  Release release{};
-  std::optional<OldRelease> old;
-  return checkStart(look.first(std::min(wanted, kVersionSize)), out.size, out.version, release, old);
+  detail::Release release{};
+  std::optional<detail::OldRelease> old;
+  return checkStart(look.first(std::min(look.size(), kVersionSize)), size, out.version, release, old);
 }
 
 }  // namespace
 
-Status readFile(const std::filesystem::path& file, FileBytes& bytes, std::string& version) {
-  bytes = FileBytes{};
+struct DrawingFile::Opened {
   std::ifstream in;
-  std::uint8_t start[kDxfLookSize];
-  std::size_t wanted = 0;
-  FileLook look;
-  // The rest follows only for a drawing worth reading.
-  if (Status s = openAndLook(file, in, start, wanted, look); !s.ok()) {
-    version = look.version;
-    return s;
-  }
-  const auto size = static_cast<std::size_t>(look.size);
-  auto data = std::make_unique_for_overwrite<std::uint8_t[]>(std::max<std::size_t>(size, 1));
-  std::copy_n(start, wanted, data.get());
-  if (size > wanted && !in.read(reinterpret_cast<char*>(data.get() + wanted), static_cast<std::streamsize>(size - wanted)))
-    return makeError(ErrorKind::kIo, "cannot read the file");
-  bytes.data = std::move(data);
-  bytes.size = size;
-  return Status::Ok();
+  std::unique_ptr<std::uint8_t[]> data;
+  std::size_t have = 0;  // bytes of `data` read
+};
+
+DrawingFile::DrawingFile() = default;
+DrawingFile::~DrawingFile() = default;
+DrawingFile::DrawingFile(DrawingFile&&) noexcept = default;
+DrawingFile& DrawingFile::operator=(DrawingFile&&) noexcept = default;
+
+Status DrawingFile::open(const std::filesystem::path& file) {
+  look_ = FileLook{};
+  opened_ = std::make_unique<Opened>();
+  status_ = [&] {
+    // No buffer of the stream's own: what is read goes from the system
+    // straight to where it is wanted, once.
+    std::ifstream& in = opened_->in;
+    in.rdbuf()->pubsetbuf(nullptr, 0);
+    in.open(file, std::ios::binary);
+    if (!in) return detail::makeError(ErrorKind::kIo, "cannot open the file");
+    opened_->data = std::make_unique_for_overwrite<std::uint8_t[]>(kFirstRead);
+    in.read(reinterpret_cast<char*>(opened_->data.get()), static_cast<std::streamsize>(kFirstRead));
+    if (in.bad()) return detail::makeError(ErrorKind::kIo, "cannot read the file");
+    opened_->have = static_cast<std::size_t>(in.gcount());
+    std::uint64_t size = opened_->have;
+    if (!in.eof()) {
+      // More may follow: the size is where the open file ends.
+      std::streambuf& bytes = *in.rdbuf();
+      const auto end = bytes.pubseekoff(0, std::ios::end, std::ios::in);
+      const auto back = static_cast<std::streamoff>(opened_->have);
+      if (end == std::streampos(std::streamoff(-1)) || bytes.pubseekpos(back, std::ios::in) != std::streampos(back))
+        return detail::makeError(ErrorKind::kIo, "cannot read the file");
+      size = static_cast<std::uint64_t>(std::streamoff(end));
+    }
+    return lookAtStart({opened_->data.get(), opened_->have}, size, look_);
+  }();
+  if (!status_.ok()) opened_.reset();
+  return status_;
 }
 
-}  // namespace detail
+Status DrawingFile::read(const ReadRequest& request, Drawing& out) {
+  out = Drawing{};
+  const std::unique_ptr<Opened> opened = std::move(opened_);
+  if (!status_.ok() || !opened) {
+    out.summary.version = look_.version;
+    return status_;
+  }
+  const auto size = static_cast<std::size_t>(look_.size);
+  if (size > opened->have) {
+    auto data = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+    std::copy_n(opened->data.get(), opened->have, data.get());
+    opened->data = std::move(data);
+    if (!opened->in.read(reinterpret_cast<char*>(opened->data.get() + opened->have),
+                         static_cast<std::streamsize>(size - opened->have)))
+      return detail::makeError(ErrorKind::kIo, "cannot read the file");
+  }
+  opened->in.close();
+  return readDrawing({opened->data.get(), size}, request, out);
+}
 
 Status lookAtFile(const std::filesystem::path& file, FileLook& out) {
-  std::ifstream in;
-  std::uint8_t start[detail::kDxfLookSize];
-  std::size_t wanted = 0;
-  return detail::openAndLook(file, in, start, wanted, out);
+  DrawingFile opened;
+  const Status status = opened.open(file);
+  out = opened.look();
+  return status;
 }
 
 Status readSummaryFile(const std::filesystem::path& file, Summary& out) {
-  out = Summary{};
-  detail::FileBytes bytes;
-  if (Status s = detail::readFile(file, bytes, out.version); !s.ok()) return s;
-  return readSummary(bytes.bytes(), out);
+  Drawing drawing;
+  const Status status = readDrawingFile(file, ReadRequest{}, drawing);
+  out = std::move(drawing.summary);
+  return status;
 }
 
 }  // namespace veldra::dwg

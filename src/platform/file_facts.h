@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace veldra {
 
@@ -33,5 +34,20 @@ struct FileStamp {
 
 // Nothing when the file cannot be looked at.
 std::optional<FileStamp> fileStamp(const std::filesystem::path& file);
+
+// An entry of a folder, as the folder's listing tells it.
+struct FolderEntry {
+  enum class Kind { kFile, kFolder, kLink, kOther, kUnknown };
+  std::filesystem::path name;  // without the folder
+  // kUnknown where the listing does not tell (some file systems); where the
+  // system tells no links apart (Windows), a link is what it leads to.
+  Kind kind = Kind::kUnknown;
+};
+
+// The entries of a folder, "." and ".." left out, in the order the system
+// lists them: one pass over the folder, and no look at any entry itself.
+// Nothing when the folder cannot be listed (missing, not a folder,
+// unreadable, or failing part way).
+std::optional<std::vector<FolderEntry>> listFolderEntries(const std::filesystem::path& folder);
 
 }  // namespace veldra

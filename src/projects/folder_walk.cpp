@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "app/utf8_text.h"
+#include "platform/file_facts.h"
 #include "platform/platform.h"
 
 namespace veldra {
@@ -14,38 +15,93 @@ namespace {
 
 char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
+struct Subfolder {
+  std::filesystem::path path;
+  bool link = false;  // a link, which may lead anywhere
+};
+
 struct Listing {
   std::vector<WalkedDrawing> drawings;
-  std::vector<std::filesystem::path> subfolders;
+  std::vector<Subfolder> subfolders;
 };
+
+// What an entry is for the walk: a file (also a link that leads nowhere or
+// round in a loop, or one whose target cannot be looked at: reading it then
+// tells why it cannot be read), a folder, or neither. Only links, and
+// entries whose kind the listing does not tell, are looked at.
+FolderEntry::Kind kindForWalk(const std::filesystem::path& folder, FolderEntry& entry) {
+  using Kind = FolderEntry::Kind;
+  if (entry.kind != Kind::kLink && entry.kind != Kind::kUnknown) return entry.kind;
+  std::error_code ec;
+  const std::filesystem::path path = folder / entry.name;
+  if (entry.kind == Kind::kUnknown) {
+    const auto own = std::filesystem::symlink_status(path, ec).type();
+    if (ec) return Kind::kFile;
+    if (own != std::filesystem::file_type::symlink) {
+      entry.kind = own == std::filesystem::file_type::regular     ? Kind::kFile
+                   : own == std::filesystem::file_type::directory ? Kind::kFolder
+                                                                  : Kind::kOther;
+      return entry.kind;
+    }
+    entry.kind = Kind::kLink;
+  }
+  const auto target = std::filesystem::status(path, ec).type();
+  if (ec || target == std::filesystem::file_type::regular) return Kind::kFile;
+  return target == std::filesystem::file_type::directory ? Kind::kFolder : Kind::kOther;
+}
 
 // One pass over a folder for both its drawings and its sub-folders, each
 // ordered as the folder lists show them. The kind of an entry comes with the
 // listing on most systems; only links are looked through.
 std::optional<Listing> listFolder(const std::filesystem::path& folder, const WalkRules& rules, bool withSubfolders) {
-  std::error_code ec;
-  std::filesystem::directory_iterator it(folder, ec);
-  if (ec) return std::nullopt;
+  std::optional<std::vector<FolderEntry>> entries = listFolderEntries(folder);
+  if (!entries) return std::nullopt;
   Listing out;
-  for (const std::filesystem::directory_iterator end; it != end; it.increment(ec)) {
-    if (ec) return std::nullopt;
-    std::error_code typeError;
-    if (isFileOrUnknown(*it)) {
-      std::filesystem::path name = it->path().filename();
-      if (rules.isDrawing(utf8FromPath(name))) out.drawings.push_back({std::move(name), it->is_symlink(typeError)});
-    } else if (withSubfolders && it->is_directory(typeError)) {
-      out.subfolders.push_back(it->path());
+  for (FolderEntry& entry : *entries) {
+    const FolderEntry::Kind kind = kindForWalk(folder, entry);
+    const bool link = entry.kind == FolderEntry::Kind::kLink;
+    if (kind == FolderEntry::Kind::kFile) {
+      if (rules.isDrawing(utf8FromPath(entry.name))) out.drawings.push_back({std::move(entry.name), link});
+    } else if (withSubfolders && kind == FolderEntry::Kind::kFolder) {
+      out.subfolders.push_back({folder / entry.name, link});
     }
   }
-  if (ec) return std::nullopt;
   std::stable_sort(out.drawings.begin(), out.drawings.end(), [](const WalkedDrawing& a, const WalkedDrawing& b) {
     return lessIgnoringCase(utf8FromPath(a.name), utf8FromPath(b.name));
   });
-  std::stable_sort(out.subfolders.begin(), out.subfolders.end(),
-                   [](const std::filesystem::path& a, const std::filesystem::path& b) {
-                     return lessIgnoringCase(utf8FromPath(a.filename()), utf8FromPath(b.filename()));
-                   });
+  std::stable_sort(out.subfolders.begin(), out.subfolders.end(), [](const Subfolder& a, const Subfolder& b) {
+    return lessIgnoringCase(utf8FromPath(a.path.filename()), utf8FromPath(b.path.filename()));
+  });
   return out;
+}
+
+// The real folder a path leads to, links resolved; the path as given when
+// it cannot be resolved.
+std::filesystem::path realFolder(const std::filesystem::path& folder) {
+  std::error_code ec;
+  std::filesystem::path real = std::filesystem::canonical(folder, ec);
+  return ec ? folder : real;
+}
+
+std::string keyOfReal(std::filesystem::path real) {
+#ifdef _WIN32
+  return upperCase(utf8FromPath(real.make_preferred()));
+#else
+  return utf8FromPath(real);
+#endif
+}
+
+// The key of a sub-folder of a location whose real folder is `realTop`.
+// Resolved once for the location: a sub-folder that is no link is its
+// real folder's entry of that name. On Windows, where the listing tells no
+// links (nor junctions) apart, each is resolved.
+std::string subfolderKey(const std::filesystem::path& realTop, const Subfolder& sub) {
+#ifdef _WIN32
+  (void)realTop;
+  return realFolderKey(sub.path);
+#else
+  return sub.link ? realFolderKey(sub.path) : keyOfReal(realTop / sub.path.filename());
+#endif
 }
 
 class Walker {
@@ -63,14 +119,15 @@ class Walker {
     // "+" may follow a "-" of the same folder.
     std::optional<Listing> listing = listFolder(top, rules_, subfolders);
     if (!listing) return unlisted(top);
-    if (!take(walked, top, std::move(listing->drawings))) return false;
+    const std::filesystem::path realTop = realFolder(top);
+    if (!take(walked, top, keyOfReal(realTop), std::move(listing->drawings))) return false;
     for (const auto& sub : listing->subfolders) {
-      auto inside = listFolder(sub, rules_, false);
+      auto inside = listFolder(sub.path, rules_, false);
       if (!inside) {
-        if (!unlisted(sub)) return false;
+        if (!unlisted(sub.path)) return false;
         continue;
       }
-      if (!take(walked, sub, std::move(inside->drawings))) return false;
+      if (!take(walked, sub.path, subfolderKey(realTop, sub), std::move(inside->drawings))) return false;
     }
     return true;
   }
@@ -83,8 +140,9 @@ class Walker {
     return !rules_.stopAtUnlisted;
   }
 
-  bool take(WalkedLocation& walked, const std::filesystem::path& folder, std::vector<WalkedDrawing> drawings) {
-    const bool repeat = !seen_.insert(realFolderKey(folder)).second;
+  bool take(WalkedLocation& walked, const std::filesystem::path& folder, std::string key,
+            std::vector<WalkedDrawing> drawings) {
+    const bool repeat = !seen_.insert(std::move(key)).second;
     if (repeat && !rules_.listRepeats) return true;
     WalkedFolder& out = walked.folders.emplace_back();
     out.folder = folder;
@@ -105,16 +163,7 @@ class Walker {
 
 }  // namespace
 
-std::string realFolderKey(const std::filesystem::path& folder) {
-  std::error_code ec;
-  std::filesystem::path real = std::filesystem::canonical(folder, ec);
-  if (ec) real = folder;
-#ifdef _WIN32
-  return upperCase(utf8FromPath(real.make_preferred()));
-#else
-  return utf8FromPath(real);
-#endif
-}
+std::string realFolderKey(const std::filesystem::path& folder) { return keyOfReal(realFolder(folder)); }
 
 bool isDwgName(std::string_view name) {
   if (name.size() < 4) return false;

@@ -223,7 +223,7 @@ TEST(ReadingThreads, DroppedWorkNeverRunsAndWorkBegunFinishes) {
   auto work = [&] {
     ++runs;
     released.wait();
-    return std::make_shared<const DrawingFacts>();
+    return FactsBatch(1);
   };
   auto begun = threads.run(work);
   auto dropped1 = threads.run(work);
@@ -231,12 +231,12 @@ TEST(ReadingThreads, DroppedWorkNeverRunsAndWorkBegunFinishes) {
   while (runs.load() == 0) std::this_thread::yield();
   threads.dropWaiting();
   release.set_value();
-  EXPECT_NE(begun.get(), nullptr);
+  EXPECT_EQ(begun.get().size(), 1u);
   EXPECT_THROW(dropped1.get(), std::future_error);
   EXPECT_THROW(dropped2.get(), std::future_error);
   EXPECT_EQ(runs.load(), 1);
   // The threads serve again after a drop, and stop with work still queued.
-  EXPECT_NE(threads.run(work).get(), nullptr);
+  EXPECT_EQ(threads.run(work).get().size(), 1u);
   threads.run(work);
 }
 

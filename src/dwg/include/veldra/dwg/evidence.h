@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -106,5 +107,32 @@ struct Drawing {
 // far as reading got.
 Status readDrawing(std::span<const std::uint8_t> data, const ReadRequest& request, Drawing& out);
 Status readDrawingFile(const std::filesystem::path& file, const ReadRequest& request, Drawing& out);
+
+// A drawing's file opened once for both the look at its start and the
+// reading: open() reads the first bytes (the whole of most drawings) and
+// tells, as lookAtFile does, whether the file is worth reading; read() then
+// reads the rest, if any, and the drawing, as readDrawingFile does, and
+// closes the file. A file not worth reading is never read further. Opened on
+// one thread, it may be read on another.
+class DrawingFile {
+ public:
+  DrawingFile();
+  ~DrawingFile();
+  DrawingFile(DrawingFile&&) noexcept;
+  DrawingFile& operator=(DrawingFile&&) noexcept;
+
+  Status open(const std::filesystem::path& file);
+  // The version, the size and what reading may cost, as far as the look got.
+  const FileLook& look() const { return look_; }
+  // After a look that failed (or without one), its failure, with the
+  // version it found.
+  Status read(const ReadRequest& request, Drawing& out);
+
+ private:
+  struct Opened;
+  std::unique_ptr<Opened> opened_;
+  FileLook look_;
+  Status status_ = Status{ErrorKind::kIo, "cannot open the file", 0, {}};
+};
 
 }  // namespace veldra::dwg

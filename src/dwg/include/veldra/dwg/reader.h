@@ -92,7 +92,8 @@ struct FileLook {
   std::uint64_t cost = 0;    // costBound(size): what reading it may cost at most
 };
 
-// Opens the file and reads only its first bytes. Gives the failure the full
+// Opens the file and reads only its first bytes (64 KiB at most, see
+// DrawingFile). Gives the failure the full
 // read would give for a file that cannot be opened, is no drawing, is of a
 // version this reader does not read or is larger than kMaxDrawingCost; ok()
 // for a file worth reading.
