@@ -85,16 +85,20 @@ struct Bench {
   }
 };
 
+// Arguments: drawings, handles each, the percentage asked for.
 void BM_HandleCheckLargeCourse(benchmark::State& s) {
   const DrawingTable table = courseTable(static_cast<int>(s.range(0)), static_cast<int>(s.range(1)), 3);
   Bench bench;
   bench.options.project = "BENCH";
   bench.options.entity = "LINE";
+  bench.options.percent = std::to_string(s.range(2));
   int conflicts = 0;
   for (auto _ : s) conflicts = bench.runCheck(handleCheck(), table);
   s.counters["conflicts"] = conflicts;
 }
-BENCHMARK(BM_HandleCheckLargeCourse)->Args({2000, 1000})->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_HandleCheckLargeCourse)
+    ->Args({2000, 1000, 100})->Args({2000, 1000, 90})->Args({2000, 100, 100})->Args({32767, 100, 100})
+    ->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // The same 200 x 500 course counted pair by pair, fast and by list search.
 void BM_MatchCountsFast(benchmark::State& s) {

@@ -13,10 +13,31 @@ namespace {
 constexpr int kPairsPerShowing = 4096;
 }  // namespace
 
+namespace {
+
+bool makesPair(const HandleMatch& match, double threshold) {
+  return match.full() || match.percentage() >= threshold;
+}
+
+// The fewest matches with which a first drawing of `tokens` tokens can make
+// a pair: no second drawing gives it a larger share of its tokens than a
+// drawing of as many tokens would, nor a full match with fewer.
+int leastMatch(int tokens, double threshold) {
+  const auto pairWith = [&](int matched) { return makesPair(HandleMatch{0, 0, matched, tokens, tokens}, threshold); };
+  // Found from a guess just below it.
+  const double share = threshold / 100.0 * tokens;
+  int least = share > 1 ? (share < tokens ? static_cast<int>(share) - 1 : tokens) : 0;
+  while (least > 0 && pairWith(least - 1)) --least;
+  while (least < tokens && !pairWith(least)) ++least;
+  return least;
+}
+
+}  // namespace
+
 std::vector<HandleMatch> findHandleMatches(const DrawingTable& table, double threshold, CheckProgress& progress) {
   const int n = static_cast<int>(table.size());
   const HandleMatcher matcher(table.handles);
-  std::vector<int> counts;
+  std::vector<int> counts, candidates;
   std::vector<HandleMatch> pairs;
   int untilShown = 1;
   for (int i = 0; i + 1 < n; ++i) {
@@ -25,16 +46,23 @@ std::vector<HandleMatch> findHandleMatches(const DrawingTable& table, double thr
       progress.mark();
       continue;
     }
-    matcher.matchesFrom(i, counts);
-    for (int j = i + 1; j < n; ++j) {
-      if (--untilShown == 0 || j + 1 == n) {
-        progress.comparing(i + 1, j + 1);
-        untilShown = kPairsPerShowing;
-      }
-      const HandleMatch match{static_cast<std::size_t>(i), static_cast<std::size_t>(j),
-                              counts[static_cast<std::size_t>(j)], s1, matcher.tokenCount(j)};
-      if (match.full() || match.percentage() >= threshold) pairs.push_back(match);
+    const auto take = [&](int j, int matched) {
+      const HandleMatch match{static_cast<std::size_t>(i), static_cast<std::size_t>(j), matched, s1,
+                              matcher.tokenCount(j)};
+      if (makesPair(match, threshold)) pairs.push_back(match);
+    };
+    if (matcher.candidatesFrom(i, leastMatch(s1, threshold), candidates)) {
+      for (const int j : candidates) take(j, matcher.matchCount(i, j));
+    } else {
+      matcher.matchesFrom(i, counts);
+      for (int j = i + 1; j < n; ++j) take(j, counts[static_cast<std::size_t>(j)]);
     }
+    // The pairs shown are those the pair by pair count would show: every
+    // few thousandth and the last of each first drawing.
+    const int later = n - 1 - i;
+    for (int k = untilShown; k < later; k += kPairsPerShowing) progress.comparing(i + 1, i + k + 1);
+    progress.comparing(i + 1, n);
+    untilShown = kPairsPerShowing;
     progress.mark();
   }
   if (!pairs.empty()) progress.conflicts(handleCheck(), static_cast<int>(pairs.size()));

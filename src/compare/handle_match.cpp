@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <bit>
 #include <numeric>
-#include <unordered_map>
+#include <string_view>
+#include <utility>
 
 namespace veldra {
 
@@ -60,38 +61,83 @@ inline int andPopcount(const std::uint64_t* a, const std::uint64_t* b, std::size
 }
 #endif
 
+// Numbers the distinct tokens as they come: an open table of views into
+// the handle texts, at most half full.
+class TokenIds {
+ public:
+  // The token's number, and whether it is new.
+  std::pair<int, bool> intern(std::string_view token) {
+    if ((static_cast<std::size_t>(count_) + 1) * 2 > slots_.size()) grow();
+    for (std::size_t at = hash(token) & (slots_.size() - 1);; at = (at + 1) & (slots_.size() - 1)) {
+      Slot& slot = slots_[at];
+      if (slot.id < 0) {
+        slot = {token, count_};
+        return {count_++, true};
+      }
+      if (slot.token == token) return {slot.id, false};
+    }
+  }
+
+ private:
+  struct Slot {
+    std::string_view token;
+    int id = -1;
+  };
+  static std::size_t hash(std::string_view token) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (const char c : token) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    return static_cast<std::size_t>(h ^ (h >> 29));
+  }
+  void grow() {
+    std::vector<Slot> old(std::max<std::size_t>(64, slots_.size() * 2));
+    old.swap(slots_);
+    for (const Slot& slot : old) {
+      if (slot.id < 0) continue;
+      std::size_t at = hash(slot.token) & (slots_.size() - 1);
+      while (slots_[at].id >= 0) at = (at + 1) & (slots_.size() - 1);
+      slots_[at] = slot;
+    }
+  }
+  std::vector<Slot> slots_;
+  int count_ = 0;
+};
+
 }  // namespace
 
 HandleMatcher::HandleMatcher(const std::vector<std::string>& handles) {
   const std::size_t n = handles.size();
   tokenCounts_.resize(n);
-  std::unordered_map<std::string_view, int> ids;
-  // Per drawing: distinct token ids with their multiplicity.
-  std::vector<std::vector<Weighted>> distinct(n);
-  std::vector<int> documentFrequency;
+  // Each drawing's distinct tokens as interned ids, with their multiplicity.
+  TokenIds ids;
+  std::vector<Held> distinct;
+  std::vector<std::size_t> distinctStart{0};
+  std::vector<int> documentFrequency, seenIn, slot;
   for (std::size_t i = 0; i < n; ++i) {
     const auto tokens = handleTokens(handles[i]);
     tokenCounts_[i] = static_cast<int>(tokens.size());
-    std::vector<int> list;
-    list.reserve(tokens.size());
     for (const auto& token : tokens) {
-      auto [it, added] = ids.try_emplace(token, static_cast<int>(ids.size()));
-      if (added) documentFrequency.push_back(0);
-      list.push_back(it->second);
+      const auto [number, added] = ids.intern(token);
+      const auto id = static_cast<std::size_t>(number);
+      if (added) {
+        documentFrequency.push_back(0);
+        seenIn.push_back(-1);
+        slot.push_back(0);
+      }
+      if (seenIn[id] == static_cast<int>(i)) {
+        ++distinct[static_cast<std::size_t>(slot[id])].count;
+        continue;
+      }
+      seenIn[id] = static_cast<int>(i);
+      slot[id] = static_cast<int>(distinct.size());
+      distinct.push_back({static_cast<int>(id), 1});
+      ++documentFrequency[id];
     }
-    std::sort(list.begin(), list.end());
-    auto& mine = distinct[i];
-    for (std::size_t k = 0; k < list.size();) {
-      std::size_t end = k;
-      while (end < list.size() && list[end] == list[k]) ++end;
-      mine.push_back({list[k], static_cast<int>(end - k)});
-      ++documentFrequency[static_cast<std::size_t>(list[k])];
-      k = end;
-    }
+    distinctStart.push_back(distinct.size());
   }
 
-  // A token held by d drawings costs about d*d steps through the inverted
-  // index, but n*n/128 word steps as a bit; keep it as a bit when that is cheaper.
+  // Ranks by how many drawings hold a token, the most first. A token held
+  // by d drawings costs about d*d steps through the inverted index, but
+  // n*n/128 word steps as a bit; keep it as a bit when that is cheaper.
   const std::size_t idCount = documentFrequency.size();
   std::vector<int> order(idCount);
   std::iota(order.begin(), order.end(), 0);
@@ -108,34 +154,136 @@ HandleMatcher::HandleMatcher(const std::vector<std::string>& handles) {
     ++frequent;
   }
   frequentCount_ = static_cast<int>(frequent);
+
+  // The postings of every rank, drawings ascending.
+  postingStart_.assign(idCount + 1, 0);
+  for (std::size_t r = 0; r < idCount; ++r)
+    postingStart_[r + 1] = postingStart_[r] + static_cast<std::size_t>(documentFrequency[static_cast<std::size_t>(order[r])]);
+  postings_.resize(distinct.size());
+  {
+    std::vector<std::size_t> next(postingStart_.begin(), postingStart_.end() - 1);
+    for (std::size_t i = 0; i < n; ++i)
+      for (std::size_t k = distinctStart[i]; k < distinctStart[i + 1]; ++k) {
+        const auto r = static_cast<std::size_t>(rank[static_cast<std::size_t>(distinct[k].id)]);
+        postings_[next[r]++] = {static_cast<int>(i), distinct[k].count};
+      }
+  }
+  // Each drawing's tokens rarest first, taken from the postings from the
+  // last rank back: no sorting.
+  heldStart_ = std::move(distinctStart);
+  held_.resize(distinct.size());
+  rareCount_.assign(n, 0);
+  {
+    std::vector<std::size_t> next(heldStart_.begin(), heldStart_.end() - 1);
+    for (std::size_t r = idCount; r-- > 0;)
+      for (const auto& [drawing, count] : holdersOf(r)) {
+        const auto d = static_cast<std::size_t>(drawing);
+        held_[next[d]++] = {static_cast<int>(r), count};
+        if (r >= frequent) ++rareCount_[d];
+      }
+  }
   words_ = (frequent + 63) / 64;
   bits_.assign(words_ * n, 0);
-  rare_.resize(n);
   repeats_.resize(n);
-  postings_.resize(idCount - frequent);
-  for (std::size_t i = 0; i < n; ++i) {
-    for (const auto& [id, count] : distinct[i]) {
-      const auto r = static_cast<std::size_t>(rank[static_cast<std::size_t>(id)]);
-      if (r < frequent) {
-        bits_[i * words_ + r / 64] |= std::uint64_t{1} << (r % 64);
-        if (count > 1) repeats_[i].push_back({static_cast<int>(r), count - 1});
-      } else {
-        const int rareId = static_cast<int>(r - frequent);
-        rare_[i].push_back({rareId, count});
-        postings_[static_cast<std::size_t>(rareId)].push_back(static_cast<int>(i));
+  drawingWords_ = (n + 63) / 64;
+  holderBits_.assign(drawingWords_ * frequent, 0);
+  for (std::size_t r = 0; r < frequent; ++r)
+    for (const auto& [drawing, count] : holdersOf(r)) {
+      const auto d = static_cast<std::size_t>(drawing);
+      bits_[d * words_ + r / 64] |= std::uint64_t{1} << (r % 64);
+      holderBits_[r * drawingWords_ + d / 64] |= std::uint64_t{1} << (d % 64);
+      if (count > 1) repeats_[d].push_back({static_cast<int>(r), count - 1});
+    }
+}
+
+bool HandleMatcher::candidatesFrom(int i, int least, std::vector<int>& candidates) const {
+  if (least <= 0) return false;
+  const auto ui = static_cast<std::size_t>(i);
+  const std::size_t later = tokenCounts_.size() - ui - 1;
+  // Tokens taken rarest first, until those left weigh less than `least`:
+  // a drawing holding none of the tokens taken matches fewer. Past as many
+  // holders as there are later drawings, counting every pair costs less.
+  int left = tokenCounts_[ui];
+  std::size_t found = 0;
+  candidates.clear();
+  if (least == left) {
+    // Every token wanted: a drawing holding the rarest and every frequent one.
+    const std::uint64_t* mine = &bits_[ui * words_];
+    const auto holdsMine = [&](int j) {
+      const std::uint64_t* theirs = &bits_[static_cast<std::size_t>(j) * words_];
+      for (std::size_t w = 0; w < words_; ++w)
+        if (mine[w] & ~theirs[w]) return false;
+      return true;
+    };
+    if (const auto rare = rareOf(ui); !rare.empty()) {
+      const auto holders = holdersOf(static_cast<std::size_t>(rare.front().id));
+      for (auto it = std::upper_bound(holders.begin(), holders.end(), i,
+                                      [](int drawing, const Held& holder) { return drawing < holder.id; });
+           it != holders.end(); ++it)
+        if (holdsMine(it->id)) candidates.push_back(it->id);
+      return true;
+    }
+    std::vector<std::uint64_t> all(drawingWords_, ~std::uint64_t{0});
+    for (const auto& [rank, count] : tokensOf(ui)) {
+      const std::uint64_t* holding = &holderBits_[static_cast<std::size_t>(rank) * drawingWords_];
+      for (std::size_t w = ui / 64; w < drawingWords_; ++w) all[w] &= holding[w];
+    }
+    for (std::size_t w = ui / 64; w < drawingWords_; ++w)
+      for (std::uint64_t bits = all[w]; bits != 0; bits &= bits - 1) {
+        const std::size_t j = w * 64 + static_cast<std::size_t>(std::countr_zero(bits));
+        if (j > ui) candidates.push_back(static_cast<int>(j));
       }
+    return true;
+  }
+  for (const auto& [rank, count] : tokensOf(ui)) {
+    if (left < least) break;
+    left -= count;
+    const auto holders = holdersOf(static_cast<std::size_t>(rank));
+    const auto from = std::upper_bound(holders.begin(), holders.end(), i,
+                                       [](int drawing, const Held& holder) { return drawing < holder.id; });
+    found += static_cast<std::size_t>(holders.end() - from);
+    if (found > later) return false;
+    for (auto it = from; it != holders.end(); ++it) candidates.push_back(it->id);
+  }
+  std::sort(candidates.begin(), candidates.end());
+  candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+  return true;
+}
+
+int HandleMatcher::matchCount(int i, int j) const {
+  const auto ui = static_cast<std::size_t>(i), uj = static_cast<std::size_t>(j);
+  int matched = 0;
+  if (words_ > 0) {
+    const std::uint64_t* theirs = &bits_[uj * words_];
+    matched = andPopcount(&bits_[ui * words_], theirs, words_);
+    for (const auto& [bit, extra] : repeats_[ui])
+      if ((theirs[static_cast<std::size_t>(bit) / 64] >> (bit % 64)) & 1) matched += extra;
+  }
+  // Both rare lists run rarest first.
+  const auto mine = rareOf(ui), other = rareOf(uj);
+  for (std::size_t a = 0, b = 0; a < mine.size() && b < other.size();) {
+    if (mine[a].id == other[b].id) {
+      matched += mine[a].count;
+      ++a;
+      ++b;
+    } else if (mine[a].id > other[b].id) {
+      ++a;
+    } else {
+      ++b;
     }
   }
+  return matched;
 }
 
 void HandleMatcher::matchesFrom(int i, std::vector<int>& counts) const {
   const std::size_t n = tokenCounts_.size();
   counts.assign(n, 0);
   const auto ui = static_cast<std::size_t>(i);
-  for (const auto& [rareId, count] : rare_[ui]) {
-    const auto& drawings = postings_[static_cast<std::size_t>(rareId)];
-    for (auto it = std::upper_bound(drawings.begin(), drawings.end(), i); it != drawings.end(); ++it)
-      counts[static_cast<std::size_t>(*it)] += count;
+  for (const auto& [rank, count] : rareOf(ui)) {
+    const auto holders = holdersOf(static_cast<std::size_t>(rank));
+    const auto from = std::upper_bound(holders.begin(), holders.end(), i,
+                                       [](int drawing, const Held& holder) { return drawing < holder.id; });
+    for (auto it = from; it != holders.end(); ++it) counts[static_cast<std::size_t>(it->id)] += count;
   }
   if (words_ == 0) return;
   const std::uint64_t* mine = &bits_[ui * words_];

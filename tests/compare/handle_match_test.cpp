@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <map>
 #include <random>
 #include <utility>
@@ -23,36 +26,69 @@ TEST(HandleMatch, ListSearchCountsRepeatsOfTheFirstListOnly) {
   EXPECT_EQ(listMatchCount({"a"}, {"A"}), 0);
 }
 
-// The fast matcher must give the list search's count for every pair, on
-// tables mixing shared template handles, rare ones, repeats, empty tokens,
-// letter case and drawings without handles.
-TEST(HandleMatch, FastMatcherAgreesWithTheListSearch) {
+// Tells nothing.
+struct NoProgress : CheckProgress {
+  void conflict(const Check&) override {}
+  void conflicts(const Check&, int) override {}
+  void comparing(int, int) override {}
+  void mark() override {}
+};
+
+// The pairs found, through the index or pair by pair, must be those of the
+// list search over every pair, at thresholds from none to beyond a full
+// match, on tables mixing shared template handles, rare ones, repeats, empty
+// tokens, letter case and drawings without handles.
+TEST(HandleMatch, PairsFoundAreThoseOfTheListSearchOverEveryPair) {
   std::mt19937 random(11);
-  for (int round = 0; round < 30; ++round) {
-    const int n = 2 + static_cast<int>(random() % 60);
+  const double thresholds[] = {100, 99.5, 90, 66.7, 50, 1, 0, -5, 150, std::nan("")};
+  for (int round = 0; round < 40; ++round) {
+    const int n = 2 + static_cast<int>(random() % (round % 5 == 0 ? 150 : 60));
     const int pool = 1 + static_cast<int>(random() % 300);
-    std::vector<std::string> handles(static_cast<std::size_t>(n));
-    for (auto& entry : handles) {
-      const int length = static_cast<int>(random() % 40);
-      for (int k = 0; k < length; ++k) {
-        // Skewed: low numbers are common to many drawings.
-        const unsigned value = random() % 3 == 0 ? random() % static_cast<unsigned>(pool) : random() % 12;
-        std::string token = value == 5 ? "" : std::to_string(value) + (value % 7 == 0 ? "a" : "A");
-        entry += token + "$";
-        if (random() % 10 == 0) entry += token + "$";
+    DrawingTable table(static_cast<std::size_t>(n));
+    const auto token = [&] {
+      // Skewed: low numbers are common to many drawings.
+      const unsigned value = random() % 3 == 0 ? random() % static_cast<unsigned>(pool) : random() % 12;
+      return value == 5 ? std::string() : std::to_string(value) + (value % 7 == 0 ? "a" : "A");
+    };
+    for (std::size_t i = 0; i < table.size(); ++i) {
+      std::vector<std::string> tokens;
+      if (i > 0 && random() % 3 == 0) {
+        // A copy of an earlier drawing: whole, or with some handles lost,
+        // some added, some twice.
+        for (const auto t : handleTokens(table.handles[random() % i]))
+          if (random() % 4 != 0 || round % 2 == 0) tokens.emplace_back(t);
+        for (int extra = static_cast<int>(random() % 3); extra > 0; --extra) tokens.push_back(token());
+      } else {
+        for (int k = static_cast<int>(random() % 40); k > 0; --k) tokens.push_back(token());
+      }
+      if (random() % 2 == 0) std::shuffle(tokens.begin(), tokens.end(), random);
+      for (const auto& t : tokens) {
+        table.handles[i] += t + "$";
+        if (random() % 10 == 0) table.handles[i] += t + "$";
       }
     }
-    const HandleMatcher matcher(handles);
-    std::vector<int> counts;
-    for (int i = 0; i < n; ++i) {
-      matcher.matchesFrom(i, counts);
-      const auto list1 = handleTokens(handles[static_cast<std::size_t>(i)]);
-      ASSERT_EQ(matcher.tokenCount(i), static_cast<int>(list1.size()));
-      for (int j = i + 1; j < n; ++j)
-        ASSERT_EQ(counts[static_cast<std::size_t>(j)],
-                  listMatchCount(list1, handleTokens(handles[static_cast<std::size_t>(j)])))
-            << "round " << round << " pair " << i << "," << j;
+    const double threshold = thresholds[static_cast<std::size_t>(round) % std::size(thresholds)];
+    std::vector<HandleMatch> expected;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+      const auto list1 = handleTokens(table.handles[i]);
+      if (list1.empty()) continue;
+      for (std::size_t j = i + 1; j < table.size(); ++j) {
+        const auto list2 = handleTokens(table.handles[j]);
+        const HandleMatch match{i, j, listMatchCount(list1, list2), static_cast<int>(list1.size()),
+                                static_cast<int>(list2.size())};
+        if (match.full() || match.percentage() >= threshold) expected.push_back(match);
+      }
     }
+    NoProgress progress;
+    const auto found = findHandleMatches(table, threshold, progress);
+    const auto fields = [](const std::vector<HandleMatch>& pairs) {
+      std::vector<std::array<std::size_t, 5>> out;
+      for (const auto& p : pairs)
+        out.push_back({p.first, p.second, static_cast<std::size_t>(p.matched), static_cast<std::size_t>(p.firstCount),
+                       static_cast<std::size_t>(p.secondCount)});
+      return out;
+    };
+    ASSERT_EQ(fields(found), fields(expected)) << "round " << round << ", threshold " << threshold;
   }
 }
 
