@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <bit>
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
+#include <cpuid.h>
+#endif
 #include <numeric>
 #include <string_view>
 #include <utility>
@@ -49,12 +52,15 @@ __attribute__((target("popcnt"))) int andPopcountNative(const std::uint64_t* a, 
   for (std::size_t w = 0; w < words; ++w) total += __builtin_popcountll(a[w] & b[w]);
   return total;
 }
-using Kernel = int (*)(const std::uint64_t*, const std::uint64_t*, std::size_t);
-Kernel chooseKernel() {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("popcnt") ? &andPopcountNative : &andPopcountPortable;
+// The processor is asked when a check first counts, not as every program
+// starts: asking costs each start (much, in a virtual machine).
+int andPopcount(const std::uint64_t* a, const std::uint64_t* b, std::size_t words) {
+  static const bool native = [] {
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    return __get_cpuid(1, &eax, &ebx, &ecx, &edx) != 0 && (ecx & bit_POPCNT) != 0;
+  }();
+  return native ? andPopcountNative(a, b, words) : andPopcountPortable(a, b, words);
 }
-const Kernel andPopcount = chooseKernel();
 #else
 inline int andPopcount(const std::uint64_t* a, const std::uint64_t* b, std::size_t words) {
   return andPopcountPortable(a, b, words);
