@@ -79,62 +79,8 @@ TEST(ObjectMap, OffsetsOutsideTheObjectsAndBrokenBlocksAreRefused) {
   }
 }
 
-// Modular chars as the format writes them, for the test's own maps.
-void putUnsigned(Bytes& out, std::uint64_t value) {
-  do {
-    const auto low = static_cast<std::uint8_t>(value & 0x7F);
-    value >>= 7;
-    out.push_back(value != 0 ? low | 0x80 : low);
-  } while (value != 0);
-}
-void putSigned(Bytes& out, std::int64_t value) {
-  std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-  while (magnitude >= 0x40) {
-    out.push_back(static_cast<std::uint8_t>((magnitude & 0x7F) | 0x80));
-    magnitude >>= 7;
-  }
-  out.push_back(static_cast<std::uint8_t>(magnitude | (value < 0 ? 0x40 : 0)));
-}
-
-// Pairs of every length from one byte to ten, drawn by seed, in blocks of
-// random sizes: the map gives back what was put in. A char running past its
-// block or past 64 bits is refused.
-TEST(ObjectMap, ModularCharsOfEveryLengthReadBackAndOverlongOnesAreRefused) {
-  constexpr std::uint64_t kObjects = 1 << 20;
-  for (std::uint32_t seed = 1; seed <= 20; ++seed) {
-    std::mt19937_64 random(seed);
-    Sections sections;
-    sections.objects.assign(kObjects, 0);
-    std::vector<std::pair<std::uint64_t, std::uint64_t>> expected;
-    Bytes handles;
-    std::uint64_t handle = 0;
-    while (expected.size() < 300) {
-      Bytes pairs;
-      std::uint64_t blockHandle = 0;
-      std::int64_t blockOffset = 0;
-      const std::size_t limit = 20 + random() % 2000;
-      while (pairs.size() + 20 < limit && expected.size() < 300) {
-        // Steps of 1 to 63 bits; the offsets wander up and down the objects.
-        const std::uint64_t step = 1 + (random() >> (1 + random() % 63));
-        if (step > ~handle - (std::uint64_t{1} << 20)) break;
-        handle += step;
-        const auto offset = static_cast<std::int64_t>(random() % kObjects);
-        putUnsigned(pairs, handle - blockHandle);
-        putSigned(pairs, offset - blockOffset);
-        blockHandle = handle;
-        blockOffset = offset;
-        expected.emplace_back(handle, static_cast<std::uint64_t>(offset));
-      }
-      if (pairs.empty()) break;
-      handles = join({handles, block(pairs)});
-    }
-    sections.handles = join({handles, block({})});
-    ObjectMap map;
-    std::vector<Damage> damage;
-    ASSERT_TRUE(readObjectMap(sections, map, damage).ok()) << seed;
-    EXPECT_TRUE(damage.empty());
-    ASSERT_EQ(std::vector(map.begin(), map.end()), expected) << seed;
-  }
+// A modular char running past its block or past 64 bits is refused.
+TEST(ObjectMap, OverlongModularCharsAreRefused) {
   const std::vector<std::pair<const char*, Bytes>> refused{
       {"handle of ten bytes all going on", join({block(Bytes(10, 0xFF)), block({})})},
       {"offset of ten bytes all going on", join({block(join({{0x01}, Bytes(10, 0x80)})), block({})})},
@@ -146,27 +92,6 @@ TEST(ObjectMap, ModularCharsOfEveryLengthReadBackAndOverlongOnesAreRefused) {
     EXPECT_EQ(status.kind, ErrorKind::kCorrupt) << what;
     EXPECT_EQ(status.message, "object map entry cut short") << what;
   }
-}
-
-TEST(ObjectMap, BlocksFailingTheirCrcAreReadAndNoted) {
-  Bytes handles = join({block({0x01, 0x0A}), block({0x05, 0x28}), block({})});
-  handles[5] ^= 0x01;  // the first block's CRC
-  handles.back() ^= 0x80;  // the end block's CRC
-  ObjectMap map;
-  std::vector<Damage> damage;
-  ASSERT_TRUE(readMap(handles, map, damage).ok());
-  EXPECT_EQ(map.size(), 2u);
-  ASSERT_EQ(damage.size(), 2u);
-  EXPECT_EQ(damage[0].section, "AcDb:Handles");
-  EXPECT_EQ(damage[0].offset, 0u);
-  EXPECT_EQ(damage[1].offset, 12u);
-
-  // The end block's CRC cut off: the map is whole, but ends early.
-  handles = join({block({0x01, 0x0A}), {0x00, 0x02}});
-  damage.clear();
-  ASSERT_TRUE(readMap(handles, map, damage).ok());
-  ASSERT_EQ(damage.size(), 1u);
-  EXPECT_EQ(damage[0].offset, 6u);
 }
 
 TEST(ObjectMap, MoreEntriesThanTheDrawingMayHoldAreRefused) {

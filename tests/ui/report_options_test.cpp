@@ -64,15 +64,5 @@ TEST_F(ReportOptions, OnlyLineWithTheWarningSwitchOnWarns) {
   EXPECT_FALSE(shouldWarnAboutLines("LINE", 1, false));
 }
 
-TEST(ReportOptionValues, ThresholdsReadTheNumberAtTheStartOfTheText) {
-  EXPECT_EQ(leadingNumber("100"), 100);
-  EXPECT_EQ(leadingNumber("  90 %"), 90);
-  EXPECT_EQ(leadingNumber("12.5x"), 12.5);
-  EXPECT_EQ(leadingNumber("-3"), -3);
-  EXPECT_EQ(leadingNumber("abc"), 0);
-  EXPECT_EQ(leadingNumber(""), 0);
-  EXPECT_EQ(leadingNumber("1.2.3"), 1.2);
-}
-
 }  // namespace
 }  // namespace veldra::testing
