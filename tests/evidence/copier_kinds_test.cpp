@@ -84,11 +84,19 @@ TEST(CopierKinds, EveryKindIsFoundAndNoHonestPairAccused) {
 }
 
 // A pair called a copy because of shared work says so in numbers, and the
-// words never call it chance; a turned or scaled paste is told as such.
+// words never call it chance; a turned or scaled paste is told as such; a
+// coincidence names no source.
 TEST(CopierKinds, WordsAgreeWithTheVerdict) {
   ClassPlan plan = veldra::testing::everyKindClass(5);
   const Judged j = judge(plan);
+  int coincidences = 0;
   for (const auto& p : j.findings.pairs) {
+    // A coincidence is no copy: it names no source.
+    if (!isCopy(p.verdict)) {
+      ++coincidences;
+      EXPECT_FALSE(p.likelySource.has_value());
+      EXPECT_EQ(p.direction, "");
+    }
     for (const auto& r : p.reasons) {
       if (isCopy(p.verdict)) {
         EXPECT_EQ(r.find("what most of the class draws"), std::string::npos) << r;
@@ -108,8 +116,9 @@ TEST(CopierKinds, WordsAgreeWithTheVerdict) {
       EXPECT_EQ(*g.likelySource, 20u);
     }
   bool toldTurn = false;
-  for (const auto& r : j.pair(10, 11)->reasons) toldTurn = toldTurn || r.find("turned by") != std::string::npos;
+  for (const auto& r : j.pair(10, 11)->reasons) toldTurn = toldTurn || r.find("turned ") != std::string::npos;
   EXPECT_TRUE(toldTurn);
+  EXPECT_GT(coincidences, 0);
 }
 
 // A leaked solution handed in by most of the class stays a copy, pair by

@@ -115,6 +115,48 @@ TEST(Placement, APartPastedWithOneLineDrawnFreelyIsFoundWhereverItWasPut) {
   }
 }
 
+// The copy laid back onto its source, the words tell what the copier did to
+// the source, not what lays the copy back.
+TEST(Placement, TheWordsTellWhatTheCopierDid) {
+  const Tolerance tolerance;
+  const struct {
+    double turn;
+    bool mirror;
+    double scale;
+    const char* said;
+  } cases[] = {{90, false, 1, "turned by 90\u00B0 and moved"},
+               {17, false, 1, "turned by 17\u00B0 and moved"},
+               {-90, false, 1, "turned clockwise by 90\u00B0 and moved"},
+               {0, false, 2, "scaled \u00D72 and moved"},
+               {180, true, 1, "mirrored left to right and moved"},
+               {0, true, 1, "mirrored top to bottom and moved"},
+               {270, true, 0.5, "mirrored left to right, scaled \u00D70.5, turned by 90\u00B0 and moved"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.said);
+    Sheet source;
+    flange(source, 200, 120, true, 0x1F);
+    Sheet copy;
+    const double t = c.turn * std::numbers::pi / 180, f = c.mirror ? -1 : 1;
+    for (LocatedPiece p : source.pieces) {
+      const double x = p.x, y = f * p.y;
+      p.x = c.scale * (std::cos(t) * x - std::sin(t) * y) + 37;
+      p.y = c.scale * (std::sin(t) * x + std::cos(t) * y) - 12;
+      p.size *= c.scale;
+      copy.pieces.push_back(p);
+      copy.rare.push_back(1);
+    }
+    const auto back = findPlacement(copy.pieces, source.pieces, copy.rare, tolerance);
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(placementText(inverse(*back)), c.said);
+    // Laid back and forth, a piece is where it was.
+    const Placement there = inverse(*back);
+    const LocatedPiece& q = copy.pieces[3];
+    const double x = back->m[0] * q.x + back->m[1] * q.y + back->dx, y = back->m[2] * q.x + back->m[3] * q.y + back->dy;
+    EXPECT_NEAR(there.m[0] * x + there.m[1] * y + there.dx, q.x, 1e-9);
+    EXPECT_NEAR(there.m[2] * x + there.m[3] * y + there.dy, q.y, 1e-9);
+  }
+}
+
 TEST(Placement, WhatTheOtherDrawingHoldsIsCountedPieceByPiece) {
   // Where students chose numbers of their own, the flange is rare: a paste
   // of half its holes lies whole among what the other drawing holds, each

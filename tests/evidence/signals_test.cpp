@@ -191,7 +191,7 @@ TEST(Signals, ScoreWordsAndVerdictAgreeOnEveryPair) {
       ASSERT_LE(strength, 1.0) << s.name;
       doubt *= 1.0 - strength;
       std::vector<std::string> words;
-      s.reasons(m, Told{f.verdict, f.score}, words);
+      s.reasons(m, Told{f.verdict, f.score, {}}, words);
       // A signal that counts is told: in its own words, or within the
       // shared work's.
       if (strength > 0 && s.name != "work drawn freely") {

@@ -161,15 +161,30 @@ int placedFreelyToTheTenth(std::span<const LocatedPiece> a, std::span<const Loca
 
 std::string placementText(const Placement& p) {
   std::vector<std::string> parts;
-  if (p.mirrored) parts.push_back("mirrored");
-  if (std::fabs(p.scale - 1) > 1e-4) parts.push_back("scaled \xC3\x97" + number(p.scale));
-  double turn = p.turnDegrees;
-  if (turn > 359.95) turn = 0;
-  if (turn > 0.05) {
+  // A turn in degrees, counter-clockwise, told the short way round.
+  const auto turned = [&](double degrees) {
+    degrees = std::fmod(degrees, 360.0);
+    if (degrees < 0) degrees += 360;
+    const bool clockwise = degrees > 180.05;
+    if (clockwise) degrees = 360 - degrees;
+    if (degrees < 0.05) return;
     char buf[32];
-    if (std::fabs(turn - std::round(turn)) < 0.05) std::snprintf(buf, sizeof buf, "%.0f", std::round(turn));
-    else std::snprintf(buf, sizeof buf, "%.1f", turn);
-    parts.push_back(std::string("turned by ") + buf + "\xC2\xB0");
+    if (std::fabs(degrees - std::round(degrees)) < 0.05) std::snprintf(buf, sizeof buf, "%.0f", std::round(degrees));
+    else std::snprintf(buf, sizeof buf, "%.1f", degrees);
+    parts.push_back(std::string(clockwise ? "turned clockwise by " : "turned by ") + buf + "\xC2\xB0");
+  };
+  if (p.mirrored) {
+    // Mirrored about the x axis and turned by t is mirrored about the line
+    // at t/2: told as mirrored upside down, or left to right and turned.
+    double turn = std::fmod(p.turnDegrees, 360.0);
+    if (turn < 0) turn += 360;
+    if (turn < 0.05 || turn > 359.95) parts.push_back("mirrored top to bottom");
+    else parts.push_back("mirrored left to right");
+    if (std::fabs(p.scale - 1) > 1e-4) parts.push_back("scaled \xC3\x97" + number(p.scale));
+    if (!(turn < 0.05 || turn > 359.95)) turned(turn - 180);
+  } else {
+    if (std::fabs(p.scale - 1) > 1e-4) parts.push_back("scaled \xC3\x97" + number(p.scale));
+    turned(p.turnDegrees);
   }
   if (std::hypot(p.dx, p.dy) > 1e-6 * std::max(1.0, p.scale)) parts.push_back("moved");
   if (parts.empty()) return "in the same place";
@@ -178,6 +193,26 @@ std::string placementText(const Placement& p) {
     if (k > 0) out += k + 1 == parts.size() ? " and " : ", ";
     out += parts[k];
   }
+  return out;
+}
+
+Placement inverse(const Placement& p) {
+  Placement out = p;
+  const double det = p.m[0] * p.m[3] - p.m[1] * p.m[2];
+  if (!(std::fabs(det) > 1e-300)) return out;
+  out.m[0] = p.m[3] / det;
+  out.m[1] = -p.m[1] / det;
+  out.m[2] = -p.m[2] / det;
+  out.m[3] = p.m[0] / det;
+  out.dx = -(out.m[0] * p.dx + out.m[1] * p.dy);
+  out.dy = -(out.m[2] * p.dx + out.m[3] * p.dy);
+  out.scale = std::sqrt(std::fabs(out.m[0] * out.m[3] - out.m[1] * out.m[2]));
+  out.mirrored = det < 0;
+  // The first column is the turn (scaled) in both cases: a mirror about the
+  // x axis leaves it alone.
+  double degrees = std::atan2(out.m[2], out.m[0]) * 180 / std::numbers::pi;
+  if (degrees < 0) degrees += 360;
+  out.turnDegrees = degrees >= 360 ? 0 : degrees;
   return out;
 }
 

@@ -52,9 +52,14 @@ struct Placement {
   int alongside = 0;       // where few rare pieces land so: pieces the class draws alike that land so too
 };
 
-// "turned by 90° and moved", "mirrored", "scaled ×2 and turned by 37.5°",
-// "in the same place".
+// What the placement does to the first drawing's work, as a copier would
+// have done it: "turned by 90° and moved", "mirrored left to right",
+// "scaled ×2 and turned clockwise by 37.5°", "in the same place".
 std::string placementText(const Placement& placement);
+
+// The placement that lays the second drawing's work back onto the first's;
+// its counts are the placement's own.
+Placement inverse(const Placement& placement);
 
 // Finds how `a` lies on `b`: `rareA(piece)` tells whether a piece of `a`
 // weighs something in the class. Tries at most `tries` pairs of shared

@@ -53,8 +53,9 @@ struct PairEvidence {
   bool nameIgnored = false;           // a name on most drawings, a template's, or on the ignore list
   int nameDrawings = 0;               // drawings of the project with that name
   bool sameEditingTime = false;       // equal, non-zero total editing time
-  // How the first drawing's rare pieces lie on the second's, for a copy
-  // whose work could be laid onto the other.
+  // How the first drawing's work lies on the second's, for a copy whose work
+  // could be laid onto the other (its counts are of the drawing that was laid,
+  // which may be either).
   std::optional<Placement> placement;
 };
 

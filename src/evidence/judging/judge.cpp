@@ -12,6 +12,7 @@
 #include "evidence/judging/class_index.h"
 #include "evidence/judging/pair_judgement.h"
 #include "evidence/judging/parallel.h"
+#include "evidence/judging/words.h"
 #include "evidence/features/placement.h"
 #include "evidence/features/rules.h"
 
@@ -446,6 +447,7 @@ bool layCopies(std::vector<PairFinding>& judged, std::vector<std::pair<std::uint
         };
         if (placement) {
           laid.how = howOf(*placement);
+          laid.howBack = howOf(inverse(*placement));
           laid.held = placement->held;
           laid.alongside = placement->alongside;
         }
@@ -456,6 +458,7 @@ bool layCopies(std::vector<PairFinding>& judged, std::vector<std::pair<std::uint
           if (std::count(rareB.begin(), rareB.end(), 1) < laid.tried) {
             if (auto back = findPlacement(b, a, rareB, settings.tolerance)) {
               Laid laidBack{back->mapped, back->tried, back->freelyMapped, true, howOf(*back)};
+              laidBack.howBack = howOf(inverse(*back));
               laidBack.held = back->held;
               laidBack.alongside = back->alongside;
               if (liesWholeWithFreePieces(laidBack) || liesWholeOfOwnNumbers(laidBack, ctx)) {
@@ -477,17 +480,21 @@ bool layCopies(std::vector<PairFinding>& judged, std::vector<std::pair<std::uint
         }
         if (!isCopy(f.verdict)) return;
         if (!placement || placement->mapped < kPlacedAtLeast) return;
-        const std::string how = placementText(*placement);
-        // Where the laying is a sign of its own, its words say how already.
+        // Told as the copier did it where the source is known; where the
+        // laying is a sign of its own, its words say how already.
+        std::optional<bool> fromIsSource;
+        if (f.likelySource) fromIsSource = *f.likelySource == (laid.reversed ? f.b : f.a);
+        const std::string opening =
+            laidOpening(displayName(laidFrom), displayName(laidOnto), laid.how, laid.howBack, fromIsSource);
         const bool told = std::any_of(f.reasons.begin(), f.reasons.end(),
-                                      [](const std::string& r) { return r.starts_with("Laid onto "); });
-        if (how != "in the same place" && !told)
-          f.reasons.push_back("Laid onto " + displayName(laidOnto) + ", the work of " + displayName(laidFrom) +
-                              " is " + how + ": " +
-                              std::to_string(placement->mapped) + " of its " + std::to_string(placement->tried) +
-                              " lines, arcs, circles and texts that most of the class does not draw then lie on "
-                              "the same ones.");
-        f.evidence.placement = std::move(placement);
+                                      [&](const std::string& r) { return r.find(opening) != std::string::npos; });
+        if (!laid.how.empty() && !told)
+          f.reasons.push_back(opening + std::to_string(placement->mapped) + " of the " +
+                              std::to_string(placement->tried) + " lines, arcs, circles and texts of " +
+                              displayName(laidFrom) + " that most of the class does not draw lie on the same ones.");
+        // Kept as the first drawing's work laid onto the second's, as the
+        // pictures lay them.
+        f.evidence.placement = laid.reversed ? inverse(*placement) : *placement;
       });
   if (!laidAll) return false;
   // A pair that told nothing once laid is no finding.

@@ -393,9 +393,14 @@ PairFinding judgePair(const PairSide& sa, const PairSide& sb, const ClassContext
   if (out.score >= ctx.thresholds.copy) out.verdict = Verdict::kCopy;
   else if (out.score >= ctx.thresholds.likelyCopy) out.verdict = Verdict::kLikelyCopy;
 
+  // Which one is the source, for a copy: the words tell what the copier did.
+  Direction d;
+  weighDirection(a, b, ev, d);
+  const int lead = d.pointsA - d.pointsB;
+  const bool sourceKnown = isCopy(out.verdict) && (lead >= kDirectionLead || lead <= -kDirectionLead);
+  const Told told{out.verdict, out.score, sourceKnown ? std::optional<bool>(lead > 0) : std::nullopt};
   // The evidence in words, strongest first, then what matched but is
   // explained.
-  const Told told{out.verdict, out.score};
   std::vector<std::string> innocent;
   for (std::size_t k = 0; k < list.size(); ++k) {
     list[k].reasons(m, told, out.reasons);
@@ -406,11 +411,9 @@ PairFinding judgePair(const PairSide& sa, const PairSide& sb, const ClassContext
   if (out.verdict == Verdict::kNone && somethingMatched) out.verdict = Verdict::kCoincidence;
   if (!isCopy(out.verdict)) out.reasons.insert(out.reasons.end(), innocent.begin(), innocent.end());
 
-  // Direction.
-  Direction d;
-  weighDirection(a, b, ev, d);
-  const int lead = d.pointsA - d.pointsB;
-  if (lead >= kDirectionLead || lead <= -kDirectionLead) {
+  // Direction, told for a copy only: a coincidence has no source.
+  if (!isCopy(out.verdict)) return out;
+  if (sourceKnown) {
     const bool sourceA = lead > 0;
     out.likelySource = sourceA ? 0 : 1;
     out.direction = (sourceA ? nameA : nameB) + " is likely the source: " + joinReasons(sourceA ? d.forA : d.forB) + ".";

@@ -107,6 +107,7 @@ struct Laid {
   int alongside = 0;  // pieces the class draws alike that lie on the same ones with them
   bool reversed = false;  // b's work laid onto a's
   std::string how;        // "turned by 90° and moved"; empty in the same place
+  std::string howBack;    // how the other drawing's work lies on this one's
 };
 
 // Most of the rare pieces laid lie on the same ones (rules.h,

@@ -157,11 +157,14 @@ double laidStrength(const PairMeasure& m) {
   return kLaidWholeFrom + (kLaidWhole - kLaidWholeFrom) * ramp(m.laid->mapped, kPlacedAtLeast, 2.0 * kPlacedAtLeast);
 }
 
-void laidReasons(const PairMeasure& m, const Told&, std::vector<std::string>& r) {
+void laidReasons(const PairMeasure& m, const Told& told, std::vector<std::string>& r) {
   if (!m.laidWhole()) return;
   const Laid& laid = *m.laid;
-  const std::string lies = "Laid onto " + (laid.reversed ? m.nameA : m.nameB) + ", " +
-                           (laid.how.empty() ? std::string() : laid.how + ", ") + std::to_string(laid.mapped) +
+  const std::optional<bool> fromIsSource =
+      told.sourceIsA ? std::optional<bool>(*told.sourceIsA != laid.reversed) : std::nullopt;
+  const std::string lies = laidOpening(laid.reversed ? m.nameB : m.nameA, laid.reversed ? m.nameA : m.nameB,
+                                       laid.how, laid.howBack, fromIsSource) +
+                           std::to_string(laid.mapped) +
                            " of the " + std::to_string(laid.tried) + " lines, arcs, circles and texts of " +
                            (laid.reversed ? m.nameB : m.nameA) + " that most of the class does not draw " + (laid.mapped == 1 ? "lies on the same one" : "lie on the same ones") +
                            // A part pasted: of the rest, the other drawing holds nothing alike.

@@ -6,6 +6,7 @@
 // the words for what matched but tells nothing. A new kind of evidence is
 // one more entry here (and its measure in pair_measure.h when it needs one).
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -19,6 +20,7 @@ namespace veldra::evidence {
 struct Told {
   Verdict verdict = Verdict::kNone;
   int score = 0;
+  std::optional<bool> sourceIsA;  // the likely source; none where unclear or no copy
 };
 
 struct Signal {

@@ -82,4 +82,15 @@ std::string percentText(double share) {
   return std::to_string(whole) + "%";
 }
 
+std::string laidOpening(const std::string& from, const std::string& onto, const std::string& how,
+                        const std::string& howBack, std::optional<bool> fromIsSource) {
+  if (fromIsSource) {
+    const std::string& done = *fromIsSource ? how : howBack;
+    if (!done.empty())
+      return (*fromIsSource ? onto : from) + " is " + (*fromIsSource ? from : onto) + "'s work " + done +
+             ": laid onto " + onto + ", ";
+  }
+  return "Laid onto " + onto + ", " + (how.empty() ? std::string() : how + ", ");
+}
+
 }  // namespace veldra::evidence

@@ -3,6 +3,7 @@
 // Instants, durations and shares as the evidence reports write them.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "evidence/features/drawing_evidence.h"
@@ -18,5 +19,14 @@ std::string isoInstant(const Instant& instant);
 std::string durationText(std::int64_t ms);
 // "92%" (whole percent, rounded down from 99.5 so that only equal is 100%).
 std::string percentText(double share);
+
+// The start of the words on one drawing's work laid onto another's, told
+// as the copier did it where the source is known: "R1_08 is S11's work
+// turned by 90° and moved: laid onto S11, " (`from` laid onto `onto`, either
+// being the source), else "Laid onto S11, turned by 270°, ". `how` tells how
+// `from` lies on `onto` and `howBack` the other way round; both are empty
+// for work in the same place.
+std::string laidOpening(const std::string& from, const std::string& onto, const std::string& how,
+                        const std::string& howBack, std::optional<bool> fromIsSource);
 
 }  // namespace veldra::evidence
