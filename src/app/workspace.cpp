@@ -35,14 +35,5 @@ std::filesystem::path Workspace::collectedTypeFile(std::string_view project) con
 std::filesystem::path Workspace::runMarkFile(std::string_view project) const {
   return projectFile(kComparesFolder, project, ".run");
 }
-std::filesystem::path Workspace::timeReport(std::string_view project) const {
-  return projectFile(kTimeFolder, project, ".tim");
-}
-std::filesystem::path Workspace::handleReport(std::string_view project) const {
-  return projectFile(kHandleFolder, project, ".hnd");
-}
-std::filesystem::path Workspace::ageReport(std::string_view project) const {
-  return projectFile(kAgeFolder, project, ".dat");
-}
 
 }  // namespace veldra

@@ -1,11 +1,19 @@
 #pragma once
 
+#include <array>
 #include <filesystem>
 #include <initializer_list>
 #include <string>
 #include <string_view>
 
 namespace veldra {
+
+// Where a check's reports lie: a folder of the workspace, and the extension
+// after the project's name.
+struct ReportPlace {
+  std::string_view folder;
+  std::string_view extension;
+};
 
 // The base folder of the program's files and the rule that forms every path
 // under it: the base folder text followed by the native separator and each
@@ -33,9 +41,12 @@ class Workspace {
   // Present while a run replaces the record file and the reports: left
   // behind, it tells that they may be of different runs.
   std::filesystem::path runMarkFile(std::string_view project) const;
-  std::filesystem::path timeReport(std::string_view project) const;
-  std::filesystem::path handleReport(std::string_view project) const;
-  std::filesystem::path ageReport(std::string_view project) const;
+  std::filesystem::path report(const ReportPlace& place, std::string_view project) const {
+    return projectFile(place.folder, project, place.extension);
+  }
+  std::filesystem::path timeReport(std::string_view project) const { return report(kTimeReports, project); }
+  std::filesystem::path handleReport(std::string_view project) const { return report(kHandleReports, project); }
+  std::filesystem::path ageReport(std::string_view project) const { return report(kAgeReports, project); }
   std::filesystem::path resource(std::string_view fileName) const { return path({"resources", fileName}); }
   std::filesystem::path helpStartDocument() const { return path({"quorvix.rtf"}); }
 
@@ -46,6 +57,12 @@ class Workspace {
   static constexpr std::string_view kHandleFolder = "handle conflicts";
   static constexpr std::string_view kAgeFolder = "date conflicts";
   static constexpr std::string_view kResourcesFolder = "resources";
+  // The reports of the checks, each check naming its place; a workspace
+  // lays their folders down and a project's removal takes their files.
+  static constexpr ReportPlace kTimeReports{kTimeFolder, ".tim"};
+  static constexpr ReportPlace kHandleReports{kHandleFolder, ".hnd"};
+  static constexpr ReportPlace kAgeReports{kAgeFolder, ".dat"};
+  static constexpr std::array<ReportPlace, 3> kReportPlaces{kTimeReports, kHandleReports, kAgeReports};
 
  private:
   std::filesystem::path projectFile(std::string_view folder, std::string_view project,

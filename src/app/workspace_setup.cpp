@@ -3,6 +3,7 @@
 #include <fstream>
 #include <iterator>
 #include <system_error>
+#include <vector>
 
 #include "app/textfile.h"
 #include "app/workspace.h"
@@ -45,8 +46,10 @@ WorkspaceSetup layDownWorkspace(const fs::path& base, const fs::path& resources)
                               (ec ? ec.message() : std::string("a file of that name is in the way")));
     return result;
   }
-  for (std::string_view folder : {Workspace::kProjectsFolder, Workspace::kComparesFolder, Workspace::kTimeFolder,
-                                  Workspace::kHandleFolder, Workspace::kAgeFolder, Workspace::kResourcesFolder}) {
+  std::vector<std::string_view> folders{Workspace::kProjectsFolder, Workspace::kComparesFolder};
+  for (const ReportPlace& reports : Workspace::kReportPlaces) folders.push_back(reports.folder);
+  folders.push_back(Workspace::kResourcesFolder);
+  for (std::string_view folder : folders) {
     const fs::path path = base / pathFromUtf8(folder);
     fs::create_directories(path, ec);
     if (ec || !fs::is_directory(path)) {

@@ -75,16 +75,23 @@ namespace {
 
 class AgeCheck : public Check {
  public:
-  std::string_view name() const override { return "age"; }
-  bool switchedOn(const RunOptions& options) const override { return options.ageCheck; }
-  std::filesystem::path reportFile(const Workspace& ws, std::string_view project) const override {
-    return ws.ageReport(project);
+  const CheckFace& face() const override {
+    static constexpr CheckFace kFace{
+        .name = "age",
+        .onByDefault = false,
+        .counter = "Age Conflicts",
+        .status = "Checking dates...",
+        .report = Workspace::kAgeReports,
+        .reportTitle = "DWG Date Conflicts",
+        .switchedOff = "DWG date conflicts not reported due to option selection.",
+        .unavailable = "No available DWG Date CONFLICTS for Project: "};
+    return kFace;
   }
-  std::string switchedOffReport() const override { return ageReportSwitchedOff(); }
+  // On the command line its switch is the age itself: "--age 1 year" or "off".
+  std::string* settingInSwitch(RunOptions& options) const override { return &options.age; }
   void writeReport(std::ostream& out, const Findings& findings, const DrawingTable& table) const override {
     writeAgeReport(out, static_cast<const AgeFindings&>(findings), table);
   }
-  std::string statusText() const override { return "Checking dates..."; }
   std::unique_ptr<Findings> judge(const CheckInput& input, CheckProgress& progress) const override {
     auto findings = std::make_unique<AgeFindings>();
     findings->age = input.options.age;

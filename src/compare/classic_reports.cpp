@@ -64,12 +64,4 @@ void writeAgeReport(std::ostream& out, const AgeFindings& findings, const Drawin
   }
 }
 
-std::string timeReportSwitchedOff() { return quotedLine("Time conflicts not reported due to option selection."); }
-std::string handleReportSwitchedOff() {
-  return quotedLine("Handle conflicts not reported due to option selection.");
-}
-std::string ageReportSwitchedOff() {
-  return quotedLine("DWG date conflicts not reported due to option selection.");
-}
-
 }  // namespace veldra

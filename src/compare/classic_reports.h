@@ -18,11 +18,6 @@ void writeTimeReport(std::ostream& out, const TimeFindings& findings, const Draw
 void writeHandleReport(std::ostream& out, const HandleFindings& findings, const DrawingTable& table);
 void writeAgeReport(std::ostream& out, const AgeFindings& findings, const DrawingTable& table);
 
-// The one line of a report whose check was switched off.
-std::string timeReportSwitchedOff();
-std::string handleReportSwitchedOff();
-std::string ageReportSwitchedOff();
-
 // One line of the time report, without its quotes.
 std::string timeConflictLine(const std::string& first, const std::string& second, double julian);
 

@@ -73,16 +73,21 @@ namespace {
 
 class HandleCheck : public Check {
  public:
-  std::string_view name() const override { return "handles"; }
-  bool switchedOn(const RunOptions& options) const override { return options.handleCheck; }
-  std::filesystem::path reportFile(const Workspace& ws, std::string_view project) const override {
-    return ws.handleReport(project);
+  const CheckFace& face() const override {
+    static constexpr CheckFace kFace{
+        .name = "handles",
+        .onByDefault = true,
+        .counter = "Entity Conflicts",
+        .status = "Checking handles...",
+        .report = Workspace::kHandleReports,
+        .reportTitle = "Handle Conflicts",
+        .switchedOff = "Handle conflicts not reported due to option selection.",
+        .unavailable = "No available HANDLE [Entity] CONFLICTS for Project: "};
+    return kFace;
   }
-  std::string switchedOffReport() const override { return handleReportSwitchedOff(); }
   void writeReport(std::ostream& out, const Findings& findings, const DrawingTable& table) const override {
     writeHandleReport(out, static_cast<const HandleFindings&>(findings), table);
   }
-  std::string statusText() const override { return "Checking handles..."; }
   std::unique_ptr<Findings> judge(const CheckInput& input, CheckProgress& progress) const override {
     auto findings = std::make_unique<HandleFindings>();
     findings->entity = input.options.entity;

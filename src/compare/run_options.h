@@ -1,6 +1,8 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -27,14 +29,14 @@ class SystemRunClock : public RunClock {
 
 // The choices a run reads: the selected project, its locations, the entity
 // type and the report options of the lower panel. The checks read their
-// switches and thresholds here.
+// switches (Check::switchedOn) and thresholds here.
 struct RunOptions {
   std::string project;
   std::vector<std::string> locations;  // mark + folder, as the location file holds them
   std::string entity = "RAY";
-  bool timeCheck = true;     // "Time Matches"
-  bool handleCheck = true;   // "Entities ="
-  bool ageCheck = false;     // "DWG Age >="
+  // Each check's switch by the check's name; a check not named here runs as
+  // its default says.
+  std::map<std::string, bool, std::less<>> switches;
   std::string percent = "100";    // the threshold as given
   std::string age = "1 month";    // the age as given
 };

@@ -66,16 +66,21 @@ namespace {
 
 class TimeCheck : public Check {
  public:
-  std::string_view name() const override { return "time"; }
-  bool switchedOn(const RunOptions& options) const override { return options.timeCheck; }
-  std::filesystem::path reportFile(const Workspace& ws, std::string_view project) const override {
-    return ws.timeReport(project);
+  const CheckFace& face() const override {
+    static constexpr CheckFace kFace{
+        .name = "time",
+        .onByDefault = true,
+        .counter = "Time Conflicts",
+        .status = "Checking times...",
+        .report = Workspace::kTimeReports,
+        .reportTitle = "Time Conflicts",
+        .switchedOff = "Time conflicts not reported due to option selection.",
+        .unavailable = "No available TIME CONFLICTS for Project: "};
+    return kFace;
   }
-  std::string switchedOffReport() const override { return timeReportSwitchedOff(); }
   void writeReport(std::ostream& out, const Findings& findings, const DrawingTable& table) const override {
     writeTimeReport(out, static_cast<const TimeFindings&>(findings), table);
   }
-  std::string statusText() const override { return "Checking times..."; }
   std::unique_ptr<Findings> judge(const CheckInput& input, CheckProgress& progress) const override {
     return std::make_unique<TimeFindings>(findSameInstants(input.table, progress));
   }

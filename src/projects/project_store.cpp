@@ -56,9 +56,11 @@ Status rewriteLocations(const Workspace& ws, std::string_view project, const std
 
 std::vector<std::filesystem::path> projectFiles(const Workspace& ws, std::string_view project) {
   if (!checkProjectName(project)) return {};
-  return {ws.locationFile(project), ws.recordFile(project), ws.collectedTypeFile(project),
-          ws.timeReport(project),   ws.handleReport(project), ws.ageReport(project),
-          ws.runMarkFile(project)};
+  std::vector<std::filesystem::path> files{ws.locationFile(project), ws.recordFile(project),
+                                           ws.collectedTypeFile(project)};
+  for (const ReportPlace& reports : Workspace::kReportPlaces) files.push_back(ws.report(reports, project));
+  files.push_back(ws.runMarkFile(project));
+  return files;
 }
 
 void deleteProjectFiles(const Workspace& ws, std::string_view project) {

@@ -51,10 +51,9 @@ bool printPages(PrintSurface& surface, const std::string& logo, const std::strin
 
 }  // namespace
 
-std::optional<PrintRequest> printRequestFor(const Workspace& workspace,
-                                            std::optional<ReportKind> kind,
-                                            std::string_view project, std::string date) {
-  const std::optional<ChosenReport> report = chooseReport(workspace, kind, project);
+std::optional<PrintRequest> printRequestFor(const Workspace& workspace, const Check* check, std::string_view project,
+                                            std::string date) {
+  const std::optional<ChosenReport> report = chooseReport(workspace, check, project);
   if (!report) return std::nullopt;
   return PrintRequest{report->file, report->sectionTitle,
                       workspace.resource("veldralogo-print.jpg"), std::move(date)};

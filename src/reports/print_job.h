@@ -71,9 +71,8 @@ inline constexpr const char* kCredit =
 // The request for the chosen report of the selected project and the logo of
 // the workspace's resources; nothing when no report is chosen or no project
 // selected.
-std::optional<PrintRequest> printRequestFor(const Workspace& workspace,
-                                            std::optional<ReportKind> kind,
-                                            std::string_view project, std::string date);
+std::optional<PrintRequest> printRequestFor(const Workspace& workspace, const Check* check, std::string_view project,
+                                            std::string date);
 
 // "Printed " + the date + the credit line.
 std::string footerText(std::string_view date);

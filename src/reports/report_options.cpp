@@ -12,9 +12,8 @@ std::string_view handleSwitchCaption(std::string_view percentText) {
   return percentText == "100" ? "Entities =" : "Entities >";
 }
 
-RunButtonChange runButtonsAfterSwitch(bool timeCheck, bool handleCheck, bool ageCheck,
-                                      bool projectSelected) {
-  if (!timeCheck && !handleCheck && !ageCheck) return RunButtonChange::Disable;
+RunButtonChange runButtonsAfterSwitch(bool anySwitchOn, bool projectSelected) {
+  if (!anySwitchOn) return RunButtonChange::Disable;
   return projectSelected ? RunButtonChange::Enable : RunButtonChange::Leave;
 }
 

@@ -31,10 +31,9 @@ bool shouldWarnAboutLines(std::string_view entityItem, int lineWarningValue, boo
 // The caption of the handle-check switch for the threshold text.
 std::string_view handleSwitchCaption(std::string_view percentText);
 
-// What a click on one of the three report switches does to the run buttons.
+// What a click on one of the report switches does to the run buttons.
 enum class RunButtonChange { Disable, Enable, Leave };
-RunButtonChange runButtonsAfterSwitch(bool timeCheck, bool handleCheck, bool ageCheck,
-                                      bool projectSelected);
+RunButtonChange runButtonsAfterSwitch(bool anySwitchOn, bool projectSelected);
 
 // The number at the start of a text, as the handle check reads its
 // threshold: leading blanks skipped, an optional sign, digits with at most

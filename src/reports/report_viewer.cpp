@@ -1,46 +1,34 @@
 #include "reports/report_viewer.h"
 
+#include "compare/checks.h"
+
 namespace veldra {
 
-std::optional<ReportKind> reportKindFromOption(std::optional<int> option) {
-  if (!option || *option < 0 || *option > 2) return std::nullopt;
-  return static_cast<ReportKind>(*option);
+const Check* reportCheckFromOption(std::optional<int> option) {
+  const auto& checks = comparisonChecks();
+  if (!option || *option < 0 || *option >= static_cast<int>(checks.size())) return nullptr;
+  return checks[static_cast<std::size_t>(*option)];
 }
 
-std::optional<ChosenReport> chooseReport(const Workspace& workspace,
-                                         std::optional<ReportKind> kind,
-                                         std::string_view project) {
-  if (!kind || project.empty()) return std::nullopt;
-  const std::string name(project);
-  switch (*kind) {
-    case ReportKind::Time:
-      return ChosenReport{*kind, workspace.timeReport(project),
-                          "No available TIME CONFLICTS for Project: " + name, "Time Conflicts"};
-    case ReportKind::Handle:
-      return ChosenReport{*kind, workspace.handleReport(project),
-                          "No available HANDLE [Entity] CONFLICTS for Project: " + name,
-                          "Handle Conflicts"};
-    case ReportKind::Age:
-      return ChosenReport{*kind, workspace.ageReport(project),
-                          "No available DWG Date CONFLICTS for Project: " + name,
-                          "DWG Date Conflicts"};
-  }
-  return std::nullopt;
+std::optional<ChosenReport> chooseReport(const Workspace& workspace, const Check* check, std::string_view project) {
+  if (!check || project.empty()) return std::nullopt;
+  return ChosenReport{check, check->reportFile(workspace, project), check->unavailableReport(project),
+                      std::string(check->face().reportTitle)};
 }
 
-PrintButtonState loadChosenReport(const Workspace& workspace, std::optional<ReportKind> kind,
-                                  std::string_view project, TextViewer& viewer) {
-  const std::optional<ChosenReport> report = chooseReport(workspace, kind, project);
+PrintButtonState loadChosenReport(const Workspace& workspace, const Check* check, std::string_view project,
+                                  TextViewer& viewer) {
+  const std::optional<ChosenReport> report = chooseReport(workspace, check, project);
   if (!report) return PrintButtonState::Unchanged;
   if (viewer.loadFile(report->file)) return PrintButtonState::Enabled;
   viewer.setText(report->unavailableMessage);
   return PrintButtonState::Disabled;
 }
 
-PrintButtonState reportOptionClicked(const Workspace& workspace, ReportKind kind,
-                                     std::string_view project, TextViewer& viewer) {
+PrintButtonState reportOptionClicked(const Workspace& workspace, const Check& check, std::string_view project,
+                                     TextViewer& viewer) {
   viewer.resetFileName();
-  return loadChosenReport(workspace, kind, project, viewer);
+  return loadChosenReport(workspace, &check, project, viewer);
 }
 
 }  // namespace veldra

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "app/workspace.h"
+#include "compare/check.h"
 
 namespace veldra {
 
@@ -23,24 +24,20 @@ class TextViewer {
   virtual void resetFileName() = 0;
 };
 
-// The three reports of a project, in the order of the page's option buttons.
-enum class ReportKind { Time = 0, Handle = 1, Age = 2 };
-
-// The option button chosen on the Reports page (0..2), if any.
-std::optional<ReportKind> reportKindFromOption(std::optional<int> option);
+// A project has one report per check of comparisonChecks(), in the order of
+// the page's option buttons: the check of the option button chosen, if any.
+const Check* reportCheckFromOption(std::optional<int> option);
 
 struct ChosenReport {
-  ReportKind kind;
+  const Check* check;
   std::filesystem::path file;
   std::string unavailableMessage;  // shown in place of a report that cannot be loaded
   std::string sectionTitle;        // printed above the report's lines
 };
 
-// The report file of a kind for a project, or nothing when no report kind is
+// The report of a check for a project, or nothing when no check's report is
 // chosen or no project is selected.
-std::optional<ChosenReport> chooseReport(const Workspace& workspace,
-                                         std::optional<ReportKind> kind,
-                                         std::string_view project);
+std::optional<ChosenReport> chooseReport(const Workspace& workspace, const Check* check, std::string_view project);
 
 // What becomes of the Print button after a report was (or was not) loaded.
 enum class PrintButtonState { Unchanged, Enabled, Disabled };
@@ -48,12 +45,12 @@ enum class PrintButtonState { Unchanged, Enabled, Disabled };
 // Loads the chosen report of the selected project into the viewer. With no
 // report chosen or no project selected nothing happens. A report that cannot
 // be loaded is replaced by its "No available ..." message.
-PrintButtonState loadChosenReport(const Workspace& workspace, std::optional<ReportKind> kind,
-                                  std::string_view project, TextViewer& viewer);
+PrintButtonState loadChosenReport(const Workspace& workspace, const Check* check, std::string_view project,
+                                  TextViewer& viewer);
 
 // A click on one of the report options: the viewer forgets its file, then the
 // chosen report is loaded.
-PrintButtonState reportOptionClicked(const Workspace& workspace, ReportKind kind,
-                                     std::string_view project, TextViewer& viewer);
+PrintButtonState reportOptionClicked(const Workspace& workspace, const Check& check, std::string_view project,
+                                     TextViewer& viewer);
 
 }  // namespace veldra

@@ -49,7 +49,7 @@ ComparisonResult runComparison(RunContext& run) {
     run.endWithoutVerdict(true);
     return result;
   }
-  result.entityTypeAbsent = run.options.handleCheck && noEntityInReadDrawings(*table);
+  result.entityTypeAbsent = handleCheck().switchedOn(run.options) && noEntityInReadDrawings(*table);
 
   const CheckInput input{*table, run.options, run.clock};
   markRunStarted(run.workspace, run.options.project);
@@ -62,7 +62,7 @@ ComparisonResult runComparison(RunContext& run) {
       result.checks.push_back({check, nullptr});
       continue;
     }
-    run.progress.status(check->statusText());
+    run.progress.status(std::string(check->face().status));
     std::shared_ptr<const Findings> findings = check->judge(input, run.progress);
     if (findings->conflicts() > 0 && !run.state.alarmGiven) raiseAlarm(run);
     FileReplacement report(reportFile, run.files);
@@ -86,7 +86,7 @@ RecompareOutcome recompare(RunContext& run, MessageBoxes& messages, RecompareRep
     if (report) *report = std::move(made);
     return RecompareOutcome::Ran;
   }
-  if (run.options.timeCheck) {
+  if (timeCheck().switchedOn(run.options)) {
     std::error_code ec;
     const auto size = std::filesystem::file_size(run.workspace.recordFile(run.options.project), ec);
     if (ec || size == 0) {

@@ -10,8 +10,10 @@
 #include <optional>
 
 #include "app/messages.h"
+#include "compare/checks.h"
 #include "reports/print_job.h"
 #include "reports/report_viewer.h"
+#include "ui/check_controls.h"
 #include "ui/classic_controls.h"
 #include "ui/qt_print_dialog.h"
 #include "ui/qt_print_surface.h"
@@ -32,12 +34,11 @@ ReportsPage::ReportsPage(Deps deps, QWidget* parent) : QWidget(parent), deps_(st
   QFont courier(QStringLiteral("Courier New"));
   courier.setPointSizeF(8.25);
   report_->setFont(courier);
-  const char* names[3] = {"optReport_0", "optReport_1", "optReport_2"};
-  const char* captions[3] = {"Show Time Conflicts", "Show Entity [Handle] Conflicts", "Show DWG Age Conflicts"};
-  const QRect rects[3] = {twipsRect(120, 4920, 1935, 255), twipsRect(2040, 4920, 2775, 255),
-                          twipsRect(4560, 4920, 2175, 255)};
-  for (int i = 0; i < 3; ++i)
-    options_[i] = place(new QRadioButton(QString::fromLatin1(captions[i]), this), names[i], rects[i]);
+  for (const Check* check : comparisonChecks()) {
+    if (const CheckControls* controls = checkControls(check->name()))
+      options_.push_back({check, place(new QRadioButton(QString::fromLatin1(controls->reportOptionCaption), this),
+                                       controls->reportOptionName, controls->reportOptionBox)});
+  }
   auto* hint = label(this, "Label2",
                      QStringLiteral("What happens if you find a conflict? Select \"What Next?\" for more help."),
                      twipsRect(240, 5400, 6495, 255), Qt::AlignHCenter);
@@ -45,7 +46,8 @@ ReportsPage::ReportsPage(Deps deps, QWidget* parent) : QWidget(parent), deps_(st
   printButton_ = button(this, "cmdPrint", QStringLiteral("Print..."), twipsRect(1680, 5760, 1575, 375), false);
   whatNextButton_ = button(this, "cmdWhatnext", QStringLiteral("What Next?"), twipsRect(3480, 5760, 1575, 375));
 
-  for (int i = 0; i < 3; ++i) connect(options_[i], &QRadioButton::clicked, this, [this, i] { optionClicked(i); });
+  for (const auto& [check, option] : options_)
+    connect(option, &QRadioButton::clicked, this, [this, check = check] { optionClicked(*check); });
   connect(printButton_, &QPushButton::clicked, this, &ReportsPage::print);
   connect(whatNextButton_, &QPushButton::clicked, this, &ReportsPage::openWhatNext);
 }
@@ -54,34 +56,33 @@ ReportsPage::~ReportsPage() { stopListeningToChildren(this); }
 
 void ReportsPage::setCaption(const QString& caption) { caption_->setText(caption); }
 
-void ReportsPage::optionClicked(int index) {
-  if (index < 0 || index > 2) return;
+void ReportsPage::optionClicked(const Check& check) {
   const std::string project = utf8Text(deps_.selectedProject());
   TextEditViewer viewer(*report_);
-  const PrintButtonState state = reportOptionClicked(ws_, static_cast<ReportKind>(index), project, viewer);
-  applyPrintButton(state, index, project);
+  const PrintButtonState state = reportOptionClicked(ws_, check, project, viewer);
+  applyPrintButton(state, &check, project);
 }
 
 void ReportsPage::loadChosenReport() {
-  std::optional<int> option;
-  for (int i = 0; i < 3 && !option; ++i)
-    if (options_[i]->isChecked()) option = i;
+  const Check* chosen = nullptr;
+  for (const auto& [check, option] : options_)
+    if (!chosen && option->isChecked()) chosen = check;
   const std::string project = utf8Text(deps_.selectedProject());
   TextEditViewer viewer(*report_);
-  const PrintButtonState state = veldra::loadChosenReport(ws_, reportKindFromOption(option), project, viewer);
-  applyPrintButton(state, option.value_or(-1), project);
+  const PrintButtonState state = veldra::loadChosenReport(ws_, chosen, project, viewer);
+  applyPrintButton(state, chosen, project);
 }
 
-void ReportsPage::applyPrintButton(PrintButtonState state, int option, const std::string& project) {
+void ReportsPage::applyPrintButton(PrintButtonState state, const Check* check, const std::string& project) {
   switch (state) {
     case PrintButtonState::Enabled:
       printButton_->setEnabled(true);
-      shownReportOption_ = option;
+      shownReport_ = check;
       shownReportProject_ = project;
       break;
     case PrintButtonState::Disabled:
       printButton_->setEnabled(false);
-      shownReportOption_ = -1;
+      shownReport_ = nullptr;
       shownReportProject_.clear();
       break;
     case PrintButtonState::Unchanged:
@@ -92,10 +93,9 @@ void ReportsPage::applyPrintButton(PrintButtonState state, int option, const std
 void ReportsPage::print() {
   // Print prints the report the viewer shows, even when another project was
   // selected since it was loaded.
-  if (shownReportOption_ < 0) return;
+  if (!shownReport_) return;
   const std::string date = utf8Text(QLocale::system().toString(deps_.today(), QLocale::ShortFormat));
-  const std::optional<PrintRequest> request =
-      printRequestFor(ws_, reportKindFromOption(shownReportOption_), shownReportProject_, date);
+  const std::optional<PrintRequest> request = printRequestFor(ws_, shownReport_, shownReportProject_, date);
   if (!request) return;
 
   if (!printer_) printer_ = std::make_shared<QPrinter>(QPrinter::HighResolution);

@@ -12,6 +12,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/workspace.h"
 
@@ -23,6 +25,7 @@ class QTextEdit;
 
 namespace veldra {
 
+class Check;
 class MessageBoxes;
 class PrintDialog;
 class PrintSurface;
@@ -56,17 +59,17 @@ class ReportsPage : public QWidget {
   void loadChosenReport();
 
  private:
-  void optionClicked(int index);
+  void optionClicked(const Check& check);
   // Sets Print after a report load and remembers the report shown.
-  void applyPrintButton(PrintButtonState state, int option, const std::string& project);
+  void applyPrintButton(PrintButtonState state, const Check* check, const std::string& project);
   void print();
   void openWhatNext();
 
   Workspace ws_;
   Deps deps_;
-  // The report shown after its last successful load (option and project),
-  // which is what Print prints; -1 when none is shown.
-  int shownReportOption_ = -1;
+  // The report shown after its last successful load (its check and
+  // project), which is what Print prints; none when none is shown.
+  const Check* shownReport_ = nullptr;
   std::string shownReportProject_;
   // The printer Print uses, kept so that the printer chosen stays chosen.
   std::shared_ptr<QPrinter> printer_;
@@ -74,7 +77,8 @@ class ReportsPage : public QWidget {
 
   QLabel* caption_ = nullptr;
   QTextEdit* report_ = nullptr;
-  QRadioButton* options_[3] = {nullptr, nullptr, nullptr};
+  // Each check's report option, in the order of comparisonChecks().
+  std::vector<std::pair<const Check*, QRadioButton*>> options_;
   QPushButton* printButton_ = nullptr;
   QPushButton* whatNextButton_ = nullptr;
 };

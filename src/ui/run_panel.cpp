@@ -18,6 +18,7 @@
 #include "app/messages.h"
 #include "app/settings.h"
 #include "app/textfile.h"
+#include "compare/checks.h"
 #include "platform/platform.h"
 #include "projects/folder_listing.h"
 #include "projects/project_store.h"
@@ -27,6 +28,7 @@
 #include "run/driver.h"
 #include "run/run_context.h"
 #include "run/throttled_view.h"
+#include "ui/check_controls.h"
 #include "ui/classic_controls.h"
 #include "ui/null_source.h"
 #include "ui/qt_text.h"
@@ -110,14 +112,14 @@ RunPanel::RunPanel(Deps deps, QWidget* parent) : QWidget(parent), deps_(std::mov
   options_ = place(new QGroupBox(QStringLiteral("Report Options"), p), "frmOpt", twipsRect(2520, 120, 2655, 2055));
   options_->setFont(arial(8.25, true));
   const QFont regular = font();
-  const char* names[3] = {"chkOpt_0", "chkOpt_1", "chkOpt_2"};
-  const char* captions[3] = {"Time Matches", "Entities =", "DWG Age >="};
-  const QRect rects[3] = {twipsRect(120, 360, 2175, 255), twipsRect(120, 720, 1095, 255),
-                          twipsRect(120, 1080, 1335, 255)};
-  for (int i = 0; i < 3; ++i) {
-    checkSwitches_[i] = place(new QCheckBox(QString::fromLatin1(captions[i]), options_), names[i], rects[i]);
-    checkSwitches_[i]->setFont(regular);
-    checkSwitches_[i]->setChecked(i != 2);
+  for (const Check* check : comparisonChecks()) {
+    const CheckControls* controls = checkControls(check->name());
+    if (!controls) continue;
+    QCheckBox* box = place(new QCheckBox(QString::fromLatin1(controls->switchCaption), options_),
+                           controls->switchName, controls->switchBox);
+    box->setFont(regular);
+    box->setChecked(check->face().onByDefault);
+    switches_.push_back({check, box});
   }
   percent_ = editableList(options_, "cmbPercent", twipsRect(1080, 705, 735, 315));
   percent_->setFont(regular);
@@ -155,14 +157,16 @@ RunPanel::RunPanel(Deps deps, QWidget* parent) : QWidget(parent), deps_(std::mov
   boldLabel(p, "lblFilesHead", QStringLiteral("Files:"), twipsRect(5640, 720, 1095, 255), Qt::AlignRight);
   totalFiles_ = boldLabel(p, "lblTotalFiles", QStringLiteral("0000"), twipsRect(6840, 720, 615, 255));
   setTextColour(totalFiles_, qRgb(0x00, 0x00, 0xC0));
-  boldLabel(p, "lblTimeHead", QStringLiteral("Time Conflicts:"), twipsRect(5280, 960, 1455, 255), Qt::AlignRight);
-  timeConflicts_ = boldLabel(p, "lblTotConflicts", QStringLiteral("0000"), twipsRect(6840, 960, 495, 255));
-  boldLabel(p, "lblConflictHead", QStringLiteral("Entity Conflicts:"), twipsRect(5280, 1200, 1455, 255),
-            Qt::AlignRight);
-  entityConflicts_ = boldLabel(p, "lblTotEntityConflicts", QStringLiteral("0000"), twipsRect(6840, 1200, 495, 255));
-  boldLabel(p, "lblDateHead", QStringLiteral("Age Conflicts:"), twipsRect(5280, 1440, 1455, 255), Qt::AlignRight);
-  ageConflicts_ = boldLabel(p, "lblTotDateConflicts", QStringLiteral("0000"), twipsRect(6840, 1440, 495, 255));
-  for (QLabel* counter : {timeConflicts_, entityConflicts_, ageConflicts_}) setTextColour(counter, qRgb(0xFF, 0x00, 0x00));
+  for (const Check* check : comparisonChecks()) {
+    const CheckControls* controls = checkControls(check->name());
+    if (!controls) continue;
+    const std::string_view caption = check->face().counter;
+    boldLabel(p, controls->headName, QString::fromLatin1(caption.data(), caption.size()) + ':', controls->headBox,
+              Qt::AlignRight);
+    QLabel* counter = boldLabel(p, controls->counterName, QStringLiteral("0000"), controls->counterBox);
+    setTextColour(counter, qRgb(0xFF, 0x00, 0x00));
+    counters_.push_back({check, counter});
+  }
   picture_ = place(new QLabel(p), "Picture1", twipsRect(5655, 1920, 1350, 1125));
   picture_->setAlignment(Qt::AlignCenter);
   status_ = boldLabel(p, "lblStatus", QString(), twipsRect(5280, 3000, 2055, 255), Qt::AlignHCenter);
@@ -178,7 +182,7 @@ RunPanel::RunPanel(Deps deps, QWidget* parent) : QWidget(parent), deps_(std::mov
   connect(entity_, &QComboBox::activated, this, &RunPanel::entityChosen);
   connect(lineWarnings_, &QCheckBox::stateChanged, this,
           [this] { writeCheckBox(ws_, lineWarnings_, kLineWarningSettingFile); });
-  for (QCheckBox* box : checkSwitches_) connect(box, &QCheckBox::clicked, this, &RunPanel::switchClicked);
+  for (const auto& [check, box] : switches_) connect(box, &QCheckBox::clicked, this, &RunPanel::switchClicked);
   connect(percent_, &QComboBox::activated, this, &RunPanel::percentChosen);
   connect(collectButton_, &QPushButton::clicked, this, &RunPanel::collect);
   connect(compareButton_, &QPushButton::clicked, this, &RunPanel::recompare);
@@ -259,8 +263,8 @@ void RunPanel::entityChosen() {
 }
 
 void RunPanel::switchClicked() {
-  const auto change = runButtonsAfterSwitch(checkSwitches_[0]->isChecked(), checkSwitches_[1]->isChecked(),
-                                            checkSwitches_[2]->isChecked(), !deps_.selectedProject().isEmpty());
+  const bool anyOn = std::any_of(switches_.begin(), switches_.end(), [](const auto& s) { return s.second->isChecked(); });
+  const auto change = runButtonsAfterSwitch(anyOn, !deps_.selectedProject().isEmpty());
   if (change == RunButtonChange::Leave) return;
   collectButton_->setEnabled(change == RunButtonChange::Enable);
   compareButton_->setEnabled(change == RunButtonChange::Enable);
@@ -268,10 +272,22 @@ void RunPanel::switchClicked() {
 
 void RunPanel::percentChosen() {
   const auto caption = handleSwitchCaption(percent_->currentText().toStdString());
-  checkSwitches_[1]->setText(QString::fromLatin1(caption.data(), caption.size()));
+  if (QCheckBox* box = switchOf(handleCheck())) box->setText(QString::fromLatin1(caption.data(), caption.size()));
 }
 
 // ---------------------------------------------------------------- runs
+
+QCheckBox* RunPanel::switchOf(const Check& check) const {
+  for (const auto& [shown, box] : switches_)
+    if (shown == &check) return box;
+  return nullptr;
+}
+
+QLabel* RunPanel::counterOf(const Check& check) const {
+  for (const auto& [shown, counter] : counters_)
+    if (shown == &check) return counter;
+  return nullptr;
+}
 
 FileDevice& RunPanel::files() const { return deps_.files ? *deps_.files : diskDevice(); }
 
@@ -280,9 +296,7 @@ RunOptions RunPanel::runOptions() const {
   options.project = utf8Text(deps_.selectedProject());
   options.locations = deps_.locations();
   options.entity = utf8Text(entity_->currentText());
-  options.timeCheck = checkSwitches_[0]->checkState() == Qt::Checked;
-  options.handleCheck = checkSwitches_[1]->checkState() == Qt::Checked;
-  options.ageCheck = checkSwitches_[2]->checkState() == Qt::Checked;
+  for (const auto& [check, box] : switches_) check->setSwitchedOn(options, box->checkState() == Qt::Checked);
   options.percent = utf8Text(percent_->currentText());
   options.age = utf8Text(age_->currentText());
   return options;
@@ -336,7 +350,7 @@ void RunPanel::recompare() {
   if (outcome == RecompareOutcome::EmptyRecordRefused) {
     // As if the user had cleared "Time Matches": the run buttons follow the
     // switches, then "Recompare..." stays off until there are records again.
-    checkSwitches_[0]->setChecked(false);
+    if (QCheckBox* box = switchOf(timeCheck())) box->setChecked(false);
     switchClicked();
     compareButton_->setEnabled(false);
   }

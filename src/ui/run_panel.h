@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/workspace.h"
@@ -92,6 +93,8 @@ class RunPanel : public QWidget {
   void percentChosen();
   RunOptions runOptions() const;
   FileDevice& files() const;
+  QCheckBox* switchOf(const Check& check) const;
+  QLabel* counterOf(const Check& check) const;
 
   Workspace ws_;
   Deps deps_;
@@ -101,7 +104,8 @@ class RunPanel : public QWidget {
   QComboBox* entity_ = nullptr;
   QCheckBox* lineWarnings_ = nullptr;
   QGroupBox* options_ = nullptr;
-  QCheckBox* checkSwitches_[3] = {nullptr, nullptr, nullptr};
+  // Each check's switch and counter, in the order of comparisonChecks().
+  std::vector<std::pair<const Check*, QCheckBox*>> switches_;
   QComboBox* percent_ = nullptr;
   QComboBox* age_ = nullptr;
   QPushButton* collectButton_ = nullptr;
@@ -111,9 +115,7 @@ class RunPanel : public QWidget {
   QLabel* subfolders_ = nullptr;
   QProgressBar* progress_ = nullptr;
   QLabel* totalFiles_ = nullptr;
-  QLabel* timeConflicts_ = nullptr;
-  QLabel* entityConflicts_ = nullptr;
-  QLabel* ageConflicts_ = nullptr;
+  std::vector<std::pair<const Check*, QLabel*>> counters_;
   QLabel* picture_ = nullptr;
   QLabel* status_ = nullptr;
   QLabel* verdict_ = nullptr;

@@ -5,7 +5,6 @@
 #include <QPixmap>
 #include <QProgressBar>
 
-#include "compare/checks.h"
 #include "projects/folder_listing.h"
 #include "ui/run_panel.h"
 #include "ui/qt_text.h"
@@ -27,15 +26,8 @@ void WindowRunView::setComparing(int first, int second) { show(panel_.status_, c
 void WindowRunView::setElapsed(long long seconds) { show(panel_.time_, elapsedText(seconds)); }
 void WindowRunView::clearElapsed() { show(panel_.time_, std::string()); }
 
-QLabel* WindowRunView::conflictCounter(const Check& check) const {
-  if (&check == &timeCheck()) return panel_.timeConflicts_;
-  if (&check == &handleCheck()) return panel_.entityConflicts_;
-  if (&check == &ageCheck()) return panel_.ageConflicts_;
-  return nullptr;
-}
-
 void WindowRunView::setConflicts(const Check& check, int count) {
-  if (QLabel* counter = conflictCounter(check)) showCount(counter, count);
+  if (QLabel* counter = panel_.counterOf(check)) showCount(counter, count);
 }
 
 void WindowRunView::setTotalFiles(int count) { showCount(panel_.totalFiles_, count); }

@@ -34,9 +34,6 @@ class WindowRunView : public RunView {
  private:
   static void show(QLabel* label, const std::string& text);
   static void showCount(QLabel* label, int count);
-  // The counter of the lower panel that shows a check's conflicts; none for
-  // a check the panel has no counter for.
-  QLabel* conflictCounter(const Check& check) const;
 
   RunPanel& panel_;
 };

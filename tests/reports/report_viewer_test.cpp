@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/textfile.h"
+#include "compare/checks.h"
 #include "reports/print_job.h"
 #include "support/temp_dir.h"
 
@@ -34,12 +35,11 @@ class ReportViewerTest : public ::testing::Test {
 };
 
 TEST_F(ReportViewerTest, MissingReportsShowTheirExactMessageAndDisablePrinting) {
-  const std::pair<ReportKind, const char*> cases[] = {
-      {ReportKind::Time, "No available TIME CONFLICTS for Project: BRIDGE A"},
-      {ReportKind::Handle, "No available HANDLE [Entity] CONFLICTS for Project: BRIDGE A"},
-      {ReportKind::Age, "No available DWG Date CONFLICTS for Project: BRIDGE A"}};
-  for (const auto& [kind, message] : cases) {
-    EXPECT_EQ(loadChosenReport(ws, kind, "BRIDGE A", viewer), PrintButtonState::Disabled);
+  const std::pair<int, const char*> cases[] = {{0, "No available TIME CONFLICTS for Project: BRIDGE A"},
+                                               {1, "No available HANDLE [Entity] CONFLICTS for Project: BRIDGE A"},
+                                               {2, "No available DWG Date CONFLICTS for Project: BRIDGE A"}};
+  for (const auto& [option, message] : cases) {
+    EXPECT_EQ(loadChosenReport(ws, reportCheckFromOption(option), "BRIDGE A", viewer), PrintButtonState::Disabled);
     EXPECT_EQ(viewer.shown, message);
   }
   EXPECT_EQ(viewer.calls,
@@ -48,24 +48,24 @@ TEST_F(ReportViewerTest, MissingReportsShowTheirExactMessageAndDisablePrinting) 
 
 TEST_F(ReportViewerTest, ReportWrittenLaterLoadsOnTheNextClickWithNameUnchanged) {
   const std::string project = "ROAD, PHASE 2 (old)";
-  EXPECT_EQ(reportOptionClicked(ws, ReportKind::Handle, project, viewer), PrintButtonState::Disabled);
+  EXPECT_EQ(reportOptionClicked(ws, handleCheck(), project, viewer), PrintButtonState::Disabled);
   const std::string report = quotedLine("A.dwg vs. B.dwg");
   dir.write("ws/handle conflicts/ROAD, PHASE 2 (old).hnd", report);
-  EXPECT_EQ(reportOptionClicked(ws, ReportKind::Handle, project, viewer), PrintButtonState::Enabled);
+  EXPECT_EQ(reportOptionClicked(ws, handleCheck(), project, viewer), PrintButtonState::Enabled);
   EXPECT_EQ(viewer.shown, report);  // quotes and line ends as the file holds them
   EXPECT_EQ(viewer.calls.back(), "load ROAD, PHASE 2 (old).hnd");
-  EXPECT_EQ(printRequestFor(ws, ReportKind::Handle, project, "d")->sectionTitle, "Handle Conflicts");
+  EXPECT_EQ(printRequestFor(ws, &handleCheck(), project, "d")->sectionTitle, "Handle Conflicts");
 }
 
 TEST_F(ReportViewerTest, NoProjectOrNoOptionChangesNothing) {
   dir.write("ws/time conflicts/.tim", quotedLine("should not show"));
-  EXPECT_EQ(loadChosenReport(ws, ReportKind::Time, "", viewer), PrintButtonState::Unchanged);
-  EXPECT_EQ(loadChosenReport(ws, reportKindFromOption(std::nullopt), "P", viewer),
+  EXPECT_EQ(loadChosenReport(ws, &timeCheck(), "", viewer), PrintButtonState::Unchanged);
+  EXPECT_EQ(loadChosenReport(ws, reportCheckFromOption(std::nullopt), "P", viewer),
             PrintButtonState::Unchanged);
-  EXPECT_EQ(reportOptionClicked(ws, ReportKind::Age, "", viewer), PrintButtonState::Unchanged);
+  EXPECT_EQ(reportOptionClicked(ws, ageCheck(), "", viewer), PrintButtonState::Unchanged);
   EXPECT_EQ(viewer.shown, "previous");
   EXPECT_EQ(viewer.calls, std::vector<std::string>{"reset"});
-  EXPECT_FALSE(printRequestFor(ws, ReportKind::Time, "", "d"));
+  EXPECT_FALSE(printRequestFor(ws, &timeCheck(), "", "d"));
 }
 
 }  // namespace

@@ -133,7 +133,7 @@ TEST_F(PassTest, NamesBeyondAsciiAreCollectedComparedAndReported) {
   const std::string project = "ΤΕΧΝΙΚΟ 学生";
   run.options.project = project;
   run.options.entity = "LINE";
-  run.options.ageCheck = true;
+  ageCheck().setSwitchedOn(run.options, true);
   run.options.age = "1 year";
   run.options.locations = {"+" + folder("Klasse Ω")};
 

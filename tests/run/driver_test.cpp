@@ -48,7 +48,7 @@ class DriverTest : public ::testing::Test {
 };
 
 TEST_F(DriverTest, TimeCheckReportsEveryPairWithTheSameDateInPairOrder) {
-  run.options.handleCheck = false;
+  handleCheck().setSwitchedOn(run.options, false);
   records({"A,2453585.5,,END", "B,2453585.5,,END", "Z,0,,END", "Y,,,END", "C,2453585.5,,END",
            "D,2453585.50000001,,END", "E,2453585.00052083,,END", "F,2453585.00052083,,END"});
   EXPECT_EQ(drive(9), DriverOutcome::Complete);
@@ -84,7 +84,7 @@ TEST_F(DriverTest, CleanRunEndsWithTheAllClearAndReplacesOldReports) {
 }
 
 TEST_F(DriverTest, HandleCheckWritesTheThreeFormsAgainstTheThreshold) {
-  run.options.timeCheck = false;
+  timeCheck().setSwitchedOn(run.options, false);
   run.options.entity = "LINE";
   run.options.percent = "70";
   records({"ABCD,1,A$B$C$D$,END", "ABC,2,A$B$C$,END", "ABC2,3,A$B$C$,END", "NONE,4,,END",
@@ -109,7 +109,7 @@ TEST_F(DriverTest, HandleCheckWritesTheThreeFormsAgainstTheThreshold) {
 }
 
 TEST_F(DriverTest, HandleCheckSkipsFirstDrawingsWithoutHandlesAndReadsTheThresholdPrefix) {
-  run.options.timeCheck = false;
+  timeCheck().setSwitchedOn(run.options, false);
   run.options.entity = "ARC";
   run.options.percent = "zero";
   records({"EMPTY,1,,END", "A,2,a$,END", "B,3,A$,END", "C,4,,END"});
@@ -120,8 +120,9 @@ TEST_F(DriverTest, HandleCheckSkipsFirstDrawingsWithoutHandlesAndReadsTheThresho
 }
 
 TEST_F(DriverTest, AgeCheckFlagsByCalendarMonths) {
-  run.options.timeCheck = run.options.handleCheck = false;
-  run.options.ageCheck = true;
+  timeCheck().setSwitchedOn(run.options, false);
+  handleCheck().setSwitchedOn(run.options, false);
+  ageCheck().setSwitchedOn(run.options, true);
   run.options.age = "6 months";
   // Today is March 2006 (the fixed clock).
   records({"SEPT2005,2453629,,END", "OCT2005,2453659,,END", "JAN2004,2453006,,END",
@@ -145,7 +146,7 @@ TEST_F(DriverTest, AgeCheckFlagsByCalendarMonths) {
 }
 
 TEST_F(DriverTest, TheAlarmSoundsOncePerRunAndAgainInTheNextRun) {
-  run.options.ageCheck = true;
+  ageCheck().setSwitchedOn(run.options, true);
   run.options.age = "1 year";
   records({"A,2453006,X$,END", "B,2453006,X$,END"});
   drive(2);
@@ -215,7 +216,7 @@ TEST_F(DriverTest, ADamagedRecordFileNamesItsLineAndTouchesNoReport) {
 // first line too many, whatever follows it.
 TEST_F(DriverTest, RecordLinesAreReadWithinBounds) {
   EXPECT_TRUE(replaceFile(run.workspace.timeReport("P"), "old"));
-  run.options.ageCheck = false;
+  ageCheck().setSwitchedOn(run.options, false);
   const std::string huge = "H,2,1$" + std::string(5u << 20, 'F') + "$,END";
   for (unsigned seed = 1; seed <= 3; ++seed) {
     std::mt19937 random(seed);
@@ -243,7 +244,7 @@ TEST_F(DriverTest, RecordLinesAreReadWithinBounds) {
     return h;
   }();
   records({"A,1," + manyHandles + ",END", "B,2," + manyHandles + ",END"});
-  run.options.timeCheck = false;
+  timeCheck().setSwitchedOn(run.options, false);
   run.options.entity = "LINE";
   run.options.percent = "90";
   EXPECT_EQ(drive(2), DriverOutcome::Complete);
@@ -263,8 +264,9 @@ TEST_F(DriverTest, RecordLinesAreReadWithinBounds) {
 // A date of 1e11 or more in a record (or as far before) must not overflow
 // the age check; such a drawing is simply very old, or not old at all.
 TEST_F(DriverTest, AgeCheckCopesWithDatesFarOff) {
-  run.options.timeCheck = run.options.handleCheck = false;
-  run.options.ageCheck = true;
+  timeCheck().setSwitchedOn(run.options, false);
+  handleCheck().setSwitchedOn(run.options, false);
+  ageCheck().setSwitchedOn(run.options, true);
   run.options.age = "1 month";
   records({"FUTURE,100000000000,,END", "PAST,-100000000000,,END", "FARTHER,-" + std::string(300, '9') + ",,END"});
   EXPECT_EQ(drive(3), DriverOutcome::Complete);
@@ -280,7 +282,7 @@ TEST_F(DriverTest, AgeCheckCopesWithDatesFarOff) {
 // Neither records with an empty date field nor the empty entries left by
 // fewer records than drawings conflict with one another.
 TEST_F(DriverTest, UndatedRecordsAndEmptyEntriesGiveNoConflicts) {
-  run.options.ageCheck = true;
+  ageCheck().setSwitchedOn(run.options, true);
   records({"A,,X$,END", "B,,Y$,END"});
   EXPECT_EQ(drive(4), DriverOutcome::Complete);
   EXPECT_EQ(timeReport(), lines({"No time conflicts!"}));
@@ -368,7 +370,7 @@ TEST_F(DriverTest, RecompareRefusesAnEmptyOrMissingRecordWithTimeMatchesOn) {
   EXPECT_FALSE(std::filesystem::exists(run.workspace.timeReport("P")));
 
   // With "Time Matches" off an empty record file is compared like any other.
-  run.options.timeCheck = false;
+  timeCheck().setSwitchedOn(run.options, false);
   dir.write("drawings/a.dwg", "");
   run.options.locations = {"-" + (base.parent_path() / "drawings").string()};
   RecompareReport report;

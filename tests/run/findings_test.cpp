@@ -51,7 +51,7 @@ TEST_F(FindingsTest, ATypeNoReadDrawingHoldsIsTold) {
   EXPECT_FALSE(drive(2).entityTypeAbsent);
   // With the handle check off the type plays no part.
   records({"ANNA,2453006.5,,END"});
-  run.options.handleCheck = false;
+  handleCheck().setSwitchedOn(run.options, false);
   EXPECT_FALSE(drive(1).entityTypeAbsent);
 }
 

@@ -28,7 +28,7 @@ TEST(SampleClass, FirstCollectionFindsConflictsInAllThreeChecks) {
 
   run.options.project = "SAMPLE CLASS";
   run.options.entity = "CIRCLE";
-  run.options.ageCheck = true;
+  ageCheck().setSwitchedOn(run.options, true);
   for (const auto& line : splitLines(slurp(run.workspace.locationFile("SAMPLE CLASS"))))
     run.options.locations.push_back(line.substr(1, line.size() - 2));
   NativeDrawingSource source([](std::int64_t) { return 3600L; });
@@ -49,7 +49,7 @@ TEST(SampleClass, FirstCollectionFindsConflictsInAllThreeChecks) {
 
   // At 80% the near-copy is reported too.
   run.options.percent = "80";
-  run.options.timeCheck = false;
+  timeCheck().setSwitchedOn(run.options, false);
   recompare(context, messages);
   EXPECT_EQ(slurp(run.workspace.handleReport("SAMPLE CLASS")),
             "\"** ANNA vs. BEN has a 100% CIRCLE handle match [20 total].\"\r\n"

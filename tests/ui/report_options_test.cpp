@@ -1,4 +1,6 @@
+#include "compare/checks.h"
 #include "reports/report_options.h"
+#include "ui/check_controls.h"
 #include "window_fixture.h"
 
 namespace veldra::testing {
@@ -25,6 +27,19 @@ TEST_F(ReportOptions, RunButtonsFollowTheSwitches) {
   w.chkOpt[0]->click();
   EXPECT_TRUE(w.cmdCollect->isEnabled());
   EXPECT_TRUE(w.cmdCompare->isEnabled());
+}
+
+// A check of the comparison that the window holds no controls for would run
+// unseen, as its default says.
+TEST_F(ReportOptions, EveryCheckHasItsSwitchCounterAndReportOption) {
+  NamedMainWindow& w = start();
+  for (const Check* check : comparisonChecks()) {
+    const CheckControls* controls = checkControls(check->name());
+    ASSERT_NE(controls, nullptr) << check->name();
+    const QCheckBox* box = namedChild<QCheckBox>(w, controls->switchName);
+    EXPECT_TRUE(box && box->isChecked() == check->face().onByDefault) << check->name();
+    EXPECT_TRUE(namedChild<QLabel>(w, controls->counterName) && namedChild<QRadioButton>(w, controls->reportOptionName));
+  }
 }
 
 TEST_F(ReportOptions, HandleSwitchCaptionFollowsTheThreshold) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/tool_options.h"
+#include "compare/checks.h"
 
 namespace veldra {
 
@@ -22,12 +23,20 @@ inline constexpr ToolUsage kCliUsage{
     "base folder recorded by veldra-setup is used.\n"
     "Exit status: 0 nothing found, 1 conflicts or copies found, 2 an error or nothing compared.\n"};
 
-// The options of every command whose next argument is their value.
+// The check whose switch this option is ("--time").
+inline const Check* checkOfOption(std::string_view option) {
+  for (const Check* check : comparisonChecks())
+    if (option.starts_with("--") && option.substr(2) == check->name()) return check;
+  return nullptr;
+}
+
+// The options of every command whose next argument is their value: each
+// check's switch among them.
 inline bool cliOptionTakesValue(std::string_view option) {
-  for (std::string_view o : {"--workspace", "--entity", "--time", "--handles", "--percent", "--age", "--template",
-                             "--against", "--ignore-author", "--term", "--csv", "--html"})
+  for (std::string_view o : {"--workspace", "--entity", "--percent", "--template", "--against", "--ignore-author",
+                             "--term", "--csv", "--html"})
     if (option == o) return true;
-  return false;
+  return checkOfOption(option) != nullptr;
 }
 
 }  // namespace veldra

@@ -15,6 +15,7 @@
 // record file) or a report could not be written.
 
 #include <iostream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@
 #include "app/utf8_text.h"
 #include "cli_usage.h"
 #include "collect/native_source.h"
+#include "compare/checks.h"
 #include "platform/platform.h"
 #include "projects/folder_listing.h"
 #include "projects/project_store.h"
@@ -50,11 +52,7 @@ class StreamView : public RunView {
   void setComparing(int first, int second) override { show("Status", status = comparingText(first, second)); }
   void setElapsed(long long seconds) override { show("Time", elapsedText(seconds)); }
   void clearElapsed() override {}
-  void setConflicts(const Check& check, int count) override {
-    if (&check == &timeCheck()) timeConflicts = fourDigits(count);
-    if (&check == &handleCheck()) entityConflicts = fourDigits(count);
-    if (&check == &ageCheck()) ageConflicts = fourDigits(count);
-  }
+  void setConflicts(const Check& check, int count) override { conflicts[&check] = fourDigits(count); }
   void setTotalFiles(int count) override { show("Files", totalFiles = fourDigits(count)); }
   void setVerdict(Verdict v) override {
     switch (v) {
@@ -76,8 +74,8 @@ class StreamView : public RunView {
   void setProgress(int) override {}
   void flush() override { std::cerr.flush(); }
 
-  std::string status, timeConflicts = "0000", entityConflicts = "0000", ageConflicts = "0000",
-                      totalFiles = "0000", verdict;
+  std::string status, totalFiles = "0000", verdict;
+  std::map<const Check*, std::string> conflicts;  // a check not counted shows "0000"
 
  private:
   static void show(const char* label, const std::string& text) { std::cerr << label << ": " << oneLine(text) << '\n'; }
@@ -141,19 +139,20 @@ int run(const std::vector<std::string>& args) {
     } else if (arg == "--entity") {
       if (!value(entity)) return usage("--entity needs a type");
       entityGiven = true;
-    } else if (arg == "--time") {
-      if (!value(v) || !readSwitch(v, options.timeCheck)) return usage("--time takes on or off");
-    } else if (arg == "--handles") {
-      if (!value(v) || !readSwitch(v, options.handleCheck)) return usage("--handles takes on or off");
+    } else if (const Check* check = checkOfOption(arg)) {
+      // --time on|off, --handles on|off; a check whose switch takes its
+      // setting instead: --age TEXT|off.
+      std::string* setting = check->settingInSwitch(options);
+      if (!value(v)) return usage(arg + (setting ? " needs a text or off" : " takes on or off"));
+      bool on = v != "off";
+      if (!setting && !readSwitch(v, on)) return usage(arg + " takes on or off");
+      check->setSwitchedOn(options, on);
+      if (setting && on) *setting = v;
     } else if (arg == "--percent") {
       // A number the threshold box could not hold (401 digits) must not pass
       // as 0%, which makes every pair a conflict.
       const auto number = value(options.percent) ? parsePlainNumber(options.percent) : std::nullopt;
       if (!number || !(*number >= 0 && *number <= 100)) return usage("--percent takes a number from 0 to 100");
-    } else if (arg == "--age") {
-      if (!value(v)) return usage("--age needs a text or off");
-      options.ageCheck = v != "off";
-      if (options.ageCheck) options.age = v;
     } else if (isOption(arg)) {
       return usage("unknown option " + arg);
     } else {
@@ -241,11 +240,12 @@ int run(const std::vector<std::string>& args) {
     judged = report.comparison.succeeded();
   }
   view.flush();
-  std::cout << "Files: " << shown.totalFiles << "\n"
-            << "Time Conflicts: " << shown.timeConflicts << "\n"
-            << "Entity Conflicts: " << shown.entityConflicts << "\n"
-            << "Age Conflicts: " << shown.ageConflicts << "\n"
-            << "Status: " << shown.status << "\n"
+  std::cout << "Files: " << shown.totalFiles << "\n";
+  for (const Check* check : comparisonChecks()) {
+    const auto counted = shown.conflicts.find(check);
+    std::cout << check->face().counter << ": " << (counted == shown.conflicts.end() ? "0000" : counted->second) << "\n";
+  }
+  std::cout << "Status: " << shown.status << "\n"
             << "Verdict: " << shown.verdict << "\n";
   for (const auto& problem : problems)
     std::cout << "Unreadable: " << oneLine(utf8FromPath(problem.path)) << " (" << oneLine(problemReason(problem))
