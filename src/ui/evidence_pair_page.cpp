@@ -262,7 +262,7 @@ void EvidencePairPage::saveReview() {
   } else {
     const auto mark = evidence::markOf(*findings_, p, kMarks[choice - 1], note, nowUnixMs());
     kept = evidence::saveMark(workspace_, project_, mark);
-    if (kept) p.review = evidence::PairReview{mark.mark, mark.note, mark.verdict, mark.score, mark.markedAtUnixMs, false};
+    if (kept) p.review = evidence::PairReview{mark.mark, mark.note, mark.verdict, mark.score, mark.markedAtUnixMs, false, mark.id};
   }
   if (!kept) {
     reviewStatus_->setText(QStringLiteral("Not kept: %1").arg(qtText(kept.message())));

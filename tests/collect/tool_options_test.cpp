@@ -86,7 +86,8 @@ TEST_F(ToolOptions, CliUsageNamesEveryCommandAndOptionsStandAnywhere) {
   // "--" ends the options of every command: a project named like an option
   // is looked for, not refused as an option.
   for (const std::vector<std::string>& ended :
-       {std::vector<std::string>{"evidence", "--", "-odd"}, {"--", "evidence", "-odd"}, {"collect", "--", "-odd"}}) {
+       {std::vector<std::string>{"evidence", "--", "-odd"}, {"--", "evidence", "-odd"}, {"collect", "--", "-odd"},
+        {"mark", "--", "-odd", "list"}}) {
     std::vector<std::string> line{"--workspace", utf8FromPath(base)};
     line.insert(line.end(), ended.begin(), ended.end());
     const ProgramRun r = run(cli, line);

@@ -225,6 +225,31 @@ TEST_F(EvidenceRunTest, CommandLineExitsByWhatItFound) {
   EXPECT_NE(veldra::testing::slurp(csv).find("anna/drawing.dwg"), std::string::npos);
   EXPECT_NE(veldra::testing::slurp(html).find("<svg"), std::string::npos);
 
+  // The teacher marks the copy from a script, lists and exports the marks;
+  // a pair the check did not judge, or a mark it does not know, is refused.
+  const CliResult set = runCli(with({"mark", "CAD1", "set", "ben/drawing.dwg", "anna/drawing.dwg", "confirmed",
+                                     "--note", "admitted, 3 May"}));
+  EXPECT_EQ(set.status, 0) << set.err;
+  const CliResult list = runCli(with({"mark", "CAD1", "list"}));
+  EXPECT_EQ(list.status, 0) << list.err;
+  EXPECT_TRUE(list.out.starts_with("confirmed\tanna/drawing.dwg\tben/drawing.dwg\tcopy ")) << list.out;
+  EXPECT_TRUE(list.out.ends_with("\tadmitted, 3 May\n")) << list.out;
+  const auto marksFile = dir.path() / "marks.csv";
+  EXPECT_EQ(runCli(with({"mark", "CAD1", "export", utf8FromPath(marksFile)})).status, 0);
+  EXPECT_NE(veldra::testing::slurp(marksFile).find("confirmed copy,\"admitted, 3 May\","), std::string::npos);
+  for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+           {"mark", "CAD1", "set", "anna/drawing.dwg", "carla/drawing.dwg", "confirmed"},
+           {"mark", "CAD1", "set", "anna/drawing.dwg", "ben/drawing.dwg", "maybe"},
+           {"mark", "CAD1", "set", "anna/drawing.dwg", "nobody.dwg", "confirmed"},
+           {"mark", "CAD1", "list", "extra"}}) {
+    const CliResult r = runCli(with(bad));
+    EXPECT_EQ(r.status, 2) << bad.back();
+    EXPECT_FALSE(r.err.empty()) << bad.back();
+  }
+  EXPECT_EQ(runCli(with({"evidence", "cad1"})).status, 1);
+  EXPECT_NE(veldra::testing::slurp(reportFile(workspace, "CAD1")).find("Teacher's mark: confirmed copy: admitted, 3 May"),
+            std::string::npos);
+
   // Without the copy, nothing is found.
   std::filesystem::remove(classFolder / "ben" / "drawing.dwg");
   EXPECT_EQ(runCli(with({"evidence", "CAD1"})).status, 0);

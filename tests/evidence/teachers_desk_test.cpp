@@ -3,6 +3,7 @@
 // or its drawing is another one now), thresholds per project used by the
 // run and the command line, and the last result kept whole for the window.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <random>
@@ -138,29 +139,82 @@ TEST_P(TeachersDeskTest, MarksStayWithTheirPairAndTellWhatChanged) {
     EXPECT_TRUE(told);
   }
 
-  // A marked drawing replaced by another file at the same path: its mark is
-  // not put on the new drawing, and the notes say why.
+  // The class copied to another disk and the project pointed there: the
+  // marks go with their drawings, and nothing is told missing.
+  std::filesystem::copy(dir.path() / "class", dir.path() / "moved", std::filesystem::copy_options::recursive);
+  ASSERT_TRUE(replaceFile(workspace.projectsFile().parent_path() / "CAD1.prj",
+                          quotedLine("+" + utf8FromPath(dir.path() / "moved"))));
+  const Findings moved = run();
+  EXPECT_EQ(std::count_if(moved.pairs.begin(), moved.pairs.end(), [](const PairFinding& p) { return p.review.has_value(); }), 2);
+  for (const auto& n : moved.notes) EXPECT_EQ(n.find("The mark"), std::string::npos) << n;
+
+  // A marked drawing replaced by another student's file, whether or not the
+  // drawings carry an identity: its mark is not put on the new pair, and the
+  // notes say why, with the teacher's note.
+  const auto movedPath = [&](const DrawingFacts& d) { return dir.path() / "moved" / d.path.lexically_relative(dir.path() / "class"); };
   const auto& facts = f.drawings[f.pairs[copy].a];
   const auto& other = f.drawings[f.pairs[coincidence].a == f.pairs[copy].a ? f.pairs[coincidence].b : f.pairs[coincidence].a];
-  if (!facts.fingerprintGuid.empty() && other.fingerprintGuid != facts.fingerprintGuid) {
-    std::filesystem::remove(facts.path);
-    std::filesystem::copy_file(other.path, facts.path);
-    const Findings replaced = run();
-    for (const auto& p : replaced.pairs)
-      if (p.review) {
-        EXPECT_NE(p.review->mark, ReviewMark::kConfirmed);
-      }
-    bool noted = false;
-    for (const auto& n : replaced.notes) noted = noted || n.find("is another drawing now") != std::string::npos;
-    EXPECT_TRUE(noted);
-  }
+  std::filesystem::copy_file(movedPath(other), movedPath(facts), std::filesystem::copy_options::overwrite_existing);
+  const Findings replaced = run();
+  for (const auto& p : replaced.pairs)
+    if (p.review) {
+      EXPECT_NE(p.review->mark, ReviewMark::kConfirmed);
+    }
+  bool noted = false;
+  for (const auto& n : replaced.notes)
+    noted = noted || (n.find("is another file now") != std::string::npos && n.find("admitted, 3 May") != std::string::npos);
+  EXPECT_TRUE(noted);
+  EXPECT_NE(veldra::testing::slurp(reportFile(workspace, "CAD1")).find("admitted, 3 May"), std::string::npos);
+  ASSERT_TRUE(replaceFile(workspace.projectsFile().parent_path() / "CAD1.prj",
+                          quotedLine("+" + utf8FromPath(dir.path() / "class"))));
 
-  // A mark taken away is gone from the next run.
-  ASSERT_TRUE(removeMark(workspace, "CAD1", markOf(f, f.pairs[coincidence], ReviewMark::kToReview, "", 0)).ok());
+  // A mark taken away where it is shown (back in the first folder) is gone
+  // from the next run.
+  const Findings back = run();
+  const auto shown = std::find_if(back.pairs.begin(), back.pairs.end(), [](const PairFinding& p) {
+    return p.review && p.review->mark == ReviewMark::kNotCopy;
+  });
+  ASSERT_NE(shown, back.pairs.end());
+  ASSERT_TRUE(removeMark(workspace, "CAD1", markOf(back, *shown, ReviewMark::kToReview, "", 0)).ok());
   for (const auto& p : run().pairs)
     if (p.review) {
       EXPECT_NE(p.review->mark, ReviewMark::kNotCopy);
     }
+}
+
+// A store the version before wrote keeps its marks: each is tied to its
+// files at the next run where they are unchanged, and is told as about the
+// old file where one was replaced meanwhile.
+TEST_P(TeachersDeskTest, MarksOfAnEarlierStoreStayWithTheirFiles) {
+  const Findings f = run();
+  const std::size_t copy = firstOf(f, Verdict::kCopy), coincidence = firstOf(f, Verdict::kCoincidence);
+  ASSERT_LT(copy, f.pairs.size());
+  ASSERT_LT(coincidence, f.pairs.size());
+  ASSERT_TRUE(saveMark(workspace, "CAD1", markOf(f, f.pairs[copy], ReviewMark::kConfirmed, "admitted", 1000)).ok());
+  ASSERT_TRUE(saveMark(workspace, "CAD1", markOf(f, f.pairs[coincidence], ReviewMark::kNotCopy, "same lab", 2000)).ok());
+  {
+    auto opened = EvidenceStore::open(storeFile(workspace));
+    ASSERT_TRUE(opened) << opened.message();
+    for (const char* sql : {"ALTER TABLE pair_marks DROP COLUMN digest_a", "ALTER TABLE pair_marks DROP COLUMN digest_b",
+                            "ALTER TABLE drawings DROP COLUMN content", "PRAGMA user_version = 3"})
+      ASSERT_EQ(sqlite3_exec((*opened)->handle(), sql, nullptr, nullptr, nullptr), SQLITE_OK) << sql;
+  }
+  const auto& replacedFile = f.drawings[f.pairs[coincidence].a].path;
+  const auto& otherFile = f.drawings[f.pairs[copy].a].path;
+  ASSERT_NE(replacedFile, otherFile);
+  ASSERT_NE(replacedFile, f.drawings[f.pairs[copy].b].path);
+  std::filesystem::copy_file(otherFile, replacedFile, std::filesystem::copy_options::overwrite_existing);
+  const Findings again = run();
+  int confirmed = 0;
+  for (const auto& p : again.pairs)
+    if (p.review) {
+      EXPECT_EQ(p.review->mark, ReviewMark::kConfirmed);
+      confirmed += p.review->note == "admitted" ? 1 : 0;
+    }
+  EXPECT_EQ(confirmed, 1);
+  EXPECT_EQ(std::count_if(again.notes.begin(), again.notes.end(), [](const std::string& n) {
+              return n.find("is another file now") != std::string::npos && n.find("same lab") != std::string::npos;
+            }), 1);
 }
 
 TEST_P(TeachersDeskTest, ThresholdsArePerProjectAndJudgeTheRunAndTheCommandLine) {
@@ -225,6 +279,52 @@ INSTANTIATE_TEST_SUITE_P(Classes, TeachersDeskTest, ::testing::Values(3u, 14u, 2
 
 // The HTML report of a class whose drawings store no preview shows two
 // pictures for every pair of a group, never "no picture".
+// Marks go with the files, not their paths: drawings without an identity
+// (R12 DXF) tell one file from another only by their bytes.
+TEST(TeachersDesk, AMarkFollowsItsFilesAndNeverPassesToAnother) {
+  struct Case {
+    const char* what;
+    std::string pathA, pathB, digestA, digestB;  // of the mark
+    bool shown, moved;
+    const char* told;  // in the notes when not shown
+  };
+  const std::vector<Case> cases = {
+      {"where it was made", "/c/a.dxf", "/c/b.dxf", "1a", "2b", true, false, ""},
+      {"in a moved folder", "/old/b.dxf", "/old/a.dxf", "2b", "1a", true, true, ""},
+      {"by an earlier version", "/c/a.dxf", "/c/b.dxf", "", "", true, false, ""},
+      {"on a file replaced since", "/c/a.dxf", "/c/b.dxf", "9z", "2b", false, false, "is another file now"},
+      {"on files gone", "/x/a.dxf", "/x/b.dxf", "7x", "8x", false, false, "not among the project's drawings"},
+  };
+  for (const Case& c : cases) {
+    Findings f;
+    for (const auto& [path, digest] : {std::pair{"/c/a.dxf", "1a"}, {"/c/b.dxf", "2b"}}) {
+      DrawingFacts d;
+      d.path = path;
+      d.contentDigest = digest;
+      f.drawings.push_back(d);
+    }
+    f.pairs.push_back({});
+    f.pairs[0].b = 1;
+    f.pairs[0].verdict = Verdict::kCopy;
+    StoredMark m;
+    m.id = 5;
+    m.pathA = c.pathA, m.pathB = c.pathB, m.digestA = c.digestA, m.digestB = c.digestB;
+    m.note = "seen in class";
+    const auto moved = applyMarks(f, std::vector<StoredMark>{m});
+    EXPECT_EQ(f.pairs[0].review.has_value(), c.shown) << c.what;
+    EXPECT_EQ(moved.size(), c.moved ? 1u : 0u) << c.what;
+    if (c.moved && !moved.empty()) {
+      EXPECT_EQ(moved[0].pathA + moved[0].digestA + moved[0].pathB + moved[0].digestB, "/c/a.dxf1a/c/b.dxf2b");
+      EXPECT_EQ(moved[0].id, 5);
+    }
+    ASSERT_EQ(f.notes.size(), c.shown ? 0u : 1u) << c.what;
+    if (!c.shown) {
+      EXPECT_NE(f.notes[0].find(c.told), std::string::npos) << f.notes[0];
+      EXPECT_NE(f.notes[0].find("seen in class"), std::string::npos) << f.notes[0];
+    }
+  }
+}
+
 TEST(TeachersDesk, ReportOfAClassWithoutPreviewsShowsDrawnPictures) {
   veldra::testing::TempDir dir;
   const Workspace workspace(dir.makeWorkspace());

@@ -17,10 +17,14 @@ inline constexpr ToolUsage kCliUsage{
     "                  [--time on|off] [--handles on|off] [--percent 0-100] [--age TEXT|off]\n"
     "       veldra-cli [--workspace DIR] evidence PROJECT [--template FILE]... [--against PROJECT]...\n"
     "                  [--ignore-author NAME]... [--term TEXT] [--csv FILE] [--html FILE]\n"
+    "       veldra-cli [--workspace DIR] mark PROJECT list | export FILE.csv\n"
+    "       veldra-cli [--workspace DIR] mark PROJECT set A B confirmed|not-a-copy|to-review|none [--note TEXT]\n"
     "       veldra-cli --help | --version\n",
     "collect reads the project's drawings, writes its record file and compares them; recompare\n"
-    "compares the record file again; evidence runs the evidence check. Without --workspace, the\n"
-    "base folder recorded by veldra-setup is used.\n"
+    "compares the record file again; evidence runs the evidence check; mark lists, sets or exports\n"
+    "the teacher's marks on the pairs of the last evidence check (A and B as the reports name the\n"
+    "drawings, or their full paths). Without --workspace, the base folder recorded by veldra-setup\n"
+    "is used. \"--\" ends the options.\n"
     "Exit status: 0 nothing found, 1 conflicts or copies found, 2 an error or nothing compared.\n"};
 
 // The check whose switch this option is ("--time").
@@ -34,7 +38,7 @@ inline const Check* checkOfOption(std::string_view option) {
 // check's switch among them.
 inline bool cliOptionTakesValue(std::string_view option) {
   for (std::string_view o : {"--workspace", "--entity", "--percent", "--template", "--against", "--ignore-author",
-                             "--term", "--csv", "--html"})
+                             "--term", "--csv", "--html", "--note"})
     if (option == o) return true;
   return checkOfOption(option) != nullptr;
 }

@@ -272,5 +272,6 @@ int main(int argc, char** argv) {
   if (const auto answered = veldra::answerHelpOrVersion(veldra::kCliUsage, args, veldra::cliOptionTakesValue, std::cout))
     return *answered;
   if (veldra::isEvidenceCommand(args)) return veldra::runEvidenceCommand(args);
+  if (veldra::cliCommand(args) == "mark") return veldra::runMarkCommand(args);
   return veldra::run(args);
 }

@@ -62,6 +62,7 @@ struct DrawingFacts {
   std::string previewNote;         // why a preview pointed to is not shown; empty otherwise
   std::size_t entityCount = 0;
   DrawnPicture drawnPicture;       // the picture drawn from its entities; empty when none could be
+  std::string contentDigest;       // of the file's bytes (see content_digest.h); empty when not taken
 };
 
 struct DrawingEvidence {

@@ -71,6 +71,7 @@ struct PairReview {
   int markedScore = 0;
   std::int64_t markedAtUnixMs = 0;
   bool changed = false;                    // judged otherwise now than when it was marked
+  std::int64_t markId = 0;                 // the store's number for the mark
 };
 
 struct PairFinding {

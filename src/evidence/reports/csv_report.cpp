@@ -83,4 +83,24 @@ std::string csvReport(const Findings& f) {
   return out;
 }
 
+std::string marksCsv(const std::vector<StoredMark>& marks, const Findings& f) {
+  std::string out = "\xEF\xBB\xBF";
+  auto row = [&](const std::vector<std::string>& cells) {
+    for (std::size_t k = 0; k < cells.size(); ++k) out += (k ? "," : "") + cell(cells[k]);
+    out += "\r\n";
+  };
+  row({"mark", "note", "marked_at", "verdict_when_marked", "score_when_marked", "path_a", "path_b", "digest_a",
+       "digest_b", "identity_a", "identity_b", "shown", "verdict_now", "score_now"});
+  for (const auto& m : marks) {
+    const PairFinding* shown = nullptr;
+    for (const auto& p : f.pairs)
+      if (p.review && p.review->markId == m.id) shown = &p;
+    row({std::string(reviewText(m.mark)), m.note, isoInstant(Instant{m.markedAtUnixMs, true}),
+         std::string(verdictText(m.verdict)), std::to_string(m.score), m.pathA, m.pathB, m.digestA, m.digestB,
+         m.identityA, m.identityB, yesNo(shown != nullptr), shown ? std::string(verdictText(shown->verdict)) : "",
+         shown ? std::to_string(shown->score) : ""});
+  }
+  return out;
+}
+
 }  // namespace veldra::evidence

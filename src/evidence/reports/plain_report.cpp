@@ -3,6 +3,7 @@
 
 #include "evidence/reports/report_writers.h"
 #include "evidence/judging/words.h"
+#include "evidence/store/review.h"
 #include "app/utf8_text.h"
 
 namespace veldra::evidence {
@@ -81,6 +82,7 @@ std::string plainReport(const Findings& f) {
     line(head + ": " + displayName(f.drawings[p.a]) + " - " + displayName(f.drawings[p.b]));
     if (isCopy(p.verdict)) line("  " + p.direction);
     for (const auto& r : p.reasons) line("  - " + r);
+    if (p.review) line("  Teacher's mark: " + reviewSummary(*p.review, true));
   }
   line("");
   line("Problem drawings: " + std::to_string(problems.size()) + " (" + std::to_string(unreadable) +

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "evidence/judging/findings.h"
+#include "evidence/store/review.h"
 
 namespace veldra::evidence {
 
@@ -23,6 +24,11 @@ std::string htmlReport(const Findings& findings);
 // pictures, the evidence in words, both drawings' facts, the other members
 // of its group and room for notes. Empty for a pair that is not there.
 std::string caseSheet(const Findings& findings, std::size_t pair);
+
+// The teacher's marks as a spreadsheet, one row a mark, for a backup or a
+// script: the mark and note, both files as marked (paths, content digests,
+// identities) and the pair as the last run judged it, where it is shown.
+std::string marksCsv(const std::vector<StoredMark>& marks, const Findings& lastRun);
 
 // What the writers share: a drawing's student and file as the teacher reads
 // them, and a pair's likely source in words.

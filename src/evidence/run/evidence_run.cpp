@@ -146,7 +146,11 @@ RunResult runEvidenceCheck(const Workspace& workspace, const std::string& projec
     // go with the pairs they were made on.
     if (const Status saved = store->saveLastRun(project, result.findings); !saved)
       result.warnings.push_back("The result was not kept for the window: " + saved.message());
-    applyMarks(result.findings, store->marks(project));
+    // Marks found on the same drawings elsewhere (the class moved) are kept
+    // where the drawings lie now.
+    for (const StoredMark& m : applyMarks(result.findings, store->marks(project)))
+      if (const Status followed = store->saveMark(project, m); !followed)
+        result.warnings.push_back("A mark could not be kept with its moved drawings: " + followed.message());
   }
   const auto report = reportFile(workspace, project);
   std::filesystem::create_directories(report.parent_path(), ec);
@@ -206,7 +210,14 @@ Status removeMark(const Workspace& workspace, const std::string& project, const 
   const auto store = existingStore(workspace);
   if (!store) return store.failure();
   if (!*store) return {};
-  return (*store)->removeMark(project, mark.pathA, mark.pathB);
+  return (*store)->removeMark(project, mark);
+}
+
+Result<std::vector<StoredMark>> storedMarks(const Workspace& workspace, const std::string& project) {
+  const auto store = existingStore(workspace);
+  if (!store) return store.failure();
+  if (!*store) return std::vector<StoredMark>();
+  return (*store)->marks(project);
 }
 
 std::vector<std::size_t> changedSinceRun(const Findings& findings) {

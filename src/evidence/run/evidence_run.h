@@ -74,6 +74,9 @@ Result<std::optional<Findings>> loadLastRun(const Workspace& workspace, const st
 // that cannot be opened fails as EvidenceStore::open() tells.
 Status saveMark(const Workspace& workspace, const std::string& project, const StoredMark& mark);
 Status removeMark(const Workspace& workspace, const std::string& project, const StoredMark& mark);
+// The teacher's marks kept for the project, shown on the last run or not:
+// empty without a store, a failure (kCannotRead) when it cannot be read.
+Result<std::vector<StoredMark>> storedMarks(const Workspace& workspace, const std::string& project);
 // The project's drawings (indices into the findings' drawings) whose files
 // were written after the run, or are gone: the result may be out of date.
 std::vector<std::size_t> changedSinceRun(const Findings& findings);

@@ -8,6 +8,7 @@
 #include <set>
 #include <system_error>
 
+#include "evidence/run/content_digest.h"
 #include "evidence/judging/parallel.h"
 #include "platform/platform.h"
 #include "projects/folder_listing.h"
@@ -139,11 +140,14 @@ ClassReading readChangedDrawings(const std::vector<DrawingVisit>& visits, std::m
         d.facts.name = visit.name;
         if (d.facts.problem) d.facts.problem->path = visit.path;
         out.known[i] = std::move(it->second.features);
+        // Kept by an earlier version without it.
+        if (d.facts.contentDigest.empty()) d.facts.contentDigest = fileDigest(visit.path);
         taken.fetch_add(1, std::memory_order_relaxed);
         return;
       }
     }
     out.drawings[i] = reader(visit.path, visit.name);
+    if (out.drawings[i].facts.contentDigest.empty()) out.drawings[i].facts.contentDigest = fileDigest(visit.path);
   });
   if (!done) return {};
   out.kept = taken.load();

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <tuple>
 #include <unordered_map>
 
 #include "evidence/features/feature_codec.h"
@@ -20,7 +21,9 @@ namespace {
 // features were made by, so that an unchanged drawing is not read again.
 // 3: a digest of each drawing's row and of the last run, so that what a run
 // finds unchanged is not written again.
-constexpr int kSchemaVersion = 3;
+// 4: the content digest of each drawing's file, and of both files of a
+// marked pair, so that a mark goes with its drawings rather than their paths.
+constexpr int kSchemaVersion = 4;
 // Drawings a sketch value may lead to before it is taken for a value every
 // drawing of some exercise has, and passed over.
 constexpr int kLongestPosting = 1000;
@@ -61,7 +64,8 @@ CREATE TABLE IF NOT EXISTS drawings (
   file_identity TEXT,
   feature_scheme TEXT,
   picture BLOB,
-  digest INTEGER
+  digest INTEGER,
+  content TEXT
 );
 CREATE INDEX IF NOT EXISTS drawings_by_project ON drawings(project);
 CREATE INDEX IF NOT EXISTS drawings_by_identity ON drawings(fingerprint_guid);
@@ -94,7 +98,7 @@ ALTER TABLE drawings ADD COLUMN picture BLOB;
   "d.path, d.name, p.name, d.problem_kind, d.problem_detail, d.readable, d.version, d.created, "                   \
   "d.created_universal, d.updated, d.updated_universal, d.editing, d.handseed, d.fingerprint_guid, "               \
   "d.version_guid, d.author, d.last_saved_by, d.preview_format, d.preview_width, d.preview_height, d.preview, " \
-  "d.entity_count, d.picture, d.features"
+  "d.entity_count, d.picture, d.features, d.content"
 
 // Tables added since the first form of the store; made in stores that lack
 // them whenever a store is opened, and left alone by programs that do not
@@ -106,6 +110,8 @@ CREATE TABLE IF NOT EXISTS pair_marks (
   path_b TEXT NOT NULL,
   identity_a TEXT NOT NULL,
   identity_b TEXT NOT NULL,
+  digest_a TEXT NOT NULL DEFAULT '',
+  digest_b TEXT NOT NULL DEFAULT '',
   mark INTEGER NOT NULL,
   note TEXT NOT NULL,
   verdict INTEGER NOT NULL,
@@ -317,15 +323,67 @@ DrawingFacts factsFromRow(const Statement& q) {
   // The picture drawn from its entities and why it shows no preview, for a
   // drawing taken from the store instead of read again.
   if (!q.isNull(22)) decodeDrawnPicture(q.view(22), f);
+  f.contentDigest = q.text(24);
   return f;
 }
 constexpr int kFeaturesColumn = 23;
+constexpr int kStampColumn = 25;  // after VELDRA_FACT_COLUMNS
 
 std::optional<std::int64_t> projectId(sqlite3* db, const std::string& name) {
   Statement q(db, "SELECT id FROM projects WHERE name = ?");
   q.bind(1, name);
   if (!q.step()) return std::nullopt;
   return q.integer(0);
+}
+
+// Ties the marks an earlier version made by paths to the content of their
+// files, before the project's rows are replaced: a side whose file has the
+// stamp the store kept for it when it was last judged (the judgement the
+// mark was made on) is that drawing's file; one whose file changed since is
+// another file, and its mark is told as about the file it was.
+bool pinEarlierMarks(sqlite3* db, const std::string& project, std::span<const DrawingFacts> drawings,
+                     const std::vector<std::optional<FileStamp>>& stamps) {
+  std::vector<std::tuple<std::int64_t, std::string, std::string, std::string, std::string>> marks;
+  {
+    Statement q(db,
+                "SELECT rowid, path_a, path_b, digest_a, digest_b FROM pair_marks "
+                "WHERE project = ? AND (digest_a = '' OR digest_b = '')");
+    q.bind(1, project);
+    while (q.step()) marks.emplace_back(q.integer(0), q.text(1), q.text(2), q.text(3), q.text(4));
+    if (!q.ok()) return false;
+  }
+  if (marks.empty()) return true;
+  std::unordered_map<std::string, FileStamp> kept;
+  {
+    Statement q(db,
+                "SELECT d.path, d.file_size, d.file_modified, d.file_identity FROM drawings d "
+                "JOIN projects p ON p.id = d.project WHERE p.name = ? AND d.file_identity IS NOT NULL");
+    q.bind(1, project);
+    while (q.step())
+      kept[q.text(0)] = FileStamp{static_cast<std::uint64_t>(q.integer(1)), q.integer(2), q.text(3)};
+    if (!q.ok()) return false;
+  }
+  std::unordered_map<std::string, std::size_t> now;
+  for (std::size_t i = 0; i < drawings.size(); ++i) now[utf8Path(drawings[i].path)] = i;
+  // The digest a side takes: its file's, "changed", or none yet (unknown).
+  auto pinned = [&](const std::string& path, const std::string& digest) -> std::string {
+    if (!digest.empty()) return digest;
+    const auto was = kept.find(path);
+    const auto is = now.find(path);
+    if (was == kept.end() || is == now.end()) return {};
+    const auto& stamp = is->second < stamps.size() ? stamps[is->second] : std::nullopt;
+    if (!stamp) return {};
+    if (*stamp != was->second) return std::string(kChangedFile);
+    return drawings[is->second].contentDigest;
+  };
+  Statement update(db, "UPDATE pair_marks SET digest_a = ?, digest_b = ? WHERE rowid = ?");
+  for (const auto& [row, pathA, pathB, digestA, digestB] : marks) {
+    const std::string a = pinned(pathA, digestA), b = pinned(pathB, digestB);
+    if (a == digestA && b == digestB) continue;
+    update.reset();
+    if (!update.bind(1, a).bind(2, b).bind(3, row).run()) return false;
+  }
+  return true;
 }
 
 // The earlier projects in the store, as an archive.
@@ -445,6 +503,10 @@ Result<std::unique_ptr<EvidenceStore>> EvidenceStore::open(const std::filesystem
     // Columns of version 3, in tables an older store may have made.
     for (const char* table : {"drawings", "last_runs"})
       done = done && addColumn(db, table, "digest", "INTEGER", error);
+    // Columns of version 4.
+    done = done && addColumn(db, "drawings", "content", "TEXT", error);
+    for (const char* column : {"digest_a", "digest_b"})
+      done = done && addColumn(db, "pair_marks", column, "TEXT NOT NULL DEFAULT ''", error);
     if (found != 0 && found < kSchemaVersion)
       done = done && exec(db, ("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str(), error);
     if (!done || !t.commit(error))
@@ -463,6 +525,7 @@ Status EvidenceStore::saveProject(const std::string& project, const std::string&
   Transaction t(db_, error);
   if (!t.open()) return failure(Failure::Kind::kCannotWrite, std::move(error));
   auto fail = [&](const char* what) { return failure(Failure::Kind::kCannotWrite, std::string(what) + ": " + lastError(db_)); };
+  if (!pinEarlierMarks(db_, project, drawings, stamps)) return fail("cannot tie the teacher's marks to their drawings");
   // The project's rows as they are: a drawing whose row and sketch would be
   // written again as they are keeps them, so that a run on an unchanged
   // class writes next to nothing.
@@ -487,8 +550,8 @@ Status EvidenceStore::saveProject(const std::string& project, const std::string&
                    "INSERT INTO drawings (project, path, name, problem_kind, problem_detail, readable, version, "
                    "created, created_universal, updated, updated_universal, editing, handseed, fingerprint_guid, "
                    "version_guid, author, last_saved_by, preview_format, preview_width, preview_height, preview, "
-                   "entity_count, features, file_size, file_modified, file_identity, feature_scheme, picture, digest) "
-                   "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+                   "entity_count, features, file_size, file_modified, file_identity, feature_scheme, picture, digest, "
+                   "content) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
   Statement sketch(db_, "INSERT OR IGNORE INTO sketch (value, project, drawing) VALUES (?, ?, ?)");
   std::vector<std::pair<std::int64_t, std::int64_t>> sketchRows;  // value, drawing
   std::vector<std::int64_t> keptRows;
@@ -514,6 +577,7 @@ Status EvidenceStore::saveProject(const std::string& project, const std::string&
     digest.add(f.fingerprintGuid).add(f.versionGuid).add(f.author).add(f.lastSavedBy);
     digest.add(static_cast<std::uint64_t>(f.preview.format)).add(f.preview.width).add(f.preview.height);
     digest.add(f.preview.bytes).add(f.entityCount).add(f.previewNote).add(f.drawnPicture.packed());
+    digest.add(f.contentDigest);
     digest.add(features.has_value());
     if (features) digest.add(*features);
     digest.add(stamp.has_value());
@@ -553,6 +617,8 @@ Status EvidenceStore::saveProject(const std::string& project, const std::string&
       insert.bindNull(24).bindNull(25).bindNull(26).bindNull(27);
     }
     insert.bindBlob(28, encodeDrawnPicture(f)).bind(29, digest.value());
+    if (f.contentDigest.empty()) insert.bindNull(30);
+    else insert.bind(30, f.contentDigest);
     if (!insert.run()) return fail("cannot save a drawing's evidence");
     const std::int64_t drawingId = sqlite3_last_insert_rowid(db_);
     for (const std::uint64_t value : values) sketchRows.emplace_back(static_cast<std::int64_t>(value), drawingId);
@@ -610,9 +676,9 @@ Result<std::map<std::string, KeptDrawing>> EvidenceStore::keptDrawings(const std
       if (!features) continue;
       kept.features = std::move(*features);
     }
-    kept.stamp.size = static_cast<std::uint64_t>(q.integer(kFeaturesColumn + 1));
-    kept.stamp.modifiedNs = q.integer(kFeaturesColumn + 2);
-    kept.stamp.identity = q.text(kFeaturesColumn + 3);
+    kept.stamp.size = static_cast<std::uint64_t>(q.integer(kStampColumn));
+    kept.stamp.modifiedNs = q.integer(kStampColumn + 1);
+    kept.stamp.identity = q.text(kStampColumn + 2);
     std::string path = q.text(0);
     out.insert_or_assign(std::move(path), std::move(kept));
   }
@@ -764,8 +830,8 @@ std::optional<Findings> EvidenceStore::loadLastRun(const std::string& project) {
 std::vector<StoredMark> EvidenceStore::marks(const std::string& project) {
   std::vector<StoredMark> out;
   Statement q(db_,
-              "SELECT path_a, path_b, identity_a, identity_b, mark, note, verdict, score, marked_at FROM pair_marks "
-              "WHERE project = ? ORDER BY path_a, path_b");
+              "SELECT path_a, path_b, identity_a, identity_b, mark, note, verdict, score, marked_at, rowid, digest_a, "
+              "digest_b FROM pair_marks WHERE project = ? ORDER BY path_a, path_b");
   q.bind(1, project);
   while (q.step()) {
     StoredMark m;
@@ -781,27 +847,49 @@ std::vector<StoredMark> EvidenceStore::marks(const std::string& project) {
                                                                                      : Verdict::kNone;
     m.score = static_cast<int>(q.integer(7));
     m.markedAtUnixMs = q.integer(8);
+    m.id = q.integer(9);
+    m.digestA = q.text(10);
+    m.digestB = q.text(11);
     out.push_back(std::move(m));
   }
   return out;
 }
 
 Status EvidenceStore::saveMark(const std::string& project, const StoredMark& m) {
-  Statement q(db_,
-              "INSERT INTO pair_marks (project, path_a, path_b, identity_a, identity_b, mark, note, verdict, score, "
-              "marked_at) VALUES (?,?,?,?,?,?,?,?,?,?) ON CONFLICT(project, path_a, path_b) DO UPDATE SET "
-              "identity_a = excluded.identity_a, identity_b = excluded.identity_b, mark = excluded.mark, "
-              "note = excluded.note, verdict = excluded.verdict, score = excluded.score, marked_at = excluded.marked_at");
-  q.bind(1, project).bind(2, m.pathA).bind(3, m.pathB).bind(4, m.identityA).bind(5, m.identityB);
-  q.bind(6, static_cast<std::int64_t>(m.mark)).bind(7, m.note).bind(8, static_cast<std::int64_t>(m.verdict));
-  if (!q.bind(9, m.score).bind(10, m.markedAtUnixMs).run()) return failure(Failure::Kind::kCannotWrite, lastError(db_));
+  std::string error;
+  Transaction t(db_, error);
+  if (!t.open()) return failure(Failure::Kind::kCannotWrite, std::move(error));
+  // The pair's mark found elsewhere (its folder moved) goes with it to where
+  // it lies now, keeping its number, and replaces what was marked there.
+  Statement there(db_, "DELETE FROM pair_marks WHERE project = ? AND path_a = ? AND path_b = ? AND rowid <> ?");
+  if (!there.bind(1, project).bind(2, m.pathA).bind(3, m.pathB).bind(4, m.id).run())
+    return failure(Failure::Kind::kCannotWrite, lastError(db_));
+  Statement update(db_,
+                   "UPDATE pair_marks SET path_a = ?2, path_b = ?3, identity_a = ?4, identity_b = ?5, digest_a = ?6, "
+                   "digest_b = ?7, mark = ?8, note = ?9, verdict = ?10, score = ?11, marked_at = ?12 "
+                   "WHERE project = ?1 AND rowid = ?13");
+  Statement insert(db_,
+                   "INSERT INTO pair_marks (project, path_a, path_b, identity_a, identity_b, digest_a, digest_b, mark, "
+                   "note, verdict, score, marked_at) VALUES (?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12)");
+  for (Statement* q : {&update, &insert}) {
+    q->bind(1, project).bind(2, m.pathA).bind(3, m.pathB).bind(4, m.identityA).bind(5, m.identityB);
+    q->bind(6, m.digestA).bind(7, m.digestB).bind(8, static_cast<std::int64_t>(m.mark)).bind(9, m.note);
+    q->bind(10, static_cast<std::int64_t>(m.verdict)).bind(11, m.score).bind(12, m.markedAtUnixMs);
+  }
+  if (!update.bind(13, m.id).run()) return failure(Failure::Kind::kCannotWrite, lastError(db_));
+  if (sqlite3_changes(db_) == 0 && !insert.run()) return failure(Failure::Kind::kCannotWrite, lastError(db_));
+  if (!t.commit(error)) return failure(Failure::Kind::kCannotWrite, std::move(error));
   return {};
 }
 
-Status EvidenceStore::removeMark(const std::string& project, const std::string& pathA, const std::string& pathB) {
-  Statement q(db_, "DELETE FROM pair_marks WHERE project = ? AND path_a = ? AND path_b = ?");
-  if (!q.bind(1, project).bind(2, pathA).bind(3, pathB).run())
-    return failure(Failure::Kind::kCannotWrite, lastError(db_));
+Status EvidenceStore::removeMark(const std::string& project, const StoredMark& m) {
+  // The mark shown on the pair; without one, what was marked at its paths.
+  Statement q(db_, m.id != 0 ? "DELETE FROM pair_marks WHERE project = ? AND rowid = ?"
+                             : "DELETE FROM pair_marks WHERE project = ? AND path_a = ? AND path_b = ?");
+  q.bind(1, project);
+  if (m.id != 0) q.bind(2, m.id);
+  else q.bind(2, m.pathA).bind(3, m.pathB);
+  if (!q.run()) return failure(Failure::Kind::kCannotWrite, lastError(db_));
   return {};
 }
 

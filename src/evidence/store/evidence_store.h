@@ -81,10 +81,13 @@ class EvidenceStore {
   Status saveLastRun(const std::string& project, const Findings& findings);
   std::optional<Findings> loadLastRun(const std::string& project);
 
-  // The teacher's marks on the project's pairs, one per pair of paths.
+  // The teacher's marks on the project's pairs. A mark saved replaces the
+  // one of the same number (the pair's mark found where its folder lay
+  // before) and any made at its paths; a mark removed goes by its number,
+  // or without one by its paths.
   std::vector<StoredMark> marks(const std::string& project);
   Status saveMark(const std::string& project, const StoredMark& mark);
-  Status removeMark(const std::string& project, const std::string& pathA, const std::string& pathB);
+  Status removeMark(const std::string& project, const StoredMark& mark);
 
   // The teacher's choices per project (thresholds included), remembered for
   // the window and the command line: nothing when none were saved, a

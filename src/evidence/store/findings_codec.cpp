@@ -10,8 +10,12 @@ namespace veldra::evidence {
 
 namespace {
 
-// Raised whenever what is written changes; older bytes are then not read.
-constexpr std::uint64_t kFormat = 1;
+// Raised whenever what is written changes; older bytes are then not read,
+// but for those of kReadSince on. 2: each drawing's content digest.
+constexpr std::uint64_t kFormat = 2;
+constexpr std::uint64_t kReadSince = 1;
+// The form of a drawn picture kept with a drawing's row.
+constexpr std::uint64_t kPictureFormat = 1;
 constexpr std::uint64_t kMagic = 0x53474E49444E4946ull;  // "FINDINGS"
 
 using Writer = ByteWriter;
@@ -154,9 +158,10 @@ void writeFacts(Writer& w, const DrawingFacts& f, WithPictures pictures) {
   w.text(f.previewNote);
   w.varint(f.entityCount);
   writePicture(w, pictures == WithPictures::kYes ? f.drawnPicture : DrawnPicture());
+  w.text(f.contentDigest);
 }
 
-DrawingFacts readFacts(Reader& r) {
+DrawingFacts readFacts(Reader& r, std::uint64_t format) {
   DrawingFacts f;
   f.path = r.path();
   f.name = r.path();
@@ -187,6 +192,7 @@ DrawingFacts readFacts(Reader& r) {
   f.previewNote = r.text();
   f.entityCount = static_cast<std::size_t>(r.varint());
   if (auto picture = readPicture(r)) f.drawnPicture = std::move(*picture);
+  if (format >= 2) f.contentDigest = r.text();
   return f;
 }
 
@@ -251,7 +257,8 @@ std::size_t encodedSizeOf(const Findings& f, WithPictures pictures) {
 
 std::optional<std::size_t> runTimeEnd(std::span<const std::uint8_t> bytes) {
   Reader r(bytes);
-  if (r.fixed() != kMagic || r.varint() != kFormat) return std::nullopt;
+  if (r.fixed() != kMagic) return std::nullopt;
+  if (const auto format = r.varint(); format < kReadSince || format > kFormat) return std::nullopt;
   r.text();
   r.text();
   r.integer();
@@ -295,13 +302,15 @@ std::vector<std::uint8_t> encodeFindings(const Findings& f, WithPictures picture
 
 std::optional<Findings> decodeFindings(std::span<const std::uint8_t> bytes) {
   Reader r(bytes);
-  if (r.fixed() != kMagic || r.varint() != kFormat || !r.ok()) return std::nullopt;
+  if (r.fixed() != kMagic) return std::nullopt;
+  const std::uint64_t format = r.varint();
+  if (format < kReadSince || format > kFormat || !r.ok()) return std::nullopt;
   Findings f;
   f.project = r.text();
   f.term = r.text();
   f.runAtUnixMs = r.integer();
   f.settings = readSettings(r);
-  f.drawings = r.list<DrawingFacts>([&] { return readFacts(r); });
+  f.drawings = r.list<DrawingFacts>([&] { return readFacts(r, format); });
   const std::size_t n = f.drawings.size();
   f.projectDrawings = static_cast<std::size_t>(r.varint());
   f.earlierDrawings = static_cast<std::size_t>(r.varint());
@@ -335,7 +344,7 @@ std::optional<Findings> decodeFindings(std::span<const std::uint8_t> bytes) {
 
 std::vector<std::uint8_t> encodeDrawnPicture(const DrawingFacts& facts) {
   Writer w;
-  w.varint(kFormat);
+  w.varint(kPictureFormat);
   w.text(facts.previewNote);
   writePicture(w, facts.drawnPicture);
   return std::move(w.out);
@@ -343,7 +352,7 @@ std::vector<std::uint8_t> encodeDrawnPicture(const DrawingFacts& facts) {
 
 void decodeDrawnPicture(std::span<const std::uint8_t> bytes, DrawingFacts& facts) {
   Reader r(bytes);
-  if (r.varint() != kFormat || !r.ok()) return;
+  if (r.varint() != kPictureFormat || !r.ok()) return;
   std::string note = r.text();
   auto drawn = readPicture(r);
   if (!drawn || !r.done()) return;
