@@ -1,9 +1,10 @@
 #include "sketch/sketch.h"
 
+#include "sketch/block_walk.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
-#include <unordered_map>
 
 namespace veldra::sketch {
 
@@ -58,14 +59,37 @@ class ArcSteps {
   double stepCos_, stepSin_, cos_, sin_;
 };
 
+// Coordinates farther out than this are not drawn: no drawing's work lies
+// there, and a picture fitted around them would show nothing else.
+constexpr double kReach = 1e15;
+// A bulge this small is a straight side: the arc's centre would lie so far
+// off that rounding threw its points about.
+constexpr double kStraightBulge = 1e-6;
+// A label takes as much of the budget as the outline it is drawn with.
+constexpr std::size_t kLabelCost = 4;
+constexpr std::size_t kMarkerCost = 5;
+
+bool withinReach(Point p) { return std::abs(p.x) <= kReach && std::abs(p.y) <= kReach; }
+
 class Builder {
  public:
-  explicit Builder(Sketch& out) : out_(out) {}
+  Builder(Sketch& out, const Placement& placement) : out_(out), placement_(&placement) {}
 
   bool full() const { return points_ >= kMaxPoints; }
+  void placeBy(const Placement& placement) { placement_ = &placement; }
+  // Entities whose numbers could not be drawn where they land.
+  std::uint64_t outOfReach = 0;
 
+  // A run of points in the entity's own frame, placed.
   void stroke(std::uint32_t entity, std::vector<Point> points) {
     if (points.size() < 2) return;
+    for (Point& p : points) {
+      p = (*placement_)(p);
+      if (!withinReach(p)) {
+        ++outOfReach;
+        return;
+      }
+    }
     points_ += points.size();
     out_.strokes.push_back({entity, std::move(points)});
   }
@@ -84,13 +108,53 @@ class Builder {
     stroke(entity, std::move(points));
   }
 
-  void marker(std::uint32_t entity, Point p, double size) {
-    stroke(entity, {{p.x - size, p.y}, {p.x, p.y + size}, {p.x + size, p.y}, {p.x, p.y - size}, {p.x - size, p.y}});
+  void label(std::uint32_t entity, Point at, double height, std::string_view text) {
+    const Placement& p = *placement_;
+    // Turned with the text's up direction, so that a mirrored text still
+    // stands on its baseline.
+    const Point up = p.direction({0, height});
+    Label l{entity, p(at), std::hypot(up.x, up.y), std::atan2(up.y, up.x) - kTwoPi / 4, std::string(text)};
+    // The room its words take must lie within reach, as its points would.
+    const double width = l.height * 0.6 * static_cast<double>(std::max<std::size_t>(1, l.text.size()));
+    const Point far{l.at.x + width * std::cos(l.angle) - l.height * std::sin(l.angle),
+                    l.at.y + width * std::sin(l.angle) + l.height * std::cos(l.angle)};
+    if (!(l.height > 0) || !withinReach(l.at) || !withinReach(far)) {
+      ++outOfReach;
+      return;
+    }
+    points_ += kLabelCost;
+    out_.labels.push_back(std::move(l));
+  }
+
+  // A mark where a point or a reference not drawn stands; drawn once the
+  // picture's size is known.
+  void mark(std::uint32_t entity, Point at) {
+    const Point p = (*placement_)(at);
+    if (!withinReach(p)) {
+      ++outOfReach;
+      return;
+    }
+    points_ += kMarkerCost;
+    marks_.emplace_back(entity, p);
+  }
+
+  std::size_t made() const { return out_.strokes.size() + out_.labels.size() + marks_.size(); }
+
+  void drawMarks() {
+    if (marks_.empty()) return;
+    Box box = out_.bounds();
+    for (const auto& [entity, p] : marks_) box.add(p);
+    const double size = std::max(box.width(), box.height()) / 150;
+    const double s = size > 0 ? size : 0.5;
+    for (const auto& [entity, p] : marks_)
+      out_.strokes.push_back({entity, {{p.x - s, p.y}, {p.x, p.y + s}, {p.x + s, p.y}, {p.x, p.y - s}, {p.x - s, p.y}}});
   }
 
  private:
   Sketch& out_;
+  const Placement* placement_;
   std::size_t points_ = 0;
+  std::vector<std::pair<std::uint32_t, Point>> marks_;
 };
 
 // A polyline's vertices (x y bulge each) with each bulged span as its arc.
@@ -101,7 +165,7 @@ std::vector<Point> polylinePoints(std::span<const double> n) {
     const Point p{n[i * 3], n[i * 3 + 1]};
     points.push_back(p);
     const double bulge = n[i * 3 + 2];
-    if (i + 1 == count || bulge == 0) continue;
+    if (i + 1 == count || std::abs(bulge) < kStraightBulge) continue;
     const Point q{n[i * 3 + 3], n[i * 3 + 4]};
     // A bulge is the tangent of a quarter of the arc's sweep, negative clockwise.
     const double sweep = 4 * std::atan(bulge);
@@ -124,37 +188,34 @@ std::vector<Point> polylinePoints(std::span<const double> n) {
   return points;
 }
 
-// The blocks' own pictures, each drawn once when first inserted.
-class BlockPictures {
- public:
-  explicit BlockPictures(std::span<const Block> blocks)
-      : blocks_(blocks), pictures_(blocks.size()), state_(blocks.size(), 0) {
-    for (std::size_t k = 0; k < blocks.size(); ++k) byName_.emplace(blocks[k].name, k);
+// One entity in its own frame, drawn where the builder places it; false
+// when it has no shape here.
+void drawShape(Builder& b, std::uint32_t entity, const Shape& s) {
+  const auto& n = s.numbers;
+  if (s.kind == "AcDbLine" && n.size() >= 6) {
+    b.stroke(entity, {{n[0], n[1]}, {n[3], n[4]}});
+  } else if (s.kind == "AcDbCircle" && n.size() >= 4 && n[3] > 0) {
+    b.arc(entity, {n[0], n[1]}, n[3], n[3], 0, 0, kTwoPi);
+  } else if (s.kind == "AcDbArc" && n.size() >= 6 && n[3] > 0) {
+    b.arc(entity, {n[0], n[1]}, n[3], n[3], 0, n[4], sweepOf(n[4], n[5]));
+  } else if (s.kind == "AcDbEllipse" && n.size() >= 9) {
+    const double major = std::hypot(n[3], n[4]);
+    if (major > 0) b.arc(entity, {n[0], n[1]}, major, major * n[6], std::atan2(n[4], n[3]), n[7], sweepOf(n[7], n[8]));
+  } else if (s.kind == "AcDbPolyline" && n.size() >= 6) {
+    b.stroke(entity, polylinePoints(n));
+  } else if ((s.kind == "AcDbSolid" || s.kind == "AcDbTrace") && n.size() >= 12) {
+    // Corners in the order 1 2 4 3 go round the outline.
+    b.stroke(entity, {{n[0], n[1]}, {n[3], n[4]}, {n[9], n[10]}, {n[6], n[7]}, {n[0], n[1]}});
+  } else if ((s.kind == "AcDbText" || s.kind == "AcDbAttributeDefinition") && n.size() >= 3 && !s.text.empty()) {
+    b.label(entity, {n[0], n[1]}, n[2] > 0 ? n[2] : 1, s.text);
+  } else if (s.kind == "AcDbMText" && n.size() >= 4 && !s.text.empty()) {
+    // A paragraph's insertion is its top left corner.
+    const double h = n[3] > 0 ? n[3] : 1;
+    b.label(entity, {n[0], n[1] - h}, h, s.text);
+  } else if ((isBlockReference(s.kind) || s.kind == "AcDbPoint") && n.size() >= 3) {
+    b.mark(entity, {n[0], n[1]});
   }
-
-  // The picture of the block of that name; null for a block not given, one
-  // being drawn (it holds itself), or one with nothing to draw.
-  const Sketch* pictureOf(std::string_view name) {
-    const auto found = byName_.find(name);
-    if (found == byName_.end()) return nullptr;
-    const std::size_t k = found->second;
-    if (state_[k] == 1) return nullptr;
-    if (state_[k] == 0) {
-      state_[k] = 1;
-      pictures_[k] = sketchWith(blocks_[k].shapes, *this);
-      state_[k] = 2;
-    }
-    return pictures_[k].empty() ? nullptr : &pictures_[k];
-  }
-
-  static Sketch sketchWith(std::span<const Shape> shapes, BlockPictures& blocks);
-
- private:
-  std::span<const Block> blocks_;
-  std::vector<Sketch> pictures_;
-  std::vector<int> state_;  // 0 not drawn, 1 being drawn, 2 drawn
-  std::unordered_map<std::string_view, std::size_t> byName_;  // the first block of each name
-};
+}
 
 }  // namespace
 
@@ -186,80 +247,57 @@ Box Sketch::bounds() const {
 }
 
 Sketch sketchOf(std::span<const Shape> shapes, std::span<const Block> blocks) {
-  BlockPictures pictures(blocks);
-  return BlockPictures::sketchWith(shapes, pictures);
-}
-
-Sketch BlockPictures::sketchWith(std::span<const Shape> shapes, BlockPictures& blocks) {
   Sketch out;
   const bool anyModel = std::any_of(shapes.begin(), shapes.end(), [](const Shape& s) { return !s.paperSpace; });
   out.paperSpace = !anyModel && !shapes.empty();
-  Builder b(out);
-  // Markers for block references and points take a size from the drawing's
-  // extent, known once the rest is drawn.
-  std::vector<std::pair<std::uint32_t, Point>> markers;
-  for (std::size_t i = 0; i < shapes.size(); ++i) {
-    const Shape& s = shapes[i];
-    if (s.paperSpace != out.paperSpace) continue;
-    const auto entity = static_cast<std::uint32_t>(i);
-    const auto& n = s.numbers;
-    const std::size_t before = out.strokes.size() + out.labels.size() + markers.size();
-    if (b.full() || !finite(n)) {
-      ++out.notDrawn;
+  const Placement unmoved;
+  Builder b(out, unmoved);
+  WalkLimits limits;
+  limits.paperSpace = out.paperSpace;
+  limits.references = true;
+  BlockWalk walk(shapes, blocks, limits);
+  // What was made when each reference being drawn was entered: one that
+  // made nothing is marked where it stands.
+  std::vector<std::size_t> entered;
+  std::int64_t current = -1;
+  std::size_t madeBefore = 0;
+  auto settle = [&] {
+    if (current >= 0 && b.made() > madeBefore) ++out.drawn;
+  };
+  for (Placed p; walk.next(p);) {
+    if (static_cast<std::int64_t>(p.top) != current) {
+      settle();
+      current = p.top;
+      madeBefore = b.made();
+    }
+    b.placeBy(p.placement);
+    if (p.step == Placed::kEnter) {
+      entered.push_back(b.made());
       continue;
     }
-    if (s.kind == "AcDbLine" && n.size() >= 6) {
-      b.stroke(entity, {{n[0], n[1]}, {n[3], n[4]}});
-    } else if (s.kind == "AcDbCircle" && n.size() >= 4 && n[3] > 0) {
-      b.arc(entity, {n[0], n[1]}, n[3], n[3], 0, 0, kTwoPi);
-    } else if (s.kind == "AcDbArc" && n.size() >= 6 && n[3] > 0) {
-      b.arc(entity, {n[0], n[1]}, n[3], n[3], 0, n[4], sweepOf(n[4], n[5]));
-    } else if (s.kind == "AcDbEllipse" && n.size() >= 9) {
-      const double major = std::hypot(n[3], n[4]);
-      if (major > 0) b.arc(entity, {n[0], n[1]}, major, major * n[6], std::atan2(n[4], n[3]), n[7], sweepOf(n[7], n[8]));
-    } else if (s.kind == "AcDbPolyline" && n.size() >= 6) {
-      b.stroke(entity, polylinePoints(n));
-    } else if ((s.kind == "AcDbSolid" || s.kind == "AcDbTrace") && n.size() >= 12) {
-      // Corners in the order 1 2 4 3 go round the outline.
-      b.stroke(entity, {{n[0], n[1]}, {n[3], n[4]}, {n[9], n[10]}, {n[6], n[7]}, {n[0], n[1]}});
-    } else if ((s.kind == "AcDbText" || s.kind == "AcDbAttributeDefinition") && n.size() >= 3 && !s.text.empty()) {
-      out.labels.push_back({entity, {n[0], n[1]}, n[2] > 0 ? n[2] : 1, 0, std::string(s.text)});
-    } else if (s.kind == "AcDbMText" && n.size() >= 4 && !s.text.empty()) {
-      // A paragraph's insertion is its top left corner.
-      const double h = n[3] > 0 ? n[3] : 1;
-      out.labels.push_back({entity, {n[0], n[1] - h}, h, 0, std::string(s.text)});
-    } else if (const Sketch* block = (s.kind == "AcDbBlockReference" || s.kind == "AcDbMInsertBlock") && n.size() >= 7
-                                         ? blocks.pictureOf(s.text)
-                                         : nullptr) {
-      // The block's picture scaled, turned and moved onto its insertion.
-      const Sketch& picture = *block;
-      const double sx = n[3], sy = n[4], c = std::cos(n[6]), si = std::sin(n[6]);
-      auto place = [&](Point p) {
-        const double x = p.x * sx, y = p.y * sy;
-        return Point{n[0] + x * c - y * si, n[1] + x * si + y * c};
-      };
-      for (const Stroke& stroke : picture.strokes) {
-        if (b.full()) break;
-        std::vector<Point> points;
-        points.reserve(stroke.points.size());
-        for (const Point& p : stroke.points) points.push_back(place(p));
-        b.stroke(entity, std::move(points));
-      }
-      for (const Label& label : picture.labels)
-        out.labels.push_back({entity, place(label.at), label.height * std::abs(sy), label.angle + n[6], label.text});
-    } else if ((s.kind == "AcDbBlockReference" || s.kind == "AcDbMInsertBlock" || s.kind == "AcDbPoint") &&
-               n.size() >= 3) {
-      markers.emplace_back(entity, Point{n[0], n[1]});
+    if (p.step == Placed::kLeave) {
+      if (!entered.empty() && entered.back() == b.made()) b.mark(p.top, {p.shape->numbers[0], p.shape->numbers[1]});
+      if (!entered.empty()) entered.pop_back();
+      continue;
     }
-    if (out.strokes.size() + out.labels.size() + markers.size() == before) ++out.notDrawn;
-    else ++out.drawn;
+    if (!finite(p.shape->numbers)) {
+      ++b.outOfReach;
+    } else {
+      drawShape(b, p.top, *p.shape);
+    }
+    if (b.full()) {
+      walk.stop();
+      break;
+    }
   }
-  if (!markers.empty()) {
-    Box box = out.bounds();
-    for (const auto& [entity, p] : markers) box.add(p);
-    const double size = std::max(box.width(), box.height()) / 150;
-    for (const auto& [entity, p] : markers) b.marker(entity, p, size > 0 ? size : 0.5);
-  }
+  settle();
+  b.placeBy(unmoved);
+  b.drawMarks();
+  const auto inSpace = static_cast<std::size_t>(
+      std::count_if(shapes.begin(), shapes.end(), [&](const Shape& s) { return s.paperSpace == out.paperSpace; }));
+  out.notDrawn = inSpace - out.drawn;
+  out.leftOut = walk.leftOut();
+  out.leftOut.outOfReach += b.outOfReach;
   return out;
 }
 

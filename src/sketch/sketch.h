@@ -13,6 +13,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace veldra::sketch {
@@ -46,12 +47,35 @@ struct Label {
   std::string text;     // UTF-8
 };
 
+// What a walk through blocks did not go into or did not reach, and what
+// could not be drawn where it landed.
+struct LeftOut {
+  int maxDepth = 8;
+  std::uint64_t beyondDepth = 0;        // references deeper than maxDepth
+  std::uint64_t holdingThemselves = 0;  // references to a block that holds itself
+  std::uint64_t unknownBlocks = 0;      // references naming no block given
+  std::uint64_t outOfReach = 0;         // entities whose numbers cannot be placed (not finite, too large)
+  // Entities not reached when the walk ended at its limit (top-level ones
+  // and those within blocks, each block counted as often as it would have
+  // been inserted), by class name, in the order first met.
+  std::vector<std::pair<std::string, std::uint64_t>> beyondLimit;
+
+  bool empty() const;
+  std::uint64_t beyondLimitTotal() const;
+};
+
+// One line for each kind of thing left out, e.g. "3 block references
+// beyond 8 levels not drawn", "999,800,000 lines beyond the limit left
+// out"; `verb` names what the walk was for ("drawn").
+std::vector<std::string> describe(const LeftOut& leftOut, std::string_view verb = "drawn");
+
 struct Sketch {
   std::vector<Stroke> strokes;
   std::vector<Label> labels;
   std::size_t drawn = 0;     // entities drawn
   std::size_t notDrawn = 0;  // entities of the space drawn that have no shape here (kinds without geometry, or past the limit)
   bool paperSpace = false;   // model space was empty; paper space is drawn
+  LeftOut leftOut;           // what within blocks or past the limit was not drawn, and why
 
   bool empty() const { return strokes.empty() && labels.empty(); }
   // All points and labels' extents.
@@ -68,13 +92,16 @@ struct Shape {
   std::string_view text;
 };
 
-// Points a sketch keeps at most; entities past them are counted as not drawn.
+// Points a sketch keeps at most (a text counts four, a mark five); entities
+// past them are counted as not drawn, and as left out beyond the limit.
 inline constexpr std::size_t kMaxPoints = 400000;
 
 // A named block's own entities, drawn wherever a reference inserts it:
 // moved, scaled and turned as the reference says, seen from the block's
-// origin. Blocks within blocks are drawn too; a block that holds itself, or
-// one no block here names, is marked where it is inserted.
+// origin, an array of them cell by cell. Blocks within blocks are drawn too,
+// eight levels deep (see block_walk.h); a reference to a block that holds
+// itself, to one no block here names, or one deeper, is marked where it
+// stands, and told in `Sketch::leftOut`.
 struct Block {
   std::string_view name;
   std::span<const Shape> shapes;

@@ -185,8 +185,13 @@ void writeDrawn(const dwg::Drawing& drawing, const fs::path& drawingFile, const 
   std::vector<std::vector<veldra::sketch::Shape>> blockShapes;
   const veldra::sketch::Sketch sketch =
       veldra::sketch::sketchOf(shapes, veldra::sketch::blocksOf(drawing.blocks, blockShapes));
+  // What within blocks or past the limit was not drawn, after the picture's line.
+  const auto tellLeftOut = [&] {
+    for (const std::string& line : veldra::sketch::describe(sketch.leftOut)) out << "note\t" << line << '\n';
+  };
   if (sketch.empty()) {
     out << "DRAWN\tnothing to draw\t" << sketch.notDrawn << " entities without a shape\n";
+    tellLeftOut();
     return;
   }
   const std::vector<std::uint8_t> bytes = veldra::sketch::sketchPng(sketch, 800, 600);
@@ -215,6 +220,7 @@ void writeDrawn(const dwg::Drawing& drawing, const fs::path& drawingFile, const 
   written.insert(target);
   out << "DRAWN\t" << display(target) << '\t' << sketch.drawn << " entities drawn, " << sketch.notDrawn
       << " without a shape" << (sketch.paperSpace ? ", paper space" : "") << '\n';
+  tellLeftOut();
 }
 
 // Damage found on the way, after what was read (or why reading stopped).
