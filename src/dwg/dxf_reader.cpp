@@ -5,6 +5,7 @@
 
 #include "dxf_reader.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <iterator>
@@ -94,17 +95,29 @@ std::optional<std::uint16_t> codePageNumber(std::string_view name) {
       {"GB2312", 31},    {"ANSI_1253", 32}, {"ANSI_1254", 33}, {"ANSI_1255", 34},  {"ANSI_1256", 35},
       {"ANSI_1257", 36}, {"ANSI_874", 37},  {"ANSI_932", 38},  {"ANSI_936", 39},   {"ANSI_949", 40},
       {"ANSI_950", 41},  {"ANSI_1361", 42}, {"ANSI_1200", 43}, {"ANSI_1258", 44},
+      {"MAC-ROMAN", 23},  // as other writers name the Macintosh page
   };
   for (const auto& [page, number] : kPages)
     if (sameIgnoringCase(page, name)) return number;
   return std::nullopt;
 }
 
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// "AC" and four digits, or the earliest releases' names with a point
+// among their digits ("AC2.10").
 bool isVersionName(std::string_view v) {
   if (v.size() != 6 || v[0] != 'A' || v[1] != 'C') return false;
+  if (isDigit(v[2]) && v[3] == '.' && isDigit(v[4]) && isDigit(v[5])) return true;
   for (std::size_t i = 2; i < 6; ++i)
-    if (v[i] < '0' || v[i] > '9') return false;
+    if (!isDigit(v[i])) return false;
   return true;
+}
+
+// True for `version` the same as or later than `than` (four digits): the
+// names with a point come before every other.
+bool atLeast(std::string_view version, std::string_view than) {
+  return version.find('.') == std::string_view::npos && version >= than;
 }
 
 // A Julian date (or a duration in days) as whole days and milliseconds.
@@ -151,7 +164,7 @@ enum class Place { kNone, kEntities, kModelBlock, kPaperBlock, kLayouts, kNamedB
 constexpr std::size_t kLists = 5;  // model, model block, paper, paper block, layouts
 
 // The numbers an entity gives, kept by group code while its groups go by.
-enum Slot { k10, k20, k30, k11, k21, k31, k38, k40, k41, k42, k43, k50, k51, kSlots };
+enum Slot { k10, k20, k30, k11, k21, k31, k38, k40, k41, k42, k43, k44, k45, k50, k51, kSlots };
 
 int slotOf(int code) {
   switch (code) {
@@ -166,6 +179,8 @@ int slotOf(int code) {
     case 41: return k41;
     case 42: return k42;
     case 43: return k43;
+    case 44: return k44;
+    case 45: return k45;
     case 50: return k50;
     case 51: return k51;
     default: return -1;
@@ -192,17 +207,22 @@ struct Pending {
   std::array<bool, kSlots> has{};
   std::vector<double> vertices;           // a light-weight polyline's x y bulge
   std::optional<std::uint64_t> badNumber; // where a number did not parse
+  // In a paragraph text's extended data: within the application ACAD, and
+  // within its list of column pieces or of text frames.
+  bool acadData = false;
+  std::string_view piecesOf;              // the kind of piece listed now, or empty
 };
 
 class DxfReader {
  public:
   DxfReader(std::span<const std::uint8_t> data, const ReadRequest& request, Drawing& out)
-      : groups_(data), request_(request), out_(out) {
+      : data_(data), groups_(data), request_(request), out_(out) {
     const std::uint64_t bound = costBound(data.size());
     costLeft_ = bound > data.size() ? bound - data.size() : 0;
   }
 
   Status read() {
+    readHeaderAhead();
     DxfGroup g;
     bool ended = false;
     bool stray = false;
@@ -259,6 +279,11 @@ class DxfReader {
     out_.summary.damage.push_back(Damage{"DXF", offset, std::move(message)});
   }
 
+  // Worth a word, but no damage.
+  void tell(std::string message, std::uint64_t offset) {
+    out_.summary.notes.push_back(Note{"DXF", offset, std::move(message)});
+  }
+
   // True when `g` ends the section named `name`: its ENDSEC (read), or the
   // start of the next section or the end of the file, which are left for the
   // caller and noted as damage.
@@ -273,8 +298,9 @@ class DxfReader {
     return false;
   }
 
+  // Not told of a drawing refused meanwhile: its sections were not read to their end.
   void unclosed(std::string_view name) {
-    if (groups_.status().ok()) note("section " + std::string(name) + " is not closed at the end of the file",
+    if (groups_.status().ok() && status_.ok()) note("section " + std::string(name) + " is not closed at the end of the file",
                                     groups_.offset());
   }
 
@@ -287,40 +313,79 @@ class DxfReader {
 
   // ---- HEADER ----
 
+  static constexpr std::string_view kHeaderNames[] = {
+      "$ACADVER",        "$TDCREATE",    "$TDUCREATE",  "$TDUPDATE", "$TDUUPDATE",   "$TDINDWG",
+      "$TDUSRTIMER",     "$HANDSEED",    "$FINGERPRINTGUID", "$VERSIONGUID", "$DWGCODEPAGE", "$HANDLING",
+      "$LASTSAVEDBY",
+  };
+
+  // Takes a header variable's value (the group after its name) where it is
+  // one of kHeaderNames and not taken before.
+  class HeaderVariables {
+   public:
+    explicit HeaderVariables(std::array<std::optional<DxfGroup>, std::size(kHeaderNames)>& values)
+        : values_(values) {}
+    void take(const DxfGroup& g) {
+      if (g.code == 9) {
+        wanted_ = kNone;
+        taken_ = false;
+        const std::string_view name = g.trimmed();
+        for (std::size_t i = 0; i < std::size(kHeaderNames); ++i)
+          if (kHeaderNames[i] == name) wanted_ = i;
+      } else if (!taken_) {
+        taken_ = true;
+        if (wanted_ != kNone && !values_[wanted_]) values_[wanted_] = g;
+      }
+    }
+
+   private:
+    static constexpr std::size_t kNone = std::size(kHeaderNames);
+    std::array<std::optional<DxfGroup>, std::size(kHeaderNames)>& values_;
+    std::size_t wanted_ = kNone;
+    bool taken_ = true;
+  };
+
   void readHeader() {
-    static constexpr std::string_view kNames[] = {
-        "$ACADVER",        "$TDCREATE",    "$TDUCREATE",  "$TDUPDATE", "$TDUUPDATE",   "$TDINDWG",
-        "$TDUSRTIMER",     "$HANDSEED",    "$FINGERPRINTGUID", "$VERSIONGUID", "$DWGCODEPAGE", "$HANDLING",
-        "$LASTSAVEDBY",
-    };
+    HeaderVariables variables(header_);
     DxfGroup g;
-    constexpr std::size_t kNone = std::size(kNames);
-    std::size_t wanted = kNone;
-    bool taken = true;
     while (groups_.next(g)) {
       if (endsSection(g, "HEADER")) {
         settleHeader();
         return;
       }
-      if (g.code == 9) {
-        wanted = kNone;
-        taken = false;
-        const std::string_view name = g.trimmed();
-        for (std::size_t i = 0; i < std::size(kNames); ++i)
-          if (kNames[i] == name) wanted = i;
-      } else if (!taken) {
-        taken = true;
-        if (wanted != kNone && !header_[wanted]) header_[wanted] = g;
-      }
+      variables.take(g);
     }
     unclosed("HEADER");
     settleHeader();
+  }
+
+  // A HEADER after the entities gives the version, code page and handles
+  // they are read with all the same: where another section comes first, the
+  // header's variables are looked for before anything is read. The section
+  // is read again in its turn, for its faults.
+  void readHeaderAhead() {
+    DxfGroups ahead(data_);
+    DxfGroup g;
+    bool first = true;
+    while (ahead.next(g)) {
+      if (g.code != 0 || !g.is("SECTION")) continue;
+      DxfGroup name;
+      if (!ahead.next(name)) return;
+      const bool header = name.code == 2 && name.trimmed() == "HEADER";
+      if (header && first) return;
+      first = false;
+      if (!header) continue;
+      HeaderVariables variables(header_);
+      while (ahead.next(g) && g.code != 0) variables.take(g);
+      return;
+    }
   }
 
   enum Variable {
     kAcadVer, kTdCreate, kTduCreate, kTdUpdate, kTduUpdate, kTdInDwg, kTdUsrTimer, kHandseed, kFingerprint,
     kVersionGuid, kCodePage, kHandling, kLastSavedBy, kVariables
   };
+  static_assert(kVariables == std::size(kHeaderNames));
 
   // The version, code page and handles the entities are read with, from the
   // header when it came first; once.
@@ -336,22 +401,23 @@ class DxfReader {
       note(ver ? "$ACADVER names no version; read as AC1009" : "no $ACADVER; read as AC1009",
            ver ? ver->offset : 0);
     }
-    utf8_ = s.version >= "AC1021";
+    utf8_ = atLeast(s.version, "AC1021");
     if (const auto& page = header_[kCodePage]) {
       if (const auto number = codePageNumber(page->trimmed())) {
         codePage_ = *number;
       } else {
-        note("unknown code page " + std::string(page->trimmed()) + "; texts read as ANSI_1252", page->offset);
+        tell("unknown code page " + std::string(page->trimmed()) + "; texts read as ANSI_1252", page->offset);
       }
     }
     std::int64_t handling = 1;
     if (const auto& h = header_[kHandling]) h->asInteger(handling);
-    handlesExpected_ = s.version >= "AC1012" || (header_[kHandling] && handling != 0);
+    handlesExpected_ = atLeast(s.version, "AC1012") || (header_[kHandling] && handling != 0);
 
     // Dates mean what they mean in a DWG of the same version: universal time
     // from AC1015 on, the local clock before.
     const bool universal = storesUniversalTime(s.version);
     dateOf(universal ? kTduCreate : kTdCreate, universal ? kTdCreate : kTdCreate, s.created, "creation");
+    tellCreationGap();
     if (!request_.evidence) return;
     Evidence& e = out_.evidence;
     StoredDate date;
@@ -373,6 +439,24 @@ class DxfReader {
       info.lastSavedBy = decode(header_[kLastSavedBy]->text, header_[kLastSavedBy]->offset);
       e.summaryInfo = std::move(info);
     }
+  }
+
+  // The local and the universal creation time differ by the machine's time
+  // zone, never more than fourteen hours; farther apart, one of them is not
+  // this drawing's own (a template's left behind): told, both kept as read.
+  void tellCreationGap() {
+    StoredDate local, universal;
+    if (!header_[kTdCreate] || !header_[kTduCreate] || !storedDate(*header_[kTdCreate], local) ||
+        !storedDate(*header_[kTduCreate], universal))
+      return;
+    constexpr double kWidestZoneHours = 14;
+    const double hours = std::abs(local.julian() - universal.julian()) * 24;
+    if (!(hours > kWidestZoneHours + 1.0 / 60)) return;
+    const std::string apart = hours >= 48 ? std::to_string(std::llround(hours / 24)) + " days"
+                                          : std::to_string(std::llround(hours)) + " hours";
+    tell("$TDCREATE and $TDUCREATE are " + apart + " apart, more than a time zone: one of them is not this "
+         "drawing's own creation",
+         header_[kTduCreate]->offset);
   }
 
   // A date from the variable `first`, else from the local `fallback` with a
@@ -459,6 +543,11 @@ class DxfReader {
       case 1: p.text = g.text; return;
       case 2: p.name = g.text; return;
       case 100: p.subclass = g.trimmed(); return;
+      case 1001:
+      case 1000:
+      case 1005:
+        if (p.type == "MTEXT") linkedPiece(p, g);
+        return;
       case 67: {
         std::int64_t v = 0;
         if (!g.asInteger(v)) return badNumber(p, g);
@@ -491,6 +580,47 @@ class DxfReader {
     }
     p.value[static_cast<std::size_t>(slot)] = v;
     p.has[static_cast<std::size_t>(slot)] = true;
+  }
+
+  // Writers before R2018 save a paragraph text's columns after the first
+  // and its text frame as entities of their own (paragraph texts, a
+  // polyline), which the text names by handle in its extended data; R2018
+  // keeps them within the text. They are one entity, as in R2018.
+  void linkedPiece(Pending& p, const DxfGroup& g) {
+    if (g.code == 1001) {
+      p.acadData = g.trimmed() == "ACAD";
+      p.piecesOf = {};
+    } else if (!p.acadData) {
+      return;
+    } else if (g.code == 1000) {
+      const std::string_view marker = g.trimmed();
+      if (marker == "ACAD_MTEXT_COLUMNS_BEGIN") p.piecesOf = "AcDbMText";
+      else if (marker == "ACAD_MTEXT_TEXT_BORDERS_BEGIN") p.piecesOf = "AcDbPolyline";
+      else if (marker.ends_with("_END")) p.piecesOf = {};
+    } else if (std::uint64_t handle = 0; !p.piecesOf.empty() && hexHandle(g.trimmed(), handle) && handle != p.handle) {
+      folded_.emplace(handle, p.piecesOf);
+    }
+  }
+
+  // Takes the pieces folded into their paragraph texts out of the lists.
+  void dropFolded() {
+    if (folded_.empty()) return;
+    for (std::size_t list = 0; list < kLists; ++list) {
+      std::vector<Entity>& entities = entities_[list];
+      std::vector<EntityGeometry>* geometry = request_.geometry ? &geometry_[list] : nullptr;
+      std::size_t kept = 0;
+      for (std::size_t i = 0; i < entities.size(); ++i) {
+        const auto found = entities[i].hasHandle ? folded_.find(entities[i].handle) : folded_.end();
+        if (found != folded_.end() && found->second == entities[i].className) continue;
+        if (kept != i) {
+          entities[kept] = std::move(entities[i]);
+          if (geometry) (*geometry)[kept] = std::move((*geometry)[i]);
+        }
+        ++kept;
+      }
+      entities.resize(kept);
+      if (geometry) geometry->resize(kept);
+    }
   }
 
   void badNumber(Pending& p, const DxfGroup& g) {
@@ -540,7 +670,7 @@ class DxfReader {
       if (p.flags & kPolyfaceMesh) return "AcDbPolyFaceMesh";
       // Before R13 a plain two-dimensional polyline becomes the light-weight
       // kind when the drawing is opened, as an old DWG's does.
-      if (out_.summary.version >= "AC1012" || (p.flags & (kCurveFit | kSplineFit))) return "AcDb2dPolyline";
+      if (atLeast(out_.summary.version, "AC1012") || (p.flags & (kCurveFit | kSplineFit))) return "AcDb2dPolyline";
       return "AcDbPolyline";
     }
     if (!p.subclass.empty() && p.subclass != "AcDbEntity") return p.subclass;
@@ -554,6 +684,8 @@ class DxfReader {
       if (p.blockOwner != nullptr) {
         *p.blockOwner = blockPlace(p.name.value_or(std::string_view{}));
         if (*p.blockOwner == Place::kNamedBlock) {
+          // A block costs its name even when it holds nothing.
+          if (!spend(kEntityCost)) return;
           namedBlock_ = out_.blocks.size();
           out_.blocks.emplace_back().name = decode(p.name.value_or(std::string_view{}), p.offset);
         }
@@ -587,6 +719,7 @@ class DxfReader {
     if (p.type == "POLYLINE") {
       openPolyline_ = std::make_pair(list, entities_[list].size());
       openPolylineClosed_ = (p.flags & kClosed) != 0;
+      openPolylineFaulty_ = false;
     }
     entities_[list].push_back(std::move(e));
   }
@@ -632,7 +765,10 @@ class DxfReader {
     const auto [list, index] = *openPolyline_;
     if (entities_[list][index].className != "AcDbPolyline") return;
     EntityGeometry& owner = geometry_[list][index];
+    // After a vertex that does not parse the others would draw another shape.
+    if (openPolylineFaulty_) return;
     if (p.badNumber) {
+      openPolylineFaulty_ = true;
       geometryFault(owner, *p.badNumber, "a vertex number does not parse");
       return;
     }
@@ -640,8 +776,10 @@ class DxfReader {
     owner.numbers.insert(owner.numbers.end(), {p.value[k10], p.value[k20], p.value[k42]});
   }
 
+  // The numbers are dropped; the layer, read apart from them, stays.
   void geometryFault(EntityGeometry& geometry, std::uint64_t offset, std::string_view why) {
-    geometry = EntityGeometry{};
+    geometry.numbers.clear();
+    geometry.text.reset();
     note("geometry not read: " + std::string(why), offset);
   }
 
@@ -665,8 +803,12 @@ class DxfReader {
     } else if (kind == "AcDbText" && p.type == "TEXT") {
       n = {v[k10], v[k20], v[k40]};
       g.text = decode(p.text.value_or(std::string_view{}), p.offset);
-    } else if (kind == "AcDbBlockReference" || (kind == "AcDbMInsertBlock" && out_.summary.version < "AC1012")) {
+    } else if (kind == "AcDbBlockReference" || kind == "AcDbMInsertBlock") {
       n = {v[k10], v[k20], z, v[k41], v[k42], v[k43], v[k50] * kRadiansPerDegree};
+      // An array: its columns and rows (groups 70 and 71) and their spacing.
+      if (kind == "AcDbMInsertBlock")
+        n.insert(n.end(), {static_cast<double>(std::max<std::int64_t>(p.flags, 1)),
+                           static_cast<double>(std::max<std::int64_t>(p.rows, 1)), v[k44], v[k45]});
       g.text = decode(p.name.value_or(std::string_view{}), p.offset);
     } else if (kind == "AcDbPolyline") {
       n = std::move(p.vertices);
@@ -679,6 +821,7 @@ class DxfReader {
   // The entities in the order of a DWG's: model space, the current layout,
   // then the others.
   void gather() {
+    dropFolded();
     gatherInto(entities_, out_.summary.entities);
     if (request_.geometry) gatherInto(geometry_, out_.geometry);
   }
@@ -744,50 +887,44 @@ class DxfReader {
     return true;
   }
 
+  // A preview that cannot be shown is none, with a note of why, as a DWG's
+  // is: the drawing's other facts do not depend on it. A picture is checked
+  // as a DWG's (a BMP against the pixels its size promises).
   void setPreview(std::vector<std::uint8_t>& bytes, std::optional<std::int64_t> announced,
                   std::optional<std::uint64_t> fault, std::uint64_t start) {
     if (!request_.evidence) return;
-    if (fault) return note("the preview picture cannot be read", *fault);
-    if (bytes.empty()) return;
-    if (announced && static_cast<std::uint64_t>(*announced) != bytes.size())
-      return note("the preview holds " + std::to_string(bytes.size()) + " bytes where " +
-                      std::to_string(*announced) + " are announced",
-                  start);
-    Preview& preview = out_.evidence.preview;
-    static constexpr std::uint8_t kPng[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    const auto at32 = [&](std::size_t at) {
-      return static_cast<std::int32_t>(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
-                                       static_cast<std::uint32_t>(bytes[at + 3]) << 24);
-    };
-    if (bytes.size() >= 24 && std::equal(std::begin(kPng), std::end(kPng), bytes.begin())) {
-      preview.format = PreviewFormat::kPng;
-      const auto be32 = [&](std::size_t at) {
-        return static_cast<int>(static_cast<std::uint32_t>(bytes[at]) << 24 | bytes[at + 1] << 16 |
-                                bytes[at + 2] << 8 | bytes[at + 3]);
-      };
-      preview.width = be32(16);
-      preview.height = be32(20);
-    } else if (bytes.size() >= 40 && at32(0) >= 40 && static_cast<std::size_t>(at32(0)) <= bytes.size()) {
-      preview.format = PreviewFormat::kBmp;
-      preview.width = at32(4);
-      const std::int32_t height = at32(8);
-      preview.height = height == INT32_MIN ? 0 : std::abs(height);
-      if (preview.width <= 0 || preview.height <= 0) {
-        preview = Preview{};
-        return note("the preview picture has no size", start);
-      }
-    } else {
-      return note("the preview is neither a bitmap nor a PNG picture", start);
+    Evidence& e = out_.evidence;
+    if (fault) {
+      e.previewNote = "the preview picture cannot be read";
+      return;
     }
-    preview.bytes = std::move(bytes);
+    if (bytes.empty()) return;
+    if (announced && static_cast<std::uint64_t>(*announced) != bytes.size()) {
+      e.previewNote = "the preview holds " + std::to_string(bytes.size()) + " bytes where " +
+                      std::to_string(*announced) + " are announced";
+      return;
+    }
+    static constexpr std::uint8_t kPng[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    PreviewFormat format = PreviewFormat::kNone;
+    if (bytes.size() >= std::size(kPng) && std::equal(std::begin(kPng), std::end(kPng), bytes.begin())) {
+      format = PreviewFormat::kPng;
+    } else if (bytes.size() >= 4 && (le32(bytes, 0) == 12 || (le32(bytes, 0) >= 40 && le32(bytes, 0) <= bytes.size()))) {
+      // A device-independent bitmap starts with the size of its info header.
+      format = PreviewFormat::kBmp;
+    } else {
+      e.previewNote = "the preview is neither a bitmap nor a PNG picture";
+      return;
+    }
+    if (Status s = checkedPicture(format, bytes, start, e.preview); !s.ok()) e.previewNote = s.message;
   }
 
+  std::span<const std::uint8_t> data_;
   DxfGroups groups_;
   const ReadRequest& request_;
   Drawing& out_;
   Status status_;
   std::uint64_t costLeft_ = 0;
-  std::array<std::optional<DxfGroup>, kVariables> header_{};
+  std::array<std::optional<DxfGroup>, std::size(kHeaderNames)> header_{};
   bool settled_ = false;
   bool utf8_ = false;
   bool badUtf8_ = false;
@@ -802,6 +939,11 @@ class DxfReader {
   std::size_t namedBlock_ = 0;  // the named block whose entities come now, in out_.blocks
   std::size_t blockEntities_ = 0;
   bool openPolylineClosed_ = false;
+  bool openPolylineFaulty_ = false;
+  // The column pieces and text frames a paragraph text names in its
+  // extended data, by handle: folded into it, not listed on their own.
+  std::unordered_map<std::uint64_t, std::string_view> folded_;
+  bool headerAhead_ = false;
 };
 
 bool isBlankByte(std::uint8_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }

@@ -3,6 +3,7 @@
 // on its own: one that cannot be read gets an empty geometry and a note of
 // damage, and the others go on.
 
+#include <cmath>
 #include <unordered_map>
 
 #include "format.h"
@@ -15,6 +16,7 @@ namespace {
 
 constexpr std::uint16_t kTextType = 0x01;
 constexpr std::uint16_t kInsertType = 0x07;
+constexpr std::uint16_t kArrayInsertType = 0x08;
 constexpr std::uint16_t kArcType = 0x11;
 constexpr std::uint16_t kCircleType = 0x12;
 constexpr std::uint16_t kLineType = 0x13;
@@ -79,8 +81,10 @@ class GeometryReader : ObjectAccess {
         if (strings.failed() && release_ >= Release::kR2007)
           return error(ErrorKind::kCorrupt, "text cut short", o.handle);
         break;
-      case Kind::kInsert: {
+      case Kind::kInsert:
+      case Kind::kArrayInsert: {
         readInsert(r, n);
+        if (kindOf(o.type, entity.className) == Kind::kArrayInsert) readArray(r, n);
         const std::uint64_t block = h.readH().resolve(o.handle);
         if (h.failed()) return error(ErrorKind::kCorrupt, "block reference cut short", o.handle);
         std::string name;
@@ -95,7 +99,7 @@ class GeometryReader : ObjectAccess {
   }
 
  private:
-  enum class Kind { kLine, kCircle, kArc, kEllipse, kPoint, kPolyline, kText, kInsert, kOther };
+  enum class Kind { kLine, kCircle, kArc, kEllipse, kPoint, kPolyline, kText, kInsert, kArrayInsert, kOther };
 
   static Kind kindOf(std::uint16_t type, const std::string& className) {
     switch (type) {
@@ -107,6 +111,7 @@ class GeometryReader : ObjectAccess {
       case kPolylineType: return Kind::kPolyline;
       case kTextType: return Kind::kText;
       case kInsertType: return Kind::kInsert;
+      case kArrayInsertType: return Kind::kArrayInsert;
       default:
         // The light-weight polyline is usually a class of the drawing's own.
         return type >= kFirstClassType && className == "AcDbPolyline" ? Kind::kPolyline : Kind::kOther;
@@ -308,6 +313,21 @@ class GeometryReader : ObjectAccess {
     }
     n.insert(n.end(), {sx, sy, sz});
     n.push_back(r.readBD());  // rotation
+  }
+
+  // An array of block references after the reference's own numbers:
+  // columns, rows, column and row spacing. Read on a copy of the reader:
+  // counts that no drawing stores leave the reference a single one, the
+  // entity otherwise as read.
+  void readArray(BitReader r, std::vector<double>& n) const {
+    for (int i = 0; i < 3; ++i) r.readBD();  // extrusion
+    if (r.readB() && release_ >= Release::kR2004) r.readBL();  // attributes follow: their count
+    const auto columns = static_cast<std::int16_t>(r.readBS());
+    const auto rows = static_cast<std::int16_t>(r.readBS());
+    const double columnSpacing = r.readBD();
+    const double rowSpacing = r.readBD();
+    if (r.failed() || columns < 1 || rows < 1 || !std::isfinite(columnSpacing) || !std::isfinite(rowSpacing)) return;
+    n.insert(n.end(), {static_cast<double>(columns), static_cast<double>(rows), columnSpacing, rowSpacing});
   }
 
   // x y bulge per vertex.

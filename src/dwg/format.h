@@ -145,6 +145,11 @@ Status readSummaryInfo(std::span<const std::uint8_t> section, Release release, s
 Status readPreview(std::span<const std::uint8_t> data, std::uint64_t start, std::optional<std::uint64_t> base,
                    Preview& out);
 
+// A preview picture's bytes as `format` says they are: its size from its
+// header, a BMP's checked to hold the pixels the size promises. Fails,
+// saying why, for a picture that is broken; `out` is then none.
+Status checkedPicture(PreviewFormat format, std::span<const std::uint8_t> bytes, std::uint64_t offset, Preview& out);
+
 // The layer and the geometry of each entity of `entities`, in their order. An
 // entity whose data cannot be read keeps an empty geometry and a note in
 // `damage`; nothing here fails the read.

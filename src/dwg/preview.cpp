@@ -152,28 +152,34 @@ Status readPreview(std::span<const std::uint8_t> data, std::uint64_t start, std:
       chosen.size > data.size() - (chosen.address - *base))
     return makeError(ErrorKind::kCorrupt, "preview picture lies outside its block", start, kSection);
   const auto bytes = data.subspan(static_cast<std::size_t>(chosen.address - *base), static_cast<std::size_t>(chosen.size));
+  const PreviewFormat format = chosen.code == kBmpCode   ? PreviewFormat::kBmp
+                               : chosen.code == kPngCode ? PreviewFormat::kPng
+                                                         : PreviewFormat::kWmf;
+  return checkedPicture(format, bytes, chosen.address, out);
+}
 
+Status checkedPicture(PreviewFormat format, std::span<const std::uint8_t> bytes, std::uint64_t offset, Preview& out) {
+  out = Preview{};
   Preview preview;
-  switch (chosen.code) {
-    case kBmpCode:
-      preview.format = PreviewFormat::kBmp;
+  preview.format = format;
+  switch (format) {
+    case PreviewFormat::kBmp:
       if (!bmpSize(bytes, preview.width, preview.height))
-        return makeError(ErrorKind::kCorrupt, "preview BMP has no valid header", chosen.address, kSection);
+        return makeError(ErrorKind::kCorrupt, "preview BMP has no valid header", offset, kSection);
       if (!bmpHoldsItsPixels(bytes, preview.width, preview.height))
         return makeError(ErrorKind::kCorrupt,
                          "preview BMP holds fewer pixels than its header's " + std::to_string(preview.width) + "x" +
                              std::to_string(preview.height) + " promise",
-                         chosen.address, kSection);
+                         offset, kSection);
       break;
-    case kPngCode:
-      preview.format = PreviewFormat::kPng;
+    case PreviewFormat::kPng:
       if (!pngSize(bytes, preview.width, preview.height))
-        return makeError(ErrorKind::kCorrupt, "preview PNG has no valid header", chosen.address, kSection);
+        return makeError(ErrorKind::kCorrupt, "preview PNG has no valid header", offset, kSection);
       break;
-    default:
-      preview.format = PreviewFormat::kWmf;
-      if (bytes.empty()) return makeError(ErrorKind::kCorrupt, "preview WMF is empty", chosen.address, kSection);
+    case PreviewFormat::kWmf:
+      if (bytes.empty()) return makeError(ErrorKind::kCorrupt, "preview WMF is empty", offset, kSection);
       break;
+    case PreviewFormat::kNone: return Status::Ok();
   }
   preview.bytes.assign(bytes.begin(), bytes.end());
   out = std::move(preview);

@@ -6,7 +6,9 @@
 // stepped over. A jump entity moves the reading into the extra section (an
 // entity that grew after it was written) and back.
 
+#include <array>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 
 #include "bit_reader.h"
@@ -62,6 +64,8 @@ constexpr std::uint16_t kInsertRotation = 0x04;
 constexpr std::uint16_t kInsertScaleZ = 0x08;
 constexpr std::uint16_t kInsertColumns = 0x10;
 constexpr std::uint16_t kInsertRows = 0x20;
+constexpr std::uint16_t kInsertColumnSpacing = 0x40;
+constexpr std::uint16_t kInsertRowSpacing = 0x80;
 // Dimension options.
 constexpr std::uint16_t kDimensionClonePoint = 0x01;
 constexpr std::uint16_t kDimensionHasType = 0x02;
@@ -430,6 +434,7 @@ Status readOldGeometry(const OldListed& listed, OldRelease release, const std::v
     case kInsert: {
       double scale[3] = {1.0, 1.0, 1.0};
       double rotation = 0.0;
+      std::array<double, 4> array{1.0, 1.0, 0.0, 0.0};
       if (early) {
         const std::string name = textOf(r, codePage);
         point(false);
@@ -444,12 +449,18 @@ Status readOldGeometry(const OldListed& listed, OldRelease release, const std::v
         if (e.options & kInsertScaleY) scale[1] = r.readRD();
         if (e.options & kInsertRotation) rotation = r.readRD();
         if (e.options & kInsertScaleZ) scale[2] = r.readRD();
+        // An array: columns, rows and their spacing.
+        const double columns = (e.options & kInsertColumns) ? r.readRS() : 1;
+        const double rows = (e.options & kInsertRows) ? r.readRS() : 1;
+        array = {columns, rows, (e.options & kInsertColumnSpacing) ? r.readRD() : 0.0,
+                 (e.options & kInsertRowSpacing) ? r.readRD() : 0.0};
         if (block >= blocks.size())
           return makeError(ErrorKind::kCorrupt, "block number " + std::to_string(block) + " outside the block table",
                            e.offset, "entities");
         out.text = blocks[block];
       }
       n.insert(n.end(), {scale[0], scale[1], scale[2], rotation});
+      if (std::string_view(listed.className) == "AcDbMInsertBlock") n.insert(n.end(), array.begin(), array.end());
       break;
     }
     case kPolyline:

@@ -189,6 +189,17 @@ Status DrawingFile::open(const std::filesystem::path& file) {
     // No buffer of the stream's own: what is read goes from the system
     // straight to where it is wanted, once.
     std::ifstream& in = opened_->in;
+    // Only a file is opened: a pipe would wait for a writer, a device give
+    // bytes without end.
+    std::error_code ec;
+    switch (std::filesystem::status(file, ec).type()) {
+      case std::filesystem::file_type::directory: return detail::makeError(ErrorKind::kIo, "a folder, not a file");
+      case std::filesystem::file_type::fifo: return detail::makeError(ErrorKind::kIo, "a pipe, not a file");
+      case std::filesystem::file_type::socket: return detail::makeError(ErrorKind::kIo, "a socket, not a file");
+      case std::filesystem::file_type::block:
+      case std::filesystem::file_type::character: return detail::makeError(ErrorKind::kIo, "a device, not a file");
+      default: break;
+    }
     in.rdbuf()->pubsetbuf(nullptr, 0);
     in.open(file, std::ios::binary);
     if (!in) return detail::makeError(ErrorKind::kIo, "cannot open the file");

@@ -20,13 +20,41 @@ void appendUtf8(std::string& out, char32_t c) {
   }
 }
 
+namespace {
+
+int hexValue(std::uint8_t c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// The character a "\U+XXXX" at `at` stands for, or 0 where there is none.
+char32_t unicodeEscape(std::span<const std::uint8_t> bytes, std::size_t at) {
+  if (bytes.size() - at < 7 || bytes[at] != '\\' || bytes[at + 1] != 'U' || bytes[at + 2] != '+') return 0;
+  char32_t c = 0;
+  for (std::size_t k = at + 3; k < at + 7; ++k) {
+    const int digit = hexValue(bytes[k]);
+    if (digit < 0) return 0;
+    c = (c << 4) | static_cast<char32_t>(digit);
+  }
+  return (c >= 0xD800 && c <= 0xDFFF) ? 0 : c;
+}
+
+}  // namespace
+
 std::string codePageToUtf8(std::span<const std::uint8_t> bytes, std::uint16_t codePage) {
   if (codePage == kCodePageUndefined || codePage == 1) codePage = kCodePageAnsi1252;
   const char16_t* upper = codePageUpperHalf(codePage);
   std::string out;
   out.reserve(bytes.size());
-  for (const std::uint8_t byte : bytes) {
-    if (byte < 0x80) {
+  for (std::size_t at = 0; at < bytes.size(); ++at) {
+    const std::uint8_t byte = bytes[at];
+    // A character the code page lacks is stored as "\U+" and four hex digits.
+    if (const char32_t escaped = byte == '\\' ? unicodeEscape(bytes, at) : 0; escaped != 0) {
+      appendUtf8(out, escaped);
+      at += 6;
+    } else if (byte < 0x80) {
       out += static_cast<char>(byte);
     } else {
       appendUtf8(out, upper != nullptr ? upper[byte - 0x80] : U'\uFFFD');

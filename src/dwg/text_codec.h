@@ -21,7 +21,8 @@ inline constexpr std::uint16_t kCodePageAnsi1252 = 30;
 const char16_t* codePageUpperHalf(std::uint16_t codePage);
 
 // 8-bit text in `codePage` as UTF-8. An undefined or plain-ASCII page reads
-// as 1252, the page almost every drawing names.
+// as 1252, the page almost every drawing names. A character outside the
+// page, stored as "\U+" and four hex digits, is that character.
 std::string codePageToUtf8(std::span<const std::uint8_t> bytes, std::uint16_t codePage);
 
 // UTF-16 text as UTF-8; an unpaired surrogate becomes U+FFFD.

@@ -14,7 +14,9 @@ namespace veldra {
 bool isFileOrUnknown(const std::filesystem::directory_entry& entry) {
   std::error_code ec;
   if (entry.is_regular_file(ec) || ec) return true;
-  return entry.is_symlink(ec) && !ec && !entry.exists(ec);
+  // Anything else but a folder (a pipe, a device, a link to one, a link
+  // that leads nowhere) is listed too, never passed over without a word.
+  return !entry.is_directory(ec) || ec;
 }
 
 bool lessIgnoringCase(std::string_view a, std::string_view b) { return compareIgnoringCase(a, b) < 0; }

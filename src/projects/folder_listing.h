@@ -12,15 +12,16 @@ namespace veldra {
 // case ignored (accented and other letters too; see compareIgnoringCase).
 bool lessIgnoringCase(std::string_view a, std::string_view b);
 
-// A file, or an entry whose kind cannot be told (a link that leads nowhere
-// or round in a loop): listed as a drawing, whose reading then tells why it
+// A file, or an entry that is no folder and no file (a pipe, a device, a
+// link to one) or whose kind cannot be told (a link that leads nowhere or
+// round in a loop): listed as a drawing, whose reading then tells why it
 // cannot be read.
 bool isFileOrUnknown(const std::filesystem::directory_entry& entry);
 
 // The names (without folder, UTF-8) of the files in `folder` that match "*.dwg",
-// letter case ignored, in listing order, with the entries of such a name
-// whose kind cannot be told (a link that leads nowhere or round in a loop):
-// reading them fails, and they are told as problem drawings. Nothing when
+// letter case ignored, in listing order, with the other entries of such a
+// name that are no folder (see isFileOrUnknown): reading them fails, and
+// they are told as problem drawings. Nothing when
 // the folder cannot be listed (missing, not a folder, unreadable).
 std::optional<std::vector<std::string>> listDrawings(const std::filesystem::path& folder);
 

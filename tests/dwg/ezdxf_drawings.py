@@ -64,8 +64,11 @@ def numbers_of(e, cls):
         return [*d.center, *d.major_axis, d.ratio, d.start_param, d.end_param]
     if kind == "TEXT":
         return [d.insert[0], d.insert[1], d.height]
-    if kind == "INSERT" and cls == "AcDbBlockReference":
-        return [*d.insert, d.xscale, d.yscale, d.zscale, math.radians(d.rotation)]
+    if kind == "INSERT":
+        n = [*d.insert, d.xscale, d.yscale, d.zscale, math.radians(d.rotation)]
+        if cls == "AcDbMInsertBlock":
+            n += [d.column_count, d.row_count, d.column_spacing, d.row_spacing]
+        return n
     # A closed polyline ends with its first vertex again.
     if kind == "LWPOLYLINE":
         n = [v for x, y, _s, _e, b in e.get_points() for v in (x, y, b)]
@@ -79,7 +82,7 @@ def numbers_of(e, cls):
 def text_of(e):
     if e.dxftype() == "TEXT":
         return e.dxf.text
-    if e.dxftype() == "INSERT" and e.mcount == 1:
+    if e.dxftype() == "INSERT":
         return e.dxf.name
     return None
 

@@ -5,8 +5,9 @@
 // layer and numbers of each top-level entity; --preview writes each
 // drawing's preview picture; --draw writes a picture drawn from each
 // drawing's entities as NAME.png. Given together, each form follows the other.
-// Damage found in a drawing follows, one "damage" line each; a preview that
-// is pointed to but cannot be shown gets a "note" line instead. Many files are
+// Damage found in a drawing follows, one "damage" line each; what is worth
+// a word but no damage (a preview that is pointed to but cannot be shown, a
+// code page not known, blocks not drawn) gets a "note" line instead. Many files are
 // read on two threads; what is printed and written comes in the order given.
 
 #include <algorithm>
@@ -223,13 +224,16 @@ void writeDrawn(const dwg::Drawing& drawing, const fs::path& drawingFile, const 
   tellLeftOut();
 }
 
-// Damage found on the way, after what was read (or why reading stopped).
+// Damage found on the way, after what was read (or why reading stopped),
+// then what is worth a word but no damage.
 void printDamage(const dwg::Summary& summary, std::ostream& out) {
-  for (const dwg::Damage& damage : summary.damage) {
-    out << "damage\t" << damage.message;
-    if (!damage.section.empty()) out << " [" << damage.section << " at " << damage.offset << "]";
+  const auto print = [&](const char* kind, const auto& finding) {
+    out << kind << '\t' << oneLine(finding.message);
+    if (!finding.section.empty()) out << " [" << finding.section << " at " << finding.offset << "]";
     out << '\n';
-  }
+  };
+  for (const dwg::Damage& damage : summary.damage) print("damage", damage);
+  for (const dwg::Note& note : summary.notes) print("note", note);
 }
 
 // Reads the drawings of a list on the calling thread and one more, and hands

@@ -41,6 +41,15 @@ struct Damage {
   std::string message;       // one line, for a person
 };
 
+// Something worth a word about a drawing that is no damage: its facts stand
+// as read. A code page this reader does not know (its texts read as the
+// common one), creation dates that disagree by more than a time zone.
+struct Note {
+  std::string section;       // which section, when known
+  std::uint64_t offset = 0;  // where in the file or section, when known
+  std::string message;       // one line, for a person
+};
+
 // A date as the drawing stores it: whole Julian days and milliseconds of the day.
 struct StoredDate {
   std::int32_t days = 0;
@@ -62,6 +71,7 @@ struct Summary {
   StoredDate created;      // header variable TDCREATE
   std::vector<Entity> entities;  // model space first, then the layouts
   std::vector<Damage> damage;    // empty for a sound drawing
+  std::vector<Note> notes;       // no damage, but worth telling
 
   bool doubtful() const { return !damage.empty(); }
 };
