@@ -2,8 +2,10 @@
 // begin as one, else the binary form's sentinel put in front, so that every
 // input reaches the group stream. Checks what the DWG readers promise too:
 // every failure says why, asking for more never changes the summary, texts
-// are UTF-8 and a preview has its size.
+// are UTF-8 and a preview has its size; and the picture drawn from it, its
+// blocks walked, has a finite extent.
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -12,6 +14,7 @@
 
 #include "dxf_reader.h"
 #include "section_input.h"
+#include "sketch/drawing_blocks.h"
 #include "veldra/dwg/evidence.h"
 #include "veldra/dwg/reader.h"
 
@@ -50,6 +53,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   for (const auto& g : drawing.geometry)
     if (!validUtf8(g.layer) || (g.text && !validUtf8(*g.text))) __builtin_trap();
+  // The picture: blocks walked within bounds, its extent finite, every
+  // top-level entity of the space drawn either drawn or not.
+  std::vector<std::vector<veldra::sketch::Shape>> blockShapes;
+  const auto shapes = veldra::sketch::shapesOf(drawing);
+  const auto picture = veldra::sketch::sketchOf(shapes, veldra::sketch::blocksOf(drawing.blocks, blockShapes));
+  const auto box = picture.bounds();
+  if (!std::isfinite(box.width()) || !std::isfinite(box.height())) __builtin_trap();
+  std::size_t inSpace = 0;
+  for (const auto& s : shapes) inSpace += s.paperSpace == picture.paperSpace;
+  if (picture.drawn + picture.notDrawn != inSpace) __builtin_trap();
   const Evidence& e = drawing.evidence;
   if ((e.fingerprintGuid && !validUtf8(*e.fingerprintGuid)) || (e.versionGuid && !validUtf8(*e.versionGuid)))
     __builtin_trap();

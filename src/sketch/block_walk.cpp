@@ -136,7 +136,7 @@ std::vector<std::string> describe(const LeftOut& l, std::string_view verb) {
 
 BlockWalk::BlockWalk(std::span<const Shape> shapes, std::span<const Block> blocks, WalkLimits limits)
     : shapes_(shapes), blocks_(blocks), limits_(limits) {
-  limits_.maxDepth = std::max(0, limits_.maxDepth);
+  limits_.maxDepth = std::clamp(limits_.maxDepth, 0, 63);
   leftOut_.maxDepth = limits_.maxDepth;
   for (std::size_t k = 0; k < blocks.size(); ++k) byName_.emplace(blocks[k].name, k);
   findCycles();
@@ -244,6 +244,13 @@ bool BlockWalk::next(Placed& out) {
     if (f.reference != nullptr) {
       const std::uint32_t cells = f.columns * f.rows;
       if (f.cell < cells) {
+        // Each cell counts against the limit as an entity does: an array of
+        // an empty block gives nothing, and must end all the same.
+        if (given_ >= limits_.maxEntities) {
+          stop();
+          break;
+        }
+        ++given_;
         const std::uint32_t cell = f.cell++;
         const Placement placement =
             f.placement.after(Placement::ofReference(f.reference->numbers, cell % f.columns, cell / f.columns));

@@ -14,15 +14,17 @@
 //    walk keeps one frame per level it is in, nothing per entity met.
 // A reference to a block that holds itself (directly or through others) is
 // not gone into, nor one naming no block given, nor one whose placement is
-// no number. Everything not gone into or not reached is counted in
-// `LeftOut` (sketch.h), and `describe` puts it into words. No recursion: a chain of
-// references as deep as a file makes it costs no stack.
+// no number: it comes as an entity of its own, `why` saying why. Everything
+// not gone into or not reached is counted in `LeftOut` (sketch.h), and
+// `describe` puts it into words. No recursion: a chain of references as deep
+// as a file makes it costs no stack.
 //
-// Use:
+// Use (shapes and blocks from a drawing: see drawing_blocks.h):
 //   BlockWalk walk(shapes, blocks);
+//   std::vector<double> numbers;
 //   for (Placed p; walk.next(p);)
-//     if (p.step == Placed::kEntity) { ... placedNumbers(*p.shape, p.placement, numbers) ... }
-//   walk.leftOut();   // what was not walked, complete once next() gave false
+//     if (placedNumbers(*p.shape, p.placement, numbers)) { ... p.top, p.depth ... }
+//   describe(walk.leftOut());   // complete once next() gave false
 //
 // Standard C++ only; nothing here throws but std::bad_alloc.
 
@@ -71,8 +73,9 @@ std::uint64_t cellsOf(std::string_view kind, std::span<const double> numbers);
 bool isBlockReference(std::string_view kind);
 
 struct WalkLimits {
-  int maxDepth = 8;  // levels of blocks within blocks gone into
-  std::uint64_t maxEntities = std::uint64_t{4} << 20;  // entities given out at most
+  int maxDepth = 8;  // levels of blocks within blocks gone into (at most 63)
+  // Entities given out at most, each cell of a reference gone into counted too.
+  std::uint64_t maxEntities = std::uint64_t{4} << 20;
   // Only top-level entities of this space (paper space when true); all when unset.
   std::optional<bool> paperSpace;
   // Also give out kEnter and kLeave around each reference gone into.

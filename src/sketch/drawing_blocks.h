@@ -1,8 +1,8 @@
 #pragma once
 
-// The reader's blocks as the sketch draws them. Header only: the programs
-// that read drawings include it; the sketch itself does not depend on the
-// reader.
+// The reader's entities and blocks as the sketch draws them and a block
+// walk (block_walk.h) goes through them. Header only: the programs that read
+// drawings include it; the sketch itself does not depend on the reader.
 
 #include <span>
 #include <vector>
@@ -11,6 +11,26 @@
 #include "veldra/dwg/evidence.h"
 
 namespace veldra::sketch {
+
+// The drawing's top-level entities as shapes, in its order (model space
+// first); geometry not read leaves a shape without numbers. They point into
+// `drawing`, which must outlive them.
+inline std::vector<Shape> shapesOf(const veldra::dwg::Drawing& drawing) {
+  std::vector<Shape> shapes;
+  const auto& entities = drawing.summary.entities;
+  shapes.reserve(entities.size());
+  for (std::size_t i = 0; i < entities.size(); ++i) {
+    Shape shape;
+    shape.kind = entities[i].className;
+    shape.paperSpace = entities[i].space == veldra::dwg::Space::kPaper;
+    if (i < drawing.geometry.size()) {
+      shape.numbers = drawing.geometry[i].numbers;
+      if (drawing.geometry[i].text) shape.text = *drawing.geometry[i].text;
+    }
+    shapes.push_back(shape);
+  }
+  return shapes;
+}
 
 // One Block per block the reader gave; `shapes` holds what they point into
 // and must outlive them.

@@ -99,19 +99,9 @@ Drawing read(const std::string& text, bool blocksToo = false) {
   return d;
 }
 
-std::vector<Shape> shapesOf(const Drawing& d) {
-  std::vector<Shape> shapes;
-  for (std::size_t i = 0; i < d.summary.entities.size(); ++i) {
-    const auto& g = d.geometry[i];
-    shapes.push_back({d.summary.entities[i].className, d.summary.entities[i].space == Space::kPaper, g.numbers,
-                      g.text ? std::string_view(*g.text) : std::string_view()});
-  }
-  return shapes;
-}
-
 sketch::Sketch drawn(const Drawing& d) {
   std::vector<std::vector<Shape>> blockShapes;
-  return sketch::sketchOf(shapesOf(d), sketch::blocksOf(d.blocks, blockShapes));
+  return sketch::sketchOf(sketch::shapesOf(d), sketch::blocksOf(d.blocks, blockShapes));
 }
 
 bool has(const std::vector<Note>& notes, const std::string& words) {

@@ -170,19 +170,7 @@ void writePreview(const dwg::Drawing& drawing, const fs::path& drawingFile, cons
 // `dir`, named after the drawing, through a temporary file.
 void writeDrawn(const dwg::Drawing& drawing, const fs::path& drawingFile, const fs::path& dir,
                 std::set<fs::path>& written, std::ostream& out, int& status) {
-  std::vector<veldra::sketch::Shape> shapes;
-  const auto& entities = drawing.summary.entities;
-  shapes.reserve(entities.size());
-  for (std::size_t i = 0; i < entities.size(); ++i) {
-    veldra::sketch::Shape shape;
-    shape.kind = entities[i].className;
-    shape.paperSpace = entities[i].space == dwg::Space::kPaper;
-    if (i < drawing.geometry.size()) {
-      shape.numbers = drawing.geometry[i].numbers;
-      if (drawing.geometry[i].text) shape.text = *drawing.geometry[i].text;
-    }
-    shapes.push_back(shape);
-  }
+  const std::vector<veldra::sketch::Shape> shapes = veldra::sketch::shapesOf(drawing);
   std::vector<std::vector<veldra::sketch::Shape>> blockShapes;
   const veldra::sketch::Sketch sketch =
       veldra::sketch::sketchOf(shapes, veldra::sketch::blocksOf(drawing.blocks, blockShapes));
