@@ -373,13 +373,13 @@ void BlockWalk::countRest() {
       }
     }
   }
-  for (const auto& [kind, n] : rest) {
+  for (const auto& counted : rest) {
     auto known = std::find_if(leftOut_.beyondLimit.begin(), leftOut_.beyondLimit.end(),
-                              [&](const auto& entry) { return entry.first == kind; });
+                              [&](const auto& entry) { return entry.first == counted.first; });
     if (known == leftOut_.beyondLimit.end()) {
-      leftOut_.beyondLimit.emplace_back(std::string(kind), n);
+      leftOut_.beyondLimit.emplace_back(std::string(counted.first), counted.second);
     } else {
-      known->second = addCapped(known->second, n);
+      known->second = addCapped(known->second, counted.second);
     }
   }
 }
