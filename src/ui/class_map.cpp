@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "evidence/store/review.h"
+#include "evidence/reports/colours.h"
 #include "ui/evidence_pairs_model.h"
 #include "ui/sketch_picture.h"
 
@@ -19,26 +20,23 @@ namespace {
 
 constexpr int kMaxNameWidth = 220;
 
-const QColor kSharedWorkColour(0x7f, 0xb2, 0xe5);
-const QColor kNothingSharedColour(0xd9, 0xcc, 0xe8);
-const QColor kMarkColour(0x1f, 0x3a, 0x93);
+// The colours the HTML report's map uses too.
+const QColor kSharedWorkColour = qtColour(evidence::kSharedWorkColour);
+const QColor kNothingSharedColour = qtColour(evidence::kNothingSharedColour);
+const QColor kMarkColour = qtColour(evidence::kMarkColour);
+const QColor kDiagonalColour = qtColour(evidence::kDiagonalColour);
 
-// A coincidence whose drawings share work (entities, handles or an
-// identity, explained away) against one that shares nothing but the
-// moment it was begun.
-bool sharesWork(const evidence::PairEvidence& e) {
-  return e.rareShared > 0 || e.handlesShared > 0 || e.sameIdentity || e.beyondChance > 0;
-}
+QColor scoreColour(const evidence::PairFinding& pair) { return qtColour(evidence::mapColour(pair)); }
 
-// White for no evidence, through yellow to a deep red for a sure copy.
-QColor scoreColour(const evidence::PairFinding& pair) {
-  const double s = std::clamp(pair.score, 0, 100) / 100.0;
-  if (pair.verdict == evidence::Verdict::kCoincidence)
-    return sharesWork(pair.evidence) ? kSharedWorkColour : kNothingSharedColour;
-  const int red = 255 - static_cast<int>(s * 80);
-  const int green = static_cast<int>(245 - s * 225);
-  const int blue = static_cast<int>(200 - s * 190);
-  return QColor(red, std::max(green, 0), std::max(blue, 0));
+// The square the keys are on: a black dashed frame on a white one, around
+// the square, unlike the teacher's mark, a blue line within it.
+void paintCursor(QPainter& painter, const QRect& square) {
+  const QRect around = square.adjusted(-2, -2, 2, 2);
+  painter.setPen(QPen(Qt::white, 4));
+  painter.drawRect(around);
+  QPen dashed(Qt::black, 2, Qt::DashLine);
+  painter.setPen(dashed);
+  painter.drawRect(around);
 }
 
 }  // namespace
@@ -106,7 +104,7 @@ QString ClassMap::squareText(int row, int column) const {
     const auto& pair = f.pairs[*p];
     text += QStringLiteral(": %1, %2").arg(verdictCaption(pair.verdict)).arg(pair.score);
     if (pair.verdict == evidence::Verdict::kCoincidence)
-      text += sharesWork(pair.evidence) ? QStringLiteral(" (shared work explained)") : QStringLiteral(" (nothing shared)");
+      text += evidence::sharesWork(pair.evidence) ? QStringLiteral(" (shared work explained)") : QStringLiteral(" (nothing shared)");
     if (pair.review)
       text += QStringLiteral("; marked %1").arg(QString::fromStdString(evidence::reviewSummary(*pair.review, true)));
   }
@@ -185,7 +183,7 @@ void ClassMap::paintEvent(QPaintEvent*) {
     for (int c = 0; c < n; ++c) {
       const QRect cell(g.left + c * g.square, g.top + r * g.square, g.square, g.square);
       if (r == c) {
-        painter.fillRect(cell, QColor(0xd0, 0xd0, 0xd0));
+        painter.fillRect(cell, kDiagonalColour);
         continue;
       }
       const int p = pairs_[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
@@ -220,46 +218,79 @@ void ClassMap::paintEvent(QPaintEvent*) {
     }
   paintLegend(painter, g.top + n * g.square + 8);
   // The square the keys are on, while they go to the map.
-  if (hasFocus()) {
-    painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
-    painter.drawRect(g.left + current_.second * g.square - 1, g.top + current_.first * g.square - 1, g.square + 2,
-                     g.square + 2);
-  }
+  if (hasFocus())
+    paintCursor(painter, QRect(g.left + current_.second * g.square, g.top + current_.first * g.square, g.square, g.square));
 }
 
-int ClassMap::legendHeight() const { return 2 * (QFontMetrics(font()).height() + 4) + 8; }
+namespace {
+
+enum class Look { kFill, kMark, kCursor, kGroup };
+struct LegendItem {
+  QColor fill;
+  Look look;
+  QString text;
+};
+
+std::vector<LegendItem> legendItems() {
+  evidence::PairFinding copy, likely;
+  copy.verdict = evidence::Verdict::kCopy;
+  copy.score = 90;
+  likely.verdict = evidence::Verdict::kLikelyCopy;
+  likely.score = 55;
+  return {{scoreColour(copy), Look::kFill, QStringLiteral("copy")},
+          {scoreColour(likely), Look::kFill, QStringLiteral("likely copy")},
+          {kSharedWorkColour, Look::kFill, QStringLiteral("coincidence, shared work explained")},
+          {kNothingSharedColour, Look::kFill, QStringLiteral("coincidence, nothing shared")},
+          {QColor(Qt::transparent), Look::kMark, QStringLiteral("marked by the teacher")},
+          {kDiagonalColour, Look::kGroup, QStringLiteral("boxed: a group of copies")},
+          {QColor(Qt::transparent), Look::kCursor, QStringLiteral("where the keys are")}};
+}
+
+// Each item's place in lines no wider than `width`, from (4, 0).
+std::vector<QRect> legendPlaces(const std::vector<LegendItem>& items, const QFontMetrics& fm, int width) {
+  const int box = fm.height() - 4;
+  std::vector<QRect> out;
+  int x = 4, y = 0;
+  for (const auto& item : items) {
+    const int w = box + 6 + fm.horizontalAdvance(item.text) + 16;
+    if (x + w > width && x > 4) {
+      x = 4;
+      y += fm.height() + 4;
+    }
+    out.emplace_back(x, y, w, fm.height());
+    x += w;
+  }
+  return out;
+}
+
+}  // namespace
+
+int ClassMap::legendHeight() const {
+  const QFontMetrics fm(font());
+  return legendPlaces(legendItems(), fm, width()).back().bottom() + 12;
+}
 
 void ClassMap::paintLegend(QPainter& painter, int top) const {
   const QFontMetrics fm(font());
   const int box = fm.height() - 4;
-  evidence::PairFinding copy, likely;
-  copy.score = 90;
-  likely.score = 55;
-  const struct {
-    QColor fill;
-    bool outline;
-    QString text;
-  } items[] = {{scoreColour(copy), false, QStringLiteral("copy")},
-               {scoreColour(likely), false, QStringLiteral("likely copy")},
-               {kSharedWorkColour, false, QStringLiteral("coincidence, shared work explained")},
-               {kNothingSharedColour, false, QStringLiteral("coincidence, nothing shared")},
-               {QColor(Qt::transparent), true, QStringLiteral("marked by the teacher")},
-               {QColor(0xd0, 0xd0, 0xd0), false, QStringLiteral("boxed: a group of copies")}};
-  int x = 4, y = top;
-  for (const auto& item : items) {
-    const int width = box + 6 + fm.horizontalAdvance(item.text) + 16;
-    if (x + width > this->width() && x > 4) {
-      x = 4;
-      y += fm.height() + 4;
-    }
-    const QRect swatch(x, y + (fm.height() - box) / 2, box, box);
+  const auto items = legendItems();
+  const auto places = legendPlaces(items, fm, width());
+  for (std::size_t k = 0; k < items.size(); ++k) {
+    const auto& item = items[k];
+    const QRect at = places[k].translated(0, top);
+    const QRect swatch(at.x(), at.y() + (fm.height() - box) / 2, box, box);
     painter.fillRect(swatch, item.fill);
-    painter.setPen(item.outline ? QPen(kMarkColour, 2) : QPen(palette().color(QPalette::Mid), 1));
-    painter.drawRect(swatch);
+    if (item.look == Look::kCursor) {
+      paintCursor(painter, swatch.adjusted(2, 2, -2, -2));
+    } else {
+      painter.setPen(item.look == Look::kMark    ? QPen(kMarkColour, 2)
+                     : item.look == Look::kGroup ? QPen(QColor(0x40, 0x40, 0x40), 2)
+                                                 : QPen(palette().color(QPalette::Mid), 1));
+      painter.drawRect(swatch);
+    }
     painter.setPen(palette().color(QPalette::Text));
-    painter.drawText(QRect(x + box + 6, y, width, fm.height()), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip,
-                     item.text);
-    x += width;
+    painter.drawText(QRect(at.x() + box + 6, at.y(), at.width(), fm.height()),
+                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, item.text);
   }
 }
 

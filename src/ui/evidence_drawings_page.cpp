@@ -67,7 +67,8 @@ void EvidenceDrawingsPage::refresh() {
       item->setData(0, Qt::UserRole, static_cast<int>(k));
       copies += evidence::isCopy(p.verdict);
     }
-    top->setText(1, QStringLiteral("%1 pairs, %2 copies").arg(pairsOf[d].size()).arg(copies));
+    top->setText(1, QStringLiteral("%1, %2").arg(counted(static_cast<qint64>(pairsOf[d].size()), "pair", "pairs"),
+                                                 counted(copies, "copy", "copies")));
     top->setText(3, QStringLiteral("%1 marked").arg(marked));
     top->setData(0, Qt::UserRole, static_cast<int>(pairsOf[d].front()));
     top->setExpanded(true);

@@ -2,13 +2,19 @@
 
 #include <QBuffer>
 #include <QComboBox>
+#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QShortcut>
+#include <QSignalBlocker>
+#include <QSplitter>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <chrono>
@@ -32,23 +38,6 @@ namespace veldra {
 
 namespace {
 
-// The placement carries the first drawing's pieces onto the second's; the
-// overlay wants the second laid onto the first, so the inverse.
-sketch::Similarity secondOntoFirst(const std::optional<evidence::Placement>& placement) {
-  if (!placement) return {};
-  const double* m = placement->m;
-  const double det = m[0] * m[3] - m[1] * m[2];
-  if (!(std::fabs(det) > 1e-12)) return {};
-  sketch::Similarity inverse;
-  inverse.a = m[3] / det;
-  inverse.b = -m[1] / det;
-  inverse.c = -m[2] / det;
-  inverse.d = m[0] / det;
-  inverse.tx = -(inverse.a * placement->dx + inverse.b * placement->dy);
-  inverse.ty = -(inverse.c * placement->dx + inverse.d * placement->dy);
-  return inverse;
-}
-
 // The marks the mark box offers, in the order of its items after the first
 // ("no mark").
 const evidence::ReviewMark kMarks[] = {evidence::ReviewMark::kToReview, evidence::ReviewMark::kConfirmed,
@@ -70,47 +59,82 @@ EvidencePairPage::EvidencePairPage(const Workspace& workspace, std::string proje
       folders_(folders) {
   setObjectName(QStringLiteral("pairPage"));
   auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(4, 4, 4, 4);
+
+  // The pair's name, then the commands on the pair, always in view.
   title_ = new QLabel(QStringLiteral("Choose a pair in the table or on the class map."), this);
   title_->setObjectName(QStringLiteral("pairTitle"));
+  title_->setWordWrap(true);
+  title_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   QFont big = title_->font();
-  big.setPointSizeF(big.pointSizeF() * 1.2);
+  big.setPointSizeF(big.pointSizeF() * 1.15);
   big.setBold(true);
   title_->setFont(big);
   layout->addWidget(title_);
+  auto* commands = new QHBoxLayout;
+  previousButton_ = new QPushButton(QStringLiteral("Previous pair (Alt+\u2190)"), this);
+  previousButton_->setObjectName(QStringLiteral("previousPairButton"));
+  nextButton_ = new QPushButton(QStringLiteral("Next pair (Alt+\u2192)"), this);
+  nextButton_->setObjectName(QStringLiteral("nextPairButton"));
+  printCaseSheetButton_ = new QPushButton(QStringLiteral("Print cas&e sheet..."), this);
+  printCaseSheetButton_->setObjectName(QStringLiteral("printCaseSheetButton"));
+  printCaseSheetButton_->setToolTip(QStringLiteral("This pair on a page of its own, for a talk with the students"));
+  commands->addWidget(previousButton_);
+  commands->addWidget(nextButton_);
+  commands->addStretch(1);
+  commands->addWidget(printCaseSheetButton_);
+  layout->addLayout(commands);
+  for (const auto& [keys, step] : {std::pair{QKeySequence(Qt::ALT | Qt::Key_Right), 1},
+                                   std::pair{QKeySequence(Qt::ALT | Qt::Key_Left), -1}}) {
+    auto* shortcut = new QShortcut(keys, this);
+    shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(shortcut, &QShortcut::activated, this, [this, step = step] { emit stepAsked(step); });
+  }
+  connect(previousButton_, &QPushButton::clicked, this, [this] { emit stepAsked(-1); });
+  connect(nextButton_, &QPushButton::clicked, this, [this] { emit stepAsked(1); });
 
-  auto* pictures = new QGridLayout;
-  nameA_ = new QLabel(this);
+  // The pictures above, the mark and the words below, the line between
+  // them where the teacher wants it; each part scrolls or shrinks rather
+  // than asking the window for room.
+  auto* splitter = new QSplitter(Qt::Vertical, this);
+  splitter->setObjectName(QStringLiteral("pairSplitter"));
+  splitter->setChildrenCollapsible(false);
+  auto* pictureArea = new QWidget(splitter);
+  auto* pictures = new QGridLayout(pictureArea);
+  pictures->setContentsMargins(0, 0, 0, 0);
+  nameA_ = new QLabel(pictureArea);
   nameA_->setObjectName(QStringLiteral("nameA"));
-  nameB_ = new QLabel(this);
+  nameB_ = new QLabel(pictureArea);
   nameB_->setObjectName(QStringLiteral("nameB"));
-  auto* overlayName = new QLabel(QStringLiteral("Both in one view: 2 laid over 1"), this);
+  auto* overlayName = new QLabel(QStringLiteral("Both in one view: 2 laid over 1"), pictureArea);
   for (QLabel* name : {nameA_, nameB_, overlayName}) {
     name->setTextInteractionFlags(Qt::TextSelectableByMouse);
     name->setWordWrap(true);
   }
-  previewA_ = new PreviewPicture(this);
+  previewA_ = new PreviewPicture(pictureArea);
   previewA_->setObjectName(QStringLiteral("previewA"));
-  previewB_ = new PreviewPicture(this);
+  previewB_ = new PreviewPicture(pictureArea);
   previewB_->setObjectName(QStringLiteral("previewB"));
-  overlay_ = new OverlayView(this);
+  overlay_ = new OverlayView(pictureArea);
   overlay_->setObjectName(QStringLiteral("overlay"));
-  captionA_ = new QLabel(this);
+  captionA_ = new QLabel(pictureArea);
   captionA_->setObjectName(QStringLiteral("captionA"));
-  captionB_ = new QLabel(this);
+  captionB_ = new QLabel(pictureArea);
   captionB_->setObjectName(QStringLiteral("captionB"));
   for (QLabel* caption : {captionA_, captionB_}) {
     QFont small = caption->font();
     small.setItalic(true);
     caption->setFont(small);
     caption->setWordWrap(true);
+    caption->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   }
-  openFolderA_ = new QPushButton(QStringLiteral("Open folder of &1"), this);
+  openFolderA_ = new QPushButton(QStringLiteral("Open folder of &1"), pictureArea);
   openFolderA_->setObjectName(QStringLiteral("openFolderA"));
-  openFolderB_ = new QPushButton(QStringLiteral("Open folder of &2"), this);
+  openFolderB_ = new QPushButton(QStringLiteral("Open folder of &2"), pictureArea);
   openFolderB_->setObjectName(QStringLiteral("openFolderB"));
-  fitOverlayButton_ = new QPushButton(QStringLiteral("&Fit"), this);
+  fitOverlayButton_ = new QPushButton(QStringLiteral("&Fit"), pictureArea);
   fitOverlayButton_->setObjectName(QStringLiteral("fitOverlayButton"));
-  exportOverlayButton_ = new QPushButton(QStringLiteral("Save o&verlay..."), this);
+  exportOverlayButton_ = new QPushButton(QStringLiteral("Save o&verlay..."), pictureArea);
   exportOverlayButton_->setObjectName(QStringLiteral("exportOverlayButton"));
   auto* overlayButtons = new QHBoxLayout;
   overlayButtons->addWidget(fitOverlayButton_);
@@ -128,9 +152,16 @@ EvidencePairPage::EvidencePairPage(const Workspace& workspace, std::string proje
   pictures->addWidget(openFolderB_, 3, 1, Qt::AlignLeft);
   pictures->addLayout(overlayButtons, 3, 2);
   pictures->setRowStretch(1, 1);
-  layout->addLayout(pictures, 3);
+  for (int c = 0; c < 3; ++c) pictures->setColumnStretch(c, 1);
 
-  auto* review = new QGroupBox(QStringLiteral("The teacher's mark, kept with the pair"), this);
+  auto* lower = new QScrollArea(splitter);
+  lower->setObjectName(QStringLiteral("pairWords"));
+  lower->setWidgetResizable(true);
+  lower->setFrameShape(QFrame::NoFrame);
+  auto* words = new QWidget(lower);
+  auto* wordsLayout = new QVBoxLayout(words);
+  wordsLayout->setContentsMargins(0, 0, 0, 0);
+  auto* review = new QGroupBox(QStringLiteral("The teacher's mark, kept with the pair as it is chosen or typed"), words);
   auto* reviewLayout = new QGridLayout(review);
   auto* markLabel = new QLabel(QStringLiteral("Mar&k:"), review);
   reviewMark_ = new QComboBox(review);
@@ -142,7 +173,8 @@ EvidencePairPage::EvidencePairPage(const Workspace& workspace, std::string proje
   reviewNote_ = new QPlainTextEdit(review);
   reviewNote_->setObjectName(QStringLiteral("reviewNote"));
   reviewNote_->setTabChangesFocus(true);
-  reviewNote_->setMaximumHeight(reviewNote_->fontMetrics().lineSpacing() * 3 + 12);
+  reviewNote_->setMinimumHeight(reviewNote_->fontMetrics().lineSpacing() * 2 + 12);
+  reviewNote_->setMaximumHeight(reviewNote_->fontMetrics().lineSpacing() * 4 + 12);
   noteLabel->setBuddy(reviewNote_);
   saveReviewButton_ = new QPushButton(QStringLiteral("Keep mark and no&te"), review);
   saveReviewButton_->setObjectName(QStringLiteral("saveReviewButton"));
@@ -156,20 +188,31 @@ EvidencePairPage::EvidencePairPage(const Workspace& workspace, std::string proje
   reviewLayout->addWidget(noteLabel, 1, 0, Qt::AlignTop);
   reviewLayout->addWidget(reviewNote_, 1, 1, 1, 3);
   reviewLayout->setColumnStretch(3, 1);
-  layout->addWidget(review);
+  wordsLayout->addWidget(review);
 
-  source_ = new QLabel(this);
+  source_ = new QLabel(words);
   source_->setObjectName(QStringLiteral("pairSource"));
   source_->setWordWrap(true);
   source_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  layout->addWidget(source_);
-  evidence_ = new QTextBrowser(this);
+  wordsLayout->addWidget(source_);
+  evidence_ = new QTextBrowser(words);
   evidence_->setObjectName(QStringLiteral("pairEvidence"));
-  layout->addWidget(evidence_, 2);
-  printCaseSheetButton_ = new QPushButton(QStringLiteral("Print cas&e sheet..."), this);
-  printCaseSheetButton_->setObjectName(QStringLiteral("printCaseSheetButton"));
-  printCaseSheetButton_->setToolTip(QStringLiteral("This pair on a page of its own, for a talk with the students"));
-  layout->addWidget(printCaseSheetButton_, 0, Qt::AlignLeft);
+  evidence_->setMinimumHeight(evidence_->fontMetrics().lineSpacing() * 4);
+  wordsLayout->addWidget(evidence_, 1);
+  lower->setWidget(words);
+  splitter->setStretchFactor(0, 3);
+  splitter->setStretchFactor(1, 2);
+  layout->addWidget(splitter, 1);
+
+  // What is typed is kept a moment after the typing stops, and at once
+  // when the teacher leaves the note or the pair.
+  noteTimer_ = new QTimer(this);
+  noteTimer_->setSingleShot(true);
+  noteTimer_->setInterval(800);
+  connect(noteTimer_, &QTimer::timeout, this, [this] { keepTyped(); });
+  connect(reviewNote_, &QPlainTextEdit::textChanged, this, &EvidencePairPage::noteTyped);
+  connect(reviewMark_, &QComboBox::activated, this, [this] { saveReview(); });
+  reviewNote_->installEventFilter(this);
 
   connect(openFolderA_, &QPushButton::clicked, this, [this] { openDrawingFolder(0); });
   connect(openFolderB_, &QPushButton::clicked, this, [this] { openDrawingFolder(1); });
@@ -181,20 +224,26 @@ EvidencePairPage::EvidencePairPage(const Workspace& workspace, std::string proje
   connect(exportOverlayButton_, &QPushButton::clicked, this, &EvidencePairPage::exportOverlay);
   for (QWidget* w : std::initializer_list<QWidget*>{reviewMark_, reviewNote_, saveReviewButton_, fitOverlayButton_,
                                                     exportOverlayButton_, openFolderA_, openFolderB_,
-                                                    printCaseSheetButton_})
+                                                    printCaseSheetButton_, previousButton_, nextButton_})
     w->setEnabled(false);
 }
 
 EvidencePairPage::~EvidencePairPage() { stopListeningToChildren(this); }
 
 void EvidencePairPage::setFindings(std::shared_ptr<evidence::Findings> findings) {
+  // What was typed on the pair shown goes with the findings it was typed on.
+  keepTyped();
   findings_ = std::move(findings);
   shownPair_ = -1;
-  printCaseSheetButton_->setEnabled(false);
+  for (QWidget* w : std::initializer_list<QWidget*>{printCaseSheetButton_, previousButton_, nextButton_})
+    w->setEnabled(false);
 }
 
 bool EvidencePairPage::showPair(int pair) {
   if (!findings_ || pair < 0 || pair >= static_cast<int>(findings_->pairs.size())) return false;
+  // Leaving a pair keeps what was typed on it; where it cannot be kept, the
+  // pair stays, with what was typed, and the teacher is told.
+  if (pair != shownPair_ && !keepTyped()) return false;
   const auto& f = *findings_;
   const evidence::PairFinding& p = f.pairs[static_cast<std::size_t>(pair)];
   shownPair_ = pair;
@@ -211,21 +260,22 @@ bool EvidencePairPage::showPair(int pair) {
                                                                   : QStringLiteral("no picture (a form not shown here)");
   };
   const DrawingPicture pictureA = drawingPicture(a), pictureB = drawingPicture(b);
-  previewA_->setImage(pictureA.image, pictureA.image.isNull() ? missing(a) : QString());
-  previewB_->setImage(pictureB.image, pictureB.image.isNull() ? missing(b) : QString());
+  previewA_->setPicture(pictureA, missing(a));
+  previewB_->setPicture(pictureB, missing(b));
   captionA_->setText(pictureA.caption);
   captionB_->setText(pictureB.caption);
-  // The second drawing is laid onto the first by the move, turn, mirror and
-  // scale the evidence found; where it found none, as it was drawn.
-  overlay_->setPair(a.drawnPicture.unpack(), b.drawnPicture.unpack(), secondOntoFirst(p.evidence.placement));
+  // Laid as the case sheet and the report lay them.
+  overlay_->setPair(evidence::laidPair(f, p));
   fitOverlayButton_->setEnabled(!overlay_->empty());
   exportOverlayButton_->setEnabled(!overlay_->empty());
   showReview(p);
+  // A coincidence is no copy: it has no source.
+  source_->setVisible(evidence::isCopy(p.verdict));
   source_->setText(QStringLiteral("Likely source: %1").arg(qtText(evidence::sourceText(f, p))));
   evidence_->setHtml(pairEvidenceHtml(f, p));
-  openFolderA_->setEnabled(true);
-  openFolderB_->setEnabled(true);
-  printCaseSheetButton_->setEnabled(true);
+  for (QWidget* w : std::initializer_list<QWidget*>{openFolderA_, openFolderB_, printCaseSheetButton_, previousButton_,
+                                                    nextButton_})
+    w->setEnabled(true);
   return true;
 }
 
@@ -233,6 +283,9 @@ void EvidencePairPage::showReview(const evidence::PairFinding& p) {
   reviewMark_->setEnabled(true);
   reviewNote_->setEnabled(true);
   saveReviewButton_->setEnabled(true);
+  noteTimer_->stop();
+  const QSignalBlocker quiet(reviewNote_);
+  typed_ = false;
   if (!p.review) {
     reviewMark_->setCurrentIndex(0);
     reviewNote_->clear();
@@ -249,8 +302,29 @@ void EvidencePairPage::showReview(const evidence::PairFinding& p) {
                                    evidence::Instant{p.review->markedAtUnixMs, true}))));
 }
 
-void EvidencePairPage::saveReview() {
+void EvidencePairPage::noteTyped() {
   if (!findings_ || shownPair_ < 0) return;
+  typed_ = true;
+  // A note is kept with a mark: typed on an unmarked pair, it marks it to review.
+  if (reviewMark_->currentIndex() <= 0 && !reviewNote_->toPlainText().trimmed().isEmpty()) reviewMark_->setCurrentIndex(1);
+  reviewStatus_->setText(QStringLiteral("Typed; kept when you pause."));
+  noteTimer_->start();
+}
+
+bool EvidencePairPage::keepTyped() {
+  noteTimer_->stop();
+  if (!typed_ || !findings_ || shownPair_ < 0) return true;
+  return saveReview();
+}
+
+bool EvidencePairPage::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == reviewNote_ && event->type() == QEvent::FocusOut) keepTyped();
+  return QWidget::eventFilter(watched, event);
+}
+
+bool EvidencePairPage::saveReview() {
+  noteTimer_->stop();
+  if (!findings_ || shownPair_ < 0) return true;
   auto& p = findings_->pairs[static_cast<std::size_t>(shownPair_)];
   const int choice = reviewMark_->currentIndex();
   const std::string note = reviewNote_->toPlainText().trimmed().toStdString();
@@ -266,10 +340,17 @@ void EvidencePairPage::saveReview() {
   }
   if (!kept) {
     reviewStatus_->setText(QStringLiteral("Not kept: %1").arg(qtText(kept.message())));
-    return;
+    emit failed(QStringLiteral("The mark and note of this pair were not kept: %1").arg(qtText(kept.message())));
+    return false;
   }
-  reviewStatus_->setText(p.review ? QStringLiteral("Kept.") : QStringLiteral("Mark removed."));
+  typed_ = false;
+  // Chosen "no mark", the note stays in its box until the pair is left:
+  // choosing a mark again keeps it again.
+  reviewStatus_->setText(p.review ? QStringLiteral("Kept.")
+                         : note.empty() ? QStringLiteral("Mark removed.")
+                                        : QStringLiteral("Mark and note removed; choose a mark to keep the note."));
   emit markChanged(shownPair_);
+  return true;
 }
 
 void EvidencePairPage::exportOverlay() {

@@ -2,9 +2,10 @@
 
 // The pair page of the evidence window: both drawings of one pair side by
 // side with their pictures and captions, the overlay of the second laid onto
-// the first, the teacher's mark and note kept with the pair, the likely
-// source and the evidence in words, and the buttons that open either
-// drawing's folder and ask for the pair's case sheet.
+// the first, the teacher's mark and note kept with the pair as they are
+// chosen and typed, the likely source and the evidence in words, and the
+// buttons that open either drawing's folder, step to the next or previous
+// pair and ask for the pair's case sheet.
 
 #include <QString>
 #include <QStringList>
@@ -22,6 +23,7 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 class QTextBrowser;
+class QTimer;
 
 namespace veldra {
 
@@ -47,20 +49,27 @@ class EvidencePairPage : public QWidget {
   bool showPair(int pair);
   // The pair shown, -1 for none.
   int shownPair() const { return shownPair_; }
+  // Keeps the mark and note typed on the pair shown that are not kept yet;
+  // false when the store would not keep them (the teacher is told).
+  bool keepTyped();
 
  signals:
   // The teacher's mark of the pair was kept or removed in the store and the findings.
   void markChanged(int pair);
   // Print the pair's case sheet.
   void caseSheetAsked(int pair);
+  // Show the pair `step` rows after (before, when negative) the one shown.
+  void stepAsked(int step);
   // A file was written.
   void written(const QString& file);
   // Something the teacher asked for could not be done.
   void failed(const QString& text);
 
  private:
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void showReview(const evidence::PairFinding& pair);
-  void saveReview();
+  void noteTyped();
+  bool saveReview();
   void exportOverlay();
   void openDrawingFolder(int side);
 
@@ -70,6 +79,7 @@ class EvidencePairPage : public QWidget {
   FolderOpener& folders_;
   std::shared_ptr<evidence::Findings> findings_;
   int shownPair_ = -1;
+  bool typed_ = false;  // a note typed and not kept yet
 
   QLabel* title_ = nullptr;
   QLabel* nameA_ = nullptr;
@@ -90,6 +100,9 @@ class EvidencePairPage : public QWidget {
   QLabel* source_ = nullptr;
   QTextBrowser* evidence_ = nullptr;
   QPushButton* printCaseSheetButton_ = nullptr;
+  QPushButton* previousButton_ = nullptr;
+  QPushButton* nextButton_ = nullptr;
+  QTimer* noteTimer_ = nullptr;
 };
 
 }  // namespace veldra

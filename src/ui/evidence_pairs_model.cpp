@@ -24,6 +24,10 @@ QString verdictCaption(evidence::Verdict verdict) {
   return qtText(std::string(evidence::verdictText(verdict)));
 }
 
+QString counted(qint64 n, const char* one, const char* many) {
+  return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+}
+
 QString pairEvidenceHtml(const evidence::Findings& findings, const evidence::PairFinding& pair) {
   QString html = QStringLiteral("<p><b>%1</b>, score %2 of 100").arg(verdictCaption(pair.verdict).toHtmlEscaped())
                      .arg(pair.score);
@@ -33,6 +37,8 @@ QString pairEvidenceHtml(const evidence::Findings& findings, const evidence::Pai
   html += QStringLiteral("<ul>");
   for (const auto& reason : pair.reasons) html += QStringLiteral("<li>%1</li>").arg(qtText(reason).toHtmlEscaped());
   html += QStringLiteral("</ul>");
+  // A coincidence is no copy: it names no source (a run kept from before may).
+  if (!evidence::isCopy(pair.verdict)) return html;
   html += QStringLiteral("<p><b>Likely source:</b> %1</p>")
               .arg(qtText(evidence::sourceText(findings, pair)).toHtmlEscaped());
   if (!pair.direction.empty()) html += QStringLiteral("<p>%1</p>").arg(qtText(pair.direction).toHtmlEscaped());
@@ -105,6 +111,7 @@ QVariant EvidencePairsModel::data(const QModelIndex& index, int role) const {
     case kGroup:
       return sorting ? QVariant(p.group) : (p.group > 0 ? QVariant(p.group) : QVariant(QString()));
     case kSource:
+      if (!evidence::isCopy(p.verdict)) return QString();
       return p.likelySource ? drawingText(f, *p.likelySource) : QStringLiteral("unclear");
     case kIdentity:
       return sorting ? QVariant(e.sameIdentity && !e.identityFromTemplate) : QVariant(e.identityFromTemplate ? QStringLiteral("template") : yesNo(e.sameIdentity));

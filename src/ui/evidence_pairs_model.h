@@ -82,6 +82,8 @@ class EvidencePairsFilter : public QSortFilterProxyModel {
 // Texts the window shows for the evidence, shared by the table and the pair view.
 QString drawingText(const evidence::Findings& findings, std::size_t drawing);
 QString verdictCaption(evidence::Verdict verdict);
+// "1 drawing", "3 drawings".
+QString counted(qint64 n, const char* one, const char* many);
 // The evidence of a pair in words, one paragraph per reason, as HTML.
 QString pairEvidenceHtml(const evidence::Findings& findings, const evidence::PairFinding& pair);
 

@@ -140,13 +140,42 @@ void EvidencePairsPage::setFindings(std::shared_ptr<const evidence::Findings> fi
 
 void EvidencePairsPage::markChanged(int pair) { pairsModel_->pairChanged(pair); }
 
+namespace {
+
+// The row of the table that shows the pair, -1 where the filters hide it.
+int rowOf(const QAbstractItemModel& table, int pair) {
+  for (int r = 0; r < table.rowCount(); ++r)
+    if (table.index(r, 0).data(EvidencePairsModel::kPairRole).toInt() == pair) return r;
+  return -1;
+}
+
+}  // namespace
+
+void EvidencePairsPage::setCurrentPair(int pair) {
+  const int row = rowOf(*pairsFilter_, pair);
+  if (row < 0) return;
+  pairsTable_->setCurrentIndex(pairsFilter_->index(row, 0));
+  pairsTable_->scrollTo(pairsTable_->currentIndex());
+}
+
+int EvidencePairsPage::pairAfter(int pair, int step) const {
+  const int rows = pairsFilter_->rowCount();
+  if (rows == 0) return -1;
+  const int row = rowOf(*pairsFilter_, pair);
+  const int next = row < 0 ? 0 : row + step;
+  if (next < 0 || next >= rows) return -1;
+  return pairsFilter_->index(next, 0).data(EvidencePairsModel::kPairRole).toInt();
+}
+
 // Each drawing under its group, the likely source first.
 void EvidencePairsPage::fillGroups(const evidence::Findings& f) {
   groupsTree_->clear();
   for (const auto& g : f.groups) {
     auto* top = new QTreeWidgetItem(groupsTree_);
     top->setText(0, QStringLiteral("Group %1").arg(g.number));
-    top->setText(1, QStringLiteral("%1 drawings, strongest score %2").arg(g.members.size()).arg(g.score));
+    top->setText(1, QStringLiteral("%1, strongest score %2")
+                        .arg(counted(static_cast<qint64>(g.members.size()), "drawing", "drawings"))
+                        .arg(g.score));
     top->setText(2, g.likelySource ? QStringLiteral("source: %1").arg(drawingText(f, *g.likelySource))
                                    : QStringLiteral("source unclear"));
     // In the order of copying where the pairs tell it, else the source first.

@@ -32,6 +32,11 @@ class EvidencePairsPage : public QWidget {
   void setFindings(std::shared_ptr<const evidence::Findings> findings);
   // The teacher's mark of a pair changed in the findings shown.
   void markChanged(int pair);
+  // Makes the pair's row the table's current one, where the filters show it.
+  void setCurrentPair(int pair);
+  // The pair `step` rows after `pair` in the table as sorted and filtered
+  // (the first row shown when `pair` is not); -1 past either end.
+  int pairAfter(int pair, int step) const;
 
  signals:
   // A pair (index into the findings' pairs) was chosen.

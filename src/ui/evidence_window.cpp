@@ -9,6 +9,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QSettings>
 #include <QShortcut>
 #include <QTabWidget>
 #include <QTextDocument>
@@ -19,6 +21,7 @@
 #include <algorithm>
 
 #include "app/messages.h"
+#include "app/settings_store.h"
 #include "app/textfile.h"
 #include "evidence/reports/report_writers.h"
 #include "evidence/judging/words.h"
@@ -35,6 +38,7 @@
 #include "ui/qt_print_dialog.h"
 #include "ui/qt_text.h"
 #include "ui/quiet_teardown.h"
+#include "ui/sketch_picture.h"
 
 namespace veldra {
 
@@ -74,21 +78,43 @@ EvidenceWindow::EvidenceWindow(const Workspace& workspace, std::string project, 
   fitToScreen();
 }
 
+namespace {
+
+// Where the window's size is remembered: the evidence face's own settings,
+// beside (never in) the program's.
+QSettings sizeSettings() { return QSettings(QString::fromLatin1(kSettingsOrganization), QStringLiteral("VELDRA Evidence")); }
+
+}  // namespace
+
 void EvidenceWindow::fitToScreen() {
-  // As large as it was made to be, but never past the screen's free area
-  // (at a large scale the screen holds fewer logical pixels).
+  // The size it had when last closed, else as large as it was made to be;
+  // never past the screen's free area (at a large scale the screen holds
+  // fewer logical pixels).
   QSize size(1100, 760);
+  const QSettings settings = sizeSettings();
+  if (const QSize kept = settings.value(QStringLiteral("window/size")).toSize(); kept.isValid() && !kept.isEmpty())
+    size = kept;
   if (const QScreen* s = screen()) {
     const QRect free = s->availableGeometry();
     size = size.boundedTo(free.size() - QSize(16, 48));
     resize(size);
     move(free.topLeft() + QPoint((free.width() - size.width()) / 2, std::max(0, (free.height() - size.height()) / 3)));
-    return;
+  } else {
+    resize(size);
   }
-  resize(size);
+  if (settings.value(QStringLiteral("window/maximized")).toBool()) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void EvidenceWindow::keepSize() {
+  QSettings settings = sizeSettings();
+  const bool maximized = isMaximized();
+  settings.setValue(QStringLiteral("window/maximized"), maximized);
+  if (!maximized && !isFullScreen()) settings.setValue(QStringLiteral("window/size"), size());
 }
 
 EvidenceWindow::~EvidenceWindow() {
+  // Taken down without closing (with the main window): what was typed is kept.
+  pairPage_->keepTyped();
   stopRun();
   // The pages and the tabs still speak while they are taken apart (the tabs
   // name a new current page as each goes); none of it may reach this window.
@@ -150,7 +176,12 @@ void EvidenceWindow::buildControls() {
   problemsPage_ = new EvidenceProblemsPage(this);
   tabs_->addTab(problemsPage_, QStringLiteral("Problem &drawings"));
   settingsPage_ = new EvidenceSettingsPage(workspace_, project_, deps_.chooseDrawings, this);
-  tabs_->addTab(settingsPage_, QStringLiteral("&Settings"));
+  // The settings scroll where the window is smaller than they are.
+  auto* settingsArea = new QScrollArea(this);
+  settingsArea->setWidgetResizable(true);
+  settingsArea->setFrameShape(QFrame::NoFrame);
+  settingsArea->setWidget(settingsPage_);
+  tabs_->addTab(settingsArea, QStringLiteral("&Settings"));
   drawingsPage_ = new EvidenceDrawingsPage(this);
   tabs_->addTab(drawingsPage_, QStringLiteral("Dra&wings"));
   layout->addWidget(tabs_, 1);
@@ -180,6 +211,11 @@ void EvidenceWindow::connectPages() {
   connect(drawingsPage_, &EvidenceDrawingsPage::pairChosen, this, &EvidenceWindow::showPair);
   connect(pairPage_, &EvidencePairPage::markChanged, this, &EvidenceWindow::markChanged);
   connect(pairPage_, &EvidencePairPage::caseSheetAsked, this, &EvidenceWindow::printCaseSheet);
+  // The next and previous pairs are those of the table, as it is sorted and filtered.
+  connect(pairPage_, &EvidencePairPage::stepAsked, this, [this](int step) {
+    const int pair = pairsPage_->pairAfter(pairPage_->shownPair(), step);
+    if (pair >= 0) showPair(pair);
+  });
   connect(pairPage_, &EvidencePairPage::written, this,
           [this](const QString& file) { runStatus_->setText(QStringLiteral("Written: %1").arg(file)); });
   connect(pairPage_, &EvidencePairPage::failed, this, &EvidenceWindow::showError);
@@ -203,6 +239,8 @@ void EvidenceWindow::setRunning(bool running) {
   printButton_->setEnabled(haveFindings);
   if (!running && !cancelButton_->hasFocus()) return;
   if (running) cancelButton_->setFocus();
+  // After a run that found something, the keys go on in the table of pairs.
+  else if (findings_ && tabs_->currentWidget() == pairsPage_) pairsPage_->setFocus(Qt::OtherFocusReason);
   else runButton_->setFocus();
 }
 
@@ -354,15 +392,15 @@ void EvidenceWindow::showFindings() {
                     .arg(names.join(QStringLiteral(", ")));
     }
   }
-  status += QStringLiteral("%1 drawings, %2 pairs judged: %3 copy, %4 likely copy, %5 coincidence. %6 groups of copies, %7 problem drawings.")
-                       .arg(f.projectDrawings)
-                       .arg(f.pairsJudged)
-                       .arg(counts.copy)
-                       .arg(counts.likelyCopy)
-                       .arg(counts.coincidence)
-                       .arg(f.groups.size())
-                       .arg(problems);
-  if (f.earlierDrawings) status += QStringLiteral(" Compared against %1 earlier drawings.").arg(f.earlierDrawings);
+  status += QStringLiteral("%1, %2 judged: %3 copy, %4 likely copy, %5 coincidence. %6, %7.")
+                .arg(counted(f.projectDrawings, "drawing", "drawings"), counted(f.pairsJudged, "pair", "pairs"))
+                .arg(counts.copy)
+                .arg(counts.likelyCopy)
+                .arg(counts.coincidence)
+                .arg(counted(f.groups.size(), "group of copies", "groups of copies"),
+                     counted(problems, "problem drawing", "problem drawings"));
+  if (f.earlierDrawings)
+    status += QStringLiteral(" Compared against %1.").arg(counted(f.earlierDrawings, "earlier drawing", "earlier drawings"));
   for (const auto& w : result_ ? result_->warnings : std::vector<std::string>{}) status += QLatin1Char(' ') + qtText(w);
   runStatus_->setText(status);
 
@@ -372,7 +410,9 @@ void EvidenceWindow::showFindings() {
 }
 
 void EvidenceWindow::showPair(int pair) {
-  if (pairPage_->showPair(pair)) tabs_->setCurrentWidget(pairPage_);
+  if (!pairPage_->showPair(pair)) return;
+  tabs_->setCurrentWidget(pairPage_);
+  pairsPage_->setCurrentPair(pair);
 }
 
 void EvidenceWindow::markChanged(int pair) {
@@ -405,13 +445,14 @@ void EvidenceWindow::exportHtml() {
 
 void EvidenceWindow::printReport() {
   if (!findings_) return;
-  printHtml(evidence::htmlReport(*findings_), QStringLiteral("The report was sent to the printer."));
+  // Printed through Qt, which shows no SVG: the pictures as Qt draws them.
+  printHtml(evidence::htmlReport(*findings_, QtPictures()), QStringLiteral("The report was sent to the printer."));
 }
 
 void EvidenceWindow::printCaseSheet() {
   const int pair = shownPair();
   if (!findings_ || pair < 0) return;
-  printHtml(evidence::caseSheet(*findings_, static_cast<std::size_t>(pair)),
+  printHtml(evidence::caseSheet(*findings_, static_cast<std::size_t>(pair), QtPictures()),
             QStringLiteral("The case sheet was sent to the printer."));
 }
 
@@ -432,7 +473,16 @@ void EvidenceWindow::showError(const QString& text) {
 }
 
 void EvidenceWindow::closeEvent(QCloseEvent* event) {
+  // What the teacher typed is kept, or the teacher chooses to leave it.
+  if (!pairPage_->keepTyped() && deps_.messages &&
+      !deps_.messages->ask("The mark and note typed on the pair shown could not be kept. Close the window and "
+                           "leave them?",
+                           kErrorTitle)) {
+    event->ignore();
+    return;
+  }
   stopRun();
+  keepSize();
   QWidget::closeEvent(event);
 }
 

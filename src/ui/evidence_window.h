@@ -79,6 +79,7 @@ class EvidenceWindow : public QWidget {
   // Why the project cannot be judged as its locations stand; empty when it can.
   QString locationProblem() const;
   void fitToScreen();
+  void keepSize();
   void showProgress(const QString& stage, qint64 done, qint64 total);
   void finishRun();
   void stopRun();

@@ -27,30 +27,41 @@ PreviewPicture::PreviewPicture(QWidget* parent) : QWidget(parent) {
   setAutoFillBackground(true);
 }
 
-void PreviewPicture::setImage(const QImage& image, const QString& missing) {
-  image_ = image;
-  missing_ = image.isNull() ? missing : QString();
-  setAccessibleDescription(image.isNull() ? missing_ : QStringLiteral("preview picture"));
+void PreviewPicture::setPicture(const DrawingPicture& picture, const QString& missing) {
+  picture_ = picture;
+  missing_ = picture.empty() ? missing : QString();
+  setAccessibleDescription(picture.empty() ? missing_
+                           : drawn()       ? QStringLiteral("picture drawn from the drawing")
+                                           : QStringLiteral("preview picture"));
   update();
 }
 
 void PreviewPicture::paintEvent(QPaintEvent*) {
   QPainter painter(this);
+  painter.fillRect(rect(), Qt::white);
   painter.setPen(palette().color(QPalette::Mid));
   painter.drawRect(rect().adjusted(0, 0, -1, -1));
-  if (image_.isNull()) {
+  if (picture_.empty()) {
     painter.setPen(palette().color(QPalette::PlaceholderText));
-    painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, missing_);
+    painter.drawText(rect().adjusted(4, 4, -4, -4), Qt::AlignCenter | Qt::TextWordWrap, missing_);
+    return;
+  }
+  const QRect area = rect().adjusted(4, 4, -4, -4);
+  if (drawn()) {
+    // Painted at the size shown: the drawing fills the frame, its lines and
+    // words as sharp as the screen is.
+    const auto fit = sketch::Fit::of(picture_.drawn.bounds(), area.width(), area.height(), 4);
+    painter.translate(area.topLeft());
+    paintSketch(painter, picture_.drawn, fit, [](bool, std::size_t) { return qtColour(evidence::kInk); });
     return;
   }
   // Drawn into the widget's logical rectangle, the painter uses every device
   // pixel there is, so a scaled screen gets the picture's own detail.
-  const QRect area = rect().adjusted(4, 4, -4, -4);
-  QSize fitted = image_.size().scaled(area.size(), Qt::KeepAspectRatio);
+  QSize fitted = picture_.preview.size().scaled(area.size(), Qt::KeepAspectRatio);
   const QRect target(area.x() + (area.width() - fitted.width()) / 2, area.y() + (area.height() - fitted.height()) / 2,
                      fitted.width(), fitted.height());
   painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-  painter.drawImage(target, image_);
+  painter.drawImage(target, picture_.preview);
 }
 
 }  // namespace veldra

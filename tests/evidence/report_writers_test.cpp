@@ -66,6 +66,35 @@ TEST(Pictures, GiveBitmapsTheirFileHeaderAndRefuseWhatIsNoPicture) {
   EXPECT_FALSE(previewImage({}));
 }
 
+std::string fromBase64(const std::string& text) {
+  static const std::string kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  std::uint32_t bits = 0;
+  int count = 0;
+  for (const char c : text) {
+    const auto at = kDigits.find(c);
+    if (at == std::string::npos) break;
+    bits = bits << 6 | static_cast<std::uint32_t>(at);
+    if ((count += 6) >= 8) out += static_cast<char>((bits >> (count -= 8)) & 0xFF);
+  }
+  return out;
+}
+
+// A drawing's texts are drawn as their words, whatever bytes they hold: a
+// picture with one malformed character would not show at all.
+TEST(Pictures, TextsAreDrawnAsTheirWordsAndMarkupOrBadBytesCannotBreakThePicture) {
+  veldra::sketch::Sketch sketch;
+  sketch.strokes.push_back({0, {{0, 0}, {100, 40}}});
+  sketch.labels.push_back({1, {10, 10}, 5, 0, "\xC3\x98 12 <b>&\x01"});
+  sketch.labels.push_back({2, {10, 30}, 5, 0.5, "bad \xFF byte"});
+  const std::string uri = svgPictures().drawing(sketch, 300, 150);
+  ASSERT_EQ(uri.rfind("data:image/svg+xml;base64,", 0), 0u);
+  const std::string svg = fromBase64(uri.substr(26));
+  EXPECT_NE(svg.find(">\xC3\x98 12 &lt;b&gt;&amp; </text>"), std::string::npos) << svg;
+  EXPECT_NE(svg.find(">bad ? byte</text>"), std::string::npos) << svg;
+  EXPECT_NE(svg.find("rotate(-28.6 "), std::string::npos) << svg;
+}
+
 // Findings as a small check makes them: a copy, a coincidence, an
 // unreadable drawing, names a spreadsheet or a browser could misread.
 Findings sampleFindings() {

@@ -248,13 +248,22 @@ TEST_F(EvidenceWindowTest, ClassMapOpensPairsByClickAndKeysAndAPictureIsDrawnWhe
   QTest::mouseClick(w.classMap, Qt::LeftButton, {}, w.classMap->squareCentre(row3, column));
   EXPECT_EQ(w.tabs->currentIndex(), 1);
   const bool threeIsA = studentOf(w.nameA->text().mid(3)) == 3;
-  const PreviewPicture* drawn = threeIsA ? w.previewA : w.previewB;
+  PreviewPicture* drawn = threeIsA ? w.previewA : w.previewB;
   EXPECT_EQ((threeIsA ? w.captionA : w.captionB)->text().left(22), QStringLiteral("drawn from the drawing"));
   EXPECT_EQ((threeIsA ? w.captionB : w.captionA)->text(), QStringLiteral("stored preview"));
-  int ink = 0;
-  for (int y = 0; y < drawn->image().height(); y += 2)
-    for (int x = 0; x < drawn->image().width(); x += 2) ink += drawn->image().pixel(x, y) != qRgb(255, 255, 255);
+  // Painted at the size shown, the drawing fills its frame: ink near each edge.
+  ASSERT_TRUE(drawn->drawn());
+  const QImage shown = drawn->grab().toImage();
+  int ink = 0, left = shown.width(), right = 0, top = shown.height(), bottom = 0;
+  for (int y = 3; y < shown.height() - 3; ++y)
+    for (int x = 3; x < shown.width() - 3; ++x)
+      if (qGray(shown.pixel(x, y)) < 128) {
+        ++ink;
+        left = std::min(left, x), right = std::max(right, x), top = std::min(top, y), bottom = std::max(bottom, y);
+      }
   EXPECT_GT(ink, 100);
+  EXPECT_TRUE(right - left > shown.width() * 8 / 10 || bottom - top > shown.height() * 8 / 10)
+      << left << " " << right << " " << top << " " << bottom << " of " << shown.width() << "x" << shown.height();
 
   w.tabs->setCurrentIndex(2);
   w.classMap->setFocus();
@@ -482,13 +491,19 @@ TEST_F(EvidenceWindowTest, OverlayOfAFileCopySharesEverythingAndSavesAsPng) {
 
 // On every page no access key is used twice among what shows; Alt+M puts
 // the keys into the map; Escape, Ctrl+W and Close close the window, which
-// fits the screen's free area.
-TEST_F(EvidenceWindowTest, AccessKeysAreUniqueKeysCloseAndTheWindowFits) {
+// fits the screen's free area, shrinks to a screen of 800x500 (1600x1000 at
+// 200%) and opens again at the size it was left.
+TEST_F(EvidenceWindowTest, AccessKeysAreUniqueKeysCloseAndTheWindowFitsAndKeepsItsSize) {
   auto& w = open();
   const QRect free = w.screen()->availableGeometry();
   EXPECT_LE(w.width(), free.width());
   EXPECT_LE(w.height(), free.height());
   ASSERT_TRUE(run(w));
+  w.showPair(0);
+  // Usable on 1600x1000 at 200% (800x500 for the window, less its frame
+  // and the desktop's panel): every page scrolls or shrinks.
+  EXPECT_LE(w.minimumSizeHint().width(), 780);
+  EXPECT_LE(w.minimumSizeHint().height(), 440);
   for (int page = 0; page < w.tabs->count(); ++page) {
     w.tabs->setCurrentIndex(page);
     QApplication::processEvents();
@@ -521,8 +536,54 @@ TEST_F(EvidenceWindowTest, AccessKeysAreUniqueKeysCloseAndTheWindowFits) {
   QTest::keyClick(&w, Qt::Key_W, Qt::ControlModifier);
   EXPECT_FALSE(w.isVisible());
   ASSERT_TRUE(activate());
+  w.resize(720, 450);
   QTest::mouseClick(w.closeButton, Qt::LeftButton);
   EXPECT_FALSE(w.isVisible());
+  EXPECT_EQ(open().size(), QSize(720, 450));  // as it was left
+}
+
+// What the teacher types is kept without a button: a note on an unmarked
+// pair marks it to review and is kept on leaving the pair by its keys or
+// on Esc. The keys step through the pairs in the table's order, which
+// follows the pair shown; a run leaves a current row in the table.
+TEST_F(EvidenceWindowTest, TypedNotesAreKeptAndTheKeysStepThroughTheTable) {
+  auto& w = open();
+  ASSERT_TRUE(run(w));
+  EXPECT_TRUE(w.pairsTable->currentIndex().isValid());
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  const auto pairOfRow = [&](int row) {
+    return w.pairsTable->model()->index(row, 0).data(EvidencePairsModel::kPairRole).toInt();
+  };
+  w.pairsTable->sortByColumn(EvidencePairsModel::kScore, Qt::AscendingOrder);
+  ASSERT_GE(rows(w), 3);
+  w.showPair(pairOfRow(0));
+  w.reviewNote->setFocus();
+  QTest::keyClicks(w.reviewNote, QStringLiteral("asked on Monday"));
+  EXPECT_EQ(w.reviewMark->currentIndex(), 1);  // to review
+  QTest::keyClick(&w, Qt::Key_Right, Qt::AltModifier);
+  EXPECT_EQ(w.shownPair(), pairOfRow(1));
+  EXPECT_EQ(w.pairsTable->currentIndex().row(), 1);
+  const auto& first = w.findings()->pairs[static_cast<std::size_t>(pairOfRow(0))];
+  ASSERT_TRUE(first.review);
+  EXPECT_EQ(first.review->note, "asked on Monday");
+  QTest::keyClick(&w, Qt::Key_Left, Qt::AltModifier);
+  EXPECT_EQ(w.shownPair(), pairOfRow(0));
+  QTest::keyClick(&w, Qt::Key_Left, Qt::AltModifier);  // the first row has none before it
+  EXPECT_EQ(w.shownPair(), pairOfRow(0));
+
+  const int second = pairOfRow(1);
+  w.showPair(second);
+  w.reviewNote->setFocus();
+  QTest::keyClicks(w.reviewNote, QStringLiteral("typed, then Esc"));
+  QTest::keyClick(&w, Qt::Key_Escape);
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_TRUE(w.findings()->pairs[static_cast<std::size_t>(second)].review);
+  const auto& reopened = open();
+  const auto& kept = reopened.findings()->pairs[static_cast<std::size_t>(second)];
+  ASSERT_TRUE(kept.review);
+  EXPECT_EQ(kept.review->note, "typed, then Esc");
+  EXPECT_EQ(kept.review->mark, evidence::ReviewMark::kToReview);
 }
 
 // A window taken apart while its pages are in use: the tabs name a new

@@ -25,6 +25,7 @@
 #include "ui/evidence_window.h"
 #include "ui/preview_picture.h"
 #include "ui/program_arguments.h"
+#include "ui/sketch_picture.h"
 
 namespace {
 
@@ -38,8 +39,8 @@ void settle(int ms) {
 // page and drawn at the screen's scale.
 void caseSheetPicture(const veldra::EvidenceWindow& window, const QString& file) {
   QTextDocument sheet;
-  sheet.setHtml(QString::fromStdString(veldra::evidence::caseSheet(*window.findings(),
-                                                                   static_cast<std::size_t>(window.shownPair()))));
+  sheet.setHtml(QString::fromStdString(veldra::evidence::caseSheet(
+      *window.findings(), static_cast<std::size_t>(window.shownPair()), veldra::QtPictures())));
   const QSizeF page(794, 1123);  // A4 at 96 dots an inch
   sheet.setPageSize(page);
   const qreal scale = window.devicePixelRatioF();

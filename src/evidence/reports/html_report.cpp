@@ -5,8 +5,6 @@
 #include "evidence/reports/picture.h"
 #include "evidence/reports/report_writers.h"
 #include "evidence/store/review.h"
-#include "sketch/overlay.h"
-#include "sketch/raster.h"
 #include "evidence/judging/words.h"
 
 namespace veldra::evidence {
@@ -42,16 +40,6 @@ const char* verdictClass(Verdict v) {
   return "none";
 }
 
-const char* verdictColour(Verdict v) {
-  switch (v) {
-    case Verdict::kCopy: return "#b03a2e";
-    case Verdict::kLikelyCopy: return "#e67e22";
-    case Verdict::kCoincidence: return "#f4d03f";
-    case Verdict::kNone: break;
-  }
-  return "#f2f2f2";
-}
-
 const char* const kStyle = R"css(
 body { font-family: "DejaVu Sans", Arial, sans-serif; font-size: 10.5pt; color: #222; margin: 2em; }
 h1 { font-size: 18pt; margin-bottom: 0.2em; }
@@ -85,14 +73,16 @@ svg text { font-size: 8px; font-family: "DejaVu Sans", Arial, sans-serif; }
 // table: a table rather than boxes side by side, so that printing through a
 // simple HTML renderer keeps them side by side too. The stored preview when
 // there is one a browser shows, else the picture drawn from its entities.
-std::string picture(const DrawingFacts& d, int width) {
-  std::string out = "<td width=\"50%\" align=\"center\">";
+std::string picture(const DrawingFacts& d, int width, const Pictures& pictures, const char* cellWidth) {
+  std::string out = "<td width=\"" + std::string(cellWidth) + "\" align=\"center\">";
   const std::string w = std::to_string(width);
   if (const auto uri = previewDataUri(d.preview)) {
     out += "<img src=\"" + *uri + "\" width=\"" + w + "\" alt=\"preview of " + escape(displayName(d)) +
            "\"><br><span class=\"caption\">stored preview</span>";
-  } else if (const auto sketch = d.drawnPicture.unpack(); const auto drawn = drawnDataUri(sketch)) {
-    out += "<img src=\"" + *drawn + "\" width=\"" + w + "\" alt=\"picture of " + escape(displayName(d)) +
+  } else if (const auto sketch = d.drawnPicture.unpack(); !sketch.empty()) {
+    const int height = pictureHeight(sketch.bounds(), width);
+    out += "<img src=\"" + pictures.drawing(sketch, width, height) + "\" width=\"" + w + "\" height=\"" +
+           std::to_string(height) + "\" alt=\"picture of " + escape(displayName(d)) +
            "\"><br><span class=\"caption\">" + escape(drawnCaption(sketch)) + "</span>";
   } else {
     std::string why = d.preview.format == veldra::dwg::PreviewFormat::kWmf
@@ -103,6 +93,24 @@ std::string picture(const DrawingFacts& d, int width) {
   }
   out += "<br><b>" + escape(displayName(d)) + "</b><br><span class=\"path\">" + escape(utf8Path(d.path)) + "</span></td>";
   return out;
+}
+
+// Both drawings of a pair in one picture, the second laid onto the first as
+// the window lays it, as a cell beside their own pictures; empty when
+// neither has anything to draw.
+std::string overlayCell(const Findings& f, const PairFinding& p, int width, const Pictures& pictures) {
+  const LaidPair laid = laidPair(f, p);
+  if (laid.empty()) return {};
+  const int height = pictureHeight(laid.bounds(), width);
+  const std::size_t both = laid.shared.shared();
+  return "<td width=\"33%\" align=\"center\"><img src=\"" + pictures.overlay(laid, width, height) +
+         "\" width=\"" + std::to_string(width) + "\" height=\"" + std::to_string(height) +
+         "\" alt=\"both drawings laid over each other\"><br><span class=\"caption\">both in one view, the second "
+         "laid over the first" +
+         (p.evidence.placement ? " as its work lies" : "") + ": <span style=\"color:" + cssColour(kBothColour) +
+         "\">in both (" + std::to_string(both) + (both == 1 ? " part" : " parts") + ")</span>, <span style=\"color:" +
+         cssColour(kFirstColour) + "\">only in " + escape(displayName(f.drawings[p.a])) + "</span>, <span style=\"color:" +
+         cssColour(kSecondColour) + "\">only in " + escape(displayName(f.drawings[p.b])) + "</span></span></td>";
 }
 
 std::string factsTable(const DrawingFacts& a, const DrawingFacts& b) {
@@ -159,7 +167,12 @@ std::string classMap(const Findings& f, std::string& note) {
   std::string out = "<svg xmlns=\"http://www.w3.org/2000/svg\" role=\"img\" aria-label=\"matrix of pair scores\" width=\"" +
                     std::to_string(label + size + 4) + "\" height=\"" + std::to_string(label + size + 4) + "\">";
   out += "<rect x=\"" + std::to_string(label) + "\" y=\"" + std::to_string(label) + "\" width=\"" +
-         std::to_string(size) + "\" height=\"" + std::to_string(size) + "\" fill=\"#f2f2f2\"/>";
+         std::to_string(size) + "\" height=\"" + std::to_string(size) + "\" fill=\"#f6f6f6\"/>";
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    const std::string at = std::to_string(label + static_cast<int>(k) * cell);
+    out += "<rect x=\"" + at + "\" y=\"" + at + "\" width=\"" + std::to_string(cell - 1) + "\" height=\"" +
+           std::to_string(cell - 1) + "\" fill=\"" + cssColour(kDiagonalColour) + "\"/>";
+  }
   for (std::size_t k = 0; k < order.size(); ++k) {
     const int at = label + static_cast<int>(k) * cell + cell - 3;
     const std::string name = escape(displayName(f.drawings[order[k]]));
@@ -177,17 +190,18 @@ std::string classMap(const Findings& f, std::string& note) {
     for (const auto& [x, y] : {std::pair{pa->second, pb->second}, std::pair{pb->second, pa->second}}) {
       out += "<rect x=\"" + std::to_string(label + static_cast<int>(x) * cell) + "\" y=\"" +
              std::to_string(label + static_cast<int>(y) * cell) + "\" width=\"" + std::to_string(cell - 1) +
-             "\" height=\"" + std::to_string(cell - 1) + "\" fill=\"" + verdictColour(p.verdict) +
-             "\" fill-opacity=\"" + std::to_string(0.35 + 0.65 * p.score / 100.0).substr(0, 4) + "\">" + title +
+             "\" height=\"" + std::to_string(cell - 1) + "\" fill=\"" + cssColour(mapColour(p)) + "\"" +
+             (p.review ? " stroke=\"" + cssColour(kMarkColour) + "\" stroke-width=\"2\"" : std::string()) + ">" + title +
              "</rect>";
     }
   }
   return out + "</svg>";
 }
 
-// A pair judged, in full: verdict and score, both pictures, the likely
-// source, the reasons and both drawings' facts side by side.
-std::string pairBlock(const Findings& f, const PairFinding& p, int pictureWidth = 320, const std::string& third = {}) {
+// A pair judged, in full: verdict and score, both pictures and (for a
+// copy) both laid over each other, the likely source, the reasons and both
+// drawings' facts side by side.
+std::string pairBlock(const Findings& f, const PairFinding& p, const Pictures& pictures, int pictureWidth = 300) {
   const auto& a = f.drawings[p.a];
   const auto& b = f.drawings[p.b];
   std::string out = "<div class=\"pair\"><h3><span class=\"verdict " + std::string(verdictClass(p.verdict)) + "\">" +
@@ -195,9 +209,12 @@ std::string pairBlock(const Findings& f, const PairFinding& p, int pictureWidth 
                     escape(displayName(a)) + " &harr; " + escape(displayName(b)) +
                     (p.group ? " &middot; group " + std::to_string(p.group) : std::string()) + "</h3>";
   if (p.review) out += "<p class=\"review\">Teacher's mark: " + escape(reviewSummary(*p.review, true)) + "</p>";
-  out += "<table class=\"pictures\" width=\"100%\"><tr>" + picture(a, pictureWidth) + picture(b, pictureWidth) + third +
-         "</tr></table>";
-  out += "<p class=\"direction\">" + escape(p.direction) + "</p><ul>";
+  const std::string third = isCopy(p.verdict) ? overlayCell(f, p, pictureWidth, pictures) : std::string();
+  const char* cell = third.empty() ? "50%" : "33%";
+  out += "<table class=\"pictures\" width=\"100%\"><tr>" + picture(a, pictureWidth, pictures, cell) +
+         picture(b, pictureWidth, pictures, cell) + third + "</tr></table>";
+  if (isCopy(p.verdict)) out += "<p class=\"direction\">" + escape(p.direction) + "</p>";
+  out += "<ul>";
   for (const auto& r : p.reasons) out += "<li>" + escape(r) + "</li>";
   return out + "</ul>" + factsTable(a, b) + "</div>\n";
 }
@@ -218,7 +235,7 @@ std::string head(const std::string& title) {
 
 }  // namespace
 
-std::string caseSheet(const Findings& f, std::size_t pair) {
+std::string caseSheet(const Findings& f, std::size_t pair, const Pictures& pictures) {
   if (pair >= f.pairs.size()) return {};
   const PairFinding& p = f.pairs[pair];
   // Names are kept whole: a line broken inside a path reads as two paths.
@@ -238,19 +255,8 @@ std::string caseSheet(const Findings& f, std::size_t pair) {
   runRow("Project", f.project);
   if (!f.term.empty()) runRow("Term", f.term);
   runRow("Judged", instantText(Instant{f.runAtUnixMs, true}));
-  runRow("Likely source", sourceText(f, p));
-  // Both drawings in one picture, the second laid over the first, beside them.
-  const auto first = f.drawings[p.a].drawnPicture.unpack();
-  const auto second = f.drawings[p.b].drawnPicture.unpack();
-  std::string overlay;
-  if (!first.empty() || !second.empty()) {
-    const auto shared = veldra::sketch::sharedParts(first, second);
-    overlay = "<td width=\"34%\" align=\"center\"><img src=\"data:image/png;base64," +
-              base64(veldra::sketch::overlayPng(first, second, shared, 400, 300)) +
-              "\" width=\"200\" alt=\"both drawings laid over each other\"><br><span class=\"caption\">both in one "
-              "view: red in both (" + std::to_string(shared.shared()) + " parts), blue only in 1, green only in 2</span></td>";
-  }
-  out += "</table>\n" + pairBlock(f, p, 200, overlay);
+  if (isCopy(p.verdict)) runRow("Likely source", sourceText(f, p));
+  out += "</table>\n" + pairBlock(f, p, pictures, 200);
   if (p.group) {
     for (const auto& g : f.groups) {
       if (g.number != p.group) continue;
@@ -266,7 +272,7 @@ std::string caseSheet(const Findings& f, std::size_t pair) {
   return out + "</body></html>\n";
 }
 
-std::string htmlReport(const Findings& f) {
+std::string htmlReport(const Findings& f, const Pictures& pictures) {
   const auto counts = f.counts();
   std::string out = head("Evidence report: " + f.project);
   out += "<h1>Evidence report: " + escape(f.project) + "</h1>\n<table class=\"run\">";
@@ -301,7 +307,7 @@ std::string htmlReport(const Findings& f) {
   for (const auto& p : f.pairs) {
     if (!isCopy(p.verdict)) continue;
     anyCopy = true;
-    out += pairBlock(f, p);
+    out += pairBlock(f, p, pictures);
   }
   if (!anyCopy) out += "<p>No pair was judged a copy or a likely copy.</p>\n";
 
@@ -326,10 +332,23 @@ std::string htmlReport(const Findings& f) {
   out += "<h2>Class map</h2>\n";
   std::string mapNote;
   const std::string map = classMap(f, mapNote);
+  PairFinding strong, likely;
+  strong.verdict = Verdict::kCopy;
+  strong.score = 90;
+  likely.verdict = Verdict::kLikelyCopy;
+  likely.score = 55;
+  const auto swatch = [](Rgb fill, bool marked = false) {
+    return "<span style=\"display:inline-block;width:0.9em;height:0.9em;vertical-align:middle;background:" + cssColour(fill) +
+           ";border:" + (marked ? "2px solid " + cssColour(kMarkColour) : std::string("1px solid #999")) + "\"></span>";
+  };
   if (map.empty()) {
     out += "<p>No pair to show.</p>\n";
   } else {
-    out += "<p>Pair scores, drawings in group order; red copy, orange likely copy, yellow coincidence.</p>" + map + "\n";
+    out += "<p>Pair scores, drawings in group order, coloured as in the window: " + swatch(mapColour(strong)) +
+           " copy, " + swatch(mapColour(likely)) + " likely copy (paler as the score is lower), " +
+           swatch(kSharedWorkColour) + " coincidence, shared work explained, " + swatch(kNothingSharedColour) +
+           " coincidence, nothing shared; outlined " + swatch(Rgb{255, 255, 255}, true) +
+           " marked by the teacher.</p>" + map + "\n";
     if (!mapNote.empty()) out += "<p>" + escape(mapNote) + "</p>\n";
   }
 

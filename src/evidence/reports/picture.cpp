@@ -1,6 +1,7 @@
 #include "evidence/reports/picture.h"
 
-#include "sketch/raster.h"
+#include <algorithm>
+#include <cmath>
 
 namespace veldra::evidence {
 
@@ -86,16 +87,51 @@ std::optional<std::string> previewDataUri(const veldra::dwg::Preview& preview) {
   return std::string(isPng(*image) ? "data:image/png;base64," : "data:image/bmp;base64,") + base64(*image);
 }
 
-std::optional<std::string> drawnDataUri(const veldra::sketch::Sketch& sketch) {
-  if (sketch.empty()) return std::nullopt;
-  return "data:image/png;base64," + base64(veldra::sketch::sketchPng(sketch, 480, 360));
-}
-
 std::string drawnCaption(const veldra::sketch::Sketch& sketch) {
   std::string out(veldra::sketch::kDrawnCaption);
   if (sketch.paperSpace) out += " (paper space)";
-  if (sketch.notDrawn) out += "; " + std::to_string(sketch.notDrawn) + " entities without a shape here";
+  if (sketch.notDrawn == 1)
+    out += "; 1 entity not drawn (a kind the picture leaves out: a hatch, a dimension, an image...)";
+  else if (sketch.notDrawn > 1)
+    out += "; " + std::to_string(sketch.notDrawn) +
+           " entities not drawn (kinds the picture leaves out: hatches, dimensions, images...)";
   return out;
+}
+
+veldra::sketch::Box LaidPair::bounds() const {
+  veldra::sketch::Box box = first.bounds();
+  if (const veldra::sketch::Box other = second.bounds(); !other.empty) {
+    box.add({other.minX, other.minY});
+    box.add({other.maxX, other.maxY});
+  }
+  return box;
+}
+
+veldra::sketch::Similarity secondOntoFirst(const std::optional<Placement>& placement) {
+  if (!placement) return {};
+  const Placement back = inverse(*placement);
+  veldra::sketch::Similarity s;
+  s.a = back.m[0];
+  s.b = back.m[1];
+  s.c = back.m[2];
+  s.d = back.m[3];
+  s.tx = back.dx;
+  s.ty = back.dy;
+  return s;
+}
+
+LaidPair laidPair(const Findings& f, const PairFinding& p) {
+  LaidPair out;
+  out.first = f.drawings[p.a].drawnPicture.unpack();
+  out.second = veldra::sketch::mapped(f.drawings[p.b].drawnPicture.unpack(), secondOntoFirst(p.evidence.placement));
+  out.shared = veldra::sketch::sharedParts(out.first, out.second);
+  return out;
+}
+
+int pictureHeight(const veldra::sketch::Box& bounds, int width) {
+  const double w = bounds.width(), h = bounds.height();
+  const double ratio = w > 0 && h > 0 ? std::clamp(h / w, 0.4, 1.0) : 0.75;
+  return std::max(1, static_cast<int>(std::lround(width * ratio)));
 }
 
 }  // namespace veldra::evidence

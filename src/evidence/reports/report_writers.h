@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "evidence/judging/findings.h"
+#include "evidence/reports/picture.h"
 #include "evidence/store/review.h"
 
 namespace veldra::evidence {
@@ -18,12 +19,13 @@ std::string plainReport(const Findings& findings);
 // A header row and one row per pair judged copy, likely copy or coincidence;
 // UTF-8 with a byte-order mark so that spreadsheets read the names right.
 std::string csvReport(const Findings& findings);
-// One HTML file with its pictures inside.
-std::string htmlReport(const Findings& findings);
+// One HTML file with its pictures inside, drawn by `pictures`.
+std::string htmlReport(const Findings& findings, const Pictures& pictures = svgPictures());
 // One pair on a page of its own, for a talk with the students: both
-// pictures, the evidence in words, both drawings' facts, the other members
-// of its group and room for notes. Empty for a pair that is not there.
-std::string caseSheet(const Findings& findings, std::size_t pair);
+// pictures and both laid over each other, the evidence in words, both
+// drawings' facts, the other members of its group and room for notes.
+// Empty for a pair that is not there.
+std::string caseSheet(const Findings& findings, std::size_t pair, const Pictures& pictures = svgPictures());
 
 // The teacher's marks as a spreadsheet, one row a mark, for a backup or a
 // script: the mark and note, both files as marked (paths, content digests,
