@@ -324,10 +324,11 @@ TEST(FeatureCodec, KeepsFeaturesAndRefusesBytesItDidNotWrite) {
   // version before it read back without it.
   EXPECT_FALSE(f.startKeys.empty());
   EXPECT_EQ(back->startKeys, f.startKeys);
-  auto older = encodeFeatures(DrawingFeatures{f.geometry, f.handles, f.handleShapes, f.handleNumbers, {}, f.entities,
-                                              f.geometryKnown});
+  EXPECT_EQ(back->freeChoices, f.freeChoices);
+  auto older = encodeFeatures(DrawingFeatures{f.geometry, f.handles, f.handleShapes, f.handleNumbers, {}, {},
+                                              f.entities, f.geometryKnown});
   older.front() = 3;
-  older.pop_back();  // no count of start keys
+  older.resize(older.size() - 2);  // no count of start keys, nor of choices made freely
   const auto olderBack = decodeFeatures(older);
   ASSERT_TRUE(olderBack);
   EXPECT_TRUE(olderBack->startKeys.empty());

@@ -19,6 +19,17 @@
 namespace veldra::evidence {
 namespace {
 
+// The choices made freely that a drawing's features drawn freely tell, each
+// its own: a measure of its own for a shape, a piece of its own for a place.
+std::vector<FreeChoice> choicesOf(const std::vector<Feature>& g) {
+  std::vector<FreeChoice> out;
+  for (const Feature& f : g)
+    if (!isTyped(f.key))
+      out.push_back({f.key, featureKind(f.key) == FeatureKind::kPlace ? 0.0 : 1.0 + 0.0137249 * static_cast<double>(f.key & 0xFFFF),
+                     static_cast<std::uint32_t>(f.key & 0xFFFF)});
+  return out;
+}
+
 // A pair of drawings with the evidence of `random`: an identity, a
 // creation instant, a name and editing time either shared or not, and some
 // shared work, typed or drawn freely, beside work of each one's own.
@@ -28,6 +39,7 @@ struct DrawnPair {
   std::vector<float> wa, wb;
   std::vector<Feature> handles;  // both hold them, or neither
   std::vector<float> handleWeights;
+  std::vector<FreeChoice> ca, cb;
   ClassContext ctx;
 
   explicit DrawnPair(std::mt19937_64& random) {
@@ -82,6 +94,8 @@ struct DrawnPair {
     };
     sortBoth(ga, wa);
     sortBoth(gb, wb);
+    ca = choicesOf(ga);
+    cb = choicesOf(gb);
     if (chance(30))
       for (std::uint64_t k = 0; k < 8; ++k) {
         handles.push_back({(static_cast<std::uint64_t>(FeatureKind::kHandle) << 62) | k, 1});
@@ -94,6 +108,8 @@ struct DrawnPair {
     s.facts = &f;
     s.geometry = g;
     s.geometryWeight = w;
+    s.freeChoices = &f == &fa ? ca : cb;
+    s.choicesMade = static_cast<int>(s.freeChoices.size());
     s.handles = handles;
     s.handleWeight = handleWeights;
     s.handleTotal = 4.0 * static_cast<double>(handles.size()) + 8.0;
@@ -120,6 +136,7 @@ struct LaidOutPair {
   std::uint64_t key = 1;
   float weight = 1.0f;
   double heldByOthers = 0, placesHeldByOthers = 0;
+  std::vector<FreeChoice> ca, cb;
   ClassContext ctx;
 
   LaidOutPair(const char* a, const char* b, int drawings, float featureWeight, double typedAlone) {
@@ -141,7 +158,11 @@ struct LaidOutPair {
     return *this;
   }
 
-  PairFinding judge(const std::optional<Laid>& laid) const { return judgePair(side(fa, ga, wa), side(fb, gb, wb), ctx, laid); }
+  PairFinding judge(const std::optional<Laid>& laid) {
+    ca = choicesOf(ga);
+    cb = choicesOf(gb);
+    return judgePair(side(fa, ga, wa), side(fb, gb, wb), ctx, laid);
+  }
 
  private:
   void put(std::vector<Feature>& g, std::vector<float>& w, FeatureKind kind, bool typed) {
@@ -157,6 +178,8 @@ struct LaidOutPair {
     s.facts = &facts;
     s.geometry = g;
     s.geometryWeight = w;
+    s.freeChoices = &facts == &fa ? ca : cb;
+    s.choicesMade = static_cast<int>(s.freeChoices.size());
     for (const float x : w) s.geometryTotal += x;
     s.distinctive = static_cast<int>(g.size());
     s.heldByOthers = heldByOthers * s.geometryTotal;

@@ -1,6 +1,7 @@
 #include "evidence/features/feature_codec.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace veldra::evidence {
 
@@ -9,7 +10,8 @@ namespace {
 // The features' own version (2: shapes by their own sizes and places by
 // nearest neighbours, whatever the order, turn, mirror or scale; 3: typed
 // numbers told from work drawn freely; 4: with what each drawing was
-// started from); features kept under 1 or 2 are not read back, so that an
+// started from; 8: measures and places drawn freely told to nine digits,
+// with the choices they were made of); features kept under 1 or 2 are not read back, so that an
 // earlier project kept so must be judged again to compare. Those kept
 // under 3 are read without what the drawings were started from: an earlier
 // project needs none of it.
@@ -111,6 +113,12 @@ std::vector<std::uint8_t> encodeFeatures(const DrawingFeatures& f) {
       before = index;
     }
   }
+  w.varint(f.freeChoices.size());
+  for (const FreeChoice& c : f.freeChoices) {
+    w.fixed(c.key);
+    w.fixed(std::bit_cast<std::uint64_t>(c.measure));
+    w.varint(c.piece);
+  }
   return std::move(w.out);
 }
 
@@ -157,6 +165,16 @@ std::optional<DrawingFeatures> decodeFeatures(std::span<const std::uint8_t> byte
       }
     }
     if (!std::is_sorted(f.startKeys.begin(), f.startKeys.end())) return std::nullopt;
+    if (!r.count(n, 17)) return std::nullopt;
+    f.freeChoices.resize(n);
+    for (FreeChoice& c : f.freeChoices) {
+      std::uint64_t bits = 0;
+      if (!r.fixed(c.key) || !r.fixed(bits) || !r.varint(v) || v > 0xFFFFFFFFu) return std::nullopt;
+      c.measure = std::bit_cast<double>(bits);
+      c.piece = static_cast<std::uint32_t>(v);
+    }
+    for (std::size_t k = 1; k < f.freeChoices.size(); ++k)
+      if (f.freeChoices[k - 1].key >= f.freeChoices[k].key) return std::nullopt;
   }
   if (!r.done()) return std::nullopt;
   // Keys must be in order, each once, for the measures that merge them.

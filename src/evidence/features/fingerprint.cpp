@@ -20,6 +20,40 @@ std::uint64_t keyOf(std::uint64_t mixed, FeatureKind kind, bool typed) {
   return (mixed & kKeyBits) | (typed ? kTypedBit : 0) | (static_cast<std::uint64_t>(kind) << 62);
 }
 
+// A number rounded to a whole count of steps. Values too large to count in
+// steps, and values that are not numbers, keep their own bits.
+std::int64_t steps(double value, double step) {
+  if (!std::isfinite(value)) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return static_cast<std::int64_t>(bits | (std::uint64_t{1} << 63));
+  }
+  const double q = value / step;
+  if (std::fabs(q) > 4.0e18) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return static_cast<std::int64_t>(bits);
+  }
+  return std::llround(q);
+}
+
+// A measure drawn freely as a paste keeps it: to nine significant digits.
+// A paste keeps every number to its last bits, or to the rounding of the
+// move, turn, mirror or scale it was given; two students who each clicked
+// a measure agree so closely only once in hundreds of millions, where at
+// the thousandth of a unit they agree once in a few thousand.
+std::pair<std::int64_t, std::int64_t> fineSteps(double value) {
+  if (!std::isfinite(value) || value == 0) return {steps(value, 1.0), 0};
+  int decade = static_cast<int>(std::floor(std::log10(std::fabs(value))));
+  std::int64_t digits = std::llround(value * std::pow(10.0, 8 - decade));
+  // 9.9999999996 rounds up to ten digits: one decade up, as 10.0000000001.
+  if (std::llabs(digits) >= 1000000000) {
+    digits /= 10;
+    ++decade;
+  }
+  return {digits, decade};
+}
+
 // A 64-bit hash built from words and numbers, the same on every platform.
 class Hasher {
  public:
@@ -39,6 +73,12 @@ class Hasher {
     add(static_cast<std::uint64_t>(text.size()));
     return add(fnv);
   }
+  // A measure to its step where typed, to nine digits where drawn freely.
+  Hasher& add(double v, double step, bool fine) {
+    if (!fine) return add(steps(v, step));
+    const auto [digits, decade] = fineSteps(v);
+    return add(digits).add(static_cast<std::int64_t>(decade) + 1000);
+  }
   std::uint64_t value() const { return mixKey(h_); }
   std::uint64_t key(FeatureKind kind, bool typed = false) const { return keyOf(mixKey(h_), kind, typed); }
 
@@ -46,29 +86,12 @@ class Hasher {
   std::uint64_t h_;
 };
 
-// A number rounded to a whole count of steps. Values too large to count in
-// steps, and values that are not numbers, keep their own bits.
-std::int64_t steps(double value, double step) {
-  if (!std::isfinite(value)) {
-    std::uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return static_cast<std::int64_t>(bits | (std::uint64_t{1} << 63));
-  }
-  const double q = value / step;
-  if (std::fabs(q) > 4.0e18) {
-    std::uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return static_cast<std::int64_t>(bits);
-  }
-  return std::llround(q);
-}
-
 // Whether a number is what typing gives: a whole count of twentieths of a
 // unit (12.5, 2.35) or of sixty-fourths (an inch's 0.125), give or take
 // what storing it as a binary number leaves.
-bool wholeSteps(double value, double step) {
+bool wholeSteps(double value, double step, double within = 1.0e-4) {
   const double q = std::fabs(value) / step;
-  return q < 1.0e12 && std::fabs(q - std::round(q)) < 1.0e-4;
+  return q < 1.0e12 && std::fabs(q - std::round(q)) < within;
 }
 bool typedNumber(double value) {
   return std::isfinite(value) && (wholeSteps(value, 0.05) || wholeSteps(value, 1.0 / 64));
@@ -84,8 +107,33 @@ bool typedSquare(double square) {
 bool typedApart(double square) {
   return std::isfinite(square) && (wholeSteps(square, 0.025 * 0.025) || wholeSteps(square, 1.0 / (128 * 128)));
 }
-bool typedAngle(double radians) {
-  return std::isfinite(radians) && wholeSteps(radians, std::numbers::pi / 180);
+// A length the drawing program computed from typed numbers: a side of a
+// regular polygon from the radius of the circle about it or in it, a leg or
+// the long side of a right triangle of whole-degree angles (a chamfer, a
+// line at an angle to a typed length). Asked of lengths not typed
+// themselves, and so closely that a clicked length passes once in several
+// thousand: computed, two students drawing the same numbers get the same.
+bool computedLength(double length) {
+  static const std::vector<double> factors = [] {
+    std::vector<double> f;
+    for (int degrees = 1; degrees < 90; ++degrees) {
+      const double a = degrees * std::numbers::pi / 180;
+      f.push_back(std::sin(a));
+      f.push_back(1 / std::sin(a));
+      if (degrees != 45) f.push_back(std::tan(a));
+    }
+    for (int sides = 3; sides <= 24; ++sides) {
+      f.push_back(2 * std::sin(std::numbers::pi / sides));
+      f.push_back(2 * std::tan(std::numbers::pi / sides));
+    }
+    return f;
+  }();
+  if (!std::isfinite(length) || length <= 0) return false;
+  for (const double factor : factors) {
+    const double t = length / factor;
+    if (wholeSteps(t, 0.05, 1.0e-7) || wholeSteps(t, 1.0 / 64, 1.0e-7)) return true;
+  }
+  return false;
 }
 
 double normalAngle(double a) {
@@ -247,7 +295,8 @@ Piece linePiece(const Point& a, const Point& b, bool paper, const Tolerance& tol
   Piece p;
   const double length = std::sqrt((b[0] - a[0]) * (b[0] - a[0]) + (b[1] - a[1]) * (b[1] - a[1]) +
                                   (b[2] - a[2]) * (b[2] - a[2]));
-  p.shape = Hasher(kLineSeed).add(std::uint64_t{paper}).add(steps(length, tol.length)).value();
+  p.typed = typedSquare(length * length) || computedLength(length);
+  p.shape = Hasher(kLineSeed).add(std::uint64_t{paper}).add(length, tol.length, !p.typed).value();
   p.form = Hasher(kLineSeed).add(std::uint64_t{paper}).value();
   p.x = (a[0] + b[0]) / 2;
   p.y = (a[1] + b[1]) / 2;
@@ -257,7 +306,6 @@ Piece linePiece(const Point& a, const Point& b, bool paper, const Tolerance& tol
   p.directed = length > 0;
   p.located = true;
   p.laid = true;
-  p.typed = typedSquare(length * length);
   return p;
 }
 
@@ -265,7 +313,10 @@ Piece arcPiece(double cx, double cy, double cz, double r, double sweep, double m
                const Tolerance& tol) {
   Piece p;
   sweep = normalAngle(sweep);
-  p.shape = Hasher(kArcSeed).add(std::uint64_t{paper}).add(steps(r, tol.length)).add(steps(sweep, tol.angle)).value();
+  // An arc's radius is what was chosen: its sweep follows from what it
+  // meets (a fillet between two lines), typed or not.
+  p.typed = typedNumber(r);
+  p.shape = Hasher(kArcSeed).add(std::uint64_t{paper}).add(r, tol.length, !p.typed).add(sweep, tol.angle, !p.typed).value();
   p.form = Hasher(kArcSeed).add(std::uint64_t{paper}).add(steps(sweep, tol.angle)).value();
   p.x = cx;
   p.y = cy;
@@ -275,7 +326,6 @@ Piece arcPiece(double cx, double cy, double cz, double r, double sweep, double m
   p.directed = true;
   p.located = true;
   p.laid = true;
-  p.typed = typedNumber(r) && typedAngle(sweep);
   return p;
 }
 
@@ -322,11 +372,11 @@ std::uint64_t piecesOf(const EntityFacts& e, const Tolerance& tol, std::vector<P
     out.push_back(linePiece({n[0], n[1], n[2]}, {n[3], n[4], n[5]}, paper, tol));
   } else if (e.kind == "AcDbCircle" && n.size() >= 4) {
     Piece p;
-    p.shape = Hasher(kCircleSeed).add(std::uint64_t{paper}).add(steps(n[3], tol.length)).value();
+    p.typed = typedNumber(n[3]);
+    p.shape = Hasher(kCircleSeed).add(std::uint64_t{paper}).add(n[3], tol.length, !p.typed).value();
     p.form = Hasher(kCircleSeed).add(std::uint64_t{paper}).value();
     p.x = n[0], p.y = n[1], p.z = n[2], p.size = n[3], p.located = true;
     p.laid = true;
-    p.typed = typedNumber(n[3]);
     out.push_back(p);
   } else if (e.kind == "AcDbArc" && n.size() >= 6) {
     const double sweep = normalAngle(n[5] - n[4]);
@@ -335,18 +385,18 @@ std::uint64_t piecesOf(const EntityFacts& e, const Tolerance& tol, std::vector<P
     polylinePieces(e, tol, out);
   } else if ((e.kind == "AcDbText" || e.kind == "AcDbAttributeDefinition") && n.size() >= 3) {
     Piece p;
-    p.shape = Hasher(kTextSeed).add(std::uint64_t{paper}).add(steps(n[2], tol.length)).value();
+    p.typed = typedNumber(n[2]);
+    p.shape = Hasher(kTextSeed).add(std::uint64_t{paper}).add(n[2], tol.length, !p.typed).value();
     p.form = Hasher(kTextSeed).add(std::uint64_t{paper}).value();
     p.x = n[0], p.y = n[1], p.size = n[2], p.located = true;
-    p.typed = typedNumber(n[2]);
     p.text = true;
     out.push_back(p);
   } else if (e.kind == "AcDbMText" && n.size() >= 4) {
     Piece p;
-    p.shape = Hasher(kTextSeed).add(std::uint64_t{paper}).add(steps(n[3], tol.length)).value();
+    p.typed = typedNumber(n[3]);
+    p.shape = Hasher(kTextSeed).add(std::uint64_t{paper}).add(n[3], tol.length, !p.typed).value();
     p.form = Hasher(kTextSeed).add(std::uint64_t{paper}).value();
     p.x = n[0], p.y = n[1], p.z = n[2], p.size = n[3], p.located = true;
-    p.typed = typedNumber(n[3]);
     p.text = true;
     out.push_back(p);
   } else if (isBlockReference(e.kind) && n.size() >= 6) {
@@ -367,9 +417,10 @@ std::uint64_t piecesOf(const EntityFacts& e, const Tolerance& tol, std::vector<P
     // Kinds seen only from their own points: moved, they match; turned, not.
     const Shape shape = placedShapeOf(e, tol);
     Piece p;
-    // A kind the reader gives no measures of (a point, or nothing at all)
-    // shows nothing drawn freely.
-    p.typed = e.numbers.size() <= 3;
+    // Only lines, arcs, circles and texts are told drawn freely: what other
+    // kinds hold is rounded to the tolerance, where two students' clicks
+    // agree by chance.
+    p.typed = true;
     p.shape = shape.hash;
     p.form = shape.hash;
     p.located = shape.hasReference;
@@ -381,6 +432,10 @@ std::uint64_t piecesOf(const EntityFacts& e, const Tolerance& tol, std::vector<P
   if (out.size() == before) whole.add(std::string_view(e.kind));
   return whole.value();
 }
+
+// The step of an angle between neighbouring pieces: a paste turned by any
+// angle keeps it to some millionths of a billionth.
+constexpr double kFreeAngleStep = 1.0e-9;
 
 // An angle folded so that turning and mirroring leave it alone: 0..pi/2.
 double foldedAngle(double a) {
@@ -449,16 +504,17 @@ void placeFeatures(const std::vector<Piece>& pieces, const Tolerance& tol, std::
       return text.text && other.laid && other.typed && typedApart(square);
     };
     const bool typed = (p.laid && q.laid) || (!p.directed && !q.directed) || typedOffset(p, q) || typedOffset(q, p);
-    // A place drawn freely is told ten times finer than the angle
-    // tolerance: a paste keeps it exactly, and two students who put their
-    // notes by hand a thousandth of a unit apart beside the same outline are
-    // not told alike.
-    const double step = typed ? tol.angle * 10 : tol.angle / 10;
+    // A place is told as a paste keeps it: its ratios to nine digits, its
+    // angles to a billionth of a radian. Typed numbers give every student
+    // who types them the same; two students who put their notes by hand
+    // beside the same outline, or clicked a hole's radius, are not told
+    // alike. The same precision either way, as scaling may make a typed
+    // size untyped.
     Hasher h(0x5EED0017);
-    h.add(p.form).add(steps(p.size / d, step));
-    if (p.directed) h.add(steps(foldedAngle(p.direction - towards), step));
-    h.add(q.form).add(steps(q.size / d, step));
-    if (q.directed) h.add(steps(foldedAngle(q.direction - towards), step));
+    h.add(p.form).add(p.size / d, 0.0, true);
+    if (p.directed) h.add(steps(foldedAngle(p.direction - towards), kFreeAngleStep));
+    h.add(q.form).add(q.size / d, 0.0, true);
+    if (q.directed) h.add(steps(foldedAngle(q.direction - towards), kFreeAngleStep));
     return h.key(FeatureKind::kPlace, typed);
   };
   // The pieces tied for nearest (or, placed freely, each of the nearest
@@ -661,6 +717,18 @@ DrawingFeatures featuresOf(std::span<const EntityFacts> entities, const Toleranc
     for (const auto* keys : {&places, &furtherPlaces})
       for (const std::uint64_t key : *keys)
         if (key != 0) geometry.push_back(key);
+    // The pieces are numbered across both spaces, model space first.
+    const auto first = static_cast<std::uint32_t>(space == 0 ? 0 : pieces[0].size());
+    for (std::size_t k = 0; k < pieces[space].size(); ++k) {
+      const Piece& p = pieces[space][k];
+      const auto piece = first + static_cast<std::uint32_t>(k);
+      if (!p.typed) out.freeChoices.push_back({Hasher(p.shape).key(FeatureKind::kShape, false), p.size, piece});
+      auto place = [&](std::uint64_t key) {
+        if (key != 0 && !isTyped(key)) out.freeChoices.push_back({key, 0.0, piece});
+      };
+      place(places[k]);
+      for (std::size_t r = 0; r < kFurtherPlaces; ++r) place(furtherPlaces[k * kFurtherPlaces + r]);
+    }
     for (const StartEntity& s : started)
       if (s.space == space)
         for (std::size_t k = s.first; k < s.end; ++k) {
@@ -673,6 +741,12 @@ DrawingFeatures featuresOf(std::span<const EntityFacts> entities, const Toleranc
   std::sort(out.startKeys.begin(), out.startKeys.end());
   out.startKeys.erase(std::unique(out.startKeys.begin(), out.startKeys.end()), out.startKeys.end());
   countInto(geometry, out.geometry);
+  // Each key once, with the first piece that made it.
+  std::stable_sort(out.freeChoices.begin(), out.freeChoices.end(),
+                   [](const FreeChoice& x, const FreeChoice& y) { return x.key < y.key; });
+  out.freeChoices.erase(std::unique(out.freeChoices.begin(), out.freeChoices.end(),
+                                    [](const FreeChoice& x, const FreeChoice& y) { return x.key == y.key; }),
+                        out.freeChoices.end());
   // A handle occurs once in a sound drawing; a broken one may repeat it.
   std::sort(handles.begin(), handles.end());
   for (std::size_t i = 0; i < handles.size();) {

@@ -37,7 +37,7 @@
 
 namespace veldra::evidence {
 
-inline constexpr int kFeatureVersion = 7;
+inline constexpr int kFeatureVersion = 8;
 
 // A drawing's entities under its lowest handles are what it was started
 // from, where it was started from a template: of so many of them, each
@@ -68,6 +68,20 @@ struct Feature {
   std::uint32_t count = 0;
 };
 
+// One choice a student made freely, by the feature that tells it: a shape
+// drawn freely with its measure (a length, a radius), or a place with the
+// piece placed (a note is told beside several neighbours, but was put down
+// once). Two drawings that share what follows from one choice share one
+// piece of evidence: the same measure in several shapes, a measure made of
+// another by a typed step (a hole's centre lines two units beyond it), a
+// note's several places.
+struct FreeChoice {
+  std::uint64_t key = 0;
+  double measure = 0;       // a shape's measure; 0 for a place
+  std::uint32_t piece = 0;  // a place's piece, among the drawing's pieces
+  bool operator==(const FreeChoice&) const = default;
+};
+
 struct DrawingFeatures {
   std::vector<Feature> geometry;  // shape, words and place features, by key, each key once
   std::vector<Feature> handles;   // handle features, by key, each key once
@@ -76,6 +90,7 @@ struct DrawingFeatures {
   // Of the entities under the kStartEntities lowest handles: each handle
   // feature with each shape, words and place feature of its entity, in order.
   std::vector<std::pair<std::uint64_t, std::uint64_t>> startKeys;
+  std::vector<FreeChoice> freeChoices;  // by key, each key once
   std::uint32_t entities = 0;
   bool geometryKnown = false;  // some entity came with numbers
 };

@@ -41,11 +41,14 @@ inline constexpr double kCountFrom = 8.0, kCountTo = 20.0;
 // student's own slip or stray line, and counts fully.
 inline constexpr double kTypedAlone = 0.25;
 inline constexpr double kFreelyDrawnToTrust = 1.0;
-// Shared work drawn freely is a sign of its own, from the first weight (in
-// features no third drawing has: one alike may be chance) up to this
-// strength at the second.
+// Choices made freely that two drawings share (chance.h) are a sign of
+// their own, up to this strength, from so many choices: a single one may
+// be a measure computed from typed numbers that looks drawn freely.
 inline constexpr double kFreelyDrawn = 0.75;
-inline constexpr double kFreelyDrawnFrom = 1.0, kFreelyDrawnFull = 2.5;
+inline constexpr int kFreeChoicesAtLeast = 2;
+// Shared work drawn freely of this weight (in features no third drawing
+// has) lets laying tell where the rest lies.
+inline constexpr double kFreelyDrawnFrom = 1.0;
 // The class's numbers are variants when, in the middle drawing, of its
 // typed shapes beyond the template that most of the class does not draw,
 // this share is drawn by two other drawings at least: not at all from the

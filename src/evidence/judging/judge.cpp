@@ -47,6 +47,7 @@ struct Prepared {
   double placeTotal = 0;
   double handleTotal = 0;
   int distinctive = 0;
+  int choicesMade = 0;  // made freely (chance.h)
   double heldByOthers = 0;  // of shapes and words
   double placesHeldByOthers = 0;
 };
@@ -88,6 +89,7 @@ void sumUp(Prepared& p) {
   p.placeTotal = totalOf(p.features.geometry, p.geometryWeight, true);
   p.handleTotal = totalOf(p.features.handles, p.handleWeight);
   p.distinctive = distinctiveOf(p.features.geometry, p.geometryWeight);
+  p.choicesMade = choicesMade(p.features.freeChoices);
   if (!p.geometryDf.empty()) {
     p.heldByOthers = heldByOthersOf(p.features.geometry, p.geometryWeight, p.geometryDf, false);
     p.placesHeldByOthers = heldByOthersOf(p.features.geometry, p.geometryWeight, p.geometryDf, true);
@@ -103,6 +105,8 @@ PairSide sideOf(const DrawingFacts& facts, const Prepared& p) {
   s.handles = p.features.handles;
   s.handleWeight = p.handleWeight;
   s.handleNumbers = p.features.handleNumbers;
+  s.freeChoices = p.features.freeChoices;
+  s.choicesMade = p.choicesMade;
   s.geometryTotal = p.geometryTotal;
   s.placeTotal = p.placeTotal;
   s.handleTotal = p.handleTotal;
@@ -1002,6 +1006,10 @@ Judgement judgeClass(ClassInput input, const EvidenceSettings& settings, Archive
     const double toward = std::clamp((vary.value_or(0.0) - from) / (to - from), 0.0, 1.0);
     ctx.typedAlone = 1.0 - toward * (1.0 - rules::kTypedAlone);
     ctx.ownNumbers = vary && *vary >= rules::kOwnNumbersRecurFrom && *vary < from;
+  }
+  {
+    const double drawings = static_cast<double>(n);
+    ctx.pairsCompared = drawings * (drawings - 1) / 2 + (archive ? drawings * static_cast<double>(archive->size()) : 0.0);
   }
   for (const auto& name : settings.ignoredAuthors)
     if (!normalName(name).empty())

@@ -22,9 +22,19 @@ double enough(double shared, double pairWeight) {
 }
 
 
+// Whether a feature of one side weighs something in the class.
+bool weighs(const PairSide& side, std::uint64_t key) {
+  const auto at = std::lower_bound(side.geometry.begin(), side.geometry.end(), key,
+                                   [](const Feature& x, std::uint64_t v) { return x.key < v; });
+  return at != side.geometry.end() && at->key == key &&
+         side.geometryWeight[static_cast<std::size_t>(at - side.geometry.begin())] > 0;
+}
+
 bool isWork(FeatureKind kind) { return kind == FeatureKind::kShape || kind == FeatureKind::kWords; }
 
-GeometryMeasure measureGeometry(const PairSide& a, const PairSide& b) {
+// `freeCounts`: what shared work drawn freely counts for, as far as it is
+// beyond chance; where chance explains it, it is not counted at all.
+GeometryMeasure measureGeometry(const PairSide& a, const PairSide& b, double freeCounts) {
   GeometryMeasure m;
   std::size_t i = 0, j = 0;
   const auto& ga = a.geometry;
@@ -43,10 +53,11 @@ GeometryMeasure measureGeometry(const PairSide& a, const PairSide& b) {
       s.heldByB += static_cast<double>(a.geometryWeight[i]) * ga[i].count;
       s.heldByA += static_cast<double>(b.geometryWeight[j]) * gb[j].count;
       const float w = std::min(a.geometryWeight[i], b.geometryWeight[j]);
-      if (w > 0) {
-        s.shared += static_cast<double>(w) * shared;
+      const bool typed = isTyped(ga[i].key);
+      if (w > 0 && (typed || freeCounts > 0)) {
+        s.shared += static_cast<double>(w) * shared * (typed ? 1.0 : freeCounts);
         s.rare += static_cast<int>(shared);
-        if (isTyped(ga[i].key)) {
+        if (typed) {
           s.typedShared += static_cast<double>(w) * shared;
           s.typed += static_cast<int>(shared);
         }
@@ -290,10 +301,16 @@ PairMeasure measurePair(const PairSide& sa, const PairSide& sb, const ClassConte
       ev.sameCreatedSecond = true;
     }
   }
+  // Work drawn freely counts as far as the whole judgement would not show
+  // as much by chance.
+  m.free = sharedChoices(
+      sa.freeChoices, sb.freeChoices, [&](std::uint64_t key) { return weighs(sa, key) && weighs(sb, key); },
+      sa.choicesMade, sb.choicesMade, ctx.pairsCompared);
+  m.freeTrusted = beyondChance(m.free);
   // Geometry and handles. Shapes and words are measured apart from places,
   // so that a paste which lost its neighbourhood is judged on its shapes,
   // and a scaled one on its places.
-  const GeometryMeasure& g = m.geometry = measureGeometry(sa, sb);
+  const GeometryMeasure& g = m.geometry = measureGeometry(sa, sb, m.freeTrusted);
   ev.geometrySimilarity = g.rawUnion > 0 ? g.rawShared / g.rawUnion : 0.0;
   // What typed numbers give, two students given the same numbers draw
   // alike: it counts fully only beside shared work that was drawn freely.

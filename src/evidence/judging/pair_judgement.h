@@ -13,6 +13,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "evidence/judging/chance.h"
 #include "evidence/judging/findings.h"
 #include "evidence/features/fingerprint.h"
 
@@ -28,6 +29,8 @@ struct PairSide {
   std::span<const Feature> handles;
   std::span<const float> handleWeight;      // parallel to handles
   std::span<const std::uint64_t> handleNumbers;
+  std::span<const FreeChoice> freeChoices;  // by key
+  int choicesMade = 0;                      // choices made freely (chance.h)
   double geometryTotal = 0;                 // of its shapes and words, the sum of weight times count
   double placeTotal = 0;                    // the same of its places
   double handleTotal = 0;
@@ -43,6 +46,10 @@ struct PairSide {
 // instants: what most drawings (or a template) have is not evidence.
 struct ClassContext {
   std::size_t drawings = 0;  // in the class the pair is judged in
+  // Pairs the whole judgement compares: the class's, and each drawing
+  // against the earlier ones; what one pair shares is weighed against what
+  // so many pairs would share by chance.
+  double pairsCompared = 0;
   double pairWeight = 0;  // the weight of a feature only two drawings have
   std::unordered_map<std::string, int> nameDrawings;  // by normalName
   std::unordered_set<std::string> ignoredNames;       // by normalName

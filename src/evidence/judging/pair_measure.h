@@ -56,7 +56,9 @@ struct PairMeasure {
   Weighed work, places;
   bool byPlaces = false;       // places tell more than shapes and words
   double typedCounts = 1.0;    // what shared typed work counts for (rules.h)
-  double freelyShared = 0;     // the weight of shared work drawn freely
+  double freelyShared = 0;     // the weight of shared work drawn freely, as far as beyond chance
+  SharedChoices free;          // the choices made freely that both share
+  double freeTrusted = 0;      // how far those are beyond chance (chance.h), 0..1
   HandleMeasure handles;
   double lighterHandles = 0;   // the handle weight of the drawing with less
   std::optional<Laid> laid;    // how a's work lies on b's, when it was laid onto it

@@ -139,12 +139,14 @@ void workInnocent(const PairMeasure& m, double strength, std::vector<std::string
 // ---- Work drawn freely: told within the shared work's words.
 
 double freelyStrength(const PairMeasure& m) {
-  // Work drawn freely that no third drawing has, alike to the step of the
-  // tolerance in two drawings, is a copy's trace of its own, however small
-  // a part of either drawing it is; one such piece alike may be chance.
+  // Choices made freely that two drawings share to the digits a paste
+  // keeps are a copy's trace of their own, however small a part of either
+  // drawing they are, as far as the whole judgement would not show as many
+  // by chance; one alone may be a measure computed from typed numbers that
+  // looks drawn freely.
   const ClassContext& ctx = *m.ctx;
-  if (ctx.drawings <= 2 || ctx.pairWeight <= 0) return 0.0;
-  return kFreelyDrawn * ramp(m.freelyShared / ctx.pairWeight, kFreelyDrawnFrom, kFreelyDrawnFull);
+  if (ctx.drawings <= 2 || m.free.choices < kFreeChoicesAtLeast) return 0.0;
+  return kFreelyDrawn * m.freeTrusted;
 }
 
 void noReasons(const PairMeasure&, const Told&, std::vector<std::string>&) {}

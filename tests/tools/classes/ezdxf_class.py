@@ -38,6 +38,10 @@ COPY_KINDS = ["shuffled", "moved", "turned90", "turned", "mirrored", "scaled", "
 FRAME = "Rahmen"
 
 
+def name_of(names, k):
+    return names[k % len(names)] + (str(k // len(names) + 1) if k >= len(names) else "")
+
+
 def julian(moment):
     return moment.toordinal() + 1721424.5 + (moment - datetime(moment.year, moment.month, moment.day)).seconds / 86400
 
@@ -68,7 +72,12 @@ def new_doc(student, template, few=None):
     return doc
 
 
-def variant(rng, own=False):
+def variant(rng, own=False, clicked=False):
+    if clicked:
+        # Measures taken where the student clicked: full-precision numbers.
+        return {"w": rng.uniform(60, 160), "h": rng.uniform(40, 90), "r": rng.uniform(6, 15),
+                "holes": rng.randint(3, 8), "bolt": rng.uniform(15, 25), "corner": rng.uniform(3, 10),
+                "hole": rng.uniform(2.5, 6)}
     if own:
         return {"w": rng.randint(60, 160), "h": rng.randint(40, 90), "r": rng.randint(12, 30) / 2,
                 "holes": rng.randint(3, 8), "bolt": rng.randint(15, 25), "corner": rng.randint(3, 10)}
@@ -103,12 +112,22 @@ def draw_exercise(doc, v, rng, polyline=None):
     steps.append(lambda: msp.add_circle((cx, cy), v["r"], dxfattribs={"layer": contour}))
     for k in range(v["holes"]):
         a = 2 * math.pi * k / v["holes"]
-        steps.append(lambda a=a: msp.add_circle((cx + v["bolt"] * math.cos(a), cy + v["bolt"] * math.sin(a)), 2.5,
+        steps.append(lambda a=a: msp.add_circle((cx + v["bolt"] * math.cos(a), cy + v["bolt"] * math.sin(a)),
+                                                v.get("hole", 2.5),
                                                 dxfattribs={"layer": contour}))
     steps.append(lambda: msp.add_line((cx - w / 2 - 5, cy), (cx + w / 2 + 5, cy), dxfattribs={"layer": middle}))
     steps.append(lambda: msp.add_line((cx, cy - h / 2 - 5), (cx, cy + h / 2 + 5), dxfattribs={"layer": middle}))
     steps.append(lambda: msp.add_circle((cx, cy), v["bolt"], dxfattribs={"layer": middle}))
-    steps.append(lambda: msp.add_text(f"{w} x {h}", dxfattribs={"layer": contour, "height": rng.choice([2.5, 3.5]),
+    if "hole" in v:
+        # Each hole with its two centre lines, two units beyond it on either side.
+        for k in range(v["holes"]):
+            a = 2 * math.pi * k / v["holes"]
+            hx, hy, reach = cx + v["bolt"] * math.cos(a), cy + v["bolt"] * math.sin(a), v["hole"] + 2
+            steps.append(lambda p=(hx, hy), d=reach: msp.add_line((p[0] - d, p[1]), (p[0] + d, p[1]),
+                                                                  dxfattribs={"layer": middle}))
+            steps.append(lambda p=(hx, hy), d=reach: msp.add_line((p[0], p[1] - d), (p[0], p[1] + d),
+                                                                  dxfattribs={"layer": middle}))
+    steps.append(lambda: msp.add_text(f"{w:g} x {h:g}", dxfattribs={"layer": contour, "height": rng.choice([2.5, 3.5]),
                                                                  "insert": (ox, oy - rng.uniform(8, 15))}))
     drawn_freely = doc.__dict__.setdefault("_drawn_freely", set())
     for _ in range(rng.randint(0, 4)):  # construction lines, left in as students do
@@ -185,7 +204,9 @@ def finish(doc, student, path, rng):
 
 def main():
     seed, out = int(sys.argv[1]), Path(sys.argv[2])
-    own = "own" in sys.argv[3:]
+    clicked = "clicked" in sys.argv[3:]
+    own = "own" in sys.argv[3:] or clicked
+    more = next((int(a[9:]) for a in sys.argv[3:] if a.startswith("students=")), 0)
     same = "same" in sys.argv[3:]
     rng = random.Random(seed)
     lab_start = datetime(2025, 10, 6, 8, 0) + timedelta(days=7 * rng.randint(0, 20))
@@ -205,15 +226,15 @@ def main():
     exercise = variant(random.Random(seed + 1000)) if same else None
 
     def honest(v=None, polyline=None):
-        s = Student(names[len(students)], rng, lab_start)
+        s = Student(name_of(names, len(students)), rng, lab_start)
         students.append(s)
         doc = new_doc(s, template, few)
-        draw_exercise(doc, v or exercise or variant(s.rng, own), s.rng, polyline)
+        draw_exercise(doc, v or exercise or variant(s.rng, own, clicked), s.rng, polyline)
         docs[s.name] = doc
         return s
 
     def copier(source, kind):
-        s = Student(names[len(students)], rng, lab_start)
+        s = Student(name_of(names, len(students)), rng, lab_start)
         students.append(s)
         if kind == "leaked":
             # The file itself passed on: its identity and creation stay.
@@ -231,12 +252,14 @@ def main():
 
     for _ in range(rng.randint(2, 4)):
         honest()
-    shared = variant(rng, own)
+    shared = variant(rng, own, clicked)
     if same:
         a, b = honest(), honest()
     elif own:
         a = honest(shared)
-        b = honest(dict(variant(rng, own), w=shared["w"], h=shared["h"]))
+        # Clicked, their width and height agree to the thousandth only.
+        near = (lambda x: x + rng.uniform(-4e-4, 4e-4)) if clicked else (lambda x: x)
+        b = honest(dict(variant(rng, own, clicked), w=near(shared["w"]), h=near(shared["h"])))
     else:
         a, b = honest(shared), honest(shared)
     manifest.append(("lookalike", a.name, b.name))
@@ -249,6 +272,10 @@ def main():
         finish(docs[c.name], c, out / "class" / c.name / "drawing.dxf", c.rng)
         # A part pasted says how many lines drawn to clicked points it took.
         manifest.append((kind, source.name, c.name) + ((str(c.took_freely),) if kind == "partial" else ()))
+    for _ in range(more):
+        s = honest()
+        finish(docs[s.name], s, out / "class" / s.name / "drawing.dxf", s.rng)
+        del docs[s.name]
     first = honest()
     finish(docs[first.name], first, out / "class" / first.name / "drawing.dxf", first.rng)
     second = copier(first, "moved")
