@@ -131,7 +131,7 @@ TEST(TypedNumbers, SameNumbersAreNoCopyButWhatWasDrawnFreelyBesideThemIs) {
       ASSERT_NE(p, nullptr) << copier << " pasted " << source;
       EXPECT_TRUE(isCopy(p->verdict)) << copier << " pasted " << source << ": score " << p->score;
       ASSERT_FALSE(p->reasons.empty());
-      EXPECT_NE(p->reasons[0].find("drawn freely"), std::string::npos) << p->reasons[0];
+      EXPECT_NE(p->reasons[0].find("placed freely"), std::string::npos) << p->reasons[0];
     }
   }
 }

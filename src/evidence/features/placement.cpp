@@ -49,6 +49,42 @@ class Near {
   std::vector<std::size_t> order_;
 };
 
+// The pieces of a drawing by where they sit: pieces at one point (a hole,
+// its centre lines and the bolt circle about it) are one spot, and are
+// counted once where pieces are laid: they fit any turn about that point,
+// and tell no more than one piece does.
+class Spots {
+ public:
+  Spots(std::span<const LocatedPiece> pieces, const Tolerance& tolerance) : of_(pieces.size()) {
+    const double cell = 10 * tolerance.length;
+    std::unordered_map<std::uint64_t, std::uint32_t> ids;
+    for (std::size_t k = 0; k < pieces.size(); ++k) {
+      const auto x = static_cast<std::int64_t>(std::llround(pieces[k].x / cell));
+      const auto y = static_cast<std::int64_t>(std::llround(pieces[k].y / cell));
+      const std::uint64_t key = static_cast<std::uint64_t>(x) * 0x9E3779B97F4A7C15ull ^ static_cast<std::uint64_t>(y);
+      of_[k] = ids.emplace(key, static_cast<std::uint32_t>(ids.size())).first->second;
+    }
+    seen_.assign(ids.size(), 0);
+  }
+  // Counts the spots of the pieces `counted` says count.
+  template <class Counted>
+  int count(Counted&& counted) {
+    ++stamp_;
+    int n = 0;
+    for (std::size_t k = 0; k < of_.size(); ++k)
+      if (seen_[of_[k]] != stamp_ && counted(k)) {
+        seen_[of_[k]] = stamp_;
+        ++n;
+      }
+    return n;
+  }
+
+ private:
+  std::vector<std::uint32_t> of_;  // per piece
+  std::vector<std::uint32_t> seen_;
+  std::uint32_t stamp_ = 0;
+};
+
 // A factor as a teacher would write it: "2", "1.5", "0.33".
 std::string number(double v) {
   char buf[32];
@@ -95,12 +131,11 @@ std::vector<std::pair<std::size_t, std::size_t>> lainOn(std::span<const LocatedP
 // frame, a title block's fields) is no part of the paste.
 int heldBy(std::span<const LocatedPiece> a, std::span<const LocatedPiece> b, const Near& near,
            std::span<const std::uint8_t> rareA, const Tolerance& tolerance, const Placement& p,
-           const std::vector<std::pair<std::size_t, std::size_t>>& lain) {
-  int held = 0;
-  std::vector<std::uint8_t> taken(b.size(), 0), landed(a.size(), 0);
+           const std::vector<std::pair<std::size_t, std::size_t>>& lain, Spots& spots) {
+  std::vector<std::uint8_t> taken(b.size(), 0), landed(a.size(), 0), held(a.size(), 0);
   for (const auto& [k, j] : lain) {
     taken[j] = landed[k] = 1;
-    if (rareA[k]) ++held;
+    if (rareA[k]) held[k] = 1;
   }
   std::unordered_map<std::uint64_t, std::vector<std::pair<double, std::size_t>>> sizesOfB;  // size, piece
   for (std::size_t k = 0; k < b.size(); ++k)
@@ -116,10 +151,10 @@ int heldBy(std::span<const LocatedPiece> a, std::span<const LocatedPiece> b, con
     while (at != sizes->second.end() && at->first <= size + eps && taken[at->second]) ++at;
     if (at != sizes->second.end() && at->first <= size + eps) {
       taken[at->second] = 1;
-      ++held;
+      held[k] = 1;
     }
   }
-  return held;
+  return spots.count([&](std::size_t k) { return held[k] != 0; });
 }
 
 // The pieces placed freely that lie on the other drawing's to a tenth of
@@ -129,7 +164,7 @@ int heldBy(std::span<const LocatedPiece> a, std::span<const LocatedPiece> b, con
 // itself lays it exactly.
 int placedFreelyToTheTenth(std::span<const LocatedPiece> a, std::span<const LocatedPiece> b,
                            std::span<const std::uint8_t> rareA, const Tolerance& tolerance, const Placement& p,
-                           const std::vector<std::pair<std::size_t, std::size_t>>& lain) {
+                           const std::vector<std::pair<std::size_t, std::size_t>>& lain, Spots& spots) {
   if (lain.size() < 3) return p.freelyMapped;
   const double f = p.mirrored ? -1.0 : 1.0;
   double ax = 0, ay = 0, bx = 0, by = 0;
@@ -147,14 +182,14 @@ int placedFreelyToTheTenth(std::span<const LocatedPiece> a, std::span<const Loca
   if (!(norm > 0)) return p.freelyMapped;
   const double c = dot / norm, s = cross / norm;
   const double within = tolerance.length / 10 * std::max(1.0, p.scale);
-  int freely = 0;
+  std::vector<std::uint8_t> exact(a.size(), 0);
   for (const auto& [k, j] : lain) {
     if (!rareA[k] || !a[k].placedFreely) continue;
     const double u = a[k].x - ax, v = f * a[k].y - ay;
     const double x = c * u - s * v + bx, y = s * u + c * v + by;
-    if (std::fabs(x - b[j].x) <= within && std::fabs(y - b[j].y) <= within) ++freely;
+    if (std::fabs(x - b[j].x) <= within && std::fabs(y - b[j].y) <= within) exact[k] = 1;
   }
-  return freely;
+  return spots.count([&](std::size_t k) { return exact[k] != 0; });
 }
 
 }  // namespace
@@ -304,9 +339,9 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
         if (candidates.size() < kMostCandidates) candidates.push_back({k, j});
     }
   }
-  int rare = 0;
-  for (std::size_t k = 0; k < a.size(); ++k) rare += rareA[k] ? 1 : 0;
   if (candidates.size() < 2) return std::nullopt;
+  Spots spots(a, tolerance);
+  const int rare = spots.count([&](std::size_t k) { return rareA[k] != 0; });
   // Tried first: pairs of pieces that were moved (where work was moved,
   // what lies unmoved tells nothing of the move) and that each can only be
   // the other (a piece of `b` that several of `a` can only be, one of the
@@ -321,6 +356,7 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
   }
 
   std::optional<Placement> best;
+  std::vector<std::uint8_t> landedRare;
   int tried = 0;
   for (std::size_t i = 0; i < candidates.size() && tried < tries; ++i) {
     for (std::size_t j = i + 1; j < candidates.size() && tried < tries; ++j) {
@@ -350,17 +386,16 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
           const auto [x, y] = laidAt(p, a[k]);
           return near.has(x, y, a[k].form, a[k].size * scale, eps);
         };
-        for (std::size_t k = 0; k < a.size(); ++k) {
-          if (!rareA[k] || !lands(k)) continue;
-          ++p.mapped;
-          if (a[k].placedFreely) ++p.freelyMapped;
-        }
+        std::vector<std::uint8_t>& landed = landedRare;
+        landed.assign(a.size(), 0);
+        for (std::size_t k = 0; k < a.size(); ++k) landed[k] = rareA[k] && lands(k);
+        p.mapped = spots.count([&](std::size_t k) { return landed[k] != 0; });
+        p.freelyMapped = spots.count([&](std::size_t k) { return landed[k] && a[k].placedFreely; });
         // The rest is counted only where it may decide: where few rare
         // pieces lie alike, what lies around them tells the move, and
         // whether they lie in their place among the work.
         if (p.mapped > 0 && (fewRare || p.mapped < rules::kPlacedAtLeast) && (!best || p.mapped >= best->mapped))
-          for (std::size_t k = 0; k < a.size(); ++k)
-            if (!rareA[k] && lands(k)) ++p.alongside;
+          p.alongside = spots.count([&](std::size_t k) { return !rareA[k] && !landed[k] && lands(k); });
         p.tried = rare;
         // More rare pieces mapped wins, then more pieces at all; on a tie
         // (a symmetric part lies on itself mirrored or turned half round),
@@ -374,8 +409,9 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
   }
   if (best) {
     const auto lain = lainOn(a, near, *best, tolerance);
-    best->held = heldBy(a, b, near, rareA, tolerance, *best, lain);
-    if (best->freelyMapped > 0) best->freelyMapped = placedFreelyToTheTenth(a, b, rareA, tolerance, *best, lain);
+    best->held = heldBy(a, b, near, rareA, tolerance, *best, lain, spots);
+    if (best->freelyMapped > 0)
+      best->freelyMapped = placedFreelyToTheTenth(a, b, rareA, tolerance, *best, lain, spots);
   }
   return best;
 }

@@ -45,6 +45,8 @@ struct Placement {
   double turnDegrees = 0;  // 0 to 360, counter-clockwise
   bool mirrored = false;   // about the x axis, before the turn
   double scale = 1;
+  // Pieces are counted by their spots: those at one point (a hole with its
+  // centre lines) once.
   int mapped = 0;          // rare pieces of the first drawing that land on the same piece of the other
   int tried = 0;           // rare pieces of the first drawing
   int held = 0;            // of those, the ones whose form and size (scaled) the other drawing has anywhere

@@ -42,10 +42,8 @@ inline constexpr double kCountFrom = 8.0, kCountTo = 20.0;
 inline constexpr double kTypedAlone = 0.25;
 inline constexpr double kFreelyDrawnToTrust = 1.0;
 // Choices made freely that two drawings share (chance.h) are a sign of
-// their own, up to this strength, from so many choices: a single one may
-// be a measure computed from typed numbers that looks drawn freely.
+// their own, up to this strength, where they tell (SharedChoices::tells).
 inline constexpr double kFreelyDrawn = 0.75;
-inline constexpr int kFreeChoicesAtLeast = 2;
 // Shared work drawn freely of this weight (in features no third drawing
 // has) lets laying tell where the rest lies.
 inline constexpr double kFreelyDrawnFrom = 1.0;

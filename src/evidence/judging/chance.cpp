@@ -32,9 +32,11 @@ struct Sets {
 };
 
 // The choices among `chosen`: measures of one choice, and places of one
-// piece, joined. Measures are few where they are shared; a drawing's own
-// may be thousands, and are joined only where equal.
-int distinctChoices(std::span<const FreeChoice* const> chosen, bool echoes, std::vector<double>* measures) {
+// piece, joined; with `numbers`, how many numbers they fix. Measures are few
+// where they are shared; a drawing's own may be thousands, and are joined
+// only where equal.
+int distinctChoices(std::span<const FreeChoice* const> chosen, bool echoes, std::vector<double>* measures,
+                    int* numbers = nullptr) {
   std::vector<double> values;
   std::vector<std::uint32_t> pieces;
   for (const FreeChoice* c : chosen) {
@@ -44,6 +46,15 @@ int distinctChoices(std::span<const FreeChoice* const> chosen, bool echoes, std:
   std::sort(values.begin(), values.end());
   values.erase(std::unique(values.begin(), values.end()), values.end());
   std::sort(pieces.begin(), pieces.end());
+  if (numbers) {
+    *numbers = 0;
+    for (std::size_t i = 0; i < pieces.size();) {
+      std::size_t j = i + 1;
+      while (j < pieces.size() && pieces[j] == pieces[i]) ++j;
+      *numbers += j - i >= 2 ? 2 : 1;
+      i = j;
+    }
+  }
   pieces.erase(std::unique(pieces.begin(), pieces.end()), pieces.end());
   int count = static_cast<int>(pieces.size());
   if (!echoes) return count + static_cast<int>(values.size());
@@ -54,6 +65,7 @@ int distinctChoices(std::span<const FreeChoice* const> chosen, bool echoes, std:
   for (std::size_t i = 0; i < values.size(); ++i)
     if (sets.find(i) == i) {
       ++count;
+      if (numbers) ++*numbers;
       if (measures) measures->push_back(values[i]);
     }
   return count;
@@ -105,14 +117,14 @@ SharedChoices sharedChoices(std::span<const FreeChoice> a, std::span<const FreeC
     }
   }
   out.features = static_cast<int>(shared.size());
-  out.choices = distinctChoices(shared, true, &out.measures);
-  out.expected = static_cast<double>(std::max(madeA, out.choices)) * std::max(madeB, out.choices) * kFreeAgreeByChance;
-  out.chance = std::max(1.0, pairs) * atLeast(out.choices, out.expected);
+  out.choices = distinctChoices(shared, true, &out.measures, &out.numbers);
+  out.expected = static_cast<double>(std::max(madeA, out.numbers)) * std::max(madeB, out.numbers) * kFreeAgreeByChance;
+  out.chance = std::max(1.0, pairs) * atLeast(out.numbers, out.expected);
   return out;
 }
 
 double beyondChance(const SharedChoices& shared) {
-  if (shared.choices == 0) return 0.0;
+  if (shared.numbers == 0) return 0.0;
   const double surprise = -std::log10(std::max(shared.chance, 1e-300));
   return std::clamp((surprise - 1.0) / 2.0, 0.0, 1.0);
 }

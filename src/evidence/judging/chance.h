@@ -18,7 +18,7 @@
 
 namespace veldra::evidence {
 
-// How often two choices made freely agree to the digits a paste keeps, by
+// How often two numbers chosen freely agree to the digits a paste keeps, by
 // chance: measures told to nine significant digits, bunched within a third
 // of a decade as a class's hole radii are, agree once in fifty million.
 inline constexpr double kFreeAgreeByChance = 2e-8;
@@ -35,10 +35,19 @@ int choicesMade(std::span<const FreeChoice> choices);
 // The choices made freely that two drawings share, each once.
 struct SharedChoices {
   int choices = 0;               // independent choices
+  // The numbers those choices fix: one per measure, two per piece placed
+  // freely that lies alike beside two neighbours or more (where it sits
+  // in the plane), one per piece placed so beside one.
+  int numbers = 0;
   int features = 0;              // shared features drawn or placed freely, each key once
   std::vector<double> measures;  // of the choices that are measures, one each, ascending
   double expected = 0;           // how many two drawings of these sizes share by chance
   double chance = 0;             // how many pairs of the whole judgement would share as many by chance
+
+  // Enough to tell on its own, where chance does not explain it: two
+  // numbers fixed freely. A single measure may be computed from typed
+  // numbers though it looks drawn freely.
+  bool tells() const { return numbers >= 2; }
 };
 
 // Of `a`'s choices those `b` holds too (both sorted by key) where `counts`

@@ -67,6 +67,28 @@ void creationInnocent(const PairMeasure& m, double, std::vector<std::string>& r)
     r.push_back("Both carry the creation instant most of the class (or a template) carries, so it tells nothing.");
 }
 
+// "2 choices of their own (1 measure, 7.66348123, and 1 note put where the
+// student clicked); the 351 pairs compared show as many by chance about once
+// in 50,000": what the pair shares drawn freely, each choice once, with the
+// figure of chance. A piece placed freely by its neighbours is a note: what
+// typed numbers lay (lines, arcs, circles) lies where they put it.
+std::string choicesText(const PairMeasure& m) {
+  const SharedChoices& c = m.free;
+  const int measures = static_cast<int>(c.measures.size());
+  const int places = c.choices - measures;
+  std::vector<std::string> parts;
+  if (measures > 0) {
+    std::string told = counted(measures, "measure", "measures") + (measures > 2 ? " such as " : ", ");
+    told += measureText(c.measures[0]);
+    if (measures > 1) told += " and " + measureText(c.measures[1]);
+    parts.push_back(told);
+  }
+  if (places > 0) parts.push_back(counted(places, "note put where the student clicked", "notes put where the student clicked"));
+  std::string s = counted(c.choices, "choice", "choices") + " of their own";
+  if (!parts.empty()) s += " (" + parts.front() + (parts.size() > 1 ? ", and " + parts.back() : "") + ")";
+  return s + "; " + chanceText(c.chance, m.ctx->pairsCompared);
+}
+
 // ---- Shared work: shapes and texts, and places, weighed by rarity.
 
 double workStrength(const PairMeasure& m) {
@@ -118,19 +140,28 @@ void workReasons(const PairMeasure& m, const Told& told, std::vector<std::string
            std::to_string(m.laid->tried) + " lines, arcs, circles and texts of " + m.nameA +
            " that most of the class does not draw lie on the same ones: the rest of the work differs, as in two "
            "students' own drawings of the same numbers.";
-  } else if (isCopy(told.verdict) && typed > 0 && freely > 0 && ctx.typedAlone < 1.0) {
+  } else if (!isCopy(told.verdict) || freely == 0 || !m.free.tells() || m.freeTrusted <= 0) {
+    // Nothing drawn freely tells: the rest of the words say what does.
+  } else if (typed > 0) {
     s += " " + std::to_string(freely) + " of what they share " + (freely == 1 ? "was" : "were") +
-         " drawn freely, not to round measures, which two students do not draw alike by chance.";
-  } else if (isCopy(told.verdict) && typed == 0 && freely > 0) {
+         " drawn or placed freely and " + (freely == 1 ? "agrees" : "agree") + " to the last digit: " +
+         choicesText(m) + ".";
+  } else {
     s += std::string(" ") + (freely == 1 ? "It was" : "All of it was") +
          " drawn or placed freely, not to round measures (a note put where the student clicked, a line to a "
-         "clicked point), which two students do not do alike by chance.";
+         "clicked point), and agrees to the last digit: " + choicesText(m) + ".";
   }
   if (!isCopy(told.verdict) && told.score < kNotable) s += " That is little against what each drew.";
   r.push_back("They share work: " + s);
 }
 
 void workInnocent(const PairMeasure& m, double strength, std::vector<std::string>& r) {
+  // Choices made freely alike, as chance makes them somewhere among many pairs.
+  if (m.free.choices > 0 && (m.freeTrusted <= 0 || !m.free.tells()))
+    r.push_back("To the last digit they share " + choicesText(m) +
+                (m.freeTrusted <= 0 ? ": chance, not evidence."
+                                    : "; but one measure alike may be computed from typed numbers, not evidence "
+                                      "on its own."));
   if (m.ev.geometrySimilarity >= kLooksAlike && strength < 0.5 && m.geometry.work.onlyTheseTwo == 0)
     r.push_back("They are " + percentText(m.ev.geometrySimilarity) +
                 " alike, but what they share is what most of the class draws (the exercise and the template).");
@@ -145,7 +176,7 @@ double freelyStrength(const PairMeasure& m) {
   // by chance; one alone may be a measure computed from typed numbers that
   // looks drawn freely.
   const ClassContext& ctx = *m.ctx;
-  if (ctx.drawings <= 2 || m.free.choices < kFreeChoicesAtLeast) return 0.0;
+  if (ctx.drawings <= 2 || !m.free.tells()) return 0.0;
   return kFreelyDrawn * m.freeTrusted;
 }
 

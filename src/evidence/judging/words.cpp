@@ -1,5 +1,6 @@
 #include "evidence/judging/words.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -39,6 +40,36 @@ Civil civilOf(std::int64_t unixMs) {
 }
 
 }  // namespace
+
+std::string measureText(double measure) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.9g", measure);
+  return buf;
+}
+
+std::string countText(double count) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.0f", std::max(0.0, std::round(count)));
+  std::string digits = buf, out;
+  for (std::size_t k = 0; k < digits.size(); ++k) {
+    if (k > 0 && (digits.size() - k) % 3 == 0) out += ',';
+    out += digits[k];
+  }
+  return out;
+}
+
+std::string chanceText(double chance, double pairs) {
+  const std::string compared = countText(std::max(1.0, pairs));
+  if (chance >= 0.95)
+    return "about " + countText(chance) + " of the " + compared + " pairs compared share as many by chance";
+  const std::string judgement = "the " + compared + (pairs < 1.5 ? " pair compared shows" : " pairs compared show") +
+                                " as many by chance ";
+  if (chance < 1e-6) return judgement + "less than once in a million";
+  // Two significant digits of how rarely: "once in 48,000".
+  const double once = 1.0 / std::max(chance, 1e-300);
+  const double unit = std::pow(10.0, std::floor(std::log10(once)) - 1);
+  return judgement + "about once in " + countText(std::round(once / unit) * unit);
+}
 
 std::string instantText(const Instant& instant, bool milliseconds) {
   const Civil c = civilOf(instant.unixMs);

@@ -17,6 +17,16 @@ std::string instantText(const Instant& instant, bool milliseconds = false);
 std::string isoInstant(const Instant& instant);
 // "2 h 05 min", "4 min 12 s", "35 s".
 std::string durationText(std::int64_t ms);
+// "7.66348123": a measure drawn freely, to the digits that tell it (nine at most).
+std::string measureText(double measure);
+// "351", "2,001,000": a count with its thousands marked.
+std::string countText(double count);
+// How often a judgement of `pairs` pairs shows as much by chance, when it
+// expects `chance` such pairs: "about 3 of the 2,001,000 pairs compared
+// share as many by chance", "the 351 pairs compared show as many by chance
+// about once in 5,000", "... less than once in a million".
+std::string chanceText(double chance, double pairs);
+
 // "92%" (whole percent, rounded down from 99.5 so that only equal is 100%).
 std::string percentText(double share);
 

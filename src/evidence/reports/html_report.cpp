@@ -65,7 +65,7 @@ th { background: #eee; }
 .notes td { border: none; border-bottom: 1px solid #aaa; padding-top: 1.2em; }
 svg text { font-size: 8px; font-family: "DejaVu Sans", Arial, sans-serif; }
 @media print { body { margin: 0; } h2 { page-break-after: avoid; } }
-.sheet { font-size: 8.5pt; } .sheet h1 { font-size: 13pt; } .sheet h2 { font-size: 10pt; margin-top: 0.6em; }
+.sheet { font-size: 8pt; } .sheet h1 { font-size: 13pt; } .sheet h2 { font-size: 10pt; margin-top: 0.6em; }
 .sheet td, .sheet th { padding: 0.1em 0.4em; }
 )css";
 
