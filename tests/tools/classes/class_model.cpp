@@ -334,18 +334,25 @@ struct Builder {
     const double textHeight = chance(0.8) ? 3.5 : 2.5;
 
     std::vector<EntityFacts> model;
-    auto add = [&](EntityFacts e) {
+    auto addOwn = [&](EntityFacts e) {
       if (ownLayers) e.layer = "my_" + e.layer;
       if (allOnZero) e.layer = "0";
       move(e, dx, dy);
       handOut(d, e, random);
       model.push_back(std::move(e));
     };
+    auto clicked = [&](double lo, double hi) {
+      return lo + (hi - lo) * static_cast<double>(random() >> 11) / static_cast<double>(std::uint64_t{1} << 53);
+    };
     auto stray = [&]() {
+      if (plan.clickedMeasures) {
+        addOwn(line(clicked(-50, 250), clicked(-50, 150), clicked(-50, 250), clicked(-50, 150), "0"));
+        return;
+      }
       const double x = static_cast<double>(random() % 600) / 2 - 50, y = static_cast<double>(random() % 400) / 2 - 50;
       const double len = static_cast<double>(5 + random() % 120);
       const double a = static_cast<double>(random() % 360) * std::numbers::pi / 180;
-      add(line(x, y, x + std::round(len * std::cos(a) * 2) / 2, y + std::round(len * std::sin(a) * 2) / 2, "0"));
+      addOwn(line(x, y, x + std::round(len * std::cos(a) * 2) / 2, y + std::round(len * std::sin(a) * 2) / 2, "0"));
     };
     if (listed(plan.nearlyBlank)) {
       // The template and a line or two.
@@ -353,6 +360,16 @@ struct Builder {
       for (int k = 0; k < 1 + static_cast<int>(random() % 2); ++k) stray();
     }
     for (const std::size_t p : order) {
+      // Measures of the student's own: the part drawn larger or smaller
+      // about its first point, by a factor where the student clicked.
+      Placement own;
+      if (plan.clickedMeasures && !exercise[p].empty() && !exercise[p][0].readings[0].numbers.empty()) {
+        const auto& first = exercise[p][0].readings[0].numbers;
+        own.scale = clicked(0.8, 1.25);
+        own.dx = first[0] * (1 - own.scale);
+        own.dy = first[1] * (1 - own.scale);
+      }
+      auto add = [&](EntityFacts e) { addOwn(own.scale == 1 || e.text ? std::move(e) : placed(std::move(e), own)); };
       if (usesPolylines && !polylines[p].kind.empty() && !chance(0.03)) {
         add(polylines[p]);
         continue;
@@ -368,8 +385,8 @@ struct Builder {
         EntityFacts e = s.readings[reading];
         if (e.text) {
           // Notes where the student clicked, in the student's own words now and then.
-          e.numbers[0] += static_cast<double>(random() % 60000) / 1000 - 30;
-          e.numbers[1] += static_cast<double>(random() % 20000) / 1000 - 10;
+          e.numbers[0] += plan.clickedMeasures ? clicked(-30, 30) : static_cast<double>(random() % 60000) / 1000 - 30;
+          e.numbers[1] += plan.clickedMeasures ? clicked(-10, 10) : static_cast<double>(random() % 20000) / 1000 - 10;
           e.numbers[2] = textHeight;
           if (!exact && chance(0.3)) {
             const char* const variants[] = {"All dimensions in mm", "DIMENSIONS IN MILLIMETRES", "Dims in mm",

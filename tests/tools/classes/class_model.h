@@ -54,6 +54,10 @@ struct ClassPlan {
   std::vector<int> polylineStudents;  // honest students who draw the outline and slots as polylines
   std::vector<int> nearlyBlank;       // honest students who hand in the template and a line or two
   bool exactNumbers = false;          // nobody slips, reads the sheet otherwise or rewords a note
+  // Each honest student draws each part of the sheet to measures of their
+  // own, taken where they clicked: sizes and stray lines at full precision,
+  // in no round steps, as a class that chooses its own measures draws.
+  bool clickedMeasures = false;
 };
 
 struct ClassModel {
