@@ -132,14 +132,14 @@ std::string rulesStamp() {
   return "rules " + std::to_string(h);
 }
 
-std::unique_ptr<EvidenceStore> openArchive(std::vector<std::string>& projects) {
+std::unique_ptr<SqliteStore> openArchive(std::vector<std::string>& projects) {
   for (int c = 0; c < kArchiveClasses; ++c) projects.push_back("TERM " + std::to_string(c));
   // An archive kept from an earlier build may hold features and sketches
   // made by other rules: each project carries a stamp of the rules it was
   // judged by, and the archive is built again when they changed.
   const std::string stamp = rulesStamp();
   const bool existed = std::filesystem::exists(archiveFile());
-  auto opened = EvidenceStore::open(archiveFile());
+  auto opened = SqliteStore::open(archiveFile());
   if (!opened) return nullptr;
   auto store = std::move(opened.value());
   if (existed) {
@@ -149,7 +149,7 @@ std::unique_ptr<EvidenceStore> openArchive(std::vector<std::string>& projects) {
       return store;
     store.reset();
     std::filesystem::remove(archiveFile());
-    auto again = EvidenceStore::open(archiveFile());
+    auto again = SqliteStore::open(archiveFile());
     if (!again) return nullptr;
     store = std::move(again.value());
   }
@@ -197,7 +197,7 @@ void BM_JudgeAgainstArchive(benchmark::State& state) {
     input.drawings = current.drawings;
     input.templates = {current.templateDrawing};
     state.ResumeTiming();
-    auto store = EvidenceStore::open(archiveFile());
+    auto store = SqliteStore::open(archiveFile());
     auto archive = (*store)->archive(projects);
     const Judgement j = judgeClass(std::move(input), {}, archive->get(), RunControl{});
     found = 0;

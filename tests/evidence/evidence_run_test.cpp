@@ -84,7 +84,7 @@ TEST_F(EvidenceRunTest, JudgesTheProjectsDrawingsAndKeepsItsEvidence) {
   const std::string report = veldra::testing::slurp(reportFile(workspace, "CAD1"));
   EXPECT_NE(report.find("copy, score"), std::string::npos);
   EXPECT_NE(report.find("emil/drawing.dwg: not a drawing"), std::string::npos);
-  auto store = EvidenceStore::open(storeFile(workspace));
+  auto store = SqliteStore::open(storeFile(workspace));
   ASSERT_TRUE(store) << store.message();
   const auto projects = (*store)->projects().value();
   ASSERT_EQ(projects.size(), 1u);
@@ -372,7 +372,7 @@ TEST_F(EvidenceRunTest, NamesBeyondAsciiReachTheStoreAndEveryReport) {
   EXPECT_NE(sheet.find("José/Σχέδιο.dwg"), std::string::npos);
   EXPECT_NE(veldra::testing::slurp(html).find("学生/Σχέδιο.dwg"), std::string::npos);
 
-  auto store = EvidenceStore::open(storeFile(workspace));
+  auto store = SqliteStore::open(storeFile(workspace));
   ASSERT_TRUE(store) << store.message();
   const auto projects = (*store)->projects().value();
   ASSERT_EQ(projects.size(), 1u);

@@ -193,7 +193,7 @@ TEST_P(TeachersDeskTest, MarksOfAnEarlierStoreStayWithTheirFiles) {
   ASSERT_TRUE(saveMark(workspace, "CAD1", markOf(f, f.pairs[copy], ReviewMark::kConfirmed, "admitted", 1000)).ok());
   ASSERT_TRUE(saveMark(workspace, "CAD1", markOf(f, f.pairs[coincidence], ReviewMark::kNotCopy, "same lab", 2000)).ok());
   {
-    auto opened = EvidenceStore::open(storeFile(workspace));
+    auto opened = SqliteStore::open(storeFile(workspace));
     ASSERT_TRUE(opened) << opened.message();
     for (const char* sql : {"ALTER TABLE pair_marks DROP COLUMN digest_a", "ALTER TABLE pair_marks DROP COLUMN digest_b",
                             "ALTER TABLE drawings DROP COLUMN content", "PRAGMA user_version = 3"})

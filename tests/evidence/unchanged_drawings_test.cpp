@@ -156,7 +156,7 @@ TEST_P(UnchangedDrawingsTest, AnotherFeatureSchemeReadsEverythingAgain) {
 TEST_P(UnchangedDrawingsTest, AFailedSaveChangesNothingStored) {
   const RunResult first = run();
   {
-    auto opened = EvidenceStore::open(storeFile(workspace));
+    auto opened = SqliteStore::open(storeFile(workspace));
     ASSERT_TRUE(opened) << opened.message();
     const auto& store = *opened;
     char* message = nullptr;
@@ -172,7 +172,7 @@ TEST_P(UnchangedDrawingsTest, AFailedSaveChangesNothingStored) {
   const RunResult failed = run();
   ASSERT_EQ(failed.warnings.size(), 1u);
   EXPECT_NE(failed.warnings[0].find("the disk is full"), std::string::npos);
-  auto opened = EvidenceStore::open(storeFile(workspace));
+  auto opened = SqliteStore::open(storeFile(workspace));
   ASSERT_TRUE(opened) << opened.message();
   const auto& store = *opened;
   const auto kept = store->keptDrawings("CAD1", featureScheme(Tolerance{})).value();
@@ -191,7 +191,7 @@ TEST(EvidenceStoreForm, AStoreWithoutStampsIsBroughtUpToDate) {
   veldra::testing::TempDir dir;
   const auto file = dir.path() / "evidence.sqlite";
   {
-    auto opened = EvidenceStore::open(file);
+    auto opened = SqliteStore::open(file);
     ASSERT_TRUE(opened) << opened.message();
     const auto& store = *opened;
     DrawingFacts facts;
@@ -206,7 +206,7 @@ TEST(EvidenceStoreForm, AStoreWithoutStampsIsBroughtUpToDate) {
     ASSERT_EQ(sqlite3_exec(store->handle(), "DROP TABLE last_runs", nullptr, nullptr, nullptr), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(store->handle(), "PRAGMA user_version = 1", nullptr, nullptr, nullptr), SQLITE_OK);
   }
-  auto opened = EvidenceStore::open(file);
+  auto opened = SqliteStore::open(file);
   ASSERT_TRUE(opened) << opened.message();
   const auto& store = *opened;
   const auto projects = store->projects();

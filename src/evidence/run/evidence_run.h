@@ -19,6 +19,20 @@
 
 namespace veldra::evidence {
 
+// A department's shared store (a PostgreSQL connection URI, such as
+// "postgresql://db.school.example/evidence") the workspace keeps its
+// evidence in, instead of its own SQLite file: the one this program was
+// told to use, else the workspace's choice; empty for its own file.
+std::string sharedStore(const Workspace& workspace);
+// Keeps the choice in the workspace (empty: its own file again). A URI
+// holding a password is refused (kRefused): libpq takes it from ~/.pgpass,
+// a service file or PGPASSWORD.
+Status chooseSharedStore(const Workspace& workspace, const std::string& uri);
+// For this program only, over the workspace's choice (the command line's
+// --store).
+void useSharedStoreForThisProgram(std::string uri);
+bool storeAddressHoldsPassword(const std::string& uri);
+
 // The places of the evidence check in a workspace, beside the classic ones.
 inline constexpr std::string_view kStoreFolder = "evidence";
 inline constexpr std::string_view kReportFolder = "evidence reports";
@@ -71,7 +85,7 @@ Status saveProjectSettings(const Workspace& workspace, const std::string& projec
 // (kCannotRead) when the store cannot be read.
 Result<std::optional<Findings>> loadLastRun(const Workspace& workspace, const std::string& project);
 // Keeps or removes a mark on a pair, creating the store when needed. A store
-// that cannot be opened fails as EvidenceStore::open() tells.
+// that cannot be opened fails as SqliteStore::open() tells.
 Status saveMark(const Workspace& workspace, const std::string& project, const StoredMark& mark);
 Status removeMark(const Workspace& workspace, const std::string& project, const StoredMark& mark);
 // The teacher's marks kept for the project, shown on the last run or not:

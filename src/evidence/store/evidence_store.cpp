@@ -461,9 +461,9 @@ class StoreArchive : public ArchiveSource {
 
 }  // namespace
 
-EvidenceStore::~EvidenceStore() { sqlite3_close(db_); }
+SqliteStore::~SqliteStore() { sqlite3_close(db_); }
 
-Result<std::unique_ptr<EvidenceStore>> EvidenceStore::open(const std::filesystem::path& file) {
+Result<std::unique_ptr<SqliteStore>> SqliteStore::open(const std::filesystem::path& file) {
   sqlite3* db = nullptr;
   const std::u8string name = file.u8string();
   const int rc = sqlite3_open_v2(reinterpret_cast<const char*>(name.c_str()), &db,
@@ -473,7 +473,7 @@ Result<std::unique_ptr<EvidenceStore>> EvidenceStore::open(const std::filesystem
     sqlite3_close(db);
     return failure(Failure::Kind::kCannotRead, "cannot open the evidence store " + utf8Path(file) + ": " + reason);
   }
-  std::unique_ptr<EvidenceStore> store(new EvidenceStore(db));
+  std::unique_ptr<SqliteStore> store(new SqliteStore(db));
   sqlite3_busy_timeout(db, 10000);
   { std::string ignored; exec(db, "PRAGMA page_size = 16384", ignored); }
   // A file that is not a store of this program (or not a database at all)
@@ -516,7 +516,7 @@ Result<std::unique_ptr<EvidenceStore>> EvidenceStore::open(const std::filesystem
   return store;
 }
 
-Status EvidenceStore::saveProject(const std::string& project, const std::string& term, std::int64_t judgedAtUnixMs,
+Status SqliteStore::saveProject(const std::string& project, const std::string& term, std::int64_t judgedAtUnixMs,
                                   std::span<const DrawingFacts> drawings, const std::vector<JudgedDrawing>& judged,
                                   const std::vector<std::uint64_t>& commonKeys,
                                   const std::vector<std::optional<FileStamp>>& stamps,
@@ -657,7 +657,7 @@ Status EvidenceStore::saveProject(const std::string& project, const std::string&
   return {};
 }
 
-Result<std::map<std::string, KeptDrawing>> EvidenceStore::keptDrawings(const std::string& project,
+Result<std::map<std::string, KeptDrawing>> SqliteStore::keptDrawings(const std::string& project,
                                                                         const std::string& featureScheme) {
   std::map<std::string, KeptDrawing> out;
   if (featureScheme.empty()) return out;
@@ -686,7 +686,7 @@ Result<std::map<std::string, KeptDrawing>> EvidenceStore::keptDrawings(const std
   return out;
 }
 
-Status EvidenceStore::removeProject(const std::string& project) {
+Status SqliteStore::removeProject(const std::string& project) {
   const auto id = projectId(db_, project);
   if (!id) return {};
   std::string error;
@@ -702,7 +702,7 @@ Status EvidenceStore::removeProject(const std::string& project) {
   return {};
 }
 
-Result<std::vector<StoredProject>> EvidenceStore::projects() {
+Result<std::vector<StoredProject>> SqliteStore::projects() {
   std::vector<StoredProject> out;
   Statement q(db_,
               "SELECT p.name, p.term, p.judged_at, (SELECT COUNT(*) FROM drawings d WHERE d.project = p.id) "
@@ -713,7 +713,7 @@ Result<std::vector<StoredProject>> EvidenceStore::projects() {
   return out;
 }
 
-Result<std::unique_ptr<ArchiveSource>> EvidenceStore::archive(const std::vector<std::string>& projects) {
+Result<std::unique_ptr<ArchiveSource>> SqliteStore::archive(const std::vector<std::string>& projects) {
   std::vector<std::int64_t> ids;
   for (const auto& name : projects) {
     const auto id = projectId(db_, name);
@@ -723,7 +723,7 @@ Result<std::unique_ptr<ArchiveSource>> EvidenceStore::archive(const std::vector<
   return std::unique_ptr<ArchiveSource>(std::make_unique<StoreArchive>(db_, std::move(ids)));
 }
 
-Result<std::optional<EvidenceSettings>> EvidenceStore::loadSettings(const std::string& project) {
+Result<std::optional<EvidenceSettings>> SqliteStore::loadSettings(const std::string& project) {
   Statement q(db_, "SELECT templates, against, ignored, term FROM project_settings WHERE project = ?");
   q.bind(1, project);
   if (!q.step()) {
@@ -741,7 +741,7 @@ Result<std::optional<EvidenceSettings>> EvidenceStore::loadSettings(const std::s
   return std::optional<EvidenceSettings>(settingsOfRow(row));
 }
 
-Status EvidenceStore::saveSettings(const std::string& project, const EvidenceSettings& settings) {
+Status SqliteStore::saveSettings(const std::string& project, const EvidenceSettings& settings) {
   const SettingsRow row = settingsRow(settings);
   Statement q(db_,
               "INSERT INTO project_settings (project, templates, against, ignored, term) VALUES (?, ?, ?, ?, ?) "
@@ -758,7 +758,7 @@ Status EvidenceStore::saveSettings(const std::string& project, const EvidenceSet
   return {};
 }
 
-Status EvidenceStore::saveLastRun(const std::string& project, const Findings& findings) {
+Status SqliteStore::saveLastRun(const std::string& project, const Findings& findings) {
   // The pictures drawn from the drawings are kept with each drawing's row
   // (saved just before) and put back from there.
   const std::vector<std::uint8_t> bytes = encodeFindings(findings, WithPictures::kNo);
@@ -801,7 +801,7 @@ Status EvidenceStore::saveLastRun(const std::string& project, const Findings& fi
   return {};
 }
 
-std::optional<Findings> EvidenceStore::loadLastRun(const std::string& project) {
+std::optional<Findings> SqliteStore::loadLastRun(const std::string& project) {
   Statement q(db_, "SELECT findings FROM last_runs WHERE project = ?");
   q.bind(1, project);
   if (!q.step()) return std::nullopt;
@@ -823,11 +823,11 @@ std::optional<Findings> EvidenceStore::loadLastRun(const std::string& project) {
       if (const auto at = byPath.find(pictures.text(0)); at != byPath.end())
         for (DrawingFacts* d : at->second) decodeDrawnPicture(pictures.view(1), *d);
   }
-  applyMarks(*findings, marks(project));
+  if (auto kept = marks(project)) applyMarks(*findings, *kept);
   return findings;
 }
 
-std::vector<StoredMark> EvidenceStore::marks(const std::string& project) {
+Result<std::vector<StoredMark>> SqliteStore::marks(const std::string& project) {
   std::vector<StoredMark> out;
   Statement q(db_,
               "SELECT path_a, path_b, identity_a, identity_b, mark, note, verdict, score, marked_at, rowid, digest_a, "
@@ -852,10 +852,11 @@ std::vector<StoredMark> EvidenceStore::marks(const std::string& project) {
     m.digestB = q.text(11);
     out.push_back(std::move(m));
   }
+  if (!q.ok()) return failure(Failure::Kind::kCannotRead, "the evidence store cannot be read: " + lastError(db_));
   return out;
 }
 
-Status EvidenceStore::saveMark(const std::string& project, const StoredMark& m) {
+Status SqliteStore::saveMark(const std::string& project, const StoredMark& m) {
   std::string error;
   Transaction t(db_, error);
   if (!t.open()) return failure(Failure::Kind::kCannotWrite, std::move(error));
@@ -882,7 +883,7 @@ Status EvidenceStore::saveMark(const std::string& project, const StoredMark& m) 
   return {};
 }
 
-Status EvidenceStore::removeMark(const std::string& project, const StoredMark& m) {
+Status SqliteStore::removeMark(const std::string& project, const StoredMark& m) {
   // The mark shown on the pair; without one, what was marked at its paths.
   Statement q(db_, m.id != 0 ? "DELETE FROM pair_marks WHERE project = ? AND rowid = ?"
                              : "DELETE FROM pair_marks WHERE project = ? AND path_a = ? AND path_b = ?");

@@ -342,6 +342,22 @@ std::optional<Findings> decodeFindings(std::span<const std::uint8_t> bytes) {
   return f;
 }
 
+std::vector<std::uint8_t> encodeDrawingFacts(const DrawingFacts& facts) {
+  Writer w;
+  w.varint(kFormat);
+  writeFacts(w, facts, WithPictures::kYes);
+  return std::move(w.out);
+}
+
+std::optional<DrawingFacts> decodeDrawingFacts(std::span<const std::uint8_t> bytes) {
+  Reader r(bytes);
+  const std::uint64_t format = r.varint();
+  if (format < 2 || format > kFormat || !r.ok()) return std::nullopt;
+  DrawingFacts f = readFacts(r, format);
+  if (!r.done()) return std::nullopt;
+  return f;
+}
+
 std::vector<std::uint8_t> encodeDrawnPicture(const DrawingFacts& facts) {
   Writer w;
   w.varint(kPictureFormat);

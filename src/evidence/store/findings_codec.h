@@ -24,6 +24,11 @@ std::optional<Findings> decodeFindings(std::span<const std::uint8_t> bytes);
 // same for two runs that found the same.
 std::optional<std::size_t> runTimeEnd(std::span<const std::uint8_t> bytes);
 
+// A drawing's facts whole (its drawn picture too), as the shared store keeps
+// them in one field; nothing when the bytes are not such.
+std::vector<std::uint8_t> encodeDrawingFacts(const DrawingFacts& facts);
+std::optional<DrawingFacts> decodeDrawingFacts(std::span<const std::uint8_t> bytes);
+
 // What a drawing's facts hold that its reading made and the store keeps
 // beside them: the picture drawn from its entities and why it shows no
 // preview. Bytes that are not such leave `facts` as they were.

@@ -1,0 +1,592 @@
+#include "evidence/store/postgres_store.h"
+
+#include <libpq-fe.h>
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+
+#include "evidence/features/feature_codec.h"
+#include "evidence/store/findings_codec.h"
+#include "evidence/store/settings_codec.h"
+
+namespace veldra::evidence {
+
+namespace {
+
+// The form of the tables; a database of another form is left as it is.
+constexpr std::int64_t kSchemaVersion = 1;
+// Drawings of the archive a sketch value may lead to before it is taken
+// for a value every drawing of some exercise has, and passed over.
+constexpr int kLongestPosting = 1000;
+
+const char* const kSchema = R"sql(
+CREATE TABLE veldra_schema (version BIGINT NOT NULL);
+CREATE TABLE projects (
+  id BIGSERIAL PRIMARY KEY,
+  teacher TEXT NOT NULL,
+  name TEXT NOT NULL,
+  name_key TEXT NOT NULL,
+  term TEXT NOT NULL DEFAULT '',
+  judged_at BIGINT NOT NULL,
+  common BYTEA NOT NULL,
+  UNIQUE (teacher, name_key)
+);
+CREATE TABLE drawings (
+  id BIGSERIAL PRIMARY KEY,
+  project BIGINT NOT NULL REFERENCES projects(id) ON DELETE CASCADE,
+  path TEXT NOT NULL,
+  fingerprint_guid TEXT NOT NULL,
+  facts BYTEA NOT NULL,
+  features BYTEA,
+  sketch BIGINT[] NOT NULL,
+  file_size BIGINT,
+  file_modified BIGINT,
+  file_identity TEXT,
+  feature_scheme TEXT
+);
+CREATE INDEX drawings_by_project ON drawings (project);
+CREATE INDEX drawings_by_identity ON drawings (fingerprint_guid) WHERE fingerprint_guid <> '';
+CREATE INDEX drawings_by_sketch ON drawings USING gin (sketch);
+CREATE TABLE project_settings (
+  teacher TEXT NOT NULL,
+  project_key TEXT NOT NULL,
+  templates TEXT NOT NULL,
+  against TEXT NOT NULL,
+  ignored TEXT NOT NULL,
+  term TEXT NOT NULL,
+  copy BIGINT NOT NULL,
+  likely_copy BIGINT NOT NULL,
+  PRIMARY KEY (teacher, project_key)
+);
+CREATE TABLE last_runs (
+  teacher TEXT NOT NULL,
+  project_key TEXT NOT NULL,
+  run_at BIGINT NOT NULL,
+  findings BYTEA NOT NULL,
+  PRIMARY KEY (teacher, project_key)
+);
+CREATE TABLE pair_marks (
+  id BIGSERIAL PRIMARY KEY,
+  teacher TEXT NOT NULL,
+  project_key TEXT NOT NULL,
+  path_a TEXT NOT NULL,
+  path_b TEXT NOT NULL,
+  identity_a TEXT NOT NULL,
+  identity_b TEXT NOT NULL,
+  digest_a TEXT NOT NULL,
+  digest_b TEXT NOT NULL,
+  mark BIGINT NOT NULL,
+  note TEXT NOT NULL,
+  verdict BIGINT NOT NULL,
+  score BIGINT NOT NULL,
+  marked_at BIGINT NOT NULL,
+  UNIQUE (teacher, project_key, path_a, path_b)
+);
+INSERT INTO veldra_schema VALUES (1);
+)sql";
+
+// Project names are told apart ignoring the case of A to Z, as the
+// workspace's store and the project list do.
+std::string nameKey(const std::string& name) {
+  std::string key = name;
+  for (char& c : key)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return key;
+}
+
+std::string arrayText(std::span<const std::uint64_t> values) {
+  std::string out = "{";
+  for (std::size_t k = 0; k < values.size(); ++k)
+    out += (k ? "," : "") + std::to_string(static_cast<std::int64_t>(values[k]));
+  return out + "}";
+}
+
+std::string arrayText(std::span<const std::int64_t> values) {
+  std::string out = "{";
+  for (std::size_t k = 0; k < values.size(); ++k) out += (k ? "," : "") + std::to_string(values[k]);
+  return out + "}";
+}
+
+// A parameter: text, or bytes sent as they are; nothing is NULL.
+struct Param {
+  std::optional<std::string> text;
+  std::span<const std::uint8_t> bytes;
+  bool binary = false;
+
+  Param(std::string t) : text(std::move(t)) {}                  // NOLINT
+  Param(const char* t) : text(std::string(t)) {}                // NOLINT
+  Param(std::int64_t v) : text(std::to_string(v)) {}            // NOLINT
+  Param(int v) : text(std::to_string(v)) {}                     // NOLINT
+  Param(std::span<const std::uint8_t> b) : bytes(b), binary(true) {}  // NOLINT
+  Param(const std::vector<std::uint8_t>& b) : bytes(b), binary(true) {}  // NOLINT
+  static Param null() {
+    Param p{std::string()};
+    p.text.reset();
+    return p;
+  }
+};
+
+// A result, its columns read in binary: every whole number is sent as a
+// BIGINT (the queries cast them), texts and bytes as they are.
+class Rows {
+ public:
+  explicit Rows(PGresult* r) : r_(r) {}
+  ~Rows() { PQclear(r_); }
+  Rows(const Rows&) = delete;
+  Rows& operator=(const Rows&) = delete;
+  Rows(Rows&& o) noexcept : r_(o.r_) { o.r_ = nullptr; }
+
+  bool ok() const {
+    const auto s = PQresultStatus(r_);
+    return s == PGRES_TUPLES_OK || s == PGRES_COMMAND_OK;
+  }
+  int count() const { return PQntuples(r_); }
+  bool isNull(int row, int c) const { return PQgetisnull(r_, row, c) != 0; }
+  std::int64_t integer(int row, int c) const {
+    if (isNull(row, c) || PQgetlength(r_, row, c) != 8) return 0;
+    const auto* p = reinterpret_cast<const std::uint8_t*>(PQgetvalue(r_, row, c));
+    std::uint64_t v = 0;
+    for (int k = 0; k < 8; ++k) v = (v << 8) | p[k];
+    return static_cast<std::int64_t>(v);
+  }
+  std::string text(int row, int c) const {
+    return std::string(PQgetvalue(r_, row, c), static_cast<std::size_t>(PQgetlength(r_, row, c)));
+  }
+  std::span<const std::uint8_t> view(int row, int c) const {
+    return {reinterpret_cast<const std::uint8_t*>(PQgetvalue(r_, row, c)), static_cast<std::size_t>(PQgetlength(r_, row, c))};
+  }
+  std::string error() const { return PQresultErrorMessage(r_); }
+  // The SQLSTATE of a failure ("40001"...).
+  std::string state() const {
+    const char* s = PQresultErrorField(r_, PG_DIAG_SQLSTATE);
+    return s ? s : "";
+  }
+
+ private:
+  PGresult* r_;
+};
+
+std::string firstLine(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+  if (const auto end = text.find('\n'); end != std::string::npos) text.resize(end);
+  return text;
+}
+
+}  // namespace
+
+struct PostgresStore::Connection {
+  PGconn* conn = nullptr;
+  ~Connection() { PQfinish(conn); }
+
+  Rows run(const char* sql, const std::vector<Param>& params = {}) const {
+    std::vector<const char*> values;
+    std::vector<int> lengths, formats;
+    for (const Param& p : params) {
+      if (p.binary) {
+        values.push_back(p.bytes.empty() ? "" : reinterpret_cast<const char*>(p.bytes.data()));
+        lengths.push_back(static_cast<int>(p.bytes.size()));
+        formats.push_back(1);
+      } else {
+        values.push_back(p.text ? p.text->c_str() : nullptr);
+        lengths.push_back(0);
+        formats.push_back(0);
+      }
+    }
+    return Rows(PQexecParams(conn, sql, static_cast<int>(params.size()), nullptr, values.data(), lengths.data(),
+                             formats.data(), 1));
+  }
+  // Several statements without parameters.
+  Rows script(const char* sql) const { return Rows(PQexec(conn, sql)); }
+  // Why the last statement failed, in words: a lost connection told as such.
+  std::string why(const Rows& r) const {
+    if (PQstatus(conn) != CONNECTION_OK)
+      return "the connection to the shared evidence store was lost (" + firstLine(PQerrorMessage(conn)) + ")";
+    return "the shared evidence store answered: " + firstLine(r.error());
+  }
+};
+
+namespace {
+
+using Connection = PostgresStore::Connection;
+
+// A transaction that rolls back unless committed.
+class Transaction {
+ public:
+  explicit Transaction(const Connection& db) : db_(db) { open_ = db.run("BEGIN").ok(); }
+  ~Transaction() {
+    if (open_) db_.run("ROLLBACK");
+  }
+  bool open() const { return open_; }
+  Rows commit() {
+    Rows r = db_.run("COMMIT");
+    open_ = false;
+    return r;
+  }
+
+ private:
+  const Connection& db_;
+  bool open_ = false;
+};
+
+Status writeFailure(const Connection& db, const Rows& r, const std::string& what) {
+  return failure(Failure::Kind::kCannotWrite, what + ": " + db.why(r));
+}
+Failure readFailure(const Connection& db, const Rows& r) {
+  return Failure{Failure::Kind::kCannotRead, "the shared evidence store cannot be read: " + db.why(r)};
+}
+
+// The earlier projects of the shared store, as an archive.
+class SharedArchive : public ArchiveSource {
+ public:
+  SharedArchive(const Connection& db, std::vector<std::int64_t> ids, std::unordered_map<std::string, std::int64_t> named)
+      : db_(db), ids_(std::move(ids)), idsText_(arrayText(std::span<const std::int64_t>(ids_))), named_(std::move(named)) {}
+
+  std::size_t size() override {
+    const Rows r = db_.run("SELECT COUNT(*)::bigint FROM drawings WHERE project = ANY($1::bigint[])", {idsText_});
+    return r.ok() && r.count() == 1 ? static_cast<std::size_t>(r.integer(0, 0)) : 0;
+  }
+
+  // One round trip for the whole sketch: each value's drawings, no more than
+  // one past the longest posting taken, through the index on sketches.
+  std::vector<std::pair<std::int64_t, int>> similar(std::span<const std::uint64_t> sketch, int minShared) override {
+    const Rows r = db_.run(
+        "SELECT v.value, d.id FROM unnest($1::bigint[]) AS v(value) CROSS JOIN LATERAL "
+        "(SELECT id FROM drawings WHERE sketch @> ARRAY[v.value] AND project = ANY($2::bigint[]) LIMIT $3) d",
+        {arrayText(sketch), idsText_, kLongestPosting + 1});
+    std::unordered_map<std::int64_t, int> postings;
+    for (int k = 0; r.ok() && k < r.count(); ++k) ++postings[r.integer(k, 0)];
+    std::unordered_map<std::int64_t, int> shared;
+    for (int k = 0; r.ok() && k < r.count(); ++k)
+      if (postings[r.integer(k, 0)] <= kLongestPosting) ++shared[r.integer(k, 1)];
+    std::vector<std::pair<std::int64_t, int>> out;
+    for (const auto& [drawing, count] : shared)
+      if (count >= minShared) out.emplace_back(drawing, count);
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+
+  std::vector<std::int64_t> withIdentity(const std::string& guid) override {
+    std::vector<std::int64_t> out;
+    if (guid.empty()) return out;
+    const Rows r = db_.run("SELECT id FROM drawings WHERE fingerprint_guid = $1 AND project = ANY($2::bigint[])",
+                           {guid, idsText_});
+    for (int k = 0; r.ok() && k < r.count(); ++k) out.push_back(r.integer(k, 0));
+    return out;
+  }
+
+  std::optional<ArchivedDrawing> load(std::int64_t id) override {
+    const Rows r = db_.run("SELECT d.facts, d.features, d.project FROM drawings d WHERE d.id = $1", {id});
+    if (!r.ok() || r.count() != 1 || r.isNull(0, 1)) return std::nullopt;
+    auto facts = decodeDrawingFacts(r.view(0, 0));
+    auto features = decodeFeatures(r.view(0, 1));
+    if (!facts || !features) return std::nullopt;
+    ArchivedDrawing a;
+    a.id = id;
+    a.facts = std::move(*facts);
+    a.facts.project.clear();
+    for (const auto& [name, project] : named_)
+      if (project == r.integer(0, 2)) a.facts.project = name;
+    a.features = std::move(*features);
+    return a;
+  }
+
+  std::vector<std::uint64_t> commonKeys(const std::string& project) override {
+    const auto it = named_.find(project);
+    if (it == named_.end()) return {};
+    const Rows r = db_.run("SELECT common FROM projects WHERE id = $1", {it->second});
+    if (!r.ok() || r.count() != 1) return {};
+    auto keys = decodeKeys(r.view(0, 0));
+    return keys ? std::move(*keys) : std::vector<std::uint64_t>{};
+  }
+
+ private:
+  const Connection& db_;
+  std::vector<std::int64_t> ids_;
+  std::string idsText_;
+  std::unordered_map<std::string, std::int64_t> named_;  // as the words name each project
+};
+
+}  // namespace
+
+PostgresStore::PostgresStore(std::unique_ptr<Connection> connection, std::string teacher)
+    : db_(std::move(connection)), teacher_(std::move(teacher)) {}
+
+PostgresStore::~PostgresStore() = default;
+
+Result<std::unique_ptr<PostgresStore>> PostgresStore::open(const std::string& uri) {
+  auto db = std::make_unique<Connection>();
+  db->conn = PQconnectdb(uri.c_str());
+  if (!db->conn || PQstatus(db->conn) != CONNECTION_OK)
+    return failure(Failure::Kind::kCannotRead, "cannot reach the shared evidence store " + uri + ": " +
+                                                   firstLine(db->conn ? PQerrorMessage(db->conn) : "out of memory"));
+  db->run("SET client_min_messages = warning");
+  const Rows who = db->run("SELECT current_user::text");
+  if (!who.ok() || who.count() != 1) return readFailure(*db, who);
+  const std::string teacher = who.text(0, 0);
+  {
+    // Two programs setting up a new database at once: one waits for the other.
+    Transaction t(*db);
+    if (!t.open()) return failure(Failure::Kind::kCannotRead, "cannot use the shared evidence store " + uri);
+    db->run("SELECT pg_advisory_xact_lock(7240518)");
+    const Rows has = db->run("SELECT to_regclass('veldra_schema') IS NOT NULL, "
+                             "(SELECT COUNT(*) FROM pg_tables WHERE schemaname = current_schema())::bigint");
+    if (!has.ok()) return readFailure(*db, has);
+    if (has.text(0, 0) != std::string(1, '\1')) {
+      if (has.integer(0, 1) != 0)
+        return failure(Failure::Kind::kCannotRead, "the database " + uri +
+                                                       " holds tables of another program; it was left as it is");
+      const Rows made = db->script(kSchema);
+      if (!made.ok()) return failure(Failure::Kind::kCannotWrite, "cannot set up the shared evidence store " + uri + ": " + firstLine(made.error()));
+    } else {
+      const Rows version = db->run("SELECT MAX(version)::bigint FROM veldra_schema");
+      if (!version.ok() || version.count() != 1) return readFailure(*db, version);
+      const std::int64_t found = version.integer(0, 0);
+      if (found > kSchemaVersion)
+        return failure(Failure::Kind::kCannotRead,
+                       "the shared evidence store " + uri + " was set up by a newer version of this program");
+      if (found < kSchemaVersion)
+        return failure(Failure::Kind::kCannotRead, "the shared evidence store " + uri + " has tables of a form (" +
+                                                       std::to_string(found) +
+                                                       ") this program cannot bring up to date; it was left as it is");
+    }
+    const Rows done = t.commit();
+    if (!done.ok()) return failure(Failure::Kind::kCannotWrite, "cannot set up the shared evidence store " + uri + ": " + firstLine(done.error()));
+  }
+  return std::unique_ptr<PostgresStore>(new PostgresStore(std::move(db), teacher));
+}
+
+Status PostgresStore::saveProject(const std::string& project, const std::string& term, std::int64_t judgedAtUnixMs,
+                                  std::span<const DrawingFacts> drawings, const std::vector<JudgedDrawing>& judged,
+                                  const std::vector<std::uint64_t>& commonKeys,
+                                  const std::vector<std::optional<FileStamp>>& stamps,
+                                  const std::string& featureScheme) {
+  Transaction t(*db_);
+  if (!t.open()) return failure(Failure::Kind::kCannotWrite, "cannot save the evidence: " + db_->why(db_->run("SELECT 1")));
+  const Rows upsert = db_->run(
+      "INSERT INTO projects (teacher, name, name_key, term, judged_at, common) VALUES ($1, $2, $3, $4, $5, $6) "
+      "ON CONFLICT (teacher, name_key) DO UPDATE SET name = excluded.name, term = excluded.term, "
+      "judged_at = excluded.judged_at, common = excluded.common RETURNING id",
+      {teacher_, project, nameKey(project), term, judgedAtUnixMs, encodeKeys(commonKeys)});
+  if (!upsert.ok() || upsert.count() != 1) return writeFailure(*db_, upsert, "cannot save the project");
+  const std::int64_t id = upsert.integer(0, 0);
+  // The project's row is now this transaction's until it ends: a second
+  // run of the same project waits here instead of mixing its drawings in.
+  if (const Rows gone = db_->run("DELETE FROM drawings WHERE project = $1", {id}); !gone.ok())
+    return writeFailure(*db_, gone, "cannot replace the project's earlier evidence");
+  for (std::size_t i = 0; i < drawings.size(); ++i) {
+    const DrawingFacts& f = drawings[i];
+    std::optional<std::vector<std::uint8_t>> features;
+    if (f.readable && i < judged.size()) features = encodeFeatures(judged[i].features);
+    const std::optional<FileStamp> stamp =
+        i < stamps.size() && stamps[i] && !featureScheme.empty() ? stamps[i] : std::nullopt;
+    const std::span<const std::uint64_t> values =
+        i < judged.size() ? std::span<const std::uint64_t>(judged[i].sketch) : std::span<const std::uint64_t>();
+    const std::vector<std::uint8_t> facts = encodeDrawingFacts(f);
+    const Rows r = db_->run(
+        "INSERT INTO drawings (project, path, fingerprint_guid, facts, features, sketch, file_size, file_modified, "
+        "file_identity, feature_scheme) VALUES ($1, $2, $3, $4, $5, $6::bigint[], $7, $8, $9, $10)",
+        {id, utf8Path(f.path), f.fingerprintGuid, facts, features ? Param(*features) : Param::null(), arrayText(values),
+         stamp ? Param(static_cast<std::int64_t>(stamp->size)) : Param::null(),
+         stamp ? Param(stamp->modifiedNs) : Param::null(), stamp ? Param(stamp->identity) : Param::null(),
+         stamp ? Param(featureScheme) : Param::null()});
+    if (!r.ok()) return writeFailure(*db_, r, "cannot save a drawing's evidence");
+  }
+  if (const Rows done = t.commit(); !done.ok()) return writeFailure(*db_, done, "cannot save the evidence");
+  return {};
+}
+
+Result<std::map<std::string, KeptDrawing>> PostgresStore::keptDrawings(const std::string& project,
+                                                                        const std::string& featureScheme) {
+  std::map<std::string, KeptDrawing> out;
+  if (featureScheme.empty()) return out;
+  const Rows r = db_->run(
+      "SELECT d.path, d.facts, d.features, d.file_size, d.file_modified, d.file_identity FROM drawings d "
+      "JOIN projects p ON p.id = d.project WHERE p.teacher = $1 AND p.name_key = $2 AND d.feature_scheme = $3 "
+      "AND d.file_identity IS NOT NULL",
+      {teacher_, nameKey(project), featureScheme});
+  if (!r.ok()) return readFailure(*db_, r);
+  for (int k = 0; k < r.count(); ++k) {
+    KeptDrawing kept;
+    auto facts = decodeDrawingFacts(r.view(k, 1));
+    if (!facts) continue;
+    kept.facts = std::move(*facts);
+    kept.facts.project.clear();
+    if (kept.facts.readable) {
+      if (r.isNull(k, 2)) continue;
+      auto features = decodeFeatures(r.view(k, 2));
+      if (!features) continue;
+      kept.features = std::move(*features);
+    }
+    kept.stamp = FileStamp{static_cast<std::uint64_t>(r.integer(k, 3)), r.integer(k, 4), r.text(k, 5)};
+    out.insert_or_assign(r.text(k, 0), std::move(kept));
+  }
+  return out;
+}
+
+Status PostgresStore::removeProject(const std::string& project) {
+  Transaction t(*db_);
+  const std::string key = nameKey(project);
+  for (const char* sql : {"DELETE FROM projects WHERE teacher = $1 AND name_key = $2",
+                          "DELETE FROM last_runs WHERE teacher = $1 AND project_key = $2"})
+    if (const Rows r = db_->run(sql, {teacher_, key}); !r.ok()) return writeFailure(*db_, r, "cannot remove the project");
+  if (const Rows done = t.commit(); !done.ok()) return writeFailure(*db_, done, "cannot remove the project");
+  return {};
+}
+
+Result<std::vector<StoredProject>> PostgresStore::projects() {
+  // The teacher's own first, by name; then the others', by teacher.
+  const Rows r = db_->run(
+      "SELECT p.teacher, p.name, p.term, p.judged_at, (SELECT COUNT(*) FROM drawings d WHERE d.project = p.id)::bigint "
+      "FROM projects p ORDER BY p.teacher <> $1, p.teacher, p.name_key",
+      {teacher_});
+  if (!r.ok()) return readFailure(*db_, r);
+  std::vector<StoredProject> out;
+  for (int k = 0; k < r.count(); ++k) {
+    const std::string owner = r.text(k, 0);
+    out.push_back({owner == teacher_ ? r.text(k, 1) : owner + "/" + r.text(k, 1), r.text(k, 2), r.integer(k, 3),
+                   static_cast<std::size_t>(r.integer(k, 4))});
+  }
+  return out;
+}
+
+Result<std::unique_ptr<ArchiveSource>> PostgresStore::archive(const std::vector<std::string>& projects) {
+  std::vector<std::int64_t> ids;
+  std::unordered_map<std::string, std::int64_t> named;
+  for (const auto& given : projects) {
+    // "PROJECT" is the teacher's own, "TEACHER/PROJECT" another's.
+    const auto slash = given.rfind('/');
+    const std::string owner = slash == std::string::npos ? teacher_ : given.substr(0, slash);
+    const std::string name = slash == std::string::npos ? given : given.substr(slash + 1);
+    const Rows r = db_->run("SELECT id, name, term FROM projects WHERE teacher = $1 AND name_key = $2",
+                            {owner, nameKey(name)});
+    if (!r.ok()) return readFailure(*db_, r);
+    if (r.count() != 1)
+      return failure(Failure::Kind::kNotFound, "the shared evidence store holds no project " + given + " (judge it first)");
+    const std::int64_t id = r.integer(0, 0);
+    if (std::find(ids.begin(), ids.end(), id) != ids.end()) continue;
+    ids.push_back(id);
+    // In the words: whose it is and of which term.
+    const std::string term = r.text(0, 2);
+    named[r.text(0, 1) + " (" + owner + (term.empty() ? "" : ", " + term) + ")"] = id;
+  }
+  return std::unique_ptr<ArchiveSource>(std::make_unique<SharedArchive>(*db_, std::move(ids), std::move(named)));
+}
+
+Status PostgresStore::saveLastRun(const std::string& project, const Findings& findings) {
+  const std::vector<std::uint8_t> bytes = encodeFindings(findings, WithPictures::kYes);
+  const Rows r = db_->run(
+      "INSERT INTO last_runs (teacher, project_key, run_at, findings) VALUES ($1, $2, $3, $4) "
+      "ON CONFLICT (teacher, project_key) DO UPDATE SET run_at = excluded.run_at, findings = excluded.findings",
+      {teacher_, nameKey(project), findings.runAtUnixMs, bytes});
+  if (!r.ok()) return writeFailure(*db_, r, "cannot keep the result");
+  return {};
+}
+
+std::optional<Findings> PostgresStore::loadLastRun(const std::string& project) {
+  const Rows r = db_->run("SELECT findings FROM last_runs WHERE teacher = $1 AND project_key = $2",
+                          {teacher_, nameKey(project)});
+  if (!r.ok() || r.count() != 1) return std::nullopt;
+  auto findings = decodeFindings(r.view(0, 0));
+  if (!findings) return findings;
+  if (auto kept = marks(project)) applyMarks(*findings, *kept);
+  return findings;
+}
+
+Result<std::vector<StoredMark>> PostgresStore::marks(const std::string& project) {
+  const Rows r = db_->run(
+      "SELECT id, path_a, path_b, identity_a, identity_b, digest_a, digest_b, mark, note, verdict, score, marked_at "
+      "FROM pair_marks WHERE teacher = $1 AND project_key = $2 ORDER BY path_a, path_b",
+      {teacher_, nameKey(project)});
+  if (!r.ok()) return readFailure(*db_, r);
+  std::vector<StoredMark> out;
+  for (int k = 0; k < r.count(); ++k) {
+    StoredMark m;
+    m.id = r.integer(k, 0);
+    m.pathA = r.text(k, 1);
+    m.pathB = r.text(k, 2);
+    m.identityA = r.text(k, 3);
+    m.identityB = r.text(k, 4);
+    m.digestA = r.text(k, 5);
+    m.digestB = r.text(k, 6);
+    const auto mark = r.integer(k, 7), verdict = r.integer(k, 9);
+    if (mark < 0 || mark > static_cast<std::int64_t>(ReviewMark::kNotCopy)) continue;
+    m.mark = static_cast<ReviewMark>(mark);
+    m.note = r.text(k, 8);
+    m.verdict = verdict >= 0 && verdict <= static_cast<std::int64_t>(Verdict::kCopy) ? static_cast<Verdict>(verdict)
+                                                                                     : Verdict::kNone;
+    m.score = static_cast<int>(r.integer(k, 10));
+    m.markedAtUnixMs = r.integer(k, 11);
+    out.push_back(std::move(m));
+  }
+  return out;
+}
+
+Status PostgresStore::saveMark(const std::string& project, const StoredMark& m) {
+  Transaction t(*db_);
+  const std::string key = nameKey(project);
+  // As in the workspace's store: the mark keeps its number where its
+  // drawings lie now, and replaces what was marked there.
+  const Rows there = db_->run(
+      "DELETE FROM pair_marks WHERE teacher = $1 AND project_key = $2 AND path_a = $3 AND path_b = $4 AND id <> $5",
+      {teacher_, key, m.pathA, m.pathB, m.id});
+  if (!there.ok()) return writeFailure(*db_, there, "cannot keep the mark");
+  const std::vector<Param> values{teacher_, key, m.pathA, m.pathB, m.identityA, m.identityB, m.digestA, m.digestB,
+                                  static_cast<std::int64_t>(m.mark), m.note, static_cast<std::int64_t>(m.verdict),
+                                  m.score, m.markedAtUnixMs};
+  std::vector<Param> update = values;
+  update.emplace_back(m.id);
+  const Rows updated = db_->run(
+      "UPDATE pair_marks SET path_a = $3, path_b = $4, identity_a = $5, identity_b = $6, digest_a = $7, "
+      "digest_b = $8, mark = $9, note = $10, verdict = $11, score = $12, marked_at = $13 "
+      "WHERE teacher = $1 AND project_key = $2 AND id = $14 RETURNING id",
+      update);
+  if (!updated.ok()) return writeFailure(*db_, updated, "cannot keep the mark");
+  if (updated.count() == 0) {
+    const Rows inserted = db_->run(
+        "INSERT INTO pair_marks (teacher, project_key, path_a, path_b, identity_a, identity_b, digest_a, digest_b, "
+        "mark, note, verdict, score, marked_at) VALUES ($1,$2,$3,$4,$5,$6,$7,$8,$9,$10,$11,$12,$13)",
+        values);
+    if (!inserted.ok()) return writeFailure(*db_, inserted, "cannot keep the mark");
+  }
+  if (const Rows done = t.commit(); !done.ok()) return writeFailure(*db_, done, "cannot keep the mark");
+  return {};
+}
+
+Status PostgresStore::removeMark(const std::string& project, const StoredMark& m) {
+  const Rows r = m.id != 0
+                     ? db_->run("DELETE FROM pair_marks WHERE teacher = $1 AND project_key = $2 AND id = $3",
+                                {teacher_, nameKey(project), m.id})
+                     : db_->run("DELETE FROM pair_marks WHERE teacher = $1 AND project_key = $2 AND path_a = $3 "
+                                "AND path_b = $4",
+                                {teacher_, nameKey(project), m.pathA, m.pathB});
+  if (!r.ok()) return writeFailure(*db_, r, "cannot remove the mark");
+  return {};
+}
+
+Result<std::optional<EvidenceSettings>> PostgresStore::loadSettings(const std::string& project) {
+  const Rows r = db_->run(
+      "SELECT templates, against, ignored, term, copy, likely_copy FROM project_settings "
+      "WHERE teacher = $1 AND project_key = $2",
+      {teacher_, nameKey(project)});
+  if (!r.ok()) return readFailure(*db_, r);
+  if (r.count() == 0) return std::optional<EvidenceSettings>();
+  SettingsRow row{r.text(0, 0), r.text(0, 1), r.text(0, 2), r.text(0, 3),
+                  {static_cast<int>(r.integer(0, 4)), static_cast<int>(r.integer(0, 5))}};
+  return std::optional<EvidenceSettings>(settingsOfRow(row));
+}
+
+Status PostgresStore::saveSettings(const std::string& project, const EvidenceSettings& settings) {
+  const SettingsRow row = settingsRow(settings);
+  const Rows r = db_->run(
+      "INSERT INTO project_settings (teacher, project_key, templates, against, ignored, term, copy, likely_copy) "
+      "VALUES ($1, $2, $3, $4, $5, $6, $7, $8) ON CONFLICT (teacher, project_key) DO UPDATE SET "
+      "templates = excluded.templates, against = excluded.against, ignored = excluded.ignored, term = excluded.term, "
+      "copy = excluded.copy, likely_copy = excluded.likely_copy",
+      {teacher_, nameKey(project), row.templates, row.against, row.ignored, row.term, row.thresholds.copy,
+       row.thresholds.likelyCopy});
+  if (!r.ok()) return writeFailure(*db_, r, "cannot keep the settings");
+  return {};
+}
+
+}  // namespace veldra::evidence
