@@ -25,7 +25,7 @@ class PostgresServer {
  public:
   PostgresServer() { start(); }
   ~PostgresServer() {
-    if (running_) shell(bin_ / "pg_ctl", "-D '" + (dir_ / "data").string() + "' -m immediate stop");
+    if (running_) shell(bin_ / "pg_ctl", "-D '" + (dir_ / "data").string() + "' -m immediate stop >/dev/null 2>&1");
     std::error_code ec;
     if (!dir_.empty()) std::filesystem::remove_all(dir_, ec);
   }

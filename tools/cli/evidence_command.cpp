@@ -82,6 +82,12 @@ int runEvidenceCommand(const std::vector<std::string>& args) {
     } else if (arg == "--html") {
       if (!value(v)) return usage("--html needs a file");
       htmlFile = pathFromUtf8(v);
+    } else if (arg == "--store") {
+      // A shared database for this run, over the workspace's choice.
+      if (!value(v)) return usage("--store needs a database's address (postgresql://...)");
+      if (evidence::storeAddressHoldsPassword(v))
+        return usage("--store takes no password: keep it in ~/.pgpass, a service file or PGPASSWORD");
+      evidence::useSharedStoreForThisProgram(v);
     } else if (isOption(arg)) {
       return usage("unknown option " + arg);
     } else {

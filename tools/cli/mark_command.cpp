@@ -71,7 +71,12 @@ int runMarkCommand(const std::vector<std::string>& args) {
   const std::size_t end = optionsEnd(args, cliOptionTakesValue);
   for (std::size_t k = 0; k < end; ++k) {
     const std::string& arg = args[k];
-    if (arg == "--workspace" || arg == "--note") {
+    if (arg == "--store") {
+      if (k + 1 >= args.size()) return usage("--store needs a database's address (postgresql://...)");
+      if (evidence::storeAddressHoldsPassword(args[k + 1]))
+        return usage("--store takes no password: keep it in ~/.pgpass, a service file or PGPASSWORD");
+      evidence::useSharedStoreForThisProgram(args[++k]);
+    } else if (arg == "--workspace" || arg == "--note") {
       if (k + 1 >= args.size()) return usage(arg + (arg == "--note" ? " needs a text" : " needs a folder"));
       (arg == "--note" ? note : workspaceDir) = args[++k];
       (arg == "--note" ? noteGiven : workspaceGiven) = true;

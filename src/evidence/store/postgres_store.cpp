@@ -21,6 +21,8 @@ constexpr std::int64_t kSchemaVersion = 1;
 constexpr int kLongestPosting = 1000;
 
 const char* const kSchema = R"sql(
+-- Every teacher who may connect to the database uses the same tables; each
+-- keeps to their own rows but for the archive, which all read.
 CREATE TABLE veldra_schema (version BIGINT NOT NULL);
 CREATE TABLE projects (
   id BIGSERIAL PRIMARY KEY,
@@ -84,6 +86,10 @@ CREATE TABLE pair_marks (
   UNIQUE (teacher, project_key, path_a, path_b)
 );
 INSERT INTO veldra_schema VALUES (1);
+DO $$ BEGIN
+  EXECUTE format('GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA %I TO PUBLIC', current_schema());
+  EXECUTE format('GRANT USAGE ON ALL SEQUENCES IN SCHEMA %I TO PUBLIC', current_schema());
+END $$;
 )sql";
 
 // Project names are told apart ignoring the case of A to Z, as the
