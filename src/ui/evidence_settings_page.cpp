@@ -75,6 +75,12 @@ EvidenceSettingsPage::EvidenceSettingsPage(const Workspace& workspace, std::stri
   connect(copyThreshold_, &QSpinBox::valueChanged, this, [this](int v) { likelyThreshold_->setMaximum(v - 1); });
   form->addRow(QStringLiteral("A cop&y from score:"), copyThreshold_);
   form->addRow(QStringLiteral("A &likely copy from score:"), likelyThreshold_);
+  // The workspace's evidence in a department's database instead of its own
+  // file; the password stays with libpq (~/.pgpass), never here.
+  sharedStoreEdit_ = new QLineEdit(this);
+  sharedStoreEdit_->setObjectName(QStringLiteral("sharedStoreEdit"));
+  sharedStoreEdit_->setPlaceholderText(QStringLiteral("empty: this workspace's own; or postgresql://server/database"));
+  form->addRow(QStringLiteral("Shared evidence st&ore:"), sharedStoreEdit_);
   layout->addLayout(form);
 
   auto* buttons = new QHBoxLayout;
@@ -110,12 +116,17 @@ bool EvidenceSettingsPage::load(QString& problem) {
     return false;
   }
   const evidence::EvidenceSettings& s = *saved;
+  sharedStoreEdit_->setText(qtText(evidence::sharedStore(workspace_)));
   templateList_->clear();
   for (const auto& t : s.templates) templateList_->addItem(textOf(t));
   againstList_->clear();
   std::vector<std::string> names = readProjects(workspace_).value_or(std::vector<std::string>{});
   for (const auto& a : s.against)  // an earlier project no longer listed may still be in the store
     if (std::find(names.begin(), names.end(), a) == names.end()) names.push_back(a);
+  if (!evidence::sharedStore(workspace_).empty())  // every teacher's earlier projects
+    if (const auto kept = evidence::storedProjects(workspace_))
+      for (const auto& p : *kept)
+        if (std::find(names.begin(), names.end(), p.name) == names.end()) names.push_back(p.name);
   for (const auto& name : names) {
     if (name == project_) continue;
     auto* item = new QListWidgetItem(qtText(name), againstList_);
@@ -151,6 +162,12 @@ evidence::EvidenceSettings EvidenceSettingsPage::settings() const {
 }
 
 void EvidenceSettingsPage::save() {
+  const std::string shared = sharedStoreEdit_->text().trimmed().toStdString();
+  if (shared != evidence::sharedStore(workspace_))
+    if (const Status chosen = evidence::chooseSharedStore(workspace_, shared); !chosen) {
+      status_->setText(QStringLiteral("Not saved: %1").arg(qtText(chosen.message())));
+      return;
+    }
   if (const Status saved = evidence::saveProjectSettings(workspace_, project_, settings())) {
     unread_ = false;
     status_->setText(QStringLiteral("Saved."));

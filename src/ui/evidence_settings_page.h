@@ -58,6 +58,7 @@ class EvidenceSettingsPage : public QWidget {
   QListWidget* againstList_ = nullptr;
   QPlainTextEdit* ignoredAuthors_ = nullptr;
   QLineEdit* termEdit_ = nullptr;
+  QLineEdit* sharedStoreEdit_ = nullptr;
   QSpinBox* copyThreshold_ = nullptr;
   QSpinBox* likelyThreshold_ = nullptr;
   QPushButton* saveButton_ = nullptr;

@@ -170,7 +170,7 @@ TEST(Chance, NoHonestPairAccusedInClassesOfEverySize) {
 // drawing pasted into this year's class is found.
 TEST(Chance, AClassAgainstEarlierTermsOf20000Drawings) {
   veldra::testing::TempDir dir;
-  auto opened = EvidenceStore::open(dir.path() / "evidence.sqlite");
+  auto opened = SqliteStore::open(dir.path() / "evidence.sqlite");
   ASSERT_TRUE(opened) << opened.message();
   EvidenceStore& store = **opened;
   std::vector<std::string> terms;
