@@ -24,6 +24,9 @@ for scale in 1 2; do
   QT_SCALE_FACTOR=$scale xvfb-run -a -s "-screen 0 2200x1500x24" \
     "$build/tools/shots/veldra-evidence-shots" "$workspace" "$project" "$out" "-${scale}00"
 done
+# A small screen at 200%: 1600x1000 pixels hold a window of 800x500.
+QT_SCALE_FACTOR=2 xvfb-run -a -s "-screen 0 1600x1000x24" \
+  "$build/tools/shots/veldra-evidence-shots" "$workspace" "$project" "$out" "-200-small" full
 # Palette PNGs keep the files small; the window has few colours.
 for f in "$out"/evidence-*.png; do convert "$f" -strip -colors 256 "PNG8:$f"; done
 ls -l "$out"/evidence-*.png

@@ -96,7 +96,7 @@ EvidencePairPage::EvidencePairPage(const Workspace& workspace, std::string proje
   // The pictures above, the mark and the words below, the line between
   // them where the teacher wants it; each part scrolls or shrinks rather
   // than asking the window for room.
-  auto* splitter = new QSplitter(Qt::Vertical, this);
+  auto* splitter = splitter_ = new QSplitter(Qt::Vertical, this);
   splitter->setObjectName(QStringLiteral("pairSplitter"));
   splitter->setChildrenCollapsible(false);
   auto* pictureArea = new QWidget(splitter);
@@ -154,14 +154,28 @@ EvidencePairPage::EvidencePairPage(const Workspace& workspace, std::string proje
   pictures->setRowStretch(1, 1);
   for (int c = 0; c < 3; ++c) pictures->setColumnStretch(c, 1);
 
-  auto* lower = new QScrollArea(splitter);
+  // Below: the evidence in words beside the teacher's mark and note.
+  auto* lower = words_ = new QScrollArea(splitter);
   lower->setObjectName(QStringLiteral("pairWords"));
   lower->setWidgetResizable(true);
   lower->setFrameShape(QFrame::NoFrame);
   auto* words = new QWidget(lower);
-  auto* wordsLayout = new QVBoxLayout(words);
+  auto* wordsLayout = new QHBoxLayout(words);
   wordsLayout->setContentsMargins(0, 0, 0, 0);
-  auto* review = new QGroupBox(QStringLiteral("The teacher's mark, kept with the pair as it is chosen or typed"), words);
+  auto* said = new QVBoxLayout;
+  source_ = new QLabel(words);
+  source_->setObjectName(QStringLiteral("pairSource"));
+  source_->setWordWrap(true);
+  source_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  said->addWidget(source_);
+  evidence_ = new QTextBrowser(words);
+  evidence_->setObjectName(QStringLiteral("pairEvidence"));
+  evidence_->setMinimumHeight(evidence_->fontMetrics().lineSpacing() * 4);
+  said->addWidget(evidence_, 1);
+  wordsLayout->addLayout(said, 3);
+
+  auto* review = new QGroupBox(words);
+  review->setToolTip(QStringLiteral("Kept with the pair as it is chosen or typed, across runs"));
   auto* reviewLayout = new QGridLayout(review);
   auto* markLabel = new QLabel(QStringLiteral("Mar&k:"), review);
   reviewMark_ = new QComboBox(review);
@@ -174,7 +188,6 @@ EvidencePairPage::EvidencePairPage(const Workspace& workspace, std::string proje
   reviewNote_->setObjectName(QStringLiteral("reviewNote"));
   reviewNote_->setTabChangesFocus(true);
   reviewNote_->setMinimumHeight(reviewNote_->fontMetrics().lineSpacing() * 2 + 12);
-  reviewNote_->setMaximumHeight(reviewNote_->fontMetrics().lineSpacing() * 4 + 12);
   noteLabel->setBuddy(reviewNote_);
   saveReviewButton_ = new QPushButton(QStringLiteral("Keep mark and no&te"), review);
   saveReviewButton_->setObjectName(QStringLiteral("saveReviewButton"));
@@ -184,24 +197,19 @@ EvidencePairPage::EvidencePairPage(const Workspace& workspace, std::string proje
   reviewLayout->addWidget(markLabel, 0, 0);
   reviewLayout->addWidget(reviewMark_, 0, 1);
   reviewLayout->addWidget(saveReviewButton_, 0, 2);
-  reviewLayout->addWidget(reviewStatus_, 0, 3);
   reviewLayout->addWidget(noteLabel, 1, 0, Qt::AlignTop);
-  reviewLayout->addWidget(reviewNote_, 1, 1, 1, 3);
-  reviewLayout->setColumnStretch(3, 1);
-  wordsLayout->addWidget(review);
-
-  source_ = new QLabel(words);
-  source_->setObjectName(QStringLiteral("pairSource"));
-  source_->setWordWrap(true);
-  source_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  wordsLayout->addWidget(source_);
-  evidence_ = new QTextBrowser(words);
-  evidence_->setObjectName(QStringLiteral("pairEvidence"));
-  evidence_->setMinimumHeight(evidence_->fontMetrics().lineSpacing() * 4);
-  wordsLayout->addWidget(evidence_, 1);
+  reviewLayout->addWidget(reviewNote_, 1, 1, 1, 2);
+  reviewLayout->addWidget(reviewStatus_, 2, 0, 1, 3);
+  reviewLayout->setColumnStretch(1, 1);
+  reviewLayout->setRowStretch(1, 1);
+  wordsLayout->addWidget(review, 2);
+  // The boxes of words take what room there is, from a few lines up: the
+  // area scrolls only when even those do not fit.
+  for (QWidget* box : std::initializer_list<QWidget*>{evidence_, reviewNote_})
+    box->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
   lower->setWidget(words);
-  splitter->setStretchFactor(0, 3);
-  splitter->setStretchFactor(1, 2);
+  splitter->setStretchFactor(0, 1);
+  splitter->setStretchFactor(1, 1);
   layout->addWidget(splitter, 1);
 
   // What is typed is kept a moment after the typing stops, and at once
@@ -229,6 +237,29 @@ EvidencePairPage::EvidencePairPage(const Workspace& workspace, std::string proje
 }
 
 EvidencePairPage::~EvidencePairPage() { stopListeningToChildren(this); }
+
+void EvidencePairPage::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  placeSplitter();
+}
+
+void EvidencePairPage::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  placeSplitter();
+}
+
+void EvidencePairPage::placeSplitter() {
+  // Once the page has its room: the words and the mark get what they need
+  // to show whole, or nearly half the page; the pictures the rest. The
+  // teacher moves the line between them from there.
+  if (splitterPlaced_ || !isVisible()) return;
+  const int total = splitter_->height();
+  const int words = words_->widget()->minimumSizeHint().height() + 2 * words_->frameWidth() + 8;
+  if (total <= 0) return;
+  const int lower = std::min(std::max(words, total * 45 / 100), total * 2 / 3);
+  splitter_->setSizes({total - lower, lower});
+  splitterPlaced_ = true;
+}
 
 void EvidencePairPage::setFindings(std::shared_ptr<evidence::Findings> findings) {
   // What was typed on the pair shown goes with the findings it was typed on.
@@ -289,7 +320,7 @@ void EvidencePairPage::showReview(const evidence::PairFinding& p) {
   if (!p.review) {
     reviewMark_->setCurrentIndex(0);
     reviewNote_->clear();
-    reviewStatus_->clear();
+    reviewStatus_->setText(QStringLiteral("Kept with the pair as it is chosen or typed."));
     return;
   }
   reviewMark_->setCurrentIndex(1 + static_cast<int>(p.review->mark));

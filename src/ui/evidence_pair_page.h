@@ -24,6 +24,8 @@ class QPlainTextEdit;
 class QPushButton;
 class QTextBrowser;
 class QTimer;
+class QScrollArea;
+class QSplitter;
 
 namespace veldra {
 
@@ -67,6 +69,9 @@ class EvidencePairPage : public QWidget {
 
  private:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void placeSplitter();
   void showReview(const evidence::PairFinding& pair);
   void noteTyped();
   bool saveReview();
@@ -103,6 +108,9 @@ class EvidencePairPage : public QWidget {
   QPushButton* previousButton_ = nullptr;
   QPushButton* nextButton_ = nullptr;
   QTimer* noteTimer_ = nullptr;
+  QSplitter* splitter_ = nullptr;
+  QScrollArea* words_ = nullptr;
+  bool splitterPlaced_ = false;
 };
 
 }  // namespace veldra

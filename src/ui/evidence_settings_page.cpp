@@ -93,6 +93,13 @@ EvidenceSettingsPage::EvidenceSettingsPage(const Workspace& workspace, std::stri
   buttons->addWidget(status_, 1);
   layout->addLayout(buttons);
 
+  // The lists take the room there is, from three lines up, so that the
+  // thresholds and the button stay in view on a small screen.
+  for (QWidget* list : std::initializer_list<QWidget*>{templateList_, againstList_, ignoredAuthors_}) {
+    list->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
+    list->setMinimumHeight(list->fontMetrics().lineSpacing() * 3 + 12);
+  }
+
   connect(addTemplate_, &QPushButton::clicked, this, &EvidenceSettingsPage::addTemplates);
   connect(removeTemplate_, &QPushButton::clicked, this, [this] { delete templateList_->currentItem(); });
   connect(saveButton_, &QPushButton::clicked, this, &EvidenceSettingsPage::save);

@@ -11,6 +11,7 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 
 #include <algorithm>
@@ -186,6 +187,16 @@ RunPanel::RunPanel(Deps deps, QWidget* parent) : QWidget(parent), deps_(std::mov
   connect(percent_, &QComboBox::activated, this, &RunPanel::percentChosen);
   connect(collectButton_, &QPushButton::clicked, this, &RunPanel::collect);
   connect(compareButton_, &QPushButton::clicked, this, &RunPanel::recompare);
+  // Keys for the two runs (F5, Shift+F5): the buttons keep their captions.
+  for (const auto& [keys, target] : {std::pair{QKeySequence(Qt::Key_F5), collectButton_},
+                                     std::pair{QKeySequence(Qt::SHIFT | Qt::Key_F5), compareButton_}}) {
+    auto* shortcut = new QShortcut(keys, this);
+    shortcut->setContext(Qt::WindowShortcut);
+    QPushButton* button = target;
+    connect(shortcut, &QShortcut::activated, button, [button] {
+      if (button->isEnabled()) button->click();
+    });
+  }
   entity_->installEventFilter(this);
 }
 

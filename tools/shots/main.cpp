@@ -1,8 +1,9 @@
 // Takes the evidence window's screenshots from the screen it is shown on
 // (run under Xvfb): the groups and pairs, one pair (before and after the
-// teacher's mark), a pair with a picture drawn from the drawing, the class
-// map, the problem drawings, the settings and each drawing's pairs, each as
-// OUT_DIR/evidence-VIEW.png, and the case sheet of the pair shown.
+// teacher's mark), a pair with a picture drawn from the drawing, a turned
+// and a mirrored paste, the class map, the problem drawings, the settings
+// and each drawing's pairs, each as OUT_DIR/evidence-VIEW.png, and the case
+// sheet of the pair shown.
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -20,6 +21,7 @@
 #include <QWindow>
 
 #include <cstdio>
+#include <string>
 
 #include "evidence/reports/report_writers.h"
 #include "ui/evidence_window.h"
@@ -57,10 +59,12 @@ void caseSheetPicture(const veldra::EvidenceWindow& window, const QString& file)
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  if (argc != 5) {
-    std::fprintf(stderr, "usage: veldra-evidence-shots WORKSPACE PROJECT OUT_DIR SUFFIX\n");
+  if (argc != 5 && argc != 6) {
+    std::fprintf(stderr, "usage: veldra-evidence-shots WORKSPACE PROJECT OUT_DIR SUFFIX [full]\n");
     return 2;
   }
+  // "full": the window fills the screen, as a teacher on a small screen has it.
+  const bool full = argc == 6 && std::string(argv[5]) == "full";
   const veldra::Workspace workspace(argv[1]);
   const std::string project = veldra::listedProject(workspace, QString::fromLocal8Bit(argv[2]));
   if (project.empty()) {
@@ -72,8 +76,12 @@ int main(int argc, char** argv) {
   veldra::EvidenceWindowDeps deps;
   deps.runOnOpen = false;
   veldra::EvidenceWindow window(workspace, project, deps);
-  window.resize(1000, 680);
-  window.move(0, 0);
+  if (full) {
+    window.setGeometry(window.screen()->availableGeometry());
+  } else {
+    window.resize(1000, 680);
+    window.move(0, 0);
+  }
   window.show();
   QEventLoop done;
   QObject::connect(&window, &veldra::EvidenceWindow::runEnded, &done, &QEventLoop::quit);
@@ -131,10 +139,20 @@ int main(int argc, char** argv) {
     if (placed && !placed->mirrored && placed->turnDegrees > 1 && placed->turnDegrees < 359) {
       window.showPair(static_cast<int>(p));
       shoot("pair-turned");
+      caseSheetPicture(window, QDir(out).filePath(QStringLiteral("evidence-case-sheet-turned%1.png").arg(suffix)));
       turned = true;
     }
   }
   if (!turned) std::fprintf(stderr, "veldra-evidence-shots: no pair of the class was found turned\n");
+  // A paste that was mirrored, told in the copier's words.
+  for (std::size_t p = 0; p < f.pairs.size(); ++p) {
+    const auto& placed = f.pairs[p].evidence.placement;
+    if (placed && placed->mirrored) {
+      window.showPair(static_cast<int>(p));
+      shoot("pair-mirrored");
+      break;
+    }
+  }
   tabs->setCurrentIndex(2);
   shoot("map");
   tabs->setCurrentIndex(3);

@@ -18,10 +18,11 @@ int main(int argc, char** argv) {
   QGuiApplication app(argc, argv);
   const veldra::Workspace workspace(argv[1]);
   veldra::testing::WrittenClass written;
-  // The usual class, and one paste turned onto the drawing it came from,
-  // for the overlay.
+  // The usual class, and one paste turned and one mirrored onto the drawing
+  // it came from, for the overlay and the words.
   veldra::testing::ClassPlan plan = veldra::testing::typicalClass(11);
   plan.copies.push_back({veldra::testing::CopyKind::kTurned, 21, 22});
+  plan.copies.push_back({veldra::testing::CopyKind::kMirrored, 20, 23});
   const std::string error = veldra::testing::writeClass(workspace, "EVIDENCE SAMPLE", plan,
                                                         std::filesystem::path(argv[1]) / "evidence class", written, 7);
   if (!error.empty()) {
