@@ -48,10 +48,12 @@ set(CPACK_PACKAGE_VENDOR "VELDRA")
 set(CPACK_PACKAGE_CONTACT "VELDRA developers <veldra@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "finds copied work among students' CAD drawings")
 set(CPACK_PACKAGE_DESCRIPTION
-    "VELDRA reads students' DWG drawings (R1.4 to R2018) itself and reports copies:\n"
-    "drawings created at the same instant, drawings sharing their handles, drawings\n"
-    "older than a chosen age, and an evidence check that judges every pair on all\n"
-    "the evidence the drawings carry. Command-line tools do the same without the window.")
+    "VELDRA reads students' DWG drawings (R1.4 to R2018) and DXF drawings itself and\n"
+    "reports copies: drawings created at the same instant, drawings sharing their\n"
+    "handles, drawings older than a chosen age, and an evidence check that judges\n"
+    "every pair of DWG and DXF drawings on all the evidence they carry, however a\n"
+    "paste was moved, turned, mirrored or scaled. Command-line tools do the same\n"
+    "without the window.")
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY veldra)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
