@@ -303,4 +303,15 @@ void OverlayView::keyPressEvent(QKeyEvent* event) {
   }
 }
 
+// The frame shows where the keys go.
+void OverlayView::focusInEvent(QFocusEvent* event) {
+  QWidget::focusInEvent(event);
+  update();
+}
+
+void OverlayView::focusOutEvent(QFocusEvent* event) {
+  QWidget::focusOutEvent(event);
+  update();
+}
+
 }  // namespace veldra
