@@ -7,6 +7,14 @@ namespace veldra {
 
 namespace {
 char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// `name` upper-cased is `upper`.
+bool upperCaseIs(std::string_view name, std::string_view upper) {
+  if (name.size() != upper.size()) return false;
+  for (std::size_t i = 0; i < name.size(); ++i)
+    if (upperAscii(name[i]) != upper[i]) return false;
+  return true;
+}
 }  // namespace
 
 std::string drawingRecordLine(const DrawingFacts& facts, std::string_view fileName, std::string_view entity) {
@@ -14,13 +22,10 @@ std::string drawingRecordLine(const DrawingFacts& facts, std::string_view fileNa
   wanted += entity;
   std::string handles;
   if (facts.read()) {
-    std::string upper;
     for (const auto& drawn : facts.drawing.summary.entities) {
-      upper.assign(drawn.className);
-      for (char& c : upper) c = upperAscii(c);
       // An entity without a handle (an old drawing saved without them) adds
       // nothing: an empty entry would match every other such drawing's.
-      if (upper == wanted && drawn.hasHandle) {
+      if (drawn.hasHandle && upperCaseIs(drawn.className, wanted)) {
         handles += veldra::dwg::handleText(drawn.handle);
         handles += '$';
       }

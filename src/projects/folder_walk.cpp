@@ -142,11 +142,12 @@ class Walker {
 
   bool take(WalkedLocation& walked, const std::filesystem::path& folder, std::string key,
             std::vector<WalkedDrawing> drawings) {
-    const bool repeat = !seen_.insert(std::move(key)).second;
+    const bool repeat = !seen_.insert(key).second;
     if (repeat && !rules_.listRepeats) return true;
     WalkedFolder& out = walked.folders.emplace_back();
     out.folder = folder;
     out.repeat = repeat;
+    out.key = std::move(key);
     out.drawings = std::move(drawings);
     if (repeat) return true;
     walk.drawings += static_cast<int>(out.drawings.size());

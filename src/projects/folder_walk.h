@@ -24,6 +24,7 @@ struct WalkedFolder {
   // The same real folder was reached before, under this path or another
   // (two locations naming it, a link to "." inside it).
   bool repeat = false;
+  std::string key;                      // of its real folder: see realFolderKey
   std::vector<WalkedDrawing> drawings;  // in listing order
 };
 

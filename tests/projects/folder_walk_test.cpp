@@ -89,6 +89,7 @@ TEST(FolderWalk, FindsWhatAPlainListingFindsInListOrder) {
       ASSERT_EQ(walked.folders.size(), expectedFolders.size());
       for (std::size_t f = 0; f < expectedFolders.size(); ++f) {
         EXPECT_EQ(walked.folders[f].folder, expectedFolders[f]);
+        EXPECT_EQ(walked.folders[f].key, realFolderKey(expectedFolders[f]));
         EXPECT_FALSE(walked.folders[f].repeat);
         std::vector<std::string> expected;
         for (const auto& e : std::filesystem::directory_iterator(expectedFolders[f])) {
@@ -138,6 +139,9 @@ TEST(FolderWalk, OneRealFolderReachedTwiceIsARepeat) {
   EXPECT_TRUE(again.locations[1].folders[0].repeat);
   EXPECT_EQ(again.drawings, 3);
   EXPECT_EQ(realFolderKey(dir.path() / "alias"), realFolderKey(dir.path() / "class" / "self"));
+  // Each folder's key is that of the real folder it leads to, a link's too.
+  for (const auto& location : again.locations)
+    for (const auto& folder : location.folders) EXPECT_EQ(folder.key, realFolderKey(folder.folder)) << folder.folder;
 }
 
 // The collection stops at a folder it cannot list; the evidence check
