@@ -84,6 +84,25 @@ against_cat() {
     echo "evidence-again $again"
   } | ratios s 1 cat
   [ "$dwg" -gt 0 ] || echo "collection-pass  (left out: the pass collects DWG drawings only)"
+  # System calls per drawing, where strace is installed (Debian package strace).
+  command -v strace >/dev/null || return 0
+  local line="system calls per drawing:" n
+  n=$(syscalls cat "${files[@]}")
+  line="$line cat $n"
+  if [ "$dwg" -gt 0 ]; then
+    n=$(syscalls "$cli" --workspace "$ws" collect FLOOR --entity LINE)
+    line="$line, collection-pass $n"
+  fi
+  rm -rf "$ws/evidence"
+  n=$(syscalls "$cli" --workspace "$ws" evidence FLOOR)
+  line="$line, evidence-check $n"
+  echo "$line"
+}
+
+# The system calls of one run of the command, all its threads, per drawing.
+syscalls() {
+  strace -c -f -o "$work/strace" "$@" >/dev/null 2>&1 || true
+  awk -v n="${#files[@]}" '$NF == "total" { printf "%.1f", $4 / n }' "$work/strace"
 }
 
 # The system's Python, which python3-ezdxf goes with.

@@ -34,6 +34,8 @@ unsigned processorCount() {
 
 std::optional<std::uint64_t> peakResidentBytes() { return std::nullopt; }
 
+std::optional<double> childProcessorSeconds() { return std::nullopt; }
+
 std::optional<FileStamp> fileStamp(const std::filesystem::path& file) {
   const HANDLE handle = CreateFileW(file.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -63,6 +65,13 @@ std::optional<std::uint64_t> peakResidentBytes() {
 #else
   return static_cast<std::uint64_t>(usage.ru_maxrss) * 1024;  // kilobytes
 #endif
+}
+
+std::optional<double> childProcessorSeconds() {
+  struct rusage usage;
+  if (::getrusage(RUSAGE_CHILDREN, &usage) != 0) return std::nullopt;
+  const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 std::optional<FileStamp> fileStamp(const std::filesystem::path& file) {

@@ -19,6 +19,10 @@ unsigned processorCount();
 // the system does not say.
 std::optional<std::uint64_t> peakResidentBytes();
 
+// The processor time (user and system, in seconds) of the child processes
+// that ended and were waited for; nothing where the system does not say.
+std::optional<double> childProcessorSeconds();
+
 // What tells whether a file is still the one seen before: its size, the
 // time it was last written (nanoseconds since 1970, as the file system keeps
 // it) and its identity on its volume (device and file number on POSIX
