@@ -70,13 +70,15 @@ std::shared_ptr<const DrawingFacts> readOpened(const std::filesystem::path& draw
 }  // namespace
 
 std::shared_ptr<const DrawingFacts> NativeDrawingSource::read(const std::filesystem::path& drawing) {
-  if (!ahead_.empty() && ahead_.front().drawings[ahead_.front().next] == drawing) {
+  // Asked for as announced: the same text (a path that reads otherwise is
+  // read directly).
+  if (!ahead_.empty() && toRead_[ahead_.front().first + ahead_.front().next].native() == drawing.native()) {
     Batch& batch = ahead_.front();
     if (batch.next == 0) batch.got = batch.facts.get();
     auto facts = std::move(batch.got[batch.next]);
     bytesAhead_ -= batch.costs[batch.next];
     --drawingsAhead_;
-    if (++batch.next == batch.drawings.size()) ahead_.pop_front();
+    if (++batch.next == batch.costs.size()) ahead_.pop_front();
     launchAhead();
     return facts;
   }
@@ -110,18 +112,18 @@ void NativeDrawingSource::launchAhead() {
     if (drawingsAhead_ + share > window) return;
     auto opened = std::make_shared<std::vector<std::unique_ptr<Opened>>>();
     Batch batch;
-    while (batch.drawings.size() < share && nextToRead_ < toRead_.size()) {
+    batch.first = nextToRead_;
+    while (batch.costs.size() < share && nextToRead_ < toRead_.size()) {
       if (!waiting_) waiting_ = openDrawing<Opened>(toRead_[nextToRead_]);
       const std::uintmax_t cost = waiting_->cost;
-      if (drawingsAhead_ + batch.drawings.size() > 0 && bytesAhead_ + cost > readAheadBytes_) break;
+      if (drawingsAhead_ + batch.costs.size() > 0 && bytesAhead_ + cost > readAheadBytes_) break;
       ++nextToRead_;
       bytesAhead_ += cost;
-      batch.drawings.push_back(waiting_->drawing);
       batch.costs.push_back(cost);
       opened->push_back(std::move(waiting_));
     }
-    if (batch.drawings.empty()) return;
-    const std::size_t count = batch.drawings.size();
+    if (batch.costs.empty()) return;
+    const std::size_t count = batch.costs.size();
     batch.facts = threads_.run([opened, request = request_, offset = offset_] {
       FactsBatch facts;
       for (auto& drawing : *opened) {

@@ -61,9 +61,9 @@ class NativeDrawingSource : public DrawingSource {
  private:
   struct Opened;
   struct Batch {
-    std::vector<std::filesystem::path> drawings;
+    std::size_t first = 0;  // in toRead_
     std::vector<std::uintmax_t> costs;
-    std::size_t next = 0;  // the first not yet handed out
+    std::size_t next = 0;   // the first not yet handed out
     std::future<FactsBatch> facts;
     FactsBatch got;        // once the batch is done
   };

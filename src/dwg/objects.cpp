@@ -212,6 +212,8 @@ class ObjectsReader : ObjectAccess {
 
   Status listEntities(const BlockRecord& record, Space space, std::vector<Entity>& entities) {
     if (release_ >= Release::kR2004) {
+      // At most what the map holds, whatever a damaged list claims.
+      entities.reserve(entities.size() + std::min(record.owned.size(), map_.size()));
       for (std::uint64_t handle : record.owned) {
         if (!markListed(handle)) return error(ErrorKind::kCorrupt, "entity listed twice", handle);
         ObjectStart o;

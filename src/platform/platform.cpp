@@ -166,7 +166,7 @@ std::vector<std::string> utf8Arguments(int, char**) {
 
 void useUtf8Console() { SetConsoleOutputCP(CP_UTF8); }
 
-void keepFreedMemoryForReuse() {}
+void keepFreedMemoryForReuse(MemoryPages) {}
 
 std::filesystem::path systemDrive() {
   wchar_t folder[MAX_PATH + 1];
@@ -274,8 +274,9 @@ std::vector<std::string> utf8Arguments(int argc, char** argv) {
 
 void useUtf8Console() {}
 
-void keepFreedMemoryForReuse() {
+void keepFreedMemoryForReuse(MemoryPages pages) {
 #if defined(VELDRA_HAVE_MIMALLOC)
+  if (pages == MemoryPages::kSmall) return;
   // mimalloc keeps what was freed for reuse by itself. It is asked to take
   // memory from the system in large pages where the system gives them (one
   // fault for two megabytes instead of five hundred), unless
@@ -295,6 +296,7 @@ void keepFreedMemoryForReuse() {
     mi_free(some);
   }
 #elif defined(__GLIBC__)
+  (void)pages;
   // Blocks below the first bound come from the heap and are reused; free
   // memory at its top goes back only past the second. Without them, the C
   // library maps each block of a drawing's sections anew and unmaps it when

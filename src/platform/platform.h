@@ -36,10 +36,14 @@ void useUtf8Console();
 
 // Lets the memory allocator keep what reading one drawing freed for the
 // next, rather than give it back to the system and fault it in afresh (very
-// large blocks still go back at once), and take memory in large pages where
-// it can. Called first thing by the programs that read many drawings.
+// large blocks still go back at once), and, with kLarge, take memory in
+// large pages where it can: a run that holds much at once (the evidence
+// check, the window) faults in far fewer pages, while one that holds little
+// (a collection pass) would pay for clearing whole large pages it barely
+// uses. Called first thing by the programs that read many drawings.
 // Nothing where the allocator needs no telling.
-void keepFreedMemoryForReuse();
+enum class MemoryPages { kLarge, kSmall };
+void keepFreedMemoryForReuse(MemoryPages pages = MemoryPages::kLarge);
 
 // The root of the drive the system runs from ("C:\" on most Windows
 // machines), or "/" on POSIX systems.

@@ -20,6 +20,20 @@ struct Subfolder {
   bool link = false;  // a link, which may lead anywhere
 };
 
+// Orders items as the folder lists show them by their names (UTF-8), each
+// name taken once rather than at every comparison.
+template <typename Item>
+void sortByName(std::vector<Item>& items, std::vector<std::string> names) {
+  std::vector<std::size_t> order(items.size());
+  for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::size_t a, std::size_t b) { return lessIgnoringCase(names[a], names[b]); });
+  std::vector<Item> sorted;
+  sorted.reserve(items.size());
+  for (const std::size_t k : order) sorted.push_back(std::move(items[k]));
+  items = std::move(sorted);
+}
+
 struct Listing {
   std::vector<WalkedDrawing> drawings;
   std::vector<Subfolder> subfolders;
@@ -57,21 +71,22 @@ std::optional<Listing> listFolder(const std::filesystem::path& folder, const Wal
   std::optional<std::vector<FolderEntry>> entries = listFolderEntries(folder);
   if (!entries) return std::nullopt;
   Listing out;
+  std::vector<std::string> drawingNames, subfolderNames;
   for (FolderEntry& entry : *entries) {
     const FolderEntry::Kind kind = kindForWalk(folder, entry);
     const bool link = entry.kind == FolderEntry::Kind::kLink;
     if (kind == FolderEntry::Kind::kFile) {
-      if (rules.isDrawing(utf8FromPath(entry.name))) out.drawings.push_back({std::move(entry.name), link});
+      std::string name = utf8FromPath(entry.name);
+      if (!rules.isDrawing(name)) continue;
+      drawingNames.push_back(std::move(name));
+      out.drawings.push_back({std::move(entry.name), link});
     } else if (withSubfolders && kind == FolderEntry::Kind::kFolder) {
+      subfolderNames.push_back(utf8FromPath(entry.name));
       out.subfolders.push_back({folder / entry.name, link});
     }
   }
-  std::stable_sort(out.drawings.begin(), out.drawings.end(), [](const WalkedDrawing& a, const WalkedDrawing& b) {
-    return lessIgnoringCase(utf8FromPath(a.name), utf8FromPath(b.name));
-  });
-  std::stable_sort(out.subfolders.begin(), out.subfolders.end(), [](const Subfolder& a, const Subfolder& b) {
-    return lessIgnoringCase(utf8FromPath(a.path.filename()), utf8FromPath(b.path.filename()));
-  });
+  sortByName(out.drawings, std::move(drawingNames));
+  sortByName(out.subfolders, std::move(subfolderNames));
   return out;
 }
 

@@ -34,14 +34,15 @@ class Pass {
     // The location's drawings in visiting order: its own, then those of each
     // immediate sub-folder. The source may read them ahead meanwhile.
     std::vector<Visit> visits;
-    for (const auto& folder : planned.folders)
-      for (const auto& name : folder.drawings)
-        visits.push_back({joinFolderAndName(folder.folder, name), folder.shownAs + name, name});
     std::vector<std::filesystem::path> paths;
-    for (const auto& v : visits) paths.push_back(pathFromUtf8(v.fullPath));
+    for (const auto& folder : planned.folders)
+      for (const auto& name : folder.drawings) {
+        visits.push_back({folder.shownAs + name, name});
+        paths.push_back(pathFromUtf8(joinFolderAndName(folder.folder, name)));
+      }
     source_.readAhead(paths);
-    for (const auto& v : visits)
-      if (!visit(v)) return false;
+    for (std::size_t k = 0; k < visits.size(); ++k)
+      if (!visit(visits[k], paths[k])) return false;
     run_.progress.mark();
     return true;
   }
@@ -51,10 +52,10 @@ class Pass {
 
  private:
   struct Visit {
-    std::string fullPath, displayName, fileName;
+    std::string displayName, fileName;
   };
 
-  bool visit(const Visit& v) {
+  bool visit(const Visit& v, const std::filesystem::path& path) {
     ++visited_;
     const int total = run_.state.totfiles;
     if (total > 0) {
@@ -63,7 +64,7 @@ class Pass {
       if (value <= 100.0f) run_.progress.bar(static_cast<int>(std::nearbyint(value)));
     }
     run_.progress.file(v.displayName);
-    const std::shared_ptr<const DrawingFacts> facts = source_.read(pathFromUtf8(v.fullPath));
+    const std::shared_ptr<const DrawingFacts> facts = source_.read(path);
     record_.stream() << drawingRecordLine(*facts, v.fileName, run_.options.entity);
     // Judged at once, while the system's reason for a failure is at hand.
     const bool written = record_.good();

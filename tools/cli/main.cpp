@@ -267,11 +267,13 @@ int run(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
   veldra::useUtf8Console();
-  veldra::keepFreedMemoryForReuse();
   const std::vector<std::string> args = veldra::utf8Arguments(argc, argv);
   if (const auto answered = veldra::answerHelpOrVersion(veldra::kCliUsage, args, veldra::cliOptionTakesValue, std::cout))
     return *answered;
-  if (veldra::isEvidenceCommand(args)) return veldra::runEvidenceCommand(args);
+  // The evidence check holds the class at once; a collection a few drawings.
+  const bool evidence = veldra::isEvidenceCommand(args);
+  veldra::keepFreedMemoryForReuse(evidence ? veldra::MemoryPages::kLarge : veldra::MemoryPages::kSmall);
+  if (evidence) return veldra::runEvidenceCommand(args);
   if (veldra::cliCommand(args) == "mark") return veldra::runMarkCommand(args);
   return veldra::run(args);
 }
