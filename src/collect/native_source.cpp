@@ -45,12 +45,16 @@ NativeDrawingSource::~NativeDrawingSource() { dropAhead(); }
 
 namespace {
 
-// Opens a drawing and looks at its first bytes.
+// Opens a drawing and looks at its first bytes, told by one call to the
+// system what it is and how large.
 template <typename Opened>
 std::unique_ptr<Opened> openDrawing(const std::filesystem::path& drawing) {
   auto opened = std::make_unique<Opened>();
   opened->drawing = drawing;
-  if (opened->file.open(drawing).ok()) opened->cost = opened->file.look().cost;
+  const std::optional<FileKind> kind = fileKind(drawing);
+  const veldra::dwg::Status looked =
+      kind ? opened->file.open(drawing, kind->type, kind->size) : opened->file.open(drawing);
+  if (looked.ok()) opened->cost = opened->file.look().cost;
   return opened;
 }
 

@@ -174,7 +174,8 @@ Status lookAtStart(std::span<const std::uint8_t> start, std::uint64_t size, File
 struct DrawingFile::Opened {
   std::ifstream in;
   std::unique_ptr<std::uint8_t[]> data;
-  std::size_t have = 0;  // bytes of `data` read
+  std::size_t capacity = 0;  // bytes `data` holds room for
+  std::size_t have = 0;      // bytes of `data` read
 };
 
 DrawingFile::DrawingFile() = default;
@@ -183,16 +184,22 @@ DrawingFile::DrawingFile(DrawingFile&&) noexcept = default;
 DrawingFile& DrawingFile::operator=(DrawingFile&&) noexcept = default;
 
 Status DrawingFile::open(const std::filesystem::path& file) {
+  std::error_code ec;
+  return openAs(file, std::filesystem::status(file, ec).type(), std::nullopt);
+}
+
+Status DrawingFile::open(const std::filesystem::path& file, std::filesystem::file_type type, std::uint64_t size) {
+  return openAs(file, type, size);
+}
+
+Status DrawingFile::openAs(const std::filesystem::path& file, std::filesystem::file_type type,
+                           std::optional<std::uint64_t> knownSize) {
   look_ = FileLook{};
   opened_ = std::make_unique<Opened>();
   status_ = [&] {
-    // No buffer of the stream's own: what is read goes from the system
-    // straight to where it is wanted, once.
-    std::ifstream& in = opened_->in;
     // Only a file is opened: a pipe would wait for a writer, a device give
     // bytes without end.
-    std::error_code ec;
-    switch (std::filesystem::status(file, ec).type()) {
+    switch (type) {
       case std::filesystem::file_type::directory: return detail::makeError(ErrorKind::kIo, "a folder, not a file");
       case std::filesystem::file_type::fifo: return detail::makeError(ErrorKind::kIo, "a pipe, not a file");
       case std::filesystem::file_type::socket: return detail::makeError(ErrorKind::kIo, "a socket, not a file");
@@ -200,9 +207,24 @@ Status DrawingFile::open(const std::filesystem::path& file) {
       case std::filesystem::file_type::character: return detail::makeError(ErrorKind::kIo, "a device, not a file");
       default: break;
     }
+    // No buffer of the stream's own: what is read goes from the system
+    // straight to where it is wanted, once.
+    std::ifstream& in = opened_->in;
     in.rdbuf()->pubsetbuf(nullptr, 0);
     in.open(file, std::ios::binary);
     if (!in) return detail::makeError(ErrorKind::kIo, "cannot open the file");
+    if (knownSize) {
+      // The whole file's room at once, unless it is too large to be read.
+      const std::uint64_t size = *knownSize;
+      const auto first = static_cast<std::size_t>(std::min<std::uint64_t>(size, kFirstRead));
+      opened_->capacity = size <= kMaxDrawingCost ? static_cast<std::size_t>(size) : first;
+      opened_->data = std::make_unique_for_overwrite<std::uint8_t[]>(std::max<std::size_t>(opened_->capacity, 1));
+      if (!in.read(reinterpret_cast<char*>(opened_->data.get()), static_cast<std::streamsize>(first)))
+        return detail::makeError(ErrorKind::kIo, "cannot read the file");
+      opened_->have = first;
+      return lookAtStart({opened_->data.get(), first}, size, look_);
+    }
+    opened_->capacity = kFirstRead;
     opened_->data = std::make_unique_for_overwrite<std::uint8_t[]>(kFirstRead);
     in.read(reinterpret_cast<char*>(opened_->data.get()), static_cast<std::streamsize>(kFirstRead));
     if (in.bad()) return detail::makeError(ErrorKind::kIo, "cannot read the file");
@@ -232,9 +254,11 @@ Status DrawingFile::read(const ReadRequest& request, Drawing& out) {
   }
   const auto size = static_cast<std::size_t>(look_.size);
   if (size > opened->have) {
-    auto data = std::make_unique_for_overwrite<std::uint8_t[]>(size);
-    std::copy_n(opened->data.get(), opened->have, data.get());
-    opened->data = std::move(data);
+    if (size > opened->capacity) {
+      auto data = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+      std::copy_n(opened->data.get(), opened->have, data.get());
+      opened->data = std::move(data);
+    }
     if (!opened->in.read(reinterpret_cast<char*>(opened->data.get() + opened->have),
                          static_cast<std::streamsize>(size - opened->have)))
       return detail::makeError(ErrorKind::kIo, "cannot read the file");

@@ -36,6 +36,18 @@ std::optional<std::uint64_t> peakResidentBytes() { return std::nullopt; }
 
 std::optional<double> childProcessorSeconds() { return std::nullopt; }
 
+std::optional<FileKind> fileKind(const std::filesystem::path& file) {
+  std::error_code ec;
+  FileKind kind;
+  kind.type = std::filesystem::status(file, ec).type();
+  if (ec) return std::nullopt;
+  if (kind.type == std::filesystem::file_type::regular) {
+    kind.size = std::filesystem::file_size(file, ec);
+    if (ec) return std::nullopt;
+  }
+  return kind;
+}
+
 std::optional<FileStamp> fileStamp(const std::filesystem::path& file) {
   const HANDLE handle = CreateFileW(file.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -72,6 +84,22 @@ std::optional<double> childProcessorSeconds() {
   if (::getrusage(RUSAGE_CHILDREN, &usage) != 0) return std::nullopt;
   const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
   return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+std::optional<FileKind> fileKind(const std::filesystem::path& file) {
+  struct stat st;
+  if (::stat(file.c_str(), &st) != 0) return std::nullopt;
+  using Type = std::filesystem::file_type;
+  FileKind kind;
+  kind.type = S_ISREG(st.st_mode)    ? Type::regular
+              : S_ISDIR(st.st_mode)  ? Type::directory
+              : S_ISFIFO(st.st_mode) ? Type::fifo
+              : S_ISSOCK(st.st_mode) ? Type::socket
+              : S_ISCHR(st.st_mode)  ? Type::character
+              : S_ISBLK(st.st_mode)  ? Type::block
+                                     : Type::unknown;
+  kind.size = static_cast<std::uint64_t>(st.st_size);
+  return kind;
 }
 
 std::optional<FileStamp> fileStamp(const std::filesystem::path& file) {

@@ -23,6 +23,14 @@ std::optional<std::uint64_t> peakResidentBytes();
 // that ended and were waited for; nothing where the system does not say.
 std::optional<double> childProcessorSeconds();
 
+// What a path leads to (links followed) and its size in bytes, asked of the
+// system in one call; nothing when it cannot be looked at.
+struct FileKind {
+  std::filesystem::file_type type = std::filesystem::file_type::unknown;
+  std::uint64_t size = 0;
+};
+std::optional<FileKind> fileKind(const std::filesystem::path& file);
+
 // What tells whether a file is still the one seen before: its size, the
 // time it was last written (nanoseconds since 1970, as the file system keeps
 // it) and its identity on its volume (device and file number on POSIX

@@ -39,29 +39,25 @@ struct Listing {
   std::vector<Subfolder> subfolders;
 };
 
-// What an entry is for the walk: a file (also a link that leads nowhere or
-// round in a loop, or one whose target cannot be looked at: reading it then
-// tells why it cannot be read), a folder, or neither. Only links, and
-// entries whose kind the listing does not tell, are looked at.
-FolderEntry::Kind kindForWalk(const std::filesystem::path& folder, FolderEntry& entry) {
+// Whether an entry leads to a folder. Anything else of a drawing's name (a
+// file, a pipe, a device, a link to one, a link that leads nowhere or round
+// in a loop) is listed as a drawing, whose reading then tells why it cannot
+// be read. Only links, and entries whose kind the listing does not tell,
+// are looked at; an entry found to be a link is marked so.
+bool leadsToFolder(const std::filesystem::path& folder, FolderEntry& entry) {
   using Kind = FolderEntry::Kind;
-  if (entry.kind != Kind::kLink && entry.kind != Kind::kUnknown) return entry.kind;
+  if (entry.kind == Kind::kFolder) return true;
+  if (entry.kind != Kind::kLink && entry.kind != Kind::kUnknown) return false;
   std::error_code ec;
   const std::filesystem::path path = folder / entry.name;
   if (entry.kind == Kind::kUnknown) {
     const auto own = std::filesystem::symlink_status(path, ec).type();
-    if (ec) return Kind::kFile;
-    if (own != std::filesystem::file_type::symlink) {
-      entry.kind = own == std::filesystem::file_type::regular     ? Kind::kFile
-                   : own == std::filesystem::file_type::directory ? Kind::kFolder
-                                                                  : Kind::kOther;
-      return entry.kind;
-    }
+    if (ec) return false;
+    if (own != std::filesystem::file_type::symlink) return own == std::filesystem::file_type::directory;
     entry.kind = Kind::kLink;
   }
-  const auto target = std::filesystem::status(path, ec).type();
-  if (ec || target == std::filesystem::file_type::regular) return Kind::kFile;
-  return target == std::filesystem::file_type::directory ? Kind::kFolder : Kind::kOther;
+  const bool folderAtEnd = std::filesystem::is_directory(std::filesystem::status(path, ec));
+  return folderAtEnd && !ec;
 }
 
 // One pass over a folder for both its drawings and its sub-folders, each
@@ -73,14 +69,14 @@ std::optional<Listing> listFolder(const std::filesystem::path& folder, const Wal
   Listing out;
   std::vector<std::string> drawingNames, subfolderNames;
   for (FolderEntry& entry : *entries) {
-    const FolderEntry::Kind kind = kindForWalk(folder, entry);
+    const bool isFolder = leadsToFolder(folder, entry);
     const bool link = entry.kind == FolderEntry::Kind::kLink;
-    if (kind == FolderEntry::Kind::kFile) {
+    if (!isFolder) {
       std::string name = utf8FromPath(entry.name);
       if (!rules.isDrawing(name)) continue;
       drawingNames.push_back(std::move(name));
       out.drawings.push_back({std::move(entry.name), link});
-    } else if (withSubfolders && kind == FolderEntry::Kind::kFolder) {
+    } else if (withSubfolders) {
       subfolderNames.push_back(utf8FromPath(entry.name));
       out.subfolders.push_back({folder / entry.name, link});
     }

@@ -122,6 +122,9 @@ class DrawingFile {
   DrawingFile& operator=(DrawingFile&&) noexcept;
 
   Status open(const std::filesystem::path& file);
+  // The same, for a caller the system has just told what the file is and
+  // how large (one call where the reader alone would ask twice).
+  Status open(const std::filesystem::path& file, std::filesystem::file_type type, std::uint64_t size);
   // The version, the size and what reading may cost, as far as the look got.
   const FileLook& look() const { return look_; }
   // After a look that failed (or without one), its failure, with the
@@ -130,6 +133,7 @@ class DrawingFile {
 
  private:
   struct Opened;
+  Status openAs(const std::filesystem::path& file, std::filesystem::file_type type, std::optional<std::uint64_t> size);
   std::unique_ptr<Opened> opened_;
   FileLook look_;
   Status status_ = Status{ErrorKind::kIo, "cannot open the file", 0, {}};
