@@ -43,11 +43,13 @@ class EvidenceStoreTest : public ::testing::Test {
   std::filesystem::path file = dir.path() / "evidence.sqlite";
 };
 
+#ifdef VELDRA_POSTGRESQL
 // One server for every test of the shared store; a database per test.
 veldra::testing::PostgresServer& server() {
   static veldra::testing::PostgresServer running;
   return running;
 }
+#endif
 
 // The tests every engine of the store passes alike: the workspace's SQLite
 // file and a shared PostgreSQL database.
