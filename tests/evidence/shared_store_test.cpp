@@ -69,9 +69,9 @@ class SharedStoreTest : public ::testing::Test {
 TEST_F(SharedStoreTest, TwoTeachersJudgeAtOnceAndKeepEveryMark) {
   // Ben's class holds a drawing of Anna's class, handed down.
   const Workspace anna = teacherDesk(annaDir, 1, 12), ben = teacherDesk(benDir, 2, 12);
+  std::filesystem::remove(ben.installLoc() / "class" / "s4" / "drawing.dwg");
   std::filesystem::copy_file(anna.installLoc() / "class" / "s4" / "drawing.dwg",
-                             ben.installLoc() / "class" / "s4" / "drawing.dwg",
-                             std::filesystem::copy_options::overwrite_existing);
+                             ben.installLoc() / "class" / "s4" / "drawing.dwg");
   // The workspace's own store first: the shared one must judge alike.
   const RunResult local = runEvidenceCheck(anna, "CAD1", {}, {});
   ASSERT_EQ(local.outcome, RunOutcome::kDone) << local.error;

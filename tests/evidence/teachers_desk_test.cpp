@@ -154,7 +154,9 @@ TEST_P(TeachersDeskTest, MarksStayWithTheirPairAndTellWhatChanged) {
   const auto movedPath = [&](const DrawingFacts& d) { return dir.path() / "moved" / d.path.lexically_relative(dir.path() / "class"); };
   const auto& facts = f.drawings[f.pairs[copy].a];
   const auto& other = f.drawings[f.pairs[coincidence].a == f.pairs[copy].a ? f.pairs[coincidence].b : f.pairs[coincidence].a];
-  std::filesystem::copy_file(movedPath(other), movedPath(facts), std::filesystem::copy_options::overwrite_existing);
+  // Removed first: the MinGW runtime does not overwrite in copy_file.
+  std::filesystem::remove(movedPath(facts));
+  std::filesystem::copy_file(movedPath(other), movedPath(facts));
   const Findings replaced = run();
   for (const auto& p : replaced.pairs)
     if (p.review) {
@@ -203,7 +205,8 @@ TEST_P(TeachersDeskTest, MarksOfAnEarlierStoreStayWithTheirFiles) {
   const auto& otherFile = f.drawings[f.pairs[copy].a].path;
   ASSERT_NE(replacedFile, otherFile);
   ASSERT_NE(replacedFile, f.drawings[f.pairs[copy].b].path);
-  std::filesystem::copy_file(otherFile, replacedFile, std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::remove(replacedFile);
+  std::filesystem::copy_file(otherFile, replacedFile);
   const Findings again = run();
   int confirmed = 0;
   for (const auto& p : again.pairs)
