@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "sketch/block_walk.h"
 #include "sketch/drawing_blocks.h"
 
 namespace veldra::evidence {
@@ -16,6 +17,43 @@ std::int64_t durationMs(const veldra::dwg::StoredDate& d) {
 }
 
 bool isZero(const veldra::dwg::StoredDate& d) { return d.days == 0 && d.milliseconds == 0; }
+
+// Entities drawn inside block references taken into the evidence at most:
+// a drawing of a thousand inserts of a large block is told by its first.
+constexpr std::uint64_t kBlockWorkEntities = std::uint64_t{1} << 16;
+
+std::vector<veldra::sketch::Shape> shapesOf(std::span<const EntityFacts> entities) {
+  std::vector<veldra::sketch::Shape> shapes;
+  shapes.reserve(entities.size());
+  for (const auto& e : entities)
+    shapes.push_back({e.kind, e.paperSpace, e.numbers, e.text ? std::string_view(*e.text) : std::string_view()});
+  return shapes;
+}
+
+// The entities model space's block references draw, each where it lands,
+// walked as the picture walks them (bounded in depth and count).
+std::vector<EntityFacts> blockWork(std::span<const EntityFacts> entities, std::span<const veldra::sketch::Block> blocks) {
+  std::vector<EntityFacts> found;
+  if (blocks.empty()) return found;
+  const auto shapes = shapesOf(entities);
+  veldra::sketch::WalkLimits limits;
+  limits.paperSpace = false;
+  limits.maxEntities = entities.size() + kBlockWorkEntities;
+  veldra::sketch::BlockWalk walk(shapes, blocks, limits);
+  std::vector<double> numbers;
+  for (veldra::sketch::Placed p; walk.next(p);) {
+    if (p.step != veldra::sketch::Placed::kEntity || p.depth == 0 || veldra::sketch::isBlockReference(p.shape->kind))
+      continue;
+    if (!veldra::sketch::placedNumbers(*p.shape, p.placement, numbers)) continue;
+    EntityFacts e;
+    e.kind = std::string(p.shape->kind);
+    e.hasHandle = false;
+    e.numbers = numbers;
+    if (!p.shape->text.empty()) e.text = std::string(p.shape->text);
+    found.push_back(std::move(e));
+  }
+  return found;
+}
 
 }  // namespace
 
@@ -71,17 +109,17 @@ DrawingEvidence evidenceFromDrawing(const std::filesystem::path& path, const std
     out.entities.push_back(std::move(entity));
   }
   std::vector<std::vector<veldra::sketch::Shape>> blockShapes;
-  f.drawnPicture = DrawnPicture(drawnPictureOf(out.entities, veldra::sketch::blocksOf(drawing.blocks, blockShapes)));
+  const auto blocks = veldra::sketch::blocksOf(drawing.blocks, blockShapes);
+  f.drawnPicture = DrawnPicture(drawnPictureOf(out.entities, blocks));
+  auto inBlocks = blockWork(out.entities, blocks);
+  out.entities.insert(out.entities.end(), std::make_move_iterator(inBlocks.begin()),
+                      std::make_move_iterator(inBlocks.end()));
   return out;
 }
 
 veldra::sketch::Sketch drawnPictureOf(std::span<const EntityFacts> entities,
                                       std::span<const veldra::sketch::Block> blocks) {
-  std::vector<veldra::sketch::Shape> shapes;
-  shapes.reserve(entities.size());
-  for (const auto& e : entities)
-    shapes.push_back({e.kind, e.paperSpace, e.numbers, e.text ? std::string_view(*e.text) : std::string_view()});
-  return veldra::sketch::sketchOf(shapes, blocks);
+  return veldra::sketch::sketchOf(shapesOf(entities), blocks);
 }
 
 DrawingEvidence readDrawingEvidence(const std::filesystem::path& path, const std::filesystem::path& name) {

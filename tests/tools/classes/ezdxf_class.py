@@ -16,7 +16,7 @@ entities under its handles, and the others from an empty drawing.
 OUTDIR/template.dxf, OUTDIR/class/<student>/drawing.dxf and
 OUTDIR/manifest.tsv: one line "kind<TAB>student<TAB>student" per pair that
 is a copy (kind: shuffled, moved, turned90, turned, mirrored, scaled,
-exploded, partial, chain, leaked) or an honest look-alike ("lookalike"); a
+exploded, partial, chain, leaked, block: the work inserted as a block) or an honest look-alike ("lookalike"); a
 part pasted adds how many lines drawn to clicked points it took along.
 """
 
@@ -161,6 +161,16 @@ def copy_into(target, source_doc, kind, rng):
     for layer in {e.dxf.layer for e in entities}:
         if layer not in target.layers:
             target.layers.add(layer)
+    drawn_freely = getattr(source_doc, "_drawn_freely", set())
+    if kind == "block":
+        # Kept as a block: the work inserted where the copier clicked, turned.
+        name = "PASTE%04d" % rng.randint(0, 9999)
+        block = target.blocks.new(name=name)
+        for e in entities:
+            block.add_entity(e.copy())
+        msp.add_blockref(name, (rng.uniform(-150, 150), rng.uniform(-150, 150)),
+                         dxfattribs={"rotation": rng.uniform(0, 360)})
+        return sum(1 for e in entities if e.dxf.handle in drawn_freely)
     angle = {"turned90": 90, "turned": rng.uniform(11, 79)}.get(kind, 0)
     m = Matrix44.translate(rng.uniform(-150, 150), rng.uniform(-150, 150), 0) if kind != "shuffled" else None
     if angle:
@@ -178,7 +188,6 @@ def copy_into(target, source_doc, kind, rng):
     if kind == "partial":
         for _ in range(rng.randint(2, 5)):
             msp.add_circle((rng.uniform(0, 300), rng.uniform(0, 200)), rng.uniform(2, 9))
-    drawn_freely = getattr(source_doc, "_drawn_freely", set())
     return sum(1 for e in entities if e.dxf.handle in drawn_freely)
 
 
@@ -284,6 +293,12 @@ def main():
     finish(docs[third.name], third, out / "class" / third.name / "drawing.dxf", third.rng)
     manifest += [("chain", first.name, second.name), ("chain", second.name, third.name),
                  ("chain", first.name, third.name)]
+    # Last, so that the classes of every seed before it stay as they were.
+    source = honest()
+    finish(docs[source.name], source, out / "class" / source.name / "drawing.dxf", source.rng)
+    kept = copier(source, "block")
+    finish(docs[kept.name], kept, out / "class" / kept.name / "drawing.dxf", kept.rng)
+    manifest.append(("block", source.name, kept.name))
     (out / "manifest.tsv").write_text("".join("\t".join(row) + "\n" for row in manifest), encoding="utf-8")
 
 
