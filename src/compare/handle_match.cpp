@@ -214,9 +214,9 @@ bool HandleMatcher::candidatesFrom(int i, int least, std::vector<int>& candidate
   candidates.clear();
   if (least == left) {
     // Every token wanted: a drawing holding the rarest and every frequent one.
-    const std::uint64_t* mine = &bits_[ui * words_];
+    const std::uint64_t* mine = bits_.data() + ui * words_;
     const auto holdsMine = [&](int j) {
-      const std::uint64_t* theirs = &bits_[static_cast<std::size_t>(j) * words_];
+      const std::uint64_t* theirs = bits_.data() + static_cast<std::size_t>(j) * words_;
       for (std::size_t w = 0; w < words_; ++w)
         if (mine[w] & ~theirs[w]) return false;
       return true;
@@ -231,7 +231,7 @@ bool HandleMatcher::candidatesFrom(int i, int least, std::vector<int>& candidate
     }
     std::vector<std::uint64_t> all(drawingWords_, ~std::uint64_t{0});
     for (const auto& [rank, count] : tokensOf(ui)) {
-      const std::uint64_t* holding = &holderBits_[static_cast<std::size_t>(rank) * drawingWords_];
+      const std::uint64_t* holding = holderBits_.data() + static_cast<std::size_t>(rank) * drawingWords_;
       for (std::size_t w = ui / 64; w < drawingWords_; ++w) all[w] &= holding[w];
     }
     for (std::size_t w = ui / 64; w < drawingWords_; ++w)
@@ -260,8 +260,8 @@ int HandleMatcher::matchCount(int i, int j) const {
   const auto ui = static_cast<std::size_t>(i), uj = static_cast<std::size_t>(j);
   int matched = 0;
   if (words_ > 0) {
-    const std::uint64_t* theirs = &bits_[uj * words_];
-    matched = andPopcount(&bits_[ui * words_], theirs, words_);
+    const std::uint64_t* theirs = bits_.data() + uj * words_;
+    matched = andPopcount(bits_.data() + ui * words_, theirs, words_);
     for (const auto& [bit, extra] : repeats_[ui])
       if ((theirs[static_cast<std::size_t>(bit) / 64] >> (bit % 64)) & 1) matched += extra;
   }
@@ -292,10 +292,10 @@ void HandleMatcher::matchesFrom(int i, std::vector<int>& counts) const {
     for (auto it = from; it != holders.end(); ++it) counts[static_cast<std::size_t>(it->id)] += count;
   }
   if (words_ == 0) return;
-  const std::uint64_t* mine = &bits_[ui * words_];
+  const std::uint64_t* mine = bits_.data() + ui * words_;
   const auto& repeats = repeats_[ui];
   for (std::size_t j = ui + 1; j < n; ++j) {
-    const std::uint64_t* theirs = &bits_[j * words_];
+    const std::uint64_t* theirs = bits_.data() + j * words_;
     int matched = andPopcount(mine, theirs, words_);
     for (const auto& [bit, extra] : repeats)
       if ((theirs[static_cast<std::size_t>(bit) / 64] >> (bit % 64)) & 1) matched += extra;
