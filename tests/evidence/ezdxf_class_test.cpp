@@ -46,6 +46,8 @@ struct ClassKind {
   bool own = false;
   bool fewFromTemplate = false;
   bool same = false;
+  bool clicked = false;  // every measure clicked, none typed
+  int large = 0;         // one more student whose sheet holds so many parts of their own
 };
 
 // Pastes of a whole drawing, moved, turned or mirrored but not scaled: where
@@ -55,13 +57,16 @@ const std::set<std::string> kWholeWithItsNote{"shuffled", "moved", "turned", "tu
 
 void judgeEzdxfClass(unsigned seed, std::map<std::string, Tally>& tally, ClassKind how = {}) {
   SCOPED_TRACE(std::string("ezdxf class") + (how.own ? " of own numbers" : "") + (how.same ? " of one set of numbers" : "") +
-               (how.fewFromTemplate ? " without a template named" : "") + " of seed " + std::to_string(seed));
+               (how.fewFromTemplate ? " without a template named" : "") + (how.clicked ? " clicked" : "") +
+               (how.large > 0 ? " with a large sheet" : "") + " of seed " + std::to_string(seed));
   testing::TempDir dir;
   const fs::path script = fs::path(VELDRA_SOURCE_DIR) / "tests/tools/classes/ezdxf_class.py";
   std::vector<std::string> arguments{std::to_string(seed), dir.path().string()};
   if (how.own) arguments.push_back("own");
   if (how.same) arguments.push_back("same");
   if (how.fewFromTemplate) arguments.push_back("few");
+  if (how.clicked) arguments.push_back("clicked");
+  if (how.large > 0) arguments.push_back("large=" + std::to_string(how.large));
   ASSERT_EQ(testing::runEzdxfScript(script, arguments), "");
   std::map<std::pair<std::string, std::string>, std::string> kindOf;
   std::set<std::pair<std::string, std::string>> tookLinesDrawnFreely;
@@ -202,10 +207,22 @@ TEST(EzdxfClass, WithoutATemplateNamedWhatDrawingsStartedFromIsTheTemplate) {
   // likely copy on its typed work alone.
   // Seed 7: a part pasted of typed work alone, six of its shapes shared,
   // lies whole on its source. Seed 27: one hole pasted without its
-  // neighbour was told beside the wrong one of its source.
-  const auto ownSeeds = seedsOr("VELDRA_EZDXF_FEW_OWN_SEEDS", {1u, 6u, 7u, 27u});
+  // neighbour was told beside the wrong one of its source. Seed 217: a part
+  // pasted among the copier's own, six of its ten rare pieces on the
+  // source's, three of them a hole with its centre lines.
+  const auto ownSeeds = seedsOr("VELDRA_EZDXF_FEW_OWN_SEEDS", {1u, 6u, 7u, 27u, 217u});
   for (const unsigned seed : ownSeeds) judgeEzdxfClass(seed, tally, {.own = true, .fewFromTemplate = true});
   print("ezdxf classes without a template named, of seeds", seeds, tally);
+}
+
+// A student whose sheet holds 300 parts of their own holds, by volume, some
+// of anyone's measures: that is no copy of everyone.
+TEST(EzdxfClass, ALargeSheetIsNoCopyOfTheClass) {
+  if (const std::string why = testing::ezdxfMissing(); !why.empty()) GTEST_SKIP() << why;
+  std::map<std::string, Tally> tally;
+  const auto seeds = seedsOr("VELDRA_EZDXF_LARGE_SEEDS", {5u});
+  for (const unsigned seed : seeds) judgeEzdxfClass(seed, tally, {.own = true, .clicked = true, .large = 300});
+  print("ezdxf classes clicked with a large sheet, of seeds", seeds, tally);
 }
 
 // DXF files count beside DWG files, whatever the case of their names; other

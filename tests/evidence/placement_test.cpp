@@ -171,11 +171,9 @@ TEST(Placement, WhatTheOtherDrawingHoldsIsCountedPieceByPiece) {
   b.add(kCircle, 12.5, 240.75, 2.5, true);  // one hole of the copier's own, far off
   const auto placed = findPlacement(a.pieces, b.pieces, a.rare, tolerance);
   ASSERT_TRUE(placed.has_value());
-  // Pieces are counted by their spots: the bore and the centre line through
-  // its middle are one.
-  EXPECT_EQ(placed->mapped, static_cast<int>(take.size()) - 1);
-  EXPECT_EQ(placed->tried, static_cast<int>(a.pieces.size()) - 1);
-  EXPECT_EQ(placed->held, static_cast<int>(take.size()));
+  EXPECT_EQ(placed->mapped, static_cast<int>(take.size()));
+  EXPECT_EQ(placed->tried, static_cast<int>(a.pieces.size()));
+  EXPECT_EQ(placed->held, static_cast<int>(take.size()) + 1);
   EXPECT_EQ(placed->alongside, 0);
   EXPECT_EQ(placementText(*placed), "moved");
 
@@ -216,8 +214,8 @@ TEST(Placement, WorkWhoseOnlyPiecesHeldOnceShareAPointIsStillLaid) {
     paste(a, work, b, 83.491, 31.171, 0.4, false, random);
     const auto placed = findPlacement(a.pieces, b.pieces, a.rare, tolerance);
     ASSERT_TRUE(placed.has_value());
-    // The four pieces at the centre are one spot: the sides and holes tell the turn.
-    EXPECT_EQ(placed->mapped, static_cast<int>(work.size()) - 3);
+    EXPECT_EQ(placed->mapped, static_cast<int>(work.size()));
+    EXPECT_EQ(placed->spots, static_cast<int>(work.size()) - 3);  // the four pieces at the centre are one
     EXPECT_EQ(placementText(*placed), "turned by 22.9\u00B0 and moved");
   }
 }
@@ -293,7 +291,7 @@ TEST(Placement, ANotePastedOutOfTheTitleBlockStillLaysThePart) {
   EXPECT_FALSE(placed->mirrored);
   EXPECT_NEAR(placed->turnDegrees, 33.7, 1e-6);
   EXPECT_EQ(placed->freelyMapped, 1);
-  EXPECT_GE(placed->alongside, 9);  // the outline, the holes and the bore with what shares its centre
+  EXPECT_GE(placed->alongside, 12);
 }
 
 // A part pasted without its note, where the copier's name is the one text
@@ -316,7 +314,7 @@ TEST(Placement, ANoteLeftBehindIsNotTakenForTheCopiersName) {
   // Four holes about the bore, and lines told by their middles: a quarter
   // turn more or less lays them alike too.
   EXPECT_NEAR(std::fmod(placed->turnDegrees - 71.3 + 720 + 45, 90.0), 45, 1e-6);
-  EXPECT_EQ(placed->mapped, 5);  // the four holes, and the bore with what shares its centre
+  EXPECT_EQ(placed->mapped, 8);
 }
 
 // A note put where its student clicked is placed freely; one snapped to a

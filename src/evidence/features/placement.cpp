@@ -50,9 +50,8 @@ class Near {
 };
 
 // The pieces of a drawing by where they sit: pieces at one point (a hole,
-// its centre lines and the bolt circle about it) are one spot, and are
-// counted once where pieces are laid: they fit any turn about that point,
-// and tell no more than one piece does.
+// its centre lines and the bolt circle about it) are one spot: they fit any
+// turn about that point, and laid alike tell no more than one piece does.
 class Spots {
  public:
   Spots(std::span<const LocatedPiece> pieces, const Tolerance& tolerance) : of_(pieces.size()) {
@@ -131,11 +130,12 @@ std::vector<std::pair<std::size_t, std::size_t>> lainOn(std::span<const LocatedP
 // frame, a title block's fields) is no part of the paste.
 int heldBy(std::span<const LocatedPiece> a, std::span<const LocatedPiece> b, const Near& near,
            std::span<const std::uint8_t> rareA, const Tolerance& tolerance, const Placement& p,
-           const std::vector<std::pair<std::size_t, std::size_t>>& lain, Spots& spots) {
-  std::vector<std::uint8_t> taken(b.size(), 0), landed(a.size(), 0), held(a.size(), 0);
+           const std::vector<std::pair<std::size_t, std::size_t>>& lain) {
+  int held = 0;
+  std::vector<std::uint8_t> taken(b.size(), 0), landed(a.size(), 0);
   for (const auto& [k, j] : lain) {
     taken[j] = landed[k] = 1;
-    if (rareA[k]) held[k] = 1;
+    if (rareA[k]) ++held;
   }
   std::unordered_map<std::uint64_t, std::vector<std::pair<double, std::size_t>>> sizesOfB;  // size, piece
   for (std::size_t k = 0; k < b.size(); ++k)
@@ -151,10 +151,10 @@ int heldBy(std::span<const LocatedPiece> a, std::span<const LocatedPiece> b, con
     while (at != sizes->second.end() && at->first <= size + eps && taken[at->second]) ++at;
     if (at != sizes->second.end() && at->first <= size + eps) {
       taken[at->second] = 1;
-      held[k] = 1;
+      ++held;
     }
   }
-  return spots.count([&](std::size_t k) { return held[k] != 0; });
+  return held;
 }
 
 // The pieces placed freely that lie on the other drawing's to a tenth of
@@ -164,7 +164,7 @@ int heldBy(std::span<const LocatedPiece> a, std::span<const LocatedPiece> b, con
 // itself lays it exactly.
 int placedFreelyToTheTenth(std::span<const LocatedPiece> a, std::span<const LocatedPiece> b,
                            std::span<const std::uint8_t> rareA, const Tolerance& tolerance, const Placement& p,
-                           const std::vector<std::pair<std::size_t, std::size_t>>& lain, Spots& spots) {
+                           const std::vector<std::pair<std::size_t, std::size_t>>& lain) {
   if (lain.size() < 3) return p.freelyMapped;
   const double f = p.mirrored ? -1.0 : 1.0;
   double ax = 0, ay = 0, bx = 0, by = 0;
@@ -182,14 +182,14 @@ int placedFreelyToTheTenth(std::span<const LocatedPiece> a, std::span<const Loca
   if (!(norm > 0)) return p.freelyMapped;
   const double c = dot / norm, s = cross / norm;
   const double within = tolerance.length / 10 * std::max(1.0, p.scale);
-  std::vector<std::uint8_t> exact(a.size(), 0);
+  int freely = 0;
   for (const auto& [k, j] : lain) {
     if (!rareA[k] || !a[k].placedFreely) continue;
     const double u = a[k].x - ax, v = f * a[k].y - ay;
     const double x = c * u - s * v + bx, y = s * u + c * v + by;
-    if (std::fabs(x - b[j].x) <= within && std::fabs(y - b[j].y) <= within) exact[k] = 1;
+    if (std::fabs(x - b[j].x) <= within && std::fabs(y - b[j].y) <= within) ++freely;
   }
-  return spots.count([&](std::size_t k) { return exact[k] != 0; });
+  return freely;
 }
 
 }  // namespace
@@ -339,9 +339,10 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
         if (candidates.size() < kMostCandidates) candidates.push_back({k, j});
     }
   }
+  int rare = 0;
+  for (std::size_t k = 0; k < a.size(); ++k) rare += rareA[k] ? 1 : 0;
   if (candidates.size() < 2) return std::nullopt;
   Spots spots(a, tolerance);
-  const int rare = spots.count([&](std::size_t k) { return rareA[k] != 0; });
   // Tried first: pairs of pieces that were moved (where work was moved,
   // what lies unmoved tells nothing of the move) and that each can only be
   // the other (a piece of `b` that several of `a` can only be, one of the
@@ -389,13 +390,18 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
         std::vector<std::uint8_t>& landed = landedRare;
         landed.assign(a.size(), 0);
         for (std::size_t k = 0; k < a.size(); ++k) landed[k] = rareA[k] && lands(k);
-        p.mapped = spots.count([&](std::size_t k) { return landed[k] != 0; });
-        p.freelyMapped = spots.count([&](std::size_t k) { return landed[k] && a[k].placedFreely; });
+        for (std::size_t k = 0; k < a.size(); ++k) {
+          if (!landed[k]) continue;
+          ++p.mapped;
+          if (a[k].placedFreely) ++p.freelyMapped;
+        }
+        p.spots = spots.count([&](std::size_t k) { return landed[k] != 0; });
         // The rest is counted only where it may decide: where few rare
         // pieces lie alike, what lies around them tells the move, and
         // whether they lie in their place among the work.
         if (p.mapped > 0 && (fewRare || p.mapped < rules::kPlacedAtLeast) && (!best || p.mapped >= best->mapped))
-          p.alongside = spots.count([&](std::size_t k) { return !rareA[k] && !landed[k] && lands(k); });
+          for (std::size_t k = 0; k < a.size(); ++k)
+            if (!rareA[k] && lands(k)) ++p.alongside;
         p.tried = rare;
         // More rare pieces mapped wins, then more pieces at all; on a tie
         // (a symmetric part lies on itself mirrored or turned half round),
@@ -409,9 +415,8 @@ std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::spa
   }
   if (best) {
     const auto lain = lainOn(a, near, *best, tolerance);
-    best->held = heldBy(a, b, near, rareA, tolerance, *best, lain, spots);
-    if (best->freelyMapped > 0)
-      best->freelyMapped = placedFreelyToTheTenth(a, b, rareA, tolerance, *best, lain, spots);
+    best->held = heldBy(a, b, near, rareA, tolerance, *best, lain);
+    if (best->freelyMapped > 0) best->freelyMapped = placedFreelyToTheTenth(a, b, rareA, tolerance, *best, lain);
   }
   return best;
 }

@@ -45,13 +45,14 @@ struct Placement {
   double turnDegrees = 0;  // 0 to 360, counter-clockwise
   bool mirrored = false;   // about the x axis, before the turn
   double scale = 1;
-  // Pieces are counted by their spots: those at one point (a hole with its
-  // centre lines) once.
   int mapped = 0;          // rare pieces of the first drawing that land on the same piece of the other
   int tried = 0;           // rare pieces of the first drawing
   int held = 0;            // of those, the ones whose form and size (scaled) the other drawing has anywhere
   int freelyMapped = 0;    // of those mapped, the ones placed freely
   int alongside = 0;       // where few rare pieces land so: pieces the class draws alike that land so too
+  // The points the mapped pieces sit at, those at one point (a hole with
+  // its centre lines) once: pieces at one point fit any turn about it.
+  int spots = 0;
 };
 
 // What the placement does to the first drawing's work, as a copier would

@@ -125,6 +125,10 @@ inline constexpr std::size_t kStartedAlikeEntities = 3;
 // chance, this share is taken as chance.
 inline constexpr double kChanceWithoutClass = 0.9;
 
+// A drawing this many times the weight of the class's mean drawing is told
+// to hold what it shares by its size (pair_judgement.h, byVolume).
+inline constexpr double kSizeTold = 5.0;
+
 // Verdicts below the teacher's thresholds: a score from which a pair is worth
 // a look (a coincidence explained), and an overlap a naive look would flag.
 inline constexpr int kNotable = 20;

@@ -454,6 +454,7 @@ bool layCopies(std::vector<PairFinding>& judged, std::vector<std::pair<std::uint
           laid.howBack = howOf(inverse(*placement));
           laid.held = placement->held;
           laid.alongside = placement->alongside;
+          laid.spots = placement->spots;
         }
         if (!liesWhole(laid)) {
           // Part of a drawing pasted among the copier's own lies whole on its
@@ -465,6 +466,7 @@ bool layCopies(std::vector<PairFinding>& judged, std::vector<std::pair<std::uint
               laidBack.howBack = howOf(inverse(*back));
               laidBack.held = back->held;
               laidBack.alongside = back->alongside;
+              laidBack.spots = back->spots;
               if (liesWholeWithFreePieces(laidBack) || liesWholeOfOwnNumbers(laidBack, ctx)) {
                 placement = std::move(back);
                 laid = laidBack;
@@ -1010,6 +1012,7 @@ Judgement judgeClass(ClassInput input, const EvidenceSettings& settings, Archive
   {
     const double drawings = static_cast<double>(n);
     ctx.pairsCompared = drawings * (drawings - 1) / 2 + (archive ? drawings * static_cast<double>(archive->size()) : 0.0);
+    for (const Prepared& p : prepared) ctx.meanGeometryTotal += p.geometryTotal / std::max(1.0, drawings);
   }
   for (const auto& name : settings.ignoredAuthors)
     if (!normalName(name).empty())

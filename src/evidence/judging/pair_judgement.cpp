@@ -197,6 +197,11 @@ double chanceShare(double heldByOthers, double heldByPartner, double total, std:
   return std::max(0.0, heldByOthers - heldByPartner) / (static_cast<double>(drawings - 2) * total);
 }
 
+double byVolume(double chance, double otherTotal, double meanTotal) {
+  if (!(meanTotal > 0) || !(otherTotal > meanTotal)) return chance;
+  return 1.0 - std::pow(1.0 - std::clamp(chance, 0.0, 1.0), otherTotal / meanTotal);
+}
+
 double shareStrength(double shared, double lighter, double chance, double pairWeight) {
   if (lighter <= 0) return 0.0;
   return ramp(beyond(std::min(1.0, shared / lighter), chance), kShareFrom, kShareTo) * enough(shared, pairWeight);
@@ -238,7 +243,11 @@ std::string ownerOf(const DrawingFacts& facts) {
   return normalName(utf8Name(hasFolder ? first : name.stem()));
 }
 
-bool liesWhole(const Laid& laid) { return laid.tried > 0 && laid.mapped >= kTypedLaidWhole * laid.tried; }
+// Pieces laid alike that all sit at one point (a hole with its centre
+// lines) fit any turn about it, and tell nothing of a paste.
+bool liesWhole(const Laid& laid) {
+  return laid.tried > 0 && laid.spots >= 2 && laid.mapped >= kTypedLaidWhole * laid.tried;
+}
 
 bool placesAlikeShapesNot(const PairEvidence& evidence) {
   return evidence.rarePlacesShared >= kPlacedAtLeast && evidence.rareShared < kPlacedAtLeast;
@@ -349,13 +358,18 @@ PairMeasure measurePair(const PairSide& sa, const PairSide& sb, const ClassConte
     const bool aLighter = (s.totalA <= s.totalB) != againstHeavier;
     const double lighter = aLighter ? s.totalA : s.totalB;
     w.share = lighter > 0 ? std::min(1.0, s.evidence(m.typedCounts) / lighter) : 0.0;
-    const double chance = aLighter ? chanceShare(heldByOthersA, s.heldByB, s.totalA, ctx.drawings)
-                                   : chanceShare(heldByOthersB, s.heldByA, s.totalB, ctx.drawings);
+    const double typical = aLighter ? chanceShare(heldByOthersA, s.heldByB, s.totalA, ctx.drawings)
+                                    : chanceShare(heldByOthersB, s.heldByA, s.totalB, ctx.drawings);
+    // Size is not evidence: a drawing many times the size of the class's
+    // holds by volume as much of another as so many drawings would.
+    const double chance = byVolume(typical, aLighter ? sb.geometryTotal : sa.geometryTotal, ctx.meanGeometryTotal);
     w.beyond = beyond(w.share, chance);
     w.strength = ramp(w.beyond, kShareFrom, kShareTo) * enough(sharedWork, ctx.pairWeight);
     if (!(lighter > 0)) w.strength = 0;
-    // Without a third drawing every shared feature is "in no other drawing".
-    w.count = ctx.drawings > 2 ? countStrength(s.evidence(m.typedCounts), ctx.pairWeight) : 0.0;
+    // Without a third drawing every shared feature is "in no other drawing";
+    // of a part pasted, what the other's volume holds by chance is no part.
+    const double evidence = std::max(0.0, s.evidence(m.typedCounts) - (chance - typical) * lighter);
+    w.count = ctx.drawings > 2 ? countStrength(evidence, ctx.pairWeight) : 0.0;
     return w;
   };
   m.work = weighShare(g.work, sa.heldByOthers, sb.heldByOthers, false);

@@ -50,6 +50,7 @@ struct ClassContext {
   // against the earlier ones; what one pair shares is weighed against what
   // so many pairs would share by chance.
   double pairsCompared = 0;
+  double meanGeometryTotal = 0;  // of the class's drawings, their shapes' and words' weight (PairSide)
   double pairWeight = 0;  // the weight of a feature only two drawings have
   std::unordered_map<std::string, int> nameDrawings;  // by normalName
   std::unordered_set<std::string> ignoredNames;       // by normalName
@@ -82,6 +83,12 @@ std::string ownerOf(const DrawingFacts& facts);
 // other drawing of the pair holds (`heldByPartner`, weight times count).
 double chanceShare(double heldByOthers, double heldByPartner, double total, std::size_t drawings);
 
+// The share of a drawing that another holds by chance, `chance` for a
+// drawing of the class's mean weight `meanTotal`, for one of weight
+// `otherTotal`: as many times as likely to hold each feature as it is
+// heavier.
+double byVolume(double chance, double otherTotal, double meanTotal);
+
 // How strongly a shared rarity weight tells of a copy (0..1): `lighter` is
 // the total weight of the lighter drawing, `chance` the share of it another
 // drawing holds by chance, `pairWeight` the weight of a feature only two
@@ -112,6 +119,7 @@ struct Laid {
   int freely = 0;  // of those mapped, pieces placed freely
   int held = 0;    // of those tried, the ones the other drawing holds anywhere; 0: not told
   int alongside = 0;  // pieces the class draws alike that lie on the same ones with them
+  int spots = 2;      // the points the mapped pieces sit at (Placement::spots)
   bool reversed = false;  // b's work laid onto a's
   std::string how;        // "turned by 90° and moved"; empty in the same place
   std::string howBack;    // how the other drawing's work lies on this one's

@@ -156,12 +156,22 @@ void workReasons(const PairMeasure& m, const Told& told, std::vector<std::string
 }
 
 void workInnocent(const PairMeasure& m, double strength, std::vector<std::string>& r) {
+  // A drawing many times the class's size holds much of any other by volume.
+  const double mean = m.ctx->meanGeometryTotal;
+  const bool aHeavier = m.sideA->geometryTotal >= m.sideB->geometryTotal;
+  const double times = mean > 0 ? (aHeavier ? m.sideA->geometryTotal : m.sideB->geometryTotal) / mean : 0.0;
+  if (times >= kSizeTold && m.geometry.work.rare > 0 && strength < 0.5)
+    r.push_back((aHeavier ? m.nameA : m.nameB) + " holds about " + std::to_string(static_cast<int>(times)) +
+                " times what a drawing of the class holds, and by its size much of what any drawing holds: "
+                "what they share is weighed against that.");
   // Choices made freely alike, as chance makes them somewhere among many pairs.
   if (m.free.choices > 0 && (m.freeTrusted <= 0 || !m.free.tells()))
     r.push_back("To the last digit they share " + choicesText(m) +
-                (m.freeTrusted <= 0 ? ": chance, not evidence."
-                                    : "; but one measure alike may be computed from typed numbers, not evidence "
-                                      "on its own."));
+                (m.freeTrusted <= 0        ? ": chance, not evidence."
+                 : m.free.measures.empty() ? "; but a place alike beside one neighbour fixes one number only, not "
+                                             "evidence on its own."
+                                           : "; but one measure alike may be computed from typed numbers, not "
+                                             "evidence on its own."));
   if (m.ev.geometrySimilarity >= kLooksAlike && strength < 0.5 && m.geometry.work.onlyTheseTwo == 0)
     r.push_back("They are " + percentText(m.ev.geometrySimilarity) +
                 " alike, but what they share is what most of the class draws (the exercise and the template).");

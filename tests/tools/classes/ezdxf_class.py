@@ -3,13 +3,16 @@ teacher's template, honest students solving their own variant of one
 exercise (two of them the same variant, drawn each in their own way) and
 copies of every kind.
 
-usage: ezdxf_class.py SEED OUTDIR [own | same] [few]
+usage: ezdxf_class.py SEED OUTDIR [own | same | clicked] [few] [students=N] [large=N]
 
 With "own", every student chooses numbers of their own instead of a
 variant handed out (the look-alike pair then shares only the outline's
 width and height, the numbers students choose most). With "same", every
 student types the exercise's one set of numbers, so that honest drawings
-differ only where they were drawn freely. With "few", about
+differ only where they were drawn freely. With "clicked", every student
+chooses measures of their own where they click: full-precision numbers.
+"students=N" adds N more honest students; "large=N" one more whose sheet
+holds N parts of their own. With "few", about
 two students in five start from the template file itself, keeping its
 entities under its handles, and the others from an empty drawing.
 
@@ -216,6 +219,7 @@ def main():
     clicked = "clicked" in sys.argv[3:]
     own = "own" in sys.argv[3:] or clicked
     more = next((int(a[9:]) for a in sys.argv[3:] if a.startswith("students=")), 0)
+    large = next((int(a[6:]) for a in sys.argv[3:] if a.startswith("large=")), 0)
     same = "same" in sys.argv[3:]
     rng = random.Random(seed)
     lab_start = datetime(2025, 10, 6, 8, 0) + timedelta(days=7 * rng.randint(0, 20))
@@ -283,6 +287,14 @@ def main():
         manifest.append((kind, source.name, c.name) + ((str(c.took_freely),) if kind == "partial" else ()))
     for _ in range(more):
         s = honest()
+        finish(docs[s.name], s, out / "class" / s.name / "drawing.dxf", s.rng)
+        del docs[s.name]
+    if large:
+        # One student's sheet of hundreds of parts of their own: by sheer
+        # volume it holds much of what any small drawing of the class holds.
+        s = honest()
+        for _ in range(large - 1):
+            draw_exercise(docs[s.name], variant(s.rng, own, clicked), s.rng)
         finish(docs[s.name], s, out / "class" / s.name / "drawing.dxf", s.rng)
         del docs[s.name]
     first = honest()
