@@ -53,7 +53,14 @@ class Counted : public ArchiveSource {
   std::vector<std::pair<std::int64_t, int>> similar(std::span<const std::uint64_t> s, int m) override {
     return inner_.similar(s, m);
   }
+  std::vector<std::vector<std::pair<std::int64_t, int>>> similarEach(std::span<const std::span<const std::uint64_t>> s,
+                                                                    int m) override {
+    return inner_.similarEach(s, m);
+  }
   std::vector<std::int64_t> withIdentity(const std::string& g) override { return inner_.withIdentity(g); }
+  std::vector<std::vector<std::int64_t>> withIdentityEach(std::span<const std::string> g) override {
+    return inner_.withIdentityEach(g);
+  }
   std::optional<ArchivedDrawing> load(std::int64_t id) override {
     ++loaded;
     return inner_.load(id);

@@ -43,6 +43,20 @@ class ArchiveSource {
   virtual std::vector<std::pair<std::int64_t, int>> similar(std::span<const std::uint64_t> sketch, int minShared) = 0;
   // Their drawings with this drawing identity.
   virtual std::vector<std::int64_t> withIdentity(const std::string& fingerprintGuid) = 0;
+  // similar() and withIdentity() for a whole class, answered in its order:
+  // an archive behind a network connection answers them in a few round
+  // trips instead of one per drawing.
+  virtual std::vector<std::vector<std::pair<std::int64_t, int>>> similarEach(
+      std::span<const std::span<const std::uint64_t>> sketches, int minShared) {
+    std::vector<std::vector<std::pair<std::int64_t, int>>> out;
+    for (const auto sketch : sketches) out.push_back(similar(sketch, minShared));
+    return out;
+  }
+  virtual std::vector<std::vector<std::int64_t>> withIdentityEach(std::span<const std::string> fingerprintGuids) {
+    std::vector<std::vector<std::int64_t>> out;
+    for (const auto& guid : fingerprintGuids) out.push_back(guid.empty() ? std::vector<std::int64_t>{} : withIdentity(guid));
+    return out;
+  }
   virtual std::optional<ArchivedDrawing> load(std::int64_t id) = 0;
   // What weighs nothing in that project (most of its class, its templates), sorted.
   virtual std::vector<std::uint64_t> commonKeys(const std::string& project) = 0;

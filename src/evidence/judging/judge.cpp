@@ -647,18 +647,35 @@ bool compareWithEarlier(ArchiveSource* archive, Judgement& out, const std::vecto
   const std::size_t n = readable.size();
   findings.earlierDrawings = archive->size();
   std::map<std::int64_t, std::vector<std::uint32_t>> wanted;  // archived drawing -> readable positions
-  for (std::size_t k = 0; k < n; ++k) {
+  // The archive is asked for a batch of drawings at once (one round trip to
+  // a shared store), as many as a class usually has.
+  constexpr std::size_t kBatch = 1024;
+  for (std::size_t first = 0; first < n; first += kBatch) {
     if (control.cancelled()) {
       return false;
     }
-    control.report("Comparing with earlier projects", k, n);
-    auto similar = archive->similar(out.judged[readable[k]].sketch, kArchiveShared);
-    std::stable_sort(similar.begin(), similar.end(), [](const auto& x, const auto& y) { return x.second > y.second; });
-    if (similar.size() > kArchiveCandidates) similar.resize(kArchiveCandidates);
-    for (const auto& [id, shared] : similar) wanted[id].push_back(static_cast<std::uint32_t>(k));
-    const auto& guid = readableFacts[k]->fingerprintGuid;
-    if (!guid.empty() && !ctx.commonIdentities.count(guid))
-      for (const std::int64_t id : archive->withIdentity(guid)) wanted[id].push_back(static_cast<std::uint32_t>(k));
+    control.report("Comparing with earlier projects", first, n);
+    const std::size_t end = std::min(n, first + kBatch);
+    std::vector<std::span<const std::uint64_t>> sketches;
+    std::vector<std::string> guids;
+    for (std::size_t k = first; k < end; ++k) {
+      sketches.emplace_back(out.judged[readable[k]].sketch);
+      const auto& guid = readableFacts[k]->fingerprintGuid;
+      guids.push_back(ctx.commonIdentities.count(guid) ? std::string() : guid);
+    }
+    auto similarOf = archive->similarEach(sketches, kArchiveShared);
+    const auto sameIdentity = archive->withIdentityEach(guids);
+    for (std::size_t k = first; k < end; ++k) {
+      if (k - first < similarOf.size()) {
+        auto& similar = similarOf[k - first];
+        std::stable_sort(similar.begin(), similar.end(),
+                         [](const auto& x, const auto& y) { return x.second > y.second; });
+        if (similar.size() > kArchiveCandidates) similar.resize(kArchiveCandidates);
+        for (const auto& [id, shared] : similar) wanted[id].push_back(static_cast<std::uint32_t>(k));
+      }
+      if (k - first < sameIdentity.size() && !guids[k - first].empty())
+        for (const std::int64_t id : sameIdentity[k - first]) wanted[id].push_back(static_cast<std::uint32_t>(k));
+    }
   }
   std::map<std::string, std::vector<std::uint64_t>> commonOf;
   std::size_t unloadable = 0;
