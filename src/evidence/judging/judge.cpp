@@ -1,8 +1,11 @@
 #include "evidence/judging/judge.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <numeric>
 #include <optional>
 #include <span>
@@ -398,6 +401,145 @@ void leaveOut(std::vector<PairFinding>& judged, std::vector<std::pair<std::uint3
   pairs.resize(kept);
 }
 
+// Each readable drawing's located pieces for laying, worked out once per
+// run on first need and kept only while pairs still to be laid hold the
+// drawing: a drawing taken over from the store is read again once, not once
+// a pair, and a drawing of one pair is not kept at all.
+class PiecesForLaying {
+ public:
+  using Pieces = std::shared_ptr<const std::vector<LocatedPiece>>;
+
+  // `uses[k]`: how many pairs to be laid hold readable drawing k.
+  PiecesForLaying(const ClassInput& input, const std::vector<std::size_t>& readable, const Tolerance& tolerance,
+                  const std::vector<std::uint32_t>& uses)
+      : input_(input), readable_(readable), tolerance_(tolerance), slots_(new Slot[uses.size()]) {
+    for (std::size_t k = 0; k < uses.size(); ++k) slots_[k].left.store(uses[k]);
+  }
+
+  // Drawing k's pieces, for one of the pairs counted in its uses.
+  Pieces take(std::size_t k) {
+    Slot& slot = slots_[k];
+    std::call_once(slot.once, [&] { slot.pieces = std::make_shared<const std::vector<LocatedPiece>>(work(k)); });
+    Pieces pieces = slot.pieces;
+    if (slot.left.fetch_sub(1) == 1) slot.pieces.reset();
+    return pieces;
+  }
+
+ private:
+  struct Slot {
+    std::once_flag once;
+    Pieces pieces;
+    std::atomic<std::uint32_t> left{0};
+  };
+
+  std::vector<LocatedPiece> work(std::size_t k) const {
+    // A drawing taken over from the store comes without its entities.
+    const std::size_t drawing = readable_[k];
+    const auto& own = input_.drawings[drawing].entities;
+    const bool known = drawing < input_.known.size() && input_.known[drawing].has_value();
+    if (!own.empty() || !known || !input_.entitiesAgain) return locatedPieces(own, tolerance_);
+    return locatedPieces(input_.entitiesAgain(drawing), tolerance_);
+  }
+
+  const ClassInput& input_;
+  const std::vector<std::size_t>& readable_;
+  const Tolerance& tolerance_;
+  std::unique_ptr<Slot[]> slots_;
+};
+
+// Which pieces of a drawing weigh something in the class.
+std::vector<std::uint8_t> rarePieces(const std::vector<LocatedPiece>& pieces, const Prepared& side) {
+  std::vector<std::uint8_t> rare(pieces.size(), 0);
+  const auto& geometry = side.features.geometry;
+  auto weighs = [&](std::uint64_t key) {
+    const auto at = std::lower_bound(geometry.begin(), geometry.end(), key,
+                                     [](const Feature& x, std::uint64_t v) { return x.key < v; });
+    return at != geometry.end() && at->key == key && side.geometryWeight[static_cast<std::size_t>(at - geometry.begin())] > 0;
+  };
+  for (std::size_t t = 0; t < pieces.size(); ++t)
+    rare[t] = weighs(pieces[t].shape) || (pieces[t].places[0] && weighs(pieces[t].places[0]));
+  return rare;
+}
+
+// How a placement moves the work, empty where it lies in the same place.
+std::string howMoved(const Placement& p) {
+  std::string how = placementText(p);
+  return how == "in the same place" ? std::string() : how;
+}
+
+// What a placement found tells the judgement; `reversed` where the second
+// drawing's work was laid onto the first's.
+Laid laidBy(const Placement& p, bool reversed) {
+  Laid laid{p.mapped, p.tried, p.freelyMapped, reversed, howMoved(p)};
+  laid.howBack = howMoved(inverse(p));
+  laid.held = p.held;
+  laid.alongside = p.alongside;
+  laid.spots = p.spots;
+  return laid;
+}
+
+// How one drawing's work lies on the other's, and what that tells.
+struct Laying {
+  std::optional<Placement> placement;
+  Laid laid;
+};
+
+// Lays a's rare work onto b's, or b's onto a's where that lies whole and a's
+// does not: part of a drawing pasted among the copier's own lies whole on
+// its source the other way round. Shared typed work whose rest lies apart is
+// no copy's, and typed work that lies whole with pieces placed freely among
+// it is.
+Laying layPair(const std::vector<LocatedPiece>& a, const std::vector<LocatedPiece>& b, const Prepared& sideA,
+               const Prepared& sideB, const ClassContext& ctx, const Tolerance& tolerance) {
+  const auto rareA = rarePieces(a, sideA);
+  Laying out;
+  out.placement = findPlacement(a, b, rareA, tolerance);
+  out.laid = out.placement ? laidBy(*out.placement, false)
+                           : Laid{0, static_cast<int>(std::count(rareA.begin(), rareA.end(), 1)), 0};
+  if (liesWhole(out.laid)) return out;
+  const auto rareB = rarePieces(b, sideB);
+  if (std::count(rareB.begin(), rareB.end(), 1) >= out.laid.tried) return out;
+  auto back = findPlacement(b, a, rareB, tolerance);
+  if (!back) return out;
+  const Laid laidBack = laidBy(*back, true);
+  if (liesWholeWithFreePieces(laidBack) || liesWholeOfOwnNumbers(laidBack, ctx)) {
+    out.placement = std::move(back);
+    out.laid = laidBack;
+  }
+  return out;
+}
+
+// The pair judged again with how its work lies: the finding is replaced
+// where its verdict or score changed.
+void judgeAgainLaid(PairFinding& f, const PairSide& a, const PairSide& b, const ClassContext& ctx, const Laid& laid) {
+  PairFinding again = judgePair(a, b, ctx, laid);
+  if (again.verdict == f.verdict && again.score == f.score) return;
+  again.a = f.a;
+  again.b = f.b;
+  if (again.likelySource) again.likelySource = *again.likelySource == 0 ? again.a : again.b;
+  f = std::move(again);
+}
+
+// Tells in a copy's reasons how its work was laid from one drawing onto the
+// other, as the copier did it where the source is known (where the laying
+// is a sign of its own, its words say how already); keeps the placement as
+// the first drawing's work laid onto the second's, as the pictures lay them.
+void tellLaying(PairFinding& f, const Laying& laying, const DrawingFacts& laidFrom, const DrawingFacts& laidOnto) {
+  const Laid& laid = laying.laid;
+  const Placement& placement = *laying.placement;
+  std::optional<bool> fromIsSource;
+  if (f.likelySource) fromIsSource = *f.likelySource == (laid.reversed ? f.b : f.a);
+  const std::string opening =
+      laidOpening(displayName(laidFrom), displayName(laidOnto), laid.how, laid.howBack, fromIsSource);
+  const bool told = std::any_of(f.reasons.begin(), f.reasons.end(),
+                                [&](const std::string& r) { return r.find(opening) != std::string::npos; });
+  if (!laid.how.empty() && !told)
+    f.reasons.push_back(opening + std::to_string(placement.mapped) + " of the " + std::to_string(placement.tried) +
+                        " lines, arcs, circles and texts of " + displayName(laidFrom) +
+                        " that most of the class does not draw lie on the same ones.");
+  f.evidence.placement = laid.reversed ? inverse(placement) : placement;
+}
+
 // How each copy's work lies on its source's: found for pairs called a copy
 // that share rare pieces, weighed (a pair that shares only typed work whose
 // rest lies apart is judged again so), and told when it was moved, turned,
@@ -407,101 +549,26 @@ bool layCopies(std::vector<PairFinding>& judged, std::vector<std::pair<std::uint
                const std::vector<Prepared>& prepared, const ClassInput& input, const std::vector<std::size_t>& readable,
                const std::vector<const DrawingFacts*>& readableFacts, const ClassContext& ctx,
                const EvidenceSettings& settings, const RunControl& control) {
+  auto laidHere = [&](std::size_t c) {
+    const auto [k, j] = judgedPairs[c];
+    return worthLaying(judged[c]) && prepared[k].features.geometryKnown && prepared[j].features.geometryKnown;
+  };
+  std::vector<std::uint32_t> uses(prepared.size(), 0);
+  for (std::size_t c = 0; c < judged.size(); ++c)
+    if (laidHere(c)) ++uses[judgedPairs[c].first], ++uses[judgedPairs[c].second];
+  PiecesForLaying pieces(input, readable, settings.tolerance, uses);
   const bool laidAll = parallelFor(judged.size(), control, "Laying copies onto one another", [&](std::size_t c) {
-        PairFinding& f = judged[c];
-        if (!worthLaying(f)) return;
-        const auto [k, j] = judgedPairs[c];
-        if (!prepared[k].features.geometryKnown || !prepared[j].features.geometryKnown) return;
-        // A drawing taken over from the store comes without its entities.
-        std::vector<EntityFacts> againA, againB;
-        auto entitiesOf = [&](std::size_t drawing, std::vector<EntityFacts>& again) -> std::span<const EntityFacts> {
-          const auto& own = input.drawings[drawing].entities;
-          const bool known = drawing < input.known.size() && input.known[drawing].has_value();
-          if (!own.empty() || !known || !input.entitiesAgain) return own;
-          again = input.entitiesAgain(drawing);
-          return again;
-        };
-        const auto a = locatedPieces(entitiesOf(readable[k], againA), settings.tolerance);
-        const auto b = locatedPieces(entitiesOf(readable[j], againB), settings.tolerance);
-        // Which pieces of a drawing weigh something in the class.
-        auto rareOf = [&](const std::vector<LocatedPiece>& pieces, const Prepared& side) {
-          std::vector<std::uint8_t> rare(pieces.size(), 0);
-          const auto& geometry = side.features.geometry;
-          auto weighs = [&](std::uint64_t key) {
-            const auto at = std::lower_bound(geometry.begin(), geometry.end(), key,
-                                             [](const Feature& x, std::uint64_t v) { return x.key < v; });
-            return at != geometry.end() && at->key == key &&
-                   side.geometryWeight[static_cast<std::size_t>(at - geometry.begin())] > 0;
-          };
-          for (std::size_t t = 0; t < pieces.size(); ++t)
-            rare[t] = weighs(pieces[t].shape) || (pieces[t].places[0] && weighs(pieces[t].places[0]));
-          return rare;
-        };
-        const auto rareA = rareOf(a, prepared[k]);
-        auto placement = findPlacement(a, b, rareA, settings.tolerance);
-        // How the work lies on the other drawing is weighed too: shared typed
-        // work whose rest lies apart is no copy's, and typed work that lies
-        // whole with pieces placed freely among it is.
-        Laid laid{placement ? placement->mapped : 0,
-                  placement ? placement->tried : static_cast<int>(std::count(rareA.begin(), rareA.end(), 1)),
-                  placement ? placement->freelyMapped : 0};
-        auto howOf = [](const Placement& p) {
-          std::string how = placementText(p);
-          return how == "in the same place" ? std::string() : how;
-        };
-        if (placement) {
-          laid.how = howOf(*placement);
-          laid.howBack = howOf(inverse(*placement));
-          laid.held = placement->held;
-          laid.alongside = placement->alongside;
-          laid.spots = placement->spots;
-        }
-        if (!liesWhole(laid)) {
-          // Part of a drawing pasted among the copier's own lies whole on its
-          // source the other way round.
-          const auto rareB = rareOf(b, prepared[j]);
-          if (std::count(rareB.begin(), rareB.end(), 1) < laid.tried) {
-            if (auto back = findPlacement(b, a, rareB, settings.tolerance)) {
-              Laid laidBack{back->mapped, back->tried, back->freelyMapped, true, howOf(*back)};
-              laidBack.howBack = howOf(inverse(*back));
-              laidBack.held = back->held;
-              laidBack.alongside = back->alongside;
-              laidBack.spots = back->spots;
-              if (liesWholeWithFreePieces(laidBack) || liesWholeOfOwnNumbers(laidBack, ctx)) {
-                placement = std::move(back);
-                laid = laidBack;
-              }
-            }
-          }
-        }
-        const DrawingFacts& laidFrom = *readableFacts[laid.reversed ? j : k];
-        const DrawingFacts& laidOnto = *readableFacts[laid.reversed ? k : j];
-        PairFinding again =
-            judgePair(sideOf(*readableFacts[k], prepared[k]), sideOf(*readableFacts[j], prepared[j]), ctx, laid);
-        if (again.verdict != f.verdict || again.score != f.score) {
-          again.a = f.a;
-          again.b = f.b;
-          if (again.likelySource) again.likelySource = *again.likelySource == 0 ? again.a : again.b;
-          f = std::move(again);
-        }
-        if (!isCopy(f.verdict)) return;
-        if (!placement || placement->mapped < kPlacedAtLeast) return;
-        // Told as the copier did it where the source is known; where the
-        // laying is a sign of its own, its words say how already.
-        std::optional<bool> fromIsSource;
-        if (f.likelySource) fromIsSource = *f.likelySource == (laid.reversed ? f.b : f.a);
-        const std::string opening =
-            laidOpening(displayName(laidFrom), displayName(laidOnto), laid.how, laid.howBack, fromIsSource);
-        const bool told = std::any_of(f.reasons.begin(), f.reasons.end(),
-                                      [&](const std::string& r) { return r.find(opening) != std::string::npos; });
-        if (!laid.how.empty() && !told)
-          f.reasons.push_back(opening + std::to_string(placement->mapped) + " of the " +
-                              std::to_string(placement->tried) + " lines, arcs, circles and texts of " +
-                              displayName(laidFrom) + " that most of the class does not draw lie on the same ones.");
-        // Kept as the first drawing's work laid onto the second's, as the
-        // pictures lay them.
-        f.evidence.placement = laid.reversed ? inverse(*placement) : *placement;
-      });
+    if (!laidHere(c)) return;
+    const auto [k, j] = judgedPairs[c];
+    const auto a = pieces.take(k), b = pieces.take(j);
+    const Laying laying = layPair(*a, *b, prepared[k], prepared[j], ctx, settings.tolerance);
+    PairFinding& f = judged[c];
+    judgeAgainLaid(f, sideOf(*readableFacts[k], prepared[k]), sideOf(*readableFacts[j], prepared[j]), ctx,
+                   laying.laid);
+    if (!isCopy(f.verdict) || !laying.placement || laying.placement->mapped < kPlacedAtLeast) return;
+    const bool reversed = laying.laid.reversed;
+    tellLaying(f, laying, *readableFacts[reversed ? j : k], *readableFacts[reversed ? k : j]);
+  });
   if (!laidAll) return false;
   // A pair that told nothing once laid is no finding.
   leaveOut(judged, judgedPairs, [](PairFinding& f, const auto&) { return f.verdict == Verdict::kNone; });

@@ -27,7 +27,8 @@ struct ClassInput {
   // features made before and no entities: the copies among such drawings
   // are laid onto one another on their entities, so that a later run tells
   // a turned or mirrored copy as the first did. Called only for drawings of
-  // pairs called a copy; may be called from several threads at once.
+  // pairs called a copy, each once; may be called from several threads at
+  // once.
   std::function<std::vector<EntityFacts>(std::size_t drawing)> entitiesAgain;
 };
 

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <map>
 #include <mutex>
+#include <set>
 #include <system_error>
 
 #include "app/textfile.h"
@@ -189,17 +190,19 @@ RunResult runEvidenceCheck(const Workspace& workspace, const std::string& projec
   input.drawings = std::move(reading.drawings);
   input.known = std::move(reading.known);
   // Copies among drawings taken over from the store are read again for
-  // their entities, each once, to be laid onto one another.
+  // their entities, to be laid onto one another (the judging asks for each
+  // once); several are read at once, and none is kept here.
   std::vector<std::pair<std::filesystem::path, std::filesystem::path>> places;  // path and name of each drawing
   places.reserve(input.drawings.size());
   for (const auto& d : input.drawings) places.emplace_back(d.facts.path, d.facts.name);
   std::mutex againLock;
-  std::map<std::size_t, std::vector<EntityFacts>> readAgain;
+  std::set<std::size_t> readAgain;
   input.entitiesAgain = [&](std::size_t i) {
-    const std::lock_guard<std::mutex> hold(againLock);
-    auto it = readAgain.find(i);
-    if (it == readAgain.end()) it = readAgain.emplace(i, reader(places[i].first, places[i].second).entities).first;
-    return it->second;
+    {
+      const std::lock_guard<std::mutex> hold(againLock);
+      readAgain.insert(i);
+    }
+    return reader(places[i].first, places[i].second).entities;
   };
 
   Judgement judgement = judgeClass(std::move(input), settings, archive.get(), control);
