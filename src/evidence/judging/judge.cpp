@@ -703,17 +703,13 @@ bool judgePairs(std::vector<std::pair<std::uint32_t, std::uint32_t>>&& candidate
   return true;
 }
 
-// The class against the earlier projects an archive holds: each earlier
-// drawing that shares enough with a drawing of the class is judged as one
-// more drawing of it. False when cancelled.
-bool compareWithEarlier(ArchiveSource* archive, Judgement& out, const std::vector<Prepared>& prepared,
-                        const std::vector<std::size_t>& readable, const std::vector<const DrawingFacts*>& readableFacts,
-                        const ClassContext& ctx, const std::vector<std::uint64_t>& templateKeys,
-                        const ClassIndex& geometryIndex, const ClassIndex& handleIndex, const RunControl& control) {
-  Findings& findings = out.findings;
+// The earlier drawings worth judging against the class, each with the
+// readable drawings (positions) to judge it against: those sharing most of
+// a drawing's sketch, and those of its identity. False when cancelled.
+bool earlierWanted(ArchiveSource* archive, const Judgement& out, const std::vector<std::size_t>& readable,
+                   const std::vector<const DrawingFacts*>& readableFacts, const ClassContext& ctx,
+                   const RunControl& control, std::map<std::int64_t, std::vector<std::uint32_t>>& wanted) {
   const std::size_t n = readable.size();
-  findings.earlierDrawings = archive->size();
-  std::map<std::int64_t, std::vector<std::uint32_t>> wanted;  // archived drawing -> readable positions
   // The archive is asked for a batch of drawings at once (one round trip to
   // a shared store), as many as a class usually has.
   constexpr std::size_t kBatch = 1024;
@@ -744,6 +740,99 @@ bool compareWithEarlier(ArchiveSource* archive, Judgement& out, const std::vecto
         for (const std::int64_t id : sameIdentity[k - first]) wanted[id].push_back(static_cast<std::uint32_t>(k));
     }
   }
+  return true;
+}
+
+// What weighs something of the class and of an earlier project in each.
+struct WeighedAgainst {
+  const ClassIndex& geometry;
+  const ClassIndex& handles;
+  const std::vector<std::uint64_t>& templateKeys;
+  const std::vector<std::uint64_t>& earlierCommon;  // what weighs nothing in the earlier drawing's project
+  std::size_t drawings;  // the class with the earlier drawing
+};
+
+// An earlier drawing weighed as one more drawing of this class; what weighs
+// nothing here or in its own project weighs nothing.
+Prepared weighEarlier(DrawingFeatures&& features, const WeighedAgainst& by) {
+  Prepared earlier;
+  earlier.features = std::move(features);
+  auto weighAgainst = [&](const ClassIndex& index, std::span<const Feature> list, std::vector<float>& weights,
+                          std::vector<std::uint32_t>* dfs) {
+    weights.resize(list.size());
+    if (dfs) dfs->resize(list.size());
+    for (std::size_t t = 0; t < list.size(); ++t) {
+      const std::uint64_t key = list[t].key;
+      const std::int64_t slot = index.find(key);
+      std::size_t df = 1;
+      bool nothing = containsKey(by.earlierCommon, key) || containsKey(by.templateKeys, key);
+      if (slot >= 0) {
+        df += index.df(static_cast<std::uint32_t>(slot));
+        nothing = nothing || index.weight(static_cast<std::uint32_t>(slot)) <= 0;
+      }
+      nothing = nothing || (isPlace(key) && commonPlace(df, by.drawings));
+      weights[t] = nothing ? 0.0f : static_cast<float>(rarityWeight(df, by.drawings));
+      if (dfs) (*dfs)[t] = static_cast<std::uint32_t>(df);
+    }
+  };
+  weighAgainst(by.geometry, earlier.features.geometry, earlier.geometryWeight, &earlier.geometryDf);
+  if (earlier.features.geometryKnown) {
+    // A handle weighs what its shape weighs.
+    const auto& geometry = earlier.features.geometry;
+    earlier.handleWeight.assign(earlier.features.handles.size(), 0.0f);
+    for (std::size_t t = 0; t < earlier.features.handles.size(); ++t) {
+      const std::uint64_t shape = earlier.features.handleShapes[t];
+      const auto at = std::lower_bound(geometry.begin(), geometry.end(), shape,
+                                       [](const Feature& f, std::uint64_t key) { return f.key < key; });
+      if (at != geometry.end() && at->key == shape && !containsKey(by.templateKeys, earlier.features.handles[t].key))
+        earlier.handleWeight[t] = earlier.geometryWeight[static_cast<std::size_t>(at - geometry.begin())];
+    }
+  } else {
+    weighAgainst(by.handles, earlier.features.handles, earlier.handleWeight, nullptr);
+  }
+  sumUp(earlier);
+  return earlier;
+}
+
+// A drawing of the class as judged against an earlier drawing: what weighs
+// nothing in the earlier project weighs nothing here either. The side
+// refers to the weights it keeps in `current`.
+PairSide sideAgainstEarlier(const DrawingFacts& facts, const Prepared& p,
+                            const std::vector<std::uint64_t>& earlierCommon, Prepared& current) {
+  current.geometryWeight = p.geometryWeight;
+  current.handleWeight = p.handleWeight;
+  for (std::size_t t = 0; t < p.features.geometry.size(); ++t)
+    if (containsKey(earlierCommon, p.features.geometry[t].key)) current.geometryWeight[t] = 0;
+  for (std::size_t t = 0; t < p.features.handles.size(); ++t) {
+    if (containsKey(earlierCommon, p.features.handles[t].key)) current.handleWeight[t] = 0;
+    else if (containsKey(earlierCommon, p.features.handleShapes[t]) && p.features.geometryKnown)
+      current.handleWeight[t] = 0;
+  }
+  PairSide a = sideOf(facts, p);
+  a.geometryWeight = current.geometryWeight;
+  a.handleWeight = current.handleWeight;
+  a.geometryDf = {};
+  a.geometryTotal = totalOf(p.features.geometry, current.geometryWeight);
+  a.placeTotal = totalOf(p.features.geometry, current.geometryWeight, true);
+  a.handleTotal = totalOf(p.features.handles, current.handleWeight);
+  a.distinctive = distinctiveOf(p.features.geometry, current.geometryWeight);
+  a.heldByOthers = heldByOthersOf(p.features.geometry, current.geometryWeight, p.geometryDf, false);
+  a.placesHeldByOthers = heldByOthersOf(p.features.geometry, current.geometryWeight, p.geometryDf, true);
+  return a;
+}
+
+// The class against the earlier projects an archive holds: each earlier
+// drawing that shares enough with a drawing of the class is judged as one
+// more drawing of it. False when cancelled.
+bool compareWithEarlier(ArchiveSource* archive, Judgement& out, const std::vector<Prepared>& prepared,
+                        const std::vector<std::size_t>& readable, const std::vector<const DrawingFacts*>& readableFacts,
+                        const ClassContext& ctx, const std::vector<std::uint64_t>& templateKeys,
+                        const ClassIndex& geometryIndex, const ClassIndex& handleIndex, const RunControl& control) {
+  Findings& findings = out.findings;
+  const std::size_t n = readable.size();
+  findings.earlierDrawings = archive->size();
+  std::map<std::int64_t, std::vector<std::uint32_t>> wanted;  // archived drawing -> readable positions
+  if (!earlierWanted(archive, out, readable, readableFacts, ctx, control, wanted)) return false;
   std::map<std::string, std::vector<std::uint64_t>> commonOf;
   std::size_t unloadable = 0;
   // An earlier drawing is judged as one more drawing of this class.
@@ -751,9 +840,7 @@ bool compareWithEarlier(ArchiveSource* archive, Judgement& out, const std::vecto
   earlierCtx.drawings = n + 1;
   earlierCtx.pairWeight = rarityWeight(2, n + 1);
   for (auto& [id, positions] : wanted) {
-    if (control.cancelled()) {
-      return false;
-    }
+    if (control.cancelled()) return false;
     auto loaded = archive->load(id);
     if (!loaded) {
       ++unloadable;
@@ -761,73 +848,17 @@ bool compareWithEarlier(ArchiveSource* archive, Judgement& out, const std::vecto
     }
     auto& earlierCommon = commonOf[loaded->facts.project];
     if (earlierCommon.empty()) earlierCommon = archive->commonKeys(loaded->facts.project);
-    // The earlier drawing weighed as one more drawing of this class; what
-    // weighs nothing here or in its own project weighs nothing.
-    Prepared earlier;
-    earlier.features = std::move(loaded->features);
-    const std::size_t nn = n + 1;
-    auto weighAgainst = [&](const ClassIndex& index, std::span<const Feature> list, std::vector<float>& weights,
-                            std::vector<std::uint32_t>* dfs) {
-      weights.resize(list.size());
-      if (dfs) dfs->resize(list.size());
-      for (std::size_t t = 0; t < list.size(); ++t) {
-        const std::uint64_t key = list[t].key;
-        const std::int64_t slot = index.find(key);
-        std::size_t df = 1;
-        bool nothing = containsKey(earlierCommon, key) || containsKey(templateKeys, key);
-        if (slot >= 0) {
-          df += index.df(static_cast<std::uint32_t>(slot));
-          nothing = nothing || index.weight(static_cast<std::uint32_t>(slot)) <= 0;
-        }
-        nothing = nothing || (isPlace(key) && commonPlace(df, nn));
-        weights[t] = nothing ? 0.0f : static_cast<float>(rarityWeight(df, nn));
-        if (dfs) (*dfs)[t] = static_cast<std::uint32_t>(df);
-      }
-    };
-    weighAgainst(geometryIndex, earlier.features.geometry, earlier.geometryWeight, &earlier.geometryDf);
-    if (earlier.features.geometryKnown) {
-      // A handle weighs what its shape weighs.
-      const auto& geometry = earlier.features.geometry;
-      earlier.handleWeight.assign(earlier.features.handles.size(), 0.0f);
-      for (std::size_t t = 0; t < earlier.features.handles.size(); ++t) {
-        const std::uint64_t shape = earlier.features.handleShapes[t];
-        const auto at = std::lower_bound(geometry.begin(), geometry.end(), shape,
-                                         [](const Feature& f, std::uint64_t key) { return f.key < key; });
-        if (at != geometry.end() && at->key == shape && !containsKey(templateKeys, earlier.features.handles[t].key))
-          earlier.handleWeight[t] = earlier.geometryWeight[static_cast<std::size_t>(at - geometry.begin())];
-      }
-    } else {
-      weighAgainst(handleIndex, earlier.features.handles, earlier.handleWeight, nullptr);
-    }
-    sumUp(earlier);
+    const Prepared earlier =
+        weighEarlier(std::move(loaded->features), {geometryIndex, handleIndex, templateKeys, earlierCommon, n + 1});
     std::optional<std::size_t> index;  // in findings.drawings, once it matters
     std::sort(positions.begin(), positions.end());
     positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
     for (const std::uint32_t k : positions) {
-      Prepared current;
-      const Prepared& p = prepared[k];
-      current.geometryWeight = p.geometryWeight;
-      current.handleWeight = p.handleWeight;
-      for (std::size_t t = 0; t < p.features.geometry.size(); ++t)
-        if (containsKey(earlierCommon, p.features.geometry[t].key)) current.geometryWeight[t] = 0;
-      for (std::size_t t = 0; t < p.features.handles.size(); ++t) {
-        if (containsKey(earlierCommon, p.features.handles[t].key)) current.handleWeight[t] = 0;
-        else if (containsKey(earlierCommon, p.features.handleShapes[t]) && p.features.geometryKnown)
-          current.handleWeight[t] = 0;
-      }
-      PairSide a = sideOf(*readableFacts[k], p);
-      a.geometryWeight = current.geometryWeight;
-      a.handleWeight = current.handleWeight;
-      a.geometryDf = {};
-      a.geometryTotal = totalOf(p.features.geometry, current.geometryWeight);
-      a.placeTotal = totalOf(p.features.geometry, current.geometryWeight, true);
-      a.handleTotal = totalOf(p.features.handles, current.handleWeight);
-      a.distinctive = distinctiveOf(p.features.geometry, current.geometryWeight);
-      a.heldByOthers = heldByOthersOf(p.features.geometry, current.geometryWeight, p.geometryDf, false);
-      a.placesHeldByOthers = heldByOthersOf(p.features.geometry, current.geometryWeight, p.geometryDf, true);
       PairSide b = sideOf(loaded->facts, earlier);
       b.geometryDf = {};
-      PairFinding f = judgePair(a, b, earlierCtx);
+      Prepared current;
+      PairFinding f =
+          judgePair(sideAgainstEarlier(*readableFacts[k], prepared[k], earlierCommon, current), b, earlierCtx);
       if (f.verdict == Verdict::kNone) continue;
       if (!index) {
         index = findings.drawings.size();
@@ -898,16 +929,17 @@ void weighFeatures(std::vector<Prepared>& prepared, const ClassIndex& geometryIn
   });
 }
 
-// The pairs that rare features propose, as partners[k] holding the later
-// drawings j > k: through the index, a pair is proposed when what it
-// shares, with all the features too common to propose counted as if shared,
-// could make it notable. False when cancelled.
-bool proposePartners(const std::vector<Prepared>& prepared, const ClassIndex& geometryIndex,
-                     const ClassIndex& handleIndex, const ClassContext& ctx, const RunControl& control,
-                     std::vector<std::vector<std::uint32_t>>& partners) {
+// Per drawing, the weight of its features too common to propose a pair
+// (shared by more than `limit` drawings): of shapes and words, of places
+// and of handles.
+struct Unproposed {
+  std::vector<double> geometry, places, handles;
+};
+
+Unproposed unproposedOf(const std::vector<Prepared>& prepared, const ClassIndex& geometryIndex,
+                        const ClassIndex& handleIndex, std::size_t limit) {
   const std::size_t n = prepared.size();
-  const std::size_t limit = proposalLimit(n);
-  std::vector<double> unproposedGeometry(n, 0.0), unproposedPlaces(n, 0.0), unproposedHandles(n, 0.0);
+  Unproposed out{std::vector<double>(n, 0.0), std::vector<double>(n, 0.0), std::vector<double>(n, 0.0)};
   for (std::size_t k = 0; k < n; ++k) {
     auto massOf = [&](const ClassIndex& index, std::span<const Feature> list, std::span<const float> weights,
                       bool places) {
@@ -919,85 +951,222 @@ bool proposePartners(const std::vector<Prepared>& prepared, const ClassIndex& ge
       return mass;
     };
     const Prepared& p = prepared[k];
-    unproposedGeometry[k] = massOf(geometryIndex, p.features.geometry, p.geometryWeight, false);
-    unproposedPlaces[k] = massOf(geometryIndex, p.features.geometry, p.geometryWeight, true);
-    unproposedHandles[k] = massOf(handleIndex, p.features.handles, p.handleWeight, false);
+    out.geometry[k] = massOf(geometryIndex, p.features.geometry, p.geometryWeight, false);
+    out.places[k] = massOf(geometryIndex, p.features.geometry, p.geometryWeight, true);
+    out.handles[k] = massOf(handleIndex, p.features.handles, p.handleWeight, false);
   }
+  return out;
+}
+
+// What one drawing shares with each later drawing through the features rare
+// enough to propose a pair, per other drawing: the shared weight of shapes
+// and words, of places, of handles and of what was drawn freely, and of the
+// shapes and words what each of the two holds of the other. Kept per
+// thread, and cleared for the next drawing by what it touched.
+struct SharedWeights {
+  std::vector<double> geometry, places, handles, freely, heldByJ, heldByK;
+  std::vector<std::uint8_t> seen;
+  std::vector<std::uint32_t> touched;  // the later drawings sharing something
+
+  void begin(std::size_t n) {
+    for (auto* v : {&geometry, &places, &handles, &freely, &heldByJ, &heldByK})
+      if (v->size() != n) v->assign(n, 0.0);
+    if (seen.size() != n) seen.assign(n, 0);
+    touched.clear();
+  }
+  void clear() {
+    for (const std::uint32_t j : touched) {
+      geometry[j] = places[j] = handles[j] = freely[j] = heldByJ[j] = heldByK[j] = 0;
+      seen[j] = 0;
+    }
+  }
+  // Adds what drawing k shares through one index (`isGeometry`: shapes,
+  // words and places; otherwise handles).
+  void scan(std::size_t k, const ClassIndex& index, std::span<const Feature> list, std::span<const float> weights,
+            bool isGeometry, std::size_t limit) {
+    const auto slots = index.slotsOf(k);
+    for (std::size_t t = 0; t < slots.size(); ++t) {
+      const std::uint32_t slot = slots[t];
+      const std::uint32_t df = index.df(slot);
+      if (df < 2 || df > limit || weights[t] <= 0) continue;
+      const double w = weights[t];
+      const bool place = isGeometry && isPlace(list[t].key);
+      auto& shared = !isGeometry ? handles : place ? places : geometry;
+      for (const Posting& p : index.postings(slot)) {
+        if (p.drawing <= k) continue;
+        if (!seen[p.drawing]) {
+          seen[p.drawing] = 1;
+          touched.push_back(p.drawing);
+        }
+        shared[p.drawing] += w * std::min(p.count, list[t].count);
+        if (isGeometry && !isTyped(list[t].key)) freely[p.drawing] += w * std::min(p.count, list[t].count);
+        if (isGeometry && !place) {
+          heldByJ[p.drawing] += w * list[t].count;
+          heldByK[p.drawing] += w * p.count;
+        }
+      }
+    }
+  }
+};
+
+// Whether what drawings k and j (k < j) share, with all the features too
+// common to propose counted as if shared, could make the pair notable.
+bool worthProposing(const std::vector<Prepared>& prepared, std::size_t k, std::uint32_t j, const SharedWeights& s,
+                    const Unproposed& u, const ClassContext& ctx) {
+  const std::size_t n = prepared.size();
+  // What the pair could share at most, the features too common to propose
+  // counted as shared; and so the least chance.
+  const Prepared& pk = prepared[k];
+  const Prepared& pj = prepared[j];
+  const bool kLighter = pk.geometryTotal <= pj.geometryTotal;
+  const double chance = kLighter
+                            ? chanceShare(pk.heldByOthers, s.heldByJ[j] + u.geometry[k], pk.geometryTotal, n)
+                            : chanceShare(pj.heldByOthers, s.heldByK[j] + u.geometry[j], pj.geometryTotal, n);
+  const double geometry = shareStrength(s.geometry[j] + std::min(u.geometry[k], u.geometry[j]),
+                                        std::min(pk.geometryTotal, pj.geometryTotal), chance, ctx.pairWeight);
+  const double places = shareStrength(s.places[j] + std::min(u.places[k], u.places[j]),
+                                      std::max(pk.placeTotal, pj.placeTotal), 0.0, ctx.pairWeight);
+  const double part =
+      n > 2 ? std::max(countStrength(s.geometry[j], ctx.pairWeight), countStrength(s.places[j], ctx.pairWeight)) : 0.0;
+  const double handles = shareStrength(s.handles[j] + std::min(u.handles[k], u.handles[j]),
+                                       std::min(pk.handleTotal, pj.handleTotal), 0.0, ctx.pairWeight);
+  // Two drawings alone are told apart by their places only (see judgePair).
+  const double shapes = n > 2 ? geometry : 0.0;
+  // Work drawn freely alike in two drawings is a sign of its own (the
+  // signal "work drawn freely"), however little of either, from more than
+  // one piece; one piece tells where the rest lies, laid (worthLaying),
+  // where it is not lost among thousands.
+  const double freelyPieces = ctx.pairWeight > 0 ? s.freely[j] / ctx.pairWeight : 0.0;
+  const bool freely = n > 2 && weighsAtLeast(s.freely[j], kFreelyDrawnFrom, ctx.pairWeight) &&
+                      (freelyPieces > kFreelyDrawnFrom * 1.001 ||
+                       freelyPieces >= kFreelyLaidShare * std::min(pk.distinctive, pj.distinctive));
+  return freely || std::max({shapes, places, part, handles}) >= kProposeStrength;
+}
+
+// The pairs that rare features propose, as partners[k] holding the later
+// drawings j > k: through the index, a pair is proposed when what it
+// shares, with all the features too common to propose counted as if shared,
+// could make it notable. False when cancelled.
+bool proposePartners(const std::vector<Prepared>& prepared, const ClassIndex& geometryIndex,
+                     const ClassIndex& handleIndex, const ClassContext& ctx, const RunControl& control,
+                     std::vector<std::vector<std::uint32_t>>& partners) {
+  const std::size_t n = prepared.size();
+  const std::size_t limit = proposalLimit(n);
+  const Unproposed unproposed = unproposedOf(prepared, geometryIndex, handleIndex, limit);
   return parallelFor(n, control, "Finding similar drawings", [&](std::size_t k) {
-        // Per other drawing: the shared weight of shapes and words, of
-        // places and of handles, and of the shapes and words what each of
-        // the two holds of the other.
-        thread_local std::vector<double> geometryShared, placeShared, handleShared, freelyShared, heldByJ, heldByK;
-        thread_local std::vector<std::uint8_t> seen;
-        thread_local std::vector<std::uint32_t> touched;
-        for (auto* v : {&geometryShared, &placeShared, &handleShared, &freelyShared, &heldByJ, &heldByK})
-          if (v->size() != n) v->assign(n, 0.0);
-        if (seen.size() != n) seen.assign(n, 0);
-        touched.clear();
-        auto scan = [&](const ClassIndex& index, std::span<const Feature> list, std::span<const float> weights,
-                        bool geometry) {
-          const auto slots = index.slotsOf(k);
-          for (std::size_t t = 0; t < slots.size(); ++t) {
-            const std::uint32_t slot = slots[t];
-            const std::uint32_t df = index.df(slot);
-            if (df < 2 || df > limit || weights[t] <= 0) continue;
-            const double w = weights[t];
-            const bool place = geometry && isPlace(list[t].key);
-            auto& shared = !geometry ? handleShared : place ? placeShared : geometryShared;
-            for (const Posting& p : index.postings(slot)) {
-              if (p.drawing <= k) continue;
-              if (!seen[p.drawing]) {
-                seen[p.drawing] = 1;
-                touched.push_back(p.drawing);
-              }
-              shared[p.drawing] += w * std::min(p.count, list[t].count);
-              if (geometry && !isTyped(list[t].key)) freelyShared[p.drawing] += w * std::min(p.count, list[t].count);
-              if (geometry && !place) {
-                heldByJ[p.drawing] += w * list[t].count;
-                heldByK[p.drawing] += w * p.count;
-              }
-            }
-          }
-        };
-        const Prepared& pk = prepared[k];
-        scan(geometryIndex, pk.features.geometry, pk.geometryWeight, true);
-        scan(handleIndex, pk.features.handles, pk.handleWeight, false);
-        for (const std::uint32_t j : touched) {
-          // What the pair could share at most, the features too common to
-          // propose counted as shared; and so the least chance.
-          const Prepared& pj = prepared[j];
-          const bool kLighter = pk.geometryTotal <= pj.geometryTotal;
-          const double chance =
-              kLighter ? chanceShare(pk.heldByOthers, heldByJ[j] + unproposedGeometry[k], pk.geometryTotal, n)
-                       : chanceShare(pj.heldByOthers, heldByK[j] + unproposedGeometry[j], pj.geometryTotal, n);
-          const double geometry =
-              shareStrength(geometryShared[j] + std::min(unproposedGeometry[k], unproposedGeometry[j]),
-                            std::min(pk.geometryTotal, pj.geometryTotal), chance, ctx.pairWeight);
-          const double places = shareStrength(placeShared[j] + std::min(unproposedPlaces[k], unproposedPlaces[j]),
-                                              std::max(pk.placeTotal, pj.placeTotal), 0.0, ctx.pairWeight);
-          const double part = n > 2 ? std::max(countStrength(geometryShared[j], ctx.pairWeight),
-                                               countStrength(placeShared[j], ctx.pairWeight))
-                                    : 0.0;
-          const double handles = shareStrength(handleShared[j] + std::min(unproposedHandles[k], unproposedHandles[j]),
-                                               std::min(pk.handleTotal, pj.handleTotal), 0.0, ctx.pairWeight);
-          // Two drawings alone are told apart by their places only (see judgePair).
-          const double shapes = n > 2 ? geometry : 0.0;
-          // Work drawn freely alike in two drawings is a sign of its own
-          // (the signal "work drawn freely"), however little of either, from
-          // more than one piece; one piece tells where the rest lies, laid
-          // (worthLaying), where it is not lost among thousands.
-          const double freelyPieces = ctx.pairWeight > 0 ? freelyShared[j] / ctx.pairWeight : 0.0;
-          const bool freely =
-              n > 2 && weighsAtLeast(freelyShared[j], kFreelyDrawnFrom, ctx.pairWeight) &&
-              (freelyPieces > kFreelyDrawnFrom * 1.001 ||
-               freelyPieces >= kFreelyLaidShare * std::min(pk.distinctive, prepared[j].distinctive));
-          if (freely || std::max({shapes, places, part, handles}) >= kProposeStrength) partners[k].push_back(j);
-        }
-        for (const std::uint32_t j : touched) {
-          geometryShared[j] = placeShared[j] = handleShared[j] = freelyShared[j] = heldByJ[j] = heldByK[j] = 0;
-          seen[j] = 0;
-        }
-      });
+    thread_local SharedWeights shared;
+    shared.begin(n);
+    const Prepared& pk = prepared[k];
+    shared.scan(k, geometryIndex, pk.features.geometry, pk.geometryWeight, true, limit);
+    shared.scan(k, handleIndex, pk.features.handles, pk.handleWeight, false, limit);
+    for (const std::uint32_t j : shared.touched)
+      if (worthProposing(prepared, k, j, shared, unproposed, ctx)) partners[k].push_back(j);
+    shared.clear();
+  });
+}
+
+// Each readable drawing's features (those made before taken over), as
+// `prepared[k]` of readable drawing k. False when cancelled.
+bool fingerprintClass(const ClassInput& input, const std::vector<std::size_t>& readable, const Tolerance& tolerance,
+                      const RunControl& control, std::vector<Prepared>& prepared) {
+  prepared.resize(readable.size());
+  return parallelFor(readable.size(), control, "Fingerprinting drawings", [&](std::size_t k) {
+    const std::size_t i = readable[k];
+    prepared[k].features =
+        i < input.known.size() && input.known[i] ? *input.known[i] : featuresOf(input.drawings[i].entities, tolerance);
+  });
+}
+
+// The class's features with their weights and who holds them.
+struct ClassIndexes {
+  ClassIndex geometry;
+  ClassIndex handles;
+};
+
+// Indexes the class, both indexes at once. Handles are indexed only for
+// drawings that came without geometry: in the others a handle weighs what
+// the shape it holds weighs.
+ClassIndexes indexClass(const std::vector<Prepared>& prepared, const std::vector<std::uint64_t>& templateKeys) {
+  const std::size_t n = prepared.size();
+  std::vector<std::span<const Feature>> geometryLists(n), handleLists(n);
+  for (std::size_t k = 0; k < n; ++k) {
+    geometryLists[k] = prepared[k].features.geometry;
+    if (!prepared[k].features.geometryKnown) handleLists[k] = prepared[k].features.handles;
+  }
+  std::optional<ClassIndex> handleBuilt;
+  std::thread handleBuilder([&] { handleBuilt.emplace(handleLists, templateKeys); });
+  ClassIndex geometry(geometryLists, templateKeys);
+  handleBuilder.join();
+  return {std::move(geometry), std::move(*handleBuilt)};
+}
+
+// What weighs nothing here, for the store and for later terms: sorted, each
+// key once.
+std::vector<std::uint64_t> commonKeysOf(const ClassIndexes& indexes, const std::vector<std::uint64_t>& templateKeys) {
+  std::vector<std::uint64_t> common;
+  for (const ClassIndex* index : {&indexes.geometry, &indexes.handles})
+    for (std::uint32_t slot = 0; slot < index->slots(); ++slot)
+      if (index->weight(slot) <= 0) common.push_back(index->key(slot));
+  common.insert(common.end(), templateKeys.begin(), templateKeys.end());
+  std::sort(common.begin(), common.end());
+  common.erase(std::unique(common.begin(), common.end()), common.end());
+  return common;
+}
+
+// What the class says about names, identities and creation instants, how
+// its typed numbers vary and how many pairs it compares; says in `notes`
+// what it takes for a shared login.
+ClassContext classContext(const std::vector<Prepared>& prepared, const std::vector<const DrawingFacts*>& readableFacts,
+                          const std::vector<std::uint64_t>& templateKeys, const ClassInput& input,
+                          const EvidenceSettings& settings, ArchiveSource* archive,
+                          std::vector<std::string>& notes) {
+  ClassContext ctx = contextOf(readableFacts, input.templates, settings, notes);
+  const std::optional<double> vary = typedNumbersVary(prepared, templateKeys);
+  const double from = rules::kTypedNumbersVaryFrom, to = rules::kTypedNumbersVaryTo;
+  const double toward = std::clamp((vary.value_or(0.0) - from) / (to - from), 0.0, 1.0);
+  ctx.typedAlone = 1.0 - toward * (1.0 - rules::kTypedAlone);
+  ctx.ownNumbers = vary && *vary >= rules::kOwnNumbersRecurFrom && *vary < from;
+  const double drawings = static_cast<double>(prepared.size());
+  ctx.pairsCompared = drawings * (drawings - 1) / 2 + (archive ? drawings * static_cast<double>(archive->size()) : 0.0);
+  for (const Prepared& p : prepared) ctx.meanGeometryTotal += p.geometryTotal / std::max(1.0, drawings);
+  for (const auto& name : settings.ignoredAuthors)
+    if (!normalName(name).empty()) notes.push_back("The name \"" + name + "\" is on the ignore list: not evidence.");
+  return ctx;
+}
+
+// Pairs worth judging, each once and in order: those sharing rare features
+// or handles, an identity, a creation second or a name. False when
+// cancelled.
+bool candidatePairs(const std::vector<Prepared>& prepared, const ClassIndexes& indexes, const ClassContext& ctx,
+                    const std::vector<const DrawingFacts*>& readableFacts, const RunControl& control,
+                    std::vector<std::pair<std::uint32_t, std::uint32_t>>& candidates) {
+  const std::size_t n = prepared.size();
+  std::vector<std::vector<std::uint32_t>> partners(n);
+  if (!proposePartners(prepared, indexes.geometry, indexes.handles, ctx, control, partners)) return false;
+  pairGroups<std::string>(n, [&](std::size_t k) {
+    const auto& f = *readableFacts[k];
+    return f.fingerprintGuid.empty() ? std::vector<std::string>{} : std::vector<std::string>{f.fingerprintGuid};
+  }, partners, true);
+  pairGroups<std::int64_t>(n, [&](std::size_t k) {
+    const auto& f = *readableFacts[k];
+    if (!f.created) return std::vector<std::int64_t>{};
+    const std::int64_t ms = f.created->unixMs;
+    return std::vector<std::int64_t>{(ms >= 0 ? ms : ms - 999) / 1000};
+  }, partners);
+  pairGroups<std::string>(n, [&](std::size_t k) {
+    std::vector<std::string> names;
+    for (auto& name : namesOf(*readableFacts[k]))
+      if (!ctx.ignoredNames.count(name)) names.push_back(std::move(name));
+    return names;
+  }, partners);
+  for (std::size_t k = 0; k < n; ++k) {
+    auto& list = partners[k];
+    std::sort(list.begin(), list.end());
+    list.erase(std::unique(list.begin(), list.end()), list.end());
+    for (const std::uint32_t j : list) candidates.emplace_back(static_cast<std::uint32_t>(k), j);
+    list = {};
+  }
+  return true;
 }
 
 }  // namespace
@@ -1034,112 +1203,39 @@ Judgement judgeClass(ClassInput input, const EvidenceSettings& settings, Archive
   const std::size_t total = input.drawings.size();
   findings.projectDrawings = total;
   out.judged.resize(total);
+  auto cancelled = [&] {
+    out.cancelled = true;
+    return std::move(out);
+  };
 
   // Fingerprints of every readable drawing and of the templates.
   std::vector<std::size_t> readable;  // drawing index of each readable one
   for (std::size_t i = 0; i < total; ++i)
     if (input.drawings[i].facts.readable) readable.push_back(i);
   const std::size_t n = readable.size();
-  std::vector<Prepared> prepared(n);
-  if (!parallelFor(n, control, "Fingerprinting drawings", [&](std::size_t k) {
-        const std::size_t i = readable[k];
-        prepared[k].features = i < input.known.size() && input.known[i]
-                                   ? *input.known[i]
-                                   : featuresOf(input.drawings[i].entities, settings.tolerance);
-      })) {
-    out.cancelled = true;
-    return out;
-  }
+  std::vector<Prepared> prepared;
+  if (!fingerprintClass(input, readable, settings.tolerance, control, prepared)) return cancelled();
   const std::vector<std::uint64_t> templateKeys = templateKeysOf(input, settings, prepared, findings.notes);
 
   // The class's features, their weights and who has them.
   control.report("Indexing features", 0, 1);
-  std::vector<std::span<const Feature>> geometryLists(n), handleLists(n);
-  // Handles are indexed only for drawings that came without geometry: in
-  // the others a handle weighs what the shape it holds weighs.
-  for (std::size_t k = 0; k < n; ++k) {
-    geometryLists[k] = prepared[k].features.geometry;
-    if (!prepared[k].features.geometryKnown) handleLists[k] = prepared[k].features.handles;
-  }
-  std::optional<ClassIndex> handleBuilt;
-  std::thread handleBuilder([&] { handleBuilt.emplace(handleLists, templateKeys); });
-  const ClassIndex geometryIndex(geometryLists, templateKeys);
-  handleBuilder.join();
-  const ClassIndex& handleIndex = *handleBuilt;
-  if (control.cancelled()) {
-    out.cancelled = true;
-    return out;
-  }
-  weighFeatures(prepared, geometryIndex, handleIndex, templateKeys, control);
-  if (control.cancelled()) {
-    out.cancelled = true;
-    return out;
-  }
-  // What weighs nothing here, for the store and for later terms.
-  for (const ClassIndex* index : {&geometryIndex, &handleIndex})
-    for (std::uint32_t slot = 0; slot < index->slots(); ++slot)
-      if (index->weight(slot) <= 0) out.commonKeys.push_back(index->key(slot));
-  out.commonKeys.insert(out.commonKeys.end(), templateKeys.begin(), templateKeys.end());
-  std::sort(out.commonKeys.begin(), out.commonKeys.end());
-  out.commonKeys.erase(std::unique(out.commonKeys.begin(), out.commonKeys.end()), out.commonKeys.end());
+  const ClassIndexes indexes = indexClass(prepared, templateKeys);
+  if (control.cancelled()) return cancelled();
+  weighFeatures(prepared, indexes.geometry, indexes.handles, templateKeys, control);
+  if (control.cancelled()) return cancelled();
+  out.commonKeys = commonKeysOf(indexes, templateKeys);
 
   std::vector<const DrawingFacts*> readableFacts;
   for (const std::size_t i : readable) readableFacts.push_back(&input.drawings[i].facts);
-  ClassContext ctx = contextOf(readableFacts, input.templates, settings, findings.notes);
-  {
-    const std::optional<double> vary = typedNumbersVary(prepared, templateKeys);
-    const double from = rules::kTypedNumbersVaryFrom, to = rules::kTypedNumbersVaryTo;
-    const double toward = std::clamp((vary.value_or(0.0) - from) / (to - from), 0.0, 1.0);
-    ctx.typedAlone = 1.0 - toward * (1.0 - rules::kTypedAlone);
-    ctx.ownNumbers = vary && *vary >= rules::kOwnNumbersRecurFrom && *vary < from;
-  }
-  {
-    const double drawings = static_cast<double>(n);
-    ctx.pairsCompared = drawings * (drawings - 1) / 2 + (archive ? drawings * static_cast<double>(archive->size()) : 0.0);
-    for (const Prepared& p : prepared) ctx.meanGeometryTotal += p.geometryTotal / std::max(1.0, drawings);
-  }
-  for (const auto& name : settings.ignoredAuthors)
-    if (!normalName(name).empty())
-      findings.notes.push_back("The name \"" + name + "\" is on the ignore list: not evidence.");
+  const ClassContext ctx = classContext(prepared, readableFacts, templateKeys, input, settings, archive, findings.notes);
 
-  // Pairs worth judging: those sharing rare features or handles, an
-  // identity, a creation second or a name.
-  std::vector<std::vector<std::uint32_t>> partners(n);
-  if (!proposePartners(prepared, geometryIndex, handleIndex, ctx, control, partners)) {
-    out.cancelled = true;
-    return out;
-  }
-  pairGroups<std::string>(n, [&](std::size_t k) {
-    const auto& f = *readableFacts[k];
-    return f.fingerprintGuid.empty() ? std::vector<std::string>{} : std::vector<std::string>{f.fingerprintGuid};
-  }, partners, true);
-  pairGroups<std::int64_t>(n, [&](std::size_t k) {
-    const auto& f = *readableFacts[k];
-    if (!f.created) return std::vector<std::int64_t>{};
-    const std::int64_t ms = f.created->unixMs;
-    return std::vector<std::int64_t>{(ms >= 0 ? ms : ms - 999) / 1000};
-  }, partners);
-  pairGroups<std::string>(n, [&](std::size_t k) {
-    std::vector<std::string> names;
-    for (auto& name : namesOf(*readableFacts[k]))
-      if (!ctx.ignoredNames.count(name)) names.push_back(std::move(name));
-    return names;
-  }, partners);
   std::vector<std::pair<std::uint32_t, std::uint32_t>> candidates;
-  for (std::size_t k = 0; k < n; ++k) {
-    auto& list = partners[k];
-    std::sort(list.begin(), list.end());
-    list.erase(std::unique(list.begin(), list.end()), list.end());
-    for (const std::uint32_t j : list) candidates.emplace_back(static_cast<std::uint32_t>(k), j);
-    list = {};
-  }
+  if (!candidatePairs(prepared, indexes, ctx, readableFacts, control, candidates)) return cancelled();
   std::vector<PairFinding> judged;
   std::vector<std::pair<std::uint32_t, std::uint32_t>> judgedPairs;  // parallel to judged
   if (!judgePairs(std::move(candidates), prepared, input, readable, readableFacts, ctx, settings, control, judged,
-                  judgedPairs, findings.notes)) {
-    out.cancelled = true;
-    return out;
-  }
+                  judgedPairs, findings.notes))
+    return cancelled();
   findings.pairsJudged = n * (n - (n > 0 ? 1 : 0)) / 2;
 
   // Sketches for the store and for the earlier projects.
@@ -1157,11 +1253,9 @@ Judgement judgeClass(ClassInput input, const EvidenceSettings& settings, Archive
   }
 
   // The class against earlier projects.
-  if (archive && !compareWithEarlier(archive, out, prepared, readable, readableFacts, ctx, templateKeys, geometryIndex,
-                                     handleIndex, control)) {
-    out.cancelled = true;
-    return out;
-  }
+  if (archive && !compareWithEarlier(archive, out, prepared, readable, readableFacts, ctx, templateKeys,
+                                     indexes.geometry, indexes.handles, control))
+    return cancelled();
 
   for (std::size_t k = 0; k < n; ++k) out.judged[readable[k]].features = std::move(prepared[k].features);
   readableFacts.clear();
