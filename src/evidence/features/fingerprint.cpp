@@ -443,6 +443,168 @@ double foldedAngle(double a) {
   return std::min(a, std::numbers::pi - a);
 }
 
+// The located pieces of a space in a grid of about one piece per cell.
+struct PieceGrid {
+  explicit PieceGrid(const std::vector<Piece>& pieces) {
+    double x1 = 0, y1 = 0;
+    for (std::uint32_t k = 0; k < pieces.size(); ++k) {
+      const Piece& p = pieces[k];
+      if (!p.located || !std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) continue;
+      if (located.empty()) x0 = x1 = p.x, y0 = y1 = p.y;
+      x0 = std::min(x0, p.x), x1 = std::max(x1, p.x), y0 = std::min(y0, p.y), y1 = std::max(y1, p.y);
+      located.push_back(k);
+    }
+    if (located.size() < 2) return;
+    const double span = std::max(x1 - x0, y1 - y0);
+    side = static_cast<std::size_t>(std::clamp(std::sqrt(static_cast<double>(located.size())), 1.0, 1024.0));
+    cell = span > 0 ? span / static_cast<double>(side) * (1 + 1e-9) : 1.0;
+    start.assign(side * side + 1, 0);
+    members.resize(located.size());
+    for (const std::uint32_t k : located) ++start[cellAt(pieces[k]) + 1];
+    for (std::size_t c = 1; c < start.size(); ++c) start[c] += start[c - 1];
+    std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
+    for (const std::uint32_t k : located) members[fill[cellAt(pieces[k])]++] = k;
+  }
+  std::size_t cellOf(double v, double origin) const {
+    return std::min(side - 1, static_cast<std::size_t>(std::max(0.0, (v - origin) / cell)));
+  }
+  std::size_t cellAt(const Piece& p) const { return cellOf(p.y, y0) * side + cellOf(p.x, x0); }
+
+  std::vector<std::uint32_t> located;  // the pieces with a place, in order
+  double x0 = 0, y0 = 0;
+  std::size_t side = 0;
+  double cell = 1.0;
+  std::vector<std::uint32_t> start, members;  // per cell, its pieces
+};
+
+// Piece p's place beside its neighbour q at distance d, described by what
+// moving, turning, mirroring and scaling leave alone.
+std::uint64_t placeKey(const Piece& p, const Piece& q, double d) {
+  const double towards = std::atan2(q.y - p.y, q.x - p.x);
+  // Lines, arcs, circles and blocks lie where the exercise's numbers put
+  // them, often by turns and arrays no distance shows; a text lies where
+  // the student clicked, told freely beside a line or arc, whose angle to
+  // it adds a second measure (two texts, or a text and a circle, alike by
+  // one distance are alike by chance). Told by the kinds, so that a scaled
+  // paste keeps its places; but a text put at typed offsets from a typed
+  // line, arc or circle (a name in the title block's field) lies where
+  // numbers put it too.
+  const double square = (q.x - p.x) * (q.x - p.x) + (q.y - p.y) * (q.y - p.y) + (q.z - p.z) * (q.z - p.z);
+  auto typedOffset = [&](const Piece& text, const Piece& other) {
+    return text.text && other.laid && other.typed && typedApart(square);
+  };
+  const bool typed = (p.laid && q.laid) || (!p.directed && !q.directed) || typedOffset(p, q) || typedOffset(q, p);
+  // A place is told as a paste keeps it: its ratios to nine digits, its
+  // angles to a billionth of a radian. Typed numbers give every student
+  // who types them the same; two students who put their notes by hand
+  // beside the same outline, or clicked a hole's radius, are not told
+  // alike. The same precision either way, as scaling may make a typed
+  // size untyped.
+  Hasher h(0x5EED0017);
+  h.add(p.form).add(p.size / d, 0.0, true);
+  if (p.directed) h.add(steps(foldedAngle(p.direction - towards), kFreeAngleStep));
+  h.add(q.form).add(q.size / d, 0.0, true);
+  if (q.directed) h.add(steps(foldedAngle(q.direction - towards), kFreeAngleStep));
+  return h.key(FeatureKind::kPlace, typed);
+}
+
+// Neighbours found, by distance: (distance, piece).
+using Found = std::vector<std::pair<double, std::uint32_t>>;
+
+bool tiedWith(double d, double best) { return d <= best * (1 + 1e-7); }
+
+// The end of the group of pieces tied at found[from]'s distance.
+std::size_t groupEnd(const Found& found, std::size_t from) {
+  std::size_t to = from + 1;
+  while (to < found.size() && tiedWith(found[to].first, found[from].first)) ++to;
+  return to;
+}
+
+// The pieces tied for nearest to piece k, or (`wanted` > 1) the nearest
+// `wanted` groups of pieces tied at a distance, by distance; none nearer
+// than `apart`. Described only once the search is done, as describing
+// costs more than measuring.
+void findNearest(const PieceGrid& grid, const std::vector<Piece>& pieces, std::uint32_t k, std::size_t wanted,
+                 double apart, Found& found) {
+  const Piece& p = pieces[k];
+  const std::size_t cx = grid.cellOf(p.x, grid.x0), cy = grid.cellOf(p.y, grid.y0);
+  const std::size_t side = grid.side;
+  // The farthest distance still wanted, once as many as wanted are found.
+  double bound = -1;
+  found.clear();
+  for (std::size_t ring = 0; ring < side; ++ring) {
+    // Cells of this ring lie at least (ring - 1) cells away.
+    if (bound >= 0 && static_cast<double>(ring - (ring > 0 ? 1 : 0)) * grid.cell > bound * (1 + 1e-7)) break;
+    const std::ptrdiff_t r = static_cast<std::ptrdiff_t>(ring);
+    for (std::ptrdiff_t gy = static_cast<std::ptrdiff_t>(cy) - r; gy <= static_cast<std::ptrdiff_t>(cy) + r; ++gy) {
+      if (gy < 0 || gy >= static_cast<std::ptrdiff_t>(side)) continue;
+      const bool edgeRow = gy == static_cast<std::ptrdiff_t>(cy) - r || gy == static_cast<std::ptrdiff_t>(cy) + r;
+      for (std::ptrdiff_t gx = static_cast<std::ptrdiff_t>(cx) - r; gx <= static_cast<std::ptrdiff_t>(cx) + r;
+           gx += edgeRow || r == 0 ? 1 : 2 * r) {
+        if (gx < 0 || gx >= static_cast<std::ptrdiff_t>(side)) continue;
+        const std::size_t c = static_cast<std::size_t>(gy) * side + static_cast<std::size_t>(gx);
+        for (std::uint32_t m = grid.start[c]; m < grid.start[c + 1]; ++m) {
+          const std::uint32_t qi = grid.members[m];
+          const Piece& q = pieces[qi];
+          const double d = std::sqrt((q.x - p.x) * (q.x - p.x) + (q.y - p.y) * (q.y - p.y) + (q.z - p.z) * (q.z - p.z));
+          if (!(d > apart) || (bound >= 0 && !tiedWith(d, bound))) continue;
+          if (wanted == 1 && (bound < 0 || d < bound * (1 - 1e-7))) found.clear(), bound = d;
+          found.emplace_back(d, qi);
+        }
+      }
+    }
+    if (wanted > 1 && !found.empty()) {
+      // Keep the nearest groups wanted; the last one's distance bounds the search.
+      std::sort(found.begin(), found.end());
+      std::size_t groups = 0, to = 0;
+      while (to < found.size() && groups < wanted) to = groupEnd(found, to), ++groups;
+      found.resize(to);
+      if (groups == wanted) bound = found[to - 1].first;
+    }
+  }
+}
+
+// Piece p's place beside the pieces found[from, to) tied at one distance:
+// the least of their descriptions.
+std::uint64_t placeBeside(const std::vector<Piece>& pieces, const Piece& p, const Found& found, std::size_t from,
+                          std::size_t to) {
+  std::uint64_t key = 0;
+  for (std::size_t t = from; t < to; ++t) {
+    const std::uint64_t k = placeKey(p, pieces[found[t].second], found[t].first);
+    key = t == from ? k : std::min(key, k);
+  }
+  return key;
+}
+
+// A piece placed freely told beside the nearest groups found (the first in
+// `nearest`, the next in `told`), then beside the nearest piece of each
+// shape not yet told.
+void placesBesideFound(const std::vector<Piece>& pieces, const Piece& p, const Found& found, std::uint64_t& nearest,
+                       std::uint64_t* told, std::vector<std::uint64_t>& seenShapes) {
+  std::size_t from = 0, slot = 0;
+  for (std::size_t r = 0; r < kNextNearest + 1 && from < found.size(); ++r) {
+    const std::size_t to = groupEnd(found, from);
+    (r == 0 ? nearest : told[slot++]) = placeBeside(pieces, p, found, from, to);
+    from = to;
+  }
+  seenShapes.clear();
+  for (std::size_t t = 0; t < from; ++t) seenShapes.push_back(pieces[found[t].second].shape);
+  while (from < found.size() && slot < kFurtherPlaces) {
+    const std::size_t to = groupEnd(found, from);
+    for (std::size_t t = from; t < to && slot < kFurtherPlaces; ++t) {
+      const std::uint64_t shape = pieces[found[t].second].shape;
+      if (std::find(seenShapes.begin(), seenShapes.end(), shape) != seenShapes.end()) continue;
+      seenShapes.push_back(shape);
+      std::uint64_t key = placeKey(p, pieces[found[t].second], found[t].first);
+      for (std::size_t u = t + 1; u < to; ++u)
+        if (pieces[found[u].second].shape == shape)
+          key = std::min(key, placeKey(p, pieces[found[u].second], found[u].first));
+      told[slot++] = key;
+    }
+    from = to;
+  }
+}
+
 // Each located piece with its nearest neighbour in its space (ties go to
 // the neighbour whose description is least), described by what moving,
 // turning, mirroring and scaling leave alone: both forms, both sizes and
@@ -464,145 +626,18 @@ void placeFeatures(const std::vector<Piece>& pieces, const Tolerance& tol, std::
                    std::vector<std::uint64_t>* further = nullptr) {
   out.assign(pieces.size(), 0);
   if (further) further->assign(pieces.size() * kFurtherPlaces, 0);
-  std::vector<std::uint32_t> located;
-  double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-  for (std::uint32_t k = 0; k < pieces.size(); ++k) {
-    const Piece& p = pieces[k];
-    if (!p.located || !std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) continue;
-    if (located.empty()) x0 = x1 = p.x, y0 = y1 = p.y;
-    x0 = std::min(x0, p.x), x1 = std::max(x1, p.x), y0 = std::min(y0, p.y), y1 = std::max(y1, p.y);
-    located.push_back(k);
-  }
-  if (located.size() < 2) return;
-  // A grid of about one piece per cell.
-  const double span = std::max(x1 - x0, y1 - y0);
-  const auto side = static_cast<std::size_t>(std::clamp(std::sqrt(static_cast<double>(located.size())), 1.0, 1024.0));
-  const double cell = span > 0 ? span / static_cast<double>(side) * (1 + 1e-9) : 1.0;
-  auto cellOf = [&](double v, double origin) {
-    return std::min(side - 1, static_cast<std::size_t>(std::max(0.0, (v - origin) / cell)));
-  };
-  std::vector<std::uint32_t> start(side * side + 1, 0), members(located.size());
-  for (const std::uint32_t k : located) ++start[cellOf(pieces[k].y, y0) * side + cellOf(pieces[k].x, x0) + 1];
-  for (std::size_t c = 1; c < start.size(); ++c) start[c] += start[c - 1];
-  {
-    std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
-    for (const std::uint32_t k : located) members[fill[cellOf(pieces[k].y, y0) * side + cellOf(pieces[k].x, x0)]++] = k;
-  }
+  const PieceGrid grid(pieces);
+  if (grid.located.size() < 2) return;
   const double apart = tol.length;  // nearer than this is the same point
-  auto describe = [&](const Piece& p, const Piece& q, double d) {
-    const double towards = std::atan2(q.y - p.y, q.x - p.x);
-    // Lines, arcs, circles and blocks lie where the exercise's numbers put
-    // them, often by turns and arrays no distance shows; a text lies where
-    // the student clicked, told freely beside a line or arc, whose angle to
-    // it adds a second measure (two texts, or a text and a circle, alike by
-    // one distance are alike by chance). Told by the kinds, so that a scaled
-    // paste keeps its places; but a text put at typed offsets from a typed
-    // line, arc or circle (a name in the title block's field) lies where
-    // numbers put it too.
-    const double square = (q.x - p.x) * (q.x - p.x) + (q.y - p.y) * (q.y - p.y) + (q.z - p.z) * (q.z - p.z);
-    auto typedOffset = [&](const Piece& text, const Piece& other) {
-      return text.text && other.laid && other.typed && typedApart(square);
-    };
-    const bool typed = (p.laid && q.laid) || (!p.directed && !q.directed) || typedOffset(p, q) || typedOffset(q, p);
-    // A place is told as a paste keeps it: its ratios to nine digits, its
-    // angles to a billionth of a radian. Typed numbers give every student
-    // who types them the same; two students who put their notes by hand
-    // beside the same outline, or clicked a hole's radius, are not told
-    // alike. The same precision either way, as scaling may make a typed
-    // size untyped.
-    Hasher h(0x5EED0017);
-    h.add(p.form).add(p.size / d, 0.0, true);
-    if (p.directed) h.add(steps(foldedAngle(p.direction - towards), kFreeAngleStep));
-    h.add(q.form).add(q.size / d, 0.0, true);
-    if (q.directed) h.add(steps(foldedAngle(q.direction - towards), kFreeAngleStep));
-    return h.key(FeatureKind::kPlace, typed);
-  };
-  // The pieces tied for nearest (or, placed freely, each of the nearest
-  // distances wanted), by distance: described only once the search is
-  // done, as describing costs more than measuring.
-  std::vector<std::pair<double, std::uint32_t>> found;
+  Found found;
   std::vector<std::uint64_t> seenShapes;
-  auto keyOf = [&](const Piece& p, std::size_t from, std::size_t to) {
-    std::uint64_t key = 0;
-    for (std::size_t t = from; t < to; ++t) {
-      const std::uint64_t k = describe(p, pieces[found[t].second], found[t].first);
-      key = t == from ? k : std::min(key, k);
-    }
-    return key;
-  };
-  auto tiedWith = [](double d, double best) { return d <= best * (1 + 1e-7); };
-  // The end of the group of pieces tied at found[from]'s distance.
-  auto groupEnd = [&](std::size_t from) {
-    std::size_t to = from + 1;
-    while (to < found.size() && tiedWith(found[to].first, found[from].first)) ++to;
-    return to;
-  };
-  for (const std::uint32_t k : located) {
+  for (const std::uint32_t k : grid.located) {
     const Piece& p = pieces[k];
-    const std::size_t cx = cellOf(p.x, x0), cy = cellOf(p.y, y0);
     const std::size_t wanted = further && !p.laid ? (p.text ? kLookedAt : 1 + kNextNearest) : 1;
-    // The farthest distance still wanted, once as many as wanted are found.
-    double bound = -1;
-    found.clear();
-    for (std::size_t ring = 0; ring < side; ++ring) {
-      // Cells of this ring lie at least (ring - 1) cells away.
-      if (bound >= 0 && static_cast<double>(ring - (ring > 0 ? 1 : 0)) * cell > bound * (1 + 1e-7)) break;
-      const std::ptrdiff_t r = static_cast<std::ptrdiff_t>(ring);
-      for (std::ptrdiff_t gy = static_cast<std::ptrdiff_t>(cy) - r; gy <= static_cast<std::ptrdiff_t>(cy) + r; ++gy) {
-        if (gy < 0 || gy >= static_cast<std::ptrdiff_t>(side)) continue;
-        const bool edgeRow = gy == static_cast<std::ptrdiff_t>(cy) - r || gy == static_cast<std::ptrdiff_t>(cy) + r;
-        for (std::ptrdiff_t gx = static_cast<std::ptrdiff_t>(cx) - r; gx <= static_cast<std::ptrdiff_t>(cx) + r;
-             gx += edgeRow || r == 0 ? 1 : 2 * r) {
-          if (gx < 0 || gx >= static_cast<std::ptrdiff_t>(side)) continue;
-          const std::size_t c = static_cast<std::size_t>(gy) * side + static_cast<std::size_t>(gx);
-          for (std::uint32_t m = start[c]; m < start[c + 1]; ++m) {
-            const std::uint32_t qi = members[m];
-            const Piece& q = pieces[qi];
-            const double d = std::sqrt((q.x - p.x) * (q.x - p.x) + (q.y - p.y) * (q.y - p.y) + (q.z - p.z) * (q.z - p.z));
-            if (!(d > apart) || (bound >= 0 && !tiedWith(d, bound))) continue;
-            if (wanted == 1 && (bound < 0 || d < bound * (1 - 1e-7))) found.clear(), bound = d;
-            found.emplace_back(d, qi);
-          }
-        }
-      }
-      if (wanted > 1 && !found.empty()) {
-        // Keep the nearest groups wanted; the last one's distance bounds the search.
-        std::sort(found.begin(), found.end());
-        std::size_t groups = 0, to = 0;
-        while (to < found.size() && groups < wanted) to = groupEnd(to), ++groups;
-        found.resize(to);
-        if (groups == wanted) bound = found[to - 1].first;
-      }
-    }
+    findNearest(grid, pieces, k, wanted, apart, found);
     if (found.empty()) continue;
-    if (wanted == 1) {
-      out[k] = keyOf(p, 0, found.size());
-      continue;
-    }
-    // The nearest groups, then the nearest piece of each shape not yet told.
-    std::uint64_t* told = further->data() + k * kFurtherPlaces;
-    std::size_t from = 0, slot = 0;
-    for (std::size_t r = 0; r < kNextNearest + 1 && from < found.size(); ++r) {
-      const std::size_t to = groupEnd(from);
-      (r == 0 ? out[k] : told[slot++]) = keyOf(p, from, to);
-      from = to;
-    }
-    seenShapes.clear();
-    for (std::size_t t = 0; t < from; ++t) seenShapes.push_back(pieces[found[t].second].shape);
-    while (from < found.size() && slot < kFurtherPlaces) {
-      const std::size_t to = groupEnd(from);
-      for (std::size_t t = from; t < to && slot < kFurtherPlaces; ++t) {
-        const std::uint64_t shape = pieces[found[t].second].shape;
-        if (std::find(seenShapes.begin(), seenShapes.end(), shape) != seenShapes.end()) continue;
-        seenShapes.push_back(shape);
-        std::uint64_t key = describe(p, pieces[found[t].second], found[t].first);
-        for (std::size_t u = t + 1; u < to; ++u)
-          if (pieces[found[u].second].shape == shape)
-            key = std::min(key, describe(p, pieces[found[u].second], found[u].first));
-        told[slot++] = key;
-      }
-      from = to;
-    }
+    if (wanted == 1) out[k] = placeBeside(pieces, p, found, 0, found.size());
+    else placesBesideFound(pieces, p, found, out[k], further->data() + k * kFurtherPlaces, seenShapes);
   }
 }
 

@@ -192,6 +192,212 @@ int placedFreelyToTheTenth(std::span<const LocatedPiece> a, std::span<const Loca
   return freely;
 }
 
+// What a search for how `a` lies on `b` works from.
+struct PlacementSearch {
+  PlacementSearch(std::span<const LocatedPiece> pa, std::span<const LocatedPiece> pb,
+                  std::span<const std::uint8_t> rare, const Tolerance& tol)
+      : a(pa), b(pb), rareA(rare), tolerance(tol), near(pb) {
+    for (std::size_t k = 0; k < b.size(); ++k) {
+      for (const std::uint64_t key : b[k].places) {
+        if (key == 0) continue;
+        auto& [at, count] = placesOfB[key];
+        at = k;
+        ++count;
+      }
+      auto& [at, count] = shapesOfB[b[k].likeness];
+      at = k;
+      ++count;
+    }
+  }
+
+  // Whether a candidate's pieces lie apart: the work was moved there.
+  bool isMoved(const Candidate& c) const {
+    return std::hypot(a[c.a].x - b[c.b].x, a[c.a].y - b[c.b].y) > tolerance.length;
+  }
+
+  std::span<const LocatedPiece> a, b;
+  std::span<const std::uint8_t> rareA;
+  const Tolerance& tolerance;
+  Near near;
+  // Per place and per likeness of `b`: the last piece holding it, and how many do.
+  std::unordered_map<std::uint64_t, std::pair<std::size_t, int>> placesOfB, shapesOfB;
+};
+
+constexpr std::size_t kMostCandidates = 64;
+
+// Pairs of pieces that can only be one another: a rare place or shape (a
+// text's with its words) of `a` that `b` has once.
+std::vector<Candidate> onlyOneAnother(const PlacementSearch& s) {
+  std::vector<Candidate> candidates;
+  for (std::size_t k = 0; k < s.a.size() && candidates.size() < kMostCandidates; ++k) {
+    if (!s.rareA[k]) continue;
+    const auto& places = s.a[k].places;
+    const auto once = std::find_if(places.begin(), places.end(), [&](std::uint64_t key) {
+      const auto place = key != 0 ? s.placesOfB.find(key) : s.placesOfB.end();
+      return place != s.placesOfB.end() && place->second.second == 1;
+    });
+    if (once != places.end()) {
+      candidates.push_back({k, s.placesOfB.at(*once).first});
+      continue;
+    }
+    const auto shape = s.shapesOfB.find(s.a[k].likeness);
+    if (shape != s.shapesOfB.end() && shape->second.second == 1) candidates.push_back({k, shape->second.first});
+  }
+  return candidates;
+}
+
+// Few rare pieces shared (a construction line pasted along with typed work
+// the whole class draws): the pieces each drawing has once tell the rest of
+// the move, and how many of those the class draws alike lie on the same
+// ones tells the move from another that lays as many rare ones. Pieces both
+// hold unmoved (the sheet's frame, the template's title) tell nothing of a
+// move and are not counted; pieces drawn freely are tried first.
+void addPiecesEachHasOnce(const PlacementSearch& s, std::vector<Candidate>& candidates) {
+  std::stable_partition(candidates.begin(), candidates.end(),
+                        [&](const Candidate& c) { return s.a[c.a].placedFreely; });
+  std::unordered_map<std::uint64_t, int> shapesOfA;
+  for (const LocatedPiece& q : s.a) ++shapesOfA[q.likeness];
+  for (std::size_t k = 0; k < s.a.size() && candidates.size() < kMostCandidates; ++k) {
+    if (s.rareA[k] || shapesOfA[s.a[k].likeness] != 1) continue;
+    const auto shape = s.shapesOfB.find(s.a[k].likeness);
+    if (shape == s.shapesOfB.end() || shape->second.second != 1) continue;
+    if (s.near.holdsUnmoved(s.a[k], s.tolerance)) continue;
+    candidates.push_back({k, shape->second.first});
+  }
+}
+
+// Whether the candidates that tell a move (where work was moved, those
+// moved) sit at two places at least.
+bool atTwoPlaces(const PlacementSearch& s, const std::vector<Candidate>& candidates, std::ptrdiff_t moved) {
+  const auto apart = [&](const Candidate& x, const Candidate& y) {
+    return std::hypot(s.b[x.b].x - s.b[y.b].x, s.b[x.b].y - s.b[y.b].y) > s.tolerance.length;
+  };
+  std::vector<Candidate> telling;
+  std::copy_if(candidates.begin(), candidates.end(), std::back_inserter(telling),
+               [&](const Candidate& c) { return moved == 0 || s.isMoved(c); });
+  bool twoPlaces = false;
+  for (std::size_t i = 1; i < telling.size() && !twoPlaces; ++i) twoPlaces = apart(telling[0], telling[i]);
+  return twoPlaces;
+}
+
+// Each rare piece of `a` with each of the few pieces alike in `b` (the holes
+// about a bolt circle, up to eight), tried each way; where work was moved,
+// not those both hold unmoved.
+void addFewAlike(const PlacementSearch& s, std::ptrdiff_t moved, std::vector<Candidate>& candidates) {
+  constexpr int kFewAlike = 8;
+  std::unordered_map<std::uint64_t, std::vector<std::size_t>> piecesOfB;
+  for (std::size_t k = 0; k < s.b.size(); ++k) {
+    const auto shape = s.shapesOfB.find(s.b[k].likeness);
+    if (shape->second.second <= kFewAlike) piecesOfB[s.b[k].likeness].push_back(k);
+  }
+  for (std::size_t k = 0; k < s.a.size() && candidates.size() < kMostCandidates; ++k) {
+    if (!s.rareA[k] || (moved > 0 && s.near.holdsUnmoved(s.a[k], s.tolerance))) continue;
+    const auto alike = piecesOfB.find(s.a[k].likeness);
+    if (alike == piecesOfB.end() || alike->second.size() < 2) continue;
+    for (const std::size_t j : alike->second)
+      if (candidates.size() < kMostCandidates) candidates.push_back({k, j});
+  }
+}
+
+// Puts first the pairs of pieces that were moved (where work was moved,
+// what lies unmoved tells nothing of the move) and that each can only be
+// the other (a piece of `b` that several of `a` can only be, one of the
+// like holes about a bolt circle the others were pasted without, is one of
+// them at most).
+void rankCandidates(const PlacementSearch& s, std::ptrdiff_t moved, std::vector<Candidate>& candidates) {
+  std::vector<int> claims(s.b.size(), 0);
+  for (const Candidate& c : candidates) ++claims[c.b];
+  const auto rank = [&](const Candidate& c) { return (moved > 0 && !s.isMoved(c) ? 2 : 0) + (claims[c.b] > 1 ? 1 : 0); };
+  std::stable_sort(candidates.begin(), candidates.end(),
+                   [&](const Candidate& x, const Candidate& y) { return rank(x) < rank(y); });
+}
+
+// The similarity (mirrored about the x axis first, where asked) that lays
+// a1 on b1 and a2 on b2.
+Placement through(const LocatedPiece& a1, const LocatedPiece& a2, const LocatedPiece& b1, const LocatedPiece& b2,
+                  bool mirror) {
+  const double vbx = b2.x - b1.x, vby = b2.y - b1.y;
+  const double lb = std::hypot(vbx, vby);
+  const double f = mirror ? -1.0 : 1.0;
+  const double vax = a2.x - a1.x, vay = f * (a2.y - a1.y);
+  const double scale = lb / std::hypot(vax, vay);
+  const double turn = std::atan2(vby, vbx) - std::atan2(vay, vax);
+  const double c = scale * std::cos(turn), s = scale * std::sin(turn);
+  Placement p;
+  p.m[0] = c, p.m[1] = -s * f, p.m[2] = s, p.m[3] = c * f;
+  p.dx = b1.x - (p.m[0] * a1.x + p.m[1] * a1.y);
+  p.dy = b1.y - (p.m[2] * a1.x + p.m[3] * a1.y);
+  p.scale = scale;
+  p.mirrored = mirror;
+  double degrees = std::fmod(turn * 180 / std::numbers::pi, 360.0);
+  if (degrees < 0) degrees += 360;
+  p.turnDegrees = degrees;
+  return p;
+}
+
+// Counts what a placement lays on the same pieces: the rare pieces, those
+// placed freely and their spots, and, where `alongside` is asked, the other
+// pieces. `landed` is room for a mark per piece of `a`.
+void countLaid(const PlacementSearch& s, Spots& spots, std::vector<std::uint8_t>& landed, Placement& p,
+               bool fewRare, const std::optional<Placement>& best) {
+  const double eps = roomAt(s.tolerance, p.scale);
+  auto lands = [&](std::size_t k) {
+    const auto [x, y] = laidAt(p, s.a[k]);
+    return s.near.has(x, y, s.a[k].form, s.a[k].size * p.scale, eps);
+  };
+  landed.assign(s.a.size(), 0);
+  for (std::size_t k = 0; k < s.a.size(); ++k) landed[k] = s.rareA[k] && lands(k);
+  for (std::size_t k = 0; k < s.a.size(); ++k) {
+    if (!landed[k]) continue;
+    ++p.mapped;
+    if (s.a[k].placedFreely) ++p.freelyMapped;
+  }
+  p.spots = spots.count([&](std::size_t k) { return landed[k] != 0; });
+  // The rest is counted only where it may decide: where few rare pieces lie
+  // alike, what lies around them tells the move, and whether they lie in
+  // their place among the work.
+  if (p.mapped > 0 && (fewRare || p.mapped < rules::kPlacedAtLeast) && (!best || p.mapped >= best->mapped))
+    for (std::size_t k = 0; k < s.a.size(); ++k)
+      if (!s.rareA[k] && lands(k)) ++p.alongside;
+}
+
+// Whether `p` lays better than `best`: more rare pieces mapped, then more
+// pieces at all; on a tie (a symmetric part lies on itself mirrored or
+// turned half round), the simpler move: no mirror, then the least turn.
+bool laysBetter(const Placement& p, const std::optional<Placement>& best) {
+  return !best || p.mapped > best->mapped ||
+         (p.mapped == best->mapped &&
+          (p.alongside > best->alongside || (p.alongside == best->alongside && simpler(p, *best))));
+}
+
+// The best of the placements through two candidates, at most `tries` pairs of them.
+std::optional<Placement> bestThrough(const PlacementSearch& s, const std::vector<Candidate>& candidates, bool fewRare,
+                                     int tries) {
+  int rare = 0;
+  for (std::size_t k = 0; k < s.a.size(); ++k) rare += s.rareA[k] ? 1 : 0;
+  Spots spots(s.a, s.tolerance);
+  std::optional<Placement> best;
+  std::vector<std::uint8_t> landed;
+  int tried = 0;
+  for (std::size_t i = 0; i < candidates.size() && tried < tries; ++i) {
+    for (std::size_t j = i + 1; j < candidates.size() && tried < tries; ++j) {
+      const LocatedPiece &a1 = s.a[candidates[i].a], &a2 = s.a[candidates[j].a];
+      const LocatedPiece &b1 = s.b[candidates[i].b], &b2 = s.b[candidates[j].b];
+      if (std::hypot(b2.x - b1.x, b2.y - b1.y) <= s.tolerance.length ||
+          std::hypot(a2.x - a1.x, a2.y - a1.y) <= s.tolerance.length)
+        continue;
+      ++tried;
+      for (const bool mirror : {false, true}) {
+        Placement p = through(a1, a2, b1, b2, mirror);
+        countLaid(s, spots, landed, p, fewRare, best);
+        p.tried = rare;
+        if (laysBetter(p, best)) best = p;
+      }
+    }
+  }
+  return best;
+}
+
 }  // namespace
 
 std::string placementText(const Placement& p) {
@@ -253,169 +459,24 @@ Placement inverse(const Placement& p) {
 
 std::optional<Placement> findPlacement(std::span<const LocatedPiece> a, std::span<const LocatedPiece> b,
                                        std::span<const std::uint8_t> rareA, const Tolerance& tolerance, int tries) {
-  // Pairs of pieces that can only be one another: a rare place or shape (a
-  // text's with its words) of `a` that `b` has once.
-  std::unordered_map<std::uint64_t, std::pair<std::size_t, int>> placesOfB, shapesOfB;
-  for (std::size_t k = 0; k < b.size(); ++k) {
-    for (const std::uint64_t key : b[k].places) {
-      if (key == 0) continue;
-      auto& [at, count] = placesOfB[key];
-      at = k;
-      ++count;
-    }
-    auto& [at, count] = shapesOfB[b[k].likeness];
-    at = k;
-    ++count;
-  }
-  constexpr std::size_t kMostCandidates = 64;
-  std::vector<Candidate> candidates;
-  for (std::size_t k = 0; k < a.size() && candidates.size() < kMostCandidates; ++k) {
-    if (!rareA[k]) continue;
-    const auto& places = a[k].places;
-    const auto once = std::find_if(places.begin(), places.end(), [&](std::uint64_t key) {
-      const auto place = key != 0 ? placesOfB.find(key) : placesOfB.end();
-      return place != placesOfB.end() && place->second.second == 1;
-    });
-    if (once != places.end()) {
-      candidates.push_back({k, placesOfB.at(*once).first});
-      continue;
-    }
-    const auto shape = shapesOfB.find(a[k].likeness);
-    if (shape != shapesOfB.end() && shape->second.second == 1) candidates.push_back({k, shape->second.first});
-  }
-  const Near near(b);
-  // Few rare pieces shared (a construction line pasted along with typed
-  // work the whole class draws): the pieces each drawing has once tell the
-  // rest of the move, and how many of those the class draws alike lie on
-  // the same ones tells the move from another that lays as many rare ones.
-  // Pieces both hold unmoved (the sheet's frame, the template's title) tell
-  // nothing of a move and are not counted; pieces drawn freely are tried
-  // first.
-  const auto isMoved = [&](const Candidate& c) {
-    return std::hypot(a[c.a].x - b[c.b].x, a[c.a].y - b[c.b].y) > tolerance.length;
-  };
-  const auto moved = std::count_if(candidates.begin(), candidates.end(), isMoved);
+  const PlacementSearch s(a, b, rareA, tolerance);
+  std::vector<Candidate> candidates = onlyOneAnother(s);
+  const auto moved = std::count_if(candidates.begin(), candidates.end(), [&](const Candidate& c) { return s.isMoved(c); });
   const bool fewRare = !candidates.empty() && moved < 4;
-  if (fewRare) {
-    std::stable_partition(candidates.begin(), candidates.end(),
-                          [&](const Candidate& c) { return a[c.a].placedFreely; });
-    std::unordered_map<std::uint64_t, int> shapesOfA;
-    for (const LocatedPiece& q : a) ++shapesOfA[q.likeness];
-    for (std::size_t k = 0; k < a.size() && candidates.size() < kMostCandidates; ++k) {
-      if (rareA[k] || shapesOfA[a[k].likeness] != 1) continue;
-      const auto shape = shapesOfB.find(a[k].likeness);
-      if (shape == shapesOfB.end() || shape->second.second != 1) continue;
-      if (near.holdsUnmoved(a[k], tolerance)) continue;
-      candidates.push_back({k, shape->second.first});
-    }
-  }
+  if (fewRare) addPiecesEachHasOnce(s, candidates);
   // Pieces that can only be one another may all sit at one point (a bore,
   // its bolt circle and the centre lines of a flange), which tells no turn,
   // or be few (a hole told by its neighbours may be taken for the one
   // beside it, where one was left out): then the rare pieces the other
-  // drawing has up to eight of (the holes about a bolt circle) are tried
-  // each way too, beside them. Where work was moved, what lies unmoved
-  // beside it tells no turn either.
-  const auto apart = [&](const Candidate& x, const Candidate& y) {
-    return std::hypot(b[x.b].x - b[y.b].x, b[x.b].y - b[y.b].y) > tolerance.length;
-  };
-  std::vector<Candidate> telling;
-  std::copy_if(candidates.begin(), candidates.end(), std::back_inserter(telling),
-               [&](const Candidate& c) { return moved == 0 || isMoved(c); });
-  bool twoPlaces = false;
-  for (std::size_t i = 1; i < telling.size() && !twoPlaces; ++i) twoPlaces = apart(telling[0], telling[i]);
-  if ((!twoPlaces || fewRare) && !candidates.empty()) {
-    constexpr int kFewAlike = 8;
-    std::unordered_map<std::uint64_t, std::vector<std::size_t>> piecesOfB;
-    for (std::size_t k = 0; k < b.size(); ++k) {
-      const auto shape = shapesOfB.find(b[k].likeness);
-      if (shape->second.second <= kFewAlike) piecesOfB[b[k].likeness].push_back(k);
-    }
-    for (std::size_t k = 0; k < a.size() && candidates.size() < kMostCandidates; ++k) {
-      if (!rareA[k] || (moved > 0 && near.holdsUnmoved(a[k], tolerance))) continue;
-      const auto alike = piecesOfB.find(a[k].likeness);
-      if (alike == piecesOfB.end() || alike->second.size() < 2) continue;
-      for (const std::size_t j : alike->second)
-        if (candidates.size() < kMostCandidates) candidates.push_back({k, j});
-    }
-  }
-  int rare = 0;
-  for (std::size_t k = 0; k < a.size(); ++k) rare += rareA[k] ? 1 : 0;
+  // drawing has a few of are tried each way too, beside them. Where work
+  // was moved, what lies unmoved beside it tells no turn either.
+  if ((!atTwoPlaces(s, candidates, moved) || fewRare) && !candidates.empty()) addFewAlike(s, moved, candidates);
   if (candidates.size() < 2) return std::nullopt;
-  Spots spots(a, tolerance);
-  // Tried first: pairs of pieces that were moved (where work was moved,
-  // what lies unmoved tells nothing of the move) and that each can only be
-  // the other (a piece of `b` that several of `a` can only be, one of the
-  // like holes about a bolt circle the others were pasted without, is one
-  // of them at most).
-  {
-    std::vector<int> claims(b.size(), 0);
-    for (const Candidate& c : candidates) ++claims[c.b];
-    const auto rank = [&](const Candidate& c) { return (moved > 0 && !isMoved(c) ? 2 : 0) + (claims[c.b] > 1 ? 1 : 0); };
-    std::stable_sort(candidates.begin(), candidates.end(),
-                     [&](const Candidate& x, const Candidate& y) { return rank(x) < rank(y); });
-  }
-
-  std::optional<Placement> best;
-  std::vector<std::uint8_t> landedRare;
-  int tried = 0;
-  for (std::size_t i = 0; i < candidates.size() && tried < tries; ++i) {
-    for (std::size_t j = i + 1; j < candidates.size() && tried < tries; ++j) {
-      const LocatedPiece &a1 = a[candidates[i].a], &a2 = a[candidates[j].a];
-      const LocatedPiece &b1 = b[candidates[i].b], &b2 = b[candidates[j].b];
-      const double vbx = b2.x - b1.x, vby = b2.y - b1.y;
-      const double lb = std::hypot(vbx, vby);
-      if (lb <= tolerance.length || std::hypot(a2.x - a1.x, a2.y - a1.y) <= tolerance.length) continue;
-      ++tried;
-      for (const bool mirror : {false, true}) {
-        const double f = mirror ? -1.0 : 1.0;
-        const double vax = a2.x - a1.x, vay = f * (a2.y - a1.y);
-        const double scale = lb / std::hypot(vax, vay);
-        const double turn = std::atan2(vby, vbx) - std::atan2(vay, vax);
-        const double c = scale * std::cos(turn), s = scale * std::sin(turn);
-        Placement p;
-        p.m[0] = c, p.m[1] = -s * f, p.m[2] = s, p.m[3] = c * f;
-        p.dx = b1.x - (p.m[0] * a1.x + p.m[1] * a1.y);
-        p.dy = b1.y - (p.m[2] * a1.x + p.m[3] * a1.y);
-        p.scale = scale;
-        p.mirrored = mirror;
-        double degrees = std::fmod(turn * 180 / std::numbers::pi, 360.0);
-        if (degrees < 0) degrees += 360;
-        p.turnDegrees = degrees;
-        const double eps = roomAt(tolerance, scale);
-        auto lands = [&](std::size_t k) {
-          const auto [x, y] = laidAt(p, a[k]);
-          return near.has(x, y, a[k].form, a[k].size * scale, eps);
-        };
-        std::vector<std::uint8_t>& landed = landedRare;
-        landed.assign(a.size(), 0);
-        for (std::size_t k = 0; k < a.size(); ++k) landed[k] = rareA[k] && lands(k);
-        for (std::size_t k = 0; k < a.size(); ++k) {
-          if (!landed[k]) continue;
-          ++p.mapped;
-          if (a[k].placedFreely) ++p.freelyMapped;
-        }
-        p.spots = spots.count([&](std::size_t k) { return landed[k] != 0; });
-        // The rest is counted only where it may decide: where few rare
-        // pieces lie alike, what lies around them tells the move, and
-        // whether they lie in their place among the work.
-        if (p.mapped > 0 && (fewRare || p.mapped < rules::kPlacedAtLeast) && (!best || p.mapped >= best->mapped))
-          for (std::size_t k = 0; k < a.size(); ++k)
-            if (!rareA[k] && lands(k)) ++p.alongside;
-        p.tried = rare;
-        // More rare pieces mapped wins, then more pieces at all; on a tie
-        // (a symmetric part lies on itself mirrored or turned half round),
-        // the simpler move: no mirror, then the least turn.
-        if (!best || p.mapped > best->mapped ||
-            (p.mapped == best->mapped && (p.alongside > best->alongside ||
-                                          (p.alongside == best->alongside && simpler(p, *best)))))
-          best = p;
-      }
-    }
-  }
+  rankCandidates(s, moved, candidates);
+  std::optional<Placement> best = bestThrough(s, candidates, fewRare, tries);
   if (best) {
-    const auto lain = lainOn(a, near, *best, tolerance);
-    best->held = heldBy(a, b, near, rareA, tolerance, *best, lain);
+    const auto lain = lainOn(a, s.near, *best, tolerance);
+    best->held = heldBy(a, b, s.near, rareA, tolerance, *best, lain);
     if (best->freelyMapped > 0) best->freelyMapped = placedFreelyToTheTenth(a, b, rareA, tolerance, *best, lain);
   }
   return best;
