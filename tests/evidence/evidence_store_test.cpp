@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
+
 #include "classes/class_model.h"
 #include "evidence/store/evidence_store.h"
 #include "evidence/store/findings_codec.h"
@@ -181,6 +183,60 @@ TEST_P(StoreEngines, ReplacesAProjectWholeAndKeepsTheTeachersChoices) {
   ASSERT_TRUE(removed) << removed.message();
   EXPECT_TRUE(store->projects().value().empty());
 }
+
+#ifdef VELDRA_POSTGRESQL
+// A shared database in the first form of its tables (each drawing's sketch
+// on its row) is brought up to date by the first program that may alter it,
+// and answers as before; judged again, each drawing is kept once.
+TEST(SharedStoreForm, TheFirstFormIsBroughtUpToDate) {
+  if (!server().running()) GTEST_SKIP() << server().skipReason();
+  ASSERT_TRUE(server().sql("CREATE DATABASE first_form"));
+  ASSERT_TRUE(server().addTeacher("dora", "first_form"));
+  const ClassModel model = veldra::testing::makeClass(veldra::testing::typicalClass(3));
+  const Judgement j = judgeModel("CAD1", model);
+  std::vector<std::span<const std::uint64_t>> sketches;
+  for (const auto& d : j.judged) sketches.emplace_back(d.sketch);
+  auto answers = [&](EvidenceStore& store) {
+    auto archive = store.archive({"CAD1"});
+    EXPECT_TRUE(archive) << archive.message();
+    std::vector<std::vector<int>> shared;
+    if (!archive) return shared;
+    EXPECT_EQ((*archive)->size(), model.drawings.size());
+    for (const auto& found : (*archive)->similarEach(sketches, 2)) {
+      shared.emplace_back();
+      for (const auto& [id, count] : found) shared.back().push_back(count);
+      std::sort(shared.back().begin(), shared.back().end());
+    }
+    EXPECT_EQ((*archive)->failure(), "");
+    return shared;
+  };
+  std::vector<std::vector<int>> before;
+  {
+    auto store = PostgresStore::open(server().uri("first_form"));
+    ASSERT_TRUE(store) << store.message();
+    ASSERT_TRUE(save(**store, "CAD1", j));
+    before = answers(**store);
+    ASSERT_FALSE(before.at(0).empty());
+  }
+  ASSERT_TRUE(server().sql("ALTER TABLE drawings ADD COLUMN sketch BIGINT[] NOT NULL DEFAULT '{}';"
+                           "UPDATE drawings d SET sketch = s.sketch FROM sketches s WHERE s.drawing = d.id;"
+                           "CREATE INDEX drawings_by_sketch ON drawings USING gin (sketch);"
+                           "ALTER TABLE drawings DROP COLUMN digest; ALTER TABLE projects DROP COLUMN drawings;"
+                           "DROP TABLE sketches, common_values; UPDATE veldra_schema SET version = 1;",
+                           "first_form"));
+  const auto refused = PostgresStore::open(server().uri("first_form", "dora"));
+  ASSERT_FALSE(refused);
+  EXPECT_NE(refused.message().find("cannot bring the shared evidence store"), std::string::npos) << refused.message();
+  for (int run = 0; run < 2; ++run) {
+    auto store = PostgresStore::open(server().uri("first_form"));
+    ASSERT_TRUE(store) << store.message();
+    EXPECT_EQ((*store)->projects().value().at(0).drawings, model.drawings.size());
+    EXPECT_EQ(answers(**store), before);
+    ASSERT_TRUE(save(**store, "CAD1", j));
+    EXPECT_EQ(answers(**store), before);
+  }
+}
+#endif
 
 std::map<std::string, std::int64_t> rowsOf(sqlite3* db) {
   std::map<std::string, std::int64_t> rows;

@@ -159,7 +159,13 @@ TEST_F(SharedStoreTest, FailuresAreToldAndLoseNothing) {
   ASSERT_TRUE(saveMark(anna, "CAD1", markOf(first.findings, first.findings.pairs[0], ReviewMark::kNotCopy, "same lab", 1)));
   auto store = PostgresStore::open(server.uri("department", "anna"));
   ASSERT_TRUE(store) << store.message();
+  auto archive = (*store)->archive({"CAD1"});
+  ASSERT_TRUE(archive) << archive.message();
   ASSERT_TRUE(server.sql("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE usename = 'anna'"));
+  // A judgement that asked the archive in vain is no judgement.
+  const std::uint64_t sketch[] = {1, 2};
+  EXPECT_TRUE((*archive)->similar(sketch, 1).empty());
+  EXPECT_NE((*archive)->failure().find("was lost"), std::string::npos) << (*archive)->failure();
   const Status lost = (*store)->saveMark("CAD1", markOf(first.findings, first.findings.pairs[0], ReviewMark::kConfirmed, "", 2));
   ASSERT_FALSE(lost);
   EXPECT_NE(lost.message().find("connection to the shared evidence store was lost"), std::string::npos) << lost.message();

@@ -60,6 +60,10 @@ class ArchiveSource {
   virtual std::optional<ArchivedDrawing> load(std::int64_t id) = 0;
   // What weighs nothing in that project (most of its class, its templates), sorted.
   virtual std::vector<std::uint64_t> commonKeys(const std::string& project) = 0;
+  // Why a question went unanswered, empty while every one was answered: an
+  // archive behind a connection may fail, and a judgement without its
+  // answers would miss the copies of earlier work.
+  virtual std::string failure() const { return {}; }
 };
 
 }  // namespace veldra::evidence

@@ -207,6 +207,8 @@ RunResult runEvidenceCheck(const Workspace& workspace, const std::string& projec
 
   Judgement judgement = judgeClass(std::move(input), settings, archive.get(), control);
   if (judgement.cancelled || control.cancelled()) return cancelled();
+  if (archive && !archive->failure().empty())
+    return fail("the earlier projects could not be read: " + archive->failure() + "; " + kNothingJudged);
   result.findings = std::move(judgement.findings);
   result.readForCopies = readAgain.size();
   result.findings.notes.insert(result.findings.notes.begin(), notes.begin(), notes.end());

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <unordered_map>
 
 #include "evidence/features/feature_codec.h"
@@ -14,11 +15,39 @@ namespace veldra::evidence {
 
 namespace {
 
-// The form of the tables; a database of another form is left as it is.
-constexpr std::int64_t kSchemaVersion = 1;
+// The form of the tables. 1: the first. 2: the sketches apart from the
+// drawings' evidence, the values too common to look up, each project's count
+// of drawings and each drawing's digest, so that an unchanged drawing is not
+// written again. A database of a form older than 1 or newer than this
+// program's is left as it is.
+constexpr std::int64_t kSchemaVersion = 2;
 // Drawings of the archive a sketch value may lead to before it is taken
 // for a value every drawing of some exercise has, and passed over.
 constexpr int kLongestPosting = 1000;
+
+// Each drawing's sketch in a table of its own, narrow, so that the drawings
+// a value leads to are read without their evidence; its index keeps each
+// value once with the drawings holding it packed. Entries go into the index
+// as they come, not into a list every lookup reads until the server's upkeep
+// merges it: a class judged right after another teacher kept theirs is
+// looked up as fast as any other. A value found held by more drawings than
+// a sketch value may lead to is kept in common_values and not looked up
+// again until a drawing holding it goes.
+#define VELDRA_SKETCH_TABLES                                                                     \
+  "CREATE TABLE sketches (\n"                                                                    \
+  "  drawing BIGINT PRIMARY KEY REFERENCES drawings(id) ON DELETE CASCADE,\n"                    \
+  "  project BIGINT NOT NULL,\n"                                                                 \
+  "  sketch BIGINT[] NOT NULL\n"                                                                 \
+  ");\n"                                                                                         \
+  "CREATE TABLE common_values (value BIGINT PRIMARY KEY);\n"
+#define VELDRA_SKETCH_INDEX \
+  "CREATE INDEX sketches_by_value ON sketches USING gin (sketch) WITH (fastupdate = off);\n"
+// Every teacher reads and writes every table; each keeps to their own rows.
+#define VELDRA_GRANTS                                                                                  \
+  "DO $$ BEGIN\n"                                                                                      \
+  "  EXECUTE format('GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA %I TO PUBLIC', current_schema());\n" \
+  "  EXECUTE format('GRANT USAGE ON ALL SEQUENCES IN SCHEMA %I TO PUBLIC', current_schema());\n"      \
+  "END $$;\n"
 
 const char* const kSchema = R"sql(
 -- Every teacher who may connect to the database uses the same tables; each
@@ -32,6 +61,7 @@ CREATE TABLE projects (
   term TEXT NOT NULL DEFAULT '',
   judged_at BIGINT NOT NULL,
   common BYTEA NOT NULL,
+  drawings BIGINT NOT NULL DEFAULT 0,
   UNIQUE (teacher, name_key)
 );
 CREATE TABLE drawings (
@@ -41,18 +71,15 @@ CREATE TABLE drawings (
   fingerprint_guid TEXT NOT NULL,
   facts BYTEA NOT NULL,
   features BYTEA,
-  sketch BIGINT[] NOT NULL,
   file_size BIGINT,
   file_modified BIGINT,
   file_identity TEXT,
-  feature_scheme TEXT
+  feature_scheme TEXT,
+  digest BIGINT
 );
 CREATE INDEX drawings_by_project ON drawings (project);
 CREATE INDEX drawings_by_identity ON drawings (fingerprint_guid) WHERE fingerprint_guid <> '';
--- Entries go into the index as they come, not into a list every lookup
--- reads until the server's upkeep merges it: a class judged right after
--- another teacher kept theirs is looked up as fast as any other.
-CREATE INDEX drawings_by_sketch ON drawings USING gin (sketch) WITH (fastupdate = off);
+)sql" VELDRA_SKETCH_TABLES VELDRA_SKETCH_INDEX R"sql(
 CREATE TABLE project_settings (
   teacher TEXT NOT NULL,
   project_key TEXT NOT NULL,
@@ -88,12 +115,24 @@ CREATE TABLE pair_marks (
   marked_at BIGINT NOT NULL,
   UNIQUE (teacher, project_key, path_a, path_b)
 );
-INSERT INTO veldra_schema VALUES (1);
-DO $$ BEGIN
-  EXECUTE format('GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA %I TO PUBLIC', current_schema());
-  EXECUTE format('GRANT USAGE ON ALL SEQUENCES IN SCHEMA %I TO PUBLIC', current_schema());
-END $$;
-)sql";
+INSERT INTO veldra_schema VALUES (2);
+)sql" VELDRA_GRANTS;
+
+// A database of the first form brought up to date, in the transaction that
+// opens it: the sketches moved to their own table (its index made once
+// they are in, faster than entry by entry), the counts taken. Its drawings
+// have no digest yet and are written again by their next run.
+const char* const kUpgradeFrom1 = R"sql(
+ALTER TABLE projects ADD COLUMN drawings BIGINT NOT NULL DEFAULT 0;
+UPDATE projects p SET drawings = (SELECT COUNT(*) FROM drawings d WHERE d.project = p.id);
+ALTER TABLE drawings ADD COLUMN digest BIGINT;
+)sql" VELDRA_SKETCH_TABLES R"sql(
+INSERT INTO sketches (drawing, project, sketch) SELECT id, project, sketch FROM drawings WHERE cardinality(sketch) > 0;
+)sql" VELDRA_SKETCH_INDEX R"sql(
+DROP INDEX drawings_by_sketch;
+ALTER TABLE drawings DROP COLUMN sketch;
+UPDATE veldra_schema SET version = 2;
+)sql" VELDRA_GRANTS;
 
 // Project names are told apart ignoring the case of A to Z, as the
 // workspace's store and the project list do.
@@ -117,11 +156,66 @@ std::string arrayText(std::span<const std::int64_t> values) {
   return out + "}";
 }
 
-// A parameter: text, or bytes sent as they are; nothing is NULL.
+// Texts as an array's literal, each quoted: a drawing's identity is the
+// drawing's own text and may hold any character.
+std::string arrayText(std::span<const std::string> values) {
+  std::string out = "{";
+  for (std::size_t k = 0; k < values.size(); ++k) {
+    out += k ? ",\"" : "\"";
+    for (const char c : values[k]) {
+      if (c == '"' || c == '\\') out += '\\';
+      out += c;
+    }
+    out += '"';
+  }
+  return out + "}";
+}
+
+// What a drawing's row holds, in 64 bits: a row of the same path and digest
+// is kept as it is.
+class RowDigest {
+ public:
+  RowDigest& add(std::uint64_t v) {
+    h_ = (h_ ^ v) * 0xBF58476D1CE4E5B9ull;
+    h_ ^= h_ >> 31;
+    h_ *= 0x94D049BB133111EBull;
+    h_ ^= h_ >> 29;
+    return *this;
+  }
+  RowDigest& add(std::span<const std::uint8_t> bytes) {
+    add(static_cast<std::uint64_t>(bytes.size()));
+    std::size_t k = 0;
+    for (; k + 8 <= bytes.size(); k += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, bytes.data() + k, 8);
+      add(word);
+    }
+    std::uint64_t tail = 0;
+    for (std::size_t b = 0; k < bytes.size(); ++k, b += 8) tail |= static_cast<std::uint64_t>(bytes[k]) << b;
+    return add(tail);
+  }
+  RowDigest& add(const std::string& text) {
+    return add(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+  }
+  std::int64_t value() const { return static_cast<std::int64_t>(h_); }
+
+ private:
+  std::uint64_t h_ = 0x9E3779B97F4A7C15ull;
+};
+
+// A parameter: text, or bytes sent as they are (its own, or another's that
+// outlive it); nothing is NULL.
 struct Param {
   std::optional<std::string> text;
+  std::vector<std::uint8_t> owned;
   std::span<const std::uint8_t> bytes;
   bool binary = false;
+
+  Param(std::vector<std::uint8_t>&& b) : owned(std::move(b)), bytes(owned), binary(true) {}  // NOLINT
+  Param(const Param& o) : text(o.text), owned(o.owned), bytes(o.owned.empty() ? o.bytes : owned), binary(o.binary) {}
+  Param(Param&& o) noexcept
+      : text(std::move(o.text)), owned(std::move(o.owned)), bytes(owned.empty() ? o.bytes : owned), binary(o.binary) {}
+  Param& operator=(const Param&) = delete;
 
   Param(std::string t) : text(std::move(t)) {}                  // NOLINT
   Param(const char* t) : text(std::string(t)) {}                // NOLINT
@@ -188,25 +282,81 @@ struct PostgresStore::Connection {
   PGconn* conn = nullptr;
   ~Connection() { PQfinish(conn); }
 
-  Rows run(const char* sql, const std::vector<Param>& params = {}) const {
-    std::vector<const char*> values;
-    std::vector<int> lengths, formats;
-    for (const Param& p : params) {
-      if (p.binary) {
-        values.push_back(p.bytes.empty() ? "" : reinterpret_cast<const char*>(p.bytes.data()));
-        lengths.push_back(static_cast<int>(p.bytes.size()));
-        formats.push_back(1);
-      } else {
-        values.push_back(p.text ? p.text->c_str() : nullptr);
-        lengths.push_back(0);
-        formats.push_back(0);
+  // Parameters as libpq takes them; they point into `params`, kept here.
+  struct Bound {
+    explicit Bound(const std::vector<Param>& params) {
+      for (const Param& p : params) {
+        if (p.binary) {
+          values.push_back(p.bytes.empty() ? "" : reinterpret_cast<const char*>(p.bytes.data()));
+          lengths.push_back(static_cast<int>(p.bytes.size()));
+          formats.push_back(1);
+        } else {
+          values.push_back(p.text ? p.text->c_str() : nullptr);
+          lengths.push_back(0);
+          formats.push_back(0);
+        }
       }
     }
-    return Rows(PQexecParams(conn, sql, static_cast<int>(params.size()), nullptr, values.data(), lengths.data(),
-                             formats.data(), 1));
+    int count() const { return static_cast<int>(values.size()); }
+    std::vector<const char*> values;
+    std::vector<int> lengths, formats;
+  };
+
+  Rows run(const char* sql, const std::vector<Param>& params = {}) const {
+    const Bound b(params);
+    return Rows(PQexecParams(conn, sql, b.count(), nullptr, b.values.data(), b.lengths.data(), b.formats.data(), 1));
   }
   // Several statements without parameters.
   Rows script(const char* sql) const { return Rows(PQexec(conn, sql)); }
+
+  // The statement once for each of `count` lists of parameters, sent without
+  // waiting for each answer; the answers are read every few hundred, so that
+  // they never fill the connection while statements are still being sent.
+  // Nothing, or the first failure.
+  std::optional<Rows> runEach(const char* sql, std::size_t count,
+                              const std::function<std::vector<Param>(std::size_t)>& paramsOf) const {
+#ifdef LIBPQ_HAS_PIPELINING
+    if (count > 1 && PQenterPipelineMode(conn) == 1) {
+      constexpr std::size_t kAtOnce = 256;
+      std::optional<Rows> failed;
+      for (std::size_t first = 0; first < count && !failed; first += kAtOnce) {
+        const std::size_t end = std::min(count, first + kAtOnce);
+        for (std::size_t i = first; i < end && !failed; ++i) {
+          const std::vector<Param> params = paramsOf(i);
+          const Bound b(params);
+          if (!PQsendQueryParams(conn, sql, b.count(), nullptr, b.values.data(), b.lengths.data(), b.formats.data(), 1))
+            failed.emplace(PQmakeEmptyPGresult(conn, PGRES_FATAL_ERROR));
+        }
+        if (!PQpipelineSync(conn)) {
+          failed.emplace(PQmakeEmptyPGresult(conn, PGRES_FATAL_ERROR));
+          break;
+        }
+        // Every answer up to the point of synchronisation: each statement's
+        // result then nothing, then the synchronisation's own.
+        for (;;) {
+          PGresult* r = PQgetResult(conn);
+          if (!r) {
+            if (PQstatus(conn) != CONNECTION_OK) break;
+            continue;
+          }
+          const auto status = PQresultStatus(r);
+          if (status == PGRES_PIPELINE_SYNC) {
+            PQclear(r);
+            break;
+          }
+          if (status == PGRES_FATAL_ERROR && !failed) failed.emplace(r);
+          else PQclear(r);
+        }
+      }
+      PQexitPipelineMode(conn);
+      if (!failed && PQstatus(conn) != CONNECTION_OK) failed.emplace(PQmakeEmptyPGresult(conn, PGRES_FATAL_ERROR));
+      return failed;
+    }
+#endif
+    for (std::size_t i = 0; i < count; ++i)
+      if (Rows r = run(sql, paramsOf(i)); !r.ok()) return r;
+    return std::nullopt;
+  }
   // Why the last statement failed, in words: a lost connection told as such.
   std::string why(const Rows& r) const {
     if (PQstatus(conn) != CONNECTION_OK)
@@ -252,40 +402,75 @@ class SharedArchive : public ArchiveSource {
       : db_(db), ids_(std::move(ids)), idsText_(arrayText(std::span<const std::int64_t>(ids_))), named_(std::move(named)) {}
 
   std::size_t size() override {
-    const Rows r = db_.run("SELECT COUNT(*)::bigint FROM drawings WHERE project = ANY($1::bigint[])", {idsText_});
+    const Rows r = ask("SELECT COALESCE(SUM(drawings), 0)::bigint FROM projects WHERE id = ANY($1::bigint[])",
+                           {idsText_});
     return r.ok() && r.count() == 1 ? static_cast<std::size_t>(r.integer(0, 0)) : 0;
   }
 
-  // One round trip for the whole sketch: each value's drawings, no more than
-  // one past the longest posting taken, through the index on sketches.
   std::vector<std::pair<std::int64_t, int>> similar(std::span<const std::uint64_t> sketch, int minShared) override {
-    const Rows r = db_.run(
-        "SELECT v.value, d.id FROM unnest($1::bigint[]) AS v(value) CROSS JOIN LATERAL "
-        "(SELECT id FROM drawings WHERE sketch @> ARRAY[v.value] AND project = ANY($2::bigint[]) LIMIT $3) d",
-        {arrayText(sketch), idsText_, kLongestPosting + 1});
-    std::unordered_map<std::int64_t, int> postings;
-    for (int k = 0; r.ok() && k < r.count(); ++k) ++postings[r.integer(k, 0)];
-    std::unordered_map<std::int64_t, int> shared;
-    for (int k = 0; r.ok() && k < r.count(); ++k)
-      if (postings[r.integer(k, 0)] <= kLongestPosting) ++shared[r.integer(k, 1)];
-    std::vector<std::pair<std::int64_t, int>> out;
-    for (const auto& [drawing, count] : shared)
-      if (count >= minShared) out.emplace_back(drawing, count);
-    std::sort(out.begin(), out.end());
+    const std::span<const std::uint64_t> one[] = {sketch};
+    return std::move(similarEach(one, minShared).front());
+  }
+
+  // One round trip for the whole class: each value looked up once, in the
+  // order of the index, through the narrow table of sketches, and counted
+  // per drawing of the class on the server. A value held by more drawings of
+  // the whole store than a posting may be long is passed over, as the
+  // workspace's store does, and remembered as such.
+  std::vector<std::vector<std::pair<std::int64_t, int>>> similarEach(
+      std::span<const std::span<const std::uint64_t>> sketches, int minShared) override {
+    std::vector<std::vector<std::pair<std::int64_t, int>>> out(sketches.size());
+    std::string owners = "{", values = "{";
+    for (std::size_t k = 0; k < sketches.size(); ++k)
+      for (const std::uint64_t v : sketches[k]) {
+        const bool first = owners.size() == 1;
+        owners += (first ? "" : ",") + std::to_string(k);
+        values += (first ? "" : ",") + std::to_string(static_cast<std::int64_t>(v));
+      }
+    if (owners.size() == 1) return out;
+    const Rows r = ask(
+        "WITH q AS (SELECT k, value FROM unnest($1::bigint[], $2::bigint[]) AS q(k, value)), "
+        "v AS (SELECT DISTINCT q.value FROM q WHERE NOT EXISTS "
+        "      (SELECT 1 FROM common_values c WHERE c.value = q.value) ORDER BY q.value), "
+        "hit AS (SELECT v.value, h.drawing, h.project, COUNT(*) OVER (PARTITION BY v.value) AS holders "
+        "        FROM v CROSS JOIN LATERAL (SELECT s.drawing, s.project FROM sketches s "
+        "        WHERE s.sketch && ARRAY[v.value] LIMIT $3::bigint + 1) h), "
+        "marked AS (INSERT INTO common_values SELECT DISTINCT value FROM hit WHERE holders > $3::bigint "
+        "           ORDER BY value ON CONFLICT DO NOTHING) "
+        "SELECT q.k, hit.drawing, COUNT(*)::bigint FROM q JOIN hit ON hit.value = q.value "
+        "WHERE hit.holders <= $3::bigint AND hit.project = ANY($4::bigint[]) "
+        "GROUP BY q.k, hit.drawing HAVING COUNT(*) >= $5::bigint",
+        {owners + "}", values + "}", kLongestPosting, idsText_, minShared});
+    for (int row = 0; r.ok() && row < r.count(); ++row) {
+      const auto k = static_cast<std::size_t>(r.integer(row, 0));
+      if (k < out.size()) out[k].emplace_back(r.integer(row, 1), static_cast<int>(r.integer(row, 2)));
+    }
+    for (auto& found : out) std::sort(found.begin(), found.end());
     return out;
   }
 
   std::vector<std::int64_t> withIdentity(const std::string& guid) override {
-    std::vector<std::int64_t> out;
-    if (guid.empty()) return out;
-    const Rows r = db_.run("SELECT id FROM drawings WHERE fingerprint_guid = $1 AND project = ANY($2::bigint[])",
-                           {guid, idsText_});
-    for (int k = 0; r.ok() && k < r.count(); ++k) out.push_back(r.integer(k, 0));
+    const std::string one[] = {guid};
+    return std::move(withIdentityEach(one).front());
+  }
+
+  std::vector<std::vector<std::int64_t>> withIdentityEach(std::span<const std::string> guids) override {
+    std::vector<std::vector<std::int64_t>> out(guids.size());
+    if (std::all_of(guids.begin(), guids.end(), [](const std::string& g) { return g.empty(); })) return out;
+    const Rows r = ask(
+        "SELECT g.k - 1, d.id FROM unnest($1::text[]) WITH ORDINALITY AS g(guid, k) CROSS JOIN LATERAL "
+        "(SELECT id FROM drawings WHERE fingerprint_guid = g.guid AND fingerprint_guid <> '' "
+        " AND project = ANY($2::bigint[])) d WHERE g.guid <> '' ORDER BY 1, 2",
+        {arrayText(guids), idsText_});
+    for (int row = 0; r.ok() && row < r.count(); ++row) {
+      const auto k = static_cast<std::size_t>(r.integer(row, 0));
+      if (k < out.size()) out[k].push_back(r.integer(row, 1));
+    }
     return out;
   }
 
   std::optional<ArchivedDrawing> load(std::int64_t id) override {
-    const Rows r = db_.run("SELECT d.facts, d.features, d.project FROM drawings d WHERE d.id = $1", {id});
+    const Rows r = ask("SELECT d.facts, d.features, d.project FROM drawings d WHERE d.id = $1", {id});
     if (!r.ok() || r.count() != 1 || r.isNull(0, 1)) return std::nullopt;
     auto facts = decodeDrawingFacts(r.view(0, 0));
     auto features = decodeFeatures(r.view(0, 1));
@@ -303,17 +488,27 @@ class SharedArchive : public ArchiveSource {
   std::vector<std::uint64_t> commonKeys(const std::string& project) override {
     const auto it = named_.find(project);
     if (it == named_.end()) return {};
-    const Rows r = db_.run("SELECT common FROM projects WHERE id = $1", {it->second});
+    const Rows r = ask("SELECT common FROM projects WHERE id = $1", {it->second});
     if (!r.ok() || r.count() != 1) return {};
     auto keys = decodeKeys(r.view(0, 0));
     return keys ? std::move(*keys) : std::vector<std::uint64_t>{};
   }
 
+  std::string failure() const override { return failure_; }
+
  private:
+  // A statement's answer; the first that failed is the archive's failure.
+  Rows ask(const char* sql, const std::vector<Param>& params) {
+    Rows r = db_.run(sql, params);
+    if (!r.ok() && failure_.empty()) failure_ = db_.why(r);
+    return r;
+  }
+
   const Connection& db_;
   std::vector<std::int64_t> ids_;
   std::string idsText_;
   std::unordered_map<std::string, std::int64_t> named_;  // as the words name each project
+  std::string failure_;
 };
 
 }  // namespace
@@ -330,6 +525,10 @@ Result<std::unique_ptr<PostgresStore>> PostgresStore::open(const std::string& ur
     return failure(Failure::Kind::kCannotRead, "cannot reach the shared evidence store " + uri + ": " +
                                                    firstLine(db->conn ? PQerrorMessage(db->conn) : "out of memory"));
   db->run("SET client_min_messages = warning");
+  // Each query here reads a few rows through an index; a large archive's
+  // figures would have the server compile it to machine code first, which
+  // takes longer than the query.
+  db->run("SET jit = off");
   const Rows who = db->run("SELECT current_user::text");
   if (!who.ok() || who.count() != 1) return readFailure(*db, who);
   const std::string teacher = who.text(0, 0);
@@ -354,10 +553,14 @@ Result<std::unique_ptr<PostgresStore>> PostgresStore::open(const std::string& ur
       if (found > kSchemaVersion)
         return failure(Failure::Kind::kCannotRead,
                        "the shared evidence store " + uri + " was set up by a newer version of this program");
-      if (found < kSchemaVersion)
+      if (found < 1)
         return failure(Failure::Kind::kCannotRead, "the shared evidence store " + uri + " has tables of a form (" +
                                                        std::to_string(found) +
                                                        ") this program cannot bring up to date; it was left as it is");
+      if (found == 1)
+        if (const Rows upgraded = db->script(kUpgradeFrom1); !upgraded.ok())
+          return failure(Failure::Kind::kCannotWrite, "cannot bring the shared evidence store " + uri +
+                                                          " up to date (it was left as it is): " + db->why(upgraded));
     }
     const Rows done = t.commit();
     if (!done.ok()) return failure(Failure::Kind::kCannotWrite, "cannot set up the shared evidence store " + uri + ": " + firstLine(done.error()));
@@ -373,34 +576,103 @@ Status PostgresStore::saveProject(const std::string& project, const std::string&
   Transaction t(*db_);
   if (!t.open()) return failure(Failure::Kind::kCannotWrite, "cannot save the evidence: " + db_->why(db_->run("SELECT 1")));
   const Rows upsert = db_->run(
-      "INSERT INTO projects (teacher, name, name_key, term, judged_at, common) VALUES ($1, $2, $3, $4, $5, $6) "
+      "INSERT INTO projects (teacher, name, name_key, term, judged_at, common, drawings) "
+      "VALUES ($1, $2, $3, $4, $5, $6, $7) "
       "ON CONFLICT (teacher, name_key) DO UPDATE SET name = excluded.name, term = excluded.term, "
-      "judged_at = excluded.judged_at, common = excluded.common RETURNING id",
-      {teacher_, project, nameKey(project), term, judgedAtUnixMs, encodeKeys(commonKeys)});
+      "judged_at = excluded.judged_at, common = excluded.common, drawings = excluded.drawings RETURNING id",
+      {teacher_, project, nameKey(project), term, judgedAtUnixMs, encodeKeys(commonKeys),
+       static_cast<std::int64_t>(drawings.size())});
   if (!upsert.ok() || upsert.count() != 1) return writeFailure(*db_, upsert, "cannot save the project");
   const std::int64_t id = upsert.integer(0, 0);
   // The project's row is now this transaction's until it ends: a second
   // run of the same project waits here instead of mixing its drawings in.
-  if (const Rows gone = db_->run("DELETE FROM drawings WHERE project = $1", {id}); !gone.ok())
-    return writeFailure(*db_, gone, "cannot replace the project's earlier evidence");
-  for (std::size_t i = 0; i < drawings.size(); ++i) {
-    const DrawingFacts& f = drawings[i];
-    std::optional<std::vector<std::uint8_t>> features;
-    if (f.readable && i < judged.size()) features = encodeFeatures(judged[i].features);
-    const std::optional<FileStamp> stamp =
-        i < stamps.size() && stamps[i] && !featureScheme.empty() ? stamps[i] : std::nullopt;
-    const std::span<const std::uint64_t> values =
-        i < judged.size() ? std::span<const std::uint64_t>(judged[i].sketch) : std::span<const std::uint64_t>();
-    const std::vector<std::uint8_t> facts = encodeDrawingFacts(f);
-    const Rows r = db_->run(
-        "INSERT INTO drawings (project, path, fingerprint_guid, facts, features, sketch, file_size, file_modified, "
-        "file_identity, feature_scheme) VALUES ($1, $2, $3, $4, $5, $6::bigint[], $7, $8, $9, $10)",
-        {id, utf8Path(f.path), f.fingerprintGuid, facts, features ? Param(*features) : Param::null(), arrayText(values),
-         stamp ? Param(static_cast<std::int64_t>(stamp->size)) : Param::null(),
-         stamp ? Param(stamp->modifiedNs) : Param::null(), stamp ? Param(stamp->identity) : Param::null(),
-         stamp ? Param(featureScheme) : Param::null()});
-    if (!r.ok()) return writeFailure(*db_, r, "cannot save a drawing's evidence");
+  // Its rows as they are: a drawing whose row would be written again as it
+  // is keeps it, so that a run on an unchanged class writes next to nothing.
+  const Rows before = db_->run("SELECT id, path, digest FROM drawings WHERE project = $1", {id});
+  if (!before.ok()) return writeFailure(*db_, before, "cannot read the project's earlier evidence");
+  std::unordered_map<std::string, std::vector<std::pair<std::int64_t, std::int64_t>>> rowsAt;  // path -> id, digest
+  std::vector<std::int64_t> gone;  // rows to remove: those without a digest, and those not kept
+  for (int k = 0; k < before.count(); ++k) {
+    if (before.isNull(k, 2)) gone.push_back(before.integer(k, 0));
+    else rowsAt[before.text(k, 1)].emplace_back(before.integer(k, 0), before.integer(k, 2));
   }
+  // What each drawing's row holds; written again for those not kept.
+  struct Row {
+    std::vector<std::uint8_t> facts;
+    std::optional<std::vector<std::uint8_t>> features;
+    std::optional<FileStamp> stamp;
+    std::span<const std::uint64_t> sketch;
+  };
+  auto rowOf = [&](std::size_t i) {
+    const DrawingFacts& f = drawings[i];
+    Row row;
+    row.facts = encodeDrawingFacts(f);
+    if (f.readable && i < judged.size()) row.features = encodeFeatures(judged[i].features);
+    // Without its stamp a drawing is read again next time.
+    if (i < stamps.size() && stamps[i] && !featureScheme.empty()) row.stamp = stamps[i];
+    if (i < judged.size()) row.sketch = judged[i].sketch;
+    return row;
+  };
+  auto digestOf = [&](const Row& row) {
+    RowDigest d;
+    d.add(row.facts).add(row.features.has_value());
+    if (row.features) d.add(*row.features);
+    d.add(row.stamp.has_value());
+    if (row.stamp) d.add(row.stamp->size).add(static_cast<std::uint64_t>(row.stamp->modifiedNs)).add(row.stamp->identity).add(featureScheme);
+    d.add(row.sketch.size());
+    for (const std::uint64_t v : row.sketch) d.add(v);
+    return d.value();
+  };
+  std::vector<std::size_t> written;
+  for (std::size_t i = 0; i < drawings.size(); ++i) {
+    const auto same = rowsAt.find(utf8Path(drawings[i].path));
+    if (same != rowsAt.end()) {
+      auto& rows = same->second;
+      const std::int64_t digest = digestOf(rowOf(i));
+      const auto row = std::find_if(rows.begin(), rows.end(), [&](const auto& r) { return r.second == digest; });
+      if (row != rows.end()) {
+        rows.erase(row);
+        continue;
+      }
+    }
+    written.push_back(i);
+  }
+  for (const auto& [path, rows] : rowsAt)
+    for (const auto& row : rows) gone.push_back(row.first);
+  if (!gone.empty()) {
+    // A value the store took for too common may not be once these go.
+    const std::string ids = arrayText(std::span<const std::int64_t>(gone));
+    for (const char* sql : {"DELETE FROM common_values WHERE value IN "
+                            "(SELECT unnest(sketch) FROM sketches WHERE drawing = ANY($1::bigint[]))",
+                            "DELETE FROM drawings WHERE id = ANY($1::bigint[])"})
+      if (const Rows r = db_->run(sql, {ids}); !r.ok())
+        return writeFailure(*db_, r, "cannot replace the project's earlier evidence");
+  }
+  const auto failed = db_->runEach(
+      "WITH d AS (INSERT INTO drawings (project, path, fingerprint_guid, facts, features, file_size, file_modified, "
+      "file_identity, feature_scheme, digest) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10) RETURNING id) "
+      "INSERT INTO sketches (drawing, project, sketch) SELECT id, $1, $11::bigint[] FROM d "
+      "WHERE cardinality($11::bigint[]) > 0",
+      written.size(), [&](std::size_t w) {
+        const std::size_t i = written[w];
+        Row row = rowOf(i);
+        const std::int64_t digest = digestOf(row);
+        std::vector<Param> params;
+        params.reserve(11);
+        params.emplace_back(id);
+        params.emplace_back(utf8Path(drawings[i].path));
+        params.emplace_back(drawings[i].fingerprintGuid);
+        params.emplace_back(std::move(row.facts));
+        params.push_back(row.features ? Param(std::move(*row.features)) : Param::null());
+        params.push_back(row.stamp ? Param(static_cast<std::int64_t>(row.stamp->size)) : Param::null());
+        params.push_back(row.stamp ? Param(row.stamp->modifiedNs) : Param::null());
+        params.push_back(row.stamp ? Param(row.stamp->identity) : Param::null());
+        params.push_back(row.stamp ? Param(featureScheme) : Param::null());
+        params.emplace_back(digest);
+        params.emplace_back(arrayText(row.sketch));
+        return params;
+      });
+  if (failed) return writeFailure(*db_, *failed, "cannot save a drawing's evidence");
   if (const Rows done = t.commit(); !done.ok()) return writeFailure(*db_, done, "cannot save the evidence");
   return {};
 }
@@ -436,7 +708,9 @@ Result<std::map<std::string, KeptDrawing>> PostgresStore::keptDrawings(const std
 Status PostgresStore::removeProject(const std::string& project) {
   Transaction t(*db_);
   const std::string key = nameKey(project);
-  for (const char* sql : {"DELETE FROM projects WHERE teacher = $1 AND name_key = $2",
+  for (const char* sql : {"DELETE FROM common_values WHERE value IN (SELECT unnest(s.sketch) FROM sketches s "
+                          "JOIN projects p ON p.id = s.project WHERE p.teacher = $1 AND p.name_key = $2)",
+                          "DELETE FROM projects WHERE teacher = $1 AND name_key = $2",
                           "DELETE FROM last_runs WHERE teacher = $1 AND project_key = $2"})
     if (const Rows r = db_->run(sql, {teacher_, key}); !r.ok()) return writeFailure(*db_, r, "cannot remove the project");
   if (const Rows done = t.commit(); !done.ok()) return writeFailure(*db_, done, "cannot remove the project");
@@ -446,7 +720,7 @@ Status PostgresStore::removeProject(const std::string& project) {
 Result<std::vector<StoredProject>> PostgresStore::projects() {
   // The teacher's own first, by name; then the others', by teacher.
   const Rows r = db_->run(
-      "SELECT p.teacher, p.name, p.term, p.judged_at, (SELECT COUNT(*) FROM drawings d WHERE d.project = p.id)::bigint "
+      "SELECT p.teacher, p.name, p.term, p.judged_at, p.drawings "
       "FROM projects p ORDER BY p.teacher <> $1, p.teacher, p.name_key",
       {teacher_});
   if (!r.ok()) return readFailure(*db_, r);
