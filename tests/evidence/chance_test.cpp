@@ -9,16 +9,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <iostream>
 #include <map>
-#include <sstream>
 #include <string>
 
-#include "classes/class_model.h"
 #include "evidence/judging/chance.h"
 #include "evidence/judging/judge.h"
 #include "evidence/store/evidence_store.h"
+#include "judged_class.h"
 #include "support/temp_dir.h"
 
 namespace veldra::evidence {
@@ -82,8 +79,7 @@ TEST(Chance, WhatIsSharedIsWeighedAgainstThePairsCompared) {
 }
 
 // A class of `students` drawing each part to measures of their own, with
-// every kind of copy among its first students; judged in memory, against
-// `archive` where given.
+// every kind of copy among its first students.
 struct ClassOfOwnMeasures {
   ClassPlan plan;
   ClassModel model;
@@ -100,71 +96,6 @@ ClassOfOwnMeasures classOf(int students, unsigned seed, unsigned studentSeed = 0
   return c;
 }
 
-Judgement judge(const std::string& project, const ClassModel& model, ArchiveSource* archive = nullptr) {
-  ClassInput input;
-  input.project = project;
-  input.drawings = model.drawings;
-  input.templates.push_back(model.templateDrawing);
-  return judgeClass(std::move(input), {}, archive, RunControl{});
-}
-
-// Per kind of copy, how many of those made were called copies; and the
-// honest pairs called copies, with their words.
-struct Tally {
-  std::map<std::string, std::pair<int, int>> copies;  // found, made
-  std::vector<std::string> accused;
-};
-
-void tally(const ClassOfOwnMeasures& c, const Findings& f, Tally& t) {
-  std::map<std::pair<std::size_t, std::size_t>, const PairFinding*> called;
-  for (const auto& p : f.pairs)
-    if (isCopy(p.verdict) && p.b < f.projectDrawings) called[{std::min(p.a, p.b), std::max(p.a, p.b)}] = &p;
-  for (const auto& copy : c.plan.copies) {
-    auto& [found, made] = t.copies[veldra::testing::copyKindName(copy.kind)];
-    ++made;
-    const auto a = static_cast<std::size_t>(copy.source), b = static_cast<std::size_t>(copy.copier);
-    found += called.count({std::min(a, b), std::max(a, b)}) > 0;
-  }
-  for (const auto& [pair, p] : called) {
-    if (c.model.linked(static_cast<int>(pair.first), static_cast<int>(pair.second))) continue;
-    std::string words = displayName(f.drawings[pair.first]) + " and " + displayName(f.drawings[pair.second]) +
-                        ", score " + std::to_string(p->score) + ":";
-    for (const auto& r : p->reasons) words += "\n  " + r;
-    t.accused.push_back(words);
-  }
-}
-
-void expectAllFoundNoneAccused(const Tally& t, const std::string& what) {
-  std::ostringstream figures;
-  for (const auto& [kind, counts] : t.copies) figures << "\n  " << kind << " " << counts.first << "/" << counts.second;
-  std::cout << "[ " << what << ": copies found per kind ]" << figures.str() << "\n  honest pairs accused "
-            << t.accused.size() << std::endl;
-  for (const auto& [kind, counts] : t.copies) EXPECT_EQ(counts.first, counts.second) << kind << " in " << what;
-  for (const auto& words : t.accused) ADD_FAILURE() << "an honest pair accused in " << what << ": " << words;
-}
-
-// Seeds from the environment (VELDRA_CHANCE_SEEDS="1 2 3"), else these.
-std::vector<unsigned> seedsOr(std::vector<unsigned> fallback) {
-  const char* given = std::getenv("VELDRA_CHANCE_SEEDS");
-  if (!given) return fallback;
-  std::vector<unsigned> seeds;
-  std::istringstream in(given);
-  for (unsigned s; in >> s;) seeds.push_back(s);
-  return seeds;
-}
-
-TEST(Chance, NoHonestPairAccusedInClassesOfEverySize) {
-  for (const int students : {30, 300, 2000}) {
-    Tally t;
-    for (const unsigned seed : seedsOr(students < 2000 ? std::vector<unsigned>{1, 2, 3} : std::vector<unsigned>{1})) {
-      SCOPED_TRACE("class of " + std::to_string(students) + ", seed " + std::to_string(seed));
-      const auto c = classOf(students, seed);
-      tally(c, judge("CAD1", c.model).findings, t);
-    }
-    expectAllFoundNoneAccused(t, "classes of " + std::to_string(students) + " of measures of their own");
-  }
-}
-
 // A class of 300 against four earlier terms of 5,000 drawings of the same
 // exercise, kept in the store: no honest pair across terms, and last year's
 // drawing pasted into this year's class is found.
@@ -178,7 +109,7 @@ TEST(Chance, AClassAgainstEarlierTermsOf20000Drawings) {
   for (unsigned term = 1; term <= 4; ++term) {
     auto c = classOf(5000, 5, 100 + term, -365 * static_cast<int>(5 - term));
     const std::string project = "CAD1 " + std::to_string(2020 + term);
-    const Judgement j = judge(project, c.model);
+    const Judgement j = veldra::testing::judgeModel(c.model, true, {}, nullptr, project);
     const Status saved = store.saveProject(project, "autumn", j.findings.runAtUnixMs, j.findings.drawings, j.judged,
                                            j.commonKeys);
     ASSERT_TRUE(saved) << saved.message();
@@ -195,9 +126,9 @@ TEST(Chance, AClassAgainstEarlierTermsOf20000Drawings) {
   auto archive = store.archive(terms);
   ASSERT_TRUE(archive) << archive.message();
   ASSERT_EQ((*archive)->size(), 20000u);
-  const Findings f = judge("CAD1 2025", c.model, archive->get()).findings;
-  Tally t;
-  tally(c, f, t);
+  const Findings f = veldra::testing::judgeModel(c.model, true, {}, archive->get(), "CAD1 2025").findings;
+  veldra::testing::Tally t;
+  veldra::testing::tallyClass(c.plan, c.model, veldra::testing::JudgedClass(f), t);
   bool pasteFound = false;
   for (const auto& p : f.pairs) {
     if (p.b < f.projectDrawings || !isCopy(p.verdict)) continue;
@@ -209,7 +140,8 @@ TEST(Chance, AClassAgainstEarlierTermsOf20000Drawings) {
     for (const auto& r : p.reasons) words += "\n  " + r;
     t.accused.push_back(words);
   }
-  expectAllFoundNoneAccused(t, "a class of 300 against 20,000 drawings of four earlier terms");
+  t.report("a class of 300 against 20,000 drawings of four earlier terms");
+  t.expectEveryCopyFound("a class of 300 against 20,000 drawings of four earlier terms");
   EXPECT_TRUE(pasteFound) << "last term's drawing pasted into this term";
 }
 

@@ -32,6 +32,22 @@ DrawingSpec student(std::int32_t ms, std::uint64_t own) {
   return plan;
 }
 
+struct CliResult {
+  int status = -1;
+  std::string out, err;
+};
+
+// Runs the built program with these arguments, no shell in between. Line
+// ends as on Linux: standard output on Windows ends its lines with CR LF.
+CliResult runCli(const std::vector<std::string>& arguments) {
+  const ProgramRun run = runProgram(pathFromUtf8(VELDRA_CLI), arguments);
+  EXPECT_TRUE(run.started) << VELDRA_CLI;
+  CliResult result{run.exitCode, run.out, run.err};
+  for (std::string* text : {&result.out, &result.err})
+    for (std::size_t at; (at = text->find("\r\n")) != std::string::npos;) text->erase(at, 1);
+  return result;
+}
+
 // A workspace with project CAD1: folder "class" with a sub-folder per
 // student, a stray drawing in the folder itself and one that is no drawing.
 class EvidenceRunTest : public ::testing::Test {
@@ -51,6 +67,10 @@ class EvidenceRunTest : public ::testing::Test {
   void write(const std::string& relative, const DrawingSpec& plan) {
     std::filesystem::create_directories((classFolder / relative).parent_path());
     ASSERT_EQ(veldra::dwgwrite::writeDrawingFile(classFolder / relative, plan), "");
+  }
+  CliResult cli(std::vector<std::string> arguments) const {
+    arguments.insert(arguments.begin(), {"--workspace", utf8FromPath(base)});
+    return runCli(arguments);
   }
   veldra::testing::TempDir dir;
   std::filesystem::path base;
@@ -131,7 +151,8 @@ TEST_F(EvidenceRunTest, CancelledOrRefusedRunsWriteNothing) {
 TEST(ProjectDrawings, NamesDrawingsOfOneNameByTheFoldersAboveThem) {
   veldra::testing::TempDir dir;
   for (const char* file : {"2024/a/anna/drawing.dwg", "2024/a/ben/Drawing.dwg", "2025/a/anna/drawing.dwg",
-                           "2024/a/ben/extra.dwg", "2024/a/carla/drawing.dwg"})
+                           "2024/a/ben/extra.dwg", "2024/a/carla/drawing.dwg", "2024/a/dana/drawing.DXF",
+                           "2024/a/emil/drawing.dxf.bak", "2024/a/emil/drawing.dx", "2024/a/frida/notes.txt"})
     dir.write(file, "x");
   const auto at = [&](const char* folder) { return "-" + (dir.path() / folder).string(); };
   const VisitList list =
@@ -139,8 +160,8 @@ TEST(ProjectDrawings, NamesDrawingsOfOneNameByTheFoldersAboveThem) {
   std::vector<std::string> names;
   for (const auto& d : list.drawings) names.push_back(utf8Name(d.name));
   EXPECT_EQ(names, (std::vector<std::string>{"2024/a/anna/drawing.dwg", "ben/Drawing.dwg", "extra.dwg",
-                                             "2025/a/anna/drawing.dwg", "carla/drawing.dwg"}));
-  // The last location lists three drawings again: each is judged once, not
+                                             "2025/a/anna/drawing.dwg", "carla/drawing.dwg", "dana/drawing.DXF"}));
+  // DXF counts beside DWG whatever the case of its name. The last location lists three drawings again: each is judged once, not
   // found a copy of itself, and the teacher is told.
   EXPECT_EQ(list.notes.size(), 3u);
 }
@@ -192,31 +213,11 @@ TEST_F(EvidenceRunTest, KeepsTheTeachersChoicesPerProjectForTheWindow) {
   EXPECT_EQ(veldra::testing::slurp(storeFile(workspace)), "not a database");
 }
 
-struct CliResult {
-  int status = -1;
-  std::string out, err;
-};
-
-// Runs the built program with these arguments, no shell in between. Line
-// ends as on Linux: standard output on Windows ends its lines with CR LF.
-CliResult runCli(const std::vector<std::string>& arguments) {
-  const ProgramRun run = runProgram(pathFromUtf8(VELDRA_CLI), arguments);
-  EXPECT_TRUE(run.started) << VELDRA_CLI;
-  CliResult result{run.exitCode, run.out, run.err};
-  for (std::string* text : {&result.out, &result.err})
-    for (std::size_t at; (at = text->find("\r\n")) != std::string::npos;) text->erase(at, 1);
-  return result;
-}
 
 TEST_F(EvidenceRunTest, CommandLineExitsByWhatItFound) {
-  const std::vector<std::string> ws = {"--workspace", utf8FromPath(base)};
-  auto with = [&](std::vector<std::string> rest) {
-    rest.insert(rest.begin(), ws.begin(), ws.end());
-    return rest;
-  };
   const auto csv = dir.path() / "out.csv", html = dir.path() / "out.html";
-  const CliResult found = runCli(with({"evidence", "cad1", "--ignore-author", "lab3", "--csv", utf8FromPath(csv),
-                                       "--html", utf8FromPath(html)}));
+  const CliResult found = cli({"evidence", "cad1", "--ignore-author", "lab3", "--csv", utf8FromPath(csv),
+                                       "--html", utf8FromPath(html)});
   EXPECT_EQ(found.status, 1) << found.err;
   EXPECT_NE(found.out.find("Drawings: 6 (5 read, 1 could not be read)\n"), std::string::npos) << found.out;
   EXPECT_NE(found.out.find("Pairs: 1 copy,"), std::string::npos);
@@ -227,32 +228,32 @@ TEST_F(EvidenceRunTest, CommandLineExitsByWhatItFound) {
 
   // The teacher marks the copy from a script, lists and exports the marks;
   // a pair the check did not judge, or a mark it does not know, is refused.
-  const CliResult set = runCli(with({"mark", "CAD1", "set", "ben/drawing.dwg", "anna/drawing.dwg", "confirmed",
-                                     "--note", "admitted, 3 May"}));
+  const CliResult set = cli({"mark", "CAD1", "set", "ben/drawing.dwg", "anna/drawing.dwg", "confirmed",
+                                     "--note", "admitted, 3 May"});
   EXPECT_EQ(set.status, 0) << set.err;
-  const CliResult list = runCli(with({"mark", "CAD1", "list"}));
+  const CliResult list = cli({"mark", "CAD1", "list"});
   EXPECT_EQ(list.status, 0) << list.err;
   EXPECT_TRUE(list.out.starts_with("confirmed\tanna/drawing.dwg\tben/drawing.dwg\tcopy ")) << list.out;
   EXPECT_TRUE(list.out.ends_with("\tadmitted, 3 May\n")) << list.out;
   const auto marksFile = dir.path() / "marks.csv";
-  EXPECT_EQ(runCli(with({"mark", "CAD1", "export", utf8FromPath(marksFile)})).status, 0);
+  EXPECT_EQ(cli({"mark", "CAD1", "export", utf8FromPath(marksFile)}).status, 0);
   EXPECT_NE(veldra::testing::slurp(marksFile).find("confirmed copy,\"admitted, 3 May\","), std::string::npos);
   for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
            {"mark", "CAD1", "set", "anna/drawing.dwg", "carla/drawing.dwg", "confirmed"},
            {"mark", "CAD1", "set", "anna/drawing.dwg", "ben/drawing.dwg", "maybe"},
            {"mark", "CAD1", "set", "anna/drawing.dwg", "nobody.dwg", "confirmed"},
            {"mark", "CAD1", "list", "extra"}}) {
-    const CliResult r = runCli(with(bad));
+    const CliResult r = cli(bad);
     EXPECT_EQ(r.status, 2) << bad.back();
     EXPECT_FALSE(r.err.empty()) << bad.back();
   }
-  EXPECT_EQ(runCli(with({"evidence", "cad1"})).status, 1);
+  EXPECT_EQ(cli({"evidence", "cad1"}).status, 1);
   EXPECT_NE(veldra::testing::slurp(reportFile(workspace, "CAD1")).find("Teacher's mark: confirmed copy: admitted, 3 May"),
             std::string::npos);
 
   // Without the copy, nothing is found.
   std::filesystem::remove(classFolder / "ben" / "drawing.dwg");
-  EXPECT_EQ(runCli(with({"evidence", "CAD1"})).status, 0);
+  EXPECT_EQ(cli({"evidence", "CAD1"}).status, 0);
   for (const std::vector<std::string>& bad :
        std::vector<std::vector<std::string>>{{"evidence", "NOSUCH"},
                                              {"evidence", "CAD1", "--against", "NOSUCH"},
@@ -260,7 +261,7 @@ TEST_F(EvidenceRunTest, CommandLineExitsByWhatItFound) {
                                              {"evidence", "CAD1", "--frobnicate"},
                                              {"evidence"},
                                              {"evidence", "CAD1", "--template", "no such template.dwg"}}) {
-    const CliResult r = runCli(with(bad));
+    const CliResult r = cli(bad);
     EXPECT_EQ(r.status, 2) << bad.back();
     EXPECT_FALSE(r.err.empty()) << bad.back();
   }
@@ -269,27 +270,22 @@ TEST_F(EvidenceRunTest, CommandLineExitsByWhatItFound) {
 // The command line starts from what the evidence window saved for the
 // project; an option given replaces that one choice for the run only.
 TEST_F(EvidenceRunTest, CommandLineTakesTheChoicesSavedForTheProject) {
-  const std::vector<std::string> ws = {"--workspace", utf8FromPath(base)};
-  auto with = [&](std::vector<std::string> rest) {
-    rest.insert(rest.begin(), ws.begin(), ws.end());
-    return rest;
-  };
   EvidenceSettings chosen;
   chosen.term = "autumn";
   chosen.against = {"NOSUCH"};
   ASSERT_TRUE(saveProjectSettings(workspace, "CAD1", chosen).ok());
   // The saved earlier project does not exist: refused as if it were given.
-  const CliResult refused = runCli(with({"evidence", "CAD1"}));
+  const CliResult refused = cli({"evidence", "CAD1"});
   EXPECT_EQ(refused.status, 2);
   EXPECT_NE(refused.err.find("NOSUCH"), std::string::npos) << refused.err;
 
   chosen.against.clear();
   ASSERT_TRUE(saveProjectSettings(workspace, "CAD1", chosen).ok());
-  ASSERT_EQ(runCli(with({"evidence", "CAD1"})).status, 1);
+  ASSERT_EQ(cli({"evidence", "CAD1"}).status, 1);
   auto stored = storedProjects(workspace).value();
   ASSERT_EQ(stored.size(), 1u);
   EXPECT_EQ(stored[0].term, "autumn");
-  ASSERT_EQ(runCli(with({"evidence", "CAD1", "--term", "spring"})).status, 1);
+  ASSERT_EQ(cli({"evidence", "CAD1", "--term", "spring"}).status, 1);
   stored = storedProjects(workspace).value();
   ASSERT_EQ(stored.size(), 1u);
   EXPECT_EQ(stored[0].term, "spring");
@@ -299,12 +295,7 @@ TEST_F(EvidenceRunTest, CommandLineTakesTheChoicesSavedForTheProject) {
 // The next term's class is judged against this one after its folders were
 // cleared: only the evidence store remembers them.
 TEST_F(EvidenceRunTest, CommandLineComparesAgainstAnEarlierTermWhoseDrawingsAreGone) {
-  const std::vector<std::string> ws = {"--workspace", utf8FromPath(base)};
-  auto with = [&](std::vector<std::string> rest) {
-    rest.insert(rest.begin(), ws.begin(), ws.end());
-    return rest;
-  };
-  ASSERT_EQ(runCli(with({"evidence", "CAD1", "--term", "2025"})).status, 1);
+  ASSERT_EQ(cli({"evidence", "CAD1", "--term", "2025"}).status, 1);
   const auto nextTerm = dir.path() / "next";
   std::filesystem::create_directories(nextTerm / "fritz");
   std::filesystem::create_directories(nextTerm / "gina");
@@ -318,9 +309,9 @@ TEST_F(EvidenceRunTest, CommandLineComparesAgainstAnEarlierTermWhoseDrawingsAreG
   EXPECT_TRUE(replaceFile(base / "projects" / "CAD2.prj", quotedLine("+" + utf8FromPath(nextTerm))));
 
   // Alone, the new class holds no copy.
-  EXPECT_EQ(runCli(with({"evidence", "CAD2"})).status, 0);
+  EXPECT_EQ(cli({"evidence", "CAD2"}).status, 0);
   const auto csv = dir.path() / "terms.csv";
-  const CliResult r = runCli(with({"evidence", "CAD2", "--against", "cad1", "--csv", utf8FromPath(csv)}));
+  const CliResult r = cli({"evidence", "CAD2", "--against", "cad1", "--csv", utf8FromPath(csv)});
   EXPECT_EQ(r.status, 1) << r.err;
   EXPECT_NE(r.out.find("Earlier drawings: 6\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("CAD1: carla/drawing.dwg"), std::string::npos) << r.out;
@@ -353,7 +344,7 @@ TEST_F(EvidenceRunTest, NamesBeyondAsciiReachTheStoreAndEveryReport) {
   EXPECT_TRUE(replaceFile(workspace.locationFile(project), quotedLine("+" + utf8FromPath(folder))));
   const auto csv = dir.path() / pathFromUtf8("Ergebnis ü.csv"), html = dir.path() / pathFromUtf8("结果.html");
 
-  const CliResult r = runCli({"--workspace", utf8FromPath(base), "evidence", "τεχνικο 学生", "--csv",
+  const CliResult r = cli({"evidence", "τεχνικο 学生", "--csv",
                               utf8FromPath(csv), "--html", utf8FromPath(html)});
   EXPECT_EQ(r.status, 1) << r.err;
   EXPECT_NE(r.out.find("Project: " + project + "\n"), std::string::npos) << r.out;
@@ -384,12 +375,7 @@ TEST_F(EvidenceRunTest, NamesBeyondAsciiReachTheStoreAndEveryReport) {
 // A check that could not look at what it was asked to judge is an error
 // (exit 2), and the evidence and report of the last check stay as they were.
 TEST_F(EvidenceRunTest, CommandLineExitsTwoWhenItCouldNotLook) {
-  const std::vector<std::string> ws = {"--workspace", utf8FromPath(base)};
-  auto with = [&](std::vector<std::string> rest) {
-    rest.insert(rest.begin(), ws.begin(), ws.end());
-    return rest;
-  };
-  ASSERT_EQ(runCli(with({"evidence", "CAD1"})).status, 1);
+  ASSERT_EQ(cli({"evidence", "CAD1"}).status, 1);
   const std::string report = veldra::testing::slurp(reportFile(workspace, "CAD1"));
   const std::string store = veldra::testing::slurp(storeFile(workspace));
   ASSERT_FALSE(report.empty());
@@ -398,7 +384,7 @@ TEST_F(EvidenceRunTest, CommandLineExitsTwoWhenItCouldNotLook) {
   const auto notDrawing = dir.write("template.dwg", "not a drawing at all");
   const auto folderTemplate = dir.path() / "class";
   for (const auto& t : {notDrawing, folderTemplate}) {
-    const CliResult r = runCli(with({"evidence", "CAD1", "--template", utf8FromPath(t)}));
+    const CliResult r = cli({"evidence", "CAD1", "--template", utf8FromPath(t)});
     EXPECT_EQ(r.status, 2) << utf8FromPath(t);
     EXPECT_NE(r.err.find(utf8Path(t)), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "");
@@ -412,14 +398,14 @@ TEST_F(EvidenceRunTest, CommandLineExitsTwoWhenItCouldNotLook) {
         quotedLine("+" + utf8FromPath(classFolder)) + quotedLine("+" + utf8FromPath(dir.path() / "gone")),
         std::string()}) {
     EXPECT_TRUE(replaceFile(base / "projects" / "CAD1.prj", locations));
-    const CliResult r = runCli(with({"evidence", "CAD1"}));
+    const CliResult r = cli({"evidence", "CAD1"});
     EXPECT_EQ(r.status, 2) << locations << r.out;
     EXPECT_FALSE(r.err.empty()) << locations;
   }
   // Only the run without locations judged (nothing): the others wrote nothing.
   EXPECT_TRUE(replaceFile(base / "projects" / "CAD1.prj", quotedLine("+" + utf8FromPath(dir.path() / "gone"))));
   EXPECT_TRUE(replaceFile(reportFile(workspace, "CAD1"), report));
-  EXPECT_EQ(runCli(with({"evidence", "CAD1"})).status, 2);
+  EXPECT_EQ(cli({"evidence", "CAD1"}).status, 2);
   EXPECT_EQ(veldra::testing::slurp(reportFile(workspace, "CAD1")), report);
   const RunResult direct = runEvidenceCheck(workspace, "CAD1", {}, {});
   EXPECT_EQ(direct.outcome, RunOutcome::kError);
@@ -433,7 +419,7 @@ TEST_F(EvidenceRunTest, SettingsThatCannotBeReadStopTheCheck) {
   chosen.ignoredAuthors = {"lab3"};
   chosen.term = "autumn";
   ASSERT_TRUE(saveProjectSettings(workspace, "CAD1", chosen).ok());
-  ASSERT_EQ(runCli({"--workspace", utf8FromPath(base), "evidence", "CAD1"}).status, 1);
+  ASSERT_EQ(cli({"evidence", "CAD1"}).status, 1);
   const std::string report = veldra::testing::slurp(reportFile(workspace, "CAD1"));
 
   // The table of settings is gone (a damaged store), then the store is no
@@ -454,7 +440,7 @@ TEST_F(EvidenceRunTest, SettingsThatCannotBeReadStopTheCheck) {
     ASSERT_FALSE(unread) << damage;
     EXPECT_EQ(unread.kind(), Failure::Kind::kCannotRead) << damage;
     EXPECT_FALSE(unread.message().empty()) << damage;
-    const CliResult r = runCli({"--workspace", utf8FromPath(base), "evidence", "CAD1", "--term", "spring"});
+    const CliResult r = cli({"evidence", "CAD1", "--term", "spring"});
     EXPECT_EQ(r.status, 2) << damage;
     EXPECT_NE(r.err.find("settings"), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "") << damage;
@@ -466,26 +452,6 @@ TEST_F(EvidenceRunTest, SettingsThatCannotBeReadStopTheCheck) {
   const auto none = loadProjectSettings(workspace, "CAD1");
   ASSERT_TRUE(none) << none.message();
   EXPECT_TRUE(none->ignoredAuthors.empty());
-}
-
-// A link that leads nowhere or round in a loop, named as a drawing, is told
-// as a drawing that could not be read.
-TEST_F(EvidenceRunTest, LinksThatLeadNowhereAreProblemDrawings) {
-  std::error_code ec;
-  std::filesystem::create_symlink("loop.dwg", classFolder / "loop.dwg", ec);
-  if (ec) GTEST_SKIP() << "no symbolic links here: " << ec.message();
-  std::filesystem::create_symlink(classFolder / "nowhere" / "x.dwg", classFolder / "carla" / "gone.dwg");
-  std::filesystem::create_directory_symlink(classFolder / "anna", classFolder / "folder.dwg");
-  const RunResult r = runEvidenceCheck(workspace, "CAD1", {}, {});
-  ASSERT_EQ(r.outcome, RunOutcome::kDone) << r.error;
-  std::vector<std::string> problems;
-  for (const auto i : r.findings.problemDrawings())
-    problems.push_back(utf8Name(r.findings.drawings[i].name) + ": " + problemReason(*r.findings.drawings[i].problem));
-  std::sort(problems.begin(), problems.end());
-  ASSERT_EQ(problems.size(), 3u);
-  EXPECT_TRUE(problems[0].starts_with("carla/gone.dwg: ")) << problems[0];
-  EXPECT_EQ(problems[1], "emil/drawing.dwg: not a drawing");
-  EXPECT_TRUE(problems[2].starts_with("loop.dwg: ")) << problems[2];
 }
 
 }  // namespace

@@ -17,22 +17,13 @@
 #include <set>
 #include <sstream>
 
-#include "app/textfile.h"
 #include "dwg/ezdxf_python.h"
-#include "evidence/run/evidence_run.h"
-#include "evidence/run/project_drawings.h"
-#include "platform/platform.h"
-#include "support/temp_dir.h"
+#include "judged_class.h"
 
 namespace veldra::evidence {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Tally {
-  int pairs = 0;
-  int found = 0;
-};
 
 // Judges the class of `seed`; adds per kind how many pairs there were and
 // how many were called copies ("honest" counts the pairs of no copy).
@@ -55,10 +46,11 @@ struct ClassKind {
 // where its student put it, which no honest drawing shares.
 const std::set<std::string> kWholeWithItsNote{"shuffled", "moved", "turned", "turned90", "mirrored", "leaked"};
 
-void judgeEzdxfClass(unsigned seed, std::map<std::string, Tally>& tally, ClassKind how = {}) {
-  SCOPED_TRACE(std::string("ezdxf class") + (how.own ? " of own numbers" : "") + (how.same ? " of one set of numbers" : "") +
+void judgeEzdxfClass(unsigned seed, testing::Tally& tally, ClassKind how = {}) {
+  const std::string which = std::string("ezdxf class") + (how.own ? " of own numbers" : "") + (how.same ? " of one set of numbers" : "") +
                (how.fewFromTemplate ? " without a template named" : "") + (how.clicked ? " clicked" : "") +
-               (how.large > 0 ? " with a large sheet" : "") + " of seed " + std::to_string(seed));
+               (how.large > 0 ? " with a large sheet" : "") + " of seed " + std::to_string(seed);
+  SCOPED_TRACE(which);
   testing::TempDir dir;
   const fs::path script = fs::path(VELDRA_SOURCE_DIR) / "tests/tools/classes/ezdxf_class.py";
   std::vector<std::string> arguments{std::to_string(seed), dir.path().string()};
@@ -82,13 +74,9 @@ void judgeEzdxfClass(unsigned seed, std::map<std::string, Tally>& tally, ClassKi
   }
   for (const auto& entry : fs::directory_iterator(dir.path() / "class")) students.insert(entry.path().filename().string());
 
-  const fs::path base = dir.makeWorkspace();
-  const Workspace workspace(base);
-  EXPECT_TRUE(replaceFile(base / "projects" / "projects.fil", "\"CAD1\"\r\n"));
-  EXPECT_TRUE(replaceFile(base / "projects" / "CAD1.prj", quotedLine("+" + utf8FromPath(dir.path() / "class"))));
   EvidenceSettings settings;
   if (!how.fewFromTemplate) settings.templates = {dir.path() / "template.dxf"};
-  const RunResult r = runEvidenceCheck(workspace, "CAD1", settings, RunControl{});
+  const RunResult r = testing::runOnFolder(dir, dir.path() / "class", settings);
   ASSERT_EQ(r.outcome, RunOutcome::kDone) << r.error;
   if (how.fewFromTemplate) {
     const bool told = std::any_of(r.findings.notes.begin(), r.findings.notes.end(), [](const std::string& note) {
@@ -99,31 +87,26 @@ void judgeEzdxfClass(unsigned seed, std::map<std::string, Tally>& tally, ClassKi
   ASSERT_EQ(r.findings.projectDrawings, students.size());
   for (const auto& d : r.findings.drawings) EXPECT_FALSE(d.problem) << displayName(d) << " was not read whole";
 
-  // What the check said of each pair it judged, for the failure messages.
-  std::set<std::pair<std::string, std::string>> called;
-  std::map<std::pair<std::string, std::string>, std::string> said;
-  for (const auto& p : r.findings.pairs) {
-    const auto student = [&](std::size_t i) { return fs::path(displayName(r.findings.drawings[i])).begin()->string(); };
-    const std::string a = student(p.a), b = student(p.b);
-    std::string& words = said[{std::min(a, b), std::max(a, b)}];
-    words = "\n  score " + std::to_string(p.score);
-    for (const auto& reason : p.reasons) words += "\n  - " + reason;
-    if (isCopy(p.verdict)) called.insert({std::min(a, b), std::max(a, b)});
-  }
+  // The students by name, and each drawing's student.
+  std::map<std::string, int> number;
+  for (const auto& name : students) number.emplace(name, static_cast<int>(number.size()));
+  std::vector<int> studentOf;
+  for (const auto& d : r.findings.drawings) studentOf.push_back(number.at(fs::path(displayName(d)).begin()->string()));
+  const testing::JudgedClass j(r.findings, studentOf);
   for (auto a = students.begin(); a != students.end(); ++a)
     for (auto b = std::next(a); b != students.end(); ++b) {
       const auto it = kindOf.find({*a, *b});
       const std::string kind = it == kindOf.end() || it->second == "lookalike" ? "honest" : it->second;
-      const bool found = called.count({*a, *b}) > 0;
-      Tally& t = tally[kind];
-      ++t.pairs;
-      t.found += found;
+      const bool found = j.called(number[*a], number[*b]);
+      const std::string said = which + ": " + *a + " and " + *b + j.said(number[*a], number[*b]);
       if (kind == "honest") {
-        EXPECT_FALSE(found) << *a << " and " << *b << " are honest"
-                            << (it != kindOf.end() ? " look-alikes" : "") << said[{*a, *b}];
-      } else if (kind == "partial" ? how.own || tookLinesDrawnFreely.count({*a, *b}) > 0
-                                   : !how.same || kWholeWithItsNote.count(kind)) {
-        EXPECT_TRUE(found) << *a << " and " << *b << " are a copy (" << kind << ")" << said[{*a, *b}];
+        tally.honest(found, said + (it != kindOf.end() ? " (look-alikes)" : ""));
+        continue;
+      }
+      tally.copy(kind, found);
+      if (kind == "partial" ? how.own || tookLinesDrawnFreely.count({*a, *b}) > 0
+                            : !how.same || kWholeWithItsNote.count(kind)) {
+        EXPECT_TRUE(found) << said << " are a copy (" << kind << ")";
       }
     }
 }
@@ -138,17 +121,16 @@ std::vector<unsigned> seedsOr(const char* variable, std::vector<unsigned> seeds)
   return seeds;
 }
 
-// What was found per kind, for the record.
-void print(const std::string& what, const std::vector<unsigned>& seeds, const std::map<std::string, Tally>& tally) {
-  std::cout << "[ " << what;
-  for (const unsigned seed : seeds) std::cout << ' ' << seed;
-  std::cout << ": pairs called copies per kind ]\n";
-  for (const auto& [kind, t] : tally) std::cout << "  " << kind << "\t" << t.found << "/" << t.pairs << '\n';
+// What was found per kind, for the record; every honest pair accused fails.
+void print(const std::string& what, const std::vector<unsigned>& seeds, const testing::Tally& tally) {
+  std::string named = what;
+  for (const unsigned seed : seeds) named += " " + std::to_string(seed);
+  tally.report(named);
 }
 
 TEST(EzdxfClass, CopiesFoundAndNoHonestPairAccused) {
   if (const std::string why = testing::ezdxfMissing(); !why.empty()) GTEST_SKIP() << why;
-  std::map<std::string, Tally> tally;
+  testing::Tally tally;
   // Fixed seeds, so that a failure can be run again; VELDRA_EZDXF_SEEDS
   // ("5 8 13") judges other classes. In the class of seed 9 two honest
   // students drew nearly the same variant and each was copied: the
@@ -168,7 +150,7 @@ TEST(EzdxfClass, CopiesFoundAndNoHonestPairAccused) {
 // accused.
 TEST(EzdxfClass, OwnNumbersCopiesFoundAndNoHonestPairAccused) {
   if (const std::string why = testing::ezdxfMissing(); !why.empty()) GTEST_SKIP() << why;
-  std::map<std::string, Tally> tally;
+  testing::Tally tally;
   // Seed 20: a part pasted that took only typed work, in a class where a
   // corner radius or a bolt circle is now and then alike. Seed 249: the
   // part left its note behind, and the copier's name was the one text of
@@ -184,14 +166,14 @@ TEST(EzdxfClass, OwnNumbersCopiesFoundAndNoHonestPairAccused) {
 // the check finds of the pastes is counted.
 TEST(EzdxfClass, OneSetOfNumbersWholePastesFoundByTheirNoteAndNoHonestPairAccused) {
   if (const std::string why = testing::ezdxfMissing(); !why.empty()) GTEST_SKIP() << why;
-  std::map<std::string, Tally> tally;
+  testing::Tally tally;
   // Seed 3: a paste turned by 90° shared nothing but where its note sits,
   // and was not even judged. Seed 110: the note sat inside the title block
   // in the source, nearer to its lines and title than to its own part.
   const auto seeds = seedsOr("VELDRA_EZDXF_SAME_SEEDS", {3u, 4u, 7u, 29u, 110u, 114u});
   for (const unsigned seed : seeds) judgeEzdxfClass(seed, tally, {.same = true});
   print("ezdxf classes of one set of numbers of seeds", seeds, tally);
-  EXPECT_EQ(tally["leaked"].found, tally["leaked"].pairs) << "a file handed on is found however alike the class is";
+  EXPECT_EQ(tally.copies["leaked"].first, tally.copies["leaked"].second) << "a file handed on is found however alike the class is";
 }
 
 // Where some students started from the template file and the teacher named
@@ -199,7 +181,7 @@ TEST(EzdxfClass, OneSetOfNumbersWholePastesFoundByTheirNoteAndNoHonestPairAccuse
 // started: its frame and title are no shared work between those students.
 TEST(EzdxfClass, WithoutATemplateNamedWhatDrawingsStartedFromIsTheTemplate) {
   if (const std::string why = testing::ezdxfMissing(); !why.empty()) GTEST_SKIP() << why;
-  std::map<std::string, Tally> tally;
+  testing::Tally tally;
   // Seed 6: five of 26 started from it, and were called copies of each other.
   const auto seeds = seedsOr("VELDRA_EZDXF_FEW_SEEDS", {6u, 11u, 120u});
   for (const unsigned seed : seeds) judgeEzdxfClass(seed, tally, {.fewFromTemplate = true});
@@ -219,23 +201,10 @@ TEST(EzdxfClass, WithoutATemplateNamedWhatDrawingsStartedFromIsTheTemplate) {
 // of anyone's measures: that is no copy of everyone.
 TEST(EzdxfClass, ALargeSheetIsNoCopyOfTheClass) {
   if (const std::string why = testing::ezdxfMissing(); !why.empty()) GTEST_SKIP() << why;
-  std::map<std::string, Tally> tally;
+  testing::Tally tally;
   const auto seeds = seedsOr("VELDRA_EZDXF_LARGE_SEEDS", {5u});
   for (const unsigned seed : seeds) judgeEzdxfClass(seed, tally, {.own = true, .clicked = true, .large = 300});
   print("ezdxf classes clicked with a large sheet, of seeds", seeds, tally);
-}
-
-// DXF files count beside DWG files, whatever the case of their names; other
-// files and names that only begin so do not.
-TEST(EzdxfClass, ProjectDrawingsListDxfBesideDwg) {
-  testing::TempDir dir;
-  for (const char* name : {"anna/drawing.dxf", "ben/drawing.DXF", "carla/drawing.dwg", "david/drawing.dxf.bak",
-                           "emil/drawing.dx", "frida/notes.txt"})
-    dir.write(std::string("class/") + name, "0\nSECTION\n");
-  const VisitList list = listProjectDrawings({"+" + utf8FromPath(dir.path() / "class")});
-  std::vector<std::string> names;
-  for (const auto& d : list.drawings) names.push_back(utf8Name(d.name));
-  EXPECT_EQ(names, (std::vector<std::string>{"anna/drawing.dxf", "ben/drawing.DXF", "carla/drawing.dwg"}));
 }
 
 }  // namespace

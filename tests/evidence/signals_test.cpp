@@ -1,6 +1,5 @@
-// The list of signals, on pairs whose evidence is drawn by seed: the score
-// joins the strengths as independent signs, every signal that counts says
-// so in words, and a pair called a copy is not explained away.
+// Pairs of drawings laid out feature by feature: what shared typed work,
+// work drawn freely and a laying onto one another make of a pair.
 
 #include <gtest/gtest.h>
 
@@ -29,97 +28,6 @@ std::vector<FreeChoice> choicesOf(const std::vector<Feature>& g) {
                      static_cast<std::uint32_t>(f.key & 0xFFFF)});
   return out;
 }
-
-// A pair of drawings with the evidence of `random`: an identity, a
-// creation instant, a name and editing time either shared or not, and some
-// shared work, typed or drawn freely, beside work of each one's own.
-struct DrawnPair {
-  DrawingFacts fa, fb;
-  std::vector<Feature> ga, gb;
-  std::vector<float> wa, wb;
-  std::vector<Feature> handles;  // both hold them, or neither
-  std::vector<float> handleWeights;
-  std::vector<FreeChoice> ca, cb;
-  ClassContext ctx;
-
-  explicit DrawnPair(std::mt19937_64& random) {
-    auto chance = [&](int percent) { return static_cast<int>(random() % 100) < percent; };
-    for (DrawingFacts* f : {&fa, &fb}) {
-      f->readable = true;
-      f->version = "AC1032";
-    }
-    fa.name = "anna/drawing.dwg";
-    fb.name = "ben/drawing.dwg";
-    fa.fingerprintGuid = "{A}";
-    fb.fingerprintGuid = chance(20) ? "{A}" : "{B}";
-    fa.versionGuid = "{V}";
-    fb.versionGuid = chance(30) ? "{V}" : "{W}";
-    const std::int64_t at = 1760000000123;
-    fa.created = Instant{at, true};
-    fb.created = Instant{chance(20) ? at : chance(30) ? at + 400 : at + 3600000, true};
-    fa.author = "anna";
-    fb.author = chance(20) ? "Anna" : "ben";
-    fa.editingMs = 3600000;
-    fb.editingMs = chance(15) ? 3600000 : 5400000;
-    ctx.drawings = 3 + random() % 30;
-    ctx.pairWeight = 4.0;
-    ctx.typedAlone = chance(50) ? 1.0 : 0.25;
-    ctx.ownNumbers = ctx.typedAlone >= 1.0 && chance(50);
-    ctx.nameDrawings = {{"anna", chance(50) ? 2 : 5}, {"ben", 1}};
-    // Shared features, then each one's own; keys in order as featuresOf gives them.
-    std::uint64_t key = 1;
-    auto add = [&](std::vector<Feature>& g, std::vector<float>& w, FeatureKind kind, bool typed) {
-      const std::uint64_t k = (static_cast<std::uint64_t>(kind) << 62) | (typed ? std::uint64_t{1} << 61 : 0) | key;
-      g.push_back({k, 1});
-      w.push_back(4.0f);
-    };
-    const int shared = static_cast<int>(random() % 20), own = 1 + static_cast<int>(random() % 15);
-    for (int k = 0; k < shared; ++k, ++key) {
-      const FeatureKind kind = chance(60) ? FeatureKind::kShape : FeatureKind::kPlace;
-      const bool typed = chance(70);
-      add(ga, wa, kind, typed);
-      add(gb, wb, kind, typed);
-    }
-    for (int k = 0; k < own; ++k, ++key) add(ga, wa, FeatureKind::kShape, chance(50));
-    for (int k = 0; k < own + 3; ++k, ++key) add(gb, wb, FeatureKind::kShape, chance(50));
-    auto sortBoth = [](std::vector<Feature>& g, std::vector<float>& w) {
-      std::vector<std::size_t> order(g.size());
-      for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
-      std::sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) { return g[x].key < g[y].key; });
-      std::vector<Feature> g2;
-      std::vector<float> w2;
-      for (const std::size_t k : order) g2.push_back(g[k]), w2.push_back(w[k]);
-      g = g2;
-      w = w2;
-    };
-    sortBoth(ga, wa);
-    sortBoth(gb, wb);
-    ca = choicesOf(ga);
-    cb = choicesOf(gb);
-    if (chance(30))
-      for (std::uint64_t k = 0; k < 8; ++k) {
-        handles.push_back({(static_cast<std::uint64_t>(FeatureKind::kHandle) << 62) | k, 1});
-        handleWeights.push_back(4.0f);
-      }
-  }
-
-  PairSide side(const DrawingFacts& f, const std::vector<Feature>& g, const std::vector<float>& w) const {
-    PairSide s;
-    s.facts = &f;
-    s.geometry = g;
-    s.geometryWeight = w;
-    s.freeChoices = &f == &fa ? ca : cb;
-    s.choicesMade = static_cast<int>(s.freeChoices.size());
-    s.handles = handles;
-    s.handleWeight = handleWeights;
-    s.handleTotal = 4.0 * static_cast<double>(handles.size()) + 8.0;
-    for (std::size_t k = 0; k < g.size(); ++k) {
-      (featureKind(g[k].key) == FeatureKind::kPlace ? s.placeTotal : s.geometryTotal) += w[k];
-      if (featureKind(g[k].key) != FeatureKind::kPlace) ++s.distinctive;
-    }
-    return s;
-  }
-};
 
 // Whether one of a finding's reasons starts so.
 bool saysFirst(const PairFinding& f, std::string_view start) {
@@ -187,60 +95,6 @@ struct LaidOutPair {
     return s;
   }
 };
-
-TEST(Signals, ScoreWordsAndVerdictAgreeOnEveryPair) {
-  std::set<std::string_view> counted;
-  for (unsigned seed = 1; seed <= 400; ++seed) {
-    SCOPED_TRACE("seed " + std::to_string(seed));
-    std::mt19937_64 random(seed);
-    const DrawnPair pair(random);
-    const PairSide a = pair.side(pair.fa, pair.ga, pair.wa), b = pair.side(pair.fb, pair.gb, pair.wb);
-    // Some pairs were laid onto one another, whole or apart, with or without
-    // pieces placed freely among what lies alike.
-    std::optional<Laid> laid;
-    if (random() % 3 == 0) {
-      const int tried = 1 + static_cast<int>(random() % 20);
-      const int mapped = static_cast<int>(random() % static_cast<unsigned>(tried + 1));
-      laid = Laid{mapped, tried, static_cast<int>(random() % static_cast<unsigned>(mapped + 1)), random() % 2 == 0};
-      laid->held = mapped + static_cast<int>(random() % static_cast<unsigned>(tried - mapped + 1));
-      laid->alongside = static_cast<int>(random() % 12);
-    }
-    const PairMeasure m = measurePair(a, b, pair.ctx, laid);
-    const PairFinding f = judgePair(a, b, pair.ctx, laid);
-    double doubt = 1.0;
-    for (const Signal& s : signals()) {
-      const double strength = s.strength(m);
-      ASSERT_GE(strength, 0.0) << s.name;
-      ASSERT_LE(strength, 1.0) << s.name;
-      doubt *= 1.0 - strength;
-      std::vector<std::string> words;
-      s.reasons(m, Told{f.verdict, f.score, {}}, words);
-      // A signal that counts is told: in its own words, or within the
-      // shared work's.
-      if (strength > 0 && s.name != "work drawn freely") {
-        EXPECT_FALSE(words.empty()) << s.name << " counts " << strength << " but says nothing";
-      }
-      if (strength > 0) counted.insert(s.name);
-      for (const auto& w : words)
-        EXPECT_NE(std::find(f.reasons.begin(), f.reasons.end(), w), f.reasons.end()) << w;
-    }
-    EXPECT_EQ(f.score, static_cast<int>(std::floor(100.0 * (1.0 - doubt) + 1e-9)));
-    // A copy is not explained away; a pair explained away says why.
-    for (const auto& r : f.reasons) {
-      const bool explaining = r.find("tells nothing") != std::string::npos ||
-                              r.find("which is not evidence") != std::string::npos ||
-                              r.find("class that starts together") != std::string::npos;
-      if (isCopy(f.verdict) && r.find("which is not evidence") == std::string::npos) {
-        EXPECT_FALSE(explaining) << r;
-      }
-    }
-    if (f.verdict == Verdict::kNone) {
-      EXPECT_LT(f.score, 20);
-    }
-  }
-  // The seeds reach every signal.
-  EXPECT_EQ(counted.size(), signals().size());
-}
 
 // Two drawings that share only typed work, in a class where that counts
 // fully: laid onto one another, a copy lies as a whole and is judged as

@@ -120,51 +120,6 @@ struct KeepingSink : DrawingFactsSink {
   std::vector<std::shared_ptr<const DrawingFacts>> taken;
 };
 
-// A project, its folders and its drawings named in Greek, Chinese and with
-// accents: the names reach the record, the reports and the window in UTF-8,
-// upper-cased letter by letter, and every file is found again by its name.
-TEST_F(PassTest, NamesBeyondAsciiAreCollectedComparedAndReported) {
-  for (const char* f : {"Klasse Ω/zeichnung_müller.dwg", "Klasse Ω/Σχέδιο.dwg", "Klasse Ω/学生/étude.dwg",
-                        "Klasse Ω/学生/ÉTUDE2.dwg"})
-    dir.write(f, "");
-  source.drawings["zeichnung_müller.dwg"] = {{{"AcDbLine", "1A"}}, 2453585.5};
-  source.drawings["Σχέδιο.dwg"] = {{{"AcDbLine", "1A"}}, 2453585.5};
-  source.drawings["étude.dwg"] = {{}, 2453006.5};
-  const std::string project = "ΤΕΧΝΙΚΟ 学生";
-  run.options.project = project;
-  run.options.entity = "LINE";
-  ageCheck().setSwitchedOn(run.options, true);
-  run.options.age = "1 year";
-  run.options.locations = {"+" + folder("Klasse Ω")};
-
-  const PassResult result = pass();
-  EXPECT_EQ(result.visited, 4);
-  const char sep = static_cast<char>(std::filesystem::path::preferred_separator);
-  const std::string sub = std::string() + sep + "学生" + sep;
-  EXPECT_EQ(run.view.files,
-            (std::vector<std::string>{"zeichnung_müller.dwg", "Σχέδιο.dwg", sub + "étude.dwg", sub + "ÉTUDE2.dwg", ""}));
-  EXPECT_EQ(source.asked[2], folder("Klasse Ω") + sub + "étude.dwg");
-  ASSERT_EQ(result.problems.size(), 1u);
-  EXPECT_EQ(result.problems[0].path, dir.path() / pathFromUtf8("Klasse Ω") / pathFromUtf8("学生") / pathFromUtf8("ÉTUDE2.dwg"));
-
-  std::vector<std::string> written;
-  for (const auto& entry : std::filesystem::directory_iterator(base / "compares"))
-    written.push_back(utf8FromPath(entry.path().filename()));
-  std::sort(written.begin(), written.end());
-  EXPECT_EQ(written, (std::vector<std::string>{project + ".cmp", project + ".ent"}));
-  EXPECT_EQ(slurp(run.workspace.recordFile(project)),
-            "\"ZEICHNUNG_MÜLLER,2453585.5,1A$,END\"\r\n"
-            "\"ΣΧΈΔΙΟ,2453585.5,1A$,END\"\r\n"
-            "\"ÉTUDE,2453006.5,,END\"\r\n"
-            "\"ÉTUDE2,,,END\"\r\n");
-  EXPECT_EQ(slurp(run.workspace.timeReport(project)),
-            "\"ZEICHNUNG_MÜLLER vs. ΣΧΈΔΙΟ at 12 hours, 0 minutes, 0 seconds [2453585.5 as Julian]\"\r\n");
-  EXPECT_EQ(slurp(run.workspace.handleReport(project)),
-            "\"** ZEICHNUNG_MÜLLER vs. ΣΧΈΔΙΟ has a 100% LINE handle match [1 total].\"\r\n");
-  EXPECT_EQ(slurp(run.workspace.ageReport(project)),
-            "\"ÉTUDE........................... [over 1 year old] :2 year(s) & 2 month(s).\"\r\n");
-}
-
 // A fake submission, an empty file, a drawing cut short and one of a version
 // not read, among real drawings: each is named with its reason, keeps its
 // classic record line, and its facts (the failure) reach the sink.
