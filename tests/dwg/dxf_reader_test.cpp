@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "dwg/ezdxf_python.h"
+#include "dxf_groups.h"
 #include "support/temp_dir.h"
 #include "veldra/dwg/evidence.h"
 #include "veldra/dwg/reader.h"
@@ -31,32 +32,9 @@ std::vector<std::string> split(const std::string& line, char by) {
   return parts;
 }
 
-std::span<const std::uint8_t> bytesOf(const std::string& text) {
-  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
+using namespace dxftext;
 
-// A text DXF from groups.
-std::string dxf(const std::vector<std::pair<int, std::string>>& groups) {
-  std::string out;
-  for (const auto& [code, value] : groups) out += std::to_string(code) + "\n" + value + "\n";
-  return out;
-}
-
-using Groups = std::vector<std::pair<int, std::string>>;
-
-Groups header(const Groups& variables) {
-  Groups g{{0, "SECTION"}, {2, "HEADER"}};
-  g.insert(g.end(), variables.begin(), variables.end());
-  g.insert(g.end(), {{0, "ENDSEC"}});
-  return g;
-}
-
-Groups section(const std::string& name, const Groups& body) {
-  Groups g{{0, "SECTION"}, {2, name}};
-  g.insert(g.end(), body.begin(), body.end());
-  g.insert(g.end(), {{0, "ENDSEC"}});
-  return g;
-}
+Groups header(const Groups& variables) { return section("HEADER", variables); }
 
 std::string drawing(std::initializer_list<Groups> parts, bool eof = true) {
   Groups all;

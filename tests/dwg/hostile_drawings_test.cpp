@@ -17,6 +17,7 @@
 #include "sketch/block_walk.h"
 #include "sketch/drawing_blocks.h"
 #include "sketch/raster.h"
+#include "dxf_groups.h"
 #include "support/temp_dir.h"
 #include "veldra/dwg/evidence.h"
 #include "veldra/dwg/reader.h"
@@ -29,28 +30,11 @@
 namespace veldra::dwg::hostile {
 namespace {
 
-using Groups = std::vector<std::pair<int, std::string>>;
+using namespace dxftext;
 using sketch::Placement;
 using sketch::Shape;
 
 // ---- The generator
-
-std::string num(double v) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.17g", v);
-  return text;
-}
-
-Groups& operator+=(Groups& a, const Groups& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
-Groups operator+(Groups a, const Groups& b) { return a += b; }
-
-Groups section(const std::string& name, const Groups& body) {
-  return Groups{{0, "SECTION"}, {2, name}} + body + Groups{{0, "ENDSEC"}};
-}
 
 Groups header(const std::string& version, const Groups& more = {}) {
   return section("HEADER", Groups{{9, "$ACADVER"}, {1, version}} + more);
@@ -85,11 +69,7 @@ Groups blocks(const std::vector<std::pair<std::string, Groups>>& defined) {
   return section("BLOCKS", body);
 }
 
-std::string dxf(const Groups& groups) {
-  std::string out;
-  for (const auto& [code, value] : groups) out += std::to_string(code) + "\n" + value + "\n";
-  return out + "0\nEOF\n";
-}
+std::string dxfFile(const Groups& groups) { return dxf(groups) + "0\nEOF\n"; }
 
 Drawing read(const std::string& text, bool blocksToo = false) {
   Drawing d;
@@ -162,7 +142,7 @@ TEST(HostileDrawings, BlocksAreDrawnWithinBoundsAndWhatIsLeftOutIsTold) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const sketch::Sketch s = drawn(read(dxf(c.make()), true));
+    const sketch::Sketch s = drawn(read(dxfFile(c.make()), true));
     EXPECT_EQ(sketch::describe(s.leftOut), c.told);
     EXPECT_EQ(s.strokes.size(), c.strokes);
     EXPECT_EQ(s.labels.size(), c.labels);
@@ -181,7 +161,7 @@ TEST(HostileDrawings, NearlyStraightBulgesStayInTheirBox) {
     SCOPED_TRACE(bulge);
     const Groups polyline = {{0, "LWPOLYLINE"}, {8, "0"}, {90, "4"}, {70, "1"}, {10, "0"},  {20, "0"}, {10, "100"},
                              {20, "0"},         {42, bulge}, {10, "100"}, {20, "50"}, {10, "0"}, {20, "50"}};
-    const sketch::Box box = drawn(read(dxf(header("AC1015") + section("ENTITIES", polyline)))).bounds();
+    const sketch::Box box = drawn(read(dxfFile(header("AC1015") + section("ENTITIES", polyline)))).bounds();
     EXPECT_NEAR(box.minX, 0, 1e-6);
     EXPECT_NEAR(box.maxX, 100, 1e-6);
     EXPECT_NEAR(box.minY, 0, 1e-6);
@@ -332,7 +312,7 @@ TEST(HostileDrawings, DxfFilesAreReadAsTheyMean) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    c.check(read(dxf(c.groups)));
+    c.check(read(dxfFile(c.groups)));
   }
 }
 
@@ -346,10 +326,10 @@ TEST(HostileDrawings, ParagraphTextPiecesCountAsTheirText) {
                            {1070, "5"}, {1005, "1B6"}, {1000, "ACAD_MTEXT_TEXT_BORDERS_END"}};
   const auto piece = [](const char* handle, const char* kind) { return Groups{{0, kind}, {5, handle}, {8, "0"}}; };
   const Groups line2A = {{0, "LINE"}, {5, "2A"}, {8, "0"}};
-  const Drawing old = read(dxf(header("AC1021") + section("ENTITIES", main2007 + piece("1B4", "MTEXT") + line2A +
+  const Drawing old = read(dxfFile(header("AC1021") + section("ENTITIES", main2007 + piece("1B4", "MTEXT") + line2A +
                                                                           piece("1B5", "MTEXT") +
                                                                           piece("1B6", "LWPOLYLINE"))));
-  const Drawing now = read(dxf(header("AC1032") + section("ENTITIES", Groups{{0, "MTEXT"}, {5, "9D"}, {8, "0"},
+  const Drawing now = read(dxfFile(header("AC1032") + section("ENTITIES", Groups{{0, "MTEXT"}, {5, "9D"}, {8, "0"},
                                                                              {1, "Lorem"}} + line2A)));
   for (const Drawing* d : {&old, &now}) {
     ASSERT_EQ(d->summary.entities.size(), 2u);

@@ -30,21 +30,5 @@ TEST(Layout, EachReleaseStoresEachVariableOnce) {
   }
 }
 
-TEST(Layout, TheEvidenceReadsToVersionGuidAndKeepsNothingAfter) {
-  const auto all = headerFields();
-  const auto evidence = evidenceFields();
-  ASSERT_LT(evidence.size(), all.size());
-  EXPECT_EQ(evidence.data(), all.data());
-  EXPECT_EQ(evidence.back().slot, Slot::kVersionGuid);
-  for (const HeaderField& field : all.subspan(evidence.size())) EXPECT_EQ(field.slot, Slot::kNone) << field.name;
-}
-
-TEST(Layout, ANameStoredTwiceHoldsOneValueAndUnlistedOnesAreZero) {
-  EXPECT_EQ(newDrawingValue("DIMALTD")[0], 2.0);  // RC before R2000, BS after
-  EXPECT_EQ(newDrawingValue("LIMMAX (model space)"), (FieldValue{12.0, 9.0, 0.0}));
-  EXPECT_EQ(newDrawingValue("THICKNESS"), FieldValue{});
-  EXPECT_EQ(newDrawingValue("no such variable"), FieldValue{});
-}
-
 }  // namespace
 }  // namespace veldra::dwg::layout

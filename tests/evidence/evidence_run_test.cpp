@@ -110,15 +110,6 @@ TEST_F(EvidenceRunTest, JudgesTheProjectsDrawingsAndKeepsItsEvidence) {
   ASSERT_EQ(projects.size(), 1u);
   EXPECT_EQ(projects[0].drawings, 6u);
 
-  // The next term is judged against this one.
-  EvidenceSettings later;
-  later.against = {"cad1"};
-  EXPECT_TRUE(replaceFile(base / "projects" / "projects.fil", "\"CAD1\"\r\n\"CAD2\"\r\n"));
-  EXPECT_TRUE(replaceFile(base / "projects" / "CAD2.prj", quotedLine("-" + utf8FromPath(classFolder / "anna"))));
-  const RunResult next = runEvidenceCheck(workspace, "CAD2", later, {});
-  ASSERT_EQ(next.outcome, RunOutcome::kDone) << next.error;
-  ASSERT_FALSE(next.findings.pairs.empty());
-  EXPECT_EQ(next.findings.drawings[next.findings.pairs.front().b].project, "CAD1");
 }
 
 TEST_F(EvidenceRunTest, CancelledOrRefusedRunsWriteNothing) {

@@ -8,6 +8,7 @@
 #include "evidence/store/findings_codec.h"
 #include "platform/platform.h"
 #include "support/postgres_server.h"
+#include "judged_class.h"
 #include "support/temp_dir.h"
 #ifdef VELDRA_POSTGRESQL
 #include "evidence/store/postgres_store.h"
@@ -18,14 +19,6 @@ namespace {
 
 using veldra::testing::ClassModel;
 using veldra::testing::ClassPlan;
-
-Judgement judgeModel(const std::string& project, const ClassModel& model, ArchiveSource* archive = nullptr) {
-  ClassInput input;
-  input.project = project;
-  input.drawings = model.drawings;
-  input.templates.push_back(model.templateDrawing);
-  return judgeClass(input, {}, archive, RunControl{});
-}
 
 bool save(EvidenceStore& store, const std::string& project, const Judgement& j) {
   const Status saved =
@@ -96,7 +89,7 @@ TEST_P(StoreEngines, FindsACopyOfAnEarlierTermWithoutItsDrawings) {
   {
     auto store = open();
     ASSERT_TRUE(store);
-    ASSERT_TRUE(save(*store, "CAD1 2023", judgeModel("CAD1 2023", earlier)));
+    ASSERT_TRUE(save(*store, "CAD1 2023", veldra::testing::judgeModel(earlier, true, {}, nullptr, "CAD1 2023")));
   }
   ClassPlan thisYear = lastYear;
   thisYear.studentSeed = 99;
@@ -119,7 +112,7 @@ TEST_P(StoreEngines, FindsACopyOfAnEarlierTermWithoutItsDrawings) {
   auto archive = store->archive({"cad1 2023"});  // names are matched as the project list matches them
   ASSERT_TRUE(archive) << archive.message();
   EXPECT_EQ((*archive)->size(), earlier.drawings.size());
-  const Findings f = judgeModel("CAD1 2024", current, archive->get()).findings;
+  const Findings f = veldra::testing::judgeModel(current, true, {}, archive->get(), "CAD1 2024").findings;
   EXPECT_EQ(f.earlierDrawings, earlier.drawings.size());
 
   std::vector<const PairFinding*> acrossTerms;
@@ -143,7 +136,7 @@ TEST_P(StoreEngines, FindsACopyOfAnEarlierTermWithoutItsDrawings) {
 
 TEST_P(StoreEngines, ReplacesAProjectWholeAndKeepsTheTeachersChoices) {
   const ClassModel model = veldra::testing::makeClass(veldra::testing::typicalClass(2));
-  const Judgement j = judgeModel("CAD1", model);
+  const Judgement j = veldra::testing::judgeModel(model, true, {}, nullptr, "CAD1");
   {
     auto store = open();
     ASSERT_TRUE(store);
@@ -193,7 +186,7 @@ TEST(SharedStoreForm, TheFirstFormIsBroughtUpToDate) {
   ASSERT_TRUE(server().sql("CREATE DATABASE first_form"));
   ASSERT_TRUE(server().addTeacher("dora", "first_form"));
   const ClassModel model = veldra::testing::makeClass(veldra::testing::typicalClass(3));
-  const Judgement j = judgeModel("CAD1", model);
+  const Judgement j = veldra::testing::judgeModel(model, true, {}, nullptr, "CAD1");
   std::vector<std::span<const std::uint64_t>> sketches;
   for (const auto& d : j.judged) sketches.emplace_back(d.sketch);
   auto answers = [&](EvidenceStore& store) {
@@ -261,7 +254,7 @@ std::int64_t countOf(sqlite3* db, const char* sql) {
 // with it, and the class is found by later terms as before.
 TEST_F(EvidenceStoreTest, SavedAgainOnlyWhatChangedIsWritten) {
   const ClassModel model = veldra::testing::makeClass(veldra::testing::typicalClass(4));
-  Judgement j = judgeModel("CAD1", model);
+  Judgement j = veldra::testing::judgeModel(model, true, {}, nullptr, "CAD1");
   auto store = open();
   ASSERT_TRUE(store);
   ASSERT_TRUE(save(*store, "CAD1", j));
@@ -305,7 +298,7 @@ TEST_F(EvidenceStoreTest, SavedAgainOnlyWhatChangedIsWritten) {
 // that found something else replaces it whole.
 TEST_P(StoreEngines, TheLastRunKeepsItsTimeAndWhatItFound) {
   const ClassModel model = veldra::testing::makeClass(veldra::testing::typicalClass(5));
-  Findings f = judgeModel("CAD1", model).findings;
+  Findings f = veldra::testing::judgeModel(model, true, {}, nullptr, "CAD1").findings;
   ASSERT_FALSE(f.pairs.empty());
   auto store = open();
   ASSERT_TRUE(store);
@@ -335,14 +328,8 @@ TEST_F(EvidenceStoreTest, AFailedSaveLeavesTheKeptEvidenceWhole) {
   const ClassModel second = veldra::testing::makeClass(otherPlan);
   auto store = open();
   ASSERT_TRUE(store);
-  ASSERT_TRUE(save(*store, "CAD1", judgeModel("CAD1", first)));
-  auto count = [&](const char* sql) {
-    sqlite3_stmt* q = nullptr;
-    EXPECT_EQ(sqlite3_prepare_v2(store->handle(), sql, -1, &q, nullptr), SQLITE_OK);
-    const std::int64_t n = sqlite3_step(q) == SQLITE_ROW ? sqlite3_column_int64(q, 0) : -1;
-    sqlite3_finalize(q);
-    return n;
-  };
+  ASSERT_TRUE(save(*store, "CAD1", veldra::testing::judgeModel(first, true, {}, nullptr, "CAD1")));
+  const auto count = [&](const char* sql) { return countOf(store->handle(), sql); };
   const std::int64_t sketches = count("SELECT COUNT(*) FROM sketch");
   ASSERT_GT(sketches, 0);
   // The disk fills after a few drawings of the new judgement were written.
@@ -351,7 +338,7 @@ TEST_F(EvidenceStoreTest, AFailedSaveLeavesTheKeptEvidenceWhole) {
                          "(SELECT COUNT(*) FROM drawings WHERE project = NEW.project) >= 5 BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END",
                          nullptr, nullptr, nullptr),
             SQLITE_OK);
-  const Judgement j = judgeModel("CAD1", second);
+  const Judgement j = veldra::testing::judgeModel(second, true, {}, nullptr, "CAD1");
   for (const std::string project : {"CAD1", "CAD2"}) {
     const Status full =
         store->saveProject(project, "spring", j.findings.runAtUnixMs, j.findings.drawings, j.judged, j.commonKeys);
@@ -369,7 +356,7 @@ TEST_F(EvidenceStoreTest, AFailedSaveLeavesTheKeptEvidenceWhole) {
   // And the store still works: the same drawings again are found in it.
   auto archive = store->archive({"CAD1"});
   ASSERT_TRUE(archive) << archive.message();
-  const Findings f = judgeModel("CAD9", first, archive->get()).findings;
+  const Findings f = veldra::testing::judgeModel(first, true, {}, archive->get(), "CAD9").findings;
   std::size_t matched = 0;
   for (const auto& p : f.pairs) matched += p.b >= f.projectDrawings && p.verdict == Verdict::kCopy;
   EXPECT_GE(matched, first.drawings.size());
@@ -405,13 +392,13 @@ TEST_F(EvidenceStoreTest, PassesOverEarlierDrawingsWhoseFeaturesAreDamaged) {
   const ClassModel model = veldra::testing::makeClass(veldra::testing::typicalClass(5));
   auto store = open();
   ASSERT_TRUE(store);
-  ASSERT_TRUE(save(*store, "OLD", judgeModel("OLD", model)));
+  ASSERT_TRUE(save(*store, "OLD", veldra::testing::judgeModel(model, true, {}, nullptr, "OLD")));
   ASSERT_EQ(sqlite3_exec(store->handle(), "UPDATE drawings SET features = x'0102'", nullptr, nullptr, nullptr),
             SQLITE_OK);
   auto archive = store->archive({"OLD"});
   ASSERT_TRUE(archive);
   // The same drawings again: everything would match, nothing can be read.
-  const Findings f = judgeModel("NEW", model, archive->get()).findings;
+  const Findings f = veldra::testing::judgeModel(model, true, {}, archive->get(), "NEW").findings;
   for (const auto& p : f.pairs) EXPECT_LT(p.b, f.projectDrawings);
   ASSERT_FALSE(f.notes.empty());
   EXPECT_NE(f.notes.back().find("could not be read back from the evidence store"), std::string::npos);

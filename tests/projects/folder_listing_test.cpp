@@ -100,12 +100,6 @@ TEST(FolderPlan, ListsEachRealFolderOnceAndSaysWhyItStops) {
   EXPECT_EQ(planFolders({"-" + file.string()}).problem, "The folder " + file.string() + " cannot be listed: it is not a folder.");
 }
 
-TEST(DrawingCount, FourDigitForm) {
-  EXPECT_EQ(fourDigits(0), "0000");
-  EXPECT_EQ(fourDigits(42), "0042");
-  EXPECT_EQ(fourDigits(12345), "12345");
-}
-
 TEST(DrawingCount, JoinDoesNotDoubleTheSeparatorAtARoot) {
   const char sep = static_cast<char>(std::filesystem::path::preferred_separator);
   EXPECT_EQ(joinFolderAndName(std::string(1, sep), "a.dwg"), std::string(1, sep) + "a.dwg");

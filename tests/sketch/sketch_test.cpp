@@ -178,25 +178,6 @@ TEST(Raster, LinesReachTheirEndsAndFarOnesCostNothing) {
   EXPECT_EQ(far.ink(), 40u);
 }
 
-TEST(Raster, PngFileHasItsChunksInOrder) {
-  Canvas c(7, 5);
-  c.set(3, 2, 1);
-  const Colour palette[] = {{255, 255, 255}, {0, 0, 0}};
-  const auto png = pngFile(c, palette);
-  ASSERT_GT(png.size(), 8u);
-  EXPECT_EQ(std::string(png.begin() + 1, png.begin() + 4), "PNG");
-  std::vector<std::string> chunks;
-  std::size_t at = 8;
-  while (at + 12 <= png.size()) {
-    const std::size_t n = (std::size_t{png[at]} << 24) | (std::size_t{png[at + 1]} << 16) |
-                          (std::size_t{png[at + 2]} << 8) | png[at + 3];
-    chunks.emplace_back(png.begin() + static_cast<std::ptrdiff_t>(at + 4), png.begin() + static_cast<std::ptrdiff_t>(at + 8));
-    at += 12 + n;
-  }
-  EXPECT_EQ(at, png.size());
-  EXPECT_EQ(chunks, (std::vector<std::string>{"IHDR", "PLTE", "IDAT", "IEND"}));
-}
-
 // A block reference draws its block's own entities, scaled, turned and
 // moved as it says, blocks within blocks too; a block that holds itself
 // or is not given is marked where it is inserted.

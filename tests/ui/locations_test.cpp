@@ -94,20 +94,6 @@ TEST_F(Locations, RemovingSelectsTheFirstAndTheLastLeavesAnEmptyFile) {
   EXPECT_EQ(w.lblTotalFiles->text(), "0000");
 }
 
-TEST_F(Locations, FailedWritesLeaveTheListAsTheFileIs) {
-  const QString a = folder("a");
-  put("projects/HOUSE.prj", "\"-" + a.toStdString() + "\"\r\n");
-  NamedMainWindow& w = startWithProject();
-  std::filesystem::rename(base / "projects", dir.path() / "moved");
-  ASSERT_TRUE(w.openFolder(folder("b")));
-  w.cmdAddloc->click();
-  clickRow(w.lstLocations, 0);
-  w.cmdRemloc->click();
-  ASSERT_EQ(messages.shown.size(), 2u);
-  for (const auto& shown : messages.shown) EXPECT_NE(shown.text.find("HOUSE.prj"), std::string::npos);
-  EXPECT_EQ(texts(w.lstLocations), QStringList{"-" + a});
-}
-
 TEST_F(Locations, JumpOpensTheFolderOrSaysWhyItCannot) {
   const QString there = folder("there");
   const QString gone = folder("gone");

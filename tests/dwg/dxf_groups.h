@@ -1,0 +1,45 @@
+#pragma once
+
+// DXF text written group by group, for the reader's tests.
+
+#include <cstdint>
+#include <cstdio>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace veldra::dwg::dxftext {
+
+using Groups = std::vector<std::pair<int, std::string>>;
+
+inline Groups& operator+=(Groups& a, const Groups& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+inline Groups operator+(Groups a, const Groups& b) { return a += b; }
+
+inline Groups section(const std::string& name, const Groups& body) {
+  return Groups{{0, "SECTION"}, {2, name}} + body + Groups{{0, "ENDSEC"}};
+}
+
+// Each group as its code's line and its value's line.
+inline std::string dxf(const Groups& groups) {
+  std::string out;
+  for (const auto& [code, value] : groups) out += std::to_string(code) + "\n" + value + "\n";
+  return out;
+}
+
+// A number as it would be written, to the last digit a double holds.
+inline std::string num(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.17g", v);
+  return text;
+}
+
+inline std::span<const std::uint8_t> bytesOf(const std::string& text) {
+  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+}  // namespace veldra::dwg::dxftext
