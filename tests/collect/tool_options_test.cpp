@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "support/program_run.h"
 #include "support/temp_dir.h"
 
 namespace veldra {
@@ -25,11 +26,6 @@ std::vector<Tool> tools() {
   return out;
 }
 
-std::string unixLines(std::string text) {
-  for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
-  return text;
-}
-
 // Run in an empty folder, a program asked for help must leave it empty, and
 // so must one given an option it does not know.
 class ToolOptions : public ::testing::Test {
@@ -38,11 +34,8 @@ class ToolOptions : public ::testing::Test {
     std::error_code ec;
     const auto before = std::filesystem::current_path();
     std::filesystem::current_path(dir.path());
-    ProgramRun r = runProgram(tool.program, arguments);
+    const ProgramRun r = testing::runTool(tool.program, arguments);
     std::filesystem::current_path(before, ec);
-    r.out = unixLines(r.out);
-    r.err = unixLines(r.err);
-    EXPECT_TRUE(r.started) << tool.name;
     return r;
   }
   bool folderEmpty() const { return std::filesystem::is_empty(dir.path()); }

@@ -12,6 +12,7 @@
 #include "evidence/store/evidence_store.h"
 #include "evidence/run/project_drawings.h"
 #include "platform/platform.h"
+#include "support/program_run.h"
 #include "support/temp_dir.h"
 
 #include <sqlite3.h>
@@ -30,22 +31,6 @@ DrawingSpec student(std::int32_t ms, std::uint64_t own) {
   for (std::uint64_t k = 0; k < 40; ++k) plan.entities.push_back({k % 3 ? "LINE" : "CIRCLE", 0x200 + own + k, false});
   plan.entities.push_back({"TEXT", 0x30, true});
   return plan;
-}
-
-struct CliResult {
-  int status = -1;
-  std::string out, err;
-};
-
-// Runs the built program with these arguments, no shell in between. Line
-// ends as on Linux: standard output on Windows ends its lines with CR LF.
-CliResult runCli(const std::vector<std::string>& arguments) {
-  const ProgramRun run = runProgram(pathFromUtf8(VELDRA_CLI), arguments);
-  EXPECT_TRUE(run.started) << VELDRA_CLI;
-  CliResult result{run.exitCode, run.out, run.err};
-  for (std::string* text : {&result.out, &result.err})
-    for (std::size_t at; (at = text->find("\r\n")) != std::string::npos;) text->erase(at, 1);
-  return result;
 }
 
 // A workspace with project CAD1: folder "class" with a sub-folder per
@@ -68,9 +53,9 @@ class EvidenceRunTest : public ::testing::Test {
     std::filesystem::create_directories((classFolder / relative).parent_path());
     ASSERT_EQ(veldra::dwgwrite::writeDrawingFile(classFolder / relative, plan), "");
   }
-  CliResult cli(std::vector<std::string> arguments) const {
+  ProgramRun cli(std::vector<std::string> arguments) const {
     arguments.insert(arguments.begin(), {"--workspace", utf8FromPath(base)});
-    return runCli(arguments);
+    return veldra::testing::runTool(pathFromUtf8(VELDRA_CLI), arguments);
   }
   veldra::testing::TempDir dir;
   std::filesystem::path base;
@@ -207,9 +192,9 @@ TEST_F(EvidenceRunTest, KeepsTheTeachersChoicesPerProjectForTheWindow) {
 
 TEST_F(EvidenceRunTest, CommandLineExitsByWhatItFound) {
   const auto csv = dir.path() / "out.csv", html = dir.path() / "out.html";
-  const CliResult found = cli({"evidence", "cad1", "--ignore-author", "lab3", "--csv", utf8FromPath(csv),
+  const ProgramRun found = cli({"evidence", "cad1", "--ignore-author", "lab3", "--csv", utf8FromPath(csv),
                                        "--html", utf8FromPath(html)});
-  EXPECT_EQ(found.status, 1) << found.err;
+  EXPECT_EQ(found.exitCode, 1) << found.err;
   EXPECT_NE(found.out.find("Drawings: 6 (5 read, 1 could not be read)\n"), std::string::npos) << found.out;
   EXPECT_NE(found.out.find("Pairs: 1 copy,"), std::string::npos);
   EXPECT_NE(found.out.find("Groups: 1\n"), std::string::npos);
@@ -219,32 +204,32 @@ TEST_F(EvidenceRunTest, CommandLineExitsByWhatItFound) {
 
   // The teacher marks the copy from a script, lists and exports the marks;
   // a pair the check did not judge, or a mark it does not know, is refused.
-  const CliResult set = cli({"mark", "CAD1", "set", "ben/drawing.dwg", "anna/drawing.dwg", "confirmed",
+  const ProgramRun set = cli({"mark", "CAD1", "set", "ben/drawing.dwg", "anna/drawing.dwg", "confirmed",
                                      "--note", "admitted, 3 May"});
-  EXPECT_EQ(set.status, 0) << set.err;
-  const CliResult list = cli({"mark", "CAD1", "list"});
-  EXPECT_EQ(list.status, 0) << list.err;
+  EXPECT_EQ(set.exitCode, 0) << set.err;
+  const ProgramRun list = cli({"mark", "CAD1", "list"});
+  EXPECT_EQ(list.exitCode, 0) << list.err;
   EXPECT_TRUE(list.out.starts_with("confirmed\tanna/drawing.dwg\tben/drawing.dwg\tcopy ")) << list.out;
   EXPECT_TRUE(list.out.ends_with("\tadmitted, 3 May\n")) << list.out;
   const auto marksFile = dir.path() / "marks.csv";
-  EXPECT_EQ(cli({"mark", "CAD1", "export", utf8FromPath(marksFile)}).status, 0);
+  EXPECT_EQ(cli({"mark", "CAD1", "export", utf8FromPath(marksFile)}).exitCode, 0);
   EXPECT_NE(veldra::testing::slurp(marksFile).find("confirmed copy,\"admitted, 3 May\","), std::string::npos);
   for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
            {"mark", "CAD1", "set", "anna/drawing.dwg", "carla/drawing.dwg", "confirmed"},
            {"mark", "CAD1", "set", "anna/drawing.dwg", "ben/drawing.dwg", "maybe"},
            {"mark", "CAD1", "set", "anna/drawing.dwg", "nobody.dwg", "confirmed"},
            {"mark", "CAD1", "list", "extra"}}) {
-    const CliResult r = cli(bad);
-    EXPECT_EQ(r.status, 2) << bad.back();
+    const ProgramRun r = cli(bad);
+    EXPECT_EQ(r.exitCode, 2) << bad.back();
     EXPECT_FALSE(r.err.empty()) << bad.back();
   }
-  EXPECT_EQ(cli({"evidence", "cad1"}).status, 1);
+  EXPECT_EQ(cli({"evidence", "cad1"}).exitCode, 1);
   EXPECT_NE(veldra::testing::slurp(reportFile(workspace, "CAD1")).find("Teacher's mark: confirmed copy: admitted, 3 May"),
             std::string::npos);
 
   // Without the copy, nothing is found.
   std::filesystem::remove(classFolder / "ben" / "drawing.dwg");
-  EXPECT_EQ(cli({"evidence", "CAD1"}).status, 0);
+  EXPECT_EQ(cli({"evidence", "CAD1"}).exitCode, 0);
   for (const std::vector<std::string>& bad :
        std::vector<std::vector<std::string>>{{"evidence", "NOSUCH"},
                                              {"evidence", "CAD1", "--against", "NOSUCH"},
@@ -252,8 +237,8 @@ TEST_F(EvidenceRunTest, CommandLineExitsByWhatItFound) {
                                              {"evidence", "CAD1", "--frobnicate"},
                                              {"evidence"},
                                              {"evidence", "CAD1", "--template", "no such template.dwg"}}) {
-    const CliResult r = cli(bad);
-    EXPECT_EQ(r.status, 2) << bad.back();
+    const ProgramRun r = cli(bad);
+    EXPECT_EQ(r.exitCode, 2) << bad.back();
     EXPECT_FALSE(r.err.empty()) << bad.back();
   }
 }
@@ -266,17 +251,17 @@ TEST_F(EvidenceRunTest, CommandLineTakesTheChoicesSavedForTheProject) {
   chosen.against = {"NOSUCH"};
   ASSERT_TRUE(saveProjectSettings(workspace, "CAD1", chosen).ok());
   // The saved earlier project does not exist: refused as if it were given.
-  const CliResult refused = cli({"evidence", "CAD1"});
-  EXPECT_EQ(refused.status, 2);
+  const ProgramRun refused = cli({"evidence", "CAD1"});
+  EXPECT_EQ(refused.exitCode, 2);
   EXPECT_NE(refused.err.find("NOSUCH"), std::string::npos) << refused.err;
 
   chosen.against.clear();
   ASSERT_TRUE(saveProjectSettings(workspace, "CAD1", chosen).ok());
-  ASSERT_EQ(cli({"evidence", "CAD1"}).status, 1);
+  ASSERT_EQ(cli({"evidence", "CAD1"}).exitCode, 1);
   auto stored = storedProjects(workspace).value();
   ASSERT_EQ(stored.size(), 1u);
   EXPECT_EQ(stored[0].term, "autumn");
-  ASSERT_EQ(cli({"evidence", "CAD1", "--term", "spring"}).status, 1);
+  ASSERT_EQ(cli({"evidence", "CAD1", "--term", "spring"}).exitCode, 1);
   stored = storedProjects(workspace).value();
   ASSERT_EQ(stored.size(), 1u);
   EXPECT_EQ(stored[0].term, "spring");
@@ -286,7 +271,7 @@ TEST_F(EvidenceRunTest, CommandLineTakesTheChoicesSavedForTheProject) {
 // The next term's class is judged against this one after its folders were
 // cleared: only the evidence store remembers them.
 TEST_F(EvidenceRunTest, CommandLineComparesAgainstAnEarlierTermWhoseDrawingsAreGone) {
-  ASSERT_EQ(cli({"evidence", "CAD1", "--term", "2025"}).status, 1);
+  ASSERT_EQ(cli({"evidence", "CAD1", "--term", "2025"}).exitCode, 1);
   const auto nextTerm = dir.path() / "next";
   std::filesystem::create_directories(nextTerm / "fritz");
   std::filesystem::create_directories(nextTerm / "gina");
@@ -300,10 +285,10 @@ TEST_F(EvidenceRunTest, CommandLineComparesAgainstAnEarlierTermWhoseDrawingsAreG
   EXPECT_TRUE(replaceFile(base / "projects" / "CAD2.prj", quotedLine("+" + utf8FromPath(nextTerm))));
 
   // Alone, the new class holds no copy.
-  EXPECT_EQ(cli({"evidence", "CAD2"}).status, 0);
+  EXPECT_EQ(cli({"evidence", "CAD2"}).exitCode, 0);
   const auto csv = dir.path() / "terms.csv";
-  const CliResult r = cli({"evidence", "CAD2", "--against", "cad1", "--csv", utf8FromPath(csv)});
-  EXPECT_EQ(r.status, 1) << r.err;
+  const ProgramRun r = cli({"evidence", "CAD2", "--against", "cad1", "--csv", utf8FromPath(csv)});
+  EXPECT_EQ(r.exitCode, 1) << r.err;
   EXPECT_NE(r.out.find("Earlier drawings: 6\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("CAD1: carla/drawing.dwg"), std::string::npos) << r.out;
   const std::string table = veldra::testing::slurp(csv);
@@ -335,9 +320,9 @@ TEST_F(EvidenceRunTest, NamesBeyondAsciiReachTheStoreAndEveryReport) {
   EXPECT_TRUE(replaceFile(workspace.locationFile(project), quotedLine("+" + utf8FromPath(folder))));
   const auto csv = dir.path() / pathFromUtf8("Ergebnis ü.csv"), html = dir.path() / pathFromUtf8("结果.html");
 
-  const CliResult r = cli({"evidence", "τεχνικο 学生", "--csv",
+  const ProgramRun r = cli({"evidence", "τεχνικο 学生", "--csv",
                               utf8FromPath(csv), "--html", utf8FromPath(html)});
-  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_EQ(r.exitCode, 1) << r.err;
   EXPECT_NE(r.out.find("Project: " + project + "\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("Drawings: 3 (2 read, 1 could not be read)\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("  Group 1 (likely source "), std::string::npos) << r.out;
@@ -366,7 +351,7 @@ TEST_F(EvidenceRunTest, NamesBeyondAsciiReachTheStoreAndEveryReport) {
 // A check that could not look at what it was asked to judge is an error
 // (exit 2), and the evidence and report of the last check stay as they were.
 TEST_F(EvidenceRunTest, CommandLineExitsTwoWhenItCouldNotLook) {
-  ASSERT_EQ(cli({"evidence", "CAD1"}).status, 1);
+  ASSERT_EQ(cli({"evidence", "CAD1"}).exitCode, 1);
   const std::string report = veldra::testing::slurp(reportFile(workspace, "CAD1"));
   const std::string store = veldra::testing::slurp(storeFile(workspace));
   ASSERT_FALSE(report.empty());
@@ -375,8 +360,8 @@ TEST_F(EvidenceRunTest, CommandLineExitsTwoWhenItCouldNotLook) {
   const auto notDrawing = dir.write("template.dwg", "not a drawing at all");
   const auto folderTemplate = dir.path() / "class";
   for (const auto& t : {notDrawing, folderTemplate}) {
-    const CliResult r = cli({"evidence", "CAD1", "--template", utf8FromPath(t)});
-    EXPECT_EQ(r.status, 2) << utf8FromPath(t);
+    const ProgramRun r = cli({"evidence", "CAD1", "--template", utf8FromPath(t)});
+    EXPECT_EQ(r.exitCode, 2) << utf8FromPath(t);
     EXPECT_NE(r.err.find(utf8Path(t)), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "");
   }
@@ -389,14 +374,14 @@ TEST_F(EvidenceRunTest, CommandLineExitsTwoWhenItCouldNotLook) {
         quotedLine("+" + utf8FromPath(classFolder)) + quotedLine("+" + utf8FromPath(dir.path() / "gone")),
         std::string()}) {
     EXPECT_TRUE(replaceFile(base / "projects" / "CAD1.prj", locations));
-    const CliResult r = cli({"evidence", "CAD1"});
-    EXPECT_EQ(r.status, 2) << locations << r.out;
+    const ProgramRun r = cli({"evidence", "CAD1"});
+    EXPECT_EQ(r.exitCode, 2) << locations << r.out;
     EXPECT_FALSE(r.err.empty()) << locations;
   }
   // Only the run without locations judged (nothing): the others wrote nothing.
   EXPECT_TRUE(replaceFile(base / "projects" / "CAD1.prj", quotedLine("+" + utf8FromPath(dir.path() / "gone"))));
   EXPECT_TRUE(replaceFile(reportFile(workspace, "CAD1"), report));
-  EXPECT_EQ(cli({"evidence", "CAD1"}).status, 2);
+  EXPECT_EQ(cli({"evidence", "CAD1"}).exitCode, 2);
   EXPECT_EQ(veldra::testing::slurp(reportFile(workspace, "CAD1")), report);
   const RunResult direct = runEvidenceCheck(workspace, "CAD1", {}, {});
   EXPECT_EQ(direct.outcome, RunOutcome::kError);
@@ -410,7 +395,7 @@ TEST_F(EvidenceRunTest, SettingsThatCannotBeReadStopTheCheck) {
   chosen.ignoredAuthors = {"lab3"};
   chosen.term = "autumn";
   ASSERT_TRUE(saveProjectSettings(workspace, "CAD1", chosen).ok());
-  ASSERT_EQ(cli({"evidence", "CAD1"}).status, 1);
+  ASSERT_EQ(cli({"evidence", "CAD1"}).exitCode, 1);
   const std::string report = veldra::testing::slurp(reportFile(workspace, "CAD1"));
 
   // The table of settings is gone (a damaged store), then the store is no
@@ -431,8 +416,8 @@ TEST_F(EvidenceRunTest, SettingsThatCannotBeReadStopTheCheck) {
     ASSERT_FALSE(unread) << damage;
     EXPECT_EQ(unread.kind(), Failure::Kind::kCannotRead) << damage;
     EXPECT_FALSE(unread.message().empty()) << damage;
-    const CliResult r = cli({"evidence", "CAD1", "--term", "spring"});
-    EXPECT_EQ(r.status, 2) << damage;
+    const ProgramRun r = cli({"evidence", "CAD1", "--term", "spring"});
+    EXPECT_EQ(r.exitCode, 2) << damage;
     EXPECT_NE(r.err.find("settings"), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "") << damage;
     EXPECT_EQ(veldra::testing::slurp(reportFile(workspace, "CAD1")), report) << damage;

@@ -5,15 +5,11 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "support/program_run.h"
 #include "support/temp_dir.h"
 
 namespace veldra {
 namespace {
-
-std::string unixLines(std::string text) {
-  for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
-  return text;
-}
 
 // Blanks, quotes, backslashes before quotes and at the end, an empty
 // argument and letters of no single-byte code page: on Windows each must
@@ -26,8 +22,8 @@ TEST(RunProgram, ArgumentsArriveOneByOneAsWritten) {
   EXPECT_EQ(run.exitCode, 3);
   std::string expected;
   for (const auto& argument : arguments) expected += "[" + argument + "]\n";
-  EXPECT_EQ(unixLines(run.out), expected);
-  EXPECT_EQ(unixLines(run.err), "done\n");
+  EXPECT_EQ(testing::unixLines(run.out), expected);
+  EXPECT_EQ(testing::unixLines(run.err), "done\n");
 
   testing::TempDir dir;
   EXPECT_FALSE(runProgram(dir.path() / "no-such-program", {}).started);
