@@ -137,15 +137,16 @@ void BM_ClassAgainstSharedArchive(benchmark::State& state) {
   state.counters["archive"] = drawings;
   state.counters["fetched"] = static_cast<double>(counted.loaded) / static_cast<double>(state.iterations());
   state.counters["copies_across"] = static_cast<double>(copiesFound);
-  // The database's size on disk over its drawings.
+  // The database's size on disk over its drawings, and its index of sketches'.
   const std::string sizeFile = (server().folder() / "size.txt").string();
-  if (server().sql("\\t on\n\\a\n\\o " + sizeFile + "\nSELECT pg_database_size('archive_" +
-                       std::to_string(drawings) + "');",
-                   "postgres")) {
+  if (server().sql("\\t on\n\\a\n\\f ' '\n\\o " + sizeFile +
+                       "\nSELECT pg_database_size(current_database()), pg_relation_size('sketches_by_value');",
+                   "archive_" + std::to_string(drawings))) {
     std::ifstream in(sizeFile);
-    double bytes = 0;
-    in >> bytes;
+    double bytes = 0, index = 0;
+    in >> bytes >> index;
     state.counters["bytes_per_drawing"] = bytes / drawings;
+    state.counters["index_bytes_per_drawing"] = index / drawings;
   }
 }
 BENCHMARK(BM_ClassAgainstSharedArchive)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -559,8 +559,10 @@ Result<std::unique_ptr<PostgresStore>> PostgresStore::open(const std::string& ur
                                                        ") this program cannot bring up to date; it was left as it is");
       if (found == 1)
         if (const Rows upgraded = db->script(kUpgradeFrom1); !upgraded.ok())
-          return failure(Failure::Kind::kCannotWrite, "cannot bring the shared evidence store " + uri +
-                                                          " up to date (it was left as it is): " + db->why(upgraded));
+          return failure(Failure::Kind::kCannotWrite,
+                         "cannot bring the shared evidence store " + uri + " up to date (it was left as it is): " +
+                             db->why(upgraded) +
+                             (upgraded.state() == "42501" ? "; the role that owns its tables brings it up to date" : ""));
     }
     const Rows done = t.commit();
     if (!done.ok()) return failure(Failure::Kind::kCannotWrite, "cannot set up the shared evidence store " + uri + ": " + firstLine(done.error()));
