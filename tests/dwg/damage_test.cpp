@@ -308,29 +308,40 @@ std::vector<Case> cases() {
     const Place p = r13Section(b, number);
     return p.seeker + 20 + getRL(b, p.seeker + 16);
   };
-  const std::pair<const char*, std::function<void(Bytes&)>> checks[] = {
-      {"the file header's maintenance byte", [](Bytes& b) { b[0x0B] ^= 0x01; }},
-      {"the file header's check value", [](Bytes& b) { b[0x19 + getRL(b, 0x15) * 9] ^= 0x80; }},
-      {"the header variables' last byte", [=](Bytes& b) { b[framedCrcAt(b, 0) - 1] ^= 0x01; }},
-      {"the header variables' check value", [=](Bytes& b) { b[framedCrcAt(b, 0) + 1] ^= 0x20; }},
-      {"the class definitions' check value", [=](Bytes& b) { b[framedCrcAt(b, 1)] ^= 0x04; }},
-      {"the object map's first block's check value",
+  // An entity and the block table, which the reader opens twice, each named once.
+  const auto objectCrc = [](Bytes& b, std::uint64_t handle) { b[objectCrcAt(b, objectOffset(b, handle))] ^= 0x01; };
+  const struct {
+    const char* name;
+    const char* section;
+    std::function<void(Bytes&)> alter;
+  } checks[] = {
+      {"the file header's maintenance byte", "file header", [](Bytes& b) { b[0x0B] ^= 0x01; }},
+      {"the file header's check value", "file header", [](Bytes& b) { b[0x19 + getRL(b, 0x15) * 9] ^= 0x80; }},
+      {"the header variables' last byte", "AcDb:Header", [=](Bytes& b) { b[framedCrcAt(b, 0) - 1] ^= 0x01; }},
+      {"the header variables' check value", "AcDb:Header", [=](Bytes& b) { b[framedCrcAt(b, 0) + 1] ^= 0x20; }},
+      {"the class definitions' check value", "AcDb:Classes", [=](Bytes& b) { b[framedCrcAt(b, 1)] ^= 0x04; }},
+      {"the object map's first block's check value", "AcDb:Handles",
        [](Bytes& b) {
          const Place p = r13Section(b, 2);
          b[p.seeker + ((b[p.seeker] << 8) | b[p.seeker + 1])] ^= 0x10;
        }},
-      {"the object map's empty last block's check value",
+      {"the object map's empty last block's check value", "AcDb:Handles",
        [](Bytes& b) {
          const Place p = r13Section(b, 2);
          b[p.seeker + p.size - 1] ^= 0x01;
        }},
+      {"the block table's check value", "AcDb:AcDbObjects", [=](Bytes& b) { objectCrc(b, 1); }},
+      {"an entity's check value", "AcDb:AcDbObjects",
+       [=](Bytes& b) {
+         Summary s;
+         if (readSummary(b, s).ok() && !s.entities.empty()) objectCrc(b, s.entities[s.entities.size() / 2].handle);
+       }},
   };
-  const char* sections[] = {"file header", "file header", "AcDb:Header", "AcDb:Header", "AcDb:Classes",
-                            "AcDb:Handles", "AcDb:Handles"};
-  for (const auto& [name, sound] : {std::pair{"R14", r14}, {"R2000", r2000}, {"written R2000", written}}) {
-    for (std::size_t k = 0; k < std::size(checks); ++k)
-      all.push_back({std::string(name) + ": " + checks[k].first, altered(sound, checks[k].second), kNone, sections[k],
-                     "", 1, -1, sound});
+  for (const auto& [name, sound] : {std::pair{"R14", r14}, {"R2000", r2000}, {"written R2000", written},
+                                    {"R14 of another program", loadSample("mleader_AC1014.dwg")}}) {
+    for (const auto& check : checks)
+      all.push_back({std::string(name) + ": " + check.name, altered(sound, check.alter), kNone, check.section,
+                     check.section == std::string("AcDb:AcDbObjects") ? "fails its CRC" : "", 1, -1, sound});
   }
 
   return all;
