@@ -18,20 +18,27 @@ struct Candidate {
   std::size_t a = 0, b = 0;
 };
 
-// The pieces of `b` by x, for finding those near a point.
+// The pieces of `b` by x, for finding those near a point: what a look-up
+// compares kept side by side, so that it reads no more than it needs.
 class Near {
  public:
-  explicit Near(std::span<const LocatedPiece> b) : b_(b), order_(b.size()) {
-    for (std::size_t k = 0; k < order_.size(); ++k) order_[k] = k;
-    std::sort(order_.begin(), order_.end(), [&](std::size_t x, std::size_t y) { return b_[x].x < b_[y].x; });
+  explicit Near(std::span<const LocatedPiece> b) {
+    std::vector<std::size_t> order(b.size());
+    for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+    std::sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) { return b[x].x < b[y].x; });
+    xs_.reserve(order.size());
+    pieces_.reserve(order.size());
+    for (const std::size_t k : order) {
+      xs_.push_back(b[k].x);
+      pieces_.push_back({b[k].y, b[k].size, b[k].form, k});
+    }
   }
   // A piece of the form and size within `eps` of (x, y).
   std::optional<std::size_t> find(double x, double y, std::uint64_t form, double size, double eps) const {
-    auto at = std::lower_bound(order_.begin(), order_.end(), x - eps,
-                               [&](std::size_t k, double v) { return b_[k].x < v; });
-    for (; at != order_.end() && b_[*at].x <= x + eps; ++at) {
-      const LocatedPiece& q = b_[*at];
-      if (std::fabs(q.y - y) <= eps && q.form == form && std::fabs(q.size - size) <= eps) return *at;
+    for (auto at = static_cast<std::size_t>(std::lower_bound(xs_.begin(), xs_.end(), x - eps) - xs_.begin());
+         at < xs_.size() && xs_[at] <= x + eps; ++at) {
+      const Entry& q = pieces_[at];
+      if (std::fabs(q.y - y) <= eps && q.form == form && std::fabs(q.size - size) <= eps) return q.piece;
     }
     return std::nullopt;
   }
@@ -45,8 +52,13 @@ class Near {
   }
 
  private:
-  std::span<const LocatedPiece> b_;
-  std::vector<std::size_t> order_;
+  struct Entry {
+    double y, size;
+    std::uint64_t form;
+    std::size_t piece;
+  };
+  std::vector<double> xs_;     // by x
+  std::vector<Entry> pieces_;  // parallel to xs_
 };
 
 // The pieces of a drawing by where they sit: pieces at one point (a hole,
