@@ -123,6 +123,7 @@ INSERT INTO veldra_schema VALUES (2);
 // they are in, faster than entry by entry), the counts taken. Its drawings
 // have no digest yet and are written again by their next run.
 const char* const kUpgradeFrom1 = R"sql(
+SET LOCAL maintenance_work_mem = '256MB';
 ALTER TABLE projects ADD COLUMN drawings BIGINT NOT NULL DEFAULT 0;
 UPDATE projects p SET drawings = (SELECT COUNT(*) FROM drawings d WHERE d.project = p.id);
 ALTER TABLE drawings ADD COLUMN digest BIGINT;
