@@ -200,6 +200,7 @@ TEST(SharedStoreForm, TheFirstFormIsBroughtUpToDate) {
       for (const auto& [id, count] : found) shared.back().push_back(count);
       std::sort(shared.back().begin(), shared.back().end());
     }
+    EXPECT_TRUE((*archive)->withIdentity(std::string("{0\0}", 4)).empty());
     EXPECT_EQ((*archive)->failure(), "");
     return shared;
   };

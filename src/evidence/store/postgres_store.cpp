@@ -457,12 +457,18 @@ class SharedArchive : public ArchiveSource {
 
   std::vector<std::vector<std::int64_t>> withIdentityEach(std::span<const std::string> guids) override {
     std::vector<std::vector<std::int64_t>> out(guids.size());
-    if (std::all_of(guids.begin(), guids.end(), [](const std::string& g) { return g.empty(); })) return out;
+    // A text holding a NUL is no PostgreSQL text (and was kept cut short at
+    // it): such a drawing's identity is not looked up, rather than the
+    // whole class's refused.
+    std::vector<std::string> asked(guids.begin(), guids.end());
+    for (auto& g : asked)
+      if (g.find('\0') != std::string::npos) g.clear();
+    if (std::all_of(asked.begin(), asked.end(), [](const std::string& g) { return g.empty(); })) return out;
     const Rows r = ask(
         "SELECT g.k - 1, d.id FROM unnest($1::text[]) WITH ORDINALITY AS g(guid, k) CROSS JOIN LATERAL "
         "(SELECT id FROM drawings WHERE fingerprint_guid = g.guid AND fingerprint_guid <> '' "
         " AND project = ANY($2::bigint[])) d WHERE g.guid <> '' ORDER BY 1, 2",
-        {arrayText(guids), idsText_});
+        {arrayText(asked), idsText_});
     for (int row = 0; r.ok() && row < r.count(); ++row) {
       const auto k = static_cast<std::size_t>(r.integer(row, 0));
       if (k < out.size()) out[k].push_back(r.integer(row, 1));
