@@ -77,13 +77,12 @@ class Spots {
     }
     seen_.assign(ids.size(), 0);
   }
-  // Counts the spots of the pieces `counted` says count.
-  template <class Counted>
-  int count(Counted&& counted) {
+  // Counts the spots of these pieces.
+  int count(std::span<const std::size_t> pieces) {
     ++stamp_;
     int n = 0;
-    for (std::size_t k = 0; k < of_.size(); ++k)
-      if (seen_[of_[k]] != stamp_ && counted(k)) {
+    for (const std::size_t k : pieces)
+      if (seen_[of_[k]] != stamp_) {
         seen_[of_[k]] = stamp_;
         ++n;
       }
@@ -209,6 +208,8 @@ struct PlacementSearch {
   PlacementSearch(std::span<const LocatedPiece> pa, std::span<const LocatedPiece> pb,
                   std::span<const std::uint8_t> rare, const Tolerance& tol)
       : a(pa), b(pb), rareA(rare), tolerance(tol), near(pb) {
+    for (std::size_t k = 0; k < a.size(); ++k)
+      if (rareA[k]) rarePieces.push_back(k);
     for (std::size_t k = 0; k < b.size(); ++k) {
       for (const std::uint64_t key : b[k].places) {
         if (key == 0) continue;
@@ -229,6 +230,7 @@ struct PlacementSearch {
 
   std::span<const LocatedPiece> a, b;
   std::span<const std::uint8_t> rareA;
+  std::vector<std::size_t> rarePieces;  // of `a`, in order
   const Tolerance& tolerance;
   Near near;
   // Per place and per likeness of `b`: the last piece holding it, and how many do.
@@ -319,9 +321,12 @@ void addFewAlike(const PlacementSearch& s, std::ptrdiff_t moved, std::vector<Can
 void rankCandidates(const PlacementSearch& s, std::ptrdiff_t moved, std::vector<Candidate>& candidates) {
   std::vector<int> claims(s.b.size(), 0);
   for (const Candidate& c : candidates) ++claims[c.b];
-  const auto rank = [&](const Candidate& c) { return (moved > 0 && !s.isMoved(c) ? 2 : 0) + (claims[c.b] > 1 ? 1 : 0); };
-  std::stable_sort(candidates.begin(), candidates.end(),
-                   [&](const Candidate& x, const Candidate& y) { return rank(x) < rank(y); });
+  std::vector<std::pair<int, Candidate>> ranked;
+  ranked.reserve(candidates.size());
+  for (const Candidate& c : candidates)
+    ranked.emplace_back((moved > 0 && !s.isMoved(c) ? 2 : 0) + (claims[c.b] > 1 ? 1 : 0), c);
+  std::stable_sort(ranked.begin(), ranked.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+  for (std::size_t i = 0; i < ranked.size(); ++i) candidates[i] = ranked[i].second;
 }
 
 // The similarity (mirrored about the x axis first, where asked) that lays
@@ -348,23 +353,23 @@ Placement through(const LocatedPiece& a1, const LocatedPiece& a2, const LocatedP
 }
 
 // Counts what a placement lays on the same pieces: the rare pieces, those
-// placed freely and their spots, and, where `alongside` is asked, the other
-// pieces. `landed` is room for a mark per piece of `a`.
-void countLaid(const PlacementSearch& s, Spots& spots, std::vector<std::uint8_t>& landed, Placement& p,
+// placed freely and their spots, and, where they may decide, the other
+// pieces alongside. `landed` is room for the rare pieces that land.
+void countLaid(const PlacementSearch& s, Spots& spots, std::vector<std::size_t>& landed, Placement& p,
                bool fewRare, const std::optional<Placement>& best) {
   const double eps = roomAt(s.tolerance, p.scale);
   auto lands = [&](std::size_t k) {
     const auto [x, y] = laidAt(p, s.a[k]);
     return s.near.has(x, y, s.a[k].form, s.a[k].size * p.scale, eps);
   };
-  landed.assign(s.a.size(), 0);
-  for (std::size_t k = 0; k < s.a.size(); ++k) landed[k] = s.rareA[k] && lands(k);
-  for (std::size_t k = 0; k < s.a.size(); ++k) {
-    if (!landed[k]) continue;
+  landed.clear();
+  for (const std::size_t k : s.rarePieces) {
+    if (!lands(k)) continue;
+    landed.push_back(k);
     ++p.mapped;
     if (s.a[k].placedFreely) ++p.freelyMapped;
   }
-  p.spots = spots.count([&](std::size_t k) { return landed[k] != 0; });
+  p.spots = spots.count(landed);
   // The rest is counted only where it may decide: where few rare pieces lie
   // alike, what lies around them tells the move, and whether they lie in
   // their place among the work.
@@ -385,11 +390,10 @@ bool laysBetter(const Placement& p, const std::optional<Placement>& best) {
 // The best of the placements through two candidates, at most `tries` pairs of them.
 std::optional<Placement> bestThrough(const PlacementSearch& s, const std::vector<Candidate>& candidates, bool fewRare,
                                      int tries) {
-  int rare = 0;
-  for (std::size_t k = 0; k < s.a.size(); ++k) rare += s.rareA[k] ? 1 : 0;
+  const int rare = static_cast<int>(s.rarePieces.size());
   Spots spots(s.a, s.tolerance);
   std::optional<Placement> best;
-  std::vector<std::uint8_t> landed;
+  std::vector<std::size_t> landed;
   int tried = 0;
   for (std::size_t i = 0; i < candidates.size() && tried < tries; ++i) {
     for (std::size_t j = i + 1; j < candidates.size() && tried < tries; ++j) {
