@@ -110,24 +110,6 @@ class R2004Sample : public ::testing::TestWithParam<const char*> {
   Summary sound_;
 };
 
-// Every page of the objects, filled on demand, holds what the whole read
-// gives, read backwards in uneven steps that start and end inside pages.
-TEST_P(R2004Sample, ObjectsReadInPlaceMatchTheWholeRead) {
-  Sections whole;
-  ASSERT_TRUE(readR2004Sections(bytes_, whole).ok());
-  Sections lazy;
-  lazy.inPlace = true;
-  ASSERT_TRUE(readR2004Sections(bytes_, lazy).ok());
-  const auto objects = lazy.objectBytes();
-  ASSERT_EQ(objects.size(), whole.objects.size());
-  for (std::uint64_t end = objects.size(); end > 0;) {
-    const std::uint64_t begin = end > 5000 ? end - 5000 : 0;
-    ASSERT_TRUE(lazy.loadObjects(begin, end).ok());
-    end = begin;
-  }
-  EXPECT_EQ(Bytes(objects.begin(), objects.end()), whole.objects);
-}
-
 // Each page's stored checksum altered in turn: the pages of the sections
 // the summary reads are caught, the others never read, and the drawing is
 // always read through. A page of the preview failing leaves the preview out
@@ -160,35 +142,6 @@ TEST_P(R2004Sample, EveryPageIsCheckedWhereItIsRead) {
   EXPECT_EQ(caught, (std::set<std::string>{"page map", "section map", "AcDb:Header", "AcDb:Classes", "AcDb:Handles",
                                            "AcDb:AcDbObjects"}));
   EXPECT_GE(noted, 1u);
-}
-
-// The writer's packer, as fuzzing hands altered sections back: a drawing's
-// own sections, summary information and preview packed anew read as that
-// drawing, and as sound.
-TEST_P(R2004Sample, RepackedSectionsReadAsTheDrawing) {
-  Sections sections;
-  sections.wantEvidence = true;
-  ASSERT_TRUE(readR2004Sections(bytes_, sections).ok());
-  std::vector<dwgwrite::PackedSection> packed{{"AcDb:Header", sections.header},
-                                              {"AcDb:Classes", sections.classes},
-                                              {"AcDb:Handles", sections.handles},
-                                              {"AcDb:AcDbObjects", sections.objects}};
-  if (sections.summaryInfo.present) packed.push_back({"AcDb:SummaryInfo", sections.summaryInfo.bytes});
-  if (sections.preview.present) packed.push_back({"AcDb:Preview", sections.preview.bytes});
-  const ReadRequest request{.evidence = true};
-  Drawing original, repacked;
-  ASSERT_TRUE(readDrawing(bytes_, request, original).ok());
-  const Status status = readDrawing(dwgwrite::repackR2004(bytes_, packed), request, repacked);
-  ASSERT_TRUE(status.ok()) << status.message << " [" << status.section << "]";
-  EXPECT_TRUE(repacked.summary.damage.empty());
-  EXPECT_EQ(repacked.summary.created.julian(), sound_.created.julian());
-  ASSERT_EQ(repacked.summary.entities.size(), sound_.entities.size());
-  for (std::size_t k = 0; k < sound_.entities.size(); ++k)
-    EXPECT_EQ(repacked.summary.entities[k].handle, sound_.entities[k].handle);
-  EXPECT_EQ(repacked.evidence.fingerprintGuid, original.evidence.fingerprintGuid);
-  EXPECT_EQ(repacked.evidence.handseed, original.evidence.handseed);
-  EXPECT_EQ(repacked.evidence.summaryInfo.has_value(), original.evidence.summaryInfo.has_value());
-  EXPECT_EQ(repacked.evidence.preview.bytes, original.evidence.preview.bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Drawings, R2004Sample,

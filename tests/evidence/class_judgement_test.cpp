@@ -321,21 +321,6 @@ TEST(ClassJudgement, AnUnreadableDrawingOrABrokenPreviewChangesNoOtherJudgement)
   EXPECT_EQ(after.pairsJudged, before.pairsJudged);
 }
 
-TEST(ClassJudgement, StopsWhenCancelledAndReportsProgress) {
-  ClassInput input;
-  input.drawings = makeClass(veldra::testing::typicalClass(1)).drawings;
-  std::atomic<bool> cancel{false};
-  RunControl control;
-  std::vector<std::string> stages;
-  control.cancel = &cancel;
-  control.progress = [&](const Progress& p) {
-    if (stages.empty() || stages.back() != p.stage) stages.push_back(p.stage);
-    if (p.stage == "Judging pairs") cancel = true;
-  };
-  EXPECT_TRUE(judgeClass(input, {}, nullptr, control).cancelled);
-  EXPECT_GE(stages.size(), 3u);
-}
-
 // A later run takes unchanged drawings from the store: features, no
 // entities. Its copies are still laid onto one another, on entities read
 // again for the drawings of copies only, and every pair is told as on the

@@ -124,46 +124,6 @@ TEST(Fingerprints, ANotePutByHandIsToldApartFromOneNearby) {
   for (const std::uint64_t key : freeA) EXPECT_EQ(std::count(freeB.begin(), freeB.end(), key), 0);
 }
 
-// A note pasted out of a title block, where the template's lines lay
-// nearer to it than the part's own, keeps its place beside the part.
-TEST(Fingerprints, ANotePastedOutOfOthersWorkKeepsItsPlaceBesideItsOwnPart) {
-  auto source = part(0, 0);
-  source.push_back(line(-2, -24, 8, -24, 0x300));
-  source.push_back(line(-10, -30, -10, -10, 0x301));
-  auto freePlaces = [](const std::vector<EntityFacts>& entities) {
-    std::vector<std::uint64_t> free;
-    for (const std::uint64_t key : keysOf(featuresOf(entities, Tolerance{}), FeatureKind::kPlace))
-      if (!isTyped(key)) free.push_back(key);
-    return free;
-  };
-  const auto inSource = freePlaces(source), pasted = freePlaces(transformed(37, false, 1, 250, 80));
-  ASSERT_FALSE(pasted.empty());
-  EXPECT_GE(std::count_if(pasted.begin(), pasted.end(),
-                          [&](std::uint64_t key) { return std::count(inSource.begin(), inSource.end(), key) > 0; }),
-            1);
-}
-
-// A part pasted with its note but without the pieces nearest to the note
-// keeps the note's place beside what it took.
-TEST(Fingerprints, ANotePastedWithPartOfItsWorkKeepsItsPlaceBesideIt) {
-  const std::vector<EntityFacts> source{line(0, 0, 60, 0),    line(60, 0, 120, 0),        line(120, 0, 120, 60),
-                                        line(120, 60, 0, 60), line(0, 60, 0, 0),          line(95, 35, 108.3, 47.1),
-                                        text(1.37, -19.83, "120 x 60")};
-  const testing::TurnedSheet paste{210.5, 33.25, 0.7};
-  const std::vector<EntityFacts> pasted{paste.line(95, 35, 108.3, 47.1), paste.text(1.37, -19.83, 3.5, "120 x 60")};
-  auto freePlaces = [](const std::vector<EntityFacts>& entities) {
-    std::vector<std::uint64_t> free;
-    for (const std::uint64_t key : keysOf(featuresOf(entities, Tolerance{}), FeatureKind::kPlace))
-      if (!isTyped(key)) free.push_back(key);
-    return free;
-  };
-  const auto inSource = freePlaces(source), inPaste = freePlaces(pasted);
-  ASSERT_FALSE(inPaste.empty());
-  EXPECT_GE(std::count_if(inPaste.begin(), inPaste.end(),
-                          [&](std::uint64_t key) { return std::count(inSource.begin(), inSource.end(), key) > 0; }),
-            1);
-}
-
 TEST(Fingerprints, AnExplodedPolylineIsTheSameLinesAndArcs) {
   // A slot: a line, a half circle, a line back and a half circle home.
   const std::vector<EntityFacts> polyline{

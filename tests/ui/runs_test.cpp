@@ -147,25 +147,6 @@ TEST_F(Runs, ARecordFileThatCannotBeDeletedEndsTheProgramWithoutSaving) {
   EXPECT_TRUE(ended == 1 && file("default.fil") == setting && !w.cmdCompare->isEnabled());
 }
 
-// A damaged record file: the recompare says which line and what to do, and
-// shows no all-clear.
-TEST_F(Runs, RecompareOverADamagedRecordFileNamesTheLine) {
-  drawing("class/anna.dwg", 2461376, 43200000, {0x1A0});
-  drawing("class/ben.dwg", 2461377, 43200000, {0x1A0});
-  ASSERT_TRUE(appendProject(ws, "CLASS") && appendLocation(ws, "CLASS", "-" + (dir.path() / "class").string()));
-  put("compares/CLASS.cmp", "\"ANNA,2461376.5,1A0$,END\"\r\n\"BEN,24613x7.5,1A0$,END\"\r\n");
-  put("time conflicts/CLASS.tim", "old");
-  NamedMainWindow& w = startRuns();
-  w.cmdCompare->click();
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].text, "The record file " + ws.recordFile("CLASS").string() +
-                                        " is damaged at line 2: its date is not a number. Collect the drawings "
-                                        "again to make a new record file.");
-  EXPECT_TRUE(messages.shown[0].title == "VELDRA Error" && messages.shown[0].icon == MessageIcon::Critical);
-  EXPECT_EQ(QStringList({w.lblStatus->text(), w.lblVELDRAd->text()}), QStringList({"Stopped!", "UNCHECKED"}));
-  EXPECT_EQ(file("time conflicts/CLASS.tim"), "old");
-}
-
 // A disk that fills up while the record file is written stops the pass: the
 // teacher is told why, the last record stays and no verdict is shown. A
 // report that cannot be written is named, and the verdict of the checks

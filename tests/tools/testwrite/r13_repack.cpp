@@ -5,6 +5,7 @@
 #include <string>
 
 #include "dwgwrite/bit_writer.h"
+#include "dwgwrite/containers.h"
 #include "dwgwrite/format.h"
 
 namespace veldra::dwgwrite {
@@ -18,7 +19,6 @@ using dwg::layout::kSentinelSize;
 using dwg::layout::locatorCrcMask;
 constexpr std::size_t kLocatorCountAt = dwg::layout::kLocatorCountOffset;
 constexpr std::size_t kLocatorsAt = dwg::layout::kLocatorsOffset;
-constexpr std::size_t kMaxMapBlockData = 2032;
 
 std::uint32_t getRL(std::span<const std::uint8_t> b, std::size_t at) { return dwg::layout::rawRL(b, at); }
 
@@ -132,38 +132,7 @@ Bytes framedSection(std::span<const std::uint8_t> file, std::size_t locator, con
 }  // namespace
 
 std::vector<std::uint8_t> encodeObjectMap(const std::vector<std::pair<std::uint64_t, std::uint64_t>>& map) {
-  Bytes out;
-  const auto flush = [&out](const Bytes& data) {
-    const std::size_t from = out.size();
-    const std::size_t size = data.size() + 2;
-    out.push_back(static_cast<std::uint8_t>(size >> 8));
-    out.push_back(static_cast<std::uint8_t>(size & 0xFF));
-    out.insert(out.end(), data.begin(), data.end());
-    const std::uint16_t crc = crc16(std::span(out).subspan(from), kSectionCrcSeed);
-    out.push_back(static_cast<std::uint8_t>(crc >> 8));
-    out.push_back(static_cast<std::uint8_t>(crc & 0xFF));
-  };
-  Bytes data;
-  std::uint64_t lastHandle = 0;
-  std::uint64_t lastOffset = 0;
-  for (const auto& [handle, offset] : map) {
-    BitWriter pair;
-    pair.writeUMC(handle - lastHandle);
-    pair.writeMC(static_cast<std::int64_t>(offset - lastOffset));
-    if (data.size() + pair.bytes().size() > kMaxMapBlockData) {
-      flush(data);
-      data.clear();
-      pair = BitWriter();
-      pair.writeUMC(handle);
-      pair.writeMC(static_cast<std::int64_t>(offset));
-    }
-    data.insert(data.end(), pair.bytes().begin(), pair.bytes().end());
-    lastHandle = handle;
-    lastOffset = offset;
-  }
-  if (!data.empty()) flush(data);
-  flush({});
-  return out;
+  return detail::objectMap(map);
 }
 
 bool splitR13(std::span<const std::uint8_t> file, R13Parts& out) {

@@ -39,9 +39,7 @@ void replaceObject(R13Parts& parts, std::size_t entry, std::span<const std::uint
 bool decodeObjectMap(std::span<const std::uint8_t> handles,
                      std::vector<std::pair<std::uint64_t, std::uint64_t>>& map);
 
-// An object map as the format stores it: (handle, offset) pairs as
-// differences, in blocks of at most 2032 bytes framed by a big-endian size
-// and CRC, then the empty block that ends the map.
+// An object map as the format stores it, in handle order (the writer's own).
 std::vector<std::uint8_t> encodeObjectMap(const std::vector<std::pair<std::uint64_t, std::uint64_t>>& map);
 
 // The drawing with the current header variables, class definitions and
