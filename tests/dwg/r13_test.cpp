@@ -1,5 +1,5 @@
 // R13-R2000 drawings: R13 and R14 from the writer read through their object
-// map, both entity link forms and both spaces; stored dates as they are; a
+// map, both entity link forms and both spaces; a
 // layer failing its check value named when an entity names it (the damage
 // table names every other check value); and the repacker that fuzzing
 // alters these drawings with.
@@ -72,21 +72,6 @@ TEST(R13Reader, ReadsEntityChainsThroughTheObjectMapInBothSpaces) {
     EXPECT_TRUE(summary.entities.empty());
     ASSERT_TRUE(readSummary(written({2450000, 0, {{"POINT", 0x1, true}}, version}), summary).ok());
     EXPECT_EQ(listing(summary), std::vector<std::string>{"AcDbPoint 1 PAPER"});
-  }
-}
-
-// The date is given as stored: local time before R2000, universal after.
-TEST(R13Reader, DatesAreGivenAsStored) {
-  for (const char* version : {"AC1012", "AC1014", "AC1015", "AC1032"}) {
-    SCOPED_TRACE(version);
-    for (const auto& [days, ms] : std::vector<std::pair<std::int32_t, std::int32_t>>{
-             {2459632, 37383000}, {2440588, 0}, {2460000, 86399999}}) {
-      Summary summary;
-      ASSERT_TRUE(readSummary(written({days, ms, {{"LINE", 0x100, false}}, version}), summary).ok());
-      EXPECT_EQ(summary.created.days, days);
-      EXPECT_EQ(summary.created.milliseconds, ms);
-    }
-    EXPECT_EQ(storesUniversalTime(version), std::string(version) >= "AC1015");
   }
 }
 

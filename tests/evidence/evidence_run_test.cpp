@@ -268,41 +268,6 @@ TEST_F(EvidenceRunTest, CommandLineTakesTheChoicesSavedForTheProject) {
   EXPECT_EQ(loadProjectSettings(workspace, "CAD1").value().term, "autumn");
 }
 
-// The next term's class is judged against this one after its folders were
-// cleared: only the evidence store remembers them.
-TEST_F(EvidenceRunTest, CommandLineComparesAgainstAnEarlierTermWhoseDrawingsAreGone) {
-  ASSERT_EQ(cli({"evidence", "CAD1", "--term", "2025"}).exitCode, 1);
-  const auto nextTerm = dir.path() / "next";
-  std::filesystem::create_directories(nextTerm / "fritz");
-  std::filesystem::create_directories(nextTerm / "gina");
-  std::filesystem::copy_file(classFolder / "carla" / "drawing.dwg", nextTerm / "fritz" / "drawing.dwg");
-  DrawingSpec own = student(43000000, 0x1400);  // drawn her own way
-  for (std::size_t k = 0; k < own.entities.size(); ++k)
-    own.entities[k].numbers = veldra::dwgwrite::placedGeometry(own.entities[k].type, 3 * k + 500);
-  ASSERT_EQ(veldra::dwgwrite::writeDrawingFile(nextTerm / "gina" / "drawing.dwg", own), "");
-  std::filesystem::remove_all(classFolder);
-  EXPECT_TRUE(replaceFile(base / "projects" / "projects.fil", "\"CAD1\"\r\n\"CAD2\"\r\n"));
-  EXPECT_TRUE(replaceFile(base / "projects" / "CAD2.prj", quotedLine("+" + utf8FromPath(nextTerm))));
-
-  // Alone, the new class holds no copy.
-  EXPECT_EQ(cli({"evidence", "CAD2"}).exitCode, 0);
-  const auto csv = dir.path() / "terms.csv";
-  const ProgramRun r = cli({"evidence", "CAD2", "--against", "cad1", "--csv", utf8FromPath(csv)});
-  EXPECT_EQ(r.exitCode, 1) << r.err;
-  EXPECT_NE(r.out.find("Earlier drawings: 6\n"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("CAD1: carla/drawing.dwg"), std::string::npos) << r.out;
-  const std::string table = veldra::testing::slurp(csv);
-  EXPECT_NE(table.find(utf8Path(classFolder / "carla" / "drawing.dwg")), std::string::npos);
-  EXPECT_NE(table.find(utf8Path(nextTerm / "fritz" / "drawing.dwg")), std::string::npos);
-  EXPECT_EQ(table.find("gina"), std::string::npos) << table;
-  // The earlier project is kept as it was judged, not replaced by the comparison.
-  const auto stored = storedProjects(workspace).value();
-  ASSERT_EQ(stored.size(), 2u);
-  EXPECT_EQ(stored[0].name, "CAD1");
-  EXPECT_EQ(stored[0].term, "2025");
-  EXPECT_EQ(stored[0].drawings, 6u);
-}
-
 // Folders, drawings, the project and the reports named beyond ASCII: the
 // names reach the findings, the store and every report as they are, on
 // Windows too, where a name outside the ANSI code page would otherwise be

