@@ -91,32 +91,6 @@ TEST_F(CliTest, FailuresExitWithTwoAndLoseNothing) {
 
 }
 
-// A fake submission, an empty file, a drawing cut short and an old version
-// among real drawings: each is named on standard output after the counters.
-TEST_F(CliTest, CollectNamesTheDrawingsItCouldNotRead) {
-  testing::writeDrawing(dir, "class/anna.dwg", testing::circlesDrawing(2461000, 43200000, {0x1A0, 0x1A1}));
-  testing::writeDrawing(dir, "class/ben.dwg", testing::circlesDrawing(2461001, 43200000, {0x2A0}));
-  testing::writeUnreadableSubmissions(dir, "class");
-  const std::string classFolder = folder("class");
-  EXPECT_TRUE(replaceFile(base / "projects" / "OTHER.prj", quotedLine("-" + classFolder)));
-  const ProgramRun result = cli({"collect", "other", "--entity", "CIRCLE"});
-  EXPECT_EQ(result.exitCode, 0) << result.err;
-  const std::string counters =
-      "Files: 0006\nTime Conflicts: 0000\nEntity Conflicts: 0000\nAge Conflicts: 0000\n"
-      "Status: Complete!\nVerdict: NO VELDRA's\n";
-  ASSERT_EQ(result.out.substr(0, counters.size()), counters);
-  const auto lines = splitLines(result.out.substr(counters.size()));
-  ASSERT_EQ(lines.size(), 4u) << result.out;
-  const char* names[] = {"cut.dwg", "empty.dwg", "homework.dwg", "old.dwg"};
-  for (std::size_t i = 0; i < 4; ++i) {
-    const std::string start = "Unreadable: " + utf8FromPath(pathFromUtf8(classFolder) / names[i]) + " (" +
-                              testing::unreadableReasons()[i];
-    EXPECT_TRUE(lines[i].starts_with(start) && lines[i].ends_with(")")) << lines[i];
-  }
-  EXPECT_EQ(result.err.find("Warning:"), std::string::npos);
-  EXPECT_NE(slurp(base / "compares" / "OTHER.cmp").find("\"HOMEWORK,,,END\"\r\n"), std::string::npos);
-}
-
 // A class of drawings none of which could be read is no all-clear for
 // either check, and a folder's name cannot fake a line of what is printed.
 TEST_F(CliTest, NothingReadIsUncheckedAndNamesCannotFakeLines) {

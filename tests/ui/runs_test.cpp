@@ -9,7 +9,6 @@
 #include "projects/project_store.h"
 #include "run/driver.h"
 #include "support/filling_disk.h"
-#include "support/submissions.h"
 #include "window_fixture.h"
 
 namespace veldra::testing {
@@ -93,28 +92,6 @@ TEST_F(Runs, CollectionFindsCopiesNearCopiesAndOldDrawings) {
   EXPECT_TRUE(sound.started == std::vector<std::string>{"conflict.wav"} && messages.shown.empty());
   QTest::keyClick(&w, Qt::Key_F5, Qt::ShiftModifier);  // "Recompare...": each run gives its own alarm
   EXPECT_EQ(sound.started.size(), 2u);
-}
-
-// Drawings that could not be read among real ones: when the run ends one
-// warning names them (which and why is the collection's).
-TEST_F(Runs, CollectionNamesTheDrawingsItCouldNotRead) {
-  drawing("class/anna.dwg", 2461376, 43200000, {0x1A0, 0x1A1});
-  drawing("class/ben.dwg", 2461377, 43200000, {0x2A0});
-  writeUnreadableSubmissions(dir, "class");
-  const std::string folder = (dir.path() / "class").string();
-  ASSERT_TRUE(appendProject(ws, "CLASS") && appendLocation(ws, "CLASS", "-" + folder));
-  NamedMainWindow& w = startRuns();
-  w.cmbEntity->setCurrentIndex(w.cmbEntity->findText("CIRCLE"));
-  w.cmdCollect->click();
-
-  EXPECT_EQ(QStringList({w.lblTotalFiles->text(), w.lblStatus->text(), w.lblVELDRAd->text()}),
-            QStringList({"0006", "Complete!", "NO VELDRA's"}));
-  EXPECT_TRUE(w.cmdCompare->isEnabled());
-  ASSERT_EQ(messages.shown.size(), 1u);
-  const auto& shown = messages.shown[0];
-  EXPECT_TRUE(shown.title == "VELDRA Warning" && shown.icon == MessageIcon::Exclamation);
-  for (const char* name : {"cut.dwg", "empty.dwg", "homework.dwg", "old.dwg"})
-    EXPECT_NE(shown.text.find((std::filesystem::path(folder) / name).string()), std::string::npos) << shown.text;
 }
 
 TEST_F(Runs, RecompareOverAnEmptyRecordFileTurnsTimeMatchesOff) {
