@@ -51,16 +51,6 @@ TEST_F(CliTest, ErrorsExitWithTwoAndAReason) {
   EXPECT_FALSE(std::filesystem::exists(base / "time conflicts" / "OTHER.tim"));
 }
 
-// Nothing compared is no all-clear: a script must not take it for one.
-TEST_F(CliTest, CollectWithoutLocationsWarnsAndFindsNothing) {
-  const ProgramRun result = cli({"collect", "other"});
-  EXPECT_EQ(result.exitCode, 2);
-  EXPECT_NE(result.err.find("veldra-cli: no drawing was compared\n"), std::string::npos);
-  EXPECT_EQ(result.out,
-            "Files: 0000\nTime Conflicts: 0000\nEntity Conflicts: 0000\nAge Conflicts: 0000\n"
-            "Status: Opening Files...\nVerdict: UNCHECKED\n");
-}
-
 TEST_F(CliTest, AThresholdThatIsNoPercentageIsRefused) {
   for (const std::string& percent : {std::string(401, '9'), std::string("150"), std::string("-1"), std::string("abc"),
                                     std::string("90%")}) {
