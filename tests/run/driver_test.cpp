@@ -4,6 +4,7 @@
 #include <random>
 
 #include "app/textfile.h"
+#include "run/collected_type.h"
 #include "run/driver.h"
 #include "run/run_fakes.h"
 #include "support/filling_disk.h"
@@ -32,12 +33,13 @@ class DriverTest : public ::testing::Test {
   void records(std::initializer_list<std::string> texts) {
     EXPECT_TRUE(replaceFile(run.workspace.recordFile("P"), lines(texts)));
   }
-  DriverOutcome drive(int totfiles) {
+  ComparisonResult compare(int totfiles) {
     auto context = run.context();
     run.state.totfiles = totfiles;
     context.resetDisplay(false);
-    return runComparison(context).outcome;
+    return runComparison(context);
   }
+  DriverOutcome drive(int totfiles) { return compare(totfiles).outcome; }
   std::string timeReport() { return slurp(run.workspace.timeReport("P")); }
   std::string handleReport() { return slurp(run.workspace.handleReport("P")); }
   std::string ageReport() { return slurp(run.workspace.ageReport("P")); }
@@ -172,10 +174,7 @@ TEST_F(DriverTest, ADamagedRecordFileNamesItsLineAndTouchesNoReport) {
   };
   for (const auto& bad : damaged) {
     EXPECT_TRUE(replaceFile(run.workspace.recordFile("P"), bad.content));
-    auto context = run.context();
-    run.state.totfiles = 3;
-    context.resetDisplay(false);
-    const ComparisonResult result = runComparison(context);
+    const ComparisonResult result = compare(3);
     EXPECT_EQ(result.outcome, DriverOutcome::EndedEarly) << bad.content;
     ASSERT_EQ(result.errors.size(), 1u);
     EXPECT_EQ(result.errors[0], "The record file " + run.workspace.recordFile("P").string() + " is damaged at " +
@@ -188,9 +187,7 @@ TEST_F(DriverTest, ADamagedRecordFileNamesItsLineAndTouchesNoReport) {
   }
   // More records than drawings counted.
   records({"A,1,,END", "B,2,,END", "C,3,,END"});
-  auto context = run.context();
-  run.state.totfiles = 2;
-  const ComparisonResult result = runComparison(context);
+  const ComparisonResult result = compare(2);
   EXPECT_EQ(result.outcome, DriverOutcome::EndedEarly);
   ASSERT_EQ(result.errors.size(), 1u);
   EXPECT_NE(result.errors[0].find("holds more records than the 2 drawings"), std::string::npos) << result.errors[0];
@@ -214,9 +211,7 @@ TEST_F(DriverTest, RecordLinesAreReadWithinBounds) {
     for (std::size_t k = 0; k < count; ++k)
       content += k == at ? quotedLine(huge) : quotedLine("D" + std::to_string(k) + ",2453585.5,A$B$,END");
     EXPECT_TRUE(replaceFile(run.workspace.recordFile("P"), content));
-    auto context = run.context();
-    run.state.totfiles = static_cast<int>(count);
-    const ComparisonResult result = runComparison(context);
+    const ComparisonResult result = compare(static_cast<int>(count));
     EXPECT_EQ(result.outcome, DriverOutcome::EndedEarly);
     ASSERT_EQ(result.errors.size(), 1u);
     EXPECT_EQ(result.errors[0], "The record file " + run.workspace.recordFile("P").string() + " is damaged at line " +
@@ -242,9 +237,7 @@ TEST_F(DriverTest, RecordLinesAreReadWithinBounds) {
   // surplus is found first.
   EXPECT_TRUE(replaceFile(run.workspace.recordFile("P"),
               lines({"A,1,,END", "B,2,,END", "C,3,,END", "D,4,,END"}) + quotedLine(huge)));
-  auto context = run.context();
-  run.state.totfiles = 2;
-  const ComparisonResult result = runComparison(context);
+  const ComparisonResult result = compare(2);
   ASSERT_EQ(result.errors.size(), 1u);
   EXPECT_NE(result.errors[0].find("holds more records than the 2 drawings"), std::string::npos) << result.errors[0];
 }
@@ -289,9 +282,7 @@ TEST_F(DriverTest, AReportThatCannotBeWrittenIsAnErrorAndTheOthersAreWritten) {
   EXPECT_TRUE(replaceFile(base / "handle conflicts", "a file where the folder should be"));
   std::filesystem::remove_all(base / "date conflicts");
   records({"A,2453585.5,1$,END", "B,2453585.5,1$,END"});
-  auto context = run.context();
-  run.state.totfiles = 2;
-  const ComparisonResult result = runComparison(context);
+  const ComparisonResult result = compare(2);
   EXPECT_EQ(result.outcome, DriverOutcome::Complete);
   ASSERT_EQ(result.errors.size(), 2u);
   EXPECT_TRUE(result.errors[0].starts_with("The report " + run.workspace.handleReport("P").string() +
@@ -367,6 +358,59 @@ TEST_F(DriverTest, RecompareRefusesAnEmptyOrMissingRecordWithTimeMatchesOn) {
   EXPECT_EQ(run.view.totalFiles, "0001");
   EXPECT_EQ(run.view.statuses.front(), "Comparing...");
   EXPECT_EQ(timeReport(), lines({"Time conflicts not reported due to option selection."}));
+}
+
+// An all-clear about a type no drawing holds says nothing: the result tells.
+TEST_F(DriverTest, ATypeNoReadDrawingHoldsIsTold) {
+  run.options.entity = "BANANA";
+  records({"ANNA,2453006.5,,END", "BEN,2453007.5,,END", "FAKE,,,END"});
+  ComparisonResult result = compare(3);
+  EXPECT_TRUE(result.entityTypeAbsent);
+  EXPECT_EQ(result.entity, "BANANA");
+  EXPECT_EQ(slurp(run.workspace.handleReport("P")), "\"No entity [BANANA] conflicts >= 100% match!\"\r\n");
+
+  records({"ANNA,2453006.5,,END", "BEN,2453007.5,1F$,END"});
+  EXPECT_FALSE(compare(2).entityTypeAbsent);
+  // Nothing was read: the problem list speaks, not this warning.
+  records({"FAKE,,,END", "EMPTY,,,END"});
+  EXPECT_FALSE(compare(2).entityTypeAbsent);
+  // With the handle check off the type plays no part.
+  records({"ANNA,2453006.5,,END"});
+  handleCheck().setSwitchedOn(run.options, false);
+  EXPECT_FALSE(compare(1).entityTypeAbsent);
+}
+
+TEST_F(DriverTest, RecompareLabelsHandlesWithTheTypeTheyWereCollectedWith) {
+  testing::RecordingMessages messages;
+  run.options.entity = "CIRCLE";
+  run.options.locations = {"-" + (base / "class").string()};
+  dir.write("ws/class/a.dwg", "");
+  dir.write("ws/class/b.dwg", "");
+  records({"A,2453006.5,1A$1B$,END", "B,2453007.5,1A$1B$,END"});
+  auto context = run.context();
+
+  // No type remembered: as before, the chosen type labels the report.
+  RecompareReport report;
+  ASSERT_EQ(recompare(context, messages, &report), RecompareOutcome::Ran);
+  EXPECT_EQ(report.collectedWith, std::nullopt);
+  EXPECT_FALSE(report.typeDiffers("CIRCLE"));
+  EXPECT_EQ(slurp(run.workspace.handleReport("P")), "\"** A vs. B has a 100% CIRCLE handle match [2 total].\"\r\n");
+
+  ASSERT_TRUE(rememberCollectedType(run.workspace, "P", "LINE"));
+  EXPECT_EQ(slurp(run.workspace.collectedTypeFile("P")), "\"LINE\"\r\n");
+  ASSERT_EQ(recompare(context, messages, &report), RecompareOutcome::Ran);
+  EXPECT_EQ(report.collectedWith, "LINE");
+  EXPECT_TRUE(report.typeDiffers("CIRCLE"));
+  EXPECT_EQ(report.comparison.entity, "LINE");
+  EXPECT_EQ(slurp(run.workspace.handleReport("P")), "\"** A vs. B has a 100% LINE handle match [2 total].\"\r\n");
+  EXPECT_EQ(collectedTypeNotice("LINE", "CIRCLE"), "Collected with LINE: collect again to compare CIRCLE.");
+  EXPECT_TRUE(messages.shown.empty());  // the caller tells the user
+
+  // A file that is not one quoted line remembers nothing.
+  for (const char* bad : {"LINE\r\n", "\"LINE\"\r\n\"ARC\"\r\n", "", "\""}) {
+    EXPECT_TRUE(replaceFile(run.workspace.collectedTypeFile("P"), bad));
+    EXPECT_EQ(readCollectedType(run.workspace, "P"), std::nullopt) << bad;
+  }
 }
 
 }  // namespace
