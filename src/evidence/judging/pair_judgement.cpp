@@ -272,18 +272,10 @@ bool liesWholeOfOwnNumbers(const Laid& laid, const ClassContext& context) {
   return context.ownNumbers && liesWhole(laid) && laid.mapped >= kOwnNumbersLaidAtLeast;
 }
 
-PairMeasure measurePair(const PairSide& sa, const PairSide& sb, const ClassContext& ctx, const std::optional<Laid>& laid) {
-  const DrawingFacts& a = *sa.facts;
-  const DrawingFacts& b = *sb.facts;
-  PairMeasure m;
-  m.sideA = &sa;
-  m.sideB = &sb;
-  m.ctx = &ctx;
-  m.nameA = displayName(a);
-  m.nameB = displayName(b);
-  PairEvidence& ev = m.ev;
+namespace {
 
-  // Identity.
+// What the two drawings' identities and creation instants tell.
+void identityAndCreation(const DrawingFacts& a, const DrawingFacts& b, const ClassContext& ctx, PairEvidence& ev) {
   if (!a.fingerprintGuid.empty() && !b.fingerprintGuid.empty()) {
     if (a.fingerprintGuid == b.fingerprintGuid) {
       const bool oneVersion = !a.versionGuid.empty() && a.versionGuid == b.versionGuid;
@@ -297,7 +289,6 @@ PairMeasure measurePair(const PairSide& sa, const PairSide& sb, const ClassConte
       ev.differentIdentities = true;
     }
   }
-  // Creation.
   if (a.created && b.created && a.created->universal == b.created->universal) {
     const std::int64_t ta = a.created->unixMs, tb = b.created->unixMs;
     // One file copied keeps its creation instant, however many hand it in.
@@ -310,25 +301,14 @@ PairMeasure measurePair(const PairSide& sa, const PairSide& sb, const ClassConte
       ev.sameCreatedSecond = true;
     }
   }
-  // Work drawn freely counts as far as the whole judgement would not show
-  // as much by chance.
-  m.free = sharedChoices(
-      sa.freeChoices, sb.freeChoices, [&](std::uint64_t key) { return weighs(sa, key) && weighs(sb, key); },
-      sa.choicesMade, sb.choicesMade, ctx.pairsCompared);
-  m.freeTrusted = beyondChance(m.free);
-  // Geometry and handles. Shapes and words are measured apart from places,
-  // so that a paste which lost its neighbourhood is judged on its shapes,
-  // and a scaled one on its places.
-  const GeometryMeasure& g = m.geometry = measureGeometry(sa, sb, m.freeTrusted);
-  ev.geometrySimilarity = g.rawUnion > 0 ? g.rawShared / g.rawUnion : 0.0;
-  // What typed numbers give, two students given the same numbers draw
-  // alike: it counts fully only beside shared work that was drawn freely.
-  m.freelyShared = (g.work.shared - g.work.typedShared) + (g.places.shared - g.places.typedShared);
-  m.typedCounts =
-      ctx.typedAlone + (1.0 - ctx.typedAlone) *
-                           (ctx.pairWeight > 0 ? std::min(1.0, m.freelyShared / (kFreelyDrawnToTrust * ctx.pairWeight)) : 1.0);
-  // A copy lies on its source as a whole; two students who happened on the
-  // same numbers share the shapes those give, and little else lies alike.
+}
+
+// How the pair's work lies on one another, where it was laid, and what that
+// makes of its typed numbers. A copy lies on its source as a whole; two
+// students who happened on the same numbers share the shapes those give,
+// and little else lies alike.
+void weighLaying(PairMeasure& m, const std::optional<Laid>& laid, const ClassContext& ctx) {
+  const GeometryMeasure& g = m.geometry;
   m.laid = laid;
   const bool typedOnly = g.work.typedShared + g.places.typedShared > 0 && m.freelyShared <= 0;
   if (laid && liesWholeWithFreePieces(*laid)) {
@@ -347,33 +327,84 @@ PairMeasure measurePair(const PairSide& sa, const PairSide& sb, const ClassConte
     m.laidWithFreePlaces = true;
     m.typedCounts = 1.0;
   }
+}
+
+// A share of the pair weighed against chance. Places are measured against
+// the heavier drawing: a paste keeps the places of all it took, and a
+// drawing with few rare places of its own shares them easily with the many
+// of another. `sharedWork`: what shapes and places tell together.
+Weighed weighShare(const PairMeasure& m, const Share& s, double heldByOthersA, double heldByOthersB,
+                   bool againstHeavier, double sharedWork) {
+  const PairSide& sa = *m.sideA;
+  const PairSide& sb = *m.sideB;
+  const ClassContext& ctx = *m.ctx;
+  Weighed w;
+  const bool aLighter = (s.totalA <= s.totalB) != againstHeavier;
+  const double lighter = aLighter ? s.totalA : s.totalB;
+  w.share = lighter > 0 ? std::min(1.0, s.evidence(m.typedCounts) / lighter) : 0.0;
+  const double typical = aLighter ? chanceShare(heldByOthersA, s.heldByB, s.totalA, ctx.drawings)
+                                  : chanceShare(heldByOthersB, s.heldByA, s.totalB, ctx.drawings);
+  // Size is not evidence: a drawing many times the size of the class's
+  // holds by volume as much of another as so many drawings would.
+  const double chance = byVolume(typical, aLighter ? sb.geometryTotal : sa.geometryTotal, ctx.meanGeometryTotal);
+  w.beyond = beyond(w.share, chance);
+  w.strength = ramp(w.beyond, kShareFrom, kShareTo) * enough(sharedWork, ctx.pairWeight);
+  if (!(lighter > 0)) w.strength = 0;
+  // Without a third drawing every shared feature is "in no other drawing";
+  // of a part pasted, what the other's volume holds by chance is no part.
+  const double evidence = std::max(0.0, s.evidence(m.typedCounts) - (chance - typical) * lighter);
+  w.count = ctx.drawings > 2 ? countStrength(evidence, ctx.pairWeight) : 0.0;
+  return w;
+}
+
+// What the two drawings' names and editing times tell.
+void peopleAndTime(const DrawingFacts& a, const DrawingFacts& b, const ClassContext& ctx, PairEvidence& ev) {
+  ev.sharedName = sharedName(a, b, ctx);
+  if (!ev.sharedName.empty()) {
+    ev.nameIgnored = ctx.ignoredNames.count(ev.sharedName) > 0;
+    const auto count = ctx.nameDrawings.find(ev.sharedName);
+    ev.nameDrawings = count == ctx.nameDrawings.end() ? 2 : count->second;
+  }
+  ev.sameEditingTime = a.editingMs && b.editingMs && *a.editingMs > 0 && *a.editingMs == *b.editingMs;
+}
+
+}  // namespace
+
+PairMeasure measurePair(const PairSide& sa, const PairSide& sb, const ClassContext& ctx, const std::optional<Laid>& laid) {
+  const DrawingFacts& a = *sa.facts;
+  const DrawingFacts& b = *sb.facts;
+  PairMeasure m;
+  m.sideA = &sa;
+  m.sideB = &sb;
+  m.ctx = &ctx;
+  m.nameA = displayName(a);
+  m.nameB = displayName(b);
+  PairEvidence& ev = m.ev;
+  identityAndCreation(a, b, ctx, ev);
+  // Work drawn freely counts as far as the whole judgement would not show
+  // as much by chance.
+  m.free = sharedChoices(
+      sa.freeChoices, sb.freeChoices, [&](std::uint64_t key) { return weighs(sa, key) && weighs(sb, key); },
+      sa.choicesMade, sb.choicesMade, ctx.pairsCompared);
+  m.freeTrusted = beyondChance(m.free);
+  // Geometry and handles. Shapes and words are measured apart from places,
+  // so that a paste which lost its neighbourhood is judged on its shapes,
+  // and a scaled one on its places.
+  const GeometryMeasure& g = m.geometry = measureGeometry(sa, sb, m.freeTrusted);
+  ev.geometrySimilarity = g.rawUnion > 0 ? g.rawShared / g.rawUnion : 0.0;
+  // What typed numbers give, two students given the same numbers draw
+  // alike: it counts fully only beside shared work that was drawn freely.
+  m.freelyShared = (g.work.shared - g.work.typedShared) + (g.places.shared - g.places.typedShared);
+  m.typedCounts =
+      ctx.typedAlone + (1.0 - ctx.typedAlone) *
+                           (ctx.pairWeight > 0 ? std::min(1.0, m.freelyShared / (kFreelyDrawnToTrust * ctx.pairWeight)) : 1.0);
+  weighLaying(m, laid, ctx);
+
   // Shapes and places of one piece of work tell of one another: either
   // share is trusted as far as both together are enough.
   const double sharedWork = g.work.evidence(m.typedCounts) + g.places.evidence(m.typedCounts);
-  // Places are measured against the heavier drawing: a paste keeps the
-  // places of all it took, and a drawing with few rare places of its own
-  // shares them easily with the many of another.
-  auto weighShare = [&](const Share& s, double heldByOthersA, double heldByOthersB, bool againstHeavier) {
-    Weighed w;
-    const bool aLighter = (s.totalA <= s.totalB) != againstHeavier;
-    const double lighter = aLighter ? s.totalA : s.totalB;
-    w.share = lighter > 0 ? std::min(1.0, s.evidence(m.typedCounts) / lighter) : 0.0;
-    const double typical = aLighter ? chanceShare(heldByOthersA, s.heldByB, s.totalA, ctx.drawings)
-                                    : chanceShare(heldByOthersB, s.heldByA, s.totalB, ctx.drawings);
-    // Size is not evidence: a drawing many times the size of the class's
-    // holds by volume as much of another as so many drawings would.
-    const double chance = byVolume(typical, aLighter ? sb.geometryTotal : sa.geometryTotal, ctx.meanGeometryTotal);
-    w.beyond = beyond(w.share, chance);
-    w.strength = ramp(w.beyond, kShareFrom, kShareTo) * enough(sharedWork, ctx.pairWeight);
-    if (!(lighter > 0)) w.strength = 0;
-    // Without a third drawing every shared feature is "in no other drawing";
-    // of a part pasted, what the other's volume holds by chance is no part.
-    const double evidence = std::max(0.0, s.evidence(m.typedCounts) - (chance - typical) * lighter);
-    w.count = ctx.drawings > 2 ? countStrength(evidence, ctx.pairWeight) : 0.0;
-    return w;
-  };
-  m.work = weighShare(g.work, sa.heldByOthers, sb.heldByOthers, false);
-  m.places = weighShare(g.places, sa.placesHeldByOthers, sb.placesHeldByOthers, true);
+  m.work = weighShare(m, g.work, sa.heldByOthers, sb.heldByOthers, false, sharedWork);
+  m.places = weighShare(m, g.places, sa.placesHeldByOthers, sb.placesHeldByOthers, true, sharedWork);
   // The measure that tells most: places add evidence, never dilute it.
   m.byPlaces = m.places.strength > m.work.strength;
   const Weighed& told = m.byPlaces ? m.places : m.work;
@@ -391,14 +422,7 @@ PairMeasure measurePair(const PairSide& sa, const PairSide& sb, const ClassConte
   ev.handlesShared = h.shared;
   const std::size_t fewerHandles = std::min(sa.handleNumbers.size(), sb.handleNumbers.size());
   ev.rawHandleOverlap = fewerHandles > 0 ? static_cast<double>(h.rawShared) / static_cast<double>(fewerHandles) : 0.0;
-  // People and time.
-  ev.sharedName = sharedName(a, b, ctx);
-  if (!ev.sharedName.empty()) {
-    ev.nameIgnored = ctx.ignoredNames.count(ev.sharedName) > 0;
-    const auto count = ctx.nameDrawings.find(ev.sharedName);
-    ev.nameDrawings = count == ctx.nameDrawings.end() ? 2 : count->second;
-  }
-  ev.sameEditingTime = a.editingMs && b.editingMs && *a.editingMs > 0 && *a.editingMs == *b.editingMs;
+  peopleAndTime(a, b, ctx, ev);
   return m;
 }
 
