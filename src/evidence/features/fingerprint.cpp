@@ -652,6 +652,54 @@ void countInto(std::vector<std::uint64_t>& keys, std::vector<Feature>& out) {
   }
 }
 
+// The handle of the last of the kStartEntities entities with the lowest
+// handles: the entities up to it are what the drawing was started from.
+std::uint64_t startHandlesUpTo(std::span<const EntityFacts> entities) {
+  std::vector<std::uint64_t> numbers;
+  for (const auto& e : entities)
+    if (e.hasHandle) numbers.push_back(e.handle);
+  if (numbers.empty()) return 0;
+  const std::size_t last = std::min(numbers.size(), kStartEntities) - 1;
+  std::nth_element(numbers.begin(), numbers.begin() + static_cast<std::ptrdiff_t>(last), numbers.end());
+  return numbers[last];
+}
+
+// An entity among those the drawing was started from, with its pieces.
+struct StartEntity {
+  std::uint64_t handleKey;
+  std::size_t space, first, end;
+};
+
+// The place features of one space's pieces (numbered from `first` across
+// both spaces): into the geometry, as free choices where placed freely, and
+// beside the handles of the entities the drawing was started from.
+void addPlaces(const std::vector<Piece>& pieces, std::size_t space, std::uint32_t first,
+               const std::vector<StartEntity>& started, const Tolerance& tolerance, std::vector<std::uint64_t>& places,
+               std::vector<std::uint64_t>& furtherPlaces, std::vector<std::uint64_t>& geometry, DrawingFeatures& out) {
+  placeFeatures(pieces, tolerance, places, &furtherPlaces);
+  for (const auto* keys : {&places, &furtherPlaces})
+    for (const std::uint64_t key : *keys)
+      if (key != 0) geometry.push_back(key);
+  for (std::size_t k = 0; k < pieces.size(); ++k) {
+    const Piece& p = pieces[k];
+    const auto piece = first + static_cast<std::uint32_t>(k);
+    if (!p.typed) out.freeChoices.push_back({Hasher(p.shape).key(FeatureKind::kShape, false), p.size, piece});
+    auto place = [&](std::uint64_t key) {
+      if (key != 0 && !isTyped(key)) out.freeChoices.push_back({key, 0.0, piece});
+    };
+    place(places[k]);
+    for (std::size_t r = 0; r < kFurtherPlaces; ++r) place(furtherPlaces[k * kFurtherPlaces + r]);
+  }
+  for (const StartEntity& s : started)
+    if (s.space == space)
+      for (std::size_t k = s.first; k < s.end; ++k) {
+        if (places[k] != 0) out.startKeys.emplace_back(s.handleKey, places[k]);
+        for (std::size_t r = 0; r < kFurtherPlaces; ++r)
+          if (const std::uint64_t key = furtherPlaces[k * kFurtherPlaces + r]; key != 0)
+            out.startKeys.emplace_back(s.handleKey, key);
+      }
+}
+
 }  // namespace
 
 std::uint64_t mixKey(std::uint64_t x) {
@@ -702,21 +750,7 @@ DrawingFeatures featuresOf(std::span<const EntityFacts> entities, const Toleranc
   pieces[0].reserve(entities.size() + entities.size() / 2);
   // The entities under the lowest handles, with their pieces (space, first,
   // end) for their place features.
-  std::uint64_t startBelow = 0;  // handles up to this one
-  {
-    std::vector<std::uint64_t> numbers;
-    for (const auto& e : entities)
-      if (e.hasHandle) numbers.push_back(e.handle);
-    if (!numbers.empty()) {
-      const std::size_t last = std::min(numbers.size(), kStartEntities) - 1;
-      std::nth_element(numbers.begin(), numbers.begin() + static_cast<std::ptrdiff_t>(last), numbers.end());
-      startBelow = numbers[last];
-    }
-  }
-  struct StartEntity {
-    std::uint64_t handleKey;
-    std::size_t space, first, end;
-  };
+  const std::uint64_t startBelow = startHandlesUpTo(entities);
   std::vector<StartEntity> started;
   started.reserve(std::min(entities.size(), kStartEntities));
   out.startKeys.reserve(started.capacity() * 4);
@@ -748,30 +782,9 @@ DrawingFeatures featuresOf(std::span<const EntityFacts> entities, const Toleranc
   }
   std::vector<std::uint64_t> places, furtherPlaces;
   for (std::size_t space = 0; space < pieces.size(); ++space) {
-    placeFeatures(pieces[space], tolerance, places, &furtherPlaces);
-    for (const auto* keys : {&places, &furtherPlaces})
-      for (const std::uint64_t key : *keys)
-        if (key != 0) geometry.push_back(key);
     // The pieces are numbered across both spaces, model space first.
     const auto first = static_cast<std::uint32_t>(space == 0 ? 0 : pieces[0].size());
-    for (std::size_t k = 0; k < pieces[space].size(); ++k) {
-      const Piece& p = pieces[space][k];
-      const auto piece = first + static_cast<std::uint32_t>(k);
-      if (!p.typed) out.freeChoices.push_back({Hasher(p.shape).key(FeatureKind::kShape, false), p.size, piece});
-      auto place = [&](std::uint64_t key) {
-        if (key != 0 && !isTyped(key)) out.freeChoices.push_back({key, 0.0, piece});
-      };
-      place(places[k]);
-      for (std::size_t r = 0; r < kFurtherPlaces; ++r) place(furtherPlaces[k * kFurtherPlaces + r]);
-    }
-    for (const StartEntity& s : started)
-      if (s.space == space)
-        for (std::size_t k = s.first; k < s.end; ++k) {
-          if (places[k] != 0) out.startKeys.emplace_back(s.handleKey, places[k]);
-          for (std::size_t r = 0; r < kFurtherPlaces; ++r)
-            if (const std::uint64_t key = furtherPlaces[k * kFurtherPlaces + r]; key != 0)
-              out.startKeys.emplace_back(s.handleKey, key);
-        }
+    addPlaces(pieces[space], space, first, started, tolerance, places, furtherPlaces, geometry, out);
   }
   std::sort(out.startKeys.begin(), out.startKeys.end());
   out.startKeys.erase(std::unique(out.startKeys.begin(), out.startKeys.end()), out.startKeys.end());
