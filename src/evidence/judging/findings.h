@@ -42,6 +42,7 @@ struct PairEvidence {
   int rarePlacesShared = 0;           // shared places that weigh something; for the run only, not kept
   int onlyTheseTwo = 0;               // of them, in no other drawing
   int freelyDrawnShared = 0;          // shared shapes and places that weigh something, drawn freely; for the run only
+  int freeChoicesShared = 0;          // choices made freely both hold to the last digit, trusted or not; for the run only
   int distinctiveA = 0;               // entities beyond the template and the class, per drawing
   int distinctiveB = 0;
   // Handles.

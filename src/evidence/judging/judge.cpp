@@ -551,7 +551,7 @@ bool layCopies(std::vector<PairFinding>& judged, std::vector<std::pair<std::uint
                const EvidenceSettings& settings, const RunControl& control) {
   auto laidHere = [&](std::size_t c) {
     const auto [k, j] = judgedPairs[c];
-    return worthLaying(judged[c]) && prepared[k].features.geometryKnown && prepared[j].features.geometryKnown;
+    return worthLaying(judged[c], ctx) && prepared[k].features.geometryKnown && prepared[j].features.geometryKnown;
   };
   std::vector<std::uint32_t> uses(prepared.size(), 0);
   for (std::size_t c = 0; c < judged.size(); ++c)
@@ -652,7 +652,7 @@ bool judgePairs(std::vector<std::pair<std::uint32_t, std::uint32_t>>&& candidate
   const bool fewCoincidences = n > kCoincidencesAllListedUpTo;
   if (!judgeCandidates(candidates, prepared, readable, readableFacts, ctx, control, [&](std::size_t c, PairFinding&& f) {
         // A pair that tells nothing is left, unless laying it may tell.
-        if (f.verdict == Verdict::kNone && !worthLaying(f)) return;
+        if (f.verdict == Verdict::kNone && !worthLaying(f, ctx)) return;
         if (fewCoincidences && f.verdict == Verdict::kCoincidence) {
           coincidences.push_back({f.score, candidates[c].first, candidates[c].second});
           return;

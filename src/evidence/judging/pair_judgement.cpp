@@ -253,13 +253,19 @@ bool placesAlikeShapesNot(const PairEvidence& evidence) {
   return evidence.rarePlacesShared >= kPlacedAtLeast && evidence.rareShared < kPlacedAtLeast;
 }
 
-bool worthLaying(const PairFinding& f) {
+bool worthLaying(const PairFinding& f, const ClassContext& ctx) {
   const PairEvidence& e = f.evidence;
   const bool freelyAlike = e.freelyDrawnShared >= kFreelyLaidAtLeast &&
                            e.freelyDrawnShared >= kFreelyLaidShare * std::min(e.distinctiveA, e.distinctiveB);
   if (freelyAlike) return true;
   if (isCopy(f.verdict)) return e.rareShared + e.onlyTheseTwo > 0;
-  return e.rareShared >= kPlacedAtLeast || (f.verdict == Verdict::kNone && placesAlikeShapesNot(e));
+  // Typed work laid tells a paste only beside a choice made freely that both
+  // hold to the last digit (however little it tells alone: laid, it tells
+  // where it sits among the rest), or where every student chose numbers of
+  // their own: students of one variant share their typed pieces by the
+  // hundred in a large class, and laying them tells nothing more.
+  const bool layingMayTell = e.freelyDrawnShared > 0 || e.freeChoicesShared > 0 || ctx.ownNumbers;
+  return (e.rareShared >= kPlacedAtLeast && layingMayTell) || (f.verdict == Verdict::kNone && placesAlikeShapesNot(e));
 }
 
 bool liesWholeWithFreePieces(const Laid& laid) {
@@ -413,6 +419,7 @@ PairMeasure measurePair(const PairSide& sa, const PairSide& sb, const ClassConte
   ev.rareShared = g.work.rare;
   ev.rarePlacesShared = g.places.rare;
   ev.freelyDrawnShared = g.work.freelyDrawn() + g.places.freelyDrawn();
+  ev.freeChoicesShared = m.free.choices;
   ev.onlyTheseTwo = g.work.onlyTheseTwo;
   ev.distinctiveA = sa.distinctive;
   ev.distinctiveB = sb.distinctive;

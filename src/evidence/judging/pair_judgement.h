@@ -139,7 +139,7 @@ bool placesAlikeShapesNot(const PairEvidence& evidence);
 // lies), a pair that shares work drawn freely (one construction line pasted
 // along with typed work tells the rest), and one that tells nothing else
 // whose places are alike though its shapes are not (a paste scaled).
-bool worthLaying(const PairFinding& finding);
+bool worthLaying(const PairFinding& finding, const ClassContext& context);
 // At least kPlacedAtLeast pieces alike (rare ones and those the class draws
 // alike beside them), among them pieces drawn freely, and most of the rare
 // ones the other drawing could hold lie on them (kTypedLaidWhole): a part of
