@@ -9,6 +9,7 @@
 
 #include "evidence/features/feature_codec.h"
 #include "evidence/store/findings_codec.h"
+#include "evidence/store/row_digest.h"
 #include "evidence/store/settings_codec.h"
 
 namespace veldra::evidence {
@@ -171,38 +172,6 @@ std::string arrayText(std::span<const std::string> values) {
   }
   return out + "}";
 }
-
-// What a drawing's row holds, in 64 bits: a row of the same path and digest
-// is kept as it is.
-class RowDigest {
- public:
-  RowDigest& add(std::uint64_t v) {
-    h_ = (h_ ^ v) * 0xBF58476D1CE4E5B9ull;
-    h_ ^= h_ >> 31;
-    h_ *= 0x94D049BB133111EBull;
-    h_ ^= h_ >> 29;
-    return *this;
-  }
-  RowDigest& add(std::span<const std::uint8_t> bytes) {
-    add(static_cast<std::uint64_t>(bytes.size()));
-    std::size_t k = 0;
-    for (; k + 8 <= bytes.size(); k += 8) {
-      std::uint64_t word;
-      std::memcpy(&word, bytes.data() + k, 8);
-      add(word);
-    }
-    std::uint64_t tail = 0;
-    for (std::size_t b = 0; k < bytes.size(); ++k, b += 8) tail |= static_cast<std::uint64_t>(bytes[k]) << b;
-    return add(tail);
-  }
-  RowDigest& add(const std::string& text) {
-    return add(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
-  }
-  std::int64_t value() const { return static_cast<std::int64_t>(h_); }
-
- private:
-  std::uint64_t h_ = 0x9E3779B97F4A7C15ull;
-};
 
 // A parameter: text, or bytes sent as they are (its own, or another's that
 // outlive it); nothing is NULL.
