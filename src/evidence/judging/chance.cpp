@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
+
+#include "evidence/judging/union_find.h"
 
 namespace veldra::evidence {
 
@@ -20,16 +21,6 @@ bool typedStep(double d) {
 }
 
 bool isPlace(const FreeChoice& c) { return featureKind(c.key) == FeatureKind::kPlace; }
-
-struct Sets {
-  explicit Sets(std::size_t n) : parent(n) { std::iota(parent.begin(), parent.end(), std::size_t{0}); }
-  std::size_t find(std::size_t x) {
-    while (parent[x] != x) x = parent[x] = parent[parent[x]];
-    return x;
-  }
-  void join(std::size_t a, std::size_t b) { parent[find(a)] = find(b); }
-  std::vector<std::size_t> parent;
-};
 
 // The choices among `chosen`: measures of one choice, and places of one
 // piece, joined; with `numbers`, how many numbers they fix. Measures are few
@@ -58,7 +49,7 @@ int distinctChoices(std::span<const FreeChoice* const> chosen, bool echoes, std:
   pieces.erase(std::unique(pieces.begin(), pieces.end()), pieces.end());
   int count = static_cast<int>(pieces.size());
   if (!echoes) return count + static_cast<int>(values.size());
-  Sets sets(values.size());
+  UnionFind sets(values.size());
   for (std::size_t i = 0; i < values.size(); ++i)
     for (std::size_t j = i + 1; j < values.size(); ++j)
       if (sameChoice(values[i], values[j])) sets.join(i, j);

@@ -18,6 +18,7 @@
 #include "evidence/judging/words.h"
 #include "evidence/features/placement.h"
 #include "evidence/features/rules.h"
+#include "evidence/judging/union_find.h"
 
 namespace veldra::evidence {
 
@@ -300,16 +301,6 @@ void pairGroups(std::size_t count, Of valueOf, std::vector<std::vector<std::uint
       for (std::size_t y = x + 1; y < members.size(); ++y) partners[members[x]].push_back(members[y]);
   }
 }
-
-struct UnionFind {
-  explicit UnionFind(std::size_t n) : parent(n) { std::iota(parent.begin(), parent.end(), std::size_t{0}); }
-  std::size_t find(std::size_t x) {
-    while (parent[x] != x) x = parent[x] = parent[parent[x]];
-    return x;
-  }
-  void join(std::size_t a, std::size_t b) { parent[find(a)] = find(b); }
-  std::vector<std::size_t> parent;
-};
 
 void formGroups(Findings& findings) {
   UnionFind sets(findings.drawings.size());
