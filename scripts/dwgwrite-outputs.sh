@@ -40,6 +40,11 @@ for version in AC1012 AC1014 AC1015 AC1018 AC1024 AC1027 AC1032; do
     --layer Walls --layer "Doors and windows" --updated 2459640:100 --editing-time 3:5000 --handseed 3000 \
     $extra
 done
+# The versions before R13, with what they hold.
+for version in AC1.40 AC1.50 AC2.10 AC1001 AC1002 AC1003 AC1004 AC1006 AC1009; do
+  "$write" "$out/written/small_$version.dwg" --version $version --date 2459632:37383000 \
+    --entity LINE:2A0 --entity CIRCLE:2A1 --entity TEXT:2A2 --entity POINT:2A4 --layer Walls --handseed 300
+done
 # The sample class is dated today: compare outputs written the same day.
 if [ -n "$sample" ]; then
   mkdir -p "$out/sample/projects"

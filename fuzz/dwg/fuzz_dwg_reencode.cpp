@@ -14,7 +14,7 @@
 #include "dwgwrite/bit_writer.h"
 #include "dwgwrite/r2004_repack.h"
 #include "section_input.h"
-#include "testwrite/r13_repack.h"
+#include "dwgwrite/r13_repack.h"
 #include "veldra/dwg/reader.h"
 
 extern "C" std::size_t LLVMFuzzerMutate(std::uint8_t* data, std::size_t size, std::size_t maxSize);

@@ -1,11 +1,13 @@
 #include "dwgwrite/dwg_writer.h"
 
+#include <algorithm>
 #include <fstream>
 #include <set>
 #include <string_view>
 #include <system_error>
 
 #include "dwgwrite/drawing.h"
+#include "dwgwrite/r12_writer.h"
 #include "dwgwrite/text_encoding.h"
 
 namespace veldra::dwgwrite {
@@ -170,6 +172,18 @@ const std::vector<std::string>& knownVersions() {
 
 std::string writeDrawing(const DrawingSpec& plan, std::vector<std::uint8_t>& out) {
   out.clear();
+  const auto& old = knownOldVersions();
+  if (std::find(old.begin(), old.end(), plan.version) != old.end()) {
+    // Checked as for R13, whose texts are in a code page too, then fitted
+    // to what the old version can hold.
+    OldDrawingSpec older;
+    std::string problem = checkPlan(plan, Release::kR13);
+    if (problem.empty()) problem = oldDrawingOf(plan, older);
+    if (problem.empty()) out = writeOldDrawing(older);
+    if (out.size() > UINT32_MAX) problem = "the drawing would exceed 4 GB";
+    if (!problem.empty()) out.clear();
+    return problem;
+  }
   Release release{};
   if (!writtenRelease(plan.version, release)) return "unknown version \"" + plan.version + "\"";
   if (std::string problem = checkPlan(plan, release); !problem.empty()) return problem;

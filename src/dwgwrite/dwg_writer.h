@@ -12,7 +12,8 @@
 // with section locators; AC1018 (R2004), AC1024 (R2010), AC1027 (R2013) and
 // AC1032 (R2018) in the paged layout, their pages stored with the literal
 // form of the page compression. Every check value is computed as the format
-// defines it.
+// defines it. The versions before R13 (AC1.40 to AC1009) are written by the
+// older writer of r12_writer.h, with what of a plan they can hold.
 //
 // Handles: the caller's entity handles (top-level and inside blocks) must be
 // non-zero, unique and below 0xFFFFFFFFFFFFFFFF. The writer needs about three
@@ -125,7 +126,9 @@ struct DrawingSpec {
   // paper-space ones; the spaces may be mixed in this list.
   std::vector<EntitySpec> entities{};
 
-  // "AC1012", "AC1014", "AC1015", "AC1018", "AC1024", "AC1027" or "AC1032".
+  // "AC1012", "AC1014", "AC1015", "AC1018", "AC1024", "AC1027" or "AC1032";
+  // or one of the versions before R13 (knownOldVersions() in r12_writer.h),
+  // which hold less (see oldDrawingOf there).
   std::string version = "AC1015";
 
   // TDINDWG, the total editing time. Default 0 days, 25 minutes.

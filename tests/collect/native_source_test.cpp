@@ -13,7 +13,7 @@
 #include "collect/problem_drawing.h"
 #include "collect/reading_threads.h"
 #include "support/temp_dir.h"
-#include "testwrite/r12_writer.h"
+#include "dwgwrite/r12_writer.h"
 
 namespace veldra {
 namespace {

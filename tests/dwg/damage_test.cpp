@@ -15,8 +15,8 @@
 #include "drawing_bytes.h"
 #include "dxf_groups.h"
 #include "dwgwrite/bit_writer.h"
-#include "testwrite/r12_writer.h"
-#include "testwrite/r13_repack.h"
+#include "dwgwrite/r12_writer.h"
+#include "dwgwrite/r13_repack.h"
 #include "veldra/dwg/evidence.h"
 #include "veldra/dwg/reader.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "testwrite/r12_writer.h"
+#include "dwgwrite/r12_writer.h"
 #include "veldra/dwg/evidence.h"
 #include "veldra/dwg/reader.h"
 

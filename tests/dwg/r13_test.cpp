@@ -9,7 +9,7 @@
 #include <set>
 
 #include "drawing_bytes.h"
-#include "testwrite/r13_repack.h"
+#include "dwgwrite/r13_repack.h"
 #include "veldra/dwg/evidence.h"
 
 namespace veldra::dwg {

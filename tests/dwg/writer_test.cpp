@@ -254,6 +254,12 @@ TEST(Writer, RefusesPlansTheFormatCannotHoldWithAReasonAndNoBytes) {
       {[](DrawingSpec& p) { p.entities = {{"TEXT", 0x30, false, "", {}, "\xFF"}}; }, "not UTF-8"},
       {[](DrawingSpec& p) { p.entities = {{"TEXT", 0x30, false, "", {}, "\xCE\xA9"}}; }, "code page 1252 lacks"},
       {[](DrawingSpec& p) { p.preview = {PreviewFormat::kPng, {1}}; }, "PNG preview needs AC1018"},
+      // What a version before R13 cannot hold is refused, never dropped.
+      {[](DrawingSpec& p) { p.version = "AC1.40", p.entities[0].type = "LWPOLYLINE"; }, "AC1.40 does not have"},
+      {[](DrawingSpec& p) { p.version = "AC1004", p.entities[0].numbers = {0, 0, 1, 1, 1, 1}; }, "a height"},
+      {[](DrawingSpec& p) { p.version = "AC1009", p.layers = {std::string(32, 'L')}; }, "longer than 31 bytes"},
+      {[](DrawingSpec& p) { p.version = "AC1009", p.preview = {PreviewFormat::kBmp, {1}}; }, "a preview needs"},
+      {[](DrawingSpec& p) { p.version = "AC1009", p.entities[0].handle = 0; }, "handle 0"},
   };
   for (const auto& [change, reason] : cases) {
     SCOPED_TRACE(reason);

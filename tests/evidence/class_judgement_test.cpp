@@ -14,7 +14,7 @@
 #include "evidence/features/rules.h"
 #include "judged_class.h"
 #include "platform/platform.h"
-#include "testwrite/r12_writer.h"
+#include "dwgwrite/r12_writer.h"
 
 namespace veldra::evidence {
 namespace {

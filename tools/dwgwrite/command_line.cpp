@@ -1,10 +1,13 @@
 #include "dwgwrite/command_line.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
+
+#include "dwgwrite/r12_writer.h"
 
 namespace veldra::dwgwrite {
 
@@ -118,13 +121,13 @@ std::string parseOption(std::string_view option, std::string_view value, Drawing
   known = true;
   const std::string text(value);
   if (option == "version") {
-    for (const std::string& version : knownVersions()) {
-      if (version == value) {
-        plan.version = version;
+    for (const auto* versions : {&knownOldVersions(), &knownVersions()}) {
+      if (std::find(versions->begin(), versions->end(), value) != versions->end()) {
+        plan.version = text;
         return "";
       }
     }
-    return "unknown version \"" + text + "\" (AC1012, AC1014, AC1015, AC1018, AC1024, AC1027 or AC1032)";
+    return "unknown version \"" + text + "\" (AC1.40 to AC1009, AC1012, AC1014, AC1015, AC1018, AC1024, AC1027 or AC1032)";
   }
   if (option == "updated" || option == "editing-time") {
     DrawingSpec parsed;

@@ -24,7 +24,7 @@ std::string parseEntity(std::string_view text, DrawingSpec& plan);
 std::string parseEntityFile(const std::string& file, DrawingSpec& plan);
 
 // One of the further choices, by its option name without the dashes:
-// "version" (AC1012 ... AC1032), "updated" and "editing-time" (as --date
+// "version" (AC1.40 ... AC1032), "updated" and "editing-time" (as --date
 // takes them), "handseed" (hexadecimal), "fingerprint-guid", "version-guid",
 // "layer" (a named layer), "summary" (FIELD=TEXT, FIELD one of title,
 // subject, author, keywords, comments, lastsavedby, revisionnumber,

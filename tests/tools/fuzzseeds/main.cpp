@@ -17,7 +17,7 @@
 #include "format.h"
 #include "object_types.h"
 #include "section_input.h"
-#include "testwrite/r13_repack.h"
+#include "dwgwrite/r13_repack.h"
 
 namespace {
 

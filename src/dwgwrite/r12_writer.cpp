@@ -1,10 +1,14 @@
-#include "testwrite/r12_writer.h"
+#include "dwgwrite/r12_writer.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
 #include <iterator>
 #include <string_view>
+
+#include "dwgwrite/drawing.h"
+#include "dwgwrite/plan_edits.h"
+#include "dwgwrite/text_encoding.h"
 
 namespace veldra::dwgwrite {
 namespace {
@@ -438,6 +442,87 @@ std::vector<std::uint8_t> writeOldDrawing(const OldDrawingSpec& wanted) {
   Era era{};
   if (wanted.version.size() != 6 || !eraOf(wanted.version, era)) return {};
   return Writer(wanted, era).write();
+}
+
+const std::vector<std::string>& knownOldVersions() {
+  static const std::vector<std::string> versions{"AC1.40", "AC1.50", "AC2.10", "AC1001", "AC1002",
+                                                 "AC1003", "AC1004", "AC1006", "AC1009"};
+  return versions;
+}
+
+std::string oldDrawingOf(const DrawingSpec& plan, OldDrawingSpec& out) {
+  Era era{};
+  if (!eraOf(plan.version, era)) return "unknown version \"" + plan.version + "\"";
+  const std::string needsNewer = " needs AC1012 or later";
+  if (!plan.blocks.empty()) return "block definitions" + needsNewer;
+  if (plan.preview.format != PreviewFormat::kNone) return "a preview" + needsNewer;
+  // An entity's size is stored in 16 bits, and so are a text's length and,
+  // in AC1.40, the count of entities.
+  constexpr std::size_t kMaxText = 0xFF00;
+  if (era == Era::kR1_4 && plan.entities.size() > 0xFFFF) return "more than 65535 entities" + needsNewer;
+  OldDrawingSpec old;
+  old.version = plan.version;
+  old.created = {plan.days, plan.milliseconds};
+  const Stamp editing = detail::editingStamp(plan);
+  const Stamp updated = detail::updatedStamp(plan);
+  const Stamp timer = plan.userTimer.value_or(editing);
+  old.updated = {updated.days, updated.milliseconds};
+  old.editingTime = {editing.days, editing.milliseconds};
+  old.userTimer = {timer.days, timer.milliseconds};
+  old.handseed = plan.handseed.value_or(0);
+  old.codePage = plan.codePage;
+  const auto stored = [](const std::string& text) {
+    std::string bytes;
+    detail::toCodePage1252(text, bytes);  // writeDrawing has checked that it converts
+    return bytes;
+  };
+  for (const std::string& layer : plan.layers) {
+    old.layers.push_back(stored(layer));
+    if (old.layers.back().size() > 31) return "layer \"" + layer + "\" is longer than 31 bytes, which" + needsNewer;
+  }
+  if (old.layers.size() > 0xFFFF) return "more than 65535 layers" + needsNewer;
+  std::size_t placed[2] = {0, 0};  // entities so far in model and in paper space
+  for (const EntitySpec& e : plan.entities) {
+    const std::string type = detail::upper(e.type);
+    const std::string name = type + " " + detail::hex(e.handle);
+    OldEntitySpec o;
+    o.paper = e.paperSpace;
+    if (o.paper && era < Era::kR11) return name + " is in paper space, which needs AC1009 or later";
+    o.handle = e.handle;
+    for (std::size_t l = 0; l < plan.layers.size(); ++l) {
+      if (detail::upper(plan.layers[l]) == detail::upper(e.layer)) o.layer = static_cast<std::uint16_t>(l + 1);
+    }
+    const std::vector<double> n = e.numbers.empty() ? placedGeometry(type, placed[o.paper ? 1 : 0]) : e.numbers;
+    ++placed[o.paper ? 1 : 0];
+    // The heights the version can store: none in AC1.40, an elevation of
+    // circles and arcs before AC1006, every point's own from then on.
+    bool flat = true;
+    if (type == "LINE" || type == "POINT") {
+      o.kind = type == "LINE" ? Kind::kLine : Kind::kPoint;
+      o.numbers = n;
+      for (std::size_t z = 2; z < n.size(); z += 3) flat = flat && n[z] == 0.0;
+      if (!flat && era < Era::kR10) return name + " has a height, which needs AC1006 or later";
+    } else if (type == "CIRCLE" || type == "ARC") {
+      o.kind = type == "CIRCLE" ? Kind::kCircle : Kind::kArc;
+      o.numbers = {n[0], n[1]};
+      o.numbers.insert(o.numbers.end(), n.begin() + 3, n.end());
+      o.elevation = n[2];
+      if (n[2] != 0.0 && era == Era::kR1_4) return name + " has a height, which needs AC1.50 or later";
+    } else if (type == "TEXT") {
+      o.kind = Kind::kText;
+      o.numbers = n;
+      o.text = e.numbers.empty() && e.text.empty() ? std::string("VELDRA") : stored(e.text);
+      if (o.text.size() > kMaxText) return "the text of " + name + " is too long for an old drawing";
+    } else if (type == "LWPOLYLINE" && era != Era::kR1_4) {
+      o.kind = Kind::kPolyline;
+      for (std::size_t v = 0; v + 2 < n.size(); v += 3) o.vertices.push_back({n[v], n[v + 1], n[v + 2]});
+    } else {
+      return name + " is of a kind " + plan.version + " does not have";
+    }
+    old.entities.push_back(std::move(o));
+  }
+  out = std::move(old);
+  return "";
 }
 
 }  // namespace veldra::dwgwrite

@@ -1,8 +1,8 @@
 #pragma once
 
 // A small writer of drawings older than R13 (AC1.40, AC1.50, AC2.10, AC1001 to
-// AC1009), for tests of the reader: a header with the dates and the handle
-// settings, a layer and a block table, and entities of many kinds in model
+// AC1009), for veldra-dwgwrite and tests of the reader: a header with the
+// dates and the handle settings, a layer and a block table, and entities of many kinds in model
 // and paper space. It writes the layout public descriptions of the old format
 // give: each release's header as long as its count of header variables, the
 // entities' common fields in their stored order. It is no proof that real
@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "dwgwrite/dwg_writer.h"
 
 namespace veldra::dwgwrite {
 
@@ -63,5 +65,20 @@ struct OldDrawingSpec {
 
 // The drawing's bytes; empty for a version the writer does not know.
 std::vector<std::uint8_t> writeOldDrawing(const OldDrawingSpec& wanted);
+
+// The versions writeOldDrawing writes, oldest first.
+const std::vector<std::string>& knownOldVersions();
+
+// A plan of the newer writer as an old drawing of plan.version (one of
+// knownOldVersions()), for writeDrawing: LINE, POINT, CIRCLE, ARC, TEXT and
+// LWPOLYLINE (as a polyline of vertices) entities with the plan's geometry
+// or the writer's placed geometry, on the plan's layers, with its dates
+// (stored from AC1001 on), handles (from AC1006 on), paper space (AC1009)
+// and handle seed; texts in code page 1252. Returns "" or why the plan does
+// not fit the version (then `out` is unchanged): an entity kind, a height
+// or paper space the version lacks, block definitions, a preview, a layer
+// name over 31 bytes, a text too long for an entity. Identities, summary
+// information and colours, which these versions do not store, are left out.
+std::string oldDrawingOf(const DrawingSpec& plan, OldDrawingSpec& out);
 
 }  // namespace veldra::dwgwrite

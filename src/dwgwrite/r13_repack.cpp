@@ -1,4 +1,4 @@
-#include "testwrite/r13_repack.h"
+#include "dwgwrite/r13_repack.h"
 
 #include <algorithm>
 #include <array>

@@ -1,0 +1,53 @@
+# veldra-dwgwrite in versions old and new, read back by veldra-dwginfo: the
+# entities each version holds, with their handles (from AC1006 on), spaces
+# (paper space from AC1009 on), geometry and the creation date (from AC1001
+# on); and a plan the version cannot hold refused without a file left.
+# WRITE and TOOL are the two programs, EMULATOR (when set) runs them.
+set(arc "AcDbArc\t24\tPAPER\t0\t0.5 0.5 0 0.25 0 3.14159265358979\n")
+foreach(version AC1.40 AC1.50 AC2.10 AC1001 AC1002 AC1003 AC1004 AC1006 AC1009 AC1015 AC1032)
+  set(file ${WORK}/written_${version}.dwg)
+  set(entities --entity LINE:20 --entity CIRCLE:21 --entity TEXT:22)
+  set(expected "version\t${version}\n")
+  foreach(line "AcDbLine\t@20\tMODEL\t0\t0 0 0 0.5 0.5 0" "AcDbCircle\t@21\tMODEL\t0\t1.5 0.5 0 0.25"
+               "AcDbText\t@22\tMODEL\t0\t2 0 0.2\tVELDRA")
+    string(APPEND expected "${line}\n")
+  endforeach()
+  if(NOT version STREQUAL "AC1.40")
+    list(APPEND entities --entity LWPOLYLINE:23)
+    string(APPEND expected "AcDbPolyline\t@23\tMODEL\t0\t3 0 0 3.5 0 0 3.5 0.5 0\n")
+  endif()
+  if(version MATCHES "AC1009|AC101|AC103")
+    list(APPEND entities --entity ARC:24:paper)
+    string(APPEND expected "${arc}")
+  endif()
+  if(version MATCHES "AC1.40|AC1.50|AC2.10|AC100[1-4]")
+    string(REGEX REPLACE "@[0-9]+" "" expected "${expected}")
+  else()
+    string(REPLACE "@" "" expected "${expected}")
+  endif()
+  file(REMOVE ${file})
+  execute_process(COMMAND ${EMULATOR} ${WRITE} ${file} --version ${version} --date 2459632:37383000 ${entities}
+                  RESULT_VARIABLE result ERROR_VARIABLE error)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "veldra-dwgwrite --version ${version} failed: ${error}")
+  endif()
+  execute_process(COMMAND ${EMULATOR} ${TOOL} --geometry ${file} OUTPUT_VARIABLE geometry)
+  execute_process(COMMAND ${EMULATOR} ${TOOL} ${file} OUTPUT_VARIABLE summary)
+  string(REPLACE "\r\n" "\n" geometry "${geometry}")
+  set(created "TDCREATE\t2459632.432673611\n")
+  if(version MATCHES "AC1.40|AC1.50|AC2.10")
+    set(created "TDCREATE\t0\n")
+  endif()
+  string(FIND "${summary}" "${created}" at)
+  if(NOT geometry STREQUAL expected OR at EQUAL -1)
+    message(FATAL_ERROR "${version} read back as\n${summary}${geometry}instead of\n${created}${expected}")
+  endif()
+endforeach()
+# Paper space before AC1009: refused, and nothing written.
+set(file ${WORK}/written_refused.dwg)
+file(REMOVE ${file})
+execute_process(COMMAND ${EMULATOR} ${WRITE} ${file} --version AC1006 --entity LINE:20:paper RESULT_VARIABLE result
+                ERROR_VARIABLE error)
+if(NOT result EQUAL 1 OR EXISTS ${file} OR NOT error MATCHES "paper space")
+  message(FATAL_ERROR "paper space in AC1006: exit ${result}, ${error}")
+endif()
