@@ -44,14 +44,6 @@ struct HeaderFacts {
   bool ok = false;
 };
 
-// Units as stored, without the reader's replacement of non-ASCII characters.
-inline std::u16string readUnits(BitReader& r) {
-  std::u16string out;
-  const auto count = static_cast<std::uint16_t>(r.readBS());
-  for (std::uint16_t i = 0; i < count && !r.failed(); ++i) out.push_back(static_cast<char16_t>(r.readRS()));
-  return out;
-}
-
 // The header variables read by the reader to the last one, with the bits
 // left after it: real drawings hold the layout's table to account.
 inline HeaderFacts readHeader(const detail::Sections& sections, Release release) {
