@@ -38,21 +38,6 @@ TEST(NativeSource, UniversalDatesMoveIntoTheLocalZoneOlderOnesStay) {
   }
 }
 
-// A drawing that cannot be read gives the reader's account of why, and still
-// its line of the record file, with neither date nor handles.
-TEST(NativeSource, AnUnreadableDrawingGivesTheReadersReason) {
-  testing::TempDir dir;
-  const auto broken = dir.write("broken.dwg", "not a drawing");
-  NativeDrawingSource source;
-  const auto facts = source.read(broken);
-  ASSERT_TRUE(facts);
-  EXPECT_EQ(facts->status.kind, veldra::dwg::ErrorKind::kNotDwg);
-  EXPECT_EQ(facts->fileSize, 13u);
-  EXPECT_EQ(facts->path, broken);
-  EXPECT_FALSE(facts->created.has_value());
-  EXPECT_EQ(drawingRecordLine(*facts, "broken.dwg", "LINE"), "\"BROKEN,,,END\"\r\n");
-}
-
 // The record keeps the handles of the chosen class only, matched on the
 // upper-cased class name against the type as given; the date is the one the
 // source gives, whatever the order of the entities.
