@@ -63,5 +63,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION education)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The HTML report names DejaVu first; the window finds its fonts through fontconfig.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core")
+# libpq is loaded only when a department's shared store is named, so it is
+# not among the libraries the programs link.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, libpq5")
 include(CPack)

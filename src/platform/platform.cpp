@@ -18,6 +18,7 @@
 #include <shellapi.h>
 #else
 #include <cerrno>
+#include <dlfcn.h>
 #include <fcntl.h>
 #if defined(VELDRA_HAVE_MIMALLOC)
 #include <mimalloc.h>
@@ -358,6 +359,32 @@ bool syncToDisk(const std::filesystem::path& fileOrFolder) {
   ::close(fd);
   errno = saved;
   return synced;
+#endif
+}
+
+void* loadSharedLibrary(const std::vector<std::string>& names, std::string& why) {
+  why.clear();
+  for (const std::string& name : names) {
+#ifdef _WIN32
+    if (HMODULE library = LoadLibraryW(pathFromUtf8(name).c_str())) return reinterpret_cast<void*>(library);
+    if (why.empty()) why = name + ": error " + std::to_string(GetLastError());
+#else
+    if (void* library = ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL)) return library;
+    if (why.empty()) {
+      const char* reason = ::dlerror();
+      why = reason ? reason : name + ": not found";
+    }
+#endif
+  }
+  return nullptr;
+}
+
+void* sharedLibraryFunction(void* library, const char* name) {
+  if (!library) return nullptr;
+#ifdef _WIN32
+  return reinterpret_cast<void*>(GetProcAddress(reinterpret_cast<HMODULE>(library), name));
+#else
+  return ::dlsym(library, name);
 #endif
 }
 

@@ -78,4 +78,11 @@ struct ProgramRun {
 // in between) and standard input empty, and waits for it to end.
 ProgramRun runProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments);
 
+// A shared library of the system, loaded by the first of NAMES the system
+// finds and kept to the end of the run, so that a program loads it only on
+// the day it is needed; nullptr, with the system's reason in WHY, when none
+// is found. A function of it by name, or nullptr.
+void* loadSharedLibrary(const std::vector<std::string>& names, std::string& why);
+void* sharedLibraryFunction(void* library, const char* name);
+
 }  // namespace veldra

@@ -5,14 +5,103 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <type_traits>
 #include <unordered_map>
 
 #include "evidence/features/feature_codec.h"
 #include "evidence/store/findings_codec.h"
 #include "evidence/store/row_digest.h"
 #include "evidence/store/settings_codec.h"
+#include "platform/platform.h"
 
 namespace veldra::evidence {
+
+namespace {
+
+// libpq, loaded the first time a shared store is opened rather than linked:
+// linked, it and the dozen libraries it pulls in (TLS, Kerberos, LDAP...)
+// would be loaded at every start of every tool, though most runs never
+// reach a shared store.
+struct LibPq {
+#define VELDRA_PQ_FUNCTION(name) decltype(&::name) name = nullptr;
+  VELDRA_PQ_FUNCTION(PQclear)
+  VELDRA_PQ_FUNCTION(PQconnectdb)
+  VELDRA_PQ_FUNCTION(PQerrorMessage)
+  VELDRA_PQ_FUNCTION(PQexec)
+  VELDRA_PQ_FUNCTION(PQexecParams)
+  VELDRA_PQ_FUNCTION(PQfinish)
+  VELDRA_PQ_FUNCTION(PQgetResult)
+  VELDRA_PQ_FUNCTION(PQgetisnull)
+  VELDRA_PQ_FUNCTION(PQgetlength)
+  VELDRA_PQ_FUNCTION(PQgetvalue)
+  VELDRA_PQ_FUNCTION(PQmakeEmptyPGresult)
+  VELDRA_PQ_FUNCTION(PQntuples)
+  VELDRA_PQ_FUNCTION(PQresultErrorField)
+  VELDRA_PQ_FUNCTION(PQresultErrorMessage)
+  VELDRA_PQ_FUNCTION(PQresultStatus)
+  VELDRA_PQ_FUNCTION(PQsendQueryParams)
+  VELDRA_PQ_FUNCTION(PQstatus)
+#ifdef LIBPQ_HAS_PIPELINING
+  // Older libraries lack these; statements are then sent one at a time.
+  VELDRA_PQ_FUNCTION(PQenterPipelineMode)
+  VELDRA_PQ_FUNCTION(PQexitPipelineMode)
+  VELDRA_PQ_FUNCTION(PQpipelineSync)
+#endif
+#undef VELDRA_PQ_FUNCTION
+  std::string missing;  // why libpq cannot be used, or empty
+};
+
+LibPq loadLibPq() {
+  LibPq pq;
+#if defined(_WIN32)
+  const std::vector<std::string> names = {"libpq.dll"};
+#elif defined(__APPLE__)
+  const std::vector<std::string> names = {"libpq.5.dylib", "libpq.dylib"};
+#else
+  const std::vector<std::string> names = {"libpq.so.5", "libpq.so"};
+#endif
+  void* library = loadSharedLibrary(names, pq.missing);
+  if (!library) return pq;
+  const auto find = [&](auto& function, const char* name, bool needed) {
+    function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(sharedLibraryFunction(library, name));
+    if (!function && needed && pq.missing.empty()) pq.missing = std::string(name) + " is missing from libpq";
+  };
+#define VELDRA_PQ_FUNCTION(name) find(pq.name, #name, true);
+  VELDRA_PQ_FUNCTION(PQclear)
+  VELDRA_PQ_FUNCTION(PQconnectdb)
+  VELDRA_PQ_FUNCTION(PQerrorMessage)
+  VELDRA_PQ_FUNCTION(PQexec)
+  VELDRA_PQ_FUNCTION(PQexecParams)
+  VELDRA_PQ_FUNCTION(PQfinish)
+  VELDRA_PQ_FUNCTION(PQgetResult)
+  VELDRA_PQ_FUNCTION(PQgetisnull)
+  VELDRA_PQ_FUNCTION(PQgetlength)
+  VELDRA_PQ_FUNCTION(PQgetvalue)
+  VELDRA_PQ_FUNCTION(PQmakeEmptyPGresult)
+  VELDRA_PQ_FUNCTION(PQntuples)
+  VELDRA_PQ_FUNCTION(PQresultErrorField)
+  VELDRA_PQ_FUNCTION(PQresultErrorMessage)
+  VELDRA_PQ_FUNCTION(PQresultStatus)
+  VELDRA_PQ_FUNCTION(PQsendQueryParams)
+  VELDRA_PQ_FUNCTION(PQstatus)
+#undef VELDRA_PQ_FUNCTION
+#ifdef LIBPQ_HAS_PIPELINING
+#define VELDRA_PQ_FUNCTION(name) find(pq.name, #name, false);
+  VELDRA_PQ_FUNCTION(PQenterPipelineMode)
+  VELDRA_PQ_FUNCTION(PQexitPipelineMode)
+  VELDRA_PQ_FUNCTION(PQpipelineSync)
+#undef VELDRA_PQ_FUNCTION
+  if (!pq.PQenterPipelineMode || !pq.PQexitPipelineMode || !pq.PQpipelineSync) pq.PQenterPipelineMode = nullptr;
+#endif
+  return pq;
+}
+
+const LibPq& pq() {
+  static const LibPq loaded = loadLibPq();
+  return loaded;
+}
+
+}  // namespace
 
 namespace {
 
@@ -205,34 +294,34 @@ struct Param {
 class Rows {
  public:
   explicit Rows(PGresult* r) : r_(r) {}
-  ~Rows() { PQclear(r_); }
+  ~Rows() { pq().PQclear(r_); }
   Rows(const Rows&) = delete;
   Rows& operator=(const Rows&) = delete;
   Rows(Rows&& o) noexcept : r_(o.r_) { o.r_ = nullptr; }
 
   bool ok() const {
-    const auto s = PQresultStatus(r_);
+    const auto s = pq().PQresultStatus(r_);
     return s == PGRES_TUPLES_OK || s == PGRES_COMMAND_OK;
   }
-  int count() const { return PQntuples(r_); }
-  bool isNull(int row, int c) const { return PQgetisnull(r_, row, c) != 0; }
+  int count() const { return pq().PQntuples(r_); }
+  bool isNull(int row, int c) const { return pq().PQgetisnull(r_, row, c) != 0; }
   std::int64_t integer(int row, int c) const {
-    if (isNull(row, c) || PQgetlength(r_, row, c) != 8) return 0;
-    const auto* p = reinterpret_cast<const std::uint8_t*>(PQgetvalue(r_, row, c));
+    if (isNull(row, c) || pq().PQgetlength(r_, row, c) != 8) return 0;
+    const auto* p = reinterpret_cast<const std::uint8_t*>(pq().PQgetvalue(r_, row, c));
     std::uint64_t v = 0;
     for (int k = 0; k < 8; ++k) v = (v << 8) | p[k];
     return static_cast<std::int64_t>(v);
   }
   std::string text(int row, int c) const {
-    return std::string(PQgetvalue(r_, row, c), static_cast<std::size_t>(PQgetlength(r_, row, c)));
+    return std::string(pq().PQgetvalue(r_, row, c), static_cast<std::size_t>(pq().PQgetlength(r_, row, c)));
   }
   std::span<const std::uint8_t> view(int row, int c) const {
-    return {reinterpret_cast<const std::uint8_t*>(PQgetvalue(r_, row, c)), static_cast<std::size_t>(PQgetlength(r_, row, c))};
+    return {reinterpret_cast<const std::uint8_t*>(pq().PQgetvalue(r_, row, c)), static_cast<std::size_t>(pq().PQgetlength(r_, row, c))};
   }
-  std::string error() const { return PQresultErrorMessage(r_); }
+  std::string error() const { return pq().PQresultErrorMessage(r_); }
   // The SQLSTATE of a failure ("40001"...).
   std::string state() const {
-    const char* s = PQresultErrorField(r_, PG_DIAG_SQLSTATE);
+    const char* s = pq().PQresultErrorField(r_, PG_DIAG_SQLSTATE);
     return s ? s : "";
   }
 
@@ -250,7 +339,7 @@ std::string firstLine(std::string text) {
 
 struct PostgresStore::Connection {
   PGconn* conn = nullptr;
-  ~Connection() { PQfinish(conn); }
+  ~Connection() { pq().PQfinish(conn); }
 
   // Parameters as libpq takes them; they point into `params`, kept here.
   struct Bound {
@@ -274,10 +363,10 @@ struct PostgresStore::Connection {
 
   Rows run(const char* sql, const std::vector<Param>& params = {}) const {
     const Bound b(params);
-    return Rows(PQexecParams(conn, sql, b.count(), nullptr, b.values.data(), b.lengths.data(), b.formats.data(), 1));
+    return Rows(pq().PQexecParams(conn, sql, b.count(), nullptr, b.values.data(), b.lengths.data(), b.formats.data(), 1));
   }
   // Several statements without parameters.
-  Rows script(const char* sql) const { return Rows(PQexec(conn, sql)); }
+  Rows script(const char* sql) const { return Rows(pq().PQexec(conn, sql)); }
 
   // The statement once for each of `count` lists of parameters, sent without
   // waiting for each answer; the answers are read every few hundred, so that
@@ -286,7 +375,7 @@ struct PostgresStore::Connection {
   std::optional<Rows> runEach(const char* sql, std::size_t count,
                               const std::function<std::vector<Param>(std::size_t)>& paramsOf) const {
 #ifdef LIBPQ_HAS_PIPELINING
-    if (count > 1 && PQenterPipelineMode(conn) == 1) {
+    if (count > 1 && pq().PQenterPipelineMode && pq().PQenterPipelineMode(conn) == 1) {
       constexpr std::size_t kAtOnce = 256;
       std::optional<Rows> failed;
       for (std::size_t first = 0; first < count && !failed; first += kAtOnce) {
@@ -294,32 +383,32 @@ struct PostgresStore::Connection {
         for (std::size_t i = first; i < end && !failed; ++i) {
           const std::vector<Param> params = paramsOf(i);
           const Bound b(params);
-          if (!PQsendQueryParams(conn, sql, b.count(), nullptr, b.values.data(), b.lengths.data(), b.formats.data(), 1))
-            failed.emplace(PQmakeEmptyPGresult(conn, PGRES_FATAL_ERROR));
+          if (!pq().PQsendQueryParams(conn, sql, b.count(), nullptr, b.values.data(), b.lengths.data(), b.formats.data(), 1))
+            failed.emplace(pq().PQmakeEmptyPGresult(conn, PGRES_FATAL_ERROR));
         }
-        if (!PQpipelineSync(conn)) {
-          failed.emplace(PQmakeEmptyPGresult(conn, PGRES_FATAL_ERROR));
+        if (!pq().PQpipelineSync(conn)) {
+          failed.emplace(pq().PQmakeEmptyPGresult(conn, PGRES_FATAL_ERROR));
           break;
         }
         // Every answer up to the point of synchronisation: each statement's
         // result then nothing, then the synchronisation's own.
         for (;;) {
-          PGresult* r = PQgetResult(conn);
+          PGresult* r = pq().PQgetResult(conn);
           if (!r) {
-            if (PQstatus(conn) != CONNECTION_OK) break;
+            if (pq().PQstatus(conn) != CONNECTION_OK) break;
             continue;
           }
-          const auto status = PQresultStatus(r);
+          const auto status = pq().PQresultStatus(r);
           if (status == PGRES_PIPELINE_SYNC) {
-            PQclear(r);
+            pq().PQclear(r);
             break;
           }
           if (status == PGRES_FATAL_ERROR && !failed) failed.emplace(r);
-          else PQclear(r);
+          else pq().PQclear(r);
         }
       }
-      PQexitPipelineMode(conn);
-      if (!failed && PQstatus(conn) != CONNECTION_OK) failed.emplace(PQmakeEmptyPGresult(conn, PGRES_FATAL_ERROR));
+      pq().PQexitPipelineMode(conn);
+      if (!failed && pq().PQstatus(conn) != CONNECTION_OK) failed.emplace(pq().PQmakeEmptyPGresult(conn, PGRES_FATAL_ERROR));
       return failed;
     }
 #endif
@@ -329,8 +418,8 @@ struct PostgresStore::Connection {
   }
   // Why the last statement failed, in words: a lost connection told as such.
   std::string why(const Rows& r) const {
-    if (PQstatus(conn) != CONNECTION_OK)
-      return "the connection to the shared evidence store was lost (" + firstLine(PQerrorMessage(conn)) + ")";
+    if (pq().PQstatus(conn) != CONNECTION_OK)
+      return "the connection to the shared evidence store was lost (" + firstLine(pq().PQerrorMessage(conn)) + ")";
     return "the shared evidence store answered: " + firstLine(r.error());
   }
 };
@@ -495,11 +584,14 @@ PostgresStore::PostgresStore(std::unique_ptr<Connection> connection, std::string
 PostgresStore::~PostgresStore() = default;
 
 Result<std::unique_ptr<PostgresStore>> PostgresStore::open(const std::string& uri) {
+  if (!pq().missing.empty())
+    return failure(Failure::Kind::kCannotRead,
+                   "cannot reach the shared evidence store " + uri + ": libpq could not be loaded (" + pq().missing + ")");
   auto db = std::make_unique<Connection>();
-  db->conn = PQconnectdb(uri.c_str());
-  if (!db->conn || PQstatus(db->conn) != CONNECTION_OK)
+  db->conn = pq().PQconnectdb(uri.c_str());
+  if (!db->conn || pq().PQstatus(db->conn) != CONNECTION_OK)
     return failure(Failure::Kind::kCannotRead, "cannot reach the shared evidence store " + uri + ": " +
-                                                   firstLine(db->conn ? PQerrorMessage(db->conn) : "out of memory"));
+                                                   firstLine(db->conn ? pq().PQerrorMessage(db->conn) : "out of memory"));
   db->run("SET client_min_messages = warning");
   // Each query here reads a few rows through an index; a large archive's
   // figures would have the server compile it to machine code first, which
