@@ -245,7 +245,10 @@ Status DrawingFile::openAs(const std::filesystem::path& file, std::filesystem::f
   return status_;
 }
 
-Status DrawingFile::read(const ReadRequest& request, Drawing& out) {
+Status DrawingFile::read(const ReadRequest& request, Drawing& out) { return read(request, out, {}); }
+
+Status DrawingFile::read(const ReadRequest& request, Drawing& out,
+                         const std::function<void(std::span<const std::uint8_t>)>& whole) {
   out = Drawing{};
   const std::unique_ptr<Opened> opened = std::move(opened_);
   if (!status_.ok() || !opened) {
@@ -264,6 +267,7 @@ Status DrawingFile::read(const ReadRequest& request, Drawing& out) {
       return detail::makeError(ErrorKind::kIo, "cannot read the file");
   }
   opened->in.close();
+  if (whole) whole({opened->data.get(), size});
   return readDrawing({opened->data.get(), size}, request, out);
 }
 

@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "evidence/features/content_digest.h"
 #include "sketch/block_walk.h"
 #include "sketch/drawing_blocks.h"
 
@@ -123,13 +124,21 @@ veldra::sketch::Sketch drawnPictureOf(std::span<const EntityFacts> entities,
 }
 
 DrawingEvidence readDrawingEvidence(const std::filesystem::path& path, const std::filesystem::path& name) {
-  std::error_code ec;
-  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  // One open and one read of the file: its size from the open file, its
+  // digest from the bytes the reader holds.
   veldra::dwg::Drawing drawing;
   veldra::dwg::ReadRequest request{true, true};
   request.blocks = true;
-  const veldra::dwg::Status status = veldra::dwg::readDrawingFile(path, request, drawing);
-  return evidenceFromDrawing(path, name, ec ? 0 : size, status, drawing);
+  veldra::dwg::DrawingFile file;
+  std::string digest;
+  veldra::dwg::Status status = file.open(path);
+  if (status.ok())
+    status = file.read(request, drawing, [&](std::span<const std::uint8_t> bytes) { digest = contentDigest(bytes); });
+  else
+    drawing.summary.version = file.look().version;
+  DrawingEvidence out = evidenceFromDrawing(path, name, file.look().size, status, drawing);
+  out.facts.contentDigest = std::move(digest);
+  return out;
 }
 
 std::string utf8Name(const std::filesystem::path& path) {

@@ -7,7 +7,9 @@
 #include <system_error>
 
 #include "app/textfile.h"
+#include "evidence/store/byte_form.h"
 #include "evidence/store/evidence_store.h"
+#include "evidence/store/row_digest.h"
 #include "evidence/store/settings_codec.h"
 #include "evidence/judging/judge.h"
 #include "evidence/run/project_drawings.h"
@@ -58,6 +60,69 @@ Result<std::unique_ptr<EvidenceStore>> openStore(const Workspace& workspace, boo
   auto opened = SqliteStore::open(storeFile(workspace));
   if (!opened) return opened.failure();
   return std::unique_ptr<EvidenceStore>(std::move(opened.value()));
+}
+
+// Raised with every change to how a class is judged that would judge an
+// unchanged class otherwise: a run kept by another revision is judged anew.
+constexpr std::uint64_t kJudgingRevision = 1;
+
+// What the class to judge is, as one number: each drawing's place, name and
+// file (its size, time written and identity), the templates' contents, the
+// settings, what the listing noted, and this program's way of judging.
+// Nothing when a drawing's file could not be looked at.
+std::optional<std::int64_t> classState(const std::string& project, const std::vector<DrawingVisit>& visits,
+                                       const std::vector<std::optional<FileStamp>>& stamps,
+                                       const std::vector<DrawingEvidence>& templates,
+                                       const EvidenceSettings& settings, const std::vector<std::string>& notes) {
+  if (stamps.size() != visits.size()) return std::nullopt;
+  RowDigest state;
+  state.add(kJudgingRevision).add(featureScheme(settings.tolerance)).add(project);
+  ByteWriter chosen;
+  writeSettings(chosen, settings);
+  state.add(std::span<const std::uint8_t>(chosen.out));
+  state.add(templates.size());
+  for (const DrawingEvidence& t : templates) state.add(utf8Path(t.facts.path)).add(t.facts.contentDigest);
+  state.add(notes.size());
+  for (const std::string& note : notes) state.add(note);
+  state.add(visits.size());
+  for (std::size_t i = 0; i < visits.size(); ++i) {
+    if (!stamps[i]) return std::nullopt;
+    state.add(utf8Path(visits[i].path)).add(utf8Path(visits[i].name));
+    state.add(stamps[i]->size).add(stamps[i]->modifiedNs).add(stamps[i]->identity);
+  }
+  return state.value();
+}
+
+std::int64_t nowUnixMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+void writeReport(const Workspace& workspace, const std::string& project, RunResult& result) {
+  const auto report = reportFile(workspace, project);
+  std::error_code ec;
+  std::filesystem::create_directories(report.parent_path(), ec);
+  if (const Status written = replaceFile(report, plainReport(result.findings)); !written)
+    result.warnings.push_back("The evidence report was not written: " + written.message());
+}
+
+// Keeps the run's findings for the window, puts the teacher's marks on them
+// and writes the plain report.
+void keepAndReport(const Workspace& workspace, const std::string& project, EvidenceStore& store, RunResult& result) {
+  // The findings are kept without the teacher's marks, as the marks change
+  // apart from runs (kept before the marks are put on, so that a large
+  // class's pairs are not copied to take them off again); the marks then
+  // go with the pairs they were made on.
+  if (const Status saved = store.saveLastRun(project, result.findings); !saved)
+    result.warnings.push_back("The result was not kept for the window: " + saved.message());
+  // Marks found on the same drawings elsewhere (the class moved) are kept
+  // where the drawings lie now.
+  auto marks = store.marks(project);
+  if (!marks) result.warnings.push_back("The teacher's marks could not be read: " + marks.message());
+  for (const StoredMark& m : applyMarks(result.findings, marks ? *marks : std::vector<StoredMark>{}))
+    if (const Status followed = store.saveMark(project, m); !followed)
+      result.warnings.push_back("A mark could not be kept with its moved drawings: " + followed.message());
+  writeReport(workspace, project, result);
 }
 
 }  // namespace
@@ -159,10 +224,6 @@ RunResult runEvidenceCheck(const Workspace& workspace, const std::string& projec
     if (auto opened = openStore(workspace, false)) store = std::move(opened.value());
   }
   const std::string scheme = featureScheme(settings.tolerance);
-  std::map<std::string, KeptDrawing> kept;
-  // What cannot be taken over is read again.
-  if (store)
-    if (auto keptBefore = store->keptDrawings(project, scheme)) kept = std::move(keptBefore.value());
 
   ClassInput input;
   input.project = project;
@@ -184,7 +245,32 @@ RunResult runEvidenceCheck(const Workspace& workspace, const std::string& projec
       return fail("the template drawing " + utf8Path(t) + " cannot be read (" +
                   (facts.problem ? problemReason(*facts.problem) : std::string("not read")) + "); " + kNothingJudged);
   }
-  ClassReading reading = readChangedDrawings(visits.drawings, std::move(kept), control, reader);
+  // A class unchanged since its last run (every drawing's file, the
+  // templates, the settings) is judged as it was: the last run's findings
+  // are taken as they are kept, and no drawing is read. Not so against
+  // earlier projects, which others may have judged again since.
+  std::vector<std::optional<FileStamp>> stamps;
+  if (store && !store->shared() && !archive) {
+    stamps.reserve(visits.drawings.size());
+    for (const DrawingVisit& visit : visits.drawings) stamps.push_back(fileStamp(visit.path));
+    const auto state = classState(project, visits.drawings, stamps, input.templates, settings, notes);
+    if (state && store->lastRunWasOf(project, *state))
+      if (auto last = store->loadLastRun(project); last && last->project == project) {
+        result.findings = std::move(*last);
+        result.findings.runAtUnixMs = nowUnixMs();
+        keepAndReport(workspace, project, *store, result);
+        if (result.warnings.empty())
+          if (const Status held = store->saveLastRunClass(project, *state); !held)
+            result.warnings.push_back("The evidence was not kept: " + held.message());
+        result.outcome = RunOutcome::kDone;
+        return result;
+      }
+  }
+  std::map<std::string, KeptDrawing> kept;
+  // What cannot be taken over is read again.
+  if (store)
+    if (auto keptBefore = store->keptDrawings(project, scheme)) kept = std::move(keptBefore.value());
+  ClassReading reading = readChangedDrawings(visits.drawings, std::move(kept), control, reader, std::move(stamps));
   kept.clear();
   if (control.cancelled()) return cancelled();
   input.drawings = std::move(reading.drawings);
@@ -234,27 +320,18 @@ RunResult runEvidenceCheck(const Workspace& workspace, const std::string& projec
   }
   if (!storeOpened) {
     result.warnings.push_back("The evidence was not kept: " + storeOpened.message());
+    writeReport(workspace, project, result);
   } else if (!stored) {
     result.warnings.push_back("The evidence was not kept in " + utf8Path(storeFile(workspace)) + ": " + stored.message());
+    writeReport(workspace, project, result);
   } else {
-    // The findings are kept without the teacher's marks, as the marks change
-    // apart from runs (kept before the marks are put on, so that a large
-    // class's pairs are not copied to take them off again); the marks then
-    // go with the pairs they were made on.
-    if (const Status saved = store->saveLastRun(project, result.findings); !saved)
-      result.warnings.push_back("The result was not kept for the window: " + saved.message());
-    // Marks found on the same drawings elsewhere (the class moved) are kept
-    // where the drawings lie now.
-    auto marks = store->marks(project);
-    if (!marks) result.warnings.push_back("The teacher's marks could not be read: " + marks.message());
-    for (const StoredMark& m : applyMarks(result.findings, marks ? *marks : std::vector<StoredMark>{}))
-      if (const Status followed = store->saveMark(project, m); !followed)
-        result.warnings.push_back("A mark could not be kept with its moved drawings: " + followed.message());
+    keepAndReport(workspace, project, *store, result);
+    // The class as it was judged, for a run with nothing changed since.
+    const auto state = classState(project, visits.drawings, reading.stamps, input.templates, settings, notes);
+    if (state && result.warnings.empty() && !archive)
+      if (const Status held = store->saveLastRunClass(project, *state); !held)
+        result.warnings.push_back("The evidence was not kept: " + held.message());
   }
-  const auto report = reportFile(workspace, project);
-  std::filesystem::create_directories(report.parent_path(), ec);
-  if (const Status written = replaceFile(report, plainReport(result.findings)); !written)
-    result.warnings.push_back("The evidence report was not written: " + written.message());
   control.report("Saving the evidence", 1, 1);
   result.outcome = RunOutcome::kDone;
   return result;

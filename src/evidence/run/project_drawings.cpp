@@ -8,7 +8,7 @@
 #include <set>
 #include <system_error>
 
-#include "evidence/run/content_digest.h"
+#include "evidence/features/content_digest.h"
 #include "evidence/judging/parallel.h"
 #include "platform/platform.h"
 #include "projects/folder_listing.h"
@@ -120,16 +120,19 @@ std::vector<DrawingEvidence> readDrawings(const std::vector<DrawingVisit>& visit
 }
 
 ClassReading readChangedDrawings(const std::vector<DrawingVisit>& visits, std::map<std::string, KeptDrawing>&& kept,
-                                 const RunControl& control, const DrawingReader& reader) {
+                                 const RunControl& control, const DrawingReader& reader,
+                                 std::vector<std::optional<FileStamp>> stamps) {
   ClassReading out;
   out.drawings.resize(visits.size());
   out.known.resize(visits.size());
+  const bool stamped = stamps.size() == visits.size();
+  out.stamps = std::move(stamps);
   out.stamps.resize(visits.size());
   std::atomic<std::size_t> taken{0};
   const bool done = parallelFor(visits.size(), control, "Reading drawings", [&](std::size_t i) {
     const DrawingVisit& visit = visits[i];
     // Stamped before reading: a file written meanwhile is read again next time.
-    out.stamps[i] = fileStamp(visit.path);
+    if (!stamped) out.stamps[i] = fileStamp(visit.path);
     if (out.stamps[i] && !kept.empty()) {
       const auto it = kept.find(utf8Path(visit.path));
       if (it != kept.end() && it->second.stamp == *out.stamps[i]) {

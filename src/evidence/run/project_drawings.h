@@ -55,8 +55,10 @@ struct ClassReading {
 // file has the size, time and identity it had when kept is taken from
 // `kept` (by its full path) instead, facts and features, moved out of it.
 // `visits` names each file once, as listProjectDrawings gives them. Empty
-// drawings when the run was cancelled.
+// drawings when the run was cancelled. `stamps`, parallel to `visits`, are
+// the files' stamps where the caller took them already.
 ClassReading readChangedDrawings(const std::vector<DrawingVisit>& visits, std::map<std::string, KeptDrawing>&& kept,
-                                 const RunControl& control, const DrawingReader& reader = readDrawingEvidence);
+                                 const RunControl& control, const DrawingReader& reader = readDrawingEvidence,
+                                 std::vector<std::optional<FileStamp>> stamps = {});
 
 }  // namespace veldra::evidence

@@ -470,6 +470,9 @@ Result<std::unique_ptr<SqliteStore>> SqliteStore::open(const std::filesystem::pa
       done = done && addColumn(db, table, "digest", "INTEGER", error);
     // Columns of version 4.
     done = done && addColumn(db, "drawings", "content", "TEXT", error);
+    // What the class was at its last run; older versions leave it alone,
+    // and a run of theirs leaves it empty.
+    done = done && addColumn(db, "last_runs", "class_state", "INTEGER", error);
     for (const char* column : {"digest_a", "digest_b"})
       done = done && addColumn(db, "pair_marks", column, "TEXT NOT NULL DEFAULT ''", error);
     if (found != 0 && found < kSchemaVersion)
@@ -747,7 +750,7 @@ Status SqliteStore::saveLastRun(const std::string& project, const Findings& find
                            sqlite3_blob_write(blob, bytes.data(), static_cast<int>(*end), 0) == SQLITE_OK;
       sqlite3_blob_close(blob);
       if (written) {
-        Statement time(db_, "UPDATE last_runs SET run_at = ? WHERE rowid = ?");
+        Statement time(db_, "UPDATE last_runs SET run_at = ?, class_state = NULL WHERE rowid = ?");
         if (!time.bind(1, findings.runAtUnixMs).bind(2, row).run())
           return failure(Failure::Kind::kCannotWrite, lastError(db_));
         if (!t.commit(error)) return failure(Failure::Kind::kCannotWrite, std::move(error));
@@ -757,12 +760,45 @@ Status SqliteStore::saveLastRun(const std::string& project, const Findings& find
   }
   Statement q(db_,
               "INSERT INTO last_runs (project, run_at, findings, digest) VALUES (?, ?, ?, ?) ON CONFLICT(project) DO "
-              "UPDATE SET run_at = excluded.run_at, findings = excluded.findings, digest = excluded.digest");
+              "UPDATE SET run_at = excluded.run_at, findings = excluded.findings, digest = excluded.digest, "
+              "class_state = NULL");
   q.bind(1, project).bind(2, findings.runAtUnixMs).bindHeldBlob(3, bytes);
   if (end) q.bind(4, digest.value());
   else q.bindNull(4);
   if (!q.run()) return failure(Failure::Kind::kCannotWrite, lastError(db_));
   if (!t.commit(error)) return failure(Failure::Kind::kCannotWrite, std::move(error));
+  return {};
+}
+
+namespace {
+
+// The class a run was judged on, tied to the findings it gave: a run of a
+// version that keeps no class, writing other findings, leaves a class that
+// no longer matches.
+std::int64_t classWithFindings(std::int64_t state, std::int64_t findingsDigest) {
+  return RowDigest().add(state).add(findingsDigest).value();
+}
+
+}  // namespace
+
+bool SqliteStore::lastRunWasOf(const std::string& project, std::int64_t state) {
+  Statement q(db_, "SELECT class_state, digest FROM last_runs WHERE project = ?");
+  q.bind(1, project);
+  if (!q.step() || q.isNull(0) || q.isNull(1)) return false;
+  return q.integer(0) == classWithFindings(state, q.integer(1));
+}
+
+Status SqliteStore::saveLastRunClass(const std::string& project, std::int64_t state) {
+  Statement q(db_, "UPDATE last_runs SET class_state = ? WHERE project = ? AND digest IS NOT NULL");
+  std::optional<std::int64_t> digest;
+  {
+    Statement d(db_, "SELECT digest FROM last_runs WHERE project = ? AND digest IS NOT NULL");
+    d.bind(1, project);
+    if (d.step()) digest = d.integer(0);
+  }
+  if (!digest) return {};
+  if (!q.bind(1, classWithFindings(state, *digest)).bind(2, project).run())
+    return failure(Failure::Kind::kCannotWrite, lastError(db_));
   return {};
 }
 

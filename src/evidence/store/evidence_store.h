@@ -78,6 +78,22 @@ class EvidenceStore {
   // nothing when none was kept or a version with another form wrote it.
   virtual Status saveLastRun(const std::string& project, const Findings& findings) = 0;
   virtual std::optional<Findings> loadLastRun(const std::string& project) = 0;
+  // Whether the project's last run was judged on the class `state` tells
+  // (a digest the run makes of every drawing's file, the templates and the
+  // settings), so that a run on a class unchanged since takes the last
+  // run's findings as they are. Every saveLastRun forgets the class, and a
+  // class kept is tied to the findings it was kept with. False where none
+  // was kept, or by a store that does not keep it.
+  virtual bool lastRunWasOf(const std::string& project, std::int64_t state) {
+    (void)project;
+    (void)state;
+    return false;
+  }
+  virtual Status saveLastRunClass(const std::string& project, std::int64_t state) {
+    (void)project;
+    (void)state;
+    return {};
+  }
 
   // The teacher's marks on the project's pairs. A mark saved replaces the
   // one of the same number (the pair's mark found where its folder lay
@@ -121,6 +137,8 @@ class SqliteStore final : public EvidenceStore {
   Result<std::unique_ptr<ArchiveSource>> archive(const std::vector<std::string>& projects) override;
   Status saveLastRun(const std::string& project, const Findings& findings) override;
   std::optional<Findings> loadLastRun(const std::string& project) override;
+  bool lastRunWasOf(const std::string& project, std::int64_t state) override;
+  Status saveLastRunClass(const std::string& project, std::int64_t state) override;
   Result<std::vector<StoredMark>> marks(const std::string& project) override;
   Status saveMark(const std::string& project, const StoredMark& mark) override;
   Status removeMark(const std::string& project, const StoredMark& mark) override;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -130,6 +131,11 @@ class DrawingFile {
   // After a look that failed (or without one), its failure, with the
   // version it found.
   Status read(const ReadRequest& request, Drawing& out);
+  // The same, showing `whole` the file's bytes once all are read, before
+  // the drawing is read from them (a caller that digests the file need not
+  // open it again). Not called when the file could not be read whole.
+  Status read(const ReadRequest& request, Drawing& out,
+              const std::function<void(std::span<const std::uint8_t>)>& whole);
 
  private:
   struct Opened;

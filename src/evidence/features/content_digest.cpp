@@ -1,9 +1,10 @@
-#include "evidence/run/content_digest.h"
+#include "evidence/features/content_digest.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <vector>
 
 namespace veldra::evidence {
@@ -91,12 +92,13 @@ std::string fileDigest(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
   if (!in) return {};
   Digest d;
-  std::vector<std::uint8_t> piece(1 << 20);
+  constexpr std::size_t kPiece = std::size_t{64} << 10;
+  const auto piece = std::make_unique_for_overwrite<std::uint8_t[]>(kPiece);
   while (in) {
-    in.read(reinterpret_cast<char*>(piece.data()), static_cast<std::streamsize>(piece.size()));
+    in.read(reinterpret_cast<char*>(piece.get()), static_cast<std::streamsize>(kPiece));
     const auto got = static_cast<std::size_t>(in.gcount());
     if (got == 0) break;
-    d.add(std::span<const std::uint8_t>(piece.data(), got));
+    d.add(std::span<const std::uint8_t>(piece.get(), got));
   }
   if (in.bad()) return {};
   return d.text();
