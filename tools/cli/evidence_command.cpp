@@ -138,6 +138,7 @@ int runEvidenceCommand(const std::vector<std::string>& args) {
 
   std::string lastStage;
   evidence::RunControl control;
+  control.drawnPictures = !htmlFile.empty();
   control.progress = [&](const evidence::Progress& p) {
     if (p.stage != lastStage) std::cerr << p.stage << "...\n";
     lastStage = p.stage;

@@ -43,6 +43,9 @@ struct Progress {
 struct RunControl {
   std::function<void(const Progress&)> progress;
   const std::atomic<bool>* cancel = nullptr;
+  // Whether the caller shows the drawings' drawn pictures (the window, an
+  // HTML report): a run that takes its findings as kept reads them then.
+  bool drawnPictures = true;
 
   bool cancelled() const { return cancel && cancel->load(std::memory_order_relaxed); }
   void report(std::string stage, std::size_t done, std::size_t total) const {

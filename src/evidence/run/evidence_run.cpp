@@ -255,7 +255,7 @@ RunResult runEvidenceCheck(const Workspace& workspace, const std::string& projec
     for (const DrawingVisit& visit : visits.drawings) stamps.push_back(fileStamp(visit.path));
     const auto state = classState(project, visits.drawings, stamps, input.templates, settings, notes);
     if (state && store->lastRunWasOf(project, *state))
-      if (auto last = store->loadLastRun(project); last && last->project == project) {
+      if (auto last = store->loadLastRun(project, control.drawnPictures); last && last->project == project) {
         if (control.cancelled()) return cancelled();
         result.findings = std::move(*last);
         result.findings.runAtUnixMs = nowUnixMs();

@@ -86,7 +86,7 @@ VisitList listProjectDrawings(const FolderWalk& walk) {
   for (const auto& walked : walk.locations) {
     for (const auto& folder : walked.folders) {
       const bool top = &folder == &walked.folders.front() && folder.folder == walked.location.path();
-      const std::string real = realFolderKey(folder.folder);
+      const std::string& real = folder.key;  // resolved by the walk, once per location
       for (const auto& d : folder.drawings) {
         const std::filesystem::path path = folder.folder / d.name;
         std::string key;

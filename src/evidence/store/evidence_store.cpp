@@ -802,7 +802,7 @@ Status SqliteStore::saveLastRunClass(const std::string& project, std::int64_t st
   return {};
 }
 
-std::optional<Findings> SqliteStore::loadLastRun(const std::string& project) {
+std::optional<Findings> SqliteStore::loadLastRun(const std::string& project, bool withPictures) {
   Statement q(db_, "SELECT findings FROM last_runs WHERE project = ?");
   q.bind(1, project);
   if (!q.step()) return std::nullopt;
@@ -812,7 +812,7 @@ std::optional<Findings> SqliteStore::loadLastRun(const std::string& project) {
   // whose row went since (its project judged again) is shown without one.
   std::map<std::string, std::vector<DrawingFacts*>> byProject;
   for (auto& d : findings->drawings)
-    if (d.drawnPicture.empty()) byProject[d.project.empty() ? findings->project : d.project].push_back(&d);
+    if (withPictures && d.drawnPicture.empty()) byProject[d.project.empty() ? findings->project : d.project].push_back(&d);
   for (auto& [name, drawings] : byProject) {
     std::unordered_map<std::string, std::vector<DrawingFacts*>> byPath;
     for (DrawingFacts* d : drawings) byPath[utf8Path(d->path)].push_back(d);

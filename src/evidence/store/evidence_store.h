@@ -76,8 +76,10 @@ class EvidenceStore {
 
   // The findings of the project's last run, shown when the window opens;
   // nothing when none was kept or a version with another form wrote it.
+  // Without pictures, the drawings' drawn pictures are left out (a caller
+  // that shows none need not have them read).
   virtual Status saveLastRun(const std::string& project, const Findings& findings) = 0;
-  virtual std::optional<Findings> loadLastRun(const std::string& project) = 0;
+  virtual std::optional<Findings> loadLastRun(const std::string& project, bool withPictures = true) = 0;
   // Whether the project's last run was judged on the class `state` tells
   // (a digest the run makes of every drawing's file, the templates and the
   // settings), so that a run on a class unchanged since takes the last
@@ -136,7 +138,7 @@ class SqliteStore final : public EvidenceStore {
   Result<std::vector<StoredProject>> projects() override;
   Result<std::unique_ptr<ArchiveSource>> archive(const std::vector<std::string>& projects) override;
   Status saveLastRun(const std::string& project, const Findings& findings) override;
-  std::optional<Findings> loadLastRun(const std::string& project) override;
+  std::optional<Findings> loadLastRun(const std::string& project, bool withPictures = true) override;
   bool lastRunWasOf(const std::string& project, std::int64_t state) override;
   Status saveLastRunClass(const std::string& project, std::int64_t state) override;
   Result<std::vector<StoredMark>> marks(const std::string& project) override;

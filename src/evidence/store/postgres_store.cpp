@@ -836,7 +836,8 @@ Status PostgresStore::saveLastRun(const std::string& project, const Findings& fi
   return {};
 }
 
-std::optional<Findings> PostgresStore::loadLastRun(const std::string& project) {
+std::optional<Findings> PostgresStore::loadLastRun(const std::string& project, bool withPictures) {
+  (void)withPictures;  // kept within the findings here
   const Rows r = db_->run("SELECT findings FROM last_runs WHERE teacher = $1 AND project_key = $2",
                           {teacher_, nameKey(project)});
   if (!r.ok() || r.count() != 1) return std::nullopt;

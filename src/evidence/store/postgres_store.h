@@ -37,7 +37,7 @@ class PostgresStore final : public EvidenceStore {
   Result<std::vector<StoredProject>> projects() override;
   Result<std::unique_ptr<ArchiveSource>> archive(const std::vector<std::string>& projects) override;
   Status saveLastRun(const std::string& project, const Findings& findings) override;
-  std::optional<Findings> loadLastRun(const std::string& project) override;
+  std::optional<Findings> loadLastRun(const std::string& project, bool withPictures = true) override;
   Result<std::vector<StoredMark>> marks(const std::string& project) override;
   Status saveMark(const std::string& project, const StoredMark& mark) override;
   Status removeMark(const std::string& project, const StoredMark& mark) override;
