@@ -22,32 +22,23 @@ namespace {
 // linked, it and the dozen libraries it pulls in (TLS, Kerberos, LDAP...)
 // would be loaded at every start of every tool, though most runs never
 // reach a shared store.
-struct LibPq {
-#define VELDRA_PQ_FUNCTION(name) decltype(&::name) name = nullptr;
-  VELDRA_PQ_FUNCTION(PQclear)
-  VELDRA_PQ_FUNCTION(PQconnectdb)
-  VELDRA_PQ_FUNCTION(PQerrorMessage)
-  VELDRA_PQ_FUNCTION(PQexec)
-  VELDRA_PQ_FUNCTION(PQexecParams)
-  VELDRA_PQ_FUNCTION(PQfinish)
-  VELDRA_PQ_FUNCTION(PQgetResult)
-  VELDRA_PQ_FUNCTION(PQgetisnull)
-  VELDRA_PQ_FUNCTION(PQgetlength)
-  VELDRA_PQ_FUNCTION(PQgetvalue)
-  VELDRA_PQ_FUNCTION(PQmakeEmptyPGresult)
-  VELDRA_PQ_FUNCTION(PQntuples)
-  VELDRA_PQ_FUNCTION(PQresultErrorField)
-  VELDRA_PQ_FUNCTION(PQresultErrorMessage)
-  VELDRA_PQ_FUNCTION(PQresultStatus)
-  VELDRA_PQ_FUNCTION(PQsendQueryParams)
-  VELDRA_PQ_FUNCTION(PQstatus)
+// The functions used, each once here: X(name, needed).
 #ifdef LIBPQ_HAS_PIPELINING
-  // Older libraries lack these; statements are then sent one at a time.
-  VELDRA_PQ_FUNCTION(PQenterPipelineMode)
-  VELDRA_PQ_FUNCTION(PQexitPipelineMode)
-  VELDRA_PQ_FUNCTION(PQpipelineSync)
+// Older libraries lack these; statements are then sent one at a time.
+#define VELDRA_PQ_PIPELINE(X) X(PQenterPipelineMode, false) X(PQexitPipelineMode, false) X(PQpipelineSync, false)
+#else
+#define VELDRA_PQ_PIPELINE(X)
 #endif
-#undef VELDRA_PQ_FUNCTION
+#define VELDRA_PQ_FUNCTIONS(X)                                                                                    \
+  X(PQclear, true) X(PQconnectdb, true) X(PQerrorMessage, true) X(PQexec, true) X(PQexecParams, true)             \
+  X(PQfinish, true) X(PQgetResult, true) X(PQgetisnull, true) X(PQgetlength, true) X(PQgetvalue, true)            \
+  X(PQmakeEmptyPGresult, true) X(PQntuples, true) X(PQresultErrorField, true) X(PQresultErrorMessage, true)       \
+  X(PQresultStatus, true) X(PQsendQueryParams, true) X(PQstatus, true) VELDRA_PQ_PIPELINE(X)
+
+struct LibPq {
+#define VELDRA_PQ_MEMBER(name, needed) decltype(&::name) name = nullptr;
+  VELDRA_PQ_FUNCTIONS(VELDRA_PQ_MEMBER)
+#undef VELDRA_PQ_MEMBER
   std::string missing;  // why libpq cannot be used, or empty
 };
 
@@ -66,31 +57,10 @@ LibPq loadLibPq() {
     function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(sharedLibraryFunction(library, name));
     if (!function && needed && pq.missing.empty()) pq.missing = std::string(name) + " is missing from libpq";
   };
-#define VELDRA_PQ_FUNCTION(name) find(pq.name, #name, true);
-  VELDRA_PQ_FUNCTION(PQclear)
-  VELDRA_PQ_FUNCTION(PQconnectdb)
-  VELDRA_PQ_FUNCTION(PQerrorMessage)
-  VELDRA_PQ_FUNCTION(PQexec)
-  VELDRA_PQ_FUNCTION(PQexecParams)
-  VELDRA_PQ_FUNCTION(PQfinish)
-  VELDRA_PQ_FUNCTION(PQgetResult)
-  VELDRA_PQ_FUNCTION(PQgetisnull)
-  VELDRA_PQ_FUNCTION(PQgetlength)
-  VELDRA_PQ_FUNCTION(PQgetvalue)
-  VELDRA_PQ_FUNCTION(PQmakeEmptyPGresult)
-  VELDRA_PQ_FUNCTION(PQntuples)
-  VELDRA_PQ_FUNCTION(PQresultErrorField)
-  VELDRA_PQ_FUNCTION(PQresultErrorMessage)
-  VELDRA_PQ_FUNCTION(PQresultStatus)
-  VELDRA_PQ_FUNCTION(PQsendQueryParams)
-  VELDRA_PQ_FUNCTION(PQstatus)
-#undef VELDRA_PQ_FUNCTION
+#define VELDRA_PQ_FIND(name, needed) find(pq.name, #name, needed);
+  VELDRA_PQ_FUNCTIONS(VELDRA_PQ_FIND)
+#undef VELDRA_PQ_FIND
 #ifdef LIBPQ_HAS_PIPELINING
-#define VELDRA_PQ_FUNCTION(name) find(pq.name, #name, false);
-  VELDRA_PQ_FUNCTION(PQenterPipelineMode)
-  VELDRA_PQ_FUNCTION(PQexitPipelineMode)
-  VELDRA_PQ_FUNCTION(PQpipelineSync)
-#undef VELDRA_PQ_FUNCTION
   if (!pq.PQenterPipelineMode || !pq.PQexitPipelineMode || !pq.PQpipelineSync) pq.PQenterPipelineMode = nullptr;
 #endif
   return pq;
