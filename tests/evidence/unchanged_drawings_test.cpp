@@ -151,6 +151,26 @@ TEST_P(UnchangedDrawingsTest, AChangedDrawingIsReadAgain) {
   EXPECT_EQ(reads, 0);
 }
 
+// A drawing that could not be opened is tried again though its file looks
+// unchanged (its permissions mended), by a run on an unchanged class too.
+TEST_P(UnchangedDrawingsTest, ADrawingThatCouldNotBeOpenedIsTriedAgain) {
+  const auto locked = classFolder / "student0" / "drawing.dwg";
+  const RunResult first = runEvidenceCheck(workspace, "CAD1", {}, {}, [&](const auto& path, const auto& name) {
+    if (path != locked) return readDrawingEvidence(path, name);
+    DrawingEvidence e;
+    e.facts.path = path;
+    e.facts.name = name;
+    e.facts.problem = ProblemDrawing{path, ProblemKind::kCannotOpen, "permission denied", false};
+    return e;
+  });
+  ASSERT_EQ(first.outcome, RunOutcome::kDone);
+  const std::string again = reports(run().findings);
+  EXPECT_EQ(reads, 1);
+  EXPECT_EQ(again, freshReports());
+  run();
+  EXPECT_EQ(reads, 0);
+}
+
 // Features made by another scheme (another tolerance here, another version
 // of the fingerprints alike) are made afresh from the drawings.
 TEST_P(UnchangedDrawingsTest, AnotherFeatureSchemeReadsEverythingAgain) {

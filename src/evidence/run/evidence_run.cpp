@@ -63,7 +63,8 @@ Result<std::unique_ptr<EvidenceStore>> openStore(const Workspace& workspace, boo
 }
 
 // Raised with every change to how a class is judged that would judge an
-// unchanged class otherwise: a run kept by another revision is judged anew.
+// unchanged class otherwise: a run kept by another revision, or by another
+// version of the program, is judged anew.
 constexpr std::uint64_t kJudgingRevision = 1;
 
 // What the class to judge is, as one number: each drawing's place, name and
@@ -76,7 +77,7 @@ std::optional<std::int64_t> classState(const std::string& project, const std::ve
                                        const EvidenceSettings& settings, const std::vector<std::string>& notes) {
   if (stamps.size() != visits.size()) return std::nullopt;
   RowDigest state;
-  state.add(kJudgingRevision).add(featureScheme(settings.tolerance)).add(project);
+  state.add(kJudgingRevision).add(std::string(VELDRA_VERSION)).add(featureScheme(settings.tolerance)).add(project);
   ByteWriter chosen;
   writeSettings(chosen, settings);
   state.add(std::span<const std::uint8_t>(chosen.out));
@@ -91,6 +92,15 @@ std::optional<std::int64_t> classState(const std::string& project, const std::ve
     state.add(stamps[i]->size).add(stamps[i]->modifiedNs).add(stamps[i]->identity);
   }
   return state.value();
+}
+
+// A drawing that could not be opened may open now with nothing else about
+// its file changed (its permissions mended): such a class is judged anew.
+bool anyUnopened(const Findings& findings) {
+  for (std::size_t i = 0; i < findings.projectDrawings && i < findings.drawings.size(); ++i)
+    if (const auto& problem = findings.drawings[i].problem; problem && problem->kind == ProblemKind::kCannotOpen)
+      return true;
+  return false;
 }
 
 std::int64_t nowUnixMs() {
@@ -255,7 +265,8 @@ RunResult runEvidenceCheck(const Workspace& workspace, const std::string& projec
     for (const DrawingVisit& visit : visits.drawings) stamps.push_back(fileStamp(visit.path));
     const auto state = classState(project, visits.drawings, stamps, input.templates, settings, notes);
     if (state && store->lastRunWasOf(project, *state))
-      if (auto last = store->loadLastRun(project, control.drawnPictures); last && last->project == project) {
+      if (auto last = store->loadLastRun(project, control.drawnPictures);
+          last && last->project == project && !anyUnopened(*last)) {
         if (control.cancelled()) return cancelled();
         result.findings = std::move(*last);
         result.findings.runAtUnixMs = nowUnixMs();

@@ -135,7 +135,10 @@ ClassReading readChangedDrawings(const std::vector<DrawingVisit>& visits, std::m
     if (!stamped) out.stamps[i] = fileStamp(visit.path);
     if (out.stamps[i] && !kept.empty()) {
       const auto it = kept.find(utf8Path(visit.path));
-      if (it != kept.end() && it->second.stamp == *out.stamps[i]) {
+      // A file that could not be opened may open now, its permissions
+      // mended without a change the stamp shows.
+      if (it != kept.end() && it->second.stamp == *out.stamps[i] &&
+          !(it->second.facts.problem && it->second.facts.problem->kind == ProblemKind::kCannotOpen)) {
         // Each drawing is visited once: what the store kept is moved, not copied.
         DrawingEvidence& d = out.drawings[i];
         d.facts = std::move(it->second.facts);
