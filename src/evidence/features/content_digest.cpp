@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -19,10 +20,7 @@ class Digest {
     total_ += bytes.size();
     std::size_t k = 0;
     while (held_ != 0 && k < bytes.size()) take(bytes[k++]);
-    for (; k + 16 <= bytes.size(); k += 16) {
-      std::memcpy(block_.data(), bytes.data() + k, 16);
-      mixBlock();
-    }
+    for (; k + 16 <= bytes.size(); k += 16) mix(word(bytes.data() + k), word(bytes.data() + k + 8));
     while (k < bytes.size()) take(bytes[k++]);
   }
 
@@ -65,10 +63,19 @@ class Digest {
       held_ = 0;
     }
   }
-  void mixBlock() {
-    std::uint64_t k1 = 0, k2 = 0;
-    for (int i = 7; i >= 0; --i) k1 = (k1 << 8) | block_[static_cast<std::size_t>(i)];
-    for (int i = 15; i >= 8; --i) k2 = (k2 << 8) | block_[static_cast<std::size_t>(i)];
+  void mixBlock() { mix(word(block_.data()), word(block_.data() + 8)); }
+  // Eight bytes as a little-endian number, on any machine.
+  static std::uint64_t word(const std::uint8_t* p) {
+    std::uint64_t v;
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(&v, p, 8);
+    } else {
+      v = 0;
+      for (int i = 7; i >= 0; --i) v = (v << 8) | p[i];
+    }
+    return v;
+  }
+  void mix(std::uint64_t k1, std::uint64_t k2) {
     h1_ ^= rotl(k1 * kC1, 31) * kC2;
     h1_ = (rotl(h1_, 27) + h2_) * 5 + 0x52dce729;
     h2_ ^= rotl(k2 * kC2, 33) * kC1;

@@ -29,7 +29,9 @@ class Writer {
     out.push_back(static_cast<std::uint8_t>(v));
   }
   void fixed(std::uint64_t v) {
-    for (int k = 0; k < 8; ++k) out.push_back(static_cast<std::uint8_t>(v >> (8 * k)));
+    const std::size_t at = out.size();
+    out.resize(at + 8);
+    for (int k = 0; k < 8; ++k) out[at + static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(v >> (8 * k));
   }
   std::vector<std::uint8_t> out;
 };
@@ -73,6 +75,9 @@ class Reader {
 
 std::vector<std::uint8_t> encodeFeatures(const DrawingFeatures& f) {
   Writer w;
+  // Room for the whole, at most a number's varint of 10 bytes each.
+  w.out.reserve(32 + f.geometry.size() * 18 + f.handles.size() * 26 + f.handleNumbers.size() * 10 +
+                f.startKeys.size() * 20 + f.freeChoices.size() * 26);
   w.byte(kFormat);
   w.varint(f.entities);
   w.byte(f.geometryKnown ? 1 : 0);

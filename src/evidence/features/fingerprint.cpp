@@ -42,10 +42,21 @@ std::int64_t steps(double value, double step) {
 // move, turn, mirror or scale it was given; two students who each clicked
 // a measure agree so closely only once in hundreds of millions, where at
 // the thousandth of a unit they agree once in a few thousand.
+// 10^k for every k a double's decade gives (8 - decade), as std::pow gives it.
+double powerOfTen(int k) {
+  constexpr int kLow = -340, kHigh = 340;
+  static const std::array<double, kHigh - kLow + 1> powers = [] {
+    std::array<double, kHigh - kLow + 1> p{};
+    for (int e = kLow; e <= kHigh; ++e) p[static_cast<std::size_t>(e - kLow)] = std::pow(10.0, e);
+    return p;
+  }();
+  return k < kLow || k > kHigh ? std::pow(10.0, k) : powers[static_cast<std::size_t>(k - kLow)];
+}
+
 std::pair<std::int64_t, std::int64_t> fineSteps(double value) {
   if (!std::isfinite(value) || value == 0) return {steps(value, 1.0), 0};
   int decade = static_cast<int>(std::floor(std::log10(std::fabs(value))));
-  std::int64_t digits = std::llround(value * std::pow(10.0, 8 - decade));
+  std::int64_t digits = std::llround(value * powerOfTen(8 - decade));
   // 9.9999999996 rounds up to ten digits: one decade up, as 10.0000000001.
   if (std::llabs(digits) >= 1000000000) {
     digits /= 10;
