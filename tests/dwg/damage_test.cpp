@@ -133,14 +133,8 @@ using namespace dxftext;
 
 // A text DXF of AC1021 in code page 1251 with `entities`; no EOF when not `closed`.
 std::string dxfDrawing(const Groups& entities, bool closed = true) {
-  Groups g{{0, "SECTION"}, {2, "HEADER"}, {9, "$ACADVER"}, {1, "AC1021"}, {9, "$DWGCODEPAGE"}, {3, "ANSI_1251"},
-           {0, "ENDSEC"}};
-  if (closed) {
-    g.insert(g.end(), {{0, "SECTION"}, {2, "ENTITIES"}});
-    g.insert(g.end(), entities.begin(), entities.end());
-    g.insert(g.end(), {{0, "ENDSEC"}, {0, "EOF"}});
-  }
-  return dxf(g);
+  const Groups head = header("AC1021", {{9, "$DWGCODEPAGE"}, {3, "ANSI_1251"}});
+  return closed ? dxfFile(head + section("ENTITIES", entities)) : dxf(head);
 }
 
 Bytes r2004Container(const std::function<void(r2004::ContainerPlan&)>& change) {

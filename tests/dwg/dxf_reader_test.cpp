@@ -34,15 +34,6 @@ std::vector<std::string> split(const std::string& line, char by) {
 
 using namespace dxftext;
 
-Groups header(const Groups& variables) { return section("HEADER", variables); }
-
-std::string drawing(std::initializer_list<Groups> parts, bool eof = true) {
-  Groups all;
-  for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
-  if (eof) all.push_back({0, "EOF"});
-  return dxf(all);
-}
-
 bool hasDamage(const Summary& s, const std::string& words) {
   for (const auto& d : s.damage)
     if (d.message.find(words) != std::string::npos) return true;
@@ -134,38 +125,24 @@ TEST(DxfReader, ListsWhatEzdxfWroteInEveryVersionTextAndBinary) {
 
 TEST(DxfReader, DatesMeanWhatTheyMeanInADwgOfTheSameVersion) {
   const Groups entities = section("ENTITIES", {{0, "LINE"}, {5, "2A"}, {8, "0"}});
+  const Groups created = {{9, "$TDCREATE"}, {40, "2460000.25"}}, universal = {{9, "$TDUCREATE"}, {40, "2460000.5"}};
   // From R2000 on the universal date, as a DWG of that version stores it.
-  Drawing d;
-  ASSERT_TRUE(readDrawing(bytesOf(drawing({header({{9, "$ACADVER"}, {1, "AC1015"}, {9, "$TDCREATE"}, {40, "2460000.25"},
-                                                    {9, "$TDUCREATE"}, {40, "2460000.5"}, {9, "$TDUPDATE"},
-                                                    {40, "2460001.75"}, {9, "$TDUUPDATE"}, {40, "2460001.125"}}),
-                                            entities})),
-                          ReadRequest{true, false}, d)
-                  .ok());
+  const Groups updated = {{9, "$TDUPDATE"}, {40, "2460001.75"}, {9, "$TDUUPDATE"}, {40, "2460001.125"}};
+  Drawing d = readDxf(dxfFile(header("AC1015", created + universal + updated) + entities), ReadRequest{true, false});
   EXPECT_EQ(d.summary.created.days, 2460000);
   EXPECT_EQ(d.summary.created.milliseconds, 43200000);
   ASSERT_TRUE(d.evidence.updated);
   EXPECT_EQ(d.evidence.updated->milliseconds, 10800000);
   EXPECT_TRUE(d.summary.damage.empty());
   // Before R2000 the local clock, whatever else is stored.
-  ASSERT_TRUE(readDrawing(bytesOf(drawing({header({{9, "$ACADVER"}, {1, "AC1009"}, {9, "$TDCREATE"}, {40, "2460000.25"},
-                                                    {9, "$TDUCREATE"}, {40, "2460000.5"}}),
-                                            entities})),
-                          ReadRequest{}, d)
-                  .ok());
+  d = readDxf(dxfFile(header("AC1009", created + universal) + entities), ReadRequest{});
   EXPECT_EQ(d.summary.created.milliseconds, 21600000);
   // Only the local date of a version that should store both: taken, and told.
-  ASSERT_TRUE(readDrawing(bytesOf(drawing({header({{9, "$ACADVER"}, {1, "AC1032"}, {9, "$TDCREATE"}, {40, "2460000.25"}}),
-                                            entities})),
-                          ReadRequest{}, d)
-                  .ok());
+  d = readDxf(dxfFile(header("AC1032", created) + entities), ReadRequest{});
   EXPECT_EQ(d.summary.created.milliseconds, 21600000);
   EXPECT_TRUE(hasDamage(d.summary, "only as local time"));
   // A day's last moment rounds into the next day, not to 86400000 ms.
-  ASSERT_TRUE(readDrawing(bytesOf(drawing({header({{9, "$ACADVER"}, {1, "AC1009"}, {9, "$TDCREATE"},
-                                                    {40, "2460000.9999999999"}})})),
-                          ReadRequest{}, d)
-                  .ok());
+  d = readDxf(dxfFile(header("AC1009", {{9, "$TDCREATE"}, {40, "2460000.9999999999"}})), ReadRequest{});
   EXPECT_EQ(d.summary.created.days, 2460001);
   EXPECT_EQ(d.summary.created.milliseconds, 0);
 }
@@ -195,16 +172,16 @@ TEST(DxfReader, TellsDxfByContentAndOldDrawingsWithoutHandles) {
 }
 
 TEST(DxfReader, ListsLayoutsInTheirOrderAndNamesKindsByTheirMarkers) {
-  const std::string text = drawing(
-      {header({{9, "$ACADVER"}, {1, "AC1018"}}),
-       section("BLOCKS", {{0, "BLOCK"}, {5, "10"}, {2, "*Paper_Space0"}, {0, "LINE"}, {5, "11"}, {0, "ENDBLK"},
-                          {5, "12"}, {0, "BLOCK"}, {5, "13"}, {2, "PART"}, {0, "CIRCLE"}, {5, "14"}, {0, "ENDBLK"},
-                          {5, "15"}, {0, "BLOCK"}, {5, "16"}, {2, "*Model_Space"}, {0, "ENDBLK"}, {5, "17"}}),
-       section("ENTITIES", {{0, "ARC"}, {5, "20"}, {67, "1"}, {0, "DIMENSION"}, {5, "21"}, {70, "33"},
-                            {0, "INSERT"}, {5, "22"}, {2, "PART"}, {70, "2"}, {71, "3"}, {66, "1"},
-                            {0, "ATTRIB"}, {5, "23"}, {0, "SEQEND"}, {5, "24"}, {0, "POLYLINE"}, {5, "25"},
-                            {70, "8"}, {0, "VERTEX"}, {5, "26"}, {0, "SEQEND"}, {5, "27"},
-                            {0, "FANCYTHING"}, {5, "28"}, {100, "AcDbEntity"}, {100, "AcDbFancy"}})});
+  const std::string text = dxfFile(
+      header("AC1018") +
+      section("BLOCKS", {{0, "BLOCK"}, {5, "10"}, {2, "*Paper_Space0"}, {0, "LINE"}, {5, "11"}, {0, "ENDBLK"},
+                         {5, "12"}, {0, "BLOCK"}, {5, "13"}, {2, "PART"}, {0, "CIRCLE"}, {5, "14"}, {0, "ENDBLK"},
+                         {5, "15"}, {0, "BLOCK"}, {5, "16"}, {2, "*Model_Space"}, {0, "ENDBLK"}, {5, "17"}}) +
+      section("ENTITIES", {{0, "ARC"}, {5, "20"}, {67, "1"}, {0, "DIMENSION"}, {5, "21"}, {70, "33"},
+                           {0, "INSERT"}, {5, "22"}, {2, "PART"}, {70, "2"}, {71, "3"}, {66, "1"},
+                           {0, "ATTRIB"}, {5, "23"}, {0, "SEQEND"}, {5, "24"}, {0, "POLYLINE"}, {5, "25"},
+                           {70, "8"}, {0, "VERTEX"}, {5, "26"}, {0, "SEQEND"}, {5, "27"},
+                           {0, "FANCYTHING"}, {5, "28"}, {100, "AcDbEntity"}, {100, "AcDbFancy"}}));
   Summary s;
   ASSERT_TRUE(readSummary(bytesOf(text), s).ok());
   std::vector<std::string> listed;
@@ -219,17 +196,17 @@ TEST(DxfReader, ReadsThePreviewBitmapAndChecksItsSize) {
   // A 2 x 3 bitmap: its 40-byte info header and three rows of 8 bytes.
   std::string hex = "28000000" "02000000" "03000000" "0100" "1800" + std::string(48 + 48, '0');
   const auto withPreview = [&](const std::string& size) {
-    return drawing({header({{9, "$ACADVER"}, {1, "AC1015"}}),
-                    section("THUMBNAILIMAGE", {{90, size}, {310, hex.substr(0, 40)}, {310, hex.substr(40)}})});
+    return readDxf(dxfFile(header("AC1015") + section("THUMBNAILIMAGE", {{90, size}, {310, hex.substr(0, 40)},
+                                                                         {310, hex.substr(40)}})),
+                   ReadRequest{true, false});
   };
-  Drawing d;
-  ASSERT_TRUE(readDrawing(bytesOf(withPreview(std::to_string(hex.size() / 2))), ReadRequest{true, false}, d).ok());
+  Drawing d = withPreview(std::to_string(hex.size() / 2));
   EXPECT_EQ(d.evidence.preview.format, PreviewFormat::kBmp);
   EXPECT_EQ(d.evidence.preview.width, 2);
   EXPECT_EQ(d.evidence.preview.height, 3);
   EXPECT_EQ(d.evidence.preview.bytes.size(), hex.size() / 2);
   EXPECT_EQ(previewFileBytes(d.evidence.preview).size(), hex.size() / 2 + 14);
-  ASSERT_TRUE(readDrawing(bytesOf(withPreview("10")), ReadRequest{true, false}, d).ok());
+  d = withPreview("10");
   EXPECT_EQ(d.evidence.preview.format, PreviewFormat::kNone);
   EXPECT_FALSE(d.evidence.previewNote.empty());
 }
@@ -237,11 +214,8 @@ TEST(DxfReader, ReadsThePreviewBitmapAndChecksItsSize) {
 // Text that is not UTF-8 in a version that stores UTF-8 is read in the
 // drawing's code page, and told. Other damage is in damage_test.cpp.
 TEST(DxfReader, TextNotInUtf8IsReadInTheCodePage) {
-  const Groups head = header({{9, "$ACADVER"}, {1, "AC1021"}, {9, "$DWGCODEPAGE"}, {3, "ANSI_1251"}});
-  Drawing d;
-  ASSERT_TRUE(readDrawing(bytesOf(drawing({head, section("ENTITIES", {{0, "TEXT"}, {5, "2C"}, {1, "\xC2\xE0\xEB"}})})),
-                          ReadRequest{true, true}, d)
-                  .ok());
+  const Drawing d = readDxf(dxfFile(header("AC1021", {{9, "$DWGCODEPAGE"}, {3, "ANSI_1251"}}) +
+                                    section("ENTITIES", {{0, "TEXT"}, {5, "2C"}, {1, "\xC2\xE0\xEB"}})));
   ASSERT_TRUE(d.geometry.at(0).text);
   EXPECT_EQ(*d.geometry[0].text, "Вал");
   EXPECT_TRUE(hasDamage(d.summary, "not UTF-8"));

@@ -36,10 +36,6 @@ using sketch::Shape;
 
 // ---- The generator
 
-Groups header(const std::string& version, const Groups& more = {}) {
-  return section("HEADER", Groups{{9, "$ACADVER"}, {1, version}} + more);
-}
-
 Groups line(double x1, double y1, double x2, double y2, const std::string& layer = "0") {
   return {{0, "LINE"}, {8, layer}, {10, num(x1)}, {20, num(y1)}, {11, num(x2)}, {21, num(y2)}};
 }
@@ -67,16 +63,6 @@ Groups blocks(const std::vector<std::pair<std::string, Groups>>& defined) {
     body += Groups{{0, "ENDBLK"}};
   }
   return section("BLOCKS", body);
-}
-
-std::string dxfFile(const Groups& groups) { return dxf(groups) + "0\nEOF\n"; }
-
-Drawing read(const std::string& text, bool blocksToo = false) {
-  Drawing d;
-  const ReadRequest request{.evidence = true, .geometry = true, .blocks = blocksToo};
-  const Status s = readDrawing({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, request, d);
-  EXPECT_TRUE(s.ok()) << s.message;
-  return d;
 }
 
 sketch::Sketch drawn(const Drawing& d) {
@@ -142,7 +128,7 @@ TEST(HostileDrawings, BlocksAreDrawnWithinBoundsAndWhatIsLeftOutIsTold) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const sketch::Sketch s = drawn(read(dxfFile(c.make()), true));
+    const sketch::Sketch s = drawn(readDxf(dxfFile(c.make()), {.evidence = true, .geometry = true, .blocks = true}));
     EXPECT_EQ(sketch::describe(s.leftOut), c.told);
     EXPECT_EQ(s.strokes.size(), c.strokes);
     EXPECT_EQ(s.labels.size(), c.labels);
@@ -161,7 +147,7 @@ TEST(HostileDrawings, NearlyStraightBulgesStayInTheirBox) {
     SCOPED_TRACE(bulge);
     const Groups polyline = {{0, "LWPOLYLINE"}, {8, "0"}, {90, "4"}, {70, "1"}, {10, "0"},  {20, "0"}, {10, "100"},
                              {20, "0"},         {42, bulge}, {10, "100"}, {20, "50"}, {10, "0"}, {20, "50"}};
-    const sketch::Box box = drawn(read(dxfFile(header("AC1015") + section("ENTITIES", polyline)))).bounds();
+    const sketch::Box box = drawn(readDxf(dxfFile(header("AC1015") + section("ENTITIES", polyline)))).bounds();
     EXPECT_NEAR(box.minX, 0, 1e-6);
     EXPECT_NEAR(box.maxX, 100, 1e-6);
     EXPECT_NEAR(box.minY, 0, 1e-6);
@@ -305,7 +291,7 @@ TEST(HostileDrawings, DxfFilesAreReadAsTheyMean) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    c.check(read(dxfFile(c.groups)));
+    c.check(readDxf(dxfFile(c.groups)));
   }
 }
 
@@ -319,10 +305,10 @@ TEST(HostileDrawings, ParagraphTextPiecesCountAsTheirText) {
                            {1070, "5"}, {1005, "1B6"}, {1000, "ACAD_MTEXT_TEXT_BORDERS_END"}};
   const auto piece = [](const char* handle, const char* kind) { return Groups{{0, kind}, {5, handle}, {8, "0"}}; };
   const Groups line2A = {{0, "LINE"}, {5, "2A"}, {8, "0"}};
-  const Drawing old = read(dxfFile(header("AC1021") + section("ENTITIES", main2007 + piece("1B4", "MTEXT") + line2A +
+  const Drawing old = readDxf(dxfFile(header("AC1021") + section("ENTITIES", main2007 + piece("1B4", "MTEXT") + line2A +
                                                                           piece("1B5", "MTEXT") +
                                                                           piece("1B6", "LWPOLYLINE"))));
-  const Drawing now = read(dxfFile(header("AC1032") + section("ENTITIES", Groups{{0, "MTEXT"}, {5, "9D"}, {8, "0"},
+  const Drawing now = readDxf(dxfFile(header("AC1032") + section("ENTITIES", Groups{{0, "MTEXT"}, {5, "9D"}, {8, "0"},
                                                                              {1, "Lorem"}} + line2A)));
   for (const Drawing* d : {&old, &now}) {
     ASSERT_EQ(d->summary.entities.size(), 2u);
@@ -340,7 +326,7 @@ TEST(HostileDrawings, ARefusalForMemoryIsNoUnclosedSection) {
   for (int i = 0; i < 1200000; ++i) text += "0\nARC\n";
   text += "0\nENDSEC\n0\nEOF\n";
   Drawing d;
-  const Status s = readDrawing({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, {false, true}, d);
+  const Status s = readDrawing(bytesOf(text), {false, true}, d);
   EXPECT_EQ(s.kind, ErrorKind::kCorrupt);
   for (const auto& damage : d.summary.damage) EXPECT_EQ(damage.message.find("not closed"), std::string::npos);
 }
