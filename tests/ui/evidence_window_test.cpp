@@ -131,6 +131,21 @@ class EvidenceWindowTest : public ::testing::Test {
   }
 
   static int rows(const NamedEvidenceWindow& w) { return w.pairsTable->model()->rowCount(); }
+  static QVariant cell(const NamedEvidenceWindow& w, int row, int column, int role = Qt::DisplayRole) {
+    return w.pairsTable->model()->index(row, column).data(role);
+  }
+  static bool activate(NamedEvidenceWindow& w) {
+    w.show();
+    w.activateWindow();
+    return QTest::qWaitForWindowActive(&w);
+  }
+  // Sets `file` (what a dialog would choose) to `name` in the test's folder,
+  // clicks `button` and gives what was written there.
+  std::string saveBy(QAbstractButton* button, QString& file, const std::filesystem::path& name) {
+    file = QString::fromStdString((dir.path() / name).string());
+    QTest::mouseClick(button, Qt::LeftButton);
+    return testing::slurp(dir.path() / name);
+  }
 
   testing::TempDir dir;
   std::filesystem::path base;
@@ -177,8 +192,7 @@ TEST_F(EvidenceWindowTest, ShowsGroupsAndPairsAndTheFiltersNarrowTheTable) {
   w.verdictFilter->setCurrentIndex(0);
   w.pairsTable->sortByColumn(EvidencePairsModel::kScore, Qt::AscendingOrder);
   for (int r = 1; r < rows(w); ++r)
-    EXPECT_LE(w.pairsTable->model()->index(r - 1, EvidencePairsModel::kScore).data().toInt(),
-              w.pairsTable->model()->index(r, EvidencePairsModel::kScore).data().toInt());
+    EXPECT_LE(cell(w, r - 1, EvidencePairsModel::kScore).toInt(), cell(w, r, EvidencePairsModel::kScore).toInt());
 
   w.showPair(0);
   w.reviewMark->setCurrentIndex(2);  // confirmed copy
@@ -197,8 +211,7 @@ TEST_F(EvidenceWindowTest, PairViewShowsBothPicturesTheEvidenceAndOpensFolders) 
   const auto& f = *w.findings();
   int row = -1;
   for (int r = 0; r < rows(w); ++r) {
-    const int a = studentOf(w.pairsTable->model()->index(r, 0).data().toString());
-    const int b = studentOf(w.pairsTable->model()->index(r, 1).data().toString());
+    const int a = studentOf(cell(w, r, 0).toString()), b = studentOf(cell(w, r, 1).toString());
     if (std::min(a, b) == 0 && std::max(a, b) == 1) row = r;
   }
   ASSERT_GE(row, 0);
@@ -206,8 +219,7 @@ TEST_F(EvidenceWindowTest, PairViewShowsBothPicturesTheEvidenceAndOpensFolders) 
   w.pairsTable->setCurrentIndex(w.pairsTable->model()->index(row, 0));
   QTest::keyClick(w.pairsTable, Qt::Key_Return);
   EXPECT_EQ(w.tabs->currentIndex(), 1);
-  const auto& pair =
-      f.pairs[static_cast<std::size_t>(w.pairsTable->model()->index(row, 0).data(EvidencePairsModel::kPairRole).toInt())];
+  const auto& pair = f.pairs[cell(w, row, 0, EvidencePairsModel::kPairRole).toUInt()];
   EXPECT_TRUE(w.nameA->text().endsWith(drawingText(f, pair.a)));
   EXPECT_TRUE(w.nameB->text().endsWith(drawingText(f, pair.b)));
   // The file copy carries its source's picture.
@@ -271,9 +283,11 @@ TEST_F(EvidenceWindowTest, ClassMapOpensPairsByClickAndKeysAndAPictureIsDrawnWhe
 TEST_F(EvidenceWindowTest, CancelOrClosingDuringARunLeavesTheLastRunsFilesWhole) {
   auto& w = open();
   ASSERT_TRUE(run(w));
-  const std::string report = testing::slurp(evidence::reportFile(ws, "CAD1"));
-  const std::string store = testing::slurp(evidence::storeFile(ws));
-  const auto* before = w.findings();
+  const auto files = [&] {
+    return testing::slurp(evidence::reportFile(ws, "CAD1")) + testing::slurp(evidence::storeFile(ws));
+  };
+  const std::string before = files();
+  const auto* shown = w.findings();
   holdUntilCancelled = true;
   QTest::mouseClick(w.runButton, Qt::LeftButton);
   EXPECT_TRUE(w.running());
@@ -281,15 +295,13 @@ TEST_F(EvidenceWindowTest, CancelOrClosingDuringARunLeavesTheLastRunsFilesWhole)
   QTest::keyClick(w.cancelButton, Qt::Key_Space);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !w.running(); }, 60000));
   EXPECT_EQ(w.progress->format(), QStringLiteral("Cancelled"));
-  EXPECT_EQ(w.findings(), before);
-  EXPECT_EQ(testing::slurp(evidence::reportFile(ws, "CAD1")), report);
-  EXPECT_EQ(testing::slurp(evidence::storeFile(ws)), store);
+  EXPECT_EQ(w.findings(), shown);
+  EXPECT_EQ(files(), before);
   EXPECT_TRUE(w.runButton->isEnabled());
 
   QTest::mouseClick(w.runButton, Qt::LeftButton);
   window.reset();
-  EXPECT_EQ(testing::slurp(evidence::reportFile(ws, "CAD1")), report);
-  EXPECT_EQ(testing::slurp(evidence::storeFile(ws)), store);
+  EXPECT_EQ(files(), before);
 }
 
 // The exports write where the teacher chose, a cancelled dialog writes
@@ -298,25 +310,16 @@ TEST_F(EvidenceWindowTest, CancelOrClosingDuringARunLeavesTheLastRunsFilesWhole)
 TEST_F(EvidenceWindowTest, ExportsAndPrintsTheReport) {
   auto& w = open();
   ASSERT_TRUE(run(w));
-  saveAs = QString::fromStdString((dir.path() / "pairs.csv").string());
-  QTest::mouseClick(w.exportCsvButton, Qt::LeftButton);
-  EXPECT_NE(testing::slurp(dir.path() / "pairs.csv").find("drawing_a"), std::string::npos);
-  saveAs = QString::fromStdString((dir.path() / "report.html").string());
-  QTest::mouseClick(w.exportHtmlButton, Qt::LeftButton);
-  EXPECT_NE(testing::slurp(dir.path() / "report.html").find("data:image/png;base64,"), std::string::npos);
+  EXPECT_NE(saveBy(w.exportCsvButton, saveAs, "pairs.csv").find("drawing_a"), std::string::npos);
+  EXPECT_NE(saveBy(w.exportHtmlButton, saveAs, "report.html").find("data:image/png;base64,"), std::string::npos);
   saveAs.clear();
   QTest::mouseClick(w.exportCsvButton, Qt::LeftButton);
-  saveAs = QString::fromStdString((dir.path() / "missing" / "pairs.csv").string());
-  QTest::mouseClick(w.exportCsvButton, Qt::LeftButton);
+  saveBy(w.exportCsvButton, saveAs, std::filesystem::path("missing") / "pairs.csv");
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_NE(messages.shown[0].text.find("was not written"), std::string::npos);
 
-  pdfFile = QString::fromStdString((dir.path() / "report.pdf").string());
-  QTest::mouseClick(w.printButton, Qt::LeftButton);
-  EXPECT_EQ(testing::slurp(dir.path() / "report.pdf").rfind("%PDF", 0), 0u);
-  pdfFile = QString::fromStdString((dir.path() / "case.pdf").string());
-  QTest::mouseClick(w.printCaseSheetButton, Qt::LeftButton);
-  const std::string sheet = testing::slurp(dir.path() / "case.pdf");
+  EXPECT_EQ(saveBy(w.printButton, pdfFile, "report.pdf").rfind("%PDF", 0), 0u);
+  const std::string sheet = saveBy(w.printCaseSheetButton, pdfFile, "case.pdf");
   EXPECT_EQ(sheet.rfind("%PDF", 0), 0u);
   std::size_t pages = 0;
   for (std::size_t at = 0; (at = sheet.find("/Type /Page", at)) != std::string::npos; at += 11)
@@ -463,20 +466,15 @@ TEST_F(EvidenceWindowTest, AccessKeysAreUniqueKeysCloseAndTheWindowFitsAndKeepsI
       if (l->isVisible() && l->buddy()) take(l->text());
   }
   w.tabs->setCurrentIndex(0);
-  auto activate = [&] {
-    w.show();
-    w.activateWindow();
-    return QTest::qWaitForWindowActive(&w);
-  };
-  ASSERT_TRUE(activate());
+  ASSERT_TRUE(activate(w));
   QTest::keyClick(&w, Qt::Key_M, Qt::AltModifier);
   EXPECT_TRUE(w.classMap->hasFocus());
   QTest::keyClick(&w, Qt::Key_Escape);
   EXPECT_FALSE(w.isVisible());
-  ASSERT_TRUE(activate());
+  ASSERT_TRUE(activate(w));
   QTest::keyClick(&w, Qt::Key_W, Qt::ControlModifier);
   EXPECT_FALSE(w.isVisible());
-  ASSERT_TRUE(activate());
+  ASSERT_TRUE(activate(w));
   w.resize(720, 450);
   QTest::mouseClick(w.closeButton, Qt::LeftButton);
   EXPECT_FALSE(w.isVisible());
@@ -491,11 +489,8 @@ TEST_F(EvidenceWindowTest, TypedNotesAreKeptAndTheKeysStepThroughTheTable) {
   auto& w = open();
   ASSERT_TRUE(run(w));
   EXPECT_TRUE(w.pairsTable->currentIndex().isValid());
-  w.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-  const auto pairOfRow = [&](int row) {
-    return w.pairsTable->model()->index(row, 0).data(EvidencePairsModel::kPairRole).toInt();
-  };
+  ASSERT_TRUE(activate(w));
+  const auto pairOfRow = [&](int row) { return cell(w, row, 0, EvidencePairsModel::kPairRole).toInt(); };
   w.pairsTable->sortByColumn(EvidencePairsModel::kScore, Qt::AscendingOrder);
   ASSERT_GE(rows(w), 3);
   w.showPair(pairOfRow(0));
@@ -534,8 +529,7 @@ TEST_F(EvidenceWindowTest, TypedNotesAreKeptAndTheKeysStepThroughTheTable) {
 TEST_F(EvidenceWindowTest, GoesQuietlyWhileItsPagesAreInUse) {
   auto& w = open();
   ASSERT_TRUE(run(w));
-  w.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  ASSERT_TRUE(activate(w));
   w.showPair(0);
   w.reviewNote->setFocus();
   QTest::keyClicks(w.reviewNote, QStringLiteral("half a note"));
