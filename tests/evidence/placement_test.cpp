@@ -8,8 +8,10 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <numeric>
 #include <random>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -35,10 +37,9 @@ struct Sheet {
 // The sheet's frame, where every drawing has it; rare by its neighbours, as
 // a frame beside one's own work is.
 void frame(Sheet& s) {
-  s.add(kLine, 210, 0, 420, true);
-  s.add(kLine, 420, 148.5, 297, true);
-  s.add(kLine, 210, 297, 420, true);
-  s.add(kLine, 0, 148.5, 297, true);
+  for (const auto& [x, y, size] :
+       {std::tuple{210.0, 0.0, 420.0}, {420.0, 148.5, 297.0}, {210.0, 297.0, 420.0}, {0.0, 148.5, 297.0}})
+    s.add(kLine, x, y, size, true);
 }
 
 // A flange as the whole class draws it, about (ox, oy): outline sides, a
@@ -77,7 +78,6 @@ void paste(const Sheet& from, const std::vector<std::size_t>& take, Sheet& to, d
 }
 
 TEST(Placement, APartPastedWithOneLineDrawnFreelyIsFoundWhereverItWasPut) {
-  const Tolerance tolerance;
   for (unsigned seed = 1; seed <= 24; ++seed) {
     SCOPED_TRACE(seed);
     std::mt19937 random(seed);
@@ -100,7 +100,7 @@ TEST(Placement, APartPastedWithOneLineDrawnFreelyIsFoundWhereverItWasPut) {
     b.add(kCircle, 33.125, 148.331, 8.573, true, true);  // the copier's own
     b.add(kCircle, 129.36, 25.209, 8.0926, true, true);
 
-    const auto placed = findPlacement(a.pieces, b.pieces, a.rare, tolerance);
+    const auto placed = findPlacement(a.pieces, b.pieces, a.rare, Tolerance{});
     ASSERT_TRUE(placed.has_value());
     EXPECT_EQ(placed->mirrored, mirror);
     const double turned = turn * 180 / std::numbers::pi;
@@ -118,7 +118,6 @@ TEST(Placement, APartPastedWithOneLineDrawnFreelyIsFoundWhereverItWasPut) {
 // The copy laid back onto its source, the words tell what the copier did to
 // the source, not what lays the copy back.
 TEST(Placement, TheWordsTellWhatTheCopierDid) {
-  const Tolerance tolerance;
   const struct {
     double turn;
     bool mirror;
@@ -145,7 +144,7 @@ TEST(Placement, TheWordsTellWhatTheCopierDid) {
       copy.pieces.push_back(p);
       copy.rare.push_back(1);
     }
-    const auto back = findPlacement(copy.pieces, source.pieces, copy.rare, tolerance);
+    const auto back = findPlacement(copy.pieces, source.pieces, copy.rare, Tolerance{});
     ASSERT_TRUE(back.has_value());
     EXPECT_EQ(placementText(inverse(*back)), c.said);
     // Laid back and forth, a piece is where it was.
@@ -161,7 +160,6 @@ TEST(Placement, WhatTheOtherDrawingHoldsIsCountedPieceByPiece) {
   // Where students chose numbers of their own, the flange is rare: a paste
   // of half its holes lies whole among what the other drawing holds, each
   // of its holes holding one.
-  const Tolerance tolerance;
   std::mt19937 random(7);
   Sheet a;
   flange(a, 180, 140, true);
@@ -169,7 +167,7 @@ TEST(Placement, WhatTheOtherDrawingHoldsIsCountedPieceByPiece) {
   std::vector<std::size_t> take{0, 1, 2, 3, 4, 5, 6, 7, 11, 12};  // holes 3, 4 and 5 stay behind
   paste(a, take, b, -40.25, 61.5, 0, false, random);
   b.add(kCircle, 12.5, 240.75, 2.5, true);  // one hole of the copier's own, far off
-  const auto placed = findPlacement(a.pieces, b.pieces, a.rare, tolerance);
+  const auto placed = findPlacement(a.pieces, b.pieces, a.rare, Tolerance{});
   ASSERT_TRUE(placed.has_value());
   EXPECT_EQ(placed->mapped, static_cast<int>(take.size()));
   EXPECT_EQ(placed->tried, static_cast<int>(a.pieces.size()));
@@ -180,14 +178,13 @@ TEST(Placement, WhatTheOtherDrawingHoldsIsCountedPieceByPiece) {
   // Nothing rare shared at all: nothing to lay.
   Sheet c;
   flange(c, 100, 100, false);
-  EXPECT_FALSE(findPlacement(c.pieces, b.pieces, c.rare, tolerance).has_value());
+  EXPECT_FALSE(findPlacement(c.pieces, b.pieces, c.rare, Tolerance{}).has_value());
 }
 
 // A flange whose pieces each drawing has once all sit at its centre (the
 // bore, the bolt circle, the centre lines): they tell where it went but not
 // how it was turned, which the holes and sides it has several of tell.
 TEST(Placement, WorkWhoseOnlyPiecesHeldOnceShareAPointIsStillLaid) {
-  const Tolerance tolerance;
   // With the template's title unmoved in both too, which tells no turn.
   for (const bool titled : {false, true}) {
     SCOPED_TRACE(titled);
@@ -195,10 +192,8 @@ TEST(Placement, WorkWhoseOnlyPiecesHeldOnceShareAPointIsStillLaid) {
     const double cx = 209.135, cy = 26.56;
     Sheet a;
     if (titled) a.add(kText, 245, 20, 5, true);
-    a.add(kCircle, cx, cy, 8, true);
-    a.add(kCircle, cx, cy, 18, true);
-    a.add(kLine, cx, cy, 90, true);
-    a.add(kLine, cx, cy, 70, true);
+    for (const auto& [form, size] : {std::pair{kCircle, 8.0}, {kCircle, 18.0}, {kLine, 90.0}, {kLine, 70.0}})
+      a.add(form, cx, cy, size, true);
     for (const double side : {-1.0, 1.0}) {
       a.add(kLine, cx + 40 * side, cy, 50, true);
       a.add(kLine, cx, cy + 30 * side, 62, true);
@@ -212,7 +207,7 @@ TEST(Placement, WorkWhoseOnlyPiecesHeldOnceShareAPointIsStillLaid) {
     std::vector<std::size_t> work;
     for (std::size_t k = titled ? 1 : 0; k < a.pieces.size(); ++k) work.push_back(k);
     paste(a, work, b, 83.491, 31.171, 0.4, false, random);
-    const auto placed = findPlacement(a.pieces, b.pieces, a.rare, tolerance);
+    const auto placed = findPlacement(a.pieces, b.pieces, a.rare, Tolerance{});
     ASSERT_TRUE(placed.has_value());
     EXPECT_EQ(placed->mapped, static_cast<int>(work.size()));
     EXPECT_EQ(placed->spots, static_cast<int>(work.size()) - 3);  // the four pieces at the centre are one
@@ -225,7 +220,6 @@ TEST(Placement, WorkWhoseOnlyPiecesHeldOnceShareAPointIsStillLaid) {
 // them, even where the move is taken from the notes themselves. The note
 // pasted lies there exactly.
 TEST(Placement, NotesPutByHandAlikeToAThousandthAreNoPaste) {
-  const Tolerance tolerance;
   for (const double apart : {0.0012, 0.0}) {
     SCOPED_TRACE(apart);
     std::mt19937 random(3);
@@ -234,11 +228,11 @@ TEST(Placement, NotesPutByHandAlikeToAThousandthAreNoPaste) {
     a.add(kText, 120, 94.5653, 2.5, true, true);
     Sheet b;
     std::vector<std::size_t> all(a.pieces.size());
-    for (std::size_t k = 0; k < all.size(); ++k) all[k] = k;
+    std::iota(all.begin(), all.end(), 0);
     paste(a, all, b, 246.1326, 45.789, 0, false, random);
     for (LocatedPiece& p : b.pieces)
       if (p.form == kText) p.y += apart;
-    const auto placed = findPlacement(a.pieces, b.pieces, a.rare, tolerance);
+    const auto placed = findPlacement(a.pieces, b.pieces, a.rare, Tolerance{});
     ASSERT_TRUE(placed.has_value());
     EXPECT_GE(placed->mapped, static_cast<int>(a.pieces.size()) - 1);
     EXPECT_EQ(placed->freelyMapped, apart == 0.0 ? 1 : 0);
