@@ -67,6 +67,14 @@ class PassTest : public ::testing::Test {
     return runCollectionPass(context, source, messages);
   }
   std::string folder(const std::string& relative) { return utf8FromPath(dir.path() / pathFromUtf8(relative)); }
+  // A pass of the drawing reader over the folder "class", collecting `entity`.
+  PassResult readClass(const std::string& entity, DrawingFactsSink* sink = nullptr) {
+    run.options.entity = entity;
+    run.options.locations = {"-" + folder("class")};
+    NativeDrawingSource native([](std::int64_t) { return 0L; });
+    auto context = run.context();
+    return runCollectionPass(context, native, messages, sink);
+  }
 
   TempDir dir;
   std::filesystem::path base;
@@ -128,12 +136,8 @@ TEST_F(PassTest, DrawingsThatCannotBeReadAreNamedWithTheirReason) {
   testing::writeDrawing(dir, "class/anna.dwg", testing::circlesDrawing(2461000, 43200000, {0x1A0, 0x1A1}));
   testing::writeDrawing(dir, "class/ben.dwg", testing::circlesDrawing(2461000, 43200000, {0x1A0, 0x1A1}));
   testing::writeUnreadableSubmissions(dir, "class");
-  run.options.entity = "CIRCLE";
-  run.options.locations = {"-" + folder("class")};
-  NativeDrawingSource native([](std::int64_t) { return 0L; });
   KeepingSink sink;
-  auto context = run.context();
-  const PassResult result = runCollectionPass(context, native, messages, &sink);
+  const PassResult result = readClass("CIRCLE", &sink);
 
   EXPECT_EQ(result.visited, 6);
   ASSERT_EQ(result.problems.size(), 4u);
@@ -168,11 +172,7 @@ TEST_F(PassTest, AnExchangeFormDrawingNamedAsADwgIsNotADrawingToTheCollection) {
             "  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\n  1\nAC1015\n  0\nENDSEC\n"
             "  0\nSECTION\n  2\nENTITIES\n  0\nCIRCLE\n  5\n1A0\n100\nAcDbEntity\n  8\n0\n"
             "100\nAcDbCircle\n 10\n0.0\n 20\n0.0\n 30\n0.0\n 40\n1.0\n  0\nENDSEC\n  0\nEOF\n");
-  run.options.entity = "CIRCLE";
-  run.options.locations = {"-" + folder("class")};
-  NativeDrawingSource native([](std::int64_t) { return 0L; });
-  auto context = run.context();
-  const PassResult result = runCollectionPass(context, native, messages, nullptr);
+  const PassResult result = readClass("CIRCLE");
 
   ASSERT_EQ(result.problems.size(), 1u);
   EXPECT_EQ(problemReason(result.problems[0]), "not a drawing");
@@ -183,17 +183,12 @@ TEST_F(PassTest, AnExchangeFormDrawingNamedAsADwgIsNotADrawingToTheCollection) {
 // the comparison's to tell.
 TEST_F(PassTest, TheTypeCollectedIsRemembered) {
   testing::writeDrawing(dir, "class/anna.dwg", testing::circlesDrawing(2461000, 43200000, {0x1A0}));
-  run.options.locations = {"-" + folder("class")};
-  NativeDrawingSource native([](std::int64_t) { return 0L; });
-  run.options.entity = "CIRCLE";
-  auto context = run.context();
-  runCollectionPass(context, native, messages);
+  readClass("CIRCLE");
   EXPECT_EQ(readCollectedType(run.workspace, "P"), "CIRCLE");
 
   // A type that cannot be kept on one line is not remembered at all, rather
   // than leaving the last pass's type beside this pass's record.
-  run.options.entity = "CIR\nCLE";
-  runCollectionPass(context, native, messages);
+  readClass("CIR\nCLE");
   EXPECT_EQ(readCollectedType(run.workspace, "P"), std::nullopt);
   EXPECT_FALSE(std::filesystem::exists(run.workspace.collectedTypeFile("P")));
 }
