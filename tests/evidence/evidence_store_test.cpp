@@ -27,13 +27,16 @@ bool save(EvidenceStore& store, const std::string& project, const Judgement& j) 
   return saved.ok();
 }
 
+// The store opened, or none when it could not be.
+template <class Store, class Opened>
+std::unique_ptr<Store> opened(Opened store) {
+  EXPECT_TRUE(store) << store.message();
+  return store ? std::unique_ptr<Store>(std::move(store.value())) : nullptr;
+}
+
 class EvidenceStoreTest : public ::testing::Test {
  protected:
-  std::unique_ptr<SqliteStore> open() {
-    auto store = SqliteStore::open(file);
-    EXPECT_TRUE(store) << store.message();
-    return store ? std::move(store.value()) : nullptr;
-  }
+  std::unique_ptr<SqliteStore> open() { return opened<SqliteStore>(SqliteStore::open(file)); }
   veldra::testing::TempDir dir;
   std::filesystem::path file = dir.path() / "evidence.sqlite";
 };
@@ -64,15 +67,9 @@ class StoreEngines : public ::testing::TestWithParam<std::string> {
   }
   std::unique_ptr<EvidenceStore> open() {
 #ifdef VELDRA_POSTGRESQL
-    if (GetParam() == "postgresql") {
-      auto store = PostgresStore::open(server().uri(database));
-      EXPECT_TRUE(store) << store.message();
-      return store ? std::unique_ptr<EvidenceStore>(std::move(store.value())) : nullptr;
-    }
+    if (GetParam() == "postgresql") return opened<EvidenceStore>(PostgresStore::open(server().uri(database)));
 #endif
-    auto store = SqliteStore::open(file);
-    EXPECT_TRUE(store) << store.message();
-    return store ? std::unique_ptr<EvidenceStore>(std::move(store.value())) : nullptr;
+    return opened<EvidenceStore>(SqliteStore::open(file));
   }
   veldra::testing::TempDir dir;
   std::filesystem::path file = dir.path() / "evidence.sqlite";
@@ -97,12 +94,9 @@ TEST_P(StoreEngines, FindsACopyOfAnEarlierTermWithoutItsDrawings) {
   thisYear.copies = {{veldra::testing::CopyKind::kPastedMoved, 2, 3}};
   ClassModel current = veldra::testing::makeClass(thisYear);
   // Student 5 pastes in what olga handed in last year.
-  veldra::testing::CopyPlan fromArchive{veldra::testing::CopyKind::kPastedRenamed, 14, 5};
-  current.drawings[5] = veldra::testing::makeClass([&] {
-                          ClassPlan p = lastYear;
-                          p.copies = {fromArchive};
-                          return p;
-                        }()).drawings[5];
+  ClassPlan archived = lastYear;
+  archived.copies = {{veldra::testing::CopyKind::kPastedRenamed, 14, 5}};
+  current.drawings[5] = veldra::testing::makeClass(archived).drawings[5];
   current.drawings[5].facts.created->unixMs += 365LL * 86400000;
   current.drawings[5].facts.fingerprintGuid = "{0C0FFEE0-0000-4000-8000-000000000005}";
   current.drawings[5].facts.versionGuid = "{0C0FFEE0-0000-4000-8000-000000000006}";
@@ -129,9 +123,8 @@ TEST_P(StoreEngines, FindsACopyOfAnEarlierTermWithoutItsDrawings) {
   EXPECT_NE(p.group, 0);
   // This term's own copy is still found, and honest students of both terms,
   // drawing the same exercise, are not copies of each other.
-  bool ownCopy = false;
-  for (const auto& q : f.pairs) ownCopy = ownCopy || (q.a == 2 && q.b == 3 && q.verdict == Verdict::kCopy);
-  EXPECT_TRUE(ownCopy);
+  EXPECT_TRUE(std::any_of(f.pairs.begin(), f.pairs.end(),
+                          [](const PairFinding& q) { return q.a == 2 && q.b == 3 && q.verdict == Verdict::kCopy; }));
 }
 
 TEST_P(StoreEngines, ReplacesAProjectWholeAndKeepsTheTeachersChoices) {
