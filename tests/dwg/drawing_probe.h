@@ -28,14 +28,6 @@ inline detail::Release releaseOf(std::span<const std::uint8_t> file) {
   return release;
 }
 
-inline Status sectionsOf(std::span<const std::uint8_t> file, detail::Sections& out) {
-  out.version.assign(file.begin(), file.begin() + 6);
-  const Release release = releaseOf(file);
-  if (release <= Release::kR2000) return detail::readR13Sections(file, out);
-  if (release == Release::kR2007) return detail::readR2007Sections(file, out);
-  return detail::readR2004Sections(file, out);
-}
-
 struct HeaderFacts {
   StoredDate created, updated, editingTime, userTimer;
   std::uint64_t handseed = 0;
@@ -44,10 +36,18 @@ struct HeaderFacts {
   bool ok = false;
 };
 
-// The header variables read by the reader to the last one, with the bits
-// left after it: real drawings hold the layout's table to account.
-inline HeaderFacts readHeader(const detail::Sections& sections, Release release) {
+// The header variables of a whole drawing file read by the reader to the
+// last one, with the bits left after it (real drawings hold the layout's
+// table to account); `ok` false when its sections or header cannot be read.
+inline HeaderFacts headerOf(std::span<const std::uint8_t> file) {
   HeaderFacts facts;
+  detail::Sections sections;
+  sections.version.assign(file.begin(), file.begin() + 6);
+  const Release release = releaseOf(file);
+  const Status read = release <= Release::kR2000   ? detail::readR13Sections(file, sections)
+                      : release == Release::kR2007 ? detail::readR2007Sections(file, sections)
+                                                   : detail::readR2004Sections(file, sections);
+  if (!read.ok()) return facts;
   Evidence evidence;
   Status damage;
   const Status status = detail::readWholeHeader(sections, release, facts.created, evidence, damage, facts.unreadBits);
@@ -59,14 +59,6 @@ inline HeaderFacts readHeader(const detail::Sections& sections, Release release)
   facts.versionGuid = evidence.versionGuid;
   facts.ok = status.ok() && damage.ok();
   return facts;
-}
-
-// The header variables of a whole drawing file; `ok` false when its
-// sections or header cannot be read.
-inline HeaderFacts headerOf(std::span<const std::uint8_t> file) {
-  detail::Sections sections;
-  if (!sectionsOf(file, sections).ok()) return {};
-  return readHeader(sections, releaseOf(file));
 }
 
 }  // namespace veldra::dwg::probe

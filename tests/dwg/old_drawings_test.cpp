@@ -18,7 +18,6 @@
 namespace veldra::dwg {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
 using dwgwrite::OldDrawingSpec;
 using dwgwrite::OldEntitySpec;
 using Kind = OldEntitySpec::Kind;
@@ -40,9 +39,12 @@ std::vector<std::string> listing(const Summary& summary) {
   return lines;
 }
 
-Drawing readAll(const Bytes& bytes, Status& status) {
+// The drawing as written and read back, which must be read.
+Drawing readAll(const OldDrawingSpec& wanted) {
   Drawing drawing;
-  status = readDrawing(bytes, ReadRequest{.evidence = true, .geometry = true}, drawing);
+  const Status s =
+      readDrawing(dwgwrite::writeOldDrawing(wanted), ReadRequest{.evidence = true, .geometry = true}, drawing);
+  EXPECT_TRUE(s.ok()) << s.message;
   return drawing;
 }
 
@@ -122,9 +124,7 @@ TEST(OldDrawings, EvidenceGivesTheStoredDatesAndTheSeedWhileHandlingIsOn) {
   wanted.editingTime = {1, 7200000};
   wanted.userTimer = {0, 60000};
   wanted.handseed = 0x1A2B;
-  Status s;
-  const Drawing drawing = readAll(dwgwrite::writeOldDrawing(wanted), s);
-  ASSERT_TRUE(s.ok()) << s.message;
+  const Drawing drawing = readAll(wanted);
   const Evidence& e = drawing.evidence;
   ASSERT_TRUE(e.updated && e.editingTime && e.userTimer && e.handseed);
   EXPECT_EQ(e.updated->days, 2447900);
@@ -137,7 +137,7 @@ TEST(OldDrawings, EvidenceGivesTheStoredDatesAndTheSeedWhileHandlingIsOn) {
   EXPECT_EQ(e.preview.format, PreviewFormat::kNone);
 
   wanted.handling = false;
-  EXPECT_FALSE(readAll(dwgwrite::writeOldDrawing(wanted), s).evidence.handseed.has_value());
+  EXPECT_FALSE(readAll(wanted).evidence.handseed.has_value());
 }
 
 // Geometry in the order later versions give it, layers by name through the
@@ -165,9 +165,7 @@ TEST(OldDrawings, GeometryOfTheCommonKinds) {
     polyline.vertices = {{0, 0, 0}, {4, 0, 1}, {4, 4, 0}};
     wanted.entities = {line, circle, text, insert, entity(Kind::kArc, 0x25, {1, 2, 3, 0, 1.5}),
                      entity(Kind::kPoint, 0x26, {6, 7, 8}), polyline};
-    Status s;
-    const Drawing drawing = readAll(dwgwrite::writeOldDrawing(wanted), s);
-    ASSERT_TRUE(s.ok()) << s.message;
+    const Drawing drawing = readAll(wanted);
     EXPECT_TRUE(drawing.summary.damage.empty()) << drawing.summary.damage.front().message;
     const auto& g = drawing.geometry;
     ASSERT_EQ(g.size(), early ? 6u : 7u);
@@ -207,9 +205,7 @@ TEST(OldDrawings, CommonFieldsInTheirStoredOrder) {
     diameter.flags = 3;
     diameter.elevation = 4.0;
     wanted.entities = {circle, line, diameter, entity(Kind::kPoint, 0x33, {6, 7, 8})};
-    Status s;
-    const Drawing drawing = readAll(dwgwrite::writeOldDrawing(wanted), s);
-    ASSERT_TRUE(s.ok()) << s.message;
+    const Drawing drawing = readAll(wanted);
     EXPECT_TRUE(drawing.summary.damage.empty()) << drawing.summary.damage.front().message;
     EXPECT_EQ(listing(drawing.summary),
               (std::vector<std::string>{r11 ? "AcDbCircle 30 PAPER" : "AcDbCircle 30 MODEL", "AcDbLine 31 MODEL",
@@ -228,9 +224,7 @@ TEST(OldDrawings, LayerOrBlockOutsideItsTableLosesOnlyThatGeometry) {
   OldEntitySpec insert = entity(Kind::kInsert, 0x30);
   insert.block = 3;
   wanted.entities.push_back(insert);
-  Status s;
-  const Drawing drawing = readAll(dwgwrite::writeOldDrawing(wanted), s);
-  ASSERT_TRUE(s.ok()) << s.message;
+  const Drawing drawing = readAll(wanted);
   ASSERT_EQ(drawing.geometry.size(), 4u);
   EXPECT_TRUE(drawing.geometry[0].numbers.empty());
   EXPECT_EQ(drawing.geometry[1].numbers.size(), 4u);
