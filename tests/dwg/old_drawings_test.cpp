@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -22,12 +23,15 @@ using dwgwrite::OldDrawingSpec;
 using dwgwrite::OldEntitySpec;
 using Kind = OldEntitySpec::Kind;
 
-OldEntitySpec entity(Kind kind, std::uint64_t handle, std::vector<double> numbers = {}, bool paper = false) {
+// An entity, with `more` of its fields set by the caller.
+OldEntitySpec entity(Kind kind, std::uint64_t handle, std::vector<double> numbers = {}, bool paper = false,
+                     const std::function<void(OldEntitySpec&)>& more = {}) {
   OldEntitySpec e;
   e.kind = kind;
   e.handle = handle;
   e.numbers = std::move(numbers);
   e.paper = paper;
+  if (more) more(e);
   return e;
 }
 
@@ -64,43 +68,23 @@ OldDrawingSpec simple(const std::string& version) {
 TEST(OldDrawings, R12KindsSpacesErasedAndJumpedEntities) {
   OldDrawingSpec wanted;
   wanted.blocks = {"DOOR"};
-  auto polyline = [](std::uint64_t handle, std::uint8_t flags) {
-    OldEntitySpec e = entity(Kind::kPolyline, handle);
-    e.flags = flags;
-    e.vertices = {{0, 0, 0}, {5, 0, 0.5}, {5, 5, 0}};
-    return e;
-  };
-  OldEntitySpec erased = entity(Kind::kLine, 0x50);
-  erased.erased = true;
-  OldEntitySpec jumped = entity(Kind::kCircle, 0x51, {1, 1, 1});
-  jumped.viaExtras = true;
-  OldEntitySpec array = entity(Kind::kInsert, 0x52);
-  array.columns = 3;
-  OldEntitySpec radial = entity(Kind::kDimension, 0x53);
-  radial.flags = 4;
-  OldEntitySpec ordinate = entity(Kind::kDimension, 0x54, {}, true);
-  ordinate.flags = 6 | 0x40;
-  wanted.entities = {entity(Kind::kPoint, 0x30),
-                   entity(Kind::kArc, 0x31),
-                   entity(Kind::kTrace, 0x32),
-                   entity(Kind::kSolid, 0x33),
-                   entity(Kind::kFace, 0x34),
-                   entity(Kind::kShape, 0x35),
-                   entity(Kind::kInsert, 0x36),
-                   entity(Kind::kAttributeDefinition, 0x37),
-                   polyline(0x38, 0),
-                   polyline(0x40, 2),
-                   polyline(0x48, 8),
-                   polyline(0x58, 16),
-                   polyline(0x60, 64),
-                   erased,
-                   jumped,
-                   array,
-                   entity(Kind::kDimension, 0x70),
-                   radial,
-                   entity(Kind::kViewport, 0x71, {}, true),
-                   entity(Kind::kLine, 0x72, {}, true),
-                   ordinate};
+  std::uint64_t handle = 0x30;
+  for (const Kind kind : {Kind::kPoint, Kind::kArc, Kind::kTrace, Kind::kSolid, Kind::kFace, Kind::kShape,
+                          Kind::kInsert, Kind::kAttributeDefinition})
+    wanted.entities.push_back(entity(kind, handle++));
+  for (const auto& [at, flags] : {std::pair{0x38, 0}, {0x40, 2}, {0x48, 8}, {0x58, 16}, {0x60, 64}})
+    wanted.entities.push_back(entity(Kind::kPolyline, static_cast<std::uint64_t>(at), {}, false, [&](OldEntitySpec& e) {
+      e.flags = static_cast<std::uint8_t>(flags);
+      e.vertices = {{0, 0, 0}, {5, 0, 0.5}, {5, 5, 0}};
+    }));
+  wanted.entities.insert(
+      wanted.entities.end(),
+      {entity(Kind::kLine, 0x50, {}, false, [](OldEntitySpec& e) { e.erased = true; }),
+       entity(Kind::kCircle, 0x51, {1, 1, 1}, false, [](OldEntitySpec& e) { e.viaExtras = true; }),
+       entity(Kind::kInsert, 0x52, {}, false, [](OldEntitySpec& e) { e.columns = 3; }), entity(Kind::kDimension, 0x70),
+       entity(Kind::kDimension, 0x53, {}, false, [](OldEntitySpec& e) { e.flags = 4; }),
+       entity(Kind::kViewport, 0x71, {}, true), entity(Kind::kLine, 0x72, {}, true),
+       entity(Kind::kDimension, 0x54, {}, true, [](OldEntitySpec& e) { e.flags = 6 | 0x40; })});
   Summary summary;
   const Status s = readSummary(dwgwrite::writeOldDrawing(wanted), summary);
   ASSERT_TRUE(s.ok()) << s.message;
@@ -153,18 +137,17 @@ TEST(OldDrawings, GeometryOfTheCommonKinds) {
     wanted.version = version;
     wanted.layers = {"0", "Walls", "\xDCnits"};  // U-umlaut in the 1252 page
     wanted.blocks = {"DOOR"};
-    OldEntitySpec line = entity(Kind::kLine, 0x20, {1, 2, 3, 4, 5, 6});
-    line.layer = 1;
-    OldEntitySpec circle = entity(Kind::kCircle, 0x21, {7, 8, 9});
-    circle.layer = 2;
-    circle.elevation = early ? 0.0 : 2.5;
-    OldEntitySpec text = entity(Kind::kText, 0x22, {1, 1, 0.25});
-    text.text = "Plan \xC4";  // A-umlaut in the 1252 page
-    OldEntitySpec insert = entity(Kind::kInsert, 0x23, {10, 20, 2, 3, 0.5});
-    OldEntitySpec polyline = entity(Kind::kPolyline, 0x24);
-    polyline.vertices = {{0, 0, 0}, {4, 0, 1}, {4, 4, 0}};
-    wanted.entities = {line, circle, text, insert, entity(Kind::kArc, 0x25, {1, 2, 3, 0, 1.5}),
-                     entity(Kind::kPoint, 0x26, {6, 7, 8}), polyline};
+    wanted.entities = {entity(Kind::kLine, 0x20, {1, 2, 3, 4, 5, 6}, false, [](OldEntitySpec& e) { e.layer = 1; }),
+                       entity(Kind::kCircle, 0x21, {7, 8, 9}, false,
+                              [&](OldEntitySpec& e) { e.layer = 2, e.elevation = early ? 0.0 : 2.5; }),
+                       entity(Kind::kText, 0x22, {1, 1, 0.25}, false,
+                              [](OldEntitySpec& e) { e.text = "Plan \xC4"; }),  // A-umlaut in 1252
+                       entity(Kind::kInsert, 0x23, {10, 20, 2, 3, 0.5}),
+                       entity(Kind::kArc, 0x25, {1, 2, 3, 0, 1.5}),
+                       entity(Kind::kPoint, 0x26, {6, 7, 8}),
+                       entity(Kind::kPolyline, 0x24, {}, false, [](OldEntitySpec& e) {
+                         e.vertices = {{0, 0, 0}, {4, 0, 1}, {4, 4, 0}};
+                       })};
     const Drawing drawing = readAll(wanted);
     EXPECT_TRUE(drawing.summary.damage.empty()) << drawing.summary.damage.front().message;
     const auto& g = drawing.geometry;
@@ -196,15 +179,16 @@ TEST(OldDrawings, CommonFieldsInTheirStoredOrder) {
     const bool r11 = std::string(version) == "AC1009";
     OldDrawingSpec wanted;
     wanted.version = version;
-    OldEntitySpec circle = entity(Kind::kCircle, 0x30, {7, 8, 9}, true);
-    circle.elevation = 2.5;
-    circle.extendedData = {0x41, 0x42, 0x43, 0x44, 0x45, 0x46, 0x47};
-    OldEntitySpec line = entity(Kind::kLine3d, 0x31, {1, 2, 3, 4, 5, 0});
-    line.elevation = 1.5;
-    OldEntitySpec diameter = entity(Kind::kDimension, 0x32, {1, 2, 0, 3, 4});
-    diameter.flags = 3;
-    diameter.elevation = 4.0;
-    wanted.entities = {circle, line, diameter, entity(Kind::kPoint, 0x33, {6, 7, 8})};
+    wanted.entities = {
+        entity(Kind::kCircle, 0x30, {7, 8, 9}, true,
+               [](OldEntitySpec& e) {
+                 e.elevation = 2.5;
+                 e.extendedData = {0x41, 0x42, 0x43, 0x44, 0x45, 0x46, 0x47};
+               }),
+        entity(Kind::kLine3d, 0x31, {1, 2, 3, 4, 5, 0}, false, [](OldEntitySpec& e) { e.elevation = 1.5; }),
+        entity(Kind::kDimension, 0x32, {1, 2, 0, 3, 4}, false,
+               [](OldEntitySpec& e) { e.flags = 3, e.elevation = 4.0; }),
+        entity(Kind::kPoint, 0x33, {6, 7, 8})};
     const Drawing drawing = readAll(wanted);
     EXPECT_TRUE(drawing.summary.damage.empty()) << drawing.summary.damage.front().message;
     EXPECT_EQ(listing(drawing.summary),
@@ -221,9 +205,7 @@ TEST(OldDrawings, CommonFieldsInTheirStoredOrder) {
 TEST(OldDrawings, LayerOrBlockOutsideItsTableLosesOnlyThatGeometry) {
   OldDrawingSpec wanted = simple("AC1009");
   wanted.entities[0].layer = 7;
-  OldEntitySpec insert = entity(Kind::kInsert, 0x30);
-  insert.block = 3;
-  wanted.entities.push_back(insert);
+  wanted.entities.push_back(entity(Kind::kInsert, 0x30, {}, false, [](OldEntitySpec& e) { e.block = 3; }));
   const Drawing drawing = readAll(wanted);
   ASSERT_EQ(drawing.geometry.size(), 4u);
   EXPECT_TRUE(drawing.geometry[0].numbers.empty());
