@@ -57,6 +57,14 @@ class EvidenceRunTest : public ::testing::Test {
     arguments.insert(arguments.begin(), {"--workspace", utf8FromPath(base)});
     return veldra::testing::runTool(pathFromUtf8(VELDRA_CLI), arguments);
   }
+  // Each call refused as a mistake in its use (exit 2), with the reason.
+  void expectRefused(const std::vector<std::vector<std::string>>& calls) const {
+    for (const auto& call : calls) {
+      const ProgramRun r = cli(call);
+      EXPECT_EQ(r.exitCode, 2) << call.back();
+      EXPECT_FALSE(r.err.empty()) << call.back();
+    }
+  }
   veldra::testing::TempDir dir;
   std::filesystem::path base;
   Workspace workspace;
@@ -89,12 +97,9 @@ TEST_F(EvidenceRunTest, JudgesTheProjectsDrawingsAndKeepsItsEvidence) {
   const std::string report = veldra::testing::slurp(reportFile(workspace, "CAD1"));
   EXPECT_NE(report.find("copy, score"), std::string::npos);
   EXPECT_NE(report.find("emil/drawing.dwg: not a drawing"), std::string::npos);
-  auto store = SqliteStore::open(storeFile(workspace));
-  ASSERT_TRUE(store) << store.message();
-  const auto projects = (*store)->projects().value();
+  const auto projects = storedProjects(workspace).value();
   ASSERT_EQ(projects.size(), 1u);
   EXPECT_EQ(projects[0].drawings, 6u);
-
 }
 
 TEST_F(EvidenceRunTest, CancelledOrRefusedRunsWriteNothing) {
@@ -175,10 +180,9 @@ TEST_F(EvidenceRunTest, CommandLineExitsByWhatItFound) {
   const ProgramRun found = cli({"evidence", "cad1", "--ignore-author", "lab3", "--csv", utf8FromPath(csv),
                                        "--html", utf8FromPath(html)});
   EXPECT_EQ(found.exitCode, 1) << found.err;
-  EXPECT_NE(found.out.find("Drawings: 6 (5 read, 1 could not be read)\n"), std::string::npos) << found.out;
-  EXPECT_NE(found.out.find("Pairs: 1 copy,"), std::string::npos);
-  EXPECT_NE(found.out.find("Groups: 1\n"), std::string::npos);
-  EXPECT_NE(found.out.find("  emil/drawing.dwg: not a drawing\n"), std::string::npos);
+  for (const char* said : {"Drawings: 6 (5 read, 1 could not be read)\n", "Pairs: 1 copy,", "Groups: 1\n",
+                           "  emil/drawing.dwg: not a drawing\n"})
+    EXPECT_NE(found.out.find(said), std::string::npos) << said << found.out;
   EXPECT_NE(veldra::testing::slurp(csv).find("anna/drawing.dwg"), std::string::npos);
   EXPECT_NE(veldra::testing::slurp(html).find("<svg"), std::string::npos);
 
@@ -194,15 +198,10 @@ TEST_F(EvidenceRunTest, CommandLineExitsByWhatItFound) {
   const auto marksFile = dir.path() / "marks.csv";
   EXPECT_EQ(cli({"mark", "CAD1", "export", utf8FromPath(marksFile)}).exitCode, 0);
   EXPECT_NE(veldra::testing::slurp(marksFile).find("confirmed copy,\"admitted, 3 May\","), std::string::npos);
-  for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
-           {"mark", "CAD1", "set", "anna/drawing.dwg", "carla/drawing.dwg", "confirmed"},
-           {"mark", "CAD1", "set", "anna/drawing.dwg", "ben/drawing.dwg", "maybe"},
-           {"mark", "CAD1", "set", "anna/drawing.dwg", "nobody.dwg", "confirmed"},
-           {"mark", "CAD1", "list", "extra"}}) {
-    const ProgramRun r = cli(bad);
-    EXPECT_EQ(r.exitCode, 2) << bad.back();
-    EXPECT_FALSE(r.err.empty()) << bad.back();
-  }
+  expectRefused({{"mark", "CAD1", "set", "anna/drawing.dwg", "carla/drawing.dwg", "confirmed"},
+                 {"mark", "CAD1", "set", "anna/drawing.dwg", "ben/drawing.dwg", "maybe"},
+                 {"mark", "CAD1", "set", "anna/drawing.dwg", "nobody.dwg", "confirmed"},
+                 {"mark", "CAD1", "list", "extra"}});
   EXPECT_EQ(cli({"evidence", "cad1"}).exitCode, 1);
   EXPECT_NE(veldra::testing::slurp(reportFile(workspace, "CAD1")).find("Teacher's mark: confirmed copy: admitted, 3 May"),
             std::string::npos);
@@ -210,15 +209,10 @@ TEST_F(EvidenceRunTest, CommandLineExitsByWhatItFound) {
   // Without the copy, nothing is found.
   std::filesystem::remove(classFolder / "ben" / "drawing.dwg");
   EXPECT_EQ(cli({"evidence", "CAD1"}).exitCode, 0);
-  for (const std::vector<std::string>& bad :
-       std::vector<std::vector<std::string>>{{"evidence", "CAD1", "--against", "NOSUCH"},
-                                             {"evidence", "CAD1", "--csv"},
-                                             {"evidence"},
-                                             {"evidence", "CAD1", "--template", "no such template.dwg"}}) {
-    const ProgramRun r = cli(bad);
-    EXPECT_EQ(r.exitCode, 2) << bad.back();
-    EXPECT_FALSE(r.err.empty()) << bad.back();
-  }
+  expectRefused({{"evidence", "CAD1", "--against", "NOSUCH"},
+                 {"evidence", "CAD1", "--csv"},
+                 {"evidence"},
+                 {"evidence", "CAD1", "--template", "no such template.dwg"}});
 }
 
 // The command line starts from what the evidence window saved for the
@@ -268,13 +262,11 @@ TEST_F(EvidenceRunTest, NamesBeyondAsciiReachTheStoreAndEveryReport) {
   const ProgramRun r = cli({"evidence", "τεχνικο 学生", "--csv",
                               utf8FromPath(csv), "--html", utf8FromPath(html)});
   EXPECT_EQ(r.exitCode, 1) << r.err;
-  EXPECT_NE(r.out.find("Project: " + project + "\n"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("Drawings: 3 (2 read, 1 could not be read)\n"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("  Group 1 (likely source "), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find(" José/Σχέδιο.dwg 学生/Σχέδιο.dwg\n"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("  Zoë/übung.dwg: not a drawing\n"), std::string::npos) << r.out;
-  const std::string report = utf8FromPath(reportFile(workspace, project));
-  EXPECT_NE(r.out.find("Report: " + report + "\n"), std::string::npos) << r.out;
+  for (const std::string& said : std::vector<std::string>{
+           "Project: " + project + "\n", "Drawings: 3 (2 read, 1 could not be read)\n", "  Group 1 (likely source ",
+           " José/Σχέδιο.dwg 学生/Σχέδιο.dwg\n", "  Zoë/übung.dwg: not a drawing\n",
+           "Report: " + utf8FromPath(reportFile(workspace, project)) + "\n"})
+    EXPECT_NE(r.out.find(said), std::string::npos) << said << r.out;
   EXPECT_NE(veldra::testing::slurp(reportFile(workspace, project)).find("Zoë/übung.dwg: not a drawing"),
             std::string::npos);
 
@@ -284,9 +276,7 @@ TEST_F(EvidenceRunTest, NamesBeyondAsciiReachTheStoreAndEveryReport) {
   EXPECT_NE(sheet.find("José/Σχέδιο.dwg"), std::string::npos);
   EXPECT_NE(veldra::testing::slurp(html).find("学生/Σχέδιο.dwg"), std::string::npos);
 
-  auto store = SqliteStore::open(storeFile(workspace));
-  ASSERT_TRUE(store) << store.message();
-  const auto projects = (*store)->projects().value();
+  const auto projects = storedProjects(workspace).value();
   ASSERT_EQ(projects.size(), 1u);
   EXPECT_EQ(projects[0].name, project);
   EXPECT_EQ(projects[0].drawings, 3u);
