@@ -15,16 +15,12 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Status readMap(const Bytes& handles, ObjectMap& map, std::vector<Damage>& damage) {
+Status readMap(const Bytes& handles, ObjectMap& map, std::vector<Damage>* damage = nullptr) {
   Sections sections;
   sections.handles = handles;
   sections.objects.assign(64, 0);
-  return readObjectMap(sections, map, damage);
-}
-
-Status readMap(const Bytes& handles, ObjectMap& map) {
-  std::vector<Damage> damage;
-  return readMap(handles, map, damage);
+  std::vector<Damage> none;
+  return readObjectMap(sections, map, damage ? *damage : none);
 }
 
 // A block as the format frames it: big-endian size (counting itself), the
@@ -52,7 +48,7 @@ TEST(ObjectMap, DeltasStartFromZeroInEveryBlock) {
   const Bytes handles = join({block({0x05, 0x0A, 0x04, 0x05}), block({0x03, 0x14, 0x06, 0x1E}), block({})});
   ObjectMap map;
   std::vector<Damage> damage;
-  ASSERT_TRUE(readMap(handles, map, damage).ok());
+  ASSERT_TRUE(readMap(handles, map, &damage).ok());
   EXPECT_TRUE(damage.empty());
   EXPECT_EQ(std::vector(map.begin(), map.end()),
             (std::vector<ObjectMap::value_type>{{3, 20}, {5, 10}, {9, 50}}));

@@ -5,10 +5,10 @@
 #include <system_error>
 
 #include "collect/native_source.h"
-#include "dwgwrite/dwg_writer.h"
 #include "projects/project_store.h"
 #include "run/driver.h"
 #include "support/filling_disk.h"
+#include "support/submissions.h"
 #include "window_fixture.h"
 
 namespace veldra::testing {
@@ -53,10 +53,7 @@ class Runs : public WindowTest {
     return *window;
   }
   void drawing(const std::string& relative, std::int32_t days, std::int32_t ms, std::vector<std::uint64_t> circles) {
-    dwgwrite::DrawingSpec plan{days, ms, {{"LINE", 0x900, false}}};  // a line is never recorded
-    for (const auto h : circles) plan.entities.push_back({"CIRCLE", h, false});
-    std::filesystem::create_directories((dir.path() / relative).parent_path());
-    ASSERT_EQ(dwgwrite::writeDrawingFile(dir.path() / relative, plan), "");
+    writeDrawing(dir, relative, circlesDrawing(days, ms, circles));
   }
 
   NativeDrawingSource native{[](std::int64_t) { return 0L; }};
