@@ -87,22 +87,6 @@ const ClassKind kKinds[] = {
     {"clicked, 2000 students", [](unsigned seed) { return clicked(seed, 2000); }, {1}},
 };
 
-// Every pair the copies link called a copy, and the students of the same
-// second or of one lab login told as a coincidence.
-void expectLinkedCalledAndLookAlikesExplained(const ClassPlan& plan, const ClassModel& model, const JudgedClass& j) {
-  for (int a = 0; a < plan.students; ++a)
-    for (int b = a + 1; b < plan.students; ++b)
-      if (model.linked(a, b)) {
-        EXPECT_TRUE(j.called(a, b)) << "students " << a << " and " << b << j.said(a, b);
-      }
-  for (const auto* innocent : {&plan.sameSecond, &plan.labAccount})
-    for (const int a : *innocent)
-      for (const int b : *innocent)
-        if (a < b) {
-          EXPECT_EQ(j.verdict(a, b), Verdict::kCoincidence) << a << " " << b << j.said(a, b);
-        }
-}
-
 class ClassKinds : public ::testing::TestWithParam<ClassKind> {};
 
 TEST_P(ClassKinds, EveryCopyFoundAndNoHonestPairAccused) {
@@ -117,7 +101,19 @@ TEST_P(ClassKinds, EveryCopyFoundAndNoHonestPairAccused) {
     if (!kind.strict) continue;
     for (const auto& c : plan.copies)
       EXPECT_EQ(j.verdict(c.source, c.copier), Verdict::kCopy) << copyKindName(c.kind) << j.said(c.source, c.copier);
-    expectLinkedCalledAndLookAlikesExplained(plan, model, j);
+    // Every pair the copies link called a copy, and the students of the same
+    // second or of one lab login told as a coincidence.
+    for (int a = 0; a < plan.students; ++a)
+      for (int b = a + 1; b < plan.students; ++b)
+        if (model.linked(a, b)) {
+          EXPECT_TRUE(j.called(a, b)) << "students " << a << " and " << b << j.said(a, b);
+        }
+    for (const auto* innocent : {&plan.sameSecond, &plan.labAccount})
+      for (const int a : *innocent)
+        for (const int b : *innocent)
+          if (a < b) {
+            EXPECT_EQ(j.verdict(a, b), Verdict::kCoincidence) << a << " " << b << j.said(a, b);
+          }
   }
   tally.report(std::string("classes ") + kind.name);
   for (const auto& [name, n] : tally.copies) {
