@@ -117,8 +117,10 @@ void writeReport(const Workspace& workspace, const std::string& project, RunResu
 }
 
 // Keeps the run's findings for the window, puts the teacher's marks on them
-// and writes the plain report.
-void keepAndReport(const Workspace& workspace, const std::string& project, EvidenceStore& store, RunResult& result) {
+// and writes the plain report; with the class they were judged on, keeps
+// that too when all went well, for a run with nothing changed since.
+void keepAndReport(const Workspace& workspace, const std::string& project, EvidenceStore& store,
+                   std::optional<std::int64_t> state, RunResult& result) {
   // The findings are kept without the teacher's marks, as the marks change
   // apart from runs (kept before the marks are put on, so that a large
   // class's pairs are not copied to take them off again); the marks then
@@ -133,6 +135,9 @@ void keepAndReport(const Workspace& workspace, const std::string& project, Evide
     if (const Status followed = store.saveMark(project, m); !followed)
       result.warnings.push_back("A mark could not be kept with its moved drawings: " + followed.message());
   writeReport(workspace, project, result);
+  if (state && result.warnings.empty())
+    if (const Status held = store.saveLastRunClass(project, *state); !held)
+      result.warnings.push_back("The evidence was not kept: " + held.message());
 }
 
 }  // namespace
@@ -270,10 +275,7 @@ RunResult runEvidenceCheck(const Workspace& workspace, const std::string& projec
         if (control.cancelled()) return cancelled();
         result.findings = std::move(*last);
         result.findings.runAtUnixMs = nowUnixMs();
-        keepAndReport(workspace, project, *store, result);
-        if (result.warnings.empty())
-          if (const Status held = store->saveLastRunClass(project, *state); !held)
-            result.warnings.push_back("The evidence was not kept: " + held.message());
+        keepAndReport(workspace, project, *store, state, result);
         result.outcome = RunOutcome::kDone;
         return result;
       }
@@ -337,12 +339,10 @@ RunResult runEvidenceCheck(const Workspace& workspace, const std::string& projec
     result.warnings.push_back("The evidence was not kept in " + utf8Path(storeFile(workspace)) + ": " + stored.message());
     writeReport(workspace, project, result);
   } else {
-    keepAndReport(workspace, project, *store, result);
-    // The class as it was judged, for a run with nothing changed since.
-    const auto state = classState(project, visits.drawings, reading.stamps, input.templates, settings, notes);
-    if (state && result.warnings.empty() && !archive)
-      if (const Status held = store->saveLastRunClass(project, *state); !held)
-        result.warnings.push_back("The evidence was not kept: " + held.message());
+    keepAndReport(workspace, project, *store,
+                  archive ? std::nullopt
+                          : classState(project, visits.drawings, reading.stamps, input.templates, settings, notes),
+                  result);
   }
   control.report("Saving the evidence", 1, 1);
   result.outcome = RunOutcome::kDone;
