@@ -18,15 +18,16 @@ bool upperCaseIs(std::string_view name, std::string_view upper) {
 }  // namespace
 
 std::string drawingRecordLine(const DrawingFacts& facts, std::string_view fileName, std::string_view entity) {
-  std::string wanted = "ACDB";
-  wanted += entity;
+  constexpr std::string_view kPrefix = "ACDB";
   std::string handles;
   if (facts.read()) {
     for (const auto& drawn : facts.drawing.summary.entities) {
       // An entity without a handle (an old drawing saved without them) adds
       // nothing: an empty entry would match every other such drawing's.
-      if (drawn.hasHandle && upperCaseIs(drawn.className, wanted)) {
-        handles += veldra::dwg::handleText(drawn.handle);
+      const std::string_view name = drawn.className;
+      if (drawn.hasHandle && name.size() == kPrefix.size() + entity.size() &&
+          upperCaseIs(name.substr(0, kPrefix.size()), kPrefix) && upperCaseIs(name.substr(kPrefix.size()), entity)) {
+        veldra::dwg::appendHandleText(handles, drawn.handle);
         handles += '$';
       }
     }

@@ -10,6 +10,7 @@
 
 #include "collect/drawing_source.h"
 #include "collect/reading_threads.h"
+#include "veldra/dwg/evidence.h"
 #include "veldra/dwg/reader.h"
 
 namespace veldra {
@@ -22,6 +23,11 @@ using OffsetFunction = std::function<long(std::int64_t unixSeconds)>;
 // format AC1015 and later store universal time, which is moved into the
 // time zone in force at that instant; older ones store local time already.
 double localCreationDate(const veldra::dwg::Summary& summary, const OffsetFunction& offset);
+
+// Opens a drawing for the reader and looks at its first bytes: the system
+// is asked what the file is and how large of the open file, not of its
+// path again.
+veldra::dwg::Status openDrawingFile(veldra::dwg::DrawingFile& file, const std::filesystem::path& drawing);
 
 // The drawing source over our own DWG reader: a drawing's facts are its
 // summary, and what the read request asks for besides, with its creation

@@ -3,13 +3,20 @@
 namespace veldra::dwg {
 
 std::string handleText(std::uint64_t handle) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string text;
+  appendHandleText(text, handle);
+  return text;
+}
+
+void appendHandleText(std::string& text, std::uint64_t handle) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  char digits[16];
+  char* first = digits + sizeof digits;
   do {
-    text.insert(text.begin(), kDigits[handle & 0xF]);
+    *--first = kDigits[handle & 0xF];
     handle >>= 4;
   } while (handle != 0);
-  return text;
+  text.append(first, digits + sizeof digits);
 }
 
 bool storesUniversalTime(const std::string& version) {

@@ -23,6 +23,11 @@ Status ObjectAccess::error(ErrorKind kind, const std::string& what, std::uint64_
 Status ObjectAccess::openObject(std::uint64_t handle, ObjectStart& out) const {
   const auto it = map_.find(handle);
   if (it == map_.end()) return error(ErrorKind::kCorrupt, "object is not in the object map", handle);
+  return openObject(it, out);
+}
+
+Status ObjectAccess::openObject(ObjectMap::const_iterator it, ObjectStart& out) const {
+  const std::uint64_t handle = it->first;
   const std::uint64_t totalBits = static_cast<std::uint64_t>(data_.size()) * 8;
   // The size fields take a few bytes; then the object and its CRC.
   if (Status s = sections_.loadObjects(it->second, it->second + kSizeFieldsRoom); !s.ok()) return s;

@@ -36,6 +36,8 @@ class ObjectAccess {
   // then in memory (pages of the objects are decompressed as needed), and
   // the CRC is checked.
   Status openObject(std::uint64_t handle, ObjectStart& out) const;
+  // The same for the object map's entry `at`, found already (not the end).
+  Status openObject(ObjectMap::const_iterator at, ObjectStart& out) const;
 
   // The common data of a non-entity up to its own fields; returns the
   // reactor count and whether an extension dictionary handle is stored.

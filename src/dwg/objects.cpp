@@ -215,9 +215,11 @@ class ObjectsReader : ObjectAccess {
       // At most what the map holds, whatever a damaged list claims.
       entities.reserve(entities.size() + std::min(record.owned.size(), map_.size()));
       for (std::uint64_t handle : record.owned) {
-        if (!markListed(handle)) return error(ErrorKind::kCorrupt, "entity listed twice", handle);
+        const auto it = map_.find(handle);
+        if (it == map_.end()) return error(ErrorKind::kCorrupt, "object is not in the object map", handle);
+        if (!markListed(it)) return error(ErrorKind::kCorrupt, "entity listed twice", handle);
         ObjectStart o;
-        if (Status s = openObject(handle, o); !s.ok()) return s;
+        if (Status s = openObject(it, o); !s.ok()) return s;
         Entity entity{{}, handle, space};
         if (Status s = className(o, entity.className); !s.ok()) return s;
         entities.push_back(std::move(entity));
@@ -228,9 +230,11 @@ class ObjectsReader : ObjectAccess {
     std::uint64_t handle = record.firstEntity;
     if (handle == 0 && record.lastEntity != 0) noteShortChain(record);
     while (handle != 0) {
-      if (!markListed(handle)) return error(ErrorKind::kCorrupt, "entity chain runs in a loop", handle);
+      const auto it = map_.find(handle);
+      if (it == map_.end()) return error(ErrorKind::kCorrupt, "object is not in the object map", handle);
+      if (!markListed(it)) return error(ErrorKind::kCorrupt, "entity chain runs in a loop", handle);
       ObjectStart o;
-      if (Status s = openObject(handle, o); !s.ok()) return s;
+      if (Status s = openObject(it, o); !s.ok()) return s;
       Entity entity{{}, handle, space};
       if (Status s = className(o, entity.className); !s.ok()) return s;
       entities.push_back(std::move(entity));
@@ -243,11 +247,8 @@ class ObjectsReader : ObjectAccess {
     return Status::Ok();
   }
 
-  // False when the entity with `handle` was listed before. One the map lacks
-  // is never listed: opening it fails.
-  bool markListed(std::uint64_t handle) {
-    const auto it = map_.find(handle);
-    if (it == map_.end()) return true;
+  // False when the entity at `it` in the object map was listed before.
+  bool markListed(ObjectMap::const_iterator it) {
     const auto index = static_cast<std::size_t>(it - map_.begin());
     if (listed_[index]) return false;
     listed_[index] = true;

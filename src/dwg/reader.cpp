@@ -171,8 +171,50 @@ Status lookAtStart(std::span<const std::uint8_t> start, std::uint64_t size, File
 
 }  // namespace
 
+namespace {
+
+// A file the reader opens itself, through the standard library: no buffer
+// of the stream's own, so what is read goes from the system straight to
+// where it is wanted, once.
+class StreamBytes final : public DrawingFile::Bytes {
+ public:
+  explicit StreamBytes(const std::filesystem::path& file) {
+    in_.rdbuf()->pubsetbuf(nullptr, 0);
+    in_.open(file, std::ios::binary);
+  }
+  bool isOpen() const { return static_cast<bool>(in_); }
+  std::optional<std::size_t> read(std::uint8_t* into, std::size_t count) override {
+    in_.read(reinterpret_cast<char*>(into), static_cast<std::streamsize>(count));
+    if (in_.bad()) return std::nullopt;
+    const auto got = static_cast<std::size_t>(in_.gcount());
+    in_.clear();
+    return got;
+  }
+  // Where the file ends, the next read left where it was; nothing when the
+  // stream cannot tell.
+  std::optional<std::uint64_t> size(std::size_t position) {
+    std::streambuf& bytes = *in_.rdbuf();
+    const auto end = bytes.pubseekoff(0, std::ios::end, std::ios::in);
+    const auto back = static_cast<std::streamoff>(position);
+    if (end == std::streampos(std::streamoff(-1)) || bytes.pubseekpos(back, std::ios::in) != std::streampos(back))
+      return std::nullopt;
+    return static_cast<std::uint64_t>(std::streamoff(end));
+  }
+
+ private:
+  std::ifstream in_;
+};
+
+// Reads exactly `count` bytes.
+bool readAll(DrawingFile::Bytes& bytes, std::uint8_t* into, std::size_t count) {
+  const std::optional<std::size_t> got = bytes.read(into, count);
+  return got && *got == count;
+}
+
+}  // namespace
+
 struct DrawingFile::Opened {
-  std::ifstream in;
+  std::unique_ptr<Bytes> bytes;
   std::unique_ptr<std::uint8_t[]> data;
   std::size_t capacity = 0;  // bytes `data` holds room for
   std::size_t have = 0;      // bytes of `data` read
@@ -185,15 +227,19 @@ DrawingFile& DrawingFile::operator=(DrawingFile&&) noexcept = default;
 
 Status DrawingFile::open(const std::filesystem::path& file) {
   std::error_code ec;
-  return openAs(file, std::filesystem::status(file, ec).type(), std::nullopt);
+  return openAs(&file, nullptr, std::filesystem::status(file, ec).type(), std::nullopt);
 }
 
 Status DrawingFile::open(const std::filesystem::path& file, std::filesystem::file_type type, std::uint64_t size) {
-  return openAs(file, type, size);
+  return openAs(&file, nullptr, type, size);
 }
 
-Status DrawingFile::openAs(const std::filesystem::path& file, std::filesystem::file_type type,
-                           std::optional<std::uint64_t> knownSize) {
+Status DrawingFile::open(std::unique_ptr<Bytes> bytes, std::filesystem::file_type type, std::uint64_t size) {
+  return openAs(nullptr, std::move(bytes), type, size);
+}
+
+Status DrawingFile::openAs(const std::filesystem::path* file, std::unique_ptr<Bytes> given,
+                           std::filesystem::file_type type, std::optional<std::uint64_t> knownSize) {
   look_ = FileLook{};
   opened_ = std::make_unique<Opened>();
   status_ = [&] {
@@ -207,37 +253,36 @@ Status DrawingFile::openAs(const std::filesystem::path& file, std::filesystem::f
       case std::filesystem::file_type::character: return detail::makeError(ErrorKind::kIo, "a device, not a file");
       default: break;
     }
-    // No buffer of the stream's own: what is read goes from the system
-    // straight to where it is wanted, once.
-    std::ifstream& in = opened_->in;
-    in.rdbuf()->pubsetbuf(nullptr, 0);
-    in.open(file, std::ios::binary);
-    if (!in) return detail::makeError(ErrorKind::kIo, "cannot open the file");
+    StreamBytes* stream = nullptr;
+    if (file) {
+      auto own = std::make_unique<StreamBytes>(*file);
+      if (own->isOpen()) stream = own.get();
+      else own.reset();
+      given = std::move(own);
+    }
+    if (!given) return detail::makeError(ErrorKind::kIo, "cannot open the file");
+    Bytes& in = *(opened_->bytes = std::move(given));
     if (knownSize) {
       // The whole file's room at once, unless it is too large to be read.
       const std::uint64_t size = *knownSize;
       const auto first = static_cast<std::size_t>(std::min<std::uint64_t>(size, kFirstRead));
       opened_->capacity = size <= kMaxDrawingCost ? static_cast<std::size_t>(size) : first;
       opened_->data = std::make_unique_for_overwrite<std::uint8_t[]>(std::max<std::size_t>(opened_->capacity, 1));
-      if (!in.read(reinterpret_cast<char*>(opened_->data.get()), static_cast<std::streamsize>(first)))
-        return detail::makeError(ErrorKind::kIo, "cannot read the file");
+      if (!readAll(in, opened_->data.get(), first)) return detail::makeError(ErrorKind::kIo, "cannot read the file");
       opened_->have = first;
       return lookAtStart({opened_->data.get(), first}, size, look_);
     }
     opened_->capacity = kFirstRead;
     opened_->data = std::make_unique_for_overwrite<std::uint8_t[]>(kFirstRead);
-    in.read(reinterpret_cast<char*>(opened_->data.get()), static_cast<std::streamsize>(kFirstRead));
-    if (in.bad()) return detail::makeError(ErrorKind::kIo, "cannot read the file");
-    opened_->have = static_cast<std::size_t>(in.gcount());
+    const std::optional<std::size_t> got = in.read(opened_->data.get(), kFirstRead);
+    if (!got) return detail::makeError(ErrorKind::kIo, "cannot read the file");
+    opened_->have = *got;
     std::uint64_t size = opened_->have;
-    if (!in.eof()) {
+    if (opened_->have == kFirstRead) {
       // More may follow: the size is where the open file ends.
-      std::streambuf& bytes = *in.rdbuf();
-      const auto end = bytes.pubseekoff(0, std::ios::end, std::ios::in);
-      const auto back = static_cast<std::streamoff>(opened_->have);
-      if (end == std::streampos(std::streamoff(-1)) || bytes.pubseekpos(back, std::ios::in) != std::streampos(back))
-        return detail::makeError(ErrorKind::kIo, "cannot read the file");
-      size = static_cast<std::uint64_t>(std::streamoff(end));
+      const std::optional<std::uint64_t> end = stream ? stream->size(opened_->have) : std::nullopt;
+      if (!end) return detail::makeError(ErrorKind::kIo, "cannot read the file");
+      size = *end;
     }
     return lookAtStart({opened_->data.get(), opened_->have}, size, look_);
   }();
@@ -262,11 +307,10 @@ Status DrawingFile::read(const ReadRequest& request, Drawing& out,
       std::copy_n(opened->data.get(), opened->have, data.get());
       opened->data = std::move(data);
     }
-    if (!opened->in.read(reinterpret_cast<char*>(opened->data.get() + opened->have),
-                         static_cast<std::streamsize>(size - opened->have)))
+    if (!readAll(*opened->bytes, opened->data.get() + opened->have, size - opened->have))
       return detail::makeError(ErrorKind::kIo, "cannot read the file");
   }
-  opened->in.close();
+  opened->bytes.reset();
   if (whole) whole({opened->data.get(), size});
   return readDrawing({opened->data.get(), size}, request, out);
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
@@ -23,6 +24,20 @@
 #endif
 
 namespace veldra {
+
+OpenedFile::~OpenedFile() { close(); }
+
+OpenedFile::OpenedFile(OpenedFile&& other) noexcept
+    : kind_(std::move(other.kind_)), handle_(std::exchange(other.handle_, -1)) {}
+
+OpenedFile& OpenedFile::operator=(OpenedFile&& other) noexcept {
+  if (this != &other) {
+    close();
+    kind_ = std::move(other.kind_);
+    handle_ = std::exchange(other.handle_, -1);
+  }
+  return *this;
+}
 
 unsigned processorCount() {
   // Some systems read this from a file on every call.
@@ -46,6 +61,37 @@ std::optional<FileKind> fileKind(const std::filesystem::path& file) {
     if (ec) return std::nullopt;
   }
   return kind;
+}
+
+OpenedFile::OpenedFile(const std::filesystem::path& file) {
+  // Asked first here: opening a pipe's name would wait for its writer.
+  kind_ = fileKind(file);
+  if (!kind_ || kind_->type != std::filesystem::file_type::regular) return;
+  const HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return;
+  handle_ = reinterpret_cast<std::intptr_t>(handle);
+}
+
+bool OpenedFile::isOpen() const { return handle_ != -1; }
+
+void OpenedFile::close() {
+  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  handle_ = -1;
+}
+
+std::optional<std::size_t> OpenedFile::read(void* into, std::size_t count) {
+  if (handle_ == -1) return std::nullopt;
+  std::size_t total = 0;
+  while (total < count) {
+    const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(count - total, std::size_t{1} << 30));
+    DWORD got = 0;
+    if (!ReadFile(reinterpret_cast<HANDLE>(handle_), static_cast<char*>(into) + total, ask, &got, nullptr))
+      return std::nullopt;
+    if (got == 0) break;
+    total += got;
+  }
+  return total;
 }
 
 std::optional<FileStamp> fileStamp(const std::filesystem::path& file) {
@@ -86,9 +132,8 @@ std::optional<double> childProcessorSeconds() {
   return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
-std::optional<FileKind> fileKind(const std::filesystem::path& file) {
-  struct stat st;
-  if (::stat(file.c_str(), &st) != 0) return std::nullopt;
+namespace {
+FileKind kindOf(const struct stat& st) {
   using Type = std::filesystem::file_type;
   FileKind kind;
   kind.type = S_ISREG(st.st_mode)    ? Type::regular
@@ -100,6 +145,56 @@ std::optional<FileKind> fileKind(const std::filesystem::path& file) {
                                      : Type::unknown;
   kind.size = static_cast<std::uint64_t>(st.st_size);
   return kind;
+}
+}  // namespace
+
+std::optional<FileKind> fileKind(const std::filesystem::path& file) {
+  struct stat st;
+  if (::stat(file.c_str(), &st) != 0) return std::nullopt;
+  return kindOf(st);
+}
+
+OpenedFile::OpenedFile(const std::filesystem::path& file) {
+  // Without waiting: a pipe's name opens at once for reading, and the look
+  // at the open file then turns it away.
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    // What could not be opened may still be told apart (a folder without
+    // the right to list it, a file without the right to read it).
+    kind_ = fileKind(file);
+    return;
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
+    ::close(fd);
+    return;
+  }
+  kind_ = kindOf(st);
+  if (kind_->type != std::filesystem::file_type::regular) {
+    ::close(fd);
+    return;
+  }
+  handle_ = fd;
+}
+
+bool OpenedFile::isOpen() const { return handle_ != -1; }
+
+void OpenedFile::close() {
+  if (handle_ != -1) ::close(static_cast<int>(handle_));
+  handle_ = -1;
+}
+
+std::optional<std::size_t> OpenedFile::read(void* into, std::size_t count) {
+  if (handle_ == -1) return std::nullopt;
+  std::size_t total = 0;
+  while (total < count) {
+    const ssize_t got = ::read(static_cast<int>(handle_), static_cast<char*>(into) + total, count - total);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return std::nullopt;
+    if (got == 0) break;
+    total += static_cast<std::size_t>(got);
+  }
+  return total;
 }
 
 std::optional<FileStamp> fileStamp(const std::filesystem::path& file) {

@@ -3,6 +3,7 @@
 // What the system says of a file without opening it for reading, and of the
 // machine: asked for once where a run would otherwise ask again and again.
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -30,6 +31,30 @@ struct FileKind {
   std::uint64_t size = 0;
 };
 std::optional<FileKind> fileKind(const std::filesystem::path& file);
+
+// A file opened for reading and then asked what it is and how large: one
+// look up of its path where a look before the open would take two. Only a
+// regular file stays open; a folder, pipe or device is closed unread
+// (opening one never waits for a writer). Read on any one thread at a time.
+class OpenedFile {
+ public:
+  explicit OpenedFile(const std::filesystem::path& file);
+  ~OpenedFile();
+  OpenedFile(OpenedFile&& other) noexcept;
+  OpenedFile& operator=(OpenedFile&& other) noexcept;
+
+  // What the path leads to; nothing when it could not be opened or looked at.
+  const std::optional<FileKind>& kind() const { return kind_; }
+  bool isOpen() const;
+  // Up to `count` bytes from where the last read ended, fewer only at the
+  // end of the file; nothing when the system fails the read.
+  std::optional<std::size_t> read(void* into, std::size_t count);
+
+ private:
+  void close();
+  std::optional<FileKind> kind_;
+  std::intptr_t handle_ = -1;  // a descriptor, or a Windows HANDLE
+};
 
 // What tells whether a file is still the one seen before: its size, the
 // time it was last written (nanoseconds since 1970, as the file system keeps

@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "collect/native_source.h"
 #include "evidence/features/content_digest.h"
 #include "sketch/block_walk.h"
 #include "sketch/drawing_blocks.h"
@@ -131,7 +132,7 @@ DrawingEvidence readDrawingEvidence(const std::filesystem::path& path, const std
   request.blocks = true;
   veldra::dwg::DrawingFile file;
   std::string digest;
-  veldra::dwg::Status status = file.open(path);
+  veldra::dwg::Status status = openDrawingFile(file, path);
   if (status.ok())
     status = file.read(request, drawing, [&](std::span<const std::uint8_t> bytes) { digest = contentDigest(bytes); });
   else

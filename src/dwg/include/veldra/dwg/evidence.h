@@ -117,6 +117,15 @@ Status readDrawingFile(const std::filesystem::path& file, const ReadRequest& req
 // one thread, it may be read on another.
 class DrawingFile {
  public:
+  // The bytes of a file the caller has opened, read in order from its start.
+  class Bytes {
+   public:
+    virtual ~Bytes() = default;
+    // Up to `count` bytes from where the last read ended, fewer only at the
+    // end; nothing when the read failed.
+    virtual std::optional<std::size_t> read(std::uint8_t* into, std::size_t count) = 0;
+  };
+
   DrawingFile();
   ~DrawingFile();
   DrawingFile(DrawingFile&&) noexcept;
@@ -126,6 +135,10 @@ class DrawingFile {
   // The same, for a caller the system has just told what the file is and
   // how large (one call where the reader alone would ask twice).
   Status open(const std::filesystem::path& file, std::filesystem::file_type type, std::uint64_t size);
+  // The same for a file the caller has opened and asked what it is and how
+  // large; `bytes` is kept until the reading, and not read when `type` is
+  // no file. Nothing in `bytes` is a file that could not be opened.
+  Status open(std::unique_ptr<Bytes> bytes, std::filesystem::file_type type, std::uint64_t size);
   // The version, the size and what reading may cost, as far as the look got.
   const FileLook& look() const { return look_; }
   // After a look that failed (or without one), its failure, with the
@@ -139,7 +152,8 @@ class DrawingFile {
 
  private:
   struct Opened;
-  Status openAs(const std::filesystem::path& file, std::filesystem::file_type type, std::optional<std::uint64_t> size);
+  Status openAs(const std::filesystem::path* file, std::unique_ptr<Bytes> bytes, std::filesystem::file_type type,
+                std::optional<std::uint64_t> size);
   std::unique_ptr<Opened> opened_;
   FileLook look_;
   Status status_ = Status{ErrorKind::kIo, "cannot open the file", 0, {}};

@@ -111,6 +111,8 @@ Status lookAtFile(const std::filesystem::path& file, FileLook& out);
 
 // Upper-case hexadecimal without leading zeros ("0" for 0).
 std::string handleText(std::uint64_t handle);
+// The same, added at the end of `text`.
+void appendHandleText(std::string& text, std::uint64_t handle);
 
 // True for AC1015 and later, whose stored dates are universal time; older
 // versions store the local time of the machine that saved the drawing.
