@@ -36,6 +36,26 @@ struct NativeDrawingSource::Opened {
   std::uintmax_t cost = 0;  // nothing for a file the reader refuses unread
 };
 
+namespace {
+class OpenedBytes final : public veldra::dwg::DrawingFile::Bytes {
+ public:
+  explicit OpenedBytes(OpenedFile file) : file_(std::move(file)) {}
+  std::optional<std::size_t> read(std::uint8_t* into, std::size_t count) override { return file_.read(into, count); }
+
+ private:
+  OpenedFile file_;
+};
+}  // namespace
+
+veldra::dwg::Status openDrawingFile(veldra::dwg::DrawingFile& file, const std::filesystem::path& drawing) {
+  OpenedFile opened(drawing);
+  if (!opened.kind()) return file.open(nullptr, std::filesystem::file_type::not_found, 0);
+  const FileKind kind = *opened.kind();
+  std::unique_ptr<OpenedBytes> bytes;
+  if (opened.isOpen()) bytes = std::make_unique<OpenedBytes>(std::move(opened));
+  return file.open(std::move(bytes), kind.type, kind.size);
+}
+
 NativeDrawingSource::NativeDrawingSource(OffsetFunction offset, std::uintmax_t readAheadBytes)
     : readAheadBytes_(readAheadBytes),
       threads_(std::max(2u, processorCount())),
@@ -45,16 +65,12 @@ NativeDrawingSource::~NativeDrawingSource() { dropAhead(); }
 
 namespace {
 
-// Opens a drawing and looks at its first bytes, told by one call to the
-// system what it is and how large.
+// Opens a drawing and looks at its first bytes.
 template <typename Opened>
 std::unique_ptr<Opened> openDrawing(const std::filesystem::path& drawing) {
   auto opened = std::make_unique<Opened>();
   opened->drawing = drawing;
-  const std::optional<FileKind> kind = fileKind(drawing);
-  const veldra::dwg::Status looked =
-      kind ? opened->file.open(drawing, kind->type, kind->size) : opened->file.open(drawing);
-  if (looked.ok()) opened->cost = opened->file.look().cost;
+  if (openDrawingFile(opened->file, drawing).ok()) opened->cost = opened->file.look().cost;
   return opened;
 }
 

@@ -129,7 +129,9 @@ class PagesOnDemand : public Sections::PageSource {
 
   Status load(std::uint64_t begin, std::uint64_t end) override {
     end = std::min(end, size_);
-    if (begin >= end) return Status::Ok();
+    // Every page that starts before the first unfilled one is filled: the
+    // objects are mostly opened in the order they lie, so most calls end here.
+    if (begin >= end || end <= readyBelow_) return Status::Ok();
     // The pages do not overlap: the first that may hold `begin` is the last
     // one starting at or before it.
     auto it = std::upper_bound(pages_.begin(), pages_.end(), begin,
@@ -142,6 +144,8 @@ class PagesOnDemand : public Sections::PageSource {
       if (!it->failure.ok()) return it->failure;
       it->filled = true;
     }
+    while (firstUnfilled_ < pages_.size() && pages_[firstUnfilled_].filled) ++firstUnfilled_;
+    readyBelow_ = firstUnfilled_ < pages_.size() ? pages_[firstUnfilled_].start : size_;
     return Status::Ok();
   }
 
@@ -153,6 +157,8 @@ class PagesOnDemand : public Sections::PageSource {
   bool compressed_;
   std::string name_;
   Scratch scratch_;
+  std::size_t firstUnfilled_ = 0;  // in `pages_`
+  std::uint64_t readyBelow_ = 0;    // where that page starts (the size when none is left)
 };
 
 struct SectionInfo {

@@ -2,7 +2,7 @@
 
 namespace veldra::dwg::detail {
 
-const char* fixedEntityName(std::uint16_t type) {
+std::string_view fixedEntityName(std::uint16_t type) {
   switch (type) {
     case 0x01: return "AcDbText";
     case 0x02: return "AcDbAttribute";
@@ -53,7 +53,7 @@ const char* fixedEntityName(std::uint16_t type) {
     case 0x4D: return "AcDbPolyline";
     case 0x4E: return "AcDbHatch";
     case kProxyEntityType: return "AcDbZombieEntity";
-    default: return nullptr;
+    default: return {};
   }
 }
 

@@ -4,6 +4,7 @@
 // classes listed in the drawing's own class section.
 
 #include <cstdint>
+#include <string_view>
 
 namespace veldra::dwg::detail {
 
@@ -14,6 +15,6 @@ inline constexpr std::uint16_t kFirstClassType = 500;
 
 // The automation class name of an entity of a fixed type, or nullptr when the
 // type is no entity (or unknown).
-const char* fixedEntityName(std::uint16_t type);
+std::string_view fixedEntityName(std::uint16_t type);
 
 }  // namespace veldra::dwg::detail

@@ -194,7 +194,8 @@ class ObjectsReader : ObjectAccess {
     return Status::Ok();
   }
 
-  Status className(const ObjectStart& o, std::string& name) const {
+  // The class name of an entity, as long as the class list lives.
+  Status className(const ObjectStart& o, std::string_view& name) const {
     if (o.type >= kFirstClassType) {
       const auto it = classes_.find(o.type);
       if (it == classes_.end()) return error(ErrorKind::kCorrupt, "entity of a class the class list lacks", o.handle);
@@ -204,9 +205,8 @@ class ObjectsReader : ObjectAccess {
       name = it->second.cppName;
       return Status::Ok();
     }
-    const char* fixed = fixedEntityName(o.type);
-    if (fixed == nullptr) return error(ErrorKind::kCorrupt, "space lists an object that is no entity", o.handle);
-    name = fixed;
+    name = fixedEntityName(o.type);
+    if (name.empty()) return error(ErrorKind::kCorrupt, "space lists an object that is no entity", o.handle);
     return Status::Ok();
   }
 
@@ -220,9 +220,9 @@ class ObjectsReader : ObjectAccess {
         if (!markListed(it)) return error(ErrorKind::kCorrupt, "entity listed twice", handle);
         ObjectStart o;
         if (Status s = openObject(it, o); !s.ok()) return s;
-        Entity entity{{}, handle, space};
-        if (Status s = className(o, entity.className); !s.ok()) return s;
-        entities.push_back(std::move(entity));
+        std::string_view name;
+        if (Status s = className(o, name); !s.ok()) return s;
+        entities.push_back(Entity{std::string(name), handle, space});
       }
       return Status::Ok();
     }
@@ -235,9 +235,9 @@ class ObjectsReader : ObjectAccess {
       if (!markListed(it)) return error(ErrorKind::kCorrupt, "entity chain runs in a loop", handle);
       ObjectStart o;
       if (Status s = openObject(it, o); !s.ok()) return s;
-      Entity entity{{}, handle, space};
-      if (Status s = className(o, entity.className); !s.ok()) return s;
-      entities.push_back(std::move(entity));
+      std::string_view name;
+      if (Status s = className(o, name); !s.ok()) return s;
+      entities.push_back(Entity{std::string(name), handle, space});
       if (handle == record.lastEntity) break;
       std::uint64_t next = 0;
       if (Status s = nextEntity(o, next); !s.ok()) return s;
