@@ -21,6 +21,7 @@ std::string drawingRecordLine(const DrawingFacts& facts, std::string_view fileNa
   constexpr std::string_view kPrefix = "ACDB";
   std::string handles;
   if (facts.read()) {
+    handles.reserve(facts.drawing.summary.entities.size() * 4);
     for (const auto& drawn : facts.drawing.summary.entities) {
       // An entity without a handle (an old drawing saved without them) adds
       // nothing: an empty entry would match every other such drawing's.

@@ -113,6 +113,9 @@ class BitReader {
   // Up to 64 bits, the first the most significant. The common case is kept
   // small enough to be put in place at every read: at most 56 bits, all
   // inside the reader, with eight bytes of data from the first.
+#if defined(__GNUC__) || defined(__clang__)
+  [[gnu::always_inline]]
+#endif
   std::uint64_t readBits(unsigned count) {
     const auto at = static_cast<std::size_t>(pos_ >> 3);
     if (failed_ || count == 0 || count > 56 || count > end_ - pos_ || data_.size() - at < 8) [[unlikely]]

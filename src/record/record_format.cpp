@@ -117,13 +117,20 @@ std::string recordName(std::string_view fileName) {
 }
 
 std::string recordLine(std::string_view name, std::optional<double> date, std::string_view handles) {
-  std::string text(name);
-  text += ',';
-  if (date) text += julianText(*date);
-  text += ',';
-  text += handles;
-  text += ",END";
-  return quotedLine(text);
+  // The quoted line of "name,date,handles,END", made in one piece.
+  constexpr std::string_view kEnd = ",END\"";
+  const std::string dateText = date ? julianText(*date) : std::string();
+  std::string line;
+  line.reserve(name.size() + dateText.size() + handles.size() + kEnd.size() + kLineEnd.size() + 3);
+  line += '"';
+  line += name;
+  line += ',';
+  line += dateText;
+  line += ',';
+  line += handles;
+  line += kEnd;
+  line += kLineEnd;
+  return line;
 }
 
 std::optional<Record> parseRecord(std::string_view item, std::string* why) {
