@@ -1,12 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "platform/file_facts.h"
 #include "platform/platform.h"
 #include "support/program_run.h"
 #include "support/temp_dir.h"
+
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
 
 namespace veldra {
 namespace {
@@ -59,6 +65,37 @@ TEST(SystemDrive, IsTheRootOfAFolderThatExists) {
   ASSERT_EQ(drive.native().size(), 3u);
   EXPECT_EQ(drive.native().substr(1), L":\\");
   EXPECT_TRUE(std::filesystem::is_directory(drive / "Windows"));
+#endif
+}
+
+// An opened file tells what it is and how large, and is read to its end
+// in pieces; what is no file is closed unread, and a pipe never waits.
+TEST(OpenedFile, ReadsAFileAndTurnsAwayWhatIsNone) {
+  testing::TempDir dir;
+  const std::string text(70000, 'x');
+  std::ofstream(dir.path() / "drawing.dwg", std::ios::binary) << text << "end";
+  OpenedFile file(dir.path() / "drawing.dwg");
+  ASSERT_TRUE(file.kind() && file.isOpen());
+  EXPECT_EQ(file.kind()->type, std::filesystem::file_type::regular);
+  EXPECT_EQ(file.kind()->size, text.size() + 3);
+  std::string read(text.size() + 10, '\0');
+  EXPECT_EQ(file.read(read.data(), 65536), 65536u);
+  EXPECT_EQ(file.read(read.data() + 65536, read.size() - 65536), text.size() + 3 - 65536);
+  read.resize(text.size() + 3);
+  EXPECT_EQ(read, text + "end");
+  EXPECT_EQ(file.read(read.data(), 1), 0u);
+
+  const OpenedFile folder(dir.path());
+  ASSERT_TRUE(folder.kind());
+  EXPECT_EQ(folder.kind()->type, std::filesystem::file_type::directory);
+  EXPECT_FALSE(folder.isOpen());
+  EXPECT_FALSE(OpenedFile(dir.path() / "gone.dwg").kind());
+#if !defined(_WIN32)
+  ASSERT_EQ(::mkfifo((dir.path() / "pipe.dwg").c_str(), 0600), 0);
+  const OpenedFile pipe(dir.path() / "pipe.dwg");
+  ASSERT_TRUE(pipe.kind());
+  EXPECT_EQ(pipe.kind()->type, std::filesystem::file_type::fifo);
+  EXPECT_FALSE(pipe.isOpen());
 #endif
 }
 
