@@ -29,9 +29,10 @@ class Writer {
     out.push_back(static_cast<std::uint8_t>(v));
   }
   void fixed(std::uint64_t v) {
-    const std::size_t at = out.size();
-    out.resize(at + 8);
-    for (int k = 0; k < 8; ++k) out[at + static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(v >> (8 * k));
+    // Least significant byte first, whatever the machine's order.
+    std::uint8_t bytes[8];
+    for (int k = 0; k < 8; ++k) bytes[k] = static_cast<std::uint8_t>(v >> (8 * k));
+    out.insert(out.end(), bytes, bytes + 8);
   }
   std::vector<std::uint8_t> out;
 };
