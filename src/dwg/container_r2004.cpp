@@ -157,8 +157,7 @@ class PagesOnDemand : public Sections::PageSource {
   bool compressed_;
   std::string name_;
   Scratch scratch_;
-  std::size_t firstUnfilled_ = 0;  // in `pages_`
-  std::uint64_t readyBelow_ = 0;    // where that page starts (the size when none is left)
+  std::size_t firstUnfilled_ = 0;  // in `pages_`; readyBelow_ is where it starts (the size when none is left)
 };
 
 struct SectionInfo {

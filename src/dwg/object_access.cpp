@@ -30,7 +30,8 @@ Status ObjectAccess::openObject(ObjectMap::const_iterator it, ObjectStart& out) 
   const std::uint64_t handle = it->first;
   const std::uint64_t totalBits = static_cast<std::uint64_t>(data_.size()) * 8;
   // The size fields take a few bytes; then the object and its CRC.
-  if (Status s = sections_.loadObjects(it->second, it->second + kSizeFieldsRoom); !s.ok()) return s;
+  if (!sections_.objectsReadyBelow(it->second + kSizeFieldsRoom))
+    if (Status s = sections_.loadObjects(it->second, it->second + kSizeFieldsRoom); !s.ok()) return s;
   BitReader sizes(data_, it->second * 8, totalBits);
   const std::uint64_t size = sizes.readMS();
   std::uint64_t handleBits = 0;
@@ -39,7 +40,8 @@ Status ObjectAccess::openObject(ObjectMap::const_iterator it, ObjectStart& out) 
   if (sizes.failed() || size * 8 > totalBits - out.dataStart)
     return error(ErrorKind::kCorrupt, "object size points outside the section", handle);
   out.endBit = out.dataStart + size * 8;
-  if (Status s = sections_.loadObjects(it->second, out.endBit / 8 + kCrcSize); !s.ok()) return s;
+  if (!sections_.objectsReadyBelow(out.endBit / 8 + kCrcSize))
+    if (Status s = sections_.loadObjects(it->second, out.endBit / 8 + kCrcSize); !s.ok()) return s;
   BitReader& r = out.reader;
   r = BitReader(data_, out.dataStart, out.endBit);
   if (release_ >= Release::kR2010) {

@@ -65,11 +65,19 @@ struct Sections {
    public:
     virtual ~PageSource() = default;
     virtual Status load(std::uint64_t begin, std::uint64_t end) = 0;
+    // Every byte below this is filled already.
+    std::uint64_t readyBelow() const { return readyBelow_; }
+
+   protected:
+    std::uint64_t readyBelow_ = 0;
   };
   std::shared_ptr<PageSource> objectPages;
   Status loadObjects(std::uint64_t begin, std::uint64_t end) const {
     return objectPages ? objectPages->load(begin, end) : Status::Ok();
   }
+  // Whether the bytes below `end` may be read without loading: asked before
+  // loadObjects() where most objects lie in pages filled already.
+  bool objectsReadyBelow(std::uint64_t end) const { return !objectPages || end <= objectPages->readyBelow(); }
   // What the section readers may still spend on this drawing, in bytes,
   // once the container has taken its share of kMaxDrawingCost.
   std::uint64_t costLeft = kMaxDrawingCost;
