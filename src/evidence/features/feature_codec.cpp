@@ -18,23 +18,39 @@ namespace {
 constexpr std::uint8_t kFormat = kFeatureVersion;
 constexpr std::uint8_t kFormatWithoutStart = 3;
 
+// Lays bytes into room set aside once, growing it only where the room
+// guessed was too little.
 class Writer {
  public:
-  void byte(std::uint8_t b) { out.push_back(b); }
+  explicit Writer(std::size_t room) : out_(std::max<std::size_t>(room, 16)) {}
+  void byte(std::uint8_t b) {
+    make(1);
+    out_[size_++] = b;
+  }
   void varint(std::uint64_t v) {
+    make(10);
     while (v >= 0x80) {
-      out.push_back(static_cast<std::uint8_t>(v | 0x80));
+      out_[size_++] = static_cast<std::uint8_t>(v | 0x80);
       v >>= 7;
     }
-    out.push_back(static_cast<std::uint8_t>(v));
+    out_[size_++] = static_cast<std::uint8_t>(v);
   }
   void fixed(std::uint64_t v) {
     // Least significant byte first, whatever the machine's order.
-    std::uint8_t bytes[8];
-    for (int k = 0; k < 8; ++k) bytes[k] = static_cast<std::uint8_t>(v >> (8 * k));
-    out.insert(out.end(), bytes, bytes + 8);
+    make(8);
+    for (int k = 0; k < 8; ++k) out_[size_++] = static_cast<std::uint8_t>(v >> (8 * k));
   }
-  std::vector<std::uint8_t> out;
+  std::vector<std::uint8_t> take() {
+    out_.resize(size_);
+    return std::move(out_);
+  }
+
+ private:
+  void make(std::size_t n) {
+    if (out_.size() - size_ < n) out_.resize(std::max(out_.size() * 2, size_ + n));
+  }
+  std::vector<std::uint8_t> out_;
+  std::size_t size_ = 0;
 };
 
 class Reader {
@@ -75,10 +91,9 @@ class Reader {
 }  // namespace
 
 std::vector<std::uint8_t> encodeFeatures(const DrawingFeatures& f) {
-  Writer w;
   // Room for the whole, at most a number's varint of 10 bytes each.
-  w.out.reserve(32 + f.geometry.size() * 18 + f.handles.size() * 26 + f.handleNumbers.size() * 10 +
-                f.startKeys.size() * 20 + f.freeChoices.size() * 26);
+  Writer w(32 + f.geometry.size() * 18 + f.handles.size() * 26 + f.handleNumbers.size() * 10 +
+           f.startKeys.size() * 20 + f.freeChoices.size() * 26);
   w.byte(kFormat);
   w.varint(f.entities);
   w.byte(f.geometryKnown ? 1 : 0);
@@ -125,7 +140,7 @@ std::vector<std::uint8_t> encodeFeatures(const DrawingFeatures& f) {
     w.fixed(std::bit_cast<std::uint64_t>(c.measure));
     w.varint(c.piece);
   }
-  return std::move(w.out);
+  return w.take();
 }
 
 std::optional<DrawingFeatures> decodeFeatures(std::span<const std::uint8_t> bytes) {
@@ -192,9 +207,9 @@ std::optional<DrawingFeatures> decodeFeatures(std::span<const std::uint8_t> byte
 }
 
 std::vector<std::uint8_t> encodeKeys(std::span<const std::uint64_t> keys) {
-  Writer w;
+  Writer w(keys.size() * 8);
   for (const std::uint64_t k : keys) w.fixed(k);
-  return std::move(w.out);
+  return w.take();
 }
 
 std::optional<std::vector<std::uint64_t>> decodeKeys(std::span<const std::uint8_t> bytes) {
