@@ -26,8 +26,19 @@ template <typename Item>
 void sortByName(std::vector<Item>& items, std::vector<std::string> names) {
   std::vector<std::size_t> order(items.size());
   for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
-  std::stable_sort(order.begin(), order.end(),
-                   [&](std::size_t a, std::size_t b) { return lessIgnoringCase(names[a], names[b]); });
+  // Names of ASCII letters only, as most are, compare as their lower-case
+  // forms do byte by byte: folded once here, not at every comparison.
+  const bool ascii = std::all_of(names.begin(), names.end(), [](const std::string& name) {
+    return std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  });
+  if (ascii) {
+    for (std::string& name : names)
+      for (char& c : name) c = lowerAscii(c);
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return names[a] < names[b]; });
+  } else {
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return lessIgnoringCase(names[a], names[b]); });
+  }
   std::vector<Item> sorted;
   sorted.reserve(items.size());
   for (const std::size_t k : order) sorted.push_back(std::move(items[k]));

@@ -106,6 +106,20 @@ TEST(FolderPlan, ListsEachRealFolderOnceAndSaysWhyItStops) {
   EXPECT_EQ(planFolders({"-" + file.string()}).problem, "The folder " + file.string() + " cannot be listed: it is not a folder.");
 }
 
+// A pass visits drawings and sub-folders with case ignored, as the lists
+// show them.
+TEST(FolderPlan, VisitsInOrderWithCaseIgnored) {
+  testing::TempDir dir;
+  for (auto f : {"top/b.dwg", "top/A.DWG", "top/C.dwg", "top/Sb/x.dwg", "top/sA/y.dwg", "top/sC/z.dwg"}) dir.write(f, "");
+  const FolderPlan plan = planFolders({"+" + (dir.path() / "top").string()});
+  ASSERT_TRUE(plan.whole() && plan.locations.size() == 1u && plan.locations[0].folders.size() == 4u) << plan.problem;
+  const auto& folders = plan.locations[0].folders;
+  EXPECT_EQ(folders[0].drawings, (std::vector<std::string>{"A.DWG", "b.dwg", "C.dwg"}));
+  EXPECT_EQ(folders[1].drawings, std::vector<std::string>{"y.dwg"});
+  EXPECT_EQ(folders[2].drawings, std::vector<std::string>{"x.dwg"});
+  EXPECT_EQ(folders[3].drawings, std::vector<std::string>{"z.dwg"});
+}
+
 TEST(DrawingCount, JoinDoesNotDoubleTheSeparatorAtARoot) {
   const char sep = static_cast<char>(std::filesystem::path::preferred_separator);
   EXPECT_EQ(joinFolderAndName(std::string(1, sep), "a.dwg"), std::string(1, sep) + "a.dwg");
