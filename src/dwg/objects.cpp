@@ -214,9 +214,13 @@ class ObjectsReader : ObjectAccess {
     if (release_ >= Release::kR2004) {
       // At most what the map holds, whatever a damaged list claims.
       entities.reserve(entities.size() + std::min(record.owned.size(), map_.size()));
+      // The list is in the order the handles were given out as a rule, so
+      // the next entity is most often the map's next entry.
+      auto next = map_.begin();
       for (std::uint64_t handle : record.owned) {
-        const auto it = map_.find(handle);
+        const auto it = next != map_.end() && next->first == handle ? next : map_.find(handle);
         if (it == map_.end()) return error(ErrorKind::kCorrupt, "object is not in the object map", handle);
+        next = it + 1;
         if (!markListed(it)) return error(ErrorKind::kCorrupt, "entity listed twice", handle);
         ObjectStart o;
         if (Status s = openObject(it, o); !s.ok()) return s;
