@@ -17,6 +17,10 @@
 
 #include <sqlite3.h>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
 namespace veldra::evidence {
 namespace {
 
@@ -129,6 +133,22 @@ TEST_F(EvidenceRunTest, CancelledOrRefusedRunsWriteNothing) {
 // A location per student, each holding its drawing.dwg: the drawings are
 // told apart by their folders, never all called "drawing.dwg"; locations
 // that overlap do not make a drawing a copy of itself.
+#if !defined(_WIN32)
+// A pipe named like a drawing is a drawing that cannot be read, told at
+// once: nothing waits for a writer that never comes.
+TEST_F(EvidenceRunTest, APipeNamedLikeADrawingIsToldWithoutWaiting) {
+  ASSERT_EQ(::mkfifo((classFolder / "ben" / "pipe.dwg").c_str(), 0600), 0);
+  const RunResult r = runEvidenceCheck(workspace, "CAD1", {}, {});
+  ASSERT_EQ(r.outcome, RunOutcome::kDone) << r.error;
+  const auto& drawings = r.findings.drawings;
+  const auto pipe = std::find_if(drawings.begin(), drawings.end(),
+                                 [](const DrawingFacts& d) { return d.path.filename() == "pipe.dwg"; });
+  ASSERT_NE(pipe, drawings.end());
+  ASSERT_TRUE(pipe->problem);
+  EXPECT_NE(pipe->problem->detail.find("pipe"), std::string::npos) << pipe->problem->detail;
+}
+#endif
+
 TEST(ProjectDrawings, NamesDrawingsOfOneNameByTheFoldersAboveThem) {
   veldra::testing::TempDir dir;
   for (const char* file : {"2024/a/anna/drawing.dwg", "2024/a/ben/Drawing.dwg", "2025/a/anna/drawing.dwg",

@@ -4,9 +4,11 @@
 #include <array>
 #include <bit>
 #include <cstring>
-#include <fstream>
+#include <optional>
 #include <memory>
 #include <vector>
+
+#include "platform/file_facts.h"
 
 namespace veldra::evidence {
 
@@ -96,18 +98,19 @@ std::string contentDigest(std::span<const std::uint8_t> bytes) {
 }
 
 std::string fileDigest(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return {};
+  // Only a file is read: a pipe named like a drawing would wait for a
+  // writer that never comes, a device give bytes without end.
+  OpenedFile in(file);
+  if (!in.isOpen()) return {};
   Digest d;
   constexpr std::size_t kPiece = std::size_t{64} << 10;
   const auto piece = std::make_unique_for_overwrite<std::uint8_t[]>(kPiece);
-  while (in) {
-    in.read(reinterpret_cast<char*>(piece.get()), static_cast<std::streamsize>(kPiece));
-    const auto got = static_cast<std::size_t>(in.gcount());
-    if (got == 0) break;
-    d.add(std::span<const std::uint8_t>(piece.get(), got));
+  for (;;) {
+    const std::optional<std::size_t> got = in.read(piece.get(), kPiece);
+    if (!got) return {};
+    if (*got == 0) break;
+    d.add(std::span<const std::uint8_t>(piece.get(), *got));
   }
-  if (in.bad()) return {};
   return d.text();
 }
 
